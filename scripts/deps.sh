@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when they are missing.
+# Usage: scripts/deps.sh [build|test|desk]...
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3)
+for need in "$@"; do
+  case "$need" in
+    build) ;;
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
+    desk) packages+=(qt6-base-dev xvfb xauth fonts-wqy-microhei) ;;
+    *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

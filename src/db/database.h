@@ -1,0 +1,48 @@
+// The database service the host hands out (GetDatabase): statements are sent as complete
+// texts; success is judged by LastError being empty after each statement. Implementations
+// live in platform/ (SQLite, PostgreSQL); the module sees only this interface.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/recordset.h"
+#include "db/value.h"
+
+namespace ws::db {
+
+// A prepared statement text. Execute, GetValue and OpenRecordset never throw: a failure
+// leaves its text in the owning service's LastError and answers nothing (Null, an empty
+// closed record set).
+class ICommand {
+ public:
+  virtual ~ICommand() = default;
+  virtual void Execute() = 0;
+  // First column of the first row; Null when there is no row or on failure.
+  virtual Value GetValue() = 0;
+  virtual std::shared_ptr<Recordset> OpenRecordset() = 0;
+  // Number of rows the last Execute changed (0 after a failure).
+  virtual int64_t RowsAffected() const { return 0; }
+};
+
+class IDatabase {
+ public:
+  static constexpr int kCommandText = 1;
+  virtual ~IDatabase() = default;
+
+  virtual std::unique_ptr<ICommand> CreateCommand(const std::string& sql,
+                                                  int kind = kCommandText) = 0;
+  // Ends an operation; the connection stays usable.
+  virtual void Close() = 0;
+  virtual void BeginTrans() = 0;
+  virtual void CommitTrans() = 0;
+  virtual void RollbackTrans() = 0;
+  virtual bool InTransaction() const = 0;
+  // Description of the last statement's failure; empty when it succeeded.
+  virtual std::string LastError() const = 0;
+  // Keyed settings; "driver" gives the dialect text ("jet" for the desktop dialect).
+  virtual std::string Settings(const std::string& key) const = 0;
+  virtual void SetSetting(const std::string& key, const std::string& value) = 0;
+};
+
+}  // namespace ws::db

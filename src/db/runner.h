@@ -1,0 +1,65 @@
+// Running statements the one way the module does it: create the command, run it, then read
+// LastError once. Nobody reads LastError by hand; these helpers hand the outcome back.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/database.h"
+
+namespace ws::db {
+
+class Runner {
+ public:
+  explicit Runner(IDatabase& db) : db_(db) {}
+
+  // Runs an INSERT, UPDATE or DELETE; answers the error text, empty on success.
+  std::string Execute(const std::string& sql, int64_t* rowsAffected = nullptr);
+  // First column of the first row (Null when no row). Error text into *error when given.
+  Value Scalar(const std::string& sql, std::string* error = nullptr);
+  // "" + value of a scalar query.
+  std::string ScalarText(const std::string& sql, std::string* error = nullptr);
+  // Numeric value of the scalar's text: no row gives 0.
+  double ScalarNumber(const std::string& sql, std::string* error = nullptr);
+  // The record set of a SELECT; on failure an empty closed set and the error in *error.
+  std::shared_ptr<Recordset> Open(const std::string& sql, std::string* error = nullptr);
+
+  std::string Driver() const { return db_.Settings("driver"); }
+  bool IsJet() const;
+  IDatabase& Database() { return db_; }
+
+ private:
+  IDatabase& db_;
+};
+
+// A unit of work that cleans up after itself: begun on construction, rolled back on
+// destruction unless committed. Run stops at the first failing statement, rolls back and
+// keeps the database's own error text.
+class Transaction {
+ public:
+  explicit Transaction(IDatabase& db);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  // Runs a statement; false (and rolled back) on failure. Once failed, every further call
+  // does nothing and answers false.
+  bool Run(const std::string& sql, int64_t* rowsAffected = nullptr);
+  // Records a failure that did not come from a statement and rolls back.
+  void Fail(const std::string& error);
+  bool Commit();
+  void Rollback();
+
+  bool Failed() const { return failed_; }
+  const std::string& Error() const { return error_; }
+  Runner& Db() { return runner_; }
+
+ private:
+  IDatabase& db_;
+  Runner runner_;
+  bool open_ = false;
+  bool failed_ = false;
+  std::string error_;
+};
+
+}  // namespace ws::db

@@ -1,0 +1,49 @@
+#include "forms/form.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace ws::forms {
+
+namespace {
+std::string_view Trim(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
+}
+}  // namespace
+
+Widget* Form::Find(std::string_view name, int index) const {
+  for (const auto& child : children_) {
+    if (child->Name() == name && child->Index() == index) return child.get();
+  }
+  return nullptr;
+}
+
+Field* Form::FindFieldByCaption(std::string_view caption) const {
+  caption = Trim(caption);
+  for (const auto& child : children_) {
+    if (auto* field = dynamic_cast<Field*>(child.get()); field && Trim(field->Caption()) == caption) {
+      return field;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<Widget*> Form::Array(std::string_view name) const {
+  std::vector<Widget*> members;
+  for (const auto& child : children_) {
+    if (child->Name() == name && child->InArray()) members.push_back(child.get());
+  }
+  std::sort(members.begin(), members.end(),
+            [](Widget* a, Widget* b) { return a->Index() < b->Index(); });
+  return members;
+}
+
+void Form::ThrowMissing(std::string_view name, int index) const {
+  throw std::logic_error("form " + name_ + " has no widget " + std::string(name) +
+                         (index >= 0 ? "(" + std::to_string(index) + ")" : std::string()));
+}
+
+}  // namespace ws::forms

@@ -1,0 +1,270 @@
+#include "forms/grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "forms/number_format.h"
+
+namespace ws::forms {
+
+namespace {
+const std::string kEmpty;
+
+// Numeric value of a cell text; non-numeric text counts as 0.
+double CellNumber(const std::string& text, bool* numeric = nullptr) {
+  const char* begin = text.c_str();
+  while (*begin == ' ') ++begin;
+  char* end = nullptr;
+  double v = std::strtod(begin, &end);
+  bool ok = end != begin && std::isfinite(v);
+  if (numeric) *numeric = ok;
+  return ok ? v : 0.0;
+}
+
+// Display columns of a UTF-8 text: a CJK character is as wide as two Latin ones.
+int DisplayColumns(std::string_view text) {
+  int columns = 0;
+  for (size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    columns += len >= 3 ? 2 : 1;
+    i += len;
+  }
+  return columns;
+}
+
+std::string Trim(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(' ');
+  return std::string(s.substr(b, e - b + 1));
+}
+}  // namespace
+
+Grid::Grid(std::string name, int index, std::string typeName)
+    : Widget(std::move(typeName), std::move(name), index) {
+  SetRows(1);
+}
+
+void Grid::CheckCell(int row, int col) const {
+  if (row < 0 || row >= Rows() || col < 0 || col >= Cols()) {
+    throw std::out_of_range("grid " + Name() + ": cell (" + std::to_string(row) + ", " +
+                            std::to_string(col) + ") is outside " + std::to_string(Rows()) +
+                            " x " + std::to_string(Cols()));
+  }
+}
+
+void Grid::SetRows(int rows) {
+  rows = std::max(rows, 0);
+  cells_.resize(static_cast<size_t>(rows), std::vector<Cell>(columns_.size()));
+  rowHidden_.resize(static_cast<size_t>(rows), 0);
+  rowSubtotal_.resize(static_cast<size_t>(rows), 0);
+  if (row_ >= rows) row_ = rows - 1;
+}
+
+void Grid::SetCols(int cols) {
+  cols = std::max(cols, 0);
+  columns_.resize(static_cast<size_t>(cols));
+  for (auto& row : cells_) row.resize(static_cast<size_t>(cols));
+  if (col_ >= cols) col_ = std::max(cols - 1, 0);
+}
+
+void Grid::SetFixedRows(int rows) {
+  fixedRows_ = std::max(rows, 0);
+  if (Rows() < fixedRows_) SetRows(fixedRows_);
+}
+
+int Grid::AddRow() {
+  SetRows(Rows() + 1);
+  return Rows() - 1;
+}
+
+void Grid::RemoveRow(int row) {
+  if (row < 0 || row >= Rows()) return;
+  cells_.erase(cells_.begin() + row);
+  rowHidden_.erase(rowHidden_.begin() + row);
+  rowSubtotal_.erase(rowSubtotal_.begin() + row);
+  if (row_ >= Rows()) row_ = Rows() - 1;
+}
+
+int Grid::WidthOfText(std::string_view text) { return std::max(DisplayColumns(text), 1) * 120; }
+
+void Grid::SetFormatString(std::string_view format) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  while (true) {
+    size_t bar = format.find('|', start);
+    pieces.push_back(format.substr(start, bar == std::string_view::npos ? bar : bar - start));
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  SetCols(static_cast<int>(pieces.size()));
+  if (fixedRows_ == 0) SetFixedRows(1);
+  for (size_t c = 0; c < pieces.size(); ++c) {
+    columns_[c].width = WidthOfText(pieces[c]);
+    cells_[0][c].text = Trim(pieces[c]);
+  }
+}
+
+const std::string& Grid::TextMatrix(int row, int col) const {
+  if (row < 0 || row >= Rows() || col < 0 || col >= Cols()) return kEmpty;
+  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
+}
+
+void Grid::SetTextMatrix(int row, int col, std::string text) {
+  CheckCell(row, col);
+  cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text = std::move(text);
+}
+
+const std::string& Grid::CellKey(int row, int col) const {
+  if (row < 0 || row >= Rows() || col < 0 || col >= Cols()) return kEmpty;
+  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].key;
+}
+
+int64_t Grid::CellKeyLong(int row, int col) const {
+  return static_cast<int64_t>(std::llround(CellNumber(CellKey(row, col))));
+}
+
+void Grid::SetCellKey(int row, int col, std::string key) {
+  CheckCell(row, col);
+  cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].key = std::move(key);
+}
+
+std::string Grid::DisplayText(int row, int col) const {
+  const std::string& text = TextMatrix(row, col);
+  if (row < fixedRows_ || col >= Cols() || Col(col).format.empty() || text.empty()) return text;
+  bool numeric = false;
+  double v = CellNumber(text, &numeric);
+  return numeric ? FormatNumber(v, Col(col).format) : text;
+}
+
+double Grid::Sum(int col, int firstRow, int lastRow) const {
+  double sum = 0;
+  for (int r = std::max(firstRow, fixedRows_); r <= lastRow && r < Rows(); ++r) {
+    if (!rowSubtotal_[static_cast<size_t>(r)]) sum += CellNumber(TextMatrix(r, col));
+  }
+  return sum;
+}
+
+void Grid::RenumberRows() {
+  if (Cols() == 0) return;
+  int n = 1;
+  for (int r = fixedRows_; r < Rows(); ++r) SetTextMatrix(r, 0, std::to_string(n++));
+}
+
+Column& Grid::Col(int col) {
+  if (col < 0 || col >= Cols()) throw std::out_of_range("grid " + Name() + ": no column " + std::to_string(col));
+  return columns_[static_cast<size_t>(col)];
+}
+
+const Column& Grid::Col(int col) const {
+  if (col < 0 || col >= Cols()) throw std::out_of_range("grid " + Name() + ": no column " + std::to_string(col));
+  return columns_[static_cast<size_t>(col)];
+}
+
+int Grid::FindCol(std::string_view caption) const {
+  for (int c = 0; c < Cols(); ++c) {
+    if (ColCaption(c) == caption) return c;
+  }
+  return -1;
+}
+
+void Grid::SetColWidth(int col, int width) {
+  if (width <= 0) {
+    Col(col).hidden = true;
+  } else {
+    Col(col).width = width;
+    Col(col).hidden = false;
+  }
+}
+
+bool Grid::CellEditable(int row, int col) const {
+  return editable_ && IsDataRow(row) && col >= fixedCols_ && col < Cols() && Col(col).editable &&
+         !rowSubtotal_[static_cast<size_t>(row)];
+}
+
+bool Grid::RowHidden(int row) const {
+  return row >= 0 && row < Rows() && rowHidden_[static_cast<size_t>(row)];
+}
+
+void Grid::SetRowHidden(int row, bool hidden) {
+  if (row >= 0 && row < Rows()) rowHidden_[static_cast<size_t>(row)] = hidden ? 1 : 0;
+}
+
+bool Grid::IsSubtotalRow(int row) const {
+  return row >= 0 && row < Rows() && rowSubtotal_[static_cast<size_t>(row)];
+}
+
+void Grid::Sort(int col, int order) {
+  if (col < 0 || col >= Cols() || (order != 1 && order != 2)) return;
+  auto first = cells_.begin() + fixedRows_;
+  bool allNumeric = std::all_of(first, cells_.end(), [col](const std::vector<Cell>& row) {
+    bool numeric = false;
+    CellNumber(row[static_cast<size_t>(col)].text, &numeric);
+    return numeric || row[static_cast<size_t>(col)].text.empty();
+  });
+  std::stable_sort(first, cells_.end(), [&](const std::vector<Cell>& a, const std::vector<Cell>& b) {
+    const auto& x = a[static_cast<size_t>(col)].text;
+    const auto& y = b[static_cast<size_t>(col)].text;
+    bool less = allNumeric ? CellNumber(x) < CellNumber(y) : x < y;
+    bool greater = allNumeric ? CellNumber(y) < CellNumber(x) : y < x;
+    return order == 1 ? less : greater;
+  });
+}
+
+void Grid::ClearSubtotals() {
+  for (int r = Rows() - 1; r >= fixedRows_; --r) {
+    if (rowSubtotal_[static_cast<size_t>(r)]) RemoveRow(r);
+  }
+}
+
+void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std::string& caption,
+                        int captionCol) {
+  auto makeRow = [&](int from, int to) {
+    std::vector<Cell> row(columns_.size());
+    if (captionCol >= 0 && captionCol < Cols()) row[static_cast<size_t>(captionCol)].text = caption;
+    if (groupCol >= 0 && groupCol != captionCol) {
+      row[static_cast<size_t>(groupCol)].text = TextMatrix(from, groupCol);
+    }
+    for (int c : sumCols) {
+      if (c < 0 || c >= Cols()) continue;
+      double sum = 0;
+      for (int r = from; r <= to; ++r) {
+        if (!rowSubtotal_[static_cast<size_t>(r)]) sum += CellNumber(TextMatrix(r, c));
+      }
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.10g", sum);
+      row[static_cast<size_t>(c)].text = buf;
+    }
+    return row;
+  };
+  auto insertAt = [&](int at, std::vector<Cell> row) {
+    cells_.insert(cells_.begin() + at, std::move(row));
+    rowHidden_.insert(rowHidden_.begin() + at, 0);
+    rowSubtotal_.insert(rowSubtotal_.begin() + at, 1);
+  };
+  if (DataRows() <= 0) return;
+  if (groupCol < 0) {
+    int last = Rows() - 1;
+    insertAt(Rows(), makeRow(fixedRows_, last));
+    return;
+  }
+  int start = fixedRows_;
+  for (int r = fixedRows_; r <= Rows(); ++r) {
+    bool end = r == Rows() || rowSubtotal_[static_cast<size_t>(r)] ||
+               TextMatrix(r, groupCol) != TextMatrix(start, groupCol);
+    if (!end) continue;
+    if (r > start && !rowSubtotal_[static_cast<size_t>(start)]) {
+      insertAt(r, makeRow(start, r - 1));
+      ++r;
+    }
+    start = r;
+    while (start < Rows() && rowSubtotal_[static_cast<size_t>(start)]) ++start;
+    r = start - 1;
+    if (start >= Rows()) break;
+  }
+}
+
+}  // namespace ws::forms

@@ -1,0 +1,59 @@
+#include "forms/grid_search.h"
+
+#include <cctype>
+
+namespace ws::forms {
+
+std::string FoldCase(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+int IncrementalSearch(Grid& grid, const std::vector<int>& columns, const std::string& typed,
+                      bool filterMode) {
+  if (grid.Cols() == 0) return -1;
+  bool redraw = grid.Redraw();
+  grid.SetRedraw(false);
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) grid.SetRowHidden(r, false);
+  int first = -1;
+  if (!typed.empty()) {
+    const std::string needle = FoldCase(typed);
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+      std::string rowText;
+      for (int c : columns) rowText += "%" + grid.TextMatrix(r, c);
+      bool match = FoldCase(rowText).find(needle) != std::string::npos;
+      if (match && first < 0) {
+        first = r;
+        if (!filterMode) {
+          grid.SetRow(r);
+          break;
+        }
+      }
+      if (filterMode && !match) grid.SetRowHidden(r, true);
+    }
+    if (filterMode && first >= 0) grid.SetRow(first);
+  }
+  grid.SetRedraw(redraw);
+  return first;
+}
+
+std::vector<int> EnabledSearchColumns(const SearchBox& box, const std::vector<int>& fallback) {
+  std::vector<int> columns;
+  for (size_t i = 0; i < box.searchColumns.size(); ++i) {
+    if (box.searchColumns[i]) columns.push_back(static_cast<int>(i));
+  }
+  return columns.empty() ? fallback : columns;
+}
+
+int MoveToVisibleRow(Grid& grid, int direction) {
+  int row = grid.Row();
+  for (int r = row + direction; r >= grid.FixedRows() && r < grid.Rows(); r += direction) {
+    if (!grid.RowHidden(r)) {
+      grid.SetRow(r);
+      return r;
+    }
+  }
+  return row;
+}
+
+}  // namespace ws::forms

@@ -1,0 +1,138 @@
+#include "forms/input.h"
+
+namespace ws::forms {
+
+namespace {
+InputResult CheckAccepts(const Widget& widget) {
+  if (!widget.Visible()) return InputResult::Refused(widget.LayoutKey() + " is not visible");
+  if (!widget.Enabled()) return InputResult::Refused(widget.LayoutKey() + " is disabled");
+  if (widget.Locked()) return InputResult::Refused(widget.LayoutKey() + " is read-only");
+  return {};
+}
+
+void Fire(const std::function<void()>& handler) {
+  if (handler) handler();
+}
+}  // namespace
+
+InputResult Input::Type(Widget& widget, const std::string& text) {
+  if (auto ok = CheckAccepts(widget); !ok) return ok;
+  if (auto* field = dynamic_cast<Field*>(&widget)) {
+    bool changed = field->Text() != text;
+    field->SetText(text);
+    if (changed) Fire(field->OnChange);
+    Fire(field->OnLeave);
+    return {};
+  }
+  if (auto* box = dynamic_cast<TextBox*>(&widget)) {
+    bool changed = box->Text() != text;
+    box->SetText(text);
+    if (changed) Fire(box->OnChange);
+    return {};
+  }
+  if (auto* search = dynamic_cast<SearchBox*>(&widget)) {
+    search->SetText(text);
+    Fire(search->OnChange);
+    return {};
+  }
+  return InputResult::Refused(widget.LayoutKey() + " does not take typing");
+}
+
+InputResult Input::EditCell(Grid& grid, int row, int col, const std::string& text) {
+  if (auto ok = CheckAccepts(grid); !ok) return ok;
+  if (!grid.Editable()) return InputResult::Refused(grid.LayoutKey() + " is read-only");
+  if (row == grid.Rows()) grid.AddRow();
+  if (!grid.IsDataRow(row)) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
+  if (col < 0 || col >= grid.Cols()) {
+    return InputResult::Refused(grid.LayoutKey() + " has no column " + std::to_string(col));
+  }
+  if (!grid.CellEditable(row, col)) {
+    return InputResult::Refused(grid.LayoutKey() + " column " + std::to_string(col) + " is read-only");
+  }
+  grid.SetRow(row);
+  grid.SetCurrentCol(col);
+  grid.SetTextMatrix(row, col, text);
+  if (grid.OnAfterEdit) grid.OnAfterEdit(row, col);
+  return {};
+}
+
+InputResult Input::CellPicker(Grid& grid, int row, int col) {
+  if (auto ok = CheckAccepts(grid); !ok) return ok;
+  if (row == grid.Rows() && grid.Editable()) grid.AddRow();
+  if (!grid.CellEditable(row, col)) {
+    return InputResult::Refused(grid.LayoutKey() + " cell is read-only");
+  }
+  grid.SetRow(row);
+  grid.SetCurrentCol(col);
+  if (grid.OnCellPickerRequest) grid.OnCellPickerRequest(row, col);
+  return {};
+}
+
+InputResult Input::DeleteRow(Grid& grid, int row) {
+  if (auto ok = CheckAccepts(grid); !ok) return ok;
+  if (!grid.Editable()) return InputResult::Refused(grid.LayoutKey() + " is read-only");
+  if (!grid.IsDataRow(row)) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
+  if (grid.OnBeforeDeleteRow && !grid.OnBeforeDeleteRow(row)) {
+    return InputResult::Refused("the row was kept");
+  }
+  grid.RemoveRow(row);
+  if (grid.OnAfterDeleteRow) grid.OnAfterDeleteRow(row);
+  return {};
+}
+
+InputResult Input::DoubleClick(Grid& grid, int row) {
+  if (!grid.Visible() || !grid.Enabled()) return InputResult::Refused(grid.LayoutKey() + " is not available");
+  if (row < 0 || row >= grid.Rows()) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
+  grid.SetRow(row);
+  if (grid.OnDblClick) grid.OnDblClick(row);
+  return {};
+}
+
+InputResult Input::SelectRow(Grid& grid, int row) {
+  if (row < 0 || row >= grid.Rows()) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
+  bool changed = grid.Row() != row;
+  grid.SetRow(row);
+  if (changed && grid.OnRowChange) grid.OnRowChange(row);
+  return {};
+}
+
+InputResult Input::Click(Widget& widget) {
+  if (!widget.Visible() || !widget.Enabled()) {
+    return InputResult::Refused(widget.LayoutKey() + " is not available");
+  }
+  if (auto* button = dynamic_cast<CommandButton*>(&widget)) {
+    Fire(button->OnClick);
+    return {};
+  }
+  if (auto* option = dynamic_cast<OptionButton*>(&widget)) {
+    option->SetValue(1);
+    Fire(option->OnClick);
+    return {};
+  }
+  if (auto* box = dynamic_cast<CheckBox*>(&widget)) {
+    box->SetValue(box->Checked() ? 0 : 1);
+    Fire(box->OnClick);
+    return {};
+  }
+  return InputResult::Refused(widget.LayoutKey() + " cannot be clicked");
+}
+
+InputResult Input::Picker(Field& field) {
+  if (auto ok = CheckAccepts(field); !ok) return ok;
+  if (!field.OnPickerRequest) return InputResult::Refused(field.LayoutKey() + " has no picker");
+  field.OnPickerRequest();
+  return {};
+}
+
+InputResult Input::MenuChoice(PopupMenu& menu, const std::string& key) {
+  Fire(menu.OnPopup);
+  for (const auto& item : menu.Items()) {
+    if (item.key == key && item.caption != "-") {
+      if (menu.OnItemClick) menu.OnItemClick(key);
+      return {};
+    }
+  }
+  return InputResult::Refused(menu.Name() + " has no item " + key);
+}
+
+}  // namespace ws::forms

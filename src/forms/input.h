@@ -1,0 +1,41 @@
+// The one way user input reaches a control: a front end (desktop, command-line script, test)
+// types into a field, edits a cell, deletes a row, presses a button, double-clicks or asks for
+// a picker through these calls, which check that the widget accepts input and then fire the
+// control's handlers in the order a real widget would.
+#pragma once
+
+#include <string>
+
+#include "forms/form.h"
+
+namespace ws::forms {
+
+struct InputResult {
+  bool accepted = true;
+  std::string reason;  // why the input was refused ("read-only", "no such row" ...)
+  explicit operator bool() const { return accepted; }
+  static InputResult Refused(std::string why) { return InputResult{false, std::move(why)}; }
+};
+
+class Input {
+ public:
+  // Types text into a field, text box or combo box and leaves it: OnChange, then OnLeave.
+  static InputResult Type(Widget& widget, const std::string& text);
+  // Types into a grid cell. A row number one past the last adds a row first, as the grid's
+  // new-row line does. Fires OnAfterEdit.
+  static InputResult EditCell(Grid& grid, int row, int col, const std::string& text);
+  // The help key in a cell (its picker).
+  static InputResult CellPicker(Grid& grid, int row, int col);
+  // Deletes a data row: OnBeforeDeleteRow may keep it; OnAfterDeleteRow after it is gone.
+  static InputResult DeleteRow(Grid& grid, int row);
+  static InputResult DoubleClick(Grid& grid, int row);
+  // Moves the current row (the user clicked or used the arrow keys).
+  static InputResult SelectRow(Grid& grid, int row);
+  static InputResult Click(Widget& widget);  // a button, check box or option button
+  // The picker of a field (help key or drop-down button).
+  static InputResult Picker(Field& field);
+  // Opens a popup menu (the control builds its items) and chooses the item with this key.
+  static InputResult MenuChoice(PopupMenu& menu, const std::string& key);
+};
+
+}  // namespace ws::forms

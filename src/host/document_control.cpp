@@ -1,0 +1,271 @@
+#include "host/document_control.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "db/value.h"
+#include "host/app.h"
+
+namespace ws::host {
+
+DocumentControl::DocumentControl(std::string className)
+    : form_(className), className_(std::move(className)) {}
+
+DocumentControl::~DocumentControl() = default;
+
+std::string DocumentControl::Title() const { return kAppTitle; }
+
+ISystem& DocumentControl::System() const {
+  if (!system_) throw std::logic_error(className_ + " is not initialised");
+  return *system_;
+}
+
+INavigator& DocumentControl::Navigator() const {
+  if (!navigator_) throw std::logic_error(className_ + " has no record navigator");
+  return *navigator_;
+}
+
+void DocumentControl::ReportError(const std::string& text) const {
+  events_.ErrMessage(text, kLevelFailure, Title());
+}
+
+bool DocumentControl::Guarded(const std::string& tag, const std::function<bool()>& body,
+                              bool onFailure) {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    ReportError(tag + e.what());
+  } catch (...) {
+    ReportError(tag + "unknown failure");
+  }
+  return onFailure;
+}
+
+MsgAnswer DocumentControl::Ask(const std::string& text, const std::string& title,
+                               MsgButtons buttons, MsgIcon icon) const {
+  return System().Dialogs().MessageBox(text, title, buttons, icon);
+}
+
+bool DocumentControl::Init(ISystem& system, int64_t programNumber, int64_t requestedId) {
+  system_ = &system;
+  programNumber_ = programNumber;
+  requestedId_ = requestedId;
+  Guarded(
+      "-->Init::",
+      [&] {
+        navigator_ = system.CreateNavigator();
+        if (form_.Children().empty()) {
+          form_.Add<forms::Label>(kCaptionLabel);
+          form_.Add<forms::Label>(kRecordLabel).SetCaption("记录：0/0");
+          form_.Add<forms::Label>(kCheckedStamp).SetVisible(false);
+          form_.Add<forms::Label>(kFilterLabel).SetVisible(false);
+        }
+        db::Runner runner(system.GetDatabase());
+        std::string caption = runner.ScalarText(
+            db::Sql("select menuname from xt_menu where progID=").Key(programNumber));
+        form_.Get<forms::Label>(kCaptionLabel).SetCaption(caption);
+        form_.SetCaption(caption);
+        closingPeriod_ =
+            static_cast<int64_t>(db::NumericValue(system.GetOption(12, std::string("Jzperiod"))));
+        parameter1_ = static_cast<int64_t>(db::NumericValue(system.GetParameter(12, 1)));
+        receivablesAccount_ = "1131";
+        goodsMessageEdit_ = db::NumericValue(system.GetOption(1, std::string("goodsmsggageedit"))) == 1;
+        SetupForm();
+        SetEditState(false);
+        system.GetDatabase().Close();
+        return true;
+      });
+  return true;
+}
+
+bool DocumentControl::Clear() {
+  navigator_.reset();
+  parameters_.reset();
+  system_ = nullptr;
+  return false;
+}
+
+bool DocumentControl::FileNew() {
+  return Guarded("-->FileNew::", [&] {
+    SetEditState(true);
+    ClearForm();
+    OnFileNew();
+    SetRecordLabel("新建记录...");
+    dirty_ = false;
+    events_.Message("正在新建单据中...");
+    return true;
+  });
+}
+
+bool DocumentControl::FileEdit() {
+  if (currentId_ > 0) {
+    SetEditState(true);
+    dirty_ = false;
+    events_.Message("正在修改单据中...");
+    return true;
+  }
+  if (system_) Ask("没有选择单据", "请注意！", MsgButtons::Ok, MsgIcon::Information);
+  return false;
+}
+
+bool DocumentControl::FileCancel() {
+  bool ok = SearchList(" " + KeyColumn() + "=" + std::to_string(lastLoadedId_), false);
+  if (ok) {
+    SetEditState(false);
+    dirty_ = false;
+    events_.Message("");
+  }
+  return ok;
+}
+
+bool DocumentControl::Find(const Conditions& conditions) {
+  if (!conditions || !system_) return false;
+  findCondition_ = ConditionText(*conditions);
+  SearchList(findCondition_, false);
+  return false;
+}
+
+bool DocumentControl::FindNext() {
+  if (findCondition_.empty() || !system_) return false;
+  SearchList(findCondition_ + " AND " + KeyColumn() + " > " + std::to_string(currentId_), true);
+  return false;
+}
+
+bool DocumentControl::Filter(const Conditions& conditions) {
+  if (!conditions || !system_) return false;
+  filterCondition_ = ConditionText(*conditions);
+  LoadList(kNavLast);
+  return false;
+}
+
+bool DocumentControl::DoSetStatus(const std::string& statusWord, bool stamp) {
+  if (statusWord == "change") {
+    return SearchList(" " + KeyColumn() + "=" + std::to_string(currentId_), false);
+  }
+  events_.Message("数据正在切换状态");
+  SetEditState(false);
+  SetCheckedStamp(stamp);
+  bool ok = LoadList(kNavLast);
+  events_.Message("");
+  return ok;
+}
+
+bool DocumentControl::CheckStatus(const std::string&) {
+  auto* stamp = form_.FindAs<forms::Label>(kCheckedStamp);
+  return stamp && stamp->Visible();
+}
+
+void DocumentControl::DoGetFormStatus() {}
+
+void DocumentControl::DoSaveFormStatus() {}
+
+void DocumentControl::SetParameters(ParametersPtr parameters) {
+  if (parameters && !parameters->Empty()) {
+    if (auto color = parameters->Get("backcolor")) {
+      form_.SetBackColor(static_cast<int64_t>(db::NumericValue(*color)));
+    }
+  }
+  parameters_ = std::move(parameters);
+}
+
+bool DocumentControl::Action(const std::string& name) {
+  if (name == "Js") OnJsAction();
+  return false;
+}
+
+std::string DocumentControl::ConditionText(const std::vector<Condition>& conditions) const {
+  return BuildConditionText(conditions, Driver());
+}
+
+std::string DocumentControl::BuildBaseCondition() {
+  std::string condition = "progid=" + std::to_string(programNumber_);
+  if (requestedId_ < 1) {
+    condition += ListWindow();
+  } else {
+    condition += " and " + KeyColumn() + "=" + std::to_string(requestedId_);
+  }
+  bool filtered = !filterCondition_.empty();
+  if (filtered) condition += " AND " + filterCondition_;
+  if (auto* label = form_.FindAs<forms::Label>(kFilterLabel)) label->SetVisible(filtered);
+  baseCondition_ = condition;
+  return condition;
+}
+
+bool DocumentControl::LoadList(int mode) {
+  if (!system_) return false;
+  bool ok = Guarded(LoadTag(), [&] {
+    std::string condition = BuildBaseCondition();
+    NavResult result =
+        Navigator().Navigate(BaseSelect(), condition, mode, currentId_, KeyColumn(), 1);
+    if (!result.message) {
+      ClearForm();
+    } else if (!result.message->empty()) {
+      ReportError(*result.message);
+    } else {
+      ClearForm();
+      if (result.records && !(result.records->Bof() && result.records->Eof())) {
+        ShowRecord(*result.records, result.position);
+      }
+    }
+    dirty_ = false;
+    events_.Raise("FormRefreshed");
+    return true;
+  });
+  if (system_) Database().Close();
+  return ok;
+}
+
+bool DocumentControl::SearchList(const std::string& condition, bool silent) {
+  if (!system_) return false;
+  bool ok = Guarded(FindTag(), [&] {
+    std::string base = BuildBaseCondition();
+    NavResult result = Navigator().Search(SearchSelect(), base, condition, KeyColumn());
+    if (!result.message) {
+      if (!silent) ClearForm();
+    } else if (!result.message->empty()) {
+      ReportError(*result.message);
+    } else {
+      ClearForm();
+      if (result.records && !(result.records->Bof() && result.records->Eof())) {
+        ShowRecord(*result.records, result.position);
+      }
+    }
+    dirty_ = false;
+    return true;
+  });
+  if (system_) Database().Close();
+  return ok;
+}
+
+void DocumentControl::SetEditState(bool editable) {
+  editing_ = editable;
+  for (const auto& child : form_.Children()) {
+    const std::string& type = child->TypeName();
+    if (type == forms::kTextBox || type == forms::kField || type == forms::kDatePicker) {
+      child->SetLocked(!editable);
+    } else if (type == forms::kComboBox) {
+      child->SetEnabled(editable);
+    } else if (type == forms::kLineGrid) {
+      if (auto* grid = dynamic_cast<forms::Grid*>(child.get())) grid->SetEditable(editable);
+    } else if (type == forms::kCommandButton || type == "Button") {
+      child->SetEnabled(editable);
+    }
+  }
+  for (const auto& child : form_.Children()) {
+    if (auto* field = dynamic_cast<forms::Field*>(child.get()); field && field->AlwaysReadOnly()) {
+      field->SetLocked(true);
+    }
+  }
+}
+
+void DocumentControl::SetRecordLabel(const std::string& text) {
+  if (auto* label = form_.FindAs<forms::Label>(kRecordLabel)) label->SetCaption(text);
+}
+
+void DocumentControl::SetCheckedStamp(bool visible) {
+  if (auto* stamp = form_.FindAs<forms::Label>(kCheckedStamp)) stamp->SetVisible(visible);
+}
+
+}  // namespace ws::host

@@ -1,0 +1,44 @@
+// The record navigator: loads and positions document lists one row at a time and issues new
+// ids. A host component; the module relies only on these results.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "db/database.h"
+
+namespace ws::host {
+
+// The navigator's message: Null (nullopt) when the list is empty, "" on success, else the
+// failure text.
+using NavMessage = std::optional<std::string>;
+
+enum NavMode : int { kNavFirst = 0, kNavPrevious = 1, kNavNext = 2, kNavLast = 3 };
+
+struct NavResult {
+  std::shared_ptr<db::Recordset> records;  // positioned on the wanted row (or empty)
+  std::string position;                    // "k/N", "0/0" when no record
+  NavMessage message;
+};
+
+class INavigator {
+ public:
+  virtual ~INavigator() = default;
+  virtual void Attach(db::IDatabase& db) = 0;
+  // A new id for the table and key column, never one a row already has. Answers the error
+  // text, empty on success.
+  virtual std::string GetNewID(const std::string& table, const std::string& keyColumn,
+                               int64_t& id) = 0;
+  // Moves from the current id: first, previous, next or last row of
+  // baseSelect + " where " + baseCondition, ordered by the key column.
+  virtual NavResult Navigate(const std::string& baseSelect, const std::string& baseCondition,
+                             int mode, int64_t currentId, const std::string& keyColumn,
+                             int flag) = 0;
+  // The first row of the list narrowed by the search condition.
+  virtual NavResult Search(const std::string& baseSelect, const std::string& baseCondition,
+                           const std::string& searchCondition, const std::string& keyColumn) = 0;
+};
+
+}  // namespace ws::host

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "db/date.h"
+#include "db/sql.h"
+#include "db/value.h"
+
+namespace ws::db {
+namespace {
+
+TEST(ValueTest, TextAndNumbersAsTheModuleReadsThem) {
+  EXPECT_EQ(Value().ToText(), "");
+  EXPECT_EQ(Value().ToLong(), 0);
+  EXPECT_EQ(Value(int64_t{42}).ToText(), "42");
+  EXPECT_EQ(Value(37.5).ToText(), "37.5");
+  EXPECT_EQ(Value(3.0).ToText(), "3");
+  EXPECT_EQ(Value(2.5).ToLong(), 3);
+  EXPECT_EQ(Value("17").ToLong(), 17);
+
+  EXPECT_DOUBLE_EQ(NumericValue(""), 0);
+  EXPECT_DOUBLE_EQ(NumericValue("abc"), 0);
+  EXPECT_DOUBLE_EQ(NumericValue("  12.5"), 12.5);
+  EXPECT_DOUBLE_EQ(NumericValue("12.5kg"), 12.5);
+  EXPECT_DOUBLE_EQ(NumericValue("-3"), -3);
+  EXPECT_DOUBLE_EQ(NumericValue("."), 0);
+  EXPECT_DOUBLE_EQ(NumericValue("1e3"), 1000);
+  EXPECT_DOUBLE_EQ(NumericValue("1e"), 1);
+  EXPECT_DOUBLE_EQ(NumericValue("1e999"), 0) << "overflow is not a number";
+
+  EXPECT_EQ(DecimalText(0), "0");
+  EXPECT_EQ(DecimalText(-0.0), "0");
+  EXPECT_EQ(DecimalText(1234567890.5), "1234567890.5");
+  EXPECT_EQ(DecimalText(0.1 + 0.2), "0.3");
+  EXPECT_EQ(DecimalText(40.0 / 3.0), "13.3333333333");
+  EXPECT_EQ(DecimalText(1e-12), "0");
+}
+
+TEST(SqlTest, ValuesCannotBreakAStatement) {
+  Sql sql;
+  sql.Raw("insert into clzl (车牌号,公里数,车辆ID) values (")
+      .Text("O'Brien'); drop table clzl; --")
+      .Raw(",")
+      .NumOf("12abc")
+      .Raw(",")
+      .Key(7)
+      .Raw(")");
+  EXPECT_EQ(sql.str(),
+            "insert into clzl (车牌号,公里数,车辆ID) values ('O''Brien''); drop table clzl; --',12,7)");
+  EXPECT_EQ(Sql().Raw(" like '%").TextBody("it's").Raw("%' ").str(), " like '%it''s%' ");
+  EXPECT_EQ(QuoteText(std::string("a\0b", 3)), "'ab'");
+}
+
+TEST(SqlTest, DateLiteralsFollowTheDriverExactly) {
+  EXPECT_EQ(DateLiteral("2012-06-01", "jet"), "#2012-06-01#");
+  EXPECT_EQ(DateLiteral("2012-06-01", "Jet"), "'2012-06-01'");
+  EXPECT_EQ(DateLiteral("2012-06-01", "sqlite"), "'2012-06-01'");
+  EXPECT_EQ(DateLiteral("2012-06-01'#", "jet"), "#2012-06-01#");
+  EXPECT_FALSE(IsJetDriver("JET"));
+}
+
+TEST(DateTest, ParseAndFormat) {
+  EXPECT_EQ(Date::Parse("2012-06-15")->Text(), "2012-06-15");
+  EXPECT_EQ(Date::Parse("2012/6/5")->Text(), "2012-06-05");
+  EXPECT_EQ(Date::Parse("2012-06-15 10:30:00")->Text(), "2012-06-15");
+  EXPECT_TRUE(Date::Parse("2012-02-29"));
+  EXPECT_FALSE(Date::Parse("2011-02-29"));
+  EXPECT_FALSE(Date::Parse("2012-13-01"));
+  EXPECT_FALSE(Date::Parse("2012-06"));
+  EXPECT_FALSE(Date::Parse("2012-06-15x"));
+  EXPECT_FALSE(Date::Parse(""));
+  EXPECT_EQ(FormatDateText("2012-6-5"), "2012-06-05");
+  EXPECT_EQ(FormatDateText("2012-6/5"), "2012-6/5") << "mixed separators are not a date";
+  EXPECT_EQ(FormatDateText("2012-06-05 00:00:00"), "2012-06-05");
+  EXPECT_EQ(FormatDateText(""), "");
+}
+
+TEST(DateTest, PeriodsHonourTheClosingDayAndYearEnds) {
+  EXPECT_EQ(PeriodOfDate({2012, 6, 25}, 25), 201206);
+  EXPECT_EQ(PeriodOfDate({2012, 6, 26}, 25), 201207);
+  EXPECT_EQ(PeriodOfDate({2012, 12, 26}, 25), 201301);
+  EXPECT_EQ(PeriodOfDate({2012, 12, 31}, 31), 201212);
+  EXPECT_EQ(PeriodOfDate({2012, 12, 31}, 0), 201212) << "no closing day: calendar months";
+
+  EXPECT_EQ(StepPeriodBack(201203, 2), 201201);
+  EXPECT_EQ(StepPeriodBack(201201, 1), 201112);
+  EXPECT_EQ(StepPeriodBack(201206, 12), 201106);
+  EXPECT_EQ(StepPeriodBack(201206, 25), 201005);
+  EXPECT_EQ(StepPeriodBack(201206, 0), 201206);
+  EXPECT_EQ(StepPeriodBack(201206, -3), 201206);
+}
+
+}  // namespace
+}  // namespace ws::db

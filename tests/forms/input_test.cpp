@@ -1,0 +1,98 @@
+#include "forms/input.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "forms/form.h"
+
+namespace ws::forms {
+namespace {
+
+class InputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    field_ = &form_.Add<Field>("ywTxt", 2);
+    field_->SetCaption(" 工单号码 ");
+    field_->OnChange = [this] { log_.push_back("change:" + field_->Text()); };
+    field_->OnLeave = [this] { log_.push_back("leave"); };
+    grid_ = &form_.Add<Grid>("ywGridXM");
+    grid_->SetFormatString("行号|编码|数量");
+    grid_->OnAfterEdit = [this](int r, int c) {
+      log_.push_back("edit:" + std::to_string(r) + "," + std::to_string(c));
+    };
+    button_ = &form_.Add<CommandButton>("cmdOK");
+    button_->OnClick = [this] { log_.push_back("click"); };
+  }
+
+  Form form_{"frm"};
+  Field* field_ = nullptr;
+  Grid* grid_ = nullptr;
+  CommandButton* button_ = nullptr;
+  std::vector<std::string> log_;
+};
+
+TEST_F(InputTest, TypingFiresChangeThenLeaveAndRespectsReadOnly) {
+  ASSERT_TRUE(Input::Type(*field_, "W001"));
+  EXPECT_EQ(log_, (std::vector<std::string>{"change:W001", "leave"}));
+  log_.clear();
+  ASSERT_TRUE(Input::Type(*field_, "W001"));
+  EXPECT_EQ(log_, (std::vector<std::string>{"leave"})) << "no change event for the same text";
+
+  field_->SetLocked(true);
+  auto refused = Input::Type(*field_, "other");
+  EXPECT_FALSE(refused);
+  EXPECT_NE(refused.reason.find("read-only"), std::string::npos);
+  EXPECT_EQ(field_->Text(), "W001");
+  EXPECT_EQ(form_.FindFieldByCaption("工单号码"), field_);
+  EXPECT_EQ(form_.Find("ywTxt", 2), field_);
+  EXPECT_EQ(form_.Find("ywTxt"), nullptr) << "an array member is found with its index only";
+}
+
+TEST_F(InputTest, CellEditingAddsTheNewRowLineAndChecksColumns) {
+  EXPECT_FALSE(Input::EditCell(*grid_, 1, 1, "X")) << "grid starts read-only";
+  grid_->SetEditable(true);
+  ASSERT_TRUE(Input::EditCell(*grid_, 1, 1, "X"));  // row after the last: adds it
+  EXPECT_EQ(grid_->DataRows(), 1);
+  EXPECT_EQ(grid_->TextMatrix(1, 1), "X");
+  EXPECT_FALSE(Input::EditCell(*grid_, 3, 1, "Y")) << "only the row right after the last is new";
+  grid_->Col(2).editable = false;
+  EXPECT_FALSE(Input::EditCell(*grid_, 1, 2, "5"));
+  EXPECT_FALSE(Input::EditCell(*grid_, 1, 9, "5"));
+  EXPECT_EQ(log_, (std::vector<std::string>{"edit:1,1"}));
+}
+
+TEST_F(InputTest, RowDeletionCanBeVetoed) {
+  grid_->SetEditable(true);
+  grid_->AddRow();
+  grid_->AddRow();
+  bool allow = false;
+  int after = -1;
+  grid_->OnBeforeDeleteRow = [&](int) { return allow; };
+  grid_->OnAfterDeleteRow = [&](int r) { after = r; };
+  EXPECT_FALSE(Input::DeleteRow(*grid_, 1));
+  EXPECT_EQ(grid_->DataRows(), 2);
+  allow = true;
+  EXPECT_TRUE(Input::DeleteRow(*grid_, 2));
+  EXPECT_EQ(after, 2);
+  EXPECT_EQ(grid_->DataRows(), 1);
+  EXPECT_FALSE(Input::DeleteRow(*grid_, 0)) << "the header row cannot be deleted";
+}
+
+TEST_F(InputTest, ButtonsAndCheckBoxes) {
+  button_->SetEnabled(false);
+  EXPECT_FALSE(Input::Click(*button_));
+  button_->SetEnabled(true);
+  EXPECT_TRUE(Input::Click(*button_));
+  auto& box = form_.Add<CheckBox>("chkKeep");
+  EXPECT_TRUE(Input::Click(box));
+  EXPECT_TRUE(box.Checked());
+  EXPECT_TRUE(Input::Click(box));
+  EXPECT_FALSE(box.Checked());
+  EXPECT_FALSE(Input::Picker(*field_)) << "a field without a picker refuses the help key";
+  EXPECT_EQ(log_, (std::vector<std::string>{"click"}));
+}
+
+}  // namespace
+}  // namespace ws::forms
