@@ -1,0 +1,341 @@
+#include "platform/sqlite_database.h"
+
+#include <sqlite3.h>
+
+#include <map>
+#include <utility>
+
+#include "platform/sql_translator.h"
+
+namespace ws::platform {
+
+struct SqliteDatabase::Impl {
+  sqlite3* db = nullptr;
+  std::string lastError;
+  std::map<std::string, std::string> settings{{"driver", "sqlite"}};
+  bool logging = false;
+  std::vector<std::string> log;
+  // Nesting depth of BeginTrans: 1 is the engine transaction, deeper levels are savepoints.
+  int depth = 0;
+  // Commands hold a weak reference to this token, so a command that outlives its service
+  // does nothing instead of touching a closed connection.
+  std::shared_ptr<int> alive = std::make_shared<int>(0);
+
+  // Runs a statement of the service's own (transaction control); sets lastError.
+  bool Exec(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) {
+      lastError.clear();
+      return true;
+    }
+    lastError = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    return false;
+  }
+  bool EngineInTransaction() const { return sqlite3_get_autocommit(db) == 0; }
+};
+
+namespace {
+
+// The one prepared statement of a command run; finalized on every path out.
+class Statement {
+ public:
+  Statement() = default;
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  // Prepares exactly one statement. Anything after it but blanks, comments and ";" is
+  // refused: a cut-off second statement would otherwise vanish without a word. Parameters
+  // are refused too: the module sends complete texts, so a "?", ":x" or a stray "#x" (which
+  // SQLite reads as a parameter) would silently run as Null.
+  bool Prepare(sqlite3* db, const std::string& sql, std::string& error) {
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail) !=
+        SQLITE_OK) {
+      error = sqlite3_errmsg(db);
+      return false;
+    }
+    if (!stmt_) {
+      error = "the statement text is empty";
+      return false;
+    }
+    const char* end = sql.c_str() + sql.size();
+    if (tail && tail < end) {
+      sqlite3_stmt* next = nullptr;
+      int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, nullptr);
+      bool more = rc != SQLITE_OK || next != nullptr;
+      sqlite3_finalize(next);
+      if (more) {
+        while (tail < end && (*tail == ' ' || *tail == '\n' || *tail == '\t')) ++tail;
+        error = "only one statement may be run at a time; text after the first: " +
+                std::string(tail, end);
+        return false;
+      }
+    }
+    if (sqlite3_bind_parameter_count(stmt_) > 0) {
+      const char* name = sqlite3_bind_parameter_name(stmt_, 1);
+      error = "the statement has a parameter (" + std::string(name ? name : "?") +
+              ") but statements are run as complete texts";
+      return false;
+    }
+    return true;
+  }
+
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+db::Value ColumnValue(sqlite3_stmt* stmt, int column) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+      return db::Value(static_cast<int64_t>(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+      return db::Value(sqlite3_column_double(stmt, column));
+    case SQLITE_NULL:
+      return db::Value();
+    default: {
+      // Text, and blobs as their bytes: the module has no other use for them.
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, column));
+      int size = sqlite3_column_bytes(stmt, column);
+      return db::Value(bytes ? std::string(bytes, static_cast<size_t>(size)) : std::string());
+    }
+  }
+}
+
+std::shared_ptr<db::Recordset> ClosedRecordset() {
+  auto rs = std::make_shared<db::Recordset>();
+  rs->Close();
+  return rs;
+}
+
+}  // namespace
+
+// A statement text bound to its service; every run prepares the translated text afresh, so a
+// command can be run again after the data changed.
+class SqliteCommand : public db::ICommand {
+ public:
+  SqliteCommand(SqliteDatabase::Impl* impl, std::string sql)
+      : impl_(impl),
+        alive_(impl->alive),
+        sql_(std::move(sql)),
+        translated_(TranslateSql(sql_, SqlTarget::Sqlite)) {}
+
+  void Execute() override {
+    rowsAffected_ = 0;
+    Statement stmt;
+    if (!Start(stmt)) return;
+    sqlite3_int64 totalBefore = sqlite3_total_changes64(impl_->db);
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    }
+    if (!Finish(rc)) return;
+    // changes64 keeps the count of the last INSERT/UPDATE/DELETE, so a statement that changed
+    // nothing (DDL, a SELECT) must not report an earlier statement's rows.
+    if (sqlite3_total_changes64(impl_->db) != totalBefore) {
+      rowsAffected_ = sqlite3_changes64(impl_->db);
+    }
+  }
+
+  db::Value GetValue() override {
+    Statement stmt;
+    if (!Start(stmt)) return {};
+    int rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_ROW) {
+      impl_->lastError.clear();
+      return sqlite3_column_count(stmt.get()) > 0 ? ColumnValue(stmt.get(), 0) : db::Value();
+    }
+    Finish(rc);
+    return {};
+  }
+
+  std::shared_ptr<db::Recordset> OpenRecordset() override {
+    Statement stmt;
+    if (!Start(stmt)) return ClosedRecordset();
+    int columns = sqlite3_column_count(stmt.get());
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c) {
+      const char* name = sqlite3_column_name(stmt.get(), c);
+      names.emplace_back(name ? name : "");
+    }
+    std::vector<std::vector<db::Value>> rows;
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+      std::vector<db::Value> row;
+      row.reserve(static_cast<size_t>(columns));
+      for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(stmt.get(), c));
+      rows.push_back(std::move(row));
+    }
+    if (!Finish(rc)) return ClosedRecordset();
+    return std::make_shared<db::Recordset>(std::move(names), std::move(rows));
+  }
+
+  int64_t RowsAffected() const override { return rowsAffected_; }
+
+ private:
+  // Logs the text as the module sent it and prepares its translation.
+  bool Start(Statement& stmt) {
+    if (alive_.expired()) return false;
+    if (impl_->logging) impl_->log.push_back(sql_);
+    return stmt.Prepare(impl_->db, translated_, impl_->lastError);
+  }
+  bool Finish(int rc) {
+    if (rc == SQLITE_DONE) {
+      impl_->lastError.clear();
+      return true;
+    }
+    impl_->lastError = sqlite3_errmsg(impl_->db);
+    return false;
+  }
+
+  SqliteDatabase::Impl* impl_;
+  std::weak_ptr<int> alive_;
+  std::string sql_;
+  std::string translated_;
+  int64_t rowsAffected_ = 0;
+};
+
+SqliteDatabase::SqliteDatabase() : impl_(std::make_unique<Impl>()) {}
+
+SqliteDatabase::~SqliteDatabase() {
+  // Closing rolls back a transaction left open; close_v2 copes with statements still held by
+  // others through Handle().
+  sqlite3_close_v2(impl_->db);
+}
+
+std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, std::string* error) {
+  auto fail = [&](const std::string& reason) -> std::unique_ptr<SqliteDatabase> {
+    if (error) *error = "cannot open \"" + path + "\" as a database: " + reason;
+    return nullptr;
+  };
+  if (path.empty()) return fail("no file name given");
+  std::unique_ptr<SqliteDatabase> database(new SqliteDatabase());
+  sqlite3*& db = database->impl_->db;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) return fail(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  sqlite3_busy_timeout(db, 5000);
+  // SQLite reads a file's header lazily; reading the schema now makes a file that is no
+  // database fail here with "file is not a database" rather than at the first statement.
+  if (!database->impl_->Exec("SELECT count(*) FROM sqlite_master")) {
+    return fail(database->impl_->lastError);
+  }
+  bool inMemory = path == ":memory:" || sqlite3_db_filename(db, "main") == nullptr ||
+                  *sqlite3_db_filename(db, "main") == '\0';
+  // WAL lets readers (navigation, pickers) go on while another user saves; NORMAL sync is
+  // safe under WAL and keeps a save at well under a millisecond.
+  if (!inMemory && !database->impl_->Exec("PRAGMA journal_mode=WAL")) {
+    return fail(database->impl_->lastError);
+  }
+  if (!database->impl_->Exec("PRAGMA synchronous=NORMAL")) {
+    return fail(database->impl_->lastError);
+  }
+  return database;
+}
+
+std::unique_ptr<db::ICommand> SqliteDatabase::CreateCommand(const std::string& sql, int kind) {
+  (void)kind;  // only plain text exists
+  return std::make_unique<SqliteCommand>(impl_.get(), sql);
+}
+
+void SqliteDatabase::Close() {
+  // Commands finalize their statements as they finish; this ends what others prepared through
+  // Handle() and left half-read, so no read snapshot outlives the operation. The connection
+  // and an open transaction stay as they are.
+  for (sqlite3_stmt* stmt = sqlite3_next_stmt(impl_->db, nullptr); stmt;
+       stmt = sqlite3_next_stmt(impl_->db, stmt)) {
+    sqlite3_reset(stmt);
+  }
+}
+
+// Nesting: BeginTrans inside an open transaction opens a savepoint, CommitTrans releases and
+// RollbackTrans undoes the innermost level only, as the desktop engine nests transactions.
+// The outermost level takes the write lock at once (BEGIN IMMEDIATE): a save reads before it
+// writes, and a deferred transaction would fail without waiting if another user wrote in
+// between.
+void SqliteDatabase::BeginTrans() {
+  if (impl_->depth > 0 && !impl_->EngineInTransaction()) impl_->depth = 0;
+  if (impl_->depth == 0) {
+    if (!impl_->Exec("BEGIN IMMEDIATE")) return;
+  } else {
+    std::string savepoint = "SAVEPOINT ws_level_" + std::to_string(impl_->depth + 1);
+    if (!impl_->Exec(savepoint.c_str())) return;
+  }
+  ++impl_->depth;
+}
+
+void SqliteDatabase::CommitTrans() {
+  if (impl_->depth == 0 || !impl_->EngineInTransaction()) {
+    // Either nothing was begun, or the engine already rolled back (a failed statement can
+    // abort the whole transaction): committing would claim a success that did not happen.
+    bool lost = impl_->depth > 0;
+    impl_->depth = 0;
+    impl_->lastError = lost ? "the transaction was rolled back by the database engine"
+                            : "cannot commit: no transaction is active";
+    return;
+  }
+  bool ok = impl_->depth == 1
+                ? impl_->Exec("COMMIT")
+                : impl_->Exec(("RELEASE ws_level_" + std::to_string(impl_->depth)).c_str());
+  if (ok) --impl_->depth;
+}
+
+void SqliteDatabase::RollbackTrans() {
+  if (impl_->depth == 0 || !impl_->EngineInTransaction()) {
+    // Nothing to undo: harmless, as the transaction guard may roll back after a failed commit.
+    impl_->depth = 0;
+    impl_->lastError.clear();
+    return;
+  }
+  if (impl_->depth == 1) {
+    impl_->Exec("ROLLBACK");
+    impl_->depth = impl_->EngineInTransaction() ? 1 : 0;
+    return;
+  }
+  std::string level = "ws_level_" + std::to_string(impl_->depth);
+  if (impl_->Exec(("ROLLBACK TO " + level).c_str()) && impl_->Exec(("RELEASE " + level).c_str())) {
+    --impl_->depth;
+  }
+}
+
+bool SqliteDatabase::InTransaction() const {
+  return impl_->EngineInTransaction();
+}
+
+std::string SqliteDatabase::LastError() const {
+  return impl_->lastError;
+}
+
+std::string SqliteDatabase::Settings(const std::string& key) const {
+  auto it = impl_->settings.find(key);
+  return it == impl_->settings.end() ? std::string() : it->second;
+}
+
+void SqliteDatabase::SetSetting(const std::string& key, const std::string& value) {
+  impl_->settings[key] = value;
+}
+
+std::string SqliteDatabase::ExecScript(const std::string& sql) {
+  impl_->Exec(sql.c_str());
+  return impl_->lastError;
+}
+
+void SqliteDatabase::EnableLog(bool on) {
+  impl_->logging = on;
+}
+
+const std::vector<std::string>& SqliteDatabase::Log() const {
+  return impl_->log;
+}
+
+void SqliteDatabase::ClearLog() {
+  impl_->log.clear();
+}
+
+sqlite3* SqliteDatabase::Handle() const {
+  return impl_->db;
+}
+
+}  // namespace ws::platform

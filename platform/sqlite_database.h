@@ -1,0 +1,58 @@
+// The database service on SQLite: the embedded default. Statements arrive in the module's
+// dialect and are translated (TOP n, #date#, isnull, iif) before they run.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+
+struct sqlite3;
+
+namespace ws::platform {
+
+class SqliteDatabase : public db::IDatabase {
+ public:
+  // Opens (or creates) a database file; ":memory:" gives a private in-memory database.
+  // Answers nullptr and the reason in *error when the file cannot be opened as a database.
+  static std::unique_ptr<SqliteDatabase> Open(const std::string& path, std::string* error);
+  ~SqliteDatabase() override;
+
+  // The text is translated once here; each run prepares exactly one statement and refuses a
+  // text holding a second statement or a parameter. A command kept past its service does
+  // nothing.
+  std::unique_ptr<db::ICommand> CreateCommand(const std::string& sql, int kind) override;
+  // Resets statements left half-read through Handle(); an open transaction is left alone.
+  void Close() override;
+  // The outermost level is BEGIN IMMEDIATE; a BeginTrans inside it opens a savepoint, which
+  // CommitTrans releases and RollbackTrans undoes, innermost level first. RollbackTrans with
+  // nothing open is harmless; CommitTrans with nothing open (or after the engine rolled back
+  // by itself) sets LastError.
+  void BeginTrans() override;
+  void CommitTrans() override;
+  void RollbackTrans() override;
+  bool InTransaction() const override;
+  std::string LastError() const override;
+  std::string Settings(const std::string& key) const override;
+  void SetSetting(const std::string& key, const std::string& value) override;
+
+  // Runs a script of several statements as they stand (no translation): the catalogue.
+  // Answers the error text, empty on success.
+  std::string ExecScript(const std::string& sql);
+
+  // Statement log: every statement text as the module sent it, in order.
+  void EnableLog(bool on);
+  const std::vector<std::string>& Log() const;
+  void ClearLog();
+
+  sqlite3* Handle() const;
+
+ private:
+  SqliteDatabase();
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  friend class SqliteCommand;
+};
+
+}  // namespace ws::platform
