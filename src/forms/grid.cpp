@@ -198,20 +198,37 @@ bool Grid::IsSubtotalRow(int row) const {
 }
 
 void Grid::Sort(int col, int order) {
-  if (col < 0 || col >= Cols() || (order != 1 && order != 2)) return;
-  auto first = cells_.begin() + fixedRows_;
-  bool allNumeric = std::all_of(first, cells_.end(), [col](const std::vector<Cell>& row) {
+  if (col < 0 || col >= Cols() || (order != 1 && order != 2) || DataRows() < 2) return;
+  const auto c = static_cast<size_t>(col);
+  bool allNumeric = true;
+  for (int r = fixedRows_; r < Rows() && allNumeric; ++r) {
     bool numeric = false;
-    CellNumber(row[static_cast<size_t>(col)].text, &numeric);
-    return numeric || row[static_cast<size_t>(col)].text.empty();
-  });
-  std::stable_sort(first, cells_.end(), [&](const std::vector<Cell>& a, const std::vector<Cell>& b) {
-    const auto& x = a[static_cast<size_t>(col)].text;
-    const auto& y = b[static_cast<size_t>(col)].text;
+    const auto& text = cells_[static_cast<size_t>(r)][c].text;
+    CellNumber(text, &numeric);
+    allNumeric = numeric || text.empty();
+  }
+  // Sort row numbers, then move cells and row flags together so hidden and subtotal marks
+  // stay with their rows.
+  std::vector<size_t> rowOrder(static_cast<size_t>(DataRows()));
+  for (size_t i = 0; i < rowOrder.size(); ++i) rowOrder[i] = static_cast<size_t>(fixedRows_) + i;
+  std::stable_sort(rowOrder.begin(), rowOrder.end(), [&](size_t a, size_t b) {
+    const auto& x = cells_[a][c].text;
+    const auto& y = cells_[b][c].text;
     bool less = allNumeric ? CellNumber(x) < CellNumber(y) : x < y;
     bool greater = allNumeric ? CellNumber(y) < CellNumber(x) : y < x;
     return order == 1 ? less : greater;
   });
+  std::vector<std::vector<Cell>> cells(cells_.begin(), cells_.begin() + fixedRows_);
+  std::vector<char> hidden(rowHidden_.begin(), rowHidden_.begin() + fixedRows_);
+  std::vector<char> subtotal(rowSubtotal_.begin(), rowSubtotal_.begin() + fixedRows_);
+  for (size_t from : rowOrder) {
+    cells.push_back(std::move(cells_[from]));
+    hidden.push_back(rowHidden_[from]);
+    subtotal.push_back(rowSubtotal_[from]);
+  }
+  cells_ = std::move(cells);
+  rowHidden_ = std::move(hidden);
+  rowSubtotal_ = std::move(subtotal);
 }
 
 void Grid::ClearSubtotals() {

@@ -96,8 +96,12 @@ TEST(GridTest, SortNumbersAsNumbersAndSubtotalsComeAndGo) {
   grid.Sort(1, 2);
   EXPECT_EQ(grid.TextMatrix(1, 1), "10");
   EXPECT_EQ(grid.TextMatrix(4, 1), "1.5");
+  grid.SetRowHidden(1, true);  // the "10" row, hidden by a search filter
   grid.Sort(0, 1);
   EXPECT_EQ(grid.TextMatrix(1, 0), "A");
+  EXPECT_TRUE(grid.RowHidden(3)) << "a hidden row stays hidden where the sort puts it";
+  EXPECT_EQ(grid.TextMatrix(3, 1), "10");
+  grid.SetRowHidden(3, false);
 
   grid.AddSubtotals(0, {1}, "小计", 0);
   // A, A, 小计, B, B, 小计

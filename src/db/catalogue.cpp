@@ -1,0 +1,505 @@
+#include "db/catalogue.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "db/runner.h"
+#include "db/sql.h"
+
+namespace ws::db {
+
+namespace {
+
+constexpr auto kId = ColumnKind::Id;
+constexpr auto kNum = ColumnKind::Number;
+constexpr auto kText = ColumnKind::Text;
+constexpr auto kDate = ColumnKind::Date;
+constexpr auto kMark = ColumnKind::Mark;
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) {
+    if (!out.empty()) out += ", ";
+    out += n;
+  }
+  return out;
+}
+
+// The audit columns every document header carries.
+void AddAudit(std::vector<ColumnDef>& columns) {
+  columns.insert(columns.end(),
+                 {{"制单人", kText}, {"制单日期", kDate}, {"审核人", kText}, {"审核日期", kDate}});
+}
+
+// The labour-item and part line tables of repair orders and settlements share one shape.
+TableDef LineTable(std::string name, std::string_view keyColumn) {
+  std::string lower = Lower(name);
+  std::string key(keyColumn);
+  return {name,
+          TableRole::Module,
+          {{"单据明细ID", kId},
+           {"单据ID", kId},
+           {key, kId},
+           {"数量", kNum},
+           {"单价", kNum},
+           {"金额", kNum},
+           {"说明", kText}},
+          {"单据明细ID"},
+          {{"ix_" + lower + "_doc", {"单据ID"}},
+           {"ix_" + lower + "_" + (key == "项目ID" ? "item" : "part"), {key}}}};
+}
+
+// Business partners as the sales side and the receivables side see them: the same shape.
+TableDef PartnerTable(std::string name) {
+  std::string lower = Lower(name);
+  return {name,
+          TableRole::HostRead,
+          {{"往来ID", kId},
+           {"往来编码", kText},
+           {"公司名称", kText},
+           {"简称", kText},
+           {"属性", kNum},  // partner kind the host pickers filter by ("SX")
+           {"联系人", kText},
+           {"电话", kText},
+           {"地址", kText}},
+          {"往来ID"},
+          {{"ix_" + lower + "_code", {"往来编码"}}, {"ix_" + lower + "_name", {"公司名称"}}}};
+}
+
+std::vector<TableDef> BuildTables() {
+  std::vector<TableDef> t;
+
+  // --- The module's own documents and masters.
+  {
+    std::vector<ColumnDef> c = {
+        {"单据ID", kId},     {"progid", kId},     {"smark", kMark},    {"系统", kText},
+        {"工单号码", kText}, {"车主ID", kId},     {"车辆ID", kId},     {"主管部门", kText},
+        {"车厂", kText},     {"进厂日期", kDate}, {"出厂日期", kDate}, {"送修人", kText},
+        {"司机电话", kText}, {"公里数", kNum},    {"维修分类", kText}, {"维修分类ID", kId},
+        {"接待人", kText},   {"发票号码", kText}, {"维修费用", kNum},  {"配件费用", kNum},
+        {"诊断费", kNum},    {"检测费", kNum},    {"应收合计", kNum},  {"总金额", kNum},
+        {"现收金额", kNum},  {"补收金额", kNum},  {"扣零金额", kNum},  {"扣减金额", kNum},
+        {"余额", kNum},      {"备注", kText}};
+    AddAudit(c);
+    // The navigator walks a program's orders by 单据ID inside a date window: an index that
+    // leads with (progid, 单据ID) serves that walk without sorting. An index on
+    // (progid, 进厂日期) alone would tempt the planner to range-scan the window and sort it.
+    t.push_back({"WSDJ",
+                 TableRole::Module,
+                 c,
+                 {"单据ID"},
+                 {{"ix_wsdj_keyset", {"progid", "单据ID", "进厂日期"}},
+                  {"ix_wsdj_number", {"工单号码"}},
+                  {"ix_wsdj_vehicle", {"车辆ID"}},
+                  {"ix_wsdj_owner", {"车主ID"}},
+                  {"ix_wsdj_category", {"维修分类ID"}}}});
+  }
+  {
+    TableDef pj = LineTable("WSDJPJ", "产品ID");
+    pj.columns.push_back({"已领用数", kNum});
+    t.push_back(LineTable("WSDJXM", "项目ID"));
+    t.push_back(pj);
+  }
+  t.push_back({"clzl",
+               TableRole::Module,
+               {{"车辆ID", kId},
+                {"车辆编号", kText},
+                {"车牌号", kText},
+                {"行驶证号", kText},
+                {"发动机号", kText},
+                {"车架号", kText},
+                {"车型", kText},
+                {"车名", kText},
+                {"颜色", kText},
+                {"车主ID", kId}},
+               {"车辆ID"},
+               {{"ix_clzl_plate", {"车牌号"}},
+                {"ix_clzl_number", {"车辆编号"}},
+                {"ix_clzl_owner", {"车主ID"}}}});
+  t.push_back({"PDMWXXM",
+               TableRole::Module,
+               {{"AutoID", kId},
+                {"编码", kText},
+                {"维修项目", kText},
+                {"项目属性", kText},
+                {"参考价格", kNum}},
+               {"AutoID"},
+               {{"ix_pdmwxxm_code", {"编码"}}}});
+  t.push_back({"pdmwxfl",
+               TableRole::Module,
+               {{"维修分类ID", kId}, {"编码", kText}, {"维修分类", kText}, {"说明", kText}},
+               {"维修分类ID"},
+               {{"ix_pdmwxfl_code", {"编码"}}}});
+  {
+    std::vector<ColumnDef> c = {
+        {"单据ID", kId},     {"progID", kId},     {"smark", kMark},  {"status", kText},
+        {"单据编号", kText}, {"往来ID", kId},     {"业务员ID", kId}, {"结算方式ID", kId},
+        {"科目ID", kId},     {"单据日期", kDate}, {"会计期间", kId}, {"总金额", kNum},
+        {"扣零金额", kNum},  {"摘要", kText},     {"备注", kText},   {"前置单据ID", kId}};
+    AddAudit(c);
+    t.push_back({"ARPReceive",
+                 TableRole::Module,
+                 c,
+                 {"单据ID"},
+                 {{"ix_arpreceive_keyset", {"progID", "单据ID", "单据日期"}},
+                  {"ix_arpreceive_number", {"单据编号"}},
+                  {"ix_arpreceive_source", {"前置单据ID"}},
+                  {"ix_arpreceive_partner", {"往来ID"}}}});
+  }
+  t.push_back({"ARPReceiveMx",
+               TableRole::Module,
+               {{"单据明细ID", kId},
+                {"单据ID", kId},
+                {"序号", kText},
+                {"源单ID", kId},
+                {"结算金额", kNum},
+                {"本币结算金额", kNum},
+                {"折扣金额", kNum},
+                {"本币折扣金额", kNum},
+                {"会计期间", kId}},
+               {"单据明细ID"},
+               {{"ix_arpreceivemx_doc", {"单据ID"}}, {"ix_arpreceivemx_source", {"源单ID"}}}});
+  t.push_back(LineTable("ARPReceive_XM", "项目ID"));
+  t.push_back(LineTable("ARPReceive_PJ", "产品ID"));
+  t.push_back({"ARPReceive_FY",
+               TableRole::Module,
+               {{"单据ID", kId},
+                {"维修费用", kNum},
+                {"配件费用", kNum},
+                {"诊断费", kNum},
+                {"检测费", kNum},
+                {"管理费", kNum}},
+               {"单据ID"},
+               {}});
+
+  // --- Host tables the module writes.
+  t.push_back(
+      {"JXCDJ",
+       TableRole::HostWritten,
+       {{"单据ID", kId},     {"progID", kId},     {"smark", kMark},      {"系统", kText},
+        {"单据编号", kText}, {"性质", kText},     {"前置单据", kId},     {"前置单据ID", kId},
+        {"往来ID", kId},     {"仓库ID", kId},     {"部门ID", kId},       {"业务员ID", kId},
+        {"币种ID", kId},     {"项目ID", kId},     {"本方经手人", kText}, {"操作日期", kDate},
+        {"仓库填单", kText}, {"填单日期", kDate}, {"仓库审核", kText},   {"审核日期", kDate},
+        {"会计期间", kId},   {"总金额", kNum},    {"备注", kText}},
+       {"单据ID"},
+       {{"ix_jxcdj_keyset", {"progID", "单据ID", "会计期间"}},
+        {"ix_jxcdj_source", {"前置单据ID"}},
+        {"ix_jxcdj_number", {"单据编号"}}}});
+  t.push_back({"JXCDJMX",
+               TableRole::HostWritten,
+               {{"单据明细ID", kId}, {"单据ID", kId},     {"前置单据", kId},  {"前置单据ID", kId},
+                {"仓库ID", kId},     {"产品ID", kId},     {"货位", kText},    {"等级", kText},
+                {"特征码", kText},   {"产品批次", kText}, {"数量", kNum},     {"重量", kNum},
+                {"库存数量", kNum},  {"库存重量", kNum},  {"装箱数", kNum},   {"单价", kNum},
+                {"金额", kNum},      {"含税单价", kNum},  {"含税金额", kNum}, {"实际金额", kNum},
+                {"名称", kText},     {"规格", kText},     {"会计期间", kId},  {"备注", kText}},
+               {"单据明细ID"},
+               {{"ix_jxcdjmx_doc", {"单据ID"}},
+                {"ix_jxcdjmx_part", {"产品ID"}},
+                {"ix_jxcdjmx_source", {"前置单据ID"}}}});
+  t.push_back(
+      {"JxcGoodsList",
+       TableRole::HostWritten,
+       {{"autoid", kId},       {"progid", kId},     {"单据ID", kId},     {"单据明细ID", kId},
+        {"单据编号", kText},   {"仓库填单", kText}, {"仓库审核", kText}, {"操作日期", kDate},
+        {"填单日期", kDate},   {"审核日期", kDate}, {"往来ID", kId},     {"部门ID", kId},
+        {"仓库ID", kId},       {"产品ID", kId},     {"货位", kText},     {"等级", kText},
+        {"特征码", kText},     {"产品批次", kText}, {"数量", kNum},      {"重量", kNum},
+        {"单价", kNum},        {"金额", kNum},      {"装箱数", kNum},    {"会计期间", kId},
+        {"sFunNumber", kText}, {"备注", kText},     {"摘要", kText}},
+       {"autoid"},
+       {{"ix_jxcgoodslist_doc", {"progid", "单据ID"}}, {"ix_jxcgoodslist_part", {"产品ID"}}}});
+  t.push_back(
+      {"gl_accvouch",
+       TableRole::HostWritten,
+       {{"autoid", kId},     {"progid", kId},        {"smark", kMark},    {"status", kText},
+        {"科目编码", kText}, {"对方科目", kText},    {"会计期间", kId},   {"凭证日期", kDate},
+        {"出纳编号", kText}, {"结算方式ID", kId},    {"币种ID", kId},     {"摘要", kText},
+        {"借方金额", kNum},  {"外币借方金额", kNum}, {"贷方金额", kNum},  {"外币贷方金额", kNum},
+        {"汇率", kNum},      {"部门ID", kId},        {"雇员ID", kId},     {"往来ID", kId},
+        {"项目", kText},     {"制单", kText},        {"制单日期", kDate}, {"前置单据", kId},
+        {"前置单据ID", kId}},
+       {"autoid"},
+       {{"ix_gl_accvouch_source", {"前置单据", "前置单据ID"}}}});
+
+  // --- Host tables the module only reads.
+  t.push_back(PartnerTable("pdmwldw"));
+  t.push_back(PartnerTable("PDMWLDWJS"));
+  t.push_back({"PDMCPML",
+               TableRole::HostRead,
+               {{"产品ID", kId},
+                {"物品编码", kText},
+                {"物品名称", kText},
+                {"规格", kText},
+                {"库存单位", kText},
+                {"是否需批次管理", kNum},
+                {"缺省货位", kText},
+                {"颜色", kText},
+                {"特性", kText},
+                {"尺寸", kText},
+                {"参考零售价", kNum},
+                {"参考进价", kNum},
+                {"参考批发价", kNum}},
+               {"产品ID"},
+               {{"ix_pdmcpml_code", {"物品编码"}}, {"ix_pdmcpml_name", {"物品名称"}}}});
+  t.push_back({"PDMBM",
+               TableRole::HostRead,
+               {{"部门ID", kId},
+                {"部门编码", kText},
+                {"部门名称", kText},
+                {"组织类型", kNum},
+                {"是否明细", kNum},
+                {"是否使用", kNum},
+                {"属性", kText},
+                {"不参与物料运算", kNum}},
+               {"部门ID"},
+               {}});
+  t.push_back({"pdmbmcpty",
+               TableRole::HostRead,
+               {{"仓库ID", kId}, {"产品ID", kId}, {"是否停用", kNum}},
+               {"仓库ID", "产品ID"},
+               {{"ix_pdmbmcpty_part", {"产品ID"}}}});
+  t.push_back({"PDMGY",
+               TableRole::HostRead,
+               {{"雇员ID", kId}, {"雇员编码", kText}, {"姓名", kText}, {"部门ID", kId}},
+               {"雇员ID"},
+               {}});
+  t.push_back({"PDMKJKM",
+               TableRole::HostRead,
+               {{"科目ID", kId},
+                {"科目编码", kText},
+                {"科目名称", kText},
+                {"是否现金科目", kNum},
+                {"是否明细", kNum}},
+               {"科目ID"},
+               {{"ix_pdmkjkm_code", {"科目编码"}}}});
+  // 类型 is the kind of dictionary entry ("结算方式") the host picker filters by ("Lx").
+  t.push_back({"PDMSJZD",
+               TableRole::HostRead,
+               {{"ID", kId}, {"编码", kText}, {"名称", kText}, {"类型", kText}},
+               {"ID"},
+               {}});
+  t.push_back({"PDMBZ",
+               TableRole::HostRead,
+               {{"币种ID", kId}, {"外币代号", kText}, {"外币名称", kText}, {"汇率", kNum}},
+               {"币种ID"},
+               {}});
+  // One row per period, depot, part, location, grade, feature code and batch; the queries
+  // always name the period and the part, the depot only sometimes.
+  t.push_back({"JXCGoodsZzTz",
+               TableRole::HostRead,
+               {{"会计期间", kId},
+                {"仓库ID", kId},
+                {"产品ID", kId},
+                {"货位", kText},
+                {"等级", kText},
+                {"特征码", kText},
+                {"产品批次", kText},
+                {"库存数量", kNum},
+                {"库存重量", kNum},
+                {"库存金额", kNum}},
+               {"会计期间", "产品ID", "仓库ID", "货位", "等级", "特征码", "产品批次"},
+               {{"ix_jxcgoodszztz_part", {"产品ID"}}}});
+  t.push_back({"Pubwlprice",
+               TableRole::HostRead,
+               {{"AutoID", kId},
+                {"往来ID", kId},
+                {"币种ID", kId},
+                {"产品ID", kId},
+                {"单价", kNum},
+                {"smark", kMark},
+                {"systemcode", kText}},
+               {"AutoID"},
+               {{"ix_pubwlprice_part", {"产品ID", "往来ID"}}}});
+  t.push_back({"xt_objects",
+               TableRole::HostRead,
+               {{"progid", kId}, {"progname", kText}, {"fetchPrice", kNum}, {"classname", kText}},
+               {"progid"},
+               {}});
+  t.push_back(
+      {"xt_menu", TableRole::HostRead, {{"progID", kId}, {"menuname", kText}}, {"progID"}, {}});
+  t.push_back({"xt_BillAttribute",
+               TableRole::HostRead,
+               {{"progID", kId}, {"attribute", kText}, {"text", kText}},
+               {"progID", "attribute"},
+               {}});
+  t.push_back({"xt_accinformation",
+               TableRole::HostRead,
+               {{"system_code", kText}, {"item_code", kText}, {"item_value", kText}},
+               {"system_code", "item_code"},
+               {}});
+
+  // --- The host's own configuration.
+  // An option NUMBER n is stored with name = decimal text of n.
+  t.push_back({"ws_option",
+               TableRole::HostConfig,
+               {{"module", kId}, {"name", kText}, {"value", kText}},
+               {"module", "name"},
+               {}});
+  t.push_back({"ws_parameter",
+               TableRole::HostConfig,
+               {{"module", kId}, {"number", kId}, {"value", kText}},
+               {"module", "number"},
+               {}});
+  // Id counters of GetNewID; table_name is stored lower-case.
+  t.push_back({"ws_id",
+               TableRole::HostConfig,
+               {{"table_name", kText}, {"key_column", kText}, {"last_id", kId}},
+               {"table_name", "key_column"},
+               {}});
+  // Document-number counters of NewBillNo.
+  t.push_back({"ws_billno",
+               TableRole::HostConfig,
+               {{"progid", kId}, {"prefix", kText}, {"last_no", kId}},
+               {"progid", "prefix"},
+               {}});
+  t.push_back({"ws_user_setting",
+               TableRole::HostConfig,
+               {{"user_name", kText}, {"key", kText}, {"value", kText}},
+               {"user_name", "key"},
+               {}});
+  t.push_back({"ws_meta", TableRole::HostConfig, {{"key", kText}, {"value", kText}}, {"key"}, {}});
+  return t;
+}
+
+std::string DefaultClause(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::Id:
+    case ColumnKind::Number:
+      return " DEFAULT 0";
+    case ColumnKind::Text:
+    case ColumnKind::Mark:
+      return " DEFAULT ''";
+    case ColumnKind::Date:
+      return "";
+  }
+  return "";
+}
+
+}  // namespace
+
+const ColumnDef* TableDef::FindColumn(std::string_view column) const {
+  for (const auto& c : columns) {
+    if (SameName(c.name, column)) return &c;
+  }
+  return nullptr;
+}
+
+const std::vector<TableDef>& Tables() {
+  static const std::vector<TableDef> tables = BuildTables();
+  return tables;
+}
+
+const TableDef* FindTable(std::string_view name) {
+  for (const auto& t : Tables()) {
+    if (SameName(t.name, name)) return &t;
+  }
+  return nullptr;
+}
+
+std::string ColumnType(ColumnKind kind, Engine engine) {
+  bool pg = engine == Engine::Postgres;
+  switch (kind) {
+    case ColumnKind::Id:
+      return pg ? "BIGINT" : "INTEGER";
+    case ColumnKind::Number:
+      return pg ? "DOUBLE PRECISION" : "REAL";
+    case ColumnKind::Date:
+      return pg ? "DATE" : "TEXT";
+    case ColumnKind::Text:
+    case ColumnKind::Mark:
+      return "TEXT";
+  }
+  return "TEXT";
+}
+
+std::string CreateTableStatement(const TableDef& table, Engine engine) {
+  const bool singleKey = table.primaryKey.size() == 1;
+  std::string sql = "CREATE TABLE " + table.name + " (";
+  bool first = true;
+  for (const auto& column : table.columns) {
+    if (!first) sql += ", ";
+    first = false;
+    sql += column.name + " " + ColumnType(column.kind, engine);
+    bool inKey = std::any_of(table.primaryKey.begin(), table.primaryKey.end(),
+                             [&](const std::string& k) { return SameName(k, column.name); });
+    if (inKey && singleKey) {
+      // A single key is always given (ids come from GetNewID). On SQLite an INTEGER PRIMARY
+      // KEY is the rowid itself: the keyset walk by id reads the table in key order.
+      sql += " NOT NULL PRIMARY KEY";
+    } else {
+      // Columns of a composite key keep their default: a stock-ledger row written without a
+      // batch is the row of the empty batch.
+      if (inKey) sql += " NOT NULL";
+      sql += DefaultClause(column.kind);
+    }
+  }
+  if (!singleKey && !table.primaryKey.empty()) {
+    sql += ", PRIMARY KEY (" + JoinNames(table.primaryKey) + ")";
+  }
+  sql += ")";
+  return sql;
+}
+
+std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
+  std::vector<std::string> out;
+  for (const auto& index : table.indexes) {
+    out.push_back("CREATE INDEX " + index.name + " ON " + table.name + " (" +
+                  JoinNames(index.columns) + ")");
+  }
+  return out;
+}
+
+std::vector<std::string> CatalogueStatements(Engine engine) {
+  std::vector<std::string> out;
+  for (const auto& table : Tables()) {
+    out.push_back(CreateTableStatement(table, engine));
+    auto indexes = CreateIndexStatements(table, engine);
+    out.insert(out.end(), indexes.begin(), indexes.end());
+  }
+  out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
+                    .Text("schema")
+                    .Raw(", ")
+                    .Text(kSchemaName)
+                    .Raw(")")
+                    .str());
+  out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
+                    .Text("version")
+                    .Raw(", ")
+                    .Text(kSchemaVersion)
+                    .Raw(")")
+                    .str());
+  return out;
+}
+
+std::optional<std::string> SchemaVersion(IDatabase& db) {
+  Runner runner(db);
+  std::string error;
+  auto rs = runner.Open("SELECT key, value FROM ws_meta", &error);
+  if (!error.empty()) return std::nullopt;
+  std::optional<std::string> schema;
+  std::optional<std::string> version;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    std::string key = rs->Text("key");
+    if (key == "schema") schema = rs->Text("value");
+    if (key == "version") version = rs->Text("value");
+  }
+  if (schema != kSchemaName || !version) return std::nullopt;
+  return version;
+}
+
+}  // namespace ws::db

@@ -1,0 +1,77 @@
+// The table catalogue: one description of every table the module and its host use, from which
+// the CREATE TABLE and CREATE INDEX statements of each engine are generated. Names are written
+// as the statements of the module write them and are never quoted: both engines match unquoted
+// names without regard to ASCII letter case (PostgreSQL folds them to lower case), so `WSDJ`
+// and `wsdj`, `progID` and `progid` address the same table and column, and Chinese names need
+// no quoting in either engine.
+//
+// Column defaults are chosen so that the module's statements work on rows they did not write
+// completely: ids and numbers default to 0 (`余额=总金额-现收金额-补收金额-扣减金额` and
+// `补收金额=补收金额 + x` must never meet a Null), texts and marks to '' (conditions such as
+// `等级=''` and `主管部门<>''` must see the empty text), dates to Null.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/database.h"
+
+namespace ws::db {
+
+enum class Engine { Sqlite, Postgres };
+
+// id: long integer (keys, program numbers, accounting periods yyyymm); number: double-precision
+// amount, quantity, price or flag; text; date (ISO text on SQLite, DATE on PostgreSQL);
+// mark: the two-character status code ("01", "02").
+enum class ColumnKind { Id, Number, Text, Date, Mark };
+
+struct ColumnDef {
+  std::string name;
+  ColumnKind kind;
+};
+
+struct IndexDef {
+  std::string name;  // unique within the database; kept short for PostgreSQL's 63-byte limit
+  std::vector<std::string> columns;
+};
+
+// Who owns a table: the module's documents and masters, host tables the module writes, host
+// tables it only reads, and the host's own configuration (options, counters, settings).
+enum class TableRole { Module, HostWritten, HostRead, HostConfig };
+
+struct TableDef {
+  std::string name;
+  TableRole role;
+  std::vector<ColumnDef> columns;
+  std::vector<std::string> primaryKey;
+  std::vector<IndexDef> indexes;
+
+  // The column by name, ASCII letters matched without regard to case; nullptr when unknown.
+  const ColumnDef* FindColumn(std::string_view column) const;
+};
+
+// Every table, in creation order.
+const std::vector<TableDef>& Tables();
+// A table by name, ASCII letters matched without regard to case; nullptr when unknown.
+const TableDef* FindTable(std::string_view name);
+
+// The SQL type of a column kind on an engine.
+std::string ColumnType(ColumnKind kind, Engine engine);
+std::string CreateTableStatement(const TableDef& table, Engine engine);
+std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine engine);
+
+// The schema mark that tells a database of ours from a foreign one: rows of ws_meta.
+inline constexpr std::string_view kSchemaName = "repair-shop";
+inline constexpr std::string_view kSchemaVersion = "1";
+
+// Every statement that creates the catalogue on an empty database, in order: the tables, their
+// indexes and the schema mark. The statements contain nothing a dialect translation changes.
+std::vector<std::string> CatalogueStatements(Engine engine);
+
+// The schema version of the database behind db ("1"), or nullopt when it carries no schema
+// mark of ours (no ws_meta table, or a different schema name).
+std::optional<std::string> SchemaVersion(IDatabase& db);
+
+}  // namespace ws::db

@@ -1,0 +1,91 @@
+#include "db/default_config.h"
+
+#include "db/sql.h"
+
+namespace ws::db {
+
+const std::vector<ControlEntry>& DefaultControls() {
+  static const std::vector<ControlEntry> controls = {
+      {"WS_S", 200001, "维修工单"},          {"CKLl_WS", 200002, "维修领料单"},
+      {"JS_WS", 200003, "维修结算单"},       {"JS_S", 200004, "维修收款单"},
+      {"WS_RPT", 200005, "维修工单查询"},    {"JS_RPT", 200006, "维修结算查询"},
+      {"PDM_cl", 200011, "车辆资料"},        {"PDM_clAdd", 200012, "车辆资料卡片"},
+      {"PDM_XMAdd", 200013, "维修项目卡片"}, {"PDM_XM", 200014, "维修项目"},
+      {"PDM_WXFL", 200028, "维修分类"},      {"PDM_WXFLAdd", 200029, "维修分类卡片"},
+  };
+  return controls;
+}
+
+const std::vector<OptionEntry>& DefaultOptions() {
+  // Colours are Windows colour longs (0x00BBGGRR): dark grey text on light grey for the cells
+  // a user cannot type in.
+  static const std::vector<OptionEntry> options = {
+      {12, "Jzperiod", "0"},  // no period closed yet
+      {12, "befmonth", "12"},
+      {12, "fetchmode", "0"},
+      {12, "readonlyforecolor", std::to_string(0x404040)},
+      {12, "readonlybackcolor", std::to_string(0xF0F0F0)},
+      {12, "mouseeventscrollrate", "5"},
+      {12, "4", std::to_string(kLocalCurrencyId)},
+      {12, "7", "2"},   // quantity decimals
+      {12, "9", "2"},   // unit price decimals
+      {12, "12", "2"},  // amount decimals
+      {3, "fetchmode", "0"},
+      {1, "goodsmsggageedit", "0"},
+  };
+  return options;
+}
+
+std::vector<std::string> DefaultConfigStatements(const Date& initDate) {
+  std::vector<std::string> out;
+  for (const auto& c : DefaultControls()) {
+    out.push_back(Sql("INSERT INTO xt_menu (progID, menuname) VALUES (")
+                      .Key(c.programNumber)
+                      .Raw(", ")
+                      .Text(c.caption)
+                      .Raw(")"));
+    // progname is what users read ("维修工单选单"); classname is what the host creates.
+    out.push_back(Sql("INSERT INTO xt_objects (progid, progname, fetchPrice, classname) VALUES (")
+                      .Key(c.programNumber)
+                      .Raw(", ")
+                      .Text(c.caption)
+                      .Raw(", 0, ")
+                      .Text(c.className)
+                      .Raw(")"));
+  }
+  out.push_back(Sql("INSERT INTO xt_accinformation (system_code, item_code, item_value) VALUES (")
+                    .Text("system")
+                    .Raw(", ")
+                    .Text("mouseeventscrollrate")
+                    .Raw(", ")
+                    .Text("5")
+                    .Raw(")"));
+  for (const auto& o : DefaultOptions()) {
+    out.push_back(Sql("INSERT INTO ws_option (module, name, value) VALUES (")
+                      .Key(o.module)
+                      .Raw(", ")
+                      .Text(o.name)
+                      .Raw(", ")
+                      .Text(o.value)
+                      .Raw(")"));
+  }
+  auto parameter = [&](int number, const std::string& value) {
+    out.push_back(Sql("INSERT INTO ws_parameter (module, number, value) VALUES (12, ")
+                      .Key(number)
+                      .Raw(", ")
+                      .Text(value)
+                      .Raw(")"));
+  };
+  parameter(1, std::to_string(PeriodOfDate(initDate, kDefaultClosingDay)));
+  parameter(3, std::to_string(kDefaultClosingDay));
+  out.push_back(Sql("INSERT INTO PDMBZ (币种ID, 外币代号, 外币名称, 汇率) VALUES (")
+                    .Key(kLocalCurrencyId)
+                    .Raw(", ")
+                    .Text("RMB")
+                    .Raw(", ")
+                    .Text("人民币")
+                    .Raw(", 1)"));
+  return out;
+}
+
+}  // namespace ws::db

@@ -1,0 +1,45 @@
+// The host's default configuration of a new database: the menu and object rows of every
+// control, the options and parameters the controls read, the system settings and the local
+// currency. Hosts build their menu from DefaultControls; `ws init` writes the statements.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/date.h"
+
+namespace ws::db {
+
+// A control the host offers in its menu: its class name (created as "WS." + className), the
+// host's program number and the menu caption.
+struct ControlEntry {
+  std::string className;
+  int64_t programNumber;
+  std::string caption;
+};
+
+// Every document, report and master control, in menu order.
+const std::vector<ControlEntry>& DefaultControls();
+
+// The options of module 12 and the other modules, as (module, name, value); an option number
+// n appears with its decimal text as the name ("7").
+struct OptionEntry {
+  int module;
+  std::string name;
+  std::string value;
+};
+const std::vector<OptionEntry>& DefaultOptions();
+
+// Statements that fill an empty catalogue with the default configuration for a database
+// started on initDate: xt_menu, xt_objects (fetchPrice 0), xt_accinformation, ws_option,
+// ws_parameter (module 12: 1 = the period of initDate, 3 = closing day 31, i.e. periods follow
+// the calendar months) and the local currency row of PDMBZ (币种ID 1, 人民币).
+std::vector<std::string> DefaultConfigStatements(const Date& initDate);
+
+// The local currency id the default configuration sets up (option 4 of module 12).
+inline constexpr int64_t kLocalCurrencyId = 1;
+// Parameter 3 of module 12 in a new database: no closing day, months end with the calendar.
+inline constexpr int kDefaultClosingDay = 31;
+
+}  // namespace ws::db

@@ -1,0 +1,145 @@
+#include "forms/number_format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace ws::forms {
+
+namespace {
+
+constexpr int kMaxDecimals = 15;
+constexpr std::string_view kPlaceholders = "#0,.";
+
+bool IsPlaceholder(char c) {
+  return kPlaceholders.find(c) != std::string_view::npos;
+}
+
+// Inserts a "," between every three digits of an integer text, counted from the right.
+std::string GroupThousands(const std::string& digits) {
+  std::string out;
+  int count = 0;
+  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+    if (count > 0 && count % 3 == 0) out += ',';
+    out += *it;
+    ++count;
+  }
+  std::reverse(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace
+
+std::string FixedText(double value, int decimals) {
+  decimals = std::clamp(decimals, 0, kMaxDecimals);
+  if (!std::isfinite(value)) value = 0;
+  const bool negative = value < 0;
+
+  // 15 significant digits: the decimal reading the value was typed or computed as, without the
+  // noise of its binary form.
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+  std::string digits(1, buf[0]);
+  digits.append(buf + 2, 14);
+  const int pointPos = std::atoi(std::strchr(buf, 'e') + 1) + 1;  // digits before the point
+
+  std::string intPart;
+  std::string frac;
+  if (pointPos <= 0) {
+    intPart = "0";
+    frac = std::string(static_cast<size_t>(-pointPos), '0') + digits;
+  } else if (pointPos >= static_cast<int>(digits.size())) {
+    intPart = digits + std::string(static_cast<size_t>(pointPos) - digits.size(), '0');
+  } else {
+    intPart = digits.substr(0, static_cast<size_t>(pointPos));
+    frac = digits.substr(static_cast<size_t>(pointPos));
+  }
+
+  const size_t places = static_cast<size_t>(decimals);
+  const bool roundUp = frac.size() > places && frac[places] >= '5';
+  frac.resize(places, '0');
+  std::string number = intPart + frac;
+  if (roundUp) {
+    size_t i = number.size();
+    while (i > 0) {
+      --i;
+      if (number[i] == '9') {
+        number[i] = '0';
+      } else {
+        ++number[i];
+        break;
+      }
+      if (i == 0) number.insert(number.begin(), '1');
+    }
+  }
+  intPart = number.substr(0, number.size() - places);
+  frac = number.substr(number.size() - places);
+  size_t firstDigit = intPart.find_first_not_of('0');
+  intPart = firstDigit == std::string::npos ? "0" : intPart.substr(firstDigit);
+
+  const bool zero = number.find_first_not_of('0') == std::string::npos;
+  std::string out = negative && !zero ? "-" : "";
+  out += intPart;
+  if (places > 0) out += "." + frac;
+  return out;
+}
+
+std::string FormatNumber(double value, std::string_view format) {
+  if (!std::isfinite(value)) value = 0;
+  const size_t first = std::find_if(format.begin(), format.end(), IsPlaceholder) - format.begin();
+  if (first == format.size()) {
+    // No placeholder (also the empty format): the plain decimal text.
+    std::string text = FixedText(value, 10);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+    return text;
+  }
+  size_t last = format.size();
+  while (!IsPlaceholder(format[last - 1])) --last;
+  const std::string_view prefix = format.substr(0, first);
+  const std::string_view suffix = format.substr(last);
+  const std::string_view pattern = format.substr(first, last - first);
+
+  const size_t point = pattern.find('.');
+  const std::string_view intPattern = pattern.substr(0, point);
+  const std::string_view fracPattern =
+      point == std::string_view::npos ? std::string_view() : pattern.substr(point + 1);
+
+  const size_t intMin = std::max<size_t>(1, std::count(intPattern.begin(), intPattern.end(), '0'));
+  const bool grouped = intPattern.find(',') != std::string_view::npos;
+  size_t fracMax = 0;
+  size_t fracMin = 0;
+  for (char c : fracPattern) {
+    if (c == '0' || c == '#') ++fracMax;
+    if (c == '0') fracMin = fracMax;
+  }
+
+  std::string text = FixedText(value, static_cast<int>(fracMax));
+  std::string sign;
+  if (!text.empty() && text[0] == '-') {
+    sign = "-";
+    text.erase(0, 1);
+  }
+  const size_t dot = text.find('.');
+  std::string intPart = text.substr(0, dot);
+  std::string frac = dot == std::string::npos ? "" : text.substr(dot + 1);
+  while (frac.size() > fracMin && frac.back() == '0') frac.pop_back();
+  if (intPart.size() < intMin) intPart.insert(0, intMin - intPart.size(), '0');
+  if (grouped) intPart = GroupThousands(intPart);
+
+  std::string out(prefix);
+  out += sign + intPart;
+  if (!frac.empty()) out += "." + frac;
+  out += suffix;
+  return out;
+}
+
+std::string DecimalsFormat(int decimals, bool fixed) {
+  if (decimals <= 0) return "###";
+  return "###." +
+         std::string(static_cast<size_t>(std::min(decimals, kMaxDecimals)), fixed ? '0' : '#');
+}
+
+}  // namespace ws::forms
