@@ -6,6 +6,7 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "db/value.h"
+#include "grid/layout.h"
 #include "host/app.h"
 
 namespace ws::host {
@@ -157,9 +158,24 @@ bool DocumentControl::CheckStatus(const std::string&) {
   return stamp && stamp->Visible();
 }
 
-void DocumentControl::DoGetFormStatus() {}
+// Layout files only remember how the user left the window: a window that cannot read or write
+// its file still works, so a failure is not put in front of the user (the contract answers
+// nothing here).
+void DocumentControl::DoGetFormStatus() {
+  if (!system_) return;
+  try {
+    (void)grid::LoadLineGridWidths(System().GetLoginInfo().workFolder, ClassName(), form_);
+  } catch (const std::exception&) {
+  }
+}
 
-void DocumentControl::DoSaveFormStatus() {}
+void DocumentControl::DoSaveFormStatus() {
+  if (!system_) return;
+  try {
+    (void)grid::SaveLineGridWidths(System().GetLoginInfo().workFolder, ClassName(), form_);
+  } catch (const std::exception&) {
+  }
+}
 
 void DocumentControl::SetParameters(ParametersPtr parameters) {
   if (parameters && !parameters->Empty()) {

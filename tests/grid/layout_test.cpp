@@ -1,0 +1,358 @@
+#include "grid/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "temp_folder.h"
+
+namespace ws::grid {
+namespace {
+
+using forms::Grid;
+using test::TempFolder;
+
+// id (hidden) | category | item | amount
+std::unique_ptr<Grid> MakeGrid(const std::string& name, int index = -1,
+                               const std::string& type = forms::kFlexGrid) {
+  auto grid = std::make_unique<Grid>(name, index, type);
+  grid->SetFormatString("ID|分类    |项目            |金额      ");
+  grid->SetColHidden(0, true);
+  return grid;
+}
+
+void AddRows(Grid& grid, const std::vector<std::vector<std::string>>& rows) {
+  for (const auto& cells : rows) {
+    int r = grid.AddRow();
+    for (size_t c = 0; c < cells.size(); ++c) grid.SetTextMatrix(r, static_cast<int>(c), cells[c]);
+  }
+}
+
+std::vector<std::string> Column(const Grid& grid, int col) {
+  std::vector<std::string> texts;
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) texts.push_back(grid.TextMatrix(r, col));
+  return texts;
+}
+
+TEST(LayoutTest, PathFolderAndGridSuffixes) {
+  TempFolder temp;
+  const std::string work = (temp.Path() / "work").string();
+  auto expected = temp.Path() / "work" / "selfbb" / "PDM_cl.txt";
+  EXPECT_FALSE(std::filesystem::exists(temp.Path() / "work"));
+  EXPECT_EQ(LayoutPath(work, "PDM_cl"), expected);
+  EXPECT_TRUE(std::filesystem::is_directory(temp.Path() / "work" / "selfbb"));
+  // A trailing separator of either kind gives no doubled one.
+  EXPECT_EQ(LayoutPath(work + "/", "PDM_cl"), expected);
+  EXPECT_EQ(LayoutPath(work + "\\", "PDM_cl"), expected);
+  EXPECT_THROW(LayoutPath("", "PDM_cl"), std::invalid_argument);
+  EXPECT_THROW(LayoutPath(work, "../escape"), std::invalid_argument);
+  EXPECT_THROW(LayoutPath(work, ""), std::invalid_argument);
+
+  EXPECT_EQ(GridSuffix(*MakeGrid("Vs")), "");
+  EXPECT_EQ(GridSuffix(*MakeGrid("vS")), "");
+  EXPECT_EQ(GridSuffix(*MakeGrid("Vs", 2)), "_Vs_2");
+  EXPECT_EQ(GridSuffix(*MakeGrid("ywGridXM")), "_ywGridXM");
+}
+
+TEST(LayoutTest, TwoGridsInOneFileKeepTheirOwnWidths) {
+  auto vs = MakeGrid("Vs");
+  auto items = MakeGrid("ywGridXM");
+  vs->SetColWidth(2, 2100);
+  items->SetColWidth(2, 3300);
+  Profile profile;
+  WriteGridSettings(profile, *vs, false);
+  WriteGridSettings(profile, *items, false);
+  EXPECT_EQ(profile.Get("VsColWidth", "VsCol2", ""), "2100");
+  EXPECT_EQ(profile.Get("VsColWidth_ywGridXM", "VsCol2", ""), "3300");
+
+  auto vsBack = MakeGrid("Vs");
+  auto itemsBack = MakeGrid("ywGridXM");
+  ApplyGridSettings(profile, *vsBack, true);
+  ApplyGridSettings(profile, *itemsBack, true);
+  EXPECT_EQ(vsBack->ColWidth(2), 2100);
+  EXPECT_EQ(itemsBack->ColWidth(2), 3300);
+}
+
+TEST(LayoutTest, HiddenColumnsKeepTheirLastStoredWidth) {
+  auto grid = MakeGrid("Vs");
+  grid->SetColWidth(2, 1500);
+  Profile profile;
+  WriteGridSettings(profile, *grid, true);
+  grid->SetColWidth(2, 0);  // the user drags the column shut
+  WriteGridSettings(profile, *grid, true);
+  EXPECT_EQ(profile.Get("VsIsHidden", "VsCol2", ""), "1");
+  EXPECT_EQ(profile.Get("VsColWidth", "VsCol2", ""), "1500");  // 0 is never written
+  EXPECT_FALSE(profile.Has("VsColWidth", "VsCol0"));  // hidden from the start: no width at all
+
+  auto back = MakeGrid("Vs");
+  ApplyGridSettings(profile, *back, true);
+  EXPECT_EQ(back->ColWidth(2), 0);           // hidden although a width is stored
+  profile.Set("VsIsHidden", "VsCol2", "0");  // shown again
+  ApplyGridSettings(profile, *back, true);
+  EXPECT_EQ(back->ColWidth(2), 1500);
+}
+
+TEST(LayoutTest, WidthsOnlyLeavesEverythingElseAloneInFileAndGrid) {
+  const std::string file =
+      "[VsColWidth]\nVsCol3=1800\n"
+      "[VsColFormat]\nVsCol3=#,##0.00\n"
+      "[VsColDataType]\nVsCol3=5\n"
+      "[VsIsColMerge]\nVsCol1=1\n"
+      "[VsIsGroupOn]\nVsCol1=1\n"
+      "[VsIsTotalOn]\nVsCol3=1\n"
+      "[Vs]\nVsRowHeight=400\n";
+  Profile profile = Profile::Parse(file);
+  auto grid = MakeGrid("Vs");
+  grid->Col(3).format = "0.0";
+  AddRows(*grid, {{"1", "A", "x", "10"}, {"2", "A", "y", "5"}});
+  ApplyGridSettings(profile, *grid, true);
+  EXPECT_EQ(grid->ColWidth(3), 1800);
+  EXPECT_EQ(grid->Col(3).format, "0.0");
+  EXPECT_EQ(grid->Col(3).dataType, 0);
+  EXPECT_FALSE(grid->Col(1).merge);
+  EXPECT_EQ(grid->DataRows(), 2);  // no subtotal rows built
+  EXPECT_NE(grid->RowHeight(), 400);
+
+  grid->SetColWidth(3, 900);
+  WriteGridSettings(profile, *grid, true);
+  EXPECT_EQ(profile.Get("VsColWidth", "VsCol3", ""), "900");
+  EXPECT_EQ(profile.Get("VsColFormat", "VsCol3", ""), "#,##0.00");
+  EXPECT_EQ(profile.Get("VsIsColMerge", "VsCol1", ""), "1");
+  EXPECT_FALSE(profile.Has("VsIsColMerge", "VsCol0"));
+  EXPECT_EQ(profile.Get("Vs", "VsRowHeight", ""), "400");
+  EXPECT_FALSE(profile.Has("Vs", "VsFixedCols"));
+}
+
+TEST(LayoutTest, FullRoundTripAndWhatIsWrittenOnlyWhenItExists) {
+  auto grid = MakeGrid("Vs", 1);
+  AddRows(*grid, {{"1", "A", "x", "10"}});
+  grid->Col(1).merge = true;
+  grid->Col(3).dataType = 5;
+  grid->Col(3).format = "#,##0.00";
+  grid->Col(3).alignment = 7;
+  grid->SetRowHeight(320);
+  grid->SetFixedRowHeight(410);
+  grid->SetFrozenCols(2);
+  Profile profile;
+  WriteGridSettings(profile, *grid, false);
+
+  auto back = MakeGrid("Vs", 1);
+  ApplyGridSettings(profile, *back, false);
+  EXPECT_TRUE(back->Col(1).merge);
+  EXPECT_EQ(back->Col(3).dataType, 5);
+  EXPECT_EQ(back->Col(3).format, "#,##0.00");
+  EXPECT_EQ(back->Col(3).alignment, 7);
+  EXPECT_EQ(back->RowHeight(), 320);
+  EXPECT_EQ(back->FixedRowHeight(), 410);
+  EXPECT_EQ(back->FrozenCols(), 2);
+
+  // No data rows: no row height; no header row: no header height.
+  auto empty = MakeGrid("Empty");
+  empty->SetFixedRows(0);
+  empty->SetRows(0);
+  Profile bare;
+  WriteGridSettings(bare, *empty, false);
+  EXPECT_FALSE(bare.Has("Vs_Empty", "VsRowHeight"));
+  EXPECT_FALSE(bare.Has("Vs_Empty", "VsFixedRowHeight"));
+  EXPECT_EQ(bare.Get("Vs_Empty", "VsFixedCols", ""), "0");
+}
+
+TEST(LayoutTest, MissingFileOrDamagedValuesLeaveTheGridAsItIs) {
+  TempFolder temp;
+  auto grid = MakeGrid("Vs");
+  grid->Col(3).dataType = 5;  // numeric without a format: must not become "###"
+  grid->Col(2).format = "x";
+  grid->SetFrozenCols(1);
+  AddRows(*grid, {{"2", "B", "z", "7"}, {"1", "A", "x", "10"}});
+  auto reference = MakeGrid("Vs");
+  reference->Col(3).dataType = 5;
+  reference->Col(2).format = "x";
+  reference->SetFrozenCols(1);
+
+  Profile none = Profile::Load(temp.Path() / "selfbb" / "nothing.txt");
+  Profile damaged = Profile::Parse(
+      "[VsColWidth]\nVsCol1=abc\nVsCol2=-5\ngarbage\n[VsIsHidden]\nVsCol1=\n[Vs]\nVsFixedCols="
+      "99\n");
+  for (const Profile* profile : {&none, &damaged}) {
+    ApplyGridSettings(*profile, *grid, false);
+    for (int c = 0; c < grid->Cols(); ++c) {
+      EXPECT_EQ(grid->ColWidth(c), reference->ColWidth(c)) << c;
+      EXPECT_EQ(grid->Col(c).width, reference->Col(c).width) << c;
+      EXPECT_EQ(grid->Col(c).format, reference->Col(c).format) << c;
+      EXPECT_EQ(grid->Col(c).merge, reference->Col(c).merge) << c;
+    }
+    EXPECT_EQ(grid->FrozenCols(), 1);
+    EXPECT_EQ(Column(*grid, 1), (std::vector<std::string>{"B", "A"}));  // not sorted
+  }
+}
+
+TEST(LayoutTest, SubtotalsAreRebuiltFromGroupAndTotalColumns) {
+  auto grid = MakeGrid("Vs");
+  AddRows(*grid, {{"1", "A", "x", "10"}, {"2", "A", "y", "5.5"}, {"3", "B", "z", "7"}});
+  // Grouping columns rebuild the subtotals even when the file asks to keep them.
+  Profile profile =
+      Profile::Parse("[VsIsGroupOn]\nVsCol1=1\n[VsIsTotalOn]\nVsCol3=1\n[Vs]\nVsTotalSave=1\n");
+  for (int pass = 0; pass < 2; ++pass) {  // applying again rebuilds instead of adding more
+    ApplyGridSettings(profile, *grid, false);
+    EXPECT_EQ(Column(*grid, 1), (std::vector<std::string>{"A", "A", "小计", "B", "小计", "合计"}));
+    ASSERT_EQ(grid->DataRows(), 6);
+    EXPECT_DOUBLE_EQ(std::stod(grid->TextMatrix(3, 3)), 15.5);
+    EXPECT_DOUBLE_EQ(std::stod(grid->TextMatrix(5, 3)), 7);
+    EXPECT_DOUBLE_EQ(std::stod(grid->TextMatrix(6, 3)), 22.5);  // data rows only
+    EXPECT_EQ(grid->TextMatrix(6, 0), "");  // column 0 is hidden: 合计 goes to column 1
+  }
+
+  // Without grouping columns the rows go, unless the file asks to keep them.
+  ApplyGridSettings(Profile::Parse("[Vs]\nVsTotalSave=1\n"), *grid, false);
+  EXPECT_EQ(grid->DataRows(), 6);
+  ApplyGridSettings(Profile(), *grid, false);
+  EXPECT_EQ(Column(*grid, 1), (std::vector<std::string>{"A", "A", "B"}));
+}
+
+TEST(LayoutTest, DecimalsAndSortFromReadOnlyKeys) {
+  EXPECT_EQ(WithDecimals("#,##0.00", 3), "#,##0.###");
+  EXPECT_EQ(WithDecimals("###.", 0), "###");
+  EXPECT_EQ(WithDecimals("0.00%", 1), "0.#%");
+  EXPECT_EQ(WithDecimals("", 2), "###.##");
+  EXPECT_EQ(WithDecimals("0元", 1), "0.#元");
+
+  auto grid = MakeGrid("Vs");
+  AddRows(*grid, {{"1", "A", "x", "5"}, {"2", "B", "y", "12"}, {"3", "C", "z", "9"}});
+  grid->Col(2).format = "keep";
+  Profile profile = Profile::Parse(
+      "[VsColDataType]\nVsCol0=3\nVsCol1=5\nVsCol2=8\nVsCol3=5\n"
+      "[VsColFormat]\nVsCol1=#,##0.00\nVsCol2=###\nVsCol3=###\n"
+      "[VsColFormat_Xs]\nVsCol1=3\nVsCol2=2\n"
+      "[VsColValDataType]\nVsCol1=1\nVsCol2=3\nVsCol3=3\n"
+      "[VsIsSort]\nVsCol3=2\n");
+  ApplyGridSettings(profile, *grid, false);
+  EXPECT_EQ(grid->Col(1).format, "#,##0.###");  // an explicit count wins over the value kind
+  EXPECT_EQ(grid->Col(2).format, "keep");       // a text column takes no format
+  EXPECT_EQ(grid->Col(3).format, "###.##");     // value kind 3: the third setting
+  EXPECT_EQ(grid->Col(0).format, "");           // numeric, but nothing stored for it
+  EXPECT_EQ(Column(*grid, 3), (std::vector<std::string>{"12", "9", "5"}));  // even: descending
+
+  DecimalSettings host;
+  host.places[2] = 4;
+  auto other = MakeGrid("Vs");
+  ApplyGridSettings(profile, *other, false, host);
+  EXPECT_EQ(other->Col(3).format, "###.####");
+}
+
+void BuildForm(forms::Form& form) {
+  form.Add<forms::Field>("ywTxt", 1);
+  form.Add<forms::TextBox>("txtMemo");
+  form.Add<forms::ComboBox>("cboKind");
+  form.Add<forms::DatePicker>("dtpFrom");
+  form.Add<forms::CheckBox>("ChkLl");
+  form.Add<forms::OptionButton>("Opt", 0);
+  form.Add<forms::OptionButton>("Opt", 1);
+  form.Add<forms::TextBox>("bad=name");  // cannot be a profile key
+  auto& vs = form.Add<Grid>("Vs", -1, forms::kFlexGrid);
+  vs.SetFormatString("A|B|C");
+  auto& line = form.Add<Grid>("ywGrid", 1, forms::kLineGrid);
+  line.SetFormatString("行号|编码|名称");
+  auto& box = form.Add<forms::SearchBox>("SearchBox1");
+  box.searchColumns = {false, false, false};
+  form.Add<forms::Label>("lblTitle");
+}
+
+TEST(LayoutTest, FormStatusWalksEveryKindAndSurvivesABadChild) {
+  forms::Form form;
+  BuildForm(form);
+  form.Get<forms::Field>("ywTxt", 1).SetValue("42", "京A12345");
+  form.Get<forms::TextBox>("txtMemo").SetText(" 备注=有等号");
+  form.Get<forms::ComboBox>("cboKind").SetText("快修");
+  form.Get<forms::DatePicker>("dtpFrom").SetText("2024-03-01");
+  form.Get<forms::CheckBox>("ChkLl").SetValue(1);
+  form.Get<forms::OptionButton>("Opt", 1).SetValue(1);
+  form.Get<forms::TextBox>("bad=name").SetText("lost");
+  form.Get<Grid>("Vs").SetColWidth(1, 2222);
+  form.Get<Grid>("Vs").Col(2).merge = true;
+  form.Get<Grid>("ywGrid", 1).SetColWidth(1, 1777);
+  form.Get<Grid>("ywGrid", 1).SetColHidden(2, true);
+  auto& box = form.Get<forms::SearchBox>("SearchBox1");
+  box.searchColumns = {true, false, true};
+  box.filterMode = false;
+
+  Profile profile;
+  std::vector<std::string> problems = SaveFormStatus(profile, form, false);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("bad=name"), std::string::npos);
+  EXPECT_EQ(profile.Get("Form", "ywTxt_1_Value", ""), "42");
+  EXPECT_EQ(profile.Get("Form", "ywGrid_1_Col2", ""), "0");
+  EXPECT_EQ(profile.Get("Search", "Field3", ""), "True");
+  EXPECT_EQ(profile.Get("Search", "Filter", ""), "False");
+
+  forms::Form back;
+  BuildForm(back);
+  EXPECT_TRUE(LoadFormStatus(profile, back, false).empty());
+  EXPECT_EQ(back.Get<forms::Field>("ywTxt", 1).Key(), "42");
+  EXPECT_EQ(back.Get<forms::Field>("ywTxt", 1).Text(), "京A12345");
+  EXPECT_EQ(back.Get<forms::TextBox>("txtMemo").Text(), " 备注=有等号");
+  EXPECT_EQ(back.Get<forms::ComboBox>("cboKind").Text(), "快修");
+  EXPECT_EQ(back.Get<forms::DatePicker>("dtpFrom").Text(), "2024-03-01");
+  EXPECT_EQ(back.Get<forms::CheckBox>("ChkLl").Value(), 1);
+  EXPECT_EQ(back.Get<forms::OptionButton>("Opt", 0).Value(), 0);
+  EXPECT_EQ(back.Get<forms::OptionButton>("Opt", 1).Value(), 1);
+  EXPECT_EQ(back.Get<Grid>("Vs").ColWidth(1), 2222);
+  EXPECT_TRUE(back.Get<Grid>("Vs").Col(2).merge);
+  EXPECT_EQ(back.Get<Grid>("ywGrid", 1).ColWidth(1), 1777);
+  EXPECT_TRUE(back.Get<Grid>("ywGrid", 1).ColHidden(2));
+  EXPECT_EQ(back.Get<forms::SearchBox>("SearchBox1").searchColumns,
+            (std::vector<bool>{true, false, true}));
+  EXPECT_FALSE(back.Get<forms::SearchBox>("SearchBox1").filterMode);
+
+  // With widths only the flex grid gets back its widths but not its merges.
+  forms::Form widths;
+  BuildForm(widths);
+  LoadFormStatus(profile, widths, true);
+  EXPECT_EQ(widths.Get<Grid>("Vs").ColWidth(1), 2222);
+  EXPECT_FALSE(widths.Get<Grid>("Vs").Col(2).merge);
+}
+
+TEST(LayoutTest, DocumentCardsKeepOnlyLineGridWidthsInTheirFile) {
+  TempFolder temp;
+  const std::string work = temp.Text() + "/";
+  forms::Form form;
+  BuildForm(form);
+  form.Get<Grid>("ywGrid", 1).SetColWidth(2, 2468);
+  form.Get<forms::TextBox>("txtMemo").SetText("not kept");
+  ASSERT_EQ(SaveLineGridWidths(work, "WS_S", form), "");
+  Profile saved = Profile::Load(temp.Path() / "selfbb" / "WS_S.txt");
+  EXPECT_EQ(saved.Get("Form", "ywGrid_1_Col2", ""), "2468");
+  EXPECT_FALSE(saved.Has("Form", "txtMemo"));
+  EXPECT_FALSE(saved.Has("VsColWidth", "VsCol1"));
+
+  forms::Form back;
+  BuildForm(back);
+  back.Get<forms::TextBox>("txtMemo").SetText("mine");
+  ASSERT_EQ(LoadLineGridWidths(work, "WS_S", back), "");
+  EXPECT_EQ(back.Get<Grid>("ywGrid", 1).ColWidth(2), 2468);
+  EXPECT_EQ(back.Get<forms::TextBox>("txtMemo").Text(), "mine");
+  EXPECT_NE(LoadLineGridWidths("", "WS_S", back), "");  // no work folder: an answer, no throw
+}
+
+TEST(LayoutTest, SearchSettingsDefaultToFilterModeAndGrowWithTheFile) {
+  TempFolder temp;
+  forms::SearchBox box("SearchBox1");
+  box.searchColumns = {true, true};
+  box.filterMode = false;
+  ASSERT_EQ(LoadSearchStatus(temp.Text(), "sel_cl", box), "");  // no file yet
+  EXPECT_TRUE(box.filterMode);
+  EXPECT_EQ(box.searchColumns, (std::vector<bool>{true, true}));
+
+  LoadSearchSettings(Profile::Parse("[Search]\nField2=False\nField3=-1\nFilter=0\n"), box);
+  EXPECT_EQ(box.searchColumns, (std::vector<bool>{true, false, true}));
+  EXPECT_FALSE(box.filterMode);
+  ASSERT_EQ(SaveSearchStatus(temp.Text(), "sel_cl", box), "");
+  forms::SearchBox back("SearchBox1");
+  ASSERT_EQ(LoadSearchStatus(temp.Text(), "sel_cl", back), "");
+  EXPECT_EQ(back.searchColumns, box.searchColumns);
+  EXPECT_FALSE(back.filterMode);
+}
+
+}  // namespace
+}  // namespace ws::grid
