@@ -1,0 +1,451 @@
+#include "platform/navigator.h"
+
+#include <cctype>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "db/catalogue.h"
+#include "db/runner.h"
+#include "db/sql.h"
+
+namespace ws::platform {
+
+namespace {
+
+bool IsWordByte(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '_' || u >= 0x80;  // every UTF-8 byte of a Chinese name
+}
+
+bool EqualsWordAt(std::string_view text, size_t pos, std::string_view word) {
+  if (pos + word.size() > text.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[pos + i])) != word[i]) return false;
+  }
+  bool startOk = pos == 0 || !IsWordByte(text[pos - 1]);
+  bool endOk = pos + word.size() == text.size() || !IsWordByte(text[pos + word.size()]);
+  return startOk && endOk;
+}
+
+// Positions of the SELECT's own FROM and of any top-level word that makes a row count of the
+// FROM part differ from the row count of the SELECT (DISTINCT, GROUP BY, UNION ...), skipping
+// literals, quoted names and parenthesised subqueries.
+struct SelectShape {
+  size_t from = std::string_view::npos;
+  bool countable = true;
+};
+
+SelectShape ScanSelect(std::string_view sql) {
+  SelectShape shape;
+  int depth = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    char c = sql[i];
+    if (c == '\'' || c == '"' || c == '[' || c == '`') {
+      char close = c == '[' ? ']' : c;
+      size_t end = sql.find(close, i + 1);
+      if (end == std::string_view::npos) break;
+      i = end;
+      continue;
+    }
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (depth != 0 || !IsWordByte(c) || (i > 0 && IsWordByte(sql[i - 1]))) continue;
+    if (shape.from == std::string_view::npos) {
+      if (EqualsWordAt(sql, i, "FROM")) shape.from = i;
+      if (EqualsWordAt(sql, i, "DISTINCT")) shape.countable = false;
+    } else {
+      for (std::string_view word : {"GROUP", "UNION", "INTERSECT", "EXCEPT", "HAVING"}) {
+        if (EqualsWordAt(sql, i, word)) shape.countable = false;
+      }
+    }
+  }
+  return shape;
+}
+
+// Table and column names reach the statement unquoted, so only plain names are accepted.
+bool IsPlainName(std::string_view name) {
+  if (name.empty()) return false;
+  if (std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+  for (char c : name) {
+    if (!IsWordByte(c)) return false;
+  }
+  return true;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Trimmed(std::string_view text) {
+  size_t b = text.find_first_not_of(" \t\r\n");
+  if (b == std::string_view::npos) return {};
+  size_t e = text.find_last_not_of(" \t\r\n");
+  return std::string(text.substr(b, e - b + 1));
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
+}
+
+// The words of a text outside string literals, a qualified name ("CLZl.车牌号") as one word;
+// nullopt when the text holds quoted names or characters this reading does not know.
+std::optional<std::vector<std::string>> Words(std::string_view text, std::string_view symbols) {
+  std::vector<std::string> words;
+  for (size_t i = 0; i < text.size();) {
+    char c = text[i];
+    if (c == '\'') {
+      size_t end = i + 1;
+      while (end < text.size() &&
+             (text[end] != '\'' || (end + 1 < text.size() && text[end + 1] == '\''))) {
+        end += text[end] == '\'' ? 2 : 1;
+      }
+      i = end + 1;
+    } else if (IsWordByte(c)) {
+      size_t end = i;
+      while (end < text.size() && (IsWordByte(text[end]) || text[end] == '.')) ++end;
+      words.emplace_back(text.substr(i, end - i));
+      i = end;
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+    } else if (symbols.find(c) != std::string_view::npos) {
+      words.emplace_back(1, c);
+      ++i;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return words;
+}
+
+// The FROM part to count the list's rows with. A list query joins lookup tables for their
+// names ("(WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) LEFT JOIN pdmwldw ON ...");
+// a LEFT JOIN on the joined table's primary key neither adds nor removes rows, so when the
+// condition and the key do not name the joined tables, counting the first table alone gives
+// the same number without a lookup per row (a third of the time on SQLite, which keeps these
+// joins). Anything this reading cannot vouch for keeps the FROM part as it is.
+std::string CountingFrom(const std::string& fromPart, const std::string& condition,
+                         const std::string& key) {
+  auto tokens = Words(fromPart, "()=");
+  if (!tokens) return fromPart;
+  std::vector<std::string> t;
+  for (auto& token : *tokens) {
+    if (token != "(" && token != ")") t.push_back(std::move(token));
+  }
+  if (t.size() < 2 || !SameName(t[0], "FROM")) return fromPart;
+  const db::TableDef* first = db::FindTable(t[1]);
+  if (!first || t[1].find('.') != std::string::npos) return fromPart;
+  std::vector<const db::TableDef*> joined;
+  size_t i = 2;
+  while (i < t.size()) {
+    if (!SameName(t[i++], "LEFT")) return fromPart;
+    if (i < t.size() && SameName(t[i], "OUTER")) ++i;
+    if (i + 6 > t.size() || !SameName(t[i], "JOIN") || !SameName(t[i + 2], "ON") ||
+        t[i + 4] != "=") {
+      return fromPart;
+    }
+    const db::TableDef* table = db::FindTable(t[i + 1]);
+    if (!table || table->primaryKey.size() != 1) return fromPart;
+    // One side of the ON must be the joined table's key.
+    bool onKey = false;
+    for (const std::string& side : {t[i + 3], t[i + 5]}) {
+      size_t dot = side.find('.');
+      if (dot != std::string::npos && SameName(side.substr(0, dot), t[i + 1]) &&
+          SameName(side.substr(dot + 1), table->primaryKey[0])) {
+        onKey = true;
+      }
+    }
+    if (!onKey) return fromPart;
+    joined.push_back(table);
+    i += 6;
+  }
+  if (joined.empty()) return fromPart;
+  auto used = Words(condition + " " + key, "()=<>!,+-*/%|#.;");
+  if (!used) return fromPart;
+  for (const std::string& word : *used) {
+    size_t dot = word.find('.');
+    for (const db::TableDef* table : joined) {
+      bool names = dot != std::string::npos ? SameName(word.substr(0, dot), table->name)
+                                            : table->FindColumn(word) && !first->FindColumn(word);
+      if (names) return fromPart;
+    }
+  }
+  return "FROM " + t[1];
+}
+
+std::shared_ptr<db::Recordset> EmptyRecords() {
+  auto rs = std::make_shared<db::Recordset>();
+  rs->Close();
+  return rs;
+}
+
+}  // namespace
+
+struct RecordNavigator::Query {
+  std::string select;     // the base SELECT as given
+  std::string fromPart;   // what rows are counted over; empty: count around the whole SELECT
+  std::string condition;  // "(...)" or empty
+  std::string key;
+  std::string keyField;  // the key's name in the record set (qualifier dropped)
+  std::string list;      // identifies the list for the position cache
+
+  Query(const std::string& baseSelect, const std::string& baseCondition, std::string keyColumn)
+      : select(Trimmed(baseSelect)), key(Trimmed(keyColumn)) {
+    std::string cond = Trimmed(baseCondition);
+    if (!cond.empty()) condition = "(" + cond + ")";
+    SelectShape shape = ScanSelect(select);
+    if (shape.from != std::string_view::npos && shape.countable) {
+      fromPart = CountingFrom(select.substr(shape.from), cond, key);
+    }
+    size_t dot = key.rfind('.');
+    keyField = dot == std::string::npos ? key : key.substr(dot + 1);
+    list = select + '\x1f' + condition + '\x1f' + key;
+  }
+
+  // " WHERE cond AND extra" or less.
+  std::string Where(const std::string& extra) const {
+    if (condition.empty() && extra.empty()) return {};
+    if (extra.empty()) return " WHERE " + condition;
+    if (condition.empty()) return " WHERE " + extra;
+    return " WHERE " + condition + " AND " + extra;
+  }
+
+  // "SELECT <columns> FROM ..." over the rows of the list that also satisfy extra.
+  std::string CountSql(const std::string& columns, const std::string& extra) const {
+    if (!fromPart.empty()) return "SELECT " + columns + " " + fromPart + Where(extra);
+    return "SELECT " + columns + " FROM (" + select + Where(extra) + ") ws_nav";
+  }
+
+  std::string KeyCompare(const char* op, int64_t id) const {
+    return db::Sql().Raw(key).Raw(" ").Raw(op).Raw(" ").Key(id).str();
+  }
+};
+
+void RecordNavigator::Attach(db::IDatabase& db) {
+  db_ = &db;
+  cache_.reset();
+  std::string driver = LowerAscii(db.Settings("driver"));
+  if (driver.find("sqlite") != std::string::npos) {
+    // data_version moves when another connection commits, total_changes when this one writes
+    // (a rolled-back write still counts, which only costs a recount).
+    stampSql_ = "SELECT (SELECT data_version FROM pragma_data_version()) || '/' || total_changes()";
+  } else if (driver.find("postgres") != std::string::npos || driver == "pg") {
+    // Every write anywhere in the cluster moves the WAL insert position.
+    stampSql_ = "SELECT pg_current_wal_insert_lsn()::text";
+  } else {
+    stampSql_.clear();
+  }
+}
+
+std::string RecordNavigator::GetNewID(const std::string& table, const std::string& keyColumn,
+                                      int64_t& id) {
+  if (!db_) return "RecordNavigator: no database attached";
+  if (!IsPlainName(table) || !IsPlainName(keyColumn)) {
+    return "RecordNavigator: not a table and key column: " + table + ", " + keyColumn;
+  }
+  // One statement, so it is atomic under every engine and runs inside an open transaction
+  // without nesting one. The counter never falls behind the table: rows inserted by anyone
+  // who did not ask for an id (imports, older hosts) are jumped over.
+  db::Sql sql;
+  sql.Raw("INSERT INTO ws_id (table_name, key_column, last_id) VALUES (")
+      .Text(LowerAscii(table))
+      .Raw(", ")
+      .Text(keyColumn)
+      .Raw(", (SELECT COALESCE(MAX(")
+      .Raw(keyColumn)
+      .Raw("), 0) + 1 FROM ")
+      .Raw(table)
+      .Raw(
+          ")) ON CONFLICT (table_name, key_column) DO UPDATE SET last_id = CASE WHEN "
+          "ws_id.last_id + 1 > excluded.last_id THEN ws_id.last_id + 1 ELSE excluded.last_id "
+          "END RETURNING last_id");
+  std::string error;
+  auto rs = db::Runner(*db_).Open(sql, &error);
+  if (!error.empty()) return error;
+  if (rs->Eof() || rs->Field(0).IsNull()) return "RecordNavigator: no id issued for " + table;
+  id = rs->Field(0).ToLong();
+  cache_.reset();  // this connection just wrote
+  return {};
+}
+
+std::shared_ptr<db::Recordset> RecordNavigator::FetchOne(const Query& q, const std::string& extra,
+                                                         bool descending, std::string* error) {
+  std::string sql =
+      q.select + q.Where(extra) + " ORDER BY " + q.key + (descending ? " DESC" : "") + " LIMIT 1";
+  return db::Runner(*db_).Open(sql, error);
+}
+
+int64_t RecordNavigator::Count(const Query& q, const std::string& extra, std::string* error) {
+  ++countQueries_;
+  return db::Runner(*db_).Scalar(q.CountSql("COUNT(*)", extra), error).ToLong();
+}
+
+std::string RecordNavigator::ChangeStamp() {
+  if (stampSql_.empty()) return {};
+  std::string error;
+  std::string stamp = db::Runner(*db_).ScalarText(stampSql_, &error);
+  if (!error.empty()) {
+    stampSql_.clear();  // the engine cannot tell; recount from now on
+    return {};
+  }
+  return stamp;
+}
+
+// Counting the whole list on every move is what makes a position text slow. The figures are
+// reused while the change stamp shows that nothing was written anywhere since they were
+// taken: then first is 1, last is N, a step from the remembered row is one more or one less,
+// and any other row is counted only over the keys between it and the remembered row. When
+// the stamp moved (someone saved), N and k are taken again in one pass over the list.
+std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std::string* error) {
+  int64_t total = 0;
+  int64_t rank = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::string stamp = ChangeStamp();
+    bool usable = !stamp.empty() && cache_ && cache_->list == q.list && cache_->stamp == stamp;
+    if (usable) {
+      const PositionCache& c = *cache_;
+      total = c.total;
+      if (mode == host::kNavFirst) {
+        rank = 1;
+      } else if (mode == host::kNavLast) {
+        rank = total;
+      } else if (id == c.knownId) {
+        rank = c.knownRank;
+      } else if (id > c.knownId) {
+        rank = c.knownRank +
+               Count(q, q.KeyCompare(">", c.knownId) + " AND " + q.KeyCompare("<=", id), error);
+      } else {
+        rank = c.knownRank -
+               Count(q, q.KeyCompare(">", id) + " AND " + q.KeyCompare("<=", c.knownId), error);
+      }
+    } else {
+      ++countQueries_;
+      std::string columns =
+          "COUNT(*), SUM(CASE WHEN " + q.KeyCompare("<=", id) + " THEN 1 ELSE 0 END)";
+      auto rs = db::Runner(*db_).Open(q.CountSql(columns, ""), error);
+      if (error->empty() && !rs->Eof()) {
+        total = rs->Field(0).ToLong();
+        rank = rs->Field(1).ToLong();
+      }
+    }
+    if (!error->empty()) {
+      cache_.reset();
+      return "0/0";
+    }
+    if (stamp.empty() || ChangeStamp() == stamp) {
+      if (stamp.empty()) {
+        cache_.reset();
+      } else {
+        cache_ = PositionCache{q.list, stamp, total, id, rank};
+      }
+      break;
+    }
+    cache_.reset();  // written to while counting: count once more under a still stamp
+  }
+  return std::to_string(rank) + "/" + std::to_string(total);
+}
+
+host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
+                                          const std::string& baseCondition, int mode,
+                                          int64_t currentId, const std::string& keyColumn,
+                                          int /*flag*/) {
+  host::NavResult result{EmptyRecords(), "0/0", std::string()};
+  if (!db_) {
+    result.message = "RecordNavigator: no database attached";
+    return result;
+  }
+  Query q(baseSelect, baseCondition, keyColumn);
+  std::string error;
+  std::shared_ptr<db::Recordset> rs;
+  auto stayOrNearest = [&](const char* beyond, bool nearestDescending) {
+    if (!rs->Eof() || !error.empty()) return;
+    rs = FetchOne(q, q.KeyCompare("=", currentId), false, &error);
+    if (!rs->Eof() || !error.empty()) return;
+    rs = FetchOne(q, q.KeyCompare(beyond, currentId), nearestDescending, &error);
+  };
+  switch (mode) {
+    case host::kNavFirst:
+      rs = FetchOne(q, "", false, &error);
+      break;
+    case host::kNavLast:
+      rs = FetchOne(q, "", true, &error);
+      break;
+    case host::kNavNext:
+      rs = FetchOne(q, q.KeyCompare(">", currentId), false, &error);
+      stayOrNearest("<", true);
+      break;
+    case host::kNavPrevious:
+      rs = FetchOne(q, q.KeyCompare("<", currentId), true, &error);
+      stayOrNearest(">", false);
+      break;
+    default:
+      result.message = "RecordNavigator: unknown navigation mode " + std::to_string(mode);
+      return result;
+  }
+  if (!error.empty()) {
+    result.message = error;
+    return result;
+  }
+  if (rs->Eof()) {
+    cache_.reset();
+    result.records = rs;
+    result.message = std::nullopt;
+    return result;
+  }
+  int64_t id = rs->Field(q.keyField).ToLong();
+  // A step from the remembered row needs no count: the keyset query just proved the row is
+  // its neighbour, and Position checks that nothing was written since the figures were taken.
+  if ((mode == host::kNavNext || mode == host::kNavPrevious) && cache_ &&
+      cache_->knownId == currentId && cache_->list == q.list) {
+    bool stepped = mode == host::kNavNext ? id > currentId : id < currentId;
+    if (stepped) {
+      cache_->knownRank += mode == host::kNavNext ? 1 : -1;
+      cache_->knownId = id;
+    }
+  }
+  std::string position = Position(q, mode, id, &error);
+  if (!error.empty()) {
+    result.message = error;
+    return result;
+  }
+  result.records = rs;
+  result.position = position;
+  return result;
+}
+
+host::NavResult RecordNavigator::Search(const std::string& baseSelect,
+                                        const std::string& baseCondition,
+                                        const std::string& searchCondition,
+                                        const std::string& keyColumn) {
+  host::NavResult result{EmptyRecords(), "0/0", std::string()};
+  if (!db_) {
+    result.message = "RecordNavigator: no database attached";
+    return result;
+  }
+  Query list(baseSelect, baseCondition, keyColumn);
+  std::string narrowed = Trimmed(searchCondition);
+  std::string error;
+  auto rs = FetchOne(list, narrowed.empty() ? "" : "(" + narrowed + ")", false, &error);
+  if (!error.empty()) {
+    result.message = error;
+    return result;
+  }
+  if (rs->Eof()) {
+    result.records = rs;
+    result.message = std::nullopt;
+    return result;
+  }
+  int64_t id = rs->Field(list.keyField).ToLong();
+  std::string position = Position(list, -1, id, &error);
+  if (!error.empty()) {
+    result.message = error;
+    return result;
+  }
+  result.records = rs;
+  result.position = position;
+  return result;
+}
+
+}  // namespace ws::platform

@@ -1,0 +1,117 @@
+// The host system object on a database service: options and parameters from the host tables,
+// document numbers, the closed-period guard, pickers by name, dialogs, navigators, print data
+// and per-user settings. Front ends give it their dialogs and the callbacks for what only they
+// can show (forms, pickers); tests build it on an in-memory database.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "db/database.h"
+#include "host/dialogs.h"
+#include "host/system.h"
+#include "platform/picker_registry.h"
+#include "platform/settings_store.h"
+
+namespace ws::platform {
+
+class SystemObject : public host::ISystem {
+ public:
+  using OpenFormHandler = std::function<void(const std::string& programName, const db::Value& a,
+                                             const db::Value& b, const db::Value& c, bool flag)>;
+  using PickerHandler =
+      std::function<host::PickResult(const std::string& description, const std::string& text)>;
+  using RunPickerHandler =
+      std::function<host::PickResult(host::IControl& picker, const std::string& text)>;
+
+  // The database and dialogs must outlive the system object.
+  SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::LoginInfo login);
+
+  db::IDatabase& GetDatabase() override { return db_; }
+
+  // Options live in ws_option (an option number n under the name "n"), parameters in
+  // ws_parameter; both answer "" when not set or not readable. Names match exactly.
+  std::string GetOption(int module, const std::string& name) override;
+  std::string GetOption(int module, int number) override;
+  std::string GetParameter(int module, int number) override;
+  // Setters for hosts and tests; answer the error text, empty on success.
+  std::string SetOption(int module, const std::string& name, const std::string& value);
+  std::string SetOption(int module, int number, const std::string& value);
+  std::string SetParameter(int module, int number, const std::string& value);
+
+  // Forwards to the front end's handler; does nothing without one.
+  void OpenForm(const std::string& programName, const db::Value& a, const db::Value& b,
+                const db::Value& c, bool flag) override;
+  // The front end's picker; without a handler nothing is chosen. The host values are not used.
+  host::PickResult ShowPicker(const std::string& pickerDescription, const std::string& text,
+                              const db::Value& hostValue1, const db::Value& hostValue2) override;
+
+  // Document numbers are the date as "yyyymmdd" followed by a sequence of at least three
+  // digits ("20121205001"), counted per program and date in ws_billno.
+  // propose = true: number := the next sequence after the counter that the program's document
+  // table does not already hold (for programs with a known table). The counter does not move:
+  // a proposal the user abandons costs nothing.
+  // propose = false: the typed number stands as it is (empty and duplicate numbers are the
+  // controls' to refuse); when it has the scheme's form, its date's counter moves up to its
+  // sequence, so later proposals pass it.
+  // A database failure is shown in a message box and answers false.
+  bool NewBillNo(int64_t programNumber, const db::Date& date, std::string& number,
+                 bool propose) override;
+  // False, after telling the user in a message box, when the date's accounting period (closing
+  // day: parameter 3 of module 12) is at or before the closed period (option "Jzperiod" of
+  // module 12; 0 or empty closes nothing).
+  bool CanEditBill(int64_t programNumber, const db::Date& date, const std::string& number) override;
+  host::LoginInfo GetLoginInfo() override { return login_; }
+  // A new picker control from the registry; nullptr for an unknown name.
+  std::shared_ptr<host::IControl> GetPicker(const std::string& name) override;
+
+  host::IDialogs& Dialogs() override { return dialogs_; }
+  // A navigator attached to this system's database.
+  std::unique_ptr<host::INavigator> CreateNavigator() override;
+  std::string AmountInWords(double amount) override;
+  std::unique_ptr<host::IPrintData> CreatePrintData() override;
+  // The login user's settings.
+  host::ISettingsStore& UserSettings() override { return settings_; }
+  // Forwards to the front end's handler; without one nothing is chosen.
+  host::PickResult RunPicker(host::IControl& picker, const std::string& text) override;
+
+  // --- Wiring for hosts.
+  void SetOpenFormHandler(OpenFormHandler handler) { openForm_ = std::move(handler); }
+  void SetPickerHandler(PickerHandler handler) { showPicker_ = std::move(handler); }
+  void SetRunPickerHandler(RunPickerHandler handler) { runPicker_ = std::move(handler); }
+  // Holds the standard host and module pickers from the start (RegisterStandardPickers).
+  PickerRegistry& Pickers() { return pickers_; }
+  // The document table and number column NewBillNo checks for a program's numbers. WSDJ,
+  // JXCDJ and ARPReceive are known for the repair order, requisition, settlement and receipt.
+  void SetBillTable(int64_t programNumber, std::string table, std::string numberColumn);
+
+ private:
+  struct BillTable {
+    std::string table;
+    std::string column;
+  };
+  // The next free sequence after last for the prefix; nullopt and *error on failure.
+  std::optional<int64_t> FreeSequence(int64_t programNumber, const std::string& prefix,
+                                      int64_t last, std::string* error);
+  void ShowError(const std::string& text);
+
+  db::IDatabase& db_;
+  host::IDialogs& dialogs_;
+  host::LoginInfo login_;
+  SettingsStore settings_;
+  PickerRegistry pickers_;
+  OpenFormHandler openForm_;
+  PickerHandler showPicker_;
+  RunPickerHandler runPicker_;
+  std::map<int64_t, BillTable> billTables_;
+};
+
+// The parts of a number in the document-number scheme: ("20121205", 1) for "20121205001";
+// nullopt for any other text.
+std::optional<std::pair<std::string, int64_t>> SplitBillNo(const std::string& number);
+
+}  // namespace ws::platform

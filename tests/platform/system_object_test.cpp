@@ -1,0 +1,284 @@
+#include "platform/system_object.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "db/sql.h"
+#include "pickers/picker_control.h"
+#include "platform/print_data.h"
+#include "support/test_host.h"
+
+namespace ws {
+namespace {
+
+using host::MsgButtons;
+using test::HostTest;
+
+class SystemObjectTest : public HostTest {
+ protected:
+  platform::SystemObject& System() { return host_.System(); }
+
+  std::string Propose(int64_t prog, const db::Date& date) {
+    std::string number = "unchanged";
+    EXPECT_TRUE(System().NewBillNo(prog, date, number, true));
+    return number;
+  }
+  void Confirm(int64_t prog, const db::Date& date, std::string number) {
+    std::string typed = number;
+    EXPECT_TRUE(System().NewBillNo(prog, date, typed, false)) << number;
+    EXPECT_EQ(typed, number) << "a confirmed number stands as typed";
+  }
+  void AddOrder(int64_t id, const std::string& number, int64_t prog = 200001) {
+    host_.Exec(db::Sql("INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (")
+                   .Key(id)
+                   .Raw(", ")
+                   .Key(prog)
+                   .Raw(", ")
+                   .Text(number)
+                   .Raw(")"));
+  }
+};
+
+TEST_F(SystemObjectTest, OptionsAndParametersComeFromTheHostTables) {
+  // The default configuration as installed.
+  EXPECT_EQ(System().GetOption(12, "Jzperiod"), "0");
+  EXPECT_EQ(System().GetOption(12, 7), "2");
+  EXPECT_EQ(System().GetOption(12, 7), System().GetOption(12, "7")) << "a number is its name";
+  EXPECT_EQ(System().GetParameter(12, 1), "201206") << "the period of the start date";
+  // Missing ones are empty, per module.
+  EXPECT_EQ(System().GetOption(12, "nosuchoption"), "");
+  EXPECT_EQ(System().GetOption(3, "befmonth"), "");
+  EXPECT_EQ(System().GetOption(12, 999), "");
+  EXPECT_EQ(System().GetParameter(12, 999), "");
+
+  ASSERT_EQ(System().SetOption(12, "befmonth", "3"), "");
+  ASSERT_EQ(System().SetOption(3, "befmonth", "6"), "");
+  ASSERT_EQ(System().SetOption(12, 9, "4"), "");
+  ASSERT_EQ(System().SetParameter(12, 3, "25"), "");
+  ASSERT_EQ(System().SetParameter(12, 3, "20"), "") << "setting again replaces";
+  EXPECT_EQ(System().GetOption(12, "befmonth"), "3");
+  EXPECT_EQ(System().GetOption(3, "befmonth"), "6");
+  EXPECT_EQ(System().GetOption(12, "9"), "4");
+  EXPECT_EQ(System().GetParameter(12, 3), "20");
+  ASSERT_EQ(System().SetOption(1, "it's", "O'Brien"), "");
+  EXPECT_EQ(System().GetOption(1, "it's"), "O'Brien");
+
+  EXPECT_EQ(System().GetLoginInfo().userName, "测试员");
+  EXPECT_EQ(System().GetLoginInfo().loginDate, (db::Date{2012, 6, 15}));
+  EXPECT_TRUE(std::filesystem::is_directory(System().GetLoginInfo().workFolder));
+  EXPECT_EQ(System().AmountInWords(1234.5), "壹仟贰佰叁拾肆元伍角整");
+  EXPECT_EQ(&System().GetDatabase(), &host_.Db());
+  EXPECT_EQ(&System().Dialogs(), &host_.Dialogs());
+}
+
+TEST_F(SystemObjectTest, BrokenOptionTablesReadAsEmpty) {
+  host_.Exec("DROP TABLE ws_option");
+  EXPECT_EQ(System().GetOption(12, "Jzperiod"), "");
+  EXPECT_NE(System().SetOption(12, "Jzperiod", "201201"), "");
+}
+
+TEST_F(SystemObjectTest, BillNumbersAreProposedPerProgramAndDate) {
+  const db::Date dec5{2012, 12, 5};
+  EXPECT_EQ(Propose(200001, dec5), "20121205001");
+  EXPECT_EQ(Propose(200001, dec5), "20121205001") << "a proposal alone does not use a number";
+
+  Confirm(200001, dec5, "20121205001");
+  AddOrder(1, "20121205001");
+  EXPECT_EQ(Propose(200001, dec5), "20121205002");
+
+  // Numbers typed by hand are skipped; only this program's count.
+  AddOrder(2, "20121205002");
+  AddOrder(3, "20121205003");
+  AddOrder(4, "20121205004", 200099);
+  AddOrder(5, "2012120500", 200001);  // too short for the scheme
+  EXPECT_EQ(Propose(200001, dec5), "20121205004");
+  // Each date and each program has its own sequence.
+  EXPECT_EQ(Propose(200001, db::Date{2012, 12, 6}), "20121206001");
+  EXPECT_EQ(Propose(200002, dec5), "20121205001");
+  // The requisition's numbers live in JXCDJ.单据编号.
+  host_.Exec("INSERT INTO JXCDJ (单据ID, progID, 单据编号) VALUES (1, 200002, '20121205001')");
+  EXPECT_EQ(Propose(200002, dec5), "20121205002");
+  // A program without a known table takes the counter as it is.
+  EXPECT_EQ(Propose(200099, dec5), "20121205001");
+
+  // Confirming a scheme number moves its date's counter up to it, never down.
+  Confirm(200001, dec5, "20121205050");
+  EXPECT_EQ(Propose(200001, dec5), "20121205051");
+  Confirm(200001, dec5, "20121205010");
+  EXPECT_EQ(Propose(200001, dec5), "20121205051");
+  // The number's own date counts, not the date the save passes.
+  Confirm(200001, dec5, "20121101007");
+  EXPECT_EQ(Propose(200001, db::Date{2012, 11, 1}), "20121101008");
+  // Other numbers stand and leave the counters alone.
+  for (std::string typed : {"ABC-1", "", "20121305001", "2012120500a", "20121205"}) {
+    Confirm(200001, dec5, typed);
+  }
+  EXPECT_EQ(host_.Scalar("SELECT COUNT(*) FROM ws_billno").ToLong(), 2);
+  // Past 999 the sequence grows a digit.
+  Confirm(200001, dec5, "20121205999");
+  EXPECT_EQ(Propose(200001, dec5), "201212051000");
+  Confirm(200001, dec5, "201212051000");
+  EXPECT_EQ(Propose(200001, dec5), "201212051001");
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+}
+
+TEST_F(SystemObjectTest, BillNumberFailuresAreShownAndAnswerFalse) {
+  host_.Exec("DROP TABLE ws_billno");
+  std::string number = "kept";
+  EXPECT_FALSE(System().NewBillNo(200001, db::Date{2012, 12, 5}, number, true));
+  EXPECT_EQ(number, "kept");
+  number = "20121205001";
+  EXPECT_FALSE(System().NewBillNo(200001, db::Date{2012, 12, 5}, number, false));
+  EXPECT_EQ(number, "20121205001");
+  ASSERT_EQ(host_.Dialogs().Boxes().size(), 2u);
+  EXPECT_TRUE(host_.Dialogs().Asked("ws_billno"));
+}
+
+TEST_F(SystemObjectTest, ClosedPeriodsRefuseEditing) {
+  struct Case {
+    std::string closed;
+    std::string closingDay;
+    db::Date date;
+    bool editable;
+  };
+  const std::vector<Case> cases = {
+      {"0", "31", {2001, 1, 1}, true},         // nothing closed
+      {"", "31", {2001, 1, 1}, true},          // nothing closed
+      {"201205", "31", {2012, 5, 31}, false},  // the closed month's last day
+      {"201205", "31", {2012, 6, 1}, true},
+      {"201205", "31", {2011, 12, 31}, false},  // long before
+      {"201212", "31", {2012, 12, 31}, false},  // year end
+      {"201212", "31", {2013, 1, 1}, true},
+      {"201205", "25", {2012, 5, 25}, false},  // on the closing day: still May
+      {"201205", "25", {2012, 5, 26}, true},   // after it: June
+      {"201212", "25", {2012, 12, 26}, true},  // after it in December: next January
+      {"201301", "25", {2012, 12, 26}, false},
+      {"201202", "", {2012, 2, 29}, false},  // no closing day: calendar months
+      {"201202", "", {2012, 3, 1}, true},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(System().SetOption(12, "Jzperiod", c.closed), "");
+    ASSERT_EQ(System().SetParameter(12, 3, c.closingDay), "");
+    host_.Dialogs().Clear();
+    bool editable = System().CanEditBill(200001, c.date, "X1");
+    EXPECT_EQ(editable, c.editable)
+        << c.closed << " / day " << c.closingDay << " / " << c.date.Text();
+    if (editable) {
+      EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+    } else {
+      ASSERT_EQ(host_.Dialogs().Boxes().size(), 1u);
+      EXPECT_EQ(host_.Dialogs().Boxes()[0].text, "单据所在会计期间已结账，不能修改！");
+      EXPECT_EQ(host_.Dialogs().Boxes()[0].title, "提示:");
+      EXPECT_EQ(host_.Dialogs().Boxes()[0].buttons, MsgButtons::Ok);
+    }
+  }
+}
+
+TEST_F(SystemObjectTest, UserSettingsBelongToTheLoginUser) {
+  host::ISettingsStore& mine = System().UserSettings();
+  EXPECT_EQ(mine.Get("WS_SelWs", "1"), "1");
+  mine.Set("WS_SelWs", "2");
+  mine.Set("WS_SelWs", "3");
+  mine.Set("note", "line1\nit's 中文");
+  EXPECT_EQ(mine.Get("WS_SelWs", "1"), "3");
+  EXPECT_EQ(mine.Get("note", ""), "line1\nit's 中文");
+
+  platform::SettingsStore theirs(host_.Db(), "别人");
+  EXPECT_EQ(theirs.Get("WS_SelWs", "fallback"), "fallback");
+  ASSERT_EQ(theirs.Put("WS_SelWs", "9"), "");
+  EXPECT_EQ(mine.Get("WS_SelWs", ""), "3");
+  ASSERT_EQ(theirs.Remove("WS_SelWs"), "");
+  EXPECT_EQ(theirs.Get("WS_SelWs", "gone"), "gone");
+
+  // A store that cannot write tells the user instead of losing the value silently.
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+  host_.Exec("DROP TABLE ws_user_setting");
+  EXPECT_EQ(mine.Get("WS_SelWs", "fallback"), "fallback");
+  mine.Set("WS_SelWs", "4");
+  ASSERT_EQ(host_.Dialogs().Boxes().size(), 1u);
+  EXPECT_NE(host_.Dialogs().Boxes()[0].text.find("ws_user_setting"), std::string::npos);
+}
+
+class FakePicker : public pickers::PickerControl {
+ public:
+  FakePicker() : PickerControl("fake_picker", false) {}
+  bool Validate(const std::string&, const std::string&, const std::string&, const std::string&,
+                std::string&, std::string&) override {
+    return false;
+  }
+
+ protected:
+  void SetupGrid(forms::Grid&) override {}
+  std::string ListQuery() override { return "SELECT 1"; }
+  void Choose(int) override {}
+};
+
+class NotAPicker : public host::IControl {
+ public:
+  std::string ClassName() const override { return "NotAPicker"; }
+  forms::Form& Form() override { return form_; }
+  host::EventSource& Events() override { return events_; }
+
+ private:
+  forms::Form form_;
+  host::EventSource events_;
+};
+
+TEST_F(SystemObjectTest, PickersFormsAndServicesGoThroughTheHost) {
+  EXPECT_EQ(System().GetPicker("no_such_picker"), nullptr);
+  System().Pickers().Register("PdmTest_J", [] { return std::make_shared<FakePicker>(); });
+  System().Pickers().Register("broken", [] { return std::make_shared<NotAPicker>(); });
+  auto first = System().GetPicker("pdmtest_j");
+  auto second = System().GetPicker("PDMTEST_J");
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(first, second) << "a fresh picker per request";
+  EXPECT_NE(first->AsPickerUI(), nullptr);
+  EXPECT_EQ(System().GetPicker("broken"), nullptr) << "a control that is no picker";
+
+  host::PickResult chosen;
+  chosen.chosen = true;
+  chosen.value = "17";
+  chosen.text = "宏达";
+  host_.QueuePick(chosen);
+  host::PickResult r = System().ShowPicker("pdmkh_j", "宏", db::Value(), db::Value());
+  EXPECT_TRUE(r.chosen);
+  EXPECT_EQ(r.value, "17");
+  r = System().RunPicker(*first, "abc");
+  EXPECT_FALSE(r.chosen) << "an empty queue chooses nothing";
+  ASSERT_EQ(host_.PickCalls().size(), 2u);
+  EXPECT_EQ(host_.PickCalls()[0].picker, "pdmkh_j");
+  EXPECT_EQ(host_.PickCalls()[1].picker, "fake_picker");
+  EXPECT_EQ(host_.PickCalls()[1].text, "abc");
+
+  // Without front-end handlers nothing is chosen and nothing opens.
+  platform::SystemObject bare(host_.Db(), host_.Dialogs(), System().GetLoginInfo());
+  EXPECT_FALSE(bare.ShowPicker("pdmkh_j", "x", db::Value(), db::Value()).chosen);
+  EXPECT_FALSE(bare.RunPicker(*first, "x").chosen);
+  bare.OpenForm("WS.WS_S", db::Value(1), db::Value(), db::Value(), true);
+
+  std::vector<std::string> opened;
+  bare.SetOpenFormHandler(
+      [&](const std::string& name, const db::Value& a, const db::Value&, const db::Value&,
+          bool flag) { opened.push_back(name + ":" + a.ToText() + (flag ? ":true" : ":false")); });
+  bare.OpenForm("WS.PDM_clAdd", db::Value(12), db::Value(), db::Value(), true);
+  EXPECT_EQ(opened, std::vector<std::string>{"WS.PDM_clAdd:12:true"});
+
+  // The navigator works on the system's database; print data writes real files.
+  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 进厂日期) VALUES (8, 200001, '2012-06-01')");
+  auto nav = System().CreateNavigator();
+  host::NavResult found = nav->Search(" SELECT * FROM WSDJ", "progid=200001", "", "单据ID");
+  ASSERT_EQ(found.message, std::optional<std::string>(""));
+  EXPECT_EQ(found.records->Long("单据ID"), 8);
+  auto print = System().CreatePrintData();
+  print->SetValue("工单号码", "20120615001");
+  std::string path = System().GetLoginInfo().workFolder + "\\selfPrint\\200001.txt";
+  ASSERT_EQ(print->WriteFile(path), "");
+  EXPECT_EQ(*platform::ReadPrintFile(path).Value("工单号码"), "20120615001");
+}
+
+}  // namespace
+}  // namespace ws

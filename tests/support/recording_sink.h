@@ -1,0 +1,31 @@
+// An event sink that keeps every event a control raises, for assertions.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/events.h"
+
+namespace ws::test {
+
+class RecordingSink : public host::IEventSink {
+ public:
+  void OnEvent(const host::Event& event) override { events_.push_back(event); }
+
+  const std::vector<host::Event>& Events() const { return events_; }
+  void Clear() { events_.clear(); }
+  // Events of one name, in order.
+  std::vector<host::Event> Named(const std::string& name) const;
+  int Count(const std::string& name) const;
+  // The first argument, as text, of every "Message" / "ErrMessage" event.
+  std::vector<std::string> Messages() const;
+  std::vector<std::string> ErrMessages() const;
+  // True when some "ErrMessage" text contains the part.
+  bool HasErrMessage(const std::string& part) const;
+
+ private:
+  std::vector<std::string> FirstTexts(const std::string& name) const;
+  std::vector<host::Event> events_;
+};
+
+}  // namespace ws::test

@@ -1,0 +1,51 @@
+// Dialogs for tests: message boxes take their answers from a queue (the box's first button when
+// the queue is empty) and every box asked is recorded; modal forms go to a test's callback.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/dialogs.h"
+
+namespace ws::test {
+
+struct AskedBox {
+  std::string text;
+  std::string title;
+  host::MsgButtons buttons;
+  host::MsgIcon icon;
+  host::MsgAnswer answer;  // what the box answered
+};
+
+class ScriptedDialogs : public host::IDialogs {
+ public:
+  using ModalHandler = std::function<bool(host::IModalForm& form)>;
+
+  // Answers for the next boxes, in order.
+  void Queue(host::MsgAnswer answer) { answers_.push_back(answer); }
+  size_t PendingAnswers() const { return answers_.size(); }
+
+  host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
+                             host::MsgButtons buttons, host::MsgIcon icon) override;
+  // Calls the handler; without one the form is dismissed, as a user closing the window, and
+  // the answer is true. The names of the forms run are recorded.
+  bool RunModal(host::IModalForm& form) override;
+
+  void SetModalHandler(ModalHandler handler) { modal_ = std::move(handler); }
+
+  const std::vector<AskedBox>& Boxes() const { return boxes_; }
+  // True when some box text contains the part.
+  bool Asked(const std::string& part) const;
+  const std::vector<std::string>& ModalForms() const { return modalForms_; }
+  void Clear();
+
+ private:
+  std::deque<host::MsgAnswer> answers_;
+  std::vector<AskedBox> boxes_;
+  std::vector<std::string> modalForms_;
+  ModalHandler modal_;
+};
+
+}  // namespace ws::test
