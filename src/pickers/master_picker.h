@@ -1,0 +1,105 @@
+// The master-data pickers sel_cl (vehicles, clzl), sel_xm (repair items, PDMWXXM) and sel_wxfl
+// (repair categories, PDMWXFL): one implementation, configured by a description that holds
+// everything in which the three differ.
+//
+// Besides the shared picker behaviour (picker_control.h) a master picker:
+// - lists its whole master table (the description's load query) and shows "共:" + n + "条";
+// - on choosing fills its data object (Objects: a property bag with the typed bag's property
+//   names, ids as integers, texts as texts; every property empty, ids 0, for the empty choice)
+//   and Value / Text from the description's value and text fields;
+// - Validate(t): the first row whose code or name starts with t (the description's validate
+//   query) fills the data object; Value and Text as on choosing, "0" and "" when nothing
+//   matched; both go to the out parameters too. The answer is always false, so callers judge
+//   the match by the value;
+// - offers a popup menu "m_cMenu" (items "Add", "Edit", "-", "Delete", group "PDM"): Add and
+//   Edit raise EditForm(card program, id, Null, 1 / 2); Delete refuses a row in use (ErrMessage
+//   level 2, no question), asks "是否删除当前记录:" + column 1 (Yes/No, "提示:"), deletes in a
+//   transaction and reports success (level 1) or the database's error (level 8).
+// Events: DoSelect, DoCancel (never raised), Message, ErrMessage, EditForm.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pickers/picker_control.h"
+
+namespace ws::pickers {
+
+// One property of the data object: its name, the record field and grid column it comes from,
+// and whether it is an id (held as an integer).
+struct MasterProperty {
+  std::string property;  // "i车辆ID"
+  std::string field;     // "车辆ID"
+  int column;            // column of the load query's row in the grid
+  bool isId = false;
+};
+
+struct MasterPickerDescription {
+  std::string className;  // "sel_cl"
+  std::string title;      // title of every ErrMessage
+  std::string gridFormat;
+  std::vector<int> hiddenColumns;
+  int frozenColumns = 0;
+  std::string loadQuery;
+  // The validate query; every "@" stands for the typed text.
+  std::string validateQuery;
+  // In the order of the data object's properties.
+  std::vector<MasterProperty> properties;
+  // Fields giving Value and Text; a non-empty parameter of the given name renames them.
+  std::string valueField;
+  std::string textField;
+  std::string valueParameter;
+  std::string textParameter;
+  // When set, the chosen row is read again by this statement + id for Value and Text.
+  std::string rereadQuery;
+  std::string addCaption;
+  std::string editCaption;
+  std::string deleteCaption;
+  int64_t cardProgram = 0;  // ProgID of EditForm
+  int idColumn = 0;
+  std::string usageQuery;  // + id: a positive first column means the row is in use
+  std::string refusalText;
+  std::string deleteStatement;  // + id
+  std::string successText;      // + id
+};
+
+// The three descriptions.
+const MasterPickerDescription& VehiclePicker();   // sel_cl
+const MasterPickerDescription& ItemPicker();      // sel_xm
+const MasterPickerDescription& CategoryPicker();  // sel_wxfl
+
+class MasterPicker : public PickerControl {
+ public:
+  explicit MasterPicker(const MasterPickerDescription& description);
+
+  bool Validate(const std::string& text1, const std::string& text2, const std::string& text3,
+                const std::string& typed, std::string& outValue, std::string& outText) override;
+
+  forms::PopupMenu& Menu() { return *menu_; }
+  // The menu's Delete: answers true only when the row was deleted.
+  bool DeleteCurrent();
+  const MasterPickerDescription& Description() const { return description_; }
+
+ protected:
+  void SetupGrid(forms::Grid& grid) override;
+  std::string ListQuery() override { return description_.loadQuery; }
+  void Choose(int row) override;
+
+ private:
+  void BuildMenu();
+  void OnMenu(const std::string& key);
+  void RaiseEditForm(int64_t id, int type);
+  int64_t CurrentId() const;
+  void ResetObjects();
+  std::string ValueField() const;
+  std::string TextField() const;
+  const MasterProperty* PropertyOfField(const std::string& field) const;
+  // A field of a record as text; ids as whole numbers.
+  std::string FieldText(const db::Recordset& record, const std::string& field) const;
+
+  const MasterPickerDescription& description_;
+  forms::PopupMenu* menu_;
+};
+
+}  // namespace ws::pickers

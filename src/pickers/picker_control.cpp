@@ -1,0 +1,285 @@
+#include "pickers/picker_control.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "db/runner.h"
+#include "forms/grid_search.h"
+#include "grid/layout.h"
+#include "grid/profile.h"
+
+namespace ws::pickers {
+
+namespace {
+
+constexpr int kDefaultScrollRate = 5;
+constexpr int kMinRowHeight = 250;
+
+// Whether the profile holds any search setting for a grid of `cols` columns: a file written by
+// an older window may lack the section, and then the picker keeps its own defaults.
+bool HasSearchSection(const grid::Profile& profile, int cols) {
+  if (profile.Has(grid::kSearchSection, "Filter")) return true;
+  for (int i = 1; i <= cols; ++i) {
+    if (profile.Has(grid::kSearchSection, "Field" + std::to_string(i))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+db::Sql WithTyped(std::string_view pattern, std::string_view typed) {
+  db::Sql sql;
+  size_t start = 0;
+  for (size_t at = pattern.find('@'); at != std::string_view::npos; at = pattern.find('@', start)) {
+    sql.Raw(pattern.substr(start, at - start)).TextBody(typed);
+    start = at + 1;
+  }
+  sql.Raw(pattern.substr(start));
+  return sql;
+}
+
+// IDesignUI has Parameters get/put of its own meaning (the back colour, nothing kept), with the
+// same signatures as IPickerUI's; a separate facet keeps the two apart.
+class PickerControl::DesignFacet : public host::IDesignUI {
+ public:
+  explicit DesignFacet(forms::Form& form) : form_(form) {}
+  forms::Form& Controls() override { return form_; }
+  void SetParameters(host::ParametersPtr parameters) override {
+    if (!parameters) return;
+    if (auto color = parameters->Get("backcolor")) {
+      form_.SetBackColor(static_cast<int64_t>(db::NumericValue(*color)));
+    }
+  }
+  host::ParametersPtr GetParameters() override { return nullptr; }
+
+ private:
+  forms::Form& form_;
+};
+
+PickerControl::PickerControl(std::string className, bool withScrollRate)
+    : form_(className),
+      className_(std::move(className)),
+      withScrollRate_(withScrollRate),
+      design_(std::make_unique<DesignFacet>(form_)) {
+  grid_ = &form_.Add<forms::Grid>("Vs", -1, forms::kFlexGrid);
+  searchBox_ = &form_.Add<forms::SearchBox>("SearchBox1");
+  filterCheck_ = &form_.Add<forms::CheckBox>("Check");
+  countLabel_ = &form_.Add<forms::Label>("LblCount");
+  filterCheck_->SetCaption("过滤");
+  searchBox_->boundGrid = grid_->Name();
+
+  grid_->OnDblClick = [this](int row) { ChooseRow(row); };
+  searchBox_->OnChange = [this] { RunSearch(); };
+  filterCheck_->OnClick = [this] {
+    searchBox_->filterMode = filterCheck_->Checked();
+    RunSearch();
+  };
+  ResetSearchDefaults();
+}
+
+PickerControl::~PickerControl() = default;
+
+host::IDesignUI* PickerControl::AsDesignUI() {
+  return design_.get();
+}
+
+bool PickerControl::Init(host::ISystem& system, int64_t, const std::string&) {
+  system_ = &system;
+  try {
+    layoutFile_ = grid::LayoutPath(system.GetLoginInfo().workFolder, className_);
+  } catch (const std::exception&) {
+    // Without a work folder the picker still works; it only forgets its search settings.
+    layoutFile_.clear();
+  }
+  if (withScrollRate_) {
+    db::Runner runner(system.GetDatabase());
+    auto rate = static_cast<int>(runner.ScalarNumber(
+        "select item_value from xt_accinformation where system_code='system' and "
+        "item_code='mouseeventscrollrate'"));
+    scrollRate_ = rate > 0 ? rate : kDefaultScrollRate;
+  }
+  try {
+    grid_->SetFixedRows(1);
+    grid_->SetFixedCols(0);
+    grid_->SetRowHeight(kMinRowHeight);
+    grid_->SetToolTip(kChooseHint);
+    grid_->SetEditable(false);
+    SetupGrid(*grid_);
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+    return false;
+  }
+  return true;
+}
+
+bool PickerControl::Clear() {
+  DoSaveFormStatus();
+  parameters_.reset();
+  objects_.Reset();
+  value_.clear();
+  text_.clear();
+  system_ = nullptr;
+  return true;
+}
+
+bool PickerControl::Refresh() {
+  if (!system_) return false;
+  try {
+    const std::string query = ListQuery();
+    if (query.empty()) {
+      // A picker given no list (a generic picker without "SQL") shows an empty one.
+      db::Recordset none;
+      LoadRows(none);
+      return true;
+    }
+    db::Runner runner(system_->GetDatabase());
+    std::string error;
+    auto records = runner.Open(query, &error);
+    if (!error.empty()) {
+      ShowError(error);
+      return false;
+    }
+    LoadRows(*records);
+    records->Close();
+    return true;
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+    return false;
+  }
+}
+
+void PickerControl::LoadRows(db::Recordset& records) {
+  grid_->SetRedraw(false);
+  grid_->ClearData();
+  ShowRows(*grid_, records);
+  grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
+  topRow_ = grid_->FixedRows();
+  countLabel_->SetCaption("共:" + std::to_string(grid_->DataRows()) + "条");
+  if (scrollRate_ > 0) wheelRange_ = (grid_->Rows() - 1) / scrollRate_;
+  grid_->SetRedraw(true);
+  // A search typed before the list arrived still applies to it.
+  if (!searchBox_->Text().empty()) RunSearch();
+  AfterLoad();
+}
+
+void PickerControl::ShowRows(forms::Grid& grid, db::Recordset& records) {
+  const auto& rows = records.Rows();
+  const int cols = std::min(records.FieldCount(), grid.Cols());
+  grid.SetRows(grid.FixedRows() + static_cast<int>(rows.size()));
+  int r = grid.FixedRows();
+  for (const auto& row : rows) {
+    for (int c = 0; c < cols; ++c) grid.SetTextMatrix(r, c, row[static_cast<size_t>(c)].ToText());
+    ++r;
+  }
+}
+
+void PickerControl::ResetSearchDefaults() {
+  searchBox_->searchColumns.clear();
+  searchBox_->filterMode = false;
+  filterCheck_->SetValue(0);
+}
+
+void PickerControl::DoGetFormStatus() {
+  if (layoutFile_.empty()) return;
+  try {
+    grid::Profile profile = grid::Profile::Load(layoutFile_);
+    if (!HasSearchSection(profile, grid_->Cols())) {
+      ResetSearchDefaults();
+      return;
+    }
+    grid::LoadSearchSettings(profile, *searchBox_);
+    filterCheck_->SetValue(searchBox_->filterMode ? 1 : 0);
+  } catch (const std::exception&) {
+    // A layout file that cannot be read leaves the picker as it is.
+  }
+}
+
+void PickerControl::DoSaveFormStatus() {
+  if (layoutFile_.empty()) return;
+  try {
+    std::filesystem::create_directories(layoutFile_.parent_path());
+    grid::Profile profile = grid::Profile::Load(layoutFile_);
+    grid::SaveSearchSettings(profile, *searchBox_);
+    profile.Save();  // a settings file that cannot be written costs only the settings
+  } catch (const std::exception&) {
+  }
+}
+
+void PickerControl::SetText(const std::string& text) {
+  text_ = text;
+  searchBox_->SetText({});
+  searchBox_->SetText(text);
+  RunSearch();
+}
+
+std::vector<int> PickerControl::FallbackSearchColumns() const {
+  std::vector<int> columns;
+  for (int c = 0; c < grid_->Cols() && columns.size() < 2; ++c) {
+    if (!grid_->ColHidden(c)) columns.push_back(c);
+  }
+  return columns;
+}
+
+std::vector<int> PickerControl::SearchColumns() const {
+  std::vector<int> columns;
+  for (int c : forms::EnabledSearchColumns(*searchBox_, FallbackSearchColumns())) {
+    if (c < grid_->Cols()) columns.push_back(c);
+  }
+  return columns;
+}
+
+void PickerControl::RunSearch() {
+  forms::IncrementalSearch(*grid_, SearchColumns(), searchBox_->Text(), searchBox_->filterMode);
+}
+
+void PickerControl::KeyDown(int keyCode) {
+  switch (keyCode) {
+    case kKeyDown:
+      forms::MoveToVisibleRow(*grid_, +1);
+      break;
+    case kKeyUp:
+      forms::MoveToVisibleRow(*grid_, -1);
+      break;
+    case kKeyEnter:
+      ChooseRow(grid_->Row());
+      break;
+    default:
+      break;
+  }
+}
+
+void PickerControl::ChooseRow(int row) {
+  try {
+    // A row the filter hid is not what the user sees: choosing it gives the empty choice.
+    Choose(grid_->IsDataRow(row) && !grid_->RowHidden(row) ? row : -1);
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+    return;
+  }
+  events_.Raise("DoSelect");
+}
+
+void PickerControl::MouseWheel(int position) {
+  if (scrollRate_ > 0 && position >= scrollRate_) {
+    topRow_ = std::min(position * scrollRate_, std::max(grid_->Rows() - 1, 0));
+  } else {
+    topRow_ = position;
+  }
+}
+
+std::string PickerControl::Parameter(std::string_view name) const {
+  return parameters_ ? parameters_->GetOr(name) : std::string();
+}
+
+const host::Parameters& PickerControl::ParametersOrEmpty() const {
+  static const host::Parameters kNone;
+  return parameters_ ? *parameters_ : kNone;
+}
+
+void PickerControl::ShowError(const std::string& description) {
+  if (!system_) return;
+  system_->Dialogs().MessageBox(description, kErrorTitle, host::MsgButtons::Ok,
+                                host::MsgIcon::Critical);
+}
+
+}  // namespace ws::pickers

@@ -1,0 +1,163 @@
+// sel_TY_INNER configured the way the repair order configures it for its distinct-value fields.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "forms/input.h"
+#include "pickers/generic_picker.h"
+#include "support/test_host.h"
+
+namespace ws::pickers {
+namespace {
+
+class GenericPickerTest : public test::HostTest {
+ protected:
+  void SetUp() override {
+    for (const char* department : {"维修部", "保险部", "", "O'Brien车间", "维修二部"}) {
+      host_.Exec(db::Sql("insert into wsdj (单据ID,progid,主管部门) values (")
+                     .Key(++nextId_)
+                     .Raw(",200001,")
+                     .Text(department)
+                     .Raw(")"));
+    }
+    picker_.Events().AttachSink(&host_.Sink());
+    EXPECT_TRUE(picker_.Init(host_.System(), 200001, ""));
+    parameters_->Set("FieldName", "主管部门");
+    parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门<>''");
+    parameters_->Set("Valid", " 主管部门 Like '@%'");
+    parameters_->Set("Order", " 主管部门");
+    picker_.SetParameters(parameters_);
+  }
+
+  std::vector<std::string> Listed() {
+    std::vector<std::string> rows;
+    auto& grid = picker_.Grid();
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) rows.push_back(grid.TextMatrix(r, 0));
+    return rows;
+  }
+
+  int64_t nextId_ = 0;
+  GenericPicker picker_;
+  host::ParametersPtr parameters_ = std::make_shared<host::Parameters>();
+};
+
+TEST_F(GenericPickerTest, ListsTheQueryWithAndWithoutOrder) {
+  EXPECT_EQ(picker_.Grid().Cols(), 1);
+  EXPECT_EQ(picker_.Grid().TextMatrix(0, 0), "名称");
+  ASSERT_TRUE(picker_.Refresh());
+  EXPECT_EQ(picker_.Grid().TextMatrix(0, 0), "主管部门");
+  const std::string ordered = host_.Db().Log().back();
+  EXPECT_EQ(ordered, " select distinct 主管部门 from wsdj where 主管部门<>'' ORDER BY  主管部门");
+  auto rows = Listed();
+  ASSERT_EQ(rows.size(), 4u);  // the empty department is not listed
+  EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
+  EXPECT_EQ(picker_.Form().Focus(), &picker_.Grid());
+
+  parameters_->Set("Order", "");
+  ASSERT_TRUE(picker_.Refresh());
+  EXPECT_EQ(host_.Db().Log().back(), " select distinct 主管部门 from wsdj where 主管部门<>''");
+  EXPECT_EQ(Listed().size(), 4u);
+}
+
+TEST_F(GenericPickerTest, ChoosingGivesTheEntryAsValueAndText) {
+  ASSERT_TRUE(picker_.Refresh());
+  forms::Input::DoubleClick(picker_.Grid(), 2);
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 1);
+  EXPECT_EQ(picker_.GetValue(), Listed()[1]);
+  EXPECT_EQ(picker_.GetText(), Listed()[1]);
+  EXPECT_TRUE(picker_.Objects().Items().empty());
+
+  parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门='nobody'");
+  ASSERT_TRUE(picker_.Refresh());
+  picker_.KeyDown(kKeyEnter);
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 2);
+  EXPECT_EQ(picker_.GetValue(), "0");
+  EXPECT_EQ(picker_.GetText(), "");
+}
+
+TEST_F(GenericPickerTest, ValidateNarrowsTheQueryWithEveryAtReplaced) {
+  struct Case {
+    std::string valid;
+    std::string typed;
+    std::string text;   // both out parameters
+    std::string value;  // the picker's Value afterwards
+  };
+  const Case cases[] = {
+      {" 主管部门 Like '@%'", "保险", "保险部", "0"},  // a name: numeric value 0
+      {" 主管部门 Like '@%'", "财务", "", "0"},
+      {" 主管部门 Like '@%' OR 主管部门 Like '%@'", "二部", "维修二部", "0"},
+      {" 主管部门='@'", "O'Brien车间", "O'Brien车间", "0"},
+      {" 主管部门 Like '@%'", "x' OR 1=1 OR 主管部门 Like '", "", "0"},
+  };
+  for (const auto& c : cases) {
+    parameters_->Set("Valid", c.valid);
+    std::string value = "x", text = "x";
+    EXPECT_FALSE(picker_.Validate("", "", "", c.typed, value, text)) << c.valid << c.typed;
+    EXPECT_EQ(text, c.text) << c.valid << " / " << c.typed;
+    EXPECT_EQ(value, c.text) << c.valid << " / " << c.typed;
+    EXPECT_EQ(picker_.GetText(), c.text);
+    EXPECT_EQ(picker_.GetValue(), c.value);
+  }
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+  // Three "@" in one condition: the statement carries the escaped text three times.
+  parameters_->Set("Valid", " 主管部门='@' OR '@'='@'");
+  std::string value, text;
+  picker_.Validate("", "", "", "a'b", value, text);
+  EXPECT_EQ(host_.Db().Log().back(),
+            " select distinct 主管部门 from wsdj where 主管部门<>'' AND ( 主管部门='a''b' OR "
+            "'a''b'='a''b')");
+}
+
+TEST_F(GenericPickerTest, ANumericEntryGivesItsNumberAsValue) {
+  parameters_->Set("SQL", " select 公里数 from wsdj where 公里数>0");
+  parameters_->Set("Valid", " 公里数>=@");
+  host_.Exec("update wsdj set 公里数=1250.5 where 单据ID=1");
+  std::string value, text;
+  picker_.Validate("", "", "", "1000", value, text);
+  EXPECT_EQ(text, "1250.5");
+  EXPECT_EQ(value, "1250.5");
+  EXPECT_EQ(picker_.GetValue(), "1250.5");
+}
+
+TEST_F(GenericPickerTest, MissingParametersAndBadQueries) {
+  // No "Valid": nothing can match; no "SQL": an empty list, no statement.
+  parameters_->Set("Valid", "");
+  std::string value = "x", text = "x";
+  picker_.Validate("", "", "", "维修", value, text);
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(picker_.GetValue(), "0");
+  parameters_->Set("SQL", "");
+  const size_t logged = host_.Db().Log().size();
+  EXPECT_TRUE(picker_.Refresh());
+  EXPECT_EQ(picker_.Grid().DataRows(), 0);
+  EXPECT_EQ(host_.Db().Log().size(), logged);
+
+  // A broken query: the error box, the grid keeps its rows.
+  parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门<>''");
+  ASSERT_TRUE(picker_.Refresh());
+  parameters_->Set("SQL", " select nothing from nowhere");
+  EXPECT_FALSE(picker_.Refresh());
+  ASSERT_EQ(host_.Dialogs().Boxes().size(), 1u);
+  EXPECT_EQ(host_.Dialogs().Boxes()[0].title, "错误：");
+  EXPECT_EQ(picker_.Grid().DataRows(), 4);
+
+  // The unit property is kept as given.
+  picker_.SetUnitText("台");
+  EXPECT_EQ(picker_.UnitText(), "台");
+}
+
+TEST(PickerRegistration, DesignParametersSetTheBackColourOnly) {
+  GenericPicker picker;
+  auto design = std::make_shared<host::Parameters>();
+  design->Set("BackColor", "255");
+  picker.AsDesignUI()->SetParameters(design);
+  EXPECT_EQ(picker.Form().BackColor(), 255);
+  EXPECT_EQ(picker.AsDesignUI()->GetParameters(), nullptr);
+  // The picker's own parameter collection is a different thing.
+  EXPECT_EQ(picker.GetParameters(), nullptr);
+}
+
+}  // namespace
+}  // namespace ws::pickers

@@ -1,0 +1,251 @@
+// The host's pickers, reached by name through the system object as the documents reach them,
+// answering what the documents read back.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/sql.h"
+#include "forms/input.h"
+#include "platform/host_pickers.h"
+#include "support/test_host.h"
+
+namespace ws::platform {
+namespace {
+
+class HostPickersTest : public test::HostTest {
+ protected:
+  // A picker by name, initialised, with parameters.
+  host::IPickerUI& Open(const std::string& name,
+                        std::vector<std::pair<std::string, std::string>> parameters = {}) {
+    control_ = host_.System().GetPicker(name);
+    EXPECT_NE(control_, nullptr) << name;
+    host::IPickerUI* picker = control_->AsPickerUI();
+    EXPECT_NE(picker, nullptr) << name;
+    control_->Events().AttachSink(&host_.Sink());
+    EXPECT_TRUE(picker->Init(host_.System(), 200001, ""));
+    auto collection = std::make_shared<host::Parameters>();
+    for (auto& [key, value] : parameters) collection->Set(key, value);
+    picker->SetParameters(collection);
+    return *picker;
+  }
+
+  forms::Grid& GridOf() { return control_->Form().Get<forms::Grid>("Vs"); }
+
+  std::vector<std::string> Column(const std::string& caption) {
+    forms::Grid& grid = GridOf();
+    std::vector<std::string> out;
+    int col = grid.FindCol(caption);
+    EXPECT_GE(col, 0) << caption;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) out.push_back(grid.TextMatrix(r, col));
+    return out;
+  }
+
+  struct Answer {
+    bool matched;
+    std::string value;
+    std::string text;
+  };
+  Answer Validate(host::IPickerUI& picker, const std::string& typed) {
+    Answer a;
+    a.matched = picker.Validate("", "", "", typed, a.value, a.text);
+    EXPECT_EQ(a.value, picker.GetValue());
+    EXPECT_EQ(a.text, picker.GetText());
+    return a;
+  }
+
+  std::shared_ptr<host::IControl> control_;
+};
+
+TEST_F(HostPickersTest, EveryNameTheDocumentsUseIsThere) {
+  const std::pair<const char*, const char*> names[] = {
+      {"pdmcl", "sel_cl"},          {"pdmxm", "sel_xm"},
+      {"pdmwxfl", "sel_wxfl"},      {"pdmty_inner_j", "sel_TY_INNER"},
+      {"pdmkh_j", "pdmkh_j"},       {"pdm_jzdw", "pdm_jzdw"},
+      {"pdmcpml_j", "pdmcpml_j"},   {"pdmgy_j", "pdmgy_j"},
+      {"pdm_ywy", "pdm_ywy"},       {"sel_pdmsjzd", "sel_pdmsjzd"},
+      {"pdmdjxz", "pdmdjxz"},       {"pdmpc", "pdmpc"},
+      {"pdmty_id_j", "pdmty_id_j"}, {"PDMCL", "sel_cl"},
+  };
+  for (const auto& [name, className] : names) {
+    auto a = host_.System().GetPicker(name);
+    auto b = host_.System().GetPicker(name);
+    ASSERT_NE(a, nullptr) << name;
+    EXPECT_NE(a, b) << name << ": every request gets its own picker";
+    EXPECT_EQ(a->ClassName(), className);
+    EXPECT_NE(a->AsPickerUI(), nullptr) << name;
+  }
+  EXPECT_EQ(host_.System().GetPicker("pdmnothing"), nullptr);
+}
+
+TEST_F(HostPickersTest, CustomersByKindWithKeyAndName) {
+  host_.Exec(
+      "insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'S01','供应商甲',1),"
+      "(2,'K01','客户乙',2),(3,'K02','两用丙',3),(4,'K03','O''Brien汽修',2)");
+  auto& picker = Open("pdmkh_j", {{"SX", "2"}});
+  ASSERT_TRUE(picker.Refresh());
+  EXPECT_EQ(Column("公司名称"), (std::vector<std::string>{"客户乙", "两用丙", "O'Brien汽修"}));
+  EXPECT_TRUE(GridOf().ColHidden(GridOf().FindCol("往来ID")));
+
+  forms::Input::DoubleClick(GridOf(), 2);
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 1);
+  EXPECT_EQ(picker.GetValue(), "3");
+  EXPECT_EQ(picker.GetText(), "两用丙");
+  EXPECT_EQ(picker.Objects().Get("i往来ID"), db::Value(int64_t{3}));
+  EXPECT_EQ(picker.Objects().Text("i往来编码"), "K02");
+
+  Answer byName = Validate(picker, "O'Br");
+  EXPECT_TRUE(byName.matched);
+  EXPECT_EQ(byName.value, "4");
+  EXPECT_EQ(byName.text, "O'Brien汽修");
+  Answer byCode = Validate(picker, "K0");
+  EXPECT_EQ(byCode.value, "2");  // first in code order
+  Answer supplier = Validate(picker, "S01");
+  EXPECT_FALSE(supplier.matched);  // a supplier is no customer
+  EXPECT_EQ(supplier.value, "0");
+  EXPECT_EQ(supplier.text, "");
+
+  // Without a kind every partner is listed.
+  picker.SetParameters(std::make_shared<host::Parameters>());
+  ASSERT_TRUE(picker.Refresh());
+  EXPECT_EQ(GridOf().DataRows(), 4);
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+}
+
+TEST_F(HostPickersTest, SettlementPartnersEmployeesAndSettlementMethods) {
+  host_.Exec("insert into PDMWLDWJS (往来ID,往来编码,公司名称) values (7,'J1','结算丁')");
+  host_.Exec("insert into PDMGY (雇员ID,雇员编码,姓名) values (5,'G01','张三'),(6,'G02','李四')");
+  host_.Exec(
+      "insert into PDMSJZD (ID,编码,名称,类型) values (1,'01','现金','结算方式'),"
+      "(2,'02','支票','结算方式'),(3,'01','顺丰','运输方式')");
+
+  Answer partner = Validate(Open("pdm_jzdw"), "结算");
+  EXPECT_EQ(partner.value, "7");
+  EXPECT_EQ(partner.text, "结算丁");
+
+  for (const char* name : {"pdmgy_j", "pdm_ywy"}) {
+    auto& employees = Open(name);
+    Answer byName = Validate(employees, "李");
+    EXPECT_EQ(byName.value, "6") << name;
+    EXPECT_EQ(byName.text, "李四") << name;
+    EXPECT_EQ(Validate(employees, "G01").text, "张三") << name;
+  }
+
+  auto& methods = Open("sel_pdmsjzd", {{"Lx", "结算方式"}});
+  ASSERT_TRUE(methods.Refresh());
+  EXPECT_EQ(Column("名称"), (std::vector<std::string>{"现金", "支票"}));
+  Answer cash = Validate(methods, "01");
+  EXPECT_EQ(cash.value, "1");
+  EXPECT_EQ(cash.text, "现金");
+  EXPECT_FALSE(Validate(methods, "顺").matched);
+}
+
+TEST_F(HostPickersTest, PartsAnswerKeyCodeAndTheirAttributes) {
+  host_.Exec(
+      "insert into PDMCPML (产品ID,物品编码,物品名称,规格,库存单位,是否需批次管理,颜色) values "
+      "(31,'P-100','机油滤清器','W712','个',1,'黑'),(32,'P-200','刹车片','前轮','副',0,'')");
+  auto& parts = Open("pdmcpml_j", {{"mode", "single"}});
+  Answer byName = Validate(parts, "刹车");
+  EXPECT_TRUE(byName.matched);
+  EXPECT_EQ(byName.value, "32");
+  EXPECT_EQ(byName.text, "P-200");
+  const auto& bag = parts.Objects();
+  EXPECT_EQ(bag.Text("i物品名称"), "刹车片");
+  EXPECT_EQ(bag.Text("i规格"), "前轮");
+  EXPECT_EQ(bag.Text("i库存单位"), "副");
+  EXPECT_EQ(bag.Long("i是否需批次管理"), 0);
+
+  ASSERT_TRUE(parts.Refresh());
+  parts.SetText("机油");  // the search box finds on code and name
+  forms::Grid& grid = GridOf();
+  EXPECT_EQ(grid.TextMatrix(grid.Row(), grid.FindCol("物品编码")), "P-100");
+  dynamic_cast<pickers::PickerControl&>(*control_).KeyDown(pickers::kKeyEnter);
+  EXPECT_EQ(parts.GetValue(), "31");
+  EXPECT_EQ(parts.Objects().Long("i是否需批次管理"), 1);
+}
+
+TEST_F(HostPickersTest, BatchesOfAPartInADepotAndPeriod) {
+  host_.Exec(
+      "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,产品批次,库存数量,库存重量) values "
+      "(201206,1,31,'A','B001',5,0),(201206,1,31,'B','B001',2,0),(201206,1,31,'A','B002',0,0),"
+      "(201206,2,31,'A','B003',4,0),(201205,1,31,'A','B000',9,0),(201206,1,32,'A','X1',1,0),"
+      "(201206,1,31,'A','',8,0)");
+  auto& batches = Open("pdmpc", {{"产品ID", "31"}, {"会计期间", "201206"}, {"仓库ID", "1"}});
+  ASSERT_TRUE(batches.Refresh());
+  EXPECT_EQ(Column("产品批次"), (std::vector<std::string>{"B001", "B002"}));
+  EXPECT_EQ(Column("库存数量"), (std::vector<std::string>{"7", "0"}));  // summed over locations
+
+  forms::Input::DoubleClick(GridOf(), 1);
+  EXPECT_EQ(batches.GetValue(), "B001");
+  EXPECT_EQ(batches.GetText(), "B001");
+
+  // "ST" 1: only what is on hand; no depot: every depot.
+  batches.GetParameters()->Set("ST", "1");
+  batches.GetParameters()->Set("仓库ID", "0");
+  ASSERT_TRUE(batches.Refresh());
+  EXPECT_EQ(Column("产品批次"), (std::vector<std::string>{"B001", "B003"}));
+
+  Answer typed = Validate(batches, "B00");
+  EXPECT_EQ(typed.value, "B001");
+  Answer none = Validate(batches, "Z");
+  EXPECT_FALSE(none.matched);
+  EXPECT_EQ(none.value, "");
+}
+
+TEST_F(HostPickersTest, DocumentNaturesAreAFixedList) {
+  auto& natures = Open("pdmdjxz", {{"ProgID", "200002"}});
+  ASSERT_TRUE(natures.Refresh());
+  EXPECT_EQ(Column("性质"), (std::vector<std::string>{"维修领料", "领料出库", "其他出库"}));
+  Answer typed = Validate(natures, "领料");
+  EXPECT_EQ(typed.value, "领料出库");
+  EXPECT_EQ(typed.text, "领料出库");
+  EXPECT_FALSE(Validate(natures, "x'").matched);
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+}
+
+TEST_F(HostPickersTest, GenericIdPickerIsConfiguredByItsParameters) {
+  host_.Exec(
+      "insert into PDMBM (部门ID,部门编码,部门名称,组织类型,是否明细,是否使用) values "
+      "(11,'01','总仓',2,1,1),(12,'02','O''Brien仓',2,1,1),(13,'03','停用仓',2,1,0),"
+      "(14,'04','维修部',1,1,1)");
+  auto& depots =
+      Open("pdmty_id_j",
+           {{"FieldName", "仓库名称"},
+            {"SQL",
+             " Select 部门ID,部门编码 As 仓库编码,部门名称 As 仓库名称 From PDMBM WHERE 组织类型=2 "
+             "and 是否明细=1 and 是否使用=1"},
+            {"Valid", " 部门编码='@' or 部门名称='@'"},
+            {"Order", " 部门编码,部门名称"},
+            {"MxCzID", "12"}});
+  ASSERT_TRUE(depots.Refresh());
+  forms::Grid& grid = GridOf();
+  EXPECT_EQ(Column("仓库名称"), (std::vector<std::string>{"总仓", "O'Brien仓"}));
+  EXPECT_TRUE(grid.ColHidden(0));
+  EXPECT_EQ(grid.TextMatrix(grid.Row(), 2), "O'Brien仓");  // preselected by MxCzID
+
+  Answer byCode = Validate(depots, "01");
+  EXPECT_TRUE(byCode.matched);
+  EXPECT_EQ(byCode.value, "11");
+  EXPECT_EQ(byCode.text, "总仓");
+  Answer quoted = Validate(depots, "O'Brien仓");
+  EXPECT_EQ(quoted.value, "12");
+  EXPECT_EQ(depots.Objects().Text("i仓库编码"), "02");
+  EXPECT_FALSE(Validate(depots, "停用仓").matched);  // narrowed, not replaced
+  EXPECT_FALSE(Validate(depots, "0").matched);       // exact, not a prefix
+  EXPECT_EQ(host_.Db().Log().back(),
+            " Select 部门ID,部门编码 As 仓库编码,部门名称 As 仓库名称 From PDMBM WHERE 组织类型=2 "
+            "and 是否明细=1 and 是否使用=1 AND ( 部门编码='0' or 部门名称='0') ORDER BY  "
+            "部门编码,部门名称");
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+
+  // Choosing with nothing listed answers "0".
+  depots.GetParameters()->Set("SQL", " Select 部门ID,部门名称 From PDMBM WHERE 1=0");
+  ASSERT_TRUE(depots.Refresh());
+  dynamic_cast<pickers::PickerControl&>(*control_).KeyDown(pickers::kKeyEnter);
+  EXPECT_EQ(depots.GetValue(), "0");
+  EXPECT_EQ(depots.GetText(), "");
+}
+
+}  // namespace
+}  // namespace ws::platform
