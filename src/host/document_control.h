@@ -136,6 +136,9 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   void SetCurrentId(int64_t id) { currentId_ = id; }
   void SetLastLoadedId(int64_t id) { lastLoadedId_ = id; }
   void SetPrintFile(std::string path) { printFile_ = std::move(path); }
+  // A save that created the document the host asked for replaces the requested id, so the
+  // list (one requested document) holds the new one.
+  void SetRequestedId(int64_t id) { requestedId_ = id; }
   int64_t CurrentId() const { return currentId_; }
 
   // Runs `body` inside the error guard: an exception is reported as ErrMessage with

@@ -1,0 +1,412 @@
+#include "masters/master_card.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <string_view>
+
+#include "db/runner.h"
+#include "db/value.h"
+#include "grid/layout.h"
+
+namespace ws::masters {
+
+namespace {
+
+std::string Trim(std::string_view s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(" \t");
+  return std::string(s.substr(b, e - b + 1));
+}
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+constexpr const char* kBoxTitle = "提示：";
+constexpr const char* kDeleteTitle = "提示:";
+constexpr const char* kDeleteQuestion = "是否删除当前记录:";
+
+}  // namespace
+
+MasterCard::MasterCard(const MasterCardDescription& description)
+    : DocumentControl(description.className), description_(description) {}
+
+void MasterCard::SetupForm() {
+  if (form_.Find(kFieldArray, 0)) return;  // a second Init keeps the form
+  for (size_t i = 0; i < description_.fields.size(); ++i) {
+    const CardField& described = description_.fields[i];
+    auto& field = form_.Add<forms::Field>(kFieldArray, static_cast<int>(i));
+    field.SetCaption(described.caption);
+    field.SetKind(described.kind);
+    field.OnChange = [this] { SetDirty(true); };
+    if (described.lookup) {
+      const LookupDescription* lookup = described.lookup;
+      field.SetPicker(lookup->picker);
+      field.OnLeave = [this, &field, lookup] { ResolveLookup(field, *lookup); };
+      field.OnPickerRequest = [this, &field, lookup] { PickLookup(field, *lookup); };
+    }
+  }
+  form_.Add<forms::CheckBox>(kCopyOnNew).SetCaption("保留内容");
+}
+
+forms::Field& MasterCard::FieldAt(int index) const {
+  return form_.Get<forms::Field>(kFieldArray, index);
+}
+
+std::string MasterCard::KeyCondition(int64_t id) const {
+  return description_.keyColumn + "=" + std::to_string(id);
+}
+
+// --- Loading.
+
+std::string MasterCard::BuildBaseCondition() {
+  if (RequestedId() > 0) return " " + KeyCondition(RequestedId());
+  return FilterCondition();
+}
+
+std::string MasterCard::ConditionText(const std::vector<host::Condition>& conditions) const {
+  db::Sql sql;
+  for (const auto& c : conditions) {
+    if (Trim(c.value).empty()) continue;
+    sql.Raw(" and ").Raw(c.columnOp);
+    if (EndsWith(Trim(c.columnOp), "like")) {
+      sql.Raw("'%").TextBody(c.value).Raw("%'");
+    } else {
+      sql.Text(c.value);
+    }
+  }
+  std::string text = sql.str();
+  return text.empty() ? text : text.substr(4);
+}
+
+void MasterCard::ShowRecord(const db::Recordset& records, const std::string& position) {
+  for (size_t i = 0; i < description_.fields.size(); ++i) {
+    const CardField& described = description_.fields[i];
+    forms::Field& field = FieldAt(static_cast<int>(i));
+    if (!described.keyColumn.empty()) field.SetKey(records.Long(described.keyColumn));
+    field.SetText(records.Text(described.column));
+    field.MarkValid();
+  }
+  int64_t id = records.Long(description_.keyColumn);
+  SetCurrentId(id);
+  SetLastLoadedId(id);
+  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
+}
+
+void MasterCard::ClearForm() {
+  for (size_t i = 0; i < description_.fields.size(); ++i) {
+    forms::Field& field = FieldAt(static_cast<int>(i));
+    field.SetValue("", "");
+    field.MarkValid();
+  }
+  // Cancel returns to the last row that was shown, however often the card was cleared since.
+  if (CurrentId() > 0) SetLastLoadedId(CurrentId());
+  SetCurrentId(0);
+  SetRecordLabel("记录：0/0");
+}
+
+bool MasterCard::FindNext() {
+  if (FindCondition().empty() || !HasSystem()) return false;
+  SearchList(
+      FindCondition() + " AND " + description_.keyColumn + " > " + std::to_string(CurrentId()),
+      false);
+  return false;
+}
+
+bool MasterCard::DoSetStatus(const std::string& statusWord, bool) {
+  if (statusWord == "change") return SearchList(" " + KeyCondition(CurrentId()), false);
+  events_.Message("数据正在切换状态");
+  SetEditState(false);
+  bool ok = LoadList(host::kNavLast);
+  events_.Message("");
+  return ok;
+}
+
+// --- New, edit, print.
+
+bool MasterCard::FileNew() {
+  SetEditState(true);
+  if (form_.Get<forms::CheckBox>(kCopyOnNew).Checked()) {
+    if (CurrentId() > 0) SetLastLoadedId(CurrentId());
+    SetCurrentId(0);
+  } else {
+    ClearForm();
+  }
+  form_.SetFocus(&FieldAt(0));
+  SetRecordLabel("新建记录...");
+  SetDirty(false);
+  events_.Message("正在新建单据中...");
+  return true;
+}
+
+bool MasterCard::FileEdit() {
+  if (CurrentId() > 0) {
+    SetEditState(true);
+    SetDirty(false);
+    events_.Message("正在修改单据中...");
+    return true;
+  }
+  if (HasSystem()) {
+    Ask("没有具体的往来数据，不能编辑! ", Title(), host::MsgButtons::Ok,
+        host::MsgIcon::Information);
+  }
+  return false;
+}
+
+bool MasterCard::DoPrint() {
+  if (!HasSystem()) return false;
+  Guarded("-->DoPrint::", [&] {
+    std::filesystem::path folder = std::filesystem::path(Login().workFolder) / "selfPrint";
+    std::filesystem::create_directories(folder);
+    SetPrintFile((folder / (std::to_string(ProgramNumber()) + ".txt")).string());
+    return false;
+  });
+  return false;
+}
+
+void MasterCard::DoGetFormStatus() {
+  if (!HasSystem()) return;
+  std::string error = grid::LoadLineGridWidths(Login().workFolder, ClassName(), form_);
+  if (!error.empty()) ReportError("-->DoGetFormStatus::" + error);
+}
+
+void MasterCard::DoSaveFormStatus() {
+  if (!HasSystem()) return;
+  std::string error = grid::SaveLineGridWidths(Login().workFolder, ClassName(), form_);
+  if (!error.empty()) ReportError("-->DoSaveFormStatus::" + error);
+}
+
+// --- Lookup fields.
+
+void MasterCard::ResolveLookup(forms::Field& field, const LookupDescription& lookup) {
+  std::string typed = Trim(field.Text());
+  if (typed.empty()) {
+    field.SetValue("", "");
+    field.MarkValid();
+    return;
+  }
+  if (!HasSystem()) return;
+  bool found = Guarded("-->" + lookup.picker + "::", [&] {
+    std::string error;
+    auto rows = db::Runner(Database())
+                    .Open(db::Sql("select ")
+                              .Raw(lookup.keyColumn + "," + lookup.nameColumn)
+                              .Raw(" from " + lookup.table + " where ")
+                              .Raw(lookup.nameColumn + "=")
+                              .Text(typed)
+                              .Raw(" or " + lookup.codeColumn + "=")
+                              .Text(typed)
+                              .Raw(" order by " + lookup.keyColumn),
+                          &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    if (rows->Eof()) return false;
+    field.SetValue(std::to_string(rows->Long(lookup.keyColumn)), rows->Text(lookup.nameColumn));
+    return true;
+  });
+  if (found) {
+    field.MarkValid();
+  } else {
+    field.SetKey("");
+    field.MarkInvalid(lookup.invalidText);
+  }
+}
+
+void MasterCard::PickLookup(forms::Field& field, const LookupDescription& lookup) {
+  if (!HasSystem()) return;
+  host::PickResult pick =
+      System().ShowPicker(lookup.picker, field.Text(), db::Value{ProgramNumber()}, db::Value{});
+  if (!pick.chosen) return;
+  field.SetValue(pick.value, pick.text);
+  field.MarkValid();
+  SetDirty(true);
+}
+
+// --- Save.
+
+double MasterCard::Count(const std::string& sql) {
+  std::string error;
+  double count = db::Runner(Database()).ScalarNumber(sql, &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  return count;
+}
+
+bool MasterCard::Refuse(forms::Field& field, const std::string& text, const std::string& title,
+                        host::MsgIcon icon) {
+  form_.SetFocus(&field);
+  Ask(text, title, host::MsgButtons::Ok, icon);
+  return false;
+}
+
+bool MasterCard::Validate() {
+  for (size_t i = 0; i < description_.fields.size(); ++i) {
+    forms::Field& field = FieldAt(static_cast<int>(i));
+    if (!field.Valid()) return Refuse(field, field.Hint(), kBoxTitle, host::MsgIcon::Information);
+  }
+  forms::Field& codeField = FieldAt(0);
+  forms::Field& nameField = FieldAt(1);
+  const std::string code = Trim(codeField.Text());
+  const std::string name = Trim(nameField.Text());
+  const std::string& word = description_.codeWord;
+  const std::string& nameWord = description_.nameWord;
+  if (code.empty()) {
+    return Refuse(codeField, "没有具体的" + word + ",请录入!", kBoxTitle,
+                  host::MsgIcon::Information);
+  }
+  if (name.empty()) {
+    return Refuse(nameField, "没有具体的" + nameWord + ",请录入!", kBoxTitle,
+                  host::MsgIcon::Information);
+  }
+  const std::string& table = description_.table;
+  const std::string& key = description_.keyColumn;
+  const std::string& codeColumn = description_.fields[0].column;
+  const std::string& nameColumn = description_.fields[1].column;
+  const int64_t id = CurrentId();
+  if (id > 0) {
+    if (Count(db::Sql(" Select  count(*) From " + table + " Where " + key + " <> ")
+                  .Key(id)
+                  .Raw(" and " + codeColumn + "=")
+                  .Text(code)) > 0) {
+      return Refuse(codeField, word + code + "重复,请检查!", kBoxTitle, host::MsgIcon::Exclamation);
+    }
+    if (Count(db::Sql(" Select count(*) From " + table + " Where " + key + " <> ")
+                  .Key(id)
+                  .Raw(" and " + nameColumn + "=")
+                  .Text(name)
+                  .Raw(" ")) > 0) {
+      return Refuse(nameField, nameWord + name + "重复,请检查!", kBoxTitle,
+                    host::MsgIcon::Exclamation);
+    }
+    if (Count(db::Sql(" Select count(*) From " + table + " Where " + key + " = ").Key(id)) == 0) {
+      return Refuse(nameField, "需要修改的" + nameWord + "找不到内部ID号,请重新刷新数据",
+                    kDeleteTitle, host::MsgIcon::Exclamation);
+    }
+    return true;
+  }
+  if (Count(db::Sql(" Select count(*) From " + table + " Where " + codeColumn + "=").Text(code)) >
+      0) {
+    return Refuse(codeField, word + "(" + code + ")重复,请检查!", kBoxTitle,
+                  host::MsgIcon::Exclamation);
+  }
+  if (Count(db::Sql(" Select count(*) From " + table + " Where " + nameColumn + "=").Text(name)) >
+      0) {
+    return Refuse(nameField, nameWord + "(" + name + ")重复,请检查!", kBoxTitle,
+                  host::MsgIcon::Exclamation);
+  }
+  return true;
+}
+
+void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
+  const forms::Field& field = FieldAt(column.field);
+  switch (column.value) {
+    case SaveValue::Text:
+      sql.Text(field.Text());
+      break;
+    case SaveValue::Number:
+      sql.NumOf(field.Text());
+      break;
+    case SaveValue::Key:
+      sql.NumOf(field.Key());
+      break;
+  }
+}
+
+std::string MasterCard::UpdateStatement(int64_t id) const {
+  db::Sql sql("update " + description_.table + " set ");
+  for (size_t i = 0; i < description_.saveColumns.size(); ++i) {
+    const SaveColumn& column = description_.saveColumns[i];
+    if (i > 0) sql.Raw(",");
+    sql.Raw(column.column + "=");
+    AppendValue(sql, column);
+  }
+  sql.Raw(" where " + description_.keyColumn + "=").Key(id);
+  return sql.str();
+}
+
+std::string MasterCard::InsertStatement(int64_t id) const {
+  std::string columns = description_.keyColumn;
+  for (const auto& column : description_.saveColumns) columns += "," + column.column;
+  db::Sql sql("insert into " + description_.table + " (" + columns + ") values ( ");
+  sql.Key(id);
+  for (const auto& column : description_.saveColumns) {
+    sql.Raw(",");
+    AppendValue(sql, column);
+  }
+  sql.Raw(")");
+  return sql.str();
+}
+
+bool MasterCard::Save() {
+  if (!Validate()) return false;
+  const bool editing = CurrentId() > 0;
+  int64_t id = CurrentId();
+  if (!editing) {
+    std::string error = Navigator().GetNewID(description_.table, description_.keyColumn, id);
+    if (!error.empty()) {
+      Ask(error, Title(), host::MsgButtons::Ok, host::MsgIcon::Critical);
+      return false;
+    }
+  }
+  db::IDatabase& database = Database();
+  db::Transaction transaction(database);
+  bool ok =
+      transaction.Run(editing ? UpdateStatement(id) : InsertStatement(id)) && transaction.Commit();
+  database.Close();
+  if (!ok) {
+    Ask(transaction.Error(), Title(), host::MsgButtons::Ok, host::MsgIcon::Critical);
+    return false;
+  }
+  SetCurrentId(id);
+  return true;
+}
+
+bool MasterCard::FileSave() {
+  if (!HasSystem()) return false;
+  if (!Guarded("-->SaveData::", [&] { return Save(); })) return false;
+  SearchList(KeyCondition(CurrentId()), false);
+  SetEditState(false);
+  SetDirty(false);
+  return true;
+}
+
+// --- Delete.
+
+bool MasterCard::Delete() {
+  const int64_t id = CurrentId();
+  if (id <= 0) {
+    Ask("没有可删除的记录!", kDeleteTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  if (Ask(kDeleteQuestion, kDeleteTitle, host::MsgButtons::YesNo, host::MsgIcon::Question) !=
+      host::MsgAnswer::Yes) {
+    return false;
+  }
+  if (Count(db::Sql(description_.usageQuery).Key(id)) > 0) {
+    events_.ErrMessage(description_.inUseText, host::kLevelRefusal, Title());
+    return false;
+  }
+  if (Ask(kDeleteQuestion + FieldAt(1).Text(), kDeleteTitle, host::MsgButtons::YesNo,
+          host::MsgIcon::Question) != host::MsgAnswer::Yes) {
+    return false;
+  }
+  db::IDatabase& database = Database();
+  db::Transaction transaction(database);
+  bool ok = transaction.Run(db::Sql("delete from " + description_.table + " where " +
+                                    description_.keyColumn + "=")
+                                .Key(id)) &&
+            transaction.Commit();
+  if (!ok) {
+    events_.ErrMessage("删除数据时出错：" + transaction.Error(), host::kLevelFailure, Title());
+    return false;
+  }
+  events_.ErrMessage(description_.deletedText + std::to_string(id), host::kLevelSuccess, Title());
+  LoadList(host::kNavNext);
+  return true;
+}
+
+bool MasterCard::FileDelete() {
+  if (!HasSystem()) return false;
+  return Guarded("-->DeleteData::", [&] { return Delete(); });
+}
+
+}  // namespace ws::masters

@@ -1,0 +1,149 @@
+// The master cards (vehicle, repair item, repair category): the edit card of one row of a
+// master table. The host opens a card when a master list raises EditForm, passing the row's id
+// as the requested id (0 for a new row); a card with a requested id only ever shows that row.
+// One implementation, told apart by its description: the fields and the columns they show,
+// the code and name that must be present and unique, the statements of save and delete.
+//
+// A card is a document control without a program column: its list is the whole table (or the
+// stored filter), browsed one row at a time through the record navigator. It inserts, updates
+// and deletes its rows itself, each in one transaction. Events: Message, ErrMessage (titled
+// with the description's title), FormRefreshed, Property (declared, never raised).
+//
+// Fields are the control array "ywTxt" in the description's order; field 0 is the code and
+// field 1 the name. The check box "Chk" keeps the field contents when a new row is started.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "db/sql.h"
+#include "forms/field.h"
+#include "host/document_control.h"
+
+namespace ws::masters {
+
+// A lookup over a host table: the field's text is the row's name, its key the row's id.
+struct LookupDescription {
+  std::string picker;       // the host picker that serves the field ("pdmkh_j")
+  std::string table;        // where typed text is resolved
+  std::string keyColumn;    // id of the chosen row
+  std::string nameColumn;   // the text the field shows
+  std::string codeColumn;   // typed text may also be the row's code
+  std::string invalidText;  // hint of a text that matches no row
+};
+
+struct CardField {
+  CardField(std::string column, std::string caption, forms::FieldKind kind = forms::FieldKind::Text,
+            std::string keyColumn = {}, const LookupDescription* lookup = nullptr)
+      : column(std::move(column)),
+        caption(std::move(caption)),
+        kind(kind),
+        keyColumn(std::move(keyColumn)),
+        lookup(lookup) {}
+  std::string column;  // column of the card's SELECT shown as the field's text
+  std::string caption;
+  forms::FieldKind kind = forms::FieldKind::Text;
+  std::string keyColumn;  // lookup fields: column of the SELECT read into the key
+  const LookupDescription* lookup = nullptr;
+};
+
+// How a field's content is written by save.
+enum class SaveValue {
+  Text,    // the text as typed, as a text literal
+  Number,  // the numeric value of the text (empty or non-numeric: 0)
+  Key,     // the numeric value of a lookup field's key
+};
+
+struct SaveColumn {
+  SaveColumn(std::string column, int field, SaveValue value = SaveValue::Text)
+      : column(std::move(column)), field(field), value(value) {}
+  std::string column;
+  int field = 0;
+  SaveValue value = SaveValue::Text;
+};
+
+struct MasterCardDescription {
+  std::string className;  // "PDM_clAdd"
+  std::string title;      // ErrMessage and message-box title
+  std::string table;      // table of save and delete, and of GetNewID
+  std::string keyColumn;  // "车辆ID"
+  std::string select;     // the navigator's SELECT, without WHERE
+  std::vector<CardField> fields;
+  std::vector<SaveColumn> saveColumns;  // in the order the statements write them
+  // How the messages name the code (field 0) and the name (field 1): "编号" / "车牌号".
+  std::string codeWord;
+  std::string nameWord;
+  std::string usageQuery;  // + id: a positive first value means the row is in use
+  std::string inUseText;
+  std::string deletedText;  // + id
+};
+
+class MasterCard : public host::DocumentControl {
+ public:
+  // The description must outlive the card (the descriptions of the module are static).
+  explicit MasterCard(const MasterCardDescription& description);
+
+  static constexpr const char* kFieldArray = "ywTxt";
+  static constexpr const char* kCopyOnNew = "Chk";
+
+  // Editable fields; with "Chk" checked the contents stay, else the fields are cleared. The
+  // shown row becomes the one Cancel returns to.
+  bool FileNew() override;
+  // Editable when a row is shown; else a box "没有具体的往来数据，不能编辑! " and false.
+  bool FileEdit() override;
+  // Validates, inserts or updates in one transaction and shows the saved row read-only.
+  // Every refusal is a message box naming the field; false leaves the card editing.
+  bool FileSave() override;
+  // Asks, tests the usage, asks again naming field 1, deletes, then shows the next row.
+  bool FileDelete() override;
+  // Like Find, continuing after the shown row; finding nothing clears the card.
+  bool FindNext() override;
+  // "change" re-reads the shown row; any other word leaves editing and shows the last row.
+  // The checked stamp is not a card's: the flag is ignored.
+  bool DoSetStatus(const std::string& statusWord, bool stamp) override;
+  // Prepares the print file "selfPrint/<program number>.txt" under the work folder (creating
+  // the folder); a card prints nothing, so the answer is false.
+  bool DoPrint() override;
+  bool CheckStatus(const std::string&) override { return false; }
+  // The layout file "selfbb/<class name>.txt": a card keeps only the widths of its line grids.
+  void DoGetFormStatus() override;
+  void DoSaveFormStatus() override;
+
+  forms::Field& FieldAt(int index) const;
+  // The row Cancel goes back to.
+  int64_t PreviousId() const { return LastLoadedId(); }
+  const MasterCardDescription& Description() const { return description_; }
+
+ protected:
+  void SetupForm() override;
+  std::string BaseSelect() const override { return description_.select; }
+  std::string KeyColumn() const override { return description_.keyColumn; }
+  void ShowRecord(const db::Recordset& records, const std::string& position) override;
+  void ClearForm() override;
+  std::string Title() const override { return description_.title; }
+  // The stored filter, or only the requested row when the host asked for one.
+  std::string BuildBaseCondition() override;
+  // Values always between single quotes, whatever the dialect.
+  std::string ConditionText(const std::vector<host::Condition>& conditions) const override;
+
+ private:
+  bool Validate();
+  bool Save();
+  bool Delete();
+  // The numeric answer of a count query; a failing query aborts the operation.
+  double Count(const std::string& sql);
+  bool Refuse(forms::Field& field, const std::string& text, const std::string& title,
+              host::MsgIcon icon);
+  std::string UpdateStatement(int64_t id) const;
+  std::string InsertStatement(int64_t id) const;
+  void AppendValue(db::Sql& sql, const SaveColumn& column) const;
+  std::string KeyCondition(int64_t id) const;
+  void ResolveLookup(forms::Field& field, const LookupDescription& lookup);
+  void PickLookup(forms::Field& field, const LookupDescription& lookup);
+
+  const MasterCardDescription& description_;
+};
+
+}  // namespace ws::masters

@@ -1,0 +1,305 @@
+#include "masters/master_list.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "db/value.h"
+#include "forms/grid_search.h"
+#include "grid/layout.h"
+
+namespace ws::masters {
+
+namespace {
+// Host grid alignment codes.
+constexpr int kAlignLeftCenter = 1;
+constexpr int kAlignCenterCenter = 4;
+}  // namespace
+
+MasterList::MasterList(const MasterListDescription& description)
+    : description_(description), form_(description.className) {
+  BuildForm();
+}
+
+void MasterList::BuildForm() {
+  grid_ = &form_.Add<forms::Grid>(kGrid, -1, forms::kFlexGrid);
+  grid_->SetFormatString(description_.gridFormat);
+  grid_->SetFixedRows(1);
+  grid_->SetFixedCols(1);
+  grid_->SetEditable(false);
+  for (int c = 0; c < grid_->Cols(); ++c) {
+    grid_->Col(c).alignment = c == 0 ? kAlignCenterCenter : kAlignLeftCenter;
+    grid_->Col(c).editable = false;
+  }
+  grid_->SetColHidden(description_.idColumn, true);
+  grid_->OnDblClick = [this](int) {
+    if (grid_->DataRows() > 0 && CurrentRowId() > 0) RaiseEditForm(CurrentRowId(), 0);
+  };
+  grid_->OnMouseDown = [this](int button, int shift, int x, int y) {
+    events_.Raise("VsMouseDown", {button, shift, x, y});
+  };
+
+  countLabel_ = &form_.Add<forms::Label>(kCountLabel);
+  searchBox_ = &form_.Add<forms::SearchBox>(kSearchBox);
+  searchBox_->OnChange = [this] { Search(); };
+  filterMode_ = &form_.Add<forms::CheckBox>(kFilterMode);
+  filterMode_->SetCaption("过滤");
+  filterMode_->OnClick = [this] {
+    searchBox_->filterMode = filterMode_->Checked();
+    Search();
+  };
+
+  menu_ = &form_.Add<forms::PopupMenu>(kMenu);
+  menu_->OnPopup = [this] { BuildMenu(); };
+  menu_->OnItemClick = [this](const std::string& key) { OnMenuItem(key); };
+}
+
+host::ISystem& MasterList::System() const {
+  if (!system_) throw std::logic_error(description_.className + " is not initialised");
+  return *system_;
+}
+
+bool MasterList::Init(host::ISystem& system, int64_t, int64_t requestedId) {
+  system_ = &system;
+  requestedId_ = requestedId;
+  // A broken option store must not keep the list from opening: the rate falls back to 5.
+  double rate = 0;
+  try {
+    rate = db::NumericValue(system.GetOption(12, std::string("mouseeventscrollrate")));
+  } catch (const std::exception&) {
+    rate = 0;
+  }
+  scrollRate_ = rate > 0 ? rate : 5;
+
+  searchBox_->boundGrid = kGrid;
+  searchBox_->searchColumns.assign(static_cast<size_t>(grid_->Cols()), false);
+  for (int c : description_.searchColumns) searchBox_->searchColumns[static_cast<size_t>(c)] = true;
+  searchBox_->SetToolTip(kSearchHint);
+  searchBox_->filterMode = filterMode_->Checked();
+  return true;
+}
+
+bool MasterList::Clear() {
+  system_ = nullptr;
+  parameters_.reset();
+  return false;
+}
+
+bool MasterList::Refresh() {
+  try {
+    Load();
+    events_.Raise("FormRefreshed");
+  } catch (const std::exception& e) {
+    events_.ErrMessage(std::string("刷新数据时出错：") + e.what(), host::kLevelFailure,
+                       description_.title);
+  }
+  return true;
+}
+
+void MasterList::Load() {
+  try {
+    db::IDatabase& database = System().GetDatabase();
+    std::string error;
+    auto records = db::Runner(database).Open(description_.select, &error);
+    if (!error.empty()) throw std::runtime_error(error);
+
+    int keepRow = grid_->Row();
+    grid_->SetRedraw(false);
+    grid_->ClearData();
+    for (; !records->Eof(); records->MoveNext()) {
+      int row = grid_->AddRow();
+      for (int f = 0; f < records->FieldCount() && f + 1 < grid_->Cols(); ++f) {
+        grid_->SetTextMatrix(row, f + 1, records->Field(f).ToText());
+      }
+    }
+    grid_->RenumberRows();
+    // The row the user was on stays current when it still exists (a refresh after the card
+    // saved); otherwise the first row.
+    if (grid_->DataRows() == 0) {
+      grid_->SetRow(-1);
+    } else {
+      grid_->SetRow(grid_->IsDataRow(keepRow) ? keepRow : grid_->FixedRows());
+    }
+
+    std::string count = "共" + std::to_string(records->RecordCount()) + "条记录";
+    countLabel_->SetCaption(count);
+    events_.Message(count);
+    records->Close();
+    database.Close();
+
+    grid_->SetRedraw(true);
+    wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
+    // A search typed before the refresh keeps narrowing the fresh rows.
+    if (!searchBox_->Text().empty()) Search();
+  } catch (const std::exception& e) {
+    grid_->SetRedraw(true);
+    events_.ErrMessage(std::string("更新屏幕时出错，原因：") + e.what(), host::kLevelFailure,
+                       description_.title);
+  }
+}
+
+int64_t MasterList::CurrentRowId() const {
+  int row = grid_->Row();
+  if (!grid_->IsDataRow(row)) return 0;
+  return static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, description_.idColumn)));
+}
+
+void MasterList::RaiseEditForm(int64_t id, int plType) {
+  events_.Raise("EditForm", {description_.cardProgram, id, db::Value{}, plType});
+}
+
+bool MasterList::FileNew() {
+  RaiseEditForm(0, 1);
+  return true;
+}
+
+bool MasterList::FileEdit() {
+  int64_t id = CurrentRowId();
+  if (id <= 0) return false;
+  RaiseEditForm(id, 2);
+  return true;
+}
+
+bool MasterList::FileDelete() {
+  try {
+    return Delete();
+  } catch (const std::exception& e) {
+    events_.ErrMessage(std::string("删除数据时出错：") + e.what(), host::kLevelFailure,
+                       description_.title);
+  }
+  return false;
+}
+
+bool MasterList::Delete() {
+  int row = grid_->Row();
+  // Without a current row there is nothing the question could name.
+  if (!grid_->IsDataRow(row)) return false;
+  int64_t id = CurrentRowId();
+  db::IDatabase& database = System().GetDatabase();
+  db::Runner runner(database);
+  if (id > 0) {
+    std::string error;
+    double used = runner.ScalarNumber(db::Sql(description_.usageQuery).Key(id), &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    if (used > 0) {
+      events_.ErrMessage(description_.inUseText, host::kLevelRefusal, description_.title);
+      return false;
+    }
+  }
+  host::MsgAnswer answer = System().Dialogs().MessageBox(
+      "是否删除当前记录:" + grid_->TextMatrix(row, description_.questionColumn),
+      "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question);
+  if (answer != host::MsgAnswer::Yes) return false;
+
+  db::Transaction transaction(database);
+  bool ok = transaction.Run(db::Sql(description_.deleteStatement).Key(id)) && transaction.Commit();
+  database.Close();
+  if (!ok) {
+    events_.ErrMessage("删除数据时出错：" + transaction.Error(), host::kLevelFailure,
+                       description_.title);
+    return false;
+  }
+  grid_->RemoveRow(row);
+  grid_->RenumberRows();
+  if (grid_->DataRows() == 0) grid_->SetRow(-1);
+  events_.ErrMessage(description_.deletedText + std::to_string(id), host::kLevelSuccess,
+                     description_.title);
+  return true;
+}
+
+bool MasterList::MoveTo(int row) {
+  if (grid_->DataRows() > 0) grid_->SetRow(row);
+  return true;
+}
+
+bool MasterList::RecordTop() {
+  return MoveTo(grid_->FixedRows());
+}
+
+bool MasterList::RecordPrevious() {
+  return MoveTo(std::max(grid_->Row() - 1, grid_->FixedRows()));
+}
+
+bool MasterList::RecordNext() {
+  int row = grid_->IsDataRow(grid_->Row()) ? grid_->Row() + 1 : grid_->FixedRows();
+  return MoveTo(std::min(row, grid_->Rows() - 1));
+}
+
+bool MasterList::RecordBottom() {
+  return MoveTo(grid_->Rows() - 1);
+}
+
+bool MasterList::NoPrint() {
+  events_.Message("暂无打印功能!");
+  return false;
+}
+
+void MasterList::Search() {
+  forms::IncrementalSearch(*grid_,
+                           forms::EnabledSearchColumns(*searchBox_, description_.searchColumns),
+                           searchBox_->Text(), searchBox_->filterMode);
+}
+
+void MasterList::BuildMenu() {
+  menu_->Clear();
+  menu_->AddItem(description_.menuNew, "Add", "PDM");
+  menu_->AddItem(description_.menuEdit, "Edit", "PDM");
+  menu_->AddItem("-", "", "PDM");
+  menu_->AddItem(description_.menuDelete, "Delete", "PDM");
+}
+
+void MasterList::OnMenuItem(const std::string& key) {
+  if (key == "Add") {
+    FileNew();
+  } else if (key == "Edit") {
+    if (int64_t id = CurrentRowId(); id > 0) RaiseEditForm(id, 2);
+  } else if (key == "Delete") {
+    FileDelete();
+  }
+}
+
+int MasterList::WheelTopRow(int position) const {
+  if (position < scrollRate_) return position;
+  int row = static_cast<int>(position * scrollRate_);
+  return std::min(row, grid_->Rows() - 1);
+}
+
+void MasterList::SetParameters(host::ParametersPtr parameters) {
+  if (parameters && !parameters->Empty()) {
+    if (auto color = parameters->Get("backcolor")) {
+      form_.SetBackColor(static_cast<int64_t>(db::NumericValue(*color)));
+    }
+  }
+  parameters_ = std::move(parameters);
+}
+
+void MasterList::DoGetFormStatus() {
+  // Only widths and hidden columns come back when the window opens; sorts and formats of a
+  // list are its own.
+  RunLayout("-->DoGetFormStatus::", [this](const std::filesystem::path& file) {
+    std::string error = grid::LoadFormStatusFile(file, form_, true);
+    searchBox_->filterMode = filterMode_->Checked();
+    return error;
+  });
+}
+
+void MasterList::DoSaveFormStatus() {
+  RunLayout("-->DoSaveFormStatus::", [this](const std::filesystem::path& file) {
+    return grid::SaveFormStatusFile(file, form_, false);
+  });
+}
+
+void MasterList::RunLayout(const std::string& tag,
+                           const std::function<std::string(const std::filesystem::path&)>& body) {
+  std::string error;
+  try {
+    error = body(grid::LayoutPath(System().GetLoginInfo().workFolder, description_.className));
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (!error.empty()) events_.ErrMessage(tag + error, host::kLevelFailure, description_.title);
+}
+
+}  // namespace ws::masters

@@ -1,0 +1,18 @@
+#include "masters/register.h"
+
+#include <memory>
+
+#include "masters/descriptions.h"
+
+namespace ws::masters {
+
+void RegisterMasters(host::Registry& registry) {
+  for (const MasterListDescription* list : {&VehicleList(), &ItemList(), &CategoryList()}) {
+    registry.Register(list->className, [list] { return std::make_unique<MasterList>(*list); });
+  }
+  for (const MasterCardDescription* card : {&VehicleCard(), &ItemCard(), &CategoryCard()}) {
+    registry.Register(card->className, [card] { return std::make_unique<MasterCard>(*card); });
+  }
+}
+
+}  // namespace ws::masters
