@@ -1,0 +1,140 @@
+// WS_S, the repair order: one vehicle visit with its labour items and parts.
+//
+// The form: the header fields "ywTxt"(index) of HeaderIndex, the line grids "ywGridXM" (labour
+// items) and "ywGridPJ" (parts), shown one at a time by the tab buttons "tabItems" and
+// "tabParts", the labels of the total in figures and in words, and the keep-values check box:
+// when it is ticked, clearing the form keeps the header and the lines (the work-order number is
+// always emptied), so a new order starts as a copy of the one shown, with lines of its own.
+//
+// Lookups of the header: owner (1, picker "pdmkh_j"), repair category (19, "pdmwxfl") and plate
+// (23, "pdmcl") resolve typed text through their pickers; department (6), maker (4) and
+// receptionist (22) offer the names used on earlier orders ("pdmty_inner_j") and take any text.
+// An owner or category the picker cannot resolve leaves the field invalid with the hint
+// "<caption>输入有误，请重新输入！" and the save refuses. A plate the vehicle master does not
+// know is a first-time car: the field stays valid with key 0 and the save creates the vehicle.
+// A plate resolves only to the vehicle whose plate or vehicle number is exactly the typed text,
+// so a new plate that starts like a known one is never taken for it; the picker (help key)
+// lists the partial matches.
+//
+// Events: Message, ErrMessage (level 8, title kAppTitle), FormRefreshed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "db/recordset.h"
+#include "host/document_control.h"
+#include "repair_order/line_grid.h"
+#include "repair_order/order_sql.h"
+
+namespace ws::repair_order {
+
+class WS_S : public host::DocumentControl {
+ public:
+  // Header fields: indexes of the "ywTxt" array.
+  enum HeaderIndex : int {
+    kDateOut = 0,
+    kOwner = 1,
+    kNumber = 2,
+    kModel = 3,
+    kMaker = 4,
+    kDateIn = 5,
+    kDepartment = 6,
+    kMileage = 7,
+    kRemarks = 9,
+    kEntryDate = 11,
+    kEnteredBy = 12,
+    kCheckDate = 13,
+    kCheckedBy = 14,
+    kEngine = 15,
+    kChassis = 16,
+    kLabour = 17,
+    kPerson = 18,
+    kCategory = 19,
+    kTelephone = 20,
+    kInvoice = 21,
+    kReceptionist = 22,
+    kPlate = 23,
+    kParts = 24,
+    kDiagnosis = 25,
+    kInspection = 26,
+    kTotal = 27
+  };
+
+  static constexpr const char* kFieldArray = "ywTxt";
+  static constexpr const char* kItemGrid = "ywGridXM";
+  static constexpr const char* kPartGrid = "ywGridPJ";
+  static constexpr const char* kItemTab = "tabItems";
+  static constexpr const char* kPartTab = "tabParts";
+  static constexpr const char* kGridFrame = "fraGrid";
+  static constexpr const char* kKeepValues = "chkKeep";
+  static constexpr const char* kAmountFigures = "lblAmount";
+  static constexpr const char* kAmountWords = "lblAmountWords";
+
+  WS_S();
+
+  // Validates, settles the number, writes the vehicle, the header and the lines in one
+  // transaction and shows the saved order again ("保存单据成功！"). Any refusal or failure
+  // leaves the form in its editing state with the input as typed.
+  bool FileSave() override;
+  // Asks "是否删除当前记录:" and deletes the order with its lines; moves to the next order.
+  bool FileDelete() override;
+  // Mark the order checked ("02", "审核") or entered ("01", "填单") with the login user and
+  // date as checker; neither reloads the form.
+  bool Check() override;
+  bool UnCheck() override;
+  // Writes the print data to <work folder>/selfPrint/<program number>.txt.
+  bool DoPrint() override;
+
+  forms::Field& Header(int index) const;
+  // The line grids; set up by Init.
+  LineGrid& Lines(LineKind kind) const { return kind == LineKind::Items ? *items_ : *parts_; }
+
+ protected:
+  void SetupForm() override;
+  std::string BaseSelect() const override { return OrderListSelect(); }
+  std::string SearchSelect() const override { return OrderSearchSelect(); }
+  std::string ListWindow() override;
+  void ShowRecord(const db::Recordset& records, const std::string& position) override;
+  void ClearForm() override;
+  void OnFileNew() override;
+  std::string LoadTag() const override { return "XS_S-->LoadData::"; }
+  std::string FindTag() const override { return "XS_S-->FindData::"; }
+
+ private:
+  // --- Form (ws_s.cpp).
+  void AddField(int index, const char* caption, forms::FieldKind kind);
+  void ShowGrid(LineKind kind);
+  bool LoadLines(LineGrid& grid, int64_t orderId);
+  void RecalcTotals();
+  void RecalcReceivable();
+  void Changed();
+
+  // --- Header editing (ws_s_edit.cpp).
+  void WireHeader();
+  void FieldLeft(int index);
+  void FieldPicker(int index);
+  void CheckFormat(forms::Field& field);
+  void ResolveKeyField(int index);
+  void ResolvePlate();
+  void ApplyVehicle(const PickedRow& picked);
+  void ApplyLastVisit(int64_t vehicleId);
+  PickerParameters DistinctValueParameters(int index) const;
+  std::string PickerNameOf(int index) const;
+  std::string Hint(const forms::Field& field) const;
+
+  // --- Save (ws_s_save.cpp).
+  bool IsCanSave();
+  bool SaveOrder();
+  OrderHeader CollectHeader(const std::string& number, int64_t vehicleId) const;
+  bool SettleNumber(std::string& number);
+
+  std::unique_ptr<LineGrid> items_;
+  std::unique_ptr<LineGrid> parts_;
+  // Lookup fields typed into since they were last resolved.
+  std::set<int> pendingLookups_;
+};
+
+}  // namespace ws::repair_order

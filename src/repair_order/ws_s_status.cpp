@@ -1,0 +1,141 @@
+// Check, UnCheck, FileDelete and the print data of the repair order.
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "forms/number_format.h"
+#include "repair_order/ws_s.h"
+
+namespace ws::repair_order {
+
+namespace {
+
+// A grid's print rows as the print data takes them: the first row names the columns.
+void AddPrintTable(host::IPrintData& data, const std::string& name,
+                   std::vector<std::vector<std::string>> rows) {
+  std::vector<std::string> columns;
+  if (!rows.empty()) {
+    columns = std::move(rows.front());
+    rows.erase(rows.begin());
+  }
+  data.AddTable(name, columns, rows);
+}
+
+}  // namespace
+
+bool WS_S::Check() {
+  if (!HasSystem()) return false;
+  bool checked = Guarded("审核时出错：", [&] {
+    host::LoginInfo login = Login();
+    std::string error = db::Runner(Database())
+                            .Execute(StatusUpdate(true, ProgramNumber(), login.userName,
+                                                  login.loginDate, CurrentId(), Driver()));
+    if (error.empty()) return true;
+    Ask("Check Error::" + error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+    return false;
+  });
+  Database().Close();
+  return checked;
+}
+
+bool WS_S::UnCheck() {
+  if (!HasSystem()) return false;
+  std::string error;
+  try {
+    host::LoginInfo login = Login();
+    // The unchecking user and date take the checker's columns.
+    error = db::Runner(Database())
+                .Execute(StatusUpdate(false, ProgramNumber(), login.userName, login.loginDate,
+                                      CurrentId(), Driver()));
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (!error.empty()) Ask("UnCheck::" + error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+  Database().Close();
+  return error.empty();
+}
+
+bool WS_S::FileDelete() {
+  if (!HasSystem()) return false;
+  if (CurrentId() <= 0) {
+    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  bool deleted = Guarded("XS_S-->DeleteData::", [&] {
+    const int64_t id = CurrentId();
+    db::Transaction tx(Database());
+    if (tx.Failed()) throw std::runtime_error(tx.Error());
+    std::string dateText = Header(kDateIn).Text();
+    auto dateIn = db::Date::Parse(dateText);
+    if (!dateIn) throw std::runtime_error("进厂日期不是有效日期：" + dateText);
+    // A refusal of the host, or any answer but Yes, rolls back with the transaction guard.
+    if (!System().CanEditBill(ProgramNumber(), *dateIn, Header(kNumber).Text())) return false;
+    if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
+        host::MsgAnswer::Yes) {
+      return false;
+    }
+    for (const std::string& sql : DeleteOrderStatements(id)) {
+      if (!tx.Run(sql)) break;
+    }
+    if (tx.Failed() || !tx.Commit()) {
+      ReportError(tx.Error());
+      return false;
+    }
+    return LoadList(host::kNavNext);
+  });
+  Database().Close();
+  return deleted;
+}
+
+bool WS_S::DoPrint() {
+  if (!HasSystem() || !items_) return false;
+  return Guarded("XS_S->sfSetToPrintFile:", [&] {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(Login().workFolder) / "selfPrint";
+    fs::create_directories(folder);
+    fs::path file = folder / (std::to_string(ProgramNumber()) + ".txt");
+    SetPrintFile(file.string());
+
+    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
+    if (!data) throw std::runtime_error("no print data component");
+    for (auto* widget : form_.Array(kFieldArray)) {
+      std::string caption = Trim(widget->Caption());
+      if (!caption.empty()) data->SetValue(caption, static_cast<forms::Field*>(widget)->Text());
+    }
+    auto label = [&](const char* name) {
+      const auto& widget = form_.Get<forms::Label>(name);
+      return widget.Visible() ? widget.Caption() : std::string("***");
+    };
+    data->SetValue("金额大写", label(kAmountWords));
+    data->SetValue("金额小写", label(kAmountFigures));
+    AddPrintTable(*data, "ywGridXM", items_->PrintRows());
+    AddPrintTable(*data, "ywGridPJ", parts_->PrintRows());
+
+    db::Runner runner(Database());
+    std::string error;
+    auto issued = runner.Open(IssuedPartsSelect(CurrentId()), &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    std::vector<std::string> columns;
+    for (int i = 0; i < issued->FieldCount(); ++i) columns.push_back(issued->FieldName(i));
+    std::vector<std::vector<std::string>> rows;
+    for (; !issued->Eof(); issued->MoveNext()) {
+      std::vector<std::string> cells;
+      for (int i = 0; i < issued->FieldCount(); ++i) cells.push_back(issued->Field(i).ToText());
+      rows.push_back(std::move(cells));
+    }
+    data->AddTable("ywGridCK", columns, rows);
+
+    double cost = runner.ScalarNumber(IssuedCostSelect(CurrentId()), &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    // The workshop's management fee is a tenth of the parts actually issued.
+    data->SetValue("实际配件费用", forms::FormatNumber(cost, "0.00"));
+    data->SetValue("实际管理费用", forms::FormatNumber(cost * 0.1, "0.00"));
+
+    if (std::string failure = data->WriteFile(file.string()); !failure.empty()) {
+      throw std::runtime_error(failure);
+    }
+    return true;
+  });
+}
+
+}  // namespace ws::repair_order

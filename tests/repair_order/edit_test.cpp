@@ -1,0 +1,243 @@
+// Typing a repair order: line lookups and arithmetic, totals, header lookups, the vehicle and
+// its last visit, field formats.
+#include <stdexcept>
+
+#include "repair_order_fixture.h"
+
+namespace ws::repair_order {
+namespace {
+
+TEST_F(RepairOrderTest, LineArithmeticAndTotalsFollowEveryEdit) {
+  host_.System().SetOption(12, "12", "2");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  EXPECT_FALSE(order_.IsDirty());
+  forms::Grid& items = Grid(LineKind::Items);
+
+  Cell(LineKind::Items, 1, LineGrid::kCode, "x01");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kCode), "X01") << "the picker resolves the typed code";
+  EXPECT_EQ(items.CellKeyLong(1, LineGrid::kCode), 1);
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kName), "换机油");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kAttribute), "保养");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kQuantity), "1") << "a chosen item counts once";
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kRowNumber), "");
+  EXPECT_TRUE(order_.IsDirty());
+
+  Cell(LineKind::Items, 1, LineGrid::kQuantity, "3");
+  Cell(LineKind::Items, 1, LineGrid::kPrice, "12.5");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kAmount), "37.5");
+  Cell(LineKind::Items, 1, LineGrid::kAmount, "40");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kPrice), "13.3333333333");
+  EXPECT_EQ(items.DisplayText(1, LineGrid::kPrice), "13.33") << "shown in the price format";
+
+  Line(LineKind::Items, 2, "X02", "0", "7");
+  Cell(LineKind::Items, 2, LineGrid::kAmount, "20");
+  EXPECT_EQ(items.TextMatrix(2, LineGrid::kPrice), "7") << "no price from an amount of nothing";
+
+  Line(LineKind::Parts, 1, "P02", "2", "600");
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kName), "刹车片");
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAttribute), "前轮");
+  EXPECT_EQ(F(WS_S::kLabour).Text(), "60");
+  EXPECT_EQ(F(WS_S::kParts).Text(), "1200");
+
+  // Fees count at once, typed or not yet left.
+  ASSERT_TRUE(forms::Input::Type(F(WS_S::kDiagnosis), "10"));
+  F(WS_S::kInspection).SetText("");
+  F(WS_S::kInspection).OnChange();
+  EXPECT_EQ(F(WS_S::kTotal).Text(), "1270");
+  Cell(LineKind::Items, 1, LineGrid::kAmount, "-25.5");
+  EXPECT_EQ(F(WS_S::kTotal).Text(), "1204.5");
+  EXPECT_EQ(Label(WS_S::kAmountFigures).Caption(), "1204.50");
+  EXPECT_EQ(Label(WS_S::kAmountWords).Caption(), "壹仟贰佰零肆元伍角整");
+
+  // Emptying a code forgets its item but keeps the figures typed.
+  Cell(LineKind::Parts, 1, LineGrid::kCode, " ");
+  forms::Grid& parts = Grid(LineKind::Parts);
+  EXPECT_EQ(parts.CellKeyLong(1, LineGrid::kCode), 0);
+  EXPECT_EQ(parts.TextMatrix(1, LineGrid::kName), "");
+  EXPECT_EQ(parts.TextMatrix(1, LineGrid::kAttribute), "");
+  EXPECT_EQ(parts.TextMatrix(1, LineGrid::kAmount), "1200");
+
+  // Read-only fields stay so while editing.
+  EXPECT_FALSE(forms::Input::Type(F(WS_S::kTotal), "1"));
+  EXPECT_FALSE(forms::Input::Type(F(WS_S::kEnteredBy), "x"));
+  EXPECT_FALSE(forms::Input::EditCell(items, 1, LineGrid::kRowNumber, "9"));
+}
+
+TEST_F(RepairOrderTest, NameColumnsAreTypedOnlyUnderTheGoodsMessageOption) {
+  host_.System().SetOption(12, "readonlyforecolor", "255");
+  host_.System().SetOption(12, "readonlybackcolor", "65535");
+  host_.System().SetOption(12, "9", "0");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  forms::Grid& items = Grid(LineKind::Items);
+  Cell(LineKind::Items, 1, LineGrid::kCode, "X01");
+  EXPECT_FALSE(forms::Input::EditCell(items, 1, LineGrid::kName, "自拟"));
+  EXPECT_FALSE(forms::Input::EditCell(Grid(LineKind::Parts), 1, LineGrid::kAttribute, "x"));
+  EXPECT_EQ(items.Col(LineGrid::kName).readOnlyForeColor, 255);
+  EXPECT_EQ(items.Col(LineGrid::kAttribute).readOnlyBackColor, 65535);
+  EXPECT_EQ(items.Col(LineGrid::kPrice).format, "###");
+  EXPECT_EQ(items.Col(LineGrid::kAmount).format, "###.##");
+  EXPECT_TRUE(items.ColHidden(LineGrid::kLineId));
+  EXPECT_EQ(items.ColCaption(LineGrid::kCode), "项目编码");
+  EXPECT_EQ(Grid(LineKind::Parts).ColCaption(LineGrid::kAttribute), "配件规格");
+
+  host_.System().SetOption(1, "goodsmsggageedit", "1");
+  WS_S editable;
+  ASSERT_TRUE(editable.Init(host_.System(), kProgram, 0));
+  ASSERT_TRUE(editable.FileNew());
+  forms::Grid& grid = editable.Lines(LineKind::Items).Grid();
+  ASSERT_TRUE(forms::Input::EditCell(grid, 1, LineGrid::kCode, "X01"));
+  ASSERT_TRUE(forms::Input::EditCell(grid, 1, LineGrid::kName, "换机油(全合成)"));
+  EXPECT_EQ(grid.TextMatrix(1, LineGrid::kName), "换机油(全合成)");
+}
+
+TEST_F(RepairOrderTest, UnknownOrFailingCodeKeepsTheRowAsItWas) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  forms::Grid& items = Grid(LineKind::Items);
+  Line(LineKind::Items, 1, "X01", "2", "50");
+
+  Cell(LineKind::Items, 1, LineGrid::kCode, "ZZZ");
+  EXPECT_EQ(pickedIn_.back(), "sel_xm:ZZZ") << "an unknown code drops the list down on it";
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kCode), "X01");
+  EXPECT_EQ(items.CellKeyLong(1, LineGrid::kCode), 1);
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kAmount), "100");
+
+  // A partial code the clerk completes in the list.
+  Cell(LineKind::Items, 2, LineGrid::kCode, "喷");
+  EXPECT_EQ(items.TextMatrix(2, LineGrid::kCode), "X02") << "resolved by its name";
+
+  // Help key on a part code opens the part list.
+  ShowTab(LineKind::Parts);
+  ASSERT_TRUE(forms::Input::CellPicker(Grid(LineKind::Parts), 1, LineGrid::kCode));
+  EXPECT_EQ(pickedIn_.back(), "pdmcpml_j:");
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kCode), "P01");
+  EXPECT_EQ(Grid(LineKind::Parts).CellKeyLong(1, LineGrid::kCode), 1);
+
+  // A picker that breaks: the failure is reported with its tag and the row is put back.
+  host_.System().Pickers().Register("pdmxm", []() -> std::shared_ptr<host::IControl> {
+    throw std::runtime_error("picker broken");
+  });
+  host_.System().Pickers().Register("pdmcpml_j", []() -> std::shared_ptr<host::IControl> {
+    throw std::runtime_error("part picker broken");
+  });
+  Cell(LineKind::Items, 1, LineGrid::kCode, "X02");
+  EXPECT_TRUE(host_.Sink().HasErrMessage("XS_S-->ywGridXM_TxtValidBmS::picker broken"));
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kCode), "X01");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kName), "换机油");
+  ShowTab(LineKind::Parts);
+  ASSERT_TRUE(forms::Input::CellPicker(Grid(LineKind::Parts), 1, LineGrid::kCode));
+  EXPECT_TRUE(host_.Sink().HasErrMessage("XS_S-->ywGridPJ_UserHelpEvent::part picker broken"));
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kCode), "P01");
+}
+
+TEST_F(RepairOrderTest, KnownPlateFillsVehicleOwnerAndLastVisit) {
+  AddOrder(3, "W003", "2012-05-01");
+  AddOrder(4, "W004", "2012-05-20");
+  host_.Exec("update WSDJ set 车厂='老厂', 送修人='旧人', 司机电话='1', 公里数=1 where 单据ID=3");
+  host_.Exec(
+      "update WSDJ set 车厂='一汽', 送修人='老王', 司机电话='13900000000', 公里数=8000 "
+      "where 单据ID=4");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  Type(WS_S::kMaker, "手填厂");
+  Type(WS_S::kPerson, "手填人");
+
+  Type(WS_S::kPlate, "京a12345");
+  EXPECT_EQ(F(WS_S::kPlate).Text(), "京A12345") << "the plate as the vehicle master holds it";
+  EXPECT_EQ(F(WS_S::kPlate).KeyLong(), 1);
+  EXPECT_EQ(F(WS_S::kEngine).Text(), "E100");
+  EXPECT_EQ(F(WS_S::kChassis).Text(), "J100");
+  EXPECT_EQ(F(WS_S::kModel).Text(), "桑塔纳");
+  EXPECT_EQ(F(WS_S::kOwner).Text(), "顺达物流");
+  EXPECT_EQ(F(WS_S::kOwner).KeyLong(), 1);
+  EXPECT_EQ(F(WS_S::kMaker).Text(), "一汽") << "the most recent visit's values replace the typed";
+  EXPECT_EQ(F(WS_S::kPerson).Text(), "老王");
+  EXPECT_EQ(F(WS_S::kTelephone).Text(), "13900000000");
+  EXPECT_EQ(F(WS_S::kMileage).Text(), "8000");
+
+  // By its vehicle number too.
+  Type(WS_S::kPlate, "");
+  EXPECT_EQ(F(WS_S::kEngine).Text(), "") << "no plate, no vehicle's data";
+  Type(WS_S::kPlate, "V001");
+  EXPECT_EQ(F(WS_S::kPlate).Text(), "京A12345");
+  EXPECT_EQ(F(WS_S::kPlate).KeyLong(), 1);
+}
+
+TEST_F(RepairOrderTest, FirstTimePlateIsAcceptedAndNeverTakenForALookAlike) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  Type(WS_S::kPlate, "京A12345");
+  ASSERT_EQ(F(WS_S::kPlate).KeyLong(), 1);
+
+  // A new car whose plate starts like the known one.
+  Type(WS_S::kPlate, " 京A1234 ");
+  EXPECT_EQ(F(WS_S::kPlate).Text(), "京A1234");
+  EXPECT_EQ(F(WS_S::kPlate).KeyLong(), 0);
+  EXPECT_TRUE(F(WS_S::kPlate).Valid());
+  EXPECT_EQ(F(WS_S::kEngine).Text(), "") << "the engine number was the other car's";
+  EXPECT_EQ(F(WS_S::kOwner).Text(), "顺达物流") << "the customer stays";
+  Type(WS_S::kEngine, "E-NEW");
+  Type(WS_S::kPlate, "京A1234");
+  EXPECT_EQ(F(WS_S::kEngine).Text(), "E-NEW") << "retyping the same plate changes nothing";
+
+  // The help key lists the plates that start with the text; the clerk takes the first.
+  ASSERT_TRUE(forms::Input::Picker(F(WS_S::kPlate)));
+  EXPECT_EQ(pickedIn_.back(), "sel_cl:京A1234");
+  EXPECT_EQ(F(WS_S::kPlate).Text(), "京A12345");
+  EXPECT_EQ(F(WS_S::kPlate).KeyLong(), 1);
+  EXPECT_EQ(F(WS_S::kEngine).Text(), "E100");
+}
+
+TEST_F(RepairOrderTest, HeaderLookupsJudgeTheirText) {
+  host_.Exec(
+      "insert into WSDJ (单据ID,progid,车厂,主管部门,接待人) values "
+      "(9,200001,'一汽','车队','小张')");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+
+  Type(WS_S::kOwner, "李");
+  EXPECT_EQ(F(WS_S::kOwner).Text(), "李四");
+  EXPECT_EQ(F(WS_S::kOwner).KeyLong(), 2);
+  Type(WS_S::kOwner, "没有这个客户");
+  EXPECT_FALSE(F(WS_S::kOwner).Valid());
+  EXPECT_EQ(F(WS_S::kOwner).Hint(), "车主输入有误，请重新输入！");
+  EXPECT_EQ(F(WS_S::kOwner).KeyLong(), 0);
+  Type(WS_S::kOwner, "");
+  EXPECT_TRUE(F(WS_S::kOwner).Valid()) << "no customer is a valid choice";
+
+  Type(WS_S::kCategory, "F0");
+  EXPECT_EQ(F(WS_S::kCategory).Text(), "小修");
+  EXPECT_EQ(F(WS_S::kCategory).KeyLong(), 1);
+  Type(WS_S::kCategory, "大修");
+  EXPECT_EQ(F(WS_S::kCategory).Hint(), "维修分类输入有误，请重新输入！");
+
+  // The names of earlier orders are offered; a new name is taken as typed.
+  ASSERT_TRUE(forms::Input::Picker(F(WS_S::kMaker)));
+  EXPECT_EQ(pickedIn_.back(), "sel_TY_INNER:");
+  EXPECT_EQ(F(WS_S::kMaker).Text(), "一汽");
+  Type(WS_S::kReceptionist, "新来的");
+  EXPECT_TRUE(F(WS_S::kReceptionist).Valid());
+  ASSERT_TRUE(forms::Input::Picker(F(WS_S::kDepartment)));
+  EXPECT_EQ(F(WS_S::kDepartment).Text(), "车队");
+
+  // Dates and numbers.
+  Type(WS_S::kDateOut, "2012/6/5");
+  EXPECT_EQ(F(WS_S::kDateOut).Text(), "2012-06-05");
+  Type(WS_S::kDateOut, "2012-02-30");
+  EXPECT_EQ(F(WS_S::kDateOut).Hint(), "出厂日期输入有误，请重新输入！");
+  Type(WS_S::kMileage, "12a");
+  EXPECT_FALSE(F(WS_S::kMileage).Valid());
+  Type(WS_S::kMileage, " 12.5 ");
+  EXPECT_TRUE(F(WS_S::kMileage).Valid());
+
+  // A picker the host does not have: the lookup does nothing.
+  declinePicks_ = true;
+  ASSERT_TRUE(forms::Input::Picker(F(WS_S::kCategory)));
+  EXPECT_EQ(F(WS_S::kCategory).Text(), "大修");
+  EXPECT_TRUE(host_.Sink().ErrMessages().empty());
+}
+
+}  // namespace
+}  // namespace ws::repair_order

@@ -1,0 +1,199 @@
+// The unit price proposed for a new line, and clsFun::GetCpPrice.
+#include "repair_order/cls_fun.h"
+#include "repair_order/line_price.h"
+#include "repair_order_fixture.h"
+
+namespace ws::repair_order {
+namespace {
+
+class PriceTest : public RepairOrderTest {
+ protected:
+  // An order of the owner with one line of the item or part at the price, checked or not.
+  void History(int64_t orderId, int64_t ownerId, LineKind kind, int64_t key, double price,
+               const std::string& smark) {
+    AddOrder(orderId, "H" + std::to_string(orderId), "2012-01-01", ownerId, smark);
+    AddLine(kind, orderId * 10, orderId, key, price);
+  }
+  void SetRule(int rule) {
+    host_.Exec("update xt_objects set fetchPrice=" + std::to_string(rule) + " where progid=200001");
+  }
+  void Stock(int64_t depot, int64_t part, double quantity, double value,
+             const std::string& place = "") {
+    host_.Exec(db::Sql("insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,库存数量,库存金额) "
+                       "values (201206,")
+                   .Key(depot)
+                   .Raw(",")
+                   .Key(part)
+                   .Raw(",")
+                   .Text(place)
+                   .Raw(",")
+                   .Num(quantity)
+                   .Raw(",")
+                   .Num(value)
+                   .Raw(")"));
+  }
+  // The price a new line of the code gets on a new order of the owner text.
+  std::string Proposed(LineKind kind, const std::string& owner, const std::string& code,
+                       const std::string& typedPrice = "") {
+    EXPECT_TRUE(order_.FileNew());
+    Type(WS_S::kOwner, owner);
+    if (!typedPrice.empty()) Cell(kind, 1, LineGrid::kPrice, typedPrice);
+    Cell(kind, 1, LineGrid::kCode, code);
+    return Grid(kind).TextMatrix(1, LineGrid::kPrice);
+  }
+};
+
+TEST_F(PriceTest, CustomerHistoryComesFirstAndOnlyCheckedOrdersCount) {
+  History(20, 1, LineKind::Items, 1, 80, "02");
+  History(21, 2, LineKind::Items, 1, 90, "02");
+  History(22, 1, LineKind::Items, 1, 70, "01");  // the latest, but never checked
+  History(23, 2, LineKind::Parts, 2, 110, "02");
+  ASSERT_TRUE(Start());
+
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "80") << "the customer's own price";
+  EXPECT_EQ(Grid(LineKind::Items).TextMatrix(1, LineGrid::kAmount), "80");
+  EXPECT_EQ(Proposed(LineKind::Items, "", "X01"), "90") << "a new customer: anyone's latest";
+  EXPECT_EQ(Proposed(LineKind::Parts, "顺达", "P02"), "110");
+
+  // Without history the price rule decides: 6 is the catalogue's retail price.
+  SetRule(6);
+  EXPECT_EQ(Proposed(LineKind::Parts, "", "P01"), "30");
+  SetRule(8);
+  EXPECT_EQ(Proposed(LineKind::Parts, "", "P01"), "20");
+  SetRule(0);
+  EXPECT_EQ(Proposed(LineKind::Items, "", "X02", "12"), "0") << "rule 0 proposes a price of 0";
+
+  // Fetch mode 1 skips the history; 3 proposes nothing.
+  host_.System().SetOption(12, "fetchmode", "1");
+  SetRule(1);
+  History(24, 1, LineKind::Items, 1, 60, "02");
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "60") << "the lowest checked price";
+  SetRule(3);
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "76.6666666667");
+  host_.System().SetOption(12, "fetchmode", "3");
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01", "12"), "12");
+  // Module 12 unset: module 3 decides.
+  host_.System().SetOption(12, "fetchmode", "0");
+  host_.System().SetOption(3, "fetchmode", "2");
+  SetRule(2);
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "90") << "the highest";
+}
+
+TEST_F(PriceTest, StockAverageCostForPartsOnly) {
+  host_.System().SetOption(12, "fetchmode", "1");
+  SetRule(7);
+  host_.Exec("insert into PDMBM (部门ID,部门名称,组织类型,不参与物料运算) values (1,'总库',2,0)");
+  host_.Exec("insert into PDMBM (部门ID,部门名称,组织类型,不参与物料运算) values (2,'废品库',2,1)");
+  Stock(1, 1, 0, 0);
+  Stock(2, 1, 6, 600);  // a depot outside the figures
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Proposed(LineKind::Parts, "", "P01", "55"), "55") << "no stock: the price stays";
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAmount), "55");
+
+  Stock(1, 1, 4, 100, "A-1");
+  EXPECT_EQ(Proposed(LineKind::Parts, "", "P01", "55"), "25");
+  EXPECT_EQ(Proposed(LineKind::Items, "", "X01", "55"), "55") << "labour has no stock";
+
+  // A broken stock ledger ends the lookup without a word.
+  host_.Exec("drop table JXCGoodsZzTz");
+  EXPECT_EQ(Proposed(LineKind::Parts, "", "P01", "55"), "55");
+  EXPECT_TRUE(host_.Sink().ErrMessages().empty());
+}
+
+TEST(LinePriceStatementTest, HistoryAndRuleTexts) {
+  EXPECT_EQ(
+      HistoryPriceSelect(LineKind::Items, 3, 200001, 7),
+      " SELECT TOP 1 单价 from wsdj A left join wsdjxm B on A.单据ID=B.单据ID where "
+      "A.车主ID=7  and B.项目ID=3 and smark='02' and A.progID=200001 order by B.单据明细ID desc");
+  EXPECT_EQ(HistoryPriceSelect(LineKind::Parts, 3, 200001, std::nullopt),
+            " SELECT TOP 1 单价 from wsdj A left join wsdjpj B on A.单据ID=B.单据ID where "
+            "B.产品ID=3 and smark='02' and A.progID=200001 order by B.单据明细ID desc");
+  EXPECT_EQ(RulePriceSelect(4, LineKind::Items, 3, 200001, 0),
+            " SELECT TOP 1 单价 from wsdj A left join wsdjxm B on A.单据ID=B.单据ID where  "
+            "B.项目ID=3 and smark='02' and A.progID=200001 order by B.单据明细ID desc");
+  EXPECT_EQ(RulePriceSelect(1, LineKind::Parts, 3, 200001, 0),
+            " SELECT MIN(单价) from wsdj A left join wsdjpj B on A.单据ID=B.单据ID where "
+            "B.产品ID=3 and smark='02' and A.progID=200001");
+  EXPECT_EQ(RulePriceSelect(7, LineKind::Parts, 3, 200001, 201206),
+            " SELECT SUM(库存数量) As sum库存数量, SUM(库存金额) As sum库存金额   FROM JXCGoodsZztz"
+            "  WHERE 会计期间=201206    AND 产品ID=3 AND 仓库ID in ( select 部门ID from pdmbm "
+            "where 不参与物料运算=0 )");
+  EXPECT_EQ(RulePriceSelect(7, LineKind::Items, 3, 200001, 201206), "");
+  EXPECT_EQ(RulePriceSelect(9, LineKind::Parts, 3, 200001, 201206), "");
+}
+
+class CpPriceTest : public test::HostTest {
+ protected:
+  void SetUp() override {
+    // Two checked purchase documents of program 100 and one entered; partners 5 and 6.
+    host_.Exec("insert into JXCDJ (单据ID,progID,smark,往来ID) values (1,100,'02',5)");
+    host_.Exec("insert into JXCDJ (单据ID,progID,smark,往来ID) values (2,100,'02',6)");
+    host_.Exec("insert into JXCDJ (单据ID,progID,smark,往来ID) values (3,100,'01',5)");
+    host_.Exec(
+        "insert into JXCDJMX (单据明细ID,单据ID,产品ID,单价,含税单价) values (1,1,9,10,11.7)");
+    host_.Exec(
+        "insert into JXCDJMX (单据明细ID,单据ID,产品ID,单价,含税单价) values (2,2,9,14,16.38)");
+    host_.Exec("insert into JXCDJMX (单据明细ID,单据ID,产品ID,单价,含税单价) values (3,3,9,1,1)");
+    host_.Exec(
+        "insert into PDMCPML (产品ID,物品编码,参考批发价,参考零售价,参考进价) values "
+        "(9,'P9',12,15,8)");
+    host_.Exec("insert into PDMBM (部门ID,不参与物料运算) values (1,0)");
+    host_.Exec("insert into PDMBM (部门ID,不参与物料运算) values (2,0)");
+    host_.Exec(
+        "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,库存数量,库存金额) values "
+        "(201206,1,9,'A',2,30), (201206,2,9,'B',3,20), (201205,1,9,'A',1,100)");
+    host_.Exec(
+        "insert into Pubwlprice (AutoID,往来ID,币种ID,产品ID,单价,smark,systemcode) values "
+        "(1,5,100,9,9.5,'02','PO'), (2,5,100,9,1,'01','PO'), (3,5,1,9,2,'02','PO'), "
+        "(4,6,100,9,3,'02','SO')");
+    fun_.Init(host_.System());
+  }
+  double Price(int64_t rule, bool taxIncluded = false, int64_t partner = 0, int64_t depot = 0,
+               const std::string* place = nullptr) {
+    double price = -1;
+    EXPECT_TRUE(fun_.GetCpPrice(price, rule, 201206, 9, taxIncluded, 100, partner, depot,
+                                place != nullptr, place ? *place : "", false, "", false, "", false,
+                                ""));
+    return price;
+  }
+  clsFun fun_;
+};
+
+TEST_F(CpPriceTest, EveryRule) {
+  EXPECT_DOUBLE_EQ(Price(0), 0);
+  EXPECT_DOUBLE_EQ(Price(1), 10);
+  EXPECT_DOUBLE_EQ(Price(1, true), 11.7);
+  EXPECT_DOUBLE_EQ(Price(2), 14);
+  EXPECT_DOUBLE_EQ(Price(3, true), (11.7 + 16.38) / 2);
+  EXPECT_DOUBLE_EQ(Price(4), 14) << "the latest checked line";
+  EXPECT_DOUBLE_EQ(Price(11, false, 5), 10) << "partner 5 only";
+  EXPECT_DOUBLE_EQ(Price(14, true, 5), 11.7);
+  EXPECT_DOUBLE_EQ(Price(5), 12);
+  EXPECT_DOUBLE_EQ(Price(6), 15);
+  EXPECT_DOUBLE_EQ(Price(8), 8);
+  EXPECT_DOUBLE_EQ(Price(7), 10) << "(30 + 20) / (2 + 3) over the counted depots";
+  EXPECT_DOUBLE_EQ(Price(7, false, 0, 1), 15);
+  const std::string place = "B";
+  EXPECT_DOUBLE_EQ(Price(7, false, 0, 0, &place), 20.0 / 3);
+  EXPECT_DOUBLE_EQ(Price(21, false, 5), 9.5) << "checked, currency 100, purchase";
+  EXPECT_DOUBLE_EQ(Price(21, false, 6), 0) << "a sales price is no purchase price";
+  EXPECT_DOUBLE_EQ(Price(9), -1) << "no such rule: the price stays";
+  const std::string nowhere = "Z";
+  EXPECT_DOUBLE_EQ(Price(7, false, 0, 0, &nowhere), -1) << "no stock: the price stays";
+
+  host_.Exec("drop table Pubwlprice");
+  double price = 5;
+  EXPECT_FALSE(fun_.GetCpPrice(price, 21, 201206, 9, false, 100, 5, 0, false, "", false, "", false,
+                               "", false, ""));
+  EXPECT_DOUBLE_EQ(price, 5);
+  ASSERT_EQ(host_.Dialogs().Boxes().size(), 1u);
+  EXPECT_EQ(host_.Dialogs().Boxes()[0].text.rfind("GetCpPrice::", 0), 0u);
+  EXPECT_EQ(host_.Dialogs().Boxes()[0].title, "提示:");
+
+  clsFun uninitialised;
+  EXPECT_FALSE(uninitialised.GetCpPrice(price, 5, 0, 9, false, 0, 0, 0, false, "", false, "", false,
+                                        "", false, ""));
+}
+
+}  // namespace
+}  // namespace ws::repair_order
