@@ -2,16 +2,11 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include "forms/text.h"
 
 namespace ws::forms {
 
 namespace {
-std::string_view Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
-}
 }  // namespace
 
 Widget* Form::Find(std::string_view name, int index) const {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "forms/number_format.h"
+#include "forms/text.h"
 
 namespace ws::forms {
 
@@ -35,12 +36,6 @@ int DisplayColumns(std::string_view text) {
   return columns;
 }
 
-std::string Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(' ');
-  return std::string(s.substr(b, e - b + 1));
-}
 }  // namespace
 
 Grid::Grid(std::string name, int index, std::string typeName)

@@ -1,13 +1,10 @@
 #include "forms/grid_search.h"
 
 #include <cctype>
+#include "forms/text.h"
 
 namespace ws::forms {
 
-std::string FoldCase(std::string text) {
-  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 int IncrementalSearch(Grid& grid, const std::vector<int>& columns, const std::string& typed,
                       bool filterMode) {

@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "forms/grid.h"
+#include "forms/text.h"
 
 namespace ws::forms {
-
-// Lower-cases ASCII letters (Chinese text has no case).
-std::string FoldCase(std::string text);
 
 // Runs the search; answers the first matching row, or -1. An empty text shows every row.
 // columns are grid column numbers.

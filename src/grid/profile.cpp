@@ -8,19 +8,16 @@
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include "forms/text.h"
 
 namespace ws::grid {
+
+constexpr auto Trim = &forms::TrimView;
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-std::string_view Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
 
 bool HasLineBreak(std::string_view s) {
   return s.find_first_of("\r\n") != std::string_view::npos;

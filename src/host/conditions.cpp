@@ -1,20 +1,15 @@
 #include "host/conditions.h"
 
 #include "db/sql.h"
+#include "forms/text.h"
 
 namespace ws::host {
 
-namespace {
-std::string Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return std::string(s.substr(b, e - b + 1));
-}
+using forms::EndsWith;
+using forms::Trim;
 
-bool EndsWith(std::string_view s, std::string_view suffix) {
-  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
+namespace {
+
 }  // namespace
 
 std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver) {

@@ -7,21 +7,16 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "grid/layout.h"
+#include "forms/text.h"
 
 namespace ws::masters {
 
+using forms::EndsWith;
+using forms::Trim;
+
 namespace {
 
-std::string Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return std::string(s.substr(b, e - b + 1));
-}
 
-bool EndsWith(std::string_view s, std::string_view suffix) {
-  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
 
 constexpr const char* kBoxTitle = "提示：";
 constexpr const char* kDeleteTitle = "提示:";

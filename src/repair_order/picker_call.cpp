@@ -2,15 +2,12 @@
 
 #include "db/value.h"
 #include "host/parameters.h"
+#include "forms/text.h"
 
 namespace ws::repair_order {
 
-std::string Trim(std::string_view text) {
-  size_t b = text.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  size_t e = text.find_last_not_of(" \t");
-  return std::string(text.substr(b, e - b + 1));
-}
+using forms::Trim;
+
 
 std::shared_ptr<host::IControl> OpenPicker(host::ISystem& system, const std::string& name,
                                            int64_t programNumber,

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "forms/text.h"
 #include <utility>
 #include <vector>
 
@@ -13,6 +15,8 @@
 #include "host/ui.h"
 
 namespace ws::repair_order {
+
+using forms::Trim;
 
 using PickerParameters = std::vector<std::pair<std::string, std::string>>;
 
@@ -37,7 +41,6 @@ PickedRow ResolveTyped(host::IControl& picker, const std::string& typed, bool ke
 // Shows the picker with the text for the user to choose; found when a row was chosen.
 PickedRow ChooseInPicker(host::ISystem& system, host::IControl& picker, const std::string& text);
 
-// Trims blanks and tabs at both ends.
-std::string Trim(std::string_view text);
+
 
 }  // namespace ws::repair_order

@@ -1,0 +1,19 @@
+// Small text helpers every layer uses on typed text: trimming blanks as a field does, suffix
+// tests and case folding for ASCII letters (Chinese text has no case).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ws::forms {
+
+// Without leading and trailing blanks and tabs.
+std::string_view TrimView(std::string_view text);
+inline std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+inline bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+// Lower-cases ASCII letters.
+std::string FoldCase(std::string text);
+
+}  // namespace ws::forms
