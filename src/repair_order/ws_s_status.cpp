@@ -63,17 +63,19 @@ bool WS_S::FileDelete() {
   }
   bool deleted = Guarded("XS_S-->DeleteData::", [&] {
     const int64_t id = CurrentId();
-    db::Transaction tx(Database());
-    if (tx.Failed()) throw std::runtime_error(tx.Error());
     std::string dateText = Header(kDateIn).Text();
     auto dateIn = db::Date::Parse(dateText);
     if (!dateIn) throw std::runtime_error("进厂日期不是有效日期：" + dateText);
-    // A refusal of the host, or any answer but Yes, rolls back with the transaction guard.
+    // A refusal of the host, or any answer but Yes, ends the delete with nothing written. Both
+    // are asked before the transaction begins: a write transaction held open while a user
+    // reads a question would block every other user's save for as long as the box is open.
     if (!System().CanEditBill(ProgramNumber(), *dateIn, Header(kNumber).Text())) return false;
     if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
         host::MsgAnswer::Yes) {
       return false;
     }
+    db::Transaction tx(Database());
+    if (tx.Failed()) throw std::runtime_error(tx.Error());
     for (const std::string& sql : DeleteOrderStatements(id)) {
       if (!tx.Run(sql)) break;
     }
