@@ -17,9 +17,9 @@ Widget* Form::Find(std::string_view name, int index) const {
 }
 
 Field* Form::FindFieldByCaption(std::string_view caption) const {
-  caption = Trim(caption);
+  caption = TrimView(caption);
   for (const auto& child : children_) {
-    if (auto* field = dynamic_cast<Field*>(child.get()); field && Trim(field->Caption()) == caption) {
+    if (auto* field = dynamic_cast<Field*>(child.get()); field && TrimView(field->Caption()) == caption) {
       return field;
     }
   }
