@@ -1,0 +1,31 @@
+// A subcommand of the `ws` command-line host: one small class per command over the platform's
+// services. main.cpp keeps the table of commands and dispatches by name.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ws::cli {
+
+// Exit statuses of every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // the work itself failed (database, file system)
+inline constexpr int kExitUsage = 2;    // bad usage or input: nothing was changed
+
+class Command {
+ public:
+  virtual ~Command() = default;
+  // The name typed after `ws`.
+  virtual std::string_view Name() const = 0;
+  // One line for the command list of `ws --help`.
+  virtual std::string_view Summary() const = 0;
+  // The full help text of `ws NAME --help`.
+  virtual void PrintHelp(std::ostream& out) const = 0;
+  // Runs with the arguments after the command name; results go to out, messages to err.
+  // Answers the exit status.
+  virtual int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) = 0;
+};
+
+}  // namespace ws::cli

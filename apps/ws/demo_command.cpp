@@ -1,0 +1,153 @@
+#include "demo_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <ostream>
+
+#include "db/date.h"
+#include "db/runner.h"
+#include "lib/args.h"
+#include "lib/database_file.h"
+#include "lib/demo_data.h"
+
+namespace ws::cli {
+
+namespace {
+
+constexpr long long kMaxOrders = 100'000'000;
+
+// A one-line bar redrawn in place: "[#####     ]  50%  500000/1000000 orders".
+class ProgressBar {
+ public:
+  explicit ProgressBar(std::ostream* out) : out_(out) {}
+  void Show(int64_t done, int64_t total) {
+    if (!out_ || total <= 0) return;
+    const int percent = static_cast<int>(done * 100 / total);
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    constexpr int kWidth = 30;
+    const int filled = percent * kWidth / 100;
+    *out_ << "\r[" << std::string(static_cast<size_t>(filled), '#')
+          << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << percent << "%  "
+          << done << "/" << total << " orders" << std::flush;
+  }
+  void Note(const std::string& text) {
+    if (out_) *out_ << "\r" << text << std::string(40, ' ') << std::flush;
+  }
+  void Done() {
+    if (out_ && lastPercent_ >= 0) *out_ << "\r" << std::string(70, ' ') << "\r" << std::flush;
+  }
+
+ private:
+  std::ostream* out_;
+  int lastPercent_ = -1;
+};
+
+}  // namespace
+
+void DemoCommand::PrintHelp(std::ostream& out) const {
+  out << "Usage: ws demo --db FILE [--seed N] [--orders N] [--date yyyy-mm-dd] [--force]\n"
+         "\n"
+         "Creates a new SQLite database FILE as 'ws init' does and fills it with a demo repair\n"
+         "shop: customers and their vehicles, repair items and categories, parts with their\n"
+         "stock in the current period, departments, depots, employees, accounts, settlement\n"
+         "methods, currencies, and repair orders over the year up to the reference date, entered\n"
+         "and checked. The same seed, number of orders and date give the same data.\n"
+         "\n"
+         "Options:\n"
+         "  --db FILE          the database file to create\n"
+         "  --seed N           the seed of the data (default 1)\n"
+         "  --orders N         the number of repair orders (default 2000; millions are fine)\n"
+         "  --date yyyy-mm-dd  the reference date: the last day with orders; its month is the\n"
+         "                     current accounting period (default: today)\n"
+         "  --force            replace FILE when it exists (it is kept until the new one is done)\n"
+         "  -h, --help         show this help\n"
+         "\n"
+         "Exit status: 0 created, 1 the database could not be written, 2 bad usage or input\n"
+         "(nothing is changed).\n";
+}
+
+int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto usage = [&](const std::string& message) {
+    err << "ws demo: " << message << "\nTry 'ws demo --help'.\n";
+    return kExitUsage;
+  };
+  Arguments arguments;
+  if (std::string error =
+          arguments.Parse(args, {"--db", "--seed", "--orders", "--date"}, {"--force"});
+      !error.empty()) {
+    return usage(error);
+  }
+  if (arguments.Flag("--help")) {
+    PrintHelp(out);
+    return kExitOk;
+  }
+  if (!arguments.Positional().empty()) {
+    return usage("unexpected argument '" + arguments.Positional().front() + "'");
+  }
+  const std::optional<std::string> file = arguments.Value("--db");
+  if (!file) return usage("the database file is missing (--db FILE)");
+
+  DemoOptions options;
+  options.date = db::Today();
+  if (auto seed = arguments.Value("--seed")) {
+    auto value = ParseWholeNumber(*seed, 0, std::numeric_limits<long long>::max());
+    if (!value) return usage("'" + *seed + "' is not a seed (a whole number from 0)");
+    options.seed = static_cast<uint64_t>(*value);
+  }
+  if (auto orders = arguments.Value("--orders")) {
+    auto value = ParseWholeNumber(*orders, 0, kMaxOrders);
+    if (!value) {
+      return usage("'" + *orders + "' is not a number of orders (0 to " +
+                   std::to_string(kMaxOrders) + ")");
+    }
+    options.orders = *value;
+  }
+  if (auto date = arguments.Value("--date")) {
+    auto parsed = db::Date::Parse(*date);
+    if (!parsed) return usage("'" + *date + "' is not a date (yyyy-mm-dd)");
+    options.date = *parsed;
+  }
+  if (std::string error = CheckNewDatabaseTarget(*file, arguments.Flag("--force"));
+      !error.empty()) {
+    err << "ws demo: " << error << "\n";
+    return kExitUsage;
+  }
+
+  const auto started = std::chrono::steady_clock::now();
+  ProgressBar bar(&err == &std::cerr && ::isatty(STDERR_FILENO) ? &err : nullptr);
+  DemoCounts counts;
+  if (std::string error =
+          CreateDemoDatabase(*file, options, &counts,
+                             [&](int64_t done, int64_t total) { bar.Show(done, total); },
+                             [&] { bar.Note("building the indexes ..."); });
+      !error.empty()) {
+    bar.Done();
+    err << "ws demo: " << error << "\n";
+    return kExitFailure;
+  }
+  bar.Done();
+
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  char elapsed[32];
+  std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
+  out << "Created " << *file << " (seed " << options.seed << ", reference date "
+      << options.date.Text() << ") in " << elapsed << " s:\n"
+      << "  " << counts.orders << " repair orders with " << counts.itemLines << " item lines and "
+      << counts.partLines << " part lines\n"
+      << "  " << counts.customers << " customers, " << counts.vehicles << " vehicles\n"
+      << "  " << counts.items << " repair items in " << counts.categories << " categories, "
+      << counts.parts << " parts, " << counts.stockRows << " stock balances\n"
+      << "  " << counts.departments << " departments and depots, " << counts.employees
+      << " employees, " << counts.accounts << " accounts, " << counts.settlementMethods
+      << " settlement methods, " << counts.currencies + 1 << " currencies\n";
+  return kExitOk;
+}
+
+}  // namespace ws::cli

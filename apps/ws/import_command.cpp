@@ -1,0 +1,124 @@
+#include "import_command.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+
+#include "db/catalogue.h"
+#include "lib/args.h"
+#include "lib/master_import.h"
+#include "platform/sqlite_database.h"
+
+namespace ws::cli {
+
+namespace {
+
+constexpr size_t kIssuesShown = 50;
+
+}  // namespace
+
+void ImportCommand::PrintHelp(std::ostream& out) const {
+  out << "Usage: ws import --db FILE TABLE CSV\n"
+         "\n"
+         "Loads the rows of the CSV file (RFC 4180, UTF-8 with or without BOM; '-' reads\n"
+         "standard input) into TABLE of the shop database FILE. The first line names the\n"
+         "columns with the table's column names. Every row is checked first: unknown columns,\n"
+         "missing required columns or values, whole numbers, numbers, dates (yyyy-mm-dd),\n"
+         "periods (yyyymm), keys and codes already used in the file or the table, references to\n"
+         "rows that do not exist. When a row is bad nothing is written; otherwise all rows are\n"
+         "written in one transaction and the id counters move past the imported ids.\n"
+         "\n"
+         "TABLE is one of these names or its real table name:\n";
+  for (const auto& table : ImportTables()) {
+    std::string name = table.name;
+    out << "  " << name << std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') << table.table
+        << std::string(table.table.size() < 14 ? 14 - table.table.size() : 1, ' ')
+        << table.description << "\n";
+  }
+  out << "\n"
+         "Options:\n"
+         "  --db FILE   the shop database (made by 'ws init' or 'ws demo')\n"
+         "  -h, --help  show this help\n"
+         "\n"
+         "Exit status: 0 imported, 1 the database could not be written, 2 bad usage or input\n"
+         "(nothing is changed).\n";
+}
+
+int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto usage = [&](const std::string& message) {
+    err << "ws import: " << message << "\nTry 'ws import --help'.\n";
+    return kExitUsage;
+  };
+  Arguments arguments;
+  if (std::string error = arguments.Parse(args, {"--db"}, {}); !error.empty()) {
+    return usage(error);
+  }
+  if (arguments.Flag("--help")) {
+    PrintHelp(out);
+    return kExitOk;
+  }
+  const auto file = arguments.Value("--db");
+  if (!file) return usage("the database file is missing (--db FILE)");
+  const auto& positional = arguments.Positional();
+  if (positional.size() < 2) return usage("name the table and the CSV file");
+  if (positional.size() > 2) return usage("unexpected argument '" + positional[2] + "'");
+  const std::string& tableName = positional[0];
+  const std::string& csvFile = positional[1];
+
+  std::string text;
+  if (csvFile == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream in(csvFile, std::ios::binary);
+    if (!in) {
+      err << "ws import: cannot read " << csvFile << "\n";
+      return kExitUsage;
+    }
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+  }
+
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(*file, ec)) {
+    err << "ws import: " << *file << " does not exist (create it with 'ws init')\n";
+    return kExitUsage;
+  }
+  std::string error;
+  auto database = platform::SqliteDatabase::Open(*file, &error);
+  if (!database) {
+    // The file is there (checked above): what cannot be opened is no database of ours.
+    err << "ws import: cannot open " << *file << " as a database: " << error << "\n";
+    return kExitUsage;
+  }
+  if (!db::SchemaVersion(*database)) {
+    err << "ws import: " << *file << " is not a repair-shop database\n";
+    return kExitUsage;
+  }
+
+  const ImportOutcome outcome = ImportCsv(*database, tableName, text);
+  if (!outcome.issues.empty()) {
+    const std::string source = csvFile == "-" ? "<stdin>" : csvFile;
+    for (size_t i = 0; i < outcome.issues.size() && i < kIssuesShown; ++i) {
+      err << "ws import: " << source << " " << DescribeIssue(outcome.issues[i]) << "\n";
+    }
+    if (outcome.issues.size() > kIssuesShown) {
+      err << "ws import: ... and " << outcome.issues.size() - kIssuesShown << " more problems\n";
+    }
+    err << "ws import: nothing was imported\n";
+    return kExitUsage;
+  }
+  if (!outcome.error.empty()) {
+    err << "ws import: cannot write " << outcome.table << ": " << outcome.error
+        << "\nws import: nothing was imported\n";
+    return kExitFailure;
+  }
+  out << "Imported " << outcome.rows << " rows into " << outcome.table
+      << (outcome.mirror.empty() ? "" : " and " + outcome.mirror) << ".\n";
+  return kExitOk;
+}
+
+}  // namespace ws::cli

@@ -1,0 +1,89 @@
+#include "init_command.h"
+
+#include <optional>
+#include <ostream>
+
+#include "db/catalogue.h"
+#include "db/date.h"
+#include "db/default_config.h"
+#include "db/runner.h"
+#include "lib/args.h"
+#include "lib/database_file.h"
+
+namespace ws::cli {
+
+void InitCommand::PrintHelp(std::ostream& out) const {
+  out << "Usage: ws init --db FILE [--force] [--date yyyy-mm-dd]\n"
+         "\n"
+         "Creates a new SQLite database FILE with every table of the repair-shop module and its\n"
+         "host, and the default configuration: the menu of the controls, the options, the\n"
+         "accounting parameters and the local currency.\n"
+         "\n"
+         "Options:\n"
+         "  --db FILE          the database file to create\n"
+         "  --force            replace FILE when it exists (it is kept until the new one is done)\n"
+         "  --date yyyy-mm-dd  the start date: its month is the current accounting period\n"
+         "                     (default: today)\n"
+         "  -h, --help         show this help\n"
+         "\n"
+         "Exit status: 0 created, 1 the database could not be written, 2 bad usage or input\n"
+         "(nothing is changed).\n";
+}
+
+int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto usage = [&](const std::string& message) {
+    err << "ws init: " << message << "\nTry 'ws init --help'.\n";
+    return kExitUsage;
+  };
+  Arguments arguments;
+  if (std::string error = arguments.Parse(args, {"--db", "--date"}, {"--force"}); !error.empty()) {
+    return usage(error);
+  }
+  if (arguments.Flag("--help")) {
+    PrintHelp(out);
+    return kExitOk;
+  }
+  if (!arguments.Positional().empty()) {
+    return usage("unexpected argument '" + arguments.Positional().front() + "'");
+  }
+  const std::optional<std::string> file = arguments.Value("--db");
+  if (!file || file->empty()) return usage("the database file is missing (--db FILE)");
+  db::Date date = db::Today();
+  if (auto text = arguments.Value("--date")) {
+    auto parsed = db::Date::Parse(*text);
+    if (!parsed) return usage("'" + *text + "' is not a date (yyyy-mm-dd)");
+    date = *parsed;
+  }
+  if (std::string error = CheckNewDatabaseTarget(*file, arguments.Flag("--force"));
+      !error.empty()) {
+    err << "ws init: " << error << "\n";
+    return kExitUsage;
+  }
+
+  auto fail = [&](const std::string& message) {
+    err << "ws init: " << message << "\n";
+    return kExitFailure;
+  };
+  NewDatabaseFile target(*file);
+  if (std::string error = target.Open(); !error.empty()) return fail(error);
+  {
+    db::Transaction transaction(target.Db());
+    for (const auto& statement : db::CatalogueStatements(db::Engine::Sqlite)) {
+      if (!transaction.Run(statement)) break;
+    }
+    for (const auto& statement : db::DefaultConfigStatements(date)) {
+      if (!transaction.Run(statement)) break;
+    }
+    if (transaction.Failed() || !transaction.Commit()) {
+      return fail("cannot create the tables: " + transaction.Error());
+    }
+  }
+  if (std::string error = target.Finish(); !error.empty()) return fail(error);
+
+  out << "Created " << *file << ": " << db::Tables().size() << " tables, accounting period "
+      << db::PeriodOfDate(date, db::kDefaultClosingDay) << ", " << db::DefaultControls().size()
+      << " controls in the menu.\n";
+  return kExitOk;
+}
+
+}  // namespace ws::cli

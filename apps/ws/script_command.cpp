@@ -1,0 +1,146 @@
+#include "script_command.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+
+#include "db/catalogue.h"
+#include "host/registry.h"
+#include "lib/args.h"
+#include "lib/script_host.h"
+#include "lib/script_parser.h"
+#include "platform/sqlite_database.h"
+
+// The subsystems register their controls; a subsystem not yet written is simply absent.
+#if __has_include("masters/register.h")
+#include "masters/register.h"
+#define WS_HAVE_MASTERS 1
+#endif
+#if __has_include("pickers/register.h")
+#include "pickers/register.h"
+#define WS_HAVE_PICKERS 1
+#endif
+#if __has_include("repair_order/register.h")
+#include "repair_order/register.h"
+#define WS_HAVE_REPAIR_ORDER 1
+#endif
+
+namespace ws::cli {
+
+namespace {
+
+void RegisterControls(host::Registry& registry) {
+#ifdef WS_HAVE_MASTERS
+  masters::RegisterMasters(registry);
+#endif
+#ifdef WS_HAVE_PICKERS
+  pickers::RegisterPickers(registry);
+#endif
+#ifdef WS_HAVE_REPAIR_ORDER
+  repair_order::RegisterRepairOrder(registry);
+#endif
+  (void)registry;
+}
+
+}  // namespace
+
+void ScriptCommand::PrintHelp(std::ostream& out) const {
+  out << "Usage: ws script --db FILE [SCRIPT|-]\n"
+         "\n"
+         "Runs the host script SCRIPT (standard input when it is '-' or missing) against the\n"
+         "shop database FILE: one command per line, '#' starts a comment line, arguments are\n"
+         "split on blanks, \"double quotes\" hold an argument with blanks (\"\" inside is a "
+         "quote).\n"
+         "\n"
+         "Commands:\n";
+  for (const auto& usage : ScriptCommandUsage()) out << "  " << usage << "\n";
+  out << "\n"
+         "FIELD is #INDEX of the form's field array, a widget NAME or NAME[INDEX], or a field's\n"
+         "caption. ROW counts from 1, the first data row; the row after the last adds a row.\n"
+         "COL is a column number (0 is the grid's first column) or a header caption. 'pick'\n"
+         "chooses the ROWth listed row of the next picker shown (0 cancels; with a FIELD or a\n"
+         "grid cell it also opens that picker). 'tick' toggles the √ of a row in the column\n"
+         "选择 (or COL). 'dialog NAME' ... 'end' runs its commands against the next modal\n"
+         "dialog of that name. 'login' and 'workdir' apply to the controls opened after them.\n"
+         "Checks (expect ...) look at what was raised or shown since the previous command.\n"
+         "\n"
+         "Output, one line each as it happens: 'event NAME ARGS', 'msgbox TITLE TEXT -> ANSWER',\n"
+         "'picker ...', 'dialog ...', 'openform ...', '=> RESULT', 'FAIL line N: ...'.\n"
+         "\n"
+         "Options:\n"
+         "  --db FILE   the shop database (made by 'ws init' or 'ws demo'); it is changed\n"
+         "  -h, --help  show this help\n"
+         "\n"
+         "Exit status: 0 every check passed, 1 a check failed, 2 the script is wrong (an error\n"
+         "names its line; a syntax error anywhere runs nothing).\n";
+}
+
+int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto usage = [&](const std::string& message) {
+    err << "ws script: " << message << "\nTry 'ws script --help'.\n";
+    return kExitUsage;
+  };
+  Arguments arguments;
+  if (std::string error = arguments.Parse(args, {"--db"}, {}); !error.empty()) {
+    return usage(error);
+  }
+  if (arguments.Flag("--help")) {
+    PrintHelp(out);
+    return kExitOk;
+  }
+  const auto file = arguments.Value("--db");
+  if (!file) return usage("the database file is missing (--db FILE)");
+  if (arguments.Positional().size() > 1) {
+    return usage("unexpected argument '" + arguments.Positional()[1] + "'");
+  }
+  const std::string source = arguments.Positional().empty() ? "-" : arguments.Positional()[0];
+
+  std::string text;
+  if (source == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) {
+      err << "ws script: cannot read " << source << "\n";
+      return kExitUsage;
+    }
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+  }
+  const Script script = ParseScript(text);
+  if (!script.errors.empty()) {
+    for (const auto& error : script.errors) {
+      err << "ws script: " << (source == "-" ? "<stdin>" : source) << " line " << error.line << ": "
+          << error.message << "\n";
+    }
+    return kExitUsage;
+  }
+
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(*file, ec)) {
+    err << "ws script: " << *file << " does not exist (create it with 'ws init' or 'ws demo')\n";
+    return kExitUsage;
+  }
+  std::string error;
+  auto database = platform::SqliteDatabase::Open(*file, &error);
+  if (!database) {
+    // The file is there (checked above): what cannot be opened is no database of ours.
+    err << "ws script: cannot open " << *file << " as a database: " << error << "\n";
+    return kExitUsage;
+  }
+  if (!db::SchemaVersion(*database)) {
+    err << "ws script: " << *file << " is not a repair-shop database\n";
+    return kExitUsage;
+  }
+
+  host::Registry registry;
+  RegisterControls(registry);
+  ScriptHost host(*database, registry, out, err);
+  return host.Run(script);
+}
+
+}  // namespace ws::cli

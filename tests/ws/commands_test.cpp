@@ -1,0 +1,219 @@
+// `ws demo`, `ws import` and `ws script` run as a user runs them: the built binary on files in a
+// temporary folder, judged by exit status, messages and the database left behind.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "db/catalogue.h"
+#include "db/runner.h"
+#include "platform/sqlite_database.h"
+
+namespace ws::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class WsCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("ws_commands_test_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  // Runs `ws` with the arguments (quoted where needed), standard input from a file.
+  Outcome Ws(const std::string& args, const std::string& input = "") {
+    const fs::path in = folder_ / "stdin.txt";
+    std::ofstream(in, std::ios::binary) << input;
+    const fs::path out = folder_ / "stdout.txt";
+    const fs::path err = folder_ / "stderr.txt";
+    const std::string command = std::string("'") + WS_CLI + "' " + args + " >'" + out.string() +
+                                "' 2>'" + err.string() + "' <'" + in.string() + "'";
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = ReadFile(out);
+    outcome.err = ReadFile(err);
+    return outcome;
+  }
+
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  std::string Quoted(const std::string& name) const { return "'" + Path(name) + "'"; }
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(Path(name), std::ios::binary) << text;
+  }
+
+  std::string Scalar(const std::string& file, const std::string& sql) {
+    std::string error;
+    auto db = platform::SqliteDatabase::Open(Path(file), &error);
+    EXPECT_NE(db, nullptr) << error;
+    if (!db) return "";
+    std::string text = db::Runner(*db).ScalarText(sql, &error);
+    EXPECT_EQ(error, "") << sql;
+    return text;
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(WsCommandsTest, DemoCreatesAFinishedShopOnceAndReplacesItOnlyWithForce) {
+  const Outcome made =
+      Ws("demo --db " + Quoted("shop.db") + " --seed 3 --orders 40 --date 2012-06-15");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_NE(made.out.find("40 repair orders"), std::string::npos) << made.out;
+  EXPECT_EQ(made.err, "") << "no progress bar when standard error is no terminal";
+  EXPECT_FALSE(fs::exists(Path("shop.db.new-tmp")));
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from wsdj"), "40");
+  EXPECT_EQ(Scalar("shop.db", "select value from ws_parameter where module=12 and number=1"),
+            "201206");
+  // The indexes are built after the load, but all of them are there, as after `ws init`.
+  size_t indexes = 0;
+  for (const auto& table : db::Tables()) indexes += table.indexes.size();
+  EXPECT_EQ(Scalar("shop.db",
+                   "select count(*) from sqlite_master where type='index' and "
+                   "name like 'ix_%'"),
+            std::to_string(indexes));
+
+  const std::string digest = Scalar("shop.db",
+                                    "select group_concat(工单号码||车辆ID||应收合计) "
+                                    "from (select * from wsdj order by 单据ID)");
+  const Outcome refused = Ws("demo --db " + Quoted("shop.db") + " --orders 5");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from wsdj"), "40");
+
+  ASSERT_EQ(Ws("demo --force --db=" + Quoted("shop.db") +
+               " --seed=3 --orders=40 "
+               "--date=2012-06-15")
+                .status,
+            0);
+  EXPECT_EQ(Scalar("shop.db",
+                   "select group_concat(工单号码||车辆ID||应收合计) "
+                   "from (select * from wsdj order by 单据ID)"),
+            digest);
+
+  struct Bad {
+    std::string args;
+    std::string message;
+  };
+  const Bad bad[] = {
+      {"demo", "--db"},
+      {"demo --db " + Quoted("b.db") + " --orders -1", "not a number of orders"},
+      {"demo --db " + Quoted("b.db") + " --orders 1e6", "not a number of orders"},
+      {"demo --db " + Quoted("b.db") + " --seed x", "not a seed"},
+      {"demo --db " + Quoted("b.db") + " --date 2012-02-30", "not a date"},
+      {"demo --db " + Quoted("b.db") + " --frobnicate", "unknown option"},
+      {"demo --db " + Quoted("b.db") + " extra", "unexpected argument"},
+      {"demo --db " + Quoted("missing/b.db"), "does not exist"},
+  };
+  for (const auto& b : bad) {
+    const Outcome outcome = Ws(b.args);
+    EXPECT_EQ(outcome.status, 2) << b.args;
+    EXPECT_NE(outcome.err.find(b.message), std::string::npos) << b.args << "\n" << outcome.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("b.db")));
+}
+
+TEST_F(WsCommandsTest, ImportNamesTheLineAndColumnOfEveryBadRowAndWritesNothing) {
+  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
+  Write("customers.csv", "往来ID,公司名称\n1,张三\n2,\"李四, 王五\"\n");
+  Write("vehicles.csv",
+        "车辆ID,车牌号,车主ID\n"
+        "1,京A00001,1\n"
+        "2,京A00002,二\n"
+        "3,京A00001,2\n");
+
+  const Outcome bad =
+      Ws("import --db " + Quoted("shop.db") + " vehicles " + Quoted("vehicles.csv"));
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("vehicles.csv line 3, column 车主ID: '二' is not a whole number"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_NE(bad.err.find("vehicles.csv line 4, column 车牌号: '京A00001' is also on line 2"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_NE(bad.err.find("nothing was imported"), std::string::npos);
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from clzl"), "0");
+
+  const Outcome customers =
+      Ws("import --db " + Quoted("shop.db") + " customers -", ReadFile(Path("customers.csv")));
+  ASSERT_EQ(customers.status, 0) << customers.err;
+  EXPECT_NE(customers.out.find("Imported 2 rows into pdmwldw"), std::string::npos);
+  Write("vehicles.csv", "车辆ID,车牌号,车主ID\n1,京A00001,1\n2,京A00002,2\n");
+  ASSERT_EQ(Ws("import --db " + Quoted("shop.db") + " CLZL " + Quoted("vehicles.csv")).status, 0);
+  EXPECT_EQ(Scalar("shop.db", "select 公司名称 from PDMWLDWJS where 往来ID=2"), "李四, 王五");
+  EXPECT_EQ(Scalar("shop.db", "select last_id from ws_id where table_name='clzl'"), "2");
+
+  EXPECT_EQ(Ws("import --db " + Quoted("none.db") + " customers " + Quoted("customers.csv")).status,
+            2);
+  EXPECT_FALSE(fs::exists(Path("none.db"))) << "a missing database is not created";
+  Write("notes.db", "not a database");
+  EXPECT_EQ(
+      Ws("import --db " + Quoted("notes.db") + " customers " + Quoted("customers.csv")).status, 2);
+  EXPECT_EQ(Ws("import --db " + Quoted("shop.db") + " customers").status, 2);
+  EXPECT_EQ(Ws("import --db " + Quoted("shop.db") + " customers " + Quoted("none.csv")).status, 2);
+}
+
+TEST_F(WsCommandsTest, ScriptExitStatusTellsPassFailAndWrongScripts) {
+  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
+  Write("pass.wss",
+        "# a comment\n"
+        "sql insert into PDMGY (雇员ID, 姓名) values (1, '张三')\n"
+        "expect sql \"select 姓名 from PDMGY\" 张三\n");
+  const Outcome pass = Ws("script --db " + Quoted("shop.db") + " " + Quoted("pass.wss"));
+  EXPECT_EQ(pass.status, 0) << pass.err;
+  EXPECT_EQ(pass.out, "=> 1 rows\nok: 1 checks passed\n");
+
+  const Outcome fail = Ws("script --db " + Quoted("shop.db") + " -",
+                          "expect sql \"select count(*) from PDMGY\" 2\n"
+                          "echo still running\n");
+  EXPECT_EQ(fail.status, 1);
+  EXPECT_NE(fail.out.find("FAIL line 1: "), std::string::npos) << fail.out;
+  EXPECT_NE(fail.out.find("still running"), std::string::npos);
+
+  // A syntax error anywhere runs nothing, not even the lines before it.
+  const Outcome wrong = Ws("script --db " + Quoted("shop.db"),
+                           "sql delete from PDMGY\n"
+                           "type \"open\n"
+                           "frobnicate\n");
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("<stdin> line 2: "), std::string::npos) << wrong.err;
+  EXPECT_NE(wrong.err.find("<stdin> line 3: unknown command 'frobnicate'"), std::string::npos);
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from PDMGY"), "1");
+
+  const Outcome unknown = Ws("script --db " + Quoted("shop.db"), "open Lorry 1\n");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("error line 1: unknown control 'Lorry'"), std::string::npos);
+  EXPECT_NE(unknown.err.find("WS.WS_S"), std::string::npos) << "the module's controls are there";
+
+  EXPECT_EQ(Ws("script --db " + Quoted("none.db") + " " + Quoted("pass.wss")).status, 2);
+  EXPECT_EQ(Ws("script --db " + Quoted("shop.db") + " " + Quoted("none.wss")).status, 2);
+  const Outcome help = Ws("script --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("expect cell GRID ROW COL TEXT"), std::string::npos) << help.out;
+}
+
+}  // namespace
+}  // namespace ws::cli

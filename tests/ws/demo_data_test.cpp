@@ -1,0 +1,198 @@
+// The demo shop: every reference resolves, totals add up, the counters end above the data and a
+// seed always gives the same shop.
+#include "lib/demo_data.h"
+
+#include <gtest/gtest.h>
+
+#include "db/runner.h"
+#include "support/test_host.h"
+
+namespace ws::cli {
+namespace {
+
+constexpr int64_t kOrders = 300;
+
+class DemoDataTest : public ::testing::Test {
+ protected:
+  static DemoOptions Options(uint64_t seed) {
+    DemoOptions options;
+    options.seed = seed;
+    options.orders = kOrders;
+    options.date = db::Date{2012, 6, 15};
+    return options;
+  }
+
+  // Generates into a fresh database and answers a digest of every row the demo wrote.
+  static std::string Digest(uint64_t seed) {
+    test::TestHost host;
+    EXPECT_EQ(GenerateDemoData(host.Db(), Options(seed)), "");
+    std::string digest;
+    for (const char* sql :
+         {"SELECT group_concat(x, '|') FROM (SELECT 单据ID||工单号码||车主ID||车辆ID||进厂日期||"
+          "出厂日期||smark||应收合计||送修人||司机电话 AS x FROM wsdj ORDER BY 单据ID)",
+          "SELECT group_concat(x, '|') FROM (SELECT 单据ID||项目ID||数量||单价 AS x FROM wsdjxm "
+          "ORDER BY 单据明细ID)",
+          "SELECT group_concat(x, '|') FROM (SELECT 车牌号||车架号||车主ID AS x FROM clzl "
+          "ORDER BY 车辆ID)",
+          "SELECT group_concat(x, '|') FROM (SELECT 公司名称||电话||地址 AS x FROM pdmwldw "
+          "ORDER BY 往来ID)",
+          "SELECT group_concat(x, '|') FROM (SELECT 库存数量||产品ID AS x FROM JXCGoodsZzTz "
+          "ORDER BY 产品ID)"}) {
+      digest += host.Scalar(sql).ToText() + "\n";
+    }
+    return digest;
+  }
+
+  int64_t Count(const std::string& sql) { return host_.Scalar(sql).ToLong(); }
+
+  test::TestHost host_;
+};
+
+TEST_F(DemoDataTest, EveryReferenceResolvesAndEveryTotalAddsUp) {
+  DemoCounts counts;
+  int64_t lastDone = 0;
+  int calls = 0;
+  ASSERT_EQ(GenerateDemoData(host_.Db(), Options(1), &counts,
+                             [&](int64_t done, int64_t total) {
+                               EXPECT_GT(done, lastDone);
+                               EXPECT_EQ(total, kOrders);
+                               lastDone = done;
+                               ++calls;
+                             }),
+            "");
+  EXPECT_EQ(lastDone, kOrders);
+  EXPECT_GE(calls, 1);
+  EXPECT_EQ(counts.orders, kOrders);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj"), kOrders);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdjxm"), counts.itemLines);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdjpj"), counts.partLines);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM pdmwldw"), counts.customers);
+  EXPECT_EQ(counts.customers, DemoCustomerCount(kOrders));
+  EXPECT_GE(counts.vehicles, counts.customers);
+
+  // References: order -> customer, vehicle, category; vehicle -> owner; line -> order, item or
+  // part; stock -> depot and part; employee -> department; the receivables' partners mirror
+  // the customers row for row.
+  for (const char* orphans : {
+           "SELECT COUNT(*) FROM wsdj LEFT JOIN pdmwldw ON wsdj.车主ID = pdmwldw.往来ID "
+           "WHERE pdmwldw.往来ID IS NULL",
+           "SELECT COUNT(*) FROM wsdj LEFT JOIN clzl ON wsdj.车辆ID = clzl.车辆ID "
+           "WHERE clzl.车辆ID IS NULL OR clzl.车主ID <> wsdj.车主ID",
+           "SELECT COUNT(*) FROM wsdj LEFT JOIN pdmwxfl ON wsdj.维修分类ID = pdmwxfl.维修分类ID "
+           "WHERE pdmwxfl.维修分类ID IS NULL OR pdmwxfl.维修分类 <> wsdj.维修分类",
+           "SELECT COUNT(*) FROM clzl LEFT JOIN pdmwldw ON clzl.车主ID = pdmwldw.往来ID "
+           "WHERE pdmwldw.往来ID IS NULL",
+           "SELECT COUNT(*) FROM wsdjxm LEFT JOIN wsdj ON wsdjxm.单据ID = wsdj.单据ID "
+           "LEFT JOIN PDMWXXM ON wsdjxm.项目ID = PDMWXXM.AutoID "
+           "WHERE wsdj.单据ID IS NULL OR PDMWXXM.AutoID IS NULL",
+           "SELECT COUNT(*) FROM wsdjpj LEFT JOIN wsdj ON wsdjpj.单据ID = wsdj.单据ID "
+           "LEFT JOIN PDMCPML ON wsdjpj.产品ID = PDMCPML.产品ID "
+           "WHERE wsdj.单据ID IS NULL OR PDMCPML.产品ID IS NULL",
+           "SELECT COUNT(*) FROM JXCGoodsZzTz z LEFT JOIN PDMBM b ON z.仓库ID = b.部门ID "
+           "LEFT JOIN PDMCPML p ON z.产品ID = p.产品ID "
+           "WHERE b.组织类型 <> 2 OR b.部门ID IS NULL OR p.产品ID IS NULL OR z.会计期间 <> 201206",
+           "SELECT COUNT(*) FROM PDMGY g LEFT JOIN PDMBM b ON g.部门ID = b.部门ID "
+           "WHERE b.组织类型 <> 1 OR b.部门ID IS NULL",
+           "SELECT COUNT(*) FROM pdmwldw a LEFT JOIN PDMWLDWJS b ON a.往来ID = b.往来ID "
+           "WHERE b.往来ID IS NULL OR a.公司名称 <> b.公司名称",
+       }) {
+    EXPECT_EQ(Count(orphans), 0) << orphans;
+  }
+
+  // Totals: labour and parts are the sums of their lines, the receivable adds the fees, the
+  // balance is what is still owed; a line's amount is its quantity times its price.
+  for (const char* mismatches : {
+           "SELECT COUNT(*) FROM wsdj WHERE abs(维修费用 - (SELECT coalesce(sum(金额), 0) FROM "
+           "wsdjxm WHERE wsdjxm.单据ID = wsdj.单据ID)) > 0.005",
+           "SELECT COUNT(*) FROM wsdj WHERE abs(配件费用 - (SELECT coalesce(sum(金额), 0) FROM "
+           "wsdjpj WHERE wsdjpj.单据ID = wsdj.单据ID)) > 0.005",
+           "SELECT COUNT(*) FROM wsdj WHERE abs(应收合计 - 维修费用 - 配件费用 - 诊断费 - 检测费) "
+           "> 0.005 OR 总金额 <> 应收合计 OR 余额 <> 总金额 - 现收金额 - 补收金额 - 扣减金额",
+           "SELECT COUNT(*) FROM wsdjxm WHERE abs(金额 - 数量 * 单价) > 0.005",
+           "SELECT COUNT(*) FROM wsdjpj WHERE abs(金额 - 数量 * 单价) > 0.005",
+           "SELECT COUNT(*) FROM wsdj WHERE NOT EXISTS (SELECT 1 FROM wsdjxm WHERE "
+           "wsdjxm.单据ID = wsdj.单据ID)",
+       }) {
+    EXPECT_EQ(Count(mismatches), 0) << mismatches;
+  }
+
+  // States and dates: both states with their status words and checkers; a year of orders up to
+  // the reference date, ids ascending with the date; numbers unique in the host's scheme.
+  EXPECT_GT(Count("SELECT COUNT(*) FROM wsdj WHERE smark='01' AND 系统='填单' AND 审核人=''"), 0);
+  EXPECT_GT(Count("SELECT COUNT(*) FROM wsdj WHERE smark='02' AND 系统='审核' AND 审核人<>'' "
+                  "AND 审核日期 >= 进厂日期"),
+            kOrders / 2);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj WHERE smark NOT IN ('01', '02') OR progid <> 200001"),
+            0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj WHERE 进厂日期 < '2011-06-17' OR "
+                  "进厂日期 > '2012-06-15'"),
+            0);
+  EXPECT_LE(host_.Scalar("SELECT min(进厂日期) FROM wsdj").ToText(), "2011-06-20");
+  EXPECT_GE(host_.Scalar("SELECT max(进厂日期) FROM wsdj").ToText(), "2012-06-12");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj a JOIN wsdj b ON b.单据ID = a.单据ID + 1 "
+                  "WHERE b.进厂日期 < a.进厂日期"),
+            0);
+  EXPECT_EQ(Count("SELECT COUNT(DISTINCT 工单号码) FROM wsdj"), kOrders);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj WHERE substr(工单号码, 1, 8) <> "
+                  "replace(进厂日期, '-', '')"),
+            0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj WHERE 出厂日期 <> '1900-01-01' AND "
+                  "(出厂日期 < 进厂日期 OR 出厂日期 > '2012-06-15')"),
+            0);
+  EXPECT_EQ(Count("SELECT COUNT(DISTINCT 车牌号) FROM clzl"), counts.vehicles);
+}
+
+TEST_F(DemoDataTest, CountersEndAboveEveryIdWritten) {
+  ASSERT_EQ(GenerateDemoData(host_.Db(), Options(5)), "");
+  struct Key {
+    const char* table;
+    const char* column;
+  };
+  for (const Key& key :
+       {Key{"wsdj", "单据ID"}, Key{"wsdjxm", "单据明细ID"}, Key{"wsdjpj", "单据明细ID"},
+        Key{"clzl", "车辆ID"}, Key{"pdmwxxm", "AutoID"}, Key{"pdmwxfl", "维修分类ID"},
+        Key{"pdmwldw", "往来ID"}, Key{"pdmcpml", "产品ID"}, Key{"pdmbm", "部门ID"},
+        Key{"pdmgy", "雇员ID"}}) {
+    const std::string table = key.table;
+    const int64_t max = Count("SELECT max(" + std::string(key.column) + ") FROM " + table);
+    EXPECT_GT(max, 0) << table;
+    EXPECT_EQ(Count("SELECT last_id FROM ws_id WHERE table_name='" + table + "' AND key_column='" +
+                    key.column + "'"),
+              max)
+        << table;
+    // What the record navigator issues next for the table.
+    int64_t id = 0;
+    auto navigator = host_.System().CreateNavigator();
+    ASSERT_EQ(navigator->GetNewID(table, key.column, id), "");
+    EXPECT_EQ(id, max + 1) << table;
+  }
+  // The numbering continues after the last order of the reference date.
+  std::string number;
+  ASSERT_TRUE(host_.System().NewBillNo(200001, db::Date{2012, 6, 15}, number, true));
+  const int64_t last = Count(
+      "SELECT max(CAST(substr(工单号码, 9) AS INTEGER)) FROM wsdj "
+      "WHERE 进厂日期 = '2012-06-15'");
+  EXPECT_EQ(number,
+            "20120615" + std::string(last + 1 < 10 ? "00" : "0") + std::to_string(last + 1));
+}
+
+TEST_F(DemoDataTest, TheSeedFixesTheShop) {
+  const std::string first = Digest(42);
+  EXPECT_EQ(Digest(42), first);
+  EXPECT_NE(Digest(43), first);
+  EXPECT_GT(first.size(), 1000u);
+}
+
+TEST_F(DemoDataTest, AFailureLeavesNothingBehind) {
+  // A customer already there collides with the demo's first id: the whole demo is undone.
+  host_.Exec("INSERT INTO pdmwldw (往来ID, 公司名称) VALUES (1, '老客户')");
+  const std::string error = GenerateDemoData(host_.Db(), Options(1));
+  EXPECT_NE(error.find("pdmwldw"), std::string::npos) << error;
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM pdmwldw"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM PDMBM"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM ws_id"), 0);
+  EXPECT_FALSE(host_.Db().InTransaction());
+}
+
+}  // namespace
+}  // namespace ws::cli
