@@ -1,0 +1,93 @@
+#include "desk/desk_dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include "desk/form_view.h"
+#include "forms/form.h"
+
+namespace ws::desk {
+
+QWidget* DialogParent() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->isVisible() && top->isWindow() && !(top->windowFlags() & Qt::Popup)) return top;
+  }
+  return nullptr;
+}
+
+host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::string& title,
+                                        host::MsgButtons buttons, host::MsgIcon icon) {
+  QMessageBox box(DialogParent());
+  box.setText(QString::fromStdString(text));
+  box.setWindowTitle(QString::fromStdString(title));
+  switch (icon) {
+    case host::MsgIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case host::MsgIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case host::MsgIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case host::MsgIcon::Exclamation:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case host::MsgIcon::Critical:
+      box.setIcon(QMessageBox::Critical);
+      break;
+  }
+  switch (buttons) {
+    case host::MsgButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case host::MsgButtons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case host::MsgButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
+    case host::MsgButtons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      break;
+  }
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return host::MsgAnswer::Yes;
+    case QMessageBox::No:
+      return host::MsgAnswer::No;
+    case QMessageBox::Cancel:
+      return host::MsgAnswer::Cancel;
+    default:
+      // Closing a box without Cancel counts as its only button.
+      return buttons == host::MsgButtons::YesNo ? host::MsgAnswer::No : host::MsgAnswer::Ok;
+  }
+}
+
+bool DeskDialogs::RunModal(host::IModalForm& form) {
+  ModalFormDialog dialog(form, DialogParent());
+  dialog.exec();
+  return true;
+}
+
+ModalFormDialog::ModalFormDialog(host::IModalForm& form, QWidget* parent)
+    : QDialog(parent), form_(form), view_(new FormView(form.Form(), this)) {
+  setWindowTitle(
+      QString::fromStdString(form.Form().Caption().empty() ? form.Name() : form.Form().Caption()));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view_);
+  resize(900, 560);
+  connect(view_, &FormView::InputDone, this, [this] {
+    if (form_.IsClosed()) accept();
+  });
+}
+
+void ModalFormDialog::reject() {
+  if (!form_.IsClosed()) form_.Dismiss();
+  QDialog::reject();
+}
+
+}  // namespace ws::desk

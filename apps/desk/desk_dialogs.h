@@ -1,0 +1,41 @@
+// The desktop's dialogs for the module: message boxes as QMessageBox (text, title, buttons,
+// icon → answer) and a control's modal form as a QDialog drawn by the generic renderer, open
+// until the form closes itself or the user dismisses the window.
+#pragma once
+
+#include <QDialog>
+
+#include "host/dialogs.h"
+
+namespace ws::desk {
+
+class FormView;
+
+class DeskDialogs : public host::IDialogs {
+ public:
+  host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
+                             host::MsgButtons buttons, host::MsgIcon icon) override;
+  bool RunModal(host::IModalForm& form) override;
+};
+
+// The window of a modal form: closes itself when the form reports IsClosed after an input,
+// and dismisses the form when the user closes the window.
+class ModalFormDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit ModalFormDialog(host::IModalForm& form, QWidget* parent = nullptr);
+  FormView& View() { return *view_; }
+
+ public slots:
+  void reject() override;
+
+ private:
+  host::IModalForm& form_;
+  FormView* view_;
+};
+
+// The window a dialog belongs to: the active window, else any visible top-level window.
+QWidget* DialogParent();
+
+}  // namespace ws::desk

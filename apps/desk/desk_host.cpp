@@ -1,0 +1,54 @@
+#include "desk/desk_host.h"
+
+#include <QApplication>
+
+#include "desk/desk_dialogs.h"
+#include "desk/picker_popup.h"
+#include "masters/register.h"
+#include "pickers/register.h"
+#include "repair_order/register.h"
+
+namespace ws::desk {
+
+void RegisterAllControls(host::Registry& registry) {
+  masters::RegisterMasters(registry);
+  pickers::RegisterPickers(registry);
+  repair_order::RegisterRepairOrder(registry);
+}
+
+DeskHost::DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,
+                   host::IDialogs* dialogs)
+    : db_(std::move(db)) {
+  if (!dialogs) {
+    ownDialogs_ = std::make_unique<DeskDialogs>();
+    dialogs = ownDialogs_.get();
+  }
+  dialogs_ = dialogs;
+  system_ = std::make_unique<platform::SystemObject>(*db_, *dialogs_, std::move(login));
+  RegisterAllControls(registry_);
+  // A picker drops down below the editor that has the focus: the field that asked for it.
+  system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {
+    return PickerPopup::Run(picker, text, QApplication::focusWidget());
+  });
+  system_->SetPickerHandler([this](const std::string& name, const std::string& text) {
+    return ShowNamedPicker(name, text);
+  });
+  menuError_ = menu_.Load(*db_);
+}
+
+DeskHost::~DeskHost() = default;
+
+void DeskHost::SetOpenFormHandler(platform::SystemObject::OpenFormHandler handler) {
+  system_->SetOpenFormHandler(std::move(handler));
+}
+
+host::PickResult DeskHost::ShowNamedPicker(const std::string& name, const std::string& text) {
+  // A field's picker description names a host picker; it is shown like any other picker.
+  std::shared_ptr<host::IControl> picker = system_->GetPicker(name);
+  if (!picker || !picker->AsPickerUI()->Init(*system_, 0, text)) return {};
+  host::PickResult result = system_->RunPicker(*picker, text);
+  picker->AsPickerUI()->Clear();
+  return result;
+}
+
+}  // namespace ws::desk

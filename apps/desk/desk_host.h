@@ -1,0 +1,56 @@
+// What the desktop puts behind the module: the open shop database, the dialogs, the system
+// object (with the desktop's pickers and form requests wired in), the control registry with
+// every subsystem's controls, and the program menu.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/registry.h"
+#include "platform/menu_model.h"
+#include "platform/sqlite_database.h"
+#include "platform/system_object.h"
+
+namespace ws::desk {
+
+class DeskDialogs;
+
+class DeskHost {
+ public:
+  // Takes the open database. dialogs: the boxes and modal forms to use; nullptr for the real
+  // desktop dialogs (tests hand in scripted ones). The menu is read here; a failure to read it
+  // is kept in MenuError().
+  DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,
+           host::IDialogs* dialogs = nullptr);
+  ~DeskHost();
+  DeskHost(const DeskHost&) = delete;
+  DeskHost& operator=(const DeskHost&) = delete;
+
+  platform::SqliteDatabase& Db() { return *db_; }
+  platform::SystemObject& System() { return *system_; }
+  host::IDialogs& Dialogs() { return *dialogs_; }
+  host::Registry& Registry() { return registry_; }
+  const platform::MenuModel& Menu() const { return menu_; }
+  const std::string& MenuError() const { return menuError_; }
+  host::LoginInfo Login() { return system_->GetLoginInfo(); }
+
+  // Where the module's OpenForm requests go (the main window opens the program).
+  void SetOpenFormHandler(platform::SystemObject::OpenFormHandler handler);
+
+ private:
+  host::PickResult ShowNamedPicker(const std::string& name, const std::string& text);
+
+  std::unique_ptr<platform::SqliteDatabase> db_;
+  std::unique_ptr<DeskDialogs> ownDialogs_;
+  host::IDialogs* dialogs_;
+  std::unique_ptr<platform::SystemObject> system_;
+  host::Registry registry_;
+  platform::MenuModel menu_;
+  std::string menuError_;
+};
+
+// Registers the controls of every subsystem the desktop is built with.
+void RegisterAllControls(host::Registry& registry);
+
+}  // namespace ws::desk

@@ -1,0 +1,73 @@
+// The Find / Filter dialog: one line per column a program can be searched by, each with its
+// operators, turned into the condition list of IFormUI::Find and IFormUI::Filter. The columns
+// of each program are kept in one table (FindColumnsFor).
+#pragma once
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+#include "host/conditions.h"
+
+class QComboBox;
+class QLineEdit;
+
+namespace ws::desk {
+
+// Text columns compare with "like" (contains) or "="; numbers with "=", ">=", "<="; a date
+// gives a from (">=") and a to ("<=") value.
+enum class FindKind { Text, Number, Date };
+
+struct FindColumn {
+  std::string column;   // as the program's statement names it ("WSDJ.工单号码")
+  std::string caption;  // what the user reads
+  FindKind kind = FindKind::Text;
+};
+
+// The columns of a program's class; empty for a class that has no search of its own.
+const std::vector<FindColumn>& FindColumnsFor(const std::string& className);
+
+// The operators offered for a kind, the first the default.
+std::vector<std::string> OperatorsFor(FindKind kind);
+
+// One filled line of the dialog.
+struct FindEntry {
+  size_t column = 0;  // index into the column list
+  std::string op;     // "like", "=", ">=", "<=" (dates: the from value)
+  std::string value;
+  std::string valueTo;  // dates: the to value
+};
+
+// The condition list of the entries: one condition per non-empty value, "column op" as the
+// column-and-operator; a date line gives up to two (">=" from, "<=" to). Values are trimmed.
+std::vector<host::Condition> BuildConditions(const std::vector<FindColumn>& columns,
+                                             const std::vector<FindEntry>& entries);
+
+class FindDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  FindDialog(const std::vector<FindColumn>& columns, const QString& title,
+             QWidget* parent = nullptr);
+
+  // What the user entered, one entry per column.
+  std::vector<FindEntry> Entries() const;
+  std::vector<host::Condition> Conditions() const { return BuildConditions(columns_, Entries()); }
+
+  // The editors of a line, for tests: the operator box (nullptr for dates), the value and,
+  // for dates, the to value.
+  QComboBox* OperatorBox(size_t line) const { return lines_.at(line).op; }
+  QLineEdit* ValueEdit(size_t line) const { return lines_.at(line).value; }
+  QLineEdit* ToEdit(size_t line) const { return lines_.at(line).to; }
+
+ private:
+  struct Line {
+    QComboBox* op = nullptr;
+    QLineEdit* value = nullptr;
+    QLineEdit* to = nullptr;
+  };
+  std::vector<FindColumn> columns_;
+  std::vector<Line> lines_;
+};
+
+}  // namespace ws::desk

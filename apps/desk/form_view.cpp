@@ -1,0 +1,358 @@
+#include "desk/form_view.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "desk/field_editor.h"
+#include "desk/grid_model.h"
+#include "desk/grid_view.h"
+#include "forms/input.h"
+#include "host/document_control.h"
+
+namespace ws::desk {
+
+namespace {
+
+constexpr int kFieldsPerRow = 3;
+
+bool TakesText(const forms::Widget& w) {
+  return dynamic_cast<const forms::Field*>(&w) || dynamic_cast<const forms::TextBox*>(&w);
+}
+
+bool IsButtonLike(const forms::Widget& w) {
+  return dynamic_cast<const forms::CheckBox*>(&w) || dynamic_cast<const forms::CommandButton*>(&w);
+}
+
+QString CaptionOf(const forms::Widget& w) {
+  QString caption = QString::fromStdString(w.Caption()).trimmed();
+  return caption.isEmpty() ? QString::fromStdString(w.Name()) : caption;
+}
+
+}  // namespace
+
+bool IsHeaderLabel(const std::string& name) {
+  using host::DocumentControl;
+  return name == DocumentControl::kCaptionLabel || name == DocumentControl::kRecordLabel ||
+         name == DocumentControl::kCheckedStamp || name == DocumentControl::kFilterLabel;
+}
+
+FormView::FormView(forms::Form& form, QWidget* parent) : QWidget(parent), form_(form) {
+  setObjectName(QString::fromStdString(form.Name()));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+  AddHeader(layout);
+  Build(layout, "");
+  if (form.BackColor() >= 0) {
+    QPalette p = palette();
+    p.setColor(QPalette::Window, HostColor(form.BackColor()));
+    setPalette(p);
+    setAutoFillBackground(true);
+  }
+  Refresh();
+}
+
+FormView::~FormView() {
+  refreshPending_ = false;
+  for (FieldEditor* editor : editors_) {
+    editor->blockSignals(true);
+    editor->Line()->blockSignals(true);
+  }
+  for (GridView* view : gridViews_) view->blockSignals(true);
+  for (const auto& binding : bindings_) binding.widget->blockSignals(true);
+}
+
+void FormView::Bind(forms::Widget& model, QWidget* widget) {
+  bindings_.push_back(Binding{&model, widget});
+  byModel_[&model] = widget;
+}
+
+void FormView::AddHeader(QBoxLayout* layout) {
+  auto* header = new QHBoxLayout;
+  bool any = false;
+  for (const auto& child : form_.Children()) {
+    auto* label = dynamic_cast<forms::Label*>(child.get());
+    if (!label || !IsHeaderLabel(label->Name()) || !label->Container().empty()) continue;
+    QWidget* widget = MakeLabel(*label);
+    if (label->Name() == host::DocumentControl::kCaptionLabel) {
+      header->insertWidget(0, widget);
+      header->insertStretch(1);
+    } else {
+      header->addWidget(widget);
+    }
+    any = true;
+  }
+  if (any) {
+    layout->addLayout(header);
+  } else {
+    delete header;
+  }
+}
+
+void FormView::Build(QBoxLayout* layout, const std::string& container) {
+  std::vector<forms::Widget*> texts, buttons, labels, blocks;
+  std::vector<std::string> nameOrder;
+  for (const auto& child : form_.Children()) {
+    forms::Widget& w = *child;
+    if (w.Container() != container) continue;
+    if (std::find(nameOrder.begin(), nameOrder.end(), w.Name()) == nameOrder.end()) {
+      nameOrder.push_back(w.Name());
+    }
+    if (TakesText(w)) {
+      texts.push_back(&w);
+    } else if (IsButtonLike(w) || dynamic_cast<forms::SearchBox*>(&w)) {
+      buttons.push_back(&w);
+    } else if (auto* label = dynamic_cast<forms::Label*>(&w)) {
+      if (!(container.empty() && IsHeaderLabel(label->Name()))) labels.push_back(&w);
+    } else if (dynamic_cast<forms::Grid*>(&w) || dynamic_cast<forms::Frame*>(&w)) {
+      blocks.push_back(&w);
+    }
+  }
+  // Control arrays in index order, at the place their name first appears.
+  auto rank = [&](const forms::Widget* w) {
+    return std::make_pair(
+        std::find(nameOrder.begin(), nameOrder.end(), w->Name()) - nameOrder.begin(), w->Index());
+  };
+  std::stable_sort(texts.begin(), texts.end(), [&](const forms::Widget* a, const forms::Widget* b) {
+    return rank(a) < rank(b);
+  });
+
+  if (!texts.empty()) {
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    int i = 0;
+    for (forms::Widget* w : texts) {
+      auto* caption = new QLabel(CaptionOf(*w), this);
+      auto* editor = new FieldEditor(*w, this);
+      caption->setBuddy(editor);
+      caption->setVisible(w->Visible());
+      connect(editor, &FieldEditor::InputDone, this, &FormView::AfterInput);
+      connect(editor, &FieldEditor::EnterPressed, this,
+              [this, editor] { FocusNextEditor(editor); });
+      editors_.push_back(editor);
+      Bind(*w, editor);
+      // The caption follows its editor's visibility.
+      bindings_.push_back(Binding{w, caption});
+      const int row = i / kFieldsPerRow;
+      const int col = (i % kFieldsPerRow) * 2;
+      grid->addWidget(caption, row, col, Qt::AlignRight);
+      grid->addWidget(editor, row, col + 1);
+      grid->setColumnStretch(col + 1, 1);
+      ++i;
+    }
+    layout->addLayout(grid);
+  }
+  if (!buttons.empty()) {
+    auto* line = new QHBoxLayout;
+    for (forms::Widget* w : buttons) {
+      if (auto* box = dynamic_cast<forms::SearchBox*>(w)) {
+        line->addWidget(MakeSearchBox(*box), 2);
+      } else {
+        line->addWidget(MakeButton(*w));
+      }
+    }
+    line->addStretch(1);
+    layout->addLayout(line);
+  }
+  if (!labels.empty()) {
+    auto* line = new QHBoxLayout;
+    for (forms::Widget* w : labels) line->addWidget(MakeLabel(static_cast<forms::Label&>(*w)));
+    line->addStretch(1);
+    layout->addLayout(line);
+  }
+  for (forms::Widget* w : blocks) {
+    if (auto* grid = dynamic_cast<forms::Grid*>(w)) {
+      auto* view = new GridView(*grid, form_, this);
+      connect(view, &GridView::InputDone, this, [this](const QString& refusal) {
+        // A cell edit arrives inside the view's commit: the model is reset afterwards.
+        ScheduleRefresh();
+        emit InputDone(refusal);
+      });
+      gridViews_.push_back(view);
+      Bind(*grid, view);
+      layout->addWidget(view, 1);
+    } else {
+      auto* frame = static_cast<forms::Frame*>(w);
+      QWidget* box = nullptr;
+      if (frame->Caption().empty()) {
+        box = new QWidget(this);
+      } else {
+        box = new QGroupBox(QString::fromStdString(frame->Caption()), this);
+      }
+      box->setObjectName(QString::fromStdString(frame->LayoutKey()));
+      auto* inner = new QVBoxLayout(box);
+      inner->setContentsMargins(0, 0, 0, 0);
+      Build(inner, frame->Name());
+      Bind(*frame, box);
+      layout->addWidget(box, 1);
+    }
+  }
+}
+
+QWidget* FormView::MakeButton(forms::Widget& widget) {
+  QAbstractButton* button = nullptr;
+  const QString caption = CaptionOf(widget);
+  if (dynamic_cast<forms::OptionButton*>(&widget)) {
+    auto* radio = new QRadioButton(caption, this);
+    radio->setAutoExclusive(false);  // the control decides which option is on
+    button = radio;
+  } else if (dynamic_cast<forms::CheckBox*>(&widget)) {
+    button = new QCheckBox(caption, this);
+  } else {
+    button = new QPushButton(caption, this);
+  }
+  button->setObjectName(QString::fromStdString(widget.LayoutKey()));
+  connect(button, &QAbstractButton::clicked, this, [this, &widget] {
+    forms::InputResult result = forms::Input::Click(widget);
+    AfterInput(QString::fromStdString(result.reason));
+  });
+  Bind(widget, button);
+  return button;
+}
+
+QWidget* FormView::MakeSearchBox(forms::SearchBox& box) {
+  auto* line = new QLineEdit(this);
+  line->setObjectName(QString::fromStdString(box.LayoutKey()));
+  line->setClearButtonEnabled(true);
+  line->setPlaceholderText(box.ToolTip().empty() ? tr("搜索")
+                                                 : QString::fromStdString(box.ToolTip()));
+  line->setMinimumWidth(200);
+  connect(line, &QLineEdit::textEdited, this, [this, &box](const QString& text) {
+    forms::InputResult result = forms::Input::Type(box, text.toStdString());
+    AfterInput(QString::fromStdString(result.reason));
+  });
+  // The clear button empties the text without an edit signal of its own.
+  connect(line, &QLineEdit::textChanged, this, [this, &box](const QString& text) {
+    if (text.isEmpty() && !box.Text().empty()) {
+      forms::InputResult result = forms::Input::Type(box, "");
+      AfterInput(QString::fromStdString(result.reason));
+    }
+  });
+  connect(line, &QLineEdit::returnPressed, this, &FormView::SearchEntered);
+  Bind(box, line);
+  return line;
+}
+
+QWidget* FormView::MakeLabel(forms::Label& label) {
+  auto* widget = new QLabel(this);
+  widget->setObjectName(QString::fromStdString(label.LayoutKey()));
+  if (label.Name() == host::DocumentControl::kCaptionLabel) {
+    QFont f = widget->font();
+    f.setPointSizeF(f.pointSizeF() * 1.5);
+    f.setBold(true);
+    widget->setFont(f);
+  } else if (label.Name() == host::DocumentControl::kCheckedStamp) {
+    widget->setStyleSheet(
+        "QLabel { color: #c00000; border: 2px solid #c00000; padding: 2px 8px;"
+        " font-weight: bold; }");
+  } else if (label.Name() == host::DocumentControl::kFilterLabel) {
+    widget->setStyleSheet("QLabel { color: #0050a0; }");
+  }
+  Bind(label, widget);
+  return widget;
+}
+
+void FormView::SyncOne(const Binding& binding) {
+  forms::Widget& model = *binding.model;
+  QWidget* widget = binding.widget;
+  if (auto* label = qobject_cast<QLabel*>(widget)) {
+    if (dynamic_cast<forms::Label*>(&model)) {
+      QString text = QString::fromStdString(model.Caption());
+      if (text.isEmpty() && model.Name() == host::DocumentControl::kCheckedStamp)
+        text = tr("已审核");
+      if (text.isEmpty() && model.Name() == host::DocumentControl::kFilterLabel)
+        text = tr("已过滤");
+      if (label->text() != text) label->setText(text);
+    }
+    label->setVisible(model.Visible());  // a field's caption follows the field
+    return;
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    QString caption = CaptionOf(model);
+    if (button->text() != caption) button->setText(caption);
+    if (auto* box = dynamic_cast<forms::CheckBox*>(&model)) button->setChecked(box->Checked());
+    button->setEnabled(model.Enabled());
+  } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+    auto& box = static_cast<forms::SearchBox&>(model);
+    const QString text = QString::fromStdString(box.Text());
+    if (!line->hasFocus() && line->text() != text) line->setText(text);
+    line->setEnabled(model.Enabled());
+  } else if (!qobject_cast<FieldEditor*>(widget) && !qobject_cast<GridView*>(widget)) {
+    widget->setEnabled(model.Enabled());
+  }
+  if (widget->isHidden() == model.Visible()) widget->setVisible(model.Visible());
+  if (model.ToolTip().size() && !qobject_cast<FieldEditor*>(widget)) {
+    widget->setToolTip(QString::fromStdString(model.ToolTip()));
+  }
+}
+
+void FormView::Refresh() {
+  refreshPending_ = false;
+  for (const auto& binding : bindings_) SyncOne(binding);
+  for (FieldEditor* editor : editors_) editor->Sync();
+  for (GridView* view : gridViews_) {
+    view->setEnabled(view->Grid().Enabled());
+    view->Sync();
+  }
+  forms::Widget* focus = form_.Focus();
+  if (focus != lastFocus_) {
+    lastFocus_ = focus;
+    QWidget* widget = focus ? QtWidgetOf(*focus) : nullptr;
+    if (widget && widget->isVisible()) widget->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void FormView::ScheduleRefresh() {
+  if (refreshPending_) return;
+  refreshPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    if (refreshPending_) Refresh();
+  });
+}
+
+void FormView::AfterInput(const QString& refusal) {
+  Refresh();
+  emit InputDone(refusal);
+}
+
+void FormView::FocusNextEditor(FieldEditor* from) {
+  auto it = std::find(editors_.begin(), editors_.end(), from);
+  if (it == editors_.end()) return;
+  for (++it; it != editors_.end(); ++it) {
+    if ((*it)->isVisible() && (*it)->isEnabled() && !(*it)->Line()->isReadOnly()) {
+      (*it)->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  if (GridView* grid = FirstVisibleGrid()) grid->setFocus(Qt::TabFocusReason);
+}
+
+QWidget* FormView::QtWidgetOf(const forms::Widget& widget) const {
+  auto it = byModel_.find(&widget);
+  return it == byModel_.end() ? nullptr : it->second;
+}
+
+FieldEditor* FormView::EditorOf(const forms::Widget& widget) const {
+  return qobject_cast<FieldEditor*>(QtWidgetOf(widget));
+}
+
+GridView* FormView::GridViewOf(const forms::Widget& grid) const {
+  return qobject_cast<GridView*>(QtWidgetOf(grid));
+}
+
+GridView* FormView::FirstVisibleGrid() const {
+  for (GridView* view : gridViews_) {
+    if (view->Grid().Visible()) return view;
+  }
+  return nullptr;
+}
+
+}  // namespace ws::desk

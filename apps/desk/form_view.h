@@ -1,0 +1,91 @@
+// The one renderer of the module's headless forms. It builds Qt widgets for a forms::Form once
+// (after the control's Init built the form) with a simple automatic layout, and afterwards only
+// re-reads the model: Refresh after every operation.
+//
+// Layout: the title, record, checked-stamp and filter labels in a header line; the text-taking
+// widgets (fields, text boxes, combo boxes, date editors) as caption + editor, three to a row,
+// in the order of the form (control arrays by index); a line of search boxes, check boxes,
+// option buttons and buttons; a line of the other labels; then the grids and frames, which
+// take the remaining height. A widget whose Container() names a frame of the form is laid out
+// inside that frame by the same rules.
+//
+// Every user input goes through forms::Input; afterwards the view refreshes itself and emits
+// InputDone, so the host can refresh its toolbar.
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "forms/form.h"
+
+class QAbstractButton;
+class QBoxLayout;
+class QLabel;
+class QLineEdit;
+
+namespace ws::desk {
+
+class FieldEditor;
+class GridView;
+
+class FormView : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The form must outlive the view.
+  explicit FormView(forms::Form& form, QWidget* parent = nullptr);
+  // Editors losing the focus while they are destroyed hand nothing to the control.
+  ~FormView() override;
+
+  forms::Form& Form() const { return form_; }
+  // Re-reads every widget from the model; moves the input focus where the control put it.
+  void Refresh();
+  // Refreshes once the current event is handled (several inputs in one event refresh once).
+  void ScheduleRefresh();
+
+  // The Qt widget rendering a model widget; nullptr when it has none.
+  QWidget* QtWidgetOf(const forms::Widget& widget) const;
+  FieldEditor* EditorOf(const forms::Widget& widget) const;
+  GridView* GridViewOf(const forms::Widget& grid) const;
+  // Every grid view, in form order.
+  const std::vector<GridView*>& GridViews() const { return gridViews_; }
+  // The first visible grid view, nullptr when none.
+  GridView* FirstVisibleGrid() const;
+
+ signals:
+  // A user input reached the control; refusal says why it was refused, empty when accepted.
+  void InputDone(const QString& refusal);
+  // Enter in a search box.
+  void SearchEntered();
+
+ private:
+  struct Binding {
+    forms::Widget* model;
+    QWidget* widget;
+  };
+
+  void Build(QBoxLayout* layout, const std::string& container);
+  void AddHeader(QBoxLayout* layout);
+  QWidget* MakeButton(forms::Widget& widget);
+  QWidget* MakeSearchBox(forms::SearchBox& box);
+  QWidget* MakeLabel(forms::Label& label);
+  void Bind(forms::Widget& model, QWidget* widget);
+  void AfterInput(const QString& refusal);
+  void SyncOne(const Binding& binding);
+  void FocusNextEditor(FieldEditor* from);
+
+  forms::Form& form_;
+  std::vector<Binding> bindings_;
+  std::map<const forms::Widget*, QWidget*> byModel_;
+  std::vector<FieldEditor*> editors_;
+  std::vector<GridView*> gridViews_;
+  forms::Widget* lastFocus_ = nullptr;
+  bool refreshPending_ = false;
+};
+
+// Whether a label is one of the document header's own (title, record, stamp, filter).
+bool IsHeaderLabel(const std::string& name);
+
+}  // namespace ws::desk

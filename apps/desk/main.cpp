@@ -1,0 +1,160 @@
+// ws-desk: the desktop host of the repair-shop module.
+//
+//   ws-desk --db FILE [--create-demo] [--user NAME --date yyyy-mm-dd]
+//           [--open CLASS] [--screenshot PNG]
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+#include "db/date.h"
+#include "desk/desk_host.h"
+#include "desk/login_dialog.h"
+#include "desk/main_window.h"
+#include "desk/shop_file.h"
+#include "host/app.h"
+
+namespace {
+
+using ws::desk::ShopFileStatus;
+
+constexpr int64_t kDemoOrders = 2000;
+
+struct Options {
+  QString db;
+  bool createDemo = false;
+  QString screenshot;
+  QString openClass;
+  QString user;
+  QString date;
+};
+
+Options ParseOptions(const QApplication& app) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription("The desktop of the repair shop.");
+  parser.addHelpOption();
+  QCommandLineOption db("db", "The shop database file.", "FILE");
+  QCommandLineOption demo("create-demo", "Create a demo shop when the file does not exist.");
+  QCommandLineOption shot("screenshot", "Render the main window to PNG and exit.", "PNG");
+  QCommandLineOption open("open", "Open the program of this class (WS_S, PDM_cl ...).", "CLASS");
+  QCommandLineOption user("user", "Log in as this user without asking.", "NAME");
+  QCommandLineOption date("date", "The login date (yyyy-mm-dd), with --user.", "DATE");
+  parser.addOptions({db, demo, shot, open, user, date});
+  parser.process(app);
+  Options options;
+  options.db = parser.value(db);
+  if (options.db.isEmpty()) {
+    options.db =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath("shop.db");
+  }
+  options.createDemo = parser.isSet(demo);
+  options.screenshot = parser.value(shot);
+  options.openClass = parser.value(open);
+  options.user = parser.value(user);
+  options.date = parser.value(date);
+  return options;
+}
+
+// Tells the user (a box, or standard error when nobody is there to click).
+void Tell(const Options& options, const QString& text) {
+  if (options.screenshot.isEmpty()) {
+    QMessageBox::critical(nullptr, QString::fromUtf8(ws::host::kAppTitle), text);
+  } else {
+    std::fprintf(stderr, "ws-desk: %s\n", text.toLocal8Bit().constData());
+  }
+}
+
+std::string CreateDemo(const Options& options) {
+  QDir().mkpath(QFileInfo(options.db).absolutePath());
+  std::unique_ptr<QProgressDialog> progress;
+  if (options.screenshot.isEmpty()) {
+    progress =
+        std::make_unique<QProgressDialog>(QObject::tr("正在创建演示数据库..."), QString(), 0, 100);
+    progress->setMinimumDuration(0);
+    progress->setWindowModality(Qt::ApplicationModal);
+  }
+  return ws::desk::CreateDemoShop(options.db.toStdString(), kDemoOrders, ws::db::Today(),
+                                  [&](int64_t done, int64_t total) {
+                                    if (!progress || total <= 0) return;
+                                    progress->setValue(static_cast<int>(done * 100 / total));
+                                    QCoreApplication::processEvents();
+                                  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName("ws");
+  QApplication::setApplicationName("ws-desk");
+  const Options options = ParseOptions(app);
+
+  ws::desk::ShopFile file = ws::desk::OpenShopFile(options.db.toStdString());
+  if (file.status == ShopFileStatus::Missing) {
+    bool create = options.createDemo;
+    if (!create && options.screenshot.isEmpty()) {
+      create = QMessageBox::question(
+                   nullptr, QString::fromUtf8(ws::host::kAppTitle),
+                   QObject::tr("数据库文件 %1 不存在。\n是否创建一个演示维修厂数据库？")
+                       .arg(options.db)) == QMessageBox::Yes;
+    }
+    if (!create) {
+      Tell(options, QString::fromStdString(file.message));
+      return 1;
+    }
+    if (std::string error = CreateDemo(options); !error.empty()) {
+      Tell(options, QObject::tr("无法创建演示数据库：%1").arg(QString::fromStdString(error)));
+      return 1;
+    }
+    file = ws::desk::OpenShopFile(options.db.toStdString());
+  }
+  if (file.status != ShopFileStatus::Ok) {
+    Tell(options, QString::fromStdString(file.message));
+    return 1;
+  }
+
+  QString user = options.user;
+  QDate date =
+      options.date.isEmpty() ? QDate::currentDate() : QDate::fromString(options.date, Qt::ISODate);
+  if (!date.isValid()) {
+    Tell(options, QObject::tr("登录日期 %1 不是 yyyy-mm-dd 格式的日期").arg(options.date));
+    return 2;
+  }
+  if (user.isEmpty() && !options.screenshot.isEmpty()) {
+    user = ws::desk::LoginDialog::RememberedUser();
+    if (user.isEmpty()) user = "admin";
+  }
+  if (user.isEmpty()) {
+    ws::desk::LoginDialog login(options.db);
+    if (login.exec() != QDialog::Accepted) return 0;
+    user = login.UserName();
+    date = login.LoginDate();
+  }
+  const QString workFolder = ws::desk::WorkFolderFor(user);
+  if (workFolder.isEmpty()) {
+    Tell(options, QObject::tr("无法创建工作文件夹"));
+    return 1;
+  }
+  ws::host::LoginInfo login{user.toStdString(), ws::db::Date{date.year(), date.month(), date.day()},
+                            QDir::toNativeSeparators(workFolder).toStdString()};
+  ws::desk::DeskHost host(std::move(file.db), login);
+  ws::desk::MainWindow window(host);
+  window.show();
+  if (!options.openClass.isEmpty()) window.OpenClass(options.openClass.toStdString());
+
+  if (!options.screenshot.isEmpty()) {
+    // Let the queued refreshes run, then draw the window as it stands.
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    if (!window.grab().save(options.screenshot)) {
+      std::fprintf(stderr, "ws-desk: cannot write %s\n",
+                   options.screenshot.toLocal8Bit().constData());
+      return 1;
+    }
+    return 0;
+  }
+  return QApplication::exec();
+}

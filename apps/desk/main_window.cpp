@@ -1,0 +1,456 @@
+#include "desk/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+
+#include "desk/desk_host.h"
+#include "desk/find_dialog.h"
+#include "desk/form_view.h"
+#include "desk/print_render.h"
+#include "host/app.h"
+#include "masters/master_list.h"
+#include "platform/print_data.h"
+
+namespace ws::desk {
+
+namespace {
+
+constexpr int kProgramRole = Qt::UserRole + 1;
+constexpr int kNoticeMilliseconds = 6000;
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+OpenMode ModeOfEditType(int64_t plType) {
+  switch (plType) {
+    case 1:
+      return OpenMode::New;
+    case 2:
+      return OpenMode::Edit;
+    default:
+      return OpenMode::Browse;
+  }
+}
+
+bool IsNumber(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(DeskHost& host, QWidget* parent)
+    : QMainWindow(parent), host_(host), log_(this) {
+  setObjectName("MainWindow");
+  const host::LoginInfo login = host_.Login();
+  setWindowTitle(
+      tr("%1 - %2 - %3").arg(Q(host::kAppTitle), Q(login.userName), Q(login.loginDate.Text())));
+
+  auto* splitter = new QSplitter(this);
+  tree_ = new QTreeView(splitter);
+  tree_->setObjectName("Navigation");
+  tree_->setHeaderHidden(true);
+  tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  treeModel_ = new QStandardItemModel(this);
+  tree_->setModel(treeModel_);
+  tabs_ = new QTabWidget(splitter);
+  tabs_->setObjectName("Programs");
+  tabs_->setTabsClosable(true);
+  tabs_->setMovable(true);
+  tabs_->setDocumentMode(true);
+  splitter->addWidget(tree_);
+  splitter->addWidget(tabs_);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({200, 1100});
+  setCentralWidget(splitter);
+
+  notice_ = new QLabel(this);
+  notice_->setObjectName("Notice");
+  notice_->hide();
+  noticeTimer_ = new QTimer(this);
+  noticeTimer_->setSingleShot(true);
+  connect(noticeTimer_, &QTimer::timeout, notice_, &QLabel::hide);
+  statusBar()->addPermanentWidget(notice_);
+  statusBar()->addPermanentWidget(
+      new QLabel(tr("用户: %1  日期: %2").arg(Q(login.userName), Q(login.loginDate.Text())), this));
+
+  BuildTree();
+  BuildToolbar();
+  BuildLogPanel();
+
+  connect(tree_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+    bool ok = false;
+    const qlonglong program = index.data(kProgramRole).toLongLong(&ok);
+    if (ok && program > 0) OpenProgram(program);
+  });
+  connect(tabs_, &QTabWidget::tabCloseRequested, this, [this](int index) { CloseTab(index); });
+  connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::TabActivated);
+  host_.SetOpenFormHandler([this](const std::string& name, const db::Value& a, const db::Value&,
+                                  const db::Value&, bool) {
+    const int64_t id = a.ToLong();
+    QTimer::singleShot(0, this, [this, name, id] {
+      if (IsNumber(name)) {
+        OpenProgram(std::stoll(name), id);
+      } else {
+        OpenClass(name, id);
+      }
+    });
+  });
+  if (!host_.MenuError().empty()) {
+    log_.Add({}, "ErrMessage", host::kLevelFailure,
+             tr("读取菜单失败：%1").arg(Q(host_.MenuError())));
+  }
+  resize(1400, 900);
+  UpdateToolbar();
+}
+
+MainWindow::~MainWindow() {
+  host_.SetOpenFormHandler(nullptr);
+  // Controls write their layouts and let go of the system before the host goes.
+  for (int i = tabs_->count() - 1; i >= 0; --i) {
+    if (auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(i))) tab->Shutdown();
+  }
+}
+
+void MainWindow::BuildTree() {
+  treeModel_->clear();
+  for (const auto& group : host_.Menu().Groups()) {
+    auto* groupItem = new QStandardItem(Q(group.caption));
+    for (const auto& entry : group.entries) {
+      auto* item = new QStandardItem(Q(entry.caption));
+      item->setData(static_cast<qlonglong>(entry.programNumber), kProgramRole);
+      item->setToolTip(tr("%1 (%2)").arg(Q(entry.className)).arg(entry.programNumber));
+      groupItem->appendRow(item);
+    }
+    treeModel_->appendRow(groupItem);
+  }
+  tree_->expandAll();
+}
+
+void MainWindow::BuildToolbar() {
+  QToolBar* bar = addToolBar(tr("工具栏"));
+  bar->setObjectName("HostToolbar");
+  bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  QMenu* menu = menuBar()->addMenu(tr("操作(&O)"));
+  for (const auto& info : ToolCommands()) {
+    if (info.separatorBefore) {
+      bar->addSeparator();
+      menu->addSeparator();
+    }
+    auto* action = new QAction(tr(info.caption), this);
+    action->setObjectName(info.name);
+    action->setShortcut(QKeySequence(info.shortcut));
+    action->setToolTip(tr("%1 (%2)").arg(
+        tr(info.caption), QKeySequence(info.shortcut).toString(QKeySequence::NativeText)));
+    const ToolCommand command = info.command;
+    connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+    bar->addAction(action);
+    menu->addAction(action);
+    actions_[command] = action;
+  }
+  menu->addSeparator();
+  QAction* findNext = menu->addAction(tr("查找下一个"));
+  findNext->setShortcut(QKeySequence(Qt::Key_F3));
+  connect(findNext, &QAction::triggered, this, [this] {
+    if (ProgramTab* tab = CurrentTab()) tab->Run(ToolCommand::Find);  // FindNext
+    UpdateToolbar();
+  });
+  QAction* pdf = menu->addAction(tr("导出 PDF..."));
+  pdf->setObjectName("ExportPdf");
+  connect(pdf, &QAction::triggered, this, &MainWindow::ExportPdfInteractive);
+  QAction* closeTab = menu->addAction(tr("关闭窗口"));
+  closeTab->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+  connect(closeTab, &QAction::triggered, this, [this] {
+    if (tabs_->currentIndex() >= 0) CloseTab(tabs_->currentIndex());
+  });
+}
+
+void MainWindow::BuildLogPanel() {
+  auto* dock = new QDockWidget(tr("会话日志"), this);
+  dock->setObjectName("SessionLog");
+  auto* text = new QPlainTextEdit(dock);
+  text->setReadOnly(true);
+  text->setMaximumBlockCount(5000);
+  dock->setWidget(text);
+  addDockWidget(Qt::BottomDockWidgetArea, dock);
+  // The panel is a strip under the programs, sized once the window has its own size.
+  QTimer::singleShot(0, this, [this, dock] { resizeDocks({dock}, {110}, Qt::Vertical); });
+  connect(&log_, &SessionLog::Added, text,
+          [text](const LogEntry& entry) { text->appendPlainText(SessionLog::Format(entry)); });
+  menuBar()->addMenu(tr("视图(&V)"))->addAction(dock->toggleViewAction());
+}
+
+ProgramTab* MainWindow::CurrentTab() const {
+  return qobject_cast<ProgramTab*>(tabs_->currentWidget());
+}
+
+ProgramTab* MainWindow::FindTab(const std::string& className, int64_t requestedId) const {
+  for (int i = 0; i < tabs_->count(); ++i) {
+    auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(i));
+    if (tab && tab->Entry().className == className && tab->RequestedId() == requestedId) {
+      return tab;
+    }
+  }
+  return nullptr;
+}
+
+ProgramTab* MainWindow::OpenClass(const std::string& className, int64_t requestedId,
+                                  OpenMode mode) {
+  if (const platform::MenuEntry* entry = host_.Menu().FindClass(className)) {
+    return OpenEntry(*entry, requestedId, mode);
+  }
+  // A class the menu does not list can still be opened by its name.
+  platform::MenuEntry entry{0, className.rfind("WS.", 0) == 0 ? className.substr(3) : className,
+                            className};
+  return OpenEntry(entry, requestedId, mode);
+}
+
+ProgramTab* MainWindow::OpenProgram(int64_t programNumber, int64_t requestedId, OpenMode mode) {
+  const platform::MenuEntry* entry = host_.Menu().FindProgram(programNumber);
+  if (!entry) {
+    const QString text = tr("没有程序号为 %1 的程序").arg(programNumber);
+    log_.Add({}, "ErrMessage", host::kLevelRefusal, text);
+    ShowNotice(text, host::kLevelRefusal);
+    return nullptr;
+  }
+  return OpenEntry(*entry, requestedId, mode);
+}
+
+ProgramTab* MainWindow::OpenEntry(const platform::MenuEntry& entry, int64_t requestedId,
+                                  OpenMode mode) {
+  // A new row always gets a tab of its own; an existing one is shown where it is open.
+  if (mode != OpenMode::New) {
+    if (ProgramTab* open = FindTab(entry.className, requestedId)) {
+      tabs_->setCurrentWidget(open);
+      if (mode == OpenMode::Edit && !open->State().editing) open->Run(ToolCommand::Edit);
+      UpdateToolbar();
+      return open;
+    }
+  }
+  QString error;
+  ProgramTab* tab = ProgramTab::Open(
+      host_, entry, requestedId, mode,
+      [this](ProgramTab& source, const host::Event& event) { HandleEvent(source, event); }, &error,
+      tabs_);
+  if (!tab) {
+    log_.Add(Q(entry.caption), "ErrMessage", host::kLevelRefusal, error);
+    ShowNotice(error, host::kLevelRefusal);
+    return nullptr;
+  }
+  connect(tab, &ProgramTab::StateChanged, this, &MainWindow::UpdateToolbar);
+  seenSaves_[tab] = saves_;
+  const int index = tabs_->addTab(tab, tab->Title());
+  tabs_->setTabToolTip(index, tr("%1 (%2)").arg(Q(entry.className)).arg(entry.programNumber));
+  tabs_->setCurrentIndex(index);
+  UpdateToolbar();
+  return tab;
+}
+
+bool MainWindow::CloseTab(int index) {
+  auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(index));
+  if (!tab) return false;
+  if (!tab->MayClose(host_.Dialogs())) return false;
+  tab->Shutdown();
+  seenSaves_.erase(tab);
+  tabs_->removeTab(index);
+  tab->deleteLater();
+  UpdateToolbar();
+  return true;
+}
+
+void MainWindow::TabActivated(int) {
+  ProgramTab* tab = CurrentTab();
+  if (tab && dynamic_cast<masters::MasterList*>(&tab->Control()) && seenSaves_[tab] != saves_) {
+    seenSaves_[tab] = saves_;
+    tab->Run(ToolCommand::Refresh);
+  }
+  UpdateToolbar();
+}
+
+void MainWindow::UpdateToolbar() {
+  ProgramTab* tab = CurrentTab();
+  const ProgramState state = tab ? tab->State() : ProgramState{};
+  for (const auto& [command, action] : actions_) {
+    action->setEnabled(CommandEnabled(command, state));
+  }
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (auto* t = qobject_cast<ProgramTab*>(tabs_->widget(i))) {
+      const QString title = t->Title();
+      if (tabs_->tabText(i) != title) tabs_->setTabText(i, title);
+    }
+  }
+}
+
+void MainWindow::RunCommand(ToolCommand command) {
+  ProgramTab* tab = CurrentTab();
+  if (!tab || !CommandEnabled(command, tab->State())) return;
+  switch (command) {
+    case ToolCommand::Find:
+    case ToolCommand::Filter:
+      AskConditions(command);
+      break;
+    case ToolCommand::Print:
+    case ToolCommand::Preview:
+      ShowPrint(command);
+      break;
+    default: {
+      const bool ok = tab->Run(command);
+      if (ok && (command == ToolCommand::Save || command == ToolCommand::Delete)) {
+        ++saves_;
+        seenSaves_[tab] = saves_;
+      }
+      break;
+    }
+  }
+  UpdateToolbar();
+}
+
+void MainWindow::AskConditions(ToolCommand command) {
+  ProgramTab* tab = CurrentTab();
+  const auto& columns = FindColumnsFor(tab->Entry().className);
+  if (columns.empty()) {
+    // Lists search as the user types in their own search box.
+    for (const auto& child : tab->Control().Form().Children()) {
+      if (dynamic_cast<forms::SearchBox*>(child.get())) {
+        if (QWidget* box = tab->View().QtWidgetOf(*child)) box->setFocus();
+        return;
+      }
+    }
+    if (command == ToolCommand::Find) tab->Run(ToolCommand::Find);
+    return;
+  }
+  const QString title = (command == ToolCommand::Find ? tr("查找 - %1") : tr("过滤 - %1"))
+                            .arg(Q(tab->Entry().caption));
+  FindDialog dialog(columns, title, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  host::Conditions conditions = dialog.Conditions();
+  if (command == ToolCommand::Find) {
+    tab->Find(conditions);
+  } else {
+    tab->Filter(conditions);
+  }
+}
+
+void MainWindow::ShowPrint(ToolCommand command) {
+  ProgramTab* tab = CurrentTab();
+  if (!tab->Run(command)) return;
+  const std::string path = tab->PrintFileName();
+  if (path.empty()) return;
+  platform::PrintFile file = platform::ReadPrintFile(path);
+  if (!file.error.empty()) {
+    host_.Dialogs().MessageBox("打印文件读取失败：" + file.error, host::kAppTitle,
+                               host::MsgButtons::Ok, host::MsgIcon::Critical);
+    return;
+  }
+  const QString title = Q(tab->Entry().caption);
+  if (command == ToolCommand::Preview) {
+    ShowPrintPreview(file, title, this);
+  } else {
+    PrintWithDialog(file, title, this);
+  }
+}
+
+QString MainWindow::ExportCurrentPdf(const QString& path) {
+  ProgramTab* tab = CurrentTab();
+  if (!tab) return tr("没有打开的窗口");
+  if (!tab->Run(ToolCommand::Print) || tab->PrintFileName().empty()) {
+    return tr("%1 没有打印内容").arg(Q(tab->Entry().caption));
+  }
+  platform::PrintFile file = platform::ReadPrintFile(tab->PrintFileName());
+  if (!file.error.empty()) return Q(file.error);
+  return ExportPdf(file, Q(tab->Entry().caption), path);
+}
+
+void MainWindow::ExportPdfInteractive() {
+  ProgramTab* tab = CurrentTab();
+  if (!tab) return;
+  const QString path = QFileDialog::getSaveFileName(
+      this, tr("导出 PDF"), Q(tab->Entry().caption) + ".pdf", tr("PDF (*.pdf)"));
+  if (path.isEmpty()) return;
+  const QString error = ExportCurrentPdf(path);
+  if (error.isEmpty()) {
+    statusBar()->showMessage(tr("已导出 %1").arg(path), kNoticeMilliseconds);
+  } else {
+    host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
+                               host::MsgIcon::Exclamation);
+  }
+}
+
+void MainWindow::ShowNotice(const QString& text, int level) {
+  notice_->setText(text);
+  notice_->setStyleSheet(level == host::kLevelSuccess
+                             ? "QLabel { color: #006000; font-weight: bold; }"
+                             : "QLabel { color: #a05000; font-weight: bold; }");
+  notice_->show();
+  noticeTimer_->start(kNoticeMilliseconds);
+}
+
+void MainWindow::HandleEvent(ProgramTab& tab, const host::Event& event) {
+  const QString program = Q(tab.Entry().caption);
+  auto arg = [&](size_t i) { return i < event.args.size() ? event.args[i] : db::Value{}; };
+  if (event.name == "Message") {
+    const QString text = Q(arg(0).ToText());
+    if (text.isEmpty()) {
+      statusBar()->clearMessage();
+    } else {
+      statusBar()->showMessage(text);
+      log_.Add(program, event.name.c_str(), 0, text);
+    }
+  } else if (event.name == "ErrMessage") {
+    const std::string text = arg(0).ToText();
+    const int level = static_cast<int>(arg(1).ToLong());
+    std::string title = arg(2).ToText();
+    if (title.empty()) title = host::kAppTitle;
+    log_.Add(program, "ErrMessage", level, Q(text));
+    if (level == host::kLevelSuccess || level == host::kLevelRefusal) {
+      ShowNotice(Q(text), level);
+    } else {
+      host_.Dialogs().MessageBox(text, title, host::MsgButtons::Ok, host::MsgIcon::Critical);
+    }
+  } else if (event.name == "EditForm") {
+    const int64_t card = arg(0).ToLong();
+    const int64_t id = arg(1).ToLong();
+    const OpenMode mode = ModeOfEditType(arg(3).ToLong());
+    // Opened once the list's own input has finished.
+    QTimer::singleShot(0, this, [this, card, id, mode] { OpenProgram(card, id, mode); });
+  } else if (event.name == "Detaile") {
+    const int64_t source = arg(0).ToLong();
+    const int64_t id = arg(1).ToLong();
+    QTimer::singleShot(0, this, [this, source, id] { OpenProgram(source, id); });
+  } else if (event.name == "FormRefreshed") {
+    QTimer::singleShot(0, this, &MainWindow::UpdateToolbar);
+  } else if (event.name == "Property") {
+    log_.Add(program, "Property", 0, Q(arg(0).ToText() + "=" + arg(1).ToText()));
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  for (int i = 0; i < tabs_->count(); ++i) {
+    auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(i));
+    if (!tab) continue;
+    tabs_->setCurrentIndex(i);
+    if (!tab->MayClose(host_.Dialogs())) {
+      event->ignore();
+      return;
+    }
+  }
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(i))) tab->Shutdown();
+  }
+  event->accept();
+}
+
+}  // namespace ws::desk

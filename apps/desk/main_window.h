@@ -1,0 +1,88 @@
+// The main window: the program tree (from the host's menu), one tab per open program, the
+// host toolbar, the status bar (Message), error boxes and notices (ErrMessage), and the
+// session log panel. It routes the programs' host events: EditForm opens a card, Detaile the
+// source document, OpenForm any program, each in its own tab.
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+
+#include "desk/program_tab.h"
+#include "desk/session_log.h"
+#include "desk/tool_commands.h"
+
+class QLabel;
+class QStandardItemModel;
+class QTabWidget;
+class QTimer;
+class QTreeView;
+
+namespace ws::desk {
+
+class DeskHost;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The host must outlive the window.
+  explicit MainWindow(DeskHost& host, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Opens a program in a tab, or shows the tab that already holds it (same class and
+  // requested document). nullptr, after telling the user, when it cannot be opened.
+  ProgramTab* OpenClass(const std::string& className, int64_t requestedId = 0,
+                        OpenMode mode = OpenMode::Browse);
+  ProgramTab* OpenProgram(int64_t programNumber, int64_t requestedId = 0,
+                          OpenMode mode = OpenMode::Browse);
+  ProgramTab* CurrentTab() const;
+  QTabWidget& Tabs() const { return *tabs_; }
+  // Closes a tab, asking first when it holds unsaved changes; false when it stays.
+  bool CloseTab(int index);
+
+  // Runs a toolbar command on the current tab (Find and Filter ask for their conditions,
+  // Print and Preview show the print file).
+  void RunCommand(ToolCommand command);
+  QAction* Action(ToolCommand command) const { return actions_.at(command); }
+  // Writes the current program's print file as PDF; answers the error text, empty on success.
+  QString ExportCurrentPdf(const QString& path);
+
+  SessionLog& Log() { return log_; }
+  QTreeView& Navigation() const { return *tree_; }
+  // The notice line of levels 1 and 2.
+  QLabel& Notice() const { return *notice_; }
+
+  // Re-reads the enabled state of the toolbar and the tab titles.
+  void UpdateToolbar();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildTree();
+  void BuildToolbar();
+  void BuildLogPanel();
+  ProgramTab* OpenEntry(const platform::MenuEntry& entry, int64_t requestedId, OpenMode mode);
+  ProgramTab* FindTab(const std::string& className, int64_t requestedId) const;
+  void HandleEvent(ProgramTab& tab, const host::Event& event);
+  void ShowNotice(const QString& text, int level);
+  void AskConditions(ToolCommand command);
+  void ShowPrint(ToolCommand command);
+  void ExportPdfInteractive();
+  void TabActivated(int index);
+
+  DeskHost& host_;
+  SessionLog log_;
+  QTreeView* tree_;
+  QStandardItemModel* treeModel_;
+  QTabWidget* tabs_;
+  QLabel* notice_;
+  QTimer* noticeTimer_;
+  std::map<ToolCommand, QAction*> actions_;
+  // Saves so far, and how many of them each list tab has seen: a list shown again after a
+  // card saved re-reads its rows.
+  int saves_ = 0;
+  std::map<ProgramTab*, int> seenSaves_;
+};
+
+}  // namespace ws::desk

@@ -1,0 +1,50 @@
+// The drop-down of a picker control: the picker's form (its grid, incremental search box and
+// filter check box) drawn by the generic renderer in a popup below the field being edited.
+// Typing searches, Up and Down move through the rows, Enter or a double click chooses (the
+// picker raises DoSelect and the popup reads GetValue, GetText and Objects), Escape or a click
+// elsewhere cancels.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "host/events.h"
+#include "host/system.h"
+#include "host/ui.h"
+
+namespace ws::desk {
+
+class FormView;
+
+class PickerPopup : public QDialog, private host::IEventSink {
+  Q_OBJECT
+
+ public:
+  // The picker must be initialised (Init, parameters); the popup loads its list, puts the text
+  // into its search box and listens to its events while it lives.
+  PickerPopup(host::IControl& picker, const std::string& text, QWidget* parent = nullptr);
+  ~PickerPopup() override;
+
+  // Shows the popup below the anchor until the user chooses or cancels.
+  static host::PickResult Run(host::IControl& picker, const std::string& text, QWidget* anchor);
+
+  FormView& View() { return *view_; }
+  const host::PickResult& Result() const { return result_; }
+  // Places the popup below the anchor, inside its screen.
+  void PlaceBelow(QWidget* anchor);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void OnEvent(const host::Event& event) override;
+  void ChooseCurrent();
+  void MoveCurrent(int direction);
+
+  host::IControl& picker_;
+  host::IEventSink* previousSink_;
+  FormView* view_;
+  host::PickResult result_;
+};
+
+}  // namespace ws::desk

@@ -1,0 +1,253 @@
+#include "desk/program_tab.h"
+
+#include <QVBoxLayout>
+
+#include "desk/desk_host.h"
+#include "desk/form_view.h"
+#include "grid/layout.h"
+#include "host/document_control.h"
+
+namespace ws::desk {
+
+ProgramTab* ProgramTab::Open(DeskHost& host, const platform::MenuEntry& entry, int64_t requestedId,
+                             OpenMode mode, EventHandler onEvent, QString* error, QWidget* parent) {
+  std::unique_ptr<host::IControl> control = host.Registry().Create(entry.className);
+  if (!control) {
+    if (error)
+      *error =
+          QObject::tr("程序 %1 (%2) 尚未提供")
+              .arg(QString::fromStdString(entry.caption), QString::fromStdString(entry.className));
+    return nullptr;
+  }
+  if (!control->AsFormUI() && !control->AsReportUI()) {
+    if (error)
+      *error = QObject::tr("%1 不是可以打开的窗口").arg(QString::fromStdString(entry.className));
+    return nullptr;
+  }
+  auto* tab =
+      new ProgramTab(host, entry, requestedId, std::move(control), std::move(onEvent), parent);
+  if (host::IFormUI* form = tab->FormUI()) {
+    form->DoGetFormStatus();
+    tab->view_->Refresh();
+    if (mode == OpenMode::New) {
+      form->FileNew();
+    } else {
+      form->Refresh();
+      if (mode == OpenMode::Edit) form->FileEdit();
+    }
+  } else if (host::IReportUI* report = tab->ReportUI()) {
+    report->DoGetFormStatus(tab->ReportLayoutFile());
+    report->Refresh();
+  }
+  tab->AfterCommand();
+  return tab;
+}
+
+ProgramTab::ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t requestedId,
+                       std::unique_ptr<host::IControl> control, EventHandler onEvent,
+                       QWidget* parent)
+    : QWidget(parent),
+      host_(host),
+      entry_(std::move(entry)),
+      requestedId_(requestedId),
+      control_(std::move(control)),
+      onEvent_(std::move(onEvent)) {
+  setObjectName(QString::fromStdString(entry_.className));
+  control_->Events().AttachSink(this);
+  if (host::IFormUI* form = FormUI()) {
+    form->Init(host_.System(), entry_.programNumber, requestedId_);
+  } else if (host::IReportUI* report = ReportUI()) {
+    report->Init(host_.System(), entry_.programNumber);
+  }
+  // The form exists once Init has built it: only now can it be rendered.
+  view_ = new FormView(control_->Form(), this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view_);
+  connect(view_, &FormView::InputDone, this, &ProgramTab::StateChanged);
+}
+
+ProgramTab::~ProgramTab() {
+  onEvent_ = nullptr;  // the window may be going too
+  Shutdown();
+  // The rendered widgets refer to the control's form: they go first.
+  delete view_;
+  view_ = nullptr;
+}
+
+std::string ProgramTab::ReportLayoutFile() const {
+  return grid::LayoutPath(host_.System().GetLoginInfo().workFolder, entry_.className).string();
+}
+
+void ProgramTab::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (host::IFormUI* form = FormUI()) {
+    form->DoSaveFormStatus();
+    form->Clear();
+  } else if (host::IReportUI* report = ReportUI()) {
+    report->DoSaveFormStatus(ReportLayoutFile());
+    report->Clear();
+  }
+  control_->Events().AttachSink(nullptr);
+}
+
+void ProgramTab::OnEvent(const host::Event& event) {
+  if (event.name == "FormRefreshed" && view_) view_->ScheduleRefresh();
+  if (onEvent_) onEvent_(*this, event);
+}
+
+ProgramState ProgramTab::State() {
+  ProgramState state;
+  if (shutDown_) return state;
+  if (host::IFormUI* form = FormUI()) {
+    state.formUI = true;
+    state.dirty = form->IsDirty();
+    state.checked = form->CheckStatus("");
+    state.checkable = form->Attributes(98) == "check";
+    // Only document controls have an edit state; lists and cards without it never edit.
+    if (auto* document = dynamic_cast<host::DocumentControl*>(control_.get())) {
+      state.editing = document->Editing();
+    }
+  } else if (ReportUI()) {
+    state.reportUI = true;
+  }
+  return state;
+}
+
+QString ProgramTab::Title() {
+  QString title = QString::fromStdString(entry_.caption);
+  if (!shutDown_ && FormUI() && FormUI()->IsDirty()) title += " *";
+  return title;
+}
+
+void ProgramTab::AfterCommand() {
+  view_->Refresh();
+  emit StateChanged();
+}
+
+bool ProgramTab::Run(ToolCommand command) {
+  if (shutDown_) return false;
+  bool ok = false;
+  if (host::IFormUI* f = FormUI()) {
+    switch (command) {
+      case ToolCommand::New:
+        ok = f->FileNew();
+        break;
+      case ToolCommand::Edit:
+        ok = f->FileEdit();
+        break;
+      case ToolCommand::Save:
+        ok = f->FileSave();
+        break;
+      case ToolCommand::Cancel:
+        ok = f->FileCancel();
+        break;
+      case ToolCommand::Delete:
+        ok = f->FileDelete();
+        break;
+      case ToolCommand::Check:
+      case ToolCommand::UnCheck:
+        ok = command == ToolCommand::Check ? f->Check() : f->UnCheck();
+        // Check and UnCheck only write the mark; the host shows the document again with it.
+        if (ok) f->DoSetStatus("change", command == ToolCommand::Check);
+        break;
+      case ToolCommand::Find:
+        ok = f->FindNext();
+        break;
+      case ToolCommand::Filter:
+        ok = f->Filter(std::nullopt);
+        break;
+      case ToolCommand::Refresh:
+        ok = f->Refresh();
+        break;
+      case ToolCommand::First:
+        ok = f->RecordTop();
+        break;
+      case ToolCommand::Previous:
+        ok = f->RecordPrevious();
+        break;
+      case ToolCommand::Next:
+        ok = f->RecordNext();
+        break;
+      case ToolCommand::Last:
+        ok = f->RecordBottom();
+        break;
+      case ToolCommand::Print:
+        ok = f->DoPrint();
+        break;
+      case ToolCommand::Preview:
+        ok = f->PrintPreview();
+        break;
+    }
+  } else if (host::IReportUI* r = ReportUI()) {
+    switch (command) {
+      case ToolCommand::Find:
+        ok = r->Find();
+        break;
+      case ToolCommand::Filter:
+        ok = r->Filter();
+        break;
+      case ToolCommand::Refresh:
+        ok = r->Refresh();
+        break;
+      case ToolCommand::First:
+        ok = r->RecordTop();
+        break;
+      case ToolCommand::Previous:
+        ok = r->RecordPrevious();
+        break;
+      case ToolCommand::Next:
+        ok = r->RecordNext();
+        break;
+      case ToolCommand::Last:
+        ok = r->RecordBottom();
+        break;
+      case ToolCommand::Print:
+        ok = r->DoPrint();
+        break;
+      case ToolCommand::Preview:
+        ok = r->PrintPreview();
+        break;
+      default:
+        break;  // a report neither enters nor checks documents
+    }
+  }
+  AfterCommand();
+  return ok;
+}
+
+bool ProgramTab::Find(const host::Conditions& conditions) {
+  if (shutDown_ || !FormUI()) return false;
+  bool ok = FormUI()->Find(conditions);
+  AfterCommand();
+  return ok;
+}
+
+bool ProgramTab::Filter(const host::Conditions& conditions) {
+  if (shutDown_ || !FormUI()) return false;
+  bool ok = FormUI()->Filter(conditions);
+  AfterCommand();
+  return ok;
+}
+
+std::string ProgramTab::PrintFileName() {
+  if (shutDown_) return {};
+  if (host::IFormUI* f = FormUI()) return f->ReturnPrintName();
+  if (host::IReportUI* r = ReportUI()) return r->ReturnPrintName();
+  return {};
+}
+
+bool ProgramTab::MayClose(host::IDialogs& dialogs) {
+  if (shutDown_) return true;
+  ProgramState state = State();
+  if (!state.dirty) return true;
+  host::MsgAnswer answer =
+      dialogs.MessageBox("「" + entry_.caption + "」有未保存的修改，是否保存？", entry_.caption,
+                         host::MsgButtons::YesNoCancel, host::MsgIcon::Question);
+  if (answer == host::MsgAnswer::Cancel) return false;
+  if (answer == host::MsgAnswer::Yes) return Run(ToolCommand::Save);
+  return true;
+}
+
+}  // namespace ws::desk

@@ -1,0 +1,88 @@
+#include "desk/shop_file.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+#include "db/catalogue.h"
+#include "db/runner.h"
+#include "lib/database_file.h"
+#include "lib/demo_data.h"
+
+namespace ws::desk {
+
+namespace {
+
+bool Contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool IsLockError(const std::string& error) {
+  return Contains(error, "locked") || Contains(error, "busy");
+}
+
+ShopFile Refuse(ShopFileStatus status, std::string message) {
+  ShopFile file;
+  file.status = status;
+  file.message = std::move(message);
+  return file;
+}
+
+}  // namespace
+
+ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    return Refuse(ShopFileStatus::Missing, "数据库文件不存在：" + path);
+  }
+  if (std::filesystem::is_directory(path, ec)) {
+    return Refuse(ShopFileStatus::Foreign, path + " 是一个文件夹，不是数据库文件");
+  }
+  std::string error;
+  std::unique_ptr<platform::SqliteDatabase> db = platform::SqliteDatabase::Open(path, &error);
+  if (!db) {
+    if (IsLockError(error)) {
+      return Refuse(ShopFileStatus::Locked, "数据库正被其他程序锁定，请稍后再试：" + path);
+    }
+    if (Contains(error, "not a database")) {
+      return Refuse(ShopFileStatus::Foreign, path + " 不是本系统的数据库文件");
+    }
+    return Refuse(ShopFileStatus::Failed, "无法打开数据库：" + error);
+  }
+  std::optional<std::string> version = db::SchemaVersion(*db);
+  if (!version) {
+    return Refuse(ShopFileStatus::Foreign, path + " 不是本系统的数据库（缺少 ws_meta 标记）");
+  }
+  if (*version != db::kSchemaVersion) {
+    return Refuse(ShopFileStatus::Outdated, "数据库版本 " + *version + " 与本程序的版本 " +
+                                                std::string(db::kSchemaVersion) + " 不符");
+  }
+  // A program in the middle of writing (or holding the file exclusively) makes every save
+  // wait; tell the user now rather than at the first save.
+  sqlite3_busy_timeout(db->Handle(), lockWaitMs);
+  db->BeginTrans();
+  const std::string lockError = db->LastError();
+  db->RollbackTrans();
+  sqlite3_busy_timeout(db->Handle(), 5000);
+  if (!lockError.empty()) {
+    if (IsLockError(lockError)) {
+      return Refuse(ShopFileStatus::Locked, "数据库正被其他程序锁定，请稍后再试：" + path);
+    }
+    return Refuse(ShopFileStatus::Failed, "数据库不能写入：" + lockError);
+  }
+  ShopFile file;
+  file.status = ShopFileStatus::Ok;
+  file.db = std::move(db);
+  return file;
+}
+
+std::string CreateDemoShop(const std::string& path, int64_t orders, const db::Date& date,
+                           const std::function<void(int64_t, int64_t)>& progress) {
+  if (std::string error = cli::CheckNewDatabaseTarget(path, false); !error.empty()) return error;
+  cli::DemoOptions options;
+  options.orders = orders;
+  options.date = date;
+  return cli::CreateDemoDatabase(path, options, nullptr, progress);
+}
+
+}  // namespace ws::desk

@@ -1,0 +1,349 @@
+// The desktop as a clerk uses it: the main window on a shop database, programs opened from the
+// tree, a repair order entered through the widgets and saved, checked and printed; a master
+// list opening its cards; a picker dropping down; closing with unsaved changes.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "desk/field_editor.h"
+#include "desk/find_dialog.h"
+#include "desk/form_view.h"
+#include "desk/grid_view.h"
+#include "desk/main_window.h"
+#include "desk/picker_popup.h"
+#include "desk/print_render.h"
+#include "desk_fixture.h"
+#include "host/app.h"
+#include "host/document_control.h"
+#include "platform/print_data.h"
+#include "repair_order/ws_s.h"
+
+namespace ws::desk {
+
+namespace {
+
+using test::ProcessQueued;
+using test::ShopFixture;
+using WS = repair_order::WS_S;
+
+// Types into the editor of a model widget and presses Enter, as a clerk does.
+void TypeInto(FormView& view, const forms::Widget& widget, const QString& text) {
+  FieldEditor* editor = view.EditorOf(widget);
+  QVERIFY2(editor, widget.LayoutKey().c_str());
+  QLineEdit* line = editor->Line();
+  line->setFocus();
+  line->selectAll();
+  test::TypeText(line, text);
+  QTest::keyClick(line, Qt::Key_Return);
+}
+
+QModelIndex FindInTree(QTreeView& tree, const QString& text) {
+  auto* model = tree.model();
+  for (int g = 0; g < model->rowCount(); ++g) {
+    QModelIndex group = model->index(g, 0);
+    for (int i = 0; i < model->rowCount(group); ++i) {
+      QModelIndex item = model->index(i, 0, group);
+      if (item.data().toString() == text) return item;
+    }
+  }
+  return {};
+}
+
+std::string Text(const db::Value& v) {
+  return v.ToText();
+}
+
+}  // namespace
+
+class DeskEndToEndTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void RepairOrderThroughTheWindow() {
+    ShopFixture shop;
+    QCOMPARE(shop.Error(), std::string());
+    DeskHost* host = shop.Host();
+    QVERIFY(host);
+    QCOMPARE(shop.Exec("insert into pdmwldw (往来ID,往来编码,公司名称,属性) "
+                       "values (1,'C001','顺达物流',2)"),
+             std::string());
+    QCOMPARE(shop.Exec("insert into PDMWXXM (AutoID,编码,维修项目,项目属性) "
+                       "values (1,'X01','换机油','保养')"),
+             std::string());
+    // No picker may drop down in this test; a request would show up here.
+    std::vector<std::string> pickers;
+    host->System().SetRunPickerHandler([&](host::IControl& picker, const std::string& text) {
+      pickers.push_back(picker.ClassName() + ":" + text);
+      return host::PickResult{};
+    });
+
+    MainWindow window(*host);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QModelIndex item = FindInTree(window.Navigation(), "维修工单");
+    QVERIFY(item.isValid());
+    emit window.Navigation().activated(item);
+    ProgramTab* tab = window.CurrentTab();
+    QVERIFY(tab);
+    QCOMPARE(tab->Entry().className, std::string("WS_S"));
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    FormView& view = tab->View();
+    // Browsing an empty list: New is offered, Save and Cancel are not.
+    QVERIFY(window.Action(ToolCommand::New)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Save)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Cancel)->isEnabled());
+
+    window.Action(ToolCommand::New)->trigger();
+    QVERIFY(tab->State().editing);
+    QVERIFY(window.Action(ToolCommand::Save)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::New)->isEnabled());
+    QCOMPARE(window.statusBar()->currentMessage(), QString("正在新建单据中..."));
+    const QString number = view.EditorOf(order.Header(WS::kNumber))->Line()->text();
+    QCOMPARE(number, QString("20120615001"));
+    // The audit fields are read-only on the screen as in the model.
+    QVERIFY(view.EditorOf(order.Header(WS::kEnteredBy))->Line()->isReadOnly());
+
+    TypeInto(view, order.Header(WS::kPlate), "粤B12345");  // a first-time car
+    TypeInto(view, order.Header(WS::kOwner), "顺达物流");
+    QCOMPARE(order.Header(WS::kOwner).Key(), std::string("1"));
+    TypeInto(view, order.Header(WS::kDiagnosis), "10");
+    TypeInto(view, order.Header(WS::kDateIn), "2012-6-16");
+    QCOMPARE(order.Header(WS::kDateIn).Text(), std::string("2012-06-16"));
+    // An owner nobody knows is marked on the screen and stops the save.
+    TypeInto(view, order.Header(WS::kOwner), "无名氏");
+    QLineEdit* owner = view.EditorOf(order.Header(WS::kOwner))->Line();
+    QVERIFY(owner->toolTip().contains("输入有误"));
+    TypeInto(view, order.Header(WS::kOwner), "顺达物流");
+    QVERIFY(!owner->toolTip().contains("输入有误"));
+
+    // Lines through the grid: the code resolves, quantity × price gives the amount.
+    GridView* items = view.GridViewOf(order.Lines(repair_order::LineKind::Items).Grid());
+    QVERIFY(items && items->isVisible());
+    GridModel& model = items->Model();
+    const int newLine = model.rowCount() - 1;
+    QVERIFY(model.IsNewRowLine(newLine));
+    QVERIFY(model.setData(model.index(newLine, 1), "X01", Qt::EditRole));
+    ProcessQueued();
+    QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(), QString("换机油"));
+    QVERIFY(model.setData(model.index(0, 4), "2", Qt::EditRole));
+    QVERIFY(model.setData(model.index(0, 5), "50", Qt::EditRole));
+    ProcessQueued();
+    QCOMPARE(model.data(model.index(0, 6), Qt::DisplayRole).toString(), QString("100"));
+    QCOMPARE(view.EditorOf(order.Header(WS::kTotal))->Line()->text(), QString("110"));
+    QVERIFY(tab->Title().endsWith("*"));
+
+    window.Action(ToolCommand::Save)->trigger();
+    QVERIFY(!tab->State().editing);
+    QCOMPARE(window.statusBar()->currentMessage(), QString("保存单据成功！"));
+    QVERIFY(!window.Action(ToolCommand::Save)->isEnabled());
+    QCOMPARE(Text(shop.Scalar("select count(*) from WSDJ")), std::string("1"));
+    QCOMPARE(Text(shop.Scalar("select 工单号码 from WSDJ")), number.toStdString());
+    QCOMPARE(shop.Scalar("select 应收合计 from WSDJ").ToDouble(), 110.0);
+    QCOMPARE(Text(shop.Scalar("select 进厂日期 from WSDJ")), std::string("2012-06-16"));
+    QCOMPARE(Text(shop.Scalar("select 车主ID from WSDJ")), std::string("1"));
+    QCOMPARE(shop.Scalar("select 金额 from WSDJXM").ToDouble(), 100.0);
+    QCOMPARE(Text(shop.Scalar("select count(*) from clzl where 车牌号='粤B12345'")),
+             std::string("1"));
+    QVERIFY(pickers.empty());
+    bool logged = false;
+    for (const auto& entry : window.Log().Entries()) logged |= entry.text == "保存单据成功！";
+    QVERIFY(logged);
+
+    // Check: the stamp shows, the order can be unchecked but no longer changed.
+    QVERIFY(window.Action(ToolCommand::Check)->isEnabled());
+    window.Action(ToolCommand::Check)->trigger();
+    QCOMPARE(Text(shop.Scalar("select smark from WSDJ")), std::string("02"));
+    QVERIFY(window.Action(ToolCommand::UnCheck)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Edit)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Check)->isEnabled());
+    auto* stamp = view.QtWidgetOf(*order.Form().Find(host::DocumentControl::kCheckedStamp));
+    QVERIFY(stamp && stamp->isVisible());
+    window.Action(ToolCommand::UnCheck)->trigger();
+    QCOMPARE(Text(shop.Scalar("select smark from WSDJ")), std::string("01"));
+
+    // Print data rendered to a page and exported to PDF.
+    const QString pdf = shop.Folder() + "/order.pdf";
+    QCOMPARE(window.ExportCurrentPdf(pdf), QString());
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.read(5) == "%PDF-");
+    platform::PrintFile printed = platform::ReadPrintFile(tab->PrintFileName());
+    QCOMPARE(printed.error, std::string());
+    const QString html = PrintHtml(printed, "维修工单");
+    QVERIFY(html.contains(number));
+    QVERIFY(html.contains("换机油"));
+
+    // Filter through the dialog: a number that matches nothing empties the form, the order's
+    // own number shows it again.
+    auto filterBy = [&](const QString& text) {
+      QTimer::singleShot(0, [text] {
+        auto* dialog = qobject_cast<FindDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        test::TypeText(dialog->ValueEdit(0), text);
+        dialog->accept();
+      });
+      window.RunCommand(ToolCommand::Filter);
+    };
+    filterBy("nomatch");
+    QCOMPARE(order.GetID(), int64_t{0});
+    QCOMPARE(view.EditorOf(order.Header(WS::kNumber))->Line()->text(), QString());
+    filterBy(number.right(3));
+    QVERIFY(order.GetID() > 0);
+    QCOMPARE(view.EditorOf(order.Header(WS::kNumber))->Line()->text(), number);
+  }
+
+  void MasterListOpensCardsAndShowsEvents() {
+    ShopFixture shop;
+    DeskHost* host = shop.Host();
+    QVERIFY(host);
+    QCOMPARE(shop.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values (5,'V005','京A00005')"),
+             std::string());
+    QCOMPARE(shop.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values (6,'V006','京A00006')"),
+             std::string());
+    MainWindow window(*host);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ProgramTab* list = window.OpenClass("PDM_cl");
+    QVERIFY(list);
+    GridView* grid = list->View().FirstVisibleGrid();
+    QVERIFY(grid);
+    QCOMPARE(grid->model()->rowCount(), 2);
+    // A list is no document: no saving, no checking.
+    QVERIFY(!window.Action(ToolCommand::Save)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Check)->isEnabled());
+
+    // A double click asks the host (EditForm) to open the vehicle card on that row.
+    QRect cell = grid->visualRect(grid->model()->index(1, 2));
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    ProcessQueued();
+    ProgramTab* card = window.CurrentTab();
+    QVERIFY(card != list);
+    QCOMPARE(card->Entry().className, std::string("PDM_clAdd"));
+    QCOMPARE(card->RequestedId(), int64_t{6});
+    auto* plate = card->Control().Form().Find("ywTxt", 1);
+    QCOMPARE(card->View().EditorOf(*plate)->Line()->text(), QString("京A00006"));
+    // The same row again shows the open card instead of a second one.
+    const int tabs = window.Tabs().count();
+    window.Tabs().setCurrentWidget(list);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    ProcessQueued();
+    QCOMPARE(window.Tabs().count(), tabs);
+    QCOMPARE(window.CurrentTab(), card);
+
+    // New on the list opens a card for a new vehicle, already entering.
+    window.Tabs().setCurrentWidget(list);
+    window.Action(ToolCommand::New)->trigger();
+    ProcessQueued();
+    ProgramTab* fresh = window.CurrentTab();
+    QVERIFY(fresh != list && fresh != card);
+    QVERIFY(fresh->State().editing);
+    forms::Form& form = fresh->Control().Form();
+    TypeInto(fresh->View(), *form.Find("ywTxt", 0), "V007");
+    TypeInto(fresh->View(), *form.Find("ywTxt", 1), "京A00007");
+    window.Action(ToolCommand::Save)->trigger();
+    QVERIFY(!fresh->State().editing);
+    QCOMPARE(Text(shop.Scalar("select count(*) from clzl")), std::string("3"));
+    // Back on the list, the saved vehicle is there.
+    window.Tabs().setCurrentWidget(list);
+    QCOMPARE(grid->model()->rowCount(), 3);
+
+    // Closing a card with unsaved changes asks: Cancel keeps it, No drops the changes.
+    window.Tabs().setCurrentWidget(card);
+    window.Action(ToolCommand::Edit)->trigger();
+    TypeInto(card->View(), *plate, "京A66666");
+    QVERIFY(card->State().dirty);
+    shop.Dialogs().Queue(host::MsgAnswer::Cancel);
+    QVERIFY(!window.CloseTab(window.Tabs().indexOf(card)));
+    QVERIFY(shop.Dialogs().Asked("未保存"));
+    QCOMPARE(window.Tabs().indexOf(card) >= 0, true);
+    shop.Dialogs().Queue(host::MsgAnswer::No);
+    QVERIFY(window.CloseTab(window.Tabs().indexOf(card)));
+    ProcessQueued();
+    QCOMPARE(Text(shop.Scalar("select 车牌号 from clzl where 车辆ID=6")), std::string("京A00006"));
+
+    // Events of a program: a failure is a box with the application title, a refusal a notice,
+    // a message the status line; all go to the session log.
+    shop.Dialogs().Clear();
+    list->Control().Events().ErrMessage("数据库出错", host::kLevelFailure, "");
+    QCOMPARE(shop.Dialogs().Boxes().size(), size_t{1});
+    QCOMPARE(shop.Dialogs().Boxes()[0].title, std::string(host::kAppTitle));
+    list->Control().Events().ErrMessage("不能删除已启用的车辆信息!", host::kLevelRefusal,
+                                        "车辆信息");
+    QCOMPARE(shop.Dialogs().Boxes().size(), size_t{1});
+    QVERIFY(window.Notice().isVisible());
+    QCOMPARE(window.Notice().text(), QString("不能删除已启用的车辆信息!"));
+    list->Control().Events().Message("共3条记录");
+    QCOMPARE(window.statusBar()->currentMessage(), QString("共3条记录"));
+    QVERIFY(window.Log().Entries().size() >= 3);
+
+    // Detaile opens the source document, OpenForm any program by class or number.
+    QCOMPARE(shop.Exec("insert into WSDJ (单据ID, progid, 工单号码, 进厂日期, smark) "
+                       "values (41, 200001, 'W-41', '2012-06-01', '01')"),
+             std::string());
+    list->Control().Events().Raise("Detaile", {db::Value(200001), db::Value(41)});
+    ProcessQueued();
+    ProgramTab* source = window.CurrentTab();
+    QCOMPARE(source->Entry().className, std::string("WS_S"));
+    QCOMPARE(source->Control().AsFormUI()->GetID(), int64_t{41});
+    host->System().OpenForm("PDM_WXFL", db::Value(0), {}, {}, true);
+    ProcessQueued();
+    QCOMPARE(window.CurrentTab()->Entry().className, std::string("PDM_WXFL"));
+    host->System().OpenForm("200014", db::Value(0), {}, {}, true);
+    ProcessQueued();
+    QCOMPARE(window.CurrentTab()->Entry().className, std::string("PDM_XM"));
+  }
+
+  void PickerDropsDownAndChooses() {
+    ShopFixture shop;
+    DeskHost* host = shop.Host();
+    QVERIFY(host);
+    QCOMPARE(
+        shop.Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','')"),
+        std::string());
+    QCOMPARE(
+        shop.Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (2,'F02','大修','')"),
+        std::string());
+    std::shared_ptr<host::IControl> picker = host->System().GetPicker("pdmwxfl");
+    QVERIFY(picker && picker->AsPickerUI()->Init(host->System(), 200001, ""));
+
+    // Typed text searches; Down moves; Enter chooses the current row.
+    {
+      PickerPopup popup(*picker, "F0");
+      popup.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&popup));
+      GridView* grid = popup.View().FirstVisibleGrid();
+      QVERIFY(grid);
+      QCOMPARE(grid->model()->rowCount(), 2);
+      QLineEdit* search = popup.View().findChild<QLineEdit*>("SearchBox1");
+      QVERIFY(search);
+      QCOMPARE(search->text(), QString("F0"));
+      QTest::keyClick(search, Qt::Key_Down);
+      QTest::keyClick(search, Qt::Key_Return);
+      QVERIFY(popup.Result().chosen);
+      QCOMPARE(popup.Result().value, std::string("2"));
+      QCOMPARE(popup.Result().text, std::string("大修"));
+      QVERIFY(popup.isHidden());
+    }
+    // Escape chooses nothing; the picker's events go back to whoever listened before.
+    {
+      PickerPopup popup(*picker, "");
+      popup.show();
+      QTest::keyClick(popup.View().findChild<QLineEdit*>("SearchBox1"), Qt::Key_Escape);
+      QVERIFY(!popup.Result().chosen);
+    }
+    QCOMPARE(picker->Events().Sink(), nullptr);
+  }
+};
+
+}  // namespace ws::desk
+
+QTEST_MAIN(ws::desk::DeskEndToEndTest)
+#include "desk_e2e_test.moc"

@@ -1,0 +1,76 @@
+#include "desk_fixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QInputMethodEvent>
+#include <QTest>
+
+#include "db/runner.h"
+#include "desk/shop_file.h"
+#include "support/test_host.h"
+
+namespace ws::desk::test {
+
+ShopFixture::ShopFixture() {
+  if (!dir_.isValid()) {
+    error_ = "no temporary folder";
+    return;
+  }
+  std::string error;
+  auto db = platform::SqliteDatabase::Open(DatabasePath(), &error);
+  if (!db) {
+    error_ = error;
+    return;
+  }
+  error_ = ws::test::InstallCatalogue(*db, ws::test::kTestLoginDate);
+}
+
+DeskHost* ShopFixture::Host() {
+  if (host_ || !error_.empty()) return host_.get();
+  ShopFile file = OpenShopFile(DatabasePath());
+  if (file.status != ShopFileStatus::Ok) {
+    error_ = file.message;
+    return nullptr;
+  }
+  QDir(dir_.path()).mkpath("work");
+  host::LoginInfo login{ws::test::kTestUser, ws::test::kTestLoginDate,
+                        dir_.filePath("work").toStdString()};
+  host_ = std::make_unique<DeskHost>(std::move(file.db), login, &dialogs_);
+  return host_.get();
+}
+
+std::string ShopFixture::Exec(const std::string& sql) {
+  if (!Host()) return error_;
+  return db::Runner(host_->Db()).Execute(sql);
+}
+
+db::Value ShopFixture::Scalar(const std::string& sql) {
+  if (!Host()) return {};
+  return db::Runner(host_->Db()).Scalar(sql);
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+  QString pending;
+  auto commit = [&] {
+    if (pending.isEmpty()) return;
+    QInputMethodEvent event;
+    event.setCommitString(pending);
+    QCoreApplication::sendEvent(widget, &event);
+    pending.clear();
+  };
+  for (QChar c : text) {
+    if (c.unicode() < 128) {
+      commit();
+      QTest::keyClick(widget, c.toLatin1());
+    } else {
+      pending += c;
+    }
+  }
+  commit();
+}
+
+void ProcessQueued() {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+}  // namespace ws::desk::test

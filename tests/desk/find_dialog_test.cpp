@@ -1,0 +1,79 @@
+// The Find / Filter dialog: the condition list it builds from what the user entered, and the
+// condition text the documents make of it.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include "desk/find_dialog.h"
+#include "host/conditions.h"
+
+namespace ws::desk {
+
+class FindDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void BuildsConditionsFromTheEntries() {
+    const std::vector<FindColumn> columns = {{"WSDJ.工单号码", "工单号码", FindKind::Text},
+                                             {"WSDJ.进厂日期", "进厂日期", FindKind::Date},
+                                             {"WSDJ.应收合计", "应收合计", FindKind::Number},
+                                             {"WSDJ.接待人", "接待人", FindKind::Text}};
+    const std::vector<FindEntry> entries = {
+        {0, "like", " 2012 ", ""},            // trimmed, like by default for text
+        {1, "", "2012-06-01", "2012-06-30"},  // a date gives from and to
+        {2, ">=", "100", ""},
+        {3, "=", "   ", ""},  // blank: no condition
+        {9, "=", "x", ""},    // no such column: ignored
+    };
+    const std::vector<host::Condition> conditions = BuildConditions(columns, entries);
+    QCOMPARE(conditions.size(), size_t{4});
+    QCOMPARE(conditions[0].columnOp, std::string("WSDJ.工单号码 like"));
+    QCOMPARE(conditions[0].value, std::string("2012"));
+    QCOMPARE(conditions[1].columnOp, std::string("WSDJ.进厂日期>="));
+    QCOMPARE(conditions[2].columnOp, std::string("WSDJ.进厂日期<="));
+    QCOMPARE(conditions[2].value, std::string("2012-06-30"));
+    QCOMPARE(conditions[3].columnOp, std::string("WSDJ.应收合计>="));
+    // What a document makes of them, in both dialects.
+    QCOMPARE(host::BuildConditionText(conditions, "sqlite"),
+             std::string(" WSDJ.工单号码 like '%2012%'  and WSDJ.进厂日期>='2012-06-01' and "
+                         "WSDJ.进厂日期<='2012-06-30' and WSDJ.应收合计>='100'"));
+    QVERIFY(host::BuildConditionText(conditions, "jet").find("进厂日期>=#2012-06-01#") !=
+            std::string::npos);
+    // Only a date's to value.
+    const auto onlyTo = BuildConditions(columns, {{1, "", "", "2012-01-31"}});
+    QCOMPARE(onlyTo.size(), size_t{1});
+    QCOMPARE(onlyTo[0].columnOp, std::string("WSDJ.进厂日期<="));
+  }
+
+  void DialogOffersEachProgramsColumns() {
+    // Every searchable program has its columns; a program without one has none.
+    QVERIFY(!FindColumnsFor("WS_S").empty());
+    QVERIFY(!FindColumnsFor("PDM_clAdd").empty());
+    QVERIFY(FindColumnsFor("PDM_cl").empty());
+    const auto& columns = FindColumnsFor("WS_S");
+    FindDialog dialog(columns, "查找");
+    size_t number = columns.size(), date = columns.size();
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].caption == "工单号码") number = i;
+      if (columns[i].caption == "进厂日期") date = i;
+    }
+    QVERIFY(number < columns.size() && date < columns.size());
+    // Text: operator box with "包含" (like) first; date: from and to, no operator.
+    QCOMPARE(dialog.OperatorBox(number)->currentData().toString(), QString("like"));
+    QVERIFY(!dialog.OperatorBox(date));
+    QTest::keyClicks(dialog.ValueEdit(number), "0615");
+    dialog.OperatorBox(number)->setCurrentIndex(1);
+    QTest::keyClicks(dialog.ToEdit(date), "2012-06-3x0");  // the date editor takes no letters
+    const auto conditions = dialog.Conditions();
+    QCOMPARE(conditions.size(), size_t{2});
+    QCOMPARE(conditions[0].columnOp, columns[number].column + "=");
+    QCOMPARE(conditions[0].value, std::string("0615"));
+    QCOMPARE(conditions[1].columnOp, columns[date].column + "<=");
+    QCOMPARE(conditions[1].value, std::string("2012-06-30"));
+  }
+};
+
+}  // namespace ws::desk
+
+QTEST_MAIN(ws::desk::FindDialogTest)
+#include "find_dialog_test.moc"

@@ -1,0 +1,104 @@
+// Opening the shop file: a clear refusal for a missing, foreign, outdated or locked file, and
+// the demo shop of a first start.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "db/runner.h"
+#include "desk/shop_file.h"
+#include "support/test_host.h"
+
+namespace ws::desk {
+
+class ShopFileTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void RefusesWhatIsNotAShopOfOurs() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string missing = dir.filePath("none.db").toStdString();
+    ShopFile file = OpenShopFile(missing);
+    QCOMPARE(file.status, ShopFileStatus::Missing);
+    QVERIFY(!file.db);
+    QVERIFY(file.message.find(missing) != std::string::npos);
+    QVERIFY(!QFile::exists(QString::fromStdString(missing)));  // looking creates nothing
+
+    // Text that is no database at all.
+    const QString text = dir.filePath("notes.db");
+    {
+      QFile f(text);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray(4096, 'x'));
+    }
+    QCOMPARE(OpenShopFile(text.toStdString()).status, ShopFileStatus::Foreign);
+    QCOMPARE(OpenShopFile(dir.path().toStdString()).status, ShopFileStatus::Foreign);
+
+    // An SQLite database of some other program: no schema mark.
+    const std::string other = dir.filePath("other.db").toStdString();
+    {
+      auto db = platform::SqliteDatabase::Open(other, nullptr);
+      QVERIFY(db);
+      QCOMPARE(db->ExecScript("CREATE TABLE t (a)"), std::string());
+    }
+    file = OpenShopFile(other);
+    QCOMPARE(file.status, ShopFileStatus::Foreign);
+    QVERIFY(file.message.find("ws_meta") != std::string::npos);
+
+    // Ours, from another version of the program.
+    const std::string shop = dir.filePath("shop.db").toStdString();
+    {
+      auto db = platform::SqliteDatabase::Open(shop, nullptr);
+      QVERIFY(db);
+      QCOMPARE(test::InstallCatalogue(*db, test::kTestLoginDate), std::string());
+    }
+    QCOMPARE(OpenShopFile(shop).status, ShopFileStatus::Ok);
+    {
+      auto db = platform::SqliteDatabase::Open(shop, nullptr);
+      QCOMPARE(db->ExecScript("UPDATE ws_meta SET value = '99' WHERE key = 'version'"),
+               std::string());
+    }
+    file = OpenShopFile(shop);
+    QCOMPARE(file.status, ShopFileStatus::Outdated);
+    QVERIFY(file.message.find("99") != std::string::npos);
+  }
+
+  void TellsWhenAnotherProgramHoldsTheFile() {
+    QTemporaryDir dir;
+    const std::string shop = dir.filePath("shop.db").toStdString();
+    auto owner = platform::SqliteDatabase::Open(shop, nullptr);
+    QVERIFY(owner);
+    QCOMPARE(test::InstallCatalogue(*owner, test::kTestLoginDate), std::string());
+    // Another program in the middle of writing.
+    owner->BeginTrans();
+    QCOMPARE(owner->LastError(), std::string());
+    ShopFile file = OpenShopFile(shop, 100);
+    QCOMPARE(file.status, ShopFileStatus::Locked);
+    QVERIFY(!file.db);
+    owner->RollbackTrans();
+    QCOMPARE(OpenShopFile(shop, 100).status, ShopFileStatus::Ok);
+  }
+
+  void CreatesTheDemoShop() {
+    QTemporaryDir dir;
+    const std::string shop = dir.filePath("demo.db").toStdString();
+    int64_t lastDone = -1;
+    const std::string error = CreateDemoShop(shop, 30, db::Date{2012, 6, 15},
+                                             [&](int64_t done, int64_t) { lastDone = done; });
+    QCOMPARE(error, std::string());
+    ShopFile file = OpenShopFile(shop);
+    QCOMPARE(file.status, ShopFileStatus::Ok);
+    db::Runner runner(*file.db);
+    QCOMPARE(runner.ScalarNumber("SELECT count(*) FROM WSDJ"), 30.0);
+    QVERIFY(runner.ScalarNumber("SELECT count(*) FROM xt_objects") > 0);
+    QVERIFY(lastDone >= 0);
+    // An existing file is never overwritten.
+    QVERIFY(!CreateDemoShop(shop, 5, db::Date{2012, 6, 15}).empty());
+    QCOMPARE(runner.ScalarNumber("SELECT count(*) FROM WSDJ"), 30.0);
+  }
+};
+
+}  // namespace ws::desk
+
+QTEST_MAIN(ws::desk::ShopFileTest)
+#include "shop_file_test.moc"
