@@ -124,6 +124,15 @@ InputResult Input::Picker(Field& field) {
   return {};
 }
 
+InputResult Input::OpenForm(Widget& widget, const std::string& program,
+                            const std::string& value1, const std::string& value2,
+                            const std::string& value3) {
+  if (!widget.Visible()) return InputResult::Refused(widget.LayoutKey() + " is not visible");
+  if (!widget.OnOpenFormRequest) return InputResult::Refused(widget.LayoutKey() + " opens no form");
+  widget.OnOpenFormRequest(program, value1, value2, value3);
+  return {};
+}
+
 InputResult Input::MenuChoice(PopupMenu& menu, const std::string& key) {
   Fire(menu.OnPopup);
   for (const auto& item : menu.Items()) {

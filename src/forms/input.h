@@ -34,6 +34,10 @@ class Input {
   static InputResult Click(Widget& widget);  // a button, check box or option button
   // The picker of a field (help key or drop-down button).
   static InputResult Picker(Field& field);
+  // The widget's request to open another program's form (a link on a field or a cell).
+  static InputResult OpenForm(Widget& widget, const std::string& program,
+                              const std::string& value1 = {}, const std::string& value2 = {},
+                              const std::string& value3 = {});
   // Opens a popup menu (the control builds its items) and chooses the item with this key.
   static InputResult MenuChoice(PopupMenu& menu, const std::string& key);
 };

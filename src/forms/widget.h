@@ -59,6 +59,12 @@ class Widget {
   // Whether a user may type into or press this widget now.
   virtual bool AcceptsInput() const { return visible_ && enabled_ && !locked_; }
 
+  // The widget asks the host to open another program's form (a field's or cell's link to its
+  // master): the program's name and three values the widget carries.
+  std::function<void(const std::string& program, const std::string& value1,
+                     const std::string& value2, const std::string& value3)>
+      OnOpenFormRequest;
+
  private:
   std::string typeName_;
   std::string name_;

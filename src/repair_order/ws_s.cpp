@@ -71,6 +71,10 @@ void WS_S::SetupForm() {
   for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
     auto& grid = form_.Add<forms::Grid>(kind == LineKind::Items ? kItemGrid : kPartGrid);
     grid.SetContainer(kGridFrame);
+    grid.OnOpenFormRequest = [this](const std::string& program, const std::string& a,
+                                    const std::string& b, const std::string& c) {
+      ForwardOpenForm(program, a, b, c);
+    };
     auto lines = std::make_unique<LineGrid>(grid, kind);
     lines->Setup(context, GoodsMessageEdit());
     (kind == LineKind::Items ? items_ : parts_) = std::move(lines);

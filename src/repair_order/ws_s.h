@@ -115,6 +115,10 @@ class WS_S : public host::DocumentControl {
   // --- Header editing (ws_s_edit.cpp).
   void WireHeader();
   void FieldLeft(int index);
+  // A field's or grid's request to open another program's form goes to the host; the order
+  // counts as changed.
+  void ForwardOpenForm(const std::string& program, const std::string& a, const std::string& b,
+                       const std::string& c);
   void FieldPicker(int index);
   void CheckFormat(forms::Field& field);
   void ResolveKeyField(int index);

@@ -90,6 +90,10 @@ void WS_S::WireHeader() {
         return true;
       });
     };
+    field->OnOpenFormRequest = [this](const std::string& program, const std::string& a,
+                                      const std::string& b, const std::string& c) {
+      ForwardOpenForm(program, a, b, c);
+    };
     if (!field->Picker().empty()) {
       field->OnPickerRequest = [this, index] {
         Guarded("XS_S-->ywTxt_UserHelpEvent::", [&] {
@@ -99,6 +103,13 @@ void WS_S::WireHeader() {
       };
     }
   }
+}
+
+void WS_S::ForwardOpenForm(const std::string& program, const std::string& a,
+                           const std::string& b, const std::string& c) {
+  if (!HasSystem()) return;
+  System().OpenForm(program, a, b, c, true);
+  SetDirty(true);
 }
 
 void WS_S::FieldLeft(int index) {

@@ -239,5 +239,19 @@ TEST_F(RepairOrderTest, HeaderLookupsJudgeTheirText) {
   EXPECT_TRUE(host_.Sink().ErrMessages().empty());
 }
 
+TEST_F(RepairOrderTest, LinksToOtherProgramsGoToTheHostAndMarkTheOrderChanged) {
+  std::vector<std::string> opened;
+  host_.System().SetOpenFormHandler(
+      [&](const std::string& program, const db::Value& a, const db::Value&, const db::Value&,
+          bool flag) { opened.push_back(program + ":" + a.ToText() + (flag ? ":1" : ":0")); });
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  ASSERT_FALSE(order_.IsDirty());
+  ASSERT_TRUE(forms::Input::OpenForm(F(WS_S::kOwner), "PDM_KH", "7"));
+  EXPECT_TRUE(order_.IsDirty());
+  ASSERT_TRUE(forms::Input::OpenForm(Grid(LineKind::Items), "PDMWXXM", "5"));
+  EXPECT_EQ(opened, (std::vector<std::string>{"PDM_KH:7:1", "PDMWXXM:5:1"}));
+}
+
 }  // namespace
 }  // namespace ws::repair_order
