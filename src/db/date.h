@@ -1,5 +1,5 @@
-// Calendar dates as the module writes them: "yyyy-mm-dd" text, accounting periods
-// (year * 100 + month) with the closing day, and the date window of document lists.
+// Calendar dates as the module writes them: "yyyy-mm-dd" text, and accounting periods
+// (year * 100 + month) with the closing day.
 #pragma once
 
 #include <optional>

@@ -40,14 +40,17 @@ std::shared_ptr<Recordset> Runner::Open(const std::string& sql, std::string* err
   return rs;
 }
 
-bool Runner::IsJet() const { return IsJetDriver(Driver()); }
+bool Runner::IsJet() const {
+  return IsJetDriver(Driver());
+}
 
 Transaction::Transaction(IDatabase& db) : db_(db), runner_(db) {
   db_.BeginTrans();
-  open_ = db_.LastError().empty();
+  std::string error = db_.LastError();
+  open_ = error.empty();
   if (!open_) {
     failed_ = true;
-    error_ = db_.LastError();
+    error_ = std::move(error);
   }
 }
 

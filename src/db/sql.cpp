@@ -4,6 +4,15 @@
 
 namespace ws::db {
 
+namespace {
+void AppendNumber(std::string& text, const std::string& number) {
+  if (!number.empty() && number.front() == '-' && !text.empty() && text.back() == '-') {
+    text += ' ';
+  }
+  text += number;
+}
+}  // namespace
+
 std::string EscapeText(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 2);
@@ -15,7 +24,9 @@ std::string EscapeText(std::string_view text) {
   return out;
 }
 
-std::string QuoteText(std::string_view text) { return "'" + EscapeText(text) + "'"; }
+std::string QuoteText(std::string_view text) {
+  return "'" + EscapeText(text) + "'";
+}
 
 std::string DateLiteral(std::string_view dateText, std::string_view driver) {
   std::string clean;
@@ -26,10 +37,17 @@ std::string DateLiteral(std::string_view dateText, std::string_view driver) {
 }
 
 Sql& Sql::Num(double value) {
-  text_ += DecimalText(value);
+  AppendNumber(text_, DecimalText(value));
   return *this;
 }
 
-Sql& Sql::NumOf(std::string_view typed) { return Num(NumericValue(typed)); }
+Sql& Sql::Key(int64_t id) {
+  AppendNumber(text_, std::to_string(id));
+  return *this;
+}
+
+Sql& Sql::NumOf(std::string_view typed) {
+  return Num(NumericValue(typed));
+}
 
 }  // namespace ws::db

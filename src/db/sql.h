@@ -13,7 +13,9 @@ namespace ws::db {
 
 // True when a "driver" setting names the desktop dialect. The comparison is exact: "Jet" is
 // the server dialect.
-inline bool IsJetDriver(std::string_view driver) { return driver == "jet"; }
+inline bool IsJetDriver(std::string_view driver) {
+  return driver == "jet";
+}
 
 // The text with every single quote doubled: safe between single quotes in a statement.
 std::string EscapeText(std::string_view text);
@@ -44,14 +46,13 @@ class Sql {
     text_ += EscapeText(value);
     return *this;
   }
-  // A number in plain decimal text.
+  // A number in plain decimal text. A negative number right after a fixed "-" is set apart by
+  // a blank ("x- -3"): "x--3" would make the rest of the statement a comment.
   Sql& Num(double value);
   // The numeric value of a typed text, in plain decimal text (non-numeric text gives 0).
   Sql& NumOf(std::string_view typed);
-  Sql& Key(int64_t id) {
-    text_ += std::to_string(id);
-    return *this;
-  }
+  // An id, as Num.
+  Sql& Key(int64_t id);
   Sql& Date(std::string_view dateText, std::string_view driver) {
     text_ += DateLiteral(dateText, driver);
     return *this;

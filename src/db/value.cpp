@@ -8,6 +8,16 @@
 
 namespace ws::db {
 
+namespace {
+// A value no long can hold (infinite, or beyond the range) is no id or count at all: 0, as for
+// Null, rather than whatever the processor makes of the conversion.
+int64_t RoundToLong(double v) {
+  constexpr double kLimit = 9.2e18;
+  if (!std::isfinite(v) || v >= kLimit || v <= -kLimit) return 0;
+  return static_cast<int64_t>(std::llround(v));
+}
+}  // namespace
+
 std::string Value::ToText() const {
   if (auto* i = std::get_if<int64_t>(&data_)) return std::to_string(*i);
   if (auto* d = std::get_if<double>(&data_)) return DecimalText(*d);
@@ -17,10 +27,8 @@ std::string Value::ToText() const {
 
 int64_t Value::ToLong() const {
   if (auto* i = std::get_if<int64_t>(&data_)) return *i;
-  if (auto* d = std::get_if<double>(&data_)) return static_cast<int64_t>(std::llround(*d));
-  if (auto* s = std::get_if<std::string>(&data_)) {
-    return static_cast<int64_t>(std::llround(NumericValue(*s)));
-  }
+  if (auto* d = std::get_if<double>(&data_)) return RoundToLong(*d);
+  if (auto* s = std::get_if<std::string>(&data_)) return RoundToLong(NumericValue(*s));
   return 0;
 }
 
@@ -65,9 +73,13 @@ double NumericValue(std::string_view text) {
 
 std::string DecimalText(double value) {
   if (!std::isfinite(value)) return "0";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10f", value);
-  std::string s(buf);
+  // A large value has hundreds of digits before the point; a fixed buffer would cut them off
+  // and write a different number into the statement.
+  int length = std::snprintf(nullptr, 0, "%.10f", value);
+  if (length <= 0) return "0";
+  std::string s(static_cast<size_t>(length) + 1, '\0');
+  std::snprintf(s.data(), s.size(), "%.10f", value);
+  s.resize(static_cast<size_t>(length));
   if (auto dot = s.find('.'); dot != std::string::npos) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();

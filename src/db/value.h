@@ -32,7 +32,8 @@ class Value {
 
   // "" + value: Null gives "", numbers their plain decimal text.
   std::string ToText() const;
-  // The converter's long: Null gives 0, a real is rounded, a text is read as a number.
+  // The converter's long: Null gives 0, a real is rounded, a text is read as a number; a value
+  // beyond the range of a long gives 0.
   int64_t ToLong() const;
   // Numeric value: Null and non-numeric text give 0.
   double ToDouble() const;
@@ -47,8 +48,9 @@ class Value {
 // are skipped, the longest numeric prefix counts, and empty or non-numeric text is 0.
 double NumericValue(std::string_view text);
 
-// Plain decimal text of a number: no exponent, no trailing zeros, "0" for zero, at most
-// 10 decimals (enough for every amount, quantity and price the module stores).
+// Plain decimal text of a number: no exponent, no trailing zeros, "0" for zero (and for a value
+// that is not finite), every digit before the point, at most 10 decimals (enough for every
+// amount, quantity and price the module stores).
 std::string DecimalText(double value);
 
 }  // namespace ws::db

@@ -41,14 +41,21 @@ InputResult Input::Type(Widget& widget, const std::string& text) {
 InputResult Input::EditCell(Grid& grid, int row, int col, const std::string& text) {
   if (auto ok = CheckAccepts(grid); !ok) return ok;
   if (!grid.Editable()) return InputResult::Refused(grid.LayoutKey() + " is read-only");
-  if (row == grid.Rows()) grid.AddRow();
-  if (!grid.IsDataRow(row)) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
   if (col < 0 || col >= grid.Cols()) {
     return InputResult::Refused(grid.LayoutKey() + " has no column " + std::to_string(col));
   }
-  if (!grid.CellEditable(row, col)) {
-    return InputResult::Refused(grid.LayoutKey() + " column " + std::to_string(col) + " is read-only");
+  // The new-row line becomes a row only for an edit that is taken: a refused one leaves no
+  // empty row behind for the control to save or total.
+  bool newRow = row == grid.Rows() && grid.Rows() >= grid.FixedRows();
+  if (!newRow && !grid.IsDataRow(row)) {
+    return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
   }
+  if (newRow ? !(grid.Col(col).editable && col >= grid.FixedCols())
+             : !grid.CellEditable(row, col)) {
+    return InputResult::Refused(grid.LayoutKey() + " column " + std::to_string(col) +
+                                " is read-only");
+  }
+  if (newRow) grid.AddRow();
   grid.SetRow(row);
   grid.SetCurrentCol(col);
   grid.SetTextMatrix(row, col, text);
@@ -58,7 +65,9 @@ InputResult Input::EditCell(Grid& grid, int row, int col, const std::string& tex
 
 InputResult Input::CellPicker(Grid& grid, int row, int col) {
   if (auto ok = CheckAccepts(grid); !ok) return ok;
-  if (row == grid.Rows() && grid.Editable()) grid.AddRow();
+  bool newRow = row == grid.Rows() && grid.Editable() && col >= grid.FixedCols() &&
+                col < grid.Cols() && grid.Col(col).editable;
+  if (newRow) grid.AddRow();
   if (!grid.CellEditable(row, col)) {
     return InputResult::Refused(grid.LayoutKey() + " cell is read-only");
   }
@@ -71,7 +80,8 @@ InputResult Input::CellPicker(Grid& grid, int row, int col) {
 InputResult Input::DeleteRow(Grid& grid, int row) {
   if (auto ok = CheckAccepts(grid); !ok) return ok;
   if (!grid.Editable()) return InputResult::Refused(grid.LayoutKey() + " is read-only");
-  if (!grid.IsDataRow(row)) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
+  if (!grid.IsDataRow(row))
+    return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
   if (grid.OnBeforeDeleteRow && !grid.OnBeforeDeleteRow(row)) {
     return InputResult::Refused("the row was kept");
   }
@@ -81,15 +91,18 @@ InputResult Input::DeleteRow(Grid& grid, int row) {
 }
 
 InputResult Input::DoubleClick(Grid& grid, int row) {
-  if (!grid.Visible() || !grid.Enabled()) return InputResult::Refused(grid.LayoutKey() + " is not available");
-  if (row < 0 || row >= grid.Rows()) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
+  if (!grid.Visible() || !grid.Enabled())
+    return InputResult::Refused(grid.LayoutKey() + " is not available");
+  if (row < 0 || row >= grid.Rows())
+    return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
   grid.SetRow(row);
   if (grid.OnDblClick) grid.OnDblClick(row);
   return {};
 }
 
 InputResult Input::SelectRow(Grid& grid, int row) {
-  if (row < 0 || row >= grid.Rows()) return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
+  if (row < 0 || row >= grid.Rows())
+    return InputResult::Refused(grid.LayoutKey() + " has no row " + std::to_string(row));
   bool changed = grid.Row() != row;
   grid.SetRow(row);
   if (changed && grid.OnRowChange) grid.OnRowChange(row);
@@ -124,9 +137,8 @@ InputResult Input::Picker(Field& field) {
   return {};
 }
 
-InputResult Input::OpenForm(Widget& widget, const std::string& program,
-                            const std::string& value1, const std::string& value2,
-                            const std::string& value3) {
+InputResult Input::OpenForm(Widget& widget, const std::string& program, const std::string& value1,
+                            const std::string& value2, const std::string& value3) {
   if (!widget.Visible()) return InputResult::Refused(widget.LayoutKey() + " is not visible");
   if (!widget.OnOpenFormRequest) return InputResult::Refused(widget.LayoutKey() + " opens no form");
   widget.OnOpenFormRequest(program, value1, value2, value3);

@@ -8,10 +8,6 @@ namespace ws::host {
 using forms::EndsWith;
 using forms::Trim;
 
-namespace {
-
-}  // namespace
-
 std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver) {
   db::Sql sql;
   for (const auto& c : conditions) {
@@ -20,7 +16,8 @@ std::string BuildConditionText(const std::vector<Condition>& conditions, std::st
     if (EndsWith(Trim(c.columnOp), "like")) {
       sql.Raw(" '%").TextBody(c.value).Raw("%' ");
     } else if (db::IsJetDriver(driver)) {
-      sql.Raw("#").TextBody(c.value).Raw("#");
+      // A "#" typed into the value must not close the literal and open SQL of its own.
+      sql.Raw(db::DateLiteral(c.value, driver));
     } else {
       sql.Raw("'").TextBody(c.value).Raw("'");
     }

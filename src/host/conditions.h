@@ -18,8 +18,9 @@ using Conditions = std::optional<std::vector<Condition>>;
 
 // The condition text: " and " + column-and-operator + quoted value for every non-empty value,
 // with the leading " and" cut (the blank before the first condition stays). A like condition
-// quotes " '%value%' ", a date under "jet" "#value#", anything else "'value'"; the value goes
-// through the quoting helper.
+// quotes " '%value%' ", a value under "jet" "#value#" (as a date literal: "#" and quotes are
+// dropped from it), anything else "'value'" (quotes doubled); the value goes through the
+// statement builder either way.
 std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver);
 
 }  // namespace ws::host

@@ -16,7 +16,9 @@ DocumentControl::DocumentControl(std::string className)
 
 DocumentControl::~DocumentControl() = default;
 
-std::string DocumentControl::Title() const { return kAppTitle; }
+std::string DocumentControl::Title() const {
+  return kAppTitle;
+}
 
 ISystem& DocumentControl::System() const {
   if (!system_) throw std::logic_error(className_ + " is not initialised");
@@ -53,31 +55,29 @@ bool DocumentControl::Init(ISystem& system, int64_t programNumber, int64_t reque
   system_ = &system;
   programNumber_ = programNumber;
   requestedId_ = requestedId;
-  Guarded(
-      "-->Init::",
-      [&] {
-        navigator_ = system.CreateNavigator();
-        if (form_.Children().empty()) {
-          form_.Add<forms::Label>(kCaptionLabel);
-          form_.Add<forms::Label>(kRecordLabel).SetCaption("记录：0/0");
-          form_.Add<forms::Label>(kCheckedStamp).SetVisible(false);
-          form_.Add<forms::Label>(kFilterLabel).SetVisible(false);
-        }
-        db::Runner runner(system.GetDatabase());
-        std::string caption = runner.ScalarText(
-            db::Sql("select menuname from xt_menu where progID=").Key(programNumber));
-        form_.Get<forms::Label>(kCaptionLabel).SetCaption(caption);
-        form_.SetCaption(caption);
-        closingPeriod_ =
-            static_cast<int64_t>(db::NumericValue(system.GetOption(12, std::string("Jzperiod"))));
-        parameter1_ = static_cast<int64_t>(db::NumericValue(system.GetParameter(12, 1)));
-        receivablesAccount_ = "1131";
-        goodsMessageEdit_ = db::NumericValue(system.GetOption(1, std::string("goodsmsggageedit"))) == 1;
-        SetupForm();
-        SetEditState(false);
-        system.GetDatabase().Close();
-        return true;
-      });
+  Guarded("-->Init::", [&] {
+    navigator_ = system.CreateNavigator();
+    if (form_.Children().empty()) {
+      form_.Add<forms::Label>(kCaptionLabel);
+      form_.Add<forms::Label>(kRecordLabel).SetCaption("记录：0/0");
+      form_.Add<forms::Label>(kCheckedStamp).SetVisible(false);
+      form_.Add<forms::Label>(kFilterLabel).SetVisible(false);
+    }
+    db::Runner runner(system.GetDatabase());
+    std::string caption =
+        runner.ScalarText(db::Sql("select menuname from xt_menu where progID=").Key(programNumber));
+    form_.Get<forms::Label>(kCaptionLabel).SetCaption(caption);
+    form_.SetCaption(caption);
+    closingPeriod_ =
+        static_cast<int64_t>(db::NumericValue(system.GetOption(12, std::string("Jzperiod"))));
+    parameter1_ = static_cast<int64_t>(db::NumericValue(system.GetParameter(12, 1)));
+    receivablesAccount_ = "1131";
+    goodsMessageEdit_ = db::NumericValue(system.GetOption(1, std::string("goodsmsggageedit"))) == 1;
+    SetupForm();
+    SetEditState(false);
+    system.GetDatabase().Close();
+    return true;
+  });
   return true;
 }
 
@@ -165,7 +165,7 @@ void DocumentControl::DoGetFormStatus() {
   if (!system_) return;
   try {
     (void)grid::LoadLineGridWidths(System().GetLoginInfo().workFolder, ClassName(), form_);
-  } catch (const std::exception&) {
+  } catch (...) {
   }
 }
 
@@ -173,7 +173,7 @@ void DocumentControl::DoSaveFormStatus() {
   if (!system_) return;
   try {
     (void)grid::SaveLineGridWidths(System().GetLoginInfo().workFolder, ClassName(), form_);
-  } catch (const std::exception&) {
+  } catch (...) {
   }
 }
 

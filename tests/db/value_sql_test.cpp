@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "db/date.h"
+#include "db/runner.h"
 #include "db/sql.h"
 #include "db/value.h"
+#include "support/test_host.h"
 
 namespace ws::db {
 namespace {
@@ -32,6 +36,19 @@ TEST(ValueTest, TextAndNumbersAsTheModuleReadsThem) {
   EXPECT_EQ(DecimalText(0.1 + 0.2), "0.3");
   EXPECT_EQ(DecimalText(40.0 / 3.0), "13.3333333333");
   EXPECT_EQ(DecimalText(1e-12), "0");
+
+  // Every digit of a large value is written: a cut-off text would be a different number.
+  for (double big : {1e70, -1e70, 1e300, 123456789012345678901234567890.0}) {
+    std::string text = DecimalText(big);
+    EXPECT_EQ(text.find_first_not_of("-0123456789"), std::string::npos) << text;
+    EXPECT_DOUBLE_EQ(NumericValue(text), big);
+  }
+  EXPECT_EQ(DecimalText(HUGE_VAL), "0");
+  // A value no long can hold converts to 0, like Null, not to whatever the processor makes of it.
+  EXPECT_EQ(Value(1e300).ToLong(), 0);
+  EXPECT_EQ(Value(-HUGE_VAL).ToLong(), 0);
+  EXPECT_EQ(Value("1e30").ToLong(), 0);
+  EXPECT_EQ(Value(-9.0e18).ToLong(), -9000000000000000000);
 }
 
 TEST(SqlTest, ValuesCannotBreakAStatement) {
@@ -43,10 +60,32 @@ TEST(SqlTest, ValuesCannotBreakAStatement) {
       .Raw(",")
       .Key(7)
       .Raw(")");
-  EXPECT_EQ(sql.str(),
-            "insert into clzl (车牌号,公里数,车辆ID) values ('O''Brien''); drop table clzl; --',12,7)");
+  EXPECT_EQ(
+      sql.str(),
+      "insert into clzl (车牌号,公里数,车辆ID) values ('O''Brien''); drop table clzl; --',12,7)");
   EXPECT_EQ(Sql().Raw(" like '%").TextBody("it's").Raw("%' ").str(), " like '%it''s%' ");
   EXPECT_EQ(QuoteText(std::string("a\0b", 3)), "'ab'");
+}
+
+// Numbers run on the engine as written: a negative value after a fixed "-" must not turn the
+// rest of the statement into a comment, and a large value must arrive whole.
+using SqlRunTest = test::HostTest;
+
+TEST_F(SqlRunTest, NumbersKeepTheirStatementWhole) {
+  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 余额) VALUES (1, 200001, 10)");
+  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 余额) VALUES (2, 200001, 10)");
+  Runner runner(host_.Db());
+  ASSERT_EQ(
+      runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").NumOf("-3").Raw(" WHERE 单据ID=").Key(1)),
+      "");
+  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").Key(-5).Raw(" WHERE 单据ID=").Key(2)),
+            "");
+  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 余额 FROM WSDJ WHERE 单据ID=1").ToDouble(), 13);
+  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 余额 FROM WSDJ WHERE 单据ID=2").ToDouble(), 15);
+
+  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 总金额=").Num(1e70).Raw(" WHERE 单据ID=").Key(1)),
+            "");
+  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 总金额 FROM WSDJ WHERE 单据ID=1").ToDouble(), 1e70);
 }
 
 TEST(SqlTest, DateLiteralsFollowTheDriverExactly) {

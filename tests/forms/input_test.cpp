@@ -60,7 +60,14 @@ TEST_F(InputTest, CellEditingAddsTheNewRowLineAndChecksColumns) {
   grid_->Col(2).editable = false;
   EXPECT_FALSE(Input::EditCell(*grid_, 1, 2, "5"));
   EXPECT_FALSE(Input::EditCell(*grid_, 1, 9, "5"));
-  EXPECT_EQ(log_, (std::vector<std::string>{"edit:1,1"}));
+  // A refused edit or picker on the new-row line leaves no empty row behind.
+  EXPECT_FALSE(Input::EditCell(*grid_, 2, 2, "5"));
+  EXPECT_FALSE(Input::EditCell(*grid_, 2, -1, "5"));
+  EXPECT_FALSE(Input::CellPicker(*grid_, 2, 2));
+  EXPECT_EQ(grid_->DataRows(), 1);
+  ASSERT_TRUE(Input::EditCell(*grid_, 2, 1, "Z"));
+  EXPECT_EQ(grid_->DataRows(), 2);
+  EXPECT_EQ(log_, (std::vector<std::string>{"edit:1,1", "edit:2,1"}));
 }
 
 TEST_F(InputTest, RowDeletionCanBeVetoed) {

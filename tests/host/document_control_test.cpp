@@ -54,7 +54,13 @@ class DocumentControlTest : public test::HostTest {
   void AddOrder(int64_t id, const std::string& number, const std::string& smark = "01",
                 int64_t prog = 200001) {
     host_.Exec(db::Sql("insert into WSDJ (单据ID,progid,smark,工单号码,进厂日期) values (")
-                   .Key(id).Raw(",").Key(prog).Raw(",").Text(smark).Raw(",").Text(number)
+                   .Key(id)
+                   .Raw(",")
+                   .Key(prog)
+                   .Raw(",")
+                   .Text(smark)
+                   .Raw(",")
+                   .Text(number)
                    .Raw(",'2012-06-01')"));
   }
   forms::Field& Number() { return doc_.Form().Get<forms::Field>("ywTxt", 2); }
@@ -226,6 +232,25 @@ TEST(ConditionTextTest, QuotingByOperatorAndDriver) {
   EXPECT_EQ(BuildConditionText(conditions, "Jet"),
             " 进厂日期>='2012-06-01' and 工单号码 like '%W''1%' ");
   EXPECT_EQ(BuildConditionText({{"  ", "工单号码 like"}}, "jet"), "");
+  // Under "jet" a "#" or a quote in the value cannot end the literal early.
+  EXPECT_EQ(BuildConditionText({{"2012-06-01# or 1=1 or #2000'01", "进厂日期>="}}, "jet"),
+            " 进厂日期>=#2012-06-01 or 1=1 or 200001#");
+}
+
+TEST_F(DocumentControlTest, AJetFilterValueStaysInsideItsLiteral) {
+  AddOrder(10, "W010");
+  AddOrder(20, "W020");
+  host_.Db().SetSetting("driver", "jet");
+  ASSERT_TRUE(doc_.Init(host_.System(), 200001, 0));
+  doc_.Filter(std::vector<Condition>{{"2012-05-01", "进厂日期>="}});
+  EXPECT_EQ(doc_.GetID(), 20) << "a jet date filter runs on the engine";
+
+  doc_.Filter(std::vector<Condition>{{"2099-01-01", "进厂日期>="}});
+  EXPECT_EQ(doc_.GetID(), 0);
+
+  doc_.Filter(std::vector<Condition>{{"2099-01-01# OR 1=1 OR #2000-01-01", "进厂日期>="}});
+  EXPECT_EQ(doc_.FilterCondition(), " 进厂日期>=#2099-01-01 OR 1=1 OR 2000-01-01#");
+  EXPECT_EQ(doc_.GetID(), 0) << "the typed OR must not widen the list";
 }
 
 TEST_F(DocumentControlTest, SetStatusCancelAndFailures) {
