@@ -139,6 +139,14 @@ std::vector<OrderLine> LineGrid::SavedLines() const {
   return lines;
 }
 
+void LineGrid::SetSavedLineIds(const std::vector<int64_t>& lineIds) {
+  size_t next = 0;
+  for (int row = grid_.FixedRows(); row < grid_.Rows() && next < lineIds.size(); ++row) {
+    if (Trim(grid_.TextMatrix(row, kName)).empty()) continue;
+    grid_.SetTextMatrix(row, kLineId, std::to_string(lineIds[next++]));
+  }
+}
+
 std::vector<std::vector<std::string>> LineGrid::PrintRows() const {
   int last = grid_.Rows();
   for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
@@ -188,8 +196,11 @@ void LineGrid::CodeTyped(int row) {
     return;
   }
   if (typed == committed && grid_.CellKeyLong(row, kCode) > 0) {
-    // The same code again: the line already holds that item, and its price stays.
+    // The same code again: the line already holds that item, so the picker is not asked, but
+    // the code is entered all the same (quantity, proposed price, amount).
     grid_.SetTextMatrix(row, kCode, committed);
+    Arithmetic(row, kCode);
+    context_.changed();
     return;
   }
   host::ISystem& system = context_.system();

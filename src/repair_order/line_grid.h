@@ -70,6 +70,9 @@ class LineGrid {
 
   // The rows a save writes: every data row whose name is not empty.
   std::vector<OrderLine> SavedLines() const;
+  // Puts the line ids of a committed save back into the rows of SavedLines (same order), so
+  // the rows are known as saved even when the order cannot be read back.
+  void SetSavedLineIds(const std::vector<int64_t>& lineIds);
   // Sum of the amount column over the data rows.
   double Total() const { return grid_.SumData(kAmount); }
   // The rows a print shows: the header row and the data rows up to the first row without a

@@ -154,7 +154,8 @@ bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {
 }
 
 void WS_S::ClearForm() {
-  SetLastLoadedId(CurrentId());
+  // A second New in a row must not lose the order Cancel goes back to.
+  if (CurrentId() > 0) SetLastLoadedId(CurrentId());
   SetCurrentId(0);
   auto* keep = form_.FindAs<forms::CheckBox>(kKeepValues);
   if (!keep || !keep->Checked()) {

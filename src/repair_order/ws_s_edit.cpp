@@ -13,7 +13,10 @@ namespace ws::repair_order {
 
 namespace {
 
+// A number as the save reads it (db::NumericValue): strtod alone would also take hexadecimal
+// ("0x10"), which the save would then write as 0.
 bool IsNumberText(const std::string& text) {
+  if (text.find_first_of("xX") != std::string::npos) return false;
   char* end = nullptr;
   double value = std::strtod(text.c_str(), &end);
   return end != text.c_str() && *end == '\0' && std::isfinite(value);
@@ -91,9 +94,8 @@ void WS_S::WireHeader() {
       });
     };
     field->OnOpenFormRequest = [this](const std::string& program, const std::string& a,
-                                      const std::string& b, const std::string& c) {
-      ForwardOpenForm(program, a, b, c);
-    };
+                                      const std::string& b,
+                                      const std::string& c) { ForwardOpenForm(program, a, b, c); };
     if (!field->Picker().empty()) {
       field->OnPickerRequest = [this, index] {
         Guarded("XS_S-->ywTxt_UserHelpEvent::", [&] {
@@ -105,8 +107,8 @@ void WS_S::WireHeader() {
   }
 }
 
-void WS_S::ForwardOpenForm(const std::string& program, const std::string& a,
-                           const std::string& b, const std::string& c) {
+void WS_S::ForwardOpenForm(const std::string& program, const std::string& a, const std::string& b,
+                           const std::string& c) {
   if (!HasSystem()) return;
   System().OpenForm(program, a, b, c, true);
   SetDirty(true);

@@ -1,6 +1,8 @@
 // FileSave: validity, the work-order number, then the vehicle, the removed lines, the header
 // and the lines in one transaction.
+#include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 #include "db/runner.h"
 #include "db/value.h"
@@ -30,9 +32,9 @@ bool WS_S::SettleNumber(std::string& number) {
     std::string error;
     std::string rule = db::Runner(Database()).ScalarText(SaveRuleSelect(ProgramNumber()), &error);
     if (!error.empty()) throw std::runtime_error(error);
-    // Under the rule every re-save is a new revision of the order. An empty number has no
-    // revision: it is refused as empty.
-    if (db::NumericValue(rule) == 1 && !number.empty()) number = NextRevision(number);
+    // Under the rule every re-save is a new revision of the order; an emptied number becomes
+    // revision "-1" like any number without one.
+    if (db::NumericValue(rule) == 1) number = NextRevision(number);
     return true;
   }
   return System().NewBillNo(ProgramNumber(), Login().loginDate, number, false);
@@ -153,6 +155,7 @@ bool WS_S::SaveOrder() {
     orderId = newId("wsdj", "单据ID");
     tx.Run(HeaderInsert(header, orderId, program, Driver()));
   }
+  std::vector<int64_t> lineIds[2];
   for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
     for (OrderLine line : Lines(kind).SavedLines()) {
       if (tx.Failed()) break;
@@ -162,6 +165,7 @@ bool WS_S::SaveOrder() {
       } else {
         tx.Run(LineUpdate(kind, line));
       }
+      lineIds[kind == LineKind::Items ? 0 : 1].push_back(line.lineId);
     }
   }
   if (tx.Failed() || !tx.Commit()) {
@@ -169,9 +173,13 @@ bool WS_S::SaveOrder() {
     return false;
   }
 
-  // Written: the removed lines are gone for good.
+  // Written: the removed lines are gone for good, and the form knows the new lines and the
+  // order as saved, even if reading them back below fails; a later save updates them instead
+  // of inserting them twice.
   items_->ForgetRemoved();
   parts_->ForgetRemoved();
+  items_->SetSavedLineIds(lineIds[0]);
+  parts_->SetSavedLineIds(lineIds[1]);
   Header(kPlate).SetKey(vehicleId);
   SetCurrentId(orderId);
   if (RequestedId() >= 1 && RequestedId() != orderId) {

@@ -59,6 +59,7 @@ bool WS_S::FileDelete() {
   if (!HasSystem()) return false;
   if (CurrentId() <= 0) {
     Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    Database().Close();
     return false;
   }
   bool deleted = Guarded("XS_S-->DeleteData::", [&] {

@@ -90,6 +90,12 @@ TEST_F(RepairOrderTest, NameColumnsAreTypedOnlyUnderTheGoodsMessageOption) {
   ASSERT_TRUE(forms::Input::EditCell(grid, 1, LineGrid::kCode, "X01"));
   ASSERT_TRUE(forms::Input::EditCell(grid, 1, LineGrid::kName, "换机油(全合成)"));
   EXPECT_EQ(grid.TextMatrix(1, LineGrid::kName), "换机油(全合成)");
+
+  // A line whose name was emptied is not saved, though it has a code.
+  ASSERT_TRUE(forms::Input::EditCell(grid, 2, LineGrid::kCode, "X02"));
+  ASSERT_TRUE(forms::Input::EditCell(grid, 2, LineGrid::kName, ""));
+  ASSERT_TRUE(editable.FileSave());
+  EXPECT_EQ(Text("select group_concat(项目ID) from WSDJXM"), "1");
 }
 
 TEST_F(RepairOrderTest, UnknownOrFailingCodeKeepsTheRowAsItWas) {
@@ -229,6 +235,8 @@ TEST_F(RepairOrderTest, HeaderLookupsJudgeTheirText) {
   EXPECT_EQ(F(WS_S::kDateOut).Hint(), "出厂日期输入有误，请重新输入！");
   Type(WS_S::kMileage, "12a");
   EXPECT_FALSE(F(WS_S::kMileage).Valid());
+  Type(WS_S::kMileage, "0x10");
+  EXPECT_FALSE(F(WS_S::kMileage).Valid()) << "would be saved as 0";
   Type(WS_S::kMileage, " 12.5 ");
   EXPECT_TRUE(F(WS_S::kMileage).Valid());
 

@@ -82,6 +82,20 @@ TEST_F(RepairOrderTest, ListKeepsToTheWindowOfTheLoginMonthInBothDialects) {
       << "an empty befmonth reaches back 12 months";
 }
 
+TEST_F(RepairOrderTest, FilterValueCannotOpenTheDesktopDateLiteral) {
+  AddOrder(1, "W-EARLY", "2012-06-01");
+  AddOrder(2, "W-LATE", "2012-06-03");
+  host_.Db().SetSetting("driver", "jet");
+  ASSERT_TRUE(Start());
+  order_.Filter(std::vector<host::Condition>{{"2012-06-02", "进厂日期<"}});
+  ASSERT_EQ(order_.GetID(), 1);
+
+  // A value that closes the "#" literal and adds an "or" of its own.
+  order_.Filter(std::vector<host::Condition>{{"2012-06-02# or #1", "进厂日期<"}});
+  EXPECT_NE(order_.GetID(), 2) << order_.FilterCondition();
+  EXPECT_EQ(order_.FilterCondition().find("# or #"), std::string::npos);
+}
+
 TEST_F(RepairOrderTest, RequestedOrderIsShownWhateverItsDate) {
   AddOrder(7, "W-OLD", "2001-03-04");
   AddOrder(8, "W-NOW", "2012-06-01");

@@ -100,6 +100,29 @@ TEST_F(PriceTest, StockAverageCostForPartsOnly) {
   EXPECT_TRUE(host_.Sink().ErrMessages().empty());
 }
 
+TEST_F(PriceTest, EnteringTheSameCodeAgainEntersTheLineAgain) {
+  host_.System().SetOption(12, "fetchmode", "1");
+  SetRule(6);
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  Line(LineKind::Items, 1, "X01", "2", "50");
+  ASSERT_TRUE(order_.FileSave());
+  ASSERT_TRUE(order_.FileEdit());
+  ASSERT_FALSE(order_.IsDirty());
+
+  Cell(LineKind::Items, 1, LineGrid::kCode, "X01");
+  forms::Grid& items = Grid(LineKind::Items);
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kPrice), "30") << "the price is proposed again";
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kAmount), "60");
+  EXPECT_EQ(F(WS_S::kLabour).Text(), "60");
+  EXPECT_TRUE(order_.IsDirty());
+  Cell(LineKind::Items, 1, LineGrid::kQuantity, "0");
+  Cell(LineKind::Items, 1, LineGrid::kCode, " X01 ");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kCode), "X01");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kQuantity), "1");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kAmount), "30");
+}
+
 TEST(LinePriceStatementTest, HistoryAndRuleTexts) {
   EXPECT_EQ(
       HistoryPriceSelect(LineKind::Items, 3, 200001, 7),

@@ -74,6 +74,15 @@ TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
   ASSERT_TRUE(order_.FileEdit());
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(F(WS_S::kNumber).Text(), "A-B-10") << "any other rule saves the number as typed";
+
+  // An emptied number: refused under any other rule, a revision like any other under 1.
+  ASSERT_TRUE(order_.FileEdit());
+  Type(WS_S::kNumber, " ");
+  EXPECT_FALSE(order_.FileSave());
+  EXPECT_EQ(Boxes().back(), "工单号码为空，不能保存  ");
+  host_.Exec("update xt_BillAttribute set text='1'");
+  ASSERT_TRUE(order_.FileSave());
+  EXPECT_EQ(Text("select 工单号码" + where), "-1");
   EXPECT_EQ(Rows("WSDJ"), 1);
 }
 
@@ -111,6 +120,11 @@ TEST_F(SaveTest, RefusalsLeaveTheTypedOrderInPlace) {
   // An existing order taking another order's number: its own title.
   ASSERT_TRUE(order_.FileCancel());
   ASSERT_TRUE(order_.RecordBottom());
+  ASSERT_EQ(order_.GetID(), 51);
+  // Two News in a row, then Cancel: back on the order shown before the first New.
+  ASSERT_TRUE(order_.FileNew());
+  ASSERT_TRUE(order_.FileNew());
+  ASSERT_TRUE(order_.FileCancel());
   ASSERT_EQ(order_.GetID(), 51);
   ASSERT_TRUE(order_.FileEdit());
   Type(WS_S::kNumber, "W100");
@@ -233,6 +247,27 @@ TEST_F(SaveTest, DatabaseFailureRollsBackEverythingAndKeepsTheInput) {
   ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER fail_head"), "");
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(Rows("WSDJXM"), 0);
+}
+
+TEST_F(SaveTest, SavedOrderThatCannotBeReadBackIsNotWrittenTwice) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(order_.FileNew());
+  Line(LineKind::Items, 1, "X01", "2", "50");
+  Line(LineKind::Parts, 1, "P01", "1", "30");
+  host_.Exec("drop table pdmwldw");  // breaks the list's join, not the order's own tables
+  ASSERT_TRUE(order_.FileSave());
+  EXPECT_EQ(host_.Sink().ErrMessages().size(), 1u) << "the order could not be shown again";
+  ASSERT_EQ(Rows("WSDJXM"), 1);
+  EXPECT_EQ(Grid(LineKind::Items).TextMatrix(1, LineGrid::kLineId),
+            Text("select 单据明细ID from WSDJXM"));
+
+  ASSERT_TRUE(order_.FileEdit());
+  Cell(LineKind::Items, 1, LineGrid::kPrice, "60");
+  ASSERT_TRUE(order_.FileSave());
+  EXPECT_EQ(Rows("WSDJ"), 1);
+  EXPECT_EQ(Rows("WSDJXM"), 1) << "the saved line is updated, not added again";
+  EXPECT_EQ(Rows("WSDJPJ"), 1);
+  EXPECT_EQ(Count("select 金额 from WSDJXM"), 120);
 }
 
 TEST_F(SaveTest, VehicleFailureIsShownInABoxAndNothingIsWritten) {
