@@ -6,8 +6,8 @@
 
 #include "db/runner.h"
 #include "db/value.h"
-#include "grid/layout.h"
 #include "forms/text.h"
+#include "grid/layout.h"
 
 namespace ws::masters {
 
@@ -15,8 +15,6 @@ using forms::EndsWith;
 using forms::Trim;
 
 namespace {
-
-
 
 constexpr const char* kBoxTitle = "提示：";
 constexpr const char* kDeleteTitle = "提示:";
@@ -63,9 +61,9 @@ std::string MasterCard::BuildBaseCondition() {
 std::string MasterCard::ConditionText(const std::vector<host::Condition>& conditions) const {
   db::Sql sql;
   for (const auto& c : conditions) {
-    if (Trim(c.value).empty()) continue;
+    if (c.value.empty()) continue;
     sql.Raw(" and ").Raw(c.columnOp);
-    if (EndsWith(Trim(c.columnOp), "like")) {
+    if (EndsWith(c.columnOp, "like")) {
       sql.Raw("'%").TextBody(c.value).Raw("%'");
     } else {
       sql.Text(c.value);
@@ -101,16 +99,39 @@ void MasterCard::ClearForm() {
   SetRecordLabel("记录：0/0");
 }
 
+bool MasterCard::FindData(const std::string& where) {
+  if (!HasSystem()) return false;
+  bool ok = SearchList(where, false);
+  events_.Raise("FormRefreshed");
+  return ok;
+}
+
+bool MasterCard::Find(const host::Conditions& conditions) {
+  bool answer = DocumentControl::Find(conditions);
+  // The shared Find searched exactly when it was given conditions and a system.
+  if (conditions && HasSystem()) events_.Raise("FormRefreshed");
+  return answer;
+}
+
 bool MasterCard::FindNext() {
   if (FindCondition().empty() || !HasSystem()) return false;
-  SearchList(
-      FindCondition() + " AND " + description_.keyColumn + " > " + std::to_string(CurrentId()),
-      false);
+  FindData(FindCondition() + " AND " + description_.keyColumn + " > " +
+           std::to_string(CurrentId()));
   return false;
 }
 
+bool MasterCard::FileCancel() {
+  bool ok = FindData(" " + KeyCondition(PreviousId()));
+  if (ok) {
+    SetEditState(false);
+    SetDirty(false);
+    events_.Message("");
+  }
+  return ok;
+}
+
 bool MasterCard::DoSetStatus(const std::string& statusWord, bool) {
-  if (statusWord == "change") return SearchList(" " + KeyCondition(CurrentId()), false);
+  if (statusWord == "change") return FindData(" " + KeyCondition(CurrentId()));
   events_.Message("数据正在切换状态");
   SetEditState(false);
   bool ok = LoadList(host::kNavLast);
@@ -121,18 +142,21 @@ bool MasterCard::DoSetStatus(const std::string& statusWord, bool) {
 // --- New, edit, print.
 
 bool MasterCard::FileNew() {
-  SetEditState(true);
-  if (form_.Get<forms::CheckBox>(kCopyOnNew).Checked()) {
-    if (CurrentId() > 0) SetLastLoadedId(CurrentId());
-    SetCurrentId(0);
-  } else {
-    ClearForm();
-  }
-  form_.SetFocus(&FieldAt(0));
-  SetRecordLabel("新建记录...");
-  SetDirty(false);
-  events_.Message("正在新建单据中...");
-  return true;
+  // Guarded: a card the host has not initialised has no fields yet.
+  return Guarded("-->FileNew::", [&] {
+    SetEditState(true);
+    if (form_.Get<forms::CheckBox>(kCopyOnNew).Checked()) {
+      if (CurrentId() > 0) SetLastLoadedId(CurrentId());
+      SetCurrentId(0);
+    } else {
+      ClearForm();
+    }
+    form_.SetFocus(&FieldAt(0));
+    SetRecordLabel("新建记录...");
+    SetDirty(false);
+    events_.Message("正在新建单据中...");
+    return true;
+  });
 }
 
 bool MasterCard::FileEdit() {
@@ -209,12 +233,15 @@ void MasterCard::ResolveLookup(forms::Field& field, const LookupDescription& loo
 
 void MasterCard::PickLookup(forms::Field& field, const LookupDescription& lookup) {
   if (!HasSystem()) return;
-  host::PickResult pick =
-      System().ShowPicker(lookup.picker, field.Text(), db::Value{ProgramNumber()}, db::Value{});
-  if (!pick.chosen) return;
-  field.SetValue(pick.value, pick.text);
-  field.MarkValid();
-  SetDirty(true);
+  Guarded("-->" + lookup.picker + "::", [&] {
+    host::PickResult pick =
+        System().ShowPicker(lookup.picker, field.Text(), db::Value{ProgramNumber()}, db::Value{});
+    if (!pick.chosen) return false;
+    field.SetValue(pick.value, pick.text);
+    field.MarkValid();
+    SetDirty(true);
+    return true;
+  });
 }
 
 // --- Save.
@@ -358,7 +385,7 @@ bool MasterCard::Save() {
 bool MasterCard::FileSave() {
   if (!HasSystem()) return false;
   if (!Guarded("-->SaveData::", [&] { return Save(); })) return false;
-  SearchList(KeyCondition(CurrentId()), false);
+  FindData(KeyCondition(CurrentId()));
   SetEditState(false);
   SetDirty(false);
   return true;
@@ -390,6 +417,7 @@ bool MasterCard::Delete() {
                                     description_.keyColumn + "=")
                                 .Key(id)) &&
             transaction.Commit();
+  database.Close();
   if (!ok) {
     events_.ErrMessage("删除数据时出错：" + transaction.Error(), host::kLevelFailure, Title());
     return false;

@@ -7,7 +7,8 @@
 // A card is a document control without a program column: its list is the whole table (or the
 // stored filter), browsed one row at a time through the record navigator. It inserts, updates
 // and deletes its rows itself, each in one transaction. Events: Message, ErrMessage (titled
-// with the description's title), FormRefreshed, Property (declared, never raised).
+// with the description's title), FormRefreshed (after every load and every search), Property
+// (declared, never raised).
 //
 // Fields are the control array "ywTxt" in the description's order; field 0 is the code and
 // field 1 the name. The check box "Chk" keeps the field contents when a new row is started.
@@ -91,6 +92,11 @@ class MasterCard : public host::DocumentControl {
   // Editable fields; with "Chk" checked the contents stay, else the fields are cleared. The
   // shown row becomes the one Cancel returns to.
   bool FileNew() override;
+  // Re-reads the row shown before New or Edit; read-only, not dirty, an empty Message.
+  bool FileCancel() override;
+  // Stores the condition text (values between single quotes, whatever the dialect) and searches
+  // with it; finding nothing clears the card. Empty/Null conditions do nothing.
+  bool Find(const host::Conditions& conditions) override;
   // Editable when a row is shown; else a box "没有具体的往来数据，不能编辑! " and false.
   bool FileEdit() override;
   // Validates, inserts or updates in one transaction and shows the saved row read-only.
@@ -125,10 +131,14 @@ class MasterCard : public host::DocumentControl {
   std::string Title() const override { return description_.title; }
   // The stored filter, or only the requested row when the host asked for one.
   std::string BuildBaseCondition() override;
-  // Values always between single quotes, whatever the dialect.
+  // Values always between single quotes, whatever the dialect. A condition is skipped only when
+  // its value is empty, and it is a like when its text's last four characters are "like".
   std::string ConditionText(const std::vector<host::Condition>& conditions) const override;
 
  private:
+  // A search through the navigator that, like a load, ends with FormRefreshed; finding nothing
+  // clears the card.
+  bool FindData(const std::string& where);
   bool Validate();
   bool Save();
   bool Delete();

@@ -12,7 +12,7 @@ namespace ws::pickers {
 
 namespace {
 
-constexpr int kDefaultScrollRate = 5;
+constexpr double kDefaultScrollRate = 5;
 constexpr int kMinRowHeight = 250;
 
 // Whether the profile holds any search setting for a grid of `cols` columns: a file written by
@@ -25,13 +25,41 @@ bool HasSearchSection(const grid::Profile& profile, int cols) {
   return false;
 }
 
+// Whether a typed text is a number as a statement writes one: an optional sign, digits and at
+// most one decimal point, nothing else.
+bool IsPlainNumber(std::string_view text) {
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  bool digits = false;
+  bool point = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
 }  // namespace
 
 db::Sql WithTyped(std::string_view pattern, std::string_view typed) {
   db::Sql sql;
+  bool quoted = false;  // inside a literal the template opened ('' inside one toggles twice)
   size_t start = 0;
-  for (size_t at = pattern.find('@'); at != std::string_view::npos; at = pattern.find('@', start)) {
-    sql.Raw(pattern.substr(start, at - start)).TextBody(typed);
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    if (pattern[at] == '\'') quoted = !quoted;
+    if (pattern[at] != '@') continue;
+    sql.Raw(pattern.substr(start, at - start));
+    if (quoted) {
+      sql.TextBody(typed);
+    } else if (IsPlainNumber(typed)) {
+      sql.NumOf(typed);
+    } else {
+      sql.Text(typed);
+    }
     start = at + 1;
   }
   sql.Raw(pattern.substr(start));
@@ -93,9 +121,9 @@ bool PickerControl::Init(host::ISystem& system, int64_t, const std::string&) {
   }
   if (withScrollRate_) {
     db::Runner runner(system.GetDatabase());
-    auto rate = static_cast<int>(runner.ScalarNumber(
+    double rate = runner.ScalarNumber(
         "select item_value from xt_accinformation where system_code='system' and "
-        "item_code='mouseeventscrollrate'"));
+        "item_code='mouseeventscrollrate'");
     scrollRate_ = rate > 0 ? rate : kDefaultScrollRate;
   }
   try {
@@ -155,7 +183,7 @@ void PickerControl::LoadRows(db::Recordset& records) {
   grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
   topRow_ = grid_->FixedRows();
   countLabel_->SetCaption("共:" + std::to_string(grid_->DataRows()) + "条");
-  if (scrollRate_ > 0) wheelRange_ = (grid_->Rows() - 1) / scrollRate_;
+  if (scrollRate_ > 0) wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
   grid_->SetRedraw(true);
   // A search typed before the list arrived still applies to it.
   if (!searchBox_->Text().empty()) RunSearch();
@@ -261,7 +289,7 @@ void PickerControl::ChooseRow(int row) {
 
 void PickerControl::MouseWheel(int position) {
   if (scrollRate_ > 0 && position >= scrollRate_) {
-    topRow_ = std::min(position * scrollRate_, std::max(grid_->Rows() - 1, 0));
+    topRow_ = std::min(static_cast<int>(position * scrollRate_), std::max(grid_->Rows() - 1, 0));
   } else {
     topRow_ = position;
   }

@@ -39,8 +39,10 @@ inline constexpr const char* kErrorTitle = "错误：";
 inline constexpr const char* kChooseHint = "提示：双击或按回车键选择完毕！";
 
 // A statement template in which every "@" stands for the typed text: the fixed pieces are taken
-// as written, the typed text is escaped wherever it lands (between quotes a piece opens and
-// closes), so a quote in it cannot end the literal.
+// as written. Where the template opened a quote ("Like '@%'") the typed text is escaped inside
+// it, so a quote in it cannot end the literal. Where it did not ("公里数>=@") a plain number
+// goes in as its decimal text and anything else as a complete text literal, so typed words can
+// never become conditions of their own.
 db::Sql WithTyped(std::string_view pattern, std::string_view typed);
 
 class PickerControl : public host::IControl, public host::IPickerUI {
@@ -99,9 +101,11 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   forms::CheckBox& FilterCheck() { return *filterCheck_; }
   forms::Label& CountLabel() { return *countLabel_; }
   int TopRow() const { return topRow_; }
-  // Range of the wheel hook: (rows − 1) / scroll rate after each load; 0 without a rate.
+  // Range of the wheel hook: the integer part of (rows − 1) / scroll rate after each load; 0
+  // without a rate.
   int WheelRange() const { return wheelRange_; }
-  int ScrollRate() const { return scrollRate_; }
+  // Rows per wheel step: the shop's setting as a number (fractions count), 5 when 0 or empty.
+  double ScrollRate() const { return scrollRate_; }
   // workFolder/selfbb/<class name>.txt; empty before Init.
   const std::filesystem::path& LayoutFile() const { return layoutFile_; }
   // The columns the incremental search runs over now.
@@ -156,7 +160,7 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   forms::CheckBox* filterCheck_;
   forms::Label* countLabel_;
   std::filesystem::path layoutFile_;
-  int scrollRate_ = 0;
+  double scrollRate_ = 0;
   int wheelRange_ = 0;
   int topRow_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -290,6 +291,14 @@ TEST_P(MasterCardTest, RequestedRowFindAndFilter) {
   card_->Find(host::Conditions{});
   EXPECT_EQ(card_->GetID(), 2) << "an empty condition list changes nothing";
 
+  // Only an empty value is skipped, and only text ending in "like" makes a like: a blank value
+  // and a trailing blank after the operator are searched as written.
+  card_->Find(std::vector<host::Condition>{{" ", codeColumn + " like"}});
+  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like'% %'");
+  card_->Find(std::vector<host::Condition>{{"B0", codeColumn + " like "}, {"", nameColumn + "="}});
+  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like 'B0'");
+  EXPECT_EQ(card_->GetID(), 0) << "without wildcards nothing is like 'B0'";
+
   card_->Filter(std::vector<host::Condition>{{"A01", codeColumn + "="}});
   EXPECT_EQ(card_->FilterCondition(), " " + codeColumn + "='A01'");
   EXPECT_EQ(card_->GetID(), 1);
@@ -407,6 +416,43 @@ TEST_F(VehicleCardTest, EditWithoutRowStatusChangePrintAndLayout) {
   card_->DoGetFormStatus();
   EXPECT_TRUE(std::filesystem::is_directory(host_.WorkFolder() / "selfbb"));
   EXPECT_TRUE(host_.Sink().ErrMessages().empty());
+}
+
+TEST_F(CardTestBase, EveryLoadAndSearchEndsWithFormRefreshed) {
+  Open(CategoryCard(), 200029);
+  AddRow(Kind::Category, 1, "A01", "Alpha");
+  AddRow(Kind::Category, 2, "B02", "Beta");
+  // Each step reads through the navigator once.
+  const std::vector<std::pair<std::string, std::function<void()>>> steps = {
+      {"RecordTop", [&] { card_->RecordTop(); }},
+      {"Find",
+       [&] {
+         card_->Find(std::vector<host::Condition>{{"A", "编码 like"}});
+       }},
+      {"FindNext", [&] { card_->FindNext(); }},
+      {"change", [&] { card_->DoSetStatus("change", false); }},
+      {"browse", [&] { card_->DoSetStatus("browse", false); }},
+      {"FileEdit+FileSave",
+       [&] {
+         ASSERT_TRUE(card_->FileEdit());
+         ASSERT_TRUE(card_->FileSave());
+       }},
+      {"FileNew+FileCancel",
+       [&] {
+         ASSERT_TRUE(card_->FileNew());
+         ASSERT_TRUE(card_->FileCancel());
+       }},
+  };
+  for (const auto& [name, step] : steps) {
+    host_.Sink().Clear();
+    step();
+    EXPECT_EQ(host_.Sink().Count("FormRefreshed"), 1) << name;
+  }
+  EXPECT_EQ(card_->GetID(), 2);
+  host_.Sink().Clear();
+  card_->Find(host::Conditions{});
+  card_->FileEdit();
+  EXPECT_EQ(host_.Sink().Count("FormRefreshed"), 0) << "no read, no refresh";
 }
 
 TEST_F(CardTestBase, ItemPriceIsStoredAsANumber) {

@@ -387,5 +387,39 @@ TEST(RegisterMastersTest, CreatesTheSixControlsByName) {
   EXPECT_EQ(registry.Names().size(), 6u);
 }
 
+// A host may press toolbar buttons on a control it has not initialised, or has released: the
+// control answers, and no failure reaches the host as an exception.
+TEST(RegisterMastersTest, ToolbarOutsideTheLifecycleNeverThrows) {
+  host::Registry registry;
+  RegisterMasters(registry);
+  test::TestHost host;
+  for (const auto& name : registry.Names()) {
+    for (bool released : {false, true}) {
+      auto control = registry.Create(name);
+      ASSERT_NE(control, nullptr) << name;
+      host::IFormUI& ui = *control->AsFormUI();
+      if (released) {
+        ui.Init(host.System(), 0, 0);
+        ui.Clear();
+      }
+      const std::string when = name + (released ? " after Clear" : " before Init");
+      EXPECT_NO_THROW(ui.FileNew()) << when;
+      EXPECT_NO_THROW(ui.FileEdit()) << when;
+      EXPECT_NO_THROW(ui.FileSave()) << when;
+      EXPECT_NO_THROW(ui.FileCancel()) << when;
+      EXPECT_NO_THROW(ui.FileDelete()) << when;
+      EXPECT_NO_THROW(ui.Find(std::vector<host::Condition>{{"A", "编码 like"}})) << when;
+      EXPECT_NO_THROW(ui.FindNext()) << when;
+      EXPECT_NO_THROW(ui.Filter(std::vector<host::Condition>{{"A", "编码="}})) << when;
+      EXPECT_NO_THROW(ui.Refresh()) << when;
+      EXPECT_NO_THROW(ui.RecordNext()) << when;
+      EXPECT_NO_THROW(ui.DoSetStatus("browse", false)) << when;
+      EXPECT_NO_THROW(ui.DoPrint()) << when;
+      EXPECT_NO_THROW(ui.DoGetFormStatus()) << when;
+      EXPECT_NO_THROW(ui.DoSaveFormStatus()) << when;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ws::masters

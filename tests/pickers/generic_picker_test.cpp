@@ -116,9 +116,40 @@ TEST_F(GenericPickerTest, ANumericEntryGivesItsNumberAsValue) {
   host_.Exec("update wsdj set 公里数=1250.5 where 单据ID=1");
   std::string value, text;
   picker_.Validate("", "", "", "1000", value, text);
+  EXPECT_EQ(host_.Db().Log().back(), " select 公里数 from wsdj where 公里数>0 AND ( 公里数>=1000)");
   EXPECT_EQ(text, "1250.5");
   EXPECT_EQ(value, "1250.5");
   EXPECT_EQ(picker_.GetValue(), "1250.5");
+
+  // Where the condition opens no quote, typed words cannot widen it: they stay one text value.
+  picker_.Validate("", "", "", "99999 OR 1=1", value, text);
+  EXPECT_EQ(host_.Db().Log().back(),
+            " select 公里数 from wsdj where 公里数>0 AND ( 公里数>='99999 OR 1=1')");
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(picker_.GetValue(), "0");
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+}
+
+TEST(WithTypedTest, TheTypedTextBecomesOneValueWhereverTheTemplatePutsIt) {
+  struct Case {
+    std::string pattern;
+    std::string typed;
+    std::string sql;
+  };
+  const Case cases[] = {
+      {"名称 Like '@%'", "O'B", "名称 Like 'O''B%'"},
+      {"a='@' OR b Like '%@'", "x", "a='x' OR b Like '%x'"},
+      {"a='it''s @'", "y'", "a='it''s y'''"},  // a doubled quote keeps the literal open
+      {"id=@", "42", "id=42"},
+      {"n>=@", "-1.5", "n>=-1.5"},
+      {"id=@", "1) OR (1=1", "id='1) OR (1=1'"},
+      {"id=@ AND c='@'", "3", "id=3 AND c='3'"},
+      {"id=@", "", "id=''"},
+      {"no typed text", "x", "no typed text"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WithTyped(c.pattern, c.typed).str(), c.sql) << c.pattern << " / " << c.typed;
+  }
 }
 
 TEST_F(GenericPickerTest, MissingParametersAndBadQueries) {

@@ -437,6 +437,23 @@ TEST_F(MasterPickerTest, WheelScrollsByTheConfiguredRate) {
   EXPECT_EQ(picker->TopRow(), 9);
   picker->MouseWheel(5);
   EXPECT_EQ(picker->TopRow(), 10);  // never past the last row
+
+  // The rate is a number, fractions included; only 0 or nothing falls back to 5.
+  host_.Exec(
+      "update xt_accinformation set item_value='2.5' where system_code='system' and "
+      "item_code='mouseeventscrollrate'");
+  auto fractional = Open(VehiclePicker());
+  ASSERT_TRUE(fractional->Refresh());
+  EXPECT_EQ(fractional->ScrollRate(), 2.5);
+  EXPECT_EQ(fractional->WheelRange(), 4);  // (11 rows - 1) / 2.5
+  fractional->MouseWheel(2);
+  EXPECT_EQ(fractional->TopRow(), 2);
+  fractional->MouseWheel(3);
+  EXPECT_EQ(fractional->TopRow(), 7);  // the integer part of 7.5
+  host_.Exec(
+      "update xt_accinformation set item_value='' where system_code='system' and "
+      "item_code='mouseeventscrollrate'");
+  EXPECT_EQ(Open(VehiclePicker())->ScrollRate(), 5);
 }
 
 }  // namespace
