@@ -60,9 +60,11 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
   // A program in the middle of writing (or holding the file exclusively) makes every save
   // wait; tell the user now rather than at the first save.
   sqlite3_busy_timeout(db->Handle(), lockWaitMs);
-  db->BeginTrans();
-  const std::string lockError = db->LastError();
-  db->RollbackTrans();
+  std::string lockError;
+  {
+    db::Transaction probe(*db);  // rolled back when it goes out of scope
+    lockError = probe.Error();
+  }
   sqlite3_busy_timeout(db->Handle(), 5000);
   if (!lockError.empty()) {
     if (IsLockError(lockError)) {
