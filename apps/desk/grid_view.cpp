@@ -37,6 +37,20 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
     if (syncing_ || col >= Grid().Cols() || size <= 0) return;
     Grid().SetColWidth(col, PixelsToTwips(size));
   });
+  // A click on a header sorts a list by that column, ascending first, then descending.
+  horizontalHeader()->setSectionsClickable(true);
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int col) {
+    const int order = col == sortedColumn_ && sortOrder_ == 1 ? 2 : 1;
+    forms::InputResult result = forms::Input::SortColumn(Grid(), col, order);
+    if (result) {
+      sortedColumn_ = col;
+      sortOrder_ = order;
+      horizontalHeader()->setSortIndicatorShown(true);
+      horizontalHeader()->setSortIndicator(
+          col, order == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+      Sync();
+    }
+  });
   ApplyColumns(true);
   Sync();
 }

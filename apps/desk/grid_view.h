@@ -49,6 +49,8 @@ class GridView : public QTableView {
   forms::Form& form_;
   GridModel* model_;
   bool syncing_ = false;
+  int sortedColumn_ = -1;
+  int sortOrder_ = 0;
 };
 
 // Twips of the host grid to pixels of the screen and back (15 twips a pixel at 96 dpi).

@@ -195,24 +195,39 @@ bool Grid::IsSubtotalRow(int row) const {
 void Grid::Sort(int col, int order) {
   if (col < 0 || col >= Cols() || (order != 1 && order != 2) || DataRows() < 2) return;
   const auto c = static_cast<size_t>(col);
+  // Each key is read once: a comparison must not parse numbers again.
+  const size_t first = static_cast<size_t>(fixedRows_);
+  std::vector<double> numbers(cells_.size() - first);
   bool allNumeric = true;
-  for (int r = fixedRows_; r < Rows() && allNumeric; ++r) {
+  for (size_t r = first; r < cells_.size() && allNumeric; ++r) {
     bool numeric = false;
-    const auto& text = cells_[static_cast<size_t>(r)][c].text;
-    CellNumber(text, &numeric);
+    const auto& text = cells_[r][c].text;
+    numbers[r - first] = CellNumber(text, &numeric);
     allNumeric = numeric || text.empty();
   }
   // Sort row numbers, then move cells and row flags together so hidden and subtotal marks
   // stay with their rows.
   std::vector<size_t> rowOrder(static_cast<size_t>(DataRows()));
-  for (size_t i = 0; i < rowOrder.size(); ++i) rowOrder[i] = static_cast<size_t>(fixedRows_) + i;
+  for (size_t i = 0; i < rowOrder.size(); ++i) rowOrder[i] = first + i;
   std::stable_sort(rowOrder.begin(), rowOrder.end(), [&](size_t a, size_t b) {
+    if (allNumeric) {
+      const double x = numbers[a - first];
+      const double y = numbers[b - first];
+      return order == 1 ? x < y : y < x;
+    }
     const auto& x = cells_[a][c].text;
     const auto& y = cells_[b][c].text;
-    bool less = allNumeric ? CellNumber(x) < CellNumber(y) : x < y;
-    bool greater = allNumeric ? CellNumber(y) < CellNumber(x) : y < x;
-    return order == 1 ? less : greater;
+    return order == 1 ? x < y : y < x;
   });
+  // The current row follows its data.
+  if (row_ >= fixedRows_) {
+    for (size_t i = 0; i < rowOrder.size(); ++i) {
+      if (rowOrder[i] == static_cast<size_t>(row_)) {
+        row_ = fixedRows_ + static_cast<int>(i);
+        break;
+      }
+    }
+  }
   std::vector<std::vector<Cell>> cells(cells_.begin(), cells_.begin() + fixedRows_);
   std::vector<char> hidden(rowHidden_.begin(), rowHidden_.begin() + fixedRows_);
   std::vector<char> subtotal(rowSubtotal_.begin(), rowSubtotal_.begin() + fixedRows_);

@@ -104,6 +104,7 @@ class Grid : public Widget {
   void SetCurrentCol(int col) { col_ = col; }
 
   // Sorts the data rows by a column: 1 ascending, 2 descending (numbers compare as numbers).
+  // Hidden and subtotal marks and the current row move with their rows.
   void Sort(int col, int order);
   // Subtotal rows: inserted rows carrying sums, removed again by ClearSubtotals.
   void ClearSubtotals();

@@ -109,6 +109,17 @@ InputResult Input::SelectRow(Grid& grid, int row) {
   return {};
 }
 
+InputResult Input::SortColumn(Grid& grid, int col, int order) {
+  if (!grid.Visible()) return InputResult::Refused(grid.LayoutKey() + " is not visible");
+  if (grid.Editable()) return InputResult::Refused(grid.LayoutKey() + " is being edited");
+  if (col < 0 || col >= grid.Cols()) {
+    return InputResult::Refused(grid.LayoutKey() + " has no column " + std::to_string(col));
+  }
+  if (order != 1 && order != 2) return InputResult::Refused("no sort order " + std::to_string(order));
+  grid.Sort(col, order);
+  return {};
+}
+
 InputResult Input::Click(Widget& widget) {
   if (!widget.Visible() || !widget.Enabled()) {
     return InputResult::Refused(widget.LayoutKey() + " is not available");

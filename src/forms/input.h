@@ -31,6 +31,9 @@ class Input {
   static InputResult DoubleClick(Grid& grid, int row);
   // Moves the current row (the user clicked or used the arrow keys).
   static InputResult SelectRow(Grid& grid, int row);
+  // Sorts a list by a column (a click on its header): 1 ascending, 2 descending. A grid the
+  // user is editing keeps its order, as its lines are numbered and saved in that order.
+  static InputResult SortColumn(Grid& grid, int col, int order);
   static InputResult Click(Widget& widget);  // a button, check box or option button
   // The picker of a field (help key or drop-down button).
   static InputResult Picker(Field& field);

@@ -237,6 +237,13 @@ class GridModelTest : public QObject {
     QCOMPARE(resets.count(), 2);
     QCOMPARE(model.rowCount(), kRows / 10 + 1);
     QCOMPARE(model.GridRow(0), 10);
+    // A header click sorts the list; a second click on it reverses the order.
+    grid.SetTextMatrix(kRows + 1, 3, std::to_string(kRows + 1));
+    emit view.horizontalHeader()->sectionClicked(3);
+    QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QString("10"));
+    emit view.horizontalHeader()->sectionClicked(3);
+    QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QString("100001"));
+    QCOMPARE(model.rowCount(), kRows / 10 + 1);
     // No widget per cell: the view owns a handful of children, not a hundred thousand.
     QVERIFY(view.findChildren<QWidget*>().size() < 50);
   }

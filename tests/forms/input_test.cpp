@@ -101,5 +101,21 @@ TEST_F(InputTest, ButtonsAndCheckBoxes) {
   EXPECT_EQ(log_, (std::vector<std::string>{"click"}));
 }
 
+TEST_F(InputTest, HeaderSortKeepsTheCurrentRowAndLeavesEditedGridsAlone) {
+  for (const char* code : {"C", "A", "B"}) grid_->SetTextMatrix(grid_->AddRow(), 1, code);
+  grid_->SetRow(1);  // "C"
+  ASSERT_TRUE(Input::SortColumn(*grid_, 1, 1));
+  EXPECT_EQ(grid_->TextMatrix(1, 1), "A");
+  EXPECT_EQ(grid_->Row(), 3) << "the current row follows its data";
+  EXPECT_EQ(grid_->TextMatrix(grid_->Row(), 1), "C");
+  ASSERT_TRUE(Input::SortColumn(*grid_, 1, 2));
+  EXPECT_EQ(grid_->TextMatrix(1, 1), "C");
+  EXPECT_FALSE(Input::SortColumn(*grid_, 7, 1));
+  EXPECT_FALSE(Input::SortColumn(*grid_, 1, 3));
+  grid_->SetEditable(true);
+  EXPECT_FALSE(Input::SortColumn(*grid_, 1, 1)) << "lines being edited keep their order";
+  EXPECT_EQ(grid_->TextMatrix(1, 1), "C");
+}
+
 }  // namespace
 }  // namespace ws::forms
