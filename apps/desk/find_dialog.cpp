@@ -9,10 +9,13 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <map>
+#include "forms/text.h"
 
 namespace ws::desk {
 
 namespace {
+
+using forms::Trim;
 
 using K = FindKind;
 
@@ -45,12 +48,6 @@ const std::map<std::string, std::vector<FindColumn>>& FindTable() {
   return table;
 }
 
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
 
 }  // namespace
 

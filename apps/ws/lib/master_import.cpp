@@ -16,10 +16,13 @@
 #include "db/sql.h"
 #include "lib/csv.h"
 #include "lib/id_counters.h"
+#include "forms/text.h"
 
 namespace ws::cli {
 
 namespace {
+
+using forms::Trim;
 
 // A column that must name an existing row of another table; 0 means "none".
 struct Reference {
@@ -135,13 +138,6 @@ const ImportRules* FindRules(std::string_view name) {
   return nullptr;
 }
 
-std::string Trim(std::string_view text) {
-  size_t b = 0;
-  size_t e = text.size();
-  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
-  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
-  return std::string(text.substr(b, e - b));
-}
 
 std::optional<int64_t> WholeNumber(const std::string& text) {
   int64_t value = 0;

@@ -2,16 +2,14 @@
 
 #include <charconv>
 #include <vector>
+#include "forms/text.h"
 
 namespace ws::cli {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
+constexpr auto Trim = &forms::TrimView;
+
 
 bool ParseIndex(std::string_view text, int& value) {
   auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
