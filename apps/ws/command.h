@@ -3,9 +3,13 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "lib/args.h"
 
 namespace ws::cli {
 
@@ -26,6 +30,19 @@ class Command {
   // Runs with the arguments after the command name; results go to out, messages to err.
   // Answers the exit status.
   virtual int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) = 0;
+
+ protected:
+  // What every command does first: reads the arguments against its options, prints the help
+  // for --help, refuses more than maxPositional positional arguments and requires --db FILE.
+  // Answers nullopt to go on (with the arguments and the file filled in), otherwise the exit
+  // status to end with.
+  std::optional<int> Begin(const std::vector<std::string>& args,
+                           const std::set<std::string>& valueOptions,
+                           const std::set<std::string>& flags, size_t maxPositional,
+                           std::ostream& out, std::ostream& err, Arguments& arguments,
+                           std::string& file) const;
+  // Reports bad usage ("ws NAME: message" and where to find help); answers kExitUsage.
+  int Usage(std::ostream& err, const std::string& message) const;
 };
 
 }  // namespace ws::cli

@@ -73,47 +73,34 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
 }
 
 int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto usage = [&](const std::string& message) {
-    err << "ws demo: " << message << "\nTry 'ws demo --help'.\n";
-    return kExitUsage;
-  };
   Arguments arguments;
-  if (std::string error =
-          arguments.Parse(args, {"--db", "--seed", "--orders", "--date"}, {"--force"});
-      !error.empty()) {
-    return usage(error);
+  std::string file;
+  if (auto exit = Begin(args, {"--db", "--seed", "--orders", "--date"}, {"--force"}, 0, out, err,
+                        arguments, file)) {
+    return *exit;
   }
-  if (arguments.Flag("--help")) {
-    PrintHelp(out);
-    return kExitOk;
-  }
-  if (!arguments.Positional().empty()) {
-    return usage("unexpected argument '" + arguments.Positional().front() + "'");
-  }
-  const std::optional<std::string> file = arguments.Value("--db");
-  if (!file) return usage("the database file is missing (--db FILE)");
 
   DemoOptions options;
   options.date = db::Today();
   if (auto seed = arguments.Value("--seed")) {
     auto value = ParseWholeNumber(*seed, 0, std::numeric_limits<long long>::max());
-    if (!value) return usage("'" + *seed + "' is not a seed (a whole number from 0)");
+    if (!value) return Usage(err, "'" + *seed + "' is not a seed (a whole number from 0)");
     options.seed = static_cast<uint64_t>(*value);
   }
   if (auto orders = arguments.Value("--orders")) {
     auto value = ParseWholeNumber(*orders, 0, kMaxOrders);
     if (!value) {
-      return usage("'" + *orders + "' is not a number of orders (0 to " +
+      return Usage(err, "'" + *orders + "' is not a number of orders (0 to " +
                    std::to_string(kMaxOrders) + ")");
     }
     options.orders = *value;
   }
   if (auto date = arguments.Value("--date")) {
     auto parsed = db::Date::Parse(*date);
-    if (!parsed) return usage("'" + *date + "' is not a date (yyyy-mm-dd)");
+    if (!parsed) return Usage(err, "'" + *date + "' is not a date (yyyy-mm-dd)");
     options.date = *parsed;
   }
-  if (std::string error = CheckNewDatabaseTarget(*file, arguments.Flag("--force"));
+  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force"));
       !error.empty()) {
     err << "ws demo: " << error << "\n";
     return kExitUsage;
@@ -123,7 +110,7 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   ProgressBar bar(&err == &std::cerr && ::isatty(STDERR_FILENO) ? &err : nullptr);
   DemoCounts counts;
   if (std::string error =
-          CreateDemoDatabase(*file, options, &counts,
+          CreateDemoDatabase(file, options, &counts,
                              [&](int64_t done, int64_t total) { bar.Show(done, total); },
                              [&] { bar.Note("building the indexes ..."); });
       !error.empty()) {
@@ -137,7 +124,7 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
-  out << "Created " << *file << " (seed " << options.seed << ", reference date "
+  out << "Created " << file << " (seed " << options.seed << ", reference date "
       << options.date.Text() << ") in " << elapsed << " s:\n"
       << "  " << counts.orders << " repair orders with " << counts.itemLines << " item lines and "
       << counts.partLines << " part lines\n"

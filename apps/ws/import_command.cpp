@@ -48,23 +48,11 @@ void ImportCommand::PrintHelp(std::ostream& out) const {
 }
 
 int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto usage = [&](const std::string& message) {
-    err << "ws import: " << message << "\nTry 'ws import --help'.\n";
-    return kExitUsage;
-  };
   Arguments arguments;
-  if (std::string error = arguments.Parse(args, {"--db"}, {}); !error.empty()) {
-    return usage(error);
-  }
-  if (arguments.Flag("--help")) {
-    PrintHelp(out);
-    return kExitOk;
-  }
-  const auto file = arguments.Value("--db");
-  if (!file) return usage("the database file is missing (--db FILE)");
+  std::string file;
+  if (auto exit = Begin(args, {"--db"}, {}, 2, out, err, arguments, file)) return *exit;
   const auto& positional = arguments.Positional();
-  if (positional.size() < 2) return usage("name the table and the CSV file");
-  if (positional.size() > 2) return usage("unexpected argument '" + positional[2] + "'");
+  if (positional.size() < 2) return Usage(err, "name the table and the CSV file");
   const std::string& tableName = positional[0];
   const std::string& csvFile = positional[1];
 
@@ -83,19 +71,19 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
 
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(*file, ec)) {
-    err << "ws import: " << *file << " does not exist (create it with 'ws init')\n";
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    err << "ws import: " << file << " does not exist (create it with 'ws init')\n";
     return kExitUsage;
   }
   std::string error;
-  auto database = platform::SqliteDatabase::Open(*file, &error);
+  auto database = platform::SqliteDatabase::Open(file, &error);
   if (!database) {
     // The file is there (checked above): what cannot be opened is no database of ours.
-    err << "ws import: cannot open " << *file << " as a database: " << error << "\n";
+    err << "ws import: cannot open " << file << " as a database: " << error << "\n";
     return kExitUsage;
   }
   if (!db::SchemaVersion(*database)) {
-    err << "ws import: " << *file << " is not a repair-shop database\n";
+    err << "ws import: " << file << " is not a repair-shop database\n";
     return kExitUsage;
   }
 

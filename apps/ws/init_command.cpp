@@ -31,30 +31,18 @@ void InitCommand::PrintHelp(std::ostream& out) const {
 }
 
 int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto usage = [&](const std::string& message) {
-    err << "ws init: " << message << "\nTry 'ws init --help'.\n";
-    return kExitUsage;
-  };
   Arguments arguments;
-  if (std::string error = arguments.Parse(args, {"--db", "--date"}, {"--force"}); !error.empty()) {
-    return usage(error);
+  std::string file;
+  if (auto exit = Begin(args, {"--db", "--date"}, {"--force"}, 0, out, err, arguments, file)) {
+    return *exit;
   }
-  if (arguments.Flag("--help")) {
-    PrintHelp(out);
-    return kExitOk;
-  }
-  if (!arguments.Positional().empty()) {
-    return usage("unexpected argument '" + arguments.Positional().front() + "'");
-  }
-  const std::optional<std::string> file = arguments.Value("--db");
-  if (!file || file->empty()) return usage("the database file is missing (--db FILE)");
   db::Date date = db::Today();
   if (auto text = arguments.Value("--date")) {
     auto parsed = db::Date::Parse(*text);
-    if (!parsed) return usage("'" + *text + "' is not a date (yyyy-mm-dd)");
+    if (!parsed) return Usage(err, "'" + *text + "' is not a date (yyyy-mm-dd)");
     date = *parsed;
   }
-  if (std::string error = CheckNewDatabaseTarget(*file, arguments.Flag("--force"));
+  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force"));
       !error.empty()) {
     err << "ws init: " << error << "\n";
     return kExitUsage;
@@ -64,7 +52,7 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     err << "ws init: " << message << "\n";
     return kExitFailure;
   };
-  NewDatabaseFile target(*file);
+  NewDatabaseFile target(file);
   if (std::string error = target.Open(); !error.empty()) return fail(error);
   {
     db::Transaction transaction(target.Db());
@@ -80,7 +68,7 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   }
   if (std::string error = target.Finish(); !error.empty()) return fail(error);
 
-  out << "Created " << *file << ": " << db::Tables().size() << " tables, accounting period "
+  out << "Created " << file << ": " << db::Tables().size() << " tables, accounting period "
       << db::PeriodOfDate(date, db::kDefaultClosingDay) << ", " << db::DefaultControls().size()
       << " controls in the menu.\n";
   return kExitOk;

@@ -79,23 +79,9 @@ void ScriptCommand::PrintHelp(std::ostream& out) const {
 }
 
 int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto usage = [&](const std::string& message) {
-    err << "ws script: " << message << "\nTry 'ws script --help'.\n";
-    return kExitUsage;
-  };
   Arguments arguments;
-  if (std::string error = arguments.Parse(args, {"--db"}, {}); !error.empty()) {
-    return usage(error);
-  }
-  if (arguments.Flag("--help")) {
-    PrintHelp(out);
-    return kExitOk;
-  }
-  const auto file = arguments.Value("--db");
-  if (!file) return usage("the database file is missing (--db FILE)");
-  if (arguments.Positional().size() > 1) {
-    return usage("unexpected argument '" + arguments.Positional()[1] + "'");
-  }
+  std::string file;
+  if (auto exit = Begin(args, {"--db"}, {}, 1, out, err, arguments, file)) return *exit;
   const std::string source = arguments.Positional().empty() ? "-" : arguments.Positional()[0];
 
   std::string text;
@@ -121,19 +107,19 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
 
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(*file, ec)) {
-    err << "ws script: " << *file << " does not exist (create it with 'ws init' or 'ws demo')\n";
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    err << "ws script: " << file << " does not exist (create it with 'ws init' or 'ws demo')\n";
     return kExitUsage;
   }
   std::string error;
-  auto database = platform::SqliteDatabase::Open(*file, &error);
+  auto database = platform::SqliteDatabase::Open(file, &error);
   if (!database) {
     // The file is there (checked above): what cannot be opened is no database of ours.
-    err << "ws script: cannot open " << *file << " as a database: " << error << "\n";
+    err << "ws script: cannot open " << file << " as a database: " << error << "\n";
     return kExitUsage;
   }
   if (!db::SchemaVersion(*database)) {
-    err << "ws script: " << *file << " is not a repair-shop database\n";
+    err << "ws script: " << file << " is not a repair-shop database\n";
     return kExitUsage;
   }
 
