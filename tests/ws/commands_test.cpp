@@ -1,8 +1,8 @@
 // `ws demo`, `ws import` and `ws script` run as a user runs them: the built binary on files in a
 // temporary folder, judged by exit status, messages and the database left behind.
+#include "ws/run_ws.h"
+
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,64 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class WsCommandsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("ws_commands_test_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  // Runs `ws` with the arguments (quoted where needed), standard input from a file.
-  Outcome Ws(const std::string& args, const std::string& input = "") {
-    const fs::path in = folder_ / "stdin.txt";
-    std::ofstream(in, std::ios::binary) << input;
-    const fs::path out = folder_ / "stdout.txt";
-    const fs::path err = folder_ / "stderr.txt";
-    const std::string command = std::string("'") + WS_CLI + "' " + args + " >'" + out.string() +
-                                "' 2>'" + err.string() + "' <'" + in.string() + "'";
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = ReadFile(out);
-    outcome.err = ReadFile(err);
-    return outcome;
-  }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-  std::string Quoted(const std::string& name) const { return "'" + Path(name) + "'"; }
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(Path(name), std::ios::binary) << text;
-  }
-
-  std::string Scalar(const std::string& file, const std::string& sql) {
-    std::string error;
-    auto db = platform::SqliteDatabase::Open(Path(file), &error);
-    EXPECT_NE(db, nullptr) << error;
-    if (!db) return "";
-    std::string text = db::Runner(*db).ScalarText(sql, &error);
-    EXPECT_EQ(error, "") << sql;
-    return text;
-  }
-
-  fs::path folder_;
-};
+class WsCommandsTest : public WsProcessTest {};
 
 TEST_F(WsCommandsTest, DemoCreatesAFinishedShopOnceAndReplacesItOnlyWithForce) {
   const Outcome made =

@@ -1,7 +1,7 @@
 // `ws init` run as a user runs it: the built binary in a temporary folder.
+#include "ws/run_ws.h"
+
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,60 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class WsInitTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("ws_init_test_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  // Runs `ws` with the arguments (already quoted where needed).
-  Outcome Ws(const std::string& args) {
-    const fs::path out = folder_ / "stdout.txt";
-    const fs::path err = folder_ / "stderr.txt";
-    std::string command = std::string("'") + WS_CLI + "' " + args + " >'" + out.string() + "' 2>'" +
-                          err.string() + "' </dev/null";
-    int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = ReadFile(out);
-    outcome.err = ReadFile(err);
-    return outcome;
-  }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-  std::string Quoted(const std::string& name) const { return "'" + Path(name) + "'"; }
-
-  // A scalar of the database file, opened as a host would open it.
-  std::string Scalar(const std::string& file, const std::string& sql) {
-    std::string error;
-    auto db = platform::SqliteDatabase::Open(file, &error);
-    EXPECT_NE(db, nullptr) << error;
-    if (!db) return "";
-    std::string text = db::Runner(*db).ScalarText(sql, &error);
-    EXPECT_EQ(error, "") << sql;
-    return text;
-  }
-
-  fs::path folder_;
-};
+class WsInitTest : public WsProcessTest {};
 
 TEST_F(WsInitTest, CreatesOnceAndReplacesOnlyWithForce) {
   const std::string file = Path("shop.db");

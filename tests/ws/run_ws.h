@@ -1,0 +1,80 @@
+// Runs the built `ws` tool as a user runs it: in a temporary folder of the test's own, with
+// standard input from a file, judged by exit status, messages and the files left behind.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "db/runner.h"
+#include "platform/sqlite_database.h"
+
+namespace ws::cli {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class WsProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("ws_test_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  // Runs `ws` with the arguments (quoted where needed), standard input from `input`.
+  Outcome Ws(const std::string& args, const std::string& input = "") {
+    const std::filesystem::path in = folder_ / "stdin.txt";
+    std::ofstream(in, std::ios::binary) << input;
+    const std::filesystem::path out = folder_ / "stdout.txt";
+    const std::filesystem::path err = folder_ / "stderr.txt";
+    const std::string command = std::string("'") + WS_CLI + "' " + args + " >'" + out.string() +
+                                "' 2>'" + err.string() + "' <'" + in.string() + "'";
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = ReadFile(out);
+    outcome.err = ReadFile(err);
+    return outcome;
+  }
+
+  // A file of the test's folder (an absolute path stays as it is).
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  std::string Quoted(const std::string& name) const { return "'" + Path(name) + "'"; }
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(Path(name), std::ios::binary) << text;
+  }
+  static std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // A scalar of a database file, opened as a host would open it.
+  std::string Scalar(const std::string& file, const std::string& sql) {
+    std::string error;
+    auto db = platform::SqliteDatabase::Open(Path(file), &error);
+    EXPECT_NE(db, nullptr) << error;
+    if (!db) return "";
+    std::string text = db::Runner(*db).ScalarText(sql, &error);
+    EXPECT_EQ(error, "") << sql;
+    return text;
+  }
+
+  std::filesystem::path folder_;
+};
+
+}  // namespace ws::cli
