@@ -7,21 +7,13 @@
 
 #include "db/runner.h"
 #include "pickers/register.h"
+#include "forms/text.h"
 
 namespace ws::platform {
 
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+constexpr auto SameName = &forms::EqualsIgnoringCase;
 
 // Index of a field by name (PostgreSQL hands out unquoted names in lower case), or -1.
 int IndexOf(const std::vector<std::string>& fields, const std::string& name) {

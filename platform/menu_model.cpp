@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "db/runner.h"
+#include "forms/text.h"
 
 namespace ws::platform {
 
@@ -28,12 +29,7 @@ const std::vector<GroupRule>& GroupRules() {
 
 constexpr const char* kOtherGroup = "其他";
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
+constexpr auto SameName = &forms::EqualsIgnoringCase;
 
 std::string StripPrefix(std::string name) {
   if (name.size() > 3 && SameName(name.substr(0, 3), "WS.")) name.erase(0, 3);

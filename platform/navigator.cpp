@@ -8,6 +8,7 @@
 #include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/sql.h"
+#include "forms/text.h"
 
 namespace ws::platform {
 
@@ -86,9 +87,7 @@ std::string Trimmed(std::string_view text) {
   return std::string(text.substr(b, e - b + 1));
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
-}
+constexpr auto SameName = &forms::EqualsIgnoringCase;
 
 // The words of a text outside string literals, a qualified name ("CLZl.车牌号") as one word;
 // nullopt when the text holds quoted names or characters this reading does not know.

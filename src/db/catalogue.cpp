@@ -5,6 +5,7 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
+#include "forms/text.h"
 
 namespace ws::db {
 
@@ -16,12 +17,7 @@ constexpr auto kText = ColumnKind::Text;
 constexpr auto kDate = ColumnKind::Date;
 constexpr auto kMark = ColumnKind::Mark;
 
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
+constexpr auto SameName = &forms::EqualsIgnoringCase;
 
 std::string Lower(std::string_view text) {
   std::string out(text);

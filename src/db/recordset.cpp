@@ -1,21 +1,14 @@
 #include "db/recordset.h"
 
 #include <cctype>
+#include "forms/text.h"
 
 namespace ws::db {
 
 namespace {
 const Value kNull{};
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto ca = static_cast<unsigned char>(a[i]);
-    auto cb = static_cast<unsigned char>(b[i]);
-    if (ca != cb && std::tolower(ca) != std::tolower(cb)) return false;
-  }
-  return true;
-}
+constexpr auto SameName = &forms::EqualsIgnoringCase;
 }  // namespace
 
 Recordset::Recordset(std::vector<std::string> names, std::vector<std::vector<Value>> rows)

@@ -15,5 +15,7 @@ inline bool EndsWith(std::string_view text, std::string_view suffix) {
 }
 // Lower-cases ASCII letters.
 std::string FoldCase(std::string text);
+// Equal but for the case of ASCII letters, as names of tables, columns and fields compare.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace ws::forms

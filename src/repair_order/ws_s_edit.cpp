@@ -8,6 +8,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "repair_order/ws_s.h"
+#include "forms/text.h"
 
 namespace ws::repair_order {
 
@@ -22,16 +23,7 @@ bool IsNumberText(const std::string& text) {
   return end != text.c_str() && *end == '\0' && std::isfinite(value);
 }
 
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+constexpr auto SameText = &forms::EqualsIgnoringCase;
 
 // The column of WSDJ whose earlier values a distinct-value field offers.
 const char* DistinctColumn(int index) {

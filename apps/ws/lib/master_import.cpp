@@ -120,12 +120,7 @@ const std::vector<ImportRules>& AllRules() {
   return rules;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
+constexpr auto SameName = &forms::EqualsIgnoringCase;
 
 // By friendly name, or by real table name (the first rules that write that table).
 const ImportRules* FindRules(std::string_view name) {
