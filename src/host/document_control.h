@@ -134,7 +134,14 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   void SetCheckedStamp(bool visible);
   // Current id / last loaded id bookkeeping for ShowRecord and ClearForm.
   void SetCurrentId(int64_t id) { currentId_ = id; }
-  void SetLastLoadedId(int64_t id) { lastLoadedId_ = id; }
+  // A record was read into the form: it is the current one and the one Cancel goes back to.
+  void MarkShown(int64_t id) { currentId_ = lastLoadedId_ = id; }
+  // The form no longer shows a record. Cancel keeps going back to the last record shown, however
+  // often the form is cleared in between (New pressed twice).
+  void ForgetShown() {
+    if (currentId_ > 0) lastLoadedId_ = currentId_;
+    currentId_ = 0;
+  }
   void SetPrintFile(std::string path) { printFile_ = std::move(path); }
   // A save that created the document the host asked for replaces the requested id, so the
   // list (one requested document) holds the new one.

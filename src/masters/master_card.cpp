@@ -81,9 +81,7 @@ void MasterCard::ShowRecord(const db::Recordset& records, const std::string& pos
     field.SetText(records.Text(described.column));
     field.MarkValid();
   }
-  int64_t id = records.Long(description_.keyColumn);
-  SetCurrentId(id);
-  SetLastLoadedId(id);
+  MarkShown(records.Long(description_.keyColumn));
   SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
 }
 
@@ -93,9 +91,7 @@ void MasterCard::ClearForm() {
     field.SetValue("", "");
     field.MarkValid();
   }
-  // Cancel returns to the last row that was shown, however often the card was cleared since.
-  if (CurrentId() > 0) SetLastLoadedId(CurrentId());
-  SetCurrentId(0);
+  ForgetShown();
   SetRecordLabel("记录：0/0");
 }
 
@@ -146,8 +142,7 @@ bool MasterCard::FileNew() {
   return Guarded("-->FileNew::", [&] {
     SetEditState(true);
     if (form_.Get<forms::CheckBox>(kCopyOnNew).Checked()) {
-      if (CurrentId() > 0) SetLastLoadedId(CurrentId());
-      SetCurrentId(0);
+      ForgetShown();
     } else {
       ClearForm();
     }

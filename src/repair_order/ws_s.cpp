@@ -101,8 +101,7 @@ std::string WS_S::ListWindow() {
 }
 
 void WS_S::ShowRecord(const db::Recordset& records, const std::string& position) {
-  SetCurrentId(records.Long("单据ID"));
-  SetLastLoadedId(CurrentId());
+  MarkShown(records.Long("单据ID"));
   auto text = [&](int index, const char* column) { Header(index).SetText(records.Text(column)); };
   auto date = [&](int index, const char* column) {
     Header(index).SetText(db::FormatDateText(records.Text(column)));
@@ -154,9 +153,7 @@ bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {
 }
 
 void WS_S::ClearForm() {
-  // A second New in a row must not lose the order Cancel goes back to.
-  if (CurrentId() > 0) SetLastLoadedId(CurrentId());
-  SetCurrentId(0);
+  ForgetShown();
   auto* keep = form_.FindAs<forms::CheckBox>(kKeepValues);
   if (!keep || !keep->Checked()) {
     for (const auto& child : form_.Children()) {

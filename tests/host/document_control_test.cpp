@@ -31,16 +31,14 @@ class TestDocument : public DocumentControl {
   std::string BaseSelect() const override { return " SELECT WSDJ.* FROM WSDJ"; }
   std::string ListWindow() override { return window; }
   void ShowRecord(const db::Recordset& records, const std::string& position) override {
-    SetCurrentId(records.Long("单据ID"));
-    SetLastLoadedId(CurrentId());
+    MarkShown(records.Long("单据ID"));
     form_.Get<forms::Field>("ywTxt", 2).SetText(records.Text("工单号码"));
     SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
     SetCheckedStamp(records.Text("smark") != "01");
   }
   void ClearForm() override {
     ++clears;
-    SetLastLoadedId(CurrentId());
-    SetCurrentId(0);
+    ForgetShown();
     form_.Get<forms::Field>("ywTxt", 2).SetText("");
     SetRecordLabel("记录：0/0");
     SetCheckedStamp(false);
