@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "platform/sql_translator.h"
@@ -45,11 +46,13 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  // Prepares exactly one statement. Anything after it but blanks, comments and ";" is
-  // refused: a cut-off second statement would otherwise vanish without a word. Parameters
-  // are refused too: the module sends complete texts, so a "?", ":x" or a stray "#x" (which
-  // SQLite reads as a parameter) would silently run as Null.
-  bool Prepare(sqlite3* db, const std::string& sql, std::string& error) {
+  // Prepares exactly one statement and binds its values. Anything after it but blanks,
+  // comments and ";" is refused: a cut-off second statement would otherwise vanish without a
+  // word. Only plain "?" placeholders are taken, each with a bound value: a ":x", "?1" or a
+  // stray "#x" (which SQLite reads as a parameter), or a "?" nobody bound, would silently run
+  // as Null; a value bound past the last "?" means the text is not the one the caller built.
+  bool Prepare(sqlite3* db, const std::string& sql,
+               const std::vector<std::optional<db::Value>>& values, std::string& error) {
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail) !=
         SQLITE_OK) {
@@ -73,10 +76,26 @@ class Statement {
         return false;
       }
     }
-    if (sqlite3_bind_parameter_count(stmt_) > 0) {
-      const char* name = sqlite3_bind_parameter_name(stmt_, 1);
-      error = "the statement has a parameter (" + std::string(name ? name : "?") +
-              ") but statements are run as complete texts";
+    int count = sqlite3_bind_parameter_count(stmt_);
+    for (int position = 1; position <= count; ++position) {
+      if (const char* name = sqlite3_bind_parameter_name(stmt_, position)) {
+        error = "the statement has a named parameter (" + std::string(name) +
+                "); values are bound to \"?\" placeholders only";
+        return false;
+      }
+      size_t index = static_cast<size_t>(position - 1);
+      if (index >= values.size() || !values[index]) {
+        error = "no value is bound to placeholder " + std::to_string(position);
+        return false;
+      }
+      if (!BindValue(position, *values[index])) {
+        error = sqlite3_errmsg(db);
+        return false;
+      }
+    }
+    if (values.size() > static_cast<size_t>(count)) {
+      error = "a value is bound to placeholder " + std::to_string(values.size()) +
+              " but the statement has " + std::to_string(count);
       return false;
     }
     return true;
@@ -85,6 +104,22 @@ class Statement {
   sqlite3_stmt* get() const { return stmt_; }
 
  private:
+  bool BindValue(int position, const db::Value& value) {
+    int rc;
+    if (value.IsNull()) {
+      rc = sqlite3_bind_null(stmt_, position);
+    } else if (value.IsInteger()) {
+      rc = sqlite3_bind_int64(stmt_, position, value.ToLong());
+    } else if (value.IsReal()) {
+      rc = sqlite3_bind_double(stmt_, position, value.ToDouble());
+    } else {
+      std::string text = value.ToText();
+      rc = sqlite3_bind_text64(stmt_, position, text.data(), text.size(), SQLITE_TRANSIENT,
+                               SQLITE_UTF8);
+    }
+    return rc == SQLITE_OK;
+  }
+
   sqlite3_stmt* stmt_ = nullptr;
 };
 
@@ -144,7 +179,7 @@ class SqliteCommand : public db::ICommand {
     if (!Start(stmt)) return {};
     int rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_ROW) {
-      impl_->lastError.clear();
+      Succeed();
       return sqlite3_column_count(stmt.get()) > 0 ? ColumnValue(stmt.get(), 0) : db::Value();
     }
     Finish(rc);
@@ -175,19 +210,49 @@ class SqliteCommand : public db::ICommand {
 
   int64_t RowsAffected() const override { return rowsAffected_; }
 
+  void Bind(int position, const db::Value& value) override {
+    if (position < 1) {
+      // Remembered and reported at the run, where every failure of a command is reported.
+      badPosition_ = position;
+      hasBadPosition_ = true;
+      return;
+    }
+    size_t index = static_cast<size_t>(position - 1);
+    if (values_.size() <= index) values_.resize(index + 1);
+    values_[index] = value;
+  }
+
+  std::string Error() const override { return error_; }
+
  private:
   // Logs the text as the module sent it and prepares its translation.
   bool Start(Statement& stmt) {
-    if (alive_.expired()) return false;
+    if (alive_.expired()) {
+      error_ = "the database service this command belongs to is closed";
+      return false;
+    }
     if (impl_->logging) impl_->log.push_back(sql_);
-    return stmt.Prepare(impl_->db, translated_, impl_->lastError);
+    if (hasBadPosition_) {
+      return Fail("no placeholder has the position " + std::to_string(badPosition_));
+    }
+    std::string error;
+    if (!stmt.Prepare(impl_->db, translated_, values_, error)) return Fail(error);
+    return true;
   }
   bool Finish(int rc) {
     if (rc == SQLITE_DONE) {
-      impl_->lastError.clear();
+      Succeed();
       return true;
     }
-    impl_->lastError = sqlite3_errmsg(impl_->db);
+    return Fail(sqlite3_errmsg(impl_->db));
+  }
+  void Succeed() {
+    error_.clear();
+    impl_->lastError.clear();
+  }
+  bool Fail(std::string error) {
+    error_ = std::move(error);
+    impl_->lastError = error_;
     return false;
   }
 
@@ -195,6 +260,11 @@ class SqliteCommand : public db::ICommand {
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
+  // Bound values by placeholder position - 1; an unset slot is a "?" nobody bound.
+  std::vector<std::optional<db::Value>> values_;
+  bool hasBadPosition_ = false;
+  int badPosition_ = 0;
+  std::string error_;
   int64_t rowsAffected_ = 0;
 };
 

@@ -19,9 +19,10 @@ class SqliteDatabase : public db::IDatabase {
   static std::unique_ptr<SqliteDatabase> Open(const std::string& path, std::string* error);
   ~SqliteDatabase() override;
 
-  // The text is translated once here; each run prepares exactly one statement and refuses a
-  // text holding a second statement or a parameter. A command kept past its service does
-  // nothing.
+  // The text is translated once here; each run prepares exactly one statement, binds the
+  // values given to its "?" placeholders and refuses a text holding a second statement, a
+  // named parameter or a placeholder without a value. A command kept past its service does
+  // nothing but report so.
   std::unique_ptr<db::ICommand> CreateCommand(const std::string& sql, int kind) override;
   // Resets statements left half-read through Handle(); an open transaction is left alone.
   void Close() override;

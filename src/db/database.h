@@ -1,6 +1,7 @@
-// The database service the host hands out (GetDatabase): statements are sent as complete
-// texts; success is judged by LastError being empty after each statement. Implementations
-// live in platform/ (SQLite, PostgreSQL); the module sees only this interface.
+// The database service the host hands out (GetDatabase): a statement is a text in the module's
+// dialect whose values are bound to "?" placeholders; each command reports its own failure
+// (Error), and LastError mirrors the last statement run. Implementations live in platform/
+// (SQLite, PostgreSQL); the module sees only this interface.
 #pragma once
 
 #include <memory>
@@ -12,8 +13,9 @@
 namespace ws::db {
 
 // A prepared statement text. Execute, GetValue and OpenRecordset never throw: a failure
-// leaves its text in the owning service's LastError and answers nothing (Null, an empty
-// closed record set).
+// leaves its text in Error (and in the owning service's LastError) and answers nothing (Null,
+// an empty closed record set). A "?" placeholder left without a bound value, or a value bound
+// to a position the text does not have, fails the run instead of running as Null.
 class ICommand {
  public:
   virtual ~ICommand() = default;
@@ -23,6 +25,11 @@ class ICommand {
   virtual std::shared_ptr<Recordset> OpenRecordset() = 0;
   // Number of rows the last Execute changed (0 after a failure).
   virtual int64_t RowsAffected() const { return 0; }
+  // Binds the value of the position-th "?" placeholder (1-based) of the statement text.
+  virtual void Bind(int position, const Value& value) = 0;
+  // This statement's own failure text; empty when it succeeded (LastError of the service
+  // still mirrors the last statement, as the host contract says).
+  virtual std::string Error() const = 0;
 };
 
 class IDatabase {

@@ -213,12 +213,84 @@ TEST_F(SqliteDatabaseTest, FailuresSetLastErrorUntilTheNextSuccess) {
   EXPECT_EQ(Run("insert into wsdj (单据ID) values (5); -- done\n "), "");
   EXPECT_EQ(Count("wsdj"), 3);
 
-  // A parameter would run as Null: refused, whether written as such or left by a "#" that is
-  // no date.
+  // A parameter nobody bound would run as Null: refused, whether a "?" left without a value
+  // or a "#" that is no date (SQLite reads "#abc" as a named parameter).
   EXPECT_NE(Run("update wsdj set 说明=? where 单据ID=1"), "");
   EXPECT_NE(Run("update wsdj set 说明='x' where 进厂日期=#abc"), "");
   EXPECT_TRUE(Scalar("select count(*) from wsdj where 说明 is not null").ToLong() == 0);
   EXPECT_NE(Run(""), "");
+}
+
+TEST_F(SqliteDatabaseTest, BindsValuesToPlaceholdersAndReportsEachCommandsOwnError) {
+  // Every kind of value arrives as itself: a text with quotes and wildcards is stored as typed,
+  // an integer and a real keep their types, Null stays Null.
+  auto insert = db_->CreateCommand(
+      "insert into wsdj (单据ID, progID, 工单号码, 金额, 说明) values (?, ?, ?, ?, ?)", 1);
+  insert->Bind(1, db::Value(int64_t{7}));
+  insert->Bind(2, db::Value(int64_t{9000000000}));
+  insert->Bind(3, db::Value("O'Brien -- %_\\"));
+  insert->Bind(4, db::Value(12.5));
+  insert->Bind(5, db::Value());
+  insert->Execute();
+  ASSERT_EQ(insert->Error(), "");
+  EXPECT_EQ(insert->RowsAffected(), 1);
+
+  auto read = db_->CreateCommand(
+      "select progID, 工单号码, 金额, 说明 from wsdj where 工单号码 = ? and 单据ID = ?", 1);
+  read->Bind(2, db::Value(int64_t{7}));  // bound out of order on purpose
+  read->Bind(1, db::Value("O'Brien -- %_\\"));
+  auto rs = read->OpenRecordset();
+  ASSERT_EQ(read->Error(), "");
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Field("progID"), db::Value(int64_t{9000000000}));
+  EXPECT_EQ(rs->Text("工单号码"), "O'Brien -- %_\\");
+  EXPECT_EQ(rs->Field("金额"), db::Value(12.5));
+  EXPECT_TRUE(rs->Field("说明").IsNull());
+  // The same command runs again with its values after the data changed.
+  ASSERT_EQ(Run("update wsdj set 金额 = 3 where 单据ID = 7"), "");
+  EXPECT_EQ(read->OpenRecordset()->Number("金额"), 3);
+
+  // A "?" inside a string literal is text, not a placeholder; the translated dialect keeps the
+  // placeholders in their order through iif and TOP.
+  auto mixed = db_->CreateCommand("select top 1 iif(单据ID = ?, '?', ?) from wsdj", 1);
+  mixed->Bind(1, db::Value(int64_t{7}));
+  mixed->Bind(2, db::Value("no"));
+  EXPECT_EQ(mixed->GetValue().ToText(), "?");
+  EXPECT_EQ(mixed->Error(), "");
+
+  // A placeholder left unbound, a value bound past the last placeholder, a position below 1
+  // and a named parameter all fail the run instead of running with Null.
+  auto unbound = db_->CreateCommand("update wsdj set 说明 = ? where 单据ID = ?", 1);
+  unbound->Bind(1, db::Value("x"));
+  unbound->Execute();
+  EXPECT_NE(unbound->Error().find("placeholder 2"), std::string::npos) << unbound->Error();
+  auto extra = db_->CreateCommand("update wsdj set 说明 = ?", 1);
+  extra->Bind(1, db::Value("x"));
+  extra->Bind(2, db::Value("y"));
+  extra->Execute();
+  EXPECT_NE(extra->Error(), "");
+  auto zero = db_->CreateCommand("update wsdj set 说明 = ?", 1);
+  zero->Bind(0, db::Value("x"));
+  zero->Bind(1, db::Value("x"));
+  zero->Execute();
+  EXPECT_NE(zero->Error(), "");
+  auto named = db_->CreateCommand("update wsdj set 说明 = :x", 1);
+  named->Bind(1, db::Value("x"));
+  named->Execute();
+  EXPECT_NE(named->Error().find(":x"), std::string::npos) << named->Error();
+  // Each command keeps its own outcome; LastError mirrors whichever ran last.
+  EXPECT_EQ(db_->LastError(), named->Error());
+  EXPECT_TRUE(Scalar("select 说明 from wsdj where 单据ID = 7").IsNull());
+  EXPECT_EQ(Run("delete from wsdjxm"), "");
+  EXPECT_EQ(db_->LastError(), "");
+  EXPECT_NE(named->Error(), "");
+  EXPECT_EQ(read->Error(), "");
+
+  // A command kept past its service reports that instead of touching the closed connection.
+  auto orphan = db_->CreateCommand("select 1", 1);
+  db_.reset();
+  EXPECT_TRUE(orphan->GetValue().IsNull());
+  EXPECT_NE(orphan->Error(), "");
 }
 
 TEST_F(SqliteDatabaseTest, TransactionsCommitRollBackAndNest) {
