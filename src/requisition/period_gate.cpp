@@ -25,10 +25,11 @@ int ListMonths(host::ISystem& system) {
   return months == 0 ? 12 : months;
 }
 
-db::Sql PeriodWindowCondition(int currentPeriod, int months) {
-  db::Sql sql(" and 会计期间<=");
-  sql.Key(currentPeriod).Raw(" and 会计期间>=").Key(db::StepPeriodBack(currentPeriod, months));
-  return sql;
+db::Sql& AppendPeriodWindow(db::Sql& condition, int currentPeriod, int months) {
+  return condition.Raw(" and 会计期间<=")
+      .Key(currentPeriod)
+      .Raw(" and 会计期间>=")
+      .Key(db::StepPeriodBack(currentPeriod, months));
 }
 
 PeriodGate PeriodGate::FromSystem(host::ISystem& system) {

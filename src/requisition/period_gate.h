@@ -18,12 +18,13 @@ namespace ws::requisition {
 int DocumentPeriod(host::ISystem& system, const db::Date& date);
 
 // How many periods a browse reaches back: the "befmonth" option of module 12, where 0 (or an
-// unset option) means 12. A negative value keeps the list to the current period.
+// unset option) means 12.
 int ListMonths(host::ISystem& system);
 
-// The period window appended to "progid=N" when no particular document was requested:
-// " and 会计期间<=S and 会计期间>=<S stepped back by months>".
-db::Sql PeriodWindowCondition(int currentPeriod, int months);
+// Appends the period window that follows "progid=N" when no particular document was
+// requested: " and 会计期间<=S and 会计期间>=<S stepped back by months>". It appends to the
+// caller's condition so the periods stay values of that one statement.
+db::Sql& AppendPeriodWindow(db::Sql& condition, int currentPeriod, int months);
 
 // What a stock period allows, judged against the current stock period S and the last closed
 // period K.

@@ -120,9 +120,6 @@ TEST_F(PostingTest, PostingStatementsOfBothDialects) {
             " DELETE FROM JxcGoodsList WHERE progid=200002 AND 单据ID=42");
   EXPECT_EQ(PartsCostUpdate(kOrderProgram, 7, 150.25).str(),
             " UPDATE WSDJ  SET 配件费用=150.25 WHERE progid=200001 AND 单据ID=7");
-  EXPECT_EQ(StatusUpdate(42, CheckDirection::Check, "O'Neil", {2012, 6, 15}, "jet").str(),
-            " UPDATE JXCDJ SET smark='02',仓库审核='O''Neil',审核日期=#2012-06-15# WHERE "
-            "单据ID=42 AND (smark<>'02' OR smark IS NULL)");
 }
 
 TEST_F(PostingTest, LinesTakeConsecutiveNumbersAfterTheLedgerMaximumInLineOrder) {
