@@ -1,0 +1,37 @@
+#include "requisition/check_step.h"
+
+#include <stdexcept>
+
+#include "db/runner.h"
+
+namespace ws::requisition {
+
+bool RunCheckStep(host::ISystem& system, PeriodGate& gate, const RequisitionKeys& keys,
+                  int documentPeriod, CheckDirection direction, const std::string& title) {
+  if (!AdmitCheck(system, gate, keys.documentId, documentPeriod, direction)) return false;
+
+  host::IDialogs& dialogs = system.Dialogs();
+  host::LoginInfo login = system.GetLoginInfo();
+  db::Transaction tx(system.GetDatabase());
+  if (tx.Failed()) throw std::runtime_error(tx.Error());
+
+  StepOutcome outcome =
+      direction == CheckDirection::Check ? AppendCheck(tx, keys) : AppendUnCheck(tx, keys);
+  if (!outcome.Ok()) {
+    dialogs.MessageBox(outcome.error, title, host::MsgButtons::Ok, host::MsgIcon::None);
+    dialogs.MessageBox(outcome.failureTag + outcome.error, title, host::MsgButtons::Ok,
+                       host::MsgIcon::None);
+    return false;
+  }
+
+  outcome = AppendStatusChange(tx, keys, direction, login.userName, login.loginDate);
+  if (!outcome.Ok()) {
+    if (!outcome.refused) throw std::runtime_error(outcome.error);
+    dialogs.MessageBox(outcome.error, kGateTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  if (!tx.Commit()) throw std::runtime_error(tx.Error());
+  return true;
+}
+
+}  // namespace ws::requisition
