@@ -20,9 +20,9 @@ namespace {
 
 constexpr const char* kGridFormat =
     "  |选择 |进厂日期   |工单号码    |客户名称                 |车牌号码      |车型       "
-    "|维修分类    |配件编码     |配件项目     |配件规格     |需求数量     |已领数量    |未领数量   "
-    "  "
-    "|单价       |说明        |客户ID|产品ID|progid|单据ID|单据明细ID|单位";
+    "|维修分类    |配件编码     |配件项目     |配件规格     |需求数量     "
+    "|已领数量    |未领数量     |单价       |说明        "
+    "|客户ID|产品ID|progid|单据ID|单据明细ID|单位";
 constexpr const char* kGridHint = "提示：单击选择后按回车键确认！";
 constexpr const char* kErrorTitle = "提示:";
 constexpr int kFrozenCols = 3;
@@ -37,8 +37,8 @@ bool IsRowLimit(const std::string& text) {
   return text.size() < 10;
 }
 
-// Decimals option (module 12, by number) as a column format; an unreadable option shows the
-// number as it is stored.
+// The host's decimals setting of module 12 with that number (7 quantities, 9 prices) as a
+// column format: "###" for none, else "###." and a "#" per decimal.
 std::string DecimalsOption(host::ISystem& system, int number) {
   int decimals = static_cast<int>(db::NumericValue(system.GetOption(12, number)));
   return forms::DecimalsFormat(decimals, false);

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "db/sql.h"
 #include "repair_order/cls_fun.h"
 #include "support/test_host.h"
 
@@ -19,26 +18,12 @@ class StockTest : public test::HostTest {
         "(1,'总库',2,'0',0), (2,'废品库',2,'0',1), (3,'二号库',2,'1',0)");
     fun_.Init(host_.System());
   }
-  void Balance(int64_t period, int64_t depot, int64_t part, const std::string& place,
-               const std::string& grade, const std::string& batch, double quantity, double weight) {
-    host_.Exec(db::Sql("insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,等级,特征码,"
-                       "产品批次,库存数量,库存重量) values (")
-                   .Key(period)
-                   .Raw(",")
-                   .Key(depot)
-                   .Raw(",")
-                   .Key(part)
-                   .Raw(",")
-                   .Text(place)
-                   .Raw(",")
-                   .Text(grade)
-                   .Raw(",'',")
-                   .Text(batch)
-                   .Raw(",")
-                   .Num(quantity)
-                   .Raw(",")
-                   .Num(weight)
-                   .Raw(")"));
+  // Balance rows "(period, depot, part, location, grade, batch, quantity, weight), ...".
+  void Balances(const std::string& rows) {
+    host_.Exec(
+        "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,等级,产品批次,库存数量,库存重量) "
+        "values " +
+        rows);
   }
   struct Stock {
     bool ok;
@@ -70,12 +55,13 @@ class StockTest : public test::HostTest {
 };
 
 TEST_F(StockTest, QuantityAndWeightSumTheCountedDepotsUnlessADepotIsNamed) {
-  Balance(201206, 1, 7, "A-1", "", "B1", 4, 2);
-  Balance(201206, 1, 7, "A-2", "优", "B2", 6, 3);
-  Balance(201206, 2, 7, "", "", "", 100, 50);  // a depot outside the figures
-  Balance(201206, 3, 7, "", "", "B1", 1, 0.5);
-  Balance(201205, 1, 7, "A-1", "", "B1", 1000, 1000);  // another period
-  Balance(201206, 1, 8, "A-1", "", "B1", 9, 9);        // another part
+  Balances(
+      "(201206,1,7,'A-1','','B1',4,2), "
+      "(201206,1,7,'A-2','优','B2',6,3), "
+      "(201206,2,7,'','','',100,50), "  // depot 2 is outside the figures
+      "(201206,3,7,'','','B1',1,0.5), "
+      "(201205,1,7,'A-1','','B1',1000,1000), "  // another period
+      "(201206,1,8,'A-1','','B1',9,9)");        // another part
 
   Stock all = StockOf(7);
   EXPECT_TRUE(all.ok);
@@ -120,10 +106,11 @@ TEST_F(StockTest, QuantityStatementsReadAsWritten) {
 }
 
 TEST_F(StockTest, DefaultDepotSkipsBarredDepotsAndTakesTheLowestId) {
-  Balance(201206, 3, 7, "C-1", "", "B1", 5, 0);
-  Balance(201206, 2, 7, "B-1", "", "B2", 5, 0);
-  Balance(201206, 1, 7, "A-1", "", "B2", 5, 0);
-  Balance(201101, 1, 7, "OLD", "", "B2", 5, 0);  // an old period still counts, its place not
+  Balances(
+      "(201206,3,7,'C-1','','B1',5,0), "
+      "(201206,2,7,'B-1','','B2',5,0), "
+      "(201206,1,7,'A-1','','B2',5,0), "
+      "(201101,1,7,'OLD','','B2',5,0)");  // an old period still counts, its place not
   host_.Exec("insert into pdmbmcpty (仓库ID,产品ID,是否停用) values (1,7,1), (2,7,0), (3,8,1)");
 
   Depot first = DepotOf(7);
@@ -154,7 +141,7 @@ TEST_F(StockTest, DefaultDepotSkipsBarredDepotsAndTakesTheLowestId) {
 
 TEST_F(StockTest, FailuresShowTheirTagAndLeaveTheOutputsAlone) {
   // A quote in a filter value is carried as text, not as the end of the literal.
-  Balance(201206, 1, 7, "O'Neil", "", "", 3, 1);
+  Balances("(201206,1,7,'O''Neil','','',3,1)");
   EXPECT_DOUBLE_EQ(StockOf(7, 1, "O'Neil").quantity, 3);
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
 
