@@ -143,45 +143,37 @@ host::ISystem& frmSelWS::System() const {
 }
 
 bool frmSelWS::py_SubProgram(host::ISystem& system, int64_t customerId, int64_t programNumber,
-                             const std::string& text) {
+                             const std::string& /*text*/) {
   system_ = &system;
   programNumber_ = programNumber;
-  text_ = text;
   confirmed_ = false;
   closed_ = false;
-  try {
-    db::Runner runner(system.GetDatabase());
-    std::string name = runner.ScalarText(
-        db::Sql("select progname from xt_objects where progID=").Key(programNumber));
-    form_.SetCaption(name + "选单");
+  db::Runner runner(system.GetDatabase());
+  form_.SetCaption(
+      runner.ScalarText(
+          db::Sql("select progname from xt_objects where progID=").Key(programNumber)) +
+      "选单");
+  grid_->Col(kColRequired).format = DecimalsOption(system, 7);
+  grid_->Col(kColIssued).format = grid_->Col(kColRequired).format;
+  grid_->Col(kColOutstanding).format = grid_->Col(kColRequired).format;
+  grid_->Col(kColPrice).format = DecimalsOption(system, 9);
 
-    grid_->Col(kColRequired).format = DecimalsOption(system, 7);
-    grid_->Col(kColIssued).format = grid_->Col(kColRequired).format;
-    grid_->Col(kColOutstanding).format = grid_->Col(kColRequired).format;
-    grid_->Col(kColPrice).format = DecimalsOption(system, 9);
-  } catch (const std::exception&) {
-    // Without caption or formats the chooser still lists what the user needs.
-  }
-  // A layout that cannot be read leaves the window as built.
+  // A layout file that is missing or unreadable leaves the window as built.
   try {
     grid::LoadFormStatusFile(grid::LayoutPath(system.GetLoginInfo().workFolder, kFormName), form_,
                              true);
   } catch (const std::exception&) {
   }
+  // Repair orders are the only source, whatever an old layout file says.
   repairOrders_->SetValue(1);
   searchBox_->boundGrid = kGrid;
   searchBox_->SetToolTip(kGridHint);
   searchBox_->filterMode = filterMode_->Checked();
 
   if (customerId > 0) {
-    std::string name;
-    try {
-      name =
-          db::Runner(system.GetDatabase())
-              .ScalarText(db::Sql("SELECT 公司名称 From PdmWLDW Where 往来ID =").Key(customerId));
-    } catch (const std::exception&) {
-    }
-    Condition(kCustomer).SetValue(std::to_string(customerId), name);
+    Condition(kCustomer).SetValue(
+        std::to_string(customerId),
+        runner.ScalarText(db::Sql("SELECT 公司名称 From PdmWLDW Where 往来ID =").Key(customerId)));
     Condition(kCustomer).MarkValid();
   }
   LoadList();

@@ -100,7 +100,7 @@ class frmSelWS : public host::IModalForm {
   // layout, the customer condition when customerId > 0, the list; then runs it modally through
   // the host's dialogs. True when the user confirmed (the list then holds the ticked rows,
   // possibly none); false when the dialog was closed without choosing or could not be shown.
-  // text is kept for the caller's sake and not read.
+  // text is part of the call the requisition makes ("0"); the chooser does not read it.
   bool py_SubProgram(host::ISystem& system, int64_t customerId, int64_t programNumber,
                      const std::string& text);
 
@@ -149,7 +149,6 @@ class frmSelWS : public host::IModalForm {
   forms::OptionButton* repairOrders_ = nullptr;
   host::ISystem* system_ = nullptr;
   int64_t programNumber_ = 0;
-  std::string text_;
   bool confirmed_ = false;
   bool closed_ = false;
 };
