@@ -1,5 +1,6 @@
 #include "repair_order/cls_fun.h"
 
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -48,11 +49,107 @@ double Scalar(db::IDatabase& database, const std::string& sql) {
   return value;
 }
 
+// The record set of a query; a failure becomes an exception carrying the database's text.
+std::shared_ptr<db::Recordset> OpenOrThrow(db::IDatabase& database, const db::Sql& sql) {
+  std::string error;
+  auto records = db::Runner(database).Open(sql, &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  return records;
+}
+
+// Closes the record set on every way out, as the callers' error boxes come after it.
+struct RecordsetCloser {
+  std::shared_ptr<db::Recordset>& records;
+  ~RecordsetCloser() {
+    if (records) records->Close();
+  }
+};
+
 }  // namespace
 
 bool clsFun::Init(host::ISystem& poSystem) {
   poSystem_ = &poSystem;
   return true;
+}
+
+bool clsFun::GetKcSlZl(double& dKcSl, double& dKcZl, int64_t lKj, int64_t lCpId, bool bIsCk,
+                       int64_t lCkID, bool bIsHw, const std::string& sHw, bool bIsDJ,
+                       const std::string& sDJ, bool bIsTZM, const std::string& sTZM, bool bIsCpPc,
+                       const std::string& sCpPc) {
+  if (!poSystem_) return false;
+  std::shared_ptr<db::Recordset> records;
+  try {
+    RecordsetCloser closer{records};
+    db::Sql sql(
+        " SELECT SUM(库存数量) As sum库存数量,SUM(库存重量) As sum库存重量   FROM JXCGoodsZzTz "
+        "  WHERE 会计期间=");
+    sql.Key(lKj).Raw("    AND 产品ID=").Key(lCpId);
+    if (bIsCk) {
+      sql.Raw(" AND 仓库ID=").Key(lCkID);
+    } else {
+      sql.Raw(" AND 仓库ID in ( select 部门ID from pdmbm where 不参与物料运算=0 )");
+    }
+    if (bIsHw) sql.Raw(" AND 货位=").Text(sHw);
+    if (bIsDJ) sql.Raw(" AND 等级=").Text(sDJ);
+    if (bIsTZM) sql.Raw(" AND 特征码=").Text(sTZM);
+    if (bIsCpPc) sql.Raw(" AND 产品批次=").Text(sCpPc);
+    records = OpenOrThrow(poSystem_->GetDatabase(), sql);
+    // Sums over no rows come back as one row of Nulls, which read as 0 like an empty result.
+    double quantity = 0;
+    double weight = 0;
+    if (!records->Eof()) {
+      quantity = db::NumericValue(records->Text("sum库存数量"));
+      weight = db::NumericValue(records->Text("sum库存重量"));
+    }
+    dKcSl = quantity;
+    dKcZl = weight;
+    return true;
+  } catch (const std::exception& e) {
+    poSystem_->Dialogs().MessageBox(std::string("GetKcSlZl:") + e.what(),
+                                    "提示:", host::MsgButtons::Ok, host::MsgIcon::Critical);
+    return false;
+  }
+}
+
+bool clsFun::GetGoodsDepot(int64_t& lCkID, std::string& sCk, std::string& sHw, int64_t lCpId,
+                           int64_t /*lKj*/, bool bIsCkSX, int64_t lCkSX, bool bIsDJ,
+                           const std::string& sDJ, bool bIsTZM, const std::string& sTZM,
+                           bool bIsCpPc, const std::string& sCpPc) {
+  if (!poSystem_) return false;
+  std::shared_ptr<db::Recordset> records;
+  try {
+    RecordsetCloser closer{records};
+    db::Sql sql(
+        " SELECT TOP 1 仓库ID,部门名称 As 仓库名称,货位   FROM JXCGoodsZzTz inner join pdmbm on "
+        "jxcgoodszztz.仓库ID=pdmbm.部门ID   WHERE 产品ID=");
+    sql.Key(lCpId)
+        .Raw(" AND 仓库ID not in ( select 仓库ID from pdmbmcpty where 产品ID=")
+        .Key(lCpId)
+        .Raw(" and 是否停用=1)");
+    if (bIsCkSX) sql.Raw(" and pdmbm.属性=").Key(lCkSX);
+    if (bIsDJ) sql.Raw(" and 等级=").Text(sDJ);
+    if (bIsTZM) sql.Raw(" and 特征码=").Text(sTZM);
+    if (bIsCpPc) sql.Raw(" and 产品批次=").Text(sCpPc);
+    // Without an order the engine's row order would pick the depot, and the same part could
+    // default to another depot after a vacuum or on the server. The lowest depot id decides;
+    // within it the location of the latest period is the one in use now.
+    sql.Raw(" ORDER BY jxcgoodszztz.仓库ID, jxcgoodszztz.会计期间 DESC, jxcgoodszztz.货位");
+    records = OpenOrThrow(poSystem_->GetDatabase(), sql);
+    if (records->Eof()) {
+      lCkID = 0;
+      sCk.clear();
+      sHw.clear();
+    } else {
+      lCkID = static_cast<int64_t>(db::NumericValue(records->Text("仓库ID")));
+      sCk = records->Text("仓库名称");
+      sHw = records->Text("货位");
+    }
+    return true;
+  } catch (const std::exception& e) {
+    poSystem_->Dialogs().MessageBox(std::string("GetGoodsDepot:") + e.what(),
+                                    "提示:", host::MsgButtons::Ok, host::MsgIcon::Critical);
+    return false;
+  }
 }
 
 bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpId, bool bHs,

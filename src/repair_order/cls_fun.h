@@ -15,6 +15,29 @@ class clsFun {
   // Keeps the system object for the queries; always true.
   bool Init(host::ISystem& poSystem);
 
+  // The stock of part lCpId in period lKj: dKcSl the quantity and dKcZl the weight (second
+  // unit) summed over the balance rows, in depot lCkID when bIsCk or else over every depot
+  // counted in the stock figures (pdmbm.不参与物料运算 = 0), narrowed by the location, grade,
+  // feature code and batch whose switch is on. No balance row gives 0 and 0.
+  // A failure shows "GetKcSlZl:" + description (critical, "提示:") and answers false with both
+  // outputs unchanged; without Init the answer is false.
+  bool GetKcSlZl(double& dKcSl, double& dKcZl, int64_t lKj, int64_t lCpId, bool bIsCk,
+                 int64_t lCkID, bool bIsHw, const std::string& sHw, bool bIsDJ,
+                 const std::string& sDJ, bool bIsTZM, const std::string& sTZM, bool bIsCpPc,
+                 const std::string& sCpPc);
+
+  // The depot a part is issued from by default: among the balance rows of part lCpId (of any
+  // period; lKj is not consulted) in depots not barred for the part (pdmbmcpty.是否停用 = 1),
+  // narrowed by the depot attribute (pdmbm.属性 = lCkSX) when bIsCkSX and by the grade,
+  // feature code and batch whose switch is on, the one with the lowest depot id; within that
+  // depot the location of its latest period (then the first location by text). lCkID, sCk and
+  // sHw receive the depot id, name and location; no candidate gives 0, "" and "".
+  // A failure shows "GetGoodsDepot:" + description (critical, "提示:") and answers false with
+  // the outputs unchanged; without Init the answer is false.
+  bool GetGoodsDepot(int64_t& lCkID, std::string& sCk, std::string& sHw, int64_t lCpId, int64_t lKj,
+                     bool bIsCkSX, int64_t lCkSX, bool bIsDJ, const std::string& sDJ, bool bIsTZM,
+                     const std::string& sTZM, bool bIsCpPc, const std::string& sCpPc);
+
   // The price of part lCpId by the price rule lItem:
   //   0 price 0; 1/2/3/4 lowest, highest, average or latest price on checked stock documents of
   //   program lProgID (tax-inclusive prices when bHs), 11-14 the same for partner lWlID only;

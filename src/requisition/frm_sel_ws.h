@@ -1,0 +1,156 @@
+// frmSelWS, the repair-order chooser: a modal dialog in which the user ticks, among the part
+// lines of checked repair orders, those a material requisition is to issue. The requisition
+// empties a SelectionList, calls py_SubProgram and, once it returns, reads the ticked rows
+// from the list.
+//
+// The dialog is headless: the host renders Form() and feeds input through forms::Input while
+// IDialogs::RunModal runs it.
+// - Conditions: ywTxt(0) plate (picker "pdmcl"), ywTxt(1) work-order number, ywTxt(2)/(3)
+//   entry date from/to, ywTxt(4) customer (picker "pdmkh_j", key 往来ID), ywTxt(6) maximum
+//   number of rows; typed input that is no date, no whole number or no known plate or customer
+//   is marked invalid with "输入有误，请重新输入！". Option Opt(2) "车辆维修单" in the frame
+//   "前置单据" (the only source); ChkLl "显示已领料" (clicking reloads); chkZD "整单选中".
+// - The list ywGrid1 (22 columns, see the k* constants). Ticking a row is an edit of its
+//   选择 cell (any text ticks, an empty text unticks) or a double click (toggles); with chkZD
+//   every row of the same work-order number takes the same mark.
+// - btn(0) confirm: the ticked rows, in grid order, go to the selection list; the dialog
+//   closes. btn(1) closes without selecting. btn(2) queries again, btn(3) clears the
+//   conditions 0 to 4 and queries again, btn(4) unticks and btn(5) ticks every row.
+// - SearchBox1 searches the work-order number, customer, plate, part code and part name
+//   columns unless its settings say otherwise; ChkFind "过滤" switches it to filter mode.
+// - Closing (any way) writes the selected option's index to the user setting "WS_SelWs" and
+//   the window's layout to workFolder/selfbb/frmSelWS.txt (read back, widths only for the
+//   grid, when the dialog opens).
+// A failing query shows "frmSelWS-->LoadData::" + the database's text (critical, "提示:") and
+// leaves the list empty.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "forms/form.h"
+#include "host/dialogs.h"
+#include "host/system.h"
+#include "requisition/chooser_query.h"
+#include "requisition/selection_list.h"
+
+namespace ws::requisition {
+
+class frmSelWS : public host::IModalForm {
+ public:
+  // Widget names.
+  static constexpr const char* kFormName = "frmSelWS";
+  static constexpr const char* kFieldArray = "ywTxt";
+  static constexpr const char* kGrid = "ywGrid1";
+  static constexpr const char* kSearchBox = "SearchBox1";
+  static constexpr const char* kFilterMode = "ChkFind";
+  static constexpr const char* kShowIssued = "ChkLl";
+  static constexpr const char* kWholeOrder = "chkZD";
+  static constexpr const char* kSourceOption = "Opt";
+  static constexpr const char* kButtons = "btn";
+  static constexpr const char* kSettingKey = "WS_SelWs";
+  static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
+  static constexpr const char* kTick = "√";
+
+  // Condition fields (ywTxt index).
+  static constexpr int kPlate = 0;
+  static constexpr int kNumber = 1;
+  static constexpr int kDateFrom = 2;
+  static constexpr int kDateTo = 3;
+  static constexpr int kCustomer = 4;
+  static constexpr int kRowLimit = 6;
+  // The only source option: repair orders.
+  static constexpr int kRepairOrderOption = 2;
+  // Rows listed until the user sets another limit.
+  static constexpr int kDefaultRowLimit = 1000;
+
+  // Grid columns (column 0 is the row header).
+  enum Column : int {
+    kColTick = 1,
+    kColDate,
+    kColNumber,
+    kColCustomer,
+    kColPlate,
+    kColModel,
+    kColCategory,
+    kColPartCode,
+    kColPartName,
+    kColPartSpec,
+    kColRequired,
+    kColIssued,
+    kColOutstanding,
+    kColPrice,
+    kColNote,
+    kColCustomerId,
+    kColProductId,
+    kColProgram,
+    kColDocumentId,
+    kColLineId,
+    kColUnit,
+    kColumnCount
+  };
+
+  // The list receives the rows confirmed; it must outlive the dialog.
+  explicit frmSelWS(SelectionList& selection);
+  frmSelWS(const frmSelWS&) = delete;
+  frmSelWS& operator=(const frmSelWS&) = delete;
+
+  // Opens the chooser for the calling program: caption from xt_objects + "选单", the stored
+  // layout, the customer condition when customerId > 0, the list; then runs it modally through
+  // the host's dialogs. True when the user confirmed (the list then holds the ticked rows,
+  // possibly none); false when the dialog was closed without choosing or could not be shown.
+  // text is part of the call the requisition makes ("0"); the chooser does not read it.
+  bool py_SubProgram(host::ISystem& system, int64_t customerId, int64_t programNumber,
+                     const std::string& text);
+
+  // --- IModalForm
+  std::string Name() const override { return kFormName; }
+  forms::Form& Form() override { return form_; }
+  bool IsClosed() const override { return closed_; }
+  // The user closed the window: as btn(1).
+  void Dismiss() override;
+
+  // --- What the host and front ends reach.
+  forms::Field& Condition(int index) const;
+  forms::Grid& Grid() const { return *grid_; }
+  forms::SearchBox& SearchBox() const { return *searchBox_; }
+  // The buttons' actions by index, as a click on btn(index); another index answers the box
+  // "未处理的功能".
+  void btn_Click(int index);
+  // The conditions as the next query reads them.
+  ChooserFilter CurrentFilter() const;
+  bool Ticked(int row) const;
+
+ private:
+  void BuildForm();
+  void BuildConditions();
+  void BuildGrid();
+  void ConditionLeft(int index);
+  void ResolveLookup(int index);
+  void ConditionPicker(int index);
+  void LoadList();
+  void FillRow(int row, const db::Recordset& records);
+  void Mark(int row, bool ticked);
+  void MarkAll(bool ticked);
+  void Confirm();
+  void ClearConditions();
+  void Search();
+  void Close();
+  host::ISystem& System() const;
+
+  SelectionList& selection_;
+  forms::Form form_;
+  forms::Grid* grid_ = nullptr;
+  forms::SearchBox* searchBox_ = nullptr;
+  forms::CheckBox* filterMode_ = nullptr;
+  forms::CheckBox* showIssued_ = nullptr;
+  forms::CheckBox* wholeOrder_ = nullptr;
+  forms::OptionButton* repairOrders_ = nullptr;
+  host::ISystem* system_ = nullptr;
+  int64_t programNumber_ = 0;
+  bool confirmed_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace ws::requisition
