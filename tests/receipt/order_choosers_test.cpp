@@ -1,0 +1,177 @@
+// The repair-order choosers of the settlement and the receipt, run on the database, and the
+// proposal of a receipt's amount over the orders it lists.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "db/runner.h"
+#include "receipt/order_choosers.h"
+#include "support/test_host.h"
+
+namespace ws::receipt {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class OrderChoosersTest : public test::HostTest {
+ protected:
+  void SetUp() override {
+    host_.Exec("insert into pdmwldw (往来ID,公司名称) values (1,'顺达物流'),(2,'李四')");
+    host_.Exec("insert into pdmwldwjs (往来ID,公司名称) values (1,'顺达物流(应收)')");
+    host_.Exec(
+        "insert into clzl (车辆ID,车牌号,发动机号,车型,车主ID) values "
+        "(1,'京A12345','E1','桑塔纳',1),(2,'京B00002','E2','捷达',2),(3,'京C00003','E3','',1)");
+    // 单据ID, number, mark, customer, vehicle, date in, balance.
+    host_.Exec(
+        "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,现收金额,"
+        "补收金额,扣零金额,余额) values "
+        "(1,200001,'02','WS001',1,1,'2012-05-01',400,60,30,10,300),"
+        "(2,200001,'02','WS002',1,1,'2012-04-01',600,0,0,0,600),"
+        "(3,200001,'01','WS003',1,1,'2012-05-10',100,0,0,0,100),"
+        "(4,200001,'02','WS004',2,2,'2012-06-01',500,0,0,0,500),"
+        "(5,200001,'02','WS005',1,1,'2012-05-01',200,200,0,0,0),"
+        "(6,200001,'02','WS000',1,3,'2012-06-02',500,0,0,0,500)");
+    // Settlement 50 settles order 2; receipt 60 names no order.
+    host_.Exec(
+        "insert into ARPReceive (单据ID,progID,smark,单据编号,前置单据ID) values "
+        "(50,200003,'01','JS050',2)");
+    host_.Exec(
+        "insert into ARPReceive (单据ID,progID,smark,单据编号,往来ID) values "
+        "(60,200004,'01','SK060',1)");
+  }
+
+  // The 工单号码 of every row the statement lists, in order.
+  Names Orders(const db::Sql& sql) {
+    std::string error;
+    auto rs = db::Runner(host_.Db()).Open(sql, &error);
+    EXPECT_EQ(error, "") << sql.str();
+    Names out;
+    for (; !rs->Eof(); rs->MoveNext()) out.push_back(rs->Text("工单号码"));
+    return out;
+  }
+  std::string Driver() { return host_.Db().Settings("driver"); }
+};
+
+TEST_F(OrderChoosersTest, SettlementChooserOffersCheckedOrdersNoOtherSettlementHolds) {
+  for (const char* driver : {"", "jet"}) {
+    SCOPED_TRACE(driver);
+    host_.Db().SetSetting("driver", driver);
+    SettlementChooserFilter f;
+    EXPECT_EQ(Orders(SettlementChooserSelect(f, Driver())),
+              (Names{"WS000", "WS001", "WS004", "WS005"}));
+    f.settlementId = 50;  // the settlement of order 2, edited
+    EXPECT_EQ(Orders(SettlementChooserSelect(f, Driver())),
+              (Names{"WS000", "WS001", "WS002", "WS004", "WS005"}));
+
+    f = {};
+    f.customerId = 1;
+    f.dateFrom = "2012-05-01";
+    f.dateTo = "2012-05-31";
+    EXPECT_EQ(Orders(SettlementChooserSelect(f, Driver())), (Names{"WS001", "WS005"}));
+    f = {};
+    f.plate = "京B00002";
+    EXPECT_EQ(Orders(SettlementChooserSelect(f, Driver())), (Names{"WS004"}));
+    f = {};
+    f.orderNumber = "WS005";
+    EXPECT_EQ(Orders(SettlementChooserSelect(f, Driver())), (Names{"WS005"}));
+    f = {};
+    f.rows = 2;
+    EXPECT_EQ(Orders(SettlementChooserSelect(f, Driver())), (Names{"WS000", "WS001"}));
+  }
+}
+
+TEST_F(OrderChoosersTest, SettlementChooserRowsCarryTheGridsColumns) {
+  SettlementChooserFilter f;
+  f.orderNumber = "WS001";
+  auto rs = db::Runner(host_.Db()).Open(SettlementChooserSelect(f, Driver()));
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Text("客户名称"), "顺达物流");
+  EXPECT_EQ(rs->Text("车牌号") + rs->Text("车型"), "京A12345桑塔纳");
+  EXPECT_EQ(rs->Long("客户ID"), 1);
+  EXPECT_EQ(rs->Long("单据ID"), 1);
+  EXPECT_EQ(rs->Long("progid"), 200001);
+}
+
+TEST_F(OrderChoosersTest, ReceivableChooserListsOneCustomersCheckedOrdersWithABalance) {
+  for (const char* driver : {"", "jet"}) {
+    SCOPED_TRACE(driver);
+    host_.Db().SetSetting("driver", driver);
+    ReceivableChooserFilter f;
+    f.customerId = 1;
+    // Oldest first; a settlement does not hide an order from receipts.
+    EXPECT_EQ(Orders(ReceivableChooserSelect(f, Driver())), (Names{"WS002", "WS001", "WS000"}));
+    f.vehicleId = 1;
+    EXPECT_EQ(Orders(ReceivableChooserSelect(f, Driver())), (Names{"WS002", "WS001"}));
+    f.dateFrom = "2012-04-02";
+    EXPECT_EQ(Orders(ReceivableChooserSelect(f, Driver())), (Names{"WS001"}));
+    f = {};
+    f.customerId = 1;
+    f.dateTo = "2012-04-30";
+    EXPECT_EQ(Orders(ReceivableChooserSelect(f, Driver())), (Names{"WS002"}));
+    f = {};
+    f.orderNumber = "WS004";
+    EXPECT_EQ(Orders(ReceivableChooserSelect(f, Driver())), (Names{"WS004"}));
+  }
+
+  ReceivableChooserFilter f;
+  f.orderNumber = "WS001";
+  auto rs = db::Runner(host_.Db()).Open(ReceivableChooserSelect(f, Driver()));
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_TRUE(rs->Field("选择").IsNull());
+  EXPECT_EQ(rs->Number("已收金额"), 100) << "collected on the spot, later and written off";
+  EXPECT_EQ(rs->Number("余额"), 300);
+  EXPECT_EQ(rs->Number("本次核销额"), 0);
+  EXPECT_EQ(rs->Text("公司名称") + rs->Text("发动机号"), "顺达物流E1");
+}
+
+TEST_F(OrderChoosersTest, TheReceiptAmountIsSpreadOverTheListedOrdersTopToBottom) {
+  ReceivableChooserFilter f;
+  f.customerId = 1;
+  auto rs = db::Runner(host_.Db()).Open(ReceivableChooserSelect(f, Driver()));
+  std::vector<double> balances;
+  for (; !rs->Eof(); rs->MoveNext()) balances.push_back(rs->Number("余额"));
+  ASSERT_EQ(balances, (std::vector<double>{600, 300, 500}));
+
+  auto proposal = AllocateReceipt(1000, balances);
+  ASSERT_EQ(proposal.size(), 3u);
+  EXPECT_TRUE(proposal[0].chosen && proposal[1].chosen && proposal[2].chosen);
+  EXPECT_EQ(proposal[0].amount, 600);
+  EXPECT_EQ(proposal[1].amount, 300);
+  EXPECT_EQ(proposal[2].amount, 100);
+}
+
+TEST(AllocateReceipt, StopsWhereTheAmountRunsOut) {
+  struct Case {
+    double amount;
+    std::vector<double> balances;
+    std::vector<double> taken;  // -1: not ticked
+  };
+  const Case cases[] = {
+      {0, {600, 300}, {-1, -1}},
+      {-5, {600}, {-1}},
+      {900, {600, 300, 500}, {600, 300, -1}},  // exactly used up: the third is not ticked
+      {250, {600, 300}, {250, -1}},
+      {2000, {600, 300}, {600, 300}},  // more than owed: every order is paid in full
+      {100, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.amount);
+    auto proposal = AllocateReceipt(c.amount, c.balances);
+    ASSERT_EQ(proposal.size(), c.taken.size());
+    for (size_t i = 0; i < proposal.size(); ++i) {
+      EXPECT_EQ(proposal[i].chosen, c.taken[i] >= 0) << "row " << i;
+      EXPECT_EQ(proposal[i].amount, c.taken[i] >= 0 ? c.taken[i] : 0) << "row " << i;
+    }
+  }
+}
+
+TEST_F(OrderChoosersTest, NameLookups) {
+  db::Runner runner(host_.Db());
+  EXPECT_EQ(runner.ScalarText(ProgramNameSelect(200003)), "维修结算单");
+  EXPECT_EQ(runner.ScalarText(CustomerNameSelect(2)), "李四");
+  EXPECT_EQ(runner.ScalarText(ReceivableCustomerNameSelect(1)), "顺达物流(应收)");
+}
+
+}  // namespace
+}  // namespace ws::receipt
