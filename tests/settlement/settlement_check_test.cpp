@@ -251,6 +251,18 @@ TEST_F(SettlementCheckTest, CheckUncheckCheckLeavesOneSetOfLines) {
   EXPECT_EQ(Count("select count(*) from gl_accvouch where 前置单据=200004"), 1);
 }
 
+TEST_F(SettlementCheckTest, TheDesktopDialectWritesTheSameLedger) {
+  host_.Db().SetSetting("driver", "jet");
+  ASSERT_EQ(Check(Example()), "");
+  EXPECT_EQ(Ledger(), kExampleLedger);
+  EXPECT_EQ(Text("select 审核日期 from ARPReceive where 单据ID=41"), "2012-06-15");
+  EXPECT_EQ(Count("select count(*) from gl_accvouch where 凭证日期='2012-06-10' and "
+                  "制单日期='2012-06-09'"),
+            8);
+  ASSERT_EQ(UnCheck(Example()), "");
+  EXPECT_EQ(Text("select 审核日期 from ARPReceive where 单据ID=41"), "1900-01-01");
+}
+
 TEST_F(SettlementCheckTest, AFailingLineUndoesTheWholeCheck) {
   ASSERT_EQ(Check(Example()), "");
   ASSERT_EQ(UnCheck(Example()), "");
