@@ -45,15 +45,21 @@ db::Sql ReceivableChooserSelect(const ReceivableChooserFilter& f, std::string_vi
 }
 
 db::Sql ProgramNameSelect(int64_t programNumber) {
-  return std::move(db::Sql("select progname from xt_objects where progID=").Key(programNumber));
+  db::Sql sql("select progname from xt_objects where progID=");
+  sql.Key(programNumber);
+  return sql;
 }
 
 db::Sql CustomerNameSelect(int64_t customerId) {
-  return std::move(db::Sql("SELECT 公司名称 From PdmWLDW Where 往来ID =").Key(customerId));
+  db::Sql sql("SELECT 公司名称 From PdmWLDW Where 往来ID =");
+  sql.Key(customerId);
+  return sql;
 }
 
 db::Sql ReceivableCustomerNameSelect(int64_t customerId) {
-  return std::move(db::Sql("select 公司名称 from pdmwldwjs where 往来ID=").Key(customerId));
+  db::Sql sql("select 公司名称 from pdmwldwjs where 往来ID=");
+  sql.Key(customerId);
+  return sql;
 }
 
 std::vector<Allocation> AllocateReceipt(double amount, const std::vector<double>& balances) {

@@ -15,20 +15,19 @@ void AppendLines(const ReceiptDocument& receipt, int sign, std::vector<db::Sql>&
 
 std::vector<db::Sql> ApplyWriteOff(const WriteOff& line, int sign) {
   const char* op = sign < 0 ? "  - " : "  + ";
-  std::vector<db::Sql> out;
-  out.push_back(std::move(db::Sql(" update wsdj   set 补收金额=补收金额")
-                              .Raw(op)
-                              .Num(line.amount)
-                              .Raw("   where 单据ID=")
-                              .Key(line.orderId)));
-  out.push_back(std::move(db::Sql(" update wsdj   set 扣减金额=扣减金额")
-                              .Raw(op)
-                              .Num(line.discount)
-                              .Raw("   where 单据ID=")
-                              .Key(line.orderId)));
-  out.push_back(std::move(db::Sql(" update wsdj   set 余额=总金额-现收金额-补收金额-扣减金额"
-                                  "  where 单据ID=")
-                              .Key(line.orderId)));
+  std::vector<db::Sql> out(3);
+  out[0]
+      .Raw(" update wsdj   set 补收金额=补收金额")
+      .Raw(op)
+      .Num(line.amount)
+      .Raw("   where 单据ID=");
+  out[1]
+      .Raw(" update wsdj   set 扣减金额=扣减金额")
+      .Raw(op)
+      .Num(line.discount)
+      .Raw("   where 单据ID=");
+  out[2].Raw(" update wsdj   set 余额=总金额-现收金额-补收金额-扣减金额  where 单据ID=");
+  for (db::Sql& sql : out) sql.Key(line.orderId);
   return out;
 }
 

@@ -59,14 +59,15 @@ std::vector<VoucherLine> SettlementVoucherLines(const SettlementDocument& s,
 }
 
 db::Sql CashAccountSelect(int64_t accountId) {
-  return std::move(db::Sql(" SELECT 科目编码 FROM pdmkjkm WHERE 科目ID=").Key(accountId));
+  db::Sql sql(" SELECT 科目编码 FROM pdmkjkm WHERE 科目ID=");
+  sql.Key(accountId);
+  return sql;
 }
 
 db::Sql VoucherDelete(int64_t programNumber, int64_t settlementId) {
-  return std::move(db::Sql(" DELETE FROM gl_accvouch WHERE 前置单据=")
-                       .Key(programNumber)
-                       .Raw(" AND 前置单据ID=")
-                       .Key(settlementId));
+  db::Sql sql(" DELETE FROM gl_accvouch WHERE 前置单据=");
+  sql.Key(programNumber).Raw(" AND 前置单据ID=").Key(settlementId);
+  return sql;
 }
 
 db::Sql VoucherInsert(const VoucherLine& line, int64_t autoId, int64_t currencyId,

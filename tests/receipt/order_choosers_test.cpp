@@ -56,18 +56,6 @@ TEST_F(OrderChoosersTest, SettlementChooserOffersCheckedOrdersNoOtherSettlementH
   }
 }
 
-TEST_F(OrderChoosersTest, SettlementChooserRowsCarryTheGridsColumns) {
-  SettlementChooserFilter f;
-  f.orderNumber = "WS001";
-  auto rs = db::Runner(host_.Db()).Open(SettlementChooserSelect(f, Driver()));
-  ASSERT_FALSE(rs->Eof());
-  EXPECT_EQ(rs->Text("客户名称"), "顺达物流");
-  EXPECT_EQ(rs->Text("车牌号") + rs->Text("车型"), "京A12345桑塔纳");
-  EXPECT_EQ(rs->Long("客户ID"), 1);
-  EXPECT_EQ(rs->Long("单据ID"), 1);
-  EXPECT_EQ(rs->Long("progid"), 200001);
-}
-
 TEST_F(OrderChoosersTest, ReceivableChooserListsOneCustomersCheckedOrdersWithABalance) {
   for (const char* driver : {"", "jet"}) {
     SCOPED_TRACE(driver);
@@ -88,16 +76,6 @@ TEST_F(OrderChoosersTest, ReceivableChooserListsOneCustomersCheckedOrdersWithABa
     f.orderNumber = "WS004";
     EXPECT_EQ(Orders(ReceivableChooserSelect(f, Driver())), (Names{"WS004"}));
   }
-
-  ReceivableChooserFilter f;
-  f.orderNumber = "WS001";
-  auto rs = db::Runner(host_.Db()).Open(ReceivableChooserSelect(f, Driver()));
-  ASSERT_FALSE(rs->Eof());
-  EXPECT_TRUE(rs->Field("选择").IsNull());
-  EXPECT_EQ(rs->Number("已收金额"), 100) << "collected on the spot, later and written off";
-  EXPECT_EQ(rs->Number("余额"), 300);
-  EXPECT_EQ(rs->Number("本次核销额"), 0);
-  EXPECT_EQ(rs->Text("公司名称") + rs->Text("发动机号"), "顺达物流E1");
 }
 
 TEST_F(OrderChoosersTest, TheReceiptAmountIsSpreadOverTheListedOrdersTopToBottom) {
@@ -139,13 +117,6 @@ TEST(AllocateReceipt, StopsWhereTheAmountRunsOut) {
       EXPECT_EQ(proposal[i].amount, c.taken[i] >= 0 ? c.taken[i] : 0) << "row " << i;
     }
   }
-}
-
-TEST_F(OrderChoosersTest, NameLookups) {
-  db::Runner runner(host_.Db());
-  EXPECT_EQ(runner.ScalarText(ProgramNameSelect(200003)), "维修结算单");
-  EXPECT_EQ(runner.ScalarText(CustomerNameSelect(2)), "李四");
-  EXPECT_EQ(runner.ScalarText(ReceivableCustomerNameSelect(1)), "顺达物流(应收)");
 }
 
 }  // namespace

@@ -97,6 +97,21 @@ TEST_F(ReceiptCheckTest, ANegativeAmountIsSubtractedNotCommentedOut) {
   EXPECT_EQ(Amounts(7), "0.0/0.0/500.0");
 }
 
+TEST(ReceiptStatements, TextsOfOneLineBothWays) {
+  auto texts = [](const std::vector<db::Sql>& statements) {
+    std::vector<std::string> out;
+    for (const auto& sql : statements) out.push_back(sql.str());
+    return out;
+  };
+  EXPECT_EQ(texts(ApplyWriteOff({6, 300, 12.5}, +1)),
+            (std::vector<std::string>{
+                " update wsdj   set 补收金额=补收金额  + 300   where 单据ID=6",
+                " update wsdj   set 扣减金额=扣减金额  + 12.5   where 单据ID=6",
+                " update wsdj   set 余额=总金额-现收金额-补收金额-扣减金额  where 单据ID=6"}));
+  EXPECT_EQ(texts(ApplyWriteOff({6, 300, 0}, -1))[0],
+            " update wsdj   set 补收金额=补收金额  - 300   where 单据ID=6");
+}
+
 TEST_F(ReceiptCheckTest, AFailingOrderUndoesTheWholeCheck) {
   host_.Exec(
       "create trigger order_7_locked before update on WSDJ when old.单据ID=7 "
