@@ -1,0 +1,51 @@
+#include "receipt/receipt_check.h"
+
+namespace ws::receipt {
+
+namespace {
+
+void AppendLines(const ReceiptDocument& receipt, int sign, std::vector<db::Sql>& out) {
+  for (const WriteOff& line : receipt.lines) {
+    if (line.orderId <= 0) continue;
+    for (db::Sql& sql : ApplyWriteOff(line, sign)) out.push_back(std::move(sql));
+  }
+}
+
+}  // namespace
+
+std::vector<db::Sql> ApplyWriteOff(const WriteOff& line, int sign) {
+  const char* op = sign < 0 ? "  - " : "  + ";
+  std::vector<db::Sql> out(3);
+  out[0]
+      .Raw(" update wsdj   set 补收金额=补收金额")
+      .Raw(op)
+      .Num(line.amount)
+      .Raw("   where 单据ID=");
+  out[1]
+      .Raw(" update wsdj   set 扣减金额=扣减金额")
+      .Raw(op)
+      .Num(line.discount)
+      .Raw("   where 单据ID=");
+  out[2].Raw(" update wsdj   set 余额=总金额-现收金额-补收金额-扣减金额  where 单据ID=");
+  for (db::Sql& sql : out) sql.Key(line.orderId);
+  return out;
+}
+
+std::vector<db::Sql> ReceiptCheckStatements(const ReceiptDocument& receipt,
+                                            const settlement::Checker& checker,
+                                            std::string_view driver) {
+  std::vector<db::Sql> out;
+  out.push_back(settlement::CheckMarkUpdate(receipt.programNumber, receipt.id, checker, driver));
+  AppendLines(receipt, +1, out);
+  return out;
+}
+
+std::vector<db::Sql> ReceiptUnCheckStatements(const ReceiptDocument& receipt,
+                                              std::string_view driver) {
+  std::vector<db::Sql> out;
+  out.push_back(settlement::UnCheckMarkUpdate(receipt.programNumber, receipt.id, driver));
+  AppendLines(receipt, -1, out);
+  return out;
+}
+
+}  // namespace ws::receipt
