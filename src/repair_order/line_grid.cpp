@@ -5,7 +5,7 @@
 
 #include "db/value.h"
 #include "forms/number_format.h"
-#include "repair_order/line_price.h"
+#include "docs/line_price.h"
 
 namespace ws::repair_order {
 
@@ -282,7 +282,7 @@ void LineGrid::Arithmetic(int row, int col) {
         quantity = 1;
         grid_.SetTextMatrix(row, kQuantity, "1");
       }
-      if (auto proposed = LinePricer(context_.system(), context_.programNumber)
+      if (auto proposed = docs::LinePricer(context_.system(), context_.programNumber)
                               .Propose(kind_, grid_.CellKeyLong(row, kCode), context_.ownerId())) {
         price = *proposed;
         grid_.SetTextMatrix(row, kPrice, db::DecimalText(price));

@@ -21,9 +21,16 @@
 #include "forms/grid.h"
 #include "host/system.h"
 #include "repair_order/order_sql.h"
-#include "repair_order/picker_call.h"
+#include "docs/picker_call.h"
 
 namespace ws::repair_order {
+
+using docs::ChooseInPicker;
+using docs::OpenPicker;
+using docs::PickedRow;
+using docs::PickerParameters;
+using docs::ResolveTyped;
+using forms::Trim;
 
 class LineGrid {
  public:

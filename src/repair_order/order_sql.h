@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "db/date.h"
+#include "docs/line_kind.h"
 
 namespace ws::repair_order {
 
-// Which line grid a statement is about: labour items (WSDJXM, key 项目ID) or parts (WSDJPJ,
-// key 产品ID).
-enum class LineKind { Items, Parts };
+using docs::LineKind;
 
 // The list SELECT of the navigator, and the one it searches with.
 std::string OrderListSelect();

@@ -8,7 +8,7 @@
 
 #include "host/system.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 class clsFun {
  public:
@@ -34,4 +34,4 @@ class clsFun {
   host::ISystem* poSystem_ = nullptr;
 };
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs

@@ -1,4 +1,4 @@
-#include "repair_order/cls_fun.h"
+#include "docs/cls_fun.h"
 
 #include <optional>
 #include <stdexcept>
@@ -7,7 +7,7 @@
 #include "db/sql.h"
 #include "db/value.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 namespace {
 
@@ -136,4 +136,4 @@ bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpI
   }
 }
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs
