@@ -99,6 +99,8 @@ std::vector<TableDef> BuildTables() {
                  {"单据ID"},
                  {{"ix_wsdj_keyset", {"progid", "单据ID", "进厂日期"}},
                   {"ix_wsdj_number", {"工单号码"}},
+                  // Two counters saving the same number at once: the second insert fails.
+                  {"ux_wsdj_number", {"progid", "工单号码"}, true},
                   {"ix_wsdj_vehicle", {"车辆ID"}},
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}}}});
@@ -454,7 +456,7 @@ std::string CreateTableStatement(const TableDef& table, Engine engine) {
 std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
   std::vector<std::string> out;
   for (const auto& index : table.indexes) {
-    out.push_back("CREATE INDEX " + index.name + " ON " + table.name + " (" +
+    out.push_back(std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + index.name + " ON " + table.name + " (" +
                   JoinNames(index.columns) + ")");
   }
   return out;
