@@ -39,8 +39,8 @@ inline constexpr double kMaxAmount = 1e15;
 struct SaveContext {
   db::Transaction& tx;
   bool isNew = false;
-  int64_t id = 0;     // the document's id; set before the header insert of a new document
-  RowValues values;   // the header values the save writes; hooks may change them
+  int64_t id = 0;    // the document's id; set before the header insert of a new document
+  RowValues values;  // the header values the save writes; hooks may change them
 };
 
 // One statement of a state change or delete; a step that must hit exactly one row refuses the

@@ -111,8 +111,8 @@ void HeaderSchema::Show(const db::Recordset& row, forms::Form& form,
     if (c.field < 0 || c.lookupText) continue;
     auto& field = form.Get<forms::Field>(fieldArray, c.field);
     if (c.kind == ValueKind::Id) {
-      field.SetValue(row.Text(c.column), c.textColumn.empty() ? row.Text(c.column)
-                                                              : row.Text(c.textColumn));
+      field.SetValue(row.Text(c.column),
+                     c.textColumn.empty() ? row.Text(c.column) : row.Text(c.textColumn));
     } else if (c.kind == ValueKind::Date) {
       field.SetText(db::FormatDateText(row.Text(c.column)));
     } else {

@@ -79,8 +79,8 @@ class HeaderSchema {
   // text; every field is marked valid.
   void Show(const db::Recordset& row, forms::Form& form, const std::string& fieldArray) const;
   // (trimmed caption, text) of every described field with a caption, in field order.
-  std::vector<std::pair<std::string, std::string>> PrintValues(
-      const forms::Form& form, const std::string& fieldArray) const;
+  std::vector<std::pair<std::string, std::string>> PrintValues(const forms::Form& form,
+                                                               const std::string& fieldArray) const;
 
  private:
   void Append(db::Sql& sql, const HeaderColumn& column, const RowValues& values,

@@ -98,7 +98,8 @@ void LineSet::SetSavedLineIds(const std::vector<int64_t>& lineIds) {
   size_t next = 0;
   for (int row : SavedRows()) {
     if (next >= lineIds.size()) break;
-    grid_.SetTextMatrix(row, schema_.lineIdCol, db::DecimalText(static_cast<double>(lineIds[next++])));
+    grid_.SetTextMatrix(row, schema_.lineIdCol,
+                        db::DecimalText(static_cast<double>(lineIds[next++])));
   }
 }
 
@@ -241,8 +242,7 @@ void LineSet::CodePicked(int row) {
   host::ISystem& system = context_.system();
   auto picker = OpenPicker(system, lookup_.picker, context_.programNumber, lookup_.parameters);
   if (!picker) return;
-  PickedRow picked =
-      ChooseInPicker(system, *picker, Trim(grid_.TextMatrix(row, schema_.codeCol)));
+  PickedRow picked = ChooseInPicker(system, *picker, Trim(grid_.TextMatrix(row, schema_.codeCol)));
   if (!picked.found) return;
   Fill(row, picked);
   Entered(row);
@@ -255,7 +255,8 @@ void LineSet::Fill(int row, const PickedRow& picked) {
   };
   std::string code = pick(lookup_.codeProperty, picked.text);
   std::string key = pick(lookup_.keyProperty, picked.value);
-  for (const auto& [col, property] : lookup_.fills) grid_.SetTextMatrix(row, col, pick(property, ""));
+  for (const auto& [col, property] : lookup_.fills)
+    grid_.SetTextMatrix(row, col, pick(property, ""));
   if (db::NumericValue(key) <= 0) key = picked.value;
   grid_.SetTextMatrix(row, schema_.codeCol, code);
   grid_.SetCellKey(row, schema_.codeCol, key);

@@ -30,8 +30,8 @@ struct LineColumn {
 };
 
 struct LineSchema {
-  std::string table;     // "WSDJXM"
-  std::string idTable;   // the table name GetNewID takes ("wsdjxm")
+  std::string table;    // "WSDJXM"
+  std::string idTable;  // the table name GetNewID takes ("wsdjxm")
   std::string lineKey = "单据明细ID";
   std::string ownerKey = "单据ID";
   int codeCol = 1;
@@ -50,8 +50,8 @@ struct CodeLookup {
   std::string codeProperty;  // "i项目编码"; the picked text when the row lacks it
   std::string keyProperty;   // "i项目ID"; the picked value when the row lacks it
   std::vector<std::pair<int, std::string>> fills;  // (column, property) filled from the row
-  std::string typedTag;      // ErrMessage prefix of a failure of a typed code
-  std::string helpTag;       // ... of the help key
+  std::string typedTag;                            // ErrMessage prefix of a failure of a typed code
+  std::string helpTag;                             // ... of the help key
 };
 
 class LineSet {

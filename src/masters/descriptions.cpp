@@ -171,7 +171,8 @@ const MasterCardDescription& CategoryCard() {
       .usageQuery = "select top 1 维修分类ID from wsdj where 维修分类ID= ",
       .inUseText = "不能删除已启用的维修分类!",
       .deletedText = "成功删除数据,往来ID号=",
-      .findColumns = {{"编码", "编码", host::FindKind::Text}, {"维修分类", "维修分类", host::FindKind::Text}}};
+      .findColumns = {{"编码", "编码", host::FindKind::Text},
+                      {"维修分类", "维修分类", host::FindKind::Text}}};
   return card;
 }
 

@@ -78,7 +78,7 @@ struct MasterCardDescription {
   std::string nameWord;
   std::string usageQuery;  // + id: a positive first value means the row is in use
   std::string inUseText;
-  std::string deletedText;  // + id
+  std::string deletedText;                    // + id
   std::vector<host::FindColumn> findColumns;  // what Find and Filter search by
 };
 

@@ -4,8 +4,8 @@
 #include <exception>
 
 #include "db/value.h"
-#include "forms/number_format.h"
 #include "docs/line_price.h"
+#include "forms/number_format.h"
 
 namespace ws::repair_order {
 

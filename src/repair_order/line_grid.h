@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "db/recordset.h"
-#include "forms/grid.h"
-#include "host/system.h"
 #include "docs/line_set.h"
 #include "docs/picker_call.h"
+#include "forms/grid.h"
+#include "host/system.h"
 #include "repair_order/order_sql.h"
 
 namespace ws::repair_order {

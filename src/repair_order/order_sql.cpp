@@ -5,7 +5,6 @@
 
 namespace ws::repair_order {
 
-
 std::string OrderListSelect() {
   return " SELECT WSDJ.*, pdmwldw.公司名称, CLZl.车牌号, CLZl.发动机号, CLZl.车架号, CLZl.车型"
          "  FROM (WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID)"
@@ -82,7 +81,7 @@ std::string NextRevision(const std::string& number) {
 }
 
 db::Sql DuplicateOfExistingSelect(int64_t orderId, int64_t programNumber,
-                                      const std::string& number) {
+                                  const std::string& number) {
   return db::Sql(" Select  * From wsdj Where 单据ID <> ")
       .Key(orderId)
       .Raw(" and progid =")
@@ -135,7 +134,7 @@ db::Sql VehicleInsert(int64_t vehicleId, const VehicleValues& v) {
 }
 
 db::Sql StatusUpdate(bool check, int64_t programNumber, const std::string& user,
-                         const db::Date& date, int64_t orderId, std::string_view driver) {
+                     const db::Date& date, int64_t orderId, std::string_view driver) {
   return db::Sql(" Update WSDJ Set progID=")
       .Key(programNumber)
       .Raw(check ? ",smark='02'," : ",smark='01', ")
@@ -149,8 +148,8 @@ db::Sql StatusUpdate(bool check, int64_t programNumber, const std::string& user,
 }
 
 std::vector<db::Sql> DeleteOrderStatements(int64_t orderId) {
-  return {db::Sql("Delete from wsdj where 单据ID=").Key(orderId) ,
-          db::Sql("Delete from wsdjxm where 单据ID=").Key(orderId) ,
+  return {db::Sql("Delete from wsdj where 单据ID=").Key(orderId),
+          db::Sql("Delete from wsdjxm where 单据ID=").Key(orderId),
           db::Sql(" delete from wsdjpj where 单据ID=").Key(orderId)};
 }
 

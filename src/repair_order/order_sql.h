@@ -1,8 +1,8 @@
 // The repair order's own statements (the header and line statements come from its
-// descriptions, docs/header_schema.h and docs/line_set.h), built in one place from plain values. The texts are
-// the ones the shop's other tools and reports expect to find in the statement log; each value
-// goes through the statement builder, so a plate or number typed with a quote is stored as
-// typed and never ends a literal.
+// descriptions, docs/header_schema.h and docs/line_set.h), built in one place from plain values.
+// The texts are the ones the shop's other tools and reports expect to find in the statement log;
+// each value goes through the statement builder, so a plate or number typed with a quote is stored
+// as typed and never ends a literal.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +40,7 @@ db::Sql SaveRuleSelect(int64_t programNumber);
 // The number with its revision suffix: "A" -> "A-1", "A-3" -> "A-4", "A-9" -> "A-10".
 std::string NextRevision(const std::string& number);
 db::Sql DuplicateOfExistingSelect(int64_t orderId, int64_t programNumber,
-                                      const std::string& number);
+                                  const std::string& number);
 db::Sql DuplicateOfNewSelect(const std::string& number, int64_t programNumber);
 
 db::Sql VehicleIdSelect(const std::string& plate);
@@ -56,7 +56,7 @@ db::Sql VehicleInsert(int64_t vehicleId, const VehicleValues& v);
 
 // --- Check, uncheck, delete, print.
 db::Sql StatusUpdate(bool check, int64_t programNumber, const std::string& user,
-                         const db::Date& date, int64_t orderId, std::string_view driver);
+                     const db::Date& date, int64_t orderId, std::string_view driver);
 std::vector<db::Sql> DeleteOrderStatements(int64_t orderId);
 // The parts issued for the order by material requisitions, with their catalogue texts.
 db::Sql IssuedPartsSelect(int64_t orderId);

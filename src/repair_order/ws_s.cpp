@@ -52,10 +52,10 @@ WS_S::WS_S() : docs::Document("WS_S", OrderSchema(), kFieldArray) {}
 
 std::vector<host::FindColumn> WS_S::FindColumns() const {
   using K = host::FindKind;
-  return {{"WSDJ.工单号码", "工单号码", K::Text},   {"CLZl.车牌号", "车牌号", K::Text},
-          {"pdmwldw.公司名称", "车主", K::Text},    {"WSDJ.进厂日期", "进厂日期", K::Date},
-          {"WSDJ.出厂日期", "出厂日期", K::Date},   {"WSDJ.维修分类", "维修分类", K::Text},
-          {"WSDJ.接待人", "接待人", K::Text},       {"WSDJ.送修人", "送修人", K::Text},
+  return {{"WSDJ.工单号码", "工单号码", K::Text},  {"CLZl.车牌号", "车牌号", K::Text},
+          {"pdmwldw.公司名称", "车主", K::Text},   {"WSDJ.进厂日期", "进厂日期", K::Date},
+          {"WSDJ.出厂日期", "出厂日期", K::Date},  {"WSDJ.维修分类", "维修分类", K::Text},
+          {"WSDJ.接待人", "接待人", K::Text},      {"WSDJ.送修人", "送修人", K::Text},
           {"WSDJ.应收合计", "应收合计", K::Number}};
 }
 
@@ -123,9 +123,8 @@ void WS_S::SetupForm() {
     auto& grid = form_.Add<forms::Grid>(kind == LineKind::Items ? kItemGrid : kPartGrid);
     grid.SetContainer(kGridFrame);
     grid.OnOpenFormRequest = [this](const std::string& program, const std::string& a,
-                                    const std::string& b, const std::string& c) {
-      ForwardOpenForm(program, a, b, c);
-    };
+                                    const std::string& b,
+                                    const std::string& c) { ForwardOpenForm(program, a, b, c); };
     auto lines = std::make_unique<LineGrid>(grid, kind);
     lines->Setup(context, GoodsMessageEdit());
     AddLineSet(*lines);

@@ -55,10 +55,10 @@ bool WS_S::CheckInTransaction(docs::SaveContext& ctx) {
   // check and the insert (the unique index on program and number backs it).
   const std::string& number = ctx.values["工单号码"];
   std::string error;
-  auto duplicate = ctx.tx.Db().Open(
-      ctx.isNew ? DuplicateOfNewSelect(number, ProgramNumber())
-                : DuplicateOfExistingSelect(ctx.id, ProgramNumber(), number),
-      &error);
+  auto duplicate =
+      ctx.tx.Db().Open(ctx.isNew ? DuplicateOfNewSelect(number, ProgramNumber())
+                                 : DuplicateOfExistingSelect(ctx.id, ProgramNumber(), number),
+                       &error);
   if (!error.empty()) throw std::runtime_error(error);
   if (duplicate->Eof()) return true;
   ctx.tx.Rollback();
@@ -97,7 +97,8 @@ bool WS_S::BeforeHeader(docs::SaveContext& ctx) {
 }
 
 void WS_S::AfterCommit(const docs::SaveContext& ctx) {
-  if (auto it = ctx.values.find("车辆ID"); it != ctx.values.end()) Header(kPlate).SetKey(it->second);
+  if (auto it = ctx.values.find("车辆ID"); it != ctx.values.end())
+    Header(kPlate).SetKey(it->second);
 }
 
 }  // namespace ws::repair_order

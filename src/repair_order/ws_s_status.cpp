@@ -50,8 +50,9 @@ bool WS_S::ChangeState(bool check, const std::string& errorTag) {
                                                       login.loginDate, CurrentId(), Driver()),
                                          true}});
   if (outcome.done) return true;
-  Ask(outcome.missing ? (check ? "当前单据已被他人删除，不能审核！" : "当前单据已被他人删除，不能弃审！")
-                      : errorTag + outcome.error,
+  Ask(outcome.missing
+          ? (check ? "当前单据已被他人删除，不能审核！" : "当前单据已被他人删除，不能弃审！")
+          : errorTag + outcome.error,
       Title(), host::MsgButtons::Ok, host::MsgIcon::None);
   return false;
 }

@@ -31,12 +31,18 @@ TEST_F(IntegrityTest, EveryHeaderColumnIsSavedToItsOwnColumnAndReadBack) {
     const char* text;
   };
   const std::vector<Typed> typed = {
-      {WS_S::kNumber, "工单号码", "W-ALL"},      {WS_S::kDepartment, "主管部门", "车队"},
-      {WS_S::kMaker, "车厂", "一汽"},            {WS_S::kDateIn, "进厂日期", "2012-06-10"},
-      {WS_S::kPerson, "送修人", "王五"},         {WS_S::kTelephone, "司机电话", "13900000000"},
-      {WS_S::kDateOut, "出厂日期", "2012-06-12"}, {WS_S::kReceptionist, "接待人", "小赵"},
-      {WS_S::kInvoice, "发票号码", "FP-9"},      {WS_S::kMileage, "公里数", "12345"},
-      {WS_S::kDiagnosis, "诊断费", "7"},         {WS_S::kInspection, "检测费", "11"},
+      {WS_S::kNumber, "工单号码", "W-ALL"},
+      {WS_S::kDepartment, "主管部门", "车队"},
+      {WS_S::kMaker, "车厂", "一汽"},
+      {WS_S::kDateIn, "进厂日期", "2012-06-10"},
+      {WS_S::kPerson, "送修人", "王五"},
+      {WS_S::kTelephone, "司机电话", "13900000000"},
+      {WS_S::kDateOut, "出厂日期", "2012-06-12"},
+      {WS_S::kReceptionist, "接待人", "小赵"},
+      {WS_S::kInvoice, "发票号码", "FP-9"},
+      {WS_S::kMileage, "公里数", "12345"},
+      {WS_S::kDiagnosis, "诊断费", "7"},
+      {WS_S::kInspection, "检测费", "11"},
       {WS_S::kRemarks, "备注", "左前门有划痕"},
   };
   for (const auto& t : typed) Type(t.field, t.text);
@@ -130,9 +136,9 @@ TEST_F(IntegrityTest, TotalsCountExactlyTheSavedLinesAndOverflowIsRefused) {
   EXPECT_DOUBLE_EQ(db::NumericValue(F(WS_S::kLabour).Text()), 100);
   ASSERT_TRUE(order_.FileSave());
   const int64_t id = order_.GetID();
-  EXPECT_DOUBLE_EQ(db::NumericValue(Column("维修费用", id)),
-                   host_.Scalar("select sum(金额) from WSDJXM where 单据ID=" + std::to_string(id))
-                       .ToDouble());
+  EXPECT_DOUBLE_EQ(
+      db::NumericValue(Column("维修费用", id)),
+      host_.Scalar("select sum(金额) from WSDJXM where 单据ID=" + std::to_string(id)).ToDouble());
 
   // Fees so large that their sum overflows are refused, not stored as a total of 0.
   ASSERT_TRUE(order_.FileEdit());
