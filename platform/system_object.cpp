@@ -140,15 +140,35 @@ std::optional<int64_t> SystemObject::FreeSequence(int64_t programNumber, const s
 
 bool SystemObject::NewBillNo(int64_t programNumber, const db::Date& date, std::string& number,
                              bool propose) {
-  db::Runner runner(db_);
+  // Raises the program's last number of a prefix to `sequence` (never lowers it).
+  auto registerNumber = [&](const std::string& prefix, int64_t sequence) {
+    db::Sql sql("INSERT INTO ws_billno (progid, prefix, last_no) VALUES (");
+    sql.Key(programNumber).Raw(", ").Text(prefix).Raw(", ").Key(sequence);
+    sql.Raw(
+        ") ON CONFLICT (progid, prefix) DO UPDATE SET last_no = CASE WHEN "
+        "ws_billno.last_no < excluded.last_no THEN excluded.last_no ELSE ws_billno.last_no "
+        "END");
+    return sql;
+  };
   std::string error;
   if (propose) {
+    // Read and reserve under the write lock: a second counter pressing New before this order
+    // is saved is offered the next number, never the same one. A number given up leaves a gap.
+    db::Transaction tx(db_);
     std::string prefix = DatePrefix(date);
     db::Sql sql("SELECT last_no FROM ws_billno WHERE progid = ");
     sql.Key(programNumber).Raw(" AND prefix = ").Text(prefix);
-    int64_t last = runner.Scalar(sql, &error).ToLong();
     std::optional<int64_t> sequence;
-    if (error.empty()) sequence = FreeSequence(programNumber, prefix, last, &error);
+    if (!tx.Failed()) {
+      int64_t last = tx.Db().Scalar(sql, &error).ToLong();
+      if (error.empty()) sequence = FreeSequence(programNumber, prefix, last, &error);
+    } else {
+      error = tx.Error();
+    }
+    if (sequence && (!tx.Run(registerNumber(prefix, *sequence)) || !tx.Commit())) {
+      error = tx.Error();
+      sequence.reset();
+    }
     if (!sequence) {
       ShowError("取单据编号失败：" + error);
       return false;
@@ -158,13 +178,7 @@ bool SystemObject::NewBillNo(int64_t programNumber, const db::Date& date, std::s
   }
   auto parts = SplitBillNo(number);
   if (!parts) return true;
-  db::Sql sql("INSERT INTO ws_billno (progid, prefix, last_no) VALUES (");
-  sql.Key(programNumber).Raw(", ").Text(parts->first).Raw(", ").Key(parts->second);
-  sql.Raw(
-      ") ON CONFLICT (progid, prefix) DO UPDATE SET last_no = CASE WHEN "
-      "ws_billno.last_no < excluded.last_no THEN excluded.last_no ELSE ws_billno.last_no "
-      "END");
-  error = runner.Execute(sql);
+  error = db::Runner(db_).Execute(registerNumber(parts->first, parts->second));
   if (!error.empty()) {
     ShowError("登记单据编号失败：" + error);
     return false;

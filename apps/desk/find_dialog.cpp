@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-#include <map>
 #include "forms/text.h"
 
 namespace ws::desk {
@@ -17,45 +16,7 @@ namespace {
 
 using forms::Trim;
 
-using K = FindKind;
-
-// The search columns of each program, by class name.
-const std::map<std::string, std::vector<FindColumn>>& FindTable() {
-  static const std::map<std::string, std::vector<FindColumn>> table = {
-      {"WS_S",
-       {{"WSDJ.工单号码", "工单号码", K::Text},
-        {"CLZl.车牌号", "车牌号", K::Text},
-        {"pdmwldw.公司名称", "车主", K::Text},
-        {"WSDJ.进厂日期", "进厂日期", K::Date},
-        {"WSDJ.出厂日期", "出厂日期", K::Date},
-        {"WSDJ.维修分类", "维修分类", K::Text},
-        {"WSDJ.接待人", "接待人", K::Text},
-        {"WSDJ.送修人", "送修人", K::Text},
-        {"WSDJ.应收合计", "应收合计", K::Number}}},
-      {"PDM_clAdd",
-       {{"车辆编号", "车辆编号", K::Text},
-        {"车牌号", "车牌号", K::Text},
-        {"发动机号", "发动机号", K::Text},
-        {"车架号", "车架号", K::Text},
-        {"公司名称", "车主", K::Text}}},
-      {"PDM_XMAdd",
-       {{"编码", "编码", K::Text},
-        {"维修项目", "维修项目", K::Text},
-        {"项目属性", "项目属性", K::Text},
-        {"参考价格", "参考价格", K::Number}}},
-      {"PDM_WXFLAdd", {{"编码", "编码", K::Text}, {"维修分类", "维修分类", K::Text}}},
-  };
-  return table;
-}
-
-
 }  // namespace
-
-const std::vector<FindColumn>& FindColumnsFor(const std::string& className) {
-  static const std::vector<FindColumn> none;
-  auto it = FindTable().find(className);
-  return it == FindTable().end() ? none : it->second;
-}
 
 std::vector<std::string> OperatorsFor(FindKind kind) {
   switch (kind) {

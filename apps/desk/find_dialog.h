@@ -1,6 +1,6 @@
 // The Find / Filter dialog: one line per column a program can be searched by, each with its
 // operators, turned into the condition list of IFormUI::Find and IFormUI::Filter. The columns
-// of each program are kept in one table (FindColumnsFor).
+// of each program are the control's own (IFormUI::FindColumns).
 #pragma once
 
 #include <QDialog>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/conditions.h"
+#include "host/ui.h"
 
 class QComboBox;
 class QLineEdit;
@@ -15,17 +16,10 @@ class QLineEdit;
 namespace ws::desk {
 
 // Text columns compare with "like" (contains) or "="; numbers with "=", ">=", "<="; a date
-// gives a from (">=") and a to ("<=") value.
-enum class FindKind { Text, Number, Date };
-
-struct FindColumn {
-  std::string column;   // as the program's statement names it ("WSDJ.工单号码")
-  std::string caption;  // what the user reads
-  FindKind kind = FindKind::Text;
-};
-
-// The columns of a program's class; empty for a class that has no search of its own.
-const std::vector<FindColumn>& FindColumnsFor(const std::string& className);
+// gives a from (">=") and a to ("<=") value. Each control names its own columns
+// (IFormUI::FindColumns).
+using FindKind = host::FindKind;
+using FindColumn = host::FindColumn;
 
 // The operators offered for a kind, the first the default.
 std::vector<std::string> OperatorsFor(FindKind kind);

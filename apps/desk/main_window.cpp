@@ -320,7 +320,8 @@ void MainWindow::RunCommand(ToolCommand command) {
 
 void MainWindow::AskConditions(ToolCommand command) {
   ProgramTab* tab = CurrentTab();
-  const auto& columns = FindColumnsFor(tab->Entry().className);
+  host::IFormUI* form = tab->FormUI();
+  const std::vector<FindColumn> columns = form ? form->FindColumns() : std::vector<FindColumn>{};
   if (columns.empty()) {
     // Lists search as the user types in their own search box.
     for (const auto& child : tab->Control().Form().Children()) {

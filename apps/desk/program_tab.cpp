@@ -105,10 +105,7 @@ ProgramState ProgramTab::State() {
     state.dirty = form->IsDirty();
     state.checked = form->CheckStatus("");
     state.checkable = form->Attributes(98) == "check";
-    // Only document controls have an edit state; lists and cards without it never edit.
-    if (auto* document = dynamic_cast<host::DocumentControl*>(control_.get())) {
-      state.editing = document->Editing();
-    }
+    state.editing = form->Editing();
   } else if (ReportUI()) {
     state.reportUI = true;
   }

@@ -99,6 +99,9 @@ std::vector<TableDef> BuildTables() {
                  {"单据ID"},
                  {{"ix_wsdj_keyset", {"progid", "单据ID", "进厂日期"}},
                   {"ix_wsdj_number", {"工单号码"}},
+                  // A work-order number is its program's once: should two counters ever
+                  // save the same number at once, the second insert fails.
+                  {"ix_wsdj_unique_number", {"progid", "工单号码"}, true, "工单号码<>''"},
                   {"ix_wsdj_vehicle", {"车辆ID"}},
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}}}});
@@ -454,8 +457,9 @@ std::string CreateTableStatement(const TableDef& table, Engine engine) {
 std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
   std::vector<std::string> out;
   for (const auto& index : table.indexes) {
-    out.push_back("CREATE INDEX " + index.name + " ON " + table.name + " (" +
-                  JoinNames(index.columns) + ")");
+    out.push_back(std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                  index.name + " ON " + table.name + " (" + JoinNames(index.columns) + ")" +
+                  (index.where.empty() ? "" : " WHERE " + index.where));
   }
   return out;
 }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/database.h"
@@ -33,8 +34,16 @@ struct ColumnDef {
 };
 
 struct IndexDef {
+  IndexDef(std::string name_, std::vector<std::string> columns_, bool unique_ = false,
+           std::string where_ = {})
+      : name(std::move(name_)),
+        columns(std::move(columns_)),
+        unique(unique_),
+        where(std::move(where_)) {}
   std::string name;  // unique within the database; kept short for PostgreSQL's 63-byte limit
   std::vector<std::string> columns;
+  bool unique = false;  // the engine refuses a second row with the same values
+  std::string where;    // a partial index covers only the rows of this condition
 };
 
 // Who owns a table: the module's documents and masters, host tables the module writes, host

@@ -112,7 +112,7 @@ bool DocumentControl::FileEdit() {
 }
 
 bool DocumentControl::FileCancel() {
-  bool ok = SearchList(" " + KeyColumn() + "=" + std::to_string(lastLoadedId_), false);
+  bool ok = SearchList(db::Sql(" ").Raw(KeyColumn()).Raw("=").Key(lastLoadedId_), false);
   if (ok) {
     SetEditState(false);
     dirty_ = false;
@@ -130,7 +130,9 @@ bool DocumentControl::Find(const Conditions& conditions) {
 
 bool DocumentControl::FindNext() {
   if (findCondition_.empty() || !system_) return false;
-  SearchList(findCondition_ + " AND " + KeyColumn() + " > " + std::to_string(currentId_), true);
+  // The find condition is built by the condition builder from the user's values.
+  SearchList(db::Sql(findCondition_).Raw(" AND ").Raw(KeyColumn()).Raw(" > ").Key(currentId_),
+             true);
   return false;
 }
 
@@ -143,7 +145,7 @@ bool DocumentControl::Filter(const Conditions& conditions) {
 
 bool DocumentControl::DoSetStatus(const std::string& statusWord, bool stamp) {
   if (statusWord == "change") {
-    return SearchList(" " + KeyColumn() + "=" + std::to_string(currentId_), false);
+    return SearchList(db::Sql(" ").Raw(KeyColumn()).Raw("=").Key(currentId_), false);
   }
   events_.Message("数据正在切换状态");
   SetEditState(false);
@@ -196,12 +198,11 @@ std::string DocumentControl::ConditionText(const std::vector<Condition>& conditi
 }
 
 std::string DocumentControl::BuildBaseCondition() {
-  std::string condition = "progid=" + std::to_string(programNumber_);
-  if (requestedId_ < 1) {
-    condition += ListWindow();
-  } else {
-    condition += " and " + KeyColumn() + "=" + std::to_string(requestedId_);
-  }
+  db::Sql base("progid=");
+  base.Key(programNumber_);
+  if (requestedId_ >= 1) base.Raw(" and ").Raw(KeyColumn()).Raw("=").Key(requestedId_);
+  std::string condition = base.str();
+  if (requestedId_ < 1) condition += ListWindow();
   bool filtered = !filterCondition_.empty();
   if (filtered) condition += " AND " + filterCondition_;
   if (auto* label = form_.FindAs<forms::Label>(kFilterLabel)) label->SetVisible(filtered);

@@ -75,7 +75,7 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   bool Action(const std::string& name) override;
 
   // --- State a host or test may read.
-  bool Editing() const { return editing_; }
+  bool Editing() const override { return editing_; }
   int64_t ProgramNumber() const { return programNumber_; }
   int64_t RequestedId() const { return requestedId_; }
   int64_t LastLoadedId() const { return lastLoadedId_; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/conditions.h"
 #include "host/events.h"
@@ -19,6 +20,16 @@ class Form;
 namespace ws::host {
 
 class ISystem;
+
+// A column a control's list can be searched and filtered by: the column as the control's
+// statement names it ("WSDJ.工单号码"), what the user reads, and how values are compared (text
+// with "like" or "=", numbers with "=", ">=", "<=", dates from/to).
+enum class FindKind { Text, Number, Date };
+struct FindColumn {
+  std::string column;
+  std::string caption;
+  FindKind kind = FindKind::Text;
+};
 
 // Document controls and master cards and lists.
 class IFormUI {
@@ -54,6 +65,12 @@ class IFormUI {
   virtual void DoGetFormStatus() = 0;                                                   // 28
   virtual void DoSaveFormStatus() = 0;                                                  // 29
   virtual std::string Attributes(int64_t attribute) = 0;                                // 30
+
+  // Beyond the host contract, for front ends: whether the control is editing a record (New or
+  // Edit pressed, not yet saved or cancelled), and the columns its Find and Filter take. A
+  // control without either answers false and no columns.
+  virtual bool Editing() const { return false; }
+  virtual std::vector<FindColumn> FindColumns() const { return {}; }
 };
 
 // Report controls.

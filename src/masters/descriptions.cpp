@@ -121,7 +121,12 @@ const MasterCardDescription& VehicleCard() {
       .nameWord = "车牌号",
       .usageQuery = "select top 1 车辆ID from wsdj where 车辆ID= ",
       .inUseText = "不能删除已启用的车辆!",
-      .deletedText = "成功删除数据,往来ID号="};
+      .deletedText = "成功删除数据,往来ID号=",
+      .findColumns = {{"车辆编号", "车辆编号", host::FindKind::Text},
+                      {"车牌号", "车牌号", host::FindKind::Text},
+                      {"发动机号", "发动机号", host::FindKind::Text},
+                      {"车架号", "车架号", host::FindKind::Text},
+                      {"公司名称", "车主", host::FindKind::Text}}};
   return card;
 }
 
@@ -144,7 +149,11 @@ const MasterCardDescription& ItemCard() {
       .nameWord = "维修项目",
       .usageQuery = "select top 1 项目ID from wsdjxm where 项目ID= ",
       .inUseText = "不能删除已启用的维修项目!",
-      .deletedText = "成功删除数据,往来ID号="};
+      .deletedText = "成功删除数据,往来ID号=",
+      .findColumns = {{"编码", "编码", host::FindKind::Text},
+                      {"维修项目", "维修项目", host::FindKind::Text},
+                      {"项目属性", "项目属性", host::FindKind::Text},
+                      {"参考价格", "参考价格", host::FindKind::Number}}};
   return card;
 }
 
@@ -161,7 +170,9 @@ const MasterCardDescription& CategoryCard() {
       .nameWord = "维修分类",
       .usageQuery = "select top 1 维修分类ID from wsdj where 维修分类ID= ",
       .inUseText = "不能删除已启用的维修分类!",
-      .deletedText = "成功删除数据,往来ID号="};
+      .deletedText = "成功删除数据,往来ID号=",
+      .findColumns = {{"编码", "编码", host::FindKind::Text},
+                      {"维修分类", "维修分类", host::FindKind::Text}}};
   return card;
 }
 

@@ -78,7 +78,8 @@ struct MasterCardDescription {
   std::string nameWord;
   std::string usageQuery;  // + id: a positive first value means the row is in use
   std::string inUseText;
-  std::string deletedText;  // + id
+  std::string deletedText;                    // + id
+  std::vector<host::FindColumn> findColumns;  // what Find and Filter search by
 };
 
 class MasterCard : public host::DocumentControl {
@@ -121,6 +122,7 @@ class MasterCard : public host::DocumentControl {
   // The row Cancel goes back to.
   int64_t PreviousId() const { return LastLoadedId(); }
   const MasterCardDescription& Description() const { return description_; }
+  std::vector<host::FindColumn> FindColumns() const override { return description_.findColumns; }
 
  protected:
   void SetupForm() override;

@@ -1,6 +1,5 @@
-// One line grid of the repair order (labour items or parts): its columns, the lookup of a typed
-// or picked code, the arithmetic of a line, the lines removed since the last load, and the
-// rows a save writes and a print shows.
+// One line grid of the repair order (labour items or parts): a line set over WSDJXM or WSDJPJ
+// with the order's own arithmetic and price proposal.
 //
 // A typed code is resolved by the picker ("pdmxm" / "pdmcpml_j"); a code it cannot resolve drops
 // the list down on the text, and when nothing is chosen the row keeps the code it had. A
@@ -18,14 +17,22 @@
 #include <vector>
 
 #include "db/recordset.h"
+#include "docs/line_set.h"
+#include "docs/picker_call.h"
 #include "forms/grid.h"
 #include "host/system.h"
 #include "repair_order/order_sql.h"
-#include "repair_order/picker_call.h"
 
 namespace ws::repair_order {
 
-class LineGrid {
+using docs::ChooseInPicker;
+using docs::OpenPicker;
+using docs::PickedRow;
+using docs::PickerParameters;
+using docs::ResolveTyped;
+using forms::Trim;
+
+class LineGrid : public docs::LineSet {
  public:
   enum Column : int {
     kRowNumber = 0,
@@ -48,52 +55,19 @@ class LineGrid {
     std::function<void()> changed;                        // totals and dirty flag
   };
 
-  LineGrid(forms::Grid& grid, LineKind kind) : grid_(grid), kind_(kind) {}
+  LineGrid(forms::Grid& grid, LineKind kind);
 
   // Columns, formats (options 7, 9, 12 of module 12 give the decimals of quantity, price and
   // amount), editable name columns when goodsMessageEdit, read-only colours, and the handlers.
   void Setup(Context context, bool goodsMessageEdit);
 
-  forms::Grid& Grid() const { return grid_; }
   LineKind Kind() const { return kind_; }
 
-  // Fills the grid with the lines of a LinesSelect query; forgets removed lines.
-  void Load(db::Recordset& records);
-  // Empties the grid and forgets removed lines.
-  void Clear();
-  // Forgets the lines removed since the last load (after they were deleted by a save).
-  void ForgetRemoved() { removed_.clear(); }
-  // Blanks every row's line id, so the rows are written as new lines of another order.
-  void ForgetLineIds();
-  // Line ids of saved rows the user removed since the last load, in removal order.
-  const std::vector<int64_t>& Removed() const { return removed_; }
-
-  // The rows a save writes: every data row whose name is not empty.
-  std::vector<OrderLine> SavedLines() const;
-  // Puts the line ids of a committed save back into the rows of SavedLines (same order), so
-  // the rows are known as saved even when the order cannot be read back.
-  void SetSavedLineIds(const std::vector<int64_t>& lineIds);
-  // Sum of the amount column over the data rows.
-  double Total() const { return grid_.SumData(kAmount); }
-  // The rows a print shows: the header row and the data rows up to the first row without a
-  // name; every cell of a hidden column but the first reads "***".
-  std::vector<std::vector<std::string>> PrintRows() const;
-
  private:
-  void CodeTyped(int row);
-  void CodePicked(int row);
-  void Fill(int row, const PickedRow& picked);
   void Arithmetic(int row, int col);
-  void Guard(const std::string& tag, int row, const std::function<void()>& body);
-  std::string PickerName() const { return kind_ == LineKind::Items ? "pdmxm" : "pdmcpml_j"; }
-  std::string& Committed(int row);
 
-  forms::Grid& grid_;
   LineKind kind_;
-  Context context_;
-  std::vector<int64_t> removed_;
-  // The code each row last resolved to, by data row: what a failed lookup puts back.
-  std::vector<std::string> committed_;
+  std::function<int64_t()> ownerId_;
 };
 
 }  // namespace ws::repair_order

@@ -5,17 +5,6 @@
 
 namespace ws::repair_order {
 
-namespace {
-
-const char* LineTable(LineKind kind) {
-  return kind == LineKind::Items ? "WSDJXM" : "WSDJPJ";
-}
-const char* LineKey(LineKind kind) {
-  return kind == LineKind::Items ? "项目ID" : "产品ID";
-}
-
-}  // namespace
-
 std::string OrderListSelect() {
   return " SELECT WSDJ.*, pdmwldw.公司名称, CLZl.车牌号, CLZl.发动机号, CLZl.车架号, CLZl.车型"
          "  FROM (WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID)"
@@ -58,7 +47,7 @@ std::string DateWindowCondition(const db::Date& login, int months, std::string_v
       .str();
 }
 
-std::string LinesSelect(LineKind kind, int64_t orderId) {
+db::Sql LinesSelect(LineKind kind, int64_t orderId) {
   db::Sql sql;
   if (kind == LineKind::Items) {
     sql.Raw(
@@ -69,21 +58,19 @@ std::string LinesSelect(LineKind kind, int64_t orderId) {
         " SELECT WSDJPJ.*,PDMCPML.物品编码,PDMCPML.物品名称,PDMCPML.规格"
         "   FROM WSDJPJ LEFT JOIN PDMCPML ON WSDJPJ.产品ID = PDMCPML.产品ID");
   }
-  return sql.Raw("  WHERE 单据ID=").Key(orderId).Raw(" order by 单据明细ID").str();
+  return sql.Raw("  WHERE 单据ID=").Key(orderId).Raw(" order by 单据明细ID");
 }
 
-std::string LastVisitSelect(int64_t vehicleId) {
+db::Sql LastVisitSelect(int64_t vehicleId) {
   return db::Sql(" SELECT top 1 车厂,送修人,司机电话,公里数 FROM wsdj where 车辆ID=")
       .Key(vehicleId)
-      .Raw(" order by 单据ID desc ")
-      .str();
+      .Raw(" order by 单据ID desc ");
 }
 
-std::string SaveRuleSelect(int64_t programNumber) {
+db::Sql SaveRuleSelect(int64_t programNumber) {
   return db::Sql("SELECT text FROM xt_BillAttribute WHERE progID=")
       .Key(programNumber)
-      .Raw(" and attribute='onsavecode' ")
-      .str();
+      .Raw(" and attribute='onsavecode' ");
 }
 
 std::string NextRevision(const std::string& number) {
@@ -93,30 +80,28 @@ std::string NextRevision(const std::string& number) {
   return number.substr(0, dash) + "-" + db::DecimalText(revision + 1);
 }
 
-std::string DuplicateOfExistingSelect(int64_t orderId, int64_t programNumber,
-                                      const std::string& number) {
+db::Sql DuplicateOfExistingSelect(int64_t orderId, int64_t programNumber,
+                                  const std::string& number) {
   return db::Sql(" Select  * From wsdj Where 单据ID <> ")
       .Key(orderId)
       .Raw(" and progid =")
       .Key(programNumber)
       .Raw(" and 工单号码=")
-      .Text(number)
-      .str();
+      .Text(number);
 }
 
-std::string DuplicateOfNewSelect(const std::string& number, int64_t programNumber) {
+db::Sql DuplicateOfNewSelect(const std::string& number, int64_t programNumber) {
   return db::Sql(" select  * from  wsdj where  工单号码 =")
       .Text(number)
       .Raw(" and progid =")
-      .Key(programNumber)
-      .str();
+      .Key(programNumber);
 }
 
-std::string VehicleIdSelect(const std::string& plate) {
-  return db::Sql(" SELECT 车辆ID FROM clzl WHERE 车牌号=").Text(plate).str();
+db::Sql VehicleIdSelect(const std::string& plate) {
+  return db::Sql(" SELECT 车辆ID FROM clzl WHERE 车牌号=").Text(plate);
 }
 
-std::string VehicleUpdate(int64_t vehicleId, const VehicleValues& v) {
+db::Sql VehicleUpdate(int64_t vehicleId, const VehicleValues& v) {
   return db::Sql(" UPDATE clzl   SET 发动机号=")
       .Text(v.engine)
       .Raw(",       车架号=")
@@ -126,16 +111,15 @@ std::string VehicleUpdate(int64_t vehicleId, const VehicleValues& v) {
       .Raw(",       车主ID=")
       .Key(v.ownerId)
       .Raw("  WHERE 车辆ID=")
-      .Key(vehicleId)
-      .str();
+      .Key(vehicleId);
 }
 
-std::string VehicleInsert(int64_t vehicleId, const VehicleValues& v) {
+db::Sql VehicleInsert(int64_t vehicleId, const VehicleValues& v) {
   // The vehicle number of a car first met on an order is its id.
   return db::Sql(" INSERT INTO clzl(车辆ID,车辆编号,车牌号,发动机号,车架号,车型,车主ID) VALUES (")
       .Key(vehicleId)
       .Raw(",")
-      .Text(std::to_string(vehicleId))
+      .Text(db::DecimalText(static_cast<double>(vehicleId)))
       .Raw(",")
       .Text(v.plate)
       .Raw(",")
@@ -146,168 +130,11 @@ std::string VehicleInsert(int64_t vehicleId, const VehicleValues& v) {
       .Text(v.model)
       .Raw(",")
       .Key(v.ownerId)
-      .Raw(")")
-      .str();
+      .Raw(")");
 }
 
-std::string DeleteLinesStatement(LineKind kind, const std::vector<int64_t>& lineIds) {
-  db::Sql sql(kind == LineKind::Items ? "Delete from wsdjxm Where 单据明细ID in("
-                                      : "Delete from wsdjpj Where 单据明细ID in(");
-  for (size_t i = 0; i < lineIds.size(); ++i) {
-    if (i > 0) sql.Raw(",");
-    sql.Key(lineIds[i]);
-  }
-  return sql.Raw(")").str();
-}
-
-std::string HeaderUpdate(const OrderHeader& h, int64_t orderId, std::string_view driver) {
-  return db::Sql(" update wsdj  SET 制单人=")
-      .Text(h.enteredBy)
-      .Raw(", 制单日期=")
-      .Date(h.entryDate, driver)
-      .Raw(",      工单号码=")
-      .Text(h.number)
-      .Raw(",      车主ID=")
-      .Key(h.ownerId)
-      .Raw(",      主管部门=")
-      .Text(h.department)
-      .Raw(",      车厂=")
-      .Text(h.maker)
-      .Raw(",      进厂日期=")
-      .Date(h.dateIn, driver)
-      .Raw(",      车辆ID=")
-      .Key(h.vehicleId)
-      .Raw(",      送修人=")
-      .Text(h.person)
-      .Raw(",      司机电话=")
-      .Text(h.telephone)
-      .Raw(",      维修分类=")
-      .Text(h.category)
-      .Raw(",      维修分类ID=")
-      .Key(h.categoryId)
-      .Raw(",      出厂日期=")
-      .Date(h.dateOut, driver)
-      .Raw(",      接待人=")
-      .Text(h.receptionist)
-      .Raw(",      发票号码=")
-      .Text(h.invoice)
-      .Raw(",      公里数=")
-      .NumOf(h.mileage)
-      .Raw(",      维修费用=")
-      .NumOf(h.labour)
-      .Raw(",      配件费用=")
-      .NumOf(h.parts)
-      .Raw(",      诊断费=")
-      .NumOf(h.diagnosis)
-      .Raw(",      检测费=")
-      .NumOf(h.inspection)
-      .Raw(",      应收合计=")
-      .NumOf(h.total)
-      .Raw("  WHERE 单据ID=")
-      .Key(orderId)
-      .str();
-}
-
-std::string HeaderInsert(const OrderHeader& h, int64_t orderId, int64_t programNumber,
-                         std::string_view driver) {
-  return db::Sql(
-             " InSert Into wsdj (单据ID,progid,smark,系统,制单人,制单日期,工单号码,车主ID,"
-             "主管部门,车厂,    进厂日期,车辆ID,送修人,司机电话,维修分类,维修分类ID,出厂日期,"
-             "接待人,发票号码,公里数,维修费用,配件费用,    诊断费,检测费,应收合计 ) Values (")
-      .Key(orderId)
-      .Raw(",")
-      .Key(programNumber)
-      .Raw(",'01','填单',")
-      .Text(h.enteredBy)
-      .Raw(",")
-      .Date(h.entryDate, driver)
-      .Raw(",")
-      .Text(h.number)
-      .Raw(",")
-      .Key(h.ownerId)
-      .Raw(",")
-      .Text(h.department)
-      .Raw(",")
-      .Text(h.maker)
-      .Raw(",")
-      .Date(h.dateIn, driver)
-      .Raw(",")
-      .Key(h.vehicleId)
-      .Raw(",")
-      .Text(h.person)
-      .Raw(",")
-      .Text(h.telephone)
-      .Raw(",")
-      .Text(h.category)
-      .Raw(",")
-      .Key(h.categoryId)
-      .Raw(",")
-      .Date(h.dateOut, driver)
-      .Raw(",")
-      .Text(h.receptionist)
-      .Raw(",")
-      .Text(h.invoice)
-      .Raw(",")
-      .NumOf(h.mileage)
-      .Raw(",")
-      .NumOf(h.labour)
-      .Raw(",")
-      .NumOf(h.parts)
-      .Raw(",")
-      .NumOf(h.diagnosis)
-      .Raw(",")
-      .NumOf(h.inspection)
-      .Raw(",")
-      .NumOf(h.total)
-      .Raw(")")
-      .str();
-}
-
-std::string LineInsert(LineKind kind, const OrderLine& line, int64_t orderId) {
-  return db::Sql(" INSERT INTO ")
-      .Raw(LineTable(kind))
-      .Raw(" (单据明细ID,单据ID,")
-      .Raw(LineKey(kind))
-      .Raw(",数量,单价,金额,说明 ) VALUES (")
-      .Key(line.lineId)
-      .Raw(",")
-      .Key(orderId)
-      .Raw(",")
-      .Key(line.key)
-      .Raw(",")
-      .NumOf(line.quantity)
-      .Raw(",")
-      .NumOf(line.price)
-      .Raw(",")
-      .NumOf(line.amount)
-      .Raw(",")
-      .Text(line.remark)
-      .Raw(")")
-      .str();
-}
-
-std::string LineUpdate(LineKind kind, const OrderLine& line) {
-  return db::Sql(" UPDATE ")
-      .Raw(LineTable(kind))
-      .Raw("   SET ")
-      .Raw(LineKey(kind))
-      .Raw("=")
-      .Key(line.key)
-      .Raw(",       数量=")
-      .NumOf(line.quantity)
-      .Raw(",       单价=")
-      .NumOf(line.price)
-      .Raw(",       金额=")
-      .NumOf(line.amount)
-      .Raw(",       说明=")
-      .Text(line.remark)
-      .Raw(" WHERE 单据明细ID=")
-      .Key(line.lineId)
-      .str();
-}
-
-std::string StatusUpdate(bool check, int64_t programNumber, const std::string& user,
-                         const db::Date& date, int64_t orderId, std::string_view driver) {
+db::Sql StatusUpdate(bool check, int64_t programNumber, const std::string& user,
+                     const db::Date& date, int64_t orderId, std::string_view driver) {
   return db::Sql(" Update WSDJ Set progID=")
       .Key(programNumber)
       .Raw(check ? ",smark='02'," : ",smark='01', ")
@@ -317,32 +144,29 @@ std::string StatusUpdate(bool check, int64_t programNumber, const std::string& u
       .Date(date.Text(), driver)
       .Raw(check ? ", 系统='审核'" : ", 系统='填单'")
       .Raw(" Where 单据ID=")
-      .Key(orderId)
-      .str();
+      .Key(orderId);
 }
 
-std::vector<std::string> DeleteOrderStatements(int64_t orderId) {
-  return {db::Sql("Delete from wsdj where 单据ID=").Key(orderId).str(),
-          db::Sql("Delete from wsdjxm where 单据ID=").Key(orderId).str(),
-          db::Sql(" delete from wsdjpj where 单据ID=").Key(orderId).str()};
+std::vector<db::Sql> DeleteOrderStatements(int64_t orderId) {
+  return {db::Sql("Delete from wsdj where 单据ID=").Key(orderId),
+          db::Sql("Delete from wsdjxm where 单据ID=").Key(orderId),
+          db::Sql(" delete from wsdjpj where 单据ID=").Key(orderId)};
 }
 
-std::string IssuedPartsSelect(int64_t orderId) {
+db::Sql IssuedPartsSelect(int64_t orderId) {
   return db::Sql(
              "SELECT jxcdjmx.*, pdmcpml.物品编码, pdmcpml.物品名称, pdmcpml.规格 AS 产品规格, "
              "pdmcpml.库存单位  FROM (((wsdj INNER JOIN jxcdj ON wsdj.单据ID=jxcdj.前置单据ID) "
              "INNER JOIN jxcdjmx ON jxcdj.单据ID = jxcdjmx.单据ID)  INNER JOIN pdmcpml ON "
              "jxcdjmx.产品ID = pdmcpml.产品ID) where wsdj.单据ID= ")
-      .Key(orderId)
-      .str();
+      .Key(orderId);
 }
 
-std::string IssuedCostSelect(int64_t orderId) {
+db::Sql IssuedCostSelect(int64_t orderId) {
   return db::Sql(
              "SELECT sum(实际金额) FROM ((wsdj INNER JOIN jxcdj ON wsdj.单据ID=jxcdj.前置单据ID) "
              "INNER JOIN jxcdjmx ON jxcdj.单据ID = jxcdjmx.单据ID) where wsdj.单据ID =")
-      .Key(orderId)
-      .str();
+      .Key(orderId);
 }
 
 }  // namespace ws::repair_order

@@ -6,7 +6,58 @@
 
 namespace ws::repair_order {
 
-WS_S::WS_S() : DocumentControl("WS_S") {}
+const docs::HeaderSchema& WS_S::OrderSchema() {
+  using docs::SaveMode;
+  using docs::ValueKind;
+  static const docs::HeaderSchema schema(
+      "WSDJ", "单据ID",
+      {
+          {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
+          {"progid", -1, ValueKind::Id, SaveMode::InsertOnly},
+          {"smark", -1, ValueKind::Text, SaveMode::InsertOnly},
+          {"系统", -1, ValueKind::Text, SaveMode::InsertOnly},
+          {"制单人", kEnteredBy, ValueKind::Text},
+          {"制单日期", kEntryDate, ValueKind::Date},
+          {"工单号码", kNumber, ValueKind::Text},
+          {"车主ID", kOwner, ValueKind::Id, SaveMode::Always, "公司名称"},
+          {"主管部门", kDepartment, ValueKind::Text},
+          {"车厂", kMaker, ValueKind::Text},
+          {"进厂日期", kDateIn, ValueKind::Date},
+          {"车辆ID", kPlate, ValueKind::Id, SaveMode::Always, "车牌号"},
+          {"送修人", kPerson, ValueKind::Text},
+          {"司机电话", kTelephone, ValueKind::Text},
+          {"维修分类", kCategory, ValueKind::Text, SaveMode::Always, "", "", true},
+          {"维修分类ID", kCategory, ValueKind::Id, SaveMode::Always, "维修分类"},
+          // An order that has not left the workshop is stored with the "no date" of the shop.
+          {"出厂日期", kDateOut, ValueKind::Date, SaveMode::Always, "", "1900-01-01"},
+          {"接待人", kReceptionist, ValueKind::Text},
+          {"发票号码", kInvoice, ValueKind::Text},
+          {"公里数", kMileage, ValueKind::Number},
+          {"维修费用", kLabour, ValueKind::Number},
+          {"配件费用", kParts, ValueKind::Number},
+          {"诊断费", kDiagnosis, ValueKind::Number},
+          {"检测费", kInspection, ValueKind::Number},
+          {"应收合计", kTotal, ValueKind::Number},
+          {"备注", kRemarks, ValueKind::Text},
+          {"审核日期", kCheckDate, ValueKind::Date, SaveMode::ReadOnly},
+          {"审核人", kCheckedBy, ValueKind::Text, SaveMode::ReadOnly},
+          {"发动机号", kEngine, ValueKind::Text, SaveMode::Shown},
+          {"车架号", kChassis, ValueKind::Text, SaveMode::Shown},
+          {"车型", kModel, ValueKind::Text, SaveMode::Shown},
+      });
+  return schema;
+}
+
+WS_S::WS_S() : docs::Document("WS_S", OrderSchema(), kFieldArray) {}
+
+std::vector<host::FindColumn> WS_S::FindColumns() const {
+  using K = host::FindKind;
+  return {{"WSDJ.工单号码", "工单号码", K::Text},  {"CLZl.车牌号", "车牌号", K::Text},
+          {"pdmwldw.公司名称", "车主", K::Text},   {"WSDJ.进厂日期", "进厂日期", K::Date},
+          {"WSDJ.出厂日期", "出厂日期", K::Date},  {"WSDJ.维修分类", "维修分类", K::Text},
+          {"WSDJ.接待人", "接待人", K::Text},      {"WSDJ.送修人", "送修人", K::Text},
+          {"WSDJ.应收合计", "应收合计", K::Number}};
+}
 
 forms::Field& WS_S::Header(int index) const {
   return form_.Get<forms::Field>(kFieldArray, index);
@@ -72,11 +123,11 @@ void WS_S::SetupForm() {
     auto& grid = form_.Add<forms::Grid>(kind == LineKind::Items ? kItemGrid : kPartGrid);
     grid.SetContainer(kGridFrame);
     grid.OnOpenFormRequest = [this](const std::string& program, const std::string& a,
-                                    const std::string& b, const std::string& c) {
-      ForwardOpenForm(program, a, b, c);
-    };
+                                    const std::string& b,
+                                    const std::string& c) { ForwardOpenForm(program, a, b, c); };
     auto lines = std::make_unique<LineGrid>(grid, kind);
     lines->Setup(context, GoodsMessageEdit());
+    AddLineSet(*lines);
     (kind == LineKind::Items ? items_ : parts_) = std::move(lines);
   }
 
@@ -102,37 +153,8 @@ std::string WS_S::ListWindow() {
 
 void WS_S::ShowRecord(const db::Recordset& records, const std::string& position) {
   MarkShown(records.Long("单据ID"));
-  auto text = [&](int index, const char* column) { Header(index).SetText(records.Text(column)); };
-  auto date = [&](int index, const char* column) {
-    Header(index).SetText(db::FormatDateText(records.Text(column)));
-  };
-  date(kDateOut, "出厂日期");
-  Header(kOwner).SetValue(records.Text("车主ID"), records.Text("公司名称"));
-  text(kNumber, "工单号码");
-  text(kModel, "车型");
-  text(kMaker, "车厂");
-  date(kDateIn, "进厂日期");
-  text(kDepartment, "主管部门");
-  text(kMileage, "公里数");
-  text(kRemarks, "备注");
-  date(kEntryDate, "制单日期");
-  text(kEnteredBy, "制单人");
-  date(kCheckDate, "审核日期");
-  text(kCheckedBy, "审核人");
-  text(kEngine, "发动机号");
-  text(kChassis, "车架号");
-  text(kLabour, "维修费用");
-  text(kPerson, "送修人");
-  Header(kCategory).SetValue(records.Text("维修分类ID"), records.Text("维修分类"));
-  text(kTelephone, "司机电话");
-  text(kInvoice, "发票号码");
-  text(kReceptionist, "接待人");
-  Header(kPlate).SetValue(records.Text("车辆ID"), records.Text("车牌号"));
-  text(kParts, "配件费用");
-  text(kDiagnosis, "诊断费");
-  text(kInspection, "检测费");
-  text(kTotal, "应收合计");
-  for (auto* widget : form_.Array(kFieldArray)) static_cast<forms::Field*>(widget)->MarkValid();
+  Schema().Show(records, form_, kFieldArray);
+
   pendingLookups_.clear();
 
   SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));

@@ -25,13 +25,13 @@
 #include <string>
 
 #include "db/recordset.h"
-#include "host/document_control.h"
+#include "docs/document.h"
 #include "repair_order/line_grid.h"
 #include "repair_order/order_sql.h"
 
 namespace ws::repair_order {
 
-class WS_S : public host::DocumentControl {
+class WS_S : public docs::Document {
  public:
   // Header fields: indexes of the "ywTxt" array.
   enum HeaderIndex : int {
@@ -74,6 +74,11 @@ class WS_S : public host::DocumentControl {
   static constexpr const char* kAmountWords = "lblAmountWords";
 
   WS_S();
+
+  // The header of an order: every WSDJ column the order reads or writes, by field.
+  static const docs::HeaderSchema& OrderSchema();
+  // Find and Filter search the order list by these columns.
+  std::vector<host::FindColumn> FindColumns() const override;
 
   // Validates, settles the number, writes the vehicle, the header and the lines in one
   // transaction and shows the saved order again ("保存单据成功！"). Any refusal or failure
@@ -129,11 +134,15 @@ class WS_S : public host::DocumentControl {
   std::string PickerNameOf(int index) const;
   std::string Hint(const forms::Field& field) const;
 
-  // --- Save (ws_s_save.cpp).
-  bool IsCanSave();
-  bool SaveOrder();
-  OrderHeader CollectHeader(const std::string& number, int64_t vehicleId) const;
+  // --- Save (ws_s_save.cpp): the hooks of the document save.
+  bool ValidateSave() override;
+  bool PrepareSave(docs::RowValues& values, bool isNew) override;
+  bool CheckInTransaction(docs::SaveContext& ctx) override;
+  bool BeforeHeader(docs::SaveContext& ctx) override;
+  void AfterCommit(const docs::SaveContext& ctx) override;
   bool SettleNumber(std::string& number);
+  // Check and UnCheck: the state update of the shown order, which must still exist.
+  bool ChangeState(bool check, const std::string& errorTag);
 
   std::unique_ptr<LineGrid> items_;
   std::unique_ptr<LineGrid> parts_;

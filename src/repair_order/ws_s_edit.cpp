@@ -7,8 +7,8 @@
 
 #include "db/runner.h"
 #include "db/value.h"
-#include "repair_order/ws_s.h"
 #include "forms/text.h"
+#include "repair_order/ws_s.h"
 
 namespace ws::repair_order {
 

@@ -1,8 +1,7 @@
-// FileSave: validity, the work-order number, then the vehicle, the removed lines, the header
-// and the lines in one transaction.
+// FileSave: the repair order's hooks of the document save: the number rules, the duplicate
+// check under the write lock, and the vehicle master kept in step with the plate.
 #include <cstdint>
 #include <stdexcept>
-#include <vector>
 
 #include "db/runner.h"
 #include "db/value.h"
@@ -11,20 +10,13 @@
 
 namespace ws::repair_order {
 
-namespace {
+bool WS_S::FileSave() {
+  if (!HasSystem() || !items_) return false;
+  return SaveDocument();
+}
 
-constexpr const char* kEmptyDate = "1900-01-01";
-
-}  // namespace
-
-bool WS_S::IsCanSave() {
-  return Guarded("IsCanSave:", [&] {
-    for (auto* widget : form_.Array(kFieldArray)) {
-      auto* field = static_cast<forms::Field*>(widget);
-      if (field->Visible() && field->Enabled() && !field->Valid()) return false;
-    }
-    return true;
-  });
+bool WS_S::ValidateSave() {
+  return Guarded("IsCanSave:", [&] { return docs::Document::ValidateSave(); });
 }
 
 bool WS_S::SettleNumber(std::string& number) {
@@ -40,50 +32,7 @@ bool WS_S::SettleNumber(std::string& number) {
   return System().NewBillNo(ProgramNumber(), Login().loginDate, number, false);
 }
 
-OrderHeader WS_S::CollectHeader(const std::string& number, int64_t vehicleId) const {
-  OrderHeader h;
-  h.enteredBy = Header(kEnteredBy).Text();
-  h.entryDate = Header(kEntryDate).Text();
-  h.number = number;
-  h.ownerId = Header(kOwner).KeyLong();
-  h.department = Header(kDepartment).Text();
-  h.maker = Header(kMaker).Text();
-  h.dateIn = Header(kDateIn).Text();
-  h.vehicleId = vehicleId;
-  h.person = Header(kPerson).Text();
-  h.telephone = Header(kTelephone).Text();
-  h.category = Header(kCategory).Text();
-  h.categoryId = Header(kCategory).KeyLong();
-  h.dateOut = Trim(Header(kDateOut).Text()).empty() ? kEmptyDate : Header(kDateOut).Text();
-  h.receptionist = Header(kReceptionist).Text();
-  h.invoice = Header(kInvoice).Text();
-  h.mileage = Header(kMileage).Text();
-  h.labour = Header(kLabour).Text();
-  h.parts = Header(kParts).Text();
-  h.diagnosis = Header(kDiagnosis).Text();
-  h.inspection = Header(kInspection).Text();
-  h.total = Header(kTotal).Text();
-  return h;
-}
-
-bool WS_S::FileSave() {
-  if (!HasSystem() || !items_) return false;
-  if (!IsCanSave()) {
-    Database().Close();
-    return false;
-  }
-  bool saved = false;
-  try {
-    saved = SaveOrder();
-  } catch (const std::exception& e) {
-    // Only a failing statement gets here; the transaction guard has rolled back.
-    ReportError(e.what());
-  }
-  Database().Close();
-  return saved;
-}
-
-bool WS_S::SaveOrder() {
+bool WS_S::PrepareSave(docs::RowValues& values, bool isNew) {
   // The number is settled on a copy: a refused save leaves the typed number in the field.
   std::string number = Trim(Header(kNumber).Text());
   if (!SettleNumber(number)) return false;
@@ -92,105 +41,64 @@ bool WS_S::SaveOrder() {
     form_.SetFocus(&Header(kNumber));
     return false;
   }
-
-  const bool existing = CurrentId() > 0;
-  const int64_t program = ProgramNumber();
-  std::string error;
-  auto duplicate = db::Runner(Database())
-                       .Open(existing ? DuplicateOfExistingSelect(CurrentId(), program, number)
-                                      : DuplicateOfNewSelect(number, program),
-                             &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (!duplicate->Eof()) {
-    Ask("工单号码重复,请检查!", existing ? "提示：" : Title(), host::MsgButtons::Ok,
-        host::MsgIcon::Information);
-    form_.SetFocus(&Header(kNumber));
-    return false;
+  values["工单号码"] = number;
+  if (isNew) {
+    values["progid"] = db::DecimalText(static_cast<double>(ProgramNumber()));
+    values["smark"] = "01";
+    values["系统"] = "填单";
   }
-
-  db::Transaction tx(Database());
-  if (tx.Failed()) throw std::runtime_error(tx.Error());
-  auto newId = [&](const char* table, const char* key) {
-    int64_t id = 0;
-    if (std::string failure = Navigator().GetNewID(table, key, id); !failure.empty()) {
-      tx.Fail(failure);
-    }
-    return id;
-  };
-
-  // The vehicle master follows the plate on the order; a plate it lacks becomes a new car.
-  int64_t vehicleId = Header(kPlate).KeyLong();
-  std::string plate = Trim(Header(kPlate).Text());
-  if (!plate.empty()) {
-    VehicleValues vehicle{plate, Trim(Header(kEngine).Text()), Trim(Header(kChassis).Text()),
-                          Trim(Header(kModel).Text()), Header(kOwner).KeyLong()};
-    std::string failure;
-    vehicleId = static_cast<int64_t>(tx.Db().ScalarNumber(VehicleIdSelect(plate), &failure));
-    if (failure.empty()) {
-      if (vehicleId > 0) {
-        tx.Run(VehicleUpdate(vehicleId, vehicle));
-      } else {
-        vehicleId = newId("clzl", "车辆ID");
-        tx.Run(VehicleInsert(vehicleId, vehicle));
-      }
-      failure = tx.Error();
-    }
-    if (!failure.empty()) {
-      // Nothing of the order is written without its vehicle.
-      tx.Rollback();
-      Ask(failure, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
-      return false;
-    }
-  }
-
-  for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
-    if (!Lines(kind).Removed().empty()) tx.Run(DeleteLinesStatement(kind, Lines(kind).Removed()));
-  }
-
-  OrderHeader header = CollectHeader(number, vehicleId);
-  int64_t orderId = CurrentId();
-  if (existing) {
-    tx.Run(HeaderUpdate(header, orderId, Driver()));
-  } else {
-    orderId = newId("wsdj", "单据ID");
-    tx.Run(HeaderInsert(header, orderId, program, Driver()));
-  }
-  std::vector<int64_t> lineIds[2];
-  for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
-    for (OrderLine line : Lines(kind).SavedLines()) {
-      if (tx.Failed()) break;
-      if (line.lineId <= 0) {
-        line.lineId = newId(kind == LineKind::Items ? "wsdjxm" : "wsdjpj", "单据明细ID");
-        tx.Run(LineInsert(kind, line, orderId));
-      } else {
-        tx.Run(LineUpdate(kind, line));
-      }
-      lineIds[kind == LineKind::Items ? 0 : 1].push_back(line.lineId);
-    }
-  }
-  if (tx.Failed() || !tx.Commit()) {
-    ReportError(tx.Error());
-    return false;
-  }
-
-  // Written: the removed lines are gone for good, and the form knows the new lines and the
-  // order as saved, even if reading them back below fails; a later save updates them instead
-  // of inserting them twice.
-  items_->ForgetRemoved();
-  parts_->ForgetRemoved();
-  items_->SetSavedLineIds(lineIds[0]);
-  parts_->SetSavedLineIds(lineIds[1]);
-  Header(kPlate).SetKey(vehicleId);
-  SetCurrentId(orderId);
-  if (RequestedId() >= 1 && RequestedId() != orderId) {
-    SetRequestedId(orderId);
-    BuildBaseCondition();
-  }
-  if (!SearchList("单据ID=" + std::to_string(orderId), false)) return false;
-  SetEditState(false);
-  SetDirty(false);
-  events_.Message("保存单据成功！");
   return true;
+}
+
+bool WS_S::CheckInTransaction(docs::SaveContext& ctx) {
+  // Inside the write transaction: no other counter can store the same number between this
+  // check and the insert (the unique index on program and number backs it).
+  const std::string& number = ctx.values["工单号码"];
+  std::string error;
+  auto duplicate =
+      ctx.tx.Db().Open(ctx.isNew ? DuplicateOfNewSelect(number, ProgramNumber())
+                                 : DuplicateOfExistingSelect(ctx.id, ProgramNumber(), number),
+                       &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  if (duplicate->Eof()) return true;
+  ctx.tx.Rollback();
+  Ask("工单号码重复,请检查!", ctx.isNew ? Title() : "提示：", host::MsgButtons::Ok,
+      host::MsgIcon::Information);
+  form_.SetFocus(&Header(kNumber));
+  return false;
+}
+
+bool WS_S::BeforeHeader(docs::SaveContext& ctx) {
+  // The vehicle master follows the plate on the order; a plate it lacks becomes a new car.
+  std::string plate = Trim(Header(kPlate).Text());
+  if (plate.empty()) return true;
+  db::Transaction& tx = ctx.tx;
+  VehicleValues vehicle{plate, Trim(Header(kEngine).Text()), Trim(Header(kChassis).Text()),
+                        Trim(Header(kModel).Text()), Header(kOwner).KeyLong()};
+  std::string failure;
+  auto vehicleId = static_cast<int64_t>(tx.Db().ScalarNumber(VehicleIdSelect(plate), &failure));
+  if (failure.empty()) {
+    if (vehicleId > 0) {
+      tx.Run(VehicleUpdate(vehicleId, vehicle));
+    } else {
+      vehicleId = NewId(tx, "clzl", "车辆ID");
+      tx.Run(VehicleInsert(vehicleId, vehicle));
+    }
+    failure = tx.Error();
+  }
+  if (!failure.empty()) {
+    // Nothing of the order is written without its vehicle.
+    tx.Rollback();
+    Ask(failure, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+    return false;
+  }
+  ctx.values["车辆ID"] = db::DecimalText(static_cast<double>(vehicleId));
+  return true;
+}
+
+void WS_S::AfterCommit(const docs::SaveContext& ctx) {
+  if (auto it = ctx.values.find("车辆ID"); it != ctx.values.end())
+    Header(kPlate).SetKey(it->second);
 }
 
 }  // namespace ws::repair_order

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "db/runner.h"
+#include "db/value.h"
 #include "forms/number_format.h"
 #include "repair_order/ws_s.h"
 
@@ -25,34 +26,35 @@ void AddPrintTable(host::IPrintData& data, const std::string& name,
 
 bool WS_S::Check() {
   if (!HasSystem()) return false;
-  bool checked = Guarded("审核时出错：", [&] {
-    host::LoginInfo login = Login();
-    std::string error = db::Runner(Database())
-                            .Execute(StatusUpdate(true, ProgramNumber(), login.userName,
-                                                  login.loginDate, CurrentId(), Driver()));
-    if (error.empty()) return true;
-    Ask("Check Error::" + error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
-    return false;
-  });
+  bool checked = Guarded("审核时出错：", [&] { return ChangeState(true, "Check Error::"); });
   Database().Close();
   return checked;
 }
 
 bool WS_S::UnCheck() {
   if (!HasSystem()) return false;
-  std::string error;
+  bool unchecked = false;
   try {
-    host::LoginInfo login = Login();
-    // The unchecking user and date take the checker's columns.
-    error = db::Runner(Database())
-                .Execute(StatusUpdate(false, ProgramNumber(), login.userName, login.loginDate,
-                                      CurrentId(), Driver()));
+    unchecked = ChangeState(false, "UnCheck::");
   } catch (const std::exception& e) {
-    error = e.what();
+    Ask(std::string("UnCheck::") + e.what(), Title(), host::MsgButtons::Ok, host::MsgIcon::None);
   }
-  if (!error.empty()) Ask("UnCheck::" + error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
   Database().Close();
-  return error.empty();
+  return unchecked;
+}
+
+bool WS_S::ChangeState(bool check, const std::string& errorTag) {
+  host::LoginInfo login = Login();
+  // The unchecking user and date take the checker's columns.
+  docs::StepOutcome outcome = RunSteps({{StatusUpdate(check, ProgramNumber(), login.userName,
+                                                      login.loginDate, CurrentId(), Driver()),
+                                         true}});
+  if (outcome.done) return true;
+  Ask(outcome.missing
+          ? (check ? "当前单据已被他人删除，不能审核！" : "当前单据已被他人删除，不能弃审！")
+          : errorTag + outcome.error,
+      Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+  return false;
 }
 
 bool WS_S::FileDelete() {
@@ -75,13 +77,16 @@ bool WS_S::FileDelete() {
         host::MsgAnswer::Yes) {
       return false;
     }
-    db::Transaction tx(Database());
-    if (tx.Failed()) throw std::runtime_error(tx.Error());
-    for (const std::string& sql : DeleteOrderStatements(id)) {
-      if (!tx.Run(sql)) break;
+    std::vector<db::Sql> statements = DeleteOrderStatements(id);
+    std::vector<docs::Step> steps;
+    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+    docs::StepOutcome outcome = RunSteps(steps);
+    if (outcome.missing) {
+      Ask("当前单据已被他人删除！", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+      return false;
     }
-    if (tx.Failed() || !tx.Commit()) {
-      ReportError(tx.Error());
+    if (!outcome.done) {
+      ReportError(outcome.error);
       return false;
     }
     return LoadList(host::kNavNext);
@@ -96,14 +101,13 @@ bool WS_S::DoPrint() {
     namespace fs = std::filesystem;
     fs::path folder = fs::path(Login().workFolder) / "selfPrint";
     fs::create_directories(folder);
-    fs::path file = folder / (std::to_string(ProgramNumber()) + ".txt");
+    fs::path file = folder / (db::DecimalText(static_cast<double>(ProgramNumber())) + ".txt");
     SetPrintFile(file.string());
 
     std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
     if (!data) throw std::runtime_error("no print data component");
-    for (auto* widget : form_.Array(kFieldArray)) {
-      std::string caption = Trim(widget->Caption());
-      if (!caption.empty()) data->SetValue(caption, static_cast<forms::Field*>(widget)->Text());
+    for (const auto& [caption, text] : Schema().PrintValues(form_, kFieldArray)) {
+      data->SetValue(caption, text);
     }
     auto label = [&](const char* name) {
       const auto& widget = form_.Get<forms::Label>(name);

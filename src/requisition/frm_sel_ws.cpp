@@ -12,7 +12,7 @@
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "grid/layout.h"
-#include "repair_order/picker_call.h"
+#include "docs/picker_call.h"
 
 namespace ws::requisition {
 
@@ -271,9 +271,9 @@ void frmSelWS::ResolveLookup(int index) {
     return;
   }
   try {
-    auto picker = repair_order::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
+    auto picker = docs::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
-    repair_order::PickedRow picked = repair_order::ResolveTyped(*picker, typed);
+    docs::PickedRow picked = docs::ResolveTyped(*picker, typed);
     if (!picked.found) {
       field.SetKey("0");
       field.MarkInvalid(kInvalidInput);
@@ -292,10 +292,10 @@ void frmSelWS::ResolveLookup(int index) {
 void frmSelWS::ConditionPicker(int index) {
   forms::Field& field = Condition(index);
   try {
-    auto picker = repair_order::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
+    auto picker = docs::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
-    repair_order::PickedRow picked =
-        repair_order::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
+    docs::PickedRow picked =
+        docs::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
     if (!picked.found) return;
     std::string shown = index == kPlate && picked.objects.Has("i车牌号")
                             ? picked.objects.Text("i车牌号")

@@ -6,6 +6,10 @@
 
 #include "desk/find_dialog.h"
 #include "host/conditions.h"
+#include "masters/descriptions.h"
+#include "masters/master_card.h"
+#include "masters/master_list.h"
+#include "repair_order/ws_s.h"
 
 namespace ws::desk {
 
@@ -47,10 +51,9 @@ class FindDialogTest : public QObject {
 
   void DialogOffersEachProgramsColumns() {
     // Every searchable program has its columns; a program without one has none.
-    QVERIFY(!FindColumnsFor("WS_S").empty());
-    QVERIFY(!FindColumnsFor("PDM_clAdd").empty());
-    QVERIFY(FindColumnsFor("PDM_cl").empty());
-    const auto& columns = FindColumnsFor("WS_S");
+    QVERIFY(!masters::MasterCard(masters::VehicleCard()).FindColumns().empty());
+    QVERIFY(masters::MasterList(masters::VehicleList()).FindColumns().empty());
+    const auto columns = repair_order::WS_S().FindColumns();
     FindDialog dialog(columns, "查找");
     size_t number = columns.size(), date = columns.size();
     for (size_t i = 0; i < columns.size(); ++i) {

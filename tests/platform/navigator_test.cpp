@@ -342,7 +342,9 @@ TEST(NavigatorSharedTest, NewIdsAreUniqueAcrossConcurrentUsers) {
         error =
             db::Runner(*db).Execute(db::Sql("INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (")
                                         .Key(id)
-                                        .Raw(", 1, 'x')"));
+                                        .Raw(", 1, ")
+                                        .Text("x" + std::to_string(id))
+                                        .Raw(")"));
       }
       if (inTransaction) db->CommitTrans();
       if (!error.empty()) {

@@ -1,10 +1,15 @@
 // The unit price proposed for a new line, and clsFun::GetCpPrice.
-#include "repair_order/cls_fun.h"
-#include "repair_order/line_price.h"
+#include "docs/cls_fun.h"
+#include "docs/line_price.h"
 #include "repair_order_fixture.h"
 
 namespace ws::repair_order {
 namespace {
+
+using docs::clsFun;
+using docs::HistoryPriceSelect;
+using docs::LinePricer;
+using docs::RulePriceSelect;
 
 class PriceTest : public RepairOrderTest {
  protected:

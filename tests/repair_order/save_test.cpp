@@ -108,11 +108,13 @@ TEST_F(SaveTest, RefusalsLeaveTheTypedOrderInPlace) {
   EXPECT_FALSE(order_.FileSave());
   EXPECT_EQ(host_.Dialogs().Boxes().back().text, "工单号码为空，不能保存  ");
 
-  // An owner that names nobody: the field refuses, no box of the save's own.
+  // An owner that names nobody: the field refuses, and the save says which field and where.
   Type(WS_S::kNumber, "W300");
   Type(WS_S::kOwner, "没有这个客户");
   EXPECT_FALSE(order_.FileSave());
-  EXPECT_EQ(host_.Dialogs().Boxes().size(), 2u);
+  ASSERT_EQ(host_.Dialogs().Boxes().size(), 3u);
+  EXPECT_EQ(host_.Dialogs().Boxes().back().text, "车主输入有误，请重新输入！");
+  EXPECT_EQ(order_.Form().Focus(), &F(WS_S::kOwner));
   EXPECT_EQ(Rows("WSDJ"), 2);
   EXPECT_EQ(Rows("WSDJXM"), 0);
   EXPECT_TRUE(host_.Sink().ErrMessages().empty());
@@ -203,8 +205,9 @@ TEST_F(SaveTest, RemovedLinesAreDeletedOnSaveAndForgottenOnCancel) {
   EXPECT_EQ(Grid(LineKind::Items).TextMatrix(2, LineGrid::kRowNumber), "");
   host_.Db().ClearLog();
   ASSERT_TRUE(order_.FileSave());
-  EXPECT_EQ(Logged("Delete from wsdjxm"),
-            std::vector<std::string>{"Delete from wsdjxm Where 单据明细ID in(" + removedId + ")"});
+  EXPECT_EQ(Logged("DELETE FROM WSDJXM"),
+            std::vector<std::string>{"DELETE FROM WSDJXM WHERE 单据明细ID IN (" + removedId +
+                                     ") AND 单据ID=" + std::to_string(order_.GetID())});
   EXPECT_EQ(Text("select group_concat(单据明细ID) from WSDJXM"), keptId)
       << "the row without an item name is not saved";
   EXPECT_EQ(Count("select 维修费用 from WSDJ"), 300);
@@ -299,18 +302,16 @@ TEST_F(SaveTest, StatementsInBothDialects) {
   host_.Db().SetSetting("driver", "jet");
   host_.Db().ClearLog();
   ASSERT_TRUE(order_.FileSave());
-  EXPECT_EQ(
-      Logged(" update wsdj"),
-      std::vector<std::string>{
-          " update wsdj  SET 制单人='张', 制单日期=#2012-06-01#,      工单号码='W005',"
-          "      车主ID=1,      主管部门='',      车厂='',      进厂日期=#2012-06-02#,"
-          "      车辆ID=1,      送修人='',      司机电话='',      维修分类='',"
-          "      维修分类ID=0,      出厂日期=#1900-01-01#,      接待人='',      发票号码='',"
-          "      公里数=1200.5,      维修费用=50,      配件费用=0,      诊断费=0,      检测费=0,"
-          "      应收合计=50  WHERE 单据ID=5"});
-  EXPECT_EQ(Logged(" UPDATE WSDJXM"),
-            std::vector<std::string>{" UPDATE WSDJXM   SET 项目ID=1,       数量=1,       单价=50,"
-                                     "       金额=50,       说明='' WHERE 单据明细ID=10"});
+  EXPECT_EQ(Logged("UPDATE WSDJ SET"),
+            std::vector<std::string>{
+                "UPDATE WSDJ SET 制单人='张', 制单日期=#2012-06-01#, 工单号码='W005', 车主ID=1,"
+                " 主管部门='', 车厂='', 进厂日期=#2012-06-02#, 车辆ID=1, 送修人='', 司机电话='',"
+                " 维修分类='', 维修分类ID=0, 出厂日期=#1900-01-01#, 接待人='', 发票号码='',"
+                " 公里数=1200.5, 维修费用=50, 配件费用=0, 诊断费=0, 检测费=0, 应收合计=50, 备注=''"
+                " WHERE 单据ID=5 AND smark='01'"});
+  EXPECT_EQ(Logged("UPDATE WSDJXM"),
+            std::vector<std::string>{"UPDATE WSDJXM SET 项目ID=1, 数量=1, 单价=50, 金额=50, 说明=''"
+                                     " WHERE 单据明细ID=10 AND 单据ID=5"});
   EXPECT_EQ(Logged(" UPDATE clzl"),
             std::vector<std::string>{" UPDATE clzl   SET 发动机号='E100',       车架号='J100',"
                                      "       车型='桑塔纳',       车主ID=1  WHERE 车辆ID=1"});
@@ -324,18 +325,18 @@ TEST_F(SaveTest, StatementsInBothDialects) {
   Line(LineKind::Parts, 1, "P02", "2", "5");
   ASSERT_TRUE(order_.FileSave());
   const std::string id = std::to_string(order_.GetID());
-  EXPECT_EQ(Logged(" InSert Into wsdj"),
+  EXPECT_EQ(Logged("INSERT INTO WSDJ ("),
             std::vector<std::string>{
-                " InSert Into wsdj (单据ID,progid,smark,系统,制单人,制单日期,工单号码,车主ID,"
-                "主管部门,车厂,    进厂日期,车辆ID,送修人,司机电话,维修分类,维修分类ID,出厂日期,"
-                "接待人,发票号码,公里数,维修费用,配件费用,    诊断费,检测费,应收合计 ) Values (" +
+                "INSERT INTO WSDJ (单据ID,progid,smark,系统,制单人,制单日期,工单号码,车主ID,"
+                "主管部门,车厂,进厂日期,车辆ID,送修人,司机电话,维修分类,维修分类ID,出厂日期,"
+                "接待人,发票号码,公里数,维修费用,配件费用,诊断费,检测费,应收合计,备注) VALUES (" +
                 id +
                 ",200001,'01','填单','测试员','2012-06-15','W006',0,'','','2012-06-15',0,'',"
-                "'','',0,'2012-06-20','','',0,0,10,0,0,10)"});
+                "'','',0,'2012-06-20','','',0,0,10,0,0,10,'')"});
   const std::string lineId = Text("select 单据明细ID from WSDJPJ");
-  EXPECT_EQ(Logged(" INSERT INTO WSDJPJ"),
-            std::vector<std::string>{" INSERT INTO WSDJPJ (单据明细ID,单据ID,产品ID,数量,单价,金额,"
-                                     "说明 ) VALUES (" +
+  EXPECT_EQ(Logged("INSERT INTO WSDJPJ"),
+            std::vector<std::string>{"INSERT INTO WSDJPJ (单据明细ID,单据ID,产品ID,数量,单价,金额,"
+                                     "说明) VALUES (" +
                                      lineId + "," + id + ",2,2,5,10,'')"});
   EXPECT_EQ(
       Logged(" select  * from  wsdj"),

@@ -1,4 +1,4 @@
-#include "repair_order/line_price.h"
+#include "docs/line_price.h"
 
 #include <stdexcept>
 
@@ -6,7 +6,7 @@
 #include "db/sql.h"
 #include "db/value.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 namespace {
 
@@ -128,4 +128,4 @@ std::optional<double> LinePricer::ByRule(LineKind kind, int64_t key) {
   return db::NumericValue(records->Text("sum库存金额")) / quantity;
 }
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs

@@ -14,7 +14,7 @@
 #include "host/system.h"
 #include "host/ui.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 using forms::Trim;
 
@@ -43,4 +43,4 @@ PickedRow ChooseInPicker(host::ISystem& system, host::IControl& picker, const st
 
 
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs

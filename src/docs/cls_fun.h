@@ -8,7 +8,7 @@
 
 #include "host/system.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 class clsFun {
  public:
@@ -57,4 +57,4 @@ class clsFun {
   host::ISystem* poSystem_ = nullptr;
 };
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs

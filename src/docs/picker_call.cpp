@@ -1,10 +1,10 @@
-#include "repair_order/picker_call.h"
+#include "docs/picker_call.h"
 
 #include "db/value.h"
 #include "host/parameters.h"
 #include "forms/text.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 using forms::Trim;
 
@@ -45,4 +45,4 @@ PickedRow ChooseInPicker(host::ISystem& system, host::IControl& picker, const st
   return row;
 }
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs

@@ -1,4 +1,4 @@
-#include "repair_order/cls_fun.h"
+#include "docs/cls_fun.h"
 
 #include <memory>
 #include <optional>
@@ -8,7 +8,7 @@
 #include "db/sql.h"
 #include "db/value.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 namespace {
 
@@ -233,4 +233,4 @@ bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpI
   }
 }
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "repair_order/cls_fun.h"
+#include "docs/cls_fun.h"
 #include "support/test_host.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 namespace {
 
 class StockTest : public test::HostTest {
@@ -177,4 +177,4 @@ TEST_F(StockTest, FailuresShowTheirTagAndLeaveTheOutputsAlone) {
 }
 
 }  // namespace
-}  // namespace ws::repair_order
+}  // namespace ws::docs

@@ -16,9 +16,9 @@
 #include <string>
 
 #include "host/system.h"
-#include "repair_order/order_sql.h"
+#include "docs/line_kind.h"
 
-namespace ws::repair_order {
+namespace ws::docs {
 
 // " SELECT TOP 1 单价 from wsdj A left join wsdjxm B ..." : the latest checked price of the item,
 // for one customer when ownerId is given.
@@ -46,4 +46,4 @@ class LinePricer {
   int64_t programNumber_;
 };
 
-}  // namespace ws::repair_order
+}  // namespace ws::docs

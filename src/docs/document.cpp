@@ -1,0 +1,212 @@
+#include "docs/document.h"
+
+#include <cctype>
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+
+#include "db/value.h"
+#include "forms/field.h"
+#include "forms/text.h"
+
+namespace ws::docs {
+
+namespace {
+
+bool InRange(const std::string& text) {
+  double value = db::NumericValue(text);
+  return std::isfinite(value) && std::fabs(value) <= kMaxAmount;
+}
+
+}  // namespace
+
+Document::Document(std::string className, HeaderSchema schema, std::string fieldArray)
+    : DocumentControl(std::move(className)),
+      schema_(std::move(schema)),
+      fieldArray_(std::move(fieldArray)) {}
+
+std::string Document::HeaderIdTable() const {
+  std::string table = schema_.Table();
+  for (char& c : table) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return table;
+}
+
+bool Document::ValidateSave() {
+  for (auto* widget : form_.Array(fieldArray_)) {
+    auto* field = static_cast<forms::Field*>(widget);
+    if (!field->Visible() || !field->Enabled() || field->Valid()) continue;
+    // The field knows what is wrong with it; a save that only said no would leave the clerk
+    // guessing which of thirty fields to correct.
+    std::string hint = field->Hint().empty()
+                           ? forms::Trim(field->Caption()) + "输入有误，请重新输入！"
+                           : field->Hint();
+    Ask(hint, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    form_.SetFocus(field);
+    return false;
+  }
+  std::string caption;
+  if (!NumbersInRange(&caption)) {
+    Ask(caption + "超出允许范围，不能保存！", Title(), host::MsgButtons::Ok,
+        host::MsgIcon::Information);
+    return false;
+  }
+  return true;
+}
+
+bool Document::NumbersInRange(std::string* caption) const {
+  for (const auto& c : schema_.Columns()) {
+    if (c.kind != ValueKind::Number || c.field < 0) continue;
+    const auto& field = form_.Get<forms::Field>(fieldArray_, c.field);
+    if (!InRange(field.Text())) {
+      *caption = forms::Trim(field.Caption());
+      return false;
+    }
+  }
+  for (const LineSet* lines : lineSets_) {
+    double total = 0;
+    for (int row : lines->SavedRows()) {
+      for (const auto& c : lines->Schema().columns) {
+        if (c.kind != ValueKind::Number) continue;
+        if (!InRange(lines->Grid().TextMatrix(row, c.col))) {
+          *caption = forms::Trim(lines->Grid().TextMatrix(0, c.col));
+          return false;
+        }
+      }
+      if (lines->Schema().amountCol >= 0) {
+        total += db::NumericValue(lines->Grid().TextMatrix(row, lines->Schema().amountCol));
+      }
+    }
+    if (!std::isfinite(total) || std::fabs(total) > kMaxAmount) {
+      *caption = forms::Trim(lines->Grid().TextMatrix(0, lines->Schema().amountCol));
+      return false;
+    }
+  }
+  return true;
+}
+
+int64_t Document::NewId(db::Transaction& tx, const std::string& table, const std::string& key) {
+  int64_t id = 0;
+  if (std::string failure = Navigator().GetNewID(table, key, id); !failure.empty()) {
+    tx.Fail(failure);
+  }
+  return id;
+}
+
+bool Document::SaveDocument() {
+  if (!HasSystem()) return false;
+  bool saved = false;
+  try {
+    if (ValidateSave()) {
+      const bool isNew = CurrentId() <= 0;
+      RowValues values = schema_.Collect(form_, fieldArray_);
+      if (PrepareSave(values, isNew)) saved = SaveInTransaction(std::move(values), isNew);
+    }
+  } catch (const std::exception& e) {
+    // A failing statement or hook; the transaction guard has rolled back.
+    ReportError(e.what());
+    saved = false;
+  }
+  Database().Close();
+  return saved;
+}
+
+bool Document::SaveInTransaction(RowValues values, bool isNew) {
+  db::Transaction tx(Database());
+  if (tx.Failed()) throw std::runtime_error(tx.Error());
+  SaveContext ctx{tx, isNew, isNew ? 0 : CurrentId(), std::move(values)};
+  auto stale = [&] {
+    tx.Rollback();
+    Ask(StaleSaveText(), Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  };
+
+  if (!CheckInTransaction(ctx) || !BeforeHeader(ctx)) {
+    tx.Rollback();
+    return false;
+  }
+  if (!isNew) {
+    for (LineSet* lines : lineSets_) {
+      if (!lines->Removed().empty()) tx.Run(lines->DeleteRemoved(ctx.id));
+    }
+  }
+  const std::string& key = schema_.KeyColumn();
+  if (isNew) {
+    ctx.id = NewId(tx, HeaderIdTable(), key);
+    ctx.values[key] = db::DecimalText(static_cast<double>(ctx.id));
+    tx.Run(schema_.Insert(ctx.values, Driver()));
+  } else {
+    int64_t rows = 0;
+    if (tx.Run(schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver()), &rows) && rows != 1) {
+      return stale();
+    }
+  }
+
+  std::vector<std::vector<int64_t>> lineIds(lineSets_.size());
+  for (size_t i = 0; i < lineSets_.size() && !tx.Failed(); ++i) {
+    LineSet& lines = *lineSets_[i];
+    for (int row : lines.SavedRows()) {
+      int64_t lineId = lines.LineId(row);
+      if (lineId <= 0) {
+        lineId = NewId(tx, lines.Schema().idTable, lines.Schema().lineKey);
+        if (!tx.Run(lines.Insert(row, lineId, ctx.id))) break;
+      } else {
+        int64_t rows = 0;
+        if (!tx.Run(lines.Update(row, ctx.id), &rows)) break;
+        if (rows != 1) return stale();
+      }
+      lineIds[i].push_back(lineId);
+    }
+  }
+  if (!tx.Failed() && !AfterLines(ctx)) {
+    tx.Rollback();
+    return false;
+  }
+  if (tx.Failed() || !tx.Commit()) {
+    ReportError(tx.Error());
+    return false;
+  }
+
+  // Written: the form knows the lines and the document as saved even if reading them back
+  // fails, so a later save updates them instead of inserting them twice.
+  for (size_t i = 0; i < lineSets_.size(); ++i) {
+    lineSets_[i]->ForgetRemoved();
+    lineSets_[i]->SetSavedLineIds(lineIds[i]);
+  }
+  SetCurrentId(ctx.id);
+  if (RequestedId() >= 1 && RequestedId() != ctx.id) {
+    SetRequestedId(ctx.id);
+    BuildBaseCondition();
+  }
+  AfterCommit(ctx);
+  return ShowSaved(ctx.id);
+}
+
+bool Document::ShowSaved(int64_t id) {
+  if (!SearchList(db::Sql(schema_.KeyColumn()).Raw("=").Key(id), false)) return false;
+  SetEditState(false);
+  SetDirty(false);
+  events_.Message("保存单据成功！");
+  return true;
+}
+
+StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
+  StepOutcome outcome;
+  db::Transaction tx(Database());
+  for (const Step& step : steps) {
+    if (tx.Failed()) break;
+    int64_t rows = 0;
+    if (tx.Run(step.sql, &rows) && step.exactlyOne && rows != 1) {
+      tx.Rollback();
+      outcome.missing = true;
+      return outcome;
+    }
+  }
+  if (tx.Failed() || !tx.Commit()) {
+    outcome.error = tx.Error();
+    return outcome;
+  }
+  outcome.done = true;
+  return outcome;
+}
+
+}  // namespace ws::docs

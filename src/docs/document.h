@@ -1,0 +1,109 @@
+// The document framework: a document control described by its header schema and its line sets,
+// with the save, delete and state-change sequences written once. A document supplies its
+// description and its own rules through the hooks; everything a save writes runs in one
+// transaction, and every statement that changes an existing row must find exactly that row, so
+// a document another user deleted, checked or changed meanwhile is refused, never half written.
+//
+// Save (SaveDocument), in this order:
+//   ValidateSave           before anything: every field valid (else its hint, focus), numbers
+//                          within range; the document may add its own checks
+//   PrepareSave            before the transaction: settle the number, refuse with a message
+//   -- BeginTrans: on SQLite this takes the write lock, so what follows is serialised --
+//   CheckInTransaction     uniqueness and anything that must see the committed state
+//   BeforeHeader           rows the header refers to (the repair order's vehicle)
+//   removed lines          deleted, of this document only
+//   header                 insert with a new id, or update guarded by UpdateGuard (one row)
+//   lines                  insert new, update saved (one row each, of this document)
+//   AfterLines             further rows of the document
+//   -- CommitTrans --
+//   AfterCommit            the form learns ids; then ShowSaved (search, read-only, message)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "docs/header_schema.h"
+#include "docs/line_set.h"
+#include "host/document_control.h"
+
+namespace ws::docs {
+
+// The largest amount, quantity or price a document accepts: far above any real bill and far
+// below the point where sums lose their cents or overflow.
+inline constexpr double kMaxAmount = 1e15;
+
+// What a save is writing, handed to the hooks inside the transaction.
+struct SaveContext {
+  db::Transaction& tx;
+  bool isNew = false;
+  int64_t id = 0;    // the document's id; set before the header insert of a new document
+  RowValues values;  // the header values the save writes; hooks may change them
+};
+
+// One statement of a state change or delete; a step that must hit exactly one row refuses the
+// whole change when it did not.
+struct Step {
+  db::Sql sql;
+  bool exactlyOne = false;
+};
+
+// Outcome of RunSteps: done, refused because a row was missing (nothing written), or failed with
+// the database's text (nothing written).
+struct StepOutcome {
+  bool done = false;
+  bool missing = false;
+  std::string error;
+};
+
+class Document : public host::DocumentControl {
+ public:
+  Document(std::string className, HeaderSchema schema, std::string fieldArray);
+
+  const HeaderSchema& Schema() const { return schema_; }
+  const std::string& FieldArray() const { return fieldArray_; }
+
+ protected:
+  // Line sets are saved in the order they were added.
+  void AddLineSet(LineSet& lines) { lineSets_.push_back(&lines); }
+  const std::vector<LineSet*>& LineSets() const { return lineSets_; }
+
+  // The whole save; the answer of FileSave. Ends with the database service's Close.
+  bool SaveDocument();
+
+  // --- Hooks of the save (see the top of this file). Answering false stops the save with
+  // nothing written; the hook has told the user why.
+  virtual bool ValidateSave();
+  virtual bool PrepareSave(RowValues& values, bool isNew) = 0;
+  virtual bool CheckInTransaction(SaveContext&) { return true; }
+  virtual bool BeforeHeader(SaveContext&) { return true; }
+  virtual bool AfterLines(SaveContext&) { return true; }
+  virtual void AfterCommit(const SaveContext&) {}
+  // Appended to the header update's WHERE: which state an editable document is in.
+  virtual std::string UpdateGuard() const { return " AND smark='01'"; }
+  // Shown when the header or a saved line to update is gone or no longer editable.
+  virtual std::string StaleSaveText() const { return "当前单据已被他人删除或审核，不能保存！"; }
+  // Shows the saved document again: search by id, read-only, clean, "保存单据成功！".
+  virtual bool ShowSaved(int64_t id);
+
+  // Runs the statements in one transaction (check, uncheck, delete). Nothing is written unless
+  // every statement succeeded and every exactlyOne step hit one row.
+  StepOutcome RunSteps(const std::vector<Step>& steps);
+
+  // A new id from the navigator; a failure fails the transaction.
+  int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);
+  // The lower-case table name GetNewID takes for the header.
+  virtual std::string HeaderIdTable() const;
+
+ private:
+  bool SaveInTransaction(RowValues values, bool isNew);
+  bool NumbersInRange(std::string* caption) const;
+
+  HeaderSchema schema_;
+  std::string fieldArray_;
+  std::vector<LineSet*> lineSets_;
+};
+
+}  // namespace ws::docs
