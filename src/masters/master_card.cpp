@@ -7,6 +7,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "forms/typed_number.h"
 #include "grid/layout.h"
 
 namespace ws::masters {
@@ -19,6 +20,16 @@ namespace {
 constexpr const char* kBoxTitle = "提示：";
 constexpr const char* kDeleteTitle = "提示:";
 constexpr const char* kDeleteQuestion = "是否删除当前记录:";
+
+// A number field holds a number or nothing; anything else ("12abc", "8元") stays invalid, and
+// the save refuses it with the hint, rather than storing a number the clerk never typed.
+void CheckNumber(forms::Field& field) {
+  if (forms::IsBlankNumberText(field.Text()) || forms::ParseTypedNumber(field.Text())) {
+    field.MarkValid();
+  } else {
+    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+  }
+}
 
 }  // namespace
 
@@ -33,6 +44,9 @@ void MasterCard::SetupForm() {
     field.SetCaption(described.caption);
     field.SetKind(described.kind);
     field.OnChange = [this] { SetDirty(true); };
+    if (described.kind == forms::FieldKind::Number) {
+      field.OnLeave = [&field] { CheckNumber(field); };
+    }
     if (described.lookup) {
       const LookupDescription* lookup = described.lookup;
       field.SetPicker(lookup->picker);

@@ -455,10 +455,10 @@ TEST_F(CardTestBase, EveryLoadAndSearchEndsWithFormRefreshed) {
   EXPECT_EQ(host_.Sink().Count("FormRefreshed"), 0) << "no read, no refresh";
 }
 
-TEST_F(CardTestBase, ItemPriceIsStoredAsANumber) {
+TEST_F(CardTestBase, ItemPriceIsStoredAsTheNumberTyped) {
   Open(ItemCard(), 200013);
   const std::vector<std::pair<std::string, double>> prices = {
-      {"12.5", 12.5}, {"", 0}, {"abc", 0}, {" 8元", 8}};
+      {"12.5", 12.5}, {"", 0}, {"1,000.50", 1000.5}, {"１２．５", 12.5}, {" 8 ", 8}};
   int n = 0;
   for (const auto& [typed, stored] : prices) {
     ASSERT_TRUE(card_->FileNew());
@@ -473,7 +473,17 @@ TEST_F(CardTestBase, ItemPriceIsStoredAsANumber) {
         << typed;
   }
   EXPECT_TRUE(Logged("insert into PDMWXXM (AutoID,编码,维修项目,项目属性,参考价格) values ( " +
-                     std::to_string(card_->GetID()) + ",'X4','项目4','',8)"));
+                     std::to_string(card_->GetID()) + ",'X5','项目5','',8)"));
+
+  // What is not a number is refused by name, not stored as the number it starts with.
+  for (const char* typed : {"12abc", "8元", "1,5", "1e3"}) {
+    ASSERT_TRUE(card_->FileNew());
+    Type(0, "Y");
+    Type(1, "坏价格");
+    Type(3, typed);
+    ExpectRefused("参考价格输入有误，请重新输入！", "提示：", MsgIcon::Information, 3);
+  }
+  EXPECT_EQ(host_.Scalar("select count(*) from PDMWXXM where 编码='Y'").ToLong(), 0);
 }
 
 }  // namespace
