@@ -122,7 +122,7 @@ std::vector<TableDef> BuildTables() {
                 {"颜色", kText},
                 {"车主ID", kId}},
                {"车辆ID"},
-               {{"ix_clzl_plate", {"车牌号"}},
+               {{"ix_clzl_plate", {"车牌号"}, true},
                 {"ix_clzl_number", {"车辆编号"}},
                 {"ix_clzl_owner", {"车主ID"}}}});
   t.push_back({"PDMWXXM",
@@ -133,12 +133,12 @@ std::vector<TableDef> BuildTables() {
                 {"项目属性", kText},
                 {"参考价格", kNum}},
                {"AutoID"},
-               {{"ix_pdmwxxm_code", {"编码"}}}});
+               {{"ix_pdmwxxm_code", {"编码"}, true}, {"ix_pdmwxxm_name", {"维修项目"}, true}}});
   t.push_back({"pdmwxfl",
                TableRole::Module,
                {{"维修分类ID", kId}, {"编码", kText}, {"维修分类", kText}, {"说明", kText}},
                {"维修分类ID"},
-               {{"ix_pdmwxfl_code", {"编码"}}}});
+               {{"ix_pdmwxfl_code", {"编码"}, true}, {"ix_pdmwxfl_name", {"维修分类"}, true}}});
   {
     std::vector<ColumnDef> c = {
         {"单据ID", kId},     {"progID", kId},     {"smark", kMark},  {"status", kText},
@@ -454,8 +454,8 @@ std::string CreateTableStatement(const TableDef& table, Engine engine) {
 std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
   std::vector<std::string> out;
   for (const auto& index : table.indexes) {
-    out.push_back("CREATE INDEX " + index.name + " ON " + table.name + " (" +
-                  JoinNames(index.columns) + ")");
+    out.push_back((index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + index.name + " ON " +
+                  table.name + " (" + JoinNames(index.columns) + ")");
   }
   return out;
 }

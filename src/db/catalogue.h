@@ -35,6 +35,9 @@ struct ColumnDef {
 struct IndexDef {
   std::string name;  // unique within the database; kept short for PostgreSQL's 63-byte limit
   std::vector<std::string> columns;
+  // No two rows share the indexed values: the database's own guard behind a duplicate check
+  // that two users could otherwise pass at the same moment.
+  bool unique = false;
 };
 
 // Who owns a table: the module's documents and masters, host tables the module writes, host

@@ -116,6 +116,26 @@ TEST_F(MasterImportTest, ChecksEveryRowAndWritesNothingWhenOneIsBad) {
   EXPECT_EQ(Count("clzl"), 1) << "the good row 2 is not written either";
 }
 
+// A code with blanks around it is the same code: compared and stored trimmed, within the file
+// and against what the table holds (also rows stored with blanks before).
+TEST_F(MasterImportTest, CodesAndNamesAreComparedAndStoredTrimmed) {
+  host_.Exec("INSERT INTO PDMWXXM (AutoID, 编码, 维修项目) VALUES (1, 'XM1 ', '换油')");
+  const ImportOutcome outcome = Import("items",
+                                       "AutoID,编码,维修项目\n"
+                                       "2,XM1,保养\n"     // 2 code already in the table
+                                       "3, XM3 ,补胎 \n"  // 3 good
+                                       "4,XM3,洗车\n"     // 4 code also on line 3
+                                       "5,XM5, 换油\n"    // 5 name already in the table
+                                       "6,XM6,补胎\n");   // 6 name also on line 3
+  EXPECT_EQ(Places(outcome), (V{"2:编码", "4:编码", "5:维修项目", "6:维修项目"}));
+
+  ASSERT_TRUE(Import("items", "AutoID,编码,维修项目\n3, XM3 ,补胎 \n").Ok());
+  EXPECT_EQ(host_.Scalar("SELECT 编码 || '|' || 维修项目 FROM PDMWXXM WHERE AutoID=3").ToText(),
+            "XM3|补胎");
+  ASSERT_TRUE(Import("vehicles", "车辆ID,车辆编号,车牌号\n1,C1,京A1\n").Ok());
+  EXPECT_EQ(Places(Import("vehicles", "车辆ID,车辆编号,车牌号\n2,C1 ,京A2\n")), V{"2:车辆编号"});
+}
+
 TEST_F(MasterImportTest, RefusesUnknownTablesColumnsAndMissingKeys) {
   EXPECT_EQ(Places(Import("wsdj", "单据ID\n1\n")), V{"0:"});
   EXPECT_NE(Import("lorries", "a\n").issues[0].message.find("known: customers, vehicles"),

@@ -57,7 +57,7 @@ const std::vector<ImportRules>& AllRules() {
        "PDMWLDWJS"},
       {{"vehicles", "clzl", "vehicles (车主ID: a customer's 往来ID)"},
        {"车辆ID", "车牌号"},
-       {"车牌号"},
+       {"车牌号", "车辆编号"},
        {{"车主ID", "pdmwldw", "往来ID"}},
        {{"车辆编号", "=车辆ID"}},
        ""},
@@ -69,13 +69,13 @@ const std::vector<ImportRules>& AllRules() {
        ""},
       {{"items", "PDMWXXM", "repair items (labour)"},
        {"AutoID", "编码", "维修项目"},
-       {"编码"},
+       {"编码", "维修项目"},
        {},
        {},
        ""},
       {{"categories", "pdmwxfl", "repair categories"},
        {"维修分类ID", "编码", "维修分类"},
-       {"编码"},
+       {"编码", "维修分类"},
        {},
        {},
        ""},
@@ -286,7 +286,7 @@ class Importer {
                                       .Raw(name)
                                       .Raw("<>")
                                       .Text(""))) {
-        set.insert(std::move(value));
+        set.insert(Trim(value));  // rows stored with blanks before codes were trimmed
       }
     }
     for (const auto& reference : rules_.references) {
@@ -345,7 +345,8 @@ class Importer {
       }
       case db::ColumnKind::Text:
       case db::ColumnKind::Mark:
-        cell.text = raw;
+        // Stored as compared: a code "A1 " would pass the uniqueness test beside "A1".
+        cell.text = text;
         break;
     }
     return cell;
