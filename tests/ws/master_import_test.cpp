@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "lib/csv.h"
+#include "platform/navigator.h"
 #include "support/test_host.h"
 
 namespace ws::cli {
@@ -134,6 +135,29 @@ TEST_F(MasterImportTest, CodesAndNamesAreComparedAndStoredTrimmed) {
             "XM3|补胎");
   ASSERT_TRUE(Import("vehicles", "车辆ID,车辆编号,车牌号\n1,C1,京A1\n").Ok());
   EXPECT_EQ(Places(Import("vehicles", "车辆ID,车辆编号,车牌号\n2,C1 ,京A2\n")), V{"2:车辆编号"});
+}
+
+// An id at the top of the 64-bit range leaves the counter no next id (and every later vehicle
+// got id 0); ids the module carries through doubles must stay exact.
+TEST_F(MasterImportTest, KeysOutsideTheCountersRangeAreRefused) {
+  const ImportOutcome outcome = Import("vehicles",
+                                       "车辆ID,车牌号\n"
+                                       "9223372036854775807,京A1\n"
+                                       "0,京A2\n"
+                                       "-4,京A3\n"
+                                       "1000000000000001,京A4\n");
+  EXPECT_EQ(Places(outcome), (V{"2:车辆ID", "3:车辆ID", "4:车辆ID", "5:车辆ID"}));
+  ASSERT_FALSE(outcome.issues.empty());
+  EXPECT_NE(outcome.issues[0].message.find("outside the ids a counter can go on from"),
+            std::string::npos)
+      << outcome.issues[0].message;
+  EXPECT_EQ(Count("clzl"), 0);
+
+  ASSERT_TRUE(Import("vehicles", "车辆ID,车牌号\n1000000000000000,京A1\n").Ok());
+  platform::RecordNavigator navigator(host_.Db());
+  int64_t next = 0;
+  ASSERT_EQ(navigator.GetNewID("clzl", "车辆ID", next), "");
+  EXPECT_EQ(next, 1000000000000001) << "the counter goes on above the highest key";
 }
 
 TEST_F(MasterImportTest, RefusesUnknownTablesColumnsAndMissingKeys) {

@@ -209,6 +209,12 @@ class Importer {
     return false;
   }
 
+  // The single id key of a table whose counter the load moves past its keys.
+  bool IsCounterKey(const db::ColumnDef& column) const {
+    return table_.primaryKey.size() == 1 && SameName(table_.primaryKey.front(), column.name) &&
+           column.kind == db::ColumnKind::Id;
+  }
+
   bool ReadHeader(const CsvRecord& header) {
     const size_t before = outcome_.issues.size();
     for (const auto& raw : header.fields) {
@@ -321,6 +327,12 @@ class Importer {
             (*id / 100 < 1900 || *id / 100 > 9999 || *id % 100 < 1 || *id % 100 > 12)) {
           Issue(line, column.name, Quoted(raw) + " is not a period (yyyymm)");
           return std::nullopt;
+        }
+        if (IsCounterKey(column)) {
+          if (std::string problem = CheckLoadedId(*id); !problem.empty()) {
+            Issue(line, column.name, problem);
+            return std::nullopt;
+          }
         }
         cell.id = *id;
         break;
