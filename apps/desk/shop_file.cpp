@@ -18,7 +18,7 @@ bool Contains(const std::string& text, const char* part) {
 }
 
 bool IsLockError(const std::string& error) {
-  return Contains(error, "locked") || Contains(error, "busy");
+  return error.find(platform::kDatabaseBusyText) != std::string::npos;
 }
 
 ShopFile Refuse(ShopFileStatus status, std::string message) {
