@@ -10,6 +10,18 @@
 
 namespace ws::platform {
 
+namespace {
+
+// The engine's failure as the user reads it. "database is locked" means another user holds the
+// write lock past the busy timeout: the user is told so in words of the shop, not the engine's.
+std::string EngineErrorText(sqlite3* db, int rc, const char* message) {
+  const int primary = rc & 0xFF;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return std::string(kDatabaseBusyText);
+  return message ? message : sqlite3_errmsg(db);
+}
+
+}  // namespace
+
 struct SqliteDatabase::Impl {
   sqlite3* db = nullptr;
   std::string lastError;
@@ -25,11 +37,12 @@ struct SqliteDatabase::Impl {
   // Runs a statement of the service's own (transaction control); sets lastError.
   bool Exec(const char* sql) {
     char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    if (rc == SQLITE_OK) {
       lastError.clear();
       return true;
     }
-    lastError = message ? message : sqlite3_errmsg(db);
+    lastError = EngineErrorText(db, rc, message);
     sqlite3_free(message);
     return false;
   }
@@ -54,9 +67,9 @@ class Statement {
   bool Prepare(sqlite3* db, const std::string& sql,
                const std::vector<std::optional<db::Value>>& values, std::string& error) {
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail) !=
-        SQLITE_OK) {
-      error = sqlite3_errmsg(db);
+    const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail);
+    if (rc != SQLITE_OK) {
+      error = EngineErrorText(db, rc, nullptr);
       return false;
     }
     if (!stmt_) {
@@ -244,7 +257,7 @@ class SqliteCommand : public db::ICommand {
       Succeed();
       return true;
     }
-    return Fail(sqlite3_errmsg(impl_->db));
+    return Fail(EngineErrorText(impl_->db, rc, nullptr));
   }
   void Succeed() {
     error_.clear();

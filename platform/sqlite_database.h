@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/database.h"
@@ -11,6 +12,9 @@
 struct sqlite3;
 
 namespace ws::platform {
+
+// LastError when another user holds the database longer than the busy timeout (5 seconds).
+inline constexpr std::string_view kDatabaseBusyText = "数据库正被其他用户使用，请稍后再试。";
 
 class SqliteDatabase : public db::IDatabase {
  public:

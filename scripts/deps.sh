@@ -7,7 +7,7 @@ packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3)
 for need in "$@"; do
   case "$need" in
     build) ;;
-    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales) ;;
     desk) packages+=(qt6-base-dev xvfb xauth fonts-wqy-microhei) ;;
     *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;
   esac
@@ -24,4 +24,13 @@ if [ "${#missing[@]}" -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The number tests also run under a comma locale (the decimal mark of de_DE), as a desktop
+# started by such a user does; they skip when it cannot be had.
+if [[ " $* " == *" test "* ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "Generating the locale de_DE.UTF-8"
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "desk/form_view.h"
 #include "forms/form.h"
@@ -17,8 +18,32 @@ QWidget* DialogParent() {
   return nullptr;
 }
 
+namespace {
+
+const char* AnswerName(host::MsgAnswer answer) {
+  switch (answer) {
+    case host::MsgAnswer::Ok:
+      return "OK";
+    case host::MsgAnswer::Cancel:
+      return "Cancel";
+    case host::MsgAnswer::Yes:
+      return "Yes";
+    case host::MsgAnswer::No:
+      return "No";
+  }
+  return "?";
+}
+
+}  // namespace
+
 host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::string& title,
                                         host::MsgButtons buttons, host::MsgIcon icon) {
+  if (!interactive_) {
+    const host::MsgAnswer answer = host::DefaultAnswer(buttons);
+    std::fprintf(stderr, "ws-desk: [%s] %s -> %s\n", title.c_str(), text.c_str(),
+                 AnswerName(answer));
+    return answer;
+  }
   QMessageBox box(DialogParent());
   box.setText(QString::fromStdString(text));
   box.setWindowTitle(QString::fromStdString(title));
@@ -67,6 +92,12 @@ host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::stri
 }
 
 bool DeskDialogs::RunModal(host::IModalForm& form) {
+  if (!interactive_) {
+    std::fprintf(stderr, "ws-desk: [%s] not shown: nobody is there to answer it\n",
+                 form.Name().c_str());
+    form.Dismiss();
+    return true;
+  }
   ModalFormDialog dialog(form, DialogParent());
   dialog.exec();
   return true;

@@ -13,9 +13,17 @@ class FormView;
 
 class DeskDialogs : public host::IDialogs {
  public:
+  // interactive false: nobody is there to click (a --screenshot run). A box then takes its
+  // default answer at once (host::DefaultAnswer) and its title, text and answer go to standard
+  // error; a modal form is dismissed unshown. Such a run must never wait for a click.
+  explicit DeskDialogs(bool interactive = true) : interactive_(interactive) {}
+
   host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
                              host::MsgButtons buttons, host::MsgIcon icon) override;
   bool RunModal(host::IModalForm& form) override;
+
+ private:
+  bool interactive_;
 };
 
 // The window of a modal form: closes itself when the form reports IsClosed after an input,

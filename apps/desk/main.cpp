@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "db/date.h"
+#include "desk/desk_dialogs.h"
 #include "desk/desk_host.h"
 #include "desk/login_dialog.h"
 #include "desk/main_window.h"
@@ -141,7 +142,10 @@ int main(int argc, char** argv) {
   }
   ws::host::LoginInfo login{user.toStdString(), ws::db::Date{date.year(), date.month(), date.day()},
                             QDir::toNativeSeparators(workFolder).toStdString()};
-  ws::desk::DeskHost host(std::move(file.db), login);
+  // Nobody answers the boxes of a --screenshot run: they answer themselves and go to stderr.
+  ws::desk::DeskDialogs unattendedDialogs(false);
+  ws::desk::DeskHost host(std::move(file.db), login,
+                          options.screenshot.isEmpty() ? nullptr : &unattendedDialogs);
   ws::desk::MainWindow window(host);
   window.show();
   if (!options.openClass.isEmpty()) window.OpenClass(options.openClass.toStdString());

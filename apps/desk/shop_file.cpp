@@ -8,6 +8,7 @@
 #include "db/runner.h"
 #include "lib/database_file.h"
 #include "lib/demo_data.h"
+#include "lib/shop_input.h"
 
 namespace ws::desk {
 
@@ -18,7 +19,7 @@ bool Contains(const std::string& text, const char* part) {
 }
 
 bool IsLockError(const std::string& error) {
-  return Contains(error, "locked") || Contains(error, "busy");
+  return error.find(platform::kDatabaseBusyText) != std::string::npos;
 }
 
 ShopFile Refuse(ShopFileStatus status, std::string message) {
@@ -37,6 +38,11 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
   }
   if (std::filesystem::is_directory(path, ec)) {
     return Refuse(ShopFileStatus::Foreign, path + " 是一个文件夹，不是数据库文件");
+  }
+  // An empty file (or any without the engine's header) would be taken for a new database and
+  // rewritten before it is refused.
+  if (!cli::CheckExistingDatabaseFile(path).empty()) {
+    return Refuse(ShopFileStatus::Foreign, path + " 不是本系统的数据库文件");
   }
   std::string error;
   std::unique_ptr<platform::SqliteDatabase> db = platform::SqliteDatabase::Open(path, &error);

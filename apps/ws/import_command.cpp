@@ -10,6 +10,7 @@
 #include "db/catalogue.h"
 #include "lib/args.h"
 #include "lib/master_import.h"
+#include "lib/shop_input.h"
 #include "platform/sqlite_database.h"
 
 namespace ws::cli {
@@ -57,33 +58,15 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   const std::string& csvFile = positional[1];
 
   std::string text;
-  if (csvFile == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream in(csvFile, std::ios::binary);
-    if (!in) {
-      err << "ws import: cannot read " << csvFile << "\n";
-      return kExitUsage;
-    }
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    text = buffer.str();
+  if (std::string problem = ReadInputText(csvFile, text); !problem.empty()) {
+    err << "ws import: " << problem << "\n";
+    return kExitUsage;
   }
 
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    err << "ws import: " << file << " does not exist (create it with 'ws init')\n";
-    return kExitUsage;
-  }
   std::string error;
-  auto database = platform::SqliteDatabase::Open(file, &error);
+  auto database = OpenShopDatabase(file, &error);
   if (!database) {
-    // The file is there (checked above): what cannot be opened is no database of ours.
-    err << "ws import: cannot open " << file << " as a database: " << error << "\n";
-    return kExitUsage;
-  }
-  if (!db::SchemaVersion(*database)) {
-    err << "ws import: " << file << " is not a repair-shop database\n";
+    err << "ws import: " << error << " (create a shop database with 'ws init')\n";
     return kExitUsage;
   }
 

@@ -12,6 +12,7 @@
 #include "lib/args.h"
 #include "lib/script_host.h"
 #include "lib/script_parser.h"
+#include "lib/shop_input.h"
 #include "platform/sqlite_database.h"
 
 // The subsystems register their controls; a subsystem not yet written is simply absent.
@@ -85,17 +86,9 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   const std::string source = arguments.Positional().empty() ? "-" : arguments.Positional()[0];
 
   std::string text;
-  if (source == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream in(source, std::ios::binary);
-    if (!in) {
-      err << "ws script: cannot read " << source << "\n";
-      return kExitUsage;
-    }
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    text = buffer.str();
+  if (std::string problem = ReadInputText(source, text); !problem.empty()) {
+    err << "ws script: " << problem << "\n";
+    return kExitUsage;
   }
   const Script script = ParseScript(text);
   if (!script.errors.empty()) {
@@ -106,20 +99,10 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     return kExitUsage;
   }
 
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    err << "ws script: " << file << " does not exist (create it with 'ws init' or 'ws demo')\n";
-    return kExitUsage;
-  }
   std::string error;
-  auto database = platform::SqliteDatabase::Open(file, &error);
+  auto database = OpenShopDatabase(file, &error);
   if (!database) {
-    // The file is there (checked above): what cannot be opened is no database of ours.
-    err << "ws script: cannot open " << file << " as a database: " << error << "\n";
-    return kExitUsage;
-  }
-  if (!db::SchemaVersion(*database)) {
-    err << "ws script: " << file << " is not a repair-shop database\n";
+    err << "ws script: " << error << " (create a shop database with 'ws init' or 'ws demo')\n";
     return kExitUsage;
   }
 

@@ -125,7 +125,7 @@ std::vector<TableDef> BuildTables() {
                 {"颜色", kText},
                 {"车主ID", kId}},
                {"车辆ID"},
-               {{"ix_clzl_plate", {"车牌号"}},
+               {{"ix_clzl_plate", {"车牌号"}, true},
                 {"ix_clzl_number", {"车辆编号"}},
                 {"ix_clzl_owner", {"车主ID"}}}});
   t.push_back({"PDMWXXM",
@@ -136,12 +136,12 @@ std::vector<TableDef> BuildTables() {
                 {"项目属性", kText},
                 {"参考价格", kNum}},
                {"AutoID"},
-               {{"ix_pdmwxxm_code", {"编码"}}}});
+               {{"ix_pdmwxxm_code", {"编码"}, true}, {"ix_pdmwxxm_name", {"维修项目"}, true}}});
   t.push_back({"pdmwxfl",
                TableRole::Module,
                {{"维修分类ID", kId}, {"编码", kText}, {"维修分类", kText}, {"说明", kText}},
                {"维修分类ID"},
-               {{"ix_pdmwxfl_code", {"编码"}}}});
+               {{"ix_pdmwxfl_code", {"编码"}, true}, {"ix_pdmwxfl_name", {"维修分类"}, true}}});
   {
     std::vector<ColumnDef> c = {
         {"单据ID", kId},     {"progID", kId},     {"smark", kMark},  {"status", kText},

@@ -42,8 +42,10 @@ struct IndexDef {
         where(std::move(where_)) {}
   std::string name;  // unique within the database; kept short for PostgreSQL's 63-byte limit
   std::vector<std::string> columns;
-  bool unique = false;  // the engine refuses a second row with the same values
-  std::string where;    // a partial index covers only the rows of this condition
+  // No two rows share the indexed values: the database's own guard behind a duplicate check
+  // that two users could otherwise pass at the same moment.
+  bool unique = false;
+  std::string where;  // a partial index covers only the rows of this condition
 };
 
 // Who owns a table: the module's documents and masters, host tables the module writes, host

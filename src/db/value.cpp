@@ -1,10 +1,10 @@
 #include "db/value.h"
 
-#include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "forms/number_format.h"
 
 namespace ws::db {
 
@@ -40,46 +40,18 @@ double Value::ToDouble() const {
 }
 
 double NumericValue(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  size_t start = i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  bool digits = false;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    ++i;
-    digits = true;
-  }
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-      ++i;
-      digits = true;
-    }
-  }
-  if (!digits) return 0.0;
-  // An exponent only counts when digits follow it ("1e" is 1, "1e3" is 1000).
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    size_t j = i + 1;
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-    if (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
-      while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
-      i = j;
-    }
-  }
-  std::string number(text.substr(start, i - start));
-  double v = std::strtod(number.c_str(), nullptr);
-  return std::isfinite(v) ? v : 0.0;
+  return forms::ReadLeadingNumber(text).value_or(0.0);
 }
 
 std::string DecimalText(double value) {
   if (!std::isfinite(value)) return "0";
-  // A large value has hundreds of digits before the point; a fixed buffer would cut them off
-  // and write a different number into the statement.
-  int length = std::snprintf(nullptr, 0, "%.10f", value);
-  if (length <= 0) return "0";
-  std::string s(static_cast<size_t>(length) + 1, '\0');
-  std::snprintf(s.data(), s.size(), "%.10f", value);
-  s.resize(static_cast<size_t>(length));
+  // Every digit before the point (a cut-off text would be a different number) and 10 decimals,
+  // in the C form whatever the process locale: the largest double has 309 digits.
+  char buffer[400];
+  auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 10);
+  if (ec != std::errc()) return "0";
+  std::string s(buffer, end);
   if (auto dot = s.find('.'); dot != std::string::npos) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 #include "forms/number_format.h"
@@ -15,13 +15,9 @@ const std::string kEmpty;
 
 // Numeric value of a cell text; non-numeric text counts as 0.
 double CellNumber(const std::string& text, bool* numeric = nullptr) {
-  const char* begin = text.c_str();
-  while (*begin == ' ') ++begin;
-  char* end = nullptr;
-  double v = std::strtod(begin, &end);
-  bool ok = end != begin && std::isfinite(v);
-  if (numeric) *numeric = ok;
-  return ok ? v : 0.0;
+  const std::optional<double> value = ReadLeadingNumber(text);
+  if (numeric) *numeric = value.has_value();
+  return value.value_or(0.0);
 }
 
 // Display columns of a UTF-8 text: a CJK character is as wide as two Latin ones.
@@ -46,8 +42,8 @@ Grid::Grid(std::string name, int index, std::string typeName)
 void Grid::CheckCell(int row, int col) const {
   if (row < 0 || row >= Rows() || col < 0 || col >= Cols()) {
     throw std::out_of_range("grid " + Name() + ": cell (" + std::to_string(row) + ", " +
-                            std::to_string(col) + ") is outside " + std::to_string(Rows()) +
-                            " x " + std::to_string(Cols()));
+                            std::to_string(col) + ") is outside " + std::to_string(Rows()) + " x " +
+                            std::to_string(Cols()));
   }
 }
 
@@ -84,7 +80,9 @@ void Grid::RemoveRow(int row) {
   if (row_ >= Rows()) row_ = Rows() - 1;
 }
 
-int Grid::WidthOfText(std::string_view text) { return std::max(DisplayColumns(text), 1) * 120; }
+int Grid::WidthOfText(std::string_view text) {
+  return std::max(DisplayColumns(text), 1) * 120;
+}
 
 void Grid::SetFormatString(std::string_view format) {
   std::vector<std::string_view> pieces;
@@ -150,12 +148,14 @@ void Grid::RenumberRows() {
 }
 
 Column& Grid::Col(int col) {
-  if (col < 0 || col >= Cols()) throw std::out_of_range("grid " + Name() + ": no column " + std::to_string(col));
+  if (col < 0 || col >= Cols())
+    throw std::out_of_range("grid " + Name() + ": no column " + std::to_string(col));
   return columns_[static_cast<size_t>(col)];
 }
 
 const Column& Grid::Col(int col) const {
-  if (col < 0 || col >= Cols()) throw std::out_of_range("grid " + Name() + ": no column " + std::to_string(col));
+  if (col < 0 || col >= Cols())
+    throw std::out_of_range("grid " + Name() + ": no column " + std::to_string(col));
   return columns_[static_cast<size_t>(col)];
 }
 
@@ -261,9 +261,7 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
       for (int r = from; r <= to; ++r) {
         if (!rowSubtotal_[static_cast<size_t>(r)]) sum += CellNumber(TextMatrix(r, c));
       }
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.10g", sum);
-      row[static_cast<size_t>(c)].text = buf;
+      row[static_cast<size_t>(c)].text = FormatNumber(sum, "");
     }
     return row;
   };

@@ -1,5 +1,9 @@
 #include "forms/input.h"
 
+#include <optional>
+
+#include "forms/typed_number.h"
+
 namespace ws::forms {
 
 namespace {
@@ -13,13 +17,34 @@ InputResult CheckAccepts(const Widget& widget) {
 void Fire(const std::function<void()>& handler) {
   if (handler) handler();
 }
+
+// What a number field or cell keeps of a typed text: "" for blanks, the plain text of a
+// number; nullopt refuses the text, and the field or cell keeps what it holds.
+std::optional<std::string> NumberInput(const std::string& typed) {
+  if (IsBlankNumberText(typed)) return std::string();
+  if (auto number = ParseTypedNumber(typed)) return number->text;
+  return std::nullopt;
+}
+
+InputResult NotANumber(const std::string& typed) {
+  return InputResult::Refused("“" + typed + "”不是有效的数字，已保留原值");
+}
+
+// A column that shows its numbers through a number format takes numbers only.
+bool IsNumberColumn(const Column& column) {
+  return column.format.find_first_of("#0") != std::string::npos;
+}
 }  // namespace
 
 InputResult Input::Type(Widget& widget, const std::string& text) {
   if (auto ok = CheckAccepts(widget); !ok) return ok;
   if (auto* field = dynamic_cast<Field*>(&widget)) {
-    bool changed = field->Text() != text;
-    field->SetText(text);
+    // A number field keeps a number as its plain text; any other text stays as typed for the
+    // control to judge on leaving (it marks the field invalid and refuses to save it).
+    std::string kept = text;
+    if (field->Kind() == FieldKind::Number) kept = NumberInput(text).value_or(text);
+    bool changed = field->Text() != kept;
+    field->SetText(kept);
     if (changed) Fire(field->OnChange);
     Fire(field->OnLeave);
     return {};
@@ -55,10 +80,16 @@ InputResult Input::EditCell(Grid& grid, int row, int col, const std::string& tex
     return InputResult::Refused(grid.LayoutKey() + " column " + std::to_string(col) +
                                 " is read-only");
   }
+  std::string kept = text;
+  if (IsNumberColumn(grid.Col(col))) {
+    auto number = NumberInput(text);
+    if (!number) return NotANumber(text);
+    kept = *number;
+  }
   if (newRow) grid.AddRow();
   grid.SetRow(row);
   grid.SetCurrentCol(col);
-  grid.SetTextMatrix(row, col, text);
+  grid.SetTextMatrix(row, col, kept);
   if (grid.OnAfterEdit) grid.OnAfterEdit(row, col);
   return {};
 }

@@ -20,9 +20,13 @@ struct InputResult {
 class Input {
  public:
   // Types text into a field, text box or combo box and leaves it: OnChange, then OnLeave.
+  // A number field keeps blanks as "" and a number (forms/typed_number.h) as its plain text
+  // ("1,000.50" becomes "1000.50"); other text stays as typed, for the control to refuse.
   static InputResult Type(Widget& widget, const std::string& text);
   // Types into a grid cell. A row number one past the last adds a row first, as the grid's
-  // new-row line does. Fires OnAfterEdit.
+  // new-row line does. Fires OnAfterEdit. A column with a number format takes numbers only,
+  // kept as plain text; any other text is refused, the cell (and the grid) stays as it was
+  // and OnAfterEdit does not run.
   static InputResult EditCell(Grid& grid, int row, int col, const std::string& text);
   // The help key in a cell (its picker).
   static InputResult CellPicker(Grid& grid, int row, int col);

@@ -1,10 +1,8 @@
 #include "forms/number_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace ws::forms {
 
@@ -30,7 +28,47 @@ std::string GroupThousands(const std::string& digits) {
   return out;
 }
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 }  // namespace
+
+std::optional<double> ReadLeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool digits = false;
+  while (i < text.size() && IsDigit(text[i])) {
+    ++i;
+    digits = true;
+  }
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) {
+      ++i;
+      digits = true;
+    }
+  }
+  if (!digits) return std::nullopt;
+  // An exponent only counts when digits follow it ("1e" is 1, "1e3" is 1000).
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j < text.size() && IsDigit(text[j])) {
+      while (j < text.size() && IsDigit(text[j])) ++j;
+      i = j;
+    }
+  }
+  // from_chars takes no "+" and reads the C locale's form whatever the process locale is.
+  const char* begin = text.data() + start;
+  if (*begin == '+') ++begin;
+  double value = 0;
+  auto [ptr, ec] = std::from_chars(begin, text.data() + i, value);
+  if (ec != std::errc() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
 
 std::string FixedText(double value, int decimals) {
   decimals = std::clamp(decimals, 0, kMaxDecimals);
@@ -38,12 +76,18 @@ std::string FixedText(double value, int decimals) {
   const bool negative = value < 0;
 
   // 15 significant digits: the decimal reading the value was typed or computed as, without the
-  // noise of its binary form.
+  // noise of its binary form. to_chars writes "d.ddddddddddddddde+xx" in every locale.
   char buf[48];
-  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-  std::string digits(1, buf[0]);
-  digits.append(buf + 2, 14);
-  const int pointPos = std::atoi(std::strchr(buf, 'e') + 1) + 1;  // digits before the point
+  const auto written =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+  const std::string_view scientific(buf, static_cast<size_t>(written.ptr - buf));
+  std::string digits(1, scientific[0]);
+  digits.append(scientific.substr(2, 14));
+  int exponent = 0;
+  const std::string_view exponentText = scientific.substr(scientific.find('e') + 1);
+  const char* exponentBegin = exponentText.data() + (exponentText.front() == '+' ? 1 : 0);
+  std::from_chars(exponentBegin, exponentText.data() + exponentText.size(), exponent);
+  const int pointPos = exponent + 1;  // digits before the point
 
   std::string intPart;
   std::string frac;

@@ -17,6 +17,7 @@
 // Values that are not finite format as 0.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,5 +34,12 @@ std::string DecimalsFormat(int decimals, bool fixed);
 // works on the value's shortest decimal reading (15 significant digits), so binary noise such
 // as 1.00499999999999989 for 1.005 does not round down. Not finite counts as 0.
 std::string FixedText(double value, int decimals);
+
+// The lenient reading of a stored number (a cell, a key, an option, a database text): leading
+// blanks are skipped and the longest numeric prefix counts ("12.5kg" is 12.5, "1e3" 1000, "1e"
+// 1); nullopt when no digit starts the text or the value is not finite. Always the point as
+// the decimal mark, whatever the process locale. What a user types is read strictly instead
+// (forms/typed_number.h).
+std::optional<double> ReadLeadingNumber(std::string_view text);
 
 }  // namespace ws::forms

@@ -1,12 +1,14 @@
 #include "masters/master_card.h"
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "forms/typed_number.h"
 #include "grid/layout.h"
 
 namespace ws::masters {
@@ -19,6 +21,16 @@ namespace {
 constexpr const char* kBoxTitle = "提示：";
 constexpr const char* kDeleteTitle = "提示:";
 constexpr const char* kDeleteQuestion = "是否删除当前记录:";
+
+// A number field holds a number or nothing; anything else ("12abc", "8元") stays invalid, and
+// the save refuses it with the hint, rather than storing a number the clerk never typed.
+void CheckNumber(forms::Field& field) {
+  if (forms::IsBlankNumberText(field.Text()) || forms::ParseTypedNumber(field.Text())) {
+    field.MarkValid();
+  } else {
+    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+  }
+}
 
 }  // namespace
 
@@ -33,6 +45,9 @@ void MasterCard::SetupForm() {
     field.SetCaption(described.caption);
     field.SetKind(described.kind);
     field.OnChange = [this] { SetDirty(true); };
+    if (described.kind == forms::FieldKind::Number) {
+      field.OnLeave = [&field] { CheckNumber(field); };
+    }
     if (described.lookup) {
       const LookupDescription* lookup = described.lookup;
       field.SetPicker(lookup->picker);
@@ -262,62 +277,70 @@ bool MasterCard::Validate() {
   }
   forms::Field& codeField = FieldAt(0);
   forms::Field& nameField = FieldAt(1);
+  if (Trim(codeField.Text()).empty()) {
+    return Refuse(codeField, "没有具体的" + description_.codeWord + ",请录入!", kBoxTitle,
+                  host::MsgIcon::Information);
+  }
+  if (Trim(nameField.Text()).empty()) {
+    return Refuse(nameField, "没有具体的" + description_.nameWord + ",请录入!", kBoxTitle,
+                  host::MsgIcon::Information);
+  }
+  return true;
+}
+
+std::optional<MasterCard::Refusal> MasterCard::CheckUnique(int64_t id) {
+  forms::Field& codeField = FieldAt(0);
+  forms::Field& nameField = FieldAt(1);
   const std::string code = Trim(codeField.Text());
   const std::string name = Trim(nameField.Text());
   const std::string& word = description_.codeWord;
   const std::string& nameWord = description_.nameWord;
-  if (code.empty()) {
-    return Refuse(codeField, "没有具体的" + word + ",请录入!", kBoxTitle,
-                  host::MsgIcon::Information);
-  }
-  if (name.empty()) {
-    return Refuse(nameField, "没有具体的" + nameWord + ",请录入!", kBoxTitle,
-                  host::MsgIcon::Information);
-  }
   const std::string& table = description_.table;
   const std::string& key = description_.keyColumn;
   const std::string& codeColumn = description_.fields[0].column;
   const std::string& nameColumn = description_.fields[1].column;
-  const int64_t id = CurrentId();
   if (id > 0) {
     if (Count(db::Sql(" Select  count(*) From " + table + " Where " + key + " <> ")
                   .Key(id)
                   .Raw(" and " + codeColumn + "=")
                   .Text(code)) > 0) {
-      return Refuse(codeField, word + code + "重复,请检查!", kBoxTitle, host::MsgIcon::Exclamation);
+      return Refusal{&codeField, word + code + "重复,请检查!", kBoxTitle,
+                     host::MsgIcon::Exclamation};
     }
     if (Count(db::Sql(" Select count(*) From " + table + " Where " + key + " <> ")
                   .Key(id)
                   .Raw(" and " + nameColumn + "=")
                   .Text(name)
                   .Raw(" ")) > 0) {
-      return Refuse(nameField, nameWord + name + "重复,请检查!", kBoxTitle,
-                    host::MsgIcon::Exclamation);
+      return Refusal{&nameField, nameWord + name + "重复,请检查!", kBoxTitle,
+                     host::MsgIcon::Exclamation};
     }
     if (Count(db::Sql(" Select count(*) From " + table + " Where " + key + " = ").Key(id)) == 0) {
-      return Refuse(nameField, "需要修改的" + nameWord + "找不到内部ID号,请重新刷新数据",
-                    kDeleteTitle, host::MsgIcon::Exclamation);
+      return Refusal{&nameField, "需要修改的" + nameWord + "找不到内部ID号,请重新刷新数据",
+                     kDeleteTitle, host::MsgIcon::Exclamation};
     }
-    return true;
+    return std::nullopt;
   }
   if (Count(db::Sql(" Select count(*) From " + table + " Where " + codeColumn + "=").Text(code)) >
       0) {
-    return Refuse(codeField, word + "(" + code + ")重复,请检查!", kBoxTitle,
-                  host::MsgIcon::Exclamation);
+    return Refusal{&codeField, word + "(" + code + ")重复,请检查!", kBoxTitle,
+                   host::MsgIcon::Exclamation};
   }
   if (Count(db::Sql(" Select count(*) From " + table + " Where " + nameColumn + "=").Text(name)) >
       0) {
-    return Refuse(nameField, nameWord + "(" + name + ")重复,请检查!", kBoxTitle,
-                  host::MsgIcon::Exclamation);
+    return Refusal{&nameField, nameWord + "(" + name + ")重复,请检查!", kBoxTitle,
+                   host::MsgIcon::Exclamation};
   }
-  return true;
+  return std::nullopt;
 }
 
 void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
   const forms::Field& field = FieldAt(column.field);
   switch (column.value) {
     case SaveValue::Text:
-      sql.Text(field.Text());
+      // The code and the name are stored as they are compared, trimmed: "A1 " beside "A1"
+      // would pass every duplicate check and still look the same in every list.
+      sql.Text(column.field <= 1 ? Trim(field.Text()) : field.Text());
       break;
     case SaveValue::Number:
       sql.NumOf(field.Text());
@@ -366,6 +389,16 @@ bool MasterCard::Save() {
   }
   db::IDatabase& database = Database();
   db::Transaction transaction(database);
+  // The duplicate checks run inside the write transaction, which holds the write lock from its
+  // start: no other user can store the same code between the check and the write.
+  // A refusal lets go of the lock before its box waits for the user.
+  if (!transaction.Failed()) {
+    if (auto refusal = CheckUnique(editing ? id : 0)) {
+      transaction.Rollback();
+      database.Close();
+      return Refuse(*refusal->field, refusal->text, refusal->title, refusal->icon);
+    }
+  }
   bool ok =
       transaction.Run(editing ? UpdateStatement(id) : InsertStatement(id)) && transaction.Commit();
   database.Close();

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,7 +142,18 @@ class MasterCard : public host::DocumentControl {
   // A search through the navigator that, like a load, ends with FormRefreshed; finding nothing
   // clears the card.
   bool FindData(const std::string& where);
+  // The field checks that need no database: valid fields, a code and a name.
   bool Validate();
+  // Why a save is refused: the field to focus and the box to show.
+  struct Refusal {
+    forms::Field* field;
+    std::string text;
+    std::string title;
+    host::MsgIcon icon;
+  };
+  // Code and name unique (and, editing, the row still there); run inside the save's
+  // transaction. id: the row being edited, 0 for a new one.
+  std::optional<Refusal> CheckUnique(int64_t id);
   bool Save();
   bool Delete();
   // The numeric answer of a count query; a failing query aborts the operation.

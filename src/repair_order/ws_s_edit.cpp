@@ -8,19 +8,16 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "forms/typed_number.h"
 #include "repair_order/ws_s.h"
 
 namespace ws::repair_order {
 
 namespace {
 
-// A number as the save reads it (db::NumericValue): strtod alone would also take hexadecimal
-// ("0x10"), which the save would then write as 0.
+// A number as a user types it, read the same way whatever the process locale.
 bool IsNumberText(const std::string& text) {
-  if (text.find_first_of("xX") != std::string::npos) return false;
-  char* end = nullptr;
-  double value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0' && std::isfinite(value);
+  return forms::ParseTypedNumber(text).has_value();
 }
 
 constexpr auto SameText = &forms::EqualsIgnoringCase;

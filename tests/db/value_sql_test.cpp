@@ -6,6 +6,7 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "db/value.h"
+#include "support/comma_locale.h"
 #include "support/test_host.h"
 
 namespace ws::db {
@@ -86,6 +87,31 @@ TEST_F(SqlRunTest, NumbersKeepTheirStatementWhole) {
   ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 总金额=").Num(1e70).Raw(" WHERE 单据ID=").Key(1)),
             "");
   EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 总金额 FROM WSDJ WHERE 单据ID=1").ToDouble(), 1e70);
+}
+
+// A desktop started under a comma locale must neither write "1,5" into a statement (a second
+// column value, or a syntax error) nor read a stored "1.5" as 1.
+TEST_F(SqlRunTest, NumbersKeepTheirPointUnderACommaLocale) {
+  test::CommaLocale locale;
+  WS_REQUIRE_COMMA_LOCALE(locale);
+  EXPECT_EQ(DecimalText(1234.25), "1234.25");
+  EXPECT_EQ(DecimalText(-0.5), "-0.5");
+  EXPECT_EQ(Value(37.5).ToText(), "37.5");
+  EXPECT_DOUBLE_EQ(NumericValue("12.5kg"), 12.5);
+  EXPECT_DOUBLE_EQ(NumericValue("-1.5e2"), -150);
+  EXPECT_DOUBLE_EQ(Value("2.75").ToDouble(), 2.75);
+  EXPECT_EQ(Value("2.5").ToLong(), 3);
+
+  Runner runner(host_.Db());
+  ASSERT_EQ(
+      runner.Execute(Sql("INSERT INTO WSDJ (单据ID, progid, 诊断费, 检测费) VALUES (1, 200001, ")
+                         .Num(1.5)
+                         .Raw(", ")
+                         .NumOf("0.25")
+                         .Raw(")")),
+      "");
+  EXPECT_DOUBLE_EQ(runner.ScalarNumber("SELECT 诊断费 FROM WSDJ WHERE 单据ID=1"), 1.5);
+  EXPECT_DOUBLE_EQ(runner.ScalarNumber("SELECT 检测费 FROM WSDJ WHERE 单据ID=1"), 0.25);
 }
 
 TEST(SqlTest, DateLiteralsFollowTheDriverExactly) {

@@ -1,6 +1,7 @@
 // Opening the shop file: a clear refusal for a missing, foreign, outdated or locked file, and
 // the demo shop of a first start.
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +34,14 @@ class ShopFileTest : public QObject {
     }
     QCOMPARE(OpenShopFile(text.toStdString()).status, ShopFileStatus::Foreign);
     QCOMPARE(OpenShopFile(dir.path().toStdString()).status, ShopFileStatus::Foreign);
+    // An empty file is refused as it is, not made a database by the look.
+    const QString empty = dir.filePath("empty.db");
+    {
+      QFile f(empty);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(OpenShopFile(empty.toStdString()).status, ShopFileStatus::Foreign);
+    QCOMPARE(QFileInfo(empty).size(), qint64(0));
 
     // An SQLite database of some other program: no schema mark.
     const std::string other = dir.filePath("other.db").toStdString();

@@ -70,6 +70,32 @@ TEST_F(InputTest, CellEditingAddsTheNewRowLineAndChecksColumns) {
   EXPECT_EQ(log_, (std::vector<std::string>{"edit:1,1", "edit:2,1"}));
 }
 
+// A number field keeps a number the way a clerk writes it as plain text and leaves anything
+// else for the control to refuse; a number cell refuses it at once, keeping what it holds.
+TEST_F(InputTest, NumberFieldsAndCellsKeepPlainNumbers) {
+  field_->SetKind(FieldKind::Number);
+  ASSERT_TRUE(Input::Type(*field_, "1,000.50"));
+  EXPECT_EQ(field_->Text(), "1000.50");
+  ASSERT_TRUE(Input::Type(*field_, "１ ０００"));
+  EXPECT_EQ(field_->Text(), "1000");
+  ASSERT_TRUE(Input::Type(*field_, "  "));
+  EXPECT_EQ(field_->Text(), "") << "an empty number field is allowed";
+  ASSERT_TRUE(Input::Type(*field_, "12abc"));
+  EXPECT_EQ(field_->Text(), "12abc") << "kept for the control to judge, not read as 12";
+
+  grid_->SetEditable(true);
+  grid_->Col(2).format = "###.##";
+  ASSERT_TRUE(Input::EditCell(*grid_, 1, 2, "1 000"));
+  EXPECT_EQ(grid_->TextMatrix(1, 2), "1000");
+  log_.clear();
+  EXPECT_FALSE(Input::EditCell(*grid_, 1, 2, "12abc"));
+  EXPECT_EQ(grid_->TextMatrix(1, 2), "1000") << "the cell keeps and shows what it holds";
+  EXPECT_FALSE(Input::EditCell(*grid_, 2, 2, "x")) << "a refused new-row edit adds no row";
+  EXPECT_EQ(grid_->DataRows(), 1);
+  EXPECT_TRUE(log_.empty());
+  ASSERT_TRUE(Input::EditCell(*grid_, 1, 1, "12abc")) << "a text column takes any text";
+}
+
 TEST_F(InputTest, RowDeletionCanBeVetoed) {
   grid_->SetEditable(true);
   grid_->AddRow();

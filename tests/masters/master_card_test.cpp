@@ -1,6 +1,7 @@
 #include "masters/master_card.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/runner.h"
 #include "forms/input.h"
 #include "masters/descriptions.h"
 #include "masters_fixture.h"
@@ -173,6 +175,63 @@ TEST_P(MasterCardTest, SaveRefusesMissingAndDuplicateCodesAndNames) {
   ExpectRefused("需要修改的" + name + "找不到内部ID号,请重新刷新数据",
                 "提示:", MsgIcon::Exclamation, 1);
   EXPECT_EQ(RowCount(kind()), 1) << "the row deleted meanwhile is not written back";
+}
+
+// Blanks around a code or a name must not make a second row that reads the same: the card
+// stores what it compares. The comparison runs inside the write transaction (which holds the
+// write lock from its BEGIN), so nobody can store the same code between the check and the
+// insert; and the database itself refuses a duplicate that some other path writes.
+TEST_P(MasterCardTest, CodesAreStoredTrimmedAndCheckedInsideTheWriteTransaction) {
+  const std::string& code = GetParam().codeWord;
+  std::vector<std::string> trace;
+  sqlite3_trace_v2(
+      host_.Db().Handle(), SQLITE_TRACE_STMT,
+      [](unsigned, void* context, void* statement, void*) {
+        char* text = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(statement));
+        static_cast<std::vector<std::string>*>(context)->push_back(text ? text : "");
+        sqlite3_free(text);
+        return 0;
+      },
+      &trace);
+
+  ASSERT_TRUE(card_->FileNew());
+  Type(0, " A01  ");
+  Type(1, "Alpha ");
+  ASSERT_TRUE(card_->FileSave());
+  const int64_t id = card_->GetID();
+  EXPECT_EQ(NameOf(kind(), id), "Alpha");
+  EXPECT_EQ(Field(0).Text(), "A01") << "the card shows what was stored";
+
+  auto position = [&](const std::string& part) {
+    for (size_t i = 0; i < trace.size(); ++i) {
+      if (trace[i].find(part) != std::string::npos) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  const int begin = position("BEGIN IMMEDIATE");
+  const int check = position("Where " + NameColumn(kind()) + "=");
+  const int insert = position("insert into");
+  ASSERT_GE(begin, 0);
+  EXPECT_LT(begin, check) << "the duplicate check runs after the write lock is taken";
+  EXPECT_LT(check, insert);
+  sqlite3_trace_v2(host_.Db().Handle(), 0, nullptr, nullptr);
+
+  ASSERT_TRUE(card_->FileNew());
+  Type(0, "A01");
+  Type(1, "Other");
+  ExpectRefused(code + "(A01)重复,请检查!", "提示：", MsgIcon::Exclamation, 0);
+  EXPECT_FALSE(host_.Db().InTransaction()) << "no lock is held while the box waits";
+  Type(0, "B02");
+  Type(1, "Alpha");
+  ExpectRefused(GetParam().nameWord + "(Alpha)重复,请检查!", "提示：", MsgIcon::Exclamation, 1);
+  EXPECT_EQ(RowCount(kind()), 1);
+
+  // Past the card: the unique index on the name (the plate of a vehicle) refuses the row.
+  db::Runner runner(host_.Db());
+  EXPECT_NE(runner.Execute("insert into " + Table(kind()) + " (" + KeyColumn(kind()) + "," +
+                           NameColumn(kind()) + ") values (99,'Alpha')"),
+            "");
+  EXPECT_EQ(RowCount(kind()), 1);
 }
 
 TEST_P(MasterCardTest, CancelReturnsToTheRowShownBeforeNew) {
@@ -455,10 +514,10 @@ TEST_F(CardTestBase, EveryLoadAndSearchEndsWithFormRefreshed) {
   EXPECT_EQ(host_.Sink().Count("FormRefreshed"), 0) << "no read, no refresh";
 }
 
-TEST_F(CardTestBase, ItemPriceIsStoredAsANumber) {
+TEST_F(CardTestBase, ItemPriceIsStoredAsTheNumberTyped) {
   Open(ItemCard(), 200013);
   const std::vector<std::pair<std::string, double>> prices = {
-      {"12.5", 12.5}, {"", 0}, {"abc", 0}, {" 8元", 8}};
+      {"12.5", 12.5}, {"", 0}, {"1,000.50", 1000.5}, {"１２．５", 12.5}, {" 8 ", 8}};
   int n = 0;
   for (const auto& [typed, stored] : prices) {
     ASSERT_TRUE(card_->FileNew());
@@ -473,7 +532,17 @@ TEST_F(CardTestBase, ItemPriceIsStoredAsANumber) {
         << typed;
   }
   EXPECT_TRUE(Logged("insert into PDMWXXM (AutoID,编码,维修项目,项目属性,参考价格) values ( " +
-                     std::to_string(card_->GetID()) + ",'X4','项目4','',8)"));
+                     std::to_string(card_->GetID()) + ",'X5','项目5','',8)"));
+
+  // What is not a number is refused by name, not stored as the number it starts with.
+  for (const char* typed : {"12abc", "8元", "1,5", "1e3"}) {
+    ASSERT_TRUE(card_->FileNew());
+    Type(0, "Y");
+    Type(1, "坏价格");
+    Type(3, typed);
+    ExpectRefused("参考价格输入有误，请重新输入！", "提示：", MsgIcon::Information, 3);
+  }
+  EXPECT_EQ(host_.Scalar("select count(*) from PDMWXXM where 编码='Y'").ToLong(), 0);
 }
 
 }  // namespace

@@ -277,7 +277,8 @@ TEST_F(VehicleListTest, ShowsTheOwnerAndKeepsTheRowWhenTheDeleteFails) {
 }
 
 TEST_F(VehicleListTest, ToolbarOperationsOfAListWithoutDocuments) {
-  for (int id = 1; id <= 4; ++id) AddRow(Kind::Vehicle, id, "V" + std::to_string(id), "P");
+  for (int id = 1; id <= 4; ++id)
+    AddRow(Kind::Vehicle, id, "V" + std::to_string(id), "P" + std::to_string(id));
   list_.Refresh();
   EXPECT_TRUE(list_.RecordBottom());
   EXPECT_EQ(list_.Grid().Row(), 4);
@@ -331,7 +332,8 @@ TEST_F(VehicleListTest, InitBindsTheSearchBoxAndReadsTheScrollRate) {
   MasterList three(VehicleList());
   three.Init(host_.System(), 200011, 0);
   EXPECT_EQ(three.ScrollRate(), 3);
-  for (int id = 1; id <= 7; ++id) AddRow(Kind::Vehicle, id, "V" + std::to_string(id), "P");
+  for (int id = 1; id <= 7; ++id)
+    AddRow(Kind::Vehicle, id, "V" + std::to_string(id), "P" + std::to_string(id));
   three.Refresh();
   EXPECT_EQ(three.WheelRange(), 2);    // (8 rows - 1) / 3
   EXPECT_EQ(three.WheelTopRow(2), 2);  // below the rate the position is the row

@@ -362,6 +362,32 @@ TEST(SqliteDatabaseFileTest, ReadersSeeCommittedDataWhileAnotherUserWrites) {
   EXPECT_EQ(db::Runner(*reader).ScalarNumber("select count(*) from t"), 2);
 }
 
+// A second user who cannot get the write lock within the busy timeout is told so in Chinese,
+// on the transaction's start and on a single write alike; the other user's work is unharmed.
+TEST(SqliteDatabaseFileTest, ALockedDatabaseIsReportedInWordsOfTheShop) {
+  TempPath file("locked.db");
+  auto holder = OpenOrFail(file.str());
+  auto other = OpenOrFail(file.str());
+  ASSERT_TRUE(holder && other);
+  ASSERT_EQ(holder->ExecScript("CREATE TABLE t (a INTEGER)"), "");
+  sqlite3_busy_timeout(other->Handle(), 50);  // no need to wait the full timeout here
+
+  holder->BeginTrans();
+  ASSERT_EQ(db::Runner(*holder).Execute("insert into t values (1)"), "");
+  other->BeginTrans();
+  EXPECT_EQ(other->LastError(), kDatabaseBusyText);
+  EXPECT_FALSE(other->InTransaction());
+  EXPECT_EQ(db::Runner(*other).Execute("insert into t values (2)"), kDatabaseBusyText);
+  std::string error;
+  EXPECT_EQ(db::Runner(*other).ScalarNumber("select count(*) from t", &error), 0)
+      << "reading goes on while the other user writes";
+  EXPECT_EQ(error, "");
+
+  holder->CommitTrans();
+  EXPECT_EQ(db::Runner(*other).Execute("insert into t values (2)"), "");
+  EXPECT_EQ(db::Runner(*other).ScalarNumber("select count(*) from t"), 2);
+}
+
 TEST_F(SqliteDatabaseTest, LogSettingsCloseAndCommandLifetime) {
   // The log keeps the text as the module sent it, untranslated, and only while enabled.
   Run("insert into wsdj (单据ID) values (1)");

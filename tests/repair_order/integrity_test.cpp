@@ -147,21 +147,22 @@ TEST_F(IntegrityTest, TotalsCountExactlyTheSavedLinesAndOverflowIsRefused) {
       db::NumericValue(Column("维修费用", id)),
       host_.Scalar("select sum(金额) from WSDJXM where 单据ID=" + std::to_string(id)).ToDouble());
 
-  // Fees so large that their sum overflows are refused, not stored as a total of 0.
+  // Fees too large to be money are refused, not stored as a total of 0.
   ASSERT_TRUE(order_.FileEdit());
   Type(WS_S::kDiagnosis, "1e308");
   Type(WS_S::kInspection, "1e308");
   EXPECT_FALSE(order_.FileSave());
-  EXPECT_EQ(Boxes().back(), "诊断费超出允许范围，不能保存！");
+  EXPECT_EQ(Boxes().back(), "诊断费输入有误，请重新输入！");
   EXPECT_DOUBLE_EQ(db::NumericValue(Column("诊断费", id)), 0);
-  // The same for line amounts.
+  // A line amount of that size never reaches the grid: the cell keeps what it held.
   Type(WS_S::kDiagnosis, "0");
   Type(WS_S::kInspection, "0");
   Cell(LineKind::Parts, 1, LineGrid::kCode, "P01");
-  Cell(LineKind::Parts, 1, LineGrid::kAmount, "1e300");
-  Cell(LineKind::Parts, 1, LineGrid::kQuantity, "1e300");
-  EXPECT_FALSE(order_.FileSave());
-  EXPECT_EQ(Rows("WSDJPJ"), 0);
+  ShowTab(LineKind::Parts);
+  const std::string before = Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAmount);
+  EXPECT_FALSE(forms::Input::EditCell(Grid(LineKind::Parts), 1, LineGrid::kAmount, "1e300"));
+  EXPECT_FALSE(forms::Input::EditCell(Grid(LineKind::Parts), 1, LineGrid::kQuantity, "1e300"));
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAmount), before);
 }
 
 TEST_F(IntegrityTest, InvalidNumberFieldRefusesWithItsHint) {

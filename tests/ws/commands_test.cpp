@@ -158,5 +158,43 @@ TEST_F(WsCommandsTest, ScriptExitStatusTellsPassFailAndWrongScripts) {
   EXPECT_NE(help.out.find("expect cell GRID ROW COL TEXT"), std::string::npos) << help.out;
 }
 
+// What is not a shop database is refused and left exactly as it was; a folder named as the
+// input is refused rather than read as an empty script or file.
+TEST_F(WsCommandsTest, RefusedInputsAreNamedAndLeftUntouched) {
+  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
+  Write("empty.db", "");
+  Write("text.db", std::string(200, 'x'));
+  Write("ok.wss", "# nothing to do\n");
+  Write("items.csv", "AutoID,编码,维修项目\n1,XM1,换油\n");
+  fs::create_directories(Path("folder"));
+
+  struct Bad {
+    std::string args;
+    std::string message;
+  };
+  const Bad bad[] = {
+      {"script --db " + Quoted("empty.db") + " " + Quoted("ok.wss"), "is not a database file"},
+      {"import --db " + Quoted("empty.db") + " items " + Quoted("items.csv"),
+       "is not a database file"},
+      {"script --db " + Quoted("text.db") + " " + Quoted("ok.wss"), "is not a database file"},
+      {"script --db " + Quoted("folder") + " " + Quoted("ok.wss"), "is a folder"},
+      {"script --db " + Quoted("shop.db") + " " + Quoted("folder"), "is a folder"},
+      {"import --db " + Quoted("shop.db") + " items " + Quoted("folder"), "is a folder"},
+  };
+  for (const auto& b : bad) {
+    const Outcome outcome = Ws(b.args);
+    EXPECT_EQ(outcome.status, 2) << b.args;
+    EXPECT_NE(outcome.err.find(b.message), std::string::npos) << b.args << "\n" << outcome.err;
+  }
+  EXPECT_EQ(fs::file_size(Path("empty.db")), 0u) << "the refused file is not rewritten";
+  EXPECT_FALSE(fs::exists(Path("empty.db-wal")));
+  EXPECT_EQ(ReadFile(Path("text.db")), std::string(200, 'x'));
+
+  const Outcome script = Ws("script --db " + Quoted("shop.db") + " " + Quoted("ok.wss"));
+  EXPECT_EQ(script.status, 0) << script.err;
+  const Outcome imported = Ws("import --db " + Quoted("shop.db") + " items " + Quoted("items.csv"));
+  EXPECT_EQ(imported.status, 0) << imported.err;
+}
+
 }  // namespace
 }  // namespace ws::cli

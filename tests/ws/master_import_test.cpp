@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "lib/csv.h"
+#include "platform/navigator.h"
 #include "support/test_host.h"
 
 namespace ws::cli {
@@ -114,6 +115,49 @@ TEST_F(MasterImportTest, ChecksEveryRowAndWritesNothingWhenOneIsBad) {
   EXPECT_NE(outcome.issues[2].message.find("already in clzl"), std::string::npos);
   EXPECT_NE(outcome.issues[5].message.find("99 is no 往来ID of pdmwldw"), std::string::npos);
   EXPECT_EQ(Count("clzl"), 1) << "the good row 2 is not written either";
+}
+
+// A code with blanks around it is the same code: compared and stored trimmed, within the file
+// and against what the table holds (also rows stored with blanks before).
+TEST_F(MasterImportTest, CodesAndNamesAreComparedAndStoredTrimmed) {
+  host_.Exec("INSERT INTO PDMWXXM (AutoID, 编码, 维修项目) VALUES (1, 'XM1 ', '换油')");
+  const ImportOutcome outcome = Import("items",
+                                       "AutoID,编码,维修项目\n"
+                                       "2,XM1,保养\n"     // 2 code already in the table
+                                       "3, XM3 ,补胎 \n"  // 3 good
+                                       "4,XM3,洗车\n"     // 4 code also on line 3
+                                       "5,XM5, 换油\n"    // 5 name already in the table
+                                       "6,XM6,补胎\n");   // 6 name also on line 3
+  EXPECT_EQ(Places(outcome), (V{"2:编码", "4:编码", "5:维修项目", "6:维修项目"}));
+
+  ASSERT_TRUE(Import("items", "AutoID,编码,维修项目\n3, XM3 ,补胎 \n").Ok());
+  EXPECT_EQ(host_.Scalar("SELECT 编码 || '|' || 维修项目 FROM PDMWXXM WHERE AutoID=3").ToText(),
+            "XM3|补胎");
+  ASSERT_TRUE(Import("vehicles", "车辆ID,车辆编号,车牌号\n1,C1,京A1\n").Ok());
+  EXPECT_EQ(Places(Import("vehicles", "车辆ID,车辆编号,车牌号\n2,C1 ,京A2\n")), V{"2:车辆编号"});
+}
+
+// An id at the top of the 64-bit range leaves the counter no next id (and every later vehicle
+// got id 0); ids the module carries through doubles must stay exact.
+TEST_F(MasterImportTest, KeysOutsideTheCountersRangeAreRefused) {
+  const ImportOutcome outcome = Import("vehicles",
+                                       "车辆ID,车牌号\n"
+                                       "9223372036854775807,京A1\n"
+                                       "0,京A2\n"
+                                       "-4,京A3\n"
+                                       "1000000000000001,京A4\n");
+  EXPECT_EQ(Places(outcome), (V{"2:车辆ID", "3:车辆ID", "4:车辆ID", "5:车辆ID"}));
+  ASSERT_FALSE(outcome.issues.empty());
+  EXPECT_NE(outcome.issues[0].message.find("outside the ids a counter can go on from"),
+            std::string::npos)
+      << outcome.issues[0].message;
+  EXPECT_EQ(Count("clzl"), 0);
+
+  ASSERT_TRUE(Import("vehicles", "车辆ID,车牌号\n1000000000000000,京A1\n").Ok());
+  platform::RecordNavigator navigator(host_.Db());
+  int64_t next = 0;
+  ASSERT_EQ(navigator.GetNewID("clzl", "车辆ID", next), "");
+  EXPECT_EQ(next, 1000000000000001) << "the counter goes on above the highest key";
 }
 
 TEST_F(MasterImportTest, RefusesUnknownTablesColumnsAndMissingKeys) {

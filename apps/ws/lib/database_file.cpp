@@ -12,10 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kIndexPrefix = "CREATE INDEX";
-
 bool IsIndexStatement(const std::string& sql) {
-  return sql.rfind(kIndexPrefix, 0) == 0;
+  return sql.rfind("CREATE INDEX", 0) == 0 || sql.rfind("CREATE UNIQUE INDEX", 0) == 0;
 }
 
 // A database file's companions (WAL, shared memory, rollback journal): left beside a new file

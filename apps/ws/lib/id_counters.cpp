@@ -4,6 +4,12 @@
 
 namespace ws::cli {
 
+std::string CheckLoadedId(int64_t id) {
+  if (id >= 1 && id <= kMaxLoadedId) return "";
+  return std::to_string(id) + " is outside the ids a counter can go on from (1 to " +
+         std::to_string(kMaxLoadedId) + ")";
+}
+
 db::Sql AdvanceIdCounterStatement(const std::string& table, const std::string& keyColumn) {
   std::string lower = table;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

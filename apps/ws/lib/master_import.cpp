@@ -57,7 +57,7 @@ const std::vector<ImportRules>& AllRules() {
        "PDMWLDWJS"},
       {{"vehicles", "clzl", "vehicles (车主ID: a customer's 往来ID)"},
        {"车辆ID", "车牌号"},
-       {"车牌号"},
+       {"车牌号", "车辆编号"},
        {{"车主ID", "pdmwldw", "往来ID"}},
        {{"车辆编号", "=车辆ID"}},
        ""},
@@ -69,13 +69,13 @@ const std::vector<ImportRules>& AllRules() {
        ""},
       {{"items", "PDMWXXM", "repair items (labour)"},
        {"AutoID", "编码", "维修项目"},
-       {"编码"},
+       {"编码", "维修项目"},
        {},
        {},
        ""},
       {{"categories", "pdmwxfl", "repair categories"},
        {"维修分类ID", "编码", "维修分类"},
-       {"编码"},
+       {"编码", "维修分类"},
        {},
        {},
        ""},
@@ -209,6 +209,12 @@ class Importer {
     return false;
   }
 
+  // The single id key of a table whose counter the load moves past its keys.
+  bool IsCounterKey(const db::ColumnDef& column) const {
+    return table_.primaryKey.size() == 1 && SameName(table_.primaryKey.front(), column.name) &&
+           column.kind == db::ColumnKind::Id;
+  }
+
   bool ReadHeader(const CsvRecord& header) {
     const size_t before = outcome_.issues.size();
     for (const auto& raw : header.fields) {
@@ -286,7 +292,7 @@ class Importer {
                                       .Raw(name)
                                       .Raw("<>")
                                       .Text(""))) {
-        set.insert(std::move(value));
+        set.insert(Trim(value));  // rows stored with blanks before codes were trimmed
       }
     }
     for (const auto& reference : rules_.references) {
@@ -322,6 +328,12 @@ class Importer {
           Issue(line, column.name, Quoted(raw) + " is not a period (yyyymm)");
           return std::nullopt;
         }
+        if (IsCounterKey(column)) {
+          if (std::string problem = CheckLoadedId(*id); !problem.empty()) {
+            Issue(line, column.name, problem);
+            return std::nullopt;
+          }
+        }
         cell.id = *id;
         break;
       }
@@ -345,7 +357,8 @@ class Importer {
       }
       case db::ColumnKind::Text:
       case db::ColumnKind::Mark:
-        cell.text = raw;
+        // Stored as compared: a code "A1 " would pass the uniqueness test beside "A1".
+        cell.text = text;
         break;
     }
     return cell;
