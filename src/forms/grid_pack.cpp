@@ -81,23 +81,36 @@ void GridPack::Sort(int col, int order) {
   if (grid_) grid_->Sort(col, order);
 }
 
+ShownCells ShownGridCells(const Grid& grid) {
+  ShownCells shown;
+  std::vector<int> cols;
+  for (int c = 0; c < grid.Cols(); ++c) {
+    if (grid.ColHidden(c)) continue;
+    cols.push_back(c);
+    shown.columns.push_back(grid.Rows() > 0 ? grid.TextMatrix(0, c) : std::string());
+  }
+  for (int r = std::max(grid.FixedRows(), 1); r < grid.Rows(); ++r) {
+    if (grid.RowHidden(r)) continue;
+    std::vector<std::string> cells;
+    for (int c : cols) cells.push_back(grid.DisplayText(r, c));
+    shown.rows.push_back(std::move(cells));
+  }
+  return shown;
+}
+
 std::string GridCsv(const Grid& grid) {
   std::string out;
-  auto line = [&](int row) {
-    bool first = true;
-    for (int c = 0; c < grid.Cols(); ++c) {
-      if (grid.ColHidden(c)) continue;
-      if (!first) out += ',';
-      first = false;
-      out += CsvCell(row == 0 ? grid.TextMatrix(0, c) : grid.DisplayText(row, c));
+  auto line = [&out](const std::vector<std::string>& cells) {
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) out += ',';
+      out += CsvCell(cells[i]);
     }
     out += "\r\n";
   };
   if (grid.Rows() == 0) return out;
-  line(0);
-  for (int r = std::max(grid.FixedRows(), 1); r < grid.Rows(); ++r) {
-    if (!grid.RowHidden(r)) line(r);
-  }
+  const ShownCells shown = ShownGridCells(grid);
+  line(shown.columns);
+  for (const auto& row : shown.rows) line(row);
   return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "forms/grid.h"
 
@@ -51,6 +52,15 @@ class GridPack {
   int findCol_ = -1;
   int filterCol_ = -1;
 };
+
+// What a user sees of a grid: the captions of the visible columns, and every visible row below
+// the header with its cells as shown (numbers through their column format). Print, CSV and PDF
+// all put out this.
+struct ShownCells {
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+};
+ShownCells ShownGridCells(const Grid& grid);
 
 // The grid as CSV (RFC 4180, CRLF line ends): a header line of the visible columns' captions,
 // then one line per visible row below the header, cells as the grid shows them (numbers

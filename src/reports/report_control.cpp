@@ -317,21 +317,8 @@ bool ReportControl::Print(PrintMode mode) {
     std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
     data->SetValue("标题", PrintTitle());
     data->SetValue("条件", PrintCondition());
-    std::vector<std::string> columns;
-    std::vector<int> shown;
-    for (int c = 0; c < grid_->Cols(); ++c) {
-      if (grid_->ColHidden(c)) continue;
-      shown.push_back(c);
-      columns.push_back(grid_->TextMatrix(0, c));
-    }
-    std::vector<std::vector<std::string>> rows;
-    for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r) {
-      if (grid_->RowHidden(r)) continue;
-      std::vector<std::string> cells;
-      for (int c : shown) cells.push_back(grid_->DisplayText(r, c));
-      rows.push_back(std::move(cells));
-    }
-    data->AddTable(kGrid, columns, rows);
+    const forms::ShownCells shown = forms::ShownGridCells(*grid_);
+    data->AddTable(kGrid, shown.columns, shown.rows);
     const std::string file = path.string();
     if (std::string error = data->WriteFile(file); !error.empty()) {
       Fail("-->Print::", error);
