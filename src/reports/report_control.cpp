@@ -71,7 +71,6 @@ void ReportControl::BuildForm(const std::vector<FilterField>& filters) {
   grid_->SetFixedCols(0);
   grid_->SetEditable(false);
   grid_->SetToolTip(kGridTip);
-  grid_->SetBackColor(kSelectionColor);
   grid_->OnDblClick = [this](int) { OnDoubleClick(); };
   grid_->OnMouseDown = [this](int button, int shift, int x, int y) {
     events_.Raise("VsMouseDown", {button, shift, x, y});

@@ -51,7 +51,6 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   static constexpr const char* kGrid = "Vs";
   static constexpr const char* kGridTip = "提示：双击进入原始单据查询";
   static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
-  static constexpr int64_t kSelectionColor = 0xC0FFFF;  // RGB(255,255,192) as a Windows long
 
   ReportControl(std::string className, std::string sourceName,
                 const std::vector<FilterField>& filters);

@@ -62,10 +62,11 @@ class DemoShopTest : public ::testing::Test {
   }
 
   // Rows of a direct query: one vector of texts per row.
-  std::vector<std::vector<std::string>> Rows(const std::string& sql) {
+  std::vector<std::vector<std::string>> Rows(const char* fixed) { return Rows(db::Sql(fixed)); }
+  std::vector<std::vector<std::string>> Rows(const db::Sql& sql) {
     std::string error;
     auto records = db::Runner(*db_).Open(sql, &error);
-    EXPECT_EQ(error, "") << sql;
+    EXPECT_EQ(error, "") << sql.str();
     std::vector<std::vector<std::string>> rows;
     for (; !records->Eof(); records->MoveNext()) {
       std::vector<std::string> row;
@@ -86,7 +87,7 @@ class DemoShopTest : public ::testing::Test {
 fs::path* DemoShopTest::folder_ = nullptr;
 
 TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
-  const std::string direct =
+  const char* direct =
       "SELECT w.工单号码, p.公司名称, w.应收合计, w.单据ID FROM WSDJ w LEFT JOIN pdmwldw p ON "
       "p.往来ID = w.车主ID WHERE w.进厂日期 >= '2012-03-01' AND w.进厂日期 <= '2012-05-31' AND "
       "w.smark = '02' ORDER BY w.进厂日期, w.工单号码";
@@ -111,11 +112,11 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   }
 
   // Narrowed further to the customer of the first row, by its key.
-  const auto owner = Rows("SELECT 车主ID FROM WSDJ WHERE 工单号码 = '" + expected[0][0] + "'");
-  const auto ofOwner = Rows(
-      "SELECT count(*) FROM WSDJ WHERE 进厂日期 >= '2012-03-01' AND 进厂日期 <= '2012-05-31' AND "
-      "smark = '02' AND 车主ID = " +
-      owner[0][0]);
+  const auto owner =
+      Rows(db::Sql("SELECT 车主ID FROM WSDJ WHERE 工单号码 = ").Text(expected[0][0]));
+  const auto ofOwner = Rows(db::Sql("SELECT count(*) FROM WSDJ WHERE 进厂日期 >= '2012-03-01' "
+                                    "AND 进厂日期 <= '2012-05-31' AND smark = '02' AND 车主ID = ")
+                                .NumOf(owner[0][0]));
   report_.FilterInput(WS_RPT::kCustomer).SetValue(owner[0][0], expected[0][1]);
   ASSERT_TRUE(report_.Refresh());
   EXPECT_EQ(grid.DataRows(), std::stoi(ofOwner[0][0]));
