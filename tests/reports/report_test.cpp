@@ -1,16 +1,13 @@
 // The reports driven as the host drives them, on small hand-made data: double click and row
 // change events, the settlement report's joins and filters, query failures, find and filter
-// through the grid pack, typed lookups, printing and the layout's subtotals.
+// through the grid pack, typed lookups and printing.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "forms/input.h"
-#include "grid/layout.h"
-#include "grid/profile.h"
 #include "host/app.h"
 #include "platform/print_data.h"
 #include "reports/find_prompt.h"
@@ -26,8 +23,6 @@ using forms::Input;
 // Column numbers of the repair-order report's query.
 constexpr int kNumberCol = 1;
 constexpr int kCategoryCol = 11;
-constexpr int kLabourCol = 14;
-constexpr int kReceivableCol = 18;
 
 class ReportTest : public test::HostTest {
  protected:
@@ -65,14 +60,6 @@ class ReportTest : public test::HostTest {
     }
     return -1;
   }
-
-  std::filesystem::path WriteLayout(const std::vector<std::array<std::string, 3>>& entries) {
-    std::filesystem::path file = host_.WorkFolder() / "WS_RPT.txt";
-    grid::Profile profile = grid::Profile::Load(file);
-    for (const auto& [section, key, value] : entries) profile.Set(section, key, value);
-    EXPECT_EQ(profile.Save(), "");
-    return file;
-  }
 };
 
 TEST_F(ReportTest, RepairOrderRowsOpenTheirOrderOnDoubleClickAndReportTheReceivable) {
@@ -103,37 +90,6 @@ TEST_F(ReportTest, RepairOrderRowsOpenTheirOrderOnDoubleClickAndReportTheReceiva
   EXPECT_EQ(property[0].args[0].ToText(), "产品ID");
   EXPECT_DOUBLE_EQ(property[0].args[1].ToDouble(), 45.5);
   EXPECT_NE(property[0].args[2].ToLong(), 0);
-}
-
-TEST_F(ReportTest, SavedLayoutSortsGroupsAndTotalsAfterEveryRefresh) {
-  const std::string g = grid::ColumnKey(kCategoryCol);
-  auto file = WriteLayout({{"VsIsSort", g, "1"},
-                           {"VsIsGroupOn", g, "1"},
-                           {"VsIsTotalOn", grid::ColumnKey(kLabourCol), "1"},
-                           {"VsIsTotalOn", grid::ColumnKey(kReceivableCol), "1"}});
-  auto report = Open<WS_RPT>();
-  report->DoGetFormStatus(file.string());
-  for (int pass = 0; pass < 2; ++pass) {
-    host_.Sink().Clear();
-    ASSERT_TRUE(report->Refresh());
-    EXPECT_EQ(host_.Sink().Count("RefreshGetGridStatus"), 1);
-    const forms::Grid& grid = report->Grid();
-    // 保养 x3, 小计, 钣金, 小计, 合计.
-    ASSERT_EQ(grid.DataRows(), 7) << "pass " << pass;
-    EXPECT_TRUE(grid.IsSubtotalRow(4));
-    EXPECT_EQ(grid.TextMatrix(4, kCategoryCol), "小计");
-    EXPECT_DOUBLE_EQ(std::stod(grid.TextMatrix(4, kReceivableCol)), 205.5);
-    EXPECT_DOUBLE_EQ(std::stod(grid.TextMatrix(4, kLabourCol)), 150);
-    EXPECT_DOUBLE_EQ(std::stod(grid.TextMatrix(6, kReceivableCol)), 260);
-    EXPECT_EQ(grid.TextMatrix(7, 0), "合计");
-    EXPECT_DOUBLE_EQ(std::stod(grid.TextMatrix(7, kReceivableCol)), 465.5);
-    EXPECT_DOUBLE_EQ(std::stod(grid.TextMatrix(7, kLabourCol)), 350);
-  }
-  // A subtotal row opens nothing, even with the ids of the row above it summed or not.
-  host_.Sink().Clear();
-  Input::DoubleClick(report->Grid(), 4);
-  Input::DoubleClick(report->Grid(), 7);
-  EXPECT_EQ(host_.Sink().Count("Detaile"), 0);
 }
 
 TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
@@ -273,26 +229,6 @@ TEST_F(ReportTest, PrintWritesTitleConditionAndShownGridUnlessTheHostPrints) {
   report->SetParameters(parameters);
   EXPECT_TRUE(report->DoPrint());
   EXPECT_FALSE(std::filesystem::exists(file));
-}
-
-TEST_F(ReportTest, FilterValuesAndWidthsSurviveTheWindow) {
-  const auto file = (host_.WorkFolder() / "WS_RPT.txt").string();
-  {
-    auto report = Open<WS_RPT>();
-    report->DoGetFormStatus(file);
-    report->FilterInput(WS_RPT::kNumber).SetText("WS011");
-    report->CheckedOnly().SetValue(1);
-    ASSERT_TRUE(report->Refresh());
-    report->Grid().SetColWidth(kNumberCol, 2222);
-    report->DoSaveFormStatus(file);
-  }
-  auto report = Open<WS_RPT>();
-  report->DoGetFormStatus(file);
-  EXPECT_EQ(report->FilterInput(WS_RPT::kNumber).Text(), "WS011");
-  EXPECT_TRUE(report->CheckedOnly().Checked());
-  ASSERT_TRUE(report->Refresh());
-  EXPECT_EQ(report->Grid().DataRows(), 1);
-  EXPECT_EQ(report->Grid().ColWidth(kNumberCol), 2222);
 }
 
 }  // namespace
