@@ -7,6 +7,7 @@
 #include "masters/register.h"
 #include "pickers/register.h"
 #include "repair_order/register.h"
+#include "reports/register.h"
 
 namespace ws::desk {
 
@@ -14,6 +15,7 @@ void RegisterAllControls(host::Registry& registry) {
   masters::RegisterMasters(registry);
   pickers::RegisterPickers(registry);
   repair_order::RegisterRepairOrder(registry);
+  reports::RegisterReports(registry);
 }
 
 DeskHost::DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,

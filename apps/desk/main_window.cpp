@@ -330,7 +330,8 @@ void MainWindow::AskConditions(ToolCommand command) {
         return;
       }
     }
-    if (command == ToolCommand::Find) tab->Run(ToolCommand::Find);
+    // Reports find and filter through their grid pack.
+    if (command == ToolCommand::Find || tab->ReportUI()) tab->Run(command);
     return;
   }
   const QString title = (command == ToolCommand::Find ? tr("查找 - %1") : tr("过滤 - %1"))

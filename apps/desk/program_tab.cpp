@@ -6,6 +6,7 @@
 #include "desk/form_view.h"
 #include "grid/layout.h"
 #include "host/document_control.h"
+#include "reports/report_control.h"
 
 namespace ws::desk {
 
@@ -231,6 +232,10 @@ bool ProgramTab::Filter(const host::Conditions& conditions) {
 std::string ProgramTab::PrintFileName() {
   if (shutDown_) return {};
   if (host::IFormUI* f = FormUI()) return f->ReturnPrintName();
+  // A report names no print file to the host; the host reads the one the report wrote.
+  if (auto* report = dynamic_cast<reports::ReportControl*>(control_.get())) {
+    return report->PrintFileName();
+  }
   if (host::IReportUI* r = ReportUI()) return r->ReturnPrintName();
   return {};
 }

@@ -10,6 +10,7 @@
 #include "demo_command.h"
 #include "import_command.h"
 #include "init_command.h"
+#include "report_command.h"
 #include "script_command.h"
 
 namespace {
@@ -22,6 +23,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(std::make_unique<ws::cli::DemoCommand>());
   commands.push_back(std::make_unique<ws::cli::ImportCommand>());
   commands.push_back(std::make_unique<ws::cli::ScriptCommand>());
+  commands.push_back(std::make_unique<ws::cli::ReportCommand>());
   return commands;
 }
 

@@ -1,0 +1,27 @@
+#include "desk/grid_pdf.h"
+
+#include "desk/print_render.h"
+#include "forms/grid_pack.h"
+
+namespace ws::desk {
+
+platform::PrintFile GridPrintFile(const forms::Grid& grid, const QString& condition) {
+  platform::PrintFile file;
+  if (!condition.isEmpty()) file.values.emplace_back("条件", condition.toStdString());
+  forms::ShownCells shown = forms::ShownGridCells(grid);
+  file.tables.push_back(
+      platform::PrintTable{grid.Name(), std::move(shown.columns), std::move(shown.rows)});
+  return file;
+}
+
+QString ExportGridPdf(const forms::Grid& grid, const QString& title, const QString& condition,
+                      const QString& pdfPath) {
+  return ExportPdf(GridPrintFile(grid, condition), title, pdfPath);
+}
+
+QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath) {
+  return QString::fromStdString(
+      forms::WriteGridCsv(grid, std::filesystem::path(csvPath.toStdU16String())));
+}
+
+}  // namespace ws::desk

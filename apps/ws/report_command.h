@@ -1,0 +1,19 @@
+// `ws report`: runs the repair-order report (WS_RPT) or the settlement report (JS_RPT) on a
+// shop database with the filters of its window and writes the grid as CSV.
+#pragma once
+
+#include "command.h"
+
+namespace ws::cli {
+
+class ReportCommand : public Command {
+ public:
+  std::string_view Name() const override { return "report"; }
+  std::string_view Summary() const override {
+    return "run the repair-order or settlement report and write it as CSV";
+  }
+  void PrintHelp(std::ostream& out) const override;
+  int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
+};
+
+}  // namespace ws::cli

@@ -1,0 +1,77 @@
+#include "reports/js_rpt.h"
+
+namespace ws::reports {
+
+namespace {
+
+const std::vector<FilterField>& Filters() {
+  static const std::vector<FilterField> filters = {
+      {JS_RPT::kCustomer, "客户名称", forms::FieldKind::Lookup, "pdm_jzdw", false},
+      {JS_RPT::kDateFrom, "收款日期", forms::FieldKind::Date, "", false},
+      {JS_RPT::kDateTo, "至", forms::FieldKind::Date, "", false},
+      {JS_RPT::kCollector, "收款人", forms::FieldKind::Lookup, "pdmgy_j", false},
+  };
+  return filters;
+}
+
+}  // namespace
+
+JS_RPT::JS_RPT() : ReportControl("JS_RPT", "JS_REP", Filters()) {}
+
+void JS_RPT::AppendConditions(db::Sql& sql, const std::string& driver) const {
+  if (const std::string& customer = FilterInput(kCustomer).Text(); !customer.empty()) {
+    sql.Raw(" and pdmwldwjs.公司名称=").Text(customer);
+  }
+  if (const std::string& collector = FilterInput(kCollector).Text(); !collector.empty()) {
+    sql.Raw(" and pdmgy.姓名=").Text(collector);
+  }
+  AppendDate(sql, " and arpreceive.单据日期>=", FilterInput(kDateFrom).Text(), driver);
+  AppendDate(sql, " and arpreceive.单据日期<=", FilterInput(kDateTo).Text(), driver);
+  if (CheckedOnly().Checked()) sql.Raw(" and arpreceive.smark='02'");
+}
+
+db::Sql JS_RPT::Query(const std::string& driver) const {
+  db::Sql sql(
+      " SELECT ARPReceive.单据编号 AS 收款单号, ARPReceive.单据日期 AS 收款日期, "
+      "PDMWLDWJS.公司名称 AS 客户名称, WSDJ.工单号码,"
+      "        WSDJ.进厂日期, CLZl.车牌号, CLZl.行驶证号, CLZl.发动机号, PDMGY.姓名 AS 收款人, "
+      "ARPReceive.摘要, ARPReceive_FY.维修费用,"
+      "        ARPReceive_FY.配件费用, ARPReceive_FY.诊断费, ARPReceive_FY.检测费, "
+      "ARPReceive_FY.管理费, ARPReceive.总金额 AS 收款金额,"
+      "        ARPReceive.扣零金额, ARPReceive.备注, ARPReceive.制单人, ARPReceive.制单日期, "
+      "ARPReceive.Status AS 状态, ARPReceive.审核人,"
+      "        ARPReceive.审核日期, ARPReceive.progID, ARPReceive.单据ID"
+      "   FROM (((ARPReceive LEFT JOIN PDMWLDWJS ON ARPReceive.往来ID = PDMWLDWJS.往来ID) "
+      "LEFT JOIN PDMGY ON ARPReceive.业务员ID = PDMGY.雇员ID)"
+      "      LEFT JOIN (WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) ON "
+      "ARPReceive.前置单据ID = WSDJ.单据ID)"
+      "      LEFT JOIN ARPReceive_FY ON ARPReceive.单据ID = ARPReceive_FY.单据ID");
+  sql.Raw(" where 1=1");
+  AppendConditions(sql, driver);
+  sql.Raw("  order by ARPReceive.单据日期");
+  return sql;
+}
+
+std::string JS_RPT::PrintCondition() const {
+  const std::string& from = FilterInput(kDateFrom).Text();
+  const std::string& to = FilterInput(kDateTo).Text();
+  std::string dates;
+  if (!from.empty() && !to.empty()) {
+    dates = "收款日期：从 " + from + " 到 " + to;
+  } else if (!from.empty()) {
+    dates = "收款日期：从 " + from + " 开始";
+  } else if (!to.empty()) {
+    dates = "收款日期：到 " + to + " 结束";
+  }
+  std::string text = dates + "\t";
+  if (!dates.empty()) text += "\r";
+  if (const std::string& customer = FilterInput(kCustomer).Text(); !customer.empty()) {
+    text += "客户名称：" + customer + "\t";
+  }
+  if (const std::string& collector = FilterInput(kCollector).Text(); !collector.empty()) {
+    text += "收款人：" + collector + "\t";
+  }
+  return text + "\r" + Label(kStatus);
+}
+
+}  // namespace ws::reports

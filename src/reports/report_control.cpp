@@ -1,0 +1,344 @@
+#include "reports/report_control.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "db/date.h"
+#include "db/runner.h"
+#include "db/value.h"
+#include "forms/text.h"
+#include "grid/layout.h"
+#include "grid/profile.h"
+#include "host/app.h"
+#include "reports/find_prompt.h"
+
+namespace ws::reports {
+
+namespace {
+
+// Host grid alignment code of plain text.
+constexpr int kAlignLeftCenter = 1;
+
+bool IsDateColumn(const std::string& name) {
+  return name.find("日期") != std::string::npos;
+}
+
+}  // namespace
+
+std::filesystem::path ReportPrintPath(const std::string& workFolder, int64_t programNumber) {
+  if (forms::Trim(workFolder).empty()) throw std::invalid_argument("the login has no work folder");
+  // The folder may be written the Windows way: its separators become this system's.
+  std::string folder = workFolder;
+  for (char& c : folder) {
+    if (c == '\\') c = '/';
+  }
+  std::filesystem::path path = grid::PathFromUtf8(folder) / "selfPrn";
+  std::filesystem::create_directories(path);
+  return path / ("Rpt" + std::to_string(programNumber) + ".prn");
+}
+
+ReportControl::ReportControl(std::string className, std::string sourceName,
+                             const std::vector<FilterField>& filters)
+    : className_(std::move(className)), sourceName_(std::move(sourceName)), form_(className_) {
+  BuildForm(filters);
+}
+
+void ReportControl::BuildForm(const std::vector<FilterField>& filters) {
+  title_ = &form_.Add<forms::Label>(kTitle);
+  for (const FilterField& spec : filters) {
+    auto& field = form_.Add<forms::Field>(kField, spec.index);
+    field.SetCaption(spec.caption);
+    field.SetKind(spec.kind);
+    field.SetPicker(spec.picker);
+    if (*spec.picker) WireLookup(field, spec);
+    if (spec.kind == forms::FieldKind::Date) {
+      field.OnLeave = [&field] {
+        if (field.Text().empty() || db::Date::Parse(field.Text())) {
+          field.MarkValid();
+        } else {
+          field.MarkInvalid(kInvalidInput);
+        }
+      };
+    }
+  }
+  checked_ = &form_.Add<forms::CheckBox>(kChecked);
+  checked_->SetCaption("只列已审核单据");
+  status_ = &form_.Add<forms::Label>(kStatus);
+
+  grid_ = &form_.Add<forms::Grid>(kGrid, -1, forms::kFlexGrid);
+  grid_->SetCols(0);
+  grid_->SetFixedRows(1);
+  grid_->SetFixedCols(0);
+  grid_->SetEditable(false);
+  grid_->SetToolTip(kGridTip);
+  grid_->OnDblClick = [this](int) { OnDoubleClick(); };
+  grid_->OnMouseDown = [this](int button, int shift, int x, int y) {
+    events_.Raise("VsMouseDown", {button, shift, x, y});
+  };
+  grid_->OnRowChange = [this](int row) { OnRowChange(row); };
+  pack_.Attach(grid_);
+}
+
+void ReportControl::WireLookup(forms::Field& field, const FilterField& spec) {
+  field.OnPickerRequest = [this, &field, spec] { ChooseInPicker(field, spec); };
+  // Typing drops the key of an earlier choice; leaving the field resolves the text again.
+  field.OnChange = [&field] { field.SetKey(""); };
+  field.OnLeave = [this, &field, spec] { ResolveTyped(field, spec); };
+}
+
+std::shared_ptr<host::IControl> ReportControl::OpenPicker(const FilterField& spec) {
+  if (!system_) return nullptr;
+  std::shared_ptr<host::IControl> control = system_->GetPicker(spec.picker);
+  host::IPickerUI* picker = control ? control->AsPickerUI() : nullptr;
+  if (!picker || !picker->Init(*system_, programNumber_, "")) return nullptr;
+  if (spec.customers) {
+    auto parameters = std::make_shared<host::Parameters>();
+    parameters->Set("SX", "2");
+    picker->SetParameters(parameters);
+  }
+  return control;
+}
+
+void ReportControl::ResolveTyped(forms::Field& field, const FilterField& spec) {
+  const std::string typed = forms::Trim(field.Text());
+  if (typed.empty()) {
+    field.SetValue("", "");
+    field.MarkValid();
+    return;
+  }
+  std::string value;
+  std::string text;
+  try {
+    if (auto control = OpenPicker(spec)) {
+      control->AsPickerUI()->Validate("", "", "", typed, value, text);
+      control->AsPickerUI()->Clear();
+    }
+  } catch (const std::exception& e) {
+    Fail("-->ywTxt_Valid::", e.what());
+  }
+  if (text.empty() && db::NumericValue(value) <= 0) {
+    field.SetKey("");
+    field.MarkInvalid(kInvalidInput);
+    return;
+  }
+  field.SetValue(value, text.empty() ? typed : text);
+  field.MarkValid();
+}
+
+void ReportControl::ChooseInPicker(forms::Field& field, const FilterField& spec) {
+  try {
+    auto control = OpenPicker(spec);
+    if (!control) return;
+    host::PickResult result = system_->RunPicker(*control, field.Text());
+    control->AsPickerUI()->Clear();
+    if (result.chosen) {
+      field.SetValue(result.value, result.text);
+      field.MarkValid();
+    }
+  } catch (const std::exception& e) {
+    Fail("-->ywTxt_UserHelpEvent::", e.what());
+  }
+}
+
+host::ISystem& ReportControl::System() const {
+  if (!system_) throw std::logic_error(className_ + " is not initialised");
+  return *system_;
+}
+
+void ReportControl::Fail(const std::string& tag, const std::string& what) const {
+  events_.ErrMessage(sourceName_ + tag + what, host::kLevelFailure, host::kAppTitle);
+}
+
+forms::Field& ReportControl::FilterInput(int index) const {
+  return form_.Get<forms::Field>(kField, index);
+}
+
+std::string ReportControl::Label(const char* name) const {
+  return form_.Get<forms::Label>(name).Caption();
+}
+
+bool ReportControl::Init(host::ISystem& system, int64_t programNumber) {
+  system_ = &system;
+  programNumber_ = programNumber;
+  try {
+    db::Runner runner(system.GetDatabase());
+    std::string error;
+    db::Sql caption("select menuname from xt_menu where progID=");
+    caption.Key(programNumber);
+    title_->SetCaption(runner.ScalarText(caption, &error));
+    form_.SetCaption(title_->Caption());
+    double rate = db::NumericValue(system.GetOption(12, std::string("mouseeventscrollrate")));
+    scrollRate_ = rate > 0 ? rate : 5;
+    pack_.doubleUnit = db::NumericValue(system.GetOption(12, std::string("doubleunit"))) == 1;
+  } catch (const std::exception& e) {
+    // Without its caption or settings the report still works: the defaults stand.
+    Fail("-->IRptUI_Init::", e.what());
+  }
+  return true;
+}
+
+bool ReportControl::Clear() {
+  pack_.Attach(nullptr);
+  parameters_.reset();
+  system_ = nullptr;
+  return true;
+}
+
+void ReportControl::AppendDate(db::Sql& sql, const char* piece, const std::string& text,
+                               const std::string& driver) {
+  if (text.empty()) return;
+  sql.Raw(piece).Date(text, driver);
+}
+
+db::Sql ReportControl::ConditionText(const std::string& driver) const {
+  db::Sql sql(" where 1=1");
+  AppendConditions(sql, driver);
+  return sql;
+}
+
+bool ReportControl::Refresh() {
+  grid_->ClearData();
+  pack_.Reset();
+  try {
+    db::IDatabase& database = System().GetDatabase();
+    db::Runner runner(database);
+    std::string error;
+    auto records = runner.Open(Query(runner.Driver()), &error);
+    if (!error.empty()) {
+      database.Close();
+      events_.ErrMessage(error, host::kLevelFailure, host::kAppTitle);
+      return false;
+    }
+    LoadRows(*records);
+    records->Close();
+    database.Close();
+    return true;
+  } catch (const std::exception& e) {
+    grid_->ClearData();
+    grid_->SetRedraw(true);
+    Fail("-->IRptUI_Refresh::", e.what());
+  }
+  return false;
+}
+
+void ReportControl::LoadRows(db::Recordset& records) {
+  grid_->SetRedraw(false);
+  if (grid_->Cols() != records.FieldCount()) {
+    grid_->SetCols(records.FieldCount());
+    for (int f = 0; f < records.FieldCount(); ++f) {
+      grid_->SetTextMatrix(0, f, records.FieldName(f));
+      grid_->Col(f).alignment = kAlignLeftCenter;
+      grid_->Col(f).editable = false;
+    }
+  }
+  if (records.RecordCount() > 0) {
+    std::vector<bool> dates;
+    for (int f = 0; f < records.FieldCount(); ++f)
+      dates.push_back(IsDateColumn(records.FieldName(f)));
+    for (; !records.Eof(); records.MoveNext()) {
+      int row = grid_->AddRow();
+      for (int f = 0; f < records.FieldCount(); ++f) {
+        std::string text = records.Field(f).ToText();
+        grid_->SetTextMatrix(row, f,
+                             dates[static_cast<size_t>(f)] ? db::FormatDateText(text) : text);
+      }
+    }
+    events_.Raise("RefreshGetGridStatus");
+    ApplySavedLayout();
+  }
+  for (int c = std::max(grid_->Cols() - 2, 0); c < grid_->Cols(); ++c) grid_->SetColHidden(c, true);
+  grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
+  wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
+  status_->SetCaption("共" + std::to_string(records.RecordCount()) + "条记录");
+  grid_->SetRedraw(true);
+}
+
+void ReportControl::ApplySavedLayout() {
+  if (layoutFile_.empty()) return;
+  grid::Profile profile = grid::Profile::Load(grid::PathFromUtf8(layoutFile_));
+  // A file that cannot be read leaves the grid as the query made it.
+  if (!profile.LoadError().empty()) return;
+  grid::ApplyGridSettings(profile, *grid_, false);
+}
+
+void ReportControl::OnDoubleClick() {
+  const int row = grid_->Row();
+  const int cols = grid_->Cols();
+  if (cols < 2 || !grid_->IsDataRow(row) || grid_->IsSubtotalRow(row)) return;
+  const auto program = static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, cols - 2)));
+  const auto id = static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, cols - 1)));
+  if (program > 0 && id > 0) events_.Raise("Detaile", {program, id});
+}
+
+bool ReportControl::Find() {
+  const int col = grid_->Col();
+  if (!system_ || col < 0 || col >= grid_->Cols()) return false;
+  FindPrompt prompt(grid_->TextMatrix(0, col), pack_.FindText());
+  if (!System().Dialogs().RunModal(prompt) || !prompt.Confirmed()) return false;
+  if (pack_.Find(col, prompt.Text()) < 0) {
+    events_.Message("没有找到：" + prompt.Text());
+    return false;
+  }
+  return true;
+}
+
+bool ReportControl::FindNext() {
+  if (pack_.FindText().empty()) return false;
+  if (pack_.FindNext() < 0) {
+    events_.Message("没有找到：" + pack_.FindText());
+    return false;
+  }
+  return true;
+}
+
+bool ReportControl::Filter() {
+  pack_.Filter(grid_->Col());
+  return true;
+}
+
+std::string ReportControl::PrintTitle() const {
+  return title_->Caption();
+}
+
+bool ReportControl::DoPrint() {
+  if (parameters_) {
+    if (auto file = parameters_->Get("printfilename"); file && !file->empty()) return true;
+  }
+  return Print(PrintMode::Direct);
+}
+
+bool ReportControl::Print(PrintMode mode) {
+  try {
+    const std::filesystem::path path =
+        ReportPrintPath(System().GetLoginInfo().workFolder, programNumber_);
+    // The page setup belongs to the printer the host shows; there is nothing to write.
+    if (mode == PrintMode::Setup) return true;
+    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
+    data->SetValue("标题", PrintTitle());
+    data->SetValue("条件", PrintCondition());
+    const forms::ShownCells shown = forms::ShownGridCells(*grid_);
+    data->AddTable(kGrid, shown.columns, shown.rows);
+    const std::string file = path.string();
+    if (std::string error = data->WriteFile(file); !error.empty()) {
+      Fail("-->Print::", error);
+      return false;
+    }
+    printFile_ = file;
+    return true;
+  } catch (const std::exception& e) {
+    Fail("-->Print::", e.what());
+  }
+  return false;
+}
+
+void ReportControl::DoGetFormStatus(const std::string& fileName) {
+  layoutFile_ = fileName;
+  // A missing or unreadable file leaves the window as it is.
+  grid::LoadFormStatusFile(grid::PathFromUtf8(fileName), form_, true);
+}
+
+void ReportControl::DoSaveFormStatus(const std::string& fileName) {
+  grid::SaveFormStatusFile(grid::PathFromUtf8(fileName), form_, false);
+}
+
+}  // namespace ws::reports

@@ -1,0 +1,161 @@
+// What the two query reports share: a filter panel of indexed input fields ("ywTxt") with a
+// check box "Chk", the title label "lbl" and the status label "lblMessage" above a read-only
+// grid "Vs" that takes its columns from the query result, the last two of them (program
+// number and document id) hidden. The host drives a report through IReportUI; the grid pack
+// serves Find, FindNext and Filter; the layout file the host names in DoGetFormStatus is applied
+// again after every refresh, which is where sorts, merges, formats and subtotals come back.
+//
+// Events, in declared order: Message(psMsg), ErrMessage(psMsg, plLevel, psTitle),
+// Detaile(plCzID, plID), VsMouseDown(Button, Shift, X, Y), RefreshGetGridStatus,
+// Property(psName, psValue, pbAutoUpdate).
+//
+// A report answers its condition text and query in the statement builder; the filters' values
+// reach the statement only through its typed appenders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "db/sql.h"
+#include "forms/form.h"
+#include "forms/grid_pack.h"
+#include "host/system.h"
+#include "host/ui.h"
+
+namespace ws::reports {
+
+// One filter field of the panel.
+struct FilterField {
+  int index;
+  const char* caption;
+  forms::FieldKind kind;
+  const char* picker;  // "" for a field without a lookup
+  bool customers;      // the partner picker is told to list customers ("SX" 2)
+};
+
+// How the report prints: straight to the print file, as a preview, or the page setup only.
+enum class PrintMode { Direct, Preview, Setup };
+
+// <work folder>/selfPrn/Rpt<program number>.prn; creates the folder. Throws for an empty work
+// folder.
+std::filesystem::path ReportPrintPath(const std::string& workFolder, int64_t programNumber);
+
+class ReportControl : public host::IControl, public host::IReportUI, public host::IDesignUI {
+ public:
+  static constexpr const char* kField = "ywTxt";
+  static constexpr const char* kChecked = "Chk";
+  static constexpr const char* kTitle = "lbl";
+  static constexpr const char* kStatus = "lblMessage";
+  static constexpr const char* kGrid = "Vs";
+  static constexpr const char* kGridTip = "提示：双击进入原始单据查询";
+  static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
+
+  ReportControl(std::string className, std::string sourceName,
+                const std::vector<FilterField>& filters);
+
+  // --- IControl
+  std::string ClassName() const override { return className_; }
+  forms::Form& Form() override { return form_; }
+  host::EventSource& Events() override { return events_; }
+  host::IReportUI* AsReportUI() override { return this; }
+  host::IDesignUI* AsDesignUI() override { return this; }
+
+  // --- IReportUI
+  // Keeps the system and program number, reads the title from the host menu, the wheel rate
+  // and the "doubleunit" flag; loads nothing. Always true.
+  bool Init(host::ISystem& system, int64_t programNumber) override;
+  bool Clear() override;
+  // Asks for a text (FindPrompt) and finds it in the grid's current column.
+  bool Find() override;
+  bool FindNext() override;
+  // Filters by the current cell's value, or shows every row again when a filter is on.
+  bool Filter() override;
+  // Runs the query with the filters; false when it failed (reported with ErrMessage).
+  bool Refresh() override;
+  bool RecordTop() override { return false; }
+  bool RecordPrevious() override { return false; }
+  bool RecordNext() override { return false; }
+  bool RecordBottom() override { return false; }
+  bool PrintPreview() override { return Print(PrintMode::Preview); }
+  // With a non-empty "printfilename" parameter the host prints itself: true, nothing written.
+  bool DoPrint() override;
+  bool PrintSetup() override { return Print(PrintMode::Setup); }
+  bool Help() override { return false; }
+  std::string ReturnPrintName() override { return {}; }
+  void DoGetFormStatus(const std::string& fileName) override;
+  void DoSaveFormStatus(const std::string& fileName) override;
+  std::string Attributes() override { return {}; }
+  forms::Form* oTable() override { return &form_; }
+  host::ParametersPtr GetParameters() override { return parameters_; }
+  void SetParameters(host::ParametersPtr parameters) override {
+    parameters_ = std::move(parameters);
+  }
+
+  // --- IDesignUI
+  forms::Form& Controls() override { return form_; }
+
+  // --- The statement, the print texts and the pieces the host and tests look at.
+  // The condition text, from " where 1=1" on, for a driver setting ("jet" or another).
+  db::Sql ConditionText(const std::string& driver) const;
+  // The whole query: the report's select, the condition text and the order.
+  virtual db::Sql Query(const std::string& driver) const = 0;
+  // The condition line of the print.
+  virtual std::string PrintCondition() const = 0;
+  std::string PrintTitle() const;
+  // The print file of the last Print, empty before.
+  const std::string& PrintFileName() const { return printFile_; }
+
+  // The filter field of that index; a missing index is a programming error.
+  forms::Field& FilterInput(int index) const;
+  forms::CheckBox& CheckedOnly() const { return *checked_; }
+  forms::Grid& Grid() const { return *grid_; }
+  forms::GridPack& Pack() { return pack_; }
+  int64_t ProgramNumber() const { return programNumber_; }
+  double ScrollRate() const { return scrollRate_; }
+  int WheelRange() const { return wheelRange_; }
+
+ protected:
+  // Appends the report's conditions to a statement that already holds " where 1=1".
+  virtual void AppendConditions(db::Sql& sql, const std::string& driver) const = 0;
+  // Raised on a row change; the repair-order report raises Property, the other nothing.
+  virtual void OnRowChange(int row) { (void)row; }
+  std::string Label(const char* name) const;
+  // A date condition piece with the dialect's literal.
+  static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,
+                         const std::string& driver);
+
+ private:
+  void BuildForm(const std::vector<FilterField>& filters);
+  void WireLookup(forms::Field& field, const FilterField& spec);
+  void ResolveTyped(forms::Field& field, const FilterField& spec);
+  void ChooseInPicker(forms::Field& field, const FilterField& spec);
+  std::shared_ptr<host::IControl> OpenPicker(const FilterField& spec);
+  void Load();
+  void LoadRows(db::Recordset& records);
+  void ApplySavedLayout();
+  void OnDoubleClick();
+  bool Print(PrintMode mode);
+  host::ISystem& System() const;
+  void Fail(const std::string& tag, const std::string& what) const;
+
+  std::string className_;
+  std::string sourceName_;
+  forms::Form form_;
+  host::EventSource events_;
+  forms::GridPack pack_;
+  forms::Grid* grid_ = nullptr;
+  forms::CheckBox* checked_ = nullptr;
+  forms::Label* title_ = nullptr;
+  forms::Label* status_ = nullptr;
+  host::ISystem* system_ = nullptr;
+  host::ParametersPtr parameters_;
+  int64_t programNumber_ = 0;
+  std::string layoutFile_;
+  std::string printFile_;
+  double scrollRate_ = 5;
+  int wheelRange_ = 0;
+};
+
+}  // namespace ws::reports

@@ -1,0 +1,93 @@
+#include "reports/ws_rpt.h"
+
+#include "db/value.h"
+#include "forms/text.h"
+
+namespace ws::reports {
+
+namespace {
+
+const std::vector<FilterField>& Filters() {
+  static const std::vector<FilterField> filters = {
+      {WS_RPT::kCustomer, "客户名称", forms::FieldKind::Lookup, "pdmkh_j", true},
+      {WS_RPT::kVehicle, "车牌号码", forms::FieldKind::Lookup, "pdmcl", false},
+      {WS_RPT::kDateFrom, "进厂日期", forms::FieldKind::Date, "", false},
+      {WS_RPT::kDateTo, "至", forms::FieldKind::Date, "", false},
+      {WS_RPT::kNumber, "工单号码", forms::FieldKind::Text, "", false},
+      {WS_RPT::kCategory, "维修分类", forms::FieldKind::Lookup, "pdmwxfl", false},
+  };
+  return filters;
+}
+
+// The row's value four columns from the right: 应收合计 in this query.
+constexpr int kPropertyColumnFromRight = 4;
+
+}  // namespace
+
+WS_RPT::WS_RPT() : ReportControl("WS_RPT", "WS_RPT", Filters()) {}
+
+void WS_RPT::AppendConditions(db::Sql& sql, const std::string& driver) const {
+  const int64_t customer = FilterInput(kCustomer).KeyLong();
+  if (customer > 0) sql.Raw(" and wsdj.车主ID=").Key(customer);
+  AppendDate(sql, " and wsdj.进厂日期>=", FilterInput(kDateFrom).Text(), driver);
+  AppendDate(sql, " and wsdj.进厂日期<=", FilterInput(kDateTo).Text(), driver);
+  const std::string& number = FilterInput(kNumber).Text();
+  if (!number.empty()) sql.Raw(" and wsdj.工单号码=").Text(number);
+  const int64_t vehicle = FilterInput(kVehicle).KeyLong();
+  if (vehicle > 0) sql.Raw(" and wsdj.车辆ID =").Key(vehicle);
+  const std::string category = forms::Trim(FilterInput(kCategory).Text());
+  if (!category.empty()) sql.Raw(" and wsdj.维修分类=").Text(category);
+  if (CheckedOnly().Checked()) sql.Raw(" and wsdj.smark='02'");
+}
+
+db::Sql WS_RPT::Query(const std::string& driver) const {
+  db::Sql sql(
+      " SELECT WSDJ.进厂日期, WSDJ.工单号码, pdmwldw.公司名称 As 客户名称, WSDJ.车厂, "
+      "CLZl.行驶证号, CLZl.发动机号, CLZl.车架号, CLZl.车型,"
+      "        WSDJ.公里数, WSDJ.送修人, WSDJ.司机电话, WSDJ.维修分类, WSDJ.出厂日期, "
+      "WSDJ.接待人, WSDJ.维修费用, WSDJ.配件费用,"
+      "        WSDJ.诊断费, WSDJ.检测费, WSDJ.应收合计, WSDJ.备注, WSDJ.progid, WSDJ.单据ID"
+      "  FROM ((WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) LEFT JOIN pdmwldw ON "
+      "WSDJ.车主ID = pdmwldw.往来ID)");
+  sql.Raw(" where 1=1");
+  AppendConditions(sql, driver);
+  sql.Raw("  order by WSDJ.进厂日期, WSDJ.工单号码");
+  return sql;
+}
+
+std::string WS_RPT::PrintCondition() const {
+  const std::string& from = FilterInput(kDateFrom).Text();
+  const std::string& to = FilterInput(kDateTo).Text();
+  std::string text;
+  if (!from.empty() && !to.empty()) {
+    text = "进厂日期：从 " + from + " 到 " + to;
+  } else if (!from.empty()) {
+    text = "进厂日期：从 " + from + " 开始";
+  } else if (!to.empty()) {
+    text = "进厂日期：到 " + to + " 结束";
+  }
+  if (!text.empty()) text += "\r";
+  if (const std::string& plate = FilterInput(kVehicle).Text(); !plate.empty()) {
+    text += "车牌号码：" + plate;
+  }
+  if (const std::string& customer = FilterInput(kCustomer).Text(); !customer.empty()) {
+    text += "\t客户名称：" + customer;
+  }
+  if (const std::string& number = FilterInput(kNumber).Text(); !number.empty()) {
+    text += "\t工单号码：" + number;
+  }
+  if (const std::string& category = FilterInput(kCategory).Text(); !category.empty()) {
+    text += "\t维修分类：" + category;
+  }
+  return text + "\r" + Label(kStatus);
+}
+
+void WS_RPT::OnRowChange(int row) {
+  const forms::Grid& grid = Grid();
+  if (!grid.IsDataRow(row) || grid.Cols() < kPropertyColumnFromRight) return;
+  const double value =
+      db::NumericValue(grid.TextMatrix(row, grid.Cols() - kPropertyColumnFromRight));
+  Events().Raise("Property", {"产品ID", value, 1});
+}
+
+}  // namespace ws::reports

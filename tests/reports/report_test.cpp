@@ -1,0 +1,235 @@
+// The reports driven as the host drives them, on small hand-made data: double click and row
+// change events, the settlement report's joins and filters, query failures, find and filter
+// through the grid pack, typed lookups and printing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "forms/input.h"
+#include "host/app.h"
+#include "platform/print_data.h"
+#include "reports/find_prompt.h"
+#include "reports/js_rpt.h"
+#include "reports/ws_rpt.h"
+#include "support/test_host.h"
+
+namespace ws::reports {
+namespace {
+
+using forms::Input;
+
+// Column numbers of the repair-order report's query.
+constexpr int kNumberCol = 1;
+constexpr int kCategoryCol = 11;
+
+class ReportTest : public test::HostTest {
+ protected:
+  void SetUp() override {
+    host_.Exec(
+        "insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'K01','顺达物流',2),"
+        "(2,'K02','李四',2)");
+    host_.Exec(
+        "insert into pdmwldwjs (往来ID,往来编码,公司名称) values (1,'K01','顺达物流'),"
+        "(3,'K03','顺达物流二部')");
+    host_.Exec("insert into PDMGY (雇员ID,雇员编码,姓名) values (5,'G05','王五'),(6,'G06','赵六')");
+    host_.Exec("insert into clzl (车辆ID,车牌号,车主ID) values (1,'京A12345',1),(2,'京B00002',2)");
+    // Order 13 carries no program number: it cannot be opened from the report.
+    host_.Exec(
+        "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,维修分类,维修费用,"
+        "应收合计) values "
+        "(11,200001,'02','WS011',1,1,'2012-05-02','保养',100,150),"
+        "(12,200001,'01','WS012',2,2,'2012-05-01','钣金',200,260),"
+        "(13,0,'02','WS013',1,1,'2012-05-03','保养',40,45.5),"
+        "(14,200001,'02','ws014',2,2,'2012-06-01','保养',10,10)");
+  }
+
+  template <typename Report>
+  std::unique_ptr<Report> Open() {
+    auto report = std::make_unique<Report>();
+    report->Events().AttachSink(&host_.Sink());
+    EXPECT_TRUE(report->Init(host_.System(), Report::kProgram));
+    return report;
+  }
+
+  // The row showing a work-order number, -1 when none.
+  static int RowOf(const forms::Grid& grid, const std::string& number) {
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+      if (grid.TextMatrix(r, kNumberCol) == number) return r;
+    }
+    return -1;
+  }
+};
+
+TEST_F(ReportTest, RepairOrderRowsOpenTheirOrderOnDoubleClickAndReportTheReceivable) {
+  auto report = Open<WS_RPT>();
+  ASSERT_TRUE(report->Refresh());
+  forms::Grid& grid = report->Grid();
+  ASSERT_EQ(grid.DataRows(), 4);
+  // Ordered by arrival date; headed by the result's names; the two ids hidden.
+  EXPECT_EQ(grid.TextMatrix(1, kNumberCol), "WS012");
+  EXPECT_EQ(grid.TextMatrix(0, 2), "客户名称");
+  EXPECT_EQ(grid.TextMatrix(1, 2), "李四");
+  EXPECT_EQ(grid.Cols(), 22);
+  EXPECT_TRUE(grid.ColHidden(20) && grid.ColHidden(21) && !grid.ColHidden(19));
+
+  host_.Sink().Clear();
+  Input::DoubleClick(grid, 0);                     // header
+  Input::DoubleClick(grid, RowOf(grid, "WS013"));  // no program number
+  EXPECT_EQ(host_.Sink().Count("Detaile"), 0);
+  Input::DoubleClick(grid, RowOf(grid, "WS011"));
+  auto detail = host_.Sink().Named("Detaile");
+  ASSERT_EQ(detail.size(), 1u);
+  EXPECT_EQ(detail[0].args[0].ToLong(), 200001);
+  EXPECT_EQ(detail[0].args[1].ToLong(), 11);
+
+  Input::SelectRow(grid, RowOf(grid, "WS013"));
+  auto property = host_.Sink().Named("Property");
+  ASSERT_EQ(property.size(), 1u);
+  EXPECT_EQ(property[0].args[0].ToText(), "产品ID");
+  EXPECT_DOUBLE_EQ(property[0].args[1].ToDouble(), 45.5);
+  EXPECT_NE(property[0].args[2].ToLong(), 0);
+}
+
+TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
+  host_.Exec(
+      "insert into ARPReceive (单据ID,progID,smark,status,单据编号,往来ID,业务员ID,单据日期,"
+      "总金额,前置单据ID) values "
+      "(50,200003,'02','审核','JS050',1,5,'2012-06-02',150,11),"
+      "(51,200004,'01','','SK051',3,6,'2012-06-03',80,0),"
+      "(52,200004,'02','审核','SK052',1,6,'2012-06-04',20,0)");
+  host_.Exec("insert into ARPReceive_FY (单据ID,维修费用,管理费) values (50,100,5)");
+  auto report = Open<JS_RPT>();
+  auto numbers = [&] {
+    EXPECT_TRUE(report->Refresh());
+    std::vector<std::string> out;
+    for (int r = 1; r < report->Grid().Rows(); ++r) out.push_back(report->Grid().TextMatrix(r, 0));
+    return out;
+  };
+  EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050", "SK051", "SK052"}));
+  const forms::Grid& grid = report->Grid();
+  EXPECT_EQ(grid.TextMatrix(1, 3), "WS011");
+  EXPECT_EQ(grid.TextMatrix(1, 5), "京A12345");
+  EXPECT_EQ(grid.TextMatrix(1, 8), "王五");
+  EXPECT_EQ(grid.TextMatrix(2, 3), "");  // a receipt without an order still shows
+  EXPECT_EQ(grid.TextMatrix(2, 5), "");
+
+  report->FilterInput(JS_RPT::kCustomer).SetText("顺达物流");  // exact, not a prefix
+  EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050", "SK052"}));
+  report->FilterInput(JS_RPT::kCollector).SetText("赵六");
+  EXPECT_EQ(numbers(), (std::vector<std::string>{"SK052"}));
+  report->FilterInput(JS_RPT::kCustomer).SetText("");
+  report->CheckedOnly().SetValue(1);
+  EXPECT_EQ(numbers(), (std::vector<std::string>{"SK052"}));
+  report->FilterInput(JS_RPT::kCollector).SetText("");
+  report->FilterInput(JS_RPT::kDateTo).SetText("2012-06-03");
+  EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050"}));
+  EXPECT_EQ(host_.Sink().Count("ErrMessage"), 0);
+
+  host_.Sink().Clear();
+  Input::SelectRow(report->Grid(), 1);
+  Input::DoubleClick(report->Grid(), 1);
+  EXPECT_EQ(host_.Sink().Count("Property"), 0);
+  ASSERT_EQ(host_.Sink().Count("Detaile"), 1);
+  EXPECT_EQ(host_.Sink().Named("Detaile")[0].args[0].ToLong(), 200003);
+  EXPECT_EQ(host_.Sink().Named("Detaile")[0].args[1].ToLong(), 50);
+}
+
+TEST_F(ReportTest, AFailedQueryIsReportedAndLeavesOnlyTheHeader) {
+  auto report = Open<JS_RPT>();
+  host_.Exec("insert into ARPReceive (单据ID,progID,单据编号) values (50,200003,'JS050')");
+  ASSERT_TRUE(report->Refresh());
+  ASSERT_EQ(report->Grid().DataRows(), 1);
+  host_.Exec("drop table PDMGY");
+  host_.Sink().Clear();
+  EXPECT_FALSE(report->Refresh());
+  EXPECT_EQ(report->Grid().DataRows(), 0);
+  auto errors = host_.Sink().Named("ErrMessage");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].args[0].ToText().find("PDMGY"), std::string::npos);
+  EXPECT_EQ(errors[0].args[1].ToLong(), host::kLevelFailure);
+  EXPECT_EQ(errors[0].args[2].ToText(), host::kAppTitle);
+}
+
+TEST_F(ReportTest, FindFindNextAndFilterGoThroughTheGridPack) {
+  auto report = Open<WS_RPT>();
+  ASSERT_TRUE(report->Refresh());
+  forms::Grid& grid = report->Grid();
+  grid.SetCurrentCol(kNumberCol);
+  std::string answer = "ws01";
+  host_.Dialogs().SetModalHandler([&](host::IModalForm& form) {
+    EXPECT_EQ(form.Name(), FindPrompt::kName);
+    Input::Type(form.Form().Get<forms::TextBox>(FindPrompt::kText), answer);
+    Input::Click(form.Form().Get<forms::CommandButton>(FindPrompt::kButton, 0));
+    return true;
+  });
+  // Letters match without case: WS012, WS011, WS013, ws014 in date order.
+  EXPECT_TRUE(report->Find());
+  EXPECT_EQ(grid.Row(), 1);
+  EXPECT_TRUE(report->FindNext());
+  EXPECT_EQ(grid.Row(), 2);
+  EXPECT_TRUE(report->FindNext());
+  EXPECT_TRUE(report->FindNext());
+  EXPECT_EQ(grid.TextMatrix(grid.Row(), kNumberCol), "ws014");
+  EXPECT_TRUE(report->FindNext());  // wraps to the top
+  EXPECT_EQ(grid.Row(), 1);
+  answer = "XX";
+  EXPECT_FALSE(report->Find());
+  EXPECT_EQ(host_.Sink().Messages().back(), "没有找到：XX");
+
+  // Filter by the current row's category, then everything again.
+  grid.SetRow(RowOf(grid, "WS011"));
+  grid.SetCurrentCol(kCategoryCol);
+  EXPECT_TRUE(report->Filter());
+  EXPECT_TRUE(grid.RowHidden(RowOf(grid, "WS012")));
+  EXPECT_FALSE(grid.RowHidden(RowOf(grid, "ws014")));
+  EXPECT_TRUE(report->Filter());
+  EXPECT_FALSE(grid.RowHidden(RowOf(grid, "WS012")));
+}
+
+TEST_F(ReportTest, TypedLookupsResolveThroughTheirPickers) {
+  auto report = Open<WS_RPT>();
+  forms::Field& customer = report->FilterInput(WS_RPT::kCustomer);
+  Input::Type(customer, "顺达");
+  EXPECT_TRUE(customer.Valid());
+  EXPECT_EQ(customer.KeyLong(), 1);
+  EXPECT_EQ(customer.Text(), "顺达物流");
+  ASSERT_TRUE(report->Refresh());
+  EXPECT_EQ(report->Grid().DataRows(), 2);  // WS011 and WS013
+
+  Input::Type(customer, "无此客户");
+  EXPECT_FALSE(customer.Valid());
+  EXPECT_EQ(customer.Hint(), ReportControl::kInvalidInput);
+  EXPECT_EQ(customer.KeyLong(), 0);
+  ASSERT_TRUE(report->Refresh());
+  EXPECT_EQ(report->Grid().DataRows(), 4);
+}
+
+TEST_F(ReportTest, PrintWritesTitleConditionAndShownGridUnlessTheHostPrints) {
+  auto report = Open<WS_RPT>();
+  report->FilterInput(WS_RPT::kDateFrom).SetText("2012-05-02");
+  ASSERT_TRUE(report->Refresh());
+  const auto file = host_.WorkFolder() / "selfPrn" / "Rpt200005.prn";
+  ASSERT_TRUE(report->DoPrint());
+  EXPECT_EQ(report->ReturnPrintName(), "");
+  platform::PrintFile print = platform::ReadPrintFile(file.string());
+  ASSERT_EQ(print.error, "");
+  ASSERT_NE(print.Value("标题"), nullptr);
+  EXPECT_EQ(*print.Value("标题"), "维修工单查询");
+  EXPECT_EQ(*print.Value("条件"), "进厂日期：从 2012-05-02 开始\r\r共3条记录");
+  const platform::PrintTable* table = print.Table("Vs");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->columns.size(), 20u);  // without the two ids
+  EXPECT_EQ(table->rows.size(), 3u);
+
+  std::filesystem::remove(file);
+  auto parameters = std::make_shared<host::Parameters>();
+  parameters->Set("printfilename", "host.prn");
+  report->SetParameters(parameters);
+  EXPECT_TRUE(report->DoPrint());
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+}  // namespace
+}  // namespace ws::reports
