@@ -1,0 +1,347 @@
+#include "platform/postgres_database.h"
+
+#include <libpq-fe.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <utility>
+
+#include "platform/sql_translator.h"
+
+namespace ws::platform {
+
+namespace {
+
+// Type oids of the built-in types whose values are numbers (pg_type.h is a server header).
+constexpr Oid kBoolOid = 16;
+constexpr Oid kInt8Oid = 20;
+constexpr Oid kInt2Oid = 21;
+constexpr Oid kInt4Oid = 23;
+constexpr Oid kOidOid = 26;
+constexpr Oid kFloat4Oid = 700;
+constexpr Oid kFloat8Oid = 701;
+constexpr Oid kNumericOid = 1700;
+
+// The savepoint that fences one statement inside a transaction.
+constexpr const char* kStatementSavepoint = "ws_statement";
+
+// A result that is cleared on every path out.
+class Result {
+ public:
+  explicit Result(PGresult* result = nullptr) : result_(result) {}
+  ~Result() { PQclear(result_); }
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+  PGresult* get() const { return result_; }
+  bool Ok() const {
+    ExecStatusType status = PQresultStatus(result_);
+    return result_ && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK);
+  }
+
+ private:
+  PGresult* result_;
+};
+
+// The server's own words, without the "ERROR:  " prefix and trailing newline of the full text.
+std::string ErrorText(PGconn* conn, const PGresult* result) {
+  if (result) {
+    if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) return primary;
+  }
+  std::string text = PQerrorMessage(conn);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text.empty() ? "the statement failed" : text;
+}
+
+// An integer's text as a whole number when it fits a long, else as a real.
+db::Value WholeOrReal(const char* text) {
+  errno = 0;
+  char* end = nullptr;
+  long long whole = std::strtoll(text, &end, 10);
+  if (errno == 0 && end && *end == '\0') return db::Value(static_cast<int64_t>(whole));
+  return db::Value(std::strtod(text, nullptr));
+}
+
+// Values arrive as text; numbers become numbers as the embedded engine hands them out, so a
+// sum of whole amounts reads "12", not "12.0". Dates come as ISO text (DateStyle ISO).
+db::Value CellValue(const PGresult* result, int row, int column) {
+  if (PQgetisnull(result, row, column)) return db::Value();
+  const char* text = PQgetvalue(result, row, column);
+  switch (PQftype(result, column)) {
+    case kBoolOid:
+      return db::Value(static_cast<int64_t>(text[0] == 't' ? 1 : 0));
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid:
+      return WholeOrReal(text);
+    case kNumericOid: {
+      std::string_view digits(text);
+      if (digits.find_first_of(".eEN") == std::string_view::npos) return WholeOrReal(text);
+      return db::Value(std::strtod(text, nullptr));
+    }
+    case kFloat4Oid:
+    case kFloat8Oid:
+      return db::Value(std::strtod(text, nullptr));
+    default:
+      return db::Value(std::string(text, static_cast<size_t>(PQgetlength(result, row, column))));
+  }
+}
+
+std::shared_ptr<db::Recordset> ClosedRecordset() {
+  auto rs = std::make_shared<db::Recordset>();
+  rs->Close();
+  return rs;
+}
+
+// Server notices ("there is no transaction in progress") are no failures of ours: dropped.
+void IgnoreNotice(void*, const char*) {}
+
+}  // namespace
+
+bool IsPostgresUrl(std::string_view name) {
+  return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
+}
+
+struct PostgresDatabase::Impl {
+  PGconn* conn = nullptr;
+  std::string lastError;
+  std::map<std::string, std::string> settings{{"driver", "postgresql"}};
+  bool logging = false;
+  std::vector<std::string> log;
+  // Nesting depth of BeginTrans: 1 is the server transaction, deeper levels are savepoints.
+  int depth = 0;
+  std::shared_ptr<int> alive = std::make_shared<int>(0);
+
+  // Runs a statement of the service's own (transaction control); sets lastError.
+  bool Exec(const std::string& sql) {
+    Result result(PQexec(conn, sql.c_str()));
+    if (result.Ok()) {
+      lastError.clear();
+      return true;
+    }
+    lastError = ErrorText(conn, result.get());
+    return false;
+  }
+  bool ServerInTransaction() const {
+    PGTransactionStatusType status = PQtransactionStatus(conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+  }
+  // A connection the server dropped (restart, idle timeout) is made again before the next
+  // statement, unless a transaction was open on it: then its work is lost and must fail.
+  void Reconnect() {
+    if (PQstatus(conn) == CONNECTION_OK || depth > 0) return;
+    PQreset(conn);
+  }
+
+  // Runs one statement with its parameters; answers the result when it succeeded (lastError
+  // cleared), nullptr otherwise (lastError set). Inside a transaction the statement is fenced
+  // by a savepoint, so its failure leaves the transaction as it was before the statement.
+  std::unique_ptr<Result> Run(const std::string& sql, const std::vector<const char*>& params) {
+    Reconnect();
+    bool fenced = depth > 0 && PQtransactionStatus(conn) == PQTRANS_INTRANS;
+    if (fenced && !Exec(std::string("SAVEPOINT ") + kStatementSavepoint)) return nullptr;
+    auto result =
+        std::make_unique<Result>(PQexecParams(conn, sql.c_str(), static_cast<int>(params.size()),
+                                              nullptr, params.data(), nullptr, nullptr, 0));
+    if (result->Ok()) {
+      if (fenced && !Exec(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint)) {
+        return nullptr;
+      }
+      lastError.clear();
+      return result;
+    }
+    std::string error = ErrorText(conn, result->get());
+    if (fenced) {
+      Exec(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint);
+      Exec(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint);
+    }
+    lastError = std::move(error);
+    return nullptr;
+  }
+};
+
+// A statement text bound to its service; every run sends the translated text afresh, so a
+// command can be run again after the data changed.
+class PostgresCommand : public db::ICommand {
+ public:
+  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql)
+      : impl_(impl),
+        alive_(impl->alive),
+        sql_(std::move(sql)),
+        translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
+
+  void Execute() override {
+    rowsAffected_ = 0;
+    auto result = Start();
+    if (!result) return;
+    const char* tuples = PQcmdTuples(result->get());
+    rowsAffected_ = tuples && *tuples ? std::strtoll(tuples, nullptr, 10) : 0;
+  }
+
+  db::Value GetValue() override {
+    auto result = Start();
+    if (!result) return {};
+    PGresult* r = result->get();
+    if (PQntuples(r) == 0 || PQnfields(r) == 0) return {};
+    return CellValue(r, 0, 0);
+  }
+
+  std::shared_ptr<db::Recordset> OpenRecordset() override {
+    auto result = Start();
+    if (!result) return ClosedRecordset();
+    PGresult* r = result->get();
+    const int columns = PQnfields(r);
+    const int count = PQntuples(r);
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c) names.emplace_back(PQfname(r, c));
+    std::vector<std::vector<db::Value>> rows;
+    rows.reserve(static_cast<size_t>(count));
+    for (int row = 0; row < count; ++row) {
+      std::vector<db::Value> values;
+      values.reserve(static_cast<size_t>(columns));
+      for (int c = 0; c < columns; ++c) values.push_back(CellValue(r, row, c));
+      rows.push_back(std::move(values));
+    }
+    return std::make_shared<db::Recordset>(std::move(names), std::move(rows));
+  }
+
+  int64_t RowsAffected() const override { return rowsAffected_; }
+
+ private:
+  // Logs the text as the module sent it and runs its translation.
+  std::unique_ptr<Result> Start() {
+    if (alive_.expired()) return nullptr;
+    if (impl_->logging) impl_->log.push_back(sql_);
+    return impl_->Run(translated_, {});
+  }
+
+  PostgresDatabase::Impl* impl_;
+  std::weak_ptr<int> alive_;
+  std::string sql_;
+  std::string translated_;
+  int64_t rowsAffected_ = 0;
+};
+
+PostgresDatabase::PostgresDatabase() : impl_(std::make_unique<Impl>()) {}
+
+PostgresDatabase::~PostgresDatabase() {
+  // Closing the connection rolls back a transaction left open.
+  PQfinish(impl_->conn);
+}
+
+std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
+                                                         std::string* error) {
+  auto fail = [&](const std::string& reason) -> std::unique_ptr<PostgresDatabase> {
+    if (error) *error = "cannot connect to " + url + ": " + reason;
+    return nullptr;
+  };
+  if (!IsPostgresUrl(url)) return fail("not a postgresql:// URL");
+  std::unique_ptr<PostgresDatabase> database(new PostgresDatabase());
+  PGconn*& conn = database->impl_->conn;
+  conn = PQconnectdb(url.c_str());
+  if (!conn) return fail("out of memory");
+  if (PQstatus(conn) != CONNECTION_OK) return fail(ErrorText(conn, nullptr));
+  PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
+  // Names and texts are UTF-8 throughout; dates are read back as yyyy-mm-dd.
+  if (PQsetClientEncoding(conn, "UTF8") != 0) return fail(ErrorText(conn, nullptr));
+  if (!database->impl_->Exec("SET DateStyle = ISO, YMD")) return fail(database->impl_->lastError);
+  return database;
+}
+
+std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
+  (void)kind;  // only plain text exists
+  return std::make_unique<PostgresCommand>(impl_.get(), sql);
+}
+
+void PostgresDatabase::Close() {}
+
+void PostgresDatabase::BeginTrans() {
+  if (impl_->depth > 0 && !impl_->ServerInTransaction()) impl_->depth = 0;
+  if (impl_->depth == 0) {
+    impl_->Reconnect();
+    if (!impl_->Exec("BEGIN")) return;
+  } else {
+    if (!impl_->Exec("SAVEPOINT ws_level_" + std::to_string(impl_->depth + 1))) return;
+  }
+  ++impl_->depth;
+}
+
+void PostgresDatabase::CommitTrans() {
+  if (impl_->depth == 0 || !impl_->ServerInTransaction()) {
+    bool lost = impl_->depth > 0;
+    impl_->depth = 0;
+    impl_->lastError = lost ? "the transaction was lost with the connection to the server"
+                            : "cannot commit: no transaction is active";
+    return;
+  }
+  if (impl_->depth == 1) {
+    // COMMIT of a transaction the server has aborted answers success but rolls back: that
+    // must not pass for a commit.
+    bool aborted = PQtransactionStatus(impl_->conn) == PQTRANS_INERROR;
+    bool ok = impl_->Exec("COMMIT");
+    impl_->depth = impl_->ServerInTransaction() ? 1 : 0;
+    if (ok && aborted) impl_->lastError = "the transaction was rolled back by the database server";
+    return;
+  }
+  if (impl_->Exec("RELEASE SAVEPOINT ws_level_" + std::to_string(impl_->depth))) --impl_->depth;
+}
+
+void PostgresDatabase::RollbackTrans() {
+  if (impl_->depth == 0 || !impl_->ServerInTransaction()) {
+    impl_->depth = 0;
+    impl_->lastError.clear();
+    return;
+  }
+  if (impl_->depth == 1) {
+    impl_->Exec("ROLLBACK");
+    impl_->depth = impl_->ServerInTransaction() ? 1 : 0;
+    return;
+  }
+  std::string level = "ws_level_" + std::to_string(impl_->depth);
+  if (impl_->Exec("ROLLBACK TO SAVEPOINT " + level) && impl_->Exec("RELEASE SAVEPOINT " + level)) {
+    --impl_->depth;
+  }
+}
+
+bool PostgresDatabase::InTransaction() const {
+  return impl_->ServerInTransaction();
+}
+
+std::string PostgresDatabase::LastError() const {
+  return impl_->lastError;
+}
+
+std::string PostgresDatabase::Settings(const std::string& key) const {
+  auto it = impl_->settings.find(key);
+  return it == impl_->settings.end() ? std::string() : it->second;
+}
+
+void PostgresDatabase::SetSetting(const std::string& key, const std::string& value) {
+  impl_->settings[key] = value;
+}
+
+std::string PostgresDatabase::ExecScript(const std::string& sql) {
+  impl_->Reconnect();
+  impl_->Exec(sql);
+  return impl_->lastError;
+}
+
+void PostgresDatabase::EnableLog(bool on) {
+  impl_->logging = on;
+}
+
+const std::vector<std::string>& PostgresDatabase::Log() const {
+  return impl_->log;
+}
+
+void PostgresDatabase::ClearLog() {
+  impl_->log.clear();
+}
+
+pg_conn* PostgresDatabase::Handle() const {
+  return impl_->conn;
+}
+
+}  // namespace ws::platform
