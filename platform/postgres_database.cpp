@@ -103,6 +103,20 @@ bool IsPostgresUrl(std::string_view name) {
   return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
 }
 
+std::string DisplayUrl(std::string_view url) {
+  size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return std::string(url);
+  size_t authority = scheme + 3;
+  size_t at = url.find('@', authority);
+  size_t slash = url.find('/', authority);
+  if (at == std::string_view::npos || (slash != std::string_view::npos && slash < at)) {
+    return std::string(url);
+  }
+  size_t colon = url.find(':', authority);
+  if (colon == std::string_view::npos || colon > at) return std::string(url);
+  return std::string(url.substr(0, colon + 1)) + "***" + std::string(url.substr(at));
+}
+
 struct PostgresDatabase::Impl {
   PGconn* conn = nullptr;
   std::string lastError;
@@ -234,7 +248,7 @@ PostgresDatabase::~PostgresDatabase() {
 std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
                                                          std::string* error) {
   auto fail = [&](const std::string& reason) -> std::unique_ptr<PostgresDatabase> {
-    if (error) *error = "cannot connect to " + url + ": " + reason;
+    if (error) *error = "cannot connect to " + DisplayUrl(url) + ": " + reason;
     return nullptr;
   };
   if (!IsPostgresUrl(url)) return fail("not a postgresql:// URL");
@@ -248,6 +262,43 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
   if (PQsetClientEncoding(conn, "UTF8") != 0) return fail(ErrorText(conn, nullptr));
   if (!database->impl_->Exec("SET DateStyle = ISO, YMD")) return fail(database->impl_->lastError);
   return database;
+}
+
+std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
+  if (!IsPostgresUrl(url)) return "not a postgresql:// URL: " + url;
+  char* parseError = nullptr;
+  PQconninfoOption* options = PQconninfoParse(url.c_str(), &parseError);
+  if (!options) {
+    std::string reason = parseError ? parseError : "cannot read the URL";
+    PQfreemem(parseError);
+    return reason;
+  }
+  std::string name;
+  for (PQconninfoOption* option = options; option->keyword; ++option) {
+    if (std::string_view(option->keyword) == "dbname" && option->val) name = option->val;
+  }
+  PQconninfoFree(options);
+  if (name.empty() || name == "postgres") return "";
+
+  // Parameters after the path override it: the same server, its maintenance database.
+  std::string maintenance =
+      url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=postgres";
+  std::string error;
+  auto server = Open(maintenance, &error);
+  if (!server) return error;
+  PGconn* conn = server->Handle();
+  const char* values[] = {name.c_str()};
+  Result found(PQexecParams(conn, "SELECT 1 FROM pg_database WHERE datname = $1", 1, nullptr,
+                            values, nullptr, nullptr, 0));
+  if (!found.Ok()) return ErrorText(conn, found.get());
+  if (PQntuples(found.get()) > 0) return "";
+  char* quoted = PQescapeIdentifier(conn, name.c_str(), name.size());
+  if (!quoted) return ErrorText(conn, nullptr);
+  std::string create =
+      "CREATE DATABASE " + std::string(quoted) + " TEMPLATE template0 ENCODING 'UTF8'";
+  PQfreemem(quoted);
+  server->impl_->Exec(create);
+  return server->impl_->lastError;
 }
 
 std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {

@@ -17,6 +17,8 @@ namespace ws::platform {
 // True when a database name is a PostgreSQL connection URL ("postgresql://..." or
 // "postgres://..."), as opposed to a database file.
 bool IsPostgresUrl(std::string_view name);
+// The URL as it may be shown to a user: a password in it is replaced by "***".
+std::string DisplayUrl(std::string_view url);
 
 class PostgresDatabase : public db::IDatabase {
  public:
@@ -25,6 +27,10 @@ class PostgresDatabase : public db::IDatabase {
   // when no connection can be made.
   static std::unique_ptr<PostgresDatabase> Open(const std::string& url, std::string* error);
   ~PostgresDatabase() override;
+  // Creates the database the URL names when the server has none of that name yet (connecting
+  // to the server's "postgres" database to do so); the database a new shop is made in need not
+  // exist beforehand. Answers the error text, empty on success.
+  static std::string CreateDatabaseIfMissing(const std::string& url);
 
   // The text is translated once here; each run sends exactly one statement (the server refuses
   // a text holding two). Inside a transaction a failed statement is undone alone, so the

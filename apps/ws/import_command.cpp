@@ -9,8 +9,8 @@
 
 #include "db/catalogue.h"
 #include "lib/args.h"
+#include "lib/database_file.h"
 #include "lib/master_import.h"
-#include "platform/sqlite_database.h"
 
 namespace ws::cli {
 
@@ -21,7 +21,7 @@ constexpr size_t kIssuesShown = 50;
 }  // namespace
 
 void ImportCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws import --db FILE TABLE CSV\n"
+  out << "Usage: ws import --db FILE|URL TABLE CSV\n"
          "\n"
          "Loads the rows of the CSV file (RFC 4180, UTF-8 with or without BOM; '-' reads\n"
          "standard input) into TABLE of the shop database FILE. The first line names the\n"
@@ -40,8 +40,9 @@ void ImportCommand::PrintHelp(std::ostream& out) const {
   }
   out << "\n"
          "Options:\n"
-         "  --db FILE   the shop database (made by 'ws init' or 'ws demo')\n"
-         "  -h, --help  show this help\n"
+         "  --db FILE|URL  the shop database (made by 'ws init' or 'ws demo'): a file or a\n"
+         "                postgresql:// URL\n"
+         "  -h, --help     show this help\n"
          "\n"
          "Exit status: 0 imported, 1 the database could not be written, 2 bad usage or input\n"
          "(nothing is changed).\n";
@@ -70,20 +71,10 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     text = buffer.str();
   }
 
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    err << "ws import: " << file << " does not exist (create it with 'ws init')\n";
-    return kExitUsage;
-  }
   std::string error;
-  auto database = platform::SqliteDatabase::Open(file, &error);
+  auto database = OpenShopDatabase(file, &error);
   if (!database) {
-    // The file is there (checked above): what cannot be opened is no database of ours.
-    err << "ws import: cannot open " << file << " as a database: " << error << "\n";
-    return kExitUsage;
-  }
-  if (!db::SchemaVersion(*database)) {
-    err << "ws import: " << file << " is not a repair-shop database\n";
+    err << "ws import: " << error << "\n";
     return kExitUsage;
   }
 
