@@ -3,8 +3,10 @@
 #include <libpq-fe.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "platform/sql_translator.h"
@@ -151,13 +153,14 @@ struct PostgresDatabase::Impl {
   // Runs one statement with its parameters; answers the result when it succeeded (lastError
   // cleared), nullptr otherwise (lastError set). Inside a transaction the statement is fenced
   // by a savepoint, so its failure leaves the transaction as it was before the statement.
-  std::unique_ptr<Result> Run(const std::string& sql, const std::vector<const char*>& params) {
+  std::unique_ptr<Result> Run(const std::string& sql, const std::vector<const char*>& params,
+                              const std::vector<Oid>& types) {
     Reconnect();
     bool fenced = depth > 0 && PQtransactionStatus(conn) == PQTRANS_INTRANS;
     if (fenced && !Exec(std::string("SAVEPOINT ") + kStatementSavepoint)) return nullptr;
-    auto result =
-        std::make_unique<Result>(PQexecParams(conn, sql.c_str(), static_cast<int>(params.size()),
-                                              nullptr, params.data(), nullptr, nullptr, 0));
+    auto result = std::make_unique<Result>(
+        PQexecParams(conn, sql.c_str(), static_cast<int>(params.size()),
+                     types.empty() ? nullptr : types.data(), params.data(), nullptr, nullptr, 0));
     if (result->Ok()) {
       if (fenced && !Exec(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint)) {
         return nullptr;
@@ -184,6 +187,20 @@ class PostgresCommand : public db::ICommand {
         alive_(impl->alive),
         sql_(std::move(sql)),
         translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
+
+  void Bind(int position, const db::Value& value) override {
+    if (position < 1) {
+      // Remembered and reported at the run, where every failure of a command is reported.
+      badPosition_ = position;
+      hasBadPosition_ = true;
+      return;
+    }
+    size_t index = static_cast<size_t>(position - 1);
+    if (values_.size() <= index) values_.resize(index + 1);
+    values_[index] = value;
+  }
+
+  std::string Error() const override { return error_; }
 
   void Execute() override {
     rowsAffected_ = 0;
@@ -224,17 +241,60 @@ class PostgresCommand : public db::ICommand {
   int64_t RowsAffected() const override { return rowsAffected_; }
 
  private:
-  // Logs the text as the module sent it and runs its translation.
+  // Logs the text as the module sent it and runs its translation with the bound values.
+  // Placeholders left without a value fail here; a count of values that differs from the
+  // text's placeholders is refused by the server.
   std::unique_ptr<Result> Start() {
-    if (alive_.expired()) return nullptr;
+    if (alive_.expired()) {
+      error_ = "the database service this command belongs to is closed";
+      return nullptr;
+    }
     if (impl_->logging) impl_->log.push_back(sql_);
-    return impl_->Run(translated_, {});
+    if (hasBadPosition_) {
+      return Fail("no placeholder has the position " + std::to_string(badPosition_));
+    }
+    std::vector<std::string> texts(values_.size());
+    std::vector<const char*> params(values_.size(), nullptr);
+    std::vector<Oid> types(values_.size(), 0);
+    for (size_t i = 0; i < values_.size(); ++i) {
+      if (!values_[i]) return Fail("no value is bound to placeholder " + std::to_string(i + 1));
+      const db::Value& value = *values_[i];
+      if (value.IsNull()) continue;
+      if (value.IsReal()) {
+        // A real stays a real where the text alone would let the server take it for a whole
+        // number (CASE, COALESCE with 0); every other value takes its type from its place.
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", value.ToDouble());
+        texts[i] = text;
+        types[i] = kFloat8Oid;
+      } else {
+        texts[i] = value.ToText();
+      }
+      params[i] = texts[i].c_str();
+    }
+    auto result = impl_->Run(translated_, params, types);
+    if (!result) {
+      error_ = impl_->lastError;
+      return nullptr;
+    }
+    error_.clear();
+    return result;
+  }
+  std::unique_ptr<Result> Fail(std::string error) {
+    error_ = std::move(error);
+    impl_->lastError = error_;
+    return nullptr;
   }
 
   PostgresDatabase::Impl* impl_;
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
+  // Bound values by placeholder position - 1; an unset slot is a "?" nobody bound.
+  std::vector<std::optional<db::Value>> values_;
+  bool hasBadPosition_ = false;
+  int badPosition_ = 0;
+  std::string error_;
   int64_t rowsAffected_ = 0;
 };
 

@@ -271,6 +271,10 @@ class Translator {
         out += "'" + (date.empty() ? std::string(Trim(inside)) : date) + "'";
       } else if (target_ == SqlTarget::Postgres && IsWord(i, "like")) {
         out += "ILIKE";
+      } else if (target_ == SqlTarget::Postgres && IsPunct(i, '?')) {
+        // The server numbers its placeholders; they count in the order of the text, which
+        // Render follows into iif and isnull arguments too.
+        out += "$" + std::to_string(++placeholders_);
       } else {
         out += token.text;
       }
@@ -327,6 +331,7 @@ class Translator {
 
   std::vector<Token> tokens_;
   SqlTarget target_;
+  int placeholders_ = 0;
   std::vector<bool> skip_;
   // Text to write before / after a token; planned TOP rewrites park their pieces here.
   std::vector<std::string> before_;

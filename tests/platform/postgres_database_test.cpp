@@ -13,6 +13,7 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "platform/navigator.h"
+#include "platform/sql_translator.h"
 #include "postgres_scratch.h"
 
 namespace ws::platform {
@@ -195,6 +196,90 @@ TEST_F(PostgresDatabaseTest, FailuresSetLastErrorUntilTheNextSuccess) {
   EXPECT_NE(Run(""), "");
   // A text that is no date for a date column: the server's refusal, not a silent Null.
   EXPECT_NE(Run("update wsdj set 进厂日期='' where 单据ID=1"), "");
+}
+
+TEST_F(PostgresDatabaseTest, BindsValuesToPlaceholdersAndReportsEachCommandsOwnError) {
+  // The placeholders become the server's numbered ones in the order of the text, through iif
+  // and TOP; a "?" inside a literal stays text.
+  EXPECT_EQ(
+      TranslateSql("select top 1 iif(a = ?, '?', ?) from t where b like ?", SqlTarget::Postgres),
+      "select CASE WHEN a = $1 THEN '?' ELSE $2 END from t where b ILIKE $3 LIMIT 1");
+
+  // Every kind of value arrives as itself, whatever the column's type: a text with quotes and
+  // wildcards, a date as text, a long beyond 32 bits, a real, Null.
+  auto insert = db_->CreateCommand(
+      "insert into wsdj (单据ID, progID, 工单号码, 进厂日期, 金额, 说明) values (?, ?, ?, ?, ?, ?)",
+      1);
+  insert->Bind(1, db::Value(int64_t{7}));
+  insert->Bind(2, db::Value(int64_t{9000000000}));
+  insert->Bind(3, db::Value("O'Brien -- %_\\"));
+  insert->Bind(4, db::Value("2012-06-01"));
+  insert->Bind(5, db::Value(12.5));
+  insert->Bind(6, db::Value());
+  insert->Execute();
+  ASSERT_EQ(insert->Error(), "");
+  EXPECT_EQ(insert->RowsAffected(), 1);
+
+  auto read = db_->CreateCommand(
+      "select progID, 工单号码, 金额, 说明 from wsdj where 工单号码 = ? and 单据ID = ? and "
+      "进厂日期 >= ?",
+      1);
+  read->Bind(2, db::Value(int64_t{7}));  // bound out of order on purpose
+  read->Bind(1, db::Value("O'Brien -- %_\\"));
+  read->Bind(3, db::Value("2012-05-31"));
+  auto rs = read->OpenRecordset();
+  ASSERT_EQ(read->Error(), "");
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Field("progID"), db::Value(int64_t{9000000000}));
+  EXPECT_EQ(rs->Text("工单号码"), "O'Brien -- %_\\");
+  EXPECT_EQ(rs->Field("金额"), db::Value(12.5));
+  EXPECT_TRUE(rs->Field("说明").IsNull());
+  ASSERT_EQ(Run("update wsdj set 金额 = 3 where 单据ID = 7"), "");
+  EXPECT_EQ(read->OpenRecordset()->Number("金额"), 3) << "the same command runs again";
+
+  // A real keeps its fraction where the server would otherwise read the CASE as whole
+  // numbers; a "?" in a literal is no placeholder.
+  auto mixed = db_->CreateCommand("select top 1 iif(单据ID = ?, ?, 0), '?' from wsdj", 1);
+  mixed->Bind(1, db::Value(int64_t{7}));
+  mixed->Bind(2, db::Value(0.1));
+  EXPECT_EQ(mixed->GetValue(), db::Value(0.1));
+  EXPECT_EQ(mixed->Error(), "");
+
+  // A placeholder left unbound, a value past the last placeholder, a position below 1 and a
+  // named parameter all fail the run instead of running with Null.
+  auto unbound = db_->CreateCommand("update wsdj set 说明 = ? where 单据ID = ?", 1);
+  unbound->Bind(2, db::Value(int64_t{7}));
+  unbound->Execute();
+  EXPECT_NE(unbound->Error().find("placeholder 1"), std::string::npos) << unbound->Error();
+  auto tooFew = db_->CreateCommand("update wsdj set 说明 = ? where 单据ID = ?", 1);
+  tooFew->Bind(1, db::Value("x"));
+  tooFew->Execute();
+  EXPECT_NE(tooFew->Error(), "");
+  auto extra = db_->CreateCommand("update wsdj set 说明 = ?", 1);
+  extra->Bind(1, db::Value("x"));
+  extra->Bind(2, db::Value("y"));
+  extra->Execute();
+  EXPECT_NE(extra->Error(), "");
+  auto zero = db_->CreateCommand("update wsdj set 说明 = ?", 1);
+  zero->Bind(0, db::Value("x"));
+  zero->Bind(1, db::Value("x"));
+  zero->Execute();
+  EXPECT_NE(zero->Error(), "");
+  auto named = db_->CreateCommand("update wsdj set 说明 = :x", 1);
+  named->Bind(1, db::Value("x"));
+  named->Execute();
+  EXPECT_NE(named->Error(), "");
+  // Each command keeps its own outcome; LastError mirrors whichever ran last.
+  EXPECT_EQ(db_->LastError(), named->Error());
+  EXPECT_TRUE(Scalar("select 说明 from wsdj where 单据ID = 7").IsNull());
+  EXPECT_EQ(db_->LastError(), "");
+  EXPECT_NE(named->Error(), "");
+  EXPECT_EQ(read->Error(), "");
+
+  auto orphan = db_->CreateCommand("select 1", 1);
+  db_.reset();
+  EXPECT_TRUE(orphan->GetValue().IsNull());
+  EXPECT_NE(orphan->Error(), "");
 }
 
 TEST_F(PostgresDatabaseTest, TransactionsCommitRollBackAndNest) {
