@@ -156,6 +156,9 @@ TEST_F(PostgresDatabaseTest, TheModulesDialectRunsAfterTranslation) {
   // quotes and a literal holding the word "like" are left alone.
   EXPECT_EQ(runner.ScalarNumber("select count(*) from wsdj where 工单号码 like 'ab%'"), 3);
   EXPECT_EQ(runner.ScalarNumber("select count(*) from wsdj where 工单号码 not like '%B%'"), 1);
+  // A date or a number matches a pattern as its text, as on the desktop dialect.
+  EXPECT_EQ(runner.ScalarNumber("select count(*) from wsdj where 进厂日期 like '2012-06%'"), 2);
+  EXPECT_EQ(runner.ScalarNumber("select count(*) from wsdj A where A.单据ID like '%3'"), 1);
   EXPECT_EQ(runner.ScalarText("select 'like it' || 工单号码 from wsdj where 单据ID=3"),
             "like it" + std::string("xy3"));
   EXPECT_EQ(db_->LastError(), "");
@@ -203,7 +206,7 @@ TEST_F(PostgresDatabaseTest, BindsValuesToPlaceholdersAndReportsEachCommandsOwnE
   // and TOP; a "?" inside a literal stays text.
   EXPECT_EQ(
       TranslateSql("select top 1 iif(a = ?, '?', ?) from t where b like ?", SqlTarget::Postgres),
-      "select CASE WHEN a = $1 THEN '?' ELSE $2 END from t where b ILIKE $3 LIMIT 1");
+      "select CASE WHEN a = $1 THEN '?' ELSE $2 END from t where b::text ILIKE $3 LIMIT 1");
 
   // Every kind of value arrives as itself, whatever the column's type: a text with quotes and
   // wildcards, a date as text, a long beyond 32 bits, a real, Null.
