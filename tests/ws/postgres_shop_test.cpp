@@ -7,6 +7,8 @@
 #include <string>
 
 #include "db/runner.h"
+#include "db/sql.h"
+#include "lib/bulk_rows.h"
 #include "platform/postgres_database.h"
 #include "run_ws.h"
 
@@ -95,6 +97,54 @@ TEST_F(PostgresShopTest, InitMakesRefusesAndReplacesOnlyTheShopsOwnTables) {
   Outcome foreign = Ws("script --db " + Arg(ShopUrl()) + " -", "# nothing to do\n");
   EXPECT_EQ(foreign.status, 2);
   EXPECT_NE(foreign.err.find("is not a repair-shop database"), std::string::npos) << foreign.err;
+}
+
+TEST_F(PostgresShopTest, BulkRowsArriveAsWrittenInSeveralCopies) {
+  ASSERT_EQ(platform::PostgresDatabase::CreateDatabaseIfMissing(ShopUrl()), "");
+  auto db = Connect();
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(db->ExecScript("CREATE TABLE t (id BIGINT PRIMARY KEY, s TEXT, n DOUBLE PRECISION, "
+                           "d DATE)"),
+            "");
+  const std::string awkward[] = {"tab\there", "line\nbreak\r", "back\\slash \\N", "", "引号'\""};
+  // Enough rows for several COPY runs (one per few megabytes), side by side with a second
+  // table's inserter on the same connection.
+  constexpr int kRows = 30000;
+  const std::string padding(200, 'x');
+  std::string error;
+  {
+    db->BeginTrans();
+    BulkInserter rows(*db, "t", {"id", "s", "n", "d"}, error);
+    for (int i = 0; i < kRows; ++i) {
+      rows.Id(i).Text(i < 5 ? awkward[i] : padding).Num(i + 0.25);
+      if (i % 2) {
+        rows.Date(db::Date{2012, 6, 15});
+      } else {
+        rows.Null();
+      }
+      rows.Row();
+    }
+    EXPECT_TRUE(rows.Flush()) << error;
+    EXPECT_EQ(rows.Rows(), kRows);
+    db->CommitTrans();
+  }
+  ASSERT_EQ(error, "");
+  db::Runner runner(*db);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(runner.ScalarText(db::Sql("SELECT s FROM t WHERE id = ").Key(i)), awkward[i]);
+  }
+  EXPECT_EQ(runner.ScalarNumber("SELECT count(*) FROM t WHERE d IS NULL"), kRows / 2);
+  EXPECT_EQ(runner.ScalarText("SELECT max(d) FROM t"), "2012-06-15");
+  EXPECT_DOUBLE_EQ(runner.ScalarNumber("SELECT sum(n) FROM t"),
+                   kRows * (kRows - 1) / 2.0 + kRows * 0.25);
+
+  // A row the server refuses fails the load with the table's name and the server's reason.
+  {
+    BulkInserter bad(*db, "t", {"id", "s", "n", "d"}, error);
+    bad.Id(1).Text("again").Num(1).Null().Row();
+  }
+  EXPECT_NE(error.find("t: "), std::string::npos) << error;
+  EXPECT_NE(error.find("duplicate key"), std::string::npos) << error;
 }
 
 // Needs no server: the connection fails either way.
