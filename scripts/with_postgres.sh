@@ -35,7 +35,8 @@ cleanup() {
   "${as_server[@]}" "$bindir/pg_ctl" -D "$cluster/data" -m immediate stop >/dev/null 2>&1 || true
   rm -rf "$cluster"
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 "${as_server[@]}" "$bindir/initdb" -D "$cluster/data" -U ws --auth=trust -E UTF8 \
   --locale=C.UTF-8 >"$cluster/initdb.log" 2>&1 || {
