@@ -96,6 +96,26 @@ std::shared_ptr<db::Recordset> ClosedRecordset() {
   return rs;
 }
 
+// The value a connection URL gives a libpq keyword ("" when it gives none); nullopt and the
+// reason in *error when the URL cannot be read.
+std::optional<std::string> ConnectionOption(const std::string& url, std::string_view keyword,
+                                            std::string* error) {
+  char* parseError = nullptr;
+  PQconninfoOption* options = PQconninfoParse(url.c_str(), &parseError);
+  if (!options) {
+    *error = parseError ? parseError : "cannot read the URL";
+    while (!error->empty() && error->back() == '\n') error->pop_back();
+    PQfreemem(parseError);
+    return std::nullopt;
+  }
+  std::string value;
+  for (PQconninfoOption* option = options; option->keyword; ++option) {
+    if (keyword == option->keyword && option->val) value = option->val;
+  }
+  PQconninfoFree(options);
+  return value;
+}
+
 // Server notices ("there is no transaction in progress") are no failures of ours: dropped.
 void IgnoreNotice(void*, const char*) {}
 
@@ -359,38 +379,36 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
     return nullptr;
   };
   if (!IsPostgresUrl(url)) return fail("not a postgresql:// URL");
+  std::string reason;
+  auto urlOptions = ConnectionOption(url, "options", &reason);
+  if (!urlOptions) return fail(reason);
+  // The session's settings travel with the connection parameters, so a connection made again
+  // after the server dropped it has them too: names and texts are UTF-8 throughout, dates read
+  // back as yyyy-mm-dd, and a lock held by another user's save is waited for as long as the
+  // embedded engine waits (5 s), not forever. Options in the URL come last and win.
+  const std::string options = "-c DateStyle=ISO,YMD -c lock_timeout=5s " + *urlOptions;
+  const char* keywords[] = {"dbname", "client_encoding", "options", nullptr};
+  const char* values[] = {url.c_str(), "UTF8", options.c_str(), nullptr};
   std::unique_ptr<PostgresDatabase> database(new PostgresDatabase());
   PGconn*& conn = database->impl_->conn;
-  conn = PQconnectdb(url.c_str());
+  conn = PQconnectdbParams(keywords, values, 1);
   if (!conn) return fail("out of memory");
   if (PQstatus(conn) != CONNECTION_OK) return fail(ErrorText(conn, nullptr));
   PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
-  // Names and texts are UTF-8 throughout; dates are read back as yyyy-mm-dd.
-  if (PQsetClientEncoding(conn, "UTF8") != 0) return fail(ErrorText(conn, nullptr));
-  if (!database->impl_->Exec("SET DateStyle = ISO, YMD")) return fail(database->impl_->lastError);
   return database;
 }
 
 std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
   if (!IsPostgresUrl(url)) return "not a postgresql:// URL: " + url;
-  char* parseError = nullptr;
-  PQconninfoOption* options = PQconninfoParse(url.c_str(), &parseError);
-  if (!options) {
-    std::string reason = parseError ? parseError : "cannot read the URL";
-    PQfreemem(parseError);
-    return reason;
-  }
-  std::string name;
-  for (PQconninfoOption* option = options; option->keyword; ++option) {
-    if (std::string_view(option->keyword) == "dbname" && option->val) name = option->val;
-  }
-  PQconninfoFree(options);
+  std::string error;
+  auto dbname = ConnectionOption(url, "dbname", &error);
+  if (!dbname) return error;
+  const std::string& name = *dbname;
   if (name.empty() || name == "postgres") return "";
 
   // Parameters after the path override it: the same server, its maintenance database.
   std::string maintenance =
       url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=postgres";
-  std::string error;
   auto server = Open(maintenance, &error);
   if (!server) return error;
   PGconn* conn = server->Handle();

@@ -398,6 +398,45 @@ TEST_F(PostgresDatabaseTest, UsersSeeCommittedWorkAndNeverShareAnId) {
   EXPECT_EQ(Scalar("select max(单据ID) from wsdj").ToLong(), 1 + kUsers * kSaves);
 }
 
+TEST_F(PostgresDatabaseTest, ADroppedConnectionIsMadeAgainAndLocksAreNotWaitedForForever) {
+  ASSERT_EQ(Run("insert into wsdj (单据ID) values (1)"), "");
+  auto admin = scratch_.Connect();
+  ASSERT_NE(admin, nullptr);
+  auto dropConnection = [&] {
+    std::string pid = db::Runner(*db_).ScalarText("select pg_backend_pid()");
+    ASSERT_EQ(db::Runner(*admin).ScalarText("select pg_terminate_backend(" + pid + ")"), "1");
+  };
+
+  // The statement that meets the dropped connection fails; the next runs on a new connection
+  // with the session's settings: the schema of the URL, dates as yyyy-mm-dd.
+  dropConnection();
+  EXPECT_NE(Run("insert into wsdj (单据ID) values (2)"), "");
+  EXPECT_EQ(Run("insert into wsdj (单据ID, 进厂日期) values (3, '2012-06-01')"), "");
+  EXPECT_EQ(Scalar("select 进厂日期 from wsdj where 单据ID=3"), db::Value("2012-06-01"));
+
+  // A transaction open when the connection dropped is lost: its commit says so.
+  db_->BeginTrans();
+  ASSERT_EQ(Run("insert into wsdj (单据ID) values (4)"), "");
+  dropConnection();
+  EXPECT_NE(Run("insert into wsdj (单据ID) values (5)"), "");
+  db_->CommitTrans();
+  EXPECT_NE(db_->LastError(), "");
+  EXPECT_EQ(Ids(), "1,3");
+
+  // Another user's open save holds its rows; a statement that needs them gives up after the
+  // lock timeout (5 s by default, shortened here through the URL's own options) instead of
+  // hanging the user's window.
+  EXPECT_EQ(db::Runner(*db_).ScalarText("show lock_timeout"), "5s");
+  auto other = scratch_.Connect(" -c lock_timeout=100ms");
+  ASSERT_NE(other, nullptr);
+  db_->BeginTrans();
+  ASSERT_EQ(Run("update wsdj set 说明='mine' where 单据ID=1"), "");
+  std::string error = db::Runner(*other).Execute("update wsdj set 说明='theirs' where 单据ID=1");
+  EXPECT_NE(error.find("lock timeout"), std::string::npos) << error;
+  db_->CommitTrans();
+  EXPECT_EQ(db::Runner(*other).ScalarText("select 说明 from wsdj where 单据ID=1"), "mine");
+}
+
 TEST_F(PostgresDatabaseTest, CatalogueAndDefaultConfigurationInstall) {
   ASSERT_EQ(db_->ExecScript("DROP TABLE wsdj; DROP TABLE wsdjxm"), "");
   EXPECT_FALSE(db::SchemaVersion(*db_));

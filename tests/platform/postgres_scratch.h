@@ -48,15 +48,26 @@ class PostgresScratch {
   const std::string& Schema() const { return schema_; }
 
   // A new connection whose unqualified names resolve in the schema: one user of the database.
-  std::unique_ptr<PostgresDatabase> Connect() {
-    std::string error;
-    auto db = PostgresDatabase::Open(url_, &error);
-    if (!db) {
-      error_ = error;
-      return nullptr;
+  // The schema travels in the URL's options, so a connection made again keeps it; more
+  // server options (" -c name=value") may follow.
+  std::unique_ptr<PostgresDatabase> Connect(const std::string& moreOptions = "") {
+    std::string options = "-c search_path=" + schema_ + moreOptions;
+    std::string encoded;
+    for (char c : options) {
+      if (c == ' ') {
+        encoded += "%20";
+      } else if (c == '=') {
+        encoded += "%3D";
+      } else {
+        encoded += c;
+      }
     }
-    error_ = db->ExecScript("SET search_path TO " + schema_);
-    return error_.empty() ? std::move(db) : nullptr;
+    std::string url =
+        url_ + (url_.find('?') == std::string::npos ? "?" : "&") + "options=" + encoded;
+    std::string error;
+    auto db = PostgresDatabase::Open(url, &error);
+    if (!db) error_ = error;
+    return db;
   }
 
  private:
