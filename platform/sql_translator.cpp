@@ -250,6 +250,9 @@ class Translator {
 
   // Appends the translation of tokens [begin, end).
   void Render(size_t begin, size_t end, std::string& out) {
+    // Where the column name written last ends in out (npos when the last meaningful token was
+    // no column name): the left side of a LIKE on PostgreSQL.
+    size_t columnEnd = std::string::npos;
     for (size_t i = begin; i < end; ++i) {
       out += before_[i];
       if (skip_[i]) {
@@ -262,6 +265,7 @@ class Translator {
         if (close != std::string_view::npos) {
           out += after_[close];
           i = close;
+          columnEnd = std::string::npos;
           continue;
         }
       }
@@ -270,9 +274,24 @@ class Translator {
         std::string date = NormaliseDateLiteral(inside);
         out += "'" + (date.empty() ? std::string(Trim(inside)) : date) + "'";
       } else if (target_ == SqlTarget::Postgres && IsWord(i, "like")) {
+        // The desktop dialect matches a pattern against a number or a date as its text; the
+        // server knows LIKE for texts only, so a column on the left is read as text.
+        if (columnEnd != std::string::npos) out.insert(columnEnd, "::text");
         out += "ILIKE";
+      } else if (target_ == SqlTarget::Postgres && IsPunct(i, '?')) {
+        // The server numbers its placeholders; they count in the order of the text, which
+        // Render follows into iif and isnull arguments too.
+        out += "$" + std::to_string(++placeholders_);
       } else {
         out += token.text;
+      }
+      if (token.kind == TokenKind::Word || token.kind == TokenKind::QuotedName) {
+        if (!IsWord(i, "not")) {
+          bool keyword = IsWord(i, "like") || IsWord(i, "end") || IsWord(i, "null");
+          columnEnd = keyword ? std::string::npos : out.size();
+        }
+      } else if (!IsTrivia(i) && !IsPunct(i, '.')) {
+        columnEnd = std::string::npos;
       }
       out += after_[i];
     }
@@ -327,6 +346,7 @@ class Translator {
 
   std::vector<Token> tokens_;
   SqlTarget target_;
+  int placeholders_ = 0;
   std::vector<bool> skip_;
   // Text to write before / after a token; planned TOP rewrites park their pieces here.
   std::vector<std::string> before_;

@@ -19,6 +19,8 @@
 //   isnull(a, b)                      -> COALESCE(a, b)
 //   iif(c, a, b)                      -> CASE WHEN c THEN a ELSE b END
 //   LIKE (Postgres only)              -> ILIKE, as the desktop dialect compares without case.
+//   ? (Postgres only)                 -> $1, $2 ... in the order of the text: the server's
+//                                        placeholders.
 //
 // Arguments may nest and may hold parentheses, commas and string literals of their own. The
 // inside of string literals ('...' with '' escapes), of quoted identifiers ("...", [...],

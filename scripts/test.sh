@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test (the Qt desktop included, its
-# tests on the offscreen platform), then builds again with AddressSanitizer and
+# tests on the offscreen platform; the database tests on SQLite and on a throw-away PostgreSQL
+# cluster), then builds again with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs the tests once more (without the desktop: Qt under ASan
 # is slow and reports the library's own leaks).
 # Usage: scripts/test.sh [--no-sanitize]
@@ -17,7 +18,7 @@ cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWS_WERROR=
   -DWS_BUILD_TESTS=ON -DWS_BUILD_BENCH=ON -DWS_BUILD_DESK=ON >/dev/null
 cmake --build build/test -j"$jobs"
 echo "== tests"
-ctest --test-dir build/test --output-on-failure -j"$jobs"
+scripts/with_postgres.sh ctest --test-dir build/test --output-on-failure -j"$jobs"
 
 if [ "$sanitize" = 1 ]; then
   echo "== build (AddressSanitizer, UndefinedBehaviorSanitizer)"
@@ -26,5 +27,5 @@ if [ "$sanitize" = 1 ]; then
   cmake --build build/asan -j"$jobs"
   echo "== tests under the sanitizers"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build/asan --output-on-failure -j"$jobs"
+    scripts/with_postgres.sh ctest --test-dir build/asan --output-on-failure -j"$jobs"
 fi

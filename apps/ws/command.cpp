@@ -21,7 +21,8 @@ std::optional<int> Command::Begin(const std::vector<std::string>& args,
     return Usage(err, "unexpected argument '" + positional[maxPositional] + "'");
   }
   const std::optional<std::string> db = arguments.Value("--db");
-  if (!db || db->empty()) return Usage(err, "the database file is missing (--db FILE)");
+  if (!db || db->empty())
+    return Usage(err, "the database is missing (--db FILE or --db postgresql://...)");
   file = *db;
   return std::nullopt;
 }

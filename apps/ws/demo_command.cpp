@@ -14,6 +14,7 @@
 #include "lib/args.h"
 #include "lib/database_file.h"
 #include "lib/demo_data.h"
+#include "platform/postgres_database.h"
 
 namespace ws::cli {
 
@@ -51,16 +52,17 @@ class ProgressBar {
 }  // namespace
 
 void DemoCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws demo --db FILE [--seed N] [--orders N] [--date yyyy-mm-dd] [--force]\n"
+  out << "Usage: ws demo --db FILE|URL [--seed N] [--orders N] [--date yyyy-mm-dd] [--force]\n"
          "\n"
-         "Creates a new SQLite database FILE as 'ws init' does and fills it with a demo repair\n"
+         "Creates a new shop database (a SQLite FILE or a postgresql:// URL) as 'ws init' does\n"
+         "and fills it with a demo repair\n"
          "shop: customers and their vehicles, repair items and categories, parts with their\n"
          "stock in the current period, departments, depots, employees, accounts, settlement\n"
          "methods, currencies, and repair orders over the year up to the reference date, entered\n"
          "and checked. The same seed, number of orders and date give the same data.\n"
          "\n"
          "Options:\n"
-         "  --db FILE          the database file to create\n"
+         "  --db FILE|URL      the database file to create, or the PostgreSQL database to fill\n"
          "  --seed N           the seed of the data (default 1)\n"
          "  --orders N         the number of repair orders (default 2000; millions are fine)\n"
          "  --date yyyy-mm-dd  the reference date: the last day with orders; its month is the\n"
@@ -91,7 +93,7 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     auto value = ParseWholeNumber(*orders, 0, kMaxOrders);
     if (!value) {
       return Usage(err, "'" + *orders + "' is not a number of orders (0 to " +
-                   std::to_string(kMaxOrders) + ")");
+                            std::to_string(kMaxOrders) + ")");
     }
     options.orders = *value;
   }
@@ -100,8 +102,7 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     if (!parsed) return Usage(err, "'" + *date + "' is not a date (yyyy-mm-dd)");
     options.date = *parsed;
   }
-  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force"));
-      !error.empty()) {
+  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force")); !error.empty()) {
     err << "ws demo: " << error << "\n";
     return kExitUsage;
   }
@@ -109,10 +110,9 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   const auto started = std::chrono::steady_clock::now();
   ProgressBar bar(&err == &std::cerr && ::isatty(STDERR_FILENO) ? &err : nullptr);
   DemoCounts counts;
-  if (std::string error =
-          CreateDemoDatabase(file, options, &counts,
-                             [&](int64_t done, int64_t total) { bar.Show(done, total); },
-                             [&] { bar.Note("building the indexes ..."); });
+  if (std::string error = CreateDemoDatabase(
+          file, options, &counts, [&](int64_t done, int64_t total) { bar.Show(done, total); },
+          [&] { bar.Note("building the indexes ..."); });
       !error.empty()) {
     bar.Done();
     err << "ws demo: " << error << "\n";
@@ -124,8 +124,8 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
-  out << "Created " << file << " (seed " << options.seed << ", reference date "
-      << options.date.Text() << ") in " << elapsed << " s:\n"
+  out << "Created " << platform::DisplayUrl(file) << " (seed " << options.seed
+      << ", reference date " << options.date.Text() << ") in " << elapsed << " s:\n"
       << "  " << counts.orders << " repair orders with " << counts.itemLines << " item lines and "
       << counts.partLines << " part lines\n"
       << "  " << counts.customers << " customers, " << counts.vehicles << " vehicles\n"

@@ -9,9 +9,9 @@
 
 #include "db/catalogue.h"
 #include "lib/args.h"
+#include "lib/database_file.h"
 #include "lib/master_import.h"
 #include "lib/shop_input.h"
-#include "platform/sqlite_database.h"
 
 namespace ws::cli {
 
@@ -22,7 +22,7 @@ constexpr size_t kIssuesShown = 50;
 }  // namespace
 
 void ImportCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws import --db FILE TABLE CSV\n"
+  out << "Usage: ws import --db FILE|URL TABLE CSV\n"
          "\n"
          "Loads the rows of the CSV file (RFC 4180, UTF-8 with or without BOM; '-' reads\n"
          "standard input) into TABLE of the shop database FILE. The first line names the\n"
@@ -41,8 +41,9 @@ void ImportCommand::PrintHelp(std::ostream& out) const {
   }
   out << "\n"
          "Options:\n"
-         "  --db FILE   the shop database (made by 'ws init' or 'ws demo')\n"
-         "  -h, --help  show this help\n"
+         "  --db FILE|URL  the shop database (made by 'ws init' or 'ws demo'): a file or a\n"
+         "                postgresql:// URL\n"
+         "  -h, --help     show this help\n"
          "\n"
          "Exit status: 0 imported, 1 the database could not be written, 2 bad usage or input\n"
          "(nothing is changed).\n";

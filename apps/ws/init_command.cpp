@@ -9,19 +9,23 @@
 #include "db/runner.h"
 #include "lib/args.h"
 #include "lib/database_file.h"
+#include "platform/postgres_database.h"
 
 namespace ws::cli {
 
 void InitCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws init --db FILE [--force] [--date yyyy-mm-dd]\n"
+  out << "Usage: ws init --db FILE|URL [--force] [--date yyyy-mm-dd]\n"
          "\n"
-         "Creates a new SQLite database FILE with every table of the repair-shop module and its\n"
-         "host, and the default configuration: the menu of the controls, the options, the\n"
-         "accounting parameters and the local currency.\n"
+         "Creates a new shop database with every table of the repair-shop module and its host,\n"
+         "and the default configuration: the menu of the controls, the options, the accounting\n"
+         "parameters and the local currency. The database is the SQLite file FILE, or the\n"
+         "PostgreSQL database a URL names (postgresql://user@host/shop, or\n"
+         "postgresql://user@/shop?host=/socket/folder), created on the server when missing.\n"
          "\n"
          "Options:\n"
-         "  --db FILE          the database file to create\n"
-         "  --force            replace FILE when it exists (it is kept until the new one is done)\n"
+         "  --db FILE|URL      the database file to create, or the PostgreSQL database to fill\n"
+         "  --force            replace the shop when it exists (it is kept until the new one is\n"
+         "                     done; on PostgreSQL only the shop's own tables are replaced)\n"
          "  --date yyyy-mm-dd  the start date: its month is the current accounting period\n"
          "                     (default: today)\n"
          "  -h, --help         show this help\n"
@@ -42,8 +46,7 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     if (!parsed) return Usage(err, "'" + *text + "' is not a date (yyyy-mm-dd)");
     date = *parsed;
   }
-  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force"));
-      !error.empty()) {
+  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force")); !error.empty()) {
     err << "ws init: " << error << "\n";
     return kExitUsage;
   }
@@ -52,11 +55,11 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     err << "ws init: " << message << "\n";
     return kExitFailure;
   };
-  NewDatabaseFile target(file);
+  NewShopDatabase target(file, arguments.Flag("--force"));
   if (std::string error = target.Open(); !error.empty()) return fail(error);
   {
     db::Transaction transaction(target.Db());
-    for (const auto& statement : db::CatalogueStatements(db::Engine::Sqlite)) {
+    for (const auto& statement : db::CatalogueStatements(target.Engine())) {
       if (!transaction.Run(statement)) break;
     }
     for (const auto& statement : db::DefaultConfigStatements(date)) {
@@ -68,9 +71,9 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   }
   if (std::string error = target.Finish(); !error.empty()) return fail(error);
 
-  out << "Created " << file << ": " << db::Tables().size() << " tables, accounting period "
-      << db::PeriodOfDate(date, db::kDefaultClosingDay) << ", " << db::DefaultControls().size()
-      << " controls in the menu.\n";
+  out << "Created " << platform::DisplayUrl(file) << ": " << db::Tables().size()
+      << " tables, accounting period " << db::PeriodOfDate(date, db::kDefaultClosingDay) << ", "
+      << db::DefaultControls().size() << " controls in the menu.\n";
   return kExitOk;
 }
 

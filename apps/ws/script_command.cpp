@@ -10,10 +10,10 @@
 #include "db/catalogue.h"
 #include "host/registry.h"
 #include "lib/args.h"
+#include "lib/database_file.h"
 #include "lib/script_host.h"
 #include "lib/script_parser.h"
 #include "lib/shop_input.h"
-#include "platform/sqlite_database.h"
 
 // The subsystems register their controls; a subsystem not yet written is simply absent.
 #if __has_include("masters/register.h")
@@ -49,7 +49,7 @@ void RegisterControls(host::Registry& registry) {
 }  // namespace
 
 void ScriptCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws script --db FILE [SCRIPT|-]\n"
+  out << "Usage: ws script --db FILE|URL [SCRIPT|-]\n"
          "\n"
          "Runs the host script SCRIPT (standard input when it is '-' or missing) against the\n"
          "shop database FILE: one command per line, '#' starts a comment line, arguments are\n"
@@ -72,8 +72,9 @@ void ScriptCommand::PrintHelp(std::ostream& out) const {
          "'picker ...', 'dialog ...', 'openform ...', '=> RESULT', 'FAIL line N: ...'.\n"
          "\n"
          "Options:\n"
-         "  --db FILE   the shop database (made by 'ws init' or 'ws demo'); it is changed\n"
-         "  -h, --help  show this help\n"
+         "  --db FILE|URL  the shop database (made by 'ws init' or 'ws demo'): a file or a\n"
+         "                postgresql:// URL; it is changed\n"
+         "  -h, --help     show this help\n"
          "\n"
          "Exit status: 0 every check passed, 1 a check failed, 2 the script is wrong (an error\n"
          "names its line; a syntax error anywhere runs nothing).\n";

@@ -160,9 +160,14 @@ TEST(SqlTranslatorTest, PostgresAlsoComparesLikeWithoutCase) {
   ExpectTranslations(
       {
           {" WHERE ( 编码 Like 'a%' OR 维修项目 NOT LIKE 'b%')",
-           " WHERE ( 编码 ILIKE 'a%' OR 维修项目 NOT ILIKE 'b%')"},
+           " WHERE ( 编码::text ILIKE 'a%' OR 维修项目::text NOT ILIKE 'b%')"},
           {"SELECT TOP 1 a FROM t WHERE b like 'like' AND d>=#2012/6/1#",
-           "SELECT a FROM t WHERE b ILIKE 'like' AND d>='2012-06-01' LIMIT 1"},
+           "SELECT a FROM t WHERE b::text ILIKE 'like' AND d>='2012-06-01' LIMIT 1"},
+          // A column on the left is read as text (numbers and dates match as on the desktop);
+          // an expression or a literal on the left is left alone.
+          {"where a.进厂日期 like '2012%' and 'x' like b and iif(c,d,e) like 'f' and (g) like 'h'",
+           "where a.进厂日期::text ILIKE '2012%' and 'x' ILIKE b and CASE WHEN c THEN d ELSE e END "
+           "ILIKE 'f' and (g) ILIKE 'h'"},
           {"select likes, \"like\" from t", "select likes, \"like\" from t"},
       },
       SqlTarget::Postgres);

@@ -18,6 +18,7 @@
 #include "lib/csv.h"
 #include "lib/demo_data.h"
 #include "lib/report_run.h"
+#include "platform/sqlite_database.h"
 #include "platform/system_object.h"
 #include "reports/ws_rpt.h"
 #include "support/recording_sink.h"

@@ -1,53 +1,85 @@
-// A new shop database file, built the way `ws init` builds one: under a temporary name beside
-// the target, moved into place only when complete, so a failed run never leaves a half-made
-// database and --force replaces an existing file only by a finished one.
+// Shop databases by name, as every `--db` names one: a database file (SQLite), or a
+// "postgresql://" URL naming a database on a PostgreSQL server.
+//
+// A new shop is built the way `ws init` builds one, so that a failed run never leaves a
+// half-made shop and --force replaces an existing one only by a finished one: a file under a
+// temporary name beside the target, moved into place when complete; on PostgreSQL one
+// transaction (the server's DDL is transactional) that drops the old shop's tables first and
+// is committed when complete.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "db/catalogue.h"
 #include "db/database.h"
 #include "db/date.h"
-#include "platform/sqlite_database.h"
+
+namespace ws::platform {
+class SqliteDatabase;
+class PostgresDatabase;
+}  // namespace ws::platform
 
 namespace ws::cli {
 
-// Why a target file cannot be created ("already exists; use --force", "is a folder", "the
-// folder ... does not exist"); empty when it can. Nothing is touched.
-std::string CheckNewDatabaseTarget(const std::string& file, bool force);
+// The engine a database name stands for.
+db::Engine EngineOf(const std::string& name);
+
+// Why a new shop database cannot be made at name ("already exists; use --force", "is a
+// folder", "the folder ... does not exist", "already holds a shop; use --force"); empty when
+// it can. Nothing is changed. A server that cannot be reached is left for the build to report.
+std::string CheckNewDatabaseTarget(const std::string& name, bool force);
 
 // The statements that create the catalogue and the default configuration started on initDate,
 // without the catalogue's indexes: a bulk load runs faster into bare tables and the indexes are
 // built once afterwards (CatalogueIndexStatements).
-std::vector<std::string> CatalogueTableStatements(const db::Date& initDate);
-std::vector<std::string> CatalogueIndexStatements();
+std::vector<std::string> CatalogueTableStatements(const db::Date& initDate,
+                                                  db::Engine engine = db::Engine::Sqlite);
+std::vector<std::string> CatalogueIndexStatements(db::Engine engine = db::Engine::Sqlite);
 
-class NewDatabaseFile {
+class NewShopDatabase {
  public:
-  // Nothing is created until Open.
-  explicit NewDatabaseFile(std::string file);
-  // Removes the temporary file unless Finish moved it into place.
-  ~NewDatabaseFile();
-  NewDatabaseFile(const NewDatabaseFile&) = delete;
-  NewDatabaseFile& operator=(const NewDatabaseFile&) = delete;
+  // Nothing is created or changed until Open.
+  NewShopDatabase(std::string name, bool force);
+  // Abandons the build unless Finish completed it: the temporary file is removed, the server
+  // transaction rolled back.
+  ~NewShopDatabase();
+  NewShopDatabase(const NewShopDatabase&) = delete;
+  NewShopDatabase& operator=(const NewShopDatabase&) = delete;
 
-  // Creates the empty temporary database; answers the error text, empty on success.
+  // Makes the empty database to build in: a temporary file, or a connection to the server
+  // database (created when missing) with the build's transaction begun and the tables of a
+  // shop already there dropped (refused without force). Answers the error text, empty on
+  // success.
   std::string Open();
-  platform::SqliteDatabase& Db() { return *db_; }
-  // Closes the connection (folding the write-ahead log into the file) and moves the file onto
-  // the target, replacing it. Answers the error text, empty on success.
+  db::IDatabase& Db() { return *db_; }
+  db::Engine Engine() const { return engine_; }
+  // The file's connection while building one; nullptr on PostgreSQL.
+  platform::SqliteDatabase* Sqlite();
+  // Completes the build: the file is closed (folding the write-ahead log into it) and moved
+  // onto the target; the server transaction is committed. Answers the error text, empty on
+  // success.
   std::string Finish();
 
   const std::string& TempPath() const { return temp_; }
 
  private:
+  std::string OpenFile();
+  std::string OpenServer();
   void RemoveTemp();
 
-  std::string file_;
+  std::string name_;
+  bool force_;
+  db::Engine engine_;
   std::string temp_;
-  std::unique_ptr<platform::SqliteDatabase> db_;
+  std::unique_ptr<db::IDatabase> db_;
   bool finished_ = false;
 };
+
+// An existing shop database by name, made by `ws init` or `ws demo`. Answers nullptr and a
+// message for the user in *error when there is none (no such file, no server, not a
+// database, no shop of ours).
+std::unique_ptr<db::IDatabase> OpenShopDatabase(const std::string& name, std::string* error);
 
 }  // namespace ws::cli

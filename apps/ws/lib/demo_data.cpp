@@ -3,8 +3,6 @@
 #include "db/runner.h"
 #include "lib/database_file.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
@@ -18,8 +16,10 @@
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "db/sql.h"
+#include "lib/bulk_rows.h"
 #include "lib/demo_random.h"
 #include "lib/id_counters.h"
+#include "platform/sqlite_database.h"
 
 namespace ws::cli {
 
@@ -268,87 +268,6 @@ std::string Code(std::string_view prefix, int64_t n, size_t width) {
 const char kPlateLetters[] = "ABCDEFGHJKLMNPQRSTUVWXYZ";                // no I or O on plates
 const char kChassisCharacters[] = "0123456789ABCDEFGHJKLMNPRSTUVWXYZ";  // no I, O or Q
 
-// --- Prepared INSERT with bound values on the SQLite handle.
-
-class Inserter {
- public:
-  Inserter(sqlite3* db, std::string_view table, std::initializer_list<const char*> columns,
-           std::string& error)
-      : db_(db), table_(table), error_(error) {
-    std::string sql = "INSERT INTO " + table_ + " (";
-    std::string marks;
-    for (const char* column : columns) {
-      if (!marks.empty()) {
-        sql += ", ";
-        marks += ", ";
-      }
-      sql += column;
-      marks += "?";
-    }
-    sql += ") VALUES (" + marks + ")";
-    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
-        SQLITE_OK) {
-      Fail();
-    }
-  }
-  ~Inserter() { sqlite3_finalize(stmt_); }
-  Inserter(const Inserter&) = delete;
-  Inserter& operator=(const Inserter&) = delete;
-
-  Inserter& Id(int64_t value) {
-    if (stmt_) sqlite3_bind_int64(stmt_, next_, value);
-    ++next_;
-    return *this;
-  }
-  Inserter& Num(double value) {
-    if (stmt_) sqlite3_bind_double(stmt_, next_, value);
-    ++next_;
-    return *this;
-  }
-  Inserter& Fen(int64_t fen) { return Num(static_cast<double>(fen) / 100.0); }
-  Inserter& Text(std::string_view value) {
-    if (stmt_) {
-      sqlite3_bind_text(stmt_, next_, value.data(), static_cast<int>(value.size()),
-                        SQLITE_TRANSIENT);
-    }
-    ++next_;
-    return *this;
-  }
-  Inserter& Date(const db::Date& date) { return Text(date.Text()); }
-  Inserter& Null() {
-    if (stmt_) sqlite3_bind_null(stmt_, next_);
-    ++next_;
-    return *this;
-  }
-
-  // Writes the bound row; false once anything failed (the first error is kept).
-  bool Row() {
-    next_ = 1;
-    if (!stmt_ || !error_.empty()) return false;
-    const int rc = sqlite3_step(stmt_);
-    sqlite3_reset(stmt_);
-    if (rc != SQLITE_DONE) {
-      Fail();
-      return false;
-    }
-    ++rows_;
-    return true;
-  }
-  int64_t Rows() const { return rows_; }
-
- private:
-  void Fail() {
-    if (error_.empty()) error_ = table_ + ": " + sqlite3_errmsg(db_);
-  }
-
-  sqlite3* db_;
-  sqlite3_stmt* stmt_ = nullptr;
-  std::string table_;
-  std::string& error_;
-  int next_ = 1;
-  int64_t rows_ = 0;
-};
-
 // --- The generator.
 
 struct Employee {
@@ -384,14 +303,9 @@ struct Vehicle {
 
 class DemoWriter {
  public:
-  DemoWriter(platform::SqliteDatabase& db, const DemoOptions& options, DemoCounts& counts,
+  DemoWriter(db::IDatabase& db, const DemoOptions& options, DemoCounts& counts,
              const DemoProgress& progress)
-      : db_(db),
-        handle_(db.Handle()),
-        options_(options),
-        counts_(counts),
-        progress_(progress),
-        random_(options.seed) {}
+      : db_(db), options_(options), counts_(counts), progress_(progress), random_(options.seed) {}
 
   std::string Run() {
     db::Transaction transaction(db_);
@@ -440,10 +354,10 @@ class DemoWriter {
         {"04", "配件部", 1},   {"05", "财务部", 1},   {"06", "总经理室", 1},
         {"11", "配件总库", 2}, {"12", "油料库", 2},   {"13", "轮胎库", 2},
     };
-    Inserter insert(handle_, "PDMBM",
-                    {"部门ID", "部门编码", "部门名称", "组织类型", "是否明细", "是否使用", "属性",
-                     "不参与物料运算"},
-                    error_);
+    BulkInserter insert(db_, "PDMBM",
+                        {"部门ID", "部门编码", "部门名称", "组织类型", "是否明细", "是否使用",
+                         "属性", "不参与物料运算"},
+                        error_);
     int64_t id = 0;
     for (const Row& row : rows) {
       ++id;
@@ -462,7 +376,7 @@ class DemoWriter {
     };
     static const Staff staff[] = {{"总经理室", 1}, {"前台接待", 3}, {"维修车间", 6},
                                   {"钣喷车间", 3}, {"配件部", 2},   {"财务部", 2}};
-    Inserter insert(handle_, "PDMGY", {"雇员ID", "雇员编码", "姓名", "部门ID"}, error_);
+    BulkInserter insert(db_, "PDMGY", {"雇员ID", "雇员编码", "姓名", "部门ID"}, error_);
     std::set<std::string> used;
     int64_t id = 0;
     for (const Staff& s : staff) {
@@ -497,8 +411,8 @@ class DemoWriter {
         {"1405", "库存商品", 0, 1},   {"6001", "主营业务收入", 0, 0}, {"600101", "维修收入", 0, 1},
         {"600102", "配件收入", 0, 1}, {"6051", "其他业务收入", 0, 1},
     };
-    Inserter insert(handle_, "PDMKJKM",
-                    {"科目ID", "科目编码", "科目名称", "是否现金科目", "是否明细"}, error_);
+    BulkInserter insert(db_, "PDMKJKM",
+                        {"科目ID", "科目编码", "科目名称", "是否现金科目", "是否明细"}, error_);
     int64_t id = 0;
     for (const Row& row : rows) {
       insert.Id(++id).Text(row.code).Text(row.name).Num(row.cash).Num(row.leaf).Row();
@@ -508,7 +422,7 @@ class DemoWriter {
 
   void SettlementMethods() {
     static const char* names[] = {"现金", "转账支票", "银行转账", "微信支付", "支付宝", "银行卡"};
-    Inserter insert(handle_, "PDMSJZD", {"ID", "编码", "名称", "类型"}, error_);
+    BulkInserter insert(db_, "PDMSJZD", {"ID", "编码", "名称", "类型"}, error_);
     int64_t id = 0;
     for (const char* name : names) {
       ++id;
@@ -525,14 +439,14 @@ class DemoWriter {
     };
     static const Row rows[] = {
         {"USD", "美元", 7.1}, {"HKD", "港币", 0.91}, {"EUR", "欧元", 7.8}, {"JPY", "日元", 0.048}};
-    Inserter insert(handle_, "PDMBZ", {"币种ID", "外币代号", "外币名称", "汇率"}, error_);
+    BulkInserter insert(db_, "PDMBZ", {"币种ID", "外币代号", "外币名称", "汇率"}, error_);
     int64_t id = db::kLocalCurrencyId;
     for (const Row& row : rows) insert.Id(++id).Text(row.code).Text(row.name).Num(row.rate).Row();
     counts_.currencies = insert.Rows();
   }
 
   void RepairCategories() {
-    Inserter insert(handle_, "pdmwxfl", {"维修分类ID", "编码", "维修分类", "说明"}, error_);
+    BulkInserter insert(db_, "pdmwxfl", {"维修分类ID", "编码", "维修分类", "说明"}, error_);
     int64_t id = 0;
     for (const Category& c : Categories()) {
       insert.Id(++id).Text(c.code).Text(c.name).Text(c.description).Row();
@@ -542,8 +456,8 @@ class DemoWriter {
   }
 
   void RepairItems() {
-    Inserter insert(handle_, "PDMWXXM", {"AutoID", "编码", "维修项目", "项目属性", "参考价格"},
-                    error_);
+    BulkInserter insert(db_, "PDMWXXM", {"AutoID", "编码", "维修项目", "项目属性", "参考价格"},
+                        error_);
     itemsByCategory_.resize(Categories().size());
     std::vector<int> perCategory(Categories().size(), 0);
     int64_t id = 0;
@@ -559,10 +473,11 @@ class DemoWriter {
   }
 
   void Parts() {
-    Inserter insert(handle_, "PDMCPML",
-                    {"产品ID", "物品编码", "物品名称", "规格", "库存单位", "是否需批次管理",
-                     "缺省货位", "颜色", "特性", "尺寸", "参考零售价", "参考进价", "参考批发价"},
-                    error_);
+    BulkInserter insert(
+        db_, "PDMCPML",
+        {"产品ID", "物品编码", "物品名称", "规格", "库存单位", "是否需批次管理", "缺省货位", "颜色",
+         "特性", "尺寸", "参考零售价", "参考进价", "参考批发价"},
+        error_);
     partsByCategory_.resize(Categories().size());
     int64_t id = 0;
     for (const PartTemplate& t : PartTemplates()) {
@@ -601,10 +516,10 @@ class DemoWriter {
 
   void Stock() {
     const int period = db::PeriodOfDate(options_.date, db::kDefaultClosingDay);
-    Inserter insert(handle_, "JXCGoodsZzTz",
-                    {"会计期间", "仓库ID", "产品ID", "货位", "等级", "特征码", "产品批次",
-                     "库存数量", "库存重量", "库存金额"},
-                    error_);
+    BulkInserter insert(db_, "JXCGoodsZzTz",
+                        {"会计期间", "仓库ID", "产品ID", "货位", "等级", "特征码", "产品批次",
+                         "库存数量", "库存重量", "库存金额"},
+                        error_);
     for (const PartStock& s : partStock_) {
       const int64_t quantity = random_.Between(0, 120);
       insert.Id(period)
@@ -624,11 +539,11 @@ class DemoWriter {
 
   void Customers() {
     const int64_t n = DemoCustomerCount(options_.orders);
-    Inserter partners(handle_, "pdmwldw",
-                      {"往来ID", "往来编码", "公司名称", "简称", "属性", "联系人", "电话", "地址"},
-                      error_);
-    Inserter receivables(
-        handle_, "PDMWLDWJS",
+    BulkInserter partners(
+        db_, "pdmwldw",
+        {"往来ID", "往来编码", "公司名称", "简称", "属性", "联系人", "电话", "地址"}, error_);
+    BulkInserter receivables(
+        db_, "PDMWLDWJS",
         {"往来ID", "往来编码", "公司名称", "简称", "属性", "联系人", "电话", "地址"}, error_);
     std::map<std::string, int> companyNames;
     customers_.reserve(static_cast<size_t>(n));
@@ -655,7 +570,7 @@ class DemoWriter {
               ? "010-" + std::to_string(random_.Between(6, 8)) + random_.Digits(7)
               : Mobile();
       const std::string address = Address();
-      for (Inserter* insert : {&partners, &receivables}) {
+      for (BulkInserter* insert : {&partners, &receivables}) {
         insert->Id(id).Text(code).Text(name).Text(shortName).Num(2).Text(contact).Text(phone).Text(
             address);
         insert->Row();
@@ -689,10 +604,10 @@ class DemoWriter {
   }
 
   void Vehicles() {
-    Inserter insert(handle_, "clzl",
-                    {"车辆ID", "车辆编号", "车牌号", "行驶证号", "发动机号", "车架号", "车型",
-                     "车名", "颜色", "车主ID"},
-                    error_);
+    BulkInserter insert(db_, "clzl",
+                        {"车辆ID", "车辆编号", "车牌号", "行驶证号", "发动机号", "车架号", "车型",
+                         "车名", "颜色", "车主ID"},
+                        error_);
     std::unordered_set<std::string> plates;
     std::vector<size_t> commercial;
     for (size_t m = 0; m < Models().size(); ++m) {
@@ -759,20 +674,20 @@ class DemoWriter {
       cumulative[static_cast<size_t>(d)] = sum;
     }
 
-    Inserter order(
-        handle_, "WSDJ",
+    BulkInserter order(
+        db_, "WSDJ",
         {"单据ID",   "progid",     "smark",    "系统",     "工单号码", "车主ID",   "车辆ID",
          "主管部门", "车厂",       "进厂日期", "出厂日期", "送修人",   "司机电话", "公里数",
          "维修分类", "维修分类ID", "接待人",   "发票号码", "维修费用", "配件费用", "诊断费",
          "检测费",   "应收合计",   "总金额",   "现收金额", "补收金额", "扣零金额", "扣减金额",
          "余额",     "备注",       "制单人",   "制单日期", "审核人",   "审核日期"},
         error_);
-    Inserter itemLine(handle_, "WSDJXM",
-                      {"单据明细ID", "单据ID", "项目ID", "数量", "单价", "金额", "说明"}, error_);
-    Inserter partLine(
-        handle_, "WSDJPJ",
+    BulkInserter itemLine(
+        db_, "WSDJXM", {"单据明细ID", "单据ID", "项目ID", "数量", "单价", "金额", "说明"}, error_);
+    BulkInserter partLine(
+        db_, "WSDJPJ",
         {"单据明细ID", "单据ID", "产品ID", "数量", "单价", "金额", "说明", "已领用数"}, error_);
-    Inserter billNo(handle_, "ws_billno", {"progid", "prefix", "last_no"}, error_);
+    BulkInserter billNo(db_, "ws_billno", {"progid", "prefix", "last_no"}, error_);
 
     static const std::vector<std::string> remarks = {"客户自带配件", "需复查", "保险理赔",
                                                      "老客户九折", "预约到店"};
@@ -940,8 +855,7 @@ class DemoWriter {
     std::string location;
   };
 
-  platform::SqliteDatabase& db_;
-  sqlite3* handle_;
+  db::IDatabase& db_;
   const DemoOptions& options_;
   DemoCounts& counts_;
   const DemoProgress& progress_;
@@ -966,47 +880,50 @@ int64_t DemoCustomerCount(int64_t orders) {
   return std::max<int64_t>(30, orders / 6);
 }
 
-std::string GenerateDemoData(platform::SqliteDatabase& db, const DemoOptions& options,
-                             DemoCounts* counts, const DemoProgress& progress) {
+std::string GenerateDemoData(db::IDatabase& db, const DemoOptions& options, DemoCounts* counts,
+                             const DemoProgress& progress) {
   DemoCounts local;
   DemoCounts& out = counts ? *counts : local;
   out = DemoCounts{};
   return DemoWriter(db, options, out, progress).Run();
 }
 
-std::string CreateDemoDatabase(const std::string& file, const DemoOptions& options,
+std::string CreateDemoDatabase(const std::string& name, const DemoOptions& options,
                                DemoCounts* counts, const DemoProgress& progress,
                                const std::function<void()>& onIndexes) {
-  NewDatabaseFile target(file);
+  NewShopDatabase target(name, true);
   if (std::string error = target.Open(); !error.empty()) return error;
-  platform::SqliteDatabase& database = target.Db();
-  // The file is new and private until it is renamed into place: a lost write only loses this
-  // run, so the build skips the syncs and keeps its rollback journal in memory.
-  if (std::string error = database.ExecScript(
-          "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-131072");
-      !error.empty()) {
-    return error;
+  db::IDatabase& database = target.Db();
+  // A new file is private until it is renamed into place: a lost write only loses this run,
+  // so the build skips the syncs and keeps its rollback journal in memory.
+  if (auto* file = target.Sqlite()) {
+    if (std::string error = file->ExecScript(
+            "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-131072");
+        !error.empty()) {
+      return error;
+    }
   }
   {
     db::Transaction transaction(database);
-    for (const auto& statement : CatalogueTableStatements(options.date)) {
+    for (const auto& statement : CatalogueTableStatements(options.date, target.Engine())) {
       if (!transaction.Run(statement)) break;
     }
     if (transaction.Failed()) return "cannot create the tables: " + transaction.Error();
-    if (std::string error = GenerateDemoData(database, options, counts, progress);
-        !error.empty()) {
+    if (std::string error = GenerateDemoData(database, options, counts, progress); !error.empty()) {
       return "cannot write the demo data: " + error;
     }
     if (onIndexes) onIndexes();
-    for (const auto& statement : CatalogueIndexStatements()) {
+    for (const auto& statement : CatalogueIndexStatements(target.Engine())) {
       if (!transaction.Run(statement)) break;
     }
     if (transaction.Failed() || !transaction.Commit()) {
       return "cannot build the indexes: " + transaction.Error();
     }
   }
-  if (std::string error = database.ExecScript("PRAGMA journal_mode=WAL"); !error.empty()) {
-    return error;
+  if (auto* file = target.Sqlite()) {
+    if (std::string error = file->ExecScript("PRAGMA journal_mode=WAL"); !error.empty()) {
+      return error;
+    }
   }
   return target.Finish();
 }

@@ -16,8 +16,8 @@
 #include <functional>
 #include <string>
 
+#include "db/database.h"
 #include "db/date.h"
-#include "platform/sqlite_database.h"
 
 namespace ws::cli {
 
@@ -52,20 +52,21 @@ using DemoProgress = std::function<void(int64_t done, int64_t total)>;
 int64_t DemoCustomerCount(int64_t orders);
 
 // Writes the demo into db, which holds the catalogue and the default configuration and no shop
-// data, inside one transaction of its own (a savepoint when the caller has one open). Rows are
-// written through prepared statements with bound values on the SQLite handle, the one place
-// where the host writes without the module's statement texts: a million orders are too many
-// for one statement text each. Answers the error text, empty on success; on failure nothing
-// of the demo stays.
-std::string GenerateDemoData(platform::SqliteDatabase& db, const DemoOptions& options,
+// data, inside one transaction of its own (a savepoint when the caller has one open). db is a
+// SQLite or PostgreSQL service; rows are written in bulk (BulkInserter), the one place where
+// the host writes without the module's statement texts: a million orders are too many for one
+// statement text each. Answers the error text, empty on success; on failure nothing of the
+// demo stays.
+std::string GenerateDemoData(db::IDatabase& db, const DemoOptions& options,
                              DemoCounts* counts = nullptr, const DemoProgress& progress = {});
 
-// Creates a new database file holding the catalogue, the default configuration and the demo
-// shop, the way `ws demo` does: built under a temporary name with the indexes made after the
-// load, moved into place only when complete. The target must pass CheckNewDatabaseTarget.
+// Creates a new shop database (a file, or a postgresql:// URL) holding the catalogue, the
+// default configuration and the demo shop, the way `ws demo` does: built as NewShopDatabase
+// builds one, with the indexes made after the load. The target must pass
+// CheckNewDatabaseTarget (a shop already there is replaced).
 // onIndexes (optional) is called when the rows are in and the indexes are being built.
 // Answers the error text, empty on success.
-std::string CreateDemoDatabase(const std::string& file, const DemoOptions& options,
+std::string CreateDemoDatabase(const std::string& name, const DemoOptions& options,
                                DemoCounts* counts, const DemoProgress& progress,
                                const std::function<void()>& onIndexes = {});
 

@@ -54,18 +54,4 @@ std::string CheckExistingDatabaseFile(const std::string& path) {
   return "";
 }
 
-std::unique_ptr<platform::SqliteDatabase> OpenShopDatabase(const std::string& path,
-                                                           std::string* error) {
-  auto fail = [&](std::string reason) -> std::unique_ptr<platform::SqliteDatabase> {
-    if (error) *error = std::move(reason);
-    return nullptr;
-  };
-  if (std::string problem = CheckExistingDatabaseFile(path); !problem.empty()) return fail(problem);
-  std::string openError;
-  auto database = platform::SqliteDatabase::Open(path, &openError);
-  if (!database) return fail(openError);
-  if (!db::SchemaVersion(*database)) return fail(path + " is not a repair-shop database");
-  return database;
-}
-
 }  // namespace ws::cli

@@ -3,10 +3,8 @@
 // is no database of ours is refused with the reason, and nothing is written to it.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "platform/sqlite_database.h"
 
 namespace ws::cli {
 
@@ -18,10 +16,5 @@ std::string ReadInputText(const std::string& path, std::string& text);
 // not an SQLite file (an empty file too, which the engine would take as a new database and
 // rewrite while it is refused). Empty when it may be opened.
 std::string CheckExistingDatabaseFile(const std::string& path);
-
-// Opens an existing shop database: checked first, then opened and asked for our schema mark.
-// nullptr and the reason in *error when it is none.
-std::unique_ptr<platform::SqliteDatabase> OpenShopDatabase(const std::string& path,
-                                                           std::string* error);
 
 }  // namespace ws::cli

@@ -1,0 +1,523 @@
+#include "platform/postgres_database.h"
+
+#include <libpq-fe.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "platform/sql_translator.h"
+
+namespace ws::platform {
+
+namespace {
+
+// Type oids of the built-in types whose values are numbers (pg_type.h is a server header).
+constexpr Oid kBoolOid = 16;
+constexpr Oid kInt8Oid = 20;
+constexpr Oid kInt2Oid = 21;
+constexpr Oid kInt4Oid = 23;
+constexpr Oid kOidOid = 26;
+constexpr Oid kFloat4Oid = 700;
+constexpr Oid kFloat8Oid = 701;
+constexpr Oid kNumericOid = 1700;
+
+// The savepoint that fences one statement inside a transaction.
+constexpr const char* kStatementSavepoint = "ws_statement";
+
+// A result that is cleared on every path out.
+class Result {
+ public:
+  explicit Result(PGresult* result = nullptr) : result_(result) {}
+  ~Result() { PQclear(result_); }
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+  PGresult* get() const { return result_; }
+  bool Ok() const {
+    ExecStatusType status = PQresultStatus(result_);
+    return result_ && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK);
+  }
+
+ private:
+  PGresult* result_;
+};
+
+// The server's own words, without the "ERROR:  " prefix and trailing newline of the full text.
+std::string ErrorText(PGconn* conn, const PGresult* result) {
+  if (result) {
+    if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) return primary;
+  }
+  std::string text = PQerrorMessage(conn);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text.empty() ? "the statement failed" : text;
+}
+
+// An integer's text as a whole number when it fits a long, else as a real.
+db::Value WholeOrReal(const char* text) {
+  errno = 0;
+  char* end = nullptr;
+  long long whole = std::strtoll(text, &end, 10);
+  if (errno == 0 && end && *end == '\0') return db::Value(static_cast<int64_t>(whole));
+  return db::Value(std::strtod(text, nullptr));
+}
+
+// Values arrive as text; numbers become numbers as the embedded engine hands them out, so a
+// sum of whole amounts reads "12", not "12.0". Dates come as ISO text (DateStyle ISO).
+db::Value CellValue(const PGresult* result, int row, int column) {
+  if (PQgetisnull(result, row, column)) return db::Value();
+  const char* text = PQgetvalue(result, row, column);
+  switch (PQftype(result, column)) {
+    case kBoolOid:
+      return db::Value(static_cast<int64_t>(text[0] == 't' ? 1 : 0));
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid:
+      return WholeOrReal(text);
+    case kNumericOid: {
+      std::string_view digits(text);
+      if (digits.find_first_of(".eEN") == std::string_view::npos) return WholeOrReal(text);
+      return db::Value(std::strtod(text, nullptr));
+    }
+    case kFloat4Oid:
+    case kFloat8Oid:
+      return db::Value(std::strtod(text, nullptr));
+    default:
+      return db::Value(std::string(text, static_cast<size_t>(PQgetlength(result, row, column))));
+  }
+}
+
+std::shared_ptr<db::Recordset> ClosedRecordset() {
+  auto rs = std::make_shared<db::Recordset>();
+  rs->Close();
+  return rs;
+}
+
+// The value a connection URL gives a libpq keyword ("" when it gives none); nullopt and the
+// reason in *error when the URL cannot be read.
+std::optional<std::string> ConnectionOption(const std::string& url, std::string_view keyword,
+                                            std::string* error) {
+  char* parseError = nullptr;
+  PQconninfoOption* options = PQconninfoParse(url.c_str(), &parseError);
+  if (!options) {
+    *error = parseError ? parseError : "cannot read the URL";
+    while (!error->empty() && error->back() == '\n') error->pop_back();
+    PQfreemem(parseError);
+    return std::nullopt;
+  }
+  std::string value;
+  for (PQconninfoOption* option = options; option->keyword; ++option) {
+    if (keyword == option->keyword && option->val) value = option->val;
+  }
+  PQconninfoFree(options);
+  return value;
+}
+
+// Server notices ("there is no transaction in progress") are no failures of ours: dropped.
+void IgnoreNotice(void*, const char*) {}
+
+}  // namespace
+
+bool IsPostgresUrl(std::string_view name) {
+  return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
+}
+
+std::string DisplayUrl(std::string_view url) {
+  size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return std::string(url);
+  size_t authority = scheme + 3;
+  size_t at = url.find('@', authority);
+  size_t slash = url.find('/', authority);
+  if (at == std::string_view::npos || (slash != std::string_view::npos && slash < at)) {
+    return std::string(url);
+  }
+  size_t colon = url.find(':', authority);
+  if (colon == std::string_view::npos || colon > at) return std::string(url);
+  return std::string(url.substr(0, colon + 1)) + "***" + std::string(url.substr(at));
+}
+
+struct PostgresDatabase::Impl {
+  PGconn* conn = nullptr;
+  std::string lastError;
+  std::map<std::string, std::string> settings{{"driver", "postgresql"}};
+  bool logging = false;
+  std::vector<std::string> log;
+  // Nesting depth of BeginTrans: 1 is the server transaction, deeper levels are savepoints.
+  int depth = 0;
+  std::shared_ptr<int> alive = std::make_shared<int>(0);
+
+  // Runs a statement of the service's own (transaction control); sets lastError.
+  bool Exec(const std::string& sql) {
+    Result result(PQexec(conn, sql.c_str()));
+    if (result.Ok()) {
+      lastError.clear();
+      return true;
+    }
+    lastError = ErrorText(conn, result.get());
+    return false;
+  }
+  bool ServerInTransaction() const {
+    PGTransactionStatusType status = PQtransactionStatus(conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+  }
+  // A connection the server dropped (restart, idle timeout) is made again before the next
+  // statement, unless a transaction was open on it: then its work is lost and must fail.
+  void Reconnect() {
+    if (PQstatus(conn) == CONNECTION_OK || depth > 0) return;
+    PQreset(conn);
+  }
+
+  // Runs one statement with its parameters; answers the result when it succeeded (lastError
+  // cleared), nullptr otherwise (lastError set). Inside a transaction the statement is fenced
+  // by a savepoint, so its failure leaves the transaction as it was before the statement.
+  std::unique_ptr<Result> Run(const std::string& sql, const std::vector<const char*>& params,
+                              const std::vector<Oid>& types) {
+    Reconnect();
+    const int count = static_cast<int>(params.size());
+    const Oid* typeList = types.empty() ? nullptr : types.data();
+    if (depth == 0 || PQtransactionStatus(conn) != PQTRANS_INTRANS) {
+      auto result = std::make_unique<Result>(
+          PQexecParams(conn, sql.c_str(), count, typeList, params.data(), nullptr, nullptr, 0));
+      if (!result->Ok()) {
+        lastError = ErrorText(conn, result->get());
+        return nullptr;
+      }
+      lastError.clear();
+      return result;
+    }
+    return RunFenced(sql, count, typeList, params.data());
+  }
+
+  // The savepoint, the statement and the release go to the server in one pipeline: one round
+  // trip instead of three. A failed statement aborts the rest of the pipeline; rolling back to
+  // the savepoint then undoes it alone.
+  std::unique_ptr<Result> RunFenced(const std::string& sql, int count, const Oid* types,
+                                    const char* const* params) {
+    const std::string savepoint = std::string("SAVEPOINT ") + kStatementSavepoint;
+    const std::string release = std::string("RELEASE SAVEPOINT ") + kStatementSavepoint;
+    bool sent =
+        PQenterPipelineMode(conn) == 1 &&
+        PQsendQueryParams(conn, savepoint.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQsendQueryParams(conn, sql.c_str(), count, types, params, nullptr, nullptr, 0) == 1 &&
+        PQsendQueryParams(conn, release.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQpipelineSync(conn) == 1;
+    std::unique_ptr<Result> results[3];
+    if (sent) {
+      for (auto& result : results) {
+        // Each query's results end with a null; the first result is the one that counts.
+        while (PGresult* next = PQgetResult(conn)) {
+          if (!result) {
+            result = std::make_unique<Result>(next);
+          } else {
+            PQclear(next);
+          }
+        }
+      }
+      // The sync's own result, then the pipeline is empty.
+      while (PGresult* next = PQgetResult(conn)) {
+        bool sync = PQresultStatus(next) == PGRES_PIPELINE_SYNC;
+        PQclear(next);
+        if (sync) break;
+      }
+    }
+    std::string sendError = sent ? "" : ErrorText(conn, nullptr);
+    PQexitPipelineMode(conn);
+    if (!sent) {
+      lastError = sendError;
+      return nullptr;
+    }
+    auto ok = [](const std::unique_ptr<Result>& r) { return r && r->Ok(); };
+    if (ok(results[0]) && ok(results[1]) && ok(results[2])) {
+      lastError.clear();
+      return std::move(results[1]);
+    }
+    // The first failure is the one to report: the savepoint's, else the statement's.
+    const Result* failed = !ok(results[0]) ? results[0].get() : results[1].get();
+    if (ok(results[0]) && ok(results[1])) failed = results[2].get();
+    std::string error = ErrorText(conn, failed ? failed->get() : nullptr);
+    if (ok(results[0]))
+      Exec("ROLLBACK TO SAVEPOINT " + std::string(kStatementSavepoint) + "; " + release);
+    lastError = std::move(error);
+    return nullptr;
+  }
+};
+
+// A statement text bound to its service; every run sends the translated text afresh, so a
+// command can be run again after the data changed.
+class PostgresCommand : public db::ICommand {
+ public:
+  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql)
+      : impl_(impl),
+        alive_(impl->alive),
+        sql_(std::move(sql)),
+        translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
+
+  void Bind(int position, const db::Value& value) override {
+    if (position < 1) {
+      // Remembered and reported at the run, where every failure of a command is reported.
+      badPosition_ = position;
+      hasBadPosition_ = true;
+      return;
+    }
+    size_t index = static_cast<size_t>(position - 1);
+    if (values_.size() <= index) values_.resize(index + 1);
+    values_[index] = value;
+  }
+
+  std::string Error() const override { return error_; }
+
+  void Execute() override {
+    rowsAffected_ = 0;
+    auto result = Start();
+    if (!result) return;
+    const char* tuples = PQcmdTuples(result->get());
+    rowsAffected_ = tuples && *tuples ? std::strtoll(tuples, nullptr, 10) : 0;
+  }
+
+  db::Value GetValue() override {
+    auto result = Start();
+    if (!result) return {};
+    PGresult* r = result->get();
+    if (PQntuples(r) == 0 || PQnfields(r) == 0) return {};
+    return CellValue(r, 0, 0);
+  }
+
+  std::shared_ptr<db::Recordset> OpenRecordset() override {
+    auto result = Start();
+    if (!result) return ClosedRecordset();
+    PGresult* r = result->get();
+    const int columns = PQnfields(r);
+    const int count = PQntuples(r);
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c) names.emplace_back(PQfname(r, c));
+    std::vector<std::vector<db::Value>> rows;
+    rows.reserve(static_cast<size_t>(count));
+    for (int row = 0; row < count; ++row) {
+      std::vector<db::Value> values;
+      values.reserve(static_cast<size_t>(columns));
+      for (int c = 0; c < columns; ++c) values.push_back(CellValue(r, row, c));
+      rows.push_back(std::move(values));
+    }
+    return std::make_shared<db::Recordset>(std::move(names), std::move(rows));
+  }
+
+  int64_t RowsAffected() const override { return rowsAffected_; }
+
+ private:
+  // Logs the text as the module sent it and runs its translation with the bound values.
+  // Placeholders left without a value fail here; a count of values that differs from the
+  // text's placeholders is refused by the server.
+  std::unique_ptr<Result> Start() {
+    if (alive_.expired()) {
+      error_ = "the database service this command belongs to is closed";
+      return nullptr;
+    }
+    if (impl_->logging) impl_->log.push_back(sql_);
+    if (hasBadPosition_) {
+      return Fail("no placeholder has the position " + std::to_string(badPosition_));
+    }
+    std::vector<std::string> texts(values_.size());
+    std::vector<const char*> params(values_.size(), nullptr);
+    std::vector<Oid> types(values_.size(), 0);
+    for (size_t i = 0; i < values_.size(); ++i) {
+      if (!values_[i]) return Fail("no value is bound to placeholder " + std::to_string(i + 1));
+      const db::Value& value = *values_[i];
+      if (value.IsNull()) continue;
+      if (value.IsReal()) {
+        // A real stays a real where the text alone would let the server take it for a whole
+        // number (CASE, COALESCE with 0); every other value takes its type from its place.
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", value.ToDouble());
+        texts[i] = text;
+        types[i] = kFloat8Oid;
+      } else {
+        texts[i] = value.ToText();
+      }
+      params[i] = texts[i].c_str();
+    }
+    auto result = impl_->Run(translated_, params, types);
+    if (!result) {
+      error_ = impl_->lastError;
+      return nullptr;
+    }
+    error_.clear();
+    return result;
+  }
+  std::unique_ptr<Result> Fail(std::string error) {
+    error_ = std::move(error);
+    impl_->lastError = error_;
+    return nullptr;
+  }
+
+  PostgresDatabase::Impl* impl_;
+  std::weak_ptr<int> alive_;
+  std::string sql_;
+  std::string translated_;
+  // Bound values by placeholder position - 1; an unset slot is a "?" nobody bound.
+  std::vector<std::optional<db::Value>> values_;
+  bool hasBadPosition_ = false;
+  int badPosition_ = 0;
+  std::string error_;
+  int64_t rowsAffected_ = 0;
+};
+
+PostgresDatabase::PostgresDatabase() : impl_(std::make_unique<Impl>()) {}
+
+PostgresDatabase::~PostgresDatabase() {
+  // Closing the connection rolls back a transaction left open.
+  PQfinish(impl_->conn);
+}
+
+std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
+                                                         std::string* error) {
+  auto fail = [&](const std::string& reason) -> std::unique_ptr<PostgresDatabase> {
+    if (error) *error = "cannot connect to " + DisplayUrl(url) + ": " + reason;
+    return nullptr;
+  };
+  if (!IsPostgresUrl(url)) return fail("not a postgresql:// URL");
+  std::string reason;
+  auto urlOptions = ConnectionOption(url, "options", &reason);
+  if (!urlOptions) return fail(reason);
+  // The session's settings travel with the connection parameters, so a connection made again
+  // after the server dropped it has them too: names and texts are UTF-8 throughout, dates read
+  // back as yyyy-mm-dd, and a lock held by another user's save is waited for as long as the
+  // embedded engine waits (5 s), not forever. Options in the URL come last and win.
+  const std::string options = "-c DateStyle=ISO,YMD -c lock_timeout=5s " + *urlOptions;
+  const char* keywords[] = {"dbname", "client_encoding", "options", nullptr};
+  const char* values[] = {url.c_str(), "UTF8", options.c_str(), nullptr};
+  std::unique_ptr<PostgresDatabase> database(new PostgresDatabase());
+  PGconn*& conn = database->impl_->conn;
+  conn = PQconnectdbParams(keywords, values, 1);
+  if (!conn) return fail("out of memory");
+  if (PQstatus(conn) != CONNECTION_OK) return fail(ErrorText(conn, nullptr));
+  PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
+  return database;
+}
+
+std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
+  if (!IsPostgresUrl(url)) return "not a postgresql:// URL: " + url;
+  std::string error;
+  auto dbname = ConnectionOption(url, "dbname", &error);
+  if (!dbname) return error;
+  const std::string& name = *dbname;
+  if (name.empty() || name == "postgres") return "";
+
+  // Parameters after the path override it: the same server, its maintenance database.
+  std::string maintenance =
+      url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=postgres";
+  auto server = Open(maintenance, &error);
+  if (!server) return error;
+  PGconn* conn = server->Handle();
+  const char* values[] = {name.c_str()};
+  Result found(PQexecParams(conn, "SELECT 1 FROM pg_database WHERE datname = $1", 1, nullptr,
+                            values, nullptr, nullptr, 0));
+  if (!found.Ok()) return ErrorText(conn, found.get());
+  if (PQntuples(found.get()) > 0) return "";
+  char* quoted = PQescapeIdentifier(conn, name.c_str(), name.size());
+  if (!quoted) return ErrorText(conn, nullptr);
+  std::string create =
+      "CREATE DATABASE " + std::string(quoted) + " TEMPLATE template0 ENCODING 'UTF8'";
+  PQfreemem(quoted);
+  server->impl_->Exec(create);
+  return server->impl_->lastError;
+}
+
+std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
+  (void)kind;  // only plain text exists
+  return std::make_unique<PostgresCommand>(impl_.get(), sql);
+}
+
+void PostgresDatabase::Close() {}
+
+void PostgresDatabase::BeginTrans() {
+  if (impl_->depth > 0 && !impl_->ServerInTransaction()) impl_->depth = 0;
+  if (impl_->depth == 0) {
+    impl_->Reconnect();
+    if (!impl_->Exec("BEGIN")) return;
+  } else {
+    if (!impl_->Exec("SAVEPOINT ws_level_" + std::to_string(impl_->depth + 1))) return;
+  }
+  ++impl_->depth;
+}
+
+void PostgresDatabase::CommitTrans() {
+  if (impl_->depth == 0 || !impl_->ServerInTransaction()) {
+    bool lost = impl_->depth > 0;
+    impl_->depth = 0;
+    impl_->lastError = lost ? "the transaction was lost with the connection to the server"
+                            : "cannot commit: no transaction is active";
+    return;
+  }
+  if (impl_->depth == 1) {
+    // COMMIT of a transaction the server has aborted answers success but rolls back: that
+    // must not pass for a commit.
+    bool aborted = PQtransactionStatus(impl_->conn) == PQTRANS_INERROR;
+    bool ok = impl_->Exec("COMMIT");
+    impl_->depth = impl_->ServerInTransaction() ? 1 : 0;
+    if (ok && aborted) impl_->lastError = "the transaction was rolled back by the database server";
+    return;
+  }
+  if (impl_->Exec("RELEASE SAVEPOINT ws_level_" + std::to_string(impl_->depth))) --impl_->depth;
+}
+
+void PostgresDatabase::RollbackTrans() {
+  if (impl_->depth == 0 || !impl_->ServerInTransaction()) {
+    impl_->depth = 0;
+    impl_->lastError.clear();
+    return;
+  }
+  if (impl_->depth == 1) {
+    impl_->Exec("ROLLBACK");
+    impl_->depth = impl_->ServerInTransaction() ? 1 : 0;
+    return;
+  }
+  std::string level = "ws_level_" + std::to_string(impl_->depth);
+  if (impl_->Exec("ROLLBACK TO SAVEPOINT " + level) && impl_->Exec("RELEASE SAVEPOINT " + level)) {
+    --impl_->depth;
+  }
+}
+
+bool PostgresDatabase::InTransaction() const {
+  return impl_->ServerInTransaction();
+}
+
+std::string PostgresDatabase::LastError() const {
+  return impl_->lastError;
+}
+
+std::string PostgresDatabase::Settings(const std::string& key) const {
+  auto it = impl_->settings.find(key);
+  return it == impl_->settings.end() ? std::string() : it->second;
+}
+
+void PostgresDatabase::SetSetting(const std::string& key, const std::string& value) {
+  impl_->settings[key] = value;
+}
+
+std::string PostgresDatabase::ExecScript(const std::string& sql) {
+  impl_->Reconnect();
+  impl_->Exec(sql);
+  return impl_->lastError;
+}
+
+void PostgresDatabase::EnableLog(bool on) {
+  impl_->logging = on;
+}
+
+const std::vector<std::string>& PostgresDatabase::Log() const {
+  return impl_->log;
+}
+
+void PostgresDatabase::ClearLog() {
+  impl_->log.clear();
+}
+
+pg_conn* PostgresDatabase::Handle() const {
+  return impl_->conn;
+}
+
+}  // namespace ws::platform

@@ -1,0 +1,74 @@
+// The database service on PostgreSQL: the server engine, for shops where several users work
+// on one database. Statements arrive in the module's dialect and are translated (TOP n, #date#,
+// isnull, iif, case-insensitive LIKE) before they run.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/database.h"
+
+struct pg_conn;
+
+namespace ws::platform {
+
+// True when a database name is a PostgreSQL connection URL ("postgresql://..." or
+// "postgres://..."), as opposed to a database file.
+bool IsPostgresUrl(std::string_view name);
+// The URL as it may be shown to a user: a password in it is replaced by "***".
+std::string DisplayUrl(std::string_view url);
+
+class PostgresDatabase : public db::IDatabase {
+ public:
+  // Connects to the database a "postgresql://" URL names (libpq's URL form, e.g.
+  // "postgresql://user@/shop?host=/run/postgresql"). Answers nullptr and the reason in *error
+  // when no connection can be made.
+  static std::unique_ptr<PostgresDatabase> Open(const std::string& url, std::string* error);
+  ~PostgresDatabase() override;
+  // Creates the database the URL names when the server has none of that name yet (connecting
+  // to the server's "postgres" database to do so); the database a new shop is made in need not
+  // exist beforehand. Answers the error text, empty on success.
+  static std::string CreateDatabaseIfMissing(const std::string& url);
+
+  // The text is translated once here; each run sends exactly one statement (the server refuses
+  // a text holding two). Inside a transaction a failed statement is undone alone, so the
+  // transaction stays usable as on the embedded engine; without this PostgreSQL would refuse
+  // every further statement until the rollback. A command kept past its service does nothing.
+  std::unique_ptr<db::ICommand> CreateCommand(const std::string& sql, int kind) override;
+  // Nothing is held between statements (results are read whole); an open transaction is left
+  // alone.
+  void Close() override;
+  // The outermost level is BEGIN; a BeginTrans inside it opens a savepoint, which CommitTrans
+  // releases and RollbackTrans undoes, innermost level first. RollbackTrans with nothing open
+  // is harmless; CommitTrans with nothing open sets LastError.
+  void BeginTrans() override;
+  void CommitTrans() override;
+  void RollbackTrans() override;
+  bool InTransaction() const override;
+  std::string LastError() const override;
+  // "driver" is "postgresql" unless set otherwise.
+  std::string Settings(const std::string& key) const override;
+  void SetSetting(const std::string& key, const std::string& value) override;
+
+  // Runs a script of several statements as they stand (no translation): the catalogue.
+  // Answers the error text, empty on success.
+  std::string ExecScript(const std::string& sql);
+
+  // Statement log: every statement text as the module sent it, in order.
+  void EnableLog(bool on);
+  const std::vector<std::string>& Log() const;
+  void ClearLog();
+
+  // The libpq connection, for bulk loading with COPY.
+  pg_conn* Handle() const;
+
+ private:
+  PostgresDatabase();
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  friend class PostgresCommand;
+};
+
+}  // namespace ws::platform

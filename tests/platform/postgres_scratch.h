@@ -1,0 +1,89 @@
+// A private corner of the PostgreSQL server named by WS_PG_URL (scripts/with_postgres.sh sets
+// it): a schema of its own per test, dropped afterwards, so tests run side by side on one
+// database. Tests that need a server skip when WS_PG_URL is unset.
+#pragma once
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/postgres_database.h"
+
+namespace ws::platform::testing {
+
+// The server's URL, or nullopt when no server is configured.
+inline std::optional<std::string> PostgresUrl() {
+  const char* url = std::getenv("WS_PG_URL");
+  if (!url || !*url) return std::nullopt;
+  return std::string(url);
+}
+
+class PostgresScratch {
+ public:
+  // Creates the schema; Ok() tells whether that worked (Error() why not).
+  PostgresScratch() {
+    static std::atomic<int> counter{0};
+    schema_ = "ws_t_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    auto url = PostgresUrl();
+    if (!url) return;
+    url_ = *url;
+    admin_ = PostgresDatabase::Open(url_, &error_);
+    if (!admin_) return;
+    error_ = admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " +
+                                schema_);
+    if (!error_.empty()) admin_.reset();
+  }
+  ~PostgresScratch() {
+    if (admin_) admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+  }
+  PostgresScratch(const PostgresScratch&) = delete;
+  PostgresScratch& operator=(const PostgresScratch&) = delete;
+
+  bool Ok() const { return admin_ != nullptr; }
+  const std::string& Error() const { return error_; }
+  const std::string& Schema() const { return schema_; }
+
+  // A new connection whose unqualified names resolve in the schema: one user of the database.
+  // The schema travels in the URL's options, so a connection made again keeps it; more
+  // server options (" -c name=value") may follow.
+  std::unique_ptr<PostgresDatabase> Connect(const std::string& moreOptions = "") {
+    std::string options = "-c search_path=" + schema_ + moreOptions;
+    std::string encoded;
+    for (char c : options) {
+      if (c == ' ') {
+        encoded += "%20";
+      } else if (c == '=') {
+        encoded += "%3D";
+      } else {
+        encoded += c;
+      }
+    }
+    std::string url =
+        url_ + (url_.find('?') == std::string::npos ? "?" : "&") + "options=" + encoded;
+    std::string error;
+    auto db = PostgresDatabase::Open(url, &error);
+    if (!db) error_ = error;
+    return db;
+  }
+
+ private:
+  std::string url_;
+  std::string schema_;
+  std::string error_;
+  std::unique_ptr<PostgresDatabase> admin_;
+};
+
+}  // namespace ws::platform::testing
+
+// Skips the test when no server is configured; fails it when one is but cannot be used.
+#define WS_REQUIRE_POSTGRES(scratch)                                     \
+  do {                                                                   \
+    if (!::ws::platform::testing::PostgresUrl()) {                       \
+      GTEST_SKIP() << "WS_PG_URL is not set (scripts/with_postgres.sh)"; \
+    }                                                                    \
+    ASSERT_TRUE((scratch).Ok()) << (scratch).Error();                    \
+  } while (false)

@@ -1,0 +1,199 @@
+// The `ws` tool on a PostgreSQL server: shops made, refused, replaced and opened by URL, and
+// the demo shop on the server row for row the one in a file. Skipped without WS_PG_URL.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "lib/bulk_rows.h"
+#include "platform/postgres_database.h"
+#include "run_ws.h"
+
+namespace ws::cli {
+namespace {
+
+class PostgresShopTest : public WsProcessTest {
+ protected:
+  void SetUp() override {
+    const char* url = std::getenv("WS_PG_URL");
+    if (!url || !*url) GTEST_SKIP() << "WS_PG_URL is not set (scripts/with_postgres.sh)";
+    WsProcessTest::SetUp();
+    base_ = url;
+    database_ = "ws_shop_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : database_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    DropDatabase();
+  }
+  void TearDown() override {
+    if (!database_.empty()) DropDatabase();
+    WsProcessTest::TearDown();
+  }
+
+  // The URL of a database of this test's own on the server (a parameter overrides the path).
+  std::string Url(const std::string& database) const {
+    return base_ + (base_.find('?') == std::string::npos ? "?" : "&") + "dbname=" + database;
+  }
+  std::string ShopUrl() const { return Url(database_); }
+  std::string Arg(const std::string& text) const { return "'" + text + "'"; }
+
+  std::unique_ptr<platform::PostgresDatabase> Connect() {
+    std::string error;
+    auto db = platform::PostgresDatabase::Open(ShopUrl(), &error);
+    EXPECT_NE(db, nullptr) << error;
+    return db;
+  }
+  std::string ServerScalar(const std::string& sql) {
+    auto db = Connect();
+    if (!db) return "";
+    std::string error;
+    std::string text = db::Runner(*db).ScalarText(sql, &error);
+    EXPECT_EQ(error, "") << sql;
+    return text;
+  }
+
+  void DropDatabase() {
+    std::string error;
+    auto server = platform::PostgresDatabase::Open(Url("postgres"), &error);
+    ASSERT_NE(server, nullptr) << error;
+    ASSERT_EQ(server->ExecScript("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)"), "");
+  }
+
+  std::string base_;
+  std::string database_;
+};
+
+TEST_F(PostgresShopTest, InitMakesRefusesAndReplacesOnlyTheShopsOwnTables) {
+  Outcome made = Ws("init --db " + Arg(ShopUrl()) + " --date 2012-06-15");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_NE(made.out.find("36 tables"), std::string::npos) << made.out;
+  EXPECT_EQ(ServerScalar("SELECT count(*) FROM xt_menu") != "0", true);
+  // Something of the shop's and something that is not the shop's.
+  ASSERT_EQ(db::Runner(*Connect()).Execute("INSERT INTO clzl (车辆ID, 车牌号) VALUES (1, '京A1')"),
+            "");
+  ASSERT_EQ(Connect()->ExecScript("CREATE TABLE other_app (a int); INSERT INTO other_app VALUES "
+                                  "(7)"),
+            "");
+
+  Outcome refused = Ws("init --db " + Arg(ShopUrl()));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("already holds a shop database; use --force"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(ServerScalar("SELECT count(*) FROM clzl"), "1") << "a refused init changes nothing";
+
+  Outcome replaced = Ws("init --db " + Arg(ShopUrl()) + " --force --date 2012-06-15");
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(ServerScalar("SELECT count(*) FROM clzl"), "0");
+  EXPECT_EQ(ServerScalar("SELECT a FROM other_app"), "7") << "only the shop's tables are replaced";
+
+  // The other commands open the shop by URL; a database without a shop is refused.
+  Write("item.csv", "AutoID,编码,维修项目,参考价格\n1,X01,洗车,30\n");
+  Outcome imported = Ws("import --db " + Arg(ShopUrl()) + " PDMWXXM " + Quoted("item.csv"));
+  EXPECT_EQ(imported.status, 0) << imported.err;
+  EXPECT_EQ(ServerScalar("SELECT 参考价格 FROM PDMWXXM WHERE 编码='X01'"), "30");
+  ASSERT_EQ(Connect()->ExecScript("DROP TABLE ws_meta"), "");
+  Outcome foreign = Ws("script --db " + Arg(ShopUrl()) + " -", "# nothing to do\n");
+  EXPECT_EQ(foreign.status, 2);
+  EXPECT_NE(foreign.err.find("is not a repair-shop database"), std::string::npos) << foreign.err;
+}
+
+TEST_F(PostgresShopTest, BulkRowsArriveAsWrittenInSeveralCopies) {
+  ASSERT_EQ(platform::PostgresDatabase::CreateDatabaseIfMissing(ShopUrl()), "");
+  auto db = Connect();
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(db->ExecScript("CREATE TABLE t (id BIGINT PRIMARY KEY, s TEXT, n DOUBLE PRECISION, "
+                           "d DATE)"),
+            "");
+  const std::string awkward[] = {"tab\there", "line\nbreak\r", "back\\slash \\N", "", "引号'\""};
+  // Enough rows for several COPY runs (one per few megabytes), side by side with a second
+  // table's inserter on the same connection.
+  constexpr int kRows = 30000;
+  const std::string padding(200, 'x');
+  std::string error;
+  {
+    db->BeginTrans();
+    BulkInserter rows(*db, "t", {"id", "s", "n", "d"}, error);
+    for (int i = 0; i < kRows; ++i) {
+      rows.Id(i).Text(i < 5 ? awkward[i] : padding).Num(i + 0.25);
+      if (i % 2) {
+        rows.Date(db::Date{2012, 6, 15});
+      } else {
+        rows.Null();
+      }
+      rows.Row();
+    }
+    EXPECT_TRUE(rows.Flush()) << error;
+    EXPECT_EQ(rows.Rows(), kRows);
+    db->CommitTrans();
+  }
+  ASSERT_EQ(error, "");
+  db::Runner runner(*db);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(runner.ScalarText(db::Sql("SELECT s FROM t WHERE id = ").Key(i)), awkward[i]);
+  }
+  EXPECT_EQ(runner.ScalarNumber("SELECT count(*) FROM t WHERE d IS NULL"), kRows / 2);
+  EXPECT_EQ(runner.ScalarText("SELECT max(d) FROM t"), "2012-06-15");
+  EXPECT_DOUBLE_EQ(runner.ScalarNumber("SELECT sum(n) FROM t"),
+                   kRows * (kRows - 1) / 2.0 + kRows * 0.25);
+
+  // A row the server refuses fails the load with the table's name and the server's reason.
+  {
+    BulkInserter bad(*db, "t", {"id", "s", "n", "d"}, error);
+    bad.Id(1).Text("again").Num(1).Null().Row();
+  }
+  EXPECT_NE(error.find("t: "), std::string::npos) << error;
+  EXPECT_NE(error.find("duplicate key"), std::string::npos) << error;
+}
+
+// Needs no server: the connection fails either way.
+using PostgresUrlTest = WsProcessTest;
+
+TEST_F(PostgresUrlTest, APasswordNeverShowsInMessages) {
+  Outcome failed =
+      Ws("script --db 'postgresql://shop:s3cret@/shop?host=/nonexistent/ws_socket' -", "");
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_EQ(failed.err.find("s3cret"), std::string::npos) << failed.err;
+  EXPECT_NE(failed.err.find("postgresql://shop:***@/shop"), std::string::npos) << failed.err;
+}
+
+TEST_F(PostgresShopTest, TheDemoShopOnTheServerIsTheDemoShopInAFile) {
+  const std::string options = " --seed 3 --orders 200 --date 2012-06-15";
+  Outcome server = Ws("demo --db " + Arg(ShopUrl()) + options);
+  ASSERT_EQ(server.status, 0) << server.err;
+  Outcome file = Ws("demo --db " + Quoted("shop.db") + options);
+  ASSERT_EQ(file.status, 0) << file.err;
+  // The same counts below the first line (which names the database and the time taken).
+  EXPECT_EQ(server.out.substr(server.out.find('\n')), file.out.substr(file.out.find('\n')));
+
+  // Row for row: texts with their quotes and blanks, amounts (summed in another order, so to
+  // the last bits only nearly), dates, Nulls and the counters.
+  for (const char* sql : {
+           "SELECT max(出厂日期) FROM wsdj",
+           "SELECT max(车架号) || min(车牌号) || max(送修人) FROM clzl JOIN wsdj ON "
+           "clzl.车辆ID = wsdj.车辆ID",
+           "SELECT max(地址) || min(公司名称) || max(电话) FROM pdmwldw",
+       }) {
+    EXPECT_EQ(ServerScalar(sql), Scalar("shop.db", sql)) << sql;
+  }
+  for (const char* sql : {
+           "SELECT count(*) FROM wsdj",
+           "SELECT sum(应收合计) + sum(公里数) FROM wsdj",
+           "SELECT count(*) FROM wsdj WHERE 审核日期 IS NULL",
+           "SELECT count(*) FROM wsdjxm",
+           "SELECT sum(金额) FROM wsdjxm",
+           "SELECT sum(金额 * 数量) FROM wsdjpj",
+           "SELECT max(last_id) FROM ws_id WHERE table_name='wsdjpj'",
+           "SELECT max(last_no) FROM ws_billno",
+           "SELECT sum(库存数量) FROM JXCGoodsZzTz",
+       }) {
+    const double onServer = db::NumericValue(ServerScalar(sql));
+    const double inFile = db::NumericValue(Scalar("shop.db", sql));
+    EXPECT_NE(inFile, 0) << sql;
+    EXPECT_NEAR(onServer, inFile, 1e-9 * inFile) << sql;
+  }
+}
+
+}  // namespace
+}  // namespace ws::cli
