@@ -460,32 +460,29 @@ std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
   return out;
 }
 
-std::vector<std::string> CatalogueStatements(Engine engine) {
-  std::vector<std::string> out;
+std::vector<Sql> CatalogueStatements(Engine engine) {
+  std::vector<Sql> out;
   for (const auto& table : Tables()) {
-    out.push_back(CreateTableStatement(table, engine));
-    auto indexes = CreateIndexStatements(table, engine);
-    out.insert(out.end(), indexes.begin(), indexes.end());
+    out.emplace_back(CreateTableStatement(table, engine));
+    for (const auto& index : CreateIndexStatements(table, engine)) out.emplace_back(index);
   }
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("schema")
                     .Raw(", ")
                     .Text(kSchemaName)
-                    .Raw(")")
-                    .str());
+                    .Raw(")"));
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("version")
                     .Raw(", ")
                     .Text(kSchemaVersion)
-                    .Raw(")")
-                    .str());
+                    .Raw(")"));
   return out;
 }
 
 std::optional<std::string> SchemaVersion(IDatabase& db) {
   Runner runner(db);
   std::string error;
-  auto rs = runner.Open("SELECT key, value FROM ws_meta", &error);
+  auto rs = runner.Open(Sql("SELECT key, value FROM ws_meta"), &error);
   if (!error.empty()) return std::nullopt;
   std::optional<std::string> schema;
   std::optional<std::string> version;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "db/database.h"
+#include "db/sql.h"
 
 namespace ws::db {
 
@@ -68,7 +69,7 @@ inline constexpr std::string_view kSchemaVersion = "1";
 
 // Every statement that creates the catalogue on an empty database, in order: the tables, their
 // indexes and the schema mark. The statements contain nothing a dialect translation changes.
-std::vector<std::string> CatalogueStatements(Engine engine);
+std::vector<Sql> CatalogueStatements(Engine engine);
 
 // The schema version of the database behind db ("1"), or nullopt when it carries no schema
 // mark of ours (no ws_meta table, or a different schema name).

@@ -1,11 +1,12 @@
-// Running statements the one way the module does it: create the command, run it, then read
-// LastError once. Nobody reads LastError by hand; these helpers hand the outcome back.
+// Running statements the one way the module does it: create the command, bind the builder's
+// values, run it and hand back the command's own error. Nobody reads LastError by hand.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "db/database.h"
+#include "db/sql.h"
 
 namespace ws::db {
 
@@ -14,21 +15,23 @@ class Runner {
   explicit Runner(IDatabase& db) : db_(db) {}
 
   // Runs an INSERT, UPDATE or DELETE; answers the error text, empty on success.
-  std::string Execute(const std::string& sql, int64_t* rowsAffected = nullptr);
+  std::string Execute(const Sql& sql, int64_t* rowsAffected = nullptr);
   // First column of the first row (Null when no row). Error text into *error when given.
-  Value Scalar(const std::string& sql, std::string* error = nullptr);
+  Value Scalar(const Sql& sql, std::string* error = nullptr);
   // "" + value of a scalar query.
-  std::string ScalarText(const std::string& sql, std::string* error = nullptr);
+  std::string ScalarText(const Sql& sql, std::string* error = nullptr);
   // Numeric value of the scalar's text: no row gives 0.
-  double ScalarNumber(const std::string& sql, std::string* error = nullptr);
+  double ScalarNumber(const Sql& sql, std::string* error = nullptr);
   // The record set of a SELECT; on failure an empty closed set and the error in *error.
-  std::shared_ptr<Recordset> Open(const std::string& sql, std::string* error = nullptr);
+  std::shared_ptr<Recordset> Open(const Sql& sql, std::string* error = nullptr);
 
   std::string Driver() const { return db_.Settings("driver"); }
   bool IsJet() const;
   IDatabase& Database() { return db_; }
 
  private:
+  std::unique_ptr<ICommand> Command(const Sql& sql);
+
   IDatabase& db_;
 };
 
@@ -44,7 +47,7 @@ class Transaction {
 
   // Runs a statement; false (and rolled back) on failure. Once failed, every further call
   // does nothing and answers false.
-  bool Run(const std::string& sql, int64_t* rowsAffected = nullptr);
+  bool Run(const Sql& sql, int64_t* rowsAffected = nullptr);
   // Records a failure that did not come from a statement and rolls back.
   void Fail(const std::string& error);
   bool Commit();

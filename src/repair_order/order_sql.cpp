@@ -55,7 +55,7 @@ std::string DateWindowCondition(const db::Date& login, int months, std::string_v
       .Date(from.Text(), driver)
       .Raw(" and 进厂日期<")
       .Date(to.Text(), driver)
-      .str();
+      .Literal();
 }
 
 std::string LinesSelect(LineKind kind, int64_t orderId) {
@@ -69,21 +69,21 @@ std::string LinesSelect(LineKind kind, int64_t orderId) {
         " SELECT WSDJPJ.*,PDMCPML.物品编码,PDMCPML.物品名称,PDMCPML.规格"
         "   FROM WSDJPJ LEFT JOIN PDMCPML ON WSDJPJ.产品ID = PDMCPML.产品ID");
   }
-  return sql.Raw("  WHERE 单据ID=").Key(orderId).Raw(" order by 单据明细ID").str();
+  return sql.Raw("  WHERE 单据ID=").Key(orderId).Raw(" order by 单据明细ID").Literal();
 }
 
 std::string LastVisitSelect(int64_t vehicleId) {
   return db::Sql(" SELECT top 1 车厂,送修人,司机电话,公里数 FROM wsdj where 车辆ID=")
       .Key(vehicleId)
       .Raw(" order by 单据ID desc ")
-      .str();
+      .Literal();
 }
 
 std::string SaveRuleSelect(int64_t programNumber) {
   return db::Sql("SELECT text FROM xt_BillAttribute WHERE progID=")
       .Key(programNumber)
       .Raw(" and attribute='onsavecode' ")
-      .str();
+      .Literal();
 }
 
 std::string NextRevision(const std::string& number) {
@@ -101,7 +101,7 @@ std::string DuplicateOfExistingSelect(int64_t orderId, int64_t programNumber,
       .Key(programNumber)
       .Raw(" and 工单号码=")
       .Text(number)
-      .str();
+      .Literal();
 }
 
 std::string DuplicateOfNewSelect(const std::string& number, int64_t programNumber) {
@@ -109,11 +109,11 @@ std::string DuplicateOfNewSelect(const std::string& number, int64_t programNumbe
       .Text(number)
       .Raw(" and progid =")
       .Key(programNumber)
-      .str();
+      .Literal();
 }
 
 std::string VehicleIdSelect(const std::string& plate) {
-  return db::Sql(" SELECT 车辆ID FROM clzl WHERE 车牌号=").Text(plate).str();
+  return db::Sql(" SELECT 车辆ID FROM clzl WHERE 车牌号=").Text(plate).Literal();
 }
 
 std::string VehicleUpdate(int64_t vehicleId, const VehicleValues& v) {
@@ -127,7 +127,7 @@ std::string VehicleUpdate(int64_t vehicleId, const VehicleValues& v) {
       .Key(v.ownerId)
       .Raw("  WHERE 车辆ID=")
       .Key(vehicleId)
-      .str();
+      .Literal();
 }
 
 std::string VehicleInsert(int64_t vehicleId, const VehicleValues& v) {
@@ -147,7 +147,7 @@ std::string VehicleInsert(int64_t vehicleId, const VehicleValues& v) {
       .Raw(",")
       .Key(v.ownerId)
       .Raw(")")
-      .str();
+      .Literal();
 }
 
 std::string DeleteLinesStatement(LineKind kind, const std::vector<int64_t>& lineIds) {
@@ -157,7 +157,7 @@ std::string DeleteLinesStatement(LineKind kind, const std::vector<int64_t>& line
     if (i > 0) sql.Raw(",");
     sql.Key(lineIds[i]);
   }
-  return sql.Raw(")").str();
+  return sql.Raw(")").Literal();
 }
 
 std::string HeaderUpdate(const OrderHeader& h, int64_t orderId, std::string_view driver) {
@@ -205,7 +205,7 @@ std::string HeaderUpdate(const OrderHeader& h, int64_t orderId, std::string_view
       .NumOf(h.total)
       .Raw("  WHERE 单据ID=")
       .Key(orderId)
-      .str();
+      .Literal();
 }
 
 std::string HeaderInsert(const OrderHeader& h, int64_t orderId, int64_t programNumber,
@@ -260,7 +260,7 @@ std::string HeaderInsert(const OrderHeader& h, int64_t orderId, int64_t programN
       .Raw(",")
       .NumOf(h.total)
       .Raw(")")
-      .str();
+      .Literal();
 }
 
 std::string LineInsert(LineKind kind, const OrderLine& line, int64_t orderId) {
@@ -283,7 +283,7 @@ std::string LineInsert(LineKind kind, const OrderLine& line, int64_t orderId) {
       .Raw(",")
       .Text(line.remark)
       .Raw(")")
-      .str();
+      .Literal();
 }
 
 std::string LineUpdate(LineKind kind, const OrderLine& line) {
@@ -303,7 +303,7 @@ std::string LineUpdate(LineKind kind, const OrderLine& line) {
       .Text(line.remark)
       .Raw(" WHERE 单据明细ID=")
       .Key(line.lineId)
-      .str();
+      .Literal();
 }
 
 std::string StatusUpdate(bool check, int64_t programNumber, const std::string& user,
@@ -318,13 +318,13 @@ std::string StatusUpdate(bool check, int64_t programNumber, const std::string& u
       .Raw(check ? ", 系统='审核'" : ", 系统='填单'")
       .Raw(" Where 单据ID=")
       .Key(orderId)
-      .str();
+      .Literal();
 }
 
 std::vector<std::string> DeleteOrderStatements(int64_t orderId) {
-  return {db::Sql("Delete from wsdj where 单据ID=").Key(orderId).str(),
-          db::Sql("Delete from wsdjxm where 单据ID=").Key(orderId).str(),
-          db::Sql(" delete from wsdjpj where 单据ID=").Key(orderId).str()};
+  return {db::Sql("Delete from wsdj where 单据ID=").Key(orderId).Literal(),
+          db::Sql("Delete from wsdjxm where 单据ID=").Key(orderId).Literal(),
+          db::Sql(" delete from wsdjpj where 单据ID=").Key(orderId).Literal()};
 }
 
 std::string IssuedPartsSelect(int64_t orderId) {
@@ -334,7 +334,7 @@ std::string IssuedPartsSelect(int64_t orderId) {
              "INNER JOIN jxcdjmx ON jxcdj.单据ID = jxcdjmx.单据ID)  INNER JOIN pdmcpml ON "
              "jxcdjmx.产品ID = pdmcpml.产品ID) where wsdj.单据ID= ")
       .Key(orderId)
-      .str();
+      .Literal();
 }
 
 std::string IssuedCostSelect(int64_t orderId) {
@@ -342,7 +342,7 @@ std::string IssuedCostSelect(int64_t orderId) {
              "SELECT sum(实际金额) FROM ((wsdj INNER JOIN jxcdj ON wsdj.单据ID=jxcdj.前置单据ID) "
              "INNER JOIN jxcdjmx ON jxcdj.单据ID = jxcdjmx.单据ID) where wsdj.单据ID =")
       .Key(orderId)
-      .str();
+      .Literal();
 }
 
 }  // namespace ws::repair_order

@@ -72,9 +72,8 @@ void WS_S::SetupForm() {
     auto& grid = form_.Add<forms::Grid>(kind == LineKind::Items ? kItemGrid : kPartGrid);
     grid.SetContainer(kGridFrame);
     grid.OnOpenFormRequest = [this](const std::string& program, const std::string& a,
-                                    const std::string& b, const std::string& c) {
-      ForwardOpenForm(program, a, b, c);
-    };
+                                    const std::string& b,
+                                    const std::string& c) { ForwardOpenForm(program, a, b, c); };
     auto lines = std::make_unique<LineGrid>(grid, kind);
     lines->Setup(context, GoodsMessageEdit());
     (kind == LineKind::Items ? items_ : parts_) = std::move(lines);
@@ -143,7 +142,7 @@ void WS_S::ShowRecord(const db::Recordset& records, const std::string& position)
 
 bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {
   std::string error;
-  auto records = db::Runner(Database()).Open(LinesSelect(grid.Kind(), orderId), &error);
+  auto records = db::Runner(Database()).Open(db::Sql(LinesSelect(grid.Kind(), orderId)), &error);
   if (!error.empty()) {
     ReportError(error);
     return false;

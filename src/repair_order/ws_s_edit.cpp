@@ -7,8 +7,8 @@
 
 #include "db/runner.h"
 #include "db/value.h"
-#include "repair_order/ws_s.h"
 #include "forms/text.h"
+#include "repair_order/ws_s.h"
 
 namespace ws::repair_order {
 
@@ -211,7 +211,7 @@ void WS_S::ApplyVehicle(const PickedRow& picked) {
 
 void WS_S::ApplyLastVisit(int64_t vehicleId) {
   std::string error;
-  auto records = db::Runner(Database()).Open(LastVisitSelect(vehicleId), &error);
+  auto records = db::Runner(Database()).Open(db::Sql(LastVisitSelect(vehicleId)), &error);
   if (!error.empty()) throw std::runtime_error(error);
   if (records->Eof()) return;
   Header(kMaker).SetText(records->Text("车厂"));

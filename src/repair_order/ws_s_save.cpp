@@ -30,7 +30,8 @@ bool WS_S::IsCanSave() {
 bool WS_S::SettleNumber(std::string& number) {
   if (CurrentId() > 0) {
     std::string error;
-    std::string rule = db::Runner(Database()).ScalarText(SaveRuleSelect(ProgramNumber()), &error);
+    std::string rule =
+        db::Runner(Database()).ScalarText(db::Sql(SaveRuleSelect(ProgramNumber())), &error);
     if (!error.empty()) throw std::runtime_error(error);
     // Under the rule every re-save is a new revision of the order; an emptied number becomes
     // revision "-1" like any number without one.
@@ -96,10 +97,11 @@ bool WS_S::SaveOrder() {
   const bool existing = CurrentId() > 0;
   const int64_t program = ProgramNumber();
   std::string error;
-  auto duplicate = db::Runner(Database())
-                       .Open(existing ? DuplicateOfExistingSelect(CurrentId(), program, number)
-                                      : DuplicateOfNewSelect(number, program),
-                             &error);
+  auto duplicate =
+      db::Runner(Database())
+          .Open(db::Sql(existing ? DuplicateOfExistingSelect(CurrentId(), program, number)
+                                 : DuplicateOfNewSelect(number, program)),
+                &error);
   if (!error.empty()) throw std::runtime_error(error);
   if (!duplicate->Eof()) {
     Ask("工单号码重复,请检查!", existing ? "提示：" : Title(), host::MsgButtons::Ok,
@@ -125,13 +127,14 @@ bool WS_S::SaveOrder() {
     VehicleValues vehicle{plate, Trim(Header(kEngine).Text()), Trim(Header(kChassis).Text()),
                           Trim(Header(kModel).Text()), Header(kOwner).KeyLong()};
     std::string failure;
-    vehicleId = static_cast<int64_t>(tx.Db().ScalarNumber(VehicleIdSelect(plate), &failure));
+    vehicleId =
+        static_cast<int64_t>(tx.Db().ScalarNumber(db::Sql(VehicleIdSelect(plate)), &failure));
     if (failure.empty()) {
       if (vehicleId > 0) {
-        tx.Run(VehicleUpdate(vehicleId, vehicle));
+        tx.Run(db::Sql(VehicleUpdate(vehicleId, vehicle)));
       } else {
         vehicleId = newId("clzl", "车辆ID");
-        tx.Run(VehicleInsert(vehicleId, vehicle));
+        tx.Run(db::Sql(VehicleInsert(vehicleId, vehicle)));
       }
       failure = tx.Error();
     }
@@ -144,16 +147,17 @@ bool WS_S::SaveOrder() {
   }
 
   for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
-    if (!Lines(kind).Removed().empty()) tx.Run(DeleteLinesStatement(kind, Lines(kind).Removed()));
+    if (!Lines(kind).Removed().empty())
+      tx.Run(db::Sql(DeleteLinesStatement(kind, Lines(kind).Removed())));
   }
 
   OrderHeader header = CollectHeader(number, vehicleId);
   int64_t orderId = CurrentId();
   if (existing) {
-    tx.Run(HeaderUpdate(header, orderId, Driver()));
+    tx.Run(db::Sql(HeaderUpdate(header, orderId, Driver())));
   } else {
     orderId = newId("wsdj", "单据ID");
-    tx.Run(HeaderInsert(header, orderId, program, Driver()));
+    tx.Run(db::Sql(HeaderInsert(header, orderId, program, Driver())));
   }
   std::vector<int64_t> lineIds[2];
   for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
@@ -161,9 +165,9 @@ bool WS_S::SaveOrder() {
       if (tx.Failed()) break;
       if (line.lineId <= 0) {
         line.lineId = newId(kind == LineKind::Items ? "wsdjxm" : "wsdjpj", "单据明细ID");
-        tx.Run(LineInsert(kind, line, orderId));
+        tx.Run(db::Sql(LineInsert(kind, line, orderId)));
       } else {
-        tx.Run(LineUpdate(kind, line));
+        tx.Run(db::Sql(LineUpdate(kind, line)));
       }
       lineIds[kind == LineKind::Items ? 0 : 1].push_back(line.lineId);
     }

@@ -28,8 +28,8 @@ bool WS_S::Check() {
   bool checked = Guarded("审核时出错：", [&] {
     host::LoginInfo login = Login();
     std::string error = db::Runner(Database())
-                            .Execute(StatusUpdate(true, ProgramNumber(), login.userName,
-                                                  login.loginDate, CurrentId(), Driver()));
+                            .Execute(db::Sql(StatusUpdate(true, ProgramNumber(), login.userName,
+                                                          login.loginDate, CurrentId(), Driver())));
     if (error.empty()) return true;
     Ask("Check Error::" + error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
     return false;
@@ -45,8 +45,8 @@ bool WS_S::UnCheck() {
     host::LoginInfo login = Login();
     // The unchecking user and date take the checker's columns.
     error = db::Runner(Database())
-                .Execute(StatusUpdate(false, ProgramNumber(), login.userName, login.loginDate,
-                                      CurrentId(), Driver()));
+                .Execute(db::Sql(StatusUpdate(false, ProgramNumber(), login.userName,
+                                              login.loginDate, CurrentId(), Driver())));
   } catch (const std::exception& e) {
     error = e.what();
   }
@@ -78,7 +78,7 @@ bool WS_S::FileDelete() {
     db::Transaction tx(Database());
     if (tx.Failed()) throw std::runtime_error(tx.Error());
     for (const std::string& sql : DeleteOrderStatements(id)) {
-      if (!tx.Run(sql)) break;
+      if (!tx.Run(db::Sql(sql))) break;
     }
     if (tx.Failed() || !tx.Commit()) {
       ReportError(tx.Error());
@@ -116,7 +116,7 @@ bool WS_S::DoPrint() {
 
     db::Runner runner(Database());
     std::string error;
-    auto issued = runner.Open(IssuedPartsSelect(CurrentId()), &error);
+    auto issued = runner.Open(db::Sql(IssuedPartsSelect(CurrentId())), &error);
     if (!error.empty()) throw std::runtime_error(error);
     std::vector<std::string> columns;
     for (int i = 0; i < issued->FieldCount(); ++i) columns.push_back(issued->FieldName(i));
@@ -128,7 +128,7 @@ bool WS_S::DoPrint() {
     }
     data->AddTable("ywGridCK", columns, rows);
 
-    double cost = runner.ScalarNumber(IssuedCostSelect(CurrentId()), &error);
+    double cost = runner.ScalarNumber(db::Sql(IssuedCostSelect(CurrentId())), &error);
     if (!error.empty()) throw std::runtime_error(error);
     // The workshop's management fee is a tenth of the parts actually issued.
     data->SetValue("实际配件费用", forms::FormatNumber(cost, "0.00"));

@@ -41,8 +41,8 @@ TEST_F(WsInitTest, CreatesOnceAndReplacesOnlyWithForce) {
     std::string error;
     auto db = platform::SqliteDatabase::Open(file, &error);
     ASSERT_NE(db, nullptr) << error;
-    ASSERT_EQ(db::Runner(*db).Execute("insert into ws_user_setting (user_name, key, value) "
-                                      "values ('张三', 'WS_SelWs', '2')"),
+    ASSERT_EQ(db::Runner(*db).Execute(db::Sql("insert into ws_user_setting (user_name, key, value) "
+                                              "values ('张三', 'WS_SelWs', '2')")),
               "");
   }
 

@@ -14,8 +14,8 @@ namespace {
 
 constexpr std::string_view kIndexPrefix = "CREATE INDEX";
 
-bool IsIndexStatement(const std::string& sql) {
-  return sql.rfind(kIndexPrefix, 0) == 0;
+bool IsIndexStatement(const db::Sql& sql) {
+  return sql.Statement().rfind(kIndexPrefix, 0) == 0;
 }
 
 // A database file's companions (WAL, shared memory, rollback journal): left beside a new file
@@ -40,8 +40,8 @@ std::string CheckNewDatabaseTarget(const std::string& file, bool force) {
   return "";
 }
 
-std::vector<std::string> CatalogueTableStatements(const db::Date& initDate) {
-  std::vector<std::string> out;
+std::vector<db::Sql> CatalogueTableStatements(const db::Date& initDate) {
+  std::vector<db::Sql> out;
   for (auto& sql : db::CatalogueStatements(db::Engine::Sqlite)) {
     if (!IsIndexStatement(sql)) out.push_back(std::move(sql));
   }
@@ -49,8 +49,8 @@ std::vector<std::string> CatalogueTableStatements(const db::Date& initDate) {
   return out;
 }
 
-std::vector<std::string> CatalogueIndexStatements() {
-  std::vector<std::string> out;
+std::vector<db::Sql> CatalogueIndexStatements() {
+  std::vector<db::Sql> out;
   for (auto& sql : db::CatalogueStatements(db::Engine::Sqlite)) {
     if (IsIndexStatement(sql)) out.push_back(std::move(sql));
   }

@@ -9,6 +9,7 @@
 
 #include "db/database.h"
 #include "db/date.h"
+#include "db/sql.h"
 #include "platform/sqlite_database.h"
 
 namespace ws::cli {
@@ -20,8 +21,8 @@ std::string CheckNewDatabaseTarget(const std::string& file, bool force);
 // The statements that create the catalogue and the default configuration started on initDate,
 // without the catalogue's indexes: a bulk load runs faster into bare tables and the indexes are
 // built once afterwards (CatalogueIndexStatements).
-std::vector<std::string> CatalogueTableStatements(const db::Date& initDate);
-std::vector<std::string> CatalogueIndexStatements();
+std::vector<db::Sql> CatalogueTableStatements(const db::Date& initDate);
+std::vector<db::Sql> CatalogueIndexStatements();
 
 class NewDatabaseFile {
  public:

@@ -921,11 +921,11 @@ class DemoWriter {
   }
 
   // Raises every id counter of a table the demo wrote to its highest key.
-  std::vector<std::string> CounterStatements() const {
+  std::vector<db::Sql> CounterStatements() const {
     static const char* tables[] = {"PDMBM",   "PDMGY",   "PDMKJKM", "PDMSJZD", "PDMBZ",
                                    "pdmwxfl", "PDMWXXM", "PDMCPML", "pdmwldw", "PDMWLDWJS",
                                    "clzl",    "WSDJ",    "WSDJXM",  "WSDJPJ"};
-    std::vector<std::string> out;
+    std::vector<db::Sql> out;
     for (const char* name : tables) {
       const db::TableDef* table = db::FindTable(name);
       out.push_back(AdvanceIdCounterStatement(table->name, table->primaryKey.front()));
@@ -993,8 +993,7 @@ std::string CreateDemoDatabase(const std::string& file, const DemoOptions& optio
       if (!transaction.Run(statement)) break;
     }
     if (transaction.Failed()) return "cannot create the tables: " + transaction.Error();
-    if (std::string error = GenerateDemoData(database, options, counts, progress);
-        !error.empty()) {
+    if (std::string error = GenerateDemoData(database, options, counts, progress); !error.empty()) {
       return "cannot write the demo data: " + error;
     }
     if (onIndexes) onIndexes();
