@@ -271,6 +271,10 @@ class Translator {
         out += "'" + (date.empty() ? std::string(Trim(inside)) : date) + "'";
       } else if (target_ == SqlTarget::Postgres && IsWord(i, "like")) {
         out += "ILIKE";
+      } else if (target_ == SqlTarget::Postgres && IsPunct(i, '?')) {
+        // Every rewrite keeps the tokens in their order, so counting as they are written
+        // numbers the placeholders as their values were bound.
+        out += "$" + std::to_string(++placeholders_);
       } else {
         out += token.text;
       }
@@ -327,6 +331,7 @@ class Translator {
 
   std::vector<Token> tokens_;
   SqlTarget target_;
+  int placeholders_ = 0;
   std::vector<bool> skip_;
   // Text to write before / after a token; planned TOP rewrites park their pieces here.
   std::vector<std::string> before_;
