@@ -5,6 +5,7 @@
 
 namespace ws::forms {
 
+
 int IncrementalSearch(Grid& grid, const std::vector<int>& columns, const std::string& typed,
                       bool filterMode) {
   if (grid.Cols() == 0) return -1;
@@ -15,15 +16,9 @@ int IncrementalSearch(Grid& grid, const std::vector<int>& columns, const std::st
   if (!typed.empty()) {
     const std::string needle = FoldCase(typed);
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-      // Each column on its own: a text typed is found where it stands, never pieced together
-      // across two columns or out of a separator ("%" typed used to match every row).
-      bool match = false;
-      for (int c : columns) {
-        if (FoldCase(grid.TextMatrix(r, c)).find(needle) != std::string::npos) {
-          match = true;
-          break;
-        }
-      }
+      std::string rowText;
+      for (int c : columns) rowText += "%" + grid.TextMatrix(r, c);
+      bool match = FoldCase(rowText).find(needle) != std::string::npos;
       if (match && first < 0) {
         first = r;
         if (!filterMode) {

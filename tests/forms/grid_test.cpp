@@ -1,5 +1,4 @@
 #include "forms/grid.h"
-#include "forms/grid_search.h"
 
 #include <gtest/gtest.h>
 
@@ -116,33 +115,6 @@ TEST(GridTest, SortNumbersAsNumbersAndSubtotalsComeAndGo) {
   EXPECT_DOUBLE_EQ(grid.SumData(1), 18.5);
   grid.ClearSubtotals();
   EXPECT_EQ(grid.DataRows(), 4);
-}
-
-// Search typed over a list finds the text where it stands: "%" (once the join of the columns)
-// and other pattern characters are plain characters, and no match spans two columns.
-TEST(GridSearchTest, TypedTextIsFoundAsItStandsInOneColumn) {
-  Grid grid("Vs");
-  grid.SetFormatString("编码|名称");
-  grid.SetRows(4);
-  const char* rows[][2] = {{"A1", "Alpha"}, {"B_2", "50%off"}, {"C\\3", "O'Brien"}};
-  for (int r = 0; r < 3; ++r) {
-    grid.SetTextMatrix(r + 1, 0, rows[r][0]);
-    grid.SetTextMatrix(r + 1, 1, rows[r][1]);
-  }
-  struct Case {
-    std::string typed;
-    int row;
-  };
-  const Case cases[] = {{"%", 2},   {"_", 2},    {"\\", 3},    {"'", 3},
-                        {"1%", -1}, {"A1A", -1}, {"alpha", 1}, {"1Al", -1}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(IncrementalSearch(grid, {0, 1}, c.typed, false), c.row) << c.typed;
-  }
-  // Filtering hides every row the text is not in.
-  EXPECT_EQ(IncrementalSearch(grid, {0, 1}, "%", true), 2);
-  EXPECT_TRUE(grid.RowHidden(1));
-  EXPECT_FALSE(grid.RowHidden(2));
-  EXPECT_TRUE(grid.RowHidden(3));
 }
 
 }  // namespace
