@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "db/catalogue.h"
+#include "db/schema.h"
 #include "lib/args.h"
 #include "lib/master_import.h"
 #include "platform/sqlite_database.h"
@@ -84,6 +85,11 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
   if (!db::SchemaVersion(*database)) {
     err << "ws import: " << file << " is not a repair-shop database\n";
+    return kExitUsage;
+  }
+  // A file of an older build is brought to this build's layout before anything runs on it.
+  if (std::string upgrade = db::UpgradeSchema(*database); !upgrade.empty()) {
+    err << "ws import: " << file << ": " << upgrade << "\n";
     return kExitUsage;
   }
 

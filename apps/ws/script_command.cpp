@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "db/catalogue.h"
+#include "db/schema.h"
 #include "host/registry.h"
 #include "lib/args.h"
 #include "lib/script_host.h"
@@ -120,6 +121,11 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
   if (!db::SchemaVersion(*database)) {
     err << "ws script: " << file << " is not a repair-shop database\n";
+    return kExitUsage;
+  }
+  // A file of an older build is brought to this build's layout before anything runs on it.
+  if (std::string upgrade = db::UpgradeSchema(*database); !upgrade.empty()) {
+    err << "ws script: " << file << ": " << upgrade << "\n";
     return kExitUsage;
   }
 

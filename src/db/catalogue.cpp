@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "db/runner.h"
+#include "db/schema.h"
 #include "db/sql.h"
 #include "forms/text.h"
 
@@ -372,6 +373,8 @@ std::vector<TableDef> BuildTables() {
   return t;
 }
 
+}  // namespace
+
 std::string DefaultClause(ColumnKind kind) {
   switch (kind) {
     case ColumnKind::Id:
@@ -385,8 +388,6 @@ std::string DefaultClause(ColumnKind kind) {
   }
   return "";
 }
-
-}  // namespace
 
 const ColumnDef* TableDef::FindColumn(std::string_view column) const {
   for (const auto& c : columns) {
@@ -476,6 +477,13 @@ std::vector<Sql> CatalogueStatements(Engine engine) {
                     .Raw(", ")
                     .Text(kSchemaVersion)
                     .Raw(")"));
+  for (const auto& subsystem : Subsystems()) {
+    out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
+                      .Text(SubsystemVersionKey(subsystem))
+                      .Raw(", ")
+                      .Key(CurrentVersion(subsystem))
+                      .Raw(")"));
+  }
   return out;
 }
 

@@ -342,7 +342,7 @@ TEST_F(CatalogueTest, DefaultConfigurationLandsAndTellsOurDatabaseApart) {
                  "item_code='mouseeventscrollrate'"),
             "5");
 
-  EXPECT_EQ(SchemaVersion(*db_), std::optional<std::string>("1"));
+  EXPECT_EQ(SchemaVersion(*db_), std::optional<std::string>(kSchemaVersion));
   std::string error;
   auto foreign = platform::SqliteDatabase::Open(":memory:", &error);
   ASSERT_NE(foreign, nullptr) << error;
