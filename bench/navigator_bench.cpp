@@ -55,7 +55,7 @@ struct Shop {
     db = SqliteDatabase::Open(path, &error);
     Check(error, "open");
     for (const auto& sql : ws::db::CatalogueStatements(ws::db::Engine::Sqlite)) {
-      Check(db->ExecScript(sql), "catalogue");
+      Check(db->ExecScript(sql.Literal()), "catalogue");
     }
     Check(db->ExecScript(
               "BEGIN;"
@@ -74,9 +74,9 @@ struct Shop {
               "COMMIT;"),
           "orders");
     windowFirst =
-        ws::db::Runner(*db).Scalar("SELECT MIN(单据ID) FROM WSDJ WHERE " + kWindow).ToLong();
+        ws::db::Runner(*db).Scalar(ws::db::Sql("SELECT MIN(单据ID) FROM WSDJ WHERE " + kWindow)).ToLong();
     windowLast =
-        ws::db::Runner(*db).Scalar("SELECT MAX(单据ID) FROM WSDJ WHERE " + kWindow).ToLong();
+        ws::db::Runner(*db).Scalar(ws::db::Sql("SELECT MAX(单据ID) FROM WSDJ WHERE " + kWindow)).ToLong();
     other = SqliteDatabase::Open(path, &error);
     Check(error, "open other");
   }
@@ -92,7 +92,7 @@ struct Shop {
                           ? "INSERT INTO WSDJ (单据ID, progid, 工单号码, 进厂日期) VALUES (" +
                                 std::to_string(kOrders + 1) + ", 200001, 'X', '2012-06-15')"
                           : "DELETE FROM WSDJ WHERE 单据ID=" + std::to_string(kOrders + 1);
-    Check(ws::db::Runner(*other).Execute(sql), "other user");
+    Check(ws::db::Runner(*other).Execute(ws::db::Sql(sql)), "other user");
   }
 };
 
@@ -112,14 +112,16 @@ void BM_MoveWithTwoCounts(benchmark::State& state) {
   int64_t current = shop.windowFirst + (shop.windowLast - shop.windowFirst) / 2;
   for (auto _ : state) {
     current = NextCurrent(shop, current);
-    auto rs = runner.Open(kSelect + " WHERE (" + kWindow + ") AND 单据ID > " +
-                          std::to_string(current) + " ORDER BY 单据ID LIMIT 1");
+    auto rs = runner.Open(ws::db::Sql(kSelect + " WHERE (" + kWindow + ") AND 单据ID > " +
+                                      std::to_string(current) + " ORDER BY 单据ID LIMIT 1"));
     current = rs->Long("单据ID");
     int64_t total =
-        runner.Scalar("SELECT COUNT(*) FROM (" + kSelect + " WHERE " + kWindow + ") q").ToLong();
+        runner.Scalar(ws::db::Sql("SELECT COUNT(*) FROM (" + kSelect + " WHERE " + kWindow + ") q"))
+            .ToLong();
     int64_t rank = runner
-                       .Scalar("SELECT COUNT(*) FROM (" + kSelect + " WHERE (" + kWindow +
-                               ") AND 单据ID <= " + std::to_string(current) + ") q")
+                       .Scalar(ws::db::Sql("SELECT COUNT(*) FROM (" + kSelect + " WHERE (" +
+                                           kWindow + ") AND 单据ID <= " + std::to_string(current) +
+                                           ") q"))
                        .ToLong();
     benchmark::DoNotOptimize(total + rank);
   }

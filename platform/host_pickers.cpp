@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "db/runner.h"
-#include "pickers/register.h"
 #include "forms/text.h"
+#include "pickers/register.h"
 
 namespace ws::platform {
 
@@ -167,7 +167,7 @@ void SqlPicker::SetupGrid(forms::Grid& grid) {
   grid.SetFrozenCols(0);
 }
 
-std::string SqlPicker::Statement(const std::string* typed) const {
+db::Sql SqlPicker::Statement(const std::string* typed) const {
   const std::string select = config_.fromParameters ? Parameter("SQL") : config_.select;
   const std::string valid = config_.fromParameters ? Parameter("Valid") : config_.valid;
   const std::string order = config_.fromParameters ? Parameter("Order") : config_.order;
@@ -177,14 +177,14 @@ std::string SqlPicker::Statement(const std::string* typed) const {
 
   const host::Parameters& parameters = ParametersOrEmpty();
   db::Sql sql(select);
-  if (config_.conditions) sql.Raw(config_.conditions(parameters).str());
-  if (typed) sql.Raw(" AND (").Raw(pickers::WithTyped(valid, *typed).str()).Raw(")");
-  if (config_.tail) sql.Raw(config_.tail(parameters).str());
+  if (config_.conditions) sql.Append(config_.conditions(parameters));
+  if (typed) sql.Raw(" AND (").Append(pickers::WithTyped(valid, *typed)).Raw(")");
+  if (config_.tail) sql.Append(config_.tail(parameters));
   if (!order.empty()) sql.Raw(" ORDER BY ").Raw(order);
-  return sql.str();
+  return sql;
 }
 
-std::string SqlPicker::ListQuery() {
+db::Sql SqlPicker::ListQuery() {
   return Statement(nullptr);
 }
 
@@ -267,7 +267,7 @@ bool SqlPicker::Validate(const std::string&, const std::string&, const std::stri
                          const std::string& typed, std::string& outValue, std::string& outText) {
   TakeNothing();
   bool matched = false;
-  const std::string statement = Statement(&typed);
+  const db::Sql statement = Statement(&typed);
   if (System() && !statement.empty()) {
     std::string error;
     auto records = db::Runner(System()->GetDatabase()).Open(statement, &error);

@@ -83,14 +83,14 @@ class SqlPicker : public pickers::PickerControl {
 
  protected:
   void SetupGrid(forms::Grid& grid) override;
-  std::string ListQuery() override;
+  db::Sql ListQuery() override;
   void ShowRows(forms::Grid& grid, db::Recordset& records) override;
   void AfterLoad() override;
   void Choose(int row) override;
 
  private:
   // The statement with the typed-text condition when typed is given.
-  std::string Statement(const std::string* typed) const;
+  db::Sql Statement(const std::string* typed) const;
   std::string ValueField() const;
   std::string TextField() const;
   // Value, Text and Objects from one row of the last list or validation.

@@ -52,8 +52,8 @@ std::string MenuModel::Load(db::IDatabase& db) {
   groups_.clear();
   std::string error;
   auto rows = db::Runner(db).Open(
-      "SELECT o.progid, o.classname, o.progname, m.menuname FROM xt_objects o "
-      "LEFT JOIN xt_menu m ON m.progID = o.progid ORDER BY o.progid",
+      db::Sql("SELECT o.progid, o.classname, o.progname, m.menuname FROM xt_objects o "
+              "LEFT JOIN xt_menu m ON m.progID = o.progid ORDER BY o.progid"),
       &error);
   if (!error.empty()) return error;
   std::vector<MenuGroup> groups;

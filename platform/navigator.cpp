@@ -203,22 +203,27 @@ struct RecordNavigator::Query {
     list = select + '\x1f' + condition + '\x1f' + key;
   }
 
-  // " WHERE cond AND extra" or less.
-  std::string Where(const std::string& extra) const {
-    if (condition.empty() && extra.empty()) return {};
-    if (extra.empty()) return " WHERE " + condition;
-    if (condition.empty()) return " WHERE " + extra;
-    return " WHERE " + condition + " AND " + extra;
+  // " WHERE cond AND extra" or less. The condition is the module's text, as the host
+  // interface hands it over; extra is built here.
+  db::Sql Where(const db::Sql& extra) const {
+    db::Sql out;
+    if (condition.empty() && extra.empty()) return out;
+    out.Raw(" WHERE ");
+    if (!condition.empty()) out.Raw(condition);
+    if (!condition.empty() && !extra.empty()) out.Raw(" AND ");
+    return out.Append(extra);
   }
 
   // "SELECT <columns> FROM ..." over the rows of the list that also satisfy extra.
-  std::string CountSql(const std::string& columns, const std::string& extra) const {
-    if (!fromPart.empty()) return "SELECT " + columns + " " + fromPart + Where(extra);
-    return "SELECT " + columns + " FROM (" + select + Where(extra) + ") ws_nav";
+  db::Sql CountSql(const db::Sql& columns, const db::Sql& extra) const {
+    db::Sql out("SELECT ");
+    out.Append(columns);
+    if (!fromPart.empty()) return out.Raw(" " + fromPart).Append(Where(extra));
+    return out.Raw(" FROM (" + select).Append(Where(extra)).Raw(") ws_nav");
   }
 
-  std::string KeyCompare(const char* op, int64_t id) const {
-    return db::Sql().Raw(key).Raw(" ").Raw(op).Raw(" ").Key(id).str();
+  db::Sql KeyCompare(const char* op, int64_t id) const {
+    return db::Sql().Raw(key).Raw(" ").Raw(op).Raw(" ").Key(id);
   }
 };
 
@@ -269,22 +274,22 @@ std::string RecordNavigator::GetNewID(const std::string& table, const std::strin
   return {};
 }
 
-std::shared_ptr<db::Recordset> RecordNavigator::FetchOne(const Query& q, const std::string& extra,
+std::shared_ptr<db::Recordset> RecordNavigator::FetchOne(const Query& q, const db::Sql& extra,
                                                          bool descending, std::string* error) {
-  std::string sql =
-      q.select + q.Where(extra) + " ORDER BY " + q.key + (descending ? " DESC" : "") + " LIMIT 1";
+  db::Sql sql(q.select);
+  sql.Append(q.Where(extra)).Raw(" ORDER BY " + q.key + (descending ? " DESC" : "") + " LIMIT 1");
   return db::Runner(*db_).Open(sql, error);
 }
 
-int64_t RecordNavigator::Count(const Query& q, const std::string& extra, std::string* error) {
+int64_t RecordNavigator::Count(const Query& q, const db::Sql& extra, std::string* error) {
   ++countQueries_;
-  return db::Runner(*db_).Scalar(q.CountSql("COUNT(*)", extra), error).ToLong();
+  return db::Runner(*db_).Scalar(q.CountSql(db::Sql("COUNT(*)"), extra), error).ToLong();
 }
 
 std::string RecordNavigator::ChangeStamp() {
   if (stampSql_.empty()) return {};
   std::string error;
-  std::string stamp = db::Runner(*db_).ScalarText(stampSql_, &error);
+  std::string stamp = db::Runner(*db_).ScalarText(db::Sql(stampSql_), &error);
   if (!error.empty()) {
     stampSql_.clear();  // the engine cannot tell; recount from now on
     return {};
@@ -314,16 +319,18 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
         rank = c.knownRank;
       } else if (id > c.knownId) {
         rank = c.knownRank +
-               Count(q, q.KeyCompare(">", c.knownId) + " AND " + q.KeyCompare("<=", id), error);
+               Count(q, q.KeyCompare(">", c.knownId).Raw(" AND ").Append(q.KeyCompare("<=", id)),
+                     error);
       } else {
         rank = c.knownRank -
-               Count(q, q.KeyCompare(">", id) + " AND " + q.KeyCompare("<=", c.knownId), error);
+               Count(q, q.KeyCompare(">", id).Raw(" AND ").Append(q.KeyCompare("<=", c.knownId)),
+                     error);
       }
     } else {
       ++countQueries_;
-      std::string columns =
-          "COUNT(*), SUM(CASE WHEN " + q.KeyCompare("<=", id) + " THEN 1 ELSE 0 END)";
-      auto rs = db::Runner(*db_).Open(q.CountSql(columns, ""), error);
+      db::Sql columns("COUNT(*), SUM(CASE WHEN ");
+      columns.Append(q.KeyCompare("<=", id)).Raw(" THEN 1 ELSE 0 END)");
+      auto rs = db::Runner(*db_).Open(q.CountSql(columns, db::Sql()), error);
       if (error->empty() && !rs->Eof()) {
         total = rs->Field(0).ToLong();
         rank = rs->Field(1).ToLong();
@@ -366,10 +373,10 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
   };
   switch (mode) {
     case host::kNavFirst:
-      rs = FetchOne(q, "", false, &error);
+      rs = FetchOne(q, db::Sql(), false, &error);
       break;
     case host::kNavLast:
-      rs = FetchOne(q, "", true, &error);
+      rs = FetchOne(q, db::Sql(), true, &error);
       break;
     case host::kNavNext:
       rs = FetchOne(q, q.KeyCompare(">", currentId), false, &error);
@@ -426,7 +433,9 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   Query list(baseSelect, baseCondition, keyColumn);
   std::string narrowed = Trimmed(searchCondition);
   std::string error;
-  auto rs = FetchOne(list, narrowed.empty() ? "" : "(" + narrowed + ")", false, &error);
+  // The search condition arrives as text through the host interface.
+  auto rs =
+      FetchOne(list, narrowed.empty() ? db::Sql() : db::Sql("(" + narrowed + ")"), false, &error);
   if (!error.empty()) {
     result.message = error;
     return result;

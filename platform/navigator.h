@@ -16,6 +16,7 @@
 #include <string>
 
 #include "db/database.h"
+#include "db/sql.h"
 #include "host/navigator.h"
 
 namespace ws::platform {
@@ -62,14 +63,14 @@ class RecordNavigator : public host::INavigator {
 
   // The first row of the list narrowed by extra, in key order (descending: the last); an
   // empty record set when there is none. Error text into *error.
-  std::shared_ptr<db::Recordset> FetchOne(const Query& q, const std::string& extra, bool descending,
+  std::shared_ptr<db::Recordset> FetchOne(const Query& q, const db::Sql& extra, bool descending,
                                           std::string* error);
   // "k/N" of row id in the list; mode tells how the row was reached (-1 for a search).
   std::string Position(const Query& q, int mode, int64_t id, std::string* error);
   // A text that changes whenever anything is written to the database; "" when the engine
   // offers no cheap one (then the figures are recounted on every move).
   std::string ChangeStamp();
-  int64_t Count(const Query& q, const std::string& extra, std::string* error);
+  int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
 
   db::IDatabase* db_ = nullptr;
   std::string stampSql_;

@@ -279,8 +279,8 @@ class Translator {
         if (columnEnd != std::string::npos) out.insert(columnEnd, "::text");
         out += "ILIKE";
       } else if (target_ == SqlTarget::Postgres && IsPunct(i, '?')) {
-        // The server numbers its placeholders; they count in the order of the text, which
-        // Render follows into iif and isnull arguments too.
+        // Every rewrite keeps the tokens in their order, so counting as they are written
+        // numbers the placeholders as their values were bound.
         out += "$" + std::to_string(++placeholders_);
       } else {
         out += token.text;

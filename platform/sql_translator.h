@@ -18,9 +18,10 @@
 //   isnull(x)                         -> (x IS NULL)
 //   isnull(a, b)                      -> COALESCE(a, b)
 //   iif(c, a, b)                      -> CASE WHEN c THEN a ELSE b END
-//   LIKE (Postgres only)              -> ILIKE, as the desktop dialect compares without case.
-//   ? (Postgres only)                 -> $1, $2 ... in the order of the text: the server's
-//                                        placeholders.
+//   LIKE (Postgres only)              -> ILIKE, as the desktop dialect compares without case;
+//                                        its ESCAPE clause stays as written.
+//   ? (Postgres only)                 -> $1, $2, ... in the order of the placeholders, which is
+//                                        the order their values are bound in.
 //
 // Arguments may nest and may hold parentheses, commas and string literals of their own. The
 // inside of string literals ('...' with '' escapes), of quoted identifiers ("...", [...],

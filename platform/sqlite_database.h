@@ -46,7 +46,8 @@ class SqliteDatabase : public db::IDatabase {
   // Answers the error text, empty on success.
   std::string ExecScript(const std::string& sql);
 
-  // Statement log: every statement text as the module sent it, in order.
+  // Statement log: every statement text as the module sent it, in order, with its bound
+  // values written in place of the placeholders.
   void EnableLog(bool on);
   const std::vector<std::string>& Log() const;
   void ClearLog();

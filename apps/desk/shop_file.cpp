@@ -6,6 +6,7 @@
 
 #include "db/catalogue.h"
 #include "db/runner.h"
+#include "db/schema.h"
 #include "lib/database_file.h"
 #include "lib/demo_data.h"
 #include "lib/shop_input.h"
@@ -59,10 +60,6 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
   if (!version) {
     return Refuse(ShopFileStatus::Foreign, path + " 不是本系统的数据库（缺少 ws_meta 标记）");
   }
-  if (*version != db::kSchemaVersion) {
-    return Refuse(ShopFileStatus::Outdated, "数据库版本 " + *version + " 与本程序的版本 " +
-                                                std::string(db::kSchemaVersion) + " 不符");
-  }
   // A program in the middle of writing (or holding the file exclusively) makes every save
   // wait; tell the user now rather than at the first save.
   sqlite3_busy_timeout(db->Handle(), lockWaitMs);
@@ -77,6 +74,11 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
       return Refuse(ShopFileStatus::Locked, "数据库正被其他程序锁定，请稍后再试：" + path);
     }
     return Refuse(ShopFileStatus::Failed, "数据库不能写入：" + lockError);
+  }
+  // A file of an older build is brought to this program's layout; a newer one is refused.
+  if (std::string upgrade = db::UpgradeSchema(*db); !upgrade.empty()) {
+    return Refuse(ShopFileStatus::Outdated, "数据库版本 " + *version + " 不能用于本程序的版本 " +
+                                                std::string(db::kSchemaVersion) + "：" + upgrade);
   }
   ShopFile file;
   file.status = ShopFileStatus::Ok;

@@ -17,7 +17,7 @@ enum class ShopFileStatus {
   Missing,   // no such file
   Locked,    // another program holds the database
   Foreign,   // not a database, or not one of ours
-  Outdated,  // ours, but of another schema version
+  Outdated,  // ours, but of a newer schema version (or an upgrade failed)
   Failed     // anything else the engine refused
 };
 

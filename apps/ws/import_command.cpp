@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "db/catalogue.h"
+#include "db/schema.h"
 #include "lib/args.h"
 #include "lib/database_file.h"
 #include "lib/master_import.h"
@@ -68,6 +69,11 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   auto database = OpenShopDatabase(file, &error);
   if (!database) {
     err << "ws import: " << error << " (create a shop database with 'ws init')\n";
+    return kExitUsage;
+  }
+  // A file of an older build is brought to this build's layout before anything runs on it.
+  if (std::string upgrade = db::UpgradeSchema(*database); !upgrade.empty()) {
+    err << "ws import: " << file << ": " << upgrade << "\n";
     return kExitUsage;
   }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "db/catalogue.h"
+#include "db/schema.h"
 #include "host/registry.h"
 #include "lib/args.h"
 #include "lib/database_file.h"
@@ -104,6 +105,11 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   auto database = OpenShopDatabase(file, &error);
   if (!database) {
     err << "ws script: " << error << " (create a shop database with 'ws init' or 'ws demo')\n";
+    return kExitUsage;
+  }
+  // A file of an older build is brought to this build's layout before anything runs on it.
+  if (std::string upgrade = db::UpgradeSchema(*database); !upgrade.empty()) {
+    err << "ws script: " << file << ": " << upgrade << "\n";
     return kExitUsage;
   }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "db/runner.h"
+#include "db/schema.h"
 #include "db/sql.h"
 #include "forms/text.h"
 
@@ -375,6 +376,8 @@ std::vector<TableDef> BuildTables() {
   return t;
 }
 
+}  // namespace
+
 std::string DefaultClause(ColumnKind kind) {
   switch (kind) {
     case ColumnKind::Id:
@@ -388,8 +391,6 @@ std::string DefaultClause(ColumnKind kind) {
   }
   return "";
 }
-
-}  // namespace
 
 const ColumnDef* TableDef::FindColumn(std::string_view column) const {
   for (const auto& c : columns) {
@@ -464,32 +465,36 @@ std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
   return out;
 }
 
-std::vector<std::string> CatalogueStatements(Engine engine) {
-  std::vector<std::string> out;
+std::vector<Sql> CatalogueStatements(Engine engine) {
+  std::vector<Sql> out;
   for (const auto& table : Tables()) {
-    out.push_back(CreateTableStatement(table, engine));
-    auto indexes = CreateIndexStatements(table, engine);
-    out.insert(out.end(), indexes.begin(), indexes.end());
+    out.emplace_back(CreateTableStatement(table, engine));
+    for (const auto& index : CreateIndexStatements(table, engine)) out.emplace_back(index);
   }
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("schema")
                     .Raw(", ")
                     .Text(kSchemaName)
-                    .Raw(")")
-                    .str());
+                    .Raw(")"));
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("version")
                     .Raw(", ")
                     .Text(kSchemaVersion)
-                    .Raw(")")
-                    .str());
+                    .Raw(")"));
+  for (const auto& subsystem : Subsystems()) {
+    out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
+                      .Text(SubsystemVersionKey(subsystem))
+                      .Raw(", ")
+                      .Key(CurrentVersion(subsystem))
+                      .Raw(")"));
+  }
   return out;
 }
 
 std::optional<std::string> SchemaVersion(IDatabase& db) {
   Runner runner(db);
   std::string error;
-  auto rs = runner.Open("SELECT key, value FROM ws_meta", &error);
+  auto rs = runner.Open(Sql("SELECT key, value FROM ws_meta"), &error);
   if (!error.empty()) return std::nullopt;
   std::optional<std::string> schema;
   std::optional<std::string> version;

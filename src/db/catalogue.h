@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "db/database.h"
+#include "db/sql.h"
 
 namespace ws::db {
 
@@ -28,24 +29,29 @@ enum class Engine { Sqlite, Postgres };
 // mark: the two-character status code ("01", "02").
 enum class ColumnKind { Id, Number, Text, Date, Mark };
 
+// `since` is the version of the table's subsystem that brought the table, column or index in:
+// an older database gets it from the forward migration (see db/schema.h).
 struct ColumnDef {
   std::string name;
   ColumnKind kind;
+  int since = 1;
 };
 
 struct IndexDef {
   IndexDef(std::string name_, std::vector<std::string> columns_, bool unique_ = false,
-           std::string where_ = {})
+           std::string where_ = {}, int since_ = 1)
       : name(std::move(name_)),
         columns(std::move(columns_)),
         unique(unique_),
-        where(std::move(where_)) {}
+        where(std::move(where_)),
+        since(since_) {}
   std::string name;  // unique within the database; kept short for PostgreSQL's 63-byte limit
   std::vector<std::string> columns;
   // No two rows share the indexed values: the database's own guard behind a duplicate check
   // that two users could otherwise pass at the same moment.
   bool unique = false;
   std::string where;  // a partial index covers only the rows of this condition
+  int since = 1;
 };
 
 // Who owns a table: the module's documents and masters, host tables the module writes, host
@@ -58,6 +64,7 @@ struct TableDef {
   std::vector<ColumnDef> columns;
   std::vector<std::string> primaryKey;
   std::vector<IndexDef> indexes;
+  int since = 1;
 
   // The column by name, ASCII letters matched without regard to case; nullptr when unknown.
   const ColumnDef* FindColumn(std::string_view column) const;
@@ -70,18 +77,22 @@ const TableDef* FindTable(std::string_view name);
 
 // The SQL type of a column kind on an engine.
 std::string ColumnType(ColumnKind kind, Engine engine);
+// " DEFAULT ..." of a column kind (empty for dates, which default to Null).
+std::string DefaultClause(ColumnKind kind);
 std::string CreateTableStatement(const TableDef& table, Engine engine);
 std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine engine);
 
-// The schema mark that tells a database of ours from a foreign one: rows of ws_meta.
+// The schema mark that tells a database of ours from a foreign one: rows of ws_meta. Version 2
+// added a version row per subsystem ("version:<subsystem>"); version 1 files have only this one.
 inline constexpr std::string_view kSchemaName = "repair-shop";
-inline constexpr std::string_view kSchemaVersion = "1";
+inline constexpr std::string_view kSchemaVersion = "2";
 
 // Every statement that creates the catalogue on an empty database, in order: the tables, their
-// indexes and the schema mark. The statements contain nothing a dialect translation changes.
-std::vector<std::string> CatalogueStatements(Engine engine);
+// indexes and the schema mark with the version of every subsystem. The statements contain
+// nothing a dialect translation changes.
+std::vector<Sql> CatalogueStatements(Engine engine);
 
-// The schema version of the database behind db ("1"), or nullopt when it carries no schema
+// The schema version of the database behind db ("2"), or nullopt when it carries no schema
 // mark of ours (no ws_meta table, or a different schema name).
 std::optional<std::string> SchemaVersion(IDatabase& db);
 

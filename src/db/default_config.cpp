@@ -36,8 +36,8 @@ const std::vector<OptionEntry>& DefaultOptions() {
   return options;
 }
 
-std::vector<std::string> DefaultConfigStatements(const Date& initDate) {
-  std::vector<std::string> out;
+std::vector<Sql> DefaultConfigStatements(const Date& initDate) {
+  std::vector<Sql> out;
   for (const auto& c : DefaultControls()) {
     out.push_back(Sql("INSERT INTO xt_menu (progID, menuname) VALUES (")
                       .Key(c.programNumber)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/date.h"
+#include "db/sql.h"
 
 namespace ws::db {
 
@@ -35,7 +36,7 @@ const std::vector<OptionEntry>& DefaultOptions();
 // started on initDate: xt_menu, xt_objects (fetchPrice 0), xt_accinformation, ws_option,
 // ws_parameter (module 12: 1 = the period of initDate, 3 = closing day 31, i.e. periods follow
 // the calendar months) and the local currency row of PDMBZ (币种ID 1, 人民币).
-std::vector<std::string> DefaultConfigStatements(const Date& initDate);
+std::vector<Sql> DefaultConfigStatements(const Date& initDate);
 
 // The local currency id the default configuration sets up (option 4 of module 12).
 inline constexpr int64_t kLocalCurrencyId = 1;

@@ -1,37 +1,42 @@
 #include "db/runner.h"
 
-#include "db/sql.h"
-
 namespace ws::db {
 
-std::string Runner::Execute(const std::string& sql, int64_t* rowsAffected) {
-  auto command = db_.CreateCommand(sql, IDatabase::kCommandText);
+std::unique_ptr<ICommand> Runner::Command(const Sql& sql) {
+  auto command = db_.CreateCommand(sql.Statement(), IDatabase::kCommandText);
+  int position = 0;
+  for (const Value& value : sql.Values()) command->Bind(++position, value);
+  return command;
+}
+
+std::string Runner::Execute(const Sql& sql, int64_t* rowsAffected) {
+  auto command = Command(sql);
   command->Execute();
-  std::string error = db_.LastError();
+  std::string error = command->Error();
   if (rowsAffected) *rowsAffected = error.empty() ? command->RowsAffected() : 0;
   return error;
 }
 
-Value Runner::Scalar(const std::string& sql, std::string* error) {
-  auto command = db_.CreateCommand(sql, IDatabase::kCommandText);
+Value Runner::Scalar(const Sql& sql, std::string* error) {
+  auto command = Command(sql);
   Value v = command->GetValue();
-  std::string e = db_.LastError();
+  std::string e = command->Error();
   if (error) *error = e;
   return e.empty() ? v : Value{};
 }
 
-std::string Runner::ScalarText(const std::string& sql, std::string* error) {
+std::string Runner::ScalarText(const Sql& sql, std::string* error) {
   return Scalar(sql, error).ToText();
 }
 
-double Runner::ScalarNumber(const std::string& sql, std::string* error) {
+double Runner::ScalarNumber(const Sql& sql, std::string* error) {
   return NumericValue(ScalarText(sql, error));
 }
 
-std::shared_ptr<Recordset> Runner::Open(const std::string& sql, std::string* error) {
-  auto command = db_.CreateCommand(sql, IDatabase::kCommandText);
+std::shared_ptr<Recordset> Runner::Open(const Sql& sql, std::string* error) {
+  auto command = Command(sql);
   auto rs = command->OpenRecordset();
-  std::string e = db_.LastError();
+  std::string e = command->Error();
   if (error) *error = e;
   if (!rs || !e.empty()) {
     rs = std::make_shared<Recordset>();
@@ -58,7 +63,7 @@ Transaction::~Transaction() {
   if (open_) db_.RollbackTrans();
 }
 
-bool Transaction::Run(const std::string& sql, int64_t* rowsAffected) {
+bool Transaction::Run(const Sql& sql, int64_t* rowsAffected) {
   if (failed_) return false;
   std::string error = runner_.Execute(sql, rowsAffected);
   if (error.empty()) return true;

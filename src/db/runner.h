@@ -1,11 +1,12 @@
-// Running statements the one way the module does it: create the command, run it, then read
-// LastError once. Nobody reads LastError by hand; these helpers hand the outcome back.
+// Running statements the one way the module does it: create the command, bind the builder's
+// values, run it and hand back the command's own error. Nobody reads LastError by hand.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "db/database.h"
+#include "db/sql.h"
 
 namespace ws::db {
 
@@ -14,21 +15,46 @@ class Runner {
   explicit Runner(IDatabase& db) : db_(db) {}
 
   // Runs an INSERT, UPDATE or DELETE; answers the error text, empty on success.
-  std::string Execute(const std::string& sql, int64_t* rowsAffected = nullptr);
+  std::string Execute(const Sql& sql, int64_t* rowsAffected = nullptr);
   // First column of the first row (Null when no row). Error text into *error when given.
-  Value Scalar(const std::string& sql, std::string* error = nullptr);
+  Value Scalar(const Sql& sql, std::string* error = nullptr);
   // "" + value of a scalar query.
-  std::string ScalarText(const std::string& sql, std::string* error = nullptr);
+  std::string ScalarText(const Sql& sql, std::string* error = nullptr);
   // Numeric value of the scalar's text: no row gives 0.
-  double ScalarNumber(const std::string& sql, std::string* error = nullptr);
+  double ScalarNumber(const Sql& sql, std::string* error = nullptr);
   // The record set of a SELECT; on failure an empty closed set and the error in *error.
-  std::shared_ptr<Recordset> Open(const std::string& sql, std::string* error = nullptr);
+  std::shared_ptr<Recordset> Open(const Sql& sql, std::string* error = nullptr);
+
+  // A statement written out as a string literal is fixed text by construction; text assembled
+  // at run time still has to come as an Sql.
+  template <size_t N>
+  std::string Execute(const char (&fixed)[N], int64_t* rowsAffected = nullptr) {
+    return Execute(Sql(fixed), rowsAffected);
+  }
+  template <size_t N>
+  Value Scalar(const char (&fixed)[N], std::string* error = nullptr) {
+    return Scalar(Sql(fixed), error);
+  }
+  template <size_t N>
+  std::string ScalarText(const char (&fixed)[N], std::string* error = nullptr) {
+    return ScalarText(Sql(fixed), error);
+  }
+  template <size_t N>
+  double ScalarNumber(const char (&fixed)[N], std::string* error = nullptr) {
+    return ScalarNumber(Sql(fixed), error);
+  }
+  template <size_t N>
+  std::shared_ptr<Recordset> Open(const char (&fixed)[N], std::string* error = nullptr) {
+    return Open(Sql(fixed), error);
+  }
 
   std::string Driver() const { return db_.Settings("driver"); }
   bool IsJet() const;
   IDatabase& Database() { return db_; }
 
  private:
+  std::unique_ptr<ICommand> Command(const Sql& sql);
+
   IDatabase& db_;
 };
 
@@ -44,7 +70,11 @@ class Transaction {
 
   // Runs a statement; false (and rolled back) on failure. Once failed, every further call
   // does nothing and answers false.
-  bool Run(const std::string& sql, int64_t* rowsAffected = nullptr);
+  bool Run(const Sql& sql, int64_t* rowsAffected = nullptr);
+  template <size_t N>
+  bool Run(const char (&fixed)[N], int64_t* rowsAffected = nullptr) {
+    return Run(Sql(fixed), rowsAffected);
+  }
   // Records a failure that did not come from a statement and rolls back.
   void Fail(const std::string& error);
   bool Commit();

@@ -1,13 +1,17 @@
-// The statement builder: the one place where a value becomes part of a statement text.
-// Fixed pieces (the statement's own words) go in with Raw; every value goes through a typed
-// appender, so no typed text can end a literal early or inject a statement. Values are carried
-// as literals (quotes doubled), which keeps the rendered text identical to what the statement
-// would read for values without quotes and lets it run on every engine.
+// The statement builder: the one place where a value becomes part of a statement. Fixed
+// pieces (the statement's own words) go in with Raw; every value goes through a typed appender,
+// which writes a "?" placeholder into the statement and keeps the value to be bound to it, so
+// no typed text is ever read as part of the statement. Where a condition has to cross an
+// interface as text (the host's find conditions, a card's base condition), Literal gives the
+// same statement with every value written as a literal of its own (quotes doubled).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "db/value.h"
 
 namespace ws::db {
 
@@ -24,46 +28,54 @@ std::string QuoteText(std::string_view text);
 // A date literal of the dialect: "#d#" under "jet", "'d'" otherwise. Characters that could end
 // the literal are dropped from the date text.
 std::string DateLiteral(std::string_view dateText, std::string_view driver);
+// The escape character of every pattern the builder writes (LIKE ... ESCAPE '\').
+inline constexpr char kLikeEscape = '\\';
+// The text with the pattern characters "%", "_" and the escape character escaped, so that as
+// part of a LIKE pattern it matches exactly itself.
+std::string EscapeLike(std::string_view text);
 
 class Sql {
  public:
   Sql() = default;
-  explicit Sql(std::string_view fixed) : text_(fixed) {}
+  explicit Sql(std::string_view fixed) { Raw(fixed); }
 
   // A fixed piece of the statement, written by the programmer, never by a user.
-  Sql& Raw(std::string_view fixed) {
-    text_ += fixed;
-    return *this;
-  }
-  // A text value as a complete literal: 'O''Brien'.
-  Sql& Text(std::string_view value) {
-    text_ += QuoteText(value);
-    return *this;
-  }
-  // A text value inside quotes that a fixed piece opens and closes (" '%" + value + "%' "):
-  // the quotes it contains are doubled.
-  Sql& TextBody(std::string_view value) {
-    text_ += EscapeText(value);
-    return *this;
-  }
-  // A number in plain decimal text. A negative number right after a fixed "-" is set apart by
-  // a blank ("x- -3"): "x--3" would make the rest of the statement a comment.
+  Sql& Raw(std::string_view fixed);
+  // A text value.
+  Sql& Text(std::string_view value);
+  // " like ? escape '\'" matching prefix + value + suffix, where the value matches itself
+  // and only the fixed prefix and suffix ("%") are wildcards.
+  Sql& Like(std::string_view prefix, std::string_view value, std::string_view suffix);
+  // A number. Whole numbers are bound as integers, so that a text column stores "3", not
+  // "3.0", as it would store the literal.
   Sql& Num(double value);
-  // The numeric value of a typed text, in plain decimal text (non-numeric text gives 0).
+  // The numeric value of a typed text (non-numeric text gives 0).
   Sql& NumOf(std::string_view typed);
-  // An id, as Num.
+  // An id.
   Sql& Key(int64_t id);
-  Sql& Date(std::string_view dateText, std::string_view driver) {
-    text_ += DateLiteral(dateText, driver);
-    return *this;
-  }
+  // The row count of "TOP n": part of the statement's shape, which the dialect translators
+  // move (to LIMIT) and so must read as a number, not a placeholder. A negative count is 0.
+  Sql& RowCount(int64_t count);
+  // A date, bound as "yyyy-mm-dd" text when it reads as a calendar date (as it is stored);
+  // its literal follows the dialect of the driver.
+  Sql& Date(std::string_view dateText, std::string_view driver);
+  // Another built piece, its values included.
+  Sql& Append(const Sql& piece);
 
-  const std::string& str() const { return text_; }
-  operator const std::string&() const { return text_; }
-  bool empty() const { return text_.empty(); }
+  // The statement with "?" placeholders, in the order of Values.
+  const std::string& Statement() const { return statement_; }
+  const std::vector<Value>& Values() const { return values_; }
+  // The statement with every value as a literal: for conditions handed on as text and for
+  // comparing statements in tests.
+  const std::string& Literal() const { return literal_; }
+  bool empty() const { return statement_.empty(); }
 
  private:
-  std::string text_;
+  Sql& Bind(Value value, std::string_view literal);
+
+  std::string statement_;
+  std::string literal_;
+  std::vector<Value> values_;
 };
 
 }  // namespace ws::db

@@ -39,12 +39,12 @@ std::string DocumentPriceSelect(int64_t rule, bool taxIncluded, int64_t programI
       .Key(productId);
   if (partnerId) sql.Raw(" AND jxcdj.往来ID=").Key(*partnerId);
   if (rule == 4) sql.Raw(" ORDER BY 单据明细ID DESC ");
-  return sql.str();
+  return sql.Literal();
 }
 
 double Scalar(db::IDatabase& database, const std::string& sql) {
   std::string error;
-  double value = db::Runner(database).ScalarNumber(sql, &error);
+  double value = db::Runner(database).ScalarNumber(db::Sql(sql), &error);
   if (!error.empty()) throw std::runtime_error(error);
   return value;
 }
@@ -160,7 +160,11 @@ bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpI
   try {
     db::IDatabase& database = poSystem_->GetDatabase();
     auto catalogue = [&](const char* column) {
-      return db::Sql(" SELECT ").Raw(column).Raw(" FROM PDMCPML WHERE 产品ID=").Key(lCpId).str();
+      return db::Sql(" SELECT ")
+          .Raw(column)
+          .Raw(" FROM PDMCPML WHERE 产品ID=")
+          .Key(lCpId)
+          .Literal();
     };
     switch (lItem) {
       case 0:
@@ -220,7 +224,7 @@ bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpI
                                  .Raw(" and 产品ID=")
                                  .Key(lCpId)
                                  .Raw("   and systemcode='PO'")
-                                 .str());
+                                 .Literal());
         break;
       default:
         break;

@@ -182,7 +182,7 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
 }
 
 bool Document::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql(schema_.KeyColumn()).Raw("=").Key(id), false)) return false;
+  if (!SearchList(db::Sql(schema_.KeyColumn()).Raw("=").Key(id).Literal(), false)) return false;
   SetEditState(false);
   SetDirty(false);
   events_.Message("保存单据成功！");

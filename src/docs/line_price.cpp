@@ -13,7 +13,7 @@ namespace {
 // A failed query is an error to end the lookup; no row or Null is 0.
 double Scalar(db::IDatabase& database, const std::string& sql) {
   std::string error;
-  double value = db::Runner(database).ScalarNumber(sql, &error);
+  double value = db::Runner(database).ScalarNumber(db::Sql(sql), &error);
   if (!error.empty()) throw std::runtime_error(error);
   return value;
 }
@@ -39,7 +39,7 @@ std::string HistoryPriceSelect(LineKind kind, int64_t key, int64_t programNumber
       .Raw(" and smark='02' and A.progID=")
       .Key(programNumber)
       .Raw(" order by B.单据明细ID desc")
-      .str();
+      .Literal();
 }
 
 std::string RulePriceSelect(int rule, LineKind kind, int64_t key, int64_t programNumber,
@@ -60,7 +60,7 @@ std::string RulePriceSelect(int rule, LineKind kind, int64_t key, int64_t progra
     case 5:
     case 6:
       // The reference prices live in the product catalogue; an item id is looked up there too.
-      return db::Sql("SELECT 参考零售价 FROM PDMCPML WHERE 产品ID=").Key(key).str();
+      return db::Sql("SELECT 参考零售价 FROM PDMCPML WHERE 产品ID=").Key(key).Literal();
     case 7:
       if (kind == LineKind::Items) return {};
       return db::Sql(
@@ -70,9 +70,9 @@ std::string RulePriceSelect(int rule, LineKind kind, int64_t key, int64_t progra
           .Raw("    AND 产品ID=")
           .Key(key)
           .Raw(" AND 仓库ID in ( select 部门ID from pdmbm where 不参与物料运算=0 )")
-          .str();
+          .Literal();
     case 8:
-      return db::Sql("SELECT 参考进价 FROM PDMCPML WHERE 产品ID=").Key(key).str();
+      return db::Sql("SELECT 参考进价 FROM PDMCPML WHERE 产品ID=").Key(key).Literal();
     default:
       return {};
   }
@@ -82,7 +82,7 @@ std::string RulePriceSelect(int rule, LineKind kind, int64_t key, int64_t progra
       .Key(key)
       .Raw(" and smark='02' and A.progID=")
       .Key(programNumber)
-      .str();
+      .Literal();
 }
 
 std::optional<double> LinePricer::Propose(LineKind kind, int64_t key, int64_t ownerId) {
@@ -109,7 +109,7 @@ std::optional<double> LinePricer::ByRule(LineKind kind, int64_t key) {
   db::IDatabase& database = system_.GetDatabase();
   auto rule = static_cast<int>(Scalar(
       database,
-      db::Sql(" SELECT fetchPrice FROM xt_objects WHERE progid=").Key(programNumber_).str()));
+      db::Sql(" SELECT fetchPrice FROM xt_objects WHERE progid=").Key(programNumber_).Literal()));
   if (rule == 0) return 0.0;
   int64_t period = 0;
   if (rule == 7) {
@@ -120,7 +120,7 @@ std::optional<double> LinePricer::ByRule(LineKind kind, int64_t key) {
   if (rule != 7) return Scalar(database, sql);
 
   std::string error;
-  auto records = db::Runner(database).Open(sql, &error);
+  auto records = db::Runner(database).Open(db::Sql(sql), &error);
   if (!error.empty()) throw std::runtime_error(error);
   if (records->Eof()) return std::nullopt;
   double quantity = db::NumericValue(records->Text("sum库存数量"));

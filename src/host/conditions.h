@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "db/sql.h"
+
 namespace ws::host {
 
 struct Condition {
@@ -16,11 +18,24 @@ struct Condition {
 
 using Conditions = std::optional<std::vector<Condition>>;
 
-// The condition text: " and " + column-and-operator + quoted value for every non-empty value,
-// with the leading " and" cut (the blank before the first condition stays). A like condition
-// quotes " '%value%' ", a value under "jet" "#value#" (as a date literal: "#" and quotes are
-// dropped from it), anything else "'value'" (quotes doubled); the value goes through the
-// statement builder either way.
+// The column and comparison operator of a columnOp text, or nullopt when the column is no
+// plain (optionally table-qualified) name or the operator is not one of =, <>, !=, <, >, <=,
+// >= and like. The text comes from outside the module, so nothing else may reach a statement.
+struct ColumnOperator {
+  std::string column;
+  std::string op;  // "like" in lower case whatever the case it was written in
+};
+std::optional<ColumnOperator> SplitColumnOperator(std::string_view columnOp);
+
+// Appends one condition: a like condition matches the value anywhere (exactly, when anywhere
+// is false), with "%", "_" and "\" typed into it matching themselves; under "jet" any other
+// value is a date, else a text. A columnOp that SplitColumnOperator refuses appends "1=0", so
+// that a malformed condition finds nothing rather than everything.
+void AppendCondition(db::Sql& sql, const Condition& condition, std::string_view driver,
+                     bool anywhere = true);
+
+// The condition text: the conditions of every value that is not blank, joined by " and ", in
+// the builder's literal rendering (the condition is handed to the host as text).
 std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver);
 
 }  // namespace ws::host

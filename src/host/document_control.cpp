@@ -112,7 +112,7 @@ bool DocumentControl::FileEdit() {
 }
 
 bool DocumentControl::FileCancel() {
-  bool ok = SearchList(db::Sql(" ").Raw(KeyColumn()).Raw("=").Key(lastLoadedId_), false);
+  bool ok = SearchList(db::Sql(" ").Raw(KeyColumn()).Raw("=").Key(lastLoadedId_).Literal(), false);
   if (ok) {
     SetEditState(false);
     dirty_ = false;
@@ -131,8 +131,9 @@ bool DocumentControl::Find(const Conditions& conditions) {
 bool DocumentControl::FindNext() {
   if (findCondition_.empty() || !system_) return false;
   // The find condition is built by the condition builder from the user's values.
-  SearchList(db::Sql(findCondition_).Raw(" AND ").Raw(KeyColumn()).Raw(" > ").Key(currentId_),
-             true);
+  SearchList(
+      db::Sql(findCondition_).Raw(" AND ").Raw(KeyColumn()).Raw(" > ").Key(currentId_).Literal(),
+      true);
   return false;
 }
 
@@ -145,7 +146,7 @@ bool DocumentControl::Filter(const Conditions& conditions) {
 
 bool DocumentControl::DoSetStatus(const std::string& statusWord, bool stamp) {
   if (statusWord == "change") {
-    return SearchList(db::Sql(" ").Raw(KeyColumn()).Raw("=").Key(currentId_), false);
+    return SearchList(db::Sql(" ").Raw(KeyColumn()).Raw("=").Key(currentId_).Literal(), false);
   }
   events_.Message("数据正在切换状态");
   SetEditState(false);
@@ -201,7 +202,7 @@ std::string DocumentControl::BuildBaseCondition() {
   db::Sql base("progid=");
   base.Key(programNumber_);
   if (requestedId_ >= 1) base.Raw(" and ").Raw(KeyColumn()).Raw("=").Key(requestedId_);
-  std::string condition = base.str();
+  std::string condition = base.Literal();
   if (requestedId_ < 1) condition += ListWindow();
   bool filtered = !filterCondition_.empty();
   if (filtered) condition += " AND " + filterCondition_;

@@ -63,7 +63,8 @@ forms::Field& MasterCard::FieldAt(int index) const {
 }
 
 std::string MasterCard::KeyCondition(int64_t id) const {
-  return description_.keyColumn + "=" + std::to_string(id);
+  // Handed to the shared Find as text, which is why it is the builder's literal rendering.
+  return db::Sql(description_.keyColumn + "=").Key(id).Literal();
 }
 
 // --- Loading.
@@ -77,15 +78,12 @@ std::string MasterCard::ConditionText(const std::vector<host::Condition>& condit
   db::Sql sql;
   for (const auto& c : conditions) {
     if (c.value.empty()) continue;
-    sql.Raw(" and ").Raw(c.columnOp);
-    if (EndsWith(c.columnOp, "like")) {
-      sql.Raw("'%").TextBody(c.value).Raw("%'");
-    } else {
-      sql.Text(c.value);
-    }
+    sql.Raw(sql.empty() ? " " : " and ");
+    // Values stay texts here under every driver: masters keep no dates. Only an operator that
+    // ends the text in "like" searches anywhere; "like " compares the whole value.
+    host::AppendCondition(sql, c, std::string_view{}, EndsWith(c.columnOp, "like"));
   }
-  std::string text = sql.str();
-  return text.empty() ? text : text.substr(4);
+  return sql.Literal();
 }
 
 void MasterCard::ShowRecord(const db::Recordset& records, const std::string& position) {
@@ -256,7 +254,7 @@ void MasterCard::PickLookup(forms::Field& field, const LookupDescription& lookup
 
 // --- Save.
 
-double MasterCard::Count(const std::string& sql) {
+double MasterCard::Count(const db::Sql& sql) {
   std::string error;
   double count = db::Runner(Database()).ScalarNumber(sql, &error);
   if (!error.empty()) throw std::runtime_error(error);
@@ -351,7 +349,7 @@ void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
   }
 }
 
-std::string MasterCard::UpdateStatement(int64_t id) const {
+db::Sql MasterCard::UpdateStatement(int64_t id) const {
   db::Sql sql("update " + description_.table + " set ");
   for (size_t i = 0; i < description_.saveColumns.size(); ++i) {
     const SaveColumn& column = description_.saveColumns[i];
@@ -360,10 +358,10 @@ std::string MasterCard::UpdateStatement(int64_t id) const {
     AppendValue(sql, column);
   }
   sql.Raw(" where " + description_.keyColumn + "=").Key(id);
-  return sql.str();
+  return sql;
 }
 
-std::string MasterCard::InsertStatement(int64_t id) const {
+db::Sql MasterCard::InsertStatement(int64_t id) const {
   std::string columns = description_.keyColumn;
   for (const auto& column : description_.saveColumns) columns += "," + column.column;
   db::Sql sql("insert into " + description_.table + " (" + columns + ") values ( ");
@@ -373,7 +371,7 @@ std::string MasterCard::InsertStatement(int64_t id) const {
     AppendValue(sql, column);
   }
   sql.Raw(")");
-  return sql.str();
+  return sql;
 }
 
 bool MasterCard::Save() {

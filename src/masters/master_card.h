@@ -157,11 +157,11 @@ class MasterCard : public host::DocumentControl {
   bool Save();
   bool Delete();
   // The numeric answer of a count query; a failing query aborts the operation.
-  double Count(const std::string& sql);
+  double Count(const db::Sql& sql);
   bool Refuse(forms::Field& field, const std::string& text, const std::string& title,
               host::MsgIcon icon);
-  std::string UpdateStatement(int64_t id) const;
-  std::string InsertStatement(int64_t id) const;
+  db::Sql UpdateStatement(int64_t id) const;
+  db::Sql InsertStatement(int64_t id) const;
   void AppendValue(db::Sql& sql, const SaveColumn& column) const;
   std::string KeyCondition(int64_t id) const;
   void ResolveLookup(forms::Field& field, const LookupDescription& lookup);

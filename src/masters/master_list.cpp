@@ -102,7 +102,7 @@ void MasterList::Load() {
   try {
     db::IDatabase& database = System().GetDatabase();
     std::string error;
-    auto records = db::Runner(database).Open(description_.select, &error);
+    auto records = db::Runner(database).Open(db::Sql(description_.select), &error);
     if (!error.empty()) throw std::runtime_error(error);
 
     int keepRow = grid_->Row();

@@ -16,12 +16,13 @@ void GenericPicker::ApplyCaption() {
   if (!caption.empty()) Grid().SetTextMatrix(0, 0, caption);
 }
 
-std::string GenericPicker::ListQuery() {
+db::Sql GenericPicker::ListQuery() {
   ApplyCaption();
-  std::string query = Parameter("SQL");
+  // The statement is the caller's own, handed over as a parameter of the picker.
+  db::Sql query(Parameter("SQL"));
   if (query.empty()) return query;
   std::string order = Parameter("Order");
-  if (!order.empty()) query += " ORDER BY " + order;
+  if (!order.empty()) query.Raw(" ORDER BY ").Raw(order);
   return query;
 }
 
@@ -45,7 +46,7 @@ bool GenericPicker::Validate(const std::string&, const std::string&, const std::
   // Without a condition every row would "match" the first one listed: nothing matches instead.
   if (System() && !sql.empty() && !valid.empty()) {
     db::Sql query(sql);
-    query.Raw(" AND (").Raw(WithTyped(valid, typed).str()).Raw(")");
+    query.Raw(" AND (").Append(WithTyped(valid, typed)).Raw(")");
     std::string error;
     auto record = db::Runner(System()->GetDatabase()).Open(query, &error);
     if (!error.empty()) {

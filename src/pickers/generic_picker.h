@@ -32,7 +32,7 @@ class GenericPicker : public PickerControl {
 
  protected:
   void SetupGrid(forms::Grid& grid) override;
-  std::string ListQuery() override;
+  db::Sql ListQuery() override;
   void AfterLoad() override { form_.SetFocus(&Grid()); }
   void Choose(int row) override;
 

@@ -83,7 +83,7 @@ class MasterPicker : public PickerControl {
 
  protected:
   void SetupGrid(forms::Grid& grid) override;
-  std::string ListQuery() override { return description_.loadQuery; }
+  db::Sql ListQuery() override { return db::Sql(description_.loadQuery); }
   void Choose(int row) override;
 
  private:

@@ -5,6 +5,7 @@
 
 #include "db/runner.h"
 #include "forms/grid_search.h"
+#include "forms/text.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
 
@@ -43,19 +44,77 @@ bool IsPlainNumber(std::string_view text) {
   return digits;
 }
 
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Puts the typed text in place of every "@" of a template's literal.
+void ReplaceTyped(std::string& text, std::string_view typed) {
+  for (size_t at = text.find('@'); at != std::string::npos;
+       at = text.find('@', at + typed.size())) {
+    text.replace(at, 1, typed);
+  }
+}
+
 }  // namespace
 
 db::Sql WithTyped(std::string_view pattern, std::string_view typed) {
   db::Sql sql;
-  bool quoted = false;  // inside a literal the template opened ('' inside one toggles twice)
-  size_t start = 0;
+  size_t start = 0;  // first character of pattern not yet written
   for (size_t at = 0; at < pattern.size(); ++at) {
-    if (pattern[at] == '\'') quoted = !quoted;
+    if (pattern[at] == '\'') {
+      // A literal of the template: written as it stands unless it holds "@", in which case the
+      // whole literal becomes one bound value with the typed text in place of every "@".
+      size_t close = at + 1;
+      std::string inside;
+      bool holdsTyped = false;
+      for (; close < pattern.size(); ++close) {
+        if (pattern[close] == '\'') {
+          if (close + 1 < pattern.size() && pattern[close + 1] == '\'') {
+            inside += '\'';
+            ++close;
+            continue;
+          }
+          break;
+        }
+        inside += pattern[close];
+        holdsTyped = holdsTyped || pattern[close] == '@';
+      }
+      if (!holdsTyped || close >= pattern.size()) {
+        at = close;
+        continue;
+      }
+      std::string_view piece = pattern.substr(start, at - start);
+      size_t last = piece.find_last_not_of(" \t\r\n");
+      std::string_view before = piece.substr(0, last == std::string_view::npos ? 0 : last + 1);
+      bool like = before.size() >= 4 &&
+                  forms::EqualsIgnoringCase(before.substr(before.size() - 4), "like") &&
+                  (before.size() == 4 || !IsNameChar(before[before.size() - 5]));
+      if (like) {
+        // The typed text matches itself; only the template's own "%" and "_" are wildcards.
+        std::string_view column = before.substr(0, before.size() - 4);
+        while (!column.empty() && (column.back() == ' ' || column.back() == '\t')) {
+          column.remove_suffix(1);
+        }
+        sql.Raw(column);
+        size_t atSign = inside.find('@');
+        std::string prefix = inside.substr(0, atSign);
+        std::string suffix = inside.substr(atSign + 1);
+        ReplaceTyped(suffix, db::EscapeLike(typed));
+        sql.Like(prefix, typed, suffix);
+      } else {
+        sql.Raw(pattern.substr(start, at - start));
+        ReplaceTyped(inside, typed);
+        sql.Text(inside);
+      }
+      start = close + 1;
+      at = close;
+      continue;
+    }
     if (pattern[at] != '@') continue;
     sql.Raw(pattern.substr(start, at - start));
-    if (quoted) {
-      sql.TextBody(typed);
-    } else if (IsPlainNumber(typed)) {
+    if (IsPlainNumber(typed)) {
       sql.NumOf(typed);
     } else {
       sql.Text(typed);
@@ -122,8 +181,8 @@ bool PickerControl::Init(host::ISystem& system, int64_t, const std::string&) {
   if (withScrollRate_) {
     db::Runner runner(system.GetDatabase());
     double rate = runner.ScalarNumber(
-        "select item_value from xt_accinformation where system_code='system' and "
-        "item_code='mouseeventscrollrate'");
+        db::Sql("select item_value from xt_accinformation where system_code='system' and "
+                "item_code='mouseeventscrollrate'"));
     scrollRate_ = rate > 0 ? rate : kDefaultScrollRate;
   }
   try {
@@ -153,7 +212,7 @@ bool PickerControl::Clear() {
 bool PickerControl::Refresh() {
   if (!system_) return false;
   try {
-    const std::string query = ListQuery();
+    const db::Sql query = ListQuery();
     if (query.empty()) {
       // A picker given no list (a generic picker without "SQL") shows an empty one.
       db::Recordset none;

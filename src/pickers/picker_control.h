@@ -39,10 +39,11 @@ inline constexpr const char* kErrorTitle = "错误：";
 inline constexpr const char* kChooseHint = "提示：双击或按回车键选择完毕！";
 
 // A statement template in which every "@" stands for the typed text: the fixed pieces are taken
-// as written. Where the template opened a quote ("Like '@%'") the typed text is escaped inside
-// it, so a quote in it cannot end the literal. Where it did not ("公里数>=@") a plain number
-// goes in as its decimal text and anything else as a complete text literal, so typed words can
-// never become conditions of their own.
+// as written. A literal of the template that holds "@" becomes one bound text with the typed
+// text in its place; after "like" ("Like '@%'") it is a pattern in which the typed text matches
+// itself, "%" and "_" included, and only the template's own wildcards are wildcards. An "@"
+// outside quotes ("公里数>=@") is a plain number when the typed text is one and a text
+// otherwise, so typed words can never become conditions of their own.
 db::Sql WithTyped(std::string_view pattern, std::string_view typed);
 
 class PickerControl : public host::IControl, public host::IPickerUI {
@@ -119,7 +120,7 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   // Columns, captions, hidden columns and look of the grid (called once by Init).
   virtual void SetupGrid(forms::Grid& grid) = 0;
   // The statement that lists the rows (may adjust the grid's captions from parameters).
-  virtual std::string ListQuery() = 0;
+  virtual db::Sql ListQuery() = 0;
   // Puts the rows of the list into the cut-back grid; by default field i fills column i.
   virtual void ShowRows(forms::Grid& grid, db::Recordset& records);
   // After the rows are in (focus, preselection).

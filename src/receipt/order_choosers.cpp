@@ -4,7 +4,7 @@ namespace ws::receipt {
 
 db::Sql SettlementChooserSelect(const SettlementChooserFilter& f, std::string_view driver) {
   db::Sql sql("SELECT TOP ");
-  sql.Key(f.rows).Raw(
+  sql.RowCount(f.rows).Raw(
       " "
       "        WSDJ.进厂日期, WSDJ.工单号码, PDMWLDW.公司名称 AS 客户名称, CLZl.车牌号, "
       "CLZl.车型, WSDJ.维修分类,"
@@ -27,7 +27,7 @@ db::Sql SettlementChooserSelect(const SettlementChooserFilter& f, std::string_vi
 
 db::Sql ReceivableChooserSelect(const ReceivableChooserFilter& f, std::string_view driver) {
   db::Sql sql("select top ");
-  sql.Key(f.rows).Raw(
+  sql.RowCount(f.rows).Raw(
       " null As 选择, WSDJ.工单号码, WSDJ.进厂日期, PDMWLDW.公司名称, CLZl.车牌号, "
       "CLZl.发动机号, WSDJ.维修分类, WSDJ.应收合计,"
       "   WSDJ.现收金额+WSDJ.补收金额+WSDJ.扣零金额 As 已收金额,WSDJ.余额, 0 As 本次核销额, "

@@ -44,7 +44,7 @@ std::string DateWindowCondition(const db::Date& login, int months, std::string_v
       .Date(from.Text(), driver)
       .Raw(" and 进厂日期<")
       .Date(to.Text(), driver)
-      .str();
+      .Literal();
 }
 
 db::Sql LinesSelect(LineKind kind, int64_t orderId) {

@@ -165,7 +165,7 @@ void WS_S::ShowRecord(const db::Recordset& records, const std::string& position)
 
 bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {
   std::string error;
-  auto records = db::Runner(Database()).Open(LinesSelect(grid.Kind(), orderId), &error);
+  auto records = db::Runner(Database()).Open(db::Sql(LinesSelect(grid.Kind(), orderId)), &error);
   if (!error.empty()) {
     ReportError(error);
     return false;

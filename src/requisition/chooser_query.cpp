@@ -5,7 +5,7 @@ namespace ws::requisition {
 db::Sql ChooserSelect(const ChooserFilter& filter, std::string_view driver) {
   const bool jet = db::IsJetDriver(driver);
   db::Sql sql("SELECT TOP ");
-  sql.Key(filter.rowLimit)
+  sql.RowCount(filter.rowLimit)
       .Raw(
           "         WSDJ.进厂日期, WSDJ.工单号码, PDMWLDW.公司名称 AS 客户名称, CLZl.车牌号, "
           "CLZl.车型, WSDJ.维修分类,"

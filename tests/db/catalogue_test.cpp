@@ -29,22 +29,23 @@ class CatalogueTest : public ::testing::Test {
     db_ = platform::SqliteDatabase::Open(":memory:", &error);
     ASSERT_NE(db_, nullptr) << error;
     for (const auto& statement : CatalogueStatements(Engine::Sqlite)) {
-      ASSERT_EQ(Runner(*db_).Execute(statement), "") << statement;
+      ASSERT_EQ(Runner(*db_).Execute(statement), "") << statement.Literal();
     }
   }
 
   // Runs a statement through the database service; answers its error text.
-  std::string Run(const std::string& sql) { return Runner(*db_).Execute(sql); }
+  std::string Run(const std::string& sql) { return Runner(*db_).Execute(db::Sql(sql)); }
+  std::string Run(const Sql& sql) { return Runner(*db_).Execute(sql); }
   std::string Text(const std::string& sql) {
     std::string error;
-    std::string text = Runner(*db_).ScalarText(sql, &error);
+    std::string text = Runner(*db_).ScalarText(db::Sql(sql), &error);
     EXPECT_EQ(error, "") << sql;
     return text;
   }
   // The detail lines of the query plan of a SELECT, one text.
   std::string Plan(const std::string& select) {
     std::string error;
-    auto rs = Runner(*db_).Open("EXPLAIN QUERY PLAN " + select, &error);
+    auto rs = Runner(*db_).Open(db::Sql("EXPLAIN QUERY PLAN " + select), &error);
     EXPECT_EQ(error, "") << select;
     std::string plan;
     for (; !rs->Eof(); rs->MoveNext()) plan += rs->Text("detail") + "\n";
@@ -59,7 +60,7 @@ TEST_F(CatalogueTest, EveryTableAndColumnAnswersInAnyLetterCase) {
     for (const std::string& name :
          {table.name, AsciiCase(table.name, false), AsciiCase(table.name, true)}) {
       std::string error;
-      auto rs = Runner(*db_).Open("SELECT * FROM " + name + " WHERE 1=0", &error);
+      auto rs = Runner(*db_).Open(db::Sql("SELECT * FROM " + name + " WHERE 1=0"), &error);
       EXPECT_EQ(error, "") << name;
       EXPECT_EQ(rs->FieldCount(), static_cast<int>(table.columns.size())) << name;
     }
@@ -306,7 +307,7 @@ TEST_F(CatalogueTest, DefaultsKeepArithmeticAndEmptyTextConditionsWorking) {
 
 TEST_F(CatalogueTest, DefaultConfigurationLandsAndTellsOurDatabaseApart) {
   for (const auto& sql : DefaultConfigStatements(Date{2012, 12, 31})) {
-    ASSERT_EQ(Run(sql), "") << sql;
+    ASSERT_EQ(Runner(*db_).Execute(sql), "") << sql.Literal();
   }
   for (const auto& control : DefaultControls()) {
     const std::string id = std::to_string(control.programNumber);
@@ -323,7 +324,7 @@ TEST_F(CatalogueTest, DefaultConfigurationLandsAndTellsOurDatabaseApart) {
                     .Key(module)
                     .Raw(" and name=")
                     .Text(name)
-                    .str());
+                    .Literal());
   };
   EXPECT_EQ(option(12, "Jzperiod"), "0");
   EXPECT_EQ(option(12, "befmonth"), "12");
@@ -341,14 +342,15 @@ TEST_F(CatalogueTest, DefaultConfigurationLandsAndTellsOurDatabaseApart) {
                  "item_code='mouseeventscrollrate'"),
             "5");
 
-  EXPECT_EQ(SchemaVersion(*db_), std::optional<std::string>("1"));
+  EXPECT_EQ(SchemaVersion(*db_), std::optional<std::string>(kSchemaVersion));
   std::string error;
   auto foreign = platform::SqliteDatabase::Open(":memory:", &error);
   ASSERT_NE(foreign, nullptr) << error;
   EXPECT_EQ(SchemaVersion(*foreign), std::nullopt);
-  ASSERT_EQ(Runner(*foreign).Execute("create table ws_meta (key text, value text)"), "");
-  ASSERT_EQ(Runner(*foreign).Execute("insert into ws_meta values ('schema','ledger')"), "");
-  ASSERT_EQ(Runner(*foreign).Execute("insert into ws_meta values ('version','1')"), "");
+  ASSERT_EQ(Runner(*foreign).Execute(db::Sql("create table ws_meta (key text, value text)")), "");
+  ASSERT_EQ(Runner(*foreign).Execute(db::Sql("insert into ws_meta values ('schema','ledger')")),
+            "");
+  ASSERT_EQ(Runner(*foreign).Execute(db::Sql("insert into ws_meta values ('version','1')")), "");
   EXPECT_EQ(SchemaVersion(*foreign), std::nullopt);
 }
 

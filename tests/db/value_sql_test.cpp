@@ -52,20 +52,41 @@ TEST(ValueTest, TextAndNumbersAsTheModuleReadsThem) {
   EXPECT_EQ(Value(-9.0e18).ToLong(), -9000000000000000000);
 }
 
-TEST(SqlTest, ValuesCannotBreakAStatement) {
+TEST(SqlTest, ValuesAreBoundAndTheLiteralRenderingKeepsThemInside) {
   Sql sql;
-  sql.Raw("insert into clzl (车牌号,公里数,车辆ID) values (")
+  sql.Raw("insert into clzl (车牌号,公里数,车辆ID,进厂日期) values (")
       .Text("O'Brien'); drop table clzl; --")
       .Raw(",")
       .NumOf("12abc")
       .Raw(",")
       .Key(7)
+      .Raw(",")
+      .Date("2012/6/1 10:30", "jet")
       .Raw(")");
-  EXPECT_EQ(
-      sql.str(),
-      "insert into clzl (车牌号,公里数,车辆ID) values ('O''Brien''); drop table clzl; --',12,7)");
-  EXPECT_EQ(Sql().Raw(" like '%").TextBody("it's").Raw("%' ").str(), " like '%it''s%' ");
+  EXPECT_EQ(sql.Statement(), "insert into clzl (车牌号,公里数,车辆ID,进厂日期) values (?,?,?,?)");
+  ASSERT_EQ(sql.Values().size(), 4u);
+  EXPECT_EQ(sql.Values()[0], Value("O'Brien'); drop table clzl; --"));
+  EXPECT_EQ(sql.Values()[1], Value(int64_t{12})) << "a whole number is bound as an integer";
+  EXPECT_EQ(sql.Values()[2], Value(int64_t{7}));
+  EXPECT_EQ(sql.Values()[3], Value("2012-06-01 10:30")) << "dates are bound as stored";
+  EXPECT_EQ(sql.Literal(),
+            "insert into clzl (车牌号,公里数,车辆ID,进厂日期) values ('O''Brien''); drop table "
+            "clzl; --',12,7,#2012/6/1 10:30#)");
+  EXPECT_EQ(Sql().Num(2.5).Values()[0], Value(2.5));
+  EXPECT_EQ(Sql().Text(std::string("a\0b", 3)).Values()[0], Value("ab"));
   EXPECT_EQ(QuoteText(std::string("a\0b", 3)), "'ab'");
+
+  // Appending a piece carries its values along, in statement order.
+  Sql where(" where a=");
+  where.Key(1);
+  Sql whole("select * from t");
+  whole.Append(where).Raw(" and b=").Text("x");
+  EXPECT_EQ(whole.Statement(), "select * from t where a=? and b=?");
+  EXPECT_EQ(whole.Values(), (std::vector<Value>{Value(int64_t{1}), Value("x")}));
+  EXPECT_EQ(whole.Literal(), "select * from t where a=1 and b='x'");
+
+  EXPECT_EQ(EscapeLike("50%_a\\b"), "50\\%\\_a\\\\b");
+  EXPECT_EQ(Sql("名称").Like("%", "it's_", "%").Literal(), "名称 like '%it''s\\_%' escape '\\'");
 }
 
 // Numbers run on the engine as written: a negative value after a fixed "-" must not turn the

@@ -41,12 +41,12 @@ DeskHost* ShopFixture::Host() {
 
 std::string ShopFixture::Exec(const std::string& sql) {
   if (!Host()) return error_;
-  return db::Runner(host_->Db()).Execute(sql);
+  return db::Runner(host_->Db()).Execute(db::Sql(sql));
 }
 
 db::Value ShopFixture::Scalar(const std::string& sql) {
   if (!Host()) return {};
-  return db::Runner(host_->Db()).Scalar(sql);
+  return db::Runner(host_->Db()).Scalar(db::Sql(sql));
 }
 
 void TypeText(QWidget* widget, const QString& text) {

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "db/catalogue.h"
 #include "db/runner.h"
 #include "desk/shop_file.h"
 #include "support/test_host.h"
@@ -70,6 +71,16 @@ class ShopFileTest : public QObject {
     file = OpenShopFile(shop);
     QCOMPARE(file.status, ShopFileStatus::Outdated);
     QVERIFY(file.message.find("99") != std::string::npos);
+    // A file of the build before per-subsystem versions opens and is brought forward.
+    {
+      auto db = platform::SqliteDatabase::Open(shop, nullptr);
+      QCOMPARE(db->ExecScript("UPDATE ws_meta SET value = '1' WHERE key = 'version';"
+                              "DELETE FROM ws_meta WHERE key LIKE 'version:%'"),
+               std::string());
+    }
+    file = OpenShopFile(shop);
+    QCOMPARE(file.status, ShopFileStatus::Ok);
+    QCOMPARE(db::SchemaVersion(*file.db), std::optional<std::string>(db::kSchemaVersion));
   }
 
   void TellsWhenAnotherProgramHoldsTheFile() {
@@ -98,12 +109,12 @@ class ShopFileTest : public QObject {
     ShopFile file = OpenShopFile(shop);
     QCOMPARE(file.status, ShopFileStatus::Ok);
     db::Runner runner(*file.db);
-    QCOMPARE(runner.ScalarNumber("SELECT count(*) FROM WSDJ"), 30.0);
-    QVERIFY(runner.ScalarNumber("SELECT count(*) FROM xt_objects") > 0);
+    QCOMPARE(runner.ScalarNumber(db::Sql("SELECT count(*) FROM WSDJ")), 30.0);
+    QVERIFY(runner.ScalarNumber(db::Sql("SELECT count(*) FROM xt_objects")) > 0);
     QVERIFY(lastDone >= 0);
     // An existing file is never overwritten.
     QVERIFY(!CreateDemoShop(shop, 5, db::Date{2012, 6, 15}).empty());
-    QCOMPARE(runner.ScalarNumber("SELECT count(*) FROM WSDJ"), 30.0);
+    QCOMPARE(runner.ScalarNumber(db::Sql("SELECT count(*) FROM WSDJ")), 30.0);
   }
 };
 

@@ -81,7 +81,7 @@ TEST(HeaderSchemaTest, InsertSelectShowCollectRoundTripOnATable) {
   ASSERT_EQ(runner.Execute(Schema().Update(values, 41, " AND smark='01'", "sqlite"), &rows), "");
   EXPECT_EQ(rows, 1);
   EXPECT_EQ(host.Scalar("select no from t_doc").ToText(), "B");
-  const std::string update = Schema().Update(values, 41, "", "jet");
+  const std::string update = Schema().Update(values, 41, "", "jet").Literal();
   EXPECT_EQ(update.find("smark"), std::string::npos);
   EXPECT_EQ(update.find("checker"), std::string::npos);
   EXPECT_NE(update.find("out_date=#1900-01-01#"), std::string::npos);
@@ -91,8 +91,8 @@ TEST(HeaderSchemaTest, DescriptionMistakesAreCaughtAtOnce) {
   EXPECT_THROW(HeaderSchema("t", "id", {{"a", 0, ValueKind::Text}, {"a", 1, ValueKind::Number}}),
                std::logic_error);
   // Shown columns belong to joined tables: the record select must not name them.
-  EXPECT_EQ(Schema().Select(1).str().find("partner,"), std::string::npos);
-  EXPECT_EQ(Schema().Select(1).str().find(", partner "), std::string::npos);
+  EXPECT_EQ(Schema().Select(1).Literal().find("partner,"), std::string::npos);
+  EXPECT_EQ(Schema().Select(1).Literal().find(", partner "), std::string::npos);
 }
 
 }  // namespace

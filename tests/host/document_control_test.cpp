@@ -201,7 +201,7 @@ TEST_F(DocumentControlTest, FilterFindAndFindNext) {
   EXPECT_EQ(doc_.GetID(), 0) << "FindNext without Find does nothing";
 
   EXPECT_FALSE(doc_.Filter(std::vector<Condition>{{"W", "工单号码 like"}, {" ", "进厂日期>="}}));
-  EXPECT_EQ(doc_.FilterCondition(), " 工单号码 like '%W%' ");
+  EXPECT_EQ(doc_.FilterCondition(), " 工单号码 like '%W%' escape '\\'");
   EXPECT_TRUE(filterLabel.Visible());
   EXPECT_EQ(doc_.GetID(), 40) << "a filter reloads on the last record";
 
@@ -226,9 +226,9 @@ TEST_F(DocumentControlTest, FilterFindAndFindNext) {
 TEST(ConditionTextTest, QuotingByOperatorAndDriver) {
   std::vector<Condition> conditions{{"2012-06-01", "进厂日期>="}, {"W'1", "工单号码 like"}};
   EXPECT_EQ(BuildConditionText(conditions, "jet"),
-            " 进厂日期>=#2012-06-01# and 工单号码 like '%W''1%' ");
+            " 进厂日期>=#2012-06-01# and 工单号码 like '%W''1%' escape '\\'");
   EXPECT_EQ(BuildConditionText(conditions, "Jet"),
-            " 进厂日期>='2012-06-01' and 工单号码 like '%W''1%' ");
+            " 进厂日期>='2012-06-01' and 工单号码 like '%W''1%' escape '\\'");
   EXPECT_EQ(BuildConditionText({{"  ", "工单号码 like"}}, "jet"), "");
   // Under "jet" a "#" or a quote in the value cannot end the literal early.
   EXPECT_EQ(BuildConditionText({{"2012-06-01# or 1=1 or #2000'01", "进厂日期>="}}, "jet"),

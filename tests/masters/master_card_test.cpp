@@ -228,8 +228,8 @@ TEST_P(MasterCardTest, CodesAreStoredTrimmedAndCheckedInsideTheWriteTransaction)
 
   // Past the card: the unique index on the name (the plate of a vehicle) refuses the row.
   db::Runner runner(host_.Db());
-  EXPECT_NE(runner.Execute("insert into " + Table(kind()) + " (" + KeyColumn(kind()) + "," +
-                           NameColumn(kind()) + ") values (99,'Alpha')"),
+  EXPECT_NE(runner.Execute(db::Sql("insert into " + Table(kind()) + " (" + KeyColumn(kind()) + "," +
+                                   NameColumn(kind()) + ") values (99,'Alpha')")),
             "");
   EXPECT_EQ(RowCount(kind()), 1);
 }
@@ -338,7 +338,7 @@ TEST_P(MasterCardTest, RequestedRowFindAndFilter) {
   // Values go between single quotes whatever the dialect.
   host_.Db().SetSetting("driver", "jet");
   card_->Find(std::vector<host::Condition>{{"B0", codeColumn + " like"}, {"", "x="}});
-  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like'%B0%'");
+  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like '%B0%' escape '\\'");
   EXPECT_EQ(card_->GetID(), 2);
   card_->FindNext();
   EXPECT_EQ(card_->GetID(), 3);
@@ -353,9 +353,9 @@ TEST_P(MasterCardTest, RequestedRowFindAndFilter) {
   // Only an empty value is skipped, and only text ending in "like" makes a like: a blank value
   // and a trailing blank after the operator are searched as written.
   card_->Find(std::vector<host::Condition>{{" ", codeColumn + " like"}});
-  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like'% %'");
+  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like '% %' escape '\\'");
   card_->Find(std::vector<host::Condition>{{"B0", codeColumn + " like "}, {"", nameColumn + "="}});
-  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like 'B0'");
+  EXPECT_EQ(card_->FindCondition(), " " + codeColumn + " like 'B0' escape '\\'");
   EXPECT_EQ(card_->GetID(), 0) << "without wildcards nothing is like 'B0'";
 
   card_->Filter(std::vector<host::Condition>{{"A01", codeColumn + "="}});

@@ -134,21 +134,31 @@ TEST(WithTypedTest, TheTypedTextBecomesOneValueWhereverTheTemplatePutsIt) {
   struct Case {
     std::string pattern;
     std::string typed;
-    std::string sql;
+    std::string literal;
+    size_t values;
   };
   const Case cases[] = {
-      {"名称 Like '@%'", "O'B", "名称 Like 'O''B%'"},
-      {"a='@' OR b Like '%@'", "x", "a='x' OR b Like '%x'"},
-      {"a='it''s @'", "y'", "a='it''s y'''"},  // a doubled quote keeps the literal open
-      {"id=@", "42", "id=42"},
-      {"n>=@", "-1.5", "n>=-1.5"},
-      {"id=@", "1) OR (1=1", "id='1) OR (1=1'"},
-      {"id=@ AND c='@'", "3", "id=3 AND c='3'"},
-      {"id=@", "", "id=''"},
-      {"no typed text", "x", "no typed text"},
+      {"名称 Like '@%'", "O'B", "名称 like 'O''B%' escape '\\'", 1},
+      // Typed wildcards and the escape character match themselves; the template's "%" stays.
+      {"名称 Like '@%'", "a_%\\", "名称 like 'a\\_\\%\\\\%' escape '\\'", 1},
+      {"a='@' OR b Like '%@'", "x", "a='x' OR b like '%x' escape '\\'", 2},
+      {"a='it''s @'", "y'", "a='it''s y'''", 1},  // a doubled quote keeps the literal open
+      {"a='@@'", "z", "a='zz'", 1},
+      {"id=@", "42", "id=42", 1},
+      {"n>=@", "-1.5", "n>=-1.5", 1},
+      {"id=@", "1) OR (1=1", "id='1) OR (1=1'", 1},
+      {"id=@ AND c='@'", "3", "id=3 AND c='3'", 2},
+      {"id=@", "", "id=''", 1},
+      {"c='fixed' AND d Like 'x%'", "x", "c='fixed' AND d Like 'x%'", 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WithTyped(c.pattern, c.typed).str(), c.sql) << c.pattern << " / " << c.typed;
+    db::Sql sql = WithTyped(c.pattern, c.typed);
+    EXPECT_EQ(sql.Literal(), c.literal) << c.pattern << " / " << c.typed;
+    EXPECT_EQ(sql.Values().size(), c.values) << c.pattern << " / " << c.typed;
+    // The statement itself never carries what was typed.
+    if (c.values > 0 && c.typed.size() > 1) {
+      EXPECT_EQ(sql.Statement().find(c.typed), std::string::npos) << sql.Statement();
+    }
   }
 }
 

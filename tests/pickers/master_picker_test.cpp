@@ -173,6 +173,29 @@ TEST_F(MasterPickerTest, TypedQuotesNeverBreakTheStatement) {
       << host_.Db().Log().back();
 }
 
+// "%", "_", "\" and "'" typed into a picker match themselves: a typed "%" used to resolve to the
+// first row of the list.
+TEST_F(MasterPickerTest, TypedWildcardsMatchOnlyThemselves) {
+  AddVehicle(41, "A1", "粤A1", "E1");
+  AddVehicle(42, "B_1", "50%off", "E2");
+  AddVehicle(43, "C\\1", "O'B", "E3");
+  auto picker = Open(VehiclePicker());
+  struct Case {
+    std::string typed;
+    std::string value;
+  };
+  const Case cases[] = {
+      {"%", "0"},    {"_", "0"},    {"\\", "0"},  {"'", "0"},   {"B_", "42"},
+      {"50%", "42"}, {"C\\", "43"}, {"O'", "43"}, {"B%1", "0"}, {"A_", "0"},
+  };
+  for (const auto& c : cases) {
+    std::string value, text;
+    picker->Validate("", "", "", c.typed, value, text);
+    EXPECT_EQ(value, c.value) << c.typed;
+  }
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+}
+
 TEST_F(MasterPickerTest, ItemPickerTakesValueAndTextFromItsParameters) {
   host_.Exec(
       "insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (5,'X01','换机油','保养')");

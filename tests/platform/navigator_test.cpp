@@ -148,9 +148,10 @@ TEST(NavigatorSharedTest, PositionStaysTrueWhenOthersSave) {
   EXPECT_EQ(seen.id, 20);
   EXPECT_EQ(seen.position, "3/5");
   // ... deletes one, and moves one out of the window.
-  ASSERT_EQ(db::Runner(*other).Execute("DELETE FROM WSDJ WHERE 单据ID=5"), "");
-  ASSERT_EQ(db::Runner(*other).Execute("UPDATE WSDJ SET 进厂日期='2010-01-01' WHERE 单据ID=30"),
-            "");
+  ASSERT_EQ(db::Runner(*other).Execute(db::Sql("DELETE FROM WSDJ WHERE 单据ID=5")), "");
+  ASSERT_EQ(
+      db::Runner(*other).Execute(db::Sql("UPDATE WSDJ SET 进厂日期='2010-01-01' WHERE 单据ID=30")),
+      "");
   seen = Move(nav, kNavNext, 20);
   EXPECT_EQ(seen.id, 40);
   EXPECT_EQ(seen.position, "3/3");
@@ -227,7 +228,7 @@ TEST_F(NavigatorTest, MovesUseTheKeysetIndexWithoutSorting) {
   for (const std::string& sql : moves) {
     if (sql.find("ORDER BY") == std::string::npos) continue;
     ++checked;
-    auto plan = db::Runner(host_.Db()).Open("EXPLAIN QUERY PLAN " + sql);
+    auto plan = db::Runner(host_.Db()).Open(db::Sql("EXPLAIN QUERY PLAN " + sql));
     std::string text;
     for (; !plan->Eof(); plan->MoveNext()) text += plan->Text("detail") + "\n";
     EXPECT_EQ(text.find("TEMP B-TREE"), std::string::npos) << sql << "\n" << text;

@@ -36,9 +36,9 @@ class PostgresDatabaseTest : public ::testing::Test {
   }
 
   std::string Run(const std::string& sql, int64_t* rows = nullptr) {
-    return db::Runner(*db_).Execute(sql, rows);
+    return db::Runner(*db_).Execute(db::Sql(sql), rows);
   }
-  db::Value Scalar(const std::string& sql) { return db::Runner(*db_).Scalar(sql); }
+  db::Value Scalar(const std::string& sql) { return db::Runner(*db_).Scalar(db::Sql(sql)); }
   int64_t Count(const std::string& table) {
     return Scalar("select count(*) from " + table).ToLong();
   }
@@ -334,7 +334,7 @@ TEST_F(PostgresDatabaseTest, TransactionsCommitRollBackAndNest) {
 TEST_F(PostgresDatabaseTest, UsersSeeCommittedWorkAndNeverShareAnId) {
   ASSERT_EQ(db_->ExecScript("DROP TABLE wsdj; DROP TABLE wsdjxm"), "");
   for (const auto& sql : db::CatalogueStatements(db::Engine::Postgres)) {
-    ASSERT_EQ(Run(sql), "") << sql;
+    ASSERT_EQ(Run(sql.Literal()), "") << sql.Literal();
   }
   auto other = scratch_.Connect();
   ASSERT_NE(other, nullptr) << scratch_.Error();
@@ -390,7 +390,7 @@ TEST_F(PostgresDatabaseTest, ADroppedConnectionIsMadeAgainAndLocksAreNotWaitedFo
   ASSERT_NE(admin, nullptr);
   auto dropConnection = [&] {
     std::string pid = db::Runner(*db_).ScalarText("select pg_backend_pid()");
-    ASSERT_EQ(db::Runner(*admin).ScalarText("select pg_terminate_backend(" + pid + ")"), "1");
+    ASSERT_EQ(db::Runner(*admin).ScalarText(db::Sql("select pg_terminate_backend(" + pid + ")")), "1");
   };
 
   // The statement that meets the dropped connection fails; the next runs on a new connection
@@ -443,7 +443,7 @@ TEST_F(PostgresDatabaseTest, TheLogKeepsTheTextsAsSentOnlyWhileEnabled) {
   EXPECT_TRUE(db_->Log().empty());
   db_->EnableLog(true);
   const std::string top = "select top 1 单据ID from wsdj where 进厂日期>=#2012-06-01#";
-  db::Runner(*db_).Open(top);
+  db::Runner(*db_).Open(db::Sql(top));
   Run("bad statement");
   EXPECT_EQ(db_->Log(), (std::vector<std::string>{top, "bad statement"}));
 }

@@ -60,7 +60,7 @@ class PostgresNavigatorTest : public ::testing::Test {
     other_ = scratch_.Connect();
     ASSERT_TRUE(db_ && other_) << scratch_.Error();
     for (const auto& sql : db::CatalogueStatements(db::Engine::Postgres)) {
-      ASSERT_EQ(db::Runner(*db_).Execute(sql), "") << sql;
+      ASSERT_EQ(db::Runner(*db_).Execute(sql), "") << sql.Literal();
     }
     ASSERT_EQ(
         db::Runner(*db_).Execute("INSERT INTO pdmwldw (往来ID, 公司名称) VALUES (7, '宏达运输')"),

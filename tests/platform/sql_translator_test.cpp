@@ -175,5 +175,23 @@ TEST(SqlTranslatorTest, PostgresAlsoComparesLikeWithoutCase) {
   EXPECT_EQ(TranslateSql("a Like 'x%'", SqlTarget::Sqlite), "a Like 'x%'");
 }
 
+// Placeholders pass through to SQLite and are numbered for PostgreSQL in the order they were
+// bound, through every rewrite; a "?" inside a literal, a quoted name or a comment is no
+// placeholder.
+TEST(SqlTranslatorTest, PlaceholdersAreKeptInTheirOrder) {
+  const std::string escaped = "SELECT a FROM t WHERE b like ? escape '\\' AND c='?'";
+  EXPECT_EQ(TranslateSql(escaped, SqlTarget::Sqlite), escaped);
+  ExpectTranslations(
+      {
+          {escaped, "SELECT a FROM t WHERE b::text ILIKE $1 escape '\\' AND c='?'"},
+          {"SELECT TOP 1 iif(a=?, ?, isnull(b, ?)) FROM t WHERE \"?\"=? -- ?\n AND d=?",
+           "SELECT CASE WHEN a=$1 THEN $2 ELSE COALESCE(b, $3) END FROM t WHERE \"?\"=$4 -- ?\n "
+           "AND d=$5 LIMIT 1"},
+          {"SELECT TOP 2 a FROM t WHERE b=? UNION SELECT a FROM u WHERE c=?",
+           "SELECT * FROM (SELECT a FROM t WHERE b=$1 LIMIT 2) UNION SELECT a FROM u WHERE c=$2"},
+      },
+      SqlTarget::Postgres);
+}
+
 }  // namespace
 }  // namespace ws::platform

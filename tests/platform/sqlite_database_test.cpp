@@ -58,9 +58,9 @@ class SqliteDatabaseTest : public ::testing::Test {
   }
 
   std::string Run(const std::string& sql, int64_t* rows = nullptr) {
-    return db::Runner(*db_).Execute(sql, rows);
+    return db::Runner(*db_).Execute(db::Sql(sql), rows);
   }
-  db::Value Scalar(const std::string& sql) { return db::Runner(*db_).Scalar(sql); }
+  db::Value Scalar(const std::string& sql) { return db::Runner(*db_).Scalar(db::Sql(sql)); }
   int64_t Count(const std::string& table) {
     return Scalar("select count(*) from " + table).ToLong();
   }
@@ -78,13 +78,13 @@ TEST(SqliteDatabaseOpenTest, OpensMemoryAndFilesAndRefusesWhatIsNoDatabase) {
   {
     auto db = OpenOrFail(file.str());
     ASSERT_NE(db, nullptr);
-    EXPECT_EQ(db::Runner(*db).ScalarText("PRAGMA journal_mode"), "wal");
-    EXPECT_EQ(db::Runner(*db).ScalarText("PRAGMA synchronous"), "1");  // NORMAL
+    EXPECT_EQ(db::Runner(*db).ScalarText(db::Sql("PRAGMA journal_mode")), "wal");
+    EXPECT_EQ(db::Runner(*db).ScalarText(db::Sql("PRAGMA synchronous")), "1");  // NORMAL
     EXPECT_EQ(db->ExecScript("CREATE TABLE t (a TEXT); INSERT INTO t VALUES ('kept');"), "");
   }
   auto reopened = OpenOrFail(file.str());
   ASSERT_NE(reopened, nullptr);
-  EXPECT_EQ(db::Runner(*reopened).ScalarText("select a from t"), "kept");
+  EXPECT_EQ(db::Runner(*reopened).ScalarText(db::Sql("select a from t")), "kept");
 
   // A text file is refused at Open, with the engine's reason and the path.
   TempPath text("not_a_database.txt");
@@ -116,7 +116,7 @@ TEST_F(SqliteDatabaseTest, StatementsReadAndWriteValuesOfEveryKind) {
   EXPECT_EQ(rows, 1);
   EXPECT_EQ(Run("insert into wsdj (单据ID, progID, 工单号码) values (2, 200011, 'W002')"), "");
 
-  auto rs = db::Runner(*db_).Open("SELECT WSDJ.* FROM wsdj ORDER BY 单据ID");
+  auto rs = db::Runner(*db_).Open(db::Sql("SELECT WSDJ.* FROM wsdj ORDER BY 单据ID"));
   ASSERT_TRUE(rs->IsOpen());
   ASSERT_EQ(rs->RecordCount(), 2);
   // Names as SQLite reports them: "WSDJ.*" gives the bare column names.
@@ -149,7 +149,7 @@ TEST_F(SqliteDatabaseTest, StatementsReadAndWriteValuesOfEveryKind) {
   EXPECT_EQ(rows, 0);
 
   // An empty result still names its columns.
-  rs = db::Runner(*db_).Open("select 单据ID as id, 工单号码 from wsdj where 1=0");
+  rs = db::Runner(*db_).Open(db::Sql("select 单据ID as id, 工单号码 from wsdj where 1=0"));
   EXPECT_TRUE(rs->IsOpen());
   EXPECT_TRUE(rs->Eof());
   EXPECT_TRUE(rs->HasField("ID"));
@@ -168,14 +168,14 @@ TEST_F(SqliteDatabaseTest, TheModulesDialectRunsAfterTranslation) {
                                     .Date("2012/6/1", db_->Settings("driver"))
                                     .Raw(" and 进厂日期<#2012-7-1#")),
             2);
-  EXPECT_EQ(runner.ScalarNumber(" SELECT TOP 1 单价 from wsdj A left join wsdjxm B on "
-                                "A.单据ID=B.单据ID where B.单价 is not null order by "
-                                "B.单据明细ID desc"),
+  EXPECT_EQ(runner.ScalarNumber(db::Sql(" SELECT TOP 1 单价 from wsdj A left join wsdjxm B on "
+                                        "A.单据ID=B.单据ID where B.单价 is not null order by "
+                                        "B.单据明细ID desc")),
             7);
-  auto rs = runner.Open(
+  auto rs = runner.Open(db::Sql(
       "select 单据明细ID, iif(isnull(单价),0,单价) as p1, isnull(单价,-1) as p2 from wsdjxm "
       "where 单据ID in (select top 1 单据ID from wsdj where 进厂日期>=#2012-06-01# order by "
-      "单据ID) order by 单据明细ID");
+      "单据ID) order by 单据明细ID"));
   ASSERT_EQ(rs->RecordCount(), 2);
   rs->Move(1);
   EXPECT_EQ(rs->Long("单据明细ID"), 11);
@@ -323,9 +323,10 @@ TEST_F(SqliteDatabaseTest, TransactionsCommitRollBackAndNest) {
   EXPECT_TRUE(db_->InTransaction());
   db_->CommitTrans();
   EXPECT_FALSE(db_->InTransaction());
-  EXPECT_EQ(db::Runner(*db_).ScalarText("select group_concat(单据ID) from (select 单据ID from "
-                                        "wsdj order by 单据ID)"),
-            "1,2,4");
+  EXPECT_EQ(
+      db::Runner(*db_).ScalarText(db::Sql("select group_concat(单据ID) from (select 单据ID from "
+                                          "wsdj order by 单据ID)")),
+      "1,2,4");
 
   // Rolling back with nothing open is harmless; committing with nothing open is an error.
   db_->RollbackTrans();
@@ -336,8 +337,8 @@ TEST_F(SqliteDatabaseTest, TransactionsCommitRollBackAndNest) {
   // The guard the module saves with: a failed statement rolls everything back.
   {
     db::Transaction tx(*db_);
-    EXPECT_TRUE(tx.Run("insert into wsdj (单据ID) values (5)"));
-    EXPECT_FALSE(tx.Run("insert into wsdj (单据ID) values (1)"));
+    EXPECT_TRUE(tx.Run(db::Sql("insert into wsdj (单据ID) values (5)")));
+    EXPECT_FALSE(tx.Run(db::Sql("insert into wsdj (单据ID) values (1)")));
     EXPECT_NE(tx.Error().find("UNIQUE"), std::string::npos) << tx.Error();
   }
   EXPECT_FALSE(db_->InTransaction());
@@ -353,13 +354,13 @@ TEST(SqliteDatabaseFileTest, ReadersSeeCommittedDataWhileAnotherUserWrites) {
 
   writer->BeginTrans();
   ASSERT_EQ(writer->LastError(), "");
-  ASSERT_EQ(db::Runner(*writer).Execute("insert into t values (2)"), "");
+  ASSERT_EQ(db::Runner(*writer).Execute(db::Sql("insert into t values (2)")), "");
   // WAL: the reader is not blocked by the open write and sees only committed rows.
   std::string error;
-  EXPECT_EQ(db::Runner(*reader).ScalarNumber("select count(*) from t", &error), 1);
+  EXPECT_EQ(db::Runner(*reader).ScalarNumber(db::Sql("select count(*) from t"), &error), 1);
   EXPECT_EQ(error, "");
   writer->CommitTrans();
-  EXPECT_EQ(db::Runner(*reader).ScalarNumber("select count(*) from t"), 2);
+  EXPECT_EQ(db::Runner(*reader).ScalarNumber(db::Sql("select count(*) from t")), 2);
 }
 
 // A second user who cannot get the write lock within the busy timeout is told so in Chinese,
@@ -394,7 +395,7 @@ TEST_F(SqliteDatabaseTest, LogSettingsCloseAndCommandLifetime) {
   EXPECT_TRUE(db_->Log().empty());
   db_->EnableLog(true);
   const std::string top = "select top 1 单据ID from wsdj where 进厂日期>=#2012-06-01#";
-  db::Runner(*db_).Open(top);
+  db::Runner(*db_).Open(db::Sql(top));
   Run("update wsdj set 说明=iif(isnull(说明),'a','b')");
   Run("bad statement");
   ASSERT_EQ(db_->Log().size(), 3u);

@@ -214,7 +214,7 @@ class FakePicker : public pickers::PickerControl {
 
  protected:
   void SetupGrid(forms::Grid&) override {}
-  std::string ListQuery() override { return "SELECT 1"; }
+  db::Sql ListQuery() override { return db::Sql("SELECT 1"); }
   void Choose(int) override {}
 };
 

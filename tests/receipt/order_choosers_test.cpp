@@ -20,7 +20,7 @@ class OrderChoosersTest : public OrdersTest {
   Names Orders(const db::Sql& sql) {
     std::string error;
     auto rs = db::Runner(host_.Db()).Open(sql, &error);
-    EXPECT_EQ(error, "") << sql.str();
+    EXPECT_EQ(error, "") << sql.Literal();
     Names out;
     for (; !rs->Eof(); rs->MoveNext()) out.push_back(rs->Text("工单号码"));
     return out;

@@ -100,7 +100,7 @@ TEST_F(ReceiptCheckTest, ANegativeAmountIsSubtractedNotCommentedOut) {
 TEST(ReceiptStatements, TextsOfOneLineBothWays) {
   auto texts = [](const std::vector<db::Sql>& statements) {
     std::vector<std::string> out;
-    for (const auto& sql : statements) out.push_back(sql.str());
+    for (const auto& sql : statements) out.push_back(sql.Literal());
     return out;
   };
   EXPECT_EQ(texts(ApplyWriteOff({6, 300, 12.5}, +1)),

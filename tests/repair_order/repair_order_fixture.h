@@ -125,6 +125,7 @@ class RepairOrderTest : public test::HostTest {
   }
 
   std::string Text(const std::string& sql) { return host_.Scalar(sql).ToText(); }
+  std::string Text(const db::Sql& sql) { return host_.Scalar(sql).ToText(); }
   int64_t Count(const std::string& sql) { return host_.Scalar(sql).ToLong(); }
   // The statements logged since the last ClearLog that contain the part.
   std::vector<std::string> Logged(const std::string& part) {

@@ -49,7 +49,7 @@ TEST_F(StatusTest, CheckAndUncheckRecordWhoAndWhenWithoutReloading) {
   host_.Db().ClearLog();
   ASSERT_TRUE(second.Check());
   EXPECT_EQ(host_.Db().Log().front(),
-            " Update WSDJ Set progID=200001,smark='02', 审核人='复核员', 审核日期=#2012-06-20#,"
+            " Update WSDJ Set progID=200001,smark='02', 审核人='复核员', 审核日期='2012-06-20',"
             " 系统='审核' Where 单据ID=5");
   EXPECT_EQ(State(5), "02/审核/复核员/2012-06-20");
   ASSERT_TRUE(order_.DoSetStatus("审核", true));
@@ -61,7 +61,7 @@ TEST_F(StatusTest, CheckAndUncheckRecordWhoAndWhenWithoutReloading) {
   host_.Db().ClearLog();
   ASSERT_TRUE(order_.UnCheck());
   EXPECT_EQ(host_.Db().Log().front(),
-            " Update WSDJ Set progID=200001,smark='01',  审核人='测试员', 审核日期=#2012-06-15#,"
+            " Update WSDJ Set progID=200001,smark='01',  审核人='测试员', 审核日期='2012-06-15',"
             " 系统='填单' Where 单据ID=5");
   EXPECT_EQ(State(5), "01/填单/测试员/2012-06-15");
   EXPECT_EQ(State(6), "01/填单//") << "only the shown order";

@@ -34,10 +34,10 @@ void CheckEveryCombination(const std::function<std::unique_ptr<ReportControl>()>
       jet += pieces[i].jet;
       server += pieces[i].server;
     }
-    EXPECT_EQ(report->ConditionText("jet").str(), jet) << "mask " << mask;
-    EXPECT_EQ(report->ConditionText("sqlite").str(), server) << "mask " << mask;
+    EXPECT_EQ(report->ConditionText("jet").Literal(), jet) << "mask " << mask;
+    EXPECT_EQ(report->ConditionText("sqlite").Literal(), server) << "mask " << mask;
     // The query carries the same condition between its joins and its order.
-    const std::string query = report->Query("jet").str();
+    const std::string query = report->Query("jet").Literal();
     EXPECT_NE(query.find(jet + "  order by "), std::string::npos) << "mask " << mask;
   }
 }
@@ -84,11 +84,11 @@ TEST(ReportConditionTest, FieldsThatMustAddNothingOrBeCarriedSafely) {
   report.FilterInput(WS_RPT::kCustomer).SetValue("0", "顺达物流");
   report.FilterInput(WS_RPT::kVehicle).SetValue("", "京A12345");
   report.FilterInput(WS_RPT::kCategory).SetText("   ");
-  EXPECT_EQ(report.ConditionText("jet").str(), " where 1=1");
+  EXPECT_EQ(report.ConditionText("jet").Literal(), " where 1=1");
   // "Jet" is not the desktop dialect; a quote in a typed number cannot end its literal.
   report.FilterInput(WS_RPT::kDateTo).SetText("2012-06-30");
   report.FilterInput(WS_RPT::kNumber).SetText("O'1");
-  EXPECT_EQ(report.ConditionText("Jet").str(),
+  EXPECT_EQ(report.ConditionText("Jet").Literal(),
             " where 1=1 and wsdj.进厂日期<='2012-06-30' and wsdj.工单号码='O''1'");
 }
 

@@ -68,7 +68,7 @@ class DemoShopTest : public ::testing::Test {
   std::vector<std::vector<std::string>> Rows(const db::Sql& sql) {
     std::string error;
     auto records = db::Runner(*db_).Open(sql, &error);
-    EXPECT_EQ(error, "") << sql.str();
+    EXPECT_EQ(error, "") << sql.Literal();
     std::vector<std::vector<std::string>> rows;
     for (; !records->Eof(); records->MoveNext()) {
       std::vector<std::string> row;

@@ -46,7 +46,7 @@ TEST(ChooserStatementTest, BothDialects) {
   all.customerId = 7;
   all.rowLimit = 50;
   const std::string conditions = " and clzl.车牌号='京A12345' and wsdj.工单号码='W001'";
-  EXPECT_EQ(ChooserSelect(all, "jet").str(),
+  EXPECT_EQ(ChooserSelect(all, "jet").Literal(),
             Head("50") + conditions +
                 " and wsdj.进厂日期>=#2012-06-01# and wsdj.进厂日期<=#2012-06-30#"
                 " and wsdj.车主ID=7" +
@@ -55,7 +55,7 @@ TEST(ChooserStatementTest, BothDialects) {
                 "已领用数))" +
                 kOrder);
   EXPECT_EQ(
-      ChooserSelect(all, "sqlite").str(),
+      ChooserSelect(all, "sqlite").Literal(),
       Head("50") + conditions +
           " and wsdj.进厂日期>='2012-06-01' and wsdj.进厂日期<='2012-06-30'"
           " and wsdj.车主ID=7" +
@@ -64,13 +64,13 @@ TEST(ChooserStatementTest, BothDialects) {
   // Nothing set and issued lines shown: no condition at all.
   ChooserFilter none;
   none.showIssued = true;
-  EXPECT_EQ(ChooserSelect(none, "jet").str(), Head("0") + kOrder);
+  EXPECT_EQ(ChooserSelect(none, "jet").Literal(), Head("0") + kOrder);
 
   // A typed quote stays inside its literal.
   ChooserFilter quoted;
   quoted.number = "W'1";
   quoted.showIssued = true;
-  EXPECT_EQ(ChooserSelect(quoted, "sqlite").str(),
+  EXPECT_EQ(ChooserSelect(quoted, "sqlite").Literal(),
             Head("0") + " and wsdj.工单号码='W''1'" + kOrder);
 }
 

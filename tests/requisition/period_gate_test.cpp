@@ -68,7 +68,7 @@ TEST_F(PeriodTest, ListWindowReachesBackBefmonthPeriodsOverTheYearEnd) {
 
   Set(12, "befmonth", "2");
   db::Sql window("progid=200002");
-  EXPECT_EQ(AppendPeriodWindow(window, 201301, 2).str(),
+  EXPECT_EQ(AppendPeriodWindow(window, 201301, 2).Literal(),
             "progid=200002 and 会计期间<=201301 and 会计期间>=201211");
   EXPECT_EQ(listed(201301), (std::vector<int>{201211, 201212, 201301}));
 

@@ -106,19 +106,19 @@ TEST_F(PostingTest, PostingStatementsOfBothDialects) {
       "jxcdjmx.单价,jxcdjmx.金额, jxcdjmx.会计期间,jxcdj.填单日期,jxcdj.审核日期,'21',"
       "jxcdj.备注,jxcdjmx.装箱数,'领用出库'    FROM jxcdj inner join jxcdjmx on "
       "jxcdj.单据ID=jxcdjmx.单据ID where jxcdj.单据ID=42";
-  EXPECT_EQ(LedgerInsert(kRequisition, 42, "jet").str(),
+  EXPECT_EQ(LedgerInsert(kRequisition, 42, "jet").Literal(),
             head +
                 "  SELECT (iif(isnull((select max(AutoID) from jxcgoodslist c)),100,"
                 "(select max(AutoID) from jxcgoodslist c))" +
                 count);
   // "Jet" is not the desktop dialect.
   for (const char* driver : {"sqlite", "Jet"}) {
-    EXPECT_EQ(LedgerInsert(kRequisition, 42, driver).str(),
+    EXPECT_EQ(LedgerInsert(kRequisition, 42, driver).Literal(),
               head + "  SELECT (isnull((select max(AutoID) from jxcgoodslist c),100)" + count);
   }
-  EXPECT_EQ(LedgerDelete(kRequisition, 42).str(),
+  EXPECT_EQ(LedgerDelete(kRequisition, 42).Literal(),
             " DELETE FROM JxcGoodsList WHERE progid=200002 AND 单据ID=42");
-  EXPECT_EQ(PartsCostUpdate(kOrderProgram, 7, 150.25).str(),
+  EXPECT_EQ(PartsCostUpdate(kOrderProgram, 7, 150.25).Literal(),
             " UPDATE WSDJ  SET 配件费用=150.25 WHERE progid=200001 AND 单据ID=7");
 }
 

@@ -117,16 +117,16 @@ TEST(SettlementVoucherLines, ARoundingResidueOfTheMoneyIsNoCredit) {
 
 TEST(SettlementStatements, HeaderMarkInBothDialects) {
   Checker checker{"李四", db::Date{2012, 6, 15}};
-  EXPECT_EQ(CheckMarkUpdate(kProgram, 41, checker, "jet").str(),
+  EXPECT_EQ(CheckMarkUpdate(kProgram, 41, checker, "jet").Literal(),
             " Update arpreceive Set progID=200003,smark='02', 审核人='李四', "
             "审核日期=#2012-06-15#, status='审核' Where 单据ID=41");
-  EXPECT_EQ(CheckMarkUpdate(kProgram, 41, checker, "sqlite").str(),
+  EXPECT_EQ(CheckMarkUpdate(kProgram, 41, checker, "sqlite").Literal(),
             " Update arpreceive Set progID=200003,smark='02', 审核人='李四', "
             "审核日期='2012-06-15', status='审核' Where 单据ID=41");
-  EXPECT_EQ(UnCheckMarkUpdate(kProgram, 41, "jet").str(),
+  EXPECT_EQ(UnCheckMarkUpdate(kProgram, 41, "jet").Literal(),
             " Update arpreceive Set progID=200003,smark='01', 审核人='', "
             "审核日期=#1900-01-01#, status='填单' Where 单据ID=41");
-  EXPECT_EQ(UnCheckMarkUpdate(kProgram, 41, "Jet").str(),
+  EXPECT_EQ(UnCheckMarkUpdate(kProgram, 41, "Jet").Literal(),
             " Update arpreceive Set progID=200003,smark='01', 审核人='', "
             "审核日期='1900-01-01', status='填单' Where 单据ID=41");
 }

@@ -29,10 +29,12 @@ std::filesystem::path MakeWorkFolder() {
 
 std::string InstallCatalogue(platform::SqliteDatabase& db, const db::Date& initDate) {
   for (const auto& sql : db::CatalogueStatements(db::Engine::Sqlite)) {
-    if (std::string error = db.ExecScript(sql); !error.empty()) return error + " in " + sql;
+    std::string error = db::Runner(db).Execute(sql);
+    if (!error.empty()) return error + " in " + sql.Literal();
   }
   for (const auto& sql : db::DefaultConfigStatements(initDate)) {
-    if (std::string error = db.ExecScript(sql); !error.empty()) return error + " in " + sql;
+    std::string error = db::Runner(db).Execute(sql);
+    if (!error.empty()) return error + " in " + sql.Literal();
   }
   return {};
 }
@@ -92,15 +94,15 @@ std::unique_ptr<platform::SqliteDatabase> TestHost::OpenSecondConnection() {
   return other;
 }
 
-void TestHost::Exec(const std::string& sql) {
+void TestHost::Exec(const db::Sql& sql) {
   std::string error = db::Runner(*db_).Execute(sql);
-  if (!error.empty()) ADD_FAILURE() << "statement failed: " << sql << "\n  " << error;
+  if (!error.empty()) ADD_FAILURE() << "statement failed: " << sql.Literal() << "\n  " << error;
 }
 
-db::Value TestHost::Scalar(const std::string& sql) {
+db::Value TestHost::Scalar(const db::Sql& sql) {
   std::string error;
   db::Value value = db::Runner(*db_).Scalar(sql, &error);
-  if (!error.empty()) ADD_FAILURE() << "query failed: " << sql << "\n  " << error;
+  if (!error.empty()) ADD_FAILURE() << "query failed: " << sql.Literal() << "\n  " << error;
   return value;
 }
 

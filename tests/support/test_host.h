@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "db/date.h"
+#include "db/sql.h"
 #include "db/value.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
@@ -61,10 +62,13 @@ class TestHost {
   void QueuePick(host::PickResult result) { picks_.push_back(std::move(result)); }
   const std::vector<PickCall>& PickCalls() const { return pickCalls_; }
 
-  // Runs a statement; a failure fails the test with the statement and the error.
-  void Exec(const std::string& sql);
+  // Runs a statement; a failure fails the test with the statement and the error. A plain
+  // text is a fixed statement of the test's own.
+  void Exec(const db::Sql& sql);
+  void Exec(const std::string& sql) { Exec(db::Sql(sql)); }
   // The first column of the first row (Null when none); a failure fails the test.
-  db::Value Scalar(const std::string& sql);
+  db::Value Scalar(const db::Sql& sql);
+  db::Value Scalar(const std::string& sql) { return Scalar(db::Sql(sql)); }
 
  private:
   std::filesystem::path workFolder_;

@@ -32,7 +32,7 @@ TEST_F(WsInitTest, CreatesOnceAndReplacesOnlyWithForce) {
     std::string error;
     auto db = platform::SqliteDatabase::Open(file, &error);
     ASSERT_NE(db, nullptr) << error;
-    EXPECT_EQ(db::SchemaVersion(*db), std::optional<std::string>("1"));
+    EXPECT_EQ(db::SchemaVersion(*db), std::optional<std::string>(db::kSchemaVersion));
   }
   EXPECT_EQ(Scalar(file, "select value from ws_parameter where module=12 and number=1"), "201106");
   EXPECT_EQ(Scalar(file, "select menuname from xt_menu where progID=200001"), "维修工单");
@@ -41,8 +41,8 @@ TEST_F(WsInitTest, CreatesOnceAndReplacesOnlyWithForce) {
     std::string error;
     auto db = platform::SqliteDatabase::Open(file, &error);
     ASSERT_NE(db, nullptr) << error;
-    ASSERT_EQ(db::Runner(*db).Execute("insert into ws_user_setting (user_name, key, value) "
-                                      "values ('张三', 'WS_SelWs', '2')"),
+    ASSERT_EQ(db::Runner(*db).Execute(db::Sql("insert into ws_user_setting (user_name, key, value) "
+                                              "values ('张三', 'WS_SelWs', '2')")),
               "");
   }
 

@@ -49,7 +49,7 @@ class PostgresShopTest : public WsProcessTest {
     auto db = Connect();
     if (!db) return "";
     std::string error;
-    std::string text = db::Runner(*db).ScalarText(sql, &error);
+    std::string text = db::Runner(*db).ScalarText(db::Sql(sql), &error);
     EXPECT_EQ(error, "") << sql;
     return text;
   }

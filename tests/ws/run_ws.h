@@ -69,7 +69,7 @@ class WsProcessTest : public ::testing::Test {
     auto db = platform::SqliteDatabase::Open(Path(file), &error);
     EXPECT_NE(db, nullptr) << error;
     if (!db) return "";
-    std::string text = db::Runner(*db).ScalarText(sql, &error);
+    std::string text = db::Runner(*db).ScalarText(db::Sql(sql), &error);
     EXPECT_EQ(error, "") << sql;
     return text;
   }

@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsIndexStatement(const std::string& sql) {
-  return sql.rfind("CREATE INDEX", 0) == 0 || sql.rfind("CREATE UNIQUE INDEX", 0) == 0;
+bool IsIndexStatement(const db::Sql& sql) {
+  const std::string& text = sql.Statement();
+  return text.rfind("CREATE INDEX", 0) == 0 || text.rfind("CREATE UNIQUE INDEX", 0) == 0;
 }
 
 // A database file's companions (WAL, shared memory, rollback journal): left beside a new file
@@ -78,8 +79,8 @@ std::string CheckNewDatabaseTarget(const std::string& name, bool force) {
   return "";
 }
 
-std::vector<std::string> CatalogueTableStatements(const db::Date& initDate, db::Engine engine) {
-  std::vector<std::string> out;
+std::vector<db::Sql> CatalogueTableStatements(const db::Date& initDate, db::Engine engine) {
+  std::vector<db::Sql> out;
   for (auto& sql : db::CatalogueStatements(engine)) {
     if (!IsIndexStatement(sql)) out.push_back(std::move(sql));
   }
@@ -87,8 +88,8 @@ std::vector<std::string> CatalogueTableStatements(const db::Date& initDate, db::
   return out;
 }
 
-std::vector<std::string> CatalogueIndexStatements(db::Engine engine) {
-  std::vector<std::string> out;
+std::vector<db::Sql> CatalogueIndexStatements(db::Engine engine) {
+  std::vector<db::Sql> out;
   for (auto& sql : db::CatalogueStatements(engine)) {
     if (IsIndexStatement(sql)) out.push_back(std::move(sql));
   }
@@ -146,7 +147,7 @@ std::string NewShopDatabase::OpenServer() {
     db::Runner runner(*db_);
     for (const auto& table : db::Tables()) {
       // Only the catalogue's own tables go; anything else in the database is not ours.
-      error = runner.Execute("DROP TABLE IF EXISTS " + table.name + " CASCADE");
+      error = runner.Execute(db::Sql("DROP TABLE IF EXISTS ").Raw(table.name).Raw(" CASCADE"));
       if (!error.empty()) return "cannot remove the old " + table.name + ": " + error;
     }
   }
@@ -156,7 +157,7 @@ std::string NewShopDatabase::OpenServer() {
 std::string NewShopDatabase::Finish() {
   if (engine_ == db::Engine::Postgres) {
     // Fresh statistics, or the planner guesses on tables it has never seen filled.
-    if (std::string error = db::Runner(*db_).Execute("ANALYZE"); !error.empty()) return error;
+    if (std::string error = db::Runner(*db_).Execute(db::Sql("ANALYZE")); !error.empty()) return error;
     db_->CommitTrans();
     if (std::string error = db_->LastError(); !error.empty()) return error;
     finished_ = true;

@@ -15,6 +15,7 @@
 #include "db/catalogue.h"
 #include "db/database.h"
 #include "db/date.h"
+#include "db/sql.h"
 
 namespace ws::platform {
 class SqliteDatabase;
@@ -34,9 +35,9 @@ std::string CheckNewDatabaseTarget(const std::string& name, bool force);
 // The statements that create the catalogue and the default configuration started on initDate,
 // without the catalogue's indexes: a bulk load runs faster into bare tables and the indexes are
 // built once afterwards (CatalogueIndexStatements).
-std::vector<std::string> CatalogueTableStatements(const db::Date& initDate,
-                                                  db::Engine engine = db::Engine::Sqlite);
-std::vector<std::string> CatalogueIndexStatements(db::Engine engine = db::Engine::Sqlite);
+std::vector<db::Sql> CatalogueTableStatements(const db::Date& initDate,
+                                              db::Engine engine = db::Engine::Sqlite);
+std::vector<db::Sql> CatalogueIndexStatements(db::Engine engine = db::Engine::Sqlite);
 
 class NewShopDatabase {
  public:

@@ -836,11 +836,11 @@ class DemoWriter {
   }
 
   // Raises every id counter of a table the demo wrote to its highest key.
-  std::vector<std::string> CounterStatements() const {
+  std::vector<db::Sql> CounterStatements() const {
     static const char* tables[] = {"PDMBM",   "PDMGY",   "PDMKJKM", "PDMSJZD", "PDMBZ",
                                    "pdmwxfl", "PDMWXXM", "PDMCPML", "pdmwldw", "PDMWLDWJS",
                                    "clzl",    "WSDJ",    "WSDJXM",  "WSDJPJ"};
-    std::vector<std::string> out;
+    std::vector<db::Sql> out;
     for (const char* name : tables) {
       const db::TableDef* table = db::FindTable(name);
       out.push_back(AdvanceIdCounterStatement(table->name, table->primaryKey.front()));

@@ -14,9 +14,9 @@
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/sql.h"
+#include "forms/text.h"
 #include "lib/csv.h"
 #include "lib/id_counters.h"
-#include "forms/text.h"
 
 namespace ws::cli {
 
@@ -133,7 +133,6 @@ const ImportRules* FindRules(std::string_view name) {
   return nullptr;
 }
 
-
 std::optional<int64_t> WholeNumber(const std::string& text) {
   int64_t value = 0;
   const char* begin = text.data();
@@ -247,7 +246,7 @@ class Importer {
   }
 
   // Values of a statement's columns as comparable texts; error into the outcome.
-  std::vector<std::string> ReadKeys(const std::string& sql) {
+  std::vector<std::string> ReadKeys(const db::Sql& sql) {
     std::string error;
     auto rs = runner_.Open(sql, &error);
     std::vector<std::string> keys;
@@ -277,7 +276,7 @@ class Importer {
     const std::string keyList = JoinNames(table_.primaryKey, ", ");
     for (const std::string& table : {table_.name, rules_.mirror}) {
       if (table.empty()) continue;
-      for (auto& key : ReadKeys("SELECT " + keyList + " FROM " + table)) {
+      for (auto& key : ReadKeys(db::Sql("SELECT " + keyList + " FROM " + table))) {
         existingKeys_[std::move(key)] = table;
       }
     }
@@ -298,7 +297,8 @@ class Importer {
     for (const auto& reference : rules_.references) {
       if (ColumnIndex(reference.column) < 0) continue;
       auto& set = referenced_[reference.column];
-      for (const auto& value : ReadKeys("SELECT " + reference.key + " FROM " + reference.table)) {
+      for (const auto& value :
+           ReadKeys(db::Sql("SELECT " + reference.key + " FROM " + reference.table))) {
         if (auto id = WholeNumber(value)) set.insert(*id);
       }
     }
@@ -436,7 +436,7 @@ class Importer {
 
   // The INSERT of one row into a table: the file's columns, then the defaults of the columns
   // the file does not have.
-  std::string InsertStatement(const std::string& table, const std::vector<Cell>& cells) const {
+  db::Sql InsertStatement(const std::string& table, const std::vector<Cell>& cells) const {
     const std::string driver = db_.Settings("driver");
     db::Sql names;
     db::Sql values;
@@ -497,11 +497,10 @@ class Importer {
     return db::Sql("INSERT INTO ")
         .Raw(table)
         .Raw(" (")
-        .Raw(names.str())
+        .Append(names)
         .Raw(") VALUES (")
-        .Raw(values.str())
-        .Raw(")")
-        .str();
+        .Append(values)
+        .Raw(")");
   }
 
   const ColumnDefault* DefaultOf(std::string_view column) const {

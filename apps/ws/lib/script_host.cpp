@@ -350,8 +350,9 @@ void ScriptHost::Dispatch(const ScriptStep& command) {
     for (const auto& arg : args) sql += (sql.empty() ? "" : " ") + arg;
     db::Runner runner(db_);
     std::string error;
+    // The script's author writes the whole statement: it is the script's own text to run.
     if (IsQuery(sql)) {
-      auto rs = runner.Open(sql, &error);
+      auto rs = runner.Open(db::Sql(sql), &error);
       if (!error.empty()) return Error(error);
       for (int f = 0; f < rs->FieldCount(); ++f) out_ << (f ? "\t" : "") << rs->FieldName(f);
       out_ << "\n";
@@ -365,7 +366,7 @@ void ScriptHost::Dispatch(const ScriptStep& command) {
       lastResult_ = std::to_string(rs->RecordCount());
     } else {
       int64_t rows = 0;
-      error = runner.Execute(sql, &rows);
+      error = runner.Execute(db::Sql(sql), &rows);
       if (!error.empty()) return Error(error);
       Result(std::to_string(rows) + " rows");
     }
@@ -558,7 +559,7 @@ void ScriptHost::Check(const ScriptStep& command) {
     }
   } else if (what == "sql") {
     std::string error;
-    const db::Value value = db::Runner(db_).Scalar(args[0], &error);
+    const db::Value value = db::Runner(db_).Scalar(db::Sql(args[0]), &error);
     if (!error.empty()) return Fail(command.line, "the query failed: " + error);
     expectEqual(args[0], value.ToText(), args[1]);
   } else if (what == "event") {

@@ -1,0 +1,137 @@
+#include "db/schema.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "db/runner.h"
+#include "forms/text.h"
+
+namespace ws::db {
+
+namespace {
+
+Engine EngineOf(Runner& runner) {
+  std::string driver = forms::FoldCase(runner.Driver());
+  return driver.find("postgres") != std::string::npos || driver == "pg" ? Engine::Postgres
+                                                                        : Engine::Sqlite;
+}
+
+// The ws_meta rows, by key; nullopt when the database carries no schema mark of ours.
+std::optional<std::map<std::string, std::string>> ReadMeta(Runner& runner, std::string& error) {
+  auto rs = runner.Open(Sql("SELECT key, value FROM ws_meta"), &error);
+  if (!error.empty()) return std::nullopt;
+  std::map<std::string, std::string> meta;
+  for (; !rs->Eof(); rs->MoveNext()) meta[rs->Text("key")] = rs->Text("value");
+  if (meta["schema"] != kSchemaName || meta["version"].empty()) return std::nullopt;
+  return meta;
+}
+
+Sql SetMeta(const std::string& key, const std::string& value) {
+  return Sql("INSERT INTO ws_meta (key, value) VALUES (")
+      .Text(key)
+      .Raw(", ")
+      .Text(value)
+      .Raw(") ON CONFLICT (key) DO UPDATE SET value = excluded.value");
+}
+
+}  // namespace
+
+const std::vector<Subsystem>& Subsystems() {
+  static const std::vector<Subsystem> subsystems = {
+      {"module", {TableRole::Module}},
+      {"host", {TableRole::HostWritten, TableRole::HostRead}},
+      {"config", {TableRole::HostConfig}},
+  };
+  return subsystems;
+}
+
+bool BelongsTo(const Subsystem& subsystem, const TableDef& table) {
+  return std::find(subsystem.roles.begin(), subsystem.roles.end(), table.role) !=
+         subsystem.roles.end();
+}
+
+int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tables) {
+  int version = 1;
+  for (const auto& table : tables) {
+    if (!BelongsTo(subsystem, table)) continue;
+    version = std::max(version, table.since);
+    for (const auto& column : table.columns) version = std::max(version, column.since);
+    for (const auto& index : table.indexes) version = std::max(version, index.since);
+  }
+  return version;
+}
+
+std::string SubsystemVersionKey(const Subsystem& subsystem) {
+  return "version:" + subsystem.name;
+}
+
+std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
+                                     const std::vector<TableDef>& tables) {
+  std::vector<Sql> out;
+  for (const auto& table : tables) {
+    if (!BelongsTo(subsystem, table)) continue;
+    if (table.since > from) {
+      out.emplace_back(CreateTableStatement(table, engine));
+      for (const auto& index : CreateIndexStatements(table, engine)) out.emplace_back(index);
+      continue;
+    }
+    for (const auto& column : table.columns) {
+      if (column.since <= from) continue;
+      // Added columns take the kind's default, so rows written before read as a new row would.
+      out.emplace_back("ALTER TABLE " + table.name + " ADD COLUMN " + column.name + " " +
+                       ColumnType(column.kind, engine) + DefaultClause(column.kind));
+    }
+    TableDef added = table;
+    added.indexes.clear();
+    for (const auto& index : table.indexes) {
+      if (index.since > from) added.indexes.push_back(index);
+    }
+    for (const auto& index : CreateIndexStatements(added, engine)) out.emplace_back(index);
+  }
+  return out;
+}
+
+std::string UpgradeSchema(IDatabase& db, const std::vector<TableDef>& tables) {
+  Runner runner(db);
+  std::string error;
+  auto meta = ReadMeta(runner, error);
+  if (!meta) return "not a repair-shop database" + (error.empty() ? "" : ": " + error);
+  const int fileVersion = std::atoi((*meta)["version"].c_str());
+  if (fileVersion > std::atoi(std::string(kSchemaVersion).c_str())) {
+    return "the database was written by a newer program (schema version " + (*meta)["version"] +
+           ")";
+  }
+  struct Step {
+    const Subsystem* subsystem;
+    int from;
+  };
+  std::vector<Step> steps;
+  for (const auto& subsystem : Subsystems()) {
+    auto stored = meta->find(SubsystemVersionKey(subsystem));
+    // Before per-subsystem versions every table was at version 1.
+    int from = stored == meta->end() ? 1 : std::atoi(stored->second.c_str());
+    int current = CurrentVersion(subsystem, tables);
+    if (from > current) {
+      return "the " + subsystem.name + " tables were written by a newer program (version " +
+             std::to_string(from) + ", this program knows " + std::to_string(current) + ")";
+    }
+    if (from < current || stored == meta->end()) steps.push_back({&subsystem, from});
+  }
+  if (steps.empty() && (*meta)["version"] == kSchemaVersion) return {};
+
+  const Engine engine = EngineOf(runner);
+  Transaction transaction(db);
+  for (const auto& step : steps) {
+    for (const auto& sql : MigrationStatements(*step.subsystem, step.from, engine, tables)) {
+      if (!transaction.Run(sql)) return transaction.Error();
+    }
+    transaction.Run(SetMeta(SubsystemVersionKey(*step.subsystem),
+                            std::to_string(CurrentVersion(*step.subsystem, tables))));
+  }
+  transaction.Run(SetMeta("version", std::string(kSchemaVersion)));
+  if (!transaction.Commit()) return transaction.Error();
+  return {};
+}
+
+}  // namespace ws::db

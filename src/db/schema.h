@@ -1,0 +1,42 @@
+// Versions of the tables, one per subsystem, and the forward migration that brings an older
+// database to the layout of this build. A table, column or index carries the version of its
+// subsystem that brought it in (`since` in the catalogue); the migration from version v adds
+// what came after v: new tables with their indexes, new columns with their defaults, new
+// indexes. Nothing is ever dropped or changed in place, so an older build's statements keep
+// working on the upgraded file until it is opened by a newer build only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "db/catalogue.h"
+#include "db/database.h"
+
+namespace ws::db {
+
+// A group of tables that moves to a new version together: the module's documents and masters,
+// the host tables, the host's configuration.
+struct Subsystem {
+  std::string name;
+  std::vector<TableRole> roles;
+};
+
+const std::vector<Subsystem>& Subsystems();
+bool BelongsTo(const Subsystem& subsystem, const TableDef& table);
+// The version this build writes: the highest `since` among the subsystem's tables, columns and
+// indexes (1 when nothing was added since the first layout).
+int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tables = Tables());
+// The ws_meta key of a subsystem's version: "version:<name>".
+std::string SubsystemVersionKey(const Subsystem& subsystem);
+
+// The statements that bring the tables of a subsystem from version `from` to the current one.
+std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
+                                     const std::vector<TableDef>& tables = Tables());
+
+// Brings the database to the layout of this build, all subsystems in one transaction, and
+// records the new versions. A file of ours from before the per-subsystem versions counts as
+// version 1 everywhere. Answers the error text (nothing changed then), empty when the file is
+// up to date; a file of a newer build, or no file of ours, is refused without a change.
+std::string UpgradeSchema(IDatabase& db, const std::vector<TableDef>& tables = Tables());
+
+}  // namespace ws::db

@@ -1,0 +1,150 @@
+// Opening a shop file written by an older build: every subsystem's tables are brought forward
+// in one transaction, data stays, and a file of a newer build is refused untouched.
+#include "db/schema.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "db/runner.h"
+#include "platform/sqlite_database.h"
+
+namespace ws::db {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SchemaTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = (fs::temp_directory_path() / ("ws_schema_test_" + std::to_string(::getpid()) + ".db"))
+                .string();
+    Remove();
+    // The layout of the build before per-subsystem versions: the same tables, and ws_meta with
+    // the schema name and version 1 only.
+    auto db = Open();
+    for (const auto& sql : CatalogueStatements(Engine::Sqlite)) {
+      ASSERT_EQ(Runner(*db).Execute(sql), "") << sql.Literal();
+    }
+    ASSERT_EQ(
+        db->ExecScript("DELETE FROM ws_meta WHERE key LIKE 'version:%';"
+                       "UPDATE ws_meta SET value = '1' WHERE key = 'version';"
+                       "INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (7, 200001, 'W7');"),
+        "");
+  }
+  void TearDown() override { Remove(); }
+
+  std::unique_ptr<platform::SqliteDatabase> Open() {
+    std::string error;
+    auto db = platform::SqliteDatabase::Open(path_, &error);
+    EXPECT_NE(db, nullptr) << error;
+    return db;
+  }
+  void Remove() {
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path_ + suffix, ignored);
+  }
+  static std::string Text(IDatabase& db, const std::string& sql) {
+    std::string error;
+    std::string text = Runner(db).ScalarText(Sql(sql), &error);
+    EXPECT_EQ(error, "") << sql;
+    return text;
+  }
+  static std::string Meta(IDatabase& db, const std::string& key) {
+    return Runner(db).ScalarText(Sql("SELECT value FROM ws_meta WHERE key=").Text(key));
+  }
+
+  // This build's catalogue with a version 2 of the module's tables: a column, an index and a
+  // table added.
+  static std::vector<TableDef> NewerCatalogue() {
+    std::vector<TableDef> tables = Tables();
+    for (auto& table : tables) {
+      if (table.name == "WSDJ") {
+        table.columns.push_back({"预约日期", ColumnKind::Date, 2});
+        table.columns.push_back({"预约人", ColumnKind::Text, 2});
+        table.indexes.push_back({"ix_wsdj_booked", {"预约日期"}, false, "", 2});
+      }
+    }
+    tables.push_back({"ws_booking",
+                      TableRole::Module,
+                      {{"预约ID", ColumnKind::Id}, {"单据ID", ColumnKind::Id}},
+                      {"预约ID"},
+                      {{"ix_ws_booking_doc", {"单据ID"}}},
+                      2});
+    return tables;
+  }
+
+  std::string path_;
+};
+
+TEST_F(SchemaTest, AnOlderFileIsBroughtForwardAndKeepsItsData) {
+  auto db = Open();
+  ASSERT_EQ(SchemaVersion(*db), std::optional<std::string>("1"));
+  EXPECT_EQ(UpgradeSchema(*db), "");
+  EXPECT_EQ(SchemaVersion(*db), std::optional<std::string>(kSchemaVersion));
+  for (const auto& subsystem : Subsystems()) {
+    EXPECT_EQ(Meta(*db, SubsystemVersionKey(subsystem)), std::to_string(CurrentVersion(subsystem)))
+        << subsystem.name;
+  }
+  EXPECT_EQ(Text(*db, "SELECT 工单号码 FROM WSDJ WHERE 单据ID=7"), "W7");
+
+  // Up to date now: opening again changes nothing.
+  db->EnableLog(true);
+  EXPECT_EQ(UpgradeSchema(*db), "");
+  for (const auto& sql : db->Log()) EXPECT_EQ(sql.rfind("SELECT", 0), 0u) << sql;
+}
+
+TEST_F(SchemaTest, AddedTablesColumnsAndIndexesReachTheOlderFile) {
+  const auto newer = NewerCatalogue();
+  auto db = Open();
+  ASSERT_EQ(UpgradeSchema(*db), "");  // this build's layout first
+  EXPECT_EQ(UpgradeSchema(*db, newer), "");
+  // The old row reads the added columns as a new row would: no date, empty text.
+  EXPECT_EQ(Text(*db, "SELECT isnull(预约日期) FROM WSDJ WHERE 单据ID=7"), "1");
+  EXPECT_EQ(Text(*db, "SELECT 预约人 || '|' || 工单号码 FROM WSDJ WHERE 单据ID=7"), "|W7");
+  EXPECT_EQ(Text(*db, "SELECT count(*) FROM ws_booking"), "0");
+  EXPECT_EQ(Text(*db,
+                 "SELECT group_concat(name) FROM (SELECT name FROM sqlite_master WHERE "
+                 "name IN ('ix_wsdj_booked','ix_ws_booking_doc') ORDER BY name)"),
+            "ix_ws_booking_doc,ix_wsdj_booked");
+  const Subsystem& module = Subsystems().front();
+  EXPECT_EQ(Meta(*db, SubsystemVersionKey(module)), "2");
+  EXPECT_EQ(Meta(*db, "version:host"), "1") << "subsystems move on their own";
+
+  // The same build opening its own file again finds nothing to do; the older build now meets
+  // a file newer than itself and refuses it without touching it.
+  EXPECT_EQ(UpgradeSchema(*db, newer), "");
+  std::string refused = UpgradeSchema(*db);
+  EXPECT_NE(refused.find("newer"), std::string::npos) << refused;
+  EXPECT_EQ(Meta(*db, SubsystemVersionKey(module)), "2");
+}
+
+TEST_F(SchemaTest, NewerForeignAndFailingFilesAreLeftAsTheyWere) {
+  auto db = Open();
+  // A migration that fails half way undoes the steps before it, version included.
+  std::vector<TableDef> broken = NewerCatalogue();
+  for (auto& table : broken) {
+    if (table.name == "WSDJ") table.columns.push_back({"工单号码", ColumnKind::Text, 2});
+  }
+  EXPECT_NE(UpgradeSchema(*db, broken), "");
+  EXPECT_EQ(SchemaVersion(*db), std::optional<std::string>("1"));
+  EXPECT_EQ(Meta(*db, "version:module"), "");
+  std::string error;
+  Runner(*db).Scalar(Sql("SELECT count(*) FROM ws_booking"), &error);
+  EXPECT_NE(error, "") << "the table added before the failure is gone again";
+
+  ASSERT_EQ(db->ExecScript("UPDATE ws_meta SET value = '99' WHERE key = 'version'"), "");
+  std::string refused = UpgradeSchema(*db);
+  EXPECT_NE(refused.find("99"), std::string::npos) << refused;
+  EXPECT_EQ(Text(*db, "SELECT count(*) FROM ws_meta WHERE key LIKE 'version:%'"), "0");
+
+  ASSERT_EQ(db->ExecScript("UPDATE ws_meta SET value = 'ledger' WHERE key = 'schema'"), "");
+  EXPECT_NE(UpgradeSchema(*db), "");
+  auto empty = platform::SqliteDatabase::Open(":memory:", &error);
+  ASSERT_NE(empty, nullptr) << error;
+  EXPECT_NE(UpgradeSchema(*empty), "");
+}
+
+}  // namespace
+}  // namespace ws::db
