@@ -39,7 +39,7 @@ class FindDialogTest : public QObject {
     QCOMPARE(conditions[3].columnOp, std::string("WSDJ.应收合计>="));
     // What a document makes of them, in both dialects.
     QCOMPARE(host::BuildConditionText(conditions, "sqlite"),
-             std::string(" WSDJ.工单号码 like '%2012%'  and WSDJ.进厂日期>='2012-06-01' and "
+             std::string(" WSDJ.工单号码 like '%2012%' escape '\\' and WSDJ.进厂日期>='2012-06-01' and "
                          "WSDJ.进厂日期<='2012-06-30' and WSDJ.应收合计>='100'"));
     QVERIFY(host::BuildConditionText(conditions, "jet").find("进厂日期>=#2012-06-01#") !=
             std::string::npos);
