@@ -14,7 +14,7 @@
 #include "db/sql.h"
 #include "platform/navigator.h"
 #include "platform/sql_translator.h"
-#include "postgres_scratch.h"
+#include "support/postgres_scratch.h"
 
 namespace ws::platform {
 namespace {

@@ -9,6 +9,8 @@
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "host/ui.h"
+#include "platform/postgres_database.h"
+#include "support/postgres_scratch.h"
 
 namespace ws::test {
 
@@ -25,10 +27,23 @@ std::filesystem::path MakeWorkFolder() {
   return std::filesystem::path(buffer.data());
 }
 
+// Nothing can run without a database; stop here rather than crash in every test.
+[[noreturn]] void NoDatabase(const std::string& why) {
+  std::fprintf(stderr, "TestHost: %s\n", why.c_str());
+  std::abort();
+}
+
 }  // namespace
 
-std::string InstallCatalogue(platform::SqliteDatabase& db, const db::Date& initDate) {
-  for (const auto& sql : db::CatalogueStatements(db::Engine::Sqlite)) {
+bool PostgresUnderTest() {
+  const char* engine = std::getenv("WS_TEST_ENGINE");
+  return engine && std::string(engine) == "postgres";
+}
+
+std::string InstallCatalogue(platform::EngineDatabase& db, const db::Date& initDate) {
+  const db::Engine engine =
+      dynamic_cast<platform::PostgresDatabase*>(&db) ? db::Engine::Postgres : db::Engine::Sqlite;
+  for (const auto& sql : db::CatalogueStatements(engine)) {
     if (std::string error = db.ExecScript(sql); !error.empty()) return error + " in " + sql;
   }
   for (const auto& sql : db::DefaultConfigStatements(initDate)) {
@@ -38,17 +53,23 @@ std::string InstallCatalogue(platform::SqliteDatabase& db, const db::Date& initD
 }
 
 TestHost::TestHost(Storage storage) : workFolder_(MakeWorkFolder()) {
-  std::string path = ":memory:";
-  if (storage == Storage::File) {
-    databasePath_ = (workFolder_ / "ws.db").string();
-    path = databasePath_;
-  }
   std::string error;
-  db_ = platform::SqliteDatabase::Open(path, &error);
-  if (!db_) {
-    // Nothing can run without a database; stop here rather than crash in every test.
-    std::fprintf(stderr, "TestHost: %s\n", error.c_str());
-    std::abort();
+  if (PostgresUnderTest()) {
+    if (!platform::testing::PostgresUrl()) {
+      NoDatabase("WS_TEST_ENGINE=postgres needs WS_PG_URL (scripts/with_postgres.sh)");
+    }
+    schema_ = std::make_unique<platform::testing::PostgresScratch>();
+    if (!schema_->Ok()) NoDatabase(schema_->Error());
+    db_ = schema_->Connect();
+    if (!db_) NoDatabase(schema_->Error());
+  } else {
+    std::string path = ":memory:";
+    if (storage == Storage::File) {
+      databasePath_ = (workFolder_ / "ws.db").string();
+      path = databasePath_;
+    }
+    db_ = platform::SqliteDatabase::Open(path, &error);
+    if (!db_) NoDatabase(error);
   }
   if (std::string installError = InstallCatalogue(*db_, kTestLoginDate); !installError.empty()) {
     ADD_FAILURE() << "catalogue: " << installError;
@@ -75,13 +96,23 @@ host::PickResult TestHost::NextPick(const std::string& picker, const std::string
 TestHost::~TestHost() {
   system_.reset();
   db_.reset();
+  schema_.reset();
   if (!workFolder_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(workFolder_, ignored);
   }
 }
 
-std::unique_ptr<platform::SqliteDatabase> TestHost::OpenSecondConnection() {
+platform::SqliteDatabase* TestHost::Sqlite() {
+  return dynamic_cast<platform::SqliteDatabase*>(db_.get());
+}
+
+std::unique_ptr<platform::EngineDatabase> TestHost::OpenSecondConnection() {
+  if (schema_) {
+    auto other = schema_->Connect();
+    if (!other) ADD_FAILURE() << schema_->Error();
+    return other;
+  }
   if (databasePath_.empty()) {
     ADD_FAILURE() << "a memory database has no second connection";
     return nullptr;
@@ -105,3 +136,21 @@ db::Value TestHost::Scalar(const std::string& sql) {
 }
 
 }  // namespace ws::test
+
+namespace {
+
+// A run that asks for PostgreSQL without a server skips every test instead of failing: a plain
+// ctest outside scripts/with_postgres.sh runs the SQLite half only.
+class PostgresRunEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (ws::test::PostgresUnderTest() && !ws::platform::testing::PostgresUrl()) {
+      GTEST_SKIP() << "WS_PG_URL is not set (scripts/with_postgres.sh)";
+    }
+  }
+};
+
+[[maybe_unused]] auto* const kPostgresRunEnvironment =
+    ::testing::AddGlobalTestEnvironment(new PostgresRunEnvironment);
+
+}  // namespace
