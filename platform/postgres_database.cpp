@@ -2,11 +2,14 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/sql_translator.h"
@@ -53,6 +56,33 @@ std::string ErrorText(PGconn* conn, const PGresult* result) {
   std::string text = PQerrorMessage(conn);
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   return text.empty() ? "the statement failed" : text;
+}
+
+bool IdentifierByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x80 || std::isalnum(byte) || c == '_';
+}
+
+// The server folds unquoted names to lower case, so "往来ID" comes back as "往来id". A column
+// name is given back as the statement spells it (its first whole-word occurrence, letter case
+// aside), since grids show field names as their headers and the embedded engine keeps them.
+std::string SpelledAsWritten(const std::string& name, std::string_view sql) {
+  if (name.empty() ||
+      std::none_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+    return name;
+  }
+  auto lower = [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  };
+  for (size_t at = 0; at + name.size() <= sql.size(); ++at) {
+    if (at > 0 && IdentifierByte(sql[at - 1])) continue;
+    const size_t end = at + name.size();
+    if (end < sql.size() && IdentifierByte(sql[end])) continue;
+    bool same = true;
+    for (size_t i = 0; same && i < name.size(); ++i) same = lower(sql[at + i]) == name[i];
+    if (same) return std::string(sql.substr(at, name.size()));
+  }
+  return name;
 }
 
 // An integer's text as a whole number when it fits a long, else as a real.
@@ -293,7 +323,7 @@ class PostgresCommand : public db::ICommand {
     const int count = PQntuples(r);
     std::vector<std::string> names;
     names.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) names.emplace_back(PQfname(r, c));
+    for (int c = 0; c < columns; ++c) names.push_back(SpelledAsWritten(PQfname(r, c), sql_));
     std::vector<std::vector<db::Value>> rows;
     rows.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {

@@ -113,9 +113,7 @@ TEST(ReceiptStatements, TextsOfOneLineBothWays) {
 }
 
 TEST_F(ReceiptCheckTest, AFailingOrderUndoesTheWholeCheck) {
-  host_.Exec(
-      "create trigger order_7_locked before update on WSDJ when old.单据ID=7 "
-      "begin select raise(abort, 'order 7 is locked'); end");
+  host_.RefuseOn("order_7_locked", "WSDJ", "UPDATE", "order 7 is locked", "old.单据ID=7");
   ReceiptDocument receipt{30, kProgram, {{6, 300, 0}, {7, 100, 0}}};
   EXPECT_NE(Check(receipt).find("order 7 is locked"), std::string::npos);
   EXPECT_EQ(Mark(), "01");

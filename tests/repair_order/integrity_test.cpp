@@ -101,6 +101,7 @@ TEST_F(IntegrityTest, OrderRemovedOrCheckedByAnotherUserIsRefusedWithNothingWrit
   // Someone else removes a saved line meanwhile: the save does not bring it back.
   host_.Exec("delete from WSDJXM where 单据明细ID=10");
   EXPECT_FALSE(order_.FileSave());
+  ASSERT_FALSE(Boxes().empty()) << testing::PrintToString(host_.Sink().ErrMessages());
   EXPECT_EQ(Boxes().back(), "当前单据已被他人删除或审核，不能保存！");
   EXPECT_EQ(Rows("WSDJXM"), 0);
   AddLine(LineKind::Items, 10, 5, 1, 50);

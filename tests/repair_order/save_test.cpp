@@ -208,7 +208,7 @@ TEST_F(SaveTest, RemovedLinesAreDeletedOnSaveAndForgottenOnCancel) {
   EXPECT_EQ(Logged("DELETE FROM WSDJXM"),
             std::vector<std::string>{"DELETE FROM WSDJXM WHERE 单据明细ID IN (" + removedId +
                                      ") AND 单据ID=" + std::to_string(order_.GetID())});
-  EXPECT_EQ(Text("select group_concat(单据明细ID) from WSDJXM"), keptId)
+  EXPECT_EQ(host_.Joined("select 单据明细ID from WSDJXM order by 单据明细ID"), keptId)
       << "the row without an item name is not saved";
   EXPECT_EQ(Count("select 维修费用 from WSDJ"), 300);
 }
@@ -218,9 +218,7 @@ TEST_F(SaveTest, DatabaseFailureRollsBackEverythingAndKeepsTheInput) {
   TypeNewOrder();
   Type(WS_S::kPlate, "川C00001");  // a first-time car: the vehicle insert comes first
   Type(WS_S::kNumber, "W-FAIL");
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER fail_parts BEFORE INSERT ON WSDJPJ "
-                                  "BEGIN SELECT RAISE(ABORT, '配件表已锁定'); END"),
-            "");
+  host_.RefuseOn("fail_parts", "WSDJPJ", "INSERT", "配件表已锁定");
   EXPECT_FALSE(order_.FileSave());
   EXPECT_TRUE(host_.Sink().HasErrMessage("配件表已锁定"));
   EXPECT_EQ(Rows("WSDJ"), 0);
@@ -234,7 +232,7 @@ TEST_F(SaveTest, DatabaseFailureRollsBackEverythingAndKeepsTheInput) {
   EXPECT_EQ(Grid(LineKind::Items).TextMatrix(1, LineGrid::kLineId), "");
   EXPECT_EQ(order_.GetID(), 0);
 
-  ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER fail_parts"), "");
+  host_.DropRefusal("fail_parts", "WSDJPJ");
   ASSERT_TRUE(order_.FileSave()) << "the same input saves once the database is back";
   EXPECT_EQ(Rows("WSDJPJ"), 1);
 
@@ -242,12 +240,10 @@ TEST_F(SaveTest, DatabaseFailureRollsBackEverythingAndKeepsTheInput) {
   ASSERT_TRUE(order_.FileEdit());
   ShowTab(LineKind::Items);
   ASSERT_TRUE(forms::Input::DeleteRow(Grid(LineKind::Items), 1));
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER fail_head BEFORE UPDATE ON WSDJ "
-                                  "BEGIN SELECT RAISE(ABORT, '单据被锁定'); END"),
-            "");
+  host_.RefuseOn("fail_head", "WSDJ", "UPDATE", "单据被锁定");
   EXPECT_FALSE(order_.FileSave());
   EXPECT_EQ(Rows("WSDJXM"), 1) << "the line delete was rolled back";
-  ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER fail_head"), "");
+  host_.DropRefusal("fail_head", "WSDJ");
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(Rows("WSDJXM"), 0);
 }
@@ -277,9 +273,7 @@ TEST_F(SaveTest, VehicleFailureIsShownInABoxAndNothingIsWritten) {
   ASSERT_TRUE(Start());
   TypeNewOrder();
   Type(WS_S::kPlate, "新车001");
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER fail_car BEFORE INSERT ON clzl "
-                                  "BEGIN SELECT RAISE(ABORT, '车辆档案已满'); END"),
-            "");
+  host_.RefuseOn("fail_car", "clzl", "INSERT", "车辆档案已满");
   EXPECT_FALSE(order_.FileSave());
   ASSERT_FALSE(host_.Dialogs().Boxes().empty());
   EXPECT_EQ(host_.Dialogs().Boxes().back().text, "车辆档案已满");
@@ -350,7 +344,7 @@ TEST_F(SaveTest, KeptOrderIsACopyThatLeavesTheOriginalAlone) {
   ASSERT_TRUE(order_.Check());
   ASSERT_TRUE(order_.DoSetStatus("审核", true));
   const int64_t first = order_.GetID();
-  const std::string firstLines = Text("select group_concat(单据明细ID) from WSDJXM");
+  const std::string firstLines = host_.Joined("select 单据明细ID from WSDJXM order by 单据明细ID");
 
   ASSERT_TRUE(forms::Input::Click(order_.Form().Get<forms::Widget>(WS_S::kKeepValues)));
   ASSERT_TRUE(order_.FileNew());
@@ -363,9 +357,9 @@ TEST_F(SaveTest, KeptOrderIsACopyThatLeavesTheOriginalAlone) {
   ASSERT_TRUE(order_.FileSave());
   EXPECT_NE(order_.GetID(), first);
   EXPECT_EQ(Rows("WSDJXM"), 2) << "the copy's lines are its own";
-  EXPECT_EQ(
-      Text("select group_concat(单据明细ID) from WSDJXM where 单据ID=" + std::to_string(first)),
-      firstLines);
+  EXPECT_EQ(host_.Joined("select 单据明细ID from WSDJXM where 单据ID=" + std::to_string(first) +
+                         " order by 单据明细ID"),
+            firstLines);
   EXPECT_EQ(Text("select smark from WSDJ where 单据ID=" + std::to_string(order_.GetID())), "01");
 }
 

@@ -123,9 +123,51 @@ std::unique_ptr<platform::EngineDatabase> TestHost::OpenSecondConnection() {
   return other;
 }
 
+void TestHost::RefuseOn(const std::string& name, const std::string& table, const std::string& event,
+                        const std::string& message, const std::string& when) {
+  std::string script;
+  if (OnPostgres()) {
+    // PostgreSQL triggers call a function; RAISE's text is the error's primary message.
+    script = "CREATE FUNCTION " + name + "_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ " +
+             "BEGIN RAISE EXCEPTION '" + message + "'; END $$; CREATE TRIGGER " + name +
+             " BEFORE " + event + " ON " + table + " FOR EACH ROW" +
+             (when.empty() ? "" : " WHEN (" + when + ")") + " EXECUTE FUNCTION " + name +
+             "_refuse()";
+  } else {
+    script = "CREATE TRIGGER " + name + " BEFORE " + event + " ON " + table +
+             (when.empty() ? "" : " WHEN " + when) + " BEGIN SELECT RAISE(ABORT, '" + message +
+             "'); END";
+  }
+  if (std::string error = db_->ExecScript(script); !error.empty()) {
+    ADD_FAILURE() << "cannot make " << table << " refuse " << event << ": " << error;
+  }
+}
+
+void TestHost::DropRefusal(const std::string& name, const std::string& table) {
+  const std::string script =
+      OnPostgres() ? "DROP TRIGGER " + name + " ON " + table : "DROP TRIGGER " + name;
+  if (std::string error = db_->ExecScript(script); !error.empty()) {
+    ADD_FAILURE() << "cannot drop " << name << ": " << error;
+  }
+}
+
 void TestHost::Exec(const std::string& sql) {
   std::string error = db::Runner(*db_).Execute(sql);
   if (!error.empty()) ADD_FAILURE() << "statement failed: " << sql << "\n  " << error;
+}
+
+std::string TestHost::Joined(const std::string& sql, const std::string& separator) {
+  std::string error;
+  auto rows = db::Runner(*db_).Open(sql, &error);
+  if (!error.empty()) ADD_FAILURE() << "query failed: " << sql << "\n  " << error;
+  std::string joined;
+  bool first = true;
+  for (; rows && !rows->Eof(); rows->MoveNext()) {
+    if (!first) joined += separator;
+    joined += rows->Field(0).ToText();
+    first = false;
+  }
+  return joined;
 }
 
 db::Value TestHost::Scalar(const std::string& sql) {

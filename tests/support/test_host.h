@@ -78,10 +78,20 @@ class TestHost {
   void QueuePick(host::PickResult result) { picks_.push_back(std::move(result)); }
   const std::vector<PickCall>& PickCalls() const { return pickCalls_; }
 
+  // Makes the database refuse an event ("INSERT", "UPDATE", "DELETE") on a table with the
+  // message as its error text: a trigger on either engine. `when` is an optional row
+  // condition over OLD/NEW columns ("old.单据ID=7"). DropRefusal takes it away again.
+  void RefuseOn(const std::string& name, const std::string& table, const std::string& event,
+                const std::string& message, const std::string& when = {});
+  void DropRefusal(const std::string& name, const std::string& table);
+
   // Runs a statement; a failure fails the test with the statement and the error.
   void Exec(const std::string& sql);
   // The first column of the first row (Null when none); a failure fails the test.
   db::Value Scalar(const std::string& sql);
+  // The first column of every row as text, joined by the separator in the rows' order: what
+  // SQLite's group_concat gives, on either engine.
+  std::string Joined(const std::string& sql, const std::string& separator = ",");
 
  private:
   std::filesystem::path workFolder_;
