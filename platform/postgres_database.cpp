@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -85,13 +86,21 @@ std::string SpelledAsWritten(const std::string& name, std::string_view sql) {
   return name;
 }
 
+// The server writes reals with a point whatever the client's locale; strtod would read "1.5"
+// as 1 under a comma locale.
+double RealOf(std::string_view text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
 // An integer's text as a whole number when it fits a long, else as a real.
 db::Value WholeOrReal(const char* text) {
   errno = 0;
   char* end = nullptr;
   long long whole = std::strtoll(text, &end, 10);
   if (errno == 0 && end && *end == '\0') return db::Value(static_cast<int64_t>(whole));
-  return db::Value(std::strtod(text, nullptr));
+  return db::Value(RealOf(text));
 }
 
 // Values arrive as text; numbers become numbers as the embedded engine hands them out, so a
@@ -110,11 +119,11 @@ db::Value CellValue(const PGresult* result, int row, int column) {
     case kNumericOid: {
       std::string_view digits(text);
       if (digits.find_first_of(".eEN") == std::string_view::npos) return WholeOrReal(text);
-      return db::Value(std::strtod(text, nullptr));
+      return db::Value(RealOf(text));
     }
     case kFloat4Oid:
     case kFloat8Oid:
-      return db::Value(std::strtod(text, nullptr));
+      return db::Value(RealOf(text));
     default:
       return db::Value(std::string(text, static_cast<size_t>(PQgetlength(result, row, column))));
   }
@@ -360,9 +369,11 @@ class PostgresCommand : public db::ICommand {
       if (value.IsReal()) {
         // A real stays a real where the text alone would let the server take it for a whole
         // number (CASE, COALESCE with 0); every other value takes its type from its place.
+        // to_chars writes the point whatever the locale and the shortest text that reads
+        // back as the same double.
         char text[32];
-        std::snprintf(text, sizeof text, "%.17g", value.ToDouble());
-        texts[i] = text;
+        auto written = std::to_chars(text, text + sizeof text, value.ToDouble());
+        texts[i].assign(text, written.ptr);
         types[i] = kFloat8Oid;
       } else {
         texts[i] = value.ToText();

@@ -121,10 +121,9 @@ TEST_F(GenericPickerTest, ANumericEntryGivesItsNumberAsValue) {
   EXPECT_EQ(value, "1250.5");
   EXPECT_EQ(picker_.GetValue(), "1250.5");
 
-  // Where the condition opens no quote, typed words cannot widen it: they stay one text value.
+  // Where the condition opens no quote, typed words cannot widen it: they match nothing.
   picker_.Validate("", "", "", "99999 OR 1=1", value, text);
-  EXPECT_EQ(host_.Db().Log().back(),
-            " select 公里数 from wsdj where 公里数>0 AND ( 公里数>='99999 OR 1=1')");
+  EXPECT_EQ(host_.Db().Log().back(), " select 公里数 from wsdj where 公里数>0 AND ( 公里数>=NULL)");
   EXPECT_EQ(text, "");
   EXPECT_EQ(picker_.GetValue(), "0");
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
@@ -142,9 +141,9 @@ TEST(WithTypedTest, TheTypedTextBecomesOneValueWhereverTheTemplatePutsIt) {
       {"a='it''s @'", "y'", "a='it''s y'''"},  // a doubled quote keeps the literal open
       {"id=@", "42", "id=42"},
       {"n>=@", "-1.5", "n>=-1.5"},
-      {"id=@", "1) OR (1=1", "id='1) OR (1=1'"},
+      {"id=@", "1) OR (1=1", "id=NULL"},  // no number where one is expected: matches nothing
       {"id=@ AND c='@'", "3", "id=3 AND c='3'"},
-      {"id=@", "", "id=''"},
+      {"id=@", "", "id=NULL"},
       {"no typed text", "x", "no typed text"},
   };
   for (const auto& c : cases) {

@@ -41,13 +41,11 @@ TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
             "2012-06-15/2012-06-15/测试员");
   EXPECT_EQ(Count("select 车辆ID" + where), 1);
   EXPECT_EQ(Count("select 车主ID" + where), 1);
-  EXPECT_EQ(Text("select 维修费用 || '/' || 配件费用 || '/' || 诊断费 || '/' || 应收合计" + where),
-            "100.0/30.0/10.0/140.0");
+  EXPECT_EQ(host_.RowText("select 维修费用, 配件费用, 诊断费, 应收合计" + where), "100/30/10/140");
   EXPECT_EQ(Rows("WSDJXM"), 1);
-  EXPECT_EQ(Text("select 项目ID || '/' || 数量 || '/' || 单价 || '/' || 金额 from WSDJXM"),
-            "1/2.0/50.0/100.0");
-  EXPECT_EQ(Text("select 产品ID || '/' || 金额 from WSDJPJ where 单据ID=" + std::to_string(id)),
-            "1/30.0");
+  EXPECT_EQ(host_.RowText("select 项目ID, 数量, 单价, 金额 from WSDJXM"), "1/2/50/100");
+  EXPECT_EQ(host_.RowText("select 产品ID, 金额 from WSDJPJ where 单据ID=" + std::to_string(id)),
+            "1/30");
   EXPECT_EQ(Rows("clzl"), 1) << "the known car is updated, not added";
   // Shown again from the database: the lines carry their ids now.
   EXPECT_EQ(Grid(LineKind::Items).TextMatrix(1, LineGrid::kLineId),
@@ -60,7 +58,7 @@ TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
   Cell(LineKind::Items, 1, LineGrid::kPrice, "60");
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(Text("select 工单号码" + where), "20120615001-1");
-  EXPECT_EQ(Text("select 单据明细ID || '/' || 金额 from WSDJXM"), lineId + "/120.0");
+  EXPECT_EQ(host_.RowText("select 单据明细ID, 金额 from WSDJXM"), lineId + "/120");
   EXPECT_EQ(Rows("WSDJXM"), 1);
   ASSERT_TRUE(order_.FileEdit());
   ASSERT_TRUE(order_.FileSave());

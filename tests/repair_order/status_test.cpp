@@ -20,10 +20,8 @@ class StatusTest : public RepairOrderTest {
     AddLine(LineKind::Items, 12, 6, 2, 300);
   }
   std::string State(int64_t id) {
-    return Text(
-        "select smark || '/' || 系统 || '/' || 审核人 || '/' || ifnull(审核日期,'') from WSDJ "
-        "where 单据ID=" +
-        std::to_string(id));
+    return host_.RowText("select smark, 系统, 审核人, 审核日期 from WSDJ where 单据ID=" +
+                         std::to_string(id));
   }
 };
 

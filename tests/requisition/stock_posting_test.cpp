@@ -290,6 +290,7 @@ class SharedLedgerTest : public PostingTest {
 TEST_F(SharedLedgerTest, SecondUserContinuesTheNumberingAndWaitsForTheFirstOnesTransaction) {
   AddRequisition(1, 7, {{11, 1, 100}, {12, 1, 1}});
   AddRequisition(2, 7, {{13, 1, 40}, {14, 1, 4}});
+  WS_SQLITE_ONLY("SQLite's write lock taken at BEGIN is what keeps the second user out");
   auto other = host_.OpenSecondConnection();
 
   db::Transaction first(host_.Db());

@@ -170,6 +170,18 @@ std::string TestHost::Joined(const std::string& sql, const std::string& separato
   return joined;
 }
 
+std::string TestHost::RowText(const std::string& sql, const std::string& separator) {
+  std::string error;
+  auto rows = db::Runner(*db_).Open(sql, &error);
+  if (!error.empty()) ADD_FAILURE() << "query failed: " << sql << "\n  " << error;
+  std::string text;
+  if (!rows || rows->Eof()) return text;
+  for (int i = 0; i < rows->FieldCount(); ++i) {
+    text += (i ? separator : "") + rows->Field(i).ToText();
+  }
+  return text;
+}
+
 db::Value TestHost::Scalar(const std::string& sql) {
   std::string error;
   db::Value value = db::Runner(*db_).Scalar(sql, &error);

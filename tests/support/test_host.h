@@ -92,6 +92,9 @@ class TestHost {
   // The first column of every row as text, joined by the separator in the rows' order: what
   // SQLite's group_concat gives, on either engine.
   std::string Joined(const std::string& sql, const std::string& separator = ",");
+  // Every column of the first row as text, joined by the separator. Numbers read as the
+  // module reads them ("100", "2.5"), where SQL's || would give each engine's own text.
+  std::string RowText(const std::string& sql, const std::string& separator = "/");
 
  private:
   std::filesystem::path workFolder_;
