@@ -164,7 +164,9 @@ std::string TestHost::Joined(const std::string& sql, const std::string& separato
   bool first = true;
   for (; rows && !rows->Eof(); rows->MoveNext()) {
     if (!first) joined += separator;
-    joined += rows->Field(0).ToText();
+    for (int i = 0; i < rows->FieldCount(); ++i) {
+      joined += (i ? "/" : "") + rows->Field(i).ToText();
+    }
     first = false;
   }
   return joined;

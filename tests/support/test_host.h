@@ -89,8 +89,8 @@ class TestHost {
   void Exec(const std::string& sql);
   // The first column of the first row (Null when none); a failure fails the test.
   db::Value Scalar(const std::string& sql);
-  // The first column of every row as text, joined by the separator in the rows' order: what
-  // SQLite's group_concat gives, on either engine.
+  // Every row as text (its columns joined by "/", as RowText), the rows joined by the
+  // separator in their order: what SQLite's group_concat gives, on either engine.
   std::string Joined(const std::string& sql, const std::string& separator = ",");
   // Every column of the first row as text, joined by the separator. Numbers read as the
   // module reads them ("100", "2.5"), where SQL's || would give each engine's own text.

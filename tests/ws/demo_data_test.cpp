@@ -28,12 +28,12 @@ class DemoDataTest : public ::testing::Test {
     EXPECT_EQ(GenerateDemoData(host.Db(), Options(seed)), "");
     std::string digest;
     for (const char* sql :
-         {"SELECT 单据ID||工单号码||车主ID||车辆ID||进厂日期||"
-          "出厂日期||smark||应收合计||送修人||司机电话 AS x FROM wsdj ORDER BY 单据ID",
-          "SELECT 单据ID||项目ID||数量||单价 AS x FROM wsdjxm ORDER BY 单据明细ID",
-          "SELECT 车牌号||车架号||车主ID AS x FROM clzl ORDER BY 车辆ID",
-          "SELECT 公司名称||电话||地址 AS x FROM pdmwldw ORDER BY 往来ID",
-          "SELECT 库存数量||产品ID AS x FROM JXCGoodsZzTz ORDER BY 产品ID"}) {
+         {"SELECT 单据ID, 工单号码, 车主ID, 车辆ID, 进厂日期, "
+          "出厂日期, smark, 应收合计, 送修人, 司机电话 FROM wsdj ORDER BY 单据ID",
+          "SELECT 单据ID, 项目ID, 数量, 单价 FROM wsdjxm ORDER BY 单据明细ID",
+          "SELECT 车牌号, 车架号, 车主ID FROM clzl ORDER BY 车辆ID",
+          "SELECT 公司名称, 电话, 地址 FROM pdmwldw ORDER BY 往来ID",
+          "SELECT 库存数量, 产品ID FROM JXCGoodsZzTz ORDER BY 产品ID"}) {
       digest += host.Joined(sql, "|") + "\n";
     }
     return digest;
