@@ -2,11 +2,15 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/sql_translator.h"
@@ -55,13 +59,48 @@ std::string ErrorText(PGconn* conn, const PGresult* result) {
   return text.empty() ? "the statement failed" : text;
 }
 
+bool IdentifierByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x80 || std::isalnum(byte) || c == '_';
+}
+
+// The server folds unquoted names to lower case, so "往来ID" comes back as "往来id". A column
+// name is given back as the statement spells it (its first whole-word occurrence, letter case
+// aside), since grids show field names as their headers and the embedded engine keeps them.
+std::string SpelledAsWritten(const std::string& name, std::string_view sql) {
+  if (name.empty() ||
+      std::none_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+    return name;
+  }
+  auto lower = [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  };
+  for (size_t at = 0; at + name.size() <= sql.size(); ++at) {
+    if (at > 0 && IdentifierByte(sql[at - 1])) continue;
+    const size_t end = at + name.size();
+    if (end < sql.size() && IdentifierByte(sql[end])) continue;
+    bool same = true;
+    for (size_t i = 0; same && i < name.size(); ++i) same = lower(sql[at + i]) == name[i];
+    if (same) return std::string(sql.substr(at, name.size()));
+  }
+  return name;
+}
+
+// The server writes reals with a point whatever the client's locale; strtod would read "1.5"
+// as 1 under a comma locale.
+double RealOf(std::string_view text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
 // An integer's text as a whole number when it fits a long, else as a real.
 db::Value WholeOrReal(const char* text) {
   errno = 0;
   char* end = nullptr;
   long long whole = std::strtoll(text, &end, 10);
   if (errno == 0 && end && *end == '\0') return db::Value(static_cast<int64_t>(whole));
-  return db::Value(std::strtod(text, nullptr));
+  return db::Value(RealOf(text));
 }
 
 // Values arrive as text; numbers become numbers as the embedded engine hands them out, so a
@@ -80,11 +119,11 @@ db::Value CellValue(const PGresult* result, int row, int column) {
     case kNumericOid: {
       std::string_view digits(text);
       if (digits.find_first_of(".eEN") == std::string_view::npos) return WholeOrReal(text);
-      return db::Value(std::strtod(text, nullptr));
+      return db::Value(RealOf(text));
     }
     case kFloat4Oid:
     case kFloat8Oid:
-      return db::Value(std::strtod(text, nullptr));
+      return db::Value(RealOf(text));
     default:
       return db::Value(std::string(text, static_cast<size_t>(PQgetlength(result, row, column))));
   }
@@ -293,7 +332,7 @@ class PostgresCommand : public db::ICommand {
     const int count = PQntuples(r);
     std::vector<std::string> names;
     names.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) names.emplace_back(PQfname(r, c));
+    for (int c = 0; c < columns; ++c) names.push_back(SpelledAsWritten(PQfname(r, c), sql_));
     std::vector<std::vector<db::Value>> rows;
     rows.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {
@@ -330,9 +369,11 @@ class PostgresCommand : public db::ICommand {
       if (value.IsReal()) {
         // A real stays a real where the text alone would let the server take it for a whole
         // number (CASE, COALESCE with 0); every other value takes its type from its place.
+        // to_chars writes the point whatever the locale and the shortest text that reads
+        // back as the same double.
         char text[32];
-        std::snprintf(text, sizeof text, "%.17g", value.ToDouble());
-        texts[i] = text;
+        auto written = std::to_chars(text, text + sizeof text, value.ToDouble());
+        texts[i].assign(text, written.ptr);
         types[i] = kFloat8Oid;
       } else {
         texts[i] = value.ToText();

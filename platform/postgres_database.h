@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/database.h"
+#include "platform/engine_database.h"
 
 struct pg_conn;
 
@@ -20,7 +20,7 @@ bool IsPostgresUrl(std::string_view name);
 // The URL as it may be shown to a user: a password in it is replaced by "***".
 std::string DisplayUrl(std::string_view url);
 
-class PostgresDatabase : public db::IDatabase {
+class PostgresDatabase : public EngineDatabase {
  public:
   // Connects to the database a "postgresql://" URL names (libpq's URL form, e.g.
   // "postgresql://user@/shop?host=/run/postgresql"). Answers nullptr and the reason in *error
@@ -54,12 +54,12 @@ class PostgresDatabase : public db::IDatabase {
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
   // Answers the error text, empty on success.
-  std::string ExecScript(const std::string& sql);
+  std::string ExecScript(const std::string& sql) override;
 
   // Statement log: every statement text as the module sent it, in order.
-  void EnableLog(bool on);
-  const std::vector<std::string>& Log() const;
-  void ClearLog();
+  void EnableLog(bool on) override;
+  const std::vector<std::string>& Log() const override;
+  void ClearLog() override;
 
   // The libpq connection, for bulk loading with COPY.
   pg_conn* Handle() const;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/database.h"
+#include "platform/engine_database.h"
 
 struct sqlite3;
 
@@ -16,7 +16,7 @@ namespace ws::platform {
 // LastError when another user holds the database longer than the busy timeout (5 seconds).
 inline constexpr std::string_view kDatabaseBusyText = "数据库正被其他用户使用，请稍后再试。";
 
-class SqliteDatabase : public db::IDatabase {
+class SqliteDatabase : public EngineDatabase {
  public:
   // Opens (or creates) a database file; ":memory:" gives a private in-memory database.
   // Answers nullptr and the reason in *error when the file cannot be opened as a database.
@@ -44,13 +44,13 @@ class SqliteDatabase : public db::IDatabase {
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
   // Answers the error text, empty on success.
-  std::string ExecScript(const std::string& sql);
+  std::string ExecScript(const std::string& sql) override;
 
   // Statement log: every statement text as the module sent it, in order, with its bound
   // values written in place of the placeholders.
-  void EnableLog(bool on);
-  const std::vector<std::string>& Log() const;
-  void ClearLog();
+  void EnableLog(bool on) override;
+  const std::vector<std::string>& Log() const override;
+  void ClearLog() override;
 
   sqlite3* Handle() const;
 

@@ -56,7 +56,15 @@ void HeaderSchema::Append(db::Sql& sql, const HeaderColumn& c, const RowValues& 
       sql.Key(static_cast<int64_t>(db::NumericValue(value)));
       break;
     case ValueKind::Date:
-      sql.Date(forms::Trim(value).empty() ? c.emptyDate : value, driver);
+      if (!forms::Trim(value).empty()) {
+        sql.Date(value, driver);
+      } else if (!c.emptyDate.empty()) {
+        sql.Date(c.emptyDate, driver);
+      } else {
+        // No date is Null, as a row loaded without one holds it: an empty text is no date
+        // on the server, and on the embedded engine it would sort before every real date.
+        sql.Raw("NULL");
+      }
       break;
   }
 }

@@ -44,7 +44,7 @@ struct HeaderColumn {
   SaveMode save = SaveMode::Always;
   // Id columns of lookup fields: the column whose text the field shows ("公司名称").
   std::string textColumn;
-  // Date columns: what an empty field is stored as (empty: the empty text).
+  // Date columns: what an empty field is stored as (empty: Null).
   std::string emptyDate;
   // A text column that is the text of a lookup field whose Id column fills the field: read from
   // the field's text on save, left to the Id column on show.

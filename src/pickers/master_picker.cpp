@@ -42,7 +42,10 @@ const MasterPickerDescription& VehiclePicker() {
           std::string(
               " SELECT 车辆编号,车牌号,发动机号,车架号,车型,车主ID,公司名称 As 车主,车辆ID") +
           "   FROM clzl left join pdmwldw on clzl.车主ID=pdmwldw.往来ID" +
-          "  WHERE ( 车辆编号 Like '@%' OR 车牌号 Like '@%')",
+          "  WHERE ( 车辆编号 Like '@%' OR 车牌号 Like '@%')" +
+          // The first row is the one taken: the first as the list shows them.
+          " ORDER BY 车辆编号",
+
       .properties = {{"i车辆ID", "车辆ID", 7, true},
                      {"i车辆编号", "车辆编号", 0},
                      {"i车牌号", "车牌号", 1},
@@ -81,7 +84,8 @@ const MasterPickerDescription& ItemPicker() {
       .validateQuery =
           std::string(
               " SELECT 编码 As 项目编码,维修项目,项目属性,AutoID As 项目ID  FROM PDMWXXM ") +
-          "  WHERE ( 编码 Like '@%' OR 维修项目 Like '@%')",
+          "  WHERE ( 编码 Like '@%' OR 维修项目 Like '@%')" + " ORDER BY 编码",
+
       .properties = {{"i项目ID", "项目ID", 3, true},
                      {"i项目编码", "项目编码", 0},
                      {"i维修项目", "维修项目", 1},
@@ -116,7 +120,8 @@ const MasterPickerDescription& CategoryPicker() {
       .loadQuery = std::string(" SELECT 编码,维修分类,说明,维修分类ID") + "    FROM PDMWXFL" +
                    " ORDER BY 编码 ",
       .validateQuery = std::string(" SELECT 编码,维修分类,说明,维修分类ID  FROM PDMWXFL ") +
-                       "  WHERE ( 编码 Like '@%' OR 维修分类 Like '@%')",
+                       "  WHERE ( 编码 Like '@%' OR 维修分类 Like '@%')" + " ORDER BY 编码",
+
       .properties = {{"i维修分类ID", "维修分类ID", 3, true},
                      {"i编码", "编码", 0},
                      {"i维修分类", "维修分类", 1},

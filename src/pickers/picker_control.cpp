@@ -117,7 +117,10 @@ db::Sql WithTyped(std::string_view pattern, std::string_view typed) {
     if (IsPlainNumber(typed)) {
       sql.NumOf(typed);
     } else {
-      sql.Text(typed);
+      // Outside quotes the template expects a number. Other words match nothing rather than
+      // widen the condition; Null does that on both engines, where a text compared with a
+      // number column is an error on PostgreSQL.
+      sql.Raw("NULL");
     }
     start = at + 1;
   }

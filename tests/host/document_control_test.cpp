@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/sql.h"
+#include "forms/text.h"
 #include "host/registry.h"
 #include "support/test_host.h"
 
@@ -283,7 +284,7 @@ TEST_F(DocumentControlTest, SetStatusCancelAndFailures) {
   EXPECT_TRUE(doc_.RecordNext());
   EXPECT_EQ(doc_.GetID(), 20);
   ASSERT_EQ(host_.Sink().ErrMessages().size(), 1u);
-  EXPECT_NE(host_.Sink().ErrMessages()[0].find("WSDJ"), std::string::npos);
+  EXPECT_NE(forms::FoldCase(host_.Sink().ErrMessages()[0]).find("wsdj"), std::string::npos);
   EXPECT_EQ(host_.Sink().Named("ErrMessage")[0].args[1].ToLong(), kLevelFailure);
   EXPECT_EQ(host_.Sink().Count("FormRefreshed"), 1);
 }

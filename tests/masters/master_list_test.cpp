@@ -263,8 +263,7 @@ TEST_F(VehicleListTest, ShowsTheOwnerAndKeepsTheRowWhenTheDeleteFails) {
   EXPECT_EQ(list_.Grid().TextMatrix(1, 9), "王五汽修");
   EXPECT_EQ(list_.Grid().TextMatrix(1, 6), "轿车");
 
-  host_.Exec(
-      "CREATE TRIGGER keep_clzl BEFORE DELETE ON clzl BEGIN SELECT RAISE(ABORT,'locked'); END");
+  host_.RefuseOn("keep_clzl", "clzl", "DELETE", "locked");
   host_.Sink().Clear();
   EXPECT_FALSE(list_.FileDelete());
   ASSERT_EQ(Errs().size(), 1u);

@@ -121,10 +121,9 @@ TEST_F(GenericPickerTest, ANumericEntryGivesItsNumberAsValue) {
   EXPECT_EQ(value, "1250.5");
   EXPECT_EQ(picker_.GetValue(), "1250.5");
 
-  // Where the condition opens no quote, typed words cannot widen it: they stay one text value.
+  // Where the condition opens no quote, typed words cannot widen it: they match nothing.
   picker_.Validate("", "", "", "99999 OR 1=1", value, text);
-  EXPECT_EQ(host_.Db().Log().back(),
-            " select 公里数 from wsdj where 公里数>0 AND ( 公里数>='99999 OR 1=1')");
+  EXPECT_EQ(host_.Db().Log().back(), " select 公里数 from wsdj where 公里数>0 AND ( 公里数>=NULL)");
   EXPECT_EQ(text, "");
   EXPECT_EQ(picker_.GetValue(), "0");
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
@@ -146,9 +145,9 @@ TEST(WithTypedTest, TheTypedTextBecomesOneValueWhereverTheTemplatePutsIt) {
       {"a='@@'", "z", "a='zz'", 1},
       {"id=@", "42", "id=42", 1},
       {"n>=@", "-1.5", "n>=-1.5", 1},
-      {"id=@", "1) OR (1=1", "id='1) OR (1=1'", 1},
+      {"id=@", "1) OR (1=1", "id=NULL", 0},  // no number where one is expected: matches nothing
       {"id=@ AND c='@'", "3", "id=3 AND c='3'", 2},
-      {"id=@", "", "id=''", 1},
+      {"id=@", "", "id=NULL", 0},
       {"c='fixed' AND d Like 'x%'", "x", "c='fixed' AND d Like 'x%'", 0},
   };
   for (const auto& c : cases) {

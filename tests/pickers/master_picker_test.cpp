@@ -360,9 +360,7 @@ TEST_F(MasterPickerTest, DeleteFailureIsRolledBackAndReported) {
   ASSERT_TRUE(picker->Refresh());
   picker->Grid().SetRow(1);
   // A trigger makes the delete fail inside the transaction.
-  host_.Exec(
-      "CREATE TRIGGER refuse_delete BEFORE DELETE ON clzl BEGIN SELECT RAISE(ABORT, 'locked'); "
-      "END");
+  host_.RefuseOn("refuse_delete", "clzl", "DELETE", "locked");
   host_.Dialogs().Queue(MsgAnswer::Yes);
   EXPECT_FALSE(picker->DeleteCurrent());
   auto errors = host_.Sink().Named("ErrMessage");

@@ -9,6 +9,7 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
+#include "forms/text.h"
 #include "support/test_host.h"
 
 namespace ws {
@@ -139,7 +140,10 @@ TEST(NavigatorSharedTest, PositionStaysTrueWhenOthersSave) {
   EXPECT_EQ(Move(nav, kNavPrevious, 30).position, "2/3");
   EXPECT_EQ(Move(nav, kNavLast, 20).position, "3/3");
   EXPECT_EQ(Move(nav, kNavFirst, 30).position, "1/3");
-  EXPECT_EQ(nav.CountQueries(), counted);
+  // Only SQLite tells cheaply that nobody wrote meanwhile; the server's list is counted again.
+  if (!host.OnPostgres()) {
+    EXPECT_EQ(nav.CountQueries(), counted);
+  }
 
   // Another user saves an order below and one above the current row.
   AddOrder(*other, 5, "N5");
@@ -197,13 +201,13 @@ TEST_F(NavigatorTest, BrokenStatementsAnswerTheDatabaseError) {
   host::NavResult r =
       nav_.Navigate(" SELECT * FROM NoSuchTable", "progid=1", kNavFirst, 0, "单据ID", 1);
   ASSERT_TRUE(r.message.has_value());
-  EXPECT_NE(r.message->find("no such table"), std::string::npos) << *r.message;
+  EXPECT_NE(forms::FoldCase(*r.message).find("nosuchtable"), std::string::npos) << *r.message;
   EXPECT_EQ(r.position, "0/0");
   EXPECT_TRUE(r.records->Eof());
 
   r = nav_.Navigate(kSelect, "progid=200001 and 不存在的列=1", kNavNext, 0, "单据ID", 1);
   ASSERT_TRUE(r.message.has_value());
-  EXPECT_NE(r.message->find("no such column"), std::string::npos) << *r.message;
+  EXPECT_NE(r.message->find("不存在的列"), std::string::npos) << *r.message;
 
   r = nav_.Search(kSelect, kWindow, "工单号码 = 'unclosed", "单据ID");
   ASSERT_TRUE(r.message.has_value());
@@ -215,6 +219,7 @@ TEST_F(NavigatorTest, BrokenStatementsAnswerTheDatabaseError) {
 }
 
 TEST_F(NavigatorTest, MovesUseTheKeysetIndexWithoutSorting) {
+  WS_SQLITE_ONLY("reads SQLite's query plan");
   AddOrder(host_.Db(), 3, "A");
   AddOrder(host_.Db(), 5, "B");
   host_.Db().ClearLog();
@@ -327,9 +332,9 @@ TEST(NavigatorSharedTest, NewIdsAreUniqueAcrossConcurrentUsers) {
   std::vector<std::string> failures(2);
   auto user = [&](int who) {
     std::string error;
-    auto db = platform::SqliteDatabase::Open(host.DatabasePath(), &error);
+    auto db = host.OpenSecondConnection();
     if (!db) {
-      failures[who] = error;
+      failures[who] = "no connection";
       return;
     }
     RecordNavigator nav(*db);

@@ -14,7 +14,7 @@
 #include "db/sql.h"
 #include "platform/navigator.h"
 #include "platform/sql_translator.h"
-#include "postgres_scratch.h"
+#include "support/postgres_scratch.h"
 
 namespace ws::platform {
 namespace {
@@ -143,6 +143,14 @@ TEST_F(PostgresDatabaseTest, TheModulesDialectRunsAfterTranslation) {
       "where 单据ID in (select top 1 单据ID from wsdj where 进厂日期>=#2012-06-01# order by "
       "单据ID) order by 单据明细ID");
   ASSERT_EQ(rs->RecordCount(), 2) << db_->LastError();
+  // Names come back spelled as the statement writes them, not folded: grids show them.
+  EXPECT_EQ(rs->FieldName(0), "单据明细ID");
+  auto spelled =
+      runner.Open("select progid, 单据ID As Key_Id, 工单号码 as \"MixedQuoted\" from WSDJ");
+  ASSERT_EQ(spelled->FieldCount(), 3) << db_->LastError();
+  EXPECT_EQ(spelled->FieldName(0), "progid") << "the statement's own spelling, not the table's";
+  EXPECT_EQ(spelled->FieldName(1), "Key_Id");
+  EXPECT_EQ(spelled->FieldName(2), "MixedQuoted");
   rs->Move(1);
   EXPECT_EQ(rs->Long("单据明细ID"), 11);
   EXPECT_EQ(rs->Number("p1"), 0);

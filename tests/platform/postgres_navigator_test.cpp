@@ -8,7 +8,7 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "platform/navigator.h"
-#include "postgres_scratch.h"
+#include "support/postgres_scratch.h"
 
 namespace ws::platform {
 namespace {

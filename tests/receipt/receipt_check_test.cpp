@@ -46,10 +46,8 @@ class ReceiptCheckTest : public test::HostTest {
   }
   // "补收金额/扣减金额/余额" of an order.
   std::string Amounts(int64_t orderId) {
-    return host_
-        .Scalar("select 补收金额||'/'||扣减金额||'/'||余额 from WSDJ where 单据ID=" +
-                std::to_string(orderId))
-        .ToText();
+    return host_.RowText("select 补收金额,扣减金额,余额 from WSDJ where 单据ID=" +
+                         std::to_string(orderId));
   }
   std::string Mark() { return host_.Scalar("select smark from ARPReceive").ToText(); }
 
@@ -62,17 +60,17 @@ TEST_F(ReceiptCheckTest, CheckAddsTheLineAndUncheckTakesItBack) {
   ReceiptDocument receipt{30, kProgram, {{6, 300, 0}}};
   ASSERT_EQ(Check(receipt), "");
   EXPECT_EQ(Mark(), "02");
-  EXPECT_EQ(Amounts(6), "300.0/0.0/500.0");
+  EXPECT_EQ(Amounts(6), "300/0/500");
 
   EXPECT_EQ(Check(receipt), "refused");
-  EXPECT_EQ(Amounts(6), "300.0/0.0/500.0") << "a second check adds nothing";
+  EXPECT_EQ(Amounts(6), "300/0/500") << "a second check adds nothing";
 
   ASSERT_EQ(UnCheck(receipt), "");
   EXPECT_EQ(Mark(), "01");
-  EXPECT_EQ(Amounts(6), "0.0/0.0/800.0");
+  EXPECT_EQ(Amounts(6), "0/0/800");
   EXPECT_EQ(UnCheck(receipt), "refused");
-  EXPECT_EQ(Amounts(6), "0.0/0.0/800.0");
-  EXPECT_EQ(Amounts(7), "0.0/0.0/500.0");
+  EXPECT_EQ(Amounts(6), "0/0/800");
+  EXPECT_EQ(Amounts(7), "0/0/500");
 }
 
 TEST_F(ReceiptCheckTest, LinesApplyOneAfterAnotherAndLinesWithoutAnOrderAreSkipped) {
@@ -81,20 +79,20 @@ TEST_F(ReceiptCheckTest, LinesApplyOneAfterAnotherAndLinesWithoutAnOrderAreSkipp
   EXPECT_EQ(statements.size(), 1u + 3 * 3) << "the mark, then three per line with an order";
 
   ASSERT_EQ(Check(receipt), "");
-  EXPECT_EQ(Amounts(6), "400.0/50.0/350.0");
-  EXPECT_EQ(Amounts(7), "80.0/0.0/420.0");
+  EXPECT_EQ(Amounts(6), "400/50/350");
+  EXPECT_EQ(Amounts(7), "80/0/420");
   ASSERT_EQ(UnCheck(receipt), "");
-  EXPECT_EQ(Amounts(6), "0.0/0.0/800.0");
-  EXPECT_EQ(Amounts(7), "0.0/0.0/500.0");
+  EXPECT_EQ(Amounts(6), "0/0/800");
+  EXPECT_EQ(Amounts(7), "0/0/500");
 }
 
 TEST_F(ReceiptCheckTest, ANegativeAmountIsSubtractedNotCommentedOut) {
   // A correcting line of -50: "补收金额  - -50" must not become "--50", a comment.
   ReceiptDocument receipt{30, kProgram, {{7, -50, 0}}};
   ASSERT_EQ(Check(receipt), "");
-  EXPECT_EQ(Amounts(7), "-50.0/0.0/550.0");
+  EXPECT_EQ(Amounts(7), "-50/0/550");
   ASSERT_EQ(UnCheck(receipt), "");
-  EXPECT_EQ(Amounts(7), "0.0/0.0/500.0");
+  EXPECT_EQ(Amounts(7), "0/0/500");
 }
 
 TEST(ReceiptStatements, TextsOfOneLineBothWays) {
@@ -113,13 +111,11 @@ TEST(ReceiptStatements, TextsOfOneLineBothWays) {
 }
 
 TEST_F(ReceiptCheckTest, AFailingOrderUndoesTheWholeCheck) {
-  host_.Exec(
-      "create trigger order_7_locked before update on WSDJ when old.单据ID=7 "
-      "begin select raise(abort, 'order 7 is locked'); end");
+  host_.RefuseOn("order_7_locked", "WSDJ", "UPDATE", "order 7 is locked", "old.单据ID=7");
   ReceiptDocument receipt{30, kProgram, {{6, 300, 0}, {7, 100, 0}}};
   EXPECT_NE(Check(receipt).find("order 7 is locked"), std::string::npos);
   EXPECT_EQ(Mark(), "01");
-  EXPECT_EQ(Amounts(6), "0.0/0.0/800.0") << "the first line was rolled back with the rest";
+  EXPECT_EQ(Amounts(6), "0/0/800") << "the first line was rolled back with the rest";
 }
 
 }  // namespace

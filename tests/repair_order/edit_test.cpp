@@ -95,7 +95,7 @@ TEST_F(RepairOrderTest, NameColumnsAreTypedOnlyUnderTheGoodsMessageOption) {
   ASSERT_TRUE(forms::Input::EditCell(grid, 2, LineGrid::kCode, "X02"));
   ASSERT_TRUE(forms::Input::EditCell(grid, 2, LineGrid::kName, ""));
   ASSERT_TRUE(editable.FileSave());
-  EXPECT_EQ(Text("select group_concat(项目ID) from WSDJXM"), "1");
+  EXPECT_EQ(host_.Joined("select 项目ID from WSDJXM"), "1");
 }
 
 TEST_F(RepairOrderTest, UnknownOrFailingCodeKeepsTheRowAsItWas) {

@@ -41,13 +41,11 @@ TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
             "2012-06-15/2012-06-15/测试员");
   EXPECT_EQ(Count("select 车辆ID" + where), 1);
   EXPECT_EQ(Count("select 车主ID" + where), 1);
-  EXPECT_EQ(Text("select 维修费用 || '/' || 配件费用 || '/' || 诊断费 || '/' || 应收合计" + where),
-            "100.0/30.0/10.0/140.0");
+  EXPECT_EQ(host_.RowText("select 维修费用, 配件费用, 诊断费, 应收合计" + where), "100/30/10/140");
   EXPECT_EQ(Rows("WSDJXM"), 1);
-  EXPECT_EQ(Text("select 项目ID || '/' || 数量 || '/' || 单价 || '/' || 金额 from WSDJXM"),
-            "1/2.0/50.0/100.0");
-  EXPECT_EQ(Text("select 产品ID || '/' || 金额 from WSDJPJ where 单据ID=" + std::to_string(id)),
-            "1/30.0");
+  EXPECT_EQ(host_.RowText("select 项目ID, 数量, 单价, 金额 from WSDJXM"), "1/2/50/100");
+  EXPECT_EQ(host_.RowText("select 产品ID, 金额 from WSDJPJ where 单据ID=" + std::to_string(id)),
+            "1/30");
   EXPECT_EQ(Rows("clzl"), 1) << "the known car is updated, not added";
   // Shown again from the database: the lines carry their ids now.
   EXPECT_EQ(Grid(LineKind::Items).TextMatrix(1, LineGrid::kLineId),
@@ -60,7 +58,7 @@ TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
   Cell(LineKind::Items, 1, LineGrid::kPrice, "60");
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(Text("select 工单号码" + where), "20120615001-1");
-  EXPECT_EQ(Text("select 单据明细ID || '/' || 金额 from WSDJXM"), lineId + "/120.0");
+  EXPECT_EQ(host_.RowText("select 单据明细ID, 金额 from WSDJXM"), lineId + "/120");
   EXPECT_EQ(Rows("WSDJXM"), 1);
   ASSERT_TRUE(order_.FileEdit());
   ASSERT_TRUE(order_.FileSave());
@@ -208,7 +206,7 @@ TEST_F(SaveTest, RemovedLinesAreDeletedOnSaveAndForgottenOnCancel) {
   EXPECT_EQ(Logged("DELETE FROM WSDJXM"),
             std::vector<std::string>{"DELETE FROM WSDJXM WHERE 单据明细ID IN (" + removedId +
                                      ") AND 单据ID=" + std::to_string(order_.GetID())});
-  EXPECT_EQ(Text("select group_concat(单据明细ID) from WSDJXM"), keptId)
+  EXPECT_EQ(host_.Joined("select 单据明细ID from WSDJXM order by 单据明细ID"), keptId)
       << "the row without an item name is not saved";
   EXPECT_EQ(Count("select 维修费用 from WSDJ"), 300);
 }
@@ -218,9 +216,7 @@ TEST_F(SaveTest, DatabaseFailureRollsBackEverythingAndKeepsTheInput) {
   TypeNewOrder();
   Type(WS_S::kPlate, "川C00001");  // a first-time car: the vehicle insert comes first
   Type(WS_S::kNumber, "W-FAIL");
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER fail_parts BEFORE INSERT ON WSDJPJ "
-                                  "BEGIN SELECT RAISE(ABORT, '配件表已锁定'); END"),
-            "");
+  host_.RefuseOn("fail_parts", "WSDJPJ", "INSERT", "配件表已锁定");
   EXPECT_FALSE(order_.FileSave());
   EXPECT_TRUE(host_.Sink().HasErrMessage("配件表已锁定"));
   EXPECT_EQ(Rows("WSDJ"), 0);
@@ -234,7 +230,7 @@ TEST_F(SaveTest, DatabaseFailureRollsBackEverythingAndKeepsTheInput) {
   EXPECT_EQ(Grid(LineKind::Items).TextMatrix(1, LineGrid::kLineId), "");
   EXPECT_EQ(order_.GetID(), 0);
 
-  ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER fail_parts"), "");
+  host_.DropRefusal("fail_parts", "WSDJPJ");
   ASSERT_TRUE(order_.FileSave()) << "the same input saves once the database is back";
   EXPECT_EQ(Rows("WSDJPJ"), 1);
 
@@ -242,12 +238,10 @@ TEST_F(SaveTest, DatabaseFailureRollsBackEverythingAndKeepsTheInput) {
   ASSERT_TRUE(order_.FileEdit());
   ShowTab(LineKind::Items);
   ASSERT_TRUE(forms::Input::DeleteRow(Grid(LineKind::Items), 1));
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER fail_head BEFORE UPDATE ON WSDJ "
-                                  "BEGIN SELECT RAISE(ABORT, '单据被锁定'); END"),
-            "");
+  host_.RefuseOn("fail_head", "WSDJ", "UPDATE", "单据被锁定");
   EXPECT_FALSE(order_.FileSave());
   EXPECT_EQ(Rows("WSDJXM"), 1) << "the line delete was rolled back";
-  ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER fail_head"), "");
+  host_.DropRefusal("fail_head", "WSDJ");
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(Rows("WSDJXM"), 0);
 }
@@ -277,9 +271,7 @@ TEST_F(SaveTest, VehicleFailureIsShownInABoxAndNothingIsWritten) {
   ASSERT_TRUE(Start());
   TypeNewOrder();
   Type(WS_S::kPlate, "新车001");
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER fail_car BEFORE INSERT ON clzl "
-                                  "BEGIN SELECT RAISE(ABORT, '车辆档案已满'); END"),
-            "");
+  host_.RefuseOn("fail_car", "clzl", "INSERT", "车辆档案已满");
   EXPECT_FALSE(order_.FileSave());
   ASSERT_FALSE(host_.Dialogs().Boxes().empty());
   EXPECT_EQ(host_.Dialogs().Boxes().back().text, "车辆档案已满");
@@ -351,7 +343,7 @@ TEST_F(SaveTest, KeptOrderIsACopyThatLeavesTheOriginalAlone) {
   ASSERT_TRUE(order_.Check());
   ASSERT_TRUE(order_.DoSetStatus("审核", true));
   const int64_t first = order_.GetID();
-  const std::string firstLines = Text("select group_concat(单据明细ID) from WSDJXM");
+  const std::string firstLines = host_.Joined("select 单据明细ID from WSDJXM order by 单据明细ID");
 
   ASSERT_TRUE(forms::Input::Click(order_.Form().Get<forms::Widget>(WS_S::kKeepValues)));
   ASSERT_TRUE(order_.FileNew());
@@ -364,9 +356,9 @@ TEST_F(SaveTest, KeptOrderIsACopyThatLeavesTheOriginalAlone) {
   ASSERT_TRUE(order_.FileSave());
   EXPECT_NE(order_.GetID(), first);
   EXPECT_EQ(Rows("WSDJXM"), 2) << "the copy's lines are its own";
-  EXPECT_EQ(
-      Text("select group_concat(单据明细ID) from WSDJXM where 单据ID=" + std::to_string(first)),
-      firstLines);
+  EXPECT_EQ(host_.Joined("select 单据明细ID from WSDJXM where 单据ID=" + std::to_string(first) +
+                         " order by 单据明细ID"),
+            firstLines);
   EXPECT_EQ(Text("select smark from WSDJ where 单据ID=" + std::to_string(order_.GetID())), "01");
 }
 

@@ -20,10 +20,8 @@ class StatusTest : public RepairOrderTest {
     AddLine(LineKind::Items, 12, 6, 2, 300);
   }
   std::string State(int64_t id) {
-    return Text(
-        "select smark || '/' || 系统 || '/' || 审核人 || '/' || ifnull(审核日期,'') from WSDJ "
-        "where 单据ID=" +
-        std::to_string(id));
+    return host_.RowText("select smark, 系统, 审核人, 审核日期 from WSDJ where 单据ID=" +
+                         std::to_string(id));
   }
 };
 
@@ -67,9 +65,7 @@ TEST_F(StatusTest, CheckAndUncheckRecordWhoAndWhenWithoutReloading) {
   EXPECT_EQ(State(6), "01/填单//") << "only the shown order";
 
   // Database errors come back in boxes.
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER lock_head BEFORE UPDATE ON WSDJ "
-                                  "BEGIN SELECT RAISE(ABORT, '单据被锁定'); END"),
-            "");
+  host_.RefuseOn("lock_head", "WSDJ", "UPDATE", "单据被锁定");
   EXPECT_FALSE(order_.Check());
   EXPECT_EQ(Boxes().back(), "Check Error::单据被锁定");
   EXPECT_EQ(host_.Dialogs().Boxes().back().title, host::kAppTitle);
@@ -105,15 +101,13 @@ TEST_F(StatusTest, DeleteAsksAndRemovesTheOrderWithItsLines) {
   host_.System().SetOption(12, "Jzperiod", "0");
 
   // A failing delete is rolled back whole.
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER keep_parts BEFORE DELETE ON WSDJPJ "
-                                  "BEGIN SELECT RAISE(ABORT, '配件行被引用'); END"),
-            "");
+  host_.RefuseOn("keep_parts", "WSDJPJ", "DELETE", "配件行被引用");
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   EXPECT_FALSE(order_.FileDelete());
   EXPECT_TRUE(host_.Sink().HasErrMessage("配件行被引用"));
   EXPECT_EQ(Count("select count(*) from WSDJ where 单据ID=5"), 1);
   EXPECT_EQ(Count("select count(*) from WSDJXM where 单据ID=5"), 1);
-  ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER keep_parts"), "");
+  host_.DropRefusal("keep_parts", "WSDJPJ");
 
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   EXPECT_TRUE(order_.FileDelete());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "forms/input.h"
+#include "forms/text.h"
 #include "host/app.h"
 #include "platform/print_data.h"
 #include "reports/find_prompt.h"
@@ -147,7 +148,7 @@ TEST_F(ReportTest, AFailedQueryIsReportedAndLeavesOnlyTheHeader) {
   EXPECT_EQ(report->Grid().DataRows(), 0);
   auto errors = host_.Sink().Named("ErrMessage");
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_NE(errors[0].args[0].ToText().find("PDMGY"), std::string::npos);
+  EXPECT_NE(forms::FoldCase(errors[0].args[0].ToText()).find("pdmgy"), std::string::npos);
   EXPECT_EQ(errors[0].args[1].ToLong(), host::kLevelFailure);
   EXPECT_EQ(errors[0].args[2].ToText(), host::kAppTitle);
 }

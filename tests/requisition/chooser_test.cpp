@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "forms/input.h"
+#include "forms/text.h"
 #include "requisition/chooser_query.h"
 #include "requisition/frm_sel_ws.h"
 #include "requisition/selection_list.h"
@@ -377,7 +378,7 @@ TEST_F(ChooserTest, AFailingQueryIsShownAndListsNothing) {
   ASSERT_EQ(host_.Dialogs().Boxes().size(), 1u);
   const test::AskedBox& box = host_.Dialogs().Boxes()[0];
   EXPECT_EQ(box.text.rfind("frmSelWS-->LoadData::", 0), 0u);
-  EXPECT_NE(box.text.find("WSDJPJ"), std::string::npos);
+  EXPECT_NE(forms::FoldCase(box.text).find("wsdjpj"), std::string::npos);
   EXPECT_EQ(box.title, "提示:");
   EXPECT_EQ(box.icon, host::MsgIcon::Critical);
 }

@@ -266,9 +266,8 @@ TEST_F(SettlementCheckTest, TheDesktopDialectWritesTheSameLedger) {
 TEST_F(SettlementCheckTest, AFailingLineUndoesTheWholeCheck) {
   ASSERT_EQ(Check(Example()), "");
   ASSERT_EQ(UnCheck(Example()), "");
-  host_.Exec(
-      "create trigger no_write_off before insert on gl_accvouch when new.科目编码='550101' "
-      "begin select raise(abort, 'write-off account locked'); end");
+  host_.RefuseOn("no_write_off", "gl_accvouch", "INSERT", "write-off account locked",
+                 "new.科目编码='550101'");
 
   EXPECT_NE(Check(Example()).find("write-off account locked"), std::string::npos);
   EXPECT_EQ(Text("select smark from ARPReceive where 单据ID=41"), "01");

