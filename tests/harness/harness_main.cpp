@@ -1,8 +1,10 @@
 // ws_harness: the multi-user, crash and fault harnesses as a program, for runs longer than CI's.
 //   ws_harness concurrency --db NAME [--writers 8] [--orders 500] [--lines 4] [--ids 200]
+//   ws_harness postings --db NAME [--posters 8] [--postings 100]
 //   ws_harness crash --db NAME [--trials 1000] [--lines 30] [--seed 1]
 //   ws_harness faults --db FILE [--lines 30]
 //   ws_harness writer --db NAME --user U [--orders M] [--lines L] [--ids K]   (a child)
+//   ws_harness poster --db NAME --user U [--postings K]                      (a child)
 // NAME is a database file or a postgresql:// URL (its database is replaced by a fresh shop).
 // Every run prints its figures and exits 1 when something that must not happen did.
 #include <unistd.h>
@@ -50,6 +52,9 @@ int main(int argc, char** argv) {
     return WriterMain(database, options["--user"], static_cast<int>(number("--orders", 1)),
                       static_cast<int>(number("--lines", 4)), static_cast<int>(number("--ids", 0)));
   }
+  if (command == "poster") {
+    return PosterMain(database, options["--user"], static_cast<int>(number("--postings", 1)));
+  }
   if (std::string error = PrepareShop(database); !error.empty()) {
     std::fprintf(stderr, "cannot prepare the shop: %s\n", error.c_str());
     return 1;
@@ -60,6 +65,9 @@ int main(int argc, char** argv) {
                              static_cast<int>(number("--orders", 500)),
                              static_cast<int>(number("--lines", 4)),
                              static_cast<int>(number("--ids", 200)));
+  } else if (command == "postings") {
+    figures = RunPostings(SelfPath(argv[0]), database, static_cast<int>(number("--posters", 8)),
+                          static_cast<int>(number("--postings", 100)));
   } else if (command == "crash") {
     figures = RunCrash(SelfPath(argv[0]), database, static_cast<int>(number("--trials", 1000)),
                        static_cast<int>(number("--lines", 30)),

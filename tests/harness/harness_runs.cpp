@@ -28,6 +28,8 @@
 #include "platform/navigator.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
+#include "requisition/check_step.h"
+#include "requisition/period_gate.h"
 
 extern char** environ;
 
@@ -60,6 +62,41 @@ pid_t Spawn(const std::string& driver, const std::vector<std::string>& args, int
   if (posix_spawn(&pid, driver.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   return pid;
+}
+
+// Runs the driver once per argument list, all at once, and answers each child's output lines.
+// Children that could not start or did not end well are counted in `failed`.
+std::vector<std::vector<std::string>> RunChildren(const std::string& driver,
+                                                  const std::vector<std::vector<std::string>>& runs,
+                                                  int& failed, Figures& figures) {
+  auto folder = std::filesystem::temp_directory_path() /
+                ("ws_harness_" + std::to_string(::getpid()) + "_" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::filesystem::create_directories(folder);
+  std::vector<pid_t> children;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    std::string out = (folder / ("child" + std::to_string(i) + ".out")).string();
+    int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = Spawn(driver, runs[i], fd);
+    ::close(fd);
+    if (pid < 0) figures.failures.push_back("cannot start child " + std::to_string(i));
+    children.push_back(pid);
+  }
+  failed = 0;
+  for (pid_t pid : children) {
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+      ++failed;
+    }
+  }
+  std::vector<std::vector<std::string>> outputs(runs.size());
+  for (size_t i = 0; i < runs.size(); ++i) {
+    std::ifstream in(folder / ("child" + std::to_string(i) + ".out"));
+    for (std::string line; std::getline(in, line);) outputs[i].push_back(line);
+  }
+  std::filesystem::remove_all(folder);
+  return outputs;
 }
 
 std::unique_ptr<db::IDatabase> Open(const std::string& name, Figures& figures) {
@@ -179,6 +216,88 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
   return 0;
 }
 
+int PosterMain(const std::string& database, const std::string& user, int postings) {
+  constexpr int64_t kRequisitionProgram = 200006;
+  std::string error;
+  auto db = cli::OpenShopDatabase(database, &error);
+  if (!db) {
+    std::printf("refused 0 %s\n", error.c_str());
+    return 1;
+  }
+  test::ScriptedDialogs dialogs;
+  platform::SystemObject system(*db, dialogs, host::LoginInfo{user, kHarnessDate, ""});
+  auto navigator = system.CreateNavigator();
+  const int64_t orderId =
+      db::Runner(*db)
+          .Scalar(db::Sql("SELECT MIN(单据ID) FROM WSDJ WHERE progid=").Key(kOrderProgram))
+          .ToLong();
+  const int period = requisition::DocumentPeriod(system, kHarnessDate);
+  requisition::PeriodGate gate = requisition::PeriodGate::FromSystem(system);
+  for (int i = 0; i < postings; ++i) {
+    dialogs.Clear();
+    // The requisition as its control saves it: header and lines in one transaction.
+    int64_t id = 0;
+    std::string failure = navigator->GetNewID("jxcdj", "单据ID", id);
+    {
+      db::Transaction tx(*db);
+      tx.Run(db::Sql("INSERT INTO JXCDJ (单据ID,progID,smark,系统,单据编号,前置单据,前置单据ID,"
+                     "操作日期,会计期间,总金额) VALUES (")
+                 .Key(id)
+                 .Raw(",")
+                 .Key(kRequisitionProgram)
+                 .Raw(",'01','填单',")
+                 .Text(user + "-" + std::to_string(i))
+                 .Raw(",")
+                 .Key(kOrderProgram)
+                 .Raw(",")
+                 .Key(orderId)
+                 .Raw(",")
+                 .Date(kHarnessDate.Text(), db->Settings("driver"))
+                 .Raw(",")
+                 .Key(period)
+                 .Raw(",60)"));
+      for (int line = 1; line <= 3 && failure.empty(); ++line) {
+        int64_t lineId = 0;
+        failure = navigator->GetNewID("jxcdjmx", "单据明细ID", lineId);
+        tx.Run(db::Sql("INSERT INTO JXCDJMX (单据明细ID,单据ID,产品ID,数量,单价,金额,会计期间) "
+                       "VALUES (")
+                   .Key(lineId)
+                   .Raw(",")
+                   .Key(id)
+                   .Raw(",1,")
+                   .Key(line)
+                   .Raw(",10,")
+                   .Key(10 * line)
+                   .Raw(",")
+                   .Key(period)
+                   .Raw(")"));
+      }
+      if (failure.empty() && !tx.Commit()) failure = tx.Error();
+    }
+    bool checked = false;
+    if (failure.empty()) {
+      try {
+        checked = requisition::RunCheckStep(system, gate,
+                                            {kRequisitionProgram, id, kOrderProgram, orderId},
+                                            period, requisition::CheckDirection::Check, "harness");
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+    }
+    if (checked) {
+      std::printf("ack %lld\n", static_cast<long long>(id));
+    } else {
+      std::vector<std::string> shown{failure};
+      for (const auto& box : dialogs.Boxes()) shown.push_back(box.text);
+      std::string text;
+      for (const auto& t : shown) text += t + " | ";
+      std::printf("refused %d %s\n", CountBusyTexts(shown), text.c_str());
+    }
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 void CheckWritten(db::IDatabase& db, const std::string& user, const std::vector<int64_t>& acked,
                   int lines, Figures& figures) {
   db::Runner runner(db);
@@ -233,32 +352,15 @@ Figures RunConcurrency(const std::string& driver, const std::string& database, i
   figures.Set("writers", writers);
   figures.Set("orders_each", orders);
   figures.Set("lines", lines);
-  auto folder = std::filesystem::temp_directory_path() /
-                ("ws_harness_" + std::to_string(::getpid()) + "_" +
-                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-  std::filesystem::create_directories(folder);
-  std::vector<pid_t> children;
   auto start = std::chrono::steady_clock::now();
-  for (int w = 0; w < writers; ++w) {
-    std::string out = (folder / ("writer" + std::to_string(w) + ".out")).string();
-    int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid =
-        Spawn(driver,
-              {"writer", "--db", database, "--user", "harness", "--orders", std::to_string(orders),
-               "--lines", std::to_string(lines), "--ids", std::to_string(ids)},
-              fd);
-    ::close(fd);
-    if (pid < 0) figures.failures.push_back("cannot start writer " + std::to_string(w));
-    children.push_back(pid);
-  }
   int crashed = 0;
-  for (pid_t pid : children) {
-    int status = 0;
-    if (pid > 0 &&
-        (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)) {
-      ++crashed;
-    }
-  }
+  auto outputs = RunChildren(
+      driver,
+      std::vector<std::vector<std::string>>(
+          static_cast<size_t>(writers),
+          {"writer", "--db", database, "--user", "harness", "--orders", std::to_string(orders),
+           "--lines", std::to_string(lines), "--ids", std::to_string(ids)}),
+      crashed, figures);
   auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - start)
                     .count();
@@ -267,9 +369,8 @@ Figures RunConcurrency(const std::string& driver, const std::string& database, i
   std::set<int64_t> drawnIds;
   std::set<std::string> proposed;
   int64_t refused = 0, busy = 0, idCollisions = 0, numberCollisions = 0, proposalCollisions = 0;
-  for (int w = 0; w < writers; ++w) {
-    std::ifstream in(folder / ("writer" + std::to_string(w) + ".out"));
-    for (std::string line; std::getline(in, line);) {
+  for (const auto& output : outputs) {
+    for (const std::string& line : output) {
       auto words = Split(line);
       if (words.empty()) continue;
       if (words[0] == "ack" && words.size() >= 3) {
@@ -286,7 +387,6 @@ Figures RunConcurrency(const std::string& driver, const std::string& database, i
       }
     }
   }
-  std::filesystem::remove_all(folder);
   figures.Set("millis", millis);
   figures.Set("saved", static_cast<int64_t>(acked.size()));
   figures.Set("refused", refused);
@@ -304,6 +404,56 @@ Figures RunConcurrency(const std::string& driver, const std::string& database, i
                                std::to_string(writers * orders));
   }
   if (auto db = Open(database, figures)) CheckWritten(*db, "harness", acked, lines, figures);
+  return figures;
+}
+
+Figures RunPostings(const std::string& driver, const std::string& database, int posters,
+                    int postings) {
+  Figures figures;
+  figures.Set("posters", posters);
+  figures.Set("postings_each", postings);
+  std::vector<std::vector<std::string>> runs;
+  for (int p = 0; p < posters; ++p) {
+    runs.push_back({"poster", "--db", database, "--user", "poster" + std::to_string(p),
+                    "--postings", std::to_string(postings)});
+  }
+  int crashed = 0;
+  auto outputs = RunChildren(driver, runs, crashed, figures);
+  int64_t checked = 0, refused = 0, busy = 0;
+  for (const auto& output : outputs) {
+    for (const std::string& line : output) {
+      auto words = Split(line);
+      if (words.empty()) continue;
+      if (words[0] == "ack") ++checked;
+      if (words[0] == "refused") {
+        ++refused;
+        busy += words.size() > 1 ? std::stoll(words[1]) : 0;
+        if (figures.failures.size() < 5) figures.failures.push_back("a check failed: " + line);
+      }
+    }
+  }
+  figures.Set("checked", checked);
+  figures.Set("refused", refused);
+  figures.Set("busy_shown", busy);
+  if (crashed > 0) figures.failures.push_back(std::to_string(crashed) + " poster(s) failed");
+  if (checked != static_cast<int64_t>(posters) * postings) {
+    figures.failures.push_back("checked " + std::to_string(checked) + " of " +
+                               std::to_string(posters * postings));
+  }
+  if (auto db = Open(database, figures)) {
+    db::Runner runner(*db);
+    // Three movements per checked requisition, each with a ledger number of its own.
+    figures.Set(
+        "movements",
+        runner.Scalar(db::Sql("SELECT COUNT(*) FROM JxcGoodsList WHERE sFunNumber='21'")).ToLong());
+    figures.Set("ledger_numbers",
+                runner.Scalar(db::Sql("SELECT COUNT(DISTINCT autoid) FROM JxcGoodsList")).ToLong());
+    if (figures.Get("movements") < 3 * checked) {
+      figures.failures.push_back("movements missing from the stock ledger");
+    }
+    InvariantReport report = CheckInvariants(*db);
+    if (!report.Ok()) figures.failures.push_back("invariants: " + report.Describe());
+  }
   return figures;
 }
 

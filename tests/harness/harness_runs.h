@@ -51,6 +51,16 @@ Figures RunFaults(const std::string& file, int lines);
 int WriterMain(const std::string& database, const std::string& user, int orders, int lines,
                int ids);
 
+// The requisition checker: `postings` times a new requisition of three lines for a saved
+// repair order, checked through the real check step (status, stock ledger, parts-cost roll-up
+// in one transaction). Prints "ack id" or "refused busy text" per requisition.
+int PosterMain(const std::string& database, const std::string& user, int postings);
+
+// N poster processes at once; every check must commit, the ledger numbers stay unique and
+// every checked requisition's movements are its lines.
+Figures RunPostings(const std::string& driver, const std::string& database, int posters,
+                    int postings);
+
 // Counts and checks over the orders a run wrote (制单人 = user): every acknowledged id
 // present with exactly `lines` lines, no order of the user with any other number of lines,
 // the invariants, and on SQLite PRAGMA integrity_check.

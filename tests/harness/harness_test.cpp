@@ -71,6 +71,20 @@ TEST(HarnessTest, SeveralWritersLoseAndCollideNothing) {
   }
 }
 
+TEST(HarnessTest, RequisitionsCheckedAtOnceAllPostWithLedgerNumbersOfTheirOwn) {
+  for (const Shop& shop : Shops("post")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    const int posters = shop.server ? 8 : 2;
+    const int postings = Bound("WS_HARNESS_POSTINGS", 30);
+    Figures figures = RunPostings(WS_HARNESS, shop.name, posters, postings);
+    std::printf("postings %s: %s\n", shop.server ? "postgres" : "sqlite", figures.Text().c_str());
+    EXPECT_TRUE(figures.Ok()) << figures.Text();
+    EXPECT_EQ(figures.Get("checked"), posters * postings);
+    EXPECT_EQ(figures.Get("ledger_numbers"), figures.Get("movements"));
+  }
+}
+
 TEST(HarnessTest, KilledWritersLeaveEveryAcknowledgedSaveWholeAndNothingPartial) {
   for (const Shop& shop : Shops("crash")) {
     SCOPED_TRACE(shop.name);
