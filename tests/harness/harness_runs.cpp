@@ -193,10 +193,16 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
   }
   std::printf("ready\n");
   std::fflush(stdout);
-  for (int i = 1; i <= orders; ++i) {
-    std::printf("saving %d\n", i);
+  // The time from pressing Save to its answer: the span a crash run kills in.
+  auto start = std::chrono::steady_clock::now();
+  int current = 0;
+  clerk.OnSave([&] {
+    std::printf("saving %d\n", current);
     std::fflush(stdout);
-    auto start = std::chrono::steady_clock::now();
+    start = std::chrono::steady_clock::now();
+  });
+  for (int i = 1; i <= orders; ++i) {
+    current = i;
     SaveOutcome outcome = clerk.SaveNewOrder(lines);
     auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
                       std::chrono::steady_clock::now() - start)

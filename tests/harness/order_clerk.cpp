@@ -102,6 +102,7 @@ SaveOutcome OrderClerk::SaveNewOrder(int lines, const std::string& number) {
     }
   }
   outcome.number = order_->Header(WS_S::kNumber).Text();
+  if (beforeSave_) beforeSave_();
   outcome.saved = order_->FileSave();
   if (!outcome.saved) order_->FileCancel();
   return Finish(outcome);

@@ -44,6 +44,9 @@ class OrderClerk {
   // `meanwhile` happen (another user's doing) and saves.
   SaveOutcome ResaveOrder(int64_t id, const std::function<void()>& meanwhile = {});
 
+  // Called just before Save is pressed (the form is typed in full).
+  void OnSave(std::function<void()> beforeSave) { beforeSave_ = std::move(beforeSave); }
+
   repair_order::WS_S& Control() { return *order_; }
   test::ScriptedDialogs& Dialogs() { return dialogs_; }
 
@@ -60,6 +63,7 @@ class OrderClerk {
   std::unique_ptr<repair_order::WS_S> order_;
   std::vector<std::string> itemCodes_;
   std::vector<std::string> partCodes_;
+  std::function<void()> beforeSave_;
   std::string plate_;
   std::string problem_;
   int64_t typed_ = 0;
