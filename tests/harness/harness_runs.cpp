@@ -1,7 +1,6 @@
 #include "harness/harness_runs.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -11,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <map>
 #include <random>
 #include <set>

@@ -31,13 +31,25 @@ struct Shop {
   bool server = false;
 };
 
+// The shop files of this test program, removed when it ends.
+const std::filesystem::path& ShopFolder() {
+  struct Folder {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("ws_harness_test_" + std::to_string(::getpid()));
+    Folder() { std::filesystem::create_directories(path); }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static Folder folder;
+  return folder.path;
+}
+
 std::vector<Shop> Shops(const std::string& tag) {
   static int counter = 0;
   std::vector<Shop> shops;
-  auto folder =
-      std::filesystem::temp_directory_path() / ("ws_harness_test_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
-  shops.push_back({(folder / (tag + std::to_string(counter++) + ".db")).string(), false});
+  shops.push_back({(ShopFolder() / (tag + std::to_string(counter++) + ".db")).string(), false});
   if (const char* url = std::getenv("WS_PG_URL"); url && *url) {
     shops.push_back({RunDatabaseName(url, "ws_h_" + std::to_string(::getpid()) + "_" + tag +
                                               std::to_string(counter++)),
