@@ -154,12 +154,18 @@ bool SystemObject::NewBillNo(int64_t programNumber, const db::Date& date, std::s
   if (propose) {
     // Read and reserve under the write lock: a second counter pressing New before this order
     // is saved is offered the next number, never the same one. A number given up leaves a gap.
+    // SQLite's transaction holds the lock from its start; on a server the counter's row is
+    // claimed first, so a second counter waits here until the first has reserved its number
+    // instead of reading the same last number beside it.
     db::Transaction tx(db_);
     std::string prefix = DatePrefix(date);
+    db::Sql claim("INSERT INTO ws_billno (progid, prefix, last_no) VALUES (");
+    claim.Key(programNumber).Raw(", ").Text(prefix).Raw(", 0) ON CONFLICT (progid, prefix) ");
+    claim.Raw("DO UPDATE SET last_no = ws_billno.last_no");
     db::Sql sql("SELECT last_no FROM ws_billno WHERE progid = ");
     sql.Key(programNumber).Raw(" AND prefix = ").Text(prefix);
     std::optional<int64_t> sequence;
-    if (!tx.Failed()) {
+    if (!tx.Failed() && tx.Run(claim)) {
       int64_t last = tx.Db().Scalar(sql, &error).ToLong();
       if (error.empty()) sequence = FreeSequence(programNumber, prefix, last, &error);
     } else {

@@ -162,7 +162,7 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     return false;
   }
   if (tx.Failed() || !tx.Commit()) {
-    ReportError(tx.Error());
+    SaveFailed(ctx, tx.Error());
     return false;
   }
 

@@ -81,6 +81,9 @@ class Document : public host::DocumentControl {
   virtual bool BeforeHeader(SaveContext&) { return true; }
   virtual bool AfterLines(SaveContext&) { return true; }
   virtual void AfterCommit(const SaveContext&) {}
+  // A statement or the commit failed; the transaction is already rolled back. Reports the
+  // database's text (ErrMessage) unless the document can name the cause in the user's words.
+  virtual void SaveFailed(const SaveContext&, const std::string& error) { ReportError(error); }
   // Appended to the header update's WHERE: which state an editable document is in.
   virtual std::string UpdateGuard() const { return " AND smark='01'"; }
   // Shown when the header or a saved line to update is gone or no longer editable.

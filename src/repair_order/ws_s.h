@@ -140,6 +140,9 @@ class WS_S : public docs::Document {
   bool CheckInTransaction(docs::SaveContext& ctx) override;
   bool BeforeHeader(docs::SaveContext& ctx) override;
   void AfterCommit(const docs::SaveContext& ctx) override;
+  void SaveFailed(const docs::SaveContext& ctx, const std::string& error) override;
+  // The work-order number refused as already taken, with the box and focus the clerk knows.
+  void RefuseDuplicateNumber(bool isNew);
   bool SettleNumber(std::string& number);
   // Check and UnCheck: the state update of the shown order, which must still exist.
   bool ChangeState(bool check, const std::string& errorTag);

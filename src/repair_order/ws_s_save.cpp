@@ -62,10 +62,31 @@ bool WS_S::CheckInTransaction(docs::SaveContext& ctx) {
   if (!error.empty()) throw std::runtime_error(error);
   if (duplicate->Eof()) return true;
   ctx.tx.Rollback();
-  Ask("工单号码重复,请检查!", ctx.isNew ? Title() : "提示：", host::MsgButtons::Ok,
+  RefuseDuplicateNumber(ctx.isNew);
+  return false;
+}
+
+void WS_S::RefuseDuplicateNumber(bool isNew) {
+  Ask("工单号码重复,请检查!", isNew ? Title() : "提示：", host::MsgButtons::Ok,
       host::MsgIcon::Information);
   form_.SetFocus(&Header(kNumber));
-  return false;
+}
+
+void WS_S::SaveFailed(const docs::SaveContext& ctx, const std::string& error) {
+  // On a server another counter's save of the same number may commit between the check above
+  // and this insert (the check cannot see an uncommitted row); the unique index then refuses
+  // the insert. Asked again now, the number is taken: the clerk hears that, not the engine.
+  const std::string& number = ctx.values.at("工单号码");
+  std::string readError;
+  auto duplicate = db::Runner(Database())
+                       .Open(ctx.isNew ? DuplicateOfNewSelect(number, ProgramNumber())
+                                       : DuplicateOfExistingSelect(ctx.id, ProgramNumber(), number),
+                             &readError);
+  if (readError.empty() && !number.empty() && !duplicate->Eof()) {
+    RefuseDuplicateNumber(ctx.isNew);
+    return;
+  }
+  docs::Document::SaveFailed(ctx, error);
 }
 
 bool WS_S::BeforeHeader(docs::SaveContext& ctx) {

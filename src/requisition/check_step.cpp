@@ -14,6 +14,15 @@ bool RunCheckStep(host::ISystem& system, PeriodGate& gate, const RequisitionKeys
   host::LoginInfo login = system.GetLoginInfo();
   db::Transaction tx(system.GetDatabase());
   if (tx.Failed()) throw std::runtime_error(tx.Error());
+  if (direction == CheckDirection::Check) {
+    // The posting numbers its ledger rows from the ledger's maximum, read by its INSERT. On a
+    // server two checks could read the same maximum side by side and the second would be
+    // refused by the ledger's key. Drawing a ledger id through the host first claims the
+    // ledger's counter until this transaction ends, so checks post one after the other.
+    int64_t claimed = 0;
+    std::string error = system.CreateNavigator()->GetNewID("jxcgoodslist", "autoid", claimed);
+    if (!error.empty()) throw std::runtime_error(error);
+  }
 
   StepOutcome outcome =
       direction == CheckDirection::Check ? AppendCheck(tx, keys) : AppendUnCheck(tx, keys);

@@ -1,0 +1,312 @@
+// The harnesses in CI's bounds (longer runs: ws_harness, see the README), the two-counter
+// races they are built on, and the invariants checker against the faults it exists to find.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "harness/harness_runs.h"
+#include "harness/invariants.h"
+#include "harness/order_clerk.h"
+#include "lib/database_file.h"
+#include "support/test_host.h"
+
+namespace ws::harness {
+namespace {
+
+const char* kDuplicateText = "工单号码重复,请检查!";
+
+int Bound(const char* variable, int fallback) {
+  const char* value = std::getenv(variable);
+  return value && *value ? std::atoi(value) : fallback;
+}
+
+// The engines a run goes over: an SQLite file always, PostgreSQL when WS_PG_URL names one.
+struct Shop {
+  std::string name;
+  bool server = false;
+};
+
+// The shop files of this test program, removed when it ends.
+const std::filesystem::path& ShopFolder() {
+  struct Folder {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("ws_harness_test_" + std::to_string(::getpid()));
+    Folder() { std::filesystem::create_directories(path); }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static Folder folder;
+  return folder.path;
+}
+
+std::vector<Shop> Shops(const std::string& tag) {
+  static int counter = 0;
+  std::vector<Shop> shops;
+  shops.push_back({(ShopFolder() / (tag + std::to_string(counter++) + ".db")).string(), false});
+  if (const char* url = std::getenv("WS_PG_URL"); url && *url) {
+    shops.push_back({RunDatabaseName(url, "ws_h_" + std::to_string(::getpid()) + "_" + tag +
+                                              std::to_string(counter++)),
+                     true});
+  }
+  return shops;
+}
+
+std::unique_ptr<db::IDatabase> OpenShop(const std::string& name) {
+  std::string error;
+  auto db = cli::OpenShopDatabase(name, &error);
+  EXPECT_TRUE(db) << error;
+  return db;
+}
+
+TEST(HarnessTest, SeveralWritersLoseAndCollideNothing) {
+  for (const Shop& shop : Shops("multi")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    // Two processes on one SQLite file; eight users on the server.
+    const int writers = shop.server ? 8 : 2;
+    const int orders =
+        shop.server ? Bound("WS_HARNESS_PG_ORDERS", 60) : Bound("WS_HARNESS_ORDERS", 60);
+    Figures figures = RunConcurrency(WS_HARNESS, shop.name, writers, orders, 4, 100);
+    std::printf("concurrency %s: %s\n", shop.server ? "postgres" : "sqlite",
+                figures.Text().c_str());
+    EXPECT_TRUE(figures.Ok()) << figures.Text();
+    EXPECT_EQ(figures.Get("saved"), writers * orders);
+    EXPECT_EQ(figures.Get("busy_shown"), 0);
+    EXPECT_EQ(figures.Get("ids_drawn"), writers * 100);
+  }
+}
+
+TEST(HarnessTest, RequisitionsCheckedAtOnceAllPostWithLedgerNumbersOfTheirOwn) {
+  for (const Shop& shop : Shops("post")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    const int posters = shop.server ? 8 : 2;
+    const int postings = Bound("WS_HARNESS_POSTINGS", 30);
+    Figures figures = RunPostings(WS_HARNESS, shop.name, posters, postings);
+    std::printf("postings %s: %s\n", shop.server ? "postgres" : "sqlite", figures.Text().c_str());
+    EXPECT_TRUE(figures.Ok()) << figures.Text();
+    EXPECT_EQ(figures.Get("checked"), posters * postings);
+    EXPECT_EQ(figures.Get("ledger_numbers"), figures.Get("movements"));
+  }
+}
+
+TEST(HarnessTest, KilledWritersLeaveEveryAcknowledgedSaveWholeAndNothingPartial) {
+  for (const Shop& shop : Shops("crash")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    const int trials = shop.server ? Bound("WS_HARNESS_PG_CRASH_TRIALS", 50)
+                                   : Bound("WS_HARNESS_CRASH_TRIALS", 200);
+    Figures figures = RunCrash(WS_HARNESS, shop.name, trials, 30, 20121215);
+    std::printf("crash %s: %s\n", shop.server ? "postgres" : "sqlite", figures.Text().c_str());
+    EXPECT_TRUE(figures.Ok()) << figures.Text();
+    // Kills must land inside saves, or the harness proves nothing about them.
+    EXPECT_GT(figures.Get("killed_in_save"), trials / 4);
+  }
+}
+
+TEST(HarnessTest, EveryFailedWriteOfASaveIsShownAndLeavesNothingBehind) {
+  auto shops = Shops("faults");
+  const std::string& file = shops.front().name;
+  ASSERT_EQ(PrepareShop(file), "");
+  Figures figures = RunFaults(file, 30);
+  std::printf("faults sqlite: %s\n", figures.Text().c_str());
+  EXPECT_TRUE(figures.Ok()) << figures.Text();
+  EXPECT_GT(figures.Get("writes_per_save"), 2);
+  // Each write of the save failed once per kind and was refused with a word to the user.
+  EXPECT_EQ(figures.Get("failed_with_message") + figures.Get("saved_despite_fault") +
+                figures.Get("fault_not_reached"),
+            2 * figures.Get("writes_per_save"));
+  // A save whose write failed did not go through anyway.
+  EXPECT_EQ(figures.Get("saved_despite_fault"), 0);
+  EXPECT_GT(figures.Get("failed_with_message"), 2 * figures.Get("writes_per_save") * 3 / 4);
+}
+
+// Two counters save the same number at the same moment: the first keeps it, the second is told
+// the number is taken, in the shop's words, and nothing of its order is written.
+TEST(HarnessTest, SameNumberSavedAtOnceIsRefusedForOneCounterAsDuplicate) {
+  for (const Shop& shop : Shops("dup")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    auto first = OpenShop(shop.name);
+    auto second = OpenShop(shop.name);
+    ASSERT_TRUE(first && second);
+    OrderClerk clerk(*second, "second", kHarnessDate);
+    ASSERT_EQ(clerk.Problem(), "");
+    const std::string number = "20120615777";
+    // The first counter's save is in flight: its order is written but not yet committed while
+    // the second counter presses Save; it commits a moment later.
+    first->BeginTrans();
+    ASSERT_EQ(db::Runner(*first).Execute(
+                  db::Sql("INSERT INTO WSDJ (单据ID,progid,smark,系统,工单号码) VALUES (990001,")
+                      .Key(kOrderProgram)
+                      .Raw(",'01','填单',")
+                      .Text(number)
+                      .Raw(")")),
+              "");
+    std::thread commit([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      first->CommitTrans();
+    });
+    SaveOutcome outcome = clerk.SaveNewOrder(4, number);
+    commit.join();
+    EXPECT_FALSE(outcome.saved);
+    ASSERT_FALSE(outcome.shown.empty());
+    EXPECT_EQ(outcome.shown.front(), kDuplicateText);
+    EXPECT_EQ(outcome.shown.size(), 1u) << outcome.shown.back();
+    EXPECT_EQ(db::Runner(*first)
+                  .Scalar(db::Sql("SELECT COUNT(*) FROM WSDJ WHERE 工单号码=").Text(number))
+                  .ToLong(),
+              1);
+    EXPECT_EQ(CheckInvariants(*first).Describe(), "ok");
+    // The clerk's form is still there to take another number.
+    SaveOutcome retry = clerk.SaveNewOrder(4);
+    EXPECT_TRUE(retry.saved);
+  }
+}
+
+// A user edits an order while another checks it: the save is refused and the checked order
+// keeps what it had.
+TEST(HarnessTest, OrderCheckedMeanwhileByAnotherUserIsNotOverwritten) {
+  for (const Shop& shop : Shops("stale")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    auto mine = OpenShop(shop.name);
+    auto theirs = OpenShop(shop.name);
+    ASSERT_TRUE(mine && theirs);
+    OrderClerk clerk(*mine, "editor", kHarnessDate);
+    SaveOutcome saved = clerk.SaveNewOrder(4);
+    ASSERT_TRUE(saved.saved);
+    auto labour = [&] {
+      return db::Runner(*theirs)
+          .Scalar(db::Sql("SELECT 维修费用 FROM WSDJ WHERE 单据ID=").Key(saved.id))
+          .ToDouble();
+    };
+    const double before = labour();
+    SaveOutcome outcome = clerk.ResaveOrder(saved.id, [&] {
+      EXPECT_EQ(db::Runner(*theirs).Execute(
+                    db::Sql("UPDATE WSDJ SET smark='02', 系统='审核' WHERE 单据ID=").Key(saved.id)),
+                "");
+    });
+    EXPECT_FALSE(outcome.saved);
+    ASSERT_FALSE(outcome.shown.empty());
+    EXPECT_EQ(outcome.shown.front(), "当前单据已被他人删除或审核，不能保存！");
+    EXPECT_DOUBLE_EQ(labour(), before);
+  }
+}
+
+// The checker over a shop with one of everything done right, then with each fault it guards
+// against: each is found and named, and nothing else is.
+class InvariantsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* sql : {
+             "insert into WSDJ (单据ID,progid,smark,工单号码,维修费用) values "
+             "(1,200001,'01','A1',150)",
+             "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values "
+             "(1,1,1,1,100,100)",
+             "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values (2,1,1,1,50,50)",
+             "insert into WSDJPJ (单据明细ID,单据ID,产品ID,数量,单价,金额) values (1,1,1,2,30,60)",
+             "insert into JXCDJ (单据ID,progID,smark,前置单据,前置单据ID) values "
+             "(5,200006,'02',200001,1)",
+             "insert into JXCDJMX (单据明细ID,单据ID,产品ID,数量,金额) values (7,5,1,2,60)",
+             "insert into JxcGoodsList (autoid,progid,单据ID,单据明细ID,产品ID,数量,金额) "
+             "values (101,200006,5,7,1,2,60)",
+             // Fees 300, 200, 0, 0, 20; 500 collected into a cash account, 20 written off.
+             "insert into ARPReceive (单据ID,progID,smark,总金额,扣零金额,科目ID,前置单据ID) "
+             "values (9,200010,'02',500,20,3,1)",
+             "insert into ARPReceive_FY (单据ID,维修费用,配件费用,诊断费,检测费,管理费) "
+             "values (9,300,200,0,0,20)",
+         }) {
+      host_.Exec(sql);
+    }
+    int autoid = 1;
+    auto voucher = [&](const char* account, double debit, double credit) {
+      host_.Exec(db::Sql("insert into gl_accvouch (autoid,progid,科目编码,借方金额,外币借方金额,"
+                         "贷方金额,外币贷方金额,前置单据,前置单据ID) values (")
+                     .Key(autoid++)
+                     .Raw(",200010,")
+                     .Text(account)
+                     .Raw(",")
+                     .Num(debit)
+                     .Raw(",")
+                     .Num(debit)
+                     .Raw(",")
+                     .Num(credit)
+                     .Raw(",")
+                     .Num(credit)
+                     .Raw(",200010,9)"));
+    };
+    for (auto [account, amount] : {std::pair{"113101", 300},
+                                   {"113102", 200},
+                                   {"113105", 20},
+                                   {"1001", 500},
+                                   {"550101", 20}}) {
+      voucher(account, amount, 0);
+    }
+    for (auto [account, amount] : {std::pair{"113101", 300}, {"113102", 200}, {"113105", 20}}) {
+      voucher(account, 0, amount);
+    }
+  }
+  std::string Broken() {
+    InvariantReport report = CheckInvariants(host_.Db());
+    EXPECT_EQ(report.error, "");
+    std::string rules;
+    for (const auto& v : report.violations) rules += v.rule + ";";
+    return rules;
+  }
+  test::TestHost host_;
+};
+
+TEST_F(InvariantsTest, ConsistentShopPassesAndEachFaultIsNamed) {
+  EXPECT_EQ(CheckInvariants(host_.Db()).Describe(), "ok");
+  struct Fault {
+    const char* corruption;
+    const char* rule;
+  };
+  const std::vector<Fault> faults = {
+      {"delete from WSDJ where 单据ID=1", "every repair-order item line has its order"},
+      {"update WSDJXM set 金额=90 where 单据明细ID=2", "an order's labour cost"},
+      {"delete from JXCDJ where 单据ID=5", "every requisition line has its requisition"},
+      {"delete from JxcGoodsList", ""},  // never posted: nothing to compare
+      {"update JxcGoodsList set 数量=1", "a checked requisition's stock movements are its lines"},
+      {"delete from JXCDJMX", "a stock movement belongs to a line of its requisition"},
+      {"update gl_accvouch set 贷方金额=290, 外币贷方金额=290 where autoid=6",
+       "a settlement's voucher lines add up"},
+      {"delete from gl_accvouch where autoid=4", "a settlement's voucher lines add up"},
+      {"update gl_accvouch set 外币借方金额=1 where autoid=1", "foreign-currency amount"},
+      {"delete from ARPReceive", "a voucher line belongs to a settlement"},
+      {"drop index ix_wsdj_unique_number", ""},
+  };
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault.corruption);
+    host_.Exec("savepoint fault");
+    host_.Exec(fault.corruption);
+    std::string broken = Broken();
+    if (*fault.rule) {
+      EXPECT_NE(broken.find(fault.rule), std::string::npos) << broken;
+    } else {
+      EXPECT_EQ(broken, "");
+    }
+    host_.Exec("rollback to fault");
+    host_.Exec("release fault");
+  }
+  // Orphaned lines are told apart from a wrong total.
+  host_.Exec("delete from WSDJ");
+  EXPECT_NE(Broken().find("every repair-order item line has its order"), std::string::npos);
+  EXPECT_NE(Broken().find("every repair-order part line has its order"), std::string::npos);
+  // A number stored twice, possible only where the unique index is missing.
+  host_.Exec("drop index ix_wsdj_unique_number");
+  host_.Exec("insert into WSDJ (单据ID,progid,工单号码) values (2,200001,'A1')");
+  host_.Exec("insert into WSDJ (单据ID,progid,工单号码) values (3,200001,'A1')");
+  EXPECT_NE(Broken().find("a work-order number belongs to one order"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ws::harness

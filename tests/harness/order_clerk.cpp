@@ -1,0 +1,153 @@
+#include "harness/order_clerk.h"
+
+#include <algorithm>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "forms/grid_search.h"
+#include "forms/input.h"
+#include "pickers/picker_control.h"
+#include "platform/sqlite_database.h"
+
+namespace ws::harness {
+
+using repair_order::LineGrid;
+using repair_order::LineKind;
+using repair_order::WS_S;
+
+namespace {
+
+std::vector<std::string> Codes(db::IDatabase& db, const char* sql, std::string* error) {
+  std::vector<std::string> codes;
+  auto rs = db::Runner(db).Open(db::Sql(sql), error);
+  for (; error->empty() && !rs->Eof(); rs->MoveNext()) codes.push_back(rs->Field(0).ToText());
+  return codes;
+}
+
+}  // namespace
+
+OrderClerk::OrderClerk(db::IDatabase& db, const std::string& user, const db::Date& loginDate)
+    : db_(db) {
+  host::LoginInfo login{user, loginDate, std::string()};
+  system_ = std::make_unique<platform::SystemObject>(db_, dialogs_, login);
+  // The clerk drops the picker down on the typed text and takes the first row it finds.
+  system_->SetRunPickerHandler([](host::IControl& control, const std::string& text) {
+    host::PickResult result;
+    auto* picker = dynamic_cast<pickers::PickerControl*>(&control);
+    if (!picker || !picker->Refresh()) return result;
+    picker->SetText(text);
+    int row = forms::IncrementalSearch(picker->Grid(), picker->SearchColumns(), text, true);
+    if (row < 0) return result;
+    picker->ChooseRow(row);
+    result.chosen = true;
+    result.value = picker->GetValue();
+    result.text = picker->GetText();
+    result.objects = picker->Objects();
+    return result;
+  });
+  std::string error;
+  itemCodes_ = Codes(db_, "SELECT 编码 FROM PDMWXXM WHERE 编码<>'' ORDER BY AutoID", &error);
+  if (error.empty()) {
+    partCodes_ =
+        Codes(db_, "SELECT 物品编码 FROM PDMCPML WHERE 物品编码<>'' ORDER BY 产品ID", &error);
+  }
+  if (error.empty()) {
+    plate_ = db::Runner(db_).ScalarText(db::Sql("SELECT 车牌号 FROM clzl ORDER BY 车辆ID"), &error);
+  }
+  if (!error.empty()) {
+    problem_ = error;
+  } else if (itemCodes_.empty() || partCodes_.empty()) {
+    problem_ = "the shop has no repair items or no parts";
+  }
+  order_ = std::make_unique<WS_S>();
+  order_->Events().AttachSink(&sink_);
+  if (problem_.empty() && !order_->Init(*system_, kOrderProgram, 0)) {
+    problem_ = "the repair order control would not start";
+  }
+}
+
+bool OrderClerk::TypeLine(LineKind kind, int row, const std::string& code, int quantity,
+                          double price) {
+  auto& grid = order_->Lines(kind).Grid();
+  forms::Input::Click(
+      order_->Form().Get<forms::Widget>(kind == LineKind::Items ? WS_S::kItemTab : WS_S::kPartTab));
+  return forms::Input::EditCell(grid, row, LineGrid::kCode, code) &&
+         forms::Input::EditCell(grid, row, LineGrid::kQuantity, std::to_string(quantity)) &&
+         forms::Input::EditCell(grid, row, LineGrid::kPrice, db::DecimalText(price));
+}
+
+SaveOutcome OrderClerk::SaveNewOrder(int lines, const std::string& number) {
+  Forget();
+  SaveOutcome outcome;
+  if (!problem_.empty() || !order_->FileNew()) {
+    outcome.shown.push_back(problem_.empty() ? "FileNew refused" : problem_);
+    return Finish(outcome);
+  }
+  if (!number.empty()) forms::Input::Type(order_->Header(WS_S::kNumber), number);
+  if (!plate_.empty()) forms::Input::Type(order_->Header(WS_S::kPlate), plate_);
+  int itemRow = 0;
+  int partRow = 0;
+  for (int line = 0; line < lines; ++line) {
+    ++typed_;
+    const bool item = line % 2 == 0;
+    const auto& codes = item ? itemCodes_ : partCodes_;
+    const std::string& code = codes[static_cast<size_t>(typed_) % codes.size()];
+    const int quantity = 1 + static_cast<int>(typed_ % 3);
+    const double price = 10 + static_cast<double>(typed_ % 17);
+    const int row = item ? ++itemRow : ++partRow;
+    if (!TypeLine(item ? LineKind::Items : LineKind::Parts, row, code, quantity, price)) {
+      outcome.shown.push_back("line " + std::to_string(line + 1) + " was not taken: " + code);
+      order_->FileCancel();
+      return Finish(outcome);
+    }
+  }
+  outcome.number = order_->Header(WS_S::kNumber).Text();
+  if (beforeSave_) beforeSave_();
+  outcome.saved = order_->FileSave();
+  if (!outcome.saved) order_->FileCancel();
+  return Finish(outcome);
+}
+
+SaveOutcome OrderClerk::ResaveOrder(int64_t id, const std::function<void()>& meanwhile) {
+  Forget();
+  SaveOutcome outcome;
+  order_ = std::make_unique<WS_S>();
+  order_->Events().AttachSink(&sink_);
+  if (!order_->Init(*system_, kOrderProgram, id) || !order_->Refresh() || order_->GetID() != id ||
+      !order_->FileEdit()) {
+    outcome.shown.push_back("the order could not be opened for editing");
+    return Finish(outcome);
+  }
+  auto& grid = order_->Lines(LineKind::Items).Grid();
+  const double price = db::NumericValue(grid.TextMatrix(1, LineGrid::kPrice)) + 1;
+  forms::Input::Click(order_->Form().Get<forms::Widget>(WS_S::kItemTab));
+  forms::Input::EditCell(grid, 1, LineGrid::kPrice, db::DecimalText(price));
+  if (meanwhile) meanwhile();
+  outcome.number = order_->Header(WS_S::kNumber).Text();
+  outcome.saved = order_->FileSave();
+  if (!outcome.saved) order_->FileCancel();
+  return Finish(outcome);
+}
+
+SaveOutcome OrderClerk::Finish(SaveOutcome outcome) {
+  for (const auto& box : dialogs_.Boxes()) outcome.shown.push_back(box.text);
+  for (const auto& text : sink_.ErrMessages()) outcome.shown.push_back(text);
+  if (outcome.saved) outcome.id = order_->GetID();
+  return outcome;
+}
+
+void OrderClerk::Forget() {
+  dialogs_.Clear();
+  sink_.Clear();
+}
+
+int CountBusyTexts(const std::vector<std::string>& shown) {
+  return static_cast<int>(std::count_if(shown.begin(), shown.end(), [](const std::string& text) {
+    return text.find("locked") != std::string::npos || text.find("busy") != std::string::npos ||
+           text.find(platform::kDatabaseBusyText) != std::string::npos ||
+           text.find("lock timeout") != std::string::npos ||
+           text.find("canceling statement due to lock") != std::string::npos;
+  }));
+}
+
+}  // namespace ws::harness
