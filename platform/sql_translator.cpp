@@ -147,7 +147,11 @@ std::string_view Trim(std::string_view s) {
 int ReadNumber(std::string_view s, size_t& pos, size_t maxDigits) {
   size_t start = pos;
   int value = 0;
-  while (pos < s.size() && IsDigit(s[pos])) value = value * 10 + (s[pos++] - '0');
+  // Digits past maxDigits are skipped, not added: a long run would overflow the value.
+  while (pos < s.size() && IsDigit(s[pos])) {
+    if (pos - start < maxDigits) value = value * 10 + (s[pos] - '0');
+    ++pos;
+  }
   size_t digits = pos - start;
   return digits == 0 || digits > maxDigits ? -1 : value;
 }
