@@ -282,6 +282,16 @@ class Translator {
         // server knows LIKE for texts only, so a column on the left is read as text.
         if (columnEnd != std::string::npos) out.insert(columnEnd, "::text");
         out += "ILIKE";
+        // The desktop dialect has no escape character in patterns; the server takes "\\" as
+        // one unless told otherwise, so a typed backslash would match nothing.
+        size_t pattern = NextSignificant(i + 1);
+        if (pattern < end &&
+            (tokens_[pattern].kind == TokenKind::String || IsPunct(pattern, '?'))) {
+          size_t next = NextSignificant(pattern + 1);
+          if (next >= tokens_.size() || !IsWord(next, "escape")) {
+            after_[pattern].insert(0, " ESCAPE ''");
+          }
+        }
       } else if (target_ == SqlTarget::Postgres && IsPunct(i, '?')) {
         // The server numbers its placeholders; they count in the order of the text, which
         // Render follows into iif and isnull arguments too.

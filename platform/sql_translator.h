@@ -18,7 +18,10 @@
 //   isnull(x)                         -> (x IS NULL)
 //   isnull(a, b)                      -> COALESCE(a, b)
 //   iif(c, a, b)                      -> CASE WHEN c THEN a ELSE b END
-//   LIKE (Postgres only)              -> ILIKE, as the desktop dialect compares without case.
+//   LIKE (Postgres only)              -> ILIKE, as the desktop dialect compares without case;
+//                                        a literal or "?" pattern without an ESCAPE clause gets
+//                                        ESCAPE '', as the desktop dialect has no escape
+//                                        character (a typed backslash is itself).
 //   ? (Postgres only)                 -> $1, $2 ... in the order of the text: the server's
 //                                        placeholders.
 //
