@@ -65,6 +65,8 @@ inline std::vector<std::string> HostileTexts() {
       "SELECT TOP 1 * FROM WSDJ",
       "1e308",
       "-0",
+      "1,000.50",
+      "－１２．５",
   };
   // A 10 kB text mixing every kind above.
   std::string big;

@@ -10,6 +10,7 @@
 #include "db/sql.h"
 #include "forms/input.h"
 #include "forms/text.h"
+#include "forms/typed_number.h"
 #include "hostile_corpus.h"
 #include "hostile_host.h"
 #include "masters/descriptions.h"
@@ -157,9 +158,24 @@ TEST_P(HostileOrderTest, FindAndFilterTakeEveryTextAsAValue) {
     }
     EXPECT_TRUE(found) << "find like on text " << (n + 35) % texts.size();
   }
-  // Every other column the window offers takes every text without a broken statement.
+  // Every other column the window offers takes every text without a broken statement; date
+  // and number columns take what the find dialog passes there (whole calendar dates, numbers
+  // as a number field reads them).
+  const std::vector<std::string> dateTexts = {"2012-06-15", "0001-01-01", "9999-12-31",
+                                              "2012-02-29"};
   for (const auto& column : order.FindColumns()) {
-    for (const auto& value : texts) {
+    const bool date = column.kind == host::FindKind::Date;
+    for (std::string value : date ? dateTexts : texts) {
+      if (column.kind == host::FindKind::Number) {
+        auto number = forms::ParseTypedNumber(value);
+        if (!number) continue;
+        value = number->text;
+      }
+      if (date) {
+        order.Find(std::vector<host::Condition>{{value, column.column + ">="}});
+        order.Filter(std::vector<host::Condition>{{value, column.column + "<="}});
+        continue;
+      }
       const std::string op = column.kind == host::FindKind::Text ? " like" : "=";
       order.Find(std::vector<host::Condition>{{value, column.column + op}});
       order.Filter(std::vector<host::Condition>{{value, column.column + "="}});
