@@ -147,7 +147,11 @@ std::string_view Trim(std::string_view s) {
 int ReadNumber(std::string_view s, size_t& pos, size_t maxDigits) {
   size_t start = pos;
   int value = 0;
-  while (pos < s.size() && IsDigit(s[pos])) value = value * 10 + (s[pos++] - '0');
+  // Digits past maxDigits are skipped, not added: a long run would overflow the value.
+  while (pos < s.size() && IsDigit(s[pos])) {
+    if (pos - start < maxDigits) value = value * 10 + (s[pos] - '0');
+    ++pos;
+  }
   size_t digits = pos - start;
   return digits == 0 || digits > maxDigits ? -1 : value;
 }
@@ -278,6 +282,16 @@ class Translator {
         // server knows LIKE for texts only, so a column on the left is read as text.
         if (columnEnd != std::string::npos) out.insert(columnEnd, "::text");
         out += "ILIKE";
+        // The desktop dialect has no escape character in patterns; the server takes "\\" as
+        // one unless told otherwise, so a typed backslash would match nothing.
+        size_t pattern = NextSignificant(i + 1);
+        if (pattern < end &&
+            (tokens_[pattern].kind == TokenKind::String || IsPunct(pattern, '?'))) {
+          size_t next = NextSignificant(pattern + 1);
+          if (next >= tokens_.size() || !IsWord(next, "escape")) {
+            after_[pattern].insert(0, " ESCAPE ''");
+          }
+        }
       } else if (target_ == SqlTarget::Postgres && IsPunct(i, '?')) {
         // Every rewrite keeps the tokens in their order, so counting as they are written
         // numbers the placeholders as their values were bound.

@@ -19,7 +19,9 @@
 //   isnull(a, b)                      -> COALESCE(a, b)
 //   iif(c, a, b)                      -> CASE WHEN c THEN a ELSE b END
 //   LIKE (Postgres only)              -> ILIKE, as the desktop dialect compares without case;
-//                                        its ESCAPE clause stays as written.
+//                                        a literal or "?" pattern without an ESCAPE clause gets
+//                                        ESCAPE '', as the desktop dialect has no escape
+//                                        character (a typed backslash is itself).
 //   ? (Postgres only)                 -> $1, $2, ... in the order of the placeholders, which is
 //                                        the order their values are bound in.
 //

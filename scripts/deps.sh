@@ -7,7 +7,7 @@ packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
-    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql) ;;
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang) ;;
     desk) packages+=(qt6-base-dev xvfb xauth fonts-wqy-microhei) ;;
     *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;
   esac

@@ -8,13 +8,43 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+#include <charconv>
+#include <optional>
+
+#include "db/date.h"
 #include "forms/text.h"
+#include "forms/typed_number.h"
 
 namespace ws::desk {
 
 namespace {
 
 using forms::Trim;
+
+// A date bound as the date editor lets it be typed ("2012", "2012-06", "2012-6-1"), made a
+// whole calendar date: a year or a month stands for its first day as a from bound and its last
+// day as a to bound. Nothing when it names no calendar date: the server refuses such a
+// literal outright, where the embedded engine would compare it as text.
+std::optional<std::string> DateBound(std::string_view typed, bool from) {
+  int parts[3] = {0, 0, 0};
+  int count = 0;
+  while (!typed.empty() && count < 3) {
+    size_t dash = typed.find('-');
+    std::string_view digits = typed.substr(0, dash);
+    typed = dash == std::string_view::npos ? std::string_view() : typed.substr(dash + 1);
+    if (digits.empty()) break;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), parts[count]);
+    if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    ++count;
+  }
+  if (count == 0 || !typed.empty()) return std::nullopt;
+  const int year = parts[0];
+  const int month = count >= 2 ? parts[1] : (from ? 1 : 12);
+  if (year < 1 || year > 9999 || month < 1 || month > 12) return std::nullopt;
+  const int day = count == 3 ? parts[2] : (from ? 1 : db::DaysInMonth(year, month));
+  if (day < 1 || day > db::DaysInMonth(year, month)) return std::nullopt;
+  return db::Date{year, month, day}.Text();
+}
 
 }  // namespace
 
@@ -37,16 +67,23 @@ std::vector<host::Condition> BuildConditions(const std::vector<FindColumn>& colu
     if (entry.column >= columns.size()) continue;
     const FindColumn& column = columns[entry.column];
     if (column.kind == FindKind::Date) {
-      if (std::string from = Trim(entry.value); !from.empty()) {
-        out.push_back({from, column.column + ">="});
+      if (auto from = DateBound(Trim(entry.value), true)) {
+        out.push_back({*from, column.column + ">="});
       }
-      if (std::string to = Trim(entry.valueTo); !to.empty()) {
-        out.push_back({to, column.column + "<="});
+      if (auto to = DateBound(Trim(entry.valueTo), false)) {
+        out.push_back({*to, column.column + "<="});
       }
       continue;
     }
     std::string value = Trim(entry.value);
     if (value.empty()) continue;
+    if (column.kind == FindKind::Number) {
+      // Read as a number field reads it ("1,000.50" is 1000.50); a text that is no number gives
+      // no condition, for the server compares a number column with numbers only.
+      auto number = forms::ParseTypedNumber(value);
+      if (!number) continue;
+      value = number->text;
+    }
     const std::string op = entry.op.empty() ? OperatorsFor(column.kind).front() : entry.op;
     // "like" needs a blank before it; comparison signs follow the column directly.
     out.push_back({value, column.column + (op == "like" ? " like" : op)});

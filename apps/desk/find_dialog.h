@@ -33,7 +33,10 @@ struct FindEntry {
 };
 
 // The condition list of the entries: one condition per non-empty value, "column op" as the
-// column-and-operator; a date line gives up to two (">=" from, "<=" to). Values are trimmed.
+// column-and-operator; a date line gives up to two (">=" from, "<=" to), each a whole date (a
+// year or month typed alone is completed to its first or last day; a bound that names no
+// calendar date gives no condition); a number is read as a number field reads it, a text that
+// is none giving no condition. Values are trimmed.
 std::vector<host::Condition> BuildConditions(const std::vector<FindColumn>& columns,
                                              const std::vector<FindEntry>& entries);
 

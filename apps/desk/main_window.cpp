@@ -1,5 +1,6 @@
 #include "desk/main_window.h"
 
+#include <sqlite3.h>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -21,6 +22,7 @@
 #include "desk/form_view.h"
 #include "desk/print_render.h"
 #include "host/app.h"
+#include "lib/backup.h"
 #include "masters/master_list.h"
 #include "platform/print_data.h"
 
@@ -87,6 +89,7 @@ MainWindow::MainWindow(DeskHost& host, QWidget* parent)
   statusBar()->addPermanentWidget(
       new QLabel(tr("用户: %1  日期: %2").arg(Q(login.userName), Q(login.loginDate.Text())), this));
 
+  BuildShopMenu();
   BuildTree();
   BuildToolbar();
   BuildLogPanel();
@@ -176,6 +179,56 @@ void MainWindow::BuildToolbar() {
   connect(closeTab, &QAction::triggered, this, [this] {
     if (tabs_->currentIndex() >= 0) CloseTab(tabs_->currentIndex());
   });
+}
+
+void MainWindow::BuildShopMenu() {
+  QMenu* menu = menuBar()->addMenu(tr("文件(&F)"));
+  QAction* backup = menu->addAction(tr("备份数据库..."));
+  backup->setObjectName("BackupShop");
+  connect(backup, &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("备份数据库"), Q(host_.Login().loginDate.Text()) + ".backup.db",
+        tr("数据库 (*.db)"));
+    if (path.isEmpty()) return;
+    const QString error = BackupShopTo(path);
+    if (error.isEmpty()) {
+      statusBar()->showMessage(tr("已备份到 %1").arg(path), kNoticeMilliseconds);
+    } else {
+      host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
+                                 host::MsgIcon::Exclamation);
+    }
+  });
+  QAction* restore = menu->addAction(tr("恢复数据库..."));
+  restore->setObjectName("RestoreShop");
+  connect(restore, &QAction::triggered, this, [this] {
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("恢复数据库"), QString(), tr("数据库 (*.db)"));
+    if (path.isEmpty()) return;
+    const auto answer = host_.Dialogs().MessageBox(
+        tr("恢复将以备份替换当前数据库的全部内容，是否继续？").toStdString(), host::kAppTitle,
+        host::MsgButtons::YesNo, host::MsgIcon::Question);
+    if (answer != host::MsgAnswer::Yes) return;
+    const QString error = RestoreShopFrom(path);
+    if (error.isEmpty()) {
+      statusBar()->showMessage(tr("已从 %1 恢复").arg(path), kNoticeMilliseconds);
+    } else {
+      host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
+                                 host::MsgIcon::Exclamation);
+    }
+  });
+}
+
+QString MainWindow::BackupShopTo(const QString& path) {
+  const char* shop = sqlite3_db_filename(host_.Db().Handle(), "main");
+  if (!shop || !*shop) return tr("当前数据库不是文件，无法备份");
+  return Q(cli::BackupShop(shop, path.toStdString(), true));
+}
+
+QString MainWindow::RestoreShopFrom(const QString& path) {
+  if (tabs_->count() > 0) return tr("请先关闭所有窗口，再恢复数据库");
+  const char* shop = sqlite3_db_filename(host_.Db().Handle(), "main");
+  if (!shop || !*shop) return tr("当前数据库不是文件，无法恢复");
+  return Q(cli::RestoreShop(shop, path.toStdString()));
 }
 
 void MainWindow::BuildLogPanel() {

@@ -46,6 +46,12 @@ class MainWindow : public QMainWindow {
   QAction* Action(ToolCommand command) const { return actions_.at(command); }
   // Writes the current program's print file as PDF; answers the error text, empty on success.
   QString ExportCurrentPdf(const QString& path);
+  // Writes a copy of the open shop to path (as `ws backup`), while others may keep working in
+  // it; answers the error text, empty on success.
+  QString BackupShopTo(const QString& path);
+  // Replaces the open shop by the backup at path (as `ws restore`). Refused while a program
+  // is open, as its window would show what the restore replaced. Answers the error text.
+  QString RestoreShopFrom(const QString& path);
 
   SessionLog& Log() { return log_; }
   QTreeView& Navigation() const { return *tree_; }
@@ -62,6 +68,7 @@ class MainWindow : public QMainWindow {
   void BuildTree();
   void BuildToolbar();
   void BuildLogPanel();
+  void BuildShopMenu();
   ProgramTab* OpenEntry(const platform::MenuEntry& entry, int64_t requestedId, OpenMode mode);
   ProgramTab* FindTab(const std::string& className, int64_t requestedId) const;
   void HandleEvent(ProgramTab& tab, const host::Event& event);

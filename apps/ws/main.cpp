@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "backup_command.h"
 #include "command.h"
 #include "demo_command.h"
 #include "import_command.h"
@@ -24,6 +25,8 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(std::make_unique<ws::cli::ImportCommand>());
   commands.push_back(std::make_unique<ws::cli::ScriptCommand>());
   commands.push_back(std::make_unique<ws::cli::ReportCommand>());
+  commands.push_back(std::make_unique<ws::cli::BackupCommand>());
+  commands.push_back(std::make_unique<ws::cli::RestoreCommand>());
   return commands;
 }
 

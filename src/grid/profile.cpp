@@ -18,7 +18,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-
 bool HasLineBreak(std::string_view s) {
   return s.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -185,7 +184,8 @@ void Profile::Set(std::string_view section, std::string_view key, std::string_vi
   }
   if (key.empty() || HasLineBreak(key) || HasOuterBlanks(key) ||
       key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';' ||
-      key.front() == '#') {
+      key.front() == '#' || key.starts_with("\xEF\xBB\xBF")) {
+    // A key starting with a byte-order mark would read back as the mark of the file.
     throw std::invalid_argument("profile key \"" + std::string(key) + "\" cannot be stored");
   }
   if (HasLineBreak(value)) {

@@ -60,7 +60,7 @@ class Profile {
   // Sets the value, replacing the first occurrence or adding the key at the end of the
   // section's keys (the section is added at the end of the file when missing). Throws
   // std::invalid_argument for a name or value that would not read back the same: a line break
-  // anywhere; a key that is empty, holds "=", has blanks around it or starts with "[", ";", "#";
+  // anywhere; a key that is empty, holds "=", has blanks around it or starts with "[", ";", "#" or a byte-order mark;
   // a section name with blanks around it.
   void Set(std::string_view section, std::string_view key, std::string_view value);
 

@@ -47,6 +47,22 @@ class FindDialogTest : public QObject {
     const auto onlyTo = BuildConditions(columns, {{1, "", "", "2012-01-31"}});
     QCOMPARE(onlyTo.size(), size_t{1});
     QCOMPARE(onlyTo[0].columnOp, std::string("WSDJ.进厂日期<="));
+    // A date typed in part is completed (the server takes whole dates only); one that is no
+    // calendar date gives no condition.
+    const auto partial = BuildConditions(columns, {{1, "", "2012", "2012-2"},
+                                                   {1, "", "2012-6-1", "2012-06-"},
+                                                   {1, "", "2012-13", "0000-00-00"},
+                                                   {1, "", "2011-02-29", "x"}});
+    QCOMPARE(partial.size(), size_t{4});
+    QCOMPARE(partial[0].value, std::string("2012-01-01"));
+    QCOMPARE(partial[1].value, std::string("2012-02-29"));
+    QCOMPARE(partial[2].value, std::string("2012-06-01"));
+    QCOMPARE(partial[3].value, std::string("2012-06-30"));
+    // A number as a number field reads it; a text that is none gives no condition.
+    const auto numbers =
+        BuildConditions(columns, {{2, "=", "1,000.50", ""}, {2, "=", "O'Brien", ""}});
+    QCOMPARE(numbers.size(), size_t{1});
+    QCOMPARE(numbers[0].value, std::string("1000.50"));
   }
 
   void DialogOffersEachProgramsColumns() {

@@ -209,7 +209,8 @@ TEST_F(PostgresDatabaseTest, BindsValuesToPlaceholdersAndReportsEachCommandsOwnE
   // and TOP; a "?" inside a literal stays text.
   EXPECT_EQ(
       TranslateSql("select top 1 iif(a = ?, '?', ?) from t where b like ?", SqlTarget::Postgres),
-      "select CASE WHEN a = $1 THEN '?' ELSE $2 END from t where b::text ILIKE $3 LIMIT 1");
+      "select CASE WHEN a = $1 THEN '?' ELSE $2 END from t where b::text ILIKE $3 ESCAPE '' "
+      "LIMIT 1");
 
   // Every kind of value arrives as itself, whatever the column's type: a text with quotes and
   // wildcards, a date as text, a long beyond 32 bits, a real, Null.

@@ -160,14 +160,19 @@ TEST(SqlTranslatorTest, PostgresAlsoComparesLikeWithoutCase) {
   ExpectTranslations(
       {
           {" WHERE ( 编码 Like 'a%' OR 维修项目 NOT LIKE 'b%')",
-           " WHERE ( 编码::text ILIKE 'a%' OR 维修项目::text NOT ILIKE 'b%')"},
+           " WHERE ( 编码::text ILIKE 'a%' ESCAPE '' OR 维修项目::text NOT ILIKE 'b%' ESCAPE '')"},
           {"SELECT TOP 1 a FROM t WHERE b like 'like' AND d>=#2012/6/1#",
-           "SELECT a FROM t WHERE b::text ILIKE 'like' AND d>='2012-06-01' LIMIT 1"},
+           "SELECT a FROM t WHERE b::text ILIKE 'like' ESCAPE '' AND d>='2012-06-01' LIMIT 1"},
+          // A backslash in a pattern is a backslash, as on the desktop; a pattern that names its
+          // own escape character keeps it.
+          {"a like '%C:\\w\\%'", "a::text ILIKE '%C:\\w\\%' ESCAPE ''"},
+          {"a like '%!%%' escape '!' and b like ?",
+           "a::text ILIKE '%!%%' escape '!' and b::text ILIKE $1 ESCAPE ''"},
           // A column on the left is read as text (numbers and dates match as on the desktop);
           // an expression or a literal on the left is left alone.
           {"where a.进厂日期 like '2012%' and 'x' like b and iif(c,d,e) like 'f' and (g) like 'h'",
-           "where a.进厂日期::text ILIKE '2012%' and 'x' ILIKE b and CASE WHEN c THEN d ELSE e END "
-           "ILIKE 'f' and (g) ILIKE 'h'"},
+           "where a.进厂日期::text ILIKE '2012%' ESCAPE '' and 'x' ILIKE b and CASE WHEN c THEN d "
+           "ELSE e END ILIKE 'f' ESCAPE '' and (g) ILIKE 'h' ESCAPE ''"},
           {"select likes, \"like\" from t", "select likes, \"like\" from t"},
       },
       SqlTarget::Postgres);
