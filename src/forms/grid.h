@@ -19,14 +19,14 @@ struct Cell {
 };
 
 struct Column {
-  int width = 1000;  // twips; the stored width survives while the column is hidden
+  int width = 1000;          // twips; the stored width survives while the column is hidden
   bool hidden = false;
-  std::string format;  // "###.##", "0.00" ...; empty shows the text as stored
-  int dataType = 0;    // host data-type code; 0 = text
-  int alignment = 0;   // host alignment code; 0 = general
+  std::string format;        // "###.##", "0.00" ...; empty shows the text as stored
+  int dataType = 0;          // host data-type code; 0 = text
+  int alignment = 0;         // host alignment code; 0 = general
   bool merge = false;
-  bool editable = true;  // whether the user may type into this column
-  int sort = 0;          // sort code applied from the layout file
+  bool editable = true;      // whether the user may type into this column
+  int sort = 0;              // sort code applied from the layout file
   int64_t readOnlyForeColor = -1;
   int64_t readOnlyBackColor = -1;
 };
