@@ -184,8 +184,7 @@ void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
   genericDelete_ = grid.OnBeforeDeleteRow;
   grid.OnBeforeDeleteRow = [this](int row) { return AskDeleteRow(row); };
   grid.OnBeforeEdit = [this](int row, int col) {
-    return col != kBatch || Grid().TextMatrix(row, kBatchManaged) == "1" ||
-           db::NumericValue(Grid().TextMatrix(row, kBatchManaged)) == 1;
+    return col != kBatch || db::NumericValue(Grid().TextMatrix(row, kBatchManaged)) == 1;
   };
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "forms/input.h"
+#include "platform/print_data.h"
 #include "requisition/ckll_ws.h"
 #include "requisition/frm_sel_ws.h"
 #include "support/test_host.h"
@@ -365,6 +366,34 @@ TEST_F(RequisitionDocTest, DisplayShowsStoredOrCurrentStock) {
   ASSERT_TRUE(doc_.RecordBottom());
   EXPECT_EQ(Cell(1, L::kStock), "7");
   EXPECT_EQ(Cell(2, L::kStock), "0");  // no balance row left
+}
+
+TEST_F(RequisitionDocTest, PrintDataOfASavedRequisition) {
+  Start();
+  NewOfBothLines();
+  Type(D::kRemark, "急用");
+  ASSERT_TRUE(doc_.FileSave());
+  // A row without a part ends the printed table.
+  ASSERT_TRUE(doc_.FileEdit());
+  Grid().AddRow();
+  ASSERT_TRUE(doc_.DoPrint());
+  platform::PrintFile file = platform::ReadPrintFile(doc_.ReturnPrintName());
+  ASSERT_EQ(file.error, "");
+  ASSERT_NE(file.Value("金额小写"), nullptr);
+  EXPECT_EQ(*file.Value("金额小写"), "260.00");
+  EXPECT_EQ(*file.Value("金额大写"), "贰佰陆拾元整");
+  EXPECT_EQ(*file.Value("数量合计"), "6.00");
+  EXPECT_EQ(*file.Value("备注"), "急用");
+  EXPECT_EQ(*file.Value("维修工单"), "W7");
+  const platform::PrintTable* lines = file.Table(D::kGrid);
+  ASSERT_NE(lines, nullptr);
+  ASSERT_EQ(lines->rows.size(), 2u);
+  EXPECT_EQ(lines->rows[1].at(L::kCode), "P102");
+  EXPECT_EQ(lines->rows[1].at(L::kLineId), "***");  // hidden columns do not print
+
+  doc_.Form().Get<forms::Label>(D::kLabels, D::kAmountWords).SetVisible(false);
+  ASSERT_TRUE(doc_.DoPrint());
+  EXPECT_EQ(*platform::ReadPrintFile(doc_.ReturnPrintName()).Value("金额大写"), "***");
 }
 
 }  // namespace
