@@ -126,7 +126,8 @@ bool clsFun::GetGoodsDepot(int64_t& lCkID, std::string& sCk, std::string& sHw, i
         .Raw(" AND 仓库ID not in ( select 仓库ID from pdmbmcpty where 产品ID=")
         .Key(lCpId)
         .Raw(" and 是否停用=1)");
-    if (bIsCkSX) sql.Raw(" and pdmbm.属性=").Key(lCkSX);
+    // pdmbm.属性 is a text column: compared with a number, a strictly typed server refuses.
+    if (bIsCkSX) sql.Raw(" and pdmbm.属性=").Text(std::to_string(lCkSX));
     if (bIsDJ) sql.Raw(" and 等级=").Text(sDJ);
     if (bIsTZM) sql.Raw(" and 特征码=").Text(sTZM);
     if (bIsCpPc) sql.Raw(" and 产品批次=").Text(sCpPc);
