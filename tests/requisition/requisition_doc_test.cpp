@@ -396,5 +396,38 @@ TEST_F(RequisitionDocTest, PrintDataOfASavedRequisition) {
   EXPECT_EQ(*platform::ReadPrintFile(doc_.ReturnPrintName()).Value("金额大写"), "***");
 }
 
+TEST_F(RequisitionDocTest, ListReachesBackOverBefmonthPeriods) {
+  host_.System().SetParameter(12, 1, "201301");
+  host_.System().SetOption(12, "befmonth", "2");
+  host_.Exec(
+      "insert into JXCDJ (单据ID,progID,smark,单据编号,会计期间,操作日期) values "
+      "(1,200002,'01','L1',201210,'2012-10-05'),(2,200002,'01','L2',201211,'2012-11-05'),"
+      "(3,200002,'01','L3',201301,'2013-01-05'),(4,200002,'01','L4',201302,'2013-02-05'),"
+      "(5,200001,'01','X5',201212,'2012-12-05')");
+  Start();
+  ASSERT_TRUE(doc_.RecordTop());
+  EXPECT_EQ(doc_.Header(D::kNumber).Text(), "L2");
+  ASSERT_TRUE(doc_.RecordBottom());
+  EXPECT_EQ(doc_.Header(D::kNumber).Text(), "L3");
+  EXPECT_EQ(doc_.Form().Get<forms::Label>(D::kRecordLabel).Caption(), "记录：2/2");
+}
+
+TEST_F(RequisitionDocTest, DeleteAsksAndRemovesHeaderAndLines) {
+  Start();
+  NewOfBothLines();
+  ASSERT_TRUE(doc_.FileSave());
+  host_.Dialogs().Queue(host::MsgAnswer::No);
+  EXPECT_FALSE(doc_.FileDelete());
+  EXPECT_EQ(Saved(), 1);
+  host_.Dialogs().Queue(host::MsgAnswer::Yes);
+  ASSERT_TRUE(doc_.FileDelete());
+  EXPECT_TRUE(Boxed("是否删除当前记录:"));
+  EXPECT_EQ(Saved(), 0);
+  EXPECT_EQ(Count("select count(*) from JXCDJMX"), 0);
+  EXPECT_EQ(doc_.GetID(), 0);
+  EXPECT_FALSE(doc_.FileDelete());
+  EXPECT_TRUE(Boxed("没有可删除的记录!"));
+}
+
 }  // namespace
 }  // namespace ws::requisition
