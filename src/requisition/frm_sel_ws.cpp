@@ -8,11 +8,11 @@
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
-#include "docs/picker_call.h"
 #include "forms/grid_search.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "grid/layout.h"
+#include "docs/picker_call.h"
 
 namespace ws::requisition {
 
@@ -294,7 +294,8 @@ void frmSelWS::ConditionPicker(int index) {
   try {
     auto picker = docs::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
-    docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
+    docs::PickedRow picked =
+        docs::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
     if (!picked.found) return;
     std::string shown = index == kPlate && picked.objects.Has("i车牌号")
                             ? picked.objects.Text("i车牌号")
