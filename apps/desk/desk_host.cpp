@@ -8,6 +8,7 @@
 #include "pickers/register.h"
 #include "repair_order/register.h"
 #include "reports/register.h"
+#include "requisition/register.h"
 
 namespace ws::desk {
 
@@ -16,6 +17,7 @@ void RegisterAllControls(host::Registry& registry) {
   pickers::RegisterPickers(registry);
   repair_order::RegisterRepairOrder(registry);
   reports::RegisterReports(registry);
+  requisition::RegisterRequisition(registry);
 }
 
 DeskHost::DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,

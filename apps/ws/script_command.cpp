@@ -29,6 +29,10 @@
 #include "repair_order/register.h"
 #define WS_HAVE_REPAIR_ORDER 1
 #endif
+#if __has_include("requisition/register.h")
+#include "requisition/register.h"
+#define WS_HAVE_REQUISITION 1
+#endif
 
 namespace ws::cli {
 
@@ -43,6 +47,9 @@ void RegisterControls(host::Registry& registry) {
 #endif
 #ifdef WS_HAVE_REPAIR_ORDER
   repair_order::RegisterRepairOrder(registry);
+#endif
+#ifdef WS_HAVE_REQUISITION
+  requisition::RegisterRequisition(registry);
 #endif
   (void)registry;
 }

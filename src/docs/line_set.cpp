@@ -50,7 +50,13 @@ void LineSet::Load(db::Recordset& records) {
   for (records.MoveFirst(); !records.Eof() && row < grid_.Rows(); records.MoveNext(), ++row) {
     grid_.SetTextMatrix(row, schema_.codeCol, records.Text(schema_.codeColumn));
     grid_.SetCellKey(row, schema_.codeCol, records.Text(schema_.keyColumn));
-    for (const auto& c : schema_.columns) grid_.SetTextMatrix(row, c.col, records.Text(c.column));
+    for (const auto& c : schema_.columns) {
+      if (c.key) {
+        grid_.SetCellKey(row, c.col, records.Text(c.column));
+      } else {
+        grid_.SetTextMatrix(row, c.col, records.Text(c.column));
+      }
+    }
     if (schema_.lineIdCol >= 0) {
       grid_.SetTextMatrix(row, schema_.lineIdCol, records.Text(schema_.lineKey));
     }
@@ -103,8 +109,18 @@ void LineSet::SetSavedLineIds(const std::vector<int64_t>& lineIds) {
   }
 }
 
+void LineSet::SetCommonValue(const std::string& column, double value) {
+  for (auto& [name, number] : common_) {
+    if (name == column) {
+      number = value;
+      return;
+    }
+  }
+  common_.emplace_back(column, value);
+}
+
 void LineSet::AppendValue(db::Sql& sql, const LineColumn& c, int row) const {
-  const std::string& text = grid_.TextMatrix(row, c.col);
+  const std::string& text = c.key ? grid_.CellKey(row, c.col) : grid_.TextMatrix(row, c.col);
   switch (c.kind) {
     case ValueKind::Number:
       sql.NumOf(text);
@@ -128,6 +144,7 @@ db::Sql LineSet::Insert(int row, int64_t lineId, int64_t ownerId) const {
   for (const auto& c : schema_.columns) {
     if (c.saved) sql.Raw(",").Raw(c.column);
   }
+  for (const auto& [column, value] : common_) sql.Raw(",").Raw(column);
   sql.Raw(") VALUES (").Key(lineId).Raw(",").Key(ownerId).Raw(",");
   sql.Key(grid_.CellKeyLong(row, schema_.codeCol));
   for (const auto& c : schema_.columns) {
@@ -135,6 +152,7 @@ db::Sql LineSet::Insert(int row, int64_t lineId, int64_t ownerId) const {
     sql.Raw(",");
     AppendValue(sql, c, row);
   }
+  for (const auto& [column, value] : common_) sql.Raw(",").Num(value);
   return sql.Raw(")");
 }
 
@@ -147,6 +165,7 @@ db::Sql LineSet::Update(int row, int64_t ownerId) const {
     sql.Raw(", ").Raw(c.column).Raw("=");
     AppendValue(sql, c, row);
   }
+  for (const auto& [column, value] : common_) sql.Raw(", ").Raw(column).Raw("=").Num(value);
   sql.Raw(" WHERE ").Raw(schema_.lineKey).Raw("=").Key(LineId(row));
   return sql.Raw(" AND ").Raw(schema_.ownerKey).Raw("=").Key(ownerId);
 }

@@ -27,6 +27,8 @@ struct LineColumn {
   int col = 0;
   ValueKind kind = ValueKind::Text;
   bool saved = true;  // false: shown from the master (name, specification), never written
+  // The value is the cell's key (the depot id behind a depot name), not its text.
+  bool key = false;
 };
 
 struct LineSchema {
@@ -84,6 +86,8 @@ class LineSet {
   void ForgetRemoved() { removed_.clear(); }
   // Blanks every row's line id, so the rows are written as new lines of another document.
   void ForgetLineIds();
+  // A number every line a save writes carries, whatever the row (the document's period).
+  void SetCommonValue(const std::string& column, double value);
   // Line ids of saved rows the user removed since the last load, in removal order.
   const std::vector<int64_t>& Removed() const { return removed_; }
 
@@ -122,6 +126,7 @@ class LineSet {
   Context context_;
   CodeLookup lookup_;
   std::vector<int64_t> removed_;
+  std::vector<std::pair<std::string, double>> common_;
   // The code each row last resolved to, by data row: what a failed lookup puts back.
   std::vector<std::string> committed_;
 };

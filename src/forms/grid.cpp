@@ -177,7 +177,7 @@ void Grid::SetColWidth(int col, int width) {
 
 bool Grid::CellEditable(int row, int col) const {
   return editable_ && IsDataRow(row) && col >= fixedCols_ && col < Cols() && Col(col).editable &&
-         !rowSubtotal_[static_cast<size_t>(row)];
+         !rowSubtotal_[static_cast<size_t>(row)] && (!OnBeforeEdit || OnBeforeEdit(row, col));
 }
 
 bool Grid::RowHidden(int row) const {

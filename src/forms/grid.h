@@ -117,6 +117,9 @@ class Grid : public Widget {
   std::function<void(int row, int col)> OnAfterEdit;          // a cell was typed
   std::function<void(int row, int col)> OnCellPickerRequest;  // help key in a cell
   std::function<bool(int row)> OnBeforeDeleteRow;             // false keeps the row
+  // Asked before a cell of an editable column is edited; false keeps it read-only (a batch
+  // cell of a part that is not kept in batches).
+  std::function<bool(int row, int col)> OnBeforeEdit;
   std::function<void(int row)> OnAfterDeleteRow;
   std::function<void(int row)> OnDblClick;
   std::function<void(int row)> OnRowChange;

@@ -1,0 +1,430 @@
+#include "requisition/ckll_ws.h"
+
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "db/value.h"
+#include "forms/number_format.h"
+#include "forms/text.h"
+#include "requisition/frm_sel_ws.h"
+
+namespace ws::requisition {
+
+namespace {
+
+using forms::Trim;
+
+const char* const kListSelect =
+    " SELECT JXCDJ.*, PDMWLDW.公司名称 AS 往来单位, PDMBM.部门名称, PDMBM_1.部门名称 AS 仓库名称, "
+    "PDMGY.姓名 AS 业务员, PDMBZ.外币名称 AS 币种"
+    "  FROM ((((JXCDJ LEFT JOIN PDMWLDW ON JXCDJ.往来ID = PDMWLDW.往来ID)"
+    "    LEFT JOIN PDMBM AS PDMBM_1 ON JXCDJ.仓库ID = PDMBM_1.部门ID)"
+    "    LEFT JOIN PDMBM ON JXCDJ.部门ID = PDMBM.部门ID)"
+    "    LEFT JOIN PDMGY ON JXCDJ.业务员ID = PDMGY.雇员ID)"
+    "    LEFT JOIN PDMBZ ON JXCDJ.币种ID = PDMBZ.币种ID";
+
+db::Sql LinesSelect(int64_t id) {
+  return db::Sql(
+             "SELECT pdmcpml.物品编码, pdmcpml.物品名称, pdmcpml.规格, "
+             "pdmcpml.库存单位,pdmcpml.是否需批次管理,pdmcpml.缺省货位, "
+             "PDMBM_2.部门名称 AS 仓库名称, pdmcpml.颜色,pdmcpml.特性,pdmcpml.尺寸,JXCDJMX.*  "
+             "FROM (JXCDJMX  LEFT JOIN PDMBM PDMBM_2 ON JXCDJMX.仓库ID = PDMBM_2.部门ID)  "
+             "LEFT JOIN pdmcpml ON JXCDJMX.产品ID = pdmcpml.产品ID  where 单据ID=")
+      .Key(id)
+      .Raw(" order by 单据明细ID");
+}
+
+// The number format of a total: "##0", or "##0." and as many "0" as the decimals option says.
+std::string TotalFormat(host::ISystem& system, int option) {
+  int decimals = static_cast<int>(db::NumericValue(system.GetOption(12, option)));
+  return decimals <= 0 ? std::string("##0")
+                       : "##0." + std::string(static_cast<size_t>(decimals), '0');
+}
+
+}  // namespace
+
+const docs::HeaderSchema& CKLl_WS::RequisitionSchema() {
+  using docs::SaveMode;
+  using docs::ValueKind;
+  static const docs::HeaderSchema schema(
+      "JXCDJ", "单据ID",
+      {
+          {"前置单据", kVehicle, ValueKind::Id},
+          {"前置单据ID", kOrder, ValueKind::Id},
+          {"本方经手人", kHandler, ValueKind::Text},
+          {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
+          {"progID", -1, ValueKind::Id},
+          {"仓库ID", kDepot, ValueKind::Id, SaveMode::Always, "仓库名称"},
+          {"部门ID", kDepartment, ValueKind::Id, SaveMode::Always, "部门名称"},
+          {"单据编号", kNumber, ValueKind::Text},
+          {"仓库填单", kEnteredBy, ValueKind::Text},
+          {"操作日期", kDate, ValueKind::Date},
+          {"填单日期", kEntryDate, ValueKind::Date},
+          {"备注", kRemark, ValueKind::Text},
+          {"系统", -1, ValueKind::Text},
+          {"smark", -1, ValueKind::Text, SaveMode::InsertOnly},
+          {"总金额", -1, ValueKind::Number},
+          {"会计期间", -1, ValueKind::Number},
+          {"性质", kNature, ValueKind::Text},
+          {"币种ID", kCurrency, ValueKind::Id, SaveMode::Always, "币种"},
+          {"项目ID", kProject, ValueKind::Id},
+          {"仓库审核", kCheckedBy, ValueKind::Text, SaveMode::ReadOnly},
+          {"审核日期", kCheckDate, ValueKind::Date, SaveMode::ReadOnly},
+      });
+  return schema;
+}
+
+CKLl_WS::CKLl_WS() : docs::Document("CKLl_WS", RequisitionSchema(), kFieldArray) {}
+
+std::vector<host::FindColumn> CKLl_WS::FindColumns() const {
+  using K = host::FindKind;
+  return {{"JXCDJ.单据编号", "单据编号", K::Text},   {"JXCDJ.操作日期", "操作日期", K::Date},
+          {"PDMBM_1.部门名称", "仓库名称", K::Text}, {"PDMBM.部门名称", "部门名称", K::Text},
+          {"JXCDJ.本方经手人", "经手人", K::Text},   {"JXCDJ.备注", "备注", K::Text},
+          {"JXCDJ.总金额", "总金额", K::Number}};
+}
+
+forms::Field& CKLl_WS::Header(int index) const {
+  return form_.Get<forms::Field>(kFieldArray, index);
+}
+
+forms::Label& CKLl_WS::Label(int index) const {
+  return form_.Get<forms::Label>(kLabels, index);
+}
+
+docs::PickerParameters CKLl_WS::GenericPickerParameters(int index) {
+  switch (index) {
+    case kDepot:
+      return RequisitionLines::DepotPickerParameters();
+    case kDepartment:
+      return {{"FieldName", "部门名称"},
+              {"SQL",
+               " Select 部门ID,部门编码,部门名称 From PDMBM WHERE 组织类型=1 and 是否明细=1 and "
+               "是否使用=1"},
+              {"Valid", " 部门编码='@' or 部门名称='@'"},
+              {"Order", " 部门编码,部门名称"},
+              {"MxCzID", "0"}};
+    case kCurrency:
+      return {
+          {"FieldName", "币种"},
+          {"SQL", "select 币种ID,外币代号 As 代号,外币名称 As 币种 from pdmbz where 外币名称<>''"},
+          {"Valid", " 外币代号='@' or 外币名称='@'"},
+          {"Order", " 外币代号,外币名称"},
+          {"MxCzID", "0"}};
+    default:
+      return {};
+  }
+}
+
+void CKLl_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* picker) {
+  auto& field = form_.Add<forms::Field>(kFieldArray, index);
+  field.SetCaption(caption);
+  field.SetKind(kind);
+  field.SetPicker(picker);
+}
+
+void CKLl_WS::SetupForm() {
+  if (form_.Find(kGrid)) return;  // a second Init keeps the form it built
+  using forms::FieldKind;
+  AddField(kDepot, "仓库", FieldKind::Lookup, "pdmty_id_j");
+  AddField(kNature, "性质", FieldKind::Lookup, "pdmdjxz");
+  AddField(kNumber, "单据编号", FieldKind::Text, "");
+  AddField(kDepartment, "部门", FieldKind::Lookup, "pdmty_id_j");
+  AddField(kProject, "项目", FieldKind::Text, "");
+  AddField(kDate, "操作日期", FieldKind::Date, "");
+  AddField(kOrder, "维修工单", FieldKind::Text, "");
+  AddField(kVehicle, "车牌号", FieldKind::Text, "");
+  AddField(kHandler, "经手人", FieldKind::Lookup, "pdmgy_j");
+  AddField(kRemark, "备注", FieldKind::Text, "");
+  AddField(kCurrency, "币种", FieldKind::Lookup, "pdmty_id_j");
+  AddField(kEntryDate, "填单日期", FieldKind::Date, "");
+  AddField(kEnteredBy, "填单人", FieldKind::Text, "");
+  AddField(kCheckDate, "审核日期", FieldKind::Date, "");
+  AddField(kCheckedBy, "审核人", FieldKind::Text, "");
+  AddField(kCustomer, "客户", FieldKind::Text, "");
+  // The repair order's fields come from the import; the audit fields from the host.
+  for (int index :
+       {kProject, kOrder, kVehicle, kEntryDate, kEnteredBy, kCheckDate, kCheckedBy, kCustomer}) {
+    Header(index).SetAlwaysReadOnly(true);
+  }
+  WireHeader();
+
+  auto& button = form_.Add<forms::CommandButton>(kImportButton);
+  button.SetCaption("引入维修工单");
+  button.OnClick = [this] {
+    Guarded("CKLL_WS-->btn_Click::", [&] {
+      ImportFromOrders();
+      return true;
+    });
+  };
+
+  auto& grid = form_.Add<forms::Grid>(kGrid);
+  lines_ = std::make_unique<RequisitionLines>(grid);
+  RequisitionLines::Context context;
+  context.system = [this]() -> host::ISystem& { return System(); };
+  context.programNumber = ProgramNumber();
+  context.reportError = [this](const std::string& text) { ReportError(text); };
+  context.changed = [this] { Changed(); };
+  context.stockPeriod = [this] { return gate_.CurrentPeriod(); };
+  context.headerDepot = [this] {
+    return std::make_pair(Header(kDepot).KeyLong(), Header(kDepot).Text());
+  };
+  try {
+    gate_ = PeriodGate::FromSystem(System());
+    lines_->Setup(std::move(context), GoodsMessageEdit());
+  } catch (const std::exception& e) {
+    ReportError(std::string("加载VS时出错，原因：") + e.what());
+  }
+  AddLineSet(*lines_);
+
+  for (int index : {kAmountWords, kAmountFigures, kQuantityTotal}) {
+    form_.Add<forms::Label>(kLabels, index);
+  }
+  auto& tools = form_.Add<forms::PopupMenu>("mnuTools");
+  tools.AddItem("产品物料清单展开...", kTool);
+  RecalcTotals();
+}
+
+void CKLl_WS::WireHeader() {
+  for (auto* widget : form_.Array(kFieldArray)) {
+    auto* field = static_cast<forms::Field*>(widget);
+    int index = field->Index();
+    field->OnChange = [this] { SetDirty(true); };
+    field->OnLeave = [this, index] {
+      Guarded("CKLL_WS-->ywTxt_TxtValid::", [&] {
+        FieldLeft(index);
+        return true;
+      });
+    };
+    if (!field->Picker().empty()) {
+      field->OnPickerRequest = [this, index] {
+        Guarded("CKLL_WS-->ywTxt_UserHelpEvent::", [&] {
+          FieldPicker(index);
+          return true;
+        });
+      };
+    }
+  }
+}
+
+void CKLl_WS::FieldLeft(int index) {
+  forms::Field& field = Header(index);
+  std::string typed = Trim(field.Text());
+  if (field.Kind() == forms::FieldKind::Date) {
+    if (typed.empty()) {
+      field.MarkValid();
+    } else if (auto date = db::Date::Parse(typed)) {
+      field.SetText(date->Text());
+      field.MarkValid();
+    } else {
+      field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+    }
+    return;
+  }
+  if (field.Kind() != forms::FieldKind::Lookup || index == kNature || index == kHandler) return;
+  // A typed depot, department or currency must name one; an emptied field names none.
+  if (typed.empty()) {
+    field.SetValue("0", "");
+    field.MarkValid();
+    return;
+  }
+  auto picker =
+      docs::OpenPicker(System(), field.Picker(), ProgramNumber(), GenericPickerParameters(index));
+  if (!picker) return;
+  docs::PickedRow picked = docs::ResolveTyped(*picker, typed);
+  if (!picked.found || db::NumericValue(picked.value) <= 0) {
+    field.SetKey("0");
+    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+    return;
+  }
+  field.SetValue(picked.value, picked.text);
+  field.MarkValid();
+}
+
+void CKLl_WS::FieldPicker(int index) {
+  forms::Field& field = Header(index);
+  docs::PickerParameters parameters = GenericPickerParameters(index);
+  if (index == kNature) {
+    parameters = {{"ProgID", std::to_string(ProgramNumber())}};
+  }
+  auto picker = docs::OpenPicker(System(), field.Picker(), ProgramNumber(), parameters);
+  if (!picker) return;
+  docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, Trim(field.Text()));
+  if (!picked.found) return;
+  if (index == kNature || index == kHandler) {
+    field.SetText(picked.text);
+  } else {
+    field.SetValue(picked.value, picked.text);
+  }
+  field.MarkValid();
+  SetDirty(true);
+}
+
+std::string CKLl_WS::BaseSelect() const {
+  return kListSelect;
+}
+
+std::string CKLl_WS::ListWindow() {
+  db::Sql window;
+  AppendPeriodWindow(window, gate_.CurrentPeriod(), ListMonths(System()));
+  return window.str();
+}
+
+int CKLl_WS::PeriodOfField() const {
+  auto date = db::Date::Parse(Trim(Header(kDate).Text()));
+  return date ? requisition::DocumentPeriod(System(), *date) : 0;
+}
+
+void CKLl_WS::ShowRecord(const db::Recordset& records, const std::string& position) {
+  MarkShown(records.Long("单据ID"));
+  const bool currentStock =
+      db::NumericValue(System().GetOption(1, std::string("displaycurrentst"))) != 0;
+  Schema().Show(records, form_, kFieldArray);
+  ShowOrderLink(records.Long("前置单据"), records.Long("前置单据ID"));
+  documentPeriod_ = PeriodOfField();
+  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
+  SetCheckedStamp(records.Text("smark") != "01");
+
+  std::string error;
+  auto lines = db::Runner(Database()).Open(LinesSelect(CurrentId()), &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  lines_->Load(*lines);
+  forms::Grid& grid = lines_->Grid();
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    if (currentStock) lines_->ShowCurrentStock(row);
+  }
+  ShowSourceCells();
+  RecalcTotals();
+}
+
+void CKLl_WS::ShowOrderLink(int64_t sourceProgram, int64_t sourceId) {
+  Header(kOrder).SetValue(std::to_string(sourceId), "");
+  Header(kVehicle).SetValue(std::to_string(sourceProgram), "");
+  Header(kCustomer).SetText("");
+  std::string error;
+  auto order =
+      db::Runner(Database())
+          .Open(db::Sql(" SELECT WSDJ.工单号码, CLZl.车牌号, PDMWLDW.公司名称   FROM (WSDJ LEFT "
+                        "JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID) LEFT JOIN CLZl ON "
+                        "WSDJ.车辆ID = CLZl.车辆ID  where wsdj.progid=")
+                    .Key(sourceProgram)
+                    .Raw(" and wsdj.单据ID=")
+                    .Key(sourceId),
+                &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  if (order->Eof()) return;  // the order is gone: its keys stay, its texts do not
+  Header(kOrder).SetText(order->Text("工单号码"));
+  Header(kVehicle).SetText(order->Text("车牌号"));
+  Header(kCustomer).SetText(order->Text("公司名称"));
+}
+
+void CKLl_WS::ShowSourceCells() {
+  forms::Grid& grid = lines_->Grid();
+  db::Runner runner(Database());
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    std::string error;
+    int64_t program = grid.CellKeyLong(row, RequisitionLines::kSourceType);
+    if (program != 0) {
+      grid.SetTextMatrix(
+          row, RequisitionLines::kSourceType,
+          runner.ScalarText(db::Sql("select progname from xt_objects where progID=").Key(program),
+                            &error));
+    }
+    int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
+    if (line != 0) {
+      grid.SetTextMatrix(row, RequisitionLines::kSourceNumber,
+                         runner.ScalarText(db::Sql("select 工单号码 from wsdj where smark='02' and "
+                                                   "单据ID in ( select 单据ID from wsdjpj where "
+                                                   "单据明细ID=")
+                                               .Key(line)
+                                               .Raw(")"),
+                                           &error));
+    }
+    if (!error.empty()) throw std::runtime_error(error);
+  }
+}
+
+void CKLl_WS::ClearForm() {
+  ForgetShown();
+  for (auto* widget : form_.Array(kFieldArray)) {
+    auto* field = static_cast<forms::Field*>(widget);
+    field->SetValue("", "");
+    field->MarkValid();
+  }
+  if (lines_) lines_->Clear();
+  SetRecordLabel("记录：0/0");
+  SetCheckedStamp(false);
+  documentPeriod_ = 0;
+  if (lines_) RecalcTotals();
+}
+
+void CKLl_WS::SetDefaultCurrency() {
+  std::string currency = Trim(System().GetOption(12, 4));
+  std::string name;
+  if (db::NumericValue(currency) > 0) {
+    std::string error;
+    name = db::Runner(Database())
+               .ScalarText(db::Sql("select 外币名称 from pdmbz where 币种ID=")
+                               .Key(static_cast<int64_t>(db::NumericValue(currency))),
+                           &error);
+  }
+  Header(kCurrency).SetValue(currency, name);
+}
+
+void CKLl_WS::OnFileNew() {
+  host::LoginInfo login = Login();
+  std::string number;
+  if (System().NewBillNo(ProgramNumber(), login.loginDate, number, true)) {
+    Header(kNumber).SetText(number);
+  }
+  Header(kDate).SetText(login.loginDate.Text());
+  Header(kEntryDate).SetText(login.loginDate.Text());
+  Header(kEnteredBy).SetText(login.userName);
+  SetDefaultCurrency();
+  SetRecordLabel("新建记录...");
+  form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kHandler));
+}
+
+void CKLl_WS::Changed() {
+  RecalcTotals();
+  SetDirty(true);
+}
+
+void CKLl_WS::RecalcTotals() {
+  if (!HasSystem()) return;
+  forms::Grid& grid = lines_->Grid();
+  double quantity = 0;
+  double amount = 0;
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    quantity += db::NumericValue(grid.TextMatrix(row, RequisitionLines::kQuantity));
+    amount += db::NumericValue(grid.TextMatrix(row, RequisitionLines::kAmount));
+  }
+  host::ISystem& system = System();
+  Label(kQuantityTotal).SetCaption(forms::FormatNumber(quantity, TotalFormat(system, 7)));
+  Label(kAmountFigures).SetCaption(forms::FormatNumber(amount, TotalFormat(system, 12)));
+  Label(kAmountWords).SetCaption(system.AmountInWords(amount));
+}
+
+void CKLl_WS::ImportFromOrders() {
+  selection_.Clear();
+  frmSelWS chooser(selection_);
+  if (!chooser.py_SubProgram(System(), 0, ProgramNumber(), "0") || selection_.Empty()) return;
+  const masters::clsSelWS& first = selection_.Item(0);
+  Header(kOrder).SetValue(std::to_string(first.i单据ID()), first.i工单号码());
+  Header(kVehicle).SetValue(std::to_string(first.iprogid()), first.i车牌号码());
+  Header(kCustomer).SetValue(std::to_string(first.i客户ID()), first.i客户名称());
+  for (const masters::clsSelWS& row : selection_) lines_->Import(row);
+  Changed();
+}
+
+bool CKLl_WS::Tools() {
+  return true;
+}
+
+bool CKLl_WS::Action(const std::string& name) {
+  // The bill-of-materials spread has nothing to do on a requisition.
+  if (name == kTool) return true;
+  return docs::Document::Action(name);
+}
+
+}  // namespace ws::requisition

@@ -1,0 +1,126 @@
+// CKLl_WS, the material requisition: the parts a workshop takes out of a depot for a repair
+// order. The header lives in JXCDJ, the lines in JXCDJMX, under the control's program number.
+//
+// The form: header fields "ywTxt"(HeaderIndex), the line grid "ywGrid" (requisition_lines.h),
+// the import button "btn", the labels "lbl"(4) total amount, "lbl"(15) total quantity and
+// "lbl"(3) the amount in words. The list reaches back over the stock periods of "befmonth".
+//
+// Saving validates in this order: fields, the stored state (a document checked elsewhere is
+// refused), the header depot while the depot column is hidden, each line's depot and batch (the
+// grid's cell moves to the offending row), an empty body, the stock period (future and closed
+// periods refused; a past one asks once per control life, shared with Check). Number, header,
+// removed lines and lines are written in one transaction; a failure keeps the form as typed.
+// Check and UnCheck run the requisition's check step (check_step.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "docs/document.h"
+#include "requisition/check_gate.h"
+#include "requisition/period_gate.h"
+#include "requisition/requisition_lines.h"
+#include "requisition/selection_list.h"
+
+namespace ws::requisition {
+
+class CKLl_WS : public docs::Document {
+ public:
+  enum HeaderIndex : int {
+    kDepot = 0,
+    kNature = 1,
+    kNumber = 2,
+    kDepartment = 3,
+    kProject = 4,
+    kDate = 5,
+    kOrder = 6,
+    kVehicle = 7,
+    kHandler = 8,
+    kRemark = 9,
+    kCurrency = 10,
+    kEntryDate = 11,
+    kEnteredBy = 12,
+    kCheckDate = 13,
+    kCheckedBy = 14,
+    kCustomer = 15,
+    kFieldCount = 16
+  };
+
+  static constexpr const char* kFieldArray = "ywTxt";
+  static constexpr const char* kGrid = "ywGrid";
+  static constexpr const char* kImportButton = "btn";
+  static constexpr const char* kLabels = "lbl";
+  static constexpr int kAmountWords = 3;
+  static constexpr int kAmountFigures = 4;
+  static constexpr int kQuantityTotal = 15;
+  static constexpr const char* kErrorTitle = "CKLL_WS";
+  static constexpr const char* kTool = "bomspread";
+
+  CKLl_WS();
+
+  static const docs::HeaderSchema& RequisitionSchema();
+  std::vector<host::FindColumn> FindColumns() const override;
+
+  bool FileEdit() override;
+  bool FileSave() override;
+  bool FileDelete() override;
+  bool Check() override;
+  bool UnCheck() override;
+  bool DoPrint() override;
+  bool Tools() override;
+  bool Action(const std::string& name) override;
+
+  // The import from repair orders (the "btn" button): the chooser, then its rows into the grid.
+  void ImportFromOrders();
+
+  forms::Field& Header(int index) const;
+  RequisitionLines& Lines() const { return *lines_; }
+  // The period of the shown document's date; set at each display and save validation.
+  int DocumentPeriod() const { return documentPeriod_; }
+  const PeriodGate& Gate() const { return gate_; }
+  // The generic picker's parameters of a header field (depot, department, currency).
+  static docs::PickerParameters GenericPickerParameters(int index);
+
+ protected:
+  void SetupForm() override;
+  std::string BaseSelect() const override;
+  std::string ListWindow() override;
+  void ShowRecord(const db::Recordset& records, const std::string& position) override;
+  void ClearForm() override;
+  void OnFileNew() override;
+  std::string LoadTag() const override { return "-->LoadData::"; }
+  std::string FindTag() const override { return "-->FindData::"; }
+
+ private:
+  // --- Form and display (ckll_ws.cpp).
+  void AddField(int index, const char* caption, forms::FieldKind kind, const char* picker);
+  void WireHeader();
+  void FieldPicker(int index);
+  void FieldLeft(int index);
+  void ShowOrderLink(int64_t sourceProgram, int64_t sourceId);
+  void ShowSourceCells();
+  void RecalcTotals();
+  void Changed();
+  void SetDefaultCurrency();
+  forms::Label& Label(int index) const;
+  int PeriodOfField() const;
+
+  // --- Save and state changes (ckll_ws_save.cpp).
+  bool ValidateSave() override;
+  bool IsCanSave();
+  bool RowsValid(bool* anyLine);
+  void FocusCell(int row, int col);
+  bool PrepareSave(docs::RowValues& values, bool isNew) override;
+  bool CheckInTransaction(docs::SaveContext& ctx) override;
+  bool ShowSaved(int64_t id) override;
+  bool ChangeState(CheckDirection direction);
+
+  std::unique_ptr<RequisitionLines> lines_;
+  SelectionList selection_;
+  PeriodGate gate_;
+  int documentPeriod_ = 0;
+};
+
+}  // namespace ws::requisition

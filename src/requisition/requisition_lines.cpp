@@ -1,0 +1,440 @@
+#include "requisition/requisition_lines.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "db/value.h"
+#include "docs/picker_call.h"
+#include "forms/number_format.h"
+#include "forms/text.h"
+#include "host/dialogs.h"
+
+namespace ws::requisition {
+
+namespace {
+
+using forms::Trim;
+using R = RequisitionLines;
+
+docs::LineSchema RequisitionLineSchema() {
+  docs::LineSchema schema;
+  schema.table = "JXCDJMX";
+  schema.idTable = "jxcdjmx";
+  schema.codeCol = R::kCode;
+  schema.nameCol = R::kName;
+  schema.amountCol = R::kAmount;
+  schema.lineIdCol = R::kLineId;
+  schema.keyColumn = "产品ID";
+  schema.codeColumn = "物品编码";
+  using docs::ValueKind;
+  // Three stored columns repeat the price and the amount; a load shows the plain ones, listed
+  // after them.
+  schema.columns = {
+      {"仓库名称", R::kDepot, ValueKind::Text, false},
+      {"仓库ID", R::kDepot, ValueKind::Id, true, true},
+      {"缺省货位", R::kLocation, ValueKind::Text, false},
+      {"名称", R::kName, ValueKind::Text, true},
+      {"规格", R::kSpec, ValueKind::Text, true},
+      {"库存单位", R::kUnit, ValueKind::Text, false},
+      {"颜色", R::kColour, ValueKind::Text, false},
+      {"特性", R::kFeature, ValueKind::Text, false},
+      {"尺寸", R::kSize, ValueKind::Text, false},
+      {"产品批次", R::kBatch, ValueKind::Text, true},
+      {"库存数量", R::kStock, ValueKind::Number, true},
+      {"库存重量", R::kStockWeight, ValueKind::Number, true},
+      {"数量", R::kQuantity, ValueKind::Number, true},
+      {"重量", R::kWeight, ValueKind::Number, true},
+      {"装箱数", R::kPerBox, ValueKind::Number, true},
+      {"含税单价", R::kPrice, ValueKind::Number, true},
+      {"单价", R::kPrice, ValueKind::Number, true},
+      {"含税金额", R::kAmount, ValueKind::Number, true},
+      {"实际金额", R::kAmount, ValueKind::Number, true},
+      {"金额", R::kAmount, ValueKind::Number, true},
+      {"备注", R::kRemark, ValueKind::Text, true},
+      {"是否需批次管理", R::kBatchManaged, ValueKind::Text, false},
+      {"前置单据", R::kSourceType, ValueKind::Id, true, true},
+      {"前置单据ID", R::kSourceNumber, ValueKind::Id, true, true},
+  };
+  return schema;
+}
+
+std::string Plain(double value) {
+  return db::DecimalText(value);
+}
+
+// An option of module 1 that shows columns: shown unless the shop set it to 0.
+bool Shows(host::ISystem& system, const char* option) {
+  std::string value = Trim(system.GetOption(1, std::string(option)));
+  return value.empty() || db::NumericValue(value) != 0;
+}
+
+int Decimals(host::ISystem& system, int option) {
+  return static_cast<int>(db::NumericValue(system.GetOption(12, option)));
+}
+
+}  // namespace
+
+RequisitionLines::RequisitionLines(forms::Grid& grid)
+    : docs::LineSet(grid, RequisitionLineSchema()) {}
+
+docs::PickerParameters RequisitionLines::DepotPickerParameters() {
+  return {{"FieldName", "仓库名称"},
+          {"SQL",
+           " Select 部门ID,部门编码 As 仓库编码,部门名称 As 仓库名称 From PDMBM WHERE 组织类型=2 "
+           "and 是否明细=1 and 是否使用=1"},
+          {"Valid", " 部门编码='@' or 部门名称='@'"},
+          {"Order", " 部门编码,部门名称"},
+          {"MxCzID", "0"}};
+}
+
+void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
+  context_ = std::move(context);
+  host::ISystem& system = System();
+  fun_.Init(system);
+  forms::Grid& grid = Grid();
+  grid.SetFixedRows(1);
+  grid.SetFormatString(kFormat);
+
+  const bool doubleUnit = Shows(system, "doubleunit");
+  const bool stock = Shows(system, "stockdisplay");
+  const std::pair<const char*, std::vector<int>> options[] = {
+      {"warehouse", {kDepot, kLocation}}, {"iscolordisp", {kColour}}, {"isspecdisp", {kFeature}},
+      {"ismeasuredisp", {kSize}},         {"batchgroup", {kBatch}},   {"isdispzxs", {kPerBox}},
+  };
+  for (const auto& [option, cols] : options) {
+    bool shown = Shows(system, option);
+    for (int col : cols) grid.SetColHidden(col, !shown);
+  }
+  grid.SetColHidden(kStock, !stock);
+  grid.SetColHidden(kStockWeight, !stock || !doubleUnit);
+  grid.SetColHidden(kWeight, !doubleUnit);
+  for (int col : {kLineId, kTaxPrice, kTaxAmount, kRealAmount, kBatchManaged}) {
+    grid.SetColHidden(col, true);
+  }
+
+  auto foreColor = static_cast<int64_t>(
+      db::NumericValue(system.GetOption(12, std::string("readonlyforecolor"))));
+  auto backColor = static_cast<int64_t>(
+      db::NumericValue(system.GetOption(12, std::string("readonlybackcolor"))));
+  for (int col = 0; col < kColumnCount; ++col) {
+    bool editable = col == kDepot || col == kCode || col == kBatch || col == kQuantity ||
+                    col == kWeight || col == kPerBox || col == kPrice || col == kAmount ||
+                    col == kRemark || (goodsMessageEdit && (col == kName || col == kSpec));
+    grid.Col(col).editable = editable;
+    if (!editable) {
+      grid.Col(col).readOnlyForeColor = foreColor;
+      grid.Col(col).readOnlyBackColor = backColor;
+    }
+  }
+  const std::string quantity = forms::DecimalsFormat(Decimals(system, 7), false);
+  for (int col : {kStock, kStockWeight, kQuantity, kWeight, kPerBox})
+    grid.Col(col).format = quantity;
+  grid.Col(kPrice).format = forms::DecimalsFormat(Decimals(system, 9), false);
+  grid.Col(kAmount).format = forms::DecimalsFormat(Decimals(system, 12), false);
+
+  docs::CodeLookup lookup;
+  lookup.picker = "pdmcpml_j";
+  lookup.parameters = {{"Mode", "single"}};
+  lookup.codeProperty = "i物品编码";
+  lookup.keyProperty = "i产品ID";
+  lookup.fills = {{kName, "i物品名称"},     {kSpec, "i规格"},
+                  {kUnit, "i库存单位"},     {kColour, "i颜色"},
+                  {kFeature, "i特性"},      {kSize, "i尺寸"},
+                  {kLocation, "i缺省货位"}, {kBatchManaged, "i是否需批次管理"}};
+  lookup.typedTag = "CKLL_WS-->ywGrid_TxtValidBmS::";
+  lookup.helpTag = "CKLL_WS-->ywGrid_UserHelpEvent::";
+
+  docs::LineSet::Context setContext;
+  setContext.system = context_.system;
+  setContext.programNumber = context_.programNumber;
+  setContext.reportError = context_.reportError;
+  setContext.changed = context_.changed;
+  setContext.onCode = [this](int row) { PartEntered(row); };
+  setContext.onCell = [this](int row, int col) {
+    if (col == kDepot) {
+      DepotTyped(row);
+    } else if (col == kBatch) {
+      LookUpPrice(row);
+      RefreshStock(row);
+    } else {
+      Arithmetic(row, col);
+    }
+  };
+  Wire(std::move(setContext), std::move(lookup));
+
+  // The set handles the code cell; the depot and batch cells have pickers of their own.
+  genericPicker_ = grid.OnCellPickerRequest;
+  grid.OnCellPickerRequest = [this](int row, int col) {
+    auto guard = [&](const std::function<void()>& body) {
+      try {
+        body();
+      } catch (const std::exception& e) {
+        context_.reportError(std::string("CKLL_WS-->ywGrid_UserHelpEvent::") + e.what());
+      }
+    };
+    if (col == kDepot) {
+      guard([&] { DepotPicked(row); });
+    } else if (col == kBatch) {
+      guard([&] { BatchPicked(row); });
+    } else if (genericPicker_) {
+      genericPicker_(row, col);
+    }
+  };
+  genericDelete_ = grid.OnBeforeDeleteRow;
+  grid.OnBeforeDeleteRow = [this](int row) { return AskDeleteRow(row); };
+  grid.OnBeforeEdit = [this](int row, int col) {
+    return col != kBatch || db::NumericValue(Grid().TextMatrix(row, kBatchManaged)) == 1;
+  };
+}
+
+bool RequisitionLines::DepotShown() const {
+  return !Grid().ColHidden(kDepot);
+}
+
+bool RequisitionLines::BatchShown() const {
+  return !Grid().ColHidden(kBatch);
+}
+
+bool RequisitionLines::IsLine(int row) const {
+  return Grid().CellKeyLong(row, kCode) != 0;
+}
+
+bool RequisitionLines::AskDeleteRow(int row) {
+  if (System().Dialogs().MessageBox("是否删除当前行记录:", "提示:", host::MsgButtons::YesNo,
+                                    host::MsgIcon::Question) != host::MsgAnswer::Yes) {
+    return false;
+  }
+  return genericDelete_ ? genericDelete_(row) : true;
+}
+
+void RequisitionLines::SetDepot(int row, int64_t id, const std::string& name) {
+  Grid().SetTextMatrix(row, kDepot, name);
+  Grid().SetCellKey(row, kDepot, std::to_string(id));
+}
+
+void RequisitionLines::DefaultDepot(int row) {
+  forms::Grid& grid = Grid();
+  if (!DepotShown()) {
+    auto [id, name] = context_.headerDepot();
+    SetDepot(row, id, name);
+    return;
+  }
+  int64_t depot = 0;
+  std::string name;
+  std::string location;
+  bool batch = BatchShown();
+  if (fun_.GetGoodsDepot(depot, name, location, grid.CellKeyLong(row, kCode),
+                         context_.stockPeriod(), true, 0, false, "", false, "", batch,
+                         grid.TextMatrix(row, kBatch))) {
+    SetDepot(row, depot, name);
+  }
+}
+
+void RequisitionLines::RefreshStock(int row) {
+  forms::Grid& grid = Grid();
+  bool batch = BatchShown() && db::NumericValue(grid.TextMatrix(row, kBatchManaged)) >= 1;
+  double quantity = 0;
+  double weight = 0;
+  if (fun_.GetKcSlZl(quantity, weight, context_.stockPeriod(), grid.CellKeyLong(row, kCode), true,
+                     grid.CellKeyLong(row, kDepot), false, "", false, "", false, "", batch,
+                     grid.TextMatrix(row, kBatch))) {
+    grid.SetTextMatrix(row, kStock, Plain(quantity));
+    grid.SetTextMatrix(row, kStockWeight, Plain(weight));
+  }
+}
+
+void RequisitionLines::ShowCurrentStock(int row) {
+  forms::Grid& grid = Grid();
+  db::Sql sql(" SELECT 库存数量,库存重量 FROM JXCGoodsZzTz  WHERE 仓库ID=");
+  sql.Key(grid.CellKeyLong(row, kDepot))
+      .Raw("    AND 会计期间=")
+      .Key(context_.stockPeriod())
+      .Raw("    AND 货位=")
+      .Text(grid.TextMatrix(row, kLocation))
+      .Raw("    AND 产品ID=")
+      .Key(grid.CellKeyLong(row, kCode))
+      .Raw("    AND 等级=''    AND 特征码=''    AND 产品批次=")
+      .Text(grid.TextMatrix(row, kBatch));
+  std::string error;
+  auto records = db::Runner(System().GetDatabase()).Open(sql, &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  bool found = !records->Eof();
+  grid.SetTextMatrix(row, kStock, found ? Plain(db::NumericValue(records->Text("库存数量"))) : "0");
+  grid.SetTextMatrix(row, kStockWeight,
+                     found ? Plain(db::NumericValue(records->Text("库存重量"))) : "0");
+}
+
+void RequisitionLines::LookUpPrice(int row) {
+  forms::Grid& grid = Grid();
+  int64_t partId = grid.CellKeyLong(row, kCode);
+  if (partId == 0) return;
+  std::string error;
+  double mode = db::Runner(System().GetDatabase())
+                    .ScalarNumber(db::Sql("select fetchprice from xt_objects where progid=")
+                                      .Key(context_.programNumber),
+                                  &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  double price = db::NumericValue(grid.TextMatrix(row, kPrice));
+  bool batch = BatchShown() && db::NumericValue(grid.TextMatrix(row, kBatchManaged)) >= 1;
+  if (!fun_.GetCpPrice(price, static_cast<int64_t>(mode), context_.stockPeriod(), partId, false,
+                       context_.programNumber, 0, grid.CellKeyLong(row, kDepot), false, "", false,
+                       "", false, "", batch, grid.TextMatrix(row, kBatch))) {
+    return;
+  }
+  grid.SetTextMatrix(row, kPrice, Plain(price));
+  Arithmetic(row, kPrice);
+}
+
+void RequisitionLines::Arithmetic(int row, int col) {
+  forms::Grid& grid = Grid();
+  double quantity = db::NumericValue(grid.TextMatrix(row, kQuantity));
+  double price = db::NumericValue(grid.TextMatrix(row, kPrice));
+  double amount = db::NumericValue(grid.TextMatrix(row, kAmount));
+  switch (col) {
+    case kQuantity:
+    case kPrice:
+      grid.SetTextMatrix(row, col, Plain(col == kQuantity ? quantity : price));
+      grid.SetTextMatrix(row, kAmount, quantity == 0 ? std::string("0") : Plain(quantity * price));
+      break;
+    case kAmount:
+      grid.SetTextMatrix(row, kAmount, Plain(amount));
+      if (quantity != 0) grid.SetTextMatrix(row, kPrice, Plain(amount / quantity));
+      break;
+    default:
+      break;
+  }
+}
+
+void RequisitionLines::PartEntered(int row) {
+  forms::Grid& grid = Grid();
+  if (grid.CellKeyLong(row, kCode) == 0) {
+    // The code was emptied: nothing of the part stays on the row.
+    for (int col : {kName, kSpec, kUnit, kColour, kFeature, kSize, kLocation, kBatch, kStock,
+                    kStockWeight, kBatchManaged}) {
+      grid.SetTextMatrix(row, col, "");
+    }
+    return;
+  }
+  DefaultDepot(row);
+  RefreshStock(row);
+  LookUpPrice(row);
+}
+
+void RequisitionLines::DepotTyped(int row) {
+  forms::Grid& grid = Grid();
+  std::string typed = Trim(grid.TextMatrix(row, kDepot));
+  if (typed.empty()) {
+    SetDepot(row, 0, "");
+  } else {
+    auto picker =
+        docs::OpenPicker(System(), "pdmty_id_j", context_.programNumber, DepotPickerParameters());
+    docs::PickedRow picked;
+    if (picker) picked = docs::ResolveTyped(*picker, typed);
+    if (!picked.found || db::NumericValue(picked.value) <= 0) {
+      SetDepot(row, 0, "");
+      System().Dialogs().MessageBox(kBadDepot, "提示:", host::MsgButtons::Ok,
+                                    host::MsgIcon::Information);
+      return;
+    }
+    SetDepot(row, static_cast<int64_t>(db::NumericValue(picked.value)), picked.text);
+  }
+  LookUpPrice(row);
+  RefreshStock(row);
+}
+
+void RequisitionLines::DepotPicked(int row) {
+  auto picker =
+      docs::OpenPicker(System(), "pdmty_id_j", context_.programNumber, DepotPickerParameters());
+  if (!picker) return;
+  docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, "");
+  if (!picked.found) return;
+  SetDepot(row, static_cast<int64_t>(db::NumericValue(picked.value)), picked.text);
+  RefreshStock(row);
+  if (context_.changed) context_.changed();
+}
+
+void RequisitionLines::BatchPicked(int row) {
+  forms::Grid& grid = Grid();
+  // "ST" 1: the batches that still hold stock, the only ones a requisition can issue.
+  docs::PickerParameters parameters = {{"产品ID", std::to_string(grid.CellKeyLong(row, kCode))},
+                                       {"会计期间", std::to_string(context_.stockPeriod())},
+                                       {"ST", "1"},
+                                       {"仓库ID", std::to_string(grid.CellKeyLong(row, kDepot))}};
+  auto picker = docs::OpenPicker(System(), "pdmpc", context_.programNumber, parameters);
+  if (!picker) return;
+  docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, "");
+  if (!picked.found) return;
+  grid.SetTextMatrix(row, kBatch, picked.text.empty() ? picked.value : picked.text);
+  if (context_.changed) context_.changed();
+}
+
+int RequisitionLines::Import(const masters::clsSelWS& chosen) {
+  forms::Grid& grid = Grid();
+  const int64_t partId = chosen.i产品ID();
+  const int64_t program = chosen.iprogid();
+  const int64_t lineId = chosen.i单据明细ID();
+  // An order without part lines names the order only; it has nothing to issue.
+  if (partId == 0) return -1;
+  int row = -1;
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+    if (grid.CellKeyLong(r, kCode) == partId && grid.CellKeyLong(r, kSourceType) == program &&
+        grid.CellKeyLong(r, kSourceNumber) == lineId) {
+      row = r;
+      break;
+    }
+  }
+  if (row < 0) {
+    // A trailing empty row is the one the user would type into next.
+    int last = grid.Rows() - 1;
+    row = grid.IsDataRow(last) && Trim(grid.TextMatrix(last, kName)).empty() &&
+                  grid.CellKeyLong(last, kCode) == 0
+              ? last
+              : grid.AddRow();
+  }
+  grid.SetTextMatrix(row, kUnit, chosen.i单位());
+  grid.SetTextMatrix(row, kCode, chosen.i配件编码());
+  grid.SetCellKey(row, kCode, std::to_string(partId));
+  grid.SetTextMatrix(row, kName, chosen.i配件项目());
+  grid.SetTextMatrix(row, kSpec, chosen.i配件规格());
+  grid.SetTextMatrix(row, kQuantity, Plain(chosen.i未领数量()));
+  std::string error;
+  std::string sourceName =
+      db::Runner(System().GetDatabase())
+          .ScalarText(db::Sql("select menuname from xt_menu where progID=").Key(program), &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  grid.SetTextMatrix(row, kSourceType, sourceName);
+  grid.SetCellKey(row, kSourceType, std::to_string(program));
+  grid.SetTextMatrix(row, kSourceNumber, chosen.i工单号码());
+  grid.SetCellKey(row, kSourceNumber, std::to_string(lineId));
+  grid.SetTextMatrix(row, kRemark, chosen.i说明());
+  {
+    // The part's attributes the chooser does not carry.
+    auto part = db::Runner(System().GetDatabase())
+                    .Open(db::Sql("select 颜色,特性,尺寸,缺省货位,是否需批次管理 from pdmcpml "
+                                  "where 产品ID=")
+                              .Key(partId),
+                          &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    if (!part->Eof()) {
+      grid.SetTextMatrix(row, kColour, part->Text("颜色"));
+      grid.SetTextMatrix(row, kFeature, part->Text("特性"));
+      grid.SetTextMatrix(row, kSize, part->Text("尺寸"));
+      grid.SetTextMatrix(row, kLocation, part->Text("缺省货位"));
+      grid.SetTextMatrix(row, kBatchManaged, Plain(db::NumericValue(part->Text("是否需批次管理"))));
+    }
+    DefaultDepot(row);
+    RefreshStock(row);
+    if (chosen.i单价() > 0) {
+      grid.SetTextMatrix(row, kPrice, Plain(chosen.i单价()));
+      Arithmetic(row, kPrice);
+    } else {
+      LookUpPrice(row);
+      Arithmetic(row, kQuantity);
+    }
+  }
+  grid.RenumberRows();
+  return row;
+}
+
+}  // namespace ws::requisition

@@ -1,0 +1,119 @@
+// The line grid of the material requisition: a line set over JXCDJMX with the requisition's own
+// column layout, cell pickers (part, depot, batch), stock cells and amount rules.
+//
+// A part code typed or picked fills the part's columns, a default depot (the header depot when
+// the depot column is hidden, else the first depot holding the part), the stock of that depot
+// and the looked-up price. Quantity or price give the amount (quantity 0 always gives "0"); an
+// amount gives the price when there is a quantity. The batch cell can be typed into only for a
+// part kept in batches. Deleting a row asks first; a saved row's id goes to the removed lines.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "docs/cls_fun.h"
+#include "docs/line_set.h"
+#include "forms/grid.h"
+#include "host/system.h"
+#include "masters/property_bags.h"
+
+namespace ws::requisition {
+
+class RequisitionLines : public docs::LineSet {
+ public:
+  enum Column : int {
+    kRowNumber = 0,
+    kDepot = 1,
+    kLocation = 2,
+    kCode = 3,
+    kName = 4,
+    kSpec = 5,
+    kUnit = 6,
+    kColour = 7,
+    kFeature = 8,
+    kSize = 9,
+    kBatch = 10,
+    kStock = 11,
+    kStockWeight = 12,
+    kQuantity = 13,
+    kWeight = 14,
+    kPerBox = 15,
+    kPrice = 16,
+    kAmount = 17,
+    kRemark = 18,
+    kLineId = 19,
+    kTaxPrice = 20,
+    kTaxAmount = 21,
+    kRealAmount = 22,
+    kSourceType = 23,
+    kSourceNumber = 24,
+    kBatchManaged = 25,
+    kColumnCount = 26
+  };
+
+  static constexpr const char* kFormat =
+      "行号|仓库名称  |货位  |物品编码      |物品名称        |规格       |单位  |颜色  |特性  "
+      "|尺寸  |"
+      "批次号  |库存数    |库存辅助数量| 出库数量     |出库辅助数量|装箱数    | 出库单价    |金额  "
+      "       | 说明        |单据明细ID |含税单价| 含税金额 | 实际金额|源单类型     |源单单号    "
+      "|是否需批次管理";
+  static constexpr const char* kBadDepot = "输入的仓库编码或仓库名称有误，请重试?";
+  static constexpr const char* kBadPart = "输入的物品编码或物品名称有误，请重试?";
+
+  struct Context {
+    std::function<host::ISystem&()> system;
+    int64_t programNumber = 0;
+    std::function<void(const std::string&)> reportError;  // ErrMessage, level 8
+    std::function<void()> changed;                        // totals and dirty flag
+    std::function<int()> stockPeriod;                     // the current stock period
+    // The header depot (key, name): the depot of every line while the depot column is hidden.
+    std::function<std::pair<int64_t, std::string>()> headerDepot;
+  };
+
+  explicit RequisitionLines(forms::Grid& grid);
+
+  // Columns, the layout options of module 1 (an option that is not set shows its columns),
+  // formats, read-only colours, and the handlers.
+  void Setup(Context context, bool goodsMessageEdit);
+
+  // The generic picker's parameters for depots ("pdmty_id_j").
+  static docs::PickerParameters DepotPickerParameters();
+
+  bool DepotShown() const;
+  bool BatchShown() const;
+  // A row that holds a part (key of the code cell not 0).
+  bool IsLine(int row) const;
+
+  // One chosen repair-order line into the grid: the row already holding that order line, or a
+  // new one. Answers the row; -1 for an order without part lines, which adds nothing.
+  int Import(const masters::clsSelWS& chosen);
+
+  // Stock cells of a row from the balance of the current period (import and picker choices);
+  // a failing query leaves them as they were.
+  void RefreshStock(int row);
+  // Stock cells of a row at display: its balance row (depot, period, location, part, batch)
+  // or "0" and "0".
+  void ShowCurrentStock(int row);
+  // The amount rule after a cell of `col` changed.
+  void Arithmetic(int row, int col);
+
+ private:
+  void PartEntered(int row);
+  void DefaultDepot(int row);
+  void LookUpPrice(int row);
+  void DepotTyped(int row);
+  void DepotPicked(int row);
+  void BatchPicked(int row);
+  bool AskDeleteRow(int row);
+  void SetDepot(int row, int64_t id, const std::string& name);
+  host::ISystem& System() const { return context_.system(); }
+
+  Context context_;
+  docs::clsFun fun_;
+  std::function<void(int, int)> genericPicker_;
+  std::function<bool(int)> genericDelete_;
+};
+
+}  // namespace ws::requisition
