@@ -11,6 +11,7 @@
 #include "host/registry.h"
 #include "lib/args.h"
 #include "lib/database_file.h"
+#include "lib/money_controls.h"
 #include "lib/script_host.h"
 #include "lib/script_parser.h"
 #include "lib/shop_input.h"
@@ -43,6 +44,7 @@ void RegisterControls(host::Registry& registry) {
 #ifdef WS_HAVE_REPAIR_ORDER
   repair_order::RegisterRepairOrder(registry);
 #endif
+  RegisterMoneyControls(registry);
   (void)registry;
 }
 
