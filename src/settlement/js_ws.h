@@ -150,6 +150,8 @@ class JS_WS : public docs::Document {
   bool PrepareSave(docs::RowValues& values, bool isNew) override;
   bool CheckInTransaction(docs::SaveContext& ctx) override;
   bool AfterLines(docs::SaveContext& ctx) override;
+  // The saved settlement shown again, read-only, with "保存数据成功,单据编号：<number>".
+  bool ShowSaved(int64_t id) override;
   bool ChangeState(bool check);
 
   RepairOrderChooser chooser_;

@@ -97,6 +97,14 @@ bool JS_WS::AfterLines(docs::SaveContext& ctx) {
   return true;
 }
 
+bool JS_WS::ShowSaved(int64_t id) {
+  if (!SearchList(db::Sql("单据ID=").Key(id), false)) return false;
+  SetEditState(false);
+  SetDirty(false);
+  events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
+  return true;
+}
+
 bool JS_WS::FileDelete() {
   if (!HasSystem()) return false;
   if (CurrentId() <= 0) {
@@ -201,8 +209,7 @@ bool JS_WS::ChangeState(bool check) {
     return false;
   }
   if (!outcome.done) {
-    Ask((check ? "Check Error::" : "UnCheck Error::") + outcome.error, Title(),
-        host::MsgButtons::Ok, host::MsgIcon::None);
+    ReportError((check ? "Check Error::" : "UnCheck Error::") + outcome.error);
     return false;
   }
   SetCheckedStamp(check);

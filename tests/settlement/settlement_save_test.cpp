@@ -34,7 +34,7 @@ TEST_F(SettlementSaveTest, EveryColumnIsWrittenAndShownAgainAndResavesUpdateInPl
   ASSERT_TRUE(Start());
   const int64_t id = SaveFull();
   ASSERT_GT(id, 0);
-  EXPECT_EQ(host_.Sink().Messages().back(), "保存单据成功！");
+  EXPECT_EQ(host_.Sink().Messages().back(), "保存数据成功,单据编号：JS-0001");
   EXPECT_FALSE(doc_.Editing());
   const std::string where = " from ARPReceive" + Where(id);
   EXPECT_EQ(Text("select progID || '/' || smark || '/' || status || '/' || 单据编号" + where),
