@@ -77,27 +77,26 @@ JS_WS::~JS_WS() = default;
 
 std::vector<host::FindColumn> JS_WS::FindColumns() const {
   using K = host::FindKind;
-  return {{"ARPReceive.单据编号", "单据编号", K::Text},
-          {"ARPReceive.单据日期", "单据日期", K::Date},
-          {"PDMWLDWJS.公司名称", "往来单位", K::Text},
-          {"PDMGY.姓名", "业务员", K::Text},
-          {"ARPReceive.总金额", "总金额", K::Number},
-          {"ARPReceive.摘要", "摘要", K::Text}};
+  return {
+      {"ARPReceive.单据编号", "单据编号", K::Text}, {"ARPReceive.单据日期", "单据日期", K::Date},
+      {"PDMWLDWJS.公司名称", "往来单位", K::Text},  {"PDMGY.姓名", "业务员", K::Text},
+      {"ARPReceive.总金额", "总金额", K::Number},   {"ARPReceive.摘要", "摘要", K::Text}};
 }
 
 forms::Field& JS_WS::Header(int index) const {
   return form_.Get<forms::Field>(kFieldArray, index);
 }
 
-std::string JS_WS::BaseSelect() const { return SettlementListSelect(); }
+std::string JS_WS::BaseSelect() const {
+  return SettlementListSelect();
+}
 
 std::string JS_WS::ListWindow() {
   int months = static_cast<int>(db::NumericValue(System().GetOption(12, std::string("befmonth"))));
   return PeriodWindow(static_cast<int>(gate_->CurrentPeriod()), months);
 }
 
-void JS_WS::AddField(int index, const char* caption, forms::FieldKind kind,
-                     const char* container) {
+void JS_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* container) {
   auto& field = form_.Add<forms::Field>(kFieldArray, index);
   field.SetCaption(caption);
   field.SetKind(kind);
@@ -163,8 +162,8 @@ void JS_WS::SetupForm() {
   for (int index = kOrderNumber; index <= kReceptionist; ++index) {
     Header(index).SetAlwaysReadOnly(true);
   }
-  for (int index : {kReceivable, kReceived, kOwed, kEnteredBy, kEntryDate, kCheckedBy,
-                    kCheckDate}) {
+  for (int index :
+       {kReceivable, kReceived, kOwed, kEnteredBy, kEntryDate, kCheckedBy, kCheckDate}) {
     Header(index).SetAlwaysReadOnly(true);
   }
   WireFields();
@@ -277,8 +276,8 @@ void JS_WS::FieldLeft(int index) {
     return;
   }
   if (field.KeyLong() > 0) return;
-  auto picker = docs::OpenPicker(System(), PickerOf(index), ProgramNumber(),
-                                 PickerParametersOf(index));
+  auto picker =
+      docs::OpenPicker(System(), PickerOf(index), ProgramNumber(), PickerParametersOf(index));
   if (!picker) return;
   docs::PickedRow picked = docs::ResolveTyped(*picker, text);
   if (!picked.found) {
@@ -291,8 +290,8 @@ void JS_WS::FieldLeft(int index) {
 
 void JS_WS::FieldPicker(int index) {
   forms::Field& field = Header(index);
-  auto picker = docs::OpenPicker(System(), PickerOf(index), ProgramNumber(),
-                                 PickerParametersOf(index));
+  auto picker =
+      docs::OpenPicker(System(), PickerOf(index), ProgramNumber(), PickerParametersOf(index));
   if (!picker) return;
   docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, Trim(field.Text()));
   if (!picked.found) return;
@@ -323,9 +322,10 @@ void JS_WS::ResolveAccount() {
 }
 
 void JS_WS::ChooseRepairOrder() {
-  if (!HasSystem() || !chooser_) return;
+  if (!HasSystem() || !chooser_ || !Editing()) return;
   ChosenRepairOrder chosen = chooser_(System(), ProgramNumber(), 0, CurrentId());
   if (chosen.id <= 0) return;
+  if (CurrentId() > 0) linesReplaced_ = true;
   Header(kOrderNumber).SetValue(std::to_string(chosen.id), chosen.number);
   Header(kOrderNumber).MarkValid();
   LoadRepairOrder(chosen.id);
@@ -348,11 +348,11 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
     Header(kDateIn).SetText(db::FormatDateText(order->Text("进厂日期")));
     Header(kDateOut).SetText(db::FormatDateText(order->Text("出厂日期")));
     const std::pair<int, const char*> texts[] = {
-        {kMaker, "车厂"},         {kEngine, "发动机号"},    {kChassis, "车架号"},
-        {kModel, "车型"},         {kTelephone, "司机电话"}, {kPerson, "送修人"},
-        {kMileage, "公里数"},     {kReceptionist, "接待人"}, {kInvoice, "发票号码"},
-        {kDepartment, "主管部门"}, {kLabour, "维修费用"},    {kParts, "配件费用"},
-        {kDiagnosis, "诊断费"},   {kInspection, "检测费"},  {kReceivable, "应收合计"},
+        {kMaker, "车厂"},          {kEngine, "发动机号"},     {kChassis, "车架号"},
+        {kModel, "车型"},          {kTelephone, "司机电话"},  {kPerson, "送修人"},
+        {kMileage, "公里数"},      {kReceptionist, "接待人"}, {kInvoice, "发票号码"},
+        {kDepartment, "主管部门"}, {kLabour, "维修费用"},     {kParts, "配件费用"},
+        {kDiagnosis, "诊断费"},    {kInspection, "检测费"},   {kReceivable, "应收合计"},
         {kRemarks, "备注"}};
     for (const auto& [index, column] : texts) Header(index).SetText(order->Text(column));
     for (int index = kOrderNumber; index <= kReceptionist; ++index) Header(index).MarkValid();
@@ -424,6 +424,7 @@ bool JS_WS::LoadFees(int64_t settlementId) {
 void JS_WS::ShowRecord(const db::Recordset& records, const std::string& position) {
   const int64_t id = records.Long("单据ID");
   MarkShown(id);
+  linesReplaced_ = false;
   Schema().Show(records, form_, kFieldArray);
   SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
   SetCheckedStamp(records.Text("smark") != "01");
@@ -437,6 +438,7 @@ void JS_WS::ShowRecord(const db::Recordset& records, const std::string& position
 
 void JS_WS::ClearForm() {
   ForgetShown();
+  linesReplaced_ = false;
   for (auto* widget : form_.Array(kFieldArray)) {
     auto* field = static_cast<forms::Field*>(widget);
     field->SetValue("", "");
@@ -462,9 +464,13 @@ void JS_WS::OnFileNew() {
   form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kSalesman));
 }
 
-double JS_WS::Amount(int index) const { return db::NumericValue(Header(index).Text()); }
+double JS_WS::Amount(int index) const {
+  return db::NumericValue(Header(index).Text());
+}
 
-void JS_WS::SetNumber(int index, double value) { Header(index).SetText(db::DecimalText(value)); }
+void JS_WS::SetNumber(int index, double value) {
+  Header(index).SetText(db::DecimalText(value));
+}
 
 void JS_WS::CalcTotals() {
   SetNumber(kLabour, items_->Total());

@@ -149,7 +149,9 @@ class JS_WS : public docs::Document {
   bool ValidateSave() override;
   bool PrepareSave(docs::RowValues& values, bool isNew) override;
   bool CheckInTransaction(docs::SaveContext& ctx) override;
+  bool BeforeHeader(docs::SaveContext& ctx) override;
   bool AfterLines(docs::SaveContext& ctx) override;
+  void AfterCommit(const docs::SaveContext& ctx) override;
   // The saved settlement shown again, read-only, with "保存数据成功,单据编号：<number>".
   bool ShowSaved(int64_t id) override;
   bool ChangeState(bool check);
@@ -158,6 +160,9 @@ class JS_WS : public docs::Document {
   std::unique_ptr<PeriodGate> gate_;
   std::unique_ptr<repair_order::LineGrid> items_;
   std::unique_ptr<repair_order::LineGrid> parts_;
+  // A saved settlement whose order was chosen again: its saved lines give way to the copied
+  // ones at the next save.
+  bool linesReplaced_ = false;
 };
 
 }  // namespace ws::settlement

@@ -87,6 +87,21 @@ bool JS_WS::CheckInTransaction(docs::SaveContext& ctx) {
   return false;
 }
 
+bool JS_WS::BeforeHeader(docs::SaveContext& ctx) {
+  // The copied lines are all new; the lines saved for the order shown before go.
+  if (!ctx.isNew && linesReplaced_) {
+    for (docs::LineKind kind : {docs::LineKind::Items, docs::LineKind::Parts}) {
+      ctx.tx.Run(SavedLinesDelete(kind, ctx.id));
+    }
+    if (ctx.tx.Failed()) throw std::runtime_error(ctx.tx.Error());
+  }
+  return true;
+}
+
+void JS_WS::AfterCommit(const docs::SaveContext&) {
+  linesReplaced_ = false;
+}
+
 bool JS_WS::AfterLines(docs::SaveContext& ctx) {
   // One fee row per settlement, rewritten by every save.
   FeeValues fees{Header(kLabour).Text(), Header(kParts).Text(), Header(kDiagnosis).Text(),

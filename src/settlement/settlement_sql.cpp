@@ -43,7 +43,8 @@ db::Sql IssuedPartsSelect(int64_t orderId) {
       "jxcdj.单据ID = jxcdjmx.单据ID)  INNER JOIN pdmcpml ON jxcdjmx.产品ID = pdmcpml.产品ID) "
       "where wsdj.单据ID= ");
   return sql.Key(orderId).Raw(
-      "  GROUP BY pdmcpml.物品编码, pdmcpml.物品名称, pdmcpml.规格, pdmcpml.库存单位,jxcdjmx.产品ID");
+      "  GROUP BY pdmcpml.物品编码, pdmcpml.物品名称, pdmcpml.规格, "
+      "pdmcpml.库存单位,jxcdjmx.产品ID");
 }
 
 db::Sql FeeSelect(int64_t settlementId) {
@@ -55,7 +56,8 @@ db::Sql FeeDelete(int64_t settlementId) {
 }
 
 db::Sql FeeInsert(int64_t settlementId, const FeeValues& fees) {
-  db::Sql sql(" INSERT INTO ARPReceive_FY (单据ID,维修费用,配件费用,诊断费,检测费,管理费) VALUES (");
+  db::Sql sql(
+      " INSERT INTO ARPReceive_FY (单据ID,维修费用,配件费用,诊断费,检测费,管理费) VALUES (");
   sql.Key(settlementId);
   for (const std::string* fee :
        {&fees.labour, &fees.parts, &fees.diagnosis, &fees.inspection, &fees.management}) {
@@ -75,6 +77,12 @@ db::Sql SavedLinesSelect(docs::LineKind kind, int64_t settlementId) {
                     "PDMCPML.产品ID"
                     "  WHERE 单据ID=");
   return sql.Key(settlementId).Raw(" order by 单据明细ID");
+}
+
+db::Sql SavedLinesDelete(docs::LineKind kind, int64_t settlementId) {
+  db::Sql sql(kind == docs::LineKind::Items ? " DELETE FROM ARPReceive_XM WHERE 单据ID="
+                                            : " DELETE FROM ARPReceive_PJ WHERE 单据ID=");
+  return sql.Key(settlementId);
 }
 
 db::Sql DuplicateNumberSelect(int64_t programNumber, const std::string& number,

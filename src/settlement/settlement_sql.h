@@ -35,6 +35,8 @@ struct FeeValues {
 };
 db::Sql FeeInsert(int64_t settlementId, const FeeValues& fees);
 db::Sql SavedLinesSelect(docs::LineKind kind, int64_t settlementId);
+// Every saved line of one grid of the settlement.
+db::Sql SavedLinesDelete(docs::LineKind kind, int64_t settlementId);
 
 // Another settlement of the program with this number (saved: other than `settlementId`).
 db::Sql DuplicateNumberSelect(int64_t programNumber, const std::string& number,

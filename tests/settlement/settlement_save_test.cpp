@@ -40,14 +40,16 @@ TEST_F(SettlementSaveTest, EveryColumnIsWrittenAndShownAgainAndResavesUpdateInPl
   EXPECT_EQ(Text("select progID || '/' || smark || '/' || status || '/' || 单据编号" + where),
             "200003/01/填单/JS-0001");
   EXPECT_EQ(Text("select 往来ID || '/' || 业务员ID || '/' || 结算方式ID || '/' || 科目ID || '/' "
-                 "|| 前置单据ID" + where),
+                 "|| 前置单据ID" +
+                 where),
             "1/4/2/1/10");
   EXPECT_EQ(Text("select 单据日期 || '/' || 会计期间 || '/' || 制单人 || '/' || 制单日期" + where),
             "2012-06-15/201206/测试员/2012-06-15");
   EXPECT_EQ(Text("select 总金额 || '/' || 扣零金额 || '/' || 摘要 || '/' || 备注" + where),
             "300.0/7.5/六月结算/现金付讫");
   EXPECT_EQ(Text("select 维修费用 || '/' || 配件费用 || '/' || 诊断费 || '/' || 检测费 || '/' || "
-                 "管理费 from ARPReceive_FY" + Where(id)),
+                 "管理费 from ARPReceive_FY" +
+                 Where(id)),
             "300.0/98.0/15.0/5.0/9.8");
   EXPECT_EQ(Count("select count(*) from ARPReceive_XM" + Where(id)), 2);
   EXPECT_EQ(Count("select count(*) from ARPReceive_PJ" + Where(id)), 2);
@@ -91,6 +93,21 @@ TEST_F(SettlementSaveTest, EveryColumnIsWrittenAndShownAgainAndResavesUpdateInPl
   EXPECT_EQ(Count("select count(*) from ARPReceive_PJ"), 2);
 }
 
+TEST_F(SettlementSaveTest, ChoosingTheOrderAgainReplacesTheSavedLines) {
+  ASSERT_TRUE(Start());
+  const int64_t id = SaveFull();
+  ASSERT_TRUE(doc_.FileEdit());
+  Choose();
+  EXPECT_EQ(chooserSettlementIds_.back(), id) << "the settlement still sees its own order";
+  ASSERT_TRUE(doc_.FileSave());
+  EXPECT_EQ(Count("select count(*) from ARPReceive_XM"), 2);
+  EXPECT_EQ(Count("select count(*) from ARPReceive_PJ"), 2);
+  // A settlement shown read-only keeps its order.
+  const size_t chosen = chooserSettlementIds_.size();
+  doc_.ChooseRepairOrder();
+  EXPECT_EQ(chooserSettlementIds_.size(), chosen);
+}
+
 TEST_F(SettlementSaveTest, AmountsTypedAsTextAreSavedAsNothing) {
   ASSERT_TRUE(Start());
   TypeNew();
@@ -114,8 +131,9 @@ TEST_F(SettlementSaveTest, ThePeriodOfTheDateDecidesWhetherItSaves) {
   Type(JS_WS::kNumber, "JS-2");
   EXPECT_FALSE(doc_.FileSave());
   ASSERT_FALSE(Boxes().empty());
-  EXPECT_EQ(Boxes().back(),
-            "当前操作日期所在的会计期间为[201207],大于当前结帐会计期间[201206],不能进行保存，请检查！");
+  EXPECT_EQ(
+      Boxes().back(),
+      "当前操作日期所在的会计期间为[201207],大于当前结帐会计期间[201206],不能进行保存，请检查！");
   // A closed period.
   Type(JS_WS::kDate, "2012-03-10");
   EXPECT_FALSE(doc_.FileSave());
@@ -208,14 +226,14 @@ TEST_F(SettlementSaveTest, CheckUncheckCheckLeavesOneVoucher) {
   EXPECT_EQ(doc_.Form().Get<forms::Widget>(JS_WS::kCheckedStamp).Visible(), true);
   // Debits: the five fees, the cash 300 and the write-off 7.5; credits: 307.5 over the
   // labour fee.
-  const std::string vouchers = " from gl_accvouch where 前置单据=200003 and 前置单据ID=" +
-                               std::to_string(id);
+  const std::string vouchers =
+      " from gl_accvouch where 前置单据=200003 and 前置单据ID=" + std::to_string(id);
   const int64_t lines = Count("select count(*)" + vouchers);
   EXPECT_EQ(lines, 9);
   EXPECT_EQ(Text("select sum(借方金额)" + vouchers), "735.3");
-  EXPECT_EQ(Text("select group_concat(科目编码 || ':' || 贷方金额) " + vouchers +
-                 " and 贷方金额 > 0"),
-            "113101:300.0,113102:7.5");
+  EXPECT_EQ(
+      Text("select group_concat(科目编码 || ':' || 贷方金额) " + vouchers + " and 贷方金额 > 0"),
+      "113101:300.0,113102:7.5");
 
   EXPECT_FALSE(doc_.Check()) << "a checked settlement is not checked again";
   ASSERT_TRUE(doc_.UnCheck());
