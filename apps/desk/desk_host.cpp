@@ -4,6 +4,7 @@
 
 #include "desk/desk_dialogs.h"
 #include "desk/picker_popup.h"
+#include "lib/money_controls.h"
 #include "masters/register.h"
 #include "pickers/register.h"
 #include "repair_order/register.h"
@@ -18,6 +19,7 @@ void RegisterAllControls(host::Registry& registry) {
   repair_order::RegisterRepairOrder(registry);
   reports::RegisterReports(registry);
   requisition::RegisterRequisition(registry);
+  cli::RegisterMoneyControls(registry);
 }
 
 DeskHost::DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,

@@ -12,6 +12,7 @@
 #include "host/registry.h"
 #include "lib/args.h"
 #include "lib/database_file.h"
+#include "lib/money_controls.h"
 #include "lib/script_host.h"
 #include "lib/script_parser.h"
 #include "lib/shop_input.h"
@@ -51,6 +52,7 @@ void RegisterControls(host::Registry& registry) {
 #ifdef WS_HAVE_REQUISITION
   requisition::RegisterRequisition(registry);
 #endif
+  RegisterMoneyControls(registry);
   (void)registry;
 }
 

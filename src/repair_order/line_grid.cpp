@@ -22,11 +22,11 @@ int Decimals(host::ISystem& system, int option) {
   return static_cast<int>(db::NumericValue(system.GetOption(12, option)));
 }
 
-docs::LineSchema LineSchemaOf(LineKind kind) {
+docs::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
   const bool items = kind == LineKind::Items;
   docs::LineSchema schema;
-  schema.table = items ? "WSDJXM" : "WSDJPJ";
-  schema.idTable = items ? "wsdjxm" : "wsdjpj";
+  schema.table = !store.table.empty() ? store.table : items ? "WSDJXM" : "WSDJPJ";
+  schema.idTable = !store.idTable.empty() ? store.idTable : items ? "wsdjxm" : "wsdjpj";
   schema.codeCol = LineGrid::kCode;
   schema.nameCol = LineGrid::kName;
   schema.amountCol = LineGrid::kAmount;
@@ -45,8 +45,10 @@ docs::LineSchema LineSchemaOf(LineKind kind) {
 
 }  // namespace
 
-LineGrid::LineGrid(forms::Grid& grid, LineKind kind)
-    : docs::LineSet(grid, LineSchemaOf(kind)), kind_(kind) {}
+LineGrid::LineGrid(forms::Grid& grid, LineKind kind, const Store& store)
+    : docs::LineSet(grid, LineSchemaOf(kind, store)),
+      kind_(kind),
+      tagPrefix_(store.tagPrefix.empty() ? "XS_S" : store.tagPrefix) {}
 
 void LineGrid::Setup(Context context, bool goodsMessageEdit) {
   host::ISystem& system = context.system();
@@ -80,8 +82,8 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
                   {kAttribute, items ? "i项目属性" : "i规格"}};
   // Typing a code and asking for help on it both go to the picker; the part grid's help key
   // has a tag of its own.
-  lookup.typedTag = "XS_S-->ywGridXM_TxtValidBmS::";
-  lookup.helpTag = items ? lookup.typedTag : "XS_S-->ywGridPJ_UserHelpEvent::";
+  lookup.typedTag = tagPrefix_ + "-->ywGridXM_TxtValidBmS::";
+  lookup.helpTag = items ? lookup.typedTag : tagPrefix_ + "-->ywGridPJ_UserHelpEvent::";
 
   docs::LineSet::Context setContext;
   setContext.system = context.system;

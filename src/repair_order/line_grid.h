@@ -55,7 +55,16 @@ class LineGrid : public docs::LineSet {
     std::function<void()> changed;                        // totals and dirty flag
   };
 
-  LineGrid(forms::Grid& grid, LineKind kind);
+  // Where the lines are stored and how the grid's failures are tagged; empty members take the
+  // repair order's (WSDJXM / WSDJPJ, "XS_S"). The settlement keeps the same lines in its own
+  // tables.
+  struct Store {
+    std::string table;
+    std::string idTable;
+    std::string tagPrefix;
+  };
+
+  LineGrid(forms::Grid& grid, LineKind kind, const Store& store = {});
 
   // Columns, formats (options 7, 9, 12 of module 12 give the decimals of quantity, price and
   // amount), editable name columns when goodsMessageEdit, read-only colours, and the handlers.
@@ -67,6 +76,7 @@ class LineGrid : public docs::LineSet {
   void Arithmetic(int row, int col);
 
   LineKind kind_;
+  std::string tagPrefix_;
   std::function<int64_t()> ownerId_;
 };
 

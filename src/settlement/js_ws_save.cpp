@@ -1,0 +1,263 @@
+// FileSave, FileDelete, Check, UnCheck and the print data of the repair settlement.
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "db/value.h"
+#include "settlement/check_mark.h"
+#include "settlement/js_ws.h"
+#include "settlement/settlement_sql.h"
+#include "settlement/settlement_voucher.h"
+
+namespace ws::settlement {
+
+namespace {
+
+using forms::Trim;
+
+void AddPrintTable(host::IPrintData& data, const std::string& name,
+                   std::vector<std::vector<std::string>> rows) {
+  std::vector<std::string> columns;
+  if (!rows.empty()) {
+    columns = std::move(rows.front());
+    rows.erase(rows.begin());
+  }
+  data.AddTable(name, columns, rows);
+}
+
+}  // namespace
+
+bool JS_WS::FileSave() {
+  if (!HasSystem() || !items_) return false;
+  return SaveDocument();
+}
+
+bool JS_WS::ValidateSave() {
+  return Guarded("IsCanSave:", [&] {
+    if (!docs::Document::ValidateSave()) return false;
+    forms::Field& order = Header(kOrderNumber);
+    if (order.KeyLong() <= 0) {
+      Ask(Trim(order.Caption()) + "不能为空，请选择后重试！", Title(), host::MsgButtons::Ok,
+          host::MsgIcon::Information);
+      return false;
+    }
+    auto date = db::Date::Parse(Trim(Header(kDate).Text()));
+    if (!date) {
+      Ask(Trim(Header(kDate).Caption()) + "输入有误，请重新输入！", Title(), host::MsgButtons::Ok,
+          host::MsgIcon::Information);
+      form_.SetFocus(&Header(kDate));
+      return false;
+    }
+    return gate_->Pass(GateOperation::Save, CurrentId(), *date);
+  });
+}
+
+bool JS_WS::PrepareSave(docs::RowValues& values, bool isNew) {
+  // Settled on a copy: a refused save leaves the typed number in the field.
+  std::string number = Trim(Header(kNumber).Text());
+  const db::Date date = *db::Date::Parse(Trim(Header(kDate).Text()));  // ValidateSave saw it
+  if (isNew && !System().NewBillNo(ProgramNumber(), date, number, false)) return false;
+  if (number.empty()) {
+    ReportError("收款单号不能为空，请输入后重试!  ");
+    form_.SetFocus(&Header(kNumber));
+    return false;
+  }
+  values["单据编号"] = number;
+  values["会计期间"] = std::to_string(gate_->PeriodOf(date));
+  if (isNew) {
+    values["progID"] = std::to_string(ProgramNumber());
+    values["smark"] = "01";
+    values["status"] = "填单";
+  }
+  return true;
+}
+
+bool JS_WS::CheckInTransaction(docs::SaveContext& ctx) {
+  // Under the write lock: no other counter stores the same number between this test and the
+  // insert.
+  std::string error;
+  auto duplicate = ctx.tx.Db().Open(
+      DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"], ctx.isNew ? 0 : ctx.id),
+      &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  if (duplicate->Eof()) return true;
+  ctx.tx.Rollback();
+  Ask("收款单号重复,请检查后重试!", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+  form_.SetFocus(&Header(kNumber));
+  return false;
+}
+
+bool JS_WS::BeforeHeader(docs::SaveContext& ctx) {
+  // The copied lines are all new; the lines saved for the order shown before go.
+  if (!ctx.isNew && linesReplaced_) {
+    for (docs::LineKind kind : {docs::LineKind::Items, docs::LineKind::Parts}) {
+      ctx.tx.Run(SavedLinesDelete(kind, ctx.id));
+    }
+    if (ctx.tx.Failed()) throw std::runtime_error(ctx.tx.Error());
+  }
+  return true;
+}
+
+void JS_WS::AfterCommit(const docs::SaveContext&) {
+  linesReplaced_ = false;
+}
+
+bool JS_WS::AfterLines(docs::SaveContext& ctx) {
+  // One fee row per settlement, rewritten by every save.
+  FeeValues fees{Header(kLabour).Text(), Header(kParts).Text(), Header(kDiagnosis).Text(),
+                 Header(kInspection).Text(), Header(kManagement).Text()};
+  ctx.tx.Run(FeeDelete(ctx.id));
+  ctx.tx.Run(FeeInsert(ctx.id, fees));
+  if (ctx.tx.Failed()) throw std::runtime_error(ctx.tx.Error());
+  return true;
+}
+
+bool JS_WS::ShowSaved(int64_t id) {
+  if (!SearchList(db::Sql("单据ID=").Key(id), false)) return false;
+  SetEditState(false);
+  SetDirty(false);
+  events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
+  return true;
+}
+
+bool JS_WS::FileDelete() {
+  if (!HasSystem()) return false;
+  if (CurrentId() <= 0) {
+    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    Database().Close();
+    return false;
+  }
+  bool deleted = Guarded("-->DeleteData::", [&] {
+    if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
+        host::MsgAnswer::Yes) {
+      return false;
+    }
+    std::string dateText = Trim(Header(kDate).Text());
+    auto date = db::Date::Parse(dateText);
+    if (!date) throw std::runtime_error("单据日期不是有效日期：" + dateText);
+    // Asked before the transaction: a write lock held while the host talks to the user would
+    // stop every other user's save.
+    if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
+    std::vector<db::Sql> statements = SettlementDeleteStatements(CurrentId());
+    std::vector<docs::Step> steps;
+    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+    docs::StepOutcome outcome = RunSteps(steps);
+    if (outcome.missing) {
+      Ask("当前单据已被他人删除！", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+      return false;
+    }
+    if (!outcome.done) {
+      ReportError(outcome.error);
+      return false;
+    }
+    return LoadList(host::kNavNext);
+  });
+  Database().Close();
+  return deleted;
+}
+
+bool JS_WS::Check() {
+  if (!HasSystem() || CurrentId() <= 0) return false;
+  bool checked = Guarded("IFormUI_Check::", [&] { return ChangeState(true); });
+  Database().Close();
+  return checked;
+}
+
+bool JS_WS::UnCheck() {
+  if (!HasSystem() || CurrentId() <= 0) return false;
+  bool unchecked = Guarded("IFormUI_UnCheck::", [&] { return ChangeState(false); });
+  Database().Close();
+  return unchecked;
+}
+
+bool JS_WS::ChangeState(bool check) {
+  // What is posted is the settlement as saved, not what the form may hold meanwhile.
+  std::string error;
+  auto row = db::Runner(Database()).Open(PostingSelect(CurrentId()), &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  if (row->Eof()) {
+    Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  SettlementDocument doc;
+  doc.id = CurrentId();
+  doc.programNumber = ProgramNumber();
+  doc.number = row->Text("单据编号");
+  doc.date = db::FormatDateText(row->Text("单据日期"));
+  doc.period = row->Long("会计期间");
+  doc.customerId = row->Long("往来ID");
+  doc.methodId = row->Long("结算方式ID");
+  doc.accountId = row->Long("科目ID");
+  doc.collected = row->Number("总金额");
+  doc.writeOff = row->Number("扣零金额");
+  doc.fees = {row->Number("维修费用"), row->Number("配件费用"), row->Number("诊断费"),
+              row->Number("检测费"), row->Number("管理费")};
+  doc.orderNumber = row->Text("工单号码");
+  doc.plate = row->Text("车牌号");
+  doc.enteredBy = row->Text("制单人");
+  doc.entryDate = db::FormatDateText(row->Text("制单日期"));
+  row.reset();
+
+  auto date = db::Date::Parse(doc.date);
+  if (!date) throw std::runtime_error("单据日期不是有效日期：" + doc.date);
+  if (!gate_->Pass(check ? GateOperation::Check : GateOperation::UnCheck, doc.id, *date)) {
+    return false;
+  }
+
+  host::LoginInfo login = Login();
+  std::vector<db::Sql> statements;
+  SettlementPosting posting(System(), Navigator());
+  if (check) {
+    error = posting.CheckStatements(doc, Checker{login.userName, login.loginDate}, statements);
+    if (!error.empty()) {
+      Ask(error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+      return false;
+    }
+  } else {
+    statements = posting.UnCheckStatements(doc);
+  }
+  std::vector<docs::Step> steps;
+  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+  docs::StepOutcome outcome = RunSteps(steps);
+  if (outcome.missing) {
+    Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  if (!outcome.done) {
+    ReportError((check ? "Check Error::" : "UnCheck Error::") + outcome.error);
+    return false;
+  }
+  SetCheckedStamp(check);
+  Header(kCheckedBy).SetText(check ? login.userName : "");
+  Header(kCheckDate).SetText(check ? login.loginDate.Text() : "");
+  return true;
+}
+
+bool JS_WS::DoPrint() {
+  if (!HasSystem() || !items_) return false;
+  return Guarded("->sfSetToPrintFile:", [&] {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(Login().workFolder) / "selfPrint";
+    fs::create_directories(folder);
+    fs::path file = folder / (std::to_string(ProgramNumber()) + ".txt");
+    SetPrintFile(file.string());
+
+    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
+    if (!data) throw std::runtime_error("no print data component");
+    data->SetValue("标题", kTitle);
+    // Every header field, the copied repair order and the computed amounts included.
+    for (auto* widget : form_.Array(kFieldArray)) {
+      auto* field = static_cast<forms::Field*>(widget);
+      std::string caption = Trim(field->Caption());
+      if (!caption.empty()) data->SetValue(caption, field->Text());
+    }
+    AddPrintTable(*data, kItemGrid, items_->PrintRows());
+    AddPrintTable(*data, kPartGrid, parts_->PrintRows());
+    if (std::string failure = data->WriteFile(file.string()); !failure.empty()) {
+      throw std::runtime_error(failure);
+    }
+    return true;
+  });
+}
+
+}  // namespace ws::settlement
