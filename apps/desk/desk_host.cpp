@@ -6,6 +6,7 @@
 #include "desk/picker_popup.h"
 #include "masters/register.h"
 #include "pickers/register.h"
+#include "receipt/register.h"
 #include "repair_order/register.h"
 #include "reports/register.h"
 
@@ -15,6 +16,7 @@ void RegisterAllControls(host::Registry& registry) {
   masters::RegisterMasters(registry);
   pickers::RegisterPickers(registry);
   repair_order::RegisterRepairOrder(registry);
+  receipt::RegisterReceipt(registry);
   reports::RegisterReports(registry);
 }
 

@@ -28,6 +28,10 @@
 #include "repair_order/register.h"
 #define WS_HAVE_REPAIR_ORDER 1
 #endif
+#if __has_include("receipt/register.h")
+#include "receipt/register.h"
+#define WS_HAVE_RECEIPT 1
+#endif
 
 namespace ws::cli {
 
@@ -42,6 +46,9 @@ void RegisterControls(host::Registry& registry) {
 #endif
 #ifdef WS_HAVE_REPAIR_ORDER
   repair_order::RegisterRepairOrder(registry);
+#endif
+#ifdef WS_HAVE_RECEIPT
+  receipt::RegisterReceipt(registry);
 #endif
   (void)registry;
 }
