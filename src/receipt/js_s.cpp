@@ -69,14 +69,18 @@ void JS_S::AddField(int index, const char* caption, forms::FieldKind kind, const
   field.SetPicker(picker);
   field.OnChange = [this] { SetDirty(true); };
   if (kind == forms::FieldKind::Lookup) {
-    field.OnLeave = [this, index] { Guarded("-->ResolveLookup::", [&] {
-                                      ResolveLookup(index);
-                                      return true;
-                                    }); };
-    field.OnPickerRequest = [this, index] { Guarded("-->PickLookup::", [&] {
-                                              PickLookup(index);
-                                              return true;
-                                            }); };
+    field.OnLeave = [this, index] {
+      Guarded("-->ResolveLookup::", [&] {
+        ResolveLookup(index);
+        return true;
+      });
+    };
+    field.OnPickerRequest = [this, index] {
+      Guarded("-->PickLookup::", [&] {
+        PickLookup(index);
+        return true;
+      });
+    };
   }
   if (index == kAmount) field.OnChange = [this] { Changed(); };
 }
@@ -133,7 +137,9 @@ void JS_S::SetupForm() {
   RefreshTotal();
 }
 
-std::string JS_S::BaseSelect() const { return ReceiptListSelect(); }
+std::string JS_S::BaseSelect() const {
+  return ReceiptListSelect();
+}
 
 std::string JS_S::ListWindow() {
   int months = OptionNumber(System(), 12, "befmonth");

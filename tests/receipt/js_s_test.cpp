@@ -85,8 +85,9 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedAndAppliedOnlyBy
   EXPECT_EQ(Column(R::kColWriteOff), (Texts{"600", "300", "100"}));
   EXPECT_EQ(Column(R::kColOrderId), (Texts{"2", "1", "6"}));
   EXPECT_DOUBLE_EQ(receipt_.WriteOffTotal(), 1000);
-  EXPECT_EQ(receipt_.Form().Get<forms::Label>(JS_S::kTotalLabel).Caption().rfind("核销金额合计：", 0),
-            0u);
+  EXPECT_EQ(
+      receipt_.Form().Get<forms::Label>(JS_S::kTotalLabel).Caption().rfind("核销金额合计：", 0),
+      0u);
 
   ASSERT_TRUE(receipt_.FileSave());
   const int64_t id = receipt_.GetID();
@@ -181,6 +182,23 @@ TEST_F(ReceiptDocumentTest, RefusedSavesSayWhyAndWriteNothing) {
   EXPECT_EQ(Count("ARPReceiveMx"), 3);
 }
 
+TEST_F(ReceiptDocumentTest, ALineThatCannotBeWrittenTakesTheHeaderBackWithIt) {
+  NewReceipt("1000");
+  // The third line's insert fails after the header and two lines went in.
+  host_.Exec(
+      "create trigger full_disk before insert on ARPReceiveMx when new.序号='0003' "
+      "begin select raise(abort, '磁盘已满'); end");
+  const int64_t receipts = Count("ARPReceive");
+  EXPECT_FALSE(receipt_.FileSave());
+  ASSERT_FALSE(host_.Sink().ErrMessages().empty());
+  EXPECT_NE(host_.Sink().ErrMessages().back().find("磁盘已满"), std::string::npos)
+      << "the database's own text is reported";
+  EXPECT_EQ(Count("ARPReceive"), receipts);
+  EXPECT_EQ(Count("ARPReceiveMx"), 0);
+  EXPECT_TRUE(receipt_.Editing());
+  EXPECT_EQ(receipt_.GetID(), 0) << "still a new receipt";
+}
+
 TEST_F(ReceiptDocumentTest, TheAmountMustMatchTheWriteOffsWithinAHundredthOfACent) {
   NewReceipt("1000");
   Cell(3, R::kColWriteOff, "99.9999");
@@ -198,9 +216,9 @@ TEST_F(ReceiptDocumentTest, TheAmountMustMatchTheWriteOffsWithinAHundredthOfACen
   ASSERT_TRUE(receipt_.FileSave());
   EXPECT_EQ(Text("select 总金额 from ARPReceive where 单据ID=" + std::to_string(receipt_.GetID())),
             "0");
-  EXPECT_EQ(Text("select count(*) from ARPReceiveMx where 单据ID=" +
-                 std::to_string(receipt_.GetID())),
-            "0");
+  EXPECT_EQ(
+      Text("select count(*) from ARPReceiveMx where 单据ID=" + std::to_string(receipt_.GetID())),
+      "0");
 }
 
 TEST_F(ReceiptDocumentTest, ChoosingNeedsACustomerAndReplacesEveryLine) {
@@ -214,8 +232,8 @@ TEST_F(ReceiptDocumentTest, ChoosingNeedsACustomerAndReplacesEveryLine) {
   ChooseProposed();
   ASSERT_TRUE(receipt_.FileSave());
   const int64_t id = receipt_.GetID();
-  const std::string firstIds = Text(
-      "select group_concat(单据明细ID) from ARPReceiveMx where 单据ID=" + std::to_string(id));
+  const std::string firstIds =
+      Text("select group_concat(单据明细ID) from ARPReceiveMx where 单据ID=" + std::to_string(id));
 
   // Removing one saved row deletes exactly that line.
   ASSERT_TRUE(receipt_.FileEdit());
@@ -232,8 +250,8 @@ TEST_F(ReceiptDocumentTest, ChoosingNeedsACustomerAndReplacesEveryLine) {
   ChooseProposed();
   ASSERT_TRUE(receipt_.FileSave());
   EXPECT_EQ(Lines(id), "0001:2:600.0:600.0:0.0:0 0002:1:300.0:300.0:0.0:0");
-  const std::string lastIds = Text(
-      "select group_concat(单据明细ID) from ARPReceiveMx where 单据ID=" + std::to_string(id));
+  const std::string lastIds =
+      Text("select group_concat(单据明细ID) from ARPReceiveMx where 单据ID=" + std::to_string(id));
   EXPECT_EQ(lastIds.find(firstIds.substr(0, firstIds.find(','))), std::string::npos)
       << "the old lines are gone, not updated: " << firstIds << " / " << lastIds;
 }
@@ -292,9 +310,9 @@ TEST_F(ReceiptDocumentTest, EveryColumnComesBackAsSavedAndDeleteTakesTheLinesAlo
   ASSERT_TRUE(shown.UnCheck());
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   shown.FileDelete();
-  EXPECT_EQ(host_.Scalar("select count(*) from ARPReceive where 单据ID=" + std::to_string(id))
-                .ToLong(),
-            0);
+  EXPECT_EQ(
+      host_.Scalar("select count(*) from ARPReceive where 单据ID=" + std::to_string(id)).ToLong(),
+      0);
   EXPECT_EQ(Count("ARPReceiveMx"), 0);
 }
 
