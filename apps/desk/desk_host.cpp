@@ -7,6 +7,7 @@
 #include "lib/money_controls.h"
 #include "masters/register.h"
 #include "pickers/register.h"
+#include "receipt/register.h"
 #include "repair_order/register.h"
 #include "reports/register.h"
 #include "requisition/register.h"
@@ -17,6 +18,7 @@ void RegisterAllControls(host::Registry& registry) {
   masters::RegisterMasters(registry);
   pickers::RegisterPickers(registry);
   repair_order::RegisterRepairOrder(registry);
+  receipt::RegisterReceipt(registry);
   reports::RegisterReports(registry);
   requisition::RegisterRequisition(registry);
   cli::RegisterMoneyControls(registry);

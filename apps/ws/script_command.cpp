@@ -34,6 +34,10 @@
 #include "requisition/register.h"
 #define WS_HAVE_REQUISITION 1
 #endif
+#if __has_include("receipt/register.h")
+#include "receipt/register.h"
+#define WS_HAVE_RECEIPT 1
+#endif
 
 namespace ws::cli {
 
@@ -53,6 +57,9 @@ void RegisterControls(host::Registry& registry) {
   requisition::RegisterRequisition(registry);
 #endif
   RegisterMoneyControls(registry);
+#ifdef WS_HAVE_RECEIPT
+  receipt::RegisterReceipt(registry);
+#endif
   (void)registry;
 }
 

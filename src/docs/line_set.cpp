@@ -72,6 +72,14 @@ void LineSet::Clear() {
   removed_.clear();
 }
 
+void LineSet::RemoveAll() {
+  for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
+    if (int64_t lineId = LineId(row); lineId > 0) removed_.push_back(lineId);
+  }
+  grid_.ClearData();
+  committed_.clear();
+}
+
 void LineSet::ForgetLineIds() {
   for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
     grid_.SetTextMatrix(row, schema_.lineIdCol, "");

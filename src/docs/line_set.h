@@ -90,6 +90,8 @@ class LineSet {
   void SetCommonValue(const std::string& column, double value);
   // Line ids of saved rows the user removed since the last load, in removal order.
   const std::vector<int64_t>& Removed() const { return removed_; }
+  // Removes every row; the saved ones are deleted by the next save, as if removed one by one.
+  void RemoveAll();
 
   // The rows a save writes: every data row whose name is not empty.
   std::vector<int> SavedRows() const;
@@ -100,9 +102,10 @@ class LineSet {
   void SetSavedLineIds(const std::vector<int64_t>& lineIds);
 
   // The statements of a save. Updates and deletes name the owning document too, so they never
-  // reach a line another document holds.
-  db::Sql Insert(int row, int64_t lineId, int64_t ownerId) const;
-  db::Sql Update(int row, int64_t ownerId) const;
+  // reach a line another document holds. A line table with values the grid does not hold (a
+  // position, a constant) writes its own.
+  virtual db::Sql Insert(int row, int64_t lineId, int64_t ownerId) const;
+  virtual db::Sql Update(int row, int64_t ownerId) const;
   db::Sql DeleteRemoved(int64_t ownerId) const;  // Removed() must not be empty
 
   // The header row and the rows up to the first without a name; every cell of a hidden column

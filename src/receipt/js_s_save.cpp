@@ -1,0 +1,204 @@
+// The receipt's save hooks, its check and uncheck, delete and print data.
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "db/value.h"
+#include "forms/text.h"
+#include "receipt/js_s.h"
+#include "receipt/receipt_check.h"
+#include "receipt/receipt_sql.h"
+
+namespace ws::receipt {
+
+bool JS_S::FileSave() {
+  if (!HasSystem() || !lines_) return false;
+  return SaveDocument();
+}
+
+bool JS_S::ValidateSave() {
+  return Guarded("IsCanSave:", [&] {
+    if (!docs::Document::ValidateSave()) return false;
+    forms::Field& customer = Header(kCustomer);
+    if (customer.KeyLong() <= 0) {
+      Ask(forms::Trim(customer.Caption()) + "不能为空，请修改后重试！", Title(),
+          host::MsgButtons::Ok, host::MsgIcon::Information);
+      form_.SetFocus(&customer);
+      return false;
+    }
+    const double amount = db::NumericValue(Header(kAmount).Text());
+    // The sums are of typed decimals: a few ulps over the tolerance are still a match.
+    if (std::fabs(amount - WriteOffTotal()) > kTolerance + 1e-9) {
+      Ask("总金额与核销金额总合不相等，请检查!", "操作提示", host::MsgButtons::Ok,
+          host::MsgIcon::Information);
+      return false;
+    }
+    auto date = DocumentDate();
+    return date && Gate().Pass(settlement::GateOperation::Save, CurrentId(), *date);
+  });
+}
+
+bool JS_S::PrepareSave(docs::RowValues& values, bool isNew) {
+  auto date = db::Date::Parse(forms::Trim(Header(kDate).Text()));
+  if (!date) return false;  // ValidateSave has said why
+  // Settled on a copy: a refused save leaves the typed number in the field.
+  std::string number = forms::Trim(Header(kNumber).Text());
+  if (isNew && !System().NewBillNo(ProgramNumber(), *date, number, false)) return false;
+  if (number.empty()) {
+    ReportError("收款单号不能为空，请输入后重试!  ");
+    form_.SetFocus(&Header(kNumber));
+    return false;
+  }
+  values["单据编号"] = number;
+  values["会计期间"] = db::DecimalText(static_cast<double>(Gate().PeriodOf(*date)));
+  if (isNew) {
+    values["progID"] = db::DecimalText(static_cast<double>(ProgramNumber()));
+    values["smark"] = "01";
+    values["status"] = "填单";
+  }
+  return true;
+}
+
+bool JS_S::CheckInTransaction(docs::SaveContext& ctx) {
+  // Under the write lock: no other counter can take the number between this test and the insert.
+  std::string error;
+  auto duplicate = ctx.tx.Db().Open(
+      DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"], ctx.isNew ? 0 : ctx.id),
+      &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  if (duplicate->Eof()) return true;
+  ctx.tx.Rollback();
+  ReportError("收款单号重复,请检查后重试!");
+  form_.SetFocus(&Header(kNumber));
+  return false;
+}
+
+bool JS_S::ShowSaved(int64_t id) {
+  if (!SearchList(db::Sql("单据ID=").Key(id), false)) return false;
+  SetEditState(false);
+  SetDirty(false);
+  events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
+  return true;
+}
+
+bool JS_S::Check() {
+  if (!HasSystem()) return false;
+  bool checked = Guarded("审核时出错：", [&] { return ChangeState(true); });
+  Database().Close();
+  return checked;
+}
+
+bool JS_S::UnCheck() {
+  if (!HasSystem()) return false;
+  bool unchecked = Guarded("UnCheck::", [&] { return ChangeState(false); });
+  Database().Close();
+  return unchecked;
+}
+
+bool JS_S::ChangeState(bool check) {
+  if (CurrentId() <= 0 || Editing()) {
+    // The lines applied are those shown; a receipt being edited shows what is not saved.
+    Ask(CurrentId() <= 0 ? "没有选择单据" : "请先保存当前单据！", Title(), host::MsgButtons::Ok,
+        host::MsgIcon::Information);
+    return false;
+  }
+  auto date = DocumentDate();
+  if (!date) return false;
+  using settlement::GateOperation;
+  if (!Gate().Pass(check ? GateOperation::Check : GateOperation::UnCheck, CurrentId(), *date)) {
+    return false;
+  }
+  ReceiptDocument receipt{CurrentId(), ProgramNumber(), lines_->WriteOffs()};
+  host::LoginInfo login = Login();
+  std::vector<db::Sql> statements =
+      check ? ReceiptCheckStatements(receipt, {login.userName, login.loginDate}, Driver())
+            : ReceiptUnCheckStatements(receipt, Driver());
+  // The mark must still be the one the gate read: of two clerks pressing Check at once, the
+  // second applies nothing.
+  statements.front().Raw(check ? " AND smark='01'" : " AND smark='02'");
+  std::vector<docs::Step> steps;
+  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+  docs::StepOutcome outcome = RunSteps(steps);
+  if (outcome.missing) {
+    Ask(check ? "该单据已经被审核，不能再次审核！请刷新单据"
+              : "该单据已经被取消审核，不能再次取消！请刷新单据",
+        settlement::PeriodGate::kTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  if (!outcome.done) {
+    Ask("Check Error::" + outcome.error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+    return false;
+  }
+  // Show the mark, the checker and the orders' balances as they now are.
+  return SearchList(db::Sql("单据ID=").Key(CurrentId()), true);
+}
+
+bool JS_S::FileDelete() {
+  if (!HasSystem()) return false;
+  if (CurrentId() <= 0) {
+    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    Database().Close();
+    return false;
+  }
+  bool deleted = Guarded("-->DeleteData::", [&] {
+    auto date = DocumentDate();
+    if (!date) return false;
+    // Both questions come before the transaction: a write lock held while a box is open would
+    // stop every other counter's save.
+    if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
+        host::MsgAnswer::Yes) {
+      return false;
+    }
+    if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
+    std::vector<db::Sql> statements = DeleteReceiptStatements(CurrentId());
+    // A checked receipt has changed its orders; deleting it would leave them changed for good.
+    statements.front().Raw(" AND smark='01'");
+    std::vector<docs::Step> steps;
+    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+    docs::StepOutcome outcome = RunSteps(steps);
+    if (outcome.missing) {
+      Ask("当前单据已被他人删除或审核，不能删除！", "提示:", host::MsgButtons::Ok,
+          host::MsgIcon::Information);
+      return false;
+    }
+    if (!outcome.done) {
+      ReportError(outcome.error);
+      return false;
+    }
+    return LoadList(host::kNavNext);
+  });
+  Database().Close();
+  return deleted;
+}
+
+bool JS_S::DoPrint() {
+  if (!HasSystem() || !lines_) return false;
+  return Guarded("->sfSetToPrintFile:", [&] {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(Login().workFolder) / "selfPrint";
+    fs::create_directories(folder);
+    fs::path file = folder / (db::DecimalText(static_cast<double>(ProgramNumber())) + ".txt");
+    SetPrintFile(file.string());
+    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
+    if (!data) throw std::runtime_error("no print data component");
+    data->SetValue("标题", kTitleText);
+    for (const auto& [caption, text] : Schema().PrintValues(form_, kFieldArray)) {
+      data->SetValue(caption, text);
+    }
+    data->SetValue("核销金额合计", form_.Get<forms::Label>(kTotalLabel).Caption());
+    std::vector<std::vector<std::string>> rows = lines_->PrintRows();
+    std::vector<std::string> columns;
+    if (!rows.empty()) {
+      columns = std::move(rows.front());
+      rows.erase(rows.begin());
+    }
+    data->AddTable(kGrid, columns, rows);
+    if (std::string failure = data->WriteFile(file.string()); !failure.empty()) {
+      throw std::runtime_error(failure);
+    }
+    return true;
+  });
+}
+
+}  // namespace ws::receipt
