@@ -75,7 +75,7 @@ bool JS_S::CheckInTransaction(docs::SaveContext& ctx) {
 }
 
 bool JS_S::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id), false)) return false;
+  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
   SetEditState(false);
   SetDirty(false);
   events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
@@ -131,7 +131,7 @@ bool JS_S::ChangeState(bool check) {
     return false;
   }
   // Show the mark, the checker and the orders' balances as they now are.
-  return SearchList(db::Sql("单据ID=").Key(CurrentId()), true);
+  return SearchList(db::Sql("单据ID=").Key(CurrentId()).Literal(), true);
 }
 
 bool JS_S::FileDelete() {

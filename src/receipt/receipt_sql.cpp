@@ -16,7 +16,7 @@ std::string ReceiptListSelect() {
 std::string ReceiptPeriodWindow(int currentPeriod, int months) {
   db::Sql window(" and 会计期间>=");
   window.Key(db::StepPeriodBack(currentPeriod, months)).Raw(" and 会计期间<=").Key(currentPeriod);
-  return window.str();
+  return window.Literal();
 }
 
 db::Sql ReceiptLinesSelect(int64_t receiptId) {

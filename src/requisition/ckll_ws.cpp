@@ -267,7 +267,7 @@ std::string CKLl_WS::BaseSelect() const {
 std::string CKLl_WS::ListWindow() {
   db::Sql window;
   AppendPeriodWindow(window, gate_.CurrentPeriod(), ListMonths(System()));
-  return window.str();
+  return window.Literal();
 }
 
 int CKLl_WS::PeriodOfField() const {

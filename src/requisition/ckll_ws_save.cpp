@@ -157,7 +157,7 @@ bool CKLl_WS::CheckInTransaction(docs::SaveContext& ctx) {
 }
 
 bool CKLl_WS::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id), false)) return false;
+  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
   SetEditState(false);
   SetDirty(false);
   events_.Message("保存单据成功!");
@@ -200,7 +200,7 @@ bool CKLl_WS::ChangeState(CheckDirection direction) {
   keys.sourceId = Header(kOrder).KeyLong();
   if (!RunCheckStep(System(), gate_, keys, documentPeriod_, direction, kErrorTitle)) return false;
   // The host's status columns changed with the step; the form shows them as stored.
-  SearchList(db::Sql("单据ID=").Key(keys.documentId), true);
+  SearchList(db::Sql("单据ID=").Key(keys.documentId).Literal(), true);
   return true;
 }
 

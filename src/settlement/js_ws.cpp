@@ -93,7 +93,7 @@ std::string JS_WS::BaseSelect() const {
 
 std::string JS_WS::ListWindow() {
   int months = static_cast<int>(db::NumericValue(System().GetOption(12, std::string("befmonth"))));
-  return PeriodWindow(static_cast<int>(gate_->CurrentPeriod()), months);
+  return PeriodWindow(static_cast<int>(gate_->CurrentPeriod()), months).Literal();
 }
 
 void JS_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* container) {

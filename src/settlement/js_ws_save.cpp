@@ -113,7 +113,7 @@ bool JS_WS::AfterLines(docs::SaveContext& ctx) {
 }
 
 bool JS_WS::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id), false)) return false;
+  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
   SetEditState(false);
   SetDirty(false);
   events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());

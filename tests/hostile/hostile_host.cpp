@@ -37,10 +37,10 @@ void HostileHostTest::SetUp() {
     ASSERT_NE(db_, nullptr) << error;
   }
   for (const auto& sql : db::CatalogueStatements(engine)) {
-    ASSERT_EQ(ExecScript(*db_, sql), "") << sql;
+    ASSERT_EQ(ExecScript(*db_, sql.Literal()), "") << sql.Literal();
   }
   for (const auto& sql : db::DefaultConfigStatements(test::kTestLoginDate)) {
-    ASSERT_EQ(ExecScript(*db_, sql), "") << sql;
+    ASSERT_EQ(ExecScript(*db_, sql.Literal()), "") << sql.Literal();
   }
   Exec("insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)");
   Exec(
@@ -83,13 +83,20 @@ void HostileHostTest::TearDown() {
   if (!workFolder_.empty()) std::filesystem::remove_all(workFolder_);
 }
 
+std::string HostileHostTest::Scalar(const db::Sql& sql) {
+  std::string error;
+  std::string text = db::Runner(*db_).ScalarText(sql, &error);
+  EXPECT_EQ(error, "") << sql.Literal();
+  return text;
+}
+
 void HostileHostTest::Exec(const std::string& sql) {
-  EXPECT_EQ(db::Runner(*db_).Execute(sql), "") << sql;
+  EXPECT_EQ(db::Runner(*db_).Execute(db::Sql(sql)), "") << sql;
 }
 
 std::string HostileHostTest::Scalar(const std::string& sql) {
   std::string error;
-  std::string text = db::Runner(*db_).ScalarText(sql, &error);
+  std::string text = db::Runner(*db_).ScalarText(db::Sql(sql), &error);
   EXPECT_EQ(error, "") << sql;
   return text;
 }

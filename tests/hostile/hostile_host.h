@@ -10,9 +10,11 @@
 #include <memory>
 #include <string>
 
+#include "db/sql.h"
+
 #include "db/database.h"
 #include "db/runner.h"
-#include "platform/postgres_scratch.h"
+#include "support/postgres_scratch.h"
 #include "platform/system_object.h"
 #include "support/recording_sink.h"
 #include "support/scripted_dialogs.h"
@@ -36,6 +38,7 @@ class HostileHostTest : public ::testing::TestWithParam<Engine> {
   // Runs a statement; a failure fails the test.
   void Exec(const std::string& sql);
   std::string Scalar(const std::string& sql);
+  std::string Scalar(const db::Sql& sql);
   // Every text a save or load reported as a failure (ErrMessage and message boxes).
   std::string Failures();
 

@@ -35,6 +35,11 @@ std::filesystem::path MakeWorkFolder() {
 
 }  // namespace
 
+bool PostgresUnderTest() {
+  const char* engine = std::getenv("WS_TEST_ENGINE");
+  return engine && std::string(engine) == "postgres";
+}
+
 std::string InstallCatalogue(platform::EngineDatabase& db, const db::Date& initDate) {
   const db::Engine engine =
       dynamic_cast<platform::PostgresDatabase*>(&db) ? db::Engine::Postgres : db::Engine::Sqlite;
