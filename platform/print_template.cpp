@@ -38,8 +38,18 @@ std::vector<size_t> ShownColumns(const PrintTable& table) {
   return shown;
 }
 
-std::string TableHtml(const PrintTable& table) {
-  const std::vector<size_t> shown = ShownColumns(table);
+std::string TableHtml(const PrintTable& table, const std::vector<std::string>& chosen) {
+  std::vector<size_t> shown;
+  if (chosen.empty()) {
+    shown = ShownColumns(table);
+  } else {
+    for (const auto& name : chosen) {
+      auto found = std::find(table.columns.begin(), table.columns.end(), name);
+      if (found != table.columns.end()) {
+        shown.push_back(static_cast<size_t>(found - table.columns.begin()));
+      }
+    }
+  }
   std::string html =
       "<table class=\"grid\" width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
       "<tr>";
@@ -125,10 +135,10 @@ PrintTemplate PrintTemplate::Parse(const std::string& text) {
   while (pos < text.size()) {
     const size_t open = text.find("{{", pos);
     if (open == std::string::npos) {
-      page.pieces_.push_back({Kind::Text, text.substr(pos)});
+      page.pieces_.push_back({Kind::Text, text.substr(pos), {}});
       break;
     }
-    if (open > pos) page.pieces_.push_back({Kind::Text, text.substr(pos, open - pos)});
+    if (open > pos) page.pieces_.push_back({Kind::Text, text.substr(pos, open - pos), {}});
     const size_t close = text.find("}}", open + 2);
     const size_t nextOpen = text.find("{{", open + 2);
     if (close == std::string::npos || (nextOpen != std::string::npos && nextOpen < close)) {
@@ -138,11 +148,15 @@ PrintTemplate PrintTemplate::Parse(const std::string& text) {
     }
     const std::string inner = forms::Trim(text.substr(open + 2, close - open - 2));
     if (auto word = kWords.find(inner); word != kWords.end()) {
-      page.pieces_.push_back({word->second, {}});
+      page.pieces_.push_back({word->second, {}, {}});
     } else if (inner.rfind("value ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
-      page.pieces_.push_back({Kind::Value, forms::Trim(inner.substr(6))});
+      page.pieces_.push_back({Kind::Value, forms::Trim(inner.substr(6)), {}});
     } else if (inner.rfind("table ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
-      page.pieces_.push_back({Kind::Table, forms::Trim(inner.substr(6))});
+      std::istringstream words(inner.substr(6));
+      Piece piece{Kind::Table, {}, {}};
+      words >> piece.text;
+      for (std::string column; words >> column;) piece.columns.push_back(column);
+      page.pieces_.push_back(std::move(piece));
     } else {
       page.error_ = "line " + std::to_string(LineOf(text, open)) + ": unknown placeholder {{" +
                     inner + "}}";
@@ -197,11 +211,11 @@ std::string PrintTemplate::Render(const PrintFile& file, const PrintHeader& head
         break;
       }
       case Kind::Table:
-        if (const PrintTable* table = file.Table(piece.text)) html += TableHtml(*table);
+        if (const PrintTable* table = file.Table(piece.text)) html += TableHtml(*table, piece.columns);
         break;
       case Kind::Tables:
         for (const auto& table : file.tables) {
-          if (!namedTables.count(table.name)) html += "<p></p>" + TableHtml(table);
+          if (!namedTables.count(table.name)) html += "<p></p>" + TableHtml(table, {});
         }
         break;
     }

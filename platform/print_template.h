@@ -9,6 +9,8 @@
 //   {{values}}                                       every named value no {{value}} names, as
 //                                                    a block of "name：value" pairs
 //   {{table NAME}}                                   one table with its header row
+//   {{table NAME COLUMN COLUMN ...}}                 the same with only those columns, in
+//                                                    that order (a column it lacks is skipped)
 //   {{tables}}                                       every table no {{table}} names
 //
 // Every substituted text is escaped; a name or table the print file lacks gives nothing. A
@@ -61,6 +63,7 @@ class PrintTemplate {
   struct Piece {
     Kind kind;
     std::string text;  // literal text, or the name of a value or table
+    std::vector<std::string> columns;  // of a table: the columns chosen, empty for all shown
   };
   std::vector<Piece> pieces_;
   std::string error_;

@@ -12,6 +12,9 @@
 #include "init_command.h"
 #include "report_command.h"
 #include "script_command.h"
+#ifdef WS_WITH_PRINT
+#include "print/print_command.h"
+#endif
 
 namespace {
 
@@ -24,6 +27,9 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(std::make_unique<ws::cli::ImportCommand>());
   commands.push_back(std::make_unique<ws::cli::ScriptCommand>());
   commands.push_back(std::make_unique<ws::cli::ReportCommand>());
+#ifdef WS_WITH_PRINT
+  commands.push_back(std::make_unique<ws::cli::PrintCommand>());
+#endif
   return commands;
 }
 
