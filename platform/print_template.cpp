@@ -17,6 +17,8 @@ namespace {
 
 constexpr const char* kHidden = "***";
 constexpr size_t kValueColumns = 2;  // name/value pairs per line of {{values}}
+// Longer texts wrap rather than squeeze every other column of a wide report.
+constexpr size_t kWidestColumn = 12;
 
 size_t LineOf(const std::string& text, size_t pos) {
   return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + pos, '\n'));
@@ -38,6 +40,38 @@ std::vector<size_t> ShownColumns(const PrintTable& table) {
   return shown;
 }
 
+// Columns as wide as a glyph of CJK text takes two of a digit.
+size_t DisplayWidth(const std::string& text) {
+  size_t width = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) == 0x80) continue;  // continuation byte
+    width += byte >= 0xE0 ? 2 : 1;        // three- and four-byte sequences: CJK and wider
+  }
+  return width;
+}
+
+// Each column's share of the page width, from its longest cell (a header may wrap onto two
+// lines), so a code or a number keeps its line while a long name wraps.
+std::vector<int> ColumnPercents(const PrintTable& table, const std::vector<size_t>& shown) {
+  std::vector<size_t> weights;
+  size_t total = 0;
+  for (size_t c : shown) {
+    size_t weight = std::max<size_t>((DisplayWidth(table.columns[c]) + 1) / 2, 4);
+    for (const auto& row : table.rows) {
+      if (c < row.size()) weight = std::max(weight, DisplayWidth(row[c]));
+    }
+    weights.push_back(weight);
+    total += std::min(weight, kWidestColumn);
+  }
+  std::vector<int> percents;
+  for (size_t weight : weights) {
+    const size_t share = std::min(weight, kWidestColumn) * 100 / std::max<size_t>(total, 1);
+    percents.push_back(std::max(1, static_cast<int>(share)));
+  }
+  return percents;
+}
+
 std::string TableHtml(const PrintTable& table, const std::vector<std::string>& chosen) {
   std::vector<size_t> shown;
   if (chosen.empty()) {
@@ -51,13 +85,20 @@ std::string TableHtml(const PrintTable& table, const std::vector<std::string>& c
     }
   }
   std::string html =
-      "<table class=\"grid\" width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
+      "<table class=\"grid\" width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\">"
       "<tr>";
-  for (size_t c : shown) html += "<th>" + HtmlEscape(table.columns[c]) + "</th>";
+  const std::vector<int> percents = ColumnPercents(table, shown);
+  for (size_t i = 0; i < shown.size(); ++i) {
+    html += "<th width=\"" + std::to_string(percents[i]) + "%\">" +
+            HtmlEscape(table.columns[shown[i]]) + "</th>";
+  }
   html += "</tr>";
   for (const auto& row : table.rows) {
     html += "<tr>";
-    for (size_t c : shown) html += "<td>" + (c < row.size() ? HtmlEscape(row[c]) : "") + "</td>";
+    for (size_t i = 0; i < shown.size(); ++i) {
+      const size_t c = shown[i];
+      html += "<td>" + (c < row.size() ? HtmlEscape(row[c]) : "") + "</td>";
+    }
     html += "</tr>";
   }
   return html + "</table>";

@@ -33,8 +33,8 @@ std::unique_ptr<QTextDocument> PageDocument(const std::string& html) {
   return document;
 }
 
-std::string WritePdf(const std::string& html, const std::string& title,
-                     const std::string& pdfPath) {
+std::string WritePdf(const std::string& html, const std::string& title, const std::string& pdfPath,
+                     Orientation orientation) {
   std::error_code ec;
   const std::filesystem::path target(pdfPath);
   if (target.has_parent_path() && !std::filesystem::is_directory(target.parent_path(), ec)) {
@@ -45,6 +45,8 @@ std::string WritePdf(const std::string& html, const std::string& title,
     QPdfWriter writer(QString::fromStdString(pdfPath));
     writer.setResolution(kPdfResolution);
     writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageOrientation(orientation == Orientation::Landscape ? QPageLayout::Landscape
+                                                                    : QPageLayout::Portrait);
     writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     writer.setTitle(QString::fromStdString(title));
     writer.setCreator("ws");

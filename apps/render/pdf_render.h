@@ -20,9 +20,13 @@ std::string PageHtml(const platform::PrintTemplate& page, const platform::PrintF
 // A text document of the page; CJK text falls back to the shop's CJK font.
 std::unique_ptr<QTextDocument> PageDocument(const std::string& html);
 
+// Documents are printed upright; a report's wide grid lies across the page.
+enum class Orientation { Portrait, Landscape };
+
 // Writes the page as an A4 PDF; answers the error text, empty on success. Needs a
 // QGuiApplication.
-std::string WritePdf(const std::string& html, const std::string& title, const std::string& pdfPath);
+std::string WritePdf(const std::string& html, const std::string& title, const std::string& pdfPath,
+                     Orientation orientation = Orientation::Portrait);
 
 // A GUI application for a terminal program that only renders: on the offscreen platform unless
 // the caller's environment names one. Keep it alive while rendering.

@@ -54,24 +54,24 @@ TEST(PrintTemplateTest, ValuesListsOnlyTheNamesNotPlacedElsewhere) {
 
 TEST(PrintTemplateTest, TablesDropHiddenColumnsAndHonourAChosenOrder) {
   const std::string all = Render("{{table ywGridXM}}");
-  EXPECT_NE(all.find("<th>维修项目</th>"), std::string::npos);
+  EXPECT_NE(all.find(">维修项目</th>"), std::string::npos);
   EXPECT_EQ(all.find("成本"), std::string::npos);  // hidden in the form: "***" in every row
   EXPECT_EQ(all.find("***"), std::string::npos);
   EXPECT_NE(all.find("<td>换机油</td>"), std::string::npos);
 
   const std::string chosen = Render("{{table ywGridXM 金额 维修项目 没有此列}}");
-  EXPECT_LT(chosen.find("<th>金额</th>"), chosen.find("<th>维修项目</th>"));
+  EXPECT_LT(chosen.find(">金额</th>"), chosen.find(">维修项目</th>"));
   EXPECT_EQ(chosen.find("行号"), std::string::npos);
   EXPECT_LT(chosen.find("<td>100</td>"), chosen.find("<td>换机油</td>"));
 
   // An empty table keeps its header (nothing to judge a column hidden by).
   const std::string empty = Render("{{table ywGridCK}}");
-  EXPECT_NE(empty.find("<th>物品编码</th>"), std::string::npos);
-  EXPECT_NE(empty.find("<th>数量</th>"), std::string::npos);
+  EXPECT_NE(empty.find(">物品编码</th>"), std::string::npos);
+  EXPECT_NE(empty.find(">数量</th>"), std::string::npos);
 
   const std::string rest = Render("{{table ywGridXM}}{{tables}}");
-  EXPECT_EQ(rest.find("<th>行号</th>"), rest.rfind("<th>行号</th>"));
-  EXPECT_NE(rest.find("<th>物品编码</th>"), std::string::npos);
+  EXPECT_EQ(rest.find(">行号</th>"), rest.rfind(">行号</th>"));
+  EXPECT_NE(rest.find(">物品编码</th>"), std::string::npos);
 }
 
 TEST(PrintTemplateTest, RefusesStrayBracesAndUnknownPlaceholdersWithTheirLine) {

@@ -108,6 +108,9 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
   const platform::MenuEntry* entry = FindEntry(menu, request.program);
   if (!entry) return Usage("the shop has no program '" + request.program + "'");
 
+  if (platform::MenuGroupOf(entry->className) != "单据") {
+    return Usage(entry->className + " (" + entry->caption + ") is not a document");
+  }
   host::Registry registry;
   RegisterDocuments(registry);
   std::unique_ptr<host::IControl> control = registry.Create(entry->className);
