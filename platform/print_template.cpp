@@ -166,11 +166,14 @@ PrintHeader PrintHeaderFromSystem(host::ISystem& system, const std::string& titl
 }
 
 PrintTemplate PrintTemplate::Parse(const std::string& text) {
-  static const std::map<std::string, Kind> kWords = {
-      {"shop.name", Kind::ShopName}, {"shop.address", Kind::ShopAddress},
-      {"shop.phone", Kind::ShopPhone}, {"title", Kind::Title},
-      {"user", Kind::User},          {"date", Kind::Date},
-      {"values", Kind::Values},      {"tables", Kind::Tables}};
+  static const std::map<std::string, Kind> kWords = {{"shop.name", Kind::ShopName},
+                                                     {"shop.address", Kind::ShopAddress},
+                                                     {"shop.phone", Kind::ShopPhone},
+                                                     {"title", Kind::Title},
+                                                     {"user", Kind::User},
+                                                     {"date", Kind::Date},
+                                                     {"values", Kind::Values},
+                                                     {"tables", Kind::Tables}};
   PrintTemplate page;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -199,8 +202,8 @@ PrintTemplate PrintTemplate::Parse(const std::string& text) {
       for (std::string column; words >> column;) piece.columns.push_back(column);
       page.pieces_.push_back(std::move(piece));
     } else {
-      page.error_ = "line " + std::to_string(LineOf(text, open)) + ": unknown placeholder {{" +
-                    inner + "}}";
+      page.error_ =
+          "line " + std::to_string(LineOf(text, open)) + ": unknown placeholder {{" + inner + "}}";
       page.pieces_.clear();
       return page;
     }
@@ -252,7 +255,8 @@ std::string PrintTemplate::Render(const PrintFile& file, const PrintHeader& head
         break;
       }
       case Kind::Table:
-        if (const PrintTable* table = file.Table(piece.text)) html += TableHtml(*table, piece.columns);
+        if (const PrintTable* table = file.Table(piece.text))
+          html += TableHtml(*table, piece.columns);
         break;
       case Kind::Tables:
         for (const auto& table : file.tables) {

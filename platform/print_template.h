@@ -58,11 +58,22 @@ class PrintTemplate {
   std::string Render(const PrintFile& file, const PrintHeader& header) const;
 
  private:
-  enum class Kind { Text, ShopName, ShopAddress, ShopPhone, Title, User, Date, Value, Values,
-                    Table, Tables };
+  enum class Kind {
+    Text,
+    ShopName,
+    ShopAddress,
+    ShopPhone,
+    Title,
+    User,
+    Date,
+    Value,
+    Values,
+    Table,
+    Tables
+  };
   struct Piece {
     Kind kind;
-    std::string text;  // literal text, or the name of a value or table
+    std::string text;                  // literal text, or the name of a value or table
     std::vector<std::string> columns;  // of a table: the columns chosen, empty for all shown
   };
   std::vector<Piece> pieces_;

@@ -27,8 +27,7 @@ class SystemObject : public host::ISystem {
       std::function<host::PickResult(const std::string& description, const std::string& text)>;
   using RunPickerHandler =
       std::function<host::PickResult(host::IControl& picker, const std::string& text)>;
-  using ProgressHandler =
-      std::function<bool(const std::string& what, int64_t done, int64_t total)>;
+  using ProgressHandler = std::function<bool(const std::string& what, int64_t done, int64_t total)>;
 
   // The database and dialogs must outlive the system object.
   SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::LoginInfo login);

@@ -359,8 +359,8 @@ void MainWindow::ShowPrint(ToolCommand command) {
   }
   const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
   if (!page.error.empty()) {
-    host_.Dialogs().MessageBox("打印模板有误：" + page.error, host::kAppTitle,
-                               host::MsgButtons::Ok, host::MsgIcon::Critical);
+    host_.Dialogs().MessageBox("打印模板有误：" + page.error, host::kAppTitle, host::MsgButtons::Ok,
+                               host::MsgIcon::Critical);
     return;
   }
   if (command == ToolCommand::Preview) {

@@ -21,9 +21,8 @@ bool ProgressDisplay::Report(const std::string& what, int64_t done, int64_t tota
     return true;
   }
   if (!dialog_) {
-    dialog_ = std::make_unique<QProgressDialog>(QString::fromStdString(what),
-                                                QObject::tr("取消"), 0, kSteps,
-                                                QApplication::activeWindow());
+    dialog_ = std::make_unique<QProgressDialog>(QString::fromStdString(what), QObject::tr("取消"),
+                                                0, kSteps, QApplication::activeWindow());
     dialog_->setWindowModality(Qt::ApplicationModal);
     dialog_->setMinimumDuration(kShowAfterMilliseconds);
     dialog_->setAutoClose(false);

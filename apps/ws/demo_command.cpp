@@ -28,7 +28,9 @@ constexpr long long kMaxOrders = 100'000'000;
 // unfinished file removed, where the default action would leave the temporary file behind.
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+extern "C" void OnInterrupt(int) {
+  interrupted = 1;
+}
 
 class InterruptGuard {
  public:

@@ -20,8 +20,8 @@ namespace {
 platform::PrintFile OrderFile() {
   platform::PrintFile file;
   file.values = {{"工单号码", "20120616001"}, {"金额大写", "壹佰壹拾元整"}};
-  file.tables.push_back(platform::PrintTable{"ywGridXM", {"行号", "编码", "维修项目"},
-                                             {{"1", "X01", "换机油"}}});
+  file.tables.push_back(
+      platform::PrintTable{"ywGridXM", {"行号", "编码", "维修项目"}, {{"1", "X01", "换机油"}}});
   return file;
 }
 

@@ -12,7 +12,9 @@ namespace {
 
 PrintFile SampleFile() {
   PrintFile file;
-  file.values = {{"工单号码", "W<001>"}, {"车主", "张三 & 李四"}, {"备注", "第一行\n第二行"},
+  file.values = {{"工单号码", "W<001>"},
+                 {"车主", "张三 & 李四"},
+                 {"备注", "第一行\n第二行"},
                  {"金额大写", "壹佰元整"}};
   file.tables.push_back(PrintTable{"ywGridXM",
                                    {"行号", "成本", "维修项目", "金额"},

@@ -39,7 +39,8 @@ Command RunShell(const std::string& command) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return result;
   char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    result.out.append(buffer, n);
   const int raw = ::pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return result;
@@ -127,9 +128,10 @@ TEST_F(PrintPdfTest, TheRepairOrderPageShowsShopNumberLinesAndAmountInWords) {
 TEST_F(PrintPdfTest, AShopsTemplateInTheWorkFolderChangesThePage) {
   fs::create_directories(host_.WorkFolder() / "selfPrint");
   const fs::path own = platform::TemplatePath(work_, 200001);
-  std::ofstream(own) << "<html><body><h1>{{shop.name}} 自定义工单</h1><p>单号 {{value 工单号码}}</p>"
-                        "<div style=\"page-break-after: always\"></div>"
-                        "<p>第二页 {{value 金额大写}}</p></body></html>";
+  std::ofstream(own)
+      << "<html><body><h1>{{shop.name}} 自定义工单</h1><p>单号 {{value 工单号码}}</p>"
+         "<div style=\"page-break-after: always\"></div>"
+         "<p>第二页 {{value 金额大写}}</p></body></html>";
   PrintOutcome outcome = PrintDocumentPdf(host_.Db(), Request(1, "own.pdf"));
   ASSERT_EQ(outcome.error, "");
   EXPECT_EQ(outcome.templateUsed, own.string());
@@ -226,7 +228,7 @@ TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
   EXPECT_TRUE(pdf.Has("王五"));
   EXPECT_TRUE(pdf.Has("2012-06-16"));
 
-  EXPECT_EQ(Ws("print --db shop.db WS_S 2").status, 2);          // no --pdf
+  EXPECT_EQ(Ws("print --db shop.db WS_S 2").status, 2);  // no --pdf
   EXPECT_EQ(Ws("print --db shop.db WS_S x --pdf a.pdf").status, 2);
   EXPECT_EQ(Ws("print --db shop.db WS_S 99999 --pdf a.pdf").status, 2);
   EXPECT_EQ(Ws("print --db missing.db WS_S 1 --pdf a.pdf").status, 2);

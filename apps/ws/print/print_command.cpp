@@ -40,9 +40,8 @@ void PrintCommand::PrintHelp(std::ostream& out) const {
 int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Arguments arguments;
   std::string file;
-  if (auto exit =
-          Begin(args, {"--db", "--pdf", "--work", "--user", "--date"}, {}, 2, out, err, arguments,
-                file)) {
+  if (auto exit = Begin(args, {"--db", "--pdf", "--work", "--user", "--date"}, {}, 2, out, err,
+                        arguments, file)) {
     return *exit;
   }
   if (arguments.Positional().size() != 2) return Usage(err, "name the program and the document id");

@@ -142,8 +142,8 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
   form->Init(system, entry->programNumber, request.documentId);
   form->Refresh();
   if (form->GetID() != request.documentId) {
-    std::string error = failed("no " + entry->caption + " with id " +
-                               std::to_string(request.documentId));
+    std::string error =
+        failed("no " + entry->caption + " with id " + std::to_string(request.documentId));
     form->Clear();
     outcome = sink.errors.empty() ? Usage(error) : Failure(error);
     return outcome;
@@ -158,13 +158,12 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
   platform::PrintFile file = platform::ReadPrintFile(printName);
   if (!file.error.empty()) return Failure("cannot read the print file: " + file.error);
 
-  platform::LoadedTemplate page =
-      platform::LoadPrintTemplate(login.workFolder, entry->programNumber,
-                                  platform::PrintKind::Document);
+  platform::LoadedTemplate page = platform::LoadPrintTemplate(
+      login.workFolder, entry->programNumber, platform::PrintKind::Document);
   if (!page.error.empty()) return Usage(page.error);
   const platform::PrintHeader header = platform::PrintHeaderFromSystem(system, entry->caption);
-  if (std::string error = print::WritePdf(page.page.Render(file, header), entry->caption,
-                                          request.pdfPath);
+  if (std::string error =
+          print::WritePdf(page.page.Render(file, header), entry->caption, request.pdfPath);
       !error.empty()) {
     return Failure(error);
   }
