@@ -26,7 +26,7 @@ struct LineColumn {
   std::string column;  // column of the line table, or of the joined master for shown cells
   int col = 0;
   ValueKind kind = ValueKind::Text;
-  bool saved = true;  // false: shown from the master (name, specification), never written
+  bool saved = true;  // false: shown from the master (name, model 规格), never written
   // The value is the cell's key (the depot id behind a depot name), not its text.
   bool key = false;
 };

@@ -18,13 +18,13 @@ namespace {
 constexpr const char* kChooseHint = "提示：单击选择后按回车键确认！";
 
 // The filter strip: index, caption, kind and picker of each field.
-struct FilterSpec {
+struct ConditionField {
   int index;
   const char* caption;
   forms::FieldKind kind;
   const char* picker;
 };
-const FilterSpec kFilters[] = {
+const ConditionField kFilters[] = {
     {OrderChooser::kPlate, "车牌号码", forms::FieldKind::Lookup, "pdmcl"},
     {OrderChooser::kNumber, "工单号码", forms::FieldKind::Text, ""},
     {OrderChooser::kDateFrom, "进厂日期", forms::FieldKind::Date, ""},
@@ -39,22 +39,22 @@ const FilterSpec kFilters[] = {
 OrderChooser::OrderChooser(std::string name, std::string title, const std::string& format,
                            bool rowHeaderCol)
     : form_(name), name_(std::move(name)), title_(std::move(title)) {
-  for (const FilterSpec& spec : kFilters) {
-    auto& field = form_.Add<forms::Field>("ywTxt", spec.index);
-    field.SetCaption(spec.caption);
-    field.SetKind(spec.kind);
-    field.SetPicker(spec.picker);
-    if (spec.index == 5) field.SetVisible(false);  // the strip's unused slot
-    if (*spec.picker) {
-      const bool customer = spec.index == kCustomer;
-      std::string picker = spec.picker;
+  for (const ConditionField& condition : kFilters) {
+    auto& field = form_.Add<forms::Field>("ywTxt", condition.index);
+    field.SetCaption(condition.caption);
+    field.SetKind(condition.kind);
+    field.SetPicker(condition.picker);
+    if (condition.index == 5) field.SetVisible(false);  // the strip's unused slot
+    if (*condition.picker) {
+      const bool customer = condition.index == kCustomer;
+      std::string picker = condition.picker;
       field.OnPickerRequest = [this, &field, picker, customer] {
         ChooseInPicker(field, picker, customer);
       };
       // Typing over a looked-up value drops its key: the filter is the text the user sees.
       field.OnChange = [&field] { field.SetKey(""); };
     }
-    if (spec.kind == forms::FieldKind::Date) {
+    if (condition.kind == forms::FieldKind::Date) {
       field.OnLeave = [&field] {
         if (field.Text().empty() || db::Date::Parse(field.Text())) {
           field.MarkValid();

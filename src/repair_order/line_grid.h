@@ -7,7 +7,7 @@
 // (line_price.h). Quantity or price give the amount; an amount gives the price when there is a
 // quantity.
 //
-// Columns: 0 row number, 1 code (key 项目ID / 产品ID), 2 name, 3 attribute or specification,
+// Columns: 0 row number, 1 code (key 项目ID / 产品ID), 2 name, 3 attribute or model (规格),
 // 4 quantity, 5 unit price, 6 amount, 7 remark, 8 line id (hidden).
 #pragma once
 

@@ -45,13 +45,13 @@ ReportControl::ReportControl(std::string className, std::string sourceName,
 
 void ReportControl::BuildForm(const std::vector<FilterField>& filters) {
   title_ = &form_.Add<forms::Label>(kTitle);
-  for (const FilterField& spec : filters) {
-    auto& field = form_.Add<forms::Field>(kField, spec.index);
-    field.SetCaption(spec.caption);
-    field.SetKind(spec.kind);
-    field.SetPicker(spec.picker);
-    if (*spec.picker) WireLookup(field, spec);
-    if (spec.kind == forms::FieldKind::Date) {
+  for (const FilterField& filter : filters) {
+    auto& field = form_.Add<forms::Field>(kField, filter.index);
+    field.SetCaption(filter.caption);
+    field.SetKind(filter.kind);
+    field.SetPicker(filter.picker);
+    if (*filter.picker) WireLookup(field, filter);
+    if (filter.kind == forms::FieldKind::Date) {
       field.OnLeave = [&field] {
         if (field.Text().empty() || db::Date::Parse(field.Text())) {
           field.MarkValid();
@@ -79,19 +79,19 @@ void ReportControl::BuildForm(const std::vector<FilterField>& filters) {
   pack_.Attach(grid_);
 }
 
-void ReportControl::WireLookup(forms::Field& field, const FilterField& spec) {
-  field.OnPickerRequest = [this, &field, spec] { ChooseInPicker(field, spec); };
+void ReportControl::WireLookup(forms::Field& field, const FilterField& filter) {
+  field.OnPickerRequest = [this, &field, filter] { ChooseInPicker(field, filter); };
   // Typing drops the key of an earlier choice; leaving the field resolves the text again.
   field.OnChange = [&field] { field.SetKey(""); };
-  field.OnLeave = [this, &field, spec] { ResolveTyped(field, spec); };
+  field.OnLeave = [this, &field, filter] { ResolveTyped(field, filter); };
 }
 
-std::shared_ptr<host::IControl> ReportControl::OpenPicker(const FilterField& spec) {
+std::shared_ptr<host::IControl> ReportControl::OpenPicker(const FilterField& filter) {
   if (!system_) return nullptr;
-  std::shared_ptr<host::IControl> control = system_->GetPicker(spec.picker);
+  std::shared_ptr<host::IControl> control = system_->GetPicker(filter.picker);
   host::IPickerUI* picker = control ? control->AsPickerUI() : nullptr;
   if (!picker || !picker->Init(*system_, programNumber_, "")) return nullptr;
-  if (spec.customers) {
+  if (filter.customers) {
     auto parameters = std::make_shared<host::Parameters>();
     parameters->Set("SX", "2");
     picker->SetParameters(parameters);
@@ -99,7 +99,7 @@ std::shared_ptr<host::IControl> ReportControl::OpenPicker(const FilterField& spe
   return control;
 }
 
-void ReportControl::ResolveTyped(forms::Field& field, const FilterField& spec) {
+void ReportControl::ResolveTyped(forms::Field& field, const FilterField& filter) {
   const std::string typed = forms::Trim(field.Text());
   if (typed.empty()) {
     field.SetValue("", "");
@@ -109,7 +109,7 @@ void ReportControl::ResolveTyped(forms::Field& field, const FilterField& spec) {
   std::string value;
   std::string text;
   try {
-    if (auto control = OpenPicker(spec)) {
+    if (auto control = OpenPicker(filter)) {
       control->AsPickerUI()->Validate("", "", "", typed, value, text);
       control->AsPickerUI()->Clear();
     }
@@ -125,9 +125,9 @@ void ReportControl::ResolveTyped(forms::Field& field, const FilterField& spec) {
   field.MarkValid();
 }
 
-void ReportControl::ChooseInPicker(forms::Field& field, const FilterField& spec) {
+void ReportControl::ChooseInPicker(forms::Field& field, const FilterField& filter) {
   try {
-    auto control = OpenPicker(spec);
+    auto control = OpenPicker(filter);
     if (!control) return;
     host::PickResult result = system_->RunPicker(*control, field.Text());
     control->AsPickerUI()->Clear();

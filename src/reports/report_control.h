@@ -128,10 +128,10 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
 
  private:
   void BuildForm(const std::vector<FilterField>& filters);
-  void WireLookup(forms::Field& field, const FilterField& spec);
-  void ResolveTyped(forms::Field& field, const FilterField& spec);
-  void ChooseInPicker(forms::Field& field, const FilterField& spec);
-  std::shared_ptr<host::IControl> OpenPicker(const FilterField& spec);
+  void WireLookup(forms::Field& field, const FilterField& filter);
+  void ResolveTyped(forms::Field& field, const FilterField& filter);
+  void ChooseInPicker(forms::Field& field, const FilterField& filter);
+  std::shared_ptr<host::IControl> OpenPicker(const FilterField& filter);
   void Load();
   void LoadRows(db::Recordset& records);
   void ApplySavedLayout();

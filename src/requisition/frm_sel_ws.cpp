@@ -89,13 +89,13 @@ void frmSelWS::BuildForm() {
 }
 
 void frmSelWS::BuildConditions() {
-  struct Spec {
+  struct FilterField {
     int index;
     const char* caption;
     forms::FieldKind kind;
     const char* picker;
   };
-  const Spec specs[] = {
+  const FilterField filters[] = {
       {kPlate, "车牌号码", forms::FieldKind::Lookup, "pdmcl"},
       {kNumber, "工单号码", forms::FieldKind::Text, ""},
       {kDateFrom, "进厂日期", forms::FieldKind::Date, ""},
@@ -103,14 +103,14 @@ void frmSelWS::BuildConditions() {
       {kCustomer, "客户名称", forms::FieldKind::Lookup, "pdmkh_j"},
       {kRowLimit, "行数", forms::FieldKind::Number, ""},
   };
-  for (const Spec& spec : specs) {
-    auto& field = form_.Add<forms::Field>(kFieldArray, spec.index);
-    field.SetCaption(spec.caption);
-    field.SetKind(spec.kind);
-    field.SetPicker(spec.picker);
-    const int index = spec.index;
+  for (const FilterField& filter : filters) {
+    auto& field = form_.Add<forms::Field>(kFieldArray, filter.index);
+    field.SetCaption(filter.caption);
+    field.SetKind(filter.kind);
+    field.SetPicker(filter.picker);
+    const int index = filter.index;
     field.OnLeave = [this, index] { ConditionLeft(index); };
-    if (*spec.picker) field.OnPickerRequest = [this, index] { ConditionPicker(index); };
+    if (*filter.picker) field.OnPickerRequest = [this, index] { ConditionPicker(index); };
   }
   Condition(kRowLimit).SetText(std::to_string(kDefaultRowLimit));
 }

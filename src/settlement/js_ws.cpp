@@ -112,13 +112,13 @@ void JS_WS::SetupForm() {
   form_.Add<forms::Frame>(kFeeFrame).SetCaption("结算情况");
   form_.Add<forms::Frame>(kMoneyFrame).SetCaption("本次收款情况");
   using forms::FieldKind;
-  struct Spec {
+  struct FieldLayout {
     int index;
     const char* caption;
     FieldKind kind;
     const char* container;
   };
-  const Spec specs[] = {
+  const FieldLayout layouts[] = {
       {kOrderNumber, "工单号码", FieldKind::Lookup, kOrderGroup},
       {kOwner, "车主", FieldKind::Lookup, kOrderGroup},
       {kPlate, "车牌号", FieldKind::Lookup, kOrderGroup},
@@ -157,7 +157,9 @@ void JS_WS::SetupForm() {
       {kCheckedBy, "审核人", FieldKind::Text, ""},
       {kCheckDate, "审核日期", FieldKind::Date, ""},
   };
-  for (const Spec& spec : specs) AddField(spec.index, spec.caption, spec.kind, spec.container);
+  for (const FieldLayout& layout : layouts) {
+    AddField(layout.index, layout.caption, layout.kind, layout.container);
+  }
   // The repair order is copied, never typed; the computed and audit fields follow the rest.
   for (int index = kOrderNumber; index <= kReceptionist; ++index) {
     Header(index).SetAlwaysReadOnly(true);
