@@ -9,6 +9,7 @@
 #include "receipt/js_s.h"
 #include "receipt/receipt_check.h"
 #include "receipt/receipt_sql.h"
+#include "settlement/settlement_sql.h"
 
 namespace ws::receipt {
 
@@ -63,9 +64,10 @@ bool JS_S::PrepareSave(docs::RowValues& values, bool isNew) {
 bool JS_S::CheckInTransaction(docs::SaveContext& ctx) {
   // Under the write lock: no other counter can take the number between this test and the insert.
   std::string error;
-  auto duplicate = ctx.tx.Db().Open(
-      DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"], ctx.isNew ? 0 : ctx.id),
-      &error);
+  auto duplicate =
+      ctx.tx.Db().Open(settlement::DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"],
+                                                         ctx.isNew ? 0 : ctx.id),
+                       &error);
   if (!error.empty()) throw std::runtime_error(error);
   if (duplicate->Eof()) return true;
   ctx.tx.Rollback();

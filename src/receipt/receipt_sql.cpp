@@ -30,19 +30,6 @@ db::Sql ReceiptLinesSelect(int64_t receiptId) {
   return sql.Key(receiptId).Raw(" order by 序号");
 }
 
-db::Sql DuplicateNumberSelect(int64_t programNumber, const std::string& number, int64_t receiptId) {
-  if (receiptId > 0) {
-    db::Sql sql(" Select Top 1 单据ID From ARPreceive Where 单据ID <> ");
-    return sql.Key(receiptId)
-        .Raw(" and progid =")
-        .Key(programNumber)
-        .Raw(" and 单据编号=")
-        .Text(number);
-  }
-  db::Sql sql(" select Top 1 单据ID from ARPreceive where 单据编号=");
-  return sql.Text(number).Raw(" and progid =").Key(programNumber);
-}
-
 std::vector<db::Sql> DeleteReceiptStatements(int64_t receiptId) {
   std::vector<db::Sql> out;
   out.push_back(db::Sql(" Delete from ARPreceive where 单据ID=").Key(receiptId));

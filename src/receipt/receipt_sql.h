@@ -17,8 +17,6 @@ std::string ReceiptListSelect();
 std::string ReceiptPeriodWindow(int currentPeriod, int months);
 // The write-off lines of a receipt with the orders they name, in line order.
 db::Sql ReceiptLinesSelect(int64_t receiptId);
-// Another receipt of the program with this number (a saved receipt is not its own duplicate).
-db::Sql DuplicateNumberSelect(int64_t programNumber, const std::string& number, int64_t receiptId);
 // Header first: it must hit the receipt, the lines go with it.
 std::vector<db::Sql> DeleteReceiptStatements(int64_t receiptId);
 
