@@ -1,0 +1,655 @@
+// The module's own operations on a demo shop of shop size, each next to the raw statements it
+// ran. Every case drives the real controls (repair order, requisition, settlement, pickers,
+// report) on a database the way a desk would, and captures the statement log of one run; the
+// twin replays exactly those statement texts (values written in) through the database service
+// with no module code around them. Counters: ms (median of the module runs), raw_ms (median of
+// the replays), x_raw (ms / raw_ms).
+//
+// The shop: `ws demo` of WS_BENCH_ORDERS repair orders (default 20000), reference date
+// 2012-06-15, made once into WS_BENCH_CACHE (default <temp>/ws_bench_cache) with a 50-line
+// requisition and its order added; each run works on a copy, so runs do not drift. With
+// WS_PG_URL set (scripts/with_postgres.sh) the same cases run on PostgreSQL as well, on a
+// database made once per size.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "docs/line_price.h"
+#include "forms/input.h"
+#include "harness/order_clerk.h"
+#include "lib/database_file.h"
+#include "lib/demo_data.h"
+#include "pickers/master_picker.h"
+#include "platform/engine_database.h"
+#include "platform/system_object.h"
+#include "reports/ws_rpt.h"
+#include "repair_order/ws_s.h"
+#include "requisition/ckll_ws.h"
+#include "settlement/js_ws.h"
+#include "support/recording_sink.h"
+#include "support/scripted_dialogs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using ws::platform::EngineDatabase;
+
+const ws::db::Date kLoginDate{2012, 6, 15};
+constexpr const char* kUser = "测试员";
+constexpr int64_t kOrderProgram = 200001;
+constexpr int64_t kRequisitionProgram = 200002;
+constexpr int64_t kSettlementProgram = 200003;
+constexpr int kRequisitionLines = 50;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "module_bench: %s\n", what.c_str());
+  std::exit(1);
+}
+void Check(const std::string& error, const std::string& what) {
+  if (!error.empty()) Fail(what + ": " + error);
+}
+
+int64_t EnvNumber(const char* name, int64_t fallback) {
+  const char* text = std::getenv(name);
+  return text && *text ? std::atoll(text) : fallback;
+}
+
+double Millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int64_t Scalar(ws::db::IDatabase& db, const std::string& sql) {
+  std::string error;
+  int64_t value = ws::db::Runner(db).Scalar(ws::db::Sql(sql), &error).ToLong();
+  Check(error, sql);
+  return value;
+}
+
+// --- The statement log of one operation and its replay.
+
+using Statements = std::vector<std::string>;
+
+Statements Capture(EngineDatabase& db, const std::function<void()>& operation) {
+  db.ClearLog();
+  db.EnableLog(true);
+  operation();
+  Statements log = db.Log();
+  db.EnableLog(false);
+  db.ClearLog();
+  return log;
+}
+
+bool IsQuery(const std::string& sql) {
+  size_t b = sql.find_first_not_of(" \t\r\n(");
+  if (b == std::string::npos) return false;
+  std::string head = sql.substr(b, 6);
+  for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return head.rfind("SELECT", 0) == 0 || head.rfind("WITH", 0) == 0 ||
+         sql.find("RETURNING") != std::string::npos;
+}
+
+// Runs the texts as the database service runs any statement, reading every row of a query;
+// inside one transaction when `transaction` (a save or a posting is one).
+void Replay(ws::db::IDatabase& db, const Statements& statements, bool transaction) {
+  std::unique_ptr<ws::db::Transaction> tx;
+  if (transaction) tx = std::make_unique<ws::db::Transaction>(db);
+  for (const std::string& text : statements) {
+    std::string error;
+    if (IsQuery(text)) {
+      auto rs = ws::db::Runner(db).Open(ws::db::Sql(text), &error);
+      for (; error.empty() && !rs->Eof(); rs->MoveNext()) {
+        for (int f = 0; f < rs->FieldCount(); ++f) benchmark::DoNotOptimize(rs->Field(f));
+      }
+    } else {
+      error = ws::db::Runner(db).Execute(ws::db::Sql(text));
+    }
+    Check(error, "replay of " + text.substr(0, 200));
+  }
+  if (tx && !tx->Commit()) Fail("replay commit: " + tx->Error());
+}
+
+// Times `operation` (and nothing of `before`) per iteration; afterwards replays the captured
+// statements as often (at most 200 times) and reports both medians and their ratio.
+struct Twin {
+  Statements statements;
+  bool transaction = false;
+  std::function<void()> beforeReplay;  // untimed: undo what the last run wrote
+};
+
+void Measure(benchmark::State& state, const std::function<void()>& before,
+             const std::function<void()>& operation, ws::db::IDatabase& db, const Twin& twin) {
+  std::vector<double> times;
+  for (auto _ : state) {
+    if (before) before();
+    auto start = Clock::now();
+    operation();
+    double ms = Millis(Clock::now() - start);
+    times.push_back(ms);
+    state.SetIterationTime(ms / 1000);
+  }
+  std::vector<double> raw;
+  const size_t replays = std::min<size_t>(times.size(), 200);
+  for (size_t i = 0; i < replays && !twin.statements.empty(); ++i) {
+    if (twin.beforeReplay) twin.beforeReplay();
+    auto start = Clock::now();
+    Replay(db, twin.statements, twin.transaction);
+    raw.push_back(Millis(Clock::now() - start));
+  }
+  double ms = Median(times);
+  double rawMs = Median(raw);
+  state.counters["ms"] = ms;
+  state.counters["raw_ms"] = rawMs;
+  state.counters["x_raw"] = rawMs > 0 ? ms / rawMs : 0;
+  state.counters["statements"] = static_cast<double>(twin.statements.size());
+}
+
+// --- The shop.
+
+// Rows the cases need beyond the demo: an order of 50 part lines and an entered requisition
+// of all of them (its lines' ids follow the demo's counters so the host keeps issuing above).
+void AddBenchRows(EngineDatabase& db) {
+  const int64_t order = Scalar(db, "SELECT MAX(单据ID) FROM WSDJ") + 1;
+  const int64_t orderLine = Scalar(db, "SELECT MAX(单据明细ID) FROM WSDJPJ") + 1;
+  const int64_t requisition = Scalar(db, "SELECT COALESCE(MAX(单据ID), 0) FROM JXCDJ") + 1;
+  const int64_t requisitionLine =
+      Scalar(db, "SELECT COALESCE(MAX(单据明细ID), 0) FROM JXCDJMX") + 1;
+  const int64_t depot = Scalar(db, "SELECT MIN(仓库ID) FROM JXCGoodsZzTz");
+  const int64_t period = Scalar(db, "SELECT MAX(会计期间) FROM JXCGoodsZzTz");
+  ws::db::Transaction tx(db);
+  tx.Run(ws::db::Sql(
+             "INSERT INTO WSDJ (单据ID, progid, smark, 系统, 工单号码, 车主ID, 车辆ID, 进厂日期) "
+             "SELECT ")
+             .Key(order)
+             .Raw(", 200001, '02', '审核', 'BENCH50', 车主ID, 车辆ID, '2012-06-15' FROM clzl "
+                  "WHERE 车主ID > 0 ORDER BY 车辆ID LIMIT 1"));
+  tx.Run(ws::db::Sql("INSERT INTO JXCDJ (单据ID, progID, smark, 系统, 单据编号, 前置单据, "
+                     "前置单据ID, 往来ID, 仓库ID, 币种ID, 操作日期, 填单日期, 仓库填单, 会计期间, "
+                     "总金额) SELECT ")
+             .Key(requisition)
+             .Raw(", 200002, '01', '填单', 'BENCH-LL', 200001, 单据ID, 车主ID, ")
+             .Key(depot)
+             .Raw(", 1, '2012-06-15', '2012-06-15', ")
+             .Text(kUser)
+             .Raw(", ")
+             .Key(period)
+             .Raw(", 0 FROM WSDJ WHERE 单据ID=")
+             .Key(order));
+  for (int i = 0; i < kRequisitionLines; ++i) {
+    tx.Run(ws::db::Sql("INSERT INTO WSDJPJ (单据明细ID, 单据ID, 产品ID, 数量, 单价, 金额) "
+                       "SELECT ")
+               .Key(orderLine + i)
+               .Raw(", ")
+               .Key(order)
+               .Raw(", 产品ID, 1, 10, 10 FROM JXCGoodsZzTz WHERE 会计期间=")
+               .Key(period)
+               .Raw(" ORDER BY 产品ID LIMIT 1 OFFSET ")
+               .Num(i % 40));
+    tx.Run(ws::db::Sql("INSERT INTO JXCDJMX (单据明细ID, 单据ID, 前置单据, 前置单据ID, 仓库ID, "
+                       "产品ID, 货位, 等级, 特征码, 产品批次, 数量, 单价, 金额, 含税单价, "
+                       "含税金额, 实际金额, 会计期间) SELECT ")
+               .Key(requisitionLine + i)
+               .Raw(", ")
+               .Key(requisition)
+               .Raw(", 200001, 单据明细ID, ")
+               .Key(depot)
+               .Raw(", 产品ID, '', '', '', '', 1, 10, 10, 10, 10, 10, ")
+               .Key(period)
+               .Raw(" FROM WSDJPJ WHERE 单据明细ID=")
+               .Key(orderLine + i));
+  }
+  tx.Run(ws::db::Sql("INSERT INTO ws_meta (key, value) VALUES ('bench:requisition', ")
+             .Text(std::to_string(requisition))
+             .Raw(")"));
+  if (!tx.Commit()) Fail("bench rows: " + tx.Error());
+}
+
+std::unique_ptr<EngineDatabase> OpenEngine(const std::string& name) {
+  std::string error;
+  auto db = ws::cli::OpenShopDatabase(name, &error);
+  Check(error, "open " + name);
+  auto* engine = dynamic_cast<EngineDatabase*>(db.get());
+  if (!engine) Fail("not an engine database: " + name);
+  db.release();
+  return std::unique_ptr<EngineDatabase>(engine);
+}
+
+bool HasBenchRows(const std::string& name) {
+  std::string error;
+  auto db = ws::cli::OpenShopDatabase(name, &error);
+  if (!db || !error.empty()) return false;
+  return ws::db::Runner(*db)
+             .Scalar(ws::db::Sql("SELECT COUNT(*) FROM ws_meta WHERE key='bench:requisition'"),
+                     &error)
+             .ToLong() == 1 &&
+         error.empty();
+}
+
+void MakeShop(const std::string& name, int64_t orders) {
+  std::fprintf(stderr, "module_bench: making a demo shop of %lld orders in %s\n",
+               static_cast<long long>(orders), name.c_str());
+  ws::cli::DemoOptions options;
+  options.orders = orders;
+  options.date = kLoginDate;
+  Check(ws::cli::CheckNewDatabaseTarget(name, true), "target");
+  Check(ws::cli::CreateDemoDatabase(name, options, nullptr, {}), "demo");
+  AddBenchRows(*OpenEngine(name));
+}
+
+// --- A desk: one user's system object with its dialogs.
+
+struct Desk {
+  std::unique_ptr<EngineDatabase> db;
+  ws::test::ScriptedDialogs dialogs;
+  ws::test::RecordingSink sink;
+  std::unique_ptr<ws::platform::SystemObject> system;
+
+  explicit Desk(const std::string& name) : db(OpenEngine(name)) {
+    ws::host::LoginInfo login{kUser, kLoginDate, fs::temp_directory_path().string()};
+    system = std::make_unique<ws::platform::SystemObject>(*db, dialogs, login);
+  }
+};
+
+struct Shop {
+  std::string name;
+  std::string engine;
+  int64_t orders = 0;
+  std::unique_ptr<Desk> desk;
+  std::unique_ptr<EngineDatabase> other;  // another user's connection
+  int64_t requisition = 0;
+};
+
+std::vector<std::unique_ptr<Shop>>& Shops() {
+  static std::vector<std::unique_ptr<Shop>> shops;
+  return shops;
+}
+
+std::unique_ptr<Shop> OpenShop(const std::string& name, const std::string& engine,
+                               int64_t orders) {
+  auto shop = std::make_unique<Shop>();
+  shop->name = name;
+  shop->engine = engine;
+  shop->orders = orders;
+  shop->desk = std::make_unique<Desk>(name);
+  shop->other = OpenEngine(name);
+  shop->requisition =
+      Scalar(*shop->desk->db, "SELECT value FROM ws_meta WHERE key='bench:requisition'");
+  return shop;
+}
+
+// --- Cases.
+
+using ws::repair_order::WS_S;
+
+// next / previous / first / last through the repair order control: the keyset row, its lines
+// and the position text "k/N".
+void Navigate(benchmark::State& state, Shop* shop, int kind, bool otherUserSaves) {
+  Desk& desk = *shop->desk;
+  WS_S order;
+  order.Events().AttachSink(&desk.sink);
+  if (!order.Init(*desk.system, kOrderProgram, 0)) Fail("WS_S would not start");
+  int64_t saves = 0;
+  auto otherUser = [&] {
+    if (!otherUserSaves) return;
+    const int64_t id = 900000000;
+    Check(ws::db::Runner(*shop->other)
+              .Execute(saves++ % 2 == 0
+                           ? ws::db::Sql("INSERT INTO WSDJ (单据ID, progid, smark, 工单号码, "
+                                         "进厂日期) VALUES (")
+                                 .Key(id)
+                                 .Raw(", 200001, '01', 'OTHER', '2012-06-15')")
+                           : ws::db::Sql("DELETE FROM WSDJ WHERE 单据ID=").Key(id)),
+          "other user");
+  };
+  int flip = 0;
+  auto move = [&] {
+    bool ok = false;
+    switch (kind) {
+      case 0:
+        ok = order.RecordNext();
+        break;
+      case 1:
+        ok = order.RecordPrevious();
+        break;
+      default:
+        ok = (flip++ % 2 == 0) ? order.RecordTop() : order.RecordBottom();
+    }
+    if (!ok) Fail("move refused");
+  };
+  // Init shows the last order; next starts from the first. One move warms the figures up.
+  if (kind == 0 && !order.RecordTop()) Fail("first");
+  move();
+  Twin twin;
+  twin.statements = Capture(*desk.db, move);
+  Measure(state, otherUser, move, *desk.db, twin);
+  if (saves % 2 == 1) otherUser();
+  state.counters["N"] = static_cast<double>(shop->orders);
+  state.SetLabel(order.Form().Get<ws::forms::Label>(WS_S::kRecordLabel).Caption());
+}
+
+// A new order of 30 lines typed by the counter clerk; only the save is timed.
+void SaveOrder(benchmark::State& state, Shop* shop) {
+  ws::harness::OrderClerk clerk(*shop->desk->db, kUser, kLoginDate);
+  Check(clerk.Problem(), "clerk");
+  Clock::time_point pressed;
+  clerk.OnSave([&] { pressed = Clock::now(); });
+  std::vector<double> times;
+  int64_t lastId = 0;
+  auto save = [&] {
+    auto outcome = clerk.SaveNewOrder(30);
+    auto done = Clock::now();
+    if (!outcome.saved) {
+      Fail("save refused: " + (outcome.shown.empty() ? std::string() : outcome.shown[0]));
+    }
+    lastId = outcome.id;
+    return Millis(done - pressed);
+  };
+  save();
+  auto& db = *shop->desk->db;
+  db.ClearLog();
+  db.EnableLog(true);
+  Twin twin;
+  // The log of the save alone: the typing before it is dropped at the press of Save.
+  size_t atSave = 0;
+  clerk.OnSave([&] {
+    pressed = Clock::now();
+    atSave = db.Log().size();
+  });
+  save();
+  twin.statements.assign(db.Log().begin() + static_cast<std::ptrdiff_t>(atSave), db.Log().end());
+  db.EnableLog(false);
+  db.ClearLog();
+  clerk.OnSave([&] { pressed = Clock::now(); });
+  const int64_t replayed = lastId;
+  twin.transaction = true;
+  twin.beforeReplay = [&db, replayed] {
+    for (const auto& sql : ws::repair_order::DeleteOrderStatements(replayed)) {
+      Check(ws::db::Runner(db).Execute(sql), "delete before replay");
+    }
+  };
+  for (auto _ : state) {
+    double ms = save();
+    times.push_back(ms);
+    state.SetIterationTime(ms / 1000);
+  }
+  std::vector<double> raw;
+  for (size_t i = 0; i < std::min<size_t>(times.size(), 200); ++i) {
+    twin.beforeReplay();
+    auto start = Clock::now();
+    Replay(db, twin.statements, true);
+    raw.push_back(Millis(Clock::now() - start));
+  }
+  state.counters["ms"] = Median(times);
+  state.counters["raw_ms"] = Median(raw);
+  state.counters["x_raw"] = Median(times) / Median(raw);
+  state.counters["statements"] = static_cast<double>(twin.statements.size());
+}
+
+// Check of the 50-line requisition (stock ledger, the order's issued quantities and cost);
+// the uncheck between runs is not timed.
+void CheckRequisition(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  ws::requisition::CKLl_WS doc;
+  doc.Events().AttachSink(&desk.sink);
+  if (!doc.Init(*desk.system, kRequisitionProgram, shop->requisition) || !doc.Refresh() ||
+      doc.GetID() != shop->requisition) {
+    Fail("the bench requisition would not open");
+  }
+  auto check = [&] {
+    if (!doc.Check()) {
+      Fail("check refused: " + (desk.dialogs.Boxes().empty() ? desk.sink.ErrMessages().empty()
+                                                                     ? std::string()
+                                                                     : desk.sink.ErrMessages()[0]
+                                                               : desk.dialogs.Boxes()[0].text));
+    }
+  };
+  auto uncheck = [&] {
+    if (!doc.UnCheck()) Fail("uncheck refused");
+  };
+  check();
+  Statements unchecking = Capture(*desk.db, uncheck);
+  Twin twin;
+  twin.statements = Capture(*desk.db, check);
+  twin.transaction = true;
+  twin.beforeReplay = [&] { Replay(*desk.db, unchecking, true); };
+  Measure(state, uncheck, check, *desk.db, twin);
+  uncheck();
+}
+
+// Check of a settlement of a checked demo order (ledger voucher, the order's receivable).
+void CheckSettlement(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  Check(desk.system->SetParameter(12, 1, "201206"), "period");
+  const int64_t orderId = Scalar(*desk.db,
+                                 "SELECT MAX(单据ID) FROM WSDJ WHERE smark='02' AND 单据ID NOT IN "
+                                 "(SELECT 前置单据ID FROM ARPReceive) AND 工单号码<>'BENCH50'");
+  std::string number;
+  {
+    std::string error;
+    number = ws::db::Runner(*desk.db).ScalarText(
+        ws::db::Sql("SELECT 工单号码 FROM WSDJ WHERE 单据ID=").Key(orderId), &error);
+    Check(error, "order number");
+  }
+  ws::settlement::JS_WS doc([&](ws::host::ISystem&, int64_t, int64_t, int64_t) {
+    return ws::settlement::ChosenRepairOrder{orderId, number};
+  });
+  doc.Events().AttachSink(&desk.sink);
+  if (!doc.Init(*desk.system, kSettlementProgram, 0) || !doc.FileNew()) {
+    Fail("JS_WS would not start");
+  }
+  auto type = [&](int index, const std::string& text) {
+    auto typed = ws::forms::Input::Type(doc.Header(index), text);
+    if (!typed) Fail("settlement field " + std::to_string(index) + ": " + typed.reason);
+  };
+  if (!ws::forms::Input::Click(doc.Form().Get<ws::forms::Widget>(ws::settlement::JS_WS::kSelectButton))) {
+    Fail("chooser");
+  }
+  type(ws::settlement::JS_WS::kDate, "2012-06-15");
+  type(ws::settlement::JS_WS::kAccount, "1001");
+  type(ws::settlement::JS_WS::kCollected, "100");
+  if (!doc.FileSave()) Fail("settlement save refused");
+  auto check = [&] {
+    if (!doc.Check()) Fail("settlement check refused");
+  };
+  auto uncheck = [&] {
+    if (!doc.UnCheck()) Fail("settlement uncheck refused");
+  };
+  check();
+  Statements unchecking = Capture(*desk.db, uncheck);
+  Twin twin;
+  twin.statements = Capture(*desk.db, check);
+  twin.transaction = true;
+  twin.beforeReplay = [&] { Replay(*desk.db, unchecking, true); };
+  Measure(state, uncheck, check, *desk.db, twin);
+  uncheck();
+}
+
+// The price a line proposes: fetch mode 0 (history of the customer, then anyone's, then the
+// rule) or 1 (the rule straight away), for a labour item and a part.
+void ProposePrice(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  const int mode = static_cast<int>(state.range(0));
+  const int rule = static_cast<int>(state.range(1));
+  const auto kind = state.range(2) == 0 ? ws::docs::LineKind::Items : ws::docs::LineKind::Parts;
+  Check(desk.system->SetOption(12, std::string("fetchmode"), std::to_string(mode)), "mode");
+  Check(ws::db::Runner(*desk.db)
+            .Execute(ws::db::Sql("UPDATE xt_objects SET fetchPrice=")
+                         .Num(rule)
+                         .Raw(" WHERE progid=")
+                         .Key(kOrderProgram)),
+        "rule");
+  // A customer with a few orders and a key used on many lines.
+  const int64_t owner = Scalar(*desk.db, "SELECT 车主ID FROM WSDJ WHERE 单据ID=(SELECT "
+                                         "MAX(单据ID) FROM WSDJ WHERE smark='02')");
+  const int64_t key = kind == ws::docs::LineKind::Items
+                          ? Scalar(*desk.db, "SELECT MIN(AutoID) FROM PDMWXXM")
+                          : Scalar(*desk.db, "SELECT MIN(产品ID) FROM PDMCPML");
+  ws::docs::LinePricer pricer(*desk.system, kOrderProgram);
+  auto propose = [&] { benchmark::DoNotOptimize(pricer.Propose(kind, key, owner)); };
+  Twin twin;
+  twin.statements = Capture(*desk.db, propose);
+  Measure(state, nullptr, propose, *desk.db, twin);
+  Check(desk.system->SetOption(12, std::string("fetchmode"), "0"), "mode");
+}
+
+// The vehicle picker: the whole list into its grid, then the incremental search per keystroke.
+void VehiclePickerLoad(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  auto picker = std::make_unique<ws::pickers::MasterPicker>(ws::pickers::VehiclePicker());
+  if (!picker->Init(*desk.system, 0, "")) Fail("picker init");
+  auto load = [&] {
+    if (!picker->Refresh()) Fail("picker refresh");
+  };
+  Twin twin;
+  twin.statements = Capture(*desk.db, load);
+  Measure(state, nullptr, load, *desk.db, twin);
+  state.counters["rows"] = picker->Grid().DataRows();
+}
+
+void VehiclePickerKeystroke(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  auto picker = std::make_unique<ws::pickers::MasterPicker>(ws::pickers::VehiclePicker());
+  if (!picker->Init(*desk.system, 0, "") || !picker->Refresh()) Fail("picker");
+  // A plate typed one character at a time, the last vehicle's so the search runs far.
+  std::string error;
+  const std::string plate = ws::db::Runner(*desk.db).ScalarText(
+      ws::db::Sql("SELECT 车牌号 FROM clzl ORDER BY 车辆ID DESC LIMIT 1"), &error);
+  Check(error, "plate");
+  std::vector<std::string> prefixes;
+  for (size_t i = 1; i <= plate.size(); ++i) {
+    if (i == plate.size() || (static_cast<unsigned char>(plate[i]) & 0xC0) != 0x80) {
+      prefixes.push_back(plate.substr(0, i));
+    }
+  }
+  size_t next = 0;
+  std::vector<double> times;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    picker->SetText(prefixes[next++ % prefixes.size()]);
+    double ms = Millis(Clock::now() - start);
+    times.push_back(ms);
+    state.SetIterationTime(ms / 1000);
+  }
+  state.counters["ms"] = Median(times);
+  state.counters["rows"] = picker->Grid().DataRows();
+}
+
+long ResidentKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+  }
+  return 0;
+}
+
+// The repair-order report over a date range of about 100,000 orders.
+void Report(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  ws::reports::WS_RPT report;
+  report.Events().AttachSink(&desk.sink);
+  report.Init(*desk.system, ws::reports::WS_RPT::kProgram);
+  const int64_t days = std::min<int64_t>(365, (100000 * 365 + shop->orders - 1) / shop->orders);
+  const std::chrono::year_month_day from{
+      std::chrono::sys_days{std::chrono::year{kLoginDate.year} /
+                            static_cast<unsigned>(kLoginDate.month) /
+                            static_cast<unsigned>(kLoginDate.day)} -
+      std::chrono::days{days - 1}};
+  const ws::db::Date fromDate{static_cast<int>(from.year()), static_cast<int>(unsigned(from.month())),
+                              static_cast<int>(unsigned(from.day()))};
+  report.FilterInput(ws::reports::WS_RPT::kDateFrom).SetText(fromDate.Text());
+  report.FilterInput(ws::reports::WS_RPT::kDateTo).SetText(kLoginDate.Text());
+  auto refresh = [&] {
+    if (!report.Refresh()) Fail("report refresh");
+  };
+  const long before = ResidentKb("VmRSS:");
+  Twin twin;
+  twin.statements = Capture(*desk.db, refresh);
+  state.counters["grid_MB"] = static_cast<double>(ResidentKb("VmRSS:") - before) / 1024;
+  Measure(state, nullptr, refresh, *desk.db, twin);
+  state.counters["rows"] = report.Grid().DataRows();
+  state.counters["peak_MB"] = static_cast<double>(ResidentKb("VmHWM:")) / 1024;
+}
+
+void Register(Shop* shop) {
+  const std::string suffix = "/" + shop->engine;
+  auto reg = [&](const std::string& name, auto&& fn) {
+    return benchmark::RegisterBenchmark((name + suffix).c_str(), fn)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+  };
+  reg("RecordNext", [shop](benchmark::State& s) { Navigate(s, shop, 0, false); });
+  reg("RecordPrevious", [shop](benchmark::State& s) { Navigate(s, shop, 1, false); });
+  reg("RecordTopBottom", [shop](benchmark::State& s) { Navigate(s, shop, 2, false); });
+  reg("RecordNextAfterOtherUserSaved",
+      [shop](benchmark::State& s) { Navigate(s, shop, 0, true); });
+  reg("SaveOrder30Lines", [shop](benchmark::State& s) { SaveOrder(s, shop); })->Iterations(30);
+  reg("CheckRequisition50Lines", [shop](benchmark::State& s) { CheckRequisition(s, shop); })
+      ->Iterations(30);
+  reg("CheckSettlement", [shop](benchmark::State& s) { CheckSettlement(s, shop); })
+      ->Iterations(30);
+  auto* price = reg("ProposePrice", [shop](benchmark::State& s) { ProposePrice(s, shop); });
+  price->ArgNames({"mode", "rule", "part"});
+  for (int part = 0; part < 2; ++part) {
+    price->Args({0, 4, part});
+    for (int rule = 1; rule <= 8; ++rule) price->Args({1, rule, part});
+  }
+  reg("VehiclePickerLoad", [shop](benchmark::State& s) { VehiclePickerLoad(s, shop); })
+      ->Iterations(5);
+  reg("VehiclePickerKeystroke", [shop](benchmark::State& s) { VehiclePickerKeystroke(s, shop); })
+      ->Iterations(40);
+  reg("Report100k", [shop](benchmark::State& s) { Report(s, shop); })->Iterations(3);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const int64_t orders = EnvNumber("WS_BENCH_ORDERS", 20000);
+  const char* cacheEnv = std::getenv("WS_BENCH_CACHE");
+  const fs::path cache =
+      cacheEnv && *cacheEnv ? fs::path(cacheEnv) : fs::temp_directory_path() / "ws_bench_cache";
+  fs::create_directories(cache);
+
+  // SQLite: the cached shop stays as made; the run works on a copy.
+  const fs::path made = cache / ("shop_" + std::to_string(orders) + ".db");
+  if (!fs::exists(made) || !HasBenchRows(made.string())) MakeShop(made.string(), orders);
+  const fs::path work = cache / ("run_" + std::to_string(orders) + ".db");
+  fs::remove(work);
+  fs::copy_file(made, work);
+  Shops().push_back(OpenShop(work.string(), "sqlite", orders));
+
+  if (const char* url = std::getenv("WS_PG_URL"); url && *url) {
+    std::string name = url;
+    name += (name.find('?') == std::string::npos ? "?" : "&");
+    name += "dbname=ws_module_bench_" + std::to_string(orders);
+    if (!HasBenchRows(name)) MakeShop(name, orders);
+    Shops().push_back(OpenShop(name, "postgres", orders));
+  }
+  for (auto& shop : Shops()) Register(shop.get());
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  Shops().clear();
+  fs::remove(work);
+  fs::remove(fs::path(work.string() + "-wal"));
+  fs::remove(fs::path(work.string() + "-shm"));
+  return 0;
+}
