@@ -1,6 +1,7 @@
 #include "platform/navigator.h"
 
 #include <cctype>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -174,6 +175,41 @@ std::string CountingFrom(const std::string& fromPart, const std::string& conditi
   return "FROM " + t[1];
 }
 
+// The tracked table whose rows alone make up the counted list, in lower case as
+// ws_change_block names it; empty when the list cannot be counted block by block: the counted
+// FROM part is not that one table, the key is not its key, or the condition may name anything
+// else (a qualified column of another table, a subquery).
+std::string BlockTable(const std::string& countedFrom, const std::string& condition,
+                       const std::string& key) {
+  auto tokens = Words(countedFrom, "()");
+  if (!tokens) return {};
+  std::vector<std::string> t;
+  for (auto& token : *tokens) {
+    if (token != "(" && token != ")") t.push_back(std::move(token));
+  }
+  if (t.size() != 2 || !SameName(t[0], "FROM")) return {};
+  const db::TableDef* table = db::FindTable(t[1]);
+  if (!table || table->trackedSince == 0 || table->primaryKey.size() != 1) return {};
+  auto ownName = [&](const std::string& word) {
+    size_t dot = word.find('.');
+    if (dot == std::string::npos) return true;
+    return SameName(word.substr(0, dot), table->name);
+  };
+  size_t dot = key.find('.');
+  if (!ownName(key) || !SameName(dot == std::string::npos ? key : key.substr(dot + 1),
+                                 table->primaryKey[0])) {
+    return {};
+  }
+  auto used = Words(condition, "()=<>!,+-*/%|#;'");
+  if (!used) return {};
+  for (const std::string& word : *used) {
+    if (SameName(word, "SELECT") || !ownName(word)) return {};
+  }
+  return LowerAscii(table->name);
+}
+
+int64_t BlockOf(int64_t key) { return key / db::kChangeBlockKeys; }
+
 std::shared_ptr<db::Recordset> EmptyRecords() {
   auto rs = std::make_shared<db::Recordset>();
   rs->Close();
@@ -189,6 +225,7 @@ struct RecordNavigator::Query {
   std::string key;
   std::string keyField;  // the key's name in the record set (qualifier dropped)
   std::string list;      // identifies the list for the position cache
+  std::string blockTable;  // counted block by block when not empty (see BlockTable)
 
   Query(const std::string& baseSelect, const std::string& baseCondition, std::string keyColumn)
       : select(Trimmed(baseSelect)), key(Trimmed(keyColumn)) {
@@ -197,6 +234,7 @@ struct RecordNavigator::Query {
     SelectShape shape = ScanSelect(select);
     if (shape.from != std::string_view::npos && shape.countable) {
       fromPart = CountingFrom(select.substr(shape.from), cond, key);
+      blockTable = BlockTable(fromPart, cond, key);
     }
     size_t dot = key.rfind('.');
     keyField = dot == std::string::npos ? key : key.substr(dot + 1);
@@ -225,11 +263,18 @@ struct RecordNavigator::Query {
   db::Sql KeyCompare(const char* op, int64_t id) const {
     return db::Sql().Raw(key).Raw(" ").Raw(op).Raw(" ").Key(id);
   }
+
+  // The keys of a block from its first up to and including `last`.
+  db::Sql BlockRange(int64_t block, int64_t last) const {
+    return KeyCompare(">=", block * db::kChangeBlockKeys).Raw(" AND ").Append(KeyCompare("<=", last));
+  }
 };
 
 void RecordNavigator::Attach(db::IDatabase& db) {
   db_ = &db;
   cache_.reset();
+  blocks_.reset();
+  blocksUsable_ = true;
   std::string driver = LowerAscii(db.Settings("driver"));
   if (driver.find("sqlite") != std::string::npos) {
     // data_version moves when another connection commits, total_changes when this one writes
@@ -326,7 +371,10 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
                Count(q, q.KeyCompare(">", id).Raw(" AND ").Append(q.KeyCompare("<=", c.knownId)),
                      error);
       }
-    } else {
+    } else if (auto figures = BlockFigures(q, id, error)) {
+      total = figures->first;
+      rank = figures->second;
+    } else if (error->empty()) {
       ++countQueries_;
       db::Sql columns("COUNT(*), SUM(CASE WHEN ");
       columns.Append(q.KeyCompare("<=", id)).Raw(" THEN 1 ELSE 0 END)");
@@ -338,6 +386,7 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     }
     if (!error->empty()) {
       cache_.reset();
+      blocks_.reset();
       return "0/0";
     }
     if (stamp.empty() || ChangeStamp() == stamp) {
@@ -351,6 +400,79 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     cache_.reset();  // written to while counting: count once more under a still stamp
   }
   return std::to_string(rank) + "/" + std::to_string(total);
+}
+
+// After someone wrote, only the blocks of keys whose version in ws_change_block moved are
+// counted again; the list's other blocks keep their figures. The versions are read before
+// the counts, so a write that lands in between leaves an older version beside a newer count,
+// which only costs one more recount of that block later, never a wrong figure.
+std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Query& q,
+                                                                        int64_t id,
+                                                                        std::string* error) {
+  // Inside a transaction the versions would include this connection's own uncommitted
+  // writes, which a rollback takes back to versions seen before.
+  if (!blocksUsable_ || q.blockTable.empty() || id < 0 || db_->InTransaction()) {
+    return std::nullopt;
+  }
+  db::Runner runner(*db_);
+  std::string readError;
+  auto rs = runner.Open(
+      db::Sql("SELECT block, version FROM ws_change_block WHERE table_name=").Text(q.blockTable),
+      &readError);
+  if (!readError.empty()) {
+    blocksUsable_ = false;  // a file without the tracking: count the whole list from now on
+    return std::nullopt;
+  }
+  std::map<int64_t, int64_t> versions;
+  for (; !rs->Eof(); rs->MoveNext()) versions[rs->Field(0).ToLong()] = rs->Field(1).ToLong();
+
+  if (!blocks_ || blocks_->list != q.list) {
+    ++countQueries_;
+    blocks_ = BlockCache{q.list, {}, {}};
+    db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
+    auto counts = runner.Open(q.CountSql(columns, db::Sql()).Raw(" GROUP BY 1"), error);
+    for (; error->empty() && !counts->Eof(); counts->MoveNext()) {
+      blocks_->counts[counts->Field(0).ToLong()] = counts->Field(1).ToLong();
+    }
+  } else {
+    std::map<int64_t, int64_t> moved;
+    for (const auto& [block, version] : versions) {
+      auto known = blocks_->versions.find(block);
+      if (known == blocks_->versions.end() || known->second != version) moved[block] = version;
+    }
+    for (const auto& [block, version] : blocks_->versions) {
+      if (!versions.count(block)) moved[block] = 0;  // cannot shrink, but never trust it
+    }
+    for (const auto& entry : moved) {
+      const int64_t block = entry.first;
+      int64_t count = Count(q, q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1), error);
+      if (!error->empty()) break;
+      if (count) {
+        blocks_->counts[block] = count;
+      } else {
+        blocks_->counts.erase(block);
+      }
+    }
+  }
+  if (!error->empty()) {
+    blocks_.reset();
+    return std::nullopt;
+  }
+  blocks_->versions = std::move(versions);
+
+  const int64_t own = BlockOf(id);
+  int64_t total = 0;
+  int64_t before = 0;
+  for (const auto& [block, count] : blocks_->counts) {
+    total += count;
+    if (block < own) before += count;
+  }
+  int64_t inOwn = Count(q, q.BlockRange(own, id), error);
+  if (!error->empty()) {
+    blocks_.reset();
+    return std::nullopt;
+  }
+  return std::make_pair(total, before + inOwn);
 }
 
 host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,

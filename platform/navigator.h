@@ -6,14 +6,18 @@
 // remembered between moves, together with a change stamp of the database (SQLite: data_version
 // and total_changes; PostgreSQL: the WAL insert position); they are reused only while the stamp
 // proves that nothing was written since. So a move over an unchanged list costs one indexed
-// row query and two stamp reads; the first move after anyone wrote anything counts the list
-// and the row's rank in one pass. Engines without a stamp count on every move.
+// row query and two stamp reads. After anyone wrote, a list over one tracked document table
+// (db::TableDef::trackedSince) is recounted only in the blocks of keys whose version in
+// ws_change_block moved, and the row's rank within its own block; any other list is counted
+// with the row's rank in one pass. Engines without a stamp count on every move.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "db/database.h"
 #include "db/sql.h"
@@ -60,6 +64,13 @@ class RecordNavigator : public host::INavigator {
     int64_t knownId = 0;
     int64_t knownRank = 0;
   };
+  // Rows of a list per block of keys, with the ws_change_block versions they were counted
+  // under (a block without a version row is at version 0).
+  struct BlockCache {
+    std::string list;
+    std::map<int64_t, int64_t> counts;
+    std::map<int64_t, int64_t> versions;
+  };
 
   // The first row of the list narrowed by extra, in key order (descending: the last); an
   // empty record set when there is none. Error text into *error.
@@ -71,10 +82,16 @@ class RecordNavigator : public host::INavigator {
   // offers no cheap one (then the figures are recounted on every move).
   std::string ChangeStamp();
   int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
+  // N and k of row id counted block by block (see ws_change_block); nullopt when the list or
+  // the database does not allow it, or on error (then in *error).
+  std::optional<std::pair<int64_t, int64_t>> BlockFigures(const Query& q, int64_t id,
+                                                          std::string* error);
 
   db::IDatabase* db_ = nullptr;
   std::string stampSql_;
   std::optional<PositionCache> cache_;
+  std::optional<BlockCache> blocks_;
+  bool blocksUsable_ = true;
   int64_t countQueries_ = 0;
 };
 

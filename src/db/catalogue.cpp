@@ -106,6 +106,7 @@ std::vector<TableDef> BuildTables() {
                   {"ix_wsdj_vehicle", {"车辆ID"}},
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}}}});
+    t.back().trackedSince = 2;
   }
   {
     TableDef pj = LineTable("WSDJPJ", "产品ID");
@@ -158,6 +159,7 @@ std::vector<TableDef> BuildTables() {
                   {"ix_arpreceive_number", {"单据编号"}},
                   {"ix_arpreceive_source", {"前置单据ID"}},
                   {"ix_arpreceive_partner", {"往来ID"}}}});
+    t.back().trackedSince = 2;
   }
   t.push_back({"ARPReceiveMx",
                TableRole::Module,
@@ -199,6 +201,7 @@ std::vector<TableDef> BuildTables() {
        {{"ix_jxcdj_keyset", {"progID", "单据ID", "会计期间"}},
         {"ix_jxcdj_source", {"前置单据ID"}},
         {"ix_jxcdj_number", {"单据编号"}}}});
+  t.back().trackedSince = 2;
   t.push_back({"JXCDJMX",
                TableRole::HostWritten,
                {{"单据明细ID", kId}, {"单据ID", kId},     {"前置单据", kId},  {"前置单据ID", kId},
@@ -373,6 +376,14 @@ std::vector<TableDef> BuildTables() {
                {"user_name", "key"},
                {}});
   t.push_back({"ws_meta", TableRole::HostConfig, {{"key", kText}, {"value", kText}}, {"key"}, {}});
+  // How often each block of keys of a tracked table was written to (see trackedSince). A block
+  // nobody wrote to since tracking began has no row.
+  t.push_back({"ws_change_block",
+               TableRole::HostConfig,
+               {{"table_name", kText}, {"block", kId}, {"version", kId}},
+               {"table_name", "block"},
+               {},
+               2});
   return t;
 }
 
@@ -465,11 +476,40 @@ std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
   return out;
 }
 
+std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine engine) {
+  if (table.trackedSince == 0 || table.primaryKey.size() != 1) return {};
+  const std::string name = Lower(table.name);
+  const std::string& key = table.primaryKey[0];
+  auto bump = [&](const char* row) {
+    return "INSERT INTO ws_change_block (table_name, block, version) VALUES ('" + name + "', " +
+           row + "." + key + " / " + std::to_string(kChangeBlockKeys) +
+           ", 1) ON CONFLICT (table_name, block) DO UPDATE SET version = "
+           "ws_change_block.version + 1;";
+  };
+  if (engine == Engine::Postgres) {
+    const std::string function = "ws_change_" + name;
+    return {"CREATE OR REPLACE FUNCTION " + function +
+                "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF TG_OP <> 'INSERT' THEN " +
+                bump("OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " + bump("NEW") +
+                " END IF; RETURN NULL; END $$",
+            "CREATE TRIGGER " + function + " AFTER INSERT OR UPDATE OR DELETE ON " + table.name +
+                " FOR EACH ROW EXECUTE FUNCTION " + function + "()"};
+  }
+  const std::string prefix = "CREATE TRIGGER ws_change_" + name;
+  return {prefix + "_ins AFTER INSERT ON " + table.name + " BEGIN " + bump("NEW") + " END",
+          prefix + "_upd AFTER UPDATE ON " + table.name + " BEGIN " + bump("OLD") + " " +
+              bump("NEW") + " END",
+          prefix + "_del AFTER DELETE ON " + table.name + " BEGIN " + bump("OLD") + " END"};
+}
+
 std::vector<Sql> CatalogueStatements(Engine engine) {
   std::vector<Sql> out;
   for (const auto& table : Tables()) {
     out.emplace_back(CreateTableStatement(table, engine));
     for (const auto& index : CreateIndexStatements(table, engine)) out.emplace_back(index);
+  }
+  for (const auto& table : Tables()) {
+    for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
   }
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("schema")

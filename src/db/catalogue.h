@@ -11,6 +11,7 @@
 // `等级=''` and `主管部门<>''` must see the empty text), dates to Null.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,10 @@ struct TableDef {
   std::vector<std::string> primaryKey;
   std::vector<IndexDef> indexes;
   int since = 1;
+  // From this version on, every write to the table bumps the version of the key's block in
+  // ws_change_block (0: never), so a reader holding per-block figures of a list recounts only
+  // the blocks someone wrote to. Only tables with a single integer key are tracked.
+  int trackedSince = 0;
 
   // The column by name, ASCII letters matched without regard to case; nullptr when unknown.
   const ColumnDef* FindColumn(std::string_view column) const;
@@ -82,13 +87,21 @@ std::string DefaultClause(ColumnKind kind);
 std::string CreateTableStatement(const TableDef& table, Engine engine);
 std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine engine);
 
+// Keys per block of ws_change_block: a row's block is its key divided by this (integer
+// division on both engines).
+inline constexpr int64_t kChangeBlockKeys = 4096;
+// The triggers (on PostgreSQL with their function) that bump ws_change_block on every insert,
+// update and delete of a tracked table; empty for a table that is not tracked. The table is
+// named in ws_change_block in lower case.
+std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine engine);
+
 // The schema mark that tells a database of ours from a foreign one: rows of ws_meta. Version 2
 // added a version row per subsystem ("version:<subsystem>"); version 1 files have only this one.
 inline constexpr std::string_view kSchemaName = "repair-shop";
 inline constexpr std::string_view kSchemaVersion = "2";
 
 // Every statement that creates the catalogue on an empty database, in order: the tables, their
-// indexes and the schema mark with the version of every subsystem. The statements contain
+// indexes, the change tracking of the tracked tables and the schema mark with the version of every subsystem. The statements contain
 // nothing a dialect translation changes.
 std::vector<Sql> CatalogueStatements(Engine engine);
 

@@ -56,6 +56,7 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
   for (const auto& table : tables) {
     if (!BelongsTo(subsystem, table)) continue;
     version = std::max(version, table.since);
+    version = std::max(version, table.trackedSince);
     for (const auto& column : table.columns) version = std::max(version, column.since);
     for (const auto& index : table.indexes) version = std::max(version, index.since);
   }
@@ -74,6 +75,7 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
     if (table.since > from) {
       out.emplace_back(CreateTableStatement(table, engine));
       for (const auto& index : CreateIndexStatements(table, engine)) out.emplace_back(index);
+      for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
       continue;
     }
     for (const auto& column : table.columns) {
@@ -88,6 +90,9 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
       if (index.since > from) added.indexes.push_back(index);
     }
     for (const auto& index : CreateIndexStatements(added, engine)) out.emplace_back(index);
+    if (table.trackedSince > from) {
+      for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
+    }
   }
   return out;
 }

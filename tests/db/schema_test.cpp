@@ -21,11 +21,23 @@ class SchemaTest : public ::testing::Test {
     path_ = (fs::temp_directory_path() / ("ws_schema_test_" + std::to_string(::getpid()) + ".db"))
                 .string();
     Remove();
-    // The layout of the build before per-subsystem versions: the same tables, and ws_meta with
-    // the schema name and version 1 only.
+    // The layout of the build before per-subsystem versions: the tables, columns and indexes
+    // of version 1 without change tracking, and ws_meta with the schema name and version 1 only.
     auto db = Open();
     for (const auto& sql : CatalogueStatements(Engine::Sqlite)) {
+      if (sql.Statement().rfind("CREATE TRIGGER", 0) == 0) continue;
       ASSERT_EQ(Runner(*db).Execute(sql), "") << sql.Literal();
+    }
+    for (const auto& table : Tables()) {
+      if (table.since > 1) {
+        ASSERT_EQ(db->ExecScript("DROP TABLE " + table.name), "");
+        continue;
+      }
+      for (const auto& index : table.indexes) {
+        if (index.since > 1) {
+          ASSERT_EQ(db->ExecScript("DROP INDEX " + index.name), "");
+        }
+      }
     }
     ASSERT_EQ(
         db->ExecScript("DELETE FROM ws_meta WHERE key LIKE 'version:%';"
@@ -55,15 +67,18 @@ class SchemaTest : public ::testing::Test {
     return Runner(db).ScalarText(Sql("SELECT value FROM ws_meta WHERE key=").Text(key));
   }
 
-  // This build's catalogue with a version 2 of the module's tables: a column, an index and a
-  // table added.
+  // The module's version after this build's.
+  static int NextModuleVersion() { return CurrentVersion(Subsystems().front()) + 1; }
+  // This build's catalogue with the next version of the module's tables: a column, an index and
+  // a tracked table added.
   static std::vector<TableDef> NewerCatalogue() {
+    const int next = NextModuleVersion();
     std::vector<TableDef> tables = Tables();
     for (auto& table : tables) {
       if (table.name == "WSDJ") {
-        table.columns.push_back({"预约日期", ColumnKind::Date, 2});
-        table.columns.push_back({"预约人", ColumnKind::Text, 2});
-        table.indexes.push_back({"ix_wsdj_booked", {"预约日期"}, false, "", 2});
+        table.columns.push_back({"预约日期", ColumnKind::Date, next});
+        table.columns.push_back({"预约人", ColumnKind::Text, next});
+        table.indexes.push_back({"ix_wsdj_booked", {"预约日期"}, false, "", next});
       }
     }
     tables.push_back({"ws_booking",
@@ -71,7 +86,8 @@ class SchemaTest : public ::testing::Test {
                       {{"预约ID", ColumnKind::Id}, {"单据ID", ColumnKind::Id}},
                       {"预约ID"},
                       {{"ix_ws_booking_doc", {"单据ID"}}},
-                      2});
+                      next});
+    tables.back().trackedSince = next;
     return tables;
   }
 
@@ -88,6 +104,9 @@ TEST_F(SchemaTest, AnOlderFileIsBroughtForwardAndKeepsItsData) {
         << subsystem.name;
   }
   EXPECT_EQ(Text(*db, "SELECT 工单号码 FROM WSDJ WHERE 单据ID=7"), "W7");
+  // Writes to the document tables are tracked from the upgrade on.
+  ASSERT_EQ(db->ExecScript("UPDATE WSDJ SET 工单号码='W7a' WHERE 单据ID=7"), "");
+  EXPECT_EQ(Text(*db, "SELECT block || ':' || version FROM ws_change_block"), "0:2");
 
   // Up to date now: opening again changes nothing.
   db->EnableLog(true);
@@ -108,16 +127,22 @@ TEST_F(SchemaTest, AddedTablesColumnsAndIndexesReachTheOlderFile) {
                  "SELECT group_concat(name) FROM (SELECT name FROM sqlite_master WHERE "
                  "name IN ('ix_wsdj_booked','ix_ws_booking_doc') ORDER BY name)"),
             "ix_ws_booking_doc,ix_wsdj_booked");
+  // The added table's writes are tracked from the start.
+  ASSERT_EQ(db->ExecScript("INSERT INTO ws_booking (预约ID, 单据ID) VALUES (5000, 7)"), "");
+  EXPECT_EQ(Text(*db, "SELECT block || ':' || version FROM ws_change_block WHERE "
+                      "table_name='ws_booking'"),
+            "1:1");
   const Subsystem& module = Subsystems().front();
-  EXPECT_EQ(Meta(*db, SubsystemVersionKey(module)), "2");
-  EXPECT_EQ(Meta(*db, "version:host"), "1") << "subsystems move on their own";
+  EXPECT_EQ(Meta(*db, SubsystemVersionKey(module)), std::to_string(NextModuleVersion()));
+  EXPECT_EQ(Meta(*db, "version:host"), std::to_string(CurrentVersion(Subsystems()[1])))
+      << "subsystems move on their own";
 
   // The same build opening its own file again finds nothing to do; the older build now meets
   // a file newer than itself and refuses it without touching it.
   EXPECT_EQ(UpgradeSchema(*db, newer), "");
   std::string refused = UpgradeSchema(*db);
   EXPECT_NE(refused.find("newer"), std::string::npos) << refused;
-  EXPECT_EQ(Meta(*db, SubsystemVersionKey(module)), "2");
+  EXPECT_EQ(Meta(*db, SubsystemVersionKey(module)), std::to_string(NextModuleVersion()));
 }
 
 TEST_F(SchemaTest, NewerForeignAndFailingFilesAreLeftAsTheyWere) {

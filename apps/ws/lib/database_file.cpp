@@ -19,7 +19,9 @@ namespace {
 
 bool IsIndexStatement(const db::Sql& sql) {
   const std::string& text = sql.Statement();
-  return text.rfind("CREATE INDEX", 0) == 0 || text.rfind("CREATE UNIQUE INDEX", 0) == 0;
+  // The change tracking goes with the indexes: a bulk load runs before both.
+  return text.rfind("CREATE INDEX", 0) == 0 || text.rfind("CREATE UNIQUE INDEX", 0) == 0 ||
+         text.rfind("CREATE TRIGGER", 0) == 0 || text.rfind("CREATE OR REPLACE FUNCTION", 0) == 0;
 }
 
 // A database file's companions (WAL, shared memory, rollback journal): left beside a new file
