@@ -137,38 +137,47 @@ std::string CountingFrom(const std::string& fromPart, const std::string& conditi
   if (t.size() < 2 || !SameName(t[0], "FROM")) return fromPart;
   const db::TableDef* first = db::FindTable(t[1]);
   if (!first || t[1].find('.') != std::string::npos) return fromPart;
-  std::vector<const db::TableDef*> joined;
+  struct Joined {
+    const db::TableDef* table;
+    std::string name;  // as the statement names it: its alias, or the table's own name
+  };
+  std::vector<Joined> joined;
   size_t i = 2;
   while (i < t.size()) {
     if (!SameName(t[i++], "LEFT")) return fromPart;
     if (i < t.size() && SameName(t[i], "OUTER")) ++i;
-    if (i + 6 > t.size() || !SameName(t[i], "JOIN") || !SameName(t[i + 2], "ON") ||
-        t[i + 4] != "=") {
-      return fromPart;
-    }
+    if (i + 1 >= t.size() || !SameName(t[i], "JOIN")) return fromPart;
     const db::TableDef* table = db::FindTable(t[i + 1]);
     if (!table || table->primaryKey.size() != 1) return fromPart;
+    std::string name = t[i + 1];
+    i += 2;
+    // "PDMBM AS PDMBM_1" or "PDMBM PDMBM_1": the alias is what the ON and the condition use.
+    if (i < t.size() && SameName(t[i], "AS")) ++i;
+    if (i < t.size() && !SameName(t[i], "ON")) name = t[i++];
+    if (i + 4 > t.size() || !SameName(t[i], "ON") || t[i + 2] != "=") return fromPart;
     // One side of the ON must be the joined table's key.
     bool onKey = false;
-    for (const std::string& side : {t[i + 3], t[i + 5]}) {
+    for (const std::string& side : {t[i + 1], t[i + 3]}) {
       size_t dot = side.find('.');
-      if (dot != std::string::npos && SameName(side.substr(0, dot), t[i + 1]) &&
+      if (dot != std::string::npos && SameName(side.substr(0, dot), name) &&
           SameName(side.substr(dot + 1), table->primaryKey[0])) {
         onKey = true;
       }
     }
     if (!onKey) return fromPart;
-    joined.push_back(table);
-    i += 6;
+    joined.push_back({table, name});
+    i += 4;
   }
   if (joined.empty()) return fromPart;
   auto used = Words(condition + " " + key, "()=<>!,+-*/%|#.;");
   if (!used) return fromPart;
   for (const std::string& word : *used) {
     size_t dot = word.find('.');
-    for (const db::TableDef* table : joined) {
-      bool names = dot != std::string::npos ? SameName(word.substr(0, dot), table->name)
-                                            : table->FindColumn(word) && !first->FindColumn(word);
+    for (const Joined& join : joined) {
+      bool names = dot != std::string::npos
+                       ? SameName(word.substr(0, dot), join.name) ||
+                             SameName(word.substr(0, dot), join.table->name)
+                       : join.table->FindColumn(word) && !first->FindColumn(word);
       if (names) return fromPart;
     }
   }

@@ -28,6 +28,7 @@ struct SqliteDatabase::Impl {
   std::string lastError;
   std::map<std::string, std::string> settings{{"driver", "sqlite"}};
   bool logging = false;
+  bool inMemory = false;
   std::vector<std::string> log;
   // Nesting depth of BeginTrans: 1 is the engine transaction, deeper levels are savepoints.
   int depth = 0;
@@ -319,6 +320,15 @@ class SqliteCommand : public db::ICommand {
 SqliteDatabase::SqliteDatabase() : impl_(std::make_unique<Impl>()) {}
 
 SqliteDatabase::~SqliteDatabase() {
+  // The planner's statistics follow the shop as it grows: SQLite's own advice for a
+  // connection that closes is to let it analyze, within a bounded sample, the tables its
+  // queries used whose statistics are missing or stale. Never waited for: when another user
+  // holds the file, the statistics wait for the next close.
+  if (impl_->db && !impl_->inMemory && sqlite3_get_autocommit(impl_->db)) {
+    sqlite3_busy_timeout(impl_->db, 0);
+    sqlite3_exec(impl_->db, "PRAGMA analysis_limit=1000; PRAGMA optimize;", nullptr, nullptr,
+                 nullptr);
+  }
   // Closing rolls back a transaction left open; close_v2 copes with statements still held by
   // others through Handle().
   sqlite3_close_v2(impl_->db);
@@ -342,6 +352,7 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, st
   }
   bool inMemory = path == ":memory:" || sqlite3_db_filename(db, "main") == nullptr ||
                   *sqlite3_db_filename(db, "main") == '\0';
+  database->impl_->inMemory = inMemory;
   // WAL lets readers (navigation, pickers) go on while another user saves; NORMAL sync is
   // safe under WAL and keeps a save at well under a millisecond.
   if (!inMemory && !database->impl_->Exec("PRAGMA journal_mode=WAL")) {

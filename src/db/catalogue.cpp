@@ -73,7 +73,10 @@ TableDef PartnerTable(std::string name) {
            {"电话", kText},
            {"地址", kText}},
           {"往来ID"},
-          {{"ix_" + lower + "_code", {"往来编码"}}, {"ix_" + lower + "_name", {"公司名称"}}}};
+          {{"ix_" + lower + "_code", {"往来编码"}},
+           {"ix_" + lower + "_name", {"公司名称"}},
+           CaselessIndex("ix_" + lower + "_code_nocase", "往来编码", 2),
+           CaselessIndex("ix_" + lower + "_name_nocase", "公司名称", 2)}};
 }
 
 std::vector<TableDef> BuildTables() {
@@ -129,7 +132,9 @@ std::vector<TableDef> BuildTables() {
                {"车辆ID"},
                {{"ix_clzl_plate", {"车牌号"}, true},
                 {"ix_clzl_number", {"车辆编号"}},
-                {"ix_clzl_owner", {"车主ID"}}}});
+                {"ix_clzl_owner", {"车主ID"}},
+                CaselessIndex("ix_clzl_plate_nocase", "车牌号", 2),
+                CaselessIndex("ix_clzl_number_nocase", "车辆编号", 2)}});
   t.push_back({"PDMWXXM",
                TableRole::Module,
                {{"AutoID", kId},
@@ -156,6 +161,9 @@ std::vector<TableDef> BuildTables() {
                  c,
                  {"单据ID"},
                  {{"ix_arpreceive_keyset", {"progID", "单据ID", "单据日期"}},
+                  // The settlement list's window is a range of periods: its walks and counts
+                  // are answered from this index alone.
+                  {"ix_arpreceive_period", {"progID", "单据ID", "会计期间"}, false, "", 2},
                   {"ix_arpreceive_number", {"单据编号"}},
                   {"ix_arpreceive_source", {"前置单据ID"}},
                   {"ix_arpreceive_partner", {"往来ID"}}}});
@@ -466,11 +474,20 @@ std::string CreateTableStatement(const TableDef& table, Engine engine) {
   return sql;
 }
 
-std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine) {
+IndexDef CaselessIndex(std::string name, std::string column, int since) {
+  IndexDef index(std::move(name), {std::move(column)}, false, {}, since);
+  index.caseless = true;
+  return index;
+}
+
+std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine engine) {
   std::vector<std::string> out;
   for (const auto& index : table.indexes) {
+    if (index.caseless && engine == Engine::Postgres) continue;
+    const std::string columns =
+        JoinNames(index.columns) + (index.caseless ? " COLLATE NOCASE" : "");
     out.push_back(std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                  index.name + " ON " + table.name + " (" + JoinNames(index.columns) + ")" +
+                  index.name + " ON " + table.name + " (" + columns + ")" +
                   (index.where.empty() ? "" : " WHERE " + index.where));
   }
   return out;

@@ -53,7 +53,14 @@ struct IndexDef {
   bool unique = false;
   std::string where;  // a partial index covers only the rows of this condition
   int since = 1;
+  // Serves a picker's typed-prefix search ("编码 Like 'x%'"), which ignores ASCII case: on
+  // SQLite the single column is indexed under NOCASE, the only order its LIKE can use; the
+  // server's translated ILIKE is served by no b-tree, so there the index is not made.
+  bool caseless = false;
 };
+
+// A caseless index (see IndexDef::caseless) of one column.
+IndexDef CaselessIndex(std::string name, std::string column, int since);
 
 // Who owns a table: the module's documents and masters, host tables the module writes, host
 // tables it only reads, and the host's own configuration (options, counters, settings).

@@ -916,6 +916,9 @@ std::string CreateDemoDatabase(const std::string& name, const DemoOptions& optio
     for (const auto& statement : CatalogueIndexStatements(target.Engine())) {
       if (!transaction.Run(statement)) break;
     }
+    // The planner's statistics of the filled tables (the server takes its own in Finish):
+    // without them it cannot tell an owner's few orders from an item's many lines.
+    if (target.Sqlite() && !transaction.Failed()) transaction.Run(db::Sql("ANALYZE"));
     if (transaction.Failed() || !transaction.Commit()) {
       return "cannot build the indexes: " + transaction.Error();
     }

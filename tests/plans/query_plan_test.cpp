@@ -1,0 +1,346 @@
+// The statements the controls run on a demo shop with years of posted history, as SQLite plans them with the statistics the
+// shop file carries: no table that grows with the shop's history is read whole, and no keyset
+// walk of the navigator sorts its list. An index dropped or a statement reshaped so that a
+// move, a save, a posting, a price or a picker search would read a whole table fails here
+// long before a shop of ten years notices it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "docs/line_price.h"
+#include "forms/input.h"
+#include "harness/order_clerk.h"
+#include "harness/shop_rows.h"
+#include "lib/demo_data.h"
+#include "pickers/master_picker.h"
+#include "platform/sqlite_database.h"
+#include "platform/system_object.h"
+#include "reports/ws_rpt.h"
+#include "repair_order/ws_s.h"
+#include "requisition/ckll_ws.h"
+#include "settlement/js_ws.h"
+#include "support/recording_sink.h"
+#include "support/scripted_dialogs.h"
+
+namespace ws {
+namespace {
+
+namespace fs = std::filesystem;
+using Statements = std::vector<std::string>;
+
+const db::Date kLoginDate{2012, 6, 15};
+constexpr const char* kUser = "测试员";
+
+// The tables that grow with the shop's history; the masters of a few dozen rows may be read
+// whole.
+const std::set<std::string> kGrowing = {
+    "wsdj",     "wsdjxm",   "wsdjpj",         "clzl",          "pdmwldw",       "pdmwldwjs",
+    "jxcdj",    "jxcdjmx",  "jxcgoodslist",   "gl_accvouch",   "arpreceive",    "arpreceivemx",
+    "arpreceive_xm", "arpreceive_pj", "arpreceive_fy"};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool IsWordByte(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '_' || u >= 0x80;
+}
+
+// The words of a statement outside its literals.
+std::vector<std::string> Words(const std::string& sql) {
+  std::vector<std::string> words;
+  for (size_t i = 0; i < sql.size();) {
+    if (sql[i] == '\'') {
+      size_t end = sql.find('\'', i + 1);
+      i = end == std::string::npos ? sql.size() : end + 1;
+    } else if (IsWordByte(sql[i])) {
+      size_t end = i;
+      while (end < sql.size() && (IsWordByte(sql[end]) || sql[end] == '.')) ++end;
+      words.push_back(sql.substr(i, end - i));
+      i = end;
+    } else {
+      ++i;
+    }
+  }
+  return words;
+}
+
+// Which table each name a plan may show stands for: the tables themselves and their aliases.
+std::map<std::string, std::string> TableNames(const std::string& sql) {
+  static const std::set<std::string> keywords = {
+      "where", "left", "right", "inner", "outer", "cross", "join", "on",     "order",
+      "group", "limit", "union", "set",  "values", "as",    "having", "using"};
+  std::map<std::string, std::string> names;
+  auto words = Words(sql);
+  for (size_t i = 0; i + 1 < words.size(); ++i) {
+    const std::string word = Lower(words[i]);
+    if (word != "from" && word != "join" && word != "update" && word != "into") continue;
+    const std::string table = Lower(words[i + 1]);
+    names[table] = table;
+    size_t alias = i + 2;
+    if (alias < words.size() && Lower(words[alias]) == "as") ++alias;
+    if (alias < words.size() && !keywords.count(Lower(words[alias]))) {
+      names[Lower(words[alias])] = table;
+    }
+  }
+  return names;
+}
+
+bool IsPlanned(const std::string& sql) {
+  auto words = Words(sql);
+  if (words.empty()) return false;
+  const std::string first = Lower(words[0]);
+  if (first == "insert") return Lower(sql).find("select") != std::string::npos;
+  return first == "select" || first == "update" || first == "delete" || first == "with";
+}
+
+class QueryPlanTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::random_device device;
+    folder_ = new fs::path(fs::temp_directory_path() / ("ws_plans_" + std::to_string(device())));
+    fs::create_directories(*folder_);
+    cli::DemoOptions options;
+    options.seed = 3;
+    options.orders = 3000;
+    options.date = kLoginDate;
+    ASSERT_EQ(cli::CreateDemoDatabase(Path(), options, nullptr, {}), "");
+    std::string error;
+    auto db = platform::SqliteDatabase::Open(Path(), &error);
+    ASSERT_TRUE(db) << error;
+    ASSERT_EQ(harness::AddPostedHistory(*db), "");
+    requisition_ = harness::AddRequisitionOfOrder(*db, 8, kUser, &error);
+    ASSERT_EQ(error, "");
+  }
+  static void TearDownTestSuite() {
+    std::error_code ignored;
+    fs::remove_all(*folder_, ignored);
+    delete folder_;
+  }
+  static std::string Path() { return (*folder_ / "shop.db").string(); }
+
+  void SetUp() override {
+    std::string error;
+    db_ = platform::SqliteDatabase::Open(Path(), &error);
+    ASSERT_TRUE(db_) << error;
+    host::LoginInfo login{kUser, kLoginDate, folder_->string()};
+    system_ = std::make_unique<platform::SystemObject>(*db_, dialogs_, login);
+  }
+
+  Statements Capture(const std::function<void()>& operation) {
+    db_->ClearLog();
+    db_->EnableLog(true);
+    operation();
+    Statements log = db_->Log();
+    db_->EnableLog(false);
+    return log;
+  }
+
+  // The plan's steps, one per line.
+  std::string Plan(const db::Sql& sql) {
+    std::string error;
+    auto rs = db::Runner(*db_).Open(db::Sql("EXPLAIN QUERY PLAN ").Append(sql), &error);
+    EXPECT_EQ(error, "") << sql.Literal();
+    std::string plan;
+    for (; error.empty() && !rs->Eof(); rs->MoveNext()) plan += rs->Text("detail") + "\n";
+    return plan;
+  }
+
+  // Each statement that reads a growing table whole, or walks the list by key with a sort,
+  // with its plan.
+  std::vector<std::string> Faults(const Statements& statements) {
+    std::vector<std::string> faults;
+    for (const std::string& sql : statements) {
+      if (!IsPlanned(sql)) continue;
+      const std::string plan = Plan(db::Sql(sql));
+      const auto names = TableNames(sql);
+      bool fault = false;
+      for (size_t at = plan.find("SCAN "); at != std::string::npos;
+           at = plan.find("SCAN ", at + 1)) {
+        size_t end = at + 5;
+        while (end < plan.size() && IsWordByte(plan[end])) ++end;
+        auto named = names.find(Lower(plan.substr(at + 5, end - at - 5)));
+        if (named != names.end() && kGrowing.count(named->second)) fault = true;
+      }
+      const bool walk = sql.find("LIMIT 1") != std::string::npos &&
+                        sql.find("ORDER BY 单据ID") != std::string::npos;
+      if (walk && plan.find("TEMP B-TREE FOR ORDER BY") != std::string::npos) fault = true;
+      if (fault) faults.push_back(sql + "\n" + plan);
+    }
+    return faults;
+  }
+
+  static std::string Shown(const std::vector<std::string>& faults) {
+    std::string text;
+    for (const auto& fault : faults) text += "\n" + fault;
+    return text;
+  }
+
+  static fs::path* folder_;
+  static int64_t requisition_;
+  std::unique_ptr<platform::SqliteDatabase> db_;
+  test::ScriptedDialogs dialogs_;
+  test::RecordingSink sink_;
+  std::unique_ptr<platform::SystemObject> system_;
+};
+
+fs::path* QueryPlanTest::folder_ = nullptr;
+int64_t QueryPlanTest::requisition_ = 0;
+
+TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
+  repair_order::WS_S order;
+  order.Events().AttachSink(&sink_);
+  ASSERT_TRUE(order.Init(*system_, 200001, 0));
+  std::string error;
+  auto other = platform::SqliteDatabase::Open(Path(), &error);
+  ASSERT_TRUE(other) << error;
+  const Statements orders = Capture([&] {
+    EXPECT_TRUE(order.RecordTop());
+    EXPECT_TRUE(order.RecordNext());
+    EXPECT_TRUE(order.RecordNext());
+    EXPECT_TRUE(order.RecordPrevious());
+    EXPECT_TRUE(order.RecordBottom());
+    // Another user saves: the figures are taken again, block by block.
+    EXPECT_EQ(db::Runner(*other).Execute(db::Sql("UPDATE WSDJ SET 备注='x' WHERE 单据ID=(SELECT "
+                                                 "MIN(单据ID) FROM WSDJ)")),
+              "");
+    EXPECT_TRUE(order.RecordPrevious());
+    EXPECT_TRUE(order.RecordTop());
+  });
+  EXPECT_GT(orders.size(), 20u);
+  EXPECT_TRUE(Faults(orders).empty()) << Shown(Faults(orders));
+
+  requisition::CKLl_WS requisitions;
+  requisitions.Events().AttachSink(&sink_);
+  ASSERT_TRUE(requisitions.Init(*system_, 200002, 0));
+  const Statements listed = Capture([&] {
+    requisitions.RecordTop();
+    requisitions.RecordNext();
+    requisitions.RecordBottom();
+  });
+  EXPECT_TRUE(Faults(listed).empty()) << Shown(Faults(listed));
+}
+
+TEST_F(QueryPlanTest, SavesAndPostingsFindTheirRowsByIndex) {
+  harness::OrderClerk clerk(*db_, kUser, kLoginDate);
+  ASSERT_EQ(clerk.Problem(), "");
+  clerk.OnSave([&] { db_->ClearLog(); });
+  db_->EnableLog(true);
+  harness::SaveOutcome saved = clerk.SaveNewOrder(6);
+  const Statements save = db_->Log();
+  db_->EnableLog(false);
+  ASSERT_TRUE(saved.saved) << (saved.shown.empty() ? "" : saved.shown[0]);
+  EXPECT_TRUE(Faults(save).empty()) << Shown(Faults(save));
+
+  requisition::CKLl_WS doc;
+  doc.Events().AttachSink(&sink_);
+  ASSERT_TRUE(doc.Init(*system_, 200002, requisition_));
+  ASSERT_TRUE(doc.Refresh());
+  const Statements posting = Capture([&] {
+    EXPECT_TRUE(doc.Check());
+    EXPECT_TRUE(doc.UnCheck());
+  });
+  EXPECT_GT(posting.size(), 10u);
+  EXPECT_TRUE(Faults(posting).empty()) << Shown(Faults(posting));
+
+  // A settlement of a checked order, saved and checked.
+  ASSERT_EQ(system_->SetParameter(12, 1, "201206"), "");
+  auto rs = db::Runner(*db_).Open(
+      db::Sql("SELECT 单据ID, 工单号码 FROM WSDJ WHERE smark='02' ORDER BY 单据ID DESC LIMIT 1"));
+  ASSERT_FALSE(rs->Eof());
+  const settlement::ChosenRepairOrder chosen{rs->Long("单据ID"), rs->Text("工单号码")};
+  settlement::JS_WS settle([&](host::ISystem&, int64_t, int64_t, int64_t) { return chosen; });
+  settle.Events().AttachSink(&sink_);
+  ASSERT_TRUE(settle.Init(*system_, 200003, 0));
+  const Statements settling = Capture([&] {
+    ASSERT_TRUE(settle.FileNew());
+    ASSERT_TRUE(forms::Input::Click(
+        settle.Form().Get<forms::Widget>(settlement::JS_WS::kSelectButton)));
+    ASSERT_TRUE(forms::Input::Type(settle.Header(settlement::JS_WS::kDate), "2012-06-15"));
+    ASSERT_TRUE(forms::Input::Type(settle.Header(settlement::JS_WS::kAccount), "1001"));
+    ASSERT_TRUE(forms::Input::Type(settle.Header(settlement::JS_WS::kCollected), "50"));
+    ASSERT_TRUE(settle.FileSave());
+    EXPECT_TRUE(settle.Check());
+  });
+  EXPECT_TRUE(Faults(settling).empty()) << Shown(Faults(settling));
+}
+
+TEST_F(QueryPlanTest, PriceProposalsStartFromTheOwnersOrdersOrTheKeysLines) {
+  for (auto kind : {docs::LineKind::Items, docs::LineKind::Parts}) {
+    // The owner's own latest price: through the owner's few orders, never along every line of
+    // the item looking for the owner's.
+    const std::string own = Plan(db::Sql(docs::HistoryPriceSelect(kind, 1, 200001, 5)));
+    EXPECT_NE(own.find("ix_wsdj_owner"), std::string::npos) << own;
+    // Anyone's latest: the key's lines newest first, without sorting them.
+    const std::string anyone = Plan(db::Sql(docs::HistoryPriceSelect(kind, 1, 200001, {})));
+    EXPECT_EQ(anyone.find("TEMP B-TREE"), std::string::npos) << anyone;
+    for (int mode : {0, 1}) {
+      ASSERT_EQ(system_->SetOption(12, std::string("fetchmode"), std::to_string(mode)), "");
+      for (int rule = 1; rule <= 8; ++rule) {
+        db::Runner(*db_).Execute(
+            db::Sql("UPDATE xt_objects SET fetchPrice=").Num(rule).Raw(" WHERE progid=200001"));
+        docs::LinePricer pricer(*system_, 200001);
+        const Statements asked = Capture([&] { pricer.Propose(kind, 2, 9); });
+        EXPECT_FALSE(asked.empty());
+        EXPECT_TRUE(Faults(asked).empty()) << "mode " << mode << " rule " << rule
+                                           << Shown(Faults(asked));
+      }
+    }
+  }
+}
+
+TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {
+  // The typed prefix of a plate or vehicle number, bound as the picker binds it.
+  const std::string typed =
+      Plan(pickers::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
+  EXPECT_EQ(typed.find("SCAN clzl"), std::string::npos) << typed;
+  EXPECT_NE(typed.find("ix_clzl_plate_nocase"), std::string::npos) << typed;
+  // The list reads every vehicle, in the order of the number's index.
+  auto picker = std::make_unique<pickers::MasterPicker>(pickers::VehiclePicker());
+  ASSERT_TRUE(picker->Init(*system_, 0, ""));
+  const Statements load = Capture([&] { EXPECT_TRUE(picker->Refresh()); });
+  ASSERT_EQ(load.size(), 1u);
+  const std::string listed = Plan(db::Sql(load[0]));
+  EXPECT_EQ(listed.find("TEMP B-TREE"), std::string::npos) << listed;
+
+  // A customer typed into the repair order is looked up by the prefix of code or name.
+  repair_order::WS_S order;
+  order.Events().AttachSink(&sink_);
+  ASSERT_TRUE(order.Init(*system_, 200001, 0));
+  ASSERT_TRUE(order.FileNew());
+  std::string error;
+  const std::string name = db::Runner(*db_).ScalarText(
+      db::Sql("SELECT 公司名称 FROM pdmwldw ORDER BY 往来ID DESC LIMIT 1"), &error);
+  const Statements owner = Capture([&] {
+    forms::Input::Type(order.Header(repair_order::WS_S::kOwner), name.substr(0, 3));
+  });
+  EXPECT_FALSE(owner.empty());
+  EXPECT_TRUE(Faults(owner).empty()) << Shown(Faults(owner));
+  order.FileCancel();
+
+  // The report narrowed to a customer or a vehicle reads only their orders.
+  reports::WS_RPT report;
+  report.Events().AttachSink(&sink_);
+  report.Init(*system_, reports::WS_RPT::kProgram);
+  report.FilterInput(reports::WS_RPT::kCustomer).SetValue("7", "");
+  const Statements byCustomer = Capture([&] { EXPECT_TRUE(report.Refresh()); });
+  EXPECT_TRUE(Faults(byCustomer).empty()) << Shown(Faults(byCustomer));
+  report.FilterInput(reports::WS_RPT::kCustomer).SetValue("", "");
+  report.FilterInput(reports::WS_RPT::kVehicle).SetValue("7", "");
+  const Statements byVehicle = Capture([&] { EXPECT_TRUE(report.Refresh()); });
+  EXPECT_TRUE(Faults(byVehicle).empty()) << Shown(Faults(byVehicle));
+}
+
+}  // namespace
+}  // namespace ws
