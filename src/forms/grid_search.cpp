@@ -15,10 +15,19 @@ int IncrementalSearch(Grid& grid, const std::vector<int>& columns, const std::st
   int first = -1;
   if (!typed.empty()) {
     const std::string needle = FoldCase(typed);
+    // One buffer for every row: a keystroke in a picker of a few hundred thousand rows must
+    // not allocate per row.
+    std::string rowText;
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-      std::string rowText;
-      for (int c : columns) rowText += "%" + grid.TextMatrix(r, c);
-      bool match = FoldCase(rowText).find(needle) != std::string::npos;
+      rowText.clear();
+      for (int c : columns) {
+        rowText += '%';
+        rowText += grid.TextMatrix(r, c);
+      }
+      for (char& ch : rowText) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+      }
+      bool match = rowText.find(needle) != std::string::npos;
       if (match && first < 0) {
         first = r;
         if (!filterMode) {
