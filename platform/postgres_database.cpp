@@ -355,7 +355,7 @@ class PostgresCommand : public db::ICommand {
       error_ = "the database service this command belongs to is closed";
       return nullptr;
     }
-    if (impl_->logging) impl_->log.push_back(sql_);
+    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_));
     if (hasBadPosition_) {
       return Fail("no placeholder has the position " + std::to_string(badPosition_));
     }

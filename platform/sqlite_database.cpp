@@ -155,8 +155,14 @@ db::Value ColumnValue(sqlite3_stmt* stmt, int column) {
   }
 }
 
-// The statement as it ran, each "?" outside literals, quoted names and comments replaced by
-// its bound value as a literal: what the log shows, so a reader sees the values in place.
+std::shared_ptr<db::Recordset> ClosedRecordset() {
+  auto rs = std::make_shared<db::Recordset>();
+  rs->Close();
+  return rs;
+}
+
+}  // namespace
+
 std::string WithValuesWritten(const std::string& sql,
                               const std::vector<std::optional<db::Value>>& values) {
   std::string out;
@@ -188,14 +194,6 @@ std::string WithValuesWritten(const std::string& sql,
   }
   return out;
 }
-
-std::shared_ptr<db::Recordset> ClosedRecordset() {
-  auto rs = std::make_shared<db::Recordset>();
-  rs->Close();
-  return rs;
-}
-
-}  // namespace
 
 // A statement text bound to its service; every run prepares the translated text afresh, so a
 // command can be run again after the data changed.
