@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/sql_translator.h"
+#include "platform/statement_log.h"
 
 namespace ws::platform {
 
@@ -355,7 +356,7 @@ class PostgresCommand : public db::ICommand {
       error_ = "the database service this command belongs to is closed";
       return nullptr;
     }
-    if (impl_->logging) impl_->log.push_back(sql_);
+    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_));
     if (hasBadPosition_) {
       return Fail("no placeholder has the position " + std::to_string(badPosition_));
     }

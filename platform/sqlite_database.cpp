@@ -8,6 +8,7 @@
 
 #include "db/sql.h"
 #include "platform/sql_translator.h"
+#include "platform/statement_log.h"
 
 namespace ws::platform {
 
@@ -152,40 +153,6 @@ db::Value ColumnValue(sqlite3_stmt* stmt, int column) {
       return db::Value(bytes ? std::string(bytes, static_cast<size_t>(size)) : std::string());
     }
   }
-}
-
-// The statement as it ran, each "?" outside literals, quoted names and comments replaced by
-// its bound value as a literal: what the log shows, so a reader sees the values in place.
-std::string WithValuesWritten(const std::string& sql,
-                              const std::vector<std::optional<db::Value>>& values) {
-  std::string out;
-  size_t next = 0;
-  for (size_t i = 0; i < sql.size(); ++i) {
-    char c = sql[i];
-    if (c == '\'' || c == '"' || c == '[' || c == '`') {
-      char close = c == '[' ? ']' : c;
-      size_t end = sql.find(close, i + 1);
-      end = end == std::string::npos ? sql.size() : end + 1;
-      out.append(sql, i, end - i);
-      i = end - 1;
-    } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
-      size_t end = sql.find('\n', i);
-      end = end == std::string::npos ? sql.size() : end;
-      out.append(sql, i, end - i);
-      i = end - 1;
-    } else if (c == '?' && next < values.size() && values[next]) {
-      const db::Value& value = *values[next++];
-      std::string literal = value.IsNull()   ? "NULL"
-                            : value.IsText() ? db::QuoteText(value.ToText())
-                                             : value.ToText();
-      if (literal.front() == '-' && !out.empty() && out.back() == '-') out += ' ';
-      out += literal;
-    } else {
-      if (c == '?') ++next;
-      out += c;
-    }
-  }
-  return out;
 }
 
 std::shared_ptr<db::Recordset> ClosedRecordset() {
