@@ -24,9 +24,9 @@ void RegisterAllControls(host::Registry& registry) {
   cli::RegisterMoneyControls(registry);
 }
 
-DeskHost::DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,
-                   host::IDialogs* dialogs)
-    : db_(std::move(db)) {
+DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string shopName,
+                   host::LoginInfo login, host::IDialogs* dialogs)
+    : db_(std::move(db)), shopName_(std::move(shopName)) {
   if (!dialogs) {
     ownDialogs_ = std::make_unique<DeskDialogs>();
     dialogs = ownDialogs_.get();

@@ -173,12 +173,13 @@ std::string NewShopDatabase::Finish() {
   return "";
 }
 
-std::unique_ptr<db::IDatabase> OpenShopDatabase(const std::string& name, std::string* error) {
-  auto fail = [&](const std::string& message) -> std::unique_ptr<db::IDatabase> {
+std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& name,
+                                                           std::string* error) {
+  auto fail = [&](const std::string& message) -> std::unique_ptr<platform::EngineDatabase> {
     if (error) *error = message;
     return nullptr;
   };
-  std::unique_ptr<db::IDatabase> database;
+  std::unique_ptr<platform::EngineDatabase> database;
   std::string reason;
   if (EngineOf(name) == db::Engine::Postgres) {
     database = platform::PostgresDatabase::Open(name, &reason);
