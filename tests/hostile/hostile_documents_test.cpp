@@ -1,0 +1,444 @@
+// Hostile texts in the material requisition, the repair settlement and the receipt: every
+// free-text header field typed with each text is saved, stored byte for byte and shown again by
+// a fresh control; the lookup fields take every text without a broken statement; Find and
+// Filter take every text on every column each control offers. SQLite and (with WS_PG_URL)
+// PostgreSQL.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "forms/input.h"
+#include "forms/text.h"
+#include "hostile_checks.h"
+#include "hostile_corpus.h"
+#include "hostile_host.h"
+#include "receipt/js_s.h"
+#include "requisition/ckll_ws.h"
+#include "settlement/js_ws.h"
+
+namespace ws::hostile {
+namespace {
+
+using forms::Input;
+
+constexpr int64_t kRequisitionProgram = 200002;
+constexpr int64_t kSettlementProgram = 200003;
+constexpr int64_t kReceiptProgram = 200004;
+constexpr int64_t kOrderId = 10;
+
+// A free-text header field: its index, the column that keeps it, and whether it is kept
+// trimmed. The document number carries a serial of its own ahead of the text (it must be
+// unique and not blank).
+struct TextField {
+  int index;
+  const char* column;
+  bool trimmed;
+  bool isNumber = false;
+};
+
+// Text k of the corpus for field slot `slot` of document n: every text reaches every slot once.
+const std::string& TextFor(const std::vector<std::string>& texts, size_t n, size_t slot) {
+  return texts[(n + 13 * slot) % texts.size()];
+}
+std::string Typed(const TextField& field, const std::vector<std::string>& texts, size_t n,
+                  size_t slot) {
+  const std::string& text = TextFor(texts, n, slot);
+  return field.isNumber ? "N" + std::to_string(n) + text : text;
+}
+std::string Kept(const TextField& field, const std::string& typed) {
+  return field.trimmed ? forms::Trim(typed) : typed;
+}
+
+// The shop of the hostile host with what the three documents need: a depot holding the part,
+// a department, the ledger periods (2012-06 current, up to 2012-03 closed), a cash account,
+// a salesman and a settlement method, the customer as a settlement partner, and repair order
+// 10 (checked) with a labour line and the part issued to it.
+class HostileDocumentTest : public HostileHostTest {
+ protected:
+  void SetUp() override {
+    HostileHostTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_EQ(System().SetParameter(12, 1, "201206"), "");
+    ASSERT_EQ(System().SetOption(12, std::string("Jzperiod"), "201203"), "");
+    ASSERT_EQ(System().SetParameter(12, 3, "25"), "");
+    Exec(
+        "insert into PDMBM (部门ID,部门编码,部门名称,组织类型,是否明细,是否使用,属性,"
+        "不参与物料运算) values (11,'11','配件总库',2,1,1,'0',0),(1,'01','维修车间',1,1,1,'0',0)");
+    Exec(
+        "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,等级,特征码,产品批次,库存数量,"
+        "库存重量,库存金额) values (201206,11,1,'','','','',50,0,1000)");
+    Exec(
+        "insert into PDMKJKM (科目ID,科目编码,科目名称,是否现金科目,是否明细) values "
+        "(1,'1001','库存现金',1,1)");
+    Exec("insert into PDMGY (雇员ID,雇员编码,姓名) values (4,'G04','赵六')");
+    Exec("insert into PDMSJZD (ID,名称,类型) values (2,'转账支票','结算方式')");
+    Exec("insert into pdmwldwjs (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)");
+    Exec(
+        "insert into WSDJ (单据ID,progid,smark,系统,工单号码,车主ID,车辆ID,进厂日期,出厂日期,"
+        "维修分类ID,维修分类,送修人,应收合计,总金额,余额,备注) values "
+        "(10,200001,'02','审核','WS010',1,1,'2012-06-01','2012-06-03',1,'小修','王五',100,100,"
+        "100,'左前门')");
+    Exec(
+        "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额,说明) values "
+        "(1,10,1,2,50,100,'')");
+    Exec(
+        "insert into JXCDJ (单据ID,progID,smark,单据编号,前置单据,前置单据ID) values "
+        "(20,200002,'02','LL1',200001,10)");
+    Exec("insert into JXCDJMX (单据明细ID,单据ID,产品ID,数量,实际金额) values (1,20,1,1,30)");
+  }
+
+  void Run(const db::Sql& sql) { EXPECT_EQ(db::Runner(Db()).Execute(sql), "") << sql.Literal(); }
+  // A stored text, read with a bound statement.
+  std::string Stored(const char* table, const char* column, int64_t id) {
+    return Scalar(
+        db::Sql("select ").Raw(column).Raw(" from ").Raw(table).Raw(" where 单据ID=").Key(id));
+  }
+  // Types text into a field; the field must take it.
+  void Type(forms::Field& field, const std::string& text) {
+    auto typed = Input::Type(field, text);
+    EXPECT_TRUE(typed.accepted) << field.Caption() << ": " << typed.reason;
+  }
+  // Types every text into a lookup field and leaves it: each is resolved or refused with the
+  // field's own hint, and never breaks a statement.
+  void TypeEveryText(forms::Field& field, const std::vector<std::string>& texts) {
+    for (const auto& text : texts) {
+      Input::Type(field, text);
+      if (!field.Valid()) {
+        EXPECT_NE(field.Hint(), "") << field.Caption();
+      }
+    }
+    Input::Type(field, "");
+  }
+};
+
+// --- The material requisition.
+
+const TextField kRequisitionTexts[] = {
+    {requisition::CKLl_WS::kNumber, "单据编号", true, true},
+    {requisition::CKLl_WS::kNature, "性质", false},
+    {requisition::CKLl_WS::kHandler, "本方经手人", false},
+    {requisition::CKLl_WS::kRemark, "备注", true},
+};
+
+class HostileRequisitionTest : public HostileDocumentTest {
+ protected:
+  using D = requisition::CKLl_WS;
+  using L = requisition::RequisitionLines;
+
+  // Types every text field of requisition n and one line (whose note is text n too), saves it
+  // and answers its id (0 when refused).
+  int64_t SaveRequisition(D& doc, size_t n, const std::vector<std::string>& texts) {
+    EXPECT_TRUE(doc.FileNew());
+    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
+      const auto& field = kRequisitionTexts[slot];
+      Type(doc.Header(field.index), Typed(field, texts, n, slot));
+    }
+    forms::Grid& grid = doc.Lines().Grid();
+    EXPECT_TRUE(Input::EditCell(grid, 1, L::kCode, "P01").accepted);
+    EXPECT_TRUE(Input::EditCell(grid, 1, L::kQuantity, "1").accepted);
+    EXPECT_TRUE(Input::EditCell(grid, 1, L::kRemark, texts[n]).accepted);
+    EXPECT_TRUE(doc.FileSave()) << "requisition " << n << ": " << Failures();
+    return doc.GetID();
+  }
+};
+
+TEST_P(HostileRequisitionTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
+  const auto texts = HostileTexts();
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kRequisitionProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  std::vector<int64_t> ids;
+  for (size_t n = 0; n < texts.size(); ++n) {
+    const int64_t id = SaveRequisition(doc, n, texts);
+    ASSERT_GT(id, 0) << "requisition " << n << " was not saved: " << Failures();
+    ids.push_back(id);
+    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
+      const auto& field = kRequisitionTexts[slot];
+      const std::string kept = Kept(field, Typed(field, texts, n, slot));
+      EXPECT_TRUE(SameBytes(Stored("JXCDJ", field.column, id), kept))
+          << field.column << " of requisition " << n;
+      EXPECT_TRUE(SameBytes(doc.Header(field.index).Text(), kept))
+          << field.column << " shown after save of requisition " << n;
+    }
+    EXPECT_TRUE(SameBytes(Stored("JXCDJMX", "备注", id), texts[n])) << "line of " << n;
+  }
+  EXPECT_EQ(Failures(), "");
+
+  // Another window opens each requisition.
+  for (size_t n = 0; n < ids.size(); ++n) {
+    D reader;
+    ASSERT_TRUE(reader.Init(System(), kRequisitionProgram, ids[n]));
+    ASSERT_TRUE(reader.RecordTop());
+    ASSERT_EQ(reader.GetID(), ids[n]);
+    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
+      const auto& field = kRequisitionTexts[slot];
+      EXPECT_TRUE(
+          SameBytes(reader.Header(field.index).Text(), Kept(field, Typed(field, texts, n, slot))))
+          << field.column << " of requisition " << n << " read back";
+    }
+    EXPECT_TRUE(SameBytes(reader.Lines().Grid().TextMatrix(1, L::kRemark), texts[n]))
+        << "line of requisition " << n << " read back";
+  }
+  EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileRequisitionTest, RepairOrderTextsAreShownAsStored) {
+  // The order a requisition came from shows its number, plate and customer as they are kept.
+  const auto texts = HostileTexts();
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kRequisitionProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  const int64_t id = SaveRequisition(doc, 0, texts);
+  ASSERT_GT(id, 0);
+  for (size_t n = 0; n < texts.size(); ++n) {
+    Run(db::Sql("update WSDJ set 工单号码=").Text(texts[n]).Raw(" where 单据ID=").Key(kOrderId));
+    Run(db::Sql("update clzl set 车牌号=").Text(TextFor(texts, n, 1)).Raw(" where 车辆ID=1"));
+    Run(db::Sql("update pdmwldw set 公司名称=").Text(TextFor(texts, n, 2)).Raw(" where 往来ID=1"));
+    Run(db::Sql("update JXCDJ set 前置单据=")
+            .Key(200001)
+            .Raw(", 前置单据ID=")
+            .Key(kOrderId)
+            .Raw(" where 单据ID=")
+            .Key(id));
+    D reader;
+    ASSERT_TRUE(reader.Init(System(), kRequisitionProgram, id));
+    ASSERT_TRUE(reader.RecordTop());
+    EXPECT_TRUE(SameBytes(reader.Header(D::kOrder).Text(), texts[n])) << n;
+    EXPECT_TRUE(SameBytes(reader.Header(D::kVehicle).Text(), TextFor(texts, n, 1))) << n;
+    EXPECT_TRUE(SameBytes(reader.Header(D::kCustomer).Text(), TextFor(texts, n, 2))) << n;
+  }
+  EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileRequisitionTest, LookupFieldsFindAndFilterTakeEveryText) {
+  const auto texts = HostileTexts();
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kRequisitionProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  std::vector<int64_t> ids;
+  for (size_t n = 0; n < texts.size(); n += 3) ids.push_back(SaveRequisition(doc, n, texts));
+  EXPECT_EQ(Failures(), "");
+
+  ASSERT_TRUE(doc.FileNew());
+  for (int index : {D::kDepot, D::kDepartment, D::kCurrency}) {
+    TypeEveryText(doc.Header(index), texts);
+  }
+  doc.FileCancel();
+
+  // The handler of requisition n holds text (n + 26): Filter "=" finds exactly that one.
+  for (size_t k = 0; k < ids.size(); ++k) {
+    const size_t n = 3 * k;
+    doc.Filter(std::vector<host::Condition>{{TextFor(texts, n, 2), "JXCDJ.本方经手人="}});
+    EXPECT_EQ(doc.GetID(), ids[k]) << "filter on the handler of requisition " << n;
+  }
+  SweepFindColumns(doc, texts);
+  EXPECT_EQ(Failures(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, HostileRequisitionTest,
+                         ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& info) { return EngineName(info.param); });
+
+// --- The repair settlement.
+
+const TextField kSettlementTexts[] = {
+    {settlement::JS_WS::kNumber, "单据编号", true, true},
+    {settlement::JS_WS::kSummary, "摘要", false},
+    {settlement::JS_WS::kRemarks, "备注", false},
+};
+
+class HostileSettlementTest : public HostileDocumentTest {
+ protected:
+  using D = settlement::JS_WS;
+
+  static settlement::RepairOrderChooser Chooser() {
+    return [](host::ISystem&, int64_t, int64_t, int64_t) {
+      return settlement::ChosenRepairOrder{kOrderId, "WS010"};
+    };
+  }
+  int64_t SaveSettlement(D& doc, size_t n, const std::vector<std::string>& texts) {
+    EXPECT_TRUE(doc.FileNew());
+    EXPECT_TRUE(Input::Click(doc.Form().Get<forms::Widget>(D::kSelectButton)).accepted);
+    Type(doc.Header(D::kAccount), "1001");
+    Type(doc.Header(D::kCollected), "100");
+    for (size_t slot = 0; slot < std::size(kSettlementTexts); ++slot) {
+      const auto& field = kSettlementTexts[slot];
+      Type(doc.Header(field.index), Typed(field, texts, n, slot));
+    }
+    EXPECT_TRUE(doc.FileSave()) << "settlement " << n << ": " << Failures();
+    return doc.GetID();
+  }
+};
+
+TEST_P(HostileSettlementTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
+  const auto texts = HostileTexts();
+  D doc(Chooser());
+  ASSERT_TRUE(doc.Init(System(), kSettlementProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  std::vector<int64_t> ids;
+  for (size_t n = 0; n < texts.size(); ++n) {
+    // The order's own texts are what the settlement copies and shows.
+    Run(db::Sql("update WSDJ set 送修人=")
+            .Text(TextFor(texts, n, 3))
+            .Raw(", 备注=")
+            .Text(TextFor(texts, n, 4))
+            .Raw(" where 单据ID=")
+            .Key(kOrderId));
+    const int64_t id = SaveSettlement(doc, n, texts);
+    ASSERT_GT(id, 0) << "settlement " << n << " was not saved: " << Failures();
+    ids.push_back(id);
+    for (size_t slot = 0; slot < std::size(kSettlementTexts); ++slot) {
+      const auto& field = kSettlementTexts[slot];
+      EXPECT_TRUE(SameBytes(Stored("ARPReceive", field.column, id),
+                            Kept(field, Typed(field, texts, n, slot))))
+          << field.column << " of settlement " << n;
+    }
+    // Shown again: its own number and summary; the person and remark of the order.
+    D reader(Chooser());
+    ASSERT_TRUE(reader.Init(System(), kSettlementProgram, id));
+    ASSERT_TRUE(reader.RecordTop());
+    ASSERT_EQ(reader.GetID(), id);
+    EXPECT_TRUE(SameBytes(reader.Header(D::kNumber).Text(),
+                          Kept(kSettlementTexts[0], Typed(kSettlementTexts[0], texts, n, 0))))
+        << n;
+    EXPECT_TRUE(SameBytes(reader.Header(D::kSummary).Text(), TextFor(texts, n, 1))) << n;
+    EXPECT_TRUE(SameBytes(reader.Header(D::kPerson).Text(), TextFor(texts, n, 3))) << n;
+    EXPECT_TRUE(SameBytes(reader.Header(D::kRemarks).Text(), TextFor(texts, n, 4))) << n;
+  }
+  EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileSettlementTest, LookupFieldsFindAndFilterTakeEveryText) {
+  const auto texts = HostileTexts();
+  D doc(Chooser());
+  ASSERT_TRUE(doc.Init(System(), kSettlementProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  std::vector<int64_t> ids;
+  for (size_t n = 0; n < texts.size(); n += 3) ids.push_back(SaveSettlement(doc, n, texts));
+  EXPECT_EQ(Failures(), "");
+
+  ASSERT_TRUE(doc.FileNew());
+  for (int index : {D::kSalesman, D::kMethod, D::kAccount}) TypeEveryText(doc.Header(index), texts);
+  doc.FileCancel();
+
+  // The summary of settlement n holds text (n + 13): Filter "=" finds exactly that one.
+  for (size_t k = 0; k < ids.size(); ++k) {
+    const size_t n = 3 * k;
+    doc.Filter(std::vector<host::Condition>{{TextFor(texts, n, 1), "ARPReceive.摘要="}});
+    EXPECT_EQ(doc.GetID(), ids[k]) << "filter on the summary of settlement " << n;
+  }
+  SweepFindColumns(doc, texts, 2);
+  EXPECT_EQ(Failures(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, HostileSettlementTest,
+                         ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& info) { return EngineName(info.param); });
+
+// --- The receipt.
+
+const TextField kReceiptTexts[] = {
+    {receipt::JS_S::kNumber, "单据编号", true, true},
+    {receipt::JS_S::kSummary, "摘要", false},
+    {receipt::JS_S::kRemarks, "备注", false},
+};
+
+// Settlement partners named with the corpus, coded K000, K001 ... in corpus order.
+class HostileReceiptTest : public HostileDocumentTest {
+ protected:
+  using D = receipt::JS_S;
+
+  void AddPartners(const std::vector<std::string>& texts) {
+    for (size_t n = 0; n < texts.size(); ++n) {
+      Run(db::Sql("insert into pdmwldwjs (往来ID,往来编码,公司名称,属性) values (")
+              .Key(static_cast<int64_t>(100 + n))
+              .Raw(",")
+              .Text(PartnerCode(n))
+              .Raw(",")
+              .Text(texts[n])
+              .Raw(",2)"));
+    }
+  }
+  static std::string PartnerCode(size_t n) {
+    std::string digits = std::to_string(n);
+    return "K" + std::string(3 - digits.size(), '0') + digits;
+  }
+  int64_t SaveReceipt(D& doc, size_t n, const std::vector<std::string>& texts) {
+    EXPECT_TRUE(doc.FileNew());
+    Type(doc.Header(D::kCustomer), PartnerCode(n));
+    EXPECT_EQ(doc.Header(D::kCustomer).KeyLong(), static_cast<int64_t>(100 + n));
+    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
+      const auto& field = kReceiptTexts[slot];
+      Type(doc.Header(field.index), Typed(field, texts, n, slot));
+    }
+    EXPECT_TRUE(doc.FileSave()) << "receipt " << n << ": " << Failures();
+    return doc.GetID();
+  }
+};
+
+TEST_P(HostileReceiptTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
+  const auto texts = HostileTexts();
+  AddPartners(texts);
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kReceiptProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  for (size_t n = 0; n < texts.size(); ++n) {
+    const int64_t id = SaveReceipt(doc, n, texts);
+    ASSERT_GT(id, 0) << "receipt " << n << " was not saved: " << Failures();
+    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
+      const auto& field = kReceiptTexts[slot];
+      const std::string kept = Kept(field, Typed(field, texts, n, slot));
+      EXPECT_TRUE(SameBytes(Stored("ARPReceive", field.column, id), kept))
+          << field.column << " of receipt " << n;
+      EXPECT_TRUE(SameBytes(doc.Header(field.index).Text(), kept))
+          << field.column << " shown after save of receipt " << n;
+    }
+    D reader;
+    ASSERT_TRUE(reader.Init(System(), kReceiptProgram, id));
+    ASSERT_TRUE(reader.RecordTop());
+    ASSERT_EQ(reader.GetID(), id);
+    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
+      const auto& field = kReceiptTexts[slot];
+      EXPECT_TRUE(
+          SameBytes(reader.Header(field.index).Text(), Kept(field, Typed(field, texts, n, slot))))
+          << field.column << " of receipt " << n << " read back";
+    }
+    // The customer is shown by its name as the partner master keeps it.
+    EXPECT_TRUE(SameBytes(reader.Header(D::kCustomer).Text(), texts[n])) << "customer of " << n;
+  }
+  EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileReceiptTest, LookupFieldsFindAndFilterTakeEveryText) {
+  const auto texts = HostileTexts();
+  AddPartners(texts);
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kReceiptProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  std::vector<int64_t> ids;
+  for (size_t n = 0; n < texts.size(); n += 3) ids.push_back(SaveReceipt(doc, n, texts));
+  EXPECT_EQ(Failures(), "");
+
+  ASSERT_TRUE(doc.FileNew());
+  for (int index : {D::kSalesman, D::kCustomer}) TypeEveryText(doc.Header(index), texts);
+  doc.FileCancel();
+
+  // Receipt n belongs to the partner named text n: Filter "=" on the name finds exactly it.
+  for (size_t k = 0; k < ids.size(); ++k) {
+    const size_t n = 3 * k;
+    doc.Filter(std::vector<host::Condition>{{texts[n], "PDMWLDWJS.公司名称="}});
+    EXPECT_EQ(doc.GetID(), ids[k]) << "filter on the customer of receipt " << n;
+  }
+  SweepFindColumns(doc, texts, 2);
+  EXPECT_EQ(Failures(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, HostileReceiptTest,
+                         ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& info) { return EngineName(info.param); });
+
+}  // namespace
+}  // namespace ws::hostile
