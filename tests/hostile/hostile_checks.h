@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,20 @@ inline ::testing::AssertionResult SameBytes(const std::string& actual,
   return ::testing::AssertionFailure()
          << "sizes " << actual.size() << " and " << expected.size() << ", first difference at byte "
          << at << ": " << around(actual) << " vs " << around(expected);
+}
+
+// Find with a like condition, then FindNext until the control shows document `id`: true when
+// it is among the matches (a wildcard-free text may still match others holding it).
+template <typename Control>
+bool FindsAmongMatches(Control& control, const std::string& value, const std::string& column,
+                       int64_t id, size_t limit) {
+  control.Filter(std::vector<host::Condition>{});
+  control.Find(std::vector<host::Condition>{{value, column + " like"}});
+  for (size_t step = 0; step <= limit && control.GetID() != 0; ++step) {
+    if (control.GetID() == id) return true;
+    control.FindNext();
+  }
+  return false;
 }
 
 // Runs Find and Filter on every column the control offers with every text (text columns), every

@@ -15,6 +15,7 @@
 #include "hostile_checks.h"
 #include "hostile_corpus.h"
 #include "hostile_host.h"
+#include "platform/print_data.h"
 #include "receipt/js_s.h"
 #include "requisition/ckll_ws.h"
 #include "settlement/js_ws.h"
@@ -95,6 +96,16 @@ class HostileDocumentTest : public HostileHostTest {
   std::string Stored(const char* table, const char* column, int64_t id) {
     return Scalar(
         db::Sql("select ").Raw(column).Raw(" from ").Raw(table).Raw(" where 单据ID=").Key(id));
+  }
+  // What a print of the control holds under a name, read back from its print file.
+  template <typename Control>
+  platform::PrintFile Printed(Control& control) {
+    EXPECT_TRUE(control.DoPrint()) << Failures();
+    return platform::ReadPrintFile(control.ReturnPrintName());
+  }
+  static std::string PrintedValue(const platform::PrintFile& file, const std::string& name) {
+    const std::string* value = file.Value(name);
+    return value ? *value : "<no " + name + ">";
   }
   // Types text into a field; the field must take it.
   void Type(forms::Field& field, const std::string& text) {
@@ -181,6 +192,33 @@ TEST_P(HostileRequisitionTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     }
     EXPECT_TRUE(SameBytes(reader.Lines().Grid().TextMatrix(1, L::kRemark), texts[n]))
         << "line of requisition " << n << " read back";
+    // Printed as shown, the line's note included.
+    const platform::PrintFile printed = Printed(reader);
+    EXPECT_EQ(printed.error, "");
+    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
+      const auto& field = kRequisitionTexts[slot];
+      EXPECT_TRUE(
+          SameBytes(PrintedValue(printed, forms::Trim(reader.Header(field.index).Caption())),
+                    Kept(field, Typed(field, texts, n, slot))))
+          << field.column << " of requisition " << n << " printed";
+    }
+    const platform::PrintTable* lines = printed.Table(D::kGrid);
+    ASSERT_NE(lines, nullptr);
+    ASSERT_EQ(lines->rows.size(), 1u);
+    bool notePrinted = false;
+    for (size_t c = 0; c < lines->columns.size() && c < lines->rows[0].size(); ++c) {
+      if (forms::Trim(lines->columns[c]) == "说明") {
+        notePrinted = true;
+        EXPECT_TRUE(SameBytes(lines->rows[0][c], texts[n])) << "line of " << n << " printed";
+      }
+    }
+    EXPECT_TRUE(notePrinted);
+    // Find "like" on the remark reaches it among its matches.
+    const std::string remark = Kept(kRequisitionTexts[3], TextFor(texts, n, 3));
+    if (!remark.empty()) {
+      EXPECT_TRUE(FindsAmongMatches(doc, remark, "JXCDJ.备注", ids[n], ids.size()))
+          << "find like on the remark of requisition " << n;
+    }
   }
   EXPECT_EQ(Failures(), "");
 }
@@ -307,6 +345,17 @@ TEST_P(HostileSettlementTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     EXPECT_TRUE(SameBytes(reader.Header(D::kSummary).Text(), TextFor(texts, n, 1))) << n;
     EXPECT_TRUE(SameBytes(reader.Header(D::kPerson).Text(), TextFor(texts, n, 3))) << n;
     EXPECT_TRUE(SameBytes(reader.Header(D::kRemarks).Text(), TextFor(texts, n, 4))) << n;
+    const platform::PrintFile printed = Printed(reader);
+    EXPECT_EQ(printed.error, "");
+    EXPECT_TRUE(SameBytes(PrintedValue(printed, "摘要"), TextFor(texts, n, 1))) << n;
+    EXPECT_TRUE(SameBytes(PrintedValue(printed, "送修人"), TextFor(texts, n, 3))) << n;
+    EXPECT_TRUE(SameBytes(PrintedValue(printed, "备注"), TextFor(texts, n, 4))) << n;
+  }
+  EXPECT_EQ(Failures(), "");
+  // Find "like" on the summary reaches each settlement among its matches.
+  for (size_t n = 0; n < ids.size(); ++n) {
+    EXPECT_TRUE(FindsAmongMatches(doc, TextFor(texts, n, 1), "ARPReceive.摘要", ids[n], ids.size()))
+        << "find like on the summary of settlement " << n;
   }
   EXPECT_EQ(Failures(), "");
 }
@@ -385,6 +434,7 @@ TEST_P(HostileReceiptTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
   D doc;
   ASSERT_TRUE(doc.Init(System(), kReceiptProgram, 0));
   doc.Events().AttachSink(&Sink());
+  std::vector<int64_t> ids;
   for (size_t n = 0; n < texts.size(); ++n) {
     const int64_t id = SaveReceipt(doc, n, texts);
     ASSERT_GT(id, 0) << "receipt " << n << " was not saved: " << Failures();
@@ -408,6 +458,22 @@ TEST_P(HostileReceiptTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     }
     // The customer is shown by its name as the partner master keeps it.
     EXPECT_TRUE(SameBytes(reader.Header(D::kCustomer).Text(), texts[n])) << "customer of " << n;
+    const platform::PrintFile printed = Printed(reader);
+    EXPECT_EQ(printed.error, "");
+    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
+      const auto& field = kReceiptTexts[slot];
+      EXPECT_TRUE(
+          SameBytes(PrintedValue(printed, forms::Trim(reader.Header(field.index).Caption())),
+                    Kept(field, Typed(field, texts, n, slot))))
+          << field.column << " of receipt " << n << " printed";
+    }
+    ids.push_back(id);
+  }
+  EXPECT_EQ(Failures(), "");
+  // Find "like" on the remark reaches each receipt among its matches.
+  for (size_t n = 0; n < ids.size(); ++n) {
+    EXPECT_TRUE(FindsAmongMatches(doc, TextFor(texts, n, 2), "ARPReceive.备注", ids[n], ids.size()))
+        << "find like on the remark of receipt " << n;
   }
   EXPECT_EQ(Failures(), "");
 }
