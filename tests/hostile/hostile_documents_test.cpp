@@ -5,6 +5,7 @@
 // PostgreSQL.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "hostile_host.h"
 #include "platform/print_data.h"
 #include "receipt/js_s.h"
+#include "repair_order/line_grid.h"
 #include "requisition/ckll_ws.h"
 #include "settlement/js_ws.h"
 
@@ -107,6 +109,42 @@ class HostileDocumentTest : public HostileHostTest {
     const std::string* value = file.Value(name);
     return value ? *value : "<no " + name + ">";
   }
+  // Failures since the last call other than these refusals; forgets what it read.
+  std::string FailuresBesides(const std::set<std::string>& refusals) {
+    std::string text;
+    for (const auto& message : Sink().ErrMessages()) {
+      if (!refusals.count(message)) text += message + "\n";
+    }
+    for (const auto& box : dialogs_.Boxes()) {
+      if (!refusals.count(box.text)) text += box.text + "\n";
+    }
+    Sink().Clear();
+    dialogs_.Clear();
+    return text;
+  }
+  // Each text (trimmed, not blank) as the number of a new document: all are told apart, and
+  // every fourth, typed again into another new document, is refused as taken.
+  template <typename Save>
+  void NumbersAreToldApart(Save save, const char* table, int64_t program,
+                           const std::string& refusal) {
+    const auto texts = HostileTexts();
+    std::vector<std::string> numbers;
+    for (size_t n = 0; n < texts.size(); ++n) {
+      const std::string number = forms::Trim(texts[n]);
+      if (number.empty()) continue;
+      EXPECT_GT(save(n, number), 0) << "number " << n << ": " << FailuresBesides({});
+      numbers.push_back(number);
+    }
+    auto count = [&] {
+      return Scalar(db::Sql("select count(*) from ").Raw(table).Raw(" where progID=").Key(program));
+    };
+    const std::string before = count();
+    for (size_t k = 0; k < numbers.size(); k += 4) {
+      EXPECT_EQ(save(k, numbers[k]), 0) << "number " << k << " saved twice";
+      EXPECT_EQ(FailuresBesides({refusal}), "") << "number " << k;
+    }
+    EXPECT_EQ(count(), before);
+  }
   // Types text into a field; the field must take it.
   void Type(forms::Field& field, const std::string& text) {
     auto typed = Input::Type(field, text);
@@ -141,18 +179,23 @@ class HostileRequisitionTest : public HostileDocumentTest {
 
   // Types every text field of requisition n and one line (whose note is text n too), saves it
   // and answers its id (0 when refused).
-  int64_t SaveRequisition(D& doc, size_t n, const std::vector<std::string>& texts) {
+  int64_t SaveRequisition(D& doc, size_t n, const std::vector<std::string>& texts,
+                          const std::string* number = nullptr) {
     EXPECT_TRUE(doc.FileNew());
     for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
       const auto& field = kRequisitionTexts[slot];
-      Type(doc.Header(field.index), Typed(field, texts, n, slot));
+      Type(doc.Header(field.index),
+           field.isNumber && number ? *number : Typed(field, texts, n, slot));
     }
     forms::Grid& grid = doc.Lines().Grid();
     EXPECT_TRUE(Input::EditCell(grid, 1, L::kCode, "P01").accepted);
     EXPECT_TRUE(Input::EditCell(grid, 1, L::kQuantity, "1").accepted);
     EXPECT_TRUE(Input::EditCell(grid, 1, L::kRemark, texts[n]).accepted);
-    EXPECT_TRUE(doc.FileSave()) << "requisition " << n << ": " << Failures();
-    return doc.GetID();
+    const bool saved = doc.FileSave();
+    if (!number) {
+      EXPECT_TRUE(saved) << "requisition " << n << ": " << Failures();
+    }
+    return saved ? doc.GetID() : 0;
   }
 };
 
@@ -276,6 +319,30 @@ TEST_P(HostileRequisitionTest, LookupFieldsFindAndFilterTakeEveryText) {
   EXPECT_EQ(Failures(), "");
 }
 
+TEST_P(HostileRequisitionTest, NumbersAreToldApartWhateverTheyHold) {
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kRequisitionProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  const auto texts = HostileTexts();
+  NumbersAreToldApart(
+      [&](size_t n, const std::string& number) { return SaveRequisition(doc, n, texts, &number); },
+      "JXCDJ", kRequisitionProgram, "单据编号重复,请检查后重试!");
+}
+
+TEST_P(HostileRequisitionTest, LineCellsRefuseEveryTextTheyCannotResolve) {
+  const auto texts = HostileTexts();
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kRequisitionProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  ASSERT_TRUE(doc.FileNew());
+  forms::Grid& grid = doc.Lines().Grid();
+  for (const auto& text : texts) {
+    Input::EditCell(grid, 1, L::kCode, text);
+    Input::EditCell(grid, 1, L::kDepot, text);
+    EXPECT_EQ(FailuresBesides({L::kBadPart, L::kBadDepot}), "") << ::testing::PrintToString(text);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, HostileRequisitionTest,
                          ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return EngineName(info.param); });
@@ -297,17 +364,22 @@ class HostileSettlementTest : public HostileDocumentTest {
       return settlement::ChosenRepairOrder{kOrderId, "WS010"};
     };
   }
-  int64_t SaveSettlement(D& doc, size_t n, const std::vector<std::string>& texts) {
+  int64_t SaveSettlement(D& doc, size_t n, const std::vector<std::string>& texts,
+                         const std::string* number = nullptr) {
     EXPECT_TRUE(doc.FileNew());
     EXPECT_TRUE(Input::Click(doc.Form().Get<forms::Widget>(D::kSelectButton)).accepted);
     Type(doc.Header(D::kAccount), "1001");
     Type(doc.Header(D::kCollected), "100");
     for (size_t slot = 0; slot < std::size(kSettlementTexts); ++slot) {
       const auto& field = kSettlementTexts[slot];
-      Type(doc.Header(field.index), Typed(field, texts, n, slot));
+      Type(doc.Header(field.index),
+           field.isNumber && number ? *number : Typed(field, texts, n, slot));
     }
-    EXPECT_TRUE(doc.FileSave()) << "settlement " << n << ": " << Failures();
-    return doc.GetID();
+    const bool saved = doc.FileSave();
+    if (!number) {
+      EXPECT_TRUE(saved) << "settlement " << n << ": " << Failures();
+    }
+    return saved ? doc.GetID() : 0;
   }
 };
 
@@ -383,6 +455,32 @@ TEST_P(HostileSettlementTest, LookupFieldsFindAndFilterTakeEveryText) {
   EXPECT_EQ(Failures(), "");
 }
 
+TEST_P(HostileSettlementTest, NumbersAreToldApartWhateverTheyHold) {
+  D doc(Chooser());
+  ASSERT_TRUE(doc.Init(System(), kSettlementProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  const auto texts = HostileTexts();
+  NumbersAreToldApart(
+      [&](size_t n, const std::string& number) { return SaveSettlement(doc, n, texts, &number); },
+      "ARPReceive", kSettlementProgram, "收款单号重复,请检查后重试!");
+}
+
+TEST_P(HostileSettlementTest, LineCodesRefuseEveryTextTheyCannotResolve) {
+  const auto texts = HostileTexts();
+  D doc(Chooser());
+  ASSERT_TRUE(doc.Init(System(), kSettlementProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  ASSERT_TRUE(doc.FileNew());
+  EXPECT_TRUE(Input::Click(doc.Form().Get<forms::Widget>(D::kSelectButton)).accepted);
+  for (docs::LineKind kind : {docs::LineKind::Items, docs::LineKind::Parts}) {
+    forms::Grid& grid = doc.Lines(kind).Grid();
+    for (const auto& text : texts) {
+      Input::EditCell(grid, grid.Rows(), repair_order::LineGrid::kCode, text);
+      EXPECT_EQ(FailuresBesides({}), "") << ::testing::PrintToString(text);
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, HostileSettlementTest,
                          ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return EngineName(info.param); });
@@ -415,16 +513,21 @@ class HostileReceiptTest : public HostileDocumentTest {
     std::string digits = std::to_string(n);
     return "K" + std::string(3 - digits.size(), '0') + digits;
   }
-  int64_t SaveReceipt(D& doc, size_t n, const std::vector<std::string>& texts) {
+  int64_t SaveReceipt(D& doc, size_t n, const std::vector<std::string>& texts,
+                      const std::string* number = nullptr) {
     EXPECT_TRUE(doc.FileNew());
     Type(doc.Header(D::kCustomer), PartnerCode(n));
     EXPECT_EQ(doc.Header(D::kCustomer).KeyLong(), static_cast<int64_t>(100 + n));
     for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
       const auto& field = kReceiptTexts[slot];
-      Type(doc.Header(field.index), Typed(field, texts, n, slot));
+      Type(doc.Header(field.index),
+           field.isNumber && number ? *number : Typed(field, texts, n, slot));
     }
-    EXPECT_TRUE(doc.FileSave()) << "receipt " << n << ": " << Failures();
-    return doc.GetID();
+    const bool saved = doc.FileSave();
+    if (!number) {
+      EXPECT_TRUE(saved) << "receipt " << n << ": " << Failures();
+    }
+    return saved ? doc.GetID() : 0;
   }
 };
 
@@ -500,6 +603,17 @@ TEST_P(HostileReceiptTest, LookupFieldsFindAndFilterTakeEveryText) {
   }
   SweepFindColumns(doc, texts, 2);
   EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileReceiptTest, NumbersAreToldApartWhateverTheyHold) {
+  const auto texts = HostileTexts();
+  AddPartners(texts);
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kReceiptProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  NumbersAreToldApart(
+      [&](size_t n, const std::string& number) { return SaveReceipt(doc, n, texts, &number); },
+      "ARPReceive", kReceiptProgram, "收款单号重复,请检查后重试!");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, HostileReceiptTest,
