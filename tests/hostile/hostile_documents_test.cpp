@@ -5,6 +5,7 @@
 // PostgreSQL.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "repair_order/line_grid.h"
 #include "requisition/ckll_ws.h"
 #include "settlement/js_ws.h"
+#include "support/test_host.h"
 
 namespace ws::hostile {
 namespace {
@@ -108,6 +110,11 @@ class HostileDocumentTest : public HostileHostTest {
   static std::string PrintedValue(const platform::PrintFile& file, const std::string& name) {
     const std::string* value = file.Value(name);
     return value ? *value : "<no " + name + ">";
+  }
+  // A system object of the same shop for a user of this name.
+  std::unique_ptr<platform::SystemObject> LoggedInAs(const std::string& user) {
+    return std::make_unique<platform::SystemObject>(
+        Db(), dialogs_, host::LoginInfo{user, test::kTestLoginDate, workFolder_.string()});
   }
   // Failures since the last call other than these refusals; forgets what it read.
   std::string FailuresBesides(const std::set<std::string>& refusals) {
@@ -343,6 +350,35 @@ TEST_P(HostileRequisitionTest, LineCellsRefuseEveryTextTheyCannotResolve) {
   }
 }
 
+TEST_P(HostileRequisitionTest, CheckAndUncheckCarryEveryText) {
+  // Typed by a storekeeper whose login name is text n too; the ledger copies number and remark.
+  const auto texts = HostileTexts();
+  for (size_t n = 0; n < texts.size(); n += 2) {
+    auto system = LoggedInAs(texts[n]);
+    D doc;
+    ASSERT_TRUE(doc.Init(*system, kRequisitionProgram, 0));
+    doc.Events().AttachSink(&Sink());
+    const int64_t id = SaveRequisition(doc, n, texts);
+    ASSERT_GT(id, 0) << Failures();
+    EXPECT_TRUE(SameBytes(Stored("JXCDJ", "仓库填单", id), forms::Trim(texts[n]))) << n;
+    ASSERT_TRUE(doc.Check()) << n << ": " << Failures();
+    EXPECT_TRUE(SameBytes(Stored("JXCDJ", "仓库审核", id), texts[n])) << n;
+    for (const char* column : {"单据编号", "备注"}) {
+      EXPECT_TRUE(SameBytes(Scalar(db::Sql("select ")
+                                       .Raw(column)
+                                       .Raw(" from JxcGoodsList where progid=")
+                                       .Key(kRequisitionProgram)
+                                       .Raw(" and 单据ID=")
+                                       .Key(id)),
+                            Stored("JXCDJ", column, id)))
+          << column << " posted for requisition " << n;
+    }
+    ASSERT_TRUE(doc.UnCheck()) << n << ": " << Failures();
+    EXPECT_EQ(Stored("JXCDJ", "smark", id), "01");
+  }
+  EXPECT_EQ(Failures(), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, HostileRequisitionTest,
                          ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return EngineName(info.param); });
@@ -479,6 +515,45 @@ TEST_P(HostileSettlementTest, LineCodesRefuseEveryTextTheyCannotResolve) {
       EXPECT_EQ(FailuresBesides({}), "") << ::testing::PrintToString(text);
     }
   }
+}
+
+TEST_P(HostileSettlementTest, CheckAndUncheckCarryEveryText) {
+  // The voucher names the order's number and plate, the settlement's number and its author.
+  const auto texts = HostileTexts();
+  for (size_t n = 0; n < texts.size(); n += 2) {
+    Run(db::Sql("update WSDJ set 工单号码=")
+            .Text(TextFor(texts, n, 5))
+            .Raw(" where 单据ID=")
+            .Key(kOrderId));
+    Run(db::Sql("update clzl set 车牌号=").Text(TextFor(texts, n, 6)).Raw(" where 车辆ID=1"));
+    auto system = LoggedInAs(texts[n]);
+    D doc(Chooser());
+    ASSERT_TRUE(doc.Init(*system, kSettlementProgram, 0));
+    doc.Events().AttachSink(&Sink());
+    const int64_t id = SaveSettlement(doc, n, texts);
+    ASSERT_GT(id, 0) << Failures();
+    EXPECT_TRUE(SameBytes(Stored("ARPReceive", "制单人", id), texts[n])) << n;
+    ASSERT_TRUE(doc.Check()) << n << ": " << Failures();
+    EXPECT_TRUE(SameBytes(Stored("ARPReceive", "审核人", id), texts[n])) << n;
+    auto voucher = [&](const char* column, const char* aggregate = "min(") {
+      return Scalar(db::Sql("select ")
+                        .Raw(aggregate)
+                        .Raw(column)
+                        .Raw(") from gl_accvouch where 前置单据=")
+                        .Key(kSettlementProgram)
+                        .Raw(" and 前置单据ID=")
+                        .Key(id));
+    };
+    EXPECT_TRUE(SameBytes(voucher("出纳编号"), Stored("ARPReceive", "单据编号", id))) << n;
+    EXPECT_TRUE(SameBytes(voucher("制单"), texts[n])) << n;
+    const std::string order = "[" + TextFor(texts, n, 5) + " " + TextFor(texts, n, 6) + "]";
+    EXPECT_TRUE(SameBytes(voucher("摘要"), "收款单" + order)) << n;
+    EXPECT_TRUE(SameBytes(voucher("摘要", "max("), "汽修单" + order)) << n;
+    ASSERT_TRUE(doc.UnCheck()) << n << ": " << Failures();
+    EXPECT_EQ(Stored("ARPReceive", "smark", id), "01");
+    EXPECT_EQ(Stored("ARPReceive", "审核人", id), "");
+  }
+  EXPECT_EQ(Failures(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, HostileSettlementTest,
