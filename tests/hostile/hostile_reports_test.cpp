@@ -11,8 +11,11 @@
 #include "db/sql.h"
 #include "forms/input.h"
 #include "forms/text.h"
+#include "hostile_checks.h"
 #include "hostile_corpus.h"
 #include "hostile_host.h"
+#include "platform/print_data.h"
+#include "reports/find_prompt.h"
 #include "reports/js_rpt.h"
 #include "reports/ws_rpt.h"
 
@@ -145,6 +148,50 @@ TEST_P(HostileOrderReportTest, LookupFiltersListTheOrdersOfTheRowTheTextNames) {
       EXPECT_EQ(listed, std::set<int64_t>{Id(static_cast<size_t>(named))})
           << "filter " << filter << " on text " << n;
     }
+  }
+  EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileOrderReportTest, GridFindReachesEveryTextAndPrintsTheFilter) {
+  ASSERT_TRUE(report_.Refresh());
+  forms::Grid& grid = report_.Grid();
+  ASSERT_EQ(grid.DataRows(), static_cast<int>(texts_.size()));
+  constexpr int kNumberColumn = 1;  // 工单号码
+  std::string asked;
+  dialogs_.SetModalHandler([&](host::IModalForm& form) {
+    EXPECT_TRUE(Input::Type(form.Form().Get<forms::Widget>(reports::FindPrompt::kText), asked));
+    EXPECT_TRUE(
+        Input::Click(form.Form().Get<forms::CommandButton>(reports::FindPrompt::kButton, 0)));
+    return true;
+  });
+  for (size_t n = 0; n < texts_.size(); ++n) {
+    grid.SetCurrentCol(kNumberColumn);
+    asked = texts_[n];
+    ASSERT_TRUE(report_.Find()) << "text " << n;
+    // The first match holds the text; going on reaches the order that is the text.
+    bool reached = false;
+    for (size_t step = 0; step <= texts_.size() && !reached; ++step) {
+      const std::string cell = grid.TextMatrix(grid.Row(), kNumberColumn);
+      EXPECT_NE(forms::FoldCase(cell).find(forms::FoldCase(texts_[n])), std::string::npos) << n;
+      reached = cell == texts_[n];
+      if (!reached) report_.FindNext();
+    }
+    EXPECT_TRUE(reached) << "text " << n;
+  }
+  // A print names the filter as typed.
+  for (size_t n = 0; n < texts_.size(); n += 4) {
+    Input::Type(report_.FilterInput(reports::WS_RPT::kNumber), texts_[n]);
+    ASSERT_TRUE(report_.Refresh());
+    ASSERT_TRUE(report_.DoPrint()) << Failures();
+    const platform::PrintFile printed = platform::ReadPrintFile(report_.PrintFileName());
+    EXPECT_EQ(printed.error, "");
+    const std::string* condition = printed.Value("条件");
+    ASSERT_NE(condition, nullptr);
+    EXPECT_NE(condition->find("工单号码：" + texts_[n]), std::string::npos) << n;
+    const platform::PrintTable* rows = printed.Table(reports::ReportControl::kGrid);
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->rows.size(), 1u) << n;
+    EXPECT_TRUE(SameBytes(rows->rows[0].at(kNumberColumn), texts_[n])) << n;
   }
   EXPECT_EQ(Failures(), "");
 }
