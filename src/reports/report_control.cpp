@@ -186,8 +186,11 @@ bool ReportControl::Clear() {
 
 void ReportControl::AppendDate(db::Sql& sql, const char* piece, const std::string& text,
                                const std::string& driver) {
-  if (text.empty()) return;
-  sql.Raw(piece).Date(text, driver);
+  // A field holding no date is marked for the user and narrows nothing: compared with a date
+  // column it would be refused by one database and match nothing in another.
+  auto date = db::Date::Parse(forms::Trim(text));
+  if (!date) return;
+  sql.Raw(piece).Date(date->Text(), driver);
 }
 
 db::Sql ReportControl::ConditionText(const std::string& driver) const {

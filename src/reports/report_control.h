@@ -122,7 +122,7 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // Raised on a row change; the repair-order report raises Property, the other nothing.
   virtual void OnRowChange(int row) { (void)row; }
   std::string Label(const char* name) const;
-  // A date condition piece with the dialect's literal.
+  // A date condition piece with the dialect's literal; nothing when the text is no date.
   static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,
                          const std::string& driver);
 

@@ -196,6 +196,22 @@ TEST_P(HostileOrderReportTest, GridFindReachesEveryTextAndPrintsTheFilter) {
   EXPECT_EQ(Failures(), "");
 }
 
+TEST_P(HostileOrderReportTest, DateFiltersRefuseEveryTextThatIsNoDate) {
+  // A date field holding no date is marked for the user; the refresh neither breaks on it nor
+  // narrows by it.
+  for (int filter : {reports::WS_RPT::kDateFrom, reports::WS_RPT::kDateTo}) {
+    for (size_t n = 0; n < texts_.size(); ++n) {
+      Input::Type(report_.FilterInput(filter), texts_[n]);
+      EXPECT_FALSE(report_.FilterInput(filter).Valid()) << n;
+      EXPECT_TRUE(report_.Refresh()) << n;
+      EXPECT_EQ(report_.Grid().DataRows(), static_cast<int>(texts_.size())) << n;
+      EXPECT_EQ(Failures(), "") << "date filter " << filter << " with text " << n;
+      Sink().Clear();
+    }
+    Input::Type(report_.FilterInput(filter), "");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, HostileOrderReportTest,
                          ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return EngineName(info.param); });
@@ -261,6 +277,20 @@ TEST_P(HostileSettlementReportTest, NameFiltersListExactlyTheDocumentOfThatName)
     Input::Type(report_.FilterInput(reports::JS_RPT::kCollector), "");
   }
   EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileSettlementReportTest, DateFiltersRefuseEveryTextThatIsNoDate) {
+  for (int filter : {reports::JS_RPT::kDateFrom, reports::JS_RPT::kDateTo}) {
+    for (size_t n = 0; n < texts_.size(); ++n) {
+      Input::Type(report_.FilterInput(filter), texts_[n]);
+      EXPECT_FALSE(report_.FilterInput(filter).Valid()) << n;
+      EXPECT_TRUE(report_.Refresh()) << n;
+      EXPECT_EQ(report_.Grid().DataRows(), static_cast<int>(texts_.size())) << n;
+      EXPECT_EQ(Failures(), "") << "date filter " << filter << " with text " << n;
+      Sink().Clear();
+    }
+    Input::Type(report_.FilterInput(filter), "");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, HostileSettlementReportTest,
