@@ -4,6 +4,7 @@
 // texts byte for byte. SQLite and (with WS_PG_URL) PostgreSQL.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -159,6 +160,48 @@ TEST_P(HostileChooserTest, RequisitionChooserFiltersAndImportsEveryText) {
         << n;
   }
   EXPECT_EQ(Failures(), "");
+}
+
+TEST_P(HostileChooserTest, DateConditionsThatHoldNoDateNarrowNothing) {
+  std::set<int64_t> all;
+  for (size_t n = 0; n < texts_.size(); ++n) all.insert(Id(n));
+  auto sweep = [&](forms::Field& field, const std::function<void()>& query, forms::Grid& grid,
+                   int idColumn) {
+    for (size_t n = 0; n < texts_.size(); ++n) {
+      Input::Type(field, texts_[n]);
+      query();
+      EXPECT_EQ(Listed(grid, idColumn), all) << field.Caption() << " " << n;
+      EXPECT_EQ(Failures(), "") << field.Caption() << " " << n;
+    }
+    Input::Type(field, "");
+  };
+  dialogs_.SetModalHandler([&](host::IModalForm& form) {
+    auto& chooser = static_cast<frmSelWS&>(form);
+    for (int condition : {frmSelWS::kDateFrom, frmSelWS::kDateTo}) {
+      sweep(
+          chooser.Condition(condition), [&] { chooser.btn_Click(2); }, chooser.Grid(),
+          frmSelWS::kColDocumentId);
+    }
+    chooser.btn_Click(1);
+    return true;
+  });
+  requisition::SelectionList selection;
+  frmSelWS requisitionChooser(selection);
+  requisitionChooser.py_SubProgram(System(), 0, kRequisitionProgram, "0");
+
+  dialogs_.SetModalHandler([&](host::IModalForm& form) {
+    auto& chooser = static_cast<receipt::frmSelWsJs&>(form);
+    for (int filter : {receipt::OrderChooser::kDateFrom, receipt::OrderChooser::kDateTo}) {
+      sweep(
+          chooser.Filter(filter), [&] { chooser.Query(); }, chooser.Grid(),
+          receipt::frmSelWsJs::kColId);
+    }
+    chooser.Dismiss();
+    return true;
+  });
+  receipt::frmSelWsJs settlementChooser;
+  settlementChooser.Events().AttachSink(&Sink());
+  settlementChooser.py_SubProgram(System(), kSettlementProgram, 0, 0);
 }
 
 TEST_P(HostileChooserTest, SettlementChooserFiltersEveryText) {
