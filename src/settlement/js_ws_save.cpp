@@ -1,4 +1,5 @@
 // FileSave, FileDelete, Check, UnCheck and the print data of the repair settlement.
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
@@ -35,6 +36,16 @@ bool JS_WS::FileSave() {
 bool JS_WS::ValidateSave() {
   return Guarded("IsCanSave:", [&] {
     if (!docs::Document::ValidateSave()) return false;
+    // The fees go to a row of their own, outside the header the base check covers.
+    for (int index : {kLabour, kParts, kDiagnosis, kInspection, kManagement}) {
+      const double fee = Amount(index);
+      if (!std::isfinite(fee) || std::fabs(fee) > docs::kMaxAmount) {
+        Ask(Trim(Header(index).Caption()) + "超出允许范围，不能保存！", Title(),
+            host::MsgButtons::Ok, host::MsgIcon::Information);
+        form_.SetFocus(&Header(index));
+        return false;
+      }
+    }
     forms::Field& order = Header(kOrderNumber);
     if (order.KeyLong() <= 0) {
       Ask(Trim(order.Caption()) + "不能为空，请选择后重试！", Title(), host::MsgButtons::Ok,

@@ -5,6 +5,8 @@
 // PostgreSQL.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,6 +14,8 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
+#include "db/value.h"
+#include "docs/document.h"
 #include "forms/input.h"
 #include "forms/text.h"
 #include "hostile_checks.h"
@@ -151,6 +155,27 @@ class HostileDocumentTest : public HostileHostTest {
       EXPECT_EQ(FailuresBesides({refusal}), "") << "number " << k;
     }
     EXPECT_EQ(count(), before);
+  }
+  // Text typed into a number field and saved: the amount kept is the numeric value of what
+  // the field shows (text that is no number counts as 0), within the range a document keeps;
+  // beyond it the save is refused with a box and nothing is stored. Never a database error.
+  template <typename Control>
+  void NumberFieldKeepsItsValue(Control& control, forms::Field& field, const std::string& text,
+                                const std::function<std::string(int64_t)>& stored) {
+    const double value = db::NumericValue(field.Text());
+    const bool inRange = std::isfinite(value) && std::fabs(value) <= docs::kMaxAmount;
+    const bool saved = control.FileSave();
+    EXPECT_TRUE(Sink().ErrMessages().empty())
+        << field.Caption() << " " << ::testing::PrintToString(text) << ": " << Failures();
+    if (saved) {
+      EXPECT_TRUE(inRange) << field.Caption() << " saved " << ::testing::PrintToString(text);
+      EXPECT_DOUBLE_EQ(db::NumericValue(stored(control.GetID())), value)
+          << field.Caption() << " " << ::testing::PrintToString(text);
+    } else {
+      EXPECT_FALSE(dialogs_.Boxes().empty()) << field.Caption() << " refused without a word";
+      control.FileCancel();
+    }
+    FailuresBesides({});
   }
   // Types text into a field; the field must take it.
   void Type(forms::Field& field, const std::string& text) {
@@ -556,6 +581,36 @@ TEST_P(HostileSettlementTest, CheckAndUncheckCarryEveryText) {
   EXPECT_EQ(Failures(), "");
 }
 
+TEST_P(HostileSettlementTest, NumberFieldsKeepTheValueOfEveryText) {
+  const auto texts = HostileTexts();
+  D doc(Chooser());
+  ASSERT_TRUE(doc.Init(System(), kSettlementProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  const std::pair<int, const char*> fields[] = {{D::kCollected, "ARPReceive.总金额"},
+                                                {D::kWriteOff, "ARPReceive.扣零金额"},
+                                                {D::kDiagnosis, "ARPReceive_FY.诊断费"},
+                                                {D::kInspection, "ARPReceive_FY.检测费"},
+                                                {D::kManagement, "ARPReceive_FY.管理费"}};
+  for (const auto& [index, column] : fields) {
+    auto stored = [column](int64_t id) {
+      return db::Sql("select ")
+          .Raw(column)
+          .Raw(
+              " from ARPReceive join ARPReceive_FY on ARPReceive_FY.单据ID=ARPReceive.单据ID"
+              " where ARPReceive.单据ID=")
+          .Key(id);
+    };
+    for (const auto& text : texts) {
+      ASSERT_TRUE(doc.FileNew());
+      EXPECT_TRUE(Input::Click(doc.Form().Get<forms::Widget>(D::kSelectButton)).accepted);
+      Type(doc.Header(D::kAccount), "1001");
+      Type(doc.Header(index), text);
+      NumberFieldKeepsItsValue(doc, doc.Header(index), text,
+                               [&](int64_t id) { return Scalar(stored(id)); });
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, HostileSettlementTest,
                          ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return EngineName(info.param); });
@@ -689,6 +744,24 @@ TEST_P(HostileReceiptTest, NumbersAreToldApartWhateverTheyHold) {
   NumbersAreToldApart(
       [&](size_t n, const std::string& number) { return SaveReceipt(doc, n, texts, &number); },
       "ARPReceive", kReceiptProgram, "收款单号重复,请检查后重试!");
+}
+
+TEST_P(HostileReceiptTest, NumberFieldsKeepTheValueOfEveryText) {
+  const auto texts = HostileTexts();
+  AddPartners(texts);
+  D doc;
+  ASSERT_TRUE(doc.Init(System(), kReceiptProgram, 0));
+  doc.Events().AttachSink(&Sink());
+  for (const auto& [index, column] :
+       {std::pair<int, const char*>{D::kAmount, "总金额"}, {D::kRounding, "扣零金额"}}) {
+    for (const auto& text : texts) {
+      ASSERT_TRUE(doc.FileNew());
+      Type(doc.Header(D::kCustomer), PartnerCode(0));
+      Type(doc.Header(index), text);
+      NumberFieldKeepsItsValue(doc, doc.Header(index), text,
+                               [&](int64_t id) { return Stored("ARPReceive", column, id); });
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, HostileReceiptTest,
