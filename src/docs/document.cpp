@@ -209,4 +209,25 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   return outcome;
 }
 
+StepOutcome Document::RunSteps(const std::vector<db::Sql>& statements) {
+  std::vector<Step> steps;
+  steps.reserve(statements.size());
+  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+  return RunSteps(steps);
+}
+
+bool Document::DeleteBySteps(const std::vector<db::Sql>& statements,
+                             const std::string& missingText) {
+  StepOutcome outcome = RunSteps(statements);
+  if (outcome.missing) {
+    Ask(missingText, "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  if (!outcome.done) {
+    ReportError(outcome.error);
+    return false;
+  }
+  return LoadList(host::kNavNext);
+}
+
 }  // namespace ws::docs

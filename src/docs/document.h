@@ -94,6 +94,13 @@ class Document : public host::DocumentControl {
   // Runs the statements in one transaction (check, uncheck, delete). Nothing is written unless
   // every statement succeeded and every exactlyOne step hit one row.
   StepOutcome RunSteps(const std::vector<Step>& steps);
+  // The usual shape of a change: the first statement changes the document's own row and must
+  // find it (else the outcome is missing), the rest follow it.
+  StepOutcome RunSteps(const std::vector<db::Sql>& statements);
+  // Deletes the document by the statements (the first removes its own row) in one transaction
+  // and shows the next document of the list. When the row is gone (or guarded away) missingText
+  // is told; a failure reports the database's text. Answers whether the document was deleted.
+  bool DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText);
 
   // A new id from the navigator; a failure fails the transaction.
   int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);

@@ -119,9 +119,7 @@ bool JS_S::ChangeState(bool check) {
   // The mark must still be the one the gate read: of two clerks pressing Check at once, the
   // second applies nothing.
   statements.front().Raw(check ? " AND smark='01'" : " AND smark='02'");
-  std::vector<docs::Step> steps;
-  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-  docs::StepOutcome outcome = RunSteps(steps);
+  docs::StepOutcome outcome = RunSteps(statements);
   if (outcome.missing) {
     Ask(check ? "该单据已经被审核，不能再次审核！请刷新单据"
               : "该单据已经被取消审核，不能再次取消！请刷新单据",
@@ -156,19 +154,7 @@ bool JS_S::FileDelete() {
     std::vector<db::Sql> statements = DeleteReceiptStatements(CurrentId());
     // A checked receipt has changed its orders; deleting it would leave them changed for good.
     statements.front().Raw(" AND smark='01'");
-    std::vector<docs::Step> steps;
-    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-    docs::StepOutcome outcome = RunSteps(steps);
-    if (outcome.missing) {
-      Ask("当前单据已被他人删除或审核，不能删除！", "提示:", host::MsgButtons::Ok,
-          host::MsgIcon::Information);
-      return false;
-    }
-    if (!outcome.done) {
-      ReportError(outcome.error);
-      return false;
-    }
-    return LoadList(host::kNavNext);
+    return DeleteBySteps(statements, "当前单据已被他人删除或审核，不能删除！");
   });
   Database().Close();
   return deleted;

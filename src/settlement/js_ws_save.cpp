@@ -138,19 +138,7 @@ bool JS_WS::FileDelete() {
     // Asked before the transaction: a write lock held while the host talks to the user would
     // stop every other user's save.
     if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
-    std::vector<db::Sql> statements = SettlementDeleteStatements(CurrentId());
-    std::vector<docs::Step> steps;
-    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-    docs::StepOutcome outcome = RunSteps(steps);
-    if (outcome.missing) {
-      Ask("当前单据已被他人删除！", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
-      return false;
-    }
-    if (!outcome.done) {
-      ReportError(outcome.error);
-      return false;
-    }
-    return LoadList(host::kNavNext);
+    return DeleteBySteps(SettlementDeleteStatements(CurrentId()), "当前单据已被他人删除！");
   });
   Database().Close();
   return deleted;
@@ -216,9 +204,7 @@ bool JS_WS::ChangeState(bool check) {
   } else {
     statements = posting.UnCheckStatements(doc);
   }
-  std::vector<docs::Step> steps;
-  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-  docs::StepOutcome outcome = RunSteps(steps);
+  docs::StepOutcome outcome = RunSteps(statements);
   if (outcome.missing) {
     Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
