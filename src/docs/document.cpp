@@ -209,6 +209,31 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   return outcome;
 }
 
+void Document::WireHeaderFields(const std::string& tagPrefix) {
+  for (auto* widget : form_.Array(fieldArray_)) {
+    auto* field = static_cast<forms::Field*>(widget);
+    const int index = field->Index();
+    field->OnChange = [this, index] {
+      FieldChanged(index);
+      SetDirty(true);
+    };
+    field->OnLeave = [this, index, tag = tagPrefix + "ywTxt_TxtValid::"] {
+      Guarded(tag, [&] {
+        FieldLeft(index);
+        return true;
+      });
+    };
+    if (!field->Picker().empty()) {
+      field->OnPickerRequest = [this, index, tag = tagPrefix + "ywTxt_UserHelpEvent::"] {
+        Guarded(tag, [&] {
+          FieldPicker(index);
+          return true;
+        });
+      };
+    }
+  }
+}
+
 StepOutcome Document::RunSteps(const std::vector<db::Sql>& statements) {
   std::vector<Step> steps;
   steps.reserve(statements.size());

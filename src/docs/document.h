@@ -91,6 +91,14 @@ class Document : public host::DocumentControl {
   // Shows the saved document again: search by id, read-only, clean, "保存单据成功！".
   virtual bool ShowSaved(int64_t id);
 
+  // Wires every header field of the field array: a change calls FieldChanged and marks the
+  // document changed; leaving a field calls FieldLeft, a picker request FieldPicker, each run
+  // guarded as "<tagPrefix>ywTxt_TxtValid::" / "<tagPrefix>ywTxt_UserHelpEvent::".
+  void WireHeaderFields(const std::string& tagPrefix);
+  virtual void FieldChanged(int /*index*/) {}
+  virtual void FieldLeft(int /*index*/) {}
+  virtual void FieldPicker(int /*index*/) {}
+
   // Runs the statements in one transaction (check, uncheck, delete). Nothing is written unless
   // every statement succeeded and every exactlyOne step hit one row.
   StepOutcome RunSteps(const std::vector<Step>& steps);

@@ -185,27 +185,7 @@ void CKLl_WS::SetupForm() {
   RecalcTotals();
 }
 
-void CKLl_WS::WireHeader() {
-  for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    int index = field->Index();
-    field->OnChange = [this] { SetDirty(true); };
-    field->OnLeave = [this, index] {
-      Guarded("CKLL_WS-->ywTxt_TxtValid::", [&] {
-        FieldLeft(index);
-        return true;
-      });
-    };
-    if (!field->Picker().empty()) {
-      field->OnPickerRequest = [this, index] {
-        Guarded("CKLL_WS-->ywTxt_UserHelpEvent::", [&] {
-          FieldPicker(index);
-          return true;
-        });
-      };
-    }
-  }
-}
+void CKLl_WS::WireHeader() { WireHeaderFields("CKLL_WS-->"); }
 
 void CKLl_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);

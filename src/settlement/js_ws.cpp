@@ -201,30 +201,7 @@ void JS_WS::SetupForm() {
   CalcTotals();
 }
 
-void JS_WS::WireFields() {
-  for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    const int index = field->Index();
-    field->OnChange = [this, index] {
-      FieldChanged(index);
-      SetDirty(true);
-    };
-    field->OnLeave = [this, index] {
-      Guarded("-->ywTxt_TxtValid::", [&] {
-        FieldLeft(index);
-        return true;
-      });
-    };
-    if (!field->Picker().empty()) {
-      field->OnPickerRequest = [this, index] {
-        Guarded("-->ywTxt_UserHelpEvent::", [&] {
-          FieldPicker(index);
-          return true;
-        });
-      };
-    }
-  }
-}
+void JS_WS::WireFields() { WireHeaderFields("-->"); }
 
 void JS_WS::FieldChanged(int index) {
   switch (index) {

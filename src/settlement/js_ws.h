@@ -134,9 +134,9 @@ class JS_WS : public docs::Document {
   // --- Form and display (js_ws.cpp).
   void AddField(int index, const char* caption, forms::FieldKind kind, const char* container);
   void WireFields();
-  void FieldChanged(int index);
-  void FieldLeft(int index);
-  void FieldPicker(int index);
+  void FieldChanged(int index) override;
+  void FieldLeft(int index) override;
+  void FieldPicker(int index) override;
   void ResolveAccount();
   bool LoadLines(docs::LineKind kind, int64_t settlementId);
   bool LoadFees(int64_t settlementId);
