@@ -5,6 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "db/date.h"
 #include "db/value.h"
 #include "forms/field.h"
 #include "forms/text.h"
@@ -207,6 +208,18 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   }
   outcome.done = true;
   return outcome;
+}
+
+void Document::LeaveDateField(forms::Field& field) {
+  const std::string typed = forms::Trim(field.Text());
+  if (typed.empty()) {
+    field.MarkValid();
+  } else if (auto date = db::Date::Parse(typed)) {
+    field.SetText(date->Text());
+    field.MarkValid();
+  } else {
+    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+  }
 }
 
 void Document::WireHeaderFields(const std::string& tagPrefix) {

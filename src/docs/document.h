@@ -95,6 +95,9 @@ class Document : public host::DocumentControl {
   // document changed; leaving a field calls FieldLeft, a picker request FieldPicker, each run
   // guarded as "<tagPrefix>ywTxt_TxtValid::" / "<tagPrefix>ywTxt_UserHelpEvent::".
   void WireHeaderFields(const std::string& tagPrefix);
+  // A date field being left: a typed date is written in the shop's form, an unreadable one marks
+  // the field "<caption>输入有误，请重新输入！", an empty one is valid.
+  static void LeaveDateField(forms::Field& field);
   virtual void FieldChanged(int /*index*/) {}
   virtual void FieldLeft(int /*index*/) {}
   virtual void FieldPicker(int /*index*/) {}

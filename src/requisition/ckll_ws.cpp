@@ -191,14 +191,7 @@ void CKLl_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
   std::string typed = Trim(field.Text());
   if (field.Kind() == forms::FieldKind::Date) {
-    if (typed.empty()) {
-      field.MarkValid();
-    } else if (auto date = db::Date::Parse(typed)) {
-      field.SetText(date->Text());
-      field.MarkValid();
-    } else {
-      field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
-    }
+    LeaveDateField(field);
     return;
   }
   if (field.Kind() != forms::FieldKind::Lookup || index == kNature || index == kHandler) return;

@@ -234,14 +234,7 @@ void JS_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
   std::string text = Trim(field.Text());
   if (field.Kind() == forms::FieldKind::Date) {
-    if (text.empty()) {
-      field.MarkValid();
-    } else if (auto date = db::Date::Parse(text)) {
-      field.SetText(date->Text());
-      field.MarkValid();
-    } else {
-      field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
-    }
+    LeaveDateField(field);
     return;
   }
   if (index == kAccount) {
