@@ -8,8 +8,8 @@
 #include <string>
 
 #include "host/registry.h"
-#include "platform/menu_model.h"
 #include "platform/engine_database.h"
+#include "platform/menu_model.h"
 #include "platform/system_object.h"
 
 namespace ws::desk {

@@ -43,45 +43,11 @@ bool JS_S::ValidateSave() {
 bool JS_S::PrepareSave(docs::RowValues& values, bool isNew) {
   auto date = db::Date::Parse(forms::Trim(Header(kDate).Text()));
   if (!date) return false;  // ValidateSave has said why
-  // Settled on a copy: a refused save leaves the typed number in the field.
-  std::string number = forms::Trim(Header(kNumber).Text());
-  if (isNew && !System().NewBillNo(ProgramNumber(), *date, number, false)) return false;
-  if (number.empty()) {
-    ReportError("收款单号不能为空，请输入后重试!  ");
-    form_.SetFocus(&Header(kNumber));
-    return false;
-  }
-  values["单据编号"] = number;
-  values["会计期间"] = db::DecimalText(static_cast<double>(Gate().PeriodOf(*date)));
-  if (isNew) {
-    values["progID"] = db::DecimalText(static_cast<double>(ProgramNumber()));
-    values["smark"] = "01";
-    values["status"] = "填单";
-  }
-  return true;
+  return PrepareMoneyHeader(values, isNew, *date, Gate().PeriodOf(*date));
 }
 
 bool JS_S::CheckInTransaction(docs::SaveContext& ctx) {
-  // Under the write lock: no other counter can take the number between this test and the insert.
-  std::string error;
-  auto duplicate =
-      ctx.tx.Db().Open(settlement::DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"],
-                                                         ctx.isNew ? 0 : ctx.id),
-                       &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (duplicate->Eof()) return true;
-  ctx.tx.Rollback();
-  ReportError("收款单号重复,请检查后重试!");
-  form_.SetFocus(&Header(kNumber));
-  return false;
-}
-
-bool JS_S::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
-  SetEditState(false);
-  SetDirty(false);
-  events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
-  return true;
+  return NumberIsFree(ctx, false);
 }
 
 bool JS_S::Check() {

@@ -185,7 +185,9 @@ void CKLl_WS::SetupForm() {
   RecalcTotals();
 }
 
-void CKLl_WS::WireHeader() { WireHeaderFields("CKLL_WS-->"); }
+void CKLl_WS::WireHeader() {
+  WireHeaderFields("CKLL_WS-->");
+}
 
 void CKLl_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);

@@ -71,7 +71,8 @@ const docs::HeaderSchema& JS_WS::SettlementSchema() {
 }
 
 JS_WS::JS_WS(RepairOrderChooser chooser)
-    : docs::Document("JS_WS", SettlementSchema(), kFieldArray), chooser_(std::move(chooser)) {}
+    : MoneyDocument("JS_WS", SettlementSchema(), kFieldArray, kNumber),
+      chooser_(std::move(chooser)) {}
 
 JS_WS::~JS_WS() = default;
 
@@ -201,7 +202,9 @@ void JS_WS::SetupForm() {
   CalcTotals();
 }
 
-void JS_WS::WireFields() { WireHeaderFields("-->"); }
+void JS_WS::WireFields() {
+  WireHeaderFields("-->");
+}
 
 void JS_WS::FieldChanged(int index) {
   switch (index) {

@@ -53,38 +53,12 @@ bool JS_WS::ValidateSave() {
 }
 
 bool JS_WS::PrepareSave(docs::RowValues& values, bool isNew) {
-  // Settled on a copy: a refused save leaves the typed number in the field.
-  std::string number = Trim(Header(kNumber).Text());
   const db::Date date = *db::Date::Parse(Trim(Header(kDate).Text()));  // ValidateSave saw it
-  if (isNew && !System().NewBillNo(ProgramNumber(), date, number, false)) return false;
-  if (number.empty()) {
-    ReportError("收款单号不能为空，请输入后重试!  ");
-    form_.SetFocus(&Header(kNumber));
-    return false;
-  }
-  values["单据编号"] = number;
-  values["会计期间"] = std::to_string(gate_->PeriodOf(date));
-  if (isNew) {
-    values["progID"] = std::to_string(ProgramNumber());
-    values["smark"] = "01";
-    values["status"] = "填单";
-  }
-  return true;
+  return PrepareMoneyHeader(values, isNew, date, gate_->PeriodOf(date));
 }
 
 bool JS_WS::CheckInTransaction(docs::SaveContext& ctx) {
-  // Under the write lock: no other counter stores the same number between this test and the
-  // insert.
-  std::string error;
-  auto duplicate = ctx.tx.Db().Open(
-      DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"], ctx.isNew ? 0 : ctx.id),
-      &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (duplicate->Eof()) return true;
-  ctx.tx.Rollback();
-  Ask("收款单号重复,请检查后重试!", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
-  form_.SetFocus(&Header(kNumber));
-  return false;
+  return NumberIsFree(ctx, true);
 }
 
 bool JS_WS::BeforeHeader(docs::SaveContext& ctx) {
@@ -109,14 +83,6 @@ bool JS_WS::AfterLines(docs::SaveContext& ctx) {
   ctx.tx.Run(FeeDelete(ctx.id));
   ctx.tx.Run(FeeInsert(ctx.id, fees));
   if (ctx.tx.Failed()) throw std::runtime_error(ctx.tx.Error());
-  return true;
-}
-
-bool JS_WS::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
-  SetEditState(false);
-  SetDirty(false);
-  events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
   return true;
 }
 
