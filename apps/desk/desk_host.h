@@ -53,7 +53,4 @@ class DeskHost {
   std::string menuError_;
 };
 
-// Registers the controls of every subsystem the desktop is built with.
-void RegisterAllControls(host::Registry& registry);
-
 }  // namespace ws::desk
