@@ -8,8 +8,8 @@
 #include <string>
 
 #include "host/registry.h"
-#include "platform/menu_model.h"
 #include "platform/engine_database.h"
+#include "platform/menu_model.h"
 #include "platform/system_object.h"
 
 namespace ws::desk {
@@ -52,8 +52,5 @@ class DeskHost {
   platform::MenuModel menu_;
   std::string menuError_;
 };
-
-// Registers the controls of every subsystem the desktop is built with.
-void RegisterAllControls(host::Registry& registry);
 
 }  // namespace ws::desk

@@ -17,9 +17,9 @@
 #include "desk/login_dialog.h"
 #include "desk/main_window.h"
 #include "desk/shop_file.h"
+#include "host/app.h"
 #include "lib/database_file.h"
 #include "platform/postgres_database.h"
-#include "host/app.h"
 
 namespace {
 
@@ -102,10 +102,10 @@ int main(int argc, char** argv) {
   if (file.status == ShopFileStatus::Missing) {
     bool create = options.createDemo;
     if (!create && options.screenshot.isEmpty()) {
-      create = QMessageBox::question(
-                   nullptr, QString::fromUtf8(ws::host::kAppTitle),
-                   QObject::tr("%1\n是否创建一个演示维修厂数据库？")
-                       .arg(QString::fromStdString(file.message))) == QMessageBox::Yes;
+      create =
+          QMessageBox::question(nullptr, QString::fromUtf8(ws::host::kAppTitle),
+                                QObject::tr("%1\n是否创建一个演示维修厂数据库？")
+                                    .arg(QString::fromStdString(file.message))) == QMessageBox::Yes;
     }
     if (!create) {
       Tell(options, QString::fromStdString(file.message));
@@ -134,7 +134,8 @@ int main(int argc, char** argv) {
     if (user.isEmpty()) user = "admin";
   }
   if (user.isEmpty()) {
-    ws::desk::LoginDialog login(QString::fromStdString(ws::platform::DisplayUrl(options.db.toStdString())));
+    ws::desk::LoginDialog login(
+        QString::fromStdString(ws::platform::DisplayUrl(options.db.toStdString())));
     if (login.exec() != QDialog::Accepted) return 0;
     user = login.UserName();
     date = login.LoginDate();

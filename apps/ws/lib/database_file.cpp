@@ -157,7 +157,8 @@ std::string NewShopDatabase::OpenServer() {
 std::string NewShopDatabase::Finish() {
   if (engine_ == db::Engine::Postgres) {
     // Fresh statistics, or the planner guesses on tables it has never seen filled.
-    if (std::string error = db::Runner(*db_).Execute(db::Sql("ANALYZE")); !error.empty()) return error;
+    if (std::string error = db::Runner(*db_).Execute(db::Sql("ANALYZE")); !error.empty())
+      return error;
     db_->CommitTrans();
     if (std::string error = db_->LastError(); !error.empty()) return error;
     finished_ = true;

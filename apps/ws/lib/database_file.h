@@ -16,11 +16,11 @@
 #include "db/database.h"
 #include "db/date.h"
 #include "db/sql.h"
+#include "platform/engine_database.h"
 
 namespace ws::platform {
 class SqliteDatabase;
 class PostgresDatabase;
-class EngineDatabase;
 }  // namespace ws::platform
 
 namespace ws::cli {
