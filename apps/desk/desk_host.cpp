@@ -4,6 +4,7 @@
 
 #include "desk/desk_dialogs.h"
 #include "desk/picker_popup.h"
+#include "desk/progress_dialog.h"
 #include "lib/money_controls.h"
 #include "masters/register.h"
 #include "pickers/register.h"
@@ -33,6 +34,10 @@ DeskHost::DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo
   }
   dialogs_ = dialogs;
   system_ = std::make_unique<platform::SystemObject>(*db_, *dialogs_, std::move(login));
+  progress_ = std::make_unique<ProgressDisplay>();
+  system_->SetProgressHandler([this](const std::string& what, int64_t done, int64_t total) {
+    return progress_->Report(what, done, total);
+  });
   RegisterAllControls(registry_);
   // A picker drops down below the editor that has the focus: the field that asked for it.
   system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {

@@ -15,6 +15,7 @@
 namespace ws::desk {
 
 class DeskDialogs;
+class ProgressDisplay;
 
 class DeskHost {
  public:
@@ -44,6 +45,7 @@ class DeskHost {
   std::unique_ptr<platform::SqliteDatabase> db_;
   std::unique_ptr<DeskDialogs> ownDialogs_;
   host::IDialogs* dialogs_;
+  std::unique_ptr<ProgressDisplay> progress_;
   std::unique_ptr<platform::SystemObject> system_;
   host::Registry registry_;
   platform::MenuModel menu_;
