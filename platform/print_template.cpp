@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "forms/text.h"
+#include "platform/amount_words.h"
 
 namespace ws::platform {
 
@@ -122,6 +124,18 @@ std::string ValuesHtml(const std::vector<const std::pair<std::string, std::strin
   return html + "</table>";
 }
 
+// A value in capital words when the whole text is a number; otherwise (a hidden "***", a
+// label's caption) the text itself, so the page never shows words for something else.
+std::string WordsOf(const std::string& value) {
+  const std::string text = forms::Trim(value);
+  if (text.empty()) return {};
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  double amount = 0;
+  if (!(in >> amount) || in.peek() != std::char_traits<char>::eof()) return value;
+  return AmountInWords(amount);
+}
+
 }  // namespace
 
 std::string HtmlEscape(const std::string& text) {
@@ -195,6 +209,8 @@ PrintTemplate PrintTemplate::Parse(const std::string& text) {
       page.pieces_.push_back({word->second, {}, {}});
     } else if (inner.rfind("value ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
       page.pieces_.push_back({Kind::Value, forms::Trim(inner.substr(6)), {}});
+    } else if (inner.rfind("words ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
+      page.pieces_.push_back({Kind::Words, forms::Trim(inner.substr(6)), {}});
     } else if (inner.rfind("table ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
       std::istringstream words(inner.substr(6));
       Piece piece{Kind::Table, {}, {}};
@@ -245,6 +261,9 @@ std::string PrintTemplate::Render(const PrintFile& file, const PrintHeader& head
         break;
       case Kind::Value:
         if (const std::string* value = file.Value(piece.text)) html += HtmlEscape(*value);
+        break;
+      case Kind::Words:
+        if (const std::string* value = file.Value(piece.text)) html += HtmlEscape(WordsOf(*value));
         break;
       case Kind::Values: {
         std::vector<const std::pair<std::string, std::string>*> rest;

@@ -6,6 +6,8 @@
 //   {{shop.name}} {{shop.address}} {{shop.phone}}   the shop, from the host's options
 //   {{title}} {{user}} {{date}}                      the program's caption, who prints, when
 //   {{value NAME}}                                   one named value of the print file
+//   {{words NAME}}                                   the same amount in capital words, for
+//                                                    documents whose print file has none
 //   {{values}}                                       every named value no {{value}} names, as
 //                                                    a block of "name：value" pairs
 //   {{table NAME}}                                   one table with its header row
@@ -67,6 +69,7 @@ class PrintTemplate {
     User,
     Date,
     Value,
+    Words,
     Values,
     Table,
     Tables

@@ -47,7 +47,9 @@ std::string WritePdf(const std::string& html, const std::string& title, const st
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageOrientation(orientation == Orientation::Landscape ? QPageLayout::Landscape
                                                                     : QPageLayout::Portrait);
-    writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    // The text document keeps a margin of 2 cm of its own when it prints (and puts the page
+    // number there); margins of the writer on top of it would only narrow the grids.
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     writer.setTitle(QString::fromStdString(title));
     writer.setCreator("ws");
     PageDocument(html)->print(&writer);

@@ -76,6 +76,29 @@ TEST(PrintTemplateTest, TablesDropHiddenColumnsAndHonourAChosenOrder) {
   EXPECT_NE(rest.find(">物品编码</th>"), std::string::npos);
 }
 
+TEST(PrintTemplateTest, WordsWritesANumericValueInCapitalsAndAnyOtherTextAsItIs) {
+  PrintFile file;
+  file.values = {{"收款合计", " 1680.32 "},         {"欠款", "-0.5"}, {"金额小写", "***"},
+                 {"合计", "核销金额合计：1000.00"}, {"空", ""},       {"带尾", "12元"}};
+  const auto words = [&](const std::string& name) {
+    PrintTemplate page = PrintTemplate::Parse("{{words " + name + "}}");
+    EXPECT_EQ(page.Error(), "") << name;
+    return page.Render(file, SampleHeader());
+  };
+  EXPECT_EQ(words("收款合计"), "壹仟陆佰捌拾元叁角贰分");
+  EXPECT_EQ(words("欠款"), "负伍角整");
+  // A hidden amount stays hidden, a caption is never read as a number, a blank stays blank.
+  EXPECT_EQ(words("金额小写"), "***");
+  EXPECT_EQ(words("合计"), "核销金额合计：1000.00");
+  EXPECT_EQ(words("带尾"), "12元");
+  EXPECT_EQ(words("空"), "");
+  EXPECT_EQ(words("没有"), "");
+  // Placing the words does not take the figures out of the remaining values.
+  PrintTemplate both = PrintTemplate::Parse("{{words 收款合计}}{{values}}");
+  EXPECT_NE(both.Render(file, SampleHeader()).find("1680.32"), std::string::npos);
+  EXPECT_NE(PrintTemplate::Parse("{{words }}").Error(), "");
+}
+
 TEST(PrintTemplateTest, RefusesStrayBracesAndUnknownPlaceholdersWithTheirLine) {
   PrintTemplate unknown = PrintTemplate::Parse("<p>\n\n{{shop.fax}}</p>");
   EXPECT_EQ(unknown.Error(), "line 3: unknown placeholder {{shop.fax}}");

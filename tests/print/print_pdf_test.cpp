@@ -2,17 +2,16 @@
 // order of a demo shop through the built-in and a shop's own template, a report's grid, and
 // `ws print` run as a user runs it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "db/sql.h"
 #include "lib/demo_data.h"
+#include "pdf_text.h"
 #include "platform/amount_words.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
@@ -30,38 +29,10 @@ constexpr int64_t kOrders = 300;
 constexpr const char* kShopName = "长城汽车修理厂";
 constexpr const char* kShopAddress = "北京市朝阳区建国路88号";
 
-struct Command {
-  int status = -1;
-  std::string out;
-};
-
-Command RunShell(const std::string& command) {
-  Command result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    result.out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-// The PDF's text; pdftotext ends every page with a form feed.
-struct PdfText {
-  std::string text;
-  int pages = 0;
-  bool Has(const std::string& part) const { return text.find(part) != std::string::npos; }
-};
-
-PdfText ReadPdf(const fs::path& pdf) {
-  PdfText result;
-  Command run = RunShell("pdftotext -enc UTF-8 '" + pdf.string() + "' - 2>&1");
-  EXPECT_EQ(run.status, 0) << "pdftotext (poppler-utils, scripts/deps.sh test): " << run.out;
-  result.text = run.out;
-  for (char c : run.out) result.pages += c == '\f';
-  return result;
-}
+using test::PdfText;
+using test::ReadPdf;
+using Command = test::ShellRun;
+using test::RunShell;
 
 class PrintPdfTest : public ::testing::Test {
  protected:

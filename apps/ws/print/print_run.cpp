@@ -10,6 +10,7 @@
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/registry.h"
+#include "lib/money_controls.h"
 #include "platform/menu_model.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
@@ -19,6 +20,14 @@
 #if __has_include("repair_order/register.h")
 #include "repair_order/register.h"
 #define WS_PRINT_REPAIR_ORDER
+#endif
+#if __has_include("requisition/register.h")
+#include "requisition/register.h"
+#define WS_PRINT_REQUISITION
+#endif
+#if __has_include("receipt/register.h")
+#include "receipt/register.h"
+#define WS_PRINT_RECEIPT
 #endif
 
 namespace ws::cli {
@@ -32,7 +41,14 @@ void RegisterDocuments(host::Registry& registry) {
 #ifdef WS_PRINT_REPAIR_ORDER
   repair_order::RegisterRepairOrder(registry);
 #endif
-  (void)registry;
+#ifdef WS_PRINT_REQUISITION
+  requisition::RegisterRequisition(registry);
+#endif
+  // The settlement, with the chooser it opens from its button (never pressed here).
+  RegisterMoneyControls(registry);
+#ifdef WS_PRINT_RECEIPT
+  receipt::RegisterReceipt(registry);
+#endif
 }
 
 // Nobody is there to answer: a box takes its default button, a modal form is dismissed.
