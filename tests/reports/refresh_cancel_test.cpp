@@ -65,6 +65,32 @@ TEST_F(RefreshCancelTest, AStoppedLoadLeavesNoRowsAndTheNextRefreshLoadsThemAll)
   EXPECT_EQ(calls.back().done, kOrders);  // the host can close its progress display
 }
 
+// A shop's whole history: the user stops the load at the first report, and the grid is left
+// empty at once rather than after every row was read into it.
+TEST(RefreshCancelLargeTest, AHundredThousandOrdersStopAtTheFirstReport) {
+  constexpr int64_t kManyOrders = 100'000;
+  if (test::PostgresUnderTest()) {
+    GTEST_SKIP() << "the same load on the server is covered by the smaller shop";
+  }
+  test::TestHost host;
+  cli::DemoOptions options;
+  options.orders = kManyOrders;
+  options.date = test::kTestLoginDate;
+  host.Db().EnableLog(false);  // a hundred thousand orders' statements are not worth keeping
+  ASSERT_EQ(cli::GenerateDemoData(host.Db(), options), "");
+  WS_RPT report;
+  ASSERT_TRUE(report.Init(host.System(), WS_RPT::kProgram));
+  std::vector<int64_t> done;
+  host.System().SetProgressHandler([&](const std::string&, int64_t rows, int64_t total) {
+    EXPECT_EQ(total, kManyOrders);
+    done.push_back(rows);
+    return rows < WS_RPT::kProgressStep;  // cancelled once the first step shows
+  });
+  EXPECT_FALSE(report.Refresh());
+  EXPECT_EQ(done, (std::vector<int64_t>{0, WS_RPT::kProgressStep}));
+  EXPECT_EQ(report.Grid().DataRows(), 0);
+}
+
 TEST_F(RefreshCancelTest, AShortLoadShowsNoProgress) {
   int calls = 0;
   host_.System().SetProgressHandler([&](const std::string&, int64_t, int64_t) {
