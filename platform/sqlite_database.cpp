@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "db/sql.h"
+#include "platform/bound_values.h"
 #include "platform/sql_translator.h"
-#include "platform/statement_log.h"
 
 namespace ws::platform {
 
@@ -225,17 +225,7 @@ class SqliteCommand : public db::ICommand {
 
   int64_t RowsAffected() const override { return rowsAffected_; }
 
-  void Bind(int position, const db::Value& value) override {
-    if (position < 1) {
-      // Remembered and reported at the run, where every failure of a command is reported.
-      badPosition_ = position;
-      hasBadPosition_ = true;
-      return;
-    }
-    size_t index = static_cast<size_t>(position - 1);
-    if (values_.size() <= index) values_.resize(index + 1);
-    values_[index] = value;
-  }
+  void Bind(int position, const db::Value& value) override { values_.Bind(position, value); }
 
   std::string Error() const override { return error_; }
 
@@ -246,12 +236,10 @@ class SqliteCommand : public db::ICommand {
       error_ = "the database service this command belongs to is closed";
       return false;
     }
-    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_));
-    if (hasBadPosition_) {
-      return Fail("no placeholder has the position " + std::to_string(badPosition_));
-    }
+    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
+    if (std::string bad = values_.PositionError(); !bad.empty()) return Fail(bad);
     std::string error;
-    if (!stmt.Prepare(impl_->db, translated_, values_, error)) return Fail(error);
+    if (!stmt.Prepare(impl_->db, translated_, values_.Values(), error)) return Fail(error);
     return true;
   }
   bool Finish(int rc) {
@@ -275,10 +263,7 @@ class SqliteCommand : public db::ICommand {
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
-  // Bound values by placeholder position - 1; an unset slot is a "?" nobody bound.
-  std::vector<std::optional<db::Value>> values_;
-  bool hasBadPosition_ = false;
-  int badPosition_ = 0;
+  BoundValues values_;
   std::string error_;
   int64_t rowsAffected_ = 0;
 };

@@ -1,6 +1,5 @@
 #include "desk/main_window.h"
 
-#include <sqlite3.h>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -219,16 +218,14 @@ void MainWindow::BuildShopMenu() {
 }
 
 QString MainWindow::BackupShopTo(const QString& path) {
-  const char* shop = sqlite3_db_filename(host_.Db().Handle(), "main");
-  if (!shop || !*shop) return tr("当前数据库不是文件，无法备份");
-  return Q(cli::BackupShop(shop, path.toStdString(), true));
+  if (host_.ShopName().empty()) return tr("当前数据库不是文件，无法备份");
+  return Q(cli::BackupShop(host_.ShopName(), path.toStdString(), true));
 }
 
 QString MainWindow::RestoreShopFrom(const QString& path) {
   if (tabs_->count() > 0) return tr("请先关闭所有窗口，再恢复数据库");
-  const char* shop = sqlite3_db_filename(host_.Db().Handle(), "main");
-  if (!shop || !*shop) return tr("当前数据库不是文件，无法恢复");
-  return Q(cli::RestoreShop(shop, path.toStdString()));
+  if (host_.ShopName().empty()) return tr("当前数据库不是文件，无法恢复");
+  return Q(cli::RestoreShop(host_.ShopName(), path.toStdString()));
 }
 
 void MainWindow::BuildLogPanel() {

@@ -15,18 +15,13 @@
 #include "db/sql.h"
 #include "host/registry.h"
 #include "lib/demo_data.h"
-#include "lib/money_controls.h"
+#include "lib/module_controls.h"
 #include "lib/script_host.h"
 #include "lib/script_parser.h"
-#include "masters/register.h"
 #include "pdf_text.h"
-#include "pickers/register.h"
 #include "platform/amount_words.h"
 #include "print/print_run.h"
-#include "receipt/register.h"
 #include "render/pdf_render.h"
-#include "repair_order/register.h"
-#include "requisition/register.h"
 #include "support/test_host.h"
 
 namespace ws::cli {
@@ -107,12 +102,7 @@ class DocumentPagesTest : public ::testing::Test {
     ASSERT_EQ(host_.System().SetOption(12, "shopname", kShopName), "");
 
     host::Registry registry;
-    masters::RegisterMasters(registry);
-    pickers::RegisterPickers(registry);
-    repair_order::RegisterRepairOrder(registry);
-    requisition::RegisterRequisition(registry);
-    RegisterMoneyControls(registry);
-    receipt::RegisterReceipt(registry);
+    RegisterModuleControls(registry);
     const Script script = ParseScript(kCounterDay);
     ASSERT_TRUE(script.errors.empty());
     std::ostringstream out;

@@ -96,10 +96,10 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedAndAppliedOnlyBy
   EXPECT_EQ(host_.Sink().Messages().back(), "保存数据成功,单据编号：" + F(JS_S::kNumber).Text());
   EXPECT_FALSE(receipt_.Editing());
   const std::string where = " from ARPReceive where 单据ID=" + std::to_string(id);
-  EXPECT_EQ(host_.RowText("select progID, smark, status, 往来ID, 单据日期, 会计期间, 总金额" + where),
-            "200004/01/填单/1/2012-06-15/201206/1000");
-  EXPECT_EQ(Lines(id),
-            "0001/2/600/600/0/0 0002/1/300/300/0/0 0003/6/100/100/0/0");
+  EXPECT_EQ(
+      host_.RowText("select progID, smark, status, 往来ID, 单据日期, 会计期间, 总金额" + where),
+      "200004/01/填单/1/2012-06-15/201206/1000");
+  EXPECT_EQ(Lines(id), "0001/2/600/600/0/0 0002/1/300/300/0/0 0003/6/100/100/0/0");
   EXPECT_EQ(Balance(2), "0/600") << "saving never touches the orders";
 
   ASSERT_TRUE(receipt_.Check());

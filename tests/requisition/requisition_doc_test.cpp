@@ -169,21 +169,22 @@ TEST_F(RequisitionDocTest, SaveCheckUncheckAndCheckAgain) {
   ASSERT_TRUE(doc_.FileSave());
   EXPECT_FALSE(doc_.Editing());
   ASSERT_EQ(Saved(), 1);
-  EXPECT_EQ(host_.RowText("select 前置单据, 前置单据ID, 会计期间, 总金额, smark, 系统, 仓库填单, 币种ID "
-                          "from JXCDJ"),
-            "200001/7/201206/260/01/填单/测试员/1");
   EXPECT_EQ(
-      host_.Joined("select 前置单据ID, 仓库ID, 产品批次, 单价, 含税单价, 实际金额, 会计期间, 库存数量 "
-                   "from JXCDJMX order by 前置单据ID",
-                   " "),
-      "71/11//25/25/100/201206/50 72/11/B1/80/80/160/201206/8");
+      host_.RowText("select 前置单据, 前置单据ID, 会计期间, 总金额, smark, 系统, 仓库填单, 币种ID "
+                    "from JXCDJ"),
+      "200001/7/201206/260/01/填单/测试员/1");
+  EXPECT_EQ(host_.Joined(
+                "select 前置单据ID, 仓库ID, 产品批次, 单价, 含税单价, 实际金额, 会计期间, 库存数量 "
+                "from JXCDJMX order by 前置单据ID",
+                " "),
+            "71/11//25/25/100/201206/50 72/11/B1/80/80/160/201206/8");
   const int64_t id = Count("select 单据ID from JXCDJ");
 
   ASSERT_TRUE(doc_.Check());
   EXPECT_EQ(Text("select smark from JXCDJ"), "02");
   EXPECT_EQ(host_.Joined("select autoid, 单据明细ID from JxcGoodsList order by autoid", " "),
-            "101/" + Text("select min(单据明细ID) from JXCDJMX") +
-                " 102/" + Text("select max(单据明细ID) from JXCDJMX"));
+            "101/" + Text("select min(单据明细ID) from JXCDJMX") + " 102/" +
+                Text("select max(单据明细ID) from JXCDJMX"));
   EXPECT_EQ(Number("select 配件费用 from WSDJ where 单据ID=7"), 260);
   // A checked requisition can be neither edited nor checked again.
   EXPECT_FALSE(doc_.FileEdit());

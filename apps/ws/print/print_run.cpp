@@ -10,46 +10,18 @@
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/registry.h"
-#include "lib/money_controls.h"
+#include "lib/module_controls.h"
 #include "platform/menu_model.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
 #include "platform/system_object.h"
 #include "render/pdf_render.h"
 
-#if __has_include("repair_order/register.h")
-#include "repair_order/register.h"
-#define WS_PRINT_REPAIR_ORDER
-#endif
-#if __has_include("requisition/register.h")
-#include "requisition/register.h"
-#define WS_PRINT_REQUISITION
-#endif
-#if __has_include("receipt/register.h")
-#include "receipt/register.h"
-#define WS_PRINT_RECEIPT
-#endif
-
 namespace ws::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The document controls this tool is linked with; each further document registers here.
-void RegisterDocuments(host::Registry& registry) {
-#ifdef WS_PRINT_REPAIR_ORDER
-  repair_order::RegisterRepairOrder(registry);
-#endif
-#ifdef WS_PRINT_REQUISITION
-  requisition::RegisterRequisition(registry);
-#endif
-  // The settlement, with the chooser it opens from its button (never pressed here).
-  RegisterMoneyControls(registry);
-#ifdef WS_PRINT_RECEIPT
-  receipt::RegisterReceipt(registry);
-#endif
-}
 
 // Nobody is there to answer: a box takes its default button, a modal form is dismissed.
 class UnattendedDialogs : public host::IDialogs {
@@ -128,7 +100,7 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
     return Usage(entry->className + " (" + entry->caption + ") is not a document");
   }
   host::Registry registry;
-  RegisterDocuments(registry);
+  RegisterModuleControls(registry);
   std::unique_ptr<host::IControl> control = registry.Create(entry->className);
   if (!control) {
     return Usage("this tool cannot print " + entry->className + " (" + entry->caption + ")");

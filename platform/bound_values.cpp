@@ -1,8 +1,24 @@
-#include "platform/statement_log.h"
+#include "platform/bound_values.h"
 
 #include "db/sql.h"
 
 namespace ws::platform {
+
+void BoundValues::Bind(int position, const db::Value& value) {
+  if (position < 1) {
+    badPosition_ = position;
+    hasBadPosition_ = true;
+    return;
+  }
+  size_t index = static_cast<size_t>(position - 1);
+  if (values_.size() <= index) values_.resize(index + 1);
+  values_[index] = value;
+}
+
+std::string BoundValues::PositionError() const {
+  return hasBadPosition_ ? "no placeholder has the position " + std::to_string(badPosition_)
+                         : std::string();
+}
 
 std::string WithValuesWritten(const std::string& sql,
                               const std::vector<std::optional<db::Value>>& values) {
