@@ -4,6 +4,7 @@
 
 #include "desk/desk_dialogs.h"
 #include "desk/picker_popup.h"
+#include "desk/progress_dialog.h"
 #include "lib/module_controls.h"
 
 namespace ws::desk {
@@ -17,6 +18,10 @@ DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string sho
   }
   dialogs_ = dialogs;
   system_ = std::make_unique<platform::SystemObject>(*db_, *dialogs_, std::move(login));
+  progress_ = std::make_unique<ProgressDisplay>();
+  system_->SetProgressHandler([this](const std::string& what, int64_t done, int64_t total) {
+    return progress_->Report(what, done, total);
+  });
   cli::RegisterModuleControls(registry_);
   // A picker drops down below the editor that has the focus: the field that asked for it.
   system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {

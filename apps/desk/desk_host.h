@@ -15,6 +15,7 @@
 namespace ws::desk {
 
 class DeskDialogs;
+class ProgressDisplay;
 
 class DeskHost {
  public:
@@ -47,6 +48,7 @@ class DeskHost {
   std::string shopName_;
   std::unique_ptr<DeskDialogs> ownDialogs_;
   host::IDialogs* dialogs_;
+  std::unique_ptr<ProgressDisplay> progress_;
   std::unique_ptr<platform::SystemObject> system_;
   host::Registry registry_;
   platform::MenuModel menu_;

@@ -19,7 +19,7 @@
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
-#include "desk/print_render.h"
+#include "desk/print_page.h"
 #include "host/app.h"
 #include "lib/backup.h"
 #include "masters/master_list.h"
@@ -407,11 +407,16 @@ void MainWindow::ShowPrint(ToolCommand command) {
                                host::MsgButtons::Ok, host::MsgIcon::Critical);
     return;
   }
-  const QString title = Q(tab->Entry().caption);
+  const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
+  if (!page.error.empty()) {
+    host_.Dialogs().MessageBox("打印模板有误：" + page.error, host::kAppTitle, host::MsgButtons::Ok,
+                               host::MsgIcon::Critical);
+    return;
+  }
   if (command == ToolCommand::Preview) {
-    ShowPrintPreview(file, title, this);
+    ShowPagePreview(page, this);
   } else {
-    PrintWithDialog(file, title, this);
+    PrintPageWithDialog(page, this);
   }
 }
 
@@ -423,7 +428,9 @@ QString MainWindow::ExportCurrentPdf(const QString& path) {
   }
   platform::PrintFile file = platform::ReadPrintFile(tab->PrintFileName());
   if (!file.error.empty()) return Q(file.error);
-  return ExportPdf(file, Q(tab->Entry().caption), path);
+  const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
+  if (!page.error.empty()) return Q(page.error);
+  return ExportPagePdf(page, path);
 }
 
 void MainWindow::ExportPdfInteractive() {
