@@ -3,12 +3,10 @@
 // a service through this when they serve either engine.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/database.h"
-#include "db/value.h"
 
 namespace ws::platform {
 
@@ -23,11 +21,5 @@ class EngineDatabase : public db::IDatabase {
   virtual const std::vector<std::string>& Log() const = 0;
   virtual void ClearLog() = 0;
 };
-
-// The statement as it ran, each "?" outside literals, quoted names and comments replaced by
-// its bound value as a literal: what the logs show, so a reader (or a replay) sees the values
-// in place.
-std::string WithValuesWritten(const std::string& sql,
-                              const std::vector<std::optional<db::Value>>& values);
 
 }  // namespace ws::platform

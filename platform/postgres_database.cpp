@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/bound_values.h"
 #include "platform/sql_translator.h"
 
 namespace ws::platform {
@@ -294,17 +295,7 @@ class PostgresCommand : public db::ICommand {
         sql_(std::move(sql)),
         translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
 
-  void Bind(int position, const db::Value& value) override {
-    if (position < 1) {
-      // Remembered and reported at the run, where every failure of a command is reported.
-      badPosition_ = position;
-      hasBadPosition_ = true;
-      return;
-    }
-    size_t index = static_cast<size_t>(position - 1);
-    if (values_.size() <= index) values_.resize(index + 1);
-    values_[index] = value;
-  }
+  void Bind(int position, const db::Value& value) override { values_.Bind(position, value); }
 
   std::string Error() const override { return error_; }
 
@@ -355,16 +346,15 @@ class PostgresCommand : public db::ICommand {
       error_ = "the database service this command belongs to is closed";
       return nullptr;
     }
-    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_));
-    if (hasBadPosition_) {
-      return Fail("no placeholder has the position " + std::to_string(badPosition_));
-    }
-    std::vector<std::string> texts(values_.size());
-    std::vector<const char*> params(values_.size(), nullptr);
-    std::vector<Oid> types(values_.size(), 0);
-    for (size_t i = 0; i < values_.size(); ++i) {
-      if (!values_[i]) return Fail("no value is bound to placeholder " + std::to_string(i + 1));
-      const db::Value& value = *values_[i];
+    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
+    if (std::string bad = values_.PositionError(); !bad.empty()) return Fail(bad);
+    const auto& values = values_.Values();
+    std::vector<std::string> texts(values.size());
+    std::vector<const char*> params(values.size(), nullptr);
+    std::vector<Oid> types(values.size(), 0);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!values[i]) return Fail("no value is bound to placeholder " + std::to_string(i + 1));
+      const db::Value& value = *values[i];
       if (value.IsNull()) continue;
       if (value.IsReal()) {
         // A real stays a real where the text alone would let the server take it for a whole
@@ -398,10 +388,7 @@ class PostgresCommand : public db::ICommand {
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
-  // Bound values by placeholder position - 1; an unset slot is a "?" nobody bound.
-  std::vector<std::optional<db::Value>> values_;
-  bool hasBadPosition_ = false;
-  int badPosition_ = 0;
+  BoundValues values_;
   std::string error_;
   int64_t rowsAffected_ = 0;
 };

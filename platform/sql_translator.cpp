@@ -296,6 +296,11 @@ class Translator {
         // Every rewrite keeps the tokens in their order, so counting as they are written
         // numbers the placeholders as their values were bound.
         out += "$" + std::to_string(++placeholders_);
+        // "?and" reads as two tokens to the desktop engine; "$1and" is one bad token here.
+        if (i + 1 < tokens_.size() && !tokens_[i + 1].text.empty() &&
+            IsWordChar(tokens_[i + 1].text.front())) {
+          out += ' ';
+        }
       } else {
         out += token.text;
       }

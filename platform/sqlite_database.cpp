@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "db/sql.h"
+#include "platform/bound_values.h"
 #include "platform/sql_translator.h"
 
 namespace ws::platform {
@@ -163,38 +164,6 @@ std::shared_ptr<db::Recordset> ClosedRecordset() {
 
 }  // namespace
 
-std::string WithValuesWritten(const std::string& sql,
-                              const std::vector<std::optional<db::Value>>& values) {
-  std::string out;
-  size_t next = 0;
-  for (size_t i = 0; i < sql.size(); ++i) {
-    char c = sql[i];
-    if (c == '\'' || c == '"' || c == '[' || c == '`') {
-      char close = c == '[' ? ']' : c;
-      size_t end = sql.find(close, i + 1);
-      end = end == std::string::npos ? sql.size() : end + 1;
-      out.append(sql, i, end - i);
-      i = end - 1;
-    } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
-      size_t end = sql.find('\n', i);
-      end = end == std::string::npos ? sql.size() : end;
-      out.append(sql, i, end - i);
-      i = end - 1;
-    } else if (c == '?' && next < values.size() && values[next]) {
-      const db::Value& value = *values[next++];
-      std::string literal = value.IsNull()   ? "NULL"
-                            : value.IsText() ? db::QuoteText(value.ToText())
-                                             : value.ToText();
-      if (literal.front() == '-' && !out.empty() && out.back() == '-') out += ' ';
-      out += literal;
-    } else {
-      if (c == '?') ++next;
-      out += c;
-    }
-  }
-  return out;
-}
-
 // A statement text bound to its service; every run prepares the translated text afresh, so a
 // command can be run again after the data changed.
 class SqliteCommand : public db::ICommand {
@@ -257,17 +226,7 @@ class SqliteCommand : public db::ICommand {
 
   int64_t RowsAffected() const override { return rowsAffected_; }
 
-  void Bind(int position, const db::Value& value) override {
-    if (position < 1) {
-      // Remembered and reported at the run, where every failure of a command is reported.
-      badPosition_ = position;
-      hasBadPosition_ = true;
-      return;
-    }
-    size_t index = static_cast<size_t>(position - 1);
-    if (values_.size() <= index) values_.resize(index + 1);
-    values_[index] = value;
-  }
+  void Bind(int position, const db::Value& value) override { values_.Bind(position, value); }
 
   std::string Error() const override { return error_; }
 
@@ -278,12 +237,10 @@ class SqliteCommand : public db::ICommand {
       error_ = "the database service this command belongs to is closed";
       return false;
     }
-    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_));
-    if (hasBadPosition_) {
-      return Fail("no placeholder has the position " + std::to_string(badPosition_));
-    }
+    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
+    if (std::string bad = values_.PositionError(); !bad.empty()) return Fail(bad);
     std::string error;
-    if (!stmt.Prepare(impl_->db, translated_, values_, error)) return Fail(error);
+    if (!stmt.Prepare(impl_->db, translated_, values_.Values(), error)) return Fail(error);
     return true;
   }
   bool Finish(int rc) {
@@ -307,10 +264,7 @@ class SqliteCommand : public db::ICommand {
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
-  // Bound values by placeholder position - 1; an unset slot is a "?" nobody bound.
-  std::vector<std::optional<db::Value>> values_;
-  bool hasBadPosition_ = false;
-  int badPosition_ = 0;
+  BoundValues values_;
   std::string error_;
   int64_t rowsAffected_ = 0;
 };

@@ -27,6 +27,7 @@ class SystemObject : public host::ISystem {
       std::function<host::PickResult(const std::string& description, const std::string& text)>;
   using RunPickerHandler =
       std::function<host::PickResult(host::IControl& picker, const std::string& text)>;
+  using ProgressHandler = std::function<bool(const std::string& what, int64_t done, int64_t total)>;
 
   // The database and dialogs must outlive the system object.
   SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::LoginInfo login);
@@ -78,11 +79,16 @@ class SystemObject : public host::ISystem {
   host::ISettingsStore& UserSettings() override { return settings_; }
   // Forwards to the front end's handler; without one nothing is chosen.
   host::PickResult RunPicker(host::IControl& picker, const std::string& text) override;
+  // Forwards to the front end's handler; without one the work runs to its end.
+  bool Progress(const std::string& what, int64_t done, int64_t total) override {
+    return !progress_ || progress_(what, done, total);
+  }
 
   // --- Wiring for hosts.
   void SetOpenFormHandler(OpenFormHandler handler) { openForm_ = std::move(handler); }
   void SetPickerHandler(PickerHandler handler) { showPicker_ = std::move(handler); }
   void SetRunPickerHandler(RunPickerHandler handler) { runPicker_ = std::move(handler); }
+  void SetProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
   // Holds the standard host and module pickers from the start (RegisterStandardPickers).
   PickerRegistry& Pickers() { return pickers_; }
   // The document table and number column NewBillNo checks for a program's numbers. WSDJ,
@@ -107,6 +113,7 @@ class SystemObject : public host::ISystem {
   OpenFormHandler openForm_;
   PickerHandler showPicker_;
   RunPickerHandler runPicker_;
+  ProgressHandler progress_;
   std::map<int64_t, BillTable> billTables_;
 };
 

@@ -7,7 +7,9 @@ packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
-    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang) ;;
+    # The print tests render with Qt on the offscreen platform and read the PDF back.
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
+                     qt6-base-dev fonts-wqy-microhei poppler-utils) ;;
     desk) packages+=(qt6-base-dev xvfb xauth fonts-wqy-microhei) ;;
     *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;
   esac

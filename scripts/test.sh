@@ -4,7 +4,7 @@
 # "pg." tests, on a throw-away PostgreSQL cluster), then builds again with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs the tests once more (without the desktop: Qt under ASan
 # is slow and reports the library's own leaks).
-# Usage: scripts/test.sh [--no-sanitize | --postgres-suites]
+# Usage: scripts/test.sh [--no-sanitize]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build test desk
@@ -12,21 +12,14 @@ scripts/deps.sh build test desk
 jobs=$(nproc)
 sanitize=1
 [ "${1:-}" = "--no-sanitize" ] && sanitize=0
-[ "${1:-}" = "--postgres-suites" ] && export WS_PG_SUITES=1
 
 echo "== build (warnings as errors)"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWS_WERROR=ON \
   -DWS_BUILD_TESTS=ON -DWS_BUILD_BENCH=ON -DWS_BUILD_DESK=ON >/dev/null
 cmake --build build/test -j"$jobs"
 echo "== tests"
-# The module's suites repeated on PostgreSQL ("pg." prefix) and the requisition's example on
-# PostgreSQL do not pass yet since statements bind their values: they are run by
-# `scripts/test.sh --postgres-suites` while that is being fixed. The PostgreSQL service's own
-# tests, the other example scripts, the harnesses and the hostile-input tests run on both
-# engines here.
-pending='^pg\.|^example_script_postgres_requisition$'
-[ "${WS_PG_SUITES:-0}" = 1 ] && pending='^$'
-scripts/with_postgres.sh ctest --test-dir build/test --output-on-failure -j"$jobs" -E "$pending"
+# Every database suite runs twice, on SQLite and (prefix "pg.") on the throw-away cluster.
+scripts/with_postgres.sh ctest --test-dir build/test --output-on-failure -j"$jobs"
 
 if [ "$sanitize" = 1 ]; then
   echo "== build (AddressSanitizer, UndefinedBehaviorSanitizer)"
@@ -37,5 +30,5 @@ if [ "$sanitize" = 1 ]; then
   # The "pg." half repeats the same module code on the server and is left out here to keep
   # the run short; the PostgreSQL service's own tests still run under the sanitizers.
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    scripts/with_postgres.sh ctest --test-dir build/asan --output-on-failure -j"$jobs" -E "^pg\\.|$pending"
+    scripts/with_postgres.sh ctest --test-dir build/asan --output-on-failure -j"$jobs" -E "^pg\\."
 fi

@@ -4,36 +4,25 @@
 
 #include "desk/desk_dialogs.h"
 #include "desk/picker_popup.h"
-#include "lib/money_controls.h"
-#include "masters/register.h"
-#include "pickers/register.h"
-#include "receipt/register.h"
-#include "repair_order/register.h"
-#include "reports/register.h"
-#include "requisition/register.h"
+#include "desk/progress_dialog.h"
+#include "lib/module_controls.h"
 
 namespace ws::desk {
 
-void RegisterAllControls(host::Registry& registry) {
-  masters::RegisterMasters(registry);
-  pickers::RegisterPickers(registry);
-  repair_order::RegisterRepairOrder(registry);
-  receipt::RegisterReceipt(registry);
-  reports::RegisterReports(registry);
-  requisition::RegisterRequisition(registry);
-  cli::RegisterMoneyControls(registry);
-}
-
-DeskHost::DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,
-                   host::IDialogs* dialogs)
-    : db_(std::move(db)) {
+DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string shopName,
+                   host::LoginInfo login, host::IDialogs* dialogs)
+    : db_(std::move(db)), shopName_(std::move(shopName)) {
   if (!dialogs) {
     ownDialogs_ = std::make_unique<DeskDialogs>();
     dialogs = ownDialogs_.get();
   }
   dialogs_ = dialogs;
   system_ = std::make_unique<platform::SystemObject>(*db_, *dialogs_, std::move(login));
-  RegisterAllControls(registry_);
+  progress_ = std::make_unique<ProgressDisplay>();
+  system_->SetProgressHandler([this](const std::string& what, int64_t done, int64_t total) {
+    return progress_->Report(what, done, total);
+  });
+  cli::RegisterModuleControls(registry_);
   // A picker drops down below the editor that has the focus: the field that asked for it.
   system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {
     return PickerPopup::Run(picker, text, QApplication::focusWidget());

@@ -8,26 +8,29 @@
 #include <string>
 
 #include "host/registry.h"
+#include "platform/engine_database.h"
 #include "platform/menu_model.h"
-#include "platform/sqlite_database.h"
 #include "platform/system_object.h"
 
 namespace ws::desk {
 
 class DeskDialogs;
+class ProgressDisplay;
 
 class DeskHost {
  public:
-  // Takes the open database. dialogs: the boxes and modal forms to use; nullptr for the real
+  // Takes the open database and the name it was opened by (a file or a postgresql:// URL,
+  // for backup and restore). dialogs: the boxes and modal forms to use; nullptr for the real
   // desktop dialogs (tests hand in scripted ones). The menu is read here; a failure to read it
   // is kept in MenuError().
-  DeskHost(std::unique_ptr<platform::SqliteDatabase> db, host::LoginInfo login,
-           host::IDialogs* dialogs = nullptr);
+  DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string shopName,
+           host::LoginInfo login, host::IDialogs* dialogs = nullptr);
   ~DeskHost();
   DeskHost(const DeskHost&) = delete;
   DeskHost& operator=(const DeskHost&) = delete;
 
-  platform::SqliteDatabase& Db() { return *db_; }
+  platform::EngineDatabase& Db() { return *db_; }
+  const std::string& ShopName() const { return shopName_; }
   platform::SystemObject& System() { return *system_; }
   host::IDialogs& Dialogs() { return *dialogs_; }
   host::Registry& Registry() { return registry_; }
@@ -41,16 +44,15 @@ class DeskHost {
  private:
   host::PickResult ShowNamedPicker(const std::string& name, const std::string& text);
 
-  std::unique_ptr<platform::SqliteDatabase> db_;
+  std::unique_ptr<platform::EngineDatabase> db_;
+  std::string shopName_;
   std::unique_ptr<DeskDialogs> ownDialogs_;
   host::IDialogs* dialogs_;
+  std::unique_ptr<ProgressDisplay> progress_;
   std::unique_ptr<platform::SystemObject> system_;
   host::Registry registry_;
   platform::MenuModel menu_;
   std::string menuError_;
 };
-
-// Registers the controls of every subsystem the desktop is built with.
-void RegisterAllControls(host::Registry& registry);
 
 }  // namespace ws::desk

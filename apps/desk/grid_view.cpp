@@ -46,8 +46,8 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
       sortedColumn_ = col;
       sortOrder_ = order;
       horizontalHeader()->setSortIndicatorShown(true);
-      horizontalHeader()->setSortIndicator(
-          col, order == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+      horizontalHeader()->setSortIndicator(col,
+                                           order == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
       Sync();
     }
   });

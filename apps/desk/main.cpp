@@ -1,6 +1,6 @@
 // ws-desk: the desktop host of the repair-shop module.
 //
-//   ws-desk --db FILE [--create-demo] [--user NAME --date yyyy-mm-dd]
+//   ws-desk --db FILE|URL [--create-demo] [--user NAME --date yyyy-mm-dd]
 //           [--open CLASS] [--screenshot PNG]
 #include <QApplication>
 #include <QCommandLineParser>
@@ -18,6 +18,8 @@
 #include "desk/main_window.h"
 #include "desk/shop_file.h"
 #include "host/app.h"
+#include "lib/database_file.h"
+#include "platform/postgres_database.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ Options ParseOptions(const QApplication& app) {
   QCommandLineParser parser;
   parser.setApplicationDescription("The desktop of the repair shop.");
   parser.addHelpOption();
-  QCommandLineOption db("db", "The shop database file.", "FILE");
+  QCommandLineOption db("db", "The shop database: a file, or a postgresql:// URL.", "FILE|URL");
   QCommandLineOption demo("create-demo", "Create a demo shop when the file does not exist.");
   QCommandLineOption shot("screenshot", "Render the main window to PNG and exit.", "PNG");
   QCommandLineOption open("open", "Open the program of this class (WS_S, PDM_cl ...).", "CLASS");
@@ -70,7 +72,9 @@ void Tell(const Options& options, const QString& text) {
 }
 
 std::string CreateDemo(const Options& options) {
-  QDir().mkpath(QFileInfo(options.db).absolutePath());
+  if (ws::cli::EngineOf(options.db.toStdString()) == ws::db::Engine::Sqlite) {
+    QDir().mkpath(QFileInfo(options.db).absolutePath());
+  }
   std::unique_ptr<QProgressDialog> progress;
   if (options.screenshot.isEmpty()) {
     progress =
@@ -98,10 +102,10 @@ int main(int argc, char** argv) {
   if (file.status == ShopFileStatus::Missing) {
     bool create = options.createDemo;
     if (!create && options.screenshot.isEmpty()) {
-      create = QMessageBox::question(
-                   nullptr, QString::fromUtf8(ws::host::kAppTitle),
-                   QObject::tr("数据库文件 %1 不存在。\n是否创建一个演示维修厂数据库？")
-                       .arg(options.db)) == QMessageBox::Yes;
+      create =
+          QMessageBox::question(nullptr, QString::fromUtf8(ws::host::kAppTitle),
+                                QObject::tr("%1\n是否创建一个演示维修厂数据库？")
+                                    .arg(QString::fromStdString(file.message))) == QMessageBox::Yes;
     }
     if (!create) {
       Tell(options, QString::fromStdString(file.message));
@@ -130,7 +134,8 @@ int main(int argc, char** argv) {
     if (user.isEmpty()) user = "admin";
   }
   if (user.isEmpty()) {
-    ws::desk::LoginDialog login(options.db);
+    ws::desk::LoginDialog login(
+        QString::fromStdString(ws::platform::DisplayUrl(options.db.toStdString())));
     if (login.exec() != QDialog::Accepted) return 0;
     user = login.UserName();
     date = login.LoginDate();
@@ -144,7 +149,7 @@ int main(int argc, char** argv) {
                             QDir::toNativeSeparators(workFolder).toStdString()};
   // Nobody answers the boxes of a --screenshot run: they answer themselves and go to stderr.
   ws::desk::DeskDialogs unattendedDialogs(false);
-  ws::desk::DeskHost host(std::move(file.db), login,
+  ws::desk::DeskHost host(std::move(file.db), options.db.toStdString(), login,
                           options.screenshot.isEmpty() ? nullptr : &unattendedDialogs);
   ws::desk::MainWindow window(host);
   window.show();

@@ -1,6 +1,5 @@
 #include "desk/main_window.h"
 
-#include <sqlite3.h>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -20,7 +19,7 @@
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
-#include "desk/print_render.h"
+#include "desk/print_page.h"
 #include "host/app.h"
 #include "lib/backup.h"
 #include "masters/master_list.h"
@@ -219,16 +218,14 @@ void MainWindow::BuildShopMenu() {
 }
 
 QString MainWindow::BackupShopTo(const QString& path) {
-  const char* shop = sqlite3_db_filename(host_.Db().Handle(), "main");
-  if (!shop || !*shop) return tr("当前数据库不是文件，无法备份");
-  return Q(cli::BackupShop(shop, path.toStdString(), true));
+  if (host_.ShopName().empty()) return tr("当前数据库不是文件，无法备份");
+  return Q(cli::BackupShop(host_.ShopName(), path.toStdString(), true));
 }
 
 QString MainWindow::RestoreShopFrom(const QString& path) {
   if (tabs_->count() > 0) return tr("请先关闭所有窗口，再恢复数据库");
-  const char* shop = sqlite3_db_filename(host_.Db().Handle(), "main");
-  if (!shop || !*shop) return tr("当前数据库不是文件，无法恢复");
-  return Q(cli::RestoreShop(shop, path.toStdString()));
+  if (host_.ShopName().empty()) return tr("当前数据库不是文件，无法恢复");
+  return Q(cli::RestoreShop(host_.ShopName(), path.toStdString()));
 }
 
 void MainWindow::BuildLogPanel() {
@@ -410,11 +407,16 @@ void MainWindow::ShowPrint(ToolCommand command) {
                                host::MsgButtons::Ok, host::MsgIcon::Critical);
     return;
   }
-  const QString title = Q(tab->Entry().caption);
+  const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
+  if (!page.error.empty()) {
+    host_.Dialogs().MessageBox("打印模板有误：" + page.error, host::kAppTitle, host::MsgButtons::Ok,
+                               host::MsgIcon::Critical);
+    return;
+  }
   if (command == ToolCommand::Preview) {
-    ShowPrintPreview(file, title, this);
+    ShowPagePreview(page, this);
   } else {
-    PrintWithDialog(file, title, this);
+    PrintPageWithDialog(page, this);
   }
 }
 
@@ -426,7 +428,9 @@ QString MainWindow::ExportCurrentPdf(const QString& path) {
   }
   platform::PrintFile file = platform::ReadPrintFile(tab->PrintFileName());
   if (!file.error.empty()) return Q(file.error);
-  return ExportPdf(file, Q(tab->Entry().caption), path);
+  const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
+  if (!page.error.empty()) return Q(page.error);
+  return ExportPagePdf(page, path);
 }
 
 void MainWindow::ExportPdfInteractive() {

@@ -10,6 +10,8 @@
 #include "lib/database_file.h"
 #include "lib/demo_data.h"
 #include "lib/shop_input.h"
+#include "platform/postgres_database.h"
+#include "platform/sqlite_database.h"
 
 namespace ws::desk {
 
@@ -30,9 +32,33 @@ ShopFile Refuse(ShopFileStatus status, std::string message) {
   return file;
 }
 
+ShopFile OpenServerShop(const std::string& url) {
+  const std::string shown = platform::DisplayUrl(url);
+  std::string error;
+  std::unique_ptr<platform::PostgresDatabase> db = platform::PostgresDatabase::Open(url, &error);
+  if (!db) {
+    // A database the server does not have yet is made by the demo shop's build.
+    if (Contains(error, "does not exist")) {
+      return Refuse(ShopFileStatus::Missing, "服务器上没有这个数据库：" + shown);
+    }
+    return Refuse(ShopFileStatus::Failed, "无法连接数据库服务器：" + error);
+  }
+  std::optional<std::string> version = db::SchemaVersion(*db);
+  if (!version) return Refuse(ShopFileStatus::Missing, "服务器数据库中还没有维修厂数据：" + shown);
+  if (std::string upgrade = db::UpgradeSchema(*db); !upgrade.empty()) {
+    return Refuse(ShopFileStatus::Outdated, "数据库版本 " + *version + " 不能用于本程序的版本 " +
+                                                std::string(db::kSchemaVersion) + "：" + upgrade);
+  }
+  ShopFile file;
+  file.status = ShopFileStatus::Ok;
+  file.db = std::move(db);
+  return file;
+}
+
 }  // namespace
 
 ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
+  if (cli::EngineOf(path) == db::Engine::Postgres) return OpenServerShop(path);
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     return Refuse(ShopFileStatus::Missing, "数据库文件不存在：" + path);

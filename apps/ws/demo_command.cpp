@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -21,6 +23,33 @@ namespace ws::cli {
 namespace {
 
 constexpr long long kMaxOrders = 100'000'000;
+
+// Ctrl-C while a large demo is written stops it cleanly: the load is rolled back and the
+// unfinished file removed, where the default action would leave the temporary file behind.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+  interrupted = 1;
+}
+
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    interrupted = 0;
+    previousInt_ = std::signal(SIGINT, OnInterrupt);
+    previousTerm_ = std::signal(SIGTERM, OnInterrupt);
+  }
+  ~InterruptGuard() {
+    std::signal(SIGINT, previousInt_);
+    std::signal(SIGTERM, previousTerm_);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  void (*previousInt_)(int);
+  void (*previousTerm_)(int);
+};
 
 // A one-line bar redrawn in place: "[#####     ]  50%  500000/1000000 orders".
 class ProgressBar {
@@ -70,6 +99,8 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
          "  --force            replace FILE when it exists (it is kept until the new one is done)\n"
          "  -h, --help         show this help\n"
          "\n"
+         "A progress bar shows on a terminal; Ctrl-C stops the run and leaves nothing behind.\n"
+         "\n"
          "Exit status: 0 created, 1 the database could not be written, 2 bad usage or input\n"
          "(nothing is changed).\n";
 }
@@ -107,6 +138,8 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     return kExitUsage;
   }
 
+  InterruptGuard guard;
+  options.cancelled = [] { return interrupted != 0; };
   const auto started = std::chrono::steady_clock::now();
   ProgressBar bar(&err == &std::cerr && ::isatty(STDERR_FILENO) ? &err : nullptr);
   DemoCounts counts;
@@ -115,6 +148,10 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
           [&] { bar.Note("building the indexes ..."); });
       !error.empty()) {
     bar.Done();
+    if (interrupted) {
+      err << "ws demo: cancelled; " << platform::DisplayUrl(file) << " was not changed\n";
+      return kExitFailure;
+    }
     err << "ws demo: " << error << "\n";
     return kExitFailure;
   }

@@ -12,58 +12,12 @@
 #include "host/registry.h"
 #include "lib/args.h"
 #include "lib/database_file.h"
-#include "lib/money_controls.h"
+#include "lib/module_controls.h"
 #include "lib/script_host.h"
 #include "lib/script_parser.h"
 #include "lib/shop_input.h"
 
-// The subsystems register their controls; a subsystem not yet written is simply absent.
-#if __has_include("masters/register.h")
-#include "masters/register.h"
-#define WS_HAVE_MASTERS 1
-#endif
-#if __has_include("pickers/register.h")
-#include "pickers/register.h"
-#define WS_HAVE_PICKERS 1
-#endif
-#if __has_include("repair_order/register.h")
-#include "repair_order/register.h"
-#define WS_HAVE_REPAIR_ORDER 1
-#endif
-#if __has_include("requisition/register.h")
-#include "requisition/register.h"
-#define WS_HAVE_REQUISITION 1
-#endif
-#if __has_include("receipt/register.h")
-#include "receipt/register.h"
-#define WS_HAVE_RECEIPT 1
-#endif
-
 namespace ws::cli {
-
-namespace {
-
-void RegisterControls(host::Registry& registry) {
-#ifdef WS_HAVE_MASTERS
-  masters::RegisterMasters(registry);
-#endif
-#ifdef WS_HAVE_PICKERS
-  pickers::RegisterPickers(registry);
-#endif
-#ifdef WS_HAVE_REPAIR_ORDER
-  repair_order::RegisterRepairOrder(registry);
-#endif
-#ifdef WS_HAVE_REQUISITION
-  requisition::RegisterRequisition(registry);
-#endif
-  RegisterMoneyControls(registry);
-#ifdef WS_HAVE_RECEIPT
-  receipt::RegisterReceipt(registry);
-#endif
-  (void)registry;
-}
-
-}  // namespace
 
 void ScriptCommand::PrintHelp(std::ostream& out) const {
   out << "Usage: ws script --db FILE|URL [SCRIPT|-]\n"
@@ -130,7 +84,7 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
 
   host::Registry registry;
-  RegisterControls(registry);
+  RegisterModuleControls(registry);
   ScriptHost host(*database, registry, out, err);
   return host.Run(script);
 }

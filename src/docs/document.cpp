@@ -5,6 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "db/date.h"
 #include "db/value.h"
 #include "forms/field.h"
 #include "forms/text.h"
@@ -207,6 +208,64 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   }
   outcome.done = true;
   return outcome;
+}
+
+void Document::LeaveDateField(forms::Field& field) {
+  const std::string typed = forms::Trim(field.Text());
+  if (typed.empty()) {
+    field.MarkValid();
+  } else if (auto date = db::Date::Parse(typed)) {
+    field.SetText(date->Text());
+    field.MarkValid();
+  } else {
+    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+  }
+}
+
+void Document::WireHeaderFields(const std::string& tagPrefix) {
+  for (auto* widget : form_.Array(fieldArray_)) {
+    auto* field = static_cast<forms::Field*>(widget);
+    const int index = field->Index();
+    field->OnChange = [this, index] {
+      FieldChanged(index);
+      SetDirty(true);
+    };
+    field->OnLeave = [this, index, tag = tagPrefix + "ywTxt_TxtValid::"] {
+      Guarded(tag, [&] {
+        FieldLeft(index);
+        return true;
+      });
+    };
+    if (!field->Picker().empty()) {
+      field->OnPickerRequest = [this, index, tag = tagPrefix + "ywTxt_UserHelpEvent::"] {
+        Guarded(tag, [&] {
+          FieldPicker(index);
+          return true;
+        });
+      };
+    }
+  }
+}
+
+StepOutcome Document::RunSteps(const std::vector<db::Sql>& statements) {
+  std::vector<Step> steps;
+  steps.reserve(statements.size());
+  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+  return RunSteps(steps);
+}
+
+bool Document::DeleteBySteps(const std::vector<db::Sql>& statements,
+                             const std::string& missingText) {
+  StepOutcome outcome = RunSteps(statements);
+  if (outcome.missing) {
+    Ask(missingText, "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  if (!outcome.done) {
+    ReportError(outcome.error);
+    return false;
+  }
+  return LoadList(host::kNavNext);
 }
 
 }  // namespace ws::docs

@@ -91,9 +91,27 @@ class Document : public host::DocumentControl {
   // Shows the saved document again: search by id, read-only, clean, "保存单据成功！".
   virtual bool ShowSaved(int64_t id);
 
+  // Wires every header field of the field array: a change calls FieldChanged and marks the
+  // document changed; leaving a field calls FieldLeft, a picker request FieldPicker, each run
+  // guarded as "<tagPrefix>ywTxt_TxtValid::" / "<tagPrefix>ywTxt_UserHelpEvent::".
+  void WireHeaderFields(const std::string& tagPrefix);
+  // A date field being left: a typed date is written in the shop's form, an unreadable one marks
+  // the field "<caption>输入有误，请重新输入！", an empty one is valid.
+  static void LeaveDateField(forms::Field& field);
+  virtual void FieldChanged(int /*index*/) {}
+  virtual void FieldLeft(int /*index*/) {}
+  virtual void FieldPicker(int /*index*/) {}
+
   // Runs the statements in one transaction (check, uncheck, delete). Nothing is written unless
   // every statement succeeded and every exactlyOne step hit one row.
   StepOutcome RunSteps(const std::vector<Step>& steps);
+  // The usual shape of a change: the first statement changes the document's own row and must
+  // find it (else the outcome is missing), the rest follow it.
+  StepOutcome RunSteps(const std::vector<db::Sql>& statements);
+  // Deletes the document by the statements (the first removes its own row) in one transaction
+  // and shows the next document of the list. When the row is gone (or guarded away) missingText
+  // is told; a failure reports the database's text. Answers whether the document was deleted.
+  bool DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText);
 
   // A new id from the navigator; a failure fails the transaction.
   int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);

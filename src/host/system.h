@@ -88,6 +88,13 @@ class ISystem {
   // user chooses (the picker raises DoSelect) or cancels. The desktop drops it down; scripts
   // and tests choose from a queue.
   virtual PickResult RunPicker(IControl& picker, const std::string& text) = 0;
+  // Long work (a report over many rows) tells the host how far it has come: done of total
+  // steps. The host shows it and answers false when the user asks to stop; the control then
+  // undoes what it had done. A host that shows nothing lets the work run.
+  virtual bool Progress(const std::string& what, int64_t done, int64_t total) {
+    (void)what, (void)done, (void)total;
+    return true;
+  }
 };
 
 }  // namespace ws::host

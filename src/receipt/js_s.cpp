@@ -47,7 +47,7 @@ const docs::HeaderSchema& JS_S::ReceiptSchema() {
   return schema;
 }
 
-JS_S::JS_S() : docs::Document("JS_S", ReceiptSchema(), kFieldArray) {}
+JS_S::JS_S() : settlement::MoneyDocument("JS_S", ReceiptSchema(), kFieldArray, kNumber) {}
 
 std::vector<host::FindColumn> JS_S::FindColumns() const {
   using K = host::FindKind;

@@ -20,11 +20,12 @@
 
 #include "docs/document.h"
 #include "receipt/receipt_lines.h"
+#include "settlement/money_document.h"
 #include "settlement/period_gate.h"
 
 namespace ws::receipt {
 
-class JS_S : public docs::Document {
+class JS_S : public settlement::MoneyDocument {
  public:
   enum HeaderIndex : int {
     kNumber = 0,
@@ -96,7 +97,6 @@ class JS_S : public docs::Document {
   bool ValidateSave() override;
   bool PrepareSave(docs::RowValues& values, bool isNew) override;
   bool CheckInTransaction(docs::SaveContext& ctx) override;
-  bool ShowSaved(int64_t id) override;
   bool ChangeState(bool check);
 
   std::unique_ptr<ReceiptLines> lines_;

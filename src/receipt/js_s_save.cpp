@@ -43,45 +43,11 @@ bool JS_S::ValidateSave() {
 bool JS_S::PrepareSave(docs::RowValues& values, bool isNew) {
   auto date = db::Date::Parse(forms::Trim(Header(kDate).Text()));
   if (!date) return false;  // ValidateSave has said why
-  // Settled on a copy: a refused save leaves the typed number in the field.
-  std::string number = forms::Trim(Header(kNumber).Text());
-  if (isNew && !System().NewBillNo(ProgramNumber(), *date, number, false)) return false;
-  if (number.empty()) {
-    ReportError("收款单号不能为空，请输入后重试!  ");
-    form_.SetFocus(&Header(kNumber));
-    return false;
-  }
-  values["单据编号"] = number;
-  values["会计期间"] = db::DecimalText(static_cast<double>(Gate().PeriodOf(*date)));
-  if (isNew) {
-    values["progID"] = db::DecimalText(static_cast<double>(ProgramNumber()));
-    values["smark"] = "01";
-    values["status"] = "填单";
-  }
-  return true;
+  return PrepareMoneyHeader(values, isNew, *date, Gate().PeriodOf(*date));
 }
 
 bool JS_S::CheckInTransaction(docs::SaveContext& ctx) {
-  // Under the write lock: no other counter can take the number between this test and the insert.
-  std::string error;
-  auto duplicate =
-      ctx.tx.Db().Open(settlement::DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"],
-                                                         ctx.isNew ? 0 : ctx.id),
-                       &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (duplicate->Eof()) return true;
-  ctx.tx.Rollback();
-  ReportError("收款单号重复,请检查后重试!");
-  form_.SetFocus(&Header(kNumber));
-  return false;
-}
-
-bool JS_S::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
-  SetEditState(false);
-  SetDirty(false);
-  events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
-  return true;
+  return NumberIsFree(ctx, false);
 }
 
 bool JS_S::Check() {
@@ -119,9 +85,7 @@ bool JS_S::ChangeState(bool check) {
   // The mark must still be the one the gate read: of two clerks pressing Check at once, the
   // second applies nothing.
   statements.front().Raw(check ? " AND smark='01'" : " AND smark='02'");
-  std::vector<docs::Step> steps;
-  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-  docs::StepOutcome outcome = RunSteps(steps);
+  docs::StepOutcome outcome = RunSteps(statements);
   if (outcome.missing) {
     Ask(check ? "该单据已经被审核，不能再次审核！请刷新单据"
               : "该单据已经被取消审核，不能再次取消！请刷新单据",
@@ -156,19 +120,7 @@ bool JS_S::FileDelete() {
     std::vector<db::Sql> statements = DeleteReceiptStatements(CurrentId());
     // A checked receipt has changed its orders; deleting it would leave them changed for good.
     statements.front().Raw(" AND smark='01'");
-    std::vector<docs::Step> steps;
-    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-    docs::StepOutcome outcome = RunSteps(steps);
-    if (outcome.missing) {
-      Ask("当前单据已被他人删除或审核，不能删除！", "提示:", host::MsgButtons::Ok,
-          host::MsgIcon::Information);
-      return false;
-    }
-    if (!outcome.done) {
-      ReportError(outcome.error);
-      return false;
-    }
-    return LoadList(host::kNavNext);
+    return DeleteBySteps(statements, "当前单据已被他人删除或审核，不能删除！");
   });
   Database().Close();
   return deleted;

@@ -119,12 +119,13 @@ class WS_S : public docs::Document {
 
   // --- Header editing (ws_s_edit.cpp).
   void WireHeader();
-  void FieldLeft(int index);
+  void FieldChanged(int index) override;
+  void FieldLeft(int index) override;
   // A field's or grid's request to open another program's form goes to the host; the order
   // counts as changed.
   void ForwardOpenForm(const std::string& program, const std::string& a, const std::string& b,
                        const std::string& c);
-  void FieldPicker(int index);
+  void FieldPicker(int index) override;
   void CheckFormat(forms::Field& field);
   void ResolveKeyField(int index);
   void ResolvePlate();

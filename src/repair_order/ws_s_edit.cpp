@@ -68,32 +68,17 @@ PickerParameters WS_S::DistinctValueParameters(int index) const {
 }
 
 void WS_S::WireHeader() {
+  WireHeaderFields("XS_S-->");
   for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    int index = field->Index();
-    field->OnChange = [this, index] {
-      if (index == kOwner || index == kCategory || index == kPlate) pendingLookups_.insert(index);
-      if (index == kDiagnosis || index == kInspection) RecalcReceivable();
-      SetDirty(true);
-    };
-    field->OnLeave = [this, index] {
-      Guarded("XS_S-->ywTxt_TxtValid::", [&] {
-        FieldLeft(index);
-        return true;
-      });
-    };
-    field->OnOpenFormRequest = [this](const std::string& program, const std::string& a,
-                                      const std::string& b,
-                                      const std::string& c) { ForwardOpenForm(program, a, b, c); };
-    if (!field->Picker().empty()) {
-      field->OnPickerRequest = [this, index] {
-        Guarded("XS_S-->ywTxt_UserHelpEvent::", [&] {
-          FieldPicker(index);
-          return true;
-        });
-      };
-    }
+    static_cast<forms::Field*>(widget)->OnOpenFormRequest =
+        [this](const std::string& program, const std::string& a, const std::string& b,
+               const std::string& c) { ForwardOpenForm(program, a, b, c); };
   }
+}
+
+void WS_S::FieldChanged(int index) {
+  if (index == kOwner || index == kCategory || index == kPlate) pendingLookups_.insert(index);
+  if (index == kDiagnosis || index == kInspection) RecalcReceivable();
 }
 
 void WS_S::ForwardOpenForm(const std::string& program, const std::string& a, const std::string& b,

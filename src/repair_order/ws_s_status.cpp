@@ -77,19 +77,7 @@ bool WS_S::FileDelete() {
         host::MsgAnswer::Yes) {
       return false;
     }
-    std::vector<db::Sql> statements = DeleteOrderStatements(id);
-    std::vector<docs::Step> steps;
-    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-    docs::StepOutcome outcome = RunSteps(steps);
-    if (outcome.missing) {
-      Ask("当前单据已被他人删除！", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
-      return false;
-    }
-    if (!outcome.done) {
-      ReportError(outcome.error);
-      return false;
-    }
-    return LoadList(host::kNavNext);
+    return DeleteBySteps(DeleteOrderStatements(id), "当前单据已被他人删除！");
   });
   Database().Close();
   return deleted;

@@ -186,8 +186,11 @@ bool ReportControl::Clear() {
 
 void ReportControl::AppendDate(db::Sql& sql, const char* piece, const std::string& text,
                                const std::string& driver) {
-  if (text.empty()) return;
-  sql.Raw(piece).Date(text, driver);
+  // A field holding no date is marked for the user and narrows nothing: compared with a date
+  // column it would be refused by one database and match nothing in another.
+  auto date = db::Date::Parse(forms::Trim(text));
+  if (!date) return;
+  sql.Raw(piece).Date(date->Text(), driver);
 }
 
 db::Sql ReportControl::ConditionText(const std::string& driver) const {
@@ -209,10 +212,10 @@ bool ReportControl::Refresh() {
       events_.ErrMessage(error, host::kLevelFailure, host::kAppTitle);
       return false;
     }
-    LoadRows(*records);
+    const bool loaded = LoadRows(*records);
     records->Close();
     database.Close();
-    return true;
+    return loaded;
   } catch (const std::exception& e) {
     grid_->ClearData();
     grid_->SetRedraw(true);
@@ -221,7 +224,7 @@ bool ReportControl::Refresh() {
   return false;
 }
 
-void ReportControl::LoadRows(db::Recordset& records) {
+bool ReportControl::LoadRows(db::Recordset& records) {
   grid_->SetRedraw(false);
   if (grid_->Cols() != records.FieldCount()) {
     grid_->SetCols(records.FieldCount());
@@ -235,7 +238,21 @@ void ReportControl::LoadRows(db::Recordset& records) {
     std::vector<bool> dates;
     for (int f = 0; f < records.FieldCount(); ++f)
       dates.push_back(IsDateColumn(records.FieldName(f)));
+    const int64_t total = records.RecordCount();
+    int64_t loaded = 0;
     for (; !records.Eof(); records.MoveNext()) {
+      if (loaded % kProgressStep == 0 && total > kProgressStep &&
+          !System().Progress(kLoading, loaded, total)) {
+        grid_->ClearData();
+        for (int c = std::max(grid_->Cols() - 2, 0); c < grid_->Cols(); ++c) {
+          grid_->SetColHidden(c, true);
+        }
+        grid_->SetRedraw(true);
+        status_->SetCaption(kCancelled);
+        events_.Message(kCancelled);
+        return false;
+      }
+      ++loaded;
       int row = grid_->AddRow();
       for (int f = 0; f < records.FieldCount(); ++f) {
         std::string text = records.Field(f).ToText();
@@ -243,6 +260,7 @@ void ReportControl::LoadRows(db::Recordset& records) {
                              dates[static_cast<size_t>(f)] ? db::FormatDateText(text) : text);
       }
     }
+    if (total > kProgressStep) System().Progress(kLoading, total, total);
     events_.Raise("RefreshGetGridStatus");
     ApplySavedLayout();
   }
@@ -251,6 +269,7 @@ void ReportControl::LoadRows(db::Recordset& records) {
   wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
   status_->SetCaption("共" + std::to_string(records.RecordCount()) + "条记录");
   grid_->SetRedraw(true);
+  return true;
 }
 
 void ReportControl::ApplySavedLayout() {

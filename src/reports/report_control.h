@@ -51,6 +51,10 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   static constexpr const char* kGrid = "Vs";
   static constexpr const char* kGridTip = "提示：双击进入原始单据查询";
   static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
+  static constexpr const char* kLoading = "正在读取数据...";
+  static constexpr const char* kCancelled = "已取消读取";
+  // Rows loaded between two progress reports.
+  static constexpr int kProgressStep = 2000;
 
   ReportControl(std::string className, std::string sourceName,
                 const std::vector<FilterField>& filters);
@@ -72,7 +76,9 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   bool FindNext() override;
   // Filters by the current cell's value, or shows every row again when a filter is on.
   bool Filter() override;
-  // Runs the query with the filters; false when it failed (reported with ErrMessage).
+  // Runs the query with the filters; false when it failed (reported with ErrMessage) or the
+  // user stopped the load (the host's Progress answered false): the grid is then left empty
+  // rather than showing part of the list as if it were all.
   bool Refresh() override;
   bool RecordTop() override { return false; }
   bool RecordPrevious() override { return false; }
@@ -122,7 +128,7 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // Raised on a row change; the repair-order report raises Property, the other nothing.
   virtual void OnRowChange(int row) { (void)row; }
   std::string Label(const char* name) const;
-  // A date condition piece with the dialect's literal.
+  // A date condition piece with the dialect's literal; nothing when the text is no date.
   static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,
                          const std::string& driver);
 
@@ -133,7 +139,8 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   void ChooseInPicker(forms::Field& field, const FilterField& filter);
   std::shared_ptr<host::IControl> OpenPicker(const FilterField& filter);
   void Load();
-  void LoadRows(db::Recordset& records);
+  // False when the user stopped the load.
+  bool LoadRows(db::Recordset& records);
   void ApplySavedLayout();
   void OnDoubleClick();
   bool Print(PrintMode mode);

@@ -186,39 +186,14 @@ void CKLl_WS::SetupForm() {
 }
 
 void CKLl_WS::WireHeader() {
-  for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    int index = field->Index();
-    field->OnChange = [this] { SetDirty(true); };
-    field->OnLeave = [this, index] {
-      Guarded("CKLL_WS-->ywTxt_TxtValid::", [&] {
-        FieldLeft(index);
-        return true;
-      });
-    };
-    if (!field->Picker().empty()) {
-      field->OnPickerRequest = [this, index] {
-        Guarded("CKLL_WS-->ywTxt_UserHelpEvent::", [&] {
-          FieldPicker(index);
-          return true;
-        });
-      };
-    }
-  }
+  WireHeaderFields("CKLL_WS-->");
 }
 
 void CKLl_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
   std::string typed = Trim(field.Text());
   if (field.Kind() == forms::FieldKind::Date) {
-    if (typed.empty()) {
-      field.MarkValid();
-    } else if (auto date = db::Date::Parse(typed)) {
-      field.SetText(date->Text());
-      field.MarkValid();
-    } else {
-      field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
-    }
+    LeaveDateField(field);
     return;
   }
   if (field.Kind() != forms::FieldKind::Lookup || index == kNature || index == kHandler) return;

@@ -97,8 +97,8 @@ class CKLl_WS : public docs::Document {
   // --- Form and display (ckll_ws.cpp).
   void AddField(int index, const char* caption, forms::FieldKind kind, const char* picker);
   void WireHeader();
-  void FieldPicker(int index);
-  void FieldLeft(int index);
+  void FieldPicker(int index) override;
+  void FieldLeft(int index) override;
   void ShowOrderLink(int64_t sourceProgram, int64_t sourceId);
   void ShowSourceCells();
   void RecalcTotals();

@@ -8,11 +8,11 @@
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
+#include "docs/picker_call.h"
 #include "forms/grid_search.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "grid/layout.h"
-#include "docs/picker_call.h"
 
 namespace ws::requisition {
 
@@ -222,8 +222,14 @@ ChooserFilter frmSelWS::CurrentFilter() const {
   ChooserFilter filter;
   filter.plate = forms::Trim(Condition(kPlate).Text());
   filter.number = forms::Trim(Condition(kNumber).Text());
-  filter.dateFrom = forms::Trim(Condition(kDateFrom).Text());
-  filter.dateTo = forms::Trim(Condition(kDateTo).Text());
+  // A date field holding no date is marked for the user and narrows nothing: compared with a
+  // date column it would be refused by one database and match nothing in another.
+  auto dateOf = [this](int index) {
+    auto date = db::Date::Parse(forms::Trim(Condition(index).Text()));
+    return date ? date->Text() : std::string();
+  };
+  filter.dateFrom = dateOf(kDateFrom);
+  filter.dateTo = dateOf(kDateTo);
   filter.customerId = Condition(kCustomer).KeyLong();
   filter.showIssued = showIssued_->Checked();
   // A limit that is no whole number (marked invalid on typing) lists what its numeric value
@@ -294,8 +300,7 @@ void frmSelWS::ConditionPicker(int index) {
   try {
     auto picker = docs::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
-    docs::PickedRow picked =
-        docs::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
+    docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
     if (!picked.found) return;
     std::string shown = index == kPlate && picked.objects.Has("i车牌号")
                             ? picked.objects.Text("i车牌号")

@@ -71,7 +71,8 @@ const docs::HeaderSchema& JS_WS::SettlementSchema() {
 }
 
 JS_WS::JS_WS(RepairOrderChooser chooser)
-    : docs::Document("JS_WS", SettlementSchema(), kFieldArray), chooser_(std::move(chooser)) {}
+    : MoneyDocument("JS_WS", SettlementSchema(), kFieldArray, kNumber),
+      chooser_(std::move(chooser)) {}
 
 JS_WS::~JS_WS() = default;
 
@@ -202,28 +203,7 @@ void JS_WS::SetupForm() {
 }
 
 void JS_WS::WireFields() {
-  for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    const int index = field->Index();
-    field->OnChange = [this, index] {
-      FieldChanged(index);
-      SetDirty(true);
-    };
-    field->OnLeave = [this, index] {
-      Guarded("-->ywTxt_TxtValid::", [&] {
-        FieldLeft(index);
-        return true;
-      });
-    };
-    if (!field->Picker().empty()) {
-      field->OnPickerRequest = [this, index] {
-        Guarded("-->ywTxt_UserHelpEvent::", [&] {
-          FieldPicker(index);
-          return true;
-        });
-      };
-    }
-  }
+  WireHeaderFields("-->");
 }
 
 void JS_WS::FieldChanged(int index) {
@@ -257,14 +237,7 @@ void JS_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
   std::string text = Trim(field.Text());
   if (field.Kind() == forms::FieldKind::Date) {
-    if (text.empty()) {
-      field.MarkValid();
-    } else if (auto date = db::Date::Parse(text)) {
-      field.SetText(date->Text());
-      field.MarkValid();
-    } else {
-      field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
-    }
+    LeaveDateField(field);
     return;
   }
   if (index == kAccount) {

@@ -22,6 +22,7 @@
 #include "db/recordset.h"
 #include "docs/document.h"
 #include "repair_order/line_grid.h"
+#include "settlement/money_document.h"
 #include "settlement/period_gate.h"
 
 namespace ws::settlement {
@@ -36,7 +37,7 @@ struct ChosenRepairOrder {
 using RepairOrderChooser = std::function<ChosenRepairOrder(
     host::ISystem& system, int64_t programNumber, int64_t customerId, int64_t settlementId)>;
 
-class JS_WS : public docs::Document {
+class JS_WS : public MoneyDocument {
  public:
   enum HeaderIndex : int {
     // The repair order, copied and shown only.
@@ -134,9 +135,9 @@ class JS_WS : public docs::Document {
   // --- Form and display (js_ws.cpp).
   void AddField(int index, const char* caption, forms::FieldKind kind, const char* container);
   void WireFields();
-  void FieldChanged(int index);
-  void FieldLeft(int index);
-  void FieldPicker(int index);
+  void FieldChanged(int index) override;
+  void FieldLeft(int index) override;
+  void FieldPicker(int index) override;
   void ResolveAccount();
   bool LoadLines(docs::LineKind kind, int64_t settlementId);
   bool LoadFees(int64_t settlementId);
@@ -153,7 +154,6 @@ class JS_WS : public docs::Document {
   bool AfterLines(docs::SaveContext& ctx) override;
   void AfterCommit(const docs::SaveContext& ctx) override;
   // The saved settlement shown again, read-only, with "保存数据成功,单据编号：<number>".
-  bool ShowSaved(int64_t id) override;
   bool ChangeState(bool check);
 
   RepairOrderChooser chooser_;

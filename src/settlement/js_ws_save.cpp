@@ -1,4 +1,5 @@
 // FileSave, FileDelete, Check, UnCheck and the print data of the repair settlement.
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
@@ -35,6 +36,16 @@ bool JS_WS::FileSave() {
 bool JS_WS::ValidateSave() {
   return Guarded("IsCanSave:", [&] {
     if (!docs::Document::ValidateSave()) return false;
+    // The fees go to a row of their own, outside the header the base check covers.
+    for (int index : {kLabour, kParts, kDiagnosis, kInspection, kManagement}) {
+      const double fee = Amount(index);
+      if (!std::isfinite(fee) || std::fabs(fee) > docs::kMaxAmount) {
+        Ask(Trim(Header(index).Caption()) + "超出允许范围，不能保存！", Title(),
+            host::MsgButtons::Ok, host::MsgIcon::Information);
+        form_.SetFocus(&Header(index));
+        return false;
+      }
+    }
     forms::Field& order = Header(kOrderNumber);
     if (order.KeyLong() <= 0) {
       Ask(Trim(order.Caption()) + "不能为空，请选择后重试！", Title(), host::MsgButtons::Ok,
@@ -53,38 +64,12 @@ bool JS_WS::ValidateSave() {
 }
 
 bool JS_WS::PrepareSave(docs::RowValues& values, bool isNew) {
-  // Settled on a copy: a refused save leaves the typed number in the field.
-  std::string number = Trim(Header(kNumber).Text());
   const db::Date date = *db::Date::Parse(Trim(Header(kDate).Text()));  // ValidateSave saw it
-  if (isNew && !System().NewBillNo(ProgramNumber(), date, number, false)) return false;
-  if (number.empty()) {
-    ReportError("收款单号不能为空，请输入后重试!  ");
-    form_.SetFocus(&Header(kNumber));
-    return false;
-  }
-  values["单据编号"] = number;
-  values["会计期间"] = std::to_string(gate_->PeriodOf(date));
-  if (isNew) {
-    values["progID"] = std::to_string(ProgramNumber());
-    values["smark"] = "01";
-    values["status"] = "填单";
-  }
-  return true;
+  return PrepareMoneyHeader(values, isNew, date, gate_->PeriodOf(date));
 }
 
 bool JS_WS::CheckInTransaction(docs::SaveContext& ctx) {
-  // Under the write lock: no other counter stores the same number between this test and the
-  // insert.
-  std::string error;
-  auto duplicate = ctx.tx.Db().Open(
-      DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"], ctx.isNew ? 0 : ctx.id),
-      &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (duplicate->Eof()) return true;
-  ctx.tx.Rollback();
-  Ask("收款单号重复,请检查后重试!", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
-  form_.SetFocus(&Header(kNumber));
-  return false;
+  return NumberIsFree(ctx, true);
 }
 
 bool JS_WS::BeforeHeader(docs::SaveContext& ctx) {
@@ -112,14 +97,6 @@ bool JS_WS::AfterLines(docs::SaveContext& ctx) {
   return true;
 }
 
-bool JS_WS::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
-  SetEditState(false);
-  SetDirty(false);
-  events_.Message("保存数据成功,单据编号：" + Header(kNumber).Text());
-  return true;
-}
-
 bool JS_WS::FileDelete() {
   if (!HasSystem()) return false;
   if (CurrentId() <= 0) {
@@ -138,19 +115,7 @@ bool JS_WS::FileDelete() {
     // Asked before the transaction: a write lock held while the host talks to the user would
     // stop every other user's save.
     if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
-    std::vector<db::Sql> statements = SettlementDeleteStatements(CurrentId());
-    std::vector<docs::Step> steps;
-    for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-    docs::StepOutcome outcome = RunSteps(steps);
-    if (outcome.missing) {
-      Ask("当前单据已被他人删除！", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
-      return false;
-    }
-    if (!outcome.done) {
-      ReportError(outcome.error);
-      return false;
-    }
-    return LoadList(host::kNavNext);
+    return DeleteBySteps(SettlementDeleteStatements(CurrentId()), "当前单据已被他人删除！");
   });
   Database().Close();
   return deleted;
@@ -216,9 +181,7 @@ bool JS_WS::ChangeState(bool check) {
   } else {
     statements = posting.UnCheckStatements(doc);
   }
-  std::vector<docs::Step> steps;
-  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-  docs::StepOutcome outcome = RunSteps(steps);
+  docs::StepOutcome outcome = RunSteps(statements);
   if (outcome.missing) {
     Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;

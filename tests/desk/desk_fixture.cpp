@@ -35,7 +35,7 @@ DeskHost* ShopFixture::Host() {
   QDir(dir_.path()).mkpath("work");
   host::LoginInfo login{ws::test::kTestUser, ws::test::kTestLoginDate,
                         dir_.filePath("work").toStdString()};
-  host_ = std::make_unique<DeskHost>(std::move(file.db), login, &dialogs_);
+  host_ = std::make_unique<DeskHost>(std::move(file.db), DatabasePath(), login, &dialogs_);
   return host_.get();
 }
 

@@ -1,5 +1,7 @@
 // Opening the shop file: a clear refusal for a missing, foreign, outdated or locked file, and
 // the demo shop of a first start.
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -8,6 +10,7 @@
 #include "db/catalogue.h"
 #include "db/runner.h"
 #include "desk/shop_file.h"
+#include "support/postgres_scratch.h"
 #include "support/test_host.h"
 
 namespace ws::desk {
@@ -115,6 +118,28 @@ class ShopFileTest : public QObject {
     // An existing file is never overwritten.
     QVERIFY(!CreateDemoShop(shop, 5, db::Date{2012, 6, 15}).empty());
     QCOMPARE(runner.ScalarNumber(db::Sql("SELECT count(*) FROM WSDJ")), 30.0);
+  }
+
+  // A shop on a PostgreSQL server: a database without one is offered the demo shop, which
+  // is then opened like a file; a server that cannot be reached is a plain failure.
+  void OpensAShopOnAServer() {
+    auto base = platform::testing::PostgresUrl();
+    if (!base) QSKIP("WS_PG_URL is not set (scripts/with_postgres.sh)");
+    const std::string url = *base + (base->find('?') == std::string::npos ? "?" : "&") +
+                            "dbname=desk_shop_" + std::to_string(::getpid());
+    ShopFile missing = OpenShopFile(url);
+    QCOMPARE(missing.status, ShopFileStatus::Missing);
+    QVERIFY(!missing.db);
+
+    QCOMPARE(CreateDemoShop(url, 12, db::Date{2012, 6, 15}), std::string());
+    ShopFile file = OpenShopFile(url);
+    QCOMPARE(file.status, ShopFileStatus::Ok);
+    QVERIFY(file.message.empty());
+    QCOMPARE(db::Runner(*file.db).ScalarNumber(db::Sql("SELECT count(*) FROM WSDJ")), 12.0);
+
+    ShopFile refused = OpenShopFile("postgresql:///none?host=/nonexistent-socket-folder");
+    QCOMPARE(refused.status, ShopFileStatus::Failed);
+    QVERIFY(!refused.db);
   }
 };
 

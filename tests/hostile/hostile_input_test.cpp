@@ -11,6 +11,7 @@
 #include "forms/input.h"
 #include "forms/text.h"
 #include "forms/typed_number.h"
+#include "hostile_checks.h"
 #include "hostile_corpus.h"
 #include "hostile_host.h"
 #include "masters/descriptions.h"
@@ -25,19 +26,6 @@ using repair_order::LineKind;
 using repair_order::WS_S;
 
 constexpr int64_t kOrderProgram = 200001;
-
-// Byte-for-byte equality that names the first difference instead of printing 10 kB texts.
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
-  if (actual == expected) return ::testing::AssertionSuccess();
-  size_t at = 0;
-  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-  auto around = [at](const std::string& text) {
-    return ::testing::PrintToString(text.substr(at > 8 ? at - 8 : 0, 24));
-  };
-  return ::testing::AssertionFailure()
-         << "sizes " << actual.size() << " and " << expected.size() << ", first difference at byte "
-         << at << ": " << around(actual) << " vs " << around(expected);
-}
 
 // The repair order's free-text header fields: where each is kept, and whether it is kept
 // trimmed (the number, and the car's own values, which the vehicle master shares with every

@@ -194,6 +194,8 @@ TEST(SqlTranslatorTest, PlaceholdersAreKeptInTheirOrder) {
            "AND d=$5 LIMIT 1"},
           {"SELECT TOP 2 a FROM t WHERE b=? UNION SELECT a FROM u WHERE c=?",
            "SELECT * FROM (SELECT a FROM t WHERE b=$1 LIMIT 2) UNION SELECT a FROM u WHERE c=$2"},
+          // A word right after the mark would otherwise run into the number.
+          {"SELECT a FROM t WHERE b=?and c=?or d=?", "SELECT a FROM t WHERE b=$1 and c=$2 or d=$3"},
       },
       SqlTarget::Postgres);
 }

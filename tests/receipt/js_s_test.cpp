@@ -66,13 +66,14 @@ class ReceiptDocumentTest : public OrdersTest {
   }
   // "补收金额/余额" of an order.
   std::string Balance(int64_t orderId) {
-    return Text("select 补收金额||'/'||余额 from WSDJ where 单据ID=" + std::to_string(orderId));
+    return host_.RowText("select 补收金额, 余额 from WSDJ where 单据ID=" + std::to_string(orderId));
   }
   std::string Lines(int64_t receiptId) {
-    return Text(
-        "select group_concat(序号||':'||源单ID||':'||结算金额||':'||本币结算金额||':'||折扣金额||"
-        "':'||会计期间, ' ') from (select * from ARPReceiveMx where 单据ID=" +
-        std::to_string(receiptId) + " order by 序号)");
+    return host_.Joined(
+        "select 序号, 源单ID, 结算金额, 本币结算金额, 折扣金额, 会计期间 from ARPReceiveMx "
+        "where 单据ID=" +
+            std::to_string(receiptId) + " order by 序号",
+        " ");
   }
   using Texts = std::vector<std::string>;
 
@@ -95,26 +96,25 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedAndAppliedOnlyBy
   EXPECT_EQ(host_.Sink().Messages().back(), "保存数据成功,单据编号：" + F(JS_S::kNumber).Text());
   EXPECT_FALSE(receipt_.Editing());
   const std::string where = " from ARPReceive where 单据ID=" + std::to_string(id);
-  EXPECT_EQ(Text("select progID||smark||status||往来ID||'/'||单据日期||'/'||会计期间||'/'||总金额" +
-                 where),
-            "20000401填单1/2012-06-15/201206/1000.0");
-  EXPECT_EQ(Lines(id),
-            "0001:2:600.0:600.0:0.0:0 0002:1:300.0:300.0:0.0:0 0003:6:100.0:100.0:0.0:0");
-  EXPECT_EQ(Balance(2), "0.0/600.0") << "saving never touches the orders";
+  EXPECT_EQ(
+      host_.RowText("select progID, smark, status, 往来ID, 单据日期, 会计期间, 总金额" + where),
+      "200004/01/填单/1/2012-06-15/201206/1000");
+  EXPECT_EQ(Lines(id), "0001/2/600/600/0/0 0002/1/300/300/0/0 0003/6/100/100/0/0");
+  EXPECT_EQ(Balance(2), "0/600") << "saving never touches the orders";
 
   ASSERT_TRUE(receipt_.Check());
-  EXPECT_EQ(Text("select smark||status||审核人" + where), "02审核测试员");
-  EXPECT_EQ(Balance(2), "600.0/0.0");
-  EXPECT_EQ(Balance(6), "100.0/400.0");
+  EXPECT_EQ(host_.RowText("select smark, status, 审核人" + where), "02/审核/测试员");
+  EXPECT_EQ(Balance(2), "600/0");
+  EXPECT_EQ(Balance(6), "100/400");
   EXPECT_TRUE(receipt_.CheckStatus(""));
   EXPECT_FALSE(receipt_.FileSave()) << "a checked receipt is not saved over";
 
   ASSERT_TRUE(receipt_.UnCheck());
-  EXPECT_EQ(Balance(2), "0.0/600.0");
-  EXPECT_EQ(Balance(6), "0.0/500.0");
+  EXPECT_EQ(Balance(2), "0/600");
+  EXPECT_EQ(Balance(6), "0/500");
   EXPECT_FALSE(receipt_.UnCheck());
   EXPECT_TRUE(host_.Dialogs().Asked("该单据已经被取消审核，不能再次取消！请刷新单据"));
-  EXPECT_EQ(Balance(6), "0.0/500.0");
+  EXPECT_EQ(Balance(6), "0/500");
 }
 
 TEST_F(ReceiptDocumentTest, CheckAddsTheWriteOffToAnOrderWithMoneyCollectedAndUncheckTakesItBack) {
@@ -131,11 +131,11 @@ TEST_F(ReceiptDocumentTest, CheckAddsTheWriteOffToAnOrderWithMoneyCollectedAndUn
   ASSERT_TRUE(receipt_.FileSave());
 
   ASSERT_TRUE(receipt_.Check());
-  EXPECT_EQ(Balance(7), "300.0/500.0");
+  EXPECT_EQ(Balance(7), "300/500");
   EXPECT_FALSE(receipt_.Check()) << "a second check adds nothing";
-  EXPECT_EQ(Balance(7), "300.0/500.0");
+  EXPECT_EQ(Balance(7), "300/500");
   ASSERT_TRUE(receipt_.UnCheck());
-  EXPECT_EQ(Balance(7), "0.0/800.0");
+  EXPECT_EQ(Balance(7), "0/800");
 }
 
 TEST_F(ReceiptDocumentTest, RefusedSavesSayWhyAndWriteNothing) {
@@ -185,9 +185,7 @@ TEST_F(ReceiptDocumentTest, RefusedSavesSayWhyAndWriteNothing) {
 TEST_F(ReceiptDocumentTest, ALineThatCannotBeWrittenTakesTheHeaderBackWithIt) {
   NewReceipt("1000");
   // The third line's insert fails after the header and two lines went in.
-  host_.Exec(
-      "create trigger full_disk before insert on ARPReceiveMx when new.序号='0003' "
-      "begin select raise(abort, '磁盘已满'); end");
+  host_.RefuseOn("full_disk", "ARPReceiveMx", "INSERT", "磁盘已满", "new.序号='0003'");
   const int64_t receipts = Count("ARPReceive");
   EXPECT_FALSE(receipt_.FileSave());
   ASSERT_FALSE(host_.Sink().ErrMessages().empty());
@@ -233,7 +231,7 @@ TEST_F(ReceiptDocumentTest, ChoosingNeedsACustomerAndReplacesEveryLine) {
   ASSERT_TRUE(receipt_.FileSave());
   const int64_t id = receipt_.GetID();
   const std::string firstIds =
-      Text("select group_concat(单据明细ID) from ARPReceiveMx where 单据ID=" + std::to_string(id));
+      host_.Joined("select 单据明细ID from ARPReceiveMx where 单据ID=" + std::to_string(id));
 
   // Removing one saved row deletes exactly that line.
   ASSERT_TRUE(receipt_.FileEdit());
@@ -242,16 +240,16 @@ TEST_F(ReceiptDocumentTest, ChoosingNeedsACustomerAndReplacesEveryLine) {
   EXPECT_TRUE(host_.Dialogs().Asked("是否删除当前所选记录？"));
   Type(JS_S::kAmount, "700");
   ASSERT_TRUE(receipt_.FileSave());
-  EXPECT_EQ(Lines(id), "0001:2:600.0:600.0:0.0:0 0002:6:100.0:100.0:0.0:0");
+  EXPECT_EQ(Lines(id), "0001/2/600/600/0/0 0002/6/100/100/0/0");
 
   // Choosing again for 900 drops both saved lines and writes the new proposal.
   ASSERT_TRUE(receipt_.FileEdit());
   Type(JS_S::kAmount, "900");
   ChooseProposed();
   ASSERT_TRUE(receipt_.FileSave());
-  EXPECT_EQ(Lines(id), "0001:2:600.0:600.0:0.0:0 0002:1:300.0:300.0:0.0:0");
+  EXPECT_EQ(Lines(id), "0001/2/600/600/0/0 0002/1/300/300/0/0");
   const std::string lastIds =
-      Text("select group_concat(单据明细ID) from ARPReceiveMx where 单据ID=" + std::to_string(id));
+      host_.Joined("select 单据明细ID from ARPReceiveMx where 单据ID=" + std::to_string(id));
   EXPECT_EQ(lastIds.find(firstIds.substr(0, firstIds.find(','))), std::string::npos)
       << "the old lines are gone, not updated: " << firstIds << " / " << lastIds;
 }

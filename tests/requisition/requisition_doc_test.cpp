@@ -169,22 +169,22 @@ TEST_F(RequisitionDocTest, SaveCheckUncheckAndCheckAgain) {
   ASSERT_TRUE(doc_.FileSave());
   EXPECT_FALSE(doc_.Editing());
   ASSERT_EQ(Saved(), 1);
-  EXPECT_EQ(Text("select 前置单据||'/'||前置单据ID||'/'||会计期间||'/'||printf('%g',总金额)||'/'||"
-                 "smark||'/'||系统||'/'||仓库填单||'/'||币种ID from JXCDJ"),
-            "200001/7/201206/260/01/填单/测试员/1");
   EXPECT_EQ(
-      Text("select group_concat(前置单据ID||':'||仓库ID||':'||产品批次||':'||printf('%g:%g:%g',"
-           "单价,含税单价,实际金额)||':'||会计期间||':'||printf('%g',库存数量), ' ') from "
-           "(select * from JXCDJMX order by 前置单据ID)"),
-      "71:11::25:25:100:201206:50 72:11:B1:80:80:160:201206:8");
+      host_.RowText("select 前置单据, 前置单据ID, 会计期间, 总金额, smark, 系统, 仓库填单, 币种ID "
+                    "from JXCDJ"),
+      "200001/7/201206/260/01/填单/测试员/1");
+  EXPECT_EQ(host_.Joined(
+                "select 前置单据ID, 仓库ID, 产品批次, 单价, 含税单价, 实际金额, 会计期间, 库存数量 "
+                "from JXCDJMX order by 前置单据ID",
+                " "),
+            "71/11//25/25/100/201206/50 72/11/B1/80/80/160/201206/8");
   const int64_t id = Count("select 单据ID from JXCDJ");
 
   ASSERT_TRUE(doc_.Check());
   EXPECT_EQ(Text("select smark from JXCDJ"), "02");
-  EXPECT_EQ(Text("select group_concat(autoid||':'||单据明细ID, ' ') from (select * from "
-                 "JxcGoodsList order by autoid)"),
-            "101:" + Text("select min(单据明细ID) from JXCDJMX") +
-                " 102:" + Text("select max(单据明细ID) from JXCDJMX"));
+  EXPECT_EQ(host_.Joined("select autoid, 单据明细ID from JxcGoodsList order by autoid", " "),
+            "101/" + Text("select min(单据明细ID) from JXCDJMX") + " 102/" +
+                Text("select max(单据明细ID) from JXCDJMX"));
   EXPECT_EQ(Number("select 配件费用 from WSDJ where 单据ID=7"), 260);
   // A checked requisition can be neither edited nor checked again.
   EXPECT_FALSE(doc_.FileEdit());
@@ -317,7 +317,7 @@ TEST_F(RequisitionDocTest, HiddenDepotAndBatchColumns) {
   EXPECT_EQ(Grid().CellKeyLong(1, L::kDepot), 12);
   // No batch column: the batch-managed part needs none.
   ASSERT_TRUE(doc_.FileSave());
-  EXPECT_EQ(Text("select group_concat(仓库ID) from JXCDJMX"), "12,12");
+  EXPECT_EQ(host_.Joined("select 仓库ID from JXCDJMX"), "12,12");
   EXPECT_EQ(Count("select 仓库ID from JXCDJ"), 12);
 }
 
@@ -332,9 +332,7 @@ TEST_F(RequisitionDocTest, FailedSaveRollsBackAndKeepsTheLines) {
   EXPECT_TRUE(Boxed("是否删除当前行记录:"));
   Edit(1, L::kQuantity, "1");
 
-  ASSERT_EQ(host_.Db().ExecScript("CREATE TRIGGER fail_line BEFORE UPDATE ON JXCDJMX BEGIN "
-                                  "SELECT RAISE(ABORT, '明细被锁定'); END"),
-            "");
+  host_.RefuseOn("fail_line", "JXCDJMX", "UPDATE", "明细被锁定");
   ASSERT_FALSE(doc_.FileSave());
   EXPECT_TRUE(host_.Sink().HasErrMessage("明细被锁定"));
   // Nothing written: the removed line and the old quantity are still stored.
@@ -345,7 +343,7 @@ TEST_F(RequisitionDocTest, FailedSaveRollsBackAndKeepsTheLines) {
   EXPECT_EQ(Cell(1, L::kQuantity), "1");
 
   // The next save deletes the same line.
-  ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER fail_line"), "");
+  host_.DropRefusal("fail_line", "JXCDJMX");
   ASSERT_TRUE(doc_.FileSave());
   EXPECT_EQ(Count("select count(*) from JXCDJMX where 单据明细ID=" + removed), 0);
   EXPECT_EQ(Number("select 总金额 from JXCDJ"), 80);

@@ -159,7 +159,8 @@ std::string NewShopDatabase::OpenServer() {
 std::string NewShopDatabase::Finish() {
   if (engine_ == db::Engine::Postgres) {
     // Fresh statistics, or the planner guesses on tables it has never seen filled.
-    if (std::string error = db::Runner(*db_).Execute(db::Sql("ANALYZE")); !error.empty()) return error;
+    if (std::string error = db::Runner(*db_).Execute(db::Sql("ANALYZE")); !error.empty())
+      return error;
     db_->CommitTrans();
     if (std::string error = db_->LastError(); !error.empty()) return error;
     finished_ = true;
@@ -175,12 +176,13 @@ std::string NewShopDatabase::Finish() {
   return "";
 }
 
-std::unique_ptr<db::IDatabase> OpenShopDatabase(const std::string& name, std::string* error) {
-  auto fail = [&](const std::string& message) -> std::unique_ptr<db::IDatabase> {
+std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& name,
+                                                           std::string* error) {
+  auto fail = [&](const std::string& message) -> std::unique_ptr<platform::EngineDatabase> {
     if (error) *error = message;
     return nullptr;
   };
-  std::unique_ptr<db::IDatabase> database;
+  std::unique_ptr<platform::EngineDatabase> database;
   std::string reason;
   if (EngineOf(name) == db::Engine::Postgres) {
     database = platform::PostgresDatabase::Open(name, &reason);

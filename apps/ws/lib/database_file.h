@@ -16,6 +16,7 @@
 #include "db/database.h"
 #include "db/date.h"
 #include "db/sql.h"
+#include "platform/engine_database.h"
 
 namespace ws::platform {
 class SqliteDatabase;
@@ -81,6 +82,7 @@ class NewShopDatabase {
 // An existing shop database by name, made by `ws init` or `ws demo`. Answers nullptr and a
 // message for the user in *error when there is none (no such file, no server, not a
 // database, no shop of ours).
-std::unique_ptr<db::IDatabase> OpenShopDatabase(const std::string& name, std::string* error);
+std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& name,
+                                                           std::string* error);
 
 }  // namespace ws::cli

@@ -824,6 +824,10 @@ class DemoWriter {
       order.Row();
 
       if (progress_ && ((i + 1) % 1000 == 0 || i + 1 == total)) progress_(i + 1, total);
+      if ((i + 1) % 1000 == 0 && options_.cancelled && options_.cancelled()) {
+        error_ = kDemoCancelled;
+        return;
+      }
     }
     closeDay();
     counts_.orders = order.Rows();

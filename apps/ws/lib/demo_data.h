@@ -25,7 +25,13 @@ struct DemoOptions {
   uint64_t seed = 1;
   int64_t orders = 2000;
   db::Date date;  // the reference date: the last day with orders, its period the current one
+  // Asked now and then while orders are written; true stops the run, which then leaves
+  // nothing behind and answers kDemoCancelled.
+  std::function<bool()> cancelled;
 };
+
+// The error text of a run stopped by DemoOptions::cancelled.
+inline constexpr const char* kDemoCancelled = "cancelled";
 
 // Rows written per table.
 struct DemoCounts {

@@ -1,0 +1,28 @@
+// The desktop's answer to the host's progress reports (ISystem::Progress): a progress dialog
+// with a Cancel button that appears when the work takes longer than a moment.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QProgressDialog;
+
+namespace ws::desk {
+
+class ProgressDisplay {
+ public:
+  ProgressDisplay();
+  ~ProgressDisplay();
+  ProgressDisplay(const ProgressDisplay&) = delete;
+  ProgressDisplay& operator=(const ProgressDisplay&) = delete;
+
+  // Shows done of total (the dialog closes when done reaches total); false once the user
+  // pressed Cancel.
+  bool Report(const std::string& what, int64_t done, int64_t total);
+
+ private:
+  std::unique_ptr<QProgressDialog> dialog_;
+};
+
+}  // namespace ws::desk

@@ -1,0 +1,82 @@
+#include "print/print_command.h"
+
+#include <limits>
+#include <ostream>
+
+#include "db/date.h"
+#include "lib/args.h"
+#include "lib/database_file.h"
+#include "print/print_run.h"
+#include "render/pdf_render.h"
+
+namespace ws::cli {
+
+void PrintCommand::PrintHelp(std::ostream& out) const {
+  out << "Usage: ws print --db FILE|URL PROGID ID --pdf OUT [--work DIR] [--user NAME]\n"
+         "                [--date yyyy-mm-dd]\n"
+         "\n"
+         "Opens the document ID (its 单据ID) in the document window of program PROGID (a\n"
+         "program number such as 200001, or a class name such as WS_S), prints it as the\n"
+         "window's print button does, and writes the page as PDF: the shop's name and address\n"
+         "(options shopname, shopaddress, shopphone of module 12), the document's values and\n"
+         "lines, the amount in figures and words, the signatures.\n"
+         "\n"
+         "The page comes from the template DIR/selfPrint/<program number>.html when the work\n"
+         "folder has one, otherwise from the built-in template (templates/print in the source).\n"
+         "\n"
+         "Options:\n"
+         "  --db FILE|URL      the shop database; it is only read\n"
+         "  --pdf OUT          the PDF file to write\n"
+         "  --work DIR         the work folder: the print file is left in DIR/selfPrint and the\n"
+         "                     shop's templates are read from there (default: a temporary one)\n"
+         "  --user NAME        who prints (default 管理员)\n"
+         "  --date yyyy-mm-dd  the print date (default: today)\n"
+         "  -h, --help         show this help\n"
+         "\n"
+         "Exit status: 0 written, 1 the print or the file failed, 2 bad usage, an unknown\n"
+         "program or document, or a broken template.\n";
+}
+
+int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Arguments arguments;
+  std::string file;
+  if (auto exit = Begin(args, {"--db", "--pdf", "--work", "--user", "--date"}, {}, 2, out, err,
+                        arguments, file)) {
+    return *exit;
+  }
+  if (arguments.Positional().size() != 2) return Usage(err, "name the program and the document id");
+  PrintRequest request;
+  request.program = arguments.Positional()[0];
+  auto id = ParseWholeNumber(arguments.Positional()[1], 1, std::numeric_limits<long long>::max());
+  if (!id) return Usage(err, "'" + arguments.Positional()[1] + "' is not a document id");
+  request.documentId = *id;
+  auto pdf = arguments.Value("--pdf");
+  if (!pdf || pdf->empty()) return Usage(err, "name the PDF file to write (--pdf OUT)");
+  request.pdfPath = *pdf;
+  request.workFolder = arguments.Value("--work").value_or("");
+  if (auto user = arguments.Value("--user")) request.user = *user;
+  request.date = db::Today();
+  if (auto date = arguments.Value("--date")) {
+    auto parsed = db::Date::Parse(*date);
+    if (!parsed) return Usage(err, "'" + *date + "' is not a date (yyyy-mm-dd)");
+    request.date = *parsed;
+  }
+
+  std::string error;
+  auto database = OpenShopDatabase(file, &error);
+  if (!database) {
+    err << "ws print: " << error << "\n";
+    return kExitUsage;
+  }
+  print::OffscreenGui gui;
+  PrintOutcome outcome = PrintDocumentPdf(*database, request);
+  if (!outcome.error.empty()) {
+    if (outcome.usage) return Usage(err, outcome.error);
+    err << "ws print: " << outcome.error << "\n";
+    return kExitFailure;
+  }
+  out << "wrote " << request.pdfPath << " (template: " << outcome.templateUsed << ")\n";
+  return kExitOk;
+}
+
+}  // namespace ws::cli

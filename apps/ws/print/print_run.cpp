@@ -1,0 +1,162 @@
+#include "print/print_run.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "db/value.h"
+#include "host/dialogs.h"
+#include "host/events.h"
+#include "host/registry.h"
+#include "lib/module_controls.h"
+#include "platform/menu_model.h"
+#include "platform/print_data.h"
+#include "platform/print_template.h"
+#include "platform/system_object.h"
+#include "render/pdf_render.h"
+
+namespace ws::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Nobody is there to answer: a box takes its default button, a modal form is dismissed.
+class UnattendedDialogs : public host::IDialogs {
+ public:
+  host::MsgAnswer MessageBox(const std::string& text, const std::string&, host::MsgButtons buttons,
+                             host::MsgIcon) override {
+    boxes += (boxes.empty() ? "" : "\n") + text;
+    return host::DefaultAnswer(buttons);
+  }
+  bool RunModal(host::IModalForm& form) override {
+    form.Dismiss();
+    return true;
+  }
+  std::string boxes;
+};
+
+class FailureSink : public host::IEventSink {
+ public:
+  void OnEvent(const host::Event& event) override {
+    if (event.name == "ErrMessage" && !event.args.empty()) {
+      errors += (errors.empty() ? "" : "\n") + event.args[0].ToText();
+    }
+  }
+  std::string errors;
+};
+
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "ws_print_XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data())) path_ = buffer.data();
+  }
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+PrintOutcome Usage(std::string error) {
+  PrintOutcome outcome;
+  outcome.error = std::move(error);
+  outcome.usage = true;
+  return outcome;
+}
+
+PrintOutcome Failure(std::string error) {
+  PrintOutcome outcome;
+  outcome.error = std::move(error);
+  return outcome;
+}
+
+const platform::MenuEntry* FindEntry(const platform::MenuModel& menu, const std::string& name) {
+  const bool number = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+  return number ? menu.FindProgram(std::stoll(name)) : menu.FindClass(name);
+}
+
+}  // namespace
+
+PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& request) {
+  platform::MenuModel menu;
+  if (std::string error = menu.Load(database); !error.empty()) {
+    return Failure("cannot read the program menu: " + error);
+  }
+  const platform::MenuEntry* entry = FindEntry(menu, request.program);
+  if (!entry) return Usage("the shop has no program '" + request.program + "'");
+
+  if (platform::MenuGroupOf(entry->className) != "单据") {
+    return Usage(entry->className + " (" + entry->caption + ") is not a document");
+  }
+  host::Registry registry;
+  RegisterModuleControls(registry);
+  std::unique_ptr<host::IControl> control = registry.Create(entry->className);
+  if (!control) {
+    return Usage("this tool cannot print " + entry->className + " (" + entry->caption + ")");
+  }
+  host::IFormUI* form = control->AsFormUI();
+  if (!form) return Usage(entry->className + " (" + entry->caption + ") is not a document");
+
+  TemporaryFolder temporary;
+  host::LoginInfo login;
+  login.userName = request.user;
+  login.loginDate = request.date;
+  login.workFolder = request.workFolder.empty() ? temporary.Path().string() : request.workFolder;
+  if (login.workFolder.empty()) return Failure("cannot make a temporary work folder");
+
+  UnattendedDialogs dialogs;
+  platform::SystemObject system(database, dialogs, login);
+  FailureSink sink;
+  control->Events().AttachSink(&sink);
+  PrintOutcome outcome;
+  auto failed = [&](const std::string& what) {
+    std::string text = what;
+    if (!sink.errors.empty()) text += ": " + sink.errors;
+    if (!dialogs.boxes.empty()) text += ": " + dialogs.boxes;
+    return text;
+  };
+
+  form->Init(system, entry->programNumber, request.documentId);
+  form->Refresh();
+  if (form->GetID() != request.documentId) {
+    std::string error =
+        failed("no " + entry->caption + " with id " + std::to_string(request.documentId));
+    form->Clear();
+    outcome = sink.errors.empty() ? Usage(error) : Failure(error);
+    return outcome;
+  }
+  if (!form->DoPrint()) {
+    outcome = Failure(failed("the print of " + entry->caption + " failed"));
+    form->Clear();
+    return outcome;
+  }
+  const std::string printName = form->ReturnPrintName();
+  form->Clear();
+  platform::PrintFile file = platform::ReadPrintFile(printName);
+  if (!file.error.empty()) return Failure("cannot read the print file: " + file.error);
+
+  platform::LoadedTemplate page = platform::LoadPrintTemplate(
+      login.workFolder, entry->programNumber, platform::PrintKind::Document);
+  if (!page.error.empty()) return Usage(page.error);
+  const platform::PrintHeader header = platform::PrintHeaderFromSystem(system, entry->caption);
+  if (std::string error =
+          print::WritePdf(page.page.Render(file, header), entry->caption, request.pdfPath);
+      !error.empty()) {
+    return Failure(error);
+  }
+  outcome.templateUsed = page.source;
+  return outcome;
+}
+
+}  // namespace ws::cli

@@ -1,0 +1,329 @@
+#include "platform/print_template.h"
+
+#include <algorithm>
+#include <fstream>
+#include <locale>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "forms/text.h"
+#include "platform/amount_words.h"
+
+namespace ws::platform {
+
+// Generated from templates/print/*.html: file name without ".html" → text.
+const std::map<std::string, std::string>& BuiltInTemplateFiles();
+
+namespace {
+
+constexpr const char* kHidden = "***";
+constexpr size_t kValueColumns = 2;  // name/value pairs per line of {{values}}
+// Longer texts wrap rather than squeeze every other column of a wide report.
+constexpr size_t kWidestColumn = 12;
+
+size_t LineOf(const std::string& text, size_t pos) {
+  return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + pos, '\n'));
+}
+
+// Columns to show: all but those the form hides, which print data writes as "***" in every row.
+std::vector<size_t> ShownColumns(const PrintTable& table) {
+  std::vector<size_t> shown;
+  for (size_t c = 0; c < table.columns.size(); ++c) {
+    bool hidden = !table.rows.empty();
+    for (const auto& row : table.rows) {
+      if (c < row.size() && row[c] != kHidden) {
+        hidden = false;
+        break;
+      }
+    }
+    if (!hidden) shown.push_back(c);
+  }
+  return shown;
+}
+
+// Columns as wide as a glyph of CJK text takes two of a digit.
+size_t DisplayWidth(const std::string& text) {
+  size_t width = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) == 0x80) continue;  // continuation byte
+    width += byte >= 0xE0 ? 2 : 1;        // three- and four-byte sequences: CJK and wider
+  }
+  return width;
+}
+
+// Each column's share of the page width, from its longest cell (a header may wrap onto two
+// lines), so a code or a number keeps its line while a long name wraps.
+std::vector<int> ColumnPercents(const PrintTable& table, const std::vector<size_t>& shown) {
+  std::vector<size_t> weights;
+  size_t total = 0;
+  for (size_t c : shown) {
+    size_t weight = std::max<size_t>((DisplayWidth(table.columns[c]) + 1) / 2, 4);
+    for (const auto& row : table.rows) {
+      if (c < row.size()) weight = std::max(weight, DisplayWidth(row[c]));
+    }
+    weights.push_back(weight);
+    total += std::min(weight, kWidestColumn);
+  }
+  std::vector<int> percents;
+  for (size_t weight : weights) {
+    const size_t share = std::min(weight, kWidestColumn) * 100 / std::max<size_t>(total, 1);
+    percents.push_back(std::max(1, static_cast<int>(share)));
+  }
+  return percents;
+}
+
+std::string TableHtml(const PrintTable& table, const std::vector<std::string>& chosen) {
+  std::vector<size_t> shown;
+  if (chosen.empty()) {
+    shown = ShownColumns(table);
+  } else {
+    for (const auto& name : chosen) {
+      auto found = std::find(table.columns.begin(), table.columns.end(), name);
+      if (found != table.columns.end()) {
+        shown.push_back(static_cast<size_t>(found - table.columns.begin()));
+      }
+    }
+  }
+  std::string html =
+      "<table class=\"grid\" width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\">"
+      "<tr>";
+  const std::vector<int> percents = ColumnPercents(table, shown);
+  for (size_t i = 0; i < shown.size(); ++i) {
+    html += "<th width=\"" + std::to_string(percents[i]) + "%\">" +
+            HtmlEscape(table.columns[shown[i]]) + "</th>";
+  }
+  html += "</tr>";
+  for (const auto& row : table.rows) {
+    html += "<tr>";
+    for (size_t i = 0; i < shown.size(); ++i) {
+      const size_t c = shown[i];
+      html += "<td>" + (c < row.size() ? HtmlEscape(row[c]) : "") + "</td>";
+    }
+    html += "</tr>";
+  }
+  return html + "</table>";
+}
+
+std::string ValuesHtml(const std::vector<const std::pair<std::string, std::string>*>& values) {
+  if (values.empty()) return {};
+  std::string html = "<table class=\"values\" width=\"100%\" cellpadding=\"2\">";
+  for (size_t i = 0; i < values.size(); i += kValueColumns) {
+    html += "<tr>";
+    for (size_t j = i; j < i + kValueColumns; ++j) {
+      if (j < values.size()) {
+        html += "<td class=\"name\">" + HtmlEscape(values[j]->first) + "：</td><td>" +
+                HtmlEscape(values[j]->second) + "</td>";
+      } else {
+        html += "<td></td><td></td>";
+      }
+    }
+    html += "</tr>";
+  }
+  return html + "</table>";
+}
+
+// A value in capital words when the whole text is a number; otherwise (a hidden "***", a
+// label's caption) the text itself, so the page never shows words for something else.
+std::string WordsOf(const std::string& value) {
+  const std::string text = forms::Trim(value);
+  if (text.empty()) return {};
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  double amount = 0;
+  if (!(in >> amount) || in.peek() != std::char_traits<char>::eof()) return value;
+  return AmountInWords(amount);
+}
+
+}  // namespace
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\n':
+        out += "<br>";
+        break;
+      case '\r':
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+PrintHeader PrintHeaderFromSystem(host::ISystem& system, const std::string& title) {
+  PrintHeader header;
+  header.shopName = system.GetOption(12, kShopNameOption);
+  header.shopAddress = system.GetOption(12, kShopAddressOption);
+  header.shopPhone = system.GetOption(12, kShopPhoneOption);
+  header.title = title;
+  const host::LoginInfo login = system.GetLoginInfo();
+  header.user = login.userName;
+  header.date = login.loginDate.Text();
+  return header;
+}
+
+PrintTemplate PrintTemplate::Parse(const std::string& text) {
+  static const std::map<std::string, Kind> kWords = {{"shop.name", Kind::ShopName},
+                                                     {"shop.address", Kind::ShopAddress},
+                                                     {"shop.phone", Kind::ShopPhone},
+                                                     {"title", Kind::Title},
+                                                     {"user", Kind::User},
+                                                     {"date", Kind::Date},
+                                                     {"values", Kind::Values},
+                                                     {"tables", Kind::Tables}};
+  PrintTemplate page;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t open = text.find("{{", pos);
+    if (open == std::string::npos) {
+      page.pieces_.push_back({Kind::Text, text.substr(pos), {}});
+      break;
+    }
+    if (open > pos) page.pieces_.push_back({Kind::Text, text.substr(pos, open - pos), {}});
+    const size_t close = text.find("}}", open + 2);
+    const size_t nextOpen = text.find("{{", open + 2);
+    if (close == std::string::npos || (nextOpen != std::string::npos && nextOpen < close)) {
+      page.error_ = "line " + std::to_string(LineOf(text, open)) + ": \"{{\" without \"}}\"";
+      page.pieces_.clear();
+      return page;
+    }
+    const std::string inner = forms::Trim(text.substr(open + 2, close - open - 2));
+    if (auto word = kWords.find(inner); word != kWords.end()) {
+      page.pieces_.push_back({word->second, {}, {}});
+    } else if (inner.rfind("value ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
+      page.pieces_.push_back({Kind::Value, forms::Trim(inner.substr(6)), {}});
+    } else if (inner.rfind("words ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
+      page.pieces_.push_back({Kind::Words, forms::Trim(inner.substr(6)), {}});
+    } else if (inner.rfind("table ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
+      std::istringstream words(inner.substr(6));
+      Piece piece{Kind::Table, {}, {}};
+      words >> piece.text;
+      for (std::string column; words >> column;) piece.columns.push_back(column);
+      page.pieces_.push_back(std::move(piece));
+    } else {
+      page.error_ =
+          "line " + std::to_string(LineOf(text, open)) + ": unknown placeholder {{" + inner + "}}";
+      page.pieces_.clear();
+      return page;
+    }
+    pos = close + 2;
+  }
+  return page;
+}
+
+std::string PrintTemplate::Render(const PrintFile& file, const PrintHeader& header) const {
+  std::set<std::string> namedValues;
+  std::set<std::string> namedTables;
+  for (const auto& piece : pieces_) {
+    if (piece.kind == Kind::Value) namedValues.insert(piece.text);
+    if (piece.kind == Kind::Table) namedTables.insert(piece.text);
+  }
+  std::string html;
+  for (const auto& piece : pieces_) {
+    switch (piece.kind) {
+      case Kind::Text:
+        html += piece.text;
+        break;
+      case Kind::ShopName:
+        html += HtmlEscape(header.shopName);
+        break;
+      case Kind::ShopAddress:
+        html += HtmlEscape(header.shopAddress);
+        break;
+      case Kind::ShopPhone:
+        html += HtmlEscape(header.shopPhone);
+        break;
+      case Kind::Title:
+        html += HtmlEscape(header.title);
+        break;
+      case Kind::User:
+        html += HtmlEscape(header.user);
+        break;
+      case Kind::Date:
+        html += HtmlEscape(header.date);
+        break;
+      case Kind::Value:
+        if (const std::string* value = file.Value(piece.text)) html += HtmlEscape(*value);
+        break;
+      case Kind::Words:
+        if (const std::string* value = file.Value(piece.text)) html += HtmlEscape(WordsOf(*value));
+        break;
+      case Kind::Values: {
+        std::vector<const std::pair<std::string, std::string>*> rest;
+        for (const auto& value : file.values) {
+          if (!namedValues.count(value.first)) rest.push_back(&value);
+        }
+        html += ValuesHtml(rest);
+        break;
+      }
+      case Kind::Table:
+        if (const PrintTable* table = file.Table(piece.text))
+          html += TableHtml(*table, piece.columns);
+        break;
+      case Kind::Tables:
+        for (const auto& table : file.tables) {
+          if (!namedTables.count(table.name)) html += "<p></p>" + TableHtml(table, {});
+        }
+        break;
+    }
+  }
+  return html;
+}
+
+std::filesystem::path TemplatePath(const std::string& workFolder, int64_t programNumber) {
+  return PortablePath(workFolder) / "selfPrint" / (std::to_string(programNumber) + ".html");
+}
+
+const std::string& BuiltInTemplate(int64_t programNumber, PrintKind kind) {
+  const auto& files = BuiltInTemplateFiles();
+  if (auto own = files.find(std::to_string(programNumber)); own != files.end()) return own->second;
+  return files.at(kind == PrintKind::Report ? "report" : "document");
+}
+
+LoadedTemplate LoadPrintTemplate(const std::string& workFolder, int64_t programNumber,
+                                 PrintKind kind) {
+  LoadedTemplate loaded;
+  std::string text;
+  std::error_code ec;
+  const std::filesystem::path path =
+      workFolder.empty() ? std::filesystem::path() : TemplatePath(workFolder, programNumber);
+  if (!path.empty() && std::filesystem::exists(path, ec)) {
+    loaded.source = path.string();
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (!in) {
+      loaded.error = "cannot read the print template " + loaded.source;
+      return loaded;
+    }
+    text = buffer.str();
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // an editor's BOM
+  } else {
+    loaded.source = "built-in";
+    text = BuiltInTemplate(programNumber, kind);
+  }
+  loaded.page = PrintTemplate::Parse(text);
+  if (!loaded.page.Error().empty()) {
+    loaded.error = "print template " + loaded.source + ": " + loaded.page.Error();
+  }
+  return loaded;
+}
+
+}  // namespace ws::platform

@@ -1,0 +1,108 @@
+// Print templates: how a program's print file (print_data.h) becomes a page a shop can adjust.
+//
+// A template is a page of HTML (the rich-text subset a text layout engine renders: tables,
+// paragraphs, headings, inline styles) with placeholders between double braces:
+//
+//   {{shop.name}} {{shop.address}} {{shop.phone}}   the shop, from the host's options
+//   {{title}} {{user}} {{date}}                      the program's caption, who prints, when
+//   {{value NAME}}                                   one named value of the print file
+//   {{words NAME}}                                   the same amount in capital words, for
+//                                                    documents whose print file has none
+//   {{values}}                                       every named value no {{value}} names, as
+//                                                    a block of "name：value" pairs
+//   {{table NAME}}                                   one table with its header row
+//   {{table NAME COLUMN COLUMN ...}}                 the same with only those columns, in
+//                                                    that order (a column it lacks is skipped)
+//   {{tables}}                                       every table no {{table}} names
+//
+// Every substituted text is escaped; a name or table the print file lacks gives nothing. A
+// table leaves out the columns the form hides (written "***" in every row). The template in the
+// work folder ("selfPrint/<program number>.html") wins over the one built in; the built-in ones
+// come from templates/print in the source tree.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/system.h"
+#include "platform/print_data.h"
+
+namespace ws::platform {
+
+// What the page shows besides the print file.
+struct PrintHeader {
+  std::string shopName;
+  std::string shopAddress;
+  std::string shopPhone;
+  std::string title;
+  std::string user;
+  std::string date;  // yyyy-mm-dd
+};
+
+// The host's options of the shop's header (module 12).
+inline constexpr const char* kShopNameOption = "shopname";
+inline constexpr const char* kShopAddressOption = "shopaddress";
+inline constexpr const char* kShopPhoneOption = "shopphone";
+
+// The header for a program: the shop's options, the login's user and date, the caption given.
+PrintHeader PrintHeaderFromSystem(host::ISystem& system, const std::string& title);
+
+class PrintTemplate {
+ public:
+  // Parses a template; a stray "{{" or an unknown placeholder is an error (Error() says which
+  // and on which line), and such a template renders nothing.
+  static PrintTemplate Parse(const std::string& text);
+
+  const std::string& Error() const { return error_; }
+  // The page as HTML.
+  std::string Render(const PrintFile& file, const PrintHeader& header) const;
+
+ private:
+  enum class Kind {
+    Text,
+    ShopName,
+    ShopAddress,
+    ShopPhone,
+    Title,
+    User,
+    Date,
+    Value,
+    Words,
+    Values,
+    Table,
+    Tables
+  };
+  struct Piece {
+    Kind kind;
+    std::string text;                  // literal text, or the name of a value or table
+    std::vector<std::string> columns;  // of a table: the columns chosen, empty for all shown
+  };
+  std::vector<Piece> pieces_;
+  std::string error_;
+};
+
+// A document's page, or a report's grid under its title and condition.
+enum class PrintKind { Document, Report };
+
+// <work folder>/selfPrint/<program number>.html
+std::filesystem::path TemplatePath(const std::string& workFolder, int64_t programNumber);
+// The built-in template of a program: its own when the tree has one, else the one of its kind.
+const std::string& BuiltInTemplate(int64_t programNumber, PrintKind kind);
+
+// The work folder's template of the program when there is one, else the built-in one. A file
+// that cannot be read or parsed is an error (the caller shows it; nothing falls back silently,
+// or a shop would never learn why its change does not show).
+struct LoadedTemplate {
+  PrintTemplate page;
+  std::string source;  // the file read, or "built-in"
+  std::string error;   // empty when page can be rendered
+};
+LoadedTemplate LoadPrintTemplate(const std::string& workFolder, int64_t programNumber,
+                                 PrintKind kind);
+
+// Escapes a text for HTML.
+std::string HtmlEscape(const std::string& text);
+
+}  // namespace ws::platform
