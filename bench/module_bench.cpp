@@ -7,9 +7,9 @@
 //
 // The shop: `ws demo` of WS_BENCH_ORDERS repair orders (default 20000), reference date
 // 2012-06-15, made once into WS_BENCH_CACHE (default <temp>/ws_bench_cache) with the posted
-// history of its checked orders (harness/shop_rows.h) and a 50-line requisition added; each run works on a copy, so runs do not drift. With
-// WS_PG_URL set (scripts/with_postgres.sh) the same cases run on PostgreSQL as well, on a
-// database made once per size.
+// history of its checked orders (harness/shop_rows.h) and a 50-line requisition added; each run
+// works on a copy, so runs do not drift. With WS_PG_URL set (scripts/with_postgres.sh) the same
+// cases run on PostgreSQL as well, on a database made once per size.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -37,8 +37,8 @@
 #include "pickers/master_picker.h"
 #include "platform/engine_database.h"
 #include "platform/system_object.h"
-#include "reports/ws_rpt.h"
 #include "repair_order/ws_s.h"
+#include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
 #include "settlement/js_ws.h"
 #include "support/recording_sink.h"
@@ -70,7 +70,9 @@ int64_t EnvNumber(const char* name, int64_t fallback) {
   return text && *text ? std::atoll(text) : fallback;
 }
 
-double Millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Millis(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
@@ -176,7 +178,8 @@ void Measure(benchmark::State& state, const std::function<void()>& before,
 void AddBenchRows(EngineDatabase& db) {
   Check(ws::harness::AddPostedHistory(db), "posted history");
   std::string error;
-  const int64_t requisition = ws::harness::AddRequisitionOfOrder(db, kRequisitionLines, kUser, &error);
+  const int64_t requisition =
+      ws::harness::AddRequisitionOfOrder(db, kRequisitionLines, kUser, &error);
   Check(error, "bench rows");
   Check(ws::db::Runner(db).Execute(
             ws::db::Sql("INSERT INTO ws_meta (key, value) VALUES ('bench:requisition', ")
@@ -200,9 +203,9 @@ bool HasBenchRows(const std::string& name) {
   auto db = ws::cli::OpenShopDatabase(name, &error);
   if (!db || !error.empty()) return false;
   return ws::db::Runner(*db)
-             .Scalar(ws::db::Sql("SELECT COUNT(*) FROM ws_meta WHERE key='bench:requisition'"),
-                     &error)
-             .ToLong() == 1 &&
+                 .Scalar(ws::db::Sql("SELECT COUNT(*) FROM ws_meta WHERE key='bench:requisition'"),
+                         &error)
+                 .ToLong() == 1 &&
          error.empty();
 }
 
@@ -250,8 +253,7 @@ std::vector<std::unique_ptr<Shop>>& Shops() {
   return shops;
 }
 
-std::unique_ptr<Shop> OpenShop(const std::string& name, const std::string& engine,
-                               int64_t orders) {
+std::unique_ptr<Shop> OpenShop(const std::string& name, const std::string& engine, int64_t orders) {
   auto shop = std::make_unique<Shop>();
   shop->name = name;
   shop->engine = engine;
@@ -387,10 +389,10 @@ void CheckRequisition(benchmark::State& state, Shop* shop) {
   }
   auto check = [&] {
     if (!doc.Check()) {
-      Fail("check refused: " + (desk.dialogs.Boxes().empty() ? desk.sink.ErrMessages().empty()
-                                                                     ? std::string()
-                                                                     : desk.sink.ErrMessages()[0]
-                                                               : desk.dialogs.Boxes()[0].text));
+      Fail("check refused: " +
+           (desk.dialogs.Boxes().empty()
+                ? desk.sink.ErrMessages().empty() ? std::string() : desk.sink.ErrMessages()[0]
+                : desk.dialogs.Boxes()[0].text));
     }
   };
   auto uncheck = [&] {
@@ -432,7 +434,8 @@ void CheckSettlement(benchmark::State& state, Shop* shop) {
     auto typed = ws::forms::Input::Type(doc.Header(index), text);
     if (!typed) Fail("settlement field " + std::to_string(index) + ": " + typed.reason);
   };
-  if (!ws::forms::Input::Click(doc.Form().Get<ws::forms::Widget>(ws::settlement::JS_WS::kSelectButton))) {
+  if (!ws::forms::Input::Click(
+          doc.Form().Get<ws::forms::Widget>(ws::settlement::JS_WS::kSelectButton))) {
     Fail("chooser");
   }
   type(ws::settlement::JS_WS::kDate, "2012-06-15");
@@ -463,15 +466,15 @@ void ProposePrice(benchmark::State& state, Shop* shop) {
   const int rule = static_cast<int>(state.range(1));
   const auto kind = state.range(2) == 0 ? ws::docs::LineKind::Items : ws::docs::LineKind::Parts;
   Check(desk.system->SetOption(12, std::string("fetchmode"), std::to_string(mode)), "mode");
-  Check(ws::db::Runner(*desk.db)
-            .Execute(ws::db::Sql("UPDATE xt_objects SET fetchPrice=")
-                         .Num(rule)
-                         .Raw(" WHERE progid=")
-                         .Key(kOrderProgram)),
+  Check(ws::db::Runner(*desk.db).Execute(ws::db::Sql("UPDATE xt_objects SET fetchPrice=")
+                                             .Num(rule)
+                                             .Raw(" WHERE progid=")
+                                             .Key(kOrderProgram)),
         "rule");
   // A customer with a few orders and a key used on many lines.
-  const int64_t owner = Scalar(*desk.db, "SELECT 车主ID FROM WSDJ WHERE 单据ID=(SELECT "
-                                         "MAX(单据ID) FROM WSDJ WHERE smark='02')");
+  const int64_t owner = Scalar(*desk.db,
+                               "SELECT 车主ID FROM WSDJ WHERE 单据ID=(SELECT "
+                               "MAX(单据ID) FROM WSDJ WHERE smark='02')");
   const int64_t key = kind == ws::docs::LineKind::Items
                           ? Scalar(*desk.db, "SELECT MIN(AutoID) FROM PDMWXXM")
                           : Scalar(*desk.db, "SELECT MIN(产品ID) FROM PDMCPML");
@@ -571,7 +574,8 @@ void Report(benchmark::State& state, Shop* shop) {
                             static_cast<unsigned>(kLoginDate.month) /
                             static_cast<unsigned>(kLoginDate.day)} -
       std::chrono::days{days - 1}};
-  const ws::db::Date fromDate{static_cast<int>(from.year()), static_cast<int>(unsigned(from.month())),
+  const ws::db::Date fromDate{static_cast<int>(from.year()),
+                              static_cast<int>(unsigned(from.month())),
                               static_cast<int>(unsigned(from.day()))};
   report.FilterInput(ws::reports::WS_RPT::kDateFrom).SetText(fromDate.Text());
   report.FilterInput(ws::reports::WS_RPT::kDateTo).SetText(kLoginDate.Text());
@@ -597,23 +601,24 @@ void Register(Shop* shop) {
   reg("RecordNext", [shop](benchmark::State& s) { Navigate(s, shop, 0, false); });
   reg("RecordPrevious", [shop](benchmark::State& s) { Navigate(s, shop, 1, false); });
   reg("RecordTopBottom", [shop](benchmark::State& s) { Navigate(s, shop, 2, false); });
-  reg("RecordNextAfterOtherUserSaved",
-      [shop](benchmark::State& s) { Navigate(s, shop, 0, true); });
+  reg("RecordNextAfterOtherUserSaved", [shop](benchmark::State& s) { Navigate(s, shop, 0, true); });
   reg("SaveOrder30Lines", [shop](benchmark::State& s) { SaveOrder(s, shop); })->Iterations(30);
-  reg("CheckRequisition50Lines", [shop](benchmark::State& s) { CheckRequisition(s, shop); })
-      ->Iterations(30);
-  reg("CheckSettlement", [shop](benchmark::State& s) { CheckSettlement(s, shop); })
-      ->Iterations(30);
+  reg("CheckRequisition50Lines", [shop](benchmark::State& s) {
+    CheckRequisition(s, shop);
+  })->Iterations(30);
+  reg("CheckSettlement", [shop](benchmark::State& s) { CheckSettlement(s, shop); })->Iterations(30);
   auto* price = reg("ProposePrice", [shop](benchmark::State& s) { ProposePrice(s, shop); });
   price->ArgNames({"mode", "rule", "part"});
   for (int part = 0; part < 2; ++part) {
     price->Args({0, 4, part});
     for (int rule = 1; rule <= 8; ++rule) price->Args({1, rule, part});
   }
-  reg("VehiclePickerLoad", [shop](benchmark::State& s) { VehiclePickerLoad(s, shop); })
-      ->Iterations(5);
-  reg("VehiclePickerKeystroke", [shop](benchmark::State& s) { VehiclePickerKeystroke(s, shop); })
-      ->Iterations(40);
+  reg("VehiclePickerLoad", [shop](benchmark::State& s) {
+    VehiclePickerLoad(s, shop);
+  })->Iterations(5);
+  reg("VehiclePickerKeystroke", [shop](benchmark::State& s) {
+    VehiclePickerKeystroke(s, shop);
+  })->Iterations(40);
   reg("VehiclePickerTyped", [shop](benchmark::State& s) { VehiclePickerTyped(s, shop); });
   reg("Report100k", [shop](benchmark::State& s) { Report(s, shop); })->Iterations(3);
 }

@@ -205,8 +205,8 @@ std::string BlockTable(const std::string& countedFrom, const std::string& condit
     return SameName(word.substr(0, dot), table->name);
   };
   size_t dot = key.find('.');
-  if (!ownName(key) || !SameName(dot == std::string::npos ? key : key.substr(dot + 1),
-                                 table->primaryKey[0])) {
+  if (!ownName(key) ||
+      !SameName(dot == std::string::npos ? key : key.substr(dot + 1), table->primaryKey[0])) {
     return {};
   }
   auto used = Words(condition, "()=<>!,+-*/%|#;'");
@@ -217,7 +217,9 @@ std::string BlockTable(const std::string& countedFrom, const std::string& condit
   return LowerAscii(table->name);
 }
 
-int64_t BlockOf(int64_t key) { return key / db::kChangeBlockKeys; }
+int64_t BlockOf(int64_t key) {
+  return key / db::kChangeBlockKeys;
+}
 
 std::shared_ptr<db::Recordset> EmptyRecords() {
   auto rs = std::make_shared<db::Recordset>();
@@ -232,8 +234,8 @@ struct RecordNavigator::Query {
   std::string fromPart;   // what rows are counted over; empty: count around the whole SELECT
   std::string condition;  // "(...)" or empty
   std::string key;
-  std::string keyField;  // the key's name in the record set (qualifier dropped)
-  std::string list;      // identifies the list for the position cache
+  std::string keyField;    // the key's name in the record set (qualifier dropped)
+  std::string list;        // identifies the list for the position cache
   std::string blockTable;  // counted block by block when not empty (see BlockTable)
 
   Query(const std::string& baseSelect, const std::string& baseCondition, std::string keyColumn)
@@ -275,7 +277,9 @@ struct RecordNavigator::Query {
 
   // The keys of a block from its first up to and including `last`.
   db::Sql BlockRange(int64_t block, int64_t last) const {
-    return KeyCompare(">=", block * db::kChangeBlockKeys).Raw(" AND ").Append(KeyCompare("<=", last));
+    return KeyCompare(">=", block * db::kChangeBlockKeys)
+        .Raw(" AND ")
+        .Append(KeyCompare("<=", last));
   }
 };
 
@@ -415,9 +419,8 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
 // counted again; the list's other blocks keep their figures. The versions are read before
 // the counts, so a write that lands in between leaves an older version beside a newer count,
 // which only costs one more recount of that block later, never a wrong figure.
-std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Query& q,
-                                                                        int64_t id,
-                                                                        std::string* error) {
+std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Query& q, int64_t id,
+                                                                         std::string* error) {
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
   if (!blocksUsable_ || q.blockTable.empty() || id < 0 || db_->InTransaction()) {

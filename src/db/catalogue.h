@@ -108,8 +108,8 @@ inline constexpr std::string_view kSchemaName = "repair-shop";
 inline constexpr std::string_view kSchemaVersion = "2";
 
 // Every statement that creates the catalogue on an empty database, in order: the tables, their
-// indexes, the change tracking of the tracked tables and the schema mark with the version of every subsystem. The statements contain
-// nothing a dialect translation changes.
+// indexes, the change tracking of the tracked tables and the schema mark with the version of every
+// subsystem. The statements contain nothing a dialect translation changes.
 std::vector<Sql> CatalogueStatements(Engine engine);
 
 // The schema version of the database behind db ("2"), or nullopt when it carries no schema

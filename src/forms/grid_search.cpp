@@ -5,7 +5,6 @@
 
 namespace ws::forms {
 
-
 int IncrementalSearch(Grid& grid, const std::vector<int>& columns, const std::string& typed,
                       bool filterMode) {
   if (grid.Cols() == 0) return -1;

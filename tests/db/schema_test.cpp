@@ -129,8 +129,9 @@ TEST_F(SchemaTest, AddedTablesColumnsAndIndexesReachTheOlderFile) {
             "ix_ws_booking_doc,ix_wsdj_booked");
   // The added table's writes are tracked from the start.
   ASSERT_EQ(db->ExecScript("INSERT INTO ws_booking (预约ID, 单据ID) VALUES (5000, 7)"), "");
-  EXPECT_EQ(Text(*db, "SELECT block || ':' || version FROM ws_change_block WHERE "
-                      "table_name='ws_booking'"),
+  EXPECT_EQ(Text(*db,
+                 "SELECT block || ':' || version FROM ws_change_block WHERE "
+                 "table_name='ws_booking'"),
             "1:1");
   const Subsystem& module = Subsystems().front();
   EXPECT_EQ(Meta(*db, SubsystemVersionKey(module)), std::to_string(NextModuleVersion()));

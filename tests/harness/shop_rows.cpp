@@ -8,7 +8,8 @@ namespace ws::harness {
 std::string AddPostedHistory(db::IDatabase& db) {
   db::Runner runner(db);
   std::string error;
-  const int64_t depot = runner.Scalar(db::Sql("SELECT MIN(仓库ID) FROM JXCGoodsZzTz"), &error).ToLong();
+  const int64_t depot =
+      runner.Scalar(db::Sql("SELECT MIN(仓库ID) FROM JXCGoodsZzTz"), &error).ToLong();
   const int64_t period =
       runner.Scalar(db::Sql("SELECT MAX(会计期间) FROM JXCGoodsZzTz"), &error).ToLong();
   if (!error.empty()) return error;
@@ -32,11 +33,12 @@ std::string AddPostedHistory(db::IDatabase& db) {
              .Raw(" FROM WSDJPJ WHERE 单据ID IN (SELECT 单据ID")
              .Raw(posted)
              .Raw(")"));
-  tx.Run(db::Sql("INSERT INTO JxcGoodsList (autoid, progid, 单据ID, 单据明细ID, 单据编号, 仓库ID, "
-                 "产品ID, 货位, 等级, 特征码, 产品批次, 数量, 单价, 金额, 会计期间, sFunNumber, "
-                 "摘要) SELECT 单据明细ID, 200002, 单据ID, 单据明细ID, 'LL' || 单据ID, 仓库ID, "
-                 "产品ID, '', '', '', '', 数量, 单价, 金额, 会计期间, '21', '领用出库' FROM "
-                 "JXCDJMX"));
+  tx.Run(
+      db::Sql("INSERT INTO JxcGoodsList (autoid, progid, 单据ID, 单据明细ID, 单据编号, 仓库ID, "
+              "产品ID, 货位, 等级, 特征码, 产品批次, 数量, 单价, 金额, 会计期间, sFunNumber, "
+              "摘要) SELECT 单据明细ID, 200002, 单据ID, 单据明细ID, 'LL' || 单据ID, 仓库ID, "
+              "产品ID, '', '', '', '', 数量, 单价, 金额, 会计期间, '21', '领用出库' FROM "
+              "JXCDJMX"));
   tx.Run(db::Sql("INSERT INTO ARPReceive (单据ID, progID, smark, status, 单据编号, 往来ID, "
                  "单据日期, 会计期间, 总金额, 前置单据ID) SELECT 单据ID, 200003, '02', '', "
                  "'JS' || 单据ID, 车主ID, 进厂日期, ")

@@ -1,8 +1,8 @@
-// The statements the controls run on a demo shop with years of posted history, as SQLite plans them with the statistics the
-// shop file carries: no table that grows with the shop's history is read whole, and no keyset
-// walk of the navigator sorts its list. An index dropped or a statement reshaped so that a
-// move, a save, a posting, a price or a picker search would read a whole table fails here
-// long before a shop of ten years notices it.
+// The statements the controls run on a demo shop with years of posted history, as SQLite plans them
+// with the statistics the shop file carries: no table that grows with the shop's history is read
+// whole, and no keyset walk of the navigator sorts its list. An index dropped or a statement
+// reshaped so that a move, a save, a posting, a price or a picker search would read a whole table
+// fails here long before a shop of ten years notices it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,8 +24,8 @@
 #include "pickers/master_picker.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
-#include "reports/ws_rpt.h"
 #include "repair_order/ws_s.h"
+#include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
 #include "settlement/js_ws.h"
 #include "support/recording_sink.h"
@@ -43,9 +43,9 @@ constexpr const char* kUser = "测试员";
 // The tables that grow with the shop's history; the masters of a few dozen rows may be read
 // whole.
 const std::set<std::string> kGrowing = {
-    "wsdj",     "wsdjxm",   "wsdjpj",         "clzl",          "pdmwldw",       "pdmwldwjs",
-    "jxcdj",    "jxcdjmx",  "jxcgoodslist",   "gl_accvouch",   "arpreceive",    "arpreceivemx",
-    "arpreceive_xm", "arpreceive_pj", "arpreceive_fy"};
+    "wsdj",       "wsdjxm",       "wsdjpj",        "clzl",          "pdmwldw",
+    "pdmwldwjs",  "jxcdj",        "jxcdjmx",       "jxcgoodslist",  "gl_accvouch",
+    "arpreceive", "arpreceivemx", "arpreceive_xm", "arpreceive_pj", "arpreceive_fy"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -79,8 +79,8 @@ std::vector<std::string> Words(const std::string& sql) {
 // Which table each name a plan may show stands for: the tables themselves and their aliases.
 std::map<std::string, std::string> TableNames(const std::string& sql) {
   static const std::set<std::string> keywords = {
-      "where", "left", "right", "inner", "outer", "cross", "join", "on",     "order",
-      "group", "limit", "union", "set",  "values", "as",    "having", "using"};
+      "where", "left",  "right", "inner", "outer",  "cross", "join",   "on",   "order",
+      "group", "limit", "union", "set",   "values", "as",    "having", "using"};
   std::map<std::string, std::string> names;
   auto words = Words(sql);
   for (size_t i = 0; i + 1 < words.size(); ++i) {
@@ -265,8 +265,8 @@ TEST_F(QueryPlanTest, SavesAndPostingsFindTheirRowsByIndex) {
   ASSERT_TRUE(settle.Init(*system_, 200003, 0));
   const Statements settling = Capture([&] {
     ASSERT_TRUE(settle.FileNew());
-    ASSERT_TRUE(forms::Input::Click(
-        settle.Form().Get<forms::Widget>(settlement::JS_WS::kSelectButton)));
+    ASSERT_TRUE(
+        forms::Input::Click(settle.Form().Get<forms::Widget>(settlement::JS_WS::kSelectButton)));
     ASSERT_TRUE(forms::Input::Type(settle.Header(settlement::JS_WS::kDate), "2012-06-15"));
     ASSERT_TRUE(forms::Input::Type(settle.Header(settlement::JS_WS::kAccount), "1001"));
     ASSERT_TRUE(forms::Input::Type(settle.Header(settlement::JS_WS::kCollected), "50"));
@@ -293,8 +293,8 @@ TEST_F(QueryPlanTest, PriceProposalsStartFromTheOwnersOrdersOrTheKeysLines) {
         docs::LinePricer pricer(*system_, 200001);
         const Statements asked = Capture([&] { pricer.Propose(kind, 2, 9); });
         EXPECT_FALSE(asked.empty());
-        EXPECT_TRUE(Faults(asked).empty()) << "mode " << mode << " rule " << rule
-                                           << Shown(Faults(asked));
+        EXPECT_TRUE(Faults(asked).empty())
+            << "mode " << mode << " rule " << rule << Shown(Faults(asked));
       }
     }
   }
@@ -322,9 +322,8 @@ TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {
   std::string error;
   const std::string name = db::Runner(*db_).ScalarText(
       db::Sql("SELECT 公司名称 FROM pdmwldw ORDER BY 往来ID DESC LIMIT 1"), &error);
-  const Statements owner = Capture([&] {
-    forms::Input::Type(order.Header(repair_order::WS_S::kOwner), name.substr(0, 3));
-  });
+  const Statements owner = Capture(
+      [&] { forms::Input::Type(order.Header(repair_order::WS_S::kOwner), name.substr(0, 3)); });
   EXPECT_FALSE(owner.empty());
   EXPECT_TRUE(Faults(owner).empty()) << Shown(Faults(owner));
   order.FileCancel();

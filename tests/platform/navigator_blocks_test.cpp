@@ -35,21 +35,23 @@ void Write(db::IDatabase& db, const db::Sql& sql) {
 void AddOrder(db::IDatabase& db, int64_t id, const std::string& date = "2012-06-01",
               int64_t owner = 7) {
   Write(db, db::Sql("INSERT INTO WSDJ (单据ID, progid, 工单号码, 进厂日期, 车主ID) VALUES (")
-              .Key(id)
-              .Raw(", 200001, ")
-              .Text("N" + std::to_string(id))
-              .Raw(", ")
-              .Text(date)
-              .Raw(", ")
-              .Key(owner)
-              .Raw(")"));
+                .Key(id)
+                .Raw(", 200001, ")
+                .Text("N" + std::to_string(id))
+                .Raw(", ")
+                .Text(date)
+                .Raw(", ")
+                .Key(owner)
+                .Raw(")"));
 }
 
 // "k/N" of the row as a full count over the list gives it.
 std::string Counted(db::IDatabase& db, const std::string& condition, int64_t id) {
   db::Sql sql("SELECT COUNT(*), SUM(CASE WHEN 单据ID <= ");
-  sql.Key(id).Raw(" THEN 1 ELSE 0 END) FROM WSDJ LEFT JOIN pdmwldw ON WSDJ.车主ID = "
-                  "pdmwldw.往来ID WHERE ")
+  sql.Key(id)
+      .Raw(
+          " THEN 1 ELSE 0 END) FROM WSDJ LEFT JOIN pdmwldw ON WSDJ.车主ID = "
+          "pdmwldw.往来ID WHERE ")
       .Raw(condition);
   auto rs = db::Runner(db).Open(sql);
   return std::to_string(rs->Field(1).ToLong()) + "/" + std::to_string(rs->Field(0).ToLong());
@@ -100,7 +102,8 @@ TEST_F(NavigatorBlocksTest, OnlyTheBlocksOthersWroteToAreCountedAgain) {
     EXPECT_EQ(sql.find("GROUP BY"), std::string::npos) << "no full pass: " << sql;
   }
   // A row that leaves the window by a date change is a write to its block too.
-  Write(*other_, db::Sql("UPDATE WSDJ SET 进厂日期='2011-12-31' WHERE 单据ID=").Key(5 * kBlock + 10));
+  Write(*other_,
+        db::Sql("UPDATE WSDJ SET 进厂日期='2011-12-31' WHERE 单据ID=").Key(5 * kBlock + 10));
   r = Move(kNavPrevious, 20);
   EXPECT_EQ(r.position, "1/17");
 }
@@ -158,7 +161,8 @@ TEST_F(NavigatorBlocksTest, PositionsEqualAFullCountAfterAnyWrites) {
 // A list whose rows depend on another table cannot be vouched for by the order table's blocks:
 // renaming a customer changes it without a write to WSDJ.
 TEST_F(NavigatorBlocksTest, ListsThatDependOnOtherTablesAreCountedWhole) {
-  for (int64_t id : {int64_t{10}, int64_t{20}, kBlock + 10}) AddOrder(host_.Db(), id, "2012-06-01", 7);
+  for (int64_t id : {int64_t{10}, int64_t{20}, kBlock + 10})
+    AddOrder(host_.Db(), id, "2012-06-01", 7);
   AddOrder(host_.Db(), 30, "2012-06-01", 8);
   struct Case {
     std::string select;
