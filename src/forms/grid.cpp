@@ -47,9 +47,17 @@ void Grid::CheckCell(int row, int col) const {
   }
 }
 
+Grid::StoredCell::StoredCell(const StoredCell& other)
+    : text(other.text), key(other.key ? std::make_unique<std::string>(*other.key) : nullptr) {}
+
+Grid::StoredCell& Grid::StoredCell::operator=(const StoredCell& other) {
+  if (this != &other) *this = StoredCell(other);
+  return *this;
+}
+
 void Grid::SetRows(int rows) {
   rows = std::max(rows, 0);
-  cells_.resize(static_cast<size_t>(rows), std::vector<Cell>(columns_.size()));
+  cells_.resize(static_cast<size_t>(rows), std::vector<StoredCell>(columns_.size()));
   rowHidden_.resize(static_cast<size_t>(rows), 0);
   rowSubtotal_.resize(static_cast<size_t>(rows), 0);
   if (row_ >= rows) row_ = rows - 1;
@@ -113,7 +121,8 @@ void Grid::SetTextMatrix(int row, int col, std::string text) {
 
 const std::string& Grid::CellKey(int row, int col) const {
   if (row < 0 || row >= Rows() || col < 0 || col >= Cols()) return kEmpty;
-  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].key;
+  const auto& key = cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].key;
+  return key ? *key : kEmpty;
 }
 
 int64_t Grid::CellKeyLong(int row, int col) const {
@@ -122,7 +131,12 @@ int64_t Grid::CellKeyLong(int row, int col) const {
 
 void Grid::SetCellKey(int row, int col, std::string key) {
   CheckCell(row, col);
-  cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].key = std::move(key);
+  auto& stored = cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].key;
+  if (key.empty()) {
+    stored.reset();
+  } else {
+    stored = std::make_unique<std::string>(std::move(key));
+  }
 }
 
 std::string Grid::DisplayText(int row, int col) const {
@@ -228,7 +242,7 @@ void Grid::Sort(int col, int order) {
       }
     }
   }
-  std::vector<std::vector<Cell>> cells(cells_.begin(), cells_.begin() + fixedRows_);
+  std::vector<std::vector<StoredCell>> cells(cells_.begin(), cells_.begin() + fixedRows_);
   std::vector<char> hidden(rowHidden_.begin(), rowHidden_.begin() + fixedRows_);
   std::vector<char> subtotal(rowSubtotal_.begin(), rowSubtotal_.begin() + fixedRows_);
   for (size_t from : rowOrder) {
@@ -250,7 +264,7 @@ void Grid::ClearSubtotals() {
 void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std::string& caption,
                         int captionCol) {
   auto makeRow = [&](int from, int to) {
-    std::vector<Cell> row(columns_.size());
+    std::vector<StoredCell> row(columns_.size());
     if (captionCol >= 0 && captionCol < Cols()) row[static_cast<size_t>(captionCol)].text = caption;
     if (groupCol >= 0 && groupCol != captionCol) {
       row[static_cast<size_t>(groupCol)].text = TextMatrix(from, groupCol);
@@ -265,7 +279,7 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
     }
     return row;
   };
-  auto insertAt = [&](int at, std::vector<Cell> row) {
+  auto insertAt = [&](int at, std::vector<StoredCell> row) {
     cells_.insert(cells_.begin() + at, std::move(row));
     rowHidden_.insert(rowHidden_.begin() + at, 0);
     rowSubtotal_.insert(rowSubtotal_.begin() + at, 1);

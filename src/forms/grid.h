@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,14 +20,14 @@ struct Cell {
 };
 
 struct Column {
-  int width = 1000;          // twips; the stored width survives while the column is hidden
+  int width = 1000;  // twips; the stored width survives while the column is hidden
   bool hidden = false;
-  std::string format;        // "###.##", "0.00" ...; empty shows the text as stored
-  int dataType = 0;          // host data-type code; 0 = text
-  int alignment = 0;         // host alignment code; 0 = general
+  std::string format;  // "###.##", "0.00" ...; empty shows the text as stored
+  int dataType = 0;    // host data-type code; 0 = text
+  int alignment = 0;   // host alignment code; 0 = general
   bool merge = false;
-  bool editable = true;      // whether the user may type into this column
-  int sort = 0;              // sort code applied from the layout file
+  bool editable = true;  // whether the user may type into this column
+  int sort = 0;          // sort code applied from the layout file
   int64_t readOnlyForeColor = -1;
   int64_t readOnlyBackColor = -1;
 };
@@ -128,7 +129,18 @@ class Grid : public Widget {
  private:
   void CheckCell(int row, int col) const;
 
-  std::vector<std::vector<Cell>> cells_;
+  // What the grid keeps of a cell: its text, and a key only where one was set. A report of
+  // 100,000 rows holds two million cells and hardly a key, so an empty key costs a pointer.
+  struct StoredCell {
+    std::string text;
+    std::unique_ptr<std::string> key;
+    StoredCell() = default;
+    StoredCell(const StoredCell& other);
+    StoredCell& operator=(const StoredCell& other);
+    StoredCell(StoredCell&&) noexcept = default;
+    StoredCell& operator=(StoredCell&&) noexcept = default;
+  };
+  std::vector<std::vector<StoredCell>> cells_;
   std::vector<Column> columns_;
   std::vector<char> rowHidden_;
   std::vector<char> rowSubtotal_;

@@ -50,6 +50,30 @@ TEST(GridTest, RowsKeysAndSums) {
   EXPECT_THROW(grid.SetTextMatrix(9, 0, "x"), std::out_of_range);
 }
 
+// Keys travel with their rows through sorting, subtotals, removal and growth, and a key set
+// empty is gone.
+TEST(GridTest, KeysStayWithTheirRows) {
+  auto owner = MakeItemGrid();
+  Grid& grid = *owner;
+  for (const char* text : {"c", "a", "b"}) {
+    int r = grid.AddRow();
+    grid.SetTextMatrix(r, 2, text);
+    grid.SetCellKey(r, 1, std::string("k") + text);
+  }
+  grid.Sort(2, 1);
+  grid.AddSubtotals(-1, {4}, "合计", 2);
+  grid.SetRows(grid.Rows() + 2);
+  grid.ClearSubtotals();
+  grid.RemoveRow(1);
+  ASSERT_EQ(grid.DataRows(), 4);
+  EXPECT_EQ(grid.TextMatrix(1, 2) + grid.CellKey(1, 1), "bkb");
+  EXPECT_EQ(grid.TextMatrix(2, 2) + grid.CellKey(2, 1), "ckc");
+  EXPECT_EQ(grid.CellKey(3, 1), "");
+  grid.SetCellKey(1, 1, "");
+  EXPECT_EQ(grid.CellKey(1, 1), "");
+  EXPECT_EQ(grid.CellKeyLong(1, 1), 0);
+}
+
 TEST(GridTest, HiddenColumnKeepsItsWidthAndEditability) {
   auto owner = MakeItemGrid();
   Grid& grid = *owner;
