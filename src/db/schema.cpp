@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "db/runner.h"
@@ -67,15 +68,37 @@ std::string SubsystemVersionKey(const Subsystem& subsystem) {
   return "version:" + subsystem.name;
 }
 
+namespace {
+
+// A creating statement that leaves an object already there alone: a file may carry part of a
+// newer layout (its version rows lost, or written by a build between two versions), and the
+// upgrade must still bring the rest.
+std::string IfMissing(std::string statement, Engine engine) {
+  for (const char* head : {"CREATE TABLE ", "CREATE INDEX ", "CREATE UNIQUE INDEX "}) {
+    if (statement.rfind(head, 0) == 0) return statement.insert(std::strlen(head), "IF NOT EXISTS ");
+  }
+  if (statement.rfind("CREATE TRIGGER ", 0) == 0) {
+    return engine == Engine::Postgres
+               ? statement.insert(std::strlen("CREATE "), "OR REPLACE ")
+               : statement.insert(std::strlen("CREATE TRIGGER "), "IF NOT EXISTS ");
+  }
+  return statement;
+}
+
+}  // namespace
+
 std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
                                      const std::vector<TableDef>& tables) {
   std::vector<Sql> out;
+  auto add = [&](std::string statement) {
+    out.emplace_back(IfMissing(std::move(statement), engine));
+  };
   for (const auto& table : tables) {
     if (!BelongsTo(subsystem, table)) continue;
     if (table.since > from) {
-      out.emplace_back(CreateTableStatement(table, engine));
-      for (const auto& index : CreateIndexStatements(table, engine)) out.emplace_back(index);
-      for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
+      add(CreateTableStatement(table, engine));
+      for (const auto& index : CreateIndexStatements(table, engine)) add(index);
+      for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
       continue;
     }
     for (const auto& column : table.columns) {
@@ -89,9 +112,9 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
     for (const auto& index : table.indexes) {
       if (index.since > from) added.indexes.push_back(index);
     }
-    for (const auto& index : CreateIndexStatements(added, engine)) out.emplace_back(index);
+    for (const auto& index : CreateIndexStatements(added, engine)) add(index);
     if (table.trackedSince > from) {
-      for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
+      for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
     }
   }
   return out;
