@@ -32,6 +32,18 @@ ShopFile Refuse(ShopFileStatus status, std::string message) {
   return file;
 }
 
+// A file of an older build is brought to this program's layout; a newer one is refused.
+ShopFile Upgraded(std::unique_ptr<platform::EngineDatabase> db, const std::string& version) {
+  if (std::string upgrade = db::UpgradeSchema(*db); !upgrade.empty()) {
+    return Refuse(ShopFileStatus::Outdated, "数据库版本 " + version + " 不能用于本程序的版本 " +
+                                                std::string(db::kSchemaVersion) + "：" + upgrade);
+  }
+  ShopFile file;
+  file.status = ShopFileStatus::Ok;
+  file.db = std::move(db);
+  return file;
+}
+
 ShopFile OpenServerShop(const std::string& url) {
   const std::string shown = platform::DisplayUrl(url);
   std::string error;
@@ -45,14 +57,7 @@ ShopFile OpenServerShop(const std::string& url) {
   }
   std::optional<std::string> version = db::SchemaVersion(*db);
   if (!version) return Refuse(ShopFileStatus::Missing, "服务器数据库中还没有维修厂数据：" + shown);
-  if (std::string upgrade = db::UpgradeSchema(*db); !upgrade.empty()) {
-    return Refuse(ShopFileStatus::Outdated, "数据库版本 " + *version + " 不能用于本程序的版本 " +
-                                                std::string(db::kSchemaVersion) + "：" + upgrade);
-  }
-  ShopFile file;
-  file.status = ShopFileStatus::Ok;
-  file.db = std::move(db);
-  return file;
+  return Upgraded(std::move(db), *version);
 }
 
 }  // namespace
@@ -101,15 +106,7 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
     }
     return Refuse(ShopFileStatus::Failed, "数据库不能写入：" + lockError);
   }
-  // A file of an older build is brought to this program's layout; a newer one is refused.
-  if (std::string upgrade = db::UpgradeSchema(*db); !upgrade.empty()) {
-    return Refuse(ShopFileStatus::Outdated, "数据库版本 " + *version + " 不能用于本程序的版本 " +
-                                                std::string(db::kSchemaVersion) + "：" + upgrade);
-  }
-  ShopFile file;
-  file.status = ShopFileStatus::Ok;
-  file.db = std::move(db);
-  return file;
+  return Upgraded(std::move(db), *version);
 }
 
 std::string CreateDemoShop(const std::string& path, int64_t orders, const db::Date& date,

@@ -11,6 +11,7 @@
 #include "forms/grid_pack.h"
 #include "forms/input.h"
 #include "host/registry.h"
+#include "lib/unattended.h"
 #include "platform/system_object.h"
 #include "reports/js_rpt.h"
 #include "reports/register.h"
@@ -21,52 +22,6 @@ namespace ws::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Nobody is there to answer a box: the report asks none on this path, and any that comes
-// takes its first button.
-class QuietDialogs : public host::IDialogs {
- public:
-  host::MsgAnswer MessageBox(const std::string&, const std::string&, host::MsgButtons buttons,
-                             host::MsgIcon) override {
-    return host::DefaultAnswer(buttons);
-  }
-  bool RunModal(host::IModalForm& form) override {
-    form.Dismiss();
-    return true;
-  }
-};
-
-class ErrorSink : public host::IEventSink {
- public:
-  void OnEvent(const host::Event& event) override {
-    if (event.name == "ErrMessage" && !event.args.empty()) {
-      if (!errors.empty()) errors += "\n";
-      errors += event.args[0].ToText();
-    }
-  }
-  std::string errors;
-};
-
-// A work folder of its own for the pickers' and the print's files, removed afterwards.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "ws_report_XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data())) path_ = buffer.data();
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 struct FilterOption {
   const char* option;
@@ -116,12 +71,12 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   auto& report = dynamic_cast<reports::ReportControl&>(*control);
   const bool repairOrders = className == "WS_RPT";
 
-  TemporaryFolder work;
+  TemporaryFolder work("ws_report_");
   if (work.Path().empty()) return ReportRun{"cannot create a temporary work folder", false, {}, 0};
-  QuietDialogs dialogs;
+  UnattendedDialogs dialogs;
   host::LoginInfo login{"管理员", db::Today(), work.Path().string()};
   platform::SystemObject system(database, dialogs, login);
-  ErrorSink sink;
+  ErrorCollector sink;
   control->Events().AttachSink(&sink);
   report.Init(system, ProgramOf(className));
   if (!filters.layoutFile.empty()) report.DoGetFormStatus(filters.layoutFile);

@@ -11,6 +11,7 @@
 #include "host/events.h"
 #include "host/registry.h"
 #include "lib/module_controls.h"
+#include "lib/unattended.h"
 #include "platform/menu_model.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
@@ -22,51 +23,6 @@ namespace ws::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Nobody is there to answer: a box takes its default button, a modal form is dismissed.
-class UnattendedDialogs : public host::IDialogs {
- public:
-  host::MsgAnswer MessageBox(const std::string& text, const std::string&, host::MsgButtons buttons,
-                             host::MsgIcon) override {
-    boxes += (boxes.empty() ? "" : "\n") + text;
-    return host::DefaultAnswer(buttons);
-  }
-  bool RunModal(host::IModalForm& form) override {
-    form.Dismiss();
-    return true;
-  }
-  std::string boxes;
-};
-
-class FailureSink : public host::IEventSink {
- public:
-  void OnEvent(const host::Event& event) override {
-    if (event.name == "ErrMessage" && !event.args.empty()) {
-      errors += (errors.empty() ? "" : "\n") + event.args[0].ToText();
-    }
-  }
-  std::string errors;
-};
-
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "ws_print_XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data())) path_ = buffer.data();
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 PrintOutcome Usage(std::string error) {
   PrintOutcome outcome;
@@ -108,7 +64,7 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
   host::IFormUI* form = control->AsFormUI();
   if (!form) return Usage(entry->className + " (" + entry->caption + ") is not a document");
 
-  TemporaryFolder temporary;
+  TemporaryFolder temporary("ws_print_");
   host::LoginInfo login;
   login.userName = request.user;
   login.loginDate = request.date;
@@ -117,7 +73,7 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
 
   UnattendedDialogs dialogs;
   platform::SystemObject system(database, dialogs, login);
-  FailureSink sink;
+  ErrorCollector sink;
   control->Events().AttachSink(&sink);
   PrintOutcome outcome;
   auto failed = [&](const std::string& what) {
