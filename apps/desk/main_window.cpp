@@ -19,6 +19,7 @@
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
+#include "desk/page_setup.h"
 #include "desk/print_page.h"
 #include "host/app.h"
 #include "lib/backup.h"
@@ -170,6 +171,9 @@ void MainWindow::BuildToolbar() {
     if (ProgramTab* tab = CurrentTab()) tab->Run(ToolCommand::Find);  // FindNext
     UpdateToolbar();
   });
+  QAction* pageSetup = menu->addAction(tr("页面设置..."));
+  pageSetup->setObjectName("PageSetup");
+  connect(pageSetup, &QAction::triggered, this, [this] { RunPageSetup(this); });
   QAction* pdf = menu->addAction(tr("导出 PDF..."));
   pdf->setObjectName("ExportPdf");
   connect(pdf, &QAction::triggered, this, &MainWindow::ExportPdfInteractive);

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QTextDocument>
 
+#include "desk/page_setup.h"
 #include "platform/print_template.h"
 #include "render/pdf_render.h"
 
@@ -18,6 +19,7 @@ void SetUp(QPrinter& printer, const PrintPage& page) {
   printer.setPageSize(QPageSize(QPageSize::A4));
   printer.setPageOrientation(page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
   printer.setDocName(QString::fromStdString(page.title));
+  ApplyPageSetup(printer);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QPrinter>
 #include <QTextDocument>
 
+#include "desk/page_setup.h"
+
 namespace ws::desk {
 
 namespace {
@@ -88,6 +90,7 @@ void ShowPrintPreview(const platform::PrintFile& file, const QString& title, QWi
   QPrinter printer(QPrinter::HighResolution);
   printer.setPageSize(QPageSize(QPageSize::A4));
   printer.setDocName(title);
+  ApplyPageSetup(printer);
   auto document = PrintDocument(file, title);
   QPrintPreviewDialog preview(&printer, parent);
   preview.setWindowTitle(QObject::tr("打印预览 - %1").arg(title));
@@ -100,6 +103,7 @@ void ShowPrintPreview(const platform::PrintFile& file, const QString& title, QWi
 bool PrintWithDialog(const platform::PrintFile& file, const QString& title, QWidget* parent) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(title);
+  ApplyPageSetup(printer);
   QPrintDialog dialog(&printer, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
   PrintDocument(file, title)->print(&printer);
