@@ -480,10 +480,33 @@ IndexDef CaselessIndex(std::string name, std::string column, int since) {
   return index;
 }
 
+namespace {
+
+// The server's ILIKE (what a typed prefix becomes there) is served by a trigram index, which
+// needs the pg_trgm extension. The extension is made when the database allows it (it is a
+// trusted one: the database's owner may); where it cannot be, the index is left out and the
+// search reads the table, as it did before. The block never fails the catalogue.
+std::string TrigramIndexStatement(const TableDef& table, const IndexDef& index) {
+  return "DO $$ DECLARE s text; BEGIN "
+         "BEGIN CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA public; "
+         "EXCEPTION WHEN OTHERS THEN NULL; END; "
+         "SELECT extnamespace::regnamespace::text INTO s FROM pg_extension "
+         "WHERE extname = 'pg_trgm'; "
+         "IF s IS NOT NULL THEN EXECUTE 'CREATE INDEX IF NOT EXISTS " +
+         index.name + " ON " + table.name + " USING gin (" + index.columns.front() +
+         " ' || s || '.gin_trgm_ops)'; "
+         "END IF; END $$";
+}
+
+}  // namespace
+
 std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine engine) {
   std::vector<std::string> out;
   for (const auto& index : table.indexes) {
-    if (index.caseless && engine == Engine::Postgres) continue;
+    if (index.caseless && engine == Engine::Postgres) {
+      out.push_back(TrigramIndexStatement(table, index));
+      continue;
+    }
     const std::string columns =
         JoinNames(index.columns) + (index.caseless ? " COLLATE NOCASE" : "");
     out.push_back(std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +

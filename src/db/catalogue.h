@@ -54,8 +54,9 @@ struct IndexDef {
   std::string where;  // a partial index covers only the rows of this condition
   int since = 1;
   // Serves a picker's typed-prefix search ("编码 Like 'x%'"), which ignores ASCII case: on
-  // SQLite the single column is indexed under NOCASE, the only order its LIKE can use; the
-  // server's translated ILIKE is served by no b-tree, so there the index is not made.
+  // SQLite the single column is indexed under NOCASE, the only order its LIKE can use; on the
+  // server, where the search is an ILIKE that no b-tree serves, it is a trigram (pg_trgm) index
+  // when the database allows the extension.
   bool caseless = false;
 };
 

@@ -19,9 +19,11 @@ namespace {
 
 bool IsIndexStatement(const db::Sql& sql) {
   const std::string& text = sql.Statement();
-  // The change tracking goes with the indexes: a bulk load runs before both.
+  // The change tracking and the server's trigram indexes go with the indexes: a bulk load
+  // runs before all of them.
   return text.rfind("CREATE INDEX", 0) == 0 || text.rfind("CREATE UNIQUE INDEX", 0) == 0 ||
-         text.rfind("CREATE TRIGGER", 0) == 0 || text.rfind("CREATE OR REPLACE FUNCTION", 0) == 0;
+         text.rfind("CREATE TRIGGER", 0) == 0 || text.rfind("CREATE OR REPLACE FUNCTION", 0) == 0 ||
+         text.rfind("DO $$", 0) == 0;
 }
 
 // A database file's companions (WAL, shared memory, rollback journal): left beside a new file
