@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 
 #include "db/date.h"
@@ -208,6 +209,24 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   }
   outcome.done = true;
   return outcome;
+}
+
+std::string Document::StartPrintFile() {
+  const std::filesystem::path folder = std::filesystem::path(Login().workFolder) / "selfPrint";
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / (std::to_string(ProgramNumber()) + ".txt")).string();
+  SetPrintFile(file);
+  return file;
+}
+
+void Document::AddPrintTable(host::IPrintData& data, const std::string& name,
+                             std::vector<std::vector<std::string>> rows) {
+  std::vector<std::string> columns;
+  if (!rows.empty()) {
+    columns = std::move(rows.front());
+    rows.erase(rows.begin());
+  }
+  data.AddTable(name, columns, rows);
 }
 
 void Document::LeaveDateField(forms::Field& field) {

@@ -91,6 +91,13 @@ class Document : public host::DocumentControl {
   // Shows the saved document again: search by id, read-only, clean, "保存单据成功！".
   virtual bool ShowSaved(int64_t id);
 
+  // The document's print file, <work folder>/selfPrint/<program>.txt: its folder made and the
+  // host told where it is. Throws when the folder cannot be made.
+  std::string StartPrintFile();
+  // A line set's print rows into the print data as a table: the first row names the columns.
+  static void AddPrintTable(host::IPrintData& data, const std::string& name,
+                            std::vector<std::vector<std::string>> rows);
+
   // Wires every header field of the field array: a change calls FieldChanged and marks the
   // document changed; leaving a field calls FieldLeft, a picker request FieldPicker, each run
   // guarded as "<tagPrefix>ywTxt_TxtValid::" / "<tagPrefix>ywTxt_UserHelpEvent::".

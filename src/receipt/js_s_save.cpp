@@ -1,6 +1,5 @@
 // The receipt's save hooks, its check and uncheck, delete and print data.
 #include <cmath>
-#include <filesystem>
 #include <stdexcept>
 
 #include "db/runner.h"
@@ -129,11 +128,7 @@ bool JS_S::FileDelete() {
 bool JS_S::DoPrint() {
   if (!HasSystem() || !lines_) return false;
   return Guarded("->sfSetToPrintFile:", [&] {
-    namespace fs = std::filesystem;
-    fs::path folder = fs::path(Login().workFolder) / "selfPrint";
-    fs::create_directories(folder);
-    fs::path file = folder / (db::DecimalText(static_cast<double>(ProgramNumber())) + ".txt");
-    SetPrintFile(file.string());
+    const std::string file = StartPrintFile();
     std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
     if (!data) throw std::runtime_error("no print data component");
     data->SetValue("标题", kTitleText);
@@ -141,14 +136,8 @@ bool JS_S::DoPrint() {
       data->SetValue(caption, text);
     }
     data->SetValue("核销金额合计", form_.Get<forms::Label>(kTotalLabel).Caption());
-    std::vector<std::vector<std::string>> rows = lines_->PrintRows();
-    std::vector<std::string> columns;
-    if (!rows.empty()) {
-      columns = std::move(rows.front());
-      rows.erase(rows.begin());
-    }
-    data->AddTable(kGrid, columns, rows);
-    if (std::string failure = data->WriteFile(file.string()); !failure.empty()) {
+    AddPrintTable(*data, kGrid, lines_->PrintRows());
+    if (std::string failure = data->WriteFile(file); !failure.empty()) {
       throw std::runtime_error(failure);
     }
     return true;

@@ -1,5 +1,4 @@
 // Check, UnCheck, FileDelete and the print data of the repair order.
-#include <filesystem>
 #include <stdexcept>
 
 #include "db/runner.h"
@@ -8,21 +7,6 @@
 #include "repair_order/ws_s.h"
 
 namespace ws::repair_order {
-
-namespace {
-
-// A grid's print rows as the print data takes them: the first row names the columns.
-void AddPrintTable(host::IPrintData& data, const std::string& name,
-                   std::vector<std::vector<std::string>> rows) {
-  std::vector<std::string> columns;
-  if (!rows.empty()) {
-    columns = std::move(rows.front());
-    rows.erase(rows.begin());
-  }
-  data.AddTable(name, columns, rows);
-}
-
-}  // namespace
 
 bool WS_S::Check() {
   if (!HasSystem()) return false;
@@ -86,11 +70,7 @@ bool WS_S::FileDelete() {
 bool WS_S::DoPrint() {
   if (!HasSystem() || !items_) return false;
   return Guarded("XS_S->sfSetToPrintFile:", [&] {
-    namespace fs = std::filesystem;
-    fs::path folder = fs::path(Login().workFolder) / "selfPrint";
-    fs::create_directories(folder);
-    fs::path file = folder / (db::DecimalText(static_cast<double>(ProgramNumber())) + ".txt");
-    SetPrintFile(file.string());
+    const std::string file = StartPrintFile();
 
     std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
     if (!data) throw std::runtime_error("no print data component");
@@ -126,7 +106,7 @@ bool WS_S::DoPrint() {
     data->SetValue("实际配件费用", forms::FormatNumber(cost, "0.00"));
     data->SetValue("实际管理费用", forms::FormatNumber(cost * 0.1, "0.00"));
 
-    if (std::string failure = data->WriteFile(file.string()); !failure.empty()) {
+    if (std::string failure = data->WriteFile(file); !failure.empty()) {
       throw std::runtime_error(failure);
     }
     return true;

@@ -1,5 +1,4 @@
 // The requisition's save hooks, edit, delete, check, uncheck and print data.
-#include <filesystem>
 #include <stdexcept>
 
 #include "db/runner.h"
@@ -221,11 +220,7 @@ bool CKLl_WS::UnCheck() {
 bool CKLl_WS::DoPrint() {
   if (!HasSystem() || !lines_) return false;
   return Guarded("->sfSetToPrintFile:", [&] {
-    namespace fs = std::filesystem;
-    fs::path folder = fs::path(Login().workFolder) / "selfPrint";
-    fs::create_directories(folder);
-    fs::path file = folder / (std::to_string(ProgramNumber()) + ".txt");
-    SetPrintFile(file.string());
+    const std::string file = StartPrintFile();
 
     std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
     if (!data) throw std::runtime_error("no print data component");
@@ -239,14 +234,8 @@ bool CKLl_WS::DoPrint() {
     for (const auto& [caption, text] : Schema().PrintValues(form_, kFieldArray)) {
       data->SetValue(caption, text);
     }
-    auto rows = lines_->PrintRows();
-    std::vector<std::string> columns;
-    if (!rows.empty()) {
-      columns = std::move(rows.front());
-      rows.erase(rows.begin());
-    }
-    data->AddTable(kGrid, columns, rows);
-    if (std::string failure = data->WriteFile(file.string()); !failure.empty()) {
+    AddPrintTable(*data, kGrid, lines_->PrintRows());
+    if (std::string failure = data->WriteFile(file); !failure.empty()) {
       throw std::runtime_error(failure);
     }
     return true;

@@ -1,6 +1,5 @@
 // FileSave, FileDelete, Check, UnCheck and the print data of the repair settlement.
 #include <cmath>
-#include <filesystem>
 #include <stdexcept>
 
 #include "db/runner.h"
@@ -15,16 +14,6 @@ namespace ws::settlement {
 namespace {
 
 using forms::Trim;
-
-void AddPrintTable(host::IPrintData& data, const std::string& name,
-                   std::vector<std::vector<std::string>> rows) {
-  std::vector<std::string> columns;
-  if (!rows.empty()) {
-    columns = std::move(rows.front());
-    rows.erase(rows.begin());
-  }
-  data.AddTable(name, columns, rows);
-}
 
 }  // namespace
 
@@ -199,11 +188,7 @@ bool JS_WS::ChangeState(bool check) {
 bool JS_WS::DoPrint() {
   if (!HasSystem() || !items_) return false;
   return Guarded("->sfSetToPrintFile:", [&] {
-    namespace fs = std::filesystem;
-    fs::path folder = fs::path(Login().workFolder) / "selfPrint";
-    fs::create_directories(folder);
-    fs::path file = folder / (std::to_string(ProgramNumber()) + ".txt");
-    SetPrintFile(file.string());
+    const std::string file = StartPrintFile();
 
     std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
     if (!data) throw std::runtime_error("no print data component");
@@ -216,7 +201,7 @@ bool JS_WS::DoPrint() {
     }
     AddPrintTable(*data, kItemGrid, items_->PrintRows());
     AddPrintTable(*data, kPartGrid, parts_->PrintRows());
-    if (std::string failure = data->WriteFile(file.string()); !failure.empty()) {
+    if (std::string failure = data->WriteFile(file); !failure.empty()) {
       throw std::runtime_error(failure);
     }
     return true;
