@@ -5,6 +5,10 @@
 
 namespace ws::harness {
 
+namespace {
+constexpr int kVoucherLines = 10;
+}  // namespace
+
 std::string AddPostedHistory(db::IDatabase& db) {
   db::Runner runner(db);
   std::string error;
@@ -45,15 +49,20 @@ std::string AddPostedHistory(db::IDatabase& db) {
              .Key(period)
              .Raw(", 应收合计, 单据ID")
              .Raw(posted));
-  for (int side = 0; side < 2; ++side) {
+  // A settlement's voucher as its check writes one: the money taken and the fees against it,
+  // ten lines that balance (the debit, nine credits of a ninth each).
+  for (int side = 0; side < kVoucherLines; ++side) {
     tx.Run(db::Sql("INSERT INTO gl_accvouch (autoid, progid, smark, 科目编码, 会计期间, 凭证日期, "
-                   "借方金额, 贷方金额, 往来ID, 前置单据, 前置单据ID) SELECT 2 * 单据ID + ")
+                   "借方金额, 贷方金额, 往来ID, 前置单据, 前置单据ID) SELECT ")
+               .Num(kVoucherLines)
+               .Raw(" * 单据ID + ")
                .Num(side)
                .Raw(", 200003, '02', ")
-               .Text(side == 0 ? "1001" : "600101")
+               .Text(side == 0 ? "1001" : "6001" + std::to_string(side))
                .Raw(", ")
                .Key(period)
-               .Raw(side == 0 ? ", 单据日期, 总金额, 0" : ", 单据日期, 0, 总金额")
+               .Raw(side == 0 ? ", 单据日期, 总金额, 0" : ", 单据日期, 0, 总金额 / ")
+               .Raw(side == 0 ? "" : std::to_string(kVoucherLines - 1) + ".0")
                .Raw(", 往来ID, 200003, 单据ID FROM ARPReceive"));
   }
   tx.Run(db::Sql("ANALYZE"));

@@ -12,7 +12,7 @@ namespace ws::harness {
 
 // The posted history of a shop that has worked for years: for nine of every ten checked repair
 // orders a checked requisition issuing its part lines (JXCDJ, JXCDJMX) with their stock-ledger
-// rows (JxcGoodsList), and a checked settlement (ARPReceive) with its two ledger rows
+// rows (JxcGoodsList), and a checked settlement (ARPReceive) with its ten ledger rows
 // (gl_accvouch). The tenth order is left open for a requisition or settlement to come. Rows
 // are written set-wise in one transaction, for a demo shop that has none of them yet, and the
 // planner's statistics are taken again. Answers the error text, empty on success.
