@@ -177,6 +177,28 @@ class HostileDocumentTest : public HostileHostTest {
     }
     FailuresBesides({});
   }
+  // Types the free-text header fields of document n; the number field takes `number` when one
+  // is given.
+  template <typename Doc, size_t N>
+  void TypeTexts(Doc& doc, const TextField (&fields)[N], const std::vector<std::string>& texts,
+                 size_t n, const std::string* number) {
+    for (size_t slot = 0; slot < N; ++slot) {
+      const TextField& field = fields[slot];
+      Type(doc.Header(field.index),
+           field.isNumber && number ? *number : Typed(field, texts, n, slot));
+    }
+  }
+  // Each field of document n as it must be kept, against what `get` reads of it (stored,
+  // shown or printed).
+  template <size_t N, typename Get>
+  void ExpectKept(const TextField (&fields)[N], const std::vector<std::string>& texts, size_t n,
+                  Get get, const std::string& where) {
+    for (size_t slot = 0; slot < N; ++slot) {
+      const TextField& field = fields[slot];
+      EXPECT_TRUE(SameBytes(get(field), Kept(field, Typed(field, texts, n, slot))))
+          << field.column << " " << where << " of document " << n;
+    }
+  }
   // Types text into a field; the field must take it.
   void Type(forms::Field& field, const std::string& text) {
     auto typed = Input::Type(field, text);
@@ -214,11 +236,7 @@ class HostileRequisitionTest : public HostileDocumentTest {
   int64_t SaveRequisition(D& doc, size_t n, const std::vector<std::string>& texts,
                           const std::string* number = nullptr) {
     EXPECT_TRUE(doc.FileNew());
-    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
-      const auto& field = kRequisitionTexts[slot];
-      Type(doc.Header(field.index),
-           field.isNumber && number ? *number : Typed(field, texts, n, slot));
-    }
+    TypeTexts(doc, kRequisitionTexts, texts, n, number);
     forms::Grid& grid = doc.Lines().Grid();
     EXPECT_TRUE(Input::EditCell(grid, 1, L::kCode, "P01").accepted);
     EXPECT_TRUE(Input::EditCell(grid, 1, L::kQuantity, "1").accepted);
@@ -241,14 +259,12 @@ TEST_P(HostileRequisitionTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     const int64_t id = SaveRequisition(doc, n, texts);
     ASSERT_GT(id, 0) << "requisition " << n << " was not saved: " << Failures();
     ids.push_back(id);
-    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
-      const auto& field = kRequisitionTexts[slot];
-      const std::string kept = Kept(field, Typed(field, texts, n, slot));
-      EXPECT_TRUE(SameBytes(Stored("JXCDJ", field.column, id), kept))
-          << field.column << " of requisition " << n;
-      EXPECT_TRUE(SameBytes(doc.Header(field.index).Text(), kept))
-          << field.column << " shown after save of requisition " << n;
-    }
+    ExpectKept(
+        kRequisitionTexts, texts, n,
+        [&](const TextField& f) { return Stored("JXCDJ", f.column, id); }, "stored");
+    ExpectKept(
+        kRequisitionTexts, texts, n, [&](const TextField& f) { return doc.Header(f.index).Text(); },
+        "shown after save");
     EXPECT_TRUE(SameBytes(Stored("JXCDJMX", "备注", id), texts[n])) << "line of " << n;
   }
   EXPECT_EQ(Failures(), "");
@@ -259,24 +275,20 @@ TEST_P(HostileRequisitionTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     ASSERT_TRUE(reader.Init(System(), kRequisitionProgram, ids[n]));
     ASSERT_TRUE(reader.RecordTop());
     ASSERT_EQ(reader.GetID(), ids[n]);
-    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
-      const auto& field = kRequisitionTexts[slot];
-      EXPECT_TRUE(
-          SameBytes(reader.Header(field.index).Text(), Kept(field, Typed(field, texts, n, slot))))
-          << field.column << " of requisition " << n << " read back";
-    }
+    ExpectKept(
+        kRequisitionTexts, texts, n,
+        [&](const TextField& f) { return reader.Header(f.index).Text(); }, "read back");
     EXPECT_TRUE(SameBytes(reader.Lines().Grid().TextMatrix(1, L::kRemark), texts[n]))
         << "line of requisition " << n << " read back";
     // Printed as shown, the line's note included.
     const platform::PrintFile printed = Printed(reader);
     EXPECT_EQ(printed.error, "");
-    for (size_t slot = 0; slot < std::size(kRequisitionTexts); ++slot) {
-      const auto& field = kRequisitionTexts[slot];
-      EXPECT_TRUE(
-          SameBytes(PrintedValue(printed, forms::Trim(reader.Header(field.index).Caption())),
-                    Kept(field, Typed(field, texts, n, slot))))
-          << field.column << " of requisition " << n << " printed";
-    }
+    ExpectKept(
+        kRequisitionTexts, texts, n,
+        [&](const TextField& f) {
+          return PrintedValue(printed, forms::Trim(reader.Header(f.index).Caption()));
+        },
+        "printed");
     const platform::PrintTable* lines = printed.Table(D::kGrid);
     ASSERT_NE(lines, nullptr);
     ASSERT_EQ(lines->rows.size(), 1u);
@@ -455,11 +467,7 @@ class HostileSettlementTest : public HostileDocumentTest {
     EXPECT_TRUE(Input::Click(doc.Form().Get<forms::Widget>(D::kSelectButton)).accepted);
     Type(doc.Header(D::kAccount), "1001");
     Type(doc.Header(D::kCollected), "100");
-    for (size_t slot = 0; slot < std::size(kSettlementTexts); ++slot) {
-      const auto& field = kSettlementTexts[slot];
-      Type(doc.Header(field.index),
-           field.isNumber && number ? *number : Typed(field, texts, n, slot));
-    }
+    TypeTexts(doc, kSettlementTexts, texts, n, number);
     const bool saved = doc.FileSave();
     if (!number) {
       EXPECT_TRUE(saved) << "settlement " << n << ": " << Failures();
@@ -492,12 +500,9 @@ TEST_P(HostileSettlementTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     const int64_t id = SaveSettlement(doc, n, texts);
     ASSERT_GT(id, 0) << "settlement " << n << " was not saved: " << Failures();
     ids.push_back(id);
-    for (size_t slot = 0; slot < std::size(kSettlementTexts); ++slot) {
-      const auto& field = kSettlementTexts[slot];
-      EXPECT_TRUE(SameBytes(Stored("ARPReceive", field.column, id),
-                            Kept(field, Typed(field, texts, n, slot))))
-          << field.column << " of settlement " << n;
-    }
+    ExpectKept(
+        kSettlementTexts, texts, n,
+        [&](const TextField& f) { return Stored("ARPReceive", f.column, id); }, "stored");
     // Shown again: its own number and summary; the person and remark of the order.
     D reader(Chooser());
     ASSERT_TRUE(reader.Init(System(), kSettlementProgram, id));
@@ -684,11 +689,7 @@ class HostileReceiptTest : public HostileDocumentTest {
     EXPECT_TRUE(doc.FileNew());
     Type(doc.Header(D::kCustomer), PartnerCode(n));
     EXPECT_EQ(doc.Header(D::kCustomer).KeyLong(), static_cast<int64_t>(100 + n));
-    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
-      const auto& field = kReceiptTexts[slot];
-      Type(doc.Header(field.index),
-           field.isNumber && number ? *number : Typed(field, texts, n, slot));
-    }
+    TypeTexts(doc, kReceiptTexts, texts, n, number);
     const bool saved = doc.FileSave();
     if (!number) {
       EXPECT_TRUE(saved) << "receipt " << n << ": " << Failures();
@@ -707,35 +708,29 @@ TEST_P(HostileReceiptTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
   for (size_t n = 0; n < texts.size(); ++n) {
     const int64_t id = SaveReceipt(doc, n, texts);
     ASSERT_GT(id, 0) << "receipt " << n << " was not saved: " << Failures();
-    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
-      const auto& field = kReceiptTexts[slot];
-      const std::string kept = Kept(field, Typed(field, texts, n, slot));
-      EXPECT_TRUE(SameBytes(Stored("ARPReceive", field.column, id), kept))
-          << field.column << " of receipt " << n;
-      EXPECT_TRUE(SameBytes(doc.Header(field.index).Text(), kept))
-          << field.column << " shown after save of receipt " << n;
-    }
+    ExpectKept(
+        kReceiptTexts, texts, n,
+        [&](const TextField& f) { return Stored("ARPReceive", f.column, id); }, "stored");
+    ExpectKept(
+        kReceiptTexts, texts, n, [&](const TextField& f) { return doc.Header(f.index).Text(); },
+        "shown after save");
     D reader;
     ASSERT_TRUE(reader.Init(System(), kReceiptProgram, id));
     ASSERT_TRUE(reader.RecordTop());
     ASSERT_EQ(reader.GetID(), id);
-    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
-      const auto& field = kReceiptTexts[slot];
-      EXPECT_TRUE(
-          SameBytes(reader.Header(field.index).Text(), Kept(field, Typed(field, texts, n, slot))))
-          << field.column << " of receipt " << n << " read back";
-    }
+    ExpectKept(
+        kReceiptTexts, texts, n, [&](const TextField& f) { return reader.Header(f.index).Text(); },
+        "read back");
     // The customer is shown by its name as the partner master keeps it.
     EXPECT_TRUE(SameBytes(reader.Header(D::kCustomer).Text(), texts[n])) << "customer of " << n;
     const platform::PrintFile printed = Printed(reader);
     EXPECT_EQ(printed.error, "");
-    for (size_t slot = 0; slot < std::size(kReceiptTexts); ++slot) {
-      const auto& field = kReceiptTexts[slot];
-      EXPECT_TRUE(
-          SameBytes(PrintedValue(printed, forms::Trim(reader.Header(field.index).Caption())),
-                    Kept(field, Typed(field, texts, n, slot))))
-          << field.column << " of receipt " << n << " printed";
-    }
+    ExpectKept(
+        kReceiptTexts, texts, n,
+        [&](const TextField& f) {
+          return PrintedValue(printed, forms::Trim(reader.Header(f.index).Caption()));
+        },
+        "printed");
     ids.push_back(id);
   }
   EXPECT_EQ(Failures(), "");
