@@ -378,6 +378,20 @@ void SaveOrder(benchmark::State& state, Shop* shop) {
   state.counters["statements"] = static_cast<double>(twin.statements.size());
 }
 
+// A check measured against its statements replayed raw: each iteration unchecks (untimed)
+// and checks again; the raw twin replays the uncheck's statements before each replay.
+void MeasureCheck(benchmark::State& state, Desk& desk, const std::function<void()>& check,
+                  const std::function<void()>& uncheck) {
+  check();
+  Statements unchecking = Capture(*desk.db, uncheck);
+  Twin twin;
+  twin.statements = Capture(*desk.db, check);
+  twin.transaction = true;
+  twin.beforeReplay = [&] { Replay(*desk.db, unchecking, true); };
+  Measure(state, uncheck, check, *desk.db, twin);
+  uncheck();
+}
+
 // Check of the 50-line requisition (stock ledger, the order's issued quantities and cost);
 // the uncheck between runs is not timed.
 void CheckRequisition(benchmark::State& state, Shop* shop) {
@@ -399,14 +413,7 @@ void CheckRequisition(benchmark::State& state, Shop* shop) {
   auto uncheck = [&] {
     if (!doc.UnCheck()) Fail("uncheck refused");
   };
-  check();
-  Statements unchecking = Capture(*desk.db, uncheck);
-  Twin twin;
-  twin.statements = Capture(*desk.db, check);
-  twin.transaction = true;
-  twin.beforeReplay = [&] { Replay(*desk.db, unchecking, true); };
-  Measure(state, uncheck, check, *desk.db, twin);
-  uncheck();
+  MeasureCheck(state, desk, check, uncheck);
 }
 
 // Check of a settlement of a checked demo order (ledger voucher, the order's receivable).
@@ -449,14 +456,7 @@ void CheckSettlement(benchmark::State& state, Shop* shop) {
   auto uncheck = [&] {
     if (!doc.UnCheck()) Fail("settlement uncheck refused");
   };
-  check();
-  Statements unchecking = Capture(*desk.db, uncheck);
-  Twin twin;
-  twin.statements = Capture(*desk.db, check);
-  twin.transaction = true;
-  twin.beforeReplay = [&] { Replay(*desk.db, unchecking, true); };
-  Measure(state, uncheck, check, *desk.db, twin);
-  uncheck();
+  MeasureCheck(state, desk, check, uncheck);
 }
 
 // The price a line proposes: fetch mode 0 (history of the customer, then anyone's, then the
