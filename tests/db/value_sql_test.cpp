@@ -12,44 +12,42 @@
 namespace ws::db {
 namespace {
 
-TEST(ValueTest, TextAndNumbersAsTheModuleReadsThem) {
-  EXPECT_EQ(Value().ToText(), "");
-  EXPECT_EQ(Value().ToLong(), 0);
-  EXPECT_EQ(Value(int64_t{42}).ToText(), "42");
-  EXPECT_EQ(Value(37.5).ToText(), "37.5");
-  EXPECT_EQ(Value(3.0).ToText(), "3");
-  EXPECT_EQ(Value(2.5).ToLong(), 3);
-  EXPECT_EQ(Value("17").ToLong(), 17);
-
-  EXPECT_DOUBLE_EQ(NumericValue(""), 0);
-  EXPECT_DOUBLE_EQ(NumericValue("abc"), 0);
-  EXPECT_DOUBLE_EQ(NumericValue("  12.5"), 12.5);
-  EXPECT_DOUBLE_EQ(NumericValue("12.5kg"), 12.5);
-  EXPECT_DOUBLE_EQ(NumericValue("-3"), -3);
-  EXPECT_DOUBLE_EQ(NumericValue("."), 0);
-  EXPECT_DOUBLE_EQ(NumericValue("1e3"), 1000);
-  EXPECT_DOUBLE_EQ(NumericValue("1e"), 1);
-  EXPECT_DOUBLE_EQ(NumericValue("1e999"), 0) << "overflow is not a number";
-
-  EXPECT_EQ(DecimalText(0), "0");
-  EXPECT_EQ(DecimalText(-0.0), "0");
-  EXPECT_EQ(DecimalText(1234567890.5), "1234567890.5");
-  EXPECT_EQ(DecimalText(0.1 + 0.2), "0.3");
-  EXPECT_EQ(DecimalText(40.0 / 3.0), "13.3333333333");
-  EXPECT_EQ(DecimalText(1e-12), "0");
-
+// Numbers as the module reads and writes them. Run once in the C locale and once under a comma
+// locale (a desktop started by a German user): neither may write "1,5" nor read "1.5" as 1.
+void ExpectNumberTexts() {
+  const std::pair<std::string, std::string> texts[] = {
+      {Value().ToText(), ""},          {Value(int64_t{42}).ToText(), "42"},
+      {Value(37.5).ToText(), "37.5"},  {Value(3.0).ToText(), "3"},
+      {DecimalText(0), "0"},           {DecimalText(-0.0), "0"},
+      {DecimalText(-0.5), "-0.5"},     {DecimalText(1234567890.5), "1234567890.5"},
+      {DecimalText(0.1 + 0.2), "0.3"}, {DecimalText(40.0 / 3.0), "13.3333333333"},
+      {DecimalText(1e-12), "0"},       {DecimalText(HUGE_VAL), "0"}};
+  for (const auto& [got, expected] : texts) EXPECT_EQ(got, expected);
+  const std::pair<std::string, double> read[] = {
+      {"", 0},       {"abc", 0}, {"  12.5", 12.5}, {"12.5kg", 12.5}, {"-3", -3}, {".", 0},
+      {"1e3", 1000}, {"1e", 1},  {"-1.5e2", -150}, {"1e999", 0}};  // overflow is no number
+  for (const auto& [text, number] : read) EXPECT_DOUBLE_EQ(NumericValue(text), number) << text;
+  // A value no long can hold converts to 0, like Null, not to whatever the processor makes of it.
+  const std::pair<Value, int64_t> longs[] = {
+      {Value(), 0},       {Value(2.5), 3},
+      {Value("2.5"), 3},  {Value("17"), 17},
+      {Value(1e300), 0},  {Value(-HUGE_VAL), 0},
+      {Value("1e30"), 0}, {Value(-9.0e18), -9000000000000000000}};
+  for (const auto& [value, number] : longs) EXPECT_EQ(value.ToLong(), number) << value.ToText();
+  EXPECT_DOUBLE_EQ(Value("2.75").ToDouble(), 2.75);
   // Every digit of a large value is written: a cut-off text would be a different number.
   for (double big : {1e70, -1e70, 1e300, 123456789012345678901234567890.0}) {
     std::string text = DecimalText(big);
     EXPECT_EQ(text.find_first_not_of("-0123456789"), std::string::npos) << text;
     EXPECT_DOUBLE_EQ(NumericValue(text), big);
   }
-  EXPECT_EQ(DecimalText(HUGE_VAL), "0");
-  // A value no long can hold converts to 0, like Null, not to whatever the processor makes of it.
-  EXPECT_EQ(Value(1e300).ToLong(), 0);
-  EXPECT_EQ(Value(-HUGE_VAL).ToLong(), 0);
-  EXPECT_EQ(Value("1e30").ToLong(), 0);
-  EXPECT_EQ(Value(-9.0e18).ToLong(), -9000000000000000000);
+}
+
+TEST(ValueTest, NumbersReadAndWrittenInEveryLocale) {
+  ExpectNumberTexts();
+  test::CommaLocale locale;
+  WS_REQUIRE_COMMA_LOCALE(locale);
+  ExpectNumberTexts();
 }
 
 TEST(SqlTest, ValuesAreBoundAndTheLiteralRenderingKeepsThemInside) {
@@ -87,55 +85,7 @@ TEST(SqlTest, ValuesAreBoundAndTheLiteralRenderingKeepsThemInside) {
 
   EXPECT_EQ(EscapeLike("50%_a\\b"), "50\\%\\_a\\\\b");
   EXPECT_EQ(Sql("名称").Like("%", "it's_", "%").Literal(), "名称 like '%it''s\\_%' escape '\\'");
-}
-
-// Numbers run on the engine as written: a negative value after a fixed "-" must not turn the
-// rest of the statement into a comment, and a large value must arrive whole.
-using SqlRunTest = test::HostTest;
-
-TEST_F(SqlRunTest, NumbersKeepTheirStatementWhole) {
-  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 余额) VALUES (1, 200001, 10)");
-  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 余额) VALUES (2, 200001, 10)");
-  Runner runner(host_.Db());
-  ASSERT_EQ(
-      runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").NumOf("-3").Raw(" WHERE 单据ID=").Key(1)),
-      "");
-  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").Key(-5).Raw(" WHERE 单据ID=").Key(2)),
-            "");
-  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 余额 FROM WSDJ WHERE 单据ID=1").ToDouble(), 13);
-  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 余额 FROM WSDJ WHERE 单据ID=2").ToDouble(), 15);
-
-  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 总金额=").Num(1e70).Raw(" WHERE 单据ID=").Key(1)),
-            "");
-  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 总金额 FROM WSDJ WHERE 单据ID=1").ToDouble(), 1e70);
-}
-
-// A desktop started under a comma locale must neither write "1,5" into a statement (a second
-// column value, or a syntax error) nor read a stored "1.5" as 1.
-TEST_F(SqlRunTest, NumbersKeepTheirPointUnderACommaLocale) {
-  test::CommaLocale locale;
-  WS_REQUIRE_COMMA_LOCALE(locale);
-  EXPECT_EQ(DecimalText(1234.25), "1234.25");
-  EXPECT_EQ(DecimalText(-0.5), "-0.5");
-  EXPECT_EQ(Value(37.5).ToText(), "37.5");
-  EXPECT_DOUBLE_EQ(NumericValue("12.5kg"), 12.5);
-  EXPECT_DOUBLE_EQ(NumericValue("-1.5e2"), -150);
-  EXPECT_DOUBLE_EQ(Value("2.75").ToDouble(), 2.75);
-  EXPECT_EQ(Value("2.5").ToLong(), 3);
-
-  Runner runner(host_.Db());
-  ASSERT_EQ(
-      runner.Execute(Sql("INSERT INTO WSDJ (单据ID, progid, 诊断费, 检测费) VALUES (1, 200001, ")
-                         .Num(1.5)
-                         .Raw(", ")
-                         .NumOf("0.25")
-                         .Raw(")")),
-      "");
-  EXPECT_DOUBLE_EQ(runner.ScalarNumber("SELECT 诊断费 FROM WSDJ WHERE 单据ID=1"), 1.5);
-  EXPECT_DOUBLE_EQ(runner.ScalarNumber("SELECT 检测费 FROM WSDJ WHERE 单据ID=1"), 0.25);
-}
-
-TEST(SqlTest, DateLiteralsFollowTheDriverExactly) {
+  // The date dialect follows the driver's name exactly; a stray "#" or quote stays out.
   EXPECT_EQ(DateLiteral("2012-06-01", "jet"), "#2012-06-01#");
   EXPECT_EQ(DateLiteral("2012-06-01", "Jet"), "'2012-06-01'");
   EXPECT_EQ(DateLiteral("2012-06-01", "sqlite"), "'2012-06-01'");
@@ -143,35 +93,56 @@ TEST(SqlTest, DateLiteralsFollowTheDriverExactly) {
   EXPECT_FALSE(IsJetDriver("JET"));
 }
 
-TEST(DateTest, ParseAndFormat) {
+// Numbers run on the engine as written, under a comma locale too: a negative value after a
+// fixed "-" must not turn the rest of the statement into a comment, a large value arrives
+// whole, a fraction is no second column value.
+using SqlRunTest = test::HostTest;
+
+TEST_F(SqlRunTest, NumbersKeepTheirStatementWhole) {
+  test::CommaLocale locale;
+  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 余额) VALUES (1, 200001, 10), (2, 200001, 10)");
+  Runner runner(host_.Db());
+  ASSERT_EQ(
+      runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").NumOf("-3").Raw(" WHERE 单据ID=").Key(1)),
+      "");
+  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").Key(-5).Raw(" WHERE 单据ID=").Key(2)),
+            "");
+  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 总金额=")
+                               .Num(1e70)
+                               .Raw(", 诊断费=")
+                               .Num(1.5)
+                               .Raw(", 检测费=")
+                               .NumOf("0.25")
+                               .Raw(" WHERE 单据ID=")
+                               .Key(1)),
+            "");
+  EXPECT_EQ(host_.Joined("SELECT 余额 FROM WSDJ ORDER BY 单据ID"), "13,15");
+  EXPECT_EQ(host_.RowText("SELECT 诊断费, 检测费 FROM WSDJ WHERE 单据ID=1"), "1.5/0.25");
+  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 总金额 FROM WSDJ WHERE 单据ID=1").ToDouble(), 1e70);
+}
+
+TEST(DateTest, ParseFormatAndPeriods) {
   EXPECT_EQ(Date::Parse("2012-06-15")->Text(), "2012-06-15");
   EXPECT_EQ(Date::Parse("2012/6/5")->Text(), "2012-06-05");
   EXPECT_EQ(Date::Parse("2012-06-15 10:30:00")->Text(), "2012-06-15");
   EXPECT_TRUE(Date::Parse("2012-02-29"));
-  EXPECT_FALSE(Date::Parse("2011-02-29"));
-  EXPECT_FALSE(Date::Parse("2012-13-01"));
-  EXPECT_FALSE(Date::Parse("2012-06"));
-  EXPECT_FALSE(Date::Parse("2012-06-15x"));
-  EXPECT_FALSE(Date::Parse(""));
+  for (const char* wrong : {"2011-02-29", "2012-13-01", "2012-06", "2012-06-15x", ""}) {
+    EXPECT_FALSE(Date::Parse(wrong)) << wrong;
+  }
   EXPECT_EQ(FormatDateText("2012-6-5"), "2012-06-05");
   EXPECT_EQ(FormatDateText("2012-6/5"), "2012-6/5") << "mixed separators are not a date";
   EXPECT_EQ(FormatDateText("2012-06-05 00:00:00"), "2012-06-05");
   EXPECT_EQ(FormatDateText(""), "");
-}
 
-TEST(DateTest, PeriodsHonourTheClosingDayAndYearEnds) {
+  // Periods honour the closing day and year ends; no closing day means calendar months.
   EXPECT_EQ(PeriodOfDate({2012, 6, 25}, 25), 201206);
   EXPECT_EQ(PeriodOfDate({2012, 6, 26}, 25), 201207);
   EXPECT_EQ(PeriodOfDate({2012, 12, 26}, 25), 201301);
   EXPECT_EQ(PeriodOfDate({2012, 12, 31}, 31), 201212);
-  EXPECT_EQ(PeriodOfDate({2012, 12, 31}, 0), 201212) << "no closing day: calendar months";
-
-  EXPECT_EQ(StepPeriodBack(201203, 2), 201201);
-  EXPECT_EQ(StepPeriodBack(201201, 1), 201112);
-  EXPECT_EQ(StepPeriodBack(201206, 12), 201106);
-  EXPECT_EQ(StepPeriodBack(201206, 25), 201005);
-  EXPECT_EQ(StepPeriodBack(201206, 0), 201206);
-  EXPECT_EQ(StepPeriodBack(201206, -3), 201206);
+  EXPECT_EQ(PeriodOfDate({2012, 12, 31}, 0), 201212);
+  const std::pair<int, int> back[] = {
+      {2, 201201}, {14, 201101}, {25, 201002}, {0, 201203}, {-3, 201203}};
+  for (const auto& [months, period] : back) EXPECT_EQ(StepPeriodBack(201203, months), period);
 }
 
 }  // namespace
