@@ -11,23 +11,18 @@
 namespace ws {
 namespace {
 
-using test::HostTest;
-
-class MenuModelTest : public HostTest {};
-
-std::vector<std::string> GroupCaptions(const platform::MenuModel& menu) {
-  std::vector<std::string> out;
-  for (const auto& group : menu.Groups()) out.push_back(group.caption);
-  return out;
-}
+using MenuModelTest = test::HostTest;
 
 TEST_F(MenuModelTest, GroupsEveryDefaultProgram) {
   platform::MenuModel menu;
   ASSERT_EQ(menu.Load(host_.Db()), "");
-  EXPECT_EQ(GroupCaptions(menu),
-            (std::vector<std::string>{"单据", "查询", "基础资料", "资料卡片"}));
+  std::vector<std::string> captions;
   size_t entries = 0;
-  for (const auto& group : menu.Groups()) entries += group.entries.size();
+  for (const auto& group : menu.Groups()) {
+    captions.push_back(group.caption);
+    entries += group.entries.size();
+  }
+  EXPECT_EQ(captions, (std::vector<std::string>{"单据", "查询", "基础资料", "资料卡片"}));
   EXPECT_EQ(entries, db::DefaultControls().size());
   // Every default control is found by number and by class, with the menu caption.
   for (const auto& control : db::DefaultControls()) {
@@ -51,8 +46,8 @@ TEST_F(MenuModelTest, TakesCaptionsAndClassesAsTheHostTablesGiveThem) {
   host_.Exec("UPDATE xt_objects SET progname = '车辆档案' WHERE progid = 200011");
   host_.Exec("UPDATE xt_objects SET classname = 'WS.PDM_XM' WHERE progid = 200014");
   host_.Exec(
-      "INSERT INTO xt_objects (progid, progname, classname) VALUES (300001, '库存', 'KC_S')");
-  host_.Exec("INSERT INTO xt_objects (progid, progname, classname) VALUES (300002, '空', '')");
+      "INSERT INTO xt_objects (progid, progname, classname) VALUES (300001, '库存', 'KC_S'), "
+      "(300002, '空', '')");
   platform::MenuModel menu;
   ASSERT_EQ(menu.Load(host_.Db()), "");
   EXPECT_EQ(menu.FindProgram(200011)->caption, "车辆档案");
@@ -62,14 +57,11 @@ TEST_F(MenuModelTest, TakesCaptionsAndClassesAsTheHostTablesGiveThem) {
   EXPECT_EQ(menu.Groups().back().entries[0].className, "KC_S");
   EXPECT_EQ(menu.FindProgram(300002), nullptr);
   EXPECT_EQ(platform::MenuGroupOf("WS.JS_RPT"), "查询");
-}
 
-TEST(MenuModel, ReportsAnUnreadableMenu) {
-  test::TestHost host;
-  host.Exec("DROP TABLE xt_objects");
-  platform::MenuModel menu;
-  EXPECT_NE(menu.Load(host.Db()), "");
-  EXPECT_TRUE(menu.Groups().empty());
+  host_.Exec("DROP TABLE xt_objects");
+  platform::MenuModel unreadable;
+  EXPECT_NE(unreadable.Load(host_.Db()), "");
+  EXPECT_TRUE(unreadable.Groups().empty());
 }
 
 }  // namespace

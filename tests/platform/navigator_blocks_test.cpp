@@ -34,26 +34,16 @@ void Write(db::IDatabase& db, const db::Sql& sql) {
 
 void AddOrder(db::IDatabase& db, int64_t id, const std::string& date = "2012-06-01",
               int64_t owner = 7) {
-  Write(db, db::Sql("INSERT INTO WSDJ (单据ID, progid, 工单号码, 进厂日期, 车主ID) VALUES (")
-                .Key(id)
-                .Raw(", 200001, ")
-                .Text("N" + std::to_string(id))
-                .Raw(", ")
-                .Text(date)
-                .Raw(", ")
-                .Key(owner)
-                .Raw(")"));
+  db::Sql sql("INSERT INTO WSDJ (单据ID, progid, 工单号码, 进厂日期, 车主ID) VALUES (");
+  sql.Key(id).Raw(", 200001, ").Text("N" + std::to_string(id)).Raw(", ").Text(date).Raw(", ");
+  Write(db, sql.Key(owner).Raw(")"));
 }
 
 // "k/N" of the row as a full count over the list gives it.
 std::string Counted(db::IDatabase& db, const std::string& condition, int64_t id) {
   db::Sql sql("SELECT COUNT(*), SUM(CASE WHEN 单据ID <= ");
-  sql.Key(id)
-      .Raw(
-          " THEN 1 ELSE 0 END) FROM WSDJ LEFT JOIN pdmwldw ON WSDJ.车主ID = "
-          "pdmwldw.往来ID WHERE ")
-      .Raw(condition);
-  auto rs = db::Runner(db).Open(sql);
+  sql.Key(id).Raw(" THEN 1 ELSE 0 END) FROM WSDJ LEFT JOIN pdmwldw ON WSDJ.车主ID = ");
+  auto rs = db::Runner(db).Open(sql.Raw("pdmwldw.往来ID WHERE ").Raw(condition));
   return std::to_string(rs->Field(1).ToLong()) + "/" + std::to_string(rs->Field(0).ToLong());
 }
 
@@ -115,43 +105,25 @@ TEST_F(NavigatorBlocksTest, OnlyTheBlocksOthersWroteToAreCountedAgain) {
 // position always equals a full count, the row always the neighbour by key.
 TEST_F(NavigatorBlocksTest, PositionsEqualAFullCountAfterAnyWrites) {
   std::mt19937 random(20120615);
-  std::vector<int64_t> ids;
-  for (int64_t id = 7; id < 5 * kBlock; id += 97) {
-    AddOrder(host_.Db(), id);
-    ids.push_back(id);
-  }
+  for (int64_t id = 7; id < 5 * kBlock; id += 97) AddOrder(host_.Db(), id);
   int64_t current = Move(kNavFirst, 0).records->Long("单据ID");
   for (int step = 0; step < 120; ++step) {
-    const int64_t key = 1 + static_cast<int64_t>(random() % (6 * kBlock));
-    switch (random() % 5) {
-      case 0:
-        Write(*other_, db::Sql("INSERT INTO WSDJ (单据ID, progid, 进厂日期) VALUES (")
-                           .Key(key)
-                           .Raw(", 200001, '2012-03-03') ON CONFLICT (单据ID) DO NOTHING"));
-        break;
-      case 1:
-        Write(*other_, db::Sql("DELETE FROM WSDJ WHERE 单据ID=(SELECT MIN(单据ID) FROM WSDJ "
-                               "WHERE 单据ID>=")
-                           .Key(key)
-                           .Raw(") AND 单据ID<>")
-                           .Key(current));
-        break;
-      case 2:  // out of the window
-        Write(*other_, db::Sql("UPDATE WSDJ SET 进厂日期='2011-05-05' WHERE 单据ID=(SELECT "
-                               "MAX(单据ID) FROM WSDJ WHERE 单据ID<=")
-                           .Key(key)
-                           .Raw(") AND 单据ID<>")
-                           .Key(current));
-        break;
-      case 3:  // back in
-        Write(*other_, db::Sql("UPDATE WSDJ SET 进厂日期='2012-05-05' WHERE 单据ID=(SELECT "
-                               "MIN(单据ID) FROM WSDJ WHERE 进厂日期<'2012-01-01' AND 单据ID>=")
-                           .Key(key)
-                           .Raw(")"));
-        break;
-      default:
-        break;  // nothing written: the figures are reused
-    }
+    const std::string key = std::to_string(1 + random() % (6 * kBlock));
+    const std::string other = ") AND 单据ID<>" + std::to_string(current);
+    // Fixed statements of the test's own, the keys being its own numbers.
+    const std::string writes[] = {
+        "INSERT INTO WSDJ (单据ID, progid, 进厂日期) VALUES (" + key +
+            ", 200001, '2012-03-03') ON CONFLICT (单据ID) DO NOTHING",
+        "DELETE FROM WSDJ WHERE 单据ID=(SELECT MIN(单据ID) FROM WSDJ WHERE 单据ID>=" + key + other,
+        // out of the window, and back in
+        "UPDATE WSDJ SET 进厂日期='2011-05-05' WHERE 单据ID=(SELECT MAX(单据ID) FROM WSDJ WHERE "
+        "单据ID<=" +
+            key + other,
+        "UPDATE WSDJ SET 进厂日期='2012-05-05' WHERE 单据ID=(SELECT MIN(单据ID) FROM WSDJ WHERE "
+        "进厂日期<'2012-01-01' AND 单据ID>=" +
+            key + ")"};
+    // Now and then nothing is written: the figures are reused.
+    if (const size_t pick = random() % 5; pick < 4) Write(*other_, db::Sql(writes[pick]));
     const int mode = random() % 3 == 0 ? kNavPrevious : kNavNext;
     host::NavResult r = Move(mode, current);
     ASSERT_FALSE(r.records->Eof());

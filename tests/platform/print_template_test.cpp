@@ -42,9 +42,7 @@ TEST(PrintTemplateTest, SubstitutesEscapedTextsAndLeavesMissingNamesEmpty) {
             "<b>长城汽修厂</b>|北京市朝阳区|维修工单|W&lt;001&gt;");
   EXPECT_EQ(Render("[{{value 车主}}][{{value 备注}}][{{value 没有}}][{{shop.phone}}]"),
             "[张三 &amp; 李四][第一行<br>第二行][][]");
-}
-
-TEST(PrintTemplateTest, ValuesListsOnlyTheNamesNotPlacedElsewhere) {
+  // {{values}} lists only the names not placed elsewhere.
   const std::string html = Render("{{value 金额大写}}{{values}}{{value 工单号码}}");
   EXPECT_NE(html.find("车主"), std::string::npos);
   EXPECT_NE(html.find("备注"), std::string::npos);
@@ -85,14 +83,15 @@ TEST(PrintTemplateTest, WordsWritesANumericValueInCapitalsAndAnyOtherTextAsItIs)
     EXPECT_EQ(page.Error(), "") << name;
     return page.Render(file, SampleHeader());
   };
-  EXPECT_EQ(words("收款合计"), "壹仟陆佰捌拾元叁角贰分");
-  EXPECT_EQ(words("欠款"), "负伍角整");
   // A hidden amount stays hidden, a caption is never read as a number, a blank stays blank.
-  EXPECT_EQ(words("金额小写"), "***");
-  EXPECT_EQ(words("合计"), "核销金额合计：1000.00");
-  EXPECT_EQ(words("带尾"), "12元");
-  EXPECT_EQ(words("空"), "");
-  EXPECT_EQ(words("没有"), "");
+  const std::pair<const char*, const char*> cases[] = {{"收款合计", "壹仟陆佰捌拾元叁角贰分"},
+                                                       {"欠款", "负伍角整"},
+                                                       {"金额小写", "***"},
+                                                       {"合计", "核销金额合计：1000.00"},
+                                                       {"带尾", "12元"},
+                                                       {"空", ""},
+                                                       {"没有", ""}};
+  for (const auto& [name, expected] : cases) EXPECT_EQ(words(name), expected);
   // Placing the words does not take the figures out of the remaining values.
   PrintTemplate both = PrintTemplate::Parse("{{words 收款合计}}{{values}}");
   EXPECT_NE(both.Render(file, SampleHeader()).find("1680.32"), std::string::npos);
