@@ -16,7 +16,6 @@ class TestDocument : public DocumentControl {
  public:
   TestDocument() : DocumentControl("TestDoc") {}
   int clears = 0;
-  std::string window;
 
  protected:
   void SetupForm() override {
@@ -30,7 +29,7 @@ class TestDocument : public DocumentControl {
     form_.Add<forms::CommandButton>("cmdImport");
   }
   std::string BaseSelect() const override { return " SELECT WSDJ.* FROM WSDJ"; }
-  std::string ListWindow() override { return window; }
+  std::string ListWindow() override { return {}; }
   void ShowRecord(const db::Recordset& records, const std::string& position) override {
     MarkShown(records.Long("单据ID"));
     form_.Get<forms::Field>("ywTxt", 2).SetText(records.Text("工单号码"));
@@ -142,23 +141,6 @@ TEST_F(DocumentControlTest, NavigationStopsAtBothEndsAndCountsPositions) {
   EXPECT_FALSE(doc_.IsDirty());
 }
 
-TEST_F(DocumentControlTest, RequestedDocumentAndListWindowShapeTheBaseCondition) {
-  AddOrder(10, "W010");
-  AddOrder(20, "W020");
-  doc_.window = " and 进厂日期>='2013-01-01'";
-  ASSERT_TRUE(doc_.Init(host_.System(), 200001, 0));
-  doc_.Refresh();
-  EXPECT_EQ(doc_.BaseCondition(), "progid=200001 and 进厂日期>='2013-01-01'");
-  EXPECT_EQ(doc_.GetID(), 0) << "both orders lie outside the window";
-
-  TestDocument requested;
-  requested.window = doc_.window;
-  ASSERT_TRUE(requested.Init(host_.System(), 200001, 10));
-  requested.Refresh();
-  EXPECT_EQ(requested.BaseCondition(), "progid=200001 and 单据ID=10");
-  EXPECT_EQ(requested.GetID(), 10) << "a requested document is shown whatever its date";
-}
-
 TEST_F(DocumentControlTest, FilterFindAndFindNext) {
   AddOrder(10, "W010");
   AddOrder(20, "A020");
@@ -195,22 +177,6 @@ TEST_F(DocumentControlTest, FilterFindAndFindNext) {
   doc_.Filter(std::vector<Condition>{});
   EXPECT_FALSE(filterLabel.Visible());
   EXPECT_EQ(doc_.GetID(), 40);
-}
-
-TEST_F(DocumentControlTest, AJetFilterValueStaysInsideItsLiteral) {
-  AddOrder(10, "W010");
-  AddOrder(20, "W020");
-  host_.Db().SetSetting("driver", "jet");
-  ASSERT_TRUE(doc_.Init(host_.System(), 200001, 0));
-  doc_.Filter(std::vector<Condition>{{"2012-05-01", "进厂日期>="}});
-  EXPECT_EQ(doc_.GetID(), 20) << "a jet date filter runs on the engine";
-
-  doc_.Filter(std::vector<Condition>{{"2099-01-01", "进厂日期>="}});
-  EXPECT_EQ(doc_.GetID(), 0);
-
-  doc_.Filter(std::vector<Condition>{{"2099-01-01# OR 1=1 OR #2000-01-01", "进厂日期>="}});
-  EXPECT_EQ(doc_.FilterCondition(), " 进厂日期>=#2099-01-01 OR 1=1 OR 2000-01-01#");
-  EXPECT_EQ(doc_.GetID(), 0) << "the typed OR must not widen the list";
 }
 
 TEST_F(DocumentControlTest, SetStatusCancelAndFailures) {
