@@ -330,19 +330,6 @@ TEST_F(DatabaseContractTest, TransactionsCommitRollBackAndNest) {
   EXPECT_EQ(Ids(), "1,2,4,6");
 }
 
-TEST_F(DatabaseContractTest, AnotherUserSeesOnlyCommittedWorkAndReadsMeanwhile) {
-  auto other = host_.OpenSecondConnection();
-  ASSERT_NE(other, nullptr);
-  ASSERT_EQ(Run("insert into t_doc (单据ID) values (1)"), "");
-  db_.BeginTrans();
-  ASSERT_EQ(Run("insert into t_doc (单据ID) values (2)"), "");
-  std::string error;
-  EXPECT_EQ(db::Runner(*other).ScalarNumber("select count(*) from t_doc", &error), 1);
-  EXPECT_EQ(error, "") << "reading is not blocked by the open write";
-  db_.CommitTrans();
-  EXPECT_EQ(db::Runner(*other).ScalarNumber("select count(*) from t_doc"), 2);
-}
-
 TEST_F(DatabaseContractTest, LogSettingsAndCommandsThatOutliveTheirService) {
   EXPECT_EQ(db_.Settings("driver"), host_.OnPostgres() ? "postgresql" : "sqlite");
   // The log keeps the text as the module sent it, untranslated, and only while enabled.
