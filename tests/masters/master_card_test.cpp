@@ -234,7 +234,6 @@ TEST_P(MasterCardTest, DeleteAsksTwiceAndRefusesRowsInUse) {
   EXPECT_FALSE(card_->FileDelete());
   EXPECT_EQ(Boxes().size(), 1u) << "no second question for a row in use";
   EXPECT_EQ(Errs(), std::vector<std::string>{C().cardInUse + "|2|" + C().cardTitle});
-  EXPECT_TRUE(Logged(C().cardUsage + "1"));
   EXPECT_TRUE(RowExists(C(), 1));
 }
 
@@ -317,16 +316,12 @@ TEST_F(VehicleCardTest, StatementsWriteEveryColumnAndTheOwnerIsLookedUp) {
       "insert into clzl (车辆ID,车辆编号,车牌号,行驶证号,发动机号,车架号,车型,车名,颜色,车主ID) "
       "values ( " +
       id + ",'f0','f1','f3','f2','f4','f5','f8','f6',9)"));
-  EXPECT_TRUE(Logged(" Select count(*) From clzl Where 车辆编号='f0'"));
   EXPECT_EQ(Field(7).Text(), "王五汽修") << "the owner's name comes back through the join";
 
   ASSERT_TRUE(card_->FileEdit());
   Type(1, "f1'");
   Type(7, "李四运输");  // or by name
   ASSERT_TRUE(card_->FileSave());
-  EXPECT_TRUE(Logged(" Select  count(*) From clzl Where 车辆ID <> " + id + " and 车辆编号='f0'"));
-  EXPECT_TRUE(Logged(" Select count(*) From clzl Where 车辆ID <> " + id + " and 车牌号='f1''' "));
-  EXPECT_TRUE(Logged(" Select count(*) From clzl Where 车辆ID = " + id));
   EXPECT_TRUE(
       Logged("update clzl set 车辆编号='f0',车牌号='f1''',行驶证号='f3',发动机号='f2',车架号='f4',"
              "车型='f5',车名='f8',颜色='f6',车主ID=11 where 车辆ID=" +

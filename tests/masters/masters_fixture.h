@@ -30,10 +30,10 @@ struct MasterCase {
   int idColumn;
   int thirdColumn;     // grid column of the third text
   bool thirdSearched;  // whether the search box looks at it
-  std::string listSelect, listUsage, listInUse, listDelete, listDeleted;
+  std::string listInUse, listDeleted;
   std::vector<std::string> menu;
   // The card.
-  std::string cardTitle, codeWord, nameWord, cardUsage, cardInUse, cardDeleted;
+  std::string cardTitle, codeWord, nameWord, cardInUse, cardDeleted;
 };
 
 inline void PrintTo(const MasterCase& c, std::ostream* os) {
@@ -45,30 +45,23 @@ inline const MasterCase kMasterCases[] = {
     {"Vehicle", &VehicleList, &VehicleCard, 200012, "clzl", "车辆ID", "车辆编号", "车牌号", "发动机号",
      "insert into WSDJ (单据ID,progid,smark,车辆ID) values (900+",
      "车辆信息", 10, 4, true,
-     " SELECT 车辆编号,车牌号,行驶证号,发动机号,车架号,车型,车名,颜色,公司名称 As 车主,车辆ID"
-     "   FROM clzl left join pdmwldw on clzl.车主ID=pdmwldw.往来ID   order by 车辆编号,车牌号",
-     "select top 1 车辆ID from wsdj Where 车辆ID= ", "不能删除已启用的车辆信息!",
-     "delete from clzl where 车辆ID=", "成功删除数据,往来ID号=",
+     "不能删除已启用的车辆信息!", "成功删除数据,往来ID号=",
      {"新建车辆信息", "修改车辆信息", "-", "删除车辆信息"},
-     "clAdd_S", "编号", "车牌号", "select top 1 车辆ID from wsdj where 车辆ID= ",
+     "clAdd_S", "编号", "车牌号",
      "不能删除已启用的车辆!", "成功删除数据,往来ID号="},
     {"Item", &ItemList, &ItemCard, 200013, "PDMWXXM", "AutoID", "编码", "维修项目", "项目属性",
      "insert into WSDJXM (单据明细ID,单据ID,项目ID) values (900+",
      "维修项目", 5, 3, true,
-     " SELECT 编码,维修项目,项目属性,参考价格,AutoID FROM PDMWXXM   order by 编码,维修项目",
-     "select top 1 项目ID from wsdjxm Where 项目ID= ", "不能删除已启用的维修项目!",
-     "delete from pdmwxxm where autoid=", "成功删除数据,往来ID号=",
+     "不能删除已启用的维修项目!", "成功删除数据,往来ID号=",
      {"新建维修项目", "修改维修项目", "-", "删除维修项目"},
-     "wxAdd_S", "编码", "维修项目", "select top 1 项目ID from wsdjxm where 项目ID= ",
+     "wxAdd_S", "编码", "维修项目",
      "不能删除已启用的维修项目!", "成功删除数据,往来ID号="},
     {"Category", &CategoryList, &CategoryCard, 200029, "pdmwxfl", "维修分类ID", "编码", "维修分类",
      "说明", "insert into WSDJ (单据ID,progid,smark,维修分类ID) values (900+",
      "维修分类", 4, 3, false,
-     " SELECT 编码,维修分类,说明,维修分类ID FROM pdmwxfl   order by 编码,维修分类",
-     "select top 1 维修分类ID from wsdj Where 维修分类ID= ", "不能删除已启用的维修分类!",
-     "delete from pdmwxfl where 维修分类id=", "成功删除数据,维修分类ID号=",
+     "不能删除已启用的维修分类!", "成功删除数据,维修分类ID号=",
      {"新建维修分类", "修改维修分类", "-", "删除维修分类"},
-     "wxflAdd_S", "编码", "维修分类", "select top 1 维修分类ID from wsdj where 维修分类ID= ",
+     "wxflAdd_S", "编码", "维修分类",
      "不能删除已启用的维修分类!", "成功删除数据,往来ID号="},
 };
 // clang-format on

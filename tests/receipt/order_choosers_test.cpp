@@ -133,16 +133,11 @@ TEST_F(OrderChoosersTest, CheckAppliesLineAfterLineSkipsLinesWithoutAnOrderAndIs
   ReceiptDocument receipt{30, 200004, {{1, 200, 0}, {0, 999, 999}, {1, 50, 20}, {6, -50, 0}}};
   const std::vector<db::Sql> check = ReceiptCheckStatements(receipt, {"u", {2012, 6, 12}}, "");
   EXPECT_EQ(check.size(), 1u + 3 * 3) << "the mark, then three per line with an order";
-  EXPECT_EQ(check[4].Literal(), " update wsdj   set 补收金额=补收金额  + 50   where 单据ID=1");
-  EXPECT_EQ(check[5].Literal(), " update wsdj   set 扣减金额=扣减金额  + 20   where 单据ID=1");
-  EXPECT_EQ(check[6].Literal(),
-            " update wsdj   set 余额=总金额-现收金额-补收金额-扣减金额  where 单据ID=1");
   ASSERT_EQ(Run(check), "");
   EXPECT_EQ(Amounts(1), "280/20/40");  // 400 - 60 - (30 + 250) - 20
   EXPECT_EQ(Amounts(6), "-50/0/550");
   EXPECT_EQ(host_.Scalar("select smark from ARPReceive where 单据ID=30").ToText(), "02");
   const std::vector<db::Sql> uncheck = ReceiptUnCheckStatements(receipt, "");
-  EXPECT_EQ(uncheck[1].Literal(), " update wsdj   set 补收金额=补收金额  - 200   where 单据ID=1");
   ASSERT_EQ(Run(uncheck), "");
   EXPECT_EQ(Amounts(1) + " " + Amounts(6), "30/0/310 0/0/500");
 

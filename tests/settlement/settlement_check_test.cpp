@@ -113,22 +113,6 @@ TEST(SettlementVoucherLines, ClearTheFeesInOrderUntilTheMoneyRunsOut) {
   }
 }
 
-TEST(SettlementStatements, HeaderMarkInBothDialects) {
-  Checker checker{"李四", db::Date{2012, 6, 15}};
-  const std::string check =
-      " Update arpreceive Set progID=200003,smark='02', 审核人='李四', 审核日期=";
-  const std::string uncheck =
-      " Update arpreceive Set progID=200003,smark='01', 审核人='', 审核日期=";
-  EXPECT_EQ(CheckMarkUpdate(kProgram, 41, checker, "jet").Literal(),
-            check + "#2012-06-15#, status='审核' Where 单据ID=41");
-  EXPECT_EQ(CheckMarkUpdate(kProgram, 41, checker, "sqlite").Literal(),
-            check + "'2012-06-15', status='审核' Where 单据ID=41");
-  EXPECT_EQ(UnCheckMarkUpdate(kProgram, 41, "jet").Literal(),
-            uncheck + "#1900-01-01#, status='填单' Where 单据ID=41");
-  EXPECT_EQ(UnCheckMarkUpdate(kProgram, 41, "Jet").Literal(),
-            uncheck + "'1900-01-01', status='填单' Where 单据ID=41");
-}
-
 // The shop's ledger period is 2012-06, periods up to 2012-03 are closed, a month closes on the
 // 25th; settlement 41 is entered and settlement 2 checked.
 TEST_F(SettlementTest, TheGateJudgesEveryOperationByTheDocumentsPeriod) {
