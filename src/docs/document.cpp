@@ -10,6 +10,7 @@
 #include "db/value.h"
 #include "forms/field.h"
 #include "forms/text.h"
+#include "forms/typed_number.h"
 
 namespace ws::docs {
 
@@ -235,6 +236,14 @@ void Document::LeaveDateField(forms::Field& field) {
     field.MarkValid();
   } else if (auto date = db::Date::Parse(typed)) {
     field.SetText(date->Text());
+    field.MarkValid();
+  } else {
+    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+  }
+}
+
+void Document::LeaveNumberField(forms::Field& field) {
+  if (forms::IsBlankNumberText(field.Text()) || forms::ParseTypedNumber(field.Text())) {
     field.MarkValid();
   } else {
     field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");

@@ -105,6 +105,10 @@ class Document : public host::DocumentControl {
   // A date field being left: a typed date is written in the shop's form, an unreadable one marks
   // the field "<caption>输入有误，请重新输入！", an empty one is valid.
   static void LeaveDateField(forms::Field& field);
+  // A number field being left: empty or a number as forms/typed_number.h reads it is valid;
+  // anything else ("abc", "12abc", "NaN", "0x10") marks the field with the same hint, so the
+  // save refuses it instead of storing a number the clerk never typed.
+  static void LeaveNumberField(forms::Field& field);
   virtual void FieldChanged(int /*index*/) {}
   virtual void FieldLeft(int /*index*/) {}
   virtual void FieldPicker(int /*index*/) {}

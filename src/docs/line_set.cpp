@@ -72,6 +72,12 @@ void LineSet::Clear() {
   removed_.clear();
 }
 
+void LineSet::CommitCodes() {
+  for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
+    Committed(row) = grid_.TextMatrix(row, schema_.codeCol);
+  }
+}
+
 void LineSet::RemoveAll() {
   for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
     if (int64_t lineId = LineId(row); lineId > 0) removed_.push_back(lineId);
@@ -259,6 +265,7 @@ void LineSet::CodeTyped(int row) {
   }
   if (!picked.found) {
     grid_.SetTextMatrix(row, schema_.codeCol, committed);
+    if (lookup_.onUnresolved) lookup_.onUnresolved();
     return;
   }
   Fill(row, picked);

@@ -54,6 +54,9 @@ struct CodeLookup {
   std::vector<std::pair<int, std::string>> fills;  // (column, property) filled from the row
   std::string typedTag;                            // ErrMessage prefix of a failure of a typed code
   std::string helpTag;                             // ... of the help key
+  // A typed code that names nothing, with nothing chosen from the list it opened: the row
+  // keeps its code, and this tells the user (unset: the row just keeps its code).
+  std::function<void()> onUnresolved;
 };
 
 class LineSet {
@@ -83,6 +86,9 @@ class LineSet {
   void Load(db::Recordset& records);
   // Empties the grid and forgets removed lines.
   void Clear();
+  // Rows the document filled itself (not by Load): each code as it stands is what its row
+  // resolved to, and what a failed lookup on the row puts back.
+  void CommitCodes();
   void ForgetRemoved() { removed_.clear(); }
   // Blanks every row's line id, so the rows are written as new lines of another document.
   void ForgetLineIds();

@@ -22,16 +22,6 @@ constexpr const char* kBoxTitle = "提示：";
 constexpr const char* kDeleteTitle = "提示:";
 constexpr const char* kDeleteQuestion = "是否删除当前记录:";
 
-// A number field holds a number or nothing; anything else ("12abc", "8元") stays invalid, and
-// the save refuses it with the hint, rather than storing a number the clerk never typed.
-void CheckNumber(forms::Field& field) {
-  if (forms::IsBlankNumberText(field.Text()) || forms::ParseTypedNumber(field.Text())) {
-    field.MarkValid();
-  } else {
-    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
-  }
-}
-
 }  // namespace
 
 MasterCard::MasterCard(const MasterCardDescription& description)
@@ -45,9 +35,6 @@ void MasterCard::SetupForm() {
     field.SetCaption(described.caption);
     field.SetKind(described.kind);
     field.OnChange = [this] { SetDirty(true); };
-    if (described.kind == forms::FieldKind::Number) {
-      field.OnLeave = [&field] { CheckNumber(field); };
-    }
     if (described.lookup) {
       const LookupDescription* lookup = described.lookup;
       field.SetPicker(lookup->picker);
@@ -340,9 +327,13 @@ void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
       // would pass every duplicate check and still look the same in every list.
       sql.Text(column.field <= 1 ? Trim(field.Text()) : field.Text());
       break;
-    case SaveValue::Number:
-      sql.NumOf(field.Text());
+    case SaveValue::Number: {
+      // A reference figure, never a reason to refuse the card: what is not a number as the
+      // clerk types numbers ("abc", "12abc") is stored as 0, as an empty field is.
+      auto number = forms::ParseTypedNumber(field.Text());
+      sql.Num(number ? number->value : 0);
       break;
+    }
     case SaveValue::Key:
       sql.NumOf(field.Key());
       break;

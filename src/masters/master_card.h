@@ -54,7 +54,7 @@ struct CardField {
 // How a field's content is written by save.
 enum class SaveValue {
   Text,    // the text as typed, as a text literal
-  Number,  // the numeric value of the text (empty or non-numeric: 0)
+  Number,  // the typed number (forms/typed_number.h); empty or anything else: 0
   Key,     // the numeric value of a lookup field's key
 };
 

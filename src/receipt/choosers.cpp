@@ -1,5 +1,7 @@
 #include "receipt/choosers.h"
 
+#include <exception>
+
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
@@ -32,6 +34,43 @@ frmSelWsJs::frmSelWsJs()
     Grid().SetRow(row);
     OnConfirm();
   };
+  form_.Add<forms::Frame>("fraView").SetCaption("显示");
+  const char* captions[] = {"全部栏目", "简要栏目"};
+  for (int view : {kAllColumns, kBriefColumns}) {
+    auto& option = form_.Add<forms::OptionButton>(kViewOption, view);
+    option.SetCaption(captions[view]);
+    option.SetContainer("fraView");
+    option.SetValue(view == kAllColumns ? 1 : 0);
+    option.OnClick = [this, view] { SelectView(view); };
+  }
+}
+
+void frmSelWsJs::SelectView(int view) {
+  view_ = view;
+  for (int other : {kAllColumns, kBriefColumns}) {
+    form_.Get<forms::OptionButton>(kViewOption, other).SetValue(other == view ? 1 : 0);
+  }
+  hiddenByView_.clear();
+  RebuildGrid();
+  if (view == kBriefColumns) {
+    for (int col :
+         {kColModel, kColCategory, kColLabour, kColParts, kColDiagnosis, kColInspection}) {
+      if (Grid().ColHidden(col)) continue;
+      Grid().SetColHidden(col, true);
+      hiddenByView_.push_back(col);
+    }
+  }
+  if (HasSystem()) Query();
+}
+
+void frmSelWsJs::BeforeClose() {
+  for (int col : hiddenByView_) Grid().SetColHidden(col, false);
+  hiddenByView_.clear();
+  try {
+    System().UserSettings().Set(kSettingKey, std::to_string(view_));
+  } catch (const std::exception&) {
+    // A settings store that cannot write loses only the remembered option.
+  }
 }
 
 std::vector<frmSelWsJs::Selected> frmSelWsJs::py_SubProgram(host::ISystem& system,

@@ -1,7 +1,11 @@
 // The two repair-order choosers of the money documents.
 //
 // frmSelWsJs: the settlement picks the checked repair order it settles. A click selects a row;
-// confirm (or a double click) returns it and closes.
+// confirm (or a double click) returns it and closes. The option buttons "Opt" in the frame
+// "fraView" switch the grid between every column (0, "全部栏目") and the order alone (1,
+// "简要栏目": date, number, customer, plate); a switch rebuilds the grid with its stored layout
+// and queries again. Closing writes the chosen option's index to the user setting "WS_SelWs"
+// (it is never read back: every opening starts with every column).
 //
 // frmSel_AR_Rec ("收款单选单"): the receipt picks a customer's checked orders that still owe and
 // gets a proposal of how its amount is written off against them, oldest first. A double click
@@ -36,6 +40,9 @@ class frmSelWsJs : public OrderChooser {
     kColProgId,
     kColId
   };
+  enum View { kAllColumns = 0, kBriefColumns = 1 };
+  static constexpr const char* kViewOption = "Opt";
+  static constexpr const char* kSettingKey = "WS_SelWs";
   struct Selected {
     std::string key;  // "k" + 单据ID
     masters::clsSelWS row;
@@ -50,11 +57,14 @@ class frmSelWsJs : public OrderChooser {
                                       int64_t customerId, int64_t settlementId);
 
   const std::vector<Selected>& Result() const { return result_; }
+  // The option button's work: the grid in that view, listed again.
+  void SelectView(int view);
 
  protected:
   db::Sql ListQuery(std::string_view driver) override;
   void FillRow(int row, const db::Recordset& records) override;
   void OnConfirm() override;
+  void BeforeClose() override;
   std::vector<int> AmountColumns() const override {
     return {kColLabour, kColParts, kColDiagnosis, kColInspection};
   }
@@ -62,6 +72,10 @@ class frmSelWsJs : public OrderChooser {
  private:
   int64_t settlementId_ = 0;
   std::vector<Selected> result_;
+  int view_ = kAllColumns;
+  // Columns the brief view hid (not those the user hid): shown again before the layout is
+  // kept, so the stored layout is always that of every column.
+  std::vector<int> hiddenByView_;
 };
 
 // One ticked row as EvHasSelect hands it over (the array's columns 1 to 11).

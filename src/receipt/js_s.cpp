@@ -82,6 +82,9 @@ void JS_S::AddField(int index, const char* caption, forms::FieldKind kind, const
       });
     };
   }
+  if (kind == forms::FieldKind::Number) {
+    field.OnLeave = [this, index] { LeaveNumberField(Header(index)); };
+  }
   if (index == kAmount) field.OnChange = [this] { Changed(); };
 }
 
@@ -250,14 +253,6 @@ void JS_S::OnFileNew() {
   Header(kEnteredBy).SetText(login.userName);
   SetRecordLabel("新建记录...");
   form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kSalesman));
-}
-
-bool JS_S::FileEdit() {
-  if (CurrentId() <= 0) {
-    Ask("请选择具体的单据", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
-    return false;
-  }
-  return docs::Document::FileEdit();
 }
 
 settlement::PeriodGate& JS_S::Gate() {

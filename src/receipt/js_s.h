@@ -61,7 +61,6 @@ class JS_S : public settlement::MoneyDocument {
   bool FileDelete() override;
   bool Check() override;
   bool UnCheck() override;
-  bool FileEdit() override;
   bool DoPrint() override;
 
   // The choose button: the chooser for the customer and amount; the chosen orders replace the

@@ -38,7 +38,7 @@ const ConditionField kFilters[] = {
 
 OrderChooser::OrderChooser(std::string name, std::string title, const std::string& format,
                            bool rowHeaderCol)
-    : form_(name), name_(std::move(name)), title_(std::move(title)) {
+    : form_(name), name_(std::move(name)), title_(std::move(title)), format_(format) {
   for (const ConditionField& condition : kFilters) {
     auto& field = form_.Add<forms::Field>("ywTxt", condition.index);
     field.SetCaption(condition.caption);
@@ -89,23 +89,31 @@ OrderChooser::OrderChooser(std::string name, std::string title, const std::strin
   for (int i = kConfirm; i <= kClear; ++i) {
     auto& button = form_.Add<forms::CommandButton>("btn", i);
     button.SetCaption(captions[i]);
-    button.OnClick = [this, i] {
-      switch (i) {
-        case kConfirm:
-          OnConfirm();
-          break;
-        case kClose:
-          Close();
-          break;
-        case kQuery:
-          Query();
-          break;
-        case kClear:
-          for (int f = kPlate; f <= kCustomer; ++f) Filter(f).SetValue("", "");
-          Query();
-          break;
+    button.OnClick = [this, i] { btn_Click(i); };
+  }
+}
+
+void OrderChooser::btn_Click(int index) {
+  switch (index) {
+    case kConfirm:
+      OnConfirm();
+      break;
+    case kClose:
+      Close();
+      break;
+    case kQuery:
+      Query();
+      break;
+    case kClear:
+      for (int f = kPlate; f <= kCustomer; ++f) Filter(f).SetValue("", "");
+      Query();
+      break;
+    default:
+      if (system_) {
+        system_->Dialogs().MessageBox("未处理的功能", title_, host::MsgButtons::Ok,
+                                      host::MsgIcon::Information);
       }
-    };
+      break;
   }
 }
 
@@ -113,11 +121,21 @@ OrderChooser::~OrderChooser() = default;
 
 void OrderChooser::Open(host::ISystem& system) {
   system_ = &system;
-  const int decimals = static_cast<int>(db::NumericValue(system.GetOption(12, 12)));
+  ApplyLayout();
+}
+
+void OrderChooser::RebuildGrid() {
+  for (int col = 0; col < grid_->Cols(); ++col) grid_->SetColHidden(col, false);
+  grid_->SetFormatString(format_);
+  if (system_) ApplyLayout();
+}
+
+void OrderChooser::ApplyLayout() {
+  const int decimals = static_cast<int>(db::NumericValue(System().GetOption(12, 12)));
   for (int col : AmountColumns()) grid_->Col(col).format = grid::WithDecimals("###.", decimals);
   try {
     grid::Profile profile =
-        grid::Profile::Load(grid::LayoutPath(system.GetLoginInfo().workFolder, name_));
+        grid::Profile::Load(grid::LayoutPath(System().GetLoginInfo().workFolder, name_));
     grid::ApplyGridSettings(profile, *grid_, false);
     grid::LoadSearchSettings(profile, *searchBox_);
     findCheck_->SetValue(searchBox_->filterMode ? 1 : 0);
@@ -135,6 +153,7 @@ void OrderChooser::Close() {
   if (closed_) return;
   closed_ = true;
   if (!system_) return;
+  BeforeClose();
   try {
     auto path = grid::LayoutPath(system_->GetLoginInfo().workFolder, name_);
     grid::Profile profile = grid::Profile::Load(path);

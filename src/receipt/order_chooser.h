@@ -1,8 +1,9 @@
 // The dialog pattern both money choosers share (frmSelWsJs, frmSel_AR_Rec): a filter strip of
 // fields (0 plate, 1 work-order number, 2 and 3 entry-date range, 4 customer, 6 row count), a
 // result grid "ywGrid1", the search box "SearchBox1" whose mode the check box "ChkFind" sets,
-// buttons "btn" (0 confirm, 1 close, 2 query, 3 clear the filters and query), and the grid's
-// layout and search settings in workFolder/selfbb/<dialog name>.txt.
+// buttons "btn" (0 confirm, 1 close, 2 query, 3 clear the filters and query; any other index
+// answers "未处理的功能"), and the grid's layout and search settings in
+// workFolder/selfbb/<dialog name>.txt.
 //
 // A chooser is opened by its document, set up with the host's system object and shown through
 // the host's dialogs (RunModal) until a button closes it or the user dismisses it.
@@ -52,6 +53,8 @@ class OrderChooser : public host::IModalForm {
   // Lists the orders the filters select. A query error is raised as ErrMessage (tag
   // "HasRefresh:", level 8, the dialog's title) and leaves the grid empty; answers false then.
   bool Query();
+  // What a press of button `index` does.
+  void btn_Click(int index);
 
  protected:
   // format: the grid's header format string; rowHeaderCol: whether column 0 is a row header.
@@ -63,6 +66,11 @@ class OrderChooser : public host::IModalForm {
   void ShowModal();
   // Saves the layout and closes.
   void Close();
+  // The grid as the format string makes it, with the stored layout and the amount formats on
+  // top: what a dialog that switches its view starts from.
+  void RebuildGrid();
+  // Runs when the dialog closes, before its layout is written.
+  virtual void BeforeClose() {}
 
   // The statement of the list, from the filters.
   virtual db::Sql ListQuery(std::string_view driver) = 0;
@@ -91,9 +99,11 @@ class OrderChooser : public host::IModalForm {
  private:
   void ChooseInPicker(forms::Field& field, const std::string& picker, bool customerKind);
   void RunSearch();
+  void ApplyLayout();
 
   std::string name_;
   std::string title_;
+  std::string format_;
   host::ISystem* system_ = nullptr;
   std::vector<forms::Field*> filters_;
   forms::Grid* grid_ = nullptr;

@@ -8,17 +8,11 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
-#include "forms/typed_number.h"
 #include "repair_order/ws_s.h"
 
 namespace ws::repair_order {
 
 namespace {
-
-// A number as a user types it, read the same way whatever the process locale.
-bool IsNumberText(const std::string& text) {
-  return forms::ParseTypedNumber(text).has_value();
-}
 
 constexpr auto SameText = &forms::EqualsIgnoringCase;
 
@@ -102,22 +96,11 @@ void WS_S::FieldLeft(int index) {
 }
 
 void WS_S::CheckFormat(forms::Field& field) {
-  std::string text = Trim(field.Text());
-  if (text.empty()) {
-    field.MarkValid();
-    return;
-  }
   if (field.Kind() == forms::FieldKind::Date) {
-    if (auto date = db::Date::Parse(text)) {
-      field.SetText(date->Text());
-      field.MarkValid();
-      return;
-    }
-  } else if (IsNumberText(text)) {
-    field.MarkValid();
-    return;
+    LeaveDateField(field);
+  } else {
+    LeaveNumberField(field);
   }
-  field.MarkInvalid(Hint(field));
 }
 
 void WS_S::ResolveKeyField(int index) {

@@ -189,6 +189,9 @@ void JS_WS::SetupForm() {
     CalcTotals();
     SetDirty(true);
   };
+  context.badCode = [this](const std::string& text) {
+    Ask(text, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+  };
   for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
     const bool items = kind == LineKind::Items;
     auto& grid = form_.Add<forms::Grid>(items ? kItemGrid : kPartGrid);
@@ -238,6 +241,10 @@ void JS_WS::FieldLeft(int index) {
   std::string text = Trim(field.Text());
   if (field.Kind() == forms::FieldKind::Date) {
     LeaveDateField(field);
+    return;
+  }
+  if (field.Kind() == forms::FieldKind::Number) {
+    LeaveNumberField(field);
     return;
   }
   if (index == kAccount) {
@@ -364,6 +371,7 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
     grid.SetTextMatrix(row, Col::kAmount, db::DecimalText(amount));
   }
   grid.RenumberRows();
+  parts_->CommitCodes();
   CalcTotals();
   return true;
 }

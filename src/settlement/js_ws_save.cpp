@@ -176,7 +176,8 @@ bool JS_WS::ChangeState(bool check) {
     return false;
   }
   if (!outcome.done) {
-    ReportError((check ? "Check Error::" : "UnCheck Error::") + outcome.error);
+    // Both directions report under the one tag the check's log is searched by.
+    ReportError("Check Error::" + outcome.error);
     return false;
   }
   SetCheckedStamp(check);

@@ -15,6 +15,16 @@ MoneyDocument::MoneyDocument(std::string className, docs::HeaderSchema schema,
     : docs::Document(std::move(className), std::move(schema), std::move(fieldArray)),
       numberField_(numberField) {}
 
+bool MoneyDocument::FileEdit() {
+  if (CurrentId() <= 0) {
+    if (HasSystem()) {
+      Ask("请选择具体的单据", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    }
+    return false;
+  }
+  return docs::Document::FileEdit();
+}
+
 forms::Field& MoneyDocument::NumberField() const {
   return form_.Get<forms::Field>(FieldArray(), numberField_);
 }

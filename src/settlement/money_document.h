@@ -13,6 +13,10 @@
 namespace ws::settlement {
 
 class MoneyDocument : public docs::Document {
+ public:
+  // Edits the document shown; with none shown a box "请选择具体的单据" titled "提示:" and false.
+  bool FileEdit() override;
+
  protected:
   // numberField: the index of the document-number field in the field array.
   MoneyDocument(std::string className, docs::HeaderSchema schema, std::string fieldArray,

@@ -1,11 +1,13 @@
-// Shared set-up of the master tests: the three masters seen through one shape of row (id, code,
-// name, a third text column), so list and card cases run the same steps on every master.
+// The three masters seen through one shape of row (id, code, name, a third text column) and one
+// table of what each list and card must do, written out independently of the descriptions, so
+// every case runs the same steps on every master.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,118 +17,103 @@
 
 namespace ws::masters {
 
-enum class Kind { Vehicle, Item, Category };
+struct MasterCase {
+  std::string name;
+  const MasterListDescription& (*list)();
+  const MasterCardDescription& (*card)();
+  int64_t cardProgram;
+  // The table and the columns a seeded row fills: id, code, name, third text.
+  std::string table, key, code, nameColumn, third;
+  std::string useSql;  // + id + ")": a repair order or an order's item line that uses the row
+  // The list.
+  std::string listTitle;
+  int idColumn;
+  int thirdColumn;     // grid column of the third text
+  bool thirdSearched;  // whether the search box looks at it
+  std::string listInUse, listDeleted;
+  std::vector<std::string> menu;
+  // The card.
+  std::string cardTitle, codeWord, nameWord, cardInUse, cardDeleted;
+};
 
-inline std::string KindName(Kind kind) {
-  switch (kind) {
-    case Kind::Vehicle:
-      return "Vehicle";
-    case Kind::Item:
-      return "Item";
-    case Kind::Category:
-      return "Category";
-  }
-  return "?";
+inline void PrintTo(const MasterCase& c, std::ostream* os) {
+  *os << c.name;
 }
+
+// clang-format off
+inline const MasterCase kMasterCases[] = {
+    {"Vehicle", &VehicleList, &VehicleCard, 200012, "clzl", "车辆ID", "车辆编号", "车牌号", "发动机号",
+     "insert into WSDJ (单据ID,progid,smark,车辆ID) values (900+",
+     "车辆信息", 10, 4, true,
+     "不能删除已启用的车辆信息!", "成功删除数据,往来ID号=",
+     {"新建车辆信息", "修改车辆信息", "-", "删除车辆信息"},
+     "clAdd_S", "编号", "车牌号",
+     "不能删除已启用的车辆!", "成功删除数据,往来ID号="},
+    {"Item", &ItemList, &ItemCard, 200013, "PDMWXXM", "AutoID", "编码", "维修项目", "项目属性",
+     "insert into WSDJXM (单据明细ID,单据ID,项目ID) values (900+",
+     "维修项目", 5, 3, true,
+     "不能删除已启用的维修项目!", "成功删除数据,往来ID号=",
+     {"新建维修项目", "修改维修项目", "-", "删除维修项目"},
+     "wxAdd_S", "编码", "维修项目",
+     "不能删除已启用的维修项目!", "成功删除数据,往来ID号="},
+    {"Category", &CategoryList, &CategoryCard, 200029, "pdmwxfl", "维修分类ID", "编码", "维修分类",
+     "说明", "insert into WSDJ (单据ID,progid,smark,维修分类ID) values (900+",
+     "维修分类", 4, 3, false,
+     "不能删除已启用的维修分类!", "成功删除数据,维修分类ID号=",
+     {"新建维修分类", "修改维修分类", "-", "删除维修分类"},
+     "wxflAdd_S", "编码", "维修分类",
+     "不能删除已启用的维修分类!", "成功删除数据,往来ID号="},
+};
+// clang-format on
 
 class MastersTest : public test::HostTest {
  protected:
-  // A master row: vehicle (车辆编号, 车牌号, 发动机号), item (编码, 维修项目, 项目属性),
-  // category (编码, 维修分类, 说明).
-  void AddRow(Kind kind, int64_t id, const std::string& code, const std::string& name,
+  void AddRow(const MasterCase& c, int64_t id, const std::string& code, const std::string& name,
               const std::string& third = "") {
-    db::Sql sql;
-    switch (kind) {
-      case Kind::Vehicle:
-        sql.Raw("insert into clzl (车辆ID,车辆编号,车牌号,发动机号) values (");
-        break;
-      case Kind::Item:
-        sql.Raw("insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (");
-        break;
-      case Kind::Category:
-        sql.Raw("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (");
-        break;
-    }
-    host_.Exec(sql.Key(id).Raw(",").Text(code).Raw(",").Text(name).Raw(",").Text(third).Raw(")"));
+    host_.Exec(db::Sql("insert into " + c.table + " (" + c.key + "," + c.code + "," + c.nameColumn +
+                       "," + c.third + ") values (")
+                   .Key(id)
+                   .Raw(",")
+                   .Text(code)
+                   .Raw(",")
+                   .Text(name)
+                   .Raw(",")
+                   .Text(third)
+                   .Raw(")"));
   }
-
-  // Makes the row referenced by a repair order (vehicle, category) or an order's item line.
-  void UseRow(Kind kind, int64_t id) {
-    const int64_t next = ++nextUse_;
-    switch (kind) {
-      case Kind::Vehicle:
-        host_.Exec(db::Sql("insert into WSDJ (单据ID,progid,smark,车辆ID) values (")
-                       .Key(next)
-                       .Raw(",200001,'01',")
-                       .Key(id)
-                       .Raw(")"));
-        break;
-      case Kind::Item:
-        host_.Exec(db::Sql("insert into WSDJXM (单据明细ID,单据ID,项目ID) values (")
-                       .Key(next)
-                       .Raw(",1,")
-                       .Key(id)
-                       .Raw(")"));
-        break;
-      case Kind::Category:
-        host_.Exec(db::Sql("insert into WSDJ (单据ID,progid,smark,维修分类ID) values (")
-                       .Key(next)
-                       .Raw(",200001,'01',")
-                       .Key(id)
-                       .Raw(")"));
-        break;
-    }
+  // The row referenced by a repair order (vehicle, category) or an order's item line; the
+  // referencing row's id is 900 + the row's id.
+  void UseRow(const MasterCase& c, int64_t id) {
+    std::string sql = c.useSql + std::to_string(id);
+    sql += c.name == "Item" ? ",1," : ",200001,'01',";
+    host_.Exec(sql + std::to_string(id) + ")");
   }
-
-  static std::string Table(Kind kind) {
-    return kind == Kind::Vehicle ? "clzl" : kind == Kind::Item ? "PDMWXXM" : "pdmwxfl";
+  int64_t Count(const MasterCase& c, const std::string& where = "") {
+    return host_.Scalar("select count(*) from " + c.table + where).ToLong();
   }
-  static std::string KeyColumn(Kind kind) {
-    return kind == Kind::Vehicle ? "车辆ID" : kind == Kind::Item ? "AutoID" : "维修分类ID";
+  bool RowExists(const MasterCase& c, int64_t id) {
+    return Count(c, " where " + c.key + "=" + std::to_string(id)) == 1;
   }
-  static std::string NameColumn(Kind kind) {
-    return kind == Kind::Vehicle ? "车牌号" : kind == Kind::Item ? "维修项目" : "维修分类";
-  }
-
-  int64_t RowCount(Kind kind) {
-    return host_.Scalar("select count(*) from " + Table(kind)).ToLong();
-  }
-  bool RowExists(Kind kind, int64_t id) {
+  std::string NameOf(const MasterCase& c, int64_t id) {
     return host_
-               .Scalar("select count(*) from " + Table(kind) + " where " + KeyColumn(kind) + "=" +
-                       std::to_string(id))
-               .ToLong() == 1;
-  }
-  std::string NameOf(Kind kind, int64_t id) {
-    return host_
-        .Scalar("select " + NameColumn(kind) + " from " + Table(kind) + " where " +
-                KeyColumn(kind) + "=" + std::to_string(id))
+        .Scalar("select " + c.nameColumn + " from " + c.table + " where " + c.key + "=" +
+                std::to_string(id))
         .ToText();
   }
-
   bool Logged(const std::string& sql) {
     const auto& log = host_.Db().Log();
     return std::find(log.begin(), log.end(), sql) != log.end();
   }
-
   const std::vector<test::AskedBox>& Boxes() { return host_.Dialogs().Boxes(); }
-
-  // The ErrMessage events as (text, level, title).
-  struct Err {
-    std::string text;
-    int64_t level;
-    std::string title;
-  };
-  std::vector<Err> Errs() {
-    std::vector<Err> out;
+  // The ErrMessage events as "text|level|title".
+  std::vector<std::string> Errs() {
+    std::vector<std::string> out;
     for (const auto& e : host_.Sink().Named("ErrMessage")) {
-      out.push_back({e.args.at(0).ToText(), e.args.at(1).ToLong(), e.args.at(2).ToText()});
+      out.push_back(e.args.at(0).ToText() + "|" + e.args.at(1).ToText() + "|" +
+                    e.args.at(2).ToText());
     }
     return out;
   }
-
- private:
-  int64_t nextUse_ = 900;
 };
 
 }  // namespace ws::masters

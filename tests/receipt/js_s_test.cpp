@@ -2,7 +2,6 @@
 // save, check and uncheck against the orders, refusals that write nothing, reload and delete.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@ namespace {
 
 using forms::Input;
 using R = ReceiptLines;
+using Texts = std::vector<std::string>;
 constexpr int64_t kReceiptProgram = 200004;
 
 class ReceiptDocumentTest : public OrdersTest {
@@ -27,16 +27,13 @@ class ReceiptDocumentTest : public OrdersTest {
     receipt_.Events().AttachSink(&host_.Sink());
     ASSERT_TRUE(receipt_.Init(host_.System(), kReceiptProgram, 0));
   }
-
   forms::Field& F(int index) { return receipt_.Header(index); }
   forms::Grid& Grid() { return receipt_.Lines().Grid(); }
   void Type(int index, const std::string& text) {
-    auto typed = Input::Type(F(index), text);
-    ASSERT_TRUE(typed) << "field " << index << ": " << typed.reason;
+    ASSERT_TRUE(Input::Type(F(index), text)) << index;
   }
   void Cell(int row, int col, const std::string& text) {
-    auto typed = Input::EditCell(Grid(), row, col, text);
-    ASSERT_TRUE(typed) << "cell " << row << "," << col << ": " << typed.reason;
+    ASSERT_TRUE(Input::EditCell(Grid(), row, col, text)) << row << "," << col;
   }
   // Presses the choose button; the cashier confirms the chooser's proposal.
   void ChooseProposed() {
@@ -53,14 +50,12 @@ class ReceiptDocumentTest : public OrdersTest {
     Type(JS_S::kAmount, amount);
     ChooseProposed();
   }
-  std::vector<std::string> Column(int col) {
-    std::vector<std::string> out;
-    for (int row = Grid().FixedRows(); row < Grid().Rows(); ++row) {
-      out.push_back(Grid().TextMatrix(row, col));
-    }
+  Texts Column(const forms::Grid& grid, int col) {
+    Texts out;
+    for (int row = grid.FixedRows(); row < grid.Rows(); ++row)
+      out.push_back(grid.TextMatrix(row, col));
     return out;
   }
-  std::string Text(const std::string& sql) { return host_.Scalar(sql).ToText(); }
   int64_t Count(const std::string& table) {
     return host_.Scalar("select count(*) from " + table).ToLong();
   }
@@ -75,24 +70,24 @@ class ReceiptDocumentTest : public OrdersTest {
             std::to_string(receiptId) + " order by 序号",
         " ");
   }
-  using Texts = std::vector<std::string>;
+  std::string LastBox() {
+    const auto& boxes = host_.Dialogs().Boxes();
+    return boxes.empty() ? "" : boxes.back().text + "|" + boxes.back().title;
+  }
 
   JS_S receipt_;
 };
 
 TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedAndAppliedOnlyByItsCheck) {
   NewReceipt("1000");
-  EXPECT_EQ(Column(R::kColNumber), (Texts{"WS002", "WS001", "WS000"}));
-  EXPECT_EQ(Column(R::kColWriteOff), (Texts{"600", "300", "100"}));
-  EXPECT_EQ(Column(R::kColOrderId), (Texts{"2", "1", "6"}));
-  EXPECT_DOUBLE_EQ(receipt_.WriteOffTotal(), 1000);
+  EXPECT_EQ(Column(Grid(), R::kColNumber), (Texts{"WS002", "WS001", "WS000"}));
+  EXPECT_EQ(Column(Grid(), R::kColWriteOff), (Texts{"600", "300", "100"}));
+  EXPECT_EQ(Column(Grid(), R::kColOrderId), (Texts{"2", "1", "6"}));
   EXPECT_EQ(
-      receipt_.Form().Get<forms::Label>(JS_S::kTotalLabel).Caption().rfind("核销金额合计：", 0),
+      receipt_.Form().Get<forms::Label>(JS_S::kTotalLabel).Caption().rfind("核销金额合计：1000", 0),
       0u);
-
   ASSERT_TRUE(receipt_.FileSave());
   const int64_t id = receipt_.GetID();
-  ASSERT_GT(id, 0);
   EXPECT_EQ(host_.Sink().Messages().back(), "保存数据成功,单据编号：" + F(JS_S::kNumber).Text());
   EXPECT_FALSE(receipt_.Editing());
   const std::string where = " from ARPReceive where 单据ID=" + std::to_string(id);
@@ -102,40 +97,23 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedAndAppliedOnlyBy
   EXPECT_EQ(Lines(id), "0001/2/600/600/0/0 0002/1/300/300/0/0 0003/6/100/100/0/0");
   EXPECT_EQ(Balance(2), "0/600") << "saving never touches the orders";
 
-  ASSERT_TRUE(receipt_.Check());
-  EXPECT_EQ(host_.RowText("select smark, status, 审核人" + where), "02/审核/测试员");
-  EXPECT_EQ(Balance(2), "600/0");
-  EXPECT_EQ(Balance(6), "100/400");
-  EXPECT_TRUE(receipt_.CheckStatus(""));
-  EXPECT_FALSE(receipt_.FileSave()) << "a checked receipt is not saved over";
-
-  ASSERT_TRUE(receipt_.UnCheck());
-  EXPECT_EQ(Balance(2), "0/600");
-  EXPECT_EQ(Balance(6), "0/500");
-  EXPECT_FALSE(receipt_.UnCheck());
-  EXPECT_TRUE(host_.Dialogs().Asked("该单据已经被取消审核，不能再次取消！请刷新单据"));
-  EXPECT_EQ(Balance(6), "0/500");
-}
-
-TEST_F(ReceiptDocumentTest, CheckAddsTheWriteOffToAnOrderWithMoneyCollectedAndUncheckTakesItBack) {
-  host_.Exec("insert into pdmwldwjs (往来ID,公司名称) values (3,'王记车行')");
-  host_.Exec(
-      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,"
-      "现收金额,补收金额,扣减金额,余额) values (7,200001,'02','WS007',3,1,'2012-06-10',1000,1000,"
-      "200,0,0,800)");
-  ASSERT_TRUE(receipt_.FileNew());
-  Type(JS_S::kCustomer, "王记");
-  Type(JS_S::kAmount, "300");
-  ChooseProposed();
-  ASSERT_EQ(Column(R::kColWriteOff), (Texts{"300"}));
-  ASSERT_TRUE(receipt_.FileSave());
-
-  ASSERT_TRUE(receipt_.Check());
-  EXPECT_EQ(Balance(7), "300/500");
-  EXPECT_FALSE(receipt_.Check()) << "a second check adds nothing";
-  EXPECT_EQ(Balance(7), "300/500");
-  ASSERT_TRUE(receipt_.UnCheck());
-  EXPECT_EQ(Balance(7), "0/800");
+  // Each check adds the lines once (with what the order collected on the spot), each uncheck
+  // takes them back once.
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(receipt_.Check());
+    EXPECT_EQ(host_.RowText("select smark, status, 审核人" + where), "02/审核/测试员");
+    EXPECT_EQ(Balance(2) + " " + Balance(1) + " " + Balance(6), "600/0 330/10 100/400");
+    EXPECT_TRUE(receipt_.CheckStatus(""));
+    EXPECT_FALSE(receipt_.Check());
+    EXPECT_EQ(LastBox(), "该单据已经被审核，不能再次审核！请刷新单据|操作提示");
+    EXPECT_FALSE(receipt_.FileSave()) << "a checked receipt is not saved over";
+    EXPECT_EQ(Balance(1), "330/10");
+    ASSERT_TRUE(receipt_.UnCheck());
+    EXPECT_EQ(Balance(2) + " " + Balance(1) + " " + Balance(6), "0/600 30/310 0/500");
+    EXPECT_FALSE(receipt_.UnCheck());
+    EXPECT_EQ(LastBox(), "该单据已经被取消审核，不能再次取消！请刷新单据|操作提示");
+    EXPECT_EQ(Balance(6), "0/500");
+  }
 }
 
 TEST_F(ReceiptDocumentTest, RefusedSavesSayWhyAndWriteNothing) {
@@ -149,95 +127,95 @@ TEST_F(ReceiptDocumentTest, RefusedSavesSayWhyAndWriteNothing) {
     EXPECT_TRUE(host_.Dialogs().Asked(message) ||
                 (!errors.empty() && errors.back().find(message) != std::string::npos))
         << message;
-    EXPECT_EQ(Count("ARPReceive"), receipts);
-    EXPECT_EQ(Count("ARPReceiveMx"), 0);
+    EXPECT_EQ(Count("ARPReceive") * 100 + Count("ARPReceiveMx"), receipts * 100);
     EXPECT_TRUE(receipt_.Editing()) << "the cashier keeps what was typed";
   };
-
   ASSERT_TRUE(receipt_.FileNew());
   refused("往来单位不能为空，请修改后重试！");
-
   Type(JS_S::kCustomer, "顺达");
   Type(JS_S::kAmount, "1000");
   refused("总金额与核销金额总合不相等，请检查!");  // no order chosen
-
   ChooseProposed();
   Cell(3, R::kColWriteOff, "99.99");
   refused("总金额与核销金额总合不相等，请检查!");
-  Cell(3, R::kColWriteOff, "100");
-
-  Type(JS_S::kDate, "2012-07-20");
-  refused("大于当前结帐会计期间[201206],不能进行保存");
-  Type(JS_S::kDate, "2012-05-20");
-  refused("该会计期间已经进行结帐，不能进行保存");
-  Type(JS_S::kDate, "2012-06-12");
-
-  Type(JS_S::kNumber, "SK060");
-  refused("收款单号重复,请检查后重试!");
-  Type(JS_S::kNumber, "");
-  refused("收款单号不能为空，请输入后重试!  ");
-
+  Cell(3, R::kColWriteOff, "99.9999");  // 0.0001 apart is a match
+  const std::pair<int, std::string> fields[] = {{JS_S::kDate, "2012-07-20"},
+                                                {JS_S::kDate, "2012-05-20"},
+                                                {JS_S::kDate, "2012-06-12"},
+                                                {JS_S::kNumber, "SK060"},
+                                                {JS_S::kNumber, ""}};
+  const char* messages[] = {"大于当前结帐会计期间[201206],不能进行保存",
+                            "该会计期间已经进行结帐，不能进行保存", nullptr,
+                            "收款单号重复,请检查后重试!", "收款单号不能为空，请输入后重试!  "};
+  for (size_t i = 0; i < std::size(fields); ++i) {
+    Type(fields[i].first, fields[i].second);
+    if (messages[i]) refused(messages[i]);
+  }
+  // The money fields take numbers only: a receipt of "abc" is no empty receipt.
   Type(JS_S::kNumber, "SK061");
+  for (int index : {JS_S::kAmount, JS_S::kRounding}) {
+    for (const char* typed : {"abc", "12abc", "NaN", "inf", "0x10", "一千"}) {
+      Type(index, typed);
+      refused(F(index).Caption() + "输入有误，请重新输入！");
+    }
+    Type(index, index == JS_S::kAmount ? "1000" : "");
+  }
+  // A write-off cell takes numbers only; a typed text leaves the amount it held.
+  EXPECT_FALSE(Input::EditCell(Grid(), 3, R::kColWriteOff, "abc"));
+  EXPECT_DOUBLE_EQ(receipt_.WriteOffTotal(), 999.9999);
   EXPECT_TRUE(receipt_.FileSave()) << "corrected, the same receipt saves";
   EXPECT_EQ(Count("ARPReceiveMx"), 3);
 }
 
 TEST_F(ReceiptDocumentTest, ALineThatCannotBeWrittenTakesTheHeaderBackWithIt) {
   NewReceipt("1000");
-  // The third line's insert fails after the header and two lines went in.
   host_.RefuseOn("full_disk", "ARPReceiveMx", "INSERT", "磁盘已满", "new.序号='0003'");
   const int64_t receipts = Count("ARPReceive");
   EXPECT_FALSE(receipt_.FileSave());
   ASSERT_FALSE(host_.Sink().ErrMessages().empty());
   EXPECT_NE(host_.Sink().ErrMessages().back().find("磁盘已满"), std::string::npos)
       << "the database's own text is reported";
-  EXPECT_EQ(Count("ARPReceive"), receipts);
-  EXPECT_EQ(Count("ARPReceiveMx"), 0);
+  EXPECT_EQ(Count("ARPReceive") * 100 + Count("ARPReceiveMx"), receipts * 100);
   EXPECT_TRUE(receipt_.Editing());
   EXPECT_EQ(receipt_.GetID(), 0) << "still a new receipt";
 }
 
-TEST_F(ReceiptDocumentTest, TheAmountMustMatchTheWriteOffsWithinAHundredthOfACent) {
+TEST_F(ReceiptDocumentTest, AReceiptBeingEditedIsNotCheckedAndEditNeedsAReceipt) {
+  EXPECT_FALSE(receipt_.FileEdit());
+  EXPECT_EQ(LastBox(), "请选择具体的单据|提示:");
   NewReceipt("1000");
-  Cell(3, R::kColWriteOff, "99.9999");
-  EXPECT_TRUE(receipt_.FileSave()) << "0.0001 apart is a match";
-
-  // A write-off cell takes numbers only; a typed text leaves the amount it held.
-  ASSERT_TRUE(receipt_.FileEdit());
-  EXPECT_FALSE(Input::EditCell(Grid(), 3, R::kColWriteOff, "abc"));
-  EXPECT_DOUBLE_EQ(receipt_.WriteOffTotal(), 999.9999);
-
-  // An amount typed as text counts as 0: it matches no write-offs and is stored as 0.
-  ASSERT_TRUE(receipt_.FileNew());
-  Type(JS_S::kCustomer, "顺达");
-  Type(JS_S::kAmount, "一千");
   ASSERT_TRUE(receipt_.FileSave());
-  EXPECT_EQ(Text("select 总金额 from ARPReceive where 单据ID=" + std::to_string(receipt_.GetID())),
-            "0");
+  ASSERT_TRUE(receipt_.FileEdit());
+  Cell(1, R::kColWriteOff, "500");
+  const size_t boxes = host_.Dialogs().Boxes().size();
+  EXPECT_FALSE(receipt_.Check()) << "the window shows what is not saved";
+  EXPECT_EQ(host_.Dialogs().Boxes().size(), boxes + 1) << "the clerk is told";
   EXPECT_EQ(
-      Text("select count(*) from ARPReceiveMx where 单据ID=" + std::to_string(receipt_.GetID())),
-      "0");
+      host_.Scalar("select smark from ARPReceive where 单据ID=" + std::to_string(receipt_.GetID()))
+          .ToText(),
+      "01");
+  EXPECT_EQ(Balance(2), "0/600");
+  EXPECT_TRUE(receipt_.Editing()) << "the unsaved change stays";
 }
 
 TEST_F(ReceiptDocumentTest, ChoosingNeedsACustomerAndReplacesEveryLine) {
   ASSERT_TRUE(receipt_.FileNew());
   ASSERT_TRUE(Input::Click(receipt_.Form().Get<forms::Widget>(JS_S::kSelectButton)));
-  EXPECT_TRUE(host_.Dialogs().Asked("请先选择客户名称!"));
+  EXPECT_EQ(LastBox(), "请先选择客户名称!|操作提示");
   EXPECT_TRUE(host_.Dialogs().ModalForms().empty()) << "no chooser without a customer";
-
   Type(JS_S::kCustomer, "顺达");
   Type(JS_S::kAmount, "1000");
   ChooseProposed();
   ASSERT_TRUE(receipt_.FileSave());
   const int64_t id = receipt_.GetID();
-  const std::string firstIds =
-      host_.Joined("select 单据明细ID from ARPReceiveMx where 单据ID=" + std::to_string(id));
+  const std::string ids = "select 单据明细ID from ARPReceiveMx where 单据ID=" + std::to_string(id);
+  const std::string firstIds = host_.Joined(ids);
 
   // Removing one saved row deletes exactly that line.
   ASSERT_TRUE(receipt_.FileEdit());
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   ASSERT_TRUE(Input::DeleteRow(Grid(), 2));
-  EXPECT_TRUE(host_.Dialogs().Asked("是否删除当前所选记录？"));
+  EXPECT_EQ(LastBox(), "是否删除当前所选记录？|收款单");
   Type(JS_S::kAmount, "700");
   ASSERT_TRUE(receipt_.FileSave());
   EXPECT_EQ(Lines(id), "0001/2/600/600/0/0 0002/6/100/100/0/0");
@@ -248,10 +226,8 @@ TEST_F(ReceiptDocumentTest, ChoosingNeedsACustomerAndReplacesEveryLine) {
   ChooseProposed();
   ASSERT_TRUE(receipt_.FileSave());
   EXPECT_EQ(Lines(id), "0001/2/600/600/0/0 0002/1/300/300/0/0");
-  const std::string lastIds =
-      host_.Joined("select 单据明细ID from ARPReceiveMx where 单据ID=" + std::to_string(id));
-  EXPECT_EQ(lastIds.find(firstIds.substr(0, firstIds.find(','))), std::string::npos)
-      << "the old lines are gone, not updated: " << firstIds << " / " << lastIds;
+  EXPECT_EQ(host_.Joined(ids).find(firstIds.substr(0, firstIds.find(','))), std::string::npos)
+      << "the old lines are gone, not updated";
 }
 
 TEST_F(ReceiptDocumentTest, EveryColumnComesBackAsSavedAndDeleteTakesTheLinesAlong) {
@@ -262,40 +238,24 @@ TEST_F(ReceiptDocumentTest, EveryColumnComesBackAsSavedAndDeleteTakesTheLinesAlo
   Type(JS_S::kRemarks, "转账");
   ASSERT_TRUE(receipt_.FileSave());
   const int64_t id = receipt_.GetID();
-
   JS_S shown;
   ASSERT_TRUE(shown.Init(host_.System(), kReceiptProgram, id));
   ASSERT_TRUE(shown.Refresh());
   ASSERT_EQ(shown.GetID(), id);
-  auto text = [&](int index) { return shown.Header(index).Text(); };
-  EXPECT_EQ(text(JS_S::kNumber), F(JS_S::kNumber).Text());
-  EXPECT_EQ(text(JS_S::kDate), "2012-06-15");
-  EXPECT_EQ(text(JS_S::kCustomer), "顺达物流(应收)");
-  EXPECT_EQ(shown.Header(JS_S::kCustomer).KeyLong(), 1);
-  EXPECT_EQ(text(JS_S::kSalesman), "王五");
-  EXPECT_EQ(shown.Header(JS_S::kSalesman).KeyLong(), 5);
-  EXPECT_DOUBLE_EQ(db::NumericValue(text(JS_S::kAmount)), 1000);
-  EXPECT_DOUBLE_EQ(db::NumericValue(text(JS_S::kRounding)), 0.5);
-  EXPECT_EQ(text(JS_S::kSummary), "六月货款");
-  EXPECT_EQ(text(JS_S::kRemarks), "转账");
-  EXPECT_EQ(text(JS_S::kEnteredBy), test::kTestUser);
-  EXPECT_EQ(text(JS_S::kEntryDate), "2012-06-15");
-
-  forms::Grid& grid = shown.Lines().Grid();
-  ASSERT_EQ(grid.DataRows(), 3);
-  for (int col = R::kColNumber; col <= R::kColOrderId; ++col) {
-    if (col == R::kColProgId) continue;  // not a column of the line
-    for (int row = 1; row <= 3; ++row) {
-      EXPECT_EQ(db::NumericValue(grid.TextMatrix(row, col)),
-                db::NumericValue(Grid().TextMatrix(row, col)))
-          << "row " << row << " col " << col;
-      if (col <= R::kColCategory) {
-        EXPECT_EQ(grid.TextMatrix(row, col), Grid().TextMatrix(row, col))
-            << "row " << row << " col " << col;
-      }
-    }
+  std::string texts;
+  for (int index : {JS_S::kDate, JS_S::kCustomer, JS_S::kSalesman, JS_S::kAmount, JS_S::kRounding,
+                    JS_S::kSummary, JS_S::kRemarks, JS_S::kEnteredBy, JS_S::kEntryDate}) {
+    texts += shown.Header(index).Key() + ":" + shown.Header(index).Text() + "/";
   }
-  EXPECT_EQ(grid.TextMatrix(3, R::kColPlate), "京C00003");
+  EXPECT_EQ(texts, ":2012-06-15/1:顺达物流(应收)/5:王五/:1000/:0.5/:六月货款/:转账/:" +
+                       std::string(test::kTestUser) + "/:2012-06-15/");
+  EXPECT_EQ(shown.Header(JS_S::kNumber).Text(), F(JS_S::kNumber).Text());
+  // Every line as chosen, its order's texts and amounts read again through the orders.
+  const forms::Grid& grid = shown.Lines().Grid();
+  for (int col = R::kColNumber; col <= R::kColOrderId; ++col) {
+    if (col == R::kColProgId || col == R::kColDiscount) continue;  // not columns of the line
+    EXPECT_EQ(Column(grid, col), Column(Grid(), col)) << "col " << col;
+  }
   EXPECT_EQ(grid.TextMatrix(2, R::kColReceived), "100") << "60 + 30 collected, 10 written off";
   EXPECT_GT(shown.Lines().LineId(1), 0);
   EXPECT_DOUBLE_EQ(shown.WriteOffTotal(), 1000);
@@ -309,9 +269,9 @@ TEST_F(ReceiptDocumentTest, EveryColumnComesBackAsSavedAndDeleteTakesTheLinesAlo
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   shown.FileDelete();
   EXPECT_EQ(
-      host_.Scalar("select count(*) from ARPReceive where 单据ID=" + std::to_string(id)).ToLong(),
+      host_.Scalar("select count(*) from ARPReceive where 单据ID=" + std::to_string(id)).ToLong() +
+          Count("ARPReceiveMx"),
       0);
-  EXPECT_EQ(Count("ARPReceiveMx"), 0);
 }
 
 }  // namespace
