@@ -248,7 +248,8 @@ TEST_F(ChooserTest, ButtonsTickAllUntickAllAndCloseWithoutChoosing) {
   EXPECT_EQ(host_.Dialogs().Boxes()[0].text, "未处理的功能");
 }
 
-TEST_F(ChooserTest, SearchBoxFindsOrFiltersTheList) {
+TEST_F(ChooserTest, SearchBoxFindsOrFiltersAndClosingRemembersTheSourceAndTheLayout) {
+  EXPECT_EQ(host_.System().UserSettings().Get(frmSelWS::kSettingKey, "unset"), "unset");
   Open([&](frmSelWS& chooser) {
     Click(chooser, frmSelWS::kShowIssued);
     forms::Grid& grid = chooser.Grid();
@@ -257,29 +258,20 @@ TEST_F(ChooserTest, SearchBoxFindsOrFiltersTheList) {
     ASSERT_TRUE(Input::Type(chooser.SearchBox(), "刹车"));
     EXPECT_EQ(grid.Row(), 4);
     EXPECT_EQ(Column(grid, frmSelWS::kColLineId, true).size(), 5u);
-    // Filter mode: the rest is hidden; a plate matches without regard to case.
+    // Filter mode: the rest is hidden; a plate matches without regard to case, and a new query
+    // is searched again with the text in the box.
     Click(chooser, frmSelWS::kFilterMode);
     EXPECT_EQ(Column(grid, frmSelWS::kColLineId, true), (Strings{"102", "103"}));
     ASSERT_TRUE(Input::Type(chooser.SearchBox(), "京b"));
-    EXPECT_EQ(Column(grid, frmSelWS::kColNumber, true), (Strings{"W002"}));
-    // A new query is searched again with the text in the box.
     Click(chooser, frmSelWS::kButtons, 2);
     EXPECT_EQ(Column(grid, frmSelWS::kColNumber, true), (Strings{"W002"}));
     ASSERT_TRUE(Input::Type(chooser.SearchBox(), ""));
     EXPECT_EQ(Column(grid, frmSelWS::kColLineId, true).size(), 5u);
+    grid.SetColWidth(frmSelWS::kColPartName, 2345);
+    grid.SetColHidden(frmSelWS::kColNote, true);
+    Type(chooser, frmSelWS::kRowLimit, "3");
     Click(chooser, frmSelWS::kButtons, 1);
     EXPECT_EQ(chooser.SearchBox().boundGrid, "") << "closing releases the binding";
-  });
-}
-
-TEST_F(ChooserTest, ClosingRemembersTheSourceAndTheLayout) {
-  EXPECT_EQ(host_.System().UserSettings().Get(frmSelWS::kSettingKey, "unset"), "unset");
-  Open([&](frmSelWS& chooser) {
-    chooser.Grid().SetColWidth(frmSelWS::kColPartName, 2345);
-    chooser.Grid().SetColHidden(frmSelWS::kColNote, true);
-    Click(chooser, frmSelWS::kFilterMode);
-    Click(chooser, frmSelWS::kShowIssued);
-    Type(chooser, frmSelWS::kRowLimit, "3");
   });
   EXPECT_EQ(host_.System().UserSettings().Get(frmSelWS::kSettingKey, "unset"), "2");
   Open([&](frmSelWS& chooser) {
