@@ -33,7 +33,7 @@ class PriceTest : public RepairOrderTest {
   }
 };
 
-TEST_F(PriceTest, CustomerHistoryComesFirstAndOnlyCheckedOrdersCount) {
+TEST_F(PriceTest, CustomerHistoryComesFirstThenThePriceRule) {
   History(20, 1, LineKind::Items, 1, 80, "02");
   History(21, 2, LineKind::Items, 1, 90, "02");
   History(22, 1, LineKind::Items, 1, 70, "01");  // the latest, but never checked
@@ -71,16 +71,14 @@ TEST_F(PriceTest, CustomerHistoryComesFirstAndOnlyCheckedOrdersCount) {
   host_.System().SetOption(3, "fetchmode", "2");
   SetRule(2);
   EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "90") << "the highest";
-}
 
-TEST_F(PriceTest, StockAverageCostForPartsOnly) {
+  // Rule 7, the stock's average cost, for parts only.
   host_.System().SetOption(12, "fetchmode", "1");
   SetRule(7);
   host_.Exec(
       "insert into PDMBM (部门ID,部门名称,组织类型,不参与物料运算) values (1,'总库',2,0),"
       "(2,'废品库',2,1)");
   Stock("(201206,1,1,'',0,0),(201206,2,1,'',6,600)");  // the second depot is outside the figures
-  ASSERT_TRUE(Start());
   EXPECT_EQ(Proposed(LineKind::Parts, "", "P01", "55"), "55") << "no stock: the price stays";
   EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAmount), "55");
 

@@ -143,19 +143,11 @@ TEST_F(ChooserTest, ConditionsNarrowTheListAndClearingWidensItAgain) {
         EXPECT_EQ(chooser.Condition(frmSelWS::kCustomer).Key(), "");
         EXPECT_EQ(Column(grid, frmSelWS::kColNumber), (Strings{"W004", "W002", "W001"}));
 
-        // A typed plate or customer is looked up in its picker.
-        Type(chooser, frmSelWS::kPlate, "京B");
-        EXPECT_EQ(chooser.Condition(frmSelWS::kPlate).Text(), "京B54321");
+        // Typed plates, customers and numbers narrow the list as the hostile chooser test
+        // types them; an unknown customer sets no condition.
         Type(chooser, frmSelWS::kCustomer, "无此客户");
         EXPECT_FALSE(chooser.Condition(frmSelWS::kCustomer).Valid());
-        EXPECT_EQ(chooser.CurrentFilter().customerId, 0) << "an unknown customer sets no condition";
-        Click(chooser, frmSelWS::kButtons, 2);
-        EXPECT_EQ(Column(grid, frmSelWS::kColNumber), (Strings{"W002"}));
-
-        Click(chooser, frmSelWS::kButtons, 3);
-        Type(chooser, frmSelWS::kNumber, "W001");
-        Click(chooser, frmSelWS::kButtons, 2);
-        EXPECT_EQ(Column(grid, frmSelWS::kColLineId), (Strings{"101"}));
+        EXPECT_EQ(chooser.CurrentFilter().customerId, 0);
 
         // The row limit: at most that many rows; 0 none.
         Click(chooser, frmSelWS::kButtons, 3);

@@ -113,62 +113,43 @@ TEST_F(PostingTest, LinesTakeConsecutiveNumbersAfterTheLedgerMaximumInLineOrder)
             "急用/领用出库");
 }
 
-TEST_F(PostingTest, CheckUncheckCheckLeavesOneSetOfLedgerRowsAndTheStatusInStep) {
-  AddRequisition(1, 7, {{11, 1, 10}, {12, 2, 20}});
-  AddRequisition(2, 7, {{13, 1, 5}});
+TEST_F(PostingTest, LedgerRowsStatusAndPartsCostFollowEveryCheckAndUncheck) {
+  AddRequisition(1, 7, {{11, 1, 100}, {12, 2, 20}});
+  AddRequisition(2, 7, {{13, 2, 25}});
+  AddRequisition(3, 8, {{14, 1, 70}});  // another order
+  AddRequisition(4, 0, {{15, 1, 60}});  // no order at all
   ASSERT_TRUE(Step(2, CheckDirection::Check));
-  ASSERT_EQ(Ledger(), "101:13");
-
+  EXPECT_EQ(Ledger(), "101:13");
+  EXPECT_EQ(PartsCost(7), 50) << "the requisition being checked counts";
   ASSERT_TRUE(Step(1, CheckDirection::Check));
   EXPECT_EQ(Smark(1), "02");
-  EXPECT_EQ(host_.Scalar("select 仓库审核 || '/' || 审核日期 from JXCDJ where 单据ID=1").ToText(),
+  EXPECT_EQ(host_.RowText("select 仓库审核, 审核日期 from JXCDJ where 单据ID=1"),
             "测试员/2012-06-15");
   EXPECT_EQ(Ledger(), "101:13 102:11 103:12");
+  EXPECT_EQ(PartsCost(7), 190);
+  EXPECT_EQ(PartsCost(8), 9) << "another order keeps its cost";
 
   ASSERT_TRUE(Step(1, CheckDirection::UnCheck));
   EXPECT_EQ(Smark(1), "01");
   EXPECT_EQ(Ledger(), "101:13") << "only checked documents stay";
-
+  EXPECT_EQ(PartsCost(7), 50) << "the requisition being unchecked is left out";
+  ASSERT_TRUE(Step(4, CheckDirection::Check));
+  EXPECT_EQ(PartsCost(7) * 1000 + PartsCost(8), 50009);
   ASSERT_TRUE(Step(1, CheckDirection::Check));
-  EXPECT_EQ(Ledger(), "101:13 102:11 103:12");
+  EXPECT_EQ(Ledger(), "101:13 102:15 103:11 104:12");
 
-  // Posting again inside a check that did not go through the uncheck replaces the rows.
+  // Posting again inside a check that did not go through the uncheck replaces the rows, and
+  // the roll-up does not depend on the host writing smark before or after it.
+  host_.Exec("update JXCDJ set smark='01' where 单据ID=2");
   {
     db::Transaction tx(host_.Db());
     ASSERT_TRUE(AppendCheck(tx, Keys(1)).Ok());
     ASSERT_TRUE(tx.Commit());
   }
   EXPECT_EQ(Number("select count(*) from JxcGoodsList where 单据ID=1"), 2);
-  EXPECT_EQ(Number("select count(distinct autoid) from JxcGoodsList"), 3);
+  EXPECT_EQ(Number("select count(distinct autoid) from JxcGoodsList"), 4);
+  EXPECT_EQ(PartsCost(7), 140);
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
-}
-
-TEST_F(PostingTest, PartsCostIsTheSumOfTheOrdersCheckedRequisitionsAfterEveryStep) {
-  AddRequisition(1, 7, {{11, 1, 100}});
-  AddRequisition(2, 7, {{12, 2, 25}});
-  AddRequisition(3, 8, {{13, 1, 70}});  // another order
-  AddRequisition(4, 0, {{14, 1, 60}});  // no order at all
-
-  ASSERT_TRUE(Step(1, CheckDirection::Check));
-  EXPECT_EQ(PartsCost(7), 100) << "the requisition being checked counts";
-  ASSERT_TRUE(Step(2, CheckDirection::Check));
-  EXPECT_EQ(PartsCost(7), 150);
-  EXPECT_EQ(PartsCost(8), 9) << "another order keeps its cost";
-
-  ASSERT_TRUE(Step(1, CheckDirection::UnCheck));
-  EXPECT_EQ(PartsCost(7), 50) << "the requisition being unchecked is left out";
-  ASSERT_TRUE(Step(4, CheckDirection::Check));
-  EXPECT_EQ(PartsCost(7), 50);
-  EXPECT_EQ(PartsCost(8), 9);
-  ASSERT_TRUE(Step(2, CheckDirection::UnCheck));
-  EXPECT_EQ(PartsCost(7), 0);
-
-  // The roll-up does not depend on the host writing smark before or after it.
-  host_.Exec("update JXCDJ set smark='02' where 单据ID in (1,2)");
-  db::Transaction tx(host_.Db());
-  ASSERT_TRUE(AppendCheck(tx, Keys(1)).Ok());
-  ASSERT_TRUE(tx.Commit());
-  EXPECT_EQ(PartsCost(7), 150);
 }
 
 TEST_F(PostingTest, GateRefusalsWriteNothing) {
