@@ -209,19 +209,19 @@ TEST_F(SaveTest, FailuresRollBackEverythingAndKeepTheInput) {
   host_.DropRefusal("fail_head", "WSDJ");
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(Rows("WSDJXM"), 0);
-}
 
-TEST_F(SaveTest, SavedOrderThatCannotBeReadBackIsNotWrittenTwice) {
-  ASSERT_TRUE(Start());
-  ASSERT_TRUE(order_.FileNew());
+  // Saved but not read back (the list's join breaks): the lines count as saved all the same,
+  // so the next save updates them instead of adding them again.
+  ASSERT_TRUE(order_.FileEdit());
   Line(LineKind::Items, 1, "X01", "2", "50");
-  host_.Exec("drop table pdmwldw");  // breaks the list's join, not the order's own tables
+  host_.Exec("drop table pdmwldw");
+  host_.Sink().Clear();
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(host_.Sink().ErrMessages().size(), 1u) << "the order could not be shown again";
   ASSERT_TRUE(order_.FileEdit());
   Cell(LineKind::Items, 1, LineGrid::kPrice, "60");
   ASSERT_TRUE(order_.FileSave());
-  EXPECT_EQ(Rows("WSDJ") * 10 + Rows("WSDJXM"), 11) << "the saved line is updated, not added";
+  EXPECT_EQ(Rows("WSDJXM"), 1) << "the saved line is updated, not added";
   EXPECT_EQ(Count("select 金额 from WSDJXM"), 120);
 }
 

@@ -351,10 +351,20 @@ TEST_F(RequisitionDocTest, HiddenDepotAndBatchColumns) {
   EXPECT_EQ(host_.Joined("select 仓库ID from JXCDJMX"), "12,12");
 }
 
-TEST_F(RequisitionDocTest, FailedSaveRollsBackAndKeepsTheLines) {
+TEST_F(RequisitionDocTest, StockShownAndAFailedSaveThatKeepsTheLines) {
   Start();
   NewOfBothLines();
   ASSERT_TRUE(doc_.FileSave());
+  // Shown again: the stock stored with the line, or with "displaycurrentst" today's (0 when
+  // no balance row is left).
+  host_.Exec("update JXCGoodsZzTz set 库存数量=7 where 产品ID=101");
+  ASSERT_TRUE(doc_.RecordBottom());
+  EXPECT_EQ(Cell(1, L::kStock) + "/" + Cell(1, L::kSourceNumber), "50/W7");
+  host_.System().SetOption(1, "displaycurrentst", "1");
+  host_.Exec("delete from JXCGoodsZzTz where 产品ID=102");
+  ASSERT_TRUE(doc_.RecordBottom());
+  EXPECT_EQ(Cell(1, L::kStock) + "/" + Cell(2, L::kStock), "7/0");
+
   ASSERT_TRUE(doc_.FileEdit());
   const std::string removed = Text("select min(单据明细ID) from JXCDJMX");
   ASSERT_TRUE(Input::DeleteRow(Grid(), 1));
@@ -375,21 +385,6 @@ TEST_F(RequisitionDocTest, FailedSaveRollsBackAndKeepsTheLines) {
   ASSERT_TRUE(doc_.FileSave());
   EXPECT_EQ(Count("select count(*) from JXCDJMX where 单据明细ID=" + removed), 0);
   EXPECT_EQ(Count("select 总金额 from JXCDJ"), 80);
-}
-
-TEST_F(RequisitionDocTest, DisplayShowsStoredOrCurrentStock) {
-  Start();
-  NewOfBothLines();
-  ASSERT_TRUE(doc_.FileSave());
-  host_.Exec("update JXCGoodsZzTz set 库存数量=7 where 产品ID=101");
-  ASSERT_TRUE(doc_.RecordBottom());
-  EXPECT_EQ(Cell(1, L::kStock), "50");  // as stored with the line
-  EXPECT_EQ(Cell(1, L::kSourceNumber), "W7");
-
-  host_.System().SetOption(1, "displaycurrentst", "1");
-  host_.Exec("delete from JXCGoodsZzTz where 产品ID=102");
-  ASSERT_TRUE(doc_.RecordBottom());
-  EXPECT_EQ(Cell(1, L::kStock) + "/" + Cell(2, L::kStock), "7/0");  // no balance row left: 0
 }
 
 TEST_F(RequisitionDocTest, ListReachesBackOverBefmonthPeriodsAndDeleteAsks) {
