@@ -50,13 +50,6 @@ class RequisitionDocTest : public test::HostTest {
     doc_.Events().AttachSink(&host_.Sink());
   }
 
-  // What the clerk was told, when a test fails.
-  void TearDown() override {
-    if (!HasFailure()) return;
-    for (const auto& box : host_.Dialogs().Boxes()) ADD_FAILURE() << "box: " << box.text;
-    for (const auto& text : host_.Sink().ErrMessages()) ADD_FAILURE() << "error: " << text;
-  }
-
   void Start() { ASSERT_TRUE(doc_.Init(host_.System(), kProgram, 0)); }
 
   // The import button; the clerk ticks the chooser's rows of these order lines and confirms.
