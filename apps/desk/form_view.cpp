@@ -42,7 +42,7 @@ QString CaptionOf(const forms::Widget& w) {
 bool IsHeaderLabel(const std::string& name) {
   using host::DocumentControl;
   return name == DocumentControl::kCaptionLabel || name == DocumentControl::kRecordLabel ||
-         name == DocumentControl::kCheckedStamp || name == DocumentControl::kFilterLabel;
+         DocumentControl::IsCheckedStamp(name) || name == DocumentControl::kFilterLabel;
 }
 
 FormView::FormView(forms::Form& form, QWidget* parent) : QWidget(parent), form_(form) {
@@ -249,7 +249,7 @@ QWidget* FormView::MakeLabel(forms::Label& label) {
     f.setPointSizeF(f.pointSizeF() * 1.5);
     f.setBold(true);
     widget->setFont(f);
-  } else if (label.Name() == host::DocumentControl::kCheckedStamp) {
+  } else if (host::DocumentControl::IsCheckedStamp(label.Name())) {
     widget->setStyleSheet(
         "QLabel { color: #c00000; border: 2px solid #c00000; padding: 2px 8px;"
         " font-weight: bold; }");
@@ -266,7 +266,7 @@ void FormView::SyncOne(const Binding& binding) {
   if (auto* label = qobject_cast<QLabel*>(widget)) {
     if (dynamic_cast<forms::Label*>(&model)) {
       QString text = QString::fromStdString(model.Caption());
-      if (text.isEmpty() && model.Name() == host::DocumentControl::kCheckedStamp)
+      if (text.isEmpty() && host::DocumentControl::IsCheckedStamp(model.Name()))
         text = tr("已审核");
       if (text.isEmpty() && model.Name() == host::DocumentControl::kFilterLabel)
         text = tr("已过滤");

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "db/value.h"
+#include "host/dialogs.h"
 
 namespace ws::docs {
 
@@ -93,10 +94,14 @@ void LineSet::ForgetLineIds() {
   removed_.clear();
 }
 
+bool LineSet::IsLine(int row) const {
+  return !Trim(grid_.TextMatrix(row, schema_.nameCol)).empty();
+}
+
 std::vector<int> LineSet::SavedRows() const {
   std::vector<int> rows;
   for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
-    if (!Trim(grid_.TextMatrix(row, schema_.nameCol)).empty()) rows.push_back(row);
+    if (IsLine(row)) rows.push_back(row);
   }
   return rows;
 }
@@ -146,7 +151,7 @@ void LineSet::AppendValue(db::Sql& sql, const LineColumn& c, int row) const {
       sql.Date(text, "");
       break;
     case ValueKind::Text:
-      sql.Text(text);
+      sql.Text(c.trimmed ? Trim(text) : text);
       break;
   }
 }
@@ -197,20 +202,22 @@ db::Sql LineSet::DeleteRemoved(int64_t ownerId) const {
 std::vector<std::vector<std::string>> LineSet::PrintRows() const {
   int last = grid_.Rows();
   for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
-    if (Trim(grid_.TextMatrix(row, schema_.nameCol)).empty()) {
+    if (!IsLine(row)) {
       last = row;
       break;
     }
   }
   std::vector<std::vector<std::string>> rows;
-  for (int row = 0; row < last; ++row) {
-    std::vector<std::string> cells;
-    for (int col = 0; col < grid_.Cols(); ++col) {
-      cells.push_back(col > 0 && grid_.ColHidden(col) ? "***" : grid_.TextMatrix(row, col));
-    }
-    rows.push_back(std::move(cells));
-  }
+  for (int row = 0; row < last; ++row) rows.push_back(PrintCells(row));
   return rows;
+}
+
+std::vector<std::string> LineSet::PrintCells(int row) const {
+  std::vector<std::string> cells;
+  for (int col = 0; col < grid_.Cols(); ++col) {
+    cells.push_back(col > 0 && grid_.ColHidden(col) ? "***" : grid_.TextMatrix(row, col));
+  }
+  return cells;
 }
 
 void LineSet::Guard(const std::string& tag, int row, const std::function<void()>& body) {
@@ -260,12 +267,20 @@ void LineSet::CodeTyped(int row) {
   PickedRow picked;
   if (picker) {
     picked = ResolveTyped(*picker, typed);
-    // A code that names nothing opens the list on it, as the drop-down of the cell would.
-    if (!picked.found) picked = ChooseInPicker(system, *picker, typed);
+    // A code that names nothing opens the list on it, as the drop-down of the cell would,
+    // unless the document answers it with its own refusal.
+    if (!picked.found && lookup_.unknownCodeText.empty()) {
+      picked = ChooseInPicker(system, *picker, typed);
+    }
   }
   if (!picked.found) {
     grid_.SetTextMatrix(row, schema_.codeCol, committed);
-    if (lookup_.onUnresolved) lookup_.onUnresolved();
+    if (!lookup_.unknownCodeText.empty()) {
+      system.Dialogs().MessageBox(lookup_.unknownCodeText, "提示:", host::MsgButtons::Ok,
+                                  host::MsgIcon::Information);
+    } else if (lookup_.onUnresolved) {
+      lookup_.onUnresolved();
+    }
     return;
   }
   Fill(row, picked);

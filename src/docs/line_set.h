@@ -3,8 +3,9 @@
 // picker, the rows a save writes (their statements included) and the rows a print shows. A
 // document keeps its own arithmetic and price rules and hears about a code through OnCode.
 //
-// A row is a line of the document when its name cell is not empty; only those rows are saved,
-// totalled and printed, so the total always matches what is stored.
+// A row is a line of the document when its name cell is not empty (a document may judge by the
+// code's key instead, IsLine); only those rows are saved, totalled and printed, so the total
+// always matches what is stored.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,8 @@ struct LineColumn {
   bool saved = true;  // false: shown from the master (name, model 规格), never written
   // The value is the cell's key (the depot id behind a depot name), not its text.
   bool key = false;
+  // A text saved without its outer blanks: a batch is matched against stock by equality.
+  bool trimmed = false;
 };
 
 struct LineSchema {
@@ -57,6 +60,9 @@ struct CodeLookup {
   // A typed code that names nothing, with nothing chosen from the list it opened: the row
   // keeps its code, and this tells the user (unset: the row just keeps its code).
   std::function<void()> onUnresolved;
+  // When set, a typed code that names nothing is answered with this box ("提示:") instead of
+  // dropping the list down on it; the row keeps its part either way.
+  std::string unknownCodeText;
 };
 
 class LineSet {
@@ -99,7 +105,9 @@ class LineSet {
   // Removes every row; the saved ones are deleted by the next save, as if removed one by one.
   void RemoveAll();
 
-  // The rows a save writes: every data row whose name is not empty.
+  // Whether a data row is a line of the document: by default its name is not empty.
+  virtual bool IsLine(int row) const;
+  // The rows a save writes: every data row that is a line.
   std::vector<int> SavedRows() const;
   int64_t LineId(int row) const;
   // Sum of the amount column over the saved rows.
@@ -114,12 +122,14 @@ class LineSet {
   virtual db::Sql Update(int row, int64_t ownerId) const;
   db::Sql DeleteRemoved(int64_t ownerId) const;  // Removed() must not be empty
 
-  // The header row and the rows up to the first without a name; every cell of a hidden column
+  // The header row and the rows up to the first that is no line; every cell of a hidden column
   // but the first reads "***".
-  std::vector<std::vector<std::string>> PrintRows() const;
+  virtual std::vector<std::vector<std::string>> PrintRows() const;
 
  protected:
   const Context& Ctx() const { return context_; }
+  // One grid row as printed.
+  std::vector<std::string> PrintCells(int row) const;
 
  private:
   void CodeTyped(int row);

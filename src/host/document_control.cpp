@@ -11,6 +11,12 @@
 
 namespace ws::host {
 
+int ListWindowMonths(ISystem& system) {
+  const int months =
+      static_cast<int>(db::NumericValue(system.GetOption(12, std::string("befmonth"))));
+  return months == 0 ? 12 : months;
+}
+
 DocumentControl::DocumentControl(std::string className)
     : form_(className), className_(std::move(className)) {}
 
@@ -60,7 +66,7 @@ bool DocumentControl::Init(ISystem& system, int64_t programNumber, int64_t reque
     if (form_.Children().empty()) {
       form_.Add<forms::Label>(kCaptionLabel);
       form_.Add<forms::Label>(kRecordLabel).SetCaption("记录：0/0");
-      form_.Add<forms::Label>(kCheckedStamp).SetVisible(false);
+      form_.Add<forms::Label>(CheckedStampName()).SetVisible(false);
       form_.Add<forms::Label>(kFilterLabel).SetVisible(false);
     }
     db::Runner runner(system.GetDatabase());
@@ -157,7 +163,7 @@ bool DocumentControl::DoSetStatus(const std::string& statusWord, bool stamp) {
 }
 
 bool DocumentControl::CheckStatus(const std::string&) {
-  auto* stamp = form_.FindAs<forms::Label>(kCheckedStamp);
+  auto* stamp = form_.FindAs<forms::Label>(CheckedStampName());
   return stamp && stamp->Visible();
 }
 
@@ -283,7 +289,7 @@ void DocumentControl::SetRecordLabel(const std::string& text) {
 }
 
 void DocumentControl::SetCheckedStamp(bool visible) {
-  if (auto* stamp = form_.FindAs<forms::Label>(kCheckedStamp)) stamp->SetVisible(visible);
+  if (auto* stamp = form_.FindAs<forms::Label>(CheckedStampName())) stamp->SetVisible(visible);
 }
 
 }  // namespace ws::host

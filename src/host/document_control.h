@@ -20,6 +20,11 @@
 
 namespace ws::host {
 
+// How many months a document list reaches back when no document was requested: the option
+// "befmonth" of module 12, where 0 (or no option) means 12. Every document's list window starts
+// from this one rule, so the four lists of one shop reach equally far back.
+int ListWindowMonths(ISystem& system);
+
 class DocumentControl : public IControl, public IFormUI, public IDesignUI, public IFormToolUI {
  public:
   explicit DocumentControl(std::string className);
@@ -91,6 +96,12 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   static constexpr const char* kCaptionLabel = "lblTitle";
   static constexpr const char* kRecordLabel = "lblRecord";
   static constexpr const char* kCheckedStamp = "imgCheck";
+  // The requisition names its stamp so.
+  static constexpr const char* kSucceedStamp = "Lab_Succeed";
+  // Whether a widget of that name is a document's checked stamp (front ends style it).
+  static bool IsCheckedStamp(const std::string& name) {
+    return name == kCheckedStamp || name == kSucceedStamp;
+  }
   static constexpr const char* kFilterLabel = "LabFilter";
 
  protected:
@@ -104,6 +115,8 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   // (" and 进厂日期>=... " for the repair order). Empty for no window.
   virtual std::string ListWindow() { return {}; }
   virtual std::string KeyColumn() const { return "单据ID"; }
+  // The name of the checked stamp label.
+  virtual const char* CheckedStampName() const { return kCheckedStamp; }
   // Reads the positioned row into the form.
   virtual void ShowRecord(const db::Recordset& records, const std::string& position) = 0;
   // Empties the form.

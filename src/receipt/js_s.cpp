@@ -145,8 +145,8 @@ std::string JS_S::BaseSelect() const {
 }
 
 std::string JS_S::ListWindow() {
-  int months = OptionNumber(System(), 12, "befmonth");
-  return ReceiptPeriodWindow(static_cast<int>(CurrentPeriodParameter()), months == 0 ? 12 : months);
+  return ReceiptPeriodWindow(static_cast<int>(CurrentPeriodParameter()),
+                             host::ListWindowMonths(System()));
 }
 
 void JS_S::ResolveLookup(int index) {

@@ -18,7 +18,6 @@ std::string OrderSearchSelect() {
 }
 
 std::pair<db::Date, db::Date> DateWindow(const db::Date& login, int months) {
-  if (months == 0) months = 12;
   int startYear = login.year;
   int startMonth = login.month - months;
   while (startMonth < 1) {

@@ -147,8 +147,7 @@ void WS_S::ShowGrid(LineKind kind) {
 }
 
 std::string WS_S::ListWindow() {
-  int months = static_cast<int>(db::NumericValue(System().GetOption(12, std::string("befmonth"))));
-  return DateWindowCondition(Login().loginDate, months, Driver());
+  return DateWindowCondition(Login().loginDate, host::ListWindowMonths(System()), Driver());
 }
 
 void WS_S::ShowRecord(const db::Recordset& records, const std::string& position) {

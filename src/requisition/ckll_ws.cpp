@@ -241,7 +241,7 @@ std::string CKLl_WS::BaseSelect() const {
 
 std::string CKLl_WS::ListWindow() {
   db::Sql window;
-  AppendPeriodWindow(window, gate_.CurrentPeriod(), ListMonths(System()));
+  AppendPeriodWindow(window, gate_.CurrentPeriod(), host::ListWindowMonths(System()));
   return window.Literal();
 }
 
@@ -370,7 +370,8 @@ void CKLl_WS::RecalcTotals() {
   forms::Grid& grid = lines_->Grid();
   double quantity = 0;
   double amount = 0;
-  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+  // The rows a save writes, so the total shown is the total stored.
+  for (int row : lines_->SavedRows()) {
     quantity += db::NumericValue(grid.TextMatrix(row, RequisitionLines::kQuantity));
     amount += db::NumericValue(grid.TextMatrix(row, RequisitionLines::kAmount));
   }

@@ -92,6 +92,7 @@ class CKLl_WS : public docs::Document {
   void OnFileNew() override;
   std::string LoadTag() const override { return "-->LoadData::"; }
   std::string FindTag() const override { return "-->FindData::"; }
+  const char* CheckedStampName() const override { return kSucceedStamp; }
 
  private:
   // --- Form and display (ckll_ws.cpp).

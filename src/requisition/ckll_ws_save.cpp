@@ -80,6 +80,12 @@ bool CKLl_WS::RowsValid(bool* anyLine) {
 }
 
 bool CKLl_WS::IsCanSave() {
+  // The stock period is the date's: without a date the gate would speak of period [0], so the
+  // date field refuses like any field that holds no valid value.
+  forms::Field& date = Header(kDate);
+  if (!db::Date::Parse(Trim(date.Text()))) {
+    date.MarkInvalid(Trim(date.Caption()) + "输入有误，请重新输入！");
+  }
   if (!docs::Document::ValidateSave()) return false;
   if (CurrentId() > 0 && IsChecked(Database(), CurrentId())) {
     Ask("该单据已经被审核，不能保存！请刷新单据", kGateTitle, host::MsgButtons::Ok,
@@ -231,8 +237,12 @@ bool CKLl_WS::DoPrint() {
     data->SetValue("金额大写", shown(kAmountWords));
     data->SetValue("金额小写", shown(kAmountFigures));
     data->SetValue("数量合计", Label(kQuantityTotal).Caption());
-    for (const auto& [caption, text] : Schema().PrintValues(form_, kFieldArray)) {
-      data->SetValue(caption, text);
+    // Every header field, the repair order's customer included, which no column of JXCDJ holds.
+    for (int index = 0; index < kFieldCount; ++index) {
+      const forms::Field& field = Header(index);
+      if (std::string caption = Trim(field.Caption()); !caption.empty()) {
+        data->SetValue(caption, field.Text());
+      }
     }
     AddPrintTable(*data, kGrid, lines_->PrintRows());
     if (std::string failure = data->WriteFile(file); !failure.empty()) {

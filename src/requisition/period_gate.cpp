@@ -20,11 +20,6 @@ int DocumentPeriod(host::ISystem& system, const db::Date& date) {
   return db::PeriodOfDate(date, OptionNumber(system.GetParameter(12, 3)));
 }
 
-int ListMonths(host::ISystem& system) {
-  int months = OptionNumber(system.GetOption(12, std::string("befmonth")));
-  return months == 0 ? 12 : months;
-}
-
 db::Sql& AppendPeriodWindow(db::Sql& condition, int currentPeriod, int months) {
   return condition.Raw(" and 会计期间<=")
       .Key(currentPeriod)

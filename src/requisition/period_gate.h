@@ -17,10 +17,6 @@ namespace ws::requisition {
 // read afresh on every call: the host may move the closing day while the control is open.
 int DocumentPeriod(host::ISystem& system, const db::Date& date);
 
-// How many periods a browse reaches back: the "befmonth" option of module 12, where 0 (or an
-// unset option) means 12.
-int ListMonths(host::ISystem& system);
-
 // Appends the period window that follows "progid=N" when no particular document was
 // requested: " and 会计期间<=S and 会计期间>=<S stepped back by months>". It appends to the
 // caller's condition so the periods stay values of that one statement.

@@ -40,7 +40,7 @@ docs::LineSchema RequisitionLineSchema() {
       {"颜色", R::kColour, ValueKind::Text, false},
       {"特性", R::kFeature, ValueKind::Text, false},
       {"尺寸", R::kSize, ValueKind::Text, false},
-      {"产品批次", R::kBatch, ValueKind::Text, true},
+      {"产品批次", R::kBatch, ValueKind::Text, true, false, true},
       {"库存数量", R::kStock, ValueKind::Number, true},
       {"库存重量", R::kStockWeight, ValueKind::Number, true},
       {"数量", R::kQuantity, ValueKind::Number, true},
@@ -51,7 +51,7 @@ docs::LineSchema RequisitionLineSchema() {
       {"含税金额", R::kAmount, ValueKind::Number, true},
       {"实际金额", R::kAmount, ValueKind::Number, true},
       {"金额", R::kAmount, ValueKind::Number, true},
-      {"备注", R::kRemark, ValueKind::Text, true},
+      {"备注", R::kRemark, ValueKind::Text, true, false, true},
       {"是否需批次管理", R::kBatchManaged, ValueKind::Text, false},
       {"前置单据", R::kSourceType, ValueKind::Id, true, true},
       {"前置单据ID", R::kSourceNumber, ValueKind::Id, true, true},
@@ -144,6 +144,7 @@ void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
                   {kLocation, "i缺省货位"}, {kBatchManaged, "i是否需批次管理"}};
   lookup.typedTag = "CKLL_WS-->ywGrid_TxtValidBmS::";
   lookup.helpTag = "CKLL_WS-->ywGrid_UserHelpEvent::";
+  lookup.unknownCodeText = kBadPart;
 
   docs::LineSet::Context setContext;
   setContext.system = context_.system;
@@ -200,6 +201,15 @@ bool RequisitionLines::IsLine(int row) const {
   return Grid().CellKeyLong(row, kCode) != 0;
 }
 
+std::vector<std::vector<std::string>> RequisitionLines::PrintRows() const {
+  // Every line, wherever it stands: a row without a part between two lines ends nothing.
+  std::vector<std::vector<std::string>> rows{PrintCells(0)};
+  for (int row = Grid().FixedRows(); row < Grid().Rows(); ++row) {
+    if (IsLine(row)) rows.push_back(PrintCells(row));
+  }
+  return rows;
+}
+
 bool RequisitionLines::AskDeleteRow(int row) {
   if (System().Dialogs().MessageBox("是否删除当前行记录:", "提示:", host::MsgButtons::YesNo,
                                     host::MsgIcon::Question) != host::MsgAnswer::Yes) {
@@ -226,7 +236,7 @@ void RequisitionLines::DefaultDepot(int row) {
   bool batch = BatchShown();
   if (fun_.GetGoodsDepot(depot, name, location, grid.CellKeyLong(row, kCode),
                          context_.stockPeriod(), true, 0, false, "", false, "", batch,
-                         grid.TextMatrix(row, kBatch))) {
+                         Trim(grid.TextMatrix(row, kBatch)))) {
     SetDepot(row, depot, name);
   }
 }
@@ -238,7 +248,7 @@ void RequisitionLines::RefreshStock(int row) {
   double weight = 0;
   if (fun_.GetKcSlZl(quantity, weight, context_.stockPeriod(), grid.CellKeyLong(row, kCode), true,
                      grid.CellKeyLong(row, kDepot), false, "", false, "", false, "", batch,
-                     grid.TextMatrix(row, kBatch))) {
+                     Trim(grid.TextMatrix(row, kBatch)))) {
     grid.SetTextMatrix(row, kStock, Plain(quantity));
     grid.SetTextMatrix(row, kStockWeight, Plain(weight));
   }
@@ -255,7 +265,7 @@ void RequisitionLines::ShowCurrentStock(int row) {
       .Raw("    AND 产品ID=")
       .Key(grid.CellKeyLong(row, kCode))
       .Raw("    AND 等级=''    AND 特征码=''    AND 产品批次=")
-      .Text(grid.TextMatrix(row, kBatch));
+      .Text(Trim(grid.TextMatrix(row, kBatch)));
   std::string error;
   auto records = db::Runner(System().GetDatabase()).Open(sql, &error);
   if (!error.empty()) throw std::runtime_error(error);
@@ -279,7 +289,7 @@ void RequisitionLines::LookUpPrice(int row) {
   bool batch = BatchShown() && db::NumericValue(grid.TextMatrix(row, kBatchManaged)) >= 1;
   if (!fun_.GetCpPrice(price, static_cast<int64_t>(mode), context_.stockPeriod(), partId, false,
                        context_.programNumber, 0, grid.CellKeyLong(row, kDepot), false, "", false,
-                       "", false, "", batch, grid.TextMatrix(row, kBatch))) {
+                       "", false, "", batch, Trim(grid.TextMatrix(row, kBatch)))) {
     return;
   }
   grid.SetTextMatrix(row, kPrice, Plain(price));

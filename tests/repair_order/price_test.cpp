@@ -1,15 +1,11 @@
 // The unit price proposed for a new line, and clsFun::GetCpPrice.
 #include "docs/cls_fun.h"
-#include "docs/line_price.h"
 #include "repair_order_fixture.h"
 
 namespace ws::repair_order {
 namespace {
 
 using docs::clsFun;
-using docs::HistoryPriceSelect;
-using docs::LinePricer;
-using docs::RulePriceSelect;
 
 class PriceTest : public RepairOrderTest {
  protected:
@@ -22,20 +18,9 @@ class PriceTest : public RepairOrderTest {
   void SetRule(int rule) {
     host_.Exec("update xt_objects set fetchPrice=" + std::to_string(rule) + " where progid=200001");
   }
-  void Stock(int64_t depot, int64_t part, double quantity, double value,
-             const std::string& place = "") {
-    host_.Exec(db::Sql("insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,库存数量,库存金额) "
-                       "values (201206,")
-                   .Key(depot)
-                   .Raw(",")
-                   .Key(part)
-                   .Raw(",")
-                   .Text(place)
-                   .Raw(",")
-                   .Num(quantity)
-                   .Raw(",")
-                   .Num(value)
-                   .Raw(")"));
+  void Stock(const std::string& rows) {
+    host_.Exec("insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,库存数量,库存金额) values " +
+               rows);
   }
   // The price a new line of the code gets on a new order of the owner text.
   std::string Proposed(LineKind kind, const std::string& owner, const std::string& code,
@@ -48,7 +33,7 @@ class PriceTest : public RepairOrderTest {
   }
 };
 
-TEST_F(PriceTest, CustomerHistoryComesFirstAndOnlyCheckedOrdersCount) {
+TEST_F(PriceTest, CustomerHistoryComesFirstThenThePriceRule) {
   History(20, 1, LineKind::Items, 1, 80, "02");
   History(21, 2, LineKind::Items, 1, 90, "02");
   History(22, 1, LineKind::Items, 1, 70, "01");  // the latest, but never checked
@@ -60,9 +45,11 @@ TEST_F(PriceTest, CustomerHistoryComesFirstAndOnlyCheckedOrdersCount) {
   EXPECT_EQ(Proposed(LineKind::Items, "", "X01"), "90") << "a new customer: anyone's latest";
   EXPECT_EQ(Proposed(LineKind::Parts, "顺达", "P02"), "110");
 
-  // Without history the price rule decides: 6 is the catalogue's retail price.
-  SetRule(6);
-  EXPECT_EQ(Proposed(LineKind::Parts, "", "P01"), "30");
+  // Without history the price rule decides: 5 and 6 are the catalogue's retail price.
+  for (int rule : {5, 6}) {
+    SetRule(rule);
+    EXPECT_EQ(Proposed(LineKind::Parts, "", "P01"), "30") << "rule " << rule;
+  }
   SetRule(8);
   EXPECT_EQ(Proposed(LineKind::Parts, "", "P01"), "20");
   SetRule(0);
@@ -71,10 +58,12 @@ TEST_F(PriceTest, CustomerHistoryComesFirstAndOnlyCheckedOrdersCount) {
   // Fetch mode 1 skips the history; 3 proposes nothing.
   host_.System().SetOption(12, "fetchmode", "1");
   SetRule(1);
-  History(24, 1, LineKind::Items, 1, 60, "02");
-  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "60") << "the lowest checked price";
+  History(24, 1, LineKind::Items, 1, 84, "02");
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "80") << "the lowest checked price";
   SetRule(3);
-  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "76.6666666667");
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "84.6666666667");
+  SetRule(4);
+  EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "84") << "the latest checked price";
   host_.System().SetOption(12, "fetchmode", "3");
   EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01", "12"), "12");
   // Module 12 unset: module 3 decides.
@@ -82,20 +71,18 @@ TEST_F(PriceTest, CustomerHistoryComesFirstAndOnlyCheckedOrdersCount) {
   host_.System().SetOption(3, "fetchmode", "2");
   SetRule(2);
   EXPECT_EQ(Proposed(LineKind::Items, "顺达", "X01"), "90") << "the highest";
-}
 
-TEST_F(PriceTest, StockAverageCostForPartsOnly) {
+  // Rule 7, the stock's average cost, for parts only.
   host_.System().SetOption(12, "fetchmode", "1");
   SetRule(7);
-  host_.Exec("insert into PDMBM (部门ID,部门名称,组织类型,不参与物料运算) values (1,'总库',2,0)");
-  host_.Exec("insert into PDMBM (部门ID,部门名称,组织类型,不参与物料运算) values (2,'废品库',2,1)");
-  Stock(1, 1, 0, 0);
-  Stock(2, 1, 6, 600);  // a depot outside the figures
-  ASSERT_TRUE(Start());
+  host_.Exec(
+      "insert into PDMBM (部门ID,部门名称,组织类型,不参与物料运算) values (1,'总库',2,0),"
+      "(2,'废品库',2,1)");
+  Stock("(201206,1,1,'',0,0),(201206,2,1,'',6,600)");  // the second depot is outside the figures
   EXPECT_EQ(Proposed(LineKind::Parts, "", "P01", "55"), "55") << "no stock: the price stays";
   EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAmount), "55");
 
-  Stock(1, 1, 4, 100, "A-1");
+  Stock("(201206,1,1,'A-1',4,100)");
   EXPECT_EQ(Proposed(LineKind::Parts, "", "P01", "55"), "25");
   EXPECT_EQ(Proposed(LineKind::Items, "", "X01", "55"), "55") << "labour has no stock";
 
@@ -128,45 +115,20 @@ TEST_F(PriceTest, EnteringTheSameCodeAgainEntersTheLineAgain) {
   EXPECT_EQ(items.TextMatrix(1, LineGrid::kAmount), "30");
 }
 
-TEST(LinePriceStatementTest, HistoryAndRuleTexts) {
-  EXPECT_EQ(
-      HistoryPriceSelect(LineKind::Items, 3, 200001, 7),
-      " SELECT TOP 1 单价 from wsdj A left join wsdjxm B on A.单据ID=B.单据ID where "
-      "A.车主ID=7  and B.项目ID=3 and smark='02' and A.progID=200001 order by B.单据明细ID desc");
-  EXPECT_EQ(HistoryPriceSelect(LineKind::Parts, 3, 200001, std::nullopt),
-            " SELECT TOP 1 单价 from wsdj A left join wsdjpj B on A.单据ID=B.单据ID where "
-            "B.产品ID=3 and smark='02' and A.progID=200001 order by B.单据明细ID desc");
-  EXPECT_EQ(RulePriceSelect(4, LineKind::Items, 3, 200001, 0),
-            " SELECT TOP 1 单价 from wsdj A left join wsdjxm B on A.单据ID=B.单据ID where  "
-            "B.项目ID=3 and smark='02' and A.progID=200001 order by B.单据明细ID desc");
-  EXPECT_EQ(RulePriceSelect(1, LineKind::Parts, 3, 200001, 0),
-            " SELECT MIN(单价) from wsdj A left join wsdjpj B on A.单据ID=B.单据ID where "
-            "B.产品ID=3 and smark='02' and A.progID=200001");
-  EXPECT_EQ(RulePriceSelect(7, LineKind::Parts, 3, 200001, 201206),
-            " SELECT SUM(库存数量) As sum库存数量, SUM(库存金额) As sum库存金额   FROM JXCGoodsZztz"
-            "  WHERE 会计期间=201206    AND 产品ID=3 AND 仓库ID in ( select 部门ID from pdmbm "
-            "where 不参与物料运算=0 )");
-  EXPECT_EQ(RulePriceSelect(7, LineKind::Items, 3, 200001, 201206), "");
-  EXPECT_EQ(RulePriceSelect(9, LineKind::Parts, 3, 200001, 201206), "");
-}
-
 class CpPriceTest : public test::HostTest {
  protected:
   void SetUp() override {
     // Two checked purchase documents of program 100 and one entered; partners 5 and 6.
-    host_.Exec("insert into JXCDJ (单据ID,progID,smark,往来ID) values (1,100,'02',5)");
-    host_.Exec("insert into JXCDJ (单据ID,progID,smark,往来ID) values (2,100,'02',6)");
-    host_.Exec("insert into JXCDJ (单据ID,progID,smark,往来ID) values (3,100,'01',5)");
     host_.Exec(
-        "insert into JXCDJMX (单据明细ID,单据ID,产品ID,单价,含税单价) values (1,1,9,10,11.7)");
+        "insert into JXCDJ (单据ID,progID,smark,往来ID) values (1,100,'02',5),(2,100,'02',6),"
+        "(3,100,'01',5)");
     host_.Exec(
-        "insert into JXCDJMX (单据明细ID,单据ID,产品ID,单价,含税单价) values (2,2,9,14,16.38)");
-    host_.Exec("insert into JXCDJMX (单据明细ID,单据ID,产品ID,单价,含税单价) values (3,3,9,1,1)");
+        "insert into JXCDJMX (单据明细ID,单据ID,产品ID,单价,含税单价) values (1,1,9,10,11.7),"
+        "(2,2,9,14,16.38),(3,3,9,1,1)");
     host_.Exec(
         "insert into PDMCPML (产品ID,物品编码,参考批发价,参考零售价,参考进价) values "
         "(9,'P9',12,15,8)");
-    host_.Exec("insert into PDMBM (部门ID,不参与物料运算) values (1,0)");
-    host_.Exec("insert into PDMBM (部门ID,不参与物料运算) values (2,0)");
+    host_.Exec("insert into PDMBM (部门ID,不参与物料运算) values (1,0),(2,0)");
     host_.Exec(
         "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,库存数量,库存金额) values "
         "(201206,1,9,'A',2,30), (201206,2,9,'B',3,20), (201205,1,9,'A',1,100)");
@@ -196,18 +158,18 @@ TEST_F(CpPriceTest, EveryRule) {
   EXPECT_DOUBLE_EQ(Price(4), 14) << "the latest checked line";
   EXPECT_DOUBLE_EQ(Price(11, false, 5), 10) << "partner 5 only";
   EXPECT_DOUBLE_EQ(Price(14, true, 5), 11.7);
-  EXPECT_DOUBLE_EQ(Price(5), 12);
-  EXPECT_DOUBLE_EQ(Price(6), 15);
+  EXPECT_DOUBLE_EQ(Price(5), 12) << "wholesale";
+  EXPECT_DOUBLE_EQ(Price(6), 15) << "retail";
   EXPECT_DOUBLE_EQ(Price(8), 8);
   EXPECT_DOUBLE_EQ(Price(7), 10) << "(30 + 20) / (2 + 3) over the counted depots";
   EXPECT_DOUBLE_EQ(Price(7, false, 0, 1), 15);
   const std::string place = "B";
+  const std::string nowhere = "Z";
   EXPECT_DOUBLE_EQ(Price(7, false, 0, 0, &place), 20.0 / 3);
+  EXPECT_DOUBLE_EQ(Price(7, false, 0, 0, &nowhere), -1) << "no stock: the price stays";
   EXPECT_DOUBLE_EQ(Price(21, false, 5), 9.5) << "checked, currency 100, purchase";
   EXPECT_DOUBLE_EQ(Price(21, false, 6), 0) << "a sales price is no purchase price";
   EXPECT_DOUBLE_EQ(Price(9), -1) << "no such rule: the price stays";
-  const std::string nowhere = "Z";
-  EXPECT_DOUBLE_EQ(Price(7, false, 0, 0, &nowhere), -1) << "no stock: the price stays";
 
   host_.Exec("drop table Pubwlprice");
   double price = 5;

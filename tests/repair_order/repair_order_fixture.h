@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/sql.h"
+#include "db/value.h"
 #include "forms/grid_search.h"
 #include "forms/input.h"
 #include "pickers/picker_control.h"
@@ -24,21 +25,17 @@ class RepairOrderTest : public test::HostTest {
  protected:
   void SetUp() override {
     host_.Exec(
-        "insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)");
-    host_.Exec("insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (2,'C002','李四',2)");
+        "insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2),"
+        "(2,'C002','李四',2)");
     host_.Exec(
         "insert into clzl (车辆ID,车辆编号,车牌号,发动机号,车架号,车型,车主ID) "
         "values (1,'V001','京A12345','E100','J100','桑塔纳',1)");
     host_.Exec(
-        "insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (1,'X01','换机油','保养')");
+        "insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (1,'X01','换机油','保养'),"
+        "(2,'X02','喷漆','钣金')");
     host_.Exec(
-        "insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (2,'X02','喷漆','钣金')");
-    host_.Exec(
-        "insert into PDMCPML (产品ID,物品编码,物品名称,规格,参考零售价,参考进价) "
-        "values (1,'P01','机油滤芯','小号',30,20)");
-    host_.Exec(
-        "insert into PDMCPML (产品ID,物品编码,物品名称,规格,参考零售价,参考进价) "
-        "values (2,'P02','刹车片','前轮',120,80)");
+        "insert into PDMCPML (产品ID,物品编码,物品名称,规格,参考批发价,参考零售价,参考进价) "
+        "values (1,'P01','机油滤芯','小号',25,30,20),(2,'P02','刹车片','前轮',100,120,80)");
     host_.Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','')");
     // The clerk drops a picker down on the typed text and takes its first row.
     host_.System().SetRunPickerHandler([this](host::IControl& control, const std::string& text) {
@@ -90,42 +87,23 @@ class RepairOrderTest : public test::HostTest {
     Cell(kind, row, LineGrid::kPrice, price);
   }
 
-  // A checked or entered order with one line, written straight into the tables.
+  // A checked or entered order, and a line of it, written straight into the tables.
   void AddOrder(int64_t id, const std::string& number, const std::string& dateIn,
                 int64_t ownerId = 1, const std::string& smark = "01") {
     host_.Exec(
-        db::Sql("insert into WSDJ (单据ID,progid,smark,系统,工单号码,车主ID,车辆ID,进厂日期) "
-                "values (")
-            .Key(id)
-            .Raw(",200001,")
-            .Text(smark)
-            .Raw(",'填单',")
-            .Text(number)
-            .Raw(",")
-            .Key(ownerId)
-            .Raw(",1,")
-            .Text(dateIn)
-            .Raw(")"));
+        "insert into WSDJ (单据ID,progid,smark,系统,工单号码,车主ID,车辆ID,进厂日期) values (" +
+        std::to_string(id) + ",200001,'" + smark + "','填单','" + number + "'," +
+        std::to_string(ownerId) + ",1,'" + dateIn + "')");
   }
   void AddLine(LineKind kind, int64_t lineId, int64_t orderId, int64_t key, double price) {
     host_.Exec(
-        db::Sql(kind == LineKind::Items
-                    ? "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values ("
-                    : "insert into WSDJPJ (单据明细ID,单据ID,产品ID,数量,单价,金额) values (")
-            .Key(lineId)
-            .Raw(",")
-            .Key(orderId)
-            .Raw(",")
-            .Key(key)
-            .Raw(",1,")
-            .Num(price)
-            .Raw(",")
-            .Num(price)
-            .Raw(")"));
+        std::string(kind == LineKind::Items ? "insert into WSDJXM (单据明细ID,单据ID,项目ID"
+                                            : "insert into WSDJPJ (单据明细ID,单据ID,产品ID") +
+        ",数量,单价,金额) values (" + std::to_string(lineId) + "," + std::to_string(orderId) + "," +
+        std::to_string(key) + ",1," + db::DecimalText(price) + "," + db::DecimalText(price) + ")");
   }
 
   std::string Text(const std::string& sql) { return host_.Scalar(sql).ToText(); }
-  std::string Text(const db::Sql& sql) { return host_.Scalar(sql).ToText(); }
   int64_t Count(const std::string& sql) { return host_.Scalar(sql).ToLong(); }
   // The statements logged since the last ClearLog that contain the part.
   std::vector<std::string> Logged(const std::string& part) {

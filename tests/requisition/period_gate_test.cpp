@@ -1,10 +1,14 @@
 // Stock periods of the requisition: the period of a date around month and year ends with the
-// closing day, the list window over periods, and the gate of save and check.
+// closing day, the gate of save and check, and the list window every document shares.
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "db/runner.h"
+#include "receipt/js_s.h"
+#include "repair_order/ws_s.h"
+#include "requisition/ckll_ws.h"
 #include "requisition/period_gate.h"
+#include "settlement/js_ws.h"
 #include "support/test_host.h"
 
 namespace ws::requisition {
@@ -51,81 +55,67 @@ TEST_F(PeriodTest, DatesAfterTheClosingDayBelongToTheNextPeriodAcrossMonthAndYea
   }
 }
 
-TEST_F(PeriodTest, ListWindowReachesBackBefmonthPeriodsOverTheYearEnd) {
-  for (int period : {201209, 201210, 201211, 201212, 201301, 201302}) {
-    host_.Exec("insert into JXCDJ (单据ID,progID,smark,会计期间) values (" +
-               std::to_string(period) + ",200002,'01'," + std::to_string(period) + ")");
-  }
-  auto listed = [&](int current) {
-    db::Sql sql("select 会计期间 from JXCDJ where progid=");
-    AppendPeriodWindow(sql.Key(200002), current, ListMonths(host_.System()))
-        .Raw(" order by 会计期间");
-    std::vector<int> periods;
-    auto rs = db::Runner(host_.Db()).Open(sql);
-    for (; rs && !rs->Eof(); rs->MoveNext()) periods.push_back(rs->Field(0).ToLong());
-    return periods;
+// With no document requested every document's list reaches back "befmonth" months, and 0 or no
+// option means a year for all four alike.
+TEST_F(PeriodTest, EveryDocumentListReachesBackByOneRule) {
+  struct Case {
+    const char* befmonth;
+    const char* orderFrom;
+    const char* periodFrom;
   };
-
-  Set(12, "befmonth", "2");
-  db::Sql window("progid=200002");
-  EXPECT_EQ(AppendPeriodWindow(window, 201301, 2).Literal(),
-            "progid=200002 and 会计期间<=201301 and 会计期间>=201211");
-  EXPECT_EQ(listed(201301), (std::vector<int>{201211, 201212, 201301}));
-
-  // 0, or no option at all, reaches back a whole year.
-  Set(12, "befmonth", "0");
-  EXPECT_EQ(ListMonths(host_.System()), 12);
-  EXPECT_EQ(listed(201301), (std::vector<int>{201209, 201210, 201211, 201212, 201301}));
-  Set(12, "befmonth", "");
-  EXPECT_EQ(ListMonths(host_.System()), 12);
+  const Case cases[] = {
+      {"0", "2011-06-01", "201106"}, {"", "2011-06-01", "201106"}, {"2", "2012-04-01", "201204"}};
+  for (const Case& c : cases) {
+    Set(12, "befmonth", c.befmonth);
+    repair_order::WS_S order;
+    CKLl_WS requisition;
+    settlement::JS_WS settlement{settlement::RepairOrderChooser{}};
+    receipt::JS_S receipt;
+    const std::pair<host::DocumentControl*, int64_t> documents[] = {
+        {&order, 200001}, {&requisition, 200002}, {&settlement, 200003}, {&receipt, 200004}};
+    for (auto [doc, program] : documents) {
+      ASSERT_TRUE(doc->Init(host_.System(), program, 0));
+      ASSERT_TRUE(doc->Refresh());
+      const std::string from = program == 200001 ? std::string("进厂日期>='") + c.orderFrom + "'"
+                                                 : std::string("会计期间>=") + c.periodFrom;
+      EXPECT_NE(doc->BaseCondition().find(from), std::string::npos)
+          << doc->ClassName() << " under '" << c.befmonth << "': " << doc->BaseCondition();
+    }
+  }
 }
 
-TEST_F(PeriodTest, GateRefusesFutureAndClosedPeriodsWithTheTextsOfSaveAndPosting) {
+// The texts of the closed period are the documents' tests'; here the rest of the gate.
+TEST_F(PeriodTest, GateRefusesFutureAndClosedPeriodsAndAsksOncePerControlLifeForThePast) {
   Parameter(1, "201301");
-  Set(12, "Jzperiod", "201211");
+  Set(12, "Jzperiod", "201210");
   Parameter(3, "25");
   PeriodGate gate = PeriodGate::FromSystem(host_.System());
-  ASSERT_EQ(gate.CurrentPeriod(), 201301);
-  ASSERT_EQ(gate.ClosedPeriod(), 201211);
-
-  // The 26th of January is already February's, after the current period.
-  const int february = Period("2013-01-26");
-  EXPECT_FALSE(gate.Admit(february, PeriodUse::Save, host_.Dialogs()));
-  EXPECT_FALSE(gate.Admit(february, PeriodUse::Posting, host_.Dialogs()));
-  // The 25th of November is still the closed November; the 26th is December's and open.
-  const int november = Period("2012-11-25");
-  EXPECT_FALSE(gate.Admit(november, PeriodUse::Save, host_.Dialogs()));
-  EXPECT_FALSE(gate.Admit(november, PeriodUse::Posting, host_.Dialogs()));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
-                            "当前操作日期所在的会计期间为[201302],大于当前仓库会计期间[201301],"
-                            "不能进行保存，请检查！",
-                            "单据操作日期所属会计期间为[201302],大于当前仓库会计期间[201301],"
-                            "不能进行采购入库，请检查！",
-                            "当前操作日期所在的会计期间为[201211]该会计期间已经进行仓库结帐，"
-                            "不能进行保存，请检查！",
-                            "当前操作日期所在的会计期间为[201211]该会计期间已经进行仓库结帐，"
-                            "不能进行采购入库，请检查！"}));
+  ASSERT_EQ(std::to_string(gate.CurrentPeriod()) + "/" + std::to_string(gate.ClosedPeriod()),
+            "201301/201210");
+  // The 26th of January is already February's; the 25th of October still the closed October.
+  for (const char* date : {"2013-01-26", "2012-10-25"}) {
+    EXPECT_FALSE(gate.Admit(Period(date), PeriodUse::Posting, host_.Dialogs())) << date;
+  }
+  EXPECT_EQ(BoxTexts().front(),
+            "单据操作日期所属会计期间为[201302],大于当前仓库会计期间[201301],不能进行采购入库，"
+            "请检查！");
+  EXPECT_EQ(BoxTexts().size(), 2u);
   for (const auto& box : host_.Dialogs().Boxes()) {
     EXPECT_EQ(box.title, "操作提示");
     EXPECT_EQ(box.buttons, host::MsgButtons::Ok);
     EXPECT_EQ(box.icon, host::MsgIcon::Information);
   }
-  EXPECT_FALSE(gate.PastPeriodAccepted());
-
   // The current period passes without a word, whatever the day within it.
   host_.Dialogs().Clear();
   EXPECT_TRUE(gate.Admit(Period("2012-12-26"), PeriodUse::Save, host_.Dialogs()));
   EXPECT_TRUE(gate.Admit(Period("2013-01-25"), PeriodUse::Posting, host_.Dialogs()));
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
-}
 
-TEST_F(PeriodTest, PastPeriodIsConfirmedOncePerControlLifeForSaveAndCheckAlike) {
-  PeriodGate gate(201301, 201210);
+  // A past period asks; a No is not remembered, a Yes is, for save and check alike.
   const int november = 201211;
-
   host_.Dialogs().Queue(MsgAnswer::No);
   EXPECT_FALSE(gate.Admit(november, PeriodUse::Posting, host_.Dialogs()));
-  EXPECT_FALSE(gate.PastPeriodAccepted()) << "a No is not remembered";
+  EXPECT_FALSE(gate.PastPeriodAccepted());
   host_.Dialogs().Queue(MsgAnswer::Yes);
   EXPECT_TRUE(gate.Admit(november, PeriodUse::Save, host_.Dialogs()));
   ASSERT_EQ(BoxTexts(), (std::vector<std::string>{
@@ -134,20 +124,15 @@ TEST_F(PeriodTest, PastPeriodIsConfirmedOncePerControlLifeForSaveAndCheckAlike) 
                             "当前操作日期所在的会计期间为[201211],而当前仓库的会计期间为[201301],"
                             "确认对会计期间[201211]的仓库总帐进行变更？？"}));
   EXPECT_EQ(host_.Dialogs().Boxes()[0].buttons, host::MsgButtons::YesNo);
-
-  // Accepted once: neither save nor check asks again, for any past period.
   host_.Dialogs().Clear();
   EXPECT_TRUE(gate.Admit(november, PeriodUse::Posting, host_.Dialogs()));
   EXPECT_TRUE(gate.Admit(201212, PeriodUse::Save, host_.Dialogs()));
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
-  // The consent never opens a closed or a future period.
+  // The consent never opens a closed or a future period; a new gate asks again.
   EXPECT_FALSE(gate.Admit(201210, PeriodUse::Save, host_.Dialogs()));
   EXPECT_FALSE(gate.Admit(201302, PeriodUse::Posting, host_.Dialogs()));
   EXPECT_EQ(host_.Dialogs().Boxes().size(), 2u);
-
-  // A new control (a new gate) asks again.
-  PeriodGate next(201301, 201210);
-  EXPECT_EQ(next.Judge(november), PeriodVerdict::Past);
+  EXPECT_EQ(PeriodGate(201301, 201210).Judge(november), PeriodVerdict::Past);
 }
 
 }  // namespace
