@@ -27,7 +27,7 @@ class GenericPickerTest : public test::HostTest {
     parameters_->Set("FieldName", "主管部门");
     parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门<>''");
     parameters_->Set("Valid", " 主管部门 Like '@%'");
-    parameters_->Set("Order", " 主管部门");
+    parameters_->Set("Order", " 主管部门 desc");
     picker_.SetParameters(parameters_);
   }
 
@@ -43,32 +43,24 @@ class GenericPickerTest : public test::HostTest {
   host::ParametersPtr parameters_ = std::make_shared<host::Parameters>();
 };
 
-TEST_F(GenericPickerTest, ListsTheQueryWithAndWithoutOrder) {
-  EXPECT_EQ(picker_.Grid().Cols(), 1);
+TEST_F(GenericPickerTest, ListsTheQueryInItsOrderAndChoosesAnEntry) {
   EXPECT_EQ(picker_.Grid().TextMatrix(0, 0), "名称");
   ASSERT_TRUE(picker_.Refresh());
   EXPECT_EQ(picker_.Grid().TextMatrix(0, 0), "主管部门");
-  const std::string ordered = host_.Db().Log().back();
-  EXPECT_EQ(ordered, " select distinct 主管部门 from wsdj where 主管部门<>'' ORDER BY  主管部门");
   auto rows = Listed();
   ASSERT_EQ(rows.size(), 4u);  // the empty department is not listed
-  EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
+  EXPECT_TRUE(std::is_sorted(rows.rbegin(), rows.rend()));
   EXPECT_EQ(picker_.Form().Focus(), &picker_.Grid());
-
   parameters_->Set("Order", "");
   ASSERT_TRUE(picker_.Refresh());
-  EXPECT_EQ(host_.Db().Log().back(), " select distinct 主管部门 from wsdj where 主管部门<>''");
   EXPECT_EQ(Listed().size(), 4u);
-}
 
-TEST_F(GenericPickerTest, ChoosingGivesTheEntryAsValueAndText) {
-  ASSERT_TRUE(picker_.Refresh());
   forms::Input::DoubleClick(picker_.Grid(), 2);
   EXPECT_EQ(host_.Sink().Count("DoSelect"), 1);
   EXPECT_EQ(picker_.GetValue(), Listed()[1]);
   EXPECT_EQ(picker_.GetText(), Listed()[1]);
   EXPECT_TRUE(picker_.Objects().Items().empty());
-
+  // Enter on an empty list: the empty choice.
   parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门='nobody'");
   ASSERT_TRUE(picker_.Refresh());
   picker_.KeyDown(kKeyEnter);
@@ -77,21 +69,32 @@ TEST_F(GenericPickerTest, ChoosingGivesTheEntryAsValueAndText) {
   EXPECT_EQ(picker_.GetText(), "");
 }
 
-TEST_F(GenericPickerTest, ValidateNarrowsTheQueryWithEveryAtReplaced) {
+TEST_F(GenericPickerTest, ValidateNarrowsTheQueryByTheTypedValue) {
   struct Case {
+    std::string sql;
     std::string valid;
     std::string typed;
     std::string text;   // both out parameters
     std::string value;  // the picker's Value afterwards
   };
+  const std::string names = " select distinct 主管部门 from wsdj where 主管部门<>''";
+  const std::string miles = " select 公里数 from wsdj where 公里数>0";
+  host_.Exec("update wsdj set 公里数=1250.5 where 单据ID=1");
   const Case cases[] = {
-      {" 主管部门 Like '@%'", "保险", "保险部", "0"},  // a name: numeric value 0
-      {" 主管部门 Like '@%'", "财务", "", "0"},
-      {" 主管部门 Like '@%' OR 主管部门 Like '%@'", "二部", "维修二部", "0"},
-      {" 主管部门='@'", "O'Brien车间", "O'Brien车间", "0"},
-      {" 主管部门 Like '@%'", "x' OR 1=1 OR 主管部门 Like '", "", "0"},
+      {names, " 主管部门 Like '@%'", "保险", "保险部", "0"},  // a name: numeric value 0
+      {names, " 主管部门 Like '@%'", "财务", "", "0"},
+      {names, " 主管部门 Like '@%' OR 主管部门 Like '%@'", "二部", "维修二部", "0"},
+      {names, " 主管部门='@'", "O'Brien车间", "O'Brien车间", "0"},
+      {names, " 主管部门 Like '@%'", "x' OR 1=1 OR 主管部门 Like '", "", "0"},
+      // Every "@" is the same value.
+      {names, " 主管部门='@' OR (主管部门='维修二部' AND '@'='@')", "a'b", "维修二部", "0"},
+      {names, "", "维修", "", "0"},  // no condition: nothing can match
+      {miles, " 公里数>=@", "1000", "1250.5", "1250.5"},
+      // Where the condition opens no quote, typed words cannot widen it: they match nothing.
+      {miles, " 公里数>=@", "99999 OR 1=1", "", "0"},
   };
   for (const auto& c : cases) {
+    parameters_->Set("SQL", c.sql);
     parameters_->Set("Valid", c.valid);
     std::string value = "x", text = "x";
     EXPECT_FALSE(picker_.Validate("", "", "", c.typed, value, text)) << c.valid << c.typed;
@@ -100,32 +103,6 @@ TEST_F(GenericPickerTest, ValidateNarrowsTheQueryWithEveryAtReplaced) {
     EXPECT_EQ(picker_.GetText(), c.text);
     EXPECT_EQ(picker_.GetValue(), c.value);
   }
-  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
-  // Three "@" in one condition: the statement carries the escaped text three times.
-  parameters_->Set("Valid", " 主管部门='@' OR '@'='@'");
-  std::string value, text;
-  picker_.Validate("", "", "", "a'b", value, text);
-  EXPECT_EQ(host_.Db().Log().back(),
-            " select distinct 主管部门 from wsdj where 主管部门<>'' AND ( 主管部门='a''b' OR "
-            "'a''b'='a''b')");
-}
-
-TEST_F(GenericPickerTest, ANumericEntryGivesItsNumberAsValue) {
-  parameters_->Set("SQL", " select 公里数 from wsdj where 公里数>0");
-  parameters_->Set("Valid", " 公里数>=@");
-  host_.Exec("update wsdj set 公里数=1250.5 where 单据ID=1");
-  std::string value, text;
-  picker_.Validate("", "", "", "1000", value, text);
-  EXPECT_EQ(host_.Db().Log().back(), " select 公里数 from wsdj where 公里数>0 AND ( 公里数>=1000)");
-  EXPECT_EQ(text, "1250.5");
-  EXPECT_EQ(value, "1250.5");
-  EXPECT_EQ(picker_.GetValue(), "1250.5");
-
-  // Where the condition opens no quote, typed words cannot widen it: they match nothing.
-  picker_.Validate("", "", "", "99999 OR 1=1", value, text);
-  EXPECT_EQ(host_.Db().Log().back(), " select 公里数 from wsdj where 公里数>0 AND ( 公里数>=NULL)");
-  EXPECT_EQ(text, "");
-  EXPECT_EQ(picker_.GetValue(), "0");
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
 }
 
@@ -162,18 +139,10 @@ TEST(WithTypedTest, TheTypedTextBecomesOneValueWhereverTheTemplatePutsIt) {
 }
 
 TEST_F(GenericPickerTest, MissingParametersAndBadQueries) {
-  // No "Valid": nothing can match; no "SQL": an empty list, no statement.
-  parameters_->Set("Valid", "");
-  std::string value = "x", text = "x";
-  picker_.Validate("", "", "", "维修", value, text);
-  EXPECT_EQ(text, "");
-  EXPECT_EQ(picker_.GetValue(), "0");
+  // No "SQL": an empty list, no statement.
   parameters_->Set("SQL", "");
-  const size_t logged = host_.Db().Log().size();
   EXPECT_TRUE(picker_.Refresh());
   EXPECT_EQ(picker_.Grid().DataRows(), 0);
-  EXPECT_EQ(host_.Db().Log().size(), logged);
-
   // A broken query: the error box, the grid keeps its rows.
   parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门<>''");
   ASSERT_TRUE(picker_.Refresh());
@@ -182,7 +151,6 @@ TEST_F(GenericPickerTest, MissingParametersAndBadQueries) {
   ASSERT_EQ(host_.Dialogs().Boxes().size(), 1u);
   EXPECT_EQ(host_.Dialogs().Boxes()[0].title, "错误：");
   EXPECT_EQ(picker_.Grid().DataRows(), 4);
-
   // The unit property is kept as given.
   picker_.SetUnitText("台");
   EXPECT_EQ(picker_.UnitText(), "台");
