@@ -18,7 +18,7 @@ const std::vector<std::string>& HostileTexts() {
         "*/ x /*", "100%", "%", "%%", "_", "a_b", "%_%", "#", "#2012-06-15#", "#6/1/2012#", "@",
         "@@identity", "\\", "\\'", "a\\b\\\\c", "C:\\work\\selfbb\\", "\\%\\_", "\"", "\"\"",
         "[WSDJ]", "`x`", "?", "? ?", "$1", ":name", "; select 1", "a\tb", "line1\nline2",
-        "cr\r\nlf", "\x01\x02\x1b[31m\x1f\x7f", " leading", "trailing ", "😀", "👨‍👩‍👧 family",
+        "cr\r\nlf", "ends in cr\r", "\x01\x02\x1b[31m\x1f\x7f", " leading", "trailing ", "😀", "👨‍👩‍👧 family",
         "עברית", "العربية 123", "\u202Eevil\u202C.txt", "zero\u200Bwidth", "ＡＢＣ１２３",
         "汉字'引号'--注释", "e\u0301 vs \u00e9", "NULL", "isnull(a)", "iif(1,2,3)",
         "SELECT TOP 1 * FROM WSDJ", "1e308", "-0", "1,000.50", "－１２．５", "2012-02-30",

@@ -48,20 +48,15 @@ const PickerCase kPickers[] = {
      "i维修分类", false, 200029, "新建维修分类", "删除维修分类", "成功删除数据,维修分类ID号="},
 };
 
+void PrintTo(const PickerCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class MasterPickerTest : public test::HostTest {
  protected:
   void Add(const PickerCase& c, int64_t id, const std::string& code, const std::string& name) {
-    host_.Exec(db::Sql("insert into ")
-                   .Raw(c.table)
-                   .Raw(" (")
-                   .Raw(c.columns)
-                   .Raw(") values (")
-                   .Key(id)
-                   .Raw(",")
-                   .Text(code)
-                   .Raw(",")
-                   .Text(name)
-                   .Raw(")"));
+    db::Sql sql("insert into " + std::string(c.table) + " (" + c.columns + ") values (");
+    host_.Exec(sql.Key(id).Raw(",").Text(code).Raw(",").Text(name).Raw(")"));
   }
   int64_t Count(const PickerCase& c) {
     return host_.Scalar(std::string("select count(*) from ") + c.table).ToLong();
