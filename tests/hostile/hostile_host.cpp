@@ -94,14 +94,6 @@ void HostileTest::Insert(const std::string& table, const std::string& columns,
   host_.Exec(sql.Raw(")"));
 }
 
-void HostileTest::Update(const std::string& table, const std::string& column,
-                         const std::string& text, const std::string& key, int64_t id) {
-  host_.Exec(db::Sql("update " + table + " set " + column + "=")
-                 .Text(text)
-                 .Raw(" where " + key + "=")
-                 .Key(id));
-}
-
 std::string HostileTest::Failures() {
   std::string text;
   for (const auto& message : Sink().ErrMessages()) text += message + "\n";

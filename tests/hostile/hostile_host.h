@@ -41,9 +41,6 @@ class HostileTest : public test::HostTest {
   // One row, every value bound (integers as numbers, the rest as texts).
   void Insert(const std::string& table, const std::string& columns,
               const std::vector<db::Value>& values);
-  // Sets a column of the row whose `key` is `id` to a text.
-  void Update(const std::string& table, const std::string& column, const std::string& text,
-              const std::string& key, int64_t id);
   // Every text a save or load reported as a failure (ErrMessage and message boxes).
   std::string Failures();
   // The same, forgetting what it read; refusals named here do not count.
