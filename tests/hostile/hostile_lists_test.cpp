@@ -357,25 +357,5 @@ TEST_F(HostileListTest, ReportGridFindReachesEveryTextAndPrintsTheFilter) {
   EXPECT_EQ(Failures(), "");
 }
 
-TEST_F(HostileListTest, SettlementReportFiltersCombineAsValues) {
-  // Both names at once, and with the checked box: still a value each, never a statement piece.
-  JS_RPT report;
-  report.Events().AttachSink(&Sink());
-  ASSERT_TRUE(report.Init(System(), JS_RPT::kProgram));
-  auto listed = [&] {
-    EXPECT_TRUE(report.Refresh());
-    return Listed(report.Grid(), -1);
-  };
-  for (size_t n = 0; n < texts_.size(); n += 5) {
-    Input::Type(report.FilterInput(JS_RPT::kCollector), texts_[n]);
-    Input::Type(report.FilterInput(JS_RPT::kCustomer), texts_[n]);
-    EXPECT_EQ(listed(), std::set<int64_t>{Id(n)}) << n;
-    EXPECT_TRUE(Input::Click(report.CheckedOnly()).accepted);
-    EXPECT_EQ(listed(), std::set<int64_t>{}) << n;
-    EXPECT_TRUE(Input::Click(report.CheckedOnly()).accepted);
-  }
-  EXPECT_EQ(Failures(), "");
-}
-
 }  // namespace
 }  // namespace ws::hostile
