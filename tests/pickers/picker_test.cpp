@@ -1,0 +1,535 @@
+// The pickers driven as a host drives them. The three master pickers, one implementation
+// configured by a description: listing, choosing by click, keys and Enter, the empty choice,
+// Validate on a typed prefix (quotes and wildcards included), the popup menu with its card and
+// its delete; then what only one of them does (the vehicle's owner join, search settings, load
+// failure and wheel; the item's value and text parameters; the category's second read). Then the
+// generic picker and the typed value in its conditions.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "db/sql.h"
+#include "forms/input.h"
+#include "pickers/generic_picker.h"
+#include "pickers/master_picker.h"
+#include "support/test_host.h"
+
+namespace ws::pickers {
+namespace {
+
+using host::MsgAnswer;
+
+struct PickerCase {
+  const char* name;
+  const MasterPickerDescription& (*description)();
+  const char* table;
+  const char* columns;  // id, code, name (the second grid column)
+  const char* use;      // makes row 1 used
+  const char* idProperty;
+  const char* codeProperty;
+  const char* nameProperty;
+  bool textIsCode;  // Text is the code, not the name
+  int64_t card;
+  const char* addCaption;
+  const char* deleteCaption;
+  const char* deleted;  // success text ahead of the id
+};
+
+const PickerCase kPickers[] = {
+    {"Vehicle", &VehiclePicker, "clzl", "车辆ID,车辆编号,车牌号",
+     "insert into wsdj (单据ID,progid,车辆ID) values (9,200001,1)", "i车辆ID", "i车辆编号",
+     "i车牌号", false, 200012, "新建车辆信息", "删除车辆信息", "成功删除数据,往来ID号="},
+    {"Item", &ItemPicker, "PDMWXXM", "AutoID,编码,维修项目",
+     "insert into wsdjxm (单据明细ID,单据ID,项目ID) values (9,9,1)", "i项目ID", "i项目编码",
+     "i维修项目", true, 200013, "新建维修项目", "删除维修项目", "成功删除数据,往来ID号="},
+    {"Category", &CategoryPicker, "pdmwxfl", "维修分类ID,编码,维修分类",
+     "insert into wsdj (单据ID,progid,维修分类ID) values (9,200001,1)", "i维修分类ID", "i编码",
+     "i维修分类", false, 200029, "新建维修分类", "删除维修分类", "成功删除数据,维修分类ID号="},
+};
+
+void PrintTo(const PickerCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class MasterPickerTest : public test::HostTest {
+ protected:
+  void Add(const PickerCase& c, int64_t id, const std::string& code, const std::string& name) {
+    db::Sql sql("insert into " + std::string(c.table) + " (" + c.columns + ") values (");
+    host_.Exec(sql.Key(id).Raw(",").Text(code).Raw(",").Text(name).Raw(")"));
+  }
+  int64_t Count(const PickerCase& c) {
+    return host_.Scalar(std::string("select count(*) from ") + c.table).ToLong();
+  }
+  // A picker initialised on the test host with its events recorded.
+  std::unique_ptr<MasterPicker> Open(const MasterPickerDescription& description) {
+    auto picker = std::make_unique<MasterPicker>(description);
+    picker->Events().AttachSink(&host_.Sink());
+    EXPECT_TRUE(picker->Init(host_.System(), 0, ""));
+    return picker;
+  }
+  static int RowOf(MasterPicker& picker, const std::string& name) {
+    auto& grid = picker.Grid();
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+      if (grid.TextMatrix(r, 1) == name) return r;
+    }
+    return -1;
+  }
+  // Value, Text and the data object name the chosen row (id 0 and empty texts for none).
+  static void ExpectChosen(MasterPicker& picker, const PickerCase& c, int64_t id,
+                           const std::string& code, const std::string& name) {
+    EXPECT_EQ(picker.GetValue(), std::to_string(id));
+    EXPECT_EQ(picker.GetText(), c.textIsCode ? code : name);
+    EXPECT_EQ(picker.Objects().Get(c.idProperty), db::Value(id));
+    EXPECT_EQ(picker.Objects().Text(c.codeProperty), code);
+    EXPECT_EQ(picker.Objects().Text(c.nameProperty), name);
+  }
+};
+
+class EveryMasterPickerTest : public MasterPickerTest,
+                              public ::testing::WithParamInterface<PickerCase> {};
+
+TEST_P(EveryMasterPickerTest, ListsAndChoosesByClickKeysAndEnter) {
+  const PickerCase& c = GetParam();
+  auto picker = Open(c.description());
+  ASSERT_TRUE(picker->Refresh());
+  EXPECT_EQ(picker->CountLabel().Caption(), "共:0条");
+  picker->KeyDown(kKeyEnter);
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 1);
+  ExpectChosen(*picker, c, 0, "", "");
+  EXPECT_EQ(picker->Objects().Items().size(), c.description().properties.size());
+
+  Add(c, 12, "C002", "京B00001");
+  Add(c, 11, "C001", "京A12345");
+  Add(c, 13, "D001", "沪C9");
+  ASSERT_TRUE(picker->Refresh());
+  auto& grid = picker->Grid();
+  ASSERT_EQ(grid.DataRows(), 3);
+  EXPECT_EQ(grid.TextMatrix(1, 0), "C001");  // ordered by code
+  EXPECT_EQ(picker->CountLabel().Caption(), "共:3条");
+  ASSERT_TRUE(forms::Input::DoubleClick(grid, 2));
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 2);
+  ExpectChosen(*picker, c, 12, "C002", "京B00001");
+
+  // Down stops on the last row, Up never goes into the header; Enter chooses.
+  grid.SetRow(1);
+  for (int i = 0; i < 3; ++i) picker->KeyDown(kKeyDown);
+  EXPECT_EQ(grid.Row(), 3);
+  for (int i = 0; i < 3; ++i) picker->KeyDown(kKeyUp);
+  EXPECT_EQ(grid.Row(), 1);
+  picker->KeyDown(kKeyEnter);
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 3);
+  ExpectChosen(*picker, c, 11, "C001", "京A12345");
+}
+
+TEST_P(EveryMasterPickerTest, ValidateTakesTheFirstRowWhoseCodeOrNameStartsWithTheText) {
+  const PickerCase& c = GetParam();
+  Add(c, 21, "C100", "粤A1");
+  Add(c, 22, "C101", "粤A2");
+  Add(c, 23, "X9", "C1-plate");
+  Add(c, 24, "B_1", "50%off");
+  Add(c, 25, "C\\1", "O'Brien");
+  auto picker = Open(c.description());
+  const std::pair<std::string, int64_t> cases[] = {
+      {"C10", 21},  // two rows match: the first in code order wins
+      {"粤A2", 22},
+      {"C1-", 23},
+      {"A1", 0},  // inside, not a prefix
+      {"zzz", 0},
+      {"O'Br", 25},
+      {"x' OR '1'='1", 0},
+      // Wildcards and the escape character typed match only themselves.
+      {"%", 0},
+      {"_", 0},
+      {"\\", 0},
+      {"'", 0},
+      {"B_", 24},
+      {"50%", 24},
+      {"C\\", 25},
+      {"B%1", 0},
+      {"A_", 0}};
+  for (const auto& [typed, id] : cases) {
+    std::string value = "x", text = "x";
+    EXPECT_FALSE(picker->Validate("", "", "", typed, value, text)) << typed;
+    EXPECT_EQ(value, std::to_string(id)) << typed;
+    EXPECT_EQ(text, picker->GetText()) << typed;
+    EXPECT_EQ(picker->Objects().Long(c.idProperty), id) << typed;
+    if (id == 0) {
+      ExpectChosen(*picker, c, 0, "", "");
+    } else {
+      EXPECT_EQ(picker->GetText(), c.textIsCode ? picker->Objects().Text(c.codeProperty)
+                                                : picker->Objects().Text(c.nameProperty))
+          << typed;
+    }
+  }
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+}
+
+TEST_P(EveryMasterPickerTest, MenuHandsTheCardToTheHostAndDeletesOnlyFreeRows) {
+  const PickerCase& c = GetParam();
+  const MasterPickerDescription& description = c.description();
+  auto picker = Open(description);
+  auto& menu = picker->Menu();
+  // Nothing listed yet: Add works, Edit raises nothing.
+  ASSERT_TRUE(forms::Input::MenuChoice(menu, "Edit"));
+  ASSERT_TRUE(forms::Input::MenuChoice(menu, "Add"));
+  ASSERT_EQ(menu.Items().size(), 4u);
+  EXPECT_EQ(menu.Items()[0].caption, c.addCaption);
+  EXPECT_EQ(menu.Items()[2].caption, "-");
+  EXPECT_EQ(menu.Items()[3].caption, c.deleteCaption);
+  EXPECT_EQ(menu.Items()[3].group, "PDM");
+  auto events = host_.Sink().Named("EditForm");
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].args, (std::vector<db::Value>{c.card, int64_t{0}, db::Value{}, 1}));
+
+  Add(c, 1, "A", "used");
+  Add(c, 2, "B", "free");
+  host_.Exec(c.use);
+  ASSERT_TRUE(picker->Refresh());
+  auto& grid = picker->Grid();
+  grid.SetRow(RowOf(*picker, "free"));
+  ASSERT_TRUE(forms::Input::MenuChoice(menu, "Edit"));
+  events = host_.Sink().Named("EditForm");
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].args, (std::vector<db::Value>{c.card, int64_t{2}, db::Value{}, 2}));
+
+  // In use: refused with the picker's own text and title, without a question.
+  auto& dialogs = host_.Dialogs();
+  grid.SetRow(RowOf(*picker, "used"));
+  ASSERT_TRUE(forms::Input::MenuChoice(menu, "Delete"));
+  auto errors = host_.Sink().Named("ErrMessage");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].args,
+            (std::vector<db::Value>{description.refusalText, 2, description.title}));
+  EXPECT_TRUE(dialogs.Boxes().empty());
+  // Free, answered No: asked about the row, nothing deleted; Yes: deleted and reported.
+  grid.SetRow(RowOf(*picker, "free"));
+  dialogs.Queue(MsgAnswer::No);
+  EXPECT_FALSE(picker->DeleteCurrent());
+  ASSERT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(dialogs.Boxes()[0].text, "是否删除当前记录:free");
+  EXPECT_EQ(dialogs.Boxes()[0].title, "提示:");
+  EXPECT_EQ(dialogs.Boxes()[0].buttons, host::MsgButtons::YesNo);
+  EXPECT_EQ(Count(c), 2);
+  dialogs.Queue(MsgAnswer::Yes);
+  EXPECT_TRUE(picker->DeleteCurrent());
+  EXPECT_EQ(Count(c), 1);
+  EXPECT_EQ(grid.DataRows(), 1);
+  EXPECT_EQ(RowOf(*picker, "free"), -1);
+  errors = host_.Sink().Named("ErrMessage");
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[1].args,
+            (std::vector<db::Value>{std::string(c.deleted) + "2", 1, description.title}));
+  EXPECT_FALSE(host_.Db().InTransaction());
+}
+
+INSTANTIATE_TEST_SUITE_P(Masters, EveryMasterPickerTest, ::testing::ValuesIn(kPickers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MasterPickerTest, VehicleOwnerComesThroughTheJoinAndHiddenColumns) {
+  host_.Exec("insert into pdmwldw (往来ID,往来编码,公司名称) values (1,'K01','甲运输公司')");
+  host_.Exec(
+      "insert into clzl (车辆ID,车辆编号,车牌号,发动机号,车主ID) values (1,'C1','P1','E1',1)");
+  host_.Exec("insert into clzl (车辆ID,车辆编号,车牌号,车主ID) values (2,'C2','P2',0)");
+  auto picker = Open(VehiclePicker());
+  ASSERT_TRUE(picker->Refresh());
+  auto& grid = picker->Grid();
+  EXPECT_EQ(grid.TextMatrix(1, 5), "甲运输公司");
+  EXPECT_EQ(grid.TextMatrix(2, 5), "");  // a vehicle without owner is still listed
+  EXPECT_TRUE(grid.ColHidden(6) && grid.ColHidden(7));
+  EXPECT_FALSE(grid.ColHidden(5));
+  forms::Input::DoubleClick(grid, 1);
+  EXPECT_EQ(picker->Objects().Get("i车主ID"), db::Value(int64_t{1}));
+  EXPECT_EQ(picker->Objects().Text("i车主"), "甲运输公司");
+  EXPECT_EQ(picker->Objects().Text("i发动机号"), "E1");
+  std::string value, text;
+  picker->Validate("", "", "", "C1", value, text);
+  EXPECT_EQ(picker->Objects().Get("i车主ID"), db::Value(int64_t{1}));
+  EXPECT_EQ(picker->Objects().Text("i车主"), "甲运输公司");
+}
+
+TEST_F(MasterPickerTest, ItemValueAndTextFollowTheirParameters) {
+  host_.Exec(
+      "insert into PDMWXXM (AutoID,编码,维修项目) values (5,'X01','换机油'),(6,'X02','补胎')");
+  auto picker = Open(ItemPicker());
+  ASSERT_TRUE(picker->Refresh());
+  auto parameters = std::make_shared<host::Parameters>();
+  parameters->Set("field_code", "项目编码");
+  parameters->Set("field_name", "维修项目");
+  picker->SetParameters(parameters);
+  forms::Input::DoubleClick(picker->Grid(), 1);
+  EXPECT_EQ(picker->GetValue(), "X01");
+  EXPECT_EQ(picker->GetText(), "换机油");
+  std::string value, text;
+  picker->Validate("", "", "", "补", value, text);
+  EXPECT_EQ(value, "X02");
+  EXPECT_EQ(text, "补胎");
+  // An empty parameter does not count.
+  parameters->Set("field_code", "");
+  picker->Validate("", "", "", "X01", value, text);
+  EXPECT_EQ(value, "5");
+}
+
+TEST_F(MasterPickerTest, CategoryReadsTheChosenRowAgain) {
+  host_.Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (3,'F1','大修','发动机')");
+  auto picker = Open(CategoryPicker());
+  ASSERT_TRUE(picker->Refresh());
+  // The row changed after the list was read: Value and Text come from the database.
+  host_.Exec("update pdmwxfl set 维修分类='大修(新)' where 维修分类ID=3");
+  forms::Input::DoubleClick(picker->Grid(), 1);
+  EXPECT_EQ(picker->GetText(), "大修(新)");
+  EXPECT_EQ(picker->Objects().Text("i维修分类"), "大修");  // the data object is the grid row
+  EXPECT_EQ(picker->Objects().Text("i说明"), "发动机");
+}
+
+TEST_F(MasterPickerTest, SearchDefaultsToFindModeOnTheFirstTwoColumnsAndPersists) {
+  host_.Exec(
+      "insert into clzl (车辆ID,车辆编号,车牌号,发动机号) values (61,'C1','京A1','ENG-X'),"
+      "(62,'C2','京B2','ENG-Y'),(63,'C3','沪C3','ENG-Z')");
+  auto picker = Open(VehiclePicker());
+  picker->DoGetFormStatus();  // no layout file yet
+  ASSERT_TRUE(picker->Refresh());
+  auto& grid = picker->Grid();
+  EXPECT_EQ(picker->SearchColumns(), (std::vector<int>{0, 1}));
+  EXPECT_FALSE(picker->FilterCheck().Checked());
+  // Find mode: the first match becomes current, nothing is hidden; the engine is not searched.
+  picker->SetText("京b");
+  EXPECT_EQ(grid.TextMatrix(grid.Row(), 1), "京B2");
+  for (int r = 1; r < grid.Rows(); ++r) EXPECT_FALSE(grid.RowHidden(r));
+  picker->SetText("ENG-Z");
+  EXPECT_EQ(grid.TextMatrix(grid.Row(), 1), "京B2");
+  // The check box switches to filter mode and searches again.
+  picker->SetText("京");
+  ASSERT_TRUE(forms::Input::Click(picker->FilterCheck()));
+  EXPECT_TRUE(picker->SearchBox().filterMode);
+  EXPECT_FALSE(grid.RowHidden(1) || grid.RowHidden(2));
+  EXPECT_TRUE(grid.RowHidden(3));
+  // Down skips the hidden row; Enter on a hidden row is no choice at all.
+  grid.SetRow(2);
+  picker->KeyDown(kKeyDown);
+  EXPECT_EQ(grid.Row(), 2);
+  grid.SetRow(3);
+  picker->KeyDown(kKeyEnter);
+  EXPECT_EQ(picker->GetValue(), "0");
+  // Clear writes the settings; the next picker reads them back.
+  picker->SearchBox().searchColumns = {false, false, true};
+  EXPECT_TRUE(picker->Clear());
+  auto again = Open(VehiclePicker());
+  again->DoGetFormStatus();
+  ASSERT_TRUE(again->Refresh());
+  EXPECT_TRUE(again->FilterCheck().Checked());
+  EXPECT_EQ(again->SearchColumns(), (std::vector<int>{2}));
+  again->SetText("eng-z");
+  EXPECT_TRUE(again->Grid().RowHidden(1) && again->Grid().RowHidden(2));
+  EXPECT_FALSE(again->Grid().RowHidden(3));
+}
+
+TEST_F(MasterPickerTest, FailuresAreReportedAndChangeNothing) {
+  host_.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values (51,'C1','P1')");
+  auto picker = Open(VehiclePicker());
+  ASSERT_TRUE(picker->Refresh());
+  picker->Grid().SetRow(1);
+  // A delete failing inside the transaction is rolled back and reported with the database's
+  // text.
+  host_.RefuseOn("refuse_delete", "clzl", "DELETE", "locked");
+  host_.Dialogs().Queue(MsgAnswer::Yes);
+  EXPECT_FALSE(picker->DeleteCurrent());
+  auto errors = host_.Sink().Named("ErrMessage");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].args[0].ToText().find("删除数据时出错："), std::string::npos);
+  EXPECT_NE(errors[0].args[0].ToText().find("locked"), std::string::npos);
+  EXPECT_EQ(errors[0].args[1], db::Value(8));
+  EXPECT_EQ(picker->Grid().DataRows(), 1);
+  EXPECT_FALSE(host_.Db().InTransaction());
+  // A list that cannot be read: the error box, and the grid keeps what it showed.
+  host_.Exec("DROP TABLE pdmwldw");
+  EXPECT_FALSE(picker->Refresh());
+  ASSERT_FALSE(host_.Dialogs().Boxes().empty());
+  const auto& box = host_.Dialogs().Boxes().back();
+  EXPECT_EQ(box.title, "错误：");
+  EXPECT_EQ(box.icon, host::MsgIcon::Critical);
+  EXPECT_NE(box.text.find("pdmwldw"), std::string::npos);
+  EXPECT_EQ(picker->Grid().TextMatrix(1, 1), "P1");
+}
+
+TEST_F(MasterPickerTest, WheelScrollsByTheConfiguredRate) {
+  auto rate = [&](const std::string& value) {
+    host_.Exec(db::Sql("update xt_accinformation set item_value=")
+                   .Text(value)
+                   .Raw(" where system_code='system' and item_code='mouseeventscrollrate'"));
+  };
+  for (int i = 11; i <= 20; ++i) {
+    const std::string n = std::to_string(i);
+    host_.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values (" + n + ",'C" + n + "','P" + n +
+               "')");
+  }
+  // (11 rows - 1) / rate rows a notch; the top row never passes the last; fractions count, the
+  // integer part of the top row is kept; 0 or nothing falls back to 5.
+  const struct {
+    std::string rate;
+    double scrollRate;
+    int range;
+    std::vector<std::pair<int, int>> wheel;  // notch, top row after it
+  } cases[] = {
+      {"3", 3, 3, {{2, 2}, {3, 9}, {5, 10}}}, {"2.5", 2.5, 4, {{2, 2}, {3, 7}}}, {"", 5, 2, {}}};
+  for (const auto& c : cases) {
+    rate(c.rate);
+    auto picker = Open(VehiclePicker());
+    ASSERT_TRUE(picker->Refresh());
+    EXPECT_EQ(picker->ScrollRate(), c.scrollRate) << c.rate;
+    EXPECT_EQ(picker->WheelRange(), c.range) << c.rate;
+    for (const auto& [notch, top] : c.wheel) {
+      picker->MouseWheel(notch);
+      EXPECT_EQ(picker->TopRow(), top) << c.rate << " notch " << notch;
+    }
+  }
+}
+
+// sel_TY_INNER configured the way the repair order configures it for its distinct-value fields.
+class GenericPickerTest : public test::HostTest {
+ protected:
+  void SetUp() override {
+    for (const char* department : {"维修部", "保险部", "", "O'Brien车间", "维修二部"}) {
+      host_.Exec(db::Sql("insert into wsdj (单据ID,progid,主管部门) values (")
+                     .Key(++nextId_)
+                     .Raw(",200001,")
+                     .Text(department)
+                     .Raw(")"));
+    }
+    picker_.Events().AttachSink(&host_.Sink());
+    EXPECT_TRUE(picker_.Init(host_.System(), 200001, ""));
+    parameters_->Set("FieldName", "主管部门");
+    parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门<>''");
+    parameters_->Set("Valid", " 主管部门 Like '@%'");
+    parameters_->Set("Order", " 主管部门 desc");
+    picker_.SetParameters(parameters_);
+  }
+
+  std::vector<std::string> Listed() {
+    std::vector<std::string> rows;
+    auto& grid = picker_.Grid();
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) rows.push_back(grid.TextMatrix(r, 0));
+    return rows;
+  }
+
+  int64_t nextId_ = 0;
+  GenericPicker picker_;
+  host::ParametersPtr parameters_ = std::make_shared<host::Parameters>();
+};
+
+TEST_F(GenericPickerTest, ListsTheQueryInItsOrderAndChoosesAnEntry) {
+  EXPECT_EQ(picker_.Grid().TextMatrix(0, 0), "名称");
+  ASSERT_TRUE(picker_.Refresh());
+  EXPECT_EQ(picker_.Grid().TextMatrix(0, 0), "主管部门");
+  auto rows = Listed();
+  ASSERT_EQ(rows.size(), 4u);  // the empty department is not listed
+  EXPECT_TRUE(std::is_sorted(rows.rbegin(), rows.rend()));
+  EXPECT_EQ(picker_.Form().Focus(), &picker_.Grid());
+  parameters_->Set("Order", "");
+  ASSERT_TRUE(picker_.Refresh());
+  EXPECT_EQ(Listed().size(), 4u);
+
+  forms::Input::DoubleClick(picker_.Grid(), 2);
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 1);
+  EXPECT_EQ(picker_.GetValue(), Listed()[1]);
+  EXPECT_EQ(picker_.GetText(), Listed()[1]);
+  EXPECT_TRUE(picker_.Objects().Items().empty());
+  // Enter on an empty list: the empty choice.
+  parameters_->Set("SQL", " select distinct 主管部门 from wsdj where 主管部门='nobody'");
+  ASSERT_TRUE(picker_.Refresh());
+  picker_.KeyDown(kKeyEnter);
+  EXPECT_EQ(host_.Sink().Count("DoSelect"), 2);
+  EXPECT_EQ(picker_.GetValue(), "0");
+  EXPECT_EQ(picker_.GetText(), "");
+}
+
+TEST_F(GenericPickerTest, ValidateNarrowsTheQueryByTheTypedValue) {
+  struct Case {
+    std::string sql;
+    std::string valid;
+    std::string typed;
+    std::string text;   // both out parameters
+    std::string value;  // the picker's Value afterwards
+  };
+  const std::string names = " select distinct 主管部门 from wsdj where 主管部门<>''";
+  const std::string miles = " select 公里数 from wsdj where 公里数>0";
+  host_.Exec("update wsdj set 公里数=1250.5 where 单据ID=1");
+  const Case cases[] = {
+      {names, " 主管部门 Like '@%'", "保险", "保险部", "0"},  // a name: numeric value 0
+      {names, " 主管部门 Like '@%'", "财务", "", "0"},
+      {names, " 主管部门 Like '@%' OR 主管部门 Like '%@'", "二部", "维修二部", "0"},
+      {names, " 主管部门='@'", "O'Brien车间", "O'Brien车间", "0"},
+      {names, " 主管部门 Like '@%'", "x' OR 1=1 OR 主管部门 Like '", "", "0"},
+      // Every "@" is the same value.
+      {names, " 主管部门='@' OR (主管部门='维修二部' AND '@'='@')", "a'b", "维修二部", "0"},
+      {names, "", "维修", "", "0"},  // no condition: nothing can match
+      {miles, " 公里数>=@", "1000", "1250.5", "1250.5"},
+      // Where the condition opens no quote, typed words cannot widen it: they match nothing.
+      {miles, " 公里数>=@", "99999 OR 1=1", "", "0"},
+  };
+  for (const auto& c : cases) {
+    parameters_->Set("SQL", c.sql);
+    parameters_->Set("Valid", c.valid);
+    std::string value = "x", text = "x";
+    EXPECT_FALSE(picker_.Validate("", "", "", c.typed, value, text)) << c.valid << c.typed;
+    EXPECT_EQ(text, c.text) << c.valid << " / " << c.typed;
+    EXPECT_EQ(value, c.text) << c.valid << " / " << c.typed;
+    EXPECT_EQ(picker_.GetText(), c.text);
+    EXPECT_EQ(picker_.GetValue(), c.value);
+  }
+  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+}
+
+TEST(WithTypedTest, TheTypedTextBecomesOneValueWhereverTheTemplatePutsIt) {
+  struct Case {
+    std::string pattern;
+    std::string typed;
+    std::string literal;
+    size_t values;
+  };
+  const Case cases[] = {
+      {"名称 Like '@%'", "O'B", "名称 like 'O''B%' escape '\\'", 1},
+      // Typed wildcards and the escape character match themselves; the template's "%" stays.
+      {"名称 Like '@%'", "a_%\\", "名称 like 'a\\_\\%\\\\%' escape '\\'", 1},
+      {"a='@' OR b Like '%@'", "x", "a='x' OR b like '%x' escape '\\'", 2},
+      {"a='it''s @'", "y'", "a='it''s y'''", 1},  // a doubled quote keeps the literal open
+      {"a='@@'", "z", "a='zz'", 1},
+      {"id=@", "42", "id=42", 1},
+      {"n>=@", "-1.5", "n>=-1.5", 1},
+      {"id=@", "1) OR (1=1", "id=NULL", 0},  // no number where one is expected: matches nothing
+      {"id=@ AND c='@'", "3", "id=3 AND c='3'", 2},
+      {"id=@", "", "id=NULL", 0},
+      {"c='fixed' AND d Like 'x%'", "x", "c='fixed' AND d Like 'x%'", 0},
+  };
+  for (const auto& c : cases) {
+    db::Sql sql = WithTyped(c.pattern, c.typed);
+    EXPECT_EQ(sql.Literal(), c.literal) << c.pattern << " / " << c.typed;
+    EXPECT_EQ(sql.Values().size(), c.values) << c.pattern << " / " << c.typed;
+    // The statement itself never carries what was typed.
+    if (c.values > 0 && c.typed.size() > 1) {
+      EXPECT_EQ(sql.Statement().find(c.typed), std::string::npos) << sql.Statement();
+    }
+  }
+}
+
+TEST_F(GenericPickerTest, NoQueryListsNothing) {
+  ASSERT_TRUE(picker_.Refresh());
+  parameters_->Set("SQL", "");
+  EXPECT_TRUE(picker_.Refresh());
+  EXPECT_EQ(picker_.Grid().DataRows(), 0);
+}
+
+TEST(PickerRegistration, DesignParametersSetTheBackColourOnly) {
+  GenericPicker picker;
+  auto design = std::make_shared<host::Parameters>();
+  design->Set("BackColor", "255");
+  picker.AsDesignUI()->SetParameters(design);
+  EXPECT_EQ(picker.Form().BackColor(), 255);
+  EXPECT_EQ(picker.AsDesignUI()->GetParameters(), nullptr);
+  // The picker's own parameter collection is a different thing.
+  EXPECT_EQ(picker.GetParameters(), nullptr);
+}
+
+}  // namespace
+}  // namespace ws::pickers
