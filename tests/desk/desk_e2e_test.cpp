@@ -286,10 +286,10 @@ class DeskEndToEndTest : public QObject {
       QVERIFY(line);
       for (bool offered : {true, false}) {
         for (auto& [action, count] : ran) {
-          action->setEnabled(offered);
-          line->setFocus();
+          line->setFocus();  // a field left hands its text over: the toolbar follows
           line->setText("2012");
           line->setCursorPosition(1);
+          action->setEnabled(offered);
           const int before = count;
           QTest::keySequence(line, action->shortcut());
           QVERIFY2(count == before + (offered ? 1 : 0) && line->text() == "2012",
