@@ -1,5 +1,6 @@
 #include "desk/form_view.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -316,6 +317,23 @@ void FormView::ScheduleRefresh() {
   QTimer::singleShot(0, this, [this] {
     if (refreshPending_) Refresh();
   });
+}
+
+void FormView::CommitPendingInput() {
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus || !isAncestorOf(focus)) return;
+  for (FieldEditor* editor : editors_) {
+    if (editor->isAncestorOf(focus)) {
+      editor->Commit();
+      return;
+    }
+  }
+  for (GridView* view : gridViews_) {
+    if (view->isAncestorOf(focus)) {
+      view->CommitEditor();
+      return;
+    }
+  }
 }
 
 void FormView::AfterInput(const QString& refusal) {

@@ -44,6 +44,9 @@ class FormView : public QWidget {
   void Refresh();
   // Refreshes once the current event is handled (several inputs in one event refresh once).
   void ScheduleRefresh();
+  // Hands over what is typed but not yet entered in the field or cell editor that has the
+  // focus, as leaving it would.
+  void CommitPendingInput();
 
   // The Qt widget rendering a model widget; nullptr when it has none.
   QWidget* QtWidgetOf(const forms::Widget& widget) const;

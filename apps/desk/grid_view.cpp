@@ -90,6 +90,14 @@ int GridView::CurrentGridRow() const {
   return current.isValid() ? model_->GridRow(current.row()) : -1;
 }
 
+void GridView::CommitEditor() {
+  if (state() != QAbstractItemView::EditingState) return;
+  if (QWidget* editor = indexWidget(currentIndex())) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+}
+
 void GridView::Report(const forms::InputResult& result) {
   emit InputDone(QString::fromStdString(result.reason));
 }

@@ -25,6 +25,8 @@ class GridView : public QTableView {
   void Sync();
   // The grid row of the view's current index, -1 when none.
   int CurrentGridRow() const;
+  // Enters the text of an open cell editor and closes it (nothing when none is open).
+  void CommitEditor();
 
   // The popup menu of the form a right click shows; nullptr when the form has none.
   forms::PopupMenu* Menu() const;

@@ -19,6 +19,7 @@
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
+#include "desk/host_shortcuts.h"
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
 #include "host/app.h"
@@ -182,6 +183,9 @@ void MainWindow::BuildToolbar() {
   connect(closeTab, &QAction::triggered, this, [this] {
     if (tabs_->currentIndex() >= 0) CloseTab(tabs_->currentIndex());
   });
+  QList<QAction*> keyed{findNext, closeTab};
+  for (const auto& [command, action] : actions_) keyed.append(action);
+  new HostShortcuts(*this, keyed);
 }
 
 void MainWindow::BuildShopMenu() {
@@ -350,7 +354,12 @@ void MainWindow::UpdateToolbar() {
 
 void MainWindow::RunCommand(ToolCommand command) {
   ProgramTab* tab = CurrentTab();
-  if (!tab || !CommandEnabled(command, tab->State())) return;
+  if (!tab) return;
+  // A command given from the keyboard or the toolbar leaves the focus where it is, so the text
+  // typed into a field or cell has not been handed over yet: Save must save it, Refresh must
+  // filter by it. Cancel drops it with the rest.
+  if (command != ToolCommand::Cancel) tab->View().CommitPendingInput();
+  if (!CommandEnabled(command, tab->State())) return;
   switch (command) {
     case ToolCommand::Find:
     case ToolCommand::Filter:

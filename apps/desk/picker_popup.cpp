@@ -1,10 +1,12 @@
 #include "desk/picker_popup.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "desk/form_view.h"
@@ -50,7 +52,21 @@ host::PickResult PickerPopup::Run(host::IControl& picker, const std::string& tex
   popup.PlaceBelow(anchor);
   popup.exec();
   picker.AsPickerUI()->DoSaveFormStatus();
+  if (QPointer<QAction> command = popup.command_) {
+    // Queued: the field or cell that asked for the picker finishes with the cancelled choice
+    // first. A box opened meanwhile owns the keyboard; the key is then dropped.
+    QTimer::singleShot(0, command, [command] {
+      if (!QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
+        command->trigger();
+      }
+    });
+  }
   return popup.Result();
+}
+
+void PickerPopup::CloseForCommand(QAction* action) {
+  command_ = action;
+  reject();
 }
 
 void PickerPopup::PlaceBelow(QWidget* anchor) {

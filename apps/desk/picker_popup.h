@@ -2,15 +2,18 @@
 // filter check box) drawn by the generic renderer in a popup below the field being edited.
 // Typing searches, Up and Down move through the rows, Enter or a double click chooses (the
 // picker raises DoSelect and the popup reads GetValue, GetText and Objects), Escape or a click
-// elsewhere cancels.
+// elsewhere cancels. A host command's key cancels too, and the command runs after the popup.
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <string>
 
 #include "host/events.h"
 #include "host/system.h"
 #include "host/ui.h"
+
+class QAction;
 
 namespace ws::desk {
 
@@ -32,6 +35,8 @@ class PickerPopup : public QDialog, private host::IEventSink {
   const host::PickResult& Result() const { return result_; }
   // Places the popup below the anchor, inside its screen.
   void PlaceBelow(QWidget* anchor);
+  // Cancels the popup for a host command; Run triggers the action once the popup is closed.
+  void CloseForCommand(QAction* action);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +50,7 @@ class PickerPopup : public QDialog, private host::IEventSink {
   host::IEventSink* previousSink_;
   FormView* view_;
   host::PickResult result_;
+  QPointer<QAction> command_;
 };
 
 }  // namespace ws::desk

@@ -242,6 +242,7 @@ std::string ProgramTab::PrintFileName() {
 
 bool ProgramTab::MayClose(host::IDialogs& dialogs) {
   if (shutDown_) return true;
+  view_->CommitPendingInput();  // what is typed counts as a change to keep or drop
   ProgramState state = State();
   if (!state.dirty) return true;
   host::MsgAnswer answer =

@@ -1,17 +1,18 @@
 // The desktop as a clerk uses it: the main window on a shop database, programs opened from the
-// tree, a repair order entered through the widgets and saved, checked and printed; a master
-// list opening its cards; a picker dropping down; closing with unsaved changes.
+// tree, a repair order entered through the widgets and saved, checked and printed with the
+// host's keys pressed in its fields, cells and pickers; a master list opening its cards; a
+// picker dropping down; closing with unsaved changes; backup and restore of the open shop.
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <map>
 
 #include "desk/field_editor.h"
 #include "desk/find_dialog.h"
@@ -34,31 +35,36 @@ using test::ProcessQueued;
 using test::ShopFixture;
 using WS = repair_order::WS_S;
 
+QLineEdit* Line(FormView& view, const forms::Widget& widget) {
+  FieldEditor* editor = view.EditorOf(widget);
+  return editor ? editor->Line() : nullptr;
+}
+
 // Types into the editor of a model widget and presses Enter, as a clerk does.
 void TypeInto(FormView& view, const forms::Widget& widget, const QString& text) {
-  FieldEditor* editor = view.EditorOf(widget);
-  QVERIFY2(editor, widget.LayoutKey().c_str());
-  QLineEdit* line = editor->Line();
+  QLineEdit* line = Line(view, widget);
+  QVERIFY2(line, widget.LayoutKey().c_str());
   line->setFocus();
   line->selectAll();
   test::TypeText(line, text);
   QTest::keyClick(line, Qt::Key_Return);
 }
 
-QModelIndex FindInTree(QTreeView& tree, const QString& text) {
-  auto* model = tree.model();
-  for (int g = 0; g < model->rowCount(); ++g) {
-    QModelIndex group = model->index(g, 0);
-    for (int i = 0; i < model->rowCount(group); ++i) {
-      QModelIndex item = model->index(i, 0, group);
-      if (item.data().toString() == text) return item;
-    }
-  }
-  return {};
+// The command's key, pressed where the clerk is.
+void Press(QWidget* widget, ToolCommand command) {
+  QTest::keySequence(widget, QKeySequence(InfoOf(command).shortcut));
 }
 
-std::string Text(const db::Value& v) {
-  return v.ToText();
+void ShowActive(QWidget& window) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+QModelIndex FindInTree(QTreeView& tree, const QString& text) {
+  const QModelIndexList found =
+      tree.model()->match(tree.model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchRecursive);
+  return found.isEmpty() ? QModelIndex() : found[0];
 }
 
 }  // namespace
@@ -69,16 +75,16 @@ class DeskEndToEndTest : public QObject {
  private slots:
   void RepairOrderThroughTheWindow() {
     ShopFixture shop;
-    QCOMPARE(shop.Error(), std::string());
     DeskHost* host = shop.Host();
-    QVERIFY(host);
+    QVERIFY2(host, shop.Error().c_str());
     QCOMPARE(shop.Exec("insert into pdmwldw (往来ID,往来编码,公司名称,属性) "
                        "values (1,'C001','顺达物流',2)"),
              std::string());
     QCOMPARE(shop.Exec("insert into PDMWXXM (AutoID,编码,维修项目,项目属性) "
                        "values (1,'X01','换机油','保养')"),
              std::string());
-    // No picker may drop down in this test; a request would show up here.
+    auto scalar = [&](const char* sql) { return shop.Scalar(sql).ToText(); };
+    // No picker may drop down until the end; a request would show up here.
     std::vector<std::string> pickers;
     host->System().SetRunPickerHandler([&](host::IControl& picker, const std::string& text) {
       pickers.push_back(picker.ClassName() + ":" + text);
@@ -86,8 +92,7 @@ class DeskEndToEndTest : public QObject {
     });
 
     MainWindow window(*host);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ShowActive(window);
     QModelIndex item = FindInTree(window.Navigation(), "维修工单");
     QVERIFY(item.isValid());
     emit window.Navigation().activated(item);
@@ -98,88 +103,131 @@ class DeskEndToEndTest : public QObject {
     FormView& view = tab->View();
     // Browsing an empty list: New is offered, Save and Cancel are not.
     QVERIFY(window.Action(ToolCommand::New)->isEnabled());
-    QVERIFY(!window.Action(ToolCommand::Save)->isEnabled());
-    QVERIFY(!window.Action(ToolCommand::Cancel)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Save)->isEnabled() &&
+            !window.Action(ToolCommand::Cancel)->isEnabled());
 
-    window.Action(ToolCommand::New)->trigger();
+    // The host's keys work from a read-only field.
+    QLineEdit* numberLine = Line(view, order.Header(WS::kNumber));
+    Press(numberLine, ToolCommand::New);
     QVERIFY(tab->State().editing);
     QVERIFY(window.Action(ToolCommand::Save)->isEnabled());
     QVERIFY(!window.Action(ToolCommand::New)->isEnabled());
     QCOMPARE(window.statusBar()->currentMessage(), QString("正在新建单据中..."));
-    const QString number = view.EditorOf(order.Header(WS::kNumber))->Line()->text();
+    const QString number = numberLine->text();
     QCOMPARE(number, QString("20120615001"));
     // The audit fields are read-only on the screen as in the model.
-    QVERIFY(view.EditorOf(order.Header(WS::kEnteredBy))->Line()->isReadOnly());
+    QVERIFY(Line(view, order.Header(WS::kEnteredBy))->isReadOnly());
 
     TypeInto(view, order.Header(WS::kPlate), "粤B12345");  // a first-time car
-    TypeInto(view, order.Header(WS::kOwner), "顺达物流");
-    QCOMPARE(order.Header(WS::kOwner).Key(), std::string("1"));
     TypeInto(view, order.Header(WS::kDiagnosis), "10");
     TypeInto(view, order.Header(WS::kDateIn), "2012-6-16");
     QCOMPARE(order.Header(WS::kDateIn).Text(), std::string("2012-06-16"));
     // An owner nobody knows is marked on the screen and stops the save.
     TypeInto(view, order.Header(WS::kOwner), "无名氏");
-    QLineEdit* owner = view.EditorOf(order.Header(WS::kOwner))->Line();
+    QLineEdit* owner = Line(view, order.Header(WS::kOwner));
     QVERIFY(owner->toolTip().contains("输入有误"));
     TypeInto(view, order.Header(WS::kOwner), "顺达物流");
+    QCOMPARE(order.Header(WS::kOwner).Key(), std::string("1"));
     QVERIFY(!owner->toolTip().contains("输入有误"));
 
     // Lines through the grid: the code resolves, quantity × price gives the amount.
     GridView* items = view.GridViewOf(order.Lines(repair_order::LineKind::Items).Grid());
     QVERIFY(items && items->isVisible());
     GridModel& model = items->Model();
-    const int newLine = model.rowCount() - 1;
-    QVERIFY(model.IsNewRowLine(newLine));
-    QVERIFY(model.setData(model.index(newLine, 1), "X01", Qt::EditRole));
+    QVERIFY(model.IsNewRowLine(model.rowCount() - 1));
+    QVERIFY(model.setData(model.index(model.rowCount() - 1, 1), "X01", Qt::EditRole));
     ProcessQueued();
     QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(), QString("换机油"));
     QVERIFY(model.setData(model.index(0, 4), "2", Qt::EditRole));
     QVERIFY(model.setData(model.index(0, 5), "50", Qt::EditRole));
     ProcessQueued();
     QCOMPARE(model.data(model.index(0, 6), Qt::DisplayRole).toString(), QString("100"));
-    QCOMPARE(view.EditorOf(order.Header(WS::kTotal))->Line()->text(), QString("110"));
+    QCOMPARE(Line(view, order.Header(WS::kTotal))->text(), QString("110"));
     QVERIFY(tab->Title().endsWith("*"));
 
-    window.Action(ToolCommand::Save)->trigger();
+    // Keys of commands not offered while entering leave the text being typed as it is; Save
+    // pressed in the field saves that text with the rest.
+    QLineEdit* remarks = Line(view, order.Header(WS::kRemarks));
+    remarks->setFocus();
+    test::TypeText(remarks, "急修");
+    remarks->setCursorPosition(1);
+    for (ToolCommand off : {ToolCommand::Check, ToolCommand::Delete, ToolCommand::Next}) {
+      Press(remarks, off);
+    }
+    QCOMPARE(remarks->text(), QString("急修"));
+    Press(remarks, ToolCommand::Save);
     QVERIFY(!tab->State().editing);
     QCOMPARE(window.statusBar()->currentMessage(), QString("保存单据成功！"));
     QVERIFY(!window.Action(ToolCommand::Save)->isEnabled());
-    QCOMPARE(Text(shop.Scalar("select count(*) from WSDJ")), std::string("1"));
-    QCOMPARE(Text(shop.Scalar("select 工单号码 from WSDJ")), number.toStdString());
+    QCOMPARE(scalar("select count(*) from WSDJ"), std::string("1"));
+    QCOMPARE(scalar("select 工单号码 from WSDJ"), number.toStdString());
+    QCOMPARE(scalar("select 备注 from WSDJ"), std::string("急修"));
     QCOMPARE(shop.Scalar("select 应收合计 from WSDJ").ToDouble(), 110.0);
-    QCOMPARE(Text(shop.Scalar("select 进厂日期 from WSDJ")), std::string("2012-06-16"));
-    QCOMPARE(Text(shop.Scalar("select 车主ID from WSDJ")), std::string("1"));
+    QCOMPARE(scalar("select 进厂日期 from WSDJ"), std::string("2012-06-16"));
+    QCOMPARE(scalar("select 车主ID from WSDJ"), std::string("1"));
     QCOMPARE(shop.Scalar("select 金额 from WSDJXM").ToDouble(), 100.0);
-    QCOMPARE(Text(shop.Scalar("select count(*) from clzl where 车牌号='粤B12345'")),
-             std::string("1"));
+    QCOMPARE(scalar("select count(*) from clzl where 车牌号='粤B12345'"), std::string("1"));
     QVERIFY(pickers.empty());
     bool logged = false;
     for (const auto& entry : window.Log().Entries()) logged |= entry.text == "保存单据成功！";
     QVERIFY(logged);
 
-    // Check: the stamp shows, the order can be unchecked but no longer changed.
+    // Check from a field: the stamp shows, the order can be unchecked but no longer changed.
     QVERIFY(window.Action(ToolCommand::Check)->isEnabled());
-    window.Action(ToolCommand::Check)->trigger();
-    QCOMPARE(Text(shop.Scalar("select smark from WSDJ")), std::string("02"));
+    Press(remarks, ToolCommand::Check);
+    QCOMPARE(scalar("select smark from WSDJ"), std::string("02"));
     QVERIFY(window.Action(ToolCommand::UnCheck)->isEnabled());
-    QVERIFY(!window.Action(ToolCommand::Edit)->isEnabled());
-    QVERIFY(!window.Action(ToolCommand::Check)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Edit)->isEnabled() &&
+            !window.Action(ToolCommand::Check)->isEnabled());
     auto* stamp = view.QtWidgetOf(*order.Form().Find(host::DocumentControl::kCheckedStamp));
     QVERIFY(stamp && stamp->isVisible());
-    window.Action(ToolCommand::UnCheck)->trigger();
-    QCOMPARE(Text(shop.Scalar("select smark from WSDJ")), std::string("01"));
+    Press(remarks, ToolCommand::UnCheck);
+    QCOMPARE(scalar("select smark from WSDJ"), std::string("01"));
+
+    // A price typed into a cell editor and not yet entered is saved by the key pressed there.
+    Press(remarks, ToolCommand::Edit);
+    QVERIFY(tab->State().editing);
+    const QModelIndex price = model.index(0, 5);
+    items->setCurrentIndex(price);
+    items->edit(price);
+    auto* cell = qobject_cast<QLineEdit*>(items->indexWidget(price));
+    QVERIFY(cell);
+    cell->setFocus();
+    cell->selectAll();
+    test::TypeText(cell, "60");
+    Press(cell, ToolCommand::Save);
+    QVERIFY(!tab->State().editing);
+    QCOMPARE(shop.Scalar("select 金额 from WSDJXM").ToDouble(), 120.0);
+    QCOMPARE(shop.Scalar("select 应收合计 from WSDJ").ToDouble(), 130.0);
+
+    // In a picker the key closes the picker, and the command runs once it is gone.
+    Press(remarks, ToolCommand::Edit);
+    host->System().SetRunPickerHandler([](host::IControl& picker, const std::string& text) {
+      return PickerPopup::Run(picker, text, QApplication::focusWidget());
+    });
+    bool popped = false;
+    QTimer::singleShot(0, [&popped] {
+      auto* popup = qobject_cast<PickerPopup*>(QApplication::activePopupWidget());
+      popped = popup && popup->focusWidget();
+      if (popped) Press(popup->focusWidget(), ToolCommand::Save);
+      if (!popped && popup) popup->reject();
+    });
+    owner->setFocus();
+    QTest::keyClick(owner, Qt::Key_F2);
+    QVERIFY(popped);
+    ProcessQueued();
+    QVERIFY(!tab->State().editing);
+    QCOMPARE(owner->text(), QString("顺达物流"));
 
     // Print data rendered to a page and exported to PDF.
     const QString pdf = shop.Folder() + "/order.pdf";
     QCOMPARE(window.ExportCurrentPdf(pdf), QString());
     QFile file(pdf);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.read(5) == "%PDF-");
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
     platform::PrintFile printed = platform::ReadPrintFile(tab->PrintFileName());
     QCOMPARE(printed.error, std::string());
     const QString html = PrintHtml(printed, "维修工单");
-    QVERIFY(html.contains(number));
-    QVERIFY(html.contains("换机油"));
+    QVERIFY(html.contains(number) && html.contains("换机油"));
 
     // Filter through the dialog: a number that matches nothing empties the form, the order's
     // own number shows it again.
@@ -194,19 +242,81 @@ class DeskEndToEndTest : public QObject {
     };
     filterBy("nomatch");
     QCOMPARE(order.GetID(), int64_t{0});
-    QCOMPARE(view.EditorOf(order.Header(WS::kNumber))->Line()->text(), QString());
+    QCOMPARE(numberLine->text(), QString());
     filterBy(number.right(3));
     QVERIFY(order.GetID() > 0);
-    QCOMPARE(view.EditorOf(order.Header(WS::kNumber))->Line()->text(), number);
+    QCOMPARE(numberLine->text(), number);
+  }
+
+  // Every key of the toolbar and the menu, pressed in each kind of field and in a cell editor:
+  // it reaches its command when the command is offered, does nothing when it is not, and never
+  // edits the text there. Typing and the editing keys stay with the field.
+  void HostKeysWinInEveryFieldAndCell() {
+    ShopFixture shop;
+    QVERIFY(shop.Host());
+    // Codes typed here match nothing; their pickers answer at once.
+    shop.Host()->System().SetRunPickerHandler(
+        [](host::IControl&, const std::string&) { return host::PickResult{}; });
+    MainWindow window(*shop.Host());
+    ShowActive(window);
+    ProgramTab* tab = window.OpenClass("WS_S", 0, OpenMode::New);
+    QVERIFY(tab && tab->State().editing);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    forms::ComboBox kind("cboKind");  // no program has one yet: drawn into the tab
+    auto* combo = new FieldEditor(kind, tab);
+    GridView* items = tab->View().GridViewOf(order.Lines(repair_order::LineKind::Items).Grid());
+    const QModelIndex code = items->model()->index(items->model()->rowCount() - 1, 1);
+    items->setCurrentIndex(code);
+    items->edit(code);
+    // The cell editor first: it closes once the focus leaves it.
+    std::vector<QLineEdit*> lines = {qobject_cast<QLineEdit*>(items->indexWidget(code)),
+                                     combo->Line()};
+    for (int field : {WS::kRemarks, WS::kDateIn, WS::kMileage, WS::kOwner}) {
+      lines.push_back(Line(tab->View(), order.Header(field)));
+    }
+    std::map<QAction*, int> ran;
+    for (QAction* action : window.findChildren<QAction*>()) {
+      if (action->shortcut().isEmpty()) continue;
+      QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+      connect(action, &QAction::triggered, this, [&ran, action] { ++ran[action]; });
+      ran[action] = 0;
+    }
+    QCOMPARE(ran.size(), ToolCommands().size() + 2);  // with Find next and Close window
+    for (QLineEdit* line : lines) {
+      QVERIFY(line);
+      for (bool offered : {true, false}) {
+        for (auto& [action, count] : ran) {
+          line->setFocus();  // a field left hands its text over: the toolbar follows
+          line->setText("2012");
+          line->setCursorPosition(1);
+          action->setEnabled(offered);
+          const int before = count;
+          QTest::keySequence(line, action->shortcut());
+          QVERIFY2(count == before + (offered ? 1 : 0) && line->text() == "2012",
+                   qPrintable(action->shortcut().toString() + (offered ? " on" : " off")));
+        }
+      }
+    }
+    QLineEdit* remarks = lines[2];
+    remarks->setFocus();
+    remarks->clear();
+    QTest::keyClicks(remarks, "ab");
+    for (auto key : {Qt::Key_A, Qt::Key_C}) QTest::keyClick(remarks, key, Qt::ControlModifier);
+    QTest::keyClick(remarks, Qt::Key_End);
+    QTest::keyClick(remarks, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(remarks->text(), QString("abab"));
+    QTest::keyClick(remarks, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(remarks->text(), QString("ab"));
+    for (auto key : {Qt::Key_A, Qt::Key_X}) QTest::keyClick(remarks, key, Qt::ControlModifier);
+    QCOMPARE(remarks->text(), QString());
   }
 
   void MasterListOpensCardsAndShowsEvents() {
     ShopFixture shop;
     DeskHost* host = shop.Host();
     QVERIFY(host);
-    QCOMPARE(shop.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values (5,'V005','京A00005')"),
-             std::string());
-    QCOMPARE(shop.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values (6,'V006','京A00006')"),
+    QCOMPARE(shop.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values "
+                       "(5,'V005','京A00005'),(6,'V006','京A00006')"),
              std::string());
     MainWindow window(*host);
     window.show();
@@ -217,10 +327,11 @@ class DeskEndToEndTest : public QObject {
     QVERIFY(grid);
     QCOMPARE(grid->model()->rowCount(), 2);
     // A list is no document: no saving, no checking.
-    QVERIFY(!window.Action(ToolCommand::Save)->isEnabled());
-    QVERIFY(!window.Action(ToolCommand::Check)->isEnabled());
+    QVERIFY(!window.Action(ToolCommand::Save)->isEnabled() &&
+            !window.Action(ToolCommand::Check)->isEnabled());
 
-    // A double click asks the host (EditForm) to open the vehicle card on that row.
+    // A double click asks the host (EditForm) to open the vehicle card on that row; the same
+    // row again shows the open card instead of a second one.
     QRect cell = grid->visualRect(grid->model()->index(1, 2));
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     ProcessQueued();
@@ -229,8 +340,7 @@ class DeskEndToEndTest : public QObject {
     QCOMPARE(card->Entry().className, std::string("PDM_clAdd"));
     QCOMPARE(card->RequestedId(), int64_t{6});
     auto* plate = card->Control().Form().Find("ywTxt", 1);
-    QCOMPARE(card->View().EditorOf(*plate)->Line()->text(), QString("京A00006"));
-    // The same row again shows the open card instead of a second one.
+    QCOMPARE(Line(card->View(), *plate)->text(), QString("京A00006"));
     const int tabs = window.Tabs().count();
     window.Tabs().setCurrentWidget(list);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -238,7 +348,8 @@ class DeskEndToEndTest : public QObject {
     QCOMPARE(window.Tabs().count(), tabs);
     QCOMPARE(window.CurrentTab(), card);
 
-    // New on the list opens a card for a new vehicle, already entering.
+    // New on the list opens a card for a new vehicle, already entering; back on the list, the
+    // saved vehicle is there.
     window.Tabs().setCurrentWidget(list);
     window.Action(ToolCommand::New)->trigger();
     ProcessQueued();
@@ -250,24 +361,27 @@ class DeskEndToEndTest : public QObject {
     TypeInto(fresh->View(), *form.Find("ywTxt", 1), "京A00007");
     window.Action(ToolCommand::Save)->trigger();
     QVERIFY(!fresh->State().editing);
-    QCOMPARE(Text(shop.Scalar("select count(*) from clzl")), std::string("3"));
-    // Back on the list, the saved vehicle is there.
+    QCOMPARE(shop.Scalar("select count(*) from clzl").ToText(), std::string("3"));
     window.Tabs().setCurrentWidget(list);
     QCOMPARE(grid->model()->rowCount(), 3);
 
-    // Closing a card with unsaved changes asks: Cancel keeps it, No drops the changes.
+    // Closing a card with unsaved changes (typed, not yet entered) asks: Cancel keeps it, No
+    // drops the changes.
     window.Tabs().setCurrentWidget(card);
     window.Action(ToolCommand::Edit)->trigger();
-    TypeInto(card->View(), *plate, "京A66666");
-    QVERIFY(card->State().dirty);
+    QLineEdit* plateLine = Line(card->View(), *plate);
+    plateLine->setFocus();
+    plateLine->selectAll();
+    test::TypeText(plateLine, "京A66666");
     shop.Dialogs().Queue(host::MsgAnswer::Cancel);
     QVERIFY(!window.CloseTab(window.Tabs().indexOf(card)));
     QVERIFY(shop.Dialogs().Asked("未保存"));
-    QCOMPARE(window.Tabs().indexOf(card) >= 0, true);
+    QVERIFY(window.Tabs().indexOf(card) >= 0);
     shop.Dialogs().Queue(host::MsgAnswer::No);
     QVERIFY(window.CloseTab(window.Tabs().indexOf(card)));
     ProcessQueued();
-    QCOMPARE(Text(shop.Scalar("select 车牌号 from clzl where 车辆ID=6")), std::string("京A00006"));
+    QCOMPARE(shop.Scalar("select 车牌号 from clzl where 车辆ID=6").ToText(),
+             std::string("京A00006"));
 
     // Events of a program: a failure is a box with the application title, a refusal a notice,
     // a message the status line; all go to the session log.
@@ -290,27 +404,39 @@ class DeskEndToEndTest : public QObject {
              std::string());
     list->Control().Events().Raise("Detaile", {db::Value(200001), db::Value(41)});
     ProcessQueued();
-    ProgramTab* source = window.CurrentTab();
-    QCOMPARE(source->Entry().className, std::string("WS_S"));
-    QCOMPARE(source->Control().AsFormUI()->GetID(), int64_t{41});
+    QCOMPARE(window.CurrentTab()->Entry().className, std::string("WS_S"));
+    QCOMPARE(window.CurrentTab()->Control().AsFormUI()->GetID(), int64_t{41});
     host->System().OpenForm("PDM_WXFL", db::Value(0), {}, {}, true);
     ProcessQueued();
     QCOMPARE(window.CurrentTab()->Entry().className, std::string("PDM_WXFL"));
     host->System().OpenForm("200014", db::Value(0), {}, {}, true);
     ProcessQueued();
     QCOMPARE(window.CurrentTab()->Entry().className, std::string("PDM_XM"));
+
+    // Backup and restore of the open shop; a restore is refused while a program would go on
+    // showing what it replaced, and nothing changes.
+    QVERIFY(window.findChild<QAction*>("BackupShop") && window.findChild<QAction*>("RestoreShop"));
+    const QString copy = shop.Folder() + "/copy.db";
+    QCOMPARE(window.BackupShopTo(copy), QString());
+    QCOMPARE(shop.Exec("update clzl set 车牌号='京A99999' where 车辆ID=5"), std::string());
+    QVERIFY(!window.RestoreShopFrom(copy).isEmpty());
+    const auto plate5 = [&] {
+      return shop.Scalar("select 车牌号 from clzl where 车辆ID=5").ToText();
+    };
+    QCOMPARE(plate5(), std::string("京A99999"));
+    while (window.Tabs().count() > 0) QVERIFY(window.CloseTab(0));
+    QCOMPARE(window.RestoreShopFrom(copy), QString());
+    QCOMPARE(plate5(), std::string("京A00005"));
+    QVERIFY(!window.RestoreShopFrom(shop.Folder() + "/missing.db").isEmpty());
   }
 
   void PickerDropsDownAndChooses() {
     ShopFixture shop;
     DeskHost* host = shop.Host();
     QVERIFY(host);
-    QCOMPARE(
-        shop.Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','')"),
-        std::string());
-    QCOMPARE(
-        shop.Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (2,'F02','大修','')"),
-        std::string());
+    QCOMPARE(shop.Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) "
+                       "values (1,'F01','小修',''),(2,'F02','大修','')"),
+             std::string());
     std::shared_ptr<host::IControl> picker = host->System().GetPicker("pdmwxfl");
     QVERIFY(picker && picker->AsPickerUI()->Init(host->System(), 200001, ""));
 
@@ -319,9 +445,7 @@ class DeskEndToEndTest : public QObject {
       PickerPopup popup(*picker, "F0");
       popup.show();
       QVERIFY(QTest::qWaitForWindowExposed(&popup));
-      GridView* grid = popup.View().FirstVisibleGrid();
-      QVERIFY(grid);
-      QCOMPARE(grid->model()->rowCount(), 2);
+      QCOMPARE(popup.View().FirstVisibleGrid()->model()->rowCount(), 2);
       QLineEdit* search = popup.View().findChild<QLineEdit*>("SearchBox1");
       QVERIFY(search);
       QCOMPARE(search->text(), QString("F0"));

@@ -50,11 +50,13 @@ TEST(ProfileTest, ReadsWhatCanBeReadAndSkipsTheRest) {
   EXPECT_EQ(p.GetInt("Vs", "VsFixedCols", -1), -1);  // "12px" is not a number
   EXPECT_EQ(p.GetInt("Vs", "Round", -1), 3);
   Profile bools = Profile::Parse("[S]\na=True\nb=false\nc=-1\nd=0\ne=yes\nf=99999999999\n");
-  EXPECT_TRUE(bools.GetBool("S", "a", false));
-  EXPECT_FALSE(bools.GetBool("S", "b", true));
-  EXPECT_TRUE(bools.GetBool("S", "c", false));
-  EXPECT_FALSE(bools.GetBool("S", "d", true));
-  EXPECT_FALSE(bools.GetBool("S", "e", false));
+  // clang-format off
+  const std::tuple<const char*, bool, bool> answers[] = {
+      {"a", false, true}, {"b", true, false}, {"c", false, true}, {"d", true, false}, {"e", false, false}};
+  // clang-format on
+  for (const auto& [key, fallback, expected] : answers) {
+    EXPECT_EQ(bools.GetBool("S", key, fallback), expected) << key;
+  }
   EXPECT_EQ(bools.GetInt("S", "f", 5), 5);  // out of range for an int
 }
 
@@ -64,38 +66,22 @@ TEST(ProfileTest, SettingKeepsEveryOtherLineWhereItWas) {
   p.Set("Form", "added", "x");  // after the first [Form] block's last key, before the blank
   p.Set("", "alsoTop", "1");    // after the keys before any header
   p.Set("Search", "Filter", "False");
-  EXPECT_EQ(p.Text(),
-            "\xEF\xBB\xBF"
-            "top=0\r\n"
-            "alsoTop=1\r\n"
-            "; written by hand\r\n"
-            "[Form]\r\n"
-            "txtFind=new=value\r\n"
-            "  spaced =  two blanks kept\r\n"
-            "added=x\r\n"
-            "not a key value line\r\n"
-            "\r\n"
-            "[Broken\r\n"
-            "lost=1\r\n"
-            "[Vs]\r\n"
-            "VsRowHeight=300\r\n"
-            "VsRowHeight=999\r\n"
-            "VsFixedCols=12px\r\n"
-            "Round= 2.6 \r\n"
-            "=no key\r\n"
-            "[Form]\r\n"
-            "late=3\r\n"
-            "[Search]\r\n"
-            "Filter=False\r\n");
+  // Each new key right after the last key of its section, every other line as it was.
+  std::string expected = std::string("\xEF\xBB\xBF") + kMessyFile + "[Search]\r\nFilter=False\r\n";
+  expected.replace(expected.find("top=0\r\n"), 7, "top=0\r\nalsoTop=1\r\n");
+  expected.replace(expected.find("txtFind=a=b"), 11, "txtFind=new=value");
+  expected.insert(expected.find("not a key value"), "added=x\r\n");
+  EXPECT_EQ(p.Text(), expected);
 
   // Names and values that would read back differently are refused and change nothing.
   std::string before = p.Text();
-  EXPECT_THROW(p.Set("Form", "a=b", "1"), std::invalid_argument);
-  EXPECT_THROW(p.Set("Form", "", "1"), std::invalid_argument);
-  EXPECT_THROW(p.Set("Form", "[x", "1"), std::invalid_argument);
-  EXPECT_THROW(p.Set("Form", " key", "1"), std::invalid_argument);
-  EXPECT_THROW(p.Set("Form", "memo", "two\nlines"), std::invalid_argument);
-  EXPECT_THROW(p.Set(" Form", "k", "1"), std::invalid_argument);
+  // clang-format off
+  const char* refused[][3] = {{"Form", "a=b", "1"}, {"Form", "", "1"}, {"Form", "[x", "1"},
+      {"Form", " key", "1"}, {"Form", "memo", "two\nlines"}, {" Form", "k", "1"}};
+  // clang-format on
+  for (const auto& [section, key, value] : refused) {
+    EXPECT_THROW(p.Set(section, key, value), std::invalid_argument) << section << "/" << key;
+  }
   EXPECT_EQ(p.Text(), before);
 }
 

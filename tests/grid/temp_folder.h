@@ -15,18 +15,15 @@ class TempFolder {
             ("ws_grid_test_" + std::to_string(device()) + std::to_string(device()));
     std::filesystem::create_directories(path_);
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
-
   const std::filesystem::path& Path() const { return path_; }
   std::string Text() const { return path_.string(); }
 
  private:
   std::filesystem::path path_;
+  std::error_code ignored_;
 };
 
 }  // namespace ws::grid::test

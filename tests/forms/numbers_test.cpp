@@ -1,0 +1,156 @@
+// Numbers as the forms show and read them: the columns' placeholder formats, fixed texts, what a
+// clerk may type, and the grid's sums and sorts. Every case runs twice, the second time under a
+// comma locale, where the C library would read "1.5" as 1 and write 1.5 as "1,5".
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "forms/grid.h"
+#include "forms/number_format.h"
+#include "forms/typed_number.h"
+#include "support/comma_locale.h"
+
+namespace ws::forms {
+namespace {
+
+class NumbersTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (!GetParam()) return;
+    locale_.emplace();
+    WS_REQUIRE_COMMA_LOCALE(*locale_);
+  }
+  std::optional<test::CommaLocale> locale_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Locales, NumbersTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Comma" : "Point"; });
+
+struct Formatted {
+  double value;
+  const char* format;
+  const char* text;
+};
+
+TEST_P(NumbersTest, FormatsAndFixedTexts) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  // clang-format off
+  const Formatted cases[] = {
+      // "###": whole numbers, half away from zero, "0" for nothing.
+      {1234.5, "###", "1235"}, {1234.4, "###", "1234"}, {-2.5, "###", "-3"}, {0, "###", "0"},
+      {0.4, "###", "0"}, {-0.4, "###", "0"}, {1e15, "###", "1000000000000000"}, {kInf, "###", "0"},
+      // "###.##": up to n decimals, no trailing zeros, no lone ".".
+      {1234.5, "###.##", "1234.5"}, {1234, "###.##", "1234"}, {13.3333333, "###.##", "13.33"},
+      {0.5, "###.##", "0.5"}, {0, "###.##", "0"}, {1.005, "###.##", "1.01"},
+      {2.675, "###.##", "2.68"}, {-1.996, "###.##", "-2"}, {12.7, "###.", "13"},
+      {123456789.125, "###.##", "123456789.13"}, {1e-7, "###.##", "0"},
+      // "###.00" and "0.00": exactly n decimals.
+      {1234.5, "###.00", "1234.50"}, {0.5, "###.00", "0.50"}, {0, "0.00", "0.00"},
+      {37.5, "0.00", "37.50"}, {-0.001, "0.00", "0.00"}, {99.995, "0.00", "100.00"},
+      {kNaN, "0.00", "0.00"},
+      // "0" places and zero padding.
+      {7, "##0", "7"}, {0, "##0.00", "0.00"}, {5, "0000", "0005"}, {12345, "0000", "12345"},
+      {3.2, "0.0#", "3.2"}, {3.256, "0.0#", "3.26"},
+      // Thousands, and literal text around the number.
+      {1234567.891, ",##0.00", "1,234,567.89"}, {-1234.5, "#,##0.00", "-1,234.50"},
+      {999.999, "#,##0.00", "1,000.00"}, {12, "#,##0", "12"}, {37.5, "0.00元", "37.50元"},
+      {37.5, "¥#,##0.00", "¥37.50"},
+      // No format: the plain number.
+      {37.5, "", "37.5"}, {40.0 / 3.0, "", "13.3333333333"}, {-0.0, "", "0"}};
+  // clang-format on
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatNumber(c.value, c.format), c.text) << c.value << " " << c.format;
+  }
+  // The formats the grids build from the host's decimals.
+  EXPECT_EQ(FormatNumber(1234.5, DecimalsFormat(2, true)), "1234.50");
+  EXPECT_EQ(FormatNumber(13.333, DecimalsFormat(2, false)), "13.33");
+  EXPECT_EQ(DecimalsFormat(0, false), "###");
+  EXPECT_EQ(DecimalsFormat(-1, true), "###");
+  EXPECT_EQ(DecimalsFormat(3, true), "###.000");
+  const std::pair<double, int> fixed[] = {
+      {1.005, 2}, {-2.5, 0}, {9.995, 2}, {0.000123, 5}, {12, 3}};
+  const char* texts[] = {"1.01", "-3", "10.00", "0.00012", "12.000"};
+  for (size_t i = 0; i < std::size(fixed); ++i) {
+    EXPECT_EQ(FixedText(fixed[i].first, fixed[i].second), texts[i]) << fixed[i].first;
+  }
+}
+
+struct Typed {
+  const char* typed;
+  double value;
+  const char* text;
+};
+
+TEST_P(NumbersTest, TypedNumbersArePlainGroupedOrFullWidth) {
+  // clang-format off
+  const Typed accepted[] = {
+      {"12", 12, "12"}, {"  -0.5 ", -0.5, "-0.5"}, {"+7", 7, "7"}, {".5", 0.5, "0.5"},
+      {"5.", 5, "5"}, {"12.50", 12.5, "12.50"}, {"-0", 0, "0"},
+      // Thousands: "," or single blanks, one kind, groups of three after the first.
+      {"1,000.50", 1000.5, "1000.50"}, {"1 000", 1000, "1000"},
+      {"12,345,678", 12345678, "12345678"}, {"-999,999.9", -999999.9, "-999999.9"},
+      // As a Chinese input method types them (full-width digits, point, comma, blank).
+      {"１２．５", 12.5, "12.5"}, {"１，０００", 1000, "1000"}, {"\u3000３\u3000", 3, "3"},
+      {"－８", -8, "-8"}, {"999999999999999", 999999999999999, "999999999999999"}};
+  const std::string refused[] = {
+      "", "   ", "abc", "12abc", "8元", "1,5", "1,00", "1,0000", ",100", "1,000,", "1,000 000",
+      "1  000", "1 00", "1e3", "0x10", "inf", "nan", "--1", "+-1", "-", ".", "1.2.3", "1,000.5,0",
+      "12 .5", "１２ａ", "1\t000",
+      // Out of range: no amount, quantity or price of a shop, and no longer exact in cents.
+      "1000000000000001", "-1,000,000,000,000,001", "1" + std::string(400, '0')};
+  // clang-format on
+  for (const auto& c : accepted) {
+    auto number = ParseTypedNumber(c.typed);
+    ASSERT_TRUE(number.has_value()) << c.typed;
+    EXPECT_DOUBLE_EQ(number->value, c.value) << c.typed;
+    EXPECT_EQ(number->text, c.text) << c.typed;
+  }
+  for (const std::string& text : refused) {
+    EXPECT_FALSE(ParseTypedNumber(text).has_value()) << "'" << text << "'";
+  }
+  EXPECT_TRUE(IsBlankNumberText(" \u3000 "));
+  EXPECT_FALSE(IsBlankNumberText(" 0 "));
+}
+
+TEST_P(NumbersTest, GridCellsAreReadAndSortedAsNumbers) {
+  Grid grid("Vs", -1, kFlexGrid);
+  grid.SetFormatString("客户|金额|数量");
+  grid.Col(1).format = "###.##";
+  const char* rows[][2] = {{"B", "10"}, {"A", "2"}, {"B", "5.25"}, {"A", "1.5"}};
+  for (auto& row : rows) {
+    int r = grid.AddRow();
+    grid.SetTextMatrix(r, 0, row[0]);
+    grid.SetTextMatrix(r, 1, row[1]);
+  }
+  grid.SetCellKey(1, 2, "7");
+  EXPECT_EQ(grid.CellKeyLong(1, 2), 7);
+  EXPECT_EQ(grid.DisplayText(3, 1), "5.25");
+  grid.Sort(1, 2);
+  EXPECT_EQ(grid.TextMatrix(1, 1), "10") << "10 sorts above 2 as a number";
+  EXPECT_EQ(grid.TextMatrix(4, 1), "1.5");
+  grid.SetRowHidden(1, true);  // the "10" row, hidden by a search filter
+  grid.Sort(0, 1);
+  EXPECT_EQ(grid.TextMatrix(1, 0), "A");
+  EXPECT_TRUE(grid.RowHidden(3)) << "a hidden row stays hidden where the sort puts it";
+  EXPECT_EQ(grid.TextMatrix(3, 1), "10");
+  grid.SetRowHidden(3, false);
+
+  grid.AddSubtotals(0, {1}, "小计", 0);
+  // A, A, 小计, B, B, 小计
+  ASSERT_EQ(grid.DataRows(), 6);
+  EXPECT_TRUE(grid.IsSubtotalRow(3));
+  EXPECT_EQ(grid.TextMatrix(3, 0), "小计");
+  EXPECT_EQ(grid.TextMatrix(3, 1), "3.5");
+  EXPECT_EQ(grid.TextMatrix(6, 1), "15.25");
+  grid.AddSubtotals(-1, {1}, "合计", 0);
+  EXPECT_EQ(grid.TextMatrix(grid.Rows() - 1, 1), "18.75") << "totals never count subtotal rows";
+  EXPECT_DOUBLE_EQ(grid.SumData(1), 18.75);
+  grid.ClearSubtotals();
+  EXPECT_EQ(grid.DataRows(), 4);
+}
+
+}  // namespace
+}  // namespace ws::forms
