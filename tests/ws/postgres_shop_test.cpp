@@ -95,6 +95,9 @@ TEST_F(PostgresShopTest, InitMakesRefusesAndReplacesOnlyTheShopsOwnTables) {
   Outcome imported = Ws("import --db " + Arg(ShopUrl()) + " PDMWXXM " + Quoted("item.csv"));
   EXPECT_EQ(imported.status, 0) << imported.err;
   EXPECT_EQ(ServerScalar("SELECT 参考价格 FROM PDMWXXM WHERE 编码='X01'"), "30");
+  Outcome report = Ws("report --db " + Arg(ShopUrl()) + " WS_RPT");
+  EXPECT_EQ(report.status, 0) << report.err;
+  EXPECT_NE(report.out.find("工单号码"), std::string::npos) << report.out;
   ASSERT_EQ(Connect()->ExecScript("DROP TABLE ws_meta"), "");
   Outcome foreign = Ws("script --db " + Arg(ShopUrl()) + " -", "# nothing to do\n");
   EXPECT_EQ(foreign.status, 2);
