@@ -28,6 +28,7 @@ namespace ws::cli {
 namespace {
 
 constexpr const char* kShopName = "长城汽车修理厂";
+constexpr const char* kShopAddress = "北京市朝阳区建国路88号";
 
 // The counter's day on the demo shop (seed 1, 300 orders up to 2012-06-15): the storekeeper
 // issues two parts to the day's order and checks the requisition, the cashier settles that
@@ -87,6 +88,7 @@ struct Expected {
   std::string number;
   std::vector<std::string> lines;
   double amount = 0;
+  std::vector<std::string> more;  // further texts of the built-in page
 };
 
 class DocumentPagesTest : public ::testing::Test {
@@ -100,6 +102,7 @@ class DocumentPagesTest : public ::testing::Test {
     options.date = test::kTestLoginDate;
     ASSERT_EQ(GenerateDemoData(host_.Db(), options), "");
     ASSERT_EQ(host_.System().SetOption(12, "shopname", kShopName), "");
+    ASSERT_EQ(host_.System().SetOption(12, "shopaddress", kShopAddress), "");
 
     host::Registry registry;
     RegisterModuleControls(registry);
@@ -135,6 +138,7 @@ class DocumentPagesTest : public ::testing::Test {
                              .Key(order.id));
     order.amount =
         host_.Scalar(db::Sql("SELECT 应收合计 FROM wsdj WHERE 单据ID=").Key(order.id)).ToDouble();
+    order.more = {kShopAddress, "客户签字"};
     return order;
   }
 
@@ -210,6 +214,7 @@ class DocumentPagesTest : public ::testing::Test {
     EXPECT_TRUE(pdf.Has(document.caption)) << pdf.text;
     EXPECT_TRUE(pdf.Has(document.number)) << document.number << "\n" << pdf.text;
     for (const auto& line : document.lines) EXPECT_TRUE(pdf.Has(line)) << line << "\n" << pdf.text;
+    for (const auto& text : document.more) EXPECT_TRUE(pdf.Has(text)) << text << "\n" << pdf.text;
     const std::string words = platform::AmountInWords(document.amount);
     EXPECT_TRUE(pdf.Has(words)) << words << "\n" << pdf.text;
   }
