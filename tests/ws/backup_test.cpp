@@ -50,7 +50,7 @@ class BackupTest : public WsProcessTest {
     auto db = Connect(to);
     const int64_t page = db::Runner(*db).ScalarNumber("PRAGMA page_size");
     const int64_t root = db::Runner(*db).ScalarNumber(
-        db::Sql("select rootpage from sqlite_master where name=").Text("wsdjxm"));
+        db::Sql("select rootpage from sqlite_master where lower(name)=").Text("wsdjxm"));
     ASSERT_EQ(db->ExecScript("PRAGMA journal_mode=DELETE"), "");
     db.reset();
     std::fstream file(Path(to), std::ios::in | std::ios::out | std::ios::binary);
