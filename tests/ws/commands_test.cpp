@@ -185,11 +185,6 @@ TEST_F(WsCommandsTest, ScriptExitStatusTellsPassFailAndWrongScripts) {
   EXPECT_NE(wrong.err.find("<stdin> line 3: unknown command 'frobnicate'"), std::string::npos);
   EXPECT_EQ(Scalar("shop.db", "select count(*) from PDMGY"), "1");
 
-  const Outcome unknown = Ws("script --db " + Quoted("shop.db"), "open Lorry 1\n");
-  EXPECT_EQ(unknown.status, 2);
-  EXPECT_NE(unknown.err.find("error line 1: unknown control 'Lorry'"), std::string::npos);
-  EXPECT_NE(unknown.err.find("WS.WS_S"), std::string::npos) << "the module's controls are there";
-
   EXPECT_EQ(Ws("script --db " + Quoted("none.db") + " " + Quoted("pass.wss")).status, 2);
   EXPECT_EQ(Ws("script --db " + Quoted("shop.db") + " " + Quoted("none.wss")).status, 2);
   const Outcome help = Ws("script --help");
