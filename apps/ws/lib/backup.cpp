@@ -152,8 +152,10 @@ std::string CheckSqliteBackup(const std::string& in,
 // data before anything of the shop is dropped.
 std::string CheckServerArchive(const std::string& in) {
   std::string contents;
-  if (RunProgram({"pg_restore", "--list", in}, &contents); contents.empty()) {
-    return in + " is not a shop backup (pg_restore cannot read it)";
+  if (std::string error = RunProgram({"pg_restore", "--list", in}, &contents); !error.empty()) {
+    return error == "pg_restore is not installed"
+               ? error
+               : in + " is not a shop backup (pg_restore cannot read it)";
   }
   std::set<std::string> tables;
   bool metaData = false;

@@ -197,12 +197,12 @@ std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& na
       return fail(problem);
     }
     // Looked at read-only first: opening for work switches the file to WAL, which writes to
-    // a file that may be no shop of ours.
-    // The reason names the file and says it cannot be opened.
-    auto look = platform::SqliteDatabase::OpenReadOnly(name, &reason);
-    if (!look) return fail(reason);
-    if (!db::SchemaVersion(*look)) return fail(name + " is not a repair-shop database");
-    look.reset();
+    // a file that may be no shop of ours. A file the engine cannot read without writing (a
+    // WAL file left without its shared memory) is in WAL already and is looked at once open.
+    // The reasons name the file and say it cannot be opened.
+    if (auto look = platform::SqliteDatabase::OpenReadOnly(name, &reason)) {
+      if (!db::SchemaVersion(*look)) return fail(name + " is not a repair-shop database");
+    }
     database = platform::SqliteDatabase::Open(name, &reason);
     if (!database) return fail(reason);
   }
