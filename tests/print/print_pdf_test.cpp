@@ -19,6 +19,7 @@
 #include "render/pdf_render.h"
 #include "reports/ws_rpt.h"
 #include "support/test_host.h"
+#include "ws/run_ws.h"
 
 namespace ws::cli {
 namespace {
@@ -30,8 +31,6 @@ constexpr const char* kShopName = "长城汽车修理厂";
 
 using test::PdfText;
 using test::ReadPdf;
-using Command = test::ShellRun;
-using test::RunShell;
 
 class PrintPdfTest : public ::testing::Test {
  protected:
@@ -124,46 +123,37 @@ TEST_F(PrintPdfTest, AReportGridRunsOverPagesWithoutLosingRows) {
 }
 
 // `ws print` as a user runs it on a demo shop file.
-class WsPrintTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("ws_print_" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    ASSERT_EQ(Ws("demo --db shop.db --seed 3 --orders 40 --date 2012-06-15").status, 0);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  Command Ws(const std::string& args) {
-    return RunShell("cd '" + folder_.string() + "' && '" + WS_CLI + "' " + args + " 2>&1");
-  }
-  fs::path folder_;
-};
+class WsPrintTest : public WsProcessTest {};
 
 TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
-  Command ok = Ws("print --db shop.db WS_S 2 --pdf order.pdf --date 2012-06-16 --user 王五");
-  ASSERT_EQ(ok.status, 0) << ok.out;
-  EXPECT_NE(ok.out.find("wrote order.pdf"), std::string::npos) << ok.out;
-  PdfText pdf = ReadPdf(folder_ / "order.pdf");
+  ASSERT_EQ(Ws("demo --db " + Quoted("shop.db") + " --seed 3 --orders 40 --date 2012-06-15").status,
+            0);
+  const std::string shop = "print --db " + Quoted("shop.db") + " ";
+  Outcome ok = Ws(shop + "WS_S 2 --pdf " + Quoted("order.pdf") + " --date 2012-06-16 --user 王五");
+  ASSERT_EQ(ok.status, 0) << ok.err;
+  EXPECT_NE(ok.out.find("order.pdf"), std::string::npos) << ok.out;
+  PdfText pdf = ReadPdf(Path("order.pdf"));
   EXPECT_EQ(pdf.pages, 1);
   EXPECT_TRUE(pdf.Has("王五"));
   EXPECT_TRUE(pdf.Has("2012-06-16"));
 
   // Refused as usage, and no PDF: no --pdf, no id, an unknown program, a report, no such
   // order, no shop.
+  const std::string pdfArg = " --pdf " + Quoted("a.pdf");
   const std::pair<std::string, std::string> bad[] = {
-      {"print --db shop.db WS_S 2", "--pdf"},
-      {"print --db shop.db WS_S x --pdf a.pdf", "x"},
-      {"print --db shop.db 999999 1 --pdf a.pdf", "999999"},
-      {"print --db shop.db WS_RPT 1 --pdf a.pdf", "not a document"},
-      {"print --db shop.db WS_S 99999 --pdf a.pdf", "99999"},
-      {"print --db missing.db WS_S 1 --pdf a.pdf", "missing.db"},
+      {shop + "WS_S 2", "--pdf"},
+      {shop + "WS_S x" + pdfArg, "x"},
+      {shop + "999999 1" + pdfArg, "999999"},
+      {shop + "WS_RPT 1" + pdfArg, "not a document"},
+      {shop + "WS_S 99999" + pdfArg, "99999"},
+      {"print --db " + Quoted("missing.db") + " WS_S 1" + pdfArg, "missing.db"},
   };
   for (const auto& [args, said] : bad) {
-    const Command refused = Ws(args);
+    const Outcome refused = Ws(args);
     EXPECT_EQ(refused.status, 2) << args;
-    EXPECT_NE(refused.out.find(said), std::string::npos) << args << "\n" << refused.out;
+    EXPECT_NE(refused.err.find(said), std::string::npos) << args << "\n" << refused.err;
   }
-  EXPECT_FALSE(fs::exists(folder_ / "a.pdf"));
+  EXPECT_FALSE(fs::exists(Path("a.pdf")));
   EXPECT_NE(Ws("--help").out.find("print"), std::string::npos);
 }
 
