@@ -10,7 +10,6 @@
 
 #include "db/runner.h"
 #include "lib/backup.h"
-#include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
 #include "run_ws.h"
 
@@ -154,58 +153,6 @@ TEST_F(BackupTest, CommandsAsAUserRunsThem) {
   const Outcome refused = Ws("restore --db " + Quoted("shop.db") + " " + Quoted("nothing.db"));
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("nothing.db"), std::string::npos) << refused.err;
-}
-
-// The same on a server: a dump from one snapshot, restored in one transaction, and an archive
-// that is no shop's, or a newer program's, refused before anything is dropped.
-TEST_F(BackupTest, ServerShopRoundTrip) {
-  const char* url = std::getenv("WS_PG_URL");
-  if (!url || !*url) GTEST_SKIP() << "WS_PG_URL is not set (scripts/with_postgres.sh)";
-  const std::string base = url;
-  const auto withDatabase = [&](const std::string& database) {
-    return base + (base.find('?') == std::string::npos ? "?" : "&") + "dbname=" + database;
-  };
-  std::string error;
-  auto server = platform::PostgresDatabase::Open(withDatabase("postgres"), &error);
-  ASSERT_NE(server, nullptr) << error;
-  const std::string database = "ws_backup_" + std::to_string(::getpid());
-  const std::string shop = withDatabase(database);
-  ASSERT_EQ(Ws("init --force --db '" + shop + "' --date 2012-06-15").status, 0);
-  auto db = platform::PostgresDatabase::Open(shop, &error);
-  ASSERT_NE(db, nullptr) << error;
-  db::Runner runner(*db);
-  ASSERT_EQ(runner.Execute("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) "
-                           "values (1,'F01','小修','it''s -- 100%_#@\\')"),
-            "");
-  ASSERT_EQ(BackupShop(shop, Path("server.dump"), false), "");
-  ASSERT_EQ(runner.Execute("update ws_meta set value='3' where key='version'"), "");
-  ASSERT_EQ(BackupShop(shop, Path("newer.dump"), false), "");
-  ASSERT_EQ(runner.Execute("update ws_meta set value='2' where key='version'"), "");
-  const std::string foreign = database + "_other";
-  ASSERT_EQ(server->ExecScript("CREATE DATABASE " + foreign), "");
-  ASSERT_EQ(platform::PostgresDatabase::Open(withDatabase(foreign), &error)
-                ->ExecScript("CREATE TABLE wsdj (x int); INSERT INTO wsdj VALUES (1)"),
-            "");
-  ASSERT_EQ(std::system(("pg_dump --format=custom --file='" + Path("foreign.dump") +
-                         "' --dbname='" + withDatabase(foreign) + "'")
-                            .c_str()),
-            0);
-
-  EXPECT_NE(RestoreShop(shop, Path("foreign.dump")).find("is not a shop backup"),
-            std::string::npos);
-  EXPECT_NE(RestoreShop(shop, Path("newer.dump")).find("newer program (schema version 3"),
-            std::string::npos);
-  EXPECT_EQ(runner.ScalarText("select 说明 from pdmwxfl"), "it's -- 100%_#@\\");
-  ASSERT_EQ(runner.Execute("delete from pdmwxfl"), "");
-  db.reset();
-  ASSERT_EQ(RestoreShop(shop, Path("server.dump")), "");
-  db = platform::PostgresDatabase::Open(shop, &error);
-  ASSERT_NE(db, nullptr) << error;
-  EXPECT_EQ(db::Runner(*db).ScalarText("select 说明 from pdmwxfl"), "it's -- 100%_#@\\");
-  EXPECT_EQ(db::Runner(*db).ScalarText("select value from ws_meta where key='version'"), "2");
-  db.reset();
-  server->ExecScript("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
-  server->ExecScript("DROP DATABASE IF EXISTS " + foreign + " WITH (FORCE)");
 }
 
 }  // namespace
