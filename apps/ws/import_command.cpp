@@ -68,7 +68,9 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   std::string notice;
   auto database = OpenWorkingShop(file, &error, &notice);
   if (!database) {
-    err << "ws import: " << error << " (create a shop database with 'ws init')"
+    // Only a missing file is helped by making a shop; a failing disk or a foreign file is not.
+    const bool missing = EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
+    err << "ws import: " << error << (missing ? " (create a shop database with 'ws init')" : "")
         << "\n";
     return kExitUsage;
   }

@@ -74,8 +74,10 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   std::string notice;
   auto database = OpenWorkingShop(file, &error, &notice);
   if (!database) {
-    err << "ws script: " << error << " (create a shop database with 'ws init' or 'ws demo')"
-        << "\n";
+    // Only a missing file is helped by making a shop; a failing disk or a foreign file is not.
+    const bool missing = EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
+    err << "ws script: " << error
+        << (missing ? " (create a shop database with 'ws init' or 'ws demo')" : "") << "\n";
     return kExitUsage;
   }
   if (!notice.empty()) err << "ws script: " << notice << "\n";

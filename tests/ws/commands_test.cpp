@@ -252,6 +252,7 @@ TEST_F(WsCommandsTest, AFailingDiskIsToldOnceAndLeavesNoCompanionFiles) {
   ASSERT_NE(first, std::string::npos) << failed.err;
   EXPECT_EQ(failed.err.find(told, first + 1), std::string::npos) << failed.err;
   EXPECT_EQ(failed.err.find("disk I/O"), std::string::npos) << failed.err;
+  EXPECT_EQ(failed.err.find("ws init"), std::string::npos) << "no hint to make a new shop";
   EXPECT_FALSE(fs::exists(Path("shop.db-shm")) || fs::exists(Path("shop.db-wal")));
 }
 
