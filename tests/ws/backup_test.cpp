@@ -64,18 +64,25 @@ TEST_F(BackupTest, CopyHoldsWhatWasCommittedAndRestoreReplacesItForEveryUser) {
   // Another user is in the middle of a save while the backup runs.
   user_->BeginTrans();
   ASSERT_EQ(db::Runner(*user_).Execute("update pdmwxfl set 说明='uncommitted'"), "");
-  ASSERT_EQ(BackupShop(Path("shop.db"), Path("copy.db"), false), "");
+  const Outcome backedUp = Ws("backup --db " + Quoted("shop.db") + " " + Quoted("copy.db"));
+  ASSERT_EQ(backedUp.status, 0) << backedUp.err;
   user_->CommitTrans();
   ASSERT_EQ(user_->LastError(), "");
   EXPECT_FALSE(fs::exists(Path("copy.db.part")));
   const std::string backup = ReadFile(Path("copy.db"));
+  // A second backup keeps the first unless told to replace it; OUT must be named.
+  EXPECT_EQ(Ws("backup --db " + Quoted("shop.db") + " " + Quoted("copy.db")).status, 1);
+  EXPECT_EQ(Ws("backup --db " + Quoted("shop.db")).status, 2);
+  EXPECT_TRUE(ReadFile(Path("copy.db")) == backup);
+  EXPECT_EQ(BackupShop(Path("shop.db"), Path("copy2.db"), true), "");
 
   // Later work is undone by the restore; the other user's open connection sees the restored
   // shop without reconnecting. The backup is only read: not a byte of it changes.
   ASSERT_EQ(db::Runner(*user_).Execute(
                 "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (2,'F02','大修','y')"),
             "");
-  ASSERT_EQ(RestoreShop(Path("shop.db"), Path("copy.db")), "");
+  const Outcome restored = Ws("restore --db " + Quoted("shop.db") + " " + Quoted("copy.db"));
+  ASSERT_EQ(restored.status, 0) << restored.err;
   EXPECT_EQ(Categories(*user_), "F01=x");
   EXPECT_TRUE(ReadFile(Path("copy.db")) == backup);
   EXPECT_FALSE(fs::exists(Path("copy.db-wal")) || fs::exists(Path("copy.db-shm")));
@@ -133,26 +140,13 @@ TEST_F(BackupTest, RestoreRefusesWhatIsNoSoundShopOfThisProgram) {
     EXPECT_FALSE(fs::exists(Path(b.file + "-wal")) || fs::exists(Path(b.file + "-shm"))) << b.file;
     EXPECT_EQ(Categories(*user_), "F01=x") << b.file;
   }
+  const Outcome refused = Ws("restore --db " + Quoted("shop.db") + " " + Quoted("newer.db"));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("ws restore: " + Path("newer.db")), std::string::npos) << refused.err;
   // A shop whose pages went bad gives no backup: the copy fails its check and is not kept.
   EXPECT_NE(BackupShop(Path("damaged.db"), Path("bad-copy.db"), false).find("integrity"),
             std::string::npos);
   EXPECT_FALSE(fs::exists(Path("bad-copy.db")) || fs::exists(Path("bad-copy.db.part")));
-}
-
-TEST_F(BackupTest, CommandsAsAUserRunsThem) {
-  const Outcome backedUp = Ws("backup --db " + Quoted("shop.db") + " " + Quoted("b.db"));
-  EXPECT_EQ(backedUp.status, 0) << backedUp.err;
-  EXPECT_EQ(Ws("backup --db " + Quoted("shop.db") + " " + Quoted("b.db")).status, 1)
-      << "an existing backup is kept";
-  EXPECT_EQ(BackupShop(Path("shop.db"), Path("b.db"), true), "");
-  EXPECT_EQ(Ws("backup --db " + Quoted("shop.db")).status, 2) << "no OUT";
-  ASSERT_EQ(db::Runner(*user_).Execute("delete from pdmwxfl"), "");
-  const Outcome restored = Ws("restore --db " + Quoted("shop.db") + " " + Quoted("b.db"));
-  EXPECT_EQ(restored.status, 0) << restored.err;
-  EXPECT_EQ(Categories(*user_), "F01=x");
-  const Outcome refused = Ws("restore --db " + Quoted("shop.db") + " " + Quoted("nothing.db"));
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("nothing.db"), std::string::npos) << refused.err;
 }
 
 }  // namespace
