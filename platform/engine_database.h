@@ -4,11 +4,18 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/database.h"
 
 namespace ws::platform {
+
+// LastError of either engine when the disk under the database is full, or fails to read or
+// write: the user is told in the shop's words what happened and what to do, not the engine's.
+inline constexpr std::string_view kDiskFullText =
+    "磁盘空间已满，数据库不能写入。请腾出磁盘空间后再试。";
+inline constexpr std::string_view kDiskErrorText = "读写数据库文件时磁盘出错。请检查磁盘后再试。";
 
 class EngineDatabase : public db::IDatabase {
  public:

@@ -51,8 +51,13 @@ class Result {
 };
 
 // The server's own words, without the "ERROR:  " prefix and trailing newline of the full text.
+// A full or failing disk under the server is told in the shop's words, as on the embedded engine.
 std::string ErrorText(PGconn* conn, const PGresult* result) {
   if (result) {
+    if (const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE)) {
+      if (std::string_view(state) == "53100") return std::string(kDiskFullText);
+      if (std::string_view(state) == "58030") return std::string(kDiskErrorText);
+    }
     if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) return primary;
   }
   std::string text = PQerrorMessage(conn);

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <utility>
@@ -14,15 +16,59 @@ namespace ws::platform {
 
 namespace {
 
-// The engine's failure as the user reads it. "database is locked" means another user holds the
-// write lock past the busy timeout: the user is told so in words of the shop, not the engine's.
 std::string EngineErrorText(sqlite3* db, int rc, const char* message) {
-  const int primary = rc & 0xFF;
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return std::string(kDatabaseBusyText);
-  return message ? message : sqlite3_errmsg(db);
+  return SqliteDatabase::FailureText(rc, message ? message : sqlite3_errmsg(db));
+}
+
+// A database file's companions that the engine makes beside it under WAL.
+std::vector<std::string> MissingCompanions(const std::string& path) {
+  std::vector<std::string> missing;
+  for (const char* suffix : {"-wal", "-shm"}) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path + suffix, ec) && !ec) missing.push_back(path + suffix);
+  }
+  return missing;
+}
+
+// Whether the file's header marks it as written through a write-ahead log.
+bool IsWalFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char header[20] = {};
+  return in.read(header, sizeof header) && header[18] == 2;
+}
+
+// A file name as the path of a "file:" URI.
+std::string UriPath(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (c == '?' || c == '#' || c == '%') {
+      static const char* digits = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      out += '%';
+      out += digits[byte >> 4];
+      out += digits[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 }  // namespace
+
+std::string SqliteDatabase::FailureText(int rc, const std::string& engineText) {
+  switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return std::string(kDatabaseBusyText);
+    case SQLITE_FULL:
+      return std::string(kDiskFullText);
+    case SQLITE_IOERR:
+      return std::string(kDiskErrorText);
+    default:
+      return engineText;
+  }
+}
 
 struct SqliteDatabase::Impl {
   sqlite3* db = nullptr;
@@ -287,15 +333,45 @@ SqliteDatabase::~SqliteDatabase() {
 }
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, std::string* error) {
+  return OpenFile(path, false, error);
+}
+
+std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenReadOnly(const std::string& path,
+                                                             std::string* error) {
+  return OpenFile(path, true, error);
+}
+
+std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path, bool readOnly,
+                                                         std::string* error) {
+  // A failed open (a full or failing disk while switching to WAL) would leave the engine's
+  // half-made -shm or -wal behind; the ones this open made go with it.
+  const std::vector<std::string> made =
+      path == ":memory:" ? std::vector<std::string>{} : MissingCompanions(path);
+  std::unique_ptr<SqliteDatabase> database(new SqliteDatabase());
   auto fail = [&](const std::string& reason) -> std::unique_ptr<SqliteDatabase> {
     if (error) *error = "cannot open \"" + path + "\" as a database: " + reason;
+    sqlite3_close_v2(database->impl_->db);
+    database->impl_->db = nullptr;
+    for (const auto& companion : made) {
+      std::error_code ignored;
+      std::filesystem::remove(companion, ignored);
+    }
     return nullptr;
   };
   if (path.empty()) return fail("no file name given");
-  std::unique_ptr<SqliteDatabase> database(new SqliteDatabase());
   sqlite3*& db = database->impl_->db;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  if (rc != SQLITE_OK) return fail(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  std::string name = path;
+  if (readOnly && IsWalFile(path) && made.size() == 2) {
+    // A WAL file with nothing beside it holds all its pages itself; read as it stands, the
+    // engine makes no -shm or -wal beside it either.
+    name = "file:" + UriPath(path) + "?immutable=1";
+    flags |= SQLITE_OPEN_URI;
+  }
+  int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    return fail(db ? EngineErrorText(db, rc, nullptr) : FailureText(rc, sqlite3_errstr(rc)));
+  }
   sqlite3_busy_timeout(db, 5000);
   // SQLite reads a file's header lazily; reading the schema now makes a file that is no
   // database fail here with "file is not a database" rather than at the first statement.
@@ -305,6 +381,8 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, st
   bool inMemory = path == ":memory:" || sqlite3_db_filename(db, "main") == nullptr ||
                   *sqlite3_db_filename(db, "main") == '\0';
   database->impl_->inMemory = inMemory;
+  // A file opened only to be read keeps its journal mode: switching it would write its header.
+  if (readOnly) return database;
   // WAL lets readers (navigation, pickers) go on while another user saves; NORMAL sync is
   // safe under WAL and keeps a save at well under a millisecond.
   if (!inMemory && !database->impl_->Exec("PRAGMA journal_mode=WAL")) {

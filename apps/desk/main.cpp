@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
     Tell(options, QString::fromStdString(file.message));
     return 1;
   }
+  if (!file.message.empty()) Tell(options, QString::fromStdString(file.message));
 
   QString user = options.user;
   QDate date =

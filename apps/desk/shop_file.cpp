@@ -34,12 +34,15 @@ ShopFile Refuse(ShopFileStatus status, std::string message) {
 
 // A file of an older build is brought to this program's layout; a newer one is refused.
 ShopFile Upgraded(std::unique_ptr<platform::EngineDatabase> db, const std::string& version) {
-  if (std::string upgrade = db::UpgradeSchema(*db); !upgrade.empty()) {
+  std::string notice;
+  if (std::string upgrade = db::UpgradeSchema(*db, &notice); !upgrade.empty()) {
     return Refuse(ShopFileStatus::Outdated, "数据库版本 " + version + " 不能用于本程序的版本 " +
                                                 std::string(db::kSchemaVersion) + "：" + upgrade);
   }
   ShopFile file;
   file.status = ShopFileStatus::Ok;
+  // Rows that keep a unique index from being made: the shop opens, and the user is told.
+  file.message = std::move(notice);
   file.db = std::move(db);
   return file;
 }

@@ -23,7 +23,8 @@ enum class ShopFileStatus {
 
 struct ShopFile {
   ShopFileStatus status = ShopFileStatus::Failed;
-  std::string message;  // what the user is told; empty when Ok
+  // What the user is told: why it is refused, or when Ok what to set right (empty when nothing)
+  std::string message;
   std::unique_ptr<platform::EngineDatabase> db;
 };
 

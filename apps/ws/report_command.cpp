@@ -4,15 +4,14 @@
 #include <fstream>
 #include <ostream>
 
-#include "db/catalogue.h"
 #include "lib/args.h"
+#include "lib/database_file.h"
 #include "lib/report_run.h"
-#include "platform/sqlite_database.h"
 
 namespace ws::cli {
 
 void ReportCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws report --db FILE WS_RPT|JS_RPT [FILTERS] [--layout FILE] [--csv OUT]\n"
+  out << "Usage: ws report --db FILE|URL WS_RPT|JS_RPT [FILTERS] [--layout FILE] [--csv OUT]\n"
          "\n"
          "Runs a query report on the shop database FILE as its window does and writes the grid\n"
          "as CSV (UTF-8, a header line of the shown columns, then one line per row).\n"
@@ -29,7 +28,8 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "  --checked           checked documents only\n"
          "\n"
          "Options:\n"
-         "  --db FILE      the shop database (made by 'ws init' or 'ws demo'); it is only read\n"
+         "  --db FILE|URL  the shop database (made by 'ws init' or 'ws demo'); its rows are\n"
+         "                 only read\n"
          "  --layout FILE  a saved window layout to apply: sorts, formats, subtotals (小计) and\n"
          "                 the grand total (合计)\n"
          "  --csv OUT      the CSV file to write; '-' or missing writes to standard output\n"
@@ -67,21 +67,16 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     filters.layoutFile = *layout;
   }
 
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    err << "ws report: " << file << " does not exist (create it with 'ws init' or 'ws demo')\n";
-    return kExitUsage;
-  }
+  // Opened as every command opens a shop: a file or a server URL, refused untouched when it
+  // is no shop of ours.
   std::string error;
-  auto database = platform::SqliteDatabase::Open(file, &error);
+  std::string notice;
+  auto database = OpenWorkingShop(file, &error, &notice);
   if (!database) {
-    err << "ws report: cannot open " << file << " as a database: " << error << "\n";
+    err << "ws report: " << error << "\n";
     return kExitUsage;
   }
-  if (!db::SchemaVersion(*database)) {
-    err << "ws report: " << file << " is not a repair-shop database\n";
-    return kExitUsage;
-  }
+  if (!notice.empty()) err << "ws report: " << notice << "\n";
 
   ReportRun run = RunReport(*database, report, filters);
   if (!run.error.empty()) {

@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "db/catalogue.h"
-#include "db/schema.h"
 #include "host/registry.h"
 #include "lib/args.h"
 #include "lib/database_file.h"
@@ -72,16 +71,16 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
 
   std::string error;
-  auto database = OpenShopDatabase(file, &error);
+  std::string notice;
+  auto database = OpenWorkingShop(file, &error, &notice);
   if (!database) {
-    err << "ws script: " << error << " (create a shop database with 'ws init' or 'ws demo')\n";
+    // Only a missing file is helped by making a shop; a failing disk or a foreign file is not.
+    const bool missing = EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
+    err << "ws script: " << error
+        << (missing ? " (create a shop database with 'ws init' or 'ws demo')" : "") << "\n";
     return kExitUsage;
   }
-  // A file of an older build is brought to this build's layout before anything runs on it.
-  if (std::string upgrade = db::UpgradeSchema(*database); !upgrade.empty()) {
-    err << "ws script: " << file << ": " << upgrade << "\n";
-    return kExitUsage;
-  }
+  if (!notice.empty()) err << "ws script: " << notice << "\n";
 
   host::Registry registry;
   RegisterModuleControls(registry);

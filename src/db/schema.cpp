@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "db/runner.h"
 #include "forms/text.h"
@@ -75,8 +76,11 @@ namespace {
 // upgrade must still bring the rest.
 std::string IfMissing(std::string statement, Engine engine) {
   for (const char* head : {"CREATE TABLE ", "CREATE INDEX ", "CREATE UNIQUE INDEX "}) {
-    if (statement.rfind(head, 0) == 0) return statement.insert(std::strlen(head), "IF NOT EXISTS ");
+    if (statement.rfind(head, 0) != 0) continue;
+    if (statement.compare(std::strlen(head), 14, "IF NOT EXISTS ") == 0) return statement;
+    return statement.insert(std::strlen(head), "IF NOT EXISTS ");
   }
+  if (statement.rfind("CREATE TRIGGER IF NOT EXISTS ", 0) == 0) return statement;
   if (statement.rfind("CREATE TRIGGER ", 0) == 0) {
     return engine == Engine::Postgres
                ? statement.insert(std::strlen("CREATE "), "OR REPLACE ")
@@ -120,16 +124,139 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
   return out;
 }
 
+std::string NewerVersionRefusal(const std::map<std::string, std::string>& meta,
+                                const std::vector<TableDef>& tables) {
+  auto version = meta.find("version");
+  const std::string stored = version == meta.end() ? "" : version->second;
+  if (std::atoi(stored.c_str()) > std::atoi(std::string(kSchemaVersion).c_str())) {
+    return "the database was written by a newer program (schema version " + stored +
+           ", this program knows " + std::string(kSchemaVersion) + ")";
+  }
+  for (const auto& subsystem : Subsystems()) {
+    auto found = meta.find(SubsystemVersionKey(subsystem));
+    if (found == meta.end()) continue;
+    const int from = std::atoi(found->second.c_str());
+    const int current = CurrentVersion(subsystem, tables);
+    if (from > current) {
+      return "the " + subsystem.name + " tables were written by a newer program (version " +
+             std::to_string(from) + ", this program knows " + std::to_string(current) + ")";
+    }
+  }
+  return {};
+}
+
+namespace {
+
+// One object the catalogue makes (a table, an index, a trigger) with its creating statements,
+// named as the engine lists it.
+struct CatalogueObject {
+  std::string name;  // lower case
+  std::vector<std::string> statements;
+  const TableDef* table = nullptr;
+  const IndexDef* index = nullptr;  // a unique index, whose stored rows must allow it
+};
+
+// The name a creating statement gives its object: the word after "TABLE", "INDEX" or "TRIGGER".
+std::string CreatedName(const std::string& statement) {
+  for (const char* head :
+       {"CREATE TABLE ", "CREATE INDEX ", "CREATE UNIQUE INDEX ", "CREATE TRIGGER "}) {
+    if (statement.rfind(head, 0) != 0) continue;
+    size_t start = std::strlen(head);
+    if (statement.compare(start, 14, "IF NOT EXISTS ") == 0) start += 14;
+    return forms::FoldCase(statement.substr(start, statement.find(' ', start) - start));
+  }
+  return {};
+}
+
+std::vector<CatalogueObject> CatalogueObjects(const std::vector<TableDef>& tables, Engine engine) {
+  std::vector<CatalogueObject> objects;
+  for (const auto& table : tables) {
+    objects.push_back({CreatedName(CreateTableStatement(table, engine)),
+                       {CreateTableStatement(table, engine)},
+                       &table,
+                       nullptr});
+    TableDef one = table;
+    for (const auto& index : table.indexes) {
+      one.indexes = {index};
+      const std::string statement = CreateIndexStatements(one, engine).front();
+      // The server's trigram indexes are made only where the database allows the extension.
+      if (CreatedName(statement).empty()) continue;
+      objects.push_back(
+          {CreatedName(statement), {statement}, &table, index.unique ? &index : nullptr});
+    }
+  }
+  for (const auto& table : tables) {
+    // On the server a trigger comes with its function, made before it.
+    std::vector<std::string> pending;
+    for (const auto& statement : ChangeTrackStatements(table, engine)) {
+      pending.push_back(statement);
+      if (std::string name = CreatedName(statement); !name.empty()) {
+        objects.push_back({name, pending, &table, nullptr});
+        pending.clear();
+      }
+    }
+  }
+  return objects;
+}
+
+// The names (lower case) of the tables, indexes and triggers the database holds.
+std::set<std::string> ExistingObjects(Runner& runner, Engine engine, std::string& error) {
+  Sql sql = engine == Engine::Postgres
+                ? Sql("SELECT c.relname AS name FROM pg_catalog.pg_class c JOIN "
+                      "pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = "
+                      "current_schema() UNION ALL SELECT t.tgname FROM pg_catalog.pg_trigger t "
+                      "JOIN pg_catalog.pg_class c ON c.oid = t.tgrelid JOIN "
+                      "pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = "
+                      "current_schema() AND NOT t.tgisinternal")
+                : Sql("SELECT name FROM sqlite_master");
+  std::set<std::string> names;
+  auto rs = runner.Open(sql, &error);
+  for (; error.empty() && !rs->Eof(); rs->MoveNext()) {
+    names.insert(forms::FoldCase(rs->Field(0).ToText()));
+  }
+  return names;
+}
+
+// The stored rows that share the values of a unique index ("v1/v2 (n rows)"); empty when the
+// index can be made.
+std::string DuplicatesOf(IDatabase& db, const TableDef& table, const IndexDef& index) {
+  std::string columns;
+  for (const auto& column : index.columns) columns += (columns.empty() ? "" : ", ") + column;
+  Sql sql("SELECT " + columns + ", count(*) FROM " + table.name +
+          (index.where.empty() ? "" : " WHERE " + index.where) + " GROUP BY " + columns +
+          " HAVING count(*) > 1 ORDER BY " + columns);
+  std::string error;
+  auto rs = Runner(db).Open(sql, &error);
+  if (!error.empty()) return {};
+  std::string listed;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    if (!listed.empty()) listed += "；";
+    for (size_t c = 0; c < index.columns.size(); ++c) {
+      listed += (c ? "/" : "") + rs->Field(static_cast<int>(c)).ToText();
+    }
+    listed += "（" + rs->Field(static_cast<int>(index.columns.size())).ToText() + " 行）";
+  }
+  if (listed.empty()) return {};
+  return "表 " + table.name + " 中 " + columns + " 有重复的数据，唯一索引 " + index.name +
+         " 未能建立：" + listed + "。请修改重复的数据后重新打开，以免再存入重复的数据。";
+}
+
+}  // namespace
+
 std::string UpgradeSchema(IDatabase& db, const std::vector<TableDef>& tables) {
+  std::string notice;
+  std::string error = UpgradeSchema(db, &notice, tables);
+  // A caller that cannot tell the user of rows blocking a unique index must not go on silently.
+  return error.empty() ? notice : error;
+}
+
+std::string UpgradeSchema(IDatabase& db, std::string* notice, const std::vector<TableDef>& tables) {
+  if (notice) notice->clear();
   Runner runner(db);
   std::string error;
   auto meta = ReadMeta(runner, error);
   if (!meta) return "not a repair-shop database" + (error.empty() ? "" : ": " + error);
-  const int fileVersion = std::atoi((*meta)["version"].c_str());
-  if (fileVersion > std::atoi(std::string(kSchemaVersion).c_str())) {
-    return "the database was written by a newer program (schema version " + (*meta)["version"] +
-           ")";
-  }
+  if (std::string newer = NewerVersionRefusal(*meta, tables); !newer.empty()) return newer;
   struct Step {
     const Subsystem* subsystem;
     int from;
@@ -139,26 +266,76 @@ std::string UpgradeSchema(IDatabase& db, const std::vector<TableDef>& tables) {
     auto stored = meta->find(SubsystemVersionKey(subsystem));
     // Before per-subsystem versions every table was at version 1.
     int from = stored == meta->end() ? 1 : std::atoi(stored->second.c_str());
-    int current = CurrentVersion(subsystem, tables);
-    if (from > current) {
-      return "the " + subsystem.name + " tables were written by a newer program (version " +
-             std::to_string(from) + ", this program knows " + std::to_string(current) + ")";
+    if (from < CurrentVersion(subsystem, tables) || stored == meta->end()) {
+      steps.push_back({&subsystem, from});
     }
-    if (from < current || stored == meta->end()) steps.push_back({&subsystem, from});
   }
-  if (steps.empty() && (*meta)["version"] == kSchemaVersion) return {};
-
+  // Whatever the version rows say, every object of the catalogue must be there: an object
+  // added to a version after files of that version existed is made by no migration.
   const Engine engine = EngineOf(runner);
+  const std::set<std::string> existing = ExistingObjects(runner, engine, error);
+  if (!error.empty()) return error;
+  std::vector<CatalogueObject> missing;
+  for (auto& object : CatalogueObjects(tables, engine)) {
+    if (!existing.count(object.name)) missing.push_back(std::move(object));
+  }
+  if (steps.empty() && missing.empty() && (*meta)["version"] == kSchemaVersion) return {};
+
+  std::map<std::string, const CatalogueObject*> uniqueIndexes;
+  std::set<std::string> missingTables;
+  for (const auto& object : missing) {
+    if (object.index) uniqueIndexes[object.name] = &object;
+    if (object.statements.front().rfind("CREATE TABLE ", 0) == 0) {
+      missingTables.insert(forms::FoldCase(object.table->name));
+    }
+  }
+  std::vector<std::string> blocked;
   Transaction transaction(db);
+  // A unique index the stored rows break is left out and its duplicates listed for the user,
+  // rather than failing the whole upgrade or leaving the index out unsaid.
+  auto create = [&](const std::string& statement) {
+    if (auto found = uniqueIndexes.find(CreatedName(statement)); found != uniqueIndexes.end()) {
+      const CatalogueObject& object = *found->second;
+      if (std::string rows = DuplicatesOf(db, *object.table, *object.index); !rows.empty()) {
+        blocked.push_back(rows);
+        return true;
+      }
+    }
+    return transaction.Run(Sql(IfMissing(statement, engine)));
+  };
+  for (const auto& object : missing) {
+    if (!object.table || !missingTables.count(forms::FoldCase(object.table->name))) continue;
+    if (object.statements.front().rfind("CREATE TABLE ", 0) != 0) continue;
+    if (!create(object.statements.front())) return transaction.Error();
+  }
   for (const auto& step : steps) {
     for (const auto& sql : MigrationStatements(*step.subsystem, step.from, engine, tables)) {
-      if (!transaction.Run(sql)) return transaction.Error();
+      const std::string& text = sql.Statement();
+      // A table made whole above already has the columns added since.
+      bool madeWhole = false;
+      for (const auto& table : missingTables) {
+        madeWhole |= forms::FoldCase(text).rfind("alter table " + table + " ", 0) == 0;
+      }
+      if (madeWhole) continue;
+      if (CreatedName(text).empty() ? !transaction.Run(sql) : !create(text)) {
+        return transaction.Error();
+      }
     }
     transaction.Run(SetMeta(SubsystemVersionKey(*step.subsystem),
                             std::to_string(CurrentVersion(*step.subsystem, tables))));
   }
+  for (const auto& object : missing) {
+    for (const auto& statement : object.statements) {
+      if (!create(statement)) return transaction.Error();
+    }
+  }
   transaction.Run(SetMeta("version", std::string(kSchemaVersion)));
   if (!transaction.Commit()) return transaction.Error();
+  std::string listed;
+  for (const auto& rows : blocked) {
+    if (listed.find(rows) == std::string::npos) listed += (listed.empty() ? "" : "\n") + rows;
+  }
+  if (notice) *notice = listed;
   return {};
 }
 

@@ -6,6 +6,7 @@
 // working on the upgraded file until it is opened by a newer build only.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,22 @@ std::string SubsystemVersionKey(const Subsystem& subsystem);
 std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
                                      const std::vector<TableDef>& tables = Tables());
 
+// Why a database whose ws_meta holds these rows cannot be used by this build: it was written by
+// a newer one (its version, or one of its subsystems' versions, is higher than this build's).
+// Empty when this build can read it, after an upgrade where it is older.
+std::string NewerVersionRefusal(const std::map<std::string, std::string>& meta,
+                                const std::vector<TableDef>& tables = Tables());
+
 // Brings the database to the layout of this build, all subsystems in one transaction, and
 // records the new versions. A file of ours from before the per-subsystem versions counts as
 // version 1 everywhere. Answers the error text (nothing changed then), empty when the file is
 // up to date; a file of a newer build, or no file of ours, is refused without a change.
+// Whatever the version rows say, every table, index and trigger of the catalogue is made when
+// missing. A unique index that stored rows break (two repair orders of one number) is left
+// out and the rows are listed in *notice, for the user to set right; the rest is upgraded.
+// Without a notice to fill, such a listing is answered as the error.
+std::string UpgradeSchema(IDatabase& db, std::string* notice,
+                          const std::vector<TableDef>& tables = Tables());
 std::string UpgradeSchema(IDatabase& db, const std::vector<TableDef>& tables = Tables());
 
 }  // namespace ws::db

@@ -390,11 +390,23 @@ bool MasterCard::Save() {
   }
   bool ok =
       transaction.Run(editing ? UpdateStatement(id) : InsertStatement(id)) && transaction.Commit();
-  database.Close();
   if (!ok) {
+    // On a server, another user's save of the same code or name can commit between the check
+    // and the write (the check cannot see a row not yet committed), and the unique index then
+    // refuses the write in the engine's words. Asked again now, the value is taken: the user
+    // hears the card's own refusal.
+    std::optional<Refusal> refusal;
+    try {
+      refusal = CheckUnique(editing ? id : 0);
+    } catch (const std::exception&) {
+      // The write's own failure is told below.
+    }
+    database.Close();
+    if (refusal) return Refuse(*refusal->field, refusal->text, refusal->title, refusal->icon);
     Ask(transaction.Error(), Title(), host::MsgButtons::Ok, host::MsgIcon::Critical);
     return false;
   }
+  database.Close();
   SetCurrentId(id);
   return true;
 }

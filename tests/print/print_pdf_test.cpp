@@ -1,6 +1,6 @@
-// Print pages as PDF, read back with pdftotext as a person would read the paper: the repair
-// order of a demo shop through the built-in and a shop's own template, a report's grid, and
-// `ws print` run as a user runs it.
+// Print pages as PDF, read back with pdftotext as a person would read the paper: a repair order
+// of a demo shop through a shop's own template, a report's grid, and `ws print` run as a user
+// runs it (the built-in pages: document_pages_test).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,17 +8,18 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "db/sql.h"
 #include "lib/demo_data.h"
 #include "pdf_text.h"
-#include "platform/amount_words.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
 #include "print/print_run.h"
 #include "render/pdf_render.h"
 #include "reports/ws_rpt.h"
 #include "support/test_host.h"
+#include "ws/run_ws.h"
 
 namespace ws::cli {
 namespace {
@@ -27,12 +28,9 @@ namespace fs = std::filesystem;
 
 constexpr int64_t kOrders = 300;
 constexpr const char* kShopName = "长城汽车修理厂";
-constexpr const char* kShopAddress = "北京市朝阳区建国路88号";
 
 using test::PdfText;
 using test::ReadPdf;
-using Command = test::ShellRun;
-using test::RunShell;
 
 class PrintPdfTest : public ::testing::Test {
  protected:
@@ -45,7 +43,6 @@ class PrintPdfTest : public ::testing::Test {
     options.date = test::kTestLoginDate;
     ASSERT_EQ(GenerateDemoData(host_.Db(), options), "");
     ASSERT_EQ(host_.System().SetOption(12, platform::kShopNameOption, kShopName), "");
-    ASSERT_EQ(host_.System().SetOption(12, platform::kShopAddressOption, kShopAddress), "");
     work_ = host_.WorkFolder().string();
   }
 
@@ -62,40 +59,6 @@ class PrintPdfTest : public ::testing::Test {
   test::TestHost host_;
   std::string work_;
 };
-
-TEST_F(PrintPdfTest, TheRepairOrderPageShowsShopNumberLinesAndAmountInWords) {
-  const int64_t id = host_.Scalar("SELECT MAX(单据ID) FROM wsdj").ToLong();
-  const std::string number =
-      host_.Scalar(db::Sql("SELECT 工单号码 FROM wsdj WHERE 单据ID=").Key(id)).ToText();
-  const double total =
-      host_.Scalar(db::Sql("SELECT 应收合计 FROM wsdj WHERE 单据ID=").Key(id)).ToDouble();
-
-  PrintOutcome outcome = PrintDocumentPdf(host_.Db(), Request(id, "order.pdf"));
-  ASSERT_EQ(outcome.error, "");
-  EXPECT_EQ(outcome.templateUsed, "built-in");
-
-  // The print file the order wrote is what the page shows.
-  platform::PrintFile file = platform::ReadPrintFile(work_ + "/selfPrint/200001.txt");
-  ASSERT_EQ(file.error, "");
-  ASSERT_NE(file.Value("金额大写"), nullptr);
-  EXPECT_EQ(*file.Value("金额大写"), platform::AmountInWords(total));
-  const platform::PrintTable* items = file.Table("ywGridXM");
-  ASSERT_NE(items, nullptr);
-  ASSERT_FALSE(items->rows.empty());
-  const std::string firstItem = items->rows[0].at(2);
-  const std::string lastItem = items->rows.back().at(2);
-
-  PdfText pdf = ReadPdf(host_.WorkFolder() / "order.pdf");
-  EXPECT_EQ(pdf.pages, 1);
-  EXPECT_TRUE(pdf.Has(kShopName)) << pdf.text;
-  EXPECT_TRUE(pdf.Has(kShopAddress)) << pdf.text;
-  EXPECT_TRUE(pdf.Has("维修工单"));
-  EXPECT_TRUE(pdf.Has(number)) << number;
-  EXPECT_TRUE(pdf.Has(firstItem)) << firstItem;
-  EXPECT_TRUE(pdf.Has(lastItem)) << lastItem;
-  EXPECT_TRUE(pdf.Has(platform::AmountInWords(total))) << platform::AmountInWords(total);
-  EXPECT_TRUE(pdf.Has("客户签字"));
-}
 
 TEST_F(PrintPdfTest, AShopsTemplateInTheWorkFolderChangesThePage) {
   fs::create_directories(host_.WorkFolder() / "selfPrint");
@@ -119,22 +82,6 @@ TEST_F(PrintPdfTest, AShopsTemplateInTheWorkFolderChangesThePage) {
   EXPECT_TRUE(outcome.usage);
   EXPECT_NE(outcome.error.find("line 2"), std::string::npos) << outcome.error;
   EXPECT_FALSE(fs::exists(host_.WorkFolder() / "broken.pdf"));
-}
-
-TEST_F(PrintPdfTest, UnknownProgramsNonDocumentsAndMissingOrdersAreRefused) {
-  PrintRequest request = Request(1, "none.pdf");
-  request.program = "999999";
-  EXPECT_TRUE(PrintDocumentPdf(host_.Db(), request).usage);
-  request.program = "WS_RPT";  // a report, not a document
-  PrintOutcome report = PrintDocumentPdf(host_.Db(), request);
-  EXPECT_TRUE(report.usage);
-  EXPECT_NE(report.error.find("not a document"), std::string::npos) << report.error;
-  request.program = "WS_S";
-  request.documentId = kOrders + 1000;
-  PrintOutcome missing = PrintDocumentPdf(host_.Db(), request);
-  EXPECT_TRUE(missing.usage);
-  EXPECT_NE(missing.error.find(std::to_string(kOrders + 1000)), std::string::npos);
-  EXPECT_FALSE(fs::exists(request.pdfPath));
 }
 
 TEST_F(PrintPdfTest, AReportGridRunsOverPagesWithoutLosingRows) {
@@ -176,35 +123,37 @@ TEST_F(PrintPdfTest, AReportGridRunsOverPagesWithoutLosingRows) {
 }
 
 // `ws print` as a user runs it on a demo shop file.
-class WsPrintTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("ws_print_" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    ASSERT_EQ(Ws("demo --db shop.db --seed 3 --orders 40 --date 2012-06-15").status, 0);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  Command Ws(const std::string& args) {
-    return RunShell("cd '" + folder_.string() + "' && '" + WS_CLI + "' " + args + " 2>&1");
-  }
-  fs::path folder_;
-};
+class WsPrintTest : public WsProcessTest {};
 
 TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
-  Command ok = Ws("print --db shop.db WS_S 2 --pdf order.pdf --date 2012-06-16 --user 王五");
-  ASSERT_EQ(ok.status, 0) << ok.out;
-  EXPECT_NE(ok.out.find("wrote order.pdf"), std::string::npos) << ok.out;
-  PdfText pdf = ReadPdf(folder_ / "order.pdf");
+  ASSERT_EQ(Ws("demo --db " + Quoted("shop.db") + " --seed 3 --orders 40 --date 2012-06-15").status,
+            0);
+  const std::string shop = "print --db " + Quoted("shop.db") + " ";
+  Outcome ok = Ws(shop + "WS_S 2 --pdf " + Quoted("order.pdf") + " --date 2012-06-16 --user 王五");
+  ASSERT_EQ(ok.status, 0) << ok.err;
+  EXPECT_NE(ok.out.find("order.pdf"), std::string::npos) << ok.out;
+  PdfText pdf = ReadPdf(Path("order.pdf"));
   EXPECT_EQ(pdf.pages, 1);
   EXPECT_TRUE(pdf.Has("王五"));
   EXPECT_TRUE(pdf.Has("2012-06-16"));
 
-  EXPECT_EQ(Ws("print --db shop.db WS_S 2").status, 2);  // no --pdf
-  EXPECT_EQ(Ws("print --db shop.db WS_S x --pdf a.pdf").status, 2);
-  EXPECT_EQ(Ws("print --db shop.db WS_S 99999 --pdf a.pdf").status, 2);
-  EXPECT_EQ(Ws("print --db missing.db WS_S 1 --pdf a.pdf").status, 2);
-  EXPECT_FALSE(fs::exists(folder_ / "a.pdf"));
+  // Refused as usage, and no PDF: no --pdf, no id, an unknown program, a report, no such
+  // order, no shop.
+  const std::string pdfArg = " --pdf " + Quoted("a.pdf");
+  const std::pair<std::string, std::string> bad[] = {
+      {shop + "WS_S 2", "--pdf"},
+      {shop + "WS_S x" + pdfArg, "x"},
+      {shop + "999999 1" + pdfArg, "999999"},
+      {shop + "WS_RPT 1" + pdfArg, "not a document"},
+      {shop + "WS_S 99999" + pdfArg, "99999"},
+      {"print --db " + Quoted("missing.db") + " WS_S 1" + pdfArg, "missing.db"},
+  };
+  for (const auto& [args, said] : bad) {
+    const Outcome refused = Ws(args);
+    EXPECT_EQ(refused.status, 2) << args;
+    EXPECT_NE(refused.err.find(said), std::string::npos) << args << "\n" << refused.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("a.pdf")));
   EXPECT_NE(Ws("--help").out.find("print"), std::string::npos);
 }
 

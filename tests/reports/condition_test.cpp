@@ -15,10 +15,15 @@
 namespace ws::reports {
 namespace {
 
+// The server dialect writes a date between quotes where the desktop one writes "#".
 struct Piece {
   std::function<void(ReportControl&)> set;
   std::string jet;
-  std::string server;
+  std::string Server() const {
+    std::string text = jet;
+    for (char& c : text) c = c == '#' ? '\'' : c;
+    return text;
+  }
 };
 
 // Sets the filters of mask and compares the condition text with the pieces of mask.
@@ -32,7 +37,7 @@ void CheckEveryCombination(const std::function<std::unique_ptr<ReportControl>()>
       if (!(mask & (1u << i))) continue;
       pieces[i].set(*report);
       jet += pieces[i].jet;
-      server += pieces[i].server;
+      server += pieces[i].Server();
     }
     EXPECT_EQ(report->ConditionText("jet").Literal(), jet) << "mask " << mask;
     EXPECT_EQ(report->ConditionText("sqlite").Literal(), server) << "mask " << mask;
@@ -45,19 +50,18 @@ void CheckEveryCombination(const std::function<std::unique_ptr<ReportControl>()>
 TEST(ReportConditionTest, RepairOrderReportCombinesEveryFilterInOrderInBothDialects) {
   std::vector<Piece> pieces = {
       {[](ReportControl& r) { r.FilterInput(WS_RPT::kCustomer).SetValue("12", "顺达物流"); },
-       " and wsdj.车主ID=12", " and wsdj.车主ID=12"},
+       " and wsdj.车主ID=12"},
       {[](ReportControl& r) { r.FilterInput(WS_RPT::kDateFrom).SetText("2012-05-01"); },
-       " and wsdj.进厂日期>=#2012-05-01#", " and wsdj.进厂日期>='2012-05-01'"},
+       " and wsdj.进厂日期>=#2012-05-01#"},
       {[](ReportControl& r) { r.FilterInput(WS_RPT::kDateTo).SetText("2012-05-31"); },
-       " and wsdj.进厂日期<=#2012-05-31#", " and wsdj.进厂日期<='2012-05-31'"},
+       " and wsdj.进厂日期<=#2012-05-31#"},
       {[](ReportControl& r) { r.FilterInput(WS_RPT::kNumber).SetText("WS001"); },
-       " and wsdj.工单号码='WS001'", " and wsdj.工单号码='WS001'"},
+       " and wsdj.工单号码='WS001'"},
       {[](ReportControl& r) { r.FilterInput(WS_RPT::kVehicle).SetValue("7", "京A12345"); },
-       " and wsdj.车辆ID =7", " and wsdj.车辆ID =7"},
+       " and wsdj.车辆ID =7"},
       {[](ReportControl& r) { r.FilterInput(WS_RPT::kCategory).SetText("  保养 "); },
-       " and wsdj.维修分类='保养'", " and wsdj.维修分类='保养'"},
-      {[](ReportControl& r) { r.CheckedOnly().SetValue(1); }, " and wsdj.smark='02'",
-       " and wsdj.smark='02'"},
+       " and wsdj.维修分类='保养'"},
+      {[](ReportControl& r) { r.CheckedOnly().SetValue(1); }, " and wsdj.smark='02'"},
   };
   CheckEveryCombination([] { return std::make_unique<WS_RPT>(); }, pieces);
 }
@@ -65,15 +69,14 @@ TEST(ReportConditionTest, RepairOrderReportCombinesEveryFilterInOrderInBothDiale
 TEST(ReportConditionTest, SettlementReportCombinesEveryFilterInOrderInBothDialects) {
   std::vector<Piece> pieces = {
       {[](ReportControl& r) { r.FilterInput(JS_RPT::kCustomer).SetValue("3", "顺达物流"); },
-       " and pdmwldwjs.公司名称='顺达物流'", " and pdmwldwjs.公司名称='顺达物流'"},
+       " and pdmwldwjs.公司名称='顺达物流'"},
       {[](ReportControl& r) { r.FilterInput(JS_RPT::kCollector).SetValue("5", "王五"); },
-       " and pdmgy.姓名='王五'", " and pdmgy.姓名='王五'"},
+       " and pdmgy.姓名='王五'"},
       {[](ReportControl& r) { r.FilterInput(JS_RPT::kDateFrom).SetText("2012-06-01"); },
-       " and arpreceive.单据日期>=#2012-06-01#", " and arpreceive.单据日期>='2012-06-01'"},
+       " and arpreceive.单据日期>=#2012-06-01#"},
       {[](ReportControl& r) { r.FilterInput(JS_RPT::kDateTo).SetText("2012-06-30"); },
-       " and arpreceive.单据日期<=#2012-06-30#", " and arpreceive.单据日期<='2012-06-30'"},
-      {[](ReportControl& r) { r.CheckedOnly().SetValue(1); }, " and arpreceive.smark='02'",
-       " and arpreceive.smark='02'"},
+       " and arpreceive.单据日期<=#2012-06-30#"},
+      {[](ReportControl& r) { r.CheckedOnly().SetValue(1); }, " and arpreceive.smark='02'"},
   };
   CheckEveryCombination([] { return std::make_unique<JS_RPT>(); }, pieces);
 }

@@ -1,5 +1,5 @@
-// `ws demo`, `ws import` and `ws script` run as a user runs them: the built binary on files in a
-// temporary folder, judged by exit status, messages and the database left behind.
+// `ws init`, `demo`, `import`, `script` and `report` run as a user runs them: the built binary on
+// files in a temporary folder, judged by exit status, messages and the database left behind.
 #include "ws/run_ws.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +21,35 @@ namespace fs = std::filesystem;
 
 class WsCommandsTest : public WsProcessTest {};
 
+TEST_F(WsCommandsTest, InitCreatesOnceAndReplacesOnlyWithForce) {
+  Outcome created = Ws("init --db " + Quoted("shop.db") + " --date 2011-06-15");
+  ASSERT_EQ(created.status, 0) << created.err;
+  EXPECT_EQ(created.err, "");
+  EXPECT_NE(created.out.find("shop.db"), std::string::npos) << created.out;
+  EXPECT_FALSE(fs::exists(Path("shop.db.new-tmp")));
+  EXPECT_EQ(Scalar("shop.db", "select value from ws_meta where key='version'"), db::kSchemaVersion);
+  EXPECT_EQ(Scalar("shop.db", "select value from ws_parameter where module=12 and number=1"),
+            "201106");
+  EXPECT_EQ(Scalar("shop.db", "select menuname from xt_menu where progID=200001"), "维修工单");
+  Scalar("shop.db", "insert into ws_user_setting (user_name, key, value) values ('张', 'k', '2')");
+
+  Outcome refused = Ws("init --db " + Quoted("shop.db"));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from ws_user_setting"), "1") << "left untouched";
+  ASSERT_EQ(Ws("init --force --db=" + Quoted("shop.db") + " --date=2012-01-10").status, 0);
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from ws_user_setting"), "0");
+  EXPECT_EQ(Scalar("shop.db", "select value from ws_parameter where module=12 and number=1"),
+            "201201");
+
+  // A file that is no database at all is replaced as well, but only with --force.
+  Write("notes.db", "not a database");
+  EXPECT_EQ(Ws("init --db " + Quoted("notes.db")).status, 2);
+  EXPECT_EQ(ReadFile(Path("notes.db")), "not a database");
+  ASSERT_EQ(Ws("init --db " + Quoted("notes.db") + " --force").status, 0);
+  EXPECT_EQ(Scalar("notes.db", "select value from ws_meta where key='schema'"), "repair-shop");
+}
+
 TEST_F(WsCommandsTest, DemoCreatesAFinishedShopOnceAndReplacesItOnlyWithForce) {
   const Outcome made =
       Ws("demo --db " + Quoted("shop.db") + " --seed 3 --orders 40 --date 2012-06-15");
@@ -39,35 +68,44 @@ TEST_F(WsCommandsTest, DemoCreatesAFinishedShopOnceAndReplacesItOnlyWithForce) {
                    "name like 'ix_%'"),
             std::to_string(indexes));
 
-  const std::string digest = Scalar("shop.db",
-                                    "select group_concat(工单号码||车辆ID||应收合计) "
-                                    "from (select * from wsdj order by 单据ID)");
+  // The seed fixes the shop: the same seed makes it again, another seed another one.
+  const char* digest =
+      "select group_concat(工单号码||车辆ID||应收合计) from (select * from wsdj order by 单据ID)";
+  const std::string first = Scalar("shop.db", digest);
   const Outcome refused = Ws("demo --db " + Quoted("shop.db") + " --orders 5");
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
   EXPECT_EQ(Scalar("shop.db", "select count(*) from wsdj"), "40");
-
-  ASSERT_EQ(Ws("demo --force --db=" + Quoted("shop.db") +
-               " --seed=3 --orders=40 "
-               "--date=2012-06-15")
+  ASSERT_EQ(Ws("demo --force --db=" + Quoted("shop.db") + " --seed=3 --orders=40 --date=2012-06-15")
                 .status,
             0);
-  EXPECT_EQ(Scalar("shop.db",
-                   "select group_concat(工单号码||车辆ID||应收合计) "
-                   "from (select * from wsdj order by 单据ID)"),
-            digest);
+  EXPECT_EQ(Scalar("shop.db", digest), first);
+  ASSERT_EQ(Ws("demo --force --db " + Quoted("shop.db") + " --seed 4 --orders 40").status, 0);
+  EXPECT_NE(Scalar("shop.db", digest), first);
+}
 
+TEST_F(WsCommandsTest, HelpAndBadUsageChangeNothing) {
+  EXPECT_NE(Ws("--help").out.find("init"), std::string::npos);
+  EXPECT_NE(Ws("init --help").out.find("--db FILE"), std::string::npos);
+  EXPECT_EQ(Ws("help init").status, 0);
   struct Bad {
     std::string args;
     std::string message;
   };
   const Bad bad[] = {
+      {"", "Usage"},
+      {"frobnicate", "unknown command"},
+      {"init", "--db"},
       {"demo", "--db"},
+      {"init --bogus --db " + Quoted("b.db"), "unknown option"},
+      {"init --db", "needs a value"},
+      {"init --db --force", "needs a value"},
+      {"init --db " + Quoted("b.db") + " --date yesterday", "not a date"},
+      {"init --force --db " + Path(""), "folder"},
       {"demo --db " + Quoted("b.db") + " --orders -1", "not a number of orders"},
       {"demo --db " + Quoted("b.db") + " --orders 1e6", "not a number of orders"},
       {"demo --db " + Quoted("b.db") + " --seed x", "not a seed"},
       {"demo --db " + Quoted("b.db") + " --date 2012-02-30", "not a date"},
-      {"demo --db " + Quoted("b.db") + " --frobnicate", "unknown option"},
       {"demo --db " + Quoted("b.db") + " extra", "unexpected argument"},
       {"demo --db " + Quoted("missing/b.db"), "does not exist"},
   };
@@ -75,6 +113,7 @@ TEST_F(WsCommandsTest, DemoCreatesAFinishedShopOnceAndReplacesItOnlyWithForce) {
     const Outcome outcome = Ws(b.args);
     EXPECT_EQ(outcome.status, 2) << b.args;
     EXPECT_NE(outcome.err.find(b.message), std::string::npos) << b.args << "\n" << outcome.err;
+    EXPECT_EQ(outcome.out, "") << b.args;
   }
   EXPECT_FALSE(fs::exists(Path("b.db")));
 }
@@ -146,11 +185,6 @@ TEST_F(WsCommandsTest, ScriptExitStatusTellsPassFailAndWrongScripts) {
   EXPECT_NE(wrong.err.find("<stdin> line 3: unknown command 'frobnicate'"), std::string::npos);
   EXPECT_EQ(Scalar("shop.db", "select count(*) from PDMGY"), "1");
 
-  const Outcome unknown = Ws("script --db " + Quoted("shop.db"), "open Lorry 1\n");
-  EXPECT_EQ(unknown.status, 2);
-  EXPECT_NE(unknown.err.find("error line 1: unknown control 'Lorry'"), std::string::npos);
-  EXPECT_NE(unknown.err.find("WS.WS_S"), std::string::npos) << "the module's controls are there";
-
   EXPECT_EQ(Ws("script --db " + Quoted("none.db") + " " + Quoted("pass.wss")).status, 2);
   EXPECT_EQ(Ws("script --db " + Quoted("shop.db") + " " + Quoted("none.wss")).status, 2);
   const Outcome help = Ws("script --help");
@@ -167,6 +201,12 @@ TEST_F(WsCommandsTest, RefusedInputsAreNamedAndLeftUntouched) {
   Write("ok.wss", "# nothing to do\n");
   Write("items.csv", "AutoID,编码,维修项目\n1,XM1,换油\n");
   fs::create_directories(Path("folder"));
+  {
+    std::string error;
+    auto other = platform::SqliteDatabase::Open(Path("other.db"), &error);
+    ASSERT_EQ(other->ExecScript("create table t (x); PRAGMA journal_mode=DELETE"), "");
+  }
+  const std::string otherBytes = ReadFile(Path("other.db"));
 
   struct Bad {
     std::string args;
@@ -180,6 +220,8 @@ TEST_F(WsCommandsTest, RefusedInputsAreNamedAndLeftUntouched) {
       {"script --db " + Quoted("folder") + " " + Quoted("ok.wss"), "is a folder"},
       {"script --db " + Quoted("shop.db") + " " + Quoted("folder"), "is a folder"},
       {"import --db " + Quoted("shop.db") + " items " + Quoted("folder"), "is a folder"},
+      {"report --db " + Quoted("empty.db") + " WS_RPT", "is not a database file"},
+      {"report --db " + Quoted("other.db") + " WS_RPT", "is not a repair-shop database"},
   };
   for (const auto& b : bad) {
     const Outcome outcome = Ws(b.args);
@@ -189,11 +231,29 @@ TEST_F(WsCommandsTest, RefusedInputsAreNamedAndLeftUntouched) {
   EXPECT_EQ(fs::file_size(Path("empty.db")), 0u) << "the refused file is not rewritten";
   EXPECT_FALSE(fs::exists(Path("empty.db-wal")));
   EXPECT_EQ(ReadFile(Path("text.db")), std::string(200, 'x'));
+  EXPECT_TRUE(ReadFile(Path("other.db")) == otherBytes) << "not even switched to WAL";
 
   const Outcome script = Ws("script --db " + Quoted("shop.db") + " " + Quoted("ok.wss"));
   EXPECT_EQ(script.status, 0) << script.err;
   const Outcome imported = Ws("import --db " + Quoted("shop.db") + " items " + Quoted("items.csv"));
   EXPECT_EQ(imported.status, 0) << imported.err;
+}
+
+// A disk that fails every write (here: no file may grow past 512 bytes) is told in the shop's
+// words, once, and the engine's half-made companion files do not stay behind.
+TEST_F(WsCommandsTest, AFailingDiskIsToldOnceAndLeavesNoCompanionFiles) {
+  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
+  const Outcome failed = Ws("script --db " + Quoted("shop.db") + " -",
+                            "sql insert into PDMGY (雇员ID, 姓名) values (1, '张三')\n",
+                            "trap '' XFSZ; ulimit -f 1; exec ");
+  EXPECT_NE(failed.status, 0);
+  const std::string told(platform::kDiskErrorText);
+  const size_t first = failed.err.find(told);
+  ASSERT_NE(first, std::string::npos) << failed.err;
+  EXPECT_EQ(failed.err.find(told, first + 1), std::string::npos) << failed.err;
+  EXPECT_EQ(failed.err.find("disk I/O"), std::string::npos) << failed.err;
+  EXPECT_EQ(failed.err.find("ws init"), std::string::npos) << "no hint to make a new shop";
+  EXPECT_FALSE(fs::exists(Path("shop.db-shm")) || fs::exists(Path("shop.db-wal")));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/sql.h"
+#include "lib/backup.h"
 #include "lib/bulk_rows.h"
 #include "platform/postgres_database.h"
 #include "run_ws.h"
@@ -95,6 +96,9 @@ TEST_F(PostgresShopTest, InitMakesRefusesAndReplacesOnlyTheShopsOwnTables) {
   Outcome imported = Ws("import --db " + Arg(ShopUrl()) + " PDMWXXM " + Quoted("item.csv"));
   EXPECT_EQ(imported.status, 0) << imported.err;
   EXPECT_EQ(ServerScalar("SELECT 参考价格 FROM PDMWXXM WHERE 编码='X01'"), "30");
+  Outcome report = Ws("report --db " + Arg(ShopUrl()) + " WS_RPT");
+  EXPECT_EQ(report.status, 0) << report.err;
+  EXPECT_NE(report.out.find("工单号码"), std::string::npos) << report.out;
   ASSERT_EQ(Connect()->ExecScript("DROP TABLE ws_meta"), "");
   Outcome foreign = Ws("script --db " + Arg(ShopUrl()) + " -", "# nothing to do\n");
   EXPECT_EQ(foreign.status, 2);
@@ -195,6 +199,44 @@ TEST_F(PostgresShopTest, TheDemoShopOnTheServerIsTheDemoShopInAFile) {
     EXPECT_NE(inFile, 0) << sql;
     EXPECT_NEAR(onServer, inFile, 1e-9 * inFile) << sql;
   }
+}
+
+// The backup on a server: a dump from one snapshot, restored in one transaction, and an
+// archive that is no shop's, or a newer program's, refused before anything is dropped.
+TEST_F(PostgresShopTest, BackupAndRestoreRefuseForeignAndNewerArchives) {
+  ASSERT_EQ(Ws("init --db " + Arg(ShopUrl()) + " --date 2012-06-15").status, 0);
+  auto db = Connect();
+  db::Runner runner(*db);
+  ASSERT_EQ(runner.Execute("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) "
+                           "values (1,'F01','小修','it''s -- 100%_#@\\')"),
+            "");
+  ASSERT_EQ(BackupShop(ShopUrl(), Path("server.dump"), false), "");
+  ASSERT_EQ(runner.Execute("update ws_meta set value='3' where key='version'"), "");
+  ASSERT_EQ(BackupShop(ShopUrl(), Path("newer.dump"), false), "");
+  ASSERT_EQ(runner.Execute("update ws_meta set value='2' where key='version'"), "");
+  // Another database's dump holding a table of the shop's name.
+  const std::string shop = database_;
+  database_ += "_other";
+  DropDatabase();
+  ASSERT_EQ(platform::PostgresDatabase::CreateDatabaseIfMissing(ShopUrl()), "");
+  ASSERT_EQ(Connect()->ExecScript("CREATE TABLE wsdj (x int); INSERT INTO wsdj VALUES (1)"), "");
+  ASSERT_EQ(std::system(("pg_dump --format=custom --file=" + Quoted("foreign.dump") +
+                         " --dbname=" + Arg(ShopUrl()))
+                            .c_str()),
+            0);
+  DropDatabase();
+  database_ = shop;
+
+  EXPECT_NE(RestoreShop(ShopUrl(), Path("foreign.dump")).find("is not a shop backup"),
+            std::string::npos);
+  EXPECT_NE(RestoreShop(ShopUrl(), Path("newer.dump")).find("newer program (schema version 3"),
+            std::string::npos);
+  EXPECT_EQ(runner.ScalarText("select 说明 from pdmwxfl"), "it's -- 100%_#@\\");
+  ASSERT_EQ(runner.Execute("delete from pdmwxfl"), "");
+  db.reset();
+  ASSERT_EQ(RestoreShop(ShopUrl(), Path("server.dump")), "");
+  EXPECT_EQ(ServerScalar("select 说明 from pdmwxfl"), "it's -- 100%_#@\\");
+  EXPECT_EQ(ServerScalar("select value from ws_meta where key='version'"), "2");
 }
 
 }  // namespace

@@ -34,13 +34,15 @@ class WsProcessTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
-  // Runs `ws` with the arguments (quoted where needed), standard input from `input`.
-  Outcome Ws(const std::string& args, const std::string& input = "") {
+  // Runs `ws` with the arguments (quoted where needed), standard input from `input`, after the
+  // shell commands of `before` (limits of the process).
+  Outcome Ws(const std::string& args, const std::string& input = "",
+             const std::string& before = "") {
     const std::filesystem::path in = folder_ / "stdin.txt";
     std::ofstream(in, std::ios::binary) << input;
     const std::filesystem::path out = folder_ / "stdout.txt";
     const std::filesystem::path err = folder_ / "stderr.txt";
-    const std::string command = std::string("'") + WS_CLI + "' " + args + " >'" + out.string() +
+    const std::string command = before + "'" + WS_CLI + "' " + args + " >'" + out.string() +
                                 "' 2>'" + err.string() + "' <'" + in.string() + "'";
     const int raw = std::system(command.c_str());
     Outcome outcome;

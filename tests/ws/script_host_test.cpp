@@ -11,6 +11,7 @@
 #include "lib/script_parser.h"
 #include "repair_order/register.h"
 #include "support/test_host.h"
+#include "ws/run_ws.h"
 
 namespace ws::cli {
 namespace {
@@ -81,12 +82,6 @@ class FakeControl : public host::IControl {
   forms::Form form_;
   host::EventSource events_;
   host::IDialogs* const* dialogs_;
-};
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
 };
 
 class ScriptHostTest : public test::HostTest {

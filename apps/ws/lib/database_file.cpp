@@ -6,6 +6,7 @@
 
 #include "db/default_config.h"
 #include "db/runner.h"
+#include "db/schema.h"
 #include "db/sql.h"
 #include "lib/shop_input.h"
 #include "platform/postgres_database.h"
@@ -195,12 +196,29 @@ std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& na
     if (std::string problem = CheckExistingDatabaseFile(name); !problem.empty()) {
       return fail(problem);
     }
+    // Looked at read-only first: opening for work switches the file to WAL, which writes to
+    // a file that may be no shop of ours. A file the engine cannot read without writing (a
+    // WAL file left without its shared memory) is in WAL already and is looked at once open.
+    // The reasons name the file and say it cannot be opened.
+    if (auto look = platform::SqliteDatabase::OpenReadOnly(name, &reason)) {
+      if (!db::SchemaVersion(*look)) return fail(name + " is not a repair-shop database");
+    }
     database = platform::SqliteDatabase::Open(name, &reason);
-    // The file is there (checked above): what cannot be opened is no database of ours.
-    if (!database) return fail("cannot open " + name + " as a database: " + reason);
+    if (!database) return fail(reason);
   }
   if (!db::SchemaVersion(*database)) {
     return fail(platform::DisplayUrl(name) + " is not a repair-shop database");
+  }
+  return database;
+}
+
+std::unique_ptr<platform::EngineDatabase> OpenWorkingShop(const std::string& name,
+                                                          std::string* error, std::string* notice) {
+  auto database = OpenShopDatabase(name, error);
+  if (!database) return nullptr;
+  if (std::string upgrade = db::UpgradeSchema(*database, notice); !upgrade.empty()) {
+    if (error) *error = platform::DisplayUrl(name) + ": " + upgrade;
+    return nullptr;
   }
   return database;
 }

@@ -85,4 +85,11 @@ class NewShopDatabase {
 std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& name,
                                                            std::string* error);
 
+// The shop as every command that works in it opens it: OpenShopDatabase, then a file of an
+// older build brought to this build's layout (db::UpgradeSchema) and a newer one refused.
+// Rows that keep a unique index from being made are listed in *notice for the user; the shop
+// opens all the same, so they can be set right.
+std::unique_ptr<platform::EngineDatabase> OpenWorkingShop(const std::string& name,
+                                                          std::string* error, std::string* notice);
+
 }  // namespace ws::cli

@@ -63,11 +63,13 @@ int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
   }
 
   std::string error;
-  auto database = OpenShopDatabase(file, &error);
+  std::string notice;
+  auto database = OpenWorkingShop(file, &error, &notice);
   if (!database) {
     err << "ws print: " << error << "\n";
     return kExitUsage;
   }
+  if (!notice.empty()) err << "ws print: " << notice << "\n";
   print::OffscreenGui gui;
   PrintOutcome outcome = PrintDocumentPdf(*database, request);
   if (!outcome.error.empty()) {
