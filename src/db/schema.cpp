@@ -58,6 +58,7 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
     if (!BelongsTo(subsystem, table)) continue;
     version = std::max(version, table.since);
     version = std::max(version, table.trackedSince);
+    version = std::max(version, table.versionedSince);
     for (const auto& column : table.columns) version = std::max(version, column.since);
     for (const auto& index : table.indexes) version = std::max(version, index.since);
   }
@@ -87,8 +88,9 @@ std::string IfMissing(std::string statement, Engine engine) {
 
 }  // namespace
 
-std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
-                                     const std::vector<TableDef>& tables) {
+std::vector<Sql> MigrationStatements(
+    const Subsystem& subsystem, int from, Engine engine, const std::vector<TableDef>& tables,
+    const std::function<bool(const TableDef&, const ColumnDef&)>& hasColumn) {
   std::vector<Sql> out;
   auto add = [&](std::string statement) {
     out.emplace_back(IfMissing(std::move(statement), engine));
@@ -99,10 +101,11 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
       add(CreateTableStatement(table, engine));
       for (const auto& index : CreateIndexStatements(table, engine)) add(index);
       for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
+      for (const auto& trigger : RowVersionStatements(table, engine)) add(trigger);
       continue;
     }
     for (const auto& column : table.columns) {
-      if (column.since <= from) continue;
+      if (column.since <= from || (hasColumn && hasColumn(table, column))) continue;
       // Added columns take the kind's default, so rows written before read as a new row would.
       out.emplace_back("ALTER TABLE " + table.name + " ADD COLUMN " + column.name + " " +
                        ColumnType(column.kind, engine) + DefaultClause(column.kind));
@@ -115,6 +118,9 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
     for (const auto& index : CreateIndexStatements(added, engine)) add(index);
     if (table.trackedSince > from) {
       for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
+    }
+    if (table.versionedSince > from) {
+      for (const auto& trigger : RowVersionStatements(table, engine)) add(trigger);
     }
   }
   return out;
@@ -149,9 +155,21 @@ std::string UpgradeSchema(IDatabase& db, const std::vector<TableDef>& tables) {
   if (steps.empty() && (*meta)["version"] == kSchemaVersion) return {};
 
   const Engine engine = EngineOf(runner);
-  Transaction transaction(db);
+  // Asked before the transaction: on the server a failed statement would end it.
+  auto hasColumn = [&](const TableDef& table, const ColumnDef& column) {
+    std::string missing;
+    runner.Open(Sql("SELECT " + column.name + " FROM " + table.name + " WHERE 1=0"), &missing);
+    return missing.empty();
+  };
+  std::vector<std::vector<Sql>> statements;
   for (const auto& step : steps) {
-    for (const auto& sql : MigrationStatements(*step.subsystem, step.from, engine, tables)) {
+    statements.push_back(
+        MigrationStatements(*step.subsystem, step.from, engine, tables, hasColumn));
+  }
+  Transaction transaction(db);
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const auto& step = steps[i];
+    for (const auto& sql : statements[i]) {
       if (!transaction.Run(sql)) return transaction.Error();
     }
     transaction.Run(SetMeta(SubsystemVersionKey(*step.subsystem),

@@ -6,6 +6,7 @@
 // working on the upgraded file until it is opened by a newer build only.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,11 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
 std::string SubsystemVersionKey(const Subsystem& subsystem);
 
 // The statements that bring the tables of a subsystem from version `from` to the current one.
-std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
-                                     const std::vector<TableDef>& tables = Tables());
+// A column the file already holds (`hasColumn`, when given) is not added again.
+std::vector<Sql> MigrationStatements(
+    const Subsystem& subsystem, int from, Engine engine,
+    const std::vector<TableDef>& tables = Tables(),
+    const std::function<bool(const TableDef&, const ColumnDef&)>& hasColumn = {});
 
 // Brings the database to the layout of this build, all subsystems in one transaction, and
 // records the new versions. A file of ours from before the per-subsystem versions counts as
