@@ -102,14 +102,14 @@ TEST_F(IntegrityTest, OrderRemovedOrCheckedByAnotherUserIsRefusedWithNothingWrit
   host_.Exec("delete from WSDJXM where 单据明细ID=10");
   EXPECT_FALSE(order_.FileSave());
   ASSERT_FALSE(Boxes().empty()) << testing::PrintToString(host_.Sink().ErrMessages());
-  EXPECT_EQ(Boxes().back(), "当前单据已被他人删除或审核，不能保存！");
+  EXPECT_EQ(Boxes().back(), host::kRowChangedText);
   EXPECT_EQ(Rows("WSDJXM"), 0);
   AddLine(LineKind::Items, 10, 5, 1, 50);
 
   // Someone else checks it while it is being edited: the edit must not overwrite it.
   host_.Exec("update WSDJ set smark='02' where 单据ID=5");
   EXPECT_FALSE(order_.FileSave());
-  EXPECT_EQ(Boxes().back(), "当前单据已被他人删除或审核，不能保存！");
+  EXPECT_EQ(Boxes().back(), "当前单据已审核，不能保存！");
   EXPECT_EQ(Rows("WSDJXM"), 1) << "no line of the refused save";
   EXPECT_TRUE(order_.Editing());
 

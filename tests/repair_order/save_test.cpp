@@ -301,7 +301,7 @@ TEST_F(SaveTest, StatementsInBothDialects) {
                 " 主管部门='', 车厂='', 进厂日期='2012-06-02', 车辆ID=1, 送修人='', 司机电话='',"
                 " 维修分类='', 维修分类ID=0, 出厂日期='1900-01-01', 接待人='', 发票号码='',"
                 " 公里数=1200.5, 维修费用=50, 配件费用=0, 诊断费=0, 检测费=0, 应收合计=50, 备注=''"
-                " WHERE 单据ID=5 AND smark='01'"});
+                " WHERE 单据ID=5 AND smark='01' AND ws_rowver=1"});
   EXPECT_EQ(Logged("UPDATE WSDJXM"),
             std::vector<std::string>{"UPDATE WSDJXM SET 项目ID=1, 数量=1, 单价=50, 金额=50, 说明=''"
                                      " WHERE 单据明细ID=10 AND 单据ID=5"});

@@ -121,6 +121,8 @@ TEST_F(SettlementSaveTest, ThePeriodOfTheDateDecidesWhetherItSaves) {
   ASSERT_TRUE(doc_.FileSave());
   EXPECT_EQ(Count("select 会计期间 from ARPReceive"), 201206);
   EXPECT_TRUE(Boxes().empty());
+  // An order is settled once: the entries below settle it as if this one were not there.
+  host_.Exec("update ARPReceive set 前置单据ID=0");
 
   // The 26th belongs to July, after the current period.
   TypeNew("2012-06-26");
