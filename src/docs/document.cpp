@@ -237,15 +237,20 @@ int64_t Document::StoredRowVersion(db::Transaction& tx) const {
 StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   StepOutcome outcome;
   db::Transaction tx(Database());
-  tx.LockRow(schema_.Table(), schema_.KeyColumn(), CurrentId());
-  const int64_t before = StoredRowVersion(tx);
-  for (const Step& step : steps) {
+  int64_t before = -1;
+  for (size_t i = 0; i < steps.size(); ++i) {
     if (tx.Failed()) break;
     int64_t rows = 0;
-    if (tx.Run(step.sql, &rows) && step.exactlyOne && rows != 1) {
+    if (tx.Run(steps[i].sql, &rows) && steps[i].exactlyOne && rows != 1) {
       tx.Rollback();
       outcome.missing = true;
       return outcome;
+    }
+    if (i == 0) {
+      // The first statement changes the document's own row: it moved the version on by one
+      // and, on the server, holds the row, so the version it found is the one before it.
+      const int64_t now = StoredRowVersion(tx);
+      before = now > 0 ? now - 1 : -1;
     }
   }
   const int64_t after = StoredRowVersion(tx);
