@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -13,6 +14,9 @@
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
 #include "lib/database_file.h"
+#include "platform/system_object.h"
+#include "requisition/check_step.h"
+#include "requisition/period_gate.h"
 #include "support/test_host.h"
 
 namespace ws::harness {
@@ -169,6 +173,49 @@ TEST(HarnessTest, SameNumberSavedAtOnceIsRefusedForOneCounterAsDuplicate) {
     // The clerk's form is still there to take another number.
     SaveOutcome retry = clerk.SaveNewOrder(4);
     EXPECT_TRUE(retry.saved);
+  }
+}
+
+// One requisition of an order is unchecked while another one's check is in flight: the
+// uncheck's roll-up waits for the check and sums what it committed.
+TEST(HarnessTest, AnUncheckRollingUpBesideACheckKeepsThePartsCostTrue) {
+  for (const Shop& shop : Shops("rollup")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    auto mine = OpenShop(shop.name);
+    auto theirs = OpenShop(shop.name);
+    ASSERT_TRUE(mine && theirs);
+    db::Runner runner(*theirs);
+    const int64_t order = runner.Scalar(db::Sql("SELECT MIN(单据ID) FROM WSDJ")).ToLong();
+    ASSERT_EQ(runner.Execute(db::Sql("INSERT INTO JXCDJ (单据ID,progID,smark,前置单据,前置单据ID,"
+                                     "总金额) VALUES (990001,200002,'01',200001,")
+                                 .Key(order)
+                                 .Raw(",40), (990002,200002,'02',200001,")
+                                 .Key(order)
+                                 .Raw(",25)")),
+              "");
+    ASSERT_EQ(runner.Execute(db::Sql("UPDATE WSDJ SET 配件费用=25 WHERE 单据ID=").Key(order)), "");
+    // Their check of the first requisition has rolled up and commits a moment later.
+    theirs->BeginTrans();
+    ASSERT_EQ(runner.Execute(db::Sql("UPDATE JXCDJ SET smark='02' WHERE 单据ID=990001")), "");
+    ASSERT_EQ(runner.Execute(db::Sql("UPDATE WSDJ SET 配件费用=65 WHERE 单据ID=").Key(order)), "");
+    std::thread commit([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      theirs->CommitTrans();
+    });
+    test::ScriptedDialogs dialogs;
+    platform::SystemObject system(*mine, dialogs, host::LoginInfo{"mine", kHarnessDate, ""});
+    requisition::PeriodGate gate = requisition::PeriodGate::FromSystem(system);
+    const bool unchecked =
+        requisition::RunCheckStep(system, gate, {200002, 990002, 200001, order},
+                                  requisition::DocumentPeriod(system, kHarnessDate),
+                                  requisition::CheckDirection::UnCheck, "harness");
+    commit.join();
+    EXPECT_TRUE(unchecked);
+    EXPECT_EQ(
+        runner.Scalar(db::Sql("SELECT 配件费用 FROM WSDJ WHERE 单据ID=").Key(order)).ToDouble(),
+        40);
+    EXPECT_EQ(CheckInvariants(*theirs).Describe(), "ok");
   }
 }
 
