@@ -140,9 +140,10 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     tx.Run(schema_.Insert(ctx.values, Driver()));
   } else {
     db::Sql update = schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver());
-    // Not in the Parts, which let the later of two saves overwrite the earlier one: a window
-    // that read the row before another user's save, check or uncheck must not put back what
-    // it showed, so the update finds the row only at the version it was shown with.
+    // A deliberate guard beyond the documents' own rules, under which the later of two saves
+    // silently overwrote the earlier: a window that read the row before another user's save,
+    // check or uncheck must not put back what it showed, so the update finds the row only at
+    // the version it was shown with.
     if (ShownRowVersion() >= 0) {
       update.Raw(" AND ").Raw(db::kRowVersionColumn).Raw("=").Key(ShownRowVersion());
     }

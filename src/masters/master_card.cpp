@@ -399,8 +399,8 @@ bool MasterCard::Save() {
     }
   }
   db::Sql write = editing ? UpdateStatement(id) : InsertStatement(id);
-  // Not in the Parts, which let the later of two saves overwrite the earlier one: the card
-  // is written only at the version it was shown with.
+  // A deliberate guard beyond the cards' own rules, under which the later of two saves
+  // silently overwrote the earlier: the card is written only at the version it was shown with.
   const bool versioned = editing && ShownRowVersion() >= 0;
   if (versioned) write.Raw(" and ").Raw(db::kRowVersionColumn).Raw("=").Key(ShownRowVersion());
   int64_t rows = 0;
