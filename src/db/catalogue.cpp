@@ -79,6 +79,12 @@ TableDef PartnerTable(std::string name) {
            CaselessIndex("ix_" + lower + "_name_nocase", "公司名称", 2)}};
 }
 
+// Documents and cards that two users may edit at once carry a row version from `since` on.
+void Versioned(TableDef& table, int since) {
+  table.columns.push_back({std::string(kRowVersionColumn), kId, since});
+  table.versionedSince = since;
+}
+
 std::vector<TableDef> BuildTables() {
   std::vector<TableDef> t;
 
@@ -110,6 +116,7 @@ std::vector<TableDef> BuildTables() {
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}}}});
     t.back().trackedSince = 2;
+    Versioned(t.back(), 3);
   }
   {
     TableDef pj = LineTable("WSDJPJ", "产品ID");
@@ -135,6 +142,7 @@ std::vector<TableDef> BuildTables() {
                 {"ix_clzl_owner", {"车主ID"}},
                 CaselessIndex("ix_clzl_plate_nocase", "车牌号", 2),
                 CaselessIndex("ix_clzl_number_nocase", "车辆编号", 2)}});
+  Versioned(t.back(), 3);
   t.push_back({"PDMWXXM",
                TableRole::Module,
                {{"AutoID", kId},
@@ -144,11 +152,13 @@ std::vector<TableDef> BuildTables() {
                 {"参考价格", kNum}},
                {"AutoID"},
                {{"ix_pdmwxxm_code", {"编码"}, true}, {"ix_pdmwxxm_name", {"维修项目"}, true}}});
+  Versioned(t.back(), 3);
   t.push_back({"pdmwxfl",
                TableRole::Module,
                {{"维修分类ID", kId}, {"编码", kText}, {"维修分类", kText}, {"说明", kText}},
                {"维修分类ID"},
                {{"ix_pdmwxfl_code", {"编码"}, true}, {"ix_pdmwxfl_name", {"维修分类"}, true}}});
+  Versioned(t.back(), 3);
   {
     std::vector<ColumnDef> c = {
         {"单据ID", kId},     {"progID", kId},     {"smark", kMark},  {"status", kText},
@@ -168,6 +178,7 @@ std::vector<TableDef> BuildTables() {
                   {"ix_arpreceive_source", {"前置单据ID"}},
                   {"ix_arpreceive_partner", {"往来ID"}}}});
     t.back().trackedSince = 2;
+    Versioned(t.back(), 3);
   }
   t.push_back({"ARPReceiveMx",
                TableRole::Module,
@@ -210,6 +221,7 @@ std::vector<TableDef> BuildTables() {
         {"ix_jxcdj_source", {"前置单据ID"}},
         {"ix_jxcdj_number", {"单据编号"}}}});
   t.back().trackedSince = 2;
+  Versioned(t.back(), 3);
   t.push_back({"JXCDJMX",
                TableRole::HostWritten,
                {{"单据明细ID", kId}, {"单据ID", kId},     {"前置单据", kId},  {"前置单据ID", kId},
@@ -535,11 +547,35 @@ std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine eng
             "CREATE TRIGGER " + function + " AFTER INSERT OR UPDATE OR DELETE ON " + table.name +
                 " FOR EACH ROW EXECUTE FUNCTION " + function + "()"};
   }
+  // The row version's own update (RowVersionStatements) is part of the update that caused it.
+  const std::string column(kRowVersionColumn);
+  const std::string versionBump =
+      table.versionedSince == 0 ? "" : " WHEN NEW." + column + " = OLD." + column;
   const std::string prefix = "CREATE TRIGGER ws_change_" + name;
   return {prefix + "_ins AFTER INSERT ON " + table.name + " BEGIN " + bump("NEW") + " END",
-          prefix + "_upd AFTER UPDATE ON " + table.name + " BEGIN " + bump("OLD") + " " +
-              bump("NEW") + " END",
+          prefix + "_upd AFTER UPDATE ON " + table.name + versionBump + " BEGIN " + bump("OLD") +
+              " " + bump("NEW") + " END",
           prefix + "_del AFTER DELETE ON " + table.name + " BEGIN " + bump("OLD") + " END"};
+}
+
+std::vector<std::string> RowVersionStatements(const TableDef& table, Engine engine) {
+  if (table.versionedSince == 0 || table.primaryKey.size() != 1) return {};
+  const std::string name = Lower(table.name);
+  const std::string column(kRowVersionColumn);
+  if (engine == Engine::Postgres) {
+    const std::string function = "ws_rowver_" + name;
+    return {"CREATE OR REPLACE FUNCTION " + function +
+                "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN NEW." + column + " := OLD." +
+                column + " + 1; RETURN NEW; END $$",
+            "CREATE TRIGGER " + function + " BEFORE UPDATE ON " + table.name +
+                " FOR EACH ROW EXECUTE FUNCTION " + function + "()"};
+  }
+  // SQLite cannot change NEW: the row is bumped after the update, once (the WHEN keeps the
+  // trigger's own update from firing it again).
+  const std::string& key = table.primaryKey[0];
+  return {"CREATE TRIGGER ws_rowver_" + name + " AFTER UPDATE ON " + table.name +
+          " FOR EACH ROW WHEN NEW." + column + " = OLD." + column + " BEGIN UPDATE " + table.name +
+          " SET " + column + " = OLD." + column + " + 1 WHERE " + key + " = NEW." + key + "; END"};
 }
 
 std::vector<Sql> CatalogueStatements(Engine engine) {
@@ -550,6 +586,7 @@ std::vector<Sql> CatalogueStatements(Engine engine) {
   }
   for (const auto& table : Tables()) {
     for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
+    for (const auto& trigger : RowVersionStatements(table, engine)) out.emplace_back(trigger);
   }
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("schema")

@@ -78,6 +78,10 @@ struct TableDef {
   // ws_change_block (0: never), so a reader holding per-block figures of a list recounts only
   // the blocks someone wrote to. Only tables with a single integer key are tracked.
   int trackedSince = 0;
+  // From this version on, the table carries kRowVersionColumn and every update of a row adds
+  // one to it (a trigger, so checks, roll-ups and saves alike count), letting a save refuse a row
+  // that changed since its window read it (0: not versioned).
+  int versionedSince = 0;
 
   // The column by name, ASCII letters matched without regard to case; nullptr when unknown.
   const ColumnDef* FindColumn(std::string_view column) const;
@@ -102,6 +106,12 @@ inline constexpr int64_t kChangeBlockKeys = 4096;
 // update and delete of a tracked table; empty for a table that is not tracked. The table is
 // named in ws_change_block in lower case.
 std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine engine);
+
+// The row version of a versioned table (TableDef::versionedSince).
+inline constexpr std::string_view kRowVersionColumn = "ws_rowver";
+// The trigger (on PostgreSQL with its function) that bumps a versioned table's row version on
+// every update; empty for a table that is not versioned.
+std::vector<std::string> RowVersionStatements(const TableDef& table, Engine engine);
 
 // The schema mark that tells a database of ours from a foreign one: rows of ws_meta. Version 2
 // added a version row per subsystem ("version:<subsystem>"); version 1 files have only this one.

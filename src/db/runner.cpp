@@ -79,6 +79,24 @@ void Transaction::Fail(const std::string& error) {
   Rollback();
 }
 
+bool Transaction::LockRow(std::string_view table, std::string_view keyColumn, int64_t id) {
+  if (failed_) return false;
+  if (runner_.Driver().find("postgres") == std::string::npos) return true;
+  std::string error;
+  runner_.Open(Sql("SELECT ")
+                   .Raw(keyColumn)
+                   .Raw(" FROM ")
+                   .Raw(table)
+                   .Raw(" WHERE ")
+                   .Raw(keyColumn)
+                   .Raw("=")
+                   .Key(id)
+                   .Raw(" FOR UPDATE"),
+               &error);
+  if (!error.empty()) Fail(error);
+  return error.empty();
+}
+
 bool Transaction::Commit() {
   if (failed_ || !open_) return false;
   db_.CommitTrans();

@@ -77,6 +77,11 @@ class Transaction {
   }
   // Records a failure that did not come from a statement and rolls back.
   void Fail(const std::string& error);
+  // Holds the row of `table` whose `keyColumn` is `id` until the transaction ends, so that
+  // whatever this transaction reads next about it is read after every other writer of it has
+  // committed: SELECT ... FOR UPDATE on the server; on SQLite the transaction already holds the
+  // write lock. False (and failed) on a database error; a missing row locks nothing.
+  bool LockRow(std::string_view table, std::string_view keyColumn, int64_t id);
   bool Commit();
   void Rollback();
 

@@ -59,6 +59,7 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
     if (!BelongsTo(subsystem, table)) continue;
     version = std::max(version, table.since);
     version = std::max(version, table.trackedSince);
+    version = std::max(version, table.versionedSince);
     for (const auto& column : table.columns) version = std::max(version, column.since);
     for (const auto& index : table.indexes) version = std::max(version, index.since);
   }
@@ -91,8 +92,9 @@ std::string IfMissing(std::string statement, Engine engine) {
 
 }  // namespace
 
-std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
-                                     const std::vector<TableDef>& tables) {
+std::vector<Sql> MigrationStatements(
+    const Subsystem& subsystem, int from, Engine engine, const std::vector<TableDef>& tables,
+    const std::function<bool(const TableDef&, const ColumnDef&)>& hasColumn) {
   std::vector<Sql> out;
   auto add = [&](std::string statement) {
     out.emplace_back(IfMissing(std::move(statement), engine));
@@ -103,10 +105,11 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
       add(CreateTableStatement(table, engine));
       for (const auto& index : CreateIndexStatements(table, engine)) add(index);
       for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
+      for (const auto& trigger : RowVersionStatements(table, engine)) add(trigger);
       continue;
     }
     for (const auto& column : table.columns) {
-      if (column.since <= from) continue;
+      if (column.since <= from || (hasColumn && hasColumn(table, column))) continue;
       // Added columns take the kind's default, so rows written before read as a new row would.
       out.emplace_back("ALTER TABLE " + table.name + " ADD COLUMN " + column.name + " " +
                        ColumnType(column.kind, engine) + DefaultClause(column.kind));
@@ -119,6 +122,9 @@ std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engin
     for (const auto& index : CreateIndexStatements(added, engine)) add(index);
     if (table.trackedSince > from) {
       for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
+    }
+    if (table.versionedSince > from) {
+      for (const auto& trigger : RowVersionStatements(table, engine)) add(trigger);
     }
   }
   return out;
@@ -281,6 +287,18 @@ std::string UpgradeSchema(IDatabase& db, std::string* notice, const std::vector<
   }
   if (steps.empty() && missing.empty() && (*meta)["version"] == kSchemaVersion) return {};
 
+  // Asked before the transaction: on the server a failed statement would end it.
+  auto hasColumn = [&](const TableDef& table, const ColumnDef& column) {
+    std::string absent;
+    runner.Open(Sql("SELECT " + column.name + " FROM " + table.name + " WHERE 1=0"), &absent);
+    return absent.empty();
+  };
+  std::vector<std::vector<Sql>> statements;
+  for (const auto& step : steps) {
+    statements.push_back(
+        MigrationStatements(*step.subsystem, step.from, engine, tables, hasColumn));
+  }
+
   std::map<std::string, const CatalogueObject*> uniqueIndexes;
   std::set<std::string> missingTables;
   for (const auto& object : missing) {
@@ -308,8 +326,9 @@ std::string UpgradeSchema(IDatabase& db, std::string* notice, const std::vector<
     if (object.statements.front().rfind("CREATE TABLE ", 0) != 0) continue;
     if (!create(object.statements.front())) return transaction.Error();
   }
-  for (const auto& step : steps) {
-    for (const auto& sql : MigrationStatements(*step.subsystem, step.from, engine, tables)) {
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const auto& step = steps[i];
+    for (const auto& sql : statements[i]) {
       const std::string& text = sql.Statement();
       // A table made whole above already has the columns added since.
       bool madeWhole = false;

@@ -6,6 +6,7 @@
 // working on the upgraded file until it is opened by a newer build only.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,8 +32,11 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
 std::string SubsystemVersionKey(const Subsystem& subsystem);
 
 // The statements that bring the tables of a subsystem from version `from` to the current one.
-std::vector<Sql> MigrationStatements(const Subsystem& subsystem, int from, Engine engine,
-                                     const std::vector<TableDef>& tables = Tables());
+// A column the file already holds (`hasColumn`, when given) is not added again.
+std::vector<Sql> MigrationStatements(
+    const Subsystem& subsystem, int from, Engine engine,
+    const std::vector<TableDef>& tables = Tables(),
+    const std::function<bool(const TableDef&, const ColumnDef&)>& hasColumn = {});
 
 // Why a database whose ws_meta holds these rows cannot be used by this build: it was written by
 // a newer one (its version, or one of its subsystems' versions, is higher than this build's).

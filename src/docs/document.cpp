@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "db/catalogue.h"
 #include "db/date.h"
 #include "db/value.h"
 #include "forms/field.h"
@@ -118,8 +119,9 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   if (tx.Failed()) throw std::runtime_error(tx.Error());
   SaveContext ctx{tx, isNew, isNew ? 0 : CurrentId(), std::move(values)};
   auto stale = [&] {
+    const std::string text = StaleSaveText(tx, ctx.id);
     tx.Rollback();
-    Ask(StaleSaveText(), Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    Ask(text, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   };
 
@@ -138,10 +140,16 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     ctx.values[key] = db::DecimalText(static_cast<double>(ctx.id));
     tx.Run(schema_.Insert(ctx.values, Driver()));
   } else {
-    int64_t rows = 0;
-    if (tx.Run(schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver()), &rows) && rows != 1) {
-      return stale();
+    db::Sql update = schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver());
+    // A deliberate guard beyond the documents' own rules, under which the later of two saves
+    // silently overwrote the earlier: a window that read the row before another user's save,
+    // check or uncheck must not put back what it showed, so the update finds the row only at
+    // the version it was shown with.
+    if (ShownRowVersion() >= 0) {
+      update.Raw(" AND ").Raw(db::kRowVersionColumn).Raw("=").Key(ShownRowVersion());
     }
+    int64_t rows = 0;
+    if (tx.Run(update, &rows) && rows != 1) return stale();
   }
 
   std::vector<std::vector<int64_t>> lineIds(lineSets_.size());
@@ -184,6 +192,25 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   return ShowSaved(ctx.id);
 }
 
+std::string Document::StaleSaveText(db::Transaction& tx, int64_t id) const {
+  auto rowCount = [&](const std::string& guard) {
+    std::string error;
+    const double count = tx.Db().ScalarNumber(db::Sql("SELECT count(*) FROM ")
+                                                  .Raw(schema_.Table())
+                                                  .Raw(" WHERE ")
+                                                  .Raw(schema_.KeyColumn())
+                                                  .Raw("=")
+                                                  .Key(id)
+                                                  .Raw(guard),
+                                              &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    return count;
+  };
+  if (rowCount({}) == 0) return "当前单据已被他人删除，不能保存！";
+  if (rowCount(UpdateGuard()) == 0) return "当前单据已审核，不能保存！";
+  return host::kRowChangedText;
+}
+
 bool Document::ShowSaved(int64_t id) {
   if (!SearchList(db::Sql(schema_.KeyColumn()).Raw("=").Key(id).Literal(), false)) return false;
   SetEditState(false);
@@ -192,22 +219,50 @@ bool Document::ShowSaved(int64_t id) {
   return true;
 }
 
+int64_t Document::StoredRowVersion(db::Transaction& tx) const {
+  const db::TableDef* table = db::FindTable(schema_.Table());
+  if (!table || table->versionedSince == 0 || CurrentId() <= 0 || tx.Failed()) return -1;
+  std::string error;
+  auto row = tx.Db().Open(db::Sql("SELECT ")
+                              .Raw(db::kRowVersionColumn)
+                              .Raw(" FROM ")
+                              .Raw(schema_.Table())
+                              .Raw(" WHERE ")
+                              .Raw(schema_.KeyColumn())
+                              .Raw("=")
+                              .Key(CurrentId()),
+                          &error);
+  if (!error.empty()) tx.Fail(error);
+  return error.empty() && !row->Eof() ? row->Long(db::kRowVersionColumn) : -1;
+}
+
 StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   StepOutcome outcome;
   db::Transaction tx(Database());
-  for (const Step& step : steps) {
+  int64_t before = -1;
+  for (size_t i = 0; i < steps.size(); ++i) {
     if (tx.Failed()) break;
     int64_t rows = 0;
-    if (tx.Run(step.sql, &rows) && step.exactlyOne && rows != 1) {
+    if (tx.Run(steps[i].sql, &rows) && steps[i].exactlyOne && rows != 1) {
       tx.Rollback();
       outcome.missing = true;
       return outcome;
     }
+    if (i == 0) {
+      // The first statement changes the document's own row: it moved the version on by one
+      // and, on the server, holds the row, so the version it found is the one before it.
+      const int64_t now = StoredRowVersion(tx);
+      before = now > 0 ? now - 1 : -1;
+    }
   }
+  const int64_t after = StoredRowVersion(tx);
   if (tx.Failed() || !tx.Commit()) {
     outcome.error = tx.Error();
     return outcome;
   }
+  // A window that showed the row as it was stays current after its own check or uncheck:
+  // only another user's change makes its next save stale.
+  if (before >= 0 && before == ShownRowVersion() && after >= 0) NoteRowVersion(after);
   outcome.done = true;
   return outcome;
 }

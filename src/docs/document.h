@@ -12,7 +12,8 @@
 //   CheckInTransaction     uniqueness and anything that must see the committed state
 //   BeforeHeader           rows the header refers to (the repair order's vehicle)
 //   removed lines          deleted, of this document only
-//   header                 insert with a new id, or update guarded by UpdateGuard (one row)
+//   header                 insert with a new id, or update guarded by UpdateGuard and the row
+//                          version the document was shown with (one row)
 //   lines                  insert new, update saved (one row each, of this document)
 //   AfterLines             further rows of the document
 //   -- CommitTrans --
@@ -86,8 +87,9 @@ class Document : public host::DocumentControl {
   virtual void SaveFailed(const SaveContext&, const std::string& error) { ReportError(error); }
   // Appended to the header update's WHERE: which state an editable document is in.
   virtual std::string UpdateGuard() const { return " AND smark='01'"; }
-  // Shown when the header or a saved line to update is gone or no longer editable.
-  virtual std::string StaleSaveText() const { return "当前单据已被他人删除或审核，不能保存！"; }
+  // Why the header or a saved line could not be updated, read inside the save's transaction:
+  // the document is gone, no longer editable (UpdateGuard), or changed since it was shown.
+  std::string StaleSaveText(db::Transaction& tx, int64_t id) const;
   // Shows the saved document again: search by id, read-only, clean, "保存单据成功！".
   virtual bool ShowSaved(int64_t id);
 
@@ -126,6 +128,8 @@ class Document : public host::DocumentControl {
 
   // A new id from the navigator; a failure fails the transaction.
   int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);
+  // The stored row version of the current document inside tx (-1: none or no row).
+  int64_t StoredRowVersion(db::Transaction& tx) const;
   // The lower-case table name GetNewID takes for the header.
   virtual std::string HeaderIdTable() const;
 

@@ -3,6 +3,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/sql.h"
 #include "db/value.h"
@@ -217,6 +218,12 @@ std::string DocumentControl::BuildBaseCondition() {
   return condition;
 }
 
+void DocumentControl::ShowRow(const db::Recordset& records, const std::string& position) {
+  const std::string_view version = db::kRowVersionColumn;
+  shownRowVersion_ = records.HasField(version) ? records.Long(version) : -1;
+  ShowRecord(records, position);
+}
+
 bool DocumentControl::LoadList(int mode) {
   if (!system_) return false;
   bool ok = Guarded(LoadTag(), [&] {
@@ -230,7 +237,7 @@ bool DocumentControl::LoadList(int mode) {
     } else {
       ClearForm();
       if (result.records && !(result.records->Bof() && result.records->Eof())) {
-        ShowRecord(*result.records, result.position);
+        ShowRow(*result.records, result.position);
       }
     }
     dirty_ = false;
@@ -253,7 +260,7 @@ bool DocumentControl::SearchList(const std::string& condition, bool silent) {
     } else {
       ClearForm();
       if (result.records && !(result.records->Bof() && result.records->Eof())) {
-        ShowRecord(*result.records, result.position);
+        ShowRow(*result.records, result.position);
       }
     }
     dirty_ = false;

@@ -25,6 +25,10 @@ namespace ws::host {
 // from this one rule, so the four lists of one shop reach equally far back.
 int ListWindowMonths(ISystem& system);
 
+// Told when a save finds its row moved on since the window read it (another user's save,
+// check or uncheck); one text for every document and card.
+inline constexpr const char* kRowChangedText = "数据已被其他用户修改，请刷新后再保存！";
+
 class DocumentControl : public IControl, public IFormUI, public IDesignUI, public IFormToolUI {
  public:
   explicit DocumentControl(std::string className);
@@ -84,6 +88,9 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   int64_t ProgramNumber() const { return programNumber_; }
   int64_t RequestedId() const { return requestedId_; }
   int64_t LastLoadedId() const { return lastLoadedId_; }
+  // The row version the shown record was read with (-1 when its select carries none): a save
+  // refuses the row once another user's save, check or delete has moved it on.
+  int64_t ShownRowVersion() const { return shownRowVersion_; }
   const std::string& BaseCondition() const { return baseCondition_; }
   const std::string& FilterCondition() const { return filterCondition_; }
   const std::string& FindCondition() const { return findCondition_; }
@@ -149,6 +156,8 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   void SetCurrentId(int64_t id) { currentId_ = id; }
   // A record was read into the form: it is the current one and the one Cancel goes back to.
   void MarkShown(int64_t id) { currentId_ = lastLoadedId_ = id; }
+  // The window changed its own row (a check) and still shows it as it is.
+  void NoteRowVersion(int64_t version) { shownRowVersion_ = version; }
   // The form no longer shows a record. Cancel keeps going back to the last record shown, however
   // often the form is cleared in between (New pressed twice).
   void ForgetShown() {
@@ -179,6 +188,9 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   EventSource events_;
 
  private:
+  // Notes the row's version, then ShowRecord.
+  void ShowRow(const db::Recordset& records, const std::string& position);
+
   std::string className_;
   ISystem* system_ = nullptr;
   std::unique_ptr<INavigator> navigator_;
@@ -187,6 +199,7 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   int64_t requestedId_ = 0;
   int64_t currentId_ = 0;
   int64_t lastLoadedId_ = 0;
+  int64_t shownRowVersion_ = -1;
   std::string baseCondition_;
   std::string filterCondition_;
   std::string findCondition_;

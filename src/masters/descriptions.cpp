@@ -97,7 +97,7 @@ const MasterCardDescription& VehicleCard() {
       .keyColumn = "车辆ID",
       .select =
           " SELECT 车辆ID,车辆编号,车牌号,行驶证号,发动机号,车架号,车型,车名,颜色,车主ID,"
-          "公司名称 As 车主"
+          "公司名称 As 车主,clzl.ws_rowver"
           "   FROM clzl left join pdmwldw on clzl.车主ID=pdmwldw.往来ID",
       .fields = {{"车辆编号", "车辆编号"},
                  {"车牌号", "车牌号"},
@@ -136,7 +136,7 @@ const MasterCardDescription& ItemCard() {
       .title = "wxAdd_S",
       .table = "PDMWXXM",
       .keyColumn = "AutoID",
-      .select = "SELECT 编码,维修项目,项目属性,参考价格,AutoID FROM PDMWXXM",
+      .select = "SELECT 编码,维修项目,项目属性,参考价格,AutoID,ws_rowver FROM PDMWXXM",
       .fields = {{"编码", "编码"},
                  {"维修项目", "维修项目"},
                  {"项目属性", "项目属性"},
@@ -163,7 +163,7 @@ const MasterCardDescription& CategoryCard() {
       .title = "wxflAdd_S",
       .table = "PDMWXFL",
       .keyColumn = "维修分类ID",
-      .select = "SELECT 编码,维修分类,说明,维修分类ID FROM PDMWXFL",
+      .select = "SELECT 编码,维修分类,说明,维修分类ID,ws_rowver FROM PDMWXFL",
       .fields = {{"编码", "编码"}, {"维修分类", "维修分类"}, {"说明", "说明"}},
       .saveColumns = {{"编码", 0}, {"维修分类", 1}, {"说明", 2}},
       .codeWord = "编码",

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
@@ -388,8 +389,19 @@ bool MasterCard::Save() {
       return Refuse(*refusal->field, refusal->text, refusal->title, refusal->icon);
     }
   }
-  bool ok =
-      transaction.Run(editing ? UpdateStatement(id) : InsertStatement(id)) && transaction.Commit();
+  db::Sql write = editing ? UpdateStatement(id) : InsertStatement(id);
+  // A deliberate guard beyond the cards' own rules, under which the later of two saves
+  // silently overwrote the earlier: the card is written only at the version it was shown with.
+  const bool versioned = editing && ShownRowVersion() >= 0;
+  if (versioned) write.Raw(" and ").Raw(db::kRowVersionColumn).Raw("=").Key(ShownRowVersion());
+  int64_t rows = 0;
+  if (transaction.Run(write, &rows) && versioned && rows != 1) {
+    transaction.Rollback();
+    database.Close();
+    Ask(host::kRowChangedText, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  bool ok = !transaction.Failed() && transaction.Commit();
   if (!ok) {
     // On a server, another user's save of the same code or name can commit between the check
     // and the write (the check cannot see a row not yet committed), and the unique index then

@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "db/runner.h"
 #include "docs/document.h"
+#include "receipt/receipt_check.h"
 #include "receipt/receipt_lines.h"
 #include "settlement/money_document.h"
 #include "settlement/period_gate.h"
@@ -96,6 +98,9 @@ class JS_S : public settlement::MoneyDocument {
   bool ValidateSave() override;
   bool PrepareSave(docs::RowValues& values, bool isNew) override;
   bool CheckInTransaction(docs::SaveContext& ctx) override;
+  // After a check's write-offs: every order a line wrote off keeps a balance of at least
+  // kLowestBalance; otherwise rolled back and refused with the order's number.
+  bool BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt);
   bool ChangeState(bool check);
 
   std::unique_ptr<ReceiptLines> lines_;

@@ -65,7 +65,7 @@ bool JS_S::UnCheck() {
 
 bool JS_S::ChangeState(bool check) {
   if (CurrentId() <= 0 || Editing()) {
-    // The lines applied are those shown; a receipt being edited shows what is not saved.
+    // A receipt being edited is saved first: the clerk would expect what the window shows.
     Ask(CurrentId() <= 0 ? "没有选择单据" : "请先保存当前单据！", Title(), host::MsgButtons::Ok,
         host::MsgIcon::Information);
     return false;
@@ -76,27 +76,61 @@ bool JS_S::ChangeState(bool check) {
   if (!Gate().Pass(check ? GateOperation::Check : GateOperation::UnCheck, CurrentId(), *date)) {
     return false;
   }
-  ReceiptDocument receipt{CurrentId(), ProgramNumber(), lines_->WriteOffs()};
   host::LoginInfo login = Login();
-  std::vector<db::Sql> statements =
-      check ? ReceiptCheckStatements(receipt, {login.userName, login.loginDate}, Driver())
-            : ReceiptUnCheckStatements(receipt, Driver());
-  // The mark must still be the one the gate read: of two clerks pressing Check at once, the
-  // second applies nothing.
-  statements.front().Raw(check ? " AND smark='01'" : " AND smark='02'");
-  docs::StepOutcome outcome = RunSteps(statements);
-  if (outcome.missing) {
+  db::Transaction tx(Database());
+  if (tx.Failed()) throw std::runtime_error(tx.Error());
+  // The receipt's own row first: the mark must still be the one the gate read (of two clerks
+  // pressing Check at once, the second applies nothing), and a save of the receipt by another
+  // desk is then either committed or waits.
+  db::Sql mark = check ? settlement::CheckMarkUpdate(ProgramNumber(), CurrentId(),
+                                                     {login.userName, login.loginDate}, Driver())
+                       : settlement::UnCheckMarkUpdate(ProgramNumber(), CurrentId(), Driver());
+  mark.Raw(check ? " AND smark='01'" : " AND smark='02'");
+  int64_t marked = 0;
+  if (tx.Run(mark, &marked) && marked != 1) {
+    tx.Rollback();
     Ask(check ? "该单据已经被审核，不能再次审核！请刷新单据"
               : "该单据已经被取消审核，不能再次取消！请刷新单据",
         settlement::PeriodGate::kTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   }
-  if (!outcome.done) {
-    Ask("Check Error::" + outcome.error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+  // What is applied is the receipt as stored, as the settlement's check posts its stored
+  // fees: a window showing lines from before another desk's save would apply amounts that a
+  // later uncheck (of the stored lines) never takes back.
+  ReceiptDocument receipt{CurrentId(), ProgramNumber(), {}};
+  std::string error;
+  auto stored = tx.Db().Open(StoredWriteOffsSelect(CurrentId()), &error);
+  if (!error.empty()) tx.Fail(error);
+  for (; error.empty() && !stored->Eof(); stored->MoveNext()) {
+    receipt.lines.push_back(
+        {stored->Long("源单ID"), stored->Number("结算金额"), stored->Number("折扣金额")});
+  }
+  for (const db::Sql& sql : WriteOffStatements(receipt, check ? +1 : -1)) tx.Run(sql);
+  if (check && !tx.Failed() && !BalancesHold(tx, receipt)) return false;
+  if (tx.Failed() || !tx.Commit()) {
+    Ask("Check Error::" + tx.Error(), Title(), host::MsgButtons::Ok, host::MsgIcon::None);
     return false;
   }
   // Show the mark, the checker and the orders' balances as they now are.
   return SearchList(db::Sql("单据ID=").Key(CurrentId()).Literal(), true);
+}
+
+bool JS_S::BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt) {
+  // Two receipts checked at once against one order: the second one's updates wait for the
+  // first's, so the balance read here holds both.
+  for (const WriteOff& line : receipt.lines) {
+    if (line.orderId <= 0 || line.amount + line.discount <= 0) continue;
+    std::string error;
+    auto order = tx.Db().Open(
+        db::Sql(" SELECT 工单号码, 余额 FROM wsdj WHERE 单据ID=").Key(line.orderId), &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    if (order->Eof() || order->Number("余额") >= kLowestBalance) continue;
+    tx.Rollback();
+    Ask("维修单" + order->Text("工单号码") + "的余额不足，核销后余额将小于零，不能审核！", Title(),
+        host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  return true;
 }
 
 bool JS_S::FileDelete() {

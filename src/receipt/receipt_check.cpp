@@ -31,6 +31,18 @@ std::vector<db::Sql> ApplyWriteOff(const WriteOff& line, int sign) {
   return out;
 }
 
+std::vector<db::Sql> WriteOffStatements(const ReceiptDocument& receipt, int sign) {
+  std::vector<db::Sql> out;
+  AppendLines(receipt, sign, out);
+  return out;
+}
+
+db::Sql StoredWriteOffsSelect(int64_t receiptId) {
+  return db::Sql(" SELECT 源单ID, 结算金额, 折扣金额 FROM ARPReceiveMx WHERE 单据ID=")
+      .Key(receiptId)
+      .Raw(" ORDER BY 源单ID, 序号");
+}
+
 std::vector<db::Sql> ReceiptCheckStatements(const ReceiptDocument& receipt,
                                             const settlement::Checker& checker,
                                             std::string_view driver) {

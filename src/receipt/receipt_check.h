@@ -30,6 +30,14 @@ struct ReceiptDocument {
 // The three statements that apply (sign +1) or take back (sign -1) one line on its order.
 std::vector<db::Sql> ApplyWriteOff(const WriteOff& line, int sign);
 
+// Every line with an order applied (sign +1) or taken back (-1), in line order.
+std::vector<db::Sql> WriteOffStatements(const ReceiptDocument& receipt, int sign);
+// The receipt's lines as stored, by order and line number: what a check applies, whatever a
+// window shows.
+db::Sql StoredWriteOffsSelect(int64_t receiptId);
+// A write-off never takes an order's balance below this (a cent's half: amounts are decimals).
+inline constexpr double kLowestBalance = -0.005;
+
 // Mark checked, then every line with an order added to it, in grid order.
 std::vector<db::Sql> ReceiptCheckStatements(const ReceiptDocument& receipt,
                                             const settlement::Checker& checker,

@@ -28,6 +28,12 @@ bool WS_S::UnCheck() {
 }
 
 bool WS_S::ChangeState(bool check, const std::string& errorTag) {
+  if (CurrentId() <= 0) {
+    // A new order has no row yet: nobody deleted it, it was never saved.
+    Ask(check ? "当前单据尚未保存，请先保存后再审核！" : "当前单据尚未保存，不能弃审！", Title(),
+        host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
   host::LoginInfo login = Login();
   // The unchecking user and date take the checker's columns.
   docs::StepOutcome outcome = RunSteps({{StatusUpdate(check, ProgramNumber(), login.userName,

@@ -8,12 +8,17 @@
 
 namespace ws::requisition {
 
-bool IsChecked(db::IDatabase& db, int64_t documentId) {
+std::optional<std::string> StoredMark(db::Runner& runner, int64_t documentId) {
   std::string error;
-  std::string smark = db::Runner(db).ScalarText(
-      db::Sql(" SELECT smark FROM jxcdj WHERE 单据ID=").Key(documentId), &error);
+  auto row = runner.Open(db::Sql(" SELECT smark FROM jxcdj WHERE 单据ID=").Key(documentId), &error);
   if (!error.empty()) throw std::runtime_error(error);
-  return smark == "02";
+  if (row->Eof()) return std::nullopt;
+  return row->Text("smark");
+}
+
+bool IsChecked(db::IDatabase& db, int64_t documentId) {
+  db::Runner runner(db);
+  return StoredMark(runner, documentId) == "02";
 }
 
 std::string StateRefusal(CheckDirection direction, bool storedChecked) {
@@ -28,7 +33,9 @@ std::string StateRefusal(CheckDirection direction, bool storedChecked) {
 
 bool AdmitCheck(host::ISystem& system, PeriodGate& gate, int64_t documentId, int documentPeriod,
                 CheckDirection direction) {
-  std::string refusal = StateRefusal(direction, IsChecked(system.GetDatabase(), documentId));
+  db::Runner runner(system.GetDatabase());
+  auto mark = StoredMark(runner, documentId);
+  std::string refusal = mark ? StateRefusal(direction, *mark == "02") : kDeletedText;
   if (!refusal.empty()) {
     system.Dialogs().MessageBox(refusal, kGateTitle, host::MsgButtons::Ok,
                                 host::MsgIcon::Information);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "db/database.h"
+#include "db/runner.h"
 #include "host/system.h"
 #include "requisition/period_gate.h"
 
@@ -18,6 +19,10 @@ enum class CheckDirection { Check, UnCheck };
 // longer exists counts as not checked. A database failure throws std::runtime_error with the
 // database's text, for the caller's error guard.
 bool IsChecked(db::IDatabase& db, int64_t documentId);
+// The stored smark; nullopt when the document no longer exists.
+std::optional<std::string> StoredMark(db::Runner& runner, int64_t documentId);
+// Told when Check or UnCheck finds the requisition deleted by another user.
+inline constexpr const char* kDeletedText = "当前单据已被他人删除！";
 
 // The refusal of a second check ("该单据已经被审核，不能再次审核！请刷新单据") or of a second
 // uncheck; empty when the stored state allows the direction.

@@ -11,6 +11,10 @@ StepOutcome Failed(const char* tag, const db::Transaction& tx) {
 StepOutcome RollUp(db::Transaction& tx, const RequisitionKeys& keys, CheckDirection direction) {
   const char* tag = direction == CheckDirection::Check ? "JRARPList::" : "UnCheck::";
   if (tx.Failed()) return Failed(tag, tx);
+  // Checks and unchecks of the order's requisitions take turns on the order's row, so each sum
+  // sees every other one's committed state; without it, an uncheck's sum written as a
+  // constant could undo a check that committed between its read and its write.
+  if (!tx.LockRow("WSDJ", "单据ID", keys.sourceId)) return Failed(tag, tx);
   std::string error;
   double total = tx.Db().ScalarNumber(CheckedTotalSelect(keys, direction), &error);
   if (!error.empty()) {
@@ -120,8 +124,9 @@ StepOutcome AppendStatusChange(db::Transaction& tx, const RequisitionKeys& keys,
     return {{}, tx.Error()};
   }
   if (changed != 1) {
-    // Another user checked or unchecked it between the gate and this step.
-    tx.Fail(StateRefusal(direction, direction == CheckDirection::Check));
+    // Another user checked, unchecked or deleted it between the gate and this step.
+    auto mark = StoredMark(tx.Db(), keys.documentId);
+    tx.Fail(mark ? StateRefusal(direction, direction == CheckDirection::Check) : kDeletedText);
     return {{}, tx.Error(), true};
   }
   if (direction == CheckDirection::UnCheck &&

@@ -58,7 +58,24 @@ bool JS_WS::PrepareSave(docs::RowValues& values, bool isNew) {
 }
 
 bool JS_WS::CheckInTransaction(docs::SaveContext& ctx) {
-  return NumberIsFree(ctx, true);
+  if (!NumberIsFree(ctx, true)) return false;
+  // An order is settled once. Two clerks settling it at the same moment take turns on the
+  // order's row, so the second sees the first one's settlement and is refused.
+  const int64_t order = Header(kOrderNumber).KeyLong();
+  if (!ctx.tx.LockRow("WSDJ", "单据ID", order)) throw std::runtime_error(ctx.tx.Error());
+  std::string error;
+  const double others =
+      ctx.tx.Db().ScalarNumber(db::Sql("SELECT count(*) FROM ARPReceive WHERE 前置单据ID=")
+                                   .Key(order)
+                                   .Raw(" AND 单据ID<>")
+                                   .Key(ctx.isNew ? 0 : ctx.id),
+                               &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  if (others == 0) return true;
+  ctx.tx.Rollback();
+  Ask("该维修单已经结算，不能重复结算！", Title(), host::MsgButtons::Ok,
+      host::MsgIcon::Information);
+  return false;
 }
 
 bool JS_WS::BeforeHeader(docs::SaveContext& ctx) {

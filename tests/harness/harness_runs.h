@@ -53,11 +53,13 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
 
 // The requisition checker: `postings` times a new requisition of three lines for a saved
 // repair order, checked through the real check step (status, stock ledger, parts-cost roll-up
-// in one transaction). Prints "ack id" or "refused busy text" per requisition.
+// in one transaction), every second one unchecked again right after. Prints "ack id",
+// "ack id unchecked" or "refused busy text" per requisition.
 int PosterMain(const std::string& database, const std::string& user, int postings);
 
-// N poster processes at once; every check must commit, the ledger numbers stay unique and
-// every checked requisition's movements are its lines.
+// N poster processes at once on one order; every check and uncheck must commit, the ledger
+// numbers stay unique, every checked requisition's movements are its lines and the order's
+// parts cost is the sum of its checked requisitions.
 Figures RunPostings(const std::string& driver, const std::string& database, int posters,
                     int postings);
 

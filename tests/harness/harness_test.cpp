@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -13,6 +14,9 @@
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
 #include "lib/database_file.h"
+#include "platform/system_object.h"
+#include "requisition/check_step.h"
+#include "requisition/period_gate.h"
 #include "support/test_host.h"
 
 namespace ws::harness {
@@ -83,7 +87,7 @@ TEST(HarnessTest, SeveralWritersLoseAndCollideNothing) {
   }
 }
 
-TEST(HarnessTest, RequisitionsCheckedAtOnceAllPostWithLedgerNumbersOfTheirOwn) {
+TEST(HarnessTest, RequisitionsCheckedAndUncheckedAtOncePostAndRollUpExactly) {
   for (const Shop& shop : Shops("post")) {
     SCOPED_TRACE(shop.name);
     ASSERT_EQ(PrepareShop(shop.name), "");
@@ -93,6 +97,7 @@ TEST(HarnessTest, RequisitionsCheckedAtOnceAllPostWithLedgerNumbersOfTheirOwn) {
     std::printf("postings %s: %s\n", shop.server ? "postgres" : "sqlite", figures.Text().c_str());
     EXPECT_TRUE(figures.Ok()) << figures.Text();
     EXPECT_EQ(figures.Get("checked"), posters * postings);
+    EXPECT_EQ(figures.Get("unchecked"), posters * (postings / 2)) << "unchecks ran alongside";
     EXPECT_EQ(figures.Get("ledger_numbers"), figures.Get("movements"));
   }
 }
@@ -171,9 +176,52 @@ TEST(HarnessTest, SameNumberSavedAtOnceIsRefusedForOneCounterAsDuplicate) {
   }
 }
 
-// A user edits an order while another checks it: the save is refused and the checked order
-// keeps what it had.
-TEST(HarnessTest, OrderCheckedMeanwhileByAnotherUserIsNotOverwritten) {
+// One requisition of an order is unchecked while another one's check is in flight: the
+// uncheck's roll-up waits for the check and sums what it committed.
+TEST(HarnessTest, AnUncheckRollingUpBesideACheckKeepsThePartsCostTrue) {
+  for (const Shop& shop : Shops("rollup")) {
+    SCOPED_TRACE(shop.name);
+    ASSERT_EQ(PrepareShop(shop.name), "");
+    auto mine = OpenShop(shop.name);
+    auto theirs = OpenShop(shop.name);
+    ASSERT_TRUE(mine && theirs);
+    db::Runner runner(*theirs);
+    const int64_t order = runner.Scalar(db::Sql("SELECT MIN(单据ID) FROM WSDJ")).ToLong();
+    ASSERT_EQ(runner.Execute(db::Sql("INSERT INTO JXCDJ (单据ID,progID,smark,前置单据,前置单据ID,"
+                                     "总金额) VALUES (990001,200002,'01',200001,")
+                                 .Key(order)
+                                 .Raw(",40), (990002,200002,'02',200001,")
+                                 .Key(order)
+                                 .Raw(",25)")),
+              "");
+    ASSERT_EQ(runner.Execute(db::Sql("UPDATE WSDJ SET 配件费用=25 WHERE 单据ID=").Key(order)), "");
+    // Their check of the first requisition has rolled up and commits a moment later.
+    theirs->BeginTrans();
+    ASSERT_EQ(runner.Execute(db::Sql("UPDATE JXCDJ SET smark='02' WHERE 单据ID=990001")), "");
+    ASSERT_EQ(runner.Execute(db::Sql("UPDATE WSDJ SET 配件费用=65 WHERE 单据ID=").Key(order)), "");
+    std::thread commit([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      theirs->CommitTrans();
+    });
+    test::ScriptedDialogs dialogs;
+    platform::SystemObject system(*mine, dialogs, host::LoginInfo{"mine", kHarnessDate, ""});
+    requisition::PeriodGate gate = requisition::PeriodGate::FromSystem(system);
+    const bool unchecked =
+        requisition::RunCheckStep(system, gate, {200002, 990002, 200001, order},
+                                  requisition::DocumentPeriod(system, kHarnessDate),
+                                  requisition::CheckDirection::UnCheck, "harness");
+    commit.join();
+    EXPECT_TRUE(unchecked);
+    EXPECT_EQ(
+        runner.Scalar(db::Sql("SELECT 配件费用 FROM WSDJ WHERE 单据ID=").Key(order)).ToDouble(),
+        40);
+    EXPECT_EQ(CheckInvariants(*theirs).Describe(), "ok");
+  }
+}
+
+// A user edits an order while another, on a connection of their own, saves or checks it: each
+// later save is refused with what happened, and the other's work stays.
+TEST(HarnessTest, OrderChangedMeanwhileByAnotherUserIsNotOverwritten) {
   for (const Shop& shop : Shops("stale")) {
     SCOPED_TRACE(shop.name);
     ASSERT_EQ(PrepareShop(shop.name), "");
@@ -183,21 +231,25 @@ TEST(HarnessTest, OrderCheckedMeanwhileByAnotherUserIsNotOverwritten) {
     OrderClerk clerk(*mine, "editor", kHarnessDate);
     SaveOutcome saved = clerk.SaveNewOrder(4);
     ASSERT_TRUE(saved.saved);
-    auto labour = [&] {
-      return db::Runner(*theirs)
-          .Scalar(db::Sql("SELECT 维修费用 FROM WSDJ WHERE 单据ID=").Key(saved.id))
-          .ToDouble();
+    auto stored = [&] {
+      return db::Runner(*theirs).ScalarText(
+          db::Sql("SELECT 备注 || '/' || smark || '/' || 维修费用 FROM WSDJ WHERE 单据ID=")
+              .Key(saved.id));
     };
-    const double before = labour();
-    SaveOutcome outcome = clerk.ResaveOrder(saved.id, [&] {
-      EXPECT_EQ(db::Runner(*theirs).Execute(
-                    db::Sql("UPDATE WSDJ SET smark='02', 系统='审核' WHERE 单据ID=").Key(saved.id)),
-                "");
-    });
-    EXPECT_FALSE(outcome.saved);
-    ASSERT_FALSE(outcome.shown.empty());
-    EXPECT_EQ(outcome.shown.front(), "当前单据已被他人删除或审核，不能保存！");
-    EXPECT_DOUBLE_EQ(labour(), before);
+    for (auto [change, told] :
+         {std::pair{"UPDATE WSDJ SET 备注='theirs' WHERE 单据ID=", host::kRowChangedText},
+          {"UPDATE WSDJ SET smark='02', 系统='审核' WHERE 单据ID=",
+           "当前单据已审核，不能保存！"}}) {
+      std::string before;
+      SaveOutcome outcome = clerk.ResaveOrder(saved.id, [&] {
+        EXPECT_EQ(db::Runner(*theirs).Execute(db::Sql(change).Key(saved.id)), "");
+        before = stored();
+      });
+      EXPECT_FALSE(outcome.saved);
+      ASSERT_FALSE(outcome.shown.empty());
+      EXPECT_EQ(outcome.shown.front(), told);
+      EXPECT_EQ(stored(), before);
+    }
   }
 }
 
@@ -207,14 +259,14 @@ class InvariantsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* sql : {
-             "insert into WSDJ (单据ID,progid,smark,工单号码,维修费用) values "
-             "(1,200001,'01','A1',150)",
+             "insert into WSDJ (单据ID,progid,smark,工单号码,维修费用,配件费用) values "
+             "(1,200001,'01','A1',150,60)",
              "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values "
              "(1,1,1,1,100,100)",
              "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values (2,1,1,1,50,50)",
              "insert into WSDJPJ (单据明细ID,单据ID,产品ID,数量,单价,金额) values (1,1,1,2,30,60)",
-             "insert into JXCDJ (单据ID,progID,smark,前置单据,前置单据ID) values "
-             "(5,200006,'02',200001,1)",
+             "insert into JXCDJ (单据ID,progID,smark,前置单据,前置单据ID,总金额) values "
+             "(5,200006,'02',200001,1,60)",
              "insert into JXCDJMX (单据明细ID,单据ID,产品ID,数量,金额) values (7,5,1,2,60)",
              "insert into JxcGoodsList (autoid,progid,单据ID,单据明细ID,产品ID,数量,金额) "
              "values (101,200006,5,7,1,2,60)",
@@ -226,33 +278,14 @@ class InvariantsTest : public ::testing::Test {
          }) {
       host_.Exec(sql);
     }
-    int autoid = 1;
-    auto voucher = [&](const char* account, double debit, double credit) {
-      host_.Exec(db::Sql("insert into gl_accvouch (autoid,progid,科目编码,借方金额,外币借方金额,"
-                         "贷方金额,外币贷方金额,前置单据,前置单据ID) values (")
-                     .Key(autoid++)
-                     .Raw(",200010,")
-                     .Text(account)
-                     .Raw(",")
-                     .Num(debit)
-                     .Raw(",")
-                     .Num(debit)
-                     .Raw(",")
-                     .Num(credit)
-                     .Raw(",")
-                     .Num(credit)
-                     .Raw(",200010,9)"));
-    };
-    for (auto [account, amount] : {std::pair{"113101", 300},
-                                   {"113102", 200},
-                                   {"113105", 20},
-                                   {"1001", 500},
-                                   {"550101", 20}}) {
-      voucher(account, amount, 0);
-    }
-    for (auto [account, amount] : {std::pair{"113101", 300}, {"113102", 200}, {"113105", 20}}) {
-      voucher(account, 0, amount);
-    }
+    // Debit: the three fees, the cash and the write-off; credit: the three fees.
+    host_.Exec(
+        "insert into gl_accvouch (autoid,progid,科目编码,借方金额,外币借方金额,贷方金额,"
+        "外币贷方金额,前置单据,前置单据ID) values (1,200010,'113101',300,300,0,0,200010,9),"
+        "(2,200010,'113102',200,200,0,0,200010,9),(3,200010,'113105',20,20,0,0,200010,9),"
+        "(4,200010,'1001',500,500,0,0,200010,9),(5,200010,'550101',20,20,0,0,200010,9),"
+        "(6,200010,'113101',0,0,300,300,200010,9),(7,200010,'113102',0,0,200,200,200010,9),"
+        "(8,200010,'113105',0,0,20,20,200010,9)");
   }
   std::string Broken() {
     InvariantReport report = CheckInvariants(host_.Db());
@@ -273,6 +306,7 @@ TEST_F(InvariantsTest, ConsistentShopPassesAndEachFaultIsNamed) {
   const std::vector<Fault> faults = {
       {"delete from WSDJ where 单据ID=1", "every repair-order item line has its order"},
       {"update WSDJXM set 金额=90 where 单据明细ID=2", "an order's labour cost"},
+      {"update WSDJ set 配件费用=116 where 单据ID=1", "an order's parts cost"},
       {"delete from JXCDJ where 单据ID=5", "every requisition line has its requisition"},
       {"delete from JxcGoodsList", ""},  // never posted: nothing to compare
       {"update JxcGoodsList set 数量=1", "a checked requisition's stock movements are its lines"},

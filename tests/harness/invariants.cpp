@@ -47,6 +47,13 @@ const std::vector<Rule>& Rules() {
       {"an order's labour cost is the sum of its saved item lines",
        "SELECT h.单据ID FROM WSDJ h WHERE ABS(COALESCE(h.维修费用,0) - COALESCE((SELECT "
        "SUM(x.金额) FROM WSDJXM x WHERE x.单据ID=h.单据ID),0)) > 0.005"},
+      // Checks and unchecks of one order's requisitions each write the sum they read: one
+      // that read before another committed would leave a sum that never was.
+      {"an order's parts cost is the sum of its checked requisitions",
+       "SELECT h.单据ID FROM WSDJ h WHERE EXISTS (SELECT 1 FROM JXCDJ d WHERE d.smark='02' AND "
+       "d.前置单据=h.progid AND d.前置单据ID=h.单据ID) AND ABS(COALESCE(h.配件费用,0) - "
+       "COALESCE((SELECT SUM(d.总金额) FROM JXCDJ d WHERE d.smark='02' AND d.前置单据=h.progid "
+       "AND d.前置单据ID=h.单据ID),0)) > 0.005"},
       {"a stock movement belongs to a line of its requisition",
        "SELECT g.autoid FROM JxcGoodsList g WHERE NOT EXISTS (SELECT 1 FROM JXCDJMX m "
        "WHERE m.单据明细ID=g.单据明细ID AND m.单据ID=g.单据ID)"},

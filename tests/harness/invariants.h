@@ -1,6 +1,7 @@
 // What must hold in a shop database after anything at all happened to it - several users, a
 // killed process, a failed disk write: no line without its document, one work-order number per
-// order, an order's labour cost equal to its saved item lines, a checked requisition's stock
+// order, an order's labour cost equal to its saved item lines and its parts cost to its checked
+// requisitions, a checked requisition's stock
 // movements equal to its lines, every settlement's voucher lines adding up to its fees and
 // money. Tables nothing has written yet simply hold no rows and pass.
 #pragma once

@@ -71,22 +71,29 @@ TEST_F(IntegrityTest, OrderRemovedOrCheckedByAnotherUserIsRefusedWithNothingWrit
   ASSERT_TRUE(order_.RecordTop());
   ASSERT_TRUE(order_.FileEdit());
   Line(LineKind::Items, 2, "X02", "1", "80");
-  const std::string stale = "当前单据已被他人删除或审核，不能保存！";
 
   // Someone else removes a saved line meanwhile: the save does not bring it back.
   host_.Exec("delete from WSDJXM where 单据明细ID=10");
   EXPECT_FALSE(order_.FileSave());
-  EXPECT_EQ(Boxes().back(), stale);
+  ASSERT_FALSE(Boxes().empty()) << testing::PrintToString(host_.Sink().ErrMessages());
+  EXPECT_EQ(Boxes().back(), host::kRowChangedText);
   EXPECT_EQ(Rows("WSDJXM"), 0);
   AddLine(LineKind::Items, 10, 5, 1, 50);
 
-  // (Checked by someone else while edited: the harness's.)
+  // Someone else checks it while it is being edited: the edit must not overwrite it.
+  host_.Exec("update WSDJ set smark='02' where 单据ID=5");
+  EXPECT_FALSE(order_.FileSave());
+  EXPECT_EQ(Boxes().back(), "当前单据已审核，不能保存！");
+  EXPECT_EQ(Rows("WSDJXM"), 1) << "no line of the refused save";
+  EXPECT_TRUE(order_.Editing());
+
   // Someone else deletes it: no orphan line, no success.
   host_.Exec("delete from WSDJ where 单据ID=5");
   host_.Exec("delete from WSDJXM where 单据ID=5");
   const size_t boxes = Boxes().size();
   EXPECT_FALSE(order_.FileSave());
   EXPECT_EQ(Boxes().size(), boxes + 1);
+  EXPECT_EQ(Boxes().back(), "当前单据已被他人删除，不能保存！");
   EXPECT_EQ(Rows("WSDJXM"), 0);
 
   // Check, uncheck and delete of the vanished order answer false and say so.

@@ -207,6 +207,8 @@ TEST_F(SettlementTest, ThePeriodOfTheDateDecidesWhetherItSaves) {
   ASSERT_TRUE(doc_.FileSave());
   EXPECT_EQ(Count("select 会计期间 from ARPReceive"), 201206);
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
+  // An order is settled once: the entries below settle it as if this one were not there.
+  host_.Exec("update ARPReceive set 前置单据ID=0");
   // The 26th belongs to July, after the current period; March is closed.
   TypeNew("2012-06-26");
   Type(JS_WS::kNumber, "JS-2");
