@@ -9,7 +9,6 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
-#include "forms/text.h"
 #include "support/test_host.h"
 
 namespace ws {
@@ -83,14 +82,10 @@ TEST_F(NavigatorTest, EmptyListsAndBrokenStatements) {
 
   // A broken statement answers the database's error text and no row.
   host::NavResult r =
-      nav_.Navigate(" SELECT * FROM NoSuchTable", "progid=1", kNavFirst, 0, "单据ID", 1);
-  ASSERT_TRUE(r.message.has_value());
-  EXPECT_NE(forms::FoldCase(*r.message).find("nosuchtable"), std::string::npos) << *r.message;
+      nav_.Navigate(kSelect, "progid=200001 and 不存在的列=1", kNavNext, 0, "单据ID", 1);
+  EXPECT_NE(r.message.value_or("").find("不存在的列"), std::string::npos);
   EXPECT_EQ(r.position, "0/0");
   EXPECT_TRUE(r.records->Eof());
-  Seen broken =
-      Look(nav_.Navigate(kSelect, "progid=200001 and 不存在的列=1", kNavNext, 0, "单据ID", 1));
-  EXPECT_NE(broken.message.value_or("").find("不存在的列"), std::string::npos);
   EXPECT_NE(Find(nav_, "工单号码 = 'unclosed").message.value_or(""), "");
   RecordNavigator detached;
   EXPECT_NE(
