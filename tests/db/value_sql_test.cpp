@@ -134,7 +134,8 @@ TEST(DateTest, ParseFormatAndPeriods) {
   EXPECT_EQ(FormatDateText("2012-06-05 00:00:00"), "2012-06-05");
   EXPECT_EQ(FormatDateText(""), "");
 
-  // The period of a date (closing day, year end) is judged by the closed-period check.
+  // The closing day itself is judged by the closed-period check; past December's it is January.
+  EXPECT_EQ(PeriodOfDate({2012, 12, 26}, 25), 201301);
   const std::pair<int, int> back[] = {
       {2, 201201}, {14, 201101}, {25, 201002}, {0, 201203}, {-3, 201203}};
   for (const auto& [months, period] : back) EXPECT_EQ(StepPeriodBack(201203, months), period);
