@@ -42,21 +42,12 @@ class HostPickersTest : public test::HostTest {
     return out;
   }
 
-  struct Answer {
-    bool matched;
-    std::string value;
-    std::string text;
-    bool operator==(const Answer&) const = default;
-    friend void PrintTo(const Answer& a, std::ostream* os) {
-      *os << a.matched << " " << a.value << " " << a.text;
-    }
-  };
-  Answer Validate(host::IPickerUI& picker, const std::string& typed) {
-    Answer a;
-    a.matched = picker.Validate("", "", "", typed, a.value, a.text);
-    EXPECT_EQ(a.value, picker.GetValue());
-    EXPECT_EQ(a.text, picker.GetText());
-    return a;
+  // "matched|value|text" of a typed text; the picker's own value and text must agree.
+  std::string Validate(host::IPickerUI& picker, const std::string& typed) {
+    std::string value, text;
+    const bool matched = picker.Validate("", "", "", typed, value, text);
+    EXPECT_EQ(value + "|" + text, picker.GetValue() + "|" + picker.GetText());
+    return (matched ? "1|" : "0|") + value + "|" + text;
   }
 
   std::shared_ptr<host::IControl> control_;
@@ -99,9 +90,9 @@ TEST_F(HostPickersTest, CustomersByKindWithKeyAndName) {
   EXPECT_EQ(picker.Objects().Get("i往来ID"), db::Value(int64_t{3}));
   EXPECT_EQ(picker.Objects().Text("i往来编码"), "K02");
 
-  EXPECT_EQ(Validate(picker, "O'Br"), (Answer{true, "4", "O'Brien汽修"}));
-  EXPECT_EQ(Validate(picker, "K0"), (Answer{true, "2", "客户乙"}));  // first in code order
-  EXPECT_EQ(Validate(picker, "S01"), (Answer{false, "0", ""}));      // a supplier is no customer
+  EXPECT_EQ(Validate(picker, "O'Br"), "1|4|O'Brien汽修");
+  EXPECT_EQ(Validate(picker, "K0"), "1|2|客户乙");  // first in code order
+  EXPECT_EQ(Validate(picker, "S01"), "0|0|");       // a supplier is no customer
 
   // Without a kind every partner is listed.
   picker.SetParameters(std::make_shared<host::Parameters>());
@@ -117,19 +108,19 @@ TEST_F(HostPickersTest, SettlementPartnersEmployeesAndSettlementMethods) {
       "insert into PDMSJZD (ID,编码,名称,类型) values (1,'01','现金','结算方式'),"
       "(2,'02','支票','结算方式'),(3,'01','顺丰','运输方式')");
 
-  EXPECT_EQ(Validate(Open("pdm_jzdw"), "结算"), (Answer{true, "7", "结算丁"}));
+  EXPECT_EQ(Validate(Open("pdm_jzdw"), "结算"), "1|7|结算丁");
 
   for (const char* name : {"pdmgy_j", "pdm_ywy"}) {
     auto& employees = Open(name);
-    EXPECT_EQ(Validate(employees, "李"), (Answer{true, "6", "李四"})) << name;
-    EXPECT_EQ(Validate(employees, "G01").text, "张三") << name;
+    EXPECT_EQ(Validate(employees, "李"), "1|6|李四") << name;
+    EXPECT_EQ(Validate(employees, "G01"), "1|5|张三") << name;
   }
 
   auto& methods = Open("sel_pdmsjzd", {{"Lx", "结算方式"}});
   ASSERT_TRUE(methods.Refresh());
   EXPECT_EQ(Column("名称"), (std::vector<std::string>{"现金", "支票"}));
-  EXPECT_EQ(Validate(methods, "01"), (Answer{true, "1", "现金"}));
-  EXPECT_FALSE(Validate(methods, "顺").matched);
+  EXPECT_EQ(Validate(methods, "01"), "1|1|现金");
+  EXPECT_EQ(Validate(methods, "顺")[0], '0');
 }
 
 TEST_F(HostPickersTest, PartsAnswerKeyCodeAndTheirAttributes) {
@@ -137,7 +128,7 @@ TEST_F(HostPickersTest, PartsAnswerKeyCodeAndTheirAttributes) {
       "insert into PDMCPML (产品ID,物品编码,物品名称,规格,库存单位,是否需批次管理,颜色) values "
       "(31,'P-100','机油滤清器','W712','个',1,'黑'),(32,'P-200','刹车片','前轮','副',0,'')");
   auto& parts = Open("pdmcpml_j", {{"mode", "single"}});
-  EXPECT_EQ(Validate(parts, "刹车"), (Answer{true, "32", "P-200"}));
+  EXPECT_EQ(Validate(parts, "刹车"), "1|32|P-200");
   const auto& bag = parts.Objects();
   EXPECT_EQ(bag.Text("i物品名称"), "刹车片");
   EXPECT_EQ(bag.Text("i规格"), "前轮");
@@ -174,16 +165,16 @@ TEST_F(HostPickersTest, BatchesOfAPartInADepotAndPeriod) {
   ASSERT_TRUE(batches.Refresh());
   EXPECT_EQ(Column("产品批次"), (std::vector<std::string>{"B001", "B003"}));
 
-  EXPECT_EQ(Validate(batches, "B00"), (Answer{true, "B001", "B001"}));
-  EXPECT_EQ(Validate(batches, "Z"), (Answer{false, "", ""}));
+  EXPECT_EQ(Validate(batches, "B00"), "1|B001|B001");
+  EXPECT_EQ(Validate(batches, "Z"), "0||");
 }
 
 TEST_F(HostPickersTest, DocumentNaturesAreAFixedList) {
   auto& natures = Open("pdmdjxz", {{"ProgID", "200002"}});
   ASSERT_TRUE(natures.Refresh());
   EXPECT_EQ(Column("性质"), (std::vector<std::string>{"维修领料", "领料出库", "其他出库"}));
-  EXPECT_EQ(Validate(natures, "领料"), (Answer{true, "领料出库", "领料出库"}));
-  EXPECT_FALSE(Validate(natures, "x'").matched);
+  EXPECT_EQ(Validate(natures, "领料"), "1|领料出库|领料出库");
+  EXPECT_EQ(Validate(natures, "x'")[0], '0');
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
 }
 
@@ -207,11 +198,11 @@ TEST_F(HostPickersTest, GenericIdPickerIsConfiguredByItsParameters) {
   EXPECT_TRUE(grid.ColHidden(0));
   EXPECT_EQ(grid.TextMatrix(grid.Row(), 2), "O'Brien仓");  // preselected by MxCzID
 
-  EXPECT_EQ(Validate(depots, "01"), (Answer{true, "11", "总仓"}));
-  EXPECT_EQ(Validate(depots, "O'Brien仓"), (Answer{true, "12", "O'Brien仓"}));
+  EXPECT_EQ(Validate(depots, "01"), "1|11|总仓");
+  EXPECT_EQ(Validate(depots, "O'Brien仓"), "1|12|O'Brien仓");
   EXPECT_EQ(depots.Objects().Text("i仓库编码"), "02");
-  EXPECT_FALSE(Validate(depots, "停用仓").matched);  // narrowed, not replaced
-  EXPECT_FALSE(Validate(depots, "0").matched);       // exact, not a prefix
+  EXPECT_EQ(Validate(depots, "停用仓")[0], '0');  // narrowed, not replaced
+  EXPECT_EQ(Validate(depots, "0")[0], '0');       // exact, not a prefix
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
 
   // Choosing with nothing listed answers "0".
