@@ -16,11 +16,6 @@ class SaveTest : public RepairOrderTest {
     Line(LineKind::Items, 1, "X01", "2", "50");
     Line(LineKind::Parts, 1, "P01", "1", "30");
   }
-  int64_t Rows(const std::string& table) { return Count("select count(*) from " + table); }
-  void DeleteRow(LineKind kind, int row) {
-    ShowTab(kind);
-    ASSERT_TRUE(forms::Input::DeleteRow(Grid(kind), row));
-  }
 };
 
 TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
@@ -225,10 +220,14 @@ TEST_F(SaveTest, FailuresRollBackEverythingAndKeepTheInput) {
   EXPECT_EQ(Count("select 金额 from WSDJXM"), 120);
 }
 
-TEST_F(SaveTest, KeptOrderIsACopyAndANewOrderOfARequestedListBecomesTheList) {
-  AddOrder(5, "W005", "2012-06-02");
+TEST_F(SaveTest, RequestedOrderListBecomesTheNewOrderAndAKeptOrderIsACopy) {
+  AddOrder(5, "W005", "2001-03-04");  // outside any list window
+  AddOrder(8, "W008", "2012-06-01");
   ASSERT_TRUE(Start(5));
   ASSERT_TRUE(order_.Refresh());
+  EXPECT_EQ(F(WS_S::kNumber).Text(), "W005") << "the requested order whatever its date";
+  ASSERT_TRUE(order_.RecordNext());
+  EXPECT_EQ(order_.GetID(), 5) << "the list holds the requested order only";
   TypeNewOrder();
   ASSERT_TRUE(order_.FileSave());
   const int64_t first = order_.GetID();
