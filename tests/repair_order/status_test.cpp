@@ -27,8 +27,12 @@ class StatusTest : public RepairOrderTest {
   }
 };
 
-TEST_F(StatusTest, CheckAndUncheckRecordWhoAndWhenWithoutReloading) {
+TEST_F(StatusTest, CheckUncheckAndDeleteOfTheShownOrder) {
+  host_.Exec("insert into JXCDJ (单据ID,progID,前置单据ID) values (100,200002,5)");
   ASSERT_TRUE(Start());
+  EXPECT_FALSE(order_.FileDelete()) << "nothing shown";
+  EXPECT_EQ(host_.Dialogs().Boxes().back().text + host_.Dialogs().Boxes().back().title,
+            "没有可删除的记录!提示:");
   ASSERT_TRUE(order_.RecordTop());
   ASSERT_TRUE(order_.Check());
   EXPECT_EQ(State(5), "02/审核/测试员/2012-06-15");
@@ -62,16 +66,9 @@ TEST_F(StatusTest, CheckAndUncheckRecordWhoAndWhenWithoutReloading) {
   EXPECT_FALSE(order_.UnCheck());
   EXPECT_EQ(Boxes().back(), "UnCheck::单据被锁定");
   EXPECT_TRUE(host_.Sink().ErrMessages().empty());
-}
+  host_.DropRefusal("lock_head", "WSDJ");
 
-TEST_F(StatusTest, DeleteAsksAndRemovesTheOrderWithItsLines) {
-  host_.Exec("insert into JXCDJ (单据ID,progID,前置单据ID) values (100,200002,5)");
-  ASSERT_TRUE(Start());
-  EXPECT_FALSE(order_.FileDelete()) << "nothing shown";
-  EXPECT_EQ(host_.Dialogs().Boxes().back().text + host_.Dialogs().Boxes().back().title,
-            "没有可删除的记录!提示:");
-
-  ASSERT_TRUE(order_.RecordTop());
+  // Delete asks, and removes the order with its lines.
   host_.Dialogs().Queue(host::MsgAnswer::No);
   EXPECT_FALSE(order_.FileDelete());
   const auto& question = host_.Dialogs().Boxes().back();
