@@ -7,7 +7,7 @@
 namespace ws::repair_order {
 namespace {
 
-TEST_F(RepairOrderTest, LineArithmeticAndTotalsFollowEveryEdit) {
+TEST_F(RepairOrderTest, LineLookupsArithmeticAndTotalsFollowEveryEdit) {
   host_.System().SetOption(12, "12", "2");
   ASSERT_TRUE(Start());
   ASSERT_TRUE(order_.FileNew());
@@ -59,6 +59,36 @@ TEST_F(RepairOrderTest, LineArithmeticAndTotalsFollowEveryEdit) {
   EXPECT_FALSE(forms::Input::Type(F(WS_S::kTotal), "1"));
   EXPECT_FALSE(forms::Input::Type(F(WS_S::kEnteredBy), "x"));
   EXPECT_FALSE(forms::Input::EditCell(items, 1, LineGrid::kRowNumber, "9"));
+
+  // An unknown code drops the list down on it and keeps the row as it was; a partial code is
+  // completed in the list; the help key on a part code opens the part list.
+  Line(LineKind::Items, 3, "X01", "2", "50");
+  Cell(LineKind::Items, 3, LineGrid::kCode, "ZZZ");
+  EXPECT_EQ(pickedIn_.back(), "sel_xm:ZZZ");
+  EXPECT_EQ(items.TextMatrix(3, LineGrid::kCode) + items.CellKey(3, LineGrid::kCode) +
+                items.TextMatrix(3, LineGrid::kAmount),
+            "X011100");
+  Cell(LineKind::Items, 4, LineGrid::kCode, "喷");
+  EXPECT_EQ(items.TextMatrix(4, LineGrid::kCode), "X02") << "resolved by its name";
+  ShowTab(LineKind::Parts);
+  ASSERT_TRUE(forms::Input::CellPicker(Grid(LineKind::Parts), 2, LineGrid::kCode));
+  EXPECT_EQ(pickedIn_.back(), "pdmcpml_j:");
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(2, LineGrid::kCode), "P01");
+
+  // A picker that breaks: the failure is reported with its tag and the row is put back.
+  for (const char* name : {"pdmxm", "pdmcpml_j"}) {
+    host_.System().Pickers().Register(name, []() -> std::shared_ptr<host::IControl> {
+      throw std::runtime_error("picker broken");
+    });
+  }
+  Cell(LineKind::Items, 3, LineGrid::kCode, "X02");
+  EXPECT_TRUE(host_.Sink().HasErrMessage("XS_S-->ywGridXM_TxtValidBmS::picker broken"));
+  EXPECT_EQ(items.TextMatrix(3, LineGrid::kCode) + items.TextMatrix(3, LineGrid::kName),
+            "X01换机油");
+  ShowTab(LineKind::Parts);
+  ASSERT_TRUE(forms::Input::CellPicker(Grid(LineKind::Parts), 2, LineGrid::kCode));
+  EXPECT_TRUE(host_.Sink().HasErrMessage("XS_S-->ywGridPJ_UserHelpEvent::picker broken"));
+  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(2, LineGrid::kCode), "P01");
 }
 
 TEST_F(RepairOrderTest, NameColumnsAreTypedOnlyUnderTheGoodsMessageOption) {
@@ -92,41 +122,6 @@ TEST_F(RepairOrderTest, NameColumnsAreTypedOnlyUnderTheGoodsMessageOption) {
   ASSERT_TRUE(editable.FileSave());
   EXPECT_EQ(host_.Joined("select 项目ID from WSDJXM"), "1");
   EXPECT_EQ(grid.TextMatrix(1, LineGrid::kName), "换机油") << "the name shown is the item's";
-}
-
-TEST_F(RepairOrderTest, UnknownOrFailingCodeKeepsTheRowAsItWas) {
-  ASSERT_TRUE(Start());
-  ASSERT_TRUE(order_.FileNew());
-  forms::Grid& items = Grid(LineKind::Items);
-  Line(LineKind::Items, 1, "X01", "2", "50");
-  Cell(LineKind::Items, 1, LineGrid::kCode, "ZZZ");
-  EXPECT_EQ(pickedIn_.back(), "sel_xm:ZZZ") << "an unknown code drops the list down on it";
-  EXPECT_EQ(items.TextMatrix(1, LineGrid::kCode) + items.CellKey(1, LineGrid::kCode) +
-                items.TextMatrix(1, LineGrid::kAmount),
-            "X011100");
-  // A partial code the clerk completes in the list.
-  Cell(LineKind::Items, 2, LineGrid::kCode, "喷");
-  EXPECT_EQ(items.TextMatrix(2, LineGrid::kCode), "X02") << "resolved by its name";
-  // Help key on a part code opens the part list.
-  ShowTab(LineKind::Parts);
-  ASSERT_TRUE(forms::Input::CellPicker(Grid(LineKind::Parts), 1, LineGrid::kCode));
-  EXPECT_EQ(pickedIn_.back(), "pdmcpml_j:");
-  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kCode), "P01");
-
-  // A picker that breaks: the failure is reported with its tag and the row is put back.
-  for (const char* name : {"pdmxm", "pdmcpml_j"}) {
-    host_.System().Pickers().Register(name, []() -> std::shared_ptr<host::IControl> {
-      throw std::runtime_error("picker broken");
-    });
-  }
-  Cell(LineKind::Items, 1, LineGrid::kCode, "X02");
-  EXPECT_TRUE(host_.Sink().HasErrMessage("XS_S-->ywGridXM_TxtValidBmS::picker broken"));
-  EXPECT_EQ(items.TextMatrix(1, LineGrid::kCode) + items.TextMatrix(1, LineGrid::kName),
-            "X01换机油");
-  ShowTab(LineKind::Parts);
-  ASSERT_TRUE(forms::Input::CellPicker(Grid(LineKind::Parts), 1, LineGrid::kCode));
-  EXPECT_TRUE(host_.Sink().HasErrMessage("XS_S-->ywGridPJ_UserHelpEvent::picker broken"));
-  EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kCode), "P01");
 }
 
 TEST_F(RepairOrderTest, PlateFillsVehicleOwnerAndLastVisitAndANewPlateIsNoLookAlike) {

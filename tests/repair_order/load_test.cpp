@@ -1,6 +1,5 @@
 // Loading repair orders: the list window, the requested document, one order read into the form.
 #include "forms/text.h"
-#include "repair_order/register.h"
 #include "repair_order_fixture.h"
 
 namespace ws::repair_order {
@@ -24,11 +23,6 @@ TEST(DateWindowTest, WindowCarriesWholeYearsBothWays) {
     EXPECT_EQ(from.Text() + "/" + to.Text(), c.from.Text() + "/" + c.to.Text())
         << c.login.Text() << " / " << c.months;
   }
-  host::Registry registry;
-  RegisterRepairOrder(registry);
-  auto control = registry.Create("WS.WS_S");
-  ASSERT_NE(dynamic_cast<WS_S*>(control.get()), nullptr) << "the host creates it by name";
-  EXPECT_NE(control->AsFormUI(), nullptr);
 }
 
 TEST_F(RepairOrderTest, ListKeepsToTheWindowOfTheLoginMonthInBothDialects) {
@@ -55,16 +49,6 @@ TEST_F(RepairOrderTest, ListKeepsToTheWindowOfTheLoginMonthInBothDialects) {
             "progid=200001 and 进厂日期>=#2012-12-01# and 进厂日期<#2013-02-01#");
 
   // (A filter value cannot open the "#" literal: the document control's condition test.)
-}
-
-TEST_F(RepairOrderTest, RequestedOrderIsShownWhateverItsDate) {
-  AddOrder(7, "W-OLD", "2001-03-04");
-  AddOrder(8, "W-NOW", "2012-06-01");
-  ASSERT_TRUE(Start(7));
-  ASSERT_TRUE(order_.Refresh());
-  EXPECT_EQ(F(WS_S::kNumber).Text(), "W-OLD");
-  ASSERT_TRUE(order_.RecordNext());
-  EXPECT_EQ(order_.GetID(), 7) << "the list holds the requested order only";
 }
 
 TEST_F(RepairOrderTest, OrderIsReadWithItsVehicleOwnerLinesAndTotals) {

@@ -90,12 +90,9 @@ TEST_F(PriceTest, CustomerHistoryComesFirstThenThePriceRule) {
   host_.Exec("drop table JXCGoodsZzTz");
   EXPECT_EQ(Proposed(LineKind::Parts, "", "P01", "55"), "55");
   EXPECT_TRUE(host_.Sink().ErrMessages().empty());
-}
 
-TEST_F(PriceTest, EnteringTheSameCodeAgainEntersTheLineAgain) {
-  host_.System().SetOption(12, "fetchmode", "1");
+  // The same code entered again on a saved line enters the line again.
   SetRule(6);
-  ASSERT_TRUE(Start());
   ASSERT_TRUE(order_.FileNew());
   Line(LineKind::Items, 1, "X01", "2", "50");
   ASSERT_TRUE(order_.FileSave());

@@ -105,6 +105,11 @@ class RepairOrderTest : public test::HostTest {
 
   std::string Text(const std::string& sql) { return host_.Scalar(sql).ToText(); }
   int64_t Count(const std::string& sql) { return host_.Scalar(sql).ToLong(); }
+  int64_t Rows(const std::string& table) { return Count("select count(*) from " + table); }
+  void DeleteRow(LineKind kind, int row) {
+    ShowTab(kind);
+    ASSERT_TRUE(forms::Input::DeleteRow(Grid(kind), row));
+  }
   // The statements logged since the last ClearLog that contain the part.
   std::vector<std::string> Logged(const std::string& part) {
     std::vector<std::string> found;

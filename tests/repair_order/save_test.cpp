@@ -16,11 +16,6 @@ class SaveTest : public RepairOrderTest {
     Line(LineKind::Items, 1, "X01", "2", "50");
     Line(LineKind::Parts, 1, "P01", "1", "30");
   }
-  int64_t Rows(const std::string& table) { return Count("select count(*) from " + table); }
-  void DeleteRow(LineKind kind, int row) {
-    ShowTab(kind);
-    ASSERT_TRUE(forms::Input::DeleteRow(Grid(kind), row));
-  }
 };
 
 TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
@@ -147,36 +142,10 @@ TEST_F(SaveTest, VehicleMasterFollowsThePlateTypedOnTheOrder) {
   EXPECT_EQ(Count("select 车辆ID from WSDJ where 工单号码='W-NOPLATE'"), 0);
 }
 
-TEST_F(SaveTest, RemovedLinesAreDeletedOnSaveAndForgottenOnCancel) {
+TEST_F(SaveTest, FailuresRollBackEverythingAndRemovedLinesGoWithTheNextSave) {
   ASSERT_TRUE(Start());
   TypeNewOrder();
   Line(LineKind::Items, 2, "X02", "1", "300");
-  ASSERT_TRUE(order_.FileSave());
-  const std::string keptId = Grid(LineKind::Items).TextMatrix(2, LineGrid::kLineId);
-
-  // Removing a saved line, then cancelling: the order comes back whole.
-  ASSERT_TRUE(order_.FileEdit());
-  DeleteRow(LineKind::Items, 1);
-  EXPECT_EQ(F(WS_S::kLabour).Text(), "300");
-  ASSERT_TRUE(order_.FileCancel());
-  EXPECT_EQ(Grid(LineKind::Items).DataRows(), 2);
-  EXPECT_TRUE(order_.Lines(LineKind::Items).Removed().empty());
-
-  // Removing it and saving deletes exactly that line; an unsaved row leaves no trace, nor does
-  // a row without an item.
-  ASSERT_TRUE(order_.FileEdit());
-  DeleteRow(LineKind::Items, 1);
-  Line(LineKind::Items, 2, "X01", "1", "1");
-  DeleteRow(LineKind::Items, 2);
-  Cell(LineKind::Items, 2, LineGrid::kRemark, "a row without an item");
-  ASSERT_TRUE(order_.FileSave());
-  EXPECT_EQ(host_.Joined("select 单据明细ID from WSDJXM"), keptId);
-  EXPECT_EQ(Count("select 维修费用 from WSDJ"), 300);
-}
-
-TEST_F(SaveTest, FailuresRollBackEverythingAndKeepTheInput) {
-  ASSERT_TRUE(Start());
-  TypeNewOrder();
   Type(WS_S::kPlate, "川C00001");  // a first-time car: the vehicle insert comes first
   Type(WS_S::kNumber, "W-FAIL");
   host_.RefuseOn("fail_parts", "WSDJPJ", "INSERT", "配件表已锁定");
@@ -199,36 +168,54 @@ TEST_F(SaveTest, FailuresRollBackEverythingAndKeepTheInput) {
   EXPECT_FALSE(host_.Db().InTransaction()) << "rolled back before stopping";
   host_.DropRefusal("fail_car", "clzl");
   ASSERT_TRUE(order_.FileSave()) << "the same input saves once the database is back";
+  const std::string keptId = Grid(LineKind::Items).TextMatrix(2, LineGrid::kLineId);
 
-  // An existing order: a removed line survives a failed save and goes with the next one.
+  // Removing a saved line, then cancelling: the order comes back whole.
   ASSERT_TRUE(order_.FileEdit());
   DeleteRow(LineKind::Items, 1);
+  EXPECT_EQ(F(WS_S::kLabour).Text(), "300");
+  ASSERT_TRUE(order_.FileCancel());
+  EXPECT_EQ(Grid(LineKind::Items).DataRows(), 2);
+  EXPECT_TRUE(order_.Lines(LineKind::Items).Removed().empty());
+
+  // Removed again: the line survives a failed save and goes with the next one, exactly that
+  // line; an unsaved row leaves no trace, nor does a row without an item.
+  ASSERT_TRUE(order_.FileEdit());
+  DeleteRow(LineKind::Items, 1);
+  Line(LineKind::Items, 2, "X01", "1", "1");
+  DeleteRow(LineKind::Items, 2);
+  Cell(LineKind::Items, 2, LineGrid::kRemark, "a row without an item");
   host_.RefuseOn("fail_head", "WSDJ", "UPDATE", "单据被锁定");
   EXPECT_FALSE(order_.FileSave());
-  EXPECT_EQ(Rows("WSDJXM"), 1) << "the line delete was rolled back";
+  EXPECT_EQ(Rows("WSDJXM"), 2) << "the line delete was rolled back";
   host_.DropRefusal("fail_head", "WSDJ");
   ASSERT_TRUE(order_.FileSave());
-  EXPECT_EQ(Rows("WSDJXM"), 0);
+  EXPECT_EQ(host_.Joined("select 单据明细ID from WSDJXM"), keptId);
+  EXPECT_EQ(Count("select 维修费用 from WSDJ"), 300);
 
   // Saved but not read back (the list's join breaks): the lines count as saved all the same,
   // so the next save updates them instead of adding them again.
   ASSERT_TRUE(order_.FileEdit());
-  Line(LineKind::Items, 1, "X01", "2", "50");
+  Line(LineKind::Items, 2, "X01", "2", "50");
   host_.Exec("drop table pdmwldw");
   host_.Sink().Clear();
   ASSERT_TRUE(order_.FileSave());
   EXPECT_EQ(host_.Sink().ErrMessages().size(), 1u) << "the order could not be shown again";
   ASSERT_TRUE(order_.FileEdit());
-  Cell(LineKind::Items, 1, LineGrid::kPrice, "60");
+  Cell(LineKind::Items, 2, LineGrid::kPrice, "60");
   ASSERT_TRUE(order_.FileSave());
-  EXPECT_EQ(Rows("WSDJXM"), 1) << "the saved line is updated, not added";
-  EXPECT_EQ(Count("select 金额 from WSDJXM"), 120);
+  EXPECT_EQ(Rows("WSDJXM"), 2) << "the saved line is updated, not added";
+  EXPECT_EQ(Count("select 金额 from WSDJXM where 项目ID=1"), 120);
 }
 
-TEST_F(SaveTest, KeptOrderIsACopyAndANewOrderOfARequestedListBecomesTheList) {
-  AddOrder(5, "W005", "2012-06-02");
+TEST_F(SaveTest, RequestedOrderListBecomesTheNewOrderAndAKeptOrderIsACopy) {
+  AddOrder(5, "W005", "2001-03-04");  // outside any list window
+  AddOrder(8, "W008", "2012-06-01");
   ASSERT_TRUE(Start(5));
   ASSERT_TRUE(order_.Refresh());
+  EXPECT_EQ(F(WS_S::kNumber).Text(), "W005") << "the requested order whatever its date";
+  ASSERT_TRUE(order_.RecordNext());
+  EXPECT_EQ(order_.GetID(), 5) << "the list holds the requested order only";
   TypeNewOrder();
   ASSERT_TRUE(order_.FileSave());
   const int64_t first = order_.GetID();

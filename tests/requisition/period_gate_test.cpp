@@ -36,25 +36,6 @@ class PeriodTest : public test::HostTest {
   }
 };
 
-TEST_F(PeriodTest, DatesAfterTheClosingDayBelongToTheNextPeriodAcrossMonthAndYearEnds) {
-  struct Case {
-    const char* closingDay;
-    const char* date;
-    int period;
-  };
-  const Case cases[] = {
-      {"25", "2012-12-25", 201212},  // the closing day itself stays in its month
-      {"25", "2012-12-26", 201301},  // December moves into January of the next year
-      {"28", "2012-02-29", 201203},  // leap day after a closing day of 28
-      {"31", "2012-12-31", 201212},  // no closing day: calendar months
-  };
-
-  for (const Case& c : cases) {
-    Parameter(3, c.closingDay);
-    EXPECT_EQ(Period(c.date), c.period) << c.date << " closing day " << c.closingDay;
-  }
-}
-
 // With no document requested every document's list reaches back "befmonth" months, and 0 or no
 // option means a year for all four alike.
 TEST_F(PeriodTest, EveryDocumentListReachesBackByOneRule) {
@@ -85,7 +66,24 @@ TEST_F(PeriodTest, EveryDocumentListReachesBackByOneRule) {
 }
 
 // The texts of the closed period are the documents' tests'; here the rest of the gate.
-TEST_F(PeriodTest, GateRefusesFutureAndClosedPeriodsAndAsksOncePerControlLifeForThePast) {
+TEST_F(PeriodTest, PeriodOfADateAndTheGateThatRefusesFutureAndClosedAndAsksForThePast) {
+  // After the closing day a date belongs to the next period, across month and year ends.
+  struct Day {
+    const char* closingDay;
+    const char* date;
+    int period;
+  };
+  const Day cases[] = {
+      {"25", "2012-12-25", 201212},  // the closing day itself stays in its month
+      {"25", "2012-12-26", 201301},  // December moves into January of the next year
+      {"28", "2012-02-29", 201203},  // leap day after a closing day of 28
+      {"31", "2012-12-31", 201212},  // no closing day: calendar months
+  };
+
+  for (const Day& d : cases) {
+    Parameter(3, d.closingDay);
+    EXPECT_EQ(Period(d.date), d.period) << d.date << " closing day " << d.closingDay;
+  }
   Parameter(1, "201301");
   Set(12, "Jzperiod", "201210");
   Parameter(3, "25");

@@ -152,13 +152,15 @@ TEST_F(PostingTest, LedgerRowsStatusAndPartsCostFollowEveryCheckAndUncheck) {
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
 }
 
-TEST_F(PostingTest, GateRefusalsWriteNothing) {
+// Refused by the gate, failing in the database, or overtaken by another user after the gate:
+// posting, roll-up and status go back together and nothing is written.
+TEST_F(PostingTest, RefusedOrFailedStepsWriteNothing) {
   AddRequisition(1, 7, {{11, 1, 100}});
+  AddRequisition(2, 7, {{12, 1, 40}});
   host_.Exec("update JXCDJ set smark='02' where 单据ID=1");  // checked by someone else
   EXPECT_FALSE(Step(1, CheckDirection::Check));
   host_.Exec("update JXCDJ set smark='01' where 单据ID=1");
   EXPECT_FALSE(Step(1, CheckDirection::UnCheck));
-
   PeriodGate closed(kPeriod, kPeriod);
   EXPECT_FALSE(RunCheckStep(host_.System(), closed, Keys(1), kPeriod, CheckDirection::Check, "t"));
   EXPECT_EQ(
@@ -166,23 +168,25 @@ TEST_F(PostingTest, GateRefusalsWriteNothing) {
       "该单据已经被审核，不能再次审核！请刷新单据|该单据已经被取消审核，不能再次取消！请刷新单据|"
       "当前操作日期所在的会计期间为[201206]"
       "该会计期间已经进行仓库结帐，不能进行采购入库，请检查！|");
-  EXPECT_EQ(Ledger(), "");
+  EXPECT_EQ(Ledger() + "/" + Smark(1), "/01");
   EXPECT_EQ(PartsCost(7), 0);
-  EXPECT_EQ(Smark(1), "01");
+  {
+    db::Transaction tx(host_.Db());
+    ASSERT_TRUE(AppendCheck(tx, Keys(1)).Ok());
+    // Stands in for another user's check committed between this user's gate and the step.
+    ASSERT_TRUE(tx.Db().Execute("update JXCDJ set smark='02' where 单据ID=1").empty());
+    StepOutcome status =
+        AppendStatusChange(tx, Keys(1), CheckDirection::Check, "乙", {2012, 6, 15});
+    EXPECT_TRUE(status.refused);
+    EXPECT_EQ(status.error, "该单据已经被审核，不能再次审核！请刷新单据");
+    EXPECT_FALSE(tx.Commit());
+  }
+  EXPECT_EQ(Ledger() + "/" + Smark(1), "/01");
+  EXPECT_EQ(PartsCost(7), 0);
 
-  // A database failure of the smark re-read is the caller's to report.
-  RequisitionKeys keys = Keys(1);
-  host_.Exec("drop table JXCDJ");
-  EXPECT_THROW(RunCheckStep(host_.System(), gate_, keys, kPeriod, CheckDirection::Check, "CKLL_WS"),
-               std::runtime_error);
-}
-
-TEST_F(PostingTest, AFailedStepRollsBackPostingRollUpAndStatusTogether) {
-  AddRequisition(1, 7, {{11, 1, 100}});
-  AddRequisition(2, 7, {{12, 1, 40}});
+  host_.Dialogs().Clear();
   ASSERT_TRUE(Step(2, CheckDirection::Check));
   const std::string before = Ledger();
-
   FailOn("WSDJ", "UPDATE");
   EXPECT_FALSE(Step(1, CheckDirection::Check));
   EXPECT_EQ(Ledger(), before) << "the posting went back with the roll-up";
@@ -191,7 +195,6 @@ TEST_F(PostingTest, AFailedStepRollsBackPostingRollUpAndStatusTogether) {
   EXPECT_EQ(Smark(2), "02");
   EXPECT_EQ(Ledger(), before);
   host_.DropRefusal("fail_UPDATE", "WSDJ");
-
   FailOn("JxcGoodsList", "INSERT");
   EXPECT_FALSE(Step(1, CheckDirection::Check));
   EXPECT_EQ(Ledger(), before);
@@ -200,21 +203,12 @@ TEST_F(PostingTest, AFailedStepRollsBackPostingRollUpAndStatusTogether) {
             "单据被锁定|JRARPList::单据被锁定|单据被锁定|UnCheck::单据被锁定|单据被锁定|"
             "JRGoodsList::单据被锁定|");
   EXPECT_FALSE(host_.Db().InTransaction());
-}
 
-TEST_F(PostingTest, StatusChangedByAnotherUserAfterTheGateRollsTheStepBack) {
-  AddRequisition(1, 7, {{11, 1, 100}});
-  db::Transaction tx(host_.Db());
-  ASSERT_TRUE(AppendCheck(tx, Keys(1)).Ok());
-  // Stands in for another user's check committed between this user's gate and the step.
-  ASSERT_TRUE(tx.Db().Execute("update JXCDJ set smark='02' where 单据ID=1").empty());
-  StepOutcome status = AppendStatusChange(tx, Keys(1), CheckDirection::Check, "乙", {2012, 6, 15});
-  EXPECT_TRUE(status.refused);
-  EXPECT_EQ(status.error, "该单据已经被审核，不能再次审核！请刷新单据");
-  EXPECT_FALSE(tx.Commit());
-  EXPECT_EQ(Ledger(), "");
-  EXPECT_EQ(PartsCost(7), 0);
-  EXPECT_EQ(Smark(1), "01");
+  // A database failure of the smark re-read is the caller's to report.
+  RequisitionKeys keys = Keys(1);
+  host_.Exec("drop table JXCDJ");
+  EXPECT_THROW(RunCheckStep(host_.System(), gate_, keys, kPeriod, CheckDirection::Check, "CKLL_WS"),
+               std::runtime_error);
 }
 
 }  // namespace
