@@ -13,7 +13,6 @@ namespace ws::receipt {
 namespace {
 
 using forms::Input;
-using Texts = std::vector<std::string>;
 
 class ChoosersTest : public OrdersTest {
  protected:
@@ -24,12 +23,6 @@ class ChoosersTest : public OrdersTest {
       EXPECT_TRUE(form.IsClosed());
       return true;
     });
-  }
-  static Texts Column(const forms::Grid& grid, int col) {
-    Texts out;
-    for (int row = grid.FixedRows(); row < grid.Rows(); ++row)
-      out.push_back(grid.TextMatrix(row, col));
-    return out;
   }
   static bool Press(host::IModalForm& form, int button) {
     return Input::Click(form.Form().Get<forms::CommandButton>("btn", button)).accepted;
