@@ -242,11 +242,14 @@ TEST_F(SettlementTest, RefusedSavesSayWhyAndWriteNothing) {
   EXPECT_EQ(LastBox(), "收款单号重复,请检查后重试!|收款单");
 }
 
-TEST_F(SettlementTest, CheckPostsTheVoucherOnceInEitherDialectAndAFailurePostsNothing) {
-  // Another voucher of the ledger is never touched.
+TEST_F(SettlementTest, CheckPostsTheVoucherOnceInEitherDialectAFailurePostsNothingDeleteTakesAll) {
+  // Another voucher of the ledger and another settlement's fees are never touched.
   host_.Exec(
       "insert into gl_accvouch (autoid,progid,科目编码,借方金额,前置单据,前置单据ID) "
       "values (1,200004,'1001',99,200004,1)");
+  host_.Exec(
+      "insert into ARPReceive (单据ID,progID,smark,单据编号) values (90,200003,'01','JS-9')");
+  host_.Exec("insert into ARPReceive_FY (单据ID,维修费用) values (90,1)");
   ASSERT_TRUE(Start());
   const int64_t id = SaveFull();
   const std::string where = " from ARPReceive where 单据ID=" + std::to_string(id);
@@ -307,14 +310,9 @@ TEST_F(SettlementTest, CheckPostsTheVoucherOnceInEitherDialectAndAFailurePostsNo
   host_.Exec("delete from pdmkjkm");
   ASSERT_TRUE(doc_.Check());
   EXPECT_EQ(Count("select count(*)" + vouchers + " and 科目编码='' and 借方金额=300"), 1);
-}
 
-TEST_F(SettlementTest, DeleteTakesTheFourDetailTables) {
-  host_.Exec(
-      "insert into ARPReceive (单据ID,progID,smark,单据编号) values (90,200003,'01','JS-9')");
-  host_.Exec("insert into ARPReceive_FY (单据ID,维修费用) values (90,1)");
-  ASSERT_TRUE(Start());
-  const int64_t id = SaveFull();
+  // An entered settlement is deleted with its four detail tables.
+  ASSERT_TRUE(doc_.UnCheck());
   host_.Exec("insert into ARPReceiveMx (单据明细ID,单据ID,源单ID) values (1," + std::to_string(id) +
              ",10)");
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
