@@ -192,52 +192,14 @@ TEST_P(MasterCardTest, SaveRefusesMissingAndDuplicateCodesAndNamesUnderTheWriteL
             "");
 }
 
-TEST_P(MasterCardTest, DeleteAsksTwiceAndRefusesRowsInUse) {
+TEST_P(MasterCardTest, RequestedRowFindFilterAndDeleteThatAsksTwiceAndRefusesRowsInUse) {
   EXPECT_FALSE(card_->FileDelete());
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].text + "|" + Boxes()[0].title, "没有可删除的记录!|提示:");
   AddRow(C(), 1, "A01", "Alpha");
-  AddRow(C(), 2, "B02", "Beta");
-  AddRow(C(), 3, "C03", "Gamma");
-  UseRow(C(), 1);
-  host_.Dialogs().Clear();
-  ASSERT_TRUE(card_->RecordTop());
-  ASSERT_TRUE(card_->RecordNext());
-
-  host_.Dialogs().Queue(MsgAnswer::No);
-  EXPECT_FALSE(card_->FileDelete());
-  host_.Dialogs().Queue(MsgAnswer::Yes);
-  host_.Dialogs().Queue(MsgAnswer::No);
-  EXPECT_FALSE(card_->FileDelete());
-  ASSERT_EQ(Boxes().size(), 3u);
-  EXPECT_EQ(Boxes()[1].text, "是否删除当前记录:");
-  EXPECT_EQ(Boxes()[2].text, "是否删除当前记录:Beta");
-  EXPECT_EQ(Boxes()[2].buttons, host::MsgButtons::YesNo);
-  EXPECT_TRUE(RowExists(C(), 2));
-
-  host_.Dialogs().Queue(MsgAnswer::Yes);
-  host_.Dialogs().Queue(MsgAnswer::Yes);
-  host_.Sink().Clear();
-  EXPECT_TRUE(card_->FileDelete());
-  EXPECT_FALSE(RowExists(C(), 2));
-  EXPECT_EQ(Errs(), std::vector<std::string>{C().cardDeleted + "2|1|" + C().cardTitle});
-  EXPECT_EQ(card_->GetID(), 3) << "the next row is shown";
-  EXPECT_EQ(Field(1).Text(), "Gamma");
-
-  ASSERT_TRUE(card_->RecordTop());
-  host_.Dialogs().Clear();
-  host_.Sink().Clear();
-  host_.Dialogs().Queue(MsgAnswer::Yes);
-  EXPECT_FALSE(card_->FileDelete());
-  EXPECT_EQ(Boxes().size(), 1u) << "no second question for a row in use";
-  EXPECT_EQ(Errs(), std::vector<std::string>{C().cardInUse + "|2|" + C().cardTitle});
-  EXPECT_TRUE(RowExists(C(), 1));
-}
-
-TEST_P(MasterCardTest, RequestedRowFindAndFilter) {
-  AddRow(C(), 1, "A01", "Alpha");
   AddRow(C(), 2, "B02", "O'Brien");
   AddRow(C(), 3, "B03", "Beta");
+  UseRow(C(), 1);
   MasterCard single(C().card());
   single.Init(host_.System(), C().cardProgram, 2);
   ASSERT_TRUE(single.RecordTop());
@@ -270,6 +232,41 @@ TEST_P(MasterCardTest, RequestedRowFindAndFilter) {
   card_->RecordNext();
   EXPECT_EQ(card_->GetID(), 1);
   EXPECT_EQ(RecordLabel(), "记录：1/1");
+  card_->Filter(std::vector<host::Condition>{});
+  host_.Db().SetSetting("driver", "");
+
+  host_.Dialogs().Clear();
+  ASSERT_TRUE(card_->RecordTop());
+  ASSERT_TRUE(card_->RecordNext());
+
+  host_.Dialogs().Queue(MsgAnswer::No);
+  EXPECT_FALSE(card_->FileDelete());
+  host_.Dialogs().Queue(MsgAnswer::Yes);
+  host_.Dialogs().Queue(MsgAnswer::No);
+  EXPECT_FALSE(card_->FileDelete());
+  ASSERT_EQ(Boxes().size(), 3u);
+  EXPECT_EQ(Boxes()[1].text, "是否删除当前记录:");
+  EXPECT_EQ(Boxes()[2].text, "是否删除当前记录:O'Brien");
+  EXPECT_EQ(Boxes()[2].buttons, host::MsgButtons::YesNo);
+  EXPECT_TRUE(RowExists(C(), 2));
+
+  host_.Dialogs().Queue(MsgAnswer::Yes);
+  host_.Dialogs().Queue(MsgAnswer::Yes);
+  host_.Sink().Clear();
+  EXPECT_TRUE(card_->FileDelete());
+  EXPECT_FALSE(RowExists(C(), 2));
+  EXPECT_EQ(Errs(), std::vector<std::string>{C().cardDeleted + "2|1|" + C().cardTitle});
+  EXPECT_EQ(card_->GetID(), 3) << "the next row is shown";
+  EXPECT_EQ(Field(1).Text(), "Beta");
+
+  ASSERT_TRUE(card_->RecordTop());
+  host_.Dialogs().Clear();
+  host_.Sink().Clear();
+  host_.Dialogs().Queue(MsgAnswer::Yes);
+  EXPECT_FALSE(card_->FileDelete());
+  EXPECT_EQ(Boxes().size(), 1u) << "no second question for a row in use";
+  EXPECT_EQ(Errs(), std::vector<std::string>{C().cardInUse + "|2|" + C().cardTitle});
+  EXPECT_TRUE(RowExists(C(), 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Masters, MasterCardTest, ::testing::ValuesIn(kMasterCases),

@@ -176,11 +176,6 @@ TEST_F(SettlementTest, EveryColumnIsWrittenAndShownAgainAndResavesUpdateInPlace)
 
 TEST_F(SettlementTest, ThePeriodOfTheDateDecidesWhetherItSaves) {
   ASSERT_TRUE(Start());
-  // The 25th closes June: saved in 2012-06 without a question.
-  TypeNew("2012-06-25");
-  ASSERT_TRUE(doc_.FileSave());
-  EXPECT_EQ(Count("select 会计期间 from ARPReceive"), 201206);
-  EXPECT_TRUE(host_.Dialogs().Boxes().empty());
   // The 26th belongs to July, after the current period (the gate has its own tests).
   TypeNew("2012-06-26");
   Type(JS_WS::kNumber, "JS-2");
@@ -192,7 +187,7 @@ TEST_F(SettlementTest, ThePeriodOfTheDateDecidesWhetherItSaves) {
   host_.Dialogs().Queue(host::MsgAnswer::No);
   EXPECT_FALSE(doc_.FileSave());
   EXPECT_NE(LastBox().find("确认对会计期间[201205]的总帐进行变更？？"), std::string::npos);
-  EXPECT_EQ(Count("select count(*) from ARPReceive"), 1);
+  EXPECT_EQ(Count("select count(*) from ARPReceive"), 0);
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   ASSERT_TRUE(doc_.FileSave());
   const size_t asked = host_.Dialogs().Boxes().size();
