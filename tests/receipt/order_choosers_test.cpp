@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "db/runner.h"
@@ -75,28 +76,24 @@ TEST_F(OrderChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
   }
 }
 
+// What each order takes of the amount, "-" for an order left unticked.
 TEST(AllocateReceipt, StopsWhereTheAmountRunsOut) {
-  struct Case {
-    double amount;
-    std::vector<double> balances;
-    std::vector<double> taken;  // -1: not ticked
+  const std::tuple<double, std::vector<double>, std::string> cases[] = {
+      {1000, {600, 300, 500}, "600 300 100"},
+      {0, {600, 300}, "- -"},
+      {-5, {600}, "-"},
+      {900, {600, 300, 500}, "600 300 -"},  // exactly used up: the third is not ticked
+      {250, {600, 300}, "250 -"},
+      {2000, {600, 300}, "600 300"},  // more than owed: every order is paid in full
+      {100, {}, ""},
   };
-  const Case cases[] = {
-      {1000, {600, 300, 500}, {600, 300, 100}},
-      {0, {600, 300}, {-1, -1}},
-      {-5, {600}, {-1}},
-      {900, {600, 300, 500}, {600, 300, -1}},  // exactly used up: the third is not ticked
-      {250, {600, 300}, {250, -1}},
-      {2000, {600, 300}, {600, 300}},  // more than owed: every order is paid in full
-      {100, {}, {}},
-  };
-  for (const Case& c : cases) {
-    auto proposal = AllocateReceipt(c.amount, c.balances);
-    ASSERT_EQ(proposal.size(), c.taken.size());
-    for (size_t i = 0; i < proposal.size(); ++i) {
-      EXPECT_EQ(proposal[i].chosen, c.taken[i] >= 0) << c.amount << " row " << i;
-      EXPECT_EQ(proposal[i].amount, c.taken[i] >= 0 ? c.taken[i] : 0) << c.amount << " row " << i;
+  for (const auto& [amount, balances, taken] : cases) {
+    std::string out;
+    for (const auto& row : AllocateReceipt(amount, balances)) {
+      out += (out.empty() ? "" : " ") + (row.chosen ? db::DecimalText(row.amount) : "-");
+      EXPECT_TRUE(row.chosen || row.amount == 0) << amount;
     }
+    EXPECT_EQ(out, taken) << amount;
   }
 }
 
