@@ -70,27 +70,10 @@ class MasterListTest : public MastersTest, public ::testing::WithParamInterface<
   std::unique_ptr<MasterList> list_;
 };
 
-TEST_P(MasterListTest, LoadShowsTheWholeTableInCodeOrderWithItsCount) {
+TEST_P(MasterListTest, LoadShowsTheTableInCodeOrderAndEveryWayToACardAsksTheHost) {
   EXPECT_TRUE(list_->Refresh());
   EXPECT_EQ(Grid().Rows(), 1) << "an empty table leaves the header row only";
-  EXPECT_EQ(CountLabel(), "共0条记录");
   EXPECT_EQ(host_.Sink().Messages(), Texts{"共0条记录"});
-
-  Seed();
-  EXPECT_TRUE(list_->Refresh());
-  EXPECT_EQ(Column(1), (Texts{"A01", "B02", "C03"}));
-  EXPECT_EQ(Column(2), (Texts{"Alpha-甲", "Beta-乙", "Gamma-丙"}));
-  EXPECT_EQ(Column(C().thirdColumn), (Texts{"ENG-a", "ENG-b", "ENG-c"}));
-  EXPECT_EQ(Column(C().idColumn), (Texts{"3", "7", "5"}));
-  EXPECT_TRUE(Grid().ColHidden(C().idColumn));
-  EXPECT_EQ(Grid().Cols(), C().idColumn + 1);
-  EXPECT_EQ(CountLabel() + host_.Sink().Messages().back(), "共3条记录共3条记录");
-  EXPECT_EQ(host_.Sink().Count("FormRefreshed"), 2);
-  EXPECT_TRUE(host_.Sink().ErrMessages().empty());
-}
-
-TEST_P(MasterListTest, NewEditDoubleClickAndMenuAskTheHostForTheCard) {
-  list_->Refresh();
   EXPECT_FALSE(list_->FileEdit()) << "no row on an empty list";
   Input::DoubleClick(Grid(), 0);
   EXPECT_TRUE(list_->FileNew());
@@ -98,7 +81,18 @@ TEST_P(MasterListTest, NewEditDoubleClickAndMenuAskTheHostForTheCard) {
 
   Seed();
   AddRow(C(), 0, "Z99", "Zero");  // a row without an id: last in code order
-  list_->Refresh();
+  host_.Sink().Clear();
+  EXPECT_TRUE(list_->Refresh());
+  EXPECT_EQ(Column(1), (Texts{"A01", "B02", "C03", "Z99"}));
+  EXPECT_EQ(Column(2), (Texts{"Alpha-甲", "Beta-乙", "Gamma-丙", "Zero"}));
+  EXPECT_EQ(Column(C().thirdColumn), (Texts{"ENG-a", "ENG-b", "ENG-c", ""}));
+  EXPECT_EQ(Column(C().idColumn), (Texts{"3", "7", "5", "0"}));
+  EXPECT_TRUE(Grid().ColHidden(C().idColumn));
+  EXPECT_EQ(Grid().Cols(), C().idColumn + 1);
+  EXPECT_EQ(CountLabel() + host_.Sink().Messages().back(), "共4条记录共4条记录");
+  EXPECT_EQ(host_.Sink().Count("FormRefreshed"), 1);
+  EXPECT_TRUE(host_.Sink().ErrMessages().empty());
+
   host_.Sink().Clear();
   Input::SelectRow(Grid(), 2);
   EXPECT_TRUE(list_->FileEdit());
@@ -106,6 +100,11 @@ TEST_P(MasterListTest, NewEditDoubleClickAndMenuAskTheHostForTheCard) {
   Input::SelectRow(Grid(), 1);
   ASSERT_TRUE(Input::MenuChoice(Menu(), "Edit"));
   ASSERT_TRUE(Input::MenuChoice(Menu(), "Add"));
+  // A row whose id is 0 opens no card.
+  Input::SelectRow(Grid(), 4);
+  EXPECT_FALSE(list_->FileEdit());
+  Input::DoubleClick(Grid(), 4);
+  Input::MenuChoice(Menu(), "Edit");
   EXPECT_EQ(EditForms(), (Texts{EditForm(7, 2), EditForm(5, 0), EditForm(3, 2), EditForm(0, 1)}));
   Texts captions;
   for (const auto& item : Menu().Items()) {
@@ -113,19 +112,38 @@ TEST_P(MasterListTest, NewEditDoubleClickAndMenuAskTheHostForTheCard) {
     EXPECT_EQ(item.group, "PDM");
   }
   EXPECT_EQ(captions, C().menu);
-
-  host_.Sink().Clear();
-  Input::SelectRow(Grid(), 4);
-  EXPECT_FALSE(list_->FileEdit());
-  Input::DoubleClick(Grid(), 4);
-  Input::MenuChoice(Menu(), "Edit");
-  EXPECT_TRUE(EditForms().empty()) << "a row whose id is 0 opens no card";
 }
 
-TEST_P(MasterListTest, DeleteRefusesRowsInUseAsksOnceAndRemovesTheRow) {
+TEST_P(MasterListTest, SearchFindsOrFiltersWithoutRegardToCaseAndDeleteRefusesRowsInUse) {
   Seed();
   UseRow(C(), 3);
   list_->Refresh();
+  Input::SelectRow(Grid(), 3);
+  // The search text may run across the search columns ("a01%alpha").
+  const std::pair<const char*, int> finds[] = {{"b0", 2}, {"GAMMA", 3}, {"a01%alpha", 1}};
+  for (const auto& [typed, row] : finds) {
+    Input::Type(Box(), typed);
+    EXPECT_EQ(Grid().Row(), row) << typed;
+  }
+  EXPECT_EQ(VisibleRows().size(), 3u) << "find mode hides nothing";
+  Input::Type(Box(), "eng-c");
+  EXPECT_EQ(Grid().Row(), C().thirdSearched ? 3 : 1);
+  // Filter mode hides what does not match, at once, with the text already typed.
+  auto& filterMode = list_->Form().Get<forms::CheckBox>(MasterList::kFilterMode);
+  ASSERT_TRUE(Input::Click(filterMode));
+  EXPECT_TRUE(Box().filterMode);
+  EXPECT_EQ(VisibleRows(), C().thirdSearched ? std::vector<int>{3} : std::vector<int>{});
+  const std::pair<const char*, std::vector<int>> filters[] = {
+      {"乙", {2}}, {"zzz", {}}, {"c03", {3}}};
+  for (const auto& [typed, rows] : filters) {
+    Input::Type(Box(), typed);
+    EXPECT_EQ(VisibleRows(), rows) << typed;
+  }
+  list_->Refresh();
+  EXPECT_EQ(VisibleRows(), std::vector<int>{3}) << "a refresh keeps narrowing by the box";
+  Input::Type(Box(), "");
+  EXPECT_EQ(VisibleRows(), (std::vector<int>{1, 2, 3}));
+
   host_.Sink().Clear();
   Input::SelectRow(Grid(), 1);
   EXPECT_FALSE(list_->FileDelete());
@@ -147,42 +165,12 @@ TEST_P(MasterListTest, DeleteRefusesRowsInUseAsksOnceAndRemovesTheRow) {
   EXPECT_EQ(Errs(), Texts{C().listDeleted + "7|1|" + C().listTitle});
   EXPECT_EQ(Count(C()), 2);
   EXPECT_EQ(Column(1), (Texts{"A01", "C03"}));
-
   // The menu's delete is the same operation.
   Input::SelectRow(Grid(), 2);
   host_.Dialogs().Queue(MsgAnswer::Yes);
   ASSERT_TRUE(Input::MenuChoice(Menu(), "Delete"));
   EXPECT_FALSE(RowExists(C(), 5));
   EXPECT_EQ(Column(1), Texts{"A01"});
-}
-
-TEST_P(MasterListTest, IncrementalSearchFindsOrFiltersWithoutRegardToCase) {
-  Seed();
-  list_->Refresh();
-  Input::SelectRow(Grid(), 3);
-  // The search text may run across the search columns ("a01%alpha").
-  const std::pair<const char*, int> finds[] = {{"b0", 2}, {"GAMMA", 3}, {"a01%alpha", 1}};
-  for (const auto& [typed, row] : finds) {
-    Input::Type(Box(), typed);
-    EXPECT_EQ(Grid().Row(), row) << typed;
-  }
-  EXPECT_EQ(VisibleRows().size(), 3u) << "find mode hides nothing";
-  Input::Type(Box(), "eng-c");
-  EXPECT_EQ(Grid().Row(), C().thirdSearched ? 3 : 1);
-
-  // Filter mode hides what does not match, at once, with the text already typed.
-  ASSERT_TRUE(Input::Click(list_->Form().Get<forms::CheckBox>(MasterList::kFilterMode)));
-  EXPECT_TRUE(Box().filterMode);
-  EXPECT_EQ(VisibleRows(), C().thirdSearched ? std::vector<int>{3} : std::vector<int>{});
-  const std::pair<const char*, std::vector<int>> filters[] = {
-      {"乙", {2}}, {"zzz", {}}, {"", {1, 2, 3}}};
-  for (const auto& [typed, rows] : filters) {
-    Input::Type(Box(), typed);
-    EXPECT_EQ(VisibleRows(), rows) << typed;
-  }
-  Input::Type(Box(), "c03");
-  list_->Refresh();
-  EXPECT_EQ(VisibleRows(), std::vector<int>{3}) << "a refresh keeps narrowing by the box";
 }
 
 INSTANTIATE_TEST_SUITE_P(Masters, MasterListTest, ::testing::ValuesIn(kMasterCases),
@@ -200,7 +188,7 @@ class VehicleListTest : public MastersTest {
   MasterList list_{VehicleList()};
 };
 
-TEST_F(VehicleListTest, ShowsTheOwnerAndKeepsTheRowWhenTheDeleteFails) {
+TEST_F(VehicleListTest, OwnerFailedDeleteToolbarSearchBoxScrollRateAndLayout) {
   host_.Exec("insert into pdmwldw (往来ID,往来编码,公司名称) values (9,'K9','王五汽修')");
   host_.Exec("update clzl set 车主ID=9, 车型='轿车' where 车辆ID=1");
   list_.Refresh();
@@ -216,10 +204,7 @@ TEST_F(VehicleListTest, ShowsTheOwnerAndKeepsTheRowWhenTheDeleteFails) {
   EXPECT_TRUE(RowExists(kMasterCases[0], 1));
   EXPECT_EQ(list_.Grid().DataRows(), 7);
   EXPECT_FALSE(host_.Db().InTransaction());
-}
 
-TEST_F(VehicleListTest, ToolbarSearchBoxAndScrollRateOfAListWithoutDocuments) {
-  list_.Refresh();
   EXPECT_TRUE(list_.RecordBottom());
   EXPECT_EQ(list_.Grid().Row(), 7);
   EXPECT_TRUE(list_.RecordNext());
@@ -238,7 +223,6 @@ TEST_F(VehicleListTest, ToolbarSearchBoxAndScrollRateOfAListWithoutDocuments) {
   EXPECT_EQ(list_.GetID(), 42);
   EXPECT_FALSE(list_.IsDirty() || list_.FileSave());
   EXPECT_TRUE(list_.Find(host::Conditions{}) && list_.FindNext() && list_.FileCancel());
-  EXPECT_EQ(list_.Attributes(98), "");
   EXPECT_EQ(list_.Grid().DataRows(), 7) << "none of them touches the rows";
   auto parameters = std::make_shared<host::Parameters>();
   parameters->Set("BackColor", "255");
@@ -266,28 +250,18 @@ TEST_F(VehicleListTest, ToolbarSearchBoxAndScrollRateOfAListWithoutDocuments) {
   EXPECT_EQ(three.WheelRange(), 2);    // (8 rows - 1) / 3
   EXPECT_EQ(three.WheelTopRow(2), 2);  // below the rate the position is the row
   EXPECT_EQ(three.WheelTopRow(3), 7);  // 9 is past the last row
-}
 
-TEST_F(MastersTest, ListLayoutRoundTripsThroughItsFile) {
-  {
-    MasterList list(ItemList());
-    list.Events().AttachSink(&host_.Sink());
-    list.Init(host_.System(), 200014, 0);
-    list.Refresh();
-    list.Grid().SetColWidth(2, 3333);
-    list.Grid().SetColHidden(3, true);
-    Input::Click(list.Form().Get<forms::CheckBox>(MasterList::kFilterMode));
-    list.DoSaveFormStatus();
-  }
-  EXPECT_TRUE(std::filesystem::exists(host_.WorkFolder() / "selfbb" / "PDM_XM.txt"));
-  MasterList reopened(ItemList());
-  reopened.Init(host_.System(), 200014, 0);
-  reopened.DoGetFormStatus();
-  EXPECT_EQ(reopened.Grid().ColWidth(2), 3333);
-  EXPECT_TRUE(reopened.Grid().ColHidden(3));
-  EXPECT_TRUE(reopened.Grid().ColHidden(5)) << "the id column stays hidden";
-  EXPECT_TRUE(reopened.Form().Get<forms::CheckBox>(MasterList::kFilterMode).Checked());
-  EXPECT_TRUE(reopened.Form().Get<forms::SearchBox>(MasterList::kSearchBox).filterMode);
+  // The layout and the search mode go through the list's file; the id column stays hidden.
+  list_.Grid().SetColWidth(2, 3333);
+  list_.Grid().SetColHidden(3, true);
+  ASSERT_TRUE(Input::Click(list_.Form().Get<forms::CheckBox>(MasterList::kFilterMode)));
+  host_.Sink().Clear();
+  list_.DoSaveFormStatus();
+  three.DoGetFormStatus();
+  EXPECT_EQ(three.Grid().ColWidth(2), 3333);
+  EXPECT_TRUE(three.Grid().ColHidden(3) && three.Grid().ColHidden(10));
+  EXPECT_TRUE(three.Form().Get<forms::CheckBox>(MasterList::kFilterMode).Checked());
+  EXPECT_TRUE(three.Form().Get<forms::SearchBox>(MasterList::kSearchBox).filterMode);
   EXPECT_TRUE(host_.Sink().ErrMessages().empty());
 }
 

@@ -70,16 +70,9 @@ class MastersTest : public test::HostTest {
  protected:
   void AddRow(const MasterCase& c, int64_t id, const std::string& code, const std::string& name,
               const std::string& third = "") {
-    host_.Exec(db::Sql("insert into " + c.table + " (" + c.key + "," + c.code + "," + c.nameColumn +
-                       "," + c.third + ") values (")
-                   .Key(id)
-                   .Raw(",")
-                   .Text(code)
-                   .Raw(",")
-                   .Text(name)
-                   .Raw(",")
-                   .Text(third)
-                   .Raw(")"));
+    host_.Exec("insert into " + c.table + " (" + c.key + "," + c.code + "," + c.nameColumn + "," +
+               c.third + ") values (" + std::to_string(id) + "," + db::QuoteText(code) + "," +
+               db::QuoteText(name) + "," + db::QuoteText(third) + ")");
   }
   // The row referenced by a repair order (vehicle, category) or an order's item line; the
   // referencing row's id is 900 + the row's id.

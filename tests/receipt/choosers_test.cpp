@@ -13,7 +13,6 @@ namespace ws::receipt {
 namespace {
 
 using forms::Input;
-using Texts = std::vector<std::string>;
 
 class ChoosersTest : public OrdersTest {
  protected:
@@ -24,12 +23,6 @@ class ChoosersTest : public OrdersTest {
       EXPECT_TRUE(form.IsClosed());
       return true;
     });
-  }
-  static Texts Column(const forms::Grid& grid, int col) {
-    Texts out;
-    for (int row = grid.FixedRows(); row < grid.Rows(); ++row)
-      out.push_back(grid.TextMatrix(row, col));
-    return out;
   }
   static bool Press(host::IModalForm& form, int button) {
     return Input::Click(form.Form().Get<forms::CommandButton>("btn", button)).accepted;
@@ -96,7 +89,7 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
   EXPECT_EQ(broken.Grid().DataRows(), 0);
 }
 
-TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndFiltersUntilCleared) {
+TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderFiltersUntilClearedAndKeepsItsViews) {
   frmSelWsJs dialog;
   WhileShown([&](host::IModalForm& form) {
     EXPECT_EQ(dialog.Form().Caption(), "维修结算单选单");
@@ -125,27 +118,26 @@ TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndFiltersUntilClea
     form.Dismiss();
   });
   EXPECT_TRUE(filtered.py_SubProgram(host_.System(), 200003, 2, 0).empty());
-}
 
-TEST_F(ChoosersTest, SettlementChooserViewsAreOptionsTheLayoutIsKeptAndTheChoiceWritten) {
-  frmSelWsJs dialog;
+  // The view options hide columns; the layout and the choice of view are kept.
+  frmSelWsJs viewed;
   WhileShown([&](host::IModalForm& form) {
     auto& brief = form.Form().Get<forms::OptionButton>(frmSelWsJs::kViewOption, 1);
     EXPECT_FALSE(brief.Checked()) << "every opening starts with every column";
     ASSERT_TRUE(Input::Click(brief));
     EXPECT_FALSE(form.Form().Get<forms::OptionButton>(frmSelWsJs::kViewOption, 0).Checked());
     for (int col = frmSelWsJs::kColModel; col <= frmSelWsJs::kColInspection; ++col) {
-      EXPECT_TRUE(dialog.Grid().ColHidden(col)) << col;
+      EXPECT_TRUE(viewed.Grid().ColHidden(col)) << col;
     }
-    EXPECT_FALSE(dialog.Grid().ColHidden(frmSelWsJs::kColPlate));
-    EXPECT_EQ(dialog.Grid().DataRows(), 4) << "listed again";
-    dialog.Grid().SetColWidth(frmSelWsJs::kColCustomer, 3210);
-    dialog.btn_Click(9);
+    EXPECT_FALSE(viewed.Grid().ColHidden(frmSelWsJs::kColPlate));
+    EXPECT_EQ(viewed.Grid().DataRows(), 4) << "listed again";
+    viewed.Grid().SetColWidth(frmSelWsJs::kColCustomer, 3210);
+    viewed.btn_Click(9);
     EXPECT_TRUE(host_.Dialogs().Asked("未处理的功能"));
     EXPECT_FALSE(form.IsClosed());
     form.Dismiss();
   });
-  EXPECT_TRUE(dialog.py_SubProgram(host_.System(), 200003, 0, 0).empty());
+  EXPECT_TRUE(viewed.py_SubProgram(host_.System(), 200003, 0, 0).empty());
   EXPECT_EQ(host_.System().UserSettings().Get("WS_SelWs", ""), "1");
 
   frmSelWsJs again;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "db/runner.h"
@@ -10,18 +11,13 @@
 #include "receipt/order_choosers.h"
 #include "receipt/receipt_check.h"
 
+// A filter names only the fields a case narrows by; the others keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace ws::receipt {
 namespace {
 
 using Names = std::vector<std::string>;
-
-// A filter with the fields the setter gives it.
-template <typename Filter, typename Set>
-Filter With(Set set) {
-  Filter filter;
-  set(filter);
-  return filter;
-}
 
 class OrderChoosersTest : public OrdersTest {
  protected:
@@ -48,79 +44,56 @@ class OrderChoosersTest : public OrdersTest {
   }
 };
 
-TEST_F(OrderChoosersTest, SettlementChooserOffersCheckedOrdersNoOtherSettlementHolds) {
-  const std::pair<SettlementChooserFilter, Names> cases[] = {
+// The settlement chooser offers checked orders no other settlement holds; the receivable
+// chooser one customer's checked orders with a balance, oldest first, settled or not.
+TEST_F(OrderChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
+  using S = SettlementChooserFilter;
+  using R = ReceivableChooserFilter;
+  const std::pair<S, Names> settlement[] = {
       {{}, {"WS000", "WS001", "WS004", "WS005"}},
       // The settlement of order 2, being edited, still sees its order.
-      {With<SettlementChooserFilter>([](auto& f) { f.settlementId = 50; }),
-       {"WS000", "WS001", "WS002", "WS004", "WS005"}},
-      {With<SettlementChooserFilter>([](auto& f) {
-         f.dateFrom = "2012-05-01";
-         f.dateTo = "2012-05-31";
-         f.customerId = 1;
-       }),
-       {"WS001", "WS005"}},
-      {With<SettlementChooserFilter>([](auto& f) { f.plate = "京B00002"; }), {"WS004"}},
-      {With<SettlementChooserFilter>([](auto& f) { f.orderNumber = "WS005"; }), {"WS005"}},
-      {With<SettlementChooserFilter>([](auto& f) { f.rows = 2; }), {"WS000", "WS001"}},
+      {{.settlementId = 50}, {"WS000", "WS001", "WS002", "WS004", "WS005"}},
+      {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS001", "WS005"}},
+      {{.plate = "京B00002"}, {"WS004"}},
+      {{.orderNumber = "WS005"}, {"WS005"}},
+      {{.rows = 2}, {"WS000", "WS001"}},
+  };
+  const std::pair<R, Names> receivable[] = {
+      {{.customerId = 1}, {"WS002", "WS001", "WS000"}},
+      {{.customerId = 1, .vehicleId = 1}, {"WS002", "WS001"}},
+      {{.dateFrom = "2012-04-02", .customerId = 1, .vehicleId = 1}, {"WS001"}},
+      {{.dateTo = "2012-04-30", .customerId = 1}, {"WS002"}},
+      {{.orderNumber = "WS004"}, {"WS004"}},
   };
   for (const char* driver : {"", "jet"}) {
     host_.Db().SetSetting("driver", driver);
-    for (const auto& [filter, names] : cases) {
+    for (const auto& [filter, names] : settlement) {
       EXPECT_EQ(Orders(SettlementChooserSelect(filter, driver)), names) << driver;
     }
-  }
-}
-
-TEST_F(OrderChoosersTest, ReceivableChooserListsOneCustomersCheckedOrdersWithABalance) {
-  // Oldest first; a settlement does not hide an order from receipts.
-  const std::pair<ReceivableChooserFilter, Names> cases[] = {
-      {With<ReceivableChooserFilter>([](auto& f) { f.customerId = 1; }),
-       {"WS002", "WS001", "WS000"}},
-      {With<ReceivableChooserFilter>([](auto& f) { f.customerId = f.vehicleId = 1; }),
-       {"WS002", "WS001"}},
-      {With<ReceivableChooserFilter>([](auto& f) {
-         f.customerId = f.vehicleId = 1;
-         f.dateFrom = "2012-04-02";
-       }),
-       {"WS001"}},
-      {With<ReceivableChooserFilter>([](auto& f) {
-         f.customerId = 1;
-         f.dateTo = "2012-04-30";
-       }),
-       {"WS002"}},
-      {With<ReceivableChooserFilter>([](auto& f) { f.orderNumber = "WS004"; }), {"WS004"}},
-  };
-  for (const char* driver : {"", "jet"}) {
-    host_.Db().SetSetting("driver", driver);
-    for (const auto& [filter, names] : cases) {
+    for (const auto& [filter, names] : receivable) {
       EXPECT_EQ(Orders(ReceivableChooserSelect(filter, driver)), names) << driver;
     }
   }
 }
 
+// What each order takes of the amount, "-" for an order left unticked.
 TEST(AllocateReceipt, StopsWhereTheAmountRunsOut) {
-  struct Case {
-    double amount;
-    std::vector<double> balances;
-    std::vector<double> taken;  // -1: not ticked
+  const std::tuple<double, std::vector<double>, std::string> cases[] = {
+      {1000, {600, 300, 500}, "600 300 100"},
+      {0, {600, 300}, "- -"},
+      {-5, {600}, "-"},
+      {900, {600, 300, 500}, "600 300 -"},  // exactly used up: the third is not ticked
+      {250, {600, 300}, "250 -"},
+      {2000, {600, 300}, "600 300"},  // more than owed: every order is paid in full
+      {100, {}, ""},
   };
-  const Case cases[] = {
-      {1000, {600, 300, 500}, {600, 300, 100}},
-      {0, {600, 300}, {-1, -1}},
-      {-5, {600}, {-1}},
-      {900, {600, 300, 500}, {600, 300, -1}},  // exactly used up: the third is not ticked
-      {250, {600, 300}, {250, -1}},
-      {2000, {600, 300}, {600, 300}},  // more than owed: every order is paid in full
-      {100, {}, {}},
-  };
-  for (const Case& c : cases) {
-    auto proposal = AllocateReceipt(c.amount, c.balances);
-    ASSERT_EQ(proposal.size(), c.taken.size());
-    for (size_t i = 0; i < proposal.size(); ++i) {
-      EXPECT_EQ(proposal[i].chosen, c.taken[i] >= 0) << c.amount << " row " << i;
-      EXPECT_EQ(proposal[i].amount, c.taken[i] >= 0 ? c.taken[i] : 0) << c.amount << " row " << i;
+  for (const auto& [amount, balances, taken] : cases) {
+    std::string out;
+    for (const auto& row : AllocateReceipt(amount, balances)) {
+      out += (out.empty() ? "" : " ") + (row.chosen ? db::DecimalText(row.amount) : "-");
+      EXPECT_TRUE(row.chosen || row.amount == 0) << amount;
     }
+    EXPECT_EQ(out, taken) << amount;
   }
 }
 

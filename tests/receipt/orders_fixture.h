@@ -11,12 +11,24 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "forms/grid.h"
 #include "support/test_host.h"
 
 namespace ws::receipt {
 
 class OrdersTest : public test::HostTest {
  protected:
+  using Texts = std::vector<std::string>;
+  // A grid column's texts, top to bottom.
+  static Texts Column(const forms::Grid& grid, int col) {
+    Texts out;
+    for (int row = grid.FixedRows(); row < grid.Rows(); ++row)
+      out.push_back(grid.TextMatrix(row, col));
+    return out;
+  }
   void SetUp() override {
     host_.Exec("insert into pdmwldw (往来ID,公司名称) values (1,'顺达物流'),(2,'李四')");
     host_.Exec("insert into pdmwldwjs (往来ID,公司名称) values (1,'顺达物流(应收)')");

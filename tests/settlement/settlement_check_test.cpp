@@ -13,7 +13,6 @@
 namespace ws::settlement {
 namespace {
 
-using Lines = std::vector<std::string>;
 using Kind = GateVerdict::Kind;
 constexpr int64_t kProgram = 200003;
 
@@ -38,72 +37,53 @@ SettlementDocument Example() {
   s.entryDate = "2012-06-09";
   return s;
 }
-const Lines kExampleLedger{"D 113101 300", "D 113102 200", "D 113105 20",  "D 1001 500",
-                           "D 550101 20",  "C 113101 300", "C 113102 200", "C 113105 20"};
-
-// "D 113101 300 汽修单[...] 7 0": side, account, amount, summary, partner, method.
-Lines Brief(const std::vector<VoucherLine>& lines, bool full = false) {
-  Lines out;
+// "D 113101 300 汽修单[...] 7 0": side, account, amount and, in full, summary, partner, method.
+std::string Brief(const std::vector<VoucherLine>& lines, bool full = false) {
+  std::string out;
   for (const auto& line : lines) {
-    out.push_back(std::string(line.debit ? "D " : "C ") + line.account + " " +
-                  db::DecimalText(line.amount) +
-                  (full ? " " + line.summary + " " + std::to_string(line.partnerId) + " " +
-                              std::to_string(line.methodId)
-                        : ""));
+    out += std::string(out.empty() ? "" : ", ") + (line.debit ? "D " : "C ") + line.account + " " +
+           db::DecimalText(line.amount) +
+           (full ? " " + line.summary + " " + std::to_string(line.partnerId) + " " +
+                       std::to_string(line.methodId)
+                 : "");
   }
   return out;
 }
 
 TEST(SettlementVoucherLines, ClearTheFeesInOrderUntilTheMoneyRunsOut) {
   SettlementDocument s = Example();
-  EXPECT_EQ(Brief(SettlementVoucherLines(s, "1001")), kExampleLedger);
-  const std::string order = "[WS001 京A12345] ";
+  const std::string o = "[WS001 京A12345] ";
   EXPECT_EQ(Brief(SettlementVoucherLines(s, "1001"), true),
-            (Lines{"D 113101 300 汽修单" + order + "7 0", "D 113102 200 汽修单" + order + "7 0",
-                   "D 113105 20 汽修单" + order + "7 0", "D 1001 500 汽修单" + order + "0 3",
-                   "D 550101 20 汽修单" + order + "0 3", "C 113101 300 收款单" + order + "7 3",
-                   "C 113102 200 收款单" + order + "7 3", "C 113105 20 收款单" + order + "7 3"}));
+            "D 113101 300 汽修单" + o + "7 0, D 113102 200 汽修单" + o + "7 0, D 113105 20 汽修单" +
+                o + "7 0, D 1001 500 汽修单" + o + "0 3, D 550101 20 汽修单" + o +
+                "0 3, C 113101 300 收款单" + o + "7 3, C 113102 200 收款单" + o +
+                "7 3, C 113105 20 收款单" + o + "7 3");
   struct Case {
     double collected, writeOff;
     int64_t accountId;
     SettlementFees fees;
-    Lines ledger;
+    std::string ledger;
   };
+  // clang-format off
   const Case cases[] = {
-      {400,
-       0,
-       9,
-       {300, 200, 0, 0, 20},
-       {"D 113101 300", "D 113102 200", "D 113105 20", "D 1001 400", "C 113101 300",
-        "C 113102 100"}},
+      {400, 0, 9, {300, 200, 0, 0, 20},
+       "D 113101 300, D 113102 200, D 113105 20, D 1001 400, C 113101 300, C 113102 100"},
       // Nothing collected: only the write-off clears, and no cash line.
-      {0,
-       20,
-       9,
-       {300, 200, 0, 0, 20},
-       {"D 113101 300", "D 113102 200", "D 113105 20", "D 550101 20", "C 113101 20"}},
+      {0, 20, 9, {300, 200, 0, 0, 20},
+       "D 113101 300, D 113102 200, D 113105 20, D 550101 20, C 113101 20"},
       // No cash account: no cash line, the rest as before.
-      {500,
-       20,
-       0,
-       {300, 200, 0, 0, 20},
-       {"D 113101 300", "D 113102 200", "D 113105 20", "D 550101 20", "C 113101 300",
-        "C 113102 200", "C 113105 20"}},
+      {500, 20, 0, {300, 200, 0, 0, 20},
+       "D 113101 300, D 113102 200, D 113105 20, D 550101 20, C 113101 300, C 113102 200, "
+       "C 113105 20"},
       // Every fee its own account; more money than fees credits each in full.
-      {100,
-       20,
-       9,
-       {1, 2, 3, 4, 5},
-       {"D 113101 1", "D 113102 2", "D 113103 3", "D 113104 4", "D 113105 5", "D 1001 100",
-        "D 550101 20", "C 113101 1", "C 113102 2", "C 113103 3", "C 113104 4", "C 113105 5"}},
+      {100, 20, 9, {1, 2, 3, 4, 5},
+       "D 113101 1, D 113102 2, D 113103 3, D 113104 4, D 113105 5, D 1001 100, D 550101 20, "
+       "C 113101 1, C 113102 2, C 113103 3, C 113104 4, C 113105 5"},
       // 0.1 + 0.2 is a hair above 0.3 in binary: the residue is no credit.
-      {0.1,
-       0.2,
-       9,
-       {0.3, 0.1, 0, 0, 0.01},
-       {"D 113101 0.3", "D 113102 0.1", "D 113105 0.01", "D 1001 0.1", "D 550101 0.2",
-        "C 113101 0.3"}},
+      {0.1, 0.2, 9, {0.3, 0.1, 0, 0, 0.01},
+       "D 113101 0.3, D 113102 0.1, D 113105 0.01, D 1001 0.1, D 550101 0.2, C 113101 0.3"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     s.collected = c.collected;
     s.writeOff = c.writeOff;
@@ -132,48 +112,28 @@ TEST_F(SettlementTest, TheGateJudgesEveryOperationByTheDocumentsPeriod) {
   const std::string later = "单据操作日期所属会计期间为[201207],大于当前总帐会计期间[201206],";
   const std::string closed = "当前操作日期所在的会计期间为[201203]该会计期间已经进行结帐，";
   const std::string earlier = "当前操作日期所在的会计期间为[2012";
+  using enum GateOperation;
+  // clang-format off
   const Case cases[] = {
-      {GateOperation::Check, true, june, Kind::Refuse,
-       "该单据已经被审核，不能再次审核！请刷新单据"},
-      {GateOperation::UnCheck, false, june, Kind::Refuse,
-       "该单据已经被取消审核，不能再次取消！请刷新单据"},
+      {Check, true, june, Kind::Refuse, "该单据已经被审核，不能再次审核！请刷新单据"},
+      {UnCheck, false, june, Kind::Refuse, "该单据已经被取消审核，不能再次取消！请刷新单据"},
       // The 25th still belongs to its month; the 26th to the next, after the current one.
-      {GateOperation::Check, false, {2012, 6, 25}, Kind::Pass, ""},
-      {GateOperation::UnCheck, true, {2012, 6, 1}, Kind::Pass, ""},
-      {GateOperation::Check,
-       false,
-       {2012, 6, 26},
-       Kind::Refuse,
-       later + "不能进行结算操作，请检查！"},
-      {GateOperation::Save,
-       false,
-       {2012, 7, 2},
-       Kind::Refuse,
+      {Check, false, {2012, 6, 25}, Kind::Pass, ""},
+      {UnCheck, true, {2012, 6, 1}, Kind::Pass, ""},
+      {Check, false, {2012, 6, 26}, Kind::Refuse, later + "不能进行结算操作，请检查！"},
+      {Save, false, {2012, 7, 2}, Kind::Refuse,
        "当前操作日期所在的会计期间为[201207],大于当前结帐会计期间[201206],不能进行保存，请检查！"},
       // A closed period, reached by the calendar and by the closing day.
-      {GateOperation::UnCheck,
-       true,
-       {2012, 3, 10},
-       Kind::Refuse,
-       closed + "不能进行结算操作，请检查！"},
-      {GateOperation::Check,
-       false,
-       {2012, 2, 28},
-       Kind::Refuse,
-       closed + "不能进行结算操作，请检查！"},
-      {GateOperation::Save, false, {2012, 3, 1}, Kind::Refuse, closed + "不能进行保存，请检查！"},
+      {UnCheck, true, {2012, 3, 10}, Kind::Refuse, closed + "不能进行结算操作，请检查！"},
+      {Check, false, {2012, 2, 28}, Kind::Refuse, closed + "不能进行结算操作，请检查！"},
+      {Save, false, {2012, 3, 1}, Kind::Refuse, closed + "不能进行保存，请检查！"},
       // An earlier open period asks.
-      {GateOperation::Check,
-       false,
-       {2012, 3, 26},
-       Kind::Confirm,
+      {Check, false, {2012, 3, 26}, Kind::Confirm,
        earlier + "04],而当前总帐的会计期间为[201206],确认对会计期间[201204]的结算操作？？"},
-      {GateOperation::Save,
-       false,
-       {2012, 5, 25},
-       Kind::Confirm,
+      {Save, false, {2012, 5, 25}, Kind::Confirm,
        earlier + "05],而当前总帐的会计期间为[201206],确认对会计期间[201205]的总帐进行变更？？"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     GateVerdict verdict = gate.Judge(c.op, c.checked, c.date);
     EXPECT_EQ(verdict.kind, c.kind) << c.date.Text();
