@@ -56,10 +56,7 @@ struct SourceText {
   bool printed = true;
 };
 // A number field and the expression reading it back (none: the date field).
-struct NumberSlot {
-  int index;
-  const char* stored;
-};
+using NumberSlot = std::pair<int, const char*>;
 // A line cell typed with every text: it resolves it, refuses it with one of the document's
 // refusals, or (a number cell) keeps a number only.
 struct LineCell {
@@ -480,13 +477,13 @@ TEST_P(HostileDocumentTest, NumberAndDateFieldsKeepAValueAndRefuseTheRest) {
   for (const NumberSlot& slot : slots) {
     for (const ValueRow& row : kValues) {
       const bool date = row.kind == Typed::Date || row.kind == Typed::NoDate;
-      if (date != !slot.stored || (row.kind == Typed::Garbage && !Case().moneyRefusesGarbage)) {
+      if (date != !slot.second || (row.kind == Typed::Garbage && !Case().moneyRefusesGarbage)) {
         continue;
       }
       const std::string before = Count();
       ASSERT_TRUE(doc->FileNew());
       Case().prepare(*doc, "");
-      forms::Field& field = Field(*doc, slot.index);
+      forms::Field& field = Field(*doc, slot.first);
       Type(field, row.typed);
       const std::string what =
           forms::Trim(field.Caption()) + " " + ::testing::PrintToString(row.typed);
@@ -495,7 +492,7 @@ TEST_P(HostileDocumentTest, NumberAndDateFieldsKeepAValueAndRefuseTheRest) {
       EXPECT_EQ(saved, row.kind == Typed::Number || row.kind == Typed::Date) << what;
       EXPECT_TRUE(!saved || !date || field.Text() == row.date) << what << ": " << field.Text();
       if (saved && !date) {
-        EXPECT_DOUBLE_EQ(db::NumericValue(Stored(slot.stored, doc->GetID())), row.number) << what;
+        EXPECT_DOUBLE_EQ(db::NumericValue(Stored(slot.second, doc->GetID())), row.number) << what;
       }
       if (!saved) {
         ASSERT_FALSE(Dialogs().Boxes().empty()) << what << " refused without a word";

@@ -248,7 +248,7 @@ TEST_F(HostileListTest, EveryFilterTakesEveryTextAsAValue) {
   }
 }
 
-TEST_F(HostileListTest, ImportedOrdersCarryTheirTextsByteForByte) {
+TEST_F(HostileListTest, ImportedAndChosenOrdersCarryTheirTextsByteForByte) {
   CKLl_WS doc;
   ASSERT_TRUE(doc.Init(System(), 200002, 0));
   doc.Events().AttachSink(&Sink());
@@ -273,6 +273,17 @@ TEST_F(HostileListTest, ImportedOrdersCarryTheirTextsByteForByte) {
     EXPECT_TRUE(SameBytes(shown, texts_[n] + "|" + kept + "|" + kept + "|" + texts_[n])) << n;
     doc.FileCancel();
   }
+  // Chosen to settle: the row comes back as listed.
+  Dialogs().SetModalHandler([&](host::IModalForm& form) {
+    auto& chooser = static_cast<receipt::frmSelWsJs&>(form);
+    Input::Type(chooser.Filter(OrderChooser::kNumber), forms::Trim(texts_.back()));
+    EXPECT_TRUE(chooser.Query() && Input::SelectRow(chooser.Grid(), 1));
+    return Input::Click(chooser.Form().Get<forms::CommandButton>("btn", 0)).accepted;
+  });
+  const auto chosen = receipt::frmSelWsJs().py_SubProgram(System(), 200003, 0, 0);
+  ASSERT_EQ(chosen.size(), 1u);
+  EXPECT_TRUE(SameBytes(chosen[0].row.i工单号码() + "|" + chosen[0].row.i客户名称(),
+                        forms::Trim(texts_.back()) + "|" + texts_.back()));
   EXPECT_EQ(Failures(), "");
 }
 

@@ -57,9 +57,6 @@ class MasterPickerTest : public test::HostTest {
     db::Sql sql("insert into " + std::string(c.table) + " (" + c.columns + ") values (");
     host_.Exec(sql.Key(id).Raw(",").Text(code).Raw(",").Text(name).Raw(")"));
   }
-  int64_t Count(const PickerCase& c) {
-    return host_.Scalar(std::string("select count(*) from ") + c.table).ToLong();
-  }
   // A picker initialised on the test host with its events recorded.
   std::unique_ptr<MasterPicker> Open(const MasterPickerDescription& description) {
     auto picker = std::make_unique<MasterPicker>(description);
@@ -184,10 +181,11 @@ TEST_P(EveryMasterPickerTest, MenuHandsTheCardToTheHostAndDeletesOnlyFreeRows) {
   EXPECT_EQ(dialogs.Boxes()[0].text + "|" + dialogs.Boxes()[0].title,
             "是否删除当前记录:free|提示:");
   EXPECT_EQ(dialogs.Boxes()[0].buttons, host::MsgButtons::YesNo);
-  EXPECT_EQ(Count(c), 2);
+  const std::string count = std::string("select count(*) from ") + c.table;
+  EXPECT_EQ(host_.Scalar(count).ToLong(), 2);
   dialogs.Queue(MsgAnswer::Yes);
   EXPECT_TRUE(picker->DeleteCurrent());
-  EXPECT_EQ(Count(c), 1);
+  EXPECT_EQ(host_.Scalar(count).ToLong(), 1);
   ASSERT_EQ(grid.DataRows(), 1);
   EXPECT_EQ(grid.TextMatrix(1, 1), "used");
   errors = host_.Sink().Named("ErrMessage");
@@ -312,23 +310,20 @@ TEST_F(MasterPickerTest, WheelScrollsByTheConfiguredRate) {
     Add(kPickers[0], i, "C" + std::to_string(i), "P" + std::to_string(i));
   // (11 rows - 1) / rate rows a notch; the top row never passes the last; fractions count, the
   // integer part of the top row is kept; 0 or nothing falls back to 5.
-  const struct {
-    std::string rate;
-    double scrollRate, range;
-    std::vector<std::pair<int, int>> wheel;  // notch, top row after it
-  } cases[] = {
+  // The rate typed, the scroll rate and wheel range read, and (notch, top row after it) pairs.
+  const std::tuple<std::string, double, int, std::vector<std::pair<int, int>>> cases[] = {
       {"3", 3, 3, {{2, 2}, {3, 9}, {5, 10}}}, {"2.5", 2.5, 4, {{2, 2}, {3, 7}}}, {"", 5, 2, {}}};
-  for (const auto& c : cases) {
+  for (const auto& [rate, scrollRate, range, wheel] : cases) {
     host_.Exec(db::Sql("update xt_accinformation set item_value=")
-                   .Text(c.rate)
+                   .Text(rate)
                    .Raw(" where system_code='system' and item_code='mouseeventscrollrate'"));
     auto picker = Open(VehiclePicker());
     ASSERT_TRUE(picker->Refresh());
-    EXPECT_EQ(picker->ScrollRate(), c.scrollRate) << c.rate;
-    EXPECT_EQ(picker->WheelRange(), c.range) << c.rate;
-    for (const auto& [notch, top] : c.wheel) {
+    EXPECT_EQ(picker->ScrollRate(), scrollRate) << rate;
+    EXPECT_EQ(picker->WheelRange(), range) << rate;
+    for (const auto& [notch, top] : wheel) {
       picker->MouseWheel(notch);
-      EXPECT_EQ(picker->TopRow(), top) << c.rate << " notch " << notch;
+      EXPECT_EQ(picker->TopRow(), top) << rate << " notch " << notch;
     }
   }
 }
