@@ -1,12 +1,9 @@
 #include "hostile_host.h"
 
 #include "forms/grid_search.h"
-#include "forms/typed_number.h"
 #include "pickers/picker_control.h"
 
 namespace ws::hostile {
-
-using Where = std::vector<host::Condition>;
 
 const std::vector<std::string>& HostileTexts() {
   static const std::vector<std::string> texts = [] {
@@ -33,11 +30,6 @@ const std::vector<std::string>& HostileTexts() {
   return texts;
 }
 
-std::string Code(char letter, size_t n) {
-  std::string digits = std::to_string(n);
-  return letter + std::string(3 - digits.size(), '0') + digits;
-}
-
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
   if (actual == expected) return ::testing::AssertionSuccess();
   size_t at = 0;
@@ -52,44 +44,26 @@ std::string Code(char letter, size_t n) {
 
 void HostileTest::SetUp() {
   host_.Db().EnableLog(false);
-  Exec("insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)");
-  Exec(
-      "insert into clzl (车辆ID,车辆编号,车牌号,发动机号,车架号,车型,车主ID) "
-      "values (1,'V001','京A12345','E100','J100','桑塔纳',1)");
-  Exec("insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (1,'X01','换机油','保养')");
-  Exec(
-      "insert into PDMCPML (产品ID,物品编码,物品名称,规格,参考零售价,参考进价) "
-      "values (1,'P01','机油滤芯','小号',30,20)");
-  Exec("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','')");
+  for (const char* sql :
+       {"insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)",
+        "insert into clzl (车辆ID,车辆编号,车牌号,发动机号,车架号,车型,车主ID) values "
+        "(1,'V001','京A12345','E100','J100','桑塔纳',1)",
+        "insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (1,'X01','换机油','保养')",
+        "insert into PDMCPML (产品ID,物品编码,物品名称,规格,参考零售价,参考进价) values "
+        "(1,'P01','机油滤芯','小号',30,20)",
+        "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','')"}) {
+    host_.Exec(sql);
+  }
   // The clerk drops a picker down on the typed text and takes its first row.
   System().SetRunPickerHandler([](host::IControl& control, const std::string& text) {
-    host::PickResult result;
     auto* picker = dynamic_cast<pickers::PickerControl*>(&control);
-    if (!picker || !picker->Refresh()) return result;
+    if (!picker || !picker->Refresh()) return host::PickResult{};
     picker->SetText(text);
     int row = forms::IncrementalSearch(picker->Grid(), picker->SearchColumns(), text, true);
-    if (row < 0) return result;
+    if (row < 0) return host::PickResult{};
     picker->ChooseRow(row);
-    result.chosen = true;
-    result.value = picker->GetValue();
-    result.text = picker->GetText();
-    result.objects = picker->Objects();
-    return result;
+    return host::PickResult{true, picker->GetValue(), picker->GetText(), picker->Objects()};
   });
-}
-
-void HostileTest::Insert(const std::string& table, const std::string& columns,
-                         const std::vector<db::Value>& values) {
-  db::Sql sql("insert into " + table + " (" + columns + ") values (");
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) sql.Raw(",");
-    if (values[i].IsInteger()) {
-      sql.Key(values[i].ToLong());
-    } else {
-      sql.Text(values[i].ToText());
-    }
-  }
-  host_.Exec(sql.Raw(")"));
 }
 
 std::string HostileTest::Failures() {
@@ -102,51 +76,12 @@ std::string HostileTest::Failures() {
 std::string HostileTest::TakeFailures(const std::vector<std::string>& refusals) {
   std::string text = Failures();
   for (const auto& refusal : refusals) {
-    for (size_t at; (at = text.find(refusal + "\n")) != std::string::npos;) {
+    for (size_t at; (at = text.find(refusal + "\n")) != std::string::npos;)
       text.erase(at, refusal.size() + 1);
-    }
   }
   Sink().Clear();
   Dialogs().Clear();
   return text;
-}
-
-void SweepFindColumns(host::IFormUI& control, size_t step) {
-  const std::vector<std::string> dateTexts = {"2012-06-15", "0001-01-01", "9999-12-31",
-                                              "2012-02-29"};
-  for (const auto& column : control.FindColumns()) {
-    const bool date = column.kind == host::FindKind::Date;
-    const std::vector<std::string>& values = date ? dateTexts : HostileTexts();
-    for (size_t i = 0; i < values.size(); i += date ? 1 : step) {
-      std::string value = values[i];
-      if (column.kind == host::FindKind::Number) {
-        auto number = forms::ParseTypedNumber(value);
-        if (!number) continue;
-        value = number->text;
-      }
-      if (date) {
-        control.Find(Where{{value, column.column + ">="}});
-        control.Filter(Where{{value, column.column + "<="}});
-        continue;
-      }
-      const std::string op = column.kind == host::FindKind::Text ? " like" : "=";
-      control.Find(Where{{value, column.column + op}});
-      control.FindNext();
-      control.Filter(Where{{value, column.column + "="}});
-    }
-  }
-  control.Filter(Where{});
-}
-
-bool FindsAmongMatches(host::IFormUI& control, const std::string& value, const std::string& column,
-                       int64_t id, size_t limit) {
-  control.Filter(Where{});
-  control.Find(Where{{value, column + " like"}});
-  for (size_t step = 0; step <= limit && control.GetID() != 0; ++step) {
-    if (control.GetID() == id) return true;
-    control.FindNext();
-  }
-  return false;
 }
 
 }  // namespace ws::hostile
