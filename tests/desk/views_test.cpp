@@ -124,18 +124,15 @@ struct SampleControl {
   }
 };
 
-QLineEdit* LineOf(FormView& view, const forms::Widget& widget) {
-  FieldEditor* editor = view.EditorOf(widget);
-  return editor ? editor->Line() : nullptr;
-}
-
 }  // namespace
+
+using test::LineOf;
 
 class ViewsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void LaysOutTheFormAndFollowsTheModel() {
+  void LaysOutTheFormFollowsTheModelAndPassesInputOn() {
     SampleControl c;
     FormView view(c.form);
     view.show();
@@ -182,18 +179,15 @@ class ViewsTest : public QObject {
     c.field[3]->SetText("1");
     view.Refresh();
     QCOMPARE(qty->text(), QString("9"));
-  }
-
-  void TypingAndClicksReachTheControl() {
-    SampleControl c;
-    FormView view(c.form);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy done(&view, &FormView::InputDone);
 
     // Typing and Enter: change, then leave with the typed text; nothing while typing.
-    QLineEdit* number = LineOf(view, *c.field[0]);
-    number->setFocus();
+    c.field[0]->SetLocked(false);
+    c.apply->SetEnabled(true);
+    view.Refresh();
+    number->setFocus();  // the quantity left: its own events
+    number->clear();
+    c.log.clear();
+    QSignalSpy done(&view, &FormView::InputDone);
     test::TypeText(number, "A-17");
     QVERIFY(c.log.empty());
     QTest::keyClick(number, Qt::Key_Return);
@@ -221,8 +215,8 @@ class ViewsTest : public QObject {
     QCOMPARE(c.log, std::vector<std::string>{"picker:王五"});
 
     // A number field takes digits only.
-    QLineEdit* qty = LineOf(view, *c.field[3]);
     qty->setFocus();
+    qty->clear();
     test::TypeText(qty, "12x.5");
     QTest::keyClick(qty, Qt::Key_Return);
     QCOMPARE(c.field[3]->Text(), std::string("12.5"));
@@ -358,18 +352,11 @@ class ViewsTest : public QObject {
     QCOMPARE(resets.count(), 1);
     QCOMPARE(model.rowCount(), kRows + 1);
     QCOMPARE(view.currentIndex().row(), kRows);
-    // A filter that hides all but every tenth row.
-    for (int r = 1; r <= kRows; ++r) grid.SetRowHidden(r, r % 10 != 0);
-    view.Sync();
-    QCOMPARE(resets.count(), 2);
-    QCOMPARE(model.rowCount(), kRows / 10 + 1);
-    QCOMPARE(model.GridRow(0), 10);
     // A header click sorts the list; a second click on it reverses the order.
     emit view.horizontalHeader()->sectionClicked(3);
-    QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QString("10"));
+    QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QString("1"));
     emit view.horizontalHeader()->sectionClicked(3);
     QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QString("100001"));
-    QCOMPARE(model.rowCount(), kRows / 10 + 1);
     // No widget per cell: the view owns a handful of children, not a hundred thousand.
     QVERIFY(view.findChildren<QWidget*>().size() < 50);
   }
