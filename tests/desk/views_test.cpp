@@ -404,12 +404,13 @@ class ViewsTest : public QObject {
     QVERIFY(masters::MasterList(masters::VehicleList()).FindColumns().empty());
     const auto order = repair_order::WS_S().FindColumns();
     FindDialog dialog(order, "查找");
-    size_t number = order.size(), date = order.size();
-    for (size_t i = 0; i < order.size(); ++i) {
-      if (order[i].caption == "工单号码") number = i;
-      if (order[i].caption == "进厂日期") date = i;
-    }
-    QVERIFY(number < order.size() && date < order.size());
+    auto at = [&](const char* caption) {
+      return std::find_if(order.begin(), order.end(),
+                          [&](const FindColumn& c) { return c.caption == caption; }) -
+             order.begin();
+    };
+    const int number = at("工单号码"), date = at("进厂日期");
+    QVERIFY(number < int(order.size()) && date < int(order.size()));
     QCOMPARE(dialog.OperatorBox(number)->currentData().toString(), QString("like"));
     QVERIFY(!dialog.OperatorBox(date));
     QTest::keyClicks(dialog.ValueEdit(number), "0615");
