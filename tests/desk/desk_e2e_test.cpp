@@ -88,8 +88,7 @@ class DeskEndToEndTest : public QObject {
     QVERIFY(item.isValid());
     emit window.Navigation().activated(item);
     ProgramTab* tab = window.CurrentTab();
-    QVERIFY(tab);
-    QCOMPARE(tab->Entry().className, std::string("WS_S"));
+    QVERIFY(tab && tab->Entry().className == "WS_S");
     auto& order = dynamic_cast<WS&>(tab->Control());
     FormView& view = tab->View();
     // Browsing an empty list: New is offered, Save and Cancel are not.
@@ -159,8 +158,8 @@ class DeskEndToEndTest : public QObject {
     QVERIFY(window.Action(ToolCommand::Check)->isEnabled());
     Press(remarks, ToolCommand::Check);
     QCOMPARE(shop.Text("select smark from WSDJ"), std::string("02"));
-    QVERIFY(window.Action(ToolCommand::UnCheck)->isEnabled());
-    QVERIFY(!window.Action(ToolCommand::Edit)->isEnabled() &&
+    QVERIFY(window.Action(ToolCommand::UnCheck)->isEnabled() &&
+            !window.Action(ToolCommand::Edit)->isEnabled() &&
             !window.Action(ToolCommand::Check)->isEnabled());
     auto* stamp = view.QtWidgetOf(*order.Form().Find(host::DocumentControl::kCheckedStamp));
     QVERIFY(stamp && stamp->isVisible());
@@ -307,8 +306,7 @@ class DeskEndToEndTest : public QObject {
     ProgramTab* list = window.OpenClass("PDM_cl");
     QVERIFY(list);
     GridView* grid = list->View().FirstVisibleGrid();
-    QVERIFY(grid);
-    QCOMPARE(grid->model()->rowCount(), 2);
+    QVERIFY(grid && grid->model()->rowCount() == 2);
     // A list is no document: no saving, no checking.
     QVERIFY(!window.Action(ToolCommand::Save)->isEnabled() &&
             !window.Action(ToolCommand::Check)->isEnabled());
@@ -337,8 +335,7 @@ class DeskEndToEndTest : public QObject {
     window.Action(ToolCommand::New)->trigger();
     ProcessQueued();
     ProgramTab* fresh = window.CurrentTab();
-    QVERIFY(fresh != list && fresh != card);
-    QVERIFY(fresh->State().editing);
+    QVERIFY(fresh != list && fresh != card && fresh->State().editing);
     forms::Form& form = fresh->Control().Form();
     TypeInto(fresh->View(), *form.Find("ywTxt", 0), "V007");
     TypeInto(fresh->View(), *form.Find("ywTxt", 1), "京A00007");
@@ -370,13 +367,12 @@ class DeskEndToEndTest : public QObject {
     // a message the status line; all go to the session log.
     shop.Dialogs().Clear();
     list->Control().Events().ErrMessage("数据库出错", host::kLevelFailure, "");
-    QCOMPARE(shop.Dialogs().Boxes().size(), size_t{1});
-    QCOMPARE(shop.Dialogs().Boxes()[0].title, std::string(host::kAppTitle));
+    QVERIFY(shop.Dialogs().Boxes().size() == 1 &&
+            shop.Dialogs().Boxes()[0].title == host::kAppTitle);
     list->Control().Events().ErrMessage("不能删除已启用的车辆信息!", host::kLevelRefusal,
                                         "车辆信息");
     QCOMPARE(shop.Dialogs().Boxes().size(), size_t{1});
-    QVERIFY(window.Notice().isVisible());
-    QCOMPARE(window.Notice().text(), QString("不能删除已启用的车辆信息!"));
+    QVERIFY(window.Notice().isVisible() && window.Notice().text() == "不能删除已启用的车辆信息!");
     list->Control().Events().Message("共3条记录");
     QCOMPARE(window.statusBar()->currentMessage(), QString("共3条记录"));
     QVERIFY(window.Log().Entries().size() >= 3);
