@@ -43,25 +43,19 @@ struct SampleControl {
   bool keepRows = false;
 
   SampleControl() {
-    const char* captions[] = {"编号", "日期", "车主", "数量", "备注"};
-    const forms::FieldKind kinds[] = {forms::FieldKind::Text, forms::FieldKind::Date,
-                                      forms::FieldKind::Lookup, forms::FieldKind::Number,
-                                      forms::FieldKind::Text};
+    using Kind = forms::FieldKind;
+    // clang-format off
+    const std::pair<const char*, Kind> kinds[] = {{"编号", Kind::Text}, {"日期", Kind::Date},
+        {"车主", Kind::Lookup}, {"数量", Kind::Number}, {"备注", Kind::Text}};
+    // clang-format on
     for (int i : {2, 0, 1, 4, 3}) {
       auto& f = form.Add<forms::Field>("ywTxt", i);
-      f.SetCaption(captions[i]);
-      f.SetKind(kinds[i]);
+      f.SetCaption(kinds[i].first);
+      f.SetKind(kinds[i].second);
       f.OnChange = [this, i] { log.push_back("change" + std::to_string(i)); };
       f.OnLeave = [this, i, &f] {
         log.push_back("leave" + std::to_string(i) + ":" + f.Text());
-        if (i != 2) return;
-        // The lookup resolves a known name and refuses anything else.
-        if (f.Text() == "李四") {
-          f.SetKey("7");
-          f.MarkValid();
-        } else {
-          f.MarkInvalid("车主输入有误，请重新输入！");
-        }
+        if (i == 2) f.MarkInvalid("车主输入有误，请重新输入！");  // only its picker finds owners
       };
       field[i] = &f;
     }
@@ -100,10 +94,7 @@ struct SampleControl {
           db::NumericValue(grid->TextMatrix(row, 3)) * db::NumericValue(grid->TextMatrix(row, 4));
       grid->SetTextMatrix(row, 5, db::DecimalText(amount));
     };
-    grid->OnBeforeDeleteRow = [this](int row) {
-      log.push_back("delete" + std::to_string(row));
-      return !keepRows;
-    };
+    grid->OnBeforeDeleteRow = [this](int) { return !keepRows; };
     grid->OnDblClick = [this](int row) { log.push_back("dbl" + std::to_string(row)); };
     auto& menu = form.Add<forms::PopupMenu>("m_cMenu");
     menu.OnPopup = [&menu] {
