@@ -6,12 +6,13 @@
 #include <QTest>
 
 #include "db/runner.h"
+#include "desk/field_editor.h"
 #include "desk/shop_file.h"
 #include "support/test_host.h"
 
 namespace ws::desk::test {
 
-ShopFixture::ShopFixture() {
+ShopFixture::ShopFixture(const std::string& script) {
   if (!dir_.isValid()) {
     error_ = "no temporary folder";
     return;
@@ -23,6 +24,7 @@ ShopFixture::ShopFixture() {
     return;
   }
   error_ = ws::test::InstallCatalogue(*db, ws::test::kTestLoginDate);
+  if (error_.empty() && !script.empty()) error_ = db->ExecScript(script);
 }
 
 DeskHost* ShopFixture::Host() {
@@ -47,6 +49,11 @@ std::string ShopFixture::Exec(const std::string& sql) {
 db::Value ShopFixture::Scalar(const std::string& sql) {
   if (!Host()) return {};
   return db::Runner(host_->Db()).Scalar(db::Sql(sql));
+}
+
+QLineEdit* LineOf(FormView& view, const forms::Widget& widget) {
+  FieldEditor* editor = view.EditorOf(widget);
+  return editor ? editor->Line() : nullptr;
 }
 
 void TypeText(QWidget* widget, const QString& text) {

@@ -3,6 +3,7 @@
 // scripted dialogs, and small helpers to run statements and wait for queued work.
 #pragma once
 
+#include <QLineEdit>
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -11,14 +12,16 @@
 
 #include "db/value.h"
 #include "desk/desk_host.h"
+#include "desk/form_view.h"
 #include "support/scripted_dialogs.h"
 
 namespace ws::desk::test {
 
 class ShopFixture {
  public:
-  // Creates the database file; Error() tells what failed.
-  ShopFixture();
+  // Creates the database file and runs the script on it before closing it; Error() tells what
+  // failed.
+  explicit ShopFixture(const std::string& script = "");
 
   const std::string& Error() const { return error_; }
   std::string DatabasePath() const { return dir_.filePath("shop.db").toStdString(); }
@@ -32,6 +35,7 @@ class ShopFixture {
   std::string Exec(const std::string& sql);
   // The first column of the first row.
   db::Value Scalar(const std::string& sql);
+  std::string Text(const std::string& sql) { return Scalar(sql).ToText(); }
 
  private:
   QTemporaryDir dir_;
@@ -39,6 +43,9 @@ class ShopFixture {
   ws::test::ScriptedDialogs dialogs_;
   std::unique_ptr<DeskHost> host_;
 };
+
+// The line a model widget is edited in on the view; nullptr without one.
+QLineEdit* LineOf(FormView& view, const forms::Widget& widget);
 
 // Types text into a widget the way a keyboard and an input method do: ASCII as key clicks,
 // Chinese as an input method's committed text.

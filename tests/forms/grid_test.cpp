@@ -7,10 +7,8 @@ namespace {
 
 class GridTest : public ::testing::Test {
  protected:
+  GridTest() { grid_.SetFormatString("行号|项目编码      |维修项目             |数量   |金额"); }
   Grid grid_{"ywGridXM"};
-  void SetUp() override {
-    grid_.SetFormatString("行号|项目编码      |维修项目             |数量   |金额");
-  }
 };
 
 TEST_F(GridTest, FormatStringGivesCaptionsAndWidthsFromTheBlanks) {
