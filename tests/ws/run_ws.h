@@ -55,6 +55,13 @@ class WsProcessTest : public ::testing::Test {
   // A file of the test's folder (an absolute path stays as it is).
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
   std::string Quoted(const std::string& name) const { return "'" + Path(name) + "'"; }
+  // "--db 'FILE' " for the start of a command's arguments.
+  std::string Db(const std::string& name) const { return "--db " + Quoted(name) + " "; }
+  // A new empty shop, as the first step of most stories.
+  void Init(const std::string& name) {
+    const Outcome made = Ws("init " + Db(name) + "--date 2012-06-15");
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(Path(name), std::ios::binary) << text;
   }
