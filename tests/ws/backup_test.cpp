@@ -29,12 +29,6 @@ class BackupTest : public WsProcessTest {
             "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','x')"),
         "");
   }
-  std::unique_ptr<platform::SqliteDatabase> Connect(const std::string& file) {
-    std::string error;
-    auto db = platform::SqliteDatabase::Open(Path(file), &error);
-    EXPECT_NE(db, nullptr) << error;
-    return db;
-  }
   std::string Categories(platform::SqliteDatabase& db) {
     std::string error;
     std::string text = db::Runner(db).ScalarText(

@@ -83,11 +83,7 @@ TEST_F(WsCommandsTest, RefusedRequestsAreNamedAndChangeNothing) {
   Write("ok.wss", "# nothing to do\n");
   Write("items.csv", "AutoID,编码,维修项目\n1,XM1,换油\n");
   fs::create_directories(Path("folder"));
-  {
-    std::string error;
-    auto other = platform::SqliteDatabase::Open(Path("other.db"), &error);
-    ASSERT_EQ(other->ExecScript("create table t (x); PRAGMA journal_mode=DELETE"), "");
-  }
+  ASSERT_EQ(Connect("other.db")->ExecScript("create table t (x); PRAGMA journal_mode=DELETE"), "");
   const std::string otherBytes = ReadFile(Path("other.db"));
   const std::string shop = Db("shop.db");
   const std::string b = Db("b.db");

@@ -72,13 +72,17 @@ class WsProcessTest : public ::testing::Test {
     return text.str();
   }
 
-  // A scalar of a database file, opened as a host would open it.
-  std::string Scalar(const std::string& file, const std::string& sql) {
+  // A database file opened as a host opens it, as another user working in the shop.
+  std::unique_ptr<platform::SqliteDatabase> Connect(const std::string& file) {
     std::string error;
     auto db = platform::SqliteDatabase::Open(Path(file), &error);
     EXPECT_NE(db, nullptr) << error;
-    if (!db) return "";
-    std::string text = db::Runner(*db).ScalarText(db::Sql(sql), &error);
+    return db;
+  }
+  std::string Scalar(const std::string& file, const std::string& sql) {
+    auto db = Connect(file);
+    std::string error;
+    std::string text = db ? db::Runner(*db).ScalarText(db::Sql(sql), &error) : "";
     EXPECT_EQ(error, "") << sql;
     return text;
   }
