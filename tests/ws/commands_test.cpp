@@ -119,12 +119,16 @@ TEST_F(WsCommandsTest, RefusedRequestsAreNamedAndChangeNothing) {
       {"import " + shop + "items " + Quoted("none.csv"), "none.csv"},
       {"report " + Db("empty.db") + "WS_RPT", "is not a database file"},
       {"report " + Db("other.db") + "WS_RPT", "is not a repair-shop database"},
+      // No server answers; its password is never shown.
+      {"script --db 'postgresql://shop:s3cret@/shop?host=/nonexistent/ws_socket' -",
+       "postgresql://shop:***@/shop"},
   };
   for (const auto& [args, message] : bad) {
     const Outcome outcome = Ws(args);
     EXPECT_EQ(outcome.status, 2) << args;
     EXPECT_NE(outcome.err.find(message), std::string::npos) << args << "\n" << outcome.err;
     EXPECT_EQ(outcome.out, "") << args;
+    EXPECT_EQ(outcome.err.find("s3cret"), std::string::npos) << outcome.err;
   }
   EXPECT_FALSE(fs::exists(Path("b.db")));
   EXPECT_EQ(fs::file_size(Path("empty.db")), 0u);
