@@ -6,7 +6,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,11 +17,8 @@
 #include "lib/csv.h"
 #include "lib/demo_data.h"
 #include "lib/report_run.h"
-#include "platform/sqlite_database.h"
-#include "platform/system_object.h"
 #include "reports/ws_rpt.h"
-#include "support/recording_sink.h"
-#include "support/scripted_dialogs.h"
+#include "support/test_host.h"
 
 namespace ws::reports {
 namespace {
@@ -34,40 +30,23 @@ constexpr int kCustomerCol = 2;
 constexpr int kCategoryCol = 11;
 constexpr int kReceivableCol = 18;
 
-class DemoShopTest : public ::testing::Test {
+class DemoShopTest : public test::HostTest {
  protected:
-  static void SetUpTestSuite() {
-    std::random_device device;
-    folder_ =
-        new fs::path(fs::temp_directory_path() / ("ws_reports_demo_" + std::to_string(device())));
-    fs::create_directories(*folder_);
+  void SetUp() override {
     cli::DemoOptions options;
     options.seed = 11;
     options.orders = 400;
     options.date = db::Date{2012, 6, 15};
-    ASSERT_EQ(cli::CreateDemoDatabase((*folder_ / "shop.db").string(), options, nullptr, {}), "");
-  }
-  static void TearDownTestSuite() {
-    std::error_code ignored;
-    fs::remove_all(*folder_, ignored);
-    delete folder_;
-  }
-
-  void SetUp() override {
-    std::string error;
-    db_ = platform::SqliteDatabase::Open((*folder_ / "shop.db").string(), &error);
-    ASSERT_TRUE(db_) << error;
-    host::LoginInfo login{"测试员", db::Date{2012, 6, 15}, folder_->string()};
-    system_ = std::make_unique<platform::SystemObject>(*db_, dialogs_, login);
-    report_.Events().AttachSink(&sink_);
-    report_.Init(*system_, WS_RPT::kProgram);
+    ASSERT_EQ(cli::GenerateDemoData(host_.Db(), options), "");
+    report_.Events().AttachSink(&host_.Sink());
+    report_.Init(host_.System(), WS_RPT::kProgram);
   }
 
   // Rows of a direct query: one vector of texts per row.
   std::vector<std::vector<std::string>> Rows(const char* fixed) { return Rows(db::Sql(fixed)); }
   std::vector<std::vector<std::string>> Rows(const db::Sql& sql) {
     std::string error;
-    auto records = db::Runner(*db_).Open(sql, &error);
+    auto records = db::Runner(host_.Db()).Open(sql, &error);
     EXPECT_EQ(error, "") << sql.Literal();
     std::vector<std::vector<std::string>> rows;
     for (; !records->Eof(); records->MoveNext()) {
@@ -78,15 +57,8 @@ class DemoShopTest : public ::testing::Test {
     return rows;
   }
 
-  static fs::path* folder_;
-  std::unique_ptr<platform::SqliteDatabase> db_;
-  test::ScriptedDialogs dialogs_;
-  test::RecordingSink sink_;
-  std::unique_ptr<platform::SystemObject> system_;
   WS_RPT report_;
 };
-
-fs::path* DemoShopTest::folder_ = nullptr;
 
 TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   const char* direct =
@@ -122,14 +94,14 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   report_.FilterInput(WS_RPT::kCustomer).SetValue(owner[0][0], expected[0][1]);
   ASSERT_TRUE(report_.Refresh());
   EXPECT_EQ(grid.DataRows(), std::stoi(ofOwner[0][0]));
-  EXPECT_EQ(sink_.Count("ErrMessage"), 0);
+  EXPECT_EQ(host_.Sink().Count("ErrMessage"), 0);
 
   // `ws report`'s run of the first filters types them into the window: the same rows as CSV.
   cli::ReportFilters filters;
   filters.from = "2012-03-01";
   filters.to = "2012-05-31";
   filters.checked = true;
-  cli::ReportRun run = cli::RunReport(*db_, "WS_RPT", filters);
+  cli::ReportRun run = cli::RunReport(host_.Db(), "WS_RPT", filters);
   ASSERT_EQ(run.error, "");
   cli::CsvTable table = cli::ParseCsv(run.csv);
   ASSERT_EQ(table.records.size(), expected.size() + 1);
@@ -139,15 +111,15 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   }
   // A filter the report lacks, a date that is none, an unknown report: refused as usage.
   filters.collector = "王";
-  EXPECT_TRUE(cli::RunReport(*db_, "WS_RPT", filters).usage);
+  EXPECT_TRUE(cli::RunReport(host_.Db(), "WS_RPT", filters).usage);
   filters.collector.reset();
   filters.to = "2012-04-31";
-  EXPECT_TRUE(cli::RunReport(*db_, "WS_RPT", filters).usage);
-  EXPECT_TRUE(cli::RunReport(*db_, "WS_S", {}).usage);
+  EXPECT_TRUE(cli::RunReport(host_.Db(), "WS_RPT", filters).usage);
+  EXPECT_TRUE(cli::RunReport(host_.Db(), "WS_S", {}).usage);
 }
 
 TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {
-  const fs::path layout = *folder_ / "WS_RPT_subtotals.txt";
+  const fs::path layout = host_.WorkFolder() / "WS_RPT_subtotals.txt";
   grid::Profile profile = grid::Profile::Load(layout);
   const std::string category = grid::ColumnKey(kCategoryCol);
   profile.Set("VsIsSort", category, "1");
@@ -165,9 +137,9 @@ TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {
   report_.DoGetFormStatus(layout.string());
   // Every refresh builds them afresh: a second one neither keeps nor doubles the first's rows.
   for (int pass = 0; pass < 2; ++pass) {
-    sink_.Clear();
+    host_.Sink().Clear();
     ASSERT_TRUE(report_.Refresh());
-    EXPECT_EQ(sink_.Count("RefreshGetGridStatus"), 1);
+    EXPECT_EQ(host_.Sink().Count("RefreshGetGridStatus"), 1);
     const forms::Grid& grid = report_.Grid();
     std::map<std::string, double> subtotals;
     std::string group;
@@ -188,7 +160,7 @@ TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {
   }
   // Neither a subtotal nor the grand total opens a document.
   forms::Input::DoubleClick(report_.Grid(), report_.Grid().Rows() - 1);
-  EXPECT_EQ(sink_.Count("Detaile"), 0);
+  EXPECT_EQ(host_.Sink().Count("Detaile"), 0);
 }
 
 TEST_F(DemoShopTest, CsvOfTheGridReadsBackAsTheShownCells) {
@@ -198,7 +170,7 @@ TEST_F(DemoShopTest, CsvOfTheGridReadsBackAsTheShownCells) {
   // A cell with the characters CSV must quote, and a row the filter hid.
   grid.SetTextMatrix(1, 19, "备注, 带\"引号\"\r\n第二行");
   grid.SetRowHidden(2, true);
-  const fs::path file = *folder_ / "report.csv";
+  const fs::path file = host_.WorkFolder() / "report.csv";
   ASSERT_EQ(forms::WriteGridCsv(grid, file), "");
 
   std::ifstream in(file, std::ios::binary);

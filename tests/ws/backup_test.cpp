@@ -22,18 +22,12 @@ class BackupTest : public WsProcessTest {
  protected:
   void SetUp() override {
     WsProcessTest::SetUp();
-    ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
+    Init("shop.db");
     user_ = Connect("shop.db");
     ASSERT_EQ(
         db::Runner(*user_).Execute(
             "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','x')"),
         "");
-  }
-  std::unique_ptr<platform::SqliteDatabase> Connect(const std::string& file) {
-    std::string error;
-    auto db = platform::SqliteDatabase::Open(Path(file), &error);
-    EXPECT_NE(db, nullptr) << error;
-    return db;
   }
   std::string Categories(platform::SqliteDatabase& db) {
     std::string error;
@@ -64,15 +58,15 @@ TEST_F(BackupTest, CopyHoldsWhatWasCommittedAndRestoreReplacesItForEveryUser) {
   // Another user is in the middle of a save while the backup runs.
   user_->BeginTrans();
   ASSERT_EQ(db::Runner(*user_).Execute("update pdmwxfl set 说明='uncommitted'"), "");
-  const Outcome backedUp = Ws("backup --db " + Quoted("shop.db") + " " + Quoted("copy.db"));
+  const Outcome backedUp = Ws("backup " + Db("shop.db") + Quoted("copy.db"));
   ASSERT_EQ(backedUp.status, 0) << backedUp.err;
   user_->CommitTrans();
   ASSERT_EQ(user_->LastError(), "");
   EXPECT_FALSE(fs::exists(Path("copy.db.part")));
   const std::string backup = ReadFile(Path("copy.db"));
   // A second backup keeps the first unless told to replace it; OUT must be named.
-  EXPECT_EQ(Ws("backup --db " + Quoted("shop.db") + " " + Quoted("copy.db")).status, 1);
-  EXPECT_EQ(Ws("backup --db " + Quoted("shop.db")).status, 2);
+  EXPECT_EQ(Ws("backup " + Db("shop.db") + Quoted("copy.db")).status, 1);
+  EXPECT_EQ(Ws("backup " + Db("shop.db")).status, 2);
   EXPECT_TRUE(ReadFile(Path("copy.db")) == backup);
   EXPECT_EQ(BackupShop(Path("shop.db"), Path("copy2.db"), true), "");
 
@@ -81,7 +75,7 @@ TEST_F(BackupTest, CopyHoldsWhatWasCommittedAndRestoreReplacesItForEveryUser) {
   ASSERT_EQ(db::Runner(*user_).Execute(
                 "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (2,'F02','大修','y')"),
             "");
-  const Outcome restored = Ws("restore --db " + Quoted("shop.db") + " " + Quoted("copy.db"));
+  const Outcome restored = Ws("restore " + Db("shop.db") + Quoted("copy.db"));
   ASSERT_EQ(restored.status, 0) << restored.err;
   EXPECT_EQ(Categories(*user_), "F01=x");
   EXPECT_TRUE(ReadFile(Path("copy.db")) == backup);
@@ -140,7 +134,7 @@ TEST_F(BackupTest, RestoreRefusesWhatIsNoSoundShopOfThisProgram) {
     EXPECT_FALSE(fs::exists(Path(b.file + "-wal")) || fs::exists(Path(b.file + "-shm"))) << b.file;
     EXPECT_EQ(Categories(*user_), "F01=x") << b.file;
   }
-  const Outcome refused = Ws("restore --db " + Quoted("shop.db") + " " + Quoted("newer.db"));
+  const Outcome refused = Ws("restore " + Db("shop.db") + Quoted("newer.db"));
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("ws restore: " + Path("newer.db")), std::string::npos) << refused.err;
   // A shop whose pages went bad gives no backup: the copy fails its check and is not kept.

@@ -4,14 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "db/catalogue.h"
-#include "db/runner.h"
 #include "platform/sqlite_database.h"
 
 namespace ws::cli {
@@ -19,10 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WsCommandsTest : public WsProcessTest {};
+using WsCommandsTest = WsProcessTest;
 
 TEST_F(WsCommandsTest, InitCreatesOnceAndReplacesOnlyWithForce) {
-  Outcome created = Ws("init --db " + Quoted("shop.db") + " --date 2011-06-15");
+  Outcome created = Ws("init " + Db("shop.db") + "--date 2011-06-15");
   ASSERT_EQ(created.status, 0) << created.err;
   EXPECT_EQ(created.err, "");
   EXPECT_NE(created.out.find("shop.db"), std::string::npos) << created.out;
@@ -33,7 +29,7 @@ TEST_F(WsCommandsTest, InitCreatesOnceAndReplacesOnlyWithForce) {
   EXPECT_EQ(Scalar("shop.db", "select menuname from xt_menu where progID=200001"), "维修工单");
   Scalar("shop.db", "insert into ws_user_setting (user_name, key, value) values ('张', 'k', '2')");
 
-  Outcome refused = Ws("init --db " + Quoted("shop.db"));
+  Outcome refused = Ws("init " + Db("shop.db"));
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
   EXPECT_EQ(Scalar("shop.db", "select count(*) from ws_user_setting"), "1") << "left untouched";
@@ -44,131 +40,140 @@ TEST_F(WsCommandsTest, InitCreatesOnceAndReplacesOnlyWithForce) {
 
   // A file that is no database at all is replaced as well, but only with --force.
   Write("notes.db", "not a database");
-  EXPECT_EQ(Ws("init --db " + Quoted("notes.db")).status, 2);
+  EXPECT_EQ(Ws("init " + Db("notes.db")).status, 2);
   EXPECT_EQ(ReadFile(Path("notes.db")), "not a database");
-  ASSERT_EQ(Ws("init --db " + Quoted("notes.db") + " --force").status, 0);
+  ASSERT_EQ(Ws("init " + Db("notes.db") + "--force").status, 0);
   EXPECT_EQ(Scalar("notes.db", "select value from ws_meta where key='schema'"), "repair-shop");
 }
 
 TEST_F(WsCommandsTest, DemoCreatesAFinishedShopOnceAndReplacesItOnlyWithForce) {
-  const Outcome made =
-      Ws("demo --db " + Quoted("shop.db") + " --seed 3 --orders 40 --date 2012-06-15");
+  const Outcome made = Ws("demo " + Db("shop.db") + "--seed 3 --orders 40 --date 2012-06-15");
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_NE(made.out.find("40 repair orders"), std::string::npos) << made.out;
   EXPECT_EQ(made.err, "") << "no progress bar when standard error is no terminal";
   EXPECT_FALSE(fs::exists(Path("shop.db.new-tmp")));
-  EXPECT_EQ(Scalar("shop.db", "select count(*) from wsdj"), "40");
   EXPECT_EQ(Scalar("shop.db", "select value from ws_parameter where module=12 and number=1"),
             "201206");
   // The indexes are built after the load, but all of them are there, as after `ws init`.
   size_t indexes = 0;
   for (const auto& table : db::Tables()) indexes += table.indexes.size();
-  EXPECT_EQ(Scalar("shop.db",
-                   "select count(*) from sqlite_master where type='index' and "
-                   "name like 'ix_%'"),
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from sqlite_master where name like 'ix_%'"),
             std::to_string(indexes));
 
   // The seed fixes the shop: the same seed makes it again, another seed another one.
   const char* digest =
       "select group_concat(工单号码||车辆ID||应收合计) from (select * from wsdj order by 单据ID)";
   const std::string first = Scalar("shop.db", digest);
-  const Outcome refused = Ws("demo --db " + Quoted("shop.db") + " --orders 5");
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
+  EXPECT_EQ(Ws("demo " + Db("shop.db") + "--orders 5").status, 2) << "exists: see the table";
   EXPECT_EQ(Scalar("shop.db", "select count(*) from wsdj"), "40");
   ASSERT_EQ(Ws("demo --force --db=" + Quoted("shop.db") + " --seed=3 --orders=40 --date=2012-06-15")
                 .status,
             0);
   EXPECT_EQ(Scalar("shop.db", digest), first);
-  ASSERT_EQ(Ws("demo --force --db " + Quoted("shop.db") + " --seed 4 --orders 40").status, 0);
+  ASSERT_EQ(Ws("demo --force " + Db("shop.db") + "--seed 4 --orders 40").status, 0);
   EXPECT_NE(Scalar("shop.db", digest), first);
 }
 
-TEST_F(WsCommandsTest, HelpAndBadUsageChangeNothing) {
-  EXPECT_NE(Ws("--help").out.find("init"), std::string::npos);
-  EXPECT_NE(Ws("init --help").out.find("--db FILE"), std::string::npos);
-  EXPECT_EQ(Ws("help init").status, 0);
-  struct Bad {
-    std::string args;
-    std::string message;
-  };
-  const Bad bad[] = {
+// Bad usage and inputs that are no shop, no script or no file are named, with status 2 and
+// nothing on standard output, and every file named is left exactly as it was.
+TEST_F(WsCommandsTest, RefusedRequestsAreNamedAndChangeNothing) {
+  Init("shop.db");
+  Write("empty.db", "");
+  Write("text.db", std::string(200, 'x'));
+  Write("ok.wss", "# nothing to do\n");
+  Write("items.csv", "AutoID,编码,维修项目\n1,XM1,换油\n");
+  fs::create_directories(Path("folder"));
+  ASSERT_EQ(Connect("other.db")->ExecScript("create table t (x); PRAGMA journal_mode=DELETE"), "");
+  const std::string otherBytes = ReadFile(Path("other.db"));
+  const std::string shop = Db("shop.db");
+  const std::string b = Db("b.db");
+  const std::pair<std::string, std::string> bad[] = {
       {"", "Usage"},
       {"frobnicate", "unknown command"},
       {"init", "--db"},
       {"demo", "--db"},
-      {"init --bogus --db " + Quoted("b.db"), "unknown option"},
+      {"init --bogus " + b, "unknown option"},
       {"init --db", "needs a value"},
       {"init --db --force", "needs a value"},
-      {"init --db " + Quoted("b.db") + " --date yesterday", "not a date"},
+      {"init " + b + "--date yesterday", "not a date"},
       {"init --force --db " + Path(""), "folder"},
-      {"demo --db " + Quoted("b.db") + " --orders -1", "not a number of orders"},
-      {"demo --db " + Quoted("b.db") + " --orders 1e6", "not a number of orders"},
-      {"demo --db " + Quoted("b.db") + " --seed x", "not a seed"},
-      {"demo --db " + Quoted("b.db") + " --date 2012-02-30", "not a date"},
-      {"demo --db " + Quoted("b.db") + " extra", "unexpected argument"},
-      {"demo --db " + Quoted("missing/b.db"), "does not exist"},
+      {"init " + shop, "already exists"},
+      {"demo " + shop, "already exists"},
+      {"demo " + b + "--orders -1", "not a number of orders"},
+      {"demo " + b + "--orders 1e6", "not a number of orders"},
+      {"demo " + b + "--seed x", "not a seed"},
+      {"demo " + b + "--date 2012-02-30", "not a date"},
+      {"demo " + b + "extra", "unexpected argument"},
+      {"demo " + Db("missing/b.db"), "does not exist"},
+      {"script " + Db("empty.db") + Quoted("ok.wss"), "is not a database file"},
+      {"script " + Db("text.db") + Quoted("ok.wss"), "is not a database file"},
+      {"script " + Db("folder") + Quoted("ok.wss"), "is a folder"},
+      {"script " + shop + Quoted("folder"), "is a folder"},
+      {"script " + Db("b.db") + Quoted("ok.wss"), "b.db"},
+      {"script " + shop + Quoted("none.wss"), "none.wss"},
+      {"import " + Db("empty.db") + "items " + Quoted("items.csv"), "is not a database file"},
+      {"import " + shop + "items " + Quoted("folder"), "is a folder"},
+      {"import " + Db("b.db") + "items " + Quoted("items.csv"), "b.db"},
+      {"import " + Db("text.db") + "items " + Quoted("items.csv"), "is not a database file"},
+      {"import " + shop + "items", "CSV"},
+      {"import " + shop + "items " + Quoted("none.csv"), "none.csv"},
+      {"report " + Db("empty.db") + "WS_RPT", "is not a database file"},
+      {"report " + Db("other.db") + "WS_RPT", "is not a repair-shop database"},
+      // No server answers; its password is never shown.
+      {"script --db 'postgresql://shop:s3cret@/shop?host=/nonexistent/ws_socket' -",
+       "postgresql://shop:***@/shop"},
   };
-  for (const auto& b : bad) {
-    const Outcome outcome = Ws(b.args);
-    EXPECT_EQ(outcome.status, 2) << b.args;
-    EXPECT_NE(outcome.err.find(b.message), std::string::npos) << b.args << "\n" << outcome.err;
-    EXPECT_EQ(outcome.out, "") << b.args;
+  for (const auto& [args, message] : bad) {
+    const Outcome outcome = Ws(args);
+    EXPECT_EQ(outcome.status, 2) << args;
+    EXPECT_NE(outcome.err.find(message), std::string::npos) << args << "\n" << outcome.err;
+    EXPECT_EQ(outcome.out, "") << args;
+    EXPECT_EQ(outcome.err.find("s3cret"), std::string::npos) << outcome.err;
   }
   EXPECT_FALSE(fs::exists(Path("b.db")));
+  EXPECT_EQ(fs::file_size(Path("empty.db")), 0u);
+  EXPECT_FALSE(fs::exists(Path("empty.db-wal")));
+  EXPECT_EQ(ReadFile(Path("text.db")), std::string(200, 'x'));
+  EXPECT_TRUE(ReadFile(Path("other.db")) == otherBytes) << "not even switched to WAL";
+  EXPECT_EQ(Scalar("shop.db", "select count(*) from pdmwxxm"), "0");
+
+  EXPECT_NE(Ws("--help").out.find("init"), std::string::npos);
+  EXPECT_NE(Ws("init --help").out.find("--db FILE"), std::string::npos);
+  EXPECT_EQ(Ws("help init").status, 0);
+  const Outcome help = Ws("script --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("expect cell GRID ROW COL TEXT"), std::string::npos) << help.out;
 }
 
 TEST_F(WsCommandsTest, ImportNamesTheLineAndColumnOfEveryBadRowAndWritesNothing) {
-  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
-  Write("customers.csv", "往来ID,公司名称\n1,张三\n2,\"李四, 王五\"\n");
-  Write("vehicles.csv",
-        "车辆ID,车牌号,车主ID\n"
-        "1,京A00001,1\n"
-        "2,京A00002,二\n"
-        "3,京A00001,2\n");
-
-  const Outcome bad =
-      Ws("import --db " + Quoted("shop.db") + " vehicles " + Quoted("vehicles.csv"));
+  Init("shop.db");
+  Write("vehicles.csv", "车辆ID,车牌号,车主ID\n1,京A00001,1\n2,京A00002,二\n3,京A00001,2\n");
+  const Outcome bad = Ws("import " + Db("shop.db") + "vehicles " + Quoted("vehicles.csv"));
   EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.err.find("vehicles.csv line 3, column 车主ID: '二' is not a whole number"),
-            std::string::npos)
-      << bad.err;
-  EXPECT_NE(bad.err.find("vehicles.csv line 4, column 车牌号: '京A00001' is also on line 2"),
-            std::string::npos)
-      << bad.err;
-  EXPECT_NE(bad.err.find("nothing was imported"), std::string::npos);
+  for (const char* said : {"vehicles.csv line 3, column 车主ID: '二' is not a whole number",
+                           "vehicles.csv line 4, column 车牌号: '京A00001' is also on line 2",
+                           "nothing was imported"}) {
+    EXPECT_NE(bad.err.find(said), std::string::npos) << bad.err;
+  }
   EXPECT_EQ(Scalar("shop.db", "select count(*) from clzl"), "0");
 
   const Outcome customers =
-      Ws("import --db " + Quoted("shop.db") + " customers -", ReadFile(Path("customers.csv")));
+      Ws("import " + Db("shop.db") + "customers -", "往来ID,公司名称\n1,张三\n2,\"李四, 王五\"\n");
   ASSERT_EQ(customers.status, 0) << customers.err;
   EXPECT_NE(customers.out.find("Imported 2 rows into pdmwldw"), std::string::npos);
-  Write("vehicles.csv", "车辆ID,车牌号,车主ID\n1,京A00001,1\n2,京A00002,2\n");
-  ASSERT_EQ(Ws("import --db " + Quoted("shop.db") + " CLZL " + Quoted("vehicles.csv")).status, 0);
-  EXPECT_EQ(Scalar("shop.db", "select 公司名称 from PDMWLDWJS where 往来ID=2"), "李四, 王五");
-  EXPECT_EQ(Scalar("shop.db", "select last_id from ws_id where table_name='clzl'"), "2");
-
-  EXPECT_EQ(Ws("import --db " + Quoted("none.db") + " customers " + Quoted("customers.csv")).status,
-            2);
-  EXPECT_FALSE(fs::exists(Path("none.db"))) << "a missing database is not created";
-  Write("notes.db", "not a database");
-  EXPECT_EQ(
-      Ws("import --db " + Quoted("notes.db") + " customers " + Quoted("customers.csv")).status, 2);
-  EXPECT_EQ(Ws("import --db " + Quoted("shop.db") + " customers").status, 2);
-  EXPECT_EQ(Ws("import --db " + Quoted("shop.db") + " customers " + Quoted("none.csv")).status, 2);
 }
 
 TEST_F(WsCommandsTest, ScriptExitStatusTellsPassFailAndWrongScripts) {
-  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
+  Init("shop.db");
   Write("pass.wss",
         "# a comment\n"
         "sql insert into PDMGY (雇员ID, 姓名) values (1, '张三')\n"
         "expect sql \"select 姓名 from PDMGY\" 张三\n");
-  const Outcome pass = Ws("script --db " + Quoted("shop.db") + " " + Quoted("pass.wss"));
+  const Outcome pass = Ws("script " + Db("shop.db") + Quoted("pass.wss"));
   EXPECT_EQ(pass.status, 0) << pass.err;
   EXPECT_EQ(pass.out, "=> 1 rows\nok: 1 checks passed\n");
 
-  const Outcome fail = Ws("script --db " + Quoted("shop.db") + " -",
+  const Outcome fail = Ws("script " + Db("shop.db") + "-",
                           "expect sql \"select count(*) from PDMGY\" 2\n"
                           "echo still running\n");
   EXPECT_EQ(fail.status, 1);
@@ -176,74 +181,19 @@ TEST_F(WsCommandsTest, ScriptExitStatusTellsPassFailAndWrongScripts) {
   EXPECT_NE(fail.out.find("still running"), std::string::npos);
 
   // A syntax error anywhere runs nothing, not even the lines before it.
-  const Outcome wrong = Ws("script --db " + Quoted("shop.db"),
-                           "sql delete from PDMGY\n"
-                           "type \"open\n"
-                           "frobnicate\n");
+  const Outcome wrong =
+      Ws("script " + Db("shop.db"), "sql delete from PDMGY\ntype \"open\nfrobnicate\n");
   EXPECT_EQ(wrong.status, 2);
   EXPECT_NE(wrong.err.find("<stdin> line 2: "), std::string::npos) << wrong.err;
   EXPECT_NE(wrong.err.find("<stdin> line 3: unknown command 'frobnicate'"), std::string::npos);
   EXPECT_EQ(Scalar("shop.db", "select count(*) from PDMGY"), "1");
-
-  EXPECT_EQ(Ws("script --db " + Quoted("none.db") + " " + Quoted("pass.wss")).status, 2);
-  EXPECT_EQ(Ws("script --db " + Quoted("shop.db") + " " + Quoted("none.wss")).status, 2);
-  const Outcome help = Ws("script --help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("expect cell GRID ROW COL TEXT"), std::string::npos) << help.out;
-}
-
-// What is not a shop database is refused and left exactly as it was; a folder named as the
-// input is refused rather than read as an empty script or file.
-TEST_F(WsCommandsTest, RefusedInputsAreNamedAndLeftUntouched) {
-  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
-  Write("empty.db", "");
-  Write("text.db", std::string(200, 'x'));
-  Write("ok.wss", "# nothing to do\n");
-  Write("items.csv", "AutoID,编码,维修项目\n1,XM1,换油\n");
-  fs::create_directories(Path("folder"));
-  {
-    std::string error;
-    auto other = platform::SqliteDatabase::Open(Path("other.db"), &error);
-    ASSERT_EQ(other->ExecScript("create table t (x); PRAGMA journal_mode=DELETE"), "");
-  }
-  const std::string otherBytes = ReadFile(Path("other.db"));
-
-  struct Bad {
-    std::string args;
-    std::string message;
-  };
-  const Bad bad[] = {
-      {"script --db " + Quoted("empty.db") + " " + Quoted("ok.wss"), "is not a database file"},
-      {"import --db " + Quoted("empty.db") + " items " + Quoted("items.csv"),
-       "is not a database file"},
-      {"script --db " + Quoted("text.db") + " " + Quoted("ok.wss"), "is not a database file"},
-      {"script --db " + Quoted("folder") + " " + Quoted("ok.wss"), "is a folder"},
-      {"script --db " + Quoted("shop.db") + " " + Quoted("folder"), "is a folder"},
-      {"import --db " + Quoted("shop.db") + " items " + Quoted("folder"), "is a folder"},
-      {"report --db " + Quoted("empty.db") + " WS_RPT", "is not a database file"},
-      {"report --db " + Quoted("other.db") + " WS_RPT", "is not a repair-shop database"},
-  };
-  for (const auto& b : bad) {
-    const Outcome outcome = Ws(b.args);
-    EXPECT_EQ(outcome.status, 2) << b.args;
-    EXPECT_NE(outcome.err.find(b.message), std::string::npos) << b.args << "\n" << outcome.err;
-  }
-  EXPECT_EQ(fs::file_size(Path("empty.db")), 0u) << "the refused file is not rewritten";
-  EXPECT_FALSE(fs::exists(Path("empty.db-wal")));
-  EXPECT_EQ(ReadFile(Path("text.db")), std::string(200, 'x'));
-  EXPECT_TRUE(ReadFile(Path("other.db")) == otherBytes) << "not even switched to WAL";
-
-  const Outcome script = Ws("script --db " + Quoted("shop.db") + " " + Quoted("ok.wss"));
-  EXPECT_EQ(script.status, 0) << script.err;
-  const Outcome imported = Ws("import --db " + Quoted("shop.db") + " items " + Quoted("items.csv"));
-  EXPECT_EQ(imported.status, 0) << imported.err;
 }
 
 // A disk that fails every write (here: no file may grow past 512 bytes) is told in the shop's
 // words, once, and the engine's half-made companion files do not stay behind.
 TEST_F(WsCommandsTest, AFailingDiskIsToldOnceAndLeavesNoCompanionFiles) {
-  ASSERT_EQ(Ws("init --db " + Quoted("shop.db") + " --date 2012-06-15").status, 0);
-  const Outcome failed = Ws("script --db " + Quoted("shop.db") + " -",
+  Init("shop.db");
+  const Outcome failed = Ws("script " + Db("shop.db") + "-",
                             "sql insert into PDMGY (雇员ID, 姓名) values (1, '张三')\n",
                             "trap '' XFSZ; ulimit -f 1; exec ");
   EXPECT_NE(failed.status, 0);

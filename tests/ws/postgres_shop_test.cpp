@@ -153,17 +153,6 @@ TEST_F(PostgresShopTest, BulkRowsArriveAsWrittenInSeveralCopies) {
   EXPECT_NE(error.find("duplicate key"), std::string::npos) << error;
 }
 
-// Needs no server: the connection fails either way.
-using PostgresUrlTest = WsProcessTest;
-
-TEST_F(PostgresUrlTest, APasswordNeverShowsInMessages) {
-  Outcome failed =
-      Ws("script --db 'postgresql://shop:s3cret@/shop?host=/nonexistent/ws_socket' -", "");
-  EXPECT_EQ(failed.status, 2);
-  EXPECT_EQ(failed.err.find("s3cret"), std::string::npos) << failed.err;
-  EXPECT_NE(failed.err.find("postgresql://shop:***@/shop"), std::string::npos) << failed.err;
-}
-
 TEST_F(PostgresShopTest, TheDemoShopOnTheServerIsTheDemoShopInAFile) {
   const std::string options = " --seed 3 --orders 200 --date 2012-06-15";
   Outcome server = Ws("demo --db " + Arg(ShopUrl()) + options);

@@ -55,6 +55,13 @@ class WsProcessTest : public ::testing::Test {
   // A file of the test's folder (an absolute path stays as it is).
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
   std::string Quoted(const std::string& name) const { return "'" + Path(name) + "'"; }
+  // "--db 'FILE' " for the start of a command's arguments.
+  std::string Db(const std::string& name) const { return "--db " + Quoted(name) + " "; }
+  // A new empty shop, as the first step of most stories.
+  void Init(const std::string& name) {
+    const Outcome made = Ws("init " + Db(name) + "--date 2012-06-15");
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(Path(name), std::ios::binary) << text;
   }
@@ -65,13 +72,17 @@ class WsProcessTest : public ::testing::Test {
     return text.str();
   }
 
-  // A scalar of a database file, opened as a host would open it.
-  std::string Scalar(const std::string& file, const std::string& sql) {
+  // A database file opened as a host opens it, as another user working in the shop.
+  std::unique_ptr<platform::SqliteDatabase> Connect(const std::string& file) {
     std::string error;
     auto db = platform::SqliteDatabase::Open(Path(file), &error);
     EXPECT_NE(db, nullptr) << error;
-    if (!db) return "";
-    std::string text = db::Runner(*db).ScalarText(db::Sql(sql), &error);
+    return db;
+  }
+  std::string Scalar(const std::string& file, const std::string& sql) {
+    auto db = Connect(file);
+    std::string error;
+    std::string text = db ? db::Runner(*db).ScalarText(db::Sql(sql), &error) : "";
     EXPECT_EQ(error, "") << sql;
     return text;
   }

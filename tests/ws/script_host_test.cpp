@@ -19,13 +19,11 @@ namespace {
 // A chooser dialog: a condition field, a list with a tick column, OK and cancel buttons.
 class FakeChooser : public host::IModalForm {
  public:
-  FakeChooser() : form_("frmFake") {
-    condition_ = &form_.Add<forms::Field>("ywTxt", 0);
-    condition_->SetCaption("条件");
-    list_ = &form_.Add<forms::Grid>("ywGrid1");
-    list_->SetFormatString("行号|选择|名称");
-    list_->SetEditable(true);
-    for (const char* name : {"甲", "乙", "丙"}) list_->SetTextMatrix(list_->AddRow(), 2, name);
+  FakeChooser() {
+    condition.SetCaption("条件");
+    list.SetFormatString("行号|选择|名称");
+    list.SetEditable(true);
+    for (const char* name : {"甲", "乙", "丙"}) list.SetTextMatrix(list.AddRow(), 2, name);
     form_.Add<forms::CommandButton>("btn", 0).OnClick = [this] { closed_ = true; };
   }
   std::string Name() const override { return "frmFake"; }
@@ -33,18 +31,13 @@ class FakeChooser : public host::IModalForm {
   bool IsClosed() const override { return closed_; }
   void Dismiss() override { closed_ = true; }
 
-  std::string Condition() const { return condition_->Text(); }
-  int Ticked() const {
-    int n = 0;
-    for (int r = 1; r < list_->Rows(); ++r) n += list_->TextMatrix(r, 1) == "√" ? 1 : 0;
-    return n;
-  }
-
  private:
-  forms::Form form_;
-  forms::Field* condition_;
-  forms::Grid* list_;
+  forms::Form form_{"frmFake"};
   bool closed_ = false;
+
+ public:
+  forms::Field& condition = form_.Add<forms::Field>("ywTxt", 0);
+  forms::Grid& list = form_.Add<forms::Grid>("ywGrid1");
 };
 
 // A control with what a script touches: two fields (one read-only), a line grid, buttons that
@@ -71,7 +64,9 @@ class FakeControl : public host::IControl {
     form_.Add<forms::CommandButton>("btnChoose").OnClick = [this] {
       FakeChooser chooser;
       (*dialogs_)->RunModal(chooser);
-      events_.Raise("Chosen", {chooser.Condition(), chooser.Ticked(), db::Value{}});
+      int ticked = 0;
+      for (int r = 1; r < chooser.list.Rows(); ++r) ticked += chooser.list.TextMatrix(r, 1) == "√";
+      events_.Raise("Chosen", {chooser.condition.Text(), ticked, db::Value{}});
     };
   }
   std::string ClassName() const override { return "Fake"; }
