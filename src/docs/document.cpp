@@ -172,10 +172,14 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     tx.Rollback();
     return false;
   }
+  // The version this save leaves behind is the window's own: if reading the document back
+  // fails below, its next save must not be taken for another user's change.
+  const int64_t savedVersion = tx.Failed() ? -1 : StoredRowVersion(tx, ctx.id);
   if (tx.Failed() || !tx.Commit()) {
     SaveFailed(ctx, tx.Error());
     return false;
   }
+  NoteRowVersion(savedVersion);
 
   // Written: the form knows the lines and the document as saved even if reading them back
   // fails, so a later save updates them instead of inserting them twice.
@@ -219,9 +223,10 @@ bool Document::ShowSaved(int64_t id) {
   return true;
 }
 
-int64_t Document::StoredRowVersion(db::Transaction& tx) const {
+int64_t Document::StoredRowVersion(db::Transaction& tx, int64_t id) const {
+  if (id == 0) id = CurrentId();
   const db::TableDef* table = db::FindTable(schema_.Table());
-  if (!table || table->versionedSince == 0 || CurrentId() <= 0 || tx.Failed()) return -1;
+  if (!table || table->versionedSince == 0 || id <= 0 || tx.Failed()) return -1;
   std::string error;
   auto row = tx.Db().Open(db::Sql("SELECT ")
                               .Raw(db::kRowVersionColumn)
@@ -230,7 +235,7 @@ int64_t Document::StoredRowVersion(db::Transaction& tx) const {
                               .Raw(" WHERE ")
                               .Raw(schema_.KeyColumn())
                               .Raw("=")
-                              .Key(CurrentId()),
+                              .Key(id),
                           &error);
   if (!error.empty()) tx.Fail(error);
   return error.empty() && !row->Eof() ? row->Long(db::kRowVersionColumn) : -1;

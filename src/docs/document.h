@@ -128,8 +128,8 @@ class Document : public host::DocumentControl {
 
   // A new id from the navigator; a failure fails the transaction.
   int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);
-  // The stored row version of the current document inside tx (-1: none or no row).
-  int64_t StoredRowVersion(db::Transaction& tx) const;
+  // The stored row version of document id (0: the current one) inside tx (-1: none or no row).
+  int64_t StoredRowVersion(db::Transaction& tx, int64_t id = 0) const;
   // The lower-case table name GetNewID takes for the header.
   virtual std::string HeaderIdTable() const;
 

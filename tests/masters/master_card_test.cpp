@@ -319,7 +319,7 @@ TEST_F(VehicleCardTest, StatementsWriteEveryColumnAndTheOwnerIsLookedUp) {
   EXPECT_TRUE(
       Logged("update clzl set 车辆编号='f0',车牌号='f1''',行驶证号='f3',发动机号='f2',车架号='f4',"
              "车型='f5',车名='f8',颜色='f6',车主ID=11 where 车辆ID=" +
-             id));
+             id + " and ws_rowver=0"));
 
   ASSERT_TRUE(card_->FileEdit());
   Type(7, "");
