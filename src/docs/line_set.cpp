@@ -269,17 +269,15 @@ void LineSet::CodeTyped(int row) {
     picked = ResolveTyped(*picker, typed);
     // A code that names nothing opens the list on it, as the drop-down of the cell would,
     // unless the document answers it with its own refusal.
-    if (!picked.found && lookup_.unknownCodeText.empty()) {
+    if (!picked.found && lookup_.listOnUnknownCode) {
       picked = ChooseInPicker(system, *picker, typed);
     }
   }
   if (!picked.found) {
     grid_.SetTextMatrix(row, schema_.codeCol, committed);
     if (!lookup_.unknownCodeText.empty()) {
-      system.Dialogs().MessageBox(lookup_.unknownCodeText, "提示:", host::MsgButtons::Ok,
-                                  host::MsgIcon::Information);
-    } else if (lookup_.onUnresolved) {
-      lookup_.onUnresolved();
+      system.Dialogs().MessageBox(lookup_.unknownCodeText, lookup_.unknownCodeTitle,
+                                  host::MsgButtons::Ok, host::MsgIcon::Information);
     }
     return;
   }

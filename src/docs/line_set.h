@@ -57,12 +57,12 @@ struct CodeLookup {
   std::vector<std::pair<int, std::string>> fills;  // (column, property) filled from the row
   std::string typedTag;                            // ErrMessage prefix of a failure of a typed code
   std::string helpTag;                             // ... of the help key
-  // A typed code that names nothing, with nothing chosen from the list it opened: the row
-  // keeps its code, and this tells the user (unset: the row just keeps its code).
-  std::function<void()> onUnresolved;
-  // When set, a typed code that names nothing is answered with this box ("提示:") instead of
-  // dropping the list down on it; the row keeps its part either way.
+  // A typed code that names nothing keeps the row's code and is told with this box (empty: the
+  // row keeps its code silently). The list first drops down on the code, unless the document
+  // refuses an unknown code at once.
   std::string unknownCodeText;
+  std::string unknownCodeTitle = "提示:";
+  bool listOnUnknownCode = true;
 };
 
 class LineSet {

@@ -84,10 +84,9 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
   // has a tag of its own.
   lookup.typedTag = tagPrefix_ + "-->ywGridXM_TxtValidBmS::";
   lookup.helpTag = items ? lookup.typedTag : tagPrefix_ + "-->ywGridPJ_UserHelpEvent::";
-  if (context.badCode) {
-    lookup.onUnresolved = [tell = context.badCode, items] {
-      tell(items ? "输入的维修项目有误，请重试?" : "输入的配件项目有误，请重试?");
-    };
+  if (!context.badCodeTitle.empty()) {
+    lookup.unknownCodeText = items ? "输入的维修项目有误，请重试?" : "输入的配件项目有误，请重试?";
+    lookup.unknownCodeTitle = context.badCodeTitle;
   }
 
   docs::LineSet::Context setContext;

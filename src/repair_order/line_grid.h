@@ -53,10 +53,10 @@ class LineGrid : public docs::LineSet {
     std::function<int64_t()> ownerId;                     // the order's customer
     std::function<void(const std::string&)> reportError;  // ErrMessage, level 8
     std::function<void()> changed;                        // totals and dirty flag
-    // Told "输入的维修项目有误，请重试?" or "输入的配件项目有误，请重试?" when a typed code
-    // names nothing and nothing is chosen (the settlement's grids); unset, the row keeps its
-    // code silently, as the repair order's do.
-    std::function<void(const std::string&)> badCode;
+    // The title of the box telling "输入的维修项目有误，请重试?" or "输入的配件项目有误，请重试?"
+    // when a typed code names nothing and nothing is chosen (the settlement's grids); empty,
+    // the row keeps its code silently, as the repair order's do.
+    std::string badCodeTitle;
   };
 
   // Where the lines are stored and how the grid's failures are tagged; empty members take the

@@ -145,6 +145,7 @@ void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
   lookup.typedTag = "CKLL_WS-->ywGrid_TxtValidBmS::";
   lookup.helpTag = "CKLL_WS-->ywGrid_UserHelpEvent::";
   lookup.unknownCodeText = kBadPart;
+  lookup.listOnUnknownCode = false;
 
   docs::LineSet::Context setContext;
   setContext.system = context_.system;
@@ -201,6 +202,10 @@ bool RequisitionLines::IsLine(int row) const {
   return Grid().CellKeyLong(row, kCode) != 0;
 }
 
+std::string RequisitionLines::Batch(int row) const {
+  return Trim(Grid().TextMatrix(row, kBatch));
+}
+
 std::vector<std::vector<std::string>> RequisitionLines::PrintRows() const {
   // Every line, wherever it stands: a row without a part between two lines ends nothing.
   std::vector<std::vector<std::string>> rows{PrintCells(0)};
@@ -236,7 +241,7 @@ void RequisitionLines::DefaultDepot(int row) {
   bool batch = BatchShown();
   if (fun_.GetGoodsDepot(depot, name, location, grid.CellKeyLong(row, kCode),
                          context_.stockPeriod(), true, 0, false, "", false, "", batch,
-                         Trim(grid.TextMatrix(row, kBatch)))) {
+                         Batch(row))) {
     SetDepot(row, depot, name);
   }
 }
@@ -248,7 +253,7 @@ void RequisitionLines::RefreshStock(int row) {
   double weight = 0;
   if (fun_.GetKcSlZl(quantity, weight, context_.stockPeriod(), grid.CellKeyLong(row, kCode), true,
                      grid.CellKeyLong(row, kDepot), false, "", false, "", false, "", batch,
-                     Trim(grid.TextMatrix(row, kBatch)))) {
+                     Batch(row))) {
     grid.SetTextMatrix(row, kStock, Plain(quantity));
     grid.SetTextMatrix(row, kStockWeight, Plain(weight));
   }
@@ -265,7 +270,7 @@ void RequisitionLines::ShowCurrentStock(int row) {
       .Raw("    AND 产品ID=")
       .Key(grid.CellKeyLong(row, kCode))
       .Raw("    AND 等级=''    AND 特征码=''    AND 产品批次=")
-      .Text(Trim(grid.TextMatrix(row, kBatch)));
+      .Text(Batch(row));
   std::string error;
   auto records = db::Runner(System().GetDatabase()).Open(sql, &error);
   if (!error.empty()) throw std::runtime_error(error);
@@ -289,7 +294,7 @@ void RequisitionLines::LookUpPrice(int row) {
   bool batch = BatchShown() && db::NumericValue(grid.TextMatrix(row, kBatchManaged)) >= 1;
   if (!fun_.GetCpPrice(price, static_cast<int64_t>(mode), context_.stockPeriod(), partId, false,
                        context_.programNumber, 0, grid.CellKeyLong(row, kDepot), false, "", false,
-                       "", false, "", batch, Trim(grid.TextMatrix(row, kBatch)))) {
+                       "", false, "", batch, Batch(row))) {
     return;
   }
   grid.SetTextMatrix(row, kPrice, Plain(price));

@@ -84,6 +84,9 @@ class RequisitionLines : public docs::LineSet {
 
   bool DepotShown() const;
   bool BatchShown() const;
+  // The row's batch as stock knows it: a trailing blank typed by the clerk never names another
+  // batch.
+  std::string Batch(int row) const;
   // A row that holds a part (key of the code cell not 0), whatever its name says: a name typed
   // without a part is no line, a part whose name is empty is one.
   bool IsLine(int row) const override;

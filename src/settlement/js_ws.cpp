@@ -189,9 +189,7 @@ void JS_WS::SetupForm() {
     CalcTotals();
     SetDirty(true);
   };
-  context.badCode = [this](const std::string& text) {
-    Ask(text, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
-  };
+  context.badCodeTitle = Title();
   for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
     const bool items = kind == LineKind::Items;
     auto& grid = form_.Add<forms::Grid>(items ? kItemGrid : kPartGrid);

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/schema.h"
+#include "forms/text.h"
 #include "lib/database_file.h"
 #include "lib/shop_input.h"
 #include "platform/postgres_database.h"
@@ -108,9 +108,27 @@ std::string RunProgram(const std::vector<std::string>& args, std::string* output
   return {};
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+// Why a backup holding these tables (lower case) is no shop: a table of the first layout is
+// missing. Empty when every one is there.
+std::string MissingShopTable(const std::string& in, const std::set<std::string>& tables) {
+  for (const auto& table : db::Tables()) {
+    if (table.since == 1 && !tables.count(forms::FoldCase(table.name))) {
+      return in + " is not a shop backup (it has no table " + table.name + ")";
+    }
+  }
+  return {};
+}
+
+// Why a backup with these ws_meta rows cannot be restored: no version row of a shop, or one
+// written by a newer program. Empty when this program reads it.
+std::string VersionRefusal(const std::string& in, std::map<std::string, std::string> meta) {
+  if (meta["schema"] != db::kSchemaName || meta["version"].empty()) {
+    return in + " is not a shop backup (it has no version row of a repair shop)";
+  }
+  if (std::string newer = db::NewerVersionRefusal(meta); !newer.empty()) {
+    return in + ": " + newer + "; nothing was restored";
+  }
+  return {};
 }
 
 // Why a file cannot be restored as a shop: it must pass the engine's integrity check, hold the
@@ -129,21 +147,14 @@ std::string CheckSqliteBackup(const std::string& in,
   std::set<std::string> tables;
   auto rs = db::Runner(*db).Open(
       db::Sql("SELECT name FROM sqlite_master WHERE type=").Text("table"), &error);
-  for (; error.empty() && !rs->Eof(); rs->MoveNext()) tables.insert(Lower(rs->Text("name")));
-  for (const auto& table : db::Tables()) {
-    if (table.since == 1 && !tables.count(Lower(table.name))) {
-      return in + " is not a shop backup (it has no table " + table.name + ")";
-    }
+  for (; error.empty() && !rs->Eof(); rs->MoveNext()) {
+    tables.insert(forms::FoldCase(rs->Text("name")));
   }
+  if (std::string missing = MissingShopTable(in, tables); !missing.empty()) return missing;
   std::map<std::string, std::string> meta;
   rs = db::Runner(*db).Open(db::Sql("SELECT key, value FROM ws_meta"), &error);
   for (; error.empty() && !rs->Eof(); rs->MoveNext()) meta[rs->Text("key")] = rs->Text("value");
-  if (meta["schema"] != db::kSchemaName || meta["version"].empty()) {
-    return in + " is not a shop backup (it has no version row of a repair shop)";
-  }
-  if (std::string newer = db::NewerVersionRefusal(meta); !newer.empty()) {
-    return in + ": " + newer + "; nothing was restored";
-  }
+  if (std::string refusal = VersionRefusal(in, meta); !refusal.empty()) return refusal;
   *backup = std::move(db);
   return {};
 }
@@ -170,16 +181,12 @@ std::string CheckServerArchive(const std::string& in) {
     if (second == "DATA") {
       std::string name;
       words >> name;
-      if (Lower(name) == "ws_meta") metaData = true;
+      if (forms::FoldCase(name) == "ws_meta") metaData = true;
     } else {
-      tables.insert(Lower(third));
+      tables.insert(forms::FoldCase(third));
     }
   }
-  for (const auto& table : db::Tables()) {
-    if (table.since == 1 && !tables.count(Lower(table.name))) {
-      return in + " is not a shop backup (it has no table " + table.name + ")";
-    }
-  }
+  if (std::string missing = MissingShopTable(in, tables); !missing.empty()) return missing;
   if (!metaData) return in + " is not a shop backup (it has no version row of a repair shop)";
   std::string data;
   if (std::string error =
@@ -200,13 +207,7 @@ std::string CheckServerArchive(const std::string& in) {
     const size_t tab = line.find('\t');
     if (tab != std::string::npos) meta[line.substr(0, tab)] = line.substr(tab + 1);
   }
-  if (meta["schema"] != db::kSchemaName || meta["version"].empty()) {
-    return in + " is not a shop backup (it has no version row of a repair shop)";
-  }
-  if (std::string newer = db::NewerVersionRefusal(meta); !newer.empty()) {
-    return in + ": " + newer + "; nothing was restored";
-  }
-  return {};
+  return VersionRefusal(in, meta);
 }
 
 std::string BackupFile(const std::string& name, const std::string& out) {
