@@ -9,15 +9,12 @@ const std::vector<std::string>& HostileTexts() {
   static const std::vector<std::string> texts = [] {
     // clang-format off
     std::vector<std::string> corpus = {
-        "'", "''", "O'Brien", "'; DROP TABLE WSDJ; --", "x' OR '1'='1", "--", "a -- b", "/* c */",
-        "*/ x /*", "100%", "%", "%%", "_", "a_b", "%_%", "#", "#2012-06-15#", "#6/1/2012#", "@",
-        "@@identity", "\\", "\\'", "a\\b\\\\c", "C:\\work\\selfbb\\", "\\%\\_", "\"", "\"\"",
-        "[WSDJ]", "`x`", "?", "? ?", "$1", ":name", "; select 1", "a\tb", "line1\nline2",
-        "cr\r\nlf", "ends in cr\r", "\x01\x02\x1b[31m\x1f\x7f", " leading", "trailing ", "😀", "👨‍👩‍👧 family",
-        "עברית", "العربية 123", "\u202Eevil\u202C.txt", "zero\u200Bwidth", "ＡＢＣ１２３",
-        "汉字'引号'--注释", "e\u0301 vs \u00e9", "NULL", "isnull(a)", "iif(1,2,3)",
-        "SELECT TOP 1 * FROM WSDJ", "1e308", "-0", "1,000.50", "－１２．５", "2012-02-30",
-        "99999-01-01"};
+        "'", "O'Brien", "'; DROP TABLE WSDJ; --", "x' OR '1'='1", "a -- b", "/* c */", "100%",
+        "%_%", "a_b", "#2012-06-15#", "@@identity", "\\", "\\'", "C:\\work\\selfbb\\", "\\%\\_",
+        "\"\"", "[WSDJ]", "? ?", "$1", ":name", "a\tb", "line1\nline2", "cr\r\nlf", "ends in cr\r",
+        "\x01\x02\x1b[31m\x1f\x7f", " leading", "trailing ", "👨‍👩‍👧 family", "العربية 123",
+        "\u202Eevil\u202C.txt", "zero\u200Bwidth", "ＡＢＣ１２３", "汉字'引号'--注释", "e\u0301 vs \u00e9",
+        "NULL", "iif(1,2,3)", "1e308", "－１２．５", "2012-02-30"};
     // clang-format on
     // Bytes that are no UTF-8 are missing on purpose: SQLite keeps them, PostgreSQL refuses the
     // statement. The number and date tables type them where nothing reaches a statement.
@@ -34,12 +31,8 @@ const std::vector<std::string>& HostileTexts() {
   if (actual == expected) return ::testing::AssertionSuccess();
   size_t at = 0;
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-  auto around = [at](const std::string& text) {
-    return ::testing::PrintToString(text.substr(at > 8 ? at - 8 : 0, 24));
-  };
-  return ::testing::AssertionFailure()
-         << "sizes " << actual.size() << " and " << expected.size() << ", first difference at byte "
-         << at << ": " << around(actual) << " vs " << around(expected);
+  return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                       << ", first difference at byte " << at;
 }
 
 void HostileTest::SetUp() {
