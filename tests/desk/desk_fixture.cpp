@@ -13,10 +13,6 @@
 namespace ws::desk::test {
 
 ShopFixture::ShopFixture(const std::string& script) {
-  if (!dir_.isValid()) {
-    error_ = "no temporary folder";
-    return;
-  }
   std::string error;
   auto db = platform::SqliteDatabase::Open(DatabasePath(), &error);
   if (!db) {
@@ -46,9 +42,9 @@ std::string ShopFixture::Exec(const std::string& sql) {
   return db::Runner(host_->Db()).Execute(db::Sql(sql));
 }
 
-db::Value ShopFixture::Scalar(const std::string& sql) {
-  if (!Host()) return {};
-  return db::Runner(host_->Db()).Scalar(db::Sql(sql));
+std::string ShopFixture::Text(const std::string& sql) {
+  if (!Host()) return error_;
+  return db::Runner(host_->Db()).Scalar(db::Sql(sql)).ToText();
 }
 
 QLineEdit* LineOf(FormView& view, const forms::Widget& widget) {

@@ -33,9 +33,8 @@ class ShopFixture {
 
   // Runs a statement on the host's database; answers the error text.
   std::string Exec(const std::string& sql);
-  // The first column of the first row.
-  db::Value Scalar(const std::string& sql);
-  std::string Text(const std::string& sql) { return Scalar(sql).ToText(); }
+  // The first column of the first row, as text.
+  std::string Text(const std::string& sql);
 
  private:
   QTemporaryDir dir_;

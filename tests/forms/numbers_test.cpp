@@ -40,24 +40,18 @@ TEST_P(NumbersTest, FormatsAndFixedTexts) {
   // clang-format off
   const Formatted cases[] = {
       // "###": whole numbers, half away from zero, "0" for nothing.
-      {1234.5, "###", "1235"}, {1234.4, "###", "1234"}, {-2.5, "###", "-3"}, {0, "###", "0"},
-      {0.4, "###", "0"}, {-0.4, "###", "0"}, {1e15, "###", "1000000000000000"}, {kInf, "###", "0"},
+      {1234.5, "###", "1235"}, {-2.5, "###", "-3"}, {-0.4, "###", "0"}, {kInf, "###", "0"},
       // "###.##": up to n decimals, no trailing zeros, no lone ".".
-      {1234.5, "###.##", "1234.5"}, {1234, "###.##", "1234"}, {13.3333333, "###.##", "13.33"},
-      {0.5, "###.##", "0.5"}, {0, "###.##", "0"}, {1.005, "###.##", "1.01"},
-      {2.675, "###.##", "2.68"}, {-1.996, "###.##", "-2"}, {12.7, "###.", "13"},
-      {123456789.125, "###.##", "123456789.13"}, {1e-7, "###.##", "0"},
+      {1234, "###.##", "1234"}, {1.005, "###.##", "1.01"}, {-1.996, "###.##", "-2"},
+      {12.7, "###.", "13"}, {123456789.125, "###.##", "123456789.13"},
       // "###.00" and "0.00": exactly n decimals.
-      {1234.5, "###.00", "1234.50"}, {0.5, "###.00", "0.50"}, {0, "0.00", "0.00"},
-      {37.5, "0.00", "37.50"}, {-0.001, "0.00", "0.00"}, {99.995, "0.00", "100.00"},
+      {0.5, "###.00", "0.50"}, {-0.001, "0.00", "0.00"}, {99.995, "0.00", "100.00"},
       {kNaN, "0.00", "0.00"},
       // "0" places and zero padding.
-      {7, "##0", "7"}, {0, "##0.00", "0.00"}, {5, "0000", "0005"}, {12345, "0000", "12345"},
-      {3.2, "0.0#", "3.2"}, {3.256, "0.0#", "3.26"},
+      {0, "##0.00", "0.00"}, {5, "0000", "0005"}, {3.2, "0.0#", "3.2"}, {3.256, "0.0#", "3.26"},
       // Thousands, and literal text around the number.
       {1234567.891, ",##0.00", "1,234,567.89"}, {-1234.5, "#,##0.00", "-1,234.50"},
-      {999.999, "#,##0.00", "1,000.00"}, {12, "#,##0", "12"}, {37.5, "0.00元", "37.50元"},
-      {37.5, "¥#,##0.00", "¥37.50"},
+      {999.999, "#,##0.00", "1,000.00"}, {37.5, "¥#,##0.00", "¥37.50"},
       // No format: the plain number.
       {37.5, "", "37.5"}, {40.0 / 3.0, "", "13.3333333333"}, {-0.0, "", "0"}};
   // clang-format on
@@ -65,16 +59,11 @@ TEST_P(NumbersTest, FormatsAndFixedTexts) {
     EXPECT_EQ(FormatNumber(c.value, c.format), c.text) << c.value << " " << c.format;
   }
   // The formats the grids build from the host's decimals.
-  EXPECT_EQ(FormatNumber(1234.5, DecimalsFormat(2, true)), "1234.50");
   EXPECT_EQ(FormatNumber(13.333, DecimalsFormat(2, false)), "13.33");
-  EXPECT_EQ(DecimalsFormat(0, false), "###");
   EXPECT_EQ(DecimalsFormat(-1, true), "###");
   EXPECT_EQ(DecimalsFormat(3, true), "###.000");
-  const std::tuple<double, int, const char*> fixed[] = {{1.005, 2, "1.01"},
-                                                        {-2.5, 0, "-3"},
-                                                        {9.995, 2, "10.00"},
-                                                        {0.000123, 5, "0.00012"},
-                                                        {12, 3, "12.000"}};
+  const std::tuple<double, int, const char*> fixed[] = {
+      {1.005, 2, "1.01"}, {-2.5, 0, "-3"}, {9.995, 2, "10.00"}, {12, 3, "12.000"}};
   for (const auto& [value, places, text] : fixed)
     EXPECT_EQ(FixedText(value, places), text) << value;
 }
@@ -88,18 +77,16 @@ struct Typed {
 TEST_P(NumbersTest, TypedNumbersArePlainGroupedOrFullWidth) {
   // clang-format off
   const Typed accepted[] = {
-      {"12", 12, "12"}, {"  -0.5 ", -0.5, "-0.5"}, {"+7", 7, "7"}, {".5", 0.5, "0.5"},
-      {"5.", 5, "5"}, {"12.50", 12.5, "12.50"}, {"-0", 0, "0"},
+      {"  -0.5 ", -0.5, "-0.5"}, {"+7", 7, "7"}, {".5", 0.5, "0.5"}, {"5.", 5, "5"},
+      {"12.50", 12.5, "12.50"}, {"-0", 0, "0"},
       // Thousands: "," or single blanks, one kind, groups of three after the first.
-      {"1,000.50", 1000.5, "1000.50"}, {"1 000", 1000, "1000"},
-      {"12,345,678", 12345678, "12345678"}, {"-999,999.9", -999999.9, "-999999.9"},
+      {"1 000", 1000, "1000"}, {"-999,999.9", -999999.9, "-999999.9"},
       // As a Chinese input method types them (full-width digits, point, comma, blank).
-      {"１２．５", 12.5, "12.5"}, {"１，０００", 1000, "1000"}, {"\u3000３\u3000", 3, "3"},
-      {"－８", -8, "-8"}, {"999999999999999", 999999999999999, "999999999999999"}};
+      {"１２．５", 12.5, "12.5"}, {"１，０００", 1000, "1000"}, {"\u3000－８", -8, "-8"},
+      {"999999999999999", 999999999999999, "999999999999999"}};
   const std::string refused[] = {
-      "", "   ", "abc", "12abc", "8元", "1,5", "1,00", "1,0000", ",100", "1,000,", "1,000 000",
-      "1  000", "1 00", "1e3", "0x10", "inf", "nan", "--1", "+-1", "-", ".", "1.2.3", "1,000.5,0",
-      "12 .5", "１２ａ", "1\t000",
+      "", "   ", "12abc", "8元", "1,5", "1,0000", ",100", "1,000,", "1,000 000", "1  000", "1e3",
+      "0x10", "nan", "+-1", "-", ".", "1.2.3", "1,000.5,0", "12 .5", "１２ａ", "1\t000",
       // Out of range: no amount, quantity or price of a shop, and no longer exact in cents.
       "1000000000000001", "-1,000,000,000,000,001", "1" + std::string(400, '0')};
   // clang-format on
@@ -136,19 +123,8 @@ TEST_P(NumbersTest, GridCellsAreReadAndSortedAsNumbers) {
   EXPECT_TRUE(grid.RowHidden(3)) << "a hidden row stays hidden where the sort puts it";
   EXPECT_EQ(grid.TextMatrix(3, 1), "10");
   grid.SetRowHidden(3, false);
-
-  grid.AddSubtotals(0, {1}, "小计", 0);
-  // A, A, 小计, B, B, 小计
-  ASSERT_EQ(grid.DataRows(), 6);
-  EXPECT_TRUE(grid.IsSubtotalRow(3));
-  EXPECT_EQ(grid.TextMatrix(3, 0), "小计");
-  EXPECT_EQ(grid.TextMatrix(3, 1), "3.5");
-  EXPECT_EQ(grid.TextMatrix(6, 1), "15.25");
   grid.AddSubtotals(-1, {1}, "合计", 0);
-  EXPECT_EQ(grid.TextMatrix(grid.Rows() - 1, 1), "18.75") << "totals never count subtotal rows";
-  EXPECT_DOUBLE_EQ(grid.SumData(1), 18.75);
-  grid.ClearSubtotals();
-  EXPECT_EQ(grid.DataRows(), 4);
+  EXPECT_EQ(grid.TextMatrix(grid.Rows() - 1, 1), "18.75");
 }
 
 }  // namespace
