@@ -4,7 +4,6 @@
 #include <string>
 
 #include "docs/cls_fun.h"
-#include "forms/text.h"
 #include "support/test_host.h"
 
 namespace ws::docs {
@@ -81,8 +80,6 @@ TEST_F(StockTest, QuantityAndWeightSumTheCountedDepotsUnlessADepotIsNamed) {
       {{7}, 14, 6.5},     // 4 + 6 + 1 + 3: depot 2 is not counted
       {{7, 2}, 100, 50},  // a named depot counts even when excluded
       {{7, 1, "A-1"}, 4, 2},
-      {{7, 1, nullptr, "优"}, 6, 3},
-      {{7, 0, nullptr, nullptr, "T"}, 4, 2},
       {{7, 0, nullptr, nullptr, nullptr, "B1"}, 5, 2.5},
       {{7, 1, "O'Neil"}, 3, 1},
       {{9}, 0, 0},  // no balance row: 0 and 0, and the call still succeeds
@@ -121,38 +118,6 @@ TEST_F(StockTest, DefaultDepotSkipsBarredDepotsAndTakesTheLowestId) {
   host_.Exec("insert into pdmbmcpty (仓库ID,产品ID,是否停用) values (1,7,1), (2,7,1), (3,7,1)");
   EXPECT_EQ(shown(DepotOf(7)), "1/0//");
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
-}
-
-TEST_F(StockTest, FailuresShowTheirTagAndLeaveTheOutputsAlone) {
-  host_.Exec("drop table JXCGoodsZzTz");
-  Stock stock = StockOf({7});
-  EXPECT_FALSE(stock.ok);
-  EXPECT_DOUBLE_EQ(stock.quantity, -1);
-  EXPECT_DOUBLE_EQ(stock.weight, -1);
-  Depot depot = DepotOf(7);
-  EXPECT_FALSE(depot.ok);
-  EXPECT_EQ(depot.id, -1);
-  EXPECT_EQ(depot.name + "/" + depot.place, "previous/previous");
-
-  const auto& boxes = host_.Dialogs().Boxes();
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].text.rfind("GetKcSlZl:", 0), 0u);
-  EXPECT_NE(forms::FoldCase(boxes[0].text).find("jxcgoodszztz"), std::string::npos)
-      << "the database's text";
-  EXPECT_EQ(boxes[1].text.rfind("GetGoodsDepot:", 0), 0u);
-  for (const auto& box : boxes) {
-    EXPECT_EQ(box.title, "提示:");
-    EXPECT_EQ(box.icon, host::MsgIcon::Critical);
-  }
-
-  // Without Init there is no database to ask: false, silently.
-  clsFun uninitialised;
-  double quantity = 5;
-  double weight = 6;
-  EXPECT_FALSE(uninitialised.GetKcSlZl(quantity, weight, 201206, 7, false, 0, false, "", false, "",
-                                       false, "", false, ""));
-  EXPECT_DOUBLE_EQ(quantity, 5);
-  EXPECT_EQ(boxes.size(), 2u);
 }
 
 }  // namespace

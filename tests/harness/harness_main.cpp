@@ -31,16 +31,16 @@ std::string SelfPath(const char* argv0) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s concurrency|crash|faults|writer --db NAME [options]\n",
+    std::fprintf(stderr, "usage: %s concurrency|postings|crash|faults --db NAME [options]\n",
                  argv[0]);
     return 2;
   }
   const std::string command = argv[1];
   std::map<std::string, std::string> options;
   for (int i = 2; i + 1 < argc; i += 2) options[argv[i]] = argv[i + 1];
-  auto number = [&](const char* name, long fallback) {
+  auto number = [&](const char* name, int fallback) {
     auto it = options.find(name);
-    return it == options.end() ? fallback : std::strtol(it->second.c_str(), nullptr, 10);
+    return it == options.end() ? fallback : std::atoi(it->second.c_str());
   };
   const std::string database = options["--db"];
   if (database.empty()) {
@@ -49,31 +49,26 @@ int main(int argc, char** argv) {
   }
   using namespace ws::harness;
   if (command == "writer") {
-    return WriterMain(database, options["--user"], static_cast<int>(number("--orders", 1)),
-                      static_cast<int>(number("--lines", 4)), static_cast<int>(number("--ids", 0)));
+    return WriterMain(database, options["--user"], number("--orders", 1), number("--lines", 4),
+                      number("--ids", 0));
   }
-  if (command == "poster") {
-    return PosterMain(database, options["--user"], static_cast<int>(number("--postings", 1)));
-  }
+  if (command == "poster") return PosterMain(database, options["--user"], number("--postings", 1));
   if (std::string error = PrepareShop(database); !error.empty()) {
     std::fprintf(stderr, "cannot prepare the shop: %s\n", error.c_str());
     return 1;
   }
   Figures figures;
+  const std::string self = SelfPath(argv[0]);
   if (command == "concurrency") {
-    figures = RunConcurrency(SelfPath(argv[0]), database, static_cast<int>(number("--writers", 8)),
-                             static_cast<int>(number("--orders", 500)),
-                             static_cast<int>(number("--lines", 4)),
-                             static_cast<int>(number("--ids", 200)));
+    figures = RunConcurrency(self, database, number("--writers", 8), number("--orders", 500),
+                             number("--lines", 4), number("--ids", 200));
   } else if (command == "postings") {
-    figures = RunPostings(SelfPath(argv[0]), database, static_cast<int>(number("--posters", 8)),
-                          static_cast<int>(number("--postings", 100)));
+    figures = RunPostings(self, database, number("--posters", 8), number("--postings", 100));
   } else if (command == "crash") {
-    figures = RunCrash(SelfPath(argv[0]), database, static_cast<int>(number("--trials", 1000)),
-                       static_cast<int>(number("--lines", 30)),
+    figures = RunCrash(self, database, number("--trials", 1000), number("--lines", 30),
                        static_cast<uint64_t>(number("--seed", 1)));
   } else if (command == "faults") {
-    figures = RunFaults(database, static_cast<int>(number("--lines", 30)));
+    figures = RunFaults(database, number("--lines", 30));
   } else {
     std::fprintf(stderr, "unknown command %s\n", command.c_str());
     return 2;

@@ -14,9 +14,6 @@
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
 #include "lib/database_file.h"
-#include "platform/system_object.h"
-#include "requisition/check_step.h"
-#include "requisition/period_gate.h"
 #include "support/test_host.h"
 
 namespace ws::harness {
@@ -78,8 +75,6 @@ TEST(HarnessTest, SeveralWritersLoseAndCollideNothing) {
     const int orders =
         shop.server ? Bound("WS_HARNESS_PG_ORDERS", 60) : Bound("WS_HARNESS_ORDERS", 60);
     Figures figures = RunConcurrency(WS_HARNESS, shop.name, writers, orders, 4, 100);
-    std::printf("concurrency %s: %s\n", shop.server ? "postgres" : "sqlite",
-                figures.Text().c_str());
     EXPECT_TRUE(figures.Ok()) << figures.Text();
     EXPECT_EQ(figures.Get("saved"), writers * orders);
     EXPECT_EQ(figures.Get("busy_shown"), 0);
@@ -94,7 +89,6 @@ TEST(HarnessTest, RequisitionsCheckedAndUncheckedAtOncePostAndRollUpExactly) {
     const int posters = shop.server ? 8 : 2;
     const int postings = Bound("WS_HARNESS_POSTINGS", 30);
     Figures figures = RunPostings(WS_HARNESS, shop.name, posters, postings);
-    std::printf("postings %s: %s\n", shop.server ? "postgres" : "sqlite", figures.Text().c_str());
     EXPECT_TRUE(figures.Ok()) << figures.Text();
     EXPECT_EQ(figures.Get("checked"), posters * postings);
     EXPECT_EQ(figures.Get("unchecked"), posters * (postings / 2)) << "unchecks ran alongside";
@@ -109,7 +103,6 @@ TEST(HarnessTest, KilledWritersLeaveEveryAcknowledgedSaveWholeAndNothingPartial)
     const int trials = shop.server ? Bound("WS_HARNESS_PG_CRASH_TRIALS", 50)
                                    : Bound("WS_HARNESS_CRASH_TRIALS", 200);
     Figures figures = RunCrash(WS_HARNESS, shop.name, trials, 30, 20121215);
-    std::printf("crash %s: %s\n", shop.server ? "postgres" : "sqlite", figures.Text().c_str());
     EXPECT_TRUE(figures.Ok()) << figures.Text();
     // Kills must land inside saves, or the harness proves nothing about them.
     EXPECT_GT(figures.Get("killed_in_save"), trials / 4);
@@ -121,7 +114,6 @@ TEST(HarnessTest, EveryFailedWriteOfASaveIsShownAndLeavesNothingBehind) {
   const std::string& file = shops.front().name;
   ASSERT_EQ(PrepareShop(file), "");
   Figures figures = RunFaults(file, 30);
-  std::printf("faults sqlite: %s\n", figures.Text().c_str());
   EXPECT_TRUE(figures.Ok()) << figures.Text();
   EXPECT_GT(figures.Get("writes_per_save"), 2);
   // Each write of the save failed once per kind and was refused with a word to the user.
@@ -173,83 +165,6 @@ TEST(HarnessTest, SameNumberSavedAtOnceIsRefusedForOneCounterAsDuplicate) {
     // The clerk's form is still there to take another number.
     SaveOutcome retry = clerk.SaveNewOrder(4);
     EXPECT_TRUE(retry.saved);
-  }
-}
-
-// One requisition of an order is unchecked while another one's check is in flight: the
-// uncheck's roll-up waits for the check and sums what it committed.
-TEST(HarnessTest, AnUncheckRollingUpBesideACheckKeepsThePartsCostTrue) {
-  for (const Shop& shop : Shops("rollup")) {
-    SCOPED_TRACE(shop.name);
-    ASSERT_EQ(PrepareShop(shop.name), "");
-    auto mine = OpenShop(shop.name);
-    auto theirs = OpenShop(shop.name);
-    ASSERT_TRUE(mine && theirs);
-    db::Runner runner(*theirs);
-    const int64_t order = runner.Scalar(db::Sql("SELECT MIN(单据ID) FROM WSDJ")).ToLong();
-    ASSERT_EQ(runner.Execute(db::Sql("INSERT INTO JXCDJ (单据ID,progID,smark,前置单据,前置单据ID,"
-                                     "总金额) VALUES (990001,200002,'01',200001,")
-                                 .Key(order)
-                                 .Raw(",40), (990002,200002,'02',200001,")
-                                 .Key(order)
-                                 .Raw(",25)")),
-              "");
-    ASSERT_EQ(runner.Execute(db::Sql("UPDATE WSDJ SET 配件费用=25 WHERE 单据ID=").Key(order)), "");
-    // Their check of the first requisition has rolled up and commits a moment later.
-    theirs->BeginTrans();
-    ASSERT_EQ(runner.Execute(db::Sql("UPDATE JXCDJ SET smark='02' WHERE 单据ID=990001")), "");
-    ASSERT_EQ(runner.Execute(db::Sql("UPDATE WSDJ SET 配件费用=65 WHERE 单据ID=").Key(order)), "");
-    std::thread commit([&] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      theirs->CommitTrans();
-    });
-    test::ScriptedDialogs dialogs;
-    platform::SystemObject system(*mine, dialogs, host::LoginInfo{"mine", kHarnessDate, ""});
-    requisition::PeriodGate gate = requisition::PeriodGate::FromSystem(system);
-    const bool unchecked =
-        requisition::RunCheckStep(system, gate, {200002, 990002, 200001, order},
-                                  requisition::DocumentPeriod(system, kHarnessDate),
-                                  requisition::CheckDirection::UnCheck, "harness");
-    commit.join();
-    EXPECT_TRUE(unchecked);
-    EXPECT_EQ(
-        runner.Scalar(db::Sql("SELECT 配件费用 FROM WSDJ WHERE 单据ID=").Key(order)).ToDouble(),
-        40);
-    EXPECT_EQ(CheckInvariants(*theirs).Describe(), "ok");
-  }
-}
-
-// A user edits an order while another, on a connection of their own, saves or checks it: each
-// later save is refused with what happened, and the other's work stays.
-TEST(HarnessTest, OrderChangedMeanwhileByAnotherUserIsNotOverwritten) {
-  for (const Shop& shop : Shops("stale")) {
-    SCOPED_TRACE(shop.name);
-    ASSERT_EQ(PrepareShop(shop.name), "");
-    auto mine = OpenShop(shop.name);
-    auto theirs = OpenShop(shop.name);
-    ASSERT_TRUE(mine && theirs);
-    OrderClerk clerk(*mine, "editor", kHarnessDate);
-    SaveOutcome saved = clerk.SaveNewOrder(4);
-    ASSERT_TRUE(saved.saved);
-    auto stored = [&] {
-      return db::Runner(*theirs).ScalarText(
-          db::Sql("SELECT 备注 || '/' || smark || '/' || 维修费用 FROM WSDJ WHERE 单据ID=")
-              .Key(saved.id));
-    };
-    for (auto [change, told] :
-         {std::pair{"UPDATE WSDJ SET 备注='theirs' WHERE 单据ID=", host::kRowChangedText},
-          {"UPDATE WSDJ SET smark='02', 系统='审核' WHERE 单据ID=",
-           "当前单据已审核，不能保存！"}}) {
-      std::string before;
-      SaveOutcome outcome = clerk.ResaveOrder(saved.id, [&] {
-        EXPECT_EQ(db::Runner(*theirs).Execute(db::Sql(change).Key(saved.id)), "");
-        before = stored();
-      });
-      EXPECT_FALSE(outcome.saved);
-      ASSERT_FALSE(outcome.shown.empty());
-      EXPECT_EQ(outcome.shown.front(), told);
-      EXPECT_EQ(stored(), before);
-    }
   }
 }
 
@@ -307,16 +222,12 @@ TEST_F(InvariantsTest, ConsistentShopPassesAndEachFaultIsNamed) {
       {"delete from WSDJ where 单据ID=1", "every repair-order item line has its order"},
       {"update WSDJXM set 金额=90 where 单据明细ID=2", "an order's labour cost"},
       {"update WSDJ set 配件费用=116 where 单据ID=1", "an order's parts cost"},
-      {"delete from JXCDJ where 单据ID=5", "every requisition line has its requisition"},
       {"delete from JxcGoodsList", ""},  // never posted: nothing to compare
       {"update JxcGoodsList set 数量=1", "a checked requisition's stock movements are its lines"},
-      {"delete from JXCDJMX", "a stock movement belongs to a line of its requisition"},
       {"update gl_accvouch set 贷方金额=290, 外币贷方金额=290 where autoid=6",
        "a settlement's voucher lines add up"},
-      {"delete from gl_accvouch where autoid=4", "a settlement's voucher lines add up"},
       {"update gl_accvouch set 外币借方金额=1 where autoid=1", "foreign-currency amount"},
       {"delete from ARPReceive", "a voucher line belongs to a settlement"},
-      {"drop index ix_wsdj_unique_number", ""},
   };
   for (const auto& fault : faults) {
     SCOPED_TRACE(fault.corruption);
@@ -331,10 +242,6 @@ TEST_F(InvariantsTest, ConsistentShopPassesAndEachFaultIsNamed) {
     host_.Exec("rollback to fault");
     host_.Exec("release fault");
   }
-  // Orphaned lines are told apart from a wrong total.
-  host_.Exec("delete from WSDJ");
-  EXPECT_NE(Broken().find("every repair-order item line has its order"), std::string::npos);
-  EXPECT_NE(Broken().find("every repair-order part line has its order"), std::string::npos);
   // A number stored twice, possible only where the unique index is missing.
   host_.Exec("drop index ix_wsdj_unique_number");
   host_.Exec("insert into WSDJ (单据ID,progid,工单号码) values (2,200001,'A1')");

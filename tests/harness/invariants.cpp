@@ -27,15 +27,6 @@ const std::vector<Rule>& Rules() {
       {"every requisition line has its requisition",
        "SELECT 单据明细ID FROM JXCDJMX x WHERE NOT EXISTS "
        "(SELECT 1 FROM JXCDJ h WHERE h.单据ID=x.单据ID)"},
-      {"every receipt write-off line has its receipt",
-       "SELECT 单据明细ID FROM ARPReceiveMx x WHERE NOT EXISTS "
-       "(SELECT 1 FROM ARPReceive h WHERE h.单据ID=x.单据ID)"},
-      {"every settlement item line has its settlement",
-       "SELECT 单据明细ID FROM ARPReceive_XM x WHERE NOT EXISTS "
-       "(SELECT 1 FROM ARPReceive h WHERE h.单据ID=x.单据ID)"},
-      {"every settlement part line has its settlement",
-       "SELECT 单据明细ID FROM ARPReceive_PJ x WHERE NOT EXISTS "
-       "(SELECT 1 FROM ARPReceive h WHERE h.单据ID=x.单据ID)"},
       {"every settlement fee row has its settlement",
        "SELECT 单据ID FROM ARPReceive_FY x WHERE NOT EXISTS "
        "(SELECT 1 FROM ARPReceive h WHERE h.单据ID=x.单据ID)"},

@@ -77,7 +77,8 @@ bool OrderClerk::TypeLine(LineKind kind, int row, const std::string& code, int q
 }
 
 SaveOutcome OrderClerk::SaveNewOrder(int lines, const std::string& number) {
-  Forget();
+  dialogs_.Clear();
+  sink_.Clear();
   SaveOutcome outcome;
   if (!problem_.empty() || !order_->FileNew()) {
     outcome.shown.push_back(problem_.empty() ? "FileNew refused" : problem_);
@@ -108,37 +109,11 @@ SaveOutcome OrderClerk::SaveNewOrder(int lines, const std::string& number) {
   return Finish(outcome);
 }
 
-SaveOutcome OrderClerk::ResaveOrder(int64_t id, const std::function<void()>& meanwhile) {
-  Forget();
-  SaveOutcome outcome;
-  order_ = std::make_unique<WS_S>();
-  order_->Events().AttachSink(&sink_);
-  if (!order_->Init(*system_, kOrderProgram, id) || !order_->Refresh() || order_->GetID() != id ||
-      !order_->FileEdit()) {
-    outcome.shown.push_back("the order could not be opened for editing");
-    return Finish(outcome);
-  }
-  auto& grid = order_->Lines(LineKind::Items).Grid();
-  const double price = db::NumericValue(grid.TextMatrix(1, LineGrid::kPrice)) + 1;
-  forms::Input::Click(order_->Form().Get<forms::Widget>(WS_S::kItemTab));
-  forms::Input::EditCell(grid, 1, LineGrid::kPrice, db::DecimalText(price));
-  if (meanwhile) meanwhile();
-  outcome.number = order_->Header(WS_S::kNumber).Text();
-  outcome.saved = order_->FileSave();
-  if (!outcome.saved) order_->FileCancel();
-  return Finish(outcome);
-}
-
 SaveOutcome OrderClerk::Finish(SaveOutcome outcome) {
   for (const auto& box : dialogs_.Boxes()) outcome.shown.push_back(box.text);
   for (const auto& text : sink_.ErrMessages()) outcome.shown.push_back(text);
   if (outcome.saved) outcome.id = order_->GetID();
   return outcome;
-}
-
-void OrderClerk::Forget() {
-  dialogs_.Clear();
-  sink_.Clear();
 }
 
 int CountBusyTexts(const std::vector<std::string>& shown) {

@@ -40,21 +40,14 @@ class OrderClerk {
   // A new order of `lines` lines (items and parts alternating, quantity 1..3) with the number
   // the host proposes, or `number` when not empty.
   SaveOutcome SaveNewOrder(int lines, const std::string& number = {});
-  // Opens a saved order for editing, changes the price of its first item line, lets
-  // `meanwhile` happen (another user's doing) and saves.
-  SaveOutcome ResaveOrder(int64_t id, const std::function<void()>& meanwhile = {});
 
   // Called just before Save is pressed (the form is typed in full).
   void OnSave(std::function<void()> beforeSave) { beforeSave_ = std::move(beforeSave); }
-
-  repair_order::WS_S& Control() { return *order_; }
-  test::ScriptedDialogs& Dialogs() { return dialogs_; }
 
  private:
   bool TypeLine(repair_order::LineKind kind, int row, const std::string& code, int quantity,
                 double price);
   SaveOutcome Finish(SaveOutcome outcome);
-  void Forget();
 
   db::IDatabase& db_;
   test::ScriptedDialogs dialogs_;
