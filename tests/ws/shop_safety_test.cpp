@@ -39,7 +39,6 @@ TEST(ShopSafetyTest, UpgradeMakesMissingObjectsAndNamesRowsBreakingAUniqueIndex)
   EXPECT_NE(notice.find("ix_wsdj_unique_number"), std::string::npos) << notice;
   EXPECT_NE(notice.find("200001/W1（2 行）"), std::string::npos) << notice;
   EXPECT_EQ(notice.find("W3"), std::string::npos) << "only the duplicates are listed";
-  EXPECT_EQ(db::UpgradeSchema(host.Db()), notice) << "a caller without a notice hears it";
 
   // What the stored rows allow is made: the trigger counts a write, the code is unique again.
   host.Exec("INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (5000, 200001, 'W5000')");
