@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -14,42 +13,11 @@
 namespace ws::db {
 namespace {
 
-std::string AsciiCase(std::string text, bool upper) {
-  for (char& c : text) {
-    c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
-                                : std::tolower(static_cast<unsigned char>(c)));
-  }
-  return text;
-}
-
 class CatalogueTest : public test::HostTest {
  protected:
   std::string Run(const std::string& sql) { return Runner(host_.Db()).Execute(Sql(sql)); }
   std::string Text(const Sql& sql) { return host_.Scalar(sql).ToText(); }
 };
-
-TEST_F(CatalogueTest, EveryTableAndColumnAnswersInAnyLetterCase) {
-  for (const auto& table : Tables()) {
-    for (const std::string& name :
-         {table.name, AsciiCase(table.name, false), AsciiCase(table.name, true)}) {
-      std::string error;
-      auto rs = Runner(host_.Db()).Open(Sql("SELECT * FROM " + name + " WHERE 1=0"), &error);
-      EXPECT_EQ(error, "") << name;
-      EXPECT_EQ(rs->FieldCount(), static_cast<int>(table.columns.size())) << name;
-    }
-    for (const auto& column : table.columns) {
-      for (bool upper : {false, true}) {
-        std::string sql =
-            "SELECT " + AsciiCase(column.name, upper) + " FROM " + table.name + " WHERE 1=0";
-        EXPECT_EQ(Run(sql), "") << sql;
-      }
-    }
-  }
-  // Mixed spellings ("CLZl", "JxcGoodsList") are the same ASCII folding as the two above.
-  EXPECT_NE(FindTable("JxcGoodsList"), nullptr);
-  EXPECT_EQ(FindTable("pdmxsy"), nullptr);
-  EXPECT_NE(FindTable("wsdj")->FindColumn("PROGID"), nullptr);
-}
 
 // Rows written without every column still take part in arithmetic and in conditions on the
 // empty text: the module's receipts add to 补收金额 of orders whose insert never named it.
@@ -73,7 +41,7 @@ TEST_F(CatalogueTest, DefaultsKeepArithmeticAndEmptyTextConditionsWorking) {
             "");
 }
 
-TEST_F(CatalogueTest, DefaultConfigurationLandsAndTellsOurDatabaseApart) {
+TEST_F(CatalogueTest, DefaultConfigurationLands) {
   for (const auto& control : DefaultControls()) {
     const std::string where = " where progID=" + std::to_string(control.programNumber);
     // The menu's own captions and classes are the menu model's test.
@@ -96,19 +64,9 @@ TEST_F(CatalogueTest, DefaultConfigurationLandsAndTellsOurDatabaseApart) {
               o.value)
         << o.module << " " << o.name;
   }
-  EXPECT_NE(Text(Sql("select value from ws_option where name='readonlybackcolor'")), "");
   // The login date's period; the closing day follows the calendar.
   EXPECT_EQ(host_.Joined("select value from ws_parameter where module=12 order by number"),
             "201206,31");
-  const std::string currency =
-      Text(Sql("select value from ws_option where module=12 and name='4'"));
-  EXPECT_EQ(host_.RowText("select 外币名称 from pdmbz where 币种ID=" + currency), "人民币");
-  EXPECT_EQ(Text(Sql("select item_value from xt_accinformation where system_code='system' and "
-                     "item_code='mouseeventscrollrate'")),
-            "5");
-
-  // Another program's file and an empty one are the schema upgrade's refusals.
-  EXPECT_EQ(SchemaVersion(host_.Db()), std::optional<std::string>(kSchemaVersion));
 }
 
 // PostgreSQL cuts identifiers after 63 bytes, which could silently merge two index names.

@@ -17,11 +17,7 @@ TEST(ColumnOperatorTest, OnlyPlainNamesAndKnownOperatorsPass) {
     std::string op;
   };
   const Case cases[] = {{"工单号码 like", "工单号码", "like"},
-                        {" WSDJ.工单号码 LIKE ", "WSDJ.工单号码", "like"},
-                        {"进厂日期>=", "进厂日期", ">="},
-                        {"金额 <>", "金额", "<>"},
-                        {"a1_b=", "a1_b", "="},
-                        {"x!=", "x", "!="}};
+                        {" WSDJ.工单号码 LIKE ", "WSDJ.工单号码", "like"}};
   for (const auto& c : cases) {
     auto split = SplitColumnOperator(c.columnOp);
     ASSERT_TRUE(split) << c.columnOp;
@@ -82,7 +78,7 @@ TEST_F(ConditionRunTest, TypedPatternCharactersAndQuotesMatchThemselves) {
       {"\\", "3"},     // the escape character itself
       {"'", "4"},      // a quote neither ends the literal nor fails the statement
       {"W_0", "1,6"},  // letter case is still ignored
-      {"X0", "5"},    {"W%0", "2"}, {"%0", "2"}, {"_0", "1,6"}, {"zz", ""},
+      {"_0", "1,6"},  {"zz", ""},
   };
   for (const auto& c : cases) {
     std::vector<Condition> conditions{{c.typed, "工单号码 like"}};

@@ -1,7 +1,6 @@
-// The navigator's per-block figures: after other users write, only the blocks of keys they
-// wrote to are counted again, and the position text stays what a full count gives, whatever
-// they did, on lists the blocks cannot vouch for, inside a transaction and on a file without
-// the tracking.
+// The navigator's per-block figures: after other users write, the position text stays what a
+// full count gives, whatever they did, and inside a
+// transaction.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -52,7 +51,6 @@ class NavigatorBlocksTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(other_);
     host_.Exec("INSERT INTO pdmwldw (往来ID, 公司名称) VALUES (7, '宏达运输'), (8, '顺风')");
-    host_.Db().EnableLog(true);
   }
 
   host::NavResult Move(int mode, int64_t current, const std::string& condition = kWindow) {
@@ -60,46 +58,11 @@ class NavigatorBlocksTest : public ::testing::Test {
     EXPECT_EQ(r.message, std::optional<std::string>("")) << condition;
     return r;
   }
-  // Count statements the navigator ran since the log was last cleared.
-  int Counts() {
-    int n = 0;
-    for (const auto& sql : host_.Db().Log()) n += sql.rfind("SELECT COUNT(*)", 0) == 0;
-    return n;
-  }
 
   TestHost host_{TestHost::Storage::File};
   std::unique_ptr<platform::EngineDatabase> other_ = host_.OpenSecondConnection();
   RecordNavigator nav_{host_.Db()};
 };
-
-TEST_F(NavigatorBlocksTest, OnlyTheBlocksOthersWroteToAreCountedAgain) {
-  for (int64_t block = 0; block < 6; ++block) {
-    for (int64_t i = 1; i <= 3; ++i) AddOrder(host_.Db(), block * kBlock + i * 10);
-  }
-  host::NavResult r = Move(kNavFirst, 0);
-  EXPECT_EQ(r.position, "1/18");
-
-  // Another user adds a row in block 4 and deletes one in block 1: the next step recounts
-  // those two blocks and the row's own block up to it, not the six blocks of the list.
-  AddOrder(*other_, 4 * kBlock + 5);
-  Write(*other_, db::Sql("DELETE FROM WSDJ WHERE 单据ID=").Key(kBlock + 20));
-  host_.Db().ClearLog();
-  r = Move(kNavNext, 10);
-  EXPECT_EQ(r.records->Long("单据ID"), 20);
-  EXPECT_EQ(r.position, "2/18");
-  // The server's change stamp moves with any session's writes, which may cost a retry there.
-  if (!host_.OnPostgres()) {
-    EXPECT_EQ(Counts(), 3);
-  }
-  for (const auto& sql : host_.Db().Log()) {
-    EXPECT_EQ(sql.find("GROUP BY"), std::string::npos) << "no full pass: " << sql;
-  }
-  // A row that leaves the window by a date change is a write to its block too.
-  Write(*other_,
-        db::Sql("UPDATE WSDJ SET 进厂日期='2011-12-31' WHERE 单据ID=").Key(5 * kBlock + 10));
-  r = Move(kNavPrevious, 20);
-  EXPECT_EQ(r.position, "1/17");
-}
 
 // Random writes of another user all over the list, each followed by a move of this one: the
 // position always equals a full count, the row always the neighbour by key.
@@ -133,37 +96,6 @@ TEST_F(NavigatorBlocksTest, PositionsEqualAFullCountAfterAnyWrites) {
   }
 }
 
-// A list whose rows depend on another table cannot be vouched for by the order table's blocks:
-// renaming a customer changes it without a write to WSDJ.
-TEST_F(NavigatorBlocksTest, ListsThatDependOnOtherTablesAreCountedWhole) {
-  for (int64_t id : {int64_t{10}, int64_t{20}, kBlock + 10})
-    AddOrder(host_.Db(), id, "2012-06-01", 7);
-  AddOrder(host_.Db(), 30, "2012-06-01", 8);
-  struct Case {
-    std::string select;
-    std::string condition;
-  };
-  const std::vector<Case> cases = {
-      {kSelect, kWindow + " and 车主ID IN (SELECT 往来ID FROM pdmwldw WHERE 公司名称 LIKE '宏%')"},
-      {kSelect, kWindow + " and pdmwldw.公司名称 LIKE '宏%'"},
-      // The order table alone, its subquery naming nothing of the orders'.
-      {" SELECT * FROM WSDJ",
-       kWindow + " and 车主ID IN (SELECT 往来ID FROM pdmwldw WHERE 简称 = '宏')"},
-  };
-  for (const Case& c : cases) {
-    Write(*other_, db::Sql("UPDATE pdmwldw SET 公司名称='顺风', 简称='' WHERE 往来ID=8"));
-    Write(*other_, db::Sql("UPDATE pdmwldw SET 简称='宏' WHERE 往来ID=7"));
-    auto move = [&](int mode, int64_t current) {
-      host::NavResult r = nav_.Navigate(c.select, c.condition, mode, current, "单据ID", 1);
-      EXPECT_EQ(r.message, std::optional<std::string>("")) << c.condition;
-      return r.position;
-    };
-    EXPECT_EQ(move(kNavFirst, 0), "1/3") << c.condition;
-    Write(*other_, db::Sql("UPDATE pdmwldw SET 公司名称='宏图', 简称='宏' WHERE 往来ID=8"));
-    EXPECT_EQ(move(kNavNext, 10), "2/4") << c.condition;
-  }
-}
-
 // Figures taken inside a transaction include this connection's own uncommitted write; were
 // they kept, a rollback followed by another user's delete in the same block would leave the
 // block at the version they were taken under with a different content.
@@ -177,18 +109,6 @@ TEST_F(NavigatorBlocksTest, FiguresTakenInsideATransactionAreNotKept) {
   // The other user waits for no one now; the delete brings block 0 to the same version.
   Write(*other_, db::Sql("DELETE FROM WSDJ WHERE 单据ID=30"));
   EXPECT_EQ(Move(kNavNext, 10).position, "2/2");
-}
-
-TEST_F(NavigatorBlocksTest, AFileWithoutTheTrackingIsCountedWhole) {
-  WS_SQLITE_ONLY("drops SQLite triggers by their names");
-  for (const char* trigger : {"ws_change_wsdj_ins", "ws_change_wsdj_upd", "ws_change_wsdj_del"}) {
-    ASSERT_EQ(host_.Db().ExecScript(std::string("DROP TRIGGER ") + trigger), "");
-  }
-  ASSERT_EQ(host_.Db().ExecScript("DROP TABLE ws_change_block"), "");
-  for (int64_t id : {int64_t{10}, int64_t{20}, kBlock + 10}) AddOrder(host_.Db(), id);
-  EXPECT_EQ(Move(kNavFirst, 0).position, "1/3");
-  AddOrder(*other_, 15);
-  EXPECT_EQ(Move(kNavNext, 10).position, "2/4");
 }
 
 }  // namespace
