@@ -13,9 +13,9 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
-#include "lib/database_file.h"
-#include "lib/demo_data.h"
 #include "platform/navigator.h"
+#include "shop/database_file.h"
+#include "shop/demo_data.h"
 
 namespace {
 
@@ -36,13 +36,13 @@ void Check(const std::string& error, const char* what) {
 
 // A demo shop made once per engine and opened as a user opens it.
 std::unique_ptr<ws::db::IDatabase> Shop(const std::string& name) {
-  ws::cli::DemoOptions options;
+  ws::shop::DemoOptions options;
   options.orders = kOrders;
   options.date = ws::db::Date{2012, 6, 15};
-  Check(ws::cli::CheckNewDatabaseTarget(name, true), "target");
-  Check(ws::cli::CreateDemoDatabase(name, options, nullptr, {}), "demo");
+  Check(ws::shop::CheckNewDatabaseTarget(name, true), "target");
+  Check(ws::shop::CreateDemoDatabase(name, options, nullptr, {}), "demo");
   std::string error;
-  auto db = ws::cli::OpenShopDatabase(name, &error);
+  auto db = ws::shop::OpenShopDatabase(name, &error);
   Check(error, "open");
   return db;
 }

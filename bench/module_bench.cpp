@@ -29,19 +29,19 @@
 #include "db/runner.h"
 #include "db/schema.h"
 #include "db/sql.h"
-#include "docs/line_price.h"
 #include "forms/input.h"
 #include "harness/order_clerk.h"
 #include "harness/shop_rows.h"
-#include "lib/database_file.h"
-#include "lib/demo_data.h"
+#include "money/js_ws.h"
 #include "pickers/master_picker.h"
 #include "platform/engine_database.h"
 #include "platform/system_object.h"
+#include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
 #include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
-#include "settlement/js_ws.h"
+#include "shop/database_file.h"
+#include "shop/demo_data.h"
 #include "support/recording_sink.h"
 #include "support/scripted_dialogs.h"
 
@@ -191,7 +191,7 @@ void AddBenchRows(EngineDatabase& db) {
 
 std::unique_ptr<EngineDatabase> OpenEngine(const std::string& name) {
   std::string error;
-  auto db = ws::cli::OpenShopDatabase(name, &error);
+  auto db = ws::shop::OpenShopDatabase(name, &error);
   Check(error, "open " + name);
   auto* engine = dynamic_cast<EngineDatabase*>(db.get());
   if (!engine) Fail("not an engine database: " + name);
@@ -201,7 +201,7 @@ std::unique_ptr<EngineDatabase> OpenEngine(const std::string& name) {
 
 bool HasBenchRows(const std::string& name) {
   std::string error;
-  auto db = ws::cli::OpenShopDatabase(name, &error);
+  auto db = ws::shop::OpenShopDatabase(name, &error);
   if (!db || !error.empty()) return false;
   return ws::db::Runner(*db)
                  .Scalar(ws::db::Sql("SELECT COUNT(*) FROM ws_meta WHERE key='bench:requisition'"),
@@ -218,11 +218,11 @@ void Upgrade(const std::string& name) {
 void MakeShop(const std::string& name, int64_t orders) {
   std::fprintf(stderr, "module_bench: making a demo shop of %lld orders in %s\n",
                static_cast<long long>(orders), name.c_str());
-  ws::cli::DemoOptions options;
+  ws::shop::DemoOptions options;
   options.orders = orders;
   options.date = kLoginDate;
-  Check(ws::cli::CheckNewDatabaseTarget(name, true), "target");
-  Check(ws::cli::CreateDemoDatabase(name, options, nullptr, {}), "demo");
+  Check(ws::shop::CheckNewDatabaseTarget(name, true), "target");
+  Check(ws::shop::CreateDemoDatabase(name, options, nullptr, {}), "demo");
   AddBenchRows(*OpenEngine(name));
 }
 
@@ -431,8 +431,8 @@ void CheckSettlement(benchmark::State& state, Shop* shop) {
         ws::db::Sql("SELECT 工单号码 FROM WSDJ WHERE 单据ID=").Key(orderId), &error);
     Check(error, "order number");
   }
-  ws::settlement::JS_WS doc([&](ws::host::ISystem&, int64_t, int64_t, int64_t) {
-    return ws::settlement::ChosenRepairOrder{orderId, number};
+  ws::money::JS_WS doc([&](ws::host::ISystem&, int64_t, int64_t, int64_t) {
+    return ws::money::ChosenRepairOrder{orderId, number};
   });
   doc.Events().AttachSink(&desk.sink);
   if (!doc.Init(*desk.system, kSettlementProgram, 0) || !doc.FileNew()) {
@@ -443,12 +443,12 @@ void CheckSettlement(benchmark::State& state, Shop* shop) {
     if (!typed) Fail("settlement field " + std::to_string(index) + ": " + typed.reason);
   };
   if (!ws::forms::Input::Click(
-          doc.Form().Get<ws::forms::Widget>(ws::settlement::JS_WS::kSelectButton))) {
+          doc.Form().Get<ws::forms::Widget>(ws::money::JS_WS::kSelectButton))) {
     Fail("chooser");
   }
-  type(ws::settlement::JS_WS::kDate, "2012-06-15");
-  type(ws::settlement::JS_WS::kAccount, "1001");
-  type(ws::settlement::JS_WS::kCollected, "100");
+  type(ws::money::JS_WS::kDate, "2012-06-15");
+  type(ws::money::JS_WS::kAccount, "1001");
+  type(ws::money::JS_WS::kCollected, "100");
   if (!doc.FileSave()) Fail("settlement save refused");
   auto check = [&] {
     if (!doc.Check()) Fail("settlement check refused");
@@ -465,7 +465,8 @@ void ProposePrice(benchmark::State& state, Shop* shop) {
   Desk& desk = *shop->desk;
   const int mode = static_cast<int>(state.range(0));
   const int rule = static_cast<int>(state.range(1));
-  const auto kind = state.range(2) == 0 ? ws::docs::LineKind::Items : ws::docs::LineKind::Parts;
+  const auto kind =
+      state.range(2) == 0 ? ws::framework::LineKind::Items : ws::framework::LineKind::Parts;
   Check(desk.system->SetOption(12, std::string("fetchmode"), std::to_string(mode)), "mode");
   Check(ws::db::Runner(*desk.db).Execute(ws::db::Sql("UPDATE xt_objects SET fetchPrice=")
                                              .Num(rule)
@@ -476,10 +477,10 @@ void ProposePrice(benchmark::State& state, Shop* shop) {
   const int64_t owner = Scalar(*desk.db,
                                "SELECT 车主ID FROM WSDJ WHERE 单据ID=(SELECT "
                                "MAX(单据ID) FROM WSDJ WHERE smark='02')");
-  const int64_t key = kind == ws::docs::LineKind::Items
+  const int64_t key = kind == ws::framework::LineKind::Items
                           ? Scalar(*desk.db, "SELECT MIN(AutoID) FROM PDMWXXM")
                           : Scalar(*desk.db, "SELECT MIN(产品ID) FROM PDMCPML");
-  ws::docs::LinePricer pricer(*desk.system, kOrderProgram);
+  ws::repair_order::LinePricer pricer(*desk.system, kOrderProgram);
   auto propose = [&] { benchmark::DoNotOptimize(pricer.Propose(kind, key, owner)); };
   Twin twin;
   twin.statements = Capture(*desk.db, propose);

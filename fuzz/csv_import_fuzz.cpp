@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/csv.h"
+#include "shop/csv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const ws::cli::CsvTable table = ws::cli::ParseCsv(text);
+  const ws::shop::CsvTable table = ws::shop::ParseCsv(text);
   if (!table.error.empty()) {
     if (table.errorLine < 1) std::abort();
     return 0;
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     written += "\r\n";
   }
-  const ws::cli::CsvTable again = ws::cli::ParseCsv(written);
+  const ws::shop::CsvTable again = ws::shop::ParseCsv(written);
   if (!again.error.empty() || again.records.size() != table.records.size()) std::abort();
   for (size_t r = 0; r < table.records.size(); ++r) {
     if (again.records[r].fields != table.records[r].fields) std::abort();

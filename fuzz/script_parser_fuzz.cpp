@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/script_parser.h"
+#include "shop/script_parser.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ std::string Quoted(const std::string& word) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const ws::cli::Script script = ws::cli::ParseScript(text);
+  const ws::shop::Script script = ws::shop::ParseScript(text);
   for (const auto& error : script.errors) {
     if (error.message.empty()) std::abort();
   }
@@ -37,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view line = text.substr(start, end - start);
     std::vector<std::string> words;
     std::string error;
-    if (ws::cli::SplitScriptLine(line, words, &error) && !words.empty()) {
+    if (ws::shop::SplitScriptLine(line, words, &error) && !words.empty()) {
       std::string again;
       for (const auto& word : words) again += (again.empty() ? "" : " ") + Quoted(word);
       std::vector<std::string> reread;
-      if (!ws::cli::SplitScriptLine(again, reread, &error) || reread != words) std::abort();
+      if (!ws::shop::SplitScriptLine(again, reread, &error) || reread != words) std::abort();
     }
     start = end + 1;
   }

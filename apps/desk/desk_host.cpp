@@ -5,7 +5,7 @@
 #include "desk/desk_dialogs.h"
 #include "desk/picker_popup.h"
 #include "desk/progress_dialog.h"
-#include "lib/module_controls.h"
+#include "shop/module_controls.h"
 
 namespace ws::desk {
 
@@ -22,7 +22,7 @@ DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string sho
   system_->SetProgressHandler([this](const std::string& what, int64_t done, int64_t total) {
     return progress_->Report(what, done, total);
   });
-  cli::RegisterModuleControls(registry_);
+  shop::RegisterModuleControls(registry_);
   // A picker drops down below the editor that has the focus: the field that asked for it.
   system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {
     return PickerPopup::Run(picker, text, QApplication::focusWidget());

@@ -18,8 +18,8 @@
 #include "desk/main_window.h"
 #include "desk/shop_file.h"
 #include "host/app.h"
-#include "lib/database_file.h"
 #include "platform/postgres_database.h"
+#include "shop/database_file.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ void Tell(const Options& options, const QString& text) {
 }
 
 std::string CreateDemo(const Options& options) {
-  if (ws::cli::EngineOf(options.db.toStdString()) == ws::db::Engine::Sqlite) {
+  if (ws::shop::EngineOf(options.db.toStdString()) == ws::db::Engine::Sqlite) {
     QDir().mkpath(QFileInfo(options.db).absolutePath());
   }
   std::unique_ptr<QProgressDialog> progress;

@@ -23,9 +23,9 @@
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
 #include "host/app.h"
-#include "lib/backup.h"
 #include "masters/master_list.h"
 #include "platform/print_data.h"
+#include "shop/backup.h"
 
 namespace ws::desk {
 
@@ -227,13 +227,13 @@ void MainWindow::BuildShopMenu() {
 
 QString MainWindow::BackupShopTo(const QString& path) {
   if (host_.ShopName().empty()) return tr("当前数据库不是文件，无法备份");
-  return Q(cli::BackupShop(host_.ShopName(), path.toStdString(), true));
+  return Q(shop::BackupShop(host_.ShopName(), path.toStdString(), true));
 }
 
 QString MainWindow::RestoreShopFrom(const QString& path) {
   if (tabs_->count() > 0) return tr("请先关闭所有窗口，再恢复数据库");
   if (host_.ShopName().empty()) return tr("当前数据库不是文件，无法恢复");
-  return Q(cli::RestoreShop(host_.ShopName(), path.toStdString()));
+  return Q(shop::RestoreShop(host_.ShopName(), path.toStdString()));
 }
 
 void MainWindow::BuildLogPanel() {

@@ -7,11 +7,11 @@
 #include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/schema.h"
-#include "lib/database_file.h"
-#include "lib/demo_data.h"
-#include "lib/shop_input.h"
 #include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
+#include "shop/database_file.h"
+#include "shop/demo_data.h"
+#include "shop/shop_input.h"
 
 namespace ws::desk {
 
@@ -66,7 +66,7 @@ ShopFile OpenServerShop(const std::string& url) {
 }  // namespace
 
 ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
-  if (cli::EngineOf(path) == db::Engine::Postgres) return OpenServerShop(path);
+  if (shop::EngineOf(path) == db::Engine::Postgres) return OpenServerShop(path);
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     return Refuse(ShopFileStatus::Missing, "数据库文件不存在：" + path);
@@ -76,7 +76,7 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
   }
   // An empty file (or any without the engine's header) would be taken for a new database and
   // rewritten before it is refused.
-  if (!cli::CheckExistingDatabaseFile(path).empty()) {
+  if (!shop::CheckExistingDatabaseFile(path).empty()) {
     return Refuse(ShopFileStatus::Foreign, path + " 不是本系统的数据库文件");
   }
   std::string error;
@@ -114,11 +114,11 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
 
 std::string CreateDemoShop(const std::string& path, int64_t orders, const db::Date& date,
                            const std::function<void(int64_t, int64_t)>& progress) {
-  if (std::string error = cli::CheckNewDatabaseTarget(path, false); !error.empty()) return error;
-  cli::DemoOptions options;
+  if (std::string error = shop::CheckNewDatabaseTarget(path, false); !error.empty()) return error;
+  shop::DemoOptions options;
   options.orders = orders;
   options.date = date;
-  return cli::CreateDemoDatabase(path, options, nullptr, progress);
+  return shop::CreateDemoDatabase(path, options, nullptr, progress);
 }
 
 }  // namespace ws::desk

@@ -2,9 +2,9 @@
 
 #include <ostream>
 
-#include "lib/args.h"
-#include "lib/backup.h"
 #include "platform/postgres_database.h"
+#include "shop/args.h"
+#include "shop/backup.h"
 
 namespace ws::cli {
 
@@ -24,12 +24,13 @@ void BackupCommand::PrintHelp(std::ostream& out) const {
 }
 
 int BackupCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args, {"--db"}, {"--force"}, 1, out, err, arguments, file)) return *exit;
   if (arguments.Positional().size() != 1) return Usage(err, "name the backup file OUT");
   const std::string& target = arguments.Positional()[0];
-  if (std::string error = BackupShop(file, target, arguments.Flag("--force")); !error.empty()) {
+  if (std::string error = shop::BackupShop(file, target, arguments.Flag("--force"));
+      !error.empty()) {
     err << "ws backup: " << error << "\n";
     return kExitFailure;
   }
@@ -53,12 +54,12 @@ void RestoreCommand::PrintHelp(std::ostream& out) const {
 
 int RestoreCommand::Run(const std::vector<std::string>& args, std::ostream& out,
                         std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args, {"--db"}, {}, 1, out, err, arguments, file)) return *exit;
   if (arguments.Positional().size() != 1) return Usage(err, "name the backup file IN");
   const std::string& source = arguments.Positional()[0];
-  if (std::string error = RestoreShop(file, source); !error.empty()) {
+  if (std::string error = shop::RestoreShop(file, source); !error.empty()) {
     err << "ws restore: " << error << "\n";
     return kExitFailure;
   }

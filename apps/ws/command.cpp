@@ -7,7 +7,7 @@ namespace ws::cli {
 std::optional<int> Command::Begin(const std::vector<std::string>& args,
                                   const std::set<std::string>& valueOptions,
                                   const std::set<std::string>& flags, size_t maxPositional,
-                                  std::ostream& out, std::ostream& err, Arguments& arguments,
+                                  std::ostream& out, std::ostream& err, shop::Arguments& arguments,
                                   std::string& file) const {
   if (std::string error = arguments.Parse(args, valueOptions, flags); !error.empty()) {
     return Usage(err, error);

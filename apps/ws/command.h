@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/args.h"
+#include "shop/args.h"
 
 namespace ws::cli {
 
@@ -39,7 +39,7 @@ class Command {
   std::optional<int> Begin(const std::vector<std::string>& args,
                            const std::set<std::string>& valueOptions,
                            const std::set<std::string>& flags, size_t maxPositional,
-                           std::ostream& out, std::ostream& err, Arguments& arguments,
+                           std::ostream& out, std::ostream& err, shop::Arguments& arguments,
                            std::string& file) const;
   // Reports bad usage ("ws NAME: message" and where to find help); answers kExitUsage.
   int Usage(std::ostream& err, const std::string& message) const;

@@ -13,10 +13,10 @@
 
 #include "db/date.h"
 #include "db/runner.h"
-#include "lib/args.h"
-#include "lib/database_file.h"
-#include "lib/demo_data.h"
 #include "platform/postgres_database.h"
+#include "shop/args.h"
+#include "shop/database_file.h"
+#include "shop/demo_data.h"
 
 namespace ws::cli {
 
@@ -106,22 +106,22 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
 }
 
 int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args, {"--db", "--seed", "--orders", "--date"}, {"--force"}, 0, out, err,
                         arguments, file)) {
     return *exit;
   }
 
-  DemoOptions options;
+  shop::DemoOptions options;
   options.date = db::Today();
   if (auto seed = arguments.Value("--seed")) {
-    auto value = ParseWholeNumber(*seed, 0, std::numeric_limits<long long>::max());
+    auto value = shop::ParseWholeNumber(*seed, 0, std::numeric_limits<long long>::max());
     if (!value) return Usage(err, "'" + *seed + "' is not a seed (a whole number from 0)");
     options.seed = static_cast<uint64_t>(*value);
   }
   if (auto orders = arguments.Value("--orders")) {
-    auto value = ParseWholeNumber(*orders, 0, kMaxOrders);
+    auto value = shop::ParseWholeNumber(*orders, 0, kMaxOrders);
     if (!value) {
       return Usage(err, "'" + *orders + "' is not a number of orders (0 to " +
                             std::to_string(kMaxOrders) + ")");
@@ -133,7 +133,8 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     if (!parsed) return Usage(err, "'" + *date + "' is not a date (yyyy-mm-dd)");
     options.date = *parsed;
   }
-  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force")); !error.empty()) {
+  if (std::string error = shop::CheckNewDatabaseTarget(file, arguments.Flag("--force"));
+      !error.empty()) {
     err << "ws demo: " << error << "\n";
     return kExitUsage;
   }
@@ -142,8 +143,8 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   options.cancelled = [] { return interrupted != 0; };
   const auto started = std::chrono::steady_clock::now();
   ProgressBar bar(&err == &std::cerr && ::isatty(STDERR_FILENO) ? &err : nullptr);
-  DemoCounts counts;
-  if (std::string error = CreateDemoDatabase(
+  shop::DemoCounts counts;
+  if (std::string error = shop::CreateDemoDatabase(
           file, options, &counts, [&](int64_t done, int64_t total) { bar.Show(done, total); },
           [&] { bar.Note("building the indexes ..."); });
       !error.empty()) {

@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "db/catalogue.h"
-#include "lib/args.h"
-#include "lib/database_file.h"
-#include "lib/master_import.h"
-#include "lib/shop_input.h"
+#include "shop/args.h"
+#include "shop/database_file.h"
+#include "shop/master_import.h"
+#include "shop/shop_input.h"
 
 namespace ws::cli {
 
@@ -33,7 +33,7 @@ void ImportCommand::PrintHelp(std::ostream& out) const {
          "written in one transaction and the id counters move past the imported ids.\n"
          "\n"
          "TABLE is one of these names or its real table name:\n";
-  for (const auto& table : ImportTables()) {
+  for (const auto& table : shop::ImportTables()) {
     std::string name = table.name;
     out << "  " << name << std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') << table.table
         << std::string(table.table.size() < 14 ? 14 - table.table.size() : 1, ' ')
@@ -50,7 +50,7 @@ void ImportCommand::PrintHelp(std::ostream& out) const {
 }
 
 int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args, {"--db"}, {}, 2, out, err, arguments, file)) return *exit;
   const auto& positional = arguments.Positional();
@@ -59,28 +59,29 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   const std::string& csvFile = positional[1];
 
   std::string text;
-  if (std::string problem = ReadInputText(csvFile, text); !problem.empty()) {
+  if (std::string problem = shop::ReadInputText(csvFile, text); !problem.empty()) {
     err << "ws import: " << problem << "\n";
     return kExitUsage;
   }
 
   std::string error;
   std::string notice;
-  auto database = OpenWorkingShop(file, &error, &notice);
+  auto database = shop::OpenWorkingShop(file, &error, &notice);
   if (!database) {
     // Only a missing file is helped by making a shop; a failing disk or a foreign file is not.
-    const bool missing = EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
+    const bool missing =
+        shop::EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
     err << "ws import: " << error << (missing ? " (create a shop database with 'ws init')" : "")
         << "\n";
     return kExitUsage;
   }
   if (!notice.empty()) err << "ws import: " << notice << "\n";
 
-  const ImportOutcome outcome = ImportCsv(*database, tableName, text);
+  const shop::ImportOutcome outcome = shop::ImportCsv(*database, tableName, text);
   if (!outcome.issues.empty()) {
     const std::string source = csvFile == "-" ? "<stdin>" : csvFile;
     for (size_t i = 0; i < outcome.issues.size() && i < kIssuesShown; ++i) {
-      err << "ws import: " << source << " " << DescribeIssue(outcome.issues[i]) << "\n";
+      err << "ws import: " << source << " " << shop::DescribeIssue(outcome.issues[i]) << "\n";
     }
     if (outcome.issues.size() > kIssuesShown) {
       err << "ws import: ... and " << outcome.issues.size() - kIssuesShown << " more problems\n";

@@ -7,9 +7,9 @@
 #include "db/date.h"
 #include "db/default_config.h"
 #include "db/runner.h"
-#include "lib/args.h"
-#include "lib/database_file.h"
 #include "platform/postgres_database.h"
+#include "shop/args.h"
+#include "shop/database_file.h"
 
 namespace ws::cli {
 
@@ -35,7 +35,7 @@ void InitCommand::PrintHelp(std::ostream& out) const {
 }
 
 int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args, {"--db", "--date"}, {"--force"}, 0, out, err, arguments, file)) {
     return *exit;
@@ -46,7 +46,8 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     if (!parsed) return Usage(err, "'" + *text + "' is not a date (yyyy-mm-dd)");
     date = *parsed;
   }
-  if (std::string error = CheckNewDatabaseTarget(file, arguments.Flag("--force")); !error.empty()) {
+  if (std::string error = shop::CheckNewDatabaseTarget(file, arguments.Flag("--force"));
+      !error.empty()) {
     err << "ws init: " << error << "\n";
     return kExitUsage;
   }
@@ -55,7 +56,7 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     err << "ws init: " << message << "\n";
     return kExitFailure;
   };
-  NewShopDatabase target(file, arguments.Flag("--force"));
+  shop::NewShopDatabase target(file, arguments.Flag("--force"));
   if (std::string error = target.Open(); !error.empty()) return fail(error);
   {
     db::Transaction transaction(target.Db());

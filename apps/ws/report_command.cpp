@@ -4,9 +4,9 @@
 #include <fstream>
 #include <ostream>
 
-#include "lib/args.h"
-#include "lib/database_file.h"
-#include "lib/report_run.h"
+#include "shop/args.h"
+#include "shop/database_file.h"
+#include "shop/report_run.h"
 
 namespace ws::cli {
 
@@ -39,7 +39,7 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
 }
 
 int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args,
                         {"--db", "--from", "--to", "--customer", "--vehicle", "--number",
@@ -50,7 +50,7 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   if (arguments.Positional().empty()) return Usage(err, "name the report (WS_RPT or JS_RPT)");
   const std::string report = arguments.Positional()[0];
 
-  ReportFilters filters;
+  shop::ReportFilters filters;
   filters.from = arguments.Value("--from");
   filters.to = arguments.Value("--to");
   filters.customer = arguments.Value("--customer");
@@ -71,14 +71,14 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   // is no shop of ours.
   std::string error;
   std::string notice;
-  auto database = OpenWorkingShop(file, &error, &notice);
+  auto database = shop::OpenWorkingShop(file, &error, &notice);
   if (!database) {
     err << "ws report: " << error << "\n";
     return kExitUsage;
   }
   if (!notice.empty()) err << "ws report: " << notice << "\n";
 
-  ReportRun run = RunReport(*database, report, filters);
+  shop::ReportRun run = RunReport(*database, report, filters);
   if (!run.error.empty()) {
     if (run.usage) return Usage(err, run.error);
     err << "ws report: " << run.error << "\n";

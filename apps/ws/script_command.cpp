@@ -9,12 +9,12 @@
 
 #include "db/catalogue.h"
 #include "host/registry.h"
-#include "lib/args.h"
-#include "lib/database_file.h"
-#include "lib/module_controls.h"
-#include "lib/script_host.h"
-#include "lib/script_parser.h"
-#include "lib/shop_input.h"
+#include "shop/args.h"
+#include "shop/database_file.h"
+#include "shop/module_controls.h"
+#include "shop/script_host.h"
+#include "shop/script_parser.h"
+#include "shop/shop_input.h"
 
 namespace ws::cli {
 
@@ -27,7 +27,7 @@ void ScriptCommand::PrintHelp(std::ostream& out) const {
          "quote).\n"
          "\n"
          "Commands:\n";
-  for (const auto& usage : ScriptCommandUsage()) out << "  " << usage << "\n";
+  for (const auto& usage : shop::ScriptCommandUsage()) out << "  " << usage << "\n";
   out << "\n"
          "FIELD is #INDEX of the form's field array, a widget NAME or NAME[INDEX], or a field's\n"
          "caption. ROW counts from 1, the first data row; the row after the last adds a row.\n"
@@ -51,17 +51,17 @@ void ScriptCommand::PrintHelp(std::ostream& out) const {
 }
 
 int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args, {"--db"}, {}, 1, out, err, arguments, file)) return *exit;
   const std::string source = arguments.Positional().empty() ? "-" : arguments.Positional()[0];
 
   std::string text;
-  if (std::string problem = ReadInputText(source, text); !problem.empty()) {
+  if (std::string problem = shop::ReadInputText(source, text); !problem.empty()) {
     err << "ws script: " << problem << "\n";
     return kExitUsage;
   }
-  const Script script = ParseScript(text);
+  const shop::Script script = shop::ParseScript(text);
   if (!script.errors.empty()) {
     for (const auto& error : script.errors) {
       err << "ws script: " << (source == "-" ? "<stdin>" : source) << " line " << error.line << ": "
@@ -72,10 +72,11 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
 
   std::string error;
   std::string notice;
-  auto database = OpenWorkingShop(file, &error, &notice);
+  auto database = shop::OpenWorkingShop(file, &error, &notice);
   if (!database) {
     // Only a missing file is helped by making a shop; a failing disk or a foreign file is not.
-    const bool missing = EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
+    const bool missing =
+        shop::EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
     err << "ws script: " << error
         << (missing ? " (create a shop database with 'ws init' or 'ws demo')" : "") << "\n";
     return kExitUsage;
@@ -83,8 +84,8 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   if (!notice.empty()) err << "ws script: " << notice << "\n";
 
   host::Registry registry;
-  RegisterModuleControls(registry);
-  ScriptHost host(*database, registry, out, err);
+  shop::RegisterModuleControls(registry);
+  shop::ScriptHost host(*database, registry, out, err);
   return host.Run(script);
 }
 

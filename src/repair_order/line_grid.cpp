@@ -4,8 +4,8 @@
 #include <exception>
 
 #include "db/value.h"
-#include "docs/line_price.h"
 #include "forms/number_format.h"
+#include "repair_order/line_price.h"
 
 namespace ws::repair_order {
 
@@ -22,9 +22,9 @@ int Decimals(host::ISystem& system, int option) {
   return static_cast<int>(db::NumericValue(system.GetOption(12, option)));
 }
 
-docs::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
+framework::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
   const bool items = kind == LineKind::Items;
-  docs::LineSchema schema;
+  framework::LineSchema schema;
   schema.table = !store.table.empty() ? store.table : items ? "WSDJXM" : "WSDJPJ";
   schema.idTable = !store.idTable.empty() ? store.idTable : items ? "wsdjxm" : "wsdjpj";
   schema.codeCol = LineGrid::kCode;
@@ -33,7 +33,7 @@ docs::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
   schema.lineIdCol = LineGrid::kLineId;
   schema.keyColumn = items ? "项目ID" : "产品ID";
   schema.codeColumn = items ? "编码" : "物品编码";
-  using docs::ValueKind;
+  using framework::ValueKind;
   schema.columns = {{items ? "维修项目" : "物品名称", LineGrid::kName, ValueKind::Text, false},
                     {items ? "项目属性" : "规格", LineGrid::kAttribute, ValueKind::Text, false},
                     {"数量", LineGrid::kQuantity, ValueKind::Number, true},
@@ -46,7 +46,7 @@ docs::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
 }  // namespace
 
 LineGrid::LineGrid(forms::Grid& grid, LineKind kind, const Store& store)
-    : docs::LineSet(grid, LineSchemaOf(kind, store)),
+    : framework::LineSet(grid, LineSchemaOf(kind, store)),
       kind_(kind),
       tagPrefix_(store.tagPrefix.empty() ? "XS_S" : store.tagPrefix) {}
 
@@ -73,7 +73,7 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
 
   ownerId_ = context.ownerId;
   const bool items = kind_ == LineKind::Items;
-  docs::CodeLookup lookup;
+  framework::CodeLookup lookup;
   lookup.picker = items ? "pdmxm" : "pdmcpml_j";
   if (!items) lookup.parameters = {{"Mode", "single"}};
   lookup.codeProperty = items ? "i项目编码" : "i物品编码";
@@ -89,7 +89,7 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
     lookup.unknownCodeTitle = context.badCodeTitle;
   }
 
-  docs::LineSet::Context setContext;
+  framework::LineSet::Context setContext;
   setContext.system = context.system;
   setContext.programNumber = context.programNumber;
   setContext.reportError = context.reportError;
@@ -123,7 +123,7 @@ void LineGrid::Arithmetic(int row, int col) {
         quantity = 1;
         grid.SetTextMatrix(row, kQuantity, "1");
       }
-      if (auto proposed = docs::LinePricer(Ctx().system(), Ctx().programNumber)
+      if (auto proposed = repair_order::LinePricer(Ctx().system(), Ctx().programNumber)
                               .Propose(kind_, grid.CellKeyLong(row, kCode), ownerId_())) {
         price = *proposed;
         grid.SetTextMatrix(row, kPrice, db::DecimalText(price));

@@ -17,22 +17,22 @@
 #include <vector>
 
 #include "db/recordset.h"
-#include "docs/line_set.h"
-#include "docs/picker_call.h"
 #include "forms/grid.h"
+#include "framework/line_set.h"
+#include "framework/picker_call.h"
 #include "host/system.h"
 #include "repair_order/order_sql.h"
 
 namespace ws::repair_order {
 
-using docs::ChooseInPicker;
-using docs::OpenPicker;
-using docs::PickedRow;
-using docs::PickerParameters;
-using docs::ResolveTyped;
 using forms::Trim;
+using framework::ChooseInPicker;
+using framework::OpenPicker;
+using framework::PickedRow;
+using framework::PickerParameters;
+using framework::ResolveTyped;
 
-class LineGrid : public docs::LineSet {
+class LineGrid : public framework::LineSet {
  public:
   enum Column : int {
     kRowNumber = 0,

@@ -13,11 +13,11 @@
 
 #include "db/date.h"
 #include "db/sql.h"
-#include "docs/line_kind.h"
+#include "framework/line_kind.h"
 
 namespace ws::repair_order {
 
-using docs::LineKind;
+using framework::LineKind;
 
 // The list SELECT of the navigator, and the one it searches with.
 std::string OrderListSelect();

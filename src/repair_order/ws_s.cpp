@@ -6,10 +6,10 @@
 
 namespace ws::repair_order {
 
-const docs::HeaderSchema& WS_S::OrderSchema() {
-  using docs::SaveMode;
-  using docs::ValueKind;
-  static const docs::HeaderSchema schema(
+const framework::HeaderSchema& WS_S::OrderSchema() {
+  using framework::SaveMode;
+  using framework::ValueKind;
+  static const framework::HeaderSchema schema(
       "WSDJ", "单据ID",
       {
           {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
@@ -48,7 +48,7 @@ const docs::HeaderSchema& WS_S::OrderSchema() {
   return schema;
 }
 
-WS_S::WS_S() : docs::Document("WS_S", OrderSchema(), kFieldArray) {}
+WS_S::WS_S() : framework::Document("WS_S", OrderSchema(), kFieldArray) {}
 
 std::vector<host::FindColumn> WS_S::FindColumns() const {
   using K = host::FindKind;

@@ -25,13 +25,13 @@
 #include <string>
 
 #include "db/recordset.h"
-#include "docs/document.h"
+#include "framework/document.h"
 #include "repair_order/line_grid.h"
 #include "repair_order/order_sql.h"
 
 namespace ws::repair_order {
 
-class WS_S : public docs::Document {
+class WS_S : public framework::Document {
  public:
   // Header fields: indexes of the "ywTxt" array.
   enum HeaderIndex : int {
@@ -76,7 +76,7 @@ class WS_S : public docs::Document {
   WS_S();
 
   // The header of an order: every WSDJ column the order reads or writes, by field.
-  static const docs::HeaderSchema& OrderSchema();
+  static const framework::HeaderSchema& OrderSchema();
   // Find and Filter search the order list by these columns.
   std::vector<host::FindColumn> FindColumns() const override;
 
@@ -137,11 +137,11 @@ class WS_S : public docs::Document {
 
   // --- Save (ws_s_save.cpp): the hooks of the document save.
   bool ValidateSave() override;
-  bool PrepareSave(docs::RowValues& values, bool isNew) override;
-  bool CheckInTransaction(docs::SaveContext& ctx) override;
-  bool BeforeHeader(docs::SaveContext& ctx) override;
-  void AfterCommit(const docs::SaveContext& ctx) override;
-  void SaveFailed(const docs::SaveContext& ctx, const std::string& error) override;
+  bool PrepareSave(framework::RowValues& values, bool isNew) override;
+  bool CheckInTransaction(framework::SaveContext& ctx) override;
+  bool BeforeHeader(framework::SaveContext& ctx) override;
+  void AfterCommit(const framework::SaveContext& ctx) override;
+  void SaveFailed(const framework::SaveContext& ctx, const std::string& error) override;
   // The work-order number refused as already taken, with the box and focus the clerk knows.
   void RefuseDuplicateNumber(bool isNew);
   bool SettleNumber(std::string& number);

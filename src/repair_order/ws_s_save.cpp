@@ -16,7 +16,7 @@ bool WS_S::FileSave() {
 }
 
 bool WS_S::ValidateSave() {
-  return Guarded("IsCanSave:", [&] { return docs::Document::ValidateSave(); });
+  return Guarded("IsCanSave:", [&] { return framework::Document::ValidateSave(); });
 }
 
 bool WS_S::SettleNumber(std::string& number) {
@@ -32,7 +32,7 @@ bool WS_S::SettleNumber(std::string& number) {
   return System().NewBillNo(ProgramNumber(), Login().loginDate, number, false);
 }
 
-bool WS_S::PrepareSave(docs::RowValues& values, bool isNew) {
+bool WS_S::PrepareSave(framework::RowValues& values, bool isNew) {
   // The number is settled on a copy: a refused save leaves the typed number in the field.
   std::string number = Trim(Header(kNumber).Text());
   if (!SettleNumber(number)) return false;
@@ -50,7 +50,7 @@ bool WS_S::PrepareSave(docs::RowValues& values, bool isNew) {
   return true;
 }
 
-bool WS_S::CheckInTransaction(docs::SaveContext& ctx) {
+bool WS_S::CheckInTransaction(framework::SaveContext& ctx) {
   // Inside the write transaction: no other counter can store the same number between this
   // check and the insert (the unique index on program and number backs it).
   const std::string& number = ctx.values["工单号码"];
@@ -72,7 +72,7 @@ void WS_S::RefuseDuplicateNumber(bool isNew) {
   form_.SetFocus(&Header(kNumber));
 }
 
-void WS_S::SaveFailed(const docs::SaveContext& ctx, const std::string& error) {
+void WS_S::SaveFailed(const framework::SaveContext& ctx, const std::string& error) {
   // On a server another counter's save of the same number may commit between the check above
   // and this insert (the check cannot see an uncommitted row); the unique index then refuses
   // the insert. Asked again now, the number is taken: the clerk hears that, not the engine.
@@ -86,10 +86,10 @@ void WS_S::SaveFailed(const docs::SaveContext& ctx, const std::string& error) {
     RefuseDuplicateNumber(ctx.isNew);
     return;
   }
-  docs::Document::SaveFailed(ctx, error);
+  framework::Document::SaveFailed(ctx, error);
 }
 
-bool WS_S::BeforeHeader(docs::SaveContext& ctx) {
+bool WS_S::BeforeHeader(framework::SaveContext& ctx) {
   // The vehicle master follows the plate on the order; a plate it lacks becomes a new car.
   std::string plate = Trim(Header(kPlate).Text());
   if (plate.empty()) return true;
@@ -117,7 +117,7 @@ bool WS_S::BeforeHeader(docs::SaveContext& ctx) {
   return true;
 }
 
-void WS_S::AfterCommit(const docs::SaveContext& ctx) {
+void WS_S::AfterCommit(const framework::SaveContext& ctx) {
   if (auto it = ctx.values.find("车辆ID"); it != ctx.values.end())
     Header(kPlate).SetKey(it->second);
 }

@@ -36,9 +36,9 @@ bool WS_S::ChangeState(bool check, const std::string& errorTag) {
   }
   host::LoginInfo login = Login();
   // The unchecking user and date take the checker's columns.
-  docs::StepOutcome outcome = RunSteps({{StatusUpdate(check, ProgramNumber(), login.userName,
-                                                      login.loginDate, CurrentId(), Driver()),
-                                         true}});
+  framework::StepOutcome outcome = RunSteps({{StatusUpdate(check, ProgramNumber(), login.userName,
+                                                           login.loginDate, CurrentId(), Driver()),
+                                              true}});
   if (outcome.done) return true;
   Ask(outcome.missing
           ? (check ? "当前单据已被他人删除，不能审核！" : "当前单据已被他人删除，不能弃审！")

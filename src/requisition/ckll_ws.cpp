@@ -43,10 +43,10 @@ std::string TotalFormat(host::ISystem& system, int option) {
 
 }  // namespace
 
-const docs::HeaderSchema& CKLl_WS::RequisitionSchema() {
-  using docs::SaveMode;
-  using docs::ValueKind;
-  static const docs::HeaderSchema schema(
+const framework::HeaderSchema& CKLl_WS::RequisitionSchema() {
+  using framework::SaveMode;
+  using framework::ValueKind;
+  static const framework::HeaderSchema schema(
       "JXCDJ", "单据ID",
       {
           {"前置单据", kVehicle, ValueKind::Id},
@@ -74,7 +74,7 @@ const docs::HeaderSchema& CKLl_WS::RequisitionSchema() {
   return schema;
 }
 
-CKLl_WS::CKLl_WS() : docs::Document("CKLl_WS", RequisitionSchema(), kFieldArray) {}
+CKLl_WS::CKLl_WS() : framework::Document("CKLl_WS", RequisitionSchema(), kFieldArray) {}
 
 std::vector<host::FindColumn> CKLl_WS::FindColumns() const {
   using K = host::FindKind;
@@ -92,7 +92,7 @@ forms::Label& CKLl_WS::Label(int index) const {
   return form_.Get<forms::Label>(kLabels, index);
 }
 
-docs::PickerParameters CKLl_WS::GenericPickerParameters(int index) {
+framework::PickerParameters CKLl_WS::GenericPickerParameters(int index) {
   switch (index) {
     case kDepot:
       return RequisitionLines::DepotPickerParameters();
@@ -203,10 +203,10 @@ void CKLl_WS::FieldLeft(int index) {
     field.MarkValid();
     return;
   }
-  auto picker =
-      docs::OpenPicker(System(), field.Picker(), ProgramNumber(), GenericPickerParameters(index));
+  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber(),
+                                      GenericPickerParameters(index));
   if (!picker) return;
-  docs::PickedRow picked = docs::ResolveTyped(*picker, typed);
+  framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
   if (!picked.found || db::NumericValue(picked.value) <= 0) {
     field.SetKey("0");
     field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
@@ -218,13 +218,13 @@ void CKLl_WS::FieldLeft(int index) {
 
 void CKLl_WS::FieldPicker(int index) {
   forms::Field& field = Header(index);
-  docs::PickerParameters parameters = GenericPickerParameters(index);
+  framework::PickerParameters parameters = GenericPickerParameters(index);
   if (index == kNature) {
     parameters = {{"ProgID", std::to_string(ProgramNumber())}};
   }
-  auto picker = docs::OpenPicker(System(), field.Picker(), ProgramNumber(), parameters);
+  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber(), parameters);
   if (!picker) return;
-  docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, Trim(field.Text()));
+  framework::PickedRow picked = framework::ChooseInPicker(System(), *picker, Trim(field.Text()));
   if (!picked.found) return;
   if (index == kNature || index == kHandler) {
     field.SetText(picked.text);
@@ -400,7 +400,7 @@ bool CKLl_WS::Tools() {
 bool CKLl_WS::Action(const std::string& name) {
   // The bill-of-materials spread has nothing to do on a requisition.
   if (name == kTool) return true;
-  return docs::Document::Action(name);
+  return framework::Document::Action(name);
 }
 
 }  // namespace ws::requisition

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "docs/document.h"
+#include "framework/document.h"
 #include "requisition/check_gate.h"
 #include "requisition/period_gate.h"
 #include "requisition/requisition_lines.h"
@@ -26,7 +26,7 @@
 
 namespace ws::requisition {
 
-class CKLl_WS : public docs::Document {
+class CKLl_WS : public framework::Document {
  public:
   enum HeaderIndex : int {
     kDepot = 0,
@@ -60,7 +60,7 @@ class CKLl_WS : public docs::Document {
 
   CKLl_WS();
 
-  static const docs::HeaderSchema& RequisitionSchema();
+  static const framework::HeaderSchema& RequisitionSchema();
   std::vector<host::FindColumn> FindColumns() const override;
 
   bool FileEdit() override;
@@ -81,7 +81,7 @@ class CKLl_WS : public docs::Document {
   int DocumentPeriod() const { return documentPeriod_; }
   const PeriodGate& Gate() const { return gate_; }
   // The generic picker's parameters of a header field (depot, department, currency).
-  static docs::PickerParameters GenericPickerParameters(int index);
+  static framework::PickerParameters GenericPickerParameters(int index);
 
  protected:
   void SetupForm() override;
@@ -113,8 +113,8 @@ class CKLl_WS : public docs::Document {
   bool IsCanSave();
   bool RowsValid(bool* anyLine);
   void FocusCell(int row, int col);
-  bool PrepareSave(docs::RowValues& values, bool isNew) override;
-  bool CheckInTransaction(docs::SaveContext& ctx) override;
+  bool PrepareSave(framework::RowValues& values, bool isNew) override;
+  bool CheckInTransaction(framework::SaveContext& ctx) override;
   bool ShowSaved(int64_t id) override;
   bool ChangeState(CheckDirection direction);
 

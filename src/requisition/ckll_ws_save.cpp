@@ -35,7 +35,7 @@ bool CKLl_WS::FileEdit() {
         host::MsgIcon::Information);
     return false;
   }
-  return docs::Document::FileEdit();
+  return framework::Document::FileEdit();
 }
 
 bool CKLl_WS::FileSave() {
@@ -86,7 +86,7 @@ bool CKLl_WS::IsCanSave() {
   if (!db::Date::Parse(Trim(date.Text()))) {
     date.MarkInvalid(Trim(date.Caption()) + "输入有误，请重新输入！");
   }
-  if (!docs::Document::ValidateSave()) return false;
+  if (!framework::Document::ValidateSave()) return false;
   if (CurrentId() > 0 && IsChecked(Database(), CurrentId())) {
     Ask("该单据已经被审核，不能保存！请刷新单据", kGateTitle, host::MsgButtons::Ok,
         host::MsgIcon::Information);
@@ -108,7 +108,7 @@ bool CKLl_WS::IsCanSave() {
   return gate_.Admit(documentPeriod_, PeriodUse::Save, System().Dialogs());
 }
 
-bool CKLl_WS::PrepareSave(docs::RowValues& values, bool isNew) {
+bool CKLl_WS::PrepareSave(framework::RowValues& values, bool isNew) {
   if (Header(kCurrency).KeyLong() == 0) {
     SetDefaultCurrency();
     values["币种ID"] = Header(kCurrency).Key();
@@ -135,7 +135,7 @@ bool CKLl_WS::PrepareSave(docs::RowValues& values, bool isNew) {
   return true;
 }
 
-bool CKLl_WS::CheckInTransaction(docs::SaveContext& ctx) {
+bool CKLl_WS::CheckInTransaction(framework::SaveContext& ctx) {
   // Inside the write transaction, so no other user stores the same number in between.
   const std::string& number = ctx.values["单据编号"];
   db::Sql sql;
@@ -184,7 +184,7 @@ bool CKLl_WS::FileDelete() {
     if (!date) throw std::runtime_error("操作日期不是有效日期：" + Header(kDate).Text());
     if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
     const int64_t id = CurrentId();
-    docs::StepOutcome outcome =
+    framework::StepOutcome outcome =
         RunSteps({{db::Sql("Delete from JXCDJ where 单据ID=").Key(id), false},
                   {db::Sql("Delete from JXCDJMX where 单据ID=").Key(id), false}});
     if (!outcome.done) {

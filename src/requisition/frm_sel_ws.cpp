@@ -8,10 +8,10 @@
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
-#include "docs/picker_call.h"
 #include "forms/grid_search.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
+#include "framework/picker_call.h"
 #include "grid/layout.h"
 
 namespace ws::requisition {
@@ -277,9 +277,9 @@ void frmSelWS::ResolveLookup(int index) {
     return;
   }
   try {
-    auto picker = docs::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
+    auto picker = framework::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
-    docs::PickedRow picked = docs::ResolveTyped(*picker, typed);
+    framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
     if (!picked.found) {
       field.SetKey("0");
       field.MarkInvalid(kInvalidInput);
@@ -298,9 +298,10 @@ void frmSelWS::ResolveLookup(int index) {
 void frmSelWS::ConditionPicker(int index) {
   forms::Field& field = Condition(index);
   try {
-    auto picker = docs::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
+    auto picker = framework::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
-    docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
+    framework::PickedRow picked =
+        framework::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
     if (!picked.found) return;
     std::string shown = index == kPlate && picked.objects.Has("i车牌号")
                             ? picked.objects.Text("i车牌号")

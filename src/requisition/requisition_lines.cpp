@@ -5,9 +5,9 @@
 
 #include "db/runner.h"
 #include "db/value.h"
-#include "docs/picker_call.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
+#include "framework/picker_call.h"
 #include "host/dialogs.h"
 
 namespace ws::requisition {
@@ -17,8 +17,8 @@ namespace {
 using forms::Trim;
 using R = RequisitionLines;
 
-docs::LineSchema RequisitionLineSchema() {
-  docs::LineSchema schema;
+framework::LineSchema RequisitionLineSchema() {
+  framework::LineSchema schema;
   schema.table = "JXCDJMX";
   schema.idTable = "jxcdjmx";
   schema.codeCol = R::kCode;
@@ -27,7 +27,7 @@ docs::LineSchema RequisitionLineSchema() {
   schema.lineIdCol = R::kLineId;
   schema.keyColumn = "产品ID";
   schema.codeColumn = "物品编码";
-  using docs::ValueKind;
+  using framework::ValueKind;
   // Three stored columns repeat the price and the amount; a load shows the plain ones, listed
   // after them.
   schema.columns = {
@@ -76,9 +76,9 @@ int Decimals(host::ISystem& system, int option) {
 }  // namespace
 
 RequisitionLines::RequisitionLines(forms::Grid& grid)
-    : docs::LineSet(grid, RequisitionLineSchema()) {}
+    : framework::LineSet(grid, RequisitionLineSchema()) {}
 
-docs::PickerParameters RequisitionLines::DepotPickerParameters() {
+framework::PickerParameters RequisitionLines::DepotPickerParameters() {
   return {{"FieldName", "仓库名称"},
           {"SQL",
            " Select 部门ID,部门编码 As 仓库编码,部门名称 As 仓库名称 From PDMBM WHERE 组织类型=2 "
@@ -133,7 +133,7 @@ void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
   grid.Col(kPrice).format = forms::DecimalsFormat(Decimals(system, 9), false);
   grid.Col(kAmount).format = forms::DecimalsFormat(Decimals(system, 12), false);
 
-  docs::CodeLookup lookup;
+  framework::CodeLookup lookup;
   lookup.picker = "pdmcpml_j";
   lookup.parameters = {{"Mode", "single"}};
   lookup.codeProperty = "i物品编码";
@@ -147,7 +147,7 @@ void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
   lookup.unknownCodeText = kBadPart;
   lookup.listOnUnknownCode = false;
 
-  docs::LineSet::Context setContext;
+  framework::LineSet::Context setContext;
   setContext.system = context_.system;
   setContext.programNumber = context_.programNumber;
   setContext.reportError = context_.reportError;
@@ -342,10 +342,10 @@ void RequisitionLines::DepotTyped(int row) {
   if (typed.empty()) {
     SetDepot(row, 0, "");
   } else {
-    auto picker =
-        docs::OpenPicker(System(), "pdmty_id_j", context_.programNumber, DepotPickerParameters());
-    docs::PickedRow picked;
-    if (picker) picked = docs::ResolveTyped(*picker, typed);
+    auto picker = framework::OpenPicker(System(), "pdmty_id_j", context_.programNumber,
+                                        DepotPickerParameters());
+    framework::PickedRow picked;
+    if (picker) picked = framework::ResolveTyped(*picker, typed);
     if (!picked.found || db::NumericValue(picked.value) <= 0) {
       SetDepot(row, 0, "");
       System().Dialogs().MessageBox(kBadDepot, "提示:", host::MsgButtons::Ok,
@@ -359,10 +359,10 @@ void RequisitionLines::DepotTyped(int row) {
 }
 
 void RequisitionLines::DepotPicked(int row) {
-  auto picker =
-      docs::OpenPicker(System(), "pdmty_id_j", context_.programNumber, DepotPickerParameters());
+  auto picker = framework::OpenPicker(System(), "pdmty_id_j", context_.programNumber,
+                                      DepotPickerParameters());
   if (!picker) return;
-  docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, "");
+  framework::PickedRow picked = framework::ChooseInPicker(System(), *picker, "");
   if (!picked.found) return;
   SetDepot(row, static_cast<int64_t>(db::NumericValue(picked.value)), picked.text);
   RefreshStock(row);
@@ -372,13 +372,14 @@ void RequisitionLines::DepotPicked(int row) {
 void RequisitionLines::BatchPicked(int row) {
   forms::Grid& grid = Grid();
   // "ST" 1: the batches that still hold stock, the only ones a requisition can issue.
-  docs::PickerParameters parameters = {{"产品ID", std::to_string(grid.CellKeyLong(row, kCode))},
-                                       {"会计期间", std::to_string(context_.stockPeriod())},
-                                       {"ST", "1"},
-                                       {"仓库ID", std::to_string(grid.CellKeyLong(row, kDepot))}};
-  auto picker = docs::OpenPicker(System(), "pdmpc", context_.programNumber, parameters);
+  framework::PickerParameters parameters = {
+      {"产品ID", std::to_string(grid.CellKeyLong(row, kCode))},
+      {"会计期间", std::to_string(context_.stockPeriod())},
+      {"ST", "1"},
+      {"仓库ID", std::to_string(grid.CellKeyLong(row, kDepot))}};
+  auto picker = framework::OpenPicker(System(), "pdmpc", context_.programNumber, parameters);
   if (!picker) return;
-  docs::PickedRow picked = docs::ChooseInPicker(System(), *picker, "");
+  framework::PickedRow picked = framework::ChooseInPicker(System(), *picker, "");
   if (!picked.found) return;
   grid.SetTextMatrix(row, kBatch, picked.text.empty() ? picked.value : picked.text);
   if (context_.changed) context_.changed();

@@ -14,15 +14,15 @@
 #include <utility>
 #include <vector>
 
-#include "docs/cls_fun.h"
-#include "docs/line_set.h"
 #include "forms/grid.h"
+#include "framework/cls_fun.h"
+#include "framework/line_set.h"
 #include "host/system.h"
 #include "masters/property_bags.h"
 
 namespace ws::requisition {
 
-class RequisitionLines : public docs::LineSet {
+class RequisitionLines : public framework::LineSet {
  public:
   enum Column : int {
     kRowNumber = 0,
@@ -80,7 +80,7 @@ class RequisitionLines : public docs::LineSet {
   void Setup(Context context, bool goodsMessageEdit);
 
   // The generic picker's parameters for depots ("pdmty_id_j").
-  static docs::PickerParameters DepotPickerParameters();
+  static framework::PickerParameters DepotPickerParameters();
 
   bool DepotShown() const;
   bool BatchShown() const;
@@ -118,7 +118,7 @@ class RequisitionLines : public docs::LineSet {
   host::ISystem& System() const { return context_.system(); }
 
   Context context_;
-  docs::clsFun fun_;
+  framework::clsFun fun_;
   std::function<void(int, int)> genericPicker_;
   std::function<bool(int)> genericDelete_;
 };

@@ -22,13 +22,13 @@
 #include "harness/fault_vfs.h"
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
-#include "lib/database_file.h"
-#include "lib/demo_data.h"
 #include "platform/navigator.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
 #include "requisition/check_step.h"
 #include "requisition/period_gate.h"
+#include "shop/database_file.h"
+#include "shop/demo_data.h"
 
 extern char** environ;
 
@@ -101,7 +101,7 @@ std::vector<std::vector<std::string>> RunChildren(const std::string& driver,
 // A child's connection; when there is none it says why and answers null.
 std::unique_ptr<db::IDatabase> OpenOrSay(const std::string& name) {
   std::string error;
-  auto db = cli::OpenShopDatabase(name, &error);
+  auto db = shop::OpenShopDatabase(name, &error);
   if (!db) std::printf("refused 0 %s\n", error.c_str());
   return db;
 }
@@ -121,7 +121,7 @@ std::string Joined(const std::vector<std::string>& shown) {
 
 std::unique_ptr<db::IDatabase> Open(const std::string& name, Figures& figures) {
   std::string error;
-  auto db = cli::OpenShopDatabase(name, &error);
+  auto db = shop::OpenShopDatabase(name, &error);
   if (!db) figures.failures.push_back("cannot open " + name + ": " + error);
   return db;
 }
@@ -138,7 +138,7 @@ std::string RunDatabaseName(const std::string& base, const std::string& database
 }
 
 std::string PrepareShop(const std::string& name) {
-  cli::DemoOptions options;
+  shop::DemoOptions options;
   options.seed = 7;
   options.orders = 20;
   options.date = kHarnessDate;
@@ -146,8 +146,8 @@ std::string PrepareShop(const std::string& name) {
     std::error_code ignored;
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(name + suffix, ignored);
   }
-  if (std::string why = cli::CheckNewDatabaseTarget(name, true); !why.empty()) return why;
-  return cli::CreateDemoDatabase(name, options, nullptr, {});
+  if (std::string why = shop::CheckNewDatabaseTarget(name, true); !why.empty()) return why;
+  return shop::CreateDemoDatabase(name, options, nullptr, {});
 }
 
 void Figures::Set(const std::string& name, int64_t value) {

@@ -13,7 +13,7 @@
 #include "harness/harness_runs.h"
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
-#include "lib/database_file.h"
+#include "shop/database_file.h"
 #include "support/test_host.h"
 
 namespace ws::harness {
@@ -61,7 +61,7 @@ std::vector<Shop> Shops(const std::string& tag) {
 
 std::unique_ptr<db::IDatabase> OpenShop(const std::string& name) {
   std::string error;
-  auto db = cli::OpenShopDatabase(name, &error);
+  auto db = shop::OpenShopDatabase(name, &error);
   EXPECT_TRUE(db) << error;
   return db;
 }

@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "db/value.h"
-#include "docs/document.h"
 #include "forms/input.h"
 #include "forms/text.h"
+#include "framework/document.h"
 #include "hostile_host.h"
+#include "money/js_s.h"
+#include "money/js_ws.h"
 #include "platform/print_data.h"
-#include "receipt/js_s.h"
 #include "repair_order/ws_s.h"
 #include "requisition/ckll_ws.h"
-#include "settlement/js_ws.h"
 #include "support/test_host.h"
 
 namespace ws::hostile {
@@ -26,11 +26,11 @@ namespace {
 
 using forms::Input;
 using Where = std::vector<host::Condition>;
-using receipt::JS_S;
+using money::JS_S;
+using money::JS_WS;
 using repair_order::WS_S;
 using requisition::CKLl_WS;
 using requisition::RequisitionLines;
-using settlement::JS_WS;
 using OrderLines = repair_order::LineGrid;
 
 constexpr int64_t kOrderId = 10;
@@ -67,10 +67,10 @@ struct DocumentCase {
   bool enteredByTrimmed;
   const char* checkedBy;
   std::vector<std::pair<const char*, const char*>> posted;
-  std::function<std::unique_ptr<docs::Document>()> make;
-  std::function<forms::Grid&(docs::Document&, int)> grid;
+  std::function<std::unique_ptr<framework::Document>()> make;
+  std::function<forms::Grid&(framework::Document&, int)> grid;
   // Fills what a save needs besides the typed texts; `note` goes into a line's note.
-  std::function<void(docs::Document&, const std::string& note)> prepare;
+  std::function<void(framework::Document&, const std::string& note)> prepare;
   // Run with the saved id: ties the document to repair order 10, as an import does.
   const char* link;
   // The line note: its column (-1: none), the expression reading it back.
@@ -92,8 +92,10 @@ void Edit(forms::Grid& grid, int row, int col, const std::string& text) {
   EXPECT_TRUE(Input::EditCell(grid, row, col, text).accepted) << col << " " << text;
 }
 template <typename D>
-forms::Grid& TwoGrids(docs::Document& doc, int lines) {
-  return static_cast<D&>(doc).Lines(lines ? docs::LineKind::Parts : docs::LineKind::Items).Grid();
+forms::Grid& TwoGrids(framework::Document& doc, int lines) {
+  return static_cast<D&>(doc)
+      .Lines(lines ? framework::LineKind::Parts : framework::LineKind::Items)
+      .Grid();
 }
 
 #define WS_VOUCHER(column) \
@@ -112,12 +114,12 @@ const std::vector<DocumentCase>& Documents() {
        {}, 5, "WSDJ.送修人",
        "工单号码重复,请检查!", nullptr, false, "w.审核人", {},
        [] { return std::make_unique<WS_S>(); }, &TwoGrids<WS_S>,
-       [](docs::Document& doc, const std::string& note) {
+       [](framework::Document& doc, const std::string& note) {
          auto& order = static_cast<WS_S&>(doc);
          Type(order.Header(WS_S::kPlate), "京A12345");
          Input::Click(order.Form().Get<forms::Widget>(WS_S::kItemTab));
-         Edit(order.Lines(docs::LineKind::Items).Grid(), 1, OrderLines::kCode, "X01");
-         Edit(order.Lines(docs::LineKind::Items).Grid(), 1, OrderLines::kRemark, note);
+         Edit(order.Lines(framework::LineKind::Items).Grid(), 1, OrderLines::kCode, "X01");
+         Edit(order.Lines(framework::LineKind::Items).Grid(), 1, OrderLines::kRemark, note);
        },
        nullptr, OrderLines::kRemark, "(select min(说明) from WSDJXM where 单据ID=w.单据ID)"},
       {"Requisition", 200002, "JXCDJ w",
@@ -129,8 +131,8 @@ const std::vector<DocumentCase>& Documents() {
        {{"(select min(单据编号) from JxcGoodsList where 单据ID=w.单据ID)", "w.单据编号"},
         {"(select min(备注) from JxcGoodsList where 单据ID=w.单据ID)", "w.备注"}},
        [] { return std::make_unique<CKLl_WS>(); },
-       [](docs::Document& doc, int) -> forms::Grid& { return static_cast<CKLl_WS&>(doc).Lines().Grid(); },
-       [](docs::Document& doc, const std::string& note) {
+       [](framework::Document& doc, int) -> forms::Grid& { return static_cast<CKLl_WS&>(doc).Lines().Grid(); },
+       [](framework::Document& doc, const std::string& note) {
          forms::Grid& grid = static_cast<CKLl_WS&>(doc).Lines().Grid();
          Edit(grid, 1, RequisitionLines::kCode, "P01");
          Edit(grid, 1, RequisitionLines::kQuantity, "1");
@@ -151,11 +153,11 @@ const std::vector<DocumentCase>& Documents() {
         {WS_VOUCHER("max(摘要)"), "'汽修单[' || " WS_ORDER_AND_PLATE " || ']'"}},
        [] {
          return std::make_unique<JS_WS>([](host::ISystem&, int64_t, int64_t, int64_t) {
-           return settlement::ChosenRepairOrder{kOrderId, "WS010"};
+           return money::ChosenRepairOrder{kOrderId, "WS010"};
          });
        },
        &TwoGrids<JS_WS>,
-       [](docs::Document& doc, const std::string&) {
+       [](framework::Document& doc, const std::string&) {
          EXPECT_TRUE(Input::Click(doc.Form().Get<forms::Widget>(JS_WS::kSelectButton)));
          Type(static_cast<JS_WS&>(doc).Header(JS_WS::kAccount), "1001");
          Type(static_cast<JS_WS&>(doc).Header(JS_WS::kCollected), "100");
@@ -165,7 +167,7 @@ const std::vector<DocumentCase>& Documents() {
        {{JS_S::kNumber, "w.单据编号", true}, {JS_S::kSummary, "w.摘要"}, {JS_S::kRemarks, "w.备注"}},
        {{JS_S::kCustomer, "pdmwldwjs.公司名称"}}, 2, "ARPReceive.备注", "收款单号重复,请检查后重试!", nullptr, false, nullptr, {},
        [] { return std::make_unique<JS_S>(); }, nullptr,
-       [](docs::Document& doc, const std::string&) { Type(static_cast<JS_S&>(doc).Header(JS_S::kCustomer), "C001"); },
+       [](framework::Document& doc, const std::string&) { Type(static_cast<JS_S&>(doc).Header(JS_S::kCustomer), "C001"); },
        nullptr, -1, nullptr},
   };
   // clang-format on
@@ -209,13 +211,13 @@ class HostileDocumentTest : public HostileTest, public ::testing::WithParamInter
 
   const DocumentCase& Case() const { return Documents()[GetParam()]; }
   // A control of the document on this shop (or on `system`), its events recorded.
-  std::unique_ptr<docs::Document> Open(int64_t id = 0, host::ISystem* system = nullptr) {
+  std::unique_ptr<framework::Document> Open(int64_t id = 0, host::ISystem* system = nullptr) {
     auto doc = Case().make();
     doc->Events().AttachSink(&Sink());
     EXPECT_TRUE(doc->Init(system ? *system : System(), Case().program, id));
     return doc;
   }
-  static forms::Field& Field(docs::Document& doc, int index) {
+  static forms::Field& Field(framework::Document& doc, int index) {
     return doc.Form().Get<forms::Field>(doc.FieldArray(), index);
   }
   // An expression over the document's rows whose `key` is `id`.
@@ -233,7 +235,7 @@ class HostileDocumentTest : public HostileTest, public ::testing::WithParamInter
   }
   // Writes the source texts of document n, types its fields and saves; answers the id, 0 when
   // refused.
-  int64_t Save(docs::Document& doc, size_t n) {
+  int64_t Save(framework::Document& doc, size_t n) {
     for (size_t k = 0; k < Case().sources.size(); ++k) {
       const std::string column = Case().sources[k].column;
       const size_t dot = column.find('.');
@@ -251,7 +253,7 @@ class HostileDocumentTest : public HostileTest, public ::testing::WithParamInter
     return saved ? doc.GetID() : 0;
   }
   // What the document shows, and prints under the field's caption, for document n.
-  void ExpectShown(docs::Document& doc, size_t n) {
+  void ExpectShown(framework::Document& doc, size_t n) {
     EXPECT_TRUE(doc.DoPrint()) << Failures();
     const platform::PrintFile printed = platform::ReadPrintFile(doc.ReturnPrintName());
     auto expect = [&](int index, const std::string& kept, const std::string& what, bool print) {

@@ -15,7 +15,7 @@
 #include "forms/input.h"
 #include "forms/text.h"
 #include "hostile_host.h"
-#include "receipt/choosers.h"
+#include "money/choosers.h"
 #include "reports/js_rpt.h"
 #include "reports/ws_rpt.h"
 #include "requisition/frm_sel_ws.h"
@@ -24,7 +24,7 @@ namespace ws::hostile {
 namespace {
 
 using forms::Input;
-using receipt::OrderChooser;
+using money::OrderChooser;
 using reports::JS_RPT;
 using reports::WS_RPT;
 using requisition::frmSelWS;
@@ -67,11 +67,11 @@ const FilterRow kFilters[] = {
     {Subject::Requisition, frmSelWS::kPlate, Expect::OwnResolved},
     {Subject::Requisition, frmSelWS::kCustomer, Expect::OwnResolved},
     {Subject::Requisition, frmSelWS::kDateFrom, Expect::NoDate},
-    {Subject::Settlement, OrderChooser::kNumber, Expect::Own, receipt::frmSelWsJs::kColCustomer},
+    {Subject::Settlement, OrderChooser::kNumber, Expect::Own, money::frmSelWsJs::kColCustomer},
     {Subject::Settlement, OrderChooser::kPlate, Expect::Own},
     {Subject::Settlement, OrderChooser::kCustomer, Expect::Anything},
     {Subject::Settlement, OrderChooser::kDateFrom, Expect::NoDate},
-    {Subject::Receivable, OrderChooser::kNumber, Expect::Own, receipt::frmSel_AR_Rec::kColCustomer},
+    {Subject::Receivable, OrderChooser::kNumber, Expect::Own, money::frmSel_AR_Rec::kColCustomer},
     {Subject::OrderReport, WS_RPT::kNumber, Expect::Own, 1},  // 工单号码
     {Subject::OrderReport, WS_RPT::kCustomer, Expect::Anything},
     {Subject::OrderReport, WS_RPT::kDateFrom, Expect::NoDate},
@@ -154,8 +154,8 @@ class HostileListTest : public HostileTest {
     };
     requisition::SelectionList selection;
     frmSelWS requisitionChooser(selection);
-    receipt::frmSelWsJs settlementChooser;
-    receipt::frmSel_AR_Rec receivables;
+    money::frmSelWsJs settlementChooser;
+    money::frmSel_AR_Rec receivables;
     WS_RPT orderReport;
     JS_RPT settlementReport;
     reports::ReportControl& report = subject == Subject::OrderReport
@@ -170,11 +170,11 @@ class HostileListTest : public HostileTest {
       case Subject::Settlement:
         return modal(
             &settlementChooser, [&] { settlementChooser.py_SubProgram(System(), 200003, 0, 0); },
-            receipt::frmSelWsJs::kColId);
+            money::frmSelWsJs::kColId);
       case Subject::Receivable:
         return modal(
             &receivables, [&] { receivables.py_Init(System(), 0, 0); },
-            receipt::frmSel_AR_Rec::kColId);
+            money::frmSel_AR_Rec::kColId);
       default: {
         report.Events().AttachSink(&Sink());
         ASSERT_TRUE(report.Init(

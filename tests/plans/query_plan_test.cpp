@@ -18,17 +18,17 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
-#include "docs/line_price.h"
 #include "forms/input.h"
 #include "harness/order_clerk.h"
 #include "harness/shop_rows.h"
-#include "lib/demo_data.h"
 #include "pickers/master_picker.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
+#include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
 #include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
+#include "shop/demo_data.h"
 #include "support/recording_sink.h"
 #include "support/scripted_dialogs.h"
 
@@ -72,11 +72,11 @@ class QueryPlanTest : public ::testing::Test {
     std::random_device device;
     folder_ = new fs::path(fs::temp_directory_path() / ("ws_plans_" + std::to_string(device())));
     fs::create_directories(*folder_);
-    cli::DemoOptions options;
+    shop::DemoOptions options;
     options.seed = 3;
     options.orders = 3000;
     options.date = kLoginDate;
-    ASSERT_EQ(cli::CreateDemoDatabase(Path(), options, nullptr, {}), "");
+    ASSERT_EQ(shop::CreateDemoDatabase(Path(), options, nullptr, {}), "");
     std::string error;
     auto db = platform::SqliteDatabase::Open(Path(), &error);
     ASSERT_TRUE(db) << error;
@@ -213,13 +213,13 @@ TEST_F(QueryPlanTest, SavesAndPostingsFindTheirRowsByIndex) {
 }
 
 TEST_F(QueryPlanTest, PriceProposalsStartFromTheOwnersOrdersOrTheKeysLines) {
-  for (auto kind : {docs::LineKind::Items, docs::LineKind::Parts}) {
+  for (auto kind : {framework::LineKind::Items, framework::LineKind::Parts}) {
     // The owner's own latest price: through the owner's few orders, never along every line of
     // the item looking for the owner's.
-    const std::string own = Plan(db::Sql(docs::HistoryPriceSelect(kind, 1, 200001, 5)));
+    const std::string own = Plan(db::Sql(repair_order::HistoryPriceSelect(kind, 1, 200001, 5)));
     EXPECT_NE(own.find("ix_wsdj_owner"), std::string::npos) << own;
     // Anyone's latest: the key's lines newest first, without sorting them.
-    const std::string anyone = Plan(db::Sql(docs::HistoryPriceSelect(kind, 1, 200001, {})));
+    const std::string anyone = Plan(db::Sql(repair_order::HistoryPriceSelect(kind, 1, 200001, {})));
     EXPECT_EQ(anyone.find("TEMP B-TREE"), std::string::npos) << anyone;
   }
 }

@@ -18,20 +18,20 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "host/registry.h"
-#include "lib/demo_data.h"
-#include "lib/module_controls.h"
-#include "lib/script_host.h"
-#include "lib/script_parser.h"
 #include "platform/amount_words.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
 #include "print/print_run.h"
 #include "render/pdf_render.h"
 #include "reports/ws_rpt.h"
+#include "shop/demo_data.h"
+#include "shop/module_controls.h"
+#include "shop/script_host.h"
+#include "shop/script_parser.h"
 #include "support/test_host.h"
 #include "ws/run_ws.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 namespace fs = std::filesystem;
@@ -143,27 +143,27 @@ class PrintPdfTest : public ::testing::Test {
   static void SetUpTestSuite() { static print::OffscreenGui gui; }
 
   void SetUp() override {
-    DemoOptions options;
+    shop::DemoOptions options;
     options.seed = 1;
     options.orders = kOrders;
     options.date = test::kTestLoginDate;
-    ASSERT_EQ(GenerateDemoData(host_.Db(), options), "");
+    ASSERT_EQ(shop::GenerateDemoData(host_.Db(), options), "");
     ASSERT_EQ(host_.System().SetOption(12, platform::kShopNameOption, kShopName), "");
     ASSERT_EQ(host_.System().SetOption(12, "shopaddress", kShopAddress), "");
     work_ = host_.WorkFolder().string();
 
     host::Registry registry;
-    RegisterModuleControls(registry);
+    shop::RegisterModuleControls(registry);
     const Script script = ParseScript(kCounterDay);
     ASSERT_TRUE(script.errors.empty());
     std::ostringstream out;
     std::ostringstream err;
-    ScriptHost counter(host_.Db(), registry, out, err);
+    shop::ScriptHost counter(host_.Db(), registry, out, err);
     ASSERT_EQ(counter.Run(script), 0) << out.str() << err.str();
   }
 
-  PrintRequest Request(const std::string& program, int64_t id, const std::string& pdf) const {
-    PrintRequest request;
+  cli::PrintRequest Request(const std::string& program, int64_t id, const std::string& pdf) const {
+    cli::PrintRequest request;
     request.program = program;
     request.documentId = id;
     request.pdfPath = (host_.WorkFolder() / pdf).string();
@@ -193,8 +193,8 @@ class PrintPdfTest : public ::testing::Test {
     ASSERT_FALSE(lines.empty());
     ASSERT_GT(amount, 0);
 
-    const PrintRequest request = Request(document.program, id, document.program + ".pdf");
-    const PrintOutcome outcome = PrintDocumentPdf(host_.Db(), request);
+    const cli::PrintRequest request = Request(document.program, id, document.program + ".pdf");
+    const cli::PrintOutcome outcome = PrintDocumentPdf(host_.Db(), request);
     ASSERT_EQ(outcome.error, "");
     EXPECT_EQ(outcome.templateUsed, "built-in");
 
@@ -255,7 +255,8 @@ TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
   ASSERT_EQ(Ws("demo --db " + Quoted("shop.db") + " --seed 3 --orders 40 --date 2012-06-15").status,
             0);
   const std::string shop = "print --db " + Quoted("shop.db") + " ";
-  Outcome ok = Ws(shop + "WS_S 2 --pdf " + Quoted("order.pdf") + " --date 2012-06-16 --user 王五");
+  shop::Outcome ok =
+      Ws(shop + "WS_S 2 --pdf " + Quoted("order.pdf") + " --date 2012-06-16 --user 王五");
   ASSERT_EQ(ok.status, 0) << ok.err;
   PdfText pdf = ReadPdf(Path("order.pdf"));
   EXPECT_EQ(pdf.pages, 1);
@@ -281,4 +282,4 @@ TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

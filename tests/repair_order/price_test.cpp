@@ -1,11 +1,11 @@
 // The unit price proposed for a new line, and clsFun::GetCpPrice.
-#include "docs/cls_fun.h"
+#include "framework/cls_fun.h"
 #include "repair_order_fixture.h"
 
 namespace ws::repair_order {
 namespace {
 
-using docs::clsFun;
+using framework::clsFun;
 
 class PriceTest : public RepairOrderTest {
  protected:

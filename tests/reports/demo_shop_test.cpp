@@ -11,10 +11,10 @@
 #include "forms/input.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
-#include "lib/csv.h"
-#include "lib/demo_data.h"
-#include "lib/report_run.h"
 #include "reports/ws_rpt.h"
+#include "shop/csv.h"
+#include "shop/demo_data.h"
+#include "shop/report_run.h"
 #include "support/test_host.h"
 
 namespace ws::reports {
@@ -30,11 +30,11 @@ constexpr int kReceivableCol = 18;
 class DemoShopTest : public test::HostTest {
  protected:
   void SetUp() override {
-    cli::DemoOptions options;
+    shop::DemoOptions options;
     options.seed = 11;
     options.orders = 400;
     options.date = db::Date{2012, 6, 15};
-    ASSERT_EQ(cli::GenerateDemoData(host_.Db(), options), "");
+    ASSERT_EQ(shop::GenerateDemoData(host_.Db(), options), "");
     report_.Events().AttachSink(&host_.Sink());
     report_.Init(host_.System(), WS_RPT::kProgram);
   }
@@ -84,24 +84,24 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   EXPECT_EQ(host_.Sink().Count("ErrMessage"), 0);
 
   // `ws report`'s run of the first filters types them into the window: the same rows as CSV.
-  cli::ReportFilters filters;
+  shop::ReportFilters filters;
   filters.from = "2012-03-01";
   filters.to = "2012-05-31";
   filters.checked = true;
-  cli::ReportRun run = cli::RunReport(host_.Db(), "WS_RPT", filters);
+  shop::ReportRun run = shop::RunReport(host_.Db(), "WS_RPT", filters);
   ASSERT_EQ(run.error, "");
-  cli::CsvTable table = cli::ParseCsv(run.csv);
+  shop::CsvTable table = shop::ParseCsv(run.csv);
   ASSERT_EQ(table.records.size(), expected.size() + 1);
   for (size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(table.records[i + 1].fields[kNumberCol], expected[i][0]);
   }
   // A filter the report lacks, a date that is none, an unknown report: refused as usage.
   filters.collector = "王";
-  EXPECT_TRUE(cli::RunReport(host_.Db(), "WS_RPT", filters).usage);
+  EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_RPT", filters).usage);
   filters.collector.reset();
   filters.to = "2012-04-31";
-  EXPECT_TRUE(cli::RunReport(host_.Db(), "WS_RPT", filters).usage);
-  EXPECT_TRUE(cli::RunReport(host_.Db(), "WS_S", {}).usage);
+  EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_RPT", filters).usage);
+  EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_S", {}).usage);
 }
 
 TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "lib/demo_data.h"
 #include "reports/ws_rpt.h"
+#include "shop/demo_data.h"
 #include "support/test_host.h"
 
 namespace ws::reports {
@@ -17,10 +17,10 @@ constexpr int64_t kOrders = 9000;  // a few progress steps
 class RefreshCancelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    cli::DemoOptions options;
+    shop::DemoOptions options;
     options.orders = kOrders;
     options.date = test::kTestLoginDate;
-    ASSERT_EQ(cli::GenerateDemoData(host_.Db(), options), "");
+    ASSERT_EQ(shop::GenerateDemoData(host_.Db(), options), "");
     ASSERT_TRUE(report_.Init(host_.System(), WS_RPT::kProgram));
     report_.Events().AttachSink(&host_.Sink());
   }

@@ -4,11 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "receipt/js_s.h"
+#include "money/js_s.h"
+#include "money/js_ws.h"
 #include "repair_order/ws_s.h"
 #include "requisition/ckll_ws.h"
 #include "requisition/period_gate.h"
-#include "settlement/js_ws.h"
 #include "support/test_host.h"
 
 namespace ws::requisition {
@@ -50,8 +50,8 @@ TEST_F(PeriodTest, EveryDocumentListReachesBackByOneRule) {
     Set(12, "befmonth", c.befmonth);
     repair_order::WS_S order;
     CKLl_WS requisition;
-    settlement::JS_WS settlement{settlement::RepairOrderChooser{}};
-    receipt::JS_S receipt;
+    money::JS_WS settlement{money::RepairOrderChooser{}};
+    money::JS_S receipt;
     const std::pair<host::DocumentControl*, int64_t> documents[] = {
         {&order, 200001}, {&requisition, 200002}, {&settlement, 200003}, {&receipt, 200004}};
     for (auto [doc, program] : documents) {

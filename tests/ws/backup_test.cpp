@@ -9,11 +9,11 @@
 #include <string>
 
 #include "db/runner.h"
-#include "lib/backup.h"
 #include "platform/sqlite_database.h"
 #include "run_ws.h"
+#include "shop/backup.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 namespace fs = std::filesystem;
@@ -144,4 +144,4 @@ TEST_F(BackupTest, RestoreRefusesWhatIsNoSoundShopOfThisProgram) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

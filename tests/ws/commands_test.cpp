@@ -10,7 +10,7 @@
 #include "db/catalogue.h"
 #include "platform/sqlite_database.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 namespace fs = std::filesystem;
@@ -176,4 +176,4 @@ TEST_F(WsCommandsTest, AFailingDiskIsToldOnceAndLeavesNoCompanionFiles) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

@@ -1,6 +1,6 @@
 // The demo shop: every reference resolves, totals add up, the counters end above the data, and
 // a load that fails or is stopped half-way leaves nothing behind (the seed: commands_test).
-#include "lib/demo_data.h"
+#include "shop/demo_data.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "db/runner.h"
 #include "support/test_host.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 namespace fs = std::filesystem;
@@ -152,4 +152,4 @@ TEST_F(DemoDataTest, AFailedOrStoppedLoadLeavesNoRowsAndNoFile) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

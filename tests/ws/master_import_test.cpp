@@ -1,15 +1,15 @@
 // CSV reading and the all-or-nothing import of master data.
-#include "lib/master_import.h"
+#include "shop/master_import.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "lib/csv.h"
 #include "platform/navigator.h"
+#include "shop/csv.h"
 #include "support/test_host.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 using V = std::vector<std::string>;
@@ -192,4 +192,4 @@ TEST_F(MasterImportTest, FillsDefaultsAndConvertsValues) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

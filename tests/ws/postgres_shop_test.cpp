@@ -9,12 +9,12 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
-#include "lib/backup.h"
-#include "lib/bulk_rows.h"
 #include "platform/postgres_database.h"
 #include "run_ws.h"
+#include "shop/backup.h"
+#include "shop/bulk_rows.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 class PostgresShopTest : public WsProcessTest {
@@ -176,4 +176,4 @@ TEST_F(PostgresShopTest, BackupAndRestoreRefuseForeignAndNewerArchives) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

@@ -15,7 +15,7 @@
 #include "db/runner.h"
 #include "platform/sqlite_database.h"
 
-namespace ws::cli {
+namespace ws::shop {
 
 struct Outcome {
   int status = -1;
@@ -88,4 +88,4 @@ class WsProcessTest : public ::testing::Test {
   std::filesystem::path folder_;
 };
 
-}  // namespace ws::cli
+}  // namespace ws::shop

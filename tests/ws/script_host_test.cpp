@@ -1,6 +1,6 @@
 // The script host: input through the forms' input API, pickers choosing rows, failed checks, and
 // errors that stop a wrong script. Dialogs and message boxes run in the example scripts.
-#include "lib/script_host.h"
+#include "shop/script_host.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +8,12 @@
 
 #include "forms/form.h"
 #include "host/registry.h"
-#include "lib/script_parser.h"
 #include "repair_order/register.h"
+#include "shop/script_parser.h"
 #include "support/test_host.h"
 #include "ws/run_ws.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 // A control with what a script touches: two fields (one read-only) and a line grid that tells
@@ -135,4 +135,4 @@ TEST_F(ScriptHostTest, PicksTheNamedRowOfThePickerAControlShows) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

@@ -1,9 +1,9 @@
 // The script language: words, quotes, comments, blocks, and errors named by their line.
-#include "lib/script_parser.h"
+#include "shop/script_parser.h"
 
 #include <gtest/gtest.h>
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 std::vector<std::string> Words(std::string_view line) {
@@ -94,4 +94,4 @@ TEST(ScriptParserTest, ReportsEveryErrorWithItsLine) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

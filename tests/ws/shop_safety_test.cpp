@@ -15,7 +15,7 @@
 #include "platform/engine_database.h"
 #include "support/test_host.h"
 
-namespace ws::cli {
+namespace ws::shop {
 namespace {
 
 using forms::Input;
@@ -125,4 +125,4 @@ TEST_F(CardSaveTest, AFullDiskIsToldInTheShopsWordsOnce) {
 }
 
 }  // namespace
-}  // namespace ws::cli
+}  // namespace ws::shop

@@ -4,10 +4,10 @@
 #include <ostream>
 
 #include "db/date.h"
-#include "lib/args.h"
-#include "lib/database_file.h"
 #include "print/print_run.h"
 #include "render/pdf_render.h"
+#include "shop/args.h"
+#include "shop/database_file.h"
 
 namespace ws::cli {
 
@@ -38,7 +38,7 @@ void PrintCommand::PrintHelp(std::ostream& out) const {
 }
 
 int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments arguments;
+  shop::Arguments arguments;
   std::string file;
   if (auto exit = Begin(args, {"--db", "--pdf", "--work", "--user", "--date"}, {}, 2, out, err,
                         arguments, file)) {
@@ -47,7 +47,8 @@ int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
   if (arguments.Positional().size() != 2) return Usage(err, "name the program and the document id");
   PrintRequest request;
   request.program = arguments.Positional()[0];
-  auto id = ParseWholeNumber(arguments.Positional()[1], 1, std::numeric_limits<long long>::max());
+  auto id =
+      shop::ParseWholeNumber(arguments.Positional()[1], 1, std::numeric_limits<long long>::max());
   if (!id) return Usage(err, "'" + arguments.Positional()[1] + "' is not a document id");
   request.documentId = *id;
   auto pdf = arguments.Value("--pdf");
@@ -64,7 +65,7 @@ int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
 
   std::string error;
   std::string notice;
-  auto database = OpenWorkingShop(file, &error, &notice);
+  auto database = shop::OpenWorkingShop(file, &error, &notice);
   if (!database) {
     err << "ws print: " << error << "\n";
     return kExitUsage;

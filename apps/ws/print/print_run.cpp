@@ -10,13 +10,13 @@
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/registry.h"
-#include "lib/module_controls.h"
-#include "lib/unattended.h"
 #include "platform/menu_model.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
 #include "platform/system_object.h"
 #include "render/pdf_render.h"
+#include "shop/module_controls.h"
+#include "shop/unattended.h"
 
 namespace ws::cli {
 
@@ -56,7 +56,7 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
     return Usage(entry->className + " (" + entry->caption + ") is not a document");
   }
   host::Registry registry;
-  RegisterModuleControls(registry);
+  shop::RegisterModuleControls(registry);
   std::unique_ptr<host::IControl> control = registry.Create(entry->className);
   if (!control) {
     return Usage("this tool cannot print " + entry->className + " (" + entry->caption + ")");
@@ -64,16 +64,16 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
   host::IFormUI* form = control->AsFormUI();
   if (!form) return Usage(entry->className + " (" + entry->caption + ") is not a document");
 
-  TemporaryFolder temporary("ws_print_");
+  shop::TemporaryFolder temporary("ws_print_");
   host::LoginInfo login;
   login.userName = request.user;
   login.loginDate = request.date;
   login.workFolder = request.workFolder.empty() ? temporary.Path().string() : request.workFolder;
   if (login.workFolder.empty()) return Failure("cannot make a temporary work folder");
 
-  UnattendedDialogs dialogs;
+  shop::UnattendedDialogs dialogs;
   platform::SystemObject system(database, dialogs, login);
-  ErrorCollector sink;
+  shop::ErrorCollector sink;
   control->Events().AttachSink(&sink);
   PrintOutcome outcome;
   auto failed = [&](const std::string& what) {

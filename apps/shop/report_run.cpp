@@ -1,0 +1,112 @@
+#include "shop/report_run.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "db/date.h"
+#include "db/default_config.h"
+#include "forms/grid_pack.h"
+#include "forms/input.h"
+#include "host/registry.h"
+#include "platform/system_object.h"
+#include "reports/js_rpt.h"
+#include "reports/register.h"
+#include "reports/ws_rpt.h"
+#include "shop/unattended.h"
+
+namespace ws::shop {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FilterOption {
+  const char* option;
+  const std::optional<std::string> ReportFilters::*value;
+  int wsIndex;  // field index in WS_RPT, -1 when it has none
+  int jsIndex;  // field index in JS_RPT
+};
+
+const std::vector<FilterOption>& FilterOptions() {
+  using reports::JS_RPT;
+  using reports::WS_RPT;
+  static const std::vector<FilterOption> options = {
+      {"--from", &ReportFilters::from, WS_RPT::kDateFrom, JS_RPT::kDateFrom},
+      {"--to", &ReportFilters::to, WS_RPT::kDateTo, JS_RPT::kDateTo},
+      {"--customer", &ReportFilters::customer, WS_RPT::kCustomer, JS_RPT::kCustomer},
+      {"--vehicle", &ReportFilters::vehicle, WS_RPT::kVehicle, -1},
+      {"--number", &ReportFilters::number, WS_RPT::kNumber, -1},
+      {"--category", &ReportFilters::category, WS_RPT::kCategory, -1},
+      {"--collector", &ReportFilters::collector, -1, JS_RPT::kCollector},
+  };
+  return options;
+}
+
+int64_t ProgramOf(const std::string& className) {
+  for (const auto& entry : db::DefaultControls()) {
+    if (entry.className == className) return entry.programNumber;
+  }
+  return 0;
+}
+
+ReportRun Refused(std::string why) {
+  ReportRun run;
+  run.error = std::move(why);
+  run.usage = true;
+  return run;
+}
+
+}  // namespace
+
+ReportRun RunReport(db::IDatabase& database, const std::string& className,
+                    const ReportFilters& filters) {
+  host::Registry registry;
+  reports::RegisterReports(registry);
+  std::unique_ptr<host::IControl> control =
+      className == "WS_RPT" || className == "JS_RPT" ? registry.Create(className) : nullptr;
+  if (!control) return Refused("unknown report '" + className + "' (WS_RPT or JS_RPT)");
+  auto& report = dynamic_cast<reports::ReportControl&>(*control);
+  const bool repairOrders = className == "WS_RPT";
+
+  TemporaryFolder work("ws_report_");
+  if (work.Path().empty()) return ReportRun{"cannot create a temporary work folder", false, {}, 0};
+  UnattendedDialogs dialogs;
+  host::LoginInfo login{"管理员", db::Today(), work.Path().string()};
+  platform::SystemObject system(database, dialogs, login);
+  ErrorCollector sink;
+  control->Events().AttachSink(&sink);
+  report.Init(system, ProgramOf(className));
+  if (!filters.layoutFile.empty()) report.DoGetFormStatus(filters.layoutFile);
+
+  for (const FilterOption& option : FilterOptions()) {
+    const std::optional<std::string>& value = filters.*option.value;
+    if (!value) continue;
+    const int index = repairOrders ? option.wsIndex : option.jsIndex;
+    if (index < 0) return Refused(className + " has no " + option.option + " filter");
+    forms::Field& field = report.FilterInput(index);
+    if (field.Kind() == forms::FieldKind::Date && !value->empty() && !db::Date::Parse(*value)) {
+      return Refused(std::string(option.option) + " '" + *value + "' is no date (yyyy-mm-dd)");
+    }
+    forms::Input::Type(field, *value);
+    if (!field.Valid()) {
+      return Refused(std::string(option.option) + " '" + *value + "': " + field.Hint());
+    }
+  }
+  report.CheckedOnly().SetValue(filters.checked ? 1 : 0);
+
+  ReportRun run;
+  if (!report.Refresh() || !sink.errors.empty()) {
+    run.error = sink.errors.empty() ? "the report could not be run" : sink.errors;
+  } else {
+    run.csv = forms::GridCsv(report.Grid());
+    run.rows = report.Grid().DataRows();
+  }
+  report.Clear();
+  control->Events().AttachSink(nullptr);
+  return run;
+}
+
+}  // namespace ws::shop

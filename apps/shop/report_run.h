@@ -1,0 +1,37 @@
+// Runs one of the query reports (WS_RPT, JS_RPT) the way a user does in its window: the filter
+// values are typed into the report's fields (lookups resolve through their pickers, by code or
+// name), the check box is ticked, the saved layout is named, Refresh runs the query, and the
+// grid — with its sorts and subtotals — is what comes out, as CSV.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "db/database.h"
+
+namespace ws::shop {
+
+struct ReportFilters {
+  std::optional<std::string> from;  // yyyy-mm-dd
+  std::optional<std::string> to;
+  std::optional<std::string> customer;   // code or name, as typed into the field
+  std::optional<std::string> vehicle;    // licence plate (WS_RPT)
+  std::optional<std::string> number;     // work-order number (WS_RPT)
+  std::optional<std::string> category;   // repair category (WS_RPT)
+  std::optional<std::string> collector;  // employee code or name (JS_RPT)
+  bool checked = false;
+  std::string layoutFile;  // a layout file to apply after the query, empty for none
+};
+
+struct ReportRun {
+  std::string error;   // empty on success
+  bool usage = false;  // the error lies in the request (unknown report, filter, value)
+  std::string csv;     // the grid as CSV
+  int rows = 0;        // rows below the header, subtotal rows included
+};
+
+// Runs the report of that class name on the database. The database is only read.
+ReportRun RunReport(db::IDatabase& database, const std::string& className,
+                    const ReportFilters& filters);
+
+}  // namespace ws::shop

@@ -1,0 +1,359 @@
+#include "framework/document.h"
+
+#include <cctype>
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/catalogue.h"
+#include "db/date.h"
+#include "db/value.h"
+#include "forms/field.h"
+#include "forms/text.h"
+#include "forms/typed_number.h"
+
+namespace ws::framework {
+
+namespace {
+
+bool InRange(const std::string& text) {
+  double value = db::NumericValue(text);
+  return std::isfinite(value) && std::fabs(value) <= kMaxAmount;
+}
+
+}  // namespace
+
+Document::Document(std::string className, HeaderSchema schema, std::string fieldArray)
+    : DocumentControl(std::move(className)),
+      schema_(std::move(schema)),
+      fieldArray_(std::move(fieldArray)) {}
+
+std::string Document::HeaderIdTable() const {
+  std::string table = schema_.Table();
+  for (char& c : table) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return table;
+}
+
+bool Document::ValidateSave() {
+  for (auto* widget : form_.Array(fieldArray_)) {
+    auto* field = static_cast<forms::Field*>(widget);
+    if (!field->Visible() || !field->Enabled() || field->Valid()) continue;
+    // The field knows what is wrong with it; a save that only said no would leave the clerk
+    // guessing which of thirty fields to correct.
+    std::string hint = field->Hint().empty()
+                           ? forms::Trim(field->Caption()) + "输入有误，请重新输入！"
+                           : field->Hint();
+    Ask(hint, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    form_.SetFocus(field);
+    return false;
+  }
+  std::string caption;
+  if (!NumbersInRange(&caption)) {
+    Ask(caption + "超出允许范围，不能保存！", Title(), host::MsgButtons::Ok,
+        host::MsgIcon::Information);
+    return false;
+  }
+  return true;
+}
+
+bool Document::NumbersInRange(std::string* caption) const {
+  for (const auto& c : schema_.Columns()) {
+    if (c.kind != ValueKind::Number || c.field < 0) continue;
+    const auto& field = form_.Get<forms::Field>(fieldArray_, c.field);
+    if (!InRange(field.Text())) {
+      *caption = forms::Trim(field.Caption());
+      return false;
+    }
+  }
+  for (const LineSet* lines : lineSets_) {
+    double total = 0;
+    for (int row : lines->SavedRows()) {
+      for (const auto& c : lines->Schema().columns) {
+        if (c.kind != ValueKind::Number) continue;
+        if (!InRange(lines->Grid().TextMatrix(row, c.col))) {
+          *caption = forms::Trim(lines->Grid().TextMatrix(0, c.col));
+          return false;
+        }
+      }
+      if (lines->Schema().amountCol >= 0) {
+        total += db::NumericValue(lines->Grid().TextMatrix(row, lines->Schema().amountCol));
+      }
+    }
+    if (!std::isfinite(total) || std::fabs(total) > kMaxAmount) {
+      *caption = forms::Trim(lines->Grid().TextMatrix(0, lines->Schema().amountCol));
+      return false;
+    }
+  }
+  return true;
+}
+
+int64_t Document::NewId(db::Transaction& tx, const std::string& table, const std::string& key) {
+  int64_t id = 0;
+  if (std::string failure = Navigator().GetNewID(table, key, id); !failure.empty()) {
+    tx.Fail(failure);
+  }
+  return id;
+}
+
+bool Document::SaveDocument() {
+  if (!HasSystem()) return false;
+  bool saved = false;
+  try {
+    if (ValidateSave()) {
+      const bool isNew = CurrentId() <= 0;
+      RowValues values = schema_.Collect(form_, fieldArray_);
+      if (PrepareSave(values, isNew)) saved = SaveInTransaction(std::move(values), isNew);
+    }
+  } catch (const std::exception& e) {
+    // A failing statement or hook; the transaction guard has rolled back.
+    ReportError(e.what());
+    saved = false;
+  }
+  Database().Close();
+  return saved;
+}
+
+bool Document::SaveInTransaction(RowValues values, bool isNew) {
+  db::Transaction tx(Database());
+  if (tx.Failed()) throw std::runtime_error(tx.Error());
+  SaveContext ctx{tx, isNew, isNew ? 0 : CurrentId(), std::move(values)};
+  auto stale = [&] {
+    const std::string text = StaleSaveText(tx, ctx.id);
+    tx.Rollback();
+    Ask(text, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  };
+
+  if (!CheckInTransaction(ctx) || !BeforeHeader(ctx)) {
+    tx.Rollback();
+    return false;
+  }
+  if (!isNew) {
+    for (LineSet* lines : lineSets_) {
+      if (!lines->Removed().empty()) tx.Run(lines->DeleteRemoved(ctx.id));
+    }
+  }
+  const std::string& key = schema_.KeyColumn();
+  if (isNew) {
+    ctx.id = NewId(tx, HeaderIdTable(), key);
+    ctx.values[key] = db::DecimalText(static_cast<double>(ctx.id));
+    tx.Run(schema_.Insert(ctx.values, Driver()));
+  } else {
+    db::Sql update = schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver());
+    // A deliberate guard beyond the documents' own rules, under which the later of two saves
+    // silently overwrote the earlier: a window that read the row before another user's save,
+    // check or uncheck must not put back what it showed, so the update finds the row only at
+    // the version it was shown with.
+    if (ShownRowVersion() >= 0) {
+      update.Raw(" AND ").Raw(db::kRowVersionColumn).Raw("=").Key(ShownRowVersion());
+    }
+    int64_t rows = 0;
+    if (tx.Run(update, &rows) && rows != 1) return stale();
+  }
+
+  std::vector<std::vector<int64_t>> lineIds(lineSets_.size());
+  for (size_t i = 0; i < lineSets_.size() && !tx.Failed(); ++i) {
+    LineSet& lines = *lineSets_[i];
+    for (int row : lines.SavedRows()) {
+      int64_t lineId = lines.LineId(row);
+      if (lineId <= 0) {
+        lineId = NewId(tx, lines.Schema().idTable, lines.Schema().lineKey);
+        if (!tx.Run(lines.Insert(row, lineId, ctx.id))) break;
+      } else {
+        int64_t rows = 0;
+        if (!tx.Run(lines.Update(row, ctx.id), &rows)) break;
+        if (rows != 1) return stale();
+      }
+      lineIds[i].push_back(lineId);
+    }
+  }
+  if (!tx.Failed() && !AfterLines(ctx)) {
+    tx.Rollback();
+    return false;
+  }
+  // The version this save leaves behind is the window's own: if reading the document back
+  // fails below, its next save must not be taken for another user's change.
+  const int64_t savedVersion = tx.Failed() ? -1 : StoredRowVersion(tx, ctx.id);
+  if (tx.Failed() || !tx.Commit()) {
+    SaveFailed(ctx, tx.Error());
+    return false;
+  }
+  NoteRowVersion(savedVersion);
+
+  // Written: the form knows the lines and the document as saved even if reading them back
+  // fails, so a later save updates them instead of inserting them twice.
+  for (size_t i = 0; i < lineSets_.size(); ++i) {
+    lineSets_[i]->ForgetRemoved();
+    lineSets_[i]->SetSavedLineIds(lineIds[i]);
+  }
+  SetCurrentId(ctx.id);
+  if (RequestedId() >= 1 && RequestedId() != ctx.id) {
+    SetRequestedId(ctx.id);
+    BuildBaseCondition();
+  }
+  AfterCommit(ctx);
+  return ShowSaved(ctx.id);
+}
+
+std::string Document::StaleSaveText(db::Transaction& tx, int64_t id) const {
+  auto rowCount = [&](const std::string& guard) {
+    std::string error;
+    const double count = tx.Db().ScalarNumber(db::Sql("SELECT count(*) FROM ")
+                                                  .Raw(schema_.Table())
+                                                  .Raw(" WHERE ")
+                                                  .Raw(schema_.KeyColumn())
+                                                  .Raw("=")
+                                                  .Key(id)
+                                                  .Raw(guard),
+                                              &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    return count;
+  };
+  if (rowCount({}) == 0) return "当前单据已被他人删除，不能保存！";
+  if (rowCount(UpdateGuard()) == 0) return "当前单据已审核，不能保存！";
+  return host::kRowChangedText;
+}
+
+bool Document::ShowSaved(int64_t id) {
+  if (!SearchList(db::Sql(schema_.KeyColumn()).Raw("=").Key(id).Literal(), false)) return false;
+  SetEditState(false);
+  SetDirty(false);
+  events_.Message("保存单据成功！");
+  return true;
+}
+
+int64_t Document::StoredRowVersion(db::Transaction& tx, int64_t id) const {
+  if (id == 0) id = CurrentId();
+  const db::TableDef* table = db::FindTable(schema_.Table());
+  if (!table || table->versionedSince == 0 || id <= 0 || tx.Failed()) return -1;
+  std::string error;
+  auto row = tx.Db().Open(db::Sql("SELECT ")
+                              .Raw(db::kRowVersionColumn)
+                              .Raw(" FROM ")
+                              .Raw(schema_.Table())
+                              .Raw(" WHERE ")
+                              .Raw(schema_.KeyColumn())
+                              .Raw("=")
+                              .Key(id),
+                          &error);
+  if (!error.empty()) tx.Fail(error);
+  return error.empty() && !row->Eof() ? row->Long(db::kRowVersionColumn) : -1;
+}
+
+StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
+  StepOutcome outcome;
+  db::Transaction tx(Database());
+  int64_t before = -1;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    if (tx.Failed()) break;
+    int64_t rows = 0;
+    if (tx.Run(steps[i].sql, &rows) && steps[i].exactlyOne && rows != 1) {
+      tx.Rollback();
+      outcome.missing = true;
+      return outcome;
+    }
+    if (i == 0) {
+      // The first statement changes the document's own row: it moved the version on by one
+      // and, on the server, holds the row, so the version it found is the one before it.
+      const int64_t now = StoredRowVersion(tx);
+      before = now > 0 ? now - 1 : -1;
+    }
+  }
+  const int64_t after = StoredRowVersion(tx);
+  if (tx.Failed() || !tx.Commit()) {
+    outcome.error = tx.Error();
+    return outcome;
+  }
+  // A window that showed the row as it was stays current after its own check or uncheck:
+  // only another user's change makes its next save stale.
+  if (before >= 0 && before == ShownRowVersion() && after >= 0) NoteRowVersion(after);
+  outcome.done = true;
+  return outcome;
+}
+
+std::string Document::StartPrintFile() {
+  const std::filesystem::path folder = std::filesystem::path(Login().workFolder) / "selfPrint";
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / (std::to_string(ProgramNumber()) + ".txt")).string();
+  SetPrintFile(file);
+  return file;
+}
+
+void Document::AddPrintTable(host::IPrintData& data, const std::string& name,
+                             std::vector<std::vector<std::string>> rows) {
+  std::vector<std::string> columns;
+  if (!rows.empty()) {
+    columns = std::move(rows.front());
+    rows.erase(rows.begin());
+  }
+  data.AddTable(name, columns, rows);
+}
+
+void Document::LeaveDateField(forms::Field& field) {
+  const std::string typed = forms::Trim(field.Text());
+  if (typed.empty()) {
+    field.MarkValid();
+  } else if (auto date = db::Date::Parse(typed)) {
+    field.SetText(date->Text());
+    field.MarkValid();
+  } else {
+    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+  }
+}
+
+void Document::LeaveNumberField(forms::Field& field) {
+  if (forms::IsBlankNumberText(field.Text()) || forms::ParseTypedNumber(field.Text())) {
+    field.MarkValid();
+  } else {
+    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+  }
+}
+
+void Document::WireHeaderFields(const std::string& tagPrefix) {
+  for (auto* widget : form_.Array(fieldArray_)) {
+    auto* field = static_cast<forms::Field*>(widget);
+    const int index = field->Index();
+    field->OnChange = [this, index] {
+      FieldChanged(index);
+      SetDirty(true);
+    };
+    field->OnLeave = [this, index, tag = tagPrefix + "ywTxt_TxtValid::"] {
+      Guarded(tag, [&] {
+        FieldLeft(index);
+        return true;
+      });
+    };
+    if (!field->Picker().empty()) {
+      field->OnPickerRequest = [this, index, tag = tagPrefix + "ywTxt_UserHelpEvent::"] {
+        Guarded(tag, [&] {
+          FieldPicker(index);
+          return true;
+        });
+      };
+    }
+  }
+}
+
+StepOutcome Document::RunSteps(const std::vector<db::Sql>& statements) {
+  std::vector<Step> steps;
+  steps.reserve(statements.size());
+  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+  return RunSteps(steps);
+}
+
+bool Document::DeleteBySteps(const std::vector<db::Sql>& statements,
+                             const std::string& missingText) {
+  StepOutcome outcome = RunSteps(statements);
+  if (outcome.missing) {
+    Ask(missingText, "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  if (!outcome.done) {
+    ReportError(outcome.error);
+    return false;
+  }
+  return LoadList(host::kNavNext);
+}
+
+}  // namespace ws::framework

@@ -1,0 +1,145 @@
+// The document framework: a document control described by its header schema and its line sets,
+// with the save, delete and state-change sequences written once. A document supplies its
+// description and its own rules through the hooks; everything a save writes runs in one
+// transaction, and every statement that changes an existing row must find exactly that row, so
+// a document another user deleted, checked or changed meanwhile is refused, never half written.
+//
+// Save (SaveDocument), in this order:
+//   ValidateSave           before anything: every field valid (else its hint, focus), numbers
+//                          within range; the document may add its own checks
+//   PrepareSave            before the transaction: settle the number, refuse with a message
+//   -- BeginTrans: on SQLite this takes the write lock, so what follows is serialised --
+//   CheckInTransaction     uniqueness and anything that must see the committed state
+//   BeforeHeader           rows the header refers to (the repair order's vehicle)
+//   removed lines          deleted, of this document only
+//   header                 insert with a new id, or update guarded by UpdateGuard and the row
+//                          version the document was shown with (one row)
+//   lines                  insert new, update saved (one row each, of this document)
+//   AfterLines             further rows of the document
+//   -- CommitTrans --
+//   AfterCommit            the form learns ids; then ShowSaved (search, read-only, message)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/runner.h"
+#include "db/sql.h"
+#include "framework/header_schema.h"
+#include "framework/line_set.h"
+#include "host/document_control.h"
+
+namespace ws::framework {
+
+// The largest amount, quantity or price a document accepts: far above any real bill and far
+// below the point where sums lose their cents or overflow.
+inline constexpr double kMaxAmount = 1e15;
+
+// What a save is writing, handed to the hooks inside the transaction.
+struct SaveContext {
+  db::Transaction& tx;
+  bool isNew = false;
+  int64_t id = 0;    // the document's id; set before the header insert of a new document
+  RowValues values;  // the header values the save writes; hooks may change them
+};
+
+// One statement of a state change or delete; a step that must hit exactly one row refuses the
+// whole change when it did not.
+struct Step {
+  db::Sql sql;
+  bool exactlyOne = false;
+};
+
+// Outcome of RunSteps: done, refused because a row was missing (nothing written), or failed with
+// the database's text (nothing written).
+struct StepOutcome {
+  bool done = false;
+  bool missing = false;
+  std::string error;
+};
+
+class Document : public host::DocumentControl {
+ public:
+  Document(std::string className, HeaderSchema schema, std::string fieldArray);
+
+  const HeaderSchema& Schema() const { return schema_; }
+  const std::string& FieldArray() const { return fieldArray_; }
+
+ protected:
+  // Line sets are saved in the order they were added.
+  void AddLineSet(LineSet& lines) { lineSets_.push_back(&lines); }
+  const std::vector<LineSet*>& LineSets() const { return lineSets_; }
+
+  // The whole save; the answer of FileSave. Ends with the database service's Close.
+  bool SaveDocument();
+
+  // --- Hooks of the save (see the top of this file). Answering false stops the save with
+  // nothing written; the hook has told the user why.
+  virtual bool ValidateSave();
+  virtual bool PrepareSave(RowValues& values, bool isNew) = 0;
+  virtual bool CheckInTransaction(SaveContext&) { return true; }
+  virtual bool BeforeHeader(SaveContext&) { return true; }
+  virtual bool AfterLines(SaveContext&) { return true; }
+  virtual void AfterCommit(const SaveContext&) {}
+  // A statement or the commit failed; the transaction is already rolled back. Reports the
+  // database's text (ErrMessage) unless the document can name the cause in the user's words.
+  virtual void SaveFailed(const SaveContext&, const std::string& error) { ReportError(error); }
+  // Appended to the header update's WHERE: which state an editable document is in.
+  virtual std::string UpdateGuard() const { return " AND smark='01'"; }
+  // Why the header or a saved line could not be updated, read inside the save's transaction:
+  // the document is gone, no longer editable (UpdateGuard), or changed since it was shown.
+  std::string StaleSaveText(db::Transaction& tx, int64_t id) const;
+  // Shows the saved document again: search by id, read-only, clean, "保存单据成功！".
+  virtual bool ShowSaved(int64_t id);
+
+  // The document's print file, <work folder>/selfPrint/<program>.txt: its folder made and the
+  // host told where it is. Throws when the folder cannot be made.
+  std::string StartPrintFile();
+  // A line set's print rows into the print data as a table: the first row names the columns.
+  static void AddPrintTable(host::IPrintData& data, const std::string& name,
+                            std::vector<std::vector<std::string>> rows);
+
+  // Wires every header field of the field array: a change calls FieldChanged and marks the
+  // document changed; leaving a field calls FieldLeft, a picker request FieldPicker, each run
+  // guarded as "<tagPrefix>ywTxt_TxtValid::" / "<tagPrefix>ywTxt_UserHelpEvent::".
+  void WireHeaderFields(const std::string& tagPrefix);
+  // A date field being left: a typed date is written in the shop's form, an unreadable one marks
+  // the field "<caption>输入有误，请重新输入！", an empty one is valid.
+  static void LeaveDateField(forms::Field& field);
+  // A number field being left: empty or a number as forms/typed_number.h reads it is valid;
+  // anything else ("abc", "12abc", "NaN", "0x10") marks the field with the same hint, so the
+  // save refuses it instead of storing a number the clerk never typed.
+  static void LeaveNumberField(forms::Field& field);
+  virtual void FieldChanged(int /*index*/) {}
+  virtual void FieldLeft(int /*index*/) {}
+  virtual void FieldPicker(int /*index*/) {}
+
+  // Runs the statements in one transaction (check, uncheck, delete). Nothing is written unless
+  // every statement succeeded and every exactlyOne step hit one row.
+  StepOutcome RunSteps(const std::vector<Step>& steps);
+  // The usual shape of a change: the first statement changes the document's own row and must
+  // find it (else the outcome is missing), the rest follow it.
+  StepOutcome RunSteps(const std::vector<db::Sql>& statements);
+  // Deletes the document by the statements (the first removes its own row) in one transaction
+  // and shows the next document of the list. When the row is gone (or guarded away) missingText
+  // is told; a failure reports the database's text. Answers whether the document was deleted.
+  bool DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText);
+
+  // A new id from the navigator; a failure fails the transaction.
+  int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);
+  // The stored row version of document id (0: the current one) inside tx (-1: none or no row).
+  int64_t StoredRowVersion(db::Transaction& tx, int64_t id = 0) const;
+  // The lower-case table name GetNewID takes for the header.
+  virtual std::string HeaderIdTable() const;
+
+ private:
+  bool SaveInTransaction(RowValues values, bool isNew);
+  bool NumbersInRange(std::string* caption) const;
+
+  HeaderSchema schema_;
+  std::string fieldArray_;
+  std::vector<LineSet*> lineSets_;
+};
+
+}  // namespace ws::framework

@@ -1,0 +1,150 @@
+#include "framework/header_schema.h"
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+#include "db/date.h"
+#include "db/value.h"
+#include "forms/field.h"
+#include "forms/text.h"
+
+namespace ws::framework {
+
+namespace {
+
+bool Inserted(const HeaderColumn& c) {
+  return c.save == SaveMode::Always || c.save == SaveMode::InsertOnly;
+}
+
+}  // namespace
+
+HeaderSchema::HeaderSchema(std::string table, std::string keyColumn,
+                           std::vector<HeaderColumn> columns)
+    : table_(std::move(table)), keyColumn_(std::move(keyColumn)), columns_(std::move(columns)) {
+  std::set<std::string> seen;
+  for (const auto& c : columns_) {
+    if (!seen.insert(c.column).second) {
+      throw std::logic_error("column described twice: " + table_ + "." + c.column);
+    }
+  }
+}
+
+db::Sql HeaderSchema::Select(int64_t id) const {
+  db::Sql sql("SELECT ");
+  bool first = true;
+  for (const auto& c : columns_) {
+    if (c.save == SaveMode::Shown) continue;
+    sql.Raw(first ? "" : ", ").Raw(c.column);
+    first = false;
+  }
+  return sql.Raw(" FROM ").Raw(table_).Raw(" WHERE ").Raw(keyColumn_).Raw("=").Key(id);
+}
+
+void HeaderSchema::Append(db::Sql& sql, const HeaderColumn& c, const RowValues& values,
+                          std::string_view driver) const {
+  auto it = values.find(c.column);
+  const std::string value = it == values.end() ? std::string() : it->second;
+  switch (c.kind) {
+    case ValueKind::Text:
+      sql.Text(value);
+      break;
+    case ValueKind::Number:
+      sql.NumOf(value);
+      break;
+    case ValueKind::Id:
+      sql.Key(static_cast<int64_t>(db::NumericValue(value)));
+      break;
+    case ValueKind::Date:
+      if (!forms::Trim(value).empty()) {
+        sql.Date(value, driver);
+      } else if (!c.emptyDate.empty()) {
+        sql.Date(c.emptyDate, driver);
+      } else {
+        // No date is Null, as a row loaded without one holds it: an empty text is no date
+        // on the server, and on the embedded engine it would sort before every real date.
+        sql.Raw("NULL");
+      }
+      break;
+  }
+}
+
+db::Sql HeaderSchema::Insert(const RowValues& values, std::string_view driver) const {
+  db::Sql sql("INSERT INTO ");
+  sql.Raw(table_).Raw(" (");
+  bool first = true;
+  for (const auto& c : columns_) {
+    if (!Inserted(c)) continue;
+    sql.Raw(first ? "" : ",").Raw(c.column);
+    first = false;
+  }
+  sql.Raw(") VALUES (");
+  first = true;
+  for (const auto& c : columns_) {
+    if (!Inserted(c)) continue;
+    if (!first) sql.Raw(",");
+    first = false;
+    Append(sql, c, values, driver);
+  }
+  return sql.Raw(")");
+}
+
+db::Sql HeaderSchema::Update(const RowValues& values, int64_t id, std::string_view guard,
+                             std::string_view driver) const {
+  db::Sql sql("UPDATE ");
+  sql.Raw(table_).Raw(" SET ");
+  bool first = true;
+  for (const auto& c : columns_) {
+    if (c.save != SaveMode::Always) continue;
+    sql.Raw(first ? "" : ", ").Raw(c.column).Raw("=");
+    first = false;
+    Append(sql, c, values, driver);
+  }
+  return sql.Raw(" WHERE ").Raw(keyColumn_).Raw("=").Key(id).Raw(guard);
+}
+
+RowValues HeaderSchema::Collect(const forms::Form& form, const std::string& fieldArray) const {
+  RowValues values;
+  for (const auto& c : columns_) {
+    if (c.field < 0 || !Inserted(c)) continue;
+    const auto& field = form.Get<forms::Field>(fieldArray, c.field);
+    values[c.column] = c.kind == ValueKind::Id && !c.lookupText ? field.Key() : field.Text();
+  }
+  return values;
+}
+
+void HeaderSchema::Show(const db::Recordset& row, forms::Form& form,
+                        const std::string& fieldArray) const {
+  for (const auto& c : columns_) {
+    if (c.field < 0 || c.lookupText) continue;
+    auto& field = form.Get<forms::Field>(fieldArray, c.field);
+    if (c.kind == ValueKind::Id) {
+      field.SetValue(row.Text(c.column),
+                     c.textColumn.empty() ? row.Text(c.column) : row.Text(c.textColumn));
+    } else if (c.kind == ValueKind::Date) {
+      field.SetText(db::FormatDateText(row.Text(c.column)));
+    } else {
+      field.SetText(row.Text(c.column));
+    }
+    field.MarkValid();
+  }
+}
+
+std::vector<std::pair<std::string, std::string>> HeaderSchema::PrintValues(
+    const forms::Form& form, const std::string& fieldArray) const {
+  std::vector<const HeaderColumn*> shown;
+  for (const auto& c : columns_) {
+    if (c.field >= 0 && !c.lookupText) shown.push_back(&c);
+  }
+  std::sort(shown.begin(), shown.end(),
+            [](const HeaderColumn* a, const HeaderColumn* b) { return a->field < b->field; });
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const HeaderColumn* c : shown) {
+    const auto& field = form.Get<forms::Field>(fieldArray, c->field);
+    std::string caption = forms::Trim(field.Caption());
+    if (!caption.empty()) out.emplace_back(caption, field.Text());
+  }
+  return out;
+}
+
+}  // namespace ws::framework

@@ -1,0 +1,153 @@
+// The generic half of a document's line grid: which cell holds which column of the line table,
+// the lines the user removed since the last load, the lookup of a typed or picked code through a
+// picker, the rows a save writes (their statements included) and the rows a print shows. A
+// document keeps its own arithmetic and price rules and hears about a code through OnCode.
+//
+// A row is a line of the document when its name cell is not empty (a document may judge by the
+// code's key instead, IsLine); only those rows are saved, totalled and printed, so the total
+// always matches what is stored.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "db/recordset.h"
+#include "db/sql.h"
+#include "forms/grid.h"
+#include "framework/header_schema.h"
+#include "framework/picker_call.h"
+#include "host/system.h"
+
+namespace ws::framework {
+
+struct LineColumn {
+  std::string column;  // column of the line table, or of the joined master for shown cells
+  int col = 0;
+  ValueKind kind = ValueKind::Text;
+  bool saved = true;  // false: shown from the master (name, model 规格), never written
+  // The value is the cell's key (the depot id behind a depot name), not its text.
+  bool key = false;
+  // A text saved without its outer blanks: a batch is matched against stock by equality.
+  bool trimmed = false;
+};
+
+struct LineSchema {
+  std::string table;    // "WSDJXM"
+  std::string idTable;  // the table name GetNewID takes ("wsdjxm")
+  std::string lineKey = "单据明细ID";
+  std::string ownerKey = "单据ID";
+  int codeCol = 1;
+  int nameCol = 2;
+  int amountCol = -1;
+  int lineIdCol = -1;
+  std::string keyColumn;   // the code cell's key, a saved column ("项目ID")
+  std::string codeColumn;  // the code text a load shows ("编码")
+  std::vector<LineColumn> columns;
+};
+
+// The picker that resolves a code and how its row fills the line.
+struct CodeLookup {
+  std::string picker;
+  PickerParameters parameters;
+  std::string codeProperty;  // "i项目编码"; the picked text when the row lacks it
+  std::string keyProperty;   // "i项目ID"; the picked value when the row lacks it
+  std::vector<std::pair<int, std::string>> fills;  // (column, property) filled from the row
+  std::string typedTag;                            // ErrMessage prefix of a failure of a typed code
+  std::string helpTag;                             // ... of the help key
+  // A typed code that names nothing keeps the row's code and is told with this box (empty: the
+  // row keeps its code silently). The list first drops down on the code, unless the document
+  // refuses an unknown code at once.
+  std::string unknownCodeText;
+  std::string unknownCodeTitle = "提示:";
+  bool listOnUnknownCode = true;
+};
+
+class LineSet {
+ public:
+  // What the set needs from its document.
+  struct Context {
+    std::function<host::ISystem&()> system;
+    int64_t programNumber = 0;
+    std::function<void(const std::string&)> reportError;  // ErrMessage, level 8
+    std::function<void()> changed;                        // totals and dirty flag
+    // A code was entered on the row (resolved, repeated, or emptied): the document's arithmetic.
+    std::function<void(int row)> onCode;
+    // Any other cell was typed into: the document's arithmetic.
+    std::function<void(int row, int col)> onCell;
+  };
+
+  LineSet(forms::Grid& grid, LineSchema schema) : grid_(grid), schema_(std::move(schema)) {}
+  virtual ~LineSet() = default;
+
+  // Hooks the grid's row deletion and code cell to this set.
+  void Wire(Context context, CodeLookup lookup);
+
+  forms::Grid& Grid() const { return grid_; }
+  const LineSchema& Schema() const { return schema_; }
+
+  // Fills the grid from the lines query (one row per record); forgets removed lines.
+  void Load(db::Recordset& records);
+  // Empties the grid and forgets removed lines.
+  void Clear();
+  // Rows the document filled itself (not by Load): each code as it stands is what its row
+  // resolved to, and what a failed lookup on the row puts back.
+  void CommitCodes();
+  void ForgetRemoved() { removed_.clear(); }
+  // Blanks every row's line id, so the rows are written as new lines of another document.
+  void ForgetLineIds();
+  // A number every line a save writes carries, whatever the row (the document's period).
+  void SetCommonValue(const std::string& column, double value);
+  // Line ids of saved rows the user removed since the last load, in removal order.
+  const std::vector<int64_t>& Removed() const { return removed_; }
+  // Removes every row; the saved ones are deleted by the next save, as if removed one by one.
+  void RemoveAll();
+
+  // Whether a data row is a line of the document: by default its name is not empty.
+  virtual bool IsLine(int row) const;
+  // The rows a save writes: every data row that is a line.
+  std::vector<int> SavedRows() const;
+  int64_t LineId(int row) const;
+  // Sum of the amount column over the saved rows.
+  double Total() const;
+  // Puts the line ids of a committed save back into the saved rows (same order).
+  void SetSavedLineIds(const std::vector<int64_t>& lineIds);
+
+  // The statements of a save. Updates and deletes name the owning document too, so they never
+  // reach a line another document holds. A line table with values the grid does not hold (a
+  // position, a constant) writes its own.
+  virtual db::Sql Insert(int row, int64_t lineId, int64_t ownerId) const;
+  virtual db::Sql Update(int row, int64_t ownerId) const;
+  db::Sql DeleteRemoved(int64_t ownerId) const;  // Removed() must not be empty
+
+  // The header row and the rows up to the first that is no line; every cell of a hidden column
+  // but the first reads "***".
+  virtual std::vector<std::vector<std::string>> PrintRows() const;
+
+ protected:
+  const Context& Ctx() const { return context_; }
+  // One grid row as printed.
+  std::vector<std::string> PrintCells(int row) const;
+
+ private:
+  void CodeTyped(int row);
+  void CodePicked(int row);
+  void Fill(int row, const PickedRow& picked);
+  void Guard(const std::string& tag, int row, const std::function<void()>& body);
+  void Entered(int row);
+  std::string& Committed(int row);
+  void AppendValue(db::Sql& sql, const LineColumn& column, int row) const;
+
+  forms::Grid& grid_;
+  LineSchema schema_;
+  Context context_;
+  CodeLookup lookup_;
+  std::vector<int64_t> removed_;
+  std::vector<std::pair<std::string, double>> common_;
+  // The code each row last resolved to, by data row: what a failed lookup puts back.
+  std::vector<std::string> committed_;
+};
+
+}  // namespace ws::framework

@@ -1,0 +1,239 @@
+#include "money/choosers.h"
+
+#include <exception>
+
+#include "db/date.h"
+#include "db/runner.h"
+#include "db/value.h"
+#include "money/order_choosers.h"
+
+namespace ws::money {
+
+namespace {
+
+double CellNumber(const forms::Grid& grid, int row, int col) {
+  return db::NumericValue(grid.TextMatrix(row, col));
+}
+
+int64_t CellLong(const forms::Grid& grid, int row, int col) {
+  return static_cast<int64_t>(CellNumber(grid, row, col));
+}
+
+}  // namespace
+
+// --- frmSelWsJs
+
+frmSelWsJs::frmSelWsJs()
+    : OrderChooser(
+          "frmSelWsJs", "选单",
+          "  |进厂日期   |工单号码    |客户名称                 |车牌号码      |车型       "
+          "|维修分类    |维修费用      |配件费用       |诊断费     |检测费     "
+          "|客户ID|progid|单据ID",
+          true) {
+  Grid().OnDblClick = [this](int row) {
+    Grid().SetRow(row);
+    OnConfirm();
+  };
+  form_.Add<forms::Frame>("fraView").SetCaption("显示");
+  const char* captions[] = {"全部栏目", "简要栏目"};
+  for (int view : {kAllColumns, kBriefColumns}) {
+    auto& option = form_.Add<forms::OptionButton>(kViewOption, view);
+    option.SetCaption(captions[view]);
+    option.SetContainer("fraView");
+    option.SetValue(view == kAllColumns ? 1 : 0);
+    option.OnClick = [this, view] { SelectView(view); };
+  }
+}
+
+void frmSelWsJs::SelectView(int view) {
+  view_ = view;
+  for (int other : {kAllColumns, kBriefColumns}) {
+    form_.Get<forms::OptionButton>(kViewOption, other).SetValue(other == view ? 1 : 0);
+  }
+  hiddenByView_.clear();
+  RebuildGrid();
+  if (view == kBriefColumns) {
+    for (int col :
+         {kColModel, kColCategory, kColLabour, kColParts, kColDiagnosis, kColInspection}) {
+      if (Grid().ColHidden(col)) continue;
+      Grid().SetColHidden(col, true);
+      hiddenByView_.push_back(col);
+    }
+  }
+  if (HasSystem()) Query();
+}
+
+void frmSelWsJs::BeforeClose() {
+  for (int col : hiddenByView_) Grid().SetColHidden(col, false);
+  hiddenByView_.clear();
+  try {
+    System().UserSettings().Set(kSettingKey, std::to_string(view_));
+  } catch (const std::exception&) {
+    // A settings store that cannot write loses only the remembered option.
+  }
+}
+
+std::vector<frmSelWsJs::Selected> frmSelWsJs::py_SubProgram(host::ISystem& system,
+                                                            int64_t programNumber,
+                                                            int64_t customerId,
+                                                            int64_t settlementId) {
+  Open(system);
+  settlementId_ = settlementId;
+  result_.clear();
+  db::Runner runner(system.GetDatabase());
+  form_.SetCaption(runner.ScalarText(ProgramNameSelect(programNumber)) + "选单");
+  if (customerId > 0) {
+    Filter(kCustomer).SetValue(std::to_string(customerId),
+                               runner.ScalarText(CustomerNameSelect(customerId)));
+  }
+  Query();
+  ShowModal();
+  return result_;
+}
+
+db::Sql frmSelWsJs::ListQuery(std::string_view driver) {
+  SettlementChooserFilter f;
+  f.rows = RowLimit();
+  f.plate = Filter(kPlate).Text();
+  f.orderNumber = Filter(kNumber).Text();
+  f.dateFrom = DateFilter(kDateFrom);
+  f.dateTo = DateFilter(kDateTo);
+  f.customerId = CustomerId();
+  f.settlementId = settlementId_;
+  return SettlementChooserSelect(f, driver);
+}
+
+void frmSelWsJs::FillRow(int row, const db::Recordset& r) {
+  forms::Grid& grid = Grid();
+  grid.SetTextMatrix(row, kColDateIn, db::FormatDateText(r.Text("进厂日期")));
+  grid.SetTextMatrix(row, kColNumber, r.Text("工单号码"));
+  grid.SetTextMatrix(row, kColCustomer, r.Text("客户名称"));
+  grid.SetTextMatrix(row, kColPlate, r.Text("车牌号"));
+  grid.SetTextMatrix(row, kColModel, r.Text("车型"));
+  grid.SetTextMatrix(row, kColCategory, r.Text("维修分类"));
+  grid.SetTextMatrix(row, kColLabour, r.Text("维修费用"));
+  grid.SetTextMatrix(row, kColParts, r.Text("配件费用"));
+  grid.SetTextMatrix(row, kColDiagnosis, r.Text("诊断费"));
+  grid.SetTextMatrix(row, kColInspection, r.Text("检测费"));
+  grid.SetTextMatrix(row, kColCustomerId, r.Text("客户ID"));
+  grid.SetTextMatrix(row, kColProgId, r.Text("progid"));
+  grid.SetTextMatrix(row, kColId, r.Text("单据ID"));
+}
+
+void frmSelWsJs::OnConfirm() {
+  forms::Grid& grid = Grid();
+  const int row = grid.Row();
+  result_.clear();
+  if (grid.IsDataRow(row)) {
+    masters::clsSelWS selected;
+    selected.i进厂日期(grid.TextMatrix(row, kColDateIn));
+    selected.i工单号码(grid.TextMatrix(row, kColNumber));
+    selected.i客户名称(grid.TextMatrix(row, kColCustomer));
+    selected.i车牌号码(grid.TextMatrix(row, kColPlate));
+    selected.i车型(grid.TextMatrix(row, kColModel));
+    selected.i维修分类(grid.TextMatrix(row, kColCategory));
+    selected.i客户ID(CellLong(grid, row, kColCustomerId));
+    selected.iprogid(CellLong(grid, row, kColProgId));
+    selected.i单据ID(CellLong(grid, row, kColId));
+    result_.push_back({"k" + grid.TextMatrix(row, kColId), std::move(selected)});
+  }
+  Close();
+}
+
+// --- frmSel_AR_Rec
+
+frmSel_AR_Rec::frmSel_AR_Rec()
+    : OrderChooser(
+          "frmSel_AR_Rec", "收款单选单",
+          "选择|工单号码    |进厂日期    |客户名称                     |车牌号码           "
+          "    |发动机号           |维修分类            |合计金额  |已收金额  |余额    "
+          "|本次核销额  |单据ID|progid",
+          false) {
+  form_.SetCaption("收款单选单");
+  forms::Grid& grid = Grid();
+  grid.SetEditable(true);
+  for (int col = 0; col < grid.Cols(); ++col) grid.Col(col).editable = col == kColWriteOff;
+  grid.OnDblClick = [this](int row) { ToggleTick(row); };
+}
+
+void frmSel_AR_Rec::py_Init(host::ISystem& system, int64_t customerId, double amount) {
+  Open(system);
+  amount_ = amount;
+  db::Runner runner(system.GetDatabase());
+  Filter(kCustomer).SetValue(std::to_string(customerId),
+                             runner.ScalarText(ReceivableCustomerNameSelect(customerId)));
+  Query();
+  ShowModal();
+}
+
+db::Sql frmSel_AR_Rec::ListQuery(std::string_view driver) {
+  ReceivableChooserFilter f;
+  f.rows = RowLimit();
+  f.dateFrom = DateFilter(kDateFrom);
+  f.dateTo = DateFilter(kDateTo);
+  f.customerId = CustomerId();
+  f.vehicleId = Filter(kPlate).KeyLong();
+  f.orderNumber = Filter(kNumber).Text();
+  return ReceivableChooserSelect(f, driver);
+}
+
+void frmSel_AR_Rec::FillRow(int row, const db::Recordset& r) {
+  forms::Grid& grid = Grid();
+  grid.SetTextMatrix(row, kColNumber, r.Text("工单号码"));
+  grid.SetTextMatrix(row, kColDateIn, db::FormatDateText(r.Text("进厂日期")));
+  grid.SetTextMatrix(row, kColCustomer, r.Text("公司名称"));
+  grid.SetTextMatrix(row, kColPlate, r.Text("车牌号"));
+  grid.SetTextMatrix(row, kColEngine, r.Text("发动机号"));
+  grid.SetTextMatrix(row, kColCategory, r.Text("维修分类"));
+  grid.SetTextMatrix(row, kColTotal, r.Text("应收合计"));
+  grid.SetTextMatrix(row, kColReceived, r.Text("已收金额"));
+  grid.SetTextMatrix(row, kColBalance, r.Text("余额"));
+  grid.SetTextMatrix(row, kColId, r.Text("单据ID"));
+  grid.SetTextMatrix(row, kColProgId, r.Text("progid"));
+}
+
+void frmSel_AR_Rec::Allocate(double amount) {
+  forms::Grid& grid = Grid();
+  std::vector<double> balances;
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    balances.push_back(CellNumber(grid, row, kColBalance));
+  }
+  std::vector<Allocation> proposal = AllocateReceipt(amount, balances);
+  for (size_t i = 0; i < proposal.size(); ++i) {
+    const int row = grid.FixedRows() + static_cast<int>(i);
+    grid.SetTextMatrix(row, kColChosen, proposal[i].chosen ? kTick : "");
+    grid.SetTextMatrix(row, kColWriteOff,
+                       proposal[i].chosen ? db::DecimalText(proposal[i].amount) : "");
+  }
+}
+
+void frmSel_AR_Rec::ToggleTick(int row) {
+  forms::Grid& grid = Grid();
+  if (!grid.IsDataRow(row)) return;
+  grid.SetTextMatrix(row, kColChosen, grid.TextMatrix(row, kColChosen).empty() ? kTick : "");
+}
+
+void frmSel_AR_Rec::OnConfirm() {
+  forms::Grid& grid = Grid();
+  std::vector<ChosenOrder> chosen;
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    if (grid.TextMatrix(row, kColChosen).empty()) continue;
+    ChosenOrder order;
+    order.orderNumber = grid.TextMatrix(row, kColNumber);
+    order.dateIn = grid.TextMatrix(row, kColDateIn);
+    order.plate = grid.TextMatrix(row, kColPlate);
+    order.engine = grid.TextMatrix(row, kColEngine);
+    order.category = grid.TextMatrix(row, kColCategory);
+    order.total = CellNumber(grid, row, kColTotal);
+    order.received = CellNumber(grid, row, kColReceived);
+    order.balance = CellNumber(grid, row, kColBalance);
+    order.writeOff = CellNumber(grid, row, kColWriteOff);
+    order.orderId = CellLong(grid, row, kColId);
+    order.programId = CellLong(grid, row, kColProgId);
+    chosen.push_back(std::move(order));
+  }
+  if (EvHasSelect) EvHasSelect(chosen);
+  Close();
+}
+
+}  // namespace ws::money

@@ -1,0 +1,110 @@
+// JS_S, the receipt: money taken from one customer and written off against that customer's
+// checked repair orders that still owe. The header is a row of ARPReceive (told apart from the
+// settlements by its program number), each write-off line a row of ARPReceiveMx naming an order.
+//
+// The form: the header fields "ywTxt"(index) of HeaderIndex, the write-off grid "ywGrid", the
+// button "cmdSelect" that opens the receivable chooser frmSel_AR_Rec for the customer and the
+// amount, and the label "lblTotal" with the write-off total. Choosing again replaces every line.
+//
+// Saving never touches the orders; Check adds the lines to them and UnCheck takes them back,
+// each after the money documents' period gate and in one transaction.
+//
+// Events: Message, ErrMessage (level 8, title "收款单"), FormRefreshed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/runner.h"
+#include "framework/document.h"
+#include "money/money_document.h"
+#include "money/period_gate.h"
+#include "money/receipt_check.h"
+#include "money/receipt_lines.h"
+
+namespace ws::money {
+
+class JS_S : public money::MoneyDocument {
+ public:
+  enum HeaderIndex : int {
+    kNumber = 0,
+    kDate = 1,
+    kSalesman = 2,
+    kCustomer = 3,
+    kAmount = 4,
+    kRounding = 5,
+    kSummary = 6,
+    kRemarks = 7,
+    kMethod = 8,
+    kAccount = 9,
+    kEnteredBy = 10,
+    kEntryDate = 11,
+    kCheckedBy = 12,
+    kCheckDate = 13,
+  };
+
+  static constexpr const char* kFieldArray = "ywTxt";
+  static constexpr const char* kGrid = "ywGrid";
+  static constexpr const char* kSelectButton = "cmdSelect";
+  static constexpr const char* kTotalLabel = "lblTotal";
+  static constexpr const char* kTitleText = "收款单";
+  // Amount and write-off total may differ by rounding, never by more.
+  static constexpr double kTolerance = 0.0001;
+
+  JS_S();
+
+  static const framework::HeaderSchema& ReceiptSchema();
+  std::vector<host::FindColumn> FindColumns() const override;
+
+  bool FileSave() override;
+  bool FileDelete() override;
+  bool Check() override;
+  bool UnCheck() override;
+  bool DoPrint() override;
+
+  // The choose button: the chooser for the customer and amount; the chosen orders replace the
+  // lines.
+  void ChooseOrders();
+
+  forms::Field& Header(int index) const;
+  ReceiptLines& Lines() const { return *lines_; }
+  // The sum of the amounts written off, as the label shows it.
+  double WriteOffTotal() const { return lines_->Total(); }
+
+ protected:
+  void SetupForm() override;
+  std::string BaseSelect() const override;
+  std::string ListWindow() override;
+  void ShowRecord(const db::Recordset& records, const std::string& position) override;
+  void ClearForm() override;
+  void OnFileNew() override;
+  std::string Title() const override { return kTitleText; }
+
+ private:
+  void AddField(int index, const char* caption, forms::FieldKind kind, const char* picker = "");
+  void ResolveLookup(int index);
+  void PickLookup(int index);
+  void Changed();
+  void RefreshTotal();
+  bool LoadLines(int64_t receiptId);
+  money::PeriodGate& Gate();
+  // The receipt's date; reports the field when it holds none.
+  std::optional<db::Date> DocumentDate();
+
+  // --- Save hooks (js_s_save.cpp).
+  bool ValidateSave() override;
+  bool PrepareSave(framework::RowValues& values, bool isNew) override;
+  bool CheckInTransaction(framework::SaveContext& ctx) override;
+  // After a check's write-offs: every order a line wrote off keeps a balance of at least
+  // kLowestBalance; otherwise rolled back and refused with the order's number.
+  bool BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt);
+  bool ChangeState(bool check);
+
+  std::unique_ptr<ReceiptLines> lines_;
+  std::unique_ptr<money::PeriodGate> gate_;
+};
+
+}  // namespace ws::money

@@ -1,0 +1,181 @@
+// The receipt's save hooks, its check and uncheck, delete and print data.
+#include <cmath>
+#include <stdexcept>
+
+#include "db/runner.h"
+#include "db/value.h"
+#include "forms/text.h"
+#include "money/js_s.h"
+#include "money/receipt_check.h"
+#include "money/receipt_sql.h"
+#include "money/settlement_sql.h"
+
+namespace ws::money {
+
+bool JS_S::FileSave() {
+  if (!HasSystem() || !lines_) return false;
+  return SaveDocument();
+}
+
+bool JS_S::ValidateSave() {
+  return Guarded("IsCanSave:", [&] {
+    if (!framework::Document::ValidateSave()) return false;
+    forms::Field& customer = Header(kCustomer);
+    if (customer.KeyLong() <= 0) {
+      Ask(forms::Trim(customer.Caption()) + "不能为空，请修改后重试！", Title(),
+          host::MsgButtons::Ok, host::MsgIcon::Information);
+      form_.SetFocus(&customer);
+      return false;
+    }
+    const double amount = db::NumericValue(Header(kAmount).Text());
+    // The sums are of typed decimals: a few ulps over the tolerance are still a match.
+    if (std::fabs(amount - WriteOffTotal()) > kTolerance + 1e-9) {
+      Ask("总金额与核销金额总合不相等，请检查!", "操作提示", host::MsgButtons::Ok,
+          host::MsgIcon::Information);
+      return false;
+    }
+    auto date = DocumentDate();
+    return date && Gate().Pass(money::GateOperation::Save, CurrentId(), *date);
+  });
+}
+
+bool JS_S::PrepareSave(framework::RowValues& values, bool isNew) {
+  auto date = db::Date::Parse(forms::Trim(Header(kDate).Text()));
+  if (!date) return false;  // ValidateSave has said why
+  return PrepareMoneyHeader(values, isNew, *date, Gate().PeriodOf(*date));
+}
+
+bool JS_S::CheckInTransaction(framework::SaveContext& ctx) {
+  return NumberIsFree(ctx, false);
+}
+
+bool JS_S::Check() {
+  if (!HasSystem()) return false;
+  bool checked = Guarded("审核时出错：", [&] { return ChangeState(true); });
+  Database().Close();
+  return checked;
+}
+
+bool JS_S::UnCheck() {
+  if (!HasSystem()) return false;
+  bool unchecked = Guarded("UnCheck::", [&] { return ChangeState(false); });
+  Database().Close();
+  return unchecked;
+}
+
+bool JS_S::ChangeState(bool check) {
+  if (CurrentId() <= 0 || Editing()) {
+    // A receipt being edited is saved first: the clerk would expect what the window shows.
+    Ask(CurrentId() <= 0 ? "没有选择单据" : "请先保存当前单据！", Title(), host::MsgButtons::Ok,
+        host::MsgIcon::Information);
+    return false;
+  }
+  auto date = DocumentDate();
+  if (!date) return false;
+  using money::GateOperation;
+  if (!Gate().Pass(check ? GateOperation::Check : GateOperation::UnCheck, CurrentId(), *date)) {
+    return false;
+  }
+  host::LoginInfo login = Login();
+  db::Transaction tx(Database());
+  if (tx.Failed()) throw std::runtime_error(tx.Error());
+  // The receipt's own row first: the mark must still be the one the gate read (of two clerks
+  // pressing Check at once, the second applies nothing), and a save of the receipt by another
+  // desk is then either committed or waits.
+  db::Sql mark = check ? money::CheckMarkUpdate(ProgramNumber(), CurrentId(),
+                                                {login.userName, login.loginDate}, Driver())
+                       : money::UnCheckMarkUpdate(ProgramNumber(), CurrentId(), Driver());
+  mark.Raw(check ? " AND smark='01'" : " AND smark='02'");
+  int64_t marked = 0;
+  if (tx.Run(mark, &marked) && marked != 1) {
+    tx.Rollback();
+    Ask(check ? "该单据已经被审核，不能再次审核！请刷新单据"
+              : "该单据已经被取消审核，不能再次取消！请刷新单据",
+        money::PeriodGate::kTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  // What is applied is the receipt as stored, as the settlement's check posts its stored
+  // fees: a window showing lines from before another desk's save would apply amounts that a
+  // later uncheck (of the stored lines) never takes back.
+  ReceiptDocument receipt{CurrentId(), ProgramNumber(), {}};
+  std::string error;
+  auto stored = tx.Db().Open(StoredWriteOffsSelect(CurrentId()), &error);
+  if (!error.empty()) tx.Fail(error);
+  for (; error.empty() && !stored->Eof(); stored->MoveNext()) {
+    receipt.lines.push_back(
+        {stored->Long("源单ID"), stored->Number("结算金额"), stored->Number("折扣金额")});
+  }
+  for (const db::Sql& sql : WriteOffStatements(receipt, check ? +1 : -1)) tx.Run(sql);
+  if (check && !tx.Failed() && !BalancesHold(tx, receipt)) return false;
+  if (tx.Failed() || !tx.Commit()) {
+    Ask("Check Error::" + tx.Error(), Title(), host::MsgButtons::Ok, host::MsgIcon::None);
+    return false;
+  }
+  // Show the mark, the checker and the orders' balances as they now are.
+  return SearchList(db::Sql("单据ID=").Key(CurrentId()).Literal(), true);
+}
+
+bool JS_S::BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt) {
+  // Two receipts checked at once against one order: the second one's updates wait for the
+  // first's, so the balance read here holds both.
+  for (const WriteOff& line : receipt.lines) {
+    if (line.orderId <= 0 || line.amount + line.discount <= 0) continue;
+    std::string error;
+    auto order = tx.Db().Open(
+        db::Sql(" SELECT 工单号码, 余额 FROM wsdj WHERE 单据ID=").Key(line.orderId), &error);
+    if (!error.empty()) throw std::runtime_error(error);
+    if (order->Eof() || order->Number("余额") >= kLowestBalance) continue;
+    tx.Rollback();
+    Ask("维修单" + order->Text("工单号码") + "的余额不足，核销后余额将小于零，不能审核！", Title(),
+        host::MsgButtons::Ok, host::MsgIcon::Information);
+    return false;
+  }
+  return true;
+}
+
+bool JS_S::FileDelete() {
+  if (!HasSystem()) return false;
+  if (CurrentId() <= 0) {
+    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+    Database().Close();
+    return false;
+  }
+  bool deleted = Guarded("-->DeleteData::", [&] {
+    auto date = DocumentDate();
+    if (!date) return false;
+    // Both questions come before the transaction: a write lock held while a box is open would
+    // stop every other counter's save.
+    if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
+        host::MsgAnswer::Yes) {
+      return false;
+    }
+    if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
+    std::vector<db::Sql> statements = DeleteReceiptStatements(CurrentId());
+    // A checked receipt has changed its orders; deleting it would leave them changed for good.
+    statements.front().Raw(" AND smark='01'");
+    return DeleteBySteps(statements, "当前单据已被他人删除或审核，不能删除！");
+  });
+  Database().Close();
+  return deleted;
+}
+
+bool JS_S::DoPrint() {
+  if (!HasSystem() || !lines_) return false;
+  return Guarded("->sfSetToPrintFile:", [&] {
+    const std::string file = StartPrintFile();
+    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
+    if (!data) throw std::runtime_error("no print data component");
+    data->SetValue("标题", kTitleText);
+    for (const auto& [caption, text] : Schema().PrintValues(form_, kFieldArray)) {
+      data->SetValue(caption, text);
+    }
+    data->SetValue("核销金额合计", form_.Get<forms::Label>(kTotalLabel).Caption());
+    AddPrintTable(*data, kGrid, lines_->PrintRows());
+    if (std::string failure = data->WriteFile(file); !failure.empty()) {
+      throw std::runtime_error(failure);
+    }
+    return true;
+  });
+}
+
+}  // namespace ws::money

@@ -1,0 +1,41 @@
+// What the settlement and the receipt share as rows of ARPReceive told apart by their program
+// number: the document number settled before the save (a new document's proposed by NewBillNo),
+// the ledger period and the fixed values of a new row, the number's uniqueness tested under the
+// write lock, and the saved document shown again with its number.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "db/date.h"
+#include "framework/document.h"
+
+namespace ws::money {
+
+class MoneyDocument : public framework::Document {
+ public:
+  // Edits the document shown; with none shown a box "请选择具体的单据" titled "提示:" and false.
+  bool FileEdit() override;
+
+ protected:
+  // numberField: the index of the document-number field in the field array.
+  MoneyDocument(std::string className, framework::HeaderSchema schema, std::string fieldArray,
+                int numberField);
+
+  // Sets 单据编号 and 会计期间, and for a new document progID, smark "01" and status "填单".
+  // A refused or empty number is told and answers false; the typed number stays in the field.
+  bool PrepareMoneyHeader(framework::RowValues& values, bool isNew, const db::Date& date,
+                          int64_t period);
+  // Whether no other document of the program carries the number being saved; otherwise the
+  // transaction is rolled back and the user told, in a box or as an error message.
+  bool NumberIsFree(framework::SaveContext& ctx, bool tellInBox);
+  // The saved document shown read-only with "保存数据成功,单据编号：<number>".
+  bool ShowSaved(int64_t id) override;
+
+ private:
+  forms::Field& NumberField() const;
+
+  int numberField_;
+};
+
+}  // namespace ws::money

@@ -1,0 +1,57 @@
+// The queries of the two repair-order choosers of the money documents, and how a receipt's
+// amount is proposed over the orders a customer still owes on.
+//
+// frmSelWsJs lists checked orders that no other settlement points at, for a new or edited
+// settlement. frmSel_AR_Rec lists one customer's checked orders with a balance, oldest first,
+// for a receipt.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/sql.h"
+
+namespace ws::money {
+
+// The filter strip of frmSelWsJs. Empty texts and ids below 1 filter nothing.
+struct SettlementChooserFilter {
+  int rows = 100;  // the row-count field
+  std::string plate;
+  std::string orderNumber;
+  std::string dateFrom;  // 进厂日期 range, "yyyy-mm-dd"
+  std::string dateTo;
+  int64_t customerId = 0;
+  int64_t settlementId = 0;  // the settlement being edited (0 for a new one) keeps its order
+};
+db::Sql SettlementChooserSelect(const SettlementChooserFilter& filter, std::string_view driver);
+
+// The filter strip of frmSel_AR_Rec.
+struct ReceivableChooserFilter {
+  int rows = 100;
+  std::string dateFrom;
+  std::string dateTo;
+  int64_t customerId = 0;
+  int64_t vehicleId = 0;
+  std::string orderNumber;
+};
+db::Sql ReceivableChooserSelect(const ReceivableChooserFilter& filter, std::string_view driver);
+
+// Caption source of frmSelWsJs: the program's name (the caption adds "选单").
+db::Sql ProgramNameSelect(int64_t programNumber);
+// The customer's name in the settlement chooser (sales side) and the receipt chooser
+// (receivables side).
+db::Sql CustomerNameSelect(int64_t customerId);
+db::Sql ReceivableCustomerNameSelect(int64_t customerId);
+
+// The proposal for one listed order.
+struct Allocation {
+  bool chosen = false;  // the row's 选择 tick
+  double amount = 0;    // 本次核销额
+};
+// Spreads a receipt amount over the listed balances top to bottom: each order takes what it
+// owes until the amount runs out; the last one takes the rest. An amount of 0 ticks nothing.
+std::vector<Allocation> AllocateReceipt(double amount, const std::vector<double>& balances);
+
+}  // namespace ws::money

@@ -1,0 +1,250 @@
+// The settlement document as a clerk drives it: copying a checked repair order (labour lines as
+// new lines, parts as issued), the amounts that follow, the save with its period and number
+// rules, delete, and check and uncheck.
+#include "settlement_fixture.h"
+
+namespace ws::money {
+namespace {
+
+using forms::Input;
+using framework::LineKind;
+using Col = repair_order::LineGrid::Column;
+
+// The texts of a grid row's columns, "/"-joined.
+std::string Row(const forms::Grid& grid, int row, std::initializer_list<int> cols) {
+  std::string out;
+  for (int col : cols) out += (out.empty() ? "" : "/") + grid.TextMatrix(row, col);
+  return out;
+}
+
+TEST_F(SettlementTest, ChoosingAnOrderCopiesItsHeaderLabourAndIssuedParts) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(doc_.FileNew());
+  Choose();
+  EXPECT_EQ(chooserSettlementIds_, std::vector<int64_t>{0}) << "a new settlement";
+  EXPECT_EQ(F(JS_WS::kOwner).Key() + F(JS_WS::kPlate).Text(), "1京A12345");
+  // Labour lines in line order, new to the settlement.
+  const forms::Grid& items = Grid(LineKind::Items);
+  ASSERT_EQ(items.DataRows(), 2);
+  EXPECT_EQ(Row(items, 1, {Col::kCode, Col::kName, Col::kRemark, Col::kLineId}),
+            "X01/换机油/全合成/");
+  // Parts as issued, one row per product over both requisitions; the order's own planned part
+  // line (4 × 100 of P02) is not billed.
+  const forms::Grid& parts = Grid(LineKind::Parts);
+  ASSERT_EQ(parts.DataRows(), 2);
+  const int p01 = parts.TextMatrix(1, Col::kCode) == "P01" ? 1 : 2;
+  EXPECT_EQ(parts.CellKey(p01, Col::kCode), "1");
+  const std::initializer_list<int> cols{Col::kAttribute, Col::kQuantity, Col::kAmount, Col::kPrice};
+  EXPECT_EQ(Row(parts, p01, cols), "小号/3/93/31");
+  EXPECT_EQ(Row(parts, 3 - p01, cols), "前轮/0/5/") << "no price without a quantity";
+  // 300 labour, 98 parts, the order's 15 + 5 fees, 9.8 management.
+  EXPECT_EQ(F(JS_WS::kLabour).Text() + " " + F(JS_WS::kParts).Text() + " " +
+                F(JS_WS::kManagement).Text() + " " + F(JS_WS::kReceivable).Text() + " " +
+                F(JS_WS::kOwed).Text(),
+            "300 98 9.8 427.8 427.8");
+
+  // Without issued parts nothing of the parts is billed, whatever the order planned.
+  host_.Exec("delete from JXCDJMX");
+  Choose();
+  EXPECT_EQ(Grid(LineKind::Parts).DataRows(), 0);
+  EXPECT_EQ(F(JS_WS::kParts).Text() + " " + F(JS_WS::kManagement).Text() + " " +
+                F(JS_WS::kReceivable).Text(),
+            "0 0 320");
+}
+
+TEST_F(SettlementTest, TypedFeesMoneyAndCodesFollowTheRules) {
+  ASSERT_TRUE(Start());
+  EXPECT_FALSE(doc_.FileEdit());
+  EXPECT_EQ(LastBox(), "请选择具体的单据|提示:");
+  ASSERT_TRUE(doc_.FileNew());
+  Choose();
+  auto amounts = [&] {
+    return F(JS_WS::kManagement).Text() + " " + F(JS_WS::kReceivable).Text() + " " +
+           F(JS_WS::kReceived).Text() + " " + F(JS_WS::kOwed).Text();
+  };
+  // A hand-typed parts cost sets the management fee to a tenth of it: 300 + 200 + 15 + 5 + 20.
+  Type(JS_WS::kParts, "200");
+  EXPECT_EQ(amounts(), "20 540 0 540");
+  // A typed management fee stands until the parts change again.
+  Type(JS_WS::kManagement, "50");
+  Type(JS_WS::kCollected, "500");
+  Type(JS_WS::kWriteOff, "2.5");
+  EXPECT_EQ(amounts(), "50 570 502.5 67.5");
+  // An edit in the part grid replaces the typed cost with the grid's sum again.
+  ASSERT_TRUE(Input::EditCell(Grid(LineKind::Parts), 1, Col::kAmount, "100"));
+  EXPECT_EQ(F(JS_WS::kParts).Text(), "105");
+  EXPECT_EQ(amounts(), "10.5 435.5 502.5 -67");  // 300 + 105 + 15 + 5 + 10.5
+
+  // Only a detail cash account is taken.
+  Type(JS_WS::kAccount, "银行存款");
+  EXPECT_FALSE(F(JS_WS::kAccount).Valid()) << "not a detail account";
+  EXPECT_EQ(F(JS_WS::kAccount).Hint(), "科目输入有误，请重新输入！");
+  // An unknown code is told per grid; the row keeps the code it had.
+  const std::pair<LineKind, const char*> grids[] = {
+      {LineKind::Items, "输入的维修项目有误，请重试?|收款单"},
+      {LineKind::Parts, "输入的配件项目有误，请重试?|收款单"}};
+  for (const auto& [kind, message] : grids) {
+    const std::string before = Grid(kind).TextMatrix(1, Col::kCode);
+    ASSERT_TRUE(Input::EditCell(Grid(kind), 1, Col::kCode, "NOPE"));
+    EXPECT_EQ(LastBox(), message);
+    EXPECT_EQ(Grid(kind).TextMatrix(1, Col::kCode), before);
+  }
+}
+
+TEST_F(SettlementTest, EveryColumnIsWrittenAndResavesUpdateInPlace) {
+  ASSERT_TRUE(Start());
+  const int64_t id = SaveFull();
+  ASSERT_GT(id, 0);
+  EXPECT_EQ(host_.Sink().Messages().back(), "保存数据成功,单据编号：JS-0001");
+  const std::string where = " where 单据ID=" + std::to_string(id);
+  EXPECT_EQ(host_.RowText("select progID, smark, status, 单据编号, 往来ID, 业务员ID, 结算方式ID, "
+                          "科目ID, 前置单据ID, 单据日期, 会计期间, 制单人, 制单日期, 总金额, "
+                          "扣零金额, 摘要, 备注 from ARPReceive" +
+                          where),
+            "200003/01/填单/JS-0001/1/4/2/1/10/2012-06-15/201206/测试员/2012-06-15/300/7.5/"
+            "六月结算/现金付讫");
+  EXPECT_EQ(
+      host_.RowText("select 维修费用, 配件费用, 诊断费, 检测费, 管理费 from ARPReceive_FY" + where),
+      "300/98/15/5/9.8");
+  EXPECT_EQ(host_.Joined("select 项目ID, 数量, 金额, 说明 from ARPReceive_XM order by 单据明细ID"),
+            "1/2/100/全合成,2/1/200/");
+  EXPECT_EQ(Count("select count(*) from ARPReceive_PJ" + where), 2);
+
+  // A resave updates the header, rewrites the one fee row and updates the lines; a removed
+  // line is deleted.
+  ASSERT_TRUE(doc_.FileEdit());
+  ASSERT_TRUE(Input::DeleteRow(Grid(LineKind::Items), 2));
+  ASSERT_TRUE(Input::EditCell(Grid(LineKind::Items), 1, Col::kQuantity, "3"));
+  ASSERT_TRUE(doc_.FileSave());
+  EXPECT_EQ(doc_.GetID(), id);
+  EXPECT_EQ(host_.RowText("select count(*), min(维修费用) from ARPReceive_FY"), "1/150");
+  EXPECT_EQ(host_.Joined("select 项目ID, 数量 from ARPReceive_XM"), "1/3");
+  EXPECT_EQ(Count("select count(*) from ARPReceive") + Count("select count(*) from ARPReceive_PJ"),
+            3);
+
+  // Choosing the order again replaces the saved lines; the settlement still sees its order.
+  ASSERT_TRUE(doc_.FileEdit());
+  Choose();
+  EXPECT_EQ(chooserSettlementIds_.back(), id);
+  ASSERT_TRUE(doc_.FileSave());
+  EXPECT_EQ(Count("select count(*) from ARPReceive_XM") * 10 +
+                Count("select count(*) from ARPReceive_PJ"),
+            22);
+}
+
+TEST_F(SettlementTest, RefusedSavesSayWhyAndWriteNothing) {
+  host_.Exec(
+      "insert into ARPReceive (单据ID,progID,smark,单据编号) values (90,200003,'01','JS-9'),"
+      "(91,200004,'01','SK-1')");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(doc_.FileNew());
+  Type(JS_WS::kNumber, "JS-1");
+  EXPECT_FALSE(doc_.FileSave());
+  EXPECT_EQ(LastBox(), "工单号码不能为空，请选择后重试！|收款单");
+
+  TypeNew();
+  // The money fields take numbers only (the parser has its own tests) and the box names the field.
+  for (int index : {JS_WS::kCollected, JS_WS::kWriteOff, JS_WS::kDiagnosis, JS_WS::kInspection}) {
+    Type(index, "12abc");
+    EXPECT_FALSE(doc_.FileSave());
+    EXPECT_EQ(LastBox(), F(index).Caption() + "输入有误，请重新输入！|收款单");
+    Type(index, "");
+  }
+  Type(JS_WS::kCollected, "1,000.50");
+  Type(JS_WS::kNumber, "  ");
+  EXPECT_FALSE(doc_.FileSave());
+  EXPECT_TRUE(host_.Sink().HasErrMessage("收款单号不能为空，请输入后重试!  "));
+  Type(JS_WS::kNumber, "JS-9");
+  EXPECT_FALSE(doc_.FileSave());
+  EXPECT_EQ(LastBox(), "收款单号重复,请检查后重试!|收款单");
+  EXPECT_EQ(Count("select count(*) from ARPReceive") + Count("select count(*) from ARPReceive_FY"),
+            2)
+      << "nothing of the refused save";
+  // A receipt's number is another program's; a saved settlement keeps its own number but may
+  // not take another's.
+  Type(JS_WS::kNumber, "SK-1");
+  ASSERT_TRUE(doc_.FileSave());
+  EXPECT_EQ(Text("select 总金额 from ARPReceive where 单据编号='SK-1' and progID=200003"),
+            "1000.5");
+  ASSERT_TRUE(doc_.FileEdit() && doc_.FileSave());
+  ASSERT_TRUE(doc_.FileEdit());
+  Type(JS_WS::kNumber, "JS-9");
+  EXPECT_FALSE(doc_.FileSave());
+  EXPECT_EQ(LastBox(), "收款单号重复,请检查后重试!|收款单");
+}
+
+TEST_F(SettlementTest, CheckPostsTheVoucherOnceInEitherDialectAFailurePostsNothingDeleteTakesAll) {
+  // Another voucher of the ledger and another settlement's fees are never touched.
+  host_.Exec(
+      "insert into gl_accvouch (autoid,progid,科目编码,借方金额,前置单据,前置单据ID) "
+      "values (1,200004,'1001',99,200004,1)");
+  host_.Exec(
+      "insert into ARPReceive (单据ID,progID,smark,单据编号) values (90,200003,'01','JS-9')");
+  host_.Exec("insert into ARPReceive_FY (单据ID,维修费用) values (90,1)");
+  ASSERT_TRUE(Start());
+  const int64_t id = SaveFull();
+  const std::string where = " from ARPReceive where 单据ID=" + std::to_string(id);
+  const std::string vouchers =
+      " from gl_accvouch where 前置单据=200003 and 前置单据ID=" + std::to_string(id);
+  auto ledger = [&] {
+    return host_.Joined("select 科目编码, 借方金额, 贷方金额" + vouchers + " order by autoid", " ");
+  };
+  // Fees 300, 98, 15, 5, 9.8; 300 collected and 7.5 written off clear the first two fees.
+  const std::string posted =
+      "113101/300/0 113102/98/0 113103/15/0 113104/5/0 113105/9.8/0 1001/300/0 550101/7.5/0 "
+      "113101/0/300 113102/0/7.5";
+  for (const char* driver : {"", "jet"}) {
+    host_.Db().SetSetting("driver", driver);
+    ASSERT_TRUE(doc_.Check()) << driver;
+    EXPECT_EQ(host_.RowText("select smark, status, 审核人, 审核日期" + where),
+              "02/审核/测试员/2012-06-15");
+    EXPECT_TRUE(doc_.Form().Get<forms::Widget>(JS_WS::kCheckedStamp).Visible());
+    EXPECT_EQ(ledger(), posted) << driver;
+    EXPECT_FALSE(doc_.Check()) << "a checked settlement is not checked again";
+    ASSERT_TRUE(doc_.UnCheck());
+    EXPECT_EQ(host_.RowText("select smark, status, 审核人, 审核日期" + where),
+              "01/填单//1900-01-01");
+    EXPECT_EQ(ledger(), posted) << "an uncheck leaves the lines for the next check";
+  }
+  EXPECT_EQ(host_.RowText("select progid, smark, status, 对方科目, 会计期间, 凭证日期, 出纳编号, "
+                          "结算方式ID, 币种ID, 摘要, 外币借方金额, 汇率, 部门ID, 雇员ID, 往来ID, "
+                          "项目, 制单, 制单日期, 前置单据" +
+                          vouchers + " and 科目编码='1001'"),
+            "200003/01/填单//201206/2012-06-15/JS-0001/2/1/汽修单[WS010 京A12345]/300/1/0/0/0//"
+            "测试员/2012-06-15/200003");
+  EXPECT_EQ(
+      Count("select count(*) from gl_accvouch where 前置单据=200003 and (贷方金额<>外币贷方金额 "
+            "or 借方金额<>外币借方金额) or 前置单据=200004 and 借方金额<>99"),
+      0);
+  EXPECT_EQ(Count("select count(distinct autoid) from gl_accvouch"), 10);
+
+  // A failing line takes the check back; a failing uncheck leaves the mark.
+  host_.RefuseOn("no_write_off", "gl_accvouch", "INSERT", "write-off locked",
+                 "new.科目编码='550101'");
+  EXPECT_FALSE(doc_.Check());
+  host_.DropRefusal("no_write_off", "gl_accvouch");
+  EXPECT_EQ(Text("select smark" + where) + " " + ledger(), "01 " + posted);
+  ASSERT_TRUE(doc_.Check());
+  host_.RefuseOn("keep_mark", "ARPReceive", "UPDATE", "row locked");
+  EXPECT_FALSE(doc_.UnCheck());
+  EXPECT_EQ(Text("select smark" + where), "02");
+  host_.DropRefusal("keep_mark", "ARPReceive");
+
+  // An entered settlement is deleted with its four detail tables.
+  ASSERT_TRUE(doc_.UnCheck());
+  host_.Exec("insert into ARPReceiveMx (单据明细ID,单据ID,源单ID) values (1," + std::to_string(id) +
+             ",10)");
+  host_.Dialogs().Queue(host::MsgAnswer::Yes);
+  EXPECT_TRUE(doc_.FileDelete());
+  for (const char* table :
+       {"ARPReceive", "ARPReceiveMx", "ARPReceive_FY", "ARPReceive_XM", "ARPReceive_PJ"}) {
+    EXPECT_EQ(
+        Count(std::string("select count(*) from ") + table + " where 单据ID=" + std::to_string(id)),
+        0)
+        << table;
+  }
+  EXPECT_EQ(Count("select count(*) from ARPReceive_FY where 单据ID=90"), 1) << "another's stays";
+}
+
+}  // namespace
+}  // namespace ws::money
