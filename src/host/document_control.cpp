@@ -12,12 +12,6 @@
 
 namespace ws::host {
 
-int ListWindowMonths(ISystem& system) {
-  const int months =
-      static_cast<int>(db::NumericValue(system.GetOption(12, std::string("befmonth"))));
-  return months == 0 ? 12 : months;
-}
-
 DocumentControl::DocumentControl(std::string className)
     : form_(className), className_(std::move(className)) {}
 

@@ -20,11 +20,6 @@
 
 namespace ws::host {
 
-// How many months a document list reaches back when no document was requested: the option
-// "befmonth" of module 12, where 0 (or no option) means 12. Every document's list window starts
-// from this one rule, so the four lists of one shop reach equally far back.
-int ListWindowMonths(ISystem& system);
-
 // Told when a save finds its row moved on since the window read it (another user's save,
 // check or uncheck); one text for every document and card.
 inline constexpr const char* kRowChangedText = "数据已被其他用户修改，请刷新后再保存！";
@@ -119,7 +114,7 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   virtual std::string BaseSelect() const = 0;
   virtual std::string SearchSelect() const { return BaseSelect(); }
   // The document's list window, appended to "progid=N" when no document was requested
-  // (" and 进厂日期>=... " for the repair order). Empty for no window.
+  // (framework::ListWindow). Empty for no window.
   virtual std::string ListWindow() { return {}; }
   virtual std::string KeyColumn() const { return "单据ID"; }
   // The name of the checked stamp label.

@@ -24,12 +24,12 @@ int64_t CellLong(const forms::Grid& grid, int row, int col) {
 // --- frmSelWsJs
 
 frmSelWsJs::frmSelWsJs()
-    : OrderChooser(
-          "frmSelWsJs", "选单",
-          "  |进厂日期   |工单号码    |客户名称                 |车牌号码      |车型       "
-          "|维修分类    |维修费用      |配件费用       |诊断费     |检测费     "
-          "|客户ID|progid|单据ID",
-          true) {
+    : OrderChooser({.name = "frmSelWsJs",
+                    .title = "选单",
+                    .format = "  |进厂日期   |工单号码    |客户名称                 |车牌号码      "
+                              "|车型       |维修分类    |维修费用      |配件费用       |诊断费     "
+                              "|检测费     |客户ID|progid|单据ID",
+                    .rowHeaderCol = true}) {
   Grid().OnDblClick = [this](int row) {
     Grid().SetRow(row);
     OnConfirm();
@@ -143,12 +143,11 @@ void frmSelWsJs::OnConfirm() {
 // --- frmSel_AR_Rec
 
 frmSel_AR_Rec::frmSel_AR_Rec()
-    : OrderChooser(
-          "frmSel_AR_Rec", "收款单选单",
-          "选择|工单号码    |进厂日期    |客户名称                     |车牌号码           "
-          "    |发动机号           |维修分类            |合计金额  |已收金额  |余额    "
-          "|本次核销额  |单据ID|progid",
-          false) {
+    : OrderChooser({.name = "frmSel_AR_Rec",
+                    .title = "收款单选单",
+                    .format = "选择|工单号码    |进厂日期    |客户名称                     "
+                              "|车牌号码               |发动机号           |维修分类            "
+                              "|合计金额  |已收金额  |余额    |本次核销额  |单据ID|progid"}) {
   form_.SetCaption("收款单选单");
   forms::Grid& grid = Grid();
   grid.SetEditable(true);

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/order_chooser.h"
 #include "masters/property_bags.h"
-#include "money/order_chooser.h"
 
 namespace ws::money {
 
-class frmSelWsJs : public OrderChooser {
+class frmSelWsJs : public framework::OrderChooser {
  public:
   enum Column {
     kColDateIn = 1,
@@ -93,7 +93,7 @@ struct ChosenOrder {
   int64_t programId = 0;    // progid
 };
 
-class frmSel_AR_Rec : public OrderChooser {
+class frmSel_AR_Rec : public framework::OrderChooser {
  public:
   enum Column {
     kColChosen = 0,

@@ -4,6 +4,7 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
+#include "framework/list_window.h"
 #include "money/choosers.h"
 #include "money/receipt_sql.h"
 
@@ -145,8 +146,8 @@ std::string JS_S::BaseSelect() const {
 }
 
 std::string JS_S::ListWindow() {
-  return ReceiptPeriodWindow(static_cast<int>(CurrentPeriodParameter()),
-                             host::ListWindowMonths(System()));
+  return framework::ListWindow(System(), {"会计期间", framework::WindowColumn::PeriodsFromFirst},
+                               Driver(), CurrentPeriodParameter());
 }
 
 void JS_S::ResolveLookup(int index) {
@@ -256,9 +257,12 @@ void JS_S::OnFileNew() {
   form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kSalesman));
 }
 
-money::PeriodGate& JS_S::Gate() {
+framework::PeriodGate& JS_S::Gate() {
   // Read once per control life, as the periods and the earlier-period answer are.
-  if (!gate_) gate_ = std::make_unique<money::PeriodGate>(System());
+  if (!gate_) {
+    gate_ = std::make_unique<framework::PeriodGate>(
+        framework::PeriodGate::FromSystem(framework::kLedgerPeriod, System()));
+  }
   return *gate_;
 }
 

@@ -20,8 +20,8 @@
 
 #include "db/runner.h"
 #include "framework/document.h"
+#include "framework/period_gate.h"
 #include "money/money_document.h"
-#include "money/period_gate.h"
 #include "money/receipt_check.h"
 #include "money/receipt_lines.h"
 
@@ -90,7 +90,7 @@ class JS_S : public money::MoneyDocument {
   void Changed();
   void RefreshTotal();
   bool LoadLines(int64_t receiptId);
-  money::PeriodGate& Gate();
+  framework::PeriodGate& Gate();
   // The receipt's date; reports the field when it holds none.
   std::optional<db::Date> DocumentDate();
 
@@ -104,7 +104,7 @@ class JS_S : public money::MoneyDocument {
   bool ChangeState(bool check);
 
   std::unique_ptr<ReceiptLines> lines_;
-  std::unique_ptr<money::PeriodGate> gate_;
+  std::unique_ptr<framework::PeriodGate> gate_;
 };
 
 }  // namespace ws::money

@@ -35,14 +35,14 @@ bool JS_S::ValidateSave() {
       return false;
     }
     auto date = DocumentDate();
-    return date && Gate().Pass(money::GateOperation::Save, CurrentId(), *date);
+    return date && Gate().Pass(System(), framework::GateUse::Save, CurrentId(), *date);
   });
 }
 
 bool JS_S::PrepareSave(framework::RowValues& values, bool isNew) {
   auto date = db::Date::Parse(forms::Trim(Header(kDate).Text()));
   if (!date) return false;  // ValidateSave has said why
-  return PrepareMoneyHeader(values, isNew, *date, Gate().PeriodOf(*date));
+  return PrepareMoneyHeader(values, isNew, *date, framework::PeriodGate::PeriodOf(System(), *date));
 }
 
 bool JS_S::CheckInTransaction(framework::SaveContext& ctx) {
@@ -72,8 +72,8 @@ bool JS_S::ChangeState(bool check) {
   }
   auto date = DocumentDate();
   if (!date) return false;
-  using money::GateOperation;
-  if (!Gate().Pass(check ? GateOperation::Check : GateOperation::UnCheck, CurrentId(), *date)) {
+  using framework::GateUse;
+  if (!Gate().Pass(System(), check ? GateUse::Check : GateUse::UnCheck, CurrentId(), *date)) {
     return false;
   }
   host::LoginInfo login = Login();
@@ -91,7 +91,7 @@ bool JS_S::ChangeState(bool check) {
     tx.Rollback();
     Ask(check ? "该单据已经被审核，不能再次审核！请刷新单据"
               : "该单据已经被取消审核，不能再次取消！请刷新单据",
-        money::PeriodGate::kTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
+        framework::kGateTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   }
   // What is applied is the receipt as stored, as the settlement's check posts its stored

@@ -5,6 +5,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "framework/list_window.h"
 #include "framework/picker_call.h"
 #include "money/settlement_sql.h"
 
@@ -93,8 +94,8 @@ std::string JS_WS::BaseSelect() const {
 }
 
 std::string JS_WS::ListWindow() {
-  return PeriodWindow(static_cast<int>(gate_->CurrentPeriod()), host::ListWindowMonths(System()))
-      .Literal();
+  return framework::ListWindow(System(), {"会计期间", framework::WindowColumn::PeriodsFromFirst},
+                               Driver(), gate_.CurrentPeriod());
 }
 
 void JS_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* container) {
@@ -107,7 +108,7 @@ void JS_WS::AddField(int index, const char* caption, forms::FieldKind kind, cons
 
 void JS_WS::SetupForm() {
   if (form_.Find(kItemGrid)) return;  // a second Init keeps the form it built
-  gate_ = std::make_unique<PeriodGate>(System());
+  gate_ = framework::PeriodGate::FromSystem(framework::kLedgerPeriod, System());
 
   form_.Add<forms::Frame>(kOrderGroup);
   form_.Add<forms::Frame>(kFeeFrame).SetCaption("结算情况");

@@ -21,8 +21,8 @@
 
 #include "db/recordset.h"
 #include "framework/document.h"
+#include "framework/period_gate.h"
 #include "money/money_document.h"
-#include "money/period_gate.h"
 #include "repair_order/line_grid.h"
 
 namespace ws::money {
@@ -157,7 +157,7 @@ class JS_WS : public MoneyDocument {
   bool ChangeState(bool check);
 
   RepairOrderChooser chooser_;
-  std::unique_ptr<PeriodGate> gate_;
+  framework::PeriodGate gate_;
   std::unique_ptr<repair_order::LineGrid> items_;
   std::unique_ptr<repair_order::LineGrid> parts_;
   // A saved settlement whose order was chosen again: its saved lines give way to the copied

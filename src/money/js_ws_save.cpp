@@ -14,6 +14,7 @@ namespace ws::money {
 namespace {
 
 using forms::Trim;
+using framework::GateUse;
 
 }  // namespace
 
@@ -48,13 +49,13 @@ bool JS_WS::ValidateSave() {
       form_.SetFocus(&Header(kDate));
       return false;
     }
-    return gate_->Pass(GateOperation::Save, CurrentId(), *date);
+    return gate_.Pass(System(), GateUse::Save, CurrentId(), *date);
   });
 }
 
 bool JS_WS::PrepareSave(framework::RowValues& values, bool isNew) {
   const db::Date date = *db::Date::Parse(Trim(Header(kDate).Text()));  // ValidateSave saw it
-  return PrepareMoneyHeader(values, isNew, date, gate_->PeriodOf(date));
+  return PrepareMoneyHeader(values, isNew, date, framework::PeriodGate::PeriodOf(System(), date));
 }
 
 bool JS_WS::CheckInTransaction(framework::SaveContext& ctx) {
@@ -171,7 +172,7 @@ bool JS_WS::ChangeState(bool check) {
 
   auto date = db::Date::Parse(doc.date);
   if (!date) throw std::runtime_error("单据日期不是有效日期：" + doc.date);
-  if (!gate_->Pass(check ? GateOperation::Check : GateOperation::UnCheck, doc.id, *date)) {
+  if (!gate_.Pass(System(), check ? GateUse::Check : GateUse::UnCheck, doc.id, *date)) {
     return false;
   }
 

@@ -2,7 +2,7 @@
 // is added to the order's 补收金额, the discount to its 扣减金额, and the balance is recomputed
 // (余额 = 总金额 - 现收金额 - 补收金额 - 扣减金额). Unchecking subtracts the same amounts. The
 // statements are run by the caller, in order, in one db::Transaction, after the period gate
-// (money::PeriodGate) has passed; so an order is never left half updated.
+// (framework::PeriodGate) has passed; so an order is never left half updated.
 #pragma once
 
 #include <cstdint>

@@ -13,12 +13,6 @@ std::string ReceiptListSelect() {
          "      LEFT JOIN PDMSJZD ON ARPReceive.结算方式ID = PDMSJZD.ID";
 }
 
-std::string ReceiptPeriodWindow(int currentPeriod, int months) {
-  db::Sql window(" and 会计期间>=");
-  window.Key(db::StepPeriodBack(currentPeriod, months)).Raw(" and 会计期间<=").Key(currentPeriod);
-  return window.Literal();
-}
-
 db::Sql ReceiptLinesSelect(int64_t receiptId) {
   db::Sql sql(
       "  SELECT ARPReceiveMx.*, WSDJ.工单号码, WSDJ.进厂日期, CLZl.车牌号, CLZl.发动机号,"

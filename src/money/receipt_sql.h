@@ -13,8 +13,6 @@ namespace ws::money {
 
 // The receipt list with the names of its customer, salesman, settlement method and account.
 std::string ReceiptListSelect();
-// " and 会计期间>=<current stepped back by months> and 会计期间<=<current>".
-std::string ReceiptPeriodWindow(int currentPeriod, int months);
 // The write-off lines of a receipt with the orders they name, in line order.
 db::Sql ReceiptLinesSelect(int64_t receiptId);
 // Header first: it must hit the receipt, the lines go with it.

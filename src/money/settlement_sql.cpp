@@ -12,12 +12,6 @@ std::string SettlementListSelect() {
          "PDMKJKM.科目ID)      LEFT JOIN PDMSJZD ON ARPReceive.结算方式ID = PDMSJZD.ID";
 }
 
-db::Sql PeriodWindow(int currentPeriod, int months) {
-  db::Sql sql(" and 会计期间>=");
-  sql.Key(db::StepPeriodBack(currentPeriod, months)).Raw(" and 会计期间<=").Key(currentPeriod);
-  return sql;
-}
-
 db::Sql OrderHeaderSelect(int64_t orderId) {
   db::Sql sql(
       " SELECT WSDJ.*, pdmwldw.公司名称, CLZl.车牌号, CLZl.发动机号, CLZl.车架号, CLZl.车型"

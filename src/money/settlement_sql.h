@@ -15,9 +15,6 @@ namespace ws::money {
 
 // The settlements list the navigator moves over (the condition follows).
 std::string SettlementListSelect();
-// " and 会计期间>=<current stepped back by months> and 会计期间<=<current>": the list window of a
-// control opened without a document.
-db::Sql PeriodWindow(int currentPeriod, int months);
 
 // The repair order's header with its owner's name and its vehicle.
 db::Sql OrderHeaderSelect(int64_t orderId);

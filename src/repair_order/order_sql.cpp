@@ -17,35 +17,6 @@ std::string OrderSearchSelect() {
          "      LEFT JOIN pdmwldw ON WSDJ.车主ID = pdmwldw.往来ID";
 }
 
-std::pair<db::Date, db::Date> DateWindow(const db::Date& login, int months) {
-  int startYear = login.year;
-  int startMonth = login.month - months;
-  while (startMonth < 1) {
-    startMonth += 12;
-    --startYear;
-  }
-  while (startMonth > 12) {
-    startMonth -= 12;
-    ++startYear;
-  }
-  int endYear = login.year;
-  int endMonth = login.month + 1;
-  if (endMonth > 12) {
-    endMonth -= 12;
-    ++endYear;
-  }
-  return {db::Date{startYear, startMonth, 1}, db::Date{endYear, endMonth, 1}};
-}
-
-std::string DateWindowCondition(const db::Date& login, int months, std::string_view driver) {
-  auto [from, to] = DateWindow(login, months);
-  return db::Sql(" and 进厂日期>=")
-      .Date(from.Text(), driver)
-      .Raw(" and 进厂日期<")
-      .Date(to.Text(), driver)
-      .Literal();
-}
-
 db::Sql LinesSelect(LineKind kind, int64_t orderId) {
   db::Sql sql;
   if (kind == LineKind::Items) {

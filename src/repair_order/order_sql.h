@@ -23,13 +23,6 @@ using framework::LineKind;
 std::string OrderListSelect();
 std::string OrderSearchSelect();
 
-// The list window of a login date: from the first day of the month `months` months before the
-// login month (inclusive) to the first day of the month after it (exclusive), whole years
-// carried. `months` is the list's reach (host::ListWindowMonths).
-std::pair<db::Date, db::Date> DateWindow(const db::Date& login, int months);
-// " and 进厂日期>=<from> and 进厂日期<<to>" in the dialect of the driver.
-std::string DateWindowCondition(const db::Date& login, int months, std::string_view driver);
-
 // The lines of an order, in the order they were added.
 db::Sql LinesSelect(LineKind kind, int64_t orderId);
 // The most recent order of a vehicle: maker, person, telephone and mileage.

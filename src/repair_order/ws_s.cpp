@@ -3,6 +3,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/number_format.h"
+#include "framework/list_window.h"
 
 namespace ws::repair_order {
 
@@ -147,7 +148,7 @@ void WS_S::ShowGrid(LineKind kind) {
 }
 
 std::string WS_S::ListWindow() {
-  return DateWindowCondition(Login().loginDate, host::ListWindowMonths(System()), Driver());
+  return framework::ListWindow(System(), {"进厂日期", framework::WindowColumn::Dates}, Driver());
 }
 
 void WS_S::ShowRecord(const db::Recordset& records, const std::string& position) {

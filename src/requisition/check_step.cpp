@@ -6,9 +6,11 @@
 
 namespace ws::requisition {
 
-bool RunCheckStep(host::ISystem& system, PeriodGate& gate, const RequisitionKeys& keys,
+bool RunCheckStep(host::ISystem& system, framework::PeriodGate& gate, const RequisitionKeys& keys,
                   int documentPeriod, CheckDirection direction, const std::string& title) {
-  if (!AdmitCheck(system, gate, keys.documentId, documentPeriod, direction)) return false;
+  if (!gate.AdmitPosting(system, GateUseOf(direction), keys.documentId, documentPeriod)) {
+    return false;
+  }
 
   host::IDialogs& dialogs = system.Dialogs();
   host::LoginInfo login = system.GetLoginInfo();
@@ -36,7 +38,8 @@ bool RunCheckStep(host::ISystem& system, PeriodGate& gate, const RequisitionKeys
   outcome = AppendStatusChange(tx, keys, direction, login.userName, login.loginDate);
   if (!outcome.Ok()) {
     if (!outcome.refused) throw std::runtime_error(outcome.error);
-    dialogs.MessageBox(outcome.error, kGateTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
+    dialogs.MessageBox(outcome.error, framework::kGateTitle, host::MsgButtons::Ok,
+                       host::MsgIcon::Information);
     return false;
   }
   if (!tx.Commit()) throw std::runtime_error(tx.Error());

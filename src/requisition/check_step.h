@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "framework/period_gate.h"
 #include "host/system.h"
-#include "requisition/period_gate.h"
 #include "requisition/stock_posting.h"
 
 namespace ws::requisition {
@@ -18,7 +18,7 @@ namespace ws::requisition {
 // another user rolls back with the gate's refusal box. A database failure outside those steps
 // (the smark re-read, begin, the status statement, commit) throws std::runtime_error with the
 // database's text, for the caller's error guard ("Check::").
-bool RunCheckStep(host::ISystem& system, PeriodGate& gate, const RequisitionKeys& keys,
+bool RunCheckStep(host::ISystem& system, framework::PeriodGate& gate, const RequisitionKeys& keys,
                   int documentPeriod, CheckDirection direction, const std::string& title);
 
 }  // namespace ws::requisition

@@ -6,6 +6,7 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
+#include "framework/list_window.h"
 #include "requisition/frm_sel_ws.h"
 
 namespace ws::requisition {
@@ -165,12 +166,12 @@ void CKLl_WS::SetupForm() {
   context.programNumber = ProgramNumber();
   context.reportError = [this](const std::string& text) { ReportError(text); };
   context.changed = [this] { Changed(); };
-  context.stockPeriod = [this] { return gate_.CurrentPeriod(); };
+  context.stockPeriod = [this] { return static_cast<int>(gate_.CurrentPeriod()); };
   context.headerDepot = [this] {
     return std::make_pair(Header(kDepot).KeyLong(), Header(kDepot).Text());
   };
   try {
-    gate_ = PeriodGate::FromSystem(System());
+    gate_ = framework::PeriodGate::FromSystem(framework::kStockPeriod, System());
     lines_->Setup(std::move(context), GoodsMessageEdit());
   } catch (const std::exception& e) {
     ReportError(std::string("加载VS时出错，原因：") + e.what());
@@ -240,14 +241,13 @@ std::string CKLl_WS::BaseSelect() const {
 }
 
 std::string CKLl_WS::ListWindow() {
-  db::Sql window;
-  AppendPeriodWindow(window, gate_.CurrentPeriod(), host::ListWindowMonths(System()));
-  return window.Literal();
+  return framework::ListWindow(System(), {"会计期间", framework::WindowColumn::PeriodsUpFirst},
+                               Driver(), gate_.CurrentPeriod());
 }
 
 int CKLl_WS::PeriodOfField() const {
   auto date = db::Date::Parse(Trim(Header(kDate).Text()));
-  return date ? requisition::DocumentPeriod(System(), *date) : 0;
+  return date ? static_cast<int>(framework::PeriodGate::PeriodOf(System(), *date)) : 0;
 }
 
 void CKLl_WS::ShowRecord(const db::Recordset& records, const std::string& position) {

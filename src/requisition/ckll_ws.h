@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "framework/document.h"
+#include "framework/period_gate.h"
 #include "requisition/check_gate.h"
-#include "requisition/period_gate.h"
 #include "requisition/requisition_lines.h"
 #include "requisition/selection_list.h"
 
@@ -79,7 +79,7 @@ class CKLl_WS : public framework::Document {
   RequisitionLines& Lines() const { return *lines_; }
   // The period of the shown document's date; set at each display and save validation.
   int DocumentPeriod() const { return documentPeriod_; }
-  const PeriodGate& Gate() const { return gate_; }
+  const framework::PeriodGate& Gate() const { return gate_; }
   // The generic picker's parameters of a header field (depot, department, currency).
   static framework::PickerParameters GenericPickerParameters(int index);
 
@@ -120,7 +120,7 @@ class CKLl_WS : public framework::Document {
 
   std::unique_ptr<RequisitionLines> lines_;
   SelectionList selection_;
-  PeriodGate gate_;
+  framework::PeriodGate gate_;
   int documentPeriod_ = 0;
 };
 

@@ -31,7 +31,7 @@ bool CKLl_WS::FileEdit() {
     return false;
   }
   if (checked) {
-    Ask("该单据已经被审核，不能修改！请刷新单据", kGateTitle, host::MsgButtons::Ok,
+    Ask("该单据已经被审核，不能修改！请刷新单据", framework::kGateTitle, host::MsgButtons::Ok,
         host::MsgIcon::Information);
     return false;
   }
@@ -88,7 +88,7 @@ bool CKLl_WS::IsCanSave() {
   }
   if (!framework::Document::ValidateSave()) return false;
   if (CurrentId() > 0 && IsChecked(Database(), CurrentId())) {
-    Ask("该单据已经被审核，不能保存！请刷新单据", kGateTitle, host::MsgButtons::Ok,
+    Ask("该单据已经被审核，不能保存！请刷新单据", framework::kGateTitle, host::MsgButtons::Ok,
         host::MsgIcon::Information);
     return false;
   }
@@ -105,7 +105,7 @@ bool CKLl_WS::IsCanSave() {
     return false;
   }
   documentPeriod_ = PeriodOfField();
-  return gate_.Admit(documentPeriod_, PeriodUse::Save, System().Dialogs());
+  return gate_.Admit(framework::GateUse::Save, documentPeriod_, System().Dialogs());
 }
 
 bool CKLl_WS::PrepareSave(framework::RowValues& values, bool isNew) {

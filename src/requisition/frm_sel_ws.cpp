@@ -1,6 +1,5 @@
 #include "requisition/frm_sel_ws.h"
 
-#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <stdexcept>
@@ -12,7 +11,6 @@
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "framework/picker_call.h"
-#include "grid/layout.h"
 
 namespace ws::requisition {
 
@@ -31,6 +29,30 @@ const std::vector<int> kSearchColumns = {frmSelWS::kColNumber, frmSelWS::kColCus
                                          frmSelWS::kColPlate, frmSelWS::kColPartCode,
                                          frmSelWS::kColPartName};
 
+framework::ChooserLook Look() {
+  framework::ChooserLook look;
+  look.name = frmSelWS::kFormName;
+  look.title = kErrorTitle;
+  look.format = kGridFormat;
+  look.rowHeaderCol = true;
+  look.gridType = forms::kLineGrid;
+  look.defaultRows = std::to_string(frmSelWS::kDefaultRowLimit);
+  look.buttons = {"确定", "取消", "查询", "清空条件", "全不选", "全选"};
+  look.spareSlot = false;
+  look.layout = framework::ChooserLook::FormStatus;
+  look.addBeforeGrid = [](forms::Form& form) {
+    form.Add<forms::Frame>("Frame1").SetCaption("前置单据");
+    auto& repairOrders =
+        form.Add<forms::OptionButton>(frmSelWS::kSourceOption, frmSelWS::kRepairOrderOption);
+    repairOrders.SetCaption("车辆维修单");
+    repairOrders.SetContainer("Frame1");
+    repairOrders.SetValue(1);
+    form.Add<forms::CheckBox>(frmSelWS::kShowIssued).SetCaption("显示已领料");
+    form.Add<forms::CheckBox>(frmSelWS::kWholeOrder).SetCaption("整单选中");
+  };
+  return look;
+}
+
 // A row limit as typed: a whole number of at least 0.
 bool IsRowLimit(const std::string& text) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -46,129 +68,55 @@ std::string DecimalsOption(host::ISystem& system, int number) {
 
 }  // namespace
 
-frmSelWS::frmSelWS(SelectionList& selection) : selection_(selection), form_(kFormName) {
-  BuildForm();
-}
+frmSelWS::frmSelWS(SelectionList& selection) : OrderChooser(Look()), selection_(selection) {
+  repairOrders_ = &form_.Get<forms::OptionButton>(kSourceOption, kRepairOrderOption);
+  repairOrders_->OnClick = [this] { Query(); };
+  showIssued_ = &form_.Get<forms::CheckBox>(kShowIssued);
+  showIssued_->OnClick = [this] { Query(); };
+  wholeOrder_ = &form_.Get<forms::CheckBox>(kWholeOrder);
 
-void frmSelWS::BuildForm() {
-  BuildConditions();
-
-  auto& frame = form_.Add<forms::Frame>("Frame1");
-  frame.SetCaption("前置单据");
-  repairOrders_ = &form_.Add<forms::OptionButton>(kSourceOption, kRepairOrderOption);
-  repairOrders_->SetCaption("车辆维修单");
-  repairOrders_->SetContainer("Frame1");
-  repairOrders_->SetValue(1);
-  repairOrders_->OnClick = [this] { LoadList(); };
-
-  showIssued_ = &form_.Add<forms::CheckBox>(kShowIssued);
-  showIssued_->SetCaption("显示已领料");
-  showIssued_->OnClick = [this] { LoadList(); };
-  wholeOrder_ = &form_.Add<forms::CheckBox>(kWholeOrder);
-  wholeOrder_->SetCaption("整单选中");
-
-  BuildGrid();
-
-  searchBox_ = &form_.Add<forms::SearchBox>(kSearchBox);
-  searchBox_->searchColumns.assign(kColumnCount, false);
-  for (int c : kSearchColumns) searchBox_->searchColumns[static_cast<size_t>(c)] = true;
-  searchBox_->OnChange = [this] { Search(); };
-  filterMode_ = &form_.Add<forms::CheckBox>(kFilterMode);
-  filterMode_->SetCaption("过滤");
-  filterMode_->OnClick = [this] {
-    searchBox_->filterMode = filterMode_->Checked();
-    Search();
-  };
-
-  const char* captions[] = {"确定", "取消", "查询", "清空条件", "全不选", "全选"};
-  for (int i = 0; i < 6; ++i) {
-    auto& button = form_.Add<forms::CommandButton>(kButtons, i);
-    button.SetCaption(captions[i]);
-    button.OnClick = [this, i] { btn_Click(i); };
-  }
-}
-
-void frmSelWS::BuildConditions() {
-  struct FilterField {
-    int index;
-    const char* caption;
-    forms::FieldKind kind;
-    const char* picker;
-  };
-  const FilterField filters[] = {
-      {kPlate, "车牌号码", forms::FieldKind::Lookup, "pdmcl"},
-      {kNumber, "工单号码", forms::FieldKind::Text, ""},
-      {kDateFrom, "进厂日期", forms::FieldKind::Date, ""},
-      {kDateTo, "至", forms::FieldKind::Date, ""},
-      {kCustomer, "客户名称", forms::FieldKind::Lookup, "pdmkh_j"},
-      {kRowLimit, "行数", forms::FieldKind::Number, ""},
-  };
-  for (const FilterField& filter : filters) {
-    auto& field = form_.Add<forms::Field>(kFieldArray, filter.index);
-    field.SetCaption(filter.caption);
-    field.SetKind(filter.kind);
-    field.SetPicker(filter.picker);
-    const int index = filter.index;
-    field.OnLeave = [this, index] { ConditionLeft(index); };
-    if (*filter.picker) field.OnPickerRequest = [this, index] { ConditionPicker(index); };
-  }
-  Condition(kRowLimit).SetText(std::to_string(kDefaultRowLimit));
-}
-
-void frmSelWS::BuildGrid() {
-  grid_ = &form_.Add<forms::Grid>(kGrid, -1, forms::kLineGrid);
-  grid_->SetFormatString(kGridFormat);
-  grid_->SetFixedRows(1);
-  grid_->SetFixedCols(1);
-  grid_->SetFrozenCols(kFrozenCols);
-  grid_->SetToolTip(kGridHint);
+  forms::Grid& grid = Grid();
+  grid.SetFrozenCols(kFrozenCols);
   // Only the tick column takes input; the rest is what the repair orders say.
-  grid_->SetEditable(true);
-  for (int c = 0; c < grid_->Cols(); ++c) grid_->Col(c).editable = c == kColTick;
-  grid_->OnAfterEdit = [this](int row, int col) {
-    if (col == kColTick) Mark(row, !forms::Trim(grid_->TextMatrix(row, col)).empty());
+  grid.SetEditable(true);
+  for (int c = 0; c < grid.Cols(); ++c) grid.Col(c).editable = c == kColTick;
+  grid.OnAfterEdit = [this](int row, int col) {
+    if (col == kColTick) Mark(row, !forms::Trim(Grid().TextMatrix(row, col)).empty());
   };
-  grid_->OnDblClick = [this](int row) {
-    if (grid_->IsDataRow(row)) Mark(row, !Ticked(row));
+  grid.OnDblClick = [this](int row) {
+    if (Grid().IsDataRow(row)) Mark(row, !Ticked(row));
   };
+  // The search box is bound to the list while the dialog is open.
+  SearchBox().boundGrid.clear();
+  SearchBox().searchColumns.assign(kColumnCount, false);
+  for (int c : kSearchColumns) SearchBox().searchColumns[static_cast<size_t>(c)] = true;
 }
 
-forms::Field& frmSelWS::Condition(int index) const {
-  return form_.Get<forms::Field>(kFieldArray, index);
-}
-
-host::ISystem& frmSelWS::System() const {
-  if (!system_) throw std::logic_error("frmSelWS is not open");
-  return *system_;
+host::ISystem& frmSelWS::OpenSystem() const {
+  if (!HasSystem()) throw std::logic_error("frmSelWS is not open");
+  return System();
 }
 
 bool frmSelWS::py_SubProgram(host::ISystem& system, int64_t customerId, int64_t programNumber,
                              const std::string& /*text*/) {
-  system_ = &system;
   programNumber_ = programNumber;
   confirmed_ = false;
-  closed_ = false;
   db::Runner runner(system.GetDatabase());
   form_.SetCaption(
       runner.ScalarText(
           db::Sql("select progname from xt_objects where progID=").Key(programNumber)) +
       "选单");
-  grid_->Col(kColRequired).format = DecimalsOption(system, 7);
-  grid_->Col(kColIssued).format = grid_->Col(kColRequired).format;
-  grid_->Col(kColOutstanding).format = grid_->Col(kColRequired).format;
-  grid_->Col(kColPrice).format = DecimalsOption(system, 9);
-
-  // A layout file that is missing or unreadable leaves the window as built.
-  try {
-    grid::LoadFormStatusFile(grid::LayoutPath(system.GetLoginInfo().workFolder, kFormName), form_,
-                             true);
-  } catch (const std::exception&) {
-  }
+  forms::Grid& grid = Grid();
+  grid.Col(kColRequired).format = DecimalsOption(system, 7);
+  grid.Col(kColIssued).format = grid.Col(kColRequired).format;
+  grid.Col(kColOutstanding).format = grid.Col(kColRequired).format;
+  grid.Col(kColPrice).format = DecimalsOption(system, 9);
+  Open(system);
   // Repair orders are the only source, whatever an old layout file says.
   repairOrders_->SetValue(1);
-  searchBox_->boundGrid = kGrid;
-  searchBox_->SetToolTip(kGridHint);
-  searchBox_->filterMode = filterMode_->Checked();
+  SearchBox().boundGrid = kGrid;
+  SearchBox().SetToolTip(kGridHint);
+  SearchBox().filterMode = FilterModeBox().Checked();
 
   if (customerId > 0) {
     Condition(kCustomer).SetValue(
@@ -176,46 +124,19 @@ bool frmSelWS::py_SubProgram(host::ISystem& system, int64_t customerId, int64_t 
         runner.ScalarText(db::Sql("SELECT 公司名称 From PdmWLDW Where 往来ID =").Key(customerId)));
     Condition(kCustomer).MarkValid();
   }
-  LoadList();
+  Query();
 
-  bool shown = system.Dialogs().RunModal(*this);
-  if (!closed_) Close();
+  const bool shown = ShowModal();
+  if (!IsClosed()) Close();
   return shown && confirmed_;
 }
 
-void frmSelWS::Dismiss() {
-  Close();
-}
-
 void frmSelWS::btn_Click(int index) {
-  switch (index) {
-    case 0:
-      Confirm();
-      Close();
-      break;
-    case 1:
-      Close();
-      break;
-    case 2:
-      LoadList();
-      break;
-    case 3:
-      ClearConditions();
-      LoadList();
-      break;
-    case 4:
-      MarkAll(false);
-      break;
-    case 5:
-      MarkAll(true);
-      break;
-    default:
-      if (system_) {
-        system_->Dialogs().MessageBox("未处理的功能", kErrorTitle, host::MsgButtons::Ok,
-                                      host::MsgIcon::Information);
-      }
-      break;
+  if (index == 4 || index == 5) {
+    MarkAll(index == 5);
+    return;
   }
+  OrderChooser::btn_Click(index);
 }
 
 ChooserFilter frmSelWS::CurrentFilter() const {
@@ -240,10 +161,10 @@ ChooserFilter frmSelWS::CurrentFilter() const {
 }
 
 bool frmSelWS::Ticked(int row) const {
-  return grid_->IsDataRow(row) && grid_->TextMatrix(row, kColTick) == kTick;
+  return Grid().IsDataRow(row) && Grid().TextMatrix(row, kColTick) == kTick;
 }
 
-void frmSelWS::ConditionLeft(int index) {
+void frmSelWS::FilterLeft(int index) {
   forms::Field& field = Condition(index);
   std::string typed = forms::Trim(field.Text());
   field.MarkValid();
@@ -277,7 +198,8 @@ void frmSelWS::ResolveLookup(int index) {
     return;
   }
   try {
-    auto picker = framework::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
+    auto picker =
+        framework::OpenPicker(OpenSystem(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
     framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
     if (!picked.found) {
@@ -295,10 +217,11 @@ void frmSelWS::ResolveLookup(int index) {
   }
 }
 
-void frmSelWS::ConditionPicker(int index) {
+void frmSelWS::FilterPicker(int index) {
   forms::Field& field = Condition(index);
   try {
-    auto picker = framework::OpenPicker(System(), field.Picker(), programNumber_, {{"SX", "2"}});
+    auto picker =
+        framework::OpenPicker(OpenSystem(), field.Picker(), programNumber_, {{"SX", "2"}});
     if (!picker) return;
     framework::PickedRow picked =
         framework::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
@@ -309,46 +232,36 @@ void frmSelWS::ConditionPicker(int index) {
     field.SetValue(picked.value, shown);
     field.MarkValid();
   } catch (const std::exception& e) {
-    System().Dialogs().MessageBox(std::string("frmSelWS-->ywTxt_UserHelpEvent::") + e.what(),
-                                  kErrorTitle, host::MsgButtons::Ok, host::MsgIcon::Critical);
+    OpenSystem().Dialogs().MessageBox(std::string("frmSelWS-->ywTxt_UserHelpEvent::") + e.what(),
+                                      kErrorTitle, host::MsgButtons::Ok, host::MsgIcon::Critical);
   }
 }
 
-void frmSelWS::LoadList() {
-  grid_->SetRedraw(false);
-  grid_->ClearData();
-  grid_->SetRow(-1);
-  // The chooser lists repair orders only; without that source there is nothing to ask.
-  if (system_ && repairOrders_->Checked()) {
-    try {
-      db::IDatabase& database = System().GetDatabase();
-      db::Runner runner(database);
-      std::string error;
-      auto records = runner.Open(ChooserSelect(CurrentFilter(), runner.Driver()), &error);
-      if (!error.empty()) throw std::runtime_error(error);
-      grid_->SetRows(static_cast<int>(records->RecordCount()) + 1);
-      for (int row = 1; !records->Eof(); records->MoveNext(), ++row) FillRow(row, *records);
-      records->Close();
-      database.Close();
-      if (grid_->DataRows() > 0) grid_->SetRow(grid_->FixedRows());
-    } catch (const std::exception& e) {
-      grid_->ClearData();
-      System().Dialogs().MessageBox(std::string("frmSelWS-->LoadData::") + e.what(), kErrorTitle,
+// The chooser lists repair orders only; without that source there is nothing to ask.
+bool frmSelWS::Lists() const {
+  return repairOrders_->Checked();
+}
+
+db::Sql frmSelWS::ListQuery(std::string_view driver) {
+  return ChooserSelect(CurrentFilter(), driver);
+}
+
+void frmSelWS::QueryFailed(const std::string& error) {
+  OpenSystem().Dialogs().MessageBox("frmSelWS-->LoadData::" + error, kErrorTitle,
                                     host::MsgButtons::Ok, host::MsgIcon::Critical);
-    }
-  }
-  grid_->RenumberRows();
-  grid_->SetRedraw(true);
+}
+
+void frmSelWS::AfterQuery() {
+  Grid().RenumberRows();
   // A search typed before the query keeps narrowing the fresh rows.
-  if (!searchBox_->Text().empty()) Search();
+  if (!SearchBox().Text().empty()) RunSearch();
 }
 
 void frmSelWS::FillRow(int row, const db::Recordset& records) {
-  auto set = [&](int col, const char* field) {
-    grid_->SetTextMatrix(row, col, records.Text(field));
-  };
-  grid_->SetTextMatrix(row, kColTick, "");
-  grid_->SetTextMatrix(row, kColDate, db::FormatDateText(records.Text("进厂日期")));
+  forms::Grid& grid = Grid();
+  auto set = [&](int col, const char* field) { grid.SetTextMatrix(row, col, records.Text(field)); };
+  grid.SetTextMatrix(row, kColTick, "");
+  grid.SetTextMatrix(row, kColDate, db::FormatDateText(records.Text("进厂日期")));
   set(kColNumber, "工单号码");
   set(kColCustomer, "客户名称");
   set(kColPlate, "车牌号");
@@ -360,8 +273,8 @@ void frmSelWS::FillRow(int row, const db::Recordset& records) {
   set(kColRequired, "需求数量");
   set(kColIssued, "已领用数");
   // More may have been issued than required: the difference is then negative.
-  grid_->SetTextMatrix(row, kColOutstanding,
-                       db::DecimalText(records.Number("需求数量") - records.Number("已领用数")));
+  grid.SetTextMatrix(row, kColOutstanding,
+                     db::DecimalText(records.Number("需求数量") - records.Number("已领用数")));
   set(kColPrice, "单价");
   set(kColNote, "说明");
   set(kColCustomerId, "客户ID");
@@ -373,28 +286,31 @@ void frmSelWS::FillRow(int row, const db::Recordset& records) {
 }
 
 void frmSelWS::Mark(int row, bool ticked) {
-  if (!grid_->IsDataRow(row)) return;
+  forms::Grid& grid = Grid();
+  if (!grid.IsDataRow(row)) return;
   const char* mark = ticked ? kTick : "";
   if (!wholeOrder_->Checked()) {
-    grid_->SetTextMatrix(row, kColTick, mark);
+    grid.SetTextMatrix(row, kColTick, mark);
     return;
   }
-  const std::string number = grid_->TextMatrix(row, kColNumber);
-  for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r) {
-    if (grid_->TextMatrix(r, kColNumber) == number) grid_->SetTextMatrix(r, kColTick, mark);
+  const std::string number = grid.TextMatrix(row, kColNumber);
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+    if (grid.TextMatrix(r, kColNumber) == number) grid.SetTextMatrix(r, kColTick, mark);
   }
 }
 
 void frmSelWS::MarkAll(bool ticked) {
-  for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r) {
-    grid_->SetTextMatrix(r, kColTick, ticked ? kTick : "");
+  forms::Grid& grid = Grid();
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+    grid.SetTextMatrix(r, kColTick, ticked ? kTick : "");
   }
 }
 
-void frmSelWS::Confirm() {
-  for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r) {
+void frmSelWS::OnConfirm() {
+  const forms::Grid& grid = Grid();
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
     if (!Ticked(r)) continue;
-    auto text = [&](int col) { return grid_->TextMatrix(r, col); };
+    auto text = [&](int col) { return grid.TextMatrix(r, col); };
     auto number = [&](int col) { return db::NumericValue(text(col)); };
     auto id = [&](int col) { return static_cast<int64_t>(number(col)); };
     masters::clsSelWS row;
@@ -421,37 +337,29 @@ void frmSelWS::Confirm() {
     selection_.Add(row);
   }
   confirmed_ = true;
+  Close();
 }
 
-void frmSelWS::ClearConditions() {
-  for (int index : {kPlate, kNumber, kDateFrom, kDateTo, kCustomer}) {
-    forms::Field& field = Condition(index);
-    field.SetValue("", "");
-    field.MarkValid();
-  }
+void frmSelWS::ClearFilters() {
+  OrderChooser::ClearFilters();
+  for (int index : {kPlate, kNumber, kDateFrom, kDateTo, kCustomer}) Condition(index).MarkValid();
 }
 
-void frmSelWS::Search() {
-  forms::IncrementalSearch(*grid_, forms::EnabledSearchColumns(*searchBox_, kSearchColumns),
-                           searchBox_->Text(), searchBox_->filterMode);
+std::vector<int> frmSelWS::SearchColumns() const {
+  return kSearchColumns;
 }
 
-void frmSelWS::Close() {
-  if (closed_) return;
-  closed_ = true;
-  if (!system_) return;
+void frmSelWS::BeforeClose() {
   try {
     System().UserSettings().Set(kSettingKey,
                                 std::to_string(repairOrders_->Checked() ? kRepairOrderOption : 0));
   } catch (const std::exception&) {
     // A settings store that cannot write loses only the remembered option.
   }
-  try {
-    grid::SaveFormStatusFile(grid::LayoutPath(System().GetLoginInfo().workFolder, kFormName), form_,
-                             false);
-  } catch (const std::exception&) {
-  }
-  searchBox_->boundGrid.clear();
+}
+
+void frmSelWS::AfterClose() {
+  SearchBox().boundGrid.clear();
 }
 
 }  // namespace ws::requisition

@@ -3,8 +3,8 @@
 // empties a SelectionList, calls py_SubProgram and, once it returns, reads the ticked rows
 // from the list.
 //
-// The dialog is headless: the host renders Form() and feeds input through forms::Input while
-// IDialogs::RunModal runs it.
+// The dialog is the shared chooser (framework::OrderChooser) with the requisition's rows: the
+// host renders Form() and feeds input through forms::Input while IDialogs::RunModal runs it.
 // - Conditions: ywTxt(0) plate (picker "pdmcl"), ywTxt(1) work-order number, ywTxt(2)/(3)
 //   entry date from/to, ywTxt(4) customer (picker "pdmkh_j", key 往来ID), ywTxt(6) maximum
 //   number of rows; typed input that is no date, no whole number or no known plate or customer
@@ -29,15 +29,14 @@
 #include <string>
 #include <vector>
 
-#include "forms/form.h"
-#include "host/dialogs.h"
+#include "framework/order_chooser.h"
 #include "host/system.h"
 #include "requisition/chooser_query.h"
 #include "requisition/selection_list.h"
 
 namespace ws::requisition {
 
-class frmSelWS : public host::IModalForm {
+class frmSelWS : public framework::OrderChooser {
  public:
   // Widget names.
   static constexpr const char* kFormName = "frmSelWS";
@@ -53,13 +52,8 @@ class frmSelWS : public host::IModalForm {
   static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
   static constexpr const char* kTick = "√";
 
-  // Condition fields (ywTxt index).
-  static constexpr int kPlate = 0;
-  static constexpr int kNumber = 1;
-  static constexpr int kDateFrom = 2;
-  static constexpr int kDateTo = 3;
-  static constexpr int kCustomer = 4;
-  static constexpr int kRowLimit = 6;
+  // Condition fields (ywTxt index): the shared strip's, kRows the row limit.
+  static constexpr int kRowLimit = kRows;
   // The only source option: repair orders.
   static constexpr int kRepairOrderOption = 2;
   // Rows listed until the user sets another limit.
@@ -104,53 +98,43 @@ class frmSelWS : public host::IModalForm {
   bool py_SubProgram(host::ISystem& system, int64_t customerId, int64_t programNumber,
                      const std::string& text);
 
-  // --- IModalForm
-  std::string Name() const override { return kFormName; }
-  forms::Form& Form() override { return form_; }
-  bool IsClosed() const override { return closed_; }
-  // The user closed the window: as btn(1).
-  void Dismiss() override;
-
   // --- What the host and front ends reach.
-  forms::Field& Condition(int index) const;
-  forms::Grid& Grid() const { return *grid_; }
-  forms::SearchBox& SearchBox() const { return *searchBox_; }
+  forms::Field& Condition(int index) const { return Filter(index); }
   // The buttons' actions by index, as a click on btn(index); another index answers the box
   // "未处理的功能".
-  void btn_Click(int index);
+  void btn_Click(int index) override;
   // The conditions as the next query reads them.
   ChooserFilter CurrentFilter() const;
   bool Ticked(int row) const;
 
+ protected:
+  db::Sql ListQuery(std::string_view driver) override;
+  void FillRow(int row, const db::Recordset& records) override;
+  // Ticked rows to the selection list, then closed.
+  void OnConfirm() override;
+  bool Lists() const override;
+  void AfterQuery() override;
+  void QueryFailed(const std::string& error) override;
+  void BeforeClose() override;
+  void AfterClose() override;
+  void FilterLeft(int index) override;
+  void FilterPicker(int index) override;
+  void FilterTyped(int) override {}
+  void ClearFilters() override;
+  std::vector<int> SearchColumns() const override;
+
  private:
-  void BuildForm();
-  void BuildConditions();
-  void BuildGrid();
-  void ConditionLeft(int index);
   void ResolveLookup(int index);
-  void ConditionPicker(int index);
-  void LoadList();
-  void FillRow(int row, const db::Recordset& records);
   void Mark(int row, bool ticked);
   void MarkAll(bool ticked);
-  void Confirm();
-  void ClearConditions();
-  void Search();
-  void Close();
-  host::ISystem& System() const;
+  host::ISystem& OpenSystem() const;
 
   SelectionList& selection_;
-  forms::Form form_;
-  forms::Grid* grid_ = nullptr;
-  forms::SearchBox* searchBox_ = nullptr;
-  forms::CheckBox* filterMode_ = nullptr;
   forms::CheckBox* showIssued_ = nullptr;
   forms::CheckBox* wholeOrder_ = nullptr;
   forms::OptionButton* repairOrders_ = nullptr;
-  host::ISystem* system_ = nullptr;
   int64_t programNumber_ = 0;
   bool confirmed_ = false;
-  bool closed_ = false;
 };
 
 }  // namespace ws::requisition

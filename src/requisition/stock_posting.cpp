@@ -126,7 +126,9 @@ StepOutcome AppendStatusChange(db::Transaction& tx, const RequisitionKeys& keys,
   if (changed != 1) {
     // Another user checked, unchecked or deleted it between the gate and this step.
     auto mark = StoredMark(tx.Db(), keys.documentId);
-    tx.Fail(mark ? StateRefusal(direction, direction == CheckDirection::Check) : kDeletedText);
+    tx.Fail(mark ? framework::PeriodGate::StateRefusal(GateUseOf(direction),
+                                                       direction == CheckDirection::Check)
+                 : kDeletedText);
     return {{}, tx.Error(), true};
   }
   if (direction == CheckDirection::UnCheck &&

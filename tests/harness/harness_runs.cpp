@@ -26,7 +26,6 @@
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
 #include "requisition/check_step.h"
-#include "requisition/period_gate.h"
 #include "shop/database_file.h"
 #include "shop/demo_data.h"
 
@@ -243,8 +242,8 @@ int PosterMain(const std::string& database, const std::string& user, int posting
       db::Runner(*db)
           .Scalar(db::Sql("SELECT MIN(单据ID) FROM WSDJ WHERE progid=").Key(kOrderProgram))
           .ToLong();
-  const int period = requisition::DocumentPeriod(system, kHarnessDate);
-  requisition::PeriodGate gate = requisition::PeriodGate::FromSystem(system);
+  const int period = static_cast<int>(framework::PeriodGate::PeriodOf(system, kHarnessDate));
+  framework::PeriodGate gate = framework::PeriodGate::FromSystem(framework::kStockPeriod, system);
   for (int i = 0; i < postings; ++i) {
     dialogs.Clear();
     // The requisition as its control saves it: header and lines in one transaction.

@@ -24,7 +24,7 @@ namespace ws::hostile {
 namespace {
 
 using forms::Input;
-using money::OrderChooser;
+using framework::OrderChooser;
 using reports::JS_RPT;
 using reports::WS_RPT;
 using requisition::frmSelWS;

@@ -42,7 +42,7 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
   };
   WhileShown([&](host::IModalForm& form) {
     forms::Grid& grid = dialog.Grid();
-    EXPECT_EQ(dialog.Filter(OrderChooser::kCustomer).Text(), "顺达物流(应收)");
+    EXPECT_EQ(dialog.Filter(frmSel_AR_Rec::kCustomer).Text(), "顺达物流(应收)");
     EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColNumber), (Texts{"WS002", "WS001", "WS000"}));
     EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColChosen), (Texts{"√", "√", "√"}));
     EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"600", "300", "100"}));

@@ -1,5 +1,6 @@
 // Loading repair orders: the list window, the requested document, one order read into the form.
 #include "forms/text.h"
+#include "framework/list_window.h"
 #include "repair_order_fixture.h"
 
 namespace ws::repair_order {
@@ -18,7 +19,7 @@ TEST(DateWindowTest, WindowCarriesWholeYearsBothWays) {
       {{2012, 3, 1}, 27, {2009, 12, 1}, {2012, 4, 1}},
   };
   for (const auto& c : cases) {
-    auto [from, to] = DateWindow(c.login, c.months);
+    auto [from, to] = framework::DateWindow(c.login, c.months);
     EXPECT_EQ(from.Text() + "/" + to.Text(), c.from.Text() + "/" + c.to.Text())
         << c.login.Text() << " / " << c.months;
   }

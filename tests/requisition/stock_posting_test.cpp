@@ -79,7 +79,7 @@ class PostingTest : public ::testing::Test {
   }
 
   test::TestHost host_;
-  PeriodGate gate_{kPeriod, 201112};
+  framework::PeriodGate gate_{framework::kStockPeriod, kPeriod, 201112};
 };
 
 TEST_F(PostingTest, LinesTakeConsecutiveNumbersAfterTheLedgerMaximumInLineOrder) {
@@ -161,7 +161,7 @@ TEST_F(PostingTest, RefusedOrFailedStepsWriteNothing) {
   EXPECT_FALSE(Step(1, CheckDirection::Check));
   host_.Exec("update JXCDJ set smark='01' where 单据ID=1");
   EXPECT_FALSE(Step(1, CheckDirection::UnCheck));
-  PeriodGate closed(kPeriod, kPeriod);
+  framework::PeriodGate closed(framework::kStockPeriod, kPeriod, kPeriod);
   EXPECT_FALSE(RunCheckStep(host_.System(), closed, Keys(1), kPeriod, CheckDirection::Check, "t"));
   EXPECT_EQ(
       BoxTexts(),
