@@ -1,6 +1,7 @@
 #include "desk/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -122,10 +123,20 @@ MainWindow::MainWindow(DeskHost& host, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  // A field still holding the cursor commits its text while its control and this window's
+  // actions are alive; left to the widgets' own teardown, its focus-out would reach a control
+  // already shut down and a toolbar already destroyed.
+  if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused)) {
+    focused->clearFocus();
+  }
+  tabs_->disconnect(this);
   host_.SetOpenFormHandler(nullptr);
   // Controls write their layouts and let go of the system before the host goes.
   for (int i = tabs_->count() - 1; i >= 0; --i) {
-    if (auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(i))) tab->Shutdown();
+    if (auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(i))) {
+      tab->disconnect(this);
+      tab->Shutdown();
+    }
   }
 }
 
