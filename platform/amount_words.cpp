@@ -1,10 +1,7 @@
 #include "platform/amount_words.h"
 
-#include <cmath>
 #include <cstdint>
 #include <string_view>
-
-#include "forms/number_format.h"
 
 namespace ws::platform {
 
@@ -53,18 +50,18 @@ std::string WholeNumber(uint64_t n) {
 
 }  // namespace
 
-std::string AmountInWords(double amount) {
-  if (!std::isfinite(amount)) return "";
-  std::string text = forms::FixedText(amount, 2);
-  const bool negative = text[0] == '-';
-  if (negative) text.erase(0, 1);
-  const size_t dot = text.find('.');
-  const std::string whole = text.substr(0, dot);
-  if (whole.size() > 16) return "";
-  const uint64_t yuan = std::stoull(whole);
-  const int jiao = text[dot + 1] - '0';
-  const int fen = text[dot + 2] - '0';
-  if (yuan == 0 && jiao == 0 && fen == 0) return "零元整";
+std::string AmountInWords(const db::Amount& amount) {
+  if (!amount.InRange()) return "";
+  const int64_t units = amount.Units();
+  const bool negative = units < 0;
+  // Ten-thousandths to fen, half away from zero.
+  constexpr uint64_t kUnitsPerFen = db::Amount::kScale / 100;
+  const uint64_t magnitude = static_cast<uint64_t>(negative ? -units : units);
+  const uint64_t fens = (magnitude + kUnitsPerFen / 2) / kUnitsPerFen;
+  const uint64_t yuan = fens / 100;
+  const int jiao = static_cast<int>(fens / 10 % 10);
+  const int fen = static_cast<int>(fens % 10);
+  if (fens == 0) return "零元整";
 
   std::string out = negative ? "负" : "";
   if (yuan > 0) out += WholeNumber(yuan) + "元";

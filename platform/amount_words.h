@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "db/amount.h"
+
 namespace ws::platform {
 
-// The amount is first rounded half away from zero to fen (two decimals). Then:
+// The amount is first rounded half away from zero to fen (two decimals), exactly. Then:
 // - yuan in groups of four digits with 万 and 亿 (10^12 reads 壹万亿); a run of zeros inside a
 //   group, or opening a group after a higher written one, is written as one 零 (1001 壹仟零壹,
 //   1010000 壹佰零壹万, 100010000 壹亿零壹万); zeros that close a group or the yuan are not
@@ -17,7 +19,7 @@ namespace ws::platform {
 //   place (0.05 伍分);
 // - 整 closes an amount that ends with 元 or 角 (no fen); 0 is "零元整";
 // - a negative amount (one that does not round to 0) is prefixed with 负.
-// Amounts of 10^16 yuan or more, and values that are not finite, answer "".
-std::string AmountInWords(double amount);
+// An amount beyond db::Amount's limit answers "".
+std::string AmountInWords(const db::Amount& amount);
 
 }  // namespace ws::platform

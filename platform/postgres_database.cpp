@@ -123,9 +123,16 @@ db::Value CellValue(const PGresult* result, int row, int column) {
     case kOidOid:
       return WholeOrReal(text);
     case kNumericOid: {
-      std::string_view digits(text);
-      if (digits.find_first_of(".eEN") == std::string_view::npos) return WholeOrReal(text);
-      return db::Value(RealOf(text));
+      // Kept as its digits: a NUMERIC amount read through a double would lose its cents beyond
+      // 15 digits. The scale's trailing zeros ("12.3400") go, so it reads as it was written.
+      std::string digits(text);
+      if (digits.find_first_of("eEN") != std::string::npos) return db::Value(RealOf(text));
+      if (digits.find('.') != std::string::npos) {
+        while (digits.back() == '0') digits.pop_back();
+        if (digits.back() == '.') digits.pop_back();
+      }
+      if (digits.find('.') == std::string::npos) return WholeOrReal(digits.c_str());
+      return db::Value(db::DecimalNumber{std::move(digits)});
     }
     case kFloat4Oid:
     case kFloat8Oid:
@@ -370,6 +377,10 @@ class PostgresCommand : public db::ICommand {
         auto written = std::to_chars(text, text + sizeof text, value.ToDouble());
         texts[i].assign(text, written.ptr);
         types[i] = kFloat8Oid;
+      } else if (value.IsDecimal()) {
+        // An amount travels as its exact digits.
+        texts[i] = value.ToText();
+        types[i] = kNumericOid;
       } else {
         texts[i] = value.ToText();
       }

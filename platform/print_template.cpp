@@ -133,7 +133,7 @@ std::string WordsOf(const std::string& value) {
   in.imbue(std::locale::classic());
   double amount = 0;
   if (!(in >> amount) || in.peek() != std::char_traits<char>::eof()) return value;
-  return AmountInWords(amount);
+  return AmountInWords(db::Amount::Of(text));
 }
 
 }  // namespace

@@ -172,7 +172,9 @@ class Statement {
       rc = sqlite3_bind_null(stmt_, position);
     } else if (value.IsInteger()) {
       rc = sqlite3_bind_int64(stmt_, position, value.ToLong());
-    } else if (value.IsReal()) {
+    } else if (value.IsReal() || value.IsDecimal()) {
+      // The engine keeps numbers as doubles; an amount is read back through db::Amount, which
+      // rounds the double to the ten-thousandth the amount was.
       rc = sqlite3_bind_double(stmt_, position, value.ToDouble());
     } else {
       std::string text = value.ToText();

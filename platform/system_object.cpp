@@ -216,7 +216,7 @@ std::unique_ptr<host::INavigator> SystemObject::CreateNavigator() {
   return std::make_unique<RecordNavigator>(db_);
 }
 
-std::string SystemObject::AmountInWords(double amount) {
+std::string SystemObject::AmountInWords(const db::Amount& amount) {
   return platform::AmountInWords(amount);
 }
 

@@ -73,7 +73,7 @@ class SystemObject : public host::ISystem {
   host::IDialogs& Dialogs() override { return dialogs_; }
   // A navigator attached to this system's database.
   std::unique_ptr<host::INavigator> CreateNavigator() override;
-  std::string AmountInWords(double amount) override;
+  std::string AmountInWords(const db::Amount& amount) override;
   std::unique_ptr<host::IPrintData> CreatePrintData() override;
   // The login user's settings.
   host::ISettingsStore& UserSettings() override { return settings_; }

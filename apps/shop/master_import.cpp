@@ -337,11 +337,20 @@ class Importer {
         cell.id = *id;
         break;
       }
-      case db::ColumnKind::Number: {
+      case db::ColumnKind::Number:
+      case db::ColumnKind::Money: {
         auto number = Number(text);
         if (!number) {
           Issue(line, column.name, Quoted(raw) + " is not a number");
           return std::nullopt;
+        }
+        // An amount keeps its digits to be stored exactly.
+        if (column.kind == db::ColumnKind::Money) {
+          if (!db::Amount::Of(text).InRange()) {
+            Issue(line, column.name, Quoted(raw) + " is out of range");
+            return std::nullopt;
+          }
+          cell.text = text;
         }
         cell.number = *number;
         break;
@@ -455,6 +464,9 @@ class Importer {
           break;
         case db::ColumnKind::Number:
           values.Num(cell.number);
+          break;
+        case db::ColumnKind::Money:
+          values.Money(db::Amount::Of(cell.text));
           break;
         case db::ColumnKind::Date:
           if (cell.empty) {

@@ -14,6 +14,7 @@ namespace {
 
 constexpr auto kId = ColumnKind::Id;
 constexpr auto kNum = ColumnKind::Number;
+constexpr auto kMoney = ColumnKind::Money;
 constexpr auto kText = ColumnKind::Text;
 constexpr auto kDate = ColumnKind::Date;
 constexpr auto kMark = ColumnKind::Mark;
@@ -51,8 +52,8 @@ TableDef LineTable(std::string name, std::string_view keyColumn) {
            {"单据ID", kId},
            {key, kId},
            {"数量", kNum},
-           {"单价", kNum},
-           {"金额", kNum},
+           {"单价", kMoney},
+           {"金额", kMoney},
            {"说明", kText}},
           {"单据明细ID"},
           {{"ix_" + lower + "_doc", {"单据ID"}},
@@ -91,14 +92,14 @@ std::vector<TableDef> BuildTables() {
   // --- The module's own documents and masters.
   {
     std::vector<ColumnDef> c = {
-        {"单据ID", kId},     {"progid", kId},     {"smark", kMark},    {"系统", kText},
-        {"工单号码", kText}, {"车主ID", kId},     {"车辆ID", kId},     {"主管部门", kText},
-        {"车厂", kText},     {"进厂日期", kDate}, {"出厂日期", kDate}, {"送修人", kText},
-        {"司机电话", kText}, {"公里数", kNum},    {"维修分类", kText}, {"维修分类ID", kId},
-        {"接待人", kText},   {"发票号码", kText}, {"维修费用", kNum},  {"配件费用", kNum},
-        {"诊断费", kNum},    {"检测费", kNum},    {"应收合计", kNum},  {"总金额", kNum},
-        {"现收金额", kNum},  {"补收金额", kNum},  {"扣零金额", kNum},  {"扣减金额", kNum},
-        {"余额", kNum},      {"备注", kText}};
+        {"单据ID", kId},      {"progid", kId},      {"smark", kMark},     {"系统", kText},
+        {"工单号码", kText},  {"车主ID", kId},      {"车辆ID", kId},      {"主管部门", kText},
+        {"车厂", kText},      {"进厂日期", kDate},  {"出厂日期", kDate},  {"送修人", kText},
+        {"司机电话", kText},  {"公里数", kNum},     {"维修分类", kText},  {"维修分类ID", kId},
+        {"接待人", kText},    {"发票号码", kText},  {"维修费用", kMoney}, {"配件费用", kMoney},
+        {"诊断费", kMoney},   {"检测费", kMoney},   {"应收合计", kMoney}, {"总金额", kMoney},
+        {"现收金额", kMoney}, {"补收金额", kMoney}, {"扣零金额", kMoney}, {"扣减金额", kMoney},
+        {"余额", kMoney},     {"备注", kText}};
     AddAudit(c);
     // The navigator walks a program's orders by 单据ID inside a date window: an index that
     // leads with (progid, 单据ID) serves that walk without sorting. An index on
@@ -149,7 +150,7 @@ std::vector<TableDef> BuildTables() {
                 {"编码", kText},
                 {"维修项目", kText},
                 {"项目属性", kText},
-                {"参考价格", kNum}},
+                {"参考价格", kMoney}},
                {"AutoID"},
                {{"ix_pdmwxxm_code", {"编码"}, true}, {"ix_pdmwxxm_name", {"维修项目"}, true}}});
   Versioned(t.back(), 3);
@@ -161,10 +162,10 @@ std::vector<TableDef> BuildTables() {
   Versioned(t.back(), 3);
   {
     std::vector<ColumnDef> c = {
-        {"单据ID", kId},     {"progID", kId},     {"smark", kMark},  {"status", kText},
-        {"单据编号", kText}, {"往来ID", kId},     {"业务员ID", kId}, {"结算方式ID", kId},
-        {"科目ID", kId},     {"单据日期", kDate}, {"会计期间", kId}, {"总金额", kNum},
-        {"扣零金额", kNum},  {"摘要", kText},     {"备注", kText},   {"前置单据ID", kId}};
+        {"单据ID", kId},      {"progID", kId},     {"smark", kMark},  {"status", kText},
+        {"单据编号", kText},  {"往来ID", kId},     {"业务员ID", kId}, {"结算方式ID", kId},
+        {"科目ID", kId},      {"单据日期", kDate}, {"会计期间", kId}, {"总金额", kMoney},
+        {"扣零金额", kMoney}, {"摘要", kText},     {"备注", kText},   {"前置单据ID", kId}};
     AddAudit(c);
     t.push_back({"ARPReceive",
                  TableRole::Module,
@@ -186,10 +187,10 @@ std::vector<TableDef> BuildTables() {
                 {"单据ID", kId},
                 {"序号", kText},
                 {"源单ID", kId},
-                {"结算金额", kNum},
-                {"本币结算金额", kNum},
-                {"折扣金额", kNum},
-                {"本币折扣金额", kNum},
+                {"结算金额", kMoney},
+                {"本币结算金额", kMoney},
+                {"折扣金额", kMoney},
+                {"本币折扣金额", kMoney},
                 {"会计期间", kId}},
                {"单据明细ID"},
                {{"ix_arpreceivemx_doc", {"单据ID"}}, {"ix_arpreceivemx_source", {"源单ID"}}}});
@@ -198,11 +199,11 @@ std::vector<TableDef> BuildTables() {
   t.push_back({"ARPReceive_FY",
                TableRole::Module,
                {{"单据ID", kId},
-                {"维修费用", kNum},
-                {"配件费用", kNum},
-                {"诊断费", kNum},
-                {"检测费", kNum},
-                {"管理费", kNum}},
+                {"维修费用", kMoney},
+                {"配件费用", kMoney},
+                {"诊断费", kMoney},
+                {"检测费", kMoney},
+                {"管理费", kMoney}},
                {"单据ID"},
                {}});
 
@@ -215,25 +216,26 @@ std::vector<TableDef> BuildTables() {
         {"往来ID", kId},     {"仓库ID", kId},     {"部门ID", kId},       {"业务员ID", kId},
         {"币种ID", kId},     {"项目ID", kId},     {"本方经手人", kText}, {"操作日期", kDate},
         {"仓库填单", kText}, {"填单日期", kDate}, {"仓库审核", kText},   {"审核日期", kDate},
-        {"会计期间", kId},   {"总金额", kNum},    {"备注", kText}},
+        {"会计期间", kId},   {"总金额", kMoney},  {"备注", kText}},
        {"单据ID"},
        {{"ix_jxcdj_keyset", {"progID", "单据ID", "会计期间"}},
         {"ix_jxcdj_source", {"前置单据ID"}},
         {"ix_jxcdj_number", {"单据编号"}}}});
   t.back().trackedSince = 2;
   Versioned(t.back(), 3);
-  t.push_back({"JXCDJMX",
-               TableRole::HostWritten,
-               {{"单据明细ID", kId}, {"单据ID", kId},     {"前置单据", kId},  {"前置单据ID", kId},
-                {"仓库ID", kId},     {"产品ID", kId},     {"货位", kText},    {"等级", kText},
-                {"特征码", kText},   {"产品批次", kText}, {"数量", kNum},     {"重量", kNum},
-                {"库存数量", kNum},  {"库存重量", kNum},  {"装箱数", kNum},   {"单价", kNum},
-                {"金额", kNum},      {"含税单价", kNum},  {"含税金额", kNum}, {"实际金额", kNum},
-                {"名称", kText},     {"规格", kText},     {"会计期间", kId},  {"备注", kText}},
-               {"单据明细ID"},
-               {{"ix_jxcdjmx_doc", {"单据ID"}},
-                {"ix_jxcdjmx_part", {"产品ID"}},
-                {"ix_jxcdjmx_source", {"前置单据ID"}}}});
+  t.push_back(
+      {"JXCDJMX",
+       TableRole::HostWritten,
+       {{"单据明细ID", kId}, {"单据ID", kId},      {"前置单据", kId},    {"前置单据ID", kId},
+        {"仓库ID", kId},     {"产品ID", kId},      {"货位", kText},      {"等级", kText},
+        {"特征码", kText},   {"产品批次", kText},  {"数量", kNum},       {"重量", kNum},
+        {"库存数量", kNum},  {"库存重量", kNum},   {"装箱数", kNum},     {"单价", kMoney},
+        {"金额", kMoney},    {"含税单价", kMoney}, {"含税金额", kMoney}, {"实际金额", kMoney},
+        {"名称", kText},     {"规格", kText},      {"会计期间", kId},    {"备注", kText}},
+       {"单据明细ID"},
+       {{"ix_jxcdjmx_doc", {"单据ID"}},
+        {"ix_jxcdjmx_part", {"产品ID"}},
+        {"ix_jxcdjmx_source", {"前置单据ID"}}}});
   t.push_back(
       {"JxcGoodsList",
        TableRole::HostWritten,
@@ -242,22 +244,23 @@ std::vector<TableDef> BuildTables() {
         {"填单日期", kDate},   {"审核日期", kDate}, {"往来ID", kId},     {"部门ID", kId},
         {"仓库ID", kId},       {"产品ID", kId},     {"货位", kText},     {"等级", kText},
         {"特征码", kText},     {"产品批次", kText}, {"数量", kNum},      {"重量", kNum},
-        {"单价", kNum},        {"金额", kNum},      {"装箱数", kNum},    {"会计期间", kId},
+        {"单价", kMoney},      {"金额", kMoney},    {"装箱数", kNum},    {"会计期间", kId},
         {"sFunNumber", kText}, {"备注", kText},     {"摘要", kText}},
        {"autoid"},
        {{"ix_jxcgoodslist_doc", {"progid", "单据ID"}}, {"ix_jxcgoodslist_part", {"产品ID"}}}});
-  t.push_back(
-      {"gl_accvouch",
-       TableRole::HostWritten,
-       {{"autoid", kId},     {"progid", kId},        {"smark", kMark},    {"status", kText},
-        {"科目编码", kText}, {"对方科目", kText},    {"会计期间", kId},   {"凭证日期", kDate},
-        {"出纳编号", kText}, {"结算方式ID", kId},    {"币种ID", kId},     {"摘要", kText},
-        {"借方金额", kNum},  {"外币借方金额", kNum}, {"贷方金额", kNum},  {"外币贷方金额", kNum},
-        {"汇率", kNum},      {"部门ID", kId},        {"雇员ID", kId},     {"往来ID", kId},
-        {"项目", kText},     {"制单", kText},        {"制单日期", kDate}, {"前置单据", kId},
-        {"前置单据ID", kId}},
-       {"autoid"},
-       {{"ix_gl_accvouch_source", {"前置单据", "前置单据ID"}}}});
+  t.push_back({"gl_accvouch",
+               TableRole::HostWritten,
+               {{"autoid", kId},          {"progid", kId},          {"smark", kMark},
+                {"status", kText},        {"科目编码", kText},      {"对方科目", kText},
+                {"会计期间", kId},        {"凭证日期", kDate},      {"出纳编号", kText},
+                {"结算方式ID", kId},      {"币种ID", kId},          {"摘要", kText},
+                {"借方金额", kMoney},     {"外币借方金额", kMoney}, {"贷方金额", kMoney},
+                {"外币贷方金额", kMoney}, {"汇率", kNum},           {"部门ID", kId},
+                {"雇员ID", kId},          {"往来ID", kId},          {"项目", kText},
+                {"制单", kText},          {"制单日期", kDate},      {"前置单据", kId},
+                {"前置单据ID", kId}},
+               {"autoid"},
+               {{"ix_gl_accvouch_source", {"前置单据", "前置单据ID"}}}});
 
   // --- Host tables the module only reads.
   t.push_back(PartnerTable("pdmwldw"));
@@ -274,9 +277,9 @@ std::vector<TableDef> BuildTables() {
                 {"颜色", kText},
                 {"特性", kText},
                 {"尺寸", kText},
-                {"参考零售价", kNum},
-                {"参考进价", kNum},
-                {"参考批发价", kNum}},
+                {"参考零售价", kMoney},
+                {"参考进价", kMoney},
+                {"参考批发价", kMoney}},
                {"产品ID"},
                {{"ix_pdmcpml_code", {"物品编码"}}, {"ix_pdmcpml_name", {"物品名称"}}}});
   t.push_back({"PDMBM",
@@ -334,7 +337,7 @@ std::vector<TableDef> BuildTables() {
                 {"产品批次", kText},
                 {"库存数量", kNum},
                 {"库存重量", kNum},
-                {"库存金额", kNum}},
+                {"库存金额", kMoney}},
                {"会计期间", "产品ID", "仓库ID", "货位", "等级", "特征码", "产品批次"},
                {{"ix_jxcgoodszztz_part", {"产品ID"}}}});
   t.push_back({"Pubwlprice",
@@ -343,7 +346,7 @@ std::vector<TableDef> BuildTables() {
                 {"往来ID", kId},
                 {"币种ID", kId},
                 {"产品ID", kId},
-                {"单价", kNum},
+                {"单价", kMoney},
                 {"smark", kMark},
                 {"systemcode", kText}},
                {"AutoID"},
@@ -413,6 +416,7 @@ std::string DefaultClause(ColumnKind kind) {
   switch (kind) {
     case ColumnKind::Id:
     case ColumnKind::Number:
+    case ColumnKind::Money:
       return " DEFAULT 0";
     case ColumnKind::Text:
     case ColumnKind::Mark:
@@ -449,6 +453,8 @@ std::string ColumnType(ColumnKind kind, Engine engine) {
       return pg ? "BIGINT" : "INTEGER";
     case ColumnKind::Number:
       return pg ? "DOUBLE PRECISION" : "REAL";
+    case ColumnKind::Money:
+      return pg ? "NUMERIC(19,4)" : "REAL";
     case ColumnKind::Date:
       return pg ? "DATE" : "TEXT";
     case ColumnKind::Text:

@@ -26,9 +26,16 @@ namespace ws::db {
 enum class Engine { Sqlite, Postgres };
 
 // id: long integer (keys, program numbers, accounting periods yyyymm); number: double-precision
-// amount, quantity, price or flag; text; date (ISO text on SQLite, DATE on PostgreSQL);
-// mark: the two-character status code ("01", "02").
-enum class ColumnKind { Id, Number, Text, Date, Mark };
+// quantity, weight, rate or flag; money: an amount or price, exact to the ten-thousandth
+// (db::Amount) as NUMERIC(19,4) on PostgreSQL, a REAL on SQLite that every read rounds back to
+// its ten-thousandth; text; date (ISO text on SQLite, DATE on PostgreSQL); mark: the
+// two-character status code ("01", "02").
+enum class ColumnKind { Id, Number, Money, Text, Date, Mark };
+
+// The version of a subsystem from which its money columns are NUMERIC on PostgreSQL: the upgrade
+// from an earlier one converts them in place (ALTER COLUMN ... TYPE), values rounded to the
+// ten-thousandth a double held them as.
+inline constexpr int kExactMoneySince = 4;
 
 // `since` is the version of the table's subsystem that brought the table, column or index in:
 // an older database gets it from the forward migration (see db/schema.h).

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/amount.h"
 #include "db/value.h"
 
 namespace ws::db {
@@ -42,6 +43,8 @@ class Recordset {
   std::string Text(std::string_view name) const { return Field(name).ToText(); }
   int64_t Long(std::string_view name) const { return Field(name).ToLong(); }
   double Number(std::string_view name) const { return Field(name).ToDouble(); }
+  // A money column read exactly (see db::Amount::OfValue).
+  Amount Money(std::string_view name) const { return Amount::OfValue(Field(name)); }
 
   const std::vector<std::vector<Value>>& Rows() const { return rows_; }
 

@@ -33,6 +33,10 @@ double Runner::ScalarNumber(const Sql& sql, std::string* error) {
   return NumericValue(ScalarText(sql, error));
 }
 
+Amount Runner::ScalarAmount(const Sql& sql, std::string* error) {
+  return Amount::OfValue(Scalar(sql, error));
+}
+
 std::shared_ptr<Recordset> Runner::Open(const Sql& sql, std::string* error) {
   auto command = Command(sql);
   auto rs = command->OpenRecordset();

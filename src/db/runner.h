@@ -22,6 +22,8 @@ class Runner {
   std::string ScalarText(const Sql& sql, std::string* error = nullptr);
   // Numeric value of the scalar's text: no row gives 0.
   double ScalarNumber(const Sql& sql, std::string* error = nullptr);
+  // The scalar as an exact amount: no row gives 0.
+  Amount ScalarAmount(const Sql& sql, std::string* error = nullptr);
   // The record set of a SELECT; on failure an empty closed set and the error in *error.
   std::shared_ptr<Recordset> Open(const Sql& sql, std::string* error = nullptr);
 

@@ -60,7 +60,10 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
     version = std::max(version, table.since);
     version = std::max(version, table.trackedSince);
     version = std::max(version, table.versionedSince);
-    for (const auto& column : table.columns) version = std::max(version, column.since);
+    for (const auto& column : table.columns) {
+      version = std::max(version, column.since);
+      if (column.kind == ColumnKind::Money) version = std::max(version, kExactMoneySince);
+    }
     for (const auto& index : table.indexes) version = std::max(version, index.since);
   }
   return version;
@@ -109,6 +112,14 @@ std::vector<Sql> MigrationStatements(
       continue;
     }
     for (const auto& column : table.columns) {
+      // A money column of a server file from before the exact amounts is converted where it
+      // stands; the round keeps the ten-thousandth the double held (0.30000000000000004 is 0.3).
+      if (column.kind == ColumnKind::Money && engine == Engine::Postgres &&
+          from < kExactMoneySince && column.since <= from) {
+        out.emplace_back("ALTER TABLE " + table.name + " ALTER COLUMN " + column.name + " TYPE " +
+                         ColumnType(column.kind, engine) + " USING round(" + column.name +
+                         "::numeric, 4)");
+      }
       if (column.since <= from || (hasColumn && hasColumn(table, column))) continue;
       // Added columns take the kind's default, so rows written before read as a new row would.
       out.emplace_back("ALTER TABLE " + table.name + " ADD COLUMN " + column.name + " " +

@@ -92,7 +92,17 @@ Sql& Sql::Num(double value) {
 }
 
 Sql& Sql::NumOf(std::string_view typed) {
-  return Num(NumericValue(typed));
+  // A typed amount travels as its digits (a typed 0.1 is stored as 0.1 on the server, not as
+  // the double nearest to it); a number of more decimals than an amount holds, as a double.
+  const double value = NumericValue(typed);
+  if (const Amount exact = Amount::Of(typed); exact.InRange() && exact.ToDouble() == value) {
+    return Money(exact);
+  }
+  return Num(value);
+}
+
+Sql& Sql::Money(const Amount& value) {
+  return Bind(value.ToValue(), value.Text());
 }
 
 Sql& Sql::Key(int64_t id) {

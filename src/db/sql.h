@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/amount.h"
 #include "db/value.h"
 
 namespace ws::db {
@@ -49,8 +50,12 @@ class Sql {
   // A number. Whole numbers are bound as integers, so that a text column stores "3", not
   // "3.0", as it would store the literal.
   Sql& Num(double value);
-  // The numeric value of a typed text (non-numeric text gives 0).
+  // The numeric value of a typed text (non-numeric text gives 0), exactly as Money binds it
+  // when an amount holds it.
   Sql& NumOf(std::string_view typed);
+  // An amount, bound as its exact number: a whole one as an integer (as Num binds it), any
+  // other as its decimal digits (NUMERIC on the server).
+  Sql& Money(const Amount& value);
   // An id.
   Sql& Key(int64_t id);
   // The row count of "TOP n": part of the statement's shape, which the dialect translators

@@ -271,11 +271,15 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
     }
     for (int c : sumCols) {
       if (c < 0 || c >= Cols()) continue;
+      std::vector<std::string> texts;
       double sum = 0;
       for (int r = from; r <= to; ++r) {
-        if (!rowSubtotal_[static_cast<size_t>(r)]) sum += CellNumber(TextMatrix(r, c));
+        if (rowSubtotal_[static_cast<size_t>(r)]) continue;
+        texts.push_back(TextMatrix(r, c));
+        sum += CellNumber(texts.back());
       }
-      row[static_cast<size_t>(c)].text = FormatNumber(sum, "");
+      // Amounts add up exactly; only texts no decimal sum reads fall back to the doubles.
+      row[static_cast<size_t>(c)].text = DecimalSum(texts).value_or(FormatNumber(sum, ""));
     }
     return row;
   };

@@ -70,6 +70,46 @@ std::optional<double> ReadLeadingNumber(std::string_view text) {
   return value;
 }
 
+std::optional<std::string> DecimalSum(const std::vector<std::string>& texts) {
+  __extension__ typedef __int128 Wide;
+  constexpr int kScaleDigits = 10;
+  Wide sum = 0;
+  for (const std::string& text : texts) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    Wide value = 0;
+    int whole = 0;
+    int decimals = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+      if (++whole > 24) return std::nullopt;
+      value = value * 10 + (text[i] - '0');
+    }
+    if (i < text.size() && text[i] == '.') {
+      for (++i; i < text.size() && IsDigit(text[i]); ++i, ++decimals) {
+        if (decimals >= kScaleDigits) return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+      }
+    }
+    if (i + 1 < text.size() && (text[i] == 'e' || text[i] == 'E') &&
+        (IsDigit(text[i + 1]) || (i + 2 < text.size() && IsDigit(text[i + 2])))) {
+      return std::nullopt;
+    }
+    for (; decimals < kScaleDigits; ++decimals) value *= 10;
+    sum += negative ? -value : value;
+  }
+  Wide magnitude = sum < 0 ? -sum : sum;
+  std::string digits;
+  for (; magnitude > 0 || digits.size() <= kScaleDigits; magnitude /= 10) {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+  }
+  digits.insert(digits.size() - kScaleDigits, ".");
+  digits.erase(digits.find_last_not_of('0') + 1);
+  if (digits.back() == '.') digits.pop_back();
+  return sum < 0 ? "-" + digits : digits;
+}
+
 std::string FixedText(double value, int decimals) {
   decimals = std::clamp(decimals, 0, kMaxDecimals);
   if (!std::isfinite(value)) value = 0;

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ws::forms {
 
@@ -41,5 +42,11 @@ std::string FixedText(double value, int decimals);
 // the decimal mark, whatever the process locale. What a user types is read strictly instead
 // (forms/typed_number.h).
 std::optional<double> ReadLeadingNumber(std::string_view text);
+
+// The exact sum of stored numbers as plain decimal text (no exponent, no trailing zeros): each
+// read as ReadLeadingNumber reads it, but digit by digit, so a column of a million amounts adds
+// up to the cent. nullopt when a text has an exponent, more than 10 decimals or more than 24
+// whole digits; the caller then adds doubles.
+std::optional<std::string> DecimalSum(const std::vector<std::string>& texts);
 
 }  // namespace ws::forms

@@ -42,9 +42,9 @@ std::string DocumentPriceSelect(int64_t rule, bool taxIncluded, int64_t programI
   return sql.Literal();
 }
 
-double Scalar(db::IDatabase& database, const std::string& sql) {
+db::Amount Scalar(db::IDatabase& database, const std::string& sql) {
   std::string error;
-  double value = db::Runner(database).ScalarNumber(db::Sql(sql), &error);
+  db::Amount value = db::Runner(database).ScalarAmount(db::Sql(sql), &error);
   if (!error.empty()) throw std::runtime_error(error);
   return value;
 }
@@ -154,7 +154,7 @@ bool clsFun::GetGoodsDepot(int64_t& lCkID, std::string& sCk, std::string& sHw, i
   }
 }
 
-bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpId, bool bHs,
+bool clsFun::GetCpPrice(db::Amount& dPrice, int64_t lItem, int64_t lKj, int64_t lCpId, bool bHs,
                         int64_t lProgID, int64_t lWlID, int64_t lCkID, bool bIsHw,
                         const std::string& sHw, bool bIsDJ, const std::string& sDJ, bool bIsTZM,
                         const std::string& sTZM, bool bIsCpPc, const std::string& sCpPc) {
@@ -170,7 +170,7 @@ bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpI
     };
     switch (lItem) {
       case 0:
-        dPrice = 0;
+        dPrice = db::Amount();
         break;
       case 1:
       case 2:
@@ -211,8 +211,8 @@ bool clsFun::GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpI
         auto records = db::Runner(database).Open(sql, &error);
         if (!error.empty()) throw std::runtime_error(error);
         if (!records->Eof()) {
-          double quantity = db::NumericValue(records->Text("sum库存数量"));
-          if (quantity != 0) dPrice = db::NumericValue(records->Text("sum库存金额")) / quantity;
+          const db::Amount quantity = records->Money("sum库存数量");
+          if (!quantity.IsZero()) dPrice = records->Money("sum库存金额").DividedBy(quantity);
         }
         break;
       }

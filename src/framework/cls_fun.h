@@ -48,7 +48,7 @@ class clsFun {
   //   dPrice as it was. No row or Null gives 0.
   // A failure shows "GetCpPrice::" + description in a message box and answers false with dPrice
   // unchanged; without Init the answer is false.
-  bool GetCpPrice(double& dPrice, int64_t lItem, int64_t lKj, int64_t lCpId, bool bHs,
+  bool GetCpPrice(db::Amount& dPrice, int64_t lItem, int64_t lKj, int64_t lCpId, bool bHs,
                   int64_t lProgID, int64_t lWlID, int64_t lCkID, bool bIsHw, const std::string& sHw,
                   bool bIsDJ, const std::string& sDJ, bool bIsTZM, const std::string& sTZM,
                   bool bIsCpPc, const std::string& sCpPc);

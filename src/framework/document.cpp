@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "db/amount.h"
 #include "db/catalogue.h"
 #include "db/date.h"
 #include "db/value.h"
@@ -17,9 +18,10 @@ namespace ws::framework {
 
 namespace {
 
+// Every number a document stores is held to the amounts' limit, so that each one and every sum
+// of them stays exact (99,999,999,999.9999; see db::Amount).
 bool InRange(const std::string& text) {
-  double value = db::NumericValue(text);
-  return std::isfinite(value) && std::fabs(value) <= kMaxAmount;
+  return db::Amount::Of(text).InRange();
 }
 
 }  // namespace
@@ -67,7 +69,7 @@ bool Document::NumbersInRange(std::string* caption) const {
     }
   }
   for (const LineSet* lines : lineSets_) {
-    double total = 0;
+    db::Amount total;
     for (int row : lines->SavedRows()) {
       for (const auto& c : lines->Schema().columns) {
         if (c.kind != ValueKind::Number) continue;
@@ -77,10 +79,10 @@ bool Document::NumbersInRange(std::string* caption) const {
         }
       }
       if (lines->Schema().amountCol >= 0) {
-        total += db::NumericValue(lines->Grid().TextMatrix(row, lines->Schema().amountCol));
+        total += db::Amount::Of(lines->Grid().TextMatrix(row, lines->Schema().amountCol));
       }
     }
-    if (!std::isfinite(total) || std::fabs(total) > kMaxAmount) {
+    if (!total.InRange()) {
       *caption = forms::Trim(lines->Grid().TextMatrix(0, lines->Schema().amountCol));
       return false;
     }

@@ -32,10 +32,6 @@
 
 namespace ws::framework {
 
-// The largest amount, quantity or price a document accepts: far above any real bill and far
-// below the point where sums lose their cents or overflow.
-inline constexpr double kMaxAmount = 1e15;
-
 // What a save is writing, handed to the hooks inside the transaction.
 struct SaveContext {
   db::Transaction& tx;

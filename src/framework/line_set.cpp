@@ -112,10 +112,10 @@ int64_t LineSet::LineId(int row) const {
       std::llround(db::NumericValue(grid_.TextMatrix(row, schema_.lineIdCol))));
 }
 
-double LineSet::Total() const {
-  double total = 0;
+db::Amount LineSet::Total() const {
+  db::Amount total;
   if (schema_.amountCol < 0) return total;
-  for (int row : SavedRows()) total += db::NumericValue(grid_.TextMatrix(row, schema_.amountCol));
+  for (int row : SavedRows()) total += db::Amount::Of(grid_.TextMatrix(row, schema_.amountCol));
   return total;
 }
 

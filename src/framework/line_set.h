@@ -110,8 +110,8 @@ class LineSet {
   // The rows a save writes: every data row that is a line.
   std::vector<int> SavedRows() const;
   int64_t LineId(int row) const;
-  // Sum of the amount column over the saved rows.
-  double Total() const;
+  // Sum of the amount column over the saved rows, exact (out of range when it passes the limit).
+  db::Amount Total() const;
   // Puts the line ids of a committed save back into the saved rows (same order).
   void SetSavedLineIds(const std::vector<int64_t>& lineIds);
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "db/amount.h"
 #include "db/database.h"
 #include "db/date.h"
 #include "host/dialogs.h"
@@ -81,7 +82,7 @@ class ISystem {
   virtual IDialogs& Dialogs() = 0;
   virtual std::unique_ptr<INavigator> CreateNavigator() = 0;
   // Capital Chinese amount: 1234.5 -> "壹仟贰佰叁拾肆元伍角整".
-  virtual std::string AmountInWords(double amount) = 0;
+  virtual std::string AmountInWords(const db::Amount& amount) = 0;
   virtual std::unique_ptr<IPrintData> CreatePrintData() = 0;
   virtual ISettingsStore& UserSettings() = 0;
   // Shows an initialised picker below the field being edited, with the typed text, until the

@@ -332,7 +332,7 @@ void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
       // A reference figure, never a reason to refuse the card: what is not a number as the
       // clerk types numbers ("abc", "12abc") is stored as 0, as an empty field is.
       auto number = forms::ParseTypedNumber(field.Text());
-      sql.Num(number ? number->value : 0);
+      sql.NumOf(number ? number->text : "0");
       break;
     }
     case SaveValue::Key:

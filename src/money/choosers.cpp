@@ -11,12 +11,12 @@ namespace ws::money {
 
 namespace {
 
-double CellNumber(const forms::Grid& grid, int row, int col) {
-  return db::NumericValue(grid.TextMatrix(row, col));
+db::Amount CellAmount(const forms::Grid& grid, int row, int col) {
+  return db::Amount::Of(grid.TextMatrix(row, col));
 }
 
 int64_t CellLong(const forms::Grid& grid, int row, int col) {
-  return static_cast<int64_t>(CellNumber(grid, row, col));
+  return static_cast<int64_t>(db::NumericValue(grid.TextMatrix(row, col)));
 }
 
 }  // namespace
@@ -155,7 +155,7 @@ frmSel_AR_Rec::frmSel_AR_Rec()
   grid.OnDblClick = [this](int row) { ToggleTick(row); };
 }
 
-void frmSel_AR_Rec::py_Init(host::ISystem& system, int64_t customerId, double amount) {
+void frmSel_AR_Rec::py_Init(host::ISystem& system, int64_t customerId, db::Amount amount) {
   Open(system);
   amount_ = amount;
   db::Runner runner(system.GetDatabase());
@@ -191,18 +191,17 @@ void frmSel_AR_Rec::FillRow(int row, const db::Recordset& r) {
   grid.SetTextMatrix(row, kColProgId, r.Text("progid"));
 }
 
-void frmSel_AR_Rec::Allocate(double amount) {
+void frmSel_AR_Rec::Allocate(db::Amount amount) {
   forms::Grid& grid = Grid();
-  std::vector<double> balances;
+  std::vector<db::Amount> balances;
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
-    balances.push_back(CellNumber(grid, row, kColBalance));
+    balances.push_back(CellAmount(grid, row, kColBalance));
   }
   std::vector<Allocation> proposal = AllocateReceipt(amount, balances);
   for (size_t i = 0; i < proposal.size(); ++i) {
     const int row = grid.FixedRows() + static_cast<int>(i);
     grid.SetTextMatrix(row, kColChosen, proposal[i].chosen ? kTick : "");
-    grid.SetTextMatrix(row, kColWriteOff,
-                       proposal[i].chosen ? db::DecimalText(proposal[i].amount) : "");
+    grid.SetTextMatrix(row, kColWriteOff, proposal[i].chosen ? proposal[i].amount.Text() : "");
   }
 }
 
@@ -223,10 +222,10 @@ void frmSel_AR_Rec::OnConfirm() {
     order.plate = grid.TextMatrix(row, kColPlate);
     order.engine = grid.TextMatrix(row, kColEngine);
     order.category = grid.TextMatrix(row, kColCategory);
-    order.total = CellNumber(grid, row, kColTotal);
-    order.received = CellNumber(grid, row, kColReceived);
-    order.balance = CellNumber(grid, row, kColBalance);
-    order.writeOff = CellNumber(grid, row, kColWriteOff);
+    order.total = CellAmount(grid, row, kColTotal);
+    order.received = CellAmount(grid, row, kColReceived);
+    order.balance = CellAmount(grid, row, kColBalance);
+    order.writeOff = CellAmount(grid, row, kColWriteOff);
     order.orderId = CellLong(grid, row, kColId);
     order.programId = CellLong(grid, row, kColProgId);
     chosen.push_back(std::move(order));

@@ -85,10 +85,10 @@ struct ChosenOrder {
   std::string plate;        // 车牌号码
   std::string engine;       // 发动机号
   std::string category;     // 维修分类
-  double total = 0;         // 合计金额
-  double received = 0;      // 已收金额
-  double balance = 0;       // 余额
-  double writeOff = 0;      // 本次核销额
+  db::Amount total;         // 合计金额
+  db::Amount received;      // 已收金额
+  db::Amount balance;       // 余额
+  db::Amount writeOff;      // 本次核销额
   int64_t orderId = 0;      // 单据ID
   int64_t programId = 0;    // progid
 };
@@ -116,13 +116,13 @@ class frmSel_AR_Rec : public framework::OrderChooser {
 
   // Sets the customer filter, lists the orders, proposes the amount over them and shows the
   // dialog until it closes.
-  void py_Init(host::ISystem& system, int64_t customerId, double amount);
+  void py_Init(host::ISystem& system, int64_t customerId, db::Amount amount);
 
   // Raised by confirm with the ticked rows, in grid order.
   std::function<void(const std::vector<ChosenOrder>&)> EvHasSelect;
 
   // Clears every tick and write-off, then spreads the amount over the listed balances.
-  void Allocate(double amount);
+  void Allocate(db::Amount amount);
   void ToggleTick(int row);
 
  protected:
@@ -135,7 +135,7 @@ class frmSel_AR_Rec : public framework::OrderChooser {
   }
 
  private:
-  double amount_ = 0;
+  db::Amount amount_;
 };
 
 }  // namespace ws::money

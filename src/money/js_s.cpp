@@ -195,7 +195,7 @@ void JS_S::ChooseOrders() {
     lines_->Replace(orders);
     Changed();
   };
-  chooser.py_Init(System(), customerId, db::NumericValue(Header(kAmount).Text()));
+  chooser.py_Init(System(), customerId, db::Amount::Of(Header(kAmount).Text()));
 }
 
 void JS_S::Changed() {
@@ -207,8 +207,8 @@ void JS_S::RefreshTotal() {
   if (!lines_) return;
   int decimals = static_cast<int>(db::NumericValue(System().GetOption(12, 12)));
   form_.Get<forms::Label>(kTotalLabel)
-      .SetCaption("核销金额合计：" +
-                  forms::FormatNumber(lines_->Total(), forms::DecimalsFormat(decimals, true)));
+      .SetCaption("核销金额合计：" + forms::FormatNumber(lines_->Total().ToDouble(),
+                                                         forms::DecimalsFormat(decimals, true)));
 }
 
 void JS_S::ShowRecord(const db::Recordset& records, const std::string& position) {

@@ -52,7 +52,7 @@ class JS_S : public money::MoneyDocument {
   static constexpr const char* kTotalLabel = "lblTotal";
   static constexpr const char* kTitleText = "收款单";
   // Amount and write-off total may differ by rounding, never by more.
-  static constexpr double kTolerance = 0.0001;
+  static inline const db::Amount kTolerance = db::Amount::FromUnits(1);  // 0.0001
 
   JS_S();
 
@@ -72,7 +72,7 @@ class JS_S : public money::MoneyDocument {
   forms::Field& Header(int index) const;
   ReceiptLines& Lines() const { return *lines_; }
   // The sum of the amounts written off, as the label shows it.
-  double WriteOffTotal() const { return lines_->Total(); }
+  db::Amount WriteOffTotal() const { return lines_->Total(); }
 
  protected:
   void SetupForm() override;

@@ -27,9 +27,8 @@ bool JS_S::ValidateSave() {
       form_.SetFocus(&customer);
       return false;
     }
-    const double amount = db::NumericValue(Header(kAmount).Text());
-    // The sums are of typed decimals: a few ulps over the tolerance are still a match.
-    if (std::fabs(amount - WriteOffTotal()) > kTolerance + 1e-9) {
+    const db::Amount difference = db::Amount::Of(Header(kAmount).Text()) - WriteOffTotal();
+    if (!difference.InRange() || difference > kTolerance || -difference > kTolerance) {
       Ask("总金额与核销金额总合不相等，请检查!", "操作提示", host::MsgButtons::Ok,
           host::MsgIcon::Information);
       return false;
@@ -103,7 +102,7 @@ bool JS_S::ChangeState(bool check) {
   if (!error.empty()) tx.Fail(error);
   for (; error.empty() && !stored->Eof(); stored->MoveNext()) {
     receipt.lines.push_back(
-        {stored->Long("源单ID"), stored->Number("结算金额"), stored->Number("折扣金额")});
+        {stored->Long("源单ID"), stored->Money("结算金额"), stored->Money("折扣金额")});
   }
   for (const db::Sql& sql : WriteOffStatements(receipt, check ? +1 : -1)) tx.Run(sql);
   if (check && !tx.Failed() && !BalancesHold(tx, receipt)) return false;
@@ -119,12 +118,13 @@ bool JS_S::BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt) {
   // Two receipts checked at once against one order: the second one's updates wait for the
   // first's, so the balance read here holds both.
   for (const WriteOff& line : receipt.lines) {
-    if (line.orderId <= 0 || line.amount + line.discount <= 0) continue;
+    if (line.orderId <= 0 || line.amount + line.discount <= db::Amount()) continue;
     std::string error;
     auto order = tx.Db().Open(
         db::Sql(" SELECT 工单号码, 余额 FROM wsdj WHERE 单据ID=").Key(line.orderId), &error);
     if (!error.empty()) throw std::runtime_error(error);
-    if (order->Eof() || order->Number("余额") >= kLowestBalance) continue;
+    // Exact amounts: a balance the write-offs use up to the last cent is 0, not a residue.
+    if (order->Eof() || order->Money("余额") >= db::Amount()) continue;
     tx.Rollback();
     Ask("维修单" + order->Text("工单号码") + "的余额不足，核销后余额将小于零，不能审核！", Title(),
         host::MsgButtons::Ok, host::MsgIcon::Information);

@@ -19,7 +19,7 @@ using framework::LineKind;
 constexpr const char* kOrderGroup = "fraOrder";
 
 // The workshop charges a tenth of the parts cost for handling them.
-constexpr double kManagementRate = 0.1;
+const db::Amount kManagementRate = db::Amount::Of("0.1");
 
 std::string PickerOf(int index) {
   switch (index) {
@@ -359,15 +359,16 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
   using Col = repair_order::LineGrid::Column;
   for (; !parts->Eof(); parts->MoveNext()) {
     int row = grid.AddRow();
-    double quantity = parts->Number("sum数量");
-    double amount = parts->Number("sum金额");
+    const db::Amount quantity = parts->Money("sum数量");
+    const db::Amount amount = parts->Money("sum金额");
     grid.SetTextMatrix(row, Col::kCode, parts->Text("物品编码"));
     grid.SetCellKey(row, Col::kCode, parts->Text("产品ID"));
     grid.SetTextMatrix(row, Col::kName, parts->Text("物品名称"));
     grid.SetTextMatrix(row, Col::kAttribute, parts->Text("产品规格"));
-    grid.SetTextMatrix(row, Col::kQuantity, db::DecimalText(quantity));
-    grid.SetTextMatrix(row, Col::kPrice, quantity != 0 ? db::DecimalText(amount / quantity) : "");
-    grid.SetTextMatrix(row, Col::kAmount, db::DecimalText(amount));
+    grid.SetTextMatrix(row, Col::kQuantity, parts->Field("sum数量").ToText());
+    grid.SetTextMatrix(row, Col::kPrice,
+                       quantity.IsZero() ? "" : amount.DividedBy(quantity).Text());
+    grid.SetTextMatrix(row, Col::kAmount, amount.Text());
   }
   grid.RenumberRows();
   parts_->CommitCodes();
@@ -446,12 +447,12 @@ void JS_WS::OnFileNew() {
   form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kSalesman));
 }
 
-double JS_WS::Amount(int index) const {
-  return db::NumericValue(Header(index).Text());
+db::Amount JS_WS::Amount(int index) const {
+  return db::Amount::Of(Header(index).Text());
 }
 
-void JS_WS::SetNumber(int index, double value) {
-  Header(index).SetText(db::DecimalText(value));
+void JS_WS::SetNumber(int index, db::Amount value) {
+  Header(index).SetText(value.Text());
 }
 
 void JS_WS::CalcTotals() {
@@ -462,7 +463,7 @@ void JS_WS::CalcTotals() {
 }
 
 void JS_WS::RecalcFromFees() {
-  double receivable = 0;
+  db::Amount receivable;
   for (int index : {kLabour, kParts, kDiagnosis, kInspection, kManagement}) {
     receivable += Amount(index);
   }
@@ -471,7 +472,7 @@ void JS_WS::RecalcFromFees() {
 }
 
 void JS_WS::RecalcReceived() {
-  double received = Amount(kCollected) + Amount(kWriteOff);
+  const db::Amount received = Amount(kCollected) + Amount(kWriteOff);
   SetNumber(kReceived, received);
   SetNumber(kOwed, Amount(kReceivable) - received);
 }

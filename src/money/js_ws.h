@@ -143,8 +143,8 @@ class JS_WS : public MoneyDocument {
   bool LoadFees(int64_t settlementId);
   void RecalcFromFees();
   void RecalcReceived();
-  void SetNumber(int index, double value);
-  double Amount(int index) const;
+  void SetNumber(int index, db::Amount value);
+  db::Amount Amount(int index) const;
 
   // --- Save, delete, check (js_ws_save.cpp).
   bool ValidateSave() override;

@@ -28,8 +28,7 @@ bool JS_WS::ValidateSave() {
     if (!framework::Document::ValidateSave()) return false;
     // The fees go to a row of their own, outside the header the base check covers.
     for (int index : {kLabour, kParts, kDiagnosis, kInspection, kManagement}) {
-      const double fee = Amount(index);
-      if (!std::isfinite(fee) || std::fabs(fee) > framework::kMaxAmount) {
+      if (!Amount(index).InRange()) {
         Ask(Trim(Header(index).Caption()) + "超出允许范围，不能保存！", Title(),
             host::MsgButtons::Ok, host::MsgIcon::Information);
         form_.SetFocus(&Header(index));
@@ -160,10 +159,10 @@ bool JS_WS::ChangeState(bool check) {
   doc.customerId = row->Long("往来ID");
   doc.methodId = row->Long("结算方式ID");
   doc.accountId = row->Long("科目ID");
-  doc.collected = row->Number("总金额");
-  doc.writeOff = row->Number("扣零金额");
-  doc.fees = {row->Number("维修费用"), row->Number("配件费用"), row->Number("诊断费"),
-              row->Number("检测费"), row->Number("管理费")};
+  doc.collected = row->Money("总金额");
+  doc.writeOff = row->Money("扣零金额");
+  doc.fees = {row->Money("维修费用"), row->Money("配件费用"), row->Money("诊断费"),
+              row->Money("检测费"), row->Money("管理费")};
   doc.orderNumber = row->Text("工单号码");
   doc.plate = row->Text("车牌号");
   doc.enteredBy = row->Text("制单人");

@@ -62,10 +62,11 @@ db::Sql ReceivableCustomerNameSelect(int64_t customerId) {
   return sql;
 }
 
-std::vector<Allocation> AllocateReceipt(double amount, const std::vector<double>& balances) {
+std::vector<Allocation> AllocateReceipt(db::Amount amount,
+                                        const std::vector<db::Amount>& balances) {
   std::vector<Allocation> out(balances.size());
-  for (size_t i = 0; i < balances.size() && amount > 0; ++i) {
-    const double take = balances[i] >= amount ? amount : balances[i];
+  for (size_t i = 0; i < balances.size() && amount > db::Amount(); ++i) {
+    const db::Amount take = balances[i] >= amount ? amount : balances[i];
     out[i] = {true, take};
     amount -= take;
   }

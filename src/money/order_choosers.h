@@ -48,10 +48,10 @@ db::Sql ReceivableCustomerNameSelect(int64_t customerId);
 // The proposal for one listed order.
 struct Allocation {
   bool chosen = false;  // the row's 选择 tick
-  double amount = 0;    // 本次核销额
+  db::Amount amount;    // 本次核销额
 };
 // Spreads a receipt amount over the listed balances top to bottom: each order takes what it
 // owes until the amount runs out; the last one takes the rest. An amount of 0 ticks nothing.
-std::vector<Allocation> AllocateReceipt(double amount, const std::vector<double>& balances);
+std::vector<Allocation> AllocateReceipt(db::Amount amount, const std::vector<db::Amount>& balances);
 
 }  // namespace ws::money

@@ -19,12 +19,12 @@ std::vector<db::Sql> ApplyWriteOff(const WriteOff& line, int sign) {
   out[0]
       .Raw(" update wsdj   set 补收金额=补收金额")
       .Raw(op)
-      .Num(line.amount)
+      .Money(line.amount)
       .Raw("   where 单据ID=");
   out[1]
       .Raw(" update wsdj   set 扣减金额=扣减金额")
       .Raw(op)
-      .Num(line.discount)
+      .Money(line.discount)
       .Raw("   where 单据ID=");
   out[2].Raw(" update wsdj   set 余额=总金额-现收金额-补收金额-扣减金额  where 单据ID=");
   for (db::Sql& sql : out) sql.Key(line.orderId);

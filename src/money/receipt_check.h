@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/amount.h"
 #include "db/sql.h"
 #include "money/check_mark.h"
 
@@ -17,8 +18,8 @@ namespace ws::money {
 // One line of the receipt's grid as shown.
 struct WriteOff {
   int64_t orderId = 0;  // 源单ID, the repair order; lines without one are skipped
-  double amount = 0;    // 本次核销金额
-  double discount = 0;  // the line's discount
+  db::Amount amount;    // 本次核销金额
+  db::Amount discount;  // the line's discount
 };
 
 struct ReceiptDocument {
@@ -35,8 +36,6 @@ std::vector<db::Sql> WriteOffStatements(const ReceiptDocument& receipt, int sign
 // The receipt's lines as stored, by order and line number: what a check applies, whatever a
 // window shows.
 db::Sql StoredWriteOffsSelect(int64_t receiptId);
-// A write-off never takes an order's balance below this (a cent's half: amounts are decimals).
-inline constexpr double kLowestBalance = -0.005;
 
 // Mark checked, then every line with an order added to it, in grid order.
 std::vector<db::Sql> ReceiptCheckStatements(const ReceiptDocument& receipt,

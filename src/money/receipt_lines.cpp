@@ -67,8 +67,8 @@ void ReceiptLines::Replace(const std::vector<ChosenOrder>& orders) {
   forms::Grid& grid = Grid();
   for (const ChosenOrder& order : orders) {
     int row = grid.AddRow();
-    auto amount = [](double value) { return value == 0 ? std::string() : db::DecimalText(value); };
-    const std::string orderId = db::DecimalText(static_cast<double>(order.orderId));
+    auto amount = [](db::Amount value) { return value.IsZero() ? std::string() : value.Text(); };
+    const std::string orderId = std::to_string(order.orderId);
     grid.SetTextMatrix(row, kColNumber, order.orderNumber);
     grid.SetCellKey(row, kColNumber, orderId);
     grid.SetTextMatrix(row, kColDateIn, order.dateIn);
@@ -77,10 +77,10 @@ void ReceiptLines::Replace(const std::vector<ChosenOrder>& orders) {
     grid.SetTextMatrix(row, kColCategory, order.category);
     grid.SetTextMatrix(row, kColTotal, amount(order.total));
     grid.SetTextMatrix(row, kColReceived, amount(order.received));
-    grid.SetTextMatrix(row, kColBalance, db::DecimalText(order.balance));
-    grid.SetTextMatrix(row, kColWriteOff, db::DecimalText(order.writeOff));
+    grid.SetTextMatrix(row, kColBalance, order.balance.Text());
+    grid.SetTextMatrix(row, kColWriteOff, order.writeOff.Text());
     grid.SetTextMatrix(row, kColDiscount, "0");
-    grid.SetTextMatrix(row, kColProgId, db::DecimalText(static_cast<double>(order.programId)));
+    grid.SetTextMatrix(row, kColProgId, std::to_string(order.programId));
     grid.SetTextMatrix(row, kColOrderId, orderId);
   }
   grid.RenumberRows();
@@ -92,12 +92,12 @@ std::string ReceiptLines::Sequence(int row) const {
   return text;
 }
 
-double ReceiptLines::Amount(int row, int col) const {
-  return db::NumericValue(Grid().TextMatrix(row, col));
+db::Amount ReceiptLines::Amount(int row, int col) const {
+  return db::Amount::Of(Grid().TextMatrix(row, col));
 }
 
 int64_t ReceiptLines::OrderId(int row) const {
-  return static_cast<int64_t>(std::llround(Amount(row, kColOrderId)));
+  return static_cast<int64_t>(std::llround(db::NumericValue(Grid().TextMatrix(row, kColOrderId))));
 }
 
 std::vector<WriteOff> ReceiptLines::WriteOffs() const {
@@ -109,22 +109,23 @@ std::vector<WriteOff> ReceiptLines::WriteOffs() const {
 }
 
 db::Sql ReceiptLines::Insert(int row, int64_t lineId, int64_t ownerId) const {
-  const double amount = Amount(row, kColWriteOff);
-  const double discount = Amount(row, kColDiscount);
+  const db::Amount amount = Amount(row, kColWriteOff);
+  const db::Amount discount = Amount(row, kColDiscount);
   db::Sql sql(
       " InSert Into ARPreceiveMx(单据明细ID,单据ID,序号,结算金额,本币结算金额,折扣金额,"
       "本币折扣金额,源单ID,会计期间)Values(");
   sql.Key(lineId).Raw(",").Key(ownerId).Raw(",").Text(Sequence(row)).Raw(",");
-  sql.Num(amount).Raw(",").Num(amount).Raw(",").Num(discount).Raw(",").Num(discount).Raw(",");
+  sql.Money(amount).Raw(",").Money(amount).Raw(",").Money(discount).Raw(",").Money(discount);
+  sql.Raw(",");
   return sql.Key(OrderId(row)).Raw(",0)");
 }
 
 db::Sql ReceiptLines::Update(int row, int64_t ownerId) const {
-  const double amount = Amount(row, kColWriteOff);
-  const double discount = Amount(row, kColDiscount);
+  const db::Amount amount = Amount(row, kColWriteOff);
+  const db::Amount discount = Amount(row, kColDiscount);
   db::Sql sql(" Update ARPreceiveMx Set 序号=");
-  sql.Text(Sequence(row)).Raw(",结算金额=").Num(amount).Raw(",本币结算金额=").Num(amount);
-  sql.Raw(",折扣金额=").Num(discount).Raw(",本币折扣金额=").Num(discount);
+  sql.Text(Sequence(row)).Raw(",结算金额=").Money(amount).Raw(",本币结算金额=").Money(amount);
+  sql.Raw(",折扣金额=").Money(discount).Raw(",本币折扣金额=").Money(discount);
   sql.Raw(",源单ID=").Key(OrderId(row)).Raw(" Where 单据明细ID=").Key(LineId(row));
   return sql.Raw(" AND 单据ID=").Key(ownerId);
 }

@@ -51,7 +51,7 @@ class ReceiptLines : public framework::LineSet {
   db::Sql Update(int row, int64_t ownerId) const override;
 
  private:
-  double Amount(int row, int col) const;
+  db::Amount Amount(int row, int col) const;
   int64_t OrderId(int row) const;
 };
 

@@ -9,11 +9,8 @@ namespace ws::money {
 
 namespace {
 
-// Money still to clear below this is a rounding residue of the sums, not a credit to write.
-constexpr double kResidue = 0.000001;
-
 struct FeeAccount {
-  double amount;
+  db::Amount amount;
   const char* account;
 };
 
@@ -36,22 +33,23 @@ std::vector<VoucherLine> SettlementVoucherLines(const SettlementDocument& s,
   const std::string orderSummary = Summary("汽修单", s);
   std::vector<VoucherLine> lines;
   for (const FeeAccount& fee : FeesInOrder(s.fees)) {
-    if (fee.amount != 0) {
+    if (!fee.amount.IsZero()) {
       lines.push_back({fee.account, true, fee.amount, 0, s.customerId, orderSummary});
     }
   }
-  if (s.collected != 0 && s.accountId > 0) {
+  if (!s.collected.IsZero() && s.accountId > 0) {
     lines.push_back({cashAccount, true, s.collected, s.methodId, 0, orderSummary});
   }
-  if (s.writeOff != 0) {
+  if (!s.writeOff.IsZero()) {
     lines.push_back({kWriteOffAccount, true, s.writeOff, s.methodId, 0, orderSummary});
   }
   const std::string receiptSummary = Summary("收款单", s);
-  double remaining = s.collected + s.writeOff;
+  // Exact sums leave no residue: the credits stop where collected + written off is used up.
+  db::Amount remaining = s.collected + s.writeOff;
   for (const FeeAccount& fee : FeesInOrder(s.fees)) {
-    if (remaining <= kResidue) break;
-    if (fee.amount == 0) continue;
-    double credit = std::min(fee.amount, remaining);
+    if (remaining <= db::Amount()) break;
+    if (fee.amount.IsZero()) continue;
+    db::Amount credit = std::min(fee.amount, remaining);
     remaining -= credit;
     lines.push_back({fee.account, false, credit, s.methodId, s.customerId, receiptSummary});
   }
@@ -95,9 +93,9 @@ db::Sql VoucherInsert(const VoucherLine& line, int64_t autoId, int64_t currencyI
       .Raw(",")
       .Text(line.summary)
       .Raw(",")
-      .Num(line.amount)
+      .Money(line.amount)
       .Raw(",1,")
-      .Num(line.amount)
+      .Money(line.amount)
       .Raw(",0,0,")
       .Key(line.partnerId)
       .Raw(",'',")
@@ -118,7 +116,7 @@ std::string SettlementPosting::CheckStatements(const SettlementDocument& s, cons
   db::Runner runner(database);
   std::string error;
   std::string cashAccount;
-  if (s.accountId > 0 && s.collected != 0) {
+  if (s.accountId > 0 && !s.collected.IsZero()) {
     cashAccount = runner.ScalarText(CashAccountSelect(s.accountId), &error);
     if (!error.empty()) return error;
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "db/amount.h"
 #include "db/sql.h"
 #include "host/navigator.h"
 #include "host/system.h"
@@ -18,11 +19,11 @@
 namespace ws::money {
 
 struct SettlementFees {
-  double labour = 0;      // 维修费用
-  double parts = 0;       // 配件费用
-  double diagnosis = 0;   // 诊断费
-  double inspection = 0;  // 检测费
-  double management = 0;  // 管理费
+  db::Amount labour;      // 维修费用
+  db::Amount parts;       // 配件费用
+  db::Amount diagnosis;   // 诊断费
+  db::Amount inspection;  // 检测费
+  db::Amount management;  // 管理费
 };
 
 // What the check needs of the settlement shown.
@@ -35,8 +36,8 @@ struct SettlementDocument {
   int64_t customerId = 0;     // 往来ID, the repair order's owner
   int64_t methodId = 0;       // 结算方式ID
   int64_t accountId = 0;      // 科目ID of the cash or bank account; 0 for none
-  double collected = 0;       // 总金额
-  double writeOff = 0;        // 扣零金额
+  db::Amount collected;       // 总金额
+  db::Amount writeOff;        // 扣零金额
   SettlementFees fees;
   std::string orderNumber;  // 工单号码 of the settled order
   std::string plate;        // 车牌号
@@ -55,7 +56,7 @@ inline constexpr const char* kWriteOffAccount = "550101";
 struct VoucherLine {
   std::string account;  // 科目编码
   bool debit = true;
-  double amount = 0;
+  db::Amount amount;
   int64_t methodId = 0;   // 结算方式ID
   int64_t partnerId = 0;  // 往来ID
   std::string summary;    // 摘要

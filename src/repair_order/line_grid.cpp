@@ -101,16 +101,18 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
 
 void LineGrid::Arithmetic(int row, int col) {
   forms::Grid& grid = Grid();
-  double quantity = db::NumericValue(grid.TextMatrix(row, kQuantity));
-  double price = db::NumericValue(grid.TextMatrix(row, kPrice));
-  double amount = db::NumericValue(grid.TextMatrix(row, kAmount));
+  // Read exactly: amount = quantity × price rounded half away from zero at the ten-thousandth,
+  // price = amount ÷ quantity the same way.
+  db::Amount quantity = db::Amount::Of(grid.TextMatrix(row, kQuantity));
+  db::Amount price = db::Amount::Of(grid.TextMatrix(row, kPrice));
+  const db::Amount amount = db::Amount::Of(grid.TextMatrix(row, kAmount));
   switch (col) {
     case kQuantity:
     case kPrice:
-      grid.SetTextMatrix(row, kAmount, db::DecimalText(quantity * price));
+      grid.SetTextMatrix(row, kAmount, (quantity * price).Text());
       break;
     case kAmount:
-      if (quantity != 0) grid.SetTextMatrix(row, kPrice, db::DecimalText(amount / quantity));
+      if (!quantity.IsZero()) grid.SetTextMatrix(row, kPrice, amount.DividedBy(quantity).Text());
       break;
     case kCode:
       if (Trim(grid.TextMatrix(row, kCode)).empty()) {
@@ -119,16 +121,16 @@ void LineGrid::Arithmetic(int row, int col) {
         grid.SetTextMatrix(row, kAttribute, "");
         break;
       }
-      if (quantity == 0) {
-        quantity = 1;
+      if (quantity.IsZero()) {
+        quantity = db::Amount::Of("1");
         grid.SetTextMatrix(row, kQuantity, "1");
       }
       if (auto proposed = repair_order::LinePricer(Ctx().system(), Ctx().programNumber)
                               .Propose(kind_, grid.CellKeyLong(row, kCode), ownerId_())) {
         price = *proposed;
-        grid.SetTextMatrix(row, kPrice, db::DecimalText(price));
+        grid.SetTextMatrix(row, kPrice, price.Text());
       }
-      grid.SetTextMatrix(row, kAmount, db::DecimalText(quantity * price));
+      grid.SetTextMatrix(row, kAmount, (quantity * price).Text());
       break;
     default:
       break;

@@ -11,9 +11,9 @@ namespace ws::repair_order {
 namespace {
 
 // A failed query is an error to end the lookup; no row or Null is 0.
-double Scalar(db::IDatabase& database, const std::string& sql) {
+db::Amount Scalar(db::IDatabase& database, const std::string& sql) {
   std::string error;
-  double value = db::Runner(database).ScalarNumber(db::Sql(sql), &error);
+  db::Amount value = db::Runner(database).ScalarAmount(db::Sql(sql), &error);
   if (!error.empty()) throw std::runtime_error(error);
   return value;
 }
@@ -85,17 +85,17 @@ std::string RulePriceSelect(int rule, LineKind kind, int64_t key, int64_t progra
       .Literal();
 }
 
-std::optional<double> LinePricer::Propose(LineKind kind, int64_t key, int64_t ownerId) {
+std::optional<db::Amount> LinePricer::Propose(LineKind kind, int64_t key, int64_t ownerId) {
   try {
     double mode = db::NumericValue(system_.GetOption(12, std::string("fetchmode")));
     if (mode == 0) mode = db::NumericValue(system_.GetOption(3, std::string("fetchmode")));
     if (mode == 0) {
       db::IDatabase& database = system_.GetDatabase();
-      double price = Scalar(database, HistoryPriceSelect(kind, key, programNumber_, ownerId));
-      if (price == 0) {
+      db::Amount price = Scalar(database, HistoryPriceSelect(kind, key, programNumber_, ownerId));
+      if (price.IsZero()) {
         price = Scalar(database, HistoryPriceSelect(kind, key, programNumber_, std::nullopt));
       }
-      if (price != 0) return price;
+      if (!price.IsZero()) return price;
       return ByRule(kind, key);
     }
     if (mode == 1 || mode == 2) return ByRule(kind, key);
@@ -105,12 +105,14 @@ std::optional<double> LinePricer::Propose(LineKind kind, int64_t key, int64_t ow
   }
 }
 
-std::optional<double> LinePricer::ByRule(LineKind kind, int64_t key) {
+std::optional<db::Amount> LinePricer::ByRule(LineKind kind, int64_t key) {
   db::IDatabase& database = system_.GetDatabase();
-  auto rule = static_cast<int>(Scalar(
-      database,
-      db::Sql(" SELECT fetchPrice FROM xt_objects WHERE progid=").Key(programNumber_).Literal()));
-  if (rule == 0) return 0.0;
+  auto rule = static_cast<int>(Scalar(database, db::Sql(" SELECT fetchPrice FROM xt_objects "
+                                                        "WHERE progid=")
+                                                    .Key(programNumber_)
+                                                    .Literal())
+                                   .ToDouble());
+  if (rule == 0) return db::Amount();
   int64_t period = 0;
   if (rule == 7) {
     period = static_cast<int64_t>(db::NumericValue(system_.GetParameter(12, 1)));
@@ -123,9 +125,9 @@ std::optional<double> LinePricer::ByRule(LineKind kind, int64_t key) {
   auto records = db::Runner(database).Open(db::Sql(sql), &error);
   if (!error.empty()) throw std::runtime_error(error);
   if (records->Eof()) return std::nullopt;
-  double quantity = db::NumericValue(records->Text("sum库存数量"));
-  if (quantity == 0) return std::nullopt;
-  return db::NumericValue(records->Text("sum库存金额")) / quantity;
+  const db::Amount quantity = records->Money("sum库存数量");
+  if (quantity.IsZero()) return std::nullopt;
+  return records->Money("sum库存金额").DividedBy(quantity);
 }
 
 }  // namespace ws::repair_order

@@ -39,10 +39,10 @@ class LinePricer {
   // The proposed unit price of a line with the item or part `key` on an order of the owner;
   // nullopt when nothing is proposed and the line keeps its price. A failing query proposes
   // nothing: a missing price must never stop the clerk typing the order.
-  std::optional<double> Propose(LineKind kind, int64_t key, int64_t ownerId);
+  std::optional<db::Amount> Propose(LineKind kind, int64_t key, int64_t ownerId);
 
  private:
-  std::optional<double> ByRule(LineKind kind, int64_t key);
+  std::optional<db::Amount> ByRule(LineKind kind, int64_t key);
 
   host::ISystem& system_;
   int64_t programNumber_;

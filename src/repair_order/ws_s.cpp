@@ -228,20 +228,20 @@ void WS_S::Changed() {
 }
 
 void WS_S::RecalcTotals() {
-  Header(kLabour).SetText(db::DecimalText(items_->Total()));
-  Header(kParts).SetText(db::DecimalText(parts_->Total()));
+  Header(kLabour).SetText(items_->Total().Text());
+  Header(kParts).SetText(parts_->Total().Text());
   RecalcReceivable();
 }
 
 void WS_S::RecalcReceivable() {
-  double total = 0;
+  db::Amount total;
   for (int index : {kLabour, kParts, kDiagnosis, kInspection}) {
-    total += db::NumericValue(Header(index).Text());
+    total += db::Amount::Of(Header(index).Text());
   }
-  Header(kTotal).SetText(db::DecimalText(total));
+  Header(kTotal).SetText(total.Text());
   int decimals = static_cast<int>(db::NumericValue(System().GetOption(12, 12)));
   form_.Get<forms::Label>(kAmountFigures)
-      .SetCaption(forms::FormatNumber(total, forms::DecimalsFormat(decimals, true)));
+      .SetCaption(forms::FormatNumber(total.ToDouble(), forms::DecimalsFormat(decimals, true)));
   form_.Get<forms::Label>(kAmountWords).SetCaption(System().AmountInWords(total));
 }
 

@@ -106,11 +106,12 @@ bool WS_S::DoPrint() {
     }
     data->AddTable("ywGridCK", columns, rows);
 
-    double cost = runner.ScalarNumber(IssuedCostSelect(CurrentId()), &error);
+    const db::Amount cost = runner.ScalarAmount(IssuedCostSelect(CurrentId()), &error);
     if (!error.empty()) throw std::runtime_error(error);
     // The workshop's management fee is a tenth of the parts actually issued.
-    data->SetValue("实际配件费用", forms::FormatNumber(cost, "0.00"));
-    data->SetValue("实际管理费用", forms::FormatNumber(cost * 0.1, "0.00"));
+    data->SetValue("实际配件费用", forms::FormatNumber(cost.ToDouble(), "0.00"));
+    data->SetValue("实际管理费用",
+                   forms::FormatNumber((cost * db::Amount::Of("0.1")).ToDouble(), "0.00"));
 
     if (std::string failure = data->WriteFile(file); !failure.empty()) {
       throw std::runtime_error(failure);

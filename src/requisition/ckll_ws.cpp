@@ -369,15 +369,14 @@ void CKLl_WS::RecalcTotals() {
   if (!HasSystem()) return;
   forms::Grid& grid = lines_->Grid();
   double quantity = 0;
-  double amount = 0;
   // The rows a save writes, so the total shown is the total stored.
   for (int row : lines_->SavedRows()) {
     quantity += db::NumericValue(grid.TextMatrix(row, RequisitionLines::kQuantity));
-    amount += db::NumericValue(grid.TextMatrix(row, RequisitionLines::kAmount));
   }
+  const db::Amount amount = lines_->Total();
   host::ISystem& system = System();
   Label(kQuantityTotal).SetCaption(forms::FormatNumber(quantity, TotalFormat(system, 7)));
-  Label(kAmountFigures).SetCaption(forms::FormatNumber(amount, TotalFormat(system, 12)));
+  Label(kAmountFigures).SetCaption(forms::FormatNumber(amount.ToDouble(), TotalFormat(system, 12)));
   Label(kAmountWords).SetCaption(system.AmountInWords(amount));
 }
 

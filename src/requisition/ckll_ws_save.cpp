@@ -129,7 +129,7 @@ bool CKLl_WS::PrepareSave(framework::RowValues& values, bool isNew) {
   if (isNew) values["smark"] = "01";
   values["仓库填单"] = Trim(values["仓库填单"]);
   values["备注"] = Trim(values["备注"]);
-  values["总金额"] = db::DecimalText(lines_->Total());
+  values["总金额"] = lines_->Total().Text();
   values["会计期间"] = std::to_string(documentPeriod_);
   lines_->SetCommonValue("会计期间", documentPeriod_);
   return true;

@@ -290,31 +290,35 @@ void RequisitionLines::LookUpPrice(int row) {
                                       .Key(context_.programNumber),
                                   &error);
   if (!error.empty()) throw std::runtime_error(error);
-  double price = db::NumericValue(grid.TextMatrix(row, kPrice));
+  db::Amount price = db::Amount::Of(grid.TextMatrix(row, kPrice));
   bool batch = BatchShown() && db::NumericValue(grid.TextMatrix(row, kBatchManaged)) >= 1;
   if (!fun_.GetCpPrice(price, static_cast<int64_t>(mode), context_.stockPeriod(), partId, false,
                        context_.programNumber, 0, grid.CellKeyLong(row, kDepot), false, "", false,
                        "", false, "", batch, Batch(row))) {
     return;
   }
-  grid.SetTextMatrix(row, kPrice, Plain(price));
+  grid.SetTextMatrix(row, kPrice, price.Text());
   Arithmetic(row, kPrice);
 }
 
 void RequisitionLines::Arithmetic(int row, int col) {
   forms::Grid& grid = Grid();
-  double quantity = db::NumericValue(grid.TextMatrix(row, kQuantity));
-  double price = db::NumericValue(grid.TextMatrix(row, kPrice));
-  double amount = db::NumericValue(grid.TextMatrix(row, kAmount));
+  // The quantity is read exactly too: amount = quantity × price rounded half away from zero at
+  // the ten-thousandth, price = amount ÷ quantity the same way.
+  const std::string quantityText = grid.TextMatrix(row, kQuantity);
+  const db::Amount quantity = db::Amount::Of(quantityText);
+  const db::Amount price = db::Amount::Of(grid.TextMatrix(row, kPrice));
+  const db::Amount amount = db::Amount::Of(grid.TextMatrix(row, kAmount));
   switch (col) {
     case kQuantity:
     case kPrice:
-      grid.SetTextMatrix(row, col, Plain(col == kQuantity ? quantity : price));
-      grid.SetTextMatrix(row, kAmount, quantity == 0 ? std::string("0") : Plain(quantity * price));
+      grid.SetTextMatrix(row, col,
+                         col == kQuantity ? Plain(db::NumericValue(quantityText)) : price.Text());
+      grid.SetTextMatrix(row, kAmount, quantity.IsZero() ? "0" : (quantity * price).Text());
       break;
     case kAmount:
-      grid.SetTextMatrix(row, kAmount, Plain(amount));
-      if (quantity != 0) grid.SetTextMatrix(row, kPrice, Plain(amount / quantity));
+      grid.SetTextMatrix(row, kAmount, amount.Text());
+      if (!quantity.IsZero()) grid.SetTextMatrix(row, kPrice, amount.DividedBy(quantity).Text());
       break;
     default:
       break;

@@ -16,7 +16,7 @@ StepOutcome RollUp(db::Transaction& tx, const RequisitionKeys& keys, CheckDirect
   // constant could undo a check that committed between its read and its write.
   if (!tx.LockRow("WSDJ", "单据ID", keys.sourceId)) return Failed(tag, tx);
   std::string error;
-  double total = tx.Db().ScalarNumber(CheckedTotalSelect(keys, direction), &error);
+  const db::Amount total = tx.Db().ScalarAmount(CheckedTotalSelect(keys, direction), &error);
   if (!error.empty()) {
     tx.Fail(error);
     return Failed(tag, tx);
@@ -81,9 +81,9 @@ db::Sql CheckedTotalSelect(const RequisitionKeys& keys, CheckDirection direction
   return sql;
 }
 
-db::Sql PartsCostUpdate(int64_t sourceProgram, int64_t sourceId, double total) {
+db::Sql PartsCostUpdate(int64_t sourceProgram, int64_t sourceId, const db::Amount& total) {
   db::Sql sql(" UPDATE WSDJ  SET 配件费用=");
-  sql.Num(total).Raw(" WHERE progid=").Key(sourceProgram).Raw(" AND 单据ID=").Key(sourceId);
+  sql.Money(total).Raw(" WHERE progid=").Key(sourceProgram).Raw(" AND 单据ID=").Key(sourceId);
   return sql;
 }
 

@@ -41,7 +41,7 @@ db::Sql LedgerInsert(int64_t programNumber, int64_t documentId, std::string_view
 // order stored as checked, counting the one being checked and leaving out the one being
 // unchecked, whenever the host writes its smark within the step.
 db::Sql CheckedTotalSelect(const RequisitionKeys& keys, CheckDirection direction);
-db::Sql PartsCostUpdate(int64_t sourceProgram, int64_t sourceId, double total);
+db::Sql PartsCostUpdate(int64_t sourceProgram, int64_t sourceId, const db::Amount& total);
 // The host's status columns: checking writes smark "02", the checker and the date and only
 // touches a document not yet checked; unchecking writes smark "01" (the checker and date stay)
 // and only touches a checked one. A status already changed by another user changes no row.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "db/amount.h"
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/sql.h"
@@ -49,6 +50,63 @@ TEST(ValueTest, NumbersReadAndWrittenInEveryLocale) {
   ExpectNumberTexts();
 }
 
+// Amounts are read digit by digit, written as plain decimals and refused, never wrapped, beyond
+// ±99,999,999,999.9999; products and quotients round half away from zero at the 4th decimal.
+TEST(AmountTest, ReadWrittenRoundedAndBounded) {
+  struct Case {
+    Amount got;
+    std::string text;  // "!" + approximate text: out of range
+  };
+  const Amount big = Amount::Of("99999999999.9999");
+  const Case cases[] = {
+      {Amount::Of(""), "0"},
+      {Amount::Of("  12.345kg"), "12.345"},
+      {Amount::Of("-0.00"), "0"},
+      {Amount::Of("+.5"), "0.5"},
+      {Amount::Of("1.5e2"), "150"},
+      {Amount::Of("12345e-7"), "0.0012"},
+      {Amount::Of("0.00005"), "0.0001"},
+      {Amount::Of("-0.00005"), "-0.0001"},
+      {Amount::Of("0.000049999"), "0"},
+      {Amount::Of("00099999999999.99995"), "!99999999999.99995"},
+      {Amount::Of("-99999999999.99994"), "-99999999999.9999"},
+      {Amount::Of("100000000000"), "!100000000000"},
+      {Amount::Of("1e20"), "!100000000000000000000"},
+      {Amount::OfDouble(0.1 + 0.2), "0.3"},
+      {Amount::OfDouble(1e10 + 0.01), "10000000000.01"},
+      {Amount::OfValue(Value(int64_t{-7})), "-7"},
+      {Amount::OfValue(Value(DecimalNumber{"99999999999.9999"})), "99999999999.9999"},
+      {Amount::Of("0.1") + Amount::Of("0.2"), "0.3"},
+      {Amount::Of("10000000000") + Amount::Of("0.01"), "10000000000.01"},
+      {big + Amount::Of("0.0001"), "!100000000000"},
+      {big + Amount::Of("0.0001") - Amount::Of("1"), "!99999999999"},
+      {-big - big, "!-199999999999.9998"},
+      {Amount::Of("3") * Amount::Of("1.2345"), "3.7035"},
+      {Amount::Of("1.5") * Amount::Of("1.2345"), "1.8518"},
+      {Amount::Of("-1.5") * Amount::Of("1.2345"), "-1.8518"},
+      {Amount::Of("2.5") * Amount::Of("0.0001"), "0.0003"},
+      {Amount::Of("0.1") * Amount::Of("123.45"), "12.345"},
+      {big * Amount::Of("2"), "!199999999999.9998"},
+      {Amount::Of("10").DividedBy(Amount::Of("3")), "3.3333"},
+      {Amount::Of("-20").DividedBy(Amount::Of("3")), "-6.6667"},
+      {Amount::Of("1").DividedBy(Amount::Of("0")), "!0"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [got, text] = cases[i];
+    const bool beyond = text.front() == '!';
+    EXPECT_EQ(got.InRange(), !beyond) << i;
+    EXPECT_EQ(got.Text(), beyond ? text.substr(1) : text) << i;
+    if (beyond) continue;
+    EXPECT_EQ(Amount::Of(got.Text()), got) << i;
+    EXPECT_EQ(Amount::FromUnits(got.Units()), got) << i;
+  }
+  // Bound exactly: whole amounts as integers, the rest as their digits; compared exactly.
+  EXPECT_EQ(Sql().Money(Amount::Of("12.50")).Values().front(), Value(DecimalNumber{"12.5"}));
+  EXPECT_EQ(Sql().Money(Amount::Of("3.0")).Literal(), "3");
+  EXPECT_LT(Amount::Of("0.3"), Amount::Of("0.1") + Amount::Of("0.2") + Amount::Of("0.0001"));
+  EXPECT_GT(big + big, big);
+}
+
 TEST(SqlTest, ValuesAreBoundAndTheLiteralRenderingKeepsThemInside) {
   Sql sql;
   sql.Raw("insert into clzl (车牌号,公里数,车辆ID,进厂日期) values (")
@@ -87,7 +145,7 @@ TEST_F(SqlRunTest, NumbersKeepTheirStatementWhole) {
       "");
   ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").Key(-5).Raw(" WHERE 单据ID=").Key(2)),
             "");
-  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 总金额=")
+  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 公里数=")
                                .Num(1e70)
                                .Raw(", 诊断费=")
                                .Num(1.5)
@@ -98,7 +156,7 @@ TEST_F(SqlRunTest, NumbersKeepTheirStatementWhole) {
             "");
   EXPECT_EQ(host_.Joined("SELECT 余额 FROM WSDJ ORDER BY 单据ID"), "13,15");
   EXPECT_EQ(host_.RowText("SELECT 诊断费, 检测费 FROM WSDJ WHERE 单据ID=1"), "1.5/0.25");
-  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 总金额 FROM WSDJ WHERE 单据ID=1").ToDouble(), 1e70);
+  EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 公里数 FROM WSDJ WHERE 单据ID=1").ToDouble(), 1e70);
 }
 
 TEST(DateTest, ParseAndPeriods) {

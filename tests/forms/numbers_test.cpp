@@ -125,6 +125,10 @@ TEST_P(NumbersTest, GridCellsAreReadAndSortedAsNumbers) {
   grid.SetRowHidden(3, false);
   grid.AddSubtotals(-1, {1}, "合计", 0);
   EXPECT_EQ(grid.TextMatrix(grid.Rows() - 1, 1), "18.75");
+  // Totals add the stored digits, where a double would drop the last ten-thousandths.
+  EXPECT_EQ(DecimalSum({"99999999999.9999", "0.0001", " 0.0001kg", "-0.00005", "", "-"}),
+            "100000000000.00005");
+  EXPECT_EQ(DecimalSum({"1", "2e3"}), std::nullopt) << "an exponent: the doubles' sum";
 }
 
 }  // namespace

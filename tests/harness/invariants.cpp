@@ -66,8 +66,8 @@ const std::vector<Rule>& Rules() {
   return rules;
 }
 
-double Fee(const db::Recordset& rs, const char* column) {
-  return db::NumericValue(rs.Field(column).ToText());
+db::Amount Fee(const db::Recordset& rs, const char* column) {
+  return rs.Money(column);
 }
 
 // A settlement's voucher set: the fees and the money collected and written off on the debit
@@ -89,18 +89,18 @@ void CheckVoucherSets(db::IDatabase& db, InvariantReport& report) {
   }
   Violation broken{"a settlement's voucher lines add up to its fees and money", {}, 0};
   for (; !rs->Eof(); rs->MoveNext()) {
-    double fees = 0;
+    db::Amount fees;
     for (const char* fee : {"维修费用", "配件费用", "诊断费", "检测费", "管理费"}) {
       fees += Fee(*rs, fee);
     }
-    const double collected = Fee(*rs, "总金额");
-    const double writeOff = Fee(*rs, "扣零金额");
-    const bool cashLine = collected != 0 && rs->Field("科目ID").ToLong() > 0;
-    const double debit = fees + (cashLine ? collected : 0) + writeOff;
-    const double reach = collected + writeOff;
-    const double credit = reach > 0 ? std::min(fees, reach) : 0;
-    if (std::fabs(debit - Fee(*rs, "debit")) > 0.005 ||
-        std::fabs(credit - Fee(*rs, "credit")) > 0.005) {
+    const db::Amount collected = Fee(*rs, "总金额");
+    const db::Amount writeOff = Fee(*rs, "扣零金额");
+    const bool cashLine = !collected.IsZero() && rs->Field("科目ID").ToLong() > 0;
+    const db::Amount debit = fees + (cashLine ? collected : db::Amount()) + writeOff;
+    const db::Amount reach = collected + writeOff;
+    const db::Amount credit = reach > db::Amount() ? std::min(fees, reach) : db::Amount();
+    // Exact amounts: the vouchers match to the ten-thousandth, with no tolerance.
+    if (debit != Fee(*rs, "debit") || credit != Fee(*rs, "credit")) {
       if (broken.count++ == 0) broken.example = rs->Field("单据ID").ToText();
     }
   }

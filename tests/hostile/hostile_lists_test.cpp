@@ -173,7 +173,7 @@ class HostileListTest : public HostileTest {
             money::frmSelWsJs::kColId);
       case Subject::Receivable:
         return modal(
-            &receivables, [&] { receivables.py_Init(System(), 0, 0); },
+            &receivables, [&] { receivables.py_Init(System(), 0, db::Amount()); },
             money::frmSel_AR_Rec::kColId);
       default: {
         report.Events().AttachSink(&Sink());

@@ -35,9 +35,9 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
   dialog.EvHasSelect = [&](const std::vector<ChosenOrder>& rows) {
     for (const auto& o : rows) {
       chosen.push_back(o.orderNumber + " " + o.dateIn + " " + o.plate + o.engine + " " +
-                       db::DecimalText(o.total) + " " + db::DecimalText(o.received) + " " +
-                       db::DecimalText(o.balance) + " " + db::DecimalText(o.writeOff) + " " +
-                       std::to_string(o.orderId) + " " + std::to_string(o.programId));
+                       o.total.Text() + " " + o.received.Text() + " " + o.balance.Text() + " " +
+                       o.writeOff.Text() + " " + std::to_string(o.orderId) + " " +
+                       std::to_string(o.programId));
     }
   };
   WhileShown([&](host::IModalForm& form) {
@@ -53,7 +53,7 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
         << "only the write-off may be typed over";
     ASSERT_TRUE(Press(form, 0));
   });
-  dialog.py_Init(host_.System(), 1, 1000);
+  dialog.py_Init(host_.System(), 1, db::Amount::Of("1000"));
   EXPECT_EQ(chosen, (Texts{"WS002 2012-04-01 京A12345E1 600 0 600 600 2 200001",
                            "WS001 2012-05-01 京A12345E1 400 100 300 250 1 200001"}));
 }

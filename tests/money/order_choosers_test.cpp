@@ -75,17 +75,20 @@ TEST_F(OrderChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
 
 // What each order takes of the amount, "-" for an order left unticked.
 TEST(AllocateReceipt, StopsWhereTheAmountRunsOut) {
-  const std::tuple<double, std::vector<double>, std::string> cases[] = {
-      {1000, {600, 300, 500}, "600 300 100"},
-      {0, {600, 300}, "- -"},
-      {900, {600, 300, 500}, "600 300 -"},  // exactly used up: the third is not ticked
-      {2000, {600, 300}, "600 300"},        // more than owed: every order is paid in full
+  const std::tuple<const char*, std::vector<const char*>, std::string> cases[] = {
+      {"1000", {"600", "300", "500"}, "600 300 100"},
+      {"0", {"600", "300"}, "- -"},
+      {"900", {"600", "300", "500"}, "600 300 -"},  // exactly used up: the third is not ticked
+      {"0.3", {"0.1", "0.2", "5"}, "0.1 0.2 -"},    // so also in tenths
+      {"2000", {"600", "300"}, "600 300"},          // more than owed: every order is paid in full
   };
-  for (const auto& [amount, balances, taken] : cases) {
+  for (const auto& [amount, balanceTexts, taken] : cases) {
+    std::vector<db::Amount> balances;
+    for (const char* text : balanceTexts) balances.push_back(db::Amount::Of(text));
     std::string out;
-    for (const auto& row : AllocateReceipt(amount, balances)) {
-      out += (out.empty() ? "" : " ") + (row.chosen ? db::DecimalText(row.amount) : "-");
-      EXPECT_TRUE(row.chosen || row.amount == 0) << amount;
+    for (const auto& row : AllocateReceipt(db::Amount::Of(amount), balances)) {
+      out += (out.empty() ? "" : " ") + (row.chosen ? row.amount.Text() : "-");
+      EXPECT_TRUE(row.chosen || row.amount.IsZero()) << amount;
     }
     EXPECT_EQ(out, taken) << amount;
   }
@@ -97,7 +100,13 @@ TEST_F(OrderChoosersTest, CheckAppliesLineAfterLineSkipsLinesWithoutAnOrderAndIs
       "insert into ARPReceive (单据ID,progID,smark,status,单据编号) "
       "values (30,200004,'01','填单','SK001')");
   // A correcting line of -50 must not become "补收金额  - -50", a comment.
-  ReceiptDocument receipt{30, 200004, {{1, 200, 0}, {0, 999, 999}, {1, 50, 20}, {6, -50, 0}}};
+  auto line = [](int64_t order, const char* amount, const char* discount) {
+    return WriteOff{order, db::Amount::Of(amount), db::Amount::Of(discount)};
+  };
+  ReceiptDocument receipt{
+      30,
+      200004,
+      {line(1, "200", "0"), line(0, "999", "999"), line(1, "50", "20"), line(6, "-50", "0")}};
   const std::vector<db::Sql> check = ReceiptCheckStatements(receipt, {"u", {2012, 6, 12}}, "");
   ASSERT_EQ(Run(check), "");
   EXPECT_EQ(Amounts(1), "280/20/40");  // 400 - 60 - (30 + 250) - 20

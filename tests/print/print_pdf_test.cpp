@@ -187,11 +187,11 @@ class PrintPdfTest : public ::testing::Test {
     const int64_t id = host_.Scalar(document.id).ToLong();
     const std::string number = host_.Scalar(db::Sql(document.number).Key(id)).ToText();
     const std::vector<std::string> lines = Column(db::Sql(document.lines).Key(id));
-    const double amount = host_.Scalar(db::Sql(document.amount).Key(id)).ToDouble();
+    const db::Amount amount = db::Amount::OfValue(host_.Scalar(db::Sql(document.amount).Key(id)));
     ASSERT_GT(id, 0);
     ASSERT_FALSE(number.empty());
     ASSERT_FALSE(lines.empty());
-    ASSERT_GT(amount, 0);
+    ASSERT_GT(amount, db::Amount());
 
     const cli::PrintRequest request = Request(document.program, id, document.program + ".pdf");
     const cli::PrintOutcome outcome = PrintDocumentPdf(host_.Db(), request);

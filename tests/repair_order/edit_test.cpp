@@ -28,7 +28,7 @@ TEST_F(RepairOrderTest, LineLookupsArithmeticAndTotalsFollowEveryEdit) {
   Cell(LineKind::Items, 1, LineGrid::kPrice, "12.5");
   EXPECT_EQ(items.TextMatrix(1, LineGrid::kAmount), "37.5");
   Cell(LineKind::Items, 1, LineGrid::kAmount, "40");
-  EXPECT_EQ(items.TextMatrix(1, LineGrid::kPrice), "13.3333333333");
+  EXPECT_EQ(items.TextMatrix(1, LineGrid::kPrice), "13.3333") << "to the ten-thousandth";
   EXPECT_EQ(items.DisplayText(1, LineGrid::kPrice), "13.33") << "shown in the price format";
 
   Line(LineKind::Items, 2, "X02", "0", "7");

@@ -111,38 +111,38 @@ class CpPriceTest : public test::HostTest {
         "(4,6,100,9,3,'02','SO')");
     fun_.Init(host_.System());
   }
-  double Price(int64_t rule, bool taxIncluded = false, int64_t partner = 0, int64_t depot = 0,
-               const std::string* place = nullptr) {
-    double price = -1;
+  std::string Price(int64_t rule, bool taxIncluded = false, int64_t partner = 0, int64_t depot = 0,
+                    const std::string* place = nullptr) {
+    db::Amount price = db::Amount::Of("-1");
     EXPECT_TRUE(fun_.GetCpPrice(price, rule, 201206, 9, taxIncluded, 100, partner, depot,
                                 place != nullptr, place ? *place : "", false, "", false, "", false,
                                 ""));
-    return price;
+    return price.Text();
   }
   clsFun fun_;
 };
 
 TEST_F(CpPriceTest, EveryRule) {
-  EXPECT_DOUBLE_EQ(Price(1, true), 11.7);
-  EXPECT_DOUBLE_EQ(Price(3, true), (11.7 + 16.38) / 2);
-  EXPECT_DOUBLE_EQ(Price(11, false, 5), 10) << "partner 5 only";
-  EXPECT_DOUBLE_EQ(Price(5), 12) << "wholesale";
-  EXPECT_DOUBLE_EQ(Price(6), 15) << "retail";
-  EXPECT_DOUBLE_EQ(Price(8), 8);
-  EXPECT_DOUBLE_EQ(Price(7), 10) << "(30 + 20) / (2 + 3) over the counted depots";
+  EXPECT_EQ(Price(1, true), "11.7");
+  EXPECT_EQ(Price(3, true), "14.04") << "(11.7 + 16.38) / 2";
+  EXPECT_EQ(Price(11, false, 5), "10") << "partner 5 only";
+  EXPECT_EQ(Price(5), "12") << "wholesale";
+  EXPECT_EQ(Price(6), "15") << "retail";
+  EXPECT_EQ(Price(8), "8");
+  EXPECT_EQ(Price(7), "10") << "(30 + 20) / (2 + 3) over the counted depots";
   const std::string place = "B";
   const std::string nowhere = "Z";
-  EXPECT_DOUBLE_EQ(Price(7, false, 0, 0, &place), 20.0 / 3);
-  EXPECT_DOUBLE_EQ(Price(7, false, 0, 0, &nowhere), -1) << "no stock: the price stays";
-  EXPECT_DOUBLE_EQ(Price(21, false, 5), 9.5) << "checked, currency 100, purchase";
-  EXPECT_DOUBLE_EQ(Price(21, false, 6), 0) << "a sales price is no purchase price";
-  EXPECT_DOUBLE_EQ(Price(9), -1) << "no such rule: the price stays";
+  EXPECT_EQ(Price(7, false, 0, 0, &place), "6.6667") << "20 / 3 to the ten-thousandth";
+  EXPECT_EQ(Price(7, false, 0, 0, &nowhere), "-1") << "no stock: the price stays";
+  EXPECT_EQ(Price(21, false, 5), "9.5") << "checked, currency 100, purchase";
+  EXPECT_EQ(Price(21, false, 6), "0") << "a sales price is no purchase price";
+  EXPECT_EQ(Price(9), "-1") << "no such rule: the price stays";
 
   host_.Exec("drop table Pubwlprice");
-  double price = 5;
+  db::Amount price = db::Amount::Of("5");
   EXPECT_FALSE(fun_.GetCpPrice(price, 21, 201206, 9, false, 100, 5, 0, false, "", false, "", false,
                                "", false, ""));
-  EXPECT_DOUBLE_EQ(price, 5);
+  EXPECT_EQ(price.Text(), "5");
   EXPECT_EQ(host_.Dialogs().Boxes().size(), 1u);
 }
 

@@ -65,6 +65,43 @@ TEST_F(SaveTest, NewOrderIsWrittenShownAgainAndRevisedOnEveryResave) {
   EXPECT_EQ(Rows("WSDJ") * 10 + Rows("WSDJXM"), 11);
 }
 
+// Lines whose sum a double makes 30766435747.510002 are summed, stored and read back to the
+// cent on either engine; an amount beyond 99,999,999,999.9999 is refused by the save.
+TEST_F(SaveTest, AmountsAndTheirSumsAreStoredAndReadBackExactly) {
+  ASSERT_TRUE(Start());
+  TypeNewOrder();
+  Type(WS_S::kDiagnosis, "0");
+  Line(LineKind::Items, 1, "X01", "1", "27141396270.73");
+  Line(LineKind::Items, 2, "X02", "2", "943554753.985");
+  Line(LineKind::Parts, 1, "P01", "0.5", "3475859937.62");
+  EXPECT_EQ(Grid(LineKind::Items).TextMatrix(2, LineGrid::kAmount), "1887109507.97");
+  EXPECT_EQ(F(WS_S::kLabour).Text(), "29028505778.7");
+  EXPECT_EQ(F(WS_S::kTotal).Text(), "30766435747.51");
+  ASSERT_TRUE(order_.FileSave());
+  const std::string where = " from WSDJ where 单据ID=" + std::to_string(order_.GetID());
+  const auto exact = [&](const std::string& sql) {
+    return db::Amount::OfValue(host_.Scalar(sql)).Text();
+  };
+  EXPECT_EQ(exact("select 应收合计" + where), "30766435747.51");
+  EXPECT_EQ(
+      exact("select sum(金额) from WSDJXM") + " " + exact("select 单价 from WSDJXM where 数量=2"),
+      "29028505778.7 943554753.985");
+  EXPECT_EQ(exact("select 维修费用+配件费用" + where), "30766435747.51");
+  ASSERT_TRUE(order_.Refresh());
+  EXPECT_EQ(F(WS_S::kTotal).Text() + " " + Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAmount),
+            "30766435747.51 1737929968.81");
+
+  ASSERT_TRUE(order_.FileEdit());
+  Line(LineKind::Items, 3, "X01", "1", "70971494221.3");  // the labour total passes the limit
+  EXPECT_FALSE(order_.FileSave());
+  EXPECT_EQ(Boxes().back(), "维修费用超出允许范围，不能保存！");
+  Cell(LineKind::Items, 3, LineGrid::kPrice, "70971494221.29");
+  Type(WS_S::kDiagnosis, "100000000000");
+  EXPECT_FALSE(order_.FileSave());
+  EXPECT_EQ(Boxes().back(), "诊断费超出允许范围，不能保存！");
+  EXPECT_EQ(exact("select 应收合计" + where), "30766435747.51");
+}
+
 TEST_F(SaveTest, RefusalsLeaveTheTypedOrderInPlace) {
   AddOrder(50, "W100", "2012-06-01");
   AddOrder(51, "W200", "2012-06-02");

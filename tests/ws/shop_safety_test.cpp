@@ -7,9 +7,12 @@
 #include <string>
 #include <thread>
 
+#include "db/amount.h"
+#include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/schema.h"
 #include "forms/input.h"
+#include "forms/text.h"
 #include "masters/descriptions.h"
 #include "masters/master_card.h"
 #include "platform/engine_database.h"
@@ -55,6 +58,63 @@ TEST(ShopSafetyTest, UpgradeMakesMissingObjectsAndNamesRowsBreakingAUniqueIndex)
   EXPECT_EQ(notice, "");
   EXPECT_NE(runner.Execute("INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (6, 200001, 'W3')"),
             "");
+}
+
+// A shop of the build before exact amounts: its money columns are doubles on the server, and
+// doubles' sums are stored in them. The upgrade makes them NUMERIC(19,4) and every value reads
+// as the amount it was; on SQLite only the versions move.
+TEST(ShopSafetyTest, UpgradeMakesAnOlderShopsMoneyColumnsExactWithTheirValues) {
+  test::TestHost host;
+  const auto moneyColumns = [] {
+    std::vector<std::pair<std::string, std::string>> columns;
+    for (const auto& table : db::Tables()) {
+      for (const auto& column : table.columns) {
+        if (column.kind == db::ColumnKind::Money) columns.emplace_back(table.name, column.name);
+      }
+    }
+    return columns;
+  }();
+  ASSERT_GT(moneyColumns.size(), 30u);
+  if (host.OnPostgres()) {
+    for (const auto& [table, column] : moneyColumns) {
+      host.Exec("ALTER TABLE " + table + " ALTER COLUMN " + column + " TYPE DOUBLE PRECISION");
+    }
+  }
+  host.Exec("UPDATE ws_meta SET value='3' WHERE key IN ('version:module', 'version:host')");
+  host.Exec(
+      db::Sql("INSERT INTO WSDJ (单据ID, progid, 工单号码, 总金额, 余额) VALUES (1, 200001, 'W1', ")
+          .Num(0.1 + 0.2)
+          .Raw(", ")
+          .Num(29028505778.7 + 1737929968.81)
+          .Raw(")"));
+  host.Exec(db::Sql("INSERT INTO gl_accvouch (autoid, 借方金额, 汇率) VALUES (1, ")
+                .Num(-1234.5678)
+                .Raw(", ")
+                .Num(1.0 / 3)
+                .Raw(")"));
+
+  ASSERT_EQ(db::UpgradeSchema(host.Db()), "");
+  EXPECT_EQ(host.Joined("SELECT value FROM ws_meta WHERE key IN ('version:module', "
+                        "'version:host') ORDER BY key"),
+            "4,4");
+  const auto exact = [&](const std::string& sql) {
+    return db::Amount::OfValue(host.Scalar(sql)).Text();
+  };
+  EXPECT_EQ(exact("SELECT 总金额 FROM WSDJ") + " " + exact("SELECT 余额 FROM WSDJ") + " " +
+                exact("SELECT 借方金额 FROM gl_accvouch"),
+            "0.3 30766435747.51 -1234.5678");
+  if (!host.OnPostgres()) return;
+  // Stored as the amounts themselves; a rate is no money and keeps its double.
+  EXPECT_EQ(host.RowText("SELECT 总金额, 余额 FROM WSDJ"), "0.3/30766435747.51");
+  EXPECT_NE(host.Scalar("SELECT 汇率 FROM gl_accvouch").ToText(), "0.3333");
+  for (const auto& [table, column] : moneyColumns) {
+    EXPECT_EQ(host.RowText("SELECT data_type, numeric_precision, numeric_scale FROM "
+                           "information_schema.columns WHERE table_schema = current_schema() "
+                           "AND table_name = '" +
+                           forms::FoldCase(table) + "' AND column_name = '" + column + "'"),
+              "numeric/19/4")
+        << table << "." << column;
+  }
 }
 
 class CardSaveTest : public ::testing::Test {
