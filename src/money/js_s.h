@@ -59,12 +59,6 @@ class JS_S : public money::MoneyDocument {
   static const framework::HeaderSchema& ReceiptSchema();
   std::vector<host::FindColumn> FindColumns() const override;
 
-  bool FileSave() override;
-  bool FileDelete() override;
-  bool Check() override;
-  bool UnCheck() override;
-  bool DoPrint() override;
-
   // The choose button: the chooser for the customer and amount; the chosen orders replace the
   // lines.
   void ChooseOrders();
@@ -78,13 +72,19 @@ class JS_S : public money::MoneyDocument {
   void SetupForm() override;
   std::string BaseSelect() const override;
   std::string ListWindow() override;
-  void ShowRecord(const db::Recordset& records, const std::string& position) override;
-  void ClearForm() override;
-  void OnFileNew() override;
+  void ShowDetails(const db::Recordset& records) override;
+  void AfterClear() override { RefreshTotal(); }
   std::string Title() const override { return kTitleText; }
+  bool ChangeState(bool check) override;
+  std::string StateTag(bool check) const override { return check ? "审核时出错：" : "UnCheck::"; }
+  bool DeleteDocument() override;
+  std::string PrintTitle() const override { return kTitleText; }
+  void AddPrintValues(host::IPrintData& data) override;
 
  private:
-  void AddField(int index, const char* caption, forms::FieldKind kind, const char* picker = "");
+  void FieldChanged(int index) override;
+  void FieldLeft(int index) override;
+  void FieldPicker(int index) override { PickLookup(index); }
   void ResolveLookup(int index);
   void PickLookup(int index);
   void Changed();
@@ -97,11 +97,11 @@ class JS_S : public money::MoneyDocument {
   // --- Save hooks (js_s_save.cpp).
   bool ValidateSave() override;
   bool PrepareSave(framework::RowValues& values, bool isNew) override;
-  bool CheckInTransaction(framework::SaveContext& ctx) override;
+  // The clash is an error message here, not a box.
+  void RefuseDuplicateNumber(bool isNew) override;
   // After a check's write-offs: every order a line wrote off keeps a balance of at least
   // kLowestBalance; otherwise rolled back and refused with the order's number.
   bool BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt);
-  bool ChangeState(bool check);
 
   std::unique_ptr<ReceiptLines> lines_;
   std::unique_ptr<money::PeriodGate> gate_;

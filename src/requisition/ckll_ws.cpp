@@ -6,6 +6,7 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
+#include "framework/columns.h"
 #include "requisition/frm_sel_ws.h"
 
 namespace ws::requisition {
@@ -13,6 +14,7 @@ namespace ws::requisition {
 namespace {
 
 using forms::Trim;
+namespace col = framework::col;
 
 const char* const kListSelect =
     " SELECT JXCDJ.*, PDMWLDW.公司名称 AS 往来单位, PDMBM.部门名称, PDMBM_1.部门名称 AS 仓库名称, "
@@ -44,32 +46,90 @@ std::string TotalFormat(host::ISystem& system, int option) {
 }  // namespace
 
 const framework::HeaderSchema& CKLl_WS::RequisitionSchema() {
-  using framework::SaveMode;
-  using framework::ValueKind;
-  static const framework::HeaderSchema schema(
-      "JXCDJ", "单据ID",
+  using namespace framework;
+  using forms::FieldKind;
+  namespace c = framework::col;
+  constexpr const char* kDocument = "单据";
+  constexpr const char* kStock = "仓库";
+  constexpr const char* kOrderGroup = "维修工单";
+  constexpr const char* kAudit = "审核";
+  static const HeaderSchema schema(
+      "JXCDJ", c::kId,
       {
-          {"前置单据", kVehicle, ValueKind::Id},
-          {"前置单据ID", kOrder, ValueKind::Id},
-          {"本方经手人", kHandler, ValueKind::Text},
-          {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"progID", -1, ValueKind::Id},
-          {"仓库ID", kDepot, ValueKind::Id, SaveMode::Always, "仓库名称"},
-          {"部门ID", kDepartment, ValueKind::Id, SaveMode::Always, "部门名称"},
-          {"单据编号", kNumber, ValueKind::Text},
-          {"仓库填单", kEnteredBy, ValueKind::Text},
-          {"操作日期", kDate, ValueKind::Date},
-          {"填单日期", kEntryDate, ValueKind::Date},
-          {"备注", kRemark, ValueKind::Text},
-          {"系统", -1, ValueKind::Text},
-          {"smark", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"总金额", -1, ValueKind::Number},
-          {"会计期间", -1, ValueKind::Number},
-          {"性质", kNature, ValueKind::Text},
-          {"币种ID", kCurrency, ValueKind::Id, SaveMode::Always, "币种"},
-          {"项目ID", kProject, ValueKind::Id},
-          {"仓库审核", kCheckedBy, ValueKind::Text, SaveMode::ReadOnly},
-          {"审核日期", kCheckDate, ValueKind::Date, SaveMode::ReadOnly},
+          Stored(c::kId, ValueKind::Id, SaveMode::InsertOnly),
+          Stored(c::kProgram, ValueKind::Id),
+          Stored(c::kSystem, ValueKind::Text),
+          Stored(c::kMark, ValueKind::Text, SaveMode::InsertOnly),
+          Stored(c::kTotalAmount, ValueKind::Number),
+          Stored(c::kPeriod, ValueKind::Number),
+          TextField(kNumber, "单据编号", c::kNumber).Role(FieldRole::Number).At(kDocument, 10),
+          DateField(kDate, "操作日期", "操作日期").Role(FieldRole::DocumentDate).At(kDocument, 11),
+          TextField(kNature, "性质", "性质")
+              .Kind(FieldKind::Lookup)
+              .Picker("pdmdjxz")
+              .At(kDocument, 12),
+          LookupField(kDepot, "仓库", "仓库ID", "仓库名称", "pdmty_id_j")
+              .Picker("pdmty_id_j", RequisitionLines::DepotPickerParameters())
+              .At(kStock, 20),
+          LookupField(kDepartment, "部门", "部门ID", "部门名称", "pdmty_id_j")
+              .Picker("pdmty_id_j",
+                      {{"FieldName", "部门名称"},
+                       {"SQL",
+                        " Select 部门ID,部门编码,部门名称 From PDMBM WHERE 组织类型=1 and "
+                        "是否明细=1 and 是否使用=1"},
+                       {"Valid", " 部门编码='@' or 部门名称='@'"},
+                       {"Order", " 部门编码,部门名称"},
+                       {"MxCzID", "0"}})
+              .At(kStock, 21),
+          TextField(kHandler, "经手人", "本方经手人")
+              .Kind(FieldKind::Lookup)
+              .Picker("pdmgy_j")
+              .Role(FieldRole::FirstInput)
+              .At(kStock, 22),
+          LookupField(kCurrency, "币种", c::kCurrencyId, "币种", "pdmty_id_j")
+              .Picker("pdmty_id_j",
+                      {{"FieldName", "币种"},
+                       {"SQL",
+                        "select 币种ID,外币代号 As 代号,外币名称 As 币种 from pdmbz where "
+                        "外币名称<>''"},
+                       {"Valid", " 外币代号='@' or 外币名称='@'"},
+                       {"Order", " 外币代号,外币名称"},
+                       {"MxCzID", "0"}})
+              .At(kStock, 23),
+          // The repair order's fields come from the import: the keys are saved, the texts
+          // looked up when shown (ShowOrderLink).
+          LookupField(kOrder, "维修工单", c::kSourceId, "", "")
+              .Kind(FieldKind::Text)
+              .ReadOnly()
+              .At(kOrderGroup, 30),
+          LookupField(kVehicle, "车牌号", c::kSourceProgram, "", "")
+              .Kind(FieldKind::Text)
+              .ReadOnly()
+              .At(kOrderGroup, 31),
+          FormField(kCustomer, "客户", FieldKind::Text).ReadOnly().At(kOrderGroup, 32),
+          LookupField(kProject, "项目", "项目ID", "", "")
+              .Kind(FieldKind::Text)
+              .ReadOnly()
+              .At(kOrderGroup, 33),
+          TextField(kRemark, "备注", c::kRemarks).At(kOrderGroup, 34),
+          TextField(kEnteredBy, "填单人", "仓库填单")
+              .ReadOnly()
+              .Role(FieldRole::EnteredBy)
+              .At(kAudit, 40),
+          DateField(kEntryDate, "填单日期", "填单日期")
+              .ReadOnly()
+              .Role(FieldRole::EntryDate)
+              .At(kAudit, 41),
+          TextField(kCheckedBy, "审核人", "仓库审核")
+              .Saves(SaveMode::ReadOnly)
+              .ReadOnly()
+              .Role(FieldRole::CheckedBy)
+              .At(kAudit, 42),
+          DateField(kCheckDate, "审核日期", c::kCheckDate)
+              .Saves(SaveMode::ReadOnly)
+              .ReadOnly()
+              .Role(FieldRole::CheckDate)
+              .At(kAudit, 43),
       });
   return schema;
 }
@@ -85,68 +145,15 @@ std::vector<host::FindColumn> CKLl_WS::FindColumns() const {
 }
 
 forms::Field& CKLl_WS::Header(int index) const {
-  return form_.Get<forms::Field>(kFieldArray, index);
+  return HeaderField(index);
 }
 
 forms::Label& CKLl_WS::Label(int index) const {
   return form_.Get<forms::Label>(kLabels, index);
 }
 
-framework::PickerParameters CKLl_WS::GenericPickerParameters(int index) {
-  switch (index) {
-    case kDepot:
-      return RequisitionLines::DepotPickerParameters();
-    case kDepartment:
-      return {{"FieldName", "部门名称"},
-              {"SQL",
-               " Select 部门ID,部门编码,部门名称 From PDMBM WHERE 组织类型=1 and 是否明细=1 and "
-               "是否使用=1"},
-              {"Valid", " 部门编码='@' or 部门名称='@'"},
-              {"Order", " 部门编码,部门名称"},
-              {"MxCzID", "0"}};
-    case kCurrency:
-      return {
-          {"FieldName", "币种"},
-          {"SQL", "select 币种ID,外币代号 As 代号,外币名称 As 币种 from pdmbz where 外币名称<>''"},
-          {"Valid", " 外币代号='@' or 外币名称='@'"},
-          {"Order", " 外币代号,外币名称"},
-          {"MxCzID", "0"}};
-    default:
-      return {};
-  }
-}
-
-void CKLl_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* picker) {
-  auto& field = form_.Add<forms::Field>(kFieldArray, index);
-  field.SetCaption(caption);
-  field.SetKind(kind);
-  field.SetPicker(picker);
-}
-
 void CKLl_WS::SetupForm() {
   if (form_.Find(kGrid)) return;  // a second Init keeps the form it built
-  using forms::FieldKind;
-  AddField(kDepot, "仓库", FieldKind::Lookup, "pdmty_id_j");
-  AddField(kNature, "性质", FieldKind::Lookup, "pdmdjxz");
-  AddField(kNumber, "单据编号", FieldKind::Text, "");
-  AddField(kDepartment, "部门", FieldKind::Lookup, "pdmty_id_j");
-  AddField(kProject, "项目", FieldKind::Text, "");
-  AddField(kDate, "操作日期", FieldKind::Date, "");
-  AddField(kOrder, "维修工单", FieldKind::Text, "");
-  AddField(kVehicle, "车牌号", FieldKind::Text, "");
-  AddField(kHandler, "经手人", FieldKind::Lookup, "pdmgy_j");
-  AddField(kRemark, "备注", FieldKind::Text, "");
-  AddField(kCurrency, "币种", FieldKind::Lookup, "pdmty_id_j");
-  AddField(kEntryDate, "填单日期", FieldKind::Date, "");
-  AddField(kEnteredBy, "填单人", FieldKind::Text, "");
-  AddField(kCheckDate, "审核日期", FieldKind::Date, "");
-  AddField(kCheckedBy, "审核人", FieldKind::Text, "");
-  AddField(kCustomer, "客户", FieldKind::Text, "");
-  // The repair order's fields come from the import; the audit fields from the host.
-  for (int index :
-       {kProject, kOrder, kVehicle, kEntryDate, kEnteredBy, kCheckDate, kCheckedBy, kCustomer}) {
-    Header(index).SetAlwaysReadOnly(true);
-  }
   WireHeader();
 
   auto& button = form_.Add<forms::CommandButton>(kImportButton);
@@ -186,30 +193,29 @@ void CKLl_WS::SetupForm() {
 }
 
 void CKLl_WS::WireHeader() {
-  WireHeaderFields("CKLL_WS-->");
+  BuildHeader("CKLL_WS-->");
 }
 
 void CKLl_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
   std::string typed = Trim(field.Text());
-  if (field.Kind() == forms::FieldKind::Date) {
-    LeaveDateField(field);
+  if (field.Kind() != forms::FieldKind::Lookup) {
+    framework::Document::FieldLeft(index);
     return;
   }
-  if (field.Kind() != forms::FieldKind::Lookup || index == kNature || index == kHandler) return;
+  if (index == kNature || index == kHandler) return;
   // A typed depot, department or currency must name one; an emptied field names none.
   if (typed.empty()) {
     field.SetValue("0", "");
     field.MarkValid();
     return;
   }
-  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber(),
-                                      GenericPickerParameters(index));
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
   if (!picked.found || db::NumericValue(picked.value) <= 0) {
     field.SetKey("0");
-    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+    MarkInputError(field);
     return;
   }
   field.SetValue(picked.value, picked.text);
@@ -218,11 +224,11 @@ void CKLl_WS::FieldLeft(int index) {
 
 void CKLl_WS::FieldPicker(int index) {
   forms::Field& field = Header(index);
-  framework::PickerParameters parameters = GenericPickerParameters(index);
-  if (index == kNature) {
-    parameters = {{"ProgID", std::to_string(ProgramNumber())}};
-  }
-  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber(), parameters);
+  // The natures are the program's own.
+  auto picker = index == kNature
+                    ? framework::OpenPicker(System(), field.Picker(), ProgramNumber(),
+                                            {{"ProgID", std::to_string(ProgramNumber())}})
+                    : OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked = framework::ChooseInPicker(System(), *picker, Trim(field.Text()));
   if (!picked.found) return;
@@ -250,20 +256,12 @@ int CKLl_WS::PeriodOfField() const {
   return date ? requisition::DocumentPeriod(System(), *date) : 0;
 }
 
-void CKLl_WS::ShowRecord(const db::Recordset& records, const std::string& position) {
-  MarkShown(records.Long("单据ID"));
+void CKLl_WS::ShowDetails(const db::Recordset& records) {
   const bool currentStock =
       db::NumericValue(System().GetOption(1, std::string("displaycurrentst"))) != 0;
-  Schema().Show(records, form_, kFieldArray);
-  ShowOrderLink(records.Long("前置单据"), records.Long("前置单据ID"));
+  ShowOrderLink(records.Long(col::kSourceProgram), records.Long(col::kSourceId));
   documentPeriod_ = PeriodOfField();
-  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
-  SetCheckedStamp(records.Text("smark") != "01");
-
-  std::string error;
-  auto lines = db::Runner(Database()).Open(LinesSelect(CurrentId()), &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  lines_->Load(*lines);
+  lines_->Load(*db::Runner(Database()).OpenOrThrow(LinesSelect(CurrentId())));
   forms::Grid& grid = lines_->Grid();
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
     if (currentStock) lines_->ShowCurrentStock(row);
@@ -276,21 +274,19 @@ void CKLl_WS::ShowOrderLink(int64_t sourceProgram, int64_t sourceId) {
   Header(kOrder).SetValue(std::to_string(sourceId), "");
   Header(kVehicle).SetValue(std::to_string(sourceProgram), "");
   Header(kCustomer).SetText("");
-  std::string error;
   auto order =
       db::Runner(Database())
-          .Open(db::Sql(" SELECT WSDJ.工单号码, CLZl.车牌号, PDMWLDW.公司名称   FROM (WSDJ LEFT "
-                        "JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID) LEFT JOIN CLZl ON "
-                        "WSDJ.车辆ID = CLZl.车辆ID  where wsdj.progid=")
-                    .Key(sourceProgram)
-                    .Raw(" and wsdj.单据ID=")
-                    .Key(sourceId),
-                &error);
-  if (!error.empty()) throw std::runtime_error(error);
+          .OpenOrThrow(
+              db::Sql(" SELECT WSDJ.工单号码, CLZl.车牌号, PDMWLDW.公司名称   FROM (WSDJ LEFT "
+                      "JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID) LEFT JOIN CLZl ON "
+                      "WSDJ.车辆ID = CLZl.车辆ID  where wsdj.progid=")
+                  .Key(sourceProgram)
+                  .Raw(" and wsdj.单据ID=")
+                  .Key(sourceId));
   if (order->Eof()) return;  // the order is gone: its keys stay, its texts do not
-  Header(kOrder).SetText(order->Text("工单号码"));
-  Header(kVehicle).SetText(order->Text("车牌号"));
-  Header(kCustomer).SetText(order->Text("公司名称"));
+  Header(kOrder).SetText(order->Text(col::kOrderNumber));
+  Header(kVehicle).SetText(order->Text(col::kPlate));
+  Header(kCustomer).SetText(order->Text(col::kCompany));
 }
 
 void CKLl_WS::ShowSourceCells() {
@@ -319,16 +315,7 @@ void CKLl_WS::ShowSourceCells() {
   }
 }
 
-void CKLl_WS::ClearForm() {
-  ForgetShown();
-  for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    field->SetValue("", "");
-    field->MarkValid();
-  }
-  if (lines_) lines_->Clear();
-  SetRecordLabel("记录：0/0");
-  SetCheckedStamp(false);
+void CKLl_WS::AfterClear() {
   documentPeriod_ = 0;
   if (lines_) RecalcTotals();
 }
@@ -344,20 +331,6 @@ void CKLl_WS::SetDefaultCurrency() {
                            &error);
   }
   Header(kCurrency).SetValue(currency, name);
-}
-
-void CKLl_WS::OnFileNew() {
-  host::LoginInfo login = Login();
-  std::string number;
-  if (System().NewBillNo(ProgramNumber(), login.loginDate, number, true)) {
-    Header(kNumber).SetText(number);
-  }
-  Header(kDate).SetText(login.loginDate.Text());
-  Header(kEntryDate).SetText(login.loginDate.Text());
-  Header(kEnteredBy).SetText(login.userName);
-  SetDefaultCurrency();
-  SetRecordLabel("新建记录...");
-  form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kHandler));
 }
 
 void CKLl_WS::Changed() {
