@@ -8,6 +8,7 @@
 #include "db/value.h"
 #include "forms/field.h"
 #include "forms/text.h"
+#include "framework/columns.h"
 
 namespace ws::framework {
 
@@ -59,6 +60,35 @@ HeaderColumn FormField(int field, std::string caption, forms::FieldKind kind) {
   HeaderColumn c = Described(field, std::move(caption), "", ValueKind::Text, kind);
   c.save = SaveMode::FormOnly;
   return c;
+}
+
+std::vector<HeaderColumn> DocumentHeader(std::string programColumn, SaveMode programSave,
+                                         std::vector<HeaderColumn> fields,
+                                         const AuditFields& audit) {
+  constexpr const char* kAudit = "审核";
+  std::vector<HeaderColumn> columns{Stored(col::kId, ValueKind::Id, SaveMode::InsertOnly),
+                                    Stored(std::move(programColumn), ValueKind::Id, programSave),
+                                    Stored(col::kMark, ValueKind::Text, SaveMode::InsertOnly)};
+  for (auto& field : fields) columns.push_back(std::move(field));
+  columns.push_back(TextField(audit.enteredBy, audit.enteredByCaption, audit.enteredByColumn)
+                        .ReadOnly()
+                        .Role(FieldRole::EnteredBy)
+                        .At(kAudit, audit.order));
+  columns.push_back(DateField(audit.entryDate, audit.entryDateCaption, audit.entryDateColumn)
+                        .ReadOnly()
+                        .Role(FieldRole::EntryDate)
+                        .At(kAudit, audit.order + 1));
+  columns.push_back(TextField(audit.checkedBy, "审核人", audit.checkedByColumn)
+                        .Saves(SaveMode::ReadOnly)
+                        .ReadOnly()
+                        .Role(FieldRole::CheckedBy)
+                        .At(kAudit, audit.order + 2));
+  columns.push_back(DateField(audit.checkDate, "审核日期", col::kCheckDate)
+                        .Saves(SaveMode::ReadOnly)
+                        .ReadOnly()
+                        .Role(FieldRole::CheckDate)
+                        .At(kAudit, audit.order + 3));
+  return columns;
 }
 
 HeaderSchema::HeaderSchema(std::string table, std::string keyColumn,

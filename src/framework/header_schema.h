@@ -129,6 +129,27 @@ HeaderColumn LookupField(int field, std::string caption, std::string idColumn,
 // A field with no column of the table (FormOnly).
 HeaderColumn FormField(int field, std::string caption, forms::FieldKind kind);
 
+// The audit fields every document ends with: who entered it and when (saved), who checked it
+// and when (written by Check, read only), all read-only, in the group "审核" from `order` on.
+struct AuditFields {
+  int enteredBy;
+  int entryDate;
+  int checkedBy;
+  int checkDate;
+  int order;
+  std::string enteredByColumn = "制单人";
+  std::string entryDateColumn = "制单日期";
+  std::string checkedByColumn = "审核人";
+  std::string enteredByCaption = "制单人";
+  std::string entryDateCaption = "制单日期";
+};
+
+// A document's whole header: its id, program and state columns (written once, or the program
+// with every save), its own fields, then the audit fields.
+std::vector<HeaderColumn> DocumentHeader(std::string programColumn, SaveMode programSave,
+                                         std::vector<HeaderColumn> fields,
+                                         const AuditFields& audit);
+
 // The values of one header row by column, as texts: ids as decimal text, numbers as typed,
 // dates as "yyyy-mm-dd".
 using RowValues = std::map<std::string, std::string>;

@@ -22,58 +22,37 @@ const framework::HeaderSchema& JS_S::ReceiptSchema() {
   using namespace framework;
   using forms::FieldKind;
   namespace c = framework::col;
-  constexpr const char* kDocument = "单据";
-  constexpr const char* kParty = "客户";
-  constexpr const char* kMoney = "金额";
-  constexpr const char* kAudit = "审核";
   static const HeaderSchema schema(
       "ARPReceive", c::kId,
-      {
-          Stored(c::kId, ValueKind::Id, SaveMode::InsertOnly),
-          Stored(c::kProgram, ValueKind::Id, SaveMode::InsertOnly),
-          Stored(c::kMark, ValueKind::Text, SaveMode::InsertOnly),
-          Stored(c::kStatus, ValueKind::Text, SaveMode::InsertOnly),
-          Stored(c::kPeriod, ValueKind::Number),
-          TextField(kNumber, "单据编号", c::kNumber).Role(FieldRole::Number).At(kDocument, 10),
-          DateField(kDate, "单据日期", c::kDate).Role(FieldRole::DocumentDate).At(kDocument, 11),
-          LookupField(kCustomer, "往来单位", c::kPartnerId, "往来单位", "pdm_jzdw").At(kParty, 20),
-          LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdm_ywy")
-              .Role(FieldRole::FirstInput)
-              .At(kParty, 21),
-          NumberField(kAmount, "总金额", c::kTotalAmount).At(kMoney, 30),
-          NumberField(kRounding, "扣零金额", c::kWriteOff).At(kMoney, 31),
-          // A receipt shows the settlement method and account it was given elsewhere.
-          LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "")
-              .Kind(FieldKind::Text)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .At(kMoney, 32),
-          LookupField(kAccount, "科目", c::kAccountId, c::kAccountName, "")
-              .Kind(FieldKind::Text)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .At(kMoney, 33),
-          TextField(kSummary, "摘要", c::kSummary).At(kMoney, 34),
-          TextField(kRemarks, "备注", c::kRemarks).At(kMoney, 35),
-          TextField(kEnteredBy, "制单人", c::kEnteredBy)
-              .ReadOnly()
-              .Role(FieldRole::EnteredBy)
-              .At(kAudit, 40),
-          DateField(kEntryDate, "制单日期", c::kEntryDate)
-              .ReadOnly()
-              .Role(FieldRole::EntryDate)
-              .At(kAudit, 41),
-          TextField(kCheckedBy, "审核人", c::kCheckedBy)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckedBy)
-              .At(kAudit, 42),
-          DateField(kCheckDate, "审核日期", c::kCheckDate)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckDate)
-              .At(kAudit, 43),
-      });
+      DocumentHeader(
+          c::kProgram, SaveMode::InsertOnly,
+          {
+              Stored(c::kStatus, ValueKind::Text, SaveMode::InsertOnly),
+              Stored(c::kPeriod, ValueKind::Number),
+              TextField(kNumber, "单据编号", c::kNumber).Role(FieldRole::Number).At("单据", 10),
+              DateField(kDate, "单据日期", c::kDate).Role(FieldRole::DocumentDate).At("单据", 11),
+              LookupField(kCustomer, "往来单位", c::kPartnerId, "往来单位", "pdm_jzdw")
+                  .At("客户", 20),
+              LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdm_ywy")
+                  .Role(FieldRole::FirstInput)
+                  .At("客户", 21),
+              NumberField(kAmount, "总金额", c::kTotalAmount).At("金额", 30),
+              NumberField(kRounding, "扣零金额", c::kWriteOff).At("金额", 31),
+              // A receipt shows the settlement method and account it was given elsewhere.
+              LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "")
+                  .Kind(FieldKind::Text)
+                  .Saves(SaveMode::ReadOnly)
+                  .ReadOnly()
+                  .At("金额", 32),
+              LookupField(kAccount, "科目", c::kAccountId, c::kAccountName, "")
+                  .Kind(FieldKind::Text)
+                  .Saves(SaveMode::ReadOnly)
+                  .ReadOnly()
+                  .At("金额", 33),
+              TextField(kSummary, "摘要", c::kSummary).At("金额", 34),
+              TextField(kRemarks, "备注", c::kRemarks).At("金额", 35),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 40}));
   return schema;
 }
 

@@ -29,22 +29,15 @@ namespace ws::money {
 
 class JS_S : public money::MoneyDocument {
  public:
+  // One line a group of the form, in its visual order (see ReceiptSchema).
+  // clang-format off
   enum HeaderIndex : int {
-    kNumber = 0,
-    kDate = 1,
-    kSalesman = 2,
-    kCustomer = 3,
-    kAmount = 4,
-    kRounding = 5,
-    kSummary = 6,
-    kRemarks = 7,
-    kMethod = 8,
-    kAccount = 9,
-    kEnteredBy = 10,
-    kEntryDate = 11,
-    kCheckedBy = 12,
-    kCheckDate = 13,
+    kNumber = 0, kDate = 1,
+    kCustomer = 3, kSalesman = 2,
+    kAmount = 4, kRounding = 5, kMethod = 8, kAccount = 9, kSummary = 6, kRemarks = 7,
+    kEnteredBy = 10, kEntryDate = 11, kCheckedBy = 12, kCheckDate = 13
   };
+  // clang-format on
 
   static constexpr const char* kFieldArray = "ywTxt";
   static constexpr const char* kGrid = "ywGrid";

@@ -35,11 +35,6 @@ const framework::HeaderSchema& JS_WS::SettlementSchema() {
   using namespace framework;
   using forms::FieldKind;
   namespace c = framework::col;
-  constexpr const char* kOrder = "维修单";
-  constexpr const char* kCustomer = "客户";
-  constexpr const char* kFees = "费用";
-  constexpr const char* kMoney = "收款";
-  constexpr const char* kAudit = "审核";
   // The repair order's fields are copied from it (From) and never typed; the fees go to a row
   // of their own (AfterLines); the computed amounts are the form's only.
   auto copied = [](int field, const char* caption, FieldKind kind, const char* column) {
@@ -47,93 +42,78 @@ const framework::HeaderSchema& JS_WS::SettlementSchema() {
   };
   static const HeaderSchema schema(
       "ARPReceive", c::kId,
-      {
-          Stored(c::kId, ValueKind::Id, SaveMode::InsertOnly),
-          Stored(c::kProgram, ValueKind::Id, SaveMode::InsertOnly),
-          Stored(c::kMark, ValueKind::Text, SaveMode::InsertOnly),
-          Stored(c::kStatus, ValueKind::Text, SaveMode::InsertOnly),
-          // Computed from the date by the save.
-          Stored(c::kPeriod, ValueKind::Number),
-          copied(kPlate, "车牌号", FieldKind::Lookup, "").At(kOrder, 10),
-          // The order's work-order number is shown; its id is what the settlement keeps.
-          LookupField(kOrderNumber, "工单号码", c::kSourceId, "", "")
-              .ReadOnly()
-              .In(kOrderGroup)
-              .At(kOrder, 11),
-          copied(kModel, "车型", FieldKind::Text, c::kModel).At(kOrder, 12),
-          copied(kMaker, "车厂", FieldKind::Text, c::kMaker).At(kOrder, 13),
-          copied(kEngine, "发动机号", FieldKind::Text, c::kEngine).At(kOrder, 14),
-          copied(kChassis, "车架号", FieldKind::Text, c::kChassis).At(kOrder, 15),
-          copied(kDateIn, "进厂日期", FieldKind::Date, c::kDateIn).At(kOrder, 16),
-          copied(kDateOut, "出厂日期", FieldKind::Date, c::kDateOut).At(kOrder, 17),
-          copied(kMileage, "公里数", FieldKind::Number, c::kMileage).At(kOrder, 18),
-          copied(kCategory, "维修分类", FieldKind::Lookup, "").At(kOrder, 19),
-          copied(kReceptionist, "接待人", FieldKind::Text, c::kReceptionist).At(kOrder, 20),
-          copied(kInvoice, "发票号码", FieldKind::Text, c::kInvoice).At(kOrder, 21),
-          LookupField(kOwner, "车主", c::kPartnerId, "往来单位", "")
-              .ReadOnly()
-              .In(kOrderGroup)
-              .At(kCustomer, 30),
-          copied(kPerson, "送修人", FieldKind::Text, c::kPerson).At(kCustomer, 31),
-          copied(kTelephone, "司机电话", FieldKind::Text, c::kTelephone).At(kCustomer, 32),
-          copied(kDepartment, "主管部门", FieldKind::Text, c::kDepartment).At(kCustomer, 33),
-          FormField(kLabour, "维修费用", FieldKind::Number).In(kFeeFrame).At(kFees, 40),
-          FormField(kParts, "配件费用", FieldKind::Number).In(kFeeFrame).At(kFees, 41),
-          FormField(kDiagnosis, "诊断费", FieldKind::Number).In(kFeeFrame).At(kFees, 42),
-          FormField(kInspection, "检测费", FieldKind::Number).In(kFeeFrame).At(kFees, 43),
-          FormField(kManagement, "管理费", FieldKind::Number).In(kFeeFrame).At(kFees, 44),
-          FormField(kReceivable, "应收合计", FieldKind::Number)
-              .ReadOnly()
-              .In(kFeeFrame)
-              .At(kFees, 49),
-          TextField(kNumber, "单据编号", c::kNumber)
-              .Role(FieldRole::Number)
-              .In(kMoneyFrame)
-              .At(kMoney, 50),
-          DateField(kDate, "单据日期", c::kDate)
-              .Role(FieldRole::DocumentDate)
-              .In(kMoneyFrame)
-              .At(kMoney, 51),
-          LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdmgy_j")
-              .Role(FieldRole::FirstInput)
-              .In(kMoneyFrame)
-              .At(kMoney, 52),
-          LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "sel_pdmsjzd")
-              .Picker("sel_pdmsjzd", {{"Lx", "结算方式"}})
-              .In(kMoneyFrame)
-              .At(kMoney, 53),
-          // A detail cash or bank account, typed by code or name (ResolveAccount).
-          LookupField(kAccount, "科目", c::kAccountId, c::kAccountName, "")
-              .In(kMoneyFrame)
-              .At(kMoney, 54),
-          TextField(kSummary, "摘要", c::kSummary).In(kMoneyFrame).At(kMoney, 55),
-          NumberField(kCollected, "总金额", c::kTotalAmount).In(kMoneyFrame).At(kMoney, 56),
-          NumberField(kWriteOff, "扣零金额", c::kWriteOff).In(kMoneyFrame).At(kMoney, 57),
-          FormField(kReceived, "收款合计", FieldKind::Number)
-              .ReadOnly()
-              .In(kMoneyFrame)
-              .At(kMoney, 58),
-          FormField(kOwed, "欠款金额", FieldKind::Number).ReadOnly().In(kMoneyFrame).At(kMoney, 59),
-          TextField(kRemarks, "备注", c::kRemarks).In(kMoneyFrame).At(kMoney, 60),
-          TextField(kEnteredBy, "制单人", c::kEnteredBy)
-              .ReadOnly()
-              .Role(FieldRole::EnteredBy)
-              .At(kAudit, 70),
-          DateField(kEntryDate, "制单日期", c::kEntryDate)
-              .ReadOnly()
-              .Role(FieldRole::EntryDate)
-              .At(kAudit, 71),
-          TextField(kCheckedBy, "审核人", c::kCheckedBy)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckedBy)
-              .At(kAudit, 72),
-          DateField(kCheckDate, "审核日期", c::kCheckDate)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckDate)
-              .At(kAudit, 73),
-      });
+      DocumentHeader(
+          c::kProgram, SaveMode::InsertOnly,
+          {
+              Stored(c::kStatus, ValueKind::Text, SaveMode::InsertOnly),
+              // Computed from the date by the save.
+              Stored(c::kPeriod, ValueKind::Number),
+              copied(kPlate, "车牌号", FieldKind::Lookup, "").At("维修单", 10),
+              // The order's work-order number is shown; its id is what the settlement keeps.
+              LookupField(kOrderNumber, "工单号码", c::kSourceId, "", "")
+                  .ReadOnly()
+                  .In(kOrderGroup)
+                  .At("维修单", 11),
+              copied(kModel, "车型", FieldKind::Text, c::kModel).At("维修单", 12),
+              copied(kMaker, "车厂", FieldKind::Text, c::kMaker).At("维修单", 13),
+              copied(kEngine, "发动机号", FieldKind::Text, c::kEngine).At("维修单", 14),
+              copied(kChassis, "车架号", FieldKind::Text, c::kChassis).At("维修单", 15),
+              copied(kDateIn, "进厂日期", FieldKind::Date, c::kDateIn).At("维修单", 16),
+              copied(kDateOut, "出厂日期", FieldKind::Date, c::kDateOut).At("维修单", 17),
+              copied(kMileage, "公里数", FieldKind::Number, c::kMileage).At("维修单", 18),
+              copied(kCategory, "维修分类", FieldKind::Lookup, "").At("维修单", 19),
+              copied(kReceptionist, "接待人", FieldKind::Text, c::kReceptionist).At("维修单", 20),
+              copied(kInvoice, "发票号码", FieldKind::Text, c::kInvoice).At("维修单", 21),
+              LookupField(kOwner, "车主", c::kPartnerId, "往来单位", "")
+                  .ReadOnly()
+                  .In(kOrderGroup)
+                  .At("客户", 30),
+              copied(kPerson, "送修人", FieldKind::Text, c::kPerson).At("客户", 31),
+              copied(kTelephone, "司机电话", FieldKind::Text, c::kTelephone).At("客户", 32),
+              copied(kDepartment, "主管部门", FieldKind::Text, c::kDepartment).At("客户", 33),
+              FormField(kLabour, "维修费用", FieldKind::Number).In(kFeeFrame).At("费用", 40),
+              FormField(kParts, "配件费用", FieldKind::Number).In(kFeeFrame).At("费用", 41),
+              FormField(kDiagnosis, "诊断费", FieldKind::Number).In(kFeeFrame).At("费用", 42),
+              FormField(kInspection, "检测费", FieldKind::Number).In(kFeeFrame).At("费用", 43),
+              FormField(kManagement, "管理费", FieldKind::Number).In(kFeeFrame).At("费用", 44),
+              FormField(kReceivable, "应收合计", FieldKind::Number)
+                  .ReadOnly()
+                  .In(kFeeFrame)
+                  .At("费用", 49),
+              TextField(kNumber, "单据编号", c::kNumber)
+                  .Role(FieldRole::Number)
+                  .In(kMoneyFrame)
+                  .At("收款", 50),
+              DateField(kDate, "单据日期", c::kDate)
+                  .Role(FieldRole::DocumentDate)
+                  .In(kMoneyFrame)
+                  .At("收款", 51),
+              LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdmgy_j")
+                  .Role(FieldRole::FirstInput)
+                  .In(kMoneyFrame)
+                  .At("收款", 52),
+              LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "sel_pdmsjzd")
+                  .Picker("sel_pdmsjzd", {{"Lx", "结算方式"}})
+                  .In(kMoneyFrame)
+                  .At("收款", 53),
+              // A detail cash or bank account, typed by code or name (ResolveAccount).
+              LookupField(kAccount, "科目", c::kAccountId, c::kAccountName, "")
+                  .In(kMoneyFrame)
+                  .At("收款", 54),
+              TextField(kSummary, "摘要", c::kSummary).In(kMoneyFrame).At("收款", 55),
+              NumberField(kCollected, "总金额", c::kTotalAmount).In(kMoneyFrame).At("收款", 56),
+              NumberField(kWriteOff, "扣零金额", c::kWriteOff).In(kMoneyFrame).At("收款", 57),
+              FormField(kReceived, "收款合计", FieldKind::Number)
+                  .ReadOnly()
+                  .In(kMoneyFrame)
+                  .At("收款", 58),
+              FormField(kOwed, "欠款金额", FieldKind::Number)
+                  .ReadOnly()
+                  .In(kMoneyFrame)
+                  .At("收款", 59),
+              TextField(kRemarks, "备注", c::kRemarks).In(kMoneyFrame).At("收款", 60),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 70}));
   return schema;
 }
 

@@ -23,78 +23,59 @@ const framework::HeaderSchema& WS_S::OrderSchema() {
   using namespace framework;
   using forms::FieldKind;
   namespace c = framework::col;
-  constexpr const char* kVehicle = "车辆";
-  constexpr const char* kCustomer = "客户";
-  constexpr const char* kVisit = "进出厂";
-  constexpr const char* kFees = "费用";
-  constexpr const char* kAudit = "审核";
   static const HeaderSchema schema(
       "WSDJ", c::kId,
-      {
-          Stored(c::kId, ValueKind::Id, SaveMode::InsertOnly),
-          Stored(c::kOrderProgram, ValueKind::Id, SaveMode::InsertOnly),
-          Stored(c::kMark, ValueKind::Text, SaveMode::InsertOnly),
-          Stored(c::kSystem, ValueKind::Text, SaveMode::InsertOnly),
-          // The plate leads: a known plate fills the vehicle, its owner and the last visit.
-          LookupField(kPlate, "车牌号", c::kVehicleId, c::kPlate, "pdmcl")
-              .At(kVehicle, 10)
-              .Role(FieldRole::FirstInput),
-          // Engine, chassis and model are the vehicle master's, kept in step by the save.
-          TextField(kModel, "车型", c::kModel).Saves(SaveMode::Shown).At(kVehicle, 11),
-          TextField(kEngine, "发动机号", c::kEngine).Saves(SaveMode::Shown).At(kVehicle, 12),
-          TextField(kChassis, "车架号", c::kChassis).Saves(SaveMode::Shown).At(kVehicle, 13),
-          TextField(kMaker, "车厂", c::kMaker)
-              .Kind(FieldKind::Lookup)
-              .Picker("pdmty_inner_j", DistinctValues(c::kMaker))
-              .At(kVehicle, 14),
-          LookupField(kOwner, "车主", c::kOwnerId, c::kCompany, "pdmkh_j")
-              .Picker("pdmkh_j", {{"SX", "2"}})
-              .At(kCustomer, 20),
-          TextField(kPerson, "送修人", c::kPerson).At(kCustomer, 21),
-          TextField(kTelephone, "司机电话", c::kTelephone).At(kCustomer, 22),
-          TextField(kDepartment, "主管部门", c::kDepartment)
-              .Kind(FieldKind::Lookup)
-              .Picker("pdmty_inner_j", DistinctValues(c::kDepartment))
-              .At(kCustomer, 23),
-          TextField(kNumber, "工单号码", c::kOrderNumber).Role(FieldRole::Number).At(kVisit, 30),
-          DateField(kDateIn, "进厂日期", c::kDateIn).Role(FieldRole::DocumentDate).At(kVisit, 31),
-          // An order that has not left the workshop is stored with the "no date" of the shop.
-          DateField(kDateOut, "出厂日期", c::kDateOut).EmptyDate("1900-01-01").At(kVisit, 32),
-          NumberField(kMileage, "公里数", c::kMileage).At(kVisit, 33),
-          LookupField(kCategory, "维修分类", c::kCategoryId, c::kCategory, "pdmwxfl")
-              .At(kVisit, 34),
-          Stored(c::kCategory, ValueKind::Text).TextOf(kCategory),
-          TextField(kReceptionist, "接待人", c::kReceptionist)
-              .Kind(FieldKind::Lookup)
-              .Picker("pdmty_inner_j", DistinctValues(c::kReceptionist))
-              .At(kVisit, 35),
-          TextField(kInvoice, "发票号码", c::kInvoice).At(kVisit, 36),
-          TextField(kRemarks, "备注", c::kRemarks).At(kVisit, 37),
-          // Labour and parts are the lines' totals, the receivable their sum with the fees.
-          NumberField(kLabour, "维修费用", c::kLabour).ReadOnly().At(kFees, 40),
-          NumberField(kParts, "配件费用", c::kParts).ReadOnly().At(kFees, 41),
-          NumberField(kDiagnosis, "诊断费", c::kDiagnosis).At(kFees, 42),
-          NumberField(kInspection, "检测费", c::kInspection).At(kFees, 43),
-          NumberField(kTotal, "应收合计", c::kReceivable).ReadOnly().At(kFees, 49),
-          TextField(kEnteredBy, "制单人", c::kEnteredBy)
-              .ReadOnly()
-              .Role(FieldRole::EnteredBy)
-              .At(kAudit, 50),
-          DateField(kEntryDate, "制单日期", c::kEntryDate)
-              .ReadOnly()
-              .Role(FieldRole::EntryDate)
-              .At(kAudit, 51),
-          TextField(kCheckedBy, "审核人", c::kCheckedBy)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckedBy)
-              .At(kAudit, 52),
-          DateField(kCheckDate, "审核日期", c::kCheckDate)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckDate)
-              .At(kAudit, 53),
-      });
+      DocumentHeader(
+          c::kOrderProgram, SaveMode::InsertOnly,
+          {
+              Stored(c::kSystem, ValueKind::Text, SaveMode::InsertOnly),
+              // The plate leads: a known plate fills the vehicle, its owner and the last visit.
+              LookupField(kPlate, "车牌号", c::kVehicleId, c::kPlate, "pdmcl")
+                  .At("车辆", 10)
+                  .Role(FieldRole::FirstInput),
+              // Engine, chassis and model are the vehicle master's, kept in step by the save.
+              TextField(kModel, "车型", c::kModel).Saves(SaveMode::Shown).At("车辆", 11),
+              TextField(kEngine, "发动机号", c::kEngine).Saves(SaveMode::Shown).At("车辆", 12),
+              TextField(kChassis, "车架号", c::kChassis).Saves(SaveMode::Shown).At("车辆", 13),
+              TextField(kMaker, "车厂", c::kMaker)
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmty_inner_j", DistinctValues(c::kMaker))
+                  .At("车辆", 14),
+              LookupField(kOwner, "车主", c::kOwnerId, c::kCompany, "pdmkh_j")
+                  .Picker("pdmkh_j", {{"SX", "2"}})
+                  .At("客户", 20),
+              TextField(kPerson, "送修人", c::kPerson).At("客户", 21),
+              TextField(kTelephone, "司机电话", c::kTelephone).At("客户", 22),
+              TextField(kDepartment, "主管部门", c::kDepartment)
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmty_inner_j", DistinctValues(c::kDepartment))
+                  .At("客户", 23),
+              TextField(kNumber, "工单号码", c::kOrderNumber)
+                  .Role(FieldRole::Number)
+                  .At("进出厂", 30),
+              DateField(kDateIn, "进厂日期", c::kDateIn)
+                  .Role(FieldRole::DocumentDate)
+                  .At("进出厂", 31),
+              // An order that has not left the workshop is stored with the "no date" of the shop.
+              DateField(kDateOut, "出厂日期", c::kDateOut).EmptyDate("1900-01-01").At("进出厂", 32),
+              NumberField(kMileage, "公里数", c::kMileage).At("进出厂", 33),
+              LookupField(kCategory, "维修分类", c::kCategoryId, c::kCategory, "pdmwxfl")
+                  .At("进出厂", 34),
+              Stored(c::kCategory, ValueKind::Text).TextOf(kCategory),
+              TextField(kReceptionist, "接待人", c::kReceptionist)
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmty_inner_j", DistinctValues(c::kReceptionist))
+                  .At("进出厂", 35),
+              TextField(kInvoice, "发票号码", c::kInvoice).At("进出厂", 36),
+              TextField(kRemarks, "备注", c::kRemarks).At("进出厂", 37),
+              // Labour and parts are the lines' totals, the receivable their sum with the fees.
+              NumberField(kLabour, "维修费用", c::kLabour).ReadOnly().At("费用", 40),
+              NumberField(kParts, "配件费用", c::kParts).ReadOnly().At("费用", 41),
+              NumberField(kDiagnosis, "诊断费", c::kDiagnosis).At("费用", 42),
+              NumberField(kInspection, "检测费", c::kInspection).At("费用", 43),
+              NumberField(kTotal, "应收合计", c::kReceivable).ReadOnly().At("费用", 49),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 50}));
   return schema;
 }
 

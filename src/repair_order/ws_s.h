@@ -33,35 +33,18 @@ namespace ws::repair_order {
 
 class WS_S : public framework::Document {
  public:
-  // Header fields: indexes of the "ywTxt" array.
+  // Header fields: indexes of the "ywTxt" array, one line a group of the form in its visual
+  // order (see OrderSchema).
+  // clang-format off
   enum HeaderIndex : int {
-    kDateOut = 0,
-    kOwner = 1,
-    kNumber = 2,
-    kModel = 3,
-    kMaker = 4,
-    kDateIn = 5,
-    kDepartment = 6,
-    kMileage = 7,
-    kRemarks = 9,
-    kEntryDate = 11,
-    kEnteredBy = 12,
-    kCheckDate = 13,
-    kCheckedBy = 14,
-    kEngine = 15,
-    kChassis = 16,
-    kLabour = 17,
-    kPerson = 18,
-    kCategory = 19,
-    kTelephone = 20,
-    kInvoice = 21,
-    kReceptionist = 22,
-    kPlate = 23,
-    kParts = 24,
-    kDiagnosis = 25,
-    kInspection = 26,
-    kTotal = 27
+    kPlate = 23, kModel = 3, kEngine = 15, kChassis = 16, kMaker = 4,
+    kOwner = 1, kPerson = 18, kTelephone = 20, kDepartment = 6,
+    kNumber = 2, kDateIn = 5, kDateOut = 0, kMileage = 7, kCategory = 19, kReceptionist = 22,
+        kInvoice = 21, kRemarks = 9,
+    kLabour = 17, kParts = 24, kDiagnosis = 25, kInspection = 26, kTotal = 27,
+    kEnteredBy = 12, kEntryDate = 11, kCheckedBy = 14, kCheckDate = 13
   };
+  // clang-format on
 
   static constexpr const char* kFieldArray = "ywTxt";
   static constexpr const char* kItemGrid = "ywGridXM";

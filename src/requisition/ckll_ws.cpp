@@ -49,88 +49,67 @@ const framework::HeaderSchema& CKLl_WS::RequisitionSchema() {
   using namespace framework;
   using forms::FieldKind;
   namespace c = framework::col;
-  constexpr const char* kDocument = "单据";
-  constexpr const char* kStock = "仓库";
-  constexpr const char* kOrderGroup = "维修工单";
-  constexpr const char* kAudit = "审核";
   static const HeaderSchema schema(
       "JXCDJ", c::kId,
-      {
-          Stored(c::kId, ValueKind::Id, SaveMode::InsertOnly),
-          Stored(c::kProgram, ValueKind::Id),
-          Stored(c::kSystem, ValueKind::Text),
-          Stored(c::kMark, ValueKind::Text, SaveMode::InsertOnly),
-          Stored(c::kTotalAmount, ValueKind::Number),
-          Stored(c::kPeriod, ValueKind::Number),
-          TextField(kNumber, "单据编号", c::kNumber).Role(FieldRole::Number).At(kDocument, 10),
-          DateField(kDate, "操作日期", "操作日期").Role(FieldRole::DocumentDate).At(kDocument, 11),
-          TextField(kNature, "性质", "性质")
-              .Kind(FieldKind::Lookup)
-              .Picker("pdmdjxz")
-              .At(kDocument, 12),
-          LookupField(kDepot, "仓库", "仓库ID", "仓库名称", "pdmty_id_j")
-              .Picker("pdmty_id_j", RequisitionLines::DepotPickerParameters())
-              .At(kStock, 20),
-          LookupField(kDepartment, "部门", "部门ID", "部门名称", "pdmty_id_j")
-              .Picker("pdmty_id_j",
-                      {{"FieldName", "部门名称"},
-                       {"SQL",
-                        " Select 部门ID,部门编码,部门名称 From PDMBM WHERE 组织类型=1 and "
-                        "是否明细=1 and 是否使用=1"},
-                       {"Valid", " 部门编码='@' or 部门名称='@'"},
-                       {"Order", " 部门编码,部门名称"},
-                       {"MxCzID", "0"}})
-              .At(kStock, 21),
-          TextField(kHandler, "经手人", "本方经手人")
-              .Kind(FieldKind::Lookup)
-              .Picker("pdmgy_j")
-              .Role(FieldRole::FirstInput)
-              .At(kStock, 22),
-          LookupField(kCurrency, "币种", c::kCurrencyId, "币种", "pdmty_id_j")
-              .Picker("pdmty_id_j",
-                      {{"FieldName", "币种"},
-                       {"SQL",
-                        "select 币种ID,外币代号 As 代号,外币名称 As 币种 from pdmbz where "
-                        "外币名称<>''"},
-                       {"Valid", " 外币代号='@' or 外币名称='@'"},
-                       {"Order", " 外币代号,外币名称"},
-                       {"MxCzID", "0"}})
-              .At(kStock, 23),
-          // The repair order's fields come from the import: the keys are saved, the texts
-          // looked up when shown (ShowOrderLink).
-          LookupField(kOrder, "维修工单", c::kSourceId, "", "")
-              .Kind(FieldKind::Text)
-              .ReadOnly()
-              .At(kOrderGroup, 30),
-          LookupField(kVehicle, "车牌号", c::kSourceProgram, "", "")
-              .Kind(FieldKind::Text)
-              .ReadOnly()
-              .At(kOrderGroup, 31),
-          FormField(kCustomer, "客户", FieldKind::Text).ReadOnly().At(kOrderGroup, 32),
-          LookupField(kProject, "项目", "项目ID", "", "")
-              .Kind(FieldKind::Text)
-              .ReadOnly()
-              .At(kOrderGroup, 33),
-          TextField(kRemark, "备注", c::kRemarks).At(kOrderGroup, 34),
-          TextField(kEnteredBy, "填单人", "仓库填单")
-              .ReadOnly()
-              .Role(FieldRole::EnteredBy)
-              .At(kAudit, 40),
-          DateField(kEntryDate, "填单日期", "填单日期")
-              .ReadOnly()
-              .Role(FieldRole::EntryDate)
-              .At(kAudit, 41),
-          TextField(kCheckedBy, "审核人", "仓库审核")
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckedBy)
-              .At(kAudit, 42),
-          DateField(kCheckDate, "审核日期", c::kCheckDate)
-              .Saves(SaveMode::ReadOnly)
-              .ReadOnly()
-              .Role(FieldRole::CheckDate)
-              .At(kAudit, 43),
-      });
+      DocumentHeader(
+          c::kProgram, SaveMode::Always,
+          {
+              Stored(c::kSystem, ValueKind::Text),
+              Stored(c::kTotalAmount, ValueKind::Number),
+              Stored(c::kPeriod, ValueKind::Number),
+              TextField(kNumber, "单据编号", c::kNumber).Role(FieldRole::Number).At("单据", 10),
+              DateField(kDate, "操作日期", "操作日期").Role(FieldRole::DocumentDate).At("单据", 11),
+              TextField(kNature, "性质", "性质")
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmdjxz")
+                  .At("单据", 12),
+              LookupField(kDepot, "仓库", "仓库ID", "仓库名称", "pdmty_id_j")
+                  .Picker("pdmty_id_j", RequisitionLines::DepotPickerParameters())
+                  .At("仓库", 20),
+              LookupField(kDepartment, "部门", "部门ID", "部门名称", "pdmty_id_j")
+                  .Picker("pdmty_id_j",
+                          {{"FieldName", "部门名称"},
+                           {"SQL",
+                            " Select 部门ID,部门编码,部门名称 From PDMBM WHERE 组织类型=1 and "
+                            "是否明细=1 and 是否使用=1"},
+                           {"Valid", " 部门编码='@' or 部门名称='@'"},
+                           {"Order", " 部门编码,部门名称"},
+                           {"MxCzID", "0"}})
+                  .At("仓库", 21),
+              TextField(kHandler, "经手人", "本方经手人")
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmgy_j")
+                  .Role(FieldRole::FirstInput)
+                  .At("仓库", 22),
+              LookupField(kCurrency, "币种", c::kCurrencyId, "币种", "pdmty_id_j")
+                  .Picker("pdmty_id_j",
+                          {{"FieldName", "币种"},
+                           {"SQL",
+                            "select 币种ID,外币代号 As 代号,外币名称 As 币种 from pdmbz where "
+                            "外币名称<>''"},
+                           {"Valid", " 外币代号='@' or 外币名称='@'"},
+                           {"Order", " 外币代号,外币名称"},
+                           {"MxCzID", "0"}})
+                  .At("仓库", 23),
+              // The repair order's fields come from the import: the keys are saved, the texts
+              // looked up when shown (ShowOrderLink).
+              LookupField(kOrder, "维修工单", c::kSourceId, "", "")
+                  .Kind(FieldKind::Text)
+                  .ReadOnly()
+                  .At("维修工单", 30),
+              LookupField(kVehicle, "车牌号", c::kSourceProgram, "", "")
+                  .Kind(FieldKind::Text)
+                  .ReadOnly()
+                  .At("维修工单", 31),
+              FormField(kCustomer, "客户", FieldKind::Text).ReadOnly().At("维修工单", 32),
+              LookupField(kProject, "项目", "项目ID", "", "")
+                  .Kind(FieldKind::Text)
+                  .ReadOnly()
+                  .At("维修工单", 33),
+              TextField(kRemark, "备注", c::kRemarks).At("维修工单", 34),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 40, "仓库填单", "填单日期", "仓库审核",
+           "填单人", "填单日期"}));
   return schema;
 }
 

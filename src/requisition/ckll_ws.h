@@ -28,25 +28,16 @@ namespace ws::requisition {
 
 class CKLl_WS : public framework::Document {
  public:
+  // One line a group of the form, in its visual order (see RequisitionSchema).
+  // clang-format off
   enum HeaderIndex : int {
-    kDepot = 0,
-    kNature = 1,
-    kNumber = 2,
-    kDepartment = 3,
-    kProject = 4,
-    kDate = 5,
-    kOrder = 6,
-    kVehicle = 7,
-    kHandler = 8,
-    kRemark = 9,
-    kCurrency = 10,
-    kEntryDate = 11,
-    kEnteredBy = 12,
-    kCheckDate = 13,
-    kCheckedBy = 14,
-    kCustomer = 15,
+    kNumber = 2, kDate = 5, kNature = 1,
+    kDepot = 0, kDepartment = 3, kHandler = 8, kCurrency = 10,
+    kOrder = 6, kVehicle = 7, kCustomer = 15, kProject = 4, kRemark = 9,
+    kEnteredBy = 12, kEntryDate = 11, kCheckedBy = 14, kCheckDate = 13,
     kFieldCount = 16
   };
+  // clang-format on
 
   static constexpr const char* kFieldArray = "ywTxt";
   static constexpr const char* kGrid = "ywGrid";
