@@ -272,25 +272,23 @@ void CKLl_WS::ShowSourceCells() {
   forms::Grid& grid = lines_->Grid();
   db::Runner runner(Database());
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
-    std::string error;
     int64_t program = grid.CellKeyLong(row, RequisitionLines::kSourceType);
     if (program != 0) {
       grid.SetTextMatrix(
           row, RequisitionLines::kSourceType,
-          runner.ScalarText(db::Sql("select progname from xt_objects where progID=").Key(program),
-                            &error));
+          runner.ScalarTextOrThrow(
+              db::Sql("select progname from xt_objects where progID=").Key(program)));
     }
     int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
     if (line != 0) {
-      grid.SetTextMatrix(row, RequisitionLines::kSourceNumber,
-                         runner.ScalarText(db::Sql("select 工单号码 from wsdj where smark='02' and "
-                                                   "单据ID in ( select 单据ID from wsdjpj where "
-                                                   "单据明细ID=")
-                                               .Key(line)
-                                               .Raw(")"),
-                                           &error));
+      grid.SetTextMatrix(
+          row, RequisitionLines::kSourceNumber,
+          runner.ScalarTextOrThrow(db::Sql("select 工单号码 from wsdj where smark='02' "
+                                           "and 单据ID in ( select 单据ID from "
+                                           "wsdjpj where 单据明细ID=")
+                                       .Key(line)
+                                       .Raw(")")));
     }
-    if (!error.empty()) throw std::runtime_error(error);
   }
 }
 
