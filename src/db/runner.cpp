@@ -1,5 +1,7 @@
 #include "db/runner.h"
 
+#include <stdexcept>
+
 namespace ws::db {
 
 std::unique_ptr<ICommand> Runner::Command(const Sql& sql) {
@@ -47,6 +49,37 @@ std::shared_ptr<Recordset> Runner::Open(const Sql& sql, std::string* error) {
     rs->Close();
   }
   return rs;
+}
+
+void Runner::ExecuteOrThrow(const Sql& sql, int64_t* rowsAffected) {
+  if (std::string error = Execute(sql, rowsAffected); !error.empty()) {
+    throw std::runtime_error(error);
+  }
+}
+
+std::string Runner::ScalarTextOrThrow(const Sql& sql) {
+  std::string error;
+  std::string text = ScalarText(sql, &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  return text;
+}
+
+double Runner::ScalarNumberOrThrow(const Sql& sql) {
+  return NumericValue(ScalarTextOrThrow(sql));
+}
+
+Amount Runner::ScalarAmountOrThrow(const Sql& sql) {
+  std::string error;
+  Amount value = ScalarAmount(sql, &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  return value;
+}
+
+std::shared_ptr<Recordset> Runner::OpenOrThrow(const Sql& sql) {
+  std::string error;
+  auto records = Open(sql, &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  return records;
 }
 
 bool Runner::IsJet() const {

@@ -27,6 +27,14 @@ class Runner {
   // The record set of a SELECT; on failure an empty closed set and the error in *error.
   std::shared_ptr<Recordset> Open(const Sql& sql, std::string* error = nullptr);
 
+  // The same where a failure aborts the operation: the database's text is thrown as
+  // std::runtime_error, for the interface's guard to report under its tag.
+  void ExecuteOrThrow(const Sql& sql, int64_t* rowsAffected = nullptr);
+  std::string ScalarTextOrThrow(const Sql& sql);
+  double ScalarNumberOrThrow(const Sql& sql);
+  Amount ScalarAmountOrThrow(const Sql& sql);
+  std::shared_ptr<Recordset> OpenOrThrow(const Sql& sql);
+
   // A statement written out as a string literal is fixed text by construction; text assembled
   // at run time still has to come as an Sql.
   template <size_t N>

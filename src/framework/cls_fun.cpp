@@ -43,18 +43,7 @@ std::string DocumentPriceSelect(int64_t rule, bool taxIncluded, int64_t programI
 }
 
 db::Amount Scalar(db::IDatabase& database, const std::string& sql) {
-  std::string error;
-  db::Amount value = db::Runner(database).ScalarAmount(db::Sql(sql), &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  return value;
-}
-
-// The record set of a query; a failure becomes an exception carrying the database's text.
-std::shared_ptr<db::Recordset> OpenOrThrow(db::IDatabase& database, const db::Sql& sql) {
-  std::string error;
-  auto records = db::Runner(database).Open(sql, &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  return records;
+  return db::Runner(database).ScalarAmountOrThrow(db::Sql(sql));
 }
 
 // Closes the record set on every way out, as the callers' error boxes come after it.
@@ -93,7 +82,7 @@ bool clsFun::GetKcSlZl(double& dKcSl, double& dKcZl, int64_t lKj, int64_t lCpId,
     if (bIsDJ) sql.Raw(" AND 等级=").Text(sDJ);
     if (bIsTZM) sql.Raw(" AND 特征码=").Text(sTZM);
     if (bIsCpPc) sql.Raw(" AND 产品批次=").Text(sCpPc);
-    records = OpenOrThrow(poSystem_->GetDatabase(), sql);
+    records = db::Runner(poSystem_->GetDatabase()).OpenOrThrow(sql);
     // Sums over no rows come back as one row of Nulls, which read as 0 like an empty result.
     double quantity = 0;
     double weight = 0;
@@ -136,7 +125,7 @@ bool clsFun::GetGoodsDepot(int64_t& lCkID, std::string& sCk, std::string& sHw, i
     // default to another depot after a vacuum or on the server. The lowest depot id decides;
     // within it the location of the latest period is the one in use now.
     sql.Raw(" ORDER BY jxcgoodszztz.仓库ID, jxcgoodszztz.会计期间 DESC, jxcgoodszztz.货位");
-    records = OpenOrThrow(poSystem_->GetDatabase(), sql);
+    records = db::Runner(poSystem_->GetDatabase()).OpenOrThrow(sql);
     if (records->Eof()) {
       lCkID = 0;
       sCk.clear();

@@ -13,6 +13,7 @@
 #include "forms/field.h"
 #include "forms/text.h"
 #include "forms/typed_number.h"
+#include "framework/columns.h"
 
 namespace ws::framework {
 
@@ -43,9 +44,7 @@ bool Document::ValidateSave() {
     if (!field->Visible() || !field->Enabled() || field->Valid()) continue;
     // The field knows what is wrong with it; a save that only said no would leave the clerk
     // guessing which of thirty fields to correct.
-    std::string hint = field->Hint().empty()
-                           ? forms::Trim(field->Caption()) + "输入有误，请重新输入！"
-                           : field->Hint();
+    std::string hint = field->Hint().empty() ? InputErrorText(*field) : field->Hint();
     Ask(hint, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     form_.SetFocus(field);
     return false;
@@ -200,17 +199,13 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
 
 std::string Document::StaleSaveText(db::Transaction& tx, int64_t id) const {
   auto rowCount = [&](const std::string& guard) {
-    std::string error;
-    const double count = tx.Db().ScalarNumber(db::Sql("SELECT count(*) FROM ")
-                                                  .Raw(schema_.Table())
-                                                  .Raw(" WHERE ")
-                                                  .Raw(schema_.KeyColumn())
-                                                  .Raw("=")
-                                                  .Key(id)
-                                                  .Raw(guard),
-                                              &error);
-    if (!error.empty()) throw std::runtime_error(error);
-    return count;
+    return tx.Db().ScalarNumberOrThrow(db::Sql("SELECT count(*) FROM ")
+                                           .Raw(schema_.Table())
+                                           .Raw(" WHERE ")
+                                           .Raw(schema_.KeyColumn())
+                                           .Raw("=")
+                                           .Key(id)
+                                           .Raw(guard));
   };
   if (rowCount({}) == 0) return "当前单据已被他人删除，不能保存！";
   if (rowCount(UpdateGuard()) == 0) return "当前单据已审核，不能保存！";
@@ -221,8 +216,208 @@ bool Document::ShowSaved(int64_t id) {
   if (!SearchList(db::Sql(schema_.KeyColumn()).Raw("=").Key(id).Literal(), false)) return false;
   SetEditState(false);
   SetDirty(false);
-  events_.Message("保存单据成功！");
+  events_.Message(SavedText());
   return true;
+}
+
+void Document::SaveFailed(const SaveContext& ctx, const std::string& error) {
+  const std::string& column = schema_.ColumnWith(FieldRole::Number);
+  auto number = ctx.values.find(column);
+  if (!column.empty() && number != ctx.values.end() && !number->second.empty()) {
+    std::string readError;
+    auto duplicate = db::Runner(Database()).Open(DuplicateNumberSelect(ctx), &readError);
+    if (readError.empty() && !duplicate->Eof()) {
+      RefuseDuplicateNumber(ctx.isNew);
+      return;
+    }
+  }
+  ReportError(error);
+}
+
+db::Sql Document::DuplicateNumberSelect(const SaveContext& ctx) const {
+  const std::string& column = schema_.ColumnWith(FieldRole::Number);
+  auto number = ctx.values.find(column);
+  return db::Sql("SELECT ")
+      .Raw(schema_.KeyColumn())
+      .Raw(" FROM ")
+      .Raw(schema_.Table())
+      .Raw(" WHERE ")
+      .Raw(column)
+      .Raw("=")
+      .Text(number == ctx.values.end() ? std::string() : number->second)
+      .Raw(" AND ")
+      .Raw(schema_.KeyColumn())
+      .Raw("<>")
+      .Key(ctx.isNew ? 0 : ctx.id);
+}
+
+bool Document::NumberIsFree(SaveContext& ctx) {
+  if (schema_.FieldWith(FieldRole::Number) < 0) return true;
+  // Under the write lock: no other counter stores the same number between this test and the
+  // insert (a unique index backs it).
+  if (ctx.tx.Db().OpenOrThrow(DuplicateNumberSelect(ctx))->Eof()) return true;
+  ctx.tx.Rollback();
+  RefuseDuplicateNumber(ctx.isNew);
+  return false;
+}
+
+void Document::RefuseDuplicateNumber(bool /*isNew*/) {
+  forms::Field& number = HeaderField(schema_.FieldWith(FieldRole::Number));
+  Ask(forms::Trim(number.Caption()) + "重复,请检查后重试!", "提示：", host::MsgButtons::Ok,
+      host::MsgIcon::Information);
+  form_.SetFocus(&number);
+}
+
+std::string Document::InputErrorText(const forms::Field& field) {
+  return forms::Trim(field.Caption()) + "输入有误，请重新输入！";
+}
+
+void Document::TellInputError(forms::Field& field) {
+  Ask(InputErrorText(field), Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+  form_.SetFocus(&field);
+}
+
+std::shared_ptr<host::IControl> Document::OpenFieldPicker(int index) const {
+  const HeaderColumn* description = schema_.FieldOf(index);
+  return OpenPicker(System(), HeaderField(index).Picker(), ProgramNumber(),
+                    description ? description->pickerParameters : PickerParameters{});
+}
+
+forms::Field& Document::HeaderField(int index) const {
+  return form_.Get<forms::Field>(fieldArray_, index);
+}
+
+void Document::BuildHeader(const std::string& tagPrefix, std::string leaveTag,
+                           std::string pickerTag) {
+  schema_.BuildFields(form_, fieldArray_);
+  WireHeaderFields(tagPrefix, std::move(leaveTag), std::move(pickerTag));
+}
+
+void Document::OnFileNew() {
+  const host::LoginInfo login = Login();
+  const int numberField = schema_.FieldWith(FieldRole::Number);
+  std::string number;
+  if (numberField >= 0 && System().NewBillNo(ProgramNumber(), login.loginDate, number, true)) {
+    HeaderField(numberField).SetText(number);
+  }
+  for (FieldRole role : {FieldRole::DocumentDate, FieldRole::EntryDate}) {
+    if (int index = schema_.FieldWith(role); index >= 0) {
+      HeaderField(index).SetText(login.loginDate.Text());
+    }
+  }
+  if (int index = schema_.FieldWith(FieldRole::EnteredBy); index >= 0) {
+    HeaderField(index).SetText(login.userName);
+  }
+  NewDocumentDefaults();
+  if (numberField < 0) return;
+  const int first = schema_.FieldWith(FieldRole::FirstInput);
+  forms::Field& focus = HeaderField(numberField).Text().empty() || first < 0
+                            ? HeaderField(numberField)
+                            : HeaderField(first);
+  form_.SetFocus(&focus);
+}
+
+void Document::ShowRecord(const db::Recordset& records, const std::string& position) {
+  MarkShown(records.Long(schema_.KeyColumn()));
+  schema_.Show(records, form_, fieldArray_);
+  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
+  SetCheckedStamp(records.Text(col::kMark) != "01");
+  ShowDetails(records);
+}
+
+void Document::ClearForm() {
+  ForgetShown();
+  if (!KeepsValues()) {
+    for (const auto& child : form_.Children()) {
+      if (auto* field = dynamic_cast<forms::Field*>(child.get())) {
+        field->SetValue("", "");
+        field->MarkValid();
+      } else if (auto* box = dynamic_cast<forms::TextBox*>(child.get())) {
+        box->SetText("");  // text boxes, combo boxes and date editors
+      }
+    }
+    for (LineSet* lines : lineSets_) lines->Clear();
+  }
+  // A load forgets the lines removed from the document shown before.
+  for (LineSet* lines : lineSets_) lines->ForgetRemoved();
+  // Kept values start a new document, which never carries the old one's number.
+  if (int index = schema_.FieldWith(FieldRole::Number); index >= 0) {
+    if (auto* number = form_.FindAs<forms::Field>(fieldArray_, index)) number->SetText("");
+  }
+  SetRecordLabel("记录：0/0");
+  SetCheckedStamp(false);
+  AfterClear();
+}
+
+bool Document::FileSave() {
+  if (!HasSystem() || lineSets_.empty()) return false;
+  return SaveDocument();
+}
+
+bool Document::RunStateChange(bool check) {
+  if (!HasSystem()) return false;
+  bool done = false;
+  try {
+    done = ChangeState(check);
+  } catch (const std::exception& e) {
+    StateChangeFailed(check, StateTag(check) + e.what());
+  }
+  Database().Close();
+  return done;
+}
+
+bool Document::FileDelete() {
+  if (!HasSystem()) return false;
+  bool deleted = false;
+  if (CurrentId() <= 0) {
+    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+  } else {
+    deleted = Guarded(DeleteTag(), [&] { return DeleteDocument(); });
+  }
+  Database().Close();
+  return deleted;
+}
+
+bool Document::ConfirmDelete() {
+  return Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) ==
+         host::MsgAnswer::Yes;
+}
+
+bool Document::MayChange(const db::Date& date) {
+  const int number = schema_.FieldWith(FieldRole::Number);
+  return System().CanEditBill(ProgramNumber(), date,
+                              number >= 0 ? HeaderField(number).Text() : std::string());
+}
+
+db::Date Document::DocumentDateOrThrow() const {
+  const forms::Field& field = HeaderField(schema_.FieldWith(FieldRole::DocumentDate));
+  auto date = db::Date::Parse(forms::Trim(field.Text()));
+  if (!date) {
+    throw std::runtime_error(forms::Trim(field.Caption()) + "不是有效日期：" + field.Text());
+  }
+  return *date;
+}
+
+bool Document::DoPrint() {
+  if (!HasSystem() || lineSets_.empty()) return false;
+  return Guarded(PrintTag(), [&] {
+    const std::string file = StartPrintFile();
+    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
+    if (!data) throw std::runtime_error("no print data component");
+    if (std::string title = PrintTitle(); !title.empty()) data->SetValue("标题", title);
+    // Every header field, the copied and computed ones included.
+    for (const auto& [caption, text] : schema_.PrintValues(form_, fieldArray_)) {
+      data->SetValue(caption, text);
+    }
+    for (const LineSet* lines : lineSets_) {
+      AddPrintTable(*data, lines->Grid().Name(), lines->PrintRows());
+    }
+    AddPrintValues(*data);
+    if (std::string failure = data->WriteFile(file); !failure.empty()) {
+      throw std::runtime_error(failure);
+    }
+    return true;
+  });
 }
 
 int64_t Document::StoredRowVersion(db::Transaction& tx, int64_t id) const {
@@ -252,7 +447,7 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
     int64_t rows = 0;
     if (tx.Run(steps[i].sql, &rows) && steps[i].exactlyOne && rows != 1) {
       tx.Rollback();
-      outcome.missing = true;
+      outcome.refused = true;
       return outcome;
     }
     if (i == 0) {
@@ -270,7 +465,6 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
   // A window that showed the row as it was stays current after its own check or uncheck:
   // only another user's change makes its next save stale.
   if (before >= 0 && before == ShownRowVersion() && after >= 0) NoteRowVersion(after);
-  outcome.done = true;
   return outcome;
 }
 
@@ -300,7 +494,7 @@ void Document::LeaveDateField(forms::Field& field) {
     field.SetText(date->Text());
     field.MarkValid();
   } else {
-    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+    MarkInputError(field);
   }
 }
 
@@ -308,11 +502,23 @@ void Document::LeaveNumberField(forms::Field& field) {
   if (forms::IsBlankNumberText(field.Text()) || forms::ParseTypedNumber(field.Text())) {
     field.MarkValid();
   } else {
-    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+    MarkInputError(field);
   }
 }
 
-void Document::WireHeaderFields(const std::string& tagPrefix) {
+void Document::FieldLeft(int index) {
+  forms::Field& field = HeaderField(index);
+  if (field.Kind() == forms::FieldKind::Date) {
+    LeaveDateField(field);
+  } else if (field.Kind() == forms::FieldKind::Number) {
+    LeaveNumberField(field);
+  }
+}
+
+void Document::WireHeaderFields(const std::string& tagPrefix, std::string leaveTag,
+                                std::string pickerTag) {
+  if (leaveTag.empty()) leaveTag = tagPrefix + "ywTxt_TxtValid::";
+  if (pickerTag.empty()) pickerTag = tagPrefix + "ywTxt_UserHelpEvent::";
   for (auto* widget : form_.Array(fieldArray_)) {
     auto* field = static_cast<forms::Field*>(widget);
     const int index = field->Index();
@@ -320,14 +526,14 @@ void Document::WireHeaderFields(const std::string& tagPrefix) {
       FieldChanged(index);
       SetDirty(true);
     };
-    field->OnLeave = [this, index, tag = tagPrefix + "ywTxt_TxtValid::"] {
+    field->OnLeave = [this, index, tag = leaveTag] {
       Guarded(tag, [&] {
         FieldLeft(index);
         return true;
       });
     };
     if (!field->Picker().empty()) {
-      field->OnPickerRequest = [this, index, tag = tagPrefix + "ywTxt_UserHelpEvent::"] {
+      field->OnPickerRequest = [this, index, tag = pickerTag] {
         Guarded(tag, [&] {
           FieldPicker(index);
           return true;
@@ -344,18 +550,18 @@ StepOutcome Document::RunSteps(const std::vector<db::Sql>& statements) {
   return RunSteps(steps);
 }
 
-bool Document::DeleteBySteps(const std::vector<db::Sql>& statements,
-                             const std::string& missingText) {
+bool Document::DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText,
+                             int then) {
   StepOutcome outcome = RunSteps(statements);
-  if (outcome.missing) {
+  if (outcome.refused) {
     Ask(missingText, "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   }
-  if (!outcome.done) {
+  if (!outcome.Ok()) {
     ReportError(outcome.error);
     return false;
   }
-  return LoadList(host::kNavNext);
+  return LoadList(then);
 }
 
 }  // namespace ws::framework

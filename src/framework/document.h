@@ -18,9 +18,20 @@
 //   AfterLines             further rows of the document
 //   -- CommitTrans --
 //   AfterCommit            the form learns ids; then ShowSaved (search, read-only, message)
+//
+// The rest of a document's life follows the same template; a document adds its own part:
+//   New        number (NewBillNo), document and entry date, entered-by, then NewDocumentDefaults,
+//              then the cursor on the number, or on the first input once a number is proposed
+//   show       mark shown, the header from the row, record label, checked stamp, ShowDetails
+//   clear      forget the shown row, empty fields and lines (unless KeepsValues), AfterClear
+//   Check      ChangeState(true) under StateTag, failures to StateChangeFailed, one Close
+//   Delete     nothing shown: "没有可删除的记录!"; else DeleteDocument under DeleteTag, one Close
+//   print      the print file, 标题 (PrintTitle), every header field, the line sets as tables
+//              by their grids' names, then AddPrintValues
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +39,7 @@
 #include "db/sql.h"
 #include "framework/header_schema.h"
 #include "framework/line_set.h"
+#include "framework/step_outcome.h"
 #include "host/document_control.h"
 
 namespace ws::framework {
@@ -47,14 +59,6 @@ struct Step {
   bool exactlyOne = false;
 };
 
-// Outcome of RunSteps: done, refused because a row was missing (nothing written), or failed with
-// the database's text (nothing written).
-struct StepOutcome {
-  bool done = false;
-  bool missing = false;
-  std::string error;
-};
-
 class Document : public host::DocumentControl {
  public:
   Document(std::string className, HeaderSchema schema, std::string fieldArray);
@@ -62,7 +66,63 @@ class Document : public host::DocumentControl {
   const HeaderSchema& Schema() const { return schema_; }
   const std::string& FieldArray() const { return fieldArray_; }
 
+  // The template's answers to the toolbar (see the top of this file).
+  bool FileSave() override;
+  bool FileDelete() override;
+  bool Check() override { return RunStateChange(true); }
+  bool UnCheck() override { return RunStateChange(false); }
+  bool DoPrint() override;
+
+  // The "<caption>输入有误，请重新输入！" every refused input is told with.
+  static std::string InputErrorText(const forms::Field& field);
+  // Marks the field invalid with that hint, for the save to refuse.
+  static void MarkInputError(forms::Field& field) { field.MarkInvalid(InputErrorText(field)); }
+
  protected:
+  forms::Field& HeaderField(int index) const;
+  // Builds the described fields of the field array and wires them (WireHeaderFields).
+  void BuildHeader(const std::string& tagPrefix, std::string leaveTag = {},
+                   std::string pickerTag = {});
+
+  // --- The template (see the top of this file).
+  void OnFileNew() override;
+  virtual void NewDocumentDefaults() {}
+  void ShowRecord(const db::Recordset& records, const std::string& position) override;
+  virtual void ShowDetails(const db::Recordset& /*records*/) {}
+  void ClearForm() override;
+  virtual bool KeepsValues() const { return false; }
+  virtual void AfterClear() {}
+  // Check (true) or UnCheck (false) of the shown document; false when refused (told).
+  virtual bool ChangeState(bool /*check*/) { return false; }
+  // The tag a failed state change is reported under, and how: ErrMessage by default.
+  virtual std::string StateTag(bool check) const { return check ? "Check::" : "UnCheck::"; }
+  virtual void StateChangeFailed(bool /*check*/, const std::string& text) { ReportError(text); }
+  // Deletes the shown document after its questions; answers whether it was deleted.
+  virtual bool DeleteDocument() { return false; }
+  virtual std::string DeleteTag() const { return "-->DeleteData::"; }
+  // "是否删除当前记录:" answered Yes.
+  bool ConfirmDelete();
+  // The host's permission to change the document of that date (CanEditBill with its number).
+  bool MayChange(const db::Date& date);
+  // The document date (FieldRole::DocumentDate); throws "<caption>不是有效日期：<text>".
+  db::Date DocumentDateOrThrow() const;
+  virtual std::string PrintTag() const { return "->sfSetToPrintFile:"; }
+  // The print data's 标题 ("" : none).
+  virtual std::string PrintTitle() const { return {}; }
+  virtual void AddPrintValues(host::IPrintData& /*data*/) {}
+  // The message of a saved document shown again.
+  virtual std::string SavedText() const { return "保存单据成功！"; }
+
+  // --- The number (FieldRole::Number) is unique within the program. Checked inside the save's
+  // transaction (the default CheckInTransaction); a clash rolls back and is told.
+  bool NumberIsFree(SaveContext& ctx);
+  // The rows that already carry ctx's number: by default the table's other rows with it.
+  virtual db::Sql DuplicateNumberSelect(const SaveContext& ctx) const;
+  // Tells the clash: "<caption>重复,请检查后重试!" titled "提示：", the cursor on the number.
+  virtual void RefuseDuplicateNumber(bool isNew);
+  // Asks "<caption>输入有误，请重新输入！" in a box and puts the cursor on the field.
+  void TellInputError(forms::Field& field);
+
   // Line sets are saved in the order they were added.
   void AddLineSet(LineSet& lines) { lineSets_.push_back(&lines); }
   const std::vector<LineSet*>& LineSets() const { return lineSets_; }
@@ -74,20 +134,22 @@ class Document : public host::DocumentControl {
   // nothing written; the hook has told the user why.
   virtual bool ValidateSave();
   virtual bool PrepareSave(RowValues& values, bool isNew) = 0;
-  virtual bool CheckInTransaction(SaveContext&) { return true; }
+  virtual bool CheckInTransaction(SaveContext& ctx) { return NumberIsFree(ctx); }
   virtual bool BeforeHeader(SaveContext&) { return true; }
   virtual bool AfterLines(SaveContext&) { return true; }
   virtual void AfterCommit(const SaveContext&) {}
-  // A statement or the commit failed; the transaction is already rolled back. Reports the
-  // database's text (ErrMessage) unless the document can name the cause in the user's words.
-  virtual void SaveFailed(const SaveContext&, const std::string& error) { ReportError(error); }
+  // A statement or the commit failed; the transaction is already rolled back. On a server
+  // another counter's save of the same number may commit between the check and the insert (the
+  // check cannot see an uncommitted row) and the unique index refuses it: a number taken now is
+  // told as the clash it is; anything else as the database's text (ErrMessage).
+  virtual void SaveFailed(const SaveContext& ctx, const std::string& error);
   // Appended to the header update's WHERE: which state an editable document is in.
   virtual std::string UpdateGuard() const { return " AND smark='01'"; }
   // Why the header or a saved line could not be updated, read inside the save's transaction:
   // the document is gone, no longer editable (UpdateGuard), or changed since it was shown.
   std::string StaleSaveText(db::Transaction& tx, int64_t id) const;
-  // Shows the saved document again: search by id, read-only, clean, "保存单据成功！".
-  virtual bool ShowSaved(int64_t id);
+  // Shows the saved document again: search by id, read-only, clean, SavedText().
+  bool ShowSaved(int64_t id);
 
   // The document's print file, <work folder>/selfPrint/<program>.txt: its folder made and the
   // host told where it is. Throws when the folder cannot be made.
@@ -98,17 +160,23 @@ class Document : public host::DocumentControl {
 
   // Wires every header field of the field array: a change calls FieldChanged and marks the
   // document changed; leaving a field calls FieldLeft, a picker request FieldPicker, each run
-  // guarded as "<tagPrefix>ywTxt_TxtValid::" / "<tagPrefix>ywTxt_UserHelpEvent::".
-  void WireHeaderFields(const std::string& tagPrefix);
+  // guarded as "<tagPrefix>ywTxt_TxtValid::" / "<tagPrefix>ywTxt_UserHelpEvent::" unless the
+  // tags are given whole.
+  void WireHeaderFields(const std::string& tagPrefix, std::string leaveTag = {},
+                        std::string pickerTag = {});
   // A date field being left: a typed date is written in the shop's form, an unreadable one marks
-  // the field "<caption>输入有误，请重新输入！", an empty one is valid.
+  // the field with InputErrorText, an empty one is valid.
   static void LeaveDateField(forms::Field& field);
   // A number field being left: empty or a number as forms/typed_number.h reads it is valid;
   // anything else ("abc", "12abc", "NaN", "0x10") marks the field with the same hint, so the
   // save refuses it instead of storing a number the clerk never typed.
   static void LeaveNumberField(forms::Field& field);
+  // The picker of a header field with the parameters its description gives; nullptr when the
+  // host has none.
+  std::shared_ptr<host::IControl> OpenFieldPicker(int index) const;
   virtual void FieldChanged(int /*index*/) {}
-  virtual void FieldLeft(int /*index*/) {}
+  // By default a date or number field is checked as it is left.
+  virtual void FieldLeft(int index);
   virtual void FieldPicker(int /*index*/) {}
 
   // Runs the statements in one transaction (check, uncheck, delete). Nothing is written unless
@@ -120,7 +188,8 @@ class Document : public host::DocumentControl {
   // Deletes the document by the statements (the first removes its own row) in one transaction
   // and shows the next document of the list. When the row is gone (or guarded away) missingText
   // is told; a failure reports the database's text. Answers whether the document was deleted.
-  bool DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText);
+  bool DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText,
+                     int then = host::kNavNext);
 
   // A new id from the navigator; a failure fails the transaction.
   int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);
@@ -130,6 +199,7 @@ class Document : public host::DocumentControl {
   virtual std::string HeaderIdTable() const;
 
  private:
+  bool RunStateChange(bool check);
   bool SaveInTransaction(RowValues values, bool isNew);
   bool NumbersInRange(std::string* caption) const;
 

@@ -8,6 +8,7 @@
 #include "db/value.h"
 #include "forms/field.h"
 #include "forms/text.h"
+#include "framework/columns.h"
 
 namespace ws::framework {
 
@@ -17,16 +18,133 @@ bool Inserted(const HeaderColumn& c) {
   return c.save == SaveMode::Always || c.save == SaveMode::InsertOnly;
 }
 
+HeaderColumn Described(int field, std::string caption, std::string column, ValueKind kind,
+                       forms::FieldKind fieldKind) {
+  HeaderColumn c(std::move(column), field, kind);
+  c.caption = std::move(caption);
+  c.fieldKind = fieldKind;
+  return c;
+}
+
 }  // namespace
+
+HeaderColumn Stored(std::string column, ValueKind kind, SaveMode save) {
+  return HeaderColumn(std::move(column), -1, kind, save);
+}
+
+HeaderColumn TextField(int field, std::string caption, std::string column) {
+  return Described(field, std::move(caption), std::move(column), ValueKind::Text,
+                   forms::FieldKind::Text);
+}
+
+HeaderColumn NumberField(int field, std::string caption, std::string column) {
+  return Described(field, std::move(caption), std::move(column), ValueKind::Number,
+                   forms::FieldKind::Number);
+}
+
+HeaderColumn DateField(int field, std::string caption, std::string column) {
+  return Described(field, std::move(caption), std::move(column), ValueKind::Date,
+                   forms::FieldKind::Date);
+}
+
+HeaderColumn LookupField(int field, std::string caption, std::string idColumn,
+                         std::string textColumn, std::string picker) {
+  HeaderColumn c = Described(field, std::move(caption), std::move(idColumn), ValueKind::Id,
+                             forms::FieldKind::Lookup);
+  c.textColumn = std::move(textColumn);
+  c.picker = std::move(picker);
+  return c;
+}
+
+HeaderColumn FormField(int field, std::string caption, forms::FieldKind kind) {
+  HeaderColumn c = Described(field, std::move(caption), "", ValueKind::Text, kind);
+  c.save = SaveMode::FormOnly;
+  return c;
+}
+
+std::vector<HeaderColumn> DocumentHeader(std::string programColumn, SaveMode programSave,
+                                         std::vector<HeaderColumn> fields,
+                                         const AuditFields& audit) {
+  constexpr const char* kAudit = "审核";
+  std::vector<HeaderColumn> columns{Stored(col::kId, ValueKind::Id, SaveMode::InsertOnly),
+                                    Stored(std::move(programColumn), ValueKind::Id, programSave),
+                                    Stored(col::kMark, ValueKind::Text, SaveMode::InsertOnly)};
+  for (auto& field : fields) columns.push_back(std::move(field));
+  columns.push_back(TextField(audit.enteredBy, audit.enteredByCaption, audit.enteredByColumn)
+                        .ReadOnly()
+                        .Role(FieldRole::EnteredBy)
+                        .At(kAudit, audit.order));
+  columns.push_back(DateField(audit.entryDate, audit.entryDateCaption, audit.entryDateColumn)
+                        .ReadOnly()
+                        .Role(FieldRole::EntryDate)
+                        .At(kAudit, audit.order + 1));
+  columns.push_back(TextField(audit.checkedBy, "审核人", audit.checkedByColumn)
+                        .Saves(SaveMode::ReadOnly)
+                        .ReadOnly()
+                        .Role(FieldRole::CheckedBy)
+                        .At(kAudit, audit.order + 2));
+  columns.push_back(DateField(audit.checkDate, "审核日期", col::kCheckDate)
+                        .Saves(SaveMode::ReadOnly)
+                        .ReadOnly()
+                        .Role(FieldRole::CheckDate)
+                        .At(kAudit, audit.order + 3));
+  return columns;
+}
 
 HeaderSchema::HeaderSchema(std::string table, std::string keyColumn,
                            std::vector<HeaderColumn> columns)
     : table_(std::move(table)), keyColumn_(std::move(keyColumn)), columns_(std::move(columns)) {
   std::set<std::string> seen;
+  std::set<int> fields;
   for (const auto& c : columns_) {
-    if (!seen.insert(c.column).second) {
+    if (c.save != SaveMode::FormOnly && !seen.insert(c.column).second) {
       throw std::logic_error("column described twice: " + table_ + "." + c.column);
     }
+    if (c.IsFormField() && !fields.insert(c.field).second) {
+      throw std::logic_error("field described twice: " + table_ + " field " +
+                             std::to_string(c.field));
+    }
+  }
+}
+
+const HeaderColumn* HeaderSchema::FieldOf(int index) const {
+  for (const auto& c : columns_) {
+    if (c.field == index && c.IsFormField()) return &c;
+  }
+  return nullptr;
+}
+
+int HeaderSchema::FieldWith(FieldRole role) const {
+  for (const auto& c : columns_) {
+    if (c.role == role && c.IsFormField()) return c.field;
+  }
+  return -1;
+}
+
+const std::string& HeaderSchema::ColumnWith(FieldRole role) const {
+  static const std::string none;
+  for (const auto& c : columns_) {
+    if (c.role == role && c.IsFormField()) return c.column;
+  }
+  return none;
+}
+
+void HeaderSchema::BuildFields(forms::Form& form, const std::string& fieldArray) const {
+  // Made in index order: the form's array order is the order a save tells the first invalid
+  // field in, whatever the visual order.
+  std::vector<const HeaderColumn*> fields;
+  for (const auto& c : columns_) {
+    if (c.IsFormField()) fields.push_back(&c);
+  }
+  std::sort(fields.begin(), fields.end(),
+            [](const HeaderColumn* a, const HeaderColumn* b) { return a->field < b->field; });
+  for (const HeaderColumn* c : fields) {
+    auto& field = form.Add<forms::Field>(fieldArray, c->field);
+    field.SetCaption(c->caption);
+    field.SetKind(c->fieldKind);
+    field.SetPicker(c->picker);
+    field.SetContainer(c->container);
+    field.SetAlwaysReadOnly(c->readOnly);
   }
 }
 
@@ -34,7 +152,7 @@ db::Sql HeaderSchema::Select(int64_t id) const {
   db::Sql sql("SELECT ");
   bool first = true;
   for (const auto& c : columns_) {
-    if (c.save == SaveMode::Shown) continue;
+    if (c.save == SaveMode::Shown || c.save == SaveMode::FormOnly) continue;
     sql.Raw(first ? "" : ", ").Raw(c.column);
     first = false;
   }
@@ -116,7 +234,7 @@ RowValues HeaderSchema::Collect(const forms::Form& form, const std::string& fiel
 void HeaderSchema::Show(const db::Recordset& row, forms::Form& form,
                         const std::string& fieldArray) const {
   for (const auto& c : columns_) {
-    if (c.field < 0 || c.lookupText) continue;
+    if (!c.IsFormField() || c.save == SaveMode::FormOnly) continue;
     auto& field = form.Get<forms::Field>(fieldArray, c.field);
     if (c.kind == ValueKind::Id) {
       field.SetValue(row.Text(c.column),
@@ -132,17 +250,16 @@ void HeaderSchema::Show(const db::Recordset& row, forms::Form& form,
 
 std::vector<std::pair<std::string, std::string>> HeaderSchema::PrintValues(
     const forms::Form& form, const std::string& fieldArray) const {
-  std::vector<const HeaderColumn*> shown;
-  for (const auto& c : columns_) {
-    if (c.field >= 0 && !c.lookupText) shown.push_back(&c);
+  std::vector<const forms::Field*> fields;
+  for (const auto* widget : form.Array(fieldArray)) {
+    fields.push_back(static_cast<const forms::Field*>(widget));
   }
-  std::sort(shown.begin(), shown.end(),
-            [](const HeaderColumn* a, const HeaderColumn* b) { return a->field < b->field; });
+  std::sort(fields.begin(), fields.end(),
+            [](const forms::Field* a, const forms::Field* b) { return a->Index() < b->Index(); });
   std::vector<std::pair<std::string, std::string>> out;
-  for (const HeaderColumn* c : shown) {
-    const auto& field = form.Get<forms::Field>(fieldArray, c->field);
-    std::string caption = forms::Trim(field.Caption());
-    if (!caption.empty()) out.emplace_back(caption, field.Text());
+  for (const forms::Field* field : fields) {
+    std::string caption = forms::Trim(field->Caption());
+    if (!caption.empty()) out.emplace_back(caption, field->Text());
   }
   return out;
 }

@@ -5,6 +5,7 @@
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "framework/list_window.h"
+#include "framework/columns.h"
 #include "money/choosers.h"
 #include "money/receipt_sql.h"
 
@@ -19,36 +20,44 @@ int OptionNumber(host::ISystem& system, int module, const std::string& name) {
 }  // namespace
 
 const framework::HeaderSchema& JS_S::ReceiptSchema() {
-  using framework::SaveMode;
-  using framework::ValueKind;
-  static const framework::HeaderSchema schema(
-      "ARPReceive", "单据ID",
-      {
-          {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"progID", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"smark", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"status", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"单据编号", kNumber, ValueKind::Text},
-          {"往来ID", kCustomer, ValueKind::Id, SaveMode::Always, "往来单位"},
-          {"业务员ID", kSalesman, ValueKind::Id, SaveMode::Always, "业务员"},
-          {"单据日期", kDate, ValueKind::Date},
-          {"会计期间", -1, ValueKind::Number},
-          {"总金额", kAmount, ValueKind::Number},
-          {"扣零金额", kRounding, ValueKind::Number},
-          {"摘要", kSummary, ValueKind::Text},
-          {"备注", kRemarks, ValueKind::Text},
-          {"制单人", kEnteredBy, ValueKind::Text},
-          {"制单日期", kEntryDate, ValueKind::Date},
-          // A receipt shows the settlement method and account it was given elsewhere.
-          {"结算方式ID", kMethod, ValueKind::Id, SaveMode::ReadOnly, "结算方式"},
-          {"科目ID", kAccount, ValueKind::Id, SaveMode::ReadOnly, "科目名称"},
-          {"审核人", kCheckedBy, ValueKind::Text, SaveMode::ReadOnly},
-          {"审核日期", kCheckDate, ValueKind::Date, SaveMode::ReadOnly},
-      });
+  using namespace framework;
+  using forms::FieldKind;
+  namespace c = framework::col;
+  static const HeaderSchema schema(
+      "ARPReceive", c::kId,
+      DocumentHeader(
+          c::kProgram, SaveMode::InsertOnly,
+          {
+              Stored(c::kStatus, ValueKind::Text, SaveMode::InsertOnly),
+              Stored(c::kPeriod, ValueKind::Number),
+              TextField(kNumber, "单据编号", c::kNumber).Role(FieldRole::Number).At("单据", 10),
+              DateField(kDate, "单据日期", c::kDate).Role(FieldRole::DocumentDate).At("单据", 11),
+              LookupField(kCustomer, "往来单位", c::kPartnerId, "往来单位", "pdm_jzdw")
+                  .At("客户", 20),
+              LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdm_ywy")
+                  .Role(FieldRole::FirstInput)
+                  .At("客户", 21),
+              NumberField(kAmount, "总金额", c::kTotalAmount).At("金额", 30),
+              NumberField(kRounding, "扣零金额", c::kWriteOff).At("金额", 31),
+              // A receipt shows the settlement method and account it was given elsewhere.
+              LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "")
+                  .Kind(FieldKind::Text)
+                  .Saves(SaveMode::ReadOnly)
+                  .ReadOnly()
+                  .At("金额", 32),
+              LookupField(kAccount, "科目", c::kAccountId, c::kAccountName, "")
+                  .Kind(FieldKind::Text)
+                  .Saves(SaveMode::ReadOnly)
+                  .ReadOnly()
+                  .At("金额", 33),
+              TextField(kSummary, "摘要", c::kSummary).At("金额", 34),
+              TextField(kRemarks, "备注", c::kRemarks).At("金额", 35),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 40}));
   return schema;
 }
 
-JS_S::JS_S() : money::MoneyDocument("JS_S", ReceiptSchema(), kFieldArray, kNumber) {}
+JS_S::JS_S() : money::MoneyDocument("JS_S", ReceiptSchema(), kFieldArray) {}
 
 std::vector<host::FindColumn> JS_S::FindColumns() const {
   using K = host::FindKind;
@@ -60,55 +69,25 @@ std::vector<host::FindColumn> JS_S::FindColumns() const {
 }
 
 forms::Field& JS_S::Header(int index) const {
-  return form_.Get<forms::Field>(kFieldArray, index);
+  return HeaderField(index);
 }
 
-void JS_S::AddField(int index, const char* caption, forms::FieldKind kind, const char* picker) {
-  auto& field = form_.Add<forms::Field>(kFieldArray, index);
-  field.SetCaption(caption);
-  field.SetKind(kind);
-  field.SetPicker(picker);
-  field.OnChange = [this] { SetDirty(true); };
-  if (kind == forms::FieldKind::Lookup) {
-    field.OnLeave = [this, index] {
-      Guarded("-->ResolveLookup::", [&] {
-        ResolveLookup(index);
-        return true;
-      });
-    };
-    field.OnPickerRequest = [this, index] {
-      Guarded("-->PickLookup::", [&] {
-        PickLookup(index);
-        return true;
-      });
-    };
+void JS_S::FieldChanged(int index) {
+  if (index == kAmount) RefreshTotal();
+}
+
+void JS_S::FieldLeft(int index) {
+  forms::Field& field = Header(index);
+  if (field.Kind() == forms::FieldKind::Lookup) {
+    ResolveLookup(index);
+  } else if (field.Kind() == forms::FieldKind::Number) {
+    LeaveNumberField(field);
   }
-  if (kind == forms::FieldKind::Number) {
-    field.OnLeave = [this, index] { LeaveNumberField(Header(index)); };
-  }
-  if (index == kAmount) field.OnChange = [this] { Changed(); };
 }
 
 void JS_S::SetupForm() {
   if (form_.Find(kGrid)) return;  // a second Init keeps the form it built
-  using forms::FieldKind;
-  AddField(kNumber, "单据编号", FieldKind::Text);
-  AddField(kDate, "单据日期", FieldKind::Date);
-  AddField(kSalesman, "业务员", FieldKind::Lookup, "pdm_ywy");
-  AddField(kCustomer, "往来单位", FieldKind::Lookup, "pdm_jzdw");
-  AddField(kAmount, "总金额", FieldKind::Number);
-  AddField(kRounding, "扣零金额", FieldKind::Number);
-  AddField(kSummary, "摘要", FieldKind::Text);
-  AddField(kRemarks, "备注", FieldKind::Text);
-  AddField(kMethod, "结算方式", FieldKind::Text);
-  AddField(kAccount, "科目", FieldKind::Text);
-  AddField(kEnteredBy, "制单人", FieldKind::Text);
-  AddField(kEntryDate, "制单日期", FieldKind::Date);
-  AddField(kCheckedBy, "审核人", FieldKind::Text);
-  AddField(kCheckDate, "审核日期", FieldKind::Date);
-  for (int index : {kMethod, kAccount, kEnteredBy, kEntryDate, kCheckedBy, kCheckDate}) {
-    Header(index).SetAlwaysReadOnly(true);
-  }
+  BuildHeader("", "-->ResolveLookup::", "-->PickLookup::");
 
   auto& grid = form_.Add<forms::Grid>(kGrid);
   lines_ = std::make_unique<ReceiptLines>(grid);
@@ -158,12 +137,12 @@ void JS_S::ResolveLookup(int index) {
     field.MarkValid();
     return;
   }
-  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber());
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
   if (!picked.found) {
     field.SetKey("0");
-    field.MarkInvalid(forms::Trim(field.Caption()) + "输入有误，请重新输入！");
+    MarkInputError(field);
     return;
   }
   field.SetValue(picked.value, picked.text.empty() ? typed : picked.text);
@@ -172,7 +151,7 @@ void JS_S::ResolveLookup(int index) {
 
 void JS_S::PickLookup(int index) {
   forms::Field& field = Header(index);
-  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber());
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked =
       framework::ChooseInPicker(System(), *picker, forms::Trim(field.Text()));
@@ -211,11 +190,7 @@ void JS_S::RefreshTotal() {
                                                          forms::DecimalsFormat(decimals, true)));
 }
 
-void JS_S::ShowRecord(const db::Recordset& records, const std::string& position) {
-  MarkShown(records.Long("单据ID"));
-  Schema().Show(records, form_, kFieldArray);
-  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
-  SetCheckedStamp(records.Text("smark") != "01");
+void JS_S::ShowDetails(const db::Recordset&) {
   if (LoadLines(CurrentId())) RefreshTotal();
 }
 
@@ -230,33 +205,6 @@ bool JS_S::LoadLines(int64_t receiptId) {
   return true;
 }
 
-void JS_S::ClearForm() {
-  ForgetShown();
-  for (const auto& child : form_.Children()) {
-    if (auto* field = dynamic_cast<forms::Field*>(child.get())) {
-      field->SetValue("", "");
-      field->MarkValid();
-    }
-  }
-  if (lines_) lines_->Clear();
-  SetRecordLabel("记录：0/0");
-  SetCheckedStamp(false);
-  RefreshTotal();
-}
-
-void JS_S::OnFileNew() {
-  host::LoginInfo login = Login();
-  std::string number;
-  if (System().NewBillNo(ProgramNumber(), login.loginDate, number, true)) {
-    Header(kNumber).SetText(number);
-  }
-  Header(kDate).SetText(login.loginDate.Text());
-  Header(kEntryDate).SetText(login.loginDate.Text());
-  Header(kEnteredBy).SetText(login.userName);
-  SetRecordLabel("新建记录...");
-  form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kSalesman));
-}
-
 framework::PeriodGate& JS_S::Gate() {
   // Read once per control life, as the periods and the earlier-period answer are.
   if (!gate_) {
@@ -269,11 +217,7 @@ framework::PeriodGate& JS_S::Gate() {
 std::optional<db::Date> JS_S::DocumentDate() {
   forms::Field& field = Header(kDate);
   auto date = db::Date::Parse(forms::Trim(field.Text()));
-  if (!date) {
-    Ask(forms::Trim(field.Caption()) + "输入有误，请重新输入！", Title(), host::MsgButtons::Ok,
-        host::MsgIcon::Information);
-    form_.SetFocus(&field);
-  }
+  if (!date) TellInputError(field);
   return date;
 }
 

@@ -29,22 +29,15 @@ namespace ws::money {
 
 class JS_S : public money::MoneyDocument {
  public:
+  // One line a group of the form, in its visual order (see ReceiptSchema).
+  // clang-format off
   enum HeaderIndex : int {
-    kNumber = 0,
-    kDate = 1,
-    kSalesman = 2,
-    kCustomer = 3,
-    kAmount = 4,
-    kRounding = 5,
-    kSummary = 6,
-    kRemarks = 7,
-    kMethod = 8,
-    kAccount = 9,
-    kEnteredBy = 10,
-    kEntryDate = 11,
-    kCheckedBy = 12,
-    kCheckDate = 13,
+    kNumber = 0, kDate = 1,
+    kCustomer = 3, kSalesman = 2,
+    kAmount = 4, kRounding = 5, kMethod = 8, kAccount = 9, kSummary = 6, kRemarks = 7,
+    kEnteredBy = 10, kEntryDate = 11, kCheckedBy = 12, kCheckDate = 13
   };
+  // clang-format on
 
   static constexpr const char* kFieldArray = "ywTxt";
   static constexpr const char* kGrid = "ywGrid";
@@ -59,12 +52,6 @@ class JS_S : public money::MoneyDocument {
   static const framework::HeaderSchema& ReceiptSchema();
   std::vector<host::FindColumn> FindColumns() const override;
 
-  bool FileSave() override;
-  bool FileDelete() override;
-  bool Check() override;
-  bool UnCheck() override;
-  bool DoPrint() override;
-
   // The choose button: the chooser for the customer and amount; the chosen orders replace the
   // lines.
   void ChooseOrders();
@@ -78,13 +65,19 @@ class JS_S : public money::MoneyDocument {
   void SetupForm() override;
   std::string BaseSelect() const override;
   std::string ListWindow() override;
-  void ShowRecord(const db::Recordset& records, const std::string& position) override;
-  void ClearForm() override;
-  void OnFileNew() override;
+  void ShowDetails(const db::Recordset& records) override;
+  void AfterClear() override { RefreshTotal(); }
   std::string Title() const override { return kTitleText; }
+  bool ChangeState(bool check) override;
+  std::string StateTag(bool check) const override { return check ? "审核时出错：" : "UnCheck::"; }
+  bool DeleteDocument() override;
+  std::string PrintTitle() const override { return kTitleText; }
+  void AddPrintValues(host::IPrintData& data) override;
 
  private:
-  void AddField(int index, const char* caption, forms::FieldKind kind, const char* picker = "");
+  void FieldChanged(int index) override;
+  void FieldLeft(int index) override;
+  void FieldPicker(int index) override { PickLookup(index); }
   void ResolveLookup(int index);
   void PickLookup(int index);
   void Changed();
@@ -97,11 +90,11 @@ class JS_S : public money::MoneyDocument {
   // --- Save hooks (js_s_save.cpp).
   bool ValidateSave() override;
   bool PrepareSave(framework::RowValues& values, bool isNew) override;
-  bool CheckInTransaction(framework::SaveContext& ctx) override;
+  // The clash is an error message here, not a box.
+  void RefuseDuplicateNumber(bool isNew) override;
   // After a check's write-offs: every order a line wrote off keeps a balance of at least
   // kLowestBalance; otherwise rolled back and refused with the order's number.
   bool BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt);
-  bool ChangeState(bool check);
 
   std::unique_ptr<ReceiptLines> lines_;
   std::unique_ptr<framework::PeriodGate> gate_;

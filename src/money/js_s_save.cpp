@@ -5,6 +5,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "framework/columns.h"
 #include "money/js_s.h"
 #include "money/receipt_check.h"
 #include "money/receipt_sql.h"
@@ -12,10 +13,7 @@
 
 namespace ws::money {
 
-bool JS_S::FileSave() {
-  if (!HasSystem() || !lines_) return false;
-  return SaveDocument();
-}
+namespace col = framework::col;
 
 bool JS_S::ValidateSave() {
   return Guarded("IsCanSave:", [&] {
@@ -44,22 +42,9 @@ bool JS_S::PrepareSave(framework::RowValues& values, bool isNew) {
   return PrepareMoneyHeader(values, isNew, *date, framework::PeriodGate::PeriodOf(System(), *date));
 }
 
-bool JS_S::CheckInTransaction(framework::SaveContext& ctx) {
-  return NumberIsFree(ctx, false);
-}
-
-bool JS_S::Check() {
-  if (!HasSystem()) return false;
-  bool checked = Guarded("审核时出错：", [&] { return ChangeState(true); });
-  Database().Close();
-  return checked;
-}
-
-bool JS_S::UnCheck() {
-  if (!HasSystem()) return false;
-  bool unchecked = Guarded("UnCheck::", [&] { return ChangeState(false); });
-  Database().Close();
-  return unchecked;
+void JS_S::RefuseDuplicateNumber(bool /*isNew*/) {
+  ReportError(kDuplicateText);
+  form_.SetFocus(&NumberInput());
 }
 
 bool JS_S::ChangeState(bool check) {
@@ -111,7 +96,7 @@ bool JS_S::ChangeState(bool check) {
     return false;
   }
   // Show the mark, the checker and the orders' balances as they now are.
-  return SearchList(db::Sql("单据ID=").Key(CurrentId()).Literal(), true);
+  return SearchList(db::Sql(col::kId).Raw("=").Key(CurrentId()).Literal(), true);
 }
 
 bool JS_S::BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt) {
@@ -119,63 +104,32 @@ bool JS_S::BalancesHold(db::Transaction& tx, const ReceiptDocument& receipt) {
   // first's, so the balance read here holds both.
   for (const WriteOff& line : receipt.lines) {
     if (line.orderId <= 0 || line.amount + line.discount <= db::Amount()) continue;
-    std::string error;
-    auto order = tx.Db().Open(
-        db::Sql(" SELECT 工单号码, 余额 FROM wsdj WHERE 单据ID=").Key(line.orderId), &error);
-    if (!error.empty()) throw std::runtime_error(error);
+    auto order = tx.Db().OpenOrThrow(
+        db::Sql(" SELECT 工单号码, 余额 FROM wsdj WHERE 单据ID=").Key(line.orderId));
     // Exact amounts: a balance the write-offs use up to the last cent is 0, not a residue.
-    if (order->Eof() || order->Money("余额") >= db::Amount()) continue;
+    if (order->Eof() || order->Money(col::kBalance) >= db::Amount()) continue;
     tx.Rollback();
-    Ask("维修单" + order->Text("工单号码") + "的余额不足，核销后余额将小于零，不能审核！", Title(),
-        host::MsgButtons::Ok, host::MsgIcon::Information);
+    Ask("维修单" + order->Text(col::kOrderNumber) + "的余额不足，核销后余额将小于零，不能审核！",
+        Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   }
   return true;
 }
 
-bool JS_S::FileDelete() {
-  if (!HasSystem()) return false;
-  if (CurrentId() <= 0) {
-    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
-    Database().Close();
-    return false;
-  }
-  bool deleted = Guarded("-->DeleteData::", [&] {
-    auto date = DocumentDate();
-    if (!date) return false;
-    // Both questions come before the transaction: a write lock held while a box is open would
-    // stop every other counter's save.
-    if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
-        host::MsgAnswer::Yes) {
-      return false;
-    }
-    if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
-    std::vector<db::Sql> statements = DeleteReceiptStatements(CurrentId());
-    // A checked receipt has changed its orders; deleting it would leave them changed for good.
-    statements.front().Raw(" AND smark='01'");
-    return DeleteBySteps(statements, "当前单据已被他人删除或审核，不能删除！");
-  });
-  Database().Close();
-  return deleted;
+bool JS_S::DeleteDocument() {
+  auto date = DocumentDate();
+  if (!date) return false;
+  // Both questions come before the transaction: a write lock held while a box is open would
+  // stop every other counter's save.
+  if (!ConfirmDelete() || !MayChange(*date)) return false;
+  std::vector<db::Sql> statements = DeleteReceiptStatements(CurrentId());
+  // A checked receipt has changed its orders; deleting it would leave them changed for good.
+  statements.front().Raw(" AND smark='01'");
+  return DeleteBySteps(statements, "当前单据已被他人删除或审核，不能删除！");
 }
 
-bool JS_S::DoPrint() {
-  if (!HasSystem() || !lines_) return false;
-  return Guarded("->sfSetToPrintFile:", [&] {
-    const std::string file = StartPrintFile();
-    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
-    if (!data) throw std::runtime_error("no print data component");
-    data->SetValue("标题", kTitleText);
-    for (const auto& [caption, text] : Schema().PrintValues(form_, kFieldArray)) {
-      data->SetValue(caption, text);
-    }
-    data->SetValue("核销金额合计", form_.Get<forms::Label>(kTotalLabel).Caption());
-    AddPrintTable(*data, kGrid, lines_->PrintRows());
-    if (std::string failure = data->WriteFile(file); !failure.empty()) {
-      throw std::runtime_error(failure);
-    }
-    return true;
-  });
+void JS_S::AddPrintValues(host::IPrintData& data) {
+  data.SetValue("核销金额合计", form_.Get<forms::Label>(kTotalLabel).Caption());
 }
 
 }  // namespace ws::money

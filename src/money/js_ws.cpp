@@ -6,6 +6,7 @@
 #include "db/value.h"
 #include "forms/text.h"
 #include "framework/list_window.h"
+#include "framework/columns.h"
 #include "framework/picker_call.h"
 #include "money/settlement_sql.h"
 
@@ -15,65 +16,110 @@ namespace {
 
 using forms::Trim;
 using framework::LineKind;
+namespace col = framework::col;
 
 constexpr const char* kOrderGroup = "fraOrder";
 
 // The workshop charges a tenth of the parts cost for handling them.
 const db::Amount kManagementRate = db::Amount::Of("0.1");
 
-std::string PickerOf(int index) {
-  switch (index) {
-    case JS_WS::kSalesman:
-      return "pdmgy_j";
-    case JS_WS::kMethod:
-      return "sel_pdmsjzd";
-    default:
-      return {};
-  }
-}
-
-framework::PickerParameters PickerParametersOf(int index) {
-  if (index == JS_WS::kMethod) return {{"Lx", "结算方式"}};
-  return {};
-}
+// The fee row's columns by field, in the order the row is written.
+const std::pair<int, const char*> kFeeColumns[] = {{JS_WS::kLabour, col::kLabour},
+                                                   {JS_WS::kParts, col::kParts},
+                                                   {JS_WS::kDiagnosis, col::kDiagnosis},
+                                                   {JS_WS::kInspection, col::kInspection},
+                                                   {JS_WS::kManagement, col::kManagement}};
 
 }  // namespace
 
 const framework::HeaderSchema& JS_WS::SettlementSchema() {
-  using framework::SaveMode;
-  using framework::ValueKind;
-  static const framework::HeaderSchema schema(
-      "ARPReceive", "单据ID",
-      {
-          {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"progID", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"smark", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"status", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"单据编号", kNumber, ValueKind::Text},
-          {"往来ID", kOwner, ValueKind::Id, SaveMode::Always, "往来单位"},
-          {"业务员ID", kSalesman, ValueKind::Id, SaveMode::Always, "业务员"},
-          {"结算方式ID", kMethod, ValueKind::Id, SaveMode::Always, "结算方式"},
-          {"科目ID", kAccount, ValueKind::Id, SaveMode::Always, "科目名称"},
-          {"单据日期", kDate, ValueKind::Date},
-          // Computed from the date by the save.
-          {"会计期间", -1, ValueKind::Number},
-          {"总金额", kCollected, ValueKind::Number},
-          {"扣零金额", kWriteOff, ValueKind::Number},
-          {"摘要", kSummary, ValueKind::Text},
-          {"备注", kRemarks, ValueKind::Text},
-          // The order's work-order number is shown; its id is what the settlement keeps.
-          {"前置单据ID", kOrderNumber, ValueKind::Id},
-          {"制单人", kEnteredBy, ValueKind::Text},
-          {"制单日期", kEntryDate, ValueKind::Date},
-          {"审核人", kCheckedBy, ValueKind::Text, SaveMode::ReadOnly},
-          {"审核日期", kCheckDate, ValueKind::Date, SaveMode::ReadOnly},
-      });
+  using namespace framework;
+  using forms::FieldKind;
+  namespace c = framework::col;
+  // The repair order's fields are copied from it (From) and never typed; the fees go to a row
+  // of their own (AfterLines); the computed amounts are the form's only.
+  auto copied = [](int field, const char* caption, FieldKind kind, const char* column) {
+    return FormField(field, caption, kind).From(column).ReadOnly().In(kOrderGroup);
+  };
+  static const HeaderSchema schema(
+      "ARPReceive", c::kId,
+      DocumentHeader(
+          c::kProgram, SaveMode::InsertOnly,
+          {
+              Stored(c::kStatus, ValueKind::Text, SaveMode::InsertOnly),
+              // Computed from the date by the save.
+              Stored(c::kPeriod, ValueKind::Number),
+              copied(kPlate, "车牌号", FieldKind::Lookup, "").At("维修单", 10),
+              // The order's work-order number is shown; its id is what the settlement keeps.
+              LookupField(kOrderNumber, "工单号码", c::kSourceId, "", "")
+                  .ReadOnly()
+                  .In(kOrderGroup)
+                  .At("维修单", 11),
+              copied(kModel, "车型", FieldKind::Text, c::kModel).At("维修单", 12),
+              copied(kMaker, "车厂", FieldKind::Text, c::kMaker).At("维修单", 13),
+              copied(kEngine, "发动机号", FieldKind::Text, c::kEngine).At("维修单", 14),
+              copied(kChassis, "车架号", FieldKind::Text, c::kChassis).At("维修单", 15),
+              copied(kDateIn, "进厂日期", FieldKind::Date, c::kDateIn).At("维修单", 16),
+              copied(kDateOut, "出厂日期", FieldKind::Date, c::kDateOut).At("维修单", 17),
+              copied(kMileage, "公里数", FieldKind::Number, c::kMileage).At("维修单", 18),
+              copied(kCategory, "维修分类", FieldKind::Lookup, "").At("维修单", 19),
+              copied(kReceptionist, "接待人", FieldKind::Text, c::kReceptionist).At("维修单", 20),
+              copied(kInvoice, "发票号码", FieldKind::Text, c::kInvoice).At("维修单", 21),
+              LookupField(kOwner, "车主", c::kPartnerId, "往来单位", "")
+                  .ReadOnly()
+                  .In(kOrderGroup)
+                  .At("客户", 30),
+              copied(kPerson, "送修人", FieldKind::Text, c::kPerson).At("客户", 31),
+              copied(kTelephone, "司机电话", FieldKind::Text, c::kTelephone).At("客户", 32),
+              copied(kDepartment, "主管部门", FieldKind::Text, c::kDepartment).At("客户", 33),
+              FormField(kLabour, "维修费用", FieldKind::Number).In(kFeeFrame).At("费用", 40),
+              FormField(kParts, "配件费用", FieldKind::Number).In(kFeeFrame).At("费用", 41),
+              FormField(kDiagnosis, "诊断费", FieldKind::Number).In(kFeeFrame).At("费用", 42),
+              FormField(kInspection, "检测费", FieldKind::Number).In(kFeeFrame).At("费用", 43),
+              FormField(kManagement, "管理费", FieldKind::Number).In(kFeeFrame).At("费用", 44),
+              FormField(kReceivable, "应收合计", FieldKind::Number)
+                  .ReadOnly()
+                  .In(kFeeFrame)
+                  .At("费用", 49),
+              TextField(kNumber, "单据编号", c::kNumber)
+                  .Role(FieldRole::Number)
+                  .In(kMoneyFrame)
+                  .At("收款", 50),
+              DateField(kDate, "单据日期", c::kDate)
+                  .Role(FieldRole::DocumentDate)
+                  .In(kMoneyFrame)
+                  .At("收款", 51),
+              LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdmgy_j")
+                  .Role(FieldRole::FirstInput)
+                  .In(kMoneyFrame)
+                  .At("收款", 52),
+              LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "sel_pdmsjzd")
+                  .Picker("sel_pdmsjzd", {{"Lx", "结算方式"}})
+                  .In(kMoneyFrame)
+                  .At("收款", 53),
+              // A detail cash or bank account, typed by code or name (ResolveAccount).
+              LookupField(kAccount, "科目", c::kAccountId, c::kAccountName, "")
+                  .In(kMoneyFrame)
+                  .At("收款", 54),
+              TextField(kSummary, "摘要", c::kSummary).In(kMoneyFrame).At("收款", 55),
+              NumberField(kCollected, "总金额", c::kTotalAmount).In(kMoneyFrame).At("收款", 56),
+              NumberField(kWriteOff, "扣零金额", c::kWriteOff).In(kMoneyFrame).At("收款", 57),
+              FormField(kReceived, "收款合计", FieldKind::Number)
+                  .ReadOnly()
+                  .In(kMoneyFrame)
+                  .At("收款", 58),
+              FormField(kOwed, "欠款金额", FieldKind::Number)
+                  .ReadOnly()
+                  .In(kMoneyFrame)
+                  .At("收款", 59),
+              TextField(kRemarks, "备注", c::kRemarks).In(kMoneyFrame).At("收款", 60),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 70}));
   return schema;
 }
 
 JS_WS::JS_WS(RepairOrderChooser chooser)
-    : MoneyDocument("JS_WS", SettlementSchema(), kFieldArray, kNumber),
-      chooser_(std::move(chooser)) {}
+    : MoneyDocument("JS_WS", SettlementSchema(), kFieldArray), chooser_(std::move(chooser)) {}
 
 JS_WS::~JS_WS() = default;
 
@@ -86,7 +132,7 @@ std::vector<host::FindColumn> JS_WS::FindColumns() const {
 }
 
 forms::Field& JS_WS::Header(int index) const {
-  return form_.Get<forms::Field>(kFieldArray, index);
+  return HeaderField(index);
 }
 
 std::string JS_WS::BaseSelect() const {
@@ -98,14 +144,6 @@ std::string JS_WS::ListWindow() {
                                Driver(), gate_.CurrentPeriod());
 }
 
-void JS_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* container) {
-  auto& field = form_.Add<forms::Field>(kFieldArray, index);
-  field.SetCaption(caption);
-  field.SetKind(kind);
-  field.SetPicker(PickerOf(index));
-  field.SetContainer(container);
-}
-
 void JS_WS::SetupForm() {
   if (form_.Find(kItemGrid)) return;  // a second Init keeps the form it built
   gate_ = framework::PeriodGate::FromSystem(framework::kLedgerPeriod, System());
@@ -113,64 +151,7 @@ void JS_WS::SetupForm() {
   form_.Add<forms::Frame>(kOrderGroup);
   form_.Add<forms::Frame>(kFeeFrame).SetCaption("结算情况");
   form_.Add<forms::Frame>(kMoneyFrame).SetCaption("本次收款情况");
-  using forms::FieldKind;
-  struct FieldLayout {
-    int index;
-    const char* caption;
-    FieldKind kind;
-    const char* container;
-  };
-  const FieldLayout layouts[] = {
-      {kOrderNumber, "工单号码", FieldKind::Lookup, kOrderGroup},
-      {kOwner, "车主", FieldKind::Lookup, kOrderGroup},
-      {kPlate, "车牌号", FieldKind::Lookup, kOrderGroup},
-      {kModel, "车型", FieldKind::Text, kOrderGroup},
-      {kMaker, "车厂", FieldKind::Text, kOrderGroup},
-      {kDateIn, "进厂日期", FieldKind::Date, kOrderGroup},
-      {kDateOut, "出厂日期", FieldKind::Date, kOrderGroup},
-      {kDepartment, "主管部门", FieldKind::Text, kOrderGroup},
-      {kMileage, "公里数", FieldKind::Number, kOrderGroup},
-      {kEngine, "发动机号", FieldKind::Text, kOrderGroup},
-      {kChassis, "车架号", FieldKind::Text, kOrderGroup},
-      {kPerson, "送修人", FieldKind::Text, kOrderGroup},
-      {kCategory, "维修分类", FieldKind::Lookup, kOrderGroup},
-      {kTelephone, "司机电话", FieldKind::Text, kOrderGroup},
-      {kInvoice, "发票号码", FieldKind::Text, kOrderGroup},
-      {kReceptionist, "接待人", FieldKind::Text, kOrderGroup},
-      {kNumber, "单据编号", FieldKind::Text, kMoneyFrame},
-      {kDate, "单据日期", FieldKind::Date, kMoneyFrame},
-      {kSalesman, "业务员", FieldKind::Lookup, kMoneyFrame},
-      {kMethod, "结算方式", FieldKind::Lookup, kMoneyFrame},
-      {kAccount, "科目", FieldKind::Lookup, kMoneyFrame},
-      {kSummary, "摘要", FieldKind::Text, kMoneyFrame},
-      {kCollected, "总金额", FieldKind::Number, kMoneyFrame},
-      {kWriteOff, "扣零金额", FieldKind::Number, kMoneyFrame},
-      {kRemarks, "备注", FieldKind::Text, kMoneyFrame},
-      {kLabour, "维修费用", FieldKind::Number, kFeeFrame},
-      {kParts, "配件费用", FieldKind::Number, kFeeFrame},
-      {kDiagnosis, "诊断费", FieldKind::Number, kFeeFrame},
-      {kInspection, "检测费", FieldKind::Number, kFeeFrame},
-      {kManagement, "管理费", FieldKind::Number, kFeeFrame},
-      {kReceivable, "应收合计", FieldKind::Number, kFeeFrame},
-      {kReceived, "收款合计", FieldKind::Number, kMoneyFrame},
-      {kOwed, "欠款金额", FieldKind::Number, kMoneyFrame},
-      {kEnteredBy, "制单人", FieldKind::Text, ""},
-      {kEntryDate, "制单日期", FieldKind::Date, ""},
-      {kCheckedBy, "审核人", FieldKind::Text, ""},
-      {kCheckDate, "审核日期", FieldKind::Date, ""},
-  };
-  for (const FieldLayout& layout : layouts) {
-    AddField(layout.index, layout.caption, layout.kind, layout.container);
-  }
-  // The repair order is copied, never typed; the computed and audit fields follow the rest.
-  for (int index = kOrderNumber; index <= kReceptionist; ++index) {
-    Header(index).SetAlwaysReadOnly(true);
-  }
-  for (int index :
-       {kReceivable, kReceived, kOwed, kEnteredBy, kEntryDate, kCheckedBy, kCheckDate}) {
-    Header(index).SetAlwaysReadOnly(true);
-  }
-  WireFields();
+  BuildHeader("-->");
 
   auto& select = form_.Add<forms::CommandButton>(kSelectButton);
   select.SetCaption("选择维修单");
@@ -204,10 +185,6 @@ void JS_WS::SetupForm() {
   CalcTotals();
 }
 
-void JS_WS::WireFields() {
-  WireHeaderFields("-->");
-}
-
 void JS_WS::FieldChanged(int index) {
   switch (index) {
     case kParts:
@@ -237,13 +214,8 @@ void JS_WS::FieldChanged(int index) {
 
 void JS_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
-  std::string text = Trim(field.Text());
-  if (field.Kind() == forms::FieldKind::Date) {
-    LeaveDateField(field);
-    return;
-  }
-  if (field.Kind() == forms::FieldKind::Number) {
-    LeaveNumberField(field);
+  if (field.Kind() != forms::FieldKind::Lookup) {
+    framework::Document::FieldLeft(index);
     return;
   }
   if (index == kAccount) {
@@ -251,18 +223,18 @@ void JS_WS::FieldLeft(int index) {
     return;
   }
   if (index != kSalesman && index != kMethod) return;
+  std::string text = Trim(field.Text());
   if (text.empty()) {
     field.SetValue("0", "");
     field.MarkValid();
     return;
   }
   if (field.KeyLong() > 0) return;
-  auto picker =
-      framework::OpenPicker(System(), PickerOf(index), ProgramNumber(), PickerParametersOf(index));
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked = framework::ResolveTyped(*picker, text);
   if (!picked.found) {
-    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+    MarkInputError(field);
     return;
   }
   field.SetValue(picked.value, picked.text.empty() ? text : picked.text);
@@ -271,8 +243,7 @@ void JS_WS::FieldLeft(int index) {
 
 void JS_WS::FieldPicker(int index) {
   forms::Field& field = Header(index);
-  auto picker =
-      framework::OpenPicker(System(), PickerOf(index), ProgramNumber(), PickerParametersOf(index));
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked = framework::ChooseInPicker(System(), *picker, Trim(field.Text()));
   if (!picked.found) return;
@@ -290,15 +261,13 @@ void JS_WS::ResolveAccount() {
     return;
   }
   if (field.KeyLong() > 0) return;
-  std::string error;
-  auto records = db::Runner(Database()).Open(CashAccountLookup(typed), &error);
-  if (!error.empty()) throw std::runtime_error(error);
+  auto records = db::Runner(Database()).OpenOrThrow(CashAccountLookup(typed));
   if (records->Eof()) {
     // Only a detail cash or bank account can receive the money.
-    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+    MarkInputError(field);
     return;
   }
-  field.SetValue(records->Text("科目ID"), records->Text("科目名称"));
+  field.SetValue(records->Text(col::kAccountId), records->Text(col::kAccountName));
   field.MarkValid();
 }
 
@@ -322,20 +291,22 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
     return false;
   }
   if (!order->Eof()) {
-    Header(kOrderNumber).SetValue(order->Text("单据ID"), order->Text("工单号码"));
-    Header(kOwner).SetValue(order->Text("车主ID"), order->Text("公司名称"));
-    Header(kPlate).SetValue(order->Text("车辆ID"), order->Text("车牌号"));
-    Header(kCategory).SetValue(order->Text("维修分类ID"), order->Text("维修分类"));
-    Header(kDateIn).SetText(db::FormatDateText(order->Text("进厂日期")));
-    Header(kDateOut).SetText(db::FormatDateText(order->Text("出厂日期")));
-    const std::pair<int, const char*> texts[] = {
-        {kMaker, "车厂"},          {kEngine, "发动机号"},     {kChassis, "车架号"},
-        {kModel, "车型"},          {kTelephone, "司机电话"},  {kPerson, "送修人"},
-        {kMileage, "公里数"},      {kReceptionist, "接待人"}, {kInvoice, "发票号码"},
-        {kDepartment, "主管部门"}, {kLabour, "维修费用"},     {kParts, "配件费用"},
-        {kDiagnosis, "诊断费"},    {kInspection, "检测费"},   {kReceivable, "应收合计"},
-        {kRemarks, "备注"}};
-    for (const auto& [index, column] : texts) Header(index).SetText(order->Text(column));
+    Header(kOrderNumber).SetValue(order->Text(col::kId), order->Text(col::kOrderNumber));
+    Header(kOwner).SetValue(order->Text(col::kOwnerId), order->Text(col::kCompany));
+    Header(kPlate).SetValue(order->Text(col::kVehicleId), order->Text(col::kPlate));
+    Header(kCategory).SetValue(order->Text(col::kCategoryId), order->Text(col::kCategory));
+    for (const auto& d : Schema().Columns()) {
+      if (d.source.empty()) continue;
+      const std::string text = order->Text(d.source);
+      Header(d.field).SetText(d.fieldKind == forms::FieldKind::Date ? db::FormatDateText(text)
+                                                                    : text);
+    }
+    // The order proposes the fees, the receivable and the remarks.
+    for (const auto& [index, column] : kFeeColumns) {
+      if (index != kManagement) Header(index).SetText(order->Text(column));
+    }
+    Header(kReceivable).SetText(order->Text(col::kReceivable));
+    Header(kRemarks).SetText(order->Text(col::kRemarks));
     for (int index = kOrderNumber; index <= kReceptionist; ++index) Header(index).MarkValid();
   }
 
@@ -395,56 +366,28 @@ bool JS_WS::LoadFees(int64_t settlementId) {
     return false;
   }
   if (fees->Eof()) return true;
-  const std::pair<int, const char*> columns[] = {{kLabour, "维修费用"},
-                                                 {kParts, "配件费用"},
-                                                 {kDiagnosis, "诊断费"},
-                                                 {kInspection, "检测费"},
-                                                 {kManagement, "管理费"}};
-  for (const auto& [index, column] : columns) Header(index).SetText(fees->Text(column));
+  for (const auto& [index, column] : kFeeColumns) Header(index).SetText(fees->Text(column));
   return true;
 }
 
-void JS_WS::ShowRecord(const db::Recordset& records, const std::string& position) {
-  const int64_t id = records.Long("单据ID");
-  MarkShown(id);
+void JS_WS::ShowDetails(const db::Recordset& records) {
   linesReplaced_ = false;
-  Schema().Show(records, form_, kFieldArray);
-  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
-  SetCheckedStamp(records.Text("smark") != "01");
-  const int64_t customerId = records.Long("往来ID");
+  const int64_t id = CurrentId();
+  const int64_t customerId = records.Long(col::kPartnerId);
   // The order first, so the saved fees and lines overlay what it proposes.
-  if (!LoadRepairOrder(records.Long("前置单据ID"))) return;
+  if (!LoadRepairOrder(records.Long(col::kSourceId))) return;
   if (!LoadFees(id) || !LoadLines(LineKind::Items, id) || !LoadLines(LineKind::Parts, id)) return;
   CalcTotals();
   Header(kOwner).SetKey(std::to_string(customerId));
 }
 
-void JS_WS::ClearForm() {
-  ForgetShown();
+void JS_WS::AfterClear() {
   linesReplaced_ = false;
-  for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    field->SetValue("", "");
-    field->MarkValid();
-  }
-  if (items_) items_->Clear();
-  if (parts_) parts_->Clear();
-  SetRecordLabel("记录：0/0");
-  SetCheckedStamp(false);
   if (items_) CalcTotals();
 }
 
-void JS_WS::OnFileNew() {
-  host::LoginInfo login = Login();
-  std::string number;
-  if (System().NewBillNo(ProgramNumber(), login.loginDate, number, true)) {
-    Header(kNumber).SetText(number);
-  }
-  Header(kDate).SetText(login.loginDate.Text());
-  Header(kEntryDate).SetText(login.loginDate.Text());
-  Header(kEnteredBy).SetText(login.userName);
+void JS_WS::NewDocumentDefaults() {
   events_.Message("新建记录...");
-  form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kSalesman));
 }
 
 db::Amount JS_WS::Amount(int index) const {

@@ -98,17 +98,12 @@ class JS_WS : public MoneyDocument {
   static const framework::HeaderSchema& SettlementSchema();
   std::vector<host::FindColumn> FindColumns() const override;
 
-  // Validates (fields, repair order, period), settles the number, writes the header, the fee
-  // row and the lines in one transaction and shows the saved settlement again.
-  bool FileSave() override;
-  // Asks "是否删除当前记录:" and deletes the settlement with its four detail tables.
-  bool FileDelete() override;
-  // Through the period gate: mark checked and replace the voucher lines, or mark entered; each
-  // in one transaction.
-  bool Check() override;
-  bool UnCheck() override;
-  // Writes the print data, titled "收款单", to <work folder>/selfPrint/<program number>.txt.
-  bool DoPrint() override;
+  // FileSave validates (fields, repair order, period), settles the number, writes the header,
+  // the fee row and the lines in one transaction and shows the saved settlement again.
+  // FileDelete asks "是否删除当前记录:" and deletes the settlement with its four detail tables.
+  // Check and UnCheck go through the period gate: mark checked and replace the voucher lines,
+  // or mark entered; each in one transaction.
+  // DoPrint writes the print data, titled "收款单", to <work folder>/selfPrint/<program>.txt.
 
   // The button "选择维修单": the chosen order becomes the settled one.
   void ChooseRepairOrder();
@@ -126,15 +121,19 @@ class JS_WS : public MoneyDocument {
   void SetupForm() override;
   std::string BaseSelect() const override;
   std::string ListWindow() override;
-  void ShowRecord(const db::Recordset& records, const std::string& position) override;
-  void ClearForm() override;
-  void OnFileNew() override;
+  void ShowDetails(const db::Recordset& records) override;
+  void AfterClear() override;
+  void NewDocumentDefaults() override;
   std::string Title() const override { return kTitle; }
+  bool ChangeState(bool check) override;
+  std::string StateTag(bool check) const override {
+    return check ? "IFormUI_Check::" : "IFormUI_UnCheck::";
+  }
+  bool DeleteDocument() override;
+  std::string PrintTitle() const override { return kTitle; }
 
  private:
   // --- Form and display (js_ws.cpp).
-  void AddField(int index, const char* caption, forms::FieldKind kind, const char* container);
-  void WireFields();
   void FieldChanged(int index) override;
   void FieldLeft(int index) override;
   void FieldPicker(int index) override;
@@ -153,8 +152,6 @@ class JS_WS : public MoneyDocument {
   bool BeforeHeader(framework::SaveContext& ctx) override;
   bool AfterLines(framework::SaveContext& ctx) override;
   void AfterCommit(const framework::SaveContext& ctx) override;
-  // The saved settlement shown again, read-only, with "保存数据成功,单据编号：<number>".
-  bool ChangeState(bool check);
 
   RepairOrderChooser chooser_;
   framework::PeriodGate gate_;

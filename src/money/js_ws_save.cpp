@@ -4,6 +4,7 @@
 
 #include "db/runner.h"
 #include "db/value.h"
+#include "framework/columns.h"
 #include "money/check_mark.h"
 #include "money/js_ws.h"
 #include "money/settlement_sql.h"
@@ -15,13 +16,9 @@ namespace {
 
 using forms::Trim;
 using framework::GateUse;
+namespace col = framework::col;
 
 }  // namespace
-
-bool JS_WS::FileSave() {
-  if (!HasSystem() || !items_) return false;
-  return SaveDocument();
-}
 
 bool JS_WS::ValidateSave() {
   return Guarded("IsCanSave:", [&] {
@@ -43,9 +40,7 @@ bool JS_WS::ValidateSave() {
     }
     auto date = db::Date::Parse(Trim(Header(kDate).Text()));
     if (!date) {
-      Ask(Trim(Header(kDate).Caption()) + "输入有误，请重新输入！", Title(), host::MsgButtons::Ok,
-          host::MsgIcon::Information);
-      form_.SetFocus(&Header(kDate));
+      TellInputError(Header(kDate));
       return false;
     }
     return gate_.Pass(System(), GateUse::Save, CurrentId(), *date);
@@ -58,19 +53,16 @@ bool JS_WS::PrepareSave(framework::RowValues& values, bool isNew) {
 }
 
 bool JS_WS::CheckInTransaction(framework::SaveContext& ctx) {
-  if (!NumberIsFree(ctx, true)) return false;
+  if (!NumberIsFree(ctx)) return false;
   // An order is settled once. Two clerks settling it at the same moment take turns on the
   // order's row, so the second sees the first one's settlement and is refused.
   const int64_t order = Header(kOrderNumber).KeyLong();
-  if (!ctx.tx.LockRow("WSDJ", "单据ID", order)) throw std::runtime_error(ctx.tx.Error());
-  std::string error;
+  if (!ctx.tx.LockRow("WSDJ", col::kId, order)) throw std::runtime_error(ctx.tx.Error());
   const double others =
-      ctx.tx.Db().ScalarNumber(db::Sql("SELECT count(*) FROM ARPReceive WHERE 前置单据ID=")
-                                   .Key(order)
-                                   .Raw(" AND 单据ID<>")
-                                   .Key(ctx.isNew ? 0 : ctx.id),
-                               &error);
-  if (!error.empty()) throw std::runtime_error(error);
+      ctx.tx.Db().ScalarNumberOrThrow(db::Sql("SELECT count(*) FROM ARPReceive WHERE 前置单据ID=")
+                                          .Key(order)
+                                          .Raw(" AND 单据ID<>")
+                                          .Key(ctx.isNew ? 0 : ctx.id));
   if (others == 0) return true;
   ctx.tx.Rollback();
   Ask("该维修单已经结算，不能重复结算！", Title(), host::MsgButtons::Ok,
@@ -103,49 +95,18 @@ bool JS_WS::AfterLines(framework::SaveContext& ctx) {
   return true;
 }
 
-bool JS_WS::FileDelete() {
-  if (!HasSystem()) return false;
-  if (CurrentId() <= 0) {
-    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
-    Database().Close();
-    return false;
-  }
-  bool deleted = Guarded("-->DeleteData::", [&] {
-    if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
-        host::MsgAnswer::Yes) {
-      return false;
-    }
-    std::string dateText = Trim(Header(kDate).Text());
-    auto date = db::Date::Parse(dateText);
-    if (!date) throw std::runtime_error("单据日期不是有效日期：" + dateText);
-    // Asked before the transaction: a write lock held while the host talks to the user would
-    // stop every other user's save.
-    if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
-    return DeleteBySteps(SettlementDeleteStatements(CurrentId()), "当前单据已被他人删除！");
-  });
-  Database().Close();
-  return deleted;
-}
-
-bool JS_WS::Check() {
-  if (!HasSystem() || CurrentId() <= 0) return false;
-  bool checked = Guarded("IFormUI_Check::", [&] { return ChangeState(true); });
-  Database().Close();
-  return checked;
-}
-
-bool JS_WS::UnCheck() {
-  if (!HasSystem() || CurrentId() <= 0) return false;
-  bool unchecked = Guarded("IFormUI_UnCheck::", [&] { return ChangeState(false); });
-  Database().Close();
-  return unchecked;
+bool JS_WS::DeleteDocument() {
+  if (!ConfirmDelete()) return false;
+  // Asked before the transaction: a write lock held while the host talks to the user would stop
+  // every other user's save.
+  if (!MayChange(DocumentDateOrThrow())) return false;
+  return DeleteBySteps(SettlementDeleteStatements(CurrentId()), "当前单据已被他人删除！");
 }
 
 bool JS_WS::ChangeState(bool check) {
+  if (CurrentId() <= 0) return false;
   // What is posted is the settlement as saved, not what the form may hold meanwhile.
-  std::string error;
-  auto row = db::Runner(Database()).Open(PostingSelect(CurrentId()), &error);
-  if (!error.empty()) throw std::runtime_error(error);
+  auto row = db::Runner(Database()).OpenOrThrow(PostingSelect(CurrentId()));
   if (row->Eof()) {
     Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
@@ -153,20 +114,20 @@ bool JS_WS::ChangeState(bool check) {
   SettlementDocument doc;
   doc.id = CurrentId();
   doc.programNumber = ProgramNumber();
-  doc.number = row->Text("单据编号");
-  doc.date = db::FormatDateText(row->Text("单据日期"));
-  doc.period = row->Long("会计期间");
-  doc.customerId = row->Long("往来ID");
-  doc.methodId = row->Long("结算方式ID");
-  doc.accountId = row->Long("科目ID");
-  doc.collected = row->Money("总金额");
-  doc.writeOff = row->Money("扣零金额");
-  doc.fees = {row->Money("维修费用"), row->Money("配件费用"), row->Money("诊断费"),
-              row->Money("检测费"), row->Money("管理费")};
-  doc.orderNumber = row->Text("工单号码");
-  doc.plate = row->Text("车牌号");
-  doc.enteredBy = row->Text("制单人");
-  doc.entryDate = db::FormatDateText(row->Text("制单日期"));
+  doc.number = row->Text(col::kNumber);
+  doc.date = db::FormatDateText(row->Text(col::kDate));
+  doc.period = row->Long(col::kPeriod);
+  doc.customerId = row->Long(col::kPartnerId);
+  doc.methodId = row->Long(col::kMethodId);
+  doc.accountId = row->Long(col::kAccountId);
+  doc.collected = row->Money(col::kTotalAmount);
+  doc.writeOff = row->Money(col::kWriteOff);
+  doc.fees = {row->Money(col::kLabour), row->Money(col::kParts), row->Money(col::kDiagnosis),
+              row->Money(col::kInspection), row->Money(col::kManagement)};
+  doc.orderNumber = row->Text(col::kOrderNumber);
+  doc.plate = row->Text(col::kPlate);
+  doc.enteredBy = row->Text(col::kEnteredBy);
+  doc.entryDate = db::FormatDateText(row->Text(col::kEntryDate));
   row.reset();
 
   auto date = db::Date::Parse(doc.date);
@@ -179,7 +140,8 @@ bool JS_WS::ChangeState(bool check) {
   std::vector<db::Sql> statements;
   SettlementPosting posting(System(), Navigator());
   if (check) {
-    error = posting.CheckStatements(doc, Checker{login.userName, login.loginDate}, statements);
+    const std::string error =
+        posting.CheckStatements(doc, Checker{login.userName, login.loginDate}, statements);
     if (!error.empty()) {
       Ask(error, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
       return false;
@@ -188,11 +150,11 @@ bool JS_WS::ChangeState(bool check) {
     statements = posting.UnCheckStatements(doc);
   }
   framework::StepOutcome outcome = RunSteps(statements);
-  if (outcome.missing) {
+  if (outcome.refused) {
     Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   }
-  if (!outcome.done) {
+  if (!outcome.Ok()) {
     // Both directions report under the one tag the check's log is searched by.
     ReportError("Check Error::" + outcome.error);
     return false;
@@ -201,29 +163,6 @@ bool JS_WS::ChangeState(bool check) {
   Header(kCheckedBy).SetText(check ? login.userName : "");
   Header(kCheckDate).SetText(check ? login.loginDate.Text() : "");
   return true;
-}
-
-bool JS_WS::DoPrint() {
-  if (!HasSystem() || !items_) return false;
-  return Guarded("->sfSetToPrintFile:", [&] {
-    const std::string file = StartPrintFile();
-
-    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
-    if (!data) throw std::runtime_error("no print data component");
-    data->SetValue("标题", kTitle);
-    // Every header field, the copied repair order and the computed amounts included.
-    for (auto* widget : form_.Array(kFieldArray)) {
-      auto* field = static_cast<forms::Field*>(widget);
-      std::string caption = Trim(field->Caption());
-      if (!caption.empty()) data->SetValue(caption, field->Text());
-    }
-    AddPrintTable(*data, kItemGrid, items_->PrintRows());
-    AddPrintTable(*data, kPartGrid, parts_->PrintRows());
-    if (std::string failure = data->WriteFile(file); !failure.empty()) {
-      throw std::runtime_error(failure);
-    }
-    return true;
-  });
 }
 
 }  // namespace ws::money

@@ -6,14 +6,16 @@
 #include "db/value.h"
 #include "forms/field.h"
 #include "forms/text.h"
+#include "framework/columns.h"
 #include "money/settlement_sql.h"
 
 namespace ws::money {
 
+namespace col = framework::col;
+
 MoneyDocument::MoneyDocument(std::string className, framework::HeaderSchema schema,
-                             std::string fieldArray, int numberField)
-    : framework::Document(std::move(className), std::move(schema), std::move(fieldArray)),
-      numberField_(numberField) {}
+                             std::string fieldArray)
+    : framework::Document(std::move(className), std::move(schema), std::move(fieldArray)) {}
 
 bool MoneyDocument::FileEdit() {
   if (CurrentId() <= 0) {
@@ -25,56 +27,42 @@ bool MoneyDocument::FileEdit() {
   return framework::Document::FileEdit();
 }
 
-forms::Field& MoneyDocument::NumberField() const {
-  return form_.Get<forms::Field>(FieldArray(), numberField_);
+forms::Field& MoneyDocument::NumberInput() const {
+  return HeaderField(Schema().FieldWith(framework::FieldRole::Number));
 }
 
 bool MoneyDocument::PrepareMoneyHeader(framework::RowValues& values, bool isNew,
                                        const db::Date& date, int64_t period) {
   // Settled on a copy: a refused save leaves the typed number in the field.
-  std::string number = forms::Trim(NumberField().Text());
+  std::string number = forms::Trim(NumberInput().Text());
   if (isNew && !System().NewBillNo(ProgramNumber(), date, number, false)) return false;
   if (number.empty()) {
     ReportError("收款单号不能为空，请输入后重试!  ");
-    form_.SetFocus(&NumberField());
+    form_.SetFocus(&NumberInput());
     return false;
   }
-  values["单据编号"] = number;
-  values["会计期间"] = std::to_string(period);
+  values[col::kNumber] = number;
+  values[col::kPeriod] = std::to_string(period);
   if (isNew) {
-    values["progID"] = std::to_string(ProgramNumber());
-    values["smark"] = "01";
-    values["status"] = "填单";
+    values[col::kProgram] = std::to_string(ProgramNumber());
+    values[col::kMark] = "01";
+    values[col::kStatus] = "填单";
   }
   return true;
 }
 
-bool MoneyDocument::NumberIsFree(framework::SaveContext& ctx, bool tellInBox) {
-  // Under the write lock: no other counter stores the same number between this test and the
-  // insert.
-  std::string error;
-  auto duplicate = ctx.tx.Db().Open(
-      DuplicateNumberSelect(ProgramNumber(), ctx.values["单据编号"], ctx.isNew ? 0 : ctx.id),
-      &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (duplicate->Eof()) return true;
-  ctx.tx.Rollback();
-  const std::string text = "收款单号重复,请检查后重试!";
-  if (tellInBox) {
-    Ask(text, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
-  } else {
-    ReportError(text);
-  }
-  form_.SetFocus(&NumberField());
-  return false;
+db::Sql MoneyDocument::DuplicateNumberSelect(const framework::SaveContext& ctx) const {
+  return money::DuplicateNumberSelect(ProgramNumber(), ctx.values.at(col::kNumber),
+                                      ctx.isNew ? 0 : ctx.id);
 }
 
-bool MoneyDocument::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
-  SetEditState(false);
-  SetDirty(false);
-  events_.Message("保存数据成功,单据编号：" + NumberField().Text());
-  return true;
+void MoneyDocument::RefuseDuplicateNumber(bool /*isNew*/) {
+  Ask(kDuplicateText, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+  form_.SetFocus(&NumberInput());
+}
+
+std::string MoneyDocument::SavedText() const {
+  return "保存数据成功,单据编号：" + NumberInput().Text();
 }
 
 }  // namespace ws::money

@@ -18,24 +18,21 @@ class MoneyDocument : public framework::Document {
   bool FileEdit() override;
 
  protected:
-  // numberField: the index of the document-number field in the field array.
-  MoneyDocument(std::string className, framework::HeaderSchema schema, std::string fieldArray,
-                int numberField);
+  MoneyDocument(std::string className, framework::HeaderSchema schema, std::string fieldArray);
 
   // Sets 单据编号 and 会计期间, and for a new document progID, smark "01" and status "填单".
   // A refused or empty number is told and answers false; the typed number stays in the field.
   bool PrepareMoneyHeader(framework::RowValues& values, bool isNew, const db::Date& date,
                           int64_t period);
-  // Whether no other document of the program carries the number being saved; otherwise the
-  // transaction is rolled back and the user told, in a box or as an error message.
-  bool NumberIsFree(framework::SaveContext& ctx, bool tellInBox);
-  // The saved document shown read-only with "保存数据成功,单据编号：<number>".
-  bool ShowSaved(int64_t id) override;
+  // Other documents of the program with the number being saved.
+  db::Sql DuplicateNumberSelect(const framework::SaveContext& ctx) const override;
+  // "收款单号重复,请检查后重试!" in a box, the cursor on the number.
+  void RefuseDuplicateNumber(bool isNew) override;
+  // "保存数据成功,单据编号：<number>".
+  std::string SavedText() const override;
 
- private:
-  forms::Field& NumberField() const;
-
-  int numberField_;
+  forms::Field& NumberInput() const;
+  static constexpr const char* kDuplicateText = "收款单号重复,请检查后重试!";
 };
 
 }  // namespace ws::money

@@ -1,5 +1,7 @@
 #include "money/order_choosers.h"
 
+#include "framework/order_filter.h"
+
 namespace ws::money {
 
 db::Sql SettlementChooserSelect(const SettlementChooserFilter& f, std::string_view driver) {
@@ -14,11 +16,10 @@ db::Sql SettlementChooserSelect(const SettlementChooserFilter& f, std::string_vi
       "      LEFT JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID)"
       "      LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID"
       "  WHERE wsdj.smark='02'");
-  if (!f.plate.empty()) sql.Raw(" and clzl.车牌号=").Text(f.plate);
-  if (!f.orderNumber.empty()) sql.Raw(" and wsdj.工单号码=").Text(f.orderNumber);
-  if (!f.dateFrom.empty()) sql.Raw(" and wsdj.进厂日期>=").Date(f.dateFrom, driver);
-  if (!f.dateTo.empty()) sql.Raw(" and wsdj.进厂日期<=").Date(f.dateTo, driver);
-  if (f.customerId > 0) sql.Raw(" and wsdj.车主ID=").Key(f.customerId);
+  // A negative customer id names nobody: it lists every customer's orders.
+  framework::AppendRepairOrderFilter(
+      sql, {f.plate, f.orderNumber, f.dateFrom, f.dateTo, f.customerId > 0 ? f.customerId : 0},
+      driver);
   sql.Raw(" and wsdj.单据ID not in ( select 前置单据ID from ARPReceive where 单据ID <> ")
       .Key(f.settlementId)
       .Raw(") ORDER by wsdj.工单号码");

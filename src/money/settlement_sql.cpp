@@ -1,6 +1,9 @@
 #include "money/settlement_sql.h"
 
+#include <utility>
+
 #include "db/date.h"
+#include "framework/columns.h"
 
 namespace ws::money {
 
@@ -101,17 +104,38 @@ db::Sql CashAccountLookup(const std::string& typed) {
 }
 
 db::Sql PostingSelect(int64_t settlementId) {
-  db::Sql sql(
-      " SELECT ARPReceive.单据编号, ARPReceive.单据日期, ARPReceive.会计期间, ARPReceive.往来ID,"
-      " ARPReceive.结算方式ID, ARPReceive.科目ID, ARPReceive.总金额, ARPReceive.扣零金额,"
-      " ARPReceive.制单人, ARPReceive.制单日期, ARPReceive_FY.维修费用, ARPReceive_FY.配件费用,"
-      " ARPReceive_FY.诊断费, ARPReceive_FY.检测费, ARPReceive_FY.管理费, WSDJ.工单号码,"
-      " CLZl.车牌号"
-      " FROM ((ARPReceive LEFT JOIN ARPReceive_FY ON ARPReceive.单据ID = ARPReceive_FY.单据ID)"
-      " LEFT JOIN WSDJ ON ARPReceive.前置单据ID = WSDJ.单据ID)"
-      " LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID"
-      " WHERE ARPReceive.单据ID=");
-  return sql.Key(settlementId);
+  // The columns the check reads back by the same names (JS_WS::ChangeState).
+  namespace c = framework::col;
+  const std::pair<const char*, const char*> columns[] = {{"ARPReceive", c::kNumber},
+                                                         {"ARPReceive", c::kDate},
+                                                         {"ARPReceive", c::kPeriod},
+                                                         {"ARPReceive", c::kPartnerId},
+                                                         {"ARPReceive", c::kMethodId},
+                                                         {"ARPReceive", c::kAccountId},
+                                                         {"ARPReceive", c::kTotalAmount},
+                                                         {"ARPReceive", c::kWriteOff},
+                                                         {"ARPReceive", c::kEnteredBy},
+                                                         {"ARPReceive", c::kEntryDate},
+                                                         {"ARPReceive_FY", c::kLabour},
+                                                         {"ARPReceive_FY", c::kParts},
+                                                         {"ARPReceive_FY", c::kDiagnosis},
+                                                         {"ARPReceive_FY", c::kInspection},
+                                                         {"ARPReceive_FY", c::kManagement},
+                                                         {"WSDJ", c::kOrderNumber},
+                                                         {"CLZl", c::kPlate}};
+  db::Sql sql(" SELECT");
+  const char* separator = " ";
+  for (const auto& [table, column] : columns) {
+    sql.Raw(separator).Raw(table).Raw(".").Raw(column);
+    separator = ", ";
+  }
+  return sql
+      .Raw(
+          " FROM ((ARPReceive LEFT JOIN ARPReceive_FY ON ARPReceive.单据ID = ARPReceive_FY.单据ID)"
+          " LEFT JOIN WSDJ ON ARPReceive.前置单据ID = WSDJ.单据ID)"
+          " LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID"
+          " WHERE ARPReceive.单据ID=")
+      .Key(settlementId);
 }
 
 std::vector<db::Sql> SettlementDeleteStatements(int64_t settlementId) {

@@ -34,17 +34,11 @@ using framework::ResolveTyped;
 
 class LineGrid : public framework::LineSet {
  public:
+  // clang-format off
   enum Column : int {
-    kRowNumber = 0,
-    kCode = 1,
-    kName = 2,
-    kAttribute = 3,
-    kQuantity = 4,
-    kPrice = 5,
-    kAmount = 6,
-    kRemark = 7,
-    kLineId = 8
+    kRowNumber, kCode, kName, kAttribute, kQuantity, kPrice, kAmount, kRemark, kLineId
   };
+  // clang-format on
 
   // What the grid needs from its document.
   struct Context {

@@ -4,48 +4,79 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "framework/list_window.h"
+#include "framework/columns.h"
 
 namespace ws::repair_order {
 
+namespace {
+
+// A field that offers the values earlier orders hold in its column and takes any text.
+framework::PickerParameters DistinctValues(const std::string& column) {
+  return {{"FieldName", column},
+          {"SQL", " select distinct " + column + " from wsdj where " + column + "<>''"},
+          {"Valid", " " + column + " Like '@%'"},
+          {"Order", " " + column}};
+}
+
+}  // namespace
+
 const framework::HeaderSchema& WS_S::OrderSchema() {
-  using framework::SaveMode;
-  using framework::ValueKind;
-  static const framework::HeaderSchema schema(
-      "WSDJ", "单据ID",
-      {
-          {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"progid", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"smark", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"系统", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"制单人", kEnteredBy, ValueKind::Text},
-          {"制单日期", kEntryDate, ValueKind::Date},
-          {"工单号码", kNumber, ValueKind::Text},
-          {"车主ID", kOwner, ValueKind::Id, SaveMode::Always, "公司名称"},
-          {"主管部门", kDepartment, ValueKind::Text},
-          {"车厂", kMaker, ValueKind::Text},
-          {"进厂日期", kDateIn, ValueKind::Date},
-          {"车辆ID", kPlate, ValueKind::Id, SaveMode::Always, "车牌号"},
-          {"送修人", kPerson, ValueKind::Text},
-          {"司机电话", kTelephone, ValueKind::Text},
-          {"维修分类", kCategory, ValueKind::Text, SaveMode::Always, "", "", true},
-          {"维修分类ID", kCategory, ValueKind::Id, SaveMode::Always, "维修分类"},
-          // An order that has not left the workshop is stored with the "no date" of the shop.
-          {"出厂日期", kDateOut, ValueKind::Date, SaveMode::Always, "", "1900-01-01"},
-          {"接待人", kReceptionist, ValueKind::Text},
-          {"发票号码", kInvoice, ValueKind::Text},
-          {"公里数", kMileage, ValueKind::Number},
-          {"维修费用", kLabour, ValueKind::Number},
-          {"配件费用", kParts, ValueKind::Number},
-          {"诊断费", kDiagnosis, ValueKind::Number},
-          {"检测费", kInspection, ValueKind::Number},
-          {"应收合计", kTotal, ValueKind::Number},
-          {"备注", kRemarks, ValueKind::Text},
-          {"审核日期", kCheckDate, ValueKind::Date, SaveMode::ReadOnly},
-          {"审核人", kCheckedBy, ValueKind::Text, SaveMode::ReadOnly},
-          {"发动机号", kEngine, ValueKind::Text, SaveMode::Shown},
-          {"车架号", kChassis, ValueKind::Text, SaveMode::Shown},
-          {"车型", kModel, ValueKind::Text, SaveMode::Shown},
-      });
+  using namespace framework;
+  using forms::FieldKind;
+  namespace c = framework::col;
+  static const HeaderSchema schema(
+      "WSDJ", c::kId,
+      DocumentHeader(
+          c::kOrderProgram, SaveMode::InsertOnly,
+          {
+              Stored(c::kSystem, ValueKind::Text, SaveMode::InsertOnly),
+              // The plate leads: a known plate fills the vehicle, its owner and the last visit.
+              LookupField(kPlate, "车牌号", c::kVehicleId, c::kPlate, "pdmcl")
+                  .At("车辆", 10)
+                  .Role(FieldRole::FirstInput),
+              // Engine, chassis and model are the vehicle master's, kept in step by the save.
+              TextField(kModel, "车型", c::kModel).Saves(SaveMode::Shown).At("车辆", 11),
+              TextField(kEngine, "发动机号", c::kEngine).Saves(SaveMode::Shown).At("车辆", 12),
+              TextField(kChassis, "车架号", c::kChassis).Saves(SaveMode::Shown).At("车辆", 13),
+              TextField(kMaker, "车厂", c::kMaker)
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmty_inner_j", DistinctValues(c::kMaker))
+                  .At("车辆", 14),
+              LookupField(kOwner, "车主", c::kOwnerId, c::kCompany, "pdmkh_j")
+                  .Picker("pdmkh_j", {{"SX", "2"}})
+                  .At("客户", 20),
+              TextField(kPerson, "送修人", c::kPerson).At("客户", 21),
+              TextField(kTelephone, "司机电话", c::kTelephone).At("客户", 22),
+              TextField(kDepartment, "主管部门", c::kDepartment)
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmty_inner_j", DistinctValues(c::kDepartment))
+                  .At("客户", 23),
+              TextField(kNumber, "工单号码", c::kOrderNumber)
+                  .Role(FieldRole::Number)
+                  .At("进出厂", 30),
+              DateField(kDateIn, "进厂日期", c::kDateIn)
+                  .Role(FieldRole::DocumentDate)
+                  .At("进出厂", 31),
+              // An order that has not left the workshop is stored with the "no date" of the shop.
+              DateField(kDateOut, "出厂日期", c::kDateOut).EmptyDate("1900-01-01").At("进出厂", 32),
+              NumberField(kMileage, "公里数", c::kMileage).At("进出厂", 33),
+              LookupField(kCategory, "维修分类", c::kCategoryId, c::kCategory, "pdmwxfl")
+                  .At("进出厂", 34),
+              Stored(c::kCategory, ValueKind::Text).TextOf(kCategory),
+              TextField(kReceptionist, "接待人", c::kReceptionist)
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmty_inner_j", DistinctValues(c::kReceptionist))
+                  .At("进出厂", 35),
+              TextField(kInvoice, "发票号码", c::kInvoice).At("进出厂", 36),
+              TextField(kRemarks, "备注", c::kRemarks).At("进出厂", 37),
+              // Labour and parts are the lines' totals, the receivable their sum with the fees.
+              NumberField(kLabour, "维修费用", c::kLabour).ReadOnly().At("费用", 40),
+              NumberField(kParts, "配件费用", c::kParts).ReadOnly().At("费用", 41),
+              NumberField(kDiagnosis, "诊断费", c::kDiagnosis).At("费用", 42),
+              NumberField(kInspection, "检测费", c::kInspection).At("费用", 43),
+              NumberField(kTotal, "应收合计", c::kReceivable).ReadOnly().At("费用", 49),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 50}));
   return schema;
 }
 
@@ -61,49 +92,11 @@ std::vector<host::FindColumn> WS_S::FindColumns() const {
 }
 
 forms::Field& WS_S::Header(int index) const {
-  return form_.Get<forms::Field>(kFieldArray, index);
-}
-
-void WS_S::AddField(int index, const char* caption, forms::FieldKind kind) {
-  auto& field = form_.Add<forms::Field>(kFieldArray, index);
-  field.SetCaption(caption);
-  field.SetKind(kind);
-  field.SetPicker(PickerNameOf(index));
+  return HeaderField(index);
 }
 
 void WS_S::SetupForm() {
   if (form_.Find(kItemGrid)) return;  // a second Init keeps the form it built
-  using forms::FieldKind;
-  AddField(kDateOut, "出厂日期", FieldKind::Date);
-  AddField(kOwner, "车主", FieldKind::Lookup);
-  AddField(kNumber, "工单号码", FieldKind::Text);
-  AddField(kModel, "车型", FieldKind::Text);
-  AddField(kMaker, "车厂", FieldKind::Lookup);
-  AddField(kDateIn, "进厂日期", FieldKind::Date);
-  AddField(kDepartment, "主管部门", FieldKind::Lookup);
-  AddField(kMileage, "公里数", FieldKind::Number);
-  AddField(kRemarks, "备注", FieldKind::Text);
-  AddField(kEntryDate, "制单日期", FieldKind::Date);
-  AddField(kEnteredBy, "制单人", FieldKind::Text);
-  AddField(kCheckDate, "审核日期", FieldKind::Date);
-  AddField(kCheckedBy, "审核人", FieldKind::Text);
-  AddField(kEngine, "发动机号", FieldKind::Text);
-  AddField(kChassis, "车架号", FieldKind::Text);
-  AddField(kLabour, "维修费用", FieldKind::Number);
-  AddField(kPerson, "送修人", FieldKind::Text);
-  AddField(kCategory, "维修分类", FieldKind::Lookup);
-  AddField(kTelephone, "司机电话", FieldKind::Text);
-  AddField(kInvoice, "发票号码", FieldKind::Text);
-  AddField(kReceptionist, "接待人", FieldKind::Lookup);
-  AddField(kPlate, "车牌号", FieldKind::Lookup);
-  AddField(kParts, "配件费用", FieldKind::Number);
-  AddField(kDiagnosis, "诊断费", FieldKind::Number);
-  AddField(kInspection, "检测费", FieldKind::Number);
-  AddField(kTotal, "应收合计", FieldKind::Number);
-  // Audit and computed fields are never typed into.
-  for (int index : {kEntryDate, kEnteredBy, kCheckDate, kCheckedBy, kLabour, kParts, kTotal}) {
-    Header(index).SetAlwaysReadOnly(true);
-  }
   WireHeader();
 
   auto& itemTab = form_.Add<forms::OptionButton>(kItemTab);
@@ -151,21 +144,15 @@ std::string WS_S::ListWindow() {
   return framework::ListWindow(System(), {"进厂日期", framework::WindowColumn::Dates}, Driver());
 }
 
-void WS_S::ShowRecord(const db::Recordset& records, const std::string& position) {
-  MarkShown(records.Long("单据ID"));
-  Schema().Show(records, form_, kFieldArray);
-
+void WS_S::ShowDetails(const db::Recordset&) {
   pendingLookups_.clear();
-
-  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
-  SetCheckedStamp(records.Text("smark") != "01");
   if (!LoadLines(*items_, CurrentId()) || !LoadLines(*parts_, CurrentId())) return;
   RecalcTotals();
 }
 
 bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {
   std::string error;
-  auto records = db::Runner(Database()).Open(db::Sql(LinesSelect(grid.Kind(), orderId)), &error);
+  auto records = db::Runner(Database()).Open(LinesSelect(grid.Kind(), orderId), &error);
   if (!error.empty()) {
     ReportError(error);
     return false;
@@ -174,52 +161,27 @@ bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {
   return true;
 }
 
-void WS_S::ClearForm() {
-  ForgetShown();
+bool WS_S::KeepsValues() const {
   auto* keep = form_.FindAs<forms::CheckBox>(kKeepValues);
-  if (!keep || !keep->Checked()) {
-    for (const auto& child : form_.Children()) {
-      if (auto* field = dynamic_cast<forms::Field*>(child.get())) {
-        field->SetValue("", "");
-        field->MarkValid();
-      } else if (auto* box = dynamic_cast<forms::TextBox*>(child.get())) {
-        box->SetText("");  // text boxes, combo boxes and date editors
-      }
-    }
-    if (items_) items_->Clear();
-    if (parts_) parts_->Clear();
-  }
-  // A load forgets the lines removed from the order shown before.
-  if (items_) items_->ForgetRemoved();
-  if (parts_) parts_->ForgetRemoved();
+  return keep && keep->Checked();
+}
+
+void WS_S::AfterClear() {
   pendingLookups_.clear();
-  if (auto* number = form_.FindAs<forms::Field>(kFieldArray, kNumber)) number->SetText("");
   for (const char* name : {kItemGrid, kPartGrid}) {
     if (auto* grid = form_.FindAs<forms::Grid>(name)) grid->RenumberRows();
   }
-  SetRecordLabel("记录：0/0");
-  SetCheckedStamp(false);
   if (items_) RecalcTotals();
 }
 
-void WS_S::OnFileNew() {
-  host::LoginInfo login = Login();
-  std::string number;
-  if (System().NewBillNo(ProgramNumber(), login.loginDate, number, true)) {
-    Header(kNumber).SetText(number);
-  }
-  Header(kDateIn).SetText(login.loginDate.Text());
-  Header(kEntryDate).SetText(login.loginDate.Text());
-  Header(kEnteredBy).SetText(login.userName);
-  if (form_.Get<forms::CheckBox>(kKeepValues).Checked()) {
-    // The kept order is a template: its lines become lines of the new order, and the new
-    // order has not been checked by anyone.
-    items_->ForgetLineIds();
-    parts_->ForgetLineIds();
-    Header(kCheckDate).SetText("");
-    Header(kCheckedBy).SetText("");
-  }
-  form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kPlate));
+void WS_S::NewDocumentDefaults() {
+  if (!KeepsValues()) return;
+  // The kept order is a template: its lines become lines of the new order, and the new order
+  // has not been checked by anyone.
+  items_->ForgetLineIds();
+  parts_->ForgetLineIds();
+  Header(kCheckDate).SetText("");
+  Header(kCheckedBy).SetText("");
 }
 
 void WS_S::Changed() {

@@ -33,35 +33,18 @@ namespace ws::repair_order {
 
 class WS_S : public framework::Document {
  public:
-  // Header fields: indexes of the "ywTxt" array.
+  // Header fields: indexes of the "ywTxt" array, one line a group of the form in its visual
+  // order (see OrderSchema).
+  // clang-format off
   enum HeaderIndex : int {
-    kDateOut = 0,
-    kOwner = 1,
-    kNumber = 2,
-    kModel = 3,
-    kMaker = 4,
-    kDateIn = 5,
-    kDepartment = 6,
-    kMileage = 7,
-    kRemarks = 9,
-    kEntryDate = 11,
-    kEnteredBy = 12,
-    kCheckDate = 13,
-    kCheckedBy = 14,
-    kEngine = 15,
-    kChassis = 16,
-    kLabour = 17,
-    kPerson = 18,
-    kCategory = 19,
-    kTelephone = 20,
-    kInvoice = 21,
-    kReceptionist = 22,
-    kPlate = 23,
-    kParts = 24,
-    kDiagnosis = 25,
-    kInspection = 26,
-    kTotal = 27
+    kPlate = 23, kModel = 3, kEngine = 15, kChassis = 16, kMaker = 4,
+    kOwner = 1, kPerson = 18, kTelephone = 20, kDepartment = 6,
+    kNumber = 2, kDateIn = 5, kDateOut = 0, kMileage = 7, kCategory = 19, kReceptionist = 22,
+        kInvoice = 21, kRemarks = 9,
+    kLabour = 17, kParts = 24, kDiagnosis = 25, kInspection = 26, kTotal = 27,
+    kEnteredBy = 12, kEntryDate = 11, kCheckedBy = 14, kCheckDate = 13
   };
+  // clang-format on
 
   static constexpr const char* kFieldArray = "ywTxt";
   static constexpr const char* kItemGrid = "ywGridXM";
@@ -80,18 +63,13 @@ class WS_S : public framework::Document {
   // Find and Filter search the order list by these columns.
   std::vector<host::FindColumn> FindColumns() const override;
 
-  // Validates, settles the number, writes the vehicle, the header and the lines in one
+  // FileSave validates, settles the number, writes the vehicle, the header and the lines in one
   // transaction and shows the saved order again ("保存单据成功！"). Any refusal or failure
   // leaves the form in its editing state with the input as typed.
-  bool FileSave() override;
-  // Asks "是否删除当前记录:" and deletes the order with its lines; moves to the next order.
-  bool FileDelete() override;
-  // Mark the order checked ("02", "审核") or entered ("01", "填单") with the login user and
-  // date as checker; neither reloads the form.
-  bool Check() override;
-  bool UnCheck() override;
-  // Writes the print data to <work folder>/selfPrint/<program number>.txt.
-  bool DoPrint() override;
+  // FileDelete asks "是否删除当前记录:" and deletes the order with its lines; moves to the next.
+  // Check and UnCheck mark the order checked ("02", "审核") or entered ("01", "填单") with the
+  // login user and date as checker; neither reloads the form.
+  // DoPrint writes the print data to <work folder>/selfPrint/<program number>.txt.
 
   forms::Field& Header(int index) const;
   // The line grids; set up by Init.
@@ -102,15 +80,22 @@ class WS_S : public framework::Document {
   std::string BaseSelect() const override { return OrderListSelect(); }
   std::string SearchSelect() const override { return OrderSearchSelect(); }
   std::string ListWindow() override;
-  void ShowRecord(const db::Recordset& records, const std::string& position) override;
-  void ClearForm() override;
-  void OnFileNew() override;
+  void ShowDetails(const db::Recordset& records) override;
+  bool KeepsValues() const override;
+  void AfterClear() override;
+  void NewDocumentDefaults() override;
+  bool ChangeState(bool check) override;
+  std::string StateTag(bool check) const override { return check ? "审核时出错：" : "UnCheck::"; }
+  void StateChangeFailed(bool check, const std::string& text) override;
+  bool DeleteDocument() override;
+  std::string DeleteTag() const override { return "XS_S-->DeleteData::"; }
+  std::string PrintTag() const override { return "XS_S->sfSetToPrintFile:"; }
+  void AddPrintValues(host::IPrintData& data) override;
   std::string LoadTag() const override { return "XS_S-->LoadData::"; }
   std::string FindTag() const override { return "XS_S-->FindData::"; }
 
  private:
   // --- Form (ws_s.cpp).
-  void AddField(int index, const char* caption, forms::FieldKind kind);
   void ShowGrid(LineKind kind);
   bool LoadLines(LineGrid& grid, int64_t orderId);
   void RecalcTotals();
@@ -126,27 +111,20 @@ class WS_S : public framework::Document {
   void ForwardOpenForm(const std::string& program, const std::string& a, const std::string& b,
                        const std::string& c);
   void FieldPicker(int index) override;
-  void CheckFormat(forms::Field& field);
   void ResolveKeyField(int index);
   void ResolvePlate();
   void ApplyVehicle(const PickedRow& picked);
   void ApplyLastVisit(int64_t vehicleId);
-  PickerParameters DistinctValueParameters(int index) const;
-  std::string PickerNameOf(int index) const;
-  std::string Hint(const forms::Field& field) const;
 
   // --- Save (ws_s_save.cpp): the hooks of the document save.
   bool ValidateSave() override;
   bool PrepareSave(framework::RowValues& values, bool isNew) override;
-  bool CheckInTransaction(framework::SaveContext& ctx) override;
+  db::Sql DuplicateNumberSelect(const framework::SaveContext& ctx) const override;
   bool BeforeHeader(framework::SaveContext& ctx) override;
   void AfterCommit(const framework::SaveContext& ctx) override;
-  void SaveFailed(const framework::SaveContext& ctx, const std::string& error) override;
   // The work-order number refused as already taken, with the box and focus the clerk knows.
-  void RefuseDuplicateNumber(bool isNew);
+  void RefuseDuplicateNumber(bool isNew) override;
   bool SettleNumber(std::string& number);
-  // Check and UnCheck: the state update of the shown order, which must still exist.
-  bool ChangeState(bool check, const std::string& errorTag);
 
   std::unique_ptr<LineGrid> items_;
   std::unique_ptr<LineGrid> parts_;

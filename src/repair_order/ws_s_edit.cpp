@@ -16,53 +16,10 @@ namespace {
 
 constexpr auto SameText = &forms::EqualsIgnoringCase;
 
-// The column of WSDJ whose earlier values a distinct-value field offers.
-const char* DistinctColumn(int index) {
-  switch (index) {
-    case WS_S::kDepartment:
-      return "主管部门";
-    case WS_S::kMaker:
-      return "车厂";
-    case WS_S::kReceptionist:
-      return "接待人";
-    default:
-      return nullptr;
-  }
-}
-
 }  // namespace
 
-std::string WS_S::PickerNameOf(int index) const {
-  switch (index) {
-    case kOwner:
-      return "pdmkh_j";
-    case kCategory:
-      return "pdmwxfl";
-    case kPlate:
-      return "pdmcl";
-    case kDepartment:
-    case kMaker:
-    case kReceptionist:
-      return "pdmty_inner_j";
-    default:
-      return {};
-  }
-}
-
-std::string WS_S::Hint(const forms::Field& field) const {
-  return Trim(field.Caption()) + "输入有误，请重新输入！";
-}
-
-PickerParameters WS_S::DistinctValueParameters(int index) const {
-  std::string column = DistinctColumn(index);
-  return {{"FieldName", column},
-          {"SQL", " select distinct " + column + " from wsdj where " + column + "<>''"},
-          {"Valid", " " + column + " Like '@%'"},
-          {"Order", " " + column}};
-}
-
 void WS_S::WireHeader() {
-  WireHeaderFields("XS_S-->");
+  BuildHeader("XS_S-->");
   for (auto* widget : form_.Array(kFieldArray)) {
     static_cast<forms::Field*>(widget)->OnOpenFormRequest =
         [this](const std::string& program, const std::string& a, const std::string& b,
@@ -83,23 +40,12 @@ void WS_S::ForwardOpenForm(const std::string& program, const std::string& a, con
 }
 
 void WS_S::FieldLeft(int index) {
-  forms::Field& field = Header(index);
-  if (field.Kind() == forms::FieldKind::Date || field.Kind() == forms::FieldKind::Number) {
-    CheckFormat(field);
-  }
+  framework::Document::FieldLeft(index);
   if (!pendingLookups_.erase(index)) return;
   if (index == kPlate) {
     ResolvePlate();
   } else {
     ResolveKeyField(index);
-  }
-}
-
-void WS_S::CheckFormat(forms::Field& field) {
-  if (field.Kind() == forms::FieldKind::Date) {
-    LeaveDateField(field);
-  } else {
-    LeaveNumberField(field);
   }
 }
 
@@ -111,14 +57,12 @@ void WS_S::ResolveKeyField(int index) {
     field.MarkValid();
     return;
   }
-  PickerParameters parameters;
-  if (index == kOwner) parameters = {{"SX", "2"}};
-  auto picker = OpenPicker(System(), PickerNameOf(index), ProgramNumber(), parameters);
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   PickedRow picked = ResolveTyped(*picker, typed);
   if (!picked.found) {
     field.SetKey("0");
-    field.MarkInvalid(Hint(field));
+    MarkInputError(field);
     return;
   }
   field.SetValue(picked.value, picked.text.empty() ? typed : picked.text);
@@ -142,7 +86,7 @@ void WS_S::ResolvePlate() {
     forgetVehicle();
     return;
   }
-  auto picker = OpenPicker(System(), PickerNameOf(kPlate), ProgramNumber());
+  auto picker = OpenFieldPicker(kPlate);
   if (!picker) return;
   PickedRow picked = ResolveTyped(*picker, typed);
   if (picked.found) {
@@ -175,22 +119,16 @@ void WS_S::ApplyVehicle(const PickedRow& picked) {
 }
 
 void WS_S::ApplyLastVisit(int64_t vehicleId) {
-  std::string error;
-  auto records = db::Runner(Database()).Open(LastVisitSelect(vehicleId), &error);
-  if (!error.empty()) throw std::runtime_error(error);
+  auto records = db::Runner(Database()).OpenOrThrow(LastVisitSelect(vehicleId));
   if (records->Eof()) return;
-  Header(kMaker).SetText(records->Text("车厂"));
-  Header(kPerson).SetText(records->Text("送修人"));
-  Header(kTelephone).SetText(records->Text("司机电话"));
-  Header(kMileage).SetText(records->Text("公里数"));
+  for (int index : {kMaker, kPerson, kTelephone, kMileage}) {
+    Header(index).SetText(records->Text(Schema().FieldOf(index)->column));
+  }
 }
 
 void WS_S::FieldPicker(int index) {
   forms::Field& field = Header(index);
-  PickerParameters parameters;
-  if (index == kOwner) parameters = {{"SX", "2"}};
-  if (DistinctColumn(index)) parameters = DistinctValueParameters(index);
-  auto picker = OpenPicker(System(), PickerNameOf(index), ProgramNumber(), parameters);
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   PickedRow picked = ChooseInPicker(System(), *picker, Trim(field.Text()));
   if (!picked.found) return;
@@ -198,7 +136,9 @@ void WS_S::FieldPicker(int index) {
     ApplyVehicle(picked);
     return;
   }
-  if (DistinctColumn(index)) {
+  if (field.Kind() == forms::FieldKind::Lookup &&
+      Schema().FieldOf(index)->kind != framework::ValueKind::Id) {
+    // A field offering earlier values keeps the text only.
     field.SetText(picked.text);
   } else {
     field.SetValue(picked.value, picked.text);

@@ -5,15 +5,13 @@
 
 #include "db/runner.h"
 #include "db/value.h"
+#include "framework/columns.h"
 #include "host/app.h"
 #include "repair_order/ws_s.h"
 
 namespace ws::repair_order {
 
-bool WS_S::FileSave() {
-  if (!HasSystem() || !items_) return false;
-  return SaveDocument();
-}
+namespace col = framework::col;
 
 bool WS_S::ValidateSave() {
   return Guarded("IsCanSave:", [&] { return framework::Document::ValidateSave(); });
@@ -21,9 +19,7 @@ bool WS_S::ValidateSave() {
 
 bool WS_S::SettleNumber(std::string& number) {
   if (CurrentId() > 0) {
-    std::string error;
-    std::string rule = db::Runner(Database()).ScalarText(SaveRuleSelect(ProgramNumber()), &error);
-    if (!error.empty()) throw std::runtime_error(error);
+    std::string rule = db::Runner(Database()).ScalarTextOrThrow(SaveRuleSelect(ProgramNumber()));
     // Under the rule every re-save is a new revision of the order; an emptied number becomes
     // revision "-1" like any number without one.
     if (db::NumericValue(rule) == 1) number = NextRevision(number);
@@ -41,52 +37,25 @@ bool WS_S::PrepareSave(framework::RowValues& values, bool isNew) {
     form_.SetFocus(&Header(kNumber));
     return false;
   }
-  values["工单号码"] = number;
+  values[col::kOrderNumber] = number;
   if (isNew) {
-    values["progid"] = db::DecimalText(static_cast<double>(ProgramNumber()));
-    values["smark"] = "01";
-    values["系统"] = "填单";
+    values[col::kOrderProgram] = db::DecimalText(static_cast<double>(ProgramNumber()));
+    values[col::kMark] = "01";
+    values[col::kSystem] = "填单";
   }
   return true;
 }
 
-bool WS_S::CheckInTransaction(framework::SaveContext& ctx) {
-  // Inside the write transaction: no other counter can store the same number between this
-  // check and the insert (the unique index on program and number backs it).
-  const std::string& number = ctx.values["工单号码"];
-  std::string error;
-  auto duplicate =
-      ctx.tx.Db().Open(ctx.isNew ? DuplicateOfNewSelect(number, ProgramNumber())
-                                 : DuplicateOfExistingSelect(ctx.id, ProgramNumber(), number),
-                       &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (duplicate->Eof()) return true;
-  ctx.tx.Rollback();
-  RefuseDuplicateNumber(ctx.isNew);
-  return false;
+db::Sql WS_S::DuplicateNumberSelect(const framework::SaveContext& ctx) const {
+  const std::string& number = ctx.values.at(col::kOrderNumber);
+  return ctx.isNew ? DuplicateOfNewSelect(number, ProgramNumber())
+                   : DuplicateOfExistingSelect(ctx.id, ProgramNumber(), number);
 }
 
 void WS_S::RefuseDuplicateNumber(bool isNew) {
   Ask("工单号码重复,请检查!", isNew ? Title() : "提示：", host::MsgButtons::Ok,
       host::MsgIcon::Information);
   form_.SetFocus(&Header(kNumber));
-}
-
-void WS_S::SaveFailed(const framework::SaveContext& ctx, const std::string& error) {
-  // On a server another counter's save of the same number may commit between the check above
-  // and this insert (the check cannot see an uncommitted row); the unique index then refuses
-  // the insert. Asked again now, the number is taken: the clerk hears that, not the engine.
-  const std::string& number = ctx.values.at("工单号码");
-  std::string readError;
-  auto duplicate = db::Runner(Database())
-                       .Open(ctx.isNew ? DuplicateOfNewSelect(number, ProgramNumber())
-                                       : DuplicateOfExistingSelect(ctx.id, ProgramNumber(), number),
-                             &readError);
-  if (readError.empty() && !number.empty() && !duplicate->Eof()) {
-    RefuseDuplicateNumber(ctx.isNew);
-    return;
-  }
-  framework::Document::SaveFailed(ctx, error);
 }
 
 bool WS_S::BeforeHeader(framework::SaveContext& ctx) {
@@ -113,12 +82,12 @@ bool WS_S::BeforeHeader(framework::SaveContext& ctx) {
     Ask(failure, Title(), host::MsgButtons::Ok, host::MsgIcon::None);
     return false;
   }
-  ctx.values["车辆ID"] = db::DecimalText(static_cast<double>(vehicleId));
+  ctx.values[col::kVehicleId] = db::DecimalText(static_cast<double>(vehicleId));
   return true;
 }
 
 void WS_S::AfterCommit(const framework::SaveContext& ctx) {
-  if (auto it = ctx.values.find("车辆ID"); it != ctx.values.end())
+  if (auto it = ctx.values.find(col::kVehicleId); it != ctx.values.end())
     Header(kPlate).SetKey(it->second);
 }
 

@@ -1,5 +1,7 @@
 #include "requisition/chooser_query.h"
 
+#include "framework/order_filter.h"
+
 namespace ws::requisition {
 
 db::Sql ChooserSelect(const ChooserFilter& filter, std::string_view driver) {
@@ -19,11 +21,9 @@ db::Sql ChooserSelect(const ChooserFilter& filter, std::string_view driver) {
           "      LEFT JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID)"
           "      LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID"
           "  WHERE wsdj.smark='02'");
-  if (!filter.plate.empty()) sql.Raw(" and clzl.车牌号=").Text(filter.plate);
-  if (!filter.number.empty()) sql.Raw(" and wsdj.工单号码=").Text(filter.number);
-  if (!filter.dateFrom.empty()) sql.Raw(" and wsdj.进厂日期>=").Date(filter.dateFrom, driver);
-  if (!filter.dateTo.empty()) sql.Raw(" and wsdj.进厂日期<=").Date(filter.dateTo, driver);
-  if (filter.customerId != 0) sql.Raw(" and wsdj.车主ID=").Key(filter.customerId);
+  framework::AppendRepairOrderFilter(
+      sql, {filter.plate, filter.number, filter.dateFrom, filter.dateTo, filter.customerId},
+      driver);
   if (!filter.showIssued) {
     sql.Raw(
         jet ? " and ( iif(isnull(wsdjpj.产品ID),0,wsdjpj.产品ID)=0 or "

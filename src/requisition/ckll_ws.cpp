@@ -7,6 +7,7 @@
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "framework/list_window.h"
+#include "framework/columns.h"
 #include "requisition/frm_sel_ws.h"
 
 namespace ws::requisition {
@@ -14,6 +15,7 @@ namespace ws::requisition {
 namespace {
 
 using forms::Trim;
+namespace col = framework::col;
 
 const char* const kListSelect =
     " SELECT JXCDJ.*, PDMWLDW.公司名称 AS 往来单位, PDMBM.部门名称, PDMBM_1.部门名称 AS 仓库名称, "
@@ -45,33 +47,70 @@ std::string TotalFormat(host::ISystem& system, int option) {
 }  // namespace
 
 const framework::HeaderSchema& CKLl_WS::RequisitionSchema() {
-  using framework::SaveMode;
-  using framework::ValueKind;
-  static const framework::HeaderSchema schema(
-      "JXCDJ", "单据ID",
-      {
-          {"前置单据", kVehicle, ValueKind::Id},
-          {"前置单据ID", kOrder, ValueKind::Id},
-          {"本方经手人", kHandler, ValueKind::Text},
-          {"单据ID", -1, ValueKind::Id, SaveMode::InsertOnly},
-          {"progID", -1, ValueKind::Id},
-          {"仓库ID", kDepot, ValueKind::Id, SaveMode::Always, "仓库名称"},
-          {"部门ID", kDepartment, ValueKind::Id, SaveMode::Always, "部门名称"},
-          {"单据编号", kNumber, ValueKind::Text},
-          {"仓库填单", kEnteredBy, ValueKind::Text},
-          {"操作日期", kDate, ValueKind::Date},
-          {"填单日期", kEntryDate, ValueKind::Date},
-          {"备注", kRemark, ValueKind::Text},
-          {"系统", -1, ValueKind::Text},
-          {"smark", -1, ValueKind::Text, SaveMode::InsertOnly},
-          {"总金额", -1, ValueKind::Number},
-          {"会计期间", -1, ValueKind::Number},
-          {"性质", kNature, ValueKind::Text},
-          {"币种ID", kCurrency, ValueKind::Id, SaveMode::Always, "币种"},
-          {"项目ID", kProject, ValueKind::Id},
-          {"仓库审核", kCheckedBy, ValueKind::Text, SaveMode::ReadOnly},
-          {"审核日期", kCheckDate, ValueKind::Date, SaveMode::ReadOnly},
-      });
+  using namespace framework;
+  using forms::FieldKind;
+  namespace c = framework::col;
+  static const HeaderSchema schema(
+      "JXCDJ", c::kId,
+      DocumentHeader(
+          c::kProgram, SaveMode::Always,
+          {
+              Stored(c::kSystem, ValueKind::Text),
+              Stored(c::kTotalAmount, ValueKind::Number),
+              Stored(c::kPeriod, ValueKind::Number),
+              TextField(kNumber, "单据编号", c::kNumber).Role(FieldRole::Number).At("单据", 10),
+              DateField(kDate, "操作日期", "操作日期").Role(FieldRole::DocumentDate).At("单据", 11),
+              TextField(kNature, "性质", "性质")
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmdjxz")
+                  .At("单据", 12),
+              LookupField(kDepot, "仓库", "仓库ID", "仓库名称", "pdmty_id_j")
+                  .Picker("pdmty_id_j", RequisitionLines::DepotPickerParameters())
+                  .At("仓库", 20),
+              LookupField(kDepartment, "部门", "部门ID", "部门名称", "pdmty_id_j")
+                  .Picker("pdmty_id_j",
+                          {{"FieldName", "部门名称"},
+                           {"SQL",
+                            " Select 部门ID,部门编码,部门名称 From PDMBM WHERE 组织类型=1 and "
+                            "是否明细=1 and 是否使用=1"},
+                           {"Valid", " 部门编码='@' or 部门名称='@'"},
+                           {"Order", " 部门编码,部门名称"},
+                           {"MxCzID", "0"}})
+                  .At("仓库", 21),
+              TextField(kHandler, "经手人", "本方经手人")
+                  .Kind(FieldKind::Lookup)
+                  .Picker("pdmgy_j")
+                  .Role(FieldRole::FirstInput)
+                  .At("仓库", 22),
+              LookupField(kCurrency, "币种", c::kCurrencyId, "币种", "pdmty_id_j")
+                  .Picker("pdmty_id_j",
+                          {{"FieldName", "币种"},
+                           {"SQL",
+                            "select 币种ID,外币代号 As 代号,外币名称 As 币种 from pdmbz where "
+                            "外币名称<>''"},
+                           {"Valid", " 外币代号='@' or 外币名称='@'"},
+                           {"Order", " 外币代号,外币名称"},
+                           {"MxCzID", "0"}})
+                  .At("仓库", 23),
+              // The repair order's fields come from the import: the keys are saved, the texts
+              // looked up when shown (ShowOrderLink).
+              LookupField(kOrder, "维修工单", c::kSourceId, "", "")
+                  .Kind(FieldKind::Text)
+                  .ReadOnly()
+                  .At("维修工单", 30),
+              LookupField(kVehicle, "车牌号", c::kSourceProgram, "", "")
+                  .Kind(FieldKind::Text)
+                  .ReadOnly()
+                  .At("维修工单", 31),
+              FormField(kCustomer, "客户", FieldKind::Text).ReadOnly().At("维修工单", 32),
+              LookupField(kProject, "项目", "项目ID", "", "")
+                  .Kind(FieldKind::Text)
+                  .ReadOnly()
+                  .At("维修工单", 33),
+              TextField(kRemark, "备注", c::kRemarks).At("维修工单", 34),
+          },
+          {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 40, "仓库填单", "填单日期", "仓库审核",
+           "填单人", "填单日期"}));
   return schema;
 }
 
@@ -86,68 +125,15 @@ std::vector<host::FindColumn> CKLl_WS::FindColumns() const {
 }
 
 forms::Field& CKLl_WS::Header(int index) const {
-  return form_.Get<forms::Field>(kFieldArray, index);
+  return HeaderField(index);
 }
 
 forms::Label& CKLl_WS::Label(int index) const {
   return form_.Get<forms::Label>(kLabels, index);
 }
 
-framework::PickerParameters CKLl_WS::GenericPickerParameters(int index) {
-  switch (index) {
-    case kDepot:
-      return RequisitionLines::DepotPickerParameters();
-    case kDepartment:
-      return {{"FieldName", "部门名称"},
-              {"SQL",
-               " Select 部门ID,部门编码,部门名称 From PDMBM WHERE 组织类型=1 and 是否明细=1 and "
-               "是否使用=1"},
-              {"Valid", " 部门编码='@' or 部门名称='@'"},
-              {"Order", " 部门编码,部门名称"},
-              {"MxCzID", "0"}};
-    case kCurrency:
-      return {
-          {"FieldName", "币种"},
-          {"SQL", "select 币种ID,外币代号 As 代号,外币名称 As 币种 from pdmbz where 外币名称<>''"},
-          {"Valid", " 外币代号='@' or 外币名称='@'"},
-          {"Order", " 外币代号,外币名称"},
-          {"MxCzID", "0"}};
-    default:
-      return {};
-  }
-}
-
-void CKLl_WS::AddField(int index, const char* caption, forms::FieldKind kind, const char* picker) {
-  auto& field = form_.Add<forms::Field>(kFieldArray, index);
-  field.SetCaption(caption);
-  field.SetKind(kind);
-  field.SetPicker(picker);
-}
-
 void CKLl_WS::SetupForm() {
   if (form_.Find(kGrid)) return;  // a second Init keeps the form it built
-  using forms::FieldKind;
-  AddField(kDepot, "仓库", FieldKind::Lookup, "pdmty_id_j");
-  AddField(kNature, "性质", FieldKind::Lookup, "pdmdjxz");
-  AddField(kNumber, "单据编号", FieldKind::Text, "");
-  AddField(kDepartment, "部门", FieldKind::Lookup, "pdmty_id_j");
-  AddField(kProject, "项目", FieldKind::Text, "");
-  AddField(kDate, "操作日期", FieldKind::Date, "");
-  AddField(kOrder, "维修工单", FieldKind::Text, "");
-  AddField(kVehicle, "车牌号", FieldKind::Text, "");
-  AddField(kHandler, "经手人", FieldKind::Lookup, "pdmgy_j");
-  AddField(kRemark, "备注", FieldKind::Text, "");
-  AddField(kCurrency, "币种", FieldKind::Lookup, "pdmty_id_j");
-  AddField(kEntryDate, "填单日期", FieldKind::Date, "");
-  AddField(kEnteredBy, "填单人", FieldKind::Text, "");
-  AddField(kCheckDate, "审核日期", FieldKind::Date, "");
-  AddField(kCheckedBy, "审核人", FieldKind::Text, "");
-  AddField(kCustomer, "客户", FieldKind::Text, "");
-  // The repair order's fields come from the import; the audit fields from the host.
-  for (int index :
-       {kProject, kOrder, kVehicle, kEntryDate, kEnteredBy, kCheckDate, kCheckedBy, kCustomer}) {
-    Header(index).SetAlwaysReadOnly(true);
-  }
   WireHeader();
 
   auto& button = form_.Add<forms::CommandButton>(kImportButton);
@@ -187,30 +173,29 @@ void CKLl_WS::SetupForm() {
 }
 
 void CKLl_WS::WireHeader() {
-  WireHeaderFields("CKLL_WS-->");
+  BuildHeader("CKLL_WS-->");
 }
 
 void CKLl_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
   std::string typed = Trim(field.Text());
-  if (field.Kind() == forms::FieldKind::Date) {
-    LeaveDateField(field);
+  if (field.Kind() != forms::FieldKind::Lookup) {
+    framework::Document::FieldLeft(index);
     return;
   }
-  if (field.Kind() != forms::FieldKind::Lookup || index == kNature || index == kHandler) return;
+  if (index == kNature || index == kHandler) return;
   // A typed depot, department or currency must name one; an emptied field names none.
   if (typed.empty()) {
     field.SetValue("0", "");
     field.MarkValid();
     return;
   }
-  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber(),
-                                      GenericPickerParameters(index));
+  auto picker = OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
   if (!picked.found || db::NumericValue(picked.value) <= 0) {
     field.SetKey("0");
-    field.MarkInvalid(Trim(field.Caption()) + "输入有误，请重新输入！");
+    MarkInputError(field);
     return;
   }
   field.SetValue(picked.value, picked.text);
@@ -219,11 +204,11 @@ void CKLl_WS::FieldLeft(int index) {
 
 void CKLl_WS::FieldPicker(int index) {
   forms::Field& field = Header(index);
-  framework::PickerParameters parameters = GenericPickerParameters(index);
-  if (index == kNature) {
-    parameters = {{"ProgID", std::to_string(ProgramNumber())}};
-  }
-  auto picker = framework::OpenPicker(System(), field.Picker(), ProgramNumber(), parameters);
+  // The natures are the program's own.
+  auto picker = index == kNature
+                    ? framework::OpenPicker(System(), field.Picker(), ProgramNumber(),
+                                            {{"ProgID", std::to_string(ProgramNumber())}})
+                    : OpenFieldPicker(index);
   if (!picker) return;
   framework::PickedRow picked = framework::ChooseInPicker(System(), *picker, Trim(field.Text()));
   if (!picked.found) return;
@@ -250,20 +235,12 @@ int CKLl_WS::PeriodOfField() const {
   return date ? static_cast<int>(framework::PeriodGate::PeriodOf(System(), *date)) : 0;
 }
 
-void CKLl_WS::ShowRecord(const db::Recordset& records, const std::string& position) {
-  MarkShown(records.Long("单据ID"));
+void CKLl_WS::ShowDetails(const db::Recordset& records) {
   const bool currentStock =
       db::NumericValue(System().GetOption(1, std::string("displaycurrentst"))) != 0;
-  Schema().Show(records, form_, kFieldArray);
-  ShowOrderLink(records.Long("前置单据"), records.Long("前置单据ID"));
+  ShowOrderLink(records.Long(col::kSourceProgram), records.Long(col::kSourceId));
   documentPeriod_ = PeriodOfField();
-  SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
-  SetCheckedStamp(records.Text("smark") != "01");
-
-  std::string error;
-  auto lines = db::Runner(Database()).Open(LinesSelect(CurrentId()), &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  lines_->Load(*lines);
+  lines_->Load(*db::Runner(Database()).OpenOrThrow(LinesSelect(CurrentId())));
   forms::Grid& grid = lines_->Grid();
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
     if (currentStock) lines_->ShowCurrentStock(row);
@@ -276,59 +253,46 @@ void CKLl_WS::ShowOrderLink(int64_t sourceProgram, int64_t sourceId) {
   Header(kOrder).SetValue(std::to_string(sourceId), "");
   Header(kVehicle).SetValue(std::to_string(sourceProgram), "");
   Header(kCustomer).SetText("");
-  std::string error;
   auto order =
       db::Runner(Database())
-          .Open(db::Sql(" SELECT WSDJ.工单号码, CLZl.车牌号, PDMWLDW.公司名称   FROM (WSDJ LEFT "
-                        "JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID) LEFT JOIN CLZl ON "
-                        "WSDJ.车辆ID = CLZl.车辆ID  where wsdj.progid=")
-                    .Key(sourceProgram)
-                    .Raw(" and wsdj.单据ID=")
-                    .Key(sourceId),
-                &error);
-  if (!error.empty()) throw std::runtime_error(error);
+          .OpenOrThrow(
+              db::Sql(" SELECT WSDJ.工单号码, CLZl.车牌号, PDMWLDW.公司名称   FROM (WSDJ LEFT "
+                      "JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID) LEFT JOIN CLZl ON "
+                      "WSDJ.车辆ID = CLZl.车辆ID  where wsdj.progid=")
+                  .Key(sourceProgram)
+                  .Raw(" and wsdj.单据ID=")
+                  .Key(sourceId));
   if (order->Eof()) return;  // the order is gone: its keys stay, its texts do not
-  Header(kOrder).SetText(order->Text("工单号码"));
-  Header(kVehicle).SetText(order->Text("车牌号"));
-  Header(kCustomer).SetText(order->Text("公司名称"));
+  Header(kOrder).SetText(order->Text(col::kOrderNumber));
+  Header(kVehicle).SetText(order->Text(col::kPlate));
+  Header(kCustomer).SetText(order->Text(col::kCompany));
 }
 
 void CKLl_WS::ShowSourceCells() {
   forms::Grid& grid = lines_->Grid();
   db::Runner runner(Database());
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
-    std::string error;
     int64_t program = grid.CellKeyLong(row, RequisitionLines::kSourceType);
     if (program != 0) {
       grid.SetTextMatrix(
           row, RequisitionLines::kSourceType,
-          runner.ScalarText(db::Sql("select progname from xt_objects where progID=").Key(program),
-                            &error));
+          runner.ScalarTextOrThrow(
+              db::Sql("select progname from xt_objects where progID=").Key(program)));
     }
     int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
     if (line != 0) {
-      grid.SetTextMatrix(row, RequisitionLines::kSourceNumber,
-                         runner.ScalarText(db::Sql("select 工单号码 from wsdj where smark='02' and "
-                                                   "单据ID in ( select 单据ID from wsdjpj where "
-                                                   "单据明细ID=")
-                                               .Key(line)
-                                               .Raw(")"),
-                                           &error));
+      grid.SetTextMatrix(
+          row, RequisitionLines::kSourceNumber,
+          runner.ScalarTextOrThrow(db::Sql("select 工单号码 from wsdj where smark='02' "
+                                           "and 单据ID in ( select 单据ID from "
+                                           "wsdjpj where 单据明细ID=")
+                                       .Key(line)
+                                       .Raw(")")));
     }
-    if (!error.empty()) throw std::runtime_error(error);
   }
 }
 
-void CKLl_WS::ClearForm() {
-  ForgetShown();
-  for (auto* widget : form_.Array(kFieldArray)) {
-    auto* field = static_cast<forms::Field*>(widget);
-    field->SetValue("", "");
-    field->MarkValid();
-  }
-  if (lines_) lines_->Clear();
-  SetRecordLabel("记录：0/0");
-  SetCheckedStamp(false);
+void CKLl_WS::AfterClear() {
   documentPeriod_ = 0;
   if (lines_) RecalcTotals();
 }
@@ -344,20 +308,6 @@ void CKLl_WS::SetDefaultCurrency() {
                            &error);
   }
   Header(kCurrency).SetValue(currency, name);
-}
-
-void CKLl_WS::OnFileNew() {
-  host::LoginInfo login = Login();
-  std::string number;
-  if (System().NewBillNo(ProgramNumber(), login.loginDate, number, true)) {
-    Header(kNumber).SetText(number);
-  }
-  Header(kDate).SetText(login.loginDate.Text());
-  Header(kEntryDate).SetText(login.loginDate.Text());
-  Header(kEnteredBy).SetText(login.userName);
-  SetDefaultCurrency();
-  SetRecordLabel("新建记录...");
-  form_.SetFocus(Header(kNumber).Text().empty() ? &Header(kNumber) : &Header(kHandler));
 }
 
 void CKLl_WS::Changed() {

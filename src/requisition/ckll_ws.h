@@ -28,25 +28,16 @@ namespace ws::requisition {
 
 class CKLl_WS : public framework::Document {
  public:
+  // One line a group of the form, in its visual order (see RequisitionSchema).
+  // clang-format off
   enum HeaderIndex : int {
-    kDepot = 0,
-    kNature = 1,
-    kNumber = 2,
-    kDepartment = 3,
-    kProject = 4,
-    kDate = 5,
-    kOrder = 6,
-    kVehicle = 7,
-    kHandler = 8,
-    kRemark = 9,
-    kCurrency = 10,
-    kEntryDate = 11,
-    kEnteredBy = 12,
-    kCheckDate = 13,
-    kCheckedBy = 14,
-    kCustomer = 15,
+    kNumber = 2, kDate = 5, kNature = 1,
+    kDepot = 0, kDepartment = 3, kHandler = 8, kCurrency = 10,
+    kOrder = 6, kVehicle = 7, kCustomer = 15, kProject = 4, kRemark = 9,
+    kEnteredBy = 12, kEntryDate = 11, kCheckedBy = 14, kCheckDate = 13,
     kFieldCount = 16
   };
+  // clang-format on
 
   static constexpr const char* kFieldArray = "ywTxt";
   static constexpr const char* kGrid = "ywGrid";
@@ -64,11 +55,6 @@ class CKLl_WS : public framework::Document {
   std::vector<host::FindColumn> FindColumns() const override;
 
   bool FileEdit() override;
-  bool FileSave() override;
-  bool FileDelete() override;
-  bool Check() override;
-  bool UnCheck() override;
-  bool DoPrint() override;
   bool Tools() override;
   bool Action(const std::string& name) override;
 
@@ -80,23 +66,25 @@ class CKLl_WS : public framework::Document {
   // The period of the shown document's date; set at each display and save validation.
   int DocumentPeriod() const { return documentPeriod_; }
   const framework::PeriodGate& Gate() const { return gate_; }
-  // The generic picker's parameters of a header field (depot, department, currency).
-  static framework::PickerParameters GenericPickerParameters(int index);
 
  protected:
   void SetupForm() override;
   std::string BaseSelect() const override;
   std::string ListWindow() override;
-  void ShowRecord(const db::Recordset& records, const std::string& position) override;
-  void ClearForm() override;
-  void OnFileNew() override;
+  void ShowDetails(const db::Recordset& records) override;
+  void AfterClear() override;
+  void NewDocumentDefaults() override { SetDefaultCurrency(); }
+  bool ChangeState(bool check) override;
+  bool DeleteDocument() override;
+  void AddPrintValues(host::IPrintData& data) override;
+  std::string SavedText() const override { return "保存单据成功!"; }
+  db::Sql DuplicateNumberSelect(const framework::SaveContext& ctx) const override;
   std::string LoadTag() const override { return "-->LoadData::"; }
   std::string FindTag() const override { return "-->FindData::"; }
   const char* CheckedStampName() const override { return kSucceedStamp; }
 
  private:
   // --- Form and display (ckll_ws.cpp).
-  void AddField(int index, const char* caption, forms::FieldKind kind, const char* picker);
   void WireHeader();
   void FieldPicker(int index) override;
   void FieldLeft(int index) override;
@@ -114,9 +102,6 @@ class CKLl_WS : public framework::Document {
   bool RowsValid(bool* anyLine);
   void FocusCell(int row, int col);
   bool PrepareSave(framework::RowValues& values, bool isNew) override;
-  bool CheckInTransaction(framework::SaveContext& ctx) override;
-  bool ShowSaved(int64_t id) override;
-  bool ChangeState(CheckDirection direction);
 
   std::unique_ptr<RequisitionLines> lines_;
   SelectionList selection_;

@@ -4,6 +4,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "framework/columns.h"
 #include "host/app.h"
 #include "requisition/check_step.h"
 #include "requisition/ckll_ws.h"
@@ -14,6 +15,7 @@ namespace {
 
 using forms::Trim;
 using L = RequisitionLines;
+namespace col = framework::col;
 
 }  // namespace
 
@@ -36,11 +38,6 @@ bool CKLl_WS::FileEdit() {
     return false;
   }
   return framework::Document::FileEdit();
-}
-
-bool CKLl_WS::FileSave() {
-  if (!HasSystem() || !lines_) return false;
-  return SaveDocument();
 }
 
 bool CKLl_WS::ValidateSave() {
@@ -83,9 +80,7 @@ bool CKLl_WS::IsCanSave() {
   // The stock period is the date's: without a date the gate would speak of period [0], so the
   // date field refuses like any field that holds no valid value.
   forms::Field& date = Header(kDate);
-  if (!db::Date::Parse(Trim(date.Text()))) {
-    date.MarkInvalid(Trim(date.Caption()) + "输入有误，请重新输入！");
-  }
+  if (!db::Date::Parse(Trim(date.Text()))) MarkInputError(date);
   if (!framework::Document::ValidateSave()) return false;
   if (CurrentId() > 0 && IsChecked(Database(), CurrentId())) {
     Ask("该单据已经被审核，不能保存！请刷新单据", framework::kGateTitle, host::MsgButtons::Ok,
@@ -111,7 +106,7 @@ bool CKLl_WS::IsCanSave() {
 bool CKLl_WS::PrepareSave(framework::RowValues& values, bool isNew) {
   if (Header(kCurrency).KeyLong() == 0) {
     SetDefaultCurrency();
-    values["币种ID"] = Header(kCurrency).Key();
+    values[col::kCurrencyId] = Header(kCurrency).Key();
   }
   // Settled on a copy: a refused save leaves the typed number in the field.
   std::string number = Trim(Header(kNumber).Text());
@@ -123,21 +118,22 @@ bool CKLl_WS::PrepareSave(framework::RowValues& values, bool isNew) {
     form_.SetFocus(&Header(kNumber));
     return false;
   }
-  values["单据编号"] = number;
-  values["progID"] = std::to_string(ProgramNumber());
-  values["系统"] = "填单";
-  if (isNew) values["smark"] = "01";
-  values["仓库填单"] = Trim(values["仓库填单"]);
-  values["备注"] = Trim(values["备注"]);
-  values["总金额"] = lines_->Total().Text();
-  values["会计期间"] = std::to_string(documentPeriod_);
-  lines_->SetCommonValue("会计期间", documentPeriod_);
+  values[col::kNumber] = number;
+  values[col::kProgram] = std::to_string(ProgramNumber());
+  values[col::kSystem] = "填单";
+  if (isNew) values[col::kMark] = "01";
+  for (int index : {kEnteredBy, kRemark}) {
+    std::string& text = values[Schema().FieldOf(index)->column];
+    text = Trim(text);
+  }
+  values[col::kTotalAmount] = lines_->Total().Text();
+  values[col::kPeriod] = std::to_string(documentPeriod_);
+  lines_->SetCommonValue(col::kPeriod, documentPeriod_);
   return true;
 }
 
-bool CKLl_WS::CheckInTransaction(framework::SaveContext& ctx) {
-  // Inside the write transaction, so no other user stores the same number in between.
-  const std::string& number = ctx.values["单据编号"];
+db::Sql CKLl_WS::DuplicateNumberSelect(const framework::SaveContext& ctx) const {
+  const std::string& number = ctx.values.at(col::kNumber);
   db::Sql sql;
   if (ctx.isNew) {
     sql.Raw(" select Top 1 单据ID from  jxcdj where  单据编号 =")
@@ -152,52 +148,25 @@ bool CKLl_WS::CheckInTransaction(framework::SaveContext& ctx) {
         .Raw(" and 单据编号=")
         .Text(number);
   }
-  std::string error;
-  auto duplicate = ctx.tx.Db().Open(sql, &error);
-  if (!error.empty()) throw std::runtime_error(error);
-  if (duplicate->Eof()) return true;
-  ctx.tx.Rollback();
-  Ask("单据编号重复,请检查后重试!", "提示：", host::MsgButtons::Ok, host::MsgIcon::Information);
-  return false;
+  return sql;
 }
 
-bool CKLl_WS::ShowSaved(int64_t id) {
-  if (!SearchList(db::Sql("单据ID=").Key(id).Literal(), false)) return false;
-  SetEditState(false);
-  SetDirty(false);
-  events_.Message("保存单据成功!");
-  return true;
-}
-
-bool CKLl_WS::FileDelete() {
-  if (!HasSystem()) return false;
-  if (CurrentId() <= 0) {
-    Ask("没有可删除的记录!", "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
+bool CKLl_WS::DeleteDocument() {
+  if (!ConfirmDelete() || !MayChange(DocumentDateOrThrow())) return false;
+  const int64_t id = CurrentId();
+  framework::StepOutcome outcome =
+      RunSteps({{db::Sql("Delete from JXCDJ where 单据ID=").Key(id), false},
+                {db::Sql("Delete from JXCDJMX where 单据ID=").Key(id), false}});
+  if (!outcome.Ok()) {
+    events_.ErrMessage(outcome.error, host::kLevelFailure, host::kAppTitle);
     return false;
   }
-  bool deleted = Guarded("-->DeleteData::", [&] {
-    if (Ask("是否删除当前记录:", "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) !=
-        host::MsgAnswer::Yes) {
-      return false;
-    }
-    auto date = db::Date::Parse(Trim(Header(kDate).Text()));
-    if (!date) throw std::runtime_error("操作日期不是有效日期：" + Header(kDate).Text());
-    if (!System().CanEditBill(ProgramNumber(), *date, Header(kNumber).Text())) return false;
-    const int64_t id = CurrentId();
-    framework::StepOutcome outcome =
-        RunSteps({{db::Sql("Delete from JXCDJ where 单据ID=").Key(id), false},
-                  {db::Sql("Delete from JXCDJMX where 单据ID=").Key(id), false}});
-    if (!outcome.done) {
-      events_.ErrMessage(outcome.error, host::kLevelFailure, host::kAppTitle);
-      return false;
-    }
-    return LoadList(host::kNavLast);
-  });
-  Database().Close();
-  return deleted;
+  return LoadList(host::kNavLast);
 }
 
-bool CKLl_WS::ChangeState(CheckDirection direction) {
+bool CKLl_WS::ChangeState(bool check) {
+  if (CurrentId() <= 0) return false;
+  const CheckDirection direction = check ? CheckDirection::Check : CheckDirection::UnCheck;
   RequisitionKeys keys;
   keys.programNumber = ProgramNumber();
   keys.documentId = CurrentId();
@@ -205,51 +174,18 @@ bool CKLl_WS::ChangeState(CheckDirection direction) {
   keys.sourceId = Header(kOrder).KeyLong();
   if (!RunCheckStep(System(), gate_, keys, documentPeriod_, direction, kErrorTitle)) return false;
   // The host's status columns changed with the step; the form shows them as stored.
-  SearchList(db::Sql("单据ID=").Key(keys.documentId).Literal(), true);
+  SearchList(db::Sql(col::kId).Raw("=").Key(keys.documentId).Literal(), true);
   return true;
 }
 
-bool CKLl_WS::Check() {
-  if (!HasSystem() || CurrentId() <= 0) return false;
-  bool checked = Guarded("Check::", [&] { return ChangeState(CheckDirection::Check); });
-  Database().Close();
-  return checked;
-}
-
-bool CKLl_WS::UnCheck() {
-  if (!HasSystem() || CurrentId() <= 0) return false;
-  bool unchecked = Guarded("UnCheck::", [&] { return ChangeState(CheckDirection::UnCheck); });
-  Database().Close();
-  return unchecked;
-}
-
-bool CKLl_WS::DoPrint() {
-  if (!HasSystem() || !lines_) return false;
-  return Guarded("->sfSetToPrintFile:", [&] {
-    const std::string file = StartPrintFile();
-
-    std::unique_ptr<host::IPrintData> data = System().CreatePrintData();
-    if (!data) throw std::runtime_error("no print data component");
-    auto shown = [&](int index) {
-      const forms::Label& label = Label(index);
-      return label.Visible() ? label.Caption() : std::string("***");
-    };
-    data->SetValue("金额大写", shown(kAmountWords));
-    data->SetValue("金额小写", shown(kAmountFigures));
-    data->SetValue("数量合计", Label(kQuantityTotal).Caption());
-    // Every header field, the repair order's customer included, which no column of JXCDJ holds.
-    for (int index = 0; index < kFieldCount; ++index) {
-      const forms::Field& field = Header(index);
-      if (std::string caption = Trim(field.Caption()); !caption.empty()) {
-        data->SetValue(caption, field.Text());
-      }
-    }
-    AddPrintTable(*data, kGrid, lines_->PrintRows());
-    if (std::string failure = data->WriteFile(file); !failure.empty()) {
-      throw std::runtime_error(failure);
-    }
-    return true;
-  });
+void CKLl_WS::AddPrintValues(host::IPrintData& data) {
+  auto shown = [&](int index) {
+    const forms::Label& label = Label(index);
+    return label.Visible() ? label.Caption() : std::string("***");
+  };
+  data.SetValue("金额大写", shown(kAmountWords));
+  data.SetValue("金额小写", shown(kAmountFigures));
+  data.SetValue("数量合计", Label(kQuantityTotal).Caption());
 }
 
 }  // namespace ws::requisition

@@ -24,35 +24,14 @@ namespace ws::requisition {
 
 class RequisitionLines : public framework::LineSet {
  public:
+  // clang-format off
   enum Column : int {
-    kRowNumber = 0,
-    kDepot = 1,
-    kLocation = 2,
-    kCode = 3,
-    kName = 4,
-    kSpec = 5,
-    kUnit = 6,
-    kColour = 7,
-    kFeature = 8,
-    kSize = 9,
-    kBatch = 10,
-    kStock = 11,
-    kStockWeight = 12,
-    kQuantity = 13,
-    kWeight = 14,
-    kPerBox = 15,
-    kPrice = 16,
-    kAmount = 17,
-    kRemark = 18,
-    kLineId = 19,
-    kTaxPrice = 20,
-    kTaxAmount = 21,
-    kRealAmount = 22,
-    kSourceType = 23,
-    kSourceNumber = 24,
-    kBatchManaged = 25,
-    kColumnCount = 26
+    kRowNumber, kDepot, kLocation, kCode, kName, kSpec, kUnit, kColour, kFeature, kSize,
+    kBatch, kStock, kStockWeight, kQuantity, kWeight, kPerBox, kPrice, kAmount, kRemark,
+    kLineId, kTaxPrice, kTaxAmount, kRealAmount, kSourceType, kSourceNumber, kBatchManaged,
+    kColumnCount
   };
+  // clang-format on
 
   static constexpr const char* kFormat =
       "行号|仓库名称  |货位  |物品编码      |物品名称        |规格       |单位  |颜色  |特性  "

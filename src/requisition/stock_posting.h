@@ -19,6 +19,7 @@
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/sql.h"
+#include "framework/step_outcome.h"
 #include "requisition/check_gate.h"
 
 namespace ws::requisition {
@@ -48,17 +49,10 @@ db::Sql PartsCostUpdate(int64_t sourceProgram, int64_t sourceId, const db::Amoun
 db::Sql StatusUpdate(int64_t documentId, CheckDirection direction, const std::string& user,
                      const db::Date& date, std::string_view driver);
 
-// How a step inside the transaction ended. On failure the transaction has been rolled back.
-struct StepOutcome {
-  // The box tag of a failed step: "JRGoodsList::" (posting), "JRARPList::" (roll-up at check),
-  // "UnCheck::" (roll-up at uncheck); empty for a refusal or on success.
-  std::string failureTag;
-  // The database's text, or the refusal text; empty on success.
-  std::string error;
-  // The status had already been changed by another user: error is the gate's refusal text.
-  bool refused = false;
-  bool Ok() const { return error.empty(); }
-};
+// A step's outcome: failureTag "JRGoodsList::" (posting), "JRARPList::" (roll-up at check),
+// "UnCheck::" (roll-up at uncheck); refused with the gate's text when the status had already
+// been changed by another user.
+using framework::StepOutcome;
 
 // The control's part of checking: the ledger rows (delete, insert), then the roll-up.
 StepOutcome AppendCheck(db::Transaction& tx, const RequisitionKeys& keys);
