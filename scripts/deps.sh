@@ -10,7 +10,7 @@ for need in "$@"; do
     # The print tests render with Qt on the offscreen platform and read the PDF back.
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
                      qt6-base-dev fonts-wqy-microhei poppler-utils) ;;
-    desk) packages+=(qt6-base-dev xvfb xauth fonts-wqy-microhei) ;;
+    desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
     *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;
   esac
 done

@@ -5,10 +5,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 
 #include "db/date.h"
@@ -96,6 +99,13 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName("ws");
   QApplication::setApplicationName("ws-desk");
+  // The shop works in Chinese whatever the machine's locale: Qt's own buttons and dialogs
+  // (确定/取消, the file and print dialogs) speak it too when its translations are installed.
+  QTranslator qtTranslator;
+  if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTranslator);
+  }
   const Options options = ParseOptions(app);
 
   ws::desk::ShopFile file = ws::desk::OpenShopFile(options.db.toStdString());
