@@ -23,6 +23,8 @@ LoginDialog::LoginDialog(const QString& databasePath, QWidget* parent) : QDialog
   form->addRow(tr("数据库"), new QLabel(databasePath, this));
   user_ = new QLineEdit(RememberedUser(), this);
   user_->setObjectName("UserName");
+  // The last name is proposed selected: Enter keeps it, typing replaces it.
+  user_->selectAll();
   form->addRow(tr("用户名"), user_);
   date_ = new QDateEdit(QDate::currentDate(), this);
   date_->setObjectName("LoginDate");

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -118,7 +119,9 @@ MainWindow::MainWindow(DeskHost& host, QWidget* parent)
     log_.Add({}, "ErrMessage", host::kLevelFailure,
              tr("读取菜单失败：%1").arg(Q(host_.MenuError())));
   }
-  resize(1400, 900);
+  // Never larger than the screen: a counter's 1366×768 shows the whole window, the log and the
+  // status line included.
+  resize(QSize(1400, 900).boundedTo(screen()->availableGeometry().size()));
   UpdateToolbar();
 }
 
@@ -255,7 +258,9 @@ void MainWindow::BuildLogPanel() {
   text->setMaximumBlockCount(5000);
   dock->setWidget(text);
   addDockWidget(Qt::BottomDockWidgetArea, dock);
-  // The panel is a strip under the programs, sized once the window has its own size.
+  // The log is for whoever looks after the shop's machines, not for the counter: it waits in
+  // the View menu, and opens as a strip under the programs.
+  dock->hide();
   QTimer::singleShot(0, this, [this, dock] { resizeDocks({dock}, {110}, Qt::Vertical); });
   connect(&log_, &SessionLog::Added, text,
           [text](const LogEntry& entry) { text->appendPlainText(SessionLog::Format(entry)); });
