@@ -234,6 +234,25 @@ void Document::SaveFailed(const SaveContext& ctx, const std::string& error) {
   ReportError(error);
 }
 
+int64_t Document::IdOfNumber(const std::string& number, std::string* error) {
+  const std::string& column = schema_.ColumnWith(FieldRole::Number);
+  if (!HasSystem() || column.empty()) return 0;
+  db::Sql sql = db::Sql("SELECT ")
+                    .Raw(schema_.KeyColumn())
+                    .Raw(" FROM ")
+                    .Raw(schema_.Table())
+                    .Raw(" WHERE ")
+                    .Raw(column)
+                    .Raw("=")
+                    .Text(number);
+  if (const std::string& program = schema_.ProgramColumn(); !program.empty()) {
+    sql.Raw(" AND ").Raw(program).Raw("=").Key(ProgramNumber());
+  }
+  sql.Raw(" ORDER BY ").Raw(schema_.KeyColumn());
+  auto rows = db::Runner(Database()).Open(sql, error);
+  return error->empty() && !rows->Eof() ? rows->Field(0).ToLong() : 0;
+}
+
 db::Sql Document::DuplicateNumberSelect(const SaveContext& ctx) const {
   const std::string& column = schema_.ColumnWith(FieldRole::Number);
   auto number = ctx.values.find(column);

@@ -73,6 +73,11 @@ class Document : public host::DocumentControl {
   bool UnCheck() override { return RunStateChange(false); }
   bool DoPrint() override;
 
+  // The id of this program's document numbered `number` as its window shows it (工单号码,
+  // 单据编号): 0 when there is none or the document has no number; the failure's text in *error.
+  // Needs the system (Init); the lowest id wins where an older shop holds a number twice.
+  int64_t IdOfNumber(const std::string& number, std::string* error);
+
   // The "<caption>输入有误，请重新输入！" every refused input is told with.
   static std::string InputErrorText(const forms::Field& field);
   // Marks the field invalid with that hint, for the save to refuse.

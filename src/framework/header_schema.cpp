@@ -121,6 +121,14 @@ int HeaderSchema::FieldWith(FieldRole role) const {
   return -1;
 }
 
+const std::string& HeaderSchema::ProgramColumn() const {
+  static const std::string none;
+  for (const auto& c : columns_) {
+    if (forms::FoldCase(c.column) == "progid") return c.column;
+  }
+  return none;
+}
+
 const std::string& HeaderSchema::ColumnWith(FieldRole role) const {
   static const std::string none;
   for (const auto& c : columns_) {

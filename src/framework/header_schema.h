@@ -168,6 +168,9 @@ class HeaderSchema {
   int FieldWith(FieldRole role) const;
   // The column a role's field saves ("" when none).
   const std::string& ColumnWith(FieldRole role) const;
+  // The column naming the program a row belongs to (progid in any case; "" when none): one
+  // table may hold the documents of several programs.
+  const std::string& ProgramColumn() const;
 
   // Adds every described field to the form's field array: caption, kind, picker, read-only rule
   // and container.

@@ -262,6 +262,10 @@ TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
   EXPECT_EQ(pdf.pages, 1);
   EXPECT_TRUE(pdf.Has("王五"));
   EXPECT_TRUE(pdf.Has("2012-06-16"));
+  // The number the window shows finds the same order.
+  const std::string number = Scalar("shop.db", "select 工单号码 from WSDJ where 单据ID=2");
+  ASSERT_EQ(Ws(shop + "200001 --number " + number + " --pdf " + Quoted("n.pdf")).status, 0);
+  EXPECT_TRUE(ReadPdf(Path("n.pdf")).Has(number));
 
   // Refused as usage, and no PDF: no --pdf, an unknown program, a report, no such order, no
   // shop.
@@ -271,6 +275,7 @@ TEST_F(WsPrintTest, WritesThePdfAndRefusesBadRequests) {
       {shop + "999999 1" + pdfArg, "999999"},
       {shop + "WS_RPT 1" + pdfArg, "not a document"},
       {shop + "WS_S 99999" + pdfArg, "99999"},
+      {shop + "CKLl_WS --number " + number + pdfArg, number},
       {"print --db " + Quoted("missing.db") + " WS_S 1" + pdfArg, "missing.db"},
   };
   for (const auto& [args, said] : bad) {

@@ -12,10 +12,11 @@
 namespace ws::cli {
 
 void PrintCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws print --db FILE|URL PROGID ID --pdf OUT [--work DIR] [--user NAME]\n"
-         "                [--date yyyy-mm-dd]\n"
+  out << "Usage: ws print --db FILE|URL PROGID ID|--number NO --pdf OUT [--work DIR]\n"
+         "                [--user NAME] [--date yyyy-mm-dd]\n"
          "\n"
-         "Opens the document ID (its 单据ID) in the document window of program PROGID (a\n"
+         "Opens the document ID (its 单据ID), or the one numbered NO as its window shows it\n"
+         "(工单号码, 单据编号), in the document window of program PROGID (a\n"
          "program number such as 200001, or a class name such as WS_S), prints it as the\n"
          "window's print button does, and writes the page as PDF: the shop's name and address\n"
          "(options shopname, shopaddress, shopphone of module 12), the document's values and\n"
@@ -26,6 +27,7 @@ void PrintCommand::PrintHelp(std::ostream& out) const {
          "\n"
          "Options:\n"
          "  --db FILE|URL      the shop database; it is only read\n"
+         "  --number NO        the document's number instead of its ID\n"
          "  --pdf OUT          the PDF file to write\n"
          "  --work DIR         the work folder: the print file is left in DIR/selfPrint and the\n"
          "                     shop's templates are read from there (default: a temporary one)\n"
@@ -40,17 +42,23 @@ void PrintCommand::PrintHelp(std::ostream& out) const {
 int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit = Begin(args, {"--db", "--pdf", "--work", "--user", "--date"}, {}, 2, out, err,
-                        arguments, file)) {
+  if (auto exit = Begin(args, {"--db", "--pdf", "--work", "--user", "--date", "--number"}, {}, 2,
+                        out, err, arguments, file)) {
     return *exit;
   }
-  if (arguments.Positional().size() != 2) return Usage(err, "name the program and the document id");
   PrintRequest request;
+  request.documentNumber = arguments.Value("--number").value_or("");
+  const size_t positional = request.documentNumber.empty() ? 2 : 1;
+  if (arguments.Positional().size() != positional) {
+    return Usage(err, "name the program and the document id, or the program and --number");
+  }
   request.program = arguments.Positional()[0];
-  auto id =
-      shop::ParseWholeNumber(arguments.Positional()[1], 1, std::numeric_limits<long long>::max());
-  if (!id) return Usage(err, "'" + arguments.Positional()[1] + "' is not a document id");
-  request.documentId = *id;
+  if (positional == 2) {
+    auto id =
+        shop::ParseWholeNumber(arguments.Positional()[1], 1, std::numeric_limits<long long>::max());
+    if (!id) return Usage(err, "'" + arguments.Positional()[1] + "' is not a document id");
+    request.documentId = *id;
+  }
   auto pdf = arguments.Value("--pdf");
   if (!pdf || pdf->empty()) return Usage(err, "name the PDF file to write (--pdf OUT)");
   request.pdfPath = *pdf;

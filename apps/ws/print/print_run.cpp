@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/value.h"
+#include "framework/document.h"
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/registry.h"
@@ -83,11 +84,22 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
     return text;
   };
 
-  form->Init(system, entry->programNumber, request.documentId);
+  int64_t documentId = request.documentId;
+  if (!request.documentNumber.empty()) {
+    auto* document = dynamic_cast<framework::Document*>(control.get());
+    if (!document) return Usage(entry->caption + " has no document number");
+    form->Init(system, entry->programNumber, 0);
+    std::string error;
+    documentId = document->IdOfNumber(request.documentNumber, &error);
+    if (!error.empty()) return Failure(failed(error));
+    if (documentId <= 0) {
+      return Usage("no " + entry->caption + " numbered '" + request.documentNumber + "'");
+    }
+  }
+  form->Init(system, entry->programNumber, documentId);
   form->Refresh();
-  if (form->GetID() != request.documentId) {
-    std::string error =
-        failed("no " + entry->caption + " with id " + std::to_string(request.documentId));
+  if (form->GetID() != documentId) {
+    std::string error = failed("no " + entry->caption + " with id " + std::to_string(documentId));
     form->Clear();
     outcome = sink.errors.empty() ? Usage(error) : Failure(error);
     return outcome;

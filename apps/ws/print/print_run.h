@@ -14,6 +14,8 @@ namespace ws::cli {
 struct PrintRequest {
   std::string program;     // a program number (200001) or a class name (WS_S)
   int64_t documentId = 0;  // 单据ID
+  // The number the document's window shows (工单号码, 单据编号), instead of documentId.
+  std::string documentNumber;
   std::string pdfPath;
   // Where the print file is written and the shop's template is looked for
   // (selfPrint/<program number>.html); empty: a temporary folder, removed afterwards.
