@@ -2,17 +2,6 @@
 
 namespace ws::money {
 
-namespace {
-
-void AppendLines(const ReceiptDocument& receipt, int sign, std::vector<db::Sql>& out) {
-  for (const WriteOff& line : receipt.lines) {
-    if (line.orderId <= 0) continue;
-    for (db::Sql& sql : ApplyWriteOff(line, sign)) out.push_back(std::move(sql));
-  }
-}
-
-}  // namespace
-
 std::vector<db::Sql> ApplyWriteOff(const WriteOff& line, int sign) {
   const char* op = sign < 0 ? "  - " : "  + ";
   std::vector<db::Sql> out(3);
@@ -33,7 +22,10 @@ std::vector<db::Sql> ApplyWriteOff(const WriteOff& line, int sign) {
 
 std::vector<db::Sql> WriteOffStatements(const ReceiptDocument& receipt, int sign) {
   std::vector<db::Sql> out;
-  AppendLines(receipt, sign, out);
+  for (const WriteOff& line : receipt.lines) {
+    if (line.orderId <= 0) continue;
+    for (db::Sql& sql : ApplyWriteOff(line, sign)) out.push_back(std::move(sql));
+  }
   return out;
 }
 
@@ -41,23 +33,6 @@ db::Sql StoredWriteOffsSelect(int64_t receiptId) {
   return db::Sql(" SELECT 源单ID, 结算金额, 折扣金额 FROM ARPReceiveMx WHERE 单据ID=")
       .Key(receiptId)
       .Raw(" ORDER BY 源单ID, 序号");
-}
-
-std::vector<db::Sql> ReceiptCheckStatements(const ReceiptDocument& receipt,
-                                            const money::Checker& checker,
-                                            std::string_view driver) {
-  std::vector<db::Sql> out;
-  out.push_back(money::CheckMarkUpdate(receipt.programNumber, receipt.id, checker, driver));
-  AppendLines(receipt, +1, out);
-  return out;
-}
-
-std::vector<db::Sql> ReceiptUnCheckStatements(const ReceiptDocument& receipt,
-                                              std::string_view driver) {
-  std::vector<db::Sql> out;
-  out.push_back(money::UnCheckMarkUpdate(receipt.programNumber, receipt.id, driver));
-  AppendLines(receipt, -1, out);
-  return out;
 }
 
 }  // namespace ws::money

@@ -37,11 +37,4 @@ std::vector<db::Sql> WriteOffStatements(const ReceiptDocument& receipt, int sign
 // window shows.
 db::Sql StoredWriteOffsSelect(int64_t receiptId);
 
-// Mark checked, then every line with an order added to it, in grid order.
-std::vector<db::Sql> ReceiptCheckStatements(const ReceiptDocument& receipt,
-                                            const money::Checker& checker, std::string_view driver);
-// Mark entered, then every line with an order subtracted from it.
-std::vector<db::Sql> ReceiptUnCheckStatements(const ReceiptDocument& receipt,
-                                              std::string_view driver);
-
 }  // namespace ws::money

@@ -107,12 +107,19 @@ TEST_F(OrderChoosersTest, CheckAppliesLineAfterLineSkipsLinesWithoutAnOrderAndIs
       30,
       200004,
       {line(1, "200", "0"), line(0, "999", "999"), line(1, "50", "20"), line(6, "-50", "0")}};
-  const std::vector<db::Sql> check = ReceiptCheckStatements(receipt, {"u", {2012, 6, 12}}, "");
+  // The receipt's mark first, then every line on its order, as the receipt's check runs them.
+  auto statements = [&](bool check) {
+    std::vector<db::Sql> out{check ? CheckMarkUpdate(200004, 30, {"u", {2012, 6, 12}}, "")
+                                   : UnCheckMarkUpdate(200004, 30, "")};
+    for (db::Sql& sql : WriteOffStatements(receipt, check ? +1 : -1)) out.push_back(sql);
+    return out;
+  };
+  const std::vector<db::Sql> check = statements(true);
   ASSERT_EQ(Run(check), "");
   EXPECT_EQ(Amounts(1), "280/20/40");  // 400 - 60 - (30 + 250) - 20
   EXPECT_EQ(Amounts(6), "-50/0/550");
   EXPECT_EQ(host_.Scalar("select smark from ARPReceive where 单据ID=30").ToText(), "02");
-  ASSERT_EQ(Run(ReceiptUnCheckStatements(receipt, "")), "");
+  ASSERT_EQ(Run(statements(false)), "");
   EXPECT_EQ(Amounts(1) + " " + Amounts(6), "30/0/310 0/0/500");
 
   host_.RefuseOn("order_6_locked", "WSDJ", "UPDATE", "order 6 is locked", "old.单据ID=6");
