@@ -302,6 +302,26 @@ std::shared_ptr<host::IControl> Document::OpenFieldPicker(int index) const {
                     description ? description->pickerParameters : PickerParameters{});
 }
 
+void Document::ResolveLookupField(int index, bool positiveKey) {
+  forms::Field& field = HeaderField(index);
+  const std::string typed = forms::Trim(field.Text());
+  if (typed.empty()) {
+    field.SetValue("0", "");
+    field.MarkValid();
+    return;
+  }
+  auto picker = OpenFieldPicker(index);
+  if (!picker) return;
+  const PickedRow picked = ResolveTyped(*picker, typed);
+  if (!picked.found || (positiveKey && db::NumericValue(picked.value) <= 0)) {
+    field.SetKey("0");
+    MarkInputError(field);
+    return;
+  }
+  field.SetValue(picked.value, picked.text.empty() ? typed : picked.text);
+  field.MarkValid();
+}
+
 forms::Field& Document::HeaderField(int index) const {
   return form_.Get<forms::Field>(fieldArray_, index);
 }

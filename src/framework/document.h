@@ -179,6 +179,10 @@ class Document : public host::DocumentControl {
   // The picker of a header field with the parameters its description gives; nullptr when the
   // host has none.
   std::shared_ptr<host::IControl> OpenFieldPicker(int index) const;
+  // A lookup field being left: emptied, it names nothing (key 0, valid); typed, its picker must
+  // resolve the text to a row (with a key above 0 where `positiveKey`), which fills key and
+  // text; otherwise the field keeps key 0 and the input-error hint, and the save refuses it.
+  void ResolveLookupField(int index, bool positiveKey = false);
   virtual void FieldChanged(int /*index*/) {}
   // By default a date or number field is checked as it is left.
   virtual void FieldLeft(int index);

@@ -4,8 +4,8 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
-#include "framework/list_window.h"
 #include "framework/columns.h"
+#include "framework/list_window.h"
 #include "money/choosers.h"
 #include "money/receipt_sql.h"
 
@@ -79,7 +79,7 @@ void JS_S::FieldChanged(int index) {
 void JS_S::FieldLeft(int index) {
   forms::Field& field = Header(index);
   if (field.Kind() == forms::FieldKind::Lookup) {
-    ResolveLookup(index);
+    ResolveLookupField(index);
   } else if (field.Kind() == forms::FieldKind::Number) {
     LeaveNumberField(field);
   }
@@ -127,26 +127,6 @@ std::string JS_S::BaseSelect() const {
 std::string JS_S::ListWindow() {
   return framework::ListWindow(System(), {"会计期间", framework::WindowColumn::PeriodsFromFirst},
                                Driver(), CurrentPeriodParameter());
-}
-
-void JS_S::ResolveLookup(int index) {
-  forms::Field& field = Header(index);
-  std::string typed = forms::Trim(field.Text());
-  if (typed.empty()) {
-    field.SetValue("0", "");
-    field.MarkValid();
-    return;
-  }
-  auto picker = OpenFieldPicker(index);
-  if (!picker) return;
-  framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
-  if (!picked.found) {
-    field.SetKey("0");
-    MarkInputError(field);
-    return;
-  }
-  field.SetValue(picked.value, picked.text.empty() ? typed : picked.text);
-  field.MarkValid();
 }
 
 void JS_S::PickLookup(int index) {

@@ -78,7 +78,6 @@ class JS_S : public money::MoneyDocument {
   void FieldChanged(int index) override;
   void FieldLeft(int index) override;
   void FieldPicker(int index) override { PickLookup(index); }
-  void ResolveLookup(int index);
   void PickLookup(int index);
   void Changed();
   void RefreshTotal();

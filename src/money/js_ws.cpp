@@ -5,8 +5,8 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
-#include "framework/list_window.h"
 #include "framework/columns.h"
+#include "framework/list_window.h"
 #include "framework/picker_call.h"
 #include "money/settlement_sql.h"
 
@@ -223,22 +223,9 @@ void JS_WS::FieldLeft(int index) {
     return;
   }
   if (index != kSalesman && index != kMethod) return;
-  std::string text = Trim(field.Text());
-  if (text.empty()) {
-    field.SetValue("0", "");
-    field.MarkValid();
-    return;
-  }
-  if (field.KeyLong() > 0) return;
-  auto picker = OpenFieldPicker(index);
-  if (!picker) return;
-  framework::PickedRow picked = framework::ResolveTyped(*picker, text);
-  if (!picked.found) {
-    MarkInputError(field);
-    return;
-  }
-  field.SetValue(picked.value, picked.text.empty() ? text : picked.text);
-  field.MarkValid();
+  // A name chosen in the picker is resolved already.
+  if (!Trim(field.Text()).empty() && field.KeyLong() > 0) return;
+  ResolveLookupField(index);
 }
 
 void JS_WS::FieldPicker(int index) {

@@ -111,7 +111,6 @@ class WS_S : public framework::Document {
   void ForwardOpenForm(const std::string& program, const std::string& a, const std::string& b,
                        const std::string& c);
   void FieldPicker(int index) override;
-  void ResolveKeyField(int index);
   void ResolvePlate();
   void ApplyVehicle(const PickedRow& picked);
   void ApplyLastVisit(int64_t vehicleId);

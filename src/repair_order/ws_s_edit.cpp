@@ -45,28 +45,8 @@ void WS_S::FieldLeft(int index) {
   if (index == kPlate) {
     ResolvePlate();
   } else {
-    ResolveKeyField(index);
+    ResolveLookupField(index);
   }
-}
-
-void WS_S::ResolveKeyField(int index) {
-  forms::Field& field = Header(index);
-  std::string typed = Trim(field.Text());
-  if (typed.empty()) {
-    field.SetValue("0", "");
-    field.MarkValid();
-    return;
-  }
-  auto picker = OpenFieldPicker(index);
-  if (!picker) return;
-  PickedRow picked = ResolveTyped(*picker, typed);
-  if (!picked.found) {
-    field.SetKey("0");
-    MarkInputError(field);
-    return;
-  }
-  field.SetValue(picked.value, picked.text.empty() ? typed : picked.text);
-  field.MarkValid();
 }
 
 void WS_S::ResolvePlate() {

@@ -6,8 +6,8 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
-#include "framework/list_window.h"
 #include "framework/columns.h"
+#include "framework/list_window.h"
 #include "requisition/frm_sel_ws.h"
 
 namespace ws::requisition {
@@ -178,28 +178,13 @@ void CKLl_WS::WireHeader() {
 
 void CKLl_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
-  std::string typed = Trim(field.Text());
   if (field.Kind() != forms::FieldKind::Lookup) {
     framework::Document::FieldLeft(index);
     return;
   }
   if (index == kNature || index == kHandler) return;
   // A typed depot, department or currency must name one; an emptied field names none.
-  if (typed.empty()) {
-    field.SetValue("0", "");
-    field.MarkValid();
-    return;
-  }
-  auto picker = OpenFieldPicker(index);
-  if (!picker) return;
-  framework::PickedRow picked = framework::ResolveTyped(*picker, typed);
-  if (!picked.found || db::NumericValue(picked.value) <= 0) {
-    field.SetKey("0");
-    MarkInputError(field);
-    return;
-  }
-  field.SetValue(picked.value, picked.text);
-  field.MarkValid();
+  ResolveLookupField(index, true);
 }
 
 void CKLl_WS::FieldPicker(int index) {
