@@ -84,6 +84,15 @@ TEST_F(RepairOrderTest, OrderIsReadWithItsVehicleOwnerLinesAndTotals) {
   EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kName) +
                 Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAttribute),
             "机油滤芯小号");
+  // The grid as its cells describe it, the amount in the shop's two decimals.
+  const auto& cells = order_.Lines(LineKind::Items).Schema().cells;
+  ASSERT_EQ(items.Cols(), static_cast<int>(cells.size()));
+  for (size_t c = 0; c < cells.size(); ++c) {
+    EXPECT_EQ(items.ColCaption(static_cast<int>(c)) + "/" +
+                  std::to_string(items.Col(static_cast<int>(c)).width),
+              cells[c].caption + "/" + std::to_string(forms::Grid::WidthOfColumns(cells[c].width)));
+  }
+  EXPECT_EQ(items.Col(LineGrid::kAmount).format + items.Col(LineGrid::kName).format, "###.##");
 
   ASSERT_TRUE(order_.RecordNext());
   EXPECT_EQ(order_.GetID(), 6);
