@@ -18,7 +18,7 @@ int64_t OptionNumber(host::ISystem& system, const char* option) {
 }  // namespace
 
 LineSet::LineSet(forms::Grid& grid, LineSchema schema) : grid_(grid), schema_(std::move(schema)) {
-  if (!schema_.cells.empty()) schema_.columns.clear();
+  schema_.columns.clear();
   for (size_t col = 0; col < schema_.cells.size(); ++col) {
     for (LineColumn column : schema_.cells[col].columns) {
       column.col = static_cast<int>(col);

@@ -4,20 +4,12 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
-#include "framework/list_window.h"
 #include "framework/columns.h"
+#include "framework/list_window.h"
 #include "money/choosers.h"
 #include "money/receipt_sql.h"
 
 namespace ws::money {
-
-namespace {
-
-int OptionNumber(host::ISystem& system, int module, const std::string& name) {
-  return static_cast<int>(db::NumericValue(system.GetOption(module, name)));
-}
-
-}  // namespace
 
 const framework::HeaderSchema& JS_S::ReceiptSchema() {
   using namespace framework;
@@ -92,9 +84,7 @@ void JS_S::SetupForm() {
   auto& grid = form_.Add<forms::Grid>(kGrid);
   lines_ = std::make_unique<ReceiptLines>(grid);
   host::ISystem& system = System();
-  lines_->Setup(static_cast<int>(db::NumericValue(system.GetOption(12, 12))),
-                OptionNumber(system, 12, "readonlyforecolor"),
-                OptionNumber(system, 12, "readonlybackcolor"));
+  lines_->Setup(system);
   framework::LineSet::Context context;
   context.system = [this]() -> host::ISystem& { return System(); };
   context.programNumber = ProgramNumber();
