@@ -26,7 +26,7 @@ namespace ws::framework {
 // A column of the line table (or of the joined master for shown cells) behind a grid cell.
 struct LineColumn {
   std::string column;
-  int col = 0;
+  int col = 0;  // the grid column: the position of the cell that names it
   ValueKind kind = ValueKind::Text;
   bool saved = true;  // false: shown from the master (name, model 规格), never written
   // The value is the cell's key (the depot id behind a depot name), not its text.

@@ -85,14 +85,12 @@ TEST_F(RepairOrderTest, OrderIsReadWithItsVehicleOwnerLinesAndTotals) {
                 Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAttribute),
             "机油滤芯小号");
   // The grid as its cells describe it, the amount in the shop's two decimals.
-  const auto& cells = order_.Lines(LineKind::Items).Schema().cells;
-  ASSERT_EQ(items.Cols(), static_cast<int>(cells.size()));
-  for (size_t c = 0; c < cells.size(); ++c) {
-    EXPECT_EQ(items.ColCaption(static_cast<int>(c)) + "/" +
-                  std::to_string(items.Col(static_cast<int>(c)).width),
-              cells[c].caption + "/" + std::to_string(forms::Grid::WidthOfColumns(cells[c].width)));
-  }
-  EXPECT_EQ(items.Col(LineGrid::kAmount).format + items.Col(LineGrid::kName).format, "###.##");
+  std::string built, described;
+  for (const auto& cell : order_.Lines(LineKind::Items).Schema().cells)
+    described += cell.caption + std::to_string(forms::Grid::WidthOfColumns(cell.width)) + "|";
+  for (int c = 0; c < items.Cols(); ++c)
+    built += items.ColCaption(c) + std::to_string(items.Col(c).width) + "|";
+  EXPECT_EQ(built + items.Col(LineGrid::kAmount).format, described + "###.##");
 
   ASSERT_TRUE(order_.RecordNext());
   EXPECT_EQ(order_.GetID(), 6);
