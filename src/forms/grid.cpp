@@ -89,7 +89,11 @@ void Grid::RemoveRow(int row) {
 }
 
 int Grid::WidthOfText(std::string_view text) {
-  return std::max(DisplayColumns(text), 1) * 120;
+  return WidthOfColumns(DisplayColumns(text));
+}
+
+int Grid::WidthOfColumns(int characters) {
+  return std::max(characters, 1) * 120;
 }
 
 void Grid::SetFormatString(std::string_view format) {

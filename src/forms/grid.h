@@ -59,6 +59,7 @@ class Grid : public Widget {
   // its trimmed text as the header caption and its length (blanks included) as the width.
   void SetFormatString(std::string_view format);
   static int WidthOfText(std::string_view text);  // twips for a header text with its blanks
+  static int WidthOfColumns(int characters);      // twips for that many narrow characters
 
   // --- Cells.
   const std::string& TextMatrix(int row, int col) const;

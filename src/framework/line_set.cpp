@@ -4,9 +4,53 @@
 #include <exception>
 
 #include "db/value.h"
+#include "forms/number_format.h"
 #include "host/dialogs.h"
 
 namespace ws::framework {
+
+namespace {
+
+int64_t OptionNumber(host::ISystem& system, const char* option) {
+  return static_cast<int64_t>(db::NumericValue(system.GetOption(12, std::string(option))));
+}
+
+}  // namespace
+
+LineSet::LineSet(forms::Grid& grid, LineSchema schema) : grid_(grid), schema_(std::move(schema)) {
+  schema_.columns.clear();
+  for (size_t col = 0; col < schema_.cells.size(); ++col) {
+    for (LineColumn column : schema_.cells[col].columns) {
+      column.col = static_cast<int>(col);
+      schema_.columns.push_back(std::move(column));
+    }
+  }
+}
+
+void LineSet::BuildGrid(host::ISystem& system, bool goodsMessageEdit) {
+  const int64_t foreColor = OptionNumber(system, "readonlyforecolor");
+  const int64_t backColor = OptionNumber(system, "readonlybackcolor");
+  grid_.SetFixedRows(1);
+  grid_.SetCols(static_cast<int>(schema_.cells.size()));
+  for (int col = 0; col < grid_.Cols(); ++col) {
+    const LineCell& cell = schema_.cells[static_cast<size_t>(col)];
+    grid_.SetTextMatrix(0, col, cell.caption);
+    forms::Column& column = grid_.Col(col);
+    if (cell.width > 0) column.width = forms::Grid::WidthOfColumns(cell.width);
+    if (cell.decimalsOption > 0) {
+      int decimals = static_cast<int>(db::NumericValue(system.GetOption(12, cell.decimalsOption)));
+      column.format = forms::DecimalsFormat(decimals, false);
+    }
+    if (cell.right) column.alignment = kAlignRight;
+    column.hidden = cell.hidden;
+    column.editable =
+        cell.entry == CellEntry::Typed || (cell.entry == CellEntry::MasterText && goodsMessageEdit);
+    if (!column.editable && cell.entry != CellEntry::Plain) {
+      column.readOnlyForeColor = foreColor;
+      column.readOnlyBackColor = backColor;
+    }
+  }
+}
 
 void LineSet::Wire(Context context, CodeLookup lookup) {
   context_ = std::move(context);

@@ -23,9 +23,10 @@
 
 namespace ws::framework {
 
+// A column of the line table (or of the joined master for shown cells) behind a grid cell.
 struct LineColumn {
-  std::string column;  // column of the line table, or of the joined master for shown cells
-  int col = 0;
+  std::string column;
+  int col = 0;  // the grid column: the position of the cell that names it
   ValueKind kind = ValueKind::Text;
   bool saved = true;  // false: shown from the master (name, model 规格), never written
   // The value is the cell's key (the depot id behind a depot name), not its text.
@@ -33,6 +34,61 @@ struct LineColumn {
   // A text saved without its outer blanks: a batch is matched against stock by equality.
   bool trimmed = false;
 };
+
+// Whether the clerk types into a grid column.
+enum class CellEntry {
+  Typed,
+  ReadOnly,    // filled by the document, drawn in the shop's read-only colours
+  Plain,       // read only but drawn as any cell (a row number)
+  MasterText,  // the master's text (name, model): typed only where the shop lets goods texts be
+               // edited, otherwise read only
+};
+
+// One column of a line grid, described once: caption, width, the table columns behind it, how
+// it is typed and shown. The grid's captions, widths, formats and read-only rules and the line
+// statements are all built from the list of a grid's columns, in column order.
+struct LineCell {
+  LineCell(std::string caption_, int width_) : caption(std::move(caption_)), width(width_) {}
+
+  std::string caption;
+  int width = 0;  // in characters, a wide (CJK) one counting two; 0: the grid's default
+  // The table columns behind the cell, in statement order; a load fills the cell from each in
+  // turn, so the last one read wins.
+  std::vector<LineColumn> columns;
+  CellEntry entry = CellEntry::Typed;
+  // The option of module 12 that holds the decimals the number is shown with (7 quantity,
+  // 9 price, 12 amount); 0: a text, shown as it stands.
+  int decimalsOption = 0;
+  bool right = false;  // aligned right, as numbers are
+  bool hidden = false;
+
+  // A column a save writes and a load reads.
+  LineCell& Saves(std::string column, ValueKind kind = ValueKind::Text) {
+    columns.push_back({std::move(column), 0, kind, true});
+    return *this;
+  }
+  // A column a load reads from the joined master; no save writes it.
+  LineCell& Shows(std::string column, ValueKind kind = ValueKind::Text) {
+    columns.push_back({std::move(column), 0, kind, false});
+    return *this;
+  }
+  // The column named last is the cell's key rather than its text.
+  LineCell& Key() { return columns.back().key = true, *this; }
+  // The column named last is saved without its outer blanks.
+  LineCell& Trimmed() { return columns.back().trimmed = true, *this; }
+  LineCell& Entry(CellEntry entry_) { return entry = entry_, *this; }
+  LineCell& ReadOnly() { return Entry(CellEntry::ReadOnly); }
+  // A number in the decimals of an option of module 12, aligned right.
+  LineCell& Decimals(int option) {
+    decimalsOption = option;
+    right = true;
+    return *this;
+  }
+  LineCell& Hidden() { return hidden = true, *this; }
+};
+
+// The host's alignment code of a right-aligned column (right, centred vertically).
+inline constexpr int kAlignRight = 7;
 
 struct LineSchema {
   std::string table;    // "WSDJXM"
@@ -43,8 +99,10 @@ struct LineSchema {
   int nameCol = 2;
   int amountCol = -1;
   int lineIdCol = -1;
-  std::string keyColumn;   // the code cell's key, a saved column ("项目ID")
-  std::string codeColumn;  // the code text a load shows ("编码")
+  std::string keyColumn;        // the code cell's key, a saved column ("项目ID")
+  std::string codeColumn;       // the code text a load shows ("编码")
+  std::vector<LineCell> cells;  // the grid's columns
+  // The table columns of every cell, in column order: derived from `cells` by the line set.
   std::vector<LineColumn> columns;
 };
 
@@ -79,8 +137,13 @@ class LineSet {
     std::function<void(int row, int col)> onCell;
   };
 
-  LineSet(forms::Grid& grid, LineSchema schema) : grid_(grid), schema_(std::move(schema)) {}
+  LineSet(forms::Grid& grid, LineSchema schema);
   virtual ~LineSet() = default;
+
+  // Lays the grid out from the cells: one fixed row of captions, widths, number formats in the
+  // shop's decimals, hidden columns, and which columns are typed into (goods texts where
+  // goodsMessageEdit), read-only ones in the shop's colours (module 12's options).
+  void BuildGrid(host::ISystem& system, bool goodsMessageEdit);
 
   // Hooks the grid's row deletion and code cell to this set.
   void Wire(Context context, CodeLookup lookup);

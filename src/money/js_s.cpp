@@ -11,14 +11,6 @@
 
 namespace ws::money {
 
-namespace {
-
-int OptionNumber(host::ISystem& system, int module, const std::string& name) {
-  return static_cast<int>(db::NumericValue(system.GetOption(module, name)));
-}
-
-}  // namespace
-
 const framework::HeaderSchema& JS_S::ReceiptSchema() {
   using namespace framework;
   using forms::FieldKind;
@@ -92,9 +84,7 @@ void JS_S::SetupForm() {
   auto& grid = form_.Add<forms::Grid>(kGrid);
   lines_ = std::make_unique<ReceiptLines>(grid);
   host::ISystem& system = System();
-  lines_->Setup(static_cast<int>(db::NumericValue(system.GetOption(12, 12))),
-                OptionNumber(system, 12, "readonlyforecolor"),
-                OptionNumber(system, 12, "readonlybackcolor"));
+  lines_->Setup(system);
   framework::LineSet::Context context;
   context.system = [this]() -> host::ISystem& { return System(); };
   context.programNumber = ProgramNumber();

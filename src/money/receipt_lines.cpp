@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "db/value.h"
-#include "forms/number_format.h"
 
 namespace ws::money {
 
@@ -23,18 +22,27 @@ framework::LineSchema WriteOffSchema() {
   schema.lineIdCol = R::kColLineId;
   schema.keyColumn = "源单ID";
   schema.codeColumn = "工单号码";
-  schema.columns = {
-      {"进厂日期", R::kColDateIn, ValueKind::Date, false},
-      {"车牌号", R::kColPlate, ValueKind::Text, false},
-      {"发动机号", R::kColEngine, ValueKind::Text, false},
-      {"维修分类", R::kColCategory, ValueKind::Text, false},
-      {"应收合计", R::kColTotal, ValueKind::Number, false},
-      {"已收金额", R::kColReceived, ValueKind::Number, false},
-      {"余额", R::kColBalance, ValueKind::Number, false},
-      {"结算金额", R::kColWriteOff, ValueKind::Number},
-      // Loaded so that a re-saved or checked receipt keeps what its lines hold.
-      {"折扣金额", R::kColDiscount, ValueKind::Number},
-      {"源单ID", R::kColOrderId, ValueKind::Id},
+  using framework::LineCell;
+  schema.cells = {
+      LineCell("行号", 4).ReadOnly(),
+      LineCell("工单号码", 14).ReadOnly(),
+      LineCell("进厂日期", 14).Shows("进厂日期", ValueKind::Date).ReadOnly(),
+      LineCell("车牌号码", 12).Shows("车牌号").ReadOnly(),
+      LineCell("发动机号", 16).Shows("发动机号").ReadOnly(),
+      LineCell("维修分类", 15).Shows("维修分类").ReadOnly(),
+      LineCell("合计金额", 11).Shows("应收合计", ValueKind::Number).Decimals(12).ReadOnly(),
+      LineCell("已收金额", 11).Shows("已收金额", ValueKind::Number).Decimals(12).ReadOnly(),
+      LineCell("余额", 8).Shows("余额", ValueKind::Number).Decimals(12).ReadOnly(),
+      // Only the amount written off is the clerk's; the rest comes from the order.
+      LineCell("本次核销金额", 12).Saves("结算金额", ValueKind::Number).Decimals(12),
+      // The four hidden columns keep the captions the shop's layout has always given its
+      // columns 10 to 12 (a saved layout names columns by position), each one column to the
+      // left of what it holds; the line id has none. The discount is loaded so that a re-saved
+      // or checked receipt keeps what its lines hold.
+      LineCell("源单类型", 8).Saves("折扣金额", ValueKind::Number).Decimals(12).ReadOnly().Hidden(),
+      LineCell("源单ID", 6).ReadOnly().Hidden(),
+      LineCell("单据明细ID", 10).Saves("源单ID", ValueKind::Id).ReadOnly().Hidden(),
+      LineCell("", 0).ReadOnly().Hidden(),
   };
   return schema;
 }
@@ -43,23 +51,8 @@ framework::LineSchema WriteOffSchema() {
 
 ReceiptLines::ReceiptLines(forms::Grid& grid) : LineSet(grid, WriteOffSchema()) {}
 
-void ReceiptLines::Setup(int amountDecimals, int64_t readOnlyFore, int64_t readOnlyBack) {
-  forms::Grid& grid = Grid();
-  grid.SetFixedRows(1);
-  grid.SetFormatString(kFormat);
-  // The layout names 13 columns; the line id sits in a 14th without a caption.
-  grid.SetCols(kColumns);
-  for (int col = 0; col < kColumns; ++col) {
-    // Only the amount written off is the clerk's; the rest comes from the order.
-    grid.Col(col).editable = col == kColWriteOff;
-    if (col == kColWriteOff) continue;
-    grid.Col(col).readOnlyForeColor = readOnlyFore;
-    grid.Col(col).readOnlyBackColor = readOnlyBack;
-  }
-  for (int col : {kColDiscount, kColProgId, kColOrderId, kColLineId}) grid.SetColHidden(col, true);
-  for (int col : {kColTotal, kColReceived, kColBalance, kColWriteOff, kColDiscount}) {
-    grid.Col(col).format = forms::DecimalsFormat(amountDecimals, false);
-  }
+void ReceiptLines::Setup(host::ISystem& system) {
+  BuildGrid(system, false);
 }
 
 void ReceiptLines::Replace(const std::vector<ChosenOrder>& orders) {

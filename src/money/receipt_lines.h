@@ -29,17 +29,12 @@ class ReceiptLines : public framework::LineSet {
     kColProgId,
     kColOrderId,  // 源单ID
     kColLineId,   // 单据明细ID, empty until saved
-    kColumns
   };
-  static constexpr const char* kFormat =
-      "行号|工单号码      |进厂日期      |车牌号码    |发动机号        |维修分类       |合计金额   "
-      "|已收金额   |余额    |本次核销金额|源单类型|源单ID|单据明细ID";
 
   explicit ReceiptLines(forms::Grid& grid);
 
-  // Lays the grid out: captions, hidden and read-only columns (in the host's colours), amount
-  // formats.
-  void Setup(int amountDecimals, int64_t readOnlyFore, int64_t readOnlyBack);
+  // Lays the grid out from the line set's cells.
+  void Setup(host::ISystem& system);
   // Replaces every row by the chosen orders; the saved lines they replace go at the next save.
   void Replace(const std::vector<ChosenOrder>& orders);
   // The line's 序号: its grid row, "0000".

@@ -4,23 +4,11 @@
 #include <exception>
 
 #include "db/value.h"
-#include "forms/number_format.h"
 #include "repair_order/line_price.h"
 
 namespace ws::repair_order {
 
 namespace {
-
-const char* kItemFormat =
-    "行号|项目编码      |维修项目             |项目属性             |数量             |单价     "
-    "      |金额              |说明               |单据明细ID";
-const char* kPartFormat =
-    "行号|配件编码          |配件项目             |配件规格             |数量             |单价 "
-    "          |金额              |说明               |单据明细ID";
-
-int Decimals(host::ISystem& system, int option) {
-  return static_cast<int>(db::NumericValue(system.GetOption(12, option)));
-}
 
 framework::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
   const bool items = kind == LineKind::Items;
@@ -33,13 +21,24 @@ framework::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) 
   schema.lineIdCol = LineGrid::kLineId;
   schema.keyColumn = items ? "项目ID" : "产品ID";
   schema.codeColumn = items ? "编码" : "物品编码";
+  using framework::CellEntry;
+  using framework::LineCell;
   using framework::ValueKind;
-  schema.columns = {{items ? "维修项目" : "物品名称", LineGrid::kName, ValueKind::Text, false},
-                    {items ? "项目属性" : "规格", LineGrid::kAttribute, ValueKind::Text, false},
-                    {"数量", LineGrid::kQuantity, ValueKind::Number, true},
-                    {"单价", LineGrid::kPrice, ValueKind::Number, true},
-                    {"金额", LineGrid::kAmount, ValueKind::Number, true},
-                    {"说明", LineGrid::kRemark, ValueKind::Text, true}};
+  schema.cells = {
+      LineCell("行号", 4).Entry(CellEntry::Plain),
+      LineCell(items ? "项目编码" : "配件编码", items ? 14 : 18),
+      LineCell(items ? "维修项目" : "配件项目", 21)
+          .Shows(items ? "维修项目" : "物品名称")
+          .Entry(CellEntry::MasterText),
+      LineCell(items ? "项目属性" : "配件规格", 21)
+          .Shows(items ? "项目属性" : "规格")
+          .Entry(CellEntry::MasterText),
+      LineCell("数量", 17).Saves("数量", ValueKind::Number).Decimals(7),
+      LineCell("单价", 15).Saves("单价", ValueKind::Number).Decimals(9),
+      LineCell("金额", 18).Saves("金额", ValueKind::Number).Decimals(12),
+      LineCell("说明", 19).Saves("说明"),
+      LineCell("单据明细ID", 10).Entry(CellEntry::Plain).Hidden(),
+  };
   return schema;
 }
 
@@ -51,25 +50,7 @@ LineGrid::LineGrid(forms::Grid& grid, LineKind kind, const Store& store)
       tagPrefix_(store.tagPrefix.empty() ? "XS_S" : store.tagPrefix) {}
 
 void LineGrid::Setup(Context context, bool goodsMessageEdit) {
-  host::ISystem& system = context.system();
-  forms::Grid& grid = Grid();
-  grid.SetFixedRows(1);
-  grid.SetFormatString(kind_ == LineKind::Items ? kItemFormat : kPartFormat);
-  grid.Col(kRowNumber).editable = false;
-  grid.SetColHidden(kLineId, true);
-  grid.Col(kLineId).editable = false;
-  int64_t foreColor = static_cast<int64_t>(
-      db::NumericValue(system.GetOption(12, std::string("readonlyforecolor"))));
-  int64_t backColor = static_cast<int64_t>(
-      db::NumericValue(system.GetOption(12, std::string("readonlybackcolor"))));
-  for (int col : {kName, kAttribute}) {
-    grid.Col(col).editable = goodsMessageEdit;
-    grid.Col(col).readOnlyForeColor = foreColor;
-    grid.Col(col).readOnlyBackColor = backColor;
-  }
-  grid.Col(kQuantity).format = forms::DecimalsFormat(Decimals(system, 7), false);
-  grid.Col(kPrice).format = forms::DecimalsFormat(Decimals(system, 9), false);
-  grid.Col(kAmount).format = forms::DecimalsFormat(Decimals(system, 12), false);
+  BuildGrid(context.system(), goodsMessageEdit);
 
   ownerId_ = context.ownerId;
   const bool items = kind_ == LineKind::Items;

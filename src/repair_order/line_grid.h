@@ -7,8 +7,6 @@
 // (line_price.h). Quantity or price give the amount; an amount gives the price when there is a
 // quantity.
 //
-// Columns: 0 row number, 1 code (key 项目ID / 产品ID), 2 name, 3 attribute or model (规格),
-// 4 quantity, 5 unit price, 6 amount, 7 remark, 8 line id (hidden).
 #pragma once
 
 #include <cstdint>
@@ -64,8 +62,8 @@ class LineGrid : public framework::LineSet {
 
   LineGrid(forms::Grid& grid, LineKind kind, const Store& store = {});
 
-  // Columns, formats (options 7, 9, 12 of module 12 give the decimals of quantity, price and
-  // amount), editable name columns when goodsMessageEdit, read-only colours, and the handlers.
+  // The grid from the line set's cells (name and attribute typed into when goodsMessageEdit),
+  // and the handlers.
   void Setup(Context context, bool goodsMessageEdit);
 
   LineKind Kind() const { return kind_; }

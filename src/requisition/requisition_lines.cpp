@@ -27,34 +27,45 @@ framework::LineSchema RequisitionLineSchema() {
   schema.lineIdCol = R::kLineId;
   schema.keyColumn = "产品ID";
   schema.codeColumn = "物品编码";
+  using framework::CellEntry;
+  using framework::LineCell;
   using framework::ValueKind;
-  // Three stored columns repeat the price and the amount; a load shows the plain ones, listed
-  // after them.
-  schema.columns = {
-      {"仓库名称", R::kDepot, ValueKind::Text, false},
-      {"仓库ID", R::kDepot, ValueKind::Id, true, true},
-      {"缺省货位", R::kLocation, ValueKind::Text, false},
-      {"名称", R::kName, ValueKind::Text, true},
-      {"规格", R::kSpec, ValueKind::Text, true},
-      {"库存单位", R::kUnit, ValueKind::Text, false},
-      {"颜色", R::kColour, ValueKind::Text, false},
-      {"特性", R::kFeature, ValueKind::Text, false},
-      {"尺寸", R::kSize, ValueKind::Text, false},
-      {"产品批次", R::kBatch, ValueKind::Text, true, false, true},
-      {"库存数量", R::kStock, ValueKind::Number, true},
-      {"库存重量", R::kStockWeight, ValueKind::Number, true},
-      {"数量", R::kQuantity, ValueKind::Number, true},
-      {"重量", R::kWeight, ValueKind::Number, true},
-      {"装箱数", R::kPerBox, ValueKind::Number, true},
-      {"含税单价", R::kPrice, ValueKind::Number, true},
-      {"单价", R::kPrice, ValueKind::Number, true},
-      {"含税金额", R::kAmount, ValueKind::Number, true},
-      {"实际金额", R::kAmount, ValueKind::Number, true},
-      {"金额", R::kAmount, ValueKind::Number, true},
-      {"备注", R::kRemark, ValueKind::Text, true, false, true},
-      {"是否需批次管理", R::kBatchManaged, ValueKind::Text, false},
-      {"前置单据", R::kSourceType, ValueKind::Id, true, true},
-      {"前置单据ID", R::kSourceNumber, ValueKind::Id, true, true},
+  // The price and the amount are each stored three times; a load shows the plain ones, named
+  // last.
+  schema.cells = {
+      LineCell("行号", 4).ReadOnly(),
+      LineCell("仓库名称", 10).Shows("仓库名称").Saves("仓库ID", ValueKind::Id).Key(),
+      LineCell("货位", 6).Shows("缺省货位").ReadOnly(),
+      LineCell("物品编码", 14),
+      LineCell("物品名称", 16).Saves("名称").Entry(CellEntry::MasterText),
+      LineCell("规格", 11).Saves("规格").Entry(CellEntry::MasterText),
+      LineCell("单位", 6).Shows("库存单位").ReadOnly(),
+      LineCell("颜色", 6).Shows("颜色").ReadOnly(),
+      LineCell("特性", 6).Shows("特性").ReadOnly(),
+      LineCell("尺寸", 6).Shows("尺寸").ReadOnly(),
+      LineCell("批次号", 8).Saves("产品批次").Trimmed(),
+      LineCell("库存数", 10).Saves("库存数量", ValueKind::Number).Decimals(7).ReadOnly(),
+      LineCell("库存辅助数量", 12).Saves("库存重量", ValueKind::Number).Decimals(7).ReadOnly(),
+      LineCell("出库数量", 14).Saves("数量", ValueKind::Number).Decimals(7),
+      LineCell("出库辅助数量", 12).Saves("重量", ValueKind::Number).Decimals(7),
+      LineCell("装箱数", 10).Saves("装箱数", ValueKind::Number).Decimals(7),
+      LineCell("出库单价", 13)
+          .Saves("含税单价", ValueKind::Number)
+          .Saves("单价", ValueKind::Number)
+          .Decimals(9),
+      LineCell("金额", 13)
+          .Saves("含税金额", ValueKind::Number)
+          .Saves("实际金额", ValueKind::Number)
+          .Saves("金额", ValueKind::Number)
+          .Decimals(12),
+      LineCell("说明", 13).Saves("备注").Trimmed(),
+      LineCell("单据明细ID", 11).ReadOnly().Hidden(),
+      LineCell("含税单价", 8).ReadOnly().Hidden(),
+      LineCell("含税金额", 10).ReadOnly().Hidden(),
+      LineCell("实际金额", 9).ReadOnly().Hidden(),
+      LineCell("源单类型", 13).Saves("前置单据", ValueKind::Id).Key().ReadOnly(),
+      LineCell("源单单号", 12).Saves("前置单据ID", ValueKind::Id).Key().ReadOnly(),
+      LineCell("是否需批次管理", 14).Shows("是否需批次管理").ReadOnly().Hidden(),
   };
   return schema;
 }
@@ -67,10 +78,6 @@ std::string Plain(double value) {
 bool Shows(host::ISystem& system, const char* option) {
   std::string value = Trim(system.GetOption(1, std::string(option)));
   return value.empty() || db::NumericValue(value) != 0;
-}
-
-int Decimals(host::ISystem& system, int option) {
-  return static_cast<int>(db::NumericValue(system.GetOption(12, option)));
 }
 
 }  // namespace
@@ -93,8 +100,7 @@ void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
   host::ISystem& system = System();
   fun_.Init(system);
   forms::Grid& grid = Grid();
-  grid.SetFixedRows(1);
-  grid.SetFormatString(kFormat);
+  BuildGrid(system, goodsMessageEdit);
 
   const bool doubleUnit = Shows(system, "doubleunit");
   const bool stock = Shows(system, "stockdisplay");
@@ -109,29 +115,6 @@ void RequisitionLines::Setup(Context context, bool goodsMessageEdit) {
   grid.SetColHidden(kStock, !stock);
   grid.SetColHidden(kStockWeight, !stock || !doubleUnit);
   grid.SetColHidden(kWeight, !doubleUnit);
-  for (int col : {kLineId, kTaxPrice, kTaxAmount, kRealAmount, kBatchManaged}) {
-    grid.SetColHidden(col, true);
-  }
-
-  auto foreColor = static_cast<int64_t>(
-      db::NumericValue(system.GetOption(12, std::string("readonlyforecolor"))));
-  auto backColor = static_cast<int64_t>(
-      db::NumericValue(system.GetOption(12, std::string("readonlybackcolor"))));
-  for (int col = 0; col < kColumnCount; ++col) {
-    bool editable = col == kDepot || col == kCode || col == kBatch || col == kQuantity ||
-                    col == kWeight || col == kPerBox || col == kPrice || col == kAmount ||
-                    col == kRemark || (goodsMessageEdit && (col == kName || col == kSpec));
-    grid.Col(col).editable = editable;
-    if (!editable) {
-      grid.Col(col).readOnlyForeColor = foreColor;
-      grid.Col(col).readOnlyBackColor = backColor;
-    }
-  }
-  const std::string quantity = forms::DecimalsFormat(Decimals(system, 7), false);
-  for (int col : {kStock, kStockWeight, kQuantity, kWeight, kPerBox})
-    grid.Col(col).format = quantity;
-  grid.Col(kPrice).format = forms::DecimalsFormat(Decimals(system, 9), false);
-  grid.Col(kAmount).format = forms::DecimalsFormat(Decimals(system, 12), false);
 
   framework::CodeLookup lookup;
   lookup.picker = "pdmcpml_j";

@@ -28,17 +28,10 @@ class RequisitionLines : public framework::LineSet {
   enum Column : int {
     kRowNumber, kDepot, kLocation, kCode, kName, kSpec, kUnit, kColour, kFeature, kSize,
     kBatch, kStock, kStockWeight, kQuantity, kWeight, kPerBox, kPrice, kAmount, kRemark,
-    kLineId, kTaxPrice, kTaxAmount, kRealAmount, kSourceType, kSourceNumber, kBatchManaged,
-    kColumnCount
+    kLineId, kTaxPrice, kTaxAmount, kRealAmount, kSourceType, kSourceNumber, kBatchManaged
   };
   // clang-format on
 
-  static constexpr const char* kFormat =
-      "行号|仓库名称  |货位  |物品编码      |物品名称        |规格       |单位  |颜色  |特性  "
-      "|尺寸  |"
-      "批次号  |库存数    |库存辅助数量| 出库数量     |出库辅助数量|装箱数    | 出库单价    |金额  "
-      "       | 说明        |单据明细ID |含税单价| 含税金额 | 实际金额|源单类型     |源单单号    "
-      "|是否需批次管理";
   static constexpr const char* kBadDepot = "输入的仓库编码或仓库名称有误，请重试?";
   static constexpr const char* kBadPart = "输入的物品编码或物品名称有误，请重试?";
 
@@ -54,8 +47,8 @@ class RequisitionLines : public framework::LineSet {
 
   explicit RequisitionLines(forms::Grid& grid);
 
-  // Columns, the layout options of module 1 (an option that is not set shows its columns),
-  // formats, read-only colours, and the handlers.
+  // The grid from the line set's cells (name and model typed into when goodsMessageEdit), the
+  // layout options of module 1 (an option that is not set shows its columns), and the handlers.
   void Setup(Context context, bool goodsMessageEdit);
 
   // The generic picker's parameters for depots ("pdmty_id_j").

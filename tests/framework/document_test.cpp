@@ -52,9 +52,10 @@ class FakeDocument : public Document {
     auto& grid = form_.Add<forms::Grid>("g");
     grid.SetCols(4);
     grid.SetFixedRows(1);
-    LineSchema schema{
-        "t_fake_line", "t_fake_line", "单据明细ID", "单据ID", 1, 2, 3, 0, "item_id", "code", {}};
-    schema.columns = {{"name", 2}, {"amount", 3, ValueKind::Number}};
+    LineSchema schema{"t_fake_line", "t_fake_line", "单据明细ID", "单据ID", 1, 2, 3, 0,
+                      "item_id",     "code",        {},           {}};
+    schema.cells = {LineCell("", 0), LineCell("", 0), LineCell("", 0).Saves("name"),
+                    LineCell("", 0).Saves("amount", ValueKind::Number)};
     lines_ = std::make_unique<LineSet>(grid, schema);
     AddLineSet(*lines_);
   }

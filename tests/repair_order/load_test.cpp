@@ -84,6 +84,13 @@ TEST_F(RepairOrderTest, OrderIsReadWithItsVehicleOwnerLinesAndTotals) {
   EXPECT_EQ(Grid(LineKind::Parts).TextMatrix(1, LineGrid::kName) +
                 Grid(LineKind::Parts).TextMatrix(1, LineGrid::kAttribute),
             "机油滤芯小号");
+  // The grid as its cells describe it, the amount in the shop's two decimals.
+  std::string built, described;
+  for (const auto& cell : order_.Lines(LineKind::Items).Schema().cells)
+    described += cell.caption + std::to_string(forms::Grid::WidthOfColumns(cell.width)) + "|";
+  for (int c = 0; c < items.Cols(); ++c)
+    built += items.ColCaption(c) + std::to_string(items.Col(c).width) + "|";
+  EXPECT_EQ(built + items.Col(LineGrid::kAmount).format, described + "###.##");
 
   ASSERT_TRUE(order_.RecordNext());
   EXPECT_EQ(order_.GetID(), 6);
