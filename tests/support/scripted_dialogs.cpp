@@ -14,7 +14,6 @@ host::MsgAnswer ScriptedDialogs::MessageBox(const std::string& text, const std::
 }
 
 bool ScriptedDialogs::RunModal(host::IModalForm& form) {
-  modalForms_.push_back(form.Name());
   if (modal_) return modal_(form);
   form.Dismiss();
   return true;
@@ -30,7 +29,6 @@ bool ScriptedDialogs::Asked(const std::string& part) const {
 void ScriptedDialogs::Clear() {
   answers_.clear();
   boxes_.clear();
-  modalForms_.clear();
 }
 
 }  // namespace ws::test

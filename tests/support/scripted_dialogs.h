@@ -25,12 +25,11 @@ class ScriptedDialogs : public host::IDialogs {
 
   // Answers for the next boxes, in order.
   void Queue(host::MsgAnswer answer) { answers_.push_back(answer); }
-  size_t PendingAnswers() const { return answers_.size(); }
 
   host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
                              host::MsgButtons buttons, host::MsgIcon icon) override;
   // Calls the handler; without one the form is dismissed, as a user closing the window, and
-  // the answer is true. The names of the forms run are recorded.
+  // the answer is true.
   bool RunModal(host::IModalForm& form) override;
 
   void SetModalHandler(ModalHandler handler) { modal_ = std::move(handler); }
@@ -38,13 +37,11 @@ class ScriptedDialogs : public host::IDialogs {
   const std::vector<AskedBox>& Boxes() const { return boxes_; }
   // True when some box text contains the part.
   bool Asked(const std::string& part) const;
-  const std::vector<std::string>& ModalForms() const { return modalForms_; }
   void Clear();
 
  private:
   std::deque<host::MsgAnswer> answers_;
   std::vector<AskedBox> boxes_;
-  std::vector<std::string> modalForms_;
   ModalHandler modal_;
 };
 

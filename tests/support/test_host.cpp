@@ -79,20 +79,11 @@ TestHost::TestHost(Storage storage) : workFolder_(MakeWorkFolder()) {
   db_->EnableLog(true);
   host::LoginInfo login{kTestUser, kTestLoginDate, workFolder_.string()};
   system_ = std::make_unique<platform::SystemObject>(*db_, dialogs_, login);
-  system_->SetPickerHandler([this](const std::string& description, const std::string& text) {
-    return NextPick(description, text);
-  });
-  system_->SetRunPickerHandler([this](host::IControl& picker, const std::string& text) {
-    return NextPick(picker.ClassName(), text);
-  });
-}
-
-host::PickResult TestHost::NextPick(const std::string& picker, const std::string& text) {
-  pickCalls_.push_back(PickCall{picker, text});
-  if (picks_.empty()) return host::PickResult{};
-  host::PickResult result = std::move(picks_.front());
-  picks_.pop_front();
-  return result;
+  // No one sits at a test's pickers: whatever a control shows is closed with nothing chosen.
+  system_->SetPickerHandler(
+      [](const std::string&, const std::string&) { return host::PickResult{}; });
+  system_->SetRunPickerHandler(
+      [](host::IControl&, const std::string&) { return host::PickResult{}; });
 }
 
 TestHost::~TestHost() {

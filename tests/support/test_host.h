@@ -7,7 +7,6 @@
 // schema of its own on that server, dropped afterwards, so test programs run side by side.
 #pragma once
 
-#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -40,13 +39,6 @@ bool PostgresUnderTest();
 // database of either engine; answers the first error text, empty on success.
 std::string InstallCatalogue(platform::EngineDatabase& db, const db::Date& initDate);
 
-// A picker shown through the system object: ShowPicker's description or RunPicker's control
-// class name, and the text it was given.
-struct PickCall {
-  std::string picker;
-  std::string text;
-};
-
 class TestHost {
  public:
   // Memory: a private ":memory:" database. File: a database file in the work folder, so a
@@ -73,11 +65,6 @@ class TestHost {
   // Another connection to the same database, as a second user would have (SQLite: only to a
   // database file).
   std::unique_ptr<platform::EngineDatabase> OpenSecondConnection();
-
-  // What the next picker the system shows (ShowPicker or RunPicker) answers; with an empty
-  // queue nothing is chosen. Every picker shown is recorded.
-  void QueuePick(host::PickResult result) { picks_.push_back(std::move(result)); }
-  const std::vector<PickCall>& PickCalls() const { return pickCalls_; }
 
   // Makes the database refuse an event ("INSERT", "UPDATE", "DELETE") on a table with the
   // message as its error text: a trigger on either engine. `when` is an optional row
@@ -108,10 +95,6 @@ class TestHost {
   ScriptedDialogs dialogs_;
   RecordingSink sink_;
   std::unique_ptr<platform::SystemObject> system_;
-  std::deque<host::PickResult> picks_;
-  std::vector<PickCall> pickCalls_;
-
-  host::PickResult NextPick(const std::string& picker, const std::string& text);
 };
 
 // Skips the rest of a test when it runs on PostgreSQL; the reason says what is SQLite's own.
