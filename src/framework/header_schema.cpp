@@ -83,8 +83,10 @@ std::vector<HeaderColumn> DocumentHeader(std::string programColumn, SaveMode pro
                         .ReadOnly()
                         .Role(FieldRole::CheckedBy)
                         .At(kAudit, audit.order + 2));
+  // An uncheck of a money document clears the date to the stand-in for none.
   columns.push_back(DateField(audit.checkDate, "审核日期", col::kCheckDate)
                         .Saves(SaveMode::ReadOnly)
+                        .EmptyDate("1900-01-01")
                         .ReadOnly()
                         .Role(FieldRole::CheckDate)
                         .At(kAudit, audit.order + 3));
@@ -248,7 +250,11 @@ void HeaderSchema::Show(const db::Recordset& row, forms::Form& form,
       field.SetValue(row.Text(c.column),
                      c.textColumn.empty() ? row.Text(c.column) : row.Text(c.textColumn));
     } else if (c.kind == ValueKind::Date) {
-      field.SetText(db::FormatDateText(row.Text(c.column)));
+      // The shop's stand-in for "no date" is stored, never shown: the field is as empty as
+      // the clerk left it, and saving it again stores the stand-in again.
+      std::string date = db::FormatDateText(row.Text(c.column));
+      if (!c.emptyDate.empty() && date == c.emptyDate) date.clear();
+      field.SetText(date);
     } else {
       field.SetText(row.Text(c.column));
     }

@@ -60,7 +60,9 @@ const framework::HeaderSchema& JS_WS::SettlementSchema() {
               copied(kEngine, "发动机号", FieldKind::Text, c::kEngine).At("维修单", 14),
               copied(kChassis, "车架号", FieldKind::Text, c::kChassis).At("维修单", 15),
               copied(kDateIn, "进厂日期", FieldKind::Date, c::kDateIn).At("维修单", 16),
-              copied(kDateOut, "出厂日期", FieldKind::Date, c::kDateOut).At("维修单", 17),
+              copied(kDateOut, "出厂日期", FieldKind::Date, c::kDateOut)
+                  .EmptyDate("1900-01-01")
+                  .At("维修单", 17),
               copied(kMileage, "公里数", FieldKind::Number, c::kMileage).At("维修单", 18),
               copied(kCategory, "维修分类", FieldKind::Lookup, "").At("维修单", 19),
               copied(kReceptionist, "接待人", FieldKind::Text, c::kReceptionist).At("维修单", 20),
@@ -284,9 +286,11 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
     Header(kCategory).SetValue(order->Text(col::kCategoryId), order->Text(col::kCategory));
     for (const auto& d : Schema().Columns()) {
       if (d.source.empty()) continue;
-      const std::string text = order->Text(d.source);
-      Header(d.field).SetText(d.fieldKind == forms::FieldKind::Date ? db::FormatDateText(text)
-                                                                    : text);
+      std::string text = order->Text(d.source);
+      if (d.fieldKind == forms::FieldKind::Date) text = db::FormatDateText(text);
+      // The order's stand-in for "not out yet" is shown as no date, as on the order.
+      if (!d.emptyDate.empty() && text == d.emptyDate) text.clear();
+      Header(d.field).SetText(text);
     }
     // The order proposes the fees, the receivable and the remarks.
     for (const auto& [index, column] : kFeeColumns) {

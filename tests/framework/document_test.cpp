@@ -153,8 +153,9 @@ TEST_F(DocumentTest, HooksRunInOrderAroundTheWritesAndTheSavedDocumentIsShownAga
   EXPECT_FALSE(doc_.Editing());
   EXPECT_EQ(host_.Sink().Messages().back(), "保存单据成功！");
   EXPECT_EQ(F(FakeDocument::kCategory).Key() + F(FakeDocument::kCategory).Text() +
-                F(FakeDocument::kChecker).Text(),
-            "3小修");
+                F(FakeDocument::kChecker).Text() + F(FakeDocument::kOut).Text(),
+            "3小修")
+      << "the stored stand-in for no date is shown empty";
 
   // A resave updates the same row and deletes the removed lines; a date emptied is Null.
   ASSERT_TRUE(doc_.FileEdit());

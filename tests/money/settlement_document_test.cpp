@@ -20,9 +20,11 @@ std::string Row(const forms::Grid& grid, int row, std::initializer_list<int> col
 TEST_F(SettlementTest, ChoosingAnOrderCopiesItsHeaderLabourAndIssuedParts) {
   ASSERT_TRUE(Start());
   ASSERT_TRUE(doc_.FileNew());
+  host_.Exec("update WSDJ set 出厂日期='1900-01-01' where 单据ID=10");  // not out yet
   Choose();
   EXPECT_EQ(chooserSettlementIds_, std::vector<int64_t>{0}) << "a new settlement";
-  EXPECT_EQ(F(JS_WS::kOwner).Key() + F(JS_WS::kPlate).Text(), "1京A12345");
+  EXPECT_EQ(F(JS_WS::kOwner).Key() + F(JS_WS::kPlate).Text() + F(JS_WS::kDateOut).Text(),
+            "1京A12345");
   // Labour lines in line order, new to the settlement.
   const forms::Grid& items = Grid(LineKind::Items);
   ASSERT_EQ(items.DataRows(), 2);
