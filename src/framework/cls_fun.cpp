@@ -12,6 +12,30 @@ namespace ws::framework {
 
 namespace {
 
+// A narrowing the caller may ask for: whether it applies, and the text it must equal.
+struct Narrowing {
+  bool applies;
+  const std::string& text;
+};
+
+// The stock ledger's rows of a part in a period: in one depot, or in every depot that takes
+// part in stock figures, narrowed by place, grade, feature code and batch where asked. The
+// quantity and the amount questions read the same rows.
+void AppendLedgerRows(db::Sql& sql, int64_t period, int64_t productId, bool oneDepot,
+                      int64_t depotId, Narrowing place, Narrowing grade, Narrowing feature,
+                      Narrowing batch) {
+  sql.Key(period).Raw("    AND 产品ID=").Key(productId);
+  if (oneDepot) {
+    sql.Raw(" AND 仓库ID=").Key(depotId);
+  } else {
+    sql.Raw(" AND 仓库ID in ( select 部门ID from pdmbm where 不参与物料运算=0 )");
+  }
+  if (place.applies) sql.Raw(" AND 货位=").Text(place.text);
+  if (grade.applies) sql.Raw(" AND 等级=").Text(grade.text);
+  if (feature.applies) sql.Raw(" AND 特征码=").Text(feature.text);
+  if (batch.applies) sql.Raw(" AND 产品批次=").Text(batch.text);
+}
+
 // The checked stock-document price statements of rules 1-4 (and 11-14 with a partner).
 std::string DocumentPriceSelect(int64_t rule, bool taxIncluded, int64_t programId,
                                 int64_t productId, std::optional<int64_t> partnerId) {
@@ -72,16 +96,8 @@ bool clsFun::GetKcSlZl(double& dKcSl, double& dKcZl, int64_t lKj, int64_t lCpId,
     db::Sql sql(
         " SELECT SUM(库存数量) As sum库存数量,SUM(库存重量) As sum库存重量   FROM JXCGoodsZzTz "
         "  WHERE 会计期间=");
-    sql.Key(lKj).Raw("    AND 产品ID=").Key(lCpId);
-    if (bIsCk) {
-      sql.Raw(" AND 仓库ID=").Key(lCkID);
-    } else {
-      sql.Raw(" AND 仓库ID in ( select 部门ID from pdmbm where 不参与物料运算=0 )");
-    }
-    if (bIsHw) sql.Raw(" AND 货位=").Text(sHw);
-    if (bIsDJ) sql.Raw(" AND 等级=").Text(sDJ);
-    if (bIsTZM) sql.Raw(" AND 特征码=").Text(sTZM);
-    if (bIsCpPc) sql.Raw(" AND 产品批次=").Text(sCpPc);
+    AppendLedgerRows(sql, lKj, lCpId, bIsCk, lCkID, {bIsHw, sHw}, {bIsDJ, sDJ}, {bIsTZM, sTZM},
+                     {bIsCpPc, sCpPc});
     records = db::Runner(poSystem_->GetDatabase()).OpenOrThrow(sql);
     // Sums over no rows come back as one row of Nulls, which read as 0 like an empty result.
     double quantity = 0;
@@ -186,16 +202,8 @@ bool clsFun::GetCpPrice(db::Amount& dPrice, int64_t lItem, int64_t lKj, int64_t 
         db::Sql sql(
             " SELECT SUM(库存数量) As sum库存数量, SUM(库存金额) As sum库存金额   FROM "
             "JXCGoodsZztz  WHERE 会计期间=");
-        sql.Key(lKj).Raw("    AND 产品ID=").Key(lCpId);
-        if (lCkID > 0) {
-          sql.Raw(" AND 仓库ID=").Key(lCkID);
-        } else {
-          sql.Raw(" AND 仓库ID in ( select 部门ID from pdmbm where 不参与物料运算=0 )");
-        }
-        if (bIsHw) sql.Raw(" AND 货位=").Text(sHw);
-        if (bIsDJ) sql.Raw(" AND 等级=").Text(sDJ);
-        if (bIsTZM) sql.Raw(" AND 特征码=").Text(sTZM);
-        if (bIsCpPc) sql.Raw(" AND 产品批次=").Text(sCpPc);
+        AppendLedgerRows(sql, lKj, lCpId, lCkID > 0, lCkID, {bIsHw, sHw}, {bIsDJ, sDJ},
+                         {bIsTZM, sTZM}, {bIsCpPc, sCpPc});
         std::string error;
         auto records = db::Runner(database).Open(sql, &error);
         if (!error.empty()) throw std::runtime_error(error);
