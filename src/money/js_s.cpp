@@ -29,7 +29,7 @@ const framework::HeaderSchema& JS_S::ReceiptSchema() {
               LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdm_ywy")
                   .Role(FieldRole::FirstInput)
                   .At("客户", 21),
-              NumberField(kAmount, "总金额", c::kTotalAmount).At("金额", 30),
+              NumberField(kAmount, "总金额", c::kTotalAmount).Prominent().At("金额", 30),
               NumberField(kRounding, "扣零金额", c::kWriteOff).At("金额", 31),
               // A receipt shows the settlement method and account it was given elsewhere.
               LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "")

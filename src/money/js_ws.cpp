@@ -81,6 +81,7 @@ const framework::HeaderSchema& JS_WS::SettlementSchema() {
               FormField(kManagement, "管理费", FieldKind::Number).In(kFeeFrame).At("费用", 44),
               FormField(kReceivable, "应收合计", FieldKind::Number)
                   .ReadOnly()
+                  .Prominent()
                   .In(kFeeFrame)
                   .At("费用", 49),
               TextField(kNumber, "单据编号", c::kNumber)
@@ -112,6 +113,7 @@ const framework::HeaderSchema& JS_WS::SettlementSchema() {
                   .At("收款", 58),
               FormField(kOwed, "欠款金额", FieldKind::Number)
                   .ReadOnly()
+                  .Prominent()
                   .In(kMoneyFrame)
                   .At("收款", 59),
               TextField(kRemarks, "备注", c::kRemarks).In(kMoneyFrame).At("收款", 60),
