@@ -82,6 +82,7 @@ void FormView::Bind(forms::Widget& model, QWidget* widget) {
 
 void FormView::AddHeader(QBoxLayout* layout) {
   auto* header = new QHBoxLayout;
+  header_ = header;
   bool any = false;
   for (const auto& child : form_.Children()) {
     auto* label = dynamic_cast<forms::Label*>(child.get());
@@ -95,11 +96,9 @@ void FormView::AddHeader(QBoxLayout* layout) {
     }
     any = true;
   }
-  if (any) {
-    layout->addLayout(header);
-  } else {
-    delete header;
-  }
+  // Kept even when empty: the host may add its own buttons to the line.
+  if (!any) header->addStretch(1);
+  layout->addLayout(header);
 }
 
 bool FormView::IsGrouped(const forms::Widget& w) {
@@ -361,6 +360,11 @@ void FormView::SyncTabs() {
     tabs.bar->setVisible(anyVisible);
   }
   syncingTabs_ = false;
+}
+
+void FormView::AddHeaderWidget(QWidget* widget) {
+  // After the title and its stretch, before the record count and the stamps.
+  header_->insertWidget(2, widget);
 }
 
 QWidget* FormView::MakeButton(forms::Widget& widget) {

@@ -60,6 +60,8 @@ class FormView : public QWidget {
   const std::vector<GridView*>& GridViews() const { return gridViews_; }
   // The first visible grid view, nullptr when none.
   GridView* FirstVisibleGrid() const;
+  // Puts a widget of the host's into the title line, right of the title.
+  void AddHeaderWidget(QWidget* widget);
   // A report's fields are its query: Enter in any of them asks for the rows (QueryRequested)
   // instead of moving on.
   void SetEnterRunsQuery(bool on) { enterRunsQuery_ = on; }
@@ -113,6 +115,7 @@ class FormView : public QWidget {
   std::vector<FieldEditor*> editors_;
   std::vector<GridView*> gridViews_;
   std::vector<TabBinding> tabBars_;
+  QBoxLayout* header_ = nullptr;
   std::vector<forms::Widget*> compact_;
   bool syncingTabs_ = false;
   bool enterRunsQuery_ = false;

@@ -27,6 +27,7 @@
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
 #include "desk/start_page.h"
+#include "framework/order_follower.h"
 #include "host/app.h"
 #include "masters/master_list.h"
 #include "platform/print_data.h"
@@ -366,6 +367,9 @@ ProgramTab* MainWindow::OpenEntry(const platform::MenuEntry& entry, int64_t requ
     return nullptr;
   }
   connect(tab, &ProgramTab::StateChanged, this, &MainWindow::UpdateToolbar);
+  connect(
+      tab, &ProgramTab::FollowOrder, this,
+      [this](const std::string& className, int64_t orderId) { FollowOrder(className, orderId); });
   seenSaves_[tab] = saves_;
   const int index = tabs_->addTab(tab, tab->Title());
   tabs_->setTabToolTip(index, tr("%1 (%2)").arg(Q(entry.className)).arg(entry.programNumber));
@@ -455,6 +459,22 @@ void MainWindow::RunCommand(ToolCommand command) {
     }
   }
   UpdateToolbar();
+}
+
+ProgramTab* MainWindow::FollowOrder(const std::string& className, int64_t orderId) {
+  ProgramTab* tab = OpenClass(className);
+  if (!tab) return nullptr;
+  if (tab->State().editing) {
+    // Never over what the clerk is entering there.
+    ShowNotice(tr("「%1」正在录入，请先保存或取消").arg(Q(tab->Entry().caption)),
+               host::kLevelRefusal);
+    return tab;
+  }
+  if (auto* follower = dynamic_cast<framework::OrderFollower*>(&tab->Control())) {
+    follower->NewForOrder(orderId);
+  }
+  tab->AfterCommand();
+  return tab;
 }
 
 bool MainWindow::GoToNumber(const QString& typed) {

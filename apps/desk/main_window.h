@@ -68,6 +68,9 @@ class MainWindow : public QMainWindow {
   // Shows the document of the current program whose number is typed; false when there is no
   // document program to search or nothing typed.
   bool GoToNumber(const QString& number);
+  // Opens the requisition, settlement or receipt (by class) as a new document of the repair
+  // order, as its chooser would fill it; the tab, or nullptr when it cannot be opened.
+  ProgramTab* FollowOrder(const std::string& className, int64_t orderId);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,8 @@
 #include "desk/program_tab.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "desk/desk_host.h"
@@ -66,11 +69,46 @@ ProgramTab::ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t reques
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
+  if (entry_.className == "WS_S") AddFollowUpButtons();
   connect(view_, &FormView::InputDone, this, &ProgramTab::StateChanged);
+  connect(this, &ProgramTab::StateChanged, this, &ProgramTab::SyncFollowUpButtons);
   if (ReportUI()) {
     view_->SetEnterRunsQuery(true);
     connect(view_, &FormView::QueryRequested, this, [this] { Run(ToolCommand::Refresh); });
   }
+}
+
+void ProgramTab::AddFollowUpButtons() {
+  // The order's next steps at the counter, each opening its document with this order chosen.
+  struct FollowUp {
+    const char* caption;
+    const char* className;
+  };
+  static constexpr FollowUp kFollowUps[] = {
+      {"领料(&L)", "CKLl_WS"}, {"结算(&J)", "JS_WS"}, {"收款(&K)", "JS_S"}};
+  auto* bar = new QWidget(this);
+  auto* line = new QHBoxLayout(bar);
+  line->setContentsMargins(0, 0, 12, 0);
+  line->addWidget(new QLabel(tr("本单："), bar));
+  for (const FollowUp& followUp : kFollowUps) {
+    auto* button = new QPushButton(tr(followUp.caption), bar);
+    button->setObjectName(QString("follow_") + followUp.className);
+    button->setFocusPolicy(Qt::TabFocus);
+    const std::string target = followUp.className;
+    connect(button, &QPushButton::clicked, this, [this, target] {
+      host::IFormUI* form = FormUI();
+      if (form && form->GetID() > 0 && !form->Editing()) emit FollowOrder(target, form->GetID());
+    });
+    followButtons_.push_back(button);
+    line->addWidget(button);
+  }
+  view_->AddHeaderWidget(bar);
+}
+
+void ProgramTab::SyncFollowUpButtons() {
+  host::IFormUI* form = shutDown_ ? nullptr : FormUI();
+  const bool shown = form && form->GetID() > 0 && !form->Editing();
+  for (QPushButton* button : followButtons_) button->setEnabled(shown);
 }
 
 ProgramTab::~ProgramTab() {
@@ -128,6 +166,7 @@ QString ProgramTab::Title() {
 
 void ProgramTab::AfterCommand() {
   view_->Refresh();
+  SyncFollowUpButtons();
   emit StateChanged();
 }
 

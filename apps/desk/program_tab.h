@@ -13,12 +13,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "desk/tool_commands.h"
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/ui.h"
 #include "platform/menu_model.h"
+
+class QPushButton;
+class QVBoxLayout;
 
 namespace ws::desk {
 
@@ -63,16 +67,21 @@ class ProgramTab : public QWidget, private host::IEventSink {
   bool MayClose(host::IDialogs& dialogs);
   // Writes the layout and releases the control; later calls do nothing.
   void Shutdown();
+  // Shows the control's state again after anything called it: form, buttons, toolbar.
+  void AfterCommand();
 
  signals:
   // After a command or an input: the toolbar and the title may change.
   void StateChanged();
+  // The clerk asks for the next document of the repair order shown (its class and the order).
+  void FollowOrder(const std::string& className, int64_t orderId);
 
  private:
   ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t requestedId,
              std::unique_ptr<host::IControl> control, EventHandler onEvent, QWidget* parent);
   void OnEvent(const host::Event& event) override;
-  void AfterCommand();
+  void AddFollowUpButtons();
+  void SyncFollowUpButtons();
   std::string ReportLayoutFile() const;
 
   DeskHost& host_;
@@ -82,6 +91,7 @@ class ProgramTab : public QWidget, private host::IEventSink {
   EventHandler onEvent_;
   FormView* view_ = nullptr;
   bool shutDown_ = false;
+  std::vector<QPushButton*> followButtons_;
 };
 
 }  // namespace ws::desk
