@@ -15,6 +15,18 @@ QColor HostColor(int64_t color) {
 GridModel::GridModel(forms::Grid& grid, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid) {
   ReadShape(rows_, cols_, newRowLine_);
+  ReadTraits();
+}
+
+const ColumnTraits& GridModel::Traits(int col) const {
+  static const ColumnTraits kText;
+  return col >= 0 && col < static_cast<int>(traits_.size()) ? traits_[static_cast<size_t>(col)]
+                                                            : kText;
+}
+
+void GridModel::ReadTraits() {
+  traits_.clear();
+  for (int c = 0; c < grid_.Cols(); ++c) traits_.push_back(TraitsOf(grid_, c));
 }
 
 void GridModel::ReadShape(std::vector<int>& rows, int& cols, bool& newRowLine) const {
@@ -33,6 +45,8 @@ bool GridModel::Sync() {
   int cols = 0;
   bool newRowLine = false;
   ReadShape(rows, cols, newRowLine);
+  // Captions and formats may change without a change of shape (a report's new query).
+  ReadTraits();
   if (rows != rows_ || cols != cols_ || newRowLine != newRowLine_) {
     beginResetModel();
     rows_ = std::move(rows);
@@ -88,7 +102,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   if (row < 0 || row >= grid_.Rows()) return {};  // the new-row line is empty
   switch (role) {
     case Qt::DisplayRole:
-      return QString::fromStdString(grid_.DisplayText(row, col));
+      return QString::fromStdString(ShownText(grid_, row, col, Traits(col)));
     case Qt::EditRole:
       return QString::fromStdString(grid_.TextMatrix(row, col));
     case kKeyRole:
@@ -102,8 +116,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
       return color.isValid() ? QVariant(color) : QVariant();
     }
     case Qt::TextAlignmentRole:
-      // Formatted columns hold numbers: right-aligned as a clerk reads amounts.
-      if (!grid_.Col(col).format.empty()) {
+      // Numbers right-aligned, as a clerk reads amounts down a column.
+      if (Traits(col).number) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
       }
       return {};
