@@ -57,9 +57,17 @@ ColumnTraits TraitsOf(const forms::Grid& grid, int col) {
              grid::IsNumericDataType(column.dataType) ||
              (column.alignment >= kFirstRightAlignment && column.alignment <= kLastRightAlignment &&
               !t.code && !t.date);
+  t.tick = caption == "选择";
   t.optional = HasAny(caption, {"辅助", "装箱"}) ||
                HasAny(caption, {"货位", "颜色", "特性", "尺寸", "批次", "规格", "说明", "源单"});
   return t;
+}
+
+bool HasTickColumn(const forms::Grid& grid) {
+  for (int c = 0; c < grid.Cols(); ++c) {
+    if (TraitsOf(grid, c).tick) return true;
+  }
+  return false;
 }
 
 std::string ShownText(const forms::Grid& grid, int row, int col, const ColumnTraits& traits) {

@@ -9,6 +9,7 @@
 // - A date column and a code column (work-order number, plate, code) are never cut.
 // - An optional column (a part's attributes and secondary quantities, the read-only columns a
 //   document fills from the master) is hidden while no row uses it.
+// - A "选择" column holds a chooser's ticks ("√" or empty): a check box.
 // - The shop's stand-in for "no date" (1900-01-01) is shown empty.
 #pragma once
 
@@ -25,9 +26,12 @@ struct ColumnTraits {
   bool date = false;
   bool code = false;
   bool optional = false;
+  bool tick = false;
 };
 
 ColumnTraits TraitsOf(const forms::Grid& grid, int col);
+// Whether the grid lists rows to tick (a chooser) rather than taking new lines.
+bool HasTickColumn(const forms::Grid& grid);
 
 // The text of a data cell as the grid shows it: through the column format, money with two
 // decimals where the format is open, the stand-in for no date empty.

@@ -38,6 +38,11 @@ class GridModel : public QAbstractTableModel {
   // edit. Emits InputDone either way the control answered.
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
+  // Ticks or unticks a row of a "选择" column through forms::Input::EditCell.
+  bool SetTicked(int gridRow, int col, bool ticked);
+  // The first tick column, -1 when the grid has none.
+  int TickColumn() const;
+
   // Re-reads the grid; answers true when the model was reset.
   bool Sync();
 

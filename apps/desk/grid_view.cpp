@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -53,6 +54,29 @@ class CurrentCellDelegate : public QStyledItemDelegate {
     painter->setPen(pen);
     painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
     painter->restore();
+  }
+
+  // A click anywhere in a tick cell ticks, not only on the small box; the press and a double
+  // click are taken too, so one click is one tick.
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+    if (!(index.flags() & Qt::ItemIsUserCheckable)) {
+      return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+        return true;
+      case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || !option.rect.contains(mouse->position().toPoint()))
+          return false;
+        const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+      }
+      default:
+        return false;  // Space is the view's: it ticks from any cell of the row
+    }
   }
 };
 
@@ -369,6 +393,15 @@ void GridView::currentChanged(const QModelIndex& current, const QModelIndex& pre
 void GridView::keyPressEvent(QKeyEvent* event) {
   if (state() != QAbstractItemView::EditingState) {
     const int row = CurrentGridRow();
+    const int tickColumn = model_->TickColumn();
+    if (event->key() == Qt::Key_Space && tickColumn >= 0 && row >= 0 && row < Grid().Rows()) {
+      const QModelIndex tick = model_->index(currentIndex().row(), tickColumn);
+      if (model_->flags(tick) & Qt::ItemIsUserCheckable) {
+        model_->SetTicked(row, tickColumn, tick.data(Qt::CheckStateRole).toInt() != Qt::Checked);
+        Sync();
+      }
+      return;
+    }
     if (event->key() == Qt::Key_Delete && row >= 0 && row < Grid().Rows()) {
       Report(forms::Input::DeleteRow(Grid(), row));
       return;
@@ -384,6 +417,8 @@ void GridView::keyPressEvent(QKeyEvent* event) {
 void GridView::mouseDoubleClickEvent(QMouseEvent* event) {
   QModelIndex index = indexAt(event->position().toPoint());
   const int row = index.isValid() ? model_->GridRow(index.row()) : -1;
+  // In a tick cell each click has ticked already.
+  if (index.isValid() && (model_->flags(index) & Qt::ItemIsUserCheckable)) return;
   if (row >= 0 && row < Grid().Rows()) {
     Report(forms::Input::DoubleClick(Grid(), row));
   }
