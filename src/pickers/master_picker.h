@@ -3,7 +3,8 @@
 // everything in which the three differ.
 //
 // Besides the shared picker behaviour (picker_control.h) a master picker:
-// - lists its whole master table (the description's load query) and shows "共:" + n + "条";
+// - lists its whole master table (the description's load query) in the natural order of its
+//   code (vehicle number 2 before 10) and shows "共:" + n + "条";
 // - on choosing fills its data object (Objects: a property bag with the typed bag's property
 //   names, ids as integers, texts as texts; every property empty, ids 0, for the empty choice)
 //   and Value / Text from the description's value and text fields;
@@ -85,6 +86,8 @@ class MasterPicker : public PickerControl {
   void SetupGrid(forms::Grid& grid) override;
   db::Sql ListQuery() override { return db::Sql(description_.loadQuery); }
   void Choose(int row) override;
+  // The code leads every master picker's rows.
+  int NaturalOrderColumn() const override { return 0; }
 
  private:
   void BuildMenu();

@@ -211,15 +211,20 @@ TEST_F(MasterPickerTest, VehicleOwnerComesThroughTheJoinAndFilterModeHidesRows) 
   forms::Input::DoubleClick(grid, 1);
   EXPECT_EQ(picker->Objects().Text("i车主") + picker->Objects().Text("i发动机号"),
             "甲运输公司ENG-X");
-  // Filter mode hides the rows whose first two columns do not hold the text.
+  // Typing narrows the list to the rows whose first two columns hold the text; the count
+  // follows.
   picker->SetText("京");
-  ASSERT_TRUE(forms::Input::Click(picker->FilterCheck()));
   EXPECT_FALSE(grid.RowHidden(1) || grid.RowHidden(2));
   EXPECT_TRUE(grid.RowHidden(3));
+  EXPECT_EQ(picker->CountLabel().Caption(), "2 / 3");
   // Enter on a hidden row is no choice at all.
   grid.SetRow(3);
   picker->KeyDown(kKeyEnter);
   EXPECT_EQ(picker->GetValue(), "0");
+  // The filter box turned off, typing only finds: every row stays.
+  ASSERT_TRUE(forms::Input::Click(picker->FilterCheck()));
+  EXPECT_FALSE(grid.RowHidden(3));
+  EXPECT_EQ(picker->CountLabel().Caption(), "共:3条");
 }
 
 TEST_F(MasterPickerTest, FailuresAreReportedAndChangeNothing) {
