@@ -53,7 +53,9 @@ ColumnTraits TraitsOf(const forms::Grid& grid, int col) {
           (HasAny(caption, {"金额", "数量", "费", "合计", "余额", "成本", "核销", "工时"}) ||
            forms::EndsWith(caption, "领用数") || forms::EndsWith(caption, "装箱数"));
   t.money = !t.code && !t.date && HasAny(caption, {"金额", "费", "合计", "余额", "价", "核销额"});
+  // Quantities that are never summed (stock on hand, mileage) are still numbers.
   t.number = t.sum || t.money || !column.format.empty() ||
+             HasAny(caption, {"数量", "库存数", "公里数"}) ||
              grid::IsNumericDataType(column.dataType) ||
              (column.alignment >= kFirstRightAlignment && column.alignment <= kLastRightAlignment &&
               !t.code && !t.date);

@@ -311,6 +311,21 @@ void GridView::UpdateTotals() {
       }
     }
   }
+  // A total is wider than the cells it adds up: a column the view sizes makes room for it.
+  QFont bold = font();
+  bold.setBold(true);
+  const QFontMetrics boldMetrics(bold);
+  const bool wasSyncing = syncing_;
+  syncing_ = true;
+  for (size_t c = 0; c < totals_.size() && c < autoWidths_.size(); ++c) {
+    if (totals_[c].isEmpty() || IsUserWidth(grid.Col(static_cast<int>(c)).width)) continue;
+    const int needed = boldMetrics.horizontalAdvance(totals_[c]) + kCellPadding;
+    if (needed > columnWidth(static_cast<int>(c))) {
+      autoWidths_[c] = std::max(autoWidths_[c], needed);
+      setColumnWidth(static_cast<int>(c), autoWidths_[c]);
+    }
+  }
+  syncing_ = wasSyncing;
   const bool shown = !totals_.empty();
   if (shown == footer_->isHidden()) {
     footer_->setVisible(shown);
