@@ -56,15 +56,14 @@ class CurrentCellDelegate : public QStyledItemDelegate {
     painter->restore();
   }
 
-  // A click anywhere in a tick cell ticks, not only on the small box; the press and a double
-  // click are taken too, so one click is one tick.
+  // A click anywhere in a tick cell ticks, not only on the small box. The press is left to the
+  // view, which makes the row current; a double click is taken, so each click is one tick.
   bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override {
     if (!(index.flags() & Qt::ItemIsUserCheckable)) {
       return QStyledItemDelegate::editorEvent(event, model, option, index);
     }
     switch (event->type()) {
-      case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
         return true;
       case QEvent::MouseButtonRelease: {
