@@ -14,8 +14,8 @@
 //   the match by the value;
 // - offers a popup menu "m_cMenu" (items "Add", "Edit", "-", "Delete", group "PDM"): Add and
 //   Edit raise EditForm(card program, id, Null, 1 / 2); Delete refuses a row in use (ErrMessage
-//   level 2, no question), asks "是否删除当前记录:" + column 1 (Yes/No, "提示:"), deletes in a
-//   transaction and reports success (level 1) or the database's error (level 8).
+//   level 2, no question), asks "是否删除当前记录:" + the row's name (Yes/No, "提示:"), deletes in
+//   a transaction and reports success (level 1) or the database's error (level 8).
 // Events: DoSelect, DoCancel (never raised), Message, ErrMessage, EditForm.
 #pragma once
 
@@ -63,6 +63,8 @@ struct MasterPickerDescription {
   std::string refusalText;
   std::string deleteStatement;  // + id
   std::string successText;      // + id
+  // The column that names a row in the delete question.
+  int nameColumn = 1;
 };
 
 // The three descriptions.
@@ -86,7 +88,7 @@ class MasterPicker : public PickerControl {
   void SetupGrid(forms::Grid& grid) override;
   db::Sql ListQuery() override { return db::Sql(description_.loadQuery); }
   void Choose(int row) override;
-  // The code leads every master picker's rows.
+  // The code (the plate of a vehicle) leads every master picker's rows.
   int NaturalOrderColumn() const override { return 0; }
 
  private:
