@@ -59,6 +59,7 @@ OrderChooser::OrderChooser(ChooserLook look) : form_(look.name), look_(std::move
   grid_ =
       &form_.Add<forms::Grid>("ywGrid1", -1, look_.gridType ? look_.gridType : forms::kFlexGrid);
   grid_->SetFormatString(look_.format);
+  HideKeyColumns();
   grid_->SetFixedRows(1);
   grid_->SetFixedCols(look_.rowHeaderCol ? 1 : 0);
   grid_->SetToolTip(kChooseHint);
@@ -196,6 +197,7 @@ void OrderChooser::Open(host::ISystem& system) {
 void OrderChooser::RebuildGrid() {
   for (int col = 0; col < grid_->Cols(); ++col) grid_->SetColHidden(col, false);
   grid_->SetFormatString(look_.format);
+  HideKeyColumns();
   if (system_) ApplyLayout();
 }
 
@@ -208,13 +210,24 @@ void OrderChooser::ApplyLayout() {
     const auto path = grid::LayoutPath(System().GetLoginInfo().workFolder, look_.name);
     if (look_.layout == ChooserLook::FormStatus) {
       grid::LoadFormStatusFile(path, form_, true);
-      return;
+    } else {
+      grid::Profile profile = grid::Profile::Load(path);
+      grid::ApplyGridSettings(profile, *grid_, false);
+      grid::LoadSearchSettings(profile, *searchBox_);
+      findCheck_->SetValue(searchBox_->filterMode ? 1 : 0);
     }
-    grid::Profile profile = grid::Profile::Load(path);
-    grid::ApplyGridSettings(profile, *grid_, false);
-    grid::LoadSearchSettings(profile, *searchBox_);
-    findCheck_->SetValue(searchBox_->filterMode ? 1 : 0);
   } catch (const std::exception&) {
+  }
+  HideKeyColumns();
+}
+
+void OrderChooser::HideKeyColumns() {
+  // Ids and program numbers travel with a row for the document, never for the clerk's eyes;
+  // an old layout file that shows them is overruled.
+  for (int col = 0; col < grid_->Cols(); ++col) {
+    if (forms::EndsWith(forms::FoldCase(grid_->ColCaption(col)), "id")) {
+      grid_->SetColHidden(col, true);
+    }
   }
 }
 

@@ -7,7 +7,8 @@
 // answers "未处理的功能"), and a layout file workFolder/selfbb/<dialog name>.txt.
 //
 // Every chooser lists the newest orders first (entry date, then work-order number, both
-// descending), so the row limit cuts off old orders, never today's. Its first column "选择"
+// descending), so the row limit cuts off old orders, never today's. Id columns stay hidden,
+// whatever a layout file says. Its first column "选择"
 // holds a tick ("√" or empty) that an edit of the cell sets (any text ticks, an empty one
 // unticks), as a front end's check box does; a chooser of one order keeps one tick at most.
 //
@@ -149,6 +150,7 @@ class OrderChooser : public host::IModalForm {
  private:
   void ApplyLayout();
   void SaveLayout();
+  void HideKeyColumns();
 
   ChooserLook look_;
   host::ISystem* system_ = nullptr;
