@@ -22,6 +22,8 @@ constexpr int kTwipsPerPixel = 15;
 // report of 100,000 rows.
 constexpr int kSampledRows = 200;
 constexpr int kMinWidth = 36;
+// Grids up to this many rows have their totals and unused columns read again on every sync.
+constexpr int kLiveRows = 2000;
 // A free text (a customer, a note) beyond this is cut rather than pushing the amounts away.
 constexpr int kMaxAutoWidth = 240;
 constexpr int kCellPadding = 14;
@@ -187,7 +189,7 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
     }
   });
   syncing_ = true;
-  ApplyColumns(true);
+  ApplyColumns(true, true);
   syncing_ = false;
   Sync();
 }
@@ -211,16 +213,24 @@ int GridView::ContentWidth(int col) const {
   return std::clamp(width, kMinWidth, whole ? std::max(width, kMinWidth) : kMaxAutoWidth);
 }
 
-void GridView::ApplyColumns(bool widths) {
+void GridView::ApplyColumns(bool widths, bool reread) {
   forms::Grid& grid = Grid();
   if (static_cast<int>(autoWidths_.size()) != grid.Cols()) autoWidths_.assign(grid.Cols(), 0);
+  if (static_cast<int>(unused_.size()) != grid.Cols()) {
+    unused_.assign(static_cast<size_t>(grid.Cols()), 0);
+    reread = true;
+  }
   const bool typing = grid.Editable() && grid.AcceptsInput();
   for (int c = 0; c < grid.Cols(); ++c) {
     const ColumnTraits& traits = model_->Traits(c);
     const bool hiddenByGrid = grid.ColHidden(c);
     // While lines are typed, a column the clerk may type into stays: the line may need it.
-    const bool unused = !hiddenByGrid && traits.optional && !shownByUser_.count(c) &&
-                        !(typing && grid.Col(c).editable) && ColumnUnused(grid, c, traits);
+    if (reread) {
+      unused_[static_cast<size_t>(c)] =
+          traits.optional && !(typing && grid.Col(c).editable) && ColumnUnused(grid, c, traits);
+    }
+    const bool unused =
+        !hiddenByGrid && !shownByUser_.count(c) && unused_[static_cast<size_t>(c)] != 0;
     const bool hidden = hiddenByGrid || unused;
     if (isColumnHidden(c) != hidden) setColumnHidden(c, hidden);
     if (!widths || hiddenByGrid) continue;
@@ -252,7 +262,7 @@ void GridView::SetColumnWanted(int col, bool wanted) {
     grid.SetColHidden(col, true);
   }
   syncing_ = true;
-  ApplyColumns(true);
+  ApplyColumns(true, true);
   syncing_ = false;
   UpdateTotals();
 }
@@ -357,8 +367,11 @@ void GridView::PlaceFooter() {
 void GridView::Sync() {
   syncing_ = true;
   const bool reset = model_->Sync();
-  ApplyColumns(reset);
-  UpdateTotals();
+  // A long list (a report) is not typed into: its totals and unused columns change with a new
+  // list, which resets the model. A document's grid is read again after every edit.
+  const bool reread = reset || Grid().DataRows() <= kLiveRows;
+  ApplyColumns(reset, reread);
+  if (reread) UpdateTotals();
   forms::Grid& grid = Grid();
   const int modelRow = model_->ModelRow(grid.Row());
   if (modelRow >= 0) {

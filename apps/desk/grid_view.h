@@ -69,7 +69,8 @@ class GridView : public QTableView {
  private:
   class Footer;
 
-  void ApplyColumns(bool widths);
+  // widths: size the columns again; reread: look again which optional columns are unused.
+  void ApplyColumns(bool widths, bool reread);
   int ContentWidth(int col) const;
   void ShowHeaderMenu(const QPoint& pos);
   void UpdateTotals();
@@ -86,6 +87,7 @@ class GridView : public QTableView {
   std::vector<QString> totals_;  // per column; empty for none
   std::set<int> shownByUser_;    // optional columns the user asked for while empty
   std::vector<int> autoWidths_;  // the widths content sizing gave, which only ever grow
+  std::vector<char> unused_;     // optional columns no row used when last read
 };
 
 // Twips of the host grid to pixels of the screen and back (15 twips a pixel at 96 dpi).
