@@ -38,7 +38,11 @@ PickerPopup::PickerPopup(host::IControl& picker, const std::string& text, QWidge
   // Focus on the search box, so typing goes on searching.
   for (const auto& child : picker_.Form().Children()) {
     if (dynamic_cast<forms::SearchBox*>(child.get())) {
-      if (QWidget* box = view_->QtWidgetOf(*child)) box->setFocus();
+      if (QWidget* box = view_->QtWidgetOf(*child)) {
+        box->setFocus();
+        // The field's text narrows the list the popup opens with; typed over, it goes.
+        if (auto* line = qobject_cast<QLineEdit*>(box)) line->selectAll();
+      }
       break;
     }
   }
