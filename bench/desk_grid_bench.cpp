@@ -1,8 +1,9 @@
 // The desktop's grid over a report-sized result: 100,000 rows of twelve columns with formatted
 // amounts, shown in the GridView a report tab uses, on the offscreen platform. Each case moves
 // the view as a user scrolls (a page at a time, a drag of the scroll bar to anywhere, the end)
-// and paints the viewport synchronously; the counters give the median and the worst step, the
-// figure a stall shows in.
+// and paints the viewport synchronously, or makes another row current and syncs the view with
+// the grid as after every input (totals row and column state included); the counters give the
+// median and the worst step, the figure a stall shows in.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -54,6 +55,16 @@ class GridOnScreen {
   }
 
   QScrollBar& Bar() { return *view_->verticalScrollBar(); }
+  // Makes a row current as a click does and syncs the view; answers the milliseconds.
+  double SelectRow(int row) {
+    auto start = std::chrono::steady_clock::now();
+    view_->Grid().SetRow(row);
+    view_->Sync();
+    view_->viewport()->repaint();
+    QApplication::processEvents();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+  }
   // Moves the view and paints what it now shows; answers the milliseconds it took.
   double MoveTo(int value) {
     auto start = std::chrono::steady_clock::now();
@@ -118,6 +129,16 @@ void BM_HomeEnd(benchmark::State& state) {
   Report(state, steps);
 }
 BENCHMARK(BM_HomeEnd)->Iterations(200)->Unit(benchmark::kMillisecond);
+
+void BM_SyncAfterInput(benchmark::State& state) {
+  GridOnScreen& screen = Screen();
+  std::mt19937 random(13);
+  std::uniform_int_distribution<int> row(1, kRows);
+  std::vector<double> steps;
+  for (auto _ : state) steps.push_back(screen.SelectRow(row(random)));
+  Report(state, steps);
+}
+BENCHMARK(BM_SyncAfterInput)->Iterations(200)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

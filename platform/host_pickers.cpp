@@ -68,8 +68,14 @@ std::vector<HostPickerConfig> BuildConfigs() {
   configs.push_back(Partners("pdm_jzdw", "PDMWLDWJS"));
   configs.push_back(HostPickerConfig{
       .name = "pdmcpml_j",
-      .select = " SELECT 产品ID,物品编码,物品名称,规格,库存单位,颜色,特性,尺寸,是否需批次管理,"
-                "缺省货位,参考零售价,参考进价,参考批发价 FROM PDMCPML WHERE 1=1",
+      // What a clerk weighs when picking a part comes first: its stock on hand (the part's
+      // ledger in its latest period, over every depot) and its prices.
+      .select = " SELECT 产品ID,物品编码,物品名称,规格,库存单位,"
+                "(SELECT SUM(z.库存数量) FROM JXCGoodsZzTz z WHERE z.产品ID=PDMCPML.产品ID"
+                " AND z.会计期间=(SELECT MAX(y.会计期间) FROM JXCGoodsZzTz y"
+                " WHERE y.产品ID=PDMCPML.产品ID)) AS 库存数量,"
+                "参考零售价,参考进价,颜色,特性,尺寸,是否需批次管理,缺省货位,参考批发价"
+                " FROM PDMCPML WHERE 1=1",
       .conditions = nullptr,
       .valid = "(物品编码 Like '@%' OR 物品名称 Like '@%')",
       .tail = nullptr,

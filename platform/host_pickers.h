@@ -7,7 +7,7 @@
 // |---------------|---------------------------------------|---------------------|-----------------|
 // | "pdmkh_j"     | customers, pdmwldw                    | 往来ID / 公司名称   | "SX"            |
 // | "pdm_jzdw"    | settlement partners, PDMWLDWJS        | 往来ID / 公司名称   | "SX"            |
-// | "pdmcpml_j"   | parts, PDMCPML                        | 产品ID / 物品编码   | (mode "single") |
+// | "pdmcpml_j"   | parts, PDMCPML, with stock on hand    | 产品ID / 物品编码   | (mode "single") |
 // | "pdmgy_j"     | employees, PDMGY                      | 雇员ID / 姓名       |                 |
 // | "pdm_ywy"     | employees as salesmen, PDMGY          | 雇员ID / 姓名       |                 |
 // | "sel_pdmsjzd" | dictionary entries, PDMSJZD           | ID / 名称           | "Lx"            |

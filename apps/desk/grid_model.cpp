@@ -3,6 +3,7 @@
 #include <QColor>
 
 #include "forms/input.h"
+#include "forms/text.h"
 
 namespace ws::desk {
 
@@ -15,6 +16,25 @@ QColor HostColor(int64_t color) {
 GridModel::GridModel(forms::Grid& grid, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid) {
   ReadShape(rows_, cols_, newRowLine_);
+  ReadTraits();
+}
+
+const ColumnTraits& GridModel::Traits(int col) const {
+  static const ColumnTraits kText;
+  return col >= 0 && col < static_cast<int>(traits_.size()) ? traits_[static_cast<size_t>(col)]
+                                                            : kText;
+}
+
+int GridModel::TickColumn() const {
+  for (size_t c = 0; c < traits_.size(); ++c) {
+    if (traits_[c].tick) return static_cast<int>(c);
+  }
+  return -1;
+}
+
+void GridModel::ReadTraits() {
+  traits_.clear();
+  for (int c = 0; c < grid_.Cols(); ++c) traits_.push_back(TraitsOf(grid_, c));
 }
 
 void GridModel::ReadShape(std::vector<int>& rows, int& cols, bool& newRowLine) const {
@@ -25,7 +45,8 @@ void GridModel::ReadShape(std::vector<int>& rows, int& cols, bool& newRowLine) c
     if (!grid_.RowHidden(r)) rows.push_back(r);
   }
   cols = grid_.Cols();
-  newRowLine = grid_.Editable() && grid_.AcceptsInput();
+  // A chooser's list is ticked, never added to.
+  newRowLine = grid_.Editable() && grid_.AcceptsInput() && !HasTickColumn(grid_);
 }
 
 bool GridModel::Sync() {
@@ -33,6 +54,8 @@ bool GridModel::Sync() {
   int cols = 0;
   bool newRowLine = false;
   ReadShape(rows, cols, newRowLine);
+  // Captions and formats may change without a change of shape (a report's new query).
+  ReadTraits();
   if (rows != rows_ || cols != cols_ || newRowLine != newRowLine_) {
     beginResetModel();
     rows_ = std::move(rows);
@@ -86,9 +109,16 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   const int row = GridRow(index.row());
   const int col = index.column();
   if (row < 0 || row >= grid_.Rows()) return {};  // the new-row line is empty
+  const ColumnTraits& traits = Traits(col);
+  if (traits.tick) {
+    if (role == Qt::CheckStateRole) {
+      return forms::TrimView(grid_.TextMatrix(row, col)).empty() ? Qt::Unchecked : Qt::Checked;
+    }
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return QString();
+  }
   switch (role) {
     case Qt::DisplayRole:
-      return QString::fromStdString(grid_.DisplayText(row, col));
+      return QString::fromStdString(ShownText(grid_, row, col, traits));
     case Qt::EditRole:
       return QString::fromStdString(grid_.TextMatrix(row, col));
     case kKeyRole:
@@ -102,8 +132,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
       return color.isValid() ? QVariant(color) : QVariant();
     }
     case Qt::TextAlignmentRole:
-      // Formatted columns hold numbers: right-aligned as a clerk reads amounts.
-      if (!grid_.Col(col).format.empty()) {
+      // Numbers right-aligned, as a clerk reads amounts down a column.
+      if (traits.number) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
       }
       return {};
@@ -112,6 +142,14 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     default:
       return {};
   }
+}
+
+bool GridModel::SetTicked(int gridRow, int col, bool ticked) {
+  if (!grid_.IsDataRow(gridRow)) return false;
+  // The control keeps its own mark: the edit only says tick or untick.
+  forms::InputResult result = forms::Input::EditCell(grid_, gridRow, col, ticked ? "√" : "");
+  emit InputDone(QString::fromStdString(result.reason));
+  return result.accepted;
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -124,12 +162,18 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (CellEditable(GridRow(index.row()), index.column())) f |= Qt::ItemIsEditable;
-  return f;
+  if (!CellEditable(GridRow(index.row()), index.column())) return f;
+  // A tick is clicked, never typed.
+  return f | (Traits(index.column()).tick ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable);
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (!index.isValid() || role != Qt::EditRole) return false;
+  if (!index.isValid()) return false;
+  if (role == Qt::CheckStateRole && Traits(index.column()).tick) {
+    return SetTicked(GridRow(index.row()), index.column(),
+                     value.toInt() == static_cast<int>(Qt::Checked));
+  }
+  if (role != Qt::EditRole) return false;
   const int row = GridRow(index.row());
   if (row < 0) return false;
   const std::string text = value.toString().toStdString();

@@ -4,21 +4,152 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
 
+#include "desk/grid_columns.h"
 #include "forms/input.h"
+#include "forms/text.h"
 
 namespace ws::desk {
 
-int TwipsToPixels(int twips) {
-  return std::max(twips / 15, 0);
-}
-int PixelsToTwips(int pixels) {
-  return pixels * 15;
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+// Content sizing reads this many rows: enough to see the widths a column takes, cheap on a
+// report of 100,000 rows.
+constexpr int kSampledRows = 200;
+constexpr int kMinWidth = 36;
+// Grids up to this many rows have their totals and unused columns read again on every sync.
+constexpr int kLiveRows = 2000;
+// A free text (a customer, a note) beyond this is cut rather than pushing the amounts away.
+constexpr int kMaxAutoWidth = 240;
+constexpr int kCellPadding = 14;
+constexpr int kHeaderPadding = 26;  // room for the sort arrow
+const char* const kTotalCaption = "合计";
+const QColor kCurrentCellBack(255, 243, 190);
+
+// Draws the current cell unselected on a light ground inside a dark frame, so the clerk sees
+// which cell typing goes to, not only which row is current.
+class CurrentCellDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    if (!view || view->currentIndex() != index) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    opt.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+    opt.backgroundBrush = kCurrentCellBack;
+    opt.palette.setColor(QPalette::Text, Qt::black);
+    view->style()->drawControl(QStyle::CE_ItemViewItem, &opt, painter, view);
+    painter->save();
+    QPen pen(option.palette.color(QPalette::Highlight).darker(150), 2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter->setPen(pen);
+    painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+    painter->restore();
+  }
+
+  // A click anywhere in a tick cell ticks, not only on the small box. The press is left to the
+  // view, which makes the row current; a double click is taken, so each click is one tick.
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+    if (!(index.flags() & Qt::ItemIsUserCheckable)) {
+      return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+    switch (event->type()) {
+      case QEvent::MouseButtonDblClick:
+        return true;
+      case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || !option.rect.contains(mouse->position().toPoint()))
+          return false;
+        const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+      }
+      default:
+        return false;  // Space is the view's: it ticks from any cell of the row
+    }
+  }
+};
+
+// Ids and program numbers are the grid's own business: the header's menu does not offer them.
+bool OfferedColumn(const std::string& caption) {
+  const std::string_view text = forms::TrimView(caption);
+  return !text.empty() && !forms::EndsWith(forms::FoldCase(std::string(text)), "id");
 }
 
+}  // namespace
+
+int TwipsToPixels(int twips) {
+  return std::max(twips / kTwipsPerPixel, 0);
+}
+int PixelsToTwips(int pixels) {
+  return pixels * kTwipsPerPixel;
+}
+int UserWidthTwips(int pixels) {
+  return PixelsToTwips(pixels) + 1;
+}
+bool IsUserWidth(int twips) {
+  return twips > 0 && twips % kTwipsPerPixel == 1;
+}
+
+// The totals row: drawn cell by cell at the header's section positions, so it follows widths,
+// moved and hidden columns and the horizontal scroll without a model of its own.
+class GridView::Footer : public QWidget {
+ public:
+  explicit Footer(GridView& view) : QWidget(&view), view_(view) {
+    setObjectName("GridTotals");
+    hide();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QPalette& colors = palette();
+    painter.fillRect(rect(), colors.color(QPalette::Button));
+    painter.setPen(colors.color(QPalette::Mid));
+    painter.drawLine(0, 0, width(), 0);
+    QFont bold = font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    const QHeaderView* header = view_.horizontalHeader();
+    for (int col = 0; col < header->count(); ++col) {
+      if (header->isSectionHidden(col)) continue;
+      const QRect cell(header->sectionViewportPosition(col), 1, header->sectionSize(col),
+                       height() - 1);
+      if (cell.right() < 0 || cell.left() > width()) continue;
+      painter.setPen(colors.color(QPalette::Midlight));
+      painter.drawLine(cell.topRight(), cell.bottomRight());
+      const QString text = view_.TotalText(col);
+      if (text.isEmpty()) continue;
+      const bool number = col < view_.model_->columnCount() && view_.model_->Traits(col).number &&
+                          text != QString::fromUtf8(kTotalCaption);
+      painter.setPen(colors.color(QPalette::ButtonText));
+      painter.drawText(cell.adjusted(4, 0, -5, 0),
+                       (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
+    }
+  }
+
+ private:
+  GridView& view_;
+};
+
 GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
-    : QTableView(parent), form_(form), model_(new GridModel(grid, this)) {
+    : QTableView(parent),
+      form_(form),
+      model_(new GridModel(grid, this)),
+      footer_(new Footer(*this)) {
   setModel(model_);
+  setItemDelegate(new CurrentCellDelegate(this));
   setObjectName(QString::fromStdString(grid.LayoutKey()));
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -32,11 +163,17 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setHighlightSections(false);
   connect(model_, &GridModel::InputDone, this, &GridView::InputDone);
-  // A width the user drags is the grid's width: the layout file keeps it.
+  // A width the user drags is the grid's width: the layout file keeps it, marked as the user's.
   connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int col, int, int size) {
+    footer_->update();
     if (syncing_ || col >= Grid().Cols() || size <= 0) return;
-    Grid().SetColWidth(col, PixelsToTwips(size));
+    Grid().SetColWidth(col, UserWidthTwips(size));
   });
+  connect(horizontalHeader(), &QHeaderView::sectionMoved, footer_, [this] { footer_->update(); });
+  connect(horizontalScrollBar(), &QScrollBar::valueChanged, footer_, [this] { footer_->update(); });
+  horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(horizontalHeader(), &QWidget::customContextMenuRequested, this,
+          &GridView::ShowHeaderMenu);
   // A click on a header sorts a list by that column, ascending first, then descending.
   horizontalHeader()->setSectionsClickable(true);
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int col) {
@@ -51,23 +188,190 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
       Sync();
     }
   });
-  ApplyColumns(true);
+  syncing_ = true;
+  ApplyColumns(true, true);
+  syncing_ = false;
   Sync();
 }
 
-void GridView::ApplyColumns(bool widths) {
-  forms::Grid& grid = Grid();
-  for (int c = 0; c < grid.Cols(); ++c) {
-    bool hidden = grid.ColHidden(c);
-    if (isColumnHidden(c) != hidden) setColumnHidden(c, hidden);
-    if (widths && !hidden) setColumnWidth(c, std::max(TwipsToPixels(grid.Col(c).width), 24));
+int GridView::ContentWidth(int col) const {
+  const forms::Grid& grid = Grid();
+  const ColumnTraits& traits = model_->Traits(col);
+  int width = horizontalHeader()->fontMetrics().horizontalAdvance(
+                  QString::fromStdString(forms::Trim(grid.ColCaption(col)))) +
+              kHeaderPadding;
+  const QFontMetrics metrics = fontMetrics();
+  const int rows = std::min(model_->rowCount(), kSampledRows);
+  for (int r = 0; r < rows; ++r) {
+    const int gridRow = model_->GridRow(r);
+    if (gridRow < 0 || gridRow >= grid.Rows()) break;
+    const QString text = QString::fromStdString(ShownText(grid, gridRow, col, traits));
+    width = std::max(width, metrics.horizontalAdvance(text) + kCellPadding);
   }
+  // A date or a work-order number is read whole or not at all.
+  const bool whole = traits.date || traits.code || traits.number;
+  return std::clamp(width, kMinWidth, whole ? std::max(width, kMinWidth) : kMaxAutoWidth);
+}
+
+void GridView::ApplyColumns(bool widths, bool reread) {
+  forms::Grid& grid = Grid();
+  if (static_cast<int>(autoWidths_.size()) != grid.Cols()) autoWidths_.assign(grid.Cols(), 0);
+  if (static_cast<int>(unused_.size()) != grid.Cols()) {
+    unused_.assign(static_cast<size_t>(grid.Cols()), 0);
+    reread = true;
+  }
+  const bool typing = grid.Editable() && grid.AcceptsInput();
+  for (int c = 0; c < grid.Cols(); ++c) {
+    const ColumnTraits& traits = model_->Traits(c);
+    const bool hiddenByGrid = grid.ColHidden(c);
+    // While lines are typed, a column the clerk may type into stays: the line may need it.
+    if (reread) {
+      unused_[static_cast<size_t>(c)] =
+          traits.optional && !(typing && grid.Col(c).editable) && ColumnUnused(grid, c, traits);
+    }
+    const bool unused =
+        !hiddenByGrid && !shownByUser_.count(c) && unused_[static_cast<size_t>(c)] != 0;
+    const bool hidden = hiddenByGrid || unused;
+    if (isColumnHidden(c) != hidden) setColumnHidden(c, hidden);
+    if (!widths || hiddenByGrid) continue;
+    int width = 0;
+    if (IsUserWidth(grid.Col(c).width)) {
+      width = TwipsToPixels(grid.Col(c).width);
+      if (traits.date || traits.code) width = std::max(width, ContentWidth(c));
+    } else {
+      // Only ever wider: columns that jump narrower on the next record are harder to read.
+      autoWidths_[static_cast<size_t>(c)] =
+          std::max(autoWidths_[static_cast<size_t>(c)], ContentWidth(c));
+      width = autoWidths_[static_cast<size_t>(c)];
+    }
+    setColumnWidth(c, width);
+  }
+}
+
+void GridView::SetColumnWanted(int col, bool wanted) {
+  forms::Grid& grid = Grid();
+  if (col < 0 || col >= grid.Cols()) return;
+  if (wanted) {
+    shownByUser_.insert(col);
+    if (grid.ColHidden(col)) {
+      if (grid.Col(col).width <= 0) grid.Col(col).width = forms::Column{}.width;
+      grid.SetColHidden(col, false);
+    }
+  } else {
+    shownByUser_.erase(col);
+    grid.SetColHidden(col, true);
+  }
+  syncing_ = true;
+  ApplyColumns(true, true);
+  syncing_ = false;
+  UpdateTotals();
+}
+
+void GridView::ShowHeaderMenu(const QPoint& pos) {
+  const forms::Grid& grid = Grid();
+  QMenu menu(this);
+  for (int c = 0; c < grid.Cols(); ++c) {
+    if (!OfferedColumn(grid.ColCaption(c))) continue;
+    QAction* action = menu.addAction(QString::fromStdString(forms::Trim(grid.ColCaption(c))));
+    action->setCheckable(true);
+    action->setChecked(!isColumnHidden(c));
+    action->setData(c);
+  }
+  if (menu.isEmpty()) return;
+  if (QAction* chosen = menu.exec(horizontalHeader()->mapToGlobal(pos))) {
+    SetColumnWanted(chosen->data().toInt(), chosen->isChecked());
+  }
+}
+
+void GridView::SetTotalsWanted(bool wanted) {
+  totalsWanted_ = wanted;
+  UpdateTotals();
+}
+
+bool GridView::TotalsShown() const {
+  return !footer_->isHidden();
+}
+
+QString GridView::TotalText(int col) const {
+  if (totals_.empty() || col < 0 || col >= static_cast<int>(totals_.size())) return {};
+  const QHeaderView* header = horizontalHeader();
+  for (int visual = 0; visual < header->count(); ++visual) {
+    const int first = header->logicalIndex(visual);
+    if (header->isSectionHidden(first)) continue;
+    if (first == col) return QString::fromUtf8(kTotalCaption);
+    break;
+  }
+  return totals_[static_cast<size_t>(col)];
+}
+
+void GridView::UpdateTotals() {
+  const forms::Grid& grid = Grid();
+  totals_.clear();
+  bool anySum = false;
+  for (int c = 0; c < grid.Cols() && totalsWanted_; ++c) {
+    anySum = anySum || (model_->Traits(c).sum && !isColumnHidden(c));
+  }
+  if (anySum) {
+    totals_.resize(static_cast<size_t>(grid.Cols()));
+    for (int c = 0; c < grid.Cols(); ++c) {
+      const ColumnTraits& traits = model_->Traits(c);
+      if (traits.sum && !isColumnHidden(c)) {
+        totals_[static_cast<size_t>(c)] = QString::fromStdString(ColumnTotal(grid, c, traits));
+      }
+    }
+  }
+  // A total is wider than the cells it adds up: a column the view sizes makes room for it.
+  QFont bold = font();
+  bold.setBold(true);
+  const QFontMetrics boldMetrics(bold);
+  const bool wasSyncing = syncing_;
+  syncing_ = true;
+  for (size_t c = 0; c < totals_.size() && c < autoWidths_.size(); ++c) {
+    if (totals_[c].isEmpty() || IsUserWidth(grid.Col(static_cast<int>(c)).width)) continue;
+    const int needed = boldMetrics.horizontalAdvance(totals_[c]) + kCellPadding;
+    if (needed > columnWidth(static_cast<int>(c))) {
+      autoWidths_[c] = std::max(autoWidths_[c], needed);
+      setColumnWidth(static_cast<int>(c), autoWidths_[c]);
+    }
+  }
+  syncing_ = wasSyncing;
+  const bool shown = !totals_.empty();
+  if (shown == footer_->isHidden()) {
+    footer_->setVisible(shown);
+    updateGeometries();
+  }
+  footer_->update();
+}
+
+void GridView::updateGeometries() {
+  QTableView::updateGeometries();
+  if (!footer_) return;
+  // The base lays the header out and gives the viewport the rest; the totals row takes its
+  // height back from the viewport's bottom, above the horizontal scroll bar. Setting the
+  // margin resizes the viewport, which calls this again and finds the margin already right.
+  const int height = footer_->isHidden() ? 0 : verticalHeader()->defaultSectionSize() + 2;
+  const QMargins margins = viewportMargins();
+  if (margins.bottom() != height) {
+    setViewportMargins(margins.left(), margins.top(), margins.right(), height);
+  }
+  PlaceFooter();
+}
+
+void GridView::PlaceFooter() {
+  if (footer_->isHidden()) return;
+  const QRect area = viewport()->geometry();
+  footer_->setGeometry(area.left(), area.bottom() + 1, area.width(), viewportMargins().bottom());
+  footer_->raise();
 }
 
 void GridView::Sync() {
   syncing_ = true;
   const bool reset = model_->Sync();
-  ApplyColumns(reset);
+  // A long list (a report) is not typed into: its totals and unused columns change with a new
+  // list, which resets the model. A document's grid is read again after every edit.
+  const bool reread = reset || Grid().DataRows() <= kLiveRows;
+  ApplyColumns(reset, reread);
+  if (reread) UpdateTotals();
   forms::Grid& grid = Grid();
   const int modelRow = model_->ModelRow(grid.Row());
   if (modelRow >= 0) {
@@ -116,6 +420,15 @@ void GridView::currentChanged(const QModelIndex& current, const QModelIndex& pre
 void GridView::keyPressEvent(QKeyEvent* event) {
   if (state() != QAbstractItemView::EditingState) {
     const int row = CurrentGridRow();
+    const int tickColumn = model_->TickColumn();
+    if (event->key() == Qt::Key_Space && tickColumn >= 0 && row >= 0 && row < Grid().Rows()) {
+      const QModelIndex tick = model_->index(currentIndex().row(), tickColumn);
+      if (model_->flags(tick) & Qt::ItemIsUserCheckable) {
+        model_->SetTicked(row, tickColumn, tick.data(Qt::CheckStateRole).toInt() != Qt::Checked);
+        Sync();
+      }
+      return;
+    }
     if (event->key() == Qt::Key_Delete && row >= 0 && row < Grid().Rows()) {
       Report(forms::Input::DeleteRow(Grid(), row));
       return;
@@ -131,6 +444,8 @@ void GridView::keyPressEvent(QKeyEvent* event) {
 void GridView::mouseDoubleClickEvent(QMouseEvent* event) {
   QModelIndex index = indexAt(event->position().toPoint());
   const int row = index.isValid() ? model_->GridRow(index.row()) : -1;
+  // In a tick cell each click has ticked already.
+  if (index.isValid() && (model_->flags(index) & Qt::ItemIsUserCheckable)) return;
   if (row >= 0 && row < Grid().Rows()) {
     Report(forms::Input::DoubleClick(Grid(), row));
   }

@@ -2,9 +2,21 @@
 // current row kept in step with the grid, and the grid's user input through forms::Input —
 // Delete removes the current row, F2 asks for the cell's picker, a double click is the grid's
 // double click, and a right click shows the form's popup menu and reports the choice.
+//
+// What a clerk reads (desk/grid_columns.h tells the columns apart):
+// - Columns are sized to their content when shown, within a cap, unless the user sized them:
+//   a width the user drags is kept in the grid (and so in the user's layout file) marked as
+//   the user's, and wins from then on. Dates and codes are never cut.
+// - Optional columns that no row uses are hidden; a right click on the header lists every
+//   column to show or hide.
+// - Under a grid with sum columns a frozen totals row ("合计") follows the column widths and the
+//   horizontal scroll.
+// - The current cell is framed inside the highlighted row.
 #pragma once
 
 #include <QTableView>
+#include <set>
+#include <vector>
 
 #include "desk/grid_model.h"
 #include "forms/form.h"
@@ -21,6 +33,7 @@ class GridView : public QTableView {
 
   GridModel& Model() { return *model_; }
   forms::Grid& Grid() { return model_->Grid(); }
+  const forms::Grid& Grid() const { return model_->Grid(); }
   // Re-reads the grid: model, hidden columns, widths after a reset, the current row.
   void Sync();
   // The grid row of the view's current index, -1 when none.
@@ -34,6 +47,14 @@ class GridView : public QTableView {
   // the key (through forms::Input::MenuChoice).
   bool ChooseMenuItem(int gridRow, const std::string& key);
 
+  // Whether the totals row is wanted under a grid with sum columns (a picker's list has none).
+  void SetTotalsWanted(bool wanted);
+  bool TotalsShown() const;
+  // The totals row's text under a column ("合计" in the first visible one), as drawn.
+  QString TotalText(int col) const;
+  // Shows or hides a column as the header's menu does.
+  void SetColumnWanted(int col, bool wanted);
+
  signals:
   // A user input reached the control; refusal is empty when it was accepted.
   void InputDone(const QString& refusal);
@@ -43,9 +64,17 @@ class GridView : public QTableView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void updateGeometries() override;
 
  private:
-  void ApplyColumns(bool widths);
+  class Footer;
+
+  // widths: size the columns again; reread: look again which optional columns are unused.
+  void ApplyColumns(bool widths, bool reread);
+  int ContentWidth(int col) const;
+  void ShowHeaderMenu(const QPoint& pos);
+  void UpdateTotals();
+  void PlaceFooter();
   void Report(const forms::InputResult& result);
 
   forms::Form& form_;
@@ -53,10 +82,21 @@ class GridView : public QTableView {
   bool syncing_ = false;
   int sortedColumn_ = -1;
   int sortOrder_ = 0;
+  Footer* footer_;
+  bool totalsWanted_ = true;
+  std::vector<QString> totals_;  // per column; empty for none
+  std::set<int> shownByUser_;    // optional columns the user asked for while empty
+  std::vector<int> autoWidths_;  // the widths content sizing gave, which only ever grow
+  std::vector<char> unused_;     // optional columns no row used when last read
 };
 
 // Twips of the host grid to pixels of the screen and back (15 twips a pixel at 96 dpi).
 int TwipsToPixels(int twips);
 int PixelsToTwips(int pixels);
+// A width the user dragged, as the grid keeps it: one twip past the whole pixels, which no
+// designed width (whole characters) and no default carries, so the mark survives the layout
+// file and tells the user's width from one the view may size to the content.
+int UserWidthTwips(int pixels);
+bool IsUserWidth(int twips);
 
 }  // namespace ws::desk

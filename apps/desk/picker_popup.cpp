@@ -30,12 +30,19 @@ PickerPopup::PickerPopup(host::IControl& picker, const std::string& text, QWidge
   layout->addWidget(view_);
   resize(680, 380);
   for (QLineEdit* line : view_->findChildren<QLineEdit*>()) line->installEventFilter(this);
-  if (GridView* grid = view_->FirstVisibleGrid()) grid->installEventFilter(this);
+  if (GridView* grid = view_->FirstVisibleGrid()) {
+    grid->installEventFilter(this);
+    grid->SetTotalsWanted(false);  // a list to choose from, not figures to add up
+  }
   connect(view_, &FormView::SearchEntered, this, &PickerPopup::ChooseCurrent);
   // Focus on the search box, so typing goes on searching.
   for (const auto& child : picker_.Form().Children()) {
     if (dynamic_cast<forms::SearchBox*>(child.get())) {
-      if (QWidget* box = view_->QtWidgetOf(*child)) box->setFocus();
+      if (QWidget* box = view_->QtWidgetOf(*child)) {
+        box->setFocus();
+        // The field's text narrows the list the popup opens with; typed over, it goes.
+        if (auto* line = qobject_cast<QLineEdit*>(box)) line->selectAll();
+      }
       break;
     }
   }

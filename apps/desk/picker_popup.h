@@ -1,6 +1,7 @@
 // The drop-down of a picker control: the picker's form (its grid, incremental search box and
 // filter check box) drawn by the generic renderer in a popup below the field being edited.
-// Typing searches, Up and Down move through the rows, Enter or a double click chooses (the
+// Typing narrows the list (the picker's count follows as "n / N"), Up and Down move through the
+// rows that are left, Enter or a double click chooses (the
 // picker raises DoSelect and the popup reads GetValue, GetText and Objects), Escape or a click
 // elsewhere cancels. A host command's key cancels too, and the command runs after the popup.
 #pragma once

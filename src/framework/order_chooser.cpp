@@ -6,6 +6,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/grid_search.h"
+#include "forms/text.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
 #include "host/parameters.h"
@@ -58,10 +59,16 @@ OrderChooser::OrderChooser(ChooserLook look) : form_(look.name), look_(std::move
   grid_ =
       &form_.Add<forms::Grid>("ywGrid1", -1, look_.gridType ? look_.gridType : forms::kFlexGrid);
   grid_->SetFormatString(look_.format);
+  HideKeyColumns();
   grid_->SetFixedRows(1);
   grid_->SetFixedCols(look_.rowHeaderCol ? 1 : 0);
   grid_->SetToolTip(kChooseHint);
-  grid_->SetEditable(false);
+  // Only the tick takes input; a chooser that lets more be typed opens that column itself.
+  grid_->SetEditable(true);
+  for (int col = 0; col < grid_->Cols(); ++col) grid_->Col(col).editable = col == look_.tickColumn;
+  grid_->OnAfterEdit = [this](int row, int col) {
+    if (col == look_.tickColumn) Tick(row, !forms::TrimView(grid_->TextMatrix(row, col)).empty());
+  };
 
   searchBox_ = &form_.Add<forms::SearchBox>("SearchBox1");
   searchBox_->boundGrid = grid_->Name();
@@ -74,9 +81,12 @@ OrderChooser::OrderChooser(ChooserLook look) : form_(look.name), look_(std::move
   };
   searchBox_->filterMode = findCheck_->Checked();
 
-  for (size_t i = 0; i < look_.buttons.size(); ++i) {
+  // One wording in every chooser.
+  std::vector<const char*> captions = {"确定", "取消", "查询", "清空条件"};
+  if (look_.manyTicks) captions.insert(captions.end(), {"全不选", "全选"});
+  for (size_t i = 0; i < captions.size(); ++i) {
     auto& button = form_.Add<forms::CommandButton>("btn", static_cast<int>(i));
-    button.SetCaption(look_.buttons[i]);
+    button.SetCaption(captions[i]);
     button.OnClick = [this, i] { btn_Click(static_cast<int>(i)); };
   }
 }
@@ -102,6 +112,13 @@ void OrderChooser::btn_Click(int index) {
       ClearFilters();
       Query();
       break;
+    case kUntickAll:
+    case kTickAll:
+      if (look_.manyTicks) {
+        TickAll(index == kTickAll);
+        break;
+      }
+      [[fallthrough]];
     default:
       if (system_) {
         system_->Dialogs().MessageBox("未处理的功能", look_.title, host::MsgButtons::Ok,
@@ -109,6 +126,33 @@ void OrderChooser::btn_Click(int index) {
       }
       break;
   }
+}
+
+bool OrderChooser::Ticked(int row) const {
+  return grid_->IsDataRow(row) && !grid_->TextMatrix(row, look_.tickColumn).empty();
+}
+
+void OrderChooser::Tick(int row, bool ticked) {
+  if (!grid_->IsDataRow(row)) return;
+  if (ticked && !look_.manyTicks) {
+    TickAll(false);
+    grid_->SetRow(row);
+  }
+  grid_->SetTextMatrix(row, look_.tickColumn, ticked ? kTick : "");
+}
+
+void OrderChooser::TickAll(bool ticked) {
+  ticked = ticked && look_.manyTicks;
+  for (int row = grid_->FixedRows(); row < grid_->Rows(); ++row) {
+    grid_->SetTextMatrix(row, look_.tickColumn, ticked ? kTick : "");
+  }
+}
+
+int OrderChooser::FirstTicked() const {
+  for (int row = grid_->FixedRows(); row < grid_->Rows(); ++row) {
+    if (Ticked(row)) return row;
+  }
+  return -1;
 }
 
 void OrderChooser::ClearFilters() {
@@ -153,6 +197,7 @@ void OrderChooser::Open(host::ISystem& system) {
 void OrderChooser::RebuildGrid() {
   for (int col = 0; col < grid_->Cols(); ++col) grid_->SetColHidden(col, false);
   grid_->SetFormatString(look_.format);
+  HideKeyColumns();
   if (system_) ApplyLayout();
 }
 
@@ -165,13 +210,24 @@ void OrderChooser::ApplyLayout() {
     const auto path = grid::LayoutPath(System().GetLoginInfo().workFolder, look_.name);
     if (look_.layout == ChooserLook::FormStatus) {
       grid::LoadFormStatusFile(path, form_, true);
-      return;
+    } else {
+      grid::Profile profile = grid::Profile::Load(path);
+      grid::ApplyGridSettings(profile, *grid_, false);
+      grid::LoadSearchSettings(profile, *searchBox_);
+      findCheck_->SetValue(searchBox_->filterMode ? 1 : 0);
     }
-    grid::Profile profile = grid::Profile::Load(path);
-    grid::ApplyGridSettings(profile, *grid_, false);
-    grid::LoadSearchSettings(profile, *searchBox_);
-    findCheck_->SetValue(searchBox_->filterMode ? 1 : 0);
   } catch (const std::exception&) {
+  }
+  HideKeyColumns();
+}
+
+void OrderChooser::HideKeyColumns() {
+  // Ids and program numbers travel with a row for the document, never for the clerk's eyes;
+  // an old layout file that shows them is overruled.
+  for (int col = 0; col < grid_->Cols(); ++col) {
+    if (forms::EndsWith(forms::FoldCase(grid_->ColCaption(col)), "id")) {
+      grid_->SetColHidden(col, true);
+    }
   }
 }
 
@@ -249,7 +305,7 @@ bool OrderChooser::Query() {
 std::vector<int> OrderChooser::SearchColumns() const {
   std::vector<int> columns;
   for (int col = grid_->FixedCols(); col < grid_->Cols() && columns.size() < 2; ++col) {
-    if (!grid_->ColHidden(col)) columns.push_back(col);
+    if (!grid_->ColHidden(col) && col != look_.tickColumn) columns.push_back(col);
   }
   return columns;
 }

@@ -2,8 +2,15 @@
 // documents' frmSelWsJs and frmSel_AR_Rec): a filter strip of fields "ywTxt" (0 plate, 1
 // work-order number, 2 and 3 entry-date range, 4 customer, 6 row count), a result grid
 // "ywGrid1", the search box "SearchBox1" whose mode the check box "ChkFind" sets, buttons "btn"
-// (0 confirm, 1 close, 2 query, 3 clear the filters and query; an index the dialog does not
-// know answers "未处理的功能"), and a layout file workFolder/selfbb/<dialog name>.txt.
+// (0 "确定" confirm, 1 "取消" close, 2 "查询" query, 3 "清空条件" clear the filters and query;
+// where several rows may be ticked, 4 "全不选" and 5 "全选"; an index the dialog does not know
+// answers "未处理的功能"), and a layout file workFolder/selfbb/<dialog name>.txt.
+//
+// Every chooser lists the newest orders first (entry date, then work-order number, both
+// descending), so the row limit cuts off old orders, never today's. Id columns stay hidden,
+// whatever a layout file says. Its first column "选择"
+// holds a tick ("√" or empty) that an edit of the cell sets (any text ticks, an empty one
+// unticks), as a front end's check box does; a chooser of one order keeps one tick at most.
 //
 // A chooser is opened by its document, set up with the host's system object and shown through
 // the host's dialogs (RunModal) until a button closes it or the user dismisses it.
@@ -30,7 +37,9 @@ struct ChooserLook {
   bool rowHeaderCol = false;
   const char* gridType = nullptr;  // forms::kFlexGrid when null
   std::string defaultRows = "100";
-  std::vector<const char*> buttons = {"确定", "关闭", "查询", "清除"};
+  // The "选择" column, and whether several rows may be ticked (with the buttons 全不选, 全选).
+  int tickColumn = 0;
+  bool manyTicks = true;
   // The money choosers keep an unused, hidden ywTxt(5) in their strip.
   bool spareSlot = true;
   // What the layout file keeps: the grid's columns and the search settings, or the whole
@@ -50,7 +59,9 @@ class OrderChooser : public host::IModalForm {
     kCustomer = 4,
     kRows = 6
   };
-  enum Button { kConfirm = 0, kClose = 1, kQuery = 2, kClear = 3 };
+  enum Button { kConfirm = 0, kClose = 1, kQuery = 2, kClear = 3, kUntickAll = 4, kTickAll = 5 };
+  static constexpr const char* kTick = "√";
+  static constexpr const char* kTickCaption = "选择";
 
   ~OrderChooser() override;
 
@@ -71,6 +82,15 @@ class OrderChooser : public host::IModalForm {
   bool Query();
   // What a press of button `index` does.
   virtual void btn_Click(int index);
+  bool Ticked(int row) const;
+  // Ticks or unticks a data row (other rows too where the chooser says so); a chooser of one
+  // order unticks the others and makes the row current.
+  virtual void Tick(int row, bool ticked);
+  void ToggleTick(int row) { Tick(row, !Ticked(row)); }
+  // Every data row ticked or none (a chooser of one order only unticks).
+  void TickAll(bool ticked);
+  // The first ticked data row, -1 when none.
+  int FirstTicked() const;
 
  protected:
   explicit OrderChooser(ChooserLook look);
@@ -130,6 +150,7 @@ class OrderChooser : public host::IModalForm {
  private:
   void ApplyLayout();
   void SaveLayout();
+  void HideKeyColumns();
 
   ChooserLook look_;
   host::ISystem* system_ = nullptr;

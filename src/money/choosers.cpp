@@ -1,5 +1,6 @@
 #include "money/choosers.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "db/date.h"
@@ -26,10 +27,11 @@ int64_t CellLong(const forms::Grid& grid, int row, int col) {
 frmSelWsJs::frmSelWsJs()
     : OrderChooser({.name = "frmSelWsJs",
                     .title = "选单",
-                    .format = "  |进厂日期   |工单号码    |客户名称                 |车牌号码      "
-                              "|车型       |维修分类    |维修费用      |配件费用       |诊断费     "
-                              "|检测费     |客户ID|progid|单据ID",
-                    .rowHeaderCol = true}) {
+                    .format =
+                        "选择|进厂日期   |工单号码    |客户名称                 |车牌号码      "
+                        "|车型       |维修分类    |维修费用      |配件费用       |诊断费     "
+                        "|检测费     |客户ID|progid|单据ID",
+                    .manyTicks = false}) {
   Grid().OnDblClick = [this](int row) {
     Grid().SetRow(row);
     OnConfirm();
@@ -122,7 +124,7 @@ void frmSelWsJs::FillRow(int row, const db::Recordset& r) {
 
 void frmSelWsJs::OnConfirm() {
   forms::Grid& grid = Grid();
-  const int row = grid.Row();
+  const int row = FirstTicked() >= 0 ? FirstTicked() : grid.Row();
   result_.clear();
   if (grid.IsDataRow(row)) {
     masters::clsSelWS selected;
@@ -145,14 +147,12 @@ void frmSelWsJs::OnConfirm() {
 frmSel_AR_Rec::frmSel_AR_Rec()
     : OrderChooser({.name = "frmSel_AR_Rec",
                     .title = "收款单选单",
-                    .format = "选择|工单号码    |进厂日期    |客户名称                     "
+                    .format = "选择|进厂日期    |工单号码    |客户名称                     "
                               "|车牌号码               |发动机号           |维修分类            "
                               "|合计金额  |已收金额  |余额    |本次核销额  |单据ID|progid"}) {
   form_.SetCaption("收款单选单");
-  forms::Grid& grid = Grid();
-  grid.SetEditable(true);
-  for (int col = 0; col < grid.Cols(); ++col) grid.Col(col).editable = col == kColWriteOff;
-  grid.OnDblClick = [this](int row) { ToggleTick(row); };
+  Grid().Col(kColWriteOff).editable = true;
+  Grid().OnDblClick = [this](int row) { ToggleTick(row); };
 }
 
 void frmSel_AR_Rec::py_Init(host::ISystem& system, int64_t customerId, db::Amount amount) {
@@ -197,24 +197,21 @@ void frmSel_AR_Rec::Allocate(db::Amount amount) {
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
     balances.push_back(CellAmount(grid, row, kColBalance));
   }
+  // The oldest debt is written off first; the list shows it last.
+  std::reverse(balances.begin(), balances.end());
   std::vector<Allocation> proposal = AllocateReceipt(amount, balances);
   for (size_t i = 0; i < proposal.size(); ++i) {
-    const int row = grid.FixedRows() + static_cast<int>(i);
+    const int row = grid.Rows() - 1 - static_cast<int>(i);
     grid.SetTextMatrix(row, kColChosen, proposal[i].chosen ? kTick : "");
     grid.SetTextMatrix(row, kColWriteOff, proposal[i].chosen ? proposal[i].amount.Text() : "");
   }
 }
 
-void frmSel_AR_Rec::ToggleTick(int row) {
-  forms::Grid& grid = Grid();
-  if (!grid.IsDataRow(row)) return;
-  grid.SetTextMatrix(row, kColChosen, grid.TextMatrix(row, kColChosen).empty() ? kTick : "");
-}
-
 void frmSel_AR_Rec::OnConfirm() {
   forms::Grid& grid = Grid();
   std::vector<ChosenOrder> chosen;
-  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+  // The receipt's lines read as the amount was written off: oldest first, the list upwards.
+  for (int row = grid.Rows() - 1; row >= grid.FixedRows(); --row) {
     if (grid.TextMatrix(row, kColChosen).empty()) continue;
     ChosenOrder order;
     order.orderNumber = grid.TextMatrix(row, kColNumber);

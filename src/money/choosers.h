@@ -1,16 +1,18 @@
 // The two repair-order choosers of the money documents.
 //
-// frmSelWsJs: the settlement picks the checked repair order it settles. A click selects a row;
-// confirm (or a double click) returns it and closes. The option buttons "Opt" in the frame
+// frmSelWsJs: the settlement picks the checked repair order it settles. Ticking a row (one at
+// most) or a click selects it; confirm returns the ticked row, else the current one, and
+// closes; a double click confirms the row. The option buttons "Opt" in the frame
 // "fraView" switch the grid between every column (0, "全部栏目") and the order alone (1,
 // "简要栏目": date, number, customer, plate); a switch rebuilds the grid with its stored layout
 // and queries again. Closing writes the chosen option's index to the user setting "WS_SelWs"
 // (it is never read back: every opening starts with every column).
 //
 // frmSel_AR_Rec ("收款单选单"): the receipt picks a customer's checked orders that still owe and
-// gets a proposal of how its amount is written off against them, oldest first. A double click
-// ticks or unticks a row; the write-off of a row may be typed over. Confirm hands the ticked
-// rows to EvHasSelect and closes.
+// gets a proposal of how its amount is written off against them, oldest first (the list shows
+// the newest first, as every chooser does). A tick or a double click ticks or unticks a row;
+// the write-off of a row may be typed over. Confirm hands the ticked rows to EvHasSelect,
+// oldest first (the list from the bottom up), and closes.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +28,8 @@ namespace ws::money {
 class frmSelWsJs : public framework::OrderChooser {
  public:
   enum Column {
-    kColDateIn = 1,
+    kColChosen = 0,
+    kColDateIn,
     kColNumber,
     kColCustomer,
     kColPlate,
@@ -97,8 +100,8 @@ class frmSel_AR_Rec : public framework::OrderChooser {
  public:
   enum Column {
     kColChosen = 0,
-    kColNumber,
     kColDateIn,
+    kColNumber,
     kColCustomer,
     kColPlate,
     kColEngine,
@@ -110,20 +113,18 @@ class frmSel_AR_Rec : public framework::OrderChooser {
     kColId,
     kColProgId
   };
-  static constexpr const char* kTick = "√";
-
   frmSel_AR_Rec();
 
   // Sets the customer filter, lists the orders, proposes the amount over them and shows the
   // dialog until it closes.
   void py_Init(host::ISystem& system, int64_t customerId, db::Amount amount);
 
-  // Raised by confirm with the ticked rows, in grid order.
+  // Raised by confirm with the ticked rows, oldest first.
   std::function<void(const std::vector<ChosenOrder>&)> EvHasSelect;
 
-  // Clears every tick and write-off, then spreads the amount over the listed balances.
+  // Clears every tick and write-off, then spreads the amount over the listed balances, from
+  // the oldest order (the bottom row) up.
   void Allocate(db::Amount amount);
-  void ToggleTick(int row);
 
  protected:
   db::Sql ListQuery(std::string_view driver) override;

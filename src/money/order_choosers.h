@@ -2,8 +2,9 @@
 // amount is proposed over the orders a customer still owes on.
 //
 // frmSelWsJs lists checked orders that no other settlement points at, for a new or edited
-// settlement. frmSel_AR_Rec lists one customer's checked orders with a balance, oldest first,
-// for a receipt.
+// settlement. frmSel_AR_Rec lists one customer's checked orders with a balance, for a receipt.
+// Both list the newest first (entry date, then work-order number, descending), as the
+// requisition's chooser does, so a row limit keeps the recent orders.
 #pragma once
 
 #include <cstdint>

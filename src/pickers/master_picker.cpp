@@ -29,26 +29,27 @@ const MasterPickerDescription& VehiclePicker() {
   static const MasterPickerDescription d{
       .className = "sel_cl",
       .title = "车辆选择",
+      // The clerk knows a vehicle by its plate: it leads, and the list is in plate order.
       .gridFormat =
-          "车辆编号      |车牌号            |发动机号        |车架号        |车型         "
+          "车牌号            |车辆编号      |发动机号        |车架号        |车型         "
           "|车主         |车主ID|车辆ID",
       .hiddenColumns = {6, 7},
       .frozenColumns = 1,
-      .loadQuery = std::string(" SELECT 车辆编号,车牌号,发动机号,车架号,车型,公司名称 As 车主,"
+      .loadQuery = std::string(" SELECT 车牌号,车辆编号,发动机号,车架号,车型,公司名称 As 车主,"
                                "车主ID,车辆ID") +
                    "    FROM clzl left join pdmwldw on clzl.车主ID=pdmwldw.往来ID" +
-                   "   ORDER BY 车辆编号 ",
+                   "   ORDER BY 车牌号 ",
       .validateQuery =
           std::string(
               " SELECT 车辆编号,车牌号,发动机号,车架号,车型,车主ID,公司名称 As 车主,车辆ID") +
           "   FROM clzl left join pdmwldw on clzl.车主ID=pdmwldw.往来ID" +
           "  WHERE ( 车辆编号 Like '@%' OR 车牌号 Like '@%')" +
           // The first row is the one taken: the first as the list shows them.
-          " ORDER BY 车辆编号",
+          " ORDER BY 车牌号",
 
       .properties = {{"i车辆ID", "车辆ID", 7, true},
-                     {"i车辆编号", "车辆编号", 0},
-                     {"i车牌号", "车牌号", 1},
+                     {"i车辆编号", "车辆编号", 1},
+                     {"i车牌号", "车牌号", 0},
                      {"i发动机号", "发动机号", 2},
                      {"i车架号", "车架号", 3},
                      {"i车型", "车型", 4},
@@ -68,6 +69,7 @@ const MasterPickerDescription& VehiclePicker() {
       .refusalText = "不能删除已启用的车辆信息!",
       .deleteStatement = "delete from clzl where 车辆ID=",
       .successText = "成功删除数据,往来ID号=",
+      .nameColumn = 0,
   };
   return d;
 }
@@ -303,9 +305,9 @@ bool MasterPicker::DeleteCurrent() {
     }
   }
 
-  if (System()->Dialogs().MessageBox("是否删除当前记录:" + grid.TextMatrix(row, 1),
-                                     "提示:", host::MsgButtons::YesNo,
-                                     host::MsgIcon::Question) != host::MsgAnswer::Yes) {
+  if (System()->Dialogs().MessageBox(
+          "是否删除当前记录:" + grid.TextMatrix(row, description_.nameColumn),
+          "提示:", host::MsgButtons::YesNo, host::MsgIcon::Question) != host::MsgAnswer::Yes) {
     return false;
   }
 

@@ -3,7 +3,8 @@
 // everything in which the three differ.
 //
 // Besides the shared picker behaviour (picker_control.h) a master picker:
-// - lists its whole master table (the description's load query) and shows "共:" + n + "条";
+// - lists its whole master table (the description's load query) in the natural order of its
+//   code (vehicle number 2 before 10) and shows "共:" + n + "条";
 // - on choosing fills its data object (Objects: a property bag with the typed bag's property
 //   names, ids as integers, texts as texts; every property empty, ids 0, for the empty choice)
 //   and Value / Text from the description's value and text fields;
@@ -13,8 +14,8 @@
 //   the match by the value;
 // - offers a popup menu "m_cMenu" (items "Add", "Edit", "-", "Delete", group "PDM"): Add and
 //   Edit raise EditForm(card program, id, Null, 1 / 2); Delete refuses a row in use (ErrMessage
-//   level 2, no question), asks "是否删除当前记录:" + column 1 (Yes/No, "提示:"), deletes in a
-//   transaction and reports success (level 1) or the database's error (level 8).
+//   level 2, no question), asks "是否删除当前记录:" + the row's name (Yes/No, "提示:"), deletes in
+//   a transaction and reports success (level 1) or the database's error (level 8).
 // Events: DoSelect, DoCancel (never raised), Message, ErrMessage, EditForm.
 #pragma once
 
@@ -62,6 +63,8 @@ struct MasterPickerDescription {
   std::string refusalText;
   std::string deleteStatement;  // + id
   std::string successText;      // + id
+  // The column that names a row in the delete question.
+  int nameColumn = 1;
 };
 
 // The three descriptions.
@@ -85,6 +88,8 @@ class MasterPicker : public PickerControl {
   void SetupGrid(forms::Grid& grid) override;
   db::Sql ListQuery() override { return db::Sql(description_.loadQuery); }
   void Choose(int row) override;
+  // The code (the plate of a vehicle) leads every master picker's rows.
+  int NaturalOrderColumn() const override { return 0; }
 
  private:
   void BuildMenu();

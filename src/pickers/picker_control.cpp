@@ -8,6 +8,7 @@
 #include "forms/text.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
+#include "pickers/natural_order.h"
 
 namespace ws::pickers {
 
@@ -242,9 +243,10 @@ void PickerControl::LoadRows(db::Recordset& records) {
   grid_->SetRedraw(false);
   grid_->ClearData();
   ShowRows(*grid_, records);
+  if (const int col = NaturalOrderColumn(); col >= 0) SortRowsNaturally(*grid_, col);
   grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
   topRow_ = grid_->FixedRows();
-  countLabel_->SetCaption("共:" + std::to_string(grid_->DataRows()) + "条");
+  ShowCount();
   if (scrollRate_ > 0) wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
   grid_->SetRedraw(true);
   // A search typed before the list arrived still applies to it.
@@ -265,8 +267,20 @@ void PickerControl::ShowRows(forms::Grid& grid, db::Recordset& records) {
 
 void PickerControl::ResetSearchDefaults() {
   searchBox_->searchColumns.clear();
-  searchBox_->filterMode = false;
-  filterCheck_->SetValue(0);
+  // Typing narrows the list to what matches: a clerk reads a few rows, not a moving highlight.
+  searchBox_->filterMode = true;
+  filterCheck_->SetValue(1);
+}
+
+void PickerControl::ShowCount() {
+  const int total = grid_->DataRows();
+  if (searchBox_->Text().empty() || !searchBox_->filterMode) {
+    countLabel_->SetCaption("共:" + std::to_string(total) + "条");
+    return;
+  }
+  int shown = 0;
+  for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r) shown += grid_->RowHidden(r) ? 0 : 1;
+  countLabel_->SetCaption(std::to_string(shown) + " / " + std::to_string(total));
 }
 
 void PickerControl::DoGetFormStatus() {
@@ -320,6 +334,7 @@ std::vector<int> PickerControl::SearchColumns() const {
 
 void PickerControl::RunSearch() {
   forms::IncrementalSearch(*grid_, SearchColumns(), searchBox_->Text(), searchBox_->filterMode);
+  ShowCount();
 }
 
 void PickerControl::KeyDown(int keyCode) {

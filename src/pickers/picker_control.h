@@ -1,6 +1,8 @@
 // What every drop-down picker shares, the module's (sel_cl, sel_xm, sel_wxfl, sel_TY_INNER) and
 // the host's own (platform/host_pickers.h): a read-only grid "Vs" listing the rows, a search box
-// "SearchBox1" bound to it with its filter-mode check box "Check", a count label, the keyboard
+// "SearchBox1" bound to it with its filter-mode check box "Check" (on unless the user's search
+// settings say otherwise: typing narrows the list to the matching rows), a count label ("共:N条",
+// and "n / N" while typed text narrows the list), the keyboard
 // (Down/Up over visible rows, Enter chooses), choosing a row (double click or Enter raises
 // DoSelect), the search settings kept in workFolder/selfbb/<name>.txt (section "Search") and the
 // mouse-wheel scroll rate.
@@ -129,6 +131,9 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   virtual void Choose(int row) = 0;
   // The columns searched when the settings enable none: the first two visible columns.
   virtual std::vector<int> FallbackSearchColumns() const;
+  // The column whose natural order (numbers as numbers) the loaded rows take; -1 keeps the
+  // statement's order.
+  virtual int NaturalOrderColumn() const { return -1; }
 
   host::ISystem* System() const { return system_; }
   // A parameter's value, "" when the collection or the parameter is absent.
@@ -148,6 +153,7 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   class DesignFacet;
 
   void RunSearch();
+  void ShowCount();
   void LoadRows(db::Recordset& records);
   void ResetSearchDefaults();
 

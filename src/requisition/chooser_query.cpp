@@ -33,7 +33,7 @@ db::Sql ChooserSelect(const ChooserFilter& filter, std::string_view driver) {
             : " and ( isnull(wsdjpj.产品ID,0)=0 or isnull(wsdjpj.数量,0)>isnull(wsdjpj.已领用数,"
               "0) )");
   }
-  sql.Raw(" ORDER by wsdj.工单号码 DESC,pdmcpml.物品编码");
+  sql.Raw(" ORDER by wsdj.进厂日期 DESC,wsdj.工单号码 DESC,pdmcpml.物品编码");
   return sql;
 }
 

@@ -1,5 +1,6 @@
 // The statement of the repair-order chooser: the part lines of checked repair orders (an order
-// without part lines once, with empty part columns), newest work-order number first.
+// without part lines once, with empty part columns), newest first: entry date, then work-order
+// number, both descending, then part code.
 #pragma once
 
 #include <cstdint>

@@ -37,7 +37,7 @@ framework::ChooserLook Look() {
   look.rowHeaderCol = true;
   look.gridType = forms::kLineGrid;
   look.defaultRows = std::to_string(frmSelWS::kDefaultRowLimit);
-  look.buttons = {"确定", "取消", "查询", "清空条件", "全不选", "全选"};
+  look.tickColumn = frmSelWS::kColTick;
   look.spareSlot = false;
   look.layout = framework::ChooserLook::FormStatus;
   look.addBeforeGrid = [](forms::Form& form) {
@@ -77,15 +77,7 @@ frmSelWS::frmSelWS(SelectionList& selection) : OrderChooser(Look()), selection_(
 
   forms::Grid& grid = Grid();
   grid.SetFrozenCols(kFrozenCols);
-  // Only the tick column takes input; the rest is what the repair orders say.
-  grid.SetEditable(true);
-  for (int c = 0; c < grid.Cols(); ++c) grid.Col(c).editable = c == kColTick;
-  grid.OnAfterEdit = [this](int row, int col) {
-    if (col == kColTick) Mark(row, !forms::Trim(Grid().TextMatrix(row, col)).empty());
-  };
-  grid.OnDblClick = [this](int row) {
-    if (Grid().IsDataRow(row)) Mark(row, !Ticked(row));
-  };
+  grid.OnDblClick = [this](int row) { ToggleTick(row); };
   // The search box is bound to the list while the dialog is open.
   SearchBox().boundGrid.clear();
   SearchBox().searchColumns.assign(kColumnCount, false);
@@ -131,14 +123,6 @@ bool frmSelWS::py_SubProgram(host::ISystem& system, int64_t customerId, int64_t 
   return shown && confirmed_;
 }
 
-void frmSelWS::btn_Click(int index) {
-  if (index == 4 || index == 5) {
-    MarkAll(index == 5);
-    return;
-  }
-  OrderChooser::btn_Click(index);
-}
-
 ChooserFilter frmSelWS::CurrentFilter() const {
   ChooserFilter filter;
   filter.plate = forms::Trim(Condition(kPlate).Text());
@@ -158,10 +142,6 @@ ChooserFilter frmSelWS::CurrentFilter() const {
   double limit = db::NumericValue(Condition(kRowLimit).Text());
   filter.rowLimit = limit > 0 ? static_cast<int64_t>(std::floor(limit)) : 0;
   return filter;
-}
-
-bool frmSelWS::Ticked(int row) const {
-  return Grid().IsDataRow(row) && Grid().TextMatrix(row, kColTick) == kTick;
 }
 
 void frmSelWS::FilterLeft(int index) {
@@ -285,24 +265,16 @@ void frmSelWS::FillRow(int row, const db::Recordset& records) {
   set(kColUnit, "单位");
 }
 
-void frmSelWS::Mark(int row, bool ticked) {
+void frmSelWS::Tick(int row, bool ticked) {
   forms::Grid& grid = Grid();
   if (!grid.IsDataRow(row)) return;
-  const char* mark = ticked ? kTick : "";
   if (!wholeOrder_->Checked()) {
-    grid.SetTextMatrix(row, kColTick, mark);
+    OrderChooser::Tick(row, ticked);
     return;
   }
   const std::string number = grid.TextMatrix(row, kColNumber);
   for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-    if (grid.TextMatrix(r, kColNumber) == number) grid.SetTextMatrix(r, kColTick, mark);
-  }
-}
-
-void frmSelWS::MarkAll(bool ticked) {
-  forms::Grid& grid = Grid();
-  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-    grid.SetTextMatrix(r, kColTick, ticked ? kTick : "");
+    if (grid.TextMatrix(r, kColNumber) == number) OrderChooser::Tick(r, ticked);
   }
 }
 

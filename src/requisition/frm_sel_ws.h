@@ -10,9 +10,9 @@
 //   number of rows; typed input that is no date, no whole number or no known plate or customer
 //   is marked invalid with "输入有误，请重新输入！". Option Opt(2) "车辆维修单" in the frame
 //   "前置单据" (the only source); ChkLl "显示已领料" (clicking reloads); chkZD "整单选中".
-// - The list ywGrid1 (22 columns, see the k* constants). Ticking a row is an edit of its
-//   选择 cell (any text ticks, an empty text unticks) or a double click (toggles); with chkZD
-//   every row of the same work-order number takes the same mark.
+// - The list ywGrid1 (22 columns, see the k* constants), newest order first. Ticking a row is
+//   an edit of its 选择 cell (any text ticks, an empty text unticks) or a double click
+//   (toggles); with chkZD every row of the same work-order number takes the same mark.
 // - btn(0) confirm: the ticked rows, in grid order, go to the selection list; the dialog
 //   closes. btn(1) closes without selecting. btn(2) queries again, btn(3) clears the
 //   conditions 0 to 4 and queries again, btn(4) unticks and btn(5) ticks every row.
@@ -50,7 +50,6 @@ class frmSelWS : public framework::OrderChooser {
   static constexpr const char* kButtons = "btn";
   static constexpr const char* kSettingKey = "WS_SelWs";
   static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
-  static constexpr const char* kTick = "√";
 
   // Condition fields (ywTxt index): the shared strip's, kRows the row limit.
   static constexpr int kRowLimit = kRows;
@@ -100,12 +99,10 @@ class frmSelWS : public framework::OrderChooser {
 
   // --- What the host and front ends reach.
   forms::Field& Condition(int index) const { return Filter(index); }
-  // The buttons' actions by index, as a click on btn(index); another index answers the box
-  // "未处理的功能".
-  void btn_Click(int index) override;
   // The conditions as the next query reads them.
   ChooserFilter CurrentFilter() const;
-  bool Ticked(int row) const;
+  // With chkZD the tick goes to every line of the row's work order.
+  void Tick(int row, bool ticked) override;
 
  protected:
   db::Sql ListQuery(std::string_view driver) override;
@@ -125,8 +122,6 @@ class frmSelWS : public framework::OrderChooser {
 
  private:
   void ResolveLookup(int index);
-  void Mark(int row, bool ticked);
-  void MarkAll(bool ticked);
   host::ISystem& OpenSystem() const;
 
   SelectionList& selection_;

@@ -43,11 +43,15 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
   WhileShown([&](host::IModalForm& form) {
     forms::Grid& grid = dialog.Grid();
     EXPECT_EQ(dialog.Filter(frmSel_AR_Rec::kCustomer).Text(), "顺达物流(应收)");
-    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColNumber), (Texts{"WS002", "WS001", "WS000"}));
+    // Newest first; the amount goes to the oldest debts first, from the bottom up.
+    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColNumber), (Texts{"WS000", "WS001", "WS002"}));
     EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColChosen), (Texts{"√", "√", "√"}));
-    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"600", "300", "100"}));
-    // The clerk leaves the newest order for later and takes less on the second.
-    ASSERT_TRUE(Input::DoubleClick(grid, 3));
+    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"100", "300", "600"}));
+    // The clerk leaves the newest order for later (a double click and a tick untick alike) and
+    // takes less on the second.
+    ASSERT_TRUE(Input::DoubleClick(grid, 1));
+    ASSERT_TRUE(Input::EditCell(grid, 1, frmSel_AR_Rec::kColChosen, "√"));
+    ASSERT_TRUE(Input::EditCell(grid, 1, frmSel_AR_Rec::kColChosen, ""));
     ASSERT_TRUE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColWriteOff, "250"));
     EXPECT_FALSE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColBalance, "1"))
         << "only the write-off may be typed over";
@@ -63,7 +67,11 @@ TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenV
   WhileShown([&](host::IModalForm& form) {
     // Order 2 belongs to settlement 50, which is the one being edited.
     EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColNumber),
-              (Texts{"WS000", "WS001", "WS002", "WS004", "WS005"}));
+              (Texts{"WS000", "WS004", "WS005", "WS001", "WS002"}));
+    // One order is settled: a tick moves from row to row, and wins over the current row.
+    ASSERT_TRUE(Input::EditCell(dialog.Grid(), 1, frmSelWsJs::kColChosen, "√"));
+    ASSERT_TRUE(Input::EditCell(dialog.Grid(), 4, frmSelWsJs::kColChosen, "√"));
+    EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColChosen), (Texts{"", "", "", "√", ""}));
     ASSERT_TRUE(Input::SelectRow(dialog.Grid(), 2));
     ASSERT_TRUE(Press(form, 0));
   });

@@ -45,20 +45,21 @@ class OrderChoosersTest : public OrdersTest {
 };
 
 // The settlement chooser offers checked orders no other settlement holds; the receivable
-// chooser one customer's checked orders with a balance, oldest first, settled or not.
+// chooser one customer's checked orders with a balance, settled or not; both newest first.
 TEST_F(OrderChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
   using S = SettlementChooserFilter;
   using R = ReceivableChooserFilter;
   const std::pair<S, Names> settlement[] = {
-      {{}, {"WS000", "WS001", "WS004", "WS005"}},
+      {{}, {"WS000", "WS004", "WS005", "WS001"}},
       // The settlement of order 2, being edited, still sees its order.
-      {{.settlementId = 50}, {"WS000", "WS001", "WS002", "WS004", "WS005"}},
-      {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS001", "WS005"}},
-      {{.rows = 2}, {"WS000", "WS001"}},
+      {{.settlementId = 50}, {"WS000", "WS004", "WS005", "WS001", "WS002"}},
+      {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS005", "WS001"}},
+      // The row limit keeps the newest.
+      {{.rows = 2}, {"WS000", "WS004"}},
   };
   const std::pair<R, Names> receivable[] = {
-      {{.customerId = 1}, {"WS002", "WS001", "WS000"}},
-      {{.customerId = 1, .vehicleId = 1}, {"WS002", "WS001"}},
+      {{.customerId = 1}, {"WS000", "WS001", "WS002"}},
+      {{.customerId = 1, .vehicleId = 1}, {"WS001", "WS002"}},
       {{.dateFrom = "2012-04-02", .customerId = 1, .vehicleId = 1}, {"WS001"}},
       {{.orderNumber = "WS004"}, {"WS004"}},
   };

@@ -34,19 +34,20 @@ struct PickerCase {
   bool textIsCode;  // Text is the code, not the name
   int64_t card;
   const char* deleted;  // success text ahead of the id
+  int nameColumn;       // the grid column of the name (a vehicle's plate leads its list)
   friend void PrintTo(const PickerCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const PickerCase kPickers[] = {
     {"Vehicle", &VehiclePicker, "clzl", "车辆ID,车辆编号,车牌号",
      "insert into wsdj (单据ID,progid,车辆ID) values (9,200001,1)", "i车辆ID", "i车辆编号",
-     "i车牌号", false, 200012, "成功删除数据,往来ID号="},
+     "i车牌号", false, 200012, "成功删除数据,往来ID号=", 0},
     {"Item", &ItemPicker, "PDMWXXM", "AutoID,编码,维修项目",
      "insert into wsdjxm (单据明细ID,单据ID,项目ID) values (9,9,1)", "i项目ID", "i项目编码",
-     "i维修项目", true, 200013, "成功删除数据,往来ID号="},
+     "i维修项目", true, 200013, "成功删除数据,往来ID号=", 1},
     {"Category", &CategoryPicker, "pdmwxfl", "维修分类ID,编码,维修分类",
      "insert into wsdj (单据ID,progid,维修分类ID) values (9,200001,1)", "i维修分类ID", "i编码",
-     "i维修分类", false, 200029, "成功删除数据,维修分类ID号="},
+     "i维修分类", false, 200029, "成功删除数据,维修分类ID号=", 1},
 };
 
 class MasterPickerTest : public test::HostTest {
@@ -128,8 +129,8 @@ TEST_P(EveryMasterPickerTest, MenuHandsTheCardToTheHostAndDeletesOnlyFreeRows) {
   auto picker = Open(description);
   auto& menu = picker->Menu();
 
-  Add(c, 1, "A", "used");  // row 1 in code order
-  Add(c, 2, "B", "free");
+  Add(c, 1, "A", "在用");  // row 1 in code (or plate) order
+  Add(c, 2, "B", "空闲");
   host_.Exec(c.use);
   ASSERT_TRUE(picker->Refresh());
   auto& grid = picker->Grid();
@@ -154,14 +155,14 @@ TEST_P(EveryMasterPickerTest, MenuHandsTheCardToTheHostAndDeletesOnlyFreeRows) {
   EXPECT_FALSE(picker->DeleteCurrent());
   ASSERT_EQ(dialogs.Boxes().size(), 1u);
   EXPECT_EQ(dialogs.Boxes()[0].text + "|" + dialogs.Boxes()[0].title,
-            "是否删除当前记录:free|提示:");
+            "是否删除当前记录:空闲|提示:");
   const std::string count = std::string("select count(*) from ") + c.table;
   EXPECT_EQ(host_.Scalar(count).ToLong(), 2);
   dialogs.Queue(MsgAnswer::Yes);
   EXPECT_TRUE(picker->DeleteCurrent());
   EXPECT_EQ(host_.Scalar(count).ToLong(), 1);
   ASSERT_EQ(grid.DataRows(), 1);
-  EXPECT_EQ(grid.TextMatrix(1, 1), "used");
+  EXPECT_EQ(grid.TextMatrix(1, c.nameColumn), "在用");
   errors = host_.Sink().Named("ErrMessage");
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[1].args,
@@ -211,15 +212,20 @@ TEST_F(MasterPickerTest, VehicleOwnerComesThroughTheJoinAndFilterModeHidesRows) 
   forms::Input::DoubleClick(grid, 1);
   EXPECT_EQ(picker->Objects().Text("i车主") + picker->Objects().Text("i发动机号"),
             "甲运输公司ENG-X");
-  // Filter mode hides the rows whose first two columns do not hold the text.
+  // Typing narrows the list to the rows whose first two columns hold the text; the count
+  // follows.
   picker->SetText("京");
-  ASSERT_TRUE(forms::Input::Click(picker->FilterCheck()));
   EXPECT_FALSE(grid.RowHidden(1) || grid.RowHidden(2));
   EXPECT_TRUE(grid.RowHidden(3));
+  EXPECT_EQ(picker->CountLabel().Caption(), "2 / 3");
   // Enter on a hidden row is no choice at all.
   grid.SetRow(3);
   picker->KeyDown(kKeyEnter);
   EXPECT_EQ(picker->GetValue(), "0");
+  // The filter box turned off, typing only finds: every row stays.
+  ASSERT_TRUE(forms::Input::Click(picker->FilterCheck()));
+  EXPECT_FALSE(grid.RowHidden(3));
+  EXPECT_EQ(picker->CountLabel().Caption(), "共:3条");
 }
 
 TEST_F(MasterPickerTest, FailuresAreReportedAndChangeNothing) {

@@ -78,17 +78,18 @@ TEST_F(ChooserTest, ListsTheLinesStillToIssueOfCheckedOrdersInEitherDialect) {
     host_.Db().SetSetting("driver", driver);
     Open([&](frmSelWS& chooser) {
       const forms::Grid& grid = chooser.Grid();
-      EXPECT_EQ(Column(grid, frmSelWS::kColNumber), (Strings{"W004", "W002", "W001"}));
-      EXPECT_EQ(Column(grid, frmSelWS::kColLineId), (Strings{"131", "", "101"}));
+      // Newest entry date first: W004 has the higher number but came in earlier.
+      EXPECT_EQ(Column(grid, frmSelWS::kColNumber), (Strings{"W002", "W001", "W004"}));
+      EXPECT_EQ(Column(grid, frmSelWS::kColLineId), (Strings{"", "101", "131"}));
       // An order without part lines: once, with empty part columns.
-      EXPECT_EQ(grid.TextMatrix(2, frmSelWS::kColProductId), "");
-      EXPECT_EQ(grid.TextMatrix(1, frmSelWS::kColOutstanding), "1") << "Null issued reads as 0";
+      EXPECT_EQ(grid.TextMatrix(1, frmSelWS::kColProductId), "");
+      EXPECT_EQ(grid.TextMatrix(3, frmSelWS::kColOutstanding), "1") << "Null issued reads as 0";
 
       // Showing issued lines adds the full and the over-issued line of W001.
       Click(chooser, frmSelWS::kShowIssued);
-      EXPECT_EQ(Column(grid, frmSelWS::kColLineId), (Strings{"131", "", "101", "102", "103"}));
-      EXPECT_EQ(grid.TextMatrix(4, frmSelWS::kColOutstanding), "0");
-      EXPECT_EQ(grid.TextMatrix(5, frmSelWS::kColOutstanding), "-2");
+      EXPECT_EQ(Column(grid, frmSelWS::kColLineId), (Strings{"", "101", "102", "103", "131"}));
+      EXPECT_EQ(grid.TextMatrix(3, frmSelWS::kColOutstanding), "0");
+      EXPECT_EQ(grid.TextMatrix(4, frmSelWS::kColOutstanding), "-2");
       Click(chooser, frmSelWS::kShowIssued);  // remembered for the next opening
       Click(chooser, frmSelWS::kButtons, 1);
     });
@@ -109,23 +110,23 @@ TEST_F(ChooserTest, ListsTheLinesStillToIssueOfCheckedOrdersInEitherDialect) {
 
 TEST_F(ChooserTest, TickedLinesAndWholeOrdersBecomeTheSelection) {
   bool confirmed = Open([&](frmSelWS& chooser) {
-    Click(chooser, frmSelWS::kShowIssued);  // W004 131, W002, W001 101 102 103
+    Click(chooser, frmSelWS::kShowIssued);  // W002, W001 101 102 103, W004 131
     Click(chooser, frmSelWS::kButtons, 5);
     EXPECT_EQ(Column(chooser.Grid(), frmSelWS::kColTick), (Strings{"√", "√", "√", "√", "√"}));
     Click(chooser, frmSelWS::kButtons, 4);
-    Tick(chooser, 1, "x");  // any text ticks
-    EXPECT_TRUE(chooser.Ticked(1));
-    ASSERT_TRUE(Input::DoubleClick(chooser.Grid(), 2));
-    ASSERT_TRUE(Input::DoubleClick(chooser.Grid(), 1));  // a second click unticks
-    EXPECT_FALSE(chooser.Ticked(1));
+    Tick(chooser, 5, "x");  // any text ticks
+    EXPECT_TRUE(chooser.Ticked(5));
+    ASSERT_TRUE(Input::DoubleClick(chooser.Grid(), 1));
+    ASSERT_TRUE(Input::DoubleClick(chooser.Grid(), 5));  // a second click unticks
+    EXPECT_FALSE(chooser.Ticked(5));
 
     // A whole order: one click on any of its lines ticks and unticks all of them.
     Click(chooser, frmSelWS::kWholeOrder);
+    Tick(chooser, 3);
+    EXPECT_EQ(Column(chooser.Grid(), frmSelWS::kColTick), (Strings{"√", "√", "√", "√", ""}));
+    Tick(chooser, 2, "");
+    EXPECT_EQ(Column(chooser.Grid(), frmSelWS::kColTick), (Strings{"√", "", "", "", ""}));
     Tick(chooser, 4);
-    EXPECT_EQ(Column(chooser.Grid(), frmSelWS::kColTick), (Strings{"", "√", "√", "√", "√"}));
-    Tick(chooser, 3, "");
-    EXPECT_EQ(Column(chooser.Grid(), frmSelWS::kColTick), (Strings{"", "√", "", "", ""}));
-    Tick(chooser, 5);
     Click(chooser, frmSelWS::kButtons, 0);
   });
   EXPECT_TRUE(confirmed);

@@ -1,0 +1,181 @@
+// What a clerk reads off the grids and does with the keyboard: a document grid's totals row and
+// its columns (numbers right, no stand-in dates, unused attributes hidden until wanted, widths
+// the user dragged kept), a picker narrowing its list as the clerk types, and chooser rows
+// ticked with Space and a click.
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTest>
+
+#include "desk/form_view.h"
+#include "desk/grid_view.h"
+#include "desk/picker_popup.h"
+#include "desk_fixture.h"
+#include "money/choosers.h"
+#include "requisition/frm_sel_ws.h"
+
+namespace ws::desk {
+
+namespace {
+
+// A requisition-like line grid: a row number, a code, a quantity, a price, an amount (its
+// format left open), a colour nobody uses and a date.
+struct LineForm {
+  forms::Form form{"Lines"};
+  forms::Grid* grid = &form.Add<forms::Grid>("ywGrid");
+
+  LineForm() {
+    grid->SetFormatString("行号|物品编码|出库数量|出库单价|金额|颜色|进厂日期");
+    grid->Col(2).format = "###.##";
+    grid->Col(3).format = "###.##";
+    const char* lines[][7] = {{"1", "PJ1", "2", "10.5", "21", "", "2012-06-01"},
+                              {"2", "PJ2", "1.5", "3", "4.5", "", "1900-01-01"},
+                              {"3", "PJ3", "0.25", "100", "25.04", "", ""}};
+    for (const auto& line : lines) {
+      const int row = grid->AddRow();
+      for (int col = 0; col < 7; ++col) grid->SetTextMatrix(row, col, line[col]);
+    }
+  }
+};
+
+void Show(QWidget& widget) {
+  widget.resize(900, 400);
+  widget.show();
+  QApplication::setActiveWindow(&widget);
+  QVERIFY(QTest::qWaitForWindowExposed(&widget));
+}
+
+QModelIndex Cell(GridView& view, int modelRow, int col) {
+  return view.model()->index(modelRow, col);
+}
+
+}  // namespace
+
+class GridsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void TotalsRowSumsAmountsAndQuantitiesOfADocumentGrid() {
+    LineForm lines;
+    FormView view(lines.form);
+    Show(view);
+    GridView& grid = *view.GridViewOf(*lines.grid);
+    QVERIFY(grid.TotalsShown());
+    QCOMPARE(grid.TotalText(0), QString("合计"));
+    QCOMPARE(grid.TotalText(2), QString("3.75"));
+    QCOMPARE(grid.TotalText(3), QString());  // prices are never added up
+    QCOMPARE(grid.TotalText(4), QString("50.54"));
+    // A hidden row (a filter) is not counted; an edit is.
+    lines.grid->SetRowHidden(3, true);
+    lines.grid->SetTextMatrix(1, 4, "20.5");
+    grid.Sync();
+    QCOMPARE(grid.TotalText(4), QString("25.00"));
+    QCOMPARE(grid.TotalText(2), QString("3.5"));
+    // Hidden by the header's menu, a column has no total and the caption moves along.
+    grid.SetColumnWanted(0, false);
+    QVERIFY(lines.grid->ColHidden(0));
+    QCOMPARE(grid.TotalText(1), QString("合计"));
+  }
+
+  void ColumnsReadAsAClerkReadsThem() {
+    LineForm lines;
+    auto view = std::make_unique<FormView>(lines.form);
+    Show(*view);
+    GridView* grid = view->GridViewOf(*lines.grid);
+    const auto align = [&](int col) {
+      return grid->model()->data(Cell(*grid, 0, col), Qt::TextAlignmentRole).toInt() &
+             Qt::AlignHorizontal_Mask;
+    };
+    QCOMPARE(align(2), int(Qt::AlignRight));
+    QCOMPARE(align(4), int(Qt::AlignRight));
+    QCOMPARE(align(1), 0);
+    QCOMPARE(grid->model()->data(Cell(*grid, 0, 4)).toString(), QString("21.00"));
+    QCOMPARE(grid->model()->data(Cell(*grid, 1, 6)).toString(), QString());
+    QCOMPARE(grid->model()->data(Cell(*grid, 0, 6)).toString(), QString("2012-06-01"));
+    // The date is read whole; the colour no line uses waits until someone asks for it.
+    const QString date = "2012-06-01";
+    QVERIFY(grid->columnWidth(6) > grid->fontMetrics().horizontalAdvance(date));
+    QVERIFY(grid->isColumnHidden(5));
+    grid->SetColumnWanted(5, true);
+    QVERIFY(!grid->isColumnHidden(5));
+    lines.grid->SetTextMatrix(1, 5, "红");
+    grid->SetColumnWanted(5, false);
+    QVERIFY(grid->isColumnHidden(5));
+
+    // A width the user drags outlives the view, content sizing the others.
+    grid->horizontalHeader()->resizeSection(1, 333);
+    QVERIFY(IsUserWidth(lines.grid->Col(1).width));
+    QVERIFY(!IsUserWidth(lines.grid->Col(2).width));
+    view = std::make_unique<FormView>(lines.form);
+    Show(*view);
+    QCOMPARE(view->GridViewOf(*lines.grid)->columnWidth(1), 333);
+  }
+
+  void PickerNarrowsAsTheClerkTypesAndCountsWhatIsLeft() {
+    test::ShopFixture shop(
+        "INSERT INTO PDMWXXM (AutoID, 编码, 维修项目) VALUES (1, 'XM10', '补胎'), "
+        "(2, 'XM2', '精致洗车'), (3, 'XM1', '普通洗车')");
+    QCOMPARE(shop.Error(), std::string());
+    auto picker = shop.Host()->System().GetPicker("pdmxm");
+    QVERIFY(picker && picker->AsPickerUI()->Init(shop.Host()->System(), 0, ""));
+    PickerPopup popup(*picker, "");
+    Show(popup);
+    GridView& list = *popup.View().FirstVisibleGrid();
+    QVERIFY(!list.TotalsShown());
+    // Codes in the order of their numbers.
+    QCOMPARE(list.model()->data(Cell(list, 2, 0)).toString(), QString("XM10"));
+    auto* count = qobject_cast<QLabel*>(popup.View().QtWidgetOf(*picker->Form().Find("LblCount")));
+    QVERIFY(count);
+
+    auto* search =
+        qobject_cast<QLineEdit*>(popup.View().QtWidgetOf(*picker->Form().Find("SearchBox1")));
+    QVERIFY(search);
+    search->setFocus();
+    test::TypeText(search, "洗车");
+    test::ProcessQueued();
+    QCOMPARE(list.model()->rowCount(), 2);
+    QCOMPARE(count->text(), QString("2 / 3"));
+    // Down and Enter still choose among what is left.
+    QTest::keyClick(search, Qt::Key_Down);
+    QTest::keyClick(search, Qt::Key_Return);
+    QVERIFY(popup.Result().chosen);
+    QCOMPARE(popup.Result().text, std::string("XM2"));
+  }
+
+  void SpaceAndAClickTickChooserRows() {
+    requisition::SelectionList selection;
+    requisition::frmSelWS lines(selection);
+    money::frmSelWsJs orders;
+    for (framework::OrderChooser* chooser :
+         std::initializer_list<framework::OrderChooser*>{&lines, &orders}) {
+      for (const char* number : {"W3", "W2", "W1"}) {
+        const int row = chooser->Grid().AddRow();
+        chooser->Grid().SetTextMatrix(row, requisition::frmSelWS::kColNumber, number);
+      }
+      FormView view(chooser->Form());
+      Show(view);
+      GridView& grid = *view.GridViewOf(chooser->Grid());
+      QCOMPARE(grid.model()->rowCount(), 3);  // a list to tick takes no new rows
+      const int tick = chooser == &lines ? requisition::frmSelWS::kColTick : 0;
+      // Space from any cell of the row; a click anywhere in the tick cell.
+      grid.setFocus();
+      grid.setCurrentIndex(Cell(grid, 1, 3));
+      QTest::keyClick(&grid, Qt::Key_Space);
+      QVERIFY(chooser->Ticked(2));
+      QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                        grid.visualRect(Cell(grid, 0, tick)).topLeft() + QPoint(3, 3));
+      QVERIFY(chooser->Ticked(1));
+      // The settlement settles one order: the new tick moved.
+      QCOMPARE(chooser->Ticked(2), chooser == &lines);
+      QCOMPARE(grid.model()->data(Cell(grid, 0, tick), Qt::CheckStateRole).toInt(),
+               int(Qt::Checked));
+      QTest::keyClick(&grid, Qt::Key_Space);
+      QVERIFY(!chooser->Ticked(1));
+    }
+  }
+};
+
+}  // namespace ws::desk
+
+QTEST_MAIN(ws::desk::GridsTest)
+#include "grids_test.moc"
