@@ -212,7 +212,7 @@ ChainEffect DemoChain::Plan(int64_t day, const ChainOrder& order) {
     if (on > lastActive || amount <= 0) break;
     const bool checked = checkedOn(on, 0.7, 0.97);
     if (checked) {
-      effect.collectedFen += amount;
+      effect.collected += static_cast<double>(amount) / 100.0;
       effect.rowVersion += 3;  // collected amount, discount and balance, one update each
     }
     collected += amount;

@@ -54,8 +54,10 @@ struct ChainOrder {
 
 // What the chain's checks did to the order's own row.
 struct ChainEffect {
-  int64_t collectedFen = 0;  // 补收金额: the checked receipts' write-offs
-  int64_t rowVersion = 0;    // ws_rowver: one per update the checks made of the row
+  // 补收金额, the checked receipts' write-offs summed as the engine sums them, one receipt at a
+  // time (REAL columns on SQLite); the balance is computed from it as the last check does.
+  double collected = 0;
+  int64_t rowVersion = 0;  // ws_rowver: one per update the checks made of the row
 };
 
 // A part's stock row: where the requisition takes it from and the quantity its line shows.

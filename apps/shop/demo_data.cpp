@@ -822,10 +822,10 @@ class DemoWriter {
           .Fen(receivableFen)
           .Fen(receivableFen)
           .Num(0)
-          .Fen(effect.collectedFen)
+          .Num(effect.collected)
           .Num(0)
           .Num(0)
-          .Fen(receivableFen - effect.collectedFen)
+          .Num(static_cast<double>(receivableFen) / 100.0 - effect.collected)
           .Text(remark)
           .Text(receptionist.name)
           .Date(dateIn);
