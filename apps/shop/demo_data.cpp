@@ -16,6 +16,7 @@
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "db/sql.h"
+#include "platform/shop_info.h"
 #include "platform/sqlite_database.h"
 #include "shop/bulk_rows.h"
 #include "shop/demo_chain.h"
@@ -306,6 +307,7 @@ class DemoWriter {
     Customers();
     Vehicles();
     Orders();
+    ShopParticulars();
     if (!error_.empty()) {
       transaction.Fail(error_);
       return error_;
@@ -326,6 +328,27 @@ class DemoWriter {
   std::string Address() {
     return "北京市" + random_.Pick(kDistricts) + random_.Pick(kRoads) +
            std::to_string(random_.Between(1, 300)) + "号";
+  }
+
+  // The shop's own name, address, telephone and tax number, from a stream of their own.
+  void ShopParticulars() {
+    if (!error_.empty()) return;
+    static const std::vector<std::string> names = {"顺驰", "安达", "畅行", "众诚", "利通", "恒信"};
+    static const std::vector<std::string> roads = {"广渠路",     "东四环中路", "京通快速路辅路",
+                                                   "南四环西路", "北清路",     "建材城西路"};
+    static const char kTaxCharacters[] = "0123456789ABCDEFGHJKLMNPQRTUWXY";
+    DemoRandom random(options_.seed ^ 0x5851f42d4c957f2dULL);
+    platform::ShopInfo info;
+    info.name = "北京" + random.Pick(names) + "汽车维修服务有限公司";
+    info.address = "北京市" + random.Pick(kDistricts) + random.Pick(roads) +
+                   std::to_string(random.Between(1, 300)) + "号";
+    info.phone = "010-" + std::to_string(random.Between(6, 8)) + random.Digits(7);
+    // A unified social credit code: "91" (a company), the area code, then ten characters.
+    info.taxNumber = "91110" + std::to_string(random.Between(101, 115)) + "MA";
+    while (info.taxNumber.size() < 18) {
+      info.taxNumber += kTaxCharacters[random.Below(sizeof kTaxCharacters - 1)];
+    }
+    error_ = platform::SaveShopInfo(db_, info);
   }
 
   void Departments() {
