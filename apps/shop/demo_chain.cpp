@@ -262,6 +262,7 @@ void DemoChain::WriteDay(int64_t day, Day& documents) {
 
 void DemoChain::WriteRequisition(int64_t day, const std::string& number, const Requisition& r) {
   const db::Date date = DemoDateOfDay(day);
+  const std::string dateText = date.Text();
   const int period = db::PeriodOfDate(date, db::kDefaultClosingDay);
   const int64_t id = ++requisitionId_;
   int64_t totalFen = 0;
@@ -284,12 +285,12 @@ void DemoChain::WriteRequisition(int64_t day, const std::string& number, const R
       .Id(db::kLocalCurrencyId)
       .Id(0)
       .Text("")
-      .Date(date)
+      .Text(dateText)
       .Text(r.user)
-      .Date(date)
+      .Text(dateText)
       .Text(r.checked ? r.user : "");
   if (r.checked) {
-    header.Date(date);
+    header.Text(dateText);
   } else {
     header.Null();
   }
@@ -333,8 +334,8 @@ void DemoChain::WriteRequisition(int64_t day, const std::string& number, const R
         .Text(number)
         .Text(r.user)
         .Text("")
-        .Date(date)
-        .Date(date)
+        .Text(dateText)
+        .Text(dateText)
         .Null()
         .Id(0)
         .Id(0)
@@ -361,6 +362,7 @@ void DemoChain::WriteRequisition(int64_t day, const std::string& number, const R
 
 void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Settlement& s) {
   const db::Date date = DemoDateOfDay(day);
+  const std::string dateText = date.Text();
   const int period = db::PeriodOfDate(date, db::kDefaultClosingDay);
   const int64_t id = ++receivableId_;
 
@@ -375,7 +377,7 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
       .Id(0)
       .Id(0)
       .Id(0)
-      .Date(date)
+      .Text(dateText)
       .Id(period)
       .Num(0)
       .Num(0)
@@ -383,10 +385,10 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
       .Text(s.remark)
       .Id(s.orderId)
       .Text(s.user)
-      .Date(date)
+      .Text(dateText)
       .Text(s.checked ? s.user : "");
   if (s.checked) {
-    header.Date(date);
+    header.Text(dateText);
   } else {
     header.Null();
   }
@@ -422,7 +424,7 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
   doc.id = id;
   doc.programNumber = kSettlementProgram;
   doc.number = number;
-  doc.date = date.Text();
+  doc.date = dateText;
   doc.period = period;
   doc.customerId = s.ownerId;
   doc.fees = {Money(labourFen), Money(partsFen), Money(s.diagnosisFen), Money(s.inspectionFen),
@@ -450,7 +452,7 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
         .Text(line.account)
         .Text("")
         .Id(period)
-        .Date(date)
+        .Text(dateText)
         .Text(number)
         .Id(line.methodId)
         .Id(db::kLocalCurrencyId)
@@ -465,7 +467,7 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
         .Id(line.partnerId)
         .Text("")
         .Text(s.user)
-        .Date(date)
+        .Text(dateText)
         .Id(kSettlementProgram)
         .Id(id)
         .Row();
@@ -475,6 +477,7 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
 
 void DemoChain::WriteReceipt(int64_t day, const std::string& number, const Receipt& r) {
   const db::Date date = DemoDateOfDay(day);
+  const std::string dateText = date.Text();
   const int64_t id = ++receivableId_;
   BulkInserter& header = *receivables_;
   header.Id(id)
@@ -486,7 +489,7 @@ void DemoChain::WriteReceipt(int64_t day, const std::string& number, const Recei
       .Id(0)
       .Id(0)
       .Id(0)
-      .Date(date)
+      .Text(dateText)
       .Id(db::PeriodOfDate(date, db::kDefaultClosingDay))
       .Fen(r.amountFen)
       .Num(0)
@@ -494,10 +497,10 @@ void DemoChain::WriteReceipt(int64_t day, const std::string& number, const Recei
       .Text("")
       .Id(0)
       .Text(r.user)
-      .Date(date)
+      .Text(dateText)
       .Text(r.checked ? r.user : "");
   if (r.checked) {
-    header.Date(date);
+    header.Text(dateText);
   } else {
     header.Null();
   }
