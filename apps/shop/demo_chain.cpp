@@ -320,7 +320,7 @@ void DemoChain::WriteRequisition(int64_t day, const std::string& number, const R
         .Fen(line.amountFen)
         .Fen(line.amountFen)
         .Text(stock.name)
-        .Text(stock.spec)
+        .Text(stock.variant)
         .Id(period)
         .Text("")
         .Row();

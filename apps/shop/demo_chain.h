@@ -65,7 +65,7 @@ struct ChainStock {
   int64_t depot = 0;
   double quantity = 0;
   std::string name;
-  std::string spec;
+  std::string variant;  // 规格
 };
 
 struct ChainCounts {
