@@ -9,11 +9,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "desk/field_editor.h"
+#include "desk/form_layout.h"
 #include "desk/grid_model.h"
 #include "desk/grid_view.h"
 #include "forms/input.h"
@@ -51,7 +53,9 @@ FormView::FormView(forms::Form& form, QWidget* parent) : QWidget(parent), form_(
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   AddHeader(layout);
+  BuildGroups(layout);
   Build(layout, "");
+  AddCompactLine(layout);
   if (form.BackColor() >= 0) {
     QPalette p = palette();
     p.setColor(QPalette::Window, HostColor(form.BackColor()));
@@ -98,23 +102,149 @@ void FormView::AddHeader(QBoxLayout* layout) {
   }
 }
 
+bool FormView::IsGrouped(const forms::Widget& w) {
+  if (w.Place().group.empty()) return false;
+  if (auto* label = dynamic_cast<const forms::Label*>(&w)) return !IsHeaderLabel(label->Name());
+  return TakesText(w);
+}
+
+bool FormView::HasUngroupedChildren(const std::string& frame) const {
+  for (const auto& child : form_.Children()) {
+    if (child->Container() != frame || IsGrouped(*child)) continue;
+    auto* inner = dynamic_cast<const forms::Frame*>(child.get());
+    if (!inner || HasUngroupedChildren(inner->Name())) return true;
+  }
+  return false;
+}
+
+void FormView::AddTextRow(QGridLayout* grid, forms::Widget& w, int row, int col) {
+  if (auto* label = dynamic_cast<forms::Label*>(&w)) {
+    grid->addWidget(MakeLabel(*label), row, col, 1, 2);
+    return;
+  }
+  auto* caption = new QLabel(CaptionOf(w), this);
+  auto* editor = new FieldEditor(w, this);
+  caption->setBuddy(editor);
+  caption->setVisible(w.Visible());
+  if (w.Place().prominent) {
+    QFont f = editor->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.2);
+    editor->setFont(f);
+    caption->setFont(f);
+  }
+  connect(editor, &FieldEditor::InputDone, this, &FormView::AfterInput);
+  connect(editor, &FieldEditor::EnterPressed, this, [this, editor] { FocusNextEditor(editor); });
+  editors_.push_back(editor);
+  Bind(w, editor);
+  // The caption follows its editor's visibility.
+  bindings_.push_back(Binding{&w, caption});
+  grid->addWidget(caption, row, col, Qt::AlignRight);
+  grid->addWidget(editor, row, col + 1);
+  grid->setColumnStretch(col + 1, 1);
+}
+
+void FormView::BuildGroups(QBoxLayout* layout) {
+  std::vector<forms::Widget*> placed, compact;
+  for (const auto& child : form_.Children()) {
+    if (!IsGrouped(*child)) continue;
+    (child->Place().compact ? compact : placed).push_back(child.get());
+  }
+  auto byOrder = [](const forms::Widget* a, const forms::Widget* b) {
+    return a->Place().order < b->Place().order;
+  };
+  std::stable_sort(placed.begin(), placed.end(), byOrder);
+  std::stable_sort(compact.begin(), compact.end(), byOrder);
+  compact_ = std::move(compact);
+  if (placed.empty()) return;
+
+  // Groups in the order of their first field; the Enter and Tab order follows the same way.
+  std::vector<std::string> names;
+  std::vector<std::vector<forms::Widget*>> members;
+  for (forms::Widget* w : placed) {
+    auto it = std::find(names.begin(), names.end(), w->Place().group);
+    if (it == names.end()) {
+      names.push_back(w->Place().group);
+      members.emplace_back();
+      it = names.end() - 1;
+    }
+    members[it - names.begin()].push_back(w);
+  }
+  std::vector<int> counts;
+  for (const auto& m : members) counts.push_back(static_cast<int>(m.size()));
+  const FormPlan plan = PlanGroups(counts, kFieldsPerRow);
+
+  auto* row = new QHBoxLayout;
+  std::vector<QVBoxLayout*> stacks;
+  for (int width : plan.stackWidths) {
+    auto* stack = new QVBoxLayout;
+    stacks.push_back(stack);
+    row->addLayout(stack, width);
+  }
+  for (size_t g = 0; g < names.size(); ++g) {
+    auto* box = new QGroupBox(GroupCaption(names[g], members[g]), this);
+    box->setObjectName(QString::fromStdString("group_" + names[g]));
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+    const int columns = plan.stackWidths[plan.stackOf[g]];
+    for (size_t i = 0; i < members[g].size(); ++i) {
+      AddTextRow(grid, *members[g][i], static_cast<int>(i) / columns,
+                 static_cast<int>(i) % columns * 2);
+    }
+    stacks[plan.stackOf[g]]->addWidget(box);
+  }
+  for (QVBoxLayout* stack : stacks) stack->addStretch(1);
+  layout->addLayout(row);
+}
+
+QString FormView::GroupCaption(const std::string& group,
+                               const std::vector<forms::Widget*>& members) const {
+  // Fields that all sit in one captioned frame take the frame's caption ("本次收款情况").
+  const std::string& container = members.front()->Container();
+  const bool shared = std::all_of(members.begin(), members.end(), [&](const forms::Widget* w) {
+    return w->Container() == container;
+  });
+  if (shared && !container.empty()) {
+    if (auto* frame = form_.FindAs<forms::Frame>(container); frame && !frame->Caption().empty()) {
+      return QString::fromStdString(frame->Caption());
+    }
+  }
+  return QString::fromStdString(group);
+}
+
+void FormView::AddCompactLine(QBoxLayout* layout) {
+  if (compact_.empty()) return;
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(6);
+  for (size_t i = 0; i < compact_.size(); ++i) {
+    AddTextRow(grid, *compact_[i], 0, static_cast<int>(i) * 2);
+  }
+  layout->addLayout(grid);
+}
+
 void FormView::Build(QBoxLayout* layout, const std::string& container) {
-  std::vector<forms::Widget*> texts, buttons, labels, blocks;
+  std::vector<forms::Widget*> texts, buttons, tabs, labels, blocks;
   std::vector<std::string> nameOrder;
   for (const auto& child : form_.Children()) {
     forms::Widget& w = *child;
-    if (w.Container() != container) continue;
+    if (w.Container() != container || IsGrouped(w)) continue;
     if (std::find(nameOrder.begin(), nameOrder.end(), w.Name()) == nameOrder.end()) {
       nameOrder.push_back(w.Name());
     }
     if (TakesText(w)) {
       texts.push_back(&w);
+    } else if (dynamic_cast<forms::OptionButton*>(&w) && container.empty()) {
+      tabs.push_back(&w);
     } else if (IsButtonLike(w) || dynamic_cast<forms::SearchBox*>(&w)) {
       buttons.push_back(&w);
     } else if (auto* label = dynamic_cast<forms::Label*>(&w)) {
       if (!(container.empty() && IsHeaderLabel(label->Name()))) labels.push_back(&w);
-    } else if (dynamic_cast<forms::Grid*>(&w) || dynamic_cast<forms::Frame*>(&w)) {
+    } else if (dynamic_cast<forms::Grid*>(&w)) {
       blocks.push_back(&w);
+    } else if (auto* frame = dynamic_cast<forms::Frame*>(&w)) {
+      if (HasUngroupedChildren(frame->Name())) blocks.push_back(&w);
     }
   }
   // Control arrays in index order, at the place their name first appears.
@@ -127,29 +257,28 @@ void FormView::Build(QBoxLayout* layout, const std::string& container) {
   });
 
   if (!texts.empty()) {
+    // A card (no grid below) packs its fields at the top in two columns; a form above a grid
+    // spends three columns to leave the grid its rows.
+    const bool card =
+        container.empty() &&
+        std::none_of(form_.Children().begin(), form_.Children().end(),
+                     [](const auto& c) { return dynamic_cast<forms::Grid*>(c.get()) != nullptr; });
+    const int perRow = card ? 2 : kFieldsPerRow;
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
-    int i = 0;
-    for (forms::Widget* w : texts) {
-      auto* caption = new QLabel(CaptionOf(*w), this);
-      auto* editor = new FieldEditor(*w, this);
-      caption->setBuddy(editor);
-      caption->setVisible(w->Visible());
-      connect(editor, &FieldEditor::InputDone, this, &FormView::AfterInput);
-      connect(editor, &FieldEditor::EnterPressed, this,
-              [this, editor] { FocusNextEditor(editor); });
-      editors_.push_back(editor);
-      Bind(*w, editor);
-      // The caption follows its editor's visibility.
-      bindings_.push_back(Binding{w, caption});
-      const int row = i / kFieldsPerRow;
-      const int col = (i % kFieldsPerRow) * 2;
-      grid->addWidget(caption, row, col, Qt::AlignRight);
-      grid->addWidget(editor, row, col + 1);
-      grid->setColumnStretch(col + 1, 1);
-      ++i;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      AddTextRow(grid, *texts[i], static_cast<int>(i) / perRow, static_cast<int>(i) % perRow * 2);
     }
-    layout->addLayout(grid);
+    if (card) {
+      // Half a metre of editor helps nobody read a plate: a card keeps a readable width.
+      auto* holder = new QWidget(this);
+      holder->setLayout(grid);
+      holder->setMaximumWidth(900);
+      grid->setContentsMargins(0, 0, 0, 0);
+      layout->addWidget(holder, 0, Qt::AlignLeft);
+    } else {
+      layout->addLayout(grid);
+    }
   }
   if (!buttons.empty()) {
     auto* line = new QHBoxLayout;
@@ -169,6 +298,7 @@ void FormView::Build(QBoxLayout* layout, const std::string& container) {
     line->addStretch(1);
     layout->addLayout(line);
   }
+  if (!tabs.empty()) layout->addWidget(MakeTabBar(tabs));
   for (forms::Widget* w : blocks) {
     if (auto* grid = dynamic_cast<forms::Grid*>(w)) {
       auto* view = new GridView(*grid, form_, this);
@@ -196,6 +326,41 @@ void FormView::Build(QBoxLayout* layout, const std::string& container) {
       layout->addWidget(box, 1);
     }
   }
+  if (container.empty() && blocks.empty()) layout->addStretch(1);
+}
+
+QWidget* FormView::MakeTabBar(const std::vector<forms::Widget*>& options) {
+  // Options that switch what the form shows below them (items or parts) read as tabs.
+  auto* bar = new QTabBar(this);
+  bar->setObjectName("optionTabs");
+  bar->setExpanding(false);
+  bar->setDrawBase(false);
+  for (forms::Widget* option : options) bar->addTab(CaptionOf(*option));
+  tabBars_.push_back(TabBinding{bar, options});
+  connect(bar, &QTabBar::currentChanged, this, [this, options](int index) {
+    if (syncingTabs_ || index < 0 || index >= static_cast<int>(options.size())) return;
+    forms::InputResult result = forms::Input::Click(*options[index]);
+    AfterInput(QString::fromStdString(result.reason));
+  });
+  return bar;
+}
+
+void FormView::SyncTabs() {
+  syncingTabs_ = true;
+  for (const TabBinding& tabs : tabBars_) {
+    bool anyVisible = false;
+    for (size_t i = 0; i < tabs.options.size(); ++i) {
+      const auto* option = static_cast<const forms::CheckBox*>(tabs.options[i]);
+      tabs.bar->setTabEnabled(static_cast<int>(i), option->Enabled());
+      tabs.bar->setTabVisible(static_cast<int>(i), option->Visible());
+      anyVisible = anyVisible || option->Visible();
+      if (option->Checked() && tabs.bar->currentIndex() != static_cast<int>(i)) {
+        tabs.bar->setCurrentIndex(static_cast<int>(i));
+      }
+    }
+    tabs.bar->setVisible(anyVisible);
+  }
+  syncingTabs_ = false;
 }
 
 QWidget* FormView::MakeButton(forms::Widget& widget) {
@@ -256,6 +421,9 @@ QWidget* FormView::MakeLabel(forms::Label& label) {
         " font-weight: bold; }");
   } else if (label.Name() == host::DocumentControl::kFilterLabel) {
     widget->setStyleSheet("QLabel { color: #0050a0; }");
+  } else if (label.Place().prominent) {
+    widget->setStyleSheet("QLabel { color: #803000; font-weight: bold; }");
+    widget->setWordWrap(true);
   }
   Bind(label, widget);
   return widget;
@@ -298,17 +466,40 @@ void FormView::SyncOne(const Binding& binding) {
 void FormView::Refresh() {
   refreshPending_ = false;
   for (const auto& binding : bindings_) SyncOne(binding);
+  SyncTabs();
   for (FieldEditor* editor : editors_) editor->Sync();
   for (GridView* view : gridViews_) {
     view->setEnabled(view->Grid().Enabled());
     view->Sync();
   }
-  forms::Widget* focus = form_.Focus();
-  if (focus != lastFocus_) {
-    lastFocus_ = focus;
-    QWidget* widget = focus ? QtWidgetOf(*focus) : nullptr;
-    if (widget && widget->isVisible()) widget->setFocus(Qt::OtherFocusReason);
+  ApplyFocus();
+}
+
+void FormView::ApplyFocus() {
+  if (form_.FocusRequests() == 0 && !searchFocused_) {
+    // A list that asked for nothing waits for what the clerk searches.
+    for (const auto& child : form_.Children()) {
+      auto* box = dynamic_cast<forms::SearchBox*>(child.get());
+      QWidget* line = box ? QtWidgetOf(*box) : nullptr;
+      if (line && line->isVisible()) {
+        searchFocused_ = true;
+        line->setFocus(Qt::OtherFocusReason);
+        return;
+      }
+    }
   }
+  if (form_.FocusRequests() == focusRequests_) return;
+  forms::Widget* focus = form_.Focus();
+  QWidget* widget = focus ? QtWidgetOf(*focus) : nullptr;
+  // A form not on screen yet keeps the request until it is shown.
+  if (widget && !widget->isVisible() && !isVisible()) return;
+  focusRequests_ = form_.FocusRequests();
+  if (widget && widget->isVisible()) widget->setFocus(Qt::OtherFocusReason);
+}
+
+void FormView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  QTimer::singleShot(0, this, [this] { ApplyFocus(); });
 }
 
 void FormView::ScheduleRefresh() {
@@ -342,6 +533,10 @@ void FormView::AfterInput(const QString& refusal) {
 }
 
 void FormView::FocusNextEditor(FieldEditor* from) {
+  if (enterRunsQuery_) {
+    emit QueryRequested();
+    return;
+  }
   auto it = std::find(editors_.begin(), editors_.end(), from);
   if (it == editors_.end()) return;
   for (++it; it != editors_.end(); ++it) {

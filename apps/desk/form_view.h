@@ -2,12 +2,14 @@
 // (after the control's Init built the form) with a simple automatic layout, and afterwards only
 // re-reads the model: Refresh after every operation.
 //
-// Layout: the title, record, checked-stamp and filter labels in a header line; the text-taking
-// widgets (fields, text boxes, combo boxes, date editors) as caption + editor, three to a row,
-// in the order of the form (control arrays by index); a line of search boxes, check boxes,
-// option buttons and buttons; a line of the other labels; then the grids and frames, which
-// take the remaining height. A widget whose Container() names a frame of the form is laid out
-// inside that frame by the same rules.
+// Layout: the title, record, checked-stamp and filter labels in a header line; the fields the
+// control placed in groups as captioned group boxes side by side (PlanGroups), in the visual
+// order the control gave, which Tab and Enter follow too; the other text-taking widgets as
+// caption + editor, three to a row (two on a card, packed at the top); a line of search boxes,
+// check boxes and buttons; a line of the other labels; option buttons of the form itself as tabs
+// over the grids and frames, which take the remaining height; the compact group (who entered
+// and checked) as one line at the bottom. A widget whose Container() names a frame of the form
+// is laid out inside that frame by the same rules; a frame left empty by the groups is dropped.
 //
 // Every user input goes through forms::Input; afterwards the view refreshes itself and emits
 // InputDone, so the host can refresh its toolbar.
@@ -22,6 +24,8 @@
 
 class QAbstractButton;
 class QBoxLayout;
+class QGridLayout;
+class QTabBar;
 class QLabel;
 class QLineEdit;
 
@@ -56,12 +60,20 @@ class FormView : public QWidget {
   const std::vector<GridView*>& GridViews() const { return gridViews_; }
   // The first visible grid view, nullptr when none.
   GridView* FirstVisibleGrid() const;
+  // A report's fields are its query: Enter in any of them asks for the rows (QueryRequested)
+  // instead of moving on.
+  void SetEnterRunsQuery(bool on) { enterRunsQuery_ = on; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  signals:
   // A user input reached the control; refusal says why it was refused, empty when accepted.
   void InputDone(const QString& refusal);
   // Enter in a search box.
   void SearchEntered();
+  // Enter in a field of a form whose fields are a query.
+  void QueryRequested();
 
  private:
   struct Binding {
@@ -69,7 +81,21 @@ class FormView : public QWidget {
     QWidget* widget;
   };
 
+  struct TabBinding {
+    QTabBar* bar;
+    std::vector<forms::Widget*> options;
+  };
+
+  // Fields the control placed in groups are laid out by group, wherever their container.
+  static bool IsGrouped(const forms::Widget& w);
+  bool HasUngroupedChildren(const std::string& frame) const;
+  void BuildGroups(QBoxLayout* layout);
+  QString GroupCaption(const std::string& group, const std::vector<forms::Widget*>& members) const;
+  void AddCompactLine(QBoxLayout* layout);
+  void AddTextRow(QGridLayout* grid, forms::Widget& w, int row, int col);
   void Build(QBoxLayout* layout, const std::string& container);
+  QWidget* MakeTabBar(const std::vector<forms::Widget*>& options);
+  void SyncTabs();
   void AddHeader(QBoxLayout* layout);
   QWidget* MakeButton(forms::Widget& widget);
   QWidget* MakeSearchBox(forms::SearchBox& box);
@@ -77,6 +103,8 @@ class FormView : public QWidget {
   void Bind(forms::Widget& model, QWidget* widget);
   void AfterInput(const QString& refusal);
   void SyncOne(const Binding& binding);
+  // Moves the cursor where the control last asked for it, once per request.
+  void ApplyFocus();
   void FocusNextEditor(FieldEditor* from);
 
   forms::Form& form_;
@@ -84,7 +112,12 @@ class FormView : public QWidget {
   std::map<const forms::Widget*, QWidget*> byModel_;
   std::vector<FieldEditor*> editors_;
   std::vector<GridView*> gridViews_;
-  forms::Widget* lastFocus_ = nullptr;
+  std::vector<TabBinding> tabBars_;
+  std::vector<forms::Widget*> compact_;
+  bool syncingTabs_ = false;
+  bool enterRunsQuery_ = false;
+  bool searchFocused_ = false;
+  uint64_t focusRequests_ = 0;
   bool refreshPending_ = false;
 };
 

@@ -7,12 +7,14 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -24,6 +26,7 @@
 #include "desk/host_shortcuts.h"
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
+#include "desk/start_page.h"
 #include "host/app.h"
 #include "masters/master_list.h"
 #include "platform/print_data.h"
@@ -91,6 +94,13 @@ MainWindow::MainWindow(DeskHost& host, QWidget* parent)
   statusBar()->addPermanentWidget(notice_);
   statusBar()->addPermanentWidget(
       new QLabel(tr("用户: %1  日期: %2").arg(Q(login.userName), Q(login.loginDate.Text())), this));
+
+  start_ = new StartPage(host_.Db(), tabs_);
+  connect(start_, &StartPage::OpenOrder, this, [this](qint64 id) { OpenClass("WS_S", id); });
+  tabs_->addTab(start_, tr("今日工作"));
+  // The day's work stays: a clerk closes programs, not the page that leads to them.
+  tabs_->tabBar()->setTabButton(0, QTabBar::RightSide, nullptr);
+  tabs_->tabBar()->setTabButton(0, QTabBar::LeftSide, nullptr);
 
   BuildShopMenu();
   BuildTree();
@@ -171,6 +181,9 @@ void MainWindow::BuildToolbar() {
     auto* action = new QAction(tr(info.caption), this);
     action->setObjectName(info.name);
     action->setShortcut(QKeySequence(info.shortcut));
+    // The key under the caption, so a clerk learns it by looking, not by hovering.
+    action->setIconText(tr("%1\n%2").arg(
+        tr(info.caption), QKeySequence(info.shortcut).toString(QKeySequence::NativeText)));
     action->setToolTip(tr("%1 (%2)").arg(
         tr(info.caption), QKeySequence(info.shortcut).toString(QKeySequence::NativeText)));
     const ToolCommand command = info.command;
@@ -197,7 +210,33 @@ void MainWindow::BuildToolbar() {
   connect(closeTab, &QAction::triggered, this, [this] {
     if (tabs_->currentIndex() >= 0) CloseTab(tabs_->currentIndex());
   });
-  QList<QAction*> keyed{findNext, closeTab};
+  // Esc is not one of the host keys: an open cell editor, a calendar or a drop-down takes it
+  // first and closes itself; only when nothing else wants it does it leave the document.
+  QAction* escape = new QAction(tr("放弃修改"), this);
+  escape->setObjectName("Escape");
+  escape->setShortcut(QKeySequence(Qt::Key_Escape));
+  escape->setShortcutContext(Qt::WindowShortcut);
+  connect(escape, &QAction::triggered, this, &MainWindow::CancelAfterAsking);
+  addAction(escape);
+  // The number on the customer's slip, typed straight in: Ctrl+G, the number, Enter.
+  bar->addSeparator();
+  goTo_ = new QLineEdit(bar);
+  goTo_->setObjectName("GoToNumber");
+  goTo_->setPlaceholderText(tr("单号 Ctrl+G"));
+  goTo_->setClearButtonEnabled(true);
+  goTo_->setMaximumWidth(170);
+  bar->addWidget(goTo_);
+  connect(goTo_, &QLineEdit::returnPressed, this, [this] {
+    if (GoToNumber(goTo_->text())) goTo_->clear();
+  });
+  QAction* goTo = menu->addAction(tr("按单号查找"));
+  goTo->setObjectName("GoTo");
+  goTo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+  connect(goTo, &QAction::triggered, this, [this] {
+    goTo_->setFocus(Qt::ShortcutFocusReason);
+    goTo_->selectAll();
+  });
+  QList<QAction*> keyed{findNext, closeTab, goTo};
   for (const auto& [command, action] : actions_) keyed.append(action);
   new HostShortcuts(*this, keyed);
 }
@@ -245,7 +284,9 @@ QString MainWindow::BackupShopTo(const QString& path) {
 }
 
 QString MainWindow::RestoreShopFrom(const QString& path) {
-  if (tabs_->count() > 0) return tr("请先关闭所有窗口，再恢复数据库");
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (qobject_cast<ProgramTab*>(tabs_->widget(i))) return tr("请先关闭所有窗口，再恢复数据库");
+  }
   if (host_.ShopName().empty()) return tr("当前数据库不是文件，无法恢复");
   return Q(shop::RestoreShop(host_.ShopName(), path.toStdString()));
 }
@@ -339,14 +380,25 @@ bool MainWindow::CloseTab(int index) {
   if (!tab->MayClose(host_.Dialogs())) return false;
   tab->Shutdown();
   seenSaves_.erase(tab);
+  statusOf_.erase(tab);
   tabs_->removeTab(index);
   tab->deleteLater();
   UpdateToolbar();
   return true;
 }
 
+void MainWindow::ShowStatusOf(ProgramTab* tab) {
+  auto it = statusOf_.find(tab);
+  if (it == statusOf_.end() || it->second.isEmpty()) {
+    statusBar()->clearMessage();
+  } else {
+    statusBar()->showMessage(it->second);
+  }
+}
+
 void MainWindow::TabActivated(int) {
   ProgramTab* tab = CurrentTab();
+  ShowStatusOf(tab);
   if (tab && dynamic_cast<masters::MasterList*>(&tab->Control()) && seenSaves_[tab] != saves_) {
     seenSaves_[tab] = saves_;
     tab->Run(ToolCommand::Refresh);
@@ -386,15 +438,54 @@ void MainWindow::RunCommand(ToolCommand command) {
       ShowPrint(command);
       break;
     default: {
+      noticeShown_ = false;
       const bool ok = tab->Run(command);
       if (ok && (command == ToolCommand::Save || command == ToolCommand::Delete)) {
         ++saves_;
         seenSaves_[tab] = saves_;
       }
+      // Every change that reached the database is confirmed, whether or not the program
+      // said so itself: a card's save and a check are otherwise silent.
+      if (ok && !noticeShown_) {
+        const QString done = ConfirmationOf(command);
+        if (!done.isEmpty())
+          ShowNotice(done.arg(tab->Entry().caption.c_str()), host::kLevelSuccess);
+      }
       break;
     }
   }
   UpdateToolbar();
+}
+
+bool MainWindow::GoToNumber(const QString& typed) {
+  const QString number = typed.trimmed();
+  ProgramTab* tab = CurrentTab();
+  host::IFormUI* form = tab ? tab->FormUI() : nullptr;
+  const std::vector<FindColumn> columns = form ? form->FindColumns() : std::vector<FindColumn>{};
+  if (number.isEmpty()) return false;
+  // Every document lists its number first among the columns it can be found by.
+  if (columns.empty() || columns.front().kind != host::FindKind::Text || tab->State().editing) {
+    ShowNotice(tr("请先打开一种单据，再按单号查找"), host::kLevelRefusal);
+    return false;
+  }
+  tab->Find(std::vector<host::Condition>{{number.toStdString(), columns.front().column + "="}});
+  UpdateToolbar();
+  if (tab->View().isVisible()) tab->View().setFocus();
+  return true;
+}
+
+bool MainWindow::CancelAfterAsking() {
+  ProgramTab* tab = CurrentTab();
+  if (!tab || !tab->State().editing) return false;
+  tab->View().CommitPendingInput();  // what is typed counts as a change
+  if (tab->State().dirty) {
+    const auto answer = host_.Dialogs().MessageBox(
+        tr("放弃对「%1」所做的修改？").arg(tab->Entry().caption.c_str()).toStdString(),
+        tab->Entry().caption, host::MsgButtons::YesNo, host::MsgIcon::Question);
+    if (answer != host::MsgAnswer::Yes) return false;
+  }
+  RunCommand(ToolCommand::Cancel);
+  return true;
 }
 
 void MainWindow::AskConditions(ToolCommand command) {
@@ -477,7 +568,23 @@ void MainWindow::ExportPdfInteractive() {
   }
 }
 
+QString MainWindow::ConfirmationOf(ToolCommand command) {
+  switch (command) {
+    case ToolCommand::Save:
+      return tr("%1已保存");
+    case ToolCommand::Delete:
+      return tr("%1已删除");
+    case ToolCommand::Check:
+      return tr("%1已审核");
+    case ToolCommand::UnCheck:
+      return tr("%1已弃审");
+    default:
+      return {};
+  }
+}
+
 void MainWindow::ShowNotice(const QString& text, int level) {
+  noticeShown_ = true;
   notice_->setText(text);
   notice_->setStyleSheet(level == host::kLevelSuccess
                              ? "QLabel { color: #006000; font-weight: bold; }"
@@ -490,13 +597,12 @@ void MainWindow::HandleEvent(ProgramTab& tab, const host::Event& event) {
   const QString program = Q(tab.Entry().caption);
   auto arg = [&](size_t i) { return i < event.args.size() ? event.args[i] : db::Value{}; };
   if (event.name == "Message") {
+    // Each tab keeps its own line: a message of a tab in the background must not stand under
+    // another program, nor go stale when the clerk comes back.
     const QString text = Q(arg(0).ToText());
-    if (text.isEmpty()) {
-      statusBar()->clearMessage();
-    } else {
-      statusBar()->showMessage(text);
-      log_.Add(program, event.name.c_str(), 0, text);
-    }
+    statusOf_[&tab] = text;
+    if (&tab == CurrentTab()) ShowStatusOf(&tab);
+    if (!text.isEmpty()) log_.Add(program, event.name.c_str(), 0, text);
   } else if (event.name == "ErrMessage") {
     const std::string text = arg(0).ToText();
     const int level = static_cast<int>(arg(1).ToLong());

@@ -12,6 +12,7 @@
 #include "desk/tool_commands.h"
 
 class QLabel;
+class QLineEdit;
 class QStandardItemModel;
 class QTabWidget;
 class QTimer;
@@ -20,6 +21,7 @@ class QTreeView;
 namespace ws::desk {
 
 class DeskHost;
+class StartPage;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -60,6 +62,12 @@ class MainWindow : public QMainWindow {
 
   // Re-reads the enabled state of the toolbar and the tab titles.
   void UpdateToolbar();
+  // Esc: leaves the document being entered, after asking when something was changed; false
+  // when nothing was left.
+  bool CancelAfterAsking();
+  // Shows the document of the current program whose number is typed; false when there is no
+  // document program to search or nothing typed.
+  bool GoToNumber(const QString& number);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -73,6 +81,8 @@ class MainWindow : public QMainWindow {
   ProgramTab* FindTab(const std::string& className, int64_t requestedId) const;
   void HandleEvent(ProgramTab& tab, const host::Event& event);
   void ShowNotice(const QString& text, int level);
+  static QString ConfirmationOf(ToolCommand command);
+  void ShowStatusOf(ProgramTab* tab);
   void AskConditions(ToolCommand command);
   void ShowPrint(ToolCommand command);
   void ExportPdfInteractive();
@@ -83,6 +93,8 @@ class MainWindow : public QMainWindow {
   QTreeView* tree_;
   QStandardItemModel* treeModel_;
   QTabWidget* tabs_;
+  StartPage* start_;
+  QLineEdit* goTo_;
   QLabel* notice_;
   QTimer* noticeTimer_;
   std::map<ToolCommand, QAction*> actions_;
@@ -90,6 +102,8 @@ class MainWindow : public QMainWindow {
   // card saved re-reads its rows.
   int saves_ = 0;
   std::map<ProgramTab*, int> seenSaves_;
+  std::map<ProgramTab*, QString> statusOf_;
+  bool noticeShown_ = false;
 };
 
 }  // namespace ws::desk

@@ -6,6 +6,7 @@
 #include "desk/form_view.h"
 #include "grid/layout.h"
 #include "host/document_control.h"
+#include "masters/master_card.h"
 #include "reports/report_control.h"
 
 namespace ws::desk {
@@ -66,6 +67,10 @@ ProgramTab::ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t reques
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
   connect(view_, &FormView::InputDone, this, &ProgramTab::StateChanged);
+  if (ReportUI()) {
+    view_->SetEnterRunsQuery(true);
+    connect(view_, &FormView::QueryRequested, this, [this] { Run(ToolCommand::Refresh); });
+  }
 }
 
 ProgramTab::~ProgramTab() {
@@ -105,7 +110,9 @@ ProgramState ProgramTab::State() {
     state.formUI = true;
     state.dirty = form->IsDirty();
     state.checked = form->CheckStatus("");
-    state.checkable = form->Attributes(98) == "check";
+    // A card answers like every document but has nothing to check.
+    state.checkable =
+        form->Attributes(98) == "check" && !dynamic_cast<masters::MasterCard*>(control_.get());
     state.editing = form->Editing();
   } else if (ReportUI()) {
     state.reportUI = true;

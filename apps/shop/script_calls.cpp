@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "framework/order_follower.h"
 #include "host/parameters.h"
 #include "shop/script_widgets.h"
 
@@ -278,6 +279,16 @@ std::map<std::string, Operation> ToolOperations(host::IFormToolUI& ui) {
   return ops;
 }
 
+std::map<std::string, Operation> FollowerOperations(framework::OrderFollower& follower) {
+  std::map<std::string, Operation> ops;
+  ops["NewForOrder"] = [&](const Args& args) {
+    std::optional<int64_t> id = args.size() == 1 ? Whole(args[0]) : std::nullopt;
+    if (!id) return Refuse("NewForOrder takes a repair order's id");
+    return Done(Bool(follower.NewForOrder(*id)));
+  };
+  return ops;
+}
+
 }  // namespace
 
 bool ParseFlag(const std::string& text, bool& value) {
@@ -298,6 +309,9 @@ CallOutcome CallOperation(host::IControl& control, host::ISystem& system, const 
   if (auto* report = control.AsReportUI()) tables.push_back(ReportOperations(*report, system));
   if (auto* picker = control.AsPickerUI()) tables.push_back(PickerOperations(*picker, system));
   if (auto* tool = control.AsFormToolUI()) tables.push_back(ToolOperations(*tool));
+  if (auto* follower = dynamic_cast<framework::OrderFollower*>(&control)) {
+    tables.push_back(FollowerOperations(*follower));
+  }
   for (const auto& table : tables) {
     if (auto it = table.find(op); it != table.end()) return it->second(args);
   }

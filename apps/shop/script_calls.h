@@ -1,8 +1,9 @@
 // The interface operations a script calls by name on the current control, as the host's
 // toolbar and menus call them: every IFormUI operation (FileNew, FileSave, RecordNext, Check,
 // DoSetStatus WORD FLAG, Attributes N ...), the IReportUI and IPickerUI operations (Refresh,
-// Validate TEXT, SetText TEXT, SetParameters NAME=VALUE ...) and IFormToolUI's Tools and
-// Action NAME. The control's interfaces are tried in that order.
+// Validate TEXT, SetText TEXT, SetParameters NAME=VALUE ...), IFormToolUI's Tools and
+// Action NAME, and NewForOrder ID of the documents that follow a repair order. The control's
+// interfaces are tried in that order.
 #pragma once
 
 #include <string>

@@ -1,6 +1,7 @@
 // A control's form: its child widgets in order, found by name and control-array index.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,7 +55,13 @@ class Form {
 
   // The widget that has the input focus (the host's focus manager moves it).
   Widget* Focus() const { return focus_; }
-  void SetFocus(Widget* widget) { focus_ = widget; }
+  // Every call is a request to move the cursor, even to the widget that had it: a second New
+  // puts it back into the first field wherever the clerk had gone since.
+  void SetFocus(Widget* widget) {
+    focus_ = widget;
+    ++focusRequests_;
+  }
+  uint64_t FocusRequests() const { return focusRequests_; }
   // The form's background colour, -1 for the front end's default.
   int64_t BackColor() const { return backColor_; }
   void SetBackColor(int64_t color) { backColor_ = color; }
@@ -65,6 +72,7 @@ class Form {
   std::string caption_;
   std::vector<std::unique_ptr<Widget>> children_;
   Widget* focus_ = nullptr;
+  uint64_t focusRequests_ = 0;
   int64_t backColor_ = -1;
 };
 

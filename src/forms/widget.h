@@ -56,6 +56,18 @@ class Widget {
   const std::string& Container() const { return container_; }
   void SetContainer(std::string container) { container_ = std::move(container); }
 
+  // Where a front end lays the widget out, when the control says: its group of related fields
+  // and its visual order across the form. A compact group is a short line at the end (who
+  // entered and checked); a prominent widget is the figure the clerk looks for first.
+  struct Placement {
+    std::string group;  // "" = the front end's own order
+    int order = 0;
+    bool compact = false;
+    bool prominent = false;
+  };
+  const Placement& Place() const { return placement_; }
+  void SetPlacement(Placement placement) { placement_ = std::move(placement); }
+
   // Whether a user may type into or press this widget now.
   virtual bool AcceptsInput() const { return visible_ && enabled_ && !locked_; }
 
@@ -72,6 +84,7 @@ class Widget {
   std::string caption_;
   std::string toolTip_;
   std::string container_;
+  Placement placement_;
   bool visible_ = true;
   bool enabled_ = true;
   bool locked_ = false;
@@ -104,7 +117,8 @@ class TextBox : public Widget {
 
 class ComboBox : public TextBox {
  public:
-  explicit ComboBox(std::string name, int index = -1) : TextBox(std::move(name), index, kComboBox) {}
+  explicit ComboBox(std::string name, int index = -1)
+      : TextBox(std::move(name), index, kComboBox) {}
   std::vector<std::string> items;
 };
 

@@ -14,6 +14,7 @@
 #include "forms/text.h"
 #include "forms/typed_number.h"
 #include "framework/columns.h"
+#include "framework/order_follower.h"
 
 namespace ws::framework {
 
@@ -354,6 +355,24 @@ void Document::OnFileNew() {
                             ? HeaderField(numberField)
                             : HeaderField(first);
   form_.SetFocus(&focus);
+}
+
+bool Document::NewFromOrder(int64_t orderId, const std::string& tag, const PeriodGate& gate,
+                            const std::string& ownReason, const std::function<bool()>& listed,
+                            const std::function<bool()>& fill) {
+  if (!HasSystem()) return false;
+  const bool admitted = Guarded(tag, [&] {
+    if (!listed()) {
+      RefuseOrder(UnlistedOrderText(Database(), orderId, ownReason));
+      return false;
+    }
+    return gate.AdmitsNew(PeriodGate::PeriodOf(System(), Login().loginDate), System().Dialogs());
+  });
+  return admitted && FileNew() && Guarded(tag, fill);
+}
+
+void Document::RefuseOrder(const std::string& text) {
+  Ask(text, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
 }
 
 void Document::ShowRecord(const db::Recordset& records, const std::string& position) {

@@ -24,6 +24,7 @@
 //              then the cursor on the number, or on the first input once a number is proposed
 //   show       mark shown, the header from the row, record label, checked stamp, ShowDetails
 //   clear      forget the shown row, empty fields and lines (unless KeepsValues), AfterClear
+//   Follow     a new document of a repair order (order_follower.h): NewFromOrder
 //   Check      ChangeState(true) under StateTag, failures to StateChangeFailed, one Close
 //   Delete     nothing shown: "没有可删除的记录!"; else DeleteDocument under DeleteTag, one Close
 //   print      the print file, 标题 (PrintTitle), every header field, the line sets as tables
@@ -31,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +41,7 @@
 #include "db/sql.h"
 #include "framework/header_schema.h"
 #include "framework/line_set.h"
+#include "framework/period_gate.h"
 #include "framework/step_outcome.h"
 #include "host/document_control.h"
 
@@ -92,6 +95,16 @@ class Document : public host::DocumentControl {
   // --- The template (see the top of this file).
   void OnFileNew() override;
   virtual void NewDocumentDefaults() {}
+  // OrderFollower::NewForOrder's course, every refusal before anything changes: `listed` runs the
+  // document's chooser statement for that order alone and keeps what it lists, answering false
+  // when it lists nothing (told by RefuseOrder with UnlistedOrderText and `ownReason`); the gate
+  // judges the login date a new document takes; then FileNew and `fill`. Failures are reported
+  // under `tag`.
+  bool NewFromOrder(int64_t orderId, const std::string& tag, const PeriodGate& gate,
+                    const std::string& ownReason, const std::function<bool()>& listed,
+                    const std::function<bool()>& fill);
+  // A box titled as the document, as its save refusals are told.
+  virtual void RefuseOrder(const std::string& text);
   void ShowRecord(const db::Recordset& records, const std::string& position) override;
   virtual void ShowDetails(const db::Recordset& /*records*/) {}
   void ClearForm() override;

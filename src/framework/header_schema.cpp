@@ -155,6 +155,10 @@ void HeaderSchema::BuildFields(forms::Form& form, const std::string& fieldArray)
     field.SetPicker(c->picker);
     field.SetContainer(c->container);
     field.SetAlwaysReadOnly(c->readOnly);
+    // Who entered and checked a document matters less at the counter than what it is about.
+    const bool audit = c->role == FieldRole::EnteredBy || c->role == FieldRole::EntryDate ||
+                       c->role == FieldRole::CheckedBy || c->role == FieldRole::CheckDate;
+    field.SetPlacement({c->group, c->order, audit, c->prominent});
   }
 }
 

@@ -75,12 +75,13 @@ struct HeaderColumn {
   forms::FieldKind fieldKind = forms::FieldKind::Text;
   std::string picker;
   PickerParameters pickerParameters;
-  bool readOnly = false;  // never typed into: audit, computed and copied fields
-  std::string format;     // number format a front end shows the value in ("" : as typed)
-  int width = 0;          // the front end's width in characters (0: its default)
-  std::string container;  // the frame the field sits in on the form ("" : the form)
-  std::string group;      // the group of related fields a front end lays out together
-  int order = 0;          // visual order on the form, across groups
+  bool readOnly = false;   // never typed into: audit, computed and copied fields
+  std::string format;      // number format a front end shows the value in ("" : as typed)
+  int width = 0;           // the front end's width in characters (0: its default)
+  std::string container;   // the frame the field sits in on the form ("" : the form)
+  std::string group;       // the group of related fields a front end lays out together
+  int order = 0;           // visual order on the form, across groups
+  bool prominent = false;  // the figure the clerk looks for first (the total due)
   FieldRole role = FieldRole::None;
   // The column of a source document's row a copied field is filled from (the settlement's
   // copy of the repair order).
@@ -104,6 +105,7 @@ struct HeaderColumn {
     return *this;
   }
   HeaderColumn& Role(FieldRole role_) { return role = role_, *this; }
+  HeaderColumn& Prominent() { return prominent = true, *this; }
   HeaderColumn& From(std::string column_) { return source = std::move(column_), *this; }
   HeaderColumn& EmptyDate(std::string date) { return emptyDate = std::move(date), *this; }
   // The text column of the lookup field `field_` (whose Id column is described too).

@@ -9,6 +9,7 @@ void AppendRepairOrderFilter(db::Sql& sql, const RepairOrderFilter& filter,
   if (!filter.dateFrom.empty()) sql.Raw(" and wsdj.进厂日期>=").Date(filter.dateFrom, driver);
   if (!filter.dateTo.empty()) sql.Raw(" and wsdj.进厂日期<=").Date(filter.dateTo, driver);
   if (filter.customerId != 0) sql.Raw(" and wsdj.车主ID=").Key(filter.customerId);
+  if (filter.orderId != 0) sql.Raw(" and wsdj.单据ID=").Key(filter.orderId);
 }
 
 }  // namespace ws::framework

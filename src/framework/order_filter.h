@@ -16,10 +16,11 @@ struct RepairOrderFilter {
   std::string dateFrom;  // wsdj.进厂日期 on or after it ("yyyy-mm-dd")
   std::string dateTo;    // wsdj.进厂日期 on or before it
   int64_t customerId = 0;
+  int64_t orderId = 0;  // wsdj.单据ID equal to it: the one order a document follows
 };
 
-// " and clzl.车牌号=...", " and wsdj.工单号码=...", the date range and " and wsdj.车主ID=...",
-// each only when given, dates in the dialect of the driver.
+// " and clzl.车牌号=...", " and wsdj.工单号码=...", the date range, " and wsdj.车主ID=..." and
+// " and wsdj.单据ID=...", each only when given, dates in the dialect of the driver.
 void AppendRepairOrderFilter(db::Sql& sql, const RepairOrderFilter& filter,
                              std::string_view driver);
 

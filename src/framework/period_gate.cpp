@@ -81,6 +81,13 @@ bool PeriodGate::Admit(GateUse use, int64_t period, host::IDialogs& dialogs) {
   return false;
 }
 
+bool PeriodGate::AdmitsNew(int64_t period, host::IDialogs& dialogs) const {
+  GateVerdict verdict = Judge(GateUse::Save, period);
+  if (verdict.kind != GateVerdict::Refuse) return true;
+  dialogs.MessageBox(verdict.message, kGateTitle, host::MsgButtons::Ok, host::MsgIcon::Information);
+  return false;
+}
+
 bool PeriodGate::AdmitPosting(host::ISystem& system, GateUse use, int64_t documentId,
                               int64_t period) {
   std::string error;

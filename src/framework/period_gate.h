@@ -72,6 +72,9 @@ class PeriodGate {
 
   // Judges and shows a refusal or asks the question; Yes is remembered for the gate's life.
   bool Admit(GateUse use, int64_t period, host::IDialogs& dialogs);
+  // Whether a new document of `period` may be started: the refusal its save would meet is shown
+  // now; the question about an earlier open period is left to the save.
+  bool AdmitsNew(int64_t period, host::IDialogs& dialogs) const;
 
   // Check and uncheck: the document's stored mark first (another user may have checked it
   // since it was shown), then Admit. Throws std::runtime_error when the mark cannot be read.

@@ -1,5 +1,6 @@
 #include "money/js_s.h"
 
+#include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/number_format.h"
@@ -7,6 +8,7 @@
 #include "framework/columns.h"
 #include "framework/list_window.h"
 #include "money/choosers.h"
+#include "money/order_choosers.h"
 #include "money/receipt_sql.h"
 
 namespace ws::money {
@@ -29,7 +31,7 @@ const framework::HeaderSchema& JS_S::ReceiptSchema() {
               LookupField(kSalesman, "业务员", c::kSalesmanId, "业务员", "pdm_ywy")
                   .Role(FieldRole::FirstInput)
                   .At("客户", 21),
-              NumberField(kAmount, "总金额", c::kTotalAmount).At("金额", 30),
+              NumberField(kAmount, "总金额", c::kTotalAmount).Prominent().At("金额", 30),
               NumberField(kRounding, "扣零金额", c::kWriteOff).At("金额", 31),
               // A receipt shows the settlement method and account it was given elsewhere.
               LookupField(kMethod, "结算方式", c::kMethodId, "结算方式", "")
@@ -145,6 +147,49 @@ void JS_S::ChooseOrders() {
     Changed();
   };
   chooser.py_Init(System(), customerId, db::Amount::Of(Header(kAmount).Text()));
+}
+
+bool JS_S::NewForOrder(int64_t orderId) {
+  if (!HasSystem()) return false;
+  int64_t customerId = 0;
+  std::string customerName;
+  ChosenOrder order;
+  auto listed = [&] {
+    db::Runner runner(Database());
+    customerId = static_cast<int64_t>(
+        runner.ScalarNumberOrThrow(db::Sql("SELECT 车主ID FROM WSDJ WHERE 单据ID=").Key(orderId)));
+    // The chooser lists the orders of the receipt's customer, and there is none without one.
+    if (customerId <= 0) return false;
+    ReceivableChooserFilter filter;
+    filter.rows = 1;
+    filter.customerId = customerId;
+    filter.orderId = orderId;
+    auto r = runner.OpenOrThrow(ReceivableChooserSelect(filter, Driver()));
+    if (r->Eof()) return false;
+    customerName = runner.ScalarTextOrThrow(ReceivableCustomerNameSelect(customerId));
+    // The values pass through the chooser's grid texts as a confirmed row's do.
+    auto amount = [&](const char* field) { return db::Amount::Of(r->Text(field)); };
+    order.orderNumber = r->Text("工单号码");
+    order.dateIn = db::FormatDateText(r->Text("进厂日期"));
+    order.plate = r->Text("车牌号");
+    order.engine = r->Text("发动机号");
+    order.category = r->Text("维修分类");
+    order.total = amount("应收合计");
+    order.received = amount("已收金额");
+    order.balance = amount("余额");
+    order.writeOff = order.balance;
+    order.orderId = static_cast<int64_t>(db::NumericValue(r->Text("单据ID")));
+    order.programId = static_cast<int64_t>(db::NumericValue(r->Text("progid")));
+    return true;
+  };
+  auto fill = [&] {
+    Header(kCustomer).SetValue(std::to_string(customerId), customerName);
+    Header(kAmount).SetText(order.balance.Text());
+    lines_->Replace({order});
+    Changed();
+    return true;
+  };
+  return NewFromOrder(orderId, "-->NewForOrder::", Gate(), kNoBalanceText, listed, fill);
 }
 
 void JS_S::Changed() {

@@ -20,6 +20,7 @@
 
 #include "db/runner.h"
 #include "framework/document.h"
+#include "framework/order_follower.h"
 #include "framework/period_gate.h"
 #include "money/money_document.h"
 #include "money/receipt_check.h"
@@ -27,7 +28,7 @@
 
 namespace ws::money {
 
-class JS_S : public money::MoneyDocument {
+class JS_S : public money::MoneyDocument, public framework::OrderFollower {
  public:
   // One line a group of the form, in its visual order (see ReceiptSchema).
   // clang-format off
@@ -44,6 +45,7 @@ class JS_S : public money::MoneyDocument {
   static constexpr const char* kSelectButton = "cmdSelect";
   static constexpr const char* kTotalLabel = "lblTotal";
   static constexpr const char* kTitleText = "收款单";
+  static constexpr const char* kNoBalanceText = "该维修单没有未收余额，不能收款！";
   // Amount and write-off total may differ by rounding, never by more.
   static inline const db::Amount kTolerance = db::Amount::FromUnits(1);  // 0.0001
 
@@ -55,6 +57,9 @@ class JS_S : public money::MoneyDocument {
   // The choose button: the chooser for the customer and amount; the chosen orders replace the
   // lines.
   void ChooseOrders();
+  // A new receipt from the order's customer of the order's open balance, written off in full
+  // on that order: the line the chooser proposes for it once the amount covers its balance.
+  bool NewForOrder(int64_t orderId) override;
 
   forms::Field& Header(int index) const;
   ReceiptLines& Lines() const { return *lines_; }

@@ -8,6 +8,7 @@
 #include "framework/columns.h"
 #include "framework/list_window.h"
 #include "framework/picker_call.h"
+#include "money/order_choosers.h"
 #include "money/settlement_sql.h"
 
 namespace ws::money {
@@ -81,6 +82,7 @@ const framework::HeaderSchema& JS_WS::SettlementSchema() {
               FormField(kManagement, "管理费", FieldKind::Number).In(kFeeFrame).At("费用", 44),
               FormField(kReceivable, "应收合计", FieldKind::Number)
                   .ReadOnly()
+                  .Prominent()
                   .In(kFeeFrame)
                   .At("费用", 49),
               TextField(kNumber, "单据编号", c::kNumber)
@@ -112,6 +114,7 @@ const framework::HeaderSchema& JS_WS::SettlementSchema() {
                   .At("收款", 58),
               FormField(kOwed, "欠款金额", FieldKind::Number)
                   .ReadOnly()
+                  .Prominent()
                   .In(kMoneyFrame)
                   .At("收款", 59),
               TextField(kRemarks, "备注", c::kRemarks).In(kMoneyFrame).At("收款", 60),
@@ -264,11 +267,32 @@ void JS_WS::ChooseRepairOrder() {
   if (!HasSystem() || !chooser_ || !Editing()) return;
   ChosenRepairOrder chosen = chooser_(System(), ProgramNumber(), 0, CurrentId());
   if (chosen.id <= 0) return;
+  TakeRepairOrder(chosen);
+}
+
+bool JS_WS::NewForOrder(int64_t orderId) {
+  ChosenRepairOrder chosen;
+  auto listed = [&] {
+    // As the chooser lists orders for a new settlement (id 0).
+    SettlementChooserFilter filter;
+    filter.rows = 1;
+    filter.orderId = orderId;
+    auto records = db::Runner(Database()).OpenOrThrow(SettlementChooserSelect(filter, Driver()));
+    if (records->Eof()) return false;
+    chosen = {records->Long(col::kId), records->Text(col::kOrderNumber)};
+    return true;
+  };
+  return NewFromOrder(orderId, "-->NewForOrder::", gate_, kSettledText, listed,
+                      [&] { return TakeRepairOrder(chosen); });
+}
+
+bool JS_WS::TakeRepairOrder(const ChosenRepairOrder& chosen) {
   if (CurrentId() > 0) linesReplaced_ = true;
   Header(kOrderNumber).SetValue(std::to_string(chosen.id), chosen.number);
   Header(kOrderNumber).MarkValid();
-  LoadRepairOrder(chosen.id);
+  const bool loaded = LoadRepairOrder(chosen.id);
   SetDirty(true);
+  return loaded;
 }
 
 bool JS_WS::LoadRepairOrder(int64_t orderId) {

@@ -21,6 +21,7 @@
 
 #include "db/recordset.h"
 #include "framework/document.h"
+#include "framework/order_follower.h"
 #include "framework/period_gate.h"
 #include "money/money_document.h"
 #include "repair_order/line_grid.h"
@@ -37,7 +38,7 @@ struct ChosenRepairOrder {
 using RepairOrderChooser = std::function<ChosenRepairOrder(
     host::ISystem& system, int64_t programNumber, int64_t customerId, int64_t settlementId)>;
 
-class JS_WS : public MoneyDocument {
+class JS_WS : public MoneyDocument, public framework::OrderFollower {
  public:
   enum HeaderIndex : int {
     // The repair order, copied and shown only.
@@ -91,6 +92,7 @@ class JS_WS : public MoneyDocument {
   static constexpr const char* kFeeFrame = "fraFees";
   static constexpr const char* kMoneyFrame = "fraMoney";
   static constexpr const char* kTitle = "收款单";
+  static constexpr const char* kSettledText = "该维修单已经结算，不能重复结算！";
 
   explicit JS_WS(RepairOrderChooser chooser);
   ~JS_WS() override;
@@ -107,6 +109,8 @@ class JS_WS : public MoneyDocument {
 
   // The button "选择维修单": the chosen order becomes the settled one.
   void ChooseRepairOrder();
+  // A new settlement of the order, as choosing it in that chooser gives it.
+  bool NewForOrder(int64_t orderId) override;
   // Copies the repair order into the form: header, labour lines as new lines, issued parts.
   bool LoadRepairOrder(int64_t orderId);
   // Fees from the grids, the 10 % management fee, the receivable, received and owed amounts.
@@ -134,6 +138,8 @@ class JS_WS : public MoneyDocument {
 
  private:
   // --- Form and display (js_ws.cpp).
+  // The chosen order becomes the settled one.
+  bool TakeRepairOrder(const ChosenRepairOrder& chosen);
   void FieldChanged(int index) override;
   void FieldLeft(int index) override;
   void FieldPicker(int index) override;

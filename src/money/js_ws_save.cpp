@@ -65,8 +65,7 @@ bool JS_WS::CheckInTransaction(framework::SaveContext& ctx) {
                                           .Key(ctx.isNew ? 0 : ctx.id));
   if (others == 0) return true;
   ctx.tx.Rollback();
-  Ask("该维修单已经结算，不能重复结算！", Title(), host::MsgButtons::Ok,
-      host::MsgIcon::Information);
+  Ask(kSettledText, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
   return false;
 }
 

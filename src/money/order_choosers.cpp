@@ -17,9 +17,10 @@ db::Sql SettlementChooserSelect(const SettlementChooserFilter& f, std::string_vi
       "      LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID"
       "  WHERE wsdj.smark='02'");
   // A negative customer id names nobody: it lists every customer's orders.
-  framework::AppendRepairOrderFilter(
-      sql, {f.plate, f.orderNumber, f.dateFrom, f.dateTo, f.customerId > 0 ? f.customerId : 0},
-      driver);
+  framework::AppendRepairOrderFilter(sql,
+                                     {f.plate, f.orderNumber, f.dateFrom, f.dateTo,
+                                      f.customerId > 0 ? f.customerId : 0, f.orderId},
+                                     driver);
   sql.Raw(" and wsdj.单据ID not in ( select 前置单据ID from ARPReceive where 单据ID <> ")
       .Key(f.settlementId)
       .Raw(") ORDER by wsdj.工单号码");
@@ -39,6 +40,7 @@ db::Sql ReceivableChooserSelect(const ReceivableChooserFilter& f, std::string_vi
   if (!f.dateFrom.empty()) sql.Raw(" and WSDJ.进厂日期>=").Date(f.dateFrom, driver);
   if (!f.dateTo.empty()) sql.Raw(" and WSDJ.进厂日期<=").Date(f.dateTo, driver);
   if (f.customerId > 0) sql.Raw(" and WSDJ.车主ID=").Key(f.customerId);
+  if (f.orderId > 0) sql.Raw(" and WSDJ.单据ID=").Key(f.orderId);
   if (f.vehicleId > 0) sql.Raw(" and WSDJ.车辆ID=").Key(f.vehicleId);
   if (!f.orderNumber.empty()) sql.Raw(" and WSDJ.工单号码=").Text(f.orderNumber);
   sql.Raw(" order by WSDJ.进厂日期,WSDJ.工单号码");

@@ -24,6 +24,7 @@ struct SettlementChooserFilter {
   std::string dateTo;
   int64_t customerId = 0;
   int64_t settlementId = 0;  // the settlement being edited (0 for a new one) keeps its order
+  int64_t orderId = 0;       // one order alone (a settlement started from it)
 };
 db::Sql SettlementChooserSelect(const SettlementChooserFilter& filter, std::string_view driver);
 
@@ -35,6 +36,7 @@ struct ReceivableChooserFilter {
   int64_t customerId = 0;
   int64_t vehicleId = 0;
   std::string orderNumber;
+  int64_t orderId = 0;  // one order alone (a receipt started from it)
 };
 db::Sql ReceivableChooserSelect(const ReceivableChooserFilter& filter, std::string_view driver);
 

@@ -3,8 +3,8 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/number_format.h"
-#include "framework/list_window.h"
 #include "framework/columns.h"
+#include "framework/list_window.h"
 
 namespace ws::repair_order {
 
@@ -74,7 +74,7 @@ const framework::HeaderSchema& WS_S::OrderSchema() {
               NumberField(kParts, "配件费用", c::kParts).ReadOnly().At("费用", 41),
               NumberField(kDiagnosis, "诊断费", c::kDiagnosis).At("费用", 42),
               NumberField(kInspection, "检测费", c::kInspection).At("费用", 43),
-              NumberField(kTotal, "应收合计", c::kReceivable).ReadOnly().At("费用", 49),
+              NumberField(kTotal, "应收合计", c::kReceivable).ReadOnly().Prominent().At("费用", 49),
           },
           {kEnteredBy, kEntryDate, kCheckedBy, kCheckDate, 50}));
   return schema;
@@ -125,8 +125,9 @@ void WS_S::SetupForm() {
     (kind == LineKind::Items ? items_ : parts_) = std::move(lines);
   }
 
-  form_.Add<forms::Label>(kAmountFigures);
-  form_.Add<forms::Label>(kAmountWords);
+  // The figures repeat 应收合计, which the money group shows already; the words sit under it.
+  form_.Add<forms::Label>(kAmountFigures).SetPlacement({"费用", 50, false, false});
+  form_.Add<forms::Label>(kAmountWords).SetPlacement({"费用", 51, false, true});
   form_.Add<forms::CheckBox>(kKeepValues).SetCaption("保留上一单内容");
   ShowGrid(LineKind::Items);
   RecalcTotals();

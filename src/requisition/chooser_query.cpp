@@ -21,9 +21,10 @@ db::Sql ChooserSelect(const ChooserFilter& filter, std::string_view driver) {
           "      LEFT JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID)"
           "      LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID"
           "  WHERE wsdj.smark='02'");
-  framework::AppendRepairOrderFilter(
-      sql, {filter.plate, filter.number, filter.dateFrom, filter.dateTo, filter.customerId},
-      driver);
+  framework::AppendRepairOrderFilter(sql,
+                                     {filter.plate, filter.number, filter.dateFrom, filter.dateTo,
+                                      filter.customerId, filter.orderId},
+                                     driver);
   if (!filter.showIssued) {
     sql.Raw(
         jet ? " and ( iif(isnull(wsdjpj.产品ID),0,wsdjpj.产品ID)=0 or "

@@ -17,6 +17,7 @@ struct ChooserFilter {
   std::string dateFrom;  // wsdj.进厂日期 on or after it ("yyyy-mm-dd")
   std::string dateTo;    // wsdj.进厂日期 on or before it
   int64_t customerId = 0;
+  int64_t orderId = 0;  // one order alone (a requisition started from it); the dialog sets none
   // false hides the lines already issued in full (已领用数 >= 数量); orders without part
   // lines are shown either way.
   bool showIssued = false;

@@ -2,12 +2,16 @@
 
 #include <stdexcept>
 
+#include <limits>
+
+#include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "framework/columns.h"
 #include "framework/list_window.h"
+#include "host/app.h"
 #include "requisition/frm_sel_ws.h"
 
 namespace ws::requisition {
@@ -35,6 +39,36 @@ db::Sql LinesSelect(int64_t id) {
              "LEFT JOIN pdmcpml ON JXCDJMX.产品ID = pdmcpml.产品ID  where 单据ID=")
       .Key(id)
       .Raw(" order by 单据明细ID");
+}
+
+// A listed row as the chooser hands it over once ticked: the values pass through the texts of
+// its grid, so a requisition started from an order imports what the dialog would have.
+masters::clsSelWS ChosenRow(const db::Recordset& records) {
+  auto number = [&](const char* field) { return db::NumericValue(records.Text(field)); };
+  auto id = [&](const char* field) { return static_cast<int64_t>(number(field)); };
+  masters::clsSelWS row;
+  row.i进厂日期(db::FormatDateText(records.Text("进厂日期")));
+  row.i工单号码(records.Text("工单号码"));
+  row.i客户名称(records.Text("客户名称"));
+  row.i车牌号码(records.Text("车牌号"));
+  row.i车型(records.Text("车型"));
+  row.i维修分类(records.Text("维修分类"));
+  row.i配件编码(records.Text("配件编码"));
+  row.i配件项目(records.Text("配件项目"));
+  row.i配件规格(records.Text("配件规格"));
+  row.i需求数量(number("需求数量"));
+  row.i已领数量(number("已领用数"));
+  row.i未领数量(
+      db::NumericValue(db::DecimalText(records.Number("需求数量") - records.Number("已领用数"))));
+  row.i单价(number("单价"));
+  row.i说明(records.Text("说明"));
+  row.i客户ID(id("客户ID"));
+  row.i产品ID(id("产品ID"));
+  row.iprogid(id("progid"));
+  row.i单据ID(id("单据ID"));
+  row.i单据明细ID(id("单据明细ID"));
+  row.i单位(records.Text("单位"));
+  return row;
 }
 
 // The number format of a total: "##0", or "##0." and as many "0" as the decimals option says.
@@ -319,6 +353,33 @@ void CKLl_WS::ImportFromOrders() {
   selection_.Clear();
   frmSelWS chooser(selection_);
   if (!chooser.py_SubProgram(System(), 0, ProgramNumber(), "0") || selection_.Empty()) return;
+  ImportSelection();
+}
+
+bool CKLl_WS::NewForOrder(int64_t orderId) {
+  SelectionList rows;
+  auto listed = [&] {
+    // Every line the chooser lists of the order, as a tick on the whole order takes them.
+    ChooserFilter filter;
+    filter.orderId = orderId;
+    filter.rowLimit = std::numeric_limits<int32_t>::max();
+    auto records = db::Runner(Database()).OpenOrThrow(ChooserSelect(filter, Driver()));
+    for (; !records->Eof(); records->MoveNext()) rows.Add(ChosenRow(*records));
+    return !rows.Empty();
+  };
+  auto fill = [&] {
+    selection_ = rows;
+    ImportSelection();
+    return true;
+  };
+  return NewFromOrder(orderId, "CKLL_WS-->NewForOrder::", gate_, kNothingToIssue, listed, fill);
+}
+
+void CKLl_WS::RefuseOrder(const std::string& text) {
+  events_.ErrMessage(text, host::kLevelRefusal, host::kAppTitle);
+}
+
+void CKLl_WS::ImportSelection() {
   const masters::clsSelWS& first = selection_.Item(0);
   Header(kOrder).SetValue(std::to_string(first.i单据ID()), first.i工单号码());
   Header(kVehicle).SetValue(std::to_string(first.iprogid()), first.i车牌号码());

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "framework/document.h"
+#include "framework/order_follower.h"
 #include "framework/period_gate.h"
 #include "requisition/check_gate.h"
 #include "requisition/requisition_lines.h"
@@ -26,7 +27,7 @@
 
 namespace ws::requisition {
 
-class CKLl_WS : public framework::Document {
+class CKLl_WS : public framework::Document, public framework::OrderFollower {
  public:
   // One line a group of the form, in its visual order (see RequisitionSchema).
   // clang-format off
@@ -48,6 +49,8 @@ class CKLl_WS : public framework::Document {
   static constexpr int kQuantityTotal = 15;
   static constexpr const char* kErrorTitle = "CKLL_WS";
   static constexpr const char* kTool = "bomspread";
+  // A checked order the chooser does not list: every part line is issued in full.
+  static constexpr const char* kNothingToIssue = "该维修单的配件已全部领用，没有可领的配件！";
 
   CKLl_WS();
 
@@ -60,6 +63,9 @@ class CKLl_WS : public framework::Document {
 
   // The import from repair orders (the "btn" button): the chooser, then its rows into the grid.
   void ImportFromOrders();
+  // A new requisition of the order's part lines still to issue, with its order, vehicle and
+  // customer, as choosing the whole order in that chooser gives it.
+  bool NewForOrder(int64_t orderId) override;
 
   forms::Field& Header(int index) const;
   RequisitionLines& Lines() const { return *lines_; }
@@ -88,6 +94,9 @@ class CKLl_WS : public framework::Document {
   void WireHeader();
   void FieldPicker(int index) override;
   void FieldLeft(int index) override;
+  void RefuseOrder(const std::string& text) override;
+  // The selection into the form: the first row's order in the header, every row a line.
+  void ImportSelection();
   void ShowOrderLink(int64_t sourceProgram, int64_t sourceId);
   void ShowSourceCells();
   void RecalcTotals();

@@ -238,12 +238,13 @@ class DeskEndToEndTest : public QObject {
     }
     std::map<QAction*, int> ran;
     for (QAction* action : window.findChildren<QAction*>()) {
-      if (action->shortcut().isEmpty()) continue;
+      // Esc belongs to whatever is open under the cursor first (a cell editor, a drop-down).
+      if (action->shortcut().isEmpty() || action->objectName() == "Escape") continue;
       QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
       connect(action, &QAction::triggered, this, [&ran, action] { ++ran[action]; });
       ran[action] = 0;
     }
-    QCOMPARE(ran.size(), ToolCommands().size() + 2);  // with Find next and Close window
+    QCOMPARE(ran.size(), ToolCommands().size() + 3);  // with Find next, Close window and Go to
     for (QLineEdit* line : lines) {
       QVERIFY(line);
       for (bool offered : {true, false}) {
@@ -339,7 +340,7 @@ class DeskEndToEndTest : public QObject {
     QVERIFY(!window.RestoreShopFrom(copy).isEmpty());
     const auto plate5 = [&] { return shop.Text("select 车牌号 from clzl where 车辆ID=5"); };
     QCOMPARE(plate5(), std::string("京A99999"));
-    while (window.Tabs().count() > 0) QVERIFY(window.CloseTab(0));
+    while (window.Tabs().count() > 1) QVERIFY(window.CloseTab(1));
     QCOMPARE(window.RestoreShopFrom(copy), QString());
     QCOMPARE(plate5(), std::string("京A00005"));
     QVERIFY(!window.RestoreShopFrom(shop.Folder() + "/missing.db").isEmpty());

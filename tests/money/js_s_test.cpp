@@ -8,6 +8,7 @@
 #include "forms/input.h"
 #include "money/js_s.h"
 #include "orders_fixture.h"
+#include "support/form_values.h"
 
 namespace ws::money {
 namespace {
@@ -121,6 +122,22 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedShownAgainAndApp
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   receipt_.FileDelete();
   EXPECT_EQ(Count("ARPReceive where 单据ID=" + std::to_string(id)) + Count("ARPReceiveMx"), 0);
+}
+
+// Started from an order, a receipt holds the line the chooser proposes when the amount is that
+// order's balance (WS002 is the oldest), for that amount; orders it would not list are refused.
+TEST_F(ReceiptDocumentTest, NewForOrderFillsWhatTheChooserGivesAndRefusesWhatItHides) {
+  NewReceipt("600");
+  const std::string chosen = test::FormValues(receipt_.Form(), F(JS_S::kNumber));
+  ASSERT_TRUE(receipt_.NewForOrder(2));
+  EXPECT_EQ(test::FormValues(receipt_.Form(), F(JS_S::kNumber)), chosen);
+  ASSERT_TRUE(receipt_.FileSave());
+  for (auto [order, told] : {std::pair{3, framework::kUncheckedOrderText},
+                             {5, JS_S::kNoBalanceText},
+                             {99, framework::kUnknownOrderText}}) {
+    EXPECT_FALSE(receipt_.NewForOrder(order));
+    EXPECT_TRUE(host_.Dialogs().Asked(told)) << order;
+  }
 }
 
 TEST_F(ReceiptDocumentTest, RefusedSavesSayWhyAndWriteNothing) {

@@ -2,6 +2,7 @@
 // new lines, parts as issued), the amounts that follow, the save with its period and number
 // rules, delete, and check and uncheck.
 #include "settlement_fixture.h"
+#include "support/form_values.h"
 
 namespace ws::money {
 namespace {
@@ -52,6 +53,27 @@ TEST_F(SettlementTest, ChoosingAnOrderCopiesItsHeaderLabourAndIssuedParts) {
   EXPECT_EQ(F(JS_WS::kParts).Text() + " " + F(JS_WS::kManagement).Text() + " " +
                 F(JS_WS::kReceivable).Text(),
             "0 0 320");
+}
+
+// Started from the order, a settlement holds what choosing it gives; a settled order and a closed
+// period are refused with the reason.
+TEST_F(SettlementTest, NewForOrderFillsWhatTheChooserGivesAndRefusesWhatItHides) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(doc_.FileNew());
+  Choose();
+  const std::string chosen = test::FormValues(doc_.Form(), F(JS_WS::kNumber));
+  ASSERT_TRUE(doc_.NewForOrder(10));
+  EXPECT_EQ(test::FormValues(doc_.Form(), F(JS_WS::kNumber)), chosen);
+  ASSERT_TRUE(doc_.FileSave());
+  EXPECT_FALSE(doc_.NewForOrder(10));
+  EXPECT_TRUE(host_.Dialogs().Asked(JS_WS::kSettledText));
+
+  host_.Exec("delete from ARPReceive");
+  ASSERT_EQ(host_.System().SetOption(12, std::string("Jzperiod"), "201206"), "");
+  JS_WS later(nullptr);
+  ASSERT_TRUE(later.Init(host_.System(), kSettlementProgram, 0));
+  EXPECT_FALSE(later.NewForOrder(10));
+  EXPECT_TRUE(host_.Dialogs().Asked("该会计期间已经进行结帐"));
 }
 
 TEST_F(SettlementTest, TypedFeesMoneyAndCodesFollowTheRules) {

@@ -11,6 +11,7 @@
 #include "platform/print_data.h"
 #include "requisition/ckll_ws.h"
 #include "requisition/frm_sel_ws.h"
+#include "support/form_values.h"
 #include "support/test_host.h"
 
 namespace ws::requisition {
@@ -128,6 +129,26 @@ TEST_F(RequisitionDocTest, ImportAndCellRules) {
   Edit(1, L::kDepot, "油料库");
   EXPECT_EQ(Grid().CellKeyLong(1, L::kDepot), 12);
   EXPECT_EQ(Cell(1, L::kStock), "0");  // nothing of the part in that depot
+}
+
+// Started from the order, a requisition holds what ticking the whole order in the chooser
+// imports; an order the chooser would not list is refused with the reason.
+TEST_F(RequisitionDocTest, NewForOrderFillsWhatTheChooserImportsAndRefusesWhatItHides) {
+  Start();
+  NewOfBothLines();
+  const std::string chosen = test::FormValues(doc_.Form(), doc_.Header(D::kNumber));
+  ASSERT_TRUE(doc_.NewForOrder(7));
+  Edit(2, L::kDepot, "配件总库");
+  Edit(2, L::kBatch, "B1");
+  EXPECT_EQ(test::FormValues(doc_.Form(), doc_.Header(D::kNumber)), chosen);
+  ASSERT_TRUE(doc_.FileSave());
+  for (auto [change, told] : {std::pair{"update WSDJPJ set 已领用数=数量", D::kNothingToIssue},
+                              {"update WSDJ set smark='01'", framework::kUncheckedOrderText},
+                              {"delete from WSDJ", framework::kUnknownOrderText}}) {
+    host_.Exec(change);
+    EXPECT_FALSE(doc_.NewForOrder(7));
+    EXPECT_TRUE(host_.Sink().HasErrMessage(told)) << change;
+  }
 }
 
 TEST_F(RequisitionDocTest, ARowIsALineWhenItHoldsAPartWhateverItsName) {

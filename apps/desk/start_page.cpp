@@ -1,0 +1,140 @@
+#include "desk/start_page.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "reports/day_work.h"
+
+namespace ws::desk {
+
+namespace {
+
+constexpr int kIdRole = Qt::UserRole + 1;
+constexpr int kLimit = 200;
+
+struct ListLook {
+  const char* caption;
+  bool balance;  // the money column is what is still owed, not the order's total
+};
+constexpr ListLook kLooks[] = {
+    {"在修工单（未审核）", false},
+    {"已审核未结算", false},
+    {"应收未清", true},
+};
+
+// Enter on a row opens it, as a double click does.
+class DayList : public QTableWidget {
+ public:
+  using QTableWidget::QTableWidget;
+  std::function<void(int row)> onOpen;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0) {
+      if (onOpen) onOpen(currentRow());
+      return;
+    }
+    QTableWidget::keyPressEvent(event);
+  }
+};
+
+QTableWidgetItem* Cell(const QString& text, bool number = false) {
+  auto* item = new QTableWidgetItem(text);
+  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+  if (number) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return item;
+}
+
+}  // namespace
+
+StartPage::StartPage(db::IDatabase& database, QWidget* parent)
+    : QWidget(parent), database_(database) {
+  setObjectName("StartPage");
+  auto* layout = new QVBoxLayout(this);
+  auto* title = new QLabel(tr("今日工作"), this);
+  QFont f = title->font();
+  f.setPointSizeF(f.pointSizeF() * 1.5);
+  f.setBold(true);
+  title->setFont(f);
+  layout->addWidget(title);
+  error_ = new QLabel(this);
+  error_->setStyleSheet("QLabel { color: #a00000; }");
+  error_->hide();
+  layout->addWidget(error_);
+  auto* row = new QHBoxLayout;
+  for (const ListLook& look : kLooks) {
+    auto* column = new QVBoxLayout;
+    auto* caption = new QLabel(tr(look.caption), this);
+    caption->setStyleSheet("QLabel { font-weight: bold; }");
+    auto* list = new DayList(0, 4, this);
+    list->setObjectName(QString("dayList%1").arg(lists_.size()));
+    list->setHorizontalHeaderLabels(
+        {tr("工单号码"), tr("车牌号"), tr("客户"), look.balance ? tr("余额") : tr("应收合计")});
+    list->verticalHeader()->hide();
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setAlternatingRowColors(true);
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 8);
+    list->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    list->onOpen = [this, list](int r) {
+      if (QTableWidgetItem* item = list->item(r, 0))
+        emit OpenOrder(item->data(kIdRole).toLongLong());
+    };
+    connect(list, &QTableWidget::cellDoubleClicked, this, [list](int r, int) { list->onOpen(r); });
+    caption->setBuddy(list);
+    column->addWidget(caption);
+    column->addWidget(list, 1);
+    row->addLayout(column, 1);
+    captions_.push_back(caption);
+    lists_.push_back(list);
+  }
+  layout->addLayout(row, 1);
+  auto* hint = new QLabel(tr("回车或双击打开维修工单；左侧菜单打开其他程序。"), this);
+  hint->setStyleSheet("QLabel { color: #606060; }");
+  layout->addWidget(hint);
+}
+
+void StartPage::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  Reload();
+}
+
+void StartPage::Reload() {
+  const reports::DayWork work = reports::LoadDayWork(database_, kLimit);
+  error_->setVisible(!work.error.empty());
+  error_->setText(tr("读取今日工作失败：%1").arg(QString::fromStdString(work.error)));
+  const std::vector<reports::DayWorkRow>* sets[] = {&work.openOrders, &work.unsettled,
+                                                    &work.receivable};
+  for (size_t i = 0; i < lists_.size(); ++i) {
+    QTableWidget* list = lists_[i];
+    const auto& rows = *sets[i];
+    list->setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+      const reports::DayWorkRow& row = rows[r];
+      auto* number = Cell(QString::fromStdString(row.number));
+      number->setData(kIdRole, static_cast<qlonglong>(row.orderId));
+      number->setToolTip(
+          tr("进厂日期 %1  %2")
+              .arg(QString::fromStdString(row.dateIn), QString::fromStdString(row.category)));
+      list->setItem(r, 0, number);
+      list->setItem(r, 1, Cell(QString::fromStdString(row.plate)));
+      list->setItem(r, 2, Cell(QString::fromStdString(row.customer)));
+      const db::Amount money = kLooks[i].balance ? row.balance : row.receivable;
+      list->setItem(r, 3, Cell(QString::number(money.ToDouble(), 'f', 2), true));
+    }
+    list->resizeColumnToContents(0);
+    list->resizeColumnToContents(1);
+    list->resizeColumnToContents(3);
+    // A full list is cut at the limit: the count says there is more.
+    const QString count = rows.size() >= static_cast<size_t>(kLimit) ? QString("%1+").arg(kLimit)
+                                                                     : QString::number(rows.size());
+    captions_[i]->setText(tr("%1（%2）").arg(tr(kLooks[i].caption), count));
+  }
+}
+
+}  // namespace ws::desk
