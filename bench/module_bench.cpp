@@ -6,8 +6,8 @@
 // the replays), x_raw (ms / raw_ms).
 //
 // The shop: `ws demo` of WS_BENCH_ORDERS repair orders (default 20000), reference date
-// 2012-06-15, made once into WS_BENCH_CACHE (default <temp>/ws_bench_cache) with the posted
-// history of its checked orders (harness/shop_rows.h) and a 50-line requisition added; each run
+// 2012-06-15 (with the posted history of its checked orders), made once into WS_BENCH_CACHE
+// (default <temp>/ws_bench_cache) with a 50-line requisition added (harness/shop_rows.h); each run
 // works on a copy, so runs do not drift. With WS_PG_URL set (scripts/with_postgres.sh) the same
 // cases run on PostgreSQL as well, on a database made once per size.
 #include <benchmark/benchmark.h>
@@ -174,10 +174,9 @@ void Measure(benchmark::State& state, const std::function<void()>& before,
 
 // --- The shop.
 
-// The demo with its posted history (requisitions, stock ledger, settlements, general ledger)
-// and a 50-line requisition of a 50-line order, marked as made for the bench.
+// The demo (with its posted history: requisitions, stock ledger, settlements, general ledger,
+// receipts) and a 50-line requisition of a 50-line order, marked as made for the bench.
 void AddBenchRows(EngineDatabase& db) {
-  Check(ws::harness::AddPostedHistory(db), "posted history");
   std::string error;
   const int64_t requisition =
       ws::harness::AddRequisitionOfOrder(db, kRequisitionLines, kUser, &error);

@@ -61,7 +61,8 @@ std::vector<int> ColumnPercents(const PrintTable& table, const std::vector<size_
   for (size_t c : shown) {
     size_t weight = std::max<size_t>((DisplayWidth(table.columns[c]) + 1) / 2, 4);
     for (const auto& row : table.rows) {
-      if (c < row.size()) weight = std::max(weight, DisplayWidth(row[c]));
+      // One more for the cell's padding, so a figure as wide as its column does not wrap.
+      if (c < row.size()) weight = std::max(weight, DisplayWidth(row[c]) + 1);
     }
     weights.push_back(weight);
     total += std::min(weight, kWidestColumn);
@@ -72,6 +73,36 @@ std::vector<int> ColumnPercents(const PrintTable& table, const std::vector<size_
     percents.push_back(std::max(1, static_cast<int>(share)));
   }
   return percents;
+}
+
+bool IsNumber(std::string_view text) {
+  size_t i = text.starts_with('-') ? 1 : 0;
+  bool digits = false;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    if (text[i] >= '0' && text[i] <= '9') {
+      digits = true;
+    } else if (text[i] == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
+// Quantities, prices and amounts line up on the right; numbers, codes and line numbers that
+// merely look like figures ("工单号码", "物品编码", "行号") stay where a reader looks for them.
+bool RightAligned(const PrintTable& table, size_t c) {
+  const std::string& name = table.columns[c];
+  if (name.find("号") != std::string::npos || name.find("编码") != std::string::npos) return false;
+  bool any = false;
+  for (const auto& row : table.rows) {
+    if (c >= row.size() || row[c].empty()) continue;
+    if (!IsNumber(row[c])) return false;
+    any = true;
+  }
+  return any;
 }
 
 std::string TableHtml(const PrintTable& table, const std::vector<std::string>& chosen) {
@@ -90,6 +121,9 @@ std::string TableHtml(const PrintTable& table, const std::vector<std::string>& c
       "<table class=\"grid\" width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\">"
       "<tr>";
   const std::vector<int> percents = ColumnPercents(table, shown);
+  std::vector<const char*> opening;
+  for (size_t c : shown)
+    opening.push_back(RightAligned(table, c) ? "<td align=\"right\">" : "<td>");
   for (size_t i = 0; i < shown.size(); ++i) {
     html += "<th width=\"" + std::to_string(percents[i]) + "%\">" +
             HtmlEscape(table.columns[shown[i]]) + "</th>";
@@ -99,7 +133,7 @@ std::string TableHtml(const PrintTable& table, const std::vector<std::string>& c
     html += "<tr>";
     for (size_t i = 0; i < shown.size(); ++i) {
       const size_t c = shown[i];
-      html += "<td>" + (c < row.size() ? HtmlEscape(row[c]) : "") + "</td>";
+      html += opening[i] + (c < row.size() ? HtmlEscape(row[c]) : "") + "</td>";
     }
     html += "</tr>";
   }
@@ -167,11 +201,30 @@ std::string HtmlEscape(const std::string& text) {
   return out;
 }
 
+std::string ShopHeadingHtml(const PrintHeader& header) {
+  std::string lines;
+  auto line = [&](const char* caption, const std::string& text) {
+    if (text.empty()) return;
+    if (!lines.empty()) lines += "　　";
+    lines += caption + HtmlEscape(text);
+  };
+  line("地址：", header.shopAddress);
+  line("电话：", header.shopPhone);
+  line("税号：", header.shopTaxNumber);
+  std::string html;
+  if (!header.shopName.empty()) {
+    html += "<p class=\"shop-name\" align=\"center\">" + HtmlEscape(header.shopName) + "</p>\n";
+  }
+  if (!lines.empty()) html += "<p class=\"shop-line\" align=\"center\">" + lines + "</p>\n";
+  return html;
+}
+
 PrintHeader PrintHeaderFromSystem(host::ISystem& system, const std::string& title) {
   PrintHeader header;
   header.shopName = system.GetOption(12, kShopNameOption);
   header.shopAddress = system.GetOption(12, kShopAddressOption);
   header.shopPhone = system.GetOption(12, kShopPhoneOption);
+  header.shopTaxNumber = system.GetOption(12, kShopTaxNumberOption);
   header.title = title;
   const host::LoginInfo login = system.GetLoginInfo();
   header.user = login.userName;
@@ -183,6 +236,8 @@ PrintTemplate PrintTemplate::Parse(const std::string& text) {
   static const std::map<std::string, Kind> kWords = {{"shop.name", Kind::ShopName},
                                                      {"shop.address", Kind::ShopAddress},
                                                      {"shop.phone", Kind::ShopPhone},
+                                                     {"shop.taxno", Kind::ShopTaxNumber},
+                                                     {"shop", Kind::ShopHeading},
                                                      {"title", Kind::Title},
                                                      {"user", Kind::User},
                                                      {"date", Kind::Date},
@@ -249,6 +304,12 @@ std::string PrintTemplate::Render(const PrintFile& file, const PrintHeader& head
         break;
       case Kind::ShopPhone:
         html += HtmlEscape(header.shopPhone);
+        break;
+      case Kind::ShopTaxNumber:
+        html += HtmlEscape(header.shopTaxNumber);
+        break;
+      case Kind::ShopHeading:
+        html += ShopHeadingHtml(header);
         break;
       case Kind::Title:
         html += HtmlEscape(header.title);

@@ -4,6 +4,10 @@
 // paragraphs, headings, inline styles) with placeholders between double braces:
 //
 //   {{shop.name}} {{shop.address}} {{shop.phone}}   the shop, from the host's options
+//   {{shop.taxno}}                                   (shop_info.h)
+//   {{shop}}                                         the shop's heading: the name large, then
+//                                                    address, telephone and tax number, each
+//                                                    only when set
 //   {{title}} {{user}} {{date}}                      the program's caption, who prints, when
 //   {{value NAME}}                                   one named value of the print file
 //   {{words NAME}}                                   the same amount in capital words, for
@@ -28,6 +32,7 @@
 
 #include "host/system.h"
 #include "platform/print_data.h"
+#include "platform/shop_info.h"
 
 namespace ws::platform {
 
@@ -36,15 +41,15 @@ struct PrintHeader {
   std::string shopName;
   std::string shopAddress;
   std::string shopPhone;
+  std::string shopTaxNumber;
   std::string title;
   std::string user;
   std::string date;  // yyyy-mm-dd
 };
 
-// The host's options of the shop's header (module 12).
-inline constexpr const char* kShopNameOption = "shopname";
-inline constexpr const char* kShopAddressOption = "shopaddress";
-inline constexpr const char* kShopPhoneOption = "shopphone";
+// The shop's heading as HTML (what {{shop}} gives): nothing at all for a shop with no
+// particulars set.
+std::string ShopHeadingHtml(const PrintHeader& header);
 
 // The header for a program: the shop's options, the login's user and date, the caption given.
 PrintHeader PrintHeaderFromSystem(host::ISystem& system, const std::string& title);
@@ -65,6 +70,8 @@ class PrintTemplate {
     ShopName,
     ShopAddress,
     ShopPhone,
+    ShopTaxNumber,
+    ShopHeading,
     Title,
     User,
     Date,

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job on the embedded SQLite default. With a display, builds the desktop and opens it
 # on a fresh demo shop (out/shop.db). Without one, builds the `ws` tool, creates the demo shop
-# and walks a repair order through its life at the counter with the tour script, leaving the
-# print data under out/work/selfPrint.
+# and walks a repair order through its life at the counter with the tour script (the order, its
+# requisition, settlement and a receipt, each checked and printed), leaving the print data under
+# out/work/selfPrint.
 # Usage: scripts/run.sh [--terminal]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,5 +35,13 @@ echo
 echo "== ws script --db $db examples/scripts/tour.wss"
 { echo "workdir out/work"; cat examples/scripts/tour.wss; } | "$ws" script --db "$db" -
 echo
-echo "== the print data of the new order (out/work/selfPrint/200001.txt)"
-cat out/work/selfPrint/200001.txt
+echo "== ws shop --db $db"
+"$ws" shop --db "$db"
+echo
+# The chain's documents as printed (the print data under out/work/selfPrint), a few lines each.
+for doc in "200001 repair order" "200002 requisition" "200003 settlement" "200004 receipt"; do
+  program=${doc%% *}
+  echo "== the $program ${doc#* } (out/work/selfPrint/$program.txt)"
+  grep -E '^(工单号码|单据编号|车牌号|车主|往来单位|应收合计|金额小写|管理费|欠款金额|总金额|审核人)=' \
+    "out/work/selfPrint/$program.txt"
+done

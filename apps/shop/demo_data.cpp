@@ -16,8 +16,10 @@
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "db/sql.h"
+#include "platform/shop_info.h"
 #include "platform/sqlite_database.h"
 #include "shop/bulk_rows.h"
+#include "shop/demo_chain.h"
 #include "shop/demo_random.h"
 #include "shop/id_counters.h"
 
@@ -28,29 +30,12 @@ namespace {
 constexpr int64_t kRepairOrderProgram = 200001;
 constexpr int kDaysOfOrders = 365;
 
-// --- Calendar arithmetic on day numbers (days since 1970-01-01, proleptic Gregorian).
-
 int64_t DayNumber(const db::Date& d) {
-  const int y = d.year - (d.month <= 2 ? 1 : 0);
-  const int era = (y >= 0 ? y : y - 399) / 400;
-  const int yoe = y - era * 400;
-  const int mp = (d.month + 9) % 12;
-  const int doy = (153 * mp + 2) / 5 + d.day - 1;
-  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return static_cast<int64_t>(era) * 146097 + doe - 719468;
+  return DemoDayNumber(d);
 }
 
 db::Date DateOfDay(int64_t z) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-  return db::Date{year, month, day};
+  return DemoDateOfDay(z);
 }
 
 // 0 = Sunday.
@@ -296,6 +281,7 @@ struct Customer {
 
 struct Vehicle {
   int64_t id;
+  std::string plate;
   size_t owner;
   size_t model;
   int64_t mileage;
@@ -321,6 +307,7 @@ class DemoWriter {
     Customers();
     Vehicles();
     Orders();
+    ShopParticulars();
     if (!error_.empty()) {
       transaction.Fail(error_);
       return error_;
@@ -341,6 +328,27 @@ class DemoWriter {
   std::string Address() {
     return "北京市" + random_.Pick(kDistricts) + random_.Pick(kRoads) +
            std::to_string(random_.Between(1, 300)) + "号";
+  }
+
+  // The shop's own name, address, telephone and tax number, from a stream of their own.
+  void ShopParticulars() {
+    if (!error_.empty()) return;
+    static const std::vector<std::string> names = {"顺驰", "安达", "畅行", "众诚", "利通", "恒信"};
+    static const std::vector<std::string> roads = {"广渠路",     "东四环中路", "京通快速路辅路",
+                                                   "南四环西路", "北清路",     "建材城西路"};
+    static const char kTaxCharacters[] = "0123456789ABCDEFGHJKLMNPQRTUWXY";
+    DemoRandom random(options_.seed ^ 0x5851f42d4c957f2dULL);
+    platform::ShopInfo info;
+    info.name = "北京" + random.Pick(names) + "汽车维修服务有限公司";
+    info.address = "北京市" + random.Pick(kDistricts) + random.Pick(roads) +
+                   std::to_string(random.Between(1, 300)) + "号";
+    info.phone = "010-" + std::to_string(random.Between(6, 8)) + random.Digits(7);
+    // A unified social credit code: "91" (a company), the area code, then ten characters.
+    info.taxNumber = "91110" + std::to_string(random.Between(101, 115)) + "MA";
+    while (info.taxNumber.size() < 18) {
+      info.taxNumber += kTaxCharacters[random.Below(sizeof kTaxCharacters - 1)];
+    }
+    error_ = platform::SaveShopInfo(db_, info);
   }
 
   void Departments() {
@@ -392,6 +400,8 @@ class DemoWriter {
         Employee e{id, name, department};
         if (std::string_view(s.department) == "前台接待") receptionists_.push_back(e);
         if (std::string_view(s.department) == "总经理室") checkers_.push_back(e);
+        if (std::string_view(s.department) == "配件部") staff_.storekeepers.push_back(e.name);
+        if (std::string_view(s.department) == "财务部") staff_.cashiers.push_back(e.name);
       }
     }
     checkers_.push_back(receptionists_.front());  // the front-desk lead checks orders too
@@ -509,6 +519,7 @@ class DemoWriter {
         partsByCategory_[static_cast<size_t>(t.category)].push_back(
             Part{id, retail, t.minQuantity, t.maxQuantity});
         partStock_.push_back({id, depots_[static_cast<size_t>(t.depot)], purchase, location});
+        chainStock_[id] = {depots_[static_cast<size_t>(t.depot)], 0, t.name, t.variants[v]};
       }
     }
     counts_.parts = insert.Rows();
@@ -522,6 +533,7 @@ class DemoWriter {
                         error_);
     for (const PartStock& s : partStock_) {
       const int64_t quantity = random_.Between(0, 120);
+      chainStock_[s.part].quantity = static_cast<double>(quantity);
       insert.Id(period)
           .Id(s.depot)
           .Id(s.part)
@@ -627,9 +639,10 @@ class DemoWriter {
         while (chassis.size() < 17) {
           chassis += kChassisCharacters[random_.Below(sizeof kChassisCharacters - 1)];
         }
+        std::string plate = Plate(plates);
         insert.Id(id)
             .Text(std::to_string(id))
-            .Text(Plate(plates))
+            .Text(plate)
             .Text("11" + random_.Digits(10))
             .Text(std::string(m.enginePrefix) + random_.Digits(6))
             .Text(chassis)
@@ -638,7 +651,7 @@ class DemoWriter {
             .Text(random_.Pick(kColours))
             .Id(customers_[c].id)
             .Row();
-        vehicles_.push_back(Vehicle{id, c, model, random_.Between(3000, 150000)});
+        vehicles_.push_back(Vehicle{id, std::move(plate), c, model, random_.Between(3000, 150000)});
       }
     }
     counts_.vehicles = insert.Rows();
@@ -680,7 +693,7 @@ class DemoWriter {
          "主管部门", "车厂",       "进厂日期", "出厂日期", "送修人",   "司机电话", "公里数",
          "维修分类", "维修分类ID", "接待人",   "发票号码", "维修费用", "配件费用", "诊断费",
          "检测费",   "应收合计",   "总金额",   "现收金额", "补收金额", "扣零金额", "扣减金额",
-         "余额",     "备注",       "制单人",   "制单日期", "审核人",   "审核日期"},
+         "余额",     "备注",       "制单人",   "制单日期", "审核人",   "审核日期", "ws_rowver"},
         error_);
     BulkInserter itemLine(
         db_, "WSDJXM", {"单据明细ID", "单据ID", "项目ID", "数量", "单价", "金额", "说明"}, error_);
@@ -688,6 +701,7 @@ class DemoWriter {
         db_, "WSDJPJ",
         {"单据明细ID", "单据ID", "产品ID", "数量", "单价", "金额", "说明", "已领用数"}, error_);
     BulkInserter billNo(db_, "ws_billno", {"progid", "prefix", "last_no"}, error_);
+    DemoChain chain(db_, error_, options_.seed, lastDay, staff_, chainStock_);
 
     static const std::vector<std::string> remarks = {"客户自带配件", "需复查", "保险理赔",
                                                      "老客户九折", "预约到店"};
@@ -726,6 +740,7 @@ class DemoWriter {
       const Employee& receptionist = random_.Pick(receptionists_);
 
       // Labour items of the category, now and then one more of another.
+      ChainOrder forChain;
       int64_t labourFen = 0;
       const auto& itemPool = itemsByCategory_[category];
       auto items = Distinct(itemPool, static_cast<size_t>(random_.Between(1, 3)));
@@ -740,6 +755,7 @@ class DemoWriter {
         const int64_t price = random_.Chance(0.8) ? item->fen : item->fen * 9 / 10;
         const int64_t amount = quantity * price;
         labourFen += amount;
+        forChain.items.push_back({item->id, quantity, price, amount});
         itemLine.Id(++itemLineId)
             .Id(orderId)
             .Id(item->id)
@@ -759,6 +775,7 @@ class DemoWriter {
           const int64_t quantity = random_.Between(part->minQuantity, part->maxQuantity);
           const int64_t amount = quantity * part->fen;
           partsFen += amount;
+          forChain.parts.push_back({partLineId + 1, part->id, quantity, part->fen, amount});
           partLine.Id(++partLineId)
               .Id(orderId)
               .Id(part->id)
@@ -783,6 +800,25 @@ class DemoWriter {
       const db::Date dateOut =
           stillIn ? db::Date{1900, 1, 1} : DateOfDay(std::min(dayNumber + stay, lastDay));
       const std::string person = owner.company || random_.Chance(0.2) ? PersonName() : owner.person;
+      // Drawn in the order the row once drew them inline, so a seed keeps its orders.
+      const std::string phone = Mobile();
+      const std::string invoice =
+          checked && random_.Chance(0.4) ? "No." + random_.Digits(8) : std::string();
+      const std::string remark = random_.Chance(0.05) ? random_.Pick(remarks) : std::string();
+      const Employee* checker = checked ? &random_.Pick(checkers_) : nullptr;
+
+      forChain.id = orderId;
+      forChain.ownerId = owner.id;
+      forChain.checkDay = !checked ? -1 : (stillIn ? dayNumber : DayNumber(dateOut));
+      forChain.number = number;
+      forChain.plate = vehicle.plate;
+      forChain.remark = remark;
+      forChain.labourFen = labourFen;
+      forChain.partsFen = partsFen;
+      forChain.diagnosisFen = diagnosisFen;
+      forChain.inspectionFen = inspectionFen;
+      forChain.receivableFen = receivableFen;
+      const ChainEffect effect = chain.Plan(dayNumber, forChain);
 
       order.Id(orderId)
           .Id(kRepairOrderProgram)
@@ -796,12 +832,12 @@ class DemoWriter {
           .Date(dateIn)
           .Date(dateOut)
           .Text(person)
-          .Text(Mobile())
+          .Text(phone)
           .Num(static_cast<double>(vehicle.mileage))
           .Text(cat.name)
           .Id(static_cast<int64_t>(category) + 1)
           .Text(receptionist.name)
-          .Text(checked && random_.Chance(0.4) ? "No." + random_.Digits(8) : std::string())
+          .Text(invoice)
           .Fen(labourFen)
           .Fen(partsFen)
           .Fen(diagnosisFen)
@@ -809,19 +845,19 @@ class DemoWriter {
           .Fen(receivableFen)
           .Fen(receivableFen)
           .Num(0)
+          .Num(effect.collected)
           .Num(0)
           .Num(0)
-          .Num(0)
-          .Fen(receivableFen)
-          .Text(random_.Chance(0.05) ? random_.Pick(remarks) : std::string())
+          .Num(static_cast<double>(receivableFen) / 100.0 - effect.collected)
+          .Text(remark)
           .Text(receptionist.name)
           .Date(dateIn);
-      if (checked) {
-        order.Text(random_.Pick(checkers_).name).Date(stillIn ? dateIn : dateOut);
+      if (checker) {
+        order.Text(checker->name).Date(stillIn ? dateIn : dateOut);
       } else {
         order.Text("").Null();
       }
-      order.Row();
+      order.Id(effect.rowVersion).Row();
 
       if (progress_ && ((i + 1) % 1000 == 0 || i + 1 == total)) progress_(i + 1, total);
       if ((i + 1) % 1000 == 0 && options_.cancelled && options_.cancelled()) {
@@ -830,6 +866,15 @@ class DemoWriter {
       }
     }
     closeDay();
+    chain.Finish();
+    const ChainCounts& made = chain.Counts();
+    counts_.requisitions = made.requisitions;
+    counts_.requisitionLines = made.requisitionLines;
+    counts_.stockMovements = made.stockMovements;
+    counts_.settlements = made.settlements;
+    counts_.voucherLines = made.voucherLines;
+    counts_.receipts = made.receipts;
+    counts_.openOrders = made.openOrders;
     counts_.orders = order.Rows();
     counts_.itemLines = itemLine.Rows();
     counts_.partLines = partLine.Rows();
@@ -841,13 +886,18 @@ class DemoWriter {
 
   // Raises every id counter of a table the demo wrote to its highest key.
   std::vector<db::Sql> CounterStatements() const {
-    static const char* tables[] = {"PDMBM",   "PDMGY",   "PDMKJKM", "PDMSJZD", "PDMBZ",
-                                   "pdmwxfl", "PDMWXXM", "PDMCPML", "pdmwldw", "PDMWLDWJS",
-                                   "clzl",    "WSDJ",    "WSDJXM",  "WSDJPJ"};
+    static const char* tables[] = {"PDMBM",        "PDMGY",      "PDMKJKM",       "PDMSJZD",
+                                   "PDMBZ",        "pdmwxfl",    "PDMWXXM",       "PDMCPML",
+                                   "pdmwldw",      "PDMWLDWJS",  "clzl",          "WSDJ",
+                                   "WSDJXM",       "WSDJPJ",     "JXCDJ",         "JXCDJMX",
+                                   "JxcGoodsList", "ARPReceive", "ARPReceive_XM", "ARPReceive_PJ",
+                                   "ARPReceiveMx", "gl_accvouch"};
     std::vector<db::Sql> out;
     for (const char* name : tables) {
       const db::TableDef* table = db::FindTable(name);
-      out.push_back(AdvanceIdCounterStatement(table->name, table->primaryKey.front()));
+      // The settlement's check asks for voucher ids under the column's own spelling.
+      const std::string key = table->name == "gl_accvouch" ? "AutoID" : table->primaryKey.front();
+      out.push_back(AdvanceIdCounterStatement(table->name, key));
     }
     return out;
   }
@@ -874,6 +924,8 @@ class DemoWriter {
   std::vector<std::vector<Item>> itemsByCategory_;
   std::vector<std::vector<Part>> partsByCategory_;
   std::vector<PartStock> partStock_;
+  std::map<int64_t, ChainStock> chainStock_;
+  ChainStaff staff_;
   std::vector<Customer> customers_;
   std::vector<Vehicle> vehicles_;
 };

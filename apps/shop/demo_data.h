@@ -1,7 +1,8 @@
 // Demo data of a believable Chinese repair shop: customers and their vehicles, repair items and
 // categories, parts with stock in the current period, departments, depots, employees, accounts,
 // settlement methods, currencies, and a year of repair orders with their item and part lines,
-// both entered and checked.
+// both entered and checked, and the counter's work on them: material requisitions, settlements
+// and receipts as the module saves and checks them (see demo_chain.h).
 //
 // The data is a pure function of the seed, the number of orders and the reference date: the
 // same three give the same rows, whatever the machine (std::mt19937_64 and no library
@@ -49,6 +50,14 @@ struct DemoCounts {
   int64_t orders = 0;
   int64_t itemLines = 0;
   int64_t partLines = 0;
+  // The counter chain behind the orders (demo_chain.h).
+  int64_t requisitions = 0;
+  int64_t requisitionLines = 0;
+  int64_t stockMovements = 0;
+  int64_t settlements = 0;
+  int64_t voucherLines = 0;
+  int64_t receipts = 0;
+  int64_t openOrders = 0;  // settled orders with a balance still owed
 };
 
 // Called now and then while orders are written: orders done so far, orders in all.

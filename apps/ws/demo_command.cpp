@@ -88,7 +88,8 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
          "shop: customers and their vehicles, repair items and categories, parts with their\n"
          "stock in the current period, departments, depots, employees, accounts, settlement\n"
          "methods, currencies, and repair orders over the year up to the reference date, entered\n"
-         "and checked. The same seed, number of orders and date give the same data.\n"
+         "and checked, with the material requisitions, settlements and receipts of the counter\n"
+         "behind them. The same seed, number of orders and date give the same data.\n"
          "\n"
          "Options:\n"
          "  --db FILE|URL      the database file to create, or the PostgreSQL database to fill\n"
@@ -171,7 +172,12 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
       << counts.parts << " parts, " << counts.stockRows << " stock balances\n"
       << "  " << counts.departments << " departments and depots, " << counts.employees
       << " employees, " << counts.accounts << " accounts, " << counts.settlementMethods
-      << " settlement methods, " << counts.currencies + 1 << " currencies\n";
+      << " settlement methods, " << counts.currencies + 1 << " currencies\n"
+      << "  " << counts.requisitions << " material requisitions with " << counts.requisitionLines
+      << " lines and " << counts.stockMovements << " stock movements\n"
+      << "  " << counts.settlements << " settlements with " << counts.voucherLines
+      << " voucher lines, " << counts.receipts << " receipts; " << counts.openOrders
+      << " settled orders still owe\n";
   return kExitOk;
 }
 

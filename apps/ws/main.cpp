@@ -13,6 +13,7 @@
 #include "init_command.h"
 #include "report_command.h"
 #include "script_command.h"
+#include "shop_command.h"
 #ifdef WS_WITH_PRINT
 #include "print/print_command.h"
 #endif
@@ -30,6 +31,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(std::make_unique<ws::cli::ReportCommand>());
   commands.push_back(std::make_unique<ws::cli::BackupCommand>());
   commands.push_back(std::make_unique<ws::cli::RestoreCommand>());
+  commands.push_back(std::make_unique<ws::cli::ShopCommand>());
 #ifdef WS_WITH_PRINT
   commands.push_back(std::make_unique<ws::cli::PrintCommand>());
 #endif

@@ -6,60 +6,10 @@
 namespace ws::harness {
 
 namespace {
-constexpr int kVoucherLines = 10;
 std::string N(int64_t value) {
   return std::to_string(value);
 }
 }  // namespace
-
-std::string AddPostedHistory(db::IDatabase& db) {
-  db::Runner runner(db);
-  std::string error;
-  const int64_t depot =
-      runner.Scalar(db::Sql("SELECT MIN(仓库ID) FROM JXCGoodsZzTz"), &error).ToLong();
-  const int64_t period =
-      runner.Scalar(db::Sql("SELECT MAX(会计期间) FROM JXCGoodsZzTz"), &error).ToLong();
-  if (!error.empty()) return error;
-  // The orders with a history: checked, and not every tenth.
-  const char* posted = " FROM WSDJ WHERE smark='02' AND 单据ID % 10 <> 0";
-  db::Transaction tx(db);
-  tx.Run(db::Sql(
-      "INSERT INTO JXCDJ (单据ID, progID, smark, 系统, 单据编号, 前置单据, 前置单据ID, "
-      "往来ID, 仓库ID, 币种ID, 操作日期, 填单日期, 审核日期, 会计期间, 总金额) "
-      "SELECT 单据ID, 200002, '02', '审核', 'LL' || 单据ID, 200001, 单据ID, 车主ID, " +
-      N(depot) + ", 1, 进厂日期, 进厂日期, 进厂日期, " + N(period) + ", 配件费用" + posted));
-  tx.Run(
-      db::Sql("INSERT INTO JXCDJMX (单据明细ID, 单据ID, 前置单据, 前置单据ID, 仓库ID, 产品ID, "
-              "货位, 等级, 特征码, 产品批次, 数量, 单价, 金额, 含税单价, 含税金额, 实际金额, "
-              "会计期间) SELECT 单据明细ID, 单据ID, 200001, 单据明细ID, " +
-              N(depot) + ", 产品ID, '', '', '', '', 数量, 单价, 金额, 单价, 金额, 金额, " +
-              N(period) + " FROM WSDJPJ WHERE 单据ID IN (SELECT 单据ID" + posted + ")"));
-  tx.Run(
-      db::Sql("INSERT INTO JxcGoodsList (autoid, progid, 单据ID, 单据明细ID, 单据编号, 仓库ID, "
-              "产品ID, 货位, 等级, 特征码, 产品批次, 数量, 单价, 金额, 会计期间, sFunNumber, "
-              "摘要) SELECT 单据明细ID, 200002, 单据ID, 单据明细ID, 'LL' || 单据ID, 仓库ID, "
-              "产品ID, '', '', '', '', 数量, 单价, 金额, 会计期间, '21', '领用出库' FROM "
-              "JXCDJMX"));
-  tx.Run(
-      db::Sql("INSERT INTO ARPReceive (单据ID, progID, smark, status, 单据编号, 往来ID, "
-              "单据日期, 会计期间, 总金额, 前置单据ID) SELECT 单据ID, 200003, '02', '', "
-              "'JS' || 单据ID, 车主ID, 进厂日期, " +
-              N(period) + ", 应收合计, 单据ID" + posted));
-  // A settlement's voucher as its check writes one: the money taken and the fees against it,
-  // ten lines that balance (the debit, nine credits of a ninth each).
-  for (int side = 0; side < kVoucherLines; ++side) {
-    tx.Run(db::Sql("INSERT INTO gl_accvouch (autoid, progid, smark, 科目编码, 会计期间, 凭证日期, "
-                   "借方金额, 贷方金额, 往来ID, 前置单据, 前置单据ID) SELECT " +
-                   N(kVoucherLines) + " * 单据ID + " + N(side) + ", 200003, '02', ")
-               .Text(side == 0 ? "1001" : "6001" + N(side))
-               .Raw(", " + N(period) + ", 单据日期, " +
-                    (side == 0 ? "总金额, 0" : "0, 总金额 / " + N(kVoucherLines - 1) + ".0") +
-                    ", 往来ID, 200003, 单据ID FROM ARPReceive"));
-  }
-  tx.Run(db::Sql("ANALYZE"));
-  if (!tx.Commit()) return tx.Error();
-  return {};
-}
 
 int64_t AddRequisitionOfOrder(db::IDatabase& db, int lines, const std::string& user,
                               std::string* error) {

@@ -80,7 +80,6 @@ class QueryPlanTest : public ::testing::Test {
     std::string error;
     auto db = platform::SqliteDatabase::Open(Path(), &error);
     ASSERT_TRUE(db) << error;
-    ASSERT_EQ(harness::AddPostedHistory(*db), "");
     requisition_ = harness::AddRequisitionOfOrder(*db, 8, kUser, &error);
     ASSERT_EQ(error, "");
   }

@@ -58,11 +58,50 @@ TEST(PrintTemplateTest, TablesDropHiddenColumnsAndHonourAChosenOrder) {
   const std::string chosen = Render("{{table ywGridXM 金额 维修项目 没有此列}}");
   EXPECT_LT(chosen.find(">金额</th>"), chosen.find(">维修项目</th>"));
   EXPECT_EQ(chosen.find("行号"), std::string::npos);
-  EXPECT_LT(chosen.find("<td>100</td>"), chosen.find("<td>换机油</td>"));
+  EXPECT_LT(chosen.find(">100</td>"), chosen.find("<td>换机油</td>"));
 
   // An empty table keeps its header (nothing to judge a column hidden by).
   const std::string empty = Render("{{table ywGridCK}}");
   EXPECT_NE(empty.find(">物品编码</th>"), std::string::npos);
+}
+
+TEST(PrintTemplateTest, TheShopHeadingShowsOnlyTheParticularsSet) {
+  struct Case {
+    PrintHeader header;
+    std::vector<std::string> shown;
+    std::vector<std::string> absent;
+  };
+  const Case cases[] = {
+      {{"长城汽修厂", "北京市朝阳区", "010-1234", "9111", "", "", ""},
+       {">长城汽修厂</p>", "地址：北京市朝阳区", "电话：010-1234", "税号：9111"},
+       {}},
+      {{"长城汽修厂", "", "", "9111", "", "", ""},
+       {">长城汽修厂</p>", "税号：9111"},
+       {"地址", "电话"}},
+      {{"", "", "010-1234", "", "", "", ""}, {"电话：010-1234"}, {"shop-name", "地址", "税号"}},
+  };
+  for (const Case& c : cases) {
+    const std::string html = ShopHeadingHtml(c.header);
+    for (const auto& text : c.shown) EXPECT_NE(html.find(text), std::string::npos) << text;
+    for (const auto& text : c.absent) EXPECT_EQ(html.find(text), std::string::npos) << text;
+  }
+  // A shop with nothing set prints no heading at all, not empty lines.
+  EXPECT_EQ(PrintTemplate::Parse("[{{shop}}]").Render(SampleFile(), PrintHeader{}), "[]");
+}
+
+TEST(PrintTemplateTest, AmountsLineUpOnTheRightAndCodesStayLeft) {
+  PrintFile file;
+  file.tables.push_back(PrintTable{"ywGrid",
+                                   {"行号", "物品编码", "物品名称", "数量", "金额", "源单单号"},
+                                   {{"1", "00017", "机油", "4", "-359.5", "20120615001"},
+                                    {"2", "00018", "滤芯", "", "35", "20120615001"}}});
+  const std::string html = PrintTemplate::Parse("{{table ywGrid}}").Render(file, PrintHeader{});
+  EXPECT_NE(html.find("<td align=\"right\">4</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td align=\"right\">-359.5</td>"), std::string::npos);
+  for (const char* left :
+       {"<td>1</td>", "<td>00017</td>", "<td>机油</td>", "<td>20120615001</td>"}) {
+    EXPECT_NE(html.find(left), std::string::npos) << left;
+  }
 }
 
 TEST(PrintTemplateTest, RefusesStrayBracesAndUnknownPlaceholdersWithTheirLine) {

@@ -104,7 +104,7 @@ call FileSave
 )";
 
 // Where the paper of one document finds what it must show, in the tables: the document (by
-// its program, or the day's repair order 300), its number, the texts of its lines (the
+// its program, the newest, or the day's repair order 300), its number, the texts of its lines (the
 // receipt's: the orders it writes off) and the amount its words spell. Each query takes the
 // document's id.
 struct Expected {
@@ -122,16 +122,16 @@ const Expected kDocuments[] = {
     {"WS_S", "维修工单", "SELECT 300", "SELECT 工单号码 FROM wsdj WHERE 单据ID=",
      "SELECT x.维修项目 FROM wsdjxm m JOIN PDMWXXM x ON x.AutoID=m.项目ID WHERE m.单据ID=",
      "SELECT 应收合计 FROM wsdj WHERE 单据ID=", {kShopAddress, "客户签字"}},
-    {"CKLl_WS", "维修领料单", "SELECT 单据ID FROM jxcdj WHERE progID=200002",
+    {"CKLl_WS", "维修领料单", "SELECT MAX(单据ID) FROM jxcdj WHERE progID=200002",
      "SELECT 单据编号 FROM jxcdj WHERE 单据ID=",
      "SELECT p.物品名称 FROM jxcdjmx m JOIN PDMCPML p ON p.产品ID=m.产品ID WHERE m.单据ID=",
      "SELECT SUM(实际金额) FROM jxcdjmx WHERE 单据ID=", {}},
     // What the customer settled: the cash and the amount written off.
-    {"JS_WS", "维修结算单", "SELECT 单据ID FROM ARPReceive WHERE progID=200003",
+    {"JS_WS", "维修结算单", "SELECT MAX(单据ID) FROM ARPReceive WHERE progID=200003",
      "SELECT 单据编号 FROM ARPReceive WHERE 单据ID=",
      "SELECT x.维修项目 FROM ARPReceive_XM m JOIN PDMWXXM x ON x.AutoID=m.项目ID WHERE m.单据ID=",
      "SELECT 总金额+扣零金额 FROM ARPReceive WHERE 单据ID=", {}},
-    {"JS_S", "维修收款单", "SELECT 单据ID FROM ARPReceive WHERE progID=200004",
+    {"JS_S", "维修收款单", "SELECT MAX(单据ID) FROM ARPReceive WHERE progID=200004",
      "SELECT 单据编号 FROM ARPReceive WHERE 单据ID=",
      "SELECT w.工单号码 FROM ARPReceiveMx m JOIN wsdj w ON w.单据ID=m.源单ID WHERE m.单据ID=",
      "SELECT 总金额 FROM ARPReceive WHERE 单据ID=", {}},

@@ -52,16 +52,45 @@ TEST_F(WsCommandsTest, DemoCreatesAFinishedShopOnceAndReplacesItOnlyWithForce) {
   EXPECT_EQ(Scalar("shop.db", "select value from ws_parameter where module=12 and number=1"),
             "201206");
 
-  // The seed fixes the shop: the same seed makes it again.
+  // The seed fixes the shop, the counter's documents behind the orders included: the same seed
+  // makes it again.
   const char* digest =
-      "select group_concat(工单号码||车辆ID||应收合计) from (select * from wsdj order by 单据ID)";
+      "select group_concat(工单号码||车辆ID||应收合计||余额) from (select * from wsdj order by "
+      "单据ID)";
+  const char* documents =
+      "select group_concat(progid||单据编号||前置单据ID||总金额) from (select progid, 单据编号, "
+      "前置单据ID, 总金额, 单据ID from arpreceive union all select progid + 0, 单据编号, "
+      "前置单据ID, 总金额, -单据ID from jxcdj order by 单据ID)";
   const std::string first = Scalar("shop.db", digest);
+  const std::string firstDocuments = Scalar("shop.db", documents);
+  EXPECT_FALSE(firstDocuments.empty());
   EXPECT_EQ(Ws("demo " + Db("shop.db") + "--orders 5").status, 2) << "exists: see the table";
   EXPECT_EQ(Scalar("shop.db", "select count(*) from wsdj"), "40");
   ASSERT_EQ(Ws("demo --force --db=" + Quoted("shop.db") + " --seed=3 --orders=40 --date=2012-06-15")
                 .status,
             0);
   EXPECT_EQ(Scalar("shop.db", digest), first);
+  EXPECT_EQ(Scalar("shop.db", documents), firstDocuments);
+}
+
+TEST_F(WsCommandsTest, ShopShowsTheParticularsAndSetsOnlyThoseGiven) {
+  ASSERT_EQ(Ws("demo " + Db("shop.db") + "--seed 3 --orders 40 --date 2012-06-15").status, 0);
+  const Outcome shown = Ws("shop " + Db("shop.db"));
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  const std::string address =
+      Scalar("shop.db", "select value from ws_option where name='shopaddress'");
+  for (const std::string& line :
+       {std::string("店名: 北京"), "地址: " + address, std::string("税号: 91")}) {
+    EXPECT_NE(shown.out.find(line), std::string::npos) << shown.out;
+  }
+
+  const Outcome set = Ws("shop " + Db("shop.db") + "--name 城南汽修 --phone=010-5555");
+  ASSERT_EQ(set.status, 0) << set.err;
+  for (const std::string& line : {std::string("店名: 城南汽修\n"), "地址: " + address + "\n",
+                                  std::string("电话: 010-5555\n")}) {
+    EXPECT_NE(set.out.find(line), std::string::npos) << set.out;
+  }
+  EXPECT_EQ(Scalar("shop.db", "select value from ws_option where name='shopname'"), "城南汽修");
 }
 
 // Bad usage and inputs that are no shop, no script or no file are named, with status 2 and
@@ -97,6 +126,8 @@ TEST_F(WsCommandsTest, RefusedRequestsAreNamedAndChangeNothing) {
       {"import " + shop + "items " + Quoted("folder"), "is a folder"},
       {"import " + shop + "items", "CSV"},
       {"report " + Db("empty.db") + "WS_RPT", "is not a database file"},
+      {"shop " + Db("empty.db"), "is not a database file"},
+      {"shop " + shop + "--fax 1", "unknown option"},
       {"report " + Db("other.db") + "WS_RPT", "is not a repair-shop database"},
       // No server answers; its password is never shown.
       {"script --db 'postgresql://shop:s3cret@/shop?host=/nonexistent/ws_socket' -",
