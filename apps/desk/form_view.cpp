@@ -35,6 +35,11 @@ bool IsButtonLike(const forms::Widget& w) {
   return dynamic_cast<const forms::CheckBox*>(&w) || dynamic_cast<const forms::CommandButton*>(&w);
 }
 
+bool IsAnswer(const std::string& caption) {
+  const QString text = QString::fromStdString(caption).trimmed();
+  return text.startsWith(QStringLiteral("确定")) || text.startsWith(QStringLiteral("取消"));
+}
+
 QString CaptionOf(const forms::Widget& w) {
   QString caption = QString::fromStdString(w.Caption()).trimmed();
   return caption.isEmpty() ? QString::fromStdString(w.Name()) : caption;
@@ -105,6 +110,16 @@ bool FormView::IsGrouped(const forms::Widget& w) {
   if (w.Place().group.empty()) return false;
   if (auto* label = dynamic_cast<const forms::Label*>(&w)) return !IsHeaderLabel(label->Name());
   return TakesText(w);
+}
+
+bool FormView::HoldsGrid(const std::string& frame) const {
+  for (const auto& child : form_.Children()) {
+    if (child->Container() != frame) continue;
+    if (dynamic_cast<const forms::Grid*>(child.get())) return true;
+    auto* inner = dynamic_cast<const forms::Frame*>(child.get());
+    if (inner && HoldsGrid(inner->Name())) return true;
+  }
+  return false;
 }
 
 bool FormView::HasUngroupedChildren(const std::string& frame) const {
@@ -279,6 +294,16 @@ void FormView::Build(QBoxLayout* layout, const std::string& container) {
       layout->addLayout(grid);
     }
   }
+  // A dialog's answer buttons close it: they sit bottom right, where every dialog has them.
+  std::vector<forms::Widget*> answers;
+  if (container.empty()) {
+    for (forms::Widget* w : buttons) {
+      if (dynamic_cast<forms::CommandButton*>(w) && IsAnswer(w->Caption())) answers.push_back(w);
+    }
+    std::erase_if(buttons, [&](forms::Widget* w) {
+      return std::find(answers.begin(), answers.end(), w) != answers.end();
+    });
+  }
   if (!buttons.empty()) {
     auto* line = new QHBoxLayout;
     for (forms::Widget* w : buttons) {
@@ -322,8 +347,15 @@ void FormView::Build(QBoxLayout* layout, const std::string& container) {
       inner->setContentsMargins(0, 0, 0, 0);
       Build(inner, frame->Name());
       Bind(*frame, box);
-      layout->addWidget(box, 1);
+      // Only a frame holding a list takes the height left; options and fields keep theirs.
+      layout->addWidget(box, HoldsGrid(frame->Name()) ? 1 : 0);
     }
+  }
+  if (!answers.empty()) {
+    auto* line = new QHBoxLayout;
+    line->addStretch(1);
+    for (forms::Widget* w : answers) line->addWidget(MakeButton(*w));
+    layout->addLayout(line);
   }
   if (container.empty() && blocks.empty()) layout->addStretch(1);
 }

@@ -91,6 +91,7 @@ class FormView : public QWidget {
   // Fields the control placed in groups are laid out by group, wherever their container.
   static bool IsGrouped(const forms::Widget& w);
   bool HasUngroupedChildren(const std::string& frame) const;
+  bool HoldsGrid(const std::string& frame) const;
   void BuildGroups(QBoxLayout* layout);
   QString GroupCaption(const std::string& group, const std::vector<forms::Widget*>& members) const;
   void AddCompactLine(QBoxLayout* layout);

@@ -26,6 +26,7 @@
 #include "desk/host_shortcuts.h"
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
+#include "desk/shop_info_dialog.h"
 #include "desk/start_page.h"
 #include "framework/order_follower.h"
 #include "host/app.h"
@@ -237,13 +238,42 @@ void MainWindow::BuildToolbar() {
     goTo_->setFocus(Qt::ShortcutFocusReason);
     goTo_->selectAll();
   });
+  // The order's next documents, with keys that win in a field as the host's own do.
+  menu->addSeparator();
   QList<QAction*> keyed{findNext, closeTab, goTo};
+  struct FollowUp {
+    const char* caption;
+    const char* className;
+    const char* key;
+  };
+  static constexpr FollowUp kFollowUps[] = {{"本单领料", "CKLl_WS", "Alt+L"},
+                                            {"本单结算", "JS_WS", "Alt+J"},
+                                            {"本单收款", "JS_S", "Alt+K"}};
+  for (const FollowUp& followUp : kFollowUps) {
+    QAction* action = menu->addAction(tr(followUp.caption));
+    action->setObjectName(QString("Follow_") + followUp.className);
+    action->setShortcut(QKeySequence(followUp.key));
+    const std::string target = followUp.className;
+    connect(action, &QAction::triggered, this, [this, target] {
+      if (ProgramTab* tab = CurrentTab()) tab->RequestFollowUp(target);
+    });
+    followActions_.push_back(action);
+    keyed.append(action);
+  }
   for (const auto& [command, action] : actions_) keyed.append(action);
   new HostShortcuts(*this, keyed);
 }
 
 void MainWindow::BuildShopMenu() {
   QMenu* menu = menuBar()->addMenu(tr("文件(&F)"));
+  QAction* shopInfo = menu->addAction(tr("本店信息(&I)..."));
+  shopInfo->setObjectName("ShopInfo");
+  connect(shopInfo, &QAction::triggered, this, [this] {
+    if (ShopInfoDialog::Edit(host_.Db(), this)) {
+      statusBar()->showMessage(tr("本店信息已保存，打印时使用"), kNoticeMilliseconds);
+    }
+  });
+  menu->addSeparator();
   QAction* backup = menu->addAction(tr("备份数据库..."));
   backup->setObjectName("BackupShop");
   connect(backup, &QAction::triggered, this, [this] {
@@ -416,6 +446,8 @@ void MainWindow::UpdateToolbar() {
   for (const auto& [command, action] : actions_) {
     action->setEnabled(CommandEnabled(command, state));
   }
+  const bool follows = tab && tab->CanFollowUp();
+  for (QAction* action : followActions_) action->setEnabled(follows);
   for (int i = 0; i < tabs_->count(); ++i) {
     if (auto* t = qobject_cast<ProgramTab*>(tabs_->widget(i))) {
       const QString title = t->Title();

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <map>
+#include <vector>
 
 #include "desk/program_tab.h"
 #include "desk/session_log.h"
@@ -106,6 +107,7 @@ class MainWindow : public QMainWindow {
   int saves_ = 0;
   std::map<ProgramTab*, int> seenSaves_;
   std::map<ProgramTab*, QString> statusOf_;
+  std::vector<QAction*> followActions_;
   bool noticeShown_ = false;
 };
 

@@ -85,7 +85,7 @@ void ProgramTab::AddFollowUpButtons() {
     const char* className;
   };
   static constexpr FollowUp kFollowUps[] = {
-      {"领料(&L)", "CKLl_WS"}, {"结算(&J)", "JS_WS"}, {"收款(&K)", "JS_S"}};
+      {"领料 Alt+L", "CKLl_WS"}, {"结算 Alt+J", "JS_WS"}, {"收款 Alt+K", "JS_S"}};
   auto* bar = new QWidget(this);
   auto* line = new QHBoxLayout(bar);
   line->setContentsMargins(0, 0, 12, 0);
@@ -95,19 +95,26 @@ void ProgramTab::AddFollowUpButtons() {
     button->setObjectName(QString("follow_") + followUp.className);
     button->setFocusPolicy(Qt::TabFocus);
     const std::string target = followUp.className;
-    connect(button, &QPushButton::clicked, this, [this, target] {
-      host::IFormUI* form = FormUI();
-      if (form && form->GetID() > 0 && !form->Editing()) emit FollowOrder(target, form->GetID());
-    });
+    connect(button, &QPushButton::clicked, this, [this, target] { RequestFollowUp(target); });
     followButtons_.push_back(button);
     line->addWidget(button);
   }
   view_->AddHeaderWidget(bar);
 }
 
+bool ProgramTab::CanFollowUp() {
+  host::IFormUI* form = shutDown_ || followButtons_.empty() ? nullptr : FormUI();
+  return form && form->GetID() > 0 && !form->Editing();
+}
+
+bool ProgramTab::RequestFollowUp(const std::string& className) {
+  if (!CanFollowUp()) return false;
+  emit FollowOrder(className, FormUI()->GetID());
+  return true;
+}
+
 void ProgramTab::SyncFollowUpButtons() {
-  host::IFormUI* form = shutDown_ ? nullptr : FormUI();
-  const bool shown = form && form->GetID() > 0 && !form->Editing();
+  const bool shown = CanFollowUp();
   for (QPushButton* button : followButtons_) button->setEnabled(shown);
 }
 

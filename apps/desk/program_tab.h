@@ -69,6 +69,10 @@ class ProgramTab : public QWidget, private host::IEventSink {
   void Shutdown();
   // Shows the control's state again after anything called it: form, buttons, toolbar.
   void AfterCommand();
+  // Whether the tab shows a saved repair order a next document can follow; asking for one
+  // emits FollowOrder (false when it cannot).
+  bool CanFollowUp();
+  bool RequestFollowUp(const std::string& className);
 
  signals:
   // After a command or an input: the toolbar and the title may change.

@@ -1,0 +1,157 @@
+// The counter at its own screen size and by keyboard alone, on a lived-in demo shop: every
+// window fits 1366×768; New puts the cursor in the plate and Enter walks the fields in the
+// order they are drawn down to the lines; Esc asks before dropping what was typed; from a
+// checked order Alt+J opens its settlement, which Ctrl+S and Ctrl+K save and check.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "desk/field_editor.h"
+#include "desk/form_view.h"
+#include "desk/grid_view.h"
+#include "desk/main_window.h"
+#include "desk_fixture.h"
+#include "money/js_ws.h"
+#include "platform/menu_model.h"
+#include "repair_order/ws_s.h"
+#include "shop/demo_data.h"
+#include "support/test_host.h"
+
+namespace ws::desk {
+
+namespace {
+
+using test::LineOf;
+using test::ProcessQueued;
+using test::ShopFixture;
+using WS = repair_order::WS_S;
+
+void Key(QKeySequence sequence) {
+  QWidget* focus = QApplication::focusWidget();
+  QVERIFY(focus);
+  QTest::keySequence(focus, sequence);
+  ProcessQueued();
+}
+
+}  // namespace
+
+class CounterTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    shop_ = std::make_unique<ShopFixture>();
+    QVERIFY2(shop_->Host(), shop_->Error().c_str());
+    shop::DemoOptions options;
+    options.orders = 60;
+    options.date = ws::test::kTestLoginDate;
+    QCOMPARE(shop::GenerateDemoData(shop_->Host()->Db(), options), std::string());
+    window_ = std::make_unique<MainWindow>(*shop_->Host());
+    window_->resize(1366, 768);
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  }
+  void cleanup() {
+    window_.reset();
+    shop_.reset();
+  }
+
+  void EveryWindowFitsTheCounterScreen() {
+    for (const auto& group : shop_->Host()->Menu().Groups()) {
+      for (const auto& entry : group.entries) {
+        QVERIFY2(window_->OpenProgram(entry.programNumber), entry.className.c_str());
+        ProcessQueued();
+        const QSize least = window_->minimumSizeHint().expandedTo(window_->minimumSize());
+        QVERIFY2(least.width() <= 1366 && least.height() <= 768,
+                 qPrintable(QString("%1 needs %2×%3")
+                                .arg(entry.className.c_str())
+                                .arg(least.width())
+                                .arg(least.height())));
+      }
+    }
+  }
+
+  void NewPutsTheCursorInThePlateAndEnterFollowsTheDrawing() {
+    ProgramTab* tab = window_->OpenClass("WS_S");
+    QVERIFY(tab);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    FormView& view = tab->View();
+    for (int round = 0; round < 2; ++round) {  // the second New lost the cursor
+      if (round == 1) window_->RunCommand(ToolCommand::Cancel);
+      Key(QKeySequence("Ctrl+N"));
+      QVERIFY(tab->State().editing);
+      QCOMPARE(QApplication::focusWidget(), LineOf(view, order.Header(WS::kPlate)));
+    }
+    // Enter from field to field: each next one is drawn after the one before, never back up
+    // the form, and the walk ends in the lines.
+    int lastOrder = -1;
+    for (int step = 0; step < 40 && !qobject_cast<GridView*>(QApplication::focusWidget()); ++step) {
+      auto* editor = qobject_cast<FieldEditor*>(QApplication::focusWidget()->parentWidget());
+      QVERIFY2(editor, qPrintable(QApplication::focusWidget()->objectName()));
+      const int at = editor->Widget().Place().order;
+      QVERIFY2(at > lastOrder, editor->Widget().Caption().c_str());
+      lastOrder = at;
+      Key(QKeySequence(Qt::Key_Return));
+    }
+    QVERIFY(qobject_cast<GridView*>(QApplication::focusWidget()));
+    QVERIFY(lastOrder >= order.Header(WS::kDiagnosis).Place().order);
+  }
+
+  void EscAsksBeforeDroppingWhatWasTyped() {
+    ProgramTab* tab = window_->OpenClass("WS_S");
+    QVERIFY(tab);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    const std::string orders = shop_->Text("select count(*) from WSDJ");
+    Key(QKeySequence("Ctrl+N"));
+    test::TypeText(QApplication::focusWidget(), "京A00001");
+    for (auto answer : {host::MsgAnswer::No, host::MsgAnswer::Yes}) {
+      shop_->Dialogs().Queue(answer);
+      Key(QKeySequence(Qt::Key_Escape));
+      QCOMPARE(shop_->Dialogs().Boxes().size(), size_t{answer == host::MsgAnswer::No ? 1u : 2u});
+      QCOMPARE(tab->State().editing, answer == host::MsgAnswer::No);
+    }
+    QCOMPARE(shop_->Text("select count(*) from WSDJ"), orders);
+    // Nothing typed yet: Esc leaves without a question.
+    Key(QKeySequence("Ctrl+N"));
+    Key(QKeySequence(Qt::Key_Escape));
+    QVERIFY(!tab->State().editing);
+    QCOMPARE(shop_->Dialogs().Boxes().size(), size_t{2});
+    QVERIFY(order.GetID() > 0);
+  }
+
+  void ACheckedOrderGoesOnToItsSettlementByKeys() {
+    const std::string id = shop_->Text(
+        "select min(单据ID) from WSDJ where smark='02' and not exists (select 1 from ARPReceive"
+        " where 前置单据ID=WSDJ.单据ID)");
+    QVERIFY(!id.empty());
+    ProgramTab* orderTab = window_->OpenClass("WS_S", std::stoll(id));
+    QVERIFY(orderTab && orderTab->Control().AsFormUI()->GetID() == std::stoll(id));
+    LineOf(orderTab->View(), dynamic_cast<WS&>(orderTab->Control()).Header(WS::kPlate))->setFocus();
+    auto* follow = orderTab->findChild<QAbstractButton*>("follow_JS_WS");
+    QVERIFY(follow && follow->isEnabled() && follow->isVisible());
+    Key(QKeySequence("Alt+J"));
+    ProgramTab* tab = window_->CurrentTab();
+    QVERIFY2(tab && tab->Entry().className == "JS_WS", qPrintable(window_->Notice().text()));
+    QVERIFY2(tab->State().editing, qPrintable(window_->Notice().text()));
+    Key(QKeySequence("Ctrl+S"));
+    QVERIFY(!tab->State().editing);
+    Key(QKeySequence("Ctrl+K"));
+    QCOMPARE(shop_->Text("select count(*)||'/'||max(smark) from ARPReceive where 前置单据ID=" + id),
+             std::string("1/02"));
+    QVERIFY(window_->Notice().text().contains("已审核"));
+  }
+
+ private:
+  std::unique_ptr<ShopFixture> shop_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace ws::desk
+
+QTEST_MAIN(ws::desk::CounterTest)
+#include "counter_test.moc"
