@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
-# Usage: scripts/deps.sh [build|test|desk]...
+# Usage: scripts/deps.sh [build|test|desk|package]...
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev)
@@ -11,6 +11,8 @@ for need in "$@"; do
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
                      qt6-base-dev fonts-wqy-microhei poppler-utils) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
+    # dpkg-shlibdeps names the libraries the package needs.
+    package) packages+=(dpkg-dev file) ;;
     *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;
   esac
 done
