@@ -19,6 +19,12 @@ namespace {
 
 constexpr const char* kHidden = "***";
 constexpr size_t kValueColumns = 2;  // name/value pairs per line of {{values}}
+
+// A print shows no date where the row stores the stand-in for none.
+std::string Shown(const std::string& value) {
+  return forms::IsNoDateStandIn(value) ? std::string() : value;
+}
+
 // Longer texts wrap rather than squeeze every other column of a wide report.
 constexpr size_t kWidestColumn = 12;
 
@@ -133,7 +139,7 @@ std::string TableHtml(const PrintTable& table, const std::vector<std::string>& c
     html += "<tr>";
     for (size_t i = 0; i < shown.size(); ++i) {
       const size_t c = shown[i];
-      html += opening[i] + (c < row.size() ? HtmlEscape(row[c]) : "") + "</td>";
+      html += opening[i] + (c < row.size() ? HtmlEscape(Shown(row[c])) : "") + "</td>";
     }
     html += "</tr>";
   }
@@ -148,7 +154,7 @@ std::string ValuesHtml(const std::vector<const std::pair<std::string, std::strin
     for (size_t j = i; j < i + kValueColumns; ++j) {
       if (j < values.size()) {
         html += "<td class=\"name\">" + HtmlEscape(values[j]->first) + "：</td><td>" +
-                HtmlEscape(values[j]->second) + "</td>";
+                HtmlEscape(Shown(values[j]->second)) + "</td>";
       } else {
         html += "<td></td><td></td>";
       }
@@ -321,7 +327,7 @@ std::string PrintTemplate::Render(const PrintFile& file, const PrintHeader& head
         html += HtmlEscape(header.date);
         break;
       case Kind::Value:
-        if (const std::string* value = file.Value(piece.text)) html += HtmlEscape(*value);
+        if (const std::string* value = file.Value(piece.text)) html += HtmlEscape(Shown(*value));
         break;
       case Kind::Words:
         if (const std::string* value = file.Value(piece.text)) html += HtmlEscape(WordsOf(*value));

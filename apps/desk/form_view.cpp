@@ -475,6 +475,10 @@ void FormView::SyncOne(const Binding& binding) {
         text = tr("已审核");
       if (text.isEmpty() && model.Name() == host::DocumentControl::kFilterLabel)
         text = tr("已过滤");
+      // A bare figure says what it is when its control tells (金额合计：87.55).
+      if (!text.isEmpty() && !model.ToolTip().empty() && !IsHeaderLabel(model.Name())) {
+        text = QString::fromStdString(model.ToolTip()) + tr("：") + text;
+      }
       if (label->text() != text) label->setText(text);
     }
     label->setVisible(model.Visible());  // a field's caption follows the field

@@ -11,7 +11,6 @@ namespace ws::desk {
 
 namespace {
 
-constexpr std::string_view kNoDate = "1900-01-01";
 // The host's right-aligned codes: right top, right centre, right bottom.
 constexpr int kFirstRightAlignment = 6;
 constexpr int kLastRightAlignment = 8;
@@ -21,13 +20,6 @@ bool HasAny(std::string_view caption, std::initializer_list<std::string_view> wo
     if (caption.find(word) != std::string_view::npos) return true;
   }
   return false;
-}
-
-// A stored stand-in for no date, with or without a time of day.
-bool IsNoDate(std::string_view text) {
-  return text.substr(0, kNoDate.size()) == kNoDate &&
-         (text.size() == kNoDate.size() || text[kNoDate.size()] == ' ' ||
-          text[kNoDate.size()] == 'T');
 }
 
 // A cell written as a plain number: what a money column may show with two decimals. A text
@@ -74,7 +66,7 @@ bool HasTickColumn(const forms::Grid& grid) {
 
 std::string ShownText(const forms::Grid& grid, int row, int col, const ColumnTraits& traits) {
   const std::string& text = grid.TextMatrix(row, col);
-  if (IsNoDate(text)) return {};
+  if (forms::IsNoDateStandIn(text)) return {};
   if (traits.money && grid.Col(col).format.empty() && IsPlainNumber(text)) {
     return forms::FormatNumber(*forms::ReadLeadingNumber(forms::TrimView(text)), "0.00");
   }

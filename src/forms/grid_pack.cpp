@@ -92,7 +92,11 @@ ShownCells ShownGridCells(const Grid& grid) {
   for (int r = std::max(grid.FixedRows(), 1); r < grid.Rows(); ++r) {
     if (grid.RowHidden(r)) continue;
     std::vector<std::string> cells;
-    for (int c : cols) cells.push_back(grid.DisplayText(r, c));
+    for (int c : cols) {
+      // A spreadsheet or a print shows no date where the row stores the stand-in for none.
+      std::string text = grid.DisplayText(r, c);
+      cells.push_back(IsNoDateStandIn(text) ? std::string() : std::move(text));
+    }
     shown.rows.push_back(std::move(cells));
   }
   return shown;

@@ -27,4 +27,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool IsNoDateStandIn(std::string_view text) {
+  constexpr std::string_view kNoDate = "1900-01-01";
+  return text.substr(0, kNoDate.size()) == kNoDate &&
+         (text.size() == kNoDate.size() || text[kNoDate.size()] == ' ' ||
+          text[kNoDate.size()] == 'T');
+}
+
 }  // namespace ws::forms

@@ -9,7 +9,12 @@ namespace ws::forms {
 
 // Without leading and trailing blanks and tabs.
 std::string_view TrimView(std::string_view text);
-inline std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+inline std::string Trim(std::string_view text) {
+  return std::string(TrimView(text));
+}
+// Whether a stored date is the stand-in for none (1900-01-01, with or without a time of day),
+// which every screen and print shows as an empty date.
+bool IsNoDateStandIn(std::string_view text);
 inline bool EndsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }

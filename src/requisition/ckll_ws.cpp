@@ -198,8 +198,11 @@ void CKLl_WS::SetupForm() {
   }
   AddLineSet(*lines_);
 
-  for (int index : {kAmountWords, kAmountFigures, kQuantityTotal}) {
-    form_.Add<forms::Label>(kLabels, index);
+  // What each total is, for whoever shows it beside the figure.
+  const std::pair<int, const char*> totals[] = {
+      {kAmountWords, "金额大写"}, {kAmountFigures, "金额合计"}, {kQuantityTotal, "数量合计"}};
+  for (const auto& [index, meaning] : totals) {
+    form_.Add<forms::Label>(kLabels, index).SetToolTip(meaning);
   }
   auto& tools = form_.Add<forms::PopupMenu>("mnuTools");
   tools.AddItem("产品物料清单展开...", kTool);

@@ -1,9 +1,11 @@
 // The counter at its own screen size and by keyboard alone, on a lived-in demo shop: every
 // window fits 1366×768; New puts the cursor in the plate and Enter walks the fields in the
 // order they are drawn down to the lines; Esc asks before dropping what was typed; from a
-// checked order Alt+J opens its settlement, which Ctrl+S and Ctrl+K save and check.
+// checked order Alt+J and Alt+K open its settlement and receipt, which Ctrl+S and Ctrl+K save
+// and check, and the receipt prints.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
 #include <QTabWidget>
@@ -144,6 +146,27 @@ class CounterTest : public QObject {
     QCOMPARE(shop_->Text("select count(*)||'/'||max(smark) from ARPReceive where 前置单据ID=" + id),
              std::string("1/02"));
     QVERIFY(window_->Notice().text().contains("已审核"));
+
+    // Back on the order, Alt+K takes the customer's payment of what it still owes, and the
+    // receipt prints.
+    const std::string owed = shop_->Text("select 余额 from WSDJ where 单据ID=" + id);
+    window_->Tabs().setCurrentWidget(orderTab);
+    LineOf(orderTab->View(), dynamic_cast<WS&>(orderTab->Control()).Header(WS::kPlate))->setFocus();
+    Key(QKeySequence("Alt+K"));
+    tab = window_->CurrentTab();
+    QVERIFY2(tab && tab->Entry().className == "JS_S" && tab->State().editing,
+             qPrintable(window_->Notice().text()));
+    Key(QKeySequence("Ctrl+S"));
+    Key(QKeySequence("Ctrl+K"));
+    QCOMPARE(shop_->Text("select r.smark from ARPReceive r join ARPReceiveMx m on m.单据ID=r.单据ID"
+                         " where m.源单ID=" +
+                         id),
+             std::string("02"));
+    QCOMPARE(shop_->Text("select 余额 from WSDJ where 单据ID=" + id), std::string("0"));
+    QVERIFY(owed != "0");
+    const QString pdf = shop_->Folder() + "/receipt.pdf";
+    QCOMPARE(window_->ExportCurrentPdf(pdf), QString());
+    QVERIFY(QFileInfo(pdf).size() > 0);
   }
 
  private:
