@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -368,6 +369,20 @@ QWidget* FormView::MakeTabBar(const std::vector<forms::Widget*>& options) {
   bar->setDrawBase(false);
   for (forms::Widget* option : options) bar->addTab(CaptionOf(*option));
   tabBars_.push_back(TabBinding{bar, options});
+  // Ctrl+PgDown / Ctrl+PgUp turn the tabs from wherever the cursor is, and the cursor follows
+  // into the list the tab shows.
+  for (bool forward : {true, false}) {
+    auto* turn = new QShortcut(forward ? QKeySequence(Qt::CTRL | Qt::Key_PageDown)
+                                       : QKeySequence(Qt::CTRL | Qt::Key_PageUp),
+                               this);
+    turn->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(turn, &QShortcut::activated, this, [this, bar, forward] {
+      const int count = bar->count();
+      if (count < 2) return;
+      bar->setCurrentIndex((bar->currentIndex() + (forward ? 1 : count - 1)) % count);
+      if (GridView* grid = FirstVisibleGrid()) grid->setFocus(Qt::ShortcutFocusReason);
+    });
+  }
   connect(bar, &QTabBar::currentChanged, this, [this, options](int index) {
     if (syncingTabs_ || index < 0 || index >= static_cast<int>(options.size())) return;
     forms::InputResult result = forms::Input::Click(*options[index]);

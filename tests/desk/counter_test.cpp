@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -102,6 +103,68 @@ class CounterTest : public QObject {
     }
     QVERIFY(qobject_cast<GridView*>(QApplication::focusWidget()));
     QVERIFY(lastOrder >= order.Header(WS::kDiagnosis).Place().order);
+  }
+
+  void ANewOrderThroughItsChainByKeysAlone() {
+    ProgramTab* tab = window_->OpenClass("WS_S");
+    QVERIFY(tab);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    const std::string plate = shop_->Text("select min(车牌号) from clzl");
+    Key(QKeySequence("Ctrl+N"));
+    test::TypeText(QApplication::focusWidget(), QString::fromStdString(plate));
+    for (int step = 0; step < 40 && !qobject_cast<GridView*>(QApplication::focusWidget()); ++step) {
+      Key(QKeySequence(Qt::Key_Return));
+    }
+    // A labour line, then Ctrl+PgDown to the parts and a part line: code, quantity, price.
+    auto typeLine = [](const QString& code, const QString& quantity, const QString& price) {
+      auto* grid = qobject_cast<GridView*>(QApplication::focusWidget());
+      QVERIFY(grid);
+      grid->setCurrentIndex(grid->model()->index(grid->model()->rowCount() - 1, 0));
+      for (const auto& [moves, text] : {std::pair{1, code}, {3, quantity}, {1, price}}) {
+        for (int i = 0; i < moves; ++i) QTest::keyClick(grid, Qt::Key_Right);
+        // The first key opens the cell's editor, which takes the rest.
+        for (QChar ch : text) QTest::keyClicks(QApplication::focusWidget(), QString(ch));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ProcessQueued();
+      }
+    };
+    typeLine("XM0101", "2", "50");
+    Key(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    typeLine("PJ00005", "1", "30");
+    Key(QKeySequence("Ctrl+S"));
+    QVERIFY2(!tab->State().editing, qPrintable(window_->statusBar()->currentMessage()));
+    const std::string id = std::to_string(order.GetID());
+    QCOMPARE(
+        shop_->Text("select c.车牌号||'/'||round(w.应收合计,2)||'/'||(select count(*) from WSDJXM x"
+                    " where x.单据ID=w.单据ID)||'/'||(select count(*) from WSDJPJ p where"
+                    " p.单据ID=w.单据ID) from WSDJ w join clzl c on c.车辆ID=w.车辆ID"
+                    " where w.单据ID=" +
+                    id),
+        plate + "/130.0/1/1");
+    Key(QKeySequence("Ctrl+K"));
+    QCOMPARE(shop_->Text("select smark from WSDJ where 单据ID=" + id), std::string("02"));
+
+    // The storekeeper's requisition and the cashier's settlement of this order, each saved and
+    // checked by keys; the order prints.
+    for (const char* next : {"Alt+L", "Alt+J"}) {
+      window_->Tabs().setCurrentWidget(tab);
+      LineOf(tab->View(), order.Header(WS::kPlate))->setFocus();
+      Key(QKeySequence(next));
+      ProgramTab* document = window_->CurrentTab();
+      QVERIFY2(document != tab && document->State().editing,
+               qPrintable(next + window_->Notice().text()));
+      Key(QKeySequence("Ctrl+S"));
+      Key(QKeySequence("Ctrl+K"));
+    }
+    QCOMPARE(shop_->Text("select group_concat(smark) from (select smark from JXCDJ where"
+                         " 前置单据ID=" +
+                         id +
+                         " union all select smark from ARPReceive where"
+                         " 前置单据ID=" +
+                         id + ")"),
+             std::string("02,02"));
+    window_->Tabs().setCurrentWidget(tab);
+    QCOMPARE(window_->ExportCurrentPdf(shop_->Folder() + "/order.pdf"), QString());
   }
 
   void EscAsksBeforeDroppingWhatWasTyped() {
