@@ -289,8 +289,12 @@ void FormView::Build(QBoxLayout* layout, const std::string& container) {
       auto* holder = new QWidget(this);
       holder->setLayout(grid);
       holder->setMaximumWidth(900);
+      holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
       grid->setContentsMargins(0, 0, 0, 0);
-      layout->addWidget(holder, 0, Qt::AlignLeft);
+      auto* row = new QHBoxLayout;
+      row->addWidget(holder, 1);
+      row->addStretch(0);
+      layout->addLayout(row);
     } else {
       layout->addLayout(grid);
     }

@@ -1,6 +1,7 @@
 #include "shop/demo_chain.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "db/amount.h"
 #include "db/date.h"
@@ -360,6 +361,36 @@ void DemoChain::WriteRequisition(int64_t day, const std::string& number, const R
   ++counts_.requisitions;
 }
 
+void DemoChain::WriteReceivableHeader(const ReceivableHeader& h) {
+  // A settlement and a receipt share their header table; a settlement carries no amount of
+  // its own (written as the plain number the module's save writes) and names its order.
+  BulkInserter& header = *receivables_;
+  header.Id(h.id)
+      .Id(h.program)
+      .Text(h.checked ? "02" : "01")
+      .Text(h.checked ? "审核" : "填单")
+      .Text(h.number)
+      .Id(h.ownerId)
+      .Id(0)
+      .Id(0)
+      .Id(0)
+      .Text(h.date)
+      .Id(h.period);
+  if (h.amountFen) {
+    header.Fen(*h.amountFen);
+  } else {
+    header.Num(0);
+  }
+  header.Num(0).Text("").Text(h.remark).Id(h.orderId).Text(h.user).Text(h.date).Text(
+      h.checked ? h.user : "");
+  if (h.checked) {
+    header.Text(h.date);
+  } else {
+    header.Null();
+  }
+  header.Id(h.checked ? 1 : 0).Row();
+}
+
 void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Settlement& s) {
   const db::Date date = DemoDateOfDay(day);
   const std::string dateText = date.Text();
@@ -367,32 +398,8 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
   const int64_t id = ++receivableId_;
 
   // Billed on account: the money comes in by receipts against the order.
-  BulkInserter& header = *receivables_;
-  header.Id(id)
-      .Id(kSettlementProgram)
-      .Text(s.checked ? "02" : "01")
-      .Text(s.checked ? "审核" : "填单")
-      .Text(number)
-      .Id(s.ownerId)
-      .Id(0)
-      .Id(0)
-      .Id(0)
-      .Text(dateText)
-      .Id(period)
-      .Num(0)
-      .Num(0)
-      .Text("")
-      .Text(s.remark)
-      .Id(s.orderId)
-      .Text(s.user)
-      .Text(dateText)
-      .Text(s.checked ? s.user : "");
-  if (s.checked) {
-    header.Text(dateText);
-  } else {
-    header.Null();
-  }
-  header.Id(s.checked ? 1 : 0).Row();
+  WriteReceivableHeader({id, kSettlementProgram, s.checked, number, s.ownerId, dateText, period,
+                         std::nullopt, s.remark, s.orderId, s.user});
 
   int64_t labourFen = 0;
   for (const auto& item : s.items) {
@@ -479,32 +486,9 @@ void DemoChain::WriteReceipt(int64_t day, const std::string& number, const Recei
   const db::Date date = DemoDateOfDay(day);
   const std::string dateText = date.Text();
   const int64_t id = ++receivableId_;
-  BulkInserter& header = *receivables_;
-  header.Id(id)
-      .Id(kReceiptProgram)
-      .Text(r.checked ? "02" : "01")
-      .Text(r.checked ? "审核" : "填单")
-      .Text(number)
-      .Id(r.ownerId)
-      .Id(0)
-      .Id(0)
-      .Id(0)
-      .Text(dateText)
-      .Id(db::PeriodOfDate(date, db::kDefaultClosingDay))
-      .Fen(r.amountFen)
-      .Num(0)
-      .Text("")
-      .Text("")
-      .Id(0)
-      .Text(r.user)
-      .Text(dateText)
-      .Text(r.checked ? r.user : "");
-  if (r.checked) {
-    header.Text(dateText);
-  } else {
-    header.Null();
-  }
-  header.Id(r.checked ? 1 : 0).Row();
+  WriteReceivableHeader({id, kReceiptProgram, r.checked, number, r.ownerId, dateText,
+                         db::PeriodOfDate(date, db::kDefaultClosingDay), r.amountFen, "", 0,
+                         r.user});
   // The receipt's lines carry no period of their own.
   receiptLines_->Id(++receiptLineId_)
       .Id(id)

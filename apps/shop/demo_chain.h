@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,20 @@ class DemoChain {
   void WriteDaysBefore(int64_t day);
   void WriteDay(int64_t day, Day& documents);
   void WriteRequisition(int64_t day, const std::string& number, const Requisition& r);
+  struct ReceivableHeader {
+    int64_t id;
+    int64_t program;
+    bool checked;
+    const std::string& number;
+    int64_t ownerId;
+    const std::string& date;
+    int period;
+    std::optional<int64_t> amountFen;  // none: a settlement's
+    const std::string& remark;
+    int64_t orderId;  // 0: a receipt names its orders on its lines
+    const std::string& user;
+  };
+  void WriteReceivableHeader(const ReceivableHeader& h);
   void WriteSettlement(int64_t day, const std::string& number, const Settlement& s);
   void WriteReceipt(int64_t day, const std::string& number, const Receipt& r);
   bool Recent(int64_t day) const;
