@@ -36,11 +36,6 @@ bool IsButtonLike(const forms::Widget& w) {
   return dynamic_cast<const forms::CheckBox*>(&w) || dynamic_cast<const forms::CommandButton*>(&w);
 }
 
-bool IsAnswer(const std::string& caption) {
-  const QString text = QString::fromStdString(caption).trimmed();
-  return text.startsWith(QStringLiteral("确定")) || text.startsWith(QStringLiteral("取消"));
-}
-
 QString CaptionOf(const forms::Widget& w) {
   QString caption = QString::fromStdString(w.Caption()).trimmed();
   return caption.isEmpty() ? QString::fromStdString(w.Name()) : caption;
@@ -303,7 +298,8 @@ void FormView::Build(QBoxLayout* layout, const std::string& container) {
   std::vector<forms::Widget*> answers;
   if (container.empty()) {
     for (forms::Widget* w : buttons) {
-      if (dynamic_cast<forms::CommandButton*>(w) && IsAnswer(w->Caption())) answers.push_back(w);
+      auto* button = dynamic_cast<forms::CommandButton*>(w);
+      if (button && button->Answers()) answers.push_back(w);
     }
     std::erase_if(buttons, [&](forms::Widget* w) {
       return std::find(answers.begin(), answers.end(), w) != answers.end();

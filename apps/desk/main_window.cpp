@@ -241,18 +241,10 @@ void MainWindow::BuildToolbar() {
   // The order's next documents, with keys that win in a field as the host's own do.
   menu->addSeparator();
   QList<QAction*> keyed{findNext, closeTab, goTo};
-  struct FollowUp {
-    const char* caption;
-    const char* className;
-    const char* key;
-  };
-  static constexpr FollowUp kFollowUps[] = {{"本单领料", "CKLl_WS", "Alt+L"},
-                                            {"本单结算", "JS_WS", "Alt+J"},
-                                            {"本单收款", "JS_S", "Alt+K"}};
-  for (const FollowUp& followUp : kFollowUps) {
-    QAction* action = menu->addAction(tr(followUp.caption));
+  for (const FollowUpInfo& followUp : FollowUps()) {
+    QAction* action = menu->addAction(tr("本单%1").arg(tr(followUp.caption)));
     action->setObjectName(QString("Follow_") + followUp.className);
-    action->setShortcut(QKeySequence(followUp.key));
+    action->setShortcut(QKeySequence(followUp.shortcut));
     const std::string target = followUp.className;
     connect(action, &QAction::triggered, this, [this, target] {
       if (ProgramTab* tab = CurrentTab()) tab->RequestFollowUp(target);

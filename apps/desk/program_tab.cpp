@@ -80,18 +80,12 @@ ProgramTab::ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t reques
 
 void ProgramTab::AddFollowUpButtons() {
   // The order's next steps at the counter, each opening its document with this order chosen.
-  struct FollowUp {
-    const char* caption;
-    const char* className;
-  };
-  static constexpr FollowUp kFollowUps[] = {
-      {"领料 Alt+L", "CKLl_WS"}, {"结算 Alt+J", "JS_WS"}, {"收款 Alt+K", "JS_S"}};
   auto* bar = new QWidget(this);
   auto* line = new QHBoxLayout(bar);
   line->setContentsMargins(0, 0, 12, 0);
   line->addWidget(new QLabel(tr("本单："), bar));
-  for (const FollowUp& followUp : kFollowUps) {
-    auto* button = new QPushButton(tr(followUp.caption), bar);
+  for (const FollowUpInfo& followUp : FollowUps()) {
+    auto* button = new QPushButton(tr("%1 %2").arg(tr(followUp.caption), followUp.shortcut), bar);
     button->setObjectName(QString("follow_") + followUp.className);
     button->setFocusPolicy(Qt::TabFocus);
     const std::string target = followUp.className;

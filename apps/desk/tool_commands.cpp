@@ -26,6 +26,12 @@ const std::vector<ToolCommandInfo>& ToolCommands() {
   return commands;
 }
 
+const std::vector<FollowUpInfo>& FollowUps() {
+  static const std::vector<FollowUpInfo> followUps = {
+      {"领料", "CKLl_WS", "Alt+L"}, {"结算", "JS_WS", "Alt+J"}, {"收款", "JS_S", "Alt+K"}};
+  return followUps;
+}
+
 const ToolCommandInfo& InfoOf(ToolCommand command) {
   for (const auto& info : ToolCommands()) {
     if (info.command == command) return info;

@@ -38,6 +38,15 @@ struct ToolCommandInfo {
 const std::vector<ToolCommandInfo>& ToolCommands();
 const ToolCommandInfo& InfoOf(ToolCommand command);
 
+// The documents a repair order goes on to at the counter, with their keys: the order's buttons
+// and the menu's actions both come from here.
+struct FollowUpInfo {
+  const char* caption;    // 领料, 结算, 收款
+  const char* className;  // the program opened for the order
+  const char* shortcut;
+};
+const std::vector<FollowUpInfo>& FollowUps();
+
 // What the toolbar needs to know about the program of the current tab.
 struct ProgramState {
   bool formUI = false;     // documents, cards and lists (IFormUI)

@@ -401,31 +401,27 @@ void DemoChain::WriteSettlement(int64_t day, const std::string& number, const Se
   WriteReceivableHeader({id, kSettlementProgram, s.checked, number, s.ownerId, dateText, period,
                          std::nullopt, s.remark, s.orderId, s.user});
 
-  int64_t labourFen = 0;
-  for (const auto& item : s.items) {
-    labourFen += item.amountFen;
-    settledItems_->Id(++itemLineId_)
-        .Id(id)
-        .Id(item.itemId)
-        .Num(static_cast<double>(item.quantity))
-        .Fen(item.priceFen)
-        .Fen(item.amountFen)
-        .Text("")
-        .Row();
-  }
+  // Labour and parts lines have one shape in two tables; answers the lines' amount.
+  auto writeLines = [id](BulkInserter& table, int64_t& lineId, const auto& lines, auto codeOf) {
+    int64_t sumFen = 0;
+    for (const auto& line : lines) {
+      sumFen += line.amountFen;
+      table.Id(++lineId)
+          .Id(id)
+          .Id(codeOf(line))
+          .Num(static_cast<double>(line.quantity))
+          .Fen(line.priceFen)
+          .Fen(line.amountFen)
+          .Text("")
+          .Row();
+    }
+    return sumFen;
+  };
+  const int64_t labourFen = writeLines(*settledItems_, itemLineId_, s.items,
+                                       [](const auto& item) { return item.itemId; });
   // The parts as issued, one line per part (an order names a part once).
-  int64_t partsFen = 0;
-  for (const auto& part : s.issued) {
-    partsFen += part.amountFen;
-    settledParts_->Id(++partLineId_)
-        .Id(id)
-        .Id(part.partId)
-        .Num(static_cast<double>(part.quantity))
-        .Fen(part.priceFen)
-        .Fen(part.amountFen)
-        .Text("")
-        .Row();
-  }
+  const int64_t partsFen = writeLines(*settledParts_, partLineId_, s.issued,
+                                      [](const auto& part) { return part.partId; });
 
   money::SettlementDocument doc;
   doc.id = id;

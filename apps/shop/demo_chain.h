@@ -19,6 +19,7 @@
 
 #include "db/database.h"
 #include "shop/bulk_rows.h"
+#include "shop/demo_data.h"
 #include "shop/demo_random.h"
 
 namespace ws::shop {
@@ -67,16 +68,6 @@ struct ChainStock {
   double quantity = 0;
   std::string name;
   std::string variant;  // 规格
-};
-
-struct ChainCounts {
-  int64_t requisitions = 0;
-  int64_t requisitionLines = 0;
-  int64_t stockMovements = 0;
-  int64_t settlements = 0;
-  int64_t voucherLines = 0;
-  int64_t receipts = 0;
-  int64_t openOrders = 0;  // settled orders with a balance still owed
 };
 
 struct ChainStaff {

@@ -867,14 +867,7 @@ class DemoWriter {
     }
     closeDay();
     chain.Finish();
-    const ChainCounts& made = chain.Counts();
-    counts_.requisitions = made.requisitions;
-    counts_.requisitionLines = made.requisitionLines;
-    counts_.stockMovements = made.stockMovements;
-    counts_.settlements = made.settlements;
-    counts_.voucherLines = made.voucherLines;
-    counts_.receipts = made.receipts;
-    counts_.openOrders = made.openOrders;
+    static_cast<ChainCounts&>(counts_) = chain.Counts();
     counts_.orders = order.Rows();
     counts_.itemLines = itemLine.Rows();
     counts_.partLines = partLine.Rows();

@@ -34,8 +34,19 @@ struct DemoOptions {
 // The error text of a run stopped by DemoOptions::cancelled.
 inline constexpr const char* kDemoCancelled = "cancelled";
 
-// Rows written per table.
-struct DemoCounts {
+// Rows the counter chain behind the orders writes (demo_chain.h).
+struct ChainCounts {
+  int64_t requisitions = 0;
+  int64_t requisitionLines = 0;
+  int64_t stockMovements = 0;
+  int64_t settlements = 0;
+  int64_t voucherLines = 0;
+  int64_t receipts = 0;
+  int64_t openOrders = 0;  // settled orders with a balance still owed
+};
+
+// Rows written per table, the chain's included.
+struct DemoCounts : ChainCounts {
   int64_t customers = 0;  // pdmwldw (and the same number in PDMWLDWJS)
   int64_t vehicles = 0;
   int64_t items = 0;
@@ -50,14 +61,6 @@ struct DemoCounts {
   int64_t orders = 0;
   int64_t itemLines = 0;
   int64_t partLines = 0;
-  // The counter chain behind the orders (demo_chain.h).
-  int64_t requisitions = 0;
-  int64_t requisitionLines = 0;
-  int64_t stockMovements = 0;
-  int64_t settlements = 0;
-  int64_t voucherLines = 0;
-  int64_t receipts = 0;
-  int64_t openOrders = 0;  // settled orders with a balance still owed
 };
 
 // Called now and then while orders are written: orders done so far, orders in all.

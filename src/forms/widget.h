@@ -151,7 +151,14 @@ class CommandButton : public Widget {
  public:
   explicit CommandButton(std::string name, int index = -1)
       : Widget(kCommandButton, std::move(name), index) {}
+  // A button that answers and closes its dialog (确定, 取消): front ends put such buttons where
+  // dialogs keep theirs.
+  bool Answers() const { return answers_; }
+  void SetAnswers(bool answers) { answers_ = answers; }
   std::function<void()> OnClick;
+
+ private:
+  bool answers_ = false;
 };
 
 // The host's incremental search box bound to a grid: which columns it searches and whether it

@@ -235,17 +235,20 @@ void Document::SaveFailed(const SaveContext& ctx, const std::string& error) {
   ReportError(error);
 }
 
+db::Sql Document::IdsNumbered(const std::string& number) const {
+  return db::Sql("SELECT ")
+      .Raw(schema_.KeyColumn())
+      .Raw(" FROM ")
+      .Raw(schema_.Table())
+      .Raw(" WHERE ")
+      .Raw(schema_.ColumnWith(FieldRole::Number))
+      .Raw("=")
+      .Text(number);
+}
+
 int64_t Document::IdOfNumber(const std::string& number, std::string* error) {
-  const std::string& column = schema_.ColumnWith(FieldRole::Number);
-  if (!HasSystem() || column.empty()) return 0;
-  db::Sql sql = db::Sql("SELECT ")
-                    .Raw(schema_.KeyColumn())
-                    .Raw(" FROM ")
-                    .Raw(schema_.Table())
-                    .Raw(" WHERE ")
-                    .Raw(column)
-                    .Raw("=")
-                    .Text(number);
+  if (!HasSystem() || schema_.ColumnWith(FieldRole::Number).empty()) return 0;
+  db::Sql sql = IdsNumbered(number);
   if (const std::string& program = schema_.ProgramColumn(); !program.empty()) {
     sql.Raw(" AND ").Raw(program).Raw("=").Key(ProgramNumber());
   }
@@ -255,16 +258,8 @@ int64_t Document::IdOfNumber(const std::string& number, std::string* error) {
 }
 
 db::Sql Document::DuplicateNumberSelect(const SaveContext& ctx) const {
-  const std::string& column = schema_.ColumnWith(FieldRole::Number);
-  auto number = ctx.values.find(column);
-  return db::Sql("SELECT ")
-      .Raw(schema_.KeyColumn())
-      .Raw(" FROM ")
-      .Raw(schema_.Table())
-      .Raw(" WHERE ")
-      .Raw(column)
-      .Raw("=")
-      .Text(number == ctx.values.end() ? std::string() : number->second)
+  auto number = ctx.values.find(schema_.ColumnWith(FieldRole::Number));
+  return IdsNumbered(number == ctx.values.end() ? std::string() : number->second)
       .Raw(" AND ")
       .Raw(schema_.KeyColumn())
       .Raw("<>")

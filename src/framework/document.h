@@ -136,6 +136,8 @@ class Document : public host::DocumentControl {
   bool NumberIsFree(SaveContext& ctx);
   // The rows that already carry ctx's number: by default the table's other rows with it.
   virtual db::Sql DuplicateNumberSelect(const SaveContext& ctx) const;
+  // The ids of the documents of the table numbered `number` (any program).
+  db::Sql IdsNumbered(const std::string& number) const;
   // Tells the clash: "<caption>重复,请检查后重试!" titled "提示：", the cursor on the number.
   virtual void RefuseDuplicateNumber(bool isNew);
   // Asks "<caption>输入有误，请重新输入！" in a box and puts the cursor on the field.

@@ -87,6 +87,7 @@ OrderChooser::OrderChooser(ChooserLook look) : form_(look.name), look_(std::move
   for (size_t i = 0; i < captions.size(); ++i) {
     auto& button = form_.Add<forms::CommandButton>("btn", static_cast<int>(i));
     button.SetCaption(captions[i]);
+    button.SetAnswers(i < 2);
     button.OnClick = [this, i] { btn_Click(static_cast<int>(i)); };
   }
 }
