@@ -380,7 +380,7 @@ QWidget* FormView::MakeTabBar(const std::vector<forms::Widget*>& options) {
       const int count = bar->count();
       if (count < 2) return;
       bar->setCurrentIndex((bar->currentIndex() + (forward ? 1 : count - 1)) % count);
-      if (GridView* grid = FirstVisibleGrid()) grid->setFocus(Qt::ShortcutFocusReason);
+      if (GridView* grid = FirstVisibleGrid()) grid->EnterLines(Qt::ShortcutFocusReason);
     });
   }
   connect(bar, &QTabBar::currentChanged, this, [this, options](int index) {
@@ -600,7 +600,7 @@ void FormView::FocusNextEditor(FieldEditor* from) {
       return;
     }
   }
-  if (GridView* grid = FirstVisibleGrid()) grid->setFocus(Qt::TabFocusReason);
+  if (GridView* grid = FirstVisibleGrid()) grid->EnterLines(Qt::TabFocusReason);
 }
 
 QWidget* FormView::QtWidgetOf(const forms::Widget& widget) const {

@@ -497,4 +497,18 @@ void GridView::contextMenuEvent(QContextMenuEvent* event) {
   Report(forms::Input::MenuChoice(*menu, chosen->data().toString().toStdString()));
 }
 
+void GridView::EnterLines(Qt::FocusReason reason) {
+  setFocus(reason);
+  const QModelIndex current = currentIndex();
+  if (current.isValid() && (model()->flags(current) & Qt::ItemIsEditable)) return;
+  const int row = model()->rowCount() - 1;
+  for (int col = 0; row >= 0 && col < model()->columnCount(); ++col) {
+    const QModelIndex cell = model()->index(row, col);
+    if (!isColumnHidden(col) && (model()->flags(cell) & Qt::ItemIsEditable)) {
+      setCurrentIndex(cell);
+      return;
+    }
+  }
+}
+
 }  // namespace ws::desk

@@ -40,6 +40,9 @@ class GridView : public QTableView {
   int CurrentGridRow() const;
   // Enters the text of an open cell editor and closes it (nothing when none is open).
   void CommitEditor();
+  // Takes the cursor from the form into the lines: a current cell the clerk cannot type into
+  // (none yet, or the line number) moves to the first cell of the last line that takes input.
+  void EnterLines(Qt::FocusReason reason);
 
   // The popup menu of the form a right click shows; nullptr when the form has none.
   forms::PopupMenu* Menu() const;
