@@ -90,13 +90,18 @@ std::vector<std::string> PriceSummaryTriggers(Engine engine) {
   if (engine == Engine::Postgres) {
     for (const auto& s : kSources) {
       const std::string name = std::string("ws_price_") + s.table;
+      // The columns are compared in the body, not named in the trigger: a trigger naming a
+      // column would stop an upgrade from changing that column's type.
+      const std::string same = std::string("OLD.") + s.key + " IS NOT DISTINCT FROM NEW." + s.key +
+                               " AND OLD.单价 IS NOT DISTINCT FROM NEW.单价 AND OLD.单据ID IS NOT "
+                               "DISTINCT FROM NEW.单据ID";
       out.push_back("CREATE OR REPLACE FUNCTION " + name +
-                    "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF TG_OP <> 'INSERT' THEN " +
+                    "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF TG_OP = 'UPDATE' THEN IF " +
+                    same + " THEN RETURN NULL; END IF; END IF; IF TG_OP <> 'INSERT' THEN " +
                     TakeLine(s, "OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " + AddLine(s, "NEW") +
                     " END IF; RETURN NULL; END $$");
-      out.push_back("CREATE TRIGGER " + name + " AFTER INSERT OR DELETE OR UPDATE OF " + s.key +
-                    ", 单价, 单据ID ON " + s.table + " FOR EACH ROW EXECUTE FUNCTION " + name +
-                    "()");
+      out.push_back("CREATE TRIGGER " + name + " AFTER INSERT OR DELETE OR UPDATE ON " + s.table +
+                    " FOR EACH ROW EXECUTE FUNCTION " + name + "()");
     }
     out.push_back(
         "CREATE OR REPLACE FUNCTION ws_price_wsdj() RETURNS trigger LANGUAGE plpgsql AS $$ "

@@ -69,7 +69,10 @@ TEST(ShopSafetyTest, UpgradeMakesAnOlderShopsMoneyColumnsExactWithTheirValues) {
     std::vector<std::pair<std::string, std::string>> columns;
     for (const auto& table : db::Tables()) {
       for (const auto& column : table.columns) {
-        if (column.kind == db::ColumnKind::Money) columns.emplace_back(table.name, column.name);
+        // What a shop of that build had: tables and columns that came later are made new.
+        if (column.kind == db::ColumnKind::Money && table.since <= 3 && column.since <= 3) {
+          columns.emplace_back(table.name, column.name);
+        }
       }
     }
     return columns;
