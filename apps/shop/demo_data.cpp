@@ -72,13 +72,15 @@ struct ItemTemplate {
   const char* name;
   const char* attribute;
   int yuan;
+  int serviceMonths = 0;  // the reminders' intervals, 0 for none
+  int serviceKm = 0;
 };
 
 const std::vector<ItemTemplate>& ItemTemplates() {
   static const std::vector<ItemTemplate> items = {
-      {0, "更换机油机滤", "保养", 80},    {0, "更换空气滤清器", "保养", 30},
+      {0, "更换机油机滤", "保养", 80, 6, 5000},    {0, "更换空气滤清器", "保养", 30, 12, 20000},
       {0, "更换空调滤清器", "保养", 30},  {0, "更换汽油滤清器", "保养", 60},
-      {0, "更换火花塞", "保养", 120},     {0, "更换刹车油", "保养", 100},
+      {0, "更换火花塞", "保养", 120, 0, 30000},     {0, "更换刹车油", "保养", 100, 24, 40000},
       {0, "更换变速箱油", "保养", 200},   {0, "更换防冻液", "保养", 80},
       {0, "节气门清洗", "保养", 150},     {1, "发动机故障诊断", "机修", 100},
       {1, "更换正时皮带", "机修", 600},   {1, "更换发动机支脚", "机修", 300},
@@ -466,8 +468,9 @@ class DemoWriter {
   }
 
   void RepairItems() {
-    BulkInserter insert(db_, "PDMWXXM", {"AutoID", "编码", "维修项目", "项目属性", "参考价格"},
-                        error_);
+    BulkInserter insert(
+        db_, "PDMWXXM",
+        {"AutoID", "编码", "维修项目", "项目属性", "参考价格", "保养月数", "保养公里"}, error_);
     itemsByCategory_.resize(Categories().size());
     std::vector<int> perCategory(Categories().size(), 0);
     int64_t id = 0;
@@ -476,7 +479,14 @@ class DemoWriter {
       const int n = ++perCategory[static_cast<size_t>(t.category)];
       const std::string code = Code("XM", t.category + 1, 2) + Code("", n, 2);
       const int64_t fen = int64_t{t.yuan} * 100;
-      insert.Id(id).Text(code).Text(t.name).Text(t.attribute).Fen(fen).Row();
+      insert.Id(id)
+          .Text(code)
+          .Text(t.name)
+          .Text(t.attribute)
+          .Fen(fen)
+          .Num(t.serviceMonths)
+          .Num(t.serviceKm)
+          .Row();
       itemsByCategory_[static_cast<size_t>(t.category)].push_back(Item{id, fen});
     }
     counts_.items = insert.Rows();

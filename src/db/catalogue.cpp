@@ -150,7 +150,10 @@ std::vector<TableDef> BuildTables() {
                 {"编码", kText},
                 {"维修项目", kText},
                 {"项目属性", kText},
-                {"参考价格", kMoney}},
+                {"参考价格", kMoney},
+                // Service intervals of the reminders; 0 is none.
+                {"保养月数", kNum, 5},
+                {"保养公里", kNum, 5}},
                {"AutoID"},
                {{"ix_pdmwxxm_code", {"编码"}, true}, {"ix_pdmwxxm_name", {"维修项目"}, true}}});
   Versioned(t.back(), 3);
