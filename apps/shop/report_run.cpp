@@ -129,13 +129,14 @@ bool IsListName(const std::string& name) {
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
   // Each list takes only the filters it reads; any other is refused rather than ignored.
   const std::vector<std::pair<const char*, bool>> given = {
-      {"--from", filters.from.has_value()},        {"--to", filters.to.has_value()},
-      {"--customer", filters.customer.has_value()}, {"--vehicle", filters.vehicle.has_value()},
-      {"--number", filters.number.has_value()},     {"--category", filters.category.has_value()},
+      {"--from", filters.from.has_value()},          {"--to", filters.to.has_value()},
+      {"--customer", filters.customer.has_value()},  {"--vehicle", filters.vehicle.has_value()},
+      {"--number", filters.number.has_value()},      {"--category", filters.category.has_value()},
       {"--collector", filters.collector.has_value()}};
   const std::vector<std::string> takes = name == "history" ? std::vector<std::string>{"--vehicle"}
-                                         : name == "due"   ? std::vector<std::string>{"--from", "--to"}
-                                                           : std::vector<std::string>{"--to", "--customer"};
+                                         : name == "due"
+                                             ? std::vector<std::string>{"--from", "--to"}
+                                             : std::vector<std::string>{"--to", "--customer"};
   for (const auto& [option, set] : given) {
     if (set && std::find(takes.begin(), takes.end(), option) == takes.end()) {
       return Refused(name + " has no " + option + " filter");

@@ -87,7 +87,8 @@ std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& 
   std::filesystem::remove(file, ec);
   lxw_workbook* book = workbook_new(file.string().c_str());
   if (!book) return "cannot write " + file.string();
-  lxw_worksheet* sheet = workbook_add_worksheet(book, sheetName.empty() ? nullptr : sheetName.c_str());
+  lxw_worksheet* sheet =
+      workbook_add_worksheet(book, sheetName.empty() ? nullptr : sheetName.c_str());
   lxw_format* bold = workbook_add_format(book);
   format_set_bold(bold);
   lxw_format* dateFormat = workbook_add_format(book);
@@ -111,7 +112,8 @@ std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& 
       out.boldNumber = workbook_add_format(book);
       format_set_bold(out.boldNumber);
       if (auto places = Decimals(grid.Col(c).format)) {
-        const std::string pattern = *places > 0 ? "0." + std::string(static_cast<size_t>(*places), '0') : "0";
+        const std::string pattern =
+            *places > 0 ? "0." + std::string(static_cast<size_t>(*places), '0') : "0";
         format_set_num_format(out.number, pattern.c_str());
         format_set_num_format(out.boldNumber, pattern.c_str());
       }

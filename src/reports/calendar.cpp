@@ -19,7 +19,8 @@ std::optional<std::chrono::sys_days> DayOf(std::string_view text) {
 
 std::string TextOf(std::chrono::sys_days day) {
   const std::chrono::year_month_day ymd(day);
-  return db::Date{static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+  return db::Date{static_cast<int>(ymd.year()),
+                  static_cast<int>(static_cast<unsigned>(ymd.month())),
                   static_cast<int>(static_cast<unsigned>(ymd.day()))}
       .Text();
 }

@@ -73,10 +73,11 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
       " pdmwldw.公司名称, clzl.车牌号, WSDJ.应收合计, WSDJ.余额 + COALESCE(后.后收, 0) AS 欠款"
       " FROM ((WSDJ LEFT JOIN (");
   sql.Append(later)
-      .Raw(") 后 ON 后.源单ID = WSDJ.单据ID)"
-           " LEFT JOIN pdmwldw ON pdmwldw.往来ID = WSDJ.车主ID)"
-           " LEFT JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID"
-           " WHERE WSDJ.smark='02' AND WSDJ.进厂日期 <= ")
+      .Raw(
+          ") 后 ON 后.源单ID = WSDJ.单据ID)"
+          " LEFT JOIN pdmwldw ON pdmwldw.往来ID = WSDJ.车主ID)"
+          " LEFT JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID"
+          " WHERE WSDJ.smark='02' AND WSDJ.进厂日期 <= ")
       .Date(aged.asOf, "")
       .Raw(" AND (WSDJ.余额 > 0 OR 后.后收 > 0)");
   if (customerId > 0) sql.Raw(" AND WSDJ.车主ID=").Key(customerId);

@@ -18,7 +18,7 @@ namespace {
 struct LastVisit {
   ServiceDueRow row;
   std::string driverPhone;
-  std::string byMonths;  // earliest due date by months, empty when no item has months
+  std::string byMonths;   // earliest due date by months, empty when no item has months
   double kmInterval = 0;  // smallest kilometre interval, 0 when none
 };
 
@@ -47,7 +47,8 @@ void Keep(std::map<int64_t, LastVisit>& last, const db::Recordset& line) {
     visit.driverPhone = line.Text("司机电话");
   }
   const std::string item = line.Text("维修项目");
-  if (row.items.find(item) == std::string::npos) row.items += (row.items.empty() ? "" : "、") + item;
+  if (row.items.find(item) == std::string::npos)
+    row.items += (row.items.empty() ? "" : "、") + item;
   const int months = static_cast<int>(line.Number("保养月数"));
   if (months > 0) {
     const std::string due = AddMonths(date, months);
@@ -59,8 +60,7 @@ void Keep(std::map<int64_t, LastVisit>& last, const db::Recordset& line) {
 
 }  // namespace
 
-ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from,
-                          const std::string& to) {
+ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, const std::string& to) {
   ServiceDue due;
   auto first = db::Date::Parse(forms::Trim(from));
   auto last = db::Date::Parse(forms::Trim(to));

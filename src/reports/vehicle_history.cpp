@@ -41,13 +41,14 @@ std::string ReadLines(db::Runner& runner, int64_t vehicleId, std::map<int64_t, V
     auto visit = byId.find(items->Long("单据ID"));
     if (visit != byId.end()) Join(visit->second->items, items->Text("维修项目"));
   }
-  auto parts = runner.Open(db::Sql("SELECT WSDJPJ.单据ID, PDMCPML.物品名称, WSDJPJ.数量 FROM (WSDJPJ"
-                                   " JOIN WSDJ ON WSDJ.单据ID = WSDJPJ.单据ID)"
-                                   " LEFT JOIN PDMCPML ON PDMCPML.产品ID = WSDJPJ.产品ID"
-                                   " WHERE WSDJ.车辆ID=")
-                               .Key(vehicleId)
-                               .Raw(" ORDER BY WSDJPJ.单据ID, WSDJPJ.单据明细ID"),
-                           &error);
+  auto parts =
+      runner.Open(db::Sql("SELECT WSDJPJ.单据ID, PDMCPML.物品名称, WSDJPJ.数量 FROM (WSDJPJ"
+                          " JOIN WSDJ ON WSDJ.单据ID = WSDJPJ.单据ID)"
+                          " LEFT JOIN PDMCPML ON PDMCPML.产品ID = WSDJPJ.产品ID"
+                          " WHERE WSDJ.车辆ID=")
+                      .Key(vehicleId)
+                      .Raw(" ORDER BY WSDJPJ.单据ID, WSDJPJ.单据明细ID"),
+                  &error);
   if (!error.empty()) return error;
   for (; !parts->Eof(); parts->MoveNext()) {
     auto visit = byId.find(parts->Long("单据ID"));
@@ -152,12 +153,13 @@ void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid) {
                        {"单据ID", 0}});
   for (const VisitRow& visit : history.visits) {
     std::string state = visit.settled ? "已结算" : visit.checked ? "已审核" : "未审核";
-    AddListRow(grid, {visit.dateIn, visit.dateOut, visit.mileage > 0 ? WholeCell(visit.mileage) : "",
-                      visit.kmPerDay ? WholeCell(*visit.kmPerDay) : "", visit.number,
-                      visit.category, visit.items, visit.parts, MoneyCell(visit.labour.ToDouble()),
-                      MoneyCell(visit.partsCost.ToDouble()), MoneyCell(visit.receivable.ToDouble()),
-                      MoneyCell(visit.collected.ToDouble()), MoneyCell(visit.balance.ToDouble()),
-                      state, std::to_string(visit.program), std::to_string(visit.orderId)});
+    AddListRow(grid,
+               {visit.dateIn, visit.dateOut, visit.mileage > 0 ? WholeCell(visit.mileage) : "",
+                visit.kmPerDay ? WholeCell(*visit.kmPerDay) : "", visit.number, visit.category,
+                visit.items, visit.parts, MoneyCell(visit.labour.ToDouble()),
+                MoneyCell(visit.partsCost.ToDouble()), MoneyCell(visit.receivable.ToDouble()),
+                MoneyCell(visit.collected.ToDouble()), MoneyCell(visit.balance.ToDouble()), state,
+                std::to_string(visit.program), std::to_string(visit.orderId)});
   }
   AddListTotals(grid, {8, 9, 10, 11, 12}, 4);
   grid.SetColHidden(14, true);

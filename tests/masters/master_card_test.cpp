@@ -242,8 +242,8 @@ TEST_F(CardTestBase, ServiceIntervalsAreWholeNumbersAboveZeroOrNone) {
   // Typed months and kilometres, and what is stored; nullopt: refused, nothing written.
   const std::vector<std::tuple<std::string, std::string, std::optional<std::pair<int, int>>>>
       cases = {{"6", "5000", std::pair{6, 5000}}, {"", " 12 ", std::pair{0, 12}},
-               {"", "", std::pair{0, 0}},          {"0", "", std::nullopt},
-               {"", "-500", std::nullopt},         {"半年", "", std::nullopt},
+               {"", "", std::pair{0, 0}},         {"0", "", std::nullopt},
+               {"", "-500", std::nullopt},        {"半年", "", std::nullopt},
                {"1.5", "", std::nullopt}};
   int n = 0;
   for (const auto& [months, km, stored] : cases) {
@@ -254,8 +254,9 @@ TEST_F(CardTestBase, ServiceIntervalsAreWholeNumbersAboveZeroOrNone) {
     Type(5, km);
     if (!stored) {
       const bool monthsBad = !ParseServiceInterval(months);
-      ExpectRefused(std::string(monthsBad ? "保养月数" : "保养公里") + "须为大于0的整数,不提醒请留空!",
-                    monthsBad ? 4 : 5);
+      ExpectRefused(
+          std::string(monthsBad ? "保养月数" : "保养公里") + "须为大于0的整数,不提醒请留空!",
+          monthsBad ? 4 : 5);
       ASSERT_TRUE(card_->FileCancel());
       continue;
     }

@@ -10,6 +10,9 @@
 // was paid 100 after 06-15; a receipt still being entered names the order of 01-01.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,8 @@
 #include "reports/receivables_age.h"
 #include "reports/service_due.h"
 #include "reports/vehicle_history.h"
+#include "shop/report_run.h"
+#include "shop/xlsx_export.h"
 #include "support/test_host.h"
 
 namespace ws::reports {
@@ -27,7 +32,9 @@ using Texts = std::vector<std::string>;
 class ServiceListsTest : public test::HostTest {
  protected:
   void SetUp() override {
-    host_.Exec("insert into pdmwldw (往来ID,公司名称,电话) values (1,'顺达物流','010-6666'),(2,'李四','')");
+    host_.Exec(
+        "insert into pdmwldw (往来ID,公司名称,电话) values "
+        "(1,'顺达物流','010-6666'),(2,'李四','')");
     host_.Exec(
         "insert into clzl (车辆ID,车牌号,车型,车主ID) values (1,'京A11111','桑塔纳',1),"
         "(2,'京B22222','捷达',2),(3,'京C33333','',1)");
@@ -205,6 +212,87 @@ TEST_F(ServiceListsTest, BadInputIsAnsweredWithAMessageAndNoRows) {
   EXPECT_EQ(AgeBucket(-3), 0);
   EXPECT_EQ(AgeBucket(90), 2);
   EXPECT_EQ(AgeBucket(91), 3);
+}
+
+// The sheet's XML as unzip reads it out of the file.
+std::string SheetXml(const std::filesystem::path& file) {
+  std::string out;
+  FILE* pipe = popen(("unzip -p '" + file.string() + "' xl/worksheets/sheet1.xml").c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+// A cell of the sheet: its type attribute ("" for a number) and its stored value.
+std::pair<std::string, std::string> SheetCell(const std::string& xml, const std::string& ref) {
+  std::smatch match;
+  const std::regex cell("<c r=\"" + ref + "\"([^>]*?)(?:/>|>(?:<f>[^<]*</f>)?<v>([^<]*)</v></c>)");
+  if (!std::regex_search(xml, match, cell)) return {"missing", ""};
+  std::smatch type;
+  const std::string attributes = match[1];
+  const std::regex typeAttribute(" t=\"([a-z]+)\"");
+  return {std::regex_search(attributes, type, typeAttribute) ? type[1].str() : "", match[2]};
+}
+
+TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
+  const std::filesystem::path file = host_.WorkFolder() / "list.xlsx";
+  shop::ReportFilters filters;
+  filters.to = "2012-06-15";
+  filters.xlsxFile = file.string();
+  shop::ReportRun run = shop::RunList(host_.Db(), "aging", filters);
+  ASSERT_EQ(run.error, "");
+  std::string xml = SheetXml(file);
+  ASSERT_NE(xml, "") << "unzip could not read " << file;
+  // A1 the caption, B2..F2 the customer's buckets, row 3 the totals; the hidden id is left out.
+  EXPECT_EQ(SheetCell(xml, "A1").first, "s");
+  const std::vector<std::pair<std::string, std::string>> numbers = {
+      {"B2", "80"}, {"E2", "300"}, {"F2", "1130"}, {"G2", "4"}, {"F3", "1130"}};
+  for (const auto& [ref, value] : numbers) {
+    EXPECT_EQ(SheetCell(xml, ref), (std::pair<std::string, std::string>{"", value})) << ref;
+  }
+  EXPECT_EQ(SheetCell(xml, "H2").first, "missing");
+
+  filters = {};
+  filters.vehicle = "京A11111";
+  filters.xlsxFile = file.string();
+  run = shop::RunList(host_.Db(), "history", filters);
+  ASSERT_EQ(run.error, "");
+  xml = SheetXml(file);
+  // 2012-04-01 is day 41000 of the sheet's calendar; the work-order number stays text.
+  EXPECT_EQ(SheetCell(xml, "A2"), (std::pair<std::string, std::string>{"", "41000"}));
+  EXPECT_EQ(SheetCell(xml, "C2"), (std::pair<std::string, std::string>{"", "14500"}));
+  EXPECT_EQ(SheetCell(xml, "E2").first, "s");
+
+  // A refused list writes nothing.
+  filters = {};
+  filters.from = "2012-07-01";
+  filters.xlsxFile = (host_.WorkFolder() / "refused.xlsx").string();
+  run = shop::RunList(host_.Db(), "due", filters);
+  EXPECT_TRUE(run.usage);
+  EXPECT_FALSE(std::filesystem::exists(filters.xlsxFile));
+}
+
+TEST(SheetKindTest, DigitsThatNameSomethingStayText) {
+  forms::Grid grid("Vs");
+  grid.SetCols(4);
+  grid.SetRows(3);
+  grid.SetFixedRows(1);
+  const std::vector<std::vector<std::string>> cells = {
+      {"工单号码", "公里数", "电话", "进厂日期"},
+      {"20120401001", "14500", "13900000000", "2012-04-01"},
+      {"20120402001", "0.5", "", "2012-04-02"}};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c)
+      grid.SetTextMatrix(r, c, cells[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+  }
+  EXPECT_EQ(shop::SheetKindOf(grid, 0), shop::SheetKind::Text);
+  EXPECT_EQ(shop::SheetKindOf(grid, 1), shop::SheetKind::Number);
+  EXPECT_EQ(shop::SheetKindOf(grid, 2), shop::SheetKind::Text);
+  EXPECT_EQ(shop::SheetKindOf(grid, 3), shop::SheetKind::Date);
+  grid.SetTextMatrix(2, 1, "007");
+  EXPECT_EQ(shop::SheetKindOf(grid, 1), shop::SheetKind::Text) << "a leading zero is a code";
 }
 
 }  // namespace
