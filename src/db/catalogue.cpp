@@ -115,7 +115,9 @@ std::vector<TableDef> BuildTables() {
                   {"ix_wsdj_unique_number", {"progid", "工单号码"}, true, "工单号码<>''"},
                   {"ix_wsdj_vehicle", {"车辆ID"}},
                   {"ix_wsdj_owner", {"车主ID"}},
-                  {"ix_wsdj_category", {"维修分类ID"}}}});
+                  {"ix_wsdj_category", {"维修分类ID"}},
+                  // Receivables by age start from the orders still owed on, a few of all.
+                  {"ix_wsdj_balance", {"余额"}, false, "", 5}}});
     t.back().trackedSince = 2;
     Versioned(t.back(), 3);
   }

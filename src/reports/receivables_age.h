@@ -24,6 +24,13 @@ inline constexpr int kAgeBuckets = 4;
 int AgeBucket(int days);
 const char* AgeBucketCaption(int bucket);
 
+// A checked receipt's write-off on an order, up to the chosen day.
+struct ReceiptLine {
+  std::string date;
+  std::string number;
+  db::Amount amount;  // written off, the discount included
+};
+
 struct AgedOrder {
   int64_t orderId = 0;
   int64_t program = 0;
@@ -31,8 +38,9 @@ struct AgedOrder {
   std::string dateIn;
   std::string plate;
   int days = 0;
-  db::Amount receivable;  // 应收合计
-  db::Amount balance;     // on the chosen day
+  db::Amount receivable;              // 应收合计
+  db::Amount balance;                 // on the chosen day
+  std::vector<ReceiptLine> receipts;  // oldest first
 };
 
 struct AgedCustomer {
@@ -54,26 +62,17 @@ struct ReceivablesByAge {
 // The customer a typed code or name names (the code first), 0 when none does.
 int64_t FindCustomer(db::IDatabase& database, const std::string& typed, std::string* error);
 
-// customerId 0 lists every customer. A day that is no date is refused.
+// customerId 0 lists every customer. A day that is no date is refused. With receipts, each
+// order carries the write-offs on it up to the day (for the drill-down).
 ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string& asOf,
-                                      int64_t customerId = 0);
+                                      int64_t customerId = 0, bool withReceipts = false);
 
 // One row per customer with the buckets and the total, a totals row at the foot; the last
 // column, hidden, holds the customer's id for the drill-down.
 void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid);
-// The orders of one customer with their age and balance; the last two columns, hidden, hold
-// the order's program and id.
-void FillAgedOrdersGrid(const AgedCustomer& customer, forms::Grid& grid);
-
-// The checked receipt lines written off on one order, oldest first: date, number, amount and
-// discount, for the drill-down below an order.
-struct ReceiptLine {
-  std::string date;
-  std::string number;
-  db::Amount amount;
-  db::Amount discount;
-};
-std::vector<ReceiptLine> LoadOrderReceipts(db::IDatabase& database, int64_t orderId,
-                                           std::string* error);
+// The drill-down: every order under its customer, its balance in its age's column and the
+// receipts written off on it, a subtotal per customer and the grand total at the foot; the
+// last two columns, hidden, hold the order's program and id.
+void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid);
 
 }  // namespace ws::reports

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "forms/input.h"
 #include "reports/calendar.h"
+#include "reports/list_reports.h"
 #include "reports/receivables_age.h"
 #include "reports/service_due.h"
 #include "reports/vehicle_history.h"
@@ -180,12 +182,26 @@ TEST_F(ServiceListsTest, ReceivablesAgeTheBalanceHeldOnTheChosenDay) {
 
   EXPECT_TRUE(LoadReceivablesByAge(host_.Db(), "2012-06-15", 2).customers.empty());
 
-  std::string error;
-  const auto receipts = LoadOrderReceipts(host_.Db(), 12, &error);
-  ASSERT_EQ(error, "");
-  ASSERT_EQ(receipts.size(), 2u);
-  EXPECT_EQ(receipts[0].number, "SK070");
-  EXPECT_EQ(receipts[1].amount + receipts[1].discount, db::Amount::Of("300"));
+  // The drill-down: WS013 under its customer with the receipts up to the day (none: 06-20 is
+  // after), a subtotal for the customer and the grand total.
+  aged = LoadReceivablesByAge(host_.Db(), "2012-06-15", 0, true);
+  forms::Grid orders("Vs");
+  FillAgedOrdersGrid(aged, orders);
+  ASSERT_EQ(orders.Rows(), 7) << "header, four orders, subtotal, total";
+  EXPECT_EQ(orders.TextMatrix(2, 1), "WS013");
+  EXPECT_EQ(orders.TextMatrix(2, orders.FindCol("61-90天")), "500.00");
+  EXPECT_EQ(orders.TextMatrix(2, orders.FindCol("收款记录")), "");
+  EXPECT_TRUE(orders.IsSubtotalRow(5));
+  EXPECT_EQ(orders.TextMatrix(6, orders.FindCol("欠款")), "1130");
+  // On 04-30 the order of 03-01 still shows both receipts paid before the day.
+  host_.Exec("update ARPReceiveMx set 源单ID=11 where 单据明细ID=2");
+  aged = LoadReceivablesByAge(host_.Db(), "2012-04-30", 0, true);
+  ASSERT_EQ(aged.customers.size(), 1u);
+  ASSERT_FALSE(aged.customers[0].orders.empty());
+  EXPECT_EQ(aged.customers[0].orders[0].number, "WS011");
+  ASSERT_EQ(aged.customers[0].orders[0].receipts.size(), 1u);
+  EXPECT_EQ(aged.customers[0].orders[0].receipts[0].number, "SK071");
+  EXPECT_EQ(aged.customers[0].orders[0].receipts[0].amount, db::Amount::Of("300"));
 
   forms::Grid grid("Vs");
   FillAgeGrid(LoadReceivablesByAge(host_.Db(), "2012-06-15"), grid);
@@ -293,6 +309,39 @@ TEST(SheetKindTest, DigitsThatNameSomethingStayText) {
   EXPECT_EQ(shop::SheetKindOf(grid, 3), shop::SheetKind::Date);
   grid.SetTextMatrix(2, 1, "007");
   EXPECT_EQ(shop::SheetKindOf(grid, 1), shop::SheetKind::Text) << "a leading zero is a code";
+}
+
+TEST_F(ServiceListsTest, ListWindowsOpenTheRowsOrderAndSayWhyTheyAreEmpty) {
+  CL_LS history;
+  ZL_FX aging;
+  BY_TX due;
+  for (ReportControl* report : std::vector<ReportControl*>{&history, &aging, &due}) {
+    report->Events().AttachSink(&host_.Sink());
+    report->Init(host_.System(), 200007);
+  }
+  history.FilterInput(CL_LS::kPlate).SetText("京A11111");
+  ASSERT_TRUE(history.Refresh());
+  forms::Input::DoubleClick(history.Grid(), 4);  // the totals
+  EXPECT_EQ(host_.Sink().Count("Detaile"), 0);
+  forms::Input::DoubleClick(history.Grid(), 2);
+  ASSERT_EQ(host_.Sink().Count("Detaile"), 1);
+  EXPECT_EQ(host_.Sink().Named("Detaile")[0].args[1].ToLong(), 12);
+
+  history.FilterInput(CL_LS::kPlate).SetText("京X00000");
+  EXPECT_FALSE(history.Refresh());
+  EXPECT_EQ(history.Grid().DataRows(), 0);
+  EXPECT_NE(history.Status().Caption().find("京X00000"), std::string::npos);
+
+  // Opened on the login day (06-15) and the month from it.
+  EXPECT_EQ(aging.FilterInput(ZL_FX::kAsOf).Text(), "2012-06-15");
+  EXPECT_EQ(due.FilterInput(BY_TX::kDueTo).Text(), "2012-07-14");
+  ASSERT_TRUE(due.Refresh());
+  EXPECT_EQ(due.Grid().TextMatrix(1, 2), "京A11111");
+  aging.FilterInput(ZL_FX::kCustomer).SetValue("2", "李四");
+  ASSERT_TRUE(aging.Refresh()) << "a customer who owes nothing is an empty list";
+  EXPECT_EQ(aging.Grid().DataRows(), 0);
+  aging.FilterInput(ZL_FX::kAsOf).SetText("");
+  EXPECT_FALSE(aging.Refresh());
 }
 
 }  // namespace
