@@ -182,7 +182,9 @@ std::vector<TableDef> BuildTables() {
                   {"ix_arpreceive_period", {"progID", "单据ID", "会计期间"}, false, "", 2},
                   {"ix_arpreceive_number", {"单据编号"}},
                   {"ix_arpreceive_source", {"前置单据ID"}},
-                  {"ix_arpreceive_partner", {"往来ID"}}}});
+                  {"ix_arpreceive_partner", {"往来ID"}},
+                  // Receivables by age add back what receipts after the chosen day wrote off.
+                  {"ix_arpreceive_date", {"progID", "单据日期"}, false, "", 5}}});
     t.back().trackedSince = 2;
     Versioned(t.back(), 3);
   }

@@ -35,6 +35,11 @@ CL_LS::CL_LS()
 }
 
 bool CL_LS::FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) {
+  // Opened from the menu, the window waits for a plate rather than calling its absence wrong.
+  if (forms::Trim(FilterInput(kPlate).Text()).empty()) {
+    FillHistoryGrid({}, grid);
+    return true;
+  }
   const VehicleHistory history = LoadVehicleHistory(database, FilterInput(kPlate).Text());
   *error = history.error;
   if (error->empty()) FillHistoryGrid(history, grid);

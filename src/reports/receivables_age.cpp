@@ -104,7 +104,7 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
   {
     db::Sql sql(
         "SELECT ARPReceiveMx.源单ID, SUM(ARPReceiveMx.结算金额 + ARPReceiveMx.折扣金额) AS 后收"
-        " FROM ARPReceiveMx JOIN ARPReceive ON ARPReceive.单据ID = ARPReceiveMx.单据ID"
+        " FROM ARPReceive JOIN ARPReceiveMx ON ARPReceiveMx.单据ID = ARPReceive.单据ID"
         " WHERE ARPReceive.smark='02' AND ARPReceive.progID=");
     sql.Key(kReceiptProgram)
         .Raw(" AND ARPReceive.单据日期 > ")
