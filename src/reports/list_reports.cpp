@@ -37,14 +37,18 @@ CL_LS::CL_LS()
 bool CL_LS::FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) {
   // Opened from the menu, the window waits for a plate rather than calling its absence wrong.
   if (forms::Trim(FilterInput(kPlate).Text()).empty()) {
-    FillHistoryGrid({}, grid);
+    FillHistoryGrid({}, grid, false);
     return true;
   }
   const VehicleHistory history = LoadVehicleHistory(database, FilterInput(kPlate).Text());
   *error = history.error;
-  if (error->empty()) FillHistoryGrid(history, grid);
+  if (error->empty()) FillHistoryGrid(history, grid, false);
   if (error->empty() && history.visits.empty()) *error = history.plate + " 没有进厂记录";
   return true;
+}
+
+void CL_LS::AddTotalRows(forms::Grid& grid) {
+  AddHistoryTotals(grid);
 }
 
 std::string CL_LS::PrintCondition() const {
@@ -103,8 +107,12 @@ bool ZL_FX::FillList(db::IDatabase& database, forms::Grid& grid, std::string* er
   const ReceivablesByAge aged =
       LoadReceivablesByAge(database, FilterInput(kAsOf).Text(), customer.KeyLong(), true);
   *error = aged.error;
-  if (error->empty()) FillAgedOrdersGrid(aged, grid);
+  if (error->empty()) FillAgedOrdersGrid(aged, grid, false);
   return true;
+}
+
+void ZL_FX::AddTotalRows(forms::Grid& grid) {
+  AddAgedOrdersTotals(grid);
 }
 
 std::string ZL_FX::PrintCondition() const {

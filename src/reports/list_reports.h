@@ -29,6 +29,7 @@ class CL_LS : public ListReport {
 
  protected:
   bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+  void AddTotalRows(forms::Grid& grid) override;
 };
 
 class BY_TX : public ListReport {
@@ -55,6 +56,7 @@ class ZL_FX : public ListReport {
 
  protected:
   bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+  void AddTotalRows(forms::Grid& grid) override;
 };
 
 }  // namespace ws::reports

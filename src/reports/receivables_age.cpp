@@ -215,7 +215,7 @@ void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid) {
   grid.SetColHidden(7, true);
 }
 
-void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid) {
+void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
   using K = ListColumnKind;
   SetupListGrid(grid, {{"客户", 16},
                        {"工单号码", 12},
@@ -251,6 +251,10 @@ void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid) {
       AddListRow(grid, cells);
     }
   }
+  if (totals) AddAgedOrdersTotals(grid);
+}
+
+void AddAgedOrdersTotals(forms::Grid& grid) {
   if (grid.DataRows() == 0) return;
   const std::vector<int> sums = {5, 6, 7, 8, 9, 10};
   grid.AddSubtotals(0, sums, "小计", 1);

@@ -73,6 +73,7 @@ void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid);
 // The drill-down: every order under its customer, its balance in its age's column and the
 // receipts written off on it, a subtotal per customer and the grand total at the foot; the
 // last two columns, hidden, hold the order's program and id.
-void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid);
+void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
+void AddAgedOrdersTotals(forms::Grid& grid);
 
 }  // namespace ws::reports

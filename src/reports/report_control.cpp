@@ -218,9 +218,13 @@ bool ReportControl::Refresh() {
         grid_->SetColHidden(c, true);
       }
       ApplySavedLayout();
+      AddTotalRows(*grid_);
       grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
       wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
-      status_->SetCaption("共" + std::to_string(grid_->DataRows()) + "条记录");
+      int rows = 0;
+      for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
+        rows += grid_->IsSubtotalRow(r) ? 0 : 1;
+      status_->SetCaption("共" + std::to_string(rows) + "条记录");
       return true;
     }
     auto records = runner.Open(Query(runner.Driver()), &error);

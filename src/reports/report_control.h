@@ -135,6 +135,8 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
     (void)database, (void)grid, (void)error;
     return false;
   }
+  // A list's totals rows, added after the saved layout (which clears subtotal rows) was applied.
+  virtual void AddTotalRows(forms::Grid& grid) { (void)grid; }
   std::string Label(const char* name) const;
   // A date condition piece with the dialect's literal; nothing when the text is no date.
   static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,

@@ -133,7 +133,11 @@ VehicleHistory LoadVehicleHistory(db::IDatabase& database, const std::string& pl
   return history;
 }
 
-void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid) {
+void AddHistoryTotals(forms::Grid& grid) {
+  AddListTotals(grid, {8, 9, 10, 11, 12}, 4);
+}
+
+void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid, bool totals) {
   using K = ListColumnKind;
   SetupListGrid(grid, {{"进厂日期", 10, K::Date},
                        {"出厂日期", 10, K::Date},
@@ -161,7 +165,7 @@ void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid) {
                 MoneyCell(visit.collected.ToDouble()), MoneyCell(visit.balance.ToDouble()), state,
                 std::to_string(visit.program), std::to_string(visit.orderId)});
   }
-  AddListTotals(grid, {8, 9, 10, 11, 12}, 4);
+  if (totals) AddHistoryTotals(grid);
   grid.SetColHidden(14, true);
   grid.SetColHidden(15, true);
 }

@@ -52,7 +52,8 @@ VehicleHistory LoadVehicleHistory(db::IDatabase& database, const std::string& pl
 
 // The visits as a read-only list with a totals row; the last two columns, hidden, hold the
 // order's program and id, as every report grid of the module does for its double-click.
-void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid);
+void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid, bool totals = true);
+void AddHistoryTotals(forms::Grid& grid);
 
 // Kilometres per day between two readings, when both are read, the odometer did not go back
 // and the later date is after the earlier one.
