@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include "db/date.h"
 #include "db/runner.h"
@@ -17,7 +18,6 @@ namespace {
 
 struct LastVisit {
   ServiceDueRow row;
-  std::string driverPhone;
   std::string byMonths;   // earliest due date by months, empty when no item has months
   double kmInterval = 0;  // smallest kilometre interval, 0 when none
 };
@@ -40,11 +40,6 @@ void Keep(std::map<int64_t, LastVisit>& last, const db::Recordset& line) {
     row.program = line.Long("progid");
     row.lastVisit = date;
     row.lastMileage = line.Number("公里数");
-    row.plate = line.Text("车牌号");
-    row.model = line.Text("车型");
-    row.customer = line.Text("公司名称");
-    row.phone = line.Text("电话");
-    visit.driverPhone = line.Text("司机电话");
   }
   const std::string item = line.Text("维修项目");
   if (row.items.find(item) == std::string::npos)
@@ -56,6 +51,41 @@ void Keep(std::map<int64_t, LastVisit>& last, const db::Recordset& line) {
   }
   const double km = line.Number("保养公里");
   if (km > 0 && (visit.kmInterval == 0 || km < visit.kmInterval)) visit.kmInterval = km;
+}
+
+// The plate, model, customer and phone of the due vehicles (the customer's phone, else the
+// driver's at that visit), a few hundred visits to a statement.
+std::string ReadWho(db::Runner& runner, std::vector<ServiceDueRow>& rows) {
+  constexpr size_t kChunk = 500;
+  std::map<int64_t, ServiceDueRow*> byOrder;
+  for (auto& row : rows) byOrder[row.orderId] = &row;
+  std::vector<int64_t> ids;
+  for (const auto& entry : byOrder) ids.push_back(entry.first);
+  for (size_t first = 0; first < ids.size(); first += kChunk) {
+    db::Sql sql(
+        "SELECT WSDJ.单据ID, WSDJ.司机电话, clzl.车牌号, clzl.车型, pdmwldw.公司名称,"
+        " pdmwldw.电话 FROM (WSDJ JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID)"
+        " LEFT JOIN pdmwldw ON pdmwldw.往来ID = clzl.车主ID WHERE WSDJ.单据ID IN (");
+    for (size_t i = first; i < std::min(ids.size(), first + kChunk); ++i) {
+      if (i > first) sql.Raw(",");
+      sql.Key(ids[i]);
+    }
+    sql.Raw(")");
+    std::string error;
+    auto records = runner.Open(sql, &error);
+    if (!error.empty()) return error;
+    for (; !records->Eof(); records->MoveNext()) {
+      auto found = byOrder.find(records->Long("单据ID"));
+      if (found == byOrder.end()) continue;
+      ServiceDueRow& row = *found->second;
+      row.plate = records->Text("车牌号");
+      row.model = records->Text("车型");
+      row.customer = records->Text("公司名称");
+      row.phone = records->Text("电话");
+      if (row.phone.empty()) row.phone = records->Text("司机电话");
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -77,15 +107,12 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
 
   db::Runner runner(database);
   // Only orders holding an interval item are read; the item index leads there from the few
-  // items that carry one.
+  // items that carry one. The vehicle and its customer are read for the due ones alone.
   auto lines = runner.Open(
       db::Sql("SELECT WSDJ.车辆ID, WSDJ.单据ID, WSDJ.progid, WSDJ.进厂日期, WSDJ.公里数,"
-              " WSDJ.司机电话, PDMWXXM.维修项目, PDMWXXM.保养月数, PDMWXXM.保养公里,"
-              " clzl.车牌号, clzl.车型, pdmwldw.公司名称, pdmwldw.电话"
-              " FROM (((PDMWXXM JOIN WSDJXM ON WSDJXM.项目ID = PDMWXXM.AutoID)"
-              " JOIN WSDJ ON WSDJ.单据ID = WSDJXM.单据ID)"
-              " JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID)"
-              " LEFT JOIN pdmwldw ON pdmwldw.往来ID = clzl.车主ID"
+              " PDMWXXM.维修项目, PDMWXXM.保养月数, PDMWXXM.保养公里"
+              " FROM (PDMWXXM JOIN WSDJXM ON WSDJXM.项目ID = PDMWXXM.AutoID)"
+              " JOIN WSDJ ON WSDJ.单据ID = WSDJXM.单据ID"
               " WHERE (PDMWXXM.保养月数 > 0 OR PDMWXXM.保养公里 > 0)"),
       &due.error);
   if (!due.error.empty()) return due;
@@ -126,9 +153,10 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
     }
     if (date.empty() || date < begin || date > end) continue;
     row.dueDate = date;
-    if (row.phone.empty()) row.phone = visit.driverPhone;
     due.rows.push_back(std::move(row));
   }
+  due.error = ReadWho(runner, due.rows);
+  if (!due.error.empty()) due.rows.clear();
   std::sort(due.rows.begin(), due.rows.end(), [](const ServiceDueRow& a, const ServiceDueRow& b) {
     return std::tie(a.dueDate, a.plate) < std::tie(b.dueDate, b.plate);
   });
