@@ -3,13 +3,14 @@
 # Usage: scripts/deps.sh [build|test|desk|package]...
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev)
+packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libxlsxwriter-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
     # The print tests render with Qt on the offscreen platform and read the PDF back.
+    # unzip reads the exported spreadsheets back.
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
-                     qt6-base-dev fonts-wqy-microhei poppler-utils) ;;
+                     qt6-base-dev fonts-wqy-microhei poppler-utils unzip) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
     # dpkg-shlibdeps names the libraries the package needs.
     package) packages+=(dpkg-dev file) ;;

@@ -1,5 +1,7 @@
 #include "desk/main_window.h"
 
+#include <filesystem>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,11 +30,14 @@
 #include "desk/print_page.h"
 #include "desk/shop_info_dialog.h"
 #include "desk/start_page.h"
+#include "forms/text.h"
 #include "framework/order_follower.h"
 #include "host/app.h"
 #include "masters/master_list.h"
 #include "platform/print_data.h"
+#include "reports/list_reports.h"
 #include "shop/backup.h"
+#include "shop/xlsx_export.h"
 
 namespace ws::desk {
 
@@ -207,6 +212,15 @@ void MainWindow::BuildToolbar() {
   QAction* pdf = menu->addAction(tr("导出 PDF..."));
   pdf->setObjectName("ExportPdf");
   connect(pdf, &QAction::triggered, this, &MainWindow::ExportPdfInteractive);
+  QAction* xlsx = menu->addAction(tr("导出 Excel..."));
+  xlsx->setObjectName("ExportXlsx");
+  connect(xlsx, &QAction::triggered, this, &MainWindow::ExportXlsxInteractive);
+  QAction* history = menu->addAction(tr("车辆维修历史"));
+  history->setObjectName("VehicleHistory");
+  history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+  connect(history, &QAction::triggered, this, [this] {
+    if (!OpenVehicleHistory()) ShowNotice(tr("当前窗口没有车牌号"), host::kLevelRefusal);
+  });
   QAction* closeTab = menu->addAction(tr("关闭窗口"));
   closeTab->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
   connect(closeTab, &QAction::triggered, this, [this] {
@@ -240,7 +254,7 @@ void MainWindow::BuildToolbar() {
   });
   // The order's next documents, with keys that win in a field as the host's own do.
   menu->addSeparator();
-  QList<QAction*> keyed{findNext, closeTab, goTo};
+  QList<QAction*> keyed{findNext, closeTab, goTo, history};
   for (const FollowUpInfo& followUp : FollowUps()) {
     QAction* action = menu->addAction(tr("本单%1").arg(tr(followUp.caption)));
     action->setObjectName(QString("Follow_") + followUp.className);
@@ -610,6 +624,77 @@ void MainWindow::ExportPdfInteractive() {
     host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
                                host::MsgIcon::Exclamation);
   }
+}
+
+namespace {
+
+// The list or report grid of a window: the report's "Vs", else its first grid.
+const forms::Grid* ListGridOf(host::IControl& control) {
+  forms::Form& form = control.Form();
+  if (auto* grid = form.FindAs<forms::Grid>(reports::ReportControl::kGrid)) return grid;
+  for (const auto& child : form.Children()) {
+    if (auto* grid = dynamic_cast<const forms::Grid*>(child.get())) return grid;
+  }
+  return nullptr;
+}
+
+// The plate a window shows: its plate field, else the plate of its grid's current row.
+std::string PlateShownIn(host::IControl& control) {
+  forms::Form& form = control.Form();
+  for (const char* caption : {"车牌号", "车牌号码"}) {
+    if (const forms::Field* field = form.FindFieldByCaption(caption)) {
+      const std::string plate = forms::Trim(field->Text());
+      if (!plate.empty()) return plate;
+    }
+  }
+  if (const forms::Grid* grid = ListGridOf(control)) {
+    int col = grid->FindCol("车牌号");
+    if (col < 0) col = grid->FindCol("车牌号码");
+    if (col >= 0 && grid->IsDataRow(grid->Row()) && !grid->IsSubtotalRow(grid->Row())) {
+      return forms::Trim(grid->TextMatrix(grid->Row(), col));
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+QString MainWindow::ExportCurrentXlsx(const QString& path) {
+  ProgramTab* tab = CurrentTab();
+  if (!tab) return tr("没有打开的窗口");
+  const forms::Grid* grid = ListGridOf(tab->Control());
+  if (!grid || grid->Rows() == 0) return tr("%1 没有可导出的列表").arg(Q(tab->Entry().caption));
+  return Q(shop::WriteGridXlsx(*grid, std::filesystem::path(path.toStdU16String()),
+                               tab->Entry().caption));
+}
+
+void MainWindow::ExportXlsxInteractive() {
+  ProgramTab* tab = CurrentTab();
+  if (!tab) return;
+  const QString path = QFileDialog::getSaveFileName(
+      this, tr("导出 Excel"), Q(tab->Entry().caption) + ".xlsx", tr("Excel (*.xlsx)"));
+  if (path.isEmpty()) return;
+  const QString error = ExportCurrentXlsx(path);
+  if (error.isEmpty()) {
+    statusBar()->showMessage(tr("已导出 %1").arg(path), kNoticeMilliseconds);
+  } else {
+    host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
+                               host::MsgIcon::Exclamation);
+  }
+}
+
+bool MainWindow::OpenVehicleHistory() {
+  ProgramTab* current = CurrentTab();
+  if (!current) return false;
+  const std::string plate = PlateShownIn(current->Control());
+  if (plate.empty()) return false;
+  ProgramTab* tab = OpenClass("CL_LS");
+  if (!tab) return true;
+  if (auto* history = dynamic_cast<reports::CL_LS*>(&tab->Control())) {
+    history->FilterInput(reports::CL_LS::kPlate).SetText(plate);
+    tab->Run(ToolCommand::Refresh);
+  }
+  return true;
 }
 
 QString MainWindow::ConfirmationOf(ToolCommand command) {

@@ -49,6 +49,11 @@ class MainWindow : public QMainWindow {
   QAction* Action(ToolCommand command) const { return actions_.at(command); }
   // Writes the current program's print file as PDF; answers the error text, empty on success.
   QString ExportCurrentPdf(const QString& path);
+  // The current window's list or report grid as a spreadsheet; answers the error text.
+  QString ExportCurrentXlsx(const QString& path);
+  // Opens the vehicle history of the plate the current window shows (an order's or a card's
+  // plate field, or the plate of a list's current row); false when it shows none.
+  bool OpenVehicleHistory();
   // Writes a copy of the open shop to path (as `ws backup`), while others may keep working in
   // it; answers the error text, empty on success.
   QString BackupShopTo(const QString& path);
@@ -90,6 +95,7 @@ class MainWindow : public QMainWindow {
   void AskConditions(ToolCommand command);
   void ShowPrint(ToolCommand command);
   void ExportPdfInteractive();
+  void ExportXlsxInteractive();
   void TabActivated(int index);
 
   DeskHost& host_;

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -13,9 +14,13 @@
 #include "host/registry.h"
 #include "platform/system_object.h"
 #include "reports/js_rpt.h"
+#include "reports/receivables_age.h"
 #include "reports/register.h"
+#include "reports/service_due.h"
+#include "reports/vehicle_history.h"
 #include "reports/ws_rpt.h"
 #include "shop/unattended.h"
+#include "shop/xlsx_export.h"
 
 namespace ws::shop {
 
@@ -56,6 +61,15 @@ ReportRun Refused(std::string why) {
   ReportRun run;
   run.error = std::move(why);
   run.usage = true;
+  return run;
+}
+
+// The grid as CSV, and as a spreadsheet when one is asked for.
+ReportRun Output(const forms::Grid& grid, const ReportFilters& filters, const std::string& sheet) {
+  ReportRun run;
+  run.csv = forms::GridCsv(grid);
+  run.rows = grid.DataRows();
+  if (!filters.xlsxFile.empty()) run.error = WriteGridXlsx(grid, filters.xlsxFile, sheet);
   return run;
 }
 
@@ -101,12 +115,61 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   if (!report.Refresh() || !sink.errors.empty()) {
     run.error = sink.errors.empty() ? "the report could not be run" : sink.errors;
   } else {
-    run.csv = forms::GridCsv(report.Grid());
-    run.rows = report.Grid().DataRows();
+    run = Output(report.Grid(), filters, className);
   }
   report.Clear();
   control->Events().AttachSink(nullptr);
   return run;
+}
+
+bool IsListName(const std::string& name) {
+  return name == "history" || name == "due" || name == "aging";
+}
+
+ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
+  // Each list takes only the filters it reads; any other is refused rather than ignored.
+  const std::vector<std::pair<const char*, bool>> given = {
+      {"--from", filters.from.has_value()},          {"--to", filters.to.has_value()},
+      {"--customer", filters.customer.has_value()},  {"--vehicle", filters.vehicle.has_value()},
+      {"--number", filters.number.has_value()},      {"--category", filters.category.has_value()},
+      {"--collector", filters.collector.has_value()}};
+  const std::vector<std::string> takes = name == "history" ? std::vector<std::string>{"--vehicle"}
+                                         : name == "due"
+                                             ? std::vector<std::string>{"--from", "--to"}
+                                             : std::vector<std::string>{"--to", "--customer"};
+  for (const auto& [option, set] : given) {
+    if (set && std::find(takes.begin(), takes.end(), option) == takes.end()) {
+      return Refused(name + " has no " + option + " filter");
+    }
+  }
+  if (filters.checked || !filters.layoutFile.empty()) {
+    return Refused(name + " takes neither --checked nor --layout");
+  }
+  forms::Grid grid("Vs");
+  if (name == "history") {
+    const auto history = reports::LoadVehicleHistory(database, filters.vehicle.value_or(""));
+    if (!history.error.empty()) return Refused(history.error);
+    reports::FillHistoryGrid(history, grid);
+  } else if (name == "due") {
+    const auto due =
+        reports::LoadServiceDue(database, filters.from.value_or(""), filters.to.value_or(""));
+    if (!due.error.empty()) return Refused(due.error);
+    reports::FillServiceDueGrid(due, grid);
+  } else if (name == "aging") {
+    int64_t customer = 0;
+    if (filters.customer) {
+      std::string error;
+      customer = reports::FindCustomer(database, *filters.customer, &error);
+      if (!error.empty()) return ReportRun{error, false, {}, 0};
+      if (customer == 0) return Refused("no customer '" + *filters.customer + "'");
+    }
+    const auto aged = reports::LoadReceivablesByAge(database, filters.to.value_or(""), customer);
+    if (!aged.error.empty()) return Refused(aged.error);
+    reports::FillAgeGrid(aged, grid);
+  } else {
+    return Refused("unknown list '" + name + "' (history, due or aging)");
+  }
+  return Output(grid, filters, name);
 }
 
 }  // namespace ws::shop

@@ -21,6 +21,7 @@ struct ReportFilters {
   std::optional<std::string> collector;  // employee code or name (JS_RPT)
   bool checked = false;
   std::string layoutFile;  // a layout file to apply after the query, empty for none
+  std::string xlsxFile;    // also write the grid as a spreadsheet there, empty for none
 };
 
 struct ReportRun {
@@ -33,5 +34,11 @@ struct ReportRun {
 // Runs the report of that class name on the database. The database is only read.
 ReportRun RunReport(db::IDatabase& database, const std::string& className,
                     const ReportFilters& filters);
+
+// The lists the module computes, by name: "history" (--vehicle, the plate), "due" (--from,
+// --to: the window of due dates) and "aging" (--to: the day; --customer narrows). The database
+// is only read; a bad filter is a usage error and nothing is written.
+bool IsListName(const std::string& name);
+ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters);
 
 }  // namespace ws::shop

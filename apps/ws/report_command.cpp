@@ -12,10 +12,18 @@ namespace ws::cli {
 
 void ReportCommand::PrintHelp(std::ostream& out) const {
   out << "Usage: ws report --db FILE|URL WS_RPT|JS_RPT [FILTERS] [--layout FILE] [--csv OUT]\n"
+         "                 [--xlsx OUT]\n"
+         "       ws report --db FILE|URL history --vehicle PLATE [--csv OUT] [--xlsx OUT]\n"
+         "       ws report --db FILE|URL due --from DATE --to DATE [--csv OUT] [--xlsx OUT]\n"
+         "       ws report --db FILE|URL aging --to DATE [--customer TEXT] [--csv OUT] [--xlsx "
+         "OUT]\n"
          "\n"
          "Runs a query report on the shop database FILE as its window does and writes the grid\n"
          "as CSV (UTF-8, a header line of the shown columns, then one line per row).\n"
          "WS_RPT lists repair orders, JS_RPT settlements and receipts.\n"
+         "history lists every visit of a vehicle, newest first; due the vehicles due for a\n"
+         "service between --from and --to; aging the receivables by age on the day --to, per\n"
+         "customer.\n"
          "\n"
          "Filters (as typed into the report's fields; lookups take a code or a name):\n"
          "  --from yyyy-mm-dd   arrival date (WS_RPT) or receipt date (JS_RPT) from\n"
@@ -33,6 +41,8 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "  --layout FILE  a saved window layout to apply: sorts, formats, subtotals (小计) and\n"
          "                 the grand total (合计)\n"
          "  --csv OUT      the CSV file to write; '-' or missing writes to standard output\n"
+         "  --xlsx OUT     also write the grid as a spreadsheet: numbers and dates typed, the\n"
+         "                 captions, widths and totals row as shown\n"
          "  -h, --help     show this help\n"
          "\n"
          "Exit status: 0 written, 1 the query or the file failed, 2 bad usage or input.\n";
@@ -43,11 +53,13 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   std::string file;
   if (auto exit = Begin(args,
                         {"--db", "--from", "--to", "--customer", "--vehicle", "--number",
-                         "--category", "--collector", "--layout", "--csv"},
+                         "--category", "--collector", "--layout", "--csv", "--xlsx"},
                         {"--checked"}, 1, out, err, arguments, file)) {
     return *exit;
   }
-  if (arguments.Positional().empty()) return Usage(err, "name the report (WS_RPT or JS_RPT)");
+  if (arguments.Positional().empty()) {
+    return Usage(err, "name the report (WS_RPT, JS_RPT, history, due or aging)");
+  }
   const std::string report = arguments.Positional()[0];
 
   shop::ReportFilters filters;
@@ -78,7 +90,9 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
   if (!notice.empty()) err << "ws report: " << notice << "\n";
 
-  shop::ReportRun run = RunReport(*database, report, filters);
+  filters.xlsxFile = arguments.Value("--xlsx").value_or("");
+  shop::ReportRun run = shop::IsListName(report) ? RunList(*database, report, filters)
+                                                 : RunReport(*database, report, filters);
   if (!run.error.empty()) {
     if (run.usage) return Usage(err, run.error);
     err << "ws report: " << run.error << "\n";

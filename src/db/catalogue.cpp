@@ -116,7 +116,9 @@ std::vector<TableDef> BuildTables() {
                   {"ix_wsdj_unique_number", {"progid", "工单号码"}, true, "工单号码<>''"},
                   {"ix_wsdj_vehicle", {"车辆ID"}},
                   {"ix_wsdj_owner", {"车主ID"}},
-                  {"ix_wsdj_category", {"维修分类ID"}}}});
+                  {"ix_wsdj_category", {"维修分类ID"}},
+                  // Receivables by age start from the orders still owed on, a few of all.
+                  {"ix_wsdj_balance", {"余额"}, false, "", 6}}});
     t.back().trackedSince = 2;
     Versioned(t.back(), 3);
   }
@@ -152,7 +154,10 @@ std::vector<TableDef> BuildTables() {
                 {"编码", kText},
                 {"维修项目", kText},
                 {"项目属性", kText},
-                {"参考价格", kMoney}},
+                {"参考价格", kMoney},
+                // Service intervals of the reminders; 0 is none.
+                {"保养月数", kNum, 6},
+                {"保养公里", kNum, 6}},
                {"AutoID"},
                {{"ix_pdmwxxm_code", {"编码"}, true}, {"ix_pdmwxxm_name", {"维修项目"}, true}}});
   Versioned(t.back(), 3);
@@ -179,7 +184,9 @@ std::vector<TableDef> BuildTables() {
                   {"ix_arpreceive_period", {"progID", "单据ID", "会计期间"}, false, "", 2},
                   {"ix_arpreceive_number", {"单据编号"}},
                   {"ix_arpreceive_source", {"前置单据ID"}},
-                  {"ix_arpreceive_partner", {"往来ID"}}}});
+                  {"ix_arpreceive_partner", {"往来ID"}},
+                  // Receivables by age add back what receipts after the chosen day wrote off.
+                  {"ix_arpreceive_date", {"progID", "单据日期"}, false, "", 6}}});
     t.back().trackedSince = 2;
     Versioned(t.back(), 3);
   }

@@ -1,5 +1,7 @@
 #include "masters/master_card.h"
 
+#include <charconv>
+
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -242,6 +244,15 @@ void MasterCard::PickLookup(forms::Field& field, const LookupDescription& lookup
 
 // --- Save.
 
+std::optional<int> ParseServiceInterval(const std::string& typed) {
+  const std::string text = Trim(typed);
+  if (text.empty()) return 0;
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value <= 0) return std::nullopt;
+  return value;
+}
+
 double MasterCard::Count(const db::Sql& sql) {
   std::string error;
   double count = db::Runner(Database()).ScalarNumber(sql, &error);
@@ -260,6 +271,15 @@ bool MasterCard::Validate() {
   for (size_t i = 0; i < description_.fields.size(); ++i) {
     forms::Field& field = FieldAt(static_cast<int>(i));
     if (!field.Valid()) return Refuse(field, field.Hint(), kBoxTitle, host::MsgIcon::Information);
+  }
+  for (const SaveColumn& column : description_.saveColumns) {
+    forms::Field& field = FieldAt(column.field);
+    if (column.value == SaveValue::Interval && !ParseServiceInterval(field.Text())) {
+      return Refuse(field,
+                    description_.fields[static_cast<size_t>(column.field)].caption +
+                        "须为大于0的整数,不提醒请留空!",
+                    kBoxTitle, host::MsgIcon::Information);
+    }
   }
   forms::Field& codeField = FieldAt(0);
   forms::Field& nameField = FieldAt(1);
@@ -337,6 +357,9 @@ void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
     }
     case SaveValue::Key:
       sql.NumOf(field.Key());
+      break;
+    case SaveValue::Interval:
+      sql.Num(ParseServiceInterval(field.Text()).value_or(0));
       break;
   }
 }

@@ -56,7 +56,14 @@ enum class SaveValue {
   Text,    // the text as typed, as a text literal
   Number,  // the typed number (forms/typed_number.h); empty or anything else: 0
   Key,     // the numeric value of a lookup field's key
+  // A service interval: empty stores 0 (no reminder); a whole number above zero is stored;
+  // anything else refuses the save, naming the field.
+  Interval,
 };
+
+// How a typed service interval reads: 0 for empty, the number when it is a whole number above
+// zero, nullopt for anything else (0, negative, fractions, text).
+std::optional<int> ParseServiceInterval(const std::string& typed);
 
 struct SaveColumn {
   SaveColumn(std::string column, int field, SaveValue value = SaveValue::Text)

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "reports/js_rpt.h"
+#include "reports/list_reports.h"
 #include "reports/ws_rpt.h"
 
 namespace ws::reports {
@@ -10,6 +11,9 @@ namespace ws::reports {
 void RegisterReports(host::Registry& registry) {
   registry.Register("WS_RPT", [] { return std::make_unique<WS_RPT>(); });
   registry.Register("JS_RPT", [] { return std::make_unique<JS_RPT>(); });
+  registry.Register("CL_LS", [] { return std::make_unique<CL_LS>(); });
+  registry.Register("BY_TX", [] { return std::make_unique<BY_TX>(); });
+  registry.Register("ZL_FX", [] { return std::make_unique<ZL_FX>(); });
 }
 
 }  // namespace ws::reports

@@ -1,5 +1,6 @@
 #include "reports/report_control.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -215,6 +216,26 @@ bool ReportControl::Refresh() {
     db::IDatabase& database = System().GetDatabase();
     db::Runner runner(database);
     std::string error;
+    if (FillList(database, *grid_, &error)) {
+      if (!error.empty()) {
+        grid_->ClearData();
+        status_->SetCaption(error);
+        events_.Message(error);
+        return false;
+      }
+      for (int c = std::max(grid_->Cols() - 2, 0); c < grid_->Cols(); ++c) {
+        grid_->SetColHidden(c, true);
+      }
+      ApplySavedLayout();
+      AddTotalRows(*grid_);
+      grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
+      wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
+      int rows = 0;
+      for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
+        rows += grid_->IsSubtotalRow(r) ? 0 : 1;
+      status_->SetCaption("共" + std::to_string(rows) + "条记录");
+      return true;
+    }
     auto records = runner.Open(Query(runner.Driver()), &error);
     if (!error.empty()) {
       database.Close();

@@ -122,6 +122,7 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // The filter field of that index; a missing index is a programming error.
   forms::Field& FilterInput(int index) const;
   forms::CheckBox& CheckedOnly() const { return *checked_; }
+  forms::Label& Status() const { return *status_; }
   forms::Grid& Grid() const { return *grid_; }
   forms::GridPack& Pack() { return pack_; }
   int64_t ProgramNumber() const { return programNumber_; }
@@ -133,6 +134,15 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   virtual void AppendConditions(db::Sql& sql, const std::string& driver) const = 0;
   // Raised on a row change; the repair-order report raises Property, the other nothing.
   virtual void OnRowChange(int row) { (void)row; }
+  // The lists the module computes rather than reads with one query fill the grid here and
+  // answer true; a bad filter or a failed read is answered in *error (shown as a message, the
+  // grid left empty). The query reports answer false.
+  virtual bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) {
+    (void)database, (void)grid, (void)error;
+    return false;
+  }
+  // A list's totals rows, added after the saved layout (which clears subtotal rows) was applied.
+  virtual void AddTotalRows(forms::Grid& grid) { (void)grid; }
   std::string Label(const char* name) const;
   // A date condition piece with the dialect's literal; nothing when the text is no date.
   static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,

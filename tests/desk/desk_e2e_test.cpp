@@ -4,6 +4,7 @@
 // closing with unsaved changes; backup and restore of the open shop.
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -244,8 +245,9 @@ class DeskEndToEndTest : public QObject {
       connect(action, &QAction::triggered, this, [&ran, action] { ++ran[action]; });
       ran[action] = 0;
     }
-    // With Find next, Close window, Go to and the order's three next documents.
-    QCOMPARE(ran.size(), ToolCommands().size() + 6);
+    // With Find next, Close window, Go to, the vehicle's history and the order's three next
+    // documents.
+    QCOMPARE(ran.size(), ToolCommands().size() + 7);
     for (QLineEdit* line : lines) {
       QVERIFY(line);
       for (bool offered : {true, false}) {
@@ -273,6 +275,36 @@ class DeskEndToEndTest : public QObject {
     QCOMPARE(remarks->text(), QString("ab"));
     for (auto key : {Qt::Key_A, Qt::Key_X}) QTest::keyClick(remarks, key, Qt::ControlModifier);
     QCOMPARE(remarks->text(), QString());
+  }
+
+  // Ctrl+H from the vehicle list opens the history of the row's plate; the history exports as
+  // a sheet, and a window showing no plate opens nothing.
+  void HistoryOpensForTheShownPlateAndExportsAsASheet() {
+    ShopFixture shop(
+        "insert into clzl (车辆ID,车辆编号,车牌号) values (5,'V005','京A00005');"
+        "insert into WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期,公里数,应收合计) values "
+        "(1,200001,'02','WS001',5,'2012-05-01',1000,300),"
+        "(2,200001,'02','WS002',5,'2012-06-01',2500,200)");
+    DeskHost* host = shop.Host();
+    QVERIFY2(host, shop.Error().c_str());
+    MainWindow window(*host);
+    ShowActive(window);
+    QVERIFY(window.OpenClass("ZL_FX"));
+    QVERIFY(!window.OpenVehicleHistory());
+    ProgramTab* list = window.OpenClass("PDM_cl");
+    QVERIFY(list);
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_H));
+    ProcessQueued();
+    ProgramTab* history = window.CurrentTab();
+    QCOMPARE(history->Entry().className, std::string("CL_LS"));
+    GridView* grid = history->View().FirstVisibleGrid();
+    QVERIFY(grid);
+    QCOMPARE(grid->model()->rowCount(), 3);  // two visits and the totals
+    QCOMPARE(grid->model()->index(0, 4).data().toString(), QString("WS002"));
+
+    const QString path = shop.Folder() + "/history.xlsx";
+    QCOMPARE(window.ExportCurrentXlsx(path), QString());
+    QVERIFY(QFileInfo(path).size() > 0);
   }
 
   void MasterListOpensCardsAndClosesWithUnsavedChanges() {

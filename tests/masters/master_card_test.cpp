@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "forms/input.h"
@@ -233,6 +235,39 @@ TEST_F(CardTestBase, ItemPriceIsStoredAsTheNumberTypedAndAnythingElseAsZero) {
         stored)
         << typed;
   }
+}
+
+TEST_F(CardTestBase, ServiceIntervalsAreWholeNumbersAboveZeroOrNone) {
+  Open(ItemCard(), 200013);
+  // Typed months and kilometres, and what is stored; nullopt: refused, nothing written.
+  const std::vector<std::tuple<std::string, std::string, std::optional<std::pair<int, int>>>>
+      cases = {{"6", "5000", std::pair{6, 5000}}, {"", " 12 ", std::pair{0, 12}},
+               {"", "", std::pair{0, 0}},         {"0", "", std::nullopt},
+               {"", "-500", std::nullopt},        {"半年", "", std::nullopt},
+               {"1.5", "", std::nullopt}};
+  int n = 0;
+  for (const auto& [months, km, stored] : cases) {
+    ASSERT_TRUE(card_->FileNew());
+    Type(0, "S" + std::to_string(++n));
+    Type(1, "保养" + std::to_string(n));
+    Type(4, months);
+    Type(5, km);
+    if (!stored) {
+      const bool monthsBad = !ParseServiceInterval(months);
+      ExpectRefused(
+          std::string(monthsBad ? "保养月数" : "保养公里") + "须为大于0的整数,不提醒请留空!",
+          monthsBad ? 4 : 5);
+      ASSERT_TRUE(card_->FileCancel());
+      continue;
+    }
+    ASSERT_TRUE(card_->FileSave()) << months << "/" << km;
+    const std::string id = std::to_string(card_->GetID());
+    EXPECT_EQ(host_.RowText("select 保养月数, 保养公里 from PDMWXXM where AutoID=" + id),
+              std::to_string(stored->first) + "/" + std::to_string(stored->second));
+    // None shows as an empty field, not as 0.
+    EXPECT_EQ(Field(4).Text(), stored->first ? std::to_string(stored->first) : "");
+  }
+  EXPECT_EQ(host_.Scalar("select count(*) from PDMWXXM where 编码 like 'S%'").ToLong(), 3);
 }
 
 }  // namespace

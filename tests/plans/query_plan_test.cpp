@@ -26,6 +26,9 @@
 #include "platform/system_object.h"
 #include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
+#include "reports/receivables_age.h"
+#include "reports/service_due.h"
+#include "reports/vehicle_history.h"
 #include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
 #include "shop/demo_data.h"
@@ -244,6 +247,23 @@ TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {
   report.FilterInput(reports::WS_RPT::kCustomer).SetValue("", "");
   report.FilterInput(reports::WS_RPT::kVehicle).SetValue("7", "");
   ExpectIndexed([&] { EXPECT_TRUE(report.Refresh()); });
+}
+
+TEST_F(QueryPlanTest, TheComputedListsReadOnlyTheRowsTheyShow) {
+  std::string error;
+  const std::string plate = db::Runner(*db_).ScalarText(
+      db::Sql("SELECT 车牌号 FROM clzl WHERE 车辆ID=(SELECT MAX(车辆ID) FROM WSDJ)"), &error);
+  ASSERT_EQ(error, "");
+  ExpectIndexed([&] { EXPECT_FALSE(reports::LoadVehicleHistory(*db_, plate).visits.empty()); },
+                "history");
+  ExpectIndexed(
+      [&] { EXPECT_FALSE(reports::LoadServiceDue(*db_, "2012-06-15", "2012-07-14").rows.empty()); },
+      "due");
+  ExpectIndexed(
+      [&] {
+        EXPECT_FALSE(reports::LoadReceivablesByAge(*db_, "2012-05-31", 0, true).customers.empty());
+      },
+      "aging");
 }
 
 }  // namespace

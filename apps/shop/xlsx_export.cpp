@@ -1,0 +1,166 @@
+#include "shop/xlsx_export.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <vector>
+
+#include "db/date.h"
+#include "forms/text.h"
+#include "grid/layout.h"
+
+namespace ws::shop {
+
+namespace {
+
+constexpr int kDateDataType = 7;
+
+std::optional<double> PlainNumber(std::string_view text) {
+  text = forms::TrimView(text);
+  if (text.empty()) return std::nullopt;
+  // A leading zero before a digit ("007") is a code, not a number.
+  const size_t digits = text[0] == '-' ? 1 : 0;
+  if (text.size() > digits + 1 && text[digits] == '0' && text[digits + 1] != '.') {
+    return std::nullopt;
+  }
+  double value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+bool IsDate(std::string_view text) {
+  text = forms::TrimView(text);
+  return text.size() == 10 && db::Date::Parse(text).has_value();
+}
+
+bool NamesACode(const std::string& caption) {
+  for (const char* word : {"号", "码", "电话", "ID", "id"}) {
+    if (caption.find(word) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// "###.00" and the like: the places after the point, nullopt for a format without one.
+std::optional<int> Decimals(const std::string& format) {
+  if (format.empty()) return std::nullopt;
+  const size_t dot = format.find('.');
+  return dot == std::string::npos ? 0 : static_cast<int>(format.size() - dot - 1);
+}
+
+// A sheet column is as wide as the grid's in characters of the narrow font.
+double SheetWidth(int twips) {
+  return std::max(4.0, static_cast<double>(twips) / forms::Grid::WidthOfColumns(1));
+}
+
+}  // namespace
+
+SheetKind SheetKindOf(const forms::Grid& grid, int col) {
+  const forms::Column& column = grid.Col(col);
+  if (grid::IsNumericDataType(column.dataType)) return SheetKind::Number;
+  if (column.dataType == kDateDataType) return SheetKind::Date;
+  bool numbers = true;
+  bool dates = true;
+  bool filled = false;
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    if (grid.IsSubtotalRow(row)) continue;
+    const std::string& text = grid.TextMatrix(row, col);
+    if (forms::TrimView(text).empty() || forms::IsNoDateStandIn(text)) continue;
+    filled = true;
+    numbers = numbers && PlainNumber(text).has_value();
+    dates = dates && IsDate(text);
+    if (!numbers && !dates) break;
+  }
+  if (!filled) return column.format.empty() ? SheetKind::Text : SheetKind::Number;
+  if (dates) return SheetKind::Date;
+  if (numbers && (!column.format.empty() || !NamesACode(grid.ColCaption(col)))) {
+    return SheetKind::Number;
+  }
+  return SheetKind::Text;
+}
+
+std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
+                          const std::string& sheetName) {
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+  lxw_workbook* book = workbook_new(file.string().c_str());
+  if (!book) return "cannot write " + file.string();
+  lxw_worksheet* sheet =
+      workbook_add_worksheet(book, sheetName.empty() ? nullptr : sheetName.c_str());
+  lxw_format* bold = workbook_add_format(book);
+  format_set_bold(bold);
+  lxw_format* dateFormat = workbook_add_format(book);
+  format_set_num_format(dateFormat, "yyyy-mm-dd");
+  lxw_format* boldDate = workbook_add_format(book);
+  format_set_num_format(boldDate, "yyyy-mm-dd");
+  format_set_bold(boldDate);
+
+  struct Out {
+    int col;
+    SheetKind kind;
+    lxw_format* number = nullptr;
+    lxw_format* boldNumber = nullptr;
+  };
+  std::vector<Out> outs;
+  for (int c = 0; c < grid.Cols(); ++c) {
+    if (grid.ColHidden(c)) continue;
+    Out out{c, SheetKindOf(grid, c)};
+    if (out.kind == SheetKind::Number) {
+      out.number = workbook_add_format(book);
+      out.boldNumber = workbook_add_format(book);
+      format_set_bold(out.boldNumber);
+      if (auto places = Decimals(grid.Col(c).format)) {
+        const std::string pattern =
+            *places > 0 ? "0." + std::string(static_cast<size_t>(*places), '0') : "0";
+        format_set_num_format(out.number, pattern.c_str());
+        format_set_num_format(out.boldNumber, pattern.c_str());
+      }
+    }
+    const auto at = static_cast<lxw_col_t>(outs.size());
+    worksheet_set_column(sheet, at, at, SheetWidth(grid.ColWidth(c)), nullptr);
+    worksheet_write_string(sheet, 0, at, grid.Rows() > 0 ? grid.ColCaption(c).c_str() : "", bold);
+    outs.push_back(out);
+  }
+  worksheet_freeze_panes(sheet, 1, 0);
+
+  lxw_row_t sheetRow = 1;
+  for (int row = std::max(grid.FixedRows(), 1); row < grid.Rows(); ++row) {
+    if (grid.RowHidden(row)) continue;
+    const bool total = grid.IsSubtotalRow(row);
+    for (size_t i = 0; i < outs.size(); ++i) {
+      const Out& out = outs[i];
+      const auto at = static_cast<lxw_col_t>(i);
+      const std::string& text = grid.TextMatrix(row, out.col);
+      // The stand-in a date column stores for no date shows empty, as in every export.
+      if (forms::TrimView(text).empty() || forms::IsNoDateStandIn(text)) {
+        if (total) worksheet_write_blank(sheet, sheetRow, at, bold);
+        continue;
+      }
+      if (out.kind == SheetKind::Number) {
+        if (auto value = PlainNumber(text)) {
+          worksheet_write_number(sheet, sheetRow, at, *value, total ? out.boldNumber : out.number);
+          continue;
+        }
+      }
+      if (out.kind == SheetKind::Date) {
+        if (auto date = db::Date::Parse(forms::TrimView(text)); date && IsDate(text)) {
+          lxw_datetime when{date->year, date->month, date->day, 0, 0, 0};
+          worksheet_write_datetime(sheet, sheetRow, at, &when, total ? boldDate : dateFormat);
+          continue;
+        }
+      }
+      worksheet_write_string(sheet, sheetRow, at, text.c_str(), total ? bold : nullptr);
+    }
+    ++sheetRow;
+  }
+  const lxw_error error = workbook_close(book);
+  if (error != LXW_NO_ERROR) {
+    std::filesystem::remove(file, ec);
+    return "cannot write " + file.string() + ": " + lxw_strerror(error);
+  }
+  return {};
+}
+
+}  // namespace ws::shop

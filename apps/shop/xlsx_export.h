@@ -1,0 +1,26 @@
+// A grid as a spreadsheet (.xlsx): the visible columns with their captions and widths, the
+// visible rows below the header, and numbers and dates stored as such so that the sheet sums
+// and sorts them. Totals and subtotal rows are set in bold.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "forms/grid.h"
+
+namespace ws::shop {
+
+// How a column's cells go into the sheet.
+enum class SheetKind { Text, Number, Date };
+
+// A column is numeric when its data type or format says so, or when every filled cell reads
+// as a plain number and the caption does not name a code, a number or a phone (a work-order
+// number of digits, a phone number stay text); it holds dates when every filled cell is one.
+SheetKind SheetKindOf(const forms::Grid& grid, int col);
+
+// Writes the file (replacing it); answers the error text, empty on success. Nothing is left at
+// the path when writing fails.
+std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
+                          const std::string& sheetName);
+
+}  // namespace ws::shop

@@ -1,0 +1,62 @@
+// The lists the module computes, as report windows: the same filter panel, grid, find, filter,
+// print and layout as the query reports, and a double-click on a row opens its repair order.
+//   CL_LS  vehicle history: the plate (ywTxt 0).
+//   BY_TX  services due: due dates from (0) and to (1), the coming month when opened.
+//   ZL_FX  receivables by age: the day (0, the login day when opened) and the customer (1,
+//          "pdmkh_j"); every order under its customer with subtotals, and its receipts.
+#pragma once
+
+#include "reports/report_control.h"
+
+namespace ws::reports {
+
+class ListReport : public ReportControl {
+ public:
+  using ReportControl::ReportControl;
+  // The lists have no statement of their own to show; their reads are the loaders'.
+  db::Sql Query(const std::string& driver) const override;
+
+ protected:
+  void AppendConditions(db::Sql& sql, const std::string& driver) const override;
+};
+
+class CL_LS : public ListReport {
+ public:
+  static constexpr int64_t kProgram = 200007;
+  static constexpr int kPlate = 0;
+  CL_LS();
+  std::string PrintCondition() const override;
+
+ protected:
+  bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+  void AddTotalRows(forms::Grid& grid) override;
+};
+
+class BY_TX : public ListReport {
+ public:
+  static constexpr int64_t kProgram = 200008;
+  static constexpr int kDueFrom = 0;
+  static constexpr int kDueTo = 1;
+  BY_TX();
+  bool Init(host::ISystem& system, int64_t programNumber) override;
+  std::string PrintCondition() const override;
+
+ protected:
+  bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+};
+
+class ZL_FX : public ListReport {
+ public:
+  static constexpr int64_t kProgram = 200009;
+  static constexpr int kAsOf = 0;
+  static constexpr int kCustomer = 1;
+  ZL_FX();
+  bool Init(host::ISystem& system, int64_t programNumber) override;
+  std::string PrintCondition() const override;
+
+ protected:
+  bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+  void AddTotalRows(forms::Grid& grid) override;
+};
+
+}  // namespace ws::reports

@@ -1,0 +1,264 @@
+#include "reports/receivables_age.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <tuple>
+
+#include "db/date.h"
+#include "db/runner.h"
+#include "forms/text.h"
+#include "reports/calendar.h"
+#include "reports/list_grid.h"
+
+namespace ws::reports {
+
+namespace {
+
+constexpr int64_t kReceiptProgram = 200004;
+constexpr const char* kCaptions[kAgeBuckets] = {"0-30天", "31-60天", "61-90天", "90天以上"};
+
+std::string DateText(const db::Recordset& records, const char* column) {
+  return db::FormatDateText(records.Text(column)).substr(0, 10);
+}
+
+// The write-offs of checked receipts up to the day on the listed orders, a few hundred orders
+// to a statement.
+std::string ReadReceipts(db::Runner& runner, const std::string& asOf,
+                         std::map<int64_t, AgedOrder*>& orders) {
+  constexpr size_t kChunk = 500;
+  std::vector<int64_t> ids;
+  for (const auto& entry : orders) ids.push_back(entry.first);
+  for (size_t first = 0; first < ids.size(); first += kChunk) {
+    db::Sql sql(
+        "SELECT ARPReceiveMx.源单ID, ARPReceive.单据编号, ARPReceive.单据日期,"
+        " ARPReceiveMx.结算金额 + ARPReceiveMx.折扣金额 AS 核销 FROM ARPReceiveMx"
+        " JOIN ARPReceive ON ARPReceive.单据ID = ARPReceiveMx.单据ID"
+        " WHERE ARPReceive.smark='02' AND ARPReceive.progID=");
+    sql.Key(kReceiptProgram)
+        .Raw(" AND ARPReceive.单据日期 <= ")
+        .Date(asOf, "")
+        .Raw(" AND ARPReceiveMx.源单ID IN (");
+    for (size_t i = first; i < std::min(ids.size(), first + kChunk); ++i) {
+      if (i > first) sql.Raw(",");
+      sql.Key(ids[i]);
+    }
+    sql.Raw(") ORDER BY ARPReceive.单据日期, ARPReceive.单据编号");
+    std::string error;
+    auto records = runner.Open(sql, &error);
+    if (!error.empty()) return error;
+    for (; !records->Eof(); records->MoveNext()) {
+      auto order = orders.find(records->Long("源单ID"));
+      if (order == orders.end()) continue;
+      order->second->receipts.push_back(
+          {DateText(*records, "单据日期"), records->Text("单据编号"), records->Money("核销")});
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+int AgeBucket(int days) {
+  if (days <= 30) return 0;
+  if (days <= 60) return 1;
+  if (days <= 90) return 2;
+  return 3;
+}
+
+const char* AgeBucketCaption(int bucket) {
+  return kCaptions[std::clamp(bucket, 0, kAgeBuckets - 1)];
+}
+
+int64_t FindCustomer(db::IDatabase& database, const std::string& typed, std::string* error) {
+  const std::string text = forms::Trim(typed);
+  if (text.empty()) return 0;
+  db::Runner runner(database);
+  for (const char* column : {"往来编码", "公司名称"}) {
+    auto records = runner.Open(db::Sql("SELECT 往来ID FROM pdmwldw WHERE ")
+                                   .Raw(column)
+                                   .Raw("=")
+                                   .Text(text)
+                                   .Raw(" ORDER BY 往来ID"),
+                               error);
+    if (error && !error->empty()) return 0;
+    if (!records->Eof()) return records->Long("往来ID");
+  }
+  return 0;
+}
+
+ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string& asOf,
+                                      int64_t customerId, bool withReceipts) {
+  ReceivablesByAge aged;
+  auto day = db::Date::Parse(forms::Trim(asOf));
+  if (!day) {
+    aged.error = "请输入截止日期(yyyy-mm-dd)";
+    return aged;
+  }
+  aged.asOf = day->Text();
+  db::Runner runner(database);
+  // The write-offs of checked receipts dated after the day, by order: what the balance held on
+  // the day beyond today's.
+  std::map<int64_t, db::Amount> later;
+  {
+    db::Sql sql(
+        "SELECT ARPReceiveMx.源单ID, SUM(ARPReceiveMx.结算金额 + ARPReceiveMx.折扣金额) AS 后收"
+        " FROM ARPReceive JOIN ARPReceiveMx ON ARPReceiveMx.单据ID = ARPReceive.单据ID"
+        " WHERE ARPReceive.smark='02' AND ARPReceive.progID=");
+    sql.Key(kReceiptProgram)
+        .Raw(" AND ARPReceive.单据日期 > ")
+        .Date(aged.asOf, "")
+        .Raw(" GROUP BY ARPReceiveMx.源单ID");
+    auto records = runner.Open(sql, &aged.error);
+    if (!aged.error.empty()) return aged;
+    for (; !records->Eof(); records->MoveNext()) {
+      later[records->Long("源单ID")] = records->Money("后收");
+    }
+  }
+  // The orders open today (found by the balance's index), then those paid off only after the
+  // day, by id: no statement reads every order of the shop.
+  auto orders = [&](const std::function<void(db::Sql&)>& narrow) {
+    db::Sql sql(
+        "SELECT WSDJ.单据ID, WSDJ.progid, WSDJ.工单号码, WSDJ.进厂日期, WSDJ.车主ID,"
+        " pdmwldw.公司名称, clzl.车牌号, WSDJ.应收合计, WSDJ.余额"
+        " FROM (WSDJ LEFT JOIN pdmwldw ON pdmwldw.往来ID = WSDJ.车主ID)"
+        " LEFT JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID"
+        " WHERE WSDJ.smark='02' AND WSDJ.进厂日期 <= ");
+    sql.Date(aged.asOf, "");
+    if (customerId > 0) sql.Raw(" AND WSDJ.车主ID=").Key(customerId);
+    narrow(sql);
+    return runner.Open(sql, &aged.error);
+  };
+  std::vector<std::shared_ptr<db::Recordset>> reads;
+  reads.push_back(orders([](db::Sql& sql) { sql.Raw(" AND WSDJ.余额 > 0"); }));
+  if (!aged.error.empty()) return aged;
+  constexpr size_t kChunk = 500;
+  std::vector<int64_t> paidSince;
+  for (const auto& entry : later) paidSince.push_back(entry.first);
+  for (size_t first = 0; first < paidSince.size(); first += kChunk) {
+    reads.push_back(orders([&](db::Sql& sql) {
+      sql.Raw(" AND WSDJ.余额 <= 0 AND WSDJ.单据ID IN (");
+      for (size_t i = first; i < std::min(paidSince.size(), first + kChunk); ++i) {
+        if (i > first) sql.Raw(",");
+        sql.Key(paidSince[i]);
+      }
+      sql.Raw(")");
+    }));
+    if (!aged.error.empty()) return aged;
+  }
+
+  std::map<int64_t, AgedCustomer> customers;
+  for (const auto& records : reads) {
+    for (; !records->Eof(); records->MoveNext()) {
+      AgedOrder order;
+      order.orderId = records->Long("单据ID");
+      order.balance = records->Money("余额");
+      if (auto paid = later.find(order.orderId); paid != later.end()) order.balance += paid->second;
+      if (order.balance <= db::Amount()) continue;
+      order.program = records->Long("progid");
+      order.number = records->Text("工单号码");
+      order.dateIn = DateText(*records, "进厂日期");
+      order.plate = records->Text("车牌号");
+      order.receivable = records->Money("应收合计");
+      order.days = std::max(0, DaysBetween(order.dateIn, aged.asOf).value_or(0));
+      const int bucket = AgeBucket(order.days);
+      AgedCustomer& customer = customers[records->Long("车主ID")];
+      customer.customerId = records->Long("车主ID");
+      customer.name = records->Text("公司名称");
+      customer.buckets[static_cast<size_t>(bucket)] += order.balance;
+      customer.total += order.balance;
+      aged.buckets[static_cast<size_t>(bucket)] += order.balance;
+      aged.total += order.balance;
+      customer.orders.push_back(std::move(order));
+    }
+  }
+  for (auto& [id, customer] : customers) {
+    std::sort(customer.orders.begin(), customer.orders.end(),
+              [](const AgedOrder& a, const AgedOrder& b) {
+                return std::tie(a.dateIn, a.number) < std::tie(b.dateIn, b.number);
+              });
+  }
+  for (auto& [id, customer] : customers) aged.customers.push_back(std::move(customer));
+  std::stable_sort(aged.customers.begin(), aged.customers.end(),
+                   [](const AgedCustomer& a, const AgedCustomer& b) { return a.name < b.name; });
+  if (withReceipts) {
+    std::map<int64_t, AgedOrder*> orders;
+    for (auto& customer : aged.customers) {
+      for (auto& order : customer.orders) orders[order.orderId] = &order;
+    }
+    aged.error = ReadReceipts(runner, aged.asOf, orders);
+    if (!aged.error.empty()) aged.customers.clear();
+  }
+  return aged;
+}
+
+void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid) {
+  using K = ListColumnKind;
+  SetupListGrid(grid, {{"客户", 20},
+                       {kCaptions[0], 11, K::Money},
+                       {kCaptions[1], 11, K::Money},
+                       {kCaptions[2], 11, K::Money},
+                       {kCaptions[3], 11, K::Money},
+                       {"合计", 12, K::Money},
+                       {"单据数", 6, K::Number},
+                       {"往来ID", 0}});
+  for (const AgedCustomer& customer : aged.customers) {
+    std::vector<std::string> cells{customer.name};
+    for (const db::Amount& amount : customer.buckets) cells.push_back(MoneyCell(amount.ToDouble()));
+    cells.push_back(MoneyCell(customer.total.ToDouble()));
+    cells.push_back(std::to_string(customer.orders.size()));
+    cells.push_back(std::to_string(customer.customerId));
+    AddListRow(grid, cells);
+  }
+  AddListTotals(grid, {1, 2, 3, 4, 5, 6}, 0);
+  grid.SetColHidden(7, true);
+}
+
+void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
+  using K = ListColumnKind;
+  SetupListGrid(grid, {{"客户", 16},
+                       {"工单号码", 12},
+                       {"进厂日期", 10, K::Date},
+                       {"车牌号", 10},
+                       {"天数", 5, K::Number},
+                       {kCaptions[0], 10, K::Money},
+                       {kCaptions[1], 10, K::Money},
+                       {kCaptions[2], 10, K::Money},
+                       {kCaptions[3], 10, K::Money},
+                       {"欠款", 10, K::Money},
+                       {"应收合计", 10, K::Money},
+                       {"收款记录", 30},
+                       {"progid", 0},
+                       {"单据ID", 0}});
+  for (const AgedCustomer& customer : aged.customers) {
+    for (const AgedOrder& order : customer.orders) {
+      std::vector<std::string> cells{customer.name, order.number, order.dateIn, order.plate,
+                                     std::to_string(order.days)};
+      for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
+        cells.push_back(bucket == AgeBucket(order.days) ? MoneyCell(order.balance.ToDouble()) : "");
+      }
+      cells.push_back(MoneyCell(order.balance.ToDouble()));
+      cells.push_back(MoneyCell(order.receivable.ToDouble()));
+      std::string receipts;
+      for (const ReceiptLine& line : order.receipts) {
+        if (!receipts.empty()) receipts += "；";
+        receipts += line.number + " " + line.date + " " + MoneyCell(line.amount.ToDouble());
+      }
+      cells.push_back(receipts);
+      cells.push_back(std::to_string(order.program));
+      cells.push_back(std::to_string(order.orderId));
+      AddListRow(grid, cells);
+    }
+  }
+  if (totals) AddAgedOrdersTotals(grid);
+}
+
+void AddAgedOrdersTotals(forms::Grid& grid) {
+  if (grid.DataRows() == 0) return;
+  const std::vector<int> sums = {5, 6, 7, 8, 9, 10};
+  grid.AddSubtotals(0, sums, "小计", 1);
+  AddListTotals(grid, sums, 1);
+}
+
+}  // namespace ws::reports

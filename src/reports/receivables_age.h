@@ -1,0 +1,79 @@
+// Receivables by age: who owes the shop, and since when. Every checked repair order with a
+// balance on the chosen day is aged by the days from its arrival date to that day, into the
+// buckets 0-30, 31-60, 61-90 and over 90 days; customers carry the sums of their orders.
+//
+// The balance on a day is the order's balance (余额, as the receipts' check keeps it) with
+// the write-offs of checked receipts dated after that day added back, so the list for the end
+// of last month reads the same whatever was collected since. Orders that arrived after the day
+// are not yet owed.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/amount.h"
+#include "db/database.h"
+#include "forms/grid.h"
+
+namespace ws::reports {
+
+inline constexpr int kAgeBuckets = 4;
+// The bucket of an age in days: 0-30, 31-60, 61-90, over 90 (a future date counts as 0).
+int AgeBucket(int days);
+const char* AgeBucketCaption(int bucket);
+
+// A checked receipt's write-off on an order, up to the chosen day.
+struct ReceiptLine {
+  std::string date;
+  std::string number;
+  db::Amount amount;  // written off, the discount included
+};
+
+struct AgedOrder {
+  int64_t orderId = 0;
+  int64_t program = 0;
+  std::string number;
+  std::string dateIn;
+  std::string plate;
+  int days = 0;
+  db::Amount receivable;              // 应收合计
+  db::Amount balance;                 // on the chosen day
+  std::vector<ReceiptLine> receipts;  // oldest first
+};
+
+struct AgedCustomer {
+  int64_t customerId = 0;
+  std::string name;
+  std::array<db::Amount, kAgeBuckets> buckets{};
+  db::Amount total;
+  std::vector<AgedOrder> orders;  // oldest first
+};
+
+struct ReceivablesByAge {
+  std::string asOf;
+  std::vector<AgedCustomer> customers;  // by name
+  std::array<db::Amount, kAgeBuckets> buckets{};
+  db::Amount total;
+  std::string error;
+};
+
+// The customer a typed code or name names (the code first), 0 when none does.
+int64_t FindCustomer(db::IDatabase& database, const std::string& typed, std::string* error);
+
+// customerId 0 lists every customer. A day that is no date is refused. With receipts, each
+// order carries the write-offs on it up to the day (for the drill-down).
+ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string& asOf,
+                                      int64_t customerId = 0, bool withReceipts = false);
+
+// One row per customer with the buckets and the total, a totals row at the foot; the last
+// column, hidden, holds the customer's id for the drill-down.
+void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid);
+// The drill-down: every order under its customer, its balance in its age's column and the
+// receipts written off on it, a subtotal per customer and the grand total at the foot; the
+// last two columns, hidden, hold the order's program and id.
+void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
+void AddAgedOrdersTotals(forms::Grid& grid);
+
+}  // namespace ws::reports

@@ -1,0 +1,348 @@
+// The lists over a vehicle's visits and the shop's receivables, on a shop whose visits,
+// service intervals and receipts are known:
+//   京A11111 (顺达物流): 2012-01-01 10000 km oil service, 2012-03-01 13000 km alignment,
+//     2012-04-01 14500 km oil service with two filters; oil service is every 6 months or
+//     5000 km, so at its ~49 km a day the kilometres fall due first.
+//   京B22222 (李四): 2011-12-15 oil service, then 2012-02-29 brakes (every 12 months) only,
+//     never read.
+//   京C33333 (顺达物流): 2012-05-10 8000 km oil service, 2012-05-16 unread.
+// Receivables: the order of 03-01 is paid by two receipts (03-05, 04-01); the order of 04-01
+// was paid 100 after 06-15; a receipt still being entered names the order of 01-01.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "forms/input.h"
+#include "reports/calendar.h"
+#include "reports/list_reports.h"
+#include "reports/receivables_age.h"
+#include "reports/service_due.h"
+#include "reports/vehicle_history.h"
+#include "shop/report_run.h"
+#include "shop/xlsx_export.h"
+#include "support/test_host.h"
+
+namespace ws::reports {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class ServiceListsTest : public test::HostTest {
+ protected:
+  void SetUp() override {
+    host_.Exec(
+        "insert into pdmwldw (往来ID,公司名称,电话) values "
+        "(1,'顺达物流','010-6666'),(2,'李四','')");
+    host_.Exec(
+        "insert into clzl (车辆ID,车牌号,车型,车主ID) values (1,'京A11111','桑塔纳',1),"
+        "(2,'京B22222','捷达',2),(3,'京C33333','',1)");
+    host_.Exec(
+        "insert into PDMWXXM (AutoID,编码,维修项目,保养月数,保养公里) values "
+        "(1,'01','机油保养',6,5000),(2,'02','四轮定位',0,0),(3,'03','更换刹车片',12,0)");
+    host_.Exec("insert into PDMCPML (产品ID,物品编码,物品名称) values (1,'P1','机油滤清器')");
+    host_.Exec(
+        "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,出厂日期,公里数,"
+        "维修分类,司机电话,应收合计,总金额,现收金额,补收金额,扣零金额,余额) values "
+        "(11,200001,'02','WS011',1,1,'2012-01-01','2012-01-02',10000,'保养','',300,300,0,0,0,300),"
+        "(12,200001,'02','WS012',1,1,'2012-03-01',NULL,13000,'维修','',500,500,0,500,0,0),"
+        "(13,200001,'02','WS013',1,1,'2012-04-01','2012-04-01',14500,'保养','',500,500,0,100,0,"
+        "400),"
+        "(21,200001,'01','WS021',2,2,'2012-02-29',NULL,0,'维修','13900000000',100,100,0,0,0,100),"
+        "(22,200001,'02','WS022',2,2,'2011-12-15',NULL,0,'保养','',90,90,90,0,0,0),"
+        "(31,200001,'02','WS031',1,3,'2012-05-10',NULL,8000,'保养','',250,250,0,0,0,250),"
+        "(14,200001,'02','WS014',1,3,'2012-05-16',NULL,0,'维修','',80,80,0,0,0,80)");
+    host_.Exec(
+        "insert into WSDJXM (单据明细ID,单据ID,项目ID) values (1,11,1),(2,12,2),(3,13,1),(4,21,3),"
+        "(5,22,1),(6,31,1)");
+    host_.Exec("insert into WSDJPJ (单据明细ID,单据ID,产品ID,数量) values (1,13,1,2)");
+    // Settlement of 13; receipts 70 and 71 pay off 12, 72 pays 100 of 13 after 06-15, 73 is
+    // not checked.
+    host_.Exec(
+        "insert into ARPReceive (单据ID,progID,smark,单据编号,前置单据ID,单据日期) values "
+        "(60,200003,'02','JS060',13,'2012-04-02'),(70,200004,'02','SK070',0,'2012-03-05'),"
+        "(71,200004,'02','SK071',0,'2012-04-01'),(72,200004,'02','SK072',0,'2012-06-20'),"
+        "(73,200004,'01','SK073',0,'2012-06-20')");
+    host_.Exec(
+        "insert into ARPReceiveMx (单据明细ID,单据ID,源单ID,结算金额,折扣金额) values "
+        "(1,70,12,200,0),(2,71,12,290,10),(3,72,13,100,0),(4,73,11,50,0)");
+  }
+};
+
+TEST_F(ServiceListsTest, HistoryListsEveryVisitNewestFirstWithItsLinesAndDistance) {
+  const VehicleHistory history = LoadVehicleHistory(host_.Db(), " 京A11111 ");
+  ASSERT_EQ(history.error, "");
+  EXPECT_EQ(history.owner, "顺达物流");
+  ASSERT_EQ(history.visits.size(), 3u);
+  Texts numbers;
+  for (const auto& visit : history.visits) numbers.push_back(visit.number);
+  EXPECT_EQ(numbers, (Texts{"WS013", "WS012", "WS011"}));
+  const VisitRow& last = history.visits[0];
+  EXPECT_EQ(last.items, "机油保养");
+  EXPECT_EQ(last.parts, "机油滤清器×2");
+  EXPECT_TRUE(last.settled);
+  EXPECT_EQ(last.collected, db::Amount::Of("100"));
+  EXPECT_EQ(last.balance, db::Amount::Of("400"));
+  ASSERT_TRUE(last.kmPerDay);
+  EXPECT_NEAR(*last.kmPerDay, 1500.0 / 31, 1e-9);
+  ASSERT_TRUE(history.visits[1].kmPerDay);
+  EXPECT_NEAR(*history.visits[1].kmPerDay, 50, 1e-9);
+  EXPECT_FALSE(history.visits[2].kmPerDay) << "no visit before the first";
+  EXPECT_FALSE(history.visits[1].settled);
+  EXPECT_EQ(history.visits[1].dateOut, "");
+
+  forms::Grid grid("Vs");
+  FillHistoryGrid(history, grid);
+  ASSERT_EQ(grid.Rows(), 5) << "header, three visits, totals";
+  EXPECT_TRUE(grid.IsSubtotalRow(4));
+  EXPECT_EQ(grid.TextMatrix(4, grid.FindCol("应收合计")), "1300");
+  EXPECT_EQ(grid.TextMatrix(1, grid.FindCol("单据ID")), "13");
+  EXPECT_TRUE(grid.ColHidden(grid.FindCol("单据ID")));
+}
+
+TEST_F(ServiceListsTest, DistancePerDayNeedsTwoReadingsOnTwoDays) {
+  struct Case {
+    const char* earlier;
+    double earlierKm;
+    const char* later;
+    double laterKm;
+    std::optional<double> perDay;
+  };
+  const std::vector<Case> cases = {{"2012-01-01", 1000, "2012-01-11", 1500, 50},
+                                   {"2012-01-01", 0, "2012-01-11", 1500, std::nullopt},
+                                   {"2012-01-01", 1000, "2012-01-01", 1500, std::nullopt},
+                                   {"2012-01-01", 1500, "2012-01-11", 1000, std::nullopt},
+                                   {"", 1000, "2012-01-11", 1500, std::nullopt}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(KmPerDay(c.earlier, c.earlierKm, c.later, c.laterKm), c.perDay) << c.earlier;
+  }
+  EXPECT_EQ(AddMonths("2012-02-29", 12), "2013-02-28");
+  EXPECT_EQ(AddMonths("2011-08-31", 6), "2012-02-29");
+  EXPECT_EQ(AddDays("2012-12-31", 1), "2013-01-01");
+  EXPECT_EQ(DaysBetween("2012-03-01", "2012-02-28"), -2);
+}
+
+TEST_F(ServiceListsTest, DueListTakesTheEarlierOfMonthsAndKilometres) {
+  ServiceDue due = LoadServiceDue(host_.Db(), "2012-07-01", "2012-12-31");
+  ASSERT_EQ(due.error, "");
+  ASSERT_EQ(due.rows.size(), 2u);
+  // 京A11111: 4500 km over 91 days; 5000 km more take 102 days from 04-01, before 10-01.
+  EXPECT_EQ(due.rows[0].plate, "京A11111");
+  EXPECT_EQ(due.rows[0].dueDate, "2012-07-12");
+  EXPECT_TRUE(due.rows[0].byKilometres);
+  EXPECT_EQ(due.rows[0].lastVisit, "2012-04-01");
+  EXPECT_EQ(due.rows[0].phone, "010-6666");
+  EXPECT_EQ(due.rows[0].items, "机油保养");
+  // 京C33333 has a single reading: by months only.
+  EXPECT_EQ(due.rows[1].plate, "京C33333");
+  EXPECT_EQ(due.rows[1].dueDate, "2012-11-10");
+  EXPECT_FALSE(due.rows[1].byKilometres);
+
+  // 京B22222's last interval visit is the brakes of a leap day; its phone is the driver's.
+  due = LoadServiceDue(host_.Db(), "2013-02-01", "2013-02-28");
+  ASSERT_EQ(due.rows.size(), 1u);
+  EXPECT_EQ(due.rows[0].plate, "京B22222");
+  EXPECT_EQ(due.rows[0].dueDate, "2013-02-28");
+  EXPECT_EQ(due.rows[0].phone, "13900000000");
+  EXPECT_EQ(due.rows[0].items, "更换刹车片");
+
+  // No reminder once the item loses its intervals.
+  host_.Exec("update PDMWXXM set 保养月数=0, 保养公里=0");
+  EXPECT_TRUE(LoadServiceDue(host_.Db(), "2000-01-01", "2099-12-31").rows.empty());
+}
+
+TEST_F(ServiceListsTest, ReceivablesAgeTheBalanceHeldOnTheChosenDay) {
+  ReceivablesByAge aged = LoadReceivablesByAge(host_.Db(), "2012-06-15");
+  ASSERT_EQ(aged.error, "");
+  ASSERT_EQ(aged.customers.size(), 1u) << "李四 owes nothing on a checked order";
+  const AgedCustomer& customer = aged.customers[0];
+  Texts numbers;
+  for (const auto& order : customer.orders) numbers.push_back(order.number);
+  // WS012 is paid off by its two receipts; WS013 still owed the 100 paid on 06-20.
+  EXPECT_EQ(numbers, (Texts{"WS011", "WS013", "WS031", "WS014"}));
+  const std::array<db::Amount, kAgeBuckets> buckets = {
+      db::Amount::Of("80"), db::Amount::Of("250"), db::Amount::Of("500"), db::Amount::Of("300")};
+  EXPECT_EQ(customer.buckets, buckets);
+  EXPECT_EQ(customer.total, db::Amount::Of("1130"));
+  EXPECT_EQ(aged.total, customer.total);
+
+  // WS014 arrived 05-16: 30 days old on 06-15, 31 on 06-16.
+  aged = LoadReceivablesByAge(host_.Db(), "2012-06-16");
+  EXPECT_EQ(aged.customers[0].buckets[0], db::Amount());
+  EXPECT_EQ(aged.customers[0].buckets[1], db::Amount::Of("330"));
+
+  // On 03-10 only the first two had arrived, and WS012 still owed what 04-01 paid.
+  aged = LoadReceivablesByAge(host_.Db(), "2012-03-10");
+  ASSERT_EQ(aged.customers.size(), 1u);
+  EXPECT_EQ(aged.customers[0].buckets[0], db::Amount::Of("300"));
+  EXPECT_EQ(aged.customers[0].buckets[2], db::Amount::Of("300"));
+
+  EXPECT_TRUE(LoadReceivablesByAge(host_.Db(), "2012-06-15", 2).customers.empty());
+
+  // The drill-down: WS013 under its customer with the receipts up to the day (none: 06-20 is
+  // after), a subtotal for the customer and the grand total.
+  aged = LoadReceivablesByAge(host_.Db(), "2012-06-15", 0, true);
+  forms::Grid orders("Vs");
+  FillAgedOrdersGrid(aged, orders);
+  ASSERT_EQ(orders.Rows(), 7) << "header, four orders, subtotal, total";
+  EXPECT_EQ(orders.TextMatrix(2, 1), "WS013");
+  EXPECT_EQ(orders.TextMatrix(2, orders.FindCol("61-90天")), "500.00");
+  EXPECT_EQ(orders.TextMatrix(2, orders.FindCol("收款记录")), "");
+  EXPECT_TRUE(orders.IsSubtotalRow(5));
+  EXPECT_EQ(orders.TextMatrix(6, orders.FindCol("欠款")), "1130");
+  // On 04-30 the order of 03-01 still shows both receipts paid before the day.
+  host_.Exec("update ARPReceiveMx set 源单ID=11 where 单据明细ID=2");
+  aged = LoadReceivablesByAge(host_.Db(), "2012-04-30", 0, true);
+  ASSERT_EQ(aged.customers.size(), 1u);
+  ASSERT_FALSE(aged.customers[0].orders.empty());
+  EXPECT_EQ(aged.customers[0].orders[0].number, "WS011");
+  ASSERT_EQ(aged.customers[0].orders[0].receipts.size(), 1u);
+  EXPECT_EQ(aged.customers[0].orders[0].receipts[0].number, "SK071");
+  EXPECT_EQ(aged.customers[0].orders[0].receipts[0].amount, db::Amount::Of("300"));
+
+  forms::Grid grid("Vs");
+  FillAgeGrid(LoadReceivablesByAge(host_.Db(), "2012-06-15"), grid);
+  ASSERT_EQ(grid.Rows(), 3);
+  EXPECT_EQ(grid.TextMatrix(2, grid.FindCol("合计")), "1130");
+  EXPECT_EQ(grid.TextMatrix(2, grid.FindCol("90天以上")), "300");
+}
+
+TEST_F(ServiceListsTest, BadInputIsAnsweredWithAMessageAndNoRows) {
+  struct Case {
+    const char* what;
+    std::string error;
+    size_t rows;
+  };
+  const std::vector<Case> cases = {
+      {"unknown plate", LoadVehicleHistory(host_.Db(), "京X00000").error, 0},
+      {"no plate", LoadVehicleHistory(host_.Db(), "  ").error, 0},
+      {"no from", LoadServiceDue(host_.Db(), "", "2012-12-31").error, 0},
+      {"no window", LoadServiceDue(host_.Db(), "", "").error, 0},
+      {"window backwards", LoadServiceDue(host_.Db(), "2012-12-31", "2012-01-01").error, 0},
+      {"no day", LoadReceivablesByAge(host_.Db(), "昨天").error, 0}};
+  for (const Case& c : cases) EXPECT_NE(c.error, "") << c.what;
+  EXPECT_EQ(LoadVehicleHistory(host_.Db(), "京X00000").visits.size(), 0u);
+  EXPECT_EQ(AgeBucket(-3), 0);
+  EXPECT_EQ(AgeBucket(90), 2);
+  EXPECT_EQ(AgeBucket(91), 3);
+}
+
+// The sheet's XML as unzip reads it out of the file.
+std::string SheetXml(const std::filesystem::path& file) {
+  std::string out;
+  FILE* pipe = popen(("unzip -p '" + file.string() + "' xl/worksheets/sheet1.xml").c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+// A cell of the sheet: its type attribute ("" for a number) and its stored value.
+std::pair<std::string, std::string> SheetCell(const std::string& xml, const std::string& ref) {
+  std::smatch match;
+  const std::regex cell("<c r=\"" + ref + "\"([^>]*?)(?:/>|>(?:<f>[^<]*</f>)?<v>([^<]*)</v></c>)");
+  if (!std::regex_search(xml, match, cell)) return {"missing", ""};
+  std::smatch type;
+  const std::string attributes = match[1];
+  const std::regex typeAttribute(" t=\"([a-z]+)\"");
+  return {std::regex_search(attributes, type, typeAttribute) ? type[1].str() : "", match[2]};
+}
+
+TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
+  const std::filesystem::path file = host_.WorkFolder() / "list.xlsx";
+  shop::ReportFilters filters;
+  filters.to = "2012-06-15";
+  filters.xlsxFile = file.string();
+  shop::ReportRun run = shop::RunList(host_.Db(), "aging", filters);
+  ASSERT_EQ(run.error, "");
+  std::string xml = SheetXml(file);
+  ASSERT_NE(xml, "") << "unzip could not read " << file;
+  // A1 the caption, B2..F2 the customer's buckets, row 3 the totals; the hidden id is left out.
+  EXPECT_EQ(SheetCell(xml, "A1").first, "s");
+  const std::vector<std::pair<std::string, std::string>> numbers = {
+      {"B2", "80"}, {"E2", "300"}, {"F2", "1130"}, {"G2", "4"}, {"F3", "1130"}};
+  for (const auto& [ref, value] : numbers) {
+    EXPECT_EQ(SheetCell(xml, ref), (std::pair<std::string, std::string>{"", value})) << ref;
+  }
+  EXPECT_EQ(SheetCell(xml, "H2").first, "missing");
+
+  filters = {};
+  filters.vehicle = "京A11111";
+  filters.xlsxFile = file.string();
+  run = shop::RunList(host_.Db(), "history", filters);
+  ASSERT_EQ(run.error, "");
+  xml = SheetXml(file);
+  // 2012-04-01 is day 41000 of the sheet's calendar; the work-order number stays text.
+  EXPECT_EQ(SheetCell(xml, "A2"), (std::pair<std::string, std::string>{"", "41000"}));
+  EXPECT_EQ(SheetCell(xml, "C2"), (std::pair<std::string, std::string>{"", "14500"}));
+  EXPECT_EQ(SheetCell(xml, "E2").first, "s");
+
+  // A refused list writes nothing.
+  filters = {};
+  filters.from = "2012-07-01";
+  filters.xlsxFile = (host_.WorkFolder() / "refused.xlsx").string();
+  run = shop::RunList(host_.Db(), "due", filters);
+  EXPECT_TRUE(run.usage);
+  EXPECT_FALSE(std::filesystem::exists(filters.xlsxFile));
+}
+
+TEST(SheetKindTest, DigitsThatNameSomethingStayText) {
+  forms::Grid grid("Vs");
+  grid.SetCols(4);
+  grid.SetRows(3);
+  grid.SetFixedRows(1);
+  const std::vector<std::vector<std::string>> cells = {
+      {"工单号码", "公里数", "电话", "进厂日期"},
+      {"20120401001", "14500", "13900000000", "2012-04-01"},
+      {"20120402001", "0.5", "", "2012-04-02"}};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c)
+      grid.SetTextMatrix(r, c, cells[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+  }
+  EXPECT_EQ(shop::SheetKindOf(grid, 0), shop::SheetKind::Text);
+  EXPECT_EQ(shop::SheetKindOf(grid, 1), shop::SheetKind::Number);
+  EXPECT_EQ(shop::SheetKindOf(grid, 2), shop::SheetKind::Text);
+  EXPECT_EQ(shop::SheetKindOf(grid, 3), shop::SheetKind::Date);
+  grid.SetTextMatrix(2, 1, "007");
+  EXPECT_EQ(shop::SheetKindOf(grid, 1), shop::SheetKind::Text) << "a leading zero is a code";
+}
+
+TEST_F(ServiceListsTest, ListWindowsOpenTheRowsOrderAndSayWhyTheyAreEmpty) {
+  CL_LS history;
+  ZL_FX aging;
+  BY_TX due;
+  for (ReportControl* report : std::vector<ReportControl*>{&history, &aging, &due}) {
+    report->Events().AttachSink(&host_.Sink());
+    report->Init(host_.System(), 200007);
+  }
+  history.FilterInput(CL_LS::kPlate).SetText("京A11111");
+  ASSERT_TRUE(history.Refresh());
+  forms::Input::DoubleClick(history.Grid(), 4);  // the totals
+  EXPECT_EQ(host_.Sink().Count("Detaile"), 0);
+  forms::Input::DoubleClick(history.Grid(), 2);
+  ASSERT_EQ(host_.Sink().Count("Detaile"), 1);
+  EXPECT_EQ(host_.Sink().Named("Detaile")[0].args[1].ToLong(), 12);
+
+  history.FilterInput(CL_LS::kPlate).SetText("京X00000");
+  EXPECT_FALSE(history.Refresh());
+  EXPECT_EQ(history.Grid().DataRows(), 0);
+  EXPECT_NE(history.Status().Caption().find("京X00000"), std::string::npos);
+
+  // Opened on the login day (06-15) and the month from it.
+  EXPECT_EQ(aging.FilterInput(ZL_FX::kAsOf).Text(), "2012-06-15");
+  EXPECT_EQ(due.FilterInput(BY_TX::kDueTo).Text(), "2012-07-14");
+  ASSERT_TRUE(due.Refresh());
+  EXPECT_EQ(due.Grid().TextMatrix(1, 2), "京A11111");
+  aging.FilterInput(ZL_FX::kCustomer).SetValue("2", "李四");
+  ASSERT_TRUE(aging.Refresh()) << "a customer who owes nothing is an empty list";
+  EXPECT_EQ(aging.Grid().DataRows(), 0);
+  aging.FilterInput(ZL_FX::kAsOf).SetText("");
+  EXPECT_FALSE(aging.Refresh());
+}
+
+}  // namespace
+}  // namespace ws::reports
