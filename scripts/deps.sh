@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh [build|test|desk|package]...
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev)
+packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libsodium-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
