@@ -7,6 +7,8 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "platform/password_hash.h"
+#include "platform/postgres_database.h"
+#include "platform/server_logins.h"
 
 namespace ws::platform {
 
@@ -204,6 +206,32 @@ std::set<Right> AccountStore::RightsOf(const std::string& name, std::string* err
   return out;
 }
 
+std::string AccountStore::SyncServer(const std::vector<std::string>& names,
+                                     const std::optional<std::string>& password) {
+  auto* server = dynamic_cast<PostgresDatabase*>(&db_);
+  if (!server) return {};
+  ServerLogins logins(*server);
+  std::string error;
+  if (!logins.Installed(&error)) {
+    if (!error.empty()) return error;
+    if (error = logins.Install(); !error.empty()) return "无法设置服务器上的角色和权限：" + error;
+  }
+  for (const auto& name : names) {
+    auto account = Find(name, &error);
+    if (!error.empty()) return error;
+    if (!account) continue;
+    std::string groups;
+    for (Right right : RightsOf(name, &error)) {
+      groups += (groups.empty() ? "" : ",") + ServerGroupOf(RightName(right));
+    }
+    // RightsOf answers nothing for a stopped account; its groups go with its LOGIN.
+    if (error = logins.Sync(name, password, groups, account->active); !error.empty()) {
+      return "无法设置服务器登录“" + name + "”：" + error;
+    }
+  }
+  return {};
+}
+
 template <typename Change>
 std::string AccountStore::Guarded(Change change) {
   db::Transaction tx(db_);
@@ -280,7 +308,8 @@ std::string AccountStore::Add(const std::string& name, const std::string& passwo
                .Raw(", ")
                .Text(role)
                .Raw(", 1)"));
-    return error;
+    if (tx.Failed()) return tx.Error();
+    return SyncServer({name}, password);
   });
 }
 
@@ -301,8 +330,9 @@ std::string AccountStore::SetPassword(const std::string& name, const std::string
   auto hash = HashPassword(password, cost_);
   if (!hash) return "无法计算密码的摘要（内存不足？）";
   return Guarded([&](db::Transaction& tx) {
-    return UpdateAccount(tx, name,
-                         std::move(db::Sql("UPDATE ws_account SET pw_hash = ").Text(*hash)));
+    std::string error =
+        UpdateAccount(tx, name, std::move(db::Sql("UPDATE ws_account SET pw_hash = ").Text(*hash)));
+    return error.empty() ? SyncServer({name}, password) : error;
   });
 }
 
@@ -314,14 +344,16 @@ std::string AccountStore::SetRole(const std::string& name, const std::string& ro
             .ToLong() == 0) {
       return error.empty() ? "没有角色" + Quoted(role) : error;
     }
-    return UpdateAccount(tx, name, std::move(db::Sql("UPDATE ws_account SET role = ").Text(role)));
+    error = UpdateAccount(tx, name, std::move(db::Sql("UPDATE ws_account SET role = ").Text(role)));
+    return error.empty() ? SyncServer({name}, std::nullopt) : error;
   });
 }
 
 std::string AccountStore::SetActive(const std::string& name, bool active) {
   return Guarded([&](db::Transaction& tx) {
-    return UpdateAccount(tx, name,
-                         std::move(db::Sql("UPDATE ws_account SET active = ").Key(active ? 1 : 0)));
+    std::string error = UpdateAccount(
+        tx, name, std::move(db::Sql("UPDATE ws_account SET active = ").Key(active ? 1 : 0)));
+    return error.empty() ? SyncServer({name}, std::nullopt) : error;
   });
 }
 
@@ -336,20 +368,33 @@ std::string AccountStore::SetRoleRights(const std::string& role, const std::vect
                  .Text(RightName(right))
                  .Raw(")"));
     }
-    return std::string();
+    std::vector<std::string> holders;
+    for (const auto& account : List()) {
+      if (account.role == role) holders.push_back(account.name);
+    }
+    return tx.Failed() ? tx.Error() : SyncServer(holders, std::nullopt);
   });
 }
 
 std::string AccountStore::Authenticate(const std::string& name, const std::string& password) {
-  std::string error;
-  db::Sql sql("SELECT pw_hash, active FROM ws_account WHERE user_name = ");
-  sql.Text(name);
-  auto rs = db::Runner(db_).Open(sql, &error);
-  if (!error.empty()) return "无法读取账户：" + error;
-  const bool known = !rs->Eof();
-  const std::string& hash = known ? rs->Text("pw_hash") : DecoyHash(cost_);
-  const bool matches = VerifyPassword(hash, password);
-  if (known && matches && rs->Long("active") != 0) return {};
+  std::string hash;
+  bool active = false;
+  // A name no account can have (not UTF-8, too long) is an unknown name: the server would
+  // refuse its bytes, and the answer must not differ from any other refusal.
+  if (AccountNameProblem(name).empty()) {
+    std::string error;
+    db::Sql sql("SELECT pw_hash, active FROM ws_account WHERE user_name = ");
+    sql.Text(name);
+    auto rs = db::Runner(db_).Open(sql, &error);
+    if (!error.empty()) return "无法读取账户：" + error;
+    if (!rs->Eof()) {
+      hash = rs->Text("pw_hash");
+      active = rs->Long("active") != 0;
+    }
+  }
+  const bool known = !hash.empty();
+  const bool matches = VerifyPassword(known ? hash : DecoyHash(cost_), password);
+  if (known && matches && active) return {};
   std::this_thread::sleep_for(refusalDelay_);
   return kRefusal;
 }

@@ -82,6 +82,10 @@ class AccountStore {
   // left no manager.
   template <typename Change>
   std::string Guarded(Change change);
+  // On PostgreSQL: the accounts' server logins follow their rows (their groups, LOGIN while
+  // active, the password when given); the shop's grants are installed with its first account.
+  std::string SyncServer(const std::vector<std::string>& names,
+                         const std::optional<std::string>& password);
 
   db::IDatabase& db_;
   std::chrono::milliseconds refusalDelay_{1000};
