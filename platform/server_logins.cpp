@@ -113,11 +113,17 @@ std::string ServerLogins::Install() {
   return db_.ExecScript(kInstall);
 }
 
+std::string ServerLogins::ConnectedLogin() {
+  return db::Runner(db_).ScalarText(db::Sql("SELECT session_user"));
+}
+
 bool ServerLogins::Installed(std::string* error) {
   std::string readError;
   const int64_t found =
       db::Runner(db_)
-          .Scalar(db::Sql("SELECT COUNT(*) FROM pg_proc WHERE proname = 'ws_server_login'"),
+          .Scalar(db::Sql("SELECT COUNT(*) FROM pg_proc p JOIN pg_namespace n ON n.oid = "
+                          "p.pronamespace WHERE p.proname = 'ws_server_login' AND n.nspname = "
+                          "current_schema()"),
                   &readError)
           .ToLong();
   if (error) *error = readError;

@@ -27,6 +27,8 @@ class ServerLogins {
   // that may create roles (the shop's creator) when the shop gets its first account; running
   // it again brings the grants up to date. Answers the error text.
   std::string Install();
+  // The login the connection was made as (session_user); "" when it cannot be read.
+  std::string ConnectedLogin();
   // Whether Install has run on this shop.
   bool Installed(std::string* error = nullptr);
   // The account as a server login: made when missing, its password set (as a SCRAM verifier
