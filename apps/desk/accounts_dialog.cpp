@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <map>
 
 namespace ws::desk {
 
@@ -51,9 +52,9 @@ AccountsDialog::AccountsDialog(db::IDatabase& db, QWidget* parent) : QDialog(par
   setWindowTitle(tr("账户管理"));
   resize(560, 360);
   auto* layout = new QVBoxLayout(this);
-  table_ = new QTableWidget(0, 3, this);
+  table_ = new QTableWidget(0, 4, this);
   table_->setObjectName("Accounts");
-  table_->setHorizontalHeaderLabels({tr("用户名"), tr("角色"), tr("状态")});
+  table_->setHorizontalHeaderLabels({tr("用户名"), tr("角色"), tr("状态"), tr("权限")});
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -85,12 +86,20 @@ void AccountsDialog::Reload() {
   std::string error;
   const auto accounts = store_.List(&error);
   if (!error.empty()) QMessageBox::warning(this, windowTitle(), Q(error));
+  // What each role may do, shown beside every account of it.
+  std::map<std::string, QString> rightsOfRole;
+  for (const auto& role : store_.Roles()) {
+    QStringList names;
+    for (auto right : role.rights) names << Q(platform::RightName(right));
+    rightsOfRole[role.role] = names.join(QStringLiteral("、"));
+  }
   table_->setRowCount(static_cast<int>(accounts.size()));
   for (int i = 0; i < table_->rowCount(); ++i) {
     const auto& account = accounts[static_cast<size_t>(i)];
     table_->setItem(i, 0, new QTableWidgetItem(Q(account.name)));
     table_->setItem(i, 1, new QTableWidgetItem(Q(account.role)));
     table_->setItem(i, 2, new QTableWidgetItem(account.active ? tr("可登录") : tr("已停用")));
+    table_->setItem(i, 3, new QTableWidgetItem(rightsOfRole[account.role]));
   }
   table_->resizeColumnsToContents();
 }

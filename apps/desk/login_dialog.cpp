@@ -19,6 +19,8 @@ constexpr const char* kUserKey = "login/user";
 LoginDialog::LoginDialog(const QString& databasePath, Authenticator authenticate, QWidget* parent)
     : QDialog(parent), authenticate_(std::move(authenticate)) {
   setWindowTitle(tr("登录"));
+  // Room for a long path and the refusal without the dialog growing under the clerk's eyes.
+  setMinimumWidth(360);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   form->addRow(tr("数据库"), new QLabel(databasePath, this));
