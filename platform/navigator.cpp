@@ -303,10 +303,20 @@ void RecordNavigator::Attach(db::IDatabase& db) {
 
 std::string RecordNavigator::GetNewID(const std::string& table, const std::string& keyColumn,
                                       int64_t& id) {
+  std::vector<int64_t> ids;
+  if (std::string failure = GetNewIDs(table, keyColumn, 1, ids); !failure.empty()) return failure;
+  id = ids.front();
+  return {};
+}
+
+std::string RecordNavigator::GetNewIDs(const std::string& table, const std::string& keyColumn,
+                                       int64_t count, std::vector<int64_t>& ids) {
+  ids.clear();
   if (!db_) return "RecordNavigator: no database attached";
   if (!IsPlainName(table) || !IsPlainName(keyColumn)) {
     return "RecordNavigator: not a table and key column: " + table + ", " + keyColumn;
   }
+  if (count < 1) return {};
   // One statement, so it is atomic under every engine and runs inside an open transaction
   // without nesting one. The counter never falls behind the table: rows inserted by anyone
   // who did not ask for an id (imports, older hosts) are jumped over.
@@ -317,17 +327,23 @@ std::string RecordNavigator::GetNewID(const std::string& table, const std::strin
       .Text(keyColumn)
       .Raw(", (SELECT COALESCE(MAX(")
       .Raw(keyColumn)
-      .Raw("), 0) + 1 FROM ")
+      .Raw("), 0) + ")
+      .Key(count)
+      .Raw(" FROM ")
       .Raw(table)
       .Raw(
           ")) ON CONFLICT (table_name, key_column) DO UPDATE SET last_id = CASE WHEN "
-          "ws_id.last_id + 1 > excluded.last_id THEN ws_id.last_id + 1 ELSE excluded.last_id "
-          "END RETURNING last_id");
+          "ws_id.last_id + ")
+      .Key(count)
+      .Raw(" > excluded.last_id THEN ws_id.last_id + ")
+      .Key(count)
+      .Raw(" ELSE excluded.last_id END RETURNING last_id");
   std::string error;
   auto rs = db::Runner(*db_).Open(sql, &error);
   if (!error.empty()) return error;
   if (rs->Eof() || rs->Field(0).IsNull()) return "RecordNavigator: no id issued for " + table;
-  id = rs->Field(0).ToLong();
+  const int64_t last = rs->Field(0).ToLong();
+  for (int64_t id = last - count + 1; id <= last; ++id) ids.push_back(id);
   cache_.reset();  // this connection just wrote
   return {};
 }

@@ -39,6 +39,9 @@ class RecordNavigator : public host::INavigator {
   // identifiers. Answers the error text, empty on success; id is left unchanged on failure.
   std::string GetNewID(const std::string& table, const std::string& keyColumn,
                        int64_t& id) override;
+  // The ids of `count` new rows in one statement: the counter moves by count at once.
+  std::string GetNewIDs(const std::string& table, const std::string& keyColumn, int64_t count,
+                        std::vector<int64_t>& ids) override;
 
   // baseSelect must be a SELECT without WHERE or ORDER BY; baseCondition (may be empty) and
   // the key column are used as given. previous/next that find nothing stay on the current row;

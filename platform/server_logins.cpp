@@ -43,6 +43,9 @@ BEGIN
   FOREACH t IN ARRAY ARRAY['ws_id', 'ws_billno', 'ws_user_setting', 'ws_change_block'] LOOP
     EXECUTE format('GRANT INSERT, UPDATE ON %I.%I TO %I', s, t, ws_server_group('desk'));
   END LOOP;
+  -- The price summary follows every order and line written, by triggers of the writer.
+  EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.ws_price_sum TO %I', s,
+                 ws_server_group('desk'));
   FOREACH t IN ARRAY ARRAY['wsdj', 'wsdjxm', 'wsdjpj', 'clzl', 'jxcdj', 'jxcdjmx'] LOOP
     EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.%I TO %I', s, t, ws_server_group('enter'));
   END LOOP;

@@ -59,12 +59,28 @@ SystemObject::SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::Log
   RegisterStandardPickers(pickers_);
 }
 
+namespace {
+
+bool ReadEveryTime(const std::string& option) { return option == "Jzperiod"; }
+
+}  // namespace
+
 std::string SystemObject::GetOption(int module, const std::string& name) {
+  const bool live = ReadEveryTime(name);
+  if (!live) {
+    std::lock_guard<std::mutex> lock(optionsMutex_);
+    if (auto kept = options_.find({module, name}); kept != options_.end()) return kept->second;
+  }
   db::Sql sql("SELECT value FROM ws_option WHERE module = ");
   sql.Key(module).Raw(" AND name = ").Text(name);
   std::string error;
   std::string value = db::Runner(db_).ScalarText(sql, &error);
-  return error.empty() ? value : std::string();
+  if (!error.empty()) return {};
+  if (!live) {
+    std::lock_guard<std::mutex> lock(optionsMutex_);
+    options_[{module, name}] = value;
+  }
+  return value;
 }
 
 std::string SystemObject::GetOption(int module, int number) {
@@ -83,7 +99,15 @@ std::string SystemObject::SetOption(int module, const std::string& name, const s
   db::Sql sql("INSERT INTO ws_option (module, name, value) VALUES (");
   sql.Key(module).Raw(", ").Text(name).Raw(", ").Text(value);
   sql.Raw(") ON CONFLICT (module, name) DO UPDATE SET value = excluded.value");
-  return db::Runner(db_).Execute(sql);
+  std::string error = db::Runner(db_).Execute(sql);
+  std::lock_guard<std::mutex> lock(optionsMutex_);
+  // A failed write leaves the stored value unknown: the next read asks the database.
+  if (error.empty()) {
+    options_[{module, name}] = value;
+  } else {
+    options_.erase({module, name});
+  }
+  return error;
 }
 
 std::string SystemObject::SetOption(int module, int number, const std::string& value) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,10 @@ class SystemObject : public host::ISystem {
 
   // Options live in ws_option (an option number n under the name "n"), parameters in
   // ws_parameter; both answer "" when not set or not readable. Names match exactly.
+  // Options are read once a session and kept (a move reads several, each a round trip on a
+  // server); what another desk sets is seen at its next login. The closed period ("Jzperiod")
+  // and the parameters (the current period) are read every time: another desk may close a
+  // period while this one edits.
   std::string GetOption(int module, const std::string& name) override;
   std::string GetOption(int module, int number) override;
   std::string GetParameter(int module, int number) override;
@@ -127,6 +132,8 @@ class SystemObject : public host::ISystem {
   RunPickerHandler runPicker_;
   ProgressHandler progress_;
   std::map<int64_t, BillTable> billTables_;
+  std::mutex optionsMutex_;
+  std::map<std::pair<int, std::string>, std::string> options_;
   AccessGuard access_;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "db/price_summary.h"
 #include "db/runner.h"
 #include "db/schema.h"
 #include "db/sql.h"
@@ -124,6 +125,7 @@ std::vector<TableDef> BuildTables() {
     pj.columns.push_back({"已领用数", kNum});
     t.push_back(LineTable("WSDJXM", "项目ID"));
     t.push_back(pj);
+    t.push_back(PriceSummaryTable(5));
   }
   t.push_back({"clzl",
                TableRole::Module,
@@ -611,6 +613,7 @@ std::vector<Sql> CatalogueStatements(Engine engine) {
     for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
     for (const auto& trigger : RowVersionStatements(table, engine)) out.emplace_back(trigger);
   }
+  for (const auto& trigger : PriceSummaryTriggers(engine)) out.emplace_back(trigger);
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("schema")
                     .Raw(", ")

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "db/price_summary.h"
 #include "db/runner.h"
 #include "forms/text.h"
 
@@ -188,10 +189,12 @@ std::string CreatedName(const std::string& statement) {
 std::vector<CatalogueObject> CatalogueObjects(const std::vector<TableDef>& tables, Engine engine) {
   std::vector<CatalogueObject> objects;
   for (const auto& table : tables) {
-    objects.push_back({CreatedName(CreateTableStatement(table, engine)),
-                       {CreateTableStatement(table, engine)},
-                       &table,
-                       nullptr});
+    std::vector<std::string> made = {CreateTableStatement(table, engine)};
+    // A summary made in a file that already holds orders starts from what they hold.
+    if (forms::EqualsIgnoringCase(table.name, kPriceSummaryTable)) {
+      for (auto& fill : PriceSummaryFill()) made.push_back(std::move(fill));
+    }
+    objects.push_back({CreatedName(made.front()), made, &table, nullptr});
     TableDef one = table;
     for (const auto& index : table.indexes) {
       one.indexes = {index};
@@ -202,17 +205,22 @@ std::vector<CatalogueObject> CatalogueObjects(const std::vector<TableDef>& table
           {CreatedName(statement), {statement}, &table, index.unique ? &index : nullptr});
     }
   }
-  for (const auto& table : tables) {
-    // On the server a trigger comes with its function, made before it.
+  // On the server a trigger comes with its function, made before it.
+  auto addTriggers = [&](const std::vector<std::string>& statements, const TableDef* table) {
     std::vector<std::string> pending;
-    for (const auto& statement : ChangeTrackStatements(table, engine)) {
+    for (const auto& statement : statements) {
       pending.push_back(statement);
       if (std::string name = CreatedName(statement); !name.empty()) {
-        objects.push_back({name, pending, &table, nullptr});
+        objects.push_back({name, pending, table, nullptr});
         pending.clear();
       }
     }
-  }
+  };
+  for (const auto& table : tables) addTriggers(ChangeTrackStatements(table, engine), &table);
+  const bool summarised = std::any_of(tables.begin(), tables.end(), [](const TableDef& t) {
+    return forms::EqualsIgnoringCase(t.name, kPriceSummaryTable);
+  });
+  if (summarised) addTriggers(PriceSummaryTriggers(engine), nullptr);
   return objects;
 }
 

@@ -1,5 +1,6 @@
 #include "framework/document.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <exception>
@@ -19,6 +20,9 @@
 namespace ws::framework {
 
 namespace {
+
+// New lines per INSERT: few statements, each well inside both engines' limit of bound values.
+constexpr size_t kLinesPerInsert = 100;
 
 // Every number a document stores is held to the amounts' limit, so that each one and every sum
 // of them stays exact (99,999,999,999.9999; see db::Amount).
@@ -157,17 +161,41 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   std::vector<std::vector<int64_t>> lineIds(lineSets_.size());
   for (size_t i = 0; i < lineSets_.size() && !tx.Failed(); ++i) {
     LineSet& lines = *lineSets_[i];
-    for (int row : lines.SavedRows()) {
-      int64_t lineId = lines.LineId(row);
-      if (lineId <= 0) {
-        lineId = NewId(tx, lines.Schema().idTable, lines.Schema().lineKey);
-        if (!tx.Run(lines.Insert(row, lineId, ctx.id))) break;
-      } else {
-        int64_t rows = 0;
-        if (!tx.Run(lines.Update(row, ctx.id), &rows)) break;
-        if (rows != 1) return stale();
+    const std::vector<int> saved = lines.SavedRows();
+    std::vector<int> added;
+    for (int row : saved) {
+      if (lines.LineId(row) <= 0) added.push_back(row);
+    }
+    // The new lines' ids are reserved together and the lines written a batch per statement:
+    // on a server every statement is a round trip.
+    std::vector<int64_t> newIds;
+    if (!added.empty()) {
+      if (std::string failure =
+              Navigator().GetNewIDs(lines.Schema().idTable, lines.Schema().lineKey,
+                                    static_cast<int64_t>(added.size()), newIds);
+          !failure.empty() || newIds.size() != added.size()) {
+        tx.Fail(failure.empty() ? "no ids issued for " + lines.Schema().idTable : failure);
+        break;
       }
-      lineIds[i].push_back(lineId);
+    }
+    size_t next = 0;
+    for (int row : saved) {
+      if (lines.LineId(row) <= 0) {
+        lineIds[i].push_back(newIds[next++]);
+        continue;
+      }
+      int64_t rows = 0;
+      if (!tx.Run(lines.Update(row, ctx.id), &rows)) break;
+      if (rows != 1) return stale();
+      lineIds[i].push_back(lines.LineId(row));
+    }
+    for (size_t first = 0; first < added.size() && !tx.Failed(); first += kLinesPerInsert) {
+      const size_t last = std::min(added.size(), first + kLinesPerInsert);
+      const std::vector<int> rows(added.begin() + static_cast<std::ptrdiff_t>(first),
+                                  added.begin() + static_cast<std::ptrdiff_t>(last));
+      const std::vector<int64_t> ids(newIds.begin() + static_cast<std::ptrdiff_t>(first),
+                                     newIds.begin() + static_cast<std::ptrdiff_t>(last));
+      tx.Run(lines.Insert(rows, ids, ctx.id));
     }
   }
   if (!tx.Failed() && !AfterLines(ctx)) {

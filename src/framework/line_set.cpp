@@ -201,6 +201,20 @@ void LineSet::AppendValue(db::Sql& sql, const LineColumn& c, int row) const {
 }
 
 db::Sql LineSet::Insert(int row, int64_t lineId, int64_t ownerId) const {
+  return Insert(std::vector<int>{row}, std::vector<int64_t>{lineId}, ownerId);
+}
+
+db::Sql LineSet::Insert(const std::vector<int>& rows, const std::vector<int64_t>& lineIds,
+                        int64_t ownerId) const {
+  db::Sql sql = InsertHead();
+  for (size_t i = 0; i < rows.size() && i < lineIds.size(); ++i) {
+    if (i > 0) sql.Raw(",");
+    AppendInsertValues(sql, rows[i], lineIds[i], ownerId);
+  }
+  return sql;
+}
+
+db::Sql LineSet::InsertHead() const {
   db::Sql sql("INSERT INTO ");
   sql.Raw(schema_.table).Raw(" (").Raw(schema_.lineKey).Raw(",").Raw(schema_.ownerKey);
   sql.Raw(",").Raw(schema_.keyColumn);
@@ -208,7 +222,11 @@ db::Sql LineSet::Insert(int row, int64_t lineId, int64_t ownerId) const {
     if (c.saved) sql.Raw(",").Raw(c.column);
   }
   for (const auto& [column, value] : common_) sql.Raw(",").Raw(column);
-  sql.Raw(") VALUES (").Key(lineId).Raw(",").Key(ownerId).Raw(",");
+  return sql.Raw(") VALUES ");
+}
+
+void LineSet::AppendInsertValues(db::Sql& sql, int row, int64_t lineId, int64_t ownerId) const {
+  sql.Raw("(").Key(lineId).Raw(",").Key(ownerId).Raw(",");
   sql.Key(grid_.CellKeyLong(row, schema_.codeCol));
   for (const auto& c : schema_.columns) {
     if (!c.saved) continue;
@@ -216,7 +234,7 @@ db::Sql LineSet::Insert(int row, int64_t lineId, int64_t ownerId) const {
     AppendValue(sql, c, row);
   }
   for (const auto& [column, value] : common_) sql.Raw(",").Num(value);
-  return sql.Raw(")");
+  sql.Raw(")");
 }
 
 db::Sql LineSet::Update(int row, int64_t ownerId) const {

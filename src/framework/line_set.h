@@ -181,7 +181,11 @@ class LineSet {
   // The statements of a save. Updates and deletes name the owning document too, so they never
   // reach a line another document holds. A line table with values the grid does not hold (a
   // position, a constant) writes its own.
-  virtual db::Sql Insert(int row, int64_t lineId, int64_t ownerId) const;
+  // An insert is its head ("INSERT INTO t (...) VALUES ") and a parenthesised values list per
+  // line; several lines go in one statement.
+  db::Sql Insert(int row, int64_t lineId, int64_t ownerId) const;
+  db::Sql Insert(const std::vector<int>& rows, const std::vector<int64_t>& lineIds,
+                 int64_t ownerId) const;
   virtual db::Sql Update(int row, int64_t ownerId) const;
   db::Sql DeleteRemoved(int64_t ownerId) const;  // Removed() must not be empty
 
@@ -190,6 +194,8 @@ class LineSet {
   virtual std::vector<std::vector<std::string>> PrintRows() const;
 
  protected:
+  virtual db::Sql InsertHead() const;
+  virtual void AppendInsertValues(db::Sql& sql, int row, int64_t lineId, int64_t ownerId) const;
   const Context& Ctx() const { return context_; }
   // One grid row as printed.
   std::vector<std::string> PrintCells(int row) const;

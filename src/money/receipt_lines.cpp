@@ -101,16 +101,19 @@ std::vector<WriteOff> ReceiptLines::WriteOffs() const {
   return out;
 }
 
-db::Sql ReceiptLines::Insert(int row, int64_t lineId, int64_t ownerId) const {
+db::Sql ReceiptLines::InsertHead() const {
+  return db::Sql(
+      " InSert Into ARPreceiveMx(单据明细ID,单据ID,序号,结算金额,本币结算金额,折扣金额,"
+      "本币折扣金额,源单ID,会计期间)Values");
+}
+
+void ReceiptLines::AppendInsertValues(db::Sql& sql, int row, int64_t lineId,
+                                      int64_t ownerId) const {
   const db::Amount amount = Amount(row, kColWriteOff);
   const db::Amount discount = Amount(row, kColDiscount);
-  db::Sql sql(
-      " InSert Into ARPreceiveMx(单据明细ID,单据ID,序号,结算金额,本币结算金额,折扣金额,"
-      "本币折扣金额,源单ID,会计期间)Values(");
-  sql.Key(lineId).Raw(",").Key(ownerId).Raw(",").Text(Sequence(row)).Raw(",");
+  sql.Raw("(").Key(lineId).Raw(",").Key(ownerId).Raw(",").Text(Sequence(row)).Raw(",");
   sql.Money(amount).Raw(",").Money(amount).Raw(",").Money(discount).Raw(",").Money(discount);
-  sql.Raw(",");
-  return sql.Key(OrderId(row)).Raw(",0)");
+  sql.Raw(",").Key(OrderId(row)).Raw(",0)");
 }
 
 db::Sql ReceiptLines::Update(int row, int64_t ownerId) const {

@@ -42,8 +42,11 @@ class ReceiptLines : public framework::LineSet {
   // The lines as the check applies them: every row that names an order, as shown.
   std::vector<WriteOff> WriteOffs() const;
 
-  db::Sql Insert(int row, int64_t lineId, int64_t ownerId) const override;
   db::Sql Update(int row, int64_t ownerId) const override;
+
+ protected:
+  db::Sql InsertHead() const override;
+  void AppendInsertValues(db::Sql& sql, int row, int64_t lineId, int64_t ownerId) const override;
 
  private:
   db::Amount Amount(int row, int col) const;

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "db/price_summary.h"
 #include "db/runner.h"
 #include "db/sql.h"
 #include "db/value.h"
@@ -44,17 +45,16 @@ std::string HistoryPriceSelect(LineKind kind, int64_t key, int64_t programNumber
 
 std::string RulePriceSelect(int rule, LineKind kind, int64_t key, int64_t programNumber,
                             int64_t period) {
-  const char* aggregate = nullptr;
   switch (rule) {
     case 1:
-      aggregate = " SELECT MIN(单价)";
-      break;
     case 2:
-      aggregate = " SELECT MAX(单价)";
-      break;
     case 3:
-      aggregate = " SELECT AVG(单价)";
-      break;
+      // The lowest, highest and average of every checked line of the item, answered from the
+      // price summary the database keeps beside the lines.
+      return db::PriceSummarySelect(
+                 rule, kind == LineKind::Items ? db::kPriceSummaryItems : db::kPriceSummaryParts,
+                 key, programNumber)
+          .Literal();
     case 4:
       return HistoryPriceSelect(kind, key, programNumber, std::nullopt);
     case 5:
@@ -76,13 +76,6 @@ std::string RulePriceSelect(int rule, LineKind kind, int64_t key, int64_t progra
     default:
       return {};
   }
-  return db::Sql(aggregate)
-      .Raw(FromLines(kind))
-      .Raw(kind == LineKind::Items ? " where B.项目ID=" : " where B.产品ID=")
-      .Key(key)
-      .Raw(" and smark='02' and A.progID=")
-      .Key(programNumber)
-      .Literal();
 }
 
 std::optional<db::Amount> LinePricer::Propose(LineKind kind, int64_t key, int64_t ownerId) {

@@ -52,6 +52,7 @@ void ReportControl::BuildForm(const std::vector<FilterField>& filters) {
     field.SetPicker(filter.picker);
     if (*filter.picker) WireLookup(field, filter);
     if (filter.kind == forms::FieldKind::Date) {
+      dateFilters_.push_back(filter.index);
       field.OnLeave = [&field] {
         if (field.Text().empty() || db::Date::Parse(field.Text())) {
           field.MarkValid();
@@ -147,6 +148,14 @@ host::ISystem& ReportControl::System() const {
 
 void ReportControl::Fail(const std::string& tag, const std::string& what) const {
   events_.ErrMessage(sourceName_ + tag + what, host::kLevelFailure, host::kAppTitle);
+}
+
+bool ReportControl::ShowMonthOf(const db::Date& day) {
+  if (dateFilters_.size() < 2) return false;
+  FilterInput(dateFilters_[0]).SetText(db::Date{day.year, day.month, 1}.Text());
+  FilterInput(dateFilters_[1])
+      .SetText(db::Date{day.year, day.month, db::DaysInMonth(day.year, day.month)}.Text());
+  return true;
 }
 
 forms::Field& ReportControl::FilterInput(int index) const {

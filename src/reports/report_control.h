@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "db/date.h"
 #include "db/sql.h"
 #include "forms/form.h"
 #include "forms/grid_pack.h"
@@ -102,6 +103,11 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // --- IDesignUI
   forms::Form& Controls() override { return form_; }
 
+  // Fills the report's date filters (its first two) with the month of `day`, first to last
+  // day: the window a host opens a report on, so that opening never reads the whole history
+  // unasked. False, nothing changed, for a report without date filters.
+  bool ShowMonthOf(const db::Date& day);
+
   // --- The statement, the print texts and the pieces the host and tests look at.
   // The condition text, from " where 1=1" on, for a driver setting ("jet" or another).
   db::Sql ConditionText(const std::string& driver) const;
@@ -159,6 +165,7 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   host::ISystem* system_ = nullptr;
   host::ParametersPtr parameters_;
   int64_t programNumber_ = 0;
+  std::vector<int> dateFilters_;  // indexes of the date filters, in order
   std::string layoutFile_;
   std::string printFile_;
   double scrollRate_ = 5;

@@ -1,8 +1,8 @@
 #include "requisition/ckll_ws.h"
 
-#include <stdexcept>
-
 #include <limits>
+#include <map>
+#include <stdexcept>
 
 #include "db/date.h"
 #include "db/runner.h"
@@ -293,24 +293,42 @@ void CKLl_WS::ShowOrderLink(int64_t sourceProgram, int64_t sourceId) {
 void CKLl_WS::ShowSourceCells() {
   forms::Grid& grid = lines_->Grid();
   db::Runner runner(Database());
+  // Fifty lines of one order name one program and one work order: each caption is read once,
+  // and the work-order numbers of all the lines in one statement.
+  std::map<int64_t, std::string> programNames;
+  std::map<int64_t, std::string> orderNumbers;
+  db::Sql numbers(
+      "select B.单据明细ID, A.工单号码 from wsdj A join wsdjpj B on A.单据ID=B.单据ID where "
+      "A.smark='02' and B.单据明细ID in (");
+  bool anyLine = false;
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
-    int64_t program = grid.CellKeyLong(row, RequisitionLines::kSourceType);
+    const int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
+    if (line == 0 || !orderNumbers.emplace(line, std::string()).second) continue;
+    if (anyLine) numbers.Raw(",");
+    numbers.Key(line);
+    anyLine = true;
+  }
+  if (anyLine) {
+    auto rows = runner.OpenOrThrow(numbers.Raw(")"));
+    for (; !rows->Eof(); rows->MoveNext()) {
+      orderNumbers[rows->Field(0).ToLong()] = rows->Field(1).ToText();
+    }
+  }
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    const int64_t program = grid.CellKeyLong(row, RequisitionLines::kSourceType);
     if (program != 0) {
-      grid.SetTextMatrix(
-          row, RequisitionLines::kSourceType,
-          runner.ScalarTextOrThrow(
-              db::Sql("select progname from xt_objects where progID=").Key(program)));
+      auto known = programNames.find(program);
+      if (known == programNames.end()) {
+        known = programNames
+                    .emplace(program, runner.ScalarTextOrThrow(
+                                          db::Sql("select progname from xt_objects where progID=")
+                                              .Key(program)))
+                    .first;
+      }
+      grid.SetTextMatrix(row, RequisitionLines::kSourceType, known->second);
     }
-    int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
-    if (line != 0) {
-      grid.SetTextMatrix(
-          row, RequisitionLines::kSourceNumber,
-          runner.ScalarTextOrThrow(db::Sql("select 工单号码 from wsdj where smark='02' "
-                                           "and 单据ID in ( select 单据ID from "
-                                           "wsdjpj where 单据明细ID=")
-                                       .Key(line)
-                                       .Raw(")")));
-    }
+    const int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
+    if (line != 0) grid.SetTextMatrix(row, RequisitionLines::kSourceNumber, orderNumbers[line]);
   }
 }
 

@@ -124,6 +124,13 @@ class ShopTest : public QObject {
       QCOMPARE(grid->model()->rowCount(), report.Grid().DataRows());
       if (std::string(name) != "WS_RPT") continue;
 
+      // It opens on the login date's month (June, no orders), never on the whole history; the
+      // clerk widens the window and refreshes.
+      QCOMPARE(report.FilterInput(reports::WS_RPT::kDateFrom).Text(), std::string("2012-06-01"));
+      QCOMPARE(grid->model()->rowCount(), 0);
+      report.FilterInput(reports::WS_RPT::kDateFrom).SetText("2012-05-01");
+      QVERIFY(tab->Run(ToolCommand::Refresh));
+
       // The grid pack's filter from the toolbar: the current row's category only, then all.
       QCOMPARE(grid->model()->rowCount(), 3);
       report.Grid().SetRow(1);

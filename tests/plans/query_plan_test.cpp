@@ -220,6 +220,12 @@ TEST_F(QueryPlanTest, PriceProposalsStartFromTheOwnersOrdersOrTheKeysLines) {
     // Anyone's latest: the key's lines newest first, without sorting them.
     const std::string anyone = Plan(db::Sql(repair_order::HistoryPriceSelect(kind, 1, 200001, {})));
     EXPECT_EQ(anyone.find("TEMP B-TREE"), std::string::npos) << anyone;
+    // Lowest, highest, average: the summary's few rows of the key, found by its primary key.
+    for (int rule : {1, 2, 3}) {
+      const std::string summary =
+          Plan(db::Sql(repair_order::RulePriceSelect(rule, kind, 1, 200001, 0)));
+      EXPECT_NE(summary.find("SEARCH ws_price_sum USING INDEX"), std::string::npos) << summary;
+    }
   }
 }
 

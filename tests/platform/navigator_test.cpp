@@ -206,6 +206,17 @@ TEST_F(NavigatorTest, NewIdsNeverCollideWithRowsAlreadyThere) {
   host_.Db().CommitTrans();
   EXPECT_EQ(host_.Scalar("SELECT COUNT(*) FROM WSDJ WHERE 工单号码 IN ('D','E')").ToLong(), 2);
 
+  // A batch (a document's new lines) takes the next ids together, and also jumps past rows
+  // inserted without asking; the single id after it follows the batch.
+  std::vector<int64_t> ids;
+  Add(300, "F");
+  ASSERT_EQ(nav_.GetNewIDs("wsdj", "单据ID", 3, ids), "");
+  EXPECT_EQ(ids, (std::vector<int64_t>{301, 302, 303}));
+  ASSERT_EQ(nav_.GetNewIDs("wsdj", "单据ID", 2, ids), "");
+  EXPECT_EQ(ids, (std::vector<int64_t>{304, 305}));
+  ASSERT_EQ(nav_.GetNewID("wsdj", "单据ID", id), "");
+  EXPECT_EQ(id, 306);
+
   // Names are identifiers, never statement text.
   int64_t untouched = -1;
   EXPECT_NE(nav_.GetNewID("wsdj; DROP TABLE ws_id", "单据ID", untouched), "");

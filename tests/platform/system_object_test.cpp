@@ -56,6 +56,17 @@ TEST_F(SystemObjectTest, OptionsAndParametersComeFromTheHostTables) {
                       {System().GetParameter(12, 3), "20"},
                       {System().GetOption(1, "it's"), "O'Brien"}};
   for (const Case& c : set) EXPECT_EQ(c.got, c.expected);
+
+  System().GetOption(12, "Jzperiod");
+  // Another desk writes: options this session read stay as read, while the closed period and
+  // the parameters, which guard what may still be edited, are read afresh.
+  host_.Exec("UPDATE ws_option SET value = '9' WHERE name = 'befmonth'");
+  host_.Exec("UPDATE ws_option SET value = '201205' WHERE module = 12 AND name = 'Jzperiod'");
+  host_.Exec("UPDATE ws_parameter SET value = '28' WHERE module = 12 AND number = 3");
+  const Case afterOthers[] = {{System().GetOption(12, "befmonth"), "3"},
+                              {System().GetOption(12, "Jzperiod"), "201205"},
+                              {System().GetParameter(12, 3), "28"}};
+  for (const Case& c : afterOthers) EXPECT_EQ(c.got, c.expected);
 }
 
 // Host tables that cannot be read answer empty; writes and numbers that fail tell the user.

@@ -85,6 +85,34 @@ TEST_F(ReportTest, RepairOrderRowsOpenTheirOrderOnDoubleClickAndReportTheReceiva
   EXPECT_DOUBLE_EQ(property[0].args[1].ToDouble(), 45.5);
 }
 
+TEST_F(ReportTest, AReportOpenedOnAMonthShowsOnlyThatMonthsOrders) {
+  auto report = Open<WS_RPT>();
+  struct Case {
+    db::Date day;
+    const char* from;
+    const char* to;
+    std::vector<std::string> numbers;
+  };
+  const Case cases[] = {{{2012, 5, 17}, "2012-05-01", "2012-05-31", {"WS012", "WS011", "WS013"}},
+                        {{2012, 6, 15}, "2012-06-01", "2012-06-30", {"ws014"}},
+                        {{2012, 2, 9}, "2012-02-01", "2012-02-29", {}}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(report->ShowMonthOf(c.day));
+    EXPECT_EQ(report->FilterInput(WS_RPT::kDateFrom).Text(), c.from);
+    EXPECT_EQ(report->FilterInput(WS_RPT::kDateTo).Text(), c.to);
+    ASSERT_TRUE(report->Refresh());
+    std::vector<std::string> numbers;
+    for (int r = 1; r < report->Grid().Rows(); ++r) {
+      numbers.push_back(report->Grid().TextMatrix(r, kNumberCol));
+    }
+    EXPECT_EQ(numbers, c.numbers) << c.from;
+  }
+  // The settlement report's window is its receipt date.
+  auto settlements = Open<JS_RPT>();
+  ASSERT_TRUE(settlements->ShowMonthOf({2012, 12, 31}));
+  EXPECT_EQ(settlements->FilterInput(JS_RPT::kDateTo).Text(), "2012-12-31");
+}
+
 TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
   host_.Exec(
       "insert into ARPReceive (单据ID,progID,smark,status,单据编号,往来ID,业务员ID,单据日期,"
