@@ -33,11 +33,13 @@ void UserCommand::PrintHelp(std::ostream& out) const {
          "       ws user passwd NAME [--password-file F] --db FILE|URL [--as OWNER]\n"
          "       ws user role NAME ROLE --db FILE|URL [--as OWNER]\n"
          "       ws user active NAME yes|no --db FILE|URL [--as OWNER]\n"
+         "       ws user rights ROLE RIGHT[,RIGHT...] --db FILE|URL [--as OWNER]\n"
          "       ws user list --db FILE|URL\n"
          "\n"
          "The shop's accounts. NAME is what the documents record as 制单人 and 审核人. Roles\n"
          "start as 店主 (录入, 审核, 收款, 管理), 审核员 (录入, 审核), 收银员 (收款) and 录入员\n"
-         "(录入). The first account of a shop must be a 店主; no change may leave the shop\n"
+         "(录入); `rights` gives a role (new or old) exactly the rights listed, of 录入, 审核,\n"
+         "收款 and 管理. The first account of a shop must be a 店主; no change may leave the shop\n"
          "without an active account holding 管理.\n"
          "\n"
          "A password is never taken on the command line: it is read from the first line of a\n"
@@ -56,10 +58,10 @@ int UserCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   const auto& words = arguments.Positional();
   if (words.empty()) return Usage(err, "which of add, passwd, role, active, list?");
   const std::string& action = words[0];
-  const size_t wanted = action == "list"                         ? 1
-                        : action == "add" || action == "passwd"  ? 2
-                        : action == "role" || action == "active" ? 3
-                                                                 : 0;
+  const size_t wanted = action == "list"                                               ? 1
+                        : action == "add" || action == "passwd"                        ? 2
+                        : action == "role" || action == "active" || action == "rights" ? 3
+                                                                                       : 0;
   if (wanted == 0) return Usage(err, "unknown action '" + action + "'");
   if (words.size() != wanted) return Usage(err, "wrong number of arguments for " + action);
 
@@ -129,6 +131,18 @@ int UserCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
                             : accounts.SetPassword(name, *password);
   } else if (action == "role") {
     error = accounts.SetRole(name, words[2]);
+  } else if (action == "rights") {
+    std::vector<platform::Right> rights;
+    std::string text = words[2] + ",";
+    for (size_t start = 0, comma; (comma = text.find(',', start)) != std::string::npos;
+         start = comma + 1) {
+      const std::string word = text.substr(start, comma - start);
+      if (word.empty()) continue;
+      auto right = platform::RightByName(word);
+      if (!right) return Usage(err, "'" + word + "' is no right (录入, 审核, 收款, 管理)");
+      rights.push_back(*right);
+    }
+    error = accounts.SetRoleRights(name, rights);
   } else {
     if (words[2] != "yes" && words[2] != "no") return Usage(err, "active takes yes or no");
     error = accounts.SetActive(name, words[2] == "yes");

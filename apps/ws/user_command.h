@@ -11,7 +11,7 @@ class UserCommand : public Command {
  public:
   std::string_view Name() const override { return "user"; }
   std::string_view Summary() const override {
-    return "add, list and change the shop's accounts (add|passwd|role|active|list)";
+    return "add, list and change the shop's accounts (add|passwd|role|active|rights|list)";
   }
   void PrintHelp(std::ostream& out) const override;
   int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
