@@ -49,7 +49,8 @@ SystemObject::SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::Log
       dialogs_(dialogs),
       login_(std::move(login)),
       settings_(db, login_.userName,
-                [this](const std::string& error) { ShowError("保存用户设置失败：" + error); }) {
+                [this](const std::string& error) { ShowError("保存用户设置失败：" + error); }),
+      access_(db, login_.userName, true) {
   SetBillTable(200001, "WSDJ", "工单号码");        // repair order
   SetBillTable(200002, "JXCDJ", "单据编号");       // material requisition
   SetBillTable(200003, "ARPReceive", "单据编号");  // repair settlement
@@ -216,8 +217,29 @@ bool SystemObject::NewBillNo(int64_t programNumber, const db::Date& date, std::s
   return true;
 }
 
-bool SystemObject::CanEditBill(int64_t /*programNumber*/, const db::Date& date,
+bool SystemObject::Permit(int64_t programNumber, Step step) {
+  std::string refusal = access_.Refusal(programNumber, step);
+  if (refusal.empty()) return true;
+  dialogs_.MessageBox(refusal + "！", kPromptTitle, host::MsgButtons::Ok,
+                      host::MsgIcon::Exclamation);
+  return false;
+}
+
+bool SystemObject::PermitRight(Right right, std::string_view what) {
+  std::string refusal = access_.RefusalOfRight(right, what);
+  if (refusal.empty()) return true;
+  dialogs_.MessageBox(refusal + "！", kPromptTitle, host::MsgButtons::Ok,
+                      host::MsgIcon::Exclamation);
+  return false;
+}
+
+void SystemObject::SetAuthenticated(bool authenticated) {
+  access_.SetAuthenticated(authenticated);
+}
+
+bool SystemObject::CanEditBill(int64_t programNumber, const db::Date& date,
                                const std::string& /*number*/) {
+  if (!Permit(programNumber, Step::Change)) return false;
   auto closed = static_cast<int64_t>(db::NumericValue(GetOption(12, "Jzperiod")));
   if (closed <= 0) return true;
   int closingDay = static_cast<int>(db::NumericValue(GetParameter(12, 3)));

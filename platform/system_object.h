@@ -15,6 +15,7 @@
 #include "db/database.h"
 #include "host/dialogs.h"
 #include "host/system.h"
+#include "platform/access_guard.h"
 #include "platform/picker_registry.h"
 #include "platform/settings_store.h"
 
@@ -67,9 +68,10 @@ class SystemObject : public host::ISystem {
   // A database failure is shown in a message box and answers false.
   bool NewBillNo(int64_t programNumber, const db::Date& date, std::string& number,
                  bool propose) override;
-  // False, after telling the user in a message box, when the date's accounting period (closing
-  // day: parameter 3 of module 12) is at or before the closed period (option "Jzperiod" of
-  // module 12; 0 or empty closes nothing).
+  // False, after telling the user in a message box, when the logged-in account lacks the right
+  // to change the program's documents (AccessGuard), or when the date's accounting period
+  // (closing day: parameter 3 of module 12) is at or before the closed period (option
+  // "Jzperiod" of module 12; 0 or empty closes nothing).
   bool CanEditBill(int64_t programNumber, const db::Date& date, const std::string& number) override;
   host::LoginInfo GetLoginInfo() override { return login_; }
   // A new picker control from the registry; nullptr for an unknown name.
@@ -88,6 +90,16 @@ class SystemObject : public host::ISystem {
   bool Progress(const std::string& what, int64_t done, int64_t total) override {
     return !progress_ || progress_(what, done, total);
   }
+
+  // --- Accounts: every host step a user takes asks here first.
+  // Whether the logged-in account may take the step, by the rights last read (toolbar state).
+  bool Allows(int64_t programNumber, Step step) { return access_.Allows(programNumber, step); }
+  // Reads the account afresh; false after telling the user which right is missing.
+  bool Permit(int64_t programNumber, Step step);
+  bool PermitRight(Right right, std::string_view what);
+  // Whether the login proved the account's password; hosts that log in without one (a script
+  // before its login) set false, so a shop with accounts refuses every guarded step.
+  void SetAuthenticated(bool authenticated);
 
   // --- Wiring for hosts.
   void SetOpenFormHandler(OpenFormHandler handler) { openForm_ = std::move(handler); }
@@ -122,6 +134,7 @@ class SystemObject : public host::ISystem {
   std::map<int64_t, BillTable> billTables_;
   std::mutex optionsMutex_;
   std::map<std::pair<int, std::string>, std::string> options_;
+  AccessGuard access_;
 };
 
 // The parts of a number in the document-number scheme: ("20121205", 1) for "20121205001";

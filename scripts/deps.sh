@@ -3,7 +3,8 @@
 # Usage: scripts/deps.sh [build|test|desk|package]...
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libxlsxwriter-dev)
+packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libxlsxwriter-dev
+          libsodium-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;

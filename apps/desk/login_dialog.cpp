@@ -16,8 +16,11 @@ namespace {
 constexpr const char* kUserKey = "login/user";
 }
 
-LoginDialog::LoginDialog(const QString& databasePath, QWidget* parent) : QDialog(parent) {
+LoginDialog::LoginDialog(const QString& databasePath, Authenticator authenticate, QWidget* parent)
+    : QDialog(parent), authenticate_(std::move(authenticate)) {
   setWindowTitle(tr("登录"));
+  // Room for a long path and the refusal without the dialog growing under the clerk's eyes.
+  setMinimumWidth(360);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   form->addRow(tr("数据库"), new QLabel(databasePath, this));
@@ -26,12 +29,25 @@ LoginDialog::LoginDialog(const QString& databasePath, QWidget* parent) : QDialog
   // The last name is proposed selected: Enter keeps it, typing replaces it.
   user_->selectAll();
   form->addRow(tr("用户名"), user_);
+  if (authenticate_) {
+    password_ = new QLineEdit(this);
+    password_->setObjectName("Password");
+    password_->setEchoMode(QLineEdit::Password);
+    form->addRow(tr("密码"), password_);
+    // The remembered name is usually the clerk's own: the cursor waits for the password.
+    if (!user_->text().isEmpty()) password_->setFocus();
+  }
   date_ = new QDateEdit(QDate::currentDate(), this);
   date_->setObjectName("LoginDate");
   date_->setCalendarPopup(true);
   date_->setDisplayFormat("yyyy-MM-dd");
   form->addRow(tr("登录日期"), date_);
   layout->addLayout(form);
+  refusal_ = new QLabel(this);
+  refusal_->setObjectName("Refusal");
+  refusal_->setStyleSheet("color: #b00020");
+  refusal_->hide();
+  layout->addWidget(refusal_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &LoginDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -57,8 +73,22 @@ void LoginDialog::accept() {
     user_->setPlaceholderText(tr("请输入用户名"));
     return;
   }
+  if (authenticate_) {
+    const QString refusal = authenticate_(UserName(), password_->text());
+    if (!refusal.isEmpty()) {
+      refusal_->setText(refusal);
+      refusal_->show();
+      password_->clear();
+      password_->setFocus();
+      return;
+    }
+  }
   RememberUser(UserName());
   QDialog::accept();
+}
+
+void LoginDialog::SetPassword(const QString& password) {
+  if (password_) password_->setText(password);
 }
 
 QString LoginDialog::RememberedUser() {

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 
 #include "db/date.h"
 #include "desk/desk_dialogs.h"
@@ -21,7 +22,9 @@
 #include "desk/main_window.h"
 #include "desk/shop_file.h"
 #include "host/app.h"
+#include "platform/accounts.h"
 #include "platform/postgres_database.h"
+#include "platform/server_logins.h"
 #include "shop/database_file.h"
 
 namespace {
@@ -144,12 +147,51 @@ int main(int argc, char** argv) {
     user = ws::desk::LoginDialog::RememberedUser();
     if (user.isEmpty()) user = "admin";
   }
-  if (user.isEmpty()) {
+  // A shop with accounts opens only to a name and its password; a shop without any takes any
+  // name, as it always did. --user names the account; its password is asked, or comes from
+  // WS_PASSWORD when nobody is there to type it (--screenshot).
+  ws::platform::AccountStore accounts(*file.db);
+  std::string accountsError;
+  const bool closed = accounts.HasAccounts(&accountsError);
+  if (!accountsError.empty()) {
+    Tell(options, QObject::tr("无法读取账户：%1").arg(QString::fromStdString(accountsError)));
+    return 1;
+  }
+  ws::desk::LoginDialog::Authenticator authenticate;
+  if (closed) {
+    authenticate = [&accounts](const QString& name, const QString& password) {
+      return QString::fromStdString(
+          accounts.Authenticate(name.toStdString(), password.toStdString()));
+    };
+  }
+  const char* environmentPassword = std::getenv("WS_PASSWORD");
+  if (closed && !user.isEmpty() && (environmentPassword || !options.screenshot.isEmpty())) {
+    const QString refusal =
+        authenticate(user, QString::fromUtf8(environmentPassword ? environmentPassword : ""));
+    if (!refusal.isEmpty()) {
+      Tell(options, refusal);
+      return 1;
+    }
+  } else if (user.isEmpty() || closed) {
     ws::desk::LoginDialog login(
-        QString::fromStdString(ws::platform::DisplayUrl(options.db.toStdString())));
+        QString::fromStdString(ws::platform::DisplayUrl(options.db.toStdString())), authenticate);
+    if (!user.isEmpty()) login.SetUserName(user);
+    if (!options.date.isEmpty()) login.SetLoginDate(date);
     if (login.exec() != QDialog::Accepted) return 0;
     user = login.UserName();
     date = login.LoginDate();
+  }
+  // On a server shop with accounts the server keeps the rights of the connection's login, so
+  // the account logged in must be the one the desk connects as.
+  if (auto* server = dynamic_cast<ws::platform::PostgresDatabase*>(file.db.get());
+      server && closed && ws::platform::ServerLogins(*server).Installed()) {
+    const std::string connected = ws::platform::ServerLogins(*server).ConnectedLogin();
+    if (connected != user.toStdString()) {
+      Tell(options, QObject::tr("这台桌面以服务器账户“%1”连接，不能以“%2”登录：请在数据库地址中写上"
+                                "自己的账户（postgresql://%2@服务器/数据库）")
+                        .arg(QString::fromStdString(connected), user));
+      return 1;
+    }
   }
   const QString workFolder = ws::desk::WorkFolderFor(user);
   if (workFolder.isEmpty()) {

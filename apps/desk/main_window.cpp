@@ -22,6 +22,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "desk/accounts_dialog.h"
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
@@ -275,14 +276,23 @@ void MainWindow::BuildShopMenu() {
   QAction* shopInfo = menu->addAction(tr("本店信息(&I)..."));
   shopInfo->setObjectName("ShopInfo");
   connect(shopInfo, &QAction::triggered, this, [this] {
+    if (!host_.System().PermitRight(platform::Right::Manage, "改本店信息")) return;
     if (ShopInfoDialog::Edit(host_.Db(), this)) {
       statusBar()->showMessage(tr("本店信息已保存，打印时使用"), kNoticeMilliseconds);
     }
+  });
+  QAction* accounts = menu->addAction(tr("账户管理(&U)..."));
+  accounts->setObjectName("Accounts");
+  connect(accounts, &QAction::triggered, this, [this] {
+    // A shop without accounts is open to anyone, so anyone makes its first (owner's) account.
+    if (!host_.System().PermitRight(platform::Right::Manage, "管理账户")) return;
+    AccountsDialog(host_.Db(), this).exec();
   });
   menu->addSeparator();
   QAction* backup = menu->addAction(tr("备份数据库..."));
   backup->setObjectName("BackupShop");
   connect(backup, &QAction::triggered, this, [this] {
+    if (!host_.System().PermitRight(platform::Right::Manage, "备份数据库")) return;
     const QString path = QFileDialog::getSaveFileName(
         this, tr("备份数据库"), Q(host_.Login().loginDate.Text()) + ".backup.db",
         tr("数据库 (*.db)"));
@@ -298,6 +308,7 @@ void MainWindow::BuildShopMenu() {
   QAction* restore = menu->addAction(tr("恢复数据库..."));
   restore->setObjectName("RestoreShop");
   connect(restore, &QAction::triggered, this, [this] {
+    if (!host_.System().PermitRight(platform::Right::Manage, "恢复数据库")) return;
     const QString path =
         QFileDialog::getOpenFileName(this, tr("恢复数据库"), QString(), tr("数据库 (*.db)"));
     if (path.isEmpty()) return;
@@ -392,6 +403,7 @@ ProgramTab* MainWindow::OpenEntry(const platform::MenuEntry& entry, int64_t requ
       return open;
     }
   }
+  if (!host_.System().Permit(entry.programNumber, platform::Step::Open)) return nullptr;
   QString error;
   ProgramTab* tab = ProgramTab::Open(
       host_, entry, requestedId, mode,

@@ -20,6 +20,27 @@ namespace ws::desk {
 
 namespace {
 
+// The interface operation of a toolbar command, as a script names it: the guard knows the
+// steps by these names.
+const char* OperationOf(ToolCommand command) {
+  switch (command) {
+    case ToolCommand::New:
+      return "FileNew";
+    case ToolCommand::Edit:
+      return "FileEdit";
+    case ToolCommand::Save:
+      return "FileSave";
+    case ToolCommand::Delete:
+      return "FileDelete";
+    case ToolCommand::Check:
+      return "Check";
+    case ToolCommand::UnCheck:
+      return "UnCheck";
+    default:
+      return "";
+  }
+}
+
 // A report's rows are many small strings that glibc keeps for the process once freed, so a
 // desktop that loaded a big report would hold its peak for the rest of the day.
 void ReturnFreedMemory() {
@@ -176,6 +197,9 @@ ProgramState ProgramTab::State() {
     state.checkable =
         form->Attributes(98) == "check" && !dynamic_cast<masters::MasterCard*>(control_.get());
     state.editing = form->Editing();
+    platform::SystemObject& system = host_.System();
+    state.mayChange = system.Allows(entry_.programNumber, platform::Step::Change);
+    state.mayCheck = system.Allows(entry_.programNumber, platform::Step::Check);
   } else if (ReportUI()) {
     state.reportUI = true;
   }
@@ -196,6 +220,12 @@ void ProgramTab::AfterCommand() {
 
 bool ProgramTab::Run(ToolCommand command) {
   if (shutDown_) return false;
+  // The toolbar offers only what the account may do, but its rights are read afresh here: an
+  // account stopped or demoted since the toolbar was drawn is refused at this step.
+  if (auto step = platform::StepOfOperation(OperationOf(command));
+      step && FormUI() && !host_.System().Permit(entry_.programNumber, *step)) {
+    return false;
+  }
   bool ok = false;
   if (host::IFormUI* f = FormUI()) {
     switch (command) {

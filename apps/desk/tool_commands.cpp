@@ -43,7 +43,7 @@ bool CommandEnabled(ToolCommand command, const ProgramState& state) {
   if (!state.formUI && !state.reportUI) return false;
   switch (command) {
     case ToolCommand::Save:
-      return state.formUI && (state.editing || state.dirty);
+      return state.formUI && state.mayChange && (state.editing || state.dirty);
     case ToolCommand::Cancel:
       return state.formUI && state.editing;
     default:
@@ -52,14 +52,14 @@ bool CommandEnabled(ToolCommand command, const ProgramState& state) {
   if (state.editing) return false;
   switch (command) {
     case ToolCommand::New:
-      return state.formUI;
+      return state.formUI && state.mayChange;
     case ToolCommand::Edit:
     case ToolCommand::Delete:
-      return state.formUI && !state.checked;
+      return state.formUI && state.mayChange && !state.checked;
     case ToolCommand::Check:
-      return state.formUI && state.checkable && !state.checked;
+      return state.formUI && state.mayCheck && state.checkable && !state.checked;
     case ToolCommand::UnCheck:
-      return state.formUI && state.checkable && state.checked;
+      return state.formUI && state.mayCheck && state.checkable && state.checked;
     default:
       return true;  // find, filter, refresh, moves and print
   }

@@ -55,11 +55,14 @@ struct ProgramState {
   bool dirty = false;      // IsDirty
   bool checked = false;    // CheckStatus: the checked stamp is shown
   bool checkable = false;  // Attributes(98) == "check"
+  // The logged-in account's rights on the program (all of them in a shop without accounts).
+  bool mayChange = true;  // new, edit, save, delete
+  bool mayCheck = true;   // check, uncheck
 };
 
 // Whether the command can be given now. While a document is entered only Save and Cancel
 // apply; a checked document can be unchecked but not changed or deleted; a report offers the
-// list commands only.
+// list commands only; what the account has no right to is never offered.
 bool CommandEnabled(ToolCommand command, const ProgramState& state);
 
 }  // namespace ws::desk

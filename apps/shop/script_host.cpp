@@ -11,6 +11,8 @@
 #include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
+#include "platform/accounts.h"
+#include "shop/password_source.h"
 #include "shop/script_calls.h"
 #include "shop/script_widgets.h"
 
@@ -167,6 +169,7 @@ void ScriptHost::RebuildSystem() {
     fs::create_directories(fs::path(login_.workFolder) / folder, ignored);
   }
   auto system = std::make_unique<platform::SystemObject>(db_, *this, login_);
+  system->SetAuthenticated(authenticated_);
   system->SetOpenFormHandler([this](const std::string& program, const db::Value& a,
                                     const db::Value& b, const db::Value& c, bool flag) {
     const std::string line = "openform " + program + " " + ArgText(a) + " " + ArgText(b) + " " +
@@ -312,6 +315,47 @@ int ScriptHost::RequireColumn(const forms::Grid& grid, const std::string& col) {
   return column;
 }
 
+void ScriptHost::Login(const ScriptStep& command) {
+  const auto& args = command.args;
+  auto date = db::Date::Parse(args[1]);
+  if (!date) return Error("'" + args[1] + "' is not a date (yyyy-mm-dd)");
+  platform::AccountStore accounts(db_);
+  std::string error;
+  const bool closed = accounts.HasAccounts(&error);
+  if (!error.empty()) return Error("cannot read the accounts: " + error);
+  bool accepted = true;
+  if (closed) {
+    std::optional<std::string> password;
+    if (args.size() > 2) {
+      password = shop::ReadPasswordFile(args[2], &error);
+      if (!password) return Error(error);
+    } else {
+      password = shop::PasswordFromEnvironment();
+    }
+    if (!password) {
+      return Error("this shop has accounts: login " + args[0] +
+                   " needs its password from a file (login USER DATE FILE) or from " +
+                   kPasswordVariable);
+    }
+    error = accounts.Authenticate(args[0], *password);
+    accepted = error.empty();
+    if (!accepted) {
+      out_ << "login " << args[0] << " refused: " << error << "\n";
+      Record("login refused: " + error, true);
+    }
+  }
+  authenticated_ = accepted;
+  login_.userName = accepted ? args[0] : "管理员";
+  login_.loginDate = *date;
+  RebuildSystem();
+  // An open shop's login answers nothing, as it always did.
+  if (closed) Result(accepted ? "true" : "false");
+}
+
+bool ScriptHost::Permitted(platform::Step step) {
+  return System().Permit(currentProgram_, step);
+}
+
 void ScriptHost::Dispatch(const ScriptStep& command) {
   const std::string& name = command.name;
   const auto& args = command.args;
@@ -320,11 +364,7 @@ void ScriptHost::Dispatch(const ScriptStep& command) {
   if (name == "expect") {
     Check(command);
   } else if (name == "login") {
-    auto date = db::Date::Parse(args[1]);
-    if (!date) return Error("'" + args[1] + "' is not a date (yyyy-mm-dd)");
-    login_.userName = args[0];
-    login_.loginDate = *date;
-    RebuildSystem();
+    Login(command);
   } else if (name == "workdir") {
     std::error_code ec;
     fs::create_directories(args[0], ec);
@@ -334,6 +374,7 @@ void ScriptHost::Dispatch(const ScriptStep& command) {
   } else if (name == "driver") {
     db_.SetSetting("driver", args[0]);
   } else if (name == "option" || name == "param") {
+    if (!System().PermitRight(platform::Right::Manage, "改选项")) return Result("false");
     auto module = Whole(args[0]);
     if (!module) return Error("'" + args[0] + "' is not a module number");
     std::string error;
@@ -381,8 +422,10 @@ void ScriptHost::Dispatch(const ScriptStep& command) {
       return Error("unknown control '" + args[0] + "' (known: " + (known.empty() ? "none" : known) +
                    ")");
     }
+    if (!System().Permit(*program, platform::Step::Open)) return Result("false");
     control->Events().AttachSink(this);
     current_ = control.get();
+    currentProgram_ = *program;
     controls_.push_back(std::move(control));
     bool ok = false;
     if (auto* form = current_->AsFormUI()) {
@@ -395,6 +438,9 @@ void ScriptHost::Dispatch(const ScriptStep& command) {
     Result(ok ? "true" : "false");
   } else if (name == "call") {
     if (!current_) return Error("no control is open (use 'open CONTROL PROGID')");
+    if (auto step = platform::StepOfOperation(args[0]); step && !Permitted(*step)) {
+      return Result("false");
+    }
     CallOutcome outcome =
         CallOperation(*current_, System(), args[0], {args.begin() + 1, args.end()});
     if (!outcome.error.empty()) return Error(outcome.error);

@@ -39,7 +39,9 @@ class ScriptHost : public host::IDialogs, public host::IEventSink {
  public:
   // The database and registry must outlive the host. Results go to out, errors to err. Until
   // the script logs in, the user is "管理员" on today's date, in a temporary work folder that
-  // is removed with the host.
+  // is removed with the host; in a shop with accounts that user may take no guarded step.
+  // `login USER DATE [PASSWORD-FILE]` in a shop with accounts proves the password from the
+  // file or from WS_PASSWORD; its result is true or false (a refused login logs out).
   ScriptHost(db::IDatabase& db, const host::Registry& registry, std::ostream& out,
              std::ostream& err);
   ~ScriptHost() override;
@@ -95,6 +97,10 @@ class ScriptHost : public host::IDialogs, public host::IEventSink {
   void ReportInput(const forms::InputResult& result);
 
   void RebuildSystem();
+  void Login(const ScriptStep& command);
+  // Whether the current account may take the step on the open control's program; a refusal is
+  // shown as the host's message box.
+  bool Permitted(platform::Step step);
   platform::SystemObject& System() { return *systems_.back(); }
   forms::Form* TargetForm();
   forms::Widget* RequireWidget(const std::string& ref, bool field);
@@ -118,6 +124,8 @@ class ScriptHost : public host::IDialogs, public host::IEventSink {
   std::vector<std::unique_ptr<platform::SystemObject>> systems_;
   std::vector<std::unique_ptr<host::IControl>> controls_;
   host::IControl* current_ = nullptr;
+  int64_t currentProgram_ = 0;
+  bool authenticated_ = false;
 
   std::deque<QueuedAnswer> answers_;
   std::deque<QueuedPick> picks_;

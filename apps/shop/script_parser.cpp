@@ -18,7 +18,7 @@ constexpr int kMany = INT_MAX;
 
 const std::map<std::string, Arity, std::less<>>& Commands() {
   static const std::map<std::string, Arity, std::less<>> commands = {
-      {"login", {2, 2, "login USER DATE"}},
+      {"login", {2, 3, "login USER DATE [PASSWORD-FILE]"}},
       {"workdir", {1, 1, "workdir PATH"}},
       {"driver", {1, 1, "driver TEXT"}},
       {"option", {3, 3, "option MODULE KEY VALUE"}},

@@ -13,6 +13,7 @@
 
 #include "db/date.h"
 #include "db/runner.h"
+#include "owner_account.h"
 #include "platform/postgres_database.h"
 #include "shop/args.h"
 #include "shop/database_file.h"
@@ -98,6 +99,10 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
          "  --date yyyy-mm-dd  the reference date: the last day with orders; its month is the\n"
          "                     current accounting period (default: today)\n"
          "  --force            replace FILE when it exists (it is kept until the new one is done)\n"
+         "  --owner NAME       the owner's account (role 店主), its password from\n"
+         "                     --password-file F (a file only its owner may read) or asked\n"
+         "                     twice; the demo's clerk, checker and cashier are added with the\n"
+         "                     passwords printed. Without it the shop takes any name at login\n"
          "  -h, --help         show this help\n"
          "\n"
          "A progress bar shows on a terminal; Ctrl-C stops the run and leaves nothing behind.\n"
@@ -109,8 +114,9 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
 int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit = Begin(args, {"--db", "--seed", "--orders", "--date"}, {"--force"}, 0, out, err,
-                        arguments, file)) {
+  if (auto exit =
+          Begin(args, {"--db", "--seed", "--orders", "--date", "--owner", "--password-file"},
+                {"--force"}, 0, out, err, arguments, file)) {
     return *exit;
   }
 
@@ -137,6 +143,12 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   if (std::string error = shop::CheckNewDatabaseTarget(file, arguments.Flag("--force"));
       !error.empty()) {
     err << "ws demo: " << error << "\n";
+    return kExitUsage;
+  }
+  std::string ownerError;
+  auto owner = ReadOwner(arguments, &ownerError);
+  if (!ownerError.empty()) {
+    err << "ws demo: " << ownerError << "\n";
     return kExitUsage;
   }
 
@@ -178,6 +190,12 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
       << "  " << counts.settlements << " settlements with " << counts.voucherLines
       << " voucher lines, " << counts.receipts << " receipts; " << counts.openOrders
       << " settled orders still owe\n";
+  if (owner) {
+    if (std::string error = AddAccounts(file, *owner, true, out); !error.empty()) {
+      err << "ws demo: " << error << "\n";
+      return kExitFailure;
+    }
+  }
   return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include "db/date.h"
 #include "db/default_config.h"
 #include "db/runner.h"
+#include "owner_account.h"
 #include "platform/postgres_database.h"
 #include "shop/args.h"
 #include "shop/database_file.h"
@@ -28,6 +29,9 @@ void InitCommand::PrintHelp(std::ostream& out) const {
          "                     done; on PostgreSQL only the shop's own tables are replaced)\n"
          "  --date yyyy-mm-dd  the start date: its month is the current accounting period\n"
          "                     (default: today)\n"
+         "  --owner NAME       the owner's account (role 店主), its password from\n"
+         "                     --password-file F (a file only its owner may read) or asked\n"
+         "                     twice; without it the shop takes any name at login\n"
          "  -h, --help         show this help\n"
          "\n"
          "Exit status: 0 created, 1 the database could not be written, 2 bad usage or input\n"
@@ -37,7 +41,8 @@ void InitCommand::PrintHelp(std::ostream& out) const {
 int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit = Begin(args, {"--db", "--date"}, {"--force"}, 0, out, err, arguments, file)) {
+  if (auto exit = Begin(args, {"--db", "--date", "--owner", "--password-file"}, {"--force"}, 0, out,
+                        err, arguments, file)) {
     return *exit;
   }
   db::Date date = db::Today();
@@ -56,6 +61,12 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     err << "ws init: " << message << "\n";
     return kExitFailure;
   };
+  std::string ownerError;
+  auto owner = ReadOwner(arguments, &ownerError);
+  if (!ownerError.empty()) {
+    err << "ws init: " << ownerError << "\n";
+    return kExitUsage;
+  }
   shop::NewShopDatabase target(file, arguments.Flag("--force"));
   if (std::string error = target.Open(); !error.empty()) return fail(error);
   {
@@ -75,6 +86,11 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   out << "Created " << platform::DisplayUrl(file) << ": " << db::Tables().size()
       << " tables, accounting period " << db::PeriodOfDate(date, db::kDefaultClosingDay) << ", "
       << db::DefaultControls().size() << " controls in the menu.\n";
+  if (owner) {
+    if (std::string error = AddAccounts(file, *owner, false, out); !error.empty()) {
+      return fail(error);
+    }
+  }
   return kExitOk;
 }
 

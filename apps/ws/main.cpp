@@ -14,6 +14,7 @@
 #include "report_command.h"
 #include "script_command.h"
 #include "shop_command.h"
+#include "user_command.h"
 #ifdef WS_WITH_PRINT
 #include "print/print_command.h"
 #endif
@@ -32,6 +33,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(std::make_unique<ws::cli::BackupCommand>());
   commands.push_back(std::make_unique<ws::cli::RestoreCommand>());
   commands.push_back(std::make_unique<ws::cli::ShopCommand>());
+  commands.push_back(std::make_unique<ws::cli::UserCommand>());
 #ifdef WS_WITH_PRINT
   commands.push_back(std::make_unique<ws::cli::PrintCommand>());
 #endif

@@ -416,6 +416,23 @@ std::vector<TableDef> BuildTables() {
                {"table_name", "block"},
                {},
                2});
+  // The shop's accounts: the name the documents record (审核人, 制单人), an Argon2id hash of the
+  // password (empty for a server login, whose password the server keeps), the role and whether
+  // the account may log in. A shop without a row here is open: any name logs in.
+  t.push_back({"ws_account",
+               TableRole::HostConfig,
+               {{"user_name", kText}, {"pw_hash", kText}, {"role", kText}, {"active", kId}},
+               {"user_name"},
+               {},
+               3});
+  // The rights of each role (录入, 审核, 收款, 管理), one row a right: the owner changes them as
+  // data.
+  t.push_back({"ws_role_right",
+               TableRole::HostConfig,
+               {{"role", kText}, {"right_name", kText}},
+               {"role", "right_name"},
+               {},
+               3});
   return t;
 }
 

@@ -1,0 +1,67 @@
+#include "owner_account.h"
+
+#include <ostream>
+
+#include "platform/accounts.h"
+#include "shop/database_file.h"
+#include "shop/password_source.h"
+
+namespace ws::cli {
+
+namespace {
+
+struct DemoStaff {
+  const char* name;
+  const char* role;
+  const char* password;
+};
+
+// The demo shop's people, one of each role below the owner.
+constexpr DemoStaff kDemoStaff[] = {
+    {"小王", "录入员", "wang-2012"},
+    {"老李", "审核员", "li-2012"},
+    {"小陈", "收银员", "chen-2012"},
+};
+
+}  // namespace
+
+std::optional<OwnerAccount> ReadOwner(const shop::Arguments& arguments, std::string* error) {
+  auto name = arguments.Value("--owner");
+  if (!name) {
+    if (arguments.Value("--password-file")) *error = "--password-file goes with --owner NAME";
+    return std::nullopt;
+  }
+  if (*error = platform::AccountNameProblem(*name); !error->empty()) return std::nullopt;
+  std::optional<std::string> password;
+  if (auto file = arguments.Value("--password-file")) {
+    password = shop::ReadPasswordFile(*file, error);
+  } else {
+    password = shop::AskPassword(*name + " 的密码: ", true, error);
+  }
+  if (!password) return std::nullopt;
+  if (*error = platform::PasswordProblem(*password); !error->empty()) return std::nullopt;
+  return OwnerAccount{*name, *password};
+}
+
+std::string AddAccounts(const std::string& shop, const OwnerAccount& owner, bool demoStaff,
+                        std::ostream& out) {
+  std::string error;
+  std::string notice;
+  auto database = shop::OpenWorkingShop(shop, &error, &notice);
+  if (!database) return error;
+  platform::AccountStore accounts(*database);
+  if (error = accounts.Add(owner.name, owner.password, std::string(platform::kOwnerRole));
+      !error.empty()) {
+    return error;
+  }
+  out << "  account " << owner.name << " (" << platform::kOwnerRole << ")\n";
+  if (!demoStaff) return {};
+  for (const auto& staff : kDemoStaff) {
+    if (error = accounts.Add(staff.name, staff.password, staff.role); !error.empty()) return error;
+    out << "  account " << staff.name << " (" << staff.role << "), password " << staff.password
+        << "\n";
+  }
+  return {};
+}
+
+}  // namespace ws::cli

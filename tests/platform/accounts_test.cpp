@@ -1,0 +1,276 @@
+#include "platform/accounts.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/access_guard.h"
+#include "platform/password_hash.h"
+#include "platform/system_object.h"
+#include "support/test_host.h"
+
+namespace ws {
+namespace {
+
+using platform::AccessGuard;
+using platform::AccountStore;
+using platform::Right;
+using platform::Step;
+
+constexpr const char* kOwner = "老板";
+constexpr const char* kOwnerPassword = "owner-secret";
+
+TEST(PasswordHashTest, VerifiesItsPasswordOnlyAndNeverHoldsIt) {
+  using platform::HashCost;
+  const std::vector<std::pair<std::string, HashCost>> cases = {
+      {"correct horse", HashCost::Interactive},
+      {"密码是中文的", HashCost::Minimal},
+      {std::string(1024, 'x'), HashCost::Minimal}};
+  for (const auto& [password, cost] : cases) {
+    auto hash = platform::HashPassword(password, cost);
+    ASSERT_TRUE(hash);
+    EXPECT_EQ(hash->rfind("$argon2id$", 0), 0u) << *hash;
+    EXPECT_EQ(hash->find(password), std::string::npos);
+    EXPECT_TRUE(platform::VerifyPassword(*hash, password));
+    EXPECT_FALSE(platform::VerifyPassword(*hash, password + " "));
+    EXPECT_FALSE(platform::VerifyPassword(*hash, ""));
+    EXPECT_NE(*hash, *platform::HashPassword(password, cost)) << "every hash has its own salt";
+  }
+  for (const std::string& broken :
+       std::vector<std::string>{"", "$argon2id$", "plain text", std::string(200, '$')}) {
+    EXPECT_FALSE(platform::VerifyPassword(broken, "plain text")) << broken;
+  }
+}
+
+TEST(AccountNamesTest, RefusesWhatCannotBeRecordedOrTyped) {
+  struct Case {
+    std::string text;
+    bool nameOk;
+    bool passwordOk;
+  };
+  const Case cases[] = {
+      {"", false, false},
+      {"张三", true, false},  // too short for a password
+      {"张三丰的密码", true, true},
+      {std::string(33, 'a'), false, true},
+      {std::string(32, 'a'), true, true},
+      {"O'Brien; DROP TABLE ws_account; --", false, true},  // over 32 characters
+      {"a'b\"c%_\\", true, true},
+      {" 张三丰丰丰", false, true},
+      {"张三丰丰丰　", false, true},  // ideographic space at the end
+      {"张\t三三三三", false, true},
+      {"bell\a\a\a\a", false, true},
+      {"\xE2\x80\xAE"
+       "evil-name",
+       false, true},  // right-to-left override
+      {"\xff\xfe\xfd\xfc\xfb\xfa", false, false},
+      {"\xC0\xAF\xC0\xAF\xC0\xAF", false, false},  // overlong '/'
+      {"abc\xE4\xB8", false, false},               // cut in a character
+      {std::string("pass\0word", 9), false, false},
+      {std::string(1025, 'p'), false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::AccountNameProblem(c.text).empty(), c.nameOk) << c.text;
+    EXPECT_EQ(platform::PasswordProblem(c.text).empty(), c.passwordOk) << c.text;
+  }
+}
+
+class AccountsTest : public test::HostTest {
+ protected:
+  AccountsTest() {
+    store_.SetRefusalDelay(std::chrono::milliseconds(0));
+    store_.SetHashCost(platform::HashCost::Minimal);
+  }
+
+  void AddStaff() {
+    ASSERT_EQ(store_.Add(kOwner, kOwnerPassword, "店主"), "");
+    ASSERT_EQ(store_.Add("小王", "wang-secret", "录入员"), "");
+    ASSERT_EQ(store_.Add("老李", "li-secret", "审核员"), "");
+    ASSERT_EQ(store_.Add("小陈", "chen-secret", "收银员"), "");
+  }
+  std::unique_ptr<platform::SystemObject> LoginAs(const std::string& name) {
+    host::LoginInfo login{name, test::kTestLoginDate, host_.WorkFolder().string()};
+    return std::make_unique<platform::SystemObject>(host_.Db(), host_.Dialogs(), login);
+  }
+
+  AccountStore store_{host_.Db()};
+};
+
+TEST_F(AccountsTest, TheFirstAccountMustManageAndBringsTheDefaultRoles) {
+  EXPECT_FALSE(store_.HasAccounts());
+  EXPECT_NE(store_.Add("小王", "wang-secret", "录入员"), "") << "a clerk cannot be first";
+  EXPECT_FALSE(store_.HasAccounts()) << "the refused add left nothing behind";
+  AddStaff();
+  EXPECT_TRUE(store_.HasAccounts());
+  EXPECT_NE(store_.Add("小王", "other-secret", "录入员"), "") << "one account a name";
+  EXPECT_NE(store_.Add("新人", "new-secret", "没这个角色"), "");
+  EXPECT_NE(store_.Add("新人", "short", "录入员"), "");
+  const auto roles = store_.Roles();
+  ASSERT_EQ(roles.size(), platform::DefaultRoles().size());
+  EXPECT_EQ(store_.RightsOf("老李"), (std::set<Right>{Right::Enter, Right::Check}));
+  EXPECT_EQ(store_.RightsOf(kOwner).size(), 4u);
+  // The table keeps hashes only.
+  const std::string stored = host_.Joined("SELECT pw_hash FROM ws_account ORDER BY user_name", "|");
+  for (const char* password : {kOwnerPassword, "wang-secret", "li-secret", "chen-secret"}) {
+    EXPECT_EQ(stored.find(password), std::string::npos);
+  }
+}
+
+TEST_F(AccountsTest, LoginNeedsTheRightPasswordOfAnActiveAccount) {
+  AddStaff();
+  ASSERT_EQ(store_.SetActive("小陈", false), "");
+  struct Case {
+    std::string name;
+    std::string password;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {kOwner, kOwnerPassword, true},
+      {"小王", "wang-secret", true},
+      {kOwner, "owner-secreT", false},
+      {kOwner, "", false},
+      {"小王", kOwnerPassword, false},
+      {"没这个人", "wang-secret", false},
+      {"小陈", "chen-secret", false},
+      {"", "", false},
+      {"小王' OR '1'='1", "x' OR '1'='1", false},
+      {std::string("\xff\xfe"), "\xff", false},
+  };
+  for (const Case& c : cases) {
+    const std::string refusal = store_.Authenticate(c.name, c.password);
+    EXPECT_EQ(refusal.empty(), c.accepted) << c.name << " / " << c.password;
+    if (!c.accepted) {
+      EXPECT_EQ(refusal, store_.Authenticate("没这个人", "x")) << "one text for all";
+    }
+  }
+  ASSERT_EQ(store_.SetPassword("小王", "wang-new-secret"), "");
+  EXPECT_NE(store_.Authenticate("小王", "wang-secret"), "");
+  EXPECT_EQ(store_.Authenticate("小王", "wang-new-secret"), "");
+  ASSERT_EQ(store_.SetActive("小陈", true), "");
+  EXPECT_EQ(store_.Authenticate("小陈", "chen-secret"), "");
+}
+
+TEST_F(AccountsTest, TheLastManagerKeepsTheRight) {
+  AddStaff();
+  EXPECT_NE(store_.SetRole(kOwner, "录入员"), "");
+  EXPECT_NE(store_.SetActive(kOwner, false), "");
+  EXPECT_NE(store_.SetRoleRights("店主", {Right::Enter, Right::Check}), "");
+  EXPECT_EQ(store_.RightsOf(kOwner).count(Right::Manage), 1u) << "every refusal rolled back";
+  // With a second manager the first may step down.
+  ASSERT_EQ(store_.SetRole("老李", "店主"), "");
+  EXPECT_EQ(store_.SetRole(kOwner, "录入员"), "");
+  EXPECT_NE(store_.SetActive("老李", false), "") << "老李 is now the last one";
+  // Roles are data: the owner gives the clerks the right to check.
+  ASSERT_EQ(store_.SetRoleRights("录入员", {Right::Enter, Right::Check}), "");
+  EXPECT_EQ(store_.RightsOf("小王"), (std::set<Right>{Right::Enter, Right::Check}));
+}
+
+TEST(AccountsRaceTest, TwoOwnersDemotingEachOtherAtOnceLeaveOneManager) {
+  test::TestHost host(test::TestHost::Storage::File);
+  AccountStore first(host.Db());
+  first.SetHashCost(platform::HashCost::Minimal);
+  ASSERT_EQ(first.Add("甲", "jia-secret", "店主"), "");
+  ASSERT_EQ(first.Add("乙", "yi-secret", "店主"), "");
+  auto connection = host.OpenSecondConnection();
+  AccountStore second(*connection);
+  for (int round = 0; round < 5; ++round) {
+    std::string firstAnswer;
+    std::string secondAnswer;
+    std::thread a([&] { firstAnswer = first.SetRole("乙", "录入员"); });
+    std::thread b([&] { secondAnswer = second.SetRole("甲", "录入员"); });
+    a.join();
+    b.join();
+    EXPECT_NE(firstAnswer.empty(), secondAnswer.empty())
+        << "one demotion stands, the other is refused: " << firstAnswer << " / " << secondAnswer;
+    EXPECT_EQ(host.Scalar("SELECT COUNT(*) FROM ws_account WHERE role = '店主'").ToLong(), 1);
+    ASSERT_EQ(first.SetRole(firstAnswer.empty() ? "乙" : "甲", "店主"), "");
+  }
+}
+
+TEST_F(AccountsTest, EachStepAsksTheRoleForItsRight) {
+  AddStaff();
+  struct Case {
+    const char* user;
+    int64_t program;
+    Step step;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"小王", 200001, Step::Change, true},  {"小王", 200001, Step::Check, false},
+      {"小王", 200002, Step::Change, true},  {"小王", 200002, Step::Check, false},
+      {"小王", 200003, Step::Change, false}, {"小王", 200004, Step::Check, false},
+      {"小王", 200012, Step::Open, false},   {"小王", 200011, Step::Open, true},
+      {"小王", 200005, Step::Open, true},    {"小王", 200011, Step::Change, false},
+      {"老李", 200001, Step::Check, true},   {"老李", 200002, Step::Check, true},
+      {"老李", 200003, Step::Check, false},  {"小陈", 200003, Step::Change, true},
+      {"小陈", 200004, Step::Check, true},   {"小陈", 200001, Step::Change, false},
+      {"小陈", 200001, Step::Open, true},    {kOwner, 200029, Step::Change, true},
+      {kOwner, 200002, Step::Check, true},   {kOwner, 999999, Step::Open, true},
+      {"老李", 999999, Step::Open, false},
+  };
+  for (const Case& c : cases) {
+    auto system = LoginAs(c.user);
+    host_.Dialogs().Clear();
+    EXPECT_EQ(system->Allows(c.program, c.step), c.allowed) << c.user << " " << c.program;
+    EXPECT_EQ(system->Permit(c.program, c.step), c.allowed) << c.user << " " << c.program;
+    // A refusal tells the user which right is missing.
+    const auto right = platform::RightNeeded(c.program, c.step);
+    EXPECT_EQ(host_.Dialogs().Boxes().size(), c.allowed ? 0u : 1u);
+    if (!c.allowed) {
+      ASSERT_TRUE(right);
+      EXPECT_TRUE(host_.Dialogs().Asked(std::string("“") + platform::RightName(*right) + "”"));
+    }
+  }
+}
+
+TEST_F(AccountsTest, CanEditBillRefusesADeleteWithoutTheRightBeforeThePeriod) {
+  AddStaff();
+  const db::Date open{2012, 6, 15};
+  EXPECT_FALSE(LoginAs("小陈")->CanEditBill(200001, open, "20120615001"));
+  EXPECT_TRUE(host_.Dialogs().Asked("“录入”"));
+  EXPECT_TRUE(LoginAs("小王")->CanEditBill(200001, open, "20120615001"));
+  EXPECT_TRUE(LoginAs("小陈")->CanEditBill(200004, open, "20120615001"));
+}
+
+TEST_F(AccountsTest, AnAccountLosingItsRightsIsRefusedAtItsNextStep) {
+  AddStaff();
+  auto clerk = LoginAs("小王");
+  ASSERT_TRUE(clerk->Permit(200001, Step::Change));
+  host_.Exec("DELETE FROM ws_account WHERE user_name = '小王'");
+  EXPECT_TRUE(clerk->Allows(200001, Step::Change)) << "the toolbar shows what it last read";
+  EXPECT_FALSE(clerk->Permit(200001, Step::Change)) << "but the step reads afresh";
+  EXPECT_FALSE(clerk->Allows(200001, Step::Change));
+
+  auto checker = LoginAs("老李");
+  ASSERT_EQ(store_.SetActive("老李", false), "");
+  EXPECT_FALSE(checker->Permit(200001, Step::Check));
+  ASSERT_EQ(store_.SetActive("老李", true), "");
+  ASSERT_EQ(store_.SetRole("老李", "录入员"), "");
+  EXPECT_FALSE(checker->Permit(200001, Step::Check));
+  EXPECT_TRUE(checker->Permit(200001, Step::Change));
+}
+
+TEST_F(AccountsTest, AShopWithoutAccountsLetsAnyNameDoEverything) {
+  for (const char* name : {"谁都行", "管理员", ""}) {
+    auto system = LoginAs(name);
+    system->SetAuthenticated(false);
+    for (Step step : {Step::Open, Step::Change, Step::Check}) {
+      EXPECT_TRUE(system->Permit(200001, step));
+      EXPECT_TRUE(system->Permit(200029, step));
+    }
+  }
+  // Once the shop has accounts, a login that proved nothing may take no guarded step, even
+  // under the owner's name.
+  AddStaff();
+  auto unproven = LoginAs(kOwner);
+  unproven->SetAuthenticated(false);
+  EXPECT_FALSE(unproven->Permit(200001, Step::Change));
+  EXPECT_TRUE(host_.Dialogs().Asked("登录"));
+  EXPECT_FALSE(unproven->Permit(200005, Step::Open)) << "not even a report";
+}
+
+}  // namespace
+}  // namespace ws
