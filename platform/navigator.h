@@ -6,10 +6,13 @@
 // remembered between moves, together with a change stamp of the database (SQLite: data_version
 // and total_changes; PostgreSQL: the WAL insert position); they are reused only while the stamp
 // proves that nothing was written since. So a move over an unchanged list costs one indexed
-// row query and two stamp reads. After anyone wrote, a list over one tracked document table
-// (db::TableDef::trackedSince) is recounted only in the blocks of keys whose version in
+// row query and a few stamp reads. After anyone wrote, a list over a tracked document table
+// (db::TableDef::trackedSince), whose condition names no other table than tracked ones it
+// looks up on their key, is recounted only in the blocks of keys whose version in
 // ws_change_block moved, and the row's rank within its own block; any other list is counted
-// with the row's rank in one pass. Engines without a stamp count on every move.
+// with the row's rank in one pass. Engines without a stamp count on every move. The per-block
+// figures are kept in a ListCounts that every navigator of a database may share, and the
+// keyset walks of such lists keep to the blocks that hold rows of the list.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +21,12 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "db/database.h"
 #include "db/sql.h"
 #include "host/navigator.h"
+#include "platform/list_counts.h"
 
 namespace ws::platform {
 
@@ -29,6 +34,11 @@ class RecordNavigator : public host::INavigator {
  public:
   RecordNavigator() = default;
   explicit RecordNavigator(db::IDatabase& db) { Attach(db); }
+  // counts: the per-block figures shared with the other navigators of the same database.
+  RecordNavigator(db::IDatabase& db, std::shared_ptr<ListCounts> counts)
+      : store_(std::move(counts)), sharedStore_(true) {
+    Attach(db);
+  }
 
   void Attach(db::IDatabase& db) override;
 
@@ -64,12 +74,11 @@ class RecordNavigator : public host::INavigator {
     int64_t knownId = 0;
     int64_t knownRank = 0;
   };
-  // Rows of a list per block of keys, with the ws_change_block versions they were counted
-  // under (a block without a version row is at version 0).
+  // The per-block figures of a list, and the change stamp they were last found current under.
   struct BlockCache {
     std::string list;
-    std::map<int64_t, int64_t> counts;
-    std::map<int64_t, int64_t> versions;
+    ListBlocks figures;
+    std::string stamp;
   };
 
   // The first row of the list narrowed by extra, in key order (descending: the last); an
@@ -77,21 +86,37 @@ class RecordNavigator : public host::INavigator {
   std::shared_ptr<db::Recordset> FetchOne(const Query& q, const db::Sql& extra, bool descending,
                                           std::string* error);
   // "k/N" of row id in the list; mode tells how the row was reached (-1 for a search).
-  std::string Position(const Query& q, int mode, int64_t id, std::string* error);
-  // A text that changes whenever anything is written to the database; "" when the engine
-  // offers no cheap one (then the figures are recounted on every move).
-  std::string ChangeStamp();
+  // The first row of the list narrowed by extra walking up (down: the last), kept to the
+  // blocks WalkBlocks names when the list is counted by blocks.
+  std::shared_ptr<db::Recordset> Walk(const Query& q, const db::Sql& extra, bool up,
+                                      std::optional<int64_t> from, std::string* error);
+  // The blocks that may hold the row a walk from `from` (none: from the end) looks for,
+  // nearest first; nullopt when the walk cannot be kept to blocks.
+  std::optional<std::vector<int64_t>> WalkBlocks(const Query& q, bool up,
+                                                 std::optional<int64_t> from) const;
+  // "k/N" of row id in the list; mode tells how the row was reached (-1 for a search). stamp
+  // is the change stamp read before the row was fetched.
+  std::string Position(const Query& q, int mode, int64_t id, std::string stamp, std::string* error);
+  // A text that changes whenever something the list shows may have been written; "" when the
+  // engine offers no cheap one (then the figures are recounted on every move).
+  std::string ChangeStamp(const Query& q);
   int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
-  // N and k of row id counted block by block (see ws_change_block); nullopt when the list or
-  // the database does not allow it, or on error (then in *error).
+  // Brings the list's per-block figures up to date (see ws_change_block); false when the list
+  // or the database does not allow it, or on error (then in *error).
+  bool RefreshBlocks(const Query& q, const std::string& stamp, std::string* error);
+  // N and k of row id counted block by block; nullopt as RefreshBlocks fails.
   std::optional<std::pair<int64_t, int64_t>> BlockFigures(const Query& q, int64_t id,
+                                                          const std::string& stamp,
                                                           std::string* error);
 
   db::IDatabase* db_ = nullptr;
   std::string stampSql_;
   std::optional<PositionCache> cache_;
   std::optional<BlockCache> blocks_;
+  std::shared_ptr<ListCounts> store_;
+  bool sharedStore_ = false;
   bool blocksUsable_ = true;
+  bool tableStamps_ = false;  // stamp lists counted by blocks with their tables' versions
   int64_t countQueries_ = 0;
 };
 

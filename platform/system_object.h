@@ -14,6 +14,7 @@
 #include "db/database.h"
 #include "host/dialogs.h"
 #include "host/system.h"
+#include "platform/list_counts.h"
 #include "platform/picker_registry.h"
 #include "platform/settings_store.h"
 
@@ -106,6 +107,9 @@ class SystemObject : public host::ISystem {
   void ShowError(const std::string& text);
 
   db::IDatabase& db_;
+  // Every form's navigator shares the block counts of the lists, so a form opened on a list
+  // another one counted is as quick as a move.
+  std::shared_ptr<ListCounts> listCounts_ = std::make_shared<ListCounts>();
   host::IDialogs& dialogs_;
   host::LoginInfo login_;
   SettingsStore settings_;
