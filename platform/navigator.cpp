@@ -127,6 +127,8 @@ std::optional<std::vector<std::string>> Words(std::string_view text, std::string
 struct JoinedTable {
   const db::TableDef* table;
   std::string name;  // its alias, or the table's own name
+  std::string join;  // " LEFT JOIN <table> [<alias>] ON <a> = <b>"
+  std::string from;  // the ON's side that is not the joined table's key
 };
 struct FromShape {
   const db::TableDef* first = nullptr;
@@ -154,22 +156,28 @@ std::optional<FromShape> ReadFrom(const std::string& fromPart) {
     const db::TableDef* table = db::FindTable(t[i + 1]);
     if (!table || table->primaryKey.size() != 1) return std::nullopt;
     std::string name = t[i + 1];
+    std::string join = " LEFT JOIN " + t[i + 1];
     i += 2;
     // "PDMBM AS PDMBM_1" or "PDMBM PDMBM_1": the alias is what the ON and the condition use.
     if (i < t.size() && SameName(t[i], "AS")) ++i;
-    if (i < t.size() && !SameName(t[i], "ON")) name = t[i++];
+    if (i < t.size() && !SameName(t[i], "ON")) {
+      name = t[i++];
+      join += " " + name;
+    }
     if (i + 4 > t.size() || !SameName(t[i], "ON") || t[i + 2] != "=") return std::nullopt;
     // One side of the ON must be the joined table's key.
-    bool onKey = false;
-    for (const std::string& side : {t[i + 1], t[i + 3]}) {
-      size_t dot = side.find('.');
-      if (dot != std::string::npos && SameName(side.substr(0, dot), name) &&
-          SameName(side.substr(dot + 1), table->primaryKey[0])) {
-        onKey = true;
+    std::string from;
+    for (int side : {0, 1}) {
+      const std::string& own = t[i + 1 + 2 * side];
+      size_t dot = own.find('.');
+      if (dot != std::string::npos && SameName(own.substr(0, dot), name) &&
+          SameName(own.substr(dot + 1), table->primaryKey[0])) {
+        from = t[i + 3 - 2 * side];
       }
     }
-    if (!onKey) return std::nullopt;
-    shape.joined.push_back({table, name});
+    if (from.empty()) return std::nullopt;
+    join += " ON " + t[i + 1] + " = " + t[i + 3];
+    shape.joined.push_back({table, name, join, from});
     i += 4;
   }
   return shape;
@@ -202,23 +210,42 @@ Named NamedBy(const FromShape& shape, const std::string& word) {
   return {false, nullptr};
 }
 
+// Whether a joined table hangs on a column of the first table itself.
+bool OnFirst(const FromShape& shape, const JoinedTable& join) {
+  size_t dot = join.from.find('.');
+  if (dot == std::string::npos) return shape.first->FindColumn(join.from) != nullptr;
+  const std::string qualifier = join.from.substr(0, dot);
+  return SameName(qualifier, shape.firstName) || SameName(qualifier, shape.first->name);
+}
+
 // The FROM part to count the list's rows with. A list query joins lookup tables for their
 // names ("(WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) LEFT JOIN pdmwldw ON ...");
-// a LEFT JOIN on the joined table's primary key neither adds nor removes rows, so when the
-// condition and the key do not name the joined tables, counting the first table alone gives
-// the same number without a lookup per row (a third of the time on SQLite, which keeps these
-// joins). Anything this reading cannot vouch for keeps the FROM part as it is.
+// a LEFT JOIN on the joined table's primary key neither adds nor removes rows, so only the
+// joined tables the condition or the key name are kept: with none, the first table is counted
+// alone without a lookup per row (a third of the time on SQLite, which keeps these joins).
+// Anything this reading cannot vouch for keeps the FROM part as it is.
 std::string CountingFrom(const std::string& fromPart, const std::string& condition,
                          const std::string& key) {
   auto shape = ReadFrom(fromPart);
   if (!shape || shape->joined.empty()) return fromPart;
   auto used = Words(condition + " " + key, "()=<>!,+-*/%|#;");
   if (!used) return fromPart;
+  std::vector<const JoinedTable*> named;
   for (const std::string& word : *used) {
-    Named named = NamedBy(*shape, word);
-    if (!named.known || named.join) return fromPart;
+    Named n = NamedBy(*shape, word);
+    if (!n.known) return fromPart;
+    if (n.join && std::find(named.begin(), named.end(), n.join) == named.end()) {
+      named.push_back(n.join);
+    }
   }
-  return "FROM " + shape->firstName;
+  std::string out = "FROM " + shape->firstName;
+  for (const JoinedTable& join : shape->joined) {
+    if (std::find(named.begin(), named.end(), &join) == named.end()) continue;
+    // A join from another joined table's column needs that table: the FROM part stays whole.
+    if (!OnFirst(*shape, join)) return fromPart;
+    out += join.join;
+  }
+  return out;
 }
 
 // The tables whose rows decide a list's counts, in lower case as ws_change_block names them:
@@ -245,6 +272,10 @@ ListTables TablesOf(const std::string& countedFrom, const std::string& condition
   }
   auto used = Words(condition, "()=<>!,+-*/%|#;");
   if (!used) return {};
+  // A lookup of a lookup changes the rows of the one it hangs on, which no version shows.
+  for (const JoinedTable& join : shape->joined) {
+    if (!OnFirst(*shape, join)) return {};
+  }
   ListTables out{LowerAscii(table->name), {}};
   for (const std::string& word : *used) {
     if (SameName(word, "SELECT")) return {};
