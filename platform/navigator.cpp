@@ -506,7 +506,7 @@ std::string RecordNavigator::ChangeStamp(const Query& q) {
 // (someone saved), N and k are taken from the per-block figures, or else in one pass over the
 // list. The first attempt uses the stamp read before the row was fetched.
 std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std::string stamp,
-                                      std::string* error) {
+                                      const Step& step, std::string* error) {
   int64_t total = 0;
   int64_t rank = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -530,7 +530,7 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
                Count(q, q.KeyCompare(">", id).Raw(" AND ").Append(q.KeyCompare("<=", c.knownId)),
                      error);
       }
-    } else if (auto figures = BlockFigures(q, id, stamp, error)) {
+    } else if (auto figures = BlockFigures(q, id, stamp, attempt == 0 ? step : Step{}, error)) {
       total = figures->first;
       rank = figures->second;
     } else if (error->empty()) {
@@ -571,7 +571,10 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
   if (!blocksUsable_ || !q.ByBlocks() || db_->InTransaction()) return false;
+  // Unchanged since the last refresh, whose change (lastChange_) still holds.
   if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;
+  std::optional<BlockCache> previous;
+  if (blocks_ && blocks_->list == q.list) previous = std::move(blocks_);
   db::Runner runner(*db_);
   std::string readError;
   auto rs = runner.Open(db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
@@ -634,11 +637,38 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   blocks_->figures.lookups = std::move(lookups);
   blocks_->stamp = stamp;
   store_->Store(q.list, blocks_->figures);
+  lastChange_ = ChangeSince(previous, *blocks_);
   return true;
+}
+
+// What moved between this navigator's own earlier figures of the list and the new ones.
+RecordNavigator::BlockChange RecordNavigator::ChangeSince(const std::optional<BlockCache>& before,
+                                                          const BlockCache& now) {
+  BlockChange change{now.list, before ? before->stamp : std::string(), now.stamp, {}, {}, !before};
+  if (!before) return change;
+  if (before->figures.lookups != now.figures.lookups) change.whole = true;
+  auto diff = [](const std::map<int64_t, int64_t>& a, const std::map<int64_t, int64_t>& b,
+                 auto&& each) {
+    for (const auto& [block, value] : a) {
+      auto other = b.find(block);
+      each(block, value - (other == b.end() ? 0 : other->second));
+    }
+    for (const auto& [block, value] : b) {
+      if (!a.count(block)) each(block, -value);
+    }
+  };
+  diff(now.figures.counts, before->figures.counts, [&](int64_t block, int64_t delta) {
+    if (delta) change.deltas[block] = delta;
+  });
+  diff(now.figures.versions, before->figures.versions, [&](int64_t block, int64_t delta) {
+    if (delta) change.moved.insert(block);
+  });
+  return change;
 }
 
 std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Query& q, int64_t id,
                                                                          const std::string& stamp,
+                                                                         const Step& step,
                                                                          std::string* error) {
   if (id < 0 || !RefreshBlocks(q, stamp, error)) return std::nullopt;
   const int64_t own = BlockOf(id);
@@ -647,6 +677,25 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
   for (const auto& [block, count] : blocks_->figures.counts) {
     total += count;
     if (block < own) before += count;
+  }
+  if (step.mode == host::kNavFirst) return std::make_pair(total, int64_t{1});
+  if (step.mode == host::kNavLast) return std::make_pair(total, total);
+  // A step from a row whose rank was known before the write: the rows before it changed by
+  // the counts of the blocks before its own, when its own block was not written to, and the
+  // walk just proved the new row its neighbour.
+  const BlockChange& change = lastChange_;
+  if ((step.mode == host::kNavNext || step.mode == host::kNavPrevious) && step.known &&
+      step.known->list == q.list && step.known->knownId == step.from && !change.whole &&
+      change.list == q.list && change.to == stamp && !change.from.empty() &&
+      change.from == step.known->stamp && step.from >= 0 &&
+      !change.moved.count(BlockOf(step.from)) &&
+      (id == step.from || (step.mode == host::kNavNext) == (id > step.from))) {
+    int64_t rank = step.known->knownRank;
+    if (id != step.from) rank += step.mode == host::kNavNext ? 1 : -1;
+    for (const auto& [block, delta] : change.deltas) {
+      if (block < BlockOf(step.from)) rank += delta;
+    }
+    return std::make_pair(total, rank);
   }
   int64_t inOwn = Count(q, q.BlockRange(own, id), error);
   if (!error->empty()) {
@@ -711,6 +760,7 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
     return result;
   }
   int64_t id = rs->Field(q.keyField).ToLong();
+  const Step step{mode, currentId, cache_};
   // A step from the remembered row needs no count: the keyset query just proved the row is
   // its neighbour, and Position checks that nothing was written since the figures were taken.
   if ((mode == host::kNavNext || mode == host::kNavPrevious) && cache_ &&
@@ -721,7 +771,7 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
       cache_->knownId = id;
     }
   }
-  std::string position = Position(q, mode, id, stamp, &error);
+  std::string position = Position(q, mode, id, stamp, step, &error);
   if (!error.empty()) {
     result.message = error;
     return result;
@@ -757,7 +807,7 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
     return result;
   }
   int64_t id = rs->Field(list.keyField).ToLong();
-  std::string position = Position(list, -1, id, stamp, &error);
+  std::string position = Position(list, -1, id, stamp, Step{}, &error);
   if (!error.empty()) {
     result.message = error;
     return result;

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -80,6 +81,22 @@ class RecordNavigator : public host::INavigator {
     ListBlocks figures;
     std::string stamp;
   };
+  // What the last refresh of a list's figures found changed since this navigator's own
+  // earlier figures of it (taken under stamp `from`).
+  struct BlockChange {
+    std::string list;
+    std::string from;
+    std::string to;
+    std::map<int64_t, int64_t> deltas;  // count now minus count then, per block
+    std::set<int64_t> moved;            // blocks whose version moved
+    bool whole = true;                  // counted anew: nothing to compare with
+  };
+  // How a row was reached: the mode, the row moved from and the figures known before the move.
+  struct Step {
+    int mode = -1;
+    int64_t from = 0;
+    std::optional<PositionCache> known;
+  };
 
   // The first row of the list narrowed by extra, in key order (descending: the last); an
   // empty record set when there is none. Error text into *error.
@@ -96,7 +113,8 @@ class RecordNavigator : public host::INavigator {
                                                  std::optional<int64_t> from) const;
   // "k/N" of row id in the list; mode tells how the row was reached (-1 for a search). stamp
   // is the change stamp read before the row was fetched.
-  std::string Position(const Query& q, int mode, int64_t id, std::string stamp, std::string* error);
+  std::string Position(const Query& q, int mode, int64_t id, std::string stamp, const Step& step,
+                       std::string* error);
   // A text that changes whenever something the list shows may have been written; "" when the
   // engine offers no cheap one (then the figures are recounted on every move).
   std::string ChangeStamp(const Query& q);
@@ -104,15 +122,18 @@ class RecordNavigator : public host::INavigator {
   // Brings the list's per-block figures up to date (see ws_change_block); false when the list
   // or the database does not allow it, or on error (then in *error).
   bool RefreshBlocks(const Query& q, const std::string& stamp, std::string* error);
-  // N and k of row id counted block by block; nullopt as RefreshBlocks fails.
+  static BlockChange ChangeSince(const std::optional<BlockCache>& before, const BlockCache& now);
+  // N and k of row id counted block by block (k carried over from the step's known figures
+  // when the write left the rows before it countable by blocks); nullopt as RefreshBlocks fails.
   std::optional<std::pair<int64_t, int64_t>> BlockFigures(const Query& q, int64_t id,
                                                           const std::string& stamp,
-                                                          std::string* error);
+                                                          const Step& step, std::string* error);
 
   db::IDatabase* db_ = nullptr;
   std::string stampSql_;
   std::optional<PositionCache> cache_;
   std::optional<BlockCache> blocks_;
+  BlockChange lastChange_;
   std::shared_ptr<ListCounts> store_;
   bool sharedStore_ = false;
   bool blocksUsable_ = true;
