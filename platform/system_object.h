@@ -35,6 +35,11 @@ class SystemObject : public host::ISystem {
 
   db::IDatabase& GetDatabase() override { return db_; }
 
+  // The lists' block counts the navigators of this system share; another system object on the
+  // same database may be handed them (ShareListCounts), as a second window of one desk is.
+  const std::shared_ptr<ListCounts>& SharedListCounts() const { return listCounts_; }
+  void ShareListCounts(std::shared_ptr<ListCounts> counts) { listCounts_ = std::move(counts); }
+
   // Options live in ws_option (an option number n under the name "n"), parameters in
   // ws_parameter; both answer "" when not set or not readable. Names match exactly.
   std::string GetOption(int module, const std::string& name) override;
