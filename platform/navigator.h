@@ -4,7 +4,8 @@
 // Lists are never cached: every move runs an indexed query against the live table, so rows
 // other users save appear on the next move. Only the figures of the position text "k/N" are
 // remembered between moves, together with a change stamp of the database (SQLite: data_version
-// and total_changes; PostgreSQL: the WAL insert position); they are reused only while the stamp
+// and total_changes; PostgreSQL: the WAL insert position, or for a list counted by blocks the
+// versions of its tables in ws_change_block); they are reused only while the stamp
 // proves that nothing was written since. So a move over an unchanged list costs one indexed
 // row query and a few stamp reads. After anyone wrote, a list over a tracked document table
 // (db::TableDef::trackedSince), whose condition names no other table than tracked ones it
@@ -102,7 +103,6 @@ class RecordNavigator : public host::INavigator {
   // empty record set when there is none. Error text into *error.
   std::shared_ptr<db::Recordset> FetchOne(const Query& q, const db::Sql& extra, bool descending,
                                           std::string* error);
-  // "k/N" of row id in the list; mode tells how the row was reached (-1 for a search).
   // The first row of the list narrowed by extra walking up (down: the last), kept to the
   // blocks WalkBlocks names when the list is counted by blocks.
   std::shared_ptr<db::Recordset> Walk(const Query& q, const db::Sql& extra, bool up,
