@@ -85,6 +85,18 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// The clerk feels the slow moves too: the mean and the 99th percentile (nearest rank) go
+// beside the median.
+void SpreadCounters(benchmark::State& state, std::vector<double> times) {
+  if (times.empty()) return;
+  std::sort(times.begin(), times.end());
+  double sum = 0;
+  for (double t : times) sum += t;
+  const size_t rank = static_cast<size_t>(std::ceil(0.99 * static_cast<double>(times.size())));
+  state.counters["mean_ms"] = sum / static_cast<double>(times.size());
+  state.counters["p99_ms"] = times[std::max<size_t>(rank, 1) - 1];
+}
+
 int64_t Scalar(ws::db::IDatabase& db, const std::string& sql) {
   std::string error;
   int64_t value = ws::db::Runner(db).Scalar(ws::db::Sql(sql), &error).ToLong();
@@ -146,6 +158,7 @@ struct Twin {
   Statements statements;
   bool transaction = false;
   std::function<void()> beforeReplay;  // untimed: undo what the last run wrote
+  int operations = 1;                  // how many timed operations the statements hold
 };
 
 void Measure(benchmark::State& state, const std::function<void()>& before,
@@ -165,8 +178,9 @@ void Measure(benchmark::State& state, const std::function<void()>& before,
     if (twin.beforeReplay) twin.beforeReplay();
     auto start = Clock::now();
     Replay(db, twin.statements, twin.transaction);
-    raw.push_back(Millis(Clock::now() - start));
+    raw.push_back(Millis(Clock::now() - start) / twin.operations);
   }
+  SpreadCounters(state, times);
   double ms = Median(times);
   double rawMs = Median(raw);
   state.counters["ms"] = ms;
@@ -217,11 +231,12 @@ void Upgrade(const std::string& name) {
   Check(ws::db::UpgradeSchema(*OpenEngine(name)), "upgrade " + name);
 }
 
-void MakeShop(const std::string& name, int64_t orders) {
-  std::fprintf(stderr, "module_bench: making a demo shop of %lld orders in %s\n",
-               static_cast<long long>(orders), name.c_str());
+void MakeShop(const std::string& name, int64_t orders, int years) {
+  std::fprintf(stderr, "module_bench: making a demo shop of %lld orders over %d years in %s\n",
+               static_cast<long long>(orders), years, name.c_str());
   ws::shop::DemoOptions options;
   options.orders = orders;
+  options.years = years;
   options.date = kLoginDate;
   Check(ws::shop::CheckNewDatabaseTarget(name, true), "target");
   Check(ws::shop::CreateDemoDatabase(name, options, nullptr, {}), "demo");
@@ -272,19 +287,14 @@ std::unique_ptr<Shop> OpenShop(const std::string& name, const std::string& engin
 
 using ws::repair_order::WS_S;
 
-// next / previous / first / last through the repair order control: the keyset row, its lines
-// and the position text "k/N".
-void Navigate(benchmark::State& state, Shop* shop, int kind, bool otherUserSaves) {
-  Desk& desk = *shop->desk;
-  WS_S order;
-  order.Events().AttachSink(&desk.sink);
-  if (!order.Init(*desk.system, kOrderProgram, 0)) Fail("WS_S would not start");
-  int64_t saves = 0;
-  auto otherUser = [&] {
-    if (!otherUserSaves) return;
+// Another user's save into the order list, taken back on the next call: an insert of an order
+// in the window, then its delete.
+std::function<void()> OtherUserSaves(Shop* shop, bool saves, int64_t& count) {
+  return [shop, saves, &count] {
+    if (!saves) return;
     const int64_t id = 900000000;
     Check(ws::db::Runner(*shop->other)
-              .Execute(saves++ % 2 == 0
+              .Execute(count++ % 2 == 0
                            ? ws::db::Sql("INSERT INTO WSDJ (单据ID, progid, smark, 工单号码, "
                                          "进厂日期) VALUES (")
                                  .Key(id)
@@ -292,8 +302,22 @@ void Navigate(benchmark::State& state, Shop* shop, int kind, bool otherUserSaves
                            : ws::db::Sql("DELETE FROM WSDJ WHERE 单据ID=").Key(id)),
           "other user");
   };
+}
+
+// next / previous / first / last through the repair order control: the keyset row, its lines
+// and the position text "k/N"; filtered: the list narrowed to the plates holding "京A", as the
+// filter dialog narrows it.
+void Navigate(benchmark::State& state, Shop* shop, int kind, bool otherUserSaves,
+              bool filtered = false) {
+  Desk& desk = *shop->desk;
+  WS_S order;
+  order.Events().AttachSink(&desk.sink);
+  if (!order.Init(*desk.system, kOrderProgram, 0)) Fail("WS_S would not start");
+  if (filtered) order.Filter(std::vector<ws::host::Condition>{{"京A", "clzl.车牌号 like"}});
+  int64_t saves = 0;
+  auto otherUser = OtherUserSaves(shop, otherUserSaves, saves);
   int flip = 0;
-  const int64_t first = Scalar(*desk.db, "SELECT MIN(单据ID) FROM WSDJ WHERE progid=200001");
+  const int64_t first = order.RecordTop() ? order.GetID() : 0;
   auto move = [&] {
     bool ok = false;
     switch (kind) {
@@ -309,17 +333,83 @@ void Navigate(benchmark::State& state, Shop* shop, int kind, bool otherUserSaves
     }
     if (!ok) Fail("move refused");
   };
-  // Init shows the last order; next starts from the first. One move warms the figures up.
+  // Next starts from the first. One move warms the figures up.
   if (!(kind == 0 ? order.RecordTop() : order.RecordBottom())) Fail("first or last");
   move();
   Twin twin;
   otherUser();
-  twin.statements = Capture(*desk.db, move);
+  // First and last alternate: the twin replays both, move for move.
+  twin.operations = kind == 2 ? 2 : 1;
+  twin.statements = Capture(*desk.db, [&] {
+    for (int i = 0; i < twin.operations; ++i) move();
+  });
   twin.beforeReplay = otherUser;
   Measure(state, otherUser, move, *desk.db, twin);
   if (saves % 2 == 1) otherUser();
   state.counters["N"] = static_cast<double>(shop->orders);
   state.SetLabel(order.Form().Get<ws::forms::Label>(WS_S::kRecordLabel).Caption());
+}
+
+// The first save of a tab opened for New: a new order of 30 lines in a new tab of a desk that has
+// the order list open already; the save and the list shown after it are timed.
+void FirstSaveOfNewTab(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  {
+    WS_S order;
+    if (!order.Init(*desk.system, kOrderProgram, 0) || !order.Refresh())
+      Fail("WS_S would not start");
+  }
+  std::vector<double> times;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ws::harness::OrderClerk clerk(*desk.db, kUser, kLoginDate, desk.system->SharedListCounts());
+    Check(clerk.Problem(), "clerk");
+    Clock::time_point pressed;
+    clerk.OnSave([&] { pressed = Clock::now(); });
+    state.ResumeTiming();
+    auto outcome = clerk.SaveNewOrder(30);
+    double ms = Millis(Clock::now() - pressed);
+    if (!outcome.saved) Fail("save refused");
+    times.push_back(ms);
+    state.SetIterationTime(ms / 1000);
+  }
+  SpreadCounters(state, times);
+  state.counters["ms"] = Median(times);
+}
+
+// A document form opened on its list (the control made and started, its last row shown) by a
+// desk that has the list open already, after another user saved; first_ms is the first open
+// of the run, before any form of the desk counted the list.
+template <typename Make>
+void OpenForm(benchmark::State& state, Shop* shop, int64_t program, Make make) {
+  Desk& desk = *shop->desk;
+  int64_t saves = 0;
+  auto otherUser = OtherUserSaves(shop, program == kOrderProgram, saves);
+  auto open = [&] {
+    auto control = make();
+    control->Events().AttachSink(&desk.sink);
+    if (!control->Init(*desk.system, program, 0) || !control->Refresh()) {
+      Fail("the form would not open");
+    }
+  };
+  // The run's own desk: no list counted yet.
+  Desk fresh(shop->name);
+  auto start = Clock::now();
+  {
+    auto control = make();
+    control->Events().AttachSink(&fresh.sink);
+    if (!control->Init(*fresh.system, program, 0) || !control->Refresh()) {
+      Fail("the form would not open");
+    }
+  }
+  state.counters["first_ms"] = Millis(Clock::now() - start);
+  open();
+  Twin twin;
+  otherUser();
+  twin.statements = Capture(*desk.db, open);
+  twin.beforeReplay = otherUser;
+  Measure(state, otherUser, open, *desk.db, twin);
+  if (saves % 2 == 1) otherUser();
 }
 
 // A new order of 30 lines typed by the counter clerk; only the save is timed.
@@ -374,6 +464,7 @@ void SaveOrder(benchmark::State& state, Shop* shop) {
     Replay(db, twin.statements, true);
     raw.push_back(Millis(Clock::now() - start));
   }
+  SpreadCounters(state, times);
   state.counters["ms"] = Median(times);
   state.counters["raw_ms"] = Median(raw);
   state.counters["x_raw"] = Median(times) / Median(raw);
@@ -667,6 +758,26 @@ void Register(Shop* shop) {
   reg("RecordPrevious", [shop](benchmark::State& s) { Navigate(s, shop, 1, false); });
   reg("RecordTopBottom", [shop](benchmark::State& s) { Navigate(s, shop, 2, false); });
   reg("RecordNextAfterOtherUserSaved", [shop](benchmark::State& s) { Navigate(s, shop, 0, true); });
+  reg("FilteredNextAfterOtherUserSaved",
+      [shop](benchmark::State& s) { Navigate(s, shop, 0, true, true); });
+  reg("FilteredTopBottom", [shop](benchmark::State& s) { Navigate(s, shop, 2, false, true); });
+  reg("FirstSaveOfNewTab", [shop](benchmark::State& s) {
+    FirstSaveOfNewTab(s, shop);
+  })->Iterations(20);
+  reg("OpenRepairOrder", [shop](benchmark::State& s) {
+    OpenForm(s, shop, kOrderProgram, [] { return std::make_unique<WS_S>(); });
+  })->Iterations(30);
+  reg("OpenRequisition", [shop](benchmark::State& s) {
+    OpenForm(s, shop, kRequisitionProgram,
+             [] { return std::make_unique<ws::requisition::CKLl_WS>(); });
+  })->Iterations(30);
+  reg("OpenSettlement", [shop](benchmark::State& s) {
+    OpenForm(s, shop, kSettlementProgram, [] {
+      return std::make_unique<ws::money::JS_WS>([](ws::host::ISystem&, int64_t, int64_t, int64_t) {
+        return ws::money::ChosenRepairOrder{};
+      });
+    });
+  })->Iterations(30);
   reg("SaveOrder30Lines", [shop](benchmark::State& s) { SaveOrder(s, shop); })->Iterations(30);
   reg("CheckRequisition50Lines", [shop](benchmark::State& s) {
     CheckRequisition(s, shop);
@@ -697,16 +808,19 @@ void Register(Shop* shop) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   const int64_t orders = EnvNumber("WS_BENCH_ORDERS", 20000);
+  // WS_BENCH_YEARS spreads the orders over that many years up to the login date.
+  const int years = static_cast<int>(EnvNumber("WS_BENCH_YEARS", 1));
+  const std::string size = std::to_string(orders) + (years > 1 ? "_y" + std::to_string(years) : "");
   const char* cacheEnv = std::getenv("WS_BENCH_CACHE");
   const fs::path cache =
       cacheEnv && *cacheEnv ? fs::path(cacheEnv) : fs::temp_directory_path() / "ws_bench_cache";
   fs::create_directories(cache);
 
   // SQLite: the cached shop stays as made; the run works on a copy.
-  const fs::path made = cache / ("shop_" + std::to_string(orders) + ".db");
-  if (!fs::exists(made) || !HasBenchRows(made.string())) MakeShop(made.string(), orders);
+  const fs::path made = cache / ("shop_" + size + ".db");
+  if (!fs::exists(made) || !HasBenchRows(made.string())) MakeShop(made.string(), orders, years);
   Upgrade(made.string());
-  const fs::path work = cache / ("run_" + std::to_string(orders) + ".db");
+  const fs::path work = cache / ("run_" + size + ".db");
   fs::remove(work);
   fs::copy_file(made, work);
   Shops().push_back(OpenShop(work.string(), "sqlite", orders));
@@ -714,8 +828,8 @@ int main(int argc, char** argv) {
   if (const char* url = std::getenv("WS_PG_URL"); url && *url) {
     std::string name = url;
     name += (name.find('?') == std::string::npos ? "?" : "&");
-    name += "dbname=ws_module_bench_" + std::to_string(orders);
-    if (!HasBenchRows(name)) MakeShop(name, orders);
+    name += "dbname=ws_module_bench_" + size;
+    if (!HasBenchRows(name)) MakeShop(name, orders, years);
     Upgrade(name);
     Shops().push_back(OpenShop(name, "postgres", orders));
   }

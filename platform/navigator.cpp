@@ -1,6 +1,8 @@
 #include "platform/navigator.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -120,101 +122,176 @@ std::optional<std::vector<std::string>> Words(std::string_view text, std::string
   return words;
 }
 
-// The FROM part to count the list's rows with. A list query joins lookup tables for their
-// names ("(WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) LEFT JOIN pdmwldw ON ...");
-// a LEFT JOIN on the joined table's primary key neither adds nor removes rows, so when the
-// condition and the key do not name the joined tables, counting the first table alone gives
-// the same number without a lookup per row (a third of the time on SQLite, which keeps these
-// joins). Anything this reading cannot vouch for keeps the FROM part as it is.
-std::string CountingFrom(const std::string& fromPart, const std::string& condition,
-                         const std::string& key) {
+// A FROM part of the form "FROM T LEFT JOIN U ON U.key = ... LEFT JOIN ...": the first table
+// and the tables joined on their primary key, each by the name the statement gives it.
+struct JoinedTable {
+  const db::TableDef* table;
+  std::string name;  // its alias, or the table's own name
+  std::string join;  // " LEFT JOIN <table> [<alias>] ON <a> = <b>"
+  std::string from;  // the ON's side that is not the joined table's key
+};
+struct FromShape {
+  const db::TableDef* first = nullptr;
+  std::string firstName;
+  std::vector<JoinedTable> joined;
+};
+
+std::optional<FromShape> ReadFrom(const std::string& fromPart) {
   auto tokens = Words(fromPart, "()=");
-  if (!tokens) return fromPart;
+  if (!tokens) return std::nullopt;
   std::vector<std::string> t;
   for (auto& token : *tokens) {
     if (token != "(" && token != ")") t.push_back(std::move(token));
   }
-  if (t.size() < 2 || !SameName(t[0], "FROM")) return fromPart;
-  const db::TableDef* first = db::FindTable(t[1]);
-  if (!first || t[1].find('.') != std::string::npos) return fromPart;
-  struct Joined {
-    const db::TableDef* table;
-    std::string name;  // as the statement names it: its alias, or the table's own name
-  };
-  std::vector<Joined> joined;
+  if (t.size() < 2 || !SameName(t[0], "FROM")) return std::nullopt;
+  FromShape shape;
+  shape.first = db::FindTable(t[1]);
+  shape.firstName = t[1];
+  if (!shape.first || t[1].find('.') != std::string::npos) return std::nullopt;
   size_t i = 2;
   while (i < t.size()) {
-    if (!SameName(t[i++], "LEFT")) return fromPart;
+    if (!SameName(t[i++], "LEFT")) return std::nullopt;
     if (i < t.size() && SameName(t[i], "OUTER")) ++i;
-    if (i + 1 >= t.size() || !SameName(t[i], "JOIN")) return fromPart;
+    if (i + 1 >= t.size() || !SameName(t[i], "JOIN")) return std::nullopt;
     const db::TableDef* table = db::FindTable(t[i + 1]);
-    if (!table || table->primaryKey.size() != 1) return fromPart;
+    if (!table || table->primaryKey.size() != 1) return std::nullopt;
     std::string name = t[i + 1];
+    std::string join = " LEFT JOIN " + t[i + 1];
     i += 2;
     // "PDMBM AS PDMBM_1" or "PDMBM PDMBM_1": the alias is what the ON and the condition use.
     if (i < t.size() && SameName(t[i], "AS")) ++i;
-    if (i < t.size() && !SameName(t[i], "ON")) name = t[i++];
-    if (i + 4 > t.size() || !SameName(t[i], "ON") || t[i + 2] != "=") return fromPart;
+    if (i < t.size() && !SameName(t[i], "ON")) {
+      name = t[i++];
+      join += " " + name;
+    }
+    if (i + 4 > t.size() || !SameName(t[i], "ON") || t[i + 2] != "=") return std::nullopt;
     // One side of the ON must be the joined table's key.
-    bool onKey = false;
-    for (const std::string& side : {t[i + 1], t[i + 3]}) {
-      size_t dot = side.find('.');
-      if (dot != std::string::npos && SameName(side.substr(0, dot), name) &&
-          SameName(side.substr(dot + 1), table->primaryKey[0])) {
-        onKey = true;
+    std::string from;
+    for (int side : {0, 1}) {
+      const std::string& own = t[i + 1 + 2 * side];
+      size_t dot = own.find('.');
+      if (dot != std::string::npos && SameName(own.substr(0, dot), name) &&
+          SameName(own.substr(dot + 1), table->primaryKey[0])) {
+        from = t[i + 3 - 2 * side];
       }
     }
-    if (!onKey) return fromPart;
-    joined.push_back({table, name});
+    if (from.empty()) return std::nullopt;
+    join += " ON " + t[i + 1] + " = " + t[i + 3];
+    shape.joined.push_back({table, name, join, from});
     i += 4;
   }
-  if (joined.empty()) return fromPart;
-  auto used = Words(condition + " " + key, "()=<>!,+-*/%|#.;");
-  if (!used) return fromPart;
-  for (const std::string& word : *used) {
-    size_t dot = word.find('.');
-    for (const Joined& join : joined) {
-      bool names = dot != std::string::npos
-                       ? SameName(word.substr(0, dot), join.name) ||
-                             SameName(word.substr(0, dot), join.table->name)
-                       : join.table->FindColumn(word) && !first->FindColumn(word);
-      if (names) return fromPart;
-    }
-  }
-  return "FROM " + t[1];
+  return shape;
 }
 
-// The tracked table whose rows alone make up the counted list, in lower case as
-// ws_change_block names it; empty when the list cannot be counted block by block: the counted
-// FROM part is not that one table, the key is not its key, or the condition may name anything
-// else (a qualified column of another table, a subquery).
-std::string BlockTable(const std::string& countedFrom, const std::string& condition,
-                       const std::string& key) {
-  auto tokens = Words(countedFrom, "()");
-  if (!tokens) return {};
-  std::vector<std::string> t;
-  for (auto& token : *tokens) {
-    if (token != "(" && token != ")") t.push_back(std::move(token));
+// What a word of a condition names in a FROM part: the first table (or nothing of a table: a
+// keyword, a function, a number), one of the joined tables, or something this reading cannot
+// place (a qualifier it does not know).
+struct Named {
+  bool known = true;
+  const JoinedTable* join = nullptr;
+};
+
+Named NamedBy(const FromShape& shape, const std::string& word) {
+  if (std::isdigit(static_cast<unsigned char>(word[0]))) return {};
+  size_t dot = word.find('.');
+  if (dot == std::string::npos) {
+    for (const JoinedTable& join : shape.joined) {
+      if (join.table->FindColumn(word) && !shape.first->FindColumn(word)) return {true, &join};
+    }
+    return {};
   }
-  if (t.size() != 2 || !SameName(t[0], "FROM")) return {};
-  const db::TableDef* table = db::FindTable(t[1]);
-  if (!table || table->trackedSince == 0 || table->primaryKey.size() != 1) return {};
-  auto ownName = [&](const std::string& word) {
-    size_t dot = word.find('.');
-    if (dot == std::string::npos) return true;
-    return SameName(word.substr(0, dot), table->name);
-  };
+  const std::string qualifier = word.substr(0, dot);
+  if (SameName(qualifier, shape.firstName) || SameName(qualifier, shape.first->name)) return {};
+  for (const JoinedTable& join : shape.joined) {
+    if (SameName(qualifier, join.name) || SameName(qualifier, join.table->name)) {
+      return {true, &join};
+    }
+  }
+  return {false, nullptr};
+}
+
+// Whether a joined table hangs on a column of the first table itself.
+bool OnFirst(const FromShape& shape, const JoinedTable& join) {
+  size_t dot = join.from.find('.');
+  if (dot == std::string::npos) return shape.first->FindColumn(join.from) != nullptr;
+  const std::string qualifier = join.from.substr(0, dot);
+  return SameName(qualifier, shape.firstName) || SameName(qualifier, shape.first->name);
+}
+
+// The FROM part to count the list's rows with. A list query joins lookup tables for their
+// names ("(WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) LEFT JOIN pdmwldw ON ...");
+// a LEFT JOIN on the joined table's primary key neither adds nor removes rows, so only the
+// joined tables the condition or the key name are kept: with none, the first table is counted
+// alone without a lookup per row (a third of the time on SQLite, which keeps these joins).
+// Anything this reading cannot vouch for keeps the FROM part as it is.
+std::string CountingFrom(const std::string& fromPart, const std::string& condition,
+                         const std::string& key) {
+  auto shape = ReadFrom(fromPart);
+  if (!shape || shape->joined.empty()) return fromPart;
+  auto used = Words(condition + " " + key, "()=<>!,+-*/%|#;");
+  if (!used) return fromPart;
+  std::vector<const JoinedTable*> named;
+  for (const std::string& word : *used) {
+    Named n = NamedBy(*shape, word);
+    if (!n.known) return fromPart;
+    if (n.join && std::find(named.begin(), named.end(), n.join) == named.end()) {
+      named.push_back(n.join);
+    }
+  }
+  std::string out = "FROM " + shape->firstName;
+  for (const JoinedTable& join : shape->joined) {
+    if (std::find(named.begin(), named.end(), &join) == named.end()) continue;
+    // A join from another joined table's column needs that table: the FROM part stays whole.
+    if (!OnFirst(*shape, join)) return fromPart;
+    out += join.join;
+  }
+  return out;
+}
+
+// The tables whose rows decide a list's counts, in lower case as ws_change_block names them:
+// the tracked document table whose key orders the list, and the tracked tables it looks up
+// that the condition names ("clzl.车牌号 like ..."). Empty when the list cannot be counted
+// block by block: the FROM part is no such join, the key is not the first table's, or the
+// condition may name anything else (an untracked lookup, a subquery).
+struct ListTables {
+  std::string table;
+  std::vector<std::string> lookups;
+};
+
+ListTables TablesOf(const std::string& countedFrom, const std::string& condition,
+                    const std::string& key) {
+  auto shape = ReadFrom(countedFrom);
+  if (!shape) return {};
+  const db::TableDef* table = shape->first;
+  if (table->trackedSince == 0 || table->primaryKey.size() != 1) return {};
+  Named keyNamed = NamedBy(*shape, key);
   size_t dot = key.find('.');
-  if (!ownName(key) ||
+  if (!keyNamed.known || keyNamed.join ||
       !SameName(dot == std::string::npos ? key : key.substr(dot + 1), table->primaryKey[0])) {
     return {};
   }
-  auto used = Words(condition, "()=<>!,+-*/%|#;'");
+  auto used = Words(condition, "()=<>!,+-*/%|#;");
   if (!used) return {};
-  for (const std::string& word : *used) {
-    if (SameName(word, "SELECT") || !ownName(word)) return {};
+  // A lookup of a lookup changes the rows of the one it hangs on, which no version shows.
+  for (const JoinedTable& join : shape->joined) {
+    if (!OnFirst(*shape, join)) return {};
   }
-  return LowerAscii(table->name);
+  ListTables out{LowerAscii(table->name), {}};
+  for (const std::string& word : *used) {
+    if (SameName(word, "SELECT")) return {};
+    Named named = NamedBy(*shape, word);
+    if (!named.known) return {};
+    if (!named.join) continue;
+    if (named.join->table->trackedSince == 0 || named.join->table->primaryKey.size() != 1) {
+      return {};
+    }
+    std::string lookup = LowerAscii(named.join->table->name);
+    if (lookup == out.table) return {};  // a self join: its blocks are not the list's
+    if (std::find(out.lookups.begin(), out.lookups.end(), lookup) == out.lookups.end()) {
+      out.lookups.push_back(lookup);
+    }
+  }
+  return out;
 }
 
 int64_t BlockOf(int64_t key) {
@@ -234,9 +311,9 @@ struct RecordNavigator::Query {
   std::string fromPart;   // what rows are counted over; empty: count around the whole SELECT
   std::string condition;  // "(...)" or empty
   std::string key;
-  std::string keyField;    // the key's name in the record set (qualifier dropped)
-  std::string list;        // identifies the list for the position cache
-  std::string blockTable;  // counted block by block when not empty (see BlockTable)
+  std::string keyField;  // the key's name in the record set (qualifier dropped)
+  std::string list;      // identifies the list for the position cache
+  ListTables tables;     // counted block by block when tables.table is not empty
 
   Query(const std::string& baseSelect, const std::string& baseCondition, std::string keyColumn)
       : select(Trimmed(baseSelect)), key(Trimmed(keyColumn)) {
@@ -245,12 +322,14 @@ struct RecordNavigator::Query {
     SelectShape shape = ScanSelect(select);
     if (shape.from != std::string_view::npos && shape.countable) {
       fromPart = CountingFrom(select.substr(shape.from), cond, key);
-      blockTable = BlockTable(fromPart, cond, key);
+      tables = TablesOf(fromPart, cond, key);
     }
     size_t dot = key.rfind('.');
     keyField = dot == std::string::npos ? key : key.substr(dot + 1);
     list = select + '\x1f' + condition + '\x1f' + key;
   }
+
+  bool ByBlocks() const { return !tables.table.empty(); }
 
   // " WHERE cond AND extra" or less. The condition is the module's text, as the host
   // interface hands it over; extra is built here.
@@ -281,6 +360,14 @@ struct RecordNavigator::Query {
         .Raw(" AND ")
         .Append(KeyCompare("<=", last));
   }
+
+  // ws_change_block's rows of the list's tables.
+  db::Sql TableNames() const {
+    db::Sql out("table_name IN (");
+    out.Text(tables.table);
+    for (const std::string& lookup : tables.lookups) out.Raw(", ").Text(lookup);
+    return out.Raw(")");
+  }
 };
 
 void RecordNavigator::Attach(db::IDatabase& db) {
@@ -288,14 +375,18 @@ void RecordNavigator::Attach(db::IDatabase& db) {
   cache_.reset();
   blocks_.reset();
   blocksUsable_ = true;
+  if (!store_ || !sharedStore_) store_ = std::make_shared<ListCounts>();
   std::string driver = LowerAscii(db.Settings("driver"));
+  tableStamps_ = false;
   if (driver.find("sqlite") != std::string::npos) {
     // data_version moves when another connection commits, total_changes when this one writes
     // (a rolled-back write still counts, which only costs a recount).
     stampSql_ = "SELECT (SELECT data_version FROM pragma_data_version()) || '/' || total_changes()";
   } else if (driver.find("postgres") != std::string::npos || driver == "pg") {
-    // Every write anywhere in the cluster moves the WAL insert position.
+    // Every write anywhere in the cluster moves the WAL insert position, the server's own
+    // housekeeping included; lists counted by blocks are stamped with their tables' versions.
     stampSql_ = "SELECT pg_current_wal_insert_lsn()::text";
+    tableStamps_ = true;
   } else {
     stampSql_.clear();
   }
@@ -355,12 +446,65 @@ std::shared_ptr<db::Recordset> RecordNavigator::FetchOne(const Query& q, const d
   return db::Runner(*db_).Open(sql, error);
 }
 
+std::optional<std::vector<int64_t>> RecordNavigator::WalkBlocks(const Query& q, bool up,
+                                                                std::optional<int64_t> from) const {
+  if (!q.ByBlocks() || !blocks_ || blocks_->list != q.list || (from && *from < 0)) {
+    return std::nullopt;
+  }
+  const std::map<int64_t, int64_t>& counts = blocks_->figures.counts;
+  if (!counts.empty() && counts.begin()->first < 0) return std::nullopt;
+  std::vector<int64_t> out;
+  if (!from) {
+    if (!counts.empty()) out.push_back(up ? counts.begin()->first : counts.rbegin()->first);
+    return out;
+  }
+  const int64_t own = BlockOf(*from);
+  if (counts.count(own)) out.push_back(own);
+  if (up) {
+    if (auto beyond = counts.upper_bound(own); beyond != counts.end()) out.push_back(beyond->first);
+  } else if (auto at = counts.lower_bound(own); at != counts.begin()) {
+    out.push_back(std::prev(at)->first);
+  }
+  return out;
+}
+
+// A keyset walk over a list windowed by dates passes every row outside the window before it
+// finds one inside: ten years of orders and a window of the last twelve months make "first"
+// pass nine tenths of the table. Kept to the blocks the counts say hold rows of the list, no
+// walk passes more than a block or two; each block is tried nearest first.
+std::shared_ptr<db::Recordset> RecordNavigator::Walk(const Query& q, const db::Sql& extra, bool up,
+                                                     std::optional<int64_t> from,
+                                                     std::string* error) {
+  auto blocks = WalkBlocks(q, up, from);
+  if (!blocks) return FetchOne(q, extra, !up, error);
+  for (int64_t block : *blocks) {
+    db::Sql bounded(extra);
+    if (!bounded.empty()) bounded.Raw(" AND ");
+    // Block 0 also holds the keys above -4096 (division truncates), so it gets no floor.
+    if (block > 0) bounded.Append(q.KeyCompare(">=", block * db::kChangeBlockKeys)).Raw(" AND ");
+    bounded.Append(q.KeyCompare("<", (block + 1) * db::kChangeBlockKeys));
+    auto rs = FetchOne(q, bounded, !up, error);
+    if (!error->empty() || !rs->Eof()) return rs;
+  }
+  return EmptyRecords();
+}
+
 int64_t RecordNavigator::Count(const Query& q, const db::Sql& extra, std::string* error) {
   ++countQueries_;
   return db::Runner(*db_).Scalar(q.CountSql(db::Sql("COUNT(*)"), extra), error).ToLong();
 }
 
-std::string RecordNavigator::ChangeStamp() {
+std::string RecordNavigator::ChangeStamp(const Query& q) {
+  if (q.ByBlocks() && tableStamps_ && !db_->InTransaction()) {
+    // The versions of the list's own tables: writes elsewhere (and the server's own
+    // housekeeping, which moves the WAL) leave them be. Versions only grow, so their sum
+    // moves with every write to these tables.
+    std::string error;
+    db::Sql sql("SELECT COALESCE(SUM(version), 0) FROM ws_change_block WHERE ");
+    int64_t sum = db::Runner(*db_).Scalar(sql.Append(q.TableNames()), &error).ToLong();
+    if (error.empty()) return "v" + std::to_string(sum);
+    tableStamps_ = false;
+  }
   if (stampSql_.empty()) return {};
   std::string error;
   std::string stamp = db::Runner(*db_).ScalarText(db::Sql(stampSql_), &error);
@@ -372,15 +516,17 @@ std::string RecordNavigator::ChangeStamp() {
 }
 
 // Counting the whole list on every move is what makes a position text slow. The figures are
-// reused while the change stamp shows that nothing was written anywhere since they were
-// taken: then first is 1, last is N, a step from the remembered row is one more or one less,
-// and any other row is counted only over the keys between it and the remembered row. When
-// the stamp moved (someone saved), N and k are taken again in one pass over the list.
-std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std::string* error) {
+// reused while the change stamp shows that nothing was written since they were taken: then
+// first is 1, last is N, a step from the remembered row is one more or one less, and any other
+// row is counted only over the keys between it and the remembered row. When the stamp moved
+// (someone saved), N and k are taken from the per-block figures, or else in one pass over the
+// list. The first attempt uses the stamp read before the row was fetched.
+std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std::string stamp,
+                                      const Step& step, std::string* error) {
   int64_t total = 0;
   int64_t rank = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    std::string stamp = ChangeStamp();
+    if (attempt > 0) stamp = ChangeStamp(q);
     bool usable = !stamp.empty() && cache_ && cache_->list == q.list && cache_->stamp == stamp;
     if (usable) {
       const PositionCache& c = *cache_;
@@ -400,7 +546,7 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
                Count(q, q.KeyCompare(">", id).Raw(" AND ").Append(q.KeyCompare("<=", c.knownId)),
                      error);
       }
-    } else if (auto figures = BlockFigures(q, id, error)) {
+    } else if (auto figures = BlockFigures(q, id, stamp, attempt == 0 ? step : Step{}, error)) {
       total = figures->first;
       rank = figures->second;
     } else if (error->empty()) {
@@ -418,7 +564,7 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
       blocks_.reset();
       return "0/0";
     }
-    if (stamp.empty() || ChangeStamp() == stamp) {
+    if (stamp.empty() || ChangeStamp(q) == stamp) {
       if (stamp.empty()) {
         cache_.reset();
       } else {
@@ -432,43 +578,59 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
 }
 
 // After someone wrote, only the blocks of keys whose version in ws_change_block moved are
-// counted again; the list's other blocks keep their figures. The versions are read before
-// the counts, so a write that lands in between leaves an older version beside a newer count,
-// which only costs one more recount of that block later, never a wrong figure.
-std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Query& q, int64_t id,
-                                                                         std::string* error) {
+// counted again; the list's other blocks keep their figures. A write to a looked-up table the
+// condition names may change the rows of any block, so it has the whole list counted again.
+// The versions are read before the counts, so a write that lands in between leaves an older
+// version beside a newer count, which only costs one more recount later, never a wrong figure.
+// The figures start from those another navigator of the database left in the shared store.
+bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error) {
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
-  if (!blocksUsable_ || q.blockTable.empty() || id < 0 || db_->InTransaction()) {
-    return std::nullopt;
-  }
+  if (!blocksUsable_ || !q.ByBlocks() || db_->InTransaction()) return false;
+  // Unchanged since the last refresh, whose change (lastChange_) still holds.
+  if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;
+  std::optional<BlockCache> previous;
+  if (blocks_ && blocks_->list == q.list) previous = std::move(blocks_);
   db::Runner runner(*db_);
   std::string readError;
-  auto rs = runner.Open(
-      db::Sql("SELECT block, version FROM ws_change_block WHERE table_name=").Text(q.blockTable),
-      &readError);
+  auto rs = runner.Open(db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
+                            .Append(q.TableNames()),
+                        &readError);
   if (!readError.empty()) {
     blocksUsable_ = false;  // a file without the tracking: count the whole list from now on
-    return std::nullopt;
+    return false;
   }
   std::map<int64_t, int64_t> versions;
-  for (; !rs->Eof(); rs->MoveNext()) versions[rs->Field(0).ToLong()] = rs->Field(1).ToLong();
+  std::map<std::string, int64_t> lookups;
+  for (const std::string& lookup : q.tables.lookups) lookups[lookup] = 0;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    std::string table = rs->Field(0).ToText();
+    if (table == q.tables.table) {
+      versions[rs->Field(1).ToLong()] = rs->Field(2).ToLong();
+    } else {
+      lookups[table] += rs->Field(2).ToLong();
+    }
+  }
 
-  if (!blocks_ || blocks_->list != q.list) {
+  blocks_.reset();
+  if (auto kept = store_->Find(q.list)) blocks_ = BlockCache{q.list, std::move(*kept), {}};
+  if (!blocks_ || blocks_->figures.lookups != lookups) {
     ++countQueries_;
     blocks_ = BlockCache{q.list, {}, {}};
     db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
     auto counts = runner.Open(q.CountSql(columns, db::Sql()).Raw(" GROUP BY 1"), error);
     for (; error->empty() && !counts->Eof(); counts->MoveNext()) {
-      blocks_->counts[counts->Field(0).ToLong()] = counts->Field(1).ToLong();
+      blocks_->figures.counts[counts->Field(0).ToLong()] = counts->Field(1).ToLong();
     }
   } else {
     std::map<int64_t, int64_t> moved;
     for (const auto& [block, version] : versions) {
-      auto known = blocks_->versions.find(block);
-      if (known == blocks_->versions.end() || known->second != version) moved[block] = version;
+      auto known = blocks_->figures.versions.find(block);
+      if (known == blocks_->figures.versions.end() || known->second != version) {
+        moved[block] = version;
+      }
     }
-    for (const auto& [block, version] : blocks_->versions) {
+    for (const auto& [block, version] : blocks_->figures.versions) {
       if (!versions.count(block)) moved[block] = 0;  // cannot shrink, but never trust it
     }
     for (const auto& entry : moved) {
@@ -476,24 +638,80 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
       int64_t count = Count(q, q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1), error);
       if (!error->empty()) break;
       if (count) {
-        blocks_->counts[block] = count;
+        blocks_->figures.counts[block] = count;
       } else {
-        blocks_->counts.erase(block);
+        blocks_->figures.counts.erase(block);
       }
     }
   }
   if (!error->empty()) {
     blocks_.reset();
-    return std::nullopt;
+    store_->Forget(q.list);
+    return false;
   }
-  blocks_->versions = std::move(versions);
+  blocks_->figures.versions = std::move(versions);
+  blocks_->figures.lookups = std::move(lookups);
+  blocks_->stamp = stamp;
+  store_->Store(q.list, blocks_->figures);
+  lastChange_ = ChangeSince(previous, *blocks_);
+  return true;
+}
 
+// What moved between this navigator's own earlier figures of the list and the new ones.
+RecordNavigator::BlockChange RecordNavigator::ChangeSince(const std::optional<BlockCache>& before,
+                                                          const BlockCache& now) {
+  BlockChange change{now.list, before ? before->stamp : std::string(), now.stamp, {}, {}, !before};
+  if (!before) return change;
+  if (before->figures.lookups != now.figures.lookups) change.whole = true;
+  auto diff = [](const std::map<int64_t, int64_t>& a, const std::map<int64_t, int64_t>& b,
+                 auto&& each) {
+    for (const auto& [block, value] : a) {
+      auto other = b.find(block);
+      each(block, value - (other == b.end() ? 0 : other->second));
+    }
+    for (const auto& [block, value] : b) {
+      if (!a.count(block)) each(block, -value);
+    }
+  };
+  diff(now.figures.counts, before->figures.counts, [&](int64_t block, int64_t delta) {
+    if (delta) change.deltas[block] = delta;
+  });
+  diff(now.figures.versions, before->figures.versions, [&](int64_t block, int64_t delta) {
+    if (delta) change.moved.insert(block);
+  });
+  return change;
+}
+
+std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Query& q, int64_t id,
+                                                                         const std::string& stamp,
+                                                                         const Step& step,
+                                                                         std::string* error) {
+  if (id < 0 || !RefreshBlocks(q, stamp, error)) return std::nullopt;
   const int64_t own = BlockOf(id);
   int64_t total = 0;
   int64_t before = 0;
-  for (const auto& [block, count] : blocks_->counts) {
+  for (const auto& [block, count] : blocks_->figures.counts) {
     total += count;
     if (block < own) before += count;
+  }
+  if (step.mode == host::kNavFirst) return std::make_pair(total, int64_t{1});
+  if (step.mode == host::kNavLast) return std::make_pair(total, total);
+  // A step from a row whose rank was known before the write: the rows before it changed by
+  // the counts of the blocks before its own, when its own block was not written to, and the
+  // walk just proved the new row its neighbour.
+  const BlockChange& change = lastChange_;
+  if ((step.mode == host::kNavNext || step.mode == host::kNavPrevious) && step.known &&
+      step.known->list == q.list && step.known->knownId == step.from && !change.whole &&
+      change.list == q.list && change.to == stamp && !change.from.empty() &&
+      change.from == step.known->stamp && step.from >= 0 &&
+      !change.moved.count(BlockOf(step.from)) &&
+      (id == step.from || (step.mode == host::kNavNext) == (id > step.from))) {
+    int64_t rank = step.known->knownRank;
+    if (id != step.from) rank += step.mode == host::kNavNext ? 1 : -1;
+    for (const auto& [block, delta] : change.deltas) {
+      if (block < BlockOf(step.from)) rank += delta;
+    }
+    return std::make_pair(total, rank);
   }
   int64_t inOwn = Count(q, q.BlockRange(own, id), error);
   if (!error->empty()) {
@@ -514,27 +732,34 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
   }
   Query q(baseSelect, baseCondition, keyColumn);
   std::string error;
+  const std::string stamp = ChangeStamp(q);
+  // The walks below keep to the blocks with rows, so the blocks are brought up to date first.
+  RefreshBlocks(q, stamp, &error);
+  if (!error.empty()) {
+    result.message = error;
+    return result;
+  }
   std::shared_ptr<db::Recordset> rs;
-  auto stayOrNearest = [&](const char* beyond, bool nearestDescending) {
+  auto stayOrNearest = [&](const char* beyond, bool nearestUp) {
     if (!rs->Eof() || !error.empty()) return;
     rs = FetchOne(q, q.KeyCompare("=", currentId), false, &error);
     if (!rs->Eof() || !error.empty()) return;
-    rs = FetchOne(q, q.KeyCompare(beyond, currentId), nearestDescending, &error);
+    rs = Walk(q, q.KeyCompare(beyond, currentId), nearestUp, currentId, &error);
   };
   switch (mode) {
     case host::kNavFirst:
-      rs = FetchOne(q, db::Sql(), false, &error);
+      rs = Walk(q, db::Sql(), true, std::nullopt, &error);
       break;
     case host::kNavLast:
-      rs = FetchOne(q, db::Sql(), true, &error);
+      rs = Walk(q, db::Sql(), false, std::nullopt, &error);
       break;
     case host::kNavNext:
-      rs = FetchOne(q, q.KeyCompare(">", currentId), false, &error);
-      stayOrNearest("<", true);
+      rs = Walk(q, q.KeyCompare(">", currentId), true, currentId, &error);
+      stayOrNearest("<", false);
       break;
     case host::kNavPrevious:
-      rs = FetchOne(q, q.KeyCompare("<", currentId), true, &error);
-      stayOrNearest(">", false);
+      rs = Walk(q, q.KeyCompare("<", currentId), false, currentId, &error);
+      stayOrNearest(">", true);
       break;
     default:
       result.message = "RecordNavigator: unknown navigation mode " + std::to_string(mode);
@@ -551,6 +776,7 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
     return result;
   }
   int64_t id = rs->Field(q.keyField).ToLong();
+  const Step step{mode, currentId, cache_};
   // A step from the remembered row needs no count: the keyset query just proved the row is
   // its neighbour, and Position checks that nothing was written since the figures were taken.
   if ((mode == host::kNavNext || mode == host::kNavPrevious) && cache_ &&
@@ -561,7 +787,7 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
       cache_->knownId = id;
     }
   }
-  std::string position = Position(q, mode, id, &error);
+  std::string position = Position(q, mode, id, stamp, step, &error);
   if (!error.empty()) {
     result.message = error;
     return result;
@@ -583,6 +809,7 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   Query list(baseSelect, baseCondition, keyColumn);
   std::string narrowed = Trimmed(searchCondition);
   std::string error;
+  const std::string stamp = ChangeStamp(list);
   // The search condition arrives as text through the host interface.
   auto rs =
       FetchOne(list, narrowed.empty() ? db::Sql() : db::Sql("(" + narrowed + ")"), false, &error);
@@ -596,7 +823,7 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
     return result;
   }
   int64_t id = rs->Field(list.keyField).ToLong();
-  std::string position = Position(list, -1, id, &error);
+  std::string position = Position(list, -1, id, stamp, Step{}, &error);
   if (!error.empty()) {
     result.message = error;
     return result;

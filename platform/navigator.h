@@ -4,24 +4,31 @@
 // Lists are never cached: every move runs an indexed query against the live table, so rows
 // other users save appear on the next move. Only the figures of the position text "k/N" are
 // remembered between moves, together with a change stamp of the database (SQLite: data_version
-// and total_changes; PostgreSQL: the WAL insert position); they are reused only while the stamp
+// and total_changes; PostgreSQL: the WAL insert position, or for a list counted by blocks the
+// versions of its tables in ws_change_block); they are reused only while the stamp
 // proves that nothing was written since. So a move over an unchanged list costs one indexed
-// row query and two stamp reads. After anyone wrote, a list over one tracked document table
-// (db::TableDef::trackedSince) is recounted only in the blocks of keys whose version in
+// row query and a few stamp reads. After anyone wrote, a list over a tracked document table
+// (db::TableDef::trackedSince), whose condition names no other table than tracked ones it
+// looks up on their key, is recounted only in the blocks of keys whose version in
 // ws_change_block moved, and the row's rank within its own block; any other list is counted
-// with the row's rank in one pass. Engines without a stamp count on every move.
+// with the row's rank in one pass. Engines without a stamp count on every move. The per-block
+// figures are kept in a ListCounts that every navigator of a database may share, and the
+// keyset walks of such lists keep to the blocks that hold rows of the list.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "db/database.h"
 #include "db/sql.h"
 #include "host/navigator.h"
+#include "platform/list_counts.h"
 
 namespace ws::platform {
 
@@ -29,6 +36,11 @@ class RecordNavigator : public host::INavigator {
  public:
   RecordNavigator() = default;
   explicit RecordNavigator(db::IDatabase& db) { Attach(db); }
+  // counts: the per-block figures shared with the other navigators of the same database.
+  RecordNavigator(db::IDatabase& db, std::shared_ptr<ListCounts> counts)
+      : store_(std::move(counts)), sharedStore_(true) {
+    Attach(db);
+  }
 
   void Attach(db::IDatabase& db) override;
 
@@ -67,34 +79,68 @@ class RecordNavigator : public host::INavigator {
     int64_t knownId = 0;
     int64_t knownRank = 0;
   };
-  // Rows of a list per block of keys, with the ws_change_block versions they were counted
-  // under (a block without a version row is at version 0).
+  // The per-block figures of a list, and the change stamp they were last found current under.
   struct BlockCache {
     std::string list;
-    std::map<int64_t, int64_t> counts;
-    std::map<int64_t, int64_t> versions;
+    ListBlocks figures;
+    std::string stamp;
+  };
+  // What the last refresh of a list's figures found changed since this navigator's own
+  // earlier figures of it (taken under stamp `from`).
+  struct BlockChange {
+    std::string list;
+    std::string from;
+    std::string to;
+    std::map<int64_t, int64_t> deltas;  // count now minus count then, per block
+    std::set<int64_t> moved;            // blocks whose version moved
+    bool whole = true;                  // counted anew: nothing to compare with
+  };
+  // How a row was reached: the mode, the row moved from and the figures known before the move.
+  struct Step {
+    int mode = -1;
+    int64_t from = 0;
+    std::optional<PositionCache> known;
   };
 
   // The first row of the list narrowed by extra, in key order (descending: the last); an
   // empty record set when there is none. Error text into *error.
   std::shared_ptr<db::Recordset> FetchOne(const Query& q, const db::Sql& extra, bool descending,
                                           std::string* error);
-  // "k/N" of row id in the list; mode tells how the row was reached (-1 for a search).
-  std::string Position(const Query& q, int mode, int64_t id, std::string* error);
-  // A text that changes whenever anything is written to the database; "" when the engine
-  // offers no cheap one (then the figures are recounted on every move).
-  std::string ChangeStamp();
+  // The first row of the list narrowed by extra walking up (down: the last), kept to the
+  // blocks WalkBlocks names when the list is counted by blocks.
+  std::shared_ptr<db::Recordset> Walk(const Query& q, const db::Sql& extra, bool up,
+                                      std::optional<int64_t> from, std::string* error);
+  // The blocks that may hold the row a walk from `from` (none: from the end) looks for,
+  // nearest first; nullopt when the walk cannot be kept to blocks.
+  std::optional<std::vector<int64_t>> WalkBlocks(const Query& q, bool up,
+                                                 std::optional<int64_t> from) const;
+  // "k/N" of row id in the list; mode tells how the row was reached (-1 for a search). stamp
+  // is the change stamp read before the row was fetched.
+  std::string Position(const Query& q, int mode, int64_t id, std::string stamp, const Step& step,
+                       std::string* error);
+  // A text that changes whenever something the list shows may have been written; "" when the
+  // engine offers no cheap one (then the figures are recounted on every move).
+  std::string ChangeStamp(const Query& q);
   int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
-  // N and k of row id counted block by block (see ws_change_block); nullopt when the list or
-  // the database does not allow it, or on error (then in *error).
+  // Brings the list's per-block figures up to date (see ws_change_block); false when the list
+  // or the database does not allow it, or on error (then in *error).
+  bool RefreshBlocks(const Query& q, const std::string& stamp, std::string* error);
+  static BlockChange ChangeSince(const std::optional<BlockCache>& before, const BlockCache& now);
+  // N and k of row id counted block by block (k carried over from the step's known figures
+  // when the write left the rows before it countable by blocks); nullopt as RefreshBlocks fails.
   std::optional<std::pair<int64_t, int64_t>> BlockFigures(const Query& q, int64_t id,
-                                                          std::string* error);
+                                                          const std::string& stamp,
+                                                          const Step& step, std::string* error);
 
   db::IDatabase* db_ = nullptr;
   std::string stampSql_;
   std::optional<PositionCache> cache_;
   std::optional<BlockCache> blocks_;
+  BlockChange lastChange_;
+  std::shared_ptr<ListCounts> store_;
+  bool sharedStore_ = false;
   bool blocksUsable_ = true;
+  bool tableStamps_ = false;  // stamp lists counted by blocks with their tables' versions
   int64_t countQueries_ = 0;
 };
 

@@ -259,7 +259,7 @@ host::PickResult SystemObject::RunPicker(host::IControl& picker, const std::stri
 }
 
 std::unique_ptr<host::INavigator> SystemObject::CreateNavigator() {
-  return std::make_unique<RecordNavigator>(db_);
+  return std::make_unique<RecordNavigator>(db_, listCounts_);
 }
 
 std::string SystemObject::AmountInWords(const db::Amount& amount) {

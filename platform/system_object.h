@@ -16,6 +16,7 @@
 #include "host/dialogs.h"
 #include "host/system.h"
 #include "platform/access_guard.h"
+#include "platform/list_counts.h"
 #include "platform/picker_registry.h"
 #include "platform/settings_store.h"
 
@@ -35,6 +36,11 @@ class SystemObject : public host::ISystem {
   SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::LoginInfo login);
 
   db::IDatabase& GetDatabase() override { return db_; }
+
+  // The lists' block counts the navigators of this system share; another system object on the
+  // same database may be handed them (ShareListCounts), as a second window of one desk is.
+  const std::shared_ptr<ListCounts>& SharedListCounts() const { return listCounts_; }
+  void ShareListCounts(std::shared_ptr<ListCounts> counts) { listCounts_ = std::move(counts); }
 
   // Options live in ws_option (an option number n under the name "n"), parameters in
   // ws_parameter; both answer "" when not set or not readable. Names match exactly.
@@ -123,6 +129,9 @@ class SystemObject : public host::ISystem {
   void ShowError(const std::string& text);
 
   db::IDatabase& db_;
+  // Every form's navigator shares the block counts of the lists, so a form opened on a list
+  // another one counted is as quick as a move.
+  std::shared_ptr<ListCounts> listCounts_ = std::make_shared<ListCounts>();
   host::IDialogs& dialogs_;
   host::LoginInfo login_;
   SettingsStore settings_;

@@ -708,14 +708,15 @@ class DemoWriter {
     const int64_t total = options_.orders;
     if (total <= 0 || !error_.empty()) return;
     const int64_t lastDay = DayNumber(options_.date);
-    const int64_t firstDay = lastDay - (kDaysOfOrders - 1);
+    const int days = kDaysOfOrders * std::clamp(options_.years, 1, 30);
+    const int64_t firstDay = lastDay - (days - 1);
 
     // Orders per day: fewer on weekends, some days busier than others. Order i falls on the
     // day where the running weight passes (i + 1/2) / total of the whole, so the orders of a
     // day are consecutive and ids ascend with the date.
-    std::vector<double> cumulative(kDaysOfOrders);
+    std::vector<double> cumulative(static_cast<size_t>(days));
     double sum = 0;
-    for (int d = 0; d < kDaysOfOrders; ++d) {
+    for (int d = 0; d < days; ++d) {
       const int weekday = Weekday(firstDay + d);
       const double base = weekday == 0 ? 0.6 : (weekday == 6 ? 0.9 : 1.0);
       sum += base * (0.75 + 0.5 * random_.Unit());

@@ -26,6 +26,7 @@ struct DemoOptions {
   uint64_t seed = 1;
   int64_t orders = 2000;
   db::Date date;  // the reference date: the last day with orders, its period the current one
+  int years = 1;  // how many years back from the date the orders reach (1 to 30)
   // Asked now and then while orders are written; true stops the run, which then leaves
   // nothing behind and answers kDemoCancelled.
   std::function<bool()> cancelled;

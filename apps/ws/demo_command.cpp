@@ -82,15 +82,16 @@ class ProgressBar {
 }  // namespace
 
 void DemoCommand::PrintHelp(std::ostream& out) const {
-  out << "Usage: ws demo --db FILE|URL [--seed N] [--orders N] [--date yyyy-mm-dd] [--force]\n"
+  out << "Usage: ws demo --db FILE|URL [--seed N] [--orders N] [--date yyyy-mm-dd]\n"
+         "               [--years N] [--force] [--owner NAME [--password-file F]]\n"
          "\n"
          "Creates a new shop database (a SQLite FILE or a postgresql:// URL) as 'ws init' does\n"
          "and fills it with a demo repair\n"
          "shop: customers and their vehicles, repair items and categories, parts with their\n"
          "stock in the current period, departments, depots, employees, accounts, settlement\n"
-         "methods, currencies, and repair orders over the year up to the reference date, entered\n"
+         "methods, currencies, and repair orders over the years up to the reference date, entered\n"
          "and checked, with the material requisitions, settlements and receipts of the counter\n"
-         "behind them. The same seed, number of orders and date give the same data.\n"
+         "behind them. The same seed, number of orders, date and years give the same data.\n"
          "\n"
          "Options:\n"
          "  --db FILE|URL      the database file to create, or the PostgreSQL database to fill\n"
@@ -98,6 +99,7 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
          "  --orders N         the number of repair orders (default 2000; millions are fine)\n"
          "  --date yyyy-mm-dd  the reference date: the last day with orders; its month is the\n"
          "                     current accounting period (default: today)\n"
+         "  --years N          how many years back the orders reach, 1 to 30 (default 1)\n"
          "  --force            replace FILE when it exists (it is kept until the new one is done)\n"
          "  --owner NAME       the owner's account (role 店主), its password from\n"
          "                     --password-file F (a file only its owner may read) or asked\n"
@@ -114,9 +116,10 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
 int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit =
-          Begin(args, {"--db", "--seed", "--orders", "--date", "--owner", "--password-file"},
-                {"--force"}, 0, out, err, arguments, file)) {
+  if (auto exit = Begin(args,
+                        {"--db", "--seed", "--orders", "--date", "--years", "--owner",
+                         "--password-file"},
+                        {"--force"}, 0, out, err, arguments, file)) {
     return *exit;
   }
 
@@ -134,6 +137,11 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
                             std::to_string(kMaxOrders) + ")");
     }
     options.orders = *value;
+  }
+  if (auto years = arguments.Value("--years")) {
+    auto value = shop::ParseWholeNumber(*years, 1, 30);
+    if (!value) return Usage(err, "'" + *years + "' is not a number of years (1 to 30)");
+    options.years = static_cast<int>(*value);
   }
   if (auto date = arguments.Value("--date")) {
     auto parsed = db::Date::Parse(*date);

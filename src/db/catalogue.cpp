@@ -148,6 +148,9 @@ std::vector<TableDef> BuildTables() {
                 CaselessIndex("ix_clzl_plate_nocase", "车牌号", 2),
                 CaselessIndex("ix_clzl_number_nocase", "车辆编号", 2)}});
   Versioned(t.back(), 3);
+  // Lists of documents are filtered on the plate and the owner's name they look up: the
+  // navigator keeps their per-block counts only while these tables stay as they were.
+  t.back().trackedSince = 4;
   t.push_back({"PDMWXXM",
                TableRole::Module,
                {{"AutoID", kId},
@@ -273,6 +276,7 @@ std::vector<TableDef> BuildTables() {
 
   // --- Host tables the module only reads.
   t.push_back(PartnerTable("pdmwldw"));
+  t.back().trackedSince = 4;
   t.push_back(PartnerTable("PDMWLDWJS"));
   t.push_back({"PDMCPML",
                TableRole::HostRead,

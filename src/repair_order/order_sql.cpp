@@ -72,8 +72,14 @@ db::Sql VehicleIdSelect(const std::string& plate) {
 }
 
 db::Sql VehicleUpdate(int64_t vehicleId, const VehicleValues& v) {
-  return db::Sql(" UPDATE clzl   SET 发动机号=")
-      .Text(v.engine)
+  // Written only when a value differs: an unchanged vehicle keeps its row version, and the
+  // lists filtered on vehicles keep their counts.
+  auto differs = [](db::Sql& sql, const char* column, auto bind) {
+    sql.Raw(std::string(" OR ") + column + " IS NULL OR " + column + "<>");
+    bind(sql);
+  };
+  db::Sql sql(" UPDATE clzl   SET 发动机号=");
+  sql.Text(v.engine)
       .Raw(",       车架号=")
       .Text(v.chassis)
       .Raw(",       车型=")
@@ -81,7 +87,13 @@ db::Sql VehicleUpdate(int64_t vehicleId, const VehicleValues& v) {
       .Raw(",       车主ID=")
       .Key(v.ownerId)
       .Raw("  WHERE 车辆ID=")
-      .Key(vehicleId);
+      .Key(vehicleId)
+      .Raw(" AND (1=0");
+  differs(sql, "发动机号", [&](db::Sql& s) { s.Text(v.engine); });
+  differs(sql, "车架号", [&](db::Sql& s) { s.Text(v.chassis); });
+  differs(sql, "车型", [&](db::Sql& s) { s.Text(v.model); });
+  differs(sql, "车主ID", [&](db::Sql& s) { s.Key(v.ownerId); });
+  return sql.Raw(")");
 }
 
 db::Sql VehicleInsert(int64_t vehicleId, const VehicleValues& v) {

@@ -27,9 +27,14 @@ std::vector<std::string> Codes(db::IDatabase& db, const char* sql, std::string* 
 }  // namespace
 
 OrderClerk::OrderClerk(db::IDatabase& db, const std::string& user, const db::Date& loginDate)
+    : OrderClerk(db, user, loginDate, nullptr) {}
+
+OrderClerk::OrderClerk(db::IDatabase& db, const std::string& user, const db::Date& loginDate,
+                       std::shared_ptr<platform::ListCounts> counts)
     : db_(db) {
   host::LoginInfo login{user, loginDate, std::string()};
   system_ = std::make_unique<platform::SystemObject>(db_, dialogs_, login);
+  if (counts) system_->ShareListCounts(std::move(counts));
   // The clerk drops the picker down on the typed text and takes the first row it finds.
   system_->SetRunPickerHandler([](host::IControl& control, const std::string& text) {
     host::PickResult result;

@@ -33,6 +33,9 @@ class OrderClerk {
  public:
   // The database must hold a shop with repair items and parts (e.g. a demo shop).
   OrderClerk(db::IDatabase& db, const std::string& user, const db::Date& loginDate);
+  // A clerk whose order tab shares the list counts of a desk already open on the database.
+  OrderClerk(db::IDatabase& db, const std::string& user, const db::Date& loginDate,
+             std::shared_ptr<platform::ListCounts> counts);
 
   // Why the clerk cannot work (no items or parts, the control would not start); empty if fine.
   const std::string& Problem() const { return problem_; }

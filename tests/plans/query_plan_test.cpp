@@ -191,6 +191,23 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
     EXPECT_TRUE(order.RecordTop());
   });
   EXPECT_GT(orders.size(), 20u);
+
+  // Filtered on the vehicle's plate "anywhere", the list's first count reads every order once;
+  // after that the walks kept to blocks and the recounts of the blocks another user wrote to
+  // start from the orders' keys.
+  order.Filter(std::vector<host::Condition>{{"京A", "clzl.车牌号 like"}});
+  const Statements filtered = ExpectIndexed([&] {
+    EXPECT_TRUE(order.RecordTop());
+    EXPECT_TRUE(order.RecordNext());
+    EXPECT_EQ(db::Runner(*other).Execute(db::Sql("UPDATE WSDJ SET 备注='y' WHERE 单据ID=(SELECT "
+                                                 "MAX(单据ID) FROM WSDJ)")),
+              "");
+    EXPECT_TRUE(order.RecordPrevious());
+    EXPECT_TRUE(order.RecordBottom());
+  });
+  EXPECT_TRUE(std::any_of(filtered.begin(), filtered.end(), [](const std::string& sql) {
+    return sql.find("车牌号") != std::string::npos && sql.find("COUNT(*)") != std::string::npos;
+  })) << "a block recounted over the lookup";
 }
 
 TEST_F(QueryPlanTest, SavesAndPostingsFindTheirRowsByIndex) {

@@ -166,6 +166,9 @@ TEST_F(NavigatorTest, CountsSkipLookupJoinsOnlyWhenTheyCannotChangeTheCount) {
       {kSelect, kWindow + " and 车牌号='京A1'", "1/2"},
       {kSelect, kWindow + " and CLZl.车主ID=7", "1/2"},
       {aliased, kWindow + " and PDMBM_1.部门名称 IS NULL", "1/3"},
+      // A lookup hanging on another lookup's column keeps that one in the count.
+      {kSelect + " LEFT JOIN PDMBM AS PDMBM_1 ON CLZl.车主ID = PDMBM_1.部门ID",
+       kWindow + " and PDMBM_1.部门名称 IS NULL", "1/3"},
       // A join on a column that is not the joined table's key repeats rows (each order twice
       // here, the first one's two rows both counted up to it).
       {" SELECT WSDJ.*, clzl.车牌号 FROM WSDJ LEFT JOIN clzl ON WSDJ.车主ID = clzl.车主ID", kWindow,

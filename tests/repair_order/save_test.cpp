@@ -149,6 +149,34 @@ TEST_F(SaveTest, VehicleMasterFollowsThePlateTypedOnTheOrder) {
   EXPECT_EQ(Rows("clzl"), 1);
   EXPECT_EQ(host_.RowText("select 发动机号, 车主ID, 车型 from clzl"), "E999/2/桑塔纳");
 
+  // Saved again, the car is written only when a value of it differs (a Null stored differs from
+  // the empty text typed), so the lists filtered on vehicles keep their counts.
+  struct Resave {
+    const char* before;  // written to the car first, or nullptr
+    const char* engine;  // typed
+    bool written;
+  };
+  const Resave resaves[] = {{nullptr, "E999", false},
+                            {nullptr, "E1000", true},
+                            {"UPDATE clzl SET 车架号=NULL", "E1000", true},
+                            {nullptr, "E1000", false}};
+  for (const Resave& r : resaves) {
+    if (r.before) host_.Exec(r.before);
+    const int64_t version = Count("select ws_rowver from clzl");
+    const int64_t blocks = Count(
+        "select COALESCE(SUM(version), 0) from ws_change_block where "
+        "table_name='clzl'");
+    ASSERT_TRUE(order_.FileEdit());
+    Type(WS_S::kEngine, r.engine);
+    ASSERT_TRUE(order_.FileSave());
+    EXPECT_EQ(Count("select ws_rowver from clzl") > version, r.written) << r.engine;
+    EXPECT_EQ(Count("select COALESCE(SUM(version), 0) from ws_change_block where "
+                    "table_name='clzl'") > blocks,
+              r.written)
+        << r.engine;
+  }
+  EXPECT_EQ(host_.RowText("select 发动机号, 车架号 is null from clzl"), "E1000/0");
+
   // A first-time car is created with its id as vehicle number, quotes and all.
   ASSERT_TRUE(order_.FileNew());
   Type(WS_S::kPlate, "沪B'0001");

@@ -330,5 +330,34 @@ TEST_F(DemoDataTest, AFailedOrStoppedLoadLeavesNoRowsAndNoFile) {
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
+// The orders reach back as many years as asked, up to the date, ids ascending with the date.
+TEST_F(DemoDataTest, OrdersSpreadOverTheYearsAskedFor) {
+  struct Span {
+    int years;
+    const char* firstFrom;  // the first order falls in [firstFrom, firstBefore)
+    const char* firstBefore;
+  };
+  const Span spans[] = {{1, "2011-06-17", "2011-07-17"}, {10, "2002-06-18", "2003-06-18"}};
+  for (const Span& span : spans) {
+    test::TestHost host;
+    DemoOptions options = Options(1);
+    options.years = span.years;
+    ASSERT_EQ(GenerateDemoData(host.Db(), options), "");
+    auto dates =
+        db::Runner(host.Db()).Open(db::Sql("SELECT MIN(进厂日期), MAX(进厂日期) FROM wsdj"));
+    const std::string first = dates->Field(0).ToText().substr(0, 10);
+    const std::string last = dates->Field(1).ToText().substr(0, 10);
+    EXPECT_GE(first, span.firstFrom) << span.years;
+    EXPECT_LT(first, span.firstBefore) << span.years;
+    EXPECT_GT(last, "2012-05-15") << span.years;
+    EXPECT_LE(last, "2012-06-15") << span.years;
+    EXPECT_EQ(host.Scalar("SELECT COUNT(*) FROM wsdj a JOIN wsdj b ON b.单据ID > a.单据ID AND "
+                          "b.进厂日期 < a.进厂日期")
+                  .ToLong(),
+              0)
+        << span.years;
+  }
+}
+
 }  // namespace
 }  // namespace ws::shop
