@@ -209,7 +209,7 @@ TEST_F(AccountsTest, EachStepAsksTheRoleForItsRight) {
       {"小陈", 200004, Step::Check, true},   {"小陈", 200001, Step::Change, false},
       {"小陈", 200001, Step::Open, true},    {kOwner, 200029, Step::Change, true},
       {kOwner, 200002, Step::Check, true},   {kOwner, 999999, Step::Open, true},
-      {"老李", 999999, Step::Open, false},
+      {"老李", 999999, Step::Open, false},   {"小陈", 200009, Step::Open, true},
   };
   for (const Case& c : cases) {
     auto system = LoginAs(c.user);
