@@ -41,10 +41,15 @@ ColumnTraits TraitsOf(const forms::Grid& grid, int col) {
   t.code = HasAny(caption, {"号码", "编号", "单号", "编码", "车牌", "批次"});
   // Stock levels, prices and rates are read one line at a time: a total of them means nothing.
   const bool neverSummed = HasAny(caption, {"价", "率", "折扣", "库存", "ID", "id", "行号"});
-  t.sum = !neverSummed && !t.code && !t.date &&
-          (HasAny(caption, {"金额", "数量", "费", "合计", "余额", "成本", "核销", "工时"}) ||
-           forms::EndsWith(caption, "领用数") || forms::EndsWith(caption, "装箱数"));
-  t.money = !t.code && !t.date && HasAny(caption, {"金额", "费", "合计", "余额", "价", "核销额"});
+  // The receivables' age buckets ("0-30天", "90天以上") and what is owed are money too.
+  const bool owed = HasAny(caption, {"欠款"}) || forms::EndsWith(caption, "天") ||
+                    forms::EndsWith(caption, "天以上");
+  t.sum =
+      !neverSummed && !t.code && !t.date &&
+      (owed || HasAny(caption, {"金额", "数量", "费", "合计", "余额", "成本", "核销", "工时"}) ||
+       forms::EndsWith(caption, "领用数") || forms::EndsWith(caption, "装箱数"));
+  t.money = !t.code && !t.date &&
+            (owed || HasAny(caption, {"金额", "费", "合计", "余额", "价", "核销额"}));
   // Quantities that are never summed (stock on hand, mileage) are still numbers.
   t.number = t.sum || t.money || !column.format.empty() ||
              HasAny(caption, {"数量", "库存数", "公里数"}) ||

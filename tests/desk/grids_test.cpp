@@ -77,6 +77,24 @@ class GridsTest : public QObject {
     QCOMPARE(grid.TotalText(1), QString("合计"));
   }
 
+  void AgeBucketsAndWhatIsOwedAreTotalledButNotTheDays() {
+    forms::Form form{"Ages"};
+    forms::Grid& ages = form.Add<forms::Grid>("Vs");
+    ages.SetFormatString("客户|天数|0-30天|90天以上|欠款");
+    const char* rows[][5] = {{"甲", "12", "100", "", "100"}, {"乙", "95", "", "50.5", "50.5"}};
+    for (const auto& line : rows) {
+      const int row = ages.AddRow();
+      for (int col = 0; col < 5; ++col) ages.SetTextMatrix(row, col, line[col]);
+    }
+    FormView view(form);
+    Show(view);
+    GridView& grid = *view.GridViewOf(ages);
+    QCOMPARE(grid.TotalText(1), QString());
+    QCOMPARE(grid.TotalText(2), QString("100.00"));
+    QCOMPARE(grid.TotalText(3), QString("50.50"));
+    QCOMPARE(grid.TotalText(4), QString("150.50"));
+  }
+
   void ColumnsReadAsAClerkReadsThem() {
     LineForm lines;
     auto view = std::make_unique<FormView>(lines.form);
