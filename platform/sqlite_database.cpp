@@ -321,13 +321,15 @@ SqliteDatabase::SqliteDatabase() : impl_(std::make_unique<Impl>()) {}
 
 SqliteDatabase::~SqliteDatabase() {
   // The planner's statistics follow the shop as it grows: SQLite's own advice for a
-  // connection that closes is to let it analyze, within a bounded sample, the tables its
-  // queries used whose statistics are missing or stale. Never waited for: when another user
-  // holds the file, the statistics wait for the next close.
+  // connection that closes is to let it analyze the tables its queries used whose statistics
+  // are missing or stale (after an upgrade added an index, or the shop grew many times over).
+  // The whole table is read: a bounded sample of the orders, all of one program, told the
+  // planner a program holds a thousand of them, and the price proposal then sorted the whole
+  // program for every line typed. Never waited for: when another user holds the file, the
+  // statistics wait for the next close.
   if (impl_->db && !impl_->inMemory && sqlite3_get_autocommit(impl_->db)) {
     sqlite3_busy_timeout(impl_->db, 0);
-    sqlite3_exec(impl_->db, "PRAGMA analysis_limit=1000; PRAGMA optimize;", nullptr, nullptr,
-                 nullptr);
+    sqlite3_exec(impl_->db, "PRAGMA optimize;", nullptr, nullptr, nullptr);
   }
   // Closing rolls back a transaction left open; close_v2 copes with statements still held by
   // others through Handle().
