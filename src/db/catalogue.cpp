@@ -624,7 +624,10 @@ std::vector<Sql> CatalogueStatements(Engine engine) {
     for (const auto& trigger : ChangeTrackStatements(table, engine)) out.emplace_back(trigger);
     for (const auto& trigger : RowVersionStatements(table, engine)) out.emplace_back(trigger);
   }
-  for (const auto& trigger : PriceSummaryTriggers(engine)) out.emplace_back(trigger);
+  for (const auto& table : Tables()) {
+    if (!table.maintainedBy) continue;
+    for (const auto& trigger : table.maintainedBy(engine)) out.emplace_back(trigger);
+  }
   out.push_back(Sql("INSERT INTO ws_meta (key, value) VALUES (")
                     .Text("schema")
                     .Raw(", ")

@@ -89,6 +89,11 @@ struct TableDef {
   // one to it (a trigger, so checks, roll-ups and saves alike count), letting a save refuse a row
   // that changed since its window read it (0: not versioned).
   int versionedSince = 0;
+  // A table the database keeps from the rows of others: the statements that make its triggers
+  // (on PostgreSQL with their functions first), and those that fill it from what a file
+  // already holds when the table is first made there.
+  std::vector<std::string> (*maintainedBy)(Engine) = nullptr;
+  std::vector<std::string> (*filledBy)() = nullptr;
 
   // The column by name, ASCII letters matched without regard to case; nullptr when unknown.
   const ColumnDef* FindColumn(std::string_view column) const;

@@ -82,6 +82,8 @@ TableDef PriceSummaryTable(int since) {
                  {"progid", "kind", "item_id", "price"},
                  {},
                  since};
+  table.maintainedBy = &PriceSummaryTriggers;
+  table.filledBy = &PriceSummaryFill;
   return table;
 }
 

@@ -6,7 +6,6 @@
 #include <map>
 #include <set>
 
-#include "db/price_summary.h"
 #include "db/runner.h"
 #include "forms/text.h"
 
@@ -190,9 +189,9 @@ std::vector<CatalogueObject> CatalogueObjects(const std::vector<TableDef>& table
   std::vector<CatalogueObject> objects;
   for (const auto& table : tables) {
     std::vector<std::string> made = {CreateTableStatement(table, engine)};
-    // A summary made in a file that already holds orders starts from what they hold.
-    if (forms::EqualsIgnoringCase(table.name, kPriceSummaryTable)) {
-      for (auto& fill : PriceSummaryFill()) made.push_back(std::move(fill));
+    // A table kept from others' rows, made in a file that already holds them, starts from them.
+    if (table.filledBy) {
+      for (auto& fill : table.filledBy()) made.push_back(std::move(fill));
     }
     objects.push_back({CreatedName(made.front()), made, &table, nullptr});
     TableDef one = table;
@@ -216,11 +215,10 @@ std::vector<CatalogueObject> CatalogueObjects(const std::vector<TableDef>& table
       }
     }
   };
-  for (const auto& table : tables) addTriggers(ChangeTrackStatements(table, engine), &table);
-  const bool summarised = std::any_of(tables.begin(), tables.end(), [](const TableDef& t) {
-    return forms::EqualsIgnoringCase(t.name, kPriceSummaryTable);
-  });
-  if (summarised) addTriggers(PriceSummaryTriggers(engine), nullptr);
+  for (const auto& table : tables) {
+    addTriggers(ChangeTrackStatements(table, engine), &table);
+    if (table.maintainedBy) addTriggers(table.maintainedBy(engine), &table);
+  }
   return objects;
 }
 

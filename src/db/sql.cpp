@@ -109,6 +109,14 @@ Sql& Sql::Key(int64_t id) {
   return Bind(Value(id), std::to_string(id));
 }
 
+Sql& Sql::Keys(std::span<const int64_t> ids) {
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (i > 0) Raw(",");
+    Key(ids[i]);
+  }
+  return *this;
+}
+
 Sql& Sql::RowCount(int64_t count) {
   return Raw(std::to_string(count < 0 ? 0 : count));
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,8 @@ class Sql {
   Sql& Money(const Amount& value);
   // An id.
   Sql& Key(int64_t id);
+  // Ids separated by commas, each bound: the inside of an IN list.
+  Sql& Keys(std::span<const int64_t> ids);
   // The row count of "TOP n": part of the statement's shape, which the dialect translators
   // move (to LIMIT) and so must read as a number, not a placeholder. A negative count is 0.
   Sql& RowCount(int64_t count);

@@ -15,6 +15,9 @@ class ListReport : public ReportControl {
   using ReportControl::ReportControl;
   // The lists have no statement of their own to show; their reads are the loaders'.
   db::Sql Query(const std::string& driver) const override;
+  // The lists choose their window when they start (the coming month, the login day); a host's
+  // month would undo that.
+  bool ShowMonthOf(const db::Date&) override { return false; }
 
  protected:
   void AppendConditions(db::Sql& sql, const std::string& driver) const override;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <tuple>
 
 #include "db/date.h"
@@ -39,12 +40,9 @@ std::string ReadReceipts(db::Runner& runner, const std::string& asOf,
     sql.Key(kReceiptProgram)
         .Raw(" AND ARPReceive.单据日期 <= ")
         .Date(asOf, "")
-        .Raw(" AND ARPReceiveMx.源单ID IN (");
-    for (size_t i = first; i < std::min(ids.size(), first + kChunk); ++i) {
-      if (i > first) sql.Raw(",");
-      sql.Key(ids[i]);
-    }
-    sql.Raw(") ORDER BY ARPReceive.单据日期, ARPReceive.单据编号");
+        .Raw(" AND ARPReceiveMx.源单ID IN (")
+        .Keys(std::span(ids).subspan(first, std::min(kChunk, ids.size() - first)))
+        .Raw(") ORDER BY ARPReceive.单据日期, ARPReceive.单据编号");
     std::string error;
     auto records = runner.Open(sql, &error);
     if (!error.empty()) return error;
@@ -138,12 +136,9 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
   for (const auto& entry : later) paidSince.push_back(entry.first);
   for (size_t first = 0; first < paidSince.size(); first += kChunk) {
     reads.push_back(orders([&](db::Sql& sql) {
-      sql.Raw(" AND WSDJ.余额 <= 0 AND WSDJ.单据ID IN (");
-      for (size_t i = first; i < std::min(paidSince.size(), first + kChunk); ++i) {
-        if (i > first) sql.Raw(",");
-        sql.Key(paidSince[i]);
-      }
-      sql.Raw(")");
+      sql.Raw(" AND WSDJ.余额 <= 0 AND WSDJ.单据ID IN (")
+          .Keys(std::span(paidSince).subspan(first, std::min(kChunk, paidSince.size() - first)))
+          .Raw(")");
     }));
     if (!aged.error.empty()) return aged;
   }

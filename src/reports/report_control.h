@@ -105,8 +105,9 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
 
   // Fills the report's date filters (its first two) with the month of `day`, first to last
   // day: the window a host opens a report on, so that opening never reads the whole history
-  // unasked. False, nothing changed, for a report without date filters.
-  bool ShowMonthOf(const db::Date& day);
+  // unasked. False, nothing changed, for a report without date filters or one that chose its
+  // own window when it started.
+  virtual bool ShowMonthOf(const db::Date& day);
 
   // --- The statement, the print texts and the pieces the host and tests look at.
   // The condition text, from " where 1=1" on, for a driver setting ("jet" or another).

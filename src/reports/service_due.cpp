@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <span>
 #include <tuple>
 #include <vector>
 
@@ -66,11 +67,7 @@ std::string ReadWho(db::Runner& runner, std::vector<ServiceDueRow>& rows) {
         "SELECT WSDJ.单据ID, WSDJ.司机电话, clzl.车牌号, clzl.车型, pdmwldw.公司名称,"
         " pdmwldw.电话 FROM (WSDJ JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID)"
         " LEFT JOIN pdmwldw ON pdmwldw.往来ID = clzl.车主ID WHERE WSDJ.单据ID IN (");
-    for (size_t i = first; i < std::min(ids.size(), first + kChunk); ++i) {
-      if (i > first) sql.Raw(",");
-      sql.Key(ids[i]);
-    }
-    sql.Raw(")");
+    sql.Keys(std::span(ids).subspan(first, std::min(kChunk, ids.size() - first))).Raw(")");
     std::string error;
     auto records = runner.Open(sql, &error);
     if (!error.empty()) return error;

@@ -297,19 +297,17 @@ void CKLl_WS::ShowSourceCells() {
   // and the work-order numbers of all the lines in one statement.
   std::map<int64_t, std::string> programNames;
   std::map<int64_t, std::string> orderNumbers;
-  db::Sql numbers(
-      "select B.单据明细ID, A.工单号码 from wsdj A join wsdjpj B on A.单据ID=B.单据ID where "
-      "A.smark='02' and B.单据明细ID in (");
-  bool anyLine = false;
+  std::vector<int64_t> lines;
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
     const int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
-    if (line == 0 || !orderNumbers.emplace(line, std::string()).second) continue;
-    if (anyLine) numbers.Raw(",");
-    numbers.Key(line);
-    anyLine = true;
+    if (line != 0 && orderNumbers.emplace(line, std::string()).second) lines.push_back(line);
   }
-  if (anyLine) {
-    auto rows = runner.OpenOrThrow(numbers.Raw(")"));
+  if (!lines.empty()) {
+    auto rows = runner.OpenOrThrow(
+        db::Sql("select B.单据明细ID, A.工单号码 from wsdj A join wsdjpj B on A.单据ID=B.单据ID "
+                "where A.smark='02' and B.单据明细ID in (")
+            .Keys(lines)
+            .Raw(")"));
     for (; !rows->Eof(); rows->MoveNext()) {
       orderNumbers[rows->Field(0).ToLong()] = rows->Field(1).ToText();
     }
@@ -319,11 +317,12 @@ void CKLl_WS::ShowSourceCells() {
     if (program != 0) {
       auto known = programNames.find(program);
       if (known == programNames.end()) {
-        known = programNames
-                    .emplace(program, runner.ScalarTextOrThrow(
-                                          db::Sql("select progname from xt_objects where progID=")
-                                              .Key(program)))
-                    .first;
+        known =
+            programNames
+                .emplace(program,
+                         runner.ScalarTextOrThrow(
+                             db::Sql("select progname from xt_objects where progID=").Key(program)))
+                .first;
       }
       grid.SetTextMatrix(row, RequisitionLines::kSourceType, known->second);
     }
