@@ -73,7 +73,10 @@ void ReportControl::BuildForm(const std::vector<FilterField>& filters) {
   grid_->SetFixedCols(0);
   grid_->SetEditable(false);
   grid_->SetToolTip(kGridTip);
-  grid_->OnDblClick = [this](int) { OnDoubleClick(); };
+  grid_->OnDblClick = [this](int) {
+    const int row = grid_->Row();
+    if (grid_->IsDataRow(row) && !grid_->IsSubtotalRow(row)) OpenRow(row);
+  };
   grid_->OnMouseDown = [this](int button, int shift, int x, int y) {
     events_.Raise("VsMouseDown", {button, shift, x, y});
   };
@@ -304,16 +307,15 @@ bool ReportControl::LoadRows(db::Recordset& records) {
 
 void ReportControl::ApplySavedLayout() {
   if (layoutFile_.empty()) return;
-  grid::Profile profile = grid::Profile::Load(grid::PathFromUtf8(layoutFile_));
+  grid::Profile profile = grid::Profile::Load(grid::PathFromUtf8(ShapedLayoutFile(layoutFile_)));
   // A file that cannot be read leaves the grid as the query made it.
   if (!profile.LoadError().empty()) return;
   grid::ApplyGridSettings(profile, *grid_, false);
 }
 
-void ReportControl::OnDoubleClick() {
-  const int row = grid_->Row();
+void ReportControl::OpenRow(int row) {
   const int cols = grid_->Cols();
-  if (cols < 2 || !grid_->IsDataRow(row) || grid_->IsSubtotalRow(row)) return;
+  if (cols < 2) return;
   const auto program = static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, cols - 2)));
   const auto id = static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, cols - 1)));
   if (program > 0 && id > 0) events_.Raise("Detaile", {program, id});
@@ -383,11 +385,11 @@ bool ReportControl::Print(PrintMode mode) {
 void ReportControl::DoGetFormStatus(const std::string& fileName) {
   layoutFile_ = fileName;
   // A missing or unreadable file leaves the window as it is.
-  grid::LoadFormStatusFile(grid::PathFromUtf8(fileName), form_, true);
+  grid::LoadFormStatusFile(grid::PathFromUtf8(ShapedLayoutFile(fileName)), form_, true);
 }
 
 void ReportControl::DoSaveFormStatus(const std::string& fileName) {
-  grid::SaveFormStatusFile(grid::PathFromUtf8(fileName), form_, false);
+  grid::SaveFormStatusFile(grid::PathFromUtf8(ShapedLayoutFile(fileName)), form_, false);
 }
 
 }  // namespace ws::reports

@@ -144,6 +144,11 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   }
   // A list's totals rows, added after the saved layout (which clears subtotal rows) was applied.
   virtual void AddTotalRows(forms::Grid& grid) { (void)grid; }
+  // A double-click or Enter on a data row: opens the document its last two cells name.
+  virtual void OpenRow(int row);
+  // The layout file of what the grid shows now: a list that shows rows of two shapes keeps a
+  // layout per shape, so that one's widths and hidden columns never land on the other's.
+  virtual std::string ShapedLayoutFile(const std::string& file) const { return file; }
   std::string Label(const char* name) const;
   // A date condition piece with the dialect's literal; nothing when the text is no date.
   static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,
@@ -159,7 +164,6 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // False when the user stopped the load.
   bool LoadRows(db::Recordset& records);
   void ApplySavedLayout();
-  void OnDoubleClick();
   bool Print(PrintMode mode);
   host::ISystem& System() const;
   void Fail(const std::string& tag, const std::string& what) const;
