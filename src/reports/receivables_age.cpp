@@ -1,6 +1,8 @@
 #include "reports/receivables_age.h"
 
 #include <algorithm>
+#include <deque>
+#include <iterator>
 #include <functional>
 #include <map>
 #include <memory>
@@ -96,18 +98,21 @@ class CustomerSums {
     }
     return customers_[at->second];
   }
-  std::vector<AgedCustomer>& All() { return customers_; }
+  std::deque<AgedCustomer>& All() { return customers_; }
   std::vector<AgedCustomer> ByName() {
-    std::sort(customers_.begin(), customers_.end(),
-              [](const AgedCustomer& a, const AgedCustomer& b) {
-                return std::tie(a.name, a.customerId) < std::tie(b.name, b.customerId);
-              });
+    std::vector<AgedCustomer> out(std::make_move_iterator(customers_.begin()),
+                                  std::make_move_iterator(customers_.end()));
+    std::sort(out.begin(), out.end(), [](const AgedCustomer& a, const AgedCustomer& b) {
+      return std::tie(a.name, a.customerId) < std::tie(b.name, b.customerId);
+    });
+    customers_.clear();
     index_.clear();
-    return std::move(customers_);
+    return out;
   }
 
  private:
-  std::vector<AgedCustomer> customers_;
+  // A deque: growing it never moves the customers already there.
+  std::deque<AgedCustomer> customers_;
   std::unordered_map<int64_t, size_t> index_;
 };
 
