@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ws::platform {
 
@@ -30,6 +32,19 @@ class ListCounts {
   // Keeps the figures of the list, forgetting the least recently stored list when full.
   void Store(const std::string& list, ListBlocks blocks);
   void Forget(const std::string& list);
+
+  // Every kept list as text, for a host that keeps the figures between sessions: they stay
+  // right as long as they are checked against the same database's block versions, which the
+  // navigator does before it trusts any of them.
+  std::string Serialize() const;
+  // Replaces what is kept by the lists of a Serialize text; false, nothing changed, when the
+  // text is not one.
+  bool Restore(std::string_view text);
+
+  // The same through a file: a missing or foreign file is no error, it only keeps nothing.
+  // Saving replaces the file whole (written aside, then renamed); answers the failure.
+  void RestoreFrom(const std::filesystem::path& file);
+  std::string SaveTo(const std::filesystem::path& file) const;
 
  private:
   struct Kept {

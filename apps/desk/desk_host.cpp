@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "db/catalogue.h"
 #include "desk/desk_dialogs.h"
 #include "desk/picker_popup.h"
 #include "desk/progress_dialog.h"
@@ -31,9 +32,18 @@ DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string sho
     return ShowNamedPicker(name, text);
   });
   menuError_ = menu_.Load(*db_);
+  const std::string shop = db::ShopId(*db_);
+  const std::string folder = system_->GetLoginInfo().workFolder;
+  if (!shop.empty() && !folder.empty()) {
+    countsFile_ = std::filesystem::path(folder) / ("lists-" + shop + ".counts");
+    system_->SharedListCounts()->RestoreFrom(countsFile_);
+  }
 }
 
-DeskHost::~DeskHost() = default;
+DeskHost::~DeskHost() {
+  // Figures that cannot be kept are only counted again next time.
+  if (!countsFile_.empty()) system_->SharedListCounts()->SaveTo(countsFile_);
+}
 
 void DeskHost::SetOpenFormHandler(platform::SystemObject::OpenFormHandler handler) {
   system_->SetOpenFormHandler(std::move(handler));

@@ -3,6 +3,7 @@
 // every subsystem's controls, and the program menu.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@ class DeskHost {
   // is kept in MenuError().
   DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string shopName,
            host::LoginInfo login, host::IDialogs* dialogs = nullptr);
+  // Keeps the lists' counts in the work folder for the next session.
   ~DeskHost();
   DeskHost(const DeskHost&) = delete;
   DeskHost& operator=(const DeskHost&) = delete;
@@ -53,6 +55,9 @@ class DeskHost {
   host::Registry registry_;
   platform::MenuModel menu_;
   std::string menuError_;
+  // Where the lists' block counts wait between sessions, so that the first form opened on a
+  // big list checks its blocks' versions instead of counting the list again.
+  std::filesystem::path countsFile_;
 };
 
 }  // namespace ws::desk

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <random>
 
 #include "db/price_summary.h"
 #include "db/runner.h"
@@ -653,7 +655,32 @@ std::vector<Sql> CatalogueStatements(Engine engine) {
                       .Key(CurrentVersion(subsystem))
                       .Raw(")"));
   }
+  out.push_back(ShopIdStatement());
   return out;
+}
+
+Sql ShopIdStatement() {
+  std::random_device device;
+  std::string id;
+  char digits[9];
+  for (int i = 0; i < 4; ++i) {
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(device()));
+    id += digits;
+  }
+  return Sql("INSERT INTO ws_meta (key, value) SELECT ")
+      .Text("shop")
+      .Raw(", ")
+      .Text(id)
+      .Raw(" WHERE NOT EXISTS (SELECT 1 FROM ws_meta WHERE key = ")
+      .Text("shop")
+      .Raw(")");
+}
+
+std::string ShopId(IDatabase& db) {
+  std::string error;
+  std::string id =
+      Runner(db).ScalarText(Sql("SELECT value FROM ws_meta WHERE key = ").Text("shop"), &error);
+  return error.empty() ? id : std::string();
 }
 
 std::optional<std::string> SchemaVersion(IDatabase& db) {

@@ -145,5 +145,11 @@ std::vector<Sql> CatalogueStatements(Engine engine);
 // The schema version of the database behind db ("2"), or nullopt when it carries no schema
 // mark of ours (no ws_meta table, or a different schema name).
 std::optional<std::string> SchemaVersion(IDatabase& db);
+// The statement that gives a database its own random identity in ws_meta ("shop"), unless it
+// has one: a copy made by backup keeps it, another shop's file never shares it. Whatever a host
+// keeps about a shop outside it (figures, caches) is kept under this name.
+Sql ShopIdStatement();
+// The identity, empty for a database from before identities (until its next upgrade).
+std::string ShopId(IDatabase& db);
 
 }  // namespace ws::db

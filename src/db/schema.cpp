@@ -369,6 +369,7 @@ std::string UpgradeSchema(IDatabase& db, std::string* notice, const std::vector<
     }
   }
   transaction.Run(SetMeta("version", std::string(kSchemaVersion)));
+  transaction.Run(ShopIdStatement());
   if (!transaction.Commit()) return transaction.Error();
   std::string listed;
   for (const auto& rows : blocked) {
