@@ -140,7 +140,7 @@ std::string VinWarning::Due(std::string_view text) {
   }
   if (vin == told_) return {};
   told_ = vin;
-  return "车架号 " + vin + "：\n" + check.Reason() + "。\n仅作提示，不影响保存，请核对。";
+  return "车架号 " + forms::Trim(text) + "：\n" + check.Reason() + "。\n" + kVinWarningEnd;
 }
 
 }  // namespace ws::masters

@@ -44,6 +44,9 @@ bool UsesCheckDigit(std::string_view vin);
 // anything else stays exactly as typed, for a chassis number is not always a VIN.
 std::string NormalizeVin(std::string_view typed);
 
+// How every VIN warning ends: the clerk may go on.
+inline constexpr const char* kVinWarningEnd = "仅作提示，不影响保存，请核对。";
+
 // The warning a window shows when the VIN field is left or the window saved: once for each text,
 // so leaving the field and then saving does not ask the clerk twice about the same number.
 class VinWarning {

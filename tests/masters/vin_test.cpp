@@ -80,7 +80,7 @@ TEST(VinTest, AWarningIsDueOncePerTextAndNotForAKnownOne) {
   EXPECT_EQ(warning.Due("1M8GDM9AXKP042788"), "");
   const std::string told = warning.Due("1m8gdm9a1kp042788");
   EXPECT_EQ(told,
-            "车架号 1M8GDM9A1KP042788：\n车架号第9位校验位应为“X”，现为“1”，可能有字符录错。\n"
+            "车架号 1m8gdm9a1kp042788：\n车架号第9位校验位应为“X”，现为“1”，可能有字符录错。\n"
             "仅作提示，不影响保存，请核对。");
   EXPECT_EQ(warning.Due(" 1M8GDM9A1KP042788"), "") << "the same number, however typed";
   EXPECT_NE(warning.Due("1M8GDM9A2KP042788"), "") << "another mistake is told";

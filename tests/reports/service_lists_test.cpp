@@ -383,9 +383,6 @@ TEST_F(ServiceListsTest, ListWindowsOpenTheRowsOrderAndSayWhyTheyAreEmpty) {
   EXPECT_FALSE(aging.Refresh());
 }
 
-}  // namespace
-}  // namespace ws::reports
-
 TEST_F(ServiceListsTest, VinListNamesTheVehiclesWhoseStoredVinFailsWithTheReason) {
   // 1: valid; 2: a misread check digit; 3: too short; a NULL, an empty and a European VIN
   // (no check digit) are not listed.
@@ -400,13 +397,16 @@ TEST_F(ServiceListsTest, VinListNamesTheVehiclesWhoseStoredVinFailsWithTheReason
   ASSERT_EQ(run.error, "");
   EXPECT_EQ(run.rows, 3);
   EXPECT_EQ(run.csv,
-            "车辆编号,车牌号,车架号,车主,车架号提示\n"
-            "V0,京G77777,L1111111111111111,,车架号第9位校验位应为“6”，现为“1”，可能有字符录错\n"
-            "V2,京B22222,LFV1111111111111 1,李四,车架号应为17位，现为18位\n"
-            "V3,京C33333,J100,顺达物流,车架号应为17位，现为4位\n");
+            "车辆编号,车牌号,车架号,车主,车架号提示\r\n"
+            "V0,京G77777,L1111111111111111,,车架号第9位校验位应为“6”，现为“1”，可能有字符录错\r\n"
+            "V2,京B22222,LFV1111111111111 1,李四,车架号应为17位，现为18位\r\n"
+            "V3,京C33333,J100,顺达物流,车架号应为17位，现为4位\r\n");
 
   shop::ReportFilters filters;
   filters.to = "2012-06-15";
   run = shop::RunList(host_.Db(), "vin", filters);
   EXPECT_TRUE(run.usage) << "the list takes no filter";
 }
+
+}  // namespace
+}  // namespace ws::reports
