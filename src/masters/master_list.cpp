@@ -38,6 +38,12 @@ void MasterList::BuildForm() {
   grid_->OnDblClick = [this](int) {
     if (grid_->DataRows() > 0 && CurrentRowId() > 0) RaiseEditForm(CurrentRowId(), 0);
   };
+  // The reason column lies past the right edge of most screens: the row taken tells it below.
+  grid_->OnRowChange = [this](int row) {
+    if (description_.vinColumn <= 0 || !grid_->IsDataRow(row)) return;
+    const std::string& reason = grid_->TextMatrix(row, grid_->Cols() - 1);
+    if (!reason.empty()) events_.Message("车架号" + reason);
+  };
   grid_->OnMouseDown = [this](int button, int shift, int x, int y) {
     events_.Raise("VsMouseDown", {button, shift, x, y});
   };

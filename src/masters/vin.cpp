@@ -116,12 +116,12 @@ std::string VinCheck::Reason() const {
     case VinProblem::None:
       return {};
     case VinProblem::Length:
-      return "车架号应为17位，现为" + std::to_string(length) + "位";
+      return "应为17位，现为" + std::to_string(length) + "位";
     case VinProblem::Character:
-      return "车架号第" + std::to_string(position) + "位“" + found +
-             "”不是允许的字符（只用数字和除I、O、Q以外的字母）";
+      return "第" + std::to_string(position) + "位“" + found +
+             "”不可用：只用数字和除I、O、Q外的字母";
     case VinProblem::CheckDigit:
-      return "车架号第9位校验位应为“" + std::string(1, expected) + "”，现为“" + found +
+      return "第9位校验位应为“" + std::string(1, expected) + "”，现为“" + found +
              "”，可能有字符录错";
   }
   return {};

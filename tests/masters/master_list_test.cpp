@@ -186,7 +186,10 @@ TEST_F(VehicleListTest, VinColumnSaysWhyAndTheMenuListsOnlyTheFailingVins) {
   };
   list_.Refresh();
   EXPECT_EQ(grid.ColCaption(grid.Cols() - 1), "车架号提示");
-  EXPECT_EQ(column(grid.Cols() - 1), (Texts{"", "", "", "车架号应为17位，现为4位", "", "", ""}));
+  EXPECT_EQ(column(grid.Cols() - 1), (Texts{"", "", "", "应为17位，现为4位", "", "", ""}));
+  Input::SelectRow(grid, 4);
+  EXPECT_EQ(host_.Sink().Messages().back(), "车架号应为17位，现为4位")
+      << "told as the row is taken";
 
   auto& menu = list_.Form().Get<forms::PopupMenu>(MasterList::kMenu);
   host_.Exec("update clzl set 车架号='1M8GDM9A1KP042788' where 车辆ID=2");

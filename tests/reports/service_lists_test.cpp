@@ -395,8 +395,8 @@ TEST_F(ServiceListsTest, VinListNamesTheVehiclesWhoseStoredVinFailsWithTheReason
   ASSERT_EQ(run.error, "");
   EXPECT_EQ(run.csv,
             "车辆编号,车牌号,车架号,车主,车架号提示\r\n"
-            "V2,京C33333,J100,顺达物流,车架号应为17位，现为4位\r\n"
-            "V3,京B22222,LFV1111111111111 1,李四,车架号应为17位，现为18位\r\n");
+            "V2,京C33333,J100,顺达物流,应为17位，现为4位\r\n"
+            "V3,京B22222,LFV1111111111111 1,李四,应为17位，现为18位\r\n");
   shop::ReportFilters filters;
   filters.to = "2012-06-15";
   EXPECT_TRUE(shop::RunList(host_.Db(), "vin", filters).usage) << "the list takes no filter";
