@@ -27,7 +27,7 @@ const MasterListDescription& VehicleList() {
       .gridFormat =
           "行号|编号            |车牌号              |行驶证号        |发动机号       "
           "|车架号      |车型       |车名       |颜色     |车主      |AutoID"
-          "|车架号提示                                                  ",
+          "|车架号提示                              ",
       .idColumn = 10,
       .searchColumns = {1, 2, 4},
       .questionColumn = 2,

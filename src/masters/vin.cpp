@@ -118,11 +118,13 @@ std::string VinCheck::Reason() const {
     case VinProblem::Length:
       return "应为17位，现为" + std::to_string(length) + "位";
     case VinProblem::Character:
-      return "第" + std::to_string(position) + "位“" + found +
-             "”不可用：只用数字和除I、O、Q外的字母";
+      // Short enough for the vehicle list's column: I, O and Q are letters, but not a VIN's.
+      if (found == "I" || found == "O" || found == "Q") {
+        return "第" + std::to_string(position) + "位不用“" + found + "”（易与1、0混淆）";
+      }
+      return "第" + std::to_string(position) + "位“" + found + "”不可用：只用数字和字母";
     case VinProblem::CheckDigit:
-      return "第9位校验位应为“" + std::string(1, expected) + "”，现为“" + found +
-             "”，可能有字符录错";
+      return "第9位校验位应为“" + std::string(1, expected) + "”，现为“" + found + "”";
   }
   return {};
 }
@@ -140,7 +142,11 @@ std::string VinWarning::Due(std::string_view text) {
   }
   if (vin == told_) return {};
   told_ = vin;
-  return "车架号 " + forms::Trim(text) + "：\n" + check.Reason() + "。\n" + kVinWarningEnd;
+  // A wrong check digit says only that one of the seventeen was misread, not which.
+  const char* misread =
+      check.problem == VinProblem::CheckDigit ? "可能是其中某一位录错，不一定是第9位。\n" : "";
+  return "车架号 " + forms::Trim(text) + "：\n" + check.Reason() + "。\n" + misread +
+         kVinWarningEnd;
 }
 
 }  // namespace ws::masters
