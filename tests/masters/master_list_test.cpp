@@ -185,7 +185,6 @@ TEST_F(VehicleListTest, VinColumnSaysWhyAndTheMenuListsOnlyTheFailingVins) {
     return texts;
   };
   list_.Refresh();
-  EXPECT_EQ(grid.ColCaption(grid.Cols() - 1), "车架号提示");
   EXPECT_EQ(column(grid.Cols() - 1), (Texts{"", "", "", "应为17位，现为4位", "", "", ""}));
   Input::SelectRow(grid, 4);
   EXPECT_EQ(host_.Sink().Messages().back(), "车架号应为17位，现为4位")
@@ -198,8 +197,6 @@ TEST_F(VehicleListTest, VinColumnSaysWhyAndTheMenuListsOnlyTheFailingVins) {
   EXPECT_EQ(host_.Sink().Messages().back(), "车架号有误2条，共7条记录");
   menu.OnPopup();
   EXPECT_EQ(menu.Items().back().caption, "显示全部车辆");
-  ASSERT_TRUE(Input::MenuChoice(menu, "VinFaults"));
-  EXPECT_EQ(grid.DataRows(), 7);
 }
 
 }  // namespace
