@@ -12,8 +12,10 @@
 #include "forms/grid_pack.h"
 #include "forms/input.h"
 #include "host/registry.h"
+#include "masters/vin_faults.h"
 #include "platform/system_object.h"
 #include "reports/js_rpt.h"
+#include "reports/list_grid.h"
 #include "reports/receivables_age.h"
 #include "reports/register.h"
 #include "reports/service_due.h"
@@ -123,7 +125,7 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
 }
 
 bool IsListName(const std::string& name) {
-  return name == "history" || name == "due" || name == "aging";
+  return name == "history" || name == "due" || name == "aging" || name == "vin";
 }
 
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
@@ -133,10 +135,11 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
       {"--customer", filters.customer.has_value()},  {"--vehicle", filters.vehicle.has_value()},
       {"--number", filters.number.has_value()},      {"--category", filters.category.has_value()},
       {"--collector", filters.collector.has_value()}};
-  const std::vector<std::string> takes = name == "history" ? std::vector<std::string>{"--vehicle"}
-                                         : name == "due"
-                                             ? std::vector<std::string>{"--from", "--to"}
-                                             : std::vector<std::string>{"--to", "--customer"};
+  const std::vector<std::string> takes =
+      name == "history" ? std::vector<std::string>{"--vehicle"}
+      : name == "due"   ? std::vector<std::string>{"--from", "--to"}
+      : name == "vin"   ? std::vector<std::string>{}
+                        : std::vector<std::string>{"--to", "--customer"};
   for (const auto& [option, set] : given) {
     if (set && std::find(takes.begin(), takes.end(), option) == takes.end()) {
       return Refused(name + " has no " + option + " filter");
@@ -168,8 +171,16 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
                                    : reports::LoadAgeSummary(database, asOf);
     if (!aged.error.empty()) return Refused(aged.error);
     reports::FillAgeGrid(aged, grid);
+  } else if (name == "vin") {
+    const auto faults = masters::LoadVinFaults(database);
+    if (!faults.error.empty()) return ReportRun{faults.error, false, {}, 0};
+    reports::SetupListGrid(
+        grid, {{"车辆编号", 10}, {"车牌号", 10}, {"车架号", 20}, {"车主", 16}, {"车架号提示", 40}});
+    for (const auto& fault : faults.rows) {
+      reports::AddListRow(grid, {fault.number, fault.plate, fault.vin, fault.owner, fault.reason});
+    }
   } else {
-    return Refused("unknown list '" + name + "' (history, due or aging)");
+    return Refused("unknown list '" + name + "' (history, due, aging or vin)");
   }
   return Output(grid, filters, name);
 }

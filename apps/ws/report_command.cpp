@@ -17,13 +17,15 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "       ws report --db FILE|URL due --from DATE --to DATE [--csv OUT] [--xlsx OUT]\n"
          "       ws report --db FILE|URL aging --to DATE [--customer TEXT] [--csv OUT] [--xlsx "
          "OUT]\n"
+         "       ws report --db FILE|URL vin [--csv OUT] [--xlsx OUT]\n"
          "\n"
          "Runs a query report on the shop database FILE as its window does and writes the grid\n"
          "as CSV (UTF-8, a header line of the shown columns, then one line per row).\n"
          "WS_RPT lists repair orders, JS_RPT settlements and receipts.\n"
          "history lists every visit of a vehicle, newest first; due the vehicles due for a\n"
          "service between --from and --to; aging the receivables by age on the day --to, per\n"
-         "customer.\n"
+         "customer; vin every vehicle whose stored chassis number (VIN) fails its check, with\n"
+         "the reason.\n"
          "\n"
          "Filters (as typed into the report's fields; lookups take a code or a name):\n"
          "  --from yyyy-mm-dd   arrival date (WS_RPT) or receipt date (JS_RPT) from\n"
@@ -58,7 +60,7 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     return *exit;
   }
   if (arguments.Positional().empty()) {
-    return Usage(err, "name the report (WS_RPT, JS_RPT, history, due or aging)");
+    return Usage(err, "name the report (WS_RPT, JS_RPT, history, due, aging or vin)");
   }
   const std::string report = arguments.Positional()[0];
 

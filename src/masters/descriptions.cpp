@@ -26,7 +26,8 @@ const MasterListDescription& VehicleList() {
           "   order by 车辆编号,车牌号",
       .gridFormat =
           "行号|编号            |车牌号              |行驶证号        |发动机号       "
-          "|车架号      |车型       |车名       |颜色     |车主      |AutoID",
+          "|车架号      |车型       |车名       |颜色     |车主      |AutoID"
+          "|车架号提示                              ",
       .idColumn = 10,
       .searchColumns = {1, 2, 4},
       .questionColumn = 2,
@@ -37,7 +38,8 @@ const MasterListDescription& VehicleList() {
       .deletedText = "成功删除数据,往来ID号=",
       .menuNew = "新建车辆信息",
       .menuEdit = "修改车辆信息",
-      .menuDelete = "删除车辆信息"};
+      .menuDelete = "删除车辆信息",
+      .vinColumn = 5};
   return list;
 }
 
@@ -126,7 +128,8 @@ const MasterCardDescription& VehicleCard() {
                       {"车牌号", "车牌号", host::FindKind::Text},
                       {"发动机号", "发动机号", host::FindKind::Text},
                       {"车架号", "车架号", host::FindKind::Text},
-                      {"公司名称", "车主", host::FindKind::Text}}};
+                      {"公司名称", "车主", host::FindKind::Text}},
+      .vinField = 4};
   return card;
 }
 

@@ -44,6 +44,9 @@ void MasterCard::SetupForm() {
       field.OnLeave = [this, &field, lookup] { ResolveLookup(field, *lookup); };
       field.OnPickerRequest = [this, &field, lookup] { PickLookup(field, *lookup); };
     }
+    if (static_cast<int>(i) == description_.vinField) {
+      field.OnLeave = [this, &field] { LeaveVin(field); };
+    }
   }
   form_.Add<forms::CheckBox>(kCopyOnNew).SetCaption("保留内容");
 }
@@ -85,6 +88,7 @@ void MasterCard::ShowRecord(const db::Recordset& records, const std::string& pos
     field.MarkValid();
   }
   MarkShown(records.Long(description_.keyColumn));
+  vinWarning_.Forget();
   SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
 }
 
@@ -95,6 +99,7 @@ void MasterCard::ClearForm() {
     field.MarkValid();
   }
   ForgetShown();
+  vinWarning_.Forget();
   SetRecordLabel("记录：0/0");
 }
 
@@ -240,6 +245,21 @@ void MasterCard::PickLookup(forms::Field& field, const LookupDescription& lookup
     SetDirty(true);
     return true;
   });
+}
+
+// --- The VIN.
+
+void MasterCard::LeaveVin(forms::Field& field) {
+  // Typed in lower case, a VIN is kept in capitals as on the car; a stored one changes only when
+  // someone types it.
+  field.SetText(NormalizeVin(field.Text()));
+  WarnVin();
+}
+
+void MasterCard::WarnVin() {
+  if (description_.vinField < 0 || !HasSystem()) return;
+  std::string warning = vinWarning_.Due(FieldAt(description_.vinField).Text());
+  if (!warning.empty()) Ask(warning, kBoxTitle, host::MsgButtons::Ok, host::MsgIcon::Exclamation);
 }
 
 // --- Save.
@@ -391,6 +411,8 @@ db::Sql MasterCard::InsertStatement(int64_t id) const {
 
 bool MasterCard::Save() {
   if (!Validate()) return false;
+  // A warning only: the clerk reads it and the save goes on.
+  WarnVin();
   const bool editing = CurrentId() > 0;
   int64_t id = CurrentId();
   if (!editing) {

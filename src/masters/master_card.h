@@ -23,6 +23,7 @@
 #include "db/sql.h"
 #include "forms/field.h"
 #include "host/document_control.h"
+#include "masters/vin.h"
 
 namespace ws::masters {
 
@@ -88,6 +89,9 @@ struct MasterCardDescription {
   std::string inUseText;
   std::string deletedText;                    // + id
   std::vector<host::FindColumn> findColumns;  // what Find and Filter search by
+  // The field holding a VIN, judged as it is left and as the card saves (masters/vin.h); -1 for
+  // none.
+  int vinField = -1;
 };
 
 class MasterCard : public host::DocumentControl {
@@ -173,8 +177,12 @@ class MasterCard : public host::DocumentControl {
   std::string KeyCondition(int64_t id) const;
   void ResolveLookup(forms::Field& field, const LookupDescription& lookup);
   void PickLookup(forms::Field& field, const LookupDescription& lookup);
+  // The VIN field left: kept in capitals as on the car, and a box when it fails.
+  void LeaveVin(forms::Field& field);
+  void WarnVin();
 
   const MasterCardDescription& description_;
+  VinWarning vinWarning_;
 };
 
 }  // namespace ws::masters

@@ -9,6 +9,7 @@
 #include "db/value.h"
 #include "forms/grid_search.h"
 #include "grid/layout.h"
+#include "masters/vin.h"
 
 namespace ws::masters {
 
@@ -36,6 +37,12 @@ void MasterList::BuildForm() {
   grid_->SetColHidden(description_.idColumn, true);
   grid_->OnDblClick = [this](int) {
     if (grid_->DataRows() > 0 && CurrentRowId() > 0) RaiseEditForm(CurrentRowId(), 0);
+  };
+  // The reason column lies past the right edge of most screens: the row taken tells it below.
+  grid_->OnRowChange = [this](int row) {
+    if (description_.vinColumn <= 0 || !grid_->IsDataRow(row)) return;
+    const std::string& reason = grid_->TextMatrix(row, grid_->Cols() - 1);
+    if (!reason.empty()) events_.Message("车架号" + reason);
   };
   grid_->OnMouseDown = [this](int button, int shift, int x, int y) {
     events_.Raise("VsMouseDown", {button, shift, x, y});
@@ -108,11 +115,18 @@ void MasterList::Load() {
     int keepRow = grid_->Row();
     grid_->SetRedraw(false);
     grid_->ClearData();
+    const int vinColumn = description_.vinColumn;
     for (; !records->Eof(); records->MoveNext()) {
+      std::string vinReason;
+      if (vinColumn > 0) {
+        vinReason = CheckVin(records->Field(vinColumn - 1).ToText()).Reason();
+        if (vinFaultsOnly_ && vinReason.empty()) continue;
+      }
       int row = grid_->AddRow();
       for (int f = 0; f < records->FieldCount() && f + 1 < grid_->Cols(); ++f) {
         grid_->SetTextMatrix(row, f + 1, records->Field(f).ToText());
       }
+      if (vinColumn > 0) grid_->SetTextMatrix(row, grid_->Cols() - 1, vinReason);
     }
     grid_->RenumberRows();
     // The row the user was on stays current when it still exists (a refresh after the card
@@ -123,7 +137,10 @@ void MasterList::Load() {
       grid_->SetRow(grid_->IsDataRow(keepRow) ? keepRow : grid_->FixedRows());
     }
 
-    std::string count = "共" + std::to_string(records->RecordCount()) + "条记录";
+    std::string count = vinFaultsOnly_
+                            ? "车架号有误" + std::to_string(grid_->DataRows()) + "条，共" +
+                                  std::to_string(records->RecordCount()) + "条记录"
+                            : "共" + std::to_string(records->RecordCount()) + "条记录";
     countLabel_->SetCaption(count);
     events_.Message(count);
     records->Close();
@@ -248,6 +265,16 @@ void MasterList::BuildMenu() {
   menu_->AddItem(description_.menuEdit, "Edit", "PDM");
   menu_->AddItem("-", "", "PDM");
   menu_->AddItem(description_.menuDelete, "Delete", "PDM");
+  if (description_.vinColumn > 0) {
+    menu_->AddItem("-", "", "PDM");
+    menu_->AddItem(vinFaultsOnly_ ? kVinFaultsAll : kVinFaultsOnly, "VinFaults", "PDM");
+  }
+}
+
+void MasterList::SetVinFaultsOnly(bool on) {
+  if (description_.vinColumn <= 0 || on == vinFaultsOnly_) return;
+  vinFaultsOnly_ = on;
+  Refresh();
 }
 
 void MasterList::OnMenuItem(const std::string& key) {
@@ -257,6 +284,8 @@ void MasterList::OnMenuItem(const std::string& key) {
     if (int64_t id = CurrentRowId(); id > 0) RaiseEditForm(id, 2);
   } else if (key == "Delete") {
     FileDelete();
+  } else if (key == "VinFaults") {
+    SetVinFaultsOnly(!vinFaultsOnly_);
   }
 }
 

@@ -36,6 +36,9 @@ struct MasterListDescription {
   std::string deleteStatement;  // + id
   std::string deletedText;      // + id: the success notice
   std::string menuNew, menuEdit, menuDelete;
+  // A column holding a VIN: the grid's last column shows why it fails (masters/vin.h), and the
+  // menu offers to list only the rows that fail. 0 for none.
+  int vinColumn = 0;
 };
 
 class MasterList : public host::IControl, public host::IFormUI, public host::IDesignUI {
@@ -50,6 +53,8 @@ class MasterList : public host::IControl, public host::IFormUI, public host::IDe
   static constexpr const char* kFilterMode = "ChkFind";
   static constexpr const char* kMenu = "m_cMenu";
   static constexpr const char* kSearchHint = "提示：按回车键选择完毕！";
+  static constexpr const char* kVinFaultsOnly = "只看车架号有误的车辆";
+  static constexpr const char* kVinFaultsAll = "显示全部车辆";
 
   // --- IControl
   std::string ClassName() const override { return description_.className; }
@@ -116,6 +121,9 @@ class MasterList : public host::IControl, public host::IFormUI, public host::IDe
   int WheelRange() const { return wheelRange_; }
   int WheelTopRow(int position) const;
   const MasterListDescription& Description() const { return description_; }
+  // Whether the list holds only the rows whose VIN fails; a change reloads the list.
+  bool VinFaultsOnly() const { return vinFaultsOnly_; }
+  void SetVinFaultsOnly(bool on);
 
  private:
   void BuildForm();
@@ -145,6 +153,7 @@ class MasterList : public host::IControl, public host::IFormUI, public host::IDe
   int64_t requestedId_ = 0;
   double scrollRate_ = 5;
   int wheelRange_ = 0;
+  bool vinFaultsOnly_ = false;
 };
 
 }  // namespace ws::masters

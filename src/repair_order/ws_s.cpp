@@ -147,6 +147,8 @@ std::string WS_S::ListWindow() {
 
 void WS_S::ShowDetails(const db::Recordset&) {
   pendingLookups_.clear();
+  // A stored chassis number is the vehicle list's to report; the order warns about a typed one.
+  vinWarning_.Known(Header(kChassis).Text());
   if (!LoadLines(*items_, CurrentId()) || !LoadLines(*parts_, CurrentId())) return;
   RecalcTotals();
 }
@@ -169,6 +171,8 @@ bool WS_S::KeepsValues() const {
 
 void WS_S::AfterClear() {
   pendingLookups_.clear();
+  // What a kept order carries over was not typed.
+  vinWarning_.Known(Header(kChassis).Text());
   for (const char* name : {kItemGrid, kPartGrid}) {
     if (auto* grid = form_.FindAs<forms::Grid>(name)) grid->RenumberRows();
   }

@@ -26,6 +26,7 @@
 
 #include "db/recordset.h"
 #include "framework/document.h"
+#include "masters/vin.h"
 #include "repair_order/line_grid.h"
 #include "repair_order/order_sql.h"
 
@@ -114,6 +115,9 @@ class WS_S : public framework::Document {
   void ResolvePlate();
   void ApplyVehicle(const PickedRow& picked);
   void ApplyLastVisit(int64_t vehicleId);
+  // The chassis number (a VIN) is warned about, never refused: as it is left and as the order
+  // saves, once for each text.
+  void WarnVin();
 
   // --- Save (ws_s_save.cpp): the hooks of the document save.
   bool ValidateSave() override;
@@ -129,6 +133,7 @@ class WS_S : public framework::Document {
   std::unique_ptr<LineGrid> parts_;
   // Lookup fields typed into since they were last resolved.
   std::set<int> pendingLookups_;
+  masters::VinWarning vinWarning_;
 };
 
 }  // namespace ws::repair_order

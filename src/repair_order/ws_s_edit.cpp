@@ -41,6 +41,11 @@ void WS_S::ForwardOpenForm(const std::string& program, const std::string& a, con
 
 void WS_S::FieldLeft(int index) {
   framework::Document::FieldLeft(index);
+  if (index == kChassis) {
+    // Typed in capitals as on the car; a chassis number filled from the vehicle stays as stored.
+    Header(kChassis).SetText(masters::NormalizeVin(Header(kChassis).Text()));
+    WarnVin();
+  }
   if (!pendingLookups_.erase(index)) return;
   if (index == kPlate) {
     ResolvePlate();
@@ -90,6 +95,7 @@ void WS_S::ApplyVehicle(const PickedRow& picked) {
   Header(kPlate).MarkValid();
   Header(kEngine).SetText(bag.Text("i发动机号"));
   Header(kChassis).SetText(bag.Text("i车架号"));
+  vinWarning_.Known(Header(kChassis).Text());
   Header(kModel).SetText(bag.Text("i车型"));
   Header(kOwner).SetValue(bag.Text("i车主ID"), bag.Text("i车主"));
   Header(kOwner).MarkValid();
@@ -104,6 +110,11 @@ void WS_S::ApplyLastVisit(int64_t vehicleId) {
   for (int index : {kMaker, kPerson, kTelephone, kMileage}) {
     Header(index).SetText(records->Text(Schema().FieldOf(index)->column));
   }
+}
+
+void WS_S::WarnVin() {
+  std::string warning = vinWarning_.Due(Header(kChassis).Text());
+  if (!warning.empty()) Ask(warning, "提示：", host::MsgButtons::Ok, host::MsgIcon::Exclamation);
 }
 
 void WS_S::FieldPicker(int index) {

@@ -14,7 +14,10 @@ namespace ws::repair_order {
 namespace col = framework::col;
 
 bool WS_S::ValidateSave() {
-  return Guarded("IsCanSave:", [&] { return framework::Document::ValidateSave(); });
+  if (!Guarded("IsCanSave:", [&] { return framework::Document::ValidateSave(); })) return false;
+  // Told before anything is written; the clerk's answer does not stop the save.
+  WarnVin();
+  return true;
 }
 
 bool WS_S::SettleNumber(std::string& number) {

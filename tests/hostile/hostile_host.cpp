@@ -1,6 +1,8 @@
 #include "hostile_host.h"
 
 #include "forms/grid_search.h"
+#include "forms/text.h"
+#include "masters/vin.h"
 #include "pickers/picker_control.h"
 
 namespace ws::hostile {
@@ -62,7 +64,10 @@ void HostileTest::SetUp() {
 std::string HostileTest::Failures() {
   std::string text;
   for (const auto& message : Sink().ErrMessages()) text += message + "\n";
-  for (const auto& box : Dialogs().Boxes()) text += box.text + "\n";
+  for (const auto& box : Dialogs().Boxes()) {
+    // A hostile chassis number is no VIN: the order says so and saves it all the same.
+    if (!forms::EndsWith(box.text, masters::kVinWarningEnd)) text += box.text + "\n";
+  }
   return text;
 }
 

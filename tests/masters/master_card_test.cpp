@@ -270,5 +270,30 @@ TEST_F(CardTestBase, ServiceIntervalsAreWholeNumbersAboveZeroOrNone) {
   EXPECT_EQ(host_.Scalar("select count(*) from PDMWXXM where 编码 like 'S%'").ToLong(), 3);
 }
 
+TEST_F(CardTestBase, VehicleVinIsWarnedAboutAsLeftAndAsSavedAndAlwaysStored) {
+  Open(VehicleCard(), 200012);
+  const auto stored = [&] { return host_.Scalar("select 车架号 from clzl").ToText(); };
+  ASSERT_TRUE(card_->FileNew());
+  Type(0, "V9");
+  Type(1, "京Z99999");
+  Type(4, " 1m8gdm9a1kp042788 ");
+  EXPECT_EQ(Field(4).Text(), "1M8GDM9A1KP042788") << "a VIN typed in lower case";
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].text.find("第9位校验位应为“X”"), std::string::npos) << Boxes()[0].text;
+  ASSERT_TRUE(card_->FileSave());
+  EXPECT_EQ(Boxes().size(), 1u) << "the number left is not asked about again";
+  EXPECT_EQ(stored(), "1M8GDM9A1KP042788");
+  // Shown again, its failing VIN is told as the card saves; what is no VIN is kept as typed.
+  ASSERT_TRUE(card_->FileEdit());
+  Type(5, "轿车");
+  ASSERT_TRUE(card_->FileSave());
+  EXPECT_EQ(Boxes().size(), 2u);
+  ASSERT_TRUE(card_->FileEdit());
+  Type(4, " c2184847");
+  ASSERT_TRUE(card_->FileSave());
+  EXPECT_EQ(Boxes().size(), 3u);
+  EXPECT_EQ(stored(), " c2184847");
+}
+
 }  // namespace
 }  // namespace ws::masters

@@ -175,5 +175,29 @@ TEST_F(VehicleListTest, OwnerJoinedAndAFailedDeleteKeepsTheRow) {
   EXPECT_EQ(list_.Grid().DataRows(), 7);
 }
 
+TEST_F(VehicleListTest, VinColumnSaysWhyAndTheMenuListsOnlyTheFailingVins) {
+  host_.Exec("update clzl set 车架号='1M8GDM9AXKP042788' where 车辆ID in (1,2)");
+  host_.Exec("update clzl set 车架号='J100' where 车辆ID=4");
+  forms::Grid& grid = list_.Grid();
+  const auto column = [&](int col) {
+    Texts texts;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) texts.push_back(grid.TextMatrix(r, col));
+    return texts;
+  };
+  list_.Refresh();
+  EXPECT_EQ(column(grid.Cols() - 1), (Texts{"", "", "", "应为17位，现为4位", "", "", ""}));
+  Input::SelectRow(grid, 4);
+  EXPECT_EQ(host_.Sink().Messages().back(), "车架号应为17位，现为4位")
+      << "told as the row is taken";
+
+  auto& menu = list_.Form().Get<forms::PopupMenu>(MasterList::kMenu);
+  host_.Exec("update clzl set 车架号='1M8GDM9A1KP042788' where 车辆ID=2");
+  ASSERT_TRUE(Input::MenuChoice(menu, "VinFaults"));
+  EXPECT_EQ(column(1), (Texts{"V2", "V4"}));
+  EXPECT_EQ(host_.Sink().Messages().back(), "车架号有误2条，共7条记录");
+  menu.OnPopup();
+  EXPECT_EQ(menu.Items().back().caption, "显示全部车辆");
+}
+
 }  // namespace
 }  // namespace ws::masters

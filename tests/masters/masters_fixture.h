@@ -46,7 +46,7 @@ inline const MasterCase kMasterCases[] = {
      "insert into WSDJ (单据ID,progid,smark,车辆ID) values (900+",
      "车辆信息", 10, 4, true,
      "不能删除已启用的车辆信息!", "成功删除数据,往来ID号=",
-     {"新建车辆信息", "修改车辆信息", "-", "删除车辆信息"},
+     {"新建车辆信息", "修改车辆信息", "-", "删除车辆信息", "-", "只看车架号有误的车辆"},
      "clAdd_S", "编号", "车牌号",
      "不能删除已启用的车辆!", "成功删除数据,往来ID号="},
     {"Item", &ItemList, &ItemCard, 200013, "PDMWXXM", "AutoID", "编码", "维修项目", "项目属性",

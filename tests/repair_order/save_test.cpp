@@ -276,5 +276,26 @@ TEST_F(SaveTest, RequestedOrderListBecomesTheNewOrderAndAKeptOrderIsACopy) {
   EXPECT_EQ(Text("select smark from WSDJ where 单据ID=" + std::to_string(order_.GetID())), "01");
 }
 
+TEST_F(SaveTest, ATypedChassisNumberThatFailsIsWarnedAboutAndStillSaved) {
+  ASSERT_TRUE(Start());
+  // The car's stored chassis number (J100) is no VIN, but it was not typed: the vehicle list
+  // reports it, the counter is not asked.
+  TypeNewOrder();
+  Type(WS_S::kChassis, "l1111111111111111");  // a Chinese VIN whose check digit is 6
+  EXPECT_EQ(F(WS_S::kChassis).Text(), "L1111111111111111");
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find("第9位校验位应为“6”，现为“1”"), std::string::npos) << Boxes()[0];
+  ASSERT_TRUE(order_.FileSave());
+  EXPECT_EQ(Text("select 车架号 from clzl where 车辆ID=1"), "L1111111111111111");
+  // Saved, shown again or taken from the car on a new order, it is the stored number.
+  ASSERT_TRUE(order_.FileEdit());
+  Type(WS_S::kEngine, "E2");
+  ASSERT_TRUE(order_.FileSave());
+  TypeNewOrder();
+  ASSERT_TRUE(order_.FileSave());
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Rows("WSDJ"), 2);
+}
+
 }  // namespace
 }  // namespace ws::repair_order

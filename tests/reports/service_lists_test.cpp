@@ -383,5 +383,24 @@ TEST_F(ServiceListsTest, ListWindowsOpenTheRowsOrderAndSayWhyTheyAreEmpty) {
   EXPECT_FALSE(aging.Refresh());
 }
 
+TEST_F(ServiceListsTest, VinListNamesTheVehiclesWhoseStoredVinFailsWithTheReason) {
+  // Valid, too long, too short, none and empty: the failing two in vehicle-number order.
+  host_.Exec("update clzl set 车辆编号='V1', 车架号='1m8gdm9axkp042788' where 车辆ID=1");
+  host_.Exec("update clzl set 车辆编号='V3', 车架号='LFV1111111111111 1' where 车辆ID=2");
+  host_.Exec("update clzl set 车辆编号='V2', 车架号='J100' where 车辆ID=3");
+  host_.Exec(
+      "insert into clzl (车辆ID,车辆编号,车牌号,车架号) values (4,'V4','京D4',NULL),"
+      "(5,'V5','京E5','')");
+  shop::ReportRun run = shop::RunList(host_.Db(), "vin", {});
+  ASSERT_EQ(run.error, "");
+  EXPECT_EQ(run.csv,
+            "车辆编号,车牌号,车架号,车主,车架号提示\r\n"
+            "V2,京C33333,J100,顺达物流,应为17位，现为4位\r\n"
+            "V3,京B22222,LFV1111111111111 1,李四,应为17位，现为18位\r\n");
+  shop::ReportFilters filters;
+  filters.to = "2012-06-15";
+  EXPECT_TRUE(shop::RunList(host_.Db(), "vin", filters).usage) << "the list takes no filter";
+}
+
 }  // namespace
 }  // namespace ws::reports
