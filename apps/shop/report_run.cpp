@@ -4,16 +4,21 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "db/date.h"
 #include "db/default_config.h"
+#include "db/value.h"
 #include "forms/grid_pack.h"
 #include "forms/input.h"
 #include "host/registry.h"
 #include "platform/system_object.h"
+#include "reports/issued_billed.h"
 #include "reports/js_rpt.h"
+#include "reports/list_reports.h"
+#include "reports/period_checklist.h"
 #include "reports/receivables_age.h"
 #include "reports/register.h"
 #include "reports/service_due.h"
@@ -82,6 +87,7 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   std::unique_ptr<host::IControl> control =
       className == "WS_RPT" || className == "JS_RPT" ? registry.Create(className) : nullptr;
   if (!control) return Refused("unknown report '" + className + "' (WS_RPT or JS_RPT)");
+  if (filters.period) return Refused(className + " has no --period filter");
   auto& report = dynamic_cast<reports::ReportControl&>(*control);
   const bool repairOrders = className == "WS_RPT";
 
@@ -123,7 +129,8 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
 }
 
 bool IsListName(const std::string& name) {
-  return name == "history" || name == "due" || name == "aging";
+  return name == "history" || name == "due" || name == "aging" || name == "issued" ||
+         name == "checklist";
 }
 
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
@@ -132,11 +139,18 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
       {"--from", filters.from.has_value()},          {"--to", filters.to.has_value()},
       {"--customer", filters.customer.has_value()},  {"--vehicle", filters.vehicle.has_value()},
       {"--number", filters.number.has_value()},      {"--category", filters.category.has_value()},
-      {"--collector", filters.collector.has_value()}};
-  const std::vector<std::string> takes = name == "history" ? std::vector<std::string>{"--vehicle"}
-                                         : name == "due"
-                                             ? std::vector<std::string>{"--from", "--to"}
-                                             : std::vector<std::string>{"--to", "--customer"};
+      {"--collector", filters.collector.has_value()}, {"--period", filters.period.has_value()}};
+  const std::map<std::string, std::vector<std::string>> filtersOf = {
+      {"history", {"--vehicle"}},
+      {"due", {"--from", "--to"}},
+      {"aging", {"--to", "--customer"}},
+      {"issued", {"--from", "--to", "--number"}},
+      {"checklist", {"--period"}}};
+  const auto known = filtersOf.find(name);
+  if (known == filtersOf.end()) {
+    return Refused("unknown list '" + name + "' (history, due, aging, issued or checklist)");
+  }
+  const std::vector<std::string>& takes = known->second;
   for (const auto& [option, set] : given) {
     if (set && std::find(takes.begin(), takes.end(), option) == takes.end()) {
       return Refused(name + " has no " + option + " filter");
@@ -166,8 +180,22 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     const auto aged = reports::LoadReceivablesByAge(database, filters.to.value_or(""), customer);
     if (!aged.error.empty()) return Refused(aged.error);
     reports::FillAgeGrid(aged, grid);
+  } else if (name == "issued") {
+    const auto issued = reports::LoadIssuedAgainstBilled(database, filters.from.value_or(""),
+                                                         filters.to.value_or(""),
+                                                         filters.number.value_or(""));
+    if (!issued.error.empty()) return Refused(issued.error);
+    reports::FillIssuedGrid(issued, grid);
   } else {
-    return Refused("unknown list '" + name + "' (history, due or aging)");
+    // The period and its closing day as the shop's own options hold them.
+    UnattendedDialogs dialogs;
+    platform::SystemObject system(database, dialogs, {"管理员", db::Today(), {}});
+    const int period = filters.period ? static_cast<int>(db::NumericValue(*filters.period))
+                                      : reports::JZ_JC::CurrentPeriod(system);
+    const auto checklist = reports::LoadPeriodChecklist(
+        database, period, static_cast<int>(db::NumericValue(system.GetParameter(12, 3))));
+    if (!checklist.error.empty()) return Refused(checklist.error);
+    reports::FillChecklistGrid(checklist, grid);
   }
   return Output(grid, filters, name);
 }

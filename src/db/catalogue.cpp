@@ -118,7 +118,10 @@ std::vector<TableDef> BuildTables() {
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}},
                   // Receivables by age start from the orders still owed on, a few of all.
-                  {"ix_wsdj_balance", {"余额"}, false, "", 6}}});
+                  {"ix_wsdj_balance", {"余额"}, false, "", 6},
+                  // The issued-against-billed list and the period-close checklist read the
+                  // orders that arrived in a window, a month's among years of them.
+                  {"ix_wsdj_arrival", {"进厂日期"}, false, "", 9}}});
     t.back().trackedSince = 2;
     Versioned(t.back(), 3);
   }
@@ -232,7 +235,9 @@ std::vector<TableDef> BuildTables() {
        {"单据ID"},
        {{"ix_jxcdj_keyset", {"progID", "单据ID", "会计期间"}},
         {"ix_jxcdj_source", {"前置单据ID"}},
-        {"ix_jxcdj_number", {"单据编号"}}}});
+        {"ix_jxcdj_number", {"单据编号"}},
+        // The period-close checklist reads a period's requisitions by their date.
+        {"ix_jxcdj_date", {"progID", "操作日期"}, false, "", 9}}});
   t.back().trackedSince = 2;
   Versioned(t.back(), 3);
   t.push_back(

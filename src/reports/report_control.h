@@ -144,6 +144,15 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   }
   // A list's totals rows, added after the saved layout (which clears subtotal rows) was applied.
   virtual void AddTotalRows(forms::Grid& grid) { (void)grid; }
+  // The document a double click on that cell of a data row opens, as program number and id:
+  // the row's own, in the last two columns, unless a list keeps another document in a cell.
+  struct DocumentRef {
+    int64_t program = 0;
+    int64_t id = 0;
+  };
+  virtual DocumentRef DocumentAt(int row, int col) const;
+  // The program and id held in two columns of a row; zeros where the cells hold none.
+  DocumentRef DocumentIn(int row, int programCol) const;
   std::string Label(const char* name) const;
   // A date condition piece with the dialect's literal; nothing when the text is no date.
   static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,
