@@ -136,9 +136,9 @@ bool IsListName(const std::string& name) {
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
   // Each list takes only the filters it reads; any other is refused rather than ignored.
   const std::vector<std::pair<const char*, bool>> given = {
-      {"--from", filters.from.has_value()},          {"--to", filters.to.has_value()},
-      {"--customer", filters.customer.has_value()},  {"--vehicle", filters.vehicle.has_value()},
-      {"--number", filters.number.has_value()},      {"--category", filters.category.has_value()},
+      {"--from", filters.from.has_value()},           {"--to", filters.to.has_value()},
+      {"--customer", filters.customer.has_value()},   {"--vehicle", filters.vehicle.has_value()},
+      {"--number", filters.number.has_value()},       {"--category", filters.category.has_value()},
       {"--collector", filters.collector.has_value()}, {"--period", filters.period.has_value()}};
   const std::map<std::string, std::vector<std::string>> filtersOf = {
       {"history", {"--vehicle"}},
@@ -181,9 +181,8 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     if (!aged.error.empty()) return Refused(aged.error);
     reports::FillAgeGrid(aged, grid);
   } else if (name == "issued") {
-    const auto issued = reports::LoadIssuedAgainstBilled(database, filters.from.value_or(""),
-                                                         filters.to.value_or(""),
-                                                         filters.number.value_or(""));
+    const auto issued = reports::LoadIssuedAgainstBilled(
+        database, filters.from.value_or(""), filters.to.value_or(""), filters.number.value_or(""));
     if (!issued.error.empty()) return Refused(issued.error);
     reports::FillIssuedGrid(issued, grid);
   } else {

@@ -36,12 +36,5 @@ std::string FormatDateText(std::string_view stored);
 int PeriodOfDate(const Date& date, int closingDay);
 // The period n months back, one month at a time; n below 1 leaves it unchanged.
 int StepPeriodBack(int period, int months);
-// The first and the last day of a period under a closing day: the days PeriodOfDate puts in
-// it. nullopt for a period that is no year and month.
-struct DateWindow {
-  Date first;
-  Date last;
-};
-std::optional<DateWindow> WindowOfPeriod(int period, int closingDay);
 
 }  // namespace ws::db

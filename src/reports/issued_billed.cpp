@@ -147,8 +147,7 @@ class Reader {
     for (; !records->Eof(); records->MoveNext()) {
       auto order = orders.find(records->Long("前置单据ID"));
       if (order == orders.end()) continue;
-      if (order->second.settlementId == 0 ||
-          records->Long("单据ID") < order->second.settlementId) {
+      if (order->second.settlementId == 0 || records->Long("单据ID") < order->second.settlementId) {
         order->second.settlementId = records->Long("单据ID");
         order->second.settlementNumber = records->Text("单据编号");
       }
@@ -228,8 +227,7 @@ bool IssuedOrder::HasDifference() const {
 }
 
 IssuedAgainstBilled LoadIssuedAgainstBilled(db::IDatabase& database, const std::string& from,
-                                            const std::string& to,
-                                            const std::string& orderNumber) {
+                                            const std::string& to, const std::string& orderNumber) {
   IssuedAgainstBilled list;
   const std::string number = forms::Trim(orderNumber);
   std::string dayAfter;
@@ -254,22 +252,22 @@ IssuedAgainstBilled LoadIssuedAgainstBilled(db::IDatabase& database, const std::
   list.error = reader.Read(orders);
   if (!list.error.empty()) return list;
   reader.Distribute(orders);
-  for (auto& [id, order] : orders) {
+  for (auto& entry : orders) {
+    IssuedOrder& order = entry.second;
     if (!number.empty()) {
       list.orders.push_back(std::move(order));
       continue;
     }
     if (!order.HasDifference()) continue;
     // The window lists only what differs; the order's own view shows every part.
-    std::erase_if(order.parts,
-                  [&](const PartLine& part) { return order.DifferenceOf(part) == PartDifference::None; });
+    std::erase_if(order.parts, [&order](const PartLine& part) {
+      return order.DifferenceOf(part) == PartDifference::None;
+    });
     list.orders.push_back(std::move(order));
   }
-  std::sort(list.orders.begin(), list.orders.end(),
-            [](const IssuedOrder& a, const IssuedOrder& b) {
-              return std::tie(a.dateIn, a.number, a.orderId) <
-                     std::tie(b.dateIn, b.number, b.orderId);
-            });
+  std::sort(list.orders.begin(), list.orders.end(), [](const IssuedOrder& a, const IssuedOrder& b) {
+    return std::tie(a.dateIn, a.number, a.orderId) < std::tie(b.dateIn, b.number, b.orderId);
+  });
   if (!number.empty() && list.orders.empty()) list.error = "没有这个工单：" + number;
   return list;
 }
@@ -303,16 +301,17 @@ void FillIssuedGrid(const IssuedAgainstBilled& list, forms::Grid& grid, bool tot
         numbers += requisition.number;
       }
       const db::Amount& billed = part.BilledQuantity(settled);
-      const IssueDocument first = part.requisitions.empty() ? IssueDocument{} : part.requisitions[0];
-      AddListRow(grid, {order.number, order.dateIn, order.plate, part.code, part.name,
-                        MoneyCell(part.issuedQuantity.ToDouble()),
-                        MoneyCell(part.issuedAmount.ToDouble()), MoneyCell(billed.ToDouble()),
-                        MoneyCell(part.BilledAmount(settled).ToDouble()),
-                        MoneyCell((part.issuedQuantity - billed).ToDouble()),
-                        PartDifferenceCaption(order.DifferenceOf(part)), basis, numbers,
-                        first.program > 0 ? std::to_string(first.program) : "",
-                        first.id > 0 ? std::to_string(first.id) : "", std::to_string(order.program),
-                        std::to_string(order.orderId)});
+      const IssueDocument first =
+          part.requisitions.empty() ? IssueDocument{} : part.requisitions[0];
+      AddListRow(
+          grid, {order.number, order.dateIn, order.plate, part.code, part.name,
+                 MoneyCell(part.issuedQuantity.ToDouble()), MoneyCell(part.issuedAmount.ToDouble()),
+                 MoneyCell(billed.ToDouble()), MoneyCell(part.BilledAmount(settled).ToDouble()),
+                 MoneyCell((part.issuedQuantity - billed).ToDouble()),
+                 PartDifferenceCaption(order.DifferenceOf(part)), basis, numbers,
+                 first.program > 0 ? std::to_string(first.program) : "",
+                 first.id > 0 ? std::to_string(first.id) : "", std::to_string(order.program),
+                 std::to_string(order.orderId)});
     }
   }
   grid.SetColHidden(kIssuedRequisitionProgramCol, true);

@@ -38,8 +38,8 @@ struct PartLine {
   std::string name;
   db::Amount orderedQuantity;  // on the order's part lines
   db::Amount orderedAmount;
-  db::Amount issuedQuantity;  // by checked requisitions
-  db::Amount issuedAmount;    // at the actual issue amounts
+  db::Amount issuedQuantity;   // by checked requisitions
+  db::Amount issuedAmount;     // at the actual issue amounts
   db::Amount settledQuantity;  // on the settlement, when there is one
   db::Amount settledAmount;
   std::vector<IssueDocument> requisitions;  // by number

@@ -18,9 +18,9 @@ constexpr int64_t kRequisitionProgram = 200002;
 constexpr int64_t kSettlementProgram = 200003;
 constexpr int64_t kReceiptProgram = 200004;
 
-constexpr const char* kCaptions[kOpenKinds] = {
-    "工单未审核",     "领料单未审核", "结算单未审核", "收款单未审核",
-    "已审核未结算",   "结算后仍欠款", "领用与开单不符", "收款未核销完"};
+constexpr const char* kCaptions[kOpenKinds] = {"工单未审核",     "领料单未审核", "结算单未审核",
+                                               "收款单未审核",   "已审核未结算", "结算后仍欠款",
+                                               "领用与开单不符", "收款未核销完"};
 
 std::string DateText(const db::Recordset& records, const char* column) {
   return db::FormatDateText(records.Text(column)).substr(0, 10);
@@ -37,8 +37,13 @@ class ChecklistReader {
 
   // A date column inside the period.
   void Window(db::Sql& sql, const char* column) const {
-    sql.Raw(column).Raw(" >= ").Date(list_.from, "").Raw(" AND ").Raw(column).Raw(" < ").Date(
-        dayAfter_, "");
+    sql.Raw(column)
+        .Raw(" >= ")
+        .Date(list_.from, "")
+        .Raw(" AND ")
+        .Raw(column)
+        .Raw(" < ")
+        .Date(dayAfter_, "");
   }
 
   bool Read(const db::Sql& sql, const std::function<void(const db::Recordset&)>& take) {
@@ -139,8 +144,8 @@ class ChecklistReader {
   }
 
   bool PartsDiffer() {
-    const IssuedAgainstBilled issued = LoadIssuedAgainstBilled(runner_.Database(), list_.from,
-                                                               list_.to);
+    const IssuedAgainstBilled issued =
+        LoadIssuedAgainstBilled(runner_.Database(), list_.from, list_.to);
     if (!issued.error.empty()) {
       list_.error = issued.error;
       return false;
@@ -177,7 +182,7 @@ const char* OpenKindCaption(OpenKind kind) {
 PeriodChecklist LoadPeriodChecklist(db::IDatabase& database, int period, int closingDay) {
   PeriodChecklist list;
   list.period = period;
-  const auto window = db::WindowOfPeriod(period, closingDay);
+  const auto window = WindowOfPeriod(period, closingDay);
   if (!window) {
     list.error = "请输入会计期间(yyyymm)";
     return list;
@@ -185,13 +190,11 @@ PeriodChecklist LoadPeriodChecklist(db::IDatabase& database, int period, int clo
   list.from = window->first.Text();
   list.to = window->last.Text();
   ChecklistReader reader(database, list);
-  const bool read = reader.Orders(OpenKind::OrderUnchecked) &&
-                    reader.Requisitions() &&
+  const bool read = reader.Orders(OpenKind::OrderUnchecked) && reader.Requisitions() &&
                     reader.MoneyUnchecked(OpenKind::SettlementUnchecked, kSettlementProgram) &&
                     reader.MoneyUnchecked(OpenKind::ReceiptUnchecked, kReceiptProgram) &&
-                    reader.Orders(OpenKind::OrderUnsettled) &&
-                    reader.SettledWithBalance() && reader.PartsDiffer() &&
-                    reader.ReceiptsNotWrittenOff();
+                    reader.Orders(OpenKind::OrderUnsettled) && reader.SettledWithBalance() &&
+                    reader.PartsDiffer() && reader.ReceiptsNotWrittenOff();
   if (!read) {
     list.items.clear();
     return list;
@@ -203,7 +206,7 @@ PeriodChecklist LoadPeriodChecklist(db::IDatabase& database, int period, int clo
 }
 
 bool NearClosing(const db::Date& day, int period, int closingDay, int days) {
-  const auto window = db::WindowOfPeriod(period, closingDay);
+  const auto window = WindowOfPeriod(period, closingDay);
   if (!window || days < 1) return false;
   const auto left = DaysBetween(day.Text(), window->last.Text());
   return left && *left >= 0 && *left < days;

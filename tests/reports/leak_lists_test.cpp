@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "forms/input.h"
+#include "reports/calendar.h"
 #include "reports/issued_billed.h"
 #include "reports/list_reports.h"
 #include "reports/period_checklist.h"
@@ -174,14 +175,12 @@ TEST(PeriodWindowTest, APeriodHoldsTheDaysItsClosingDayGivesIt) {
     const char* first;
     const char* last;
   };
-  const std::vector<Case> cases = {{201206, 25, "2012-05-26", "2012-06-25"},
-                                   {201206, 0, "2012-06-01", "2012-06-30"},
-                                   {201201, 25, "2011-12-26", "2012-01-25"},
-                                   {201202, 30, "2012-01-31", "2012-02-29"},
-                                   {201203, 30, "2012-03-01", "2012-03-30"},
-                                   {201205, 31, "2012-05-01", "2012-05-31"}};
+  const std::vector<Case> cases = {
+      {201206, 25, "2012-05-26", "2012-06-25"}, {201206, 0, "2012-06-01", "2012-06-30"},
+      {201201, 25, "2011-12-26", "2012-01-25"}, {201202, 30, "2012-01-31", "2012-02-29"},
+      {201203, 30, "2012-03-01", "2012-03-30"}, {201205, 31, "2012-05-01", "2012-05-31"}};
   for (const Case& c : cases) {
-    const auto window = db::WindowOfPeriod(c.period, c.closingDay);
+    const auto window = WindowOfPeriod(c.period, c.closingDay);
     ASSERT_TRUE(window) << c.period;
     EXPECT_EQ(window->first.Text(), c.first) << c.period << "/" << c.closingDay;
     EXPECT_EQ(window->last.Text(), c.last) << c.period << "/" << c.closingDay;
@@ -190,7 +189,7 @@ TEST(PeriodWindowTest, APeriodHoldsTheDaysItsClosingDayGivesIt) {
       EXPECT_EQ(db::PeriodOfDate(day, c.closingDay), c.period) << day.Text();
     }
   }
-  EXPECT_FALSE(db::WindowOfPeriod(201200, 25));
+  EXPECT_FALSE(WindowOfPeriod(201200, 25));
 
   struct Reminder {
     db::Date day;
