@@ -118,10 +118,7 @@ std::vector<TableDef> BuildTables() {
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}},
                   // Receivables by age start from the orders still owed on, a few of all.
-                  {"ix_wsdj_balance", {"余额"}, false, "", 6},
-                  // The issued-against-billed list and the period-close checklist read the
-                  // orders that arrived in a window, a month's among years of them.
-                  {"ix_wsdj_arrival", {"进厂日期"}, false, "", 9}}});
+                  {"ix_wsdj_balance", {"余额"}, false, "", 6}}});
     t.back().trackedSince = 2;
     Versioned(t.back(), 3);
   }

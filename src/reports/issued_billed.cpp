@@ -14,14 +14,14 @@ namespace ws::reports {
 
 namespace {
 
+constexpr int64_t kOrderProgram = 200001;
 constexpr int64_t kSettlementProgram = 200003;
 
 std::string DateText(const db::Recordset& records, const char* column) {
   return db::FormatDateText(records.Text(column)).substr(0, 10);
 }
 
-// Every statement reads its rows through the orders of the window (or of the number), so the
-// arrival-date index narrows all of them.
+// Every statement reads its rows through the orders of the window (or of the number).
 class OrderScope {
  public:
   OrderScope(std::string from, std::string dayAfter, std::string number)
@@ -32,10 +32,8 @@ class OrderScope {
       sql.Raw(" WHERE WSDJ.工单号码=").Text(number_);
       return;
     }
-    sql.Raw(" WHERE WSDJ.进厂日期 >= ")
-        .Date(from_, "")
-        .Raw(" AND WSDJ.进厂日期 < ")
-        .Date(dayAfter_, "");
+    sql.Raw(" WHERE ");
+    OrdersArrivedIn(sql, from_, dayAfter_);
   }
 
  private:
@@ -192,6 +190,16 @@ class Reader {
 };
 
 }  // namespace
+
+void OrdersArrivedIn(db::Sql& sql, const std::string& from, const std::string& dayAfter) {
+  sql.Raw("WSDJ.单据ID IN (SELECT 单据ID FROM WSDJ WHERE progid=")
+      .Key(kOrderProgram)
+      .Raw(" AND 进厂日期 >= ")
+      .Date(from, "")
+      .Raw(" AND 进厂日期 < ")
+      .Date(dayAfter, "")
+      .Raw(")");
+}
 
 const char* PartDifferenceCaption(PartDifference difference) {
   switch (difference) {

@@ -11,9 +11,16 @@
 
 #include "db/amount.h"
 #include "db/database.h"
+#include "db/sql.h"
 #include "forms/grid.h"
 
 namespace ws::reports {
+
+// Narrows a statement on WSDJ to the repair orders that arrived from `from` up to the day
+// before `dayAfter`. The orders are found in the navigator's key index, which holds the arrival
+// date: read from the index alone, a month among years of orders costs no table rows, and no
+// index on the date alone tempts the navigator's walks away from their key order.
+void OrdersArrivedIn(db::Sql& sql, const std::string& from, const std::string& dayAfter);
 
 enum class PartDifference {
   None,

@@ -58,7 +58,7 @@ class ChecklistReader {
     db::Sql sql(
         "SELECT WSDJ.单据ID, WSDJ.progid, WSDJ.工单号码, WSDJ.进厂日期, WSDJ.应收合计,"
         " clzl.车牌号, WSDJ.smark FROM WSDJ LEFT JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID WHERE ");
-    Window(sql, "WSDJ.进厂日期");
+    OrdersArrivedIn(sql, list_.from, dayAfter_);
     if (kind == OpenKind::OrderUnchecked) {
       sql.Raw(" AND WSDJ.smark<>'02'");
     } else {
@@ -234,7 +234,9 @@ void FillChecklistGrid(const PeriodChecklist& list, forms::Grid& grid, bool tota
 void AddChecklistTotals(forms::Grid& grid) {
   if (grid.DataRows() == 0) return;
   grid.AddSubtotals(0, {4, 5}, "小计", 1);
-  AddListTotals(grid, {4, 5}, 1);
+  // The kinds' amounts mean different things (a total, a balance, a difference): the foot
+  // counts the matters only.
+  AddListTotals(grid, {5}, 1);
 }
 
 }  // namespace ws::reports

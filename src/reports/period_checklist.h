@@ -57,8 +57,8 @@ PeriodChecklist LoadPeriodChecklist(db::IDatabase& database, int period, int clo
 // falls in the period's last `days` days (its closing day counted).
 bool NearClosing(const db::Date& day, int period, int closingDay, int days);
 
-// One row per item under its kind, a count and a sum per kind and at the foot; the last two
-// columns, hidden, hold the document's program and id.
+// One row per item under its kind, a count and a sum per kind, the count at the foot; the last
+// two columns, hidden, hold the document's program and id.
 void FillChecklistGrid(const PeriodChecklist& list, forms::Grid& grid, bool totals = true);
 void AddChecklistTotals(forms::Grid& grid);
 
