@@ -156,7 +156,7 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
       return Refused(name + " has no " + option + " filter");
     }
   }
-  if (filters.checked || !filters.layoutFile.empty()) {
+  if ((filters.checked && name != "issued") || !filters.layoutFile.empty()) {
     return Refused(name + " takes neither --checked nor --layout");
   }
   forms::Grid grid("Vs");
@@ -182,7 +182,8 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     reports::FillAgeGrid(aged, grid);
   } else if (name == "issued") {
     const auto issued = reports::LoadIssuedAgainstBilled(
-        database, filters.from.value_or(""), filters.to.value_or(""), filters.number.value_or(""));
+        database, filters.from.value_or(""), filters.to.value_or(""), filters.number.value_or(""),
+        filters.checked);
     if (!issued.error.empty()) return Refused(issued.error);
     reports::FillIssuedGrid(issued, grid);
   } else {

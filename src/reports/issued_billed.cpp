@@ -24,8 +24,11 @@ std::string DateText(const db::Recordset& records, const char* column) {
 // Every statement reads its rows through the orders of the window (or of the number).
 class OrderScope {
  public:
-  OrderScope(std::string from, std::string dayAfter, std::string number)
-      : from_(std::move(from)), dayAfter_(std::move(dayAfter)), number_(std::move(number)) {}
+  OrderScope(std::string from, std::string dayAfter, std::string number, bool checkedOnly)
+      : from_(std::move(from)),
+        dayAfter_(std::move(dayAfter)),
+        number_(std::move(number)),
+        checkedOnly_(checkedOnly) {}
 
   void Where(db::Sql& sql) const {
     if (!number_.empty()) {
@@ -34,12 +37,14 @@ class OrderScope {
     }
     sql.Raw(" WHERE ");
     OrdersArrivedIn(sql, from_, dayAfter_);
+    if (checkedOnly_) sql.Raw(" AND WSDJ.smark='02'");
   }
 
  private:
   std::string from_;
   std::string dayAfter_;
   std::string number_;
+  bool checkedOnly_;
 };
 
 class Reader {
@@ -235,7 +240,8 @@ bool IssuedOrder::HasDifference() const {
 }
 
 IssuedAgainstBilled LoadIssuedAgainstBilled(db::IDatabase& database, const std::string& from,
-                                            const std::string& to, const std::string& orderNumber) {
+                                            const std::string& to, const std::string& orderNumber,
+                                            bool checkedOnly) {
   IssuedAgainstBilled list;
   const std::string number = forms::Trim(orderNumber);
   std::string dayAfter;
@@ -254,7 +260,7 @@ IssuedAgainstBilled LoadIssuedAgainstBilled(db::IDatabase& database, const std::
     list.to = last->Text();
     dayAfter = AddDays(list.to, 1);
   }
-  const OrderScope scope(list.from, dayAfter, number);
+  const OrderScope scope(list.from, dayAfter, number, checkedOnly);
   Reader reader(database, scope);
   std::map<int64_t, IssuedOrder> orders;
   list.error = reader.Read(orders);

@@ -84,11 +84,13 @@ struct IssuedAgainstBilled {
 };
 
 // The orders that arrived from `from` to `to` (yyyy-mm-dd, both included) that have a
-// difference, each with the parts that differ. With a work-order number the window is not
+// difference, each with the parts that differ; checkedOnly leaves out the orders still in the
+// workshop, whose parts are not all issued yet. With a work-order number the window is not
 // read: that order alone, with every part, differing or not.
 IssuedAgainstBilled LoadIssuedAgainstBilled(db::IDatabase& database, const std::string& from,
                                             const std::string& to,
-                                            const std::string& orderNumber = {});
+                                            const std::string& orderNumber = {},
+                                            bool checkedOnly = false);
 
 // One row per part of each order: quantities and amounts side by side, the difference and the
 // requisitions; a subtotal per order and the grand total. The last four columns are hidden:

@@ -131,7 +131,8 @@ LY_DB::LY_DB()
                  std::vector<FilterField>{{kArrivedFrom, "进厂日期", FieldKind::Date, "", false},
                                           {kArrivedTo, "至", FieldKind::Date, "", false},
                                           {kNumber, "工单号码", FieldKind::Text, "", false}}) {
-  CheckedOnly().SetVisible(false);
+  // Orders still in the workshop have parts not issued yet; the owner looks at the rest.
+  CheckedOnly().SetValue(1);
 }
 
 bool LY_DB::Init(host::ISystem& system, int64_t programNumber) {
@@ -145,9 +146,9 @@ bool LY_DB::Init(host::ISystem& system, int64_t programNumber) {
 }
 
 bool LY_DB::FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) {
-  const IssuedAgainstBilled list =
-      LoadIssuedAgainstBilled(database, FilterInput(kArrivedFrom).Text(),
-                              FilterInput(kArrivedTo).Text(), FilterInput(kNumber).Text());
+  const IssuedAgainstBilled list = LoadIssuedAgainstBilled(
+      database, FilterInput(kArrivedFrom).Text(), FilterInput(kArrivedTo).Text(),
+      FilterInput(kNumber).Text(), CheckedOnly().Checked());
   *error = list.error;
   if (error->empty()) FillIssuedGrid(list, grid, false);
   return true;

@@ -144,8 +144,9 @@ class ChecklistReader {
   }
 
   bool PartsDiffer() {
+    // An order not checked is listed as such already.
     const IssuedAgainstBilled issued =
-        LoadIssuedAgainstBilled(runner_.Database(), list_.from, list_.to);
+        LoadIssuedAgainstBilled(runner_.Database(), list_.from, list_.to, {}, true);
     if (!issued.error.empty()) {
       list_.error = issued.error;
       return false;
@@ -220,7 +221,7 @@ void FillChecklistGrid(const PeriodChecklist& list, forms::Grid& grid, bool tota
                        {"车牌号/客户", 16},
                        {"金额", 11, K::Money},
                        {"件数", 5, K::Number},
-                       {"说明", 40},
+                       {"说明", 64},
                        {"progid", 0},
                        {"单据ID", 0}});
   for (const OpenItem& item : list.items) {

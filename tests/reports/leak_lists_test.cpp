@@ -6,7 +6,8 @@
 //   WS102 06-05 checked, not settled: its own line P1×1, LL302 issued P1×1; LL303 (not checked)
 //     would issue P1×5.
 //   WS103 06-10 checked, settled by JS202, P1×1 issued and billed; 150 still owed.
-//   WS104 06-20 not checked. WS106 05-27 checked, its settlement JS204 not checked.
+//   WS104 06-20 not checked, its line P1×1 not issued yet. WS106 05-27 checked, its
+//     settlement JS204 not checked.
 //   WS105 05-20 (period 201205): issued P1×1, settled P1×2. WS107 06-26 (period 201207).
 //   Receipts: SK401 not checked; SK402 takes 300 and writes off 200; SK403 all written off.
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ class LeakListsTest : public test::HostTest {
         "(107,200001,'01','WS107',1,1,'2012-06-26',40,40)");
     host_.Exec(
         "insert into WSDJPJ (单据明细ID,单据ID,产品ID,数量,金额) values (1,101,1,2,60),"
-        "(2,102,1,1,30),(3,105,1,1,30)");
+        "(2,102,1,1,30),(3,105,1,1,30),(4,104,1,1,30)");
     host_.Exec(
         "insert into JXCDJ (单据ID,progID,smark,单据编号,前置单据,前置单据ID,操作日期,总金额)"
         " values (301,200002,'02','LL301',200001,101,'2012-06-02',270),"
@@ -93,7 +94,8 @@ std::vector<PartRow> PartRows(const IssuedAgainstBilled& list) {
 }
 
 TEST_F(LeakListsTest, AWindowListsOnlyTheOrdersAndPartsThatDiffer) {
-  const IssuedAgainstBilled list = LoadIssuedAgainstBilled(host_.Db(), "2012-05-01", "2012-06-30");
+  const IssuedAgainstBilled list =
+      LoadIssuedAgainstBilled(host_.Db(), "2012-05-01", "2012-06-30", "", true);
   ASSERT_EQ(list.error, "");
   // WS102 and WS103 match; LL303, not checked, issues nothing.
   EXPECT_EQ(PartRows(list), (std::vector<PartRow>{{"WS105", "P1", "1", "2", "开单多于领用"},
@@ -115,6 +117,12 @@ TEST_F(LeakListsTest, AWindowListsOnlyTheOrdersAndPartsThatDiffer) {
   EXPECT_EQ(grid.TextMatrix(last, grid.FindCol("开单金额")), "230");
   EXPECT_EQ(grid.TextMatrix(3, grid.FindCol("开单依据")), "结算单 JS201");
   EXPECT_TRUE(grid.ColHidden(kIssuedRequisitionProgramCol));
+
+  // The order still in the workshop comes in when not only checked orders are asked for.
+  const std::vector<PartRow> all =
+      PartRows(LoadIssuedAgainstBilled(host_.Db(), "2012-05-01", "2012-06-30"));
+  ASSERT_EQ(all.size(), 5u);
+  EXPECT_EQ(all.back(), (PartRow{"WS104", "P1", "0", "1", "开单未领用"}));
 }
 
 TEST_F(LeakListsTest, AnOrderByNumberShowsEveryPartAndTheBillBeforeASettlement) {
