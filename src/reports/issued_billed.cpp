@@ -328,8 +328,9 @@ void FillIssuedGrid(const IssuedAgainstBilled& list, forms::Grid& grid, bool tot
                  std::to_string(order.orderId)});
     }
   }
-  grid.SetColHidden(kIssuedRequisitionProgramCol, true);
-  grid.SetColHidden(kIssuedRequisitionProgramCol + 1, true);
+  for (int col = kIssuedRequisitionProgramCol; col < grid.Cols(); ++col) {
+    grid.SetColHidden(col, true);
+  }
   if (totals) AddIssuedTotals(grid);
 }
 

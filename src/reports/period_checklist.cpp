@@ -229,6 +229,8 @@ void FillChecklistGrid(const PeriodChecklist& list, forms::Grid& grid, bool tota
                       MoneyCell(item.amount.ToDouble()), "1", item.note,
                       std::to_string(item.program), std::to_string(item.id)});
   }
+  grid.SetColHidden(grid.Cols() - 2, true);
+  grid.SetColHidden(grid.Cols() - 1, true);
   if (totals) AddChecklistTotals(grid);
 }
 
