@@ -433,9 +433,8 @@ void GridView::keyPressEvent(QKeyEvent* event) {
       Report(forms::Input::DeleteRow(Grid(), row));
       return;
     }
-    // In a list the clerk only reads, Enter opens the row's document as a double click does.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !Grid().Editable() &&
-        row >= 0 && row < Grid().Rows()) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && enterOpensRow_ &&
+        !Grid().Editable() && row >= 0 && row < Grid().Rows()) {
       Report(forms::Input::DoubleClick(Grid(), row));
       return;
     }
