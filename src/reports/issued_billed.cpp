@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <span>
 #include <tuple>
 
 #include "db/date.h"
@@ -22,9 +21,7 @@ std::string DateText(const db::Recordset& records, const char* column) {
   return db::FormatDateText(records.Text(column)).substr(0, 10);
 }
 
-// The orders of the window (or of the number); their lines are then read a few hundred orders
-// to a statement, by the orders' keys, which every engine's planner serves from the line
-// tables' indexes.
+// Every statement reads its rows through the orders of the window (or of the number).
 class OrderScope {
  public:
   OrderScope(std::string from, std::string dayAfter, std::string number, bool checkedOnly)
@@ -75,16 +72,10 @@ class Reader {
         order.customer = records->Text("公司名称");
       }
     }
-    constexpr size_t kChunk = 500;
-    std::vector<int64_t> ids;
-    for (const auto& entry : orders) ids.push_back(entry.first);
-    for (size_t first = 0; first < ids.size(); first += kChunk) {
-      const auto chunk = std::span(ids).subspan(first, std::min(kChunk, ids.size() - first));
-      if (auto e = ReadOrdered(chunk); !e.empty()) return e;
-      if (auto e = ReadIssued(chunk); !e.empty()) return e;
-      if (auto e = ReadSettled(orders, chunk); !e.empty()) return e;
-    }
-    return {};
+    if (orders.empty()) return {};
+    if (auto e = ReadOrdered(); !e.empty()) return e;
+    if (auto e = ReadIssued(); !e.empty()) return e;
+    return ReadSettled(orders);
   }
 
  private:
@@ -94,14 +85,14 @@ class Reader {
     return part;
   }
 
-  std::string ReadOrdered(std::span<const int64_t> ids) {
+  std::string ReadOrdered() {
     db::Sql sql(
         "SELECT WSDJPJ.单据ID, WSDJPJ.产品ID, PDMCPML.物品编码, PDMCPML.物品名称,"
         " SUM(WSDJPJ.数量) AS 数量, SUM(WSDJPJ.金额) AS 金额"
-        " FROM WSDJPJ LEFT JOIN PDMCPML ON PDMCPML.产品ID = WSDJPJ.产品ID"
-        " WHERE WSDJPJ.单据ID IN (");
-    sql.Keys(ids).Raw(
-        ") GROUP BY WSDJPJ.单据ID, WSDJPJ.产品ID, PDMCPML.物品编码, PDMCPML.物品名称");
+        " FROM (WSDJ JOIN WSDJPJ ON WSDJPJ.单据ID = WSDJ.单据ID)"
+        " LEFT JOIN PDMCPML ON PDMCPML.产品ID = WSDJPJ.产品ID");
+    scope_.Where(sql);
+    sql.Raw(" GROUP BY WSDJPJ.单据ID, WSDJPJ.产品ID, PDMCPML.物品编码, PDMCPML.物品名称");
     std::string error;
     auto records = runner_.Open(sql, &error);
     if (!error.empty()) return error;
@@ -114,17 +105,19 @@ class Reader {
     return {};
   }
 
-  std::string ReadIssued(std::span<const int64_t> ids) {
+  std::string ReadIssued() {
     // Every checked requisition that names the order counts, whatever its program: the
     // settlement bills the same set.
     db::Sql sql(
         "SELECT JXCDJ.前置单据ID, JXCDJ.单据ID, JXCDJ.progID, JXCDJ.单据编号, JXCDJMX.产品ID,"
         " PDMCPML.物品编码, PDMCPML.物品名称, SUM(JXCDJMX.数量) AS 数量,"
         " SUM(JXCDJMX.实际金额) AS 金额"
-        " FROM (JXCDJ JOIN JXCDJMX ON JXCDJMX.单据ID = JXCDJ.单据ID)"
-        " LEFT JOIN PDMCPML ON PDMCPML.产品ID = JXCDJMX.产品ID WHERE JXCDJ.前置单据ID IN (");
-    sql.Keys(ids).Raw(
-        ") AND JXCDJ.smark='02' GROUP BY JXCDJ.前置单据ID, JXCDJ.单据ID, JXCDJ.progID,"
+        " FROM ((WSDJ JOIN JXCDJ ON JXCDJ.前置单据ID = WSDJ.单据ID)"
+        " JOIN JXCDJMX ON JXCDJMX.单据ID = JXCDJ.单据ID)"
+        " LEFT JOIN PDMCPML ON PDMCPML.产品ID = JXCDJMX.产品ID");
+    scope_.Where(sql);
+    sql.Raw(
+        " AND JXCDJ.smark='02' GROUP BY JXCDJ.前置单据ID, JXCDJ.单据ID, JXCDJ.progID,"
         " JXCDJ.单据编号, JXCDJMX.产品ID, PDMCPML.物品编码, PDMCPML.物品名称");
     std::string error;
     auto records = runner_.Open(sql, &error);
@@ -140,16 +133,17 @@ class Reader {
     return {};
   }
 
-  std::string ReadSettled(std::map<int64_t, IssuedOrder>& orders, std::span<const int64_t> ids) {
+  std::string ReadSettled(std::map<int64_t, IssuedOrder>& orders) {
     // A settlement without part lines still makes it the bill: nothing issued is billed.
     db::Sql sql(
         "SELECT ARPReceive.前置单据ID, ARPReceive.单据ID, ARPReceive.单据编号,"
         " ARPReceive_PJ.产品ID, PDMCPML.物品编码, PDMCPML.物品名称, ARPReceive_PJ.数量,"
         " ARPReceive_PJ.金额"
-        " FROM (ARPReceive LEFT JOIN ARPReceive_PJ ON ARPReceive_PJ.单据ID = ARPReceive.单据ID)"
-        " LEFT JOIN PDMCPML ON PDMCPML.产品ID = ARPReceive_PJ.产品ID"
-        " WHERE ARPReceive.前置单据ID IN (");
-    sql.Keys(ids).Raw(") AND ARPReceive.progID=").Key(kSettlementProgram);
+        " FROM ((WSDJ JOIN ARPReceive ON ARPReceive.前置单据ID = WSDJ.单据ID)"
+        " LEFT JOIN ARPReceive_PJ ON ARPReceive_PJ.单据ID = ARPReceive.单据ID)"
+        " LEFT JOIN PDMCPML ON PDMCPML.产品ID = ARPReceive_PJ.产品ID");
+    scope_.Where(sql);
+    sql.Raw(" AND ARPReceive.progID=").Key(kSettlementProgram);
     std::string error;
     auto records = runner_.Open(sql, &error);
     if (!error.empty()) return error;
