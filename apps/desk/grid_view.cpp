@@ -433,8 +433,10 @@ void GridView::keyPressEvent(QKeyEvent* event) {
       Report(forms::Input::DeleteRow(Grid(), row));
       return;
     }
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && enterOpensRow_ &&
-        !Grid().Editable() && row >= 0 && row < Grid().Rows()) {
+    // In a list nothing is typed, so Enter does what a double click does: opens the row.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !Grid().Editable() && event->modifiers() == Qt::NoModifier && row >= 0 &&
+        row < Grid().Rows()) {
       Report(forms::Input::DoubleClick(Grid(), row));
       return;
     }

@@ -50,10 +50,6 @@ class GridView : public QTableView {
   // the key (through forms::Input::MenuChoice).
   bool ChooseMenuItem(int gridRow, const std::string& key);
 
-  // In a list whose rows stand for documents, Enter on a row opens it as a double click does
-  // (a chooser's Enter stays the dialog's).
-  void SetEnterOpensRow(bool on) { enterOpensRow_ = on; }
-
   // Whether the totals row is wanted under a grid with sum columns (a picker's list has none).
   void SetTotalsWanted(bool wanted);
   bool TotalsShown() const;
@@ -91,7 +87,6 @@ class GridView : public QTableView {
   int sortOrder_ = 0;
   Footer* footer_;
   bool totalsWanted_ = true;
-  bool enterOpensRow_ = false;
   std::vector<QString> totals_;  // per column; empty for none
   std::set<int> shownByUser_;    // optional columns the user asked for while empty
   std::vector<int> autoWidths_;  // the widths content sizing gave, which only ever grow

@@ -11,7 +11,6 @@
 
 #include "desk/desk_host.h"
 #include "desk/form_view.h"
-#include "desk/grid_view.h"
 #include "grid/layout.h"
 #include "host/document_control.h"
 #include "masters/master_card.h"
@@ -118,7 +117,6 @@ ProgramTab::ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t reques
   connect(this, &ProgramTab::StateChanged, this, &ProgramTab::SyncFollowUpButtons);
   if (ReportUI()) {
     view_->SetEnterRunsQuery(true);
-    for (GridView* grid : view_->GridViews()) grid->SetEnterOpensRow(true);
     connect(view_, &FormView::QueryRequested, this, [this] { Run(ToolCommand::Refresh); });
   }
 }

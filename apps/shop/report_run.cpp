@@ -177,7 +177,9 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
       if (!error.empty()) return ReportRun{error, false, {}, 0};
       if (customer == 0) return Refused("no customer '" + *filters.customer + "'");
     }
-    const auto aged = reports::LoadReceivablesByAge(database, filters.to.value_or(""), customer);
+    const std::string asOf = filters.to.value_or("");
+    const auto aged = customer > 0 ? reports::LoadReceivablesByAge(database, asOf, customer)
+                                   : reports::LoadAgeSummary(database, asOf);
     if (!aged.error.empty()) return Refused(aged.error);
     reports::FillAgeGrid(aged, grid);
   } else if (name == "issued") {

@@ -114,12 +114,20 @@ std::vector<TableDef> BuildTables() {
                   // A work-order number is its program's once: should two counters ever
                   // save the same number at once, the second insert fails.
                   {"ix_wsdj_unique_number", {"progid", "工单号码"}, true, "工单号码<>''"},
-                  {"ix_wsdj_vehicle", {"车辆ID"}},
+                  // A vehicle's visits by day with their mileage, read from the index
+                  // alone: its history and its average distance a day.
+                  {"ix_wsdj_visits", {"车辆ID", "进厂日期", "公里数"}, false, "", 7},
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}},
-                  // Receivables by age start from the orders still owed on, a few of all.
-                  {"ix_wsdj_balance", {"余额"}, false, "", 6}}});
+                  // Receivables by age sum what each customer owes by arrival day: the
+                  // orders still owed on, a few of all, with every column the sums read.
+                  {"ix_wsdj_owed",
+                   {"车主ID", "进厂日期", "余额", "smark"},
+                   false,
+                   "smark='02' AND 余额>0",
+                   7}}});
     t.back().trackedSince = 2;
+    t.back().retiredIndexes = {{"ix_wsdj_vehicle", 7}, {"ix_wsdj_balance", 7}};
     Versioned(t.back(), 3);
   }
   {

@@ -89,6 +89,13 @@ struct TableDef {
   // one to it (a trigger, so checks, roll-ups and saves alike count), letting a save refuse a row
   // that changed since its window read it (0: not versioned).
   int versionedSince = 0;
+  // Indexes a later one made needless (its leading columns, or a read that no longer runs), with
+  // the version that drops them from older files.
+  struct RetiredIndex {
+    std::string name;
+    int since;
+  };
+  std::vector<RetiredIndex> retiredIndexes = {};
   // A table the database keeps from the rows of others: the statements that make its triggers
   // (on PostgreSQL with their functions first), and those that fill it from what a file
   // already holds when the table is first made there.

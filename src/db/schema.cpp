@@ -125,6 +125,9 @@ std::vector<Sql> MigrationStatements(
       out.emplace_back("ALTER TABLE " + table.name + " ADD COLUMN " + column.name + " " +
                        ColumnType(column.kind, engine) + DefaultClause(column.kind));
     }
+    for (const auto& retired : table.retiredIndexes) {
+      if (retired.since > from) out.emplace_back("DROP INDEX IF EXISTS " + retired.name);
+    }
     TableDef added = table;
     added.indexes.clear();
     for (const auto& index : table.indexes) {

@@ -103,19 +103,52 @@ bool ZL_FX::Init(host::ISystem& system, int64_t programNumber) {
 
 bool ZL_FX::FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) {
   const forms::Field& customer = FilterInput(kCustomer);
-  if (!forms::Trim(customer.Text()).empty() && customer.KeyLong() <= 0) {
+  const bool chosen = !forms::Trim(customer.Text()).empty();
+  if (chosen && customer.KeyLong() <= 0) {
     *error = "没有这个客户：" + customer.Text();
     return true;
   }
-  const ReceivablesByAge aged =
-      LoadReceivablesByAge(database, FilterInput(kAsOf).Text(), customer.KeyLong(), true);
+  showsOrders_ = chosen;
+  const std::string& asOf = FilterInput(kAsOf).Text();
+  if (!chosen) {
+    const ReceivablesByAge aged = LoadAgeSummary(database, asOf);
+    *error = aged.error;
+    if (error->empty()) FillAgeGrid(aged, grid, false);
+    return true;
+  }
+  const ReceivablesByAge aged = LoadReceivablesByAge(database, asOf, customer.KeyLong(), true);
   *error = aged.error;
   if (error->empty()) FillAgedOrdersGrid(aged, grid, false);
   return true;
 }
 
 void ZL_FX::AddTotalRows(forms::Grid& grid) {
-  AddAgedOrdersTotals(grid);
+  if (showsOrders_) {
+    AddAgedOrdersTotals(grid);
+  } else {
+    AddAgeTotals(grid);
+  }
+}
+
+void ZL_FX::OpenRow(int row) {
+  if (showsOrders_) {
+    ListReport::OpenRow(row);
+    return;
+  }
+  const forms::Grid& grid = Grid();
+  const std::string id = grid.TextMatrix(row, grid.Cols() - 1);
+  if (db::NumericValue(id) <= 0) return;
+  FilterInput(kCustomer).SetValue(id, grid.TextMatrix(row, 0));
+  Refresh();
+}
+
+std::string ZL_FX::ShapedLayoutFile(const std::string& file) const {
+  if (!showsOrders_ || file.empty()) return file;
+  const size_t dot = file.find_last_of('.');
+  const size_t slash = file.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return file + "-orders";
+  return file.substr(0, dot) + "-orders" + file.substr(dot);
 }
 
 std::string ZL_FX::PrintCondition() const {

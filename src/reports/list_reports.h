@@ -3,7 +3,8 @@
 //   CL_LS  vehicle history: the plate (ywTxt 0).
 //   BY_TX  services due: due dates from (0) and to (1), the coming month when opened.
 //   ZL_FX  receivables by age: the day (0, the login day when opened) and the customer (1,
-//          "pdmkh_j"); every order under its customer with subtotals, and its receipts.
+//          "pdmkh_j"). Without a customer, one row per customer; opening a customer's row
+//          chooses that customer, and then every order shows with its receipts.
 //   LY_DB  parts issued against parts billed: arrival dates from (0) and to (1), the login
 //          month when opened, or one work-order number (2); a double click on the
 //          requisitions' cell opens the first of them, anywhere else the order.
@@ -65,6 +66,11 @@ class ZL_FX : public ListReport {
  protected:
   bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
   void AddTotalRows(forms::Grid& grid) override;
+  void OpenRow(int row) override;
+  std::string ShapedLayoutFile(const std::string& file) const override;
+
+ private:
+  bool showsOrders_ = false;
 };
 
 class LY_DB : public ListReport {

@@ -1,11 +1,14 @@
 #include "reports/receivables_age.h"
 
 #include <algorithm>
+#include <deque>
+#include <iterator>
 #include <functional>
 #include <map>
 #include <memory>
 #include <span>
 #include <tuple>
+#include <unordered_map>
 
 #include "db/date.h"
 #include "db/runner.h"
@@ -56,6 +59,70 @@ std::string ReadReceipts(db::Runner& runner, const std::string& asOf,
   return {};
 }
 
+// The write-offs of checked receipts dated after the day, by order: what the balance held on
+// the day beyond today's.
+std::map<int64_t, db::Amount> ReadLaterWriteOffs(db::Runner& runner, const std::string& asOf,
+                                                 std::string* error) {
+  std::map<int64_t, db::Amount> later;
+  db::Sql sql(
+      "SELECT ARPReceiveMx.源单ID, SUM(ARPReceiveMx.结算金额 + ARPReceiveMx.折扣金额) AS 后收"
+      " FROM ARPReceive JOIN ARPReceiveMx ON ARPReceiveMx.单据ID = ARPReceive.单据ID"
+      " WHERE ARPReceive.smark='02' AND ARPReceive.progID=");
+  sql.Key(kReceiptProgram)
+      .Raw(" AND ARPReceive.单据日期 > ")
+      .Date(asOf, "")
+      .Raw(" GROUP BY ARPReceiveMx.源单ID");
+  auto records = runner.Open(sql, error);
+  if (!error->empty()) return later;
+  for (; !records->Eof(); records->MoveNext()) {
+    later[records->Long("源单ID")] = records->Money("后收");
+  }
+  return later;
+}
+
+// The earliest arrival of the first three buckets: an order that arrived on or after starts[b]
+// and not on or after starts[b - 1] is in bucket b; one before starts[2] is over 90 days old.
+std::array<std::string, kAgeBuckets - 1> BucketStarts(const std::string& asOf) {
+  return {AddDays(asOf, -30), AddDays(asOf, -60), AddDays(asOf, -90)};
+}
+
+// The customers met so far, found again by id, handed out by name (then id) at the end.
+class CustomerSums {
+ public:
+  AgedCustomer& Of(int64_t id, const std::string& name) {
+    auto [at, added] = index_.try_emplace(id, customers_.size());
+    if (added) {
+      customers_.emplace_back();
+      customers_.back().customerId = id;
+      customers_.back().name = name;
+    }
+    return customers_[at->second];
+  }
+  std::deque<AgedCustomer>& All() { return customers_; }
+  std::vector<AgedCustomer> ByName() {
+    std::vector<AgedCustomer> out(std::make_move_iterator(customers_.begin()),
+                                  std::make_move_iterator(customers_.end()));
+    std::sort(out.begin(), out.end(), [](const AgedCustomer& a, const AgedCustomer& b) {
+      return std::tie(a.name, a.customerId) < std::tie(b.name, b.customerId);
+    });
+    customers_.clear();
+    index_.clear();
+    return out;
+  }
+
+ private:
+  // A deque: growing it never moves the customers already there.
+  std::deque<AgedCustomer> customers_;
+  std::unordered_map<int64_t, size_t> index_;
+};
+
+void AddOwed(ReceivablesByAge& aged, AgedCustomer& customer, int bucket, const db::Amount& owed) {
+  customer.buckets[static_cast<size_t>(bucket)] += owed;
+  customer.total += owed;
+  aged.buckets[static_cast<size_t>(bucket)] += owed;
+  aged.total += owed;
+}
+
 }  // namespace
 
 int AgeBucket(int days) {
@@ -96,24 +163,8 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
   }
   aged.asOf = day->Text();
   db::Runner runner(database);
-  // The write-offs of checked receipts dated after the day, by order: what the balance held on
-  // the day beyond today's.
-  std::map<int64_t, db::Amount> later;
-  {
-    db::Sql sql(
-        "SELECT ARPReceiveMx.源单ID, SUM(ARPReceiveMx.结算金额 + ARPReceiveMx.折扣金额) AS 后收"
-        " FROM ARPReceive JOIN ARPReceiveMx ON ARPReceiveMx.单据ID = ARPReceive.单据ID"
-        " WHERE ARPReceive.smark='02' AND ARPReceive.progID=");
-    sql.Key(kReceiptProgram)
-        .Raw(" AND ARPReceive.单据日期 > ")
-        .Date(aged.asOf, "")
-        .Raw(" GROUP BY ARPReceiveMx.源单ID");
-    auto records = runner.Open(sql, &aged.error);
-    if (!aged.error.empty()) return aged;
-    for (; !records->Eof(); records->MoveNext()) {
-      later[records->Long("源单ID")] = records->Money("后收");
-    }
-  }
+  std::map<int64_t, db::Amount> later = ReadLaterWriteOffs(runner, aged.asOf, &aged.error);
+  if (!aged.error.empty()) return aged;
   // The orders open today (found by the balance's index), then those paid off only after the
   // day, by id: no statement reads every order of the shop.
   auto orders = [&](const std::function<void(db::Sql&)>& narrow) {
@@ -143,7 +194,7 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
     if (!aged.error.empty()) return aged;
   }
 
-  std::map<int64_t, AgedCustomer> customers;
+  CustomerSums customers;
   for (const auto& records : reads) {
     for (; !records->Eof(); records->MoveNext()) {
       AgedOrder order;
@@ -157,26 +208,19 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
       order.plate = records->Text("车牌号");
       order.receivable = records->Money("应收合计");
       order.days = std::max(0, DaysBetween(order.dateIn, aged.asOf).value_or(0));
-      const int bucket = AgeBucket(order.days);
-      AgedCustomer& customer = customers[records->Long("车主ID")];
-      customer.customerId = records->Long("车主ID");
-      customer.name = records->Text("公司名称");
-      customer.buckets[static_cast<size_t>(bucket)] += order.balance;
-      customer.total += order.balance;
-      aged.buckets[static_cast<size_t>(bucket)] += order.balance;
-      aged.total += order.balance;
+      AgedCustomer& customer = customers.Of(records->Long("车主ID"), records->Text("公司名称"));
+      AddOwed(aged, customer, AgeBucket(order.days), order.balance);
       customer.orders.push_back(std::move(order));
     }
   }
-  for (auto& [id, customer] : customers) {
+  for (auto& customer : customers.All()) {
+    customer.orderCount = customer.orders.size();
     std::sort(customer.orders.begin(), customer.orders.end(),
               [](const AgedOrder& a, const AgedOrder& b) {
                 return std::tie(a.dateIn, a.number) < std::tie(b.dateIn, b.number);
               });
   }
-  for (auto& [id, customer] : customers) aged.customers.push_back(std::move(customer));
-  std::stable_sort(aged.customers.begin(), aged.customers.end(),
-                   [](const AgedCustomer& a, const AgedCustomer& b) { return a.name < b.name; });
+  aged.customers = customers.ByName();
   if (withReceipts) {
     std::map<int64_t, AgedOrder*> orders;
     for (auto& customer : aged.customers) {
@@ -188,26 +232,109 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
   return aged;
 }
 
-void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid) {
+ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf) {
+  ReceivablesByAge aged;
+  auto day = db::Date::Parse(forms::Trim(asOf));
+  if (!day) {
+    aged.error = "请输入截止日期(yyyy-mm-dd)";
+    return aged;
+  }
+  aged.asOf = day->Text();
+  const auto starts = BucketStarts(aged.asOf);
+  db::Runner runner(database);
+  std::map<int64_t, db::Amount> later = ReadLaterWriteOffs(runner, aged.asOf, &aged.error);
+  if (!aged.error.empty()) return aged;
+
+  // What is owed today, summed per customer and age by the database over the partial index of
+  // the open orders, which holds every column the sums read.
+  db::Sql sql(
+      "SELECT 欠.车主ID, pdmwldw.公司名称, 欠.龄0, 欠.龄1, 欠.龄2, 欠.龄3, 欠.单数 FROM"
+      " (SELECT 车主ID, SUM(CASE WHEN 进厂日期 >= ");
+  sql.Date(starts[0], "")
+      .Raw(" THEN 余额 ELSE 0 END) AS 龄0, SUM(CASE WHEN 进厂日期 < ")
+      .Date(starts[0], "")
+      .Raw(" AND 进厂日期 >= ")
+      .Date(starts[1], "")
+      .Raw(" THEN 余额 ELSE 0 END) AS 龄1, SUM(CASE WHEN 进厂日期 < ")
+      .Date(starts[1], "")
+      .Raw(" AND 进厂日期 >= ")
+      .Date(starts[2], "")
+      .Raw(" THEN 余额 ELSE 0 END) AS 龄2, SUM(CASE WHEN 进厂日期 < ")
+      .Date(starts[2], "")
+      .Raw(
+          " THEN 余额 ELSE 0 END) AS 龄3, COUNT(*) AS 单数 FROM WSDJ"
+          " WHERE smark='02' AND 余额 > 0 AND 进厂日期 <= ")
+      .Date(aged.asOf, "")
+      .Raw(" GROUP BY 车主ID) 欠 LEFT JOIN pdmwldw ON pdmwldw.往来ID = 欠.车主ID");
+  auto records = runner.Open(sql, &aged.error);
+  if (!aged.error.empty()) return aged;
+  CustomerSums customers;
+  constexpr const char* kSums[kAgeBuckets] = {"龄0", "龄1", "龄2", "龄3"};
+  for (; !records->Eof(); records->MoveNext()) {
+    AgedCustomer& customer = customers.Of(records->Long("车主ID"), records->Text("公司名称"));
+    for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
+      AddOwed(aged, customer, bucket, records->Money(kSums[bucket]));
+    }
+    customer.orderCount = static_cast<size_t>(records->Long("单数"));
+  }
+
+  // Receipts dated after the day add back what they wrote off: to an order still owed on it is
+  // more owed, and an order paid off since is owed again.
+  std::vector<int64_t> paidSince;
+  for (const auto& entry : later) paidSince.push_back(entry.first);
+  constexpr size_t kChunk = 500;
+  for (size_t first = 0; first < paidSince.size(); first += kChunk) {
+    db::Sql orders(
+        "SELECT WSDJ.单据ID, WSDJ.车主ID, WSDJ.进厂日期, WSDJ.余额, pdmwldw.公司名称 FROM WSDJ"
+        " LEFT JOIN pdmwldw ON pdmwldw.往来ID = WSDJ.车主ID WHERE WSDJ.smark='02'"
+        " AND WSDJ.进厂日期 <= ");
+    orders.Date(aged.asOf, "")
+        .Raw(" AND WSDJ.单据ID IN (")
+        .Keys(std::span(paidSince).subspan(first, std::min(kChunk, paidSince.size() - first)))
+        .Raw(")");
+    auto rows = runner.Open(orders, &aged.error);
+    if (!aged.error.empty()) return aged;
+    for (; !rows->Eof(); rows->MoveNext()) {
+      const db::Amount balance = rows->Money("余额");
+      const db::Amount owed =
+          later[rows->Long("单据ID")] + (balance > db::Amount() ? db::Amount() : balance);
+      if (owed <= db::Amount()) continue;
+      AgedCustomer& customer = customers.Of(rows->Long("车主ID"), rows->Text("公司名称"));
+      const int days = std::max(0, DaysBetween(DateText(*rows, "进厂日期"), aged.asOf).value_or(0));
+      AddOwed(aged, customer, AgeBucket(days), owed);
+      if (balance <= db::Amount()) ++customer.orderCount;
+    }
+  }
+  aged.customers = customers.ByName();
+  return aged;
+}
+
+void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
   using K = ListColumnKind;
   SetupListGrid(grid, {{"客户", 20},
+                       {"单据数", 6, K::Number},
                        {kCaptions[0], 11, K::Money},
                        {kCaptions[1], 11, K::Money},
                        {kCaptions[2], 11, K::Money},
                        {kCaptions[3], 11, K::Money},
                        {"合计", 12, K::Money},
-                       {"单据数", 6, K::Number},
+                       {"progid", 0},
                        {"往来ID", 0}});
   for (const AgedCustomer& customer : aged.customers) {
-    std::vector<std::string> cells{customer.name};
+    std::vector<std::string> cells{customer.name, std::to_string(customer.orderCount)};
     for (const db::Amount& amount : customer.buckets) cells.push_back(MoneyCell(amount.ToDouble()));
     cells.push_back(MoneyCell(customer.total.ToDouble()));
-    cells.push_back(std::to_string(customer.orders.size()));
+    cells.push_back("");
     cells.push_back(std::to_string(customer.customerId));
     AddListRow(grid, cells);
   }
-  AddListTotals(grid, {1, 2, 3, 4, 5, 6}, 0);
   grid.SetColHidden(7, true);
+  grid.SetColHidden(8, true);
+  if (totals) AddAgeTotals(grid);
+}
+
+void AddAgeTotals(forms::Grid& grid) {
+  AddListTotals(grid, {1, 2, 3, 4, 5, 6}, 0);
 }
 
 void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {

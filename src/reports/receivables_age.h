@@ -48,7 +48,8 @@ struct AgedCustomer {
   std::string name;
   std::array<db::Amount, kAgeBuckets> buckets{};
   db::Amount total;
-  std::vector<AgedOrder> orders;  // oldest first
+  size_t orderCount = 0;          // orders owed on
+  std::vector<AgedOrder> orders;  // oldest first; empty in the summary
 };
 
 struct ReceivablesByAge {
@@ -67,9 +68,15 @@ int64_t FindCustomer(db::IDatabase& database, const std::string& typed, std::str
 ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string& asOf,
                                       int64_t customerId = 0, bool withReceipts = false);
 
-// One row per customer with the buckets and the total, a totals row at the foot; the last
-// column, hidden, holds the customer's id for the drill-down.
-void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid);
+// The same sums per customer without reading the orders one by one: the database adds up what
+// is owed today, and only the orders a receipt after the day wrote off are read. The customers
+// carry their order count but no orders.
+ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf);
+
+// One row per customer with the count, the buckets and the total, a totals row at the foot;
+// the last two columns, hidden, hold no program and the customer's id for the drill-down.
+void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
+void AddAgeTotals(forms::Grid& grid);
 // The drill-down: every order under its customer, its balance in its age's column and the
 // receipts written off on it, a subtotal per customer and the grand total at the foot; the
 // last two columns, hidden, hold the order's program and id.

@@ -73,7 +73,10 @@ void ReportControl::BuildForm(const std::vector<FilterField>& filters) {
   grid_->SetFixedCols(0);
   grid_->SetEditable(false);
   grid_->SetToolTip(kGridTip);
-  grid_->OnDblClick = [this](int) { OnDoubleClick(); };
+  grid_->OnDblClick = [this](int) {
+    const int row = grid_->Row();
+    if (grid_->IsDataRow(row) && !grid_->IsSubtotalRow(row)) OpenRow(row);
+  };
   grid_->OnMouseDown = [this](int button, int shift, int x, int y) {
     events_.Raise("VsMouseDown", {button, shift, x, y});
   };
@@ -304,7 +307,7 @@ bool ReportControl::LoadRows(db::Recordset& records) {
 
 void ReportControl::ApplySavedLayout() {
   if (layoutFile_.empty()) return;
-  grid::Profile profile = grid::Profile::Load(grid::PathFromUtf8(layoutFile_));
+  grid::Profile profile = grid::Profile::Load(grid::PathFromUtf8(ShapedLayoutFile(layoutFile_)));
   // A file that cannot be read leaves the grid as the query made it.
   if (!profile.LoadError().empty()) return;
   grid::ApplyGridSettings(profile, *grid_, false);
@@ -321,9 +324,7 @@ ReportControl::DocumentRef ReportControl::DocumentAt(int row, int col) const {
   return DocumentIn(row, grid_->Cols() - 2);
 }
 
-void ReportControl::OnDoubleClick() {
-  const int row = grid_->Row();
-  if (grid_->Cols() < 2 || !grid_->IsDataRow(row) || grid_->IsSubtotalRow(row)) return;
+void ReportControl::OpenRow(int row) {
   const DocumentRef document = DocumentAt(row, grid_->Col());
   if (document.program > 0 && document.id > 0) {
     events_.Raise("Detaile", {document.program, document.id});
@@ -394,11 +395,11 @@ bool ReportControl::Print(PrintMode mode) {
 void ReportControl::DoGetFormStatus(const std::string& fileName) {
   layoutFile_ = fileName;
   // A missing or unreadable file leaves the window as it is.
-  grid::LoadFormStatusFile(grid::PathFromUtf8(fileName), form_, true);
+  grid::LoadFormStatusFile(grid::PathFromUtf8(ShapedLayoutFile(fileName)), form_, true);
 }
 
 void ReportControl::DoSaveFormStatus(const std::string& fileName) {
-  grid::SaveFormStatusFile(grid::PathFromUtf8(fileName), form_, false);
+  grid::SaveFormStatusFile(grid::PathFromUtf8(ShapedLayoutFile(fileName)), form_, false);
 }
 
 }  // namespace ws::reports

@@ -144,6 +144,11 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   }
   // A list's totals rows, added after the saved layout (which clears subtotal rows) was applied.
   virtual void AddTotalRows(forms::Grid& grid) { (void)grid; }
+  // A double-click or Enter on a data row: opens the document its last two cells name.
+  virtual void OpenRow(int row);
+  // The layout file of what the grid shows now: a list that shows rows of two shapes keeps a
+  // layout per shape, so that one's widths and hidden columns never land on the other's.
+  virtual std::string ShapedLayoutFile(const std::string& file) const { return file; }
   // The document a double click on that cell of a data row opens, as program number and id:
   // the row's own, in the last two columns, unless a list keeps another document in a cell.
   struct DocumentRef {
@@ -168,7 +173,6 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // False when the user stopped the load.
   bool LoadRows(db::Recordset& records);
   void ApplySavedLayout();
-  void OnDoubleClick();
   bool Print(PrintMode mode);
   host::ISystem& System() const;
   void Fail(const std::string& tag, const std::string& what) const;

@@ -5,6 +5,7 @@
 #include <map>
 #include <span>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "db/date.h"
@@ -17,72 +18,61 @@ namespace ws::reports {
 
 namespace {
 
-struct LastVisit {
-  ServiceDueRow row;
-  std::string byMonths;   // earliest due date by months, empty when no item has months
-  double kmInterval = 0;  // smallest kilometre interval, 0 when none
+struct Interval {
+  std::string item;
+  int months = 0;
+  double km = 0;
 };
 
-// A later visit replaces what was kept; the items of one visit gather.
-void Keep(std::map<int64_t, LastVisit>& last, const db::Recordset& line) {
-  const int64_t vehicle = line.Long("车辆ID");
-  const int64_t order = line.Long("单据ID");
-  const std::string date = db::FormatDateText(line.Text("进厂日期")).substr(0, 10);
-  auto found = last.find(vehicle);
-  if (found != last.end()) {
-    const ServiceDueRow& kept = found->second.row;
-    if (std::tie(kept.lastVisit, kept.orderId) > std::tie(date, order)) return;
-    if (kept.orderId != order) last.erase(found);
+// A vehicle's last visit with an interval item so far, and the interval items of that visit.
+struct LastVisit {
+  std::string date;  // as stored: ISO text on both engines, compared as such
+  int64_t orderId = 0;
+  std::vector<int64_t> items;
+};
+
+constexpr size_t kChunk = 500;
+
+template <typename Read>
+std::string InChunks(const std::vector<int64_t>& ids, Read read) {
+  for (size_t first = 0; first < ids.size(); first += kChunk) {
+    std::string error = read(std::span(ids).subspan(first, std::min(kChunk, ids.size() - first)));
+    if (!error.empty()) return error;
   }
-  LastVisit& visit = last[vehicle];
-  ServiceDueRow& row = visit.row;
-  if (row.orderId != order) {
-    row.orderId = order;
-    row.program = line.Long("progid");
-    row.lastVisit = date;
-    row.lastMileage = line.Number("公里数");
-  }
-  const std::string item = line.Text("维修项目");
-  if (row.items.find(item) == std::string::npos)
-    row.items += (row.items.empty() ? "" : "、") + item;
-  const int months = static_cast<int>(line.Number("保养月数"));
-  if (months > 0) {
-    const std::string due = AddMonths(date, months);
-    if (visit.byMonths.empty() || due < visit.byMonths) visit.byMonths = due;
-  }
-  const double km = line.Number("保养公里");
-  if (km > 0 && (visit.kmInterval == 0 || km < visit.kmInterval)) visit.kmInterval = km;
+  return {};
 }
 
 // The plate, model, customer and phone of the due vehicles (the customer's phone, else the
-// driver's at that visit), a few hundred visits to a statement.
+// driver's at that visit), with the visit's program and reading.
 std::string ReadWho(db::Runner& runner, std::vector<ServiceDueRow>& rows) {
-  constexpr size_t kChunk = 500;
-  std::map<int64_t, ServiceDueRow*> byOrder;
-  for (auto& row : rows) byOrder[row.orderId] = &row;
+  std::unordered_map<int64_t, ServiceDueRow*> byOrder;
   std::vector<int64_t> ids;
-  for (const auto& entry : byOrder) ids.push_back(entry.first);
-  for (size_t first = 0; first < ids.size(); first += kChunk) {
+  for (auto& row : rows) {
+    byOrder[row.orderId] = &row;
+    ids.push_back(row.orderId);
+  }
+  return InChunks(ids, [&](std::span<const int64_t> chunk) {
     db::Sql sql(
-        "SELECT WSDJ.单据ID, WSDJ.司机电话, clzl.车牌号, clzl.车型, pdmwldw.公司名称,"
-        " pdmwldw.电话 FROM (WSDJ JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID)"
+        "SELECT WSDJ.单据ID, WSDJ.progid, WSDJ.公里数, WSDJ.司机电话, clzl.车牌号, clzl.车型,"
+        " pdmwldw.公司名称, pdmwldw.电话 FROM (WSDJ JOIN clzl ON clzl.车辆ID = WSDJ.车辆ID)"
         " LEFT JOIN pdmwldw ON pdmwldw.往来ID = clzl.车主ID WHERE WSDJ.单据ID IN (");
-    sql.Keys(std::span(ids).subspan(first, std::min(kChunk, ids.size() - first))).Raw(")");
+    sql.Keys(chunk).Raw(")");
     std::string error;
     auto records = runner.Open(sql, &error);
-    if (!error.empty()) return error;
-    for (; !records->Eof(); records->MoveNext()) {
+    for (; error.empty() && !records->Eof(); records->MoveNext()) {
       auto found = byOrder.find(records->Long("单据ID"));
       if (found == byOrder.end()) continue;
       ServiceDueRow& row = *found->second;
+      row.program = records->Long("progid");
+      row.lastMileage = records->Number("公里数");
       row.plate = records->Text("车牌号");
       row.model = records->Text("车型");
       row.customer = records->Text("公司名称");
       row.phone = records->Text("电话");
       if (row.phone.empty()) row.phone = records->Text("司机电话");
     }
-  }
-  return {};
+    return error;
+  });
 }
 
 }  // namespace
@@ -103,59 +93,110 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
   const std::string end = last->Text();
 
   db::Runner runner(database);
-  // Only orders holding an interval item are read; the item index leads there from the few
-  // items that carry one. The vehicle and its customer are read for the due ones alone.
-  auto lines = runner.Open(
-      db::Sql("SELECT WSDJ.车辆ID, WSDJ.单据ID, WSDJ.progid, WSDJ.进厂日期, WSDJ.公里数,"
-              " PDMWXXM.维修项目, PDMWXXM.保养月数, PDMWXXM.保养公里"
-              " FROM (PDMWXXM JOIN WSDJXM ON WSDJXM.项目ID = PDMWXXM.AutoID)"
-              " JOIN WSDJ ON WSDJ.单据ID = WSDJXM.单据ID"
-              " WHERE (PDMWXXM.保养月数 > 0 OR PDMWXXM.保养公里 > 0)"),
-      &due.error);
+  // The few items that carry an interval, from the small item master.
+  std::map<int64_t, Interval> intervals;
+  auto items = runner.Open(db::Sql("SELECT AutoID, 维修项目, 保养月数, 保养公里 FROM PDMWXXM"
+                                   " WHERE 保养月数 > 0 OR 保养公里 > 0"),
+                           &due.error);
   if (!due.error.empty()) return due;
-  std::map<int64_t, LastVisit> visits;
-  for (; !lines->Eof(); lines->MoveNext()) Keep(visits, *lines);
-  if (visits.empty()) return due;
+  for (; !items->Eof(); items->MoveNext()) {
+    intervals[items->Long("AutoID")] = {items->Text("维修项目"),
+                                        static_cast<int>(items->Number("保养月数")),
+                                        items->Number("保养公里")};
+  }
+  if (intervals.empty()) return due;
+  std::vector<int64_t> itemIds;
+  for (const auto& entry : intervals) itemIds.push_back(entry.first);
 
-  // Each vehicle's average daily distance over its read visits; only vehicles with a kilometre
-  // interval need it.
-  std::map<int64_t, double> perDay;
-  auto spans = runner.Open(
-      db::Sql("SELECT 车辆ID, MIN(进厂日期) AS 首次, MAX(进厂日期) AS 末次, MIN(公里数) AS 最少,"
-              " MAX(公里数) AS 最多 FROM WSDJ WHERE 公里数 > 0 AND 车辆ID IN (SELECT WSDJ.车辆ID"
-              " FROM (PDMWXXM JOIN WSDJXM ON WSDJXM.项目ID = PDMWXXM.AutoID)"
-              " JOIN WSDJ ON WSDJ.单据ID = WSDJXM.单据ID WHERE PDMWXXM.保养公里 > 0)"
-              " GROUP BY 车辆ID"),
-      &due.error);
+  // Each vehicle's last visit with such an item: the item index leads to their lines alone.
+  std::unordered_map<int64_t, LastVisit> visits;
+  due.error = InChunks(itemIds, [&](std::span<const int64_t> chunk) {
+    db::Sql sql(
+        "SELECT WSDJ.车辆ID, WSDJ.单据ID, WSDJ.进厂日期, WSDJXM.项目ID FROM WSDJXM"
+        " JOIN WSDJ ON WSDJ.单据ID = WSDJXM.单据ID WHERE WSDJXM.项目ID IN (");
+    sql.Keys(chunk).Raw(")");
+    std::string error;
+    auto lines = runner.Open(sql, &error);
+    for (; error.empty() && !lines->Eof(); lines->MoveNext()) {
+      LastVisit& visit = visits[lines->Long("车辆ID")];
+      const int64_t order = lines->Long("单据ID");
+      std::string date = lines->Text("进厂日期");
+      if (visit.orderId != order) {
+        // A later visit replaces what was kept; the items of one visit gather.
+        if (std::tie(visit.date, visit.orderId) > std::tie(date, order)) continue;
+        visit = {std::move(date), order, {}};
+      }
+      visit.items.push_back(lines->Long("项目ID"));
+    }
+    return error;
+  });
   if (!due.error.empty()) return due;
-  for (; !spans->Eof(); spans->MoveNext()) {
-    auto days = DaysBetween(db::FormatDateText(spans->Text("首次")).substr(0, 10),
-                            db::FormatDateText(spans->Text("末次")).substr(0, 10));
-    const double km = spans->Number("最多") - spans->Number("最少");
-    if (days && *days > 0 && km > 0) perDay[spans->Long("车辆ID")] = km / *days;
+
+  // Due by months where the items give months; a vehicle due by months before the window can
+  // only be due earlier still by kilometres, so only the others need their average distance.
+  struct Pending {
+    ServiceDueRow row;
+    double km = 0;  // the smallest kilometre interval, 0 when none
+  };
+  std::unordered_map<int64_t, Pending> pending;
+  std::vector<int64_t> needAverage;
+  for (auto& [vehicle, visit] : visits) {
+    Pending candidate;
+    ServiceDueRow& row = candidate.row;
+    row.orderId = visit.orderId;
+    row.lastVisit = db::FormatDateText(visit.date).substr(0, 10);
+    int months = 0;
+    for (int64_t id : visit.items) {
+      const Interval& interval = intervals[id];
+      if (interval.months > 0 && (months == 0 || interval.months < months))
+        months = interval.months;
+      if (interval.km > 0 && (candidate.km == 0 || interval.km < candidate.km))
+        candidate.km = interval.km;
+      if (row.items.find(interval.item) == std::string::npos)
+        row.items += (row.items.empty() ? "" : "、") + interval.item;
+    }
+    if (months > 0) row.dueDate = AddMonths(row.lastVisit, months);
+    if (!row.dueDate.empty() && row.dueDate < begin) continue;
+    if (candidate.km > 0) needAverage.push_back(vehicle);
+    pending.emplace(vehicle, std::move(candidate));
   }
 
-  for (auto& [vehicle, visit] : visits) {
-    ServiceDueRow& row = visit.row;
-    std::string date = visit.byMonths;
-    auto average = perDay.find(vehicle);
-    if (average != perDay.end()) row.kmPerDay = average->second;
-    if (visit.kmInterval > 0 && row.kmPerDay) {
-      const int days = static_cast<int>(std::ceil(visit.kmInterval / *row.kmPerDay));
-      const std::string byKm = AddDays(row.lastVisit, days);
-      if (date.empty() || byKm < date) {
-        date = byKm;
+  // Each vehicle's average daily distance over its read visits, from the visits index alone.
+  due.error = InChunks(needAverage, [&](std::span<const int64_t> chunk) {
+    db::Sql sql(
+        "SELECT 车辆ID, MIN(进厂日期) AS 首次, MAX(进厂日期) AS 末次, MIN(公里数) AS 最少,"
+        " MAX(公里数) AS 最多 FROM WSDJ WHERE 公里数 > 0 AND 车辆ID IN (");
+    sql.Keys(chunk).Raw(") GROUP BY 车辆ID");
+    std::string error;
+    auto spans = runner.Open(sql, &error);
+    for (; error.empty() && !spans->Eof(); spans->MoveNext()) {
+      auto days = DaysBetween(db::FormatDateText(spans->Text("首次")).substr(0, 10),
+                              db::FormatDateText(spans->Text("末次")).substr(0, 10));
+      const double km = spans->Number("最多") - spans->Number("最少");
+      if (!days || *days <= 0 || km <= 0) continue;
+      Pending& candidate = pending[spans->Long("车辆ID")];
+      ServiceDueRow& row = candidate.row;
+      row.kmPerDay = km / *days;
+      const int daysToGo = static_cast<int>(std::ceil(candidate.km / *row.kmPerDay));
+      const std::string byKm = AddDays(row.lastVisit, daysToGo);
+      if (row.dueDate.empty() || byKm < row.dueDate) {
+        row.dueDate = byKm;
         row.byKilometres = true;
       }
     }
-    if (date.empty() || date < begin || date > end) continue;
-    row.dueDate = date;
+    return error;
+  });
+  if (!due.error.empty()) return due;
+
+  for (auto& [vehicle, candidate] : pending) {
+    ServiceDueRow& row = candidate.row;
+    if (row.dueDate.empty() || row.dueDate < begin || row.dueDate > end) continue;
     due.rows.push_back(std::move(row));
   }
   due.error = ReadWho(runner, due.rows);
   if (!due.error.empty()) due.rows.clear();
   std::sort(due.rows.begin(), due.rows.end(), [](const ServiceDueRow& a, const ServiceDueRow& b) {
-    return std::tie(a.dueDate, a.plate) < std::tie(b.dueDate, b.plate);
+    return std::tie(a.dueDate, a.plate, a.orderId) < std::tie(b.dueDate, b.plate, b.orderId);
   });
   return due;
 }

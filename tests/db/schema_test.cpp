@@ -79,6 +79,10 @@ class SchemaTest : public ::testing::Test {
         table.columns.push_back({"预约日期", ColumnKind::Date, next});
         table.columns.push_back({"预约人", ColumnKind::Text, next});
         table.indexes.push_back({"ix_wsdj_booked", {"预约日期"}, false, "", next});
+        // The number's index made needless by a later one.
+        std::erase_if(table.indexes,
+                      [](const IndexDef& index) { return index.name == "ix_wsdj_number"; });
+        table.retiredIndexes.push_back({"ix_wsdj_number", next});
       }
     }
     tables.push_back({"ws_booking",
@@ -130,6 +134,8 @@ TEST_F(SchemaTest, AddedTablesColumnsAndIndexesReachTheOlderFile) {
   EXPECT_EQ(Text(*db, "SELECT 预约人 || '|' || 工单号码 FROM WSDJ WHERE 单据ID=7"), "|W7");
   const Subsystem& module = Subsystems().front();
 
+  EXPECT_EQ(Text(*db, "SELECT count(*) FROM sqlite_master WHERE name='ix_wsdj_booked'"), "1");
+  EXPECT_EQ(Text(*db, "SELECT count(*) FROM sqlite_master WHERE name='ix_wsdj_number'"), "0");
   // The same build opening its own file again finds nothing to do; the older build now meets
   // a file newer than itself and refuses it without touching it.
   EXPECT_EQ(UpgradeSchema(*db, newer), "");

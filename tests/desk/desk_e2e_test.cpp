@@ -352,7 +352,13 @@ class DeskEndToEndTest : public QObject {
     GridView* grid = list->View().FirstVisibleGrid();
     QVERIFY(grid && grid->model()->rowCount() == 2);
 
-    // A double click asks the host (EditForm) to open the vehicle card on that row.
+    // Enter on a row, as a double click, asks the host (EditForm) to open the vehicle card.
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 2));
+    QTest::keyClick(grid, Qt::Key_Return);
+    ProcessQueued();
+    QCOMPARE(window.CurrentTab()->RequestedId(), int64_t{5});
+    window.Tabs().setCurrentWidget(list);
     QRect cell = grid->visualRect(grid->model()->index(1, 2));
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     ProcessQueued();

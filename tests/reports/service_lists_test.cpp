@@ -204,10 +204,36 @@ TEST_F(ServiceListsTest, ReceivablesAgeTheBalanceHeldOnTheChosenDay) {
   EXPECT_EQ(aged.customers[0].orders[0].receipts[0].amount, db::Amount::Of("300"));
 
   forms::Grid grid("Vs");
-  FillAgeGrid(LoadReceivablesByAge(host_.Db(), "2012-06-15"), grid);
+  FillAgeGrid(LoadAgeSummary(host_.Db(), "2012-06-15"), grid);
   ASSERT_EQ(grid.Rows(), 3);
   EXPECT_EQ(grid.TextMatrix(2, grid.FindCol("合计")), "1130");
   EXPECT_EQ(grid.TextMatrix(2, grid.FindCol("90天以上")), "300");
+}
+
+// The summary the database sums must tell each customer's buckets, total and count exactly as
+// the orders read one by one do, on every day: boundaries, receipts after the day, orders not
+// yet arrived.
+TEST_F(ServiceListsTest, TheAgeSummaryAgreesWithTheOrdersOnEveryDay) {
+  host_.Exec("update ARPReceiveMx set 源单ID=11 where 单据明细ID=2");
+  for (const char* day : {"2012-03-01", "2012-03-10", "2012-03-31", "2012-04-30", "2012-05-16",
+                          "2012-06-15", "2012-06-16", "2012-06-20", "2013-01-01"}) {
+    const ReceivablesByAge orders = LoadReceivablesByAge(host_.Db(), day);
+    const ReceivablesByAge summary = LoadAgeSummary(host_.Db(), day);
+    ASSERT_EQ(summary.error, "") << day;
+    ASSERT_EQ(summary.customers.size(), orders.customers.size()) << day;
+    EXPECT_EQ(summary.buckets, orders.buckets) << day;
+    EXPECT_EQ(summary.total, orders.total) << day;
+    for (size_t i = 0; i < orders.customers.size(); ++i) {
+      const AgedCustomer& want = orders.customers[i];
+      const AgedCustomer& got = summary.customers[i];
+      EXPECT_EQ(got.customerId, want.customerId) << day;
+      EXPECT_EQ(got.name, want.name) << day;
+      EXPECT_EQ(got.buckets, want.buckets) << day;
+      EXPECT_EQ(got.orderCount, want.orders.size()) << day;
+      EXPECT_TRUE(got.orders.empty()) << day;
+    }
+  }
+  EXPECT_NE(LoadAgeSummary(host_.Db(), "昨天").error, "");
 }
 
 TEST_F(ServiceListsTest, BadInputIsAnsweredWithAMessageAndNoRows) {
@@ -261,10 +287,11 @@ TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
   ASSERT_EQ(run.error, "");
   std::string xml = SheetXml(file);
   ASSERT_NE(xml, "") << "unzip could not read " << file;
-  // A1 the caption, B2..F2 the customer's buckets, row 3 the totals; the hidden id is left out.
+  // A1 the caption, B2 the count, C2..F2 the customer's buckets, G2 the total, row 3 the
+  // totals; the hidden columns are left out.
   EXPECT_EQ(SheetCell(xml, "A1").first, "s");
   const std::vector<std::pair<std::string, std::string>> numbers = {
-      {"B2", "80"}, {"E2", "300"}, {"F2", "1130"}, {"G2", "4"}, {"F3", "1130"}};
+      {"B2", "4"}, {"C2", "80"}, {"F2", "300"}, {"G2", "1130"}, {"G3", "1130"}};
   for (const auto& [ref, value] : numbers) {
     EXPECT_EQ(SheetCell(xml, ref), (std::pair<std::string, std::string>{"", value})) << ref;
   }
@@ -337,6 +364,18 @@ TEST_F(ServiceListsTest, ListWindowsOpenTheRowsOrderAndSayWhyTheyAreEmpty) {
   EXPECT_EQ(due.FilterInput(BY_TX::kDueTo).Text(), "2012-07-14");
   ASSERT_TRUE(due.Refresh());
   EXPECT_EQ(due.Grid().TextMatrix(1, 2), "京A11111");
+  // One row per customer; opening it chooses the customer and shows the orders, whose rows
+  // open their order.
+  ASSERT_TRUE(aging.Refresh());
+  ASSERT_EQ(aging.Grid().DataRows(), 2) << "the customer and the totals";
+  forms::Input::DoubleClick(aging.Grid(), 1);
+  EXPECT_EQ(aging.FilterInput(ZL_FX::kCustomer).KeyLong(), 1);
+  EXPECT_EQ(aging.Grid().DataRows(), 6) << "four orders, the subtotal, the total";
+  EXPECT_EQ(aging.Grid().TextMatrix(1, 1), "WS011");
+  EXPECT_EQ(host_.Sink().Count("Detaile"), 1);
+  forms::Input::DoubleClick(aging.Grid(), 1);
+  ASSERT_EQ(host_.Sink().Count("Detaile"), 2);
+  EXPECT_EQ(host_.Sink().Named("Detaile")[1].args[1].ToLong(), 11);
   aging.FilterInput(ZL_FX::kCustomer).SetValue("2", "李四");
   ASSERT_TRUE(aging.Refresh()) << "a customer who owes nothing is an empty list";
   EXPECT_EQ(aging.Grid().DataRows(), 0);
