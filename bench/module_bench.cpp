@@ -38,6 +38,8 @@
 #include "platform/system_object.h"
 #include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
+#include "reports/issued_billed.h"
+#include "reports/period_checklist.h"
 #include "reports/receivables_age.h"
 #include "reports/service_due.h"
 #include "reports/vehicle_history.h"
@@ -704,8 +706,9 @@ void Report(benchmark::State& state, Shop* shop, bool asTabOpens) {
 
 // The lists the module computes, read and put in their grids as the desk opens them: a
 // vehicle's history (the vehicle with the most visits), the services due in the month from the
-// login day, and the receivables by age per customer on the login day. A shop cached before the
-// items had intervals gets the demo's (untimed).
+// login day, the receivables by age per customer on the login day, the parts issued against
+// billed of the month up to the login day and the checklist of the last whole period before it.
+// A shop cached before the items had intervals gets the demo's (untimed).
 void List(benchmark::State& state, Shop* shop, int kind) {
   Desk& desk = *shop->desk;
   std::string error;
@@ -722,6 +725,8 @@ void List(benchmark::State& state, Shop* shop, int kind) {
   Check(error, "plate");
   const std::string today = kLoginDate.Text();
   const std::string monthEnd = ws::db::Date{2012, 7, 14}.Text();
+  // The orders end on the login day: the month before it is a full month of them.
+  const std::string monthBefore = ws::db::Date{2012, 5, 16}.Text();
   size_t rows = 0;
   ws::forms::Grid grid("Vs");
   auto load = [&] {
@@ -734,10 +739,18 @@ void List(benchmark::State& state, Shop* shop, int kind) {
       auto due = ws::reports::LoadServiceDue(*desk.db, today, monthEnd);
       failure = due.error;
       ws::reports::FillServiceDueGrid(due, grid);
-    } else {
+    } else if (kind == 2) {
       auto aged = ws::reports::LoadAgeSummary(*desk.db, today);
       failure = aged.error;
       ws::reports::FillAgeGrid(aged, grid);
+    } else if (kind == 3) {
+      auto issued = ws::reports::LoadIssuedAgainstBilled(*desk.db, monthBefore, today);
+      failure = issued.error;
+      ws::reports::FillIssuedGrid(issued, grid);
+    } else {
+      auto checklist = ws::reports::LoadPeriodChecklist(*desk.db, 201205, 0);
+      failure = checklist.error;
+      ws::reports::FillChecklistGrid(checklist, grid);
     }
     rows = static_cast<size_t>(grid.DataRows());
     Check(failure, "list");
@@ -802,6 +815,8 @@ void Register(Shop* shop) {
   reg("VehicleHistory", [shop](benchmark::State& s) { List(s, shop, 0); })->Iterations(50);
   reg("ServiceDueMonth", [shop](benchmark::State& s) { List(s, shop, 1); })->Iterations(5);
   reg("ReceivablesByAge", [shop](benchmark::State& s) { List(s, shop, 2); })->Iterations(5);
+  reg("IssuedAgainstBilledMonth", [shop](benchmark::State& s) { List(s, shop, 3); })->Iterations(5);
+  reg("PeriodChecklist", [shop](benchmark::State& s) { List(s, shop, 4); })->Iterations(5);
 }
 
 }  // namespace

@@ -14,11 +14,13 @@ ProgramKind KindOf(int64_t programNumber) {
     case 200003:  // settlement
     case 200004:  // receipt
       return ProgramKind::Money;
-    case 200005:  // reports and the lists: vehicle history, services due, receivables by age
-    case 200006:
+    case 200005:  // reports and the lists: vehicle history, services due, receivables by age,
+    case 200006:  // parts issued against billed, the period-close checklist
     case 200007:
     case 200008:
     case 200009:
+    case 200010:
+    case 200015:
     case 200011:  // master lists: a clerk looks a vehicle up; changing it opens the card
     case 200014:
     case 200028:

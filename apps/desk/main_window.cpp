@@ -103,8 +103,11 @@ MainWindow::MainWindow(DeskHost& host, QWidget* parent)
   statusBar()->addPermanentWidget(
       new QLabel(tr("用户: %1  日期: %2").arg(Q(login.userName), Q(login.loginDate.Text())), this));
 
-  start_ = new StartPage(host_.Db(), tabs_);
+  start_ = new StartPage(host_.Db(), host_.System(), tabs_);
   connect(start_, &StartPage::OpenOrder, this, [this](qint64 id) { OpenClass("WS_S", id); });
+  connect(start_, &StartPage::OpenChecklist, this, [this] {
+    if (ProgramTab* tab = OpenClass("JZ_JC")) tab->Run(ToolCommand::Refresh);
+  });
   tabs_->addTab(start_, tr("今日工作"));
   // The day's work stays: a clerk closes programs, not the page that leads to them.
   tabs_->tabBar()->setTabButton(0, QTabBar::RightSide, nullptr);

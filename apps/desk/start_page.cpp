@@ -4,11 +4,16 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <functional>
 
+#include "db/value.h"
+#include "host/system.h"
 #include "reports/day_work.h"
+#include "reports/list_reports.h"
+#include "reports/period_checklist.h"
 
 namespace ws::desk {
 
@@ -52,8 +57,8 @@ QTableWidgetItem* Cell(const QString& text, bool number = false) {
 
 }  // namespace
 
-StartPage::StartPage(db::IDatabase& database, QWidget* parent)
-    : QWidget(parent), database_(database) {
+StartPage::StartPage(db::IDatabase& database, host::ISystem& system, QWidget* parent)
+    : QWidget(parent), database_(database), system_(system) {
   setObjectName("StartPage");
   auto* layout = new QVBoxLayout(this);
   auto* title = new QLabel(tr("今日工作"), this);
@@ -66,6 +71,13 @@ StartPage::StartPage(db::IDatabase& database, QWidget* parent)
   error_->setStyleSheet("QLabel { color: #a00000; }");
   error_->hide();
   layout->addWidget(error_);
+  reminder_ = new QPushButton(this);
+  reminder_->setObjectName("closeReminder");
+  reminder_->setStyleSheet(
+      "QPushButton { color: #a05000; font-weight: bold; text-align: left; padding: 4px 8px; }");
+  reminder_->hide();
+  connect(reminder_, &QPushButton::clicked, this, &StartPage::OpenChecklist);
+  layout->addWidget(reminder_);
   auto* row = new QHBoxLayout;
   for (const ListLook& look : kLooks) {
     auto* column = new QVBoxLayout;
@@ -104,7 +116,23 @@ void StartPage::showEvent(QShowEvent* event) {
   Reload();
 }
 
+void StartPage::RemindOfClose() {
+  const int period = reports::JZ_JC::CurrentPeriod(system_);
+  const int closingDay = static_cast<int>(db::NumericValue(system_.GetParameter(12, 3)));
+  const db::Date today = system_.GetLoginInfo().loginDate;
+  reminder_->hide();
+  if (!reports::NearClosing(today, period, closingDay, kRemindDays)) return;
+  const reports::PeriodChecklist list = reports::LoadPeriodChecklist(database_, period, closingDay);
+  if (!list.error.empty() || list.items.empty()) return;
+  reminder_->setText(tr("本期 %1 将于 %2 结帐，还有 %3 项未处理 —— 打开结帐检查")
+                         .arg(period)
+                         .arg(QString::fromStdString(list.to))
+                         .arg(list.items.size()));
+  reminder_->show();
+}
+
 void StartPage::Reload() {
+  RemindOfClose();
   const reports::DayWork work = reports::LoadDayWork(database_, kLimit);
   error_->setVisible(!work.error.empty());
   error_->setText(tr("读取今日工作失败：%1").arg(QString::fromStdString(work.error)));

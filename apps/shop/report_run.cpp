@@ -4,18 +4,23 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "db/date.h"
 #include "db/default_config.h"
+#include "db/value.h"
 #include "forms/grid_pack.h"
 #include "forms/input.h"
 #include "host/registry.h"
 #include "masters/vin_faults.h"
 #include "platform/system_object.h"
+#include "reports/issued_billed.h"
 #include "reports/js_rpt.h"
 #include "reports/list_grid.h"
+#include "reports/list_reports.h"
+#include "reports/period_checklist.h"
 #include "reports/receivables_age.h"
 #include "reports/register.h"
 #include "reports/service_due.h"
@@ -84,6 +89,7 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   std::unique_ptr<host::IControl> control =
       className == "WS_RPT" || className == "JS_RPT" ? registry.Create(className) : nullptr;
   if (!control) return Refused("unknown report '" + className + "' (WS_RPT or JS_RPT)");
+  if (filters.period) return Refused(className + " has no --period filter");
   auto& report = dynamic_cast<reports::ReportControl&>(*control);
   const bool repairOrders = className == "WS_RPT";
 
@@ -125,27 +131,35 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
 }
 
 bool IsListName(const std::string& name) {
-  return name == "history" || name == "due" || name == "aging" || name == "vin";
+  return name == "history" || name == "due" || name == "aging" || name == "vin" ||
+         name == "issued" || name == "checklist";
 }
 
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
   // Each list takes only the filters it reads; any other is refused rather than ignored.
   const std::vector<std::pair<const char*, bool>> given = {
-      {"--from", filters.from.has_value()},          {"--to", filters.to.has_value()},
-      {"--customer", filters.customer.has_value()},  {"--vehicle", filters.vehicle.has_value()},
-      {"--number", filters.number.has_value()},      {"--category", filters.category.has_value()},
-      {"--collector", filters.collector.has_value()}};
-  const std::vector<std::string> takes =
-      name == "history" ? std::vector<std::string>{"--vehicle"}
-      : name == "due"   ? std::vector<std::string>{"--from", "--to"}
-      : name == "vin"   ? std::vector<std::string>{}
-                        : std::vector<std::string>{"--to", "--customer"};
+      {"--from", filters.from.has_value()},           {"--to", filters.to.has_value()},
+      {"--customer", filters.customer.has_value()},   {"--vehicle", filters.vehicle.has_value()},
+      {"--number", filters.number.has_value()},       {"--category", filters.category.has_value()},
+      {"--collector", filters.collector.has_value()}, {"--period", filters.period.has_value()}};
+  const std::map<std::string, std::vector<std::string>> filtersOf = {
+      {"history", {"--vehicle"}},
+      {"due", {"--from", "--to"}},
+      {"aging", {"--to", "--customer"}},
+      {"issued", {"--from", "--to", "--number"}},
+      {"vin", {}},
+      {"checklist", {"--period"}}};
+  const auto known = filtersOf.find(name);
+  if (known == filtersOf.end()) {
+    return Refused("unknown list '" + name + "' (history, due, aging, vin, issued or checklist)");
+  }
+  const std::vector<std::string>& takes = known->second;
   for (const auto& [option, set] : given) {
     if (set && std::find(takes.begin(), takes.end(), option) == takes.end()) {
       return Refused(name + " has no " + option + " filter");
     }
   }
-  if (filters.checked || !filters.layoutFile.empty()) {
+  if ((filters.checked && name != "issued") || !filters.layoutFile.empty()) {
     return Refused(name + " takes neither --checked nor --layout");
   }
   forms::Grid grid("Vs");
@@ -179,8 +193,22 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     for (const auto& fault : faults.rows) {
       reports::AddListRow(grid, {fault.number, fault.plate, fault.vin, fault.owner, fault.reason});
     }
+  } else if (name == "issued") {
+    const auto issued = reports::LoadIssuedAgainstBilled(
+        database, filters.from.value_or(""), filters.to.value_or(""), filters.number.value_or(""),
+        filters.checked);
+    if (!issued.error.empty()) return Refused(issued.error);
+    reports::FillIssuedGrid(issued, grid);
   } else {
-    return Refused("unknown list '" + name + "' (history, due, aging or vin)");
+    // The period and its closing day as the shop's own options hold them.
+    UnattendedDialogs dialogs;
+    platform::SystemObject system(database, dialogs, {"管理员", db::Today(), {}});
+    const int period = filters.period ? static_cast<int>(db::NumericValue(*filters.period))
+                                      : reports::JZ_JC::CurrentPeriod(system);
+    const auto checklist = reports::LoadPeriodChecklist(
+        database, period, static_cast<int>(db::NumericValue(system.GetParameter(12, 3))));
+    if (!checklist.error.empty()) return Refused(checklist.error);
+    reports::FillChecklistGrid(checklist, grid);
   }
   return Output(grid, filters, name);
 }

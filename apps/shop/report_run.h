@@ -19,6 +19,7 @@ struct ReportFilters {
   std::optional<std::string> number;     // work-order number (WS_RPT)
   std::optional<std::string> category;   // repair category (WS_RPT)
   std::optional<std::string> collector;  // employee code or name (JS_RPT)
+  std::optional<std::string> period;     // yyyymm (checklist)
   bool checked = false;
   std::string layoutFile;  // a layout file to apply after the query, empty for none
   std::string xlsxFile;    // also write the grid as a spreadsheet there, empty for none
@@ -36,8 +37,10 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
                     const ReportFilters& filters);
 
 // The lists the module computes, by name: "history" (--vehicle, the plate), "due" (--from,
-// --to: the window of due dates) and "aging" (--to: the day; --customer narrows). The database
-// is only read; a bad filter is a usage error and nothing is written.
+// --to: the window of due dates), "aging" (--to: the day; --customer narrows), "issued" (--from,
+// --to: the arrival dates, or --number: one order) and "checklist" (--period; the shop's
+// current period when not given). The database is only read; a bad filter is a usage error
+// and nothing is written.
 bool IsListName(const std::string& name);
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters);
 

@@ -18,6 +18,9 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "       ws report --db FILE|URL aging --to DATE [--customer TEXT] [--csv OUT] [--xlsx "
          "OUT]\n"
          "       ws report --db FILE|URL vin [--csv OUT] [--xlsx OUT]\n"
+         "       ws report --db FILE|URL issued (--from DATE --to DATE | --number NUMBER)\n"
+         "                 [--checked] [--csv OUT] [--xlsx OUT]\n"
+         "       ws report --db FILE|URL checklist [--period YYYYMM] [--csv OUT] [--xlsx OUT]\n"
          "\n"
          "Runs a query report on the shop database FILE as its window does and writes the grid\n"
          "as CSV (UTF-8, a header line of the shown columns, then one line per row).\n"
@@ -25,7 +28,10 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "history lists every visit of a vehicle, newest first; due the vehicles due for a\n"
          "service between --from and --to; aging the receivables by age on the day --to, per\n"
          "customer; vin every vehicle whose stored chassis number (VIN) fails its check, with\n"
-         "the reason.\n"
+         "the reason; issued the parts issued by checked requisitions against the parts billed,\n"
+         "for every order that arrived between --from and --to and has a difference (or every\n"
+         "part of the order --number); checklist what stands in the way of closing the period\n"
+         "--period (the shop's current period when not given).\n"
          "\n"
          "Filters (as typed into the report's fields; lookups take a code or a name):\n"
          "  --from yyyy-mm-dd   arrival date (WS_RPT) or receipt date (JS_RPT) from\n"
@@ -35,7 +41,8 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "  --number NUMBER     the work-order number (WS_RPT)\n"
          "  --category NAME     the repair category (WS_RPT)\n"
          "  --collector TEXT    the employee who collected (JS_RPT)\n"
-         "  --checked           checked documents only\n"
+         "  --period YYYYMM     the accounting period (checklist)\n"
+         "  --checked           checked documents only (WS_RPT, JS_RPT, issued)\n"
          "\n"
          "Options:\n"
          "  --db FILE|URL  the shop database (made by 'ws init' or 'ws demo'); its rows are\n"
@@ -55,12 +62,13 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   std::string file;
   if (auto exit = Begin(args,
                         {"--db", "--from", "--to", "--customer", "--vehicle", "--number",
-                         "--category", "--collector", "--layout", "--csv", "--xlsx"},
+                         "--category", "--collector", "--period", "--layout", "--csv", "--xlsx"},
                         {"--checked"}, 1, out, err, arguments, file)) {
     return *exit;
   }
   if (arguments.Positional().empty()) {
-    return Usage(err, "name the report (WS_RPT, JS_RPT, history, due, aging or vin)");
+    return Usage(err,
+                 "name the report (WS_RPT, JS_RPT, history, due, aging, vin, issued or checklist)");
   }
   const std::string report = arguments.Positional()[0];
 
@@ -72,6 +80,7 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   filters.number = arguments.Value("--number");
   filters.category = arguments.Value("--category");
   filters.collector = arguments.Value("--collector");
+  filters.period = arguments.Value("--period");
   filters.checked = arguments.Flag("--checked");
   if (auto layout = arguments.Value("--layout")) {
     std::error_code ec;

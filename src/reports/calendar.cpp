@@ -48,4 +48,22 @@ std::string AddMonths(std::string_view date, int months) {
   return out.Text();
 }
 
+std::optional<DateWindow> WindowOfPeriod(int period, int closingDay) {
+  const int year = period / 100;
+  const int month = period % 100;
+  if (year < 1 || month < 1 || month > 12) return std::nullopt;
+  const bool closes = closingDay >= 1 && closingDay < 31;
+  const int days = db::DaysInMonth(year, month);
+  DateWindow window{{year, month, 1}, {year, month, closes ? std::min(closingDay, days) : days}};
+  if (closes) {
+    // The days after the previous month's closing day belong here.
+    const int before = db::StepPeriodBack(period, 1);
+    const db::Date previous{before / 100, before % 100, 1};
+    if (closingDay < db::DaysInMonth(previous.year, previous.month)) {
+      window.first = {previous.year, previous.month, closingDay + 1};
+    }
+  }
+  return window;
+}
+
 }  // namespace ws::reports

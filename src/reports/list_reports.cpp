@@ -4,6 +4,8 @@
 #include "db/value.h"
 #include "forms/text.h"
 #include "reports/calendar.h"
+#include "reports/issued_billed.h"
+#include "reports/period_checklist.h"
 #include "reports/receivables_age.h"
 #include "reports/service_due.h"
 #include "reports/vehicle_history.h"
@@ -155,6 +157,91 @@ std::string ZL_FX::PrintCondition() const {
     text += "\t客户名称：" + customer;
   }
   return text + "\r" + Status().Caption();
+}
+
+LY_DB::LY_DB()
+    : ListReport("LY_DB", "LY_DB",
+                 std::vector<FilterField>{{kArrivedFrom, "进厂日期", FieldKind::Date, "", false},
+                                          {kArrivedTo, "至", FieldKind::Date, "", false},
+                                          {kNumber, "工单号码", FieldKind::Text, "", false}}) {
+  // Orders still in the workshop have parts not issued yet; the owner looks at the rest.
+  CheckedOnly().SetValue(1);
+}
+
+bool LY_DB::Init(host::ISystem& system, int64_t programNumber) {
+  const bool done = ListReport::Init(system, programNumber);
+  // The month the clerk is working in, up to its last day.
+  db::Date first = system.GetLoginInfo().loginDate;
+  first.day = 1;
+  FilterInput(kArrivedFrom).SetText(first.Text());
+  FilterInput(kArrivedTo).SetText(AddDays(AddMonths(first.Text(), 1), -1));
+  return done;
+}
+
+bool LY_DB::FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) {
+  const IssuedAgainstBilled list = LoadIssuedAgainstBilled(
+      database, FilterInput(kArrivedFrom).Text(), FilterInput(kArrivedTo).Text(),
+      FilterInput(kNumber).Text(), CheckedOnly().Checked());
+  *error = list.error;
+  if (error->empty()) FillIssuedGrid(list, grid, false);
+  return true;
+}
+
+void LY_DB::AddTotalRows(forms::Grid& grid) {
+  AddIssuedTotals(grid);
+}
+
+ReportControl::DocumentRef LY_DB::DocumentAt(int row, int col) const {
+  if (col == kIssuedRequisitionCol) {
+    const DocumentRef requisition = DocumentIn(row, kIssuedRequisitionProgramCol);
+    if (requisition.id > 0) return requisition;
+  }
+  return ListReport::DocumentAt(row, col);
+}
+
+std::string LY_DB::PrintCondition() const {
+  const std::string number = forms::Trim(FilterInput(kNumber).Text());
+  const std::string window = number.empty() ? "进厂日期：从 " + FilterInput(kArrivedFrom).Text() +
+                                                  " 到 " + FilterInput(kArrivedTo).Text()
+                                            : "工单号码：" + number;
+  return window + "\r" + Status().Caption();
+}
+
+JZ_JC::JZ_JC()
+    : ListReport("JZ_JC", "JZ_JC",
+                 std::vector<FilterField>{{kPeriod, "会计期间", FieldKind::Text, "", false}}) {
+  CheckedOnly().SetVisible(false);
+}
+
+bool JZ_JC::Init(host::ISystem& system, int64_t programNumber) {
+  const bool done = ListReport::Init(system, programNumber);
+  closingDay_ = static_cast<int>(db::NumericValue(system.GetParameter(12, 3)));
+  FilterInput(kPeriod).SetText(std::to_string(CurrentPeriod(system)));
+  return done;
+}
+
+int JZ_JC::CurrentPeriod(host::ISystem& system) {
+  const auto current = static_cast<int>(db::NumericValue(system.GetParameter(12, 1)));
+  if (current > 0) return current;
+  return db::PeriodOfDate(system.GetLoginInfo().loginDate,
+                          static_cast<int>(db::NumericValue(system.GetParameter(12, 3))));
+}
+
+bool JZ_JC::FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) {
+  const std::string typed = forms::Trim(FilterInput(kPeriod).Text());
+  const int period = static_cast<int>(db::NumericValue(typed));
+  const PeriodChecklist list = LoadPeriodChecklist(database, period, closingDay_);
+  *error = list.error;
+  if (error->empty()) FillChecklistGrid(list, grid, false);
+  return true;
+}
+
+void JZ_JC::AddTotalRows(forms::Grid& grid) {
+  AddChecklistTotals(grid);
+}
+
+std::string JZ_JC::PrintCondition() const {
+  return "会计期间：" + FilterInput(kPeriod).Text() + "\r" + Status().Caption();
 }
 
 }  // namespace ws::reports

@@ -5,6 +5,11 @@
 //   ZL_FX  receivables by age: the day (0, the login day when opened) and the customer (1,
 //          "pdmkh_j"). Without a customer, one row per customer; opening a customer's row
 //          chooses that customer, and then every order shows with its receipts.
+//   LY_DB  parts issued against parts billed: arrival dates from (0) and to (1), the login
+//          month when opened, or one work-order number (2); a double click on the
+//          requisitions' cell opens the first of them, anywhere else the order.
+//   JZ_JC  the period-close checklist: the period (0, yyyymm; the current period when
+//          opened); each row opens its document.
 #pragma once
 
 #include "reports/report_control.h"
@@ -66,6 +71,41 @@ class ZL_FX : public ListReport {
 
  private:
   bool showsOrders_ = false;
+};
+
+class LY_DB : public ListReport {
+ public:
+  static constexpr int64_t kProgram = 200010;
+  static constexpr int kArrivedFrom = 0;
+  static constexpr int kArrivedTo = 1;
+  static constexpr int kNumber = 2;
+  LY_DB();
+  bool Init(host::ISystem& system, int64_t programNumber) override;
+  std::string PrintCondition() const override;
+
+ protected:
+  bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+  void AddTotalRows(forms::Grid& grid) override;
+  DocumentRef DocumentAt(int row, int col) const override;
+};
+
+class JZ_JC : public ListReport {
+ public:
+  static constexpr int64_t kProgram = 200015;
+  static constexpr int kPeriod = 0;
+  JZ_JC();
+  // The period a close is prepared for: the module's current period, or the login day's when
+  // none is set.
+  static int CurrentPeriod(host::ISystem& system);
+  bool Init(host::ISystem& system, int64_t programNumber) override;
+  std::string PrintCondition() const override;
+
+ protected:
+  bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+  void AddTotalRows(forms::Grid& grid) override;
+
+ private:
+  int closingDay_ = 0;
 };
 
 }  // namespace ws::reports

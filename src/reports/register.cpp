@@ -14,6 +14,8 @@ void RegisterReports(host::Registry& registry) {
   registry.Register("CL_LS", [] { return std::make_unique<CL_LS>(); });
   registry.Register("BY_TX", [] { return std::make_unique<BY_TX>(); });
   registry.Register("ZL_FX", [] { return std::make_unique<ZL_FX>(); });
+  registry.Register("LY_DB", [] { return std::make_unique<LY_DB>(); });
+  registry.Register("JZ_JC", [] { return std::make_unique<JZ_JC>(); });
 }
 
 }  // namespace ws::reports

@@ -313,12 +313,22 @@ void ReportControl::ApplySavedLayout() {
   grid::ApplyGridSettings(profile, *grid_, false);
 }
 
+ReportControl::DocumentRef ReportControl::DocumentIn(int row, int programCol) const {
+  if (programCol < 0 || programCol + 1 >= grid_->Cols()) return {};
+  return {static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, programCol))),
+          static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, programCol + 1)))};
+}
+
+ReportControl::DocumentRef ReportControl::DocumentAt(int row, int col) const {
+  (void)col;
+  return DocumentIn(row, grid_->Cols() - 2);
+}
+
 void ReportControl::OpenRow(int row) {
-  const int cols = grid_->Cols();
-  if (cols < 2) return;
-  const auto program = static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, cols - 2)));
-  const auto id = static_cast<int64_t>(db::NumericValue(grid_->TextMatrix(row, cols - 1)));
-  if (program > 0 && id > 0) events_.Raise("Detaile", {program, id});
+  const DocumentRef document = DocumentAt(row, grid_->Col());
+  if (document.program > 0 && document.id > 0) {
+    events_.Raise("Detaile", {document.program, document.id});
+  }
 }
 
 bool ReportControl::Find() {

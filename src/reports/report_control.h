@@ -149,6 +149,15 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // The layout file of what the grid shows now: a list that shows rows of two shapes keeps a
   // layout per shape, so that one's widths and hidden columns never land on the other's.
   virtual std::string ShapedLayoutFile(const std::string& file) const { return file; }
+  // The document a double click on that cell of a data row opens, as program number and id:
+  // the row's own, in the last two columns, unless a list keeps another document in a cell.
+  struct DocumentRef {
+    int64_t program = 0;
+    int64_t id = 0;
+  };
+  virtual DocumentRef DocumentAt(int row, int col) const;
+  // The program and id held in two columns of a row; zeros where the cells hold none.
+  DocumentRef DocumentIn(int row, int programCol) const;
   std::string Label(const char* name) const;
   // A date condition piece with the dialect's literal; nothing when the text is no date.
   static void AppendDate(db::Sql& sql, const char* piece, const std::string& text,

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -305,6 +306,36 @@ class DeskEndToEndTest : public QObject {
     const QString path = shop.Folder() + "/history.xlsx";
     QCOMPARE(window.ExportCurrentXlsx(path), QString());
     QVERIFY(QFileInfo(path).size() > 0);
+  }
+
+  // In the last days of a period the start page names what stands in the way of the close;
+  // the checklist it opens takes the clerk to a row's document with Enter.
+  void CloseReminderOpensTheChecklistAndEnterTheDocument() {
+    ShopFixture shop(
+        "insert into WSDJ (单据ID,progid,smark,工单号码,进厂日期,应收合计) values "
+        "(1,200001,'01','WS001','2012-06-01',300);"
+        "delete from ws_parameter where module=12 and number in (1,3);"
+        "insert into ws_parameter (module,number,value) values (12,1,'201206'),(12,3,'16')");
+    DeskHost* host = shop.Host();
+    QVERIFY2(host, shop.Error().c_str());
+    MainWindow window(*host);
+    ShowActive(window);
+    auto* reminder = window.findChild<QPushButton*>("closeReminder");
+    QVERIFY(reminder);
+    QVERIFY(reminder->isVisible());
+    QVERIFY2(reminder->text().contains("1 项"), qPrintable(reminder->text()));
+    reminder->click();
+    ProcessQueued();
+    ProgramTab* checklist = window.CurrentTab();
+    QCOMPARE(checklist->Entry().className, std::string("JZ_JC"));
+    GridView* grid = checklist->View().FirstVisibleGrid();
+    QVERIFY(grid);
+    QCOMPARE(grid->model()->index(0, 1).data().toString(), QString("WS001"));
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    QTest::keyClick(grid, Qt::Key_Return);
+    ProcessQueued();
+    QCOMPARE(window.CurrentTab()->Entry().className, std::string("WS_S"));
   }
 
   void MasterListOpensCardsAndClosesWithUnsavedChanges() {

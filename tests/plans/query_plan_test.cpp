@@ -27,6 +27,8 @@
 #include "platform/system_object.h"
 #include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
+#include "reports/issued_billed.h"
+#include "reports/period_checklist.h"
 #include "reports/receivables_age.h"
 #include "reports/service_due.h"
 #include "reports/vehicle_history.h"
@@ -302,6 +304,13 @@ TEST_F(QueryPlanTest, TheComputedListsReadOnlyTheRowsTheyShow) {
             reports::LoadReceivablesByAge(*db_, "2012-05-31", customer, true).customers.empty());
       },
       "aged orders");
+  ExpectIndexed(
+      [&] {
+        EXPECT_EQ(reports::LoadIssuedAgainstBilled(*db_, "2012-05-16", "2012-06-15").error, "");
+      },
+      "issued");
+  ExpectIndexed([&] { EXPECT_EQ(reports::LoadPeriodChecklist(*db_, 201205, 0).error, ""); },
+                "checklist");
 }
 
 }  // namespace
