@@ -86,6 +86,7 @@ void MasterCard::ShowRecord(const db::Recordset& records, const std::string& pos
   }
   MarkShown(records.Long(description_.keyColumn));
   SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
+  shownImage_ = Image();
 }
 
 void MasterCard::ClearForm() {
@@ -95,6 +96,7 @@ void MasterCard::ClearForm() {
     field.MarkValid();
   }
   ForgetShown();
+  shownImage_ = {};
   SetRecordLabel("记录：0/0");
 }
 
@@ -424,6 +426,11 @@ bool MasterCard::Save() {
     Ask(host::kRowChangedText, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   }
+  if (!transaction.Failed()) {
+    const db::AuditImage now = Image();
+    AppendAudit(transaction, editing ? db::AuditAction::Update : db::AuditAction::Insert, id,
+                editing ? db::CompareImages(shownImage_, now) : db::NewImageChanges(now));
+  }
   bool ok = !transaction.Failed() && transaction.Commit();
   if (!ok) {
     // On a server, another user's save of the same code or name can commit between the check
@@ -480,7 +487,7 @@ bool MasterCard::Delete() {
   bool ok = transaction.Run(db::Sql("delete from " + description_.table + " where " +
                                     description_.keyColumn + "=")
                                 .Key(id)) &&
-            transaction.Commit();
+            AppendAudit(transaction, db::AuditAction::Delete, id, {}) && transaction.Commit();
   database.Close();
   if (!ok) {
     events_.ErrMessage("删除数据时出错：" + transaction.Error(), host::kLevelFailure, Title());
@@ -494,6 +501,22 @@ bool MasterCard::Delete() {
 bool MasterCard::FileDelete() {
   if (!HasSystem()) return false;
   return Guarded("-->DeleteData::", [&] { return Delete(); });
+}
+
+db::AuditImage MasterCard::Image() const {
+  db::AuditImage image;
+  for (size_t i = 0; i < description_.fields.size(); ++i) {
+    image.header[description_.fields[i].caption] = FieldAt(static_cast<int>(i)).Text();
+  }
+  return image;
+}
+
+bool MasterCard::AppendAudit(db::Transaction& transaction, db::AuditAction action, int64_t id,
+                             std::vector<db::FieldChange> changes) {
+  const host::LoginInfo login = Login();
+  return db::AppendAudit(transaction,
+                         {ClassName(), 0, id, Trim(FieldAt(0).Text()), action, std::move(changes)},
+                         {login.userName, login.frontEnd});
 }
 
 }  // namespace ws::masters
