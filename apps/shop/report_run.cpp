@@ -13,6 +13,7 @@
 #include "forms/input.h"
 #include "host/registry.h"
 #include "platform/system_object.h"
+#include "reports/audit_list.h"
 #include "reports/js_rpt.h"
 #include "reports/receivables_age.h"
 #include "reports/register.h"
@@ -88,7 +89,7 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   TemporaryFolder work("ws_report_");
   if (work.Path().empty()) return ReportRun{"cannot create a temporary work folder", false, {}, 0};
   UnattendedDialogs dialogs;
-  host::LoginInfo login{"管理员", db::Today(), work.Path().string()};
+  host::LoginInfo login{"管理员", db::Today(), work.Path().string(), "ws"};
   platform::SystemObject system(database, dialogs, login);
   ErrorCollector sink;
   control->Events().AttachSink(&sink);
@@ -123,20 +124,26 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
 }
 
 bool IsListName(const std::string& name) {
-  return name == "history" || name == "due" || name == "aging";
+  return name == "history" || name == "due" || name == "aging" || name == "audit";
 }
 
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
   // Each list takes only the filters it reads; any other is refused rather than ignored.
   const std::vector<std::pair<const char*, bool>> given = {
-      {"--from", filters.from.has_value()},          {"--to", filters.to.has_value()},
-      {"--customer", filters.customer.has_value()},  {"--vehicle", filters.vehicle.has_value()},
-      {"--number", filters.number.has_value()},      {"--category", filters.category.has_value()},
-      {"--collector", filters.collector.has_value()}};
-  const std::vector<std::string> takes = name == "history" ? std::vector<std::string>{"--vehicle"}
-                                         : name == "due"
-                                             ? std::vector<std::string>{"--from", "--to"}
-                                             : std::vector<std::string>{"--to", "--customer"};
+      {"--from", filters.from.has_value()},
+      {"--to", filters.to.has_value()},
+      {"--customer", filters.customer.has_value()},
+      {"--vehicle", filters.vehicle.has_value()},
+      {"--number", filters.number.has_value()},
+      {"--category", filters.category.has_value()},
+      {"--collector", filters.collector.has_value()},
+      {"--user", filters.user.has_value()},
+      {"--type", filters.type.has_value()}};
+  const std::vector<std::string> takes =
+      name == "history" ? std::vector<std::string>{"--vehicle"}
+      : name == "due"   ? std::vector<std::string>{"--from", "--to"}
+      : name == "audit" ? std::vector<std::string>{"--from", "--to", "--user", "--type"}
+                        : std::vector<std::string>{"--to", "--customer"};
   for (const auto& [option, set] : given) {
     if (set && std::find(takes.begin(), takes.end(), option) == takes.end()) {
       return Refused(name + " has no " + option + " filter");
@@ -166,8 +173,23 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     const auto aged = reports::LoadReceivablesByAge(database, filters.to.value_or(""), customer);
     if (!aged.error.empty()) return Refused(aged.error);
     reports::FillAgeGrid(aged, grid);
+  } else if (name == "audit") {
+    db::AuditFilter filter;
+    for (const auto* day : {&filters.from, &filters.to}) {
+      if (*day && !db::Date::Parse(**day))
+        return Refused("'" + **day + "' is no date (yyyy-mm-dd)");
+    }
+    filter.fromDate = filters.from.value_or("");
+    filter.toDate = filters.to.value_or("");
+    filter.user = filters.user.value_or("");
+    const auto type = reports::AuditTypeOf(filters.type.value_or(""));
+    if (!type) return Refused("no kind of document '" + *filters.type + "'");
+    filter.documentType = *type;
+    const auto trail = reports::LoadAuditTrail(database, filter);
+    if (!trail.error.empty()) return ReportRun{trail.error, false, {}, 0};
+    reports::FillAuditGrid(trail, grid);
   } else {
-    return Refused("unknown list '" + name + "' (history, due or aging)");
+    return Refused("unknown list '" + name + "' (history, due, aging or audit)");
   }
   return Output(grid, filters, name);
 }

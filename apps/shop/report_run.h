@@ -19,6 +19,8 @@ struct ReportFilters {
   std::optional<std::string> number;     // work-order number (WS_RPT)
   std::optional<std::string> category;   // repair category (WS_RPT)
   std::optional<std::string> collector;  // employee code or name (JS_RPT)
+  std::optional<std::string> user;       // the account (audit)
+  std::optional<std::string> type;       // the kind of document (audit)
   bool checked = false;
   std::string layoutFile;  // a layout file to apply after the query, empty for none
   std::string xlsxFile;    // also write the grid as a spreadsheet there, empty for none
@@ -36,7 +38,8 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
                     const ReportFilters& filters);
 
 // The lists the module computes, by name: "history" (--vehicle, the plate), "due" (--from,
-// --to: the window of due dates) and "aging" (--to: the day; --customer narrows). The database
+// --to: the window of due dates), "aging" (--to: the day; --customer narrows) and "audit"
+// (--from, --to: the window of days; --user and --type narrow). The database
 // is only read; a bad filter is a usage error and nothing is written.
 bool IsListName(const std::string& name);
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters);

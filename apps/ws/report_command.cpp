@@ -17,13 +17,19 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "       ws report --db FILE|URL due --from DATE --to DATE [--csv OUT] [--xlsx OUT]\n"
          "       ws report --db FILE|URL aging --to DATE [--customer TEXT] [--csv OUT] [--xlsx "
          "OUT]\n"
+         "       ws report --db FILE|URL audit [--from DATE] [--to DATE] [--user NAME] [--type "
+         "KIND]\n"
+         "                 [--csv OUT] [--xlsx OUT]\n"
          "\n"
          "Runs a query report on the shop database FILE as its window does and writes the grid\n"
          "as CSV (UTF-8, a header line of the shown columns, then one line per row).\n"
          "WS_RPT lists repair orders, JS_RPT settlements and receipts.\n"
          "history lists every visit of a vehicle, newest first; due the vehicles due for a\n"
          "service between --from and --to; aging the receivables by age on the day --to, per\n"
-         "customer.\n"
+         "customer; audit every save, check, uncheck and delete of documents and cards\n"
+         "between --from and --to, by one account (--user) or of one kind of document (--type,\n"
+         "as the menu names it, e.g. 维修工单, or its class, e.g. WS_S), with the values each\n"
+         "save changed.\n"
          "\n"
          "Filters (as typed into the report's fields; lookups take a code or a name):\n"
          "  --from yyyy-mm-dd   arrival date (WS_RPT) or receipt date (JS_RPT) from\n"
@@ -51,14 +57,15 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
 int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit = Begin(args,
-                        {"--db", "--from", "--to", "--customer", "--vehicle", "--number",
-                         "--category", "--collector", "--layout", "--csv", "--xlsx"},
-                        {"--checked"}, 1, out, err, arguments, file)) {
+  if (auto exit =
+          Begin(args,
+                {"--db", "--from", "--to", "--customer", "--vehicle", "--number", "--category",
+                 "--collector", "--user", "--type", "--layout", "--csv", "--xlsx"},
+                {"--checked"}, 1, out, err, arguments, file)) {
     return *exit;
   }
   if (arguments.Positional().empty()) {
-    return Usage(err, "name the report (WS_RPT, JS_RPT, history, due or aging)");
+    return Usage(err, "name the report (WS_RPT, JS_RPT, history, due, aging or audit)");
   }
   const std::string report = arguments.Positional()[0];
 
@@ -70,6 +77,8 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   filters.number = arguments.Value("--number");
   filters.category = arguments.Value("--category");
   filters.collector = arguments.Value("--collector");
+  filters.user = arguments.Value("--user");
+  filters.type = arguments.Value("--type");
   filters.checked = arguments.Flag("--checked");
   if (auto layout = arguments.Value("--layout")) {
     std::error_code ec;

@@ -21,6 +21,7 @@ const std::vector<ControlEntry>& DefaultControls() {
       {"PDM_XM", 200014, "维修项目"},
       {"PDM_WXFL", 200028, "维修分类"},
       {"PDM_WXFLAdd", 200029, "维修分类卡片"},
+      {"XG_JL", 200031, "修改记录"},
   };
   return controls;
 }

@@ -4,8 +4,12 @@
 //   BY_TX  services due: due dates from (0) and to (1), the coming month when opened.
 //   ZL_FX  receivables by age: the day (0, the login day when opened) and the customer (1,
 //          "pdmkh_j"); every order under its customer with subtotals, and its receipts.
+//   XG_JL  the audit trail: dates from (0) and to (1), the login day when opened, the user (2),
+//          the kind of document (3, as the menu names it or its class) and its number (4: the
+//          whole history of the document that carries it); a double-click opens the document.
 #pragma once
 
+#include "db/audit_trail.h"
 #include "reports/report_control.h"
 
 namespace ws::reports {
@@ -60,6 +64,31 @@ class ZL_FX : public ListReport {
  protected:
   bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
   void AddTotalRows(forms::Grid& grid) override;
+};
+
+class XG_JL : public ListReport {
+ public:
+  static constexpr int64_t kProgram = 200031;
+  static constexpr int kFrom = 0;
+  static constexpr int kTo = 1;
+  static constexpr int kUser = 2;
+  static constexpr int kType = 3;
+  static constexpr int kNumber = 4;
+  XG_JL();
+  bool Init(host::ISystem& system, int64_t programNumber) override;
+  // The history of one document or card (its class and id): its kind and its last recorded
+  // number in the fields, every date and user; refreshed. The list stays on that document until
+  // the kind or the number is changed.
+  bool ShowDocument(const std::string& className, int64_t id);
+  std::string PrintCondition() const override;
+
+ protected:
+  bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+
+ private:
+  // The document ShowDocument put in the fields, as long as they still name it.
+  db::AuditFilter shown_;
+  host::ISystem* system_ = nullptr;
 };
 
 }  // namespace ws::reports

@@ -14,6 +14,7 @@ void RegisterReports(host::Registry& registry) {
   registry.Register("CL_LS", [] { return std::make_unique<CL_LS>(); });
   registry.Register("BY_TX", [] { return std::make_unique<BY_TX>(); });
   registry.Register("ZL_FX", [] { return std::make_unique<ZL_FX>(); });
+  registry.Register("XG_JL", [] { return std::make_unique<XG_JL>(); });
 }
 
 }  // namespace ws::reports
