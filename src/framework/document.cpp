@@ -687,6 +687,12 @@ db::AuditImage Document::Image(const std::vector<std::vector<int64_t>>* lineIds)
           lineIds && k < (*lineIds)[i].size() ? (*lineIds)[i][k] : lines.LineId(rows[k]);
       if (id <= 0) continue;  // not written: no image to compare with
       db::AuditImage::Values& values = image.lines[{grid.Name(), id}];
+      // The line's item or part as the clerk knows it, by its code rather than its key.
+      const LineSchema& schema = lines.Schema();
+      if (!schema.keyColumn.empty()) {
+        values[schema.codeColumn.empty() ? schema.keyColumn : schema.codeColumn] =
+            grid.TextMatrix(rows[k], schema.codeCol);
+      }
       // By the table's column: a shop may rename a grid's captions, never its columns.
       for (const LineColumn& column : lines.Schema().columns) {
         if (column.saved) values[column.column] = grid.TextMatrix(rows[k], column.col);

@@ -138,9 +138,10 @@ XG_JL::XG_JL()
 bool XG_JL::Init(host::ISystem& system, int64_t programNumber) {
   const bool done = ListReport::Init(system, programNumber);
   system_ = &system;
-  // The owner reads what happened today first.
-  FilterInput(kFrom).SetText(LoginDay(system));
-  FilterInput(kTo).SetText(LoginDay(system));
+  // The owner reads what happened today first: events carry the clock's day, whatever day
+  // the clerks logged in with.
+  FilterInput(kFrom).SetText(db::Today().Text());
+  FilterInput(kTo).SetText(db::Today().Text());
   return done;
 }
 
@@ -182,7 +183,7 @@ bool XG_JL::ShowDocument(const std::string& className, int64_t id) {
   }
   FilterInput(kType).SetText(kind);
   FilterInput(kNumber).SetText(shown_.number);
-  return Refresh();
+  return true;
 }
 
 std::string XG_JL::PrintCondition() const {

@@ -76,9 +76,9 @@ class XG_JL : public ListReport {
   static constexpr int kNumber = 4;
   XG_JL();
   bool Init(host::ISystem& system, int64_t programNumber) override;
-  // The history of one document or card (its class and id): its kind and its last recorded
-  // number in the fields, every date and user; refreshed. The list stays on that document until
-  // the kind or the number is changed.
+  // Narrows the list to the history of one document or card (its class and id): its kind and
+  // its last recorded number in the fields, every date and user, for the next Refresh. The list
+  // stays on that document until the kind or the number is changed. False before Init.
   bool ShowDocument(const std::string& className, int64_t id);
   std::string PrintCondition() const override;
 
