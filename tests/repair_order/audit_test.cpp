@@ -48,9 +48,6 @@ class AuditTest : public RepairOrderTest {
 TEST_F(AuditTest, AnOrderEditedByTwoUsersShowsBothChangesBeforeAndAfter) {
   SaveNewOrder();
   const std::string line = Text("select 单据明细ID from WSDJXM");
-  auto created = Changes(1);
-  EXPECT_EQ(Change(created, "工单号码"), "→" + F(WS_S::kNumber).Text());
-  EXPECT_EQ(Change(created, "ywGridXM#" + line), "→新增行");
 
   // The first clerk changes a line's price ...
   ASSERT_TRUE(order_.FileEdit());
