@@ -4,7 +4,7 @@ namespace ws::platform {
 
 namespace {
 
-enum class ProgramKind { Entered, Money, Shown, Master, Unknown };
+enum class ProgramKind { Entered, Money, Shown, Master, Kept, Unknown };
 
 ProgramKind KindOf(int64_t programNumber) {
   switch (programNumber) {
@@ -29,6 +29,8 @@ ProgramKind KindOf(int64_t programNumber) {
     case 200013:
     case 200029:
       return ProgramKind::Master;
+    case 200031:  // the audit trail: who changed what is for the owner's managers to read
+      return ProgramKind::Kept;
     default:
       return ProgramKind::Unknown;
   }
@@ -60,6 +62,7 @@ std::optional<Right> RightNeeded(int64_t programNumber, Step step) {
       // A list's own delete changes the master.
       return step == Step::Open ? std::nullopt : std::optional<Right>(Right::Manage);
     case ProgramKind::Master:
+    case ProgramKind::Kept:
     case ProgramKind::Unknown:
       return Right::Manage;
   }

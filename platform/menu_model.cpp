@@ -20,7 +20,7 @@ struct GroupRule {
 const std::vector<GroupRule>& GroupRules() {
   static const std::vector<GroupRule> rules = {
       {"单据", {"WS_S", "CKLl_WS", "JS_WS", "JS_S"}},
-      {"查询", {"WS_RPT", "JS_RPT", "CL_LS", "BY_TX", "ZL_FX", "LY_DB", "JZ_JC"}},
+      {"查询", {"WS_RPT", "JS_RPT", "CL_LS", "BY_TX", "ZL_FX", "LY_DB", "JZ_JC", "XG_JL"}},
       {"基础资料", {"PDM_cl", "PDM_XM", "PDM_WXFL"}},
       {"资料卡片", {"PDM_clAdd", "PDM_XMAdd", "PDM_WXFLAdd"}},
   };

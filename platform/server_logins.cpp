@@ -46,6 +46,13 @@ BEGIN
   -- The price summary follows every order and line written, by triggers of the writer.
   EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.ws_price_sum TO %I', s,
                  ws_server_group('desk'));
+  -- The audit trail: every account appends the events of its own work, and no group, the
+  -- managers' included, may change or remove one.
+  IF to_regclass(format('%I.ws_audit', s)) IS NOT NULL THEN
+    EXECUTE format('GRANT INSERT ON %I.ws_audit TO %I', s, ws_server_group('desk'));
+    EXECUTE format('REVOKE UPDATE, DELETE, TRUNCATE ON %I.ws_audit FROM %I', s,
+                   ws_server_group('manage'));
+  END IF;
   FOREACH t IN ARRAY ARRAY['wsdj', 'wsdjxm', 'wsdjpj', 'clzl', 'jxcdj', 'jxcdjmx'] LOOP
     EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.%I TO %I', s, t, ws_server_group('enter'));
   END LOOP;

@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   ws::host::LoginInfo login{user.toStdString(), ws::db::Date{date.year(), date.month(), date.day()},
-                            QDir::toNativeSeparators(workFolder).toStdString()};
+                            QDir::toNativeSeparators(workFolder).toStdString(), "desk"};
   // Nobody answers the boxes of a --screenshot run: they answer themselves and go to stderr.
   ws::desk::DeskDialogs unattendedDialogs(false);
   ws::desk::DeskHost host(std::move(file.db), options.db.toStdString(), login,

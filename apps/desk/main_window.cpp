@@ -225,6 +225,12 @@ void MainWindow::BuildToolbar() {
   connect(history, &QAction::triggered, this, [this] {
     if (!OpenVehicleHistory()) ShowNotice(tr("当前窗口没有车牌号"), host::kLevelRefusal);
   });
+  QAction* changes = menu->addAction(tr("修改记录"));
+  changes->setObjectName("DocumentHistory");
+  changes->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+  connect(changes, &QAction::triggered, this, [this] {
+    if (!OpenDocumentHistory()) ShowNotice(tr("当前窗口没有已保存的单据"), host::kLevelRefusal);
+  });
   QAction* closeTab = menu->addAction(tr("关闭窗口"));
   closeTab->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
   connect(closeTab, &QAction::triggered, this, [this] {
@@ -708,6 +714,20 @@ bool MainWindow::OpenVehicleHistory() {
   if (auto* history = dynamic_cast<reports::CL_LS*>(&tab->Control())) {
     history->FilterInput(reports::CL_LS::kPlate).SetText(plate);
     tab->Run(ToolCommand::Refresh);
+  }
+  return true;
+}
+
+bool MainWindow::OpenDocumentHistory() {
+  ProgramTab* current = CurrentTab();
+  host::IFormUI* form = current ? current->Control().AsFormUI() : nullptr;
+  if (!form || form->GetID() <= 0) return false;
+  const std::string className = current->Control().ClassName();
+  const int64_t id = form->GetID();
+  ProgramTab* tab = OpenClass("XG_JL");
+  if (!tab) return true;  // refused (the account lacks 管理) and told by OpenClass
+  if (auto* history = dynamic_cast<reports::XG_JL*>(&tab->Control())) {
+    if (history->ShowDocument(className, id)) tab->Run(ToolCommand::Refresh);
   }
   return true;
 }

@@ -54,6 +54,9 @@ class MainWindow : public QMainWindow {
   // Opens the vehicle history of the plate the current window shows (an order's or a card's
   // plate field, or the plate of a list's current row); false when it shows none.
   bool OpenVehicleHistory();
+  // The audit trail of the document or card of the current tab in a 修改记录 tab; false when
+  // the tab shows no saved one.
+  bool OpenDocumentHistory();
   // Writes a copy of the open shop to path (as `ws backup`), while others may keep working in
   // it; answers the error text, empty on success.
   QString BackupShopTo(const QString& path);

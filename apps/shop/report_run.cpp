@@ -16,6 +16,7 @@
 #include "host/registry.h"
 #include "masters/vin_faults.h"
 #include "platform/system_object.h"
+#include "reports/audit_list.h"
 #include "reports/issued_billed.h"
 #include "reports/js_rpt.h"
 #include "reports/list_grid.h"
@@ -96,7 +97,7 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   TemporaryFolder work("ws_report_");
   if (work.Path().empty()) return ReportRun{"cannot create a temporary work folder", false, {}, 0};
   UnattendedDialogs dialogs;
-  host::LoginInfo login{"管理员", db::Today(), work.Path().string()};
+  host::LoginInfo login{"管理员", db::Today(), work.Path().string(), "ws"};
   platform::SystemObject system(database, dialogs, login);
   ErrorCollector sink;
   control->Events().AttachSink(&sink);
@@ -132,7 +133,7 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
 
 bool IsListName(const std::string& name) {
   return name == "history" || name == "due" || name == "aging" || name == "vin" ||
-         name == "issued" || name == "checklist";
+         name == "issued" || name == "checklist" || name == "audit";
 }
 
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters) {
@@ -141,17 +142,20 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
       {"--from", filters.from.has_value()},           {"--to", filters.to.has_value()},
       {"--customer", filters.customer.has_value()},   {"--vehicle", filters.vehicle.has_value()},
       {"--number", filters.number.has_value()},       {"--category", filters.category.has_value()},
-      {"--collector", filters.collector.has_value()}, {"--period", filters.period.has_value()}};
+      {"--collector", filters.collector.has_value()}, {"--period", filters.period.has_value()},
+      {"--user", filters.user.has_value()},           {"--type", filters.type.has_value()}};
   const std::map<std::string, std::vector<std::string>> filtersOf = {
       {"history", {"--vehicle"}},
       {"due", {"--from", "--to"}},
       {"aging", {"--to", "--customer"}},
       {"issued", {"--from", "--to", "--number"}},
       {"vin", {}},
-      {"checklist", {"--period"}}};
+      {"checklist", {"--period"}},
+      {"audit", {"--from", "--to", "--user", "--type"}}};
   const auto known = filtersOf.find(name);
   if (known == filtersOf.end()) {
-    return Refused("unknown list '" + name + "' (history, due, aging, vin, issued or checklist)");
+    return Refused("unknown list '" + name +
+                   "' (history, due, aging, vin, issued, checklist or audit)");
   }
   const std::vector<std::string>& takes = known->second;
   for (const auto& [option, set] : given) {
@@ -199,6 +203,21 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
         filters.checked);
     if (!issued.error.empty()) return Refused(issued.error);
     reports::FillIssuedGrid(issued, grid);
+  } else if (name == "audit") {
+    db::AuditFilter filter;
+    for (const auto* day : {&filters.from, &filters.to}) {
+      if (*day && !db::Date::Parse(**day))
+        return Refused("'" + **day + "' is no date (yyyy-mm-dd)");
+    }
+    filter.fromDate = filters.from.value_or("");
+    filter.toDate = filters.to.value_or("");
+    filter.user = filters.user.value_or("");
+    const auto type = reports::AuditTypeOf(filters.type.value_or(""));
+    if (!type) return Refused("no kind of document '" + *filters.type + "'");
+    filter.documentType = *type;
+    const auto trail = reports::LoadAuditTrail(database, filter);
+    if (!trail.error.empty()) return ReportRun{trail.error, false, {}, 0};
+    reports::FillAuditGrid(trail, grid);
   } else {
     // The period and its closing day as the shop's own options hold them.
     UnattendedDialogs dialogs;

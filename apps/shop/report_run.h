@@ -20,6 +20,8 @@ struct ReportFilters {
   std::optional<std::string> category;   // repair category (WS_RPT)
   std::optional<std::string> collector;  // employee code or name (JS_RPT)
   std::optional<std::string> period;     // yyyymm (checklist)
+  std::optional<std::string> user;       // the account (audit)
+  std::optional<std::string> type;       // the kind of document (audit)
   bool checked = false;
   std::string layoutFile;  // a layout file to apply after the query, empty for none
   std::string xlsxFile;    // also write the grid as a spreadsheet there, empty for none
@@ -38,9 +40,9 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
 
 // The lists the module computes, by name: "history" (--vehicle, the plate), "due" (--from,
 // --to: the window of due dates), "aging" (--to: the day; --customer narrows), "issued" (--from,
-// --to: the arrival dates, or --number: one order) and "checklist" (--period; the shop's
-// current period when not given). The database is only read; a bad filter is a usage error
-// and nothing is written.
+// --to: the arrival dates, or --number: one order), "checklist" (--period; the shop's current
+// period when not given) and "audit" (--from, --to: the window of days; --user and --type
+// narrow). The database is only read; a bad filter is a usage error and nothing is written.
 bool IsListName(const std::string& name);
 ReportRun RunList(db::IDatabase& database, const std::string& name, const ReportFilters& filters);
 

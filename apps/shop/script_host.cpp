@@ -150,6 +150,7 @@ ScriptHost::ScriptHost(db::IDatabase& db, const host::Registry& registry, std::o
   login_.loginDate = db::Today();
   ownedWorkFolder_ = MakeTemporaryFolder();
   login_.workFolder = ownedWorkFolder_.string();
+  login_.frontEnd = "script";
   windows_.emplace_back();
   RebuildSystem();
 }

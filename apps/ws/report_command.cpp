@@ -21,6 +21,9 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "       ws report --db FILE|URL issued (--from DATE --to DATE | --number NUMBER)\n"
          "                 [--checked] [--csv OUT] [--xlsx OUT]\n"
          "       ws report --db FILE|URL checklist [--period YYYYMM] [--csv OUT] [--xlsx OUT]\n"
+         "       ws report --db FILE|URL audit [--from DATE] [--to DATE] [--user NAME] [--type "
+         "KIND]\n"
+         "                 [--csv OUT] [--xlsx OUT]\n"
          "\n"
          "Runs a query report on the shop database FILE as its window does and writes the grid\n"
          "as CSV (UTF-8, a header line of the shown columns, then one line per row).\n"
@@ -31,7 +34,10 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "the reason; issued the parts issued by checked requisitions against the parts billed,\n"
          "for every order that arrived between --from and --to and has a difference (or every\n"
          "part of the order --number); checklist what stands in the way of closing the period\n"
-         "--period (the shop's current period when not given).\n"
+         "--period (the shop's current period when not given); audit every save, check,\n"
+         "uncheck and delete of documents and cards between --from and --to, by one account\n"
+         "(--user) or of one kind of document (--type, as the menu names it, e.g. 维修工单, or\n"
+         "its class, e.g. WS_S), with the values each save changed.\n"
          "\n"
          "Filters (as typed into the report's fields; lookups take a code or a name):\n"
          "  --from yyyy-mm-dd   arrival date (WS_RPT) or receipt date (JS_RPT) from\n"
@@ -60,15 +66,17 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
 int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit = Begin(args,
-                        {"--db", "--from", "--to", "--customer", "--vehicle", "--number",
-                         "--category", "--collector", "--period", "--layout", "--csv", "--xlsx"},
-                        {"--checked"}, 1, out, err, arguments, file)) {
+  if (auto exit =
+          Begin(args,
+                {"--db", "--from", "--to", "--customer", "--vehicle", "--number", "--category",
+                 "--collector", "--period", "--user", "--type", "--layout", "--csv", "--xlsx"},
+                {"--checked"}, 1, out, err, arguments, file)) {
     return *exit;
   }
   if (arguments.Positional().empty()) {
     return Usage(err,
-                 "name the report (WS_RPT, JS_RPT, history, due, aging, vin, issued or checklist)");
+                 "name the report (WS_RPT, JS_RPT, history, due, aging, vin, issued, checklist or "
+                 "audit)");
   }
   const std::string report = arguments.Positional()[0];
 
@@ -81,6 +89,8 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   filters.category = arguments.Value("--category");
   filters.collector = arguments.Value("--collector");
   filters.period = arguments.Value("--period");
+  filters.user = arguments.Value("--user");
+  filters.type = arguments.Value("--type");
   filters.checked = arguments.Flag("--checked");
   if (auto layout = arguments.Value("--layout")) {
     std::error_code ec;

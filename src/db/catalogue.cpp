@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 
+#include "db/audit_trail.h"
 #include "db/price_summary.h"
 #include "db/runner.h"
 #include "db/schema.h"
@@ -138,6 +139,7 @@ std::vector<TableDef> BuildTables() {
     t.push_back(LineTable("WSDJXM", "项目ID"));
     t.push_back(pj);
     t.push_back(PriceSummaryTable(5));
+    t.push_back(AuditTable(8));
   }
   t.push_back({"clzl",
                TableRole::Module,

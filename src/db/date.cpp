@@ -21,7 +21,9 @@ int ReadNumber(std::string_view text, size_t& pos, size_t maxDigits) {
 }
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

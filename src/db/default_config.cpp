@@ -23,6 +23,7 @@ const std::vector<ControlEntry>& DefaultControls() {
       {"JZ_JC", 200015, "结帐检查"},
       {"PDM_WXFL", 200028, "维修分类"},
       {"PDM_WXFLAdd", 200029, "维修分类卡片"},
+      {"XG_JL", 200031, "修改记录"},
   };
   return controls;
 }
@@ -48,22 +49,7 @@ const std::vector<OptionEntry>& DefaultOptions() {
 }
 
 std::vector<Sql> DefaultConfigStatements(const Date& initDate) {
-  std::vector<Sql> out;
-  for (const auto& c : DefaultControls()) {
-    out.push_back(Sql("INSERT INTO xt_menu (progID, menuname) VALUES (")
-                      .Key(c.programNumber)
-                      .Raw(", ")
-                      .Text(c.caption)
-                      .Raw(")"));
-    // progname is what users read ("维修工单选单"); classname is what the host creates.
-    out.push_back(Sql("INSERT INTO xt_objects (progid, progname, fetchPrice, classname) VALUES (")
-                      .Key(c.programNumber)
-                      .Raw(", ")
-                      .Text(c.caption)
-                      .Raw(", 0, ")
-                      .Text(c.className)
-                      .Raw(")"));
-  }
+  std::vector<Sql> out = MissingControlStatements();
   out.push_back(Sql("INSERT INTO xt_accinformation (system_code, item_code, item_value) VALUES (")
                     .Text("system")
                     .Raw(", ")
@@ -96,6 +82,30 @@ std::vector<Sql> DefaultConfigStatements(const Date& initDate) {
                     .Raw(", ")
                     .Text("人民币")
                     .Raw(", 1)"));
+  return out;
+}
+
+std::vector<Sql> MissingControlStatements() {
+  std::vector<Sql> out;
+  for (const auto& c : DefaultControls()) {
+    out.push_back(Sql("INSERT INTO xt_menu (progID, menuname) SELECT ")
+                      .Key(c.programNumber)
+                      .Raw(", ")
+                      .Text(c.caption)
+                      .Raw(" WHERE NOT EXISTS (SELECT 1 FROM xt_menu WHERE progID = ")
+                      .Key(c.programNumber)
+                      .Raw(")"));
+    // progname is what users read ("维修工单选单"); classname is what the host creates.
+    out.push_back(Sql("INSERT INTO xt_objects (progid, progname, fetchPrice, classname) SELECT ")
+                      .Key(c.programNumber)
+                      .Raw(", ")
+                      .Text(c.caption)
+                      .Raw(", 0, ")
+                      .Text(c.className)
+                      .Raw(" WHERE NOT EXISTS (SELECT 1 FROM xt_objects WHERE progid = ")
+                      .Key(c.programNumber)
+                      .Raw(")"));
+  }
   return out;
 }
 

@@ -37,6 +37,9 @@ const std::vector<OptionEntry>& DefaultOptions();
 // ws_parameter (module 12: 1 = the period of initDate, 3 = closing day 31, i.e. periods follow
 // the calendar months) and the local currency row of PDMBZ (币种ID 1, 人民币).
 std::vector<Sql> DefaultConfigStatements(const Date& initDate);
+// The menu and object rows of every default control a database lacks: a file made before a
+// control existed gets it at its next upgrade, and one it already has is left as it is.
+std::vector<Sql> MissingControlStatements();
 
 // The local currency id the default configuration sets up (option 4 of module 12).
 inline constexpr int64_t kLocalCurrencyId = 1;

@@ -26,7 +26,9 @@ int Recordset::FieldIndex(std::string_view name) const {
   return -1;
 }
 
-const Value& Recordset::Field(std::string_view name) const { return Field(FieldIndex(name)); }
+const Value& Recordset::Field(std::string_view name) const {
+  return Field(FieldIndex(name));
+}
 
 const Value& Recordset::Field(int index) const {
   if (closed_ || index < 0 || pos_ >= rows_.size()) return kNull;

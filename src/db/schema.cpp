@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "db/default_config.h"
 #include "db/runner.h"
 #include "forms/text.h"
 
@@ -370,6 +371,7 @@ std::string UpgradeSchema(IDatabase& db, std::string* notice, const std::vector<
   }
   transaction.Run(SetMeta("version", std::string(kSchemaVersion)));
   transaction.Run(ShopIdStatement());
+  for (const auto& sql : MissingControlStatements()) transaction.Run(sql);
   if (!transaction.Commit()) return transaction.Error();
   std::string listed;
   for (const auto& rows : blocked) {

@@ -202,6 +202,19 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     tx.Rollback();
     return false;
   }
+  if (!tx.Failed()) {
+    db::AuditImage after = Image(&lineIds);
+    after.header = ctx.values;
+    db::AuditEvent event =
+        AuditEventOf(isNew ? db::AuditAction::Insert : db::AuditAction::Update,
+                     isNew ? db::NewImageChanges(after) : db::CompareImages(shownImage_, after));
+    event.documentId = ctx.id;
+    if (auto number = ctx.values.find(schema_.ColumnWith(FieldRole::Number));
+        number != ctx.values.end()) {
+      event.number = number->second;
+    }
+    db::AppendAudit(tx, event, AuditSessionOf());
+  }
   // The version this save leaves behind is the window's own: if reading the document back
   // fails below, its next save must not be taken for another user's change.
   const int64_t savedVersion = tx.Failed() ? -1 : StoredRowVersion(tx, ctx.id);
@@ -404,10 +417,12 @@ void Document::ShowRecord(const db::Recordset& records, const std::string& posit
   SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
   SetCheckedStamp(records.Text(col::kMark) != "01");
   ShowDetails(records);
+  shownImage_ = Image();
 }
 
 void Document::ClearForm() {
   ForgetShown();
+  shownImage_ = {};
   if (!KeepsValues()) {
     for (const auto& child : form_.Children()) {
       if (auto* field = dynamic_cast<forms::Field*>(child.get())) {
@@ -519,7 +534,7 @@ int64_t Document::StoredRowVersion(db::Transaction& tx, int64_t id) const {
   return error.empty() && !row->Eof() ? row->Long(db::kRowVersionColumn) : -1;
 }
 
-StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
+StepOutcome Document::RunSteps(const std::vector<Step>& steps, db::AuditAction action) {
   StepOutcome outcome;
   db::Transaction tx(Database());
   int64_t before = -1;
@@ -538,6 +553,7 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps) {
       before = now > 0 ? now - 1 : -1;
     }
   }
+  if (!tx.Failed()) db::AppendAudit(tx, AuditEventOf(action), AuditSessionOf());
   const int64_t after = StoredRowVersion(tx);
   if (tx.Failed() || !tx.Commit()) {
     outcome.error = tx.Error();
@@ -624,16 +640,16 @@ void Document::WireHeaderFields(const std::string& tagPrefix, std::string leaveT
   }
 }
 
-StepOutcome Document::RunSteps(const std::vector<db::Sql>& statements) {
+StepOutcome Document::RunSteps(const std::vector<db::Sql>& statements, db::AuditAction action) {
   std::vector<Step> steps;
   steps.reserve(statements.size());
   for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
-  return RunSteps(steps);
+  return RunSteps(steps, action);
 }
 
 bool Document::DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText,
                              int then) {
-  StepOutcome outcome = RunSteps(statements);
+  StepOutcome outcome = RunSteps(statements, db::AuditAction::Delete);
   if (outcome.refused) {
     Ask(missingText, "提示:", host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
@@ -643,6 +659,47 @@ bool Document::DeleteBySteps(const std::vector<db::Sql>& statements, const std::
     return false;
   }
   return LoadList(then);
+}
+
+db::AuditEvent Document::AuditEventOf(db::AuditAction action,
+                                      std::vector<db::FieldChange> changes) const {
+  db::AuditEvent event{ClassName(), ProgramNumber(), CurrentId(), {}, action, std::move(changes)};
+  if (const int number = schema_.FieldWith(FieldRole::Number); number >= 0) {
+    event.number = forms::Trim(HeaderField(number).Text());
+  }
+  return event;
+}
+
+db::AuditSession Document::AuditSessionOf() const {
+  const host::LoginInfo login = Login();
+  return {login.userName, login.frontEnd};
+}
+
+db::AuditImage Document::Image(const std::vector<std::vector<int64_t>>* lineIds) const {
+  db::AuditImage image;
+  image.header = schema_.Collect(form_, fieldArray_);
+  for (size_t i = 0; i < lineSets_.size(); ++i) {
+    const LineSet& lines = *lineSets_[i];
+    const forms::Grid& grid = lines.Grid();
+    const std::vector<int> rows = lines.SavedRows();
+    for (size_t k = 0; k < rows.size(); ++k) {
+      const int64_t id =
+          lineIds && k < (*lineIds)[i].size() ? (*lineIds)[i][k] : lines.LineId(rows[k]);
+      if (id <= 0) continue;  // not written: no image to compare with
+      db::AuditImage::Values& values = image.lines[{grid.Name(), id}];
+      // The line's item or part as the clerk knows it, by its code rather than its key.
+      const LineSchema& schema = lines.Schema();
+      if (!schema.keyColumn.empty()) {
+        values[schema.codeColumn.empty() ? schema.keyColumn : schema.codeColumn] =
+            grid.TextMatrix(rows[k], schema.codeCol);
+      }
+      // By the table's column: a shop may rename a grid's captions, never its columns.
+      for (const LineColumn& column : lines.Schema().columns) {
+        if (column.saved) values[column.column] = grid.TextMatrix(rows[k], column.col);
+      }
+    }
+  }
+  return image;
 }
 
 }  // namespace ws::framework

@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "db/audit_trail.h"
 #include "db/runner.h"
 #include "db/sql.h"
 #include "framework/header_schema.h"
@@ -203,17 +204,29 @@ class Document : public host::DocumentControl {
   virtual void FieldLeft(int index);
   virtual void FieldPicker(int /*index*/) {}
 
-  // Runs the statements in one transaction (check, uncheck, delete). Nothing is written unless
-  // every statement succeeded and every exactlyOne step hit one row.
-  StepOutcome RunSteps(const std::vector<Step>& steps);
+  // Runs the statements in one transaction (check, uncheck, delete) with the audit row of
+  // `action`. Nothing is written unless every statement succeeded and every exactlyOne step hit
+  // one row.
+  StepOutcome RunSteps(const std::vector<Step>& steps, db::AuditAction action);
   // The usual shape of a change: the first statement changes the document's own row and must
   // find it (else the outcome is missing), the rest follow it.
-  StepOutcome RunSteps(const std::vector<db::Sql>& statements);
+  StepOutcome RunSteps(const std::vector<db::Sql>& statements, db::AuditAction action);
   // Deletes the document by the statements (the first removes its own row) in one transaction
   // and shows the next document of the list. When the row is gone (or guarded away) missingText
   // is told; a failure reports the database's text. Answers whether the document was deleted.
   bool DeleteBySteps(const std::vector<db::Sql>& statements, const std::string& missingText,
                      int then = host::kNavNext);
+
+  // --- The audit trail (db/audit_trail.h). The event of the shown document: its class, program,
+  // id and number, with the changes given.
+  db::AuditEvent AuditEventOf(db::AuditAction action,
+                              std::vector<db::FieldChange> changes = {}) const;
+  // The session the events are recorded under.
+  db::AuditSession AuditSessionOf() const;
+  // The document as the window shows it: the header's values by column, every saved row's
+  // written cells by caption; rows listed under the line ids given per line set (the ids a
+  // save has just written), or their own.
+  db::AuditImage Image(const std::vector<std::vector<int64_t>>* lineIds = nullptr) const;
 
   // A new id from the navigator; a failure fails the transaction.
   int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);
@@ -230,6 +243,8 @@ class Document : public host::DocumentControl {
   HeaderSchema schema_;
   std::string fieldArray_;
   std::vector<LineSet*> lineSets_;
+  // The document as it was shown, the "before" of the next save's audit row.
+  db::AuditImage shownImage_;
 };
 
 }  // namespace ws::framework

@@ -21,6 +21,8 @@ struct LoginInfo {
   std::string userName;
   db::Date loginDate;
   std::string workFolder;  // holds "selfbb", "selfPrint", "selfPrn"
+  // Which front end the session runs in ("desk", "script", "ws"): the audit trail records it.
+  std::string frontEnd = {};
 };
 
 // What a host picker answers when shown for a field.

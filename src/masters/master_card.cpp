@@ -90,6 +90,7 @@ void MasterCard::ShowRecord(const db::Recordset& records, const std::string& pos
   MarkShown(records.Long(description_.keyColumn));
   vinWarning_.Forget();
   SetRecordLabel("记录：" + (position.empty() ? std::string("0/0") : position));
+  shownImage_ = Image();
 }
 
 void MasterCard::ClearForm() {
@@ -100,6 +101,7 @@ void MasterCard::ClearForm() {
   }
   ForgetShown();
   vinWarning_.Forget();
+  shownImage_ = {};
   SetRecordLabel("记录：0/0");
 }
 
@@ -446,6 +448,11 @@ bool MasterCard::Save() {
     Ask(host::kRowChangedText, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
   }
+  if (!transaction.Failed()) {
+    const db::AuditImage now = Image();
+    AppendAudit(transaction, editing ? db::AuditAction::Update : db::AuditAction::Insert, id,
+                editing ? db::CompareImages(shownImage_, now) : db::NewImageChanges(now));
+  }
   bool ok = !transaction.Failed() && transaction.Commit();
   if (!ok) {
     // On a server, another user's save of the same code or name can commit between the check
@@ -502,7 +509,7 @@ bool MasterCard::Delete() {
   bool ok = transaction.Run(db::Sql("delete from " + description_.table + " where " +
                                     description_.keyColumn + "=")
                                 .Key(id)) &&
-            transaction.Commit();
+            AppendAudit(transaction, db::AuditAction::Delete, id, {}) && transaction.Commit();
   database.Close();
   if (!ok) {
     events_.ErrMessage("删除数据时出错：" + transaction.Error(), host::kLevelFailure, Title());
@@ -516,6 +523,22 @@ bool MasterCard::Delete() {
 bool MasterCard::FileDelete() {
   if (!HasSystem()) return false;
   return Guarded("-->DeleteData::", [&] { return Delete(); });
+}
+
+db::AuditImage MasterCard::Image() const {
+  db::AuditImage image;
+  for (size_t i = 0; i < description_.fields.size(); ++i) {
+    image.header[description_.fields[i].caption] = FieldAt(static_cast<int>(i)).Text();
+  }
+  return image;
+}
+
+bool MasterCard::AppendAudit(db::Transaction& transaction, db::AuditAction action, int64_t id,
+                             std::vector<db::FieldChange> changes) {
+  const host::LoginInfo login = Login();
+  return db::AppendAudit(transaction,
+                         {ClassName(), 0, id, Trim(FieldAt(0).Text()), action, std::move(changes)},
+                         {login.userName, login.frontEnd});
 }
 
 }  // namespace ws::masters

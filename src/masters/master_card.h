@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/audit_trail.h"
 #include "db/sql.h"
 #include "forms/field.h"
 #include "host/document_control.h"
@@ -167,6 +168,11 @@ class MasterCard : public host::DocumentControl {
   std::optional<Refusal> CheckUnique(int64_t id);
   bool Save();
   bool Delete();
+  // The card's fields by caption as the window holds them, and the audit row of an event of
+  // card `id` inside the write's transaction.
+  db::AuditImage Image() const;
+  bool AppendAudit(db::Transaction& transaction, db::AuditAction action, int64_t id,
+                   std::vector<db::FieldChange> changes);
   // The numeric answer of a count query; a failing query aborts the operation.
   double Count(const db::Sql& sql);
   bool Refuse(forms::Field& field, const std::string& text, const std::string& title,
@@ -183,6 +189,8 @@ class MasterCard : public host::DocumentControl {
 
   const MasterCardDescription& description_;
   VinWarning vinWarning_;
+  // The card as it was shown, the "before" of the next save's audit row.
+  db::AuditImage shownImage_;
 };
 
 }  // namespace ws::masters

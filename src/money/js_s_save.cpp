@@ -91,6 +91,10 @@ bool JS_S::ChangeState(bool check) {
   }
   for (const db::Sql& sql : WriteOffStatements(receipt, check ? +1 : -1)) tx.Run(sql);
   if (check && !tx.Failed() && !BalancesHold(tx, receipt)) return false;
+  if (!tx.Failed()) {
+    db::AppendAudit(tx, AuditEventOf(check ? db::AuditAction::Check : db::AuditAction::UnCheck),
+                    AuditSessionOf());
+  }
   if (tx.Failed() || !tx.Commit()) {
     Ask("Check Error::" + tx.Error(), Title(), host::MsgButtons::Ok, host::MsgIcon::None);
     return false;

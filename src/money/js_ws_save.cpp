@@ -148,7 +148,8 @@ bool JS_WS::ChangeState(bool check) {
   } else {
     statements = posting.UnCheckStatements(doc);
   }
-  framework::StepOutcome outcome = RunSteps(statements);
+  framework::StepOutcome outcome =
+      RunSteps(statements, check ? db::AuditAction::Check : db::AuditAction::UnCheck);
   if (outcome.refused) {
     Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;

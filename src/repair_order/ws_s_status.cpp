@@ -26,9 +26,11 @@ bool WS_S::ChangeState(bool check) {
   }
   host::LoginInfo login = Login();
   // The unchecking user and date take the checker's columns.
-  framework::StepOutcome outcome = RunSteps({{StatusUpdate(check, ProgramNumber(), login.userName,
-                                                           login.loginDate, CurrentId(), Driver()),
-                                              true}});
+  framework::StepOutcome outcome =
+      RunSteps({{StatusUpdate(check, ProgramNumber(), login.userName, login.loginDate, CurrentId(),
+                              Driver()),
+                 true}},
+               check ? db::AuditAction::Check : db::AuditAction::UnCheck);
   if (outcome.Ok()) return true;
   Ask(outcome.refused
           ? (check ? "当前单据已被他人删除，不能审核！" : "当前单据已被他人删除，不能弃审！")

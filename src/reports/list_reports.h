@@ -10,8 +10,12 @@
 //          requisitions' cell opens the first of them, anywhere else the order.
 //   JZ_JC  the period-close checklist: the period (0, yyyymm; the current period when
 //          opened); each row opens its document.
+//   XG_JL  the audit trail: dates from (0) and to (1), today when opened, the user (2), the
+//          kind of document (3, as the menu names it or its class) and its number (4: the
+//          whole history of the document that carries it); a double-click opens the document.
 #pragma once
 
+#include "db/audit_trail.h"
 #include "reports/report_control.h"
 
 namespace ws::reports {
@@ -106,6 +110,31 @@ class JZ_JC : public ListReport {
 
  private:
   int closingDay_ = 0;
+};
+
+class XG_JL : public ListReport {
+ public:
+  static constexpr int64_t kProgram = 200031;
+  static constexpr int kFrom = 0;
+  static constexpr int kTo = 1;
+  static constexpr int kUser = 2;
+  static constexpr int kType = 3;
+  static constexpr int kNumber = 4;
+  XG_JL();
+  bool Init(host::ISystem& system, int64_t programNumber) override;
+  // Narrows the list to the history of one document or card (its class and id): its kind and
+  // its last recorded number in the fields, every date and user, for the next Refresh. The list
+  // stays on that document until the kind or the number is changed. False before Init.
+  bool ShowDocument(const std::string& className, int64_t id);
+  std::string PrintCondition() const override;
+
+ protected:
+  bool FillList(db::IDatabase& database, forms::Grid& grid, std::string* error) override;
+
+ private:
+  // The document ShowDocument put in the fields, as long as they still name it.
+  db::AuditFilter shown_;
+  host::ISystem* system_ = nullptr;
 };
 
 }  // namespace ws::reports

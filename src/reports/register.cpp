@@ -16,6 +16,7 @@ void RegisterReports(host::Registry& registry) {
   registry.Register("ZL_FX", [] { return std::make_unique<ZL_FX>(); });
   registry.Register("LY_DB", [] { return std::make_unique<LY_DB>(); });
   registry.Register("JZ_JC", [] { return std::make_unique<JZ_JC>(); });
+  registry.Register("XG_JL", [] { return std::make_unique<XG_JL>(); });
 }
 
 }  // namespace ws::reports

@@ -7,7 +7,8 @@
 namespace ws::requisition {
 
 bool RunCheckStep(host::ISystem& system, framework::PeriodGate& gate, const RequisitionKeys& keys,
-                  int documentPeriod, CheckDirection direction, const std::string& title) {
+                  int documentPeriod, CheckDirection direction, const std::string& title,
+                  const db::AuditEvent* audit) {
   if (!gate.AdmitPosting(system, GateUseOf(direction), keys.documentId, documentPeriod)) {
     return false;
   }
@@ -41,6 +42,9 @@ bool RunCheckStep(host::ISystem& system, framework::PeriodGate& gate, const Requ
     dialogs.MessageBox(outcome.error, framework::kGateTitle, host::MsgButtons::Ok,
                        host::MsgIcon::Information);
     return false;
+  }
+  if (audit && !db::AppendAudit(tx, *audit, {login.userName, login.frontEnd})) {
+    throw std::runtime_error(tx.Error());
   }
   if (!tx.Commit()) throw std::runtime_error(tx.Error());
   return true;

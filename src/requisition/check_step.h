@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "db/audit_trail.h"
 #include "framework/period_gate.h"
 #include "host/system.h"
 #include "requisition/stock_posting.h"
@@ -17,8 +18,10 @@ namespace ws::requisition {
 // text ("JRGoodsList::...", "JRARPList::...", "UnCheck::..."); a status changed meanwhile by
 // another user rolls back with the gate's refusal box. A database failure outside those steps
 // (the smark re-read, begin, the status statement, commit) throws std::runtime_error with the
-// database's text, for the caller's error guard ("Check::").
+// database's text, for the caller's error guard ("Check::"). The audit event, when given, is
+// appended in the step's transaction under the login's account.
 bool RunCheckStep(host::ISystem& system, framework::PeriodGate& gate, const RequisitionKeys& keys,
-                  int documentPeriod, CheckDirection direction, const std::string& title);
+                  int documentPeriod, CheckDirection direction, const std::string& title,
+                  const db::AuditEvent* audit = nullptr);
 
 }  // namespace ws::requisition

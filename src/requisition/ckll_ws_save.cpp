@@ -156,7 +156,8 @@ bool CKLl_WS::DeleteDocument() {
   const int64_t id = CurrentId();
   framework::StepOutcome outcome =
       RunSteps({{db::Sql("Delete from JXCDJ where 单据ID=").Key(id), false},
-                {db::Sql("Delete from JXCDJMX where 单据ID=").Key(id), false}});
+                {db::Sql("Delete from JXCDJMX where 单据ID=").Key(id), false}},
+               db::AuditAction::Delete);
   if (!outcome.Ok()) {
     events_.ErrMessage(outcome.error, host::kLevelFailure, host::kAppTitle);
     return false;
@@ -172,7 +173,11 @@ bool CKLl_WS::ChangeState(bool check) {
   keys.documentId = CurrentId();
   keys.sourceProgram = Header(kVehicle).KeyLong();
   keys.sourceId = Header(kOrder).KeyLong();
-  if (!RunCheckStep(System(), gate_, keys, documentPeriod_, direction, kErrorTitle)) return false;
+  const db::AuditEvent audit =
+      AuditEventOf(check ? db::AuditAction::Check : db::AuditAction::UnCheck);
+  if (!RunCheckStep(System(), gate_, keys, documentPeriod_, direction, kErrorTitle, &audit)) {
+    return false;
+  }
   // The host's status columns changed with the step; the form shows them as stored.
   SearchList(db::Sql(col::kId).Raw("=").Key(keys.documentId).Literal(), true);
   return true;

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "db/default_config.h"
 #include "db/runner.h"
 #include "platform/sqlite_database.h"
 
@@ -39,11 +40,11 @@ class SchemaTest : public ::testing::Test {
         }
       }
     }
-    ASSERT_EQ(
-        db->ExecScript("DELETE FROM ws_meta WHERE key LIKE 'version:%';"
-                       "UPDATE ws_meta SET value = '1' WHERE key = 'version';"
-                       "INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (7, 200001, 'W7');"),
-        "");
+    ASSERT_EQ(db->ExecScript("DELETE FROM ws_meta WHERE key LIKE 'version:%';"
+                             "UPDATE ws_meta SET value = '1' WHERE key = 'version';"
+                             "INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (7, 200001, 'W7');"
+                             "INSERT INTO xt_menu (progID, menuname) VALUES (200001, '工单');"),
+              "");
   }
   void TearDown() override { Remove(); }
 
@@ -108,6 +109,9 @@ TEST_F(SchemaTest, AnOlderFileIsBroughtForwardAndKeepsItsData) {
         << subsystem.name;
   }
   EXPECT_EQ(Text(*db, "SELECT 工单号码 FROM WSDJ WHERE 单据ID=7"), "W7");
+  // Every control of this build is in the menu, those the file had left as they were.
+  EXPECT_EQ(Text(*db, "SELECT COUNT(*) FROM xt_menu"), std::to_string(DefaultControls().size()));
+  EXPECT_EQ(Text(*db, "SELECT COUNT(*) FROM xt_objects"), std::to_string(DefaultControls().size()));
   // Writes to the document tables are tracked from the upgrade on.
   ASSERT_EQ(db->ExecScript("UPDATE WSDJ SET 工单号码='W7a' WHERE 单据ID=7"), "");
   EXPECT_EQ(Text(*db, "SELECT block || ':' || version FROM ws_change_block"), "0:2");

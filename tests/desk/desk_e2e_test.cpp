@@ -246,9 +246,9 @@ class DeskEndToEndTest : public QObject {
       connect(action, &QAction::triggered, this, [&ran, action] { ++ran[action]; });
       ran[action] = 0;
     }
-    // With Find next, Close window, Go to, the vehicle's history and the order's three next
-    // documents.
-    QCOMPARE(ran.size(), ToolCommands().size() + 7);
+    // With Find next, Close window, Go to, the vehicle's history, the document's history and
+    // the order's three next documents.
+    QCOMPARE(ran.size(), ToolCommands().size() + 8);
     for (QLineEdit* line : lines) {
       QVERIFY(line);
       for (bool offered : {true, false}) {
@@ -306,6 +306,14 @@ class DeskEndToEndTest : public QObject {
     const QString path = shop.Folder() + "/history.xlsx";
     QCOMPARE(window.ExportCurrentXlsx(path), QString());
     QVERIFY(QFileInfo(path).size() > 0);
+
+    // Ctrl+Shift+H from an order opens the history of that order.
+    QVERIFY(window.OpenClass("WS_S", 2));
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    ProcessQueued();
+    QCOMPARE(window.CurrentTab()->Entry().className, std::string("XG_JL"));
+    QCOMPARE(window.CurrentTab()->Control().Form().Get<forms::Field>("ywTxt", 3).Text(),
+             std::string("维修工单"));
   }
 
   // In the last days of a period the start page names what stands in the way of the close;

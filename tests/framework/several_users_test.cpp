@@ -115,6 +115,10 @@ TEST_P(RowVersionTest, ASaveAtAnOlderVersionIsRefusedAndAtTheCurrentOneWritten) 
   ASSERT_TRUE(window.FileEdit());
   EXPECT_TRUE(window.FileSave()) << LastBox();
   EXPECT_EQ(Version(), 3);
+  EXPECT_EQ(host_.RowText("select count(*), min(用户) from ws_audit where 单据ID=7 and 单据类型='" +
+                          window.ClassName() + "'"),
+            std::string("1/") + test::kTestUser)
+      << "one event: the refused save left none";
 }
 
 INSTANTIATE_TEST_SUITE_P(DocumentsAndCards, RowVersionTest, ::testing::ValuesIn(kVersioned),

@@ -105,6 +105,10 @@ TEST_F(ServerRightsTest, AClerkCannotWriteTheLedgersAndACheckersCheckPosts) {
       {"UPDATE ws_role_right SET right_name = '管理'", false},
       {"UPDATE WSDJ SET 工单号码 = 'W7' WHERE 单据ID = 7", true},
       {"UPDATE JXCDJ SET 总金额 = 100 WHERE 单据ID = 1", true},
+      // Every account appends to the audit trail; nobody changes or removes its rows.
+      {"INSERT INTO ws_audit (单据类型, 单据ID, 序号) VALUES ('WS_S', 7, 1)", true},
+      {"UPDATE ws_audit SET 用户 = 'x'", false},
+      {"DELETE FROM ws_audit", false},
   };
   for (const Attempt& a : attempts) {
     const std::string error = db::Runner(*clerkDb).Execute(db::Sql(a.statement));
@@ -113,6 +117,12 @@ TEST_F(ServerRightsTest, AClerkCannotWriteTheLedgersAndACheckersCheckPosts) {
       EXPECT_NE(error.find("permission denied"), std::string::npos) << error;
     }
   }
+
+  // Not even the owner, who manages every other table, may take an event back.
+  auto ownerDb = ConnectAs(owner, "owner-secret");
+  ASSERT_NE(ownerDb, nullptr);
+  EXPECT_NE(db::Runner(*ownerDb).Execute("DELETE FROM ws_audit").find("permission denied"),
+            std::string::npos);
 
   // The checker's check, on the checker's own connection, posts the stock journal.
   auto checkerDb = ConnectAs(checker, "checker-secret");
@@ -127,8 +137,11 @@ TEST_F(ServerRightsTest, AClerkCannotWriteTheLedgersAndACheckersCheckPosts) {
   keys.documentId = 1;
   keys.sourceProgram = 200001;
   keys.sourceId = 7;
-  ASSERT_TRUE(RunCheckStep(system, gate, keys, 201206, CheckDirection::Check, "CKLL_WS"))
+  const db::AuditEvent audit{"CKLl_WS", 200002, 1, "L1", db::AuditAction::Check, {}};
+  ASSERT_TRUE(RunCheckStep(system, gate, keys, 201206, CheckDirection::Check, "CKLL_WS", &audit))
       << (dialogs.Boxes().empty() ? "" : dialogs.Boxes().back().text);
+  EXPECT_EQ(host_.Scalar("select 用户 from ws_audit where 单据类型 = 'CKLl_WS'").ToText(), checker)
+      << "the check's event is the checker's";
   EXPECT_EQ(host_.Scalar("select count(*) from JxcGoodsList where 单据ID = 1").ToLong(), 1);
   EXPECT_EQ(host_.Scalar("select 配件费用 from WSDJ where 单据ID = 7").ToLong(), 100);
 

@@ -28,6 +28,10 @@ class BackupTest : public WsProcessTest {
         db::Runner(*user_).Execute(
             "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','x')"),
         "");
+    ASSERT_EQ(
+        db::Runner(*user_).Execute(
+            "insert into ws_audit (单据类型,单据ID,序号,操作) values ('PDM_flAdd',1,1,'新增')"),
+        "");
   }
   std::string Categories(platform::SqliteDatabase& db) {
     std::string error;
@@ -71,13 +75,18 @@ TEST_F(BackupTest, CopyHoldsWhatWasCommittedAndRestoreReplacesItForEveryUser) {
   EXPECT_EQ(BackupShop(Path("shop.db"), Path("copy2.db"), true), "");
 
   // Later work is undone by the restore; the other user's open connection sees the restored
-  // shop without reconnecting. The backup is only read: not a byte of it changes.
+  // shop without reconnecting. The backup is only read: not a byte of it changes. The audit
+  // trail, whose rows no statement may change or delete, is the backup's as well.
   ASSERT_EQ(db::Runner(*user_).Execute(
                 "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (2,'F02','大修','y')"),
+            "");
+  ASSERT_EQ(db::Runner(*user_).Execute(
+                "insert into ws_audit (单据类型,单据ID,序号,操作) values ('PDM_flAdd',2,1,'新增')"),
             "");
   const Outcome restored = Ws("restore " + Db("shop.db") + Quoted("copy.db"));
   ASSERT_EQ(restored.status, 0) << restored.err;
   EXPECT_EQ(Categories(*user_), "F01=x");
+  EXPECT_EQ(db::Runner(*user_).ScalarText("select group_concat(单据ID) from ws_audit"), "1");
   EXPECT_TRUE(ReadFile(Path("copy.db")) == backup);
   EXPECT_FALSE(fs::exists(Path("copy.db-wal")) || fs::exists(Path("copy.db-shm")));
 

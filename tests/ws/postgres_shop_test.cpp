@@ -146,6 +146,9 @@ TEST_F(PostgresShopTest, BackupAndRestoreRefuseForeignAndNewerArchives) {
   ASSERT_EQ(runner.Execute("insert into pdmwxfl (维修分类ID,编码,维修分类,说明) "
                            "values (1,'F01','小修','it''s -- 100%_#@\\')"),
             "");
+  ASSERT_EQ(
+      runner.Execute("insert into ws_audit (单据类型,单据ID,序号,操作) values ('WS_S',1,1,'新增')"),
+      "");
   ASSERT_EQ(BackupShop(ShopUrl(), Path("server.dump"), false), "");
   ASSERT_EQ(runner.Execute("update ws_meta set value='3' where key='version'"), "");
   ASSERT_EQ(BackupShop(ShopUrl(), Path("newer.dump"), false), "");
@@ -173,6 +176,8 @@ TEST_F(PostgresShopTest, BackupAndRestoreRefuseForeignAndNewerArchives) {
   ASSERT_EQ(RestoreShop(ShopUrl(), Path("server.dump")), "");
   EXPECT_EQ(ServerScalar("select 说明 from pdmwxfl"), "it's -- 100%_#@\\");
   EXPECT_EQ(ServerScalar("select value from ws_meta where key='version'"), "2");
+  // The audit trail, whose rows no statement may change or delete, comes back whole.
+  EXPECT_EQ(ServerScalar("select 操作 from ws_audit where 单据ID=1"), "新增");
 }
 
 }  // namespace

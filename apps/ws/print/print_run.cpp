@@ -70,6 +70,7 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
   login.userName = request.user;
   login.loginDate = request.date;
   login.workFolder = request.workFolder.empty() ? temporary.Path().string() : request.workFolder;
+  login.frontEnd = "ws";
   if (login.workFolder.empty()) return Failure("cannot make a temporary work folder");
 
   shop::UnattendedDialogs dialogs;
