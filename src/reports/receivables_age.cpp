@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <deque>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <span>
@@ -100,11 +100,16 @@ class CustomerSums {
   }
   std::deque<AgedCustomer>& All() { return customers_; }
   std::vector<AgedCustomer> ByName() {
-    std::vector<AgedCustomer> out(std::make_move_iterator(customers_.begin()),
-                                  std::make_move_iterator(customers_.end()));
-    std::sort(out.begin(), out.end(), [](const AgedCustomer& a, const AgedCustomer& b) {
-      return std::tie(a.name, a.customerId) < std::tie(b.name, b.customerId);
+    // The customers stay where they are while their order is found; each moves once.
+    std::vector<AgedCustomer*> order;
+    order.reserve(customers_.size());
+    for (auto& customer : customers_) order.push_back(&customer);
+    std::sort(order.begin(), order.end(), [](const AgedCustomer* a, const AgedCustomer* b) {
+      return std::tie(a->name, a->customerId) < std::tie(b->name, b->customerId);
     });
+    std::vector<AgedCustomer> out;
+    out.reserve(order.size());
+    for (AgedCustomer* customer : order) out.push_back(std::move(*customer));
     customers_.clear();
     index_.clear();
     return out;
@@ -320,13 +325,20 @@ void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
                        {"合计", 12, K::Money},
                        {"progid", 0},
                        {"往来ID", 0}});
+  // One row per customer, the rows made at once: a list of a hundred thousand customers is
+  // not grown row by row.
+  grid.SetRows(grid.FixedRows() + static_cast<int>(aged.customers.size()));
+  int row = grid.FixedRows();
   for (const AgedCustomer& customer : aged.customers) {
-    std::vector<std::string> cells{customer.name, std::to_string(customer.orderCount)};
-    for (const db::Amount& amount : customer.buckets) cells.push_back(MoneyCell(amount.ToDouble()));
-    cells.push_back(MoneyCell(customer.total.ToDouble()));
-    cells.push_back("");
-    cells.push_back(std::to_string(customer.customerId));
-    AddListRow(grid, cells);
+    grid.SetTextMatrix(row, 0, customer.name);
+    grid.SetTextMatrix(row, 1, std::to_string(customer.orderCount));
+    for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
+      grid.SetTextMatrix(row, 2 + bucket,
+                         MoneyCell(customer.buckets[static_cast<size_t>(bucket)].ToDouble()));
+    }
+    grid.SetTextMatrix(row, 6, MoneyCell(customer.total.ToDouble()));
+    grid.SetTextMatrix(row, 8, std::to_string(customer.customerId));
+    ++row;
   }
   grid.SetColHidden(7, true);
   grid.SetColHidden(8, true);
