@@ -121,6 +121,17 @@ class CustomerSums {
   std::unordered_map<int64_t, size_t> index_;
 };
 
+// The list of a typed day, empty; a text that is no day is refused.
+ReceivablesByAge OnDay(const std::string& asOf) {
+  ReceivablesByAge aged;
+  if (auto day = db::Date::Parse(forms::Trim(asOf))) {
+    aged.asOf = day->Text();
+  } else {
+    aged.error = "请输入截止日期(yyyy-mm-dd)";
+  }
+  return aged;
+}
+
 void AddOwed(ReceivablesByAge& aged, AgedCustomer& customer, int bucket, const db::Amount& owed) {
   customer.buckets[static_cast<size_t>(bucket)] += owed;
   customer.total += owed;
@@ -160,18 +171,13 @@ int64_t FindCustomer(db::IDatabase& database, const std::string& typed, std::str
 
 ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string& asOf,
                                       int64_t customerId, bool withReceipts) {
-  ReceivablesByAge aged;
-  auto day = db::Date::Parse(forms::Trim(asOf));
-  if (!day) {
-    aged.error = "请输入截止日期(yyyy-mm-dd)";
-    return aged;
-  }
-  aged.asOf = day->Text();
+  ReceivablesByAge aged = OnDay(asOf);
+  if (!aged.error.empty()) return aged;
   db::Runner runner(database);
   std::map<int64_t, db::Amount> later = ReadLaterWriteOffs(runner, aged.asOf, &aged.error);
   if (!aged.error.empty()) return aged;
-  // The orders open today (found by the balance's index), then those paid off only after the
-  // day, by id: no statement reads every order of the shop.
+  // The orders open today (found by the index of the orders owed on), then those paid off only
+  // after the day, by id: no statement reads every order of the shop.
   auto orders = [&](const std::function<void(db::Sql&)>& narrow) {
     db::Sql sql(
         "SELECT WSDJ.单据ID, WSDJ.progid, WSDJ.工单号码, WSDJ.进厂日期, WSDJ.车主ID,"
@@ -238,13 +244,8 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
 }
 
 ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf) {
-  ReceivablesByAge aged;
-  auto day = db::Date::Parse(forms::Trim(asOf));
-  if (!day) {
-    aged.error = "请输入截止日期(yyyy-mm-dd)";
-    return aged;
-  }
-  aged.asOf = day->Text();
+  ReceivablesByAge aged = OnDay(asOf);
+  if (!aged.error.empty()) return aged;
   const auto starts = BucketStarts(aged.asOf);
   db::Runner runner(database);
   std::map<int64_t, db::Amount> later = ReadLaterWriteOffs(runner, aged.asOf, &aged.error);
