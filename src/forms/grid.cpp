@@ -275,15 +275,19 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
     }
     for (int c : sumCols) {
       if (c < 0 || c >= Cols()) continue;
-      std::vector<std::string> texts;
-      double sum = 0;
+      std::vector<std::string_view> texts;
+      texts.reserve(static_cast<size_t>(to - from + 1));
       for (int r = from; r <= to; ++r) {
-        if (rowSubtotal_[static_cast<size_t>(r)]) continue;
-        texts.push_back(TextMatrix(r, c));
-        sum += CellNumber(texts.back());
+        if (!rowSubtotal_[static_cast<size_t>(r)]) texts.push_back(TextMatrix(r, c));
       }
       // Amounts add up exactly; only texts no decimal sum reads fall back to the doubles.
-      row[static_cast<size_t>(c)].text = DecimalSum(texts).value_or(FormatNumber(sum, ""));
+      std::optional<std::string> exact = DecimalSum(texts);
+      if (!exact) {
+        double sum = 0;
+        for (std::string_view text : texts) sum += CellNumber(std::string(text));
+        exact = FormatNumber(sum, "");
+      }
+      row[static_cast<size_t>(c)].text = std::move(*exact);
     }
     return row;
   };

@@ -70,11 +70,11 @@ std::optional<double> ReadLeadingNumber(std::string_view text) {
   return value;
 }
 
-std::optional<std::string> DecimalSum(const std::vector<std::string>& texts) {
+std::optional<std::string> DecimalSum(const std::vector<std::string_view>& texts) {
   __extension__ typedef __int128 Wide;
   constexpr int kScaleDigits = 10;
   Wide sum = 0;
-  for (const std::string& text : texts) {
+  for (std::string_view text : texts) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     const bool negative = i < text.size() && text[i] == '-';

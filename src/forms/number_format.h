@@ -47,6 +47,6 @@ std::optional<double> ReadLeadingNumber(std::string_view text);
 // read as ReadLeadingNumber reads it, but digit by digit, so a column of a million amounts adds
 // up to the cent. nullopt when a text has an exponent, more than 10 decimals or more than 24
 // whole digits; the caller then adds doubles.
-std::optional<std::string> DecimalSum(const std::vector<std::string>& texts);
+std::optional<std::string> DecimalSum(const std::vector<std::string_view>& texts);
 
 }  // namespace ws::forms
