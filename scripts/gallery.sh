@@ -42,7 +42,7 @@ shot() {
 shot 00-start
 i=1
 for class in WS_S CKLl_WS JS_WS JS_S WS_RPT JS_RPT PDM_cl PDM_XM PDM_WXFL PDM_clAdd PDM_XMAdd \
-  PDM_WXFLAdd BY_TX ZL_FX; do
+  PDM_WXFLAdd BY_TX ZL_FX LY_DB JZ_JC XG_JL; do
   shot "$(printf '%02d' "$i")-$class" --open "$class"
   i=$((i + 1))
 done
