@@ -90,13 +90,20 @@ std::array<std::string, kAgeBuckets - 1> BucketStarts(const std::string& asOf) {
 class CustomerSums {
  public:
   AgedCustomer& Of(int64_t id, const std::string& name) {
-    auto [at, added] = index_.try_emplace(id, customers_.size());
-    if (added) {
-      customers_.emplace_back();
-      customers_.back().customerId = id;
-      customers_.back().name = name;
+    // Customers added unindexed are indexed when one is first looked up.
+    for (size_t i = index_.size(); i < customers_.size(); ++i) {
+      index_.emplace(customers_[i].customerId, i);
     }
+    auto [at, added] = index_.try_emplace(id, customers_.size());
+    if (added) Add(id, name);
     return customers_[at->second];
+  }
+  // A customer not met before, as the grouped sums give each one once.
+  AgedCustomer& Add(int64_t id, std::string name) {
+    AgedCustomer& customer = customers_.emplace_back();
+    customer.customerId = id;
+    customer.name = std::move(name);
+    return customer;
   }
   std::deque<AgedCustomer>& All() { return customers_; }
   std::vector<AgedCustomer> ByName() {
@@ -275,13 +282,15 @@ ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf
   auto records = runner.Open(sql, &aged.error);
   if (!aged.error.empty()) return aged;
   CustomerSums customers;
-  constexpr const char* kSums[kAgeBuckets] = {"龄0", "龄1", "龄2", "龄3"};
+  // Columns by position: the statement above names them in this order.
+  enum { kCustomer, kName, kFirstSum, kCount = kFirstSum + kAgeBuckets };
   for (; !records->Eof(); records->MoveNext()) {
-    AgedCustomer& customer = customers.Of(records->Long("车主ID"), records->Text("公司名称"));
+    AgedCustomer& customer =
+        customers.Add(records->Field(kCustomer).ToLong(), records->Field(kName).ToText());
     for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
-      AddOwed(aged, customer, bucket, records->Money(kSums[bucket]));
+      AddOwed(aged, customer, bucket, db::Amount::OfValue(records->Field(kFirstSum + bucket)));
     }
-    customer.orderCount = static_cast<size_t>(records->Long("单数"));
+    customer.orderCount = static_cast<size_t>(records->Field(kCount).ToLong());
   }
 
   // Receipts dated after the day add back what they wrote off: to an order still owed on it is
