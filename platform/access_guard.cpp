@@ -1,39 +1,17 @@
 #include "platform/access_guard.h"
 
+#include "db/default_config.h"
+
 namespace ws::platform {
 
 namespace {
 
-enum class ProgramKind { Entered, Money, Shown, Master, Kept, Unknown };
-
-ProgramKind KindOf(int64_t programNumber) {
-  switch (programNumber) {
-    case 200001:  // repair order
-    case 200002:  // material requisition
-      return ProgramKind::Entered;
-    case 200003:  // settlement
-    case 200004:  // receipt
-      return ProgramKind::Money;
-    case 200005:  // reports and the lists: vehicle history, services due, receivables by age,
-    case 200006:  // parts issued against billed, the period-close checklist
-    case 200007:
-    case 200008:
-    case 200009:
-    case 200010:
-    case 200015:
-    case 200011:  // master lists: a clerk looks a vehicle up; changing it opens the card
-    case 200014:
-    case 200028:
-      return ProgramKind::Shown;
-    case 200012:  // master cards
-    case 200013:
-    case 200029:
-      return ProgramKind::Master;
-    case 200031:  // the audit trail: who changed what is for the owner's managers to read
-      return ProgramKind::Kept;
-    default:
-      return ProgramKind::Unknown;
+// A program the shop does not know is the manager's to open.
+std::optional<db::ProgramKind> KindOf(int64_t programNumber) {
+  for (const auto& control : db::DefaultControls()) {
+    if (control.programNumber == programNumber) return control.kind;
   }
+  return std::nullopt;
 }
 
 const char* Verb(Step step) {
@@ -51,19 +29,21 @@ const char* Verb(Step step) {
 }  // namespace
 
 std::optional<Right> RightNeeded(int64_t programNumber, Step step) {
-  switch (KindOf(programNumber)) {
-    case ProgramKind::Entered:
+  const std::optional<db::ProgramKind> kind = KindOf(programNumber);
+  if (!kind) return Right::Manage;
+  switch (*kind) {
+    case db::ProgramKind::Document:
       if (step == Step::Open) return std::nullopt;
       return step == Step::Check ? Right::Check : Right::Enter;
-    case ProgramKind::Money:
+    case db::ProgramKind::MoneyDocument:
       if (step == Step::Open) return std::nullopt;
       return Right::Receive;
-    case ProgramKind::Shown:
+    case db::ProgramKind::Report:
+    case db::ProgramKind::MasterList:
       // A list's own delete changes the master.
       return step == Step::Open ? std::nullopt : std::optional<Right>(Right::Manage);
-    case ProgramKind::Master:
-    case ProgramKind::Kept:
-    case ProgramKind::Unknown:
+    case db::ProgramKind::MasterCard:
+    case db::ProgramKind::KeptReport:
       return Right::Manage;
   }
   return Right::Manage;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <utility>
 
+#include "db/default_config.h"
 #include "db/runner.h"
 #include "forms/text.h"
 
@@ -11,18 +12,19 @@ namespace ws::platform {
 
 namespace {
 
-// Where each class of the module sits in the menu; the order of the groups is the order here.
+// The menu's groups in order, and the kinds of program each holds.
 struct GroupRule {
   const char* group;
-  std::vector<const char*> classes;
+  std::vector<db::ProgramKind> kinds;
 };
 
 const std::vector<GroupRule>& GroupRules() {
+  using enum db::ProgramKind;
   static const std::vector<GroupRule> rules = {
-      {"单据", {"WS_S", "CKLl_WS", "JS_WS", "JS_S"}},
-      {"查询", {"WS_RPT", "JS_RPT", "CL_LS", "BY_TX", "ZL_FX", "LY_DB", "JZ_JC", "XG_JL"}},
-      {"基础资料", {"PDM_cl", "PDM_XM", "PDM_WXFL"}},
-      {"资料卡片", {"PDM_clAdd", "PDM_XMAdd", "PDM_WXFLAdd"}},
+      {"单据", {Document, MoneyDocument}},
+      {"查询", {Report, KeptReport}},
+      {"基础资料", {MasterList}},
+      {"资料卡片", {MasterCard}},
   };
   return rules;
 }
@@ -40,9 +42,12 @@ std::string StripPrefix(std::string name) {
 
 std::string MenuGroupOf(const std::string& className) {
   const std::string bare = StripPrefix(className);
-  for (const auto& rule : GroupRules()) {
-    for (const char* name : rule.classes) {
-      if (SameName(bare, name)) return rule.group;
+  for (const auto& control : db::DefaultControls()) {
+    if (!SameName(bare, control.className)) continue;
+    for (const auto& rule : GroupRules()) {
+      if (std::find(rule.kinds.begin(), rule.kinds.end(), control.kind) != rule.kinds.end()) {
+        return rule.group;
+      }
     }
   }
   return kOtherGroup;

@@ -5,25 +5,26 @@
 namespace ws::db {
 
 const std::vector<ControlEntry>& DefaultControls() {
+  using enum ProgramKind;
   static const std::vector<ControlEntry> controls = {
-      {"WS_S", 200001, "维修工单"},
-      {"CKLl_WS", 200002, "维修领料单"},
-      {"JS_WS", 200003, "维修结算单"},
-      {"JS_S", 200004, "维修收款单"},
-      {"WS_RPT", 200005, "维修工单查询"},
-      {"JS_RPT", 200006, "维修结算查询"},
-      {"CL_LS", 200007, "车辆维修历史"},
-      {"BY_TX", 200008, "保养提醒"},
-      {"ZL_FX", 200009, "应收账龄"},
-      {"LY_DB", 200010, "领用与开单对照"},
-      {"PDM_cl", 200011, "车辆资料"},
-      {"PDM_clAdd", 200012, "车辆资料卡片"},
-      {"PDM_XMAdd", 200013, "维修项目卡片"},
-      {"PDM_XM", 200014, "维修项目"},
-      {"JZ_JC", 200015, "结帐检查"},
-      {"PDM_WXFL", 200028, "维修分类"},
-      {"PDM_WXFLAdd", 200029, "维修分类卡片"},
-      {"XG_JL", 200031, "修改记录"},
+      {"WS_S", 200001, "维修工单", Document},
+      {"CKLl_WS", 200002, "维修领料单", Document},
+      {"JS_WS", 200003, "维修结算单", MoneyDocument},
+      {"JS_S", 200004, "维修收款单", MoneyDocument},
+      {"WS_RPT", 200005, "维修工单查询", Report},
+      {"JS_RPT", 200006, "维修结算查询", Report},
+      {"CL_LS", 200007, "车辆维修历史", Report},
+      {"BY_TX", 200008, "保养提醒", Report},
+      {"ZL_FX", 200009, "应收账龄", Report},
+      {"LY_DB", 200010, "领用与开单对照", Report},
+      {"PDM_cl", 200011, "车辆资料", MasterList},
+      {"PDM_clAdd", 200012, "车辆资料卡片", MasterCard},
+      {"PDM_XMAdd", 200013, "维修项目卡片", MasterCard},
+      {"PDM_XM", 200014, "维修项目", MasterList},
+      {"JZ_JC", 200015, "结帐检查", Report},
+      {"PDM_WXFL", 200028, "维修分类", MasterList},
+      {"PDM_WXFLAdd", 200029, "维修分类卡片", MasterCard},
+      {"XG_JL", 200031, "修改记录", KeptReport},
   };
   return controls;
 }

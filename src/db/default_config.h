@@ -12,12 +12,24 @@
 
 namespace ws::db {
 
+// What a program is to the people using it: the menu group it sits in and the rights it asks
+// for both follow from it, so a new program is described once, here.
+enum class ProgramKind {
+  Document,       // entered and checked by the counter (repair order, requisition)
+  MoneyDocument,  // entered and checked by the cashier (settlement, receipt)
+  Report,         // a report or list anyone may read
+  KeptReport,     // a list only managers read (the audit trail)
+  MasterList,     // a master list: anyone looks up, changing it needs the manager
+  MasterCard,     // a master card: the manager's
+};
+
 // A control the host offers in its menu: its class name (created as "WS." + className), the
-// host's program number and the menu caption.
+// host's program number, the menu caption and what kind of program it is.
 struct ControlEntry {
   std::string className;
   int64_t programNumber;
   std::string caption;
+  ProgramKind kind;
 };
 
 // Every document, report and master control, in menu order.
