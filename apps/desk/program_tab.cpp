@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <optional>
 
 #if __has_include(<malloc.h>)
 #include <malloc.h>
@@ -14,30 +15,26 @@
 #include "grid/layout.h"
 #include "host/document_control.h"
 #include "masters/master_card.h"
+#include "platform/access_guard.h"
 #include "reports/report_control.h"
 
 namespace ws::desk {
 
 namespace {
 
-// The interface operation of a toolbar command, as a script names it: the guard knows the
-// steps by these names.
-const char* OperationOf(ToolCommand command) {
+// The step of the rights a toolbar command takes; nothing for commands that only look.
+std::optional<platform::Step> StepOf(ToolCommand command) {
   switch (command) {
     case ToolCommand::New:
-      return "FileNew";
     case ToolCommand::Edit:
-      return "FileEdit";
     case ToolCommand::Save:
-      return "FileSave";
     case ToolCommand::Delete:
-      return "FileDelete";
+      return platform::Step::Change;
     case ToolCommand::Check:
-      return "Check";
     case ToolCommand::UnCheck:
-      return "UnCheck";
+      return platform::Step::Check;
     default:
-      return "";
+      return std::nullopt;
   }
 }
 
@@ -222,7 +219,7 @@ bool ProgramTab::Run(ToolCommand command) {
   if (shutDown_) return false;
   // The toolbar offers only what the account may do, but its rights are read afresh here: an
   // account stopped or demoted since the toolbar was drawn is refused at this step.
-  if (auto step = platform::StepOfOperation(OperationOf(command));
+  if (auto step = StepOf(command);
       step && FormUI() && !host_.System().Permit(entry_.programNumber, *step)) {
     return false;
   }
