@@ -1,11 +1,13 @@
 #include "platform/postgres_database.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -139,6 +141,29 @@ db::Value CellValue(const PGresult* result, int row, int column) {
       return db::Value(RealOf(text));
     default:
       return db::Value(std::string(text, static_cast<size_t>(PQgetlength(result, row, column))));
+  }
+}
+
+// Appends a cell to a record set; a text seen before is found without copying it.
+void AppendCell(db::Recordset& records, const PGresult* result, int row, int column) {
+  switch (PQftype(result, column)) {
+    case kBoolOid:
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid:
+    case kNumericOid:
+    case kFloat4Oid:
+    case kFloat8Oid:
+      records.Append(CellValue(result, row, column));
+      return;
+    default:
+      if (PQgetisnull(result, row, column)) {
+        records.AppendNull();
+      } else {
+        records.AppendText(std::string_view(PQgetvalue(result, row, column),
+                                            static_cast<size_t>(PQgetlength(result, row, column))));
+      }
   }
 }
 
@@ -331,41 +356,127 @@ class PostgresCommand : public db::ICommand {
     auto result = Start();
     if (!result) return ClosedRecordset();
     PGresult* r = result->get();
+    auto records = std::make_shared<db::Recordset>(Names(r));
     const int columns = PQnfields(r);
     const int count = PQntuples(r);
-    std::vector<std::string> names;
-    names.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) names.push_back(SpelledAsWritten(PQfname(r, c), sql_));
-    std::vector<std::vector<db::Value>> rows;
-    rows.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {
-      std::vector<db::Value> values;
-      values.reserve(static_cast<size_t>(columns));
-      for (int c = 0; c < columns; ++c) values.push_back(CellValue(r, row, c));
-      rows.push_back(std::move(values));
+      for (int c = 0; c < columns; ++c) AppendCell(*records, r, row, c);
     }
-    return std::make_shared<db::Recordset>(std::move(names), std::move(rows));
+    records->EndFilling();
+    return records;
+  }
+
+  bool Stream(size_t chunkRows, const ChunkSink& take) override {
+    // Inside a transaction every statement is fenced by a savepoint in one pipeline: the rows
+    // come whole and go to the sink in chunks.
+    if (impl_->depth > 0) return StreamWhole(std::max<size_t>(chunkRows, 1), take);
+    Parameters parameters;
+    if (!Bind(parameters)) return false;
+    impl_->Reconnect();
+    PGconn* conn = impl_->conn;
+    if (PQsendQueryParams(conn, translated_.c_str(), static_cast<int>(parameters.values.size()),
+                          parameters.types.empty() ? nullptr : parameters.types.data(),
+                          parameters.values.data(), nullptr, nullptr, 0) != 1) {
+      Fail(ErrorText(conn, nullptr));
+      return false;
+    }
+    PQsetSingleRowMode(conn);
+    const auto full = static_cast<int64_t>(std::max<size_t>(chunkRows, 1));
+    db::Recordset chunk;
+    bool named = false;
+    bool stopped = false;
+    std::string failure;
+    auto last = std::chrono::steady_clock::now();
+    // Hands over what was read; a sink that says stop cancels the statement on the server,
+    // whose remaining results are then only drained.
+    auto deliver = [&] {
+      last = std::chrono::steady_clock::now();
+      if (take(chunk, false)) {
+        chunk.ClearRows();
+        return;
+      }
+      stopped = true;
+      if (PGcancel* cancel = PQgetCancel(conn)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+      }
+    };
+    while (true) {
+      while (!stopped && PQisBusy(conn)) {
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        const int ready = poll(&socket, 1, static_cast<int>(kBeat.count()));
+        if ((ready < 0 && errno != EINTR) || PQconsumeInput(conn) == 0) break;
+        if (PQisBusy(conn) && std::chrono::steady_clock::now() - last >= kBeat) deliver();
+      }
+      Result result(PQgetResult(conn));
+      if (!result.get()) break;
+      if (stopped) continue;
+      const ExecStatusType status = PQresultStatus(result.get());
+      if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+        if (failure.empty()) failure = ErrorText(conn, result.get());
+        continue;
+      }
+      PGresult* r = result.get();
+      if (!named) {
+        chunk = db::Recordset(Names(r));
+        named = true;
+      }
+      const int columns = PQnfields(r);
+      for (int row = 0; row < PQntuples(r); ++row) {
+        for (int c = 0; c < columns; ++c) AppendCell(chunk, r, row, c);
+      }
+      if (chunk.RecordCount() >= full) deliver();
+    }
+    if (stopped) {
+      Succeed();
+      return false;
+    }
+    if (!failure.empty()) {
+      Fail(failure);
+      return false;
+    }
+    Succeed();
+    take(chunk, true);
+    return true;
   }
 
   int64_t RowsAffected() const override { return rowsAffected_; }
 
  private:
-  // Logs the text as the module sent it and runs its translation with the bound values.
-  // Placeholders left without a value fail here; a count of values that differs from the
-  // text's placeholders is refused by the server.
-  std::unique_ptr<Result> Start() {
+  static constexpr std::chrono::milliseconds kBeat{100};
+
+  // The bound values as the server takes them: texts, with a type where the text alone would
+  // mislead.
+  struct Parameters {
+    std::vector<std::string> texts;
+    std::vector<const char*> values;
+    std::vector<Oid> types;
+  };
+
+  // Logs the text as the module sent it and writes its bound values; false (the failure set)
+  // when the service is gone or a placeholder has no value. A count of values that differs
+  // from the text's placeholders is refused by the server.
+  bool Bind(Parameters& parameters) {
     if (alive_.expired()) {
       error_ = "the database service this command belongs to is closed";
-      return nullptr;
+      return false;
     }
     if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
-    if (std::string bad = values_.PositionError(); !bad.empty()) return Fail(bad);
+    if (std::string bad = values_.PositionError(); !bad.empty()) {
+      Fail(bad);
+      return false;
+    }
     const auto& values = values_.Values();
-    std::vector<std::string> texts(values.size());
-    std::vector<const char*> params(values.size(), nullptr);
-    std::vector<Oid> types(values.size(), 0);
+    std::vector<std::string>& texts = parameters.texts;
+    texts.resize(values.size());
+    parameters.values.assign(values.size(), nullptr);
+    parameters.types.assign(values.size(), 0);
     for (size_t i = 0; i < values.size(); ++i) {
-      if (!values[i]) return Fail("no value is bound to placeholder " + std::to_string(i + 1));
+      if (!values[i]) {
+        Fail("no value is bound to placeholder " + std::to_string(i + 1));
+        return false;
+      }
       const db::Value& value = *values[i];
       if (value.IsNull()) continue;
       if (value.IsReal()) {
@@ -376,23 +487,61 @@ class PostgresCommand : public db::ICommand {
         char text[32];
         auto written = std::to_chars(text, text + sizeof text, value.ToDouble());
         texts[i].assign(text, written.ptr);
-        types[i] = kFloat8Oid;
+        parameters.types[i] = kFloat8Oid;
       } else if (value.IsDecimal()) {
         // An amount travels as its exact digits.
         texts[i] = value.ToText();
-        types[i] = kNumericOid;
+        parameters.types[i] = kNumericOid;
       } else {
         texts[i] = value.ToText();
       }
-      params[i] = texts[i].c_str();
     }
-    auto result = impl_->Run(translated_, params, types);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (values[i] && !values[i]->IsNull()) parameters.values[i] = texts[i].c_str();
+    }
+    return true;
+  }
+
+  // Runs the statement with its bound values and answers its whole result.
+  std::unique_ptr<Result> Start() {
+    Parameters parameters;
+    if (!Bind(parameters)) return nullptr;
+    auto result = impl_->Run(translated_, parameters.values, parameters.types);
     if (!result) {
       error_ = impl_->lastError;
       return nullptr;
     }
     error_.clear();
     return result;
+  }
+
+  std::vector<std::string> Names(const PGresult* result) const {
+    std::vector<std::string> names;
+    for (int c = 0; c < PQnfields(result); ++c) {
+      names.push_back(SpelledAsWritten(PQfname(result, c), sql_));
+    }
+    return names;
+  }
+
+  bool StreamWhole(size_t chunkRows, const ChunkSink& take) {
+    auto result = Start();
+    if (!result) return false;
+    PGresult* r = result->get();
+    db::Recordset chunk(Names(r));
+    const int columns = PQnfields(r);
+    for (int row = 0; row < PQntuples(r); ++row) {
+      for (int c = 0; c < columns; ++c) AppendCell(chunk, r, row, c);
+      if (static_cast<size_t>(chunk.RecordCount()) < chunkRows) continue;
+      if (!take(chunk, false)) return false;
+      chunk.ClearRows();
+    }
+    take(chunk, true);
+    return true;
+  }
+
+  void Succeed() {
+    error_.clear();
+    impl_->lastError.clear();
   }
   std::unique_ptr<Result> Fail(std::string error) {
     error_ = std::move(error);

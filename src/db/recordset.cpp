@@ -11,11 +11,54 @@ const Value kNull{};
 constexpr auto SameName = &forms::EqualsIgnoringCase;
 }  // namespace
 
-Recordset::Recordset(std::vector<std::string> names, std::vector<std::vector<Value>> rows)
-    : names_(std::move(names)), rows_(std::move(rows)) {}
+Recordset::Recordset(std::vector<std::string> names) : names_(std::move(names)) {}
+
+Recordset::Recordset(std::vector<std::string> names, const std::vector<std::vector<Value>>& rows)
+    : names_(std::move(names)) {
+  for (const auto& row : rows) {
+    for (size_t f = 0; f < names_.size(); ++f) Append(f < row.size() ? row[f] : Value());
+  }
+  EndFilling();
+}
+
+uint32_t Recordset::Store(Value value) {
+  values_.push_back(std::move(value));
+  return static_cast<uint32_t>(values_.size() - 1);
+}
+
+void Recordset::Append(Value value) {
+  if (value.IsNull()) {
+    AppendNull();
+  } else if (value.IsText()) {
+    AppendText(value.TextView());
+  } else {
+    cells_.push_back(Store(std::move(value)));
+  }
+}
+
+void Recordset::AppendText(std::string_view text) {
+  if (auto found = texts_.find(text); found != texts_.end()) {
+    cells_.push_back(found->second);
+    return;
+  }
+  const uint32_t code = Store(Value(text));
+  texts_.emplace(values_.back().TextView(), code);
+  cells_.push_back(code);
+}
+
+void Recordset::ClearRows() {
+  cells_.clear();
+  texts_.clear();
+  values_.resize(1);
+  pos_ = 0;
+}
+
+void Recordset::EndFilling() {
+  texts_ = {};
+}
 
 void Recordset::MoveNext() {
-  if (pos_ < rows_.size()) ++pos_;
+  if (pos_ < RowCount()) ++pos_;
 }
 
 int Recordset::FieldIndex(std::string_view name) const {
@@ -31,9 +74,21 @@ const Value& Recordset::Field(std::string_view name) const {
 }
 
 const Value& Recordset::Field(int index) const {
-  if (closed_ || index < 0 || pos_ >= rows_.size()) return kNull;
-  const auto& row = rows_[pos_];
-  return static_cast<size_t>(index) < row.size() ? row[static_cast<size_t>(index)] : kNull;
+  return At(pos_, index);
+}
+
+const Value& Recordset::At(size_t row, int index) const {
+  if (closed_ || index < 0 || static_cast<size_t>(index) >= names_.size() || row >= RowCount())
+    return kNull;
+  return values_[cells_[row * names_.size() + static_cast<size_t>(index)]];
+}
+
+std::vector<Value> Recordset::Row(size_t row) const {
+  std::vector<Value> values;
+  if (closed_ || row >= RowCount()) return values;
+  values.reserve(names_.size());
+  for (size_t f = 0; f < names_.size(); ++f) values.push_back(At(row, static_cast<int>(f)));
+  return values;
 }
 
 }  // namespace ws::db

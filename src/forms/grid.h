@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "forms/widget.h"
@@ -53,7 +54,9 @@ class Grid : public Widget {
   int AddRow();
   void RemoveRow(int row);
   // Cuts the grid back to its fixed rows.
-  void ClearData() { SetRows(fixedRows_); }
+  void ClearData();
+  // Distinct texts the cells hold (each kept once, however many cells show it).
+  size_t StoredTexts() const { return texts_.size(); }
 
   // Columns from a host format string: "行号|项目编码      |..." gives one column per piece,
   // its trimmed text as the header caption and its length (blanks included) as the width.
@@ -64,6 +67,8 @@ class Grid : public Widget {
   // --- Cells.
   const std::string& TextMatrix(int row, int col) const;
   void SetTextMatrix(int row, int col, std::string text);
+  // The same from a text the caller keeps: one the grid holds already is not copied.
+  void SetCellText(int row, int col, std::string_view text);
   const std::string& CellKey(int row, int col) const;
   int64_t CellKeyLong(int row, int col) const;
   void SetCellKey(int row, int col, std::string key);
@@ -130,18 +135,35 @@ class Grid : public Widget {
  private:
   void CheckCell(int row, int col) const;
 
+  // Keeps a text once for every cell that shows it; the empty text costs nothing.
+  const std::string* Intern(std::string text);
+  const std::string* Intern(std::string_view text);
+  // The cell's text pointer, after counting a text written over (see overwritten_).
+  const std::string*& WrittenCell(int row, int col);
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+  // Drops the texts no cell shows any more, once they outnumber the cells by more than slack.
+  void ForgetUnusedTexts(size_t slack = 256);
+
   // What the grid keeps of a cell: its text, and a key only where one was set. A report of
-  // 100,000 rows holds two million cells and hardly a key, so an empty key costs a pointer.
+  // 100,000 rows holds two million cells and hardly a key, so an empty key costs a pointer;
+  // its dates, plates, names and categories repeat from row to row, so the text is one
+  // pointer into texts_.
   struct StoredCell {
-    std::string text;
+    const std::string* text;
     std::unique_ptr<std::string> key;
-    StoredCell() = default;
+    StoredCell();
     StoredCell(const StoredCell& other);
     StoredCell& operator=(const StoredCell& other);
     StoredCell(StoredCell&&) noexcept = default;
     StoredCell& operator=(StoredCell&&) noexcept = default;
   };
   std::vector<std::vector<StoredCell>> cells_;
+  TextSet texts_;           // a node never moves: cells point at its text
+  size_t overwritten_ = 0;  // texts replaced since the unused ones were dropped
   std::vector<Column> columns_;
   std::vector<char> rowHidden_;
   std::vector<char> rowSubtotal_;
