@@ -369,65 +369,55 @@ class PostgresCommand : public db::ICommand {
   bool Stream(size_t chunkRows, const ChunkSink& take) override {
     // Inside a transaction every statement is fenced by a savepoint in one pipeline: the rows
     // come whole and go to the sink in chunks.
-    if (impl_->depth > 0) return StreamWhole(std::max<size_t>(chunkRows, 1), take);
+    const size_t chunk = std::max<size_t>(chunkRows, 1);
+    if (impl_->depth > 0) return StreamWhole(chunk, take);
     Parameters parameters;
     if (!Bind(parameters)) return false;
     impl_->Reconnect();
+    // A cursor of the server's, fetched a chunk at a time: the rows come in results as compact
+    // as a whole query's (libpq's single-row mode made a result per row, and cost four times
+    // the client's time), and stopping is closing it. A cursor lives in a transaction: one of
+    // its own, read-only, ended whatever happens.
     PGconn* conn = impl_->conn;
-    if (PQsendQueryParams(conn, translated_.c_str(), static_cast<int>(parameters.values.size()),
-                          parameters.types.empty() ? nullptr : parameters.types.data(),
-                          parameters.values.data(), nullptr, nullptr, 0) != 1) {
-      Fail(ErrorText(conn, nullptr));
+    const std::string declare = "DECLARE ws_stream NO SCROLL CURSOR FOR " + translated_;
+    std::string failure;
+    bool stopped = false;
+    if (!impl_->Exec("BEGIN READ ONLY")) {
+      Fail(impl_->lastError);
       return false;
     }
-    PQsetSingleRowMode(conn);
-    const auto full = static_cast<int64_t>(std::max<size_t>(chunkRows, 1));
-    db::Recordset chunk;
+    Result declared(PQexecParams(conn, declare.c_str(), static_cast<int>(parameters.values.size()),
+                                 parameters.types.empty() ? nullptr : parameters.types.data(),
+                                 parameters.values.data(), nullptr, nullptr, 0));
+    if (!declared.Ok()) failure = ErrorText(conn, declared.get());
+    const std::string fetch = "FETCH " + std::to_string(chunk) + " FROM ws_stream";
+    db::Recordset rows;
     bool named = false;
-    bool stopped = false;
-    std::string failure;
-    auto last = std::chrono::steady_clock::now();
-    // Hands over what was read; a sink that says stop cancels the statement on the server,
-    // whose remaining results are then only drained.
-    auto deliver = [&] {
-      last = std::chrono::steady_clock::now();
-      if (take(chunk, false)) {
-        chunk.ClearRows();
-        return;
+    while (failure.empty() && !stopped) {
+      std::unique_ptr<Result> fetched = FetchWhileBeating(fetch, rows, take, &stopped);
+      if (stopped) break;
+      if (!fetched || !fetched->Ok()) {
+        failure = ErrorText(conn, fetched ? fetched->get() : nullptr);
+        break;
       }
-      stopped = true;
-      if (PGcancel* cancel = PQgetCancel(conn)) {
-        char error[256];
-        PQcancel(cancel, error, sizeof error);
-        PQfreeCancel(cancel);
-      }
-    };
-    while (true) {
-      while (!stopped && PQisBusy(conn)) {
-        pollfd socket{PQsocket(conn), POLLIN, 0};
-        const int ready = poll(&socket, 1, static_cast<int>(kBeat.count()));
-        if ((ready < 0 && errno != EINTR) || PQconsumeInput(conn) == 0) break;
-        if (PQisBusy(conn) && std::chrono::steady_clock::now() - last >= kBeat) deliver();
-      }
-      Result result(PQgetResult(conn));
-      if (!result.get()) break;
-      if (stopped) continue;
-      const ExecStatusType status = PQresultStatus(result.get());
-      if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-        if (failure.empty()) failure = ErrorText(conn, result.get());
-        continue;
-      }
-      PGresult* r = result.get();
+      PGresult* r = fetched->get();
       if (!named) {
-        chunk = db::Recordset(Names(r));
+        rows = db::Recordset(Names(r));
         named = true;
       }
       const int columns = PQnfields(r);
-      for (int row = 0; row < PQntuples(r); ++row) {
-        for (int c = 0; c < columns; ++c) AppendCell(chunk, r, row, c);
+      const int count = PQntuples(r);
+      for (int row = 0; row < count; ++row) {
+        for (int c = 0; c < columns; ++c) AppendCell(rows, r, row, c);
       }
-      if (chunk.RecordCount() >= full) deliver();
+      if (static_cast<size_t>(count) < chunk) break;
+      if (!take(rows, false)) {
+        stopped = true;
+        break;
+      }
+      rows.ClearRows();
     }
+    impl_->Exec("ROLLBACK");
     if (stopped) {
       Succeed();
       return false;
@@ -437,7 +427,7 @@ class PostgresCommand : public db::ICommand {
       return false;
     }
     Succeed();
-    take(chunk, true);
+    take(rows, true);
     return true;
   }
 
@@ -521,6 +511,40 @@ class PostgresCommand : public db::ICommand {
       names.push_back(SpelledAsWritten(PQfname(result, c), sql_));
     }
     return names;
+  }
+
+  // Sends a fetch and waits for its result, handing the sink what was read so far (nothing
+  // new: the rows of a fetch come whole) every tenth of a second; a sink that says stop
+  // cancels the fetch on the server. Null when the fetch could not be sent or was stopped.
+  std::unique_ptr<Result> FetchWhileBeating(const std::string& fetch, db::Recordset& rows,
+                                            const ChunkSink& take, bool* stopped) {
+    PGconn* conn = impl_->conn;
+    if (PQsendQuery(conn, fetch.c_str()) != 1) return nullptr;
+    auto last = std::chrono::steady_clock::now();
+    while (!*stopped && PQisBusy(conn)) {
+      pollfd socket{PQsocket(conn), POLLIN, 0};
+      const int ready = poll(&socket, 1, static_cast<int>(kBeat.count()));
+      if ((ready < 0 && errno != EINTR) || PQconsumeInput(conn) == 0) break;
+      if (!PQisBusy(conn) || std::chrono::steady_clock::now() - last < kBeat) continue;
+      last = std::chrono::steady_clock::now();
+      if (take(rows, false)) continue;
+      *stopped = true;
+      if (PGcancel* cancel = PQgetCancel(conn)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+      }
+    }
+    // Every result of the fetch is read, so that the connection is free again.
+    std::unique_ptr<Result> first;
+    while (PGresult* next = PQgetResult(conn)) {
+      if (!first) {
+        first = std::make_unique<Result>(next);
+      } else {
+        PQclear(next);
+      }
+    }
+    return *stopped ? nullptr : std::move(first);
   }
 
   bool StreamWhole(size_t chunkRows, const ChunkSink& take) {
