@@ -402,7 +402,7 @@ class PostgresCommand : public db::ICommand {
       }
       PGresult* r = fetched->get();
       if (!named) {
-        rows = db::Recordset(Names(r));
+        rows = db::Recordset(Names(r), false);
         named = true;
       }
       const int columns = PQnfields(r);
@@ -551,7 +551,7 @@ class PostgresCommand : public db::ICommand {
     auto result = Start();
     if (!result) return false;
     PGresult* r = result->get();
-    db::Recordset chunk(Names(r));
+    db::Recordset chunk(Names(r), false);
     const int columns = PQnfields(r);
     for (int row = 0; row < PQntuples(r); ++row) {
       for (int c = 0; c < columns; ++c) AppendCell(chunk, r, row, c);

@@ -339,7 +339,7 @@ class SqliteCommand : public db::ICommand {
   bool Stream(size_t chunkRows, const ChunkSink& take) override {
     Statement stmt;
     if (!Start(stmt)) return false;
-    db::Recordset chunk(ColumnNames(stmt.get()));
+    db::Recordset chunk(ColumnNames(stmt.get()), false);
     const int columns = chunk.FieldCount();
     const auto full = static_cast<int64_t>(std::max<size_t>(chunkRows, 1));
     Heartbeat heartbeat(impl_->db, chunk, take);

@@ -11,7 +11,8 @@ const Value kNull{};
 constexpr auto SameName = &forms::EqualsIgnoringCase;
 }  // namespace
 
-Recordset::Recordset(std::vector<std::string> names) : names_(std::move(names)) {}
+Recordset::Recordset(std::vector<std::string> names, bool textsOnce)
+    : names_(std::move(names)), textsOnce_(textsOnce) {}
 
 Recordset::Recordset(std::vector<std::string> names, const std::vector<std::vector<Value>>& rows)
     : names_(std::move(names)) {
@@ -37,6 +38,10 @@ void Recordset::Append(Value value) {
 }
 
 void Recordset::AppendText(std::string_view text) {
+  if (!textsOnce_) {
+    cells_.push_back(Store(Value(text)));
+    return;
+  }
   if (auto found = texts_.find(text); found != texts_.end()) {
     cells_.push_back(found->second);
     return;

@@ -19,7 +19,9 @@ namespace ws::db {
 class Recordset {
  public:
   Recordset() = default;
-  explicit Recordset(std::vector<std::string> names);
+  // textsOnce false: every cell keeps its own text, for a chunk handed on at once (finding a
+  // text again costs more than copying it when the set lives for a moment).
+  explicit Recordset(std::vector<std::string> names, bool textsOnce = true);
   Recordset(std::vector<std::string> names, const std::vector<std::vector<Value>>& rows);
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
@@ -87,6 +89,7 @@ class Recordset {
   std::unordered_map<std::string_view, uint32_t> texts_;
   size_t pos_ = 0;
   bool closed_ = false;
+  bool textsOnce_ = true;
 };
 
 }  // namespace ws::db

@@ -87,6 +87,11 @@ TEST(RecordsetTest, RepeatedTextsAreStoredOnceAndReadBackAsTheyCame) {
   EXPECT_TRUE(records.At(0, 3).IsNull());
   EXPECT_TRUE(records.Row(3000).empty());
 
+  Recordset chunk({"a"}, false);
+  for (int i = 0; i < 3; ++i) chunk.AppendText("x");
+  EXPECT_EQ(chunk.StoredValues(), 4u) << "a chunk keeps a text per cell";
+  EXPECT_EQ(chunk.At(2, 0), Value("x"));
+
   const Recordset copied({"a", "b"}, {{Value(1), Value("x")}, {Value("x")}});
   EXPECT_EQ(copied.RecordCount(), 2);
   EXPECT_EQ(copied.Row(1), (std::vector<Value>{Value("x"), Value()})) << "a short row ends in Null";
