@@ -382,7 +382,9 @@ class PostgresCommand : public db::ICommand {
     const std::string declare = "DECLARE ws_stream NO SCROLL CURSOR FOR " + translated_;
     std::string failure;
     bool stopped = false;
-    if (!impl_->Exec("BEGIN READ ONLY")) {
+    // The planner takes a cursor for one whose first tenth is read and may choose a plan that
+    // is quick to start and slow to finish; the report reads it to the end.
+    if (!impl_->Exec("BEGIN READ ONLY; SET LOCAL cursor_tuple_fraction = 1")) {
       Fail(impl_->lastError);
       return false;
     }
