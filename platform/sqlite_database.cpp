@@ -11,6 +11,7 @@
 #include "db/sql.h"
 #include "platform/bound_values.h"
 #include "platform/sql_translator.h"
+#include "platform/wal_checkpointer.h"
 
 namespace ws::platform {
 
@@ -82,6 +83,7 @@ struct SqliteDatabase::Impl {
   // Commands hold a weak reference to this token, so a command that outlives its service
   // does nothing instead of touching a closed connection.
   std::shared_ptr<int> alive = std::make_shared<int>(0);
+  std::unique_ptr<WalCheckpointer> checkpointer;
 
   // Runs a statement of the service's own (transaction control); sets lastError.
   bool Exec(const char* sql) {
@@ -331,6 +333,10 @@ SqliteDatabase::~SqliteDatabase() {
     sqlite3_busy_timeout(impl_->db, 0);
     sqlite3_exec(impl_->db, "PRAGMA optimize;", nullptr, nullptr, nullptr);
   }
+  if (impl_->checkpointer) {
+    WalCheckpointer::Detach(impl_->db);
+    impl_->checkpointer.reset();
+  }
   // Closing rolls back a transaction left open; close_v2 copes with statements still held by
   // others through Handle().
   sqlite3_close_v2(impl_->db);
@@ -394,6 +400,11 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path
   }
   if (!database->impl_->Exec("PRAGMA synchronous=NORMAL")) {
     return fail(database->impl_->lastError);
+  }
+  if (!inMemory) {
+    database->impl_->checkpointer =
+        std::make_unique<WalCheckpointer>(sqlite3_db_filename(db, "main"));
+    database->impl_->checkpointer->Attach(db);
   }
   return database;
 }
