@@ -130,6 +130,7 @@ std::vector<TableDef> BuildTables() {
                    "smark='02' AND 余额>0",
                    7}}});
     t.back().trackedSince = 2;
+    t.back().changesOnlySince = 9;
     t.back().retiredIndexes = {{"ix_wsdj_vehicle", 7}, {"ix_wsdj_balance", 7}};
     Versioned(t.back(), 3);
   }
@@ -163,6 +164,7 @@ std::vector<TableDef> BuildTables() {
   // Lists of documents are filtered on the plate and the owner's name they look up: the
   // navigator keeps their per-block counts only while these tables stay as they were.
   t.back().trackedSince = 4;
+  t.back().changesOnlySince = 9;
   t.push_back({"PDMWXXM",
                TableRole::Module,
                {{"AutoID", kId},
@@ -203,6 +205,7 @@ std::vector<TableDef> BuildTables() {
                   // Receivables by age add back what receipts after the chosen day wrote off.
                   {"ix_arpreceive_date", {"progID", "单据日期"}, false, "", 6}}});
     t.back().trackedSince = 2;
+    t.back().changesOnlySince = 9;
     Versioned(t.back(), 3);
   }
   t.push_back({"ARPReceiveMx",
@@ -248,6 +251,7 @@ std::vector<TableDef> BuildTables() {
         // The period-close checklist reads a period's requisitions by their date.
         {"ix_jxcdj_date", {"progID", "操作日期"}, false, "", 5}}});
   t.back().trackedSince = 2;
+  t.back().changesOnlySince = 6;
   Versioned(t.back(), 3);
   t.push_back(
       {"JXCDJMX",
@@ -291,6 +295,7 @@ std::vector<TableDef> BuildTables() {
   // --- Host tables the module only reads.
   t.push_back(PartnerTable("pdmwldw"));
   t.back().trackedSince = 4;
+  t.back().changesOnlySince = 6;
   t.push_back(PartnerTable("PDMWLDWJS"));
   t.push_back({"PDMCPML",
                TableRole::HostRead,
@@ -588,24 +593,48 @@ std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine eng
            ", 1) ON CONFLICT (table_name, block) DO UPDATE SET version = "
            "ws_change_block.version + 1;";
   };
+  // Any column may be named by some list's condition, so any change counts; the row version
+  // moves on every update and tells nothing a list shows.
+  const std::string column(kRowVersionColumn);
+  std::string before;
+  std::string after;
+  for (const auto& c : table.columns) {
+    if (SameName(c.name, column)) continue;
+    before += (before.empty() ? "" : ", ") + std::string("OLD.") + c.name;
+    after += (after.empty() ? "" : ", ") + std::string("NEW.") + c.name;
+  }
+  const std::string changed = "(" + before + ") IS " +
+                              (engine == Engine::Postgres ? "DISTINCT FROM" : "NOT") + " (" +
+                              after + ")";
   if (engine == Engine::Postgres) {
     const std::string function = "ws_change_" + name;
     return {"CREATE OR REPLACE FUNCTION " + function +
                 "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF TG_OP <> 'INSERT' THEN " +
                 bump("OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " + bump("NEW") +
                 " END IF; RETURN NULL; END $$",
-            "CREATE TRIGGER " + function + " AFTER INSERT OR UPDATE OR DELETE ON " + table.name +
-                " FOR EACH ROW EXECUTE FUNCTION " + function + "()"};
+            "CREATE TRIGGER " + function + " AFTER INSERT OR DELETE ON " + table.name +
+                " FOR EACH ROW EXECUTE FUNCTION " + function + "()",
+            "CREATE TRIGGER " + function + "_upd AFTER UPDATE ON " + table.name +
+                " FOR EACH ROW WHEN (" + changed + ") EXECUTE FUNCTION " + function + "()"};
   }
   // The row version's own update (RowVersionStatements) is part of the update that caused it.
-  const std::string column(kRowVersionColumn);
   const std::string versionBump =
-      table.versionedSince == 0 ? "" : " WHEN NEW." + column + " = OLD." + column;
+      table.versionedSince == 0 ? "" : "NEW." + column + " = OLD." + column + " AND ";
   const std::string prefix = "CREATE TRIGGER ws_change_" + name;
   return {prefix + "_ins AFTER INSERT ON " + table.name + " BEGIN " + bump("NEW") + " END",
-          prefix + "_upd AFTER UPDATE ON " + table.name + versionBump + " BEGIN " + bump("OLD") +
-              " " + bump("NEW") + " END",
+          prefix + "_upd AFTER UPDATE ON " + table.name + " WHEN " + versionBump + changed +
+              " BEGIN " + bump("OLD") + " " + bump("NEW") + " END",
           prefix + "_del AFTER DELETE ON " + table.name + " BEGIN " + bump("OLD") + " END"};
+}
+
+std::vector<std::string> ChangeTrackUpgradeStatements(const TableDef& table, Engine engine) {
+  std::vector<std::string> out;
+  // SQLite keeps a trigger of the same name as it was; the server replaces it in place.
+  if (engine == Engine::Sqlite && !ChangeTrackStatements(table, engine).empty()) {
+    out.push_back("DROP TRIGGER IF EXISTS ws_change_" + Lower(table.name) + "_upd");
+  }
+  for (auto& statement : ChangeTrackStatements(table, engine)) out.push_back(std::move(statement));
+  return out;
 }
 
 std::vector<std::string> RowVersionStatements(const TableDef& table, Engine engine) {

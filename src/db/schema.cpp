@@ -60,6 +60,7 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
     if (!BelongsTo(subsystem, table)) continue;
     version = std::max(version, table.since);
     version = std::max(version, table.trackedSince);
+    version = std::max(version, table.changesOnlySince);
     version = std::max(version, table.versionedSince);
     for (const auto& column : table.columns) {
       version = std::max(version, column.since);
@@ -137,6 +138,8 @@ std::vector<Sql> MigrationStatements(
     for (const auto& index : CreateIndexStatements(added, engine)) add(index);
     if (table.trackedSince > from) {
       for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
+    } else if (table.trackedSince > 0 && table.changesOnlySince > from) {
+      for (const auto& trigger : ChangeTrackUpgradeStatements(table, engine)) add(trigger);
     }
     if (table.versionedSince > from) {
       for (const auto& trigger : RowVersionStatements(table, engine)) add(trigger);
