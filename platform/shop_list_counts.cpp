@@ -1,5 +1,6 @@
 #include "platform/shop_list_counts.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 
@@ -48,7 +49,11 @@ std::optional<ListBlocks> ShopListCounts::Find(const std::string& list) {
 
 void ShopListCounts::Store(const std::string& list, const ListBlocks& blocks) {
   if (!writable_ || db_->InTransaction()) return;
-  db::Sql sql("INSERT INTO ws_list_count (list_key, list_text, version_sum, figures) VALUES (");
+  const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  db::Sql sql(
+      "INSERT INTO ws_list_count (list_key, list_text, version_sum, figures, kept_at) VALUES (");
   sql.Text(KeyOf(list))
       .Raw(", ")
       .Text(list)
@@ -56,12 +61,24 @@ void ShopListCounts::Store(const std::string& list, const ListBlocks& blocks) {
       .Key(VersionSum(blocks))
       .Raw(", ")
       .Text(BlocksText(blocks))
+      .Raw(", ")
+      .Key(now)
       .Raw(
           ") ON CONFLICT (list_key) DO UPDATE SET list_text = excluded.list_text, version_sum = "
-          "excluded.version_sum, figures = excluded.figures WHERE ws_list_count.version_sum <= "
-          "excluded.version_sum");
+          "excluded.version_sum, figures = excluded.figures, kept_at = excluded.kept_at WHERE "
+          "ws_list_count.version_sum <= excluded.version_sum");
   // Figures that cannot be kept in the shop are only counted again by the next desk.
-  if (!db::Runner(*db_).Execute(sql).empty()) writable_ = false;
+  db::Runner runner(*db_);
+  if (!runner.Execute(sql).empty()) {
+    writable_ = false;
+    return;
+  }
+  // Every filter a clerk typed and every month's window is a list of its own: those nobody
+  // kept for a season go, so the table holds what the desks use.
+  if (!pruned_) {
+    pruned_ = true;
+    runner.Execute(db::Sql("DELETE FROM ws_list_count WHERE kept_at < ").Key(now - kKeptSeconds));
+  }
 }
 
 }  // namespace ws::platform

@@ -9,6 +9,7 @@
 // file, a server account without the right) still reads it; its own counts stay its own.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -28,9 +29,13 @@ class ShopListCounts {
   void Store(const std::string& list, const ListBlocks& blocks);
 
  private:
+  // How long the figures of a list nobody counted again stay.
+  static constexpr int64_t kKeptSeconds = 92 * 24 * 3600;
+
   db::IDatabase* db_;
   bool readable_ = true;
   bool writable_ = true;
+  bool pruned_ = false;  // the old rows are let go at the first write
 };
 
 }  // namespace ws::platform

@@ -441,15 +441,19 @@ std::vector<TableDef> BuildTables() {
                2});
   // The per-block figures of the lists the desks counted (platform/shop_list_counts.h), so a
   // desk, a machine or a clerk new to the shop opens a form without counting its list again:
-  // the list's text under a hash of it, the figures as text, and the sum of the block versions
-  // they were taken under, which only grows, so an older count never replaces a newer one.
-  t.push_back(
-      {"ws_list_count",
-       TableRole::HostConfig,
-       {{"list_key", kText}, {"list_text", kText}, {"version_sum", kId}, {"figures", kText}},
-       {"list_key"},
-       {},
-       4});
+  // the list's text under a hash of it, the figures as text, the sum of the block versions
+  // they were taken under, which only grows, so an older count never replaces a newer one, and
+  // when they were kept (seconds since 1970), so lists nobody opens any more are let go.
+  t.push_back({"ws_list_count",
+               TableRole::HostConfig,
+               {{"list_key", kText},
+                {"list_text", kText},
+                {"version_sum", kId},
+                {"figures", kText},
+                {"kept_at", kId}},
+               {"list_key"},
+               {},
+               4});
   // The shop's accounts: the name the documents record (审核人, 制单人), an Argon2id hash of the
   // password (empty for a server login, whose password the server keeps), the role and whether
   // the account may log in. A shop without a row here is open: any name logs in.

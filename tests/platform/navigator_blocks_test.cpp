@@ -225,7 +225,7 @@ TEST_P(NavigatorBlocksTest, FiguresTakenInsideATransactionAreNotKept) {
 
 // A login that may not write the shop's figures counts its lists as before, and never reads
 // figures a desk kept under another list's text; of two desks keeping the same list, the figures
-// taken under newer versions stay.
+// taken under newer versions stay; lists long unused are let go.
 TEST_P(NavigatorBlocksTest, ShopKeptFiguresAreOptionalAndNeverGoBack) {
   for (int64_t id = 1; id <= 3 * kBlock; id += 301) AddOrder(host_.Db(), id);
   const std::string& condition = GetParam().condition;
@@ -236,6 +236,10 @@ TEST_P(NavigatorBlocksTest, ShopKeptFiguresAreOptionalAndNeverGoBack) {
   EXPECT_EQ(host_.Scalar("SELECT COUNT(*) FROM ws_list_count").ToLong(), 0);
   host_.DropRefusal("ws_read_only", "ws_list_count");
 
+  // A list nobody kept for a year goes as figures are kept.
+  host_.Exec(
+      "INSERT INTO ws_list_count (list_key, list_text, version_sum, figures, kept_at) VALUES "
+      "('0', 'last year''s window', 1, '0 0 0 ', 1)");
   RecordNavigator writer(host_.Db());
   Move(writer, kNavLast, 0);
   ASSERT_EQ(host_.Scalar("SELECT COUNT(*) FROM ws_list_count").ToLong(), 1);
