@@ -642,14 +642,10 @@ std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine eng
           prefix + "_del AFTER DELETE ON " + table.name + " BEGIN " + bump("OLD") + " END"};
 }
 
-std::vector<std::string> ChangeTrackUpgradeStatements(const TableDef& table, Engine engine) {
-  std::vector<std::string> out;
-  // SQLite keeps a trigger of the same name as it was; the server replaces it in place.
-  if (engine == Engine::Sqlite && !ChangeTrackStatements(table, engine).empty()) {
-    out.push_back("DROP TRIGGER IF EXISTS ws_change_" + Lower(table.name) + "_upd");
-  }
-  for (auto& statement : ChangeTrackStatements(table, engine)) out.push_back(std::move(statement));
-  return out;
+std::string DropChangeUpdateTrigger(const TableDef& table, Engine engine) {
+  const std::string trigger = "ws_change_" + Lower(table.name) + "_upd";
+  return engine == Engine::Postgres ? "DROP TRIGGER IF EXISTS " + trigger + " ON " + table.name
+                                    : "DROP TRIGGER IF EXISTS " + trigger;
 }
 
 std::vector<std::string> RowVersionStatements(const TableDef& table, Engine engine) {

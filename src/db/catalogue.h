@@ -131,9 +131,9 @@ inline constexpr int64_t kChangeBlockKeys = 4096;
 // version; empty for a table that is not tracked. The table is named in ws_change_block in
 // lower case.
 std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine engine);
-// What brings a file's change triggers of the table to this build's: the update trigger made
-// anew, the others kept (on PostgreSQL replaced).
-std::vector<std::string> ChangeTrackUpgradeStatements(const TableDef& table, Engine engine);
+// The update trigger names the table's columns: it is dropped before a column changes type (the
+// server refuses that under a trigger that names it) or a column is added, and made anew after.
+std::string DropChangeUpdateTrigger(const TableDef& table, Engine engine);
 
 // The row version of a versioned table (TableDef::versionedSince).
 inline constexpr std::string_view kRowVersionColumn = "ws_rowver";
