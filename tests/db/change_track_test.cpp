@@ -4,10 +4,9 @@
 // build and on one whose older triggers the upgrade brought forward.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "db/runner.h"
 #include "db/schema.h"
 #include "db/sql.h"
+#include "forms/text.h"
 #include "support/test_host.h"
 
 namespace ws::db {
@@ -27,7 +27,7 @@ constexpr int64_t kRows = 24;
 std::vector<std::string> TrackedTables() {
   std::vector<std::string> out;
   for (const auto& table : Tables()) {
-    if (table.trackedSince > 0) out.push_back(table.name);
+    if (table.trackedSince) out.push_back(table.name);
   }
   return out;
 }
@@ -41,19 +41,14 @@ class ChangeTrackTest : public ::testing::TestWithParam<std::string> {
     for (const auto& column : table_->columns) {
       if (column.name != key_ && column.name != kRowVersionColumn) columns_.push_back(&column);
     }
-    std::vector<std::string> unique;
-    for (const auto& index : table_->indexes) {
-      if (index.unique) unique.insert(unique.end(), index.columns.begin(), index.columns.end());
-    }
-    // Three blocks of keys, eight rows each; texts a unique index covers start apart.
+    // Three blocks of keys, eight rows each; every text its own (some are unique).
     for (int64_t i = 0; i < kRows; ++i) {
       Sql insert("INSERT INTO " + table_->name + " (" + key_);
       for (const ColumnDef* column : columns_) insert.Raw(", " + column->name);
       insert.Raw(") VALUES (").Key(KeyOf(i));
       for (const ColumnDef* column : columns_) {
-        const bool apart = column->kind == ColumnKind::Text &&
-                           std::find(unique.begin(), unique.end(), column->name) != unique.end();
-        insert.Raw(", ").Append(apart ? Sql().Text("R" + std::to_string(i)) : Pick(*column));
+        const bool text = column->kind == ColumnKind::Text;
+        insert.Raw(", ").Append(text ? Sql().Text("R" + std::to_string(i)) : Pick(*column));
       }
       host_.Exec(insert.Raw(")"));
     }
@@ -64,57 +59,55 @@ class ChangeTrackTest : public ::testing::TestWithParam<std::string> {
   // A value of the column's kind from a small set, so a write often puts back what is there.
   Sql Pick(const ColumnDef& column) {
     const int which = static_cast<int>(random_() % 3);
+    const char* texts[] = {"", "京A1", "宏达"};
+    const char* dates[] = {"2012-01-01", "2012-06-15"};
     switch (column.kind) {
       case ColumnKind::Id:
-        return Sql().Key(which);
       case ColumnKind::Number:
-        return Sql().Num(which + 0.5);
+        return Sql().Num(which + (column.kind == ColumnKind::Id ? 0 : 0.5));
       case ColumnKind::Money:
         return Sql().Num(which * 100.25);
       case ColumnKind::Date:
-        return which == 0 ? Sql("NULL")
-                          : Sql().Date(which == 1 ? "2012-01-01" : "2012-06-15", Driver());
+        return which ? Sql().Date(dates[which - 1], "sqlite") : Sql("NULL");
       case ColumnKind::Mark:
-        return Sql().Text(which ? "02" : "01");
       case ColumnKind::Text:
-        return Sql().Text(which == 0 ? "" : which == 1 ? "京A1" : "宏达");
+        return Sql().Text(column.kind == ColumnKind::Mark ? (which ? "02" : "01") : texts[which]);
     }
     return Sql("NULL");
   }
 
-  std::string Driver() { return host_.OnPostgres() ? "postgres" : "sqlite"; }
-
-  // Every row but its row version, per block of keys.
-  std::map<int64_t, std::string> Contents() {
+  // Per block of keys: its rows but their row version (Null told from the empty text), and
+  // the block's version.
+  std::pair<std::map<int64_t, std::string>, std::map<int64_t, std::string>> Blocks() {
     std::string select = "SELECT " + key_;
     for (const ColumnDef* column : columns_) select += ", " + column->name;
-    std::string error;
-    auto rs =
-        Runner(host_.Db()).Open(Sql(select + " FROM " + table_->name + " ORDER BY 1"), &error);
-    EXPECT_EQ(error, "");
-    std::map<int64_t, std::string> out;
-    for (; rs && !rs->Eof(); rs->MoveNext()) {
-      std::string& block = out[rs->Field(0).ToLong() / kChangeBlockKeys];
+    std::map<int64_t, std::string> rows;
+    auto rs = Runner(host_.Db()).Open(Sql(select + " FROM " + table_->name + " ORDER BY 1"));
+    for (; !rs->Eof(); rs->MoveNext()) {
+      std::string& block = rows[rs->Field(0).ToLong() / kChangeBlockKeys];
       for (int i = 0; i < rs->FieldCount(); ++i) {
         block += rs->Field(i).IsNull() ? "(null)|" : rs->Field(i).ToText() + "|";
       }
-      block += "\n";
     }
-    return out;
+    std::map<int64_t, std::string> versions;
+    rs = Runner(host_.Db())
+             .Open(Sql("SELECT block, version FROM ws_change_block WHERE "
+                       "table_name = ")
+                       .Text(forms::FoldCase(table_->name)));
+    for (; !rs->Eof(); rs->MoveNext()) versions[rs->Field(0).ToLong()] = rs->Field(1).ToText();
+    return {rows, versions};
   }
 
-  std::map<int64_t, int64_t> Versions() {
-    std::map<int64_t, int64_t> out;
-    auto rs = Runner(host_.Db())
-                  .Open(Sql("SELECT block, version FROM ws_change_block WHERE table_name = ")
-                            .Text(LowerName()));
-    for (; !rs->Eof(); rs->MoveNext()) out[rs->Field(0).ToLong()] = rs->Field(1).ToLong();
-    return out;
-  }
-
-  std::string LowerName() const {
-    std::string out = table_->name;
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // The blocks whose entry differs between a and b.
+  static std::set<int64_t> Moved(const std::map<int64_t, std::string>& a,
+                                 const std::map<int64_t, std::string>& b) {
+    std::set<int64_t> out;
+    for (const auto& [block, text] : a) {
+      if (!b.count(block) || b.at(block) != text) out.insert(block);
+    }
+    for (const auto& entry : b) {
+      if (!a.count(entry.first)) out.insert(entry.first);
+    }
     return out;
   }
 
@@ -130,7 +123,10 @@ class ChangeTrackTest : public ::testing::TestWithParam<std::string> {
         for (size_t i = 0; i < columns_.size(); ++i) {
           sql.Raw((i ? ", " : "") + columns_[i]->name + " = " + columns_[i]->name);
         }
-        return sql.Raw(" WHERE " + key_ + " / ").Num(kChangeBlockKeys).Raw(" = ").Key(row % 3);
+        return sql.Raw(" WHERE " + key_ + " / ")
+            .Num(kChangeBlockKeys)
+            .Raw(" = ")
+            .Key(row / kChangeBlockKeys);
       case 1:  // another row's value, often the same
         return sql.Raw(column.name + " = (SELECT " + column.name + " FROM " + table_->name + where)
             .Key(KeyOf(static_cast<int64_t>(random_() % kRows)))
@@ -152,26 +148,13 @@ class ChangeTrackTest : public ::testing::TestWithParam<std::string> {
   void ExpectVersionsFollowChanges(const char* file) {
     int64_t nextKey = 3 * kChangeBlockKeys - 40;
     for (int step = 0; step < 120; ++step) {
-      const auto contents = Contents();
-      const auto versions = Versions();
+      const auto [rows, versions] = Blocks();
       // A write a unique index refuses changes nothing, and must move nothing either.
       const Sql write = RandomWrite(nextKey);
       Runner(host_.Db()).Execute(write);
-      const auto contentsAfter = Contents();
-      const auto versionsAfter = Versions();
-      for (int64_t block = 0; block < 4; ++block) {
-        auto text = [block](const std::map<int64_t, std::string>& m) {
-          auto found = m.find(block);
-          return found == m.end() ? std::string() : found->second;
-        };
-        auto version = [block](const std::map<int64_t, int64_t>& m) {
-          auto found = m.find(block);
-          return found == m.end() ? int64_t{0} : found->second;
-        };
-        ASSERT_EQ(text(contents) != text(contentsAfter),
-                  version(versions) != version(versionsAfter))
-            << file << ", step " << step << ", block " << block << ": " << write.Literal();
-      }
+      const auto [rowsAfter, versionsAfter] = Blocks();
+      ASSERT_EQ(Moved(rows, rowsAfter), Moved(versions, versionsAfter))
+          << file << ", step " << step << ": " << write.Literal();
     }
   }
 
@@ -187,25 +170,19 @@ TEST_P(ChangeTrackTest, VersionsMoveExactlyWhenABlockChanged) {
 
   // The triggers of the builds before, which bumped on every update, and the versions of the
   // table's subsystem from before this build's triggers.
-  const std::string name = LowerName();
-  const std::string bump = "INSERT INTO ws_change_block (table_name, block, version) VALUES ('" +
-                           name + "', OLD." + key_ +
-                           " / 4096, 1) ON CONFLICT (table_name, block) "
-                           "DO UPDATE SET version = ws_change_block.version + 1;";
-  if (host_.OnPostgres()) {
-    ASSERT_EQ(host_.Db().ExecScript("DROP TRIGGER ws_change_" + name + "_upd ON " + name +
-                                    "; CREATE OR REPLACE TRIGGER ws_change_" + name +
-                                    " AFTER INSERT OR UPDATE OR DELETE ON " + name +
-                                    " FOR EACH ROW EXECUTE FUNCTION ws_change_" + name + "()"),
-              "");
-  } else {
-    const std::string when =
-        table_->versionedSince ? " WHEN NEW.ws_rowver = OLD.ws_rowver" : std::string();
-    ASSERT_EQ(host_.Db().ExecScript(
-                  "DROP TRIGGER ws_change_" + name + "_upd; CREATE TRIGGER ws_change_" + name +
-                  "_upd AFTER UPDATE ON " + name + when + " BEGIN " + bump + " END"),
-              "");
-  }
+  const std::string name = forms::FoldCase(table_->name);
+  const Engine engine = host_.OnPostgres() ? Engine::Postgres : Engine::Sqlite;
+  const std::string every =
+      host_.OnPostgres()
+          ? "CREATE OR REPLACE TRIGGER ws_change_" + name +
+                " AFTER INSERT OR UPDATE OR DELETE ON " + name +
+                " FOR EACH ROW EXECUTE FUNCTION ws_change_" + name + "()"
+          : "CREATE TRIGGER ws_change_" + name + "_upd AFTER UPDATE ON " + name +
+                (table_->versionedSince ? " WHEN NEW.ws_rowver = OLD.ws_rowver" : "") +
+                " BEGIN INSERT INTO ws_change_block (table_name, block, version) VALUES ('" + name +
+                "', OLD." + key_ + " / 4096, 1) ON CONFLICT (table_name, block) DO " +
+                "UPDATE SET version = ws_change_block.version + 1; END";
+  ASSERT_EQ(host_.Db().ExecScript(DropChangeUpdateTrigger(*table_, engine) + "; " + every), "");
   for (const auto& subsystem : Subsystems()) {
     if (!BelongsTo(subsystem, *table_)) continue;
     host_.Exec(Sql("UPDATE ws_meta SET value = ")
@@ -213,9 +190,9 @@ TEST_P(ChangeTrackTest, VersionsMoveExactlyWhenABlockChanged) {
                    .Raw(" WHERE key = ")
                    .Text(SubsystemVersionKey(subsystem)));
   }
-  const auto before = Versions();
+  const auto before = Blocks();
   host_.Exec("UPDATE " + table_->name + " SET " + key_ + " = " + key_);
-  ASSERT_NE(Versions(), before) << "the older triggers bump on every update";
+  ASSERT_NE(Blocks().second, before.second) << "the older triggers bump on every update";
   ASSERT_EQ(UpgradeSchema(host_.Db()), "");
   ExpectVersionsFollowChanges("brought forward");
 }
