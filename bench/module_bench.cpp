@@ -35,6 +35,7 @@
 #include "money/js_ws.h"
 #include "pickers/master_picker.h"
 #include "platform/engine_database.h"
+#include "platform/menu_model.h"
 #include "platform/system_object.h"
 #include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
@@ -380,8 +381,10 @@ void FirstSaveOfNewTab(benchmark::State& state, Shop* shop) {
 }
 
 // A document form opened on its list (the control made and started, its last row shown) by a
-// desk that has the list open already, after another user saved; first_ms is the first open
-// of the run, before any form of the desk counted the list.
+// desk that has the list open already, after another user saved. first_ms is the first open by
+// a desk new to the shop (another machine, a clerk's first session) after another user saved,
+// the list counted by an earlier desk; shop_first_ms the open of a list no desk of the shop
+// ever counted (a shop just made, the first day of a month's window).
 template <typename Make>
 void OpenForm(benchmark::State& state, Shop* shop, int64_t program, Make make) {
   Desk& desk = *shop->desk;
@@ -394,17 +397,24 @@ void OpenForm(benchmark::State& state, Shop* shop, int64_t program, Make make) {
       Fail("the form would not open");
     }
   };
-  // The run's own desk: no list counted yet.
-  Desk fresh(shop->name);
-  auto start = Clock::now();
-  {
+  // Desks of their own, logged in (their menu read): no list counted in them yet.
+  auto firstOpen = [&] {
+    Desk fresh(shop->name);
+    ws::platform::MenuModel menu;
+    Check(menu.Load(*fresh.db), "menu");
+    auto start = Clock::now();
     auto control = make();
     control->Events().AttachSink(&fresh.sink);
     if (!control->Init(*fresh.system, program, 0) || !control->Refresh()) {
       Fail("the form would not open");
     }
-  }
-  state.counters["first_ms"] = Millis(Clock::now() - start);
+    return Millis(Clock::now() - start);
+  };
+  Check(ws::db::Runner(*desk.db).Execute(ws::db::Sql("DELETE FROM ws_list_count")),
+        "forget the shop's counts");
+  state.counters["shop_first_ms"] = firstOpen();
+  otherUser();
+  state.counters["first_ms"] = firstOpen();
   open();
   Twin twin;
   otherUser();
