@@ -141,13 +141,17 @@ void Replay(ws::db::IDatabase& db, const Statements& statements, bool transactio
   for (const std::string& text : statements) {
     std::string error;
     auto start = Clock::now();
+    // Writes and row locks go as the save's guard sends them: all or nothing.
+    const int kind = tx && (!IsQuery(text) || text.find("FOR UPDATE") != std::string::npos)
+                         ? ws::db::IDatabase::kCommandTextAllOrNothing
+                         : ws::db::IDatabase::kCommandText;
     if (IsQuery(text)) {
-      auto rs = ws::db::Runner(db).Open(ws::db::Sql(text), &error);
+      auto rs = ws::db::Runner(db, kind).Open(ws::db::Sql(text), &error);
       for (; error.empty() && !rs->Eof(); rs->MoveNext()) {
         for (int f = 0; f < rs->FieldCount(); ++f) benchmark::DoNotOptimize(rs->Field(f));
       }
     } else {
-      error = ws::db::Runner(db).Execute(ws::db::Sql(text));
+      error = ws::db::Runner(db, kind).Execute(ws::db::Sql(text));
     }
     Check(error, "replay of " + text.substr(0, 200));
     if (double ms = Millis(Clock::now() - start); profile && ms > profileMs) {

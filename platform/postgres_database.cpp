@@ -239,14 +239,17 @@ struct PostgresDatabase::Impl {
   // by a savepoint, so its failure leaves the transaction as it was before the statement. A
   // kept statement the server can no longer run as prepared (a table it reads changed its
   // columns) is prepared again and run once more: its failure changed nothing.
+  // A statement whose failure rolls back the whole level (`fence` false) goes unfenced: a
+  // savepoint per statement costs the server a subtransaction, and a row locked in one
+  // subtransaction and updated in another a multixact.
   std::unique_ptr<Result> Run(const std::string& sql, const std::vector<const char*>& params,
-                              const std::vector<Oid>& types) {
+                              const std::vector<Oid>& types, bool fence) {
     Reconnect();
     FreeDropped();
     const int count = static_cast<int>(params.size());
     const Oid* typeList = types.empty() ? nullptr : types.data();
     const PGTransactionStatusType status = PQtransactionStatus(conn);
-    const bool fenced = depth > 0 && status == PQTRANS_INTRANS;
+    const bool fenced = fence && depth > 0 && status == PQTRANS_INTRANS;
     // Outside a transaction a failed statement changed nothing either.
     const bool retryable = fenced || status == PQTRANS_IDLE;
     bool stale = false;
@@ -394,8 +397,9 @@ struct PostgresDatabase::Impl {
 // command can be run again after the data changed.
 class PostgresCommand : public db::ICommand {
  public:
-  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql)
+  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql, bool fence)
       : impl_(impl),
+        fence_(fence),
         alive_(impl->alive),
         sql_(std::move(sql)),
         translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
@@ -479,7 +483,7 @@ class PostgresCommand : public db::ICommand {
       }
       params[i] = texts[i].c_str();
     }
-    auto result = impl_->Run(translated_, params, types);
+    auto result = impl_->Run(translated_, params, types, fence_);
     if (!result) {
       error_ = impl_->lastError;
       return nullptr;
@@ -494,6 +498,7 @@ class PostgresCommand : public db::ICommand {
   }
 
   PostgresDatabase::Impl* impl_;
+  bool fence_;
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
@@ -564,8 +569,8 @@ std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
 }
 
 std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
-  (void)kind;  // only plain text exists
-  return std::make_unique<PostgresCommand>(impl_.get(), sql);
+  return std::make_unique<PostgresCommand>(impl_.get(), sql,
+                                           kind != db::IDatabase::kCommandTextAllOrNothing);
 }
 
 void PostgresDatabase::Close() {}

@@ -235,6 +235,23 @@ TEST_F(DatabaseContractTest, TransactionsCommitRollBackAndNest) {
   }
   EXPECT_FALSE(db_.InTransaction());
   EXPECT_EQ(Ids(), "1,2,4,6");
+
+  // The guard inside an open transaction: its failed statement (and its row lock) go with its
+  // own level, and the outer work goes on and commits.
+  db_.BeginTrans();
+  ASSERT_EQ(Run("insert into t_doc (单据ID) values (8)"), "");
+  {
+    db::Transaction tx(db_);
+    EXPECT_TRUE(tx.LockRow("t_doc", "单据ID", 8));
+    EXPECT_TRUE(tx.Run(db::Sql("insert into t_doc (单据ID) values (9)")));
+    EXPECT_FALSE(tx.Run(db::Sql("insert into t_doc (单据ID) values (1)")));
+    EXPECT_FALSE(tx.Run(db::Sql("insert into t_doc (单据ID) values (10)")));
+  }
+  ASSERT_EQ(Run("update t_doc set 说明='kept' where 单据ID=8"), "");
+  db_.CommitTrans();
+  EXPECT_EQ(db_.LastError(), "");
+  EXPECT_EQ(Ids(), "1,2,4,6,8");
+  EXPECT_EQ(Scalar("select 说明 from t_doc where 单据ID=8").ToText(), "kept");
 }
 
 // SQLite's own: files in WAL mode and a busy database told in the shop's words.
