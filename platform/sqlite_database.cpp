@@ -4,13 +4,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <map>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "db/sql.h"
 #include "platform/bound_values.h"
 #include "platform/sql_translator.h"
+#include "platform/wal_checkpointer.h"
 
 namespace ws::platform {
 
@@ -70,6 +73,55 @@ std::string SqliteDatabase::FailureText(int rc, const std::string& engineText) {
   }
 }
 
+namespace {
+
+// Statements kept prepared by their text, most recently used last. Preparing is a quarter of
+// what a save costs the engine: a write to a table with triggers compiles every trigger it
+// fires. A statement in use is out of the cache, so a text run again inside its own run (a
+// recordset read while another is open) prepares a second one.
+class KeptStatements {
+ public:
+  ~KeptStatements() { FinalizeAll(); }
+
+  sqlite3_stmt* Take(const std::string& sql) {
+    auto found = byText_.find(sql);
+    if (found == byText_.end()) return nullptr;
+    const auto entry = found->second;
+    sqlite3_stmt* stmt = entry->second;
+    byText_.erase(found);
+    idle_.erase(entry);
+    return stmt;
+  }
+  void GiveBack(const std::string& sql, sqlite3_stmt* stmt) {
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (byText_.contains(sql)) {
+      sqlite3_finalize(stmt);
+      return;
+    }
+    idle_.emplace_back(sql, stmt);
+    byText_.emplace(idle_.back().first, std::prev(idle_.end()));
+    if (idle_.size() > kKept) {
+      byText_.erase(idle_.front().first);
+      sqlite3_finalize(idle_.front().second);
+      idle_.pop_front();
+    }
+  }
+  void FinalizeAll() {
+    byText_.clear();
+    for (auto& entry : idle_) sqlite3_finalize(entry.second);
+    idle_.clear();
+  }
+
+ private:
+  static constexpr size_t kKept = 128;
+  using Entries = std::list<std::pair<std::string, sqlite3_stmt*>>;
+  Entries idle_;
+  std::unordered_map<std::string_view, Entries::iterator> byText_;
+};
+
+}  // namespace
+
 struct SqliteDatabase::Impl {
   sqlite3* db = nullptr;
   std::string lastError;
@@ -82,6 +134,8 @@ struct SqliteDatabase::Impl {
   // Commands hold a weak reference to this token, so a command that outlives its service
   // does nothing instead of touching a closed connection.
   std::shared_ptr<int> alive = std::make_shared<int>(0);
+  std::unique_ptr<WalCheckpointer> checkpointer;
+  KeptStatements kept;
 
   // Runs a statement of the service's own (transaction control); sets lastError.
   bool Exec(const char* sql) {
@@ -100,11 +154,18 @@ struct SqliteDatabase::Impl {
 
 namespace {
 
-// The one prepared statement of a command run; finalized on every path out.
+// The one prepared statement of a command run, taken from the service's kept statements or
+// prepared; given back (reset, its values unbound) on every path out.
 class Statement {
  public:
-  Statement() = default;
-  ~Statement() { sqlite3_finalize(stmt_); }
+  explicit Statement(KeptStatements* kept) : kept_(kept) {}
+  ~Statement() {
+    if (stmt_ && sql_) {
+      kept_->GiveBack(*sql_, stmt_);
+    } else {
+      sqlite3_finalize(stmt_);
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -115,29 +176,10 @@ class Statement {
   // as Null; a value bound past the last "?" means the text is not the one the caller built.
   bool Prepare(sqlite3* db, const std::string& sql,
                const std::vector<std::optional<db::Value>>& values, std::string& error) {
-    const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail);
-    if (rc != SQLITE_OK) {
-      error = EngineErrorText(db, rc, nullptr);
-      return false;
-    }
-    if (!stmt_) {
-      error = "the statement text is empty";
-      return false;
-    }
-    const char* end = sql.c_str() + sql.size();
-    if (tail && tail < end) {
-      sqlite3_stmt* next = nullptr;
-      int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, nullptr);
-      bool more = rc != SQLITE_OK || next != nullptr;
-      sqlite3_finalize(next);
-      if (more) {
-        while (tail < end && (*tail == ' ' || *tail == '\n' || *tail == '\t')) ++tail;
-        error = "only one statement may be run at a time; text after the first: " +
-                std::string(tail, end);
-        return false;
-      }
-    }
+    stmt_ = kept_->Take(sql);
+    if (!stmt_ && !PrepareOne(db, sql, error)) return false;
+    // Kept only once it proved to be one statement: a text refused above is never kept.
+    sql_ = &sql;
     int count = sqlite3_bind_parameter_count(stmt_);
     for (int position = 1; position <= count; ++position) {
       if (const char* name = sqlite3_bind_parameter_name(stmt_, position)) {
@@ -166,6 +208,33 @@ class Statement {
   sqlite3_stmt* get() const { return stmt_; }
 
  private:
+  bool PrepareOne(sqlite3* db, const std::string& sql, std::string& error) {
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail);
+    if (rc != SQLITE_OK) {
+      error = EngineErrorText(db, rc, nullptr);
+      return false;
+    }
+    if (!stmt_) {
+      error = "the statement text is empty";
+      return false;
+    }
+    const char* end = sql.c_str() + sql.size();
+    if (tail && tail < end) {
+      sqlite3_stmt* next = nullptr;
+      int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, nullptr);
+      bool more = rc != SQLITE_OK || next != nullptr;
+      sqlite3_finalize(next);
+      if (more) {
+        while (tail < end && (*tail == ' ' || *tail == '\n' || *tail == '\t')) ++tail;
+        error = "only one statement may be run at a time; text after the first: " +
+                std::string(tail, end);
+        return false;
+      }
+    }
+    return true;
+  }
+
   bool BindValue(int position, const db::Value& value) {
     int rc;
     if (value.IsNull()) {
@@ -184,6 +253,8 @@ class Statement {
     return rc == SQLITE_OK;
   }
 
+  KeptStatements* kept_;
+  const std::string* sql_ = nullptr;  // the text it is kept under, once it may be kept
   sqlite3_stmt* stmt_ = nullptr;
 };
 
@@ -224,7 +295,7 @@ class SqliteCommand : public db::ICommand {
 
   void Execute() override {
     rowsAffected_ = 0;
-    Statement stmt;
+    Statement stmt(&impl_->kept);
     if (!Start(stmt)) return;
     sqlite3_int64 totalBefore = sqlite3_total_changes64(impl_->db);
     int rc;
@@ -239,7 +310,7 @@ class SqliteCommand : public db::ICommand {
   }
 
   db::Value GetValue() override {
-    Statement stmt;
+    Statement stmt(&impl_->kept);
     if (!Start(stmt)) return {};
     int rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_ROW) {
@@ -251,8 +322,11 @@ class SqliteCommand : public db::ICommand {
   }
 
   std::shared_ptr<db::Recordset> OpenRecordset() override {
-    Statement stmt;
+    Statement stmt(&impl_->kept);
     if (!Start(stmt)) return ClosedRecordset();
+    // The columns are read after the first step: a kept statement is prepared again there when
+    // the schema changed since, and "*" may then stand for more columns than before.
+    int rc = sqlite3_step(stmt.get());
     int columns = sqlite3_column_count(stmt.get());
     std::vector<std::string> names;
     names.reserve(static_cast<size_t>(columns));
@@ -261,8 +335,7 @@ class SqliteCommand : public db::ICommand {
       names.emplace_back(name ? name : "");
     }
     std::vector<std::vector<db::Value>> rows;
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt.get())) {
       std::vector<db::Value> row;
       row.reserve(static_cast<size_t>(columns));
       for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(stmt.get(), c));
@@ -331,6 +404,11 @@ SqliteDatabase::~SqliteDatabase() {
     sqlite3_busy_timeout(impl_->db, 0);
     sqlite3_exec(impl_->db, "PRAGMA optimize;", nullptr, nullptr, nullptr);
   }
+  impl_->kept.FinalizeAll();
+  if (impl_->checkpointer) {
+    WalCheckpointer::Detach(impl_->db);
+    impl_->checkpointer.reset();
+  }
   // Closing rolls back a transaction left open; close_v2 copes with statements still held by
   // others through Handle().
   sqlite3_close_v2(impl_->db);
@@ -394,6 +472,11 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path
   }
   if (!database->impl_->Exec("PRAGMA synchronous=NORMAL")) {
     return fail(database->impl_->lastError);
+  }
+  if (!inMemory) {
+    database->impl_->checkpointer =
+        std::make_unique<WalCheckpointer>(sqlite3_db_filename(db, "main"));
+    database->impl_->checkpointer->Attach(db);
   }
   return database;
 }
@@ -481,6 +564,8 @@ void SqliteDatabase::SetSetting(const std::string& key, const std::string& value
 }
 
 std::string SqliteDatabase::ExecScript(const std::string& sql) {
+  // A script changes the schema; statements kept from before would only be prepared again.
+  impl_->kept.FinalizeAll();
   impl_->Exec(sql.c_str());
   return impl_->lastError;
 }

@@ -9,9 +9,10 @@ for need in "$@"; do
   case "$need" in
     build) ;;
     # The print tests render with Qt on the offscreen platform and read the PDF back.
-    # unzip reads the exported spreadsheets back.
+    # unzip reads the exported spreadsheets back. ccache keeps the two test builds' objects
+    # for the next run on the same machine.
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
-                     qt6-base-dev fonts-wqy-microhei poppler-utils unzip) ;;
+                     qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
     # dpkg-shlibdeps names the libraries the package needs.
     package) packages+=(dpkg-dev file) ;;

@@ -10,12 +10,19 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh build test desk
 
 jobs=$(nproc)
+# Objects compiled by an earlier run on this machine are reused, from whatever folder that
+# checkout was in: paths are hashed relative to the checkout.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+fi
 sanitize=1
 [ "${1:-}" = "--no-sanitize" ] && sanitize=0
 
 echo "== build (warnings as errors)"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWS_WERROR=ON \
-  -DWS_BUILD_TESTS=ON -DWS_BUILD_BENCH=ON -DWS_BUILD_DESK=ON >/dev/null
+  -DWS_BUILD_TESTS=ON -DWS_BUILD_BENCH=ON -DWS_BUILD_DESK=ON "${launcher[@]}" >/dev/null
 cmake --build build/test -j"$jobs"
 echo "== tests"
 # Every database suite runs twice, on SQLite and (prefix "pg.") on the throw-away cluster.
@@ -24,7 +31,7 @@ scripts/with_postgres.sh ctest --test-dir build/test --output-on-failure -j"$job
 if [ "$sanitize" = 1 ]; then
   echo "== build (AddressSanitizer, UndefinedBehaviorSanitizer)"
   cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWS_WERROR=ON -DWS_SANITIZE=ON \
-    -DWS_BUILD_TESTS=ON -DWS_BUILD_DESK=OFF >/dev/null
+    -DWS_BUILD_TESTS=ON -DWS_BUILD_DESK=OFF "${launcher[@]}" >/dev/null
   cmake --build build/asan -j"$jobs"
   echo "== tests under the sanitizers"
   # The "pg." half repeats the same module code on the server and is left out here to keep

@@ -20,16 +20,20 @@ std::string LineName(const std::pair<std::string, int64_t>& key) {
   return key.first + "#" + std::to_string(key.second);
 }
 
-void AddLineValues(std::vector<FieldChange>& out, const std::string& line,
-                   const AuditImage::Values& values, bool removed) {
+// An added or removed line is one change holding its non-empty values: a new order of thirty
+// lines is thirty rows of its history to read, not three hundred, and a lighter row to write.
+std::string LineValues(const char* what, const AuditImage::Values& values) {
+  std::string out = what;
+  const char* separator = ": ";
   for (const auto& [caption, text] : values) {
     if (text.empty()) continue;
-    if (removed) {
-      out.push_back({line + "." + caption, text, ""});
-    } else {
-      out.push_back({line + "." + caption, "", text});
-    }
+    out += separator;
+    out += caption;
+    out += '=';
+    out += text;
+    separator = "; ";
   }
+  return out;
 }
 
 void Escape(std::string& out, const std::string& text) {
@@ -133,8 +137,7 @@ std::vector<FieldChange> CompareImages(const AuditImage& before, const AuditImag
     const std::string line = LineName(key);
     auto now = after.lines.find(key);
     if (now == after.lines.end()) {
-      out.push_back({line, "原有行", "已删除"});
-      AddLineValues(out, line, was, true);
+      out.push_back({line, LineValues("原有行", was), "已删除"});
       continue;
     }
     for (const auto& [caption, text] : was) {
@@ -148,9 +151,7 @@ std::vector<FieldChange> CompareImages(const AuditImage& before, const AuditImag
   }
   for (const auto& [key, values] : after.lines) {
     if (before.lines.contains(key)) continue;
-    const std::string line = LineName(key);
-    out.push_back({line, "", "新增行"});
-    AddLineValues(out, line, values, false);
+    out.push_back({LineName(key), "", LineValues("新增行", values)});
   }
   return out;
 }

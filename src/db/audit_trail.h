@@ -51,8 +51,8 @@ struct AuditImage {
 
 // What changed from `before` to `after`. A header value is compared only where both images
 // hold it: values a save computes (totals, program, period) are not what the clerk typed.
-// A line only after is added ("<set>#<id>" from "" to "新增行", then its non-empty values), a
-// line only before is removed ("<set>#<id>" from "原有行" to "已删除", then its values to "");
+// A line only after is added ("<set>#<id>" from "" to "新增行: <caption>=<value>; ..." with its
+// non-empty values), a line only before is removed (from "原有行: ..." likewise to "已删除");
 // a line in both lists its changed values as "<set>#<id>.<caption>".
 std::vector<FieldChange> CompareImages(const AuditImage& before, const AuditImage& after);
 // Every non-empty value of a new document or card, as changed from nothing.

@@ -205,6 +205,11 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   if (!tx.Failed()) {
     db::AuditImage after = Image(&lineIds);
     after.header = ctx.values;
+    // The event row names the document and its program itself, and a new document's mark is
+    // always that of an unchecked one: none of them is a value the clerk entered.
+    for (const std::string& bookkeeping : {key, std::string("progid"), std::string("smark")}) {
+      after.header.erase(bookkeeping);
+    }
     db::AuditEvent event =
         AuditEventOf(isNew ? db::AuditAction::Insert : db::AuditAction::Update,
                      isNew ? db::NewImageChanges(after) : db::CompareImages(shownImage_, after));

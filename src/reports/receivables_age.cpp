@@ -64,10 +64,14 @@ std::string ReadReceipts(db::Runner& runner, const std::string& asOf,
 std::map<int64_t, db::Amount> ReadLaterWriteOffs(db::Runner& runner, const std::string& asOf,
                                                  std::string* error) {
   std::map<int64_t, db::Amount> later;
+  // The receipts after the day first, by their date, then their lines. Left to choose, SQLite
+  // walked every receipt line of the shop in the order of the grouping: 0.45 s at a million
+  // orders even when no receipt is dated after the day. CROSS JOIN fixes the order there; the
+  // server plans it as the inner join it is.
   db::Sql sql(
       "SELECT ARPReceiveMx.源单ID, SUM(ARPReceiveMx.结算金额 + ARPReceiveMx.折扣金额) AS 后收"
-      " FROM ARPReceive JOIN ARPReceiveMx ON ARPReceiveMx.单据ID = ARPReceive.单据ID"
-      " WHERE ARPReceive.smark='02' AND ARPReceive.progID=");
+      " FROM ARPReceive CROSS JOIN ARPReceiveMx WHERE ARPReceiveMx.单据ID = ARPReceive.单据ID"
+      " AND ARPReceive.smark='02' AND ARPReceive.progID=");
   sql.Key(kReceiptProgram)
       .Raw(" AND ARPReceive.单据日期 > ")
       .Date(asOf, "")

@@ -176,6 +176,31 @@ TEST_F(DatabaseContractTest, FailuresSetLastErrorUntilTheNextSuccess) {
   EXPECT_EQ(Run("update t_doc set 进厂日期='' where 单据ID=1").empty(), !host_.OnPostgres());
 }
 
+// The engines may keep statements prepared by their text: a text run again sees its own
+// values, the table as it is now, and is refused again when it was refused.
+TEST_F(DatabaseContractTest, ATextRunAgainSeesItsValuesAndTheTableAsItIsNow) {
+  ASSERT_EQ(Run("insert into t_doc (单据ID, 说明) values (1, 'a'), (2, 'b')"), "");
+  const std::string byId = "select 说明 from t_doc where 单据ID = ?";
+  for (const auto& [id, expected] : {std::pair{1, "a"}, {2, "b"}, {3, ""}, {1, "a"}}) {
+    auto command = db_.CreateCommand(byId, 1);
+    command->Bind(1, db::Value(int64_t{id}));
+    EXPECT_EQ(command->GetValue().ToText(), expected) << id;
+  }
+  auto unbound = db_.CreateCommand(byId, 1);
+  unbound->GetValue();
+  EXPECT_NE(unbound->Error(), "") << "the last run's value is not kept for the next";
+
+  const std::string all = "select * from t_doc where 单据ID = 1";
+  const int before = db_.CreateCommand(all, 1)->OpenRecordset()->FieldCount();
+  ASSERT_EQ(Run("ALTER TABLE t_doc ADD COLUMN 备注 TEXT"), "");
+  EXPECT_EQ(db_.CreateCommand(all, 1)->OpenRecordset()->FieldCount(), before + 1);
+
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_NE(Run("delete from t_doc where 单据ID = 1; delete from t_doc"), "") << run;
+  }
+  EXPECT_EQ(Ids(), "1,2");
+}
+
 TEST_F(DatabaseContractTest, PlaceholdersLeftOpenOrNamedFailTheRun) {
   ASSERT_EQ(Run("insert into t_doc (单据ID) values (7)"), "");
   // A placeholder left unbound, a value past the last placeholder, a position below 1 and a

@@ -82,10 +82,13 @@ TEST_F(AuditTest, ChecksUnchecksAndTheDeleteFollowTheSaves) {
   ASSERT_TRUE(order_.Check());
   ASSERT_TRUE(order_.UnCheck());
   // A removed line is told with what it held.
+  const std::string line = Text("select 单据明细ID from WSDJXM");
   ASSERT_TRUE(order_.FileEdit());
   DeleteRow(LineKind::Items, 1);
   ASSERT_TRUE(order_.FileSave());
-  EXPECT_EQ(Change(Changes(4), ".数量"), "2→");
+  const std::string removed = Change(Changes(4), "ywGridXM#" + line);
+  EXPECT_NE(removed.find("数量=2"), std::string::npos) << removed;
+  EXPECT_TRUE(removed.ends_with("→已删除")) << removed;
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   ASSERT_TRUE(order_.FileDelete());
   EXPECT_EQ(
