@@ -98,20 +98,51 @@ class Reader {
   bool ok_ = true;
 };
 
+void PutBlocks(std::string& out, const ListBlocks& blocks) {
+  PutNumbers(out, blocks.counts);
+  PutNumbers(out, blocks.versions);
+  out += std::to_string(blocks.lookups.size()) + " ";
+  for (const auto& [table, sum] : blocks.lookups) {
+    PutText(out, table);
+    out += std::to_string(sum) + " ";
+  }
+}
+
+std::optional<ListBlocks> ReadBlocks(Reader& reader, size_t limit) {
+  ListBlocks blocks;
+  blocks.counts = reader.Numbers();
+  blocks.versions = reader.Numbers();
+  const int64_t lookups = reader.Number();
+  if (lookups < 0 || static_cast<size_t>(lookups) > limit) return std::nullopt;
+  for (int64_t i = 0; reader.Ok() && i < lookups; ++i) {
+    const std::string table = reader.Text();
+    blocks.lookups[table] = reader.Number();
+  }
+  if (!reader.Ok()) return std::nullopt;
+  return blocks;
+}
+
 }  // namespace
+
+std::string BlocksText(const ListBlocks& blocks) {
+  std::string out;
+  PutBlocks(out, blocks);
+  return out;
+}
+
+std::optional<ListBlocks> BlocksFromText(std::string_view text) {
+  Reader reader(text);
+  auto blocks = ReadBlocks(reader, text.size());
+  if (!blocks || !reader.AtEnd()) return std::nullopt;
+  return blocks;
+}
 
 std::string ListCounts::Serialize() const {
   std::lock_guard lock(mutex_);
   std::string out(kHeader);
   for (const auto& [list, kept] : lists_) {
     PutText(out, list);
-    PutNumbers(out, kept.blocks.counts);
-    PutNumbers(out, kept.blocks.versions);
-    out += std::to_string(kept.blocks.lookups.size()) + " ";
-    for (const auto& [table, sum] : kept.blocks.lookups) {
-      PutText(out, table);
-      out += std::to_string(sum) + " ";
-    }
+    PutBlocks(out, kept.blocks);
     out += "\n";
   }
   return out;
@@ -124,17 +155,9 @@ bool ListCounts::Restore(std::string_view text) {
   uint64_t clock = 0;
   while (reader.Ok() && !reader.AtEnd()) {
     const std::string list = reader.Text();
-    ListBlocks blocks;
-    blocks.counts = reader.Numbers();
-    blocks.versions = reader.Numbers();
-    const int64_t lookups = reader.Number();
-    if (lookups < 0 || static_cast<size_t>(lookups) > text.size()) return false;
-    for (int64_t i = 0; reader.Ok() && i < lookups; ++i) {
-      const std::string table = reader.Text();
-      blocks.lookups[table] = reader.Number();
-    }
-    if (!reader.Ok()) return false;
-    lists[list] = Kept{std::move(blocks), ++clock};
+    auto blocks = ReadBlocks(reader, text.size());
+    if (!blocks) return false;
+    lists[list] = Kept{std::move(*blocks), ++clock};
     if (!reader.SkipNewline()) return false;
   }
   if (!reader.Ok()) return false;

@@ -24,6 +24,11 @@ struct ListBlocks {
   std::map<std::string, int64_t> lookups;
 };
 
+// One list's figures as text and back (nullopt when the text is not such figures whole): the
+// form the shop file keeps them in (see ShopListCounts).
+std::string BlocksText(const ListBlocks& blocks);
+std::optional<ListBlocks> BlocksFromText(std::string_view text);
+
 class ListCounts {
  public:
   explicit ListCounts(size_t capacity = 64) : capacity_(capacity) {}

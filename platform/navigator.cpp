@@ -372,6 +372,7 @@ struct RecordNavigator::Query {
 
 void RecordNavigator::Attach(db::IDatabase& db) {
   db_ = &db;
+  shop_.emplace(db);
   cache_.reset();
   blocks_.reset();
   blocksUsable_ = true;
@@ -612,11 +613,18 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     }
   }
 
+  int64_t unsaved = previous ? previous->unsaved : 0;
   blocks_.reset();
-  if (auto kept = store_->Find(q.list)) blocks_ = BlockCache{q.list, std::move(*kept), {}};
+  if (auto kept = store_->Find(q.list)) {
+    blocks_ = BlockCache{q.list, std::move(*kept), {}, unsaved};
+  } else if (auto shared = shop_->Find(q.list)) {
+    blocks_ = BlockCache{q.list, std::move(*shared), {}, 0};
+  }
+  bool whole = false;
   if (!blocks_ || blocks_->figures.lookups != lookups) {
+    whole = true;
     ++countQueries_;
-    blocks_ = BlockCache{q.list, {}, {}};
+    blocks_ = BlockCache{q.list, {}, {}, 0};
     db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
     auto counts = runner.Open(q.CountSql(columns, db::Sql()).Raw(" GROUP BY 1"), error);
     for (; error->empty() && !counts->Eof(); counts->MoveNext()) {
@@ -643,6 +651,7 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
         blocks_->figures.counts.erase(block);
       }
     }
+    blocks_->unsaved += static_cast<int64_t>(moved.size());
   }
   if (!error->empty()) {
     blocks_.reset();
@@ -653,6 +662,12 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   blocks_->figures.lookups = std::move(lookups);
   blocks_->stamp = stamp;
   store_->Store(q.list, blocks_->figures);
+  // A whole count is what a desk new to the list would pay again; a few blocks behind cost it
+  // little, so the shop's row is not written on every move after another user's save.
+  if (whole || blocks_->unsaved >= kShopLagBlocks) {
+    shop_->Store(q.list, blocks_->figures);
+    blocks_->unsaved = 0;
+  }
   lastChange_ = ChangeSince(previous, *blocks_);
   return true;
 }

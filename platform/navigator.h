@@ -12,8 +12,9 @@
 // looks up on their key, is recounted only in the blocks of keys whose version in
 // ws_change_block moved, and the row's rank within its own block; any other list is counted
 // with the row's rank in one pass. Engines without a stamp count on every move. The per-block
-// figures are kept in a ListCounts that every navigator of a database may share, and the
-// keyset walks of such lists keep to the blocks that hold rows of the list.
+// figures are kept in a ListCounts that every navigator of a database may share, and in the
+// shop file for every desk (ShopListCounts) after a whole count; the keyset walks of such
+// lists keep to the blocks that hold rows of the list.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,7 @@
 #include "db/sql.h"
 #include "host/navigator.h"
 #include "platform/list_counts.h"
+#include "platform/shop_list_counts.h"
 
 namespace ws::platform {
 
@@ -70,6 +72,9 @@ class RecordNavigator : public host::INavigator {
   // position cache).
   int64_t CountQueries() const { return countQueries_; }
 
+  // Blocks a desk new to a list may have to recount before the shop's figures are rewritten.
+  static constexpr int64_t kShopLagBlocks = 8;
+
  private:
   struct Query;
   struct PositionCache {
@@ -84,6 +89,7 @@ class RecordNavigator : public host::INavigator {
     std::string list;
     ListBlocks figures;
     std::string stamp;
+    int64_t unsaved = 0;  // blocks recounted since the figures were last kept in the shop
   };
   // What the last refresh of a list's figures found changed since this navigator's own
   // earlier figures of it (taken under stamp `from`).
@@ -138,6 +144,7 @@ class RecordNavigator : public host::INavigator {
   std::optional<BlockCache> blocks_;
   BlockChange lastChange_;
   std::shared_ptr<ListCounts> store_;
+  std::optional<ShopListCounts> shop_;
   bool sharedStore_ = false;
   bool blocksUsable_ = true;
   bool tableStamps_ = false;  // stamp lists counted by blocks with their tables' versions

@@ -17,6 +17,7 @@
 
 #include "platform/bound_values.h"
 #include "platform/sql_translator.h"
+#include "platform/statement_cache.h"
 
 namespace ws::platform {
 
@@ -31,6 +32,9 @@ constexpr Oid kOidOid = 26;
 constexpr Oid kFloat4Oid = 700;
 constexpr Oid kFloat8Oid = 701;
 constexpr Oid kNumericOid = 1700;
+
+// How many statement texts a connection keeps prepared.
+constexpr size_t kKeptStatements = 256;
 
 // The savepoint that fences one statement inside a transaction.
 constexpr const char* kStatementSavepoint = "ws_statement";
@@ -225,6 +229,11 @@ struct PostgresDatabase::Impl {
   // Nesting depth of BeginTrans: 1 is the server transaction, deeper levels are savepoints.
   int depth = 0;
   std::shared_ptr<int> alive = std::make_shared<int>(0);
+  // Prepared statements of this connection; plans of a few hundred texts are a few megabytes
+  // of server memory at most.
+  StatementCache statements{kKeptStatements};
+  // Names of statements pushed out of the cache, not yet freed on the server.
+  std::vector<std::string> dropped;
 
   // Runs a statement of the service's own (transaction control); sets lastError.
   bool Exec(const std::string& sql) {
@@ -242,47 +251,92 @@ struct PostgresDatabase::Impl {
   }
   // A connection the server dropped (restart, idle timeout) is made again before the next
   // statement, unless a transaction was open on it: then its work is lost and must fail.
+  // A new connection has none of the old one's prepared statements.
   void Reconnect() {
     if (PQstatus(conn) == CONNECTION_OK || depth > 0) return;
     PQreset(conn);
+    statements.Clear();
+    dropped.clear();
   }
 
   // Runs one statement with its parameters; answers the result when it succeeded (lastError
   // cleared), nullptr otherwise (lastError set). Inside a transaction the statement is fenced
-  // by a savepoint, so its failure leaves the transaction as it was before the statement.
+  // by a savepoint, so its failure leaves the transaction as it was before the statement. A
+  // kept statement the server can no longer run as prepared (a table it reads changed its
+  // columns) is prepared again and run once more: its failure changed nothing.
+  // A statement whose failure rolls back the whole level (`fence` false) goes unfenced: a
+  // savepoint per statement costs the server a subtransaction, and a row locked in one
+  // subtransaction and updated in another a multixact.
   std::unique_ptr<Result> Run(const std::string& sql, const std::vector<const char*>& params,
-                              const std::vector<Oid>& types) {
+                              const std::vector<Oid>& types, bool fence) {
     Reconnect();
+    FreeDropped();
     const int count = static_cast<int>(params.size());
     const Oid* typeList = types.empty() ? nullptr : types.data();
-    if (depth == 0 || PQtransactionStatus(conn) != PQTRANS_INTRANS) {
-      auto result = std::make_unique<Result>(
-          PQexecParams(conn, sql.c_str(), count, typeList, params.data(), nullptr, nullptr, 0));
-      if (!result->Ok()) {
-        lastError = ErrorText(conn, result->get());
-        return nullptr;
-      }
-      lastError.clear();
-      return result;
+    const PGTransactionStatusType status = PQtransactionStatus(conn);
+    const bool fenced = fence && depth > 0 && status == PQTRANS_INTRANS;
+    // Outside a transaction a failed statement changed nothing either.
+    const bool retryable = fenced || status == PQTRANS_IDLE;
+    bool stale = false;
+    auto result = RunPipelined(sql, count, typeList, params.data(), fenced, &stale);
+    if (!result && stale && retryable) {
+      result = RunPipelined(sql, count, typeList, params.data(), fenced, &stale);
     }
-    return RunFenced(sql, count, typeList, params.data());
+    return result;
   }
 
-  // The savepoint, the statement and the release go to the server in one pipeline: one round
-  // trip instead of three. A failed statement aborts the rest of the pipeline; rolling back to
-  // the savepoint then undoes it alone.
-  std::unique_ptr<Result> RunFenced(const std::string& sql, int count, const Oid* types,
-                                    const char* const* params) {
-    const std::string savepoint = std::string("SAVEPOINT ") + kStatementSavepoint;
-    const std::string release = std::string("RELEASE SAVEPOINT ") + kStatementSavepoint;
-    bool sent =
-        PQenterPipelineMode(conn) == 1 &&
-        PQsendQueryParams(conn, savepoint.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-        PQsendQueryParams(conn, sql.c_str(), count, types, params, nullptr, nullptr, 0) == 1 &&
-        PQsendQueryParams(conn, release.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-        PQpipelineSync(conn) == 1;
-    std::unique_ptr<Result> results[3];
-    if (sent) {
+  // A statement queued in the pipeline: the preparation when the text was not kept yet, and
+  // the run of the prepared statement; each at its place among the pipeline's results.
+  struct Queued {
+    std::string key;
+    std::string name;
+    int prepareAt = -1;
+    int runAt = -1;
+  };
+
+  // The cache holds a text per parameter types, as the server fixes them at preparation.
+  static std::string CacheKey(const std::string& sql, int count, const Oid* types) {
+    std::string key = sql;
+    key += '\0';
+    for (int i = 0; types && i < count; ++i) key += std::to_string(types[i]) + ",";
+    return key;
+  }
+
+  bool Queue(const std::string& sql, int count, const Oid* types, const char* const* params,
+             Queued& queued, int& sent) {
+    queued.key = CacheKey(sql, count, types);
+    if (const std::string* kept = statements.Find(queued.key)) {
+      queued.name = *kept;
+    } else {
+      queued.name = statements.NewName();
+      if (PQsendPrepare(conn, queued.name.c_str(), sql.c_str(), count, types) != 1) return false;
+      queued.prepareAt = sent++;
+    }
+    if (PQsendQueryPrepared(conn, queued.name.c_str(), count, params, nullptr, nullptr, 0) != 1) {
+      return false;
+    }
+    queued.runAt = sent++;
+    return true;
+  }
+
+  // The fence's savepoint, the statement (with its preparation when it is new) and the
+  // fence's release go to the server in one pipeline: one round trip. A failed statement
+  // aborts the rest of the pipeline; rolling back to the savepoint then undoes it alone.
+  std::unique_ptr<Result> RunPipelined(const std::string& sql, int count, const Oid* types,
+                                       const char* const* params, bool fenced, bool* stale) {
+    *stale = false;
+    static const std::string savepoint = std::string("SAVEPOINT ") + kStatementSavepoint;
+    static const std::string release = std::string("RELEASE SAVEPOINT ") + kStatementSavepoint;
+    Queued fence[2];
+    Queued statement;
+    int sent = 0;
+    bool ok = PQenterPipelineMode(conn) == 1 &&
+              (!fenced || Queue(savepoint, 0, nullptr, nullptr, fence[0], sent)) &&
+              Queue(sql, count, types, params, statement, sent) &&
+              (!fenced || Queue(release, 0, nullptr, nullptr, fence[1], sent)) &&
+              PQpipelineSync(conn) == 1;
+    std::vector<std::unique_ptr<Result>> results(static_cast<size_t>(sent));
+    if (ok) {
       for (auto& result : results) {
         // Each query's results end with a null; the first result is the one that counts.
         while (PGresult* next = PQgetResult(conn)) {
@@ -300,25 +354,67 @@ struct PostgresDatabase::Impl {
         if (sync) break;
       }
     }
-    std::string sendError = sent ? "" : ErrorText(conn, nullptr);
+    std::string sendError = ok ? "" : ErrorText(conn, nullptr);
     PQexitPipelineMode(conn);
-    if (!sent) {
+    auto done = [&](int at) { return at < 0 || (results[at] && results[at]->Ok()); };
+    // Only a preparation the server took is kept; an aborted pipeline skipped the rest.
+    for (Queued* queued : {&fence[0], &statement, &fence[1]}) {
+      if (queued->prepareAt >= 0 && done(queued->prepareAt)) {
+        for (auto& name : statements.Add(queued->key, queued->name)) dropped.push_back(name);
+      }
+    }
+    if (!ok) {
       lastError = sendError;
       return nullptr;
     }
-    auto ok = [](const std::unique_ptr<Result>& r) { return r && r->Ok(); };
-    if (ok(results[0]) && ok(results[1]) && ok(results[2])) {
+    auto succeeded = [&](const Queued& q) {
+      return q.runAt < 0 || (done(q.prepareAt) && done(q.runAt));
+    };
+    if (succeeded(fence[0]) && succeeded(statement) && succeeded(fence[1])) {
       lastError.clear();
-      return std::move(results[1]);
+      return std::move(results[statement.runAt]);
     }
     // The first failure is the one to report: the savepoint's, else the statement's.
-    const Result* failed = !ok(results[0]) ? results[0].get() : results[1].get();
-    if (ok(results[0]) && ok(results[1])) failed = results[2].get();
+    auto failure = [&](const Queued& q) -> const Result* {
+      int at = done(q.prepareAt) ? q.runAt : q.prepareAt;
+      return results[at].get();
+    };
+    const Result* failed = !succeeded(fence[0])    ? failure(fence[0])
+                           : !succeeded(statement) ? failure(statement)
+                                                   : failure(fence[1]);
     std::string error = ErrorText(conn, failed ? failed->get() : nullptr);
-    if (ok(results[0]))
+    if (failed == results[statement.runAt].get() && statement.prepareAt < 0 && StalePlan(failed)) {
+      if (std::string name = statements.Forget(statement.key); !name.empty()) {
+        dropped.push_back(name);
+      }
+      *stale = true;
+    }
+    if (fenced && succeeded(fence[0])) {
       Exec("ROLLBACK TO SAVEPOINT " + std::string(kStatementSavepoint) + "; " + release);
+    }
     lastError = std::move(error);
     return nullptr;
+  }
+
+  // The server refuses to run a prepared statement whose result columns changed since it was
+  // prepared, or one it no longer has; preparing the text again mends both.
+  static bool StalePlan(const Result* result) {
+    if (!result || !result->get()) return false;
+    const char* state = PQresultErrorField(result->get(), PG_DIAG_SQLSTATE);
+    if (!state) return false;
+    const std::string_view code(state);
+    return code == "26000" ||
+           (code == "0A000" &&
+            std::string_view(PQresultErrorMessage(result->get()))
+                    .find("cached plan must not change result type") != std::string_view::npos);
+  }
+
+  // Statements pushed out of the cache are freed on the server between transactions, where a
+  // failing DEALLOCATE cannot abort anything.
+  void FreeDropped() {
+    if (dropped.empty() || PQtransactionStatus(conn) != PQTRANS_IDLE) return;
+    for (const auto& name : dropped) PQclear(PQexec(conn, ("DEALLOCATE " + name).c_str()));
+    dropped.clear();
   }
 };
 
@@ -326,8 +422,9 @@ struct PostgresDatabase::Impl {
 // command can be run again after the data changed.
 class PostgresCommand : public db::ICommand {
  public:
-  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql)
+  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql, bool fence)
       : impl_(impl),
+        fence_(fence),
         alive_(impl->alive),
         sql_(std::move(sql)),
         translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
@@ -498,7 +595,7 @@ class PostgresCommand : public db::ICommand {
   std::unique_ptr<Result> Start() {
     Parameters parameters;
     if (!Bind(parameters)) return nullptr;
-    auto result = impl_->Run(translated_, parameters.values, parameters.types);
+    auto result = impl_->Run(translated_, parameters.values, parameters.types, fence_);
     if (!result) {
       error_ = impl_->lastError;
       return nullptr;
@@ -576,6 +673,7 @@ class PostgresCommand : public db::ICommand {
   }
 
   PostgresDatabase::Impl* impl_;
+  bool fence_;
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
@@ -646,8 +744,8 @@ std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
 }
 
 std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
-  (void)kind;  // only plain text exists
-  return std::make_unique<PostgresCommand>(impl_.get(), sql);
+  return std::make_unique<PostgresCommand>(impl_.get(), sql,
+                                           kind != db::IDatabase::kCommandTextAllOrNothing);
 }
 
 void PostgresDatabase::Close() {}

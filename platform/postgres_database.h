@@ -35,7 +35,9 @@ class PostgresDatabase : public EngineDatabase {
   // The text is translated once here; each run sends exactly one statement (the server refuses
   // a text holding two). Inside a transaction a failed statement is undone alone, so the
   // transaction stays usable as on the embedded engine; without this PostgreSQL would refuse
-  // every further statement until the rollback. A command kept past its service does nothing.
+  // every further statement until the rollback. A kCommandTextAllOrNothing command is not
+  // fenced so: its failure leaves the transaction refusing everything but the rollback its
+  // caller makes. A command kept past its service does nothing.
   std::unique_ptr<db::ICommand> CreateCommand(const std::string& sql, int kind) override;
   // Nothing is held between statements (results are read whole); an open transaction is left
   // alone.

@@ -39,9 +39,13 @@ BEGIN
     EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.%I TO %I', s, t, ws_server_group('manage'));
   END LOOP;
   EXECUTE format('GRANT USAGE ON SCHEMA %I TO %I', s, ws_server_group('desk'));
-  -- Counters, per-user settings and the change blocks the triggers keep: every account.
-  FOREACH t IN ARRAY ARRAY['ws_id', 'ws_billno', 'ws_user_setting', 'ws_change_block'] LOOP
-    EXECUTE format('GRANT INSERT, UPDATE ON %I.%I TO %I', s, t, ws_server_group('desk'));
+  -- Counters, per-user settings, the change blocks the triggers keep and the lists' counts:
+  -- every account.
+  FOREACH t IN ARRAY ARRAY['ws_id', 'ws_billno', 'ws_user_setting', 'ws_change_block',
+                           'ws_list_count'] LOOP
+    IF to_regclass(format('%I.%I', s, t)) IS NOT NULL THEN
+      EXECUTE format('GRANT INSERT, UPDATE ON %I.%I TO %I', s, t, ws_server_group('desk'));
+    END IF;
   END LOOP;
   -- The price summary follows every order and line written, by triggers of the writer.
   EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.ws_price_sum TO %I', s,

@@ -130,6 +130,7 @@ std::vector<TableDef> BuildTables() {
                    "smark='02' AND 余额>0",
                    7}}});
     t.back().trackedSince = 2;
+    t.back().changesOnlySince = 9;
     t.back().retiredIndexes = {{"ix_wsdj_vehicle", 7}, {"ix_wsdj_balance", 7}};
     Versioned(t.back(), 3);
   }
@@ -163,6 +164,7 @@ std::vector<TableDef> BuildTables() {
   // Lists of documents are filtered on the plate and the owner's name they look up: the
   // navigator keeps their per-block counts only while these tables stay as they were.
   t.back().trackedSince = 4;
+  t.back().changesOnlySince = 9;
   t.push_back({"PDMWXXM",
                TableRole::Module,
                {{"AutoID", kId},
@@ -203,6 +205,7 @@ std::vector<TableDef> BuildTables() {
                   // Receivables by age add back what receipts after the chosen day wrote off.
                   {"ix_arpreceive_date", {"progID", "单据日期"}, false, "", 6}}});
     t.back().trackedSince = 2;
+    t.back().changesOnlySince = 9;
     Versioned(t.back(), 3);
   }
   t.push_back({"ARPReceiveMx",
@@ -248,6 +251,7 @@ std::vector<TableDef> BuildTables() {
         // The period-close checklist reads a period's requisitions by their date.
         {"ix_jxcdj_date", {"progID", "操作日期"}, false, "", 5}}});
   t.back().trackedSince = 2;
+  t.back().changesOnlySince = 6;
   Versioned(t.back(), 3);
   t.push_back(
       {"JXCDJMX",
@@ -291,6 +295,7 @@ std::vector<TableDef> BuildTables() {
   // --- Host tables the module only reads.
   t.push_back(PartnerTable("pdmwldw"));
   t.back().trackedSince = 4;
+  t.back().changesOnlySince = 6;
   t.push_back(PartnerTable("PDMWLDWJS"));
   t.push_back({"PDMCPML",
                TableRole::HostRead,
@@ -434,6 +439,21 @@ std::vector<TableDef> BuildTables() {
                {"table_name", "block"},
                {},
                2});
+  // The per-block figures of the lists the desks counted (platform/shop_list_counts.h), so a
+  // desk, a machine or a clerk new to the shop opens a form without counting its list again:
+  // the list's text under a hash of it, the figures as text, the sum of the block versions
+  // they were taken under, which only grows, so an older count never replaces a newer one, and
+  // when they were kept (seconds since 1970), so lists nobody opens any more are let go.
+  t.push_back({"ws_list_count",
+               TableRole::HostConfig,
+               {{"list_key", kText},
+                {"list_text", kText},
+                {"version_sum", kId},
+                {"figures", kText},
+                {"kept_at", kId}},
+               {"list_key"},
+               {},
+               4});
   // The shop's accounts: the name the documents record (审核人, 制单人), an Argon2id hash of the
   // password (empty for a server login, whose password the server keeps), the role and whether
   // the account may log in. A shop without a row here is open: any name logs in.
@@ -588,24 +608,44 @@ std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine eng
            ", 1) ON CONFLICT (table_name, block) DO UPDATE SET version = "
            "ws_change_block.version + 1;";
   };
+  // Any column may be named by some list's condition, so any change counts; the row version
+  // moves on every update and tells nothing a list shows.
+  const std::string column(kRowVersionColumn);
+  std::string before;
+  std::string after;
+  for (const auto& c : table.columns) {
+    if (SameName(c.name, column)) continue;
+    before += (before.empty() ? "" : ", ") + std::string("OLD.") + c.name;
+    after += (after.empty() ? "" : ", ") + std::string("NEW.") + c.name;
+  }
+  const std::string changed = "(" + before + ") IS " +
+                              (engine == Engine::Postgres ? "DISTINCT FROM" : "NOT") + " (" +
+                              after + ")";
   if (engine == Engine::Postgres) {
     const std::string function = "ws_change_" + name;
     return {"CREATE OR REPLACE FUNCTION " + function +
                 "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF TG_OP <> 'INSERT' THEN " +
                 bump("OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " + bump("NEW") +
                 " END IF; RETURN NULL; END $$",
-            "CREATE TRIGGER " + function + " AFTER INSERT OR UPDATE OR DELETE ON " + table.name +
-                " FOR EACH ROW EXECUTE FUNCTION " + function + "()"};
+            "CREATE TRIGGER " + function + " AFTER INSERT OR DELETE ON " + table.name +
+                " FOR EACH ROW EXECUTE FUNCTION " + function + "()",
+            "CREATE TRIGGER " + function + "_upd AFTER UPDATE ON " + table.name +
+                " FOR EACH ROW WHEN (" + changed + ") EXECUTE FUNCTION " + function + "()"};
   }
   // The row version's own update (RowVersionStatements) is part of the update that caused it.
-  const std::string column(kRowVersionColumn);
   const std::string versionBump =
-      table.versionedSince == 0 ? "" : " WHEN NEW." + column + " = OLD." + column;
+      table.versionedSince == 0 ? "" : "NEW." + column + " = OLD." + column + " AND ";
   const std::string prefix = "CREATE TRIGGER ws_change_" + name;
   return {prefix + "_ins AFTER INSERT ON " + table.name + " BEGIN " + bump("NEW") + " END",
-          prefix + "_upd AFTER UPDATE ON " + table.name + versionBump + " BEGIN " + bump("OLD") +
-              " " + bump("NEW") + " END",
+          prefix + "_upd AFTER UPDATE ON " + table.name + " WHEN " + versionBump + changed +
+              " BEGIN " + bump("OLD") + " " + bump("NEW") + " END",
           prefix + "_del AFTER DELETE ON " + table.name + " BEGIN " + bump("OLD") + " END"};
+}
+
+std::string DropChangeUpdateTrigger(const TableDef& table, Engine engine) {
+  const std::string trigger = "ws_change_" + Lower(table.name) + "_upd";
+  return engine == Engine::Postgres ? "DROP TRIGGER IF EXISTS " + trigger + " ON " + table.name
+                                    : "DROP TRIGGER IF EXISTS " + trigger;
 }
 
 std::vector<std::string> RowVersionStatements(const TableDef& table, Engine engine) {

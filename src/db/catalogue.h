@@ -85,6 +85,11 @@ struct TableDef {
   // ws_change_block (0: never), so a reader holding per-block figures of a list recounts only
   // the blocks someone wrote to. Only tables with a single integer key are tracked.
   int trackedSince = 0;
+  // From this version on, an update that leaves every column as it was (the row version aside)
+  // bumps no block: writers that put back the values a row holds (a balance recomputed to the
+  // same sum, a card saved unchanged) no longer make every list over the block count it again.
+  // Older files get the narrower triggers at this version.
+  int changesOnlySince = 0;
   // From this version on, the table carries kRowVersionColumn and every update of a row adds
   // one to it (a trigger, so checks, roll-ups and saves alike count), letting a save refuse a row
   // that changed since its window read it (0: not versioned).
@@ -121,10 +126,14 @@ std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine eng
 // Keys per block of ws_change_block: a row's block is its key divided by this (integer
 // division on both engines).
 inline constexpr int64_t kChangeBlockKeys = 4096;
-// The triggers (on PostgreSQL with their function) that bump ws_change_block on every insert,
-// update and delete of a tracked table; empty for a table that is not tracked. The table is
-// named in ws_change_block in lower case.
+// The triggers (on PostgreSQL with their function) that bump ws_change_block on every insert and
+// delete of a tracked table and on every update that changes a column other than the row
+// version; empty for a table that is not tracked. The table is named in ws_change_block in
+// lower case.
 std::vector<std::string> ChangeTrackStatements(const TableDef& table, Engine engine);
+// The update trigger names the table's columns: it is dropped before a column changes type (the
+// server refuses that under a trigger that names it) or a column is added, and made anew after.
+std::string DropChangeUpdateTrigger(const TableDef& table, Engine engine);
 
 // The row version of a versioned table (TableDef::versionedSince).
 inline constexpr std::string_view kRowVersionColumn = "ws_rowver";

@@ -49,6 +49,10 @@ class ICommand {
 class IDatabase {
  public:
   static constexpr int kCommandText = 1;
+  // Plain text whose failure the caller answers by rolling back the whole transaction level it
+  // runs in, so the failure need not be undone alone: an engine that fences every statement in
+  // a transaction to undo its failure alone (a savepoint on the server) may run it unfenced.
+  static constexpr int kCommandTextAllOrNothing = 2;
   virtual ~IDatabase() = default;
 
   virtual std::unique_ptr<ICommand> CreateCommand(const std::string& sql,

@@ -7,10 +7,10 @@ namespace ws::db {
 const std::vector<ControlEntry>& DefaultControls() {
   using enum ProgramKind;
   static const std::vector<ControlEntry> controls = {
-      {"WS_S", 200001, "维修工单", Document},
-      {"CKLl_WS", 200002, "维修领料单", Document},
-      {"JS_WS", 200003, "维修结算单", MoneyDocument},
-      {"JS_S", 200004, "维修收款单", MoneyDocument},
+      {"WS_S", kOrderProgram, "维修工单", Document},
+      {"CKLl_WS", kRequisitionProgram, "维修领料单", Document},
+      {"JS_WS", kSettlementProgram, "维修结算单", MoneyDocument},
+      {"JS_S", kReceiptProgram, "维修收款单", MoneyDocument},
       {"WS_RPT", 200005, "维修工单查询", Report},
       {"JS_RPT", 200006, "维修结算查询", Report},
       {"CL_LS", 200007, "车辆维修历史", Report},

@@ -23,6 +23,12 @@ enum class ProgramKind {
   MasterCard,     // a master card: the manager's
 };
 
+// The documents' program numbers, which lists reading the documents' rows name as well.
+inline constexpr int64_t kOrderProgram = 200001;
+inline constexpr int64_t kRequisitionProgram = 200002;
+inline constexpr int64_t kSettlementProgram = 200003;
+inline constexpr int64_t kReceiptProgram = 200004;
+
 // A control the host offers in its menu: its class name (created as "WS." + className), the
 // host's program number, the menu caption and what kind of program it is.
 struct ControlEntry {

@@ -66,12 +66,25 @@ void Recordset::MoveNext() {
   if (pos_ < RowCount()) ++pos_;
 }
 
+size_t Recordset::FoldedHash::operator()(std::string_view name) const {
+  size_t hash = 14695981039346656037ULL;
+  for (unsigned char c : name)
+    hash = (hash ^ static_cast<size_t>(std::tolower(c))) * 1099511628211ULL;
+  return hash;
+}
+
+bool Recordset::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+  return SameName(a, b);
+}
+
 int Recordset::FieldIndex(std::string_view name) const {
-  // A joined SELECT may carry "WSDJ.单据ID" and "单据ID"; the first match wins, as with ADO.
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (SameName(names_[i], name)) return static_cast<int>(i);
+  if (indexByName_.empty() && !names_.empty()) {
+    // A joined SELECT may carry "WSDJ.单据ID" and "单据ID"; the first match wins, as with ADO.
+    for (size_t i = 0; i < names_.size(); ++i)
+      indexByName_.try_emplace(names_[i], static_cast<int>(i));
   }
-  return -1;
+  auto found = indexByName_.find(name);
+  return found == indexByName_.end() ? -1 : found->second;
 }
 
 const Value& Recordset::Field(std::string_view name) const {

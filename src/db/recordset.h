@@ -81,7 +81,19 @@ class Recordset {
   size_t RowCount() const { return names_.empty() ? 0 : cells_.size() / names_.size(); }
   uint32_t Store(Value value);
 
+  // Names looked up without regard to ASCII case, without a copy of the name asked for.
+  struct FoldedHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;
+  };
+  struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
   std::vector<std::string> names_;
+  // Made at the first lookup: a list reads every cell by name, and comparing the name with
+  // each column in turn was a sixth of opening a 50-line requisition.
+  mutable std::unordered_map<std::string, int, FoldedHash, FoldedEqual> indexByName_;
   // Cells row by row, each the number of its value in values_; a deque, so that a value never
   // moves and texts_ can look at it.
   std::vector<uint32_t> cells_;

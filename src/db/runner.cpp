@@ -5,7 +5,7 @@
 namespace ws::db {
 
 std::unique_ptr<ICommand> Runner::Command(const Sql& sql) {
-  auto command = db_.CreateCommand(sql.Statement(), IDatabase::kCommandText);
+  auto command = db_.CreateCommand(sql.Statement(), kind_);
   int position = 0;
   for (const Value& value : sql.Values()) command->Bind(++position, value);
   return command;
@@ -95,7 +95,8 @@ bool Runner::IsJet() const {
   return IsJetDriver(Driver());
 }
 
-Transaction::Transaction(IDatabase& db) : db_(db), runner_(db) {
+Transaction::Transaction(IDatabase& db)
+    : db_(db), runner_(db), allOrNothing_(db, IDatabase::kCommandTextAllOrNothing) {
   db_.BeginTrans();
   std::string error = db_.LastError();
   open_ = error.empty();
@@ -111,7 +112,7 @@ Transaction::~Transaction() {
 
 bool Transaction::Run(const Sql& sql, int64_t* rowsAffected) {
   if (failed_) return false;
-  std::string error = runner_.Execute(sql, rowsAffected);
+  std::string error = allOrNothing_.Execute(sql, rowsAffected);
   if (error.empty()) return true;
   Fail(error);
   return false;
@@ -129,16 +130,16 @@ bool Transaction::LockRow(std::string_view table, std::string_view keyColumn, in
   if (failed_) return false;
   if (runner_.Driver().find("postgres") == std::string::npos) return true;
   std::string error;
-  runner_.Open(Sql("SELECT ")
-                   .Raw(keyColumn)
-                   .Raw(" FROM ")
-                   .Raw(table)
-                   .Raw(" WHERE ")
-                   .Raw(keyColumn)
-                   .Raw("=")
-                   .Key(id)
-                   .Raw(" FOR UPDATE"),
-               &error);
+  allOrNothing_.Open(Sql("SELECT ")
+                         .Raw(keyColumn)
+                         .Raw(" FROM ")
+                         .Raw(table)
+                         .Raw(" WHERE ")
+                         .Raw(keyColumn)
+                         .Raw("=")
+                         .Key(id)
+                         .Raw(" FOR UPDATE"),
+                     &error);
   if (!error.empty()) Fail(error);
   return error.empty();
 }

@@ -12,7 +12,8 @@ namespace ws::db {
 
 class Runner {
  public:
-  explicit Runner(IDatabase& db) : db_(db) {}
+  // `kind` is the IDatabase command kind every statement is created with.
+  explicit Runner(IDatabase& db, int kind = IDatabase::kCommandText) : db_(db), kind_(kind) {}
 
   // Runs an INSERT, UPDATE or DELETE; answers the error text, empty on success.
   std::string Execute(const Sql& sql, int64_t* rowsAffected = nullptr);
@@ -71,6 +72,7 @@ class Runner {
   std::unique_ptr<ICommand> Command(const Sql& sql);
 
   IDatabase& db_;
+  int kind_;
 };
 
 // A unit of work that cleans up after itself: begun on construction, rolled back on
@@ -107,6 +109,8 @@ class Transaction {
  private:
   IDatabase& db_;
   Runner runner_;
+  // Run and LockRow roll everything back on a failure: their statements are all or nothing.
+  Runner allOrNothing_;
   bool open_ = false;
   bool failed_ = false;
   std::string error_;

@@ -60,6 +60,7 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
     if (!BelongsTo(subsystem, table)) continue;
     version = std::max(version, table.since);
     version = std::max(version, table.trackedSince);
+    version = std::max(version, table.changesOnlySince);
     version = std::max(version, table.versionedSince);
     for (const auto& column : table.columns) {
       version = std::max(version, column.since);
@@ -112,6 +113,15 @@ std::vector<Sql> MigrationStatements(
       for (const auto& trigger : RowVersionStatements(table, engine)) add(trigger);
       continue;
     }
+    // The update trigger of a tracked table names every column: made anew when its form
+    // changed, when a column is added, and when a money column changes type under it.
+    bool retrack = table.trackedSince > 0 && table.changesOnlySince > from;
+    for (const auto& column : table.columns) {
+      retrack |= column.since > from || (column.kind == ColumnKind::Money &&
+                                         engine == Engine::Postgres && from < kExactMoneySince);
+    }
+    retrack &= table.trackedSince > 0 && table.trackedSince <= from;
+    if (retrack) out.emplace_back(DropChangeUpdateTrigger(table, engine));
     for (const auto& column : table.columns) {
       // A money column of a server file from before the exact amounts is converted where it
       // stands; the round keeps the ten-thousandth the double held (0.30000000000000004 is 0.3).
@@ -136,6 +146,8 @@ std::vector<Sql> MigrationStatements(
     }
     for (const auto& index : CreateIndexStatements(added, engine)) add(index);
     if (table.trackedSince > from) {
+      for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
+    } else if (retrack) {
       for (const auto& trigger : ChangeTrackStatements(table, engine)) add(trigger);
     }
     if (table.versionedSince > from) {

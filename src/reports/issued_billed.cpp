@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "db/date.h"
+#include "db/default_config.h"
 #include "db/runner.h"
 #include "forms/text.h"
 #include "reports/calendar.h"
@@ -14,8 +15,8 @@ namespace ws::reports {
 
 namespace {
 
-constexpr int64_t kOrderProgram = 200001;
-constexpr int64_t kSettlementProgram = 200003;
+using db::kOrderProgram;
+using db::kSettlementProgram;
 
 std::string DateText(const db::Recordset& records, const char* column) {
   return db::FormatDateText(records.Text(column)).substr(0, 10);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <tuple>
 
+#include "db/default_config.h"
 #include "db/runner.h"
 #include "forms/number_format.h"
 #include "reports/calendar.h"
@@ -14,9 +15,9 @@ namespace ws::reports {
 
 namespace {
 
-constexpr int64_t kRequisitionProgram = 200002;
-constexpr int64_t kSettlementProgram = 200003;
-constexpr int64_t kReceiptProgram = 200004;
+using db::kReceiptProgram;
+using db::kRequisitionProgram;
+using db::kSettlementProgram;
 
 constexpr const char* kCaptions[kOpenKinds] = {"工单未审核",     "领料单未审核", "结算单未审核",
                                                "收款单未审核",   "已审核未结算", "结算后仍欠款",

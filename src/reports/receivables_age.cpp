@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "db/date.h"
+#include "db/default_config.h"
 #include "db/runner.h"
 #include "forms/text.h"
 #include "reports/calendar.h"
@@ -20,7 +21,7 @@ namespace ws::reports {
 
 namespace {
 
-constexpr int64_t kReceiptProgram = 200004;
+using db::kReceiptProgram;
 constexpr const char* kCaptions[kAgeBuckets] = {"0-30天", "31-60天", "61-90天", "90天以上"};
 
 std::string DateText(const db::Recordset& records, const char* column) {

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "db/date.h"
+#include "db/default_config.h"
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
@@ -13,7 +14,7 @@ namespace ws::reports {
 
 namespace {
 
-constexpr int64_t kSettlementProgram = 200003;
+using db::kSettlementProgram;
 
 std::string DateText(const db::Recordset& records, const char* column) {
   return db::FormatDateText(records.Text(column)).substr(0, 10);

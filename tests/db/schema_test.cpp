@@ -139,6 +139,11 @@ TEST_F(SchemaTest, AddedTablesColumnsAndIndexesReachTheOlderFile) {
   const Subsystem& module = Subsystems().front();
 
   EXPECT_EQ(Text(*db, "SELECT count(*) FROM sqlite_master WHERE name='ix_wsdj_booked'"), "1");
+  // The change trigger compares the added column too: a booking changed alone is a change.
+  const std::string versions = "SELECT COALESCE(SUM(version), 0) FROM ws_change_block";
+  const std::string before = Text(*db, versions);
+  ASSERT_EQ(db->ExecScript("UPDATE WSDJ SET 预约人='王' WHERE 单据ID=7"), "");
+  EXPECT_NE(Text(*db, versions), before);
   EXPECT_EQ(Text(*db, "SELECT count(*) FROM sqlite_master WHERE name='ix_wsdj_number'"), "0");
   // The same build opening its own file again finds nothing to do; the older build now meets
   // a file newer than itself and refuses it without touching it.

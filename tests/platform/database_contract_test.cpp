@@ -263,6 +263,23 @@ TEST_F(DatabaseContractTest, TransactionsCommitRollBackAndNest) {
   }
   EXPECT_FALSE(db_.InTransaction());
   EXPECT_EQ(Ids(), "1,2,4,6");
+
+  // The guard inside an open transaction: its failed statement (and its row lock) go with its
+  // own level, and the outer work goes on and commits.
+  db_.BeginTrans();
+  ASSERT_EQ(Run("insert into t_doc (单据ID) values (8)"), "");
+  {
+    db::Transaction tx(db_);
+    EXPECT_TRUE(tx.LockRow("t_doc", "单据ID", 8));
+    EXPECT_TRUE(tx.Run(db::Sql("insert into t_doc (单据ID) values (9)")));
+    EXPECT_FALSE(tx.Run(db::Sql("insert into t_doc (单据ID) values (1)")));
+    EXPECT_FALSE(tx.Run(db::Sql("insert into t_doc (单据ID) values (10)")));
+  }
+  ASSERT_EQ(Run("update t_doc set 说明='kept' where 单据ID=8"), "");
+  db_.CommitTrans();
+  EXPECT_EQ(db_.LastError(), "");
+  EXPECT_EQ(Ids(), "1,2,4,6,8");
+  EXPECT_EQ(Scalar("select 说明 from t_doc where 单据ID=8").ToText(), "kept");
 }
 
 // A query read from the cursor in chunks: every row once, in order, the names with every
@@ -433,5 +450,72 @@ TEST(PostgresDatabaseTest, UrlsDroppedConnectionsAndLockTimeouts) {
   EXPECT_EQ(db::Runner(*other).ScalarText("select 说明 from t_doc where 单据ID=1"), "mine");
 }
 
+// A connection keeps the texts it ran prepared. Whatever happens to the server's copy (another
+// user's change of the table's columns, a DISCARD, a new connection, a push out of the bounded
+// cache) a text still runs and answers what it would unprepared; a failed preparation is not
+// kept.
+TEST(PostgresDatabaseTest, PreparedStatementsOutliveWhatHappensOnTheServer) {
+  if (!test::PostgresUnderTest()) GTEST_SKIP() << "needs the server";
+  testing::PostgresScratch scratch;
+  WS_REQUIRE_POSTGRES(scratch);
+  auto db = scratch.Connect();
+  auto admin = scratch.Connect();
+  ASSERT_TRUE(db && admin) << scratch.Error();
+  db::Runner runner(*db);
+  auto columns = [&] {
+    std::string error;
+    auto rs = runner.Open(db::Sql("select * from t_doc where 单据ID=").Key(1), &error);
+    return error.empty() ? rs->FieldCount() : -1;
+  };
+  ASSERT_EQ(runner.Execute("CREATE TABLE t_doc (单据ID BIGINT PRIMARY KEY, 说明 TEXT)"), "");
+  ASSERT_EQ(runner.Execute("insert into t_doc values (1, 'a')"), "");
+  EXPECT_EQ(columns(), 2);
+  EXPECT_EQ(columns(), 2);
+
+  // Another user adds a column: outside a transaction, and inside one, where the work before
+  // it stays (on another table, as the transaction's own use of t_doc would hold off the
+  // change).
+  ASSERT_EQ(db::Runner(*admin).Execute("alter table t_doc add column 备注 TEXT"), "");
+  EXPECT_EQ(columns(), 3);
+  ASSERT_EQ(runner.Execute("CREATE TABLE t_line (x INT)"), "");
+  db->BeginTrans();
+  ASSERT_EQ(runner.Execute("insert into t_line values (1)"), "");
+  ASSERT_EQ(db::Runner(*admin).Execute("alter table t_doc add column 金额 NUMERIC"), "");
+  EXPECT_EQ(columns(), 4);
+  db->CommitTrans();
+  ASSERT_EQ(db->LastError(), "");
+  EXPECT_EQ(runner.ScalarText("select count(*) from t_line"), "1");
+
+  // A text whose preparation failed runs once the table it names exists.
+  const char* late = "select count(*) from t_late";
+  db->BeginTrans();
+  EXPECT_NE(runner.ScalarText(db::Sql(late)), "0");
+  ASSERT_EQ(db::Runner(*admin).Execute("create table t_late (x int)"), "");
+  EXPECT_EQ(runner.ScalarText(db::Sql(late)), "0");
+  db->RollbackTrans();
+  EXPECT_EQ(runner.ScalarText(db::Sql(late)), "0");
+
+  // The server forgets every statement: DEALLOCATE ALL, then a dropped connection made again.
+  ASSERT_EQ(db->ExecScript("DEALLOCATE ALL"), "");
+  EXPECT_EQ(columns(), 4);
+  std::string pid = runner.ScalarText("select pg_backend_pid()");
+  ASSERT_EQ(db::Runner(*admin).ScalarText(db::Sql("select pg_terminate_backend(" + pid + ")")),
+            "1");
+  EXPECT_EQ(columns(), -1);  // meets the dropped connection
+  EXPECT_EQ(columns(), 4);
+
+  // More texts than the cache keeps: each answers its own value, and the ones pushed out are
+  // freed on the server once no transaction is open.
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      const std::string plus = " + " + std::to_string(i);
+      ASSERT_EQ(runner.Scalar(db::Sql("select ").Key(round).Raw(plus)).ToLong(), i + round) << i;
+    }
+  }
+  const int64_t kept =
+      runner.Scalar("select count(*) from pg_prepared_statements where name like 'ws_p%'").ToLong();
+  EXPECT_GT(kept, 100);
+  EXPECT_LE(kept, 260);
+}
 }  // namespace
 }  // namespace ws::platform

@@ -46,14 +46,25 @@ bool WaitForDone(const WalCheckpointer& checkpointer, int64_t count) {
   return checkpointer.Done() >= count;
 }
 
-TEST(WalCheckpointerTest, BatchesAreCopiedBackOnItsThreadAndNothingIsLost) {
-  WS_SQLITE_ONLY("SQLite's write-ahead log");
-  test::TestHost host(test::TestHost::Storage::File);
-  const std::string path = (host.WorkFolder() / "log.db").string();
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  Exec(db, "PRAGMA journal_mode=WAL");
-  Exec(db, "CREATE TABLE t (b BLOB)");
+// A file in WAL mode with one table, opened by a connection of the test's own.
+class WalCheckpointerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WS_SQLITE_ONLY("SQLite's write-ahead log");
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &db_), SQLITE_OK);
+    Exec(db_, "PRAGMA journal_mode=WAL");
+    Exec(db_, "CREATE TABLE t (b BLOB)");
+  }
+  void TearDown() override { sqlite3_close(db_); }
+
+  test::TestHost host_{test::TestHost::Storage::File};
+  const std::string path_ = (host_.WorkFolder() / "log.db").string();
+  sqlite3* db_ = nullptr;
+};
+
+TEST_F(WalCheckpointerTest, BatchesAreCopiedBackOnItsThreadAndNothingIsLost) {
+  const std::string& path = path_;
+  sqlite3*& db = db_;
   auto checkpointer = std::make_unique<WalCheckpointer>(path);
   checkpointer->Attach(db, 20);
 
@@ -77,18 +88,12 @@ TEST(WalCheckpointerTest, BatchesAreCopiedBackOnItsThreadAndNothingIsLost) {
   ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
   EXPECT_EQ(Text(db, "select count(*) from t where length(b)=1500"), "1100");
   EXPECT_EQ(Text(db, "PRAGMA integrity_check"), "ok");
-  sqlite3_close(db);
 }
 
-TEST(WalCheckpointerTest, WithoutAConnectionOfItsOwnTheCommitsCheckpointAsBefore) {
-  WS_SQLITE_ONLY("SQLite's write-ahead log");
-  test::TestHost host(test::TestHost::Storage::File);
-  const std::string path = (host.WorkFolder() / "log.db").string();
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  Exec(db, "PRAGMA journal_mode=WAL");
-  Exec(db, "CREATE TABLE t (b BLOB)");
-  WalCheckpointer checkpointer((host.WorkFolder() / "no-folder" / "log.db").string());
+TEST_F(WalCheckpointerTest, WithoutAConnectionOfItsOwnTheCommitsCheckpointAsBefore) {
+  const std::string& path = path_;
+  sqlite3* db = db_;
+  WalCheckpointer checkpointer((host_.WorkFolder() / "no-folder" / "log.db").string());
   checkpointer.Attach(db, 20);
   WriteBatch(db);  // wakes the thread, which cannot open its connection
   for (int k = 0; k < 100 && checkpointer.Done() == 0; ++k) {
@@ -100,7 +105,6 @@ TEST(WalCheckpointerTest, WithoutAConnectionOfItsOwnTheCommitsCheckpointAsBefore
   WriteBatch(db);
   EXPECT_EQ(std::filesystem::file_size(path + "-wal"), size) << "the log starts again";
   WalCheckpointer::Detach(db);
-  sqlite3_close(db);
 }
 
 }  // namespace

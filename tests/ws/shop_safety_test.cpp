@@ -79,6 +79,10 @@ TEST(ShopSafetyTest, UpgradeMakesAnOlderShopsMoneyColumnsExactWithTheirValues) {
   }();
   ASSERT_GT(moneyColumns.size(), 30u);
   if (host.OnPostgres()) {
+    // That build's triggers named no column; the upgrade makes this build's after the change.
+    for (const auto& table : db::Tables()) {
+      if (table.trackedSince) host.Exec(db::DropChangeUpdateTrigger(table, db::Engine::Postgres));
+    }
     for (const auto& [table, column] : moneyColumns) {
       host.Exec("ALTER TABLE " + table + " ALTER COLUMN " + column + " TYPE DOUBLE PRECISION");
     }
