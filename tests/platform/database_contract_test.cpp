@@ -348,6 +348,19 @@ TEST_F(DatabaseContractTest, QueriesStreamInChunksAndStopWhenTheSinkSaysSo) {
   EXPECT_EQ(Scalar("select count(*) from t_doc"), db::Value(int64_t{7}))
       << "the connection goes on after a stopped statement";
 
+  // The text being streamed, read whole from inside the sink and streamed again after it, has a
+  // statement of its own each time: a kept statement is never one still being stepped.
+  std::vector<int64_t> inside;
+  auto reread = [&](db::Recordset&, bool) {
+    if (inside.empty()) inside.push_back(Scalar(query).ToLong());
+    return true;
+  };
+  EXPECT_EQ(db::Runner(db_).Stream(db::Sql(query), 3, reread, &stopped), "");
+  EXPECT_EQ(inside, std::vector<int64_t>{1000});
+  Read again;
+  EXPECT_EQ(stream(query, 3, SIZE_MAX, again, &stopped), "");
+  EXPECT_EQ(again.ids, all);
+
   Read empty;
   EXPECT_EQ(stream("select 单据ID, 工单号码, 说明 from t_doc where 单据ID < 0", 5, SIZE_MAX, empty,
                    &stopped),
