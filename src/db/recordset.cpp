@@ -42,24 +42,24 @@ void Recordset::AppendText(std::string_view text) {
     cells_.push_back(Store(Value(text)));
     return;
   }
-  if (auto found = texts_.find(text); found != texts_.end()) {
-    cells_.push_back(found->second);
-    return;
+  const uint32_t hash = forms::TextIndex::Hash(text);
+  uint32_t code = texts_.Find(text, hash, [this](uint32_t c) { return values_[c].TextView(); });
+  if (code == forms::TextIndex::kNone) {
+    code = Store(Value(text));
+    texts_.Add(hash, code);
   }
-  const uint32_t code = Store(Value(text));
-  texts_.emplace(values_.back().TextView(), code);
   cells_.push_back(code);
 }
 
 void Recordset::ClearRows() {
   cells_.clear();
-  texts_.clear();
+  texts_.Clear();
   values_.resize(1);
   pos_ = 0;
 }
 
 void Recordset::EndFilling() {
-  texts_ = {};
+  texts_.Clear();
 }
 
 void Recordset::MoveNext() {

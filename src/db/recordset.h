@@ -13,6 +13,7 @@
 
 #include "db/amount.h"
 #include "db/value.h"
+#include "forms/text_pool.h"
 
 namespace ws::db {
 
@@ -23,10 +24,6 @@ class Recordset {
   // text again costs more than copying it when the set lives for a moment).
   explicit Recordset(std::vector<std::string> names, bool textsOnce = true);
   Recordset(std::vector<std::string> names, const std::vector<std::vector<Value>>& rows);
-  Recordset(const Recordset&) = delete;
-  Recordset& operator=(const Recordset&) = delete;
-  Recordset(Recordset&&) noexcept = default;
-  Recordset& operator=(Recordset&&) noexcept = default;
 
   // --- Filling, as an engine reads its cursor: the cells of each row in field order. A text
   // seen before is kept once and the cell refers to it: a report's plates, names and dates
@@ -98,7 +95,7 @@ class Recordset {
   // moves and texts_ can look at it.
   std::vector<uint32_t> cells_;
   std::deque<Value> values_{Value()};
-  std::unordered_map<std::string_view, uint32_t> texts_;
+  forms::TextIndex texts_;
   size_t pos_ = 0;
   bool closed_ = false;
   bool textsOnce_ = true;

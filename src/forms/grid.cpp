@@ -57,27 +57,14 @@ Grid::StoredCell& Grid::StoredCell::operator=(const StoredCell& other) {
   return *this;
 }
 
-const std::string* Grid::Intern(std::string text) {
-  if (text.empty()) return &kEmpty;
-  return &*texts_.insert(std::move(text)).first;
-}
-
-const std::string* Grid::Intern(std::string_view text) {
-  if (text.empty()) return &kEmpty;
-  if (auto found = texts_.find(text); found != texts_.end()) return &*found;
-  return &*texts_.emplace(text).first;
-}
-
 void Grid::ForgetUnusedTexts(size_t slack) {
   // Counted in cells rather than traced: a grid cut back to a page of a big list keeps far
   // more texts than cells, a grid whose rows were only edited keeps about as many.
   const size_t cells = cells_.size() * columns_.size();
-  if (texts_.size() <= cells + slack) return;
-  TextSet kept;
+  if (texts_.Size() <= cells + slack) return;
+  TextPool kept;
   for (auto& row : cells_) {
-    for (StoredCell& cell : row) {
-      if (!cell.text->empty()) cell.text = &*kept.insert(*cell.text).first;
-    }
+    for (StoredCell& cell : row) cell.text = kept.Intern(*cell.text);
   }
   texts_ = std::move(kept);
 }
@@ -151,7 +138,7 @@ void Grid::SetFormatString(std::string_view format) {
   if (fixedRows_ == 0) SetFixedRows(1);
   for (size_t c = 0; c < pieces.size(); ++c) {
     columns_[c].width = WidthOfText(pieces[c]);
-    cells_[0][c].text = Intern(Trim(pieces[c]));
+    cells_[0][c].text = texts_.Intern(Trim(pieces[c]));
   }
 }
 
@@ -174,11 +161,11 @@ const std::string*& Grid::WrittenCell(int row, int col) {
 }
 
 void Grid::SetTextMatrix(int row, int col, std::string text) {
-  WrittenCell(row, col) = Intern(std::move(text));
+  WrittenCell(row, col) = texts_.Intern(std::move(text));
 }
 
 void Grid::SetCellText(int row, int col, std::string_view text) {
-  WrittenCell(row, col) = Intern(text);
+  WrittenCell(row, col) = texts_.Intern(text);
 }
 
 const std::string& Grid::CellKey(int row, int col) const {
@@ -328,7 +315,7 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
   auto makeRow = [&](int from, int to) {
     std::vector<StoredCell> row(columns_.size());
     if (captionCol >= 0 && captionCol < Cols())
-      row[static_cast<size_t>(captionCol)].text = Intern(caption);
+      row[static_cast<size_t>(captionCol)].text = texts_.Intern(caption);
     if (groupCol >= 0 && groupCol != captionCol) {
       row[static_cast<size_t>(groupCol)].text =
           cells_[static_cast<size_t>(from)][static_cast<size_t>(groupCol)].text;
@@ -347,7 +334,7 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
         for (std::string_view text : texts) sum += CellNumber(std::string(text));
         exact = FormatNumber(sum, "");
       }
-      row[static_cast<size_t>(c)].text = Intern(std::move(*exact));
+      row[static_cast<size_t>(c)].text = texts_.Intern(std::move(*exact));
     }
     return row;
   };

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
+#include "forms/text_pool.h"
 #include "forms/widget.h"
 
 namespace ws::forms {
@@ -56,7 +56,7 @@ class Grid : public Widget {
   // Cuts the grid back to its fixed rows.
   void ClearData();
   // Distinct texts the cells hold (each kept once, however many cells show it).
-  size_t StoredTexts() const { return texts_.size(); }
+  size_t StoredTexts() const { return texts_.Size(); }
 
   // Columns from a host format string: "行号|项目编码      |..." gives one column per piece,
   // its trimmed text as the header caption and its length (blanks included) as the width.
@@ -135,16 +135,8 @@ class Grid : public Widget {
  private:
   void CheckCell(int row, int col) const;
 
-  // Keeps a text once for every cell that shows it; the empty text costs nothing.
-  const std::string* Intern(std::string text);
-  const std::string* Intern(std::string_view text);
   // The cell's text pointer, after counting a text written over (see overwritten_).
   const std::string*& WrittenCell(int row, int col);
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
-  using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
   // Drops the texts no cell shows any more, once they outnumber the cells by more than slack.
   void ForgetUnusedTexts(size_t slack = 256);
 
@@ -162,7 +154,7 @@ class Grid : public Widget {
     StoredCell& operator=(StoredCell&&) noexcept = default;
   };
   std::vector<std::vector<StoredCell>> cells_;
-  TextSet texts_;           // a node never moves: cells point at its text
+  TextPool texts_;          // each text once, the empty one not at all: cells point at them
   size_t overwritten_ = 0;  // texts replaced since the unused ones were dropped
   std::vector<Column> columns_;
   std::vector<char> rowHidden_;
