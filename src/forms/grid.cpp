@@ -89,6 +89,7 @@ void Grid::SetRows(int rows) {
 
 void Grid::ClearData() {
   SetRows(fixedRows_);
+  columnTexts_.clear();
   ForgetUnusedTexts(0);
 }
 
@@ -161,11 +162,27 @@ const std::string*& Grid::WrittenCell(int row, int col) {
 }
 
 void Grid::SetTextMatrix(int row, int col, std::string text) {
-  WrittenCell(row, col) = texts_.Intern(std::move(text));
+  // The cell first: making room may rebuild the texts, and the new one is in no cell yet.
+  const std::string*& cell = WrittenCell(row, col);
+  cell = Store(col, std::move(text));
 }
 
 void Grid::SetCellText(int row, int col, std::string_view text) {
-  WrittenCell(row, col) = texts_.Intern(text);
+  const std::string*& cell = WrittenCell(row, col);
+  cell = Store(col, text);
+}
+
+template <typename Text>
+const std::string* Grid::Store(int col, Text&& text) {
+  if (columnTexts_.size() != columns_.size()) columnTexts_.assign(columns_.size(), {});
+  ColumnTexts& column = columnTexts_[static_cast<size_t>(col)];
+  if (column.distinct) return texts_.Keep(std::forward<Text>(text));
+  const size_t before = texts_.Size();
+  const std::string* stored = texts_.Intern(std::forward<Text>(text));
+  column.added += texts_.Size() - before;
+  // Judged on the first texts of a column: a report's columns keep their nature over its rows.
+  if (++column.looked == kJudgedAfter) column.distinct = 4 * column.added > 3 * column.looked;
+  return stored;
 }
 
 const std::string& Grid::CellKey(int row, int col) const {

@@ -154,6 +154,17 @@ class Grid : public Widget {
     StoredCell& operator=(StoredCell&&) noexcept = default;
   };
   std::vector<std::vector<StoredCell>> cells_;
+  // Whether a column's texts repeat, judged on its first texts since the data was cleared: a
+  // column of texts nearly all different is kept without looking each one up.
+  struct ColumnTexts {
+    uint32_t looked = 0;
+    uint32_t added = 0;
+    bool distinct = false;
+  };
+  static constexpr uint32_t kJudgedAfter = 512;
+  template <typename Text>
+  const std::string* Store(int col, Text&& text);
+  std::vector<ColumnTexts> columnTexts_;
   TextPool texts_;          // each text once, the empty one not at all: cells point at them
   size_t overwritten_ = 0;  // texts replaced since the unused ones were dropped
   std::vector<Column> columns_;

@@ -97,6 +97,17 @@ class TextPool {
     return Added(hash);
   }
 
+  // Keeps a text without looking for it or making it findable: for texts that are nearly all
+  // different (order numbers, chassis numbers), where looking costs more than it saves.
+  const std::string* Keep(std::string_view text) {
+    if (text.empty()) return &Empty();
+    return &texts_.emplace_back(text);
+  }
+  const std::string* Keep(std::string&& text) {
+    if (text.empty()) return &Empty();
+    return &texts_.emplace_back(std::move(text));
+  }
+
   size_t Size() const { return texts_.size(); }
   static const std::string& Empty() {
     static const std::string empty;
