@@ -786,7 +786,7 @@ std::optional<ListBlocks> RecordNavigator::CountInChunks(
     pending_ = std::move(pending);
   }
   const auto until = std::chrono::steady_clock::now() + later_.atOnce;
-  do {
+  while (std::chrono::steady_clock::now() < until) {
     const bool done = CountChunk(error);
     if (!error->empty()) {
       pending_.reset();
@@ -797,7 +797,7 @@ std::optional<ListBlocks> RecordNavigator::CountInChunks(
       pending_.reset();
       return figures;
     }
-  } while (std::chrono::steady_clock::now() < until);
+  }
   if (!idleQueued_) {
     idleQueued_ = true;
     std::weak_ptr<int> alive = alive_;

@@ -11,6 +11,17 @@
 
 namespace ws::desk {
 
+void RunBetweenEvents(std::function<bool()> work) {
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, work = std::move(work)] {
+    if (!work()) {
+      timer->stop();
+      timer->deleteLater();
+    }
+  });
+  timer->start(0);
+}
+
 DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string shopName,
                    host::LoginInfo login, host::IDialogs* dialogs)
     : db_(std::move(db)), shopName_(std::move(shopName)) {
@@ -27,16 +38,7 @@ DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string sho
   shop::RegisterModuleControls(registry_);
   // A list nobody counted yet is counted after its row is shown, a chunk of a few milliseconds
   // per turn of the event loop, so keys pressed meanwhile wait no longer than one chunk.
-  system_->CountListsWhenIdle(platform::CountLater{[](std::function<bool()> work) {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, work = std::move(work)] {
-      if (!work()) {
-        timer->stop();
-        timer->deleteLater();
-      }
-    });
-    timer->start(0);
-  }});
+  system_->CountListsWhenIdle(platform::CountLater{&RunBetweenEvents});
   // A picker drops down below the editor that has the focus: the field that asked for it.
   system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {
     return PickerPopup::Run(picker, text, QApplication::focusWidget());
