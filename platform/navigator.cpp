@@ -773,8 +773,10 @@ std::optional<ListBlocks> RecordNavigator::CountInChunks(
     const std::map<std::string, int64_t>& lookups, std::string* error) {
   if (!CountingList(q)) {
     ++countQueries_;
-    db::Sql bounds("SELECT MIN(");
-    bounds.Raw(q.key).Raw("), MAX(").Raw(q.key).Raw(") FROM ").Raw(q.tables.first);
+    // One aggregate a subquery: both in one would scan the table on SQLite.
+    db::Sql bounds("SELECT (SELECT MIN(");
+    bounds.Raw(q.key).Raw(") FROM ").Raw(q.tables.first).Raw("), (SELECT MAX(");
+    bounds.Raw(q.key).Raw(") FROM ").Raw(q.tables.first).Raw(")");
     auto rs = db::Runner(*db_).Open(bounds, error);
     if (!error->empty()) return std::nullopt;
     PendingCount pending{std::make_shared<const Query>(q), ListBlocks{{}, versions, lookups}};
