@@ -788,7 +788,8 @@ std::optional<ListBlocks> RecordNavigator::CountInChunks(
     pending_ = std::move(pending);
   }
   const auto until = std::chrono::steady_clock::now() + later_.atOnce;
-  while (std::chrono::steady_clock::now() < until) {
+  // A chunk begun late would keep the row from the clerk for most of another chunk.
+  while (std::chrono::steady_clock::now() + later_.chunk / 2 < until) {
     const bool done = CountChunk(error);
     if (!error->empty()) {
       pending_.reset();
@@ -832,11 +833,12 @@ bool RecordNavigator::CountChunk(std::string* error) {
   p.started = true;
   p.next += p.keys;
   const auto took = std::chrono::steady_clock::now() - start;
-  if (took * 2 < later_.chunk) {
-    p.keys *= 2;
-  } else if (took > later_.chunk && p.keys > db::kChangeBlockKeys) {
-    p.keys /= 2;
-  }
+  // The next chunk is aimed at CountLater::chunk from what this one took. The list's rows lie
+  // unevenly over the keys (a date window, a filter), so it grows by half at most.
+  const auto tookUs = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
+  const double ratio = tookUs > 0 ? static_cast<double>(later_.chunk.count()) / tookUs : 1.5;
+  const auto keys = static_cast<int64_t>(p.keys * std::clamp(ratio, 0.25, 1.5));
+  p.keys = std::max(db::kChangeBlockKeys, keys / db::kChangeBlockKeys * db::kChangeBlockKeys);
   return last;
 }
 
