@@ -538,7 +538,7 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     if (attempt > 0) stamp = ChangeStamp(q);
     bool usable = !stamp.empty() && cache_ && cache_->list == q.list && cache_->stamp == stamp;
     if (usable) {
-      // A total or rank of 0 or less is one still being counted.
+      // A total below zero, or a rank of zero or less, is still being counted.
       const PositionCache& c = *cache_;
       total = c.total;
       if (mode == host::kNavFirst) {

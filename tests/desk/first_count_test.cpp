@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
-#include <chrono>
 
 #include "desk/main_window.h"
 #include "desk/program_tab.h"
@@ -31,8 +30,7 @@ class FirstCountTest : public QObject {
     QCOMPARE(shop::GenerateDemoData(shop.Host()->Db(), options), std::string());
     // Nothing counted before the row is shown, one block a turn: the demo's few orders behave
     // as a million would.
-    shop.Host()->System().CountListsWhenIdle(
-        platform::CountLater{&RunBetweenEvents, std::chrono::microseconds(0), {}});
+    shop.Host()->System().CountListsWhenIdle(platform::CountLater{&RunBetweenEvents, {}, {}});
     MainWindow window(*shop.Host());
     window.resize(1366, 768);
     window.show();
