@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -256,6 +257,7 @@ std::string CountingFrom(const std::string& fromPart, const std::string& conditi
 struct ListTables {
   std::string table;
   std::vector<std::string> lookups;
+  std::string first;  // the table as the FROM part names it
 };
 
 ListTables TablesOf(const std::string& countedFrom, const std::string& condition,
@@ -276,7 +278,7 @@ ListTables TablesOf(const std::string& countedFrom, const std::string& condition
   for (const JoinedTable& join : shape->joined) {
     if (!OnFirst(*shape, join)) return {};
   }
-  ListTables out{LowerAscii(table->name), {}};
+  ListTables out{LowerAscii(table->name), {}, shape->firstName};
   for (const std::string& word : *used) {
     if (SameName(word, "SELECT")) return {};
     Named named = NamedBy(*shape, word);
@@ -370,11 +372,17 @@ struct RecordNavigator::Query {
   }
 };
 
+bool RecordNavigator::CountingList(const Query& q) const {
+  return pending_ && pending_->query->list == q.list;
+}
+
 void RecordNavigator::Attach(db::IDatabase& db) {
   db_ = &db;
   shop_.emplace(db);
   cache_.reset();
   blocks_.reset();
+  pending_.reset();
+  shownOpen_ = false;
   blocksUsable_ = true;
   if (!store_ || !sharedStore_) store_ = std::make_shared<ListCounts>();
   std::string driver = LowerAscii(db.Settings("driver"));
@@ -530,14 +538,15 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     if (attempt > 0) stamp = ChangeStamp(q);
     bool usable = !stamp.empty() && cache_ && cache_->list == q.list && cache_->stamp == stamp;
     if (usable) {
+      // A total below zero, or a rank of zero or less, is still being counted.
       const PositionCache& c = *cache_;
       total = c.total;
       if (mode == host::kNavFirst) {
         rank = 1;
       } else if (mode == host::kNavLast) {
         rank = total;
-      } else if (id == c.knownId) {
-        rank = c.knownRank;
+      } else if (id == c.knownId || c.knownRank <= 0) {
+        rank = id == c.knownId ? c.knownRank : 0;
       } else if (id > c.knownId) {
         rank = c.knownRank +
                Count(q, q.KeyCompare(">", c.knownId).Raw(" AND ").Append(q.KeyCompare("<=", id)),
@@ -550,6 +559,9 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     } else if (auto figures = BlockFigures(q, id, stamp, attempt == 0 ? step : Step{}, error)) {
       total = figures->first;
       rank = figures->second;
+    } else if (error->empty() && CountingList(q)) {
+      total = -1;
+      rank = mode == host::kNavFirst ? 1 : 0;
     } else if (error->empty()) {
       ++countQueries_;
       db::Sql columns("COUNT(*), SUM(CASE WHEN ");
@@ -575,7 +587,12 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     }
     cache_.reset();  // written to while counting: count once more under a still stamp
   }
-  return std::to_string(rank) + "/" + std::to_string(total);
+  shownList_ = q.list;
+  shownId_ = id;
+  shownOpen_ = total < 0;
+  if (total >= 0) return std::to_string(rank) + "/" + std::to_string(total);
+  return (rank > 0 ? std::to_string(rank) : std::string(host::kNotCounted)) + "/" +
+         host::kNotCounted;
 }
 
 // After someone wrote, only the blocks of keys whose version in ws_change_block moved are
@@ -588,6 +605,7 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
   if (!blocksUsable_ || !q.ByBlocks() || db_->InTransaction()) return false;
+  if (CountingList(q)) return false;  // the figures come between the host's events
   // Unchanged since the last refresh, whose change (lastChange_) still holds.
   if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;
   std::optional<BlockCache> previous;
@@ -621,7 +639,16 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     blocks_ = BlockCache{q.list, std::move(*shared), {}, 0};
   }
   bool whole = false;
-  if (!blocks_ || blocks_->figures.lookups != lookups) {
+  if ((!blocks_ || blocks_->figures.lookups != lookups) && later_.runner) {
+    whole = true;
+    auto counted = CountInChunks(q, versions, lookups, error);
+    if (!counted) {
+      blocks_.reset();
+      if (error->empty()) return false;
+    } else {
+      blocks_ = BlockCache{q.list, std::move(*counted), {}, 0};
+    }
+  } else if (!blocks_ || blocks_->figures.lookups != lookups) {
     whole = true;
     ++countQueries_;
     blocks_ = BlockCache{q.list, {}, {}, 0};
@@ -736,6 +763,116 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
   return std::make_pair(total, before + inOwn);
 }
 
+// A whole count of a list at a million orders takes from a tenth of a second to more than one;
+// counted by ranges of keys it comes in chunks of a few milliseconds each, so the clerk sees
+// the row at once and types on while the rest is counted between the host's events. The
+// versions are read before the first chunk: figures of a block written meanwhile are older than
+// its version, so it is counted again before they are used.
+std::optional<ListBlocks> RecordNavigator::CountInChunks(
+    const Query& q, const std::map<int64_t, int64_t>& versions,
+    const std::map<std::string, int64_t>& lookups, std::string* error) {
+  if (!CountingList(q)) {
+    ++countQueries_;
+    // One aggregate a subquery: both in one would scan the table on SQLite.
+    db::Sql bounds("SELECT (SELECT MIN(");
+    bounds.Raw(q.key).Raw(") FROM ").Raw(q.tables.first).Raw("), (SELECT MAX(");
+    bounds.Raw(q.key).Raw(") FROM ").Raw(q.tables.first).Raw(")");
+    auto rs = db::Runner(*db_).Open(bounds, error);
+    if (!error->empty()) return std::nullopt;
+    PendingCount pending{std::make_shared<const Query>(q), ListBlocks{{}, versions, lookups}};
+    if (!rs->Eof() && !rs->Field(0).IsNull()) {
+      pending.next = rs->Field(0).ToLong();
+      pending.last = rs->Field(1).ToLong();
+    }
+    pending.keys = db::kChangeBlockKeys;
+    pending_ = std::move(pending);
+  }
+  const auto until = std::chrono::steady_clock::now() + later_.atOnce;
+  // A chunk begun late would keep the row from the clerk for most of another chunk.
+  while (std::chrono::steady_clock::now() + later_.chunk / 2 < until) {
+    const bool done = CountChunk(error);
+    if (!error->empty()) {
+      pending_.reset();
+      return std::nullopt;
+    }
+    if (done) {
+      ListBlocks figures = std::move(pending_->figures);
+      pending_.reset();
+      return figures;
+    }
+  }
+  if (!idleQueued_) {
+    idleQueued_ = true;
+    std::weak_ptr<int> alive = alive_;
+    later_.runner([this, alive] { return !alive.expired() && CountWhileIdle(); });
+  }
+  return std::nullopt;
+}
+
+bool RecordNavigator::CountChunk(std::string* error) {
+  PendingCount& p = *pending_;
+  const Query& q = *p.query;
+  // The first chunk has no floor and the last no ceiling: rows inserted beyond the keys seen
+  // at the start land in blocks whose versions moved.
+  const bool last = p.next + p.keys > p.last;
+  db::Sql range;
+  if (p.started) range.Append(q.KeyCompare(">=", p.next));
+  if (!last) {
+    if (!range.empty()) range.Raw(" AND ");
+    range.Append(q.KeyCompare("<", p.next + p.keys));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  ++countQueries_;
+  db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
+  auto counts = db::Runner(*db_).Open(q.CountSql(columns, range).Raw(" GROUP BY 1"), error);
+  // A block split between chunks (the keys below zero share block 0) adds up.
+  for (; error->empty() && !counts->Eof(); counts->MoveNext()) {
+    p.figures.counts[counts->Field(0).ToLong()] += counts->Field(1).ToLong();
+  }
+  if (!error->empty()) return false;
+  p.started = true;
+  p.next += p.keys;
+  const auto took = std::chrono::steady_clock::now() - start;
+  // The next chunk is aimed at CountLater::chunk from what this one took. The list's rows lie
+  // unevenly over the keys (a date window, a filter), so it grows by half at most.
+  const auto tookUs = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
+  const double ratio = tookUs > 0 ? static_cast<double>(later_.chunk.count()) / tookUs : 1.5;
+  const auto keys = static_cast<int64_t>(p.keys * std::clamp(ratio, 0.25, 1.5));
+  p.keys = std::max(db::kChangeBlockKeys, keys / db::kChangeBlockKeys * db::kChangeBlockKeys);
+  return last;
+}
+
+bool RecordNavigator::CountWhileIdle() {
+  // A modal box inside a save turns the event loop too: its transaction is left alone.
+  if (pending_ && db_->InTransaction()) return true;
+  if (pending_) {
+    std::string error;
+    const bool done = CountChunk(&error);
+    if (!error.empty()) {
+      pending_.reset();  // the next move counts the list again
+    } else if (done) {
+      FinishCount();
+    }
+  }
+  idleQueued_ = pending_.has_value();
+  return idleQueued_;
+}
+
+void RecordNavigator::FinishCount() {
+  const std::shared_ptr<const Query> query = pending_->query;
+  store_->Store(query->list, std::move(pending_->figures));
+  pending_.reset();
+  blocks_.reset();
+  if (auto figures = store_->Find(query->list)) shop_->Store(query->list, *figures);
+  if (!listener_ || !shownOpen_ || shownList_ != query->list) return;
+  // The shown row's position as any move would take it now: the blocks written since the
+  // count began are counted again.
+  cache_.reset();
+  std::string error;
+  std::string position = Position(*query, -1, shownId_, ChangeStamp(*query), Step{}, &error);
+  if (error.empty() && !shownOpen_) listener_(position);
+}
+
 host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
                                           const std::string& baseCondition, int mode,
                                           int64_t currentId, const std::string& keyColumn,
@@ -798,7 +935,7 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
       cache_->knownId == currentId && cache_->list == q.list) {
     bool stepped = mode == host::kNavNext ? id > currentId : id < currentId;
     if (stepped) {
-      cache_->knownRank += mode == host::kNavNext ? 1 : -1;
+      if (cache_->knownRank > 0) cache_->knownRank += mode == host::kNavNext ? 1 : -1;
       cache_->knownId = id;
     }
   }
