@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -91,6 +92,29 @@ std::string Trimmed(std::string_view text) {
 }
 
 constexpr auto SameName = &forms::EqualsIgnoringCase;
+
+// The id of a search condition that names one row by its key ("单据ID=100024", as a document
+// shows itself again after a save); nullopt for any other condition. Such a row is fetched
+// with the id bound, so every save of a list runs the one statement text and its plan is
+// kept, instead of a new text the server parses and plans for each new document.
+std::optional<int64_t> KeyEquals(std::string_view condition, std::string_view key) {
+  if (key.empty() || condition.size() <= key.size() ||
+      !SameName(condition.substr(0, key.size()), key)) {
+    return std::nullopt;
+  }
+  std::string_view rest = condition.substr(key.size());
+  auto skipBlanks = [&rest] {
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+  };
+  skipBlanks();
+  if (rest.empty() || rest.front() != '=') return std::nullopt;
+  rest.remove_prefix(1);
+  skipBlanks();
+  int64_t id = 0;
+  auto [end, status] = std::from_chars(rest.data(), rest.data() + rest.size(), id);
+  if (status != std::errc() || end != rest.data() + rest.size()) return std::nullopt;
+  return id;
+}
 
 // The words of a text outside string literals, a qualified name ("CLZl.车牌号") as one word;
 // nullopt when the text holds quoted names or characters this reading does not know.
@@ -826,8 +850,13 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   std::string error;
   const std::string stamp = ChangeStamp(list);
   // The search condition arrives as text through the host interface.
-  auto rs =
-      FetchOne(list, narrowed.empty() ? db::Sql() : db::Sql("(" + narrowed + ")"), false, &error);
+  db::Sql extra;
+  if (auto id = KeyEquals(narrowed, list.key)) {
+    extra = list.KeyCompare("=", *id);
+  } else if (!narrowed.empty()) {
+    extra = db::Sql("(" + narrowed + ")");
+  }
+  auto rs = FetchOne(list, extra, false, &error);
   if (!error.empty()) {
     result.message = error;
     return result;

@@ -137,7 +137,13 @@ TEST_F(NavigatorTest, SearchFindsTheLowestMatchAndCountsItInTheWholeList) {
       {" 工单号码 like '%A%' AND 单据ID > 3", kWindow, 7, "3/3"},
       {" 工单号码 like '%A%' AND 单据ID > 7", kWindow, 0, "0/0"},
       // The condition is bracketed: an OR in it cannot widen the list.
-      {"工单号码='A-3' OR 工单号码='B-1'", kWindow, 5, "2/3"}};
+      {"工单号码='A-3' OR 工单号码='B-1'", kWindow, 5, "2/3"},
+      // One row by its key, as a document shows itself after a save: in any spelling, never
+      // outside the list, and a condition that only starts like one is taken whole.
+      {" 单据ID=7", kWindow, 7, "3/3"},
+      {"单据id = 5", kWindow, 5, "2/3"},
+      {"单据ID=8", kWindow, 0, "0/0"},
+      {"单据ID=8 OR 单据ID=5", kWindow, 5, "2/3"}};
   for (const Case& c : cases) {
     Seen seen = Find(nav_, c.condition, c.base);
     EXPECT_EQ(seen.id, c.id) << c.condition;
