@@ -608,7 +608,8 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
 // The versions are read before the counts, so a write that lands in between leaves an older
 // version beside a newer count, which only costs one more recount later, never a wrong figure.
 // The figures start from those another navigator of the database left in the shared store.
-bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error) {
+bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error,
+                                    std::optional<int64_t> rankOf) {
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
   if (!blocksUsable_ || !q.ByBlocks() || db_->InTransaction()) return false;
@@ -616,6 +617,7 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;
   std::optional<BlockCache> previous;
   if (blocks_ && blocks_->list == q.list) previous = std::move(blocks_);
+  ownRank_.reset();
   db::Runner runner(*db_);
   std::string readError;
   auto rs = runner.Open(db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
@@ -667,7 +669,20 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     }
     for (const auto& entry : moved) {
       const int64_t block = entry.first;
-      int64_t count = Count(q, q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1), error);
+      const db::Sql range = q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1);
+      int64_t count = 0;
+      if (rankOf && BlockOf(*rankOf) == block) {
+        ++countQueries_;
+        db::Sql columns("COUNT(*), SUM(CASE WHEN ");
+        columns.Append(q.KeyCompare("<=", *rankOf)).Raw(" THEN 1 ELSE 0 END)");
+        auto rs = runner.Open(q.CountSql(columns, range), error);
+        if (error->empty() && !rs->Eof()) {
+          count = rs->Field(0).ToLong();
+          ownRank_ = OwnRank{q.list, stamp, *rankOf, rs->Field(1).ToLong()};
+        }
+      } else {
+        count = Count(q, range, error);
+      }
       if (!error->empty()) break;
       if (count) {
         blocks_->figures.counts[block] = count;
@@ -725,7 +740,7 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
                                                                          const std::string& stamp,
                                                                          const Step& step,
                                                                          std::string* error) {
-  if (id < 0 || !RefreshBlocks(q, stamp, error)) return std::nullopt;
+  if (id < 0 || !RefreshBlocks(q, stamp, error, id)) return std::nullopt;
   const int64_t own = BlockOf(id);
   int64_t total = 0;
   int64_t before = 0;
@@ -751,6 +766,9 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
       if (block < BlockOf(step.from)) rank += delta;
     }
     return std::make_pair(total, rank);
+  }
+  if (ownRank_ && ownRank_->list == q.list && ownRank_->stamp == stamp && ownRank_->id == id) {
+    return std::make_pair(total, before + ownRank_->rank);
   }
   int64_t inOwn = Count(q, q.BlockRange(own, id), error);
   if (!error->empty()) {
