@@ -117,6 +117,13 @@ TEST(NavigatorSharedTest, PositionStaysTrueWhenOthersSave) {
   seen = Find(nav, "工单号码='N10'");
   EXPECT_EQ(seen.id, 10);
   EXPECT_EQ(seen.position, "1/4");
+  // A row shown by its key after others wrote to its block, as a save shows its document: the
+  // block's count and the rows up to the row come together, and hold for the next move.
+  ASSERT_EQ(AddOrder(host.Db(), 25, "N25"), "");
+  ASSERT_EQ(AddOrder(host.Db(), 35, "N35"), "");
+  EXPECT_EQ(Find(nav, "单据ID=30").position, "5/6");
+  EXPECT_EQ(Move(nav, kNavNext, 30).position, "6/6");
+  EXPECT_EQ(Find(nav, "单据ID=15").position, "2/6");
 }
 
 TEST_F(NavigatorTest, SearchFindsTheLowestMatchAndCountsItInTheWholeList) {
