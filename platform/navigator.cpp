@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <iterator>
 #include <map>
@@ -92,6 +93,29 @@ std::string Trimmed(std::string_view text) {
 }
 
 constexpr auto SameName = &forms::EqualsIgnoringCase;
+
+// The id of a search condition that names one row by its key ("单据ID=100024", as a document
+// shows itself again after a save); nullopt for any other condition. Such a row is fetched
+// with the id bound, so every save of a list runs the one statement text and its plan is
+// kept, instead of a new text the server parses and plans for each new document.
+std::optional<int64_t> KeyEquals(std::string_view condition, std::string_view key) {
+  if (key.empty() || condition.size() <= key.size() ||
+      !SameName(condition.substr(0, key.size()), key)) {
+    return std::nullopt;
+  }
+  std::string_view rest = condition.substr(key.size());
+  auto skipBlanks = [&rest] {
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+  };
+  skipBlanks();
+  if (rest.empty() || rest.front() != '=') return std::nullopt;
+  rest.remove_prefix(1);
+  skipBlanks();
+  int64_t id = 0;
+  auto [end, status] = std::from_chars(rest.data(), rest.data() + rest.size(), id);
+  if (status != std::errc() || end != rest.data() + rest.size()) return std::nullopt;
+  return id;
+}
 
 // The words of a text outside string literals, a qualified name ("CLZl.车牌号") as one word;
 // nullopt when the text holds quoted names or characters this reading does not know.
@@ -601,7 +625,8 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
 // The versions are read before the counts, so a write that lands in between leaves an older
 // version beside a newer count, which only costs one more recount later, never a wrong figure.
 // The figures start from those another navigator of the database left in the shared store.
-bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error) {
+bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error,
+                                    std::optional<int64_t> rankOf) {
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
   if (!blocksUsable_ || !q.ByBlocks() || db_->InTransaction()) return false;
@@ -610,6 +635,7 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;
   std::optional<BlockCache> previous;
   if (blocks_ && blocks_->list == q.list) previous = std::move(blocks_);
+  ownRank_.reset();
   db::Runner runner(*db_);
   std::string readError;
   auto rs = runner.Open(db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
@@ -670,7 +696,20 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     }
     for (const auto& entry : moved) {
       const int64_t block = entry.first;
-      int64_t count = Count(q, q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1), error);
+      const db::Sql range = q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1);
+      int64_t count = 0;
+      if (rankOf && BlockOf(*rankOf) == block) {
+        ++countQueries_;
+        db::Sql columns("COUNT(*), SUM(CASE WHEN ");
+        columns.Append(q.KeyCompare("<=", *rankOf)).Raw(" THEN 1 ELSE 0 END)");
+        auto rs = runner.Open(q.CountSql(columns, range), error);
+        if (error->empty() && !rs->Eof()) {
+          count = rs->Field(0).ToLong();
+          ownRank_ = OwnRank{q.list, stamp, *rankOf, rs->Field(1).ToLong()};
+        }
+      } else {
+        count = Count(q, range, error);
+      }
       if (!error->empty()) break;
       if (count) {
         blocks_->figures.counts[block] = count;
@@ -728,7 +767,7 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
                                                                          const std::string& stamp,
                                                                          const Step& step,
                                                                          std::string* error) {
-  if (id < 0 || !RefreshBlocks(q, stamp, error)) return std::nullopt;
+  if (id < 0 || !RefreshBlocks(q, stamp, error, id)) return std::nullopt;
   const int64_t own = BlockOf(id);
   int64_t total = 0;
   int64_t before = 0;
@@ -754,6 +793,9 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
       if (block < BlockOf(step.from)) rank += delta;
     }
     return std::make_pair(total, rank);
+  }
+  if (ownRank_ && ownRank_->list == q.list && ownRank_->stamp == stamp && ownRank_->id == id) {
+    return std::make_pair(total, before + ownRank_->rank);
   }
   int64_t inOwn = Count(q, q.BlockRange(own, id), error);
   if (!error->empty()) {
@@ -963,8 +1005,13 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   std::string error;
   const std::string stamp = ChangeStamp(list);
   // The search condition arrives as text through the host interface.
-  auto rs =
-      FetchOne(list, narrowed.empty() ? db::Sql() : db::Sql("(" + narrowed + ")"), false, &error);
+  db::Sql extra;
+  if (auto id = KeyEquals(narrowed, list.key)) {
+    extra = list.KeyCompare("=", *id);
+  } else if (!narrowed.empty()) {
+    extra = db::Sql("(" + narrowed + ")");
+  }
+  auto rs = FetchOne(list, extra, false, &error);
   if (!error.empty()) {
     result.message = error;
     return result;

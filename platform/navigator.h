@@ -165,8 +165,10 @@ class RecordNavigator : public host::INavigator {
   std::string ChangeStamp(const Query& q);
   int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
   // Brings the list's per-block figures up to date (see ws_change_block); false when the list
-  // or the database does not allow it, or on error (then in *error).
-  bool RefreshBlocks(const Query& q, const std::string& stamp, std::string* error);
+  // or the database does not allow it, or on error (then in *error). When the block of row
+  // `rankOf` is counted again, the rows up to it are counted in the same statement (ownRank_).
+  bool RefreshBlocks(const Query& q, const std::string& stamp, std::string* error,
+                     std::optional<int64_t> rankOf = std::nullopt);
   static BlockChange ChangeSince(const std::optional<BlockCache>& before, const BlockCache& now);
   // N and k of row id counted block by block (k carried over from the step's known figures
   // when the write left the rows before it countable by blocks); nullopt as RefreshBlocks fails.
@@ -192,6 +194,15 @@ class RecordNavigator : public host::INavigator {
   std::optional<PositionCache> cache_;
   std::optional<BlockCache> blocks_;
   BlockChange lastChange_;
+  // The rows of a recounted block up to a row, taken with the block's count: a save shows the
+  // saved document in its block just written, whose rows up to it are then not read twice.
+  struct OwnRank {
+    std::string list;
+    std::string stamp;
+    int64_t id = 0;
+    int64_t rank = 0;
+  };
+  std::optional<OwnRank> ownRank_;
   std::shared_ptr<ListCounts> store_;
   std::optional<ShopListCounts> shop_;
   bool sharedStore_ = false;
