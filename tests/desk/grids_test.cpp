@@ -104,7 +104,8 @@ class GridsTest : public QObject {
     for (auto [kind, amount] : {std::pair{K::OrderUnchecked, "100"},
                                 {K::OrderUnchecked, "20.5"},
                                 {K::SettledWithBalance, "7"}}) {
-      list.items.push_back({kind, 200001, 1, "W1", "2012-05-02", "京A1", db::Amount::Of(amount)});
+      list.items.push_back(
+          {kind, 200001, 1, "W1", "2012-05-02", "京A1", db::Amount::Of(amount), ""});
     }
     forms::Form form{"Checklist"};
     forms::Grid& items = form.Add<forms::Grid>("Vs");
