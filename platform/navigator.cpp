@@ -527,6 +527,16 @@ int64_t RecordNavigator::Count(const Query& q, const db::Sql& extra, std::string
   return db::Runner(*db_).Scalar(q.CountSql(db::Sql("COUNT(*)"), extra), error).ToLong();
 }
 
+void RecordNavigator::CountBlocks(const Query& q, const db::Sql& extra,
+                                  std::map<int64_t, int64_t>& counts, std::string* error) {
+  ++countQueries_;
+  db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
+  auto rows = db::Runner(*db_).Open(q.CountSql(columns, extra).Raw(" GROUP BY 1"), error);
+  for (; error->empty() && !rows->Eof(); rows->MoveNext()) {
+    counts[rows->Field(0).ToLong()] += rows->Field(1).ToLong();
+  }
+}
+
 std::string RecordNavigator::ChangeStamp(const Query& q) {
   if (q.ByBlocks() && tableStamps_ && !db_->InTransaction()) {
     // The versions of the list's own tables: writes elsewhere (and the server's own
@@ -676,13 +686,8 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     }
   } else if (!blocks_ || blocks_->figures.lookups != lookups) {
     whole = true;
-    ++countQueries_;
     blocks_ = BlockCache{q.list, {}, {}, 0};
-    db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
-    auto counts = runner.Open(q.CountSql(columns, db::Sql()).Raw(" GROUP BY 1"), error);
-    for (; error->empty() && !counts->Eof(); counts->MoveNext()) {
-      blocks_->figures.counts[counts->Field(0).ToLong()] = counts->Field(1).ToLong();
-    }
+    CountBlocks(q, db::Sql(), blocks_->figures.counts, error);
   } else {
     std::map<int64_t, int64_t> moved;
     for (const auto& [block, version] : versions) {
@@ -864,13 +869,8 @@ bool RecordNavigator::CountChunk(std::string* error) {
     range.Append(q.KeyCompare("<", p.next + p.keys));
   }
   const auto start = std::chrono::steady_clock::now();
-  ++countQueries_;
-  db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
-  auto counts = db::Runner(*db_).Open(q.CountSql(columns, range).Raw(" GROUP BY 1"), error);
   // A block split between chunks (the keys below zero share block 0) adds up.
-  for (; error->empty() && !counts->Eof(); counts->MoveNext()) {
-    p.figures.counts[counts->Field(0).ToLong()] += counts->Field(1).ToLong();
-  }
+  CountBlocks(q, range, p.figures.counts, error);
   if (!error->empty()) return false;
   p.started = true;
   p.next += p.keys;

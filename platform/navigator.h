@@ -164,6 +164,9 @@ class RecordNavigator : public host::INavigator {
   // engine offers no cheap one (then the figures are recounted on every move).
   std::string ChangeStamp(const Query& q);
   int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
+  // Adds the list's rows within `extra` (all of them when empty) to `counts`, per block.
+  void CountBlocks(const Query& q, const db::Sql& extra, std::map<int64_t, int64_t>& counts,
+                   std::string* error);
   // Brings the list's per-block figures up to date (see ws_change_block); false when the list
   // or the database does not allow it, or on error (then in *error). When the block of row
   // `rankOf` is counted again, the rows up to it are counted in the same statement (ownRank_).
