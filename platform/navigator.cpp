@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <chrono>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -91,6 +93,29 @@ std::string Trimmed(std::string_view text) {
 }
 
 constexpr auto SameName = &forms::EqualsIgnoringCase;
+
+// The id of a search condition that names one row by its key ("单据ID=100024", as a document
+// shows itself again after a save); nullopt for any other condition. Such a row is fetched
+// with the id bound, so every save of a list runs the one statement text and its plan is
+// kept, instead of a new text the server parses and plans for each new document.
+std::optional<int64_t> KeyEquals(std::string_view condition, std::string_view key) {
+  if (key.empty() || condition.size() <= key.size() ||
+      !SameName(condition.substr(0, key.size()), key)) {
+    return std::nullopt;
+  }
+  std::string_view rest = condition.substr(key.size());
+  auto skipBlanks = [&rest] {
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+  };
+  skipBlanks();
+  if (rest.empty() || rest.front() != '=') return std::nullopt;
+  rest.remove_prefix(1);
+  skipBlanks();
+  int64_t id = 0;
+  auto [end, status] = std::from_chars(rest.data(), rest.data() + rest.size(), id);
+  if (status != std::errc() || end != rest.data() + rest.size()) return std::nullopt;
+  return id;
+}
 
 // The words of a text outside string literals, a qualified name ("CLZl.车牌号") as one word;
 // nullopt when the text holds quoted names or characters this reading does not know.
@@ -256,6 +281,7 @@ std::string CountingFrom(const std::string& fromPart, const std::string& conditi
 struct ListTables {
   std::string table;
   std::vector<std::string> lookups;
+  std::string first;  // the table as the FROM part names it
 };
 
 ListTables TablesOf(const std::string& countedFrom, const std::string& condition,
@@ -276,7 +302,7 @@ ListTables TablesOf(const std::string& countedFrom, const std::string& condition
   for (const JoinedTable& join : shape->joined) {
     if (!OnFirst(*shape, join)) return {};
   }
-  ListTables out{LowerAscii(table->name), {}};
+  ListTables out{LowerAscii(table->name), {}, shape->firstName};
   for (const std::string& word : *used) {
     if (SameName(word, "SELECT")) return {};
     Named named = NamedBy(*shape, word);
@@ -370,11 +396,17 @@ struct RecordNavigator::Query {
   }
 };
 
+bool RecordNavigator::CountingList(const Query& q) const {
+  return pending_ && pending_->query->list == q.list;
+}
+
 void RecordNavigator::Attach(db::IDatabase& db) {
   db_ = &db;
   shop_.emplace(db);
   cache_.reset();
   blocks_.reset();
+  pending_.reset();
+  shownOpen_ = false;
   blocksUsable_ = true;
   if (!store_ || !sharedStore_) store_ = std::make_shared<ListCounts>();
   std::string driver = LowerAscii(db.Settings("driver"));
@@ -495,6 +527,16 @@ int64_t RecordNavigator::Count(const Query& q, const db::Sql& extra, std::string
   return db::Runner(*db_).Scalar(q.CountSql(db::Sql("COUNT(*)"), extra), error).ToLong();
 }
 
+void RecordNavigator::CountBlocks(const Query& q, const db::Sql& extra,
+                                  std::map<int64_t, int64_t>& counts, std::string* error) {
+  ++countQueries_;
+  db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
+  auto rows = db::Runner(*db_).Open(q.CountSql(columns, extra).Raw(" GROUP BY 1"), error);
+  for (; error->empty() && !rows->Eof(); rows->MoveNext()) {
+    counts[rows->Field(0).ToLong()] += rows->Field(1).ToLong();
+  }
+}
+
 std::string RecordNavigator::ChangeStamp(const Query& q) {
   if (q.ByBlocks() && tableStamps_ && !db_->InTransaction()) {
     // The versions of the list's own tables: writes elsewhere (and the server's own
@@ -530,14 +572,15 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     if (attempt > 0) stamp = ChangeStamp(q);
     bool usable = !stamp.empty() && cache_ && cache_->list == q.list && cache_->stamp == stamp;
     if (usable) {
+      // A total below zero, or a rank of zero or less, is still being counted.
       const PositionCache& c = *cache_;
       total = c.total;
       if (mode == host::kNavFirst) {
         rank = 1;
       } else if (mode == host::kNavLast) {
         rank = total;
-      } else if (id == c.knownId) {
-        rank = c.knownRank;
+      } else if (id == c.knownId || c.knownRank <= 0) {
+        rank = id == c.knownId ? c.knownRank : 0;
       } else if (id > c.knownId) {
         rank = c.knownRank +
                Count(q, q.KeyCompare(">", c.knownId).Raw(" AND ").Append(q.KeyCompare("<=", id)),
@@ -550,6 +593,9 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     } else if (auto figures = BlockFigures(q, id, stamp, attempt == 0 ? step : Step{}, error)) {
       total = figures->first;
       rank = figures->second;
+    } else if (error->empty() && CountingList(q)) {
+      total = -1;
+      rank = mode == host::kNavFirst ? 1 : 0;
     } else if (error->empty()) {
       ++countQueries_;
       db::Sql columns("COUNT(*), SUM(CASE WHEN ");
@@ -575,7 +621,12 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
     }
     cache_.reset();  // written to while counting: count once more under a still stamp
   }
-  return std::to_string(rank) + "/" + std::to_string(total);
+  shownList_ = q.list;
+  shownId_ = id;
+  shownOpen_ = total < 0;
+  if (total >= 0) return std::to_string(rank) + "/" + std::to_string(total);
+  return (rank > 0 ? std::to_string(rank) : std::string(host::kNotCounted)) + "/" +
+         host::kNotCounted;
 }
 
 // After someone wrote, only the blocks of keys whose version in ws_change_block moved are
@@ -584,14 +635,17 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
 // The versions are read before the counts, so a write that lands in between leaves an older
 // version beside a newer count, which only costs one more recount later, never a wrong figure.
 // The figures start from those another navigator of the database left in the shared store.
-bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error) {
+bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error,
+                                    std::optional<int64_t> rankOf) {
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
   if (!blocksUsable_ || !q.ByBlocks() || db_->InTransaction()) return false;
+  if (CountingList(q)) return false;  // the figures come between the host's events
   // Unchanged since the last refresh, whose change (lastChange_) still holds.
   if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;
   std::optional<BlockCache> previous;
   if (blocks_ && blocks_->list == q.list) previous = std::move(blocks_);
+  ownRank_.reset();
   db::Runner runner(*db_);
   std::string readError;
   auto rs = runner.Open(db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
@@ -621,15 +675,19 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     blocks_ = BlockCache{q.list, std::move(*shared), {}, 0};
   }
   bool whole = false;
-  if (!blocks_ || blocks_->figures.lookups != lookups) {
+  if ((!blocks_ || blocks_->figures.lookups != lookups) && later_.runner) {
     whole = true;
-    ++countQueries_;
-    blocks_ = BlockCache{q.list, {}, {}, 0};
-    db::Sql columns = db::Sql().Raw(q.key).Raw(" / ").Num(db::kChangeBlockKeys).Raw(", COUNT(*)");
-    auto counts = runner.Open(q.CountSql(columns, db::Sql()).Raw(" GROUP BY 1"), error);
-    for (; error->empty() && !counts->Eof(); counts->MoveNext()) {
-      blocks_->figures.counts[counts->Field(0).ToLong()] = counts->Field(1).ToLong();
+    auto counted = CountInChunks(q, versions, lookups, error);
+    if (!counted) {
+      blocks_.reset();
+      if (error->empty()) return false;
+    } else {
+      blocks_ = BlockCache{q.list, std::move(*counted), {}, 0};
     }
+  } else if (!blocks_ || blocks_->figures.lookups != lookups) {
+    whole = true;
+    blocks_ = BlockCache{q.list, {}, {}, 0};
+    CountBlocks(q, db::Sql(), blocks_->figures.counts, error);
   } else {
     std::map<int64_t, int64_t> moved;
     for (const auto& [block, version] : versions) {
@@ -643,7 +701,20 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     }
     for (const auto& entry : moved) {
       const int64_t block = entry.first;
-      int64_t count = Count(q, q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1), error);
+      const db::Sql range = q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1);
+      int64_t count = 0;
+      if (rankOf && BlockOf(*rankOf) == block) {
+        ++countQueries_;
+        db::Sql columns("COUNT(*), SUM(CASE WHEN ");
+        columns.Append(q.KeyCompare("<=", *rankOf)).Raw(" THEN 1 ELSE 0 END)");
+        auto rs = runner.Open(q.CountSql(columns, range), error);
+        if (error->empty() && !rs->Eof()) {
+          count = rs->Field(0).ToLong();
+          ownRank_ = OwnRank{q.list, stamp, *rankOf, rs->Field(1).ToLong()};
+        }
+      } else {
+        count = Count(q, range, error);
+      }
       if (!error->empty()) break;
       if (count) {
         blocks_->figures.counts[block] = count;
@@ -701,7 +772,7 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
                                                                          const std::string& stamp,
                                                                          const Step& step,
                                                                          std::string* error) {
-  if (id < 0 || !RefreshBlocks(q, stamp, error)) return std::nullopt;
+  if (id < 0 || !RefreshBlocks(q, stamp, error, id)) return std::nullopt;
   const int64_t own = BlockOf(id);
   int64_t total = 0;
   int64_t before = 0;
@@ -728,12 +799,120 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
     }
     return std::make_pair(total, rank);
   }
+  if (ownRank_ && ownRank_->list == q.list && ownRank_->stamp == stamp && ownRank_->id == id) {
+    return std::make_pair(total, before + ownRank_->rank);
+  }
   int64_t inOwn = Count(q, q.BlockRange(own, id), error);
   if (!error->empty()) {
     blocks_.reset();
     return std::nullopt;
   }
   return std::make_pair(total, before + inOwn);
+}
+
+// A whole count of a list at a million orders takes from a tenth of a second to more than one;
+// counted by ranges of keys it comes in chunks of a few milliseconds each, so the clerk sees
+// the row at once and types on while the rest is counted between the host's events. The
+// versions are read before the first chunk: figures of a block written meanwhile are older than
+// its version, so it is counted again before they are used.
+std::optional<ListBlocks> RecordNavigator::CountInChunks(
+    const Query& q, const std::map<int64_t, int64_t>& versions,
+    const std::map<std::string, int64_t>& lookups, std::string* error) {
+  if (!CountingList(q)) {
+    ++countQueries_;
+    // One aggregate a subquery: both in one would scan the table on SQLite.
+    db::Sql bounds("SELECT (SELECT MIN(");
+    bounds.Raw(q.key).Raw(") FROM ").Raw(q.tables.first).Raw("), (SELECT MAX(");
+    bounds.Raw(q.key).Raw(") FROM ").Raw(q.tables.first).Raw(")");
+    auto rs = db::Runner(*db_).Open(bounds, error);
+    if (!error->empty()) return std::nullopt;
+    PendingCount pending{std::make_shared<const Query>(q), ListBlocks{{}, versions, lookups}};
+    if (!rs->Eof() && !rs->Field(0).IsNull()) {
+      pending.next = rs->Field(0).ToLong();
+      pending.last = rs->Field(1).ToLong();
+    }
+    pending.keys = db::kChangeBlockKeys;
+    pending_ = std::move(pending);
+  }
+  const auto until = std::chrono::steady_clock::now() + later_.atOnce;
+  // A chunk begun late would keep the row from the clerk for most of another chunk.
+  while (std::chrono::steady_clock::now() + later_.chunk / 2 < until) {
+    const bool done = CountChunk(error);
+    if (!error->empty()) {
+      pending_.reset();
+      return std::nullopt;
+    }
+    if (done) {
+      ListBlocks figures = std::move(pending_->figures);
+      pending_.reset();
+      return figures;
+    }
+  }
+  if (!idleQueued_) {
+    idleQueued_ = true;
+    std::weak_ptr<int> alive = alive_;
+    later_.runner([this, alive] { return !alive.expired() && CountWhileIdle(); });
+  }
+  return std::nullopt;
+}
+
+bool RecordNavigator::CountChunk(std::string* error) {
+  PendingCount& p = *pending_;
+  const Query& q = *p.query;
+  // The first chunk has no floor and the last no ceiling: rows inserted beyond the keys seen
+  // at the start land in blocks whose versions moved.
+  const bool last = p.next + p.keys > p.last;
+  db::Sql range;
+  if (p.started) range.Append(q.KeyCompare(">=", p.next));
+  if (!last) {
+    if (!range.empty()) range.Raw(" AND ");
+    range.Append(q.KeyCompare("<", p.next + p.keys));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  // A block split between chunks (the keys below zero share block 0) adds up.
+  CountBlocks(q, range, p.figures.counts, error);
+  if (!error->empty()) return false;
+  p.started = true;
+  p.next += p.keys;
+  const auto took = std::chrono::steady_clock::now() - start;
+  // The next chunk is aimed at CountLater::chunk from what this one took. The list's rows lie
+  // unevenly over the keys (a date window, a filter), so it grows by half at most.
+  const auto tookUs = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
+  const double ratio = tookUs > 0 ? static_cast<double>(later_.chunk.count()) / tookUs : 1.5;
+  const auto keys = static_cast<int64_t>(p.keys * std::clamp(ratio, 0.25, 1.5));
+  p.keys = std::max(db::kChangeBlockKeys, keys / db::kChangeBlockKeys * db::kChangeBlockKeys);
+  return last;
+}
+
+bool RecordNavigator::CountWhileIdle() {
+  // A modal box inside a save turns the event loop too: its transaction is left alone.
+  if (pending_ && db_->InTransaction()) return true;
+  if (pending_) {
+    std::string error;
+    const bool done = CountChunk(&error);
+    if (!error.empty()) {
+      pending_.reset();  // the next move counts the list again
+    } else if (done) {
+      FinishCount();
+    }
+  }
+  idleQueued_ = pending_.has_value();
+  return idleQueued_;
+}
+
+void RecordNavigator::FinishCount() {
+  const std::shared_ptr<const Query> query = pending_->query;
+  store_->Store(query->list, std::move(pending_->figures));
+  pending_.reset();
+  blocks_.reset();
+  if (auto figures = store_->Find(query->list)) shop_->Store(query->list, *figures);
+  if (!listener_ || !shownOpen_ || shownList_ != query->list) return;
+  // The shown row's position as any move would take it now: the blocks written since the
+  // count began are counted again.
+  cache_.reset();
+  std::string error;
+  std::string position = Position(*query, -1, shownId_, ChangeStamp(*query), Step{}, &error);
+  if (error.empty() && !shownOpen_) listener_(position);
 }
 
 host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
@@ -798,7 +977,7 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
       cache_->knownId == currentId && cache_->list == q.list) {
     bool stepped = mode == host::kNavNext ? id > currentId : id < currentId;
     if (stepped) {
-      cache_->knownRank += mode == host::kNavNext ? 1 : -1;
+      if (cache_->knownRank > 0) cache_->knownRank += mode == host::kNavNext ? 1 : -1;
       cache_->knownId = id;
     }
   }
@@ -826,8 +1005,13 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   std::string error;
   const std::string stamp = ChangeStamp(list);
   // The search condition arrives as text through the host interface.
-  auto rs =
-      FetchOne(list, narrowed.empty() ? db::Sql() : db::Sql("(" + narrowed + ")"), false, &error);
+  db::Sql extra;
+  if (auto id = KeyEquals(narrowed, list.key)) {
+    extra = list.KeyCompare("=", *id);
+  } else if (!narrowed.empty()) {
+    extra = db::Sql("(" + narrowed + ")");
+  }
+  auto rs = FetchOne(list, extra, false, &error);
   if (!error.empty()) {
     result.message = error;
     return result;

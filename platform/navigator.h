@@ -15,9 +15,16 @@
 // figures are kept in a ListCounts that every navigator of a database may share, and in the
 // shop file for every desk (ShopListCounts) after a whole count; the keyset walks of such
 // lists keep to the blocks that hold rows of the list.
+//
+// A host with an event loop may have a list nobody counted yet (a shop just made, each month's
+// window, a filter with a new condition) counted after the row is shown (CountWhenIdle): the
+// position shows "…" for what is not known yet, the list is counted in chunks of keys between
+// the host's events, and the position listener is told "k/N" once done.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -33,6 +40,16 @@
 #include "platform/shop_list_counts.h"
 
 namespace ws::platform {
+
+// Runs work between the host's events, again as long as it answers true.
+using IdleRunner = std::function<void(std::function<bool()> work)>;
+
+// How a navigator counts a list it has no figures of.
+struct CountLater {
+  IdleRunner runner;                       // none: counted at once, before the row is shown
+  std::chrono::microseconds atOnce{5000};  // counted before the row is shown, then left to idle
+  std::chrono::microseconds chunk{4000};   // what one chunk between events should take
+};
 
 class RecordNavigator : public host::INavigator {
  public:
@@ -68,6 +85,14 @@ class RecordNavigator : public host::INavigator {
   host::NavResult Search(const std::string& baseSelect, const std::string& baseCondition,
                          const std::string& searchCondition, const std::string& keyColumn) override;
 
+  // Whole counts of lists without figures are taken in chunks between the host's events.
+  void CountWhenIdle(CountLater later) { later_ = std::move(later); }
+  void SetPositionListener(host::PositionListener listener) override {
+    listener_ = std::move(listener);
+  }
+  // Whether a list's figures are being counted between events (for tests and benchmarks).
+  bool Counting() const { return pending_.has_value(); }
+
   // How many counting statements the navigator has run (for benchmarks and tests of the
   // position cache).
   int64_t CountQueries() const { return countQueries_; }
@@ -101,6 +126,17 @@ class RecordNavigator : public host::INavigator {
     std::set<int64_t> moved;            // blocks whose version moved
     bool whole = true;                  // counted anew: nothing to compare with
   };
+  // A whole count taken in chunks of keys, under the versions read before the first chunk: a
+  // block written between chunks has a newer version by the time the figures are used, so it
+  // is counted again then.
+  struct PendingCount {
+    std::shared_ptr<const Query> query;
+    ListBlocks figures;
+    int64_t next = 0;  // the lowest key of the next chunk
+    int64_t last = 0;  // the highest key when counting began; the last chunk has no ceiling
+    int64_t keys = 0;  // keys per chunk, grown or shrunk to take about CountLater::chunk
+    bool started = false;
+  };
   // How a row was reached: the mode, the row moved from and the figures known before the move.
   struct Step {
     int mode = -1;
@@ -128,27 +164,64 @@ class RecordNavigator : public host::INavigator {
   // engine offers no cheap one (then the figures are recounted on every move).
   std::string ChangeStamp(const Query& q);
   int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
+  // Adds the list's rows within `extra` (all of them when empty) to `counts`, per block.
+  void CountBlocks(const Query& q, const db::Sql& extra, std::map<int64_t, int64_t>& counts,
+                   std::string* error);
   // Brings the list's per-block figures up to date (see ws_change_block); false when the list
-  // or the database does not allow it, or on error (then in *error).
-  bool RefreshBlocks(const Query& q, const std::string& stamp, std::string* error);
+  // or the database does not allow it, or on error (then in *error). When the block of row
+  // `rankOf` is counted again, the rows up to it are counted in the same statement (ownRank_).
+  bool RefreshBlocks(const Query& q, const std::string& stamp, std::string* error,
+                     std::optional<int64_t> rankOf = std::nullopt);
   static BlockChange ChangeSince(const std::optional<BlockCache>& before, const BlockCache& now);
   // N and k of row id counted block by block (k carried over from the step's known figures
   // when the write left the rows before it countable by blocks); nullopt as RefreshBlocks fails.
   std::optional<std::pair<int64_t, int64_t>> BlockFigures(const Query& q, int64_t id,
                                                           const std::string& stamp,
                                                           const Step& step, std::string* error);
+  bool CountingList(const Query& q) const;
+  // The list's whole figures counted in chunks for up to CountLater::atOnce; nullopt when the
+  // rest is left to the host's idle time (or on error, in *error).
+  std::optional<ListBlocks> CountInChunks(const Query& q,
+                                          const std::map<int64_t, int64_t>& versions,
+                                          const std::map<std::string, int64_t>& lookups,
+                                          std::string* error);
+  // Counts the next chunk of the pending list; true when it was the last.
+  bool CountChunk(std::string* error);
+  // One turn of the host's idle time; false when there is nothing more to count.
+  bool CountWhileIdle();
+  // Keeps the figures counted and tells the listener the shown row's position.
+  void FinishCount();
 
   db::IDatabase* db_ = nullptr;
   std::string stampSql_;
   std::optional<PositionCache> cache_;
   std::optional<BlockCache> blocks_;
   BlockChange lastChange_;
+  // The rows of a recounted block up to a row, taken with the block's count: a save shows the
+  // saved document in its block just written, whose rows up to it are then not read twice.
+  struct OwnRank {
+    std::string list;
+    std::string stamp;
+    int64_t id = 0;
+    int64_t rank = 0;
+  };
+  std::optional<OwnRank> ownRank_;
   std::shared_ptr<ListCounts> store_;
   std::optional<ShopListCounts> shop_;
   bool sharedStore_ = false;
   bool blocksUsable_ = true;
   bool tableStamps_ = false;  // stamp lists counted by blocks with their tables' versions
   int64_t countQueries_ = 0;
+  CountLater later_;
+  host::PositionListener listener_;
+  std::optional<PendingCount> pending_;
+  bool idleQueued_ = false;
+  // The row the last position was given for, and whether that position left figures open.
+  std::string shownList_;
+  int64_t shownId_ = 0;
+  bool shownOpen_ = false;
+  // Expires with the navigator, so idle work queued by it does nothing after it.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace ws::platform

@@ -38,6 +38,24 @@ constexpr size_t kKeptStatements = 256;
 
 // The savepoint that fences one statement inside a transaction.
 constexpr const char* kStatementSavepoint = "ws_statement";
+constexpr const char* kSavepointText = "SAVEPOINT ws_statement";
+constexpr const char* kReleaseText = "RELEASE SAVEPOINT ws_statement";
+
+// A statement for a pipeline: its text and parameters as the server reads them, and where its
+// preparation and its run went among the pipeline's results.
+struct Request {
+  explicit Request(std::string text) : sql(std::move(text)) {}
+  void Reset() { prepareAt = runAt = -1; }
+
+  std::string sql;
+  std::vector<std::string> texts;
+  std::vector<char> nulls;
+  std::vector<Oid> types;  // 0: the server infers the type from the value's place
+  std::string key;
+  std::string name;
+  int prepareAt = -1;
+  int runAt = -1;
+};
 
 // A result that is cleared on every path out.
 class Result {
@@ -235,8 +253,32 @@ struct PostgresDatabase::Impl {
   // Names of statements pushed out of the cache, not yet freed on the server.
   std::vector<std::string> dropped;
 
-  // Runs a statement of the service's own (transaction control); sets lastError.
+  // The transaction's BEGIN is held back until the first statement of the transaction, and
+  // all-or-nothing writes nobody reads the outcome of (kCommandTextHeldBack) until the next
+  // statement that answers something, or the COMMIT: each then rides in that statement's
+  // pipeline instead of costing a round trip of its own. The server runs them in order, so
+  // what they wrote is seen by what follows them.
+  bool beginHeld = false;
+  std::vector<Request> held;
+  // The failure of a held-back write: it aborted the transaction, so every later statement of
+  // the transaction and its commit answer it, in the write's own words, until the rollback.
+  std::string heldFailure;
+
+  bool Holding() const { return beginHeld || !held.empty(); }
+  void DropHeld() {
+    beginHeld = false;
+    held.clear();
+    heldFailure.clear();
+  }
+
+  // Runs a statement of the service's own (transaction control); sets lastError. What is held
+  // back goes first, in the same round trip when the text is a single statement.
   bool Exec(const std::string& sql) {
+    if (Holding()) {
+      std::vector<Request> requests;
+      requests.push_back(Request(sql));
+      return SendWithHeld(requests, 0, false).ok;
+    }
     Result result(PQexec(conn, sql.c_str()));
     if (result.Ok()) {
       lastError.clear();
@@ -245,7 +287,14 @@ struct PostgresDatabase::Impl {
     lastError = ErrorText(conn, result.get());
     return false;
   }
+  // Sends what is held back (nothing when nothing is); sets lastError.
+  bool SendHeld() {
+    if (!Holding()) return true;
+    std::vector<Request> none;
+    return SendWithHeld(none, -1, false).ok;
+  }
   bool ServerInTransaction() const {
+    if (beginHeld) return true;
     PGTransactionStatusType status = PQtransactionStatus(conn);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
   }
@@ -259,6 +308,14 @@ struct PostgresDatabase::Impl {
     dropped.clear();
   }
 
+  // Holds a write back (see beginHeld); false when it is not held and must run at once.
+  bool Hold(Request request) {
+    if (depth == 0 || !ServerInTransaction()) return false;
+    held.push_back(std::move(request));
+    lastError.clear();
+    return true;
+  }
+
   // Runs one statement with its parameters; answers the result when it succeeded (lastError
   // cleared), nullptr otherwise (lastError set). Inside a transaction the statement is fenced
   // by a savepoint, so its failure leaves the transaction as it was before the statement. A
@@ -267,75 +324,54 @@ struct PostgresDatabase::Impl {
   // A statement whose failure rolls back the whole level (`fence` false) goes unfenced: a
   // savepoint per statement costs the server a subtransaction, and a row locked in one
   // subtransaction and updated in another a multixact.
-  std::unique_ptr<Result> Run(const std::string& sql, const std::vector<const char*>& params,
-                              const std::vector<Oid>& types, bool fence) {
+  std::unique_ptr<Result> Run(Request statement, bool fence) {
     Reconnect();
     FreeDropped();
-    const int count = static_cast<int>(params.size());
-    const Oid* typeList = types.empty() ? nullptr : types.data();
-    const PGTransactionStatusType status = PQtransactionStatus(conn);
+    if (!heldFailure.empty()) {
+      lastError = heldFailure;
+      return nullptr;
+    }
+    const PGTransactionStatusType status = beginHeld ? PQTRANS_INTRANS : PQtransactionStatus(conn);
     const bool fenced = fence && depth > 0 && status == PQTRANS_INTRANS;
     // Outside a transaction a failed statement changed nothing either.
     const bool retryable = fenced || status == PQTRANS_IDLE;
-    bool stale = false;
-    auto result = RunPipelined(sql, count, typeList, params.data(), fenced, &stale);
-    if (!result && stale && retryable) {
-      result = RunPipelined(sql, count, typeList, params.data(), fenced, &stale);
+    std::vector<Request> requests;
+    if (fenced) requests.push_back(Request(kSavepointText));
+    requests.push_back(std::move(statement));
+    if (fenced) requests.push_back(Request(kReleaseText));
+    const int at = fenced ? 1 : 0;
+    Outcome outcome = SendWithHeld(requests, at, fenced);
+    if (!outcome.ok && outcome.stale && retryable) {
+      for (Request& request : requests) request.Reset();
+      outcome = SendWithHeld(requests, at, fenced);
     }
-    return result;
+    return std::move(outcome.result);
   }
 
-  // A statement queued in the pipeline: the preparation when the text was not kept yet, and
-  // the run of the prepared statement; each at its place among the pipeline's results.
-  struct Queued {
-    std::string key;
-    std::string name;
-    int prepareAt = -1;
-    int runAt = -1;
+  struct Outcome {
+    bool ok = false;
+    bool stale = false;
+    std::unique_ptr<Result> result;  // the answer of the request asked for
   };
 
-  // The cache holds a text per parameter types, as the server fixes them at preparation.
-  static std::string CacheKey(const std::string& sql, int count, const Oid* types) {
-    std::string key = sql;
-    key += '\0';
-    for (int i = 0; types && i < count; ++i) key += std::to_string(types[i]) + ",";
-    return key;
-  }
+  // The held-back BEGIN and writes, then the requests, go to the server in one pipeline: one
+  // round trip. A failure aborts the rest of the pipeline. `at` is the request whose result is
+  // answered (-1: none); when `fenced`, the requests are its savepoint, it and the release, and
+  // rolling back to the savepoint undoes its failure alone.
+  Outcome SendWithHeld(std::vector<Request>& requests, int at, bool fenced) {
+    std::vector<Request> sent;
+    if (beginHeld) sent.push_back(Request("BEGIN"));
+    for (Request& request : held) sent.push_back(std::move(request));
+    const size_t own = sent.size();
+    for (Request& request : requests) sent.push_back(std::move(request));
+    beginHeld = false;
+    held.clear();
 
-  bool Queue(const std::string& sql, int count, const Oid* types, const char* const* params,
-             Queued& queued, int& sent) {
-    queued.key = CacheKey(sql, count, types);
-    if (const std::string* kept = statements.Find(queued.key)) {
-      queued.name = *kept;
-    } else {
-      queued.name = statements.NewName();
-      if (PQsendPrepare(conn, queued.name.c_str(), sql.c_str(), count, types) != 1) return false;
-      queued.prepareAt = sent++;
-    }
-    if (PQsendQueryPrepared(conn, queued.name.c_str(), count, params, nullptr, nullptr, 0) != 1) {
-      return false;
-    }
-    queued.runAt = sent++;
-    return true;
-  }
-
-  // The fence's savepoint, the statement (with its preparation when it is new) and the
-  // fence's release go to the server in one pipeline: one round trip. A failed statement
-  // aborts the rest of the pipeline; rolling back to the savepoint then undoes it alone.
-  std::unique_ptr<Result> RunPipelined(const std::string& sql, int count, const Oid* types,
-                                       const char* const* params, bool fenced, bool* stale) {
-    *stale = false;
-    static const std::string savepoint = std::string("SAVEPOINT ") + kStatementSavepoint;
-    static const std::string release = std::string("RELEASE SAVEPOINT ") + kStatementSavepoint;
-    Queued fence[2];
-    Queued statement;
-    int sent = 0;
-    bool ok = PQenterPipelineMode(conn) == 1 &&
-              (!fenced || Queue(savepoint, 0, nullptr, nullptr, fence[0], sent)) &&
-              Queue(sql, count, types, params, statement, sent) &&
-              (!fenced || Queue(release, 0, nullptr, nullptr, fence[1], sent)) &&
-              PQpipelineSync(conn) == 1;
-    std::vector<std::unique_ptr<Result>> results(static_cast<size_t>(sent));
+    int count = 0;
+    bool ok = PQenterPipelineMode(conn) == 1;
+    for (size_t i = 0; ok && i < sent.size(); ++i) ok = Queue(sent[i], count);
+    ok = ok && PQpipelineSync(conn) == 1;
+    std::vector<std::unique_ptr<Result>> results(static_cast<size_t>(count));
     if (ok) {
       for (auto& result : results) {
         // Each query's results end with a null; the first result is the one that counts.
@@ -356,44 +392,84 @@ struct PostgresDatabase::Impl {
     }
     std::string sendError = ok ? "" : ErrorText(conn, nullptr);
     PQexitPipelineMode(conn);
-    auto done = [&](int at) { return at < 0 || (results[at] && results[at]->Ok()); };
+    auto done = [&](int index) { return index < 0 || (results[index] && results[index]->Ok()); };
     // Only a preparation the server took is kept; an aborted pipeline skipped the rest.
-    for (Queued* queued : {&fence[0], &statement, &fence[1]}) {
-      if (queued->prepareAt >= 0 && done(queued->prepareAt)) {
-        for (auto& name : statements.Add(queued->key, queued->name)) dropped.push_back(name);
+    for (Request& request : sent) {
+      if (request.prepareAt >= 0 && done(request.prepareAt)) {
+        for (auto& name : statements.Add(request.key, request.name)) dropped.push_back(name);
       }
     }
+    for (size_t i = 0; i < requests.size(); ++i) requests[i] = std::move(sent[own + i]);
+    Outcome outcome;
     if (!ok) {
       lastError = sendError;
-      return nullptr;
+      return outcome;
     }
-    auto succeeded = [&](const Queued& q) {
-      return q.runAt < 0 || (done(q.prepareAt) && done(q.runAt));
+    auto succeeded = [&](const Request& r) {
+      return r.runAt < 0 || (done(r.prepareAt) && done(r.runAt));
     };
-    if (succeeded(fence[0]) && succeeded(statement) && succeeded(fence[1])) {
+    size_t failed = 0;
+    while (failed < sent.size() && succeeded(sent[failed])) ++failed;
+    if (failed == sent.size()) {
       lastError.clear();
-      return std::move(results[statement.runAt]);
+      outcome.ok = true;
+      if (at >= 0) outcome.result = std::move(results[requests[at].runAt]);
+      return outcome;
     }
-    // The first failure is the one to report: the savepoint's, else the statement's.
-    auto failure = [&](const Queued& q) -> const Result* {
-      int at = done(q.prepareAt) ? q.runAt : q.prepareAt;
-      return results[at].get();
-    };
-    const Result* failed = !succeeded(fence[0])    ? failure(fence[0])
-                           : !succeeded(statement) ? failure(statement)
-                                                   : failure(fence[1]);
-    std::string error = ErrorText(conn, failed ? failed->get() : nullptr);
-    if (failed == results[statement.runAt].get() && statement.prepareAt < 0 && StalePlan(failed)) {
-      if (std::string name = statements.Forget(statement.key); !name.empty()) {
-        dropped.push_back(name);
+    const Request& culprit = failed < own ? sent[failed] : requests[failed - own];
+    const int index = done(culprit.prepareAt) ? culprit.runAt : culprit.prepareAt;
+    const Result* failure = results[index].get();
+    std::string error = ErrorText(conn, failure ? failure->get() : nullptr);
+    if (failed < own) {
+      // A held-back write failed: the transaction can only be rolled back now.
+      heldFailure = error;
+    } else if (at >= 0 && &culprit == &requests[at]) {
+      if (culprit.prepareAt < 0 && StalePlan(failure)) {
+        if (std::string name = statements.Forget(culprit.key); !name.empty()) {
+          dropped.push_back(name);
+        }
+        outcome.stale = true;
       }
-      *stale = true;
-    }
-    if (fenced && succeeded(fence[0])) {
-      Exec("ROLLBACK TO SAVEPOINT " + std::string(kStatementSavepoint) + "; " + release);
+      if (fenced)
+        Exec(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint + "; " + kReleaseText);
     }
     lastError = std::move(error);
-    return nullptr;
+    return outcome;
+  }
+
+  // The cache holds a text per parameter types, as the server fixes them at preparation.
+  static std::string CacheKey(const Request& request) {
+    std::string key = request.sql;
+    key += '\0';
+    for (Oid type : request.types) key += std::to_string(type) + ",";
+    return key;
+  }
+
+  // Queues the request's preparation when its text is not kept yet, and its run of the
+  // prepared statement; `count` is the number of results queued so far.
+  bool Queue(Request& request, int& count) {
+    request.key = CacheKey(request);
+    if (const std::string* kept = statements.Find(request.key)) {
+      request.name = *kept;
+    } else {
+      request.name = statements.NewName();
+      const int params = static_cast<int>(request.texts.size());
+      const Oid* types = request.types.empty() ? nullptr : request.types.data();
+      if (PQsendPrepare(conn, request.name.c_str(), request.sql.c_str(), params, types) != 1) {
+        return false;
+      }
+      request.prepareAt = count++;
+    }
+    std::vector<const char*> values(request.texts.size(), nullptr);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!request.nulls[i]) values[i] = request.texts[i].c_str();
+    }
+    if (PQsendQueryPrepared(conn, request.name.c_str(), static_cast<int>(values.size()),
+                            values.data(), nullptr, nullptr, 0) != 1) {
+      return false;
+    }
+    request.runAt = count++;
+    return true;
   }
 
   // The server refuses to run a prepared statement whose result columns changed since it was
@@ -422,9 +498,10 @@ struct PostgresDatabase::Impl {
 // command can be run again after the data changed.
 class PostgresCommand : public db::ICommand {
  public:
-  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql, bool fence)
+  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql, bool fence, bool holdBack)
       : impl_(impl),
         fence_(fence),
+        holdBack_(holdBack),
         alive_(impl->alive),
         sql_(std::move(sql)),
         translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
@@ -435,7 +512,13 @@ class PostgresCommand : public db::ICommand {
 
   void Execute() override {
     rowsAffected_ = 0;
-    auto result = Start();
+    auto request = Build();
+    if (!request) return;
+    if (holdBack_ && impl_->Hold(std::move(*request))) {
+      error_.clear();
+      return;
+    }
+    auto result = Run(std::move(*request));
     if (!result) return;
     const char* tuples = PQcmdTuples(result->get());
     rowsAffected_ = tuples && *tuples ? std::strtoll(tuples, nullptr, 10) : 0;
@@ -468,8 +551,8 @@ class PostgresCommand : public db::ICommand {
     // come whole and go to the sink in chunks.
     const size_t chunk = std::max<size_t>(chunkRows, 1);
     if (impl_->depth > 0) return StreamWhole(chunk, take);
-    Parameters parameters;
-    if (!Bind(parameters)) return false;
+    auto request = Build();
+    if (!request) return false;
     impl_->Reconnect();
     // A cursor of the server's, fetched a chunk at a time: the rows come in results as compact
     // as a whole query's (libpq's single-row mode made a result per row, and cost four times
@@ -485,9 +568,13 @@ class PostgresCommand : public db::ICommand {
       Fail(impl_->lastError);
       return false;
     }
-    Result declared(PQexecParams(conn, declare.c_str(), static_cast<int>(parameters.values.size()),
-                                 parameters.types.empty() ? nullptr : parameters.types.data(),
-                                 parameters.values.data(), nullptr, nullptr, 0));
+    std::vector<const char*> values(request->texts.size(), nullptr);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!request->nulls[i]) values[i] = request->texts[i].c_str();
+    }
+    Result declared(PQexecParams(conn, declare.c_str(), static_cast<int>(values.size()),
+                                 request->types.empty() ? nullptr : request->types.data(),
+                                 values.data(), nullptr, nullptr, 0));
     if (!declared.Ok()) failure = ErrorText(conn, declared.get());
     const std::string fetch = "FETCH " + std::to_string(chunk) + " FROM ws_stream";
     db::Recordset rows;
@@ -535,67 +622,54 @@ class PostgresCommand : public db::ICommand {
  private:
   static constexpr std::chrono::milliseconds kBeat{100};
 
-  // The bound values as the server takes them: texts, with a type where the text alone would
-  // mislead.
-  struct Parameters {
-    std::vector<std::string> texts;
-    std::vector<const char*> values;
-    std::vector<Oid> types;
-  };
+  std::unique_ptr<Result> Start() {
+    auto request = Build();
+    return request ? Run(std::move(*request)) : nullptr;
+  }
 
-  // Logs the text as the module sent it and writes its bound values; false (the failure set)
-  // when the service is gone or a placeholder has no value. A count of values that differs
+  // Logs the text as the module sent it and makes the request of its translation with the
+  // bound values. Placeholders left without a value fail here; a count of values that differs
   // from the text's placeholders is refused by the server.
-  bool Bind(Parameters& parameters) {
+  std::optional<Request> Build() {
     if (alive_.expired()) {
-      error_ = "the database service this command belongs to is closed";
-      return false;
+      Fail("the database service this command belongs to is closed", false);
+      return std::nullopt;
     }
     if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
-    if (std::string bad = values_.PositionError(); !bad.empty()) {
-      Fail(bad);
-      return false;
-    }
+    if (std::string bad = values_.PositionError(); !bad.empty()) return Fail(bad);
     const auto& values = values_.Values();
-    std::vector<std::string>& texts = parameters.texts;
-    texts.resize(values.size());
-    parameters.values.assign(values.size(), nullptr);
-    parameters.types.assign(values.size(), 0);
+    Request request(translated_);
+    request.texts.resize(values.size());
+    request.nulls.assign(values.size(), 0);
+    request.types.assign(values.size(), 0);
     for (size_t i = 0; i < values.size(); ++i) {
-      if (!values[i]) {
-        Fail("no value is bound to placeholder " + std::to_string(i + 1));
-        return false;
-      }
+      if (!values[i]) return Fail("no value is bound to placeholder " + std::to_string(i + 1));
       const db::Value& value = *values[i];
-      if (value.IsNull()) continue;
-      if (value.IsReal()) {
+      std::string& text = request.texts[i];
+      if (value.IsNull()) {
+        request.nulls[i] = 1;
+      } else if (value.IsReal()) {
         // A real stays a real where the text alone would let the server take it for a whole
         // number (CASE, COALESCE with 0); every other value takes its type from its place.
         // to_chars writes the point whatever the locale and the shortest text that reads
         // back as the same double.
-        char text[32];
-        auto written = std::to_chars(text, text + sizeof text, value.ToDouble());
-        texts[i].assign(text, written.ptr);
-        parameters.types[i] = kFloat8Oid;
+        char digits[32];
+        auto written = std::to_chars(digits, digits + sizeof digits, value.ToDouble());
+        text.assign(digits, written.ptr);
+        request.types[i] = kFloat8Oid;
       } else if (value.IsDecimal()) {
         // An amount travels as its exact digits.
-        texts[i] = value.ToText();
-        parameters.types[i] = kNumericOid;
+        text = value.ToText();
+        request.types[i] = kNumericOid;
       } else {
-        texts[i] = value.ToText();
+        text = value.ToText();
       }
     }
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (values[i] && !values[i]->IsNull()) parameters.values[i] = texts[i].c_str();
-    }
-    return true;
+    return request;
   }
 
-  // Runs the statement with its bound values and answers its whole result.
-  std::unique_ptr<Result> Start() {
-    Parameters parameters;
-    if (!Bind(parameters)) return nullptr;
-    auto result = impl_->Run(translated_, parameters.values, parameters.types, fence_);
+  std::unique_ptr<Result> Run(Request request) {
+    auto result = impl_->Run(std::move(request), fence_);
     if (!result) {
       error_ = impl_->lastError;
       return nullptr;
@@ -666,14 +740,15 @@ class PostgresCommand : public db::ICommand {
     error_.clear();
     impl_->lastError.clear();
   }
-  std::unique_ptr<Result> Fail(std::string error) {
+  std::nullopt_t Fail(std::string error, bool tellService = true) {
     error_ = std::move(error);
-    impl_->lastError = error_;
-    return nullptr;
+    if (tellService) impl_->lastError = error_;
+    return std::nullopt;
   }
 
   PostgresDatabase::Impl* impl_;
   bool fence_;
+  bool holdBack_;
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
@@ -744,8 +819,9 @@ std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
 }
 
 std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
-  return std::make_unique<PostgresCommand>(impl_.get(), sql,
-                                           kind != db::IDatabase::kCommandTextAllOrNothing);
+  const bool held = kind == db::IDatabase::kCommandTextHeldBack;
+  return std::make_unique<PostgresCommand>(
+      impl_.get(), sql, kind != db::IDatabase::kCommandTextAllOrNothing && !held, held);
 }
 
 void PostgresDatabase::Close() {}
@@ -754,7 +830,14 @@ void PostgresDatabase::BeginTrans() {
   if (impl_->depth > 0 && !impl_->ServerInTransaction()) impl_->depth = 0;
   if (impl_->depth == 0) {
     impl_->Reconnect();
-    if (!impl_->Exec("BEGIN")) return;
+    impl_->DropHeld();
+    if (PQstatus(impl_->conn) != CONNECTION_OK) {
+      impl_->lastError = ErrorText(impl_->conn, nullptr);
+      return;
+    }
+    // Sent with the transaction's first statement.
+    impl_->beginHeld = true;
+    impl_->lastError.clear();
   } else {
     if (!impl_->Exec("SAVEPOINT ws_level_" + std::to_string(impl_->depth + 1))) return;
   }
@@ -769,7 +852,19 @@ void PostgresDatabase::CommitTrans() {
                             : "cannot commit: no transaction is active";
     return;
   }
+  if (!impl_->heldFailure.empty()) {
+    // The server has aborted the transaction; the caller's rollback ends it.
+    impl_->lastError = impl_->heldFailure;
+    return;
+  }
   if (impl_->depth == 1) {
+    if (impl_->beginHeld && impl_->held.empty()) {
+      // Nothing ran in it: nothing to send.
+      impl_->DropHeld();
+      impl_->depth = 0;
+      impl_->lastError.clear();
+      return;
+    }
     // COMMIT of a transaction the server has aborted answers success but rolls back: that
     // must not pass for a commit.
     bool aborted = PQtransactionStatus(impl_->conn) == PQTRANS_INERROR;
@@ -784,14 +879,23 @@ void PostgresDatabase::CommitTrans() {
 void PostgresDatabase::RollbackTrans() {
   if (impl_->depth == 0 || !impl_->ServerInTransaction()) {
     impl_->depth = 0;
+    impl_->DropHeld();
     impl_->lastError.clear();
     return;
   }
   if (impl_->depth == 1) {
-    impl_->Exec("ROLLBACK");
+    // Held-back work is dropped unsent: the rollback would take it back anyway.
+    const bool sent = !impl_->beginHeld;
+    impl_->DropHeld();
+    if (sent) impl_->Exec("ROLLBACK");
     impl_->depth = impl_->ServerInTransaction() ? 1 : 0;
+    if (!sent) impl_->lastError.clear();
     return;
   }
+  // What is held back was written inside this level (a savepoint sends what came before it),
+  // so its failure, if any, is undone with the level.
+  impl_->SendHeld();
+  impl_->heldFailure.clear();
   std::string level = "ws_level_" + std::to_string(impl_->depth);
   if (impl_->Exec("ROLLBACK TO SAVEPOINT " + level) && impl_->Exec("RELEASE SAVEPOINT " + level)) {
     --impl_->depth;
@@ -817,7 +921,9 @@ void PostgresDatabase::SetSetting(const std::string& key, const std::string& val
 
 std::string PostgresDatabase::ExecScript(const std::string& sql) {
   impl_->Reconnect();
-  impl_->Exec(sql);
+  // A script may hold several statements, which no pipeline takes: what is held back goes
+  // before it.
+  if (impl_->SendHeld()) impl_->Exec(sql);
   return impl_->lastError;
 }
 
@@ -834,6 +940,8 @@ void PostgresDatabase::ClearLog() {
 }
 
 pg_conn* PostgresDatabase::Handle() const {
+  // Whoever uses the connection directly finds the transaction begun and its writes made.
+  impl_->SendHeld();
   return impl_->conn;
 }
 

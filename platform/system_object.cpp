@@ -61,7 +61,9 @@ SystemObject::SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::Log
 
 namespace {
 
-bool ReadEveryTime(const std::string& option) { return option == "Jzperiod"; }
+bool ReadEveryTime(const std::string& option) {
+  return option == "Jzperiod";
+}
 
 }  // namespace
 
@@ -259,7 +261,9 @@ host::PickResult SystemObject::RunPicker(host::IControl& picker, const std::stri
 }
 
 std::unique_ptr<host::INavigator> SystemObject::CreateNavigator() {
-  return std::make_unique<RecordNavigator>(db_, listCounts_);
+  auto navigator = std::make_unique<RecordNavigator>(db_, listCounts_);
+  if (countLater_.runner) navigator->CountWhenIdle(countLater_);
+  return navigator;
 }
 
 std::string SystemObject::AmountInWords(const db::Amount& amount) {

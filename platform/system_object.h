@@ -17,6 +17,7 @@
 #include "host/system.h"
 #include "platform/access_guard.h"
 #include "platform/list_counts.h"
+#include "platform/navigator.h"
 #include "platform/picker_registry.h"
 #include "platform/settings_store.h"
 
@@ -41,6 +42,9 @@ class SystemObject : public host::ISystem {
   // same database may be handed them (ShareListCounts), as a second window of one desk is.
   const std::shared_ptr<ListCounts>& SharedListCounts() const { return listCounts_; }
   void ShareListCounts(std::shared_ptr<ListCounts> counts) { listCounts_ = std::move(counts); }
+  // A host with an event loop has the navigators it makes from now on count a list nobody
+  // counted yet between its events, after the row is shown; without one they count at once.
+  void CountListsWhenIdle(CountLater later) { countLater_ = std::move(later); }
 
   // Options live in ws_option (an option number n under the name "n"), parameters in
   // ws_parameter; both answer "" when not set or not readable. Names match exactly.
@@ -132,6 +136,7 @@ class SystemObject : public host::ISystem {
   // Every form's navigator shares the block counts of the lists, so a form opened on a list
   // another one counted is as quick as a move.
   std::shared_ptr<ListCounts> listCounts_ = std::make_shared<ListCounts>();
+  CountLater countLater_;
   host::IDialogs& dialogs_;
   host::LoginInfo login_;
   SettingsStore settings_;

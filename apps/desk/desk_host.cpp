@@ -1,6 +1,7 @@
 #include "desk/desk_host.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include "db/catalogue.h"
 #include "desk/desk_dialogs.h"
@@ -9,6 +10,17 @@
 #include "shop/module_controls.h"
 
 namespace ws::desk {
+
+void RunBetweenEvents(std::function<bool()> work) {
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, work = std::move(work)] {
+    if (!work()) {
+      timer->stop();
+      timer->deleteLater();
+    }
+  });
+  timer->start(0);
+}
 
 DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string shopName,
                    host::LoginInfo login, host::IDialogs* dialogs)
@@ -24,6 +36,9 @@ DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string sho
     return progress_->Report(what, done, total);
   });
   shop::RegisterModuleControls(registry_);
+  // A list nobody counted yet is counted after its row is shown, a chunk of a few milliseconds
+  // per turn of the event loop, so keys pressed meanwhile wait no longer than one chunk.
+  system_->CountListsWhenIdle(platform::CountLater{&RunBetweenEvents});
   // A picker drops down below the editor that has the focus: the field that asked for it.
   system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {
     return PickerPopup::Run(picker, text, QApplication::focusWidget());

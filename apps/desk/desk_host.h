@@ -15,6 +15,10 @@
 
 namespace ws::desk {
 
+// Runs work whenever the event loop has handled what was pending, again while it answers true:
+// the navigators count lists nobody counted yet this way, a chunk of a few milliseconds a turn.
+void RunBetweenEvents(std::function<bool()> work);
+
 class DeskDialogs;
 class ProgressDisplay;
 

@@ -95,6 +95,13 @@ void FormView::AddHeader(QBoxLayout* layout) {
     } else {
       header->addWidget(widget);
     }
+    if (label->Name() == host::DocumentControl::kRecordLabel) {
+      // Room for a big list's figures, so the buttons beside it stay put when a count that
+      // showed "…" fills in or a move passes a power of ten.
+      auto* record = static_cast<QLabel*>(widget);
+      record->setMinimumWidth(record->fontMetrics().horizontalAdvance(tr("记录：888888/888888")));
+      record->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
     any = true;
   }
   // Kept even when empty: the host may add its own buttons to the line.

@@ -41,8 +41,10 @@ void GridModel::ReadShape(std::vector<int>& rows, int& cols, bool& newRowLine) c
   rows.clear();
   const int total = grid_.Rows();
   rows.reserve(static_cast<size_t>(std::max(0, total - grid_.FixedRows())));
+  // A list's own grand total stands under the rows, in the view's totals line.
+  const int grandTotal = grid_.GrandTotalRow();
   for (int r = grid_.FixedRows(); r < total; ++r) {
-    if (!grid_.RowHidden(r)) rows.push_back(r);
+    if (!grid_.RowHidden(r) && r != grandTotal) rows.push_back(r);
   }
   cols = grid_.Cols();
   // A chooser's list is ticked, never added to.

@@ -294,6 +294,7 @@ bool GridView::TotalsShown() const {
 
 QString GridView::TotalText(int col) const {
   if (totals_.empty() || col < 0 || col >= static_cast<int>(totals_.size())) return {};
+  if (ownTotals_) return totals_[static_cast<size_t>(col)];
   const QHeaderView* header = horizontalHeader();
   for (int visual = 0; visual < header->count(); ++visual) {
     const int first = header->logicalIndex(visual);
@@ -307,11 +308,22 @@ QString GridView::TotalText(int col) const {
 void GridView::UpdateTotals() {
   const forms::Grid& grid = Grid();
   totals_.clear();
+  // A list that totals itself (counts where amounts of different kinds must not be added) is
+  // shown its own way; other grids get their amounts and quantities added up here.
+  const int own = totalsWanted_ ? grid.GrandTotalRow() : -1;
+  ownTotals_ = own >= 0;
   bool anySum = false;
-  for (int c = 0; c < grid.Cols() && totalsWanted_; ++c) {
+  for (int c = 0; c < grid.Cols() && totalsWanted_ && !ownTotals_; ++c) {
     anySum = anySum || (model_->Traits(c).sum && !isColumnHidden(c));
   }
-  if (anySum) {
+  if (ownTotals_) {
+    totals_.resize(static_cast<size_t>(grid.Cols()));
+    for (int c = 0; c < grid.Cols(); ++c) {
+      if (isColumnHidden(c)) continue;
+      totals_[static_cast<size_t>(c)] =
+          QString::fromStdString(ShownText(grid, own, c, model_->Traits(c)));
+    }
+  } else if (anySum) {
     totals_.resize(static_cast<size_t>(grid.Cols()));
     for (int c = 0; c < grid.Cols(); ++c) {
       const ColumnTraits& traits = model_->Traits(c);

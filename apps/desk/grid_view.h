@@ -87,6 +87,7 @@ class GridView : public QTableView {
   int sortOrder_ = 0;
   Footer* footer_;
   bool totalsWanted_ = true;
+  bool ownTotals_ = false;       // totals_ are the grid's own grand-total row
   std::vector<QString> totals_;  // per column; empty for none
   std::set<int> shownByUser_;    // optional columns the user asked for while empty
   std::vector<int> autoWidths_;  // the widths content sizing gave, which only ever grow

@@ -179,7 +179,9 @@ void ProgramTab::Shutdown() {
 }
 
 void ProgramTab::OnEvent(const host::Event& event) {
-  if (event.name == "FormRefreshed" && view_) view_->ScheduleRefresh();
+  if ((event.name == "FormRefreshed" || event.name == "PositionCounted") && view_) {
+    view_->ScheduleRefresh();
+  }
   if (onEvent_) onEvent_(*this, event);
 }
 

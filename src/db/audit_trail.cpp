@@ -240,7 +240,8 @@ Sql AuditInsert(const AuditEvent& event, const AuditSession& session, const std:
 }
 
 bool AppendAudit(Transaction& tx, const AuditEvent& event, const AuditSession& session) {
-  return tx.Run(AuditInsert(event, session, AuditNow()));
+  // Nothing reads the event back: it travels with the save's next statement or its commit.
+  return tx.Send(AuditInsert(event, session, AuditNow()));
 }
 
 Sql AuditSelect(const AuditFilter& filter) {

@@ -85,7 +85,8 @@ std::string AuditNow();
 // The INSERT of one event, numbered after the document's last event (the document's row is
 // held by the transaction that changes it, so two events of one document never share a number).
 Sql AuditInsert(const AuditEvent& event, const AuditSession& session, const std::string& when);
-// Appends the event inside tx; false (and tx failed) when the database refused it.
+// Appends the event inside tx; false (and tx failed) when the database refused it. On a
+// server the refusal may come with the next statement of tx or its commit instead.
 bool AppendAudit(Transaction& tx, const AuditEvent& event, const AuditSession& session);
 
 // What the history and the report filter events by; empty or 0 fields do not filter.

@@ -106,8 +106,9 @@ std::vector<TableDef> BuildTables() {
         {"余额", kMoney},     {"备注", kText}};
     AddAudit(c);
     // The navigator walks a program's orders by 单据ID inside a date window: an index that
-    // leads with (progid, 单据ID) serves that walk without sorting. An index on
-    // (progid, 进厂日期) alone would tempt the planner to range-scan the window and sort it.
+    // leads with (progid, 单据ID) serves that walk without sorting. Any index that leads with
+    // the date tempts SQLite to range-scan the window and sort it, so the lists' day index
+    // holds only rows of a condition the lists write and the walks never do.
     t.push_back({"WSDJ",
                  TableRole::Module,
                  c,
@@ -120,6 +121,9 @@ std::vector<TableDef> BuildTables() {
                   // A vehicle's visits by day with their mileage, read from the index
                   // alone: its history and its average distance a day.
                   {"ix_wsdj_visits", {"车辆ID", "进厂日期", "公里数"}, false, "", 7},
+                  // The lists of a month among years of orders read their keys by the day:
+                  // through the key index they passed every order of the shop.
+                  {"ix_wsdj_day", {"进厂日期", "progid", "单据ID"}, false, kDayIndexTerm, 10},
                   {"ix_wsdj_owner", {"车主ID"}},
                   {"ix_wsdj_category", {"维修分类ID"}},
                   // Receivables by age sum what each customer owes by arrival day: the

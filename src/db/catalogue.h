@@ -123,6 +123,11 @@ std::string DefaultClause(ColumnKind kind);
 std::string CreateTableStatement(const TableDef& table, Engine engine);
 std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine engine);
 
+// The condition of the repair orders' day index: a statement that wants the index writes this
+// term as it stands (SQLite uses a partial index only for a term it finds word for word), and
+// the navigator's walks, which never write it, keep to their key order.
+inline constexpr const char* kDayIndexTerm = "progid>0";
+
 // Keys per block of ws_change_block: a row's block is its key divided by this (integer
 // division on both engines).
 inline constexpr int64_t kChangeBlockKeys = 4096;

@@ -53,6 +53,11 @@ class IDatabase {
   // runs in, so the failure need not be undone alone: an engine that fences every statement in
   // a transaction to undo its failure alone (a savepoint on the server) may run it unfenced.
   static constexpr int kCommandTextAllOrNothing = 2;
+  // An all-or-nothing write whose outcome its caller does not wait for: an engine with a round
+  // trip per statement may hold it back inside a transaction and send it with the next
+  // statement, which then answers the write's failure in the write's own words, as does the
+  // commit. Its count of changed rows is not told.
+  static constexpr int kCommandTextHeldBack = 3;
   virtual ~IDatabase() = default;
 
   virtual std::unique_ptr<ICommand> CreateCommand(const std::string& sql,

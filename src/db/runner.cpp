@@ -96,7 +96,10 @@ bool Runner::IsJet() const {
 }
 
 Transaction::Transaction(IDatabase& db)
-    : db_(db), runner_(db), allOrNothing_(db, IDatabase::kCommandTextAllOrNothing) {
+    : db_(db),
+      runner_(db),
+      allOrNothing_(db, IDatabase::kCommandTextAllOrNothing),
+      heldBack_(db, IDatabase::kCommandTextHeldBack) {
   db_.BeginTrans();
   std::string error = db_.LastError();
   open_ = error.empty();
@@ -118,6 +121,14 @@ bool Transaction::Run(const Sql& sql, int64_t* rowsAffected) {
   return false;
 }
 
+bool Transaction::Send(const Sql& sql) {
+  if (failed_) return false;
+  std::string error = heldBack_.Execute(sql);
+  if (error.empty()) return true;
+  Fail(error);
+  return false;
+}
+
 void Transaction::Fail(const std::string& error) {
   if (!failed_) {
     failed_ = true;
@@ -129,19 +140,16 @@ void Transaction::Fail(const std::string& error) {
 bool Transaction::LockRow(std::string_view table, std::string_view keyColumn, int64_t id) {
   if (failed_) return false;
   if (runner_.Driver().find("postgres") == std::string::npos) return true;
-  std::string error;
-  allOrNothing_.Open(Sql("SELECT ")
-                         .Raw(keyColumn)
-                         .Raw(" FROM ")
-                         .Raw(table)
-                         .Raw(" WHERE ")
-                         .Raw(keyColumn)
-                         .Raw("=")
-                         .Key(id)
-                         .Raw(" FOR UPDATE"),
-                     &error);
-  if (!error.empty()) Fail(error);
-  return error.empty();
+  // The locked row is not read here: the lock travels with the statement that reads it.
+  return Send(Sql("SELECT ")
+                  .Raw(keyColumn)
+                  .Raw(" FROM ")
+                  .Raw(table)
+                  .Raw(" WHERE ")
+                  .Raw(keyColumn)
+                  .Raw("=")
+                  .Key(id)
+                  .Raw(" FOR UPDATE"));
 }
 
 bool Transaction::Commit() {

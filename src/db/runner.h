@@ -92,12 +92,17 @@ class Transaction {
   bool Run(const char (&fixed)[N], int64_t* rowsAffected = nullptr) {
     return Run(Sql(fixed), rowsAffected);
   }
+  // Runs a write whose outcome this unit does not wait for: on a server it may travel with
+  // the next statement, so its failure can surface there (in the write's own words) or at
+  // Commit, and the unit then fails as a whole. False when it is already known to have failed.
+  bool Send(const Sql& sql);
   // Records a failure that did not come from a statement and rolls back.
   void Fail(const std::string& error);
   // Holds the row of `table` whose `keyColumn` is `id` until the transaction ends, so that
   // whatever this transaction reads next about it is read after every other writer of it has
-  // committed: SELECT ... FOR UPDATE on the server; on SQLite the transaction already holds the
-  // write lock. False (and failed) on a database error; a missing row locks nothing.
+  // committed: SELECT ... FOR UPDATE on the server (sent as Send sends a write); on SQLite the
+  // transaction already holds the write lock. False (and failed) on a database error; a
+  // missing row locks nothing.
   bool LockRow(std::string_view table, std::string_view keyColumn, int64_t id);
   bool Commit();
   void Rollback();
@@ -111,6 +116,7 @@ class Transaction {
   Runner runner_;
   // Run and LockRow roll everything back on a failure: their statements are all or nothing.
   Runner allOrNothing_;
+  Runner heldBack_;
   bool open_ = false;
   bool failed_ = false;
   std::string error_;

@@ -11,6 +11,9 @@
 namespace ws::forms {
 
 namespace {
+
+constexpr char kGroupTotal = 1;
+constexpr char kGrandTotal = 2;
 const std::string kEmpty;
 
 // Numeric value of a cell text; non-numeric text counts as 0.
@@ -272,6 +275,11 @@ bool Grid::IsSubtotalRow(int row) const {
   return row >= 0 && row < Rows() && rowSubtotal_[static_cast<size_t>(row)];
 }
 
+int Grid::GrandTotalRow() const {
+  const int last = Rows() - 1;
+  return last >= fixedRows_ && rowSubtotal_[static_cast<size_t>(last)] == kGrandTotal ? last : -1;
+}
+
 void Grid::Sort(int col, int order) {
   if (col < 0 || col >= Cols() || (order != 1 && order != 2) || DataRows() < 2) return;
   const auto c = static_cast<size_t>(col);
@@ -355,15 +363,15 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
     }
     return row;
   };
-  auto insertAt = [&](int at, std::vector<StoredCell> row) {
+  auto insertAt = [&](int at, std::vector<StoredCell> row, char kind) {
     cells_.insert(cells_.begin() + at, std::move(row));
     rowHidden_.insert(rowHidden_.begin() + at, 0);
-    rowSubtotal_.insert(rowSubtotal_.begin() + at, 1);
+    rowSubtotal_.insert(rowSubtotal_.begin() + at, kind);
   };
   if (DataRows() <= 0) return;
   if (groupCol < 0) {
     int last = Rows() - 1;
-    insertAt(Rows(), makeRow(fixedRows_, last));
+    insertAt(Rows(), makeRow(fixedRows_, last), kGrandTotal);
     return;
   }
   int start = fixedRows_;
@@ -372,7 +380,7 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
                TextMatrix(r, groupCol) != TextMatrix(start, groupCol);
     if (!end) continue;
     if (r > start && !rowSubtotal_[static_cast<size_t>(start)]) {
-      insertAt(r, makeRow(start, r - 1));
+      insertAt(r, makeRow(start, r - 1), kGroupTotal);
       ++r;
     }
     start = r;

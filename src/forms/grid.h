@@ -95,6 +95,9 @@ class Grid : public Widget {
   bool RowHidden(int row) const;
   void SetRowHidden(int row, bool hidden);
   bool IsSubtotalRow(int row) const;
+  // The grand-total row AddSubtotals appended while it is still the last row, else -1: a view
+  // that shows totals under its rows shows this one there.
+  int GrandTotalRow() const;
   int RowHeight() const { return rowHeight_; }
   void SetRowHeight(int height) { rowHeight_ = height; }
   int FixedRowHeight() const { return fixedRowHeight_; }
@@ -169,7 +172,7 @@ class Grid : public Widget {
   size_t overwritten_ = 0;  // texts replaced since the unused ones were dropped
   std::vector<Column> columns_;
   std::vector<char> rowHidden_;
-  std::vector<char> rowSubtotal_;
+  std::vector<char> rowSubtotal_;  // kGroupTotal or kGrandTotal on the rows AddSubtotals made
   int fixedRows_ = 1;
   int fixedCols_ = 0;
   int frozenCols_ = 0;

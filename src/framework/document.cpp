@@ -144,7 +144,8 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   if (isNew) {
     ctx.id = NewId(tx, HeaderIdTable(), key);
     ctx.values[key] = db::DecimalText(static_cast<double>(ctx.id));
-    tx.Run(schema_.Insert(ctx.values, Driver()));
+    // Sent with the next statement (the lines' ids): its failure fails the save from there.
+    tx.Send(schema_.Insert(ctx.values, Driver()));
   } else {
     db::Sql update = schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver());
     // A deliberate guard beyond the documents' own rules, under which the later of two saves
@@ -195,7 +196,7 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
                                   added.begin() + static_cast<std::ptrdiff_t>(last));
       const std::vector<int64_t> ids(newIds.begin() + static_cast<std::ptrdiff_t>(first),
                                      newIds.begin() + static_cast<std::ptrdiff_t>(last));
-      tx.Run(lines.Insert(rows, ids, ctx.id));
+      tx.Send(lines.Insert(rows, ids, ctx.id));
     }
   }
   if (!tx.Failed() && !AfterLines(ctx)) {

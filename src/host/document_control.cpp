@@ -58,6 +58,11 @@ bool DocumentControl::Init(ISystem& system, int64_t programNumber, int64_t reque
   requestedId_ = requestedId;
   Guarded("-->Init::", [&] {
     navigator_ = system.CreateNavigator();
+    // A big list nobody counted yet shows "…" in the position until its figures are in.
+    navigator_->SetPositionListener([this](const std::string& position) {
+      SetRecordLabel("记录：" + position);
+      events_.Raise("PositionCounted");
+    });
     if (form_.Children().empty()) {
       form_.Add<forms::Label>(kCaptionLabel);
       form_.Add<forms::Label>(kRecordLabel).SetCaption("记录：0/0");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,11 +17,19 @@ namespace ws::host {
 // failure text.
 using NavMessage = std::optional<std::string>;
 
+// What a position shows for a figure not counted yet ("…/…", "1/…"); the navigator tells the
+// whole "k/N" to its position listener once counted.
+inline constexpr const char* kNotCounted = "…";
+
+// Told the "k/N" of the row the navigator last showed, when its position left figures open.
+using PositionListener = std::function<void(const std::string& position)>;
+
 enum NavMode : int { kNavFirst = 0, kNavPrevious = 1, kNavNext = 2, kNavLast = 3 };
 
 struct NavResult {
   std::shared_ptr<db::Recordset> records;  // positioned on the wanted row (or empty)
-  std::string position;                    // "k/N", "0/0" when no record
+  std::string position;                    // "k/N", "0/0" when no record, kNotCounted for
+                                           // a figure counted after
   NavMessage message;
 };
 
@@ -52,6 +61,9 @@ class INavigator {
   // The first row of the list narrowed by the search condition.
   virtual NavResult Search(const std::string& baseSelect, const std::string& baseCondition,
                            const std::string& searchCondition, const std::string& keyColumn) = 0;
+  // A navigator that counts a big list after showing the row calls the listener with the
+  // position once it is known; one that always counts at once never calls it.
+  virtual void SetPositionListener(PositionListener listener) { (void)listener; }
 };
 
 }  // namespace ws::host

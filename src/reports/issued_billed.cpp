@@ -4,6 +4,7 @@
 #include <map>
 #include <tuple>
 
+#include "db/catalogue.h"
 #include "db/date.h"
 #include "db/default_config.h"
 #include "db/runner.h"
@@ -204,6 +205,8 @@ void OrdersArrivedIn(db::Sql& sql, const std::string& from, const std::string& d
       .Date(from, "")
       .Raw(" AND 进厂日期 < ")
       .Date(dayAfter, "")
+      .Raw(" AND ")
+      .Raw(db::kDayIndexTerm)
       .Raw(")");
 }
 

@@ -17,9 +17,8 @@
 namespace ws::reports {
 
 // Narrows a statement on WSDJ to the repair orders that arrived from `from` up to the day
-// before `dayAfter`. The orders are found in the navigator's key index, which holds the arrival
-// date: read from the index alone, a month among years of orders costs no table rows, and no
-// index on the date alone tempts the navigator's walks away from their key order.
+// before `dayAfter`, found by their day: a month among years of orders reads that month's keys
+// from the index alone.
 void OrdersArrivedIn(db::Sql& sql, const std::string& from, const std::string& dayAfter);
 
 enum class PartDifference {

@@ -105,7 +105,8 @@ db::Sql StatusUpdate(int64_t documentId, CheckDirection direction, const std::st
 }
 
 StepOutcome AppendCheck(db::Transaction& tx, const RequisitionKeys& keys) {
-  if (!tx.Run(LedgerDelete(keys.programNumber, keys.documentId)) ||
+  // The delete travels with the insert; a failure of either is the posting's.
+  if (!tx.Send(LedgerDelete(keys.programNumber, keys.documentId)) ||
       !tx.Run(LedgerInsert(keys.programNumber, keys.documentId, tx.Db().Driver()))) {
     return Failed("JRGoodsList::", tx);
   }

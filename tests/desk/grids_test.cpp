@@ -12,6 +12,7 @@
 #include "desk/picker_popup.h"
 #include "desk_fixture.h"
 #include "money/choosers.h"
+#include "reports/period_checklist.h"
 #include "requisition/frm_sel_ws.h"
 
 namespace ws::desk {
@@ -93,6 +94,36 @@ class GridsTest : public QObject {
     QCOMPARE(grid.TotalText(2), QString("100.00"));
     QCOMPARE(grid.TotalText(3), QString("50.50"));
     QCOMPARE(grid.TotalText(4), QString("150.50"));
+  }
+
+  // The checklist counts its matters and never adds a balance to a total of another kind: the
+  // view shows that row of the list's own under the rows, once, and no sum of its making.
+  void AListThatTotalsItselfIsShownItsOwnTotalOnce() {
+    reports::PeriodChecklist list;
+    using K = reports::OpenKind;
+    for (auto [kind, amount] : {std::pair{K::OrderUnchecked, "100"},
+                                {K::OrderUnchecked, "20.5"},
+                                {K::SettledWithBalance, "7"}}) {
+      list.items.push_back(
+          {kind, 200001, 1, "W1", "2012-05-02", "京A1", db::Amount::Of(amount), ""});
+    }
+    forms::Form form{"Checklist"};
+    forms::Grid& items = form.Add<forms::Grid>("Vs");
+    reports::FillChecklistGrid(list, items, true);
+    FormView view(form);
+    Show(view);
+    GridView& grid = *view.GridViewOf(items);
+    // Three matters and the two kinds' subtotals; the grand total is not a row of the body.
+    QCOMPARE(grid.model()->rowCount(), 5);
+    QVERIFY(grid.TotalsShown());
+    QCOMPARE(grid.TotalText(1), QString("合计"));
+    QCOMPARE(grid.TotalText(5), QString("3"));
+    QCOMPARE(grid.TotalText(4), QString());
+    // Without the list's own total the view adds the amounts up itself, as for any grid.
+    items.ClearSubtotals();
+    grid.Sync();
+    QCOMPARE(grid.model()->rowCount(), 3);
+    QCOMPARE(grid.TotalText(4), QString("127.50"));
   }
 
   void ColumnsReadAsAClerkReadsThem() {

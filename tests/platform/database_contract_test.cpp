@@ -375,6 +375,67 @@ TEST_F(DatabaseContractTest, QueriesStreamInChunksAndStopWhenTheSinkSaysSo) {
   EXPECT_TRUE(failed.ids.empty());
 }
 
+// Writes the guard sends without waiting for them (a server holds them back to go with the
+// next statement): what they wrote is seen by what follows, and a failure fails the whole unit
+// in the write's own words, however late it is told.
+TEST_F(DatabaseContractTest, SentWritesFailTheirWholeUnitInTheirOwnWords) {
+  ASSERT_EQ(Run("insert into t_doc (单据ID) values (1)"), "");
+  const db::Sql duplicate("insert into t_doc (单据ID) values (1)");
+  std::string refusal;
+  {
+    db::Transaction tx(db_);
+    EXPECT_FALSE(tx.Run(duplicate));
+    refusal = tx.Error();
+  }
+  ASSERT_NE(refusal, "");
+  {
+    db::Transaction tx(db_);
+    EXPECT_TRUE(tx.Send(db::Sql("insert into t_doc (单据ID) values (2)")));
+    EXPECT_TRUE(tx.LockRow("t_doc", "单据ID", 2));
+    EXPECT_EQ(tx.Db().ScalarText("select count(*) from t_doc"), "2");
+    EXPECT_TRUE(tx.Send(db::Sql("update t_doc set 说明='sent' where 单据ID=2")));
+    EXPECT_TRUE(tx.Commit()) << tx.Error();
+  }
+  EXPECT_EQ(Scalar("select 说明 from t_doc where 单据ID=2").ToText(), "sent");
+
+  // Told by the next statement of the unit, or else by the commit.
+  for (bool readAfter : {true, false}) {
+    db::Transaction tx(db_);
+    tx.Send(db::Sql("insert into t_doc (单据ID) values (3)"));
+    tx.Send(duplicate);
+    if (readAfter) {
+      std::string error;
+      tx.Db().Scalar(db::Sql("select count(*) from t_doc"), &error);
+      if (host_.OnPostgres()) {
+        EXPECT_EQ(error, refusal);
+      }
+      EXPECT_FALSE(tx.Run(db::Sql("insert into t_doc (单据ID) values (4)")));
+    }
+    EXPECT_FALSE(tx.Commit());
+    EXPECT_EQ(tx.Error(), refusal) << readAfter;
+    EXPECT_FALSE(db_.InTransaction());
+  }
+  // A unit rolled back before anything reached the server.
+  {
+    db::Transaction tx(db_);
+    tx.Send(db::Sql("insert into t_doc (单据ID) values (5)"));
+  }
+  EXPECT_EQ(Ids(), "1,2");
+
+  // Inside an open transaction the failure goes with the guard's own level only.
+  db_.BeginTrans();
+  ASSERT_EQ(Run("insert into t_doc (单据ID) values (6)"), "");
+  {
+    db::Transaction tx(db_);
+    tx.Send(db::Sql("insert into t_doc (单据ID) values (7)"));
+    tx.Send(duplicate);
+  }
+  ASSERT_EQ(Run("insert into t_doc (单据ID) values (8)"), "");
+  db_.CommitTrans();
+  EXPECT_EQ(db_.LastError(), "");
+  EXPECT_EQ(Ids(), "1,2,6,8");
+}
+
 // SQLite's own: files in WAL mode and a busy database told in the shop's words.
 TEST(SqliteDatabaseTest, FilesLocksAndHandles) {
   WS_SQLITE_ONLY("SQLite's files and handle");

@@ -117,6 +117,13 @@ TEST(NavigatorSharedTest, PositionStaysTrueWhenOthersSave) {
   seen = Find(nav, "工单号码='N10'");
   EXPECT_EQ(seen.id, 10);
   EXPECT_EQ(seen.position, "1/4");
+  // A row shown by its key after others wrote to its block, as a save shows its document: the
+  // block's count and the rows up to the row come together, and hold for the next move.
+  ASSERT_EQ(AddOrder(host.Db(), 25, "N25"), "");
+  ASSERT_EQ(AddOrder(host.Db(), 35, "N35"), "");
+  EXPECT_EQ(Find(nav, "单据ID=30").position, "5/6");
+  EXPECT_EQ(Move(nav, kNavNext, 30).position, "6/6");
+  EXPECT_EQ(Find(nav, "单据ID=15").position, "2/6");
 }
 
 TEST_F(NavigatorTest, SearchFindsTheLowestMatchAndCountsItInTheWholeList) {
@@ -137,7 +144,13 @@ TEST_F(NavigatorTest, SearchFindsTheLowestMatchAndCountsItInTheWholeList) {
       {" 工单号码 like '%A%' AND 单据ID > 3", kWindow, 7, "3/3"},
       {" 工单号码 like '%A%' AND 单据ID > 7", kWindow, 0, "0/0"},
       // The condition is bracketed: an OR in it cannot widen the list.
-      {"工单号码='A-3' OR 工单号码='B-1'", kWindow, 5, "2/3"}};
+      {"工单号码='A-3' OR 工单号码='B-1'", kWindow, 5, "2/3"},
+      // One row by its key, as a document shows itself after a save: in any spelling, never
+      // outside the list, and a condition that only starts like one is taken whole.
+      {" 单据ID=7", kWindow, 7, "3/3"},
+      {"单据id = 5", kWindow, 5, "2/3"},
+      {"单据ID=8", kWindow, 0, "0/0"},
+      {"单据ID=8 OR 单据ID=5", kWindow, 5, "2/3"}};
   for (const Case& c : cases) {
     Seen seen = Find(nav_, c.condition, c.base);
     EXPECT_EQ(seen.id, c.id) << c.condition;
