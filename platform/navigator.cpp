@@ -435,40 +435,91 @@ std::string RecordNavigator::GetNewID(const std::string& table, const std::strin
 
 std::string RecordNavigator::GetNewIDs(const std::string& table, const std::string& keyColumn,
                                        int64_t count, std::vector<int64_t>& ids) {
-  ids.clear();
+  std::vector<host::IdBatch> batches = {
+      {.table = table, .keyColumn = keyColumn, .count = count, .ids = {}}};
+  std::string failure = GetNewIDs(batches);
+  ids = std::move(batches.front().ids);
+  return failure;
+}
+
+std::string RecordNavigator::GetNewIDs(std::vector<host::IdBatch>& batches) {
+  for (host::IdBatch& batch : batches) batch.ids.clear();
   if (!db_) return "RecordNavigator: no database attached";
-  if (!IsPlainName(table) || !IsPlainName(keyColumn)) {
-    return "RecordNavigator: not a table and key column: " + table + ", " + keyColumn;
+  // One counter row per table and key, however often the table is named: an upsert may touch
+  // a row once per statement.
+  struct Counter {
+    std::string table;
+    std::string keyColumn;
+    int64_t count = 0;
+    int64_t last = 0;
+  };
+  std::vector<Counter> counters;
+  for (const host::IdBatch& batch : batches) {
+    if (!IsPlainName(batch.table) || !IsPlainName(batch.keyColumn)) {
+      return "RecordNavigator: not a table and key column: " + batch.table + ", " + batch.keyColumn;
+    }
+    if (batch.count < 1) continue;
+    const std::string table = LowerAscii(batch.table);
+    auto same = std::find_if(counters.begin(), counters.end(), [&](const Counter& c) {
+      return c.table == table && c.keyColumn == batch.keyColumn;
+    });
+    if (same == counters.end()) {
+      counters.push_back({.table = table, .keyColumn = batch.keyColumn, .count = 0, .last = 0});
+      same = counters.end() - 1;
+    }
+    same->count += batch.count;
   }
-  if (count < 1) return {};
+  if (counters.empty()) return {};
   // One statement, so it is atomic under every engine and runs inside an open transaction
-  // without nesting one. The counter never falls behind the table: rows inserted by anyone
-  // who did not ask for an id (imports, older hosts) are jumped over.
-  db::Sql sql;
-  sql.Raw("INSERT INTO ws_id (table_name, key_column, last_id) VALUES (")
-      .Text(LowerAscii(table))
-      .Raw(", ")
-      .Text(keyColumn)
-      .Raw(", (SELECT COALESCE(MAX(")
-      .Raw(keyColumn)
-      .Raw("), 0) + ")
-      .Key(count)
-      .Raw(" FROM ")
-      .Raw(table)
-      .Raw(
-          ")) ON CONFLICT (table_name, key_column) DO UPDATE SET last_id = CASE WHEN "
-          "ws_id.last_id + ")
-      .Key(count)
-      .Raw(" > excluded.last_id THEN ws_id.last_id + ")
-      .Key(count)
-      .Raw(" ELSE excluded.last_id END RETURNING last_id");
+  // without nesting one. A counter never falls behind its table: rows inserted by anyone who
+  // did not ask for an id (imports, older hosts) are jumped over.
+  db::Sql sql("INSERT INTO ws_id (table_name, key_column, last_id) VALUES ");
+  for (size_t i = 0; i < counters.size(); ++i) {
+    const Counter& c = counters[i];
+    sql.Raw(i ? ", (" : "(").Text(c.table).Raw(", ").Text(c.keyColumn);
+    sql.Raw(", (SELECT COALESCE(MAX(").Raw(c.keyColumn).Raw("), 0) + ").Key(c.count);
+    sql.Raw(" FROM ").Raw(c.table).Raw("))");
+  }
+  // The counter moved on by its own count (each written beside a column, so that a server
+  // takes the value for a number).
+  auto movedOn = [&] {
+    sql.Raw("(CASE");
+    for (const Counter& c : counters) {
+      sql.Raw(" WHEN excluded.table_name = ").Text(c.table);
+      sql.Raw(" AND excluded.key_column = ").Text(c.keyColumn);
+      sql.Raw(" THEN ws_id.last_id + ").Key(c.count);
+    }
+    sql.Raw(" END)");
+  };
+  sql.Raw(" ON CONFLICT (table_name, key_column) DO UPDATE SET last_id = CASE WHEN ");
+  movedOn();
+  sql.Raw(" > excluded.last_id THEN ");
+  movedOn();
+  sql.Raw(" ELSE excluded.last_id END RETURNING table_name, key_column, last_id");
   std::string error;
   auto rs = db::Runner(*db_).Open(sql, &error);
-  if (!error.empty()) return error;
-  if (rs->Eof() || rs->Field(0).IsNull()) return "RecordNavigator: no id issued for " + table;
-  const int64_t last = rs->Field(0).ToLong();
-  for (int64_t id = last - count + 1; id <= last; ++id) ids.push_back(id);
   cache_.reset();  // this connection just wrote
+  if (!error.empty()) return error;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    for (Counter& c : counters) {
+      if (c.table == rs->Field(0).ToText() && c.keyColumn == rs->Field(1).ToText())
+        c.last = rs->Field(2).ToLong();
+    }
+  }
+  for (Counter& c : counters) {
+    if (c.last <= 0) return "RecordNavigator: no id issued for " + c.table;
+    // Each batch of the table takes the next part of its run, in the order named.
+    c.last -= c.count;
+  }
+  for (host::IdBatch& batch : batches) {
+    if (batch.count < 1) continue;
+    const std::string table = LowerAscii(batch.table);
+    for (Counter& c : counters) {
+      if (c.table != table || c.keyColumn != batch.keyColumn) continue;
+      for (int64_t i = 1; i <= batch.count; ++i) batch.ids.push_back(c.last + i);
+      c.last += batch.count;
+    }
+  }
   return {};
 }
 

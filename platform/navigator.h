@@ -73,6 +73,8 @@ class RecordNavigator : public host::INavigator {
   // The ids of `count` new rows in one statement: the counter moves by count at once.
   std::string GetNewIDs(const std::string& table, const std::string& keyColumn, int64_t count,
                         std::vector<int64_t>& ids) override;
+  // Every batch's ids in one statement; a table named twice gets one run of ids, split in order.
+  std::string GetNewIDs(std::vector<host::IdBatch>& batches) override;
 
   // baseSelect must be a SELECT without WHERE or ORDER BY; baseCondition (may be empty) and
   // the key column are used as given. previous/next that find nothing stay on the current row;

@@ -140,12 +140,38 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
       if (!lines->Removed().empty()) tx.Run(lines->DeleteRemoved(ctx.id));
     }
   }
+  // The new header's id and the new lines' ids are reserved together, and the lines written
+  // a batch per statement: on a server every statement is a round trip.
   const std::string& key = schema_.KeyColumn();
+  std::vector<host::IdBatch> newIds;
+  if (isNew) newIds.push_back({.table = HeaderIdTable(), .keyColumn = key, .count = 1, .ids = {}});
+  const size_t firstLines = newIds.size();
+  std::vector<std::vector<int>> added(lineSets_.size());
+  for (size_t i = 0; i < lineSets_.size(); ++i) {
+    for (int row : lineSets_[i]->SavedRows()) {
+      if (lineSets_[i]->LineId(row) <= 0) added[i].push_back(row);
+    }
+    newIds.push_back({.table = lineSets_[i]->Schema().idTable,
+                      .keyColumn = lineSets_[i]->Schema().lineKey,
+                      .count = static_cast<int64_t>(added[i].size()),
+                      .ids = {}});
+  }
+  auto reserve = [&] {
+    std::string failure = Navigator().GetNewIDs(newIds);
+    for (size_t i = 0; failure.empty() && i < newIds.size(); ++i) {
+      if (newIds[i].ids.size() != static_cast<size_t>(newIds[i].count))
+        failure = "no ids issued for " + newIds[i].table;
+    }
+    if (!failure.empty()) tx.Fail(failure);
+    return failure.empty();
+  };
   if (isNew) {
-    ctx.id = NewId(tx, HeaderIdTable(), key);
-    ctx.values[key] = db::DecimalText(static_cast<double>(ctx.id));
-    // Sent with the next statement (the lines' ids): its failure fails the save from there.
-    tx.Send(schema_.Insert(ctx.values, Driver()));
+    if (reserve()) {
+      ctx.id = newIds.front().ids.front();
+      ctx.values[key] = db::DecimalText(static_cast<double>(ctx.id));
+      // Sent with the next statement: its failure fails the save from there.
+      tx.Send(schema_.Insert(ctx.values, Driver()));
+    }
   } else {
     db::Sql update = schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver());
     // A deliberate guard beyond the documents' own rules, under which the later of two saves
@@ -157,32 +183,20 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     }
     int64_t rows = 0;
     if (tx.Run(update, &rows) && rows != 1) return stale();
+    if (!tx.Failed() &&
+        std::any_of(added.begin(), added.end(), [](const auto& rows) { return !rows.empty(); }))
+      reserve();
   }
 
   std::vector<std::vector<int64_t>> lineIds(lineSets_.size());
   for (size_t i = 0; i < lineSets_.size() && !tx.Failed(); ++i) {
     LineSet& lines = *lineSets_[i];
     const std::vector<int> saved = lines.SavedRows();
-    std::vector<int> added;
-    for (int row : saved) {
-      if (lines.LineId(row) <= 0) added.push_back(row);
-    }
-    // The new lines' ids are reserved together and the lines written a batch per statement:
-    // on a server every statement is a round trip.
-    std::vector<int64_t> newIds;
-    if (!added.empty()) {
-      if (std::string failure =
-              Navigator().GetNewIDs(lines.Schema().idTable, lines.Schema().lineKey,
-                                    static_cast<int64_t>(added.size()), newIds);
-          !failure.empty() || newIds.size() != added.size()) {
-        tx.Fail(failure.empty() ? "no ids issued for " + lines.Schema().idTable : failure);
-        break;
-      }
-    }
+    const std::vector<int64_t>& lineNewIds = newIds[firstLines + i].ids;
     size_t next = 0;
     for (int row : saved) {
       if (lines.LineId(row) <= 0) {
-        lineIds[i].push_back(newIds[next++]);
+        lineIds[i].push_back(lineNewIds[next++]);
         continue;
       }
       int64_t rows = 0;
@@ -190,12 +204,12 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
       if (rows != 1) return stale();
       lineIds[i].push_back(lines.LineId(row));
     }
-    for (size_t first = 0; first < added.size() && !tx.Failed(); first += kLinesPerInsert) {
-      const size_t last = std::min(added.size(), first + kLinesPerInsert);
-      const std::vector<int> rows(added.begin() + static_cast<std::ptrdiff_t>(first),
-                                  added.begin() + static_cast<std::ptrdiff_t>(last));
-      const std::vector<int64_t> ids(newIds.begin() + static_cast<std::ptrdiff_t>(first),
-                                     newIds.begin() + static_cast<std::ptrdiff_t>(last));
+    for (size_t first = 0; first < added[i].size() && !tx.Failed(); first += kLinesPerInsert) {
+      const size_t last = std::min(added[i].size(), first + kLinesPerInsert);
+      const std::vector<int> rows(added[i].begin() + static_cast<std::ptrdiff_t>(first),
+                                  added[i].begin() + static_cast<std::ptrdiff_t>(last));
+      const std::vector<int64_t> ids(lineNewIds.begin() + static_cast<std::ptrdiff_t>(first),
+                                     lineNewIds.begin() + static_cast<std::ptrdiff_t>(last));
       tx.Send(lines.Insert(rows, ids, ctx.id));
     }
   }

@@ -33,6 +33,14 @@ struct NavResult {
   NavMessage message;
 };
 
+// New ids wanted for one table and key column; `ids` is filled in, ascending.
+struct IdBatch {
+  std::string table;
+  std::string keyColumn;
+  int64_t count = 0;
+  std::vector<int64_t> ids;
+};
+
 class INavigator {
  public:
   virtual ~INavigator() = default;
@@ -50,6 +58,16 @@ class INavigator {
       int64_t id = 0;
       if (std::string failure = GetNewID(table, keyColumn, id); !failure.empty()) return failure;
       ids.push_back(id);
+    }
+    return {};
+  }
+  // The ids of several tables at once (a new document's header and its lines): on a server
+  // one round trip for all of them. This default asks table by table.
+  virtual std::string GetNewIDs(std::vector<IdBatch>& batches) {
+    for (IdBatch& batch : batches) {
+      if (std::string failure = GetNewIDs(batch.table, batch.keyColumn, batch.count, batch.ids);
+          !failure.empty())
+        return failure;
     }
     return {};
   }

@@ -233,6 +233,21 @@ TEST_F(NavigatorTest, NewIdsNeverCollideWithRowsAlreadyThere) {
   ASSERT_EQ(nav_.GetNewID("wsdj", "单据ID", id), "");
   EXPECT_EQ(id, 306);
 
+  // Several tables in one go (a new document and its lines): a table named twice gets one run
+  // of ids split in order, a table never asked before starts past its rows, an empty batch
+  // takes nothing.
+  host_.Exec("INSERT INTO WSDJXM (单据明细ID, 单据ID) VALUES (7, 306)");
+  std::vector<host::IdBatch> batches = {
+      {.table = "WSDJ", .keyColumn = "单据ID", .count = 1, .ids = {}},
+      {.table = "wsdjxm", .keyColumn = "单据明细ID", .count = 2, .ids = {}},
+      {.table = "wsdj", .keyColumn = "单据ID", .count = 0, .ids = {}},
+      {.table = "wsdjxm", .keyColumn = "单据明细ID", .count = 1, .ids = {}}};
+  ASSERT_EQ(nav_.GetNewIDs(batches), "");
+  const std::vector<std::vector<int64_t>> expected = {{307}, {8, 9}, {}, {10}};
+  for (size_t i = 0; i < batches.size(); ++i) EXPECT_EQ(batches[i].ids, expected[i]) << i;
+  ASSERT_EQ(nav_.GetNewIDs("wsdjxm", "单据明细ID", 1, ids), "");
+  EXPECT_EQ(ids, std::vector<int64_t>{11});
+
   // Names are identifiers, never statement text.
   int64_t untouched = -1;
   EXPECT_NE(nav_.GetNewID("wsdj; DROP TABLE ws_id", "单据ID", untouched), "");
