@@ -36,7 +36,12 @@ std::vector<std::string> LastServiceTriggers(Engine engine);
 // a file that already holds orders.
 std::vector<std::string> LastServiceFill();
 
-// The rows of the items: vehicle_id, item_id, order_id and visit_date (as the order stores it).
+// The rows of the items, their columns in this order: vehicle, item, order and the order's day
+// as the order stores it.
 Sql LastServiceSelect(std::span<const int64_t> items);
+inline constexpr int kLastServiceVehicle = 0;
+inline constexpr int kLastServiceItem = 1;
+inline constexpr int kLastServiceOrder = 2;
+inline constexpr int kLastServiceDate = 3;
 
 }  // namespace ws::db

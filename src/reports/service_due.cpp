@@ -115,16 +115,17 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
   due.error = InChunks(itemIds, [&](std::span<const int64_t> chunk) {
     std::string error;
     auto lines = runner.Open(db::LastServiceSelect(chunk), &error);
+    // Hundreds of thousands of rows at a shop of ten years: the columns by their place.
     for (; error.empty() && !lines->Eof(); lines->MoveNext()) {
-      LastVisit& visit = visits[lines->Long("vehicle_id")];
-      const int64_t order = lines->Long("order_id");
-      std::string date = lines->Text("visit_date");
+      LastVisit& visit = visits[lines->Field(db::kLastServiceVehicle).ToLong()];
+      const int64_t order = lines->Field(db::kLastServiceOrder).ToLong();
+      std::string date = lines->Field(db::kLastServiceDate).ToText();
       if (visit.orderId != order) {
         // A later visit replaces what was kept; the items of one visit gather.
         if (std::tie(visit.date, visit.orderId) > std::tie(date, order)) continue;
         visit = {std::move(date), order, {}};
       }
-      visit.items.push_back(lines->Long("item_id"));
+      visit.items.push_back(lines->Field(db::kLastServiceItem).ToLong());
     }
     return error;
   });
