@@ -195,7 +195,10 @@ db::Sql SqlPicker::ListQuery() {
 }
 
 void SqlPicker::ShowRows(forms::Grid& grid, db::Recordset& records) {
-  rows_ = records.Rows();
+  rows_.clear();
+  for (size_t row = 0; row < static_cast<size_t>(records.RecordCount()); ++row) {
+    rows_.push_back(records.Row(row));
+  }
   if (records.FieldCount() > 0) {
     fields_.clear();
     for (int i = 0; i < records.FieldCount(); ++i) fields_.push_back(records.FieldName(i));
@@ -279,10 +282,10 @@ bool SqlPicker::Validate(const std::string&, const std::string&, const std::stri
     auto records = db::Runner(System()->GetDatabase()).Open(statement, &error);
     if (!error.empty()) {
       ShowError(error);
-    } else if (!records->Rows().empty()) {
+    } else if (records->RecordCount() > 0) {
       std::vector<std::string> fields;
       for (int i = 0; i < records->FieldCount(); ++i) fields.push_back(records->FieldName(i));
-      Take(fields, records->Rows().front());
+      Take(fields, records->Row(0));
       matched = true;
     }
   }

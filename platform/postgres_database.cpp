@@ -1,11 +1,13 @@
 #include "platform/postgres_database.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -161,6 +163,29 @@ db::Value CellValue(const PGresult* result, int row, int column) {
       return db::Value(RealOf(text));
     default:
       return db::Value(std::string(text, static_cast<size_t>(PQgetlength(result, row, column))));
+  }
+}
+
+// Appends a cell to a record set; a text seen before is found without copying it.
+void AppendCell(db::Recordset& records, const PGresult* result, int row, int column) {
+  switch (PQftype(result, column)) {
+    case kBoolOid:
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid:
+    case kNumericOid:
+    case kFloat4Oid:
+    case kFloat8Oid:
+      records.Append(CellValue(result, row, column));
+      return;
+    default:
+      if (PQgetisnull(result, row, column)) {
+        records.AppendNull();
+      } else {
+        records.AppendText(std::string_view(PQgetvalue(result, row, column),
+                                            static_cast<size_t>(PQgetlength(result, row, column))));
+      }
   }
 }
 
@@ -511,25 +536,92 @@ class PostgresCommand : public db::ICommand {
     auto result = Start();
     if (!result) return ClosedRecordset();
     PGresult* r = result->get();
+    auto records = std::make_shared<db::Recordset>(Names(r));
     const int columns = PQnfields(r);
     const int count = PQntuples(r);
-    std::vector<std::string> names;
-    names.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) names.push_back(SpelledAsWritten(PQfname(r, c), sql_));
-    std::vector<std::vector<db::Value>> rows;
-    rows.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {
-      std::vector<db::Value> values;
-      values.reserve(static_cast<size_t>(columns));
-      for (int c = 0; c < columns; ++c) values.push_back(CellValue(r, row, c));
-      rows.push_back(std::move(values));
+      for (int c = 0; c < columns; ++c) AppendCell(*records, r, row, c);
     }
-    return std::make_shared<db::Recordset>(std::move(names), std::move(rows));
+    records->EndFilling();
+    return records;
+  }
+
+  bool Stream(size_t chunkRows, const ChunkSink& take) override {
+    // Inside a transaction every statement is fenced by a savepoint in one pipeline: the rows
+    // come whole and go to the sink in chunks.
+    const size_t chunk = std::max<size_t>(chunkRows, 1);
+    if (impl_->depth > 0) return StreamWhole(chunk, take);
+    auto request = Build();
+    if (!request) return false;
+    impl_->Reconnect();
+    // A cursor of the server's, fetched a chunk at a time: the rows come in results as compact
+    // as a whole query's (libpq's single-row mode made a result per row, and cost four times
+    // the client's time), and stopping is closing it. A cursor lives in a transaction: one of
+    // its own, read-only, ended whatever happens.
+    PGconn* conn = impl_->conn;
+    const std::string declare = "DECLARE ws_stream NO SCROLL CURSOR FOR " + translated_;
+    std::string failure;
+    bool stopped = false;
+    // The planner takes a cursor for one whose first tenth is read and may choose a plan that
+    // is quick to start and slow to finish; the report reads it to the end.
+    if (!impl_->Exec("BEGIN READ ONLY; SET LOCAL cursor_tuple_fraction = 1")) {
+      Fail(impl_->lastError);
+      return false;
+    }
+    std::vector<const char*> values(request->texts.size(), nullptr);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!request->nulls[i]) values[i] = request->texts[i].c_str();
+    }
+    Result declared(PQexecParams(conn, declare.c_str(), static_cast<int>(values.size()),
+                                 request->types.empty() ? nullptr : request->types.data(),
+                                 values.data(), nullptr, nullptr, 0));
+    if (!declared.Ok()) failure = ErrorText(conn, declared.get());
+    const std::string fetch = "FETCH " + std::to_string(chunk) + " FROM ws_stream";
+    db::Recordset rows;
+    bool named = false;
+    while (failure.empty() && !stopped) {
+      std::unique_ptr<Result> fetched = FetchWhileBeating(fetch, rows, take, &stopped);
+      if (stopped) break;
+      if (!fetched || !fetched->Ok()) {
+        failure = ErrorText(conn, fetched ? fetched->get() : nullptr);
+        break;
+      }
+      PGresult* r = fetched->get();
+      if (!named) {
+        rows = db::Recordset(Names(r), false);
+        named = true;
+      }
+      const int columns = PQnfields(r);
+      const int count = PQntuples(r);
+      for (int row = 0; row < count; ++row) {
+        for (int c = 0; c < columns; ++c) AppendCell(rows, r, row, c);
+      }
+      if (static_cast<size_t>(count) < chunk) break;
+      if (!take(rows, false)) {
+        stopped = true;
+        break;
+      }
+      rows.ClearRows();
+    }
+    impl_->Exec("ROLLBACK");
+    if (stopped) {
+      Succeed();
+      return false;
+    }
+    if (!failure.empty()) {
+      Fail(failure);
+      return false;
+    }
+    Succeed();
+    take(rows, true);
+    return true;
   }
 
   int64_t RowsAffected() const override { return rowsAffected_; }
 
  private:
+  static constexpr std::chrono::milliseconds kBeat{100};
+
   std::unique_ptr<Result> Start() {
     auto request = Build();
     return request ? Run(std::move(*request)) : nullptr;
@@ -575,6 +667,7 @@ class PostgresCommand : public db::ICommand {
     }
     return request;
   }
+
   std::unique_ptr<Result> Run(Request request) {
     auto result = impl_->Run(std::move(request), fence_);
     if (!result) {
@@ -583,6 +676,69 @@ class PostgresCommand : public db::ICommand {
     }
     error_.clear();
     return result;
+  }
+
+  std::vector<std::string> Names(const PGresult* result) const {
+    std::vector<std::string> names;
+    for (int c = 0; c < PQnfields(result); ++c) {
+      names.push_back(SpelledAsWritten(PQfname(result, c), sql_));
+    }
+    return names;
+  }
+
+  // Sends a fetch and waits for its result, handing the sink what was read so far (nothing
+  // new: the rows of a fetch come whole) every tenth of a second; a sink that says stop
+  // cancels the fetch on the server. Null when the fetch could not be sent or was stopped.
+  std::unique_ptr<Result> FetchWhileBeating(const std::string& fetch, db::Recordset& rows,
+                                            const ChunkSink& take, bool* stopped) {
+    PGconn* conn = impl_->conn;
+    if (PQsendQuery(conn, fetch.c_str()) != 1) return nullptr;
+    auto last = std::chrono::steady_clock::now();
+    while (!*stopped && PQisBusy(conn)) {
+      pollfd socket{PQsocket(conn), POLLIN, 0};
+      const int ready = poll(&socket, 1, static_cast<int>(kBeat.count()));
+      if ((ready < 0 && errno != EINTR) || PQconsumeInput(conn) == 0) break;
+      if (!PQisBusy(conn) || std::chrono::steady_clock::now() - last < kBeat) continue;
+      last = std::chrono::steady_clock::now();
+      if (take(rows, false)) continue;
+      *stopped = true;
+      if (PGcancel* cancel = PQgetCancel(conn)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+      }
+    }
+    // Every result of the fetch is read, so that the connection is free again.
+    std::unique_ptr<Result> first;
+    while (PGresult* next = PQgetResult(conn)) {
+      if (!first) {
+        first = std::make_unique<Result>(next);
+      } else {
+        PQclear(next);
+      }
+    }
+    return *stopped ? nullptr : std::move(first);
+  }
+
+  bool StreamWhole(size_t chunkRows, const ChunkSink& take) {
+    auto result = Start();
+    if (!result) return false;
+    PGresult* r = result->get();
+    db::Recordset chunk(Names(r), false);
+    const int columns = PQnfields(r);
+    for (int row = 0; row < PQntuples(r); ++row) {
+      for (int c = 0; c < columns; ++c) AppendCell(chunk, r, row, c);
+      if (static_cast<size_t>(chunk.RecordCount()) < chunkRows) continue;
+      if (!take(chunk, false)) return false;
+      chunk.ClearRows();
+    }
+    take(chunk, true);
+    return true;
+  }
+
+  void Succeed() {
+    error_.clear();
+    impl_->lastError.clear();
   }
   std::nullopt_t Fail(std::string error, bool tellService = true) {
     error_ = std::move(error);

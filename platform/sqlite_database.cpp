@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <list>
@@ -275,6 +277,76 @@ db::Value ColumnValue(sqlite3_stmt* stmt, int column) {
   }
 }
 
+// Appends a cell to a record set; a text seen before is found without copying it.
+void AppendColumn(db::Recordset& records, sqlite3_stmt* stmt, int column) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+      records.AppendNull();
+      return;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      records.Append(ColumnValue(stmt, column));
+      return;
+    default: {
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, column));
+      const int size = sqlite3_column_bytes(stmt, column);
+      records.AppendText(bytes ? std::string_view(bytes, static_cast<size_t>(size)) : "");
+    }
+  }
+}
+
+std::vector<std::string> ColumnNames(sqlite3_stmt* stmt) {
+  const int columns = sqlite3_column_count(stmt);
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(columns));
+  for (int c = 0; c < columns; ++c) {
+    const char* name = sqlite3_column_name(stmt, c);
+    names.emplace_back(name ? name : "");
+  }
+  return names;
+}
+
+// While a statement streams, the engine calls back every few thousand steps of its program;
+// a tenth of a second after the last chunk the sink hears of the statement (an empty chunk)
+// and may stop it. The sink runs inside sqlite3_step: the host's progress display is modal,
+// so nothing else reaches this connection meanwhile.
+class Heartbeat {
+ public:
+  static constexpr int kSteps = 10000;
+  static constexpr std::chrono::milliseconds kEvery{100};
+
+  Heartbeat(sqlite3* db, db::Recordset& chunk, const db::ICommand::ChunkSink& take)
+      : db_(db), chunk_(chunk), take_(take) {
+    sqlite3_progress_handler(db_, kSteps, &Heartbeat::Beat, this);
+  }
+  ~Heartbeat() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
+  Heartbeat(const Heartbeat&) = delete;
+  Heartbeat& operator=(const Heartbeat&) = delete;
+
+  // A chunk went to the sink: the next beat is a tenth of a second from now.
+  void Delivered() { last_ = std::chrono::steady_clock::now(); }
+  bool Stopped() const { return stopped_; }
+
+ private:
+  static int Beat(void* self) {
+    auto& beat = *static_cast<Heartbeat*>(self);
+    if (std::chrono::steady_clock::now() - beat.last_ < kEvery) return 0;
+    // The rows read so far go with it: they are copies, not the statement's.
+    beat.Delivered();
+    const bool more = beat.take_(beat.chunk_, false);
+    beat.chunk_.ClearRows();
+    if (more) return 0;
+    beat.stopped_ = true;
+    return 1;
+  }
+
+  sqlite3* db_;
+  db::Recordset& chunk_;
+  const db::ICommand::ChunkSink& take_;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+  bool stopped_ = false;
+};
+
 std::shared_ptr<db::Recordset> ClosedRecordset() {
   auto rs = std::make_shared<db::Recordset>();
   rs->Close();
@@ -327,22 +399,39 @@ class SqliteCommand : public db::ICommand {
     // The columns are read after the first step: a kept statement is prepared again there when
     // the schema changed since, and "*" may then stand for more columns than before.
     int rc = sqlite3_step(stmt.get());
-    int columns = sqlite3_column_count(stmt.get());
-    std::vector<std::string> names;
-    names.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) {
-      const char* name = sqlite3_column_name(stmt.get(), c);
-      names.emplace_back(name ? name : "");
-    }
-    std::vector<std::vector<db::Value>> rows;
+    auto records = std::make_shared<db::Recordset>(ColumnNames(stmt.get()));
+    const int columns = records->FieldCount();
     for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt.get())) {
-      std::vector<db::Value> row;
-      row.reserve(static_cast<size_t>(columns));
-      for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(stmt.get(), c));
-      rows.push_back(std::move(row));
+      for (int c = 0; c < columns; ++c) AppendColumn(*records, stmt.get(), c);
     }
     if (!Finish(rc)) return ClosedRecordset();
-    return std::make_shared<db::Recordset>(std::move(names), std::move(rows));
+    records->EndFilling();
+    return records;
+  }
+
+  bool Stream(size_t chunkRows, const ChunkSink& take) override {
+    Statement stmt(&impl_->kept);
+    if (!Start(stmt)) return false;
+    // A beat during the first step (a sort) hands over a chunk without names: the columns are
+    // known only after it, as OpenRecordset reads them.
+    db::Recordset chunk({}, false);
+    const auto full = static_cast<int64_t>(std::max<size_t>(chunkRows, 1));
+    Heartbeat heartbeat(impl_->db, chunk, take);
+    int rc = sqlite3_step(stmt.get());
+    if (heartbeat.Stopped()) return Stop();
+    chunk = db::Recordset(ColumnNames(stmt.get()), false);
+    const int columns = chunk.FieldCount();
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt.get())) {
+      for (int c = 0; c < columns; ++c) AppendColumn(chunk, stmt.get(), c);
+      if (chunk.RecordCount() < full) continue;
+      heartbeat.Delivered();
+      if (!take(chunk, false)) return Stop();
+      chunk.ClearRows();
+    }
+    if (heartbeat.Stopped()) return Stop();
+    if (!Finish(rc)) return false;
+    take(chunk, true);
+    return true;
   }
 
   int64_t RowsAffected() const override { return rowsAffected_; }
@@ -374,6 +463,11 @@ class SqliteCommand : public db::ICommand {
   void Succeed() {
     error_.clear();
     impl_->lastError.clear();
+  }
+  // The caller stopped a streaming statement: no failure of the statement's.
+  bool Stop() {
+    Succeed();
+    return false;
   }
   bool Fail(std::string error) {
     error_ = std::move(error);

@@ -1,7 +1,8 @@
 // The desktop's answer to the host's progress reports (ISystem::Progress): a progress dialog
-// with a Cancel button that appears when the work takes longer than a moment.
+// with a Cancel button (Esc cancels too) that appears when the work takes longer than a moment.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,12 +18,14 @@ class ProgressDisplay {
   ProgressDisplay(const ProgressDisplay&) = delete;
   ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
-  // Shows done of total (the dialog closes when done reaches total); false once the user
+  // Shows done of total (the dialog closes when done reaches total), or with an unknown
+  // total (ISystem::kUnknownTotal) a moving bar and the count so far; false once the user
   // pressed Cancel.
   bool Report(const std::string& what, int64_t done, int64_t total);
 
  private:
   std::unique_ptr<QProgressDialog> dialog_;
+  std::chrono::steady_clock::time_point started_;
 };
 
 }  // namespace ws::desk

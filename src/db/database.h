@@ -4,6 +4,8 @@
 // (SQLite, PostgreSQL); the module sees only this interface.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +25,18 @@ class ICommand {
   // First column of the first row; Null when there is no row or on failure.
   virtual Value GetValue() = 0;
   virtual std::shared_ptr<Recordset> OpenRecordset() = 0;
+  // Takes the rows of a query as the engine's cursor reads them: a list too big to wait for
+  // shows how far it has come, and the user can stop the statement.
+  // Each chunk is a record set of its own (the field names included) that is only valid
+  // during the call. complete marks the last one, handed over once the statement ended
+  // (possibly empty).
+  using ChunkSink = std::function<bool(Recordset& chunk, bool complete)>;
+  // Hands the rows over in chunks of at most chunkRows, and whatever was read (possibly
+  // nothing) about every tenth of a second while the statement works (a sort before its first
+  // row). A sink answering false to a chunk that is not the last stops the statement: false,
+  // with Error() empty. A failure answers false with its text in Error(); true once every row
+  // was taken.
+  virtual bool Stream(size_t chunkRows, const ChunkSink& take) = 0;
   // Number of rows the last Execute changed (0 after a failure).
   virtual int64_t RowsAffected() const { return 0; }
   // Binds the value of the position-th "?" placeholder (1-based) of the statement text.

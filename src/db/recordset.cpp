@@ -11,11 +11,59 @@ const Value kNull{};
 constexpr auto SameName = &forms::EqualsIgnoringCase;
 }  // namespace
 
-Recordset::Recordset(std::vector<std::string> names, std::vector<std::vector<Value>> rows)
-    : names_(std::move(names)), rows_(std::move(rows)) {}
+Recordset::Recordset(std::vector<std::string> names, bool textsOnce)
+    : names_(std::move(names)), textsOnce_(textsOnce) {}
+
+Recordset::Recordset(std::vector<std::string> names, const std::vector<std::vector<Value>>& rows)
+    : names_(std::move(names)) {
+  for (const auto& row : rows) {
+    for (size_t f = 0; f < names_.size(); ++f) Append(f < row.size() ? row[f] : Value());
+  }
+  EndFilling();
+}
+
+uint32_t Recordset::Store(Value value) {
+  values_.push_back(std::move(value));
+  return static_cast<uint32_t>(values_.size() - 1);
+}
+
+void Recordset::Append(Value value) {
+  if (value.IsNull()) {
+    AppendNull();
+  } else if (value.IsText()) {
+    AppendText(value.TextView());
+  } else {
+    cells_.push_back(Store(std::move(value)));
+  }
+}
+
+void Recordset::AppendText(std::string_view text) {
+  if (!textsOnce_) {
+    cells_.push_back(Store(Value(text)));
+    return;
+  }
+  const uint32_t hash = forms::TextIndex::Hash(text);
+  uint32_t code = texts_.Find(text, hash, [this](uint32_t c) { return values_[c].TextView(); });
+  if (code == forms::TextIndex::kNone) {
+    code = Store(Value(text));
+    texts_.Add(hash, code);
+  }
+  cells_.push_back(code);
+}
+
+void Recordset::ClearRows() {
+  cells_.clear();
+  texts_.Clear();
+  values_.resize(1);
+  pos_ = 0;
+}
+
+void Recordset::EndFilling() {
+  texts_.Clear();
+}
 
 void Recordset::MoveNext() {
-  if (pos_ < rows_.size()) ++pos_;
+  if (pos_ < RowCount()) ++pos_;
 }
 
 size_t Recordset::FoldedHash::operator()(std::string_view name) const {
@@ -44,9 +92,21 @@ const Value& Recordset::Field(std::string_view name) const {
 }
 
 const Value& Recordset::Field(int index) const {
-  if (closed_ || index < 0 || pos_ >= rows_.size()) return kNull;
-  const auto& row = rows_[pos_];
-  return static_cast<size_t>(index) < row.size() ? row[static_cast<size_t>(index)] : kNull;
+  return At(pos_, index);
+}
+
+const Value& Recordset::At(size_t row, int index) const {
+  if (closed_ || index < 0 || static_cast<size_t>(index) >= names_.size() || row >= RowCount())
+    return kNull;
+  return values_[cells_[row * names_.size() + static_cast<size_t>(index)]];
+}
+
+std::vector<Value> Recordset::Row(size_t row) const {
+  std::vector<Value> values;
+  if (closed_ || row >= RowCount()) return values;
+  values.reserve(names_.size());
+  for (size_t f = 0; f < names_.size(); ++f) values.push_back(At(row, static_cast<int>(f)));
+  return values;
 }
 
 }  // namespace ws::db

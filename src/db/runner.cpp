@@ -51,6 +51,15 @@ std::shared_ptr<Recordset> Runner::Open(const Sql& sql, std::string* error) {
   return rs;
 }
 
+std::string Runner::Stream(const Sql& sql, size_t chunkRows, const ICommand::ChunkSink& take,
+                           bool* stopped) {
+  auto command = Command(sql);
+  const bool complete = command->Stream(chunkRows, take);
+  std::string error = command->Error();
+  if (stopped) *stopped = !complete && error.empty();
+  return error;
+}
+
 void Runner::ExecuteOrThrow(const Sql& sql, int64_t* rowsAffected) {
   if (std::string error = Execute(sql, rowsAffected); !error.empty()) {
     throw std::runtime_error(error);

@@ -27,6 +27,11 @@ class Runner {
   Amount ScalarAmount(const Sql& sql, std::string* error = nullptr);
   // The record set of a SELECT; on failure an empty closed set and the error in *error.
   std::shared_ptr<Recordset> Open(const Sql& sql, std::string* error = nullptr);
+  // The rows of a SELECT in chunks as the cursor reads them (see ICommand::Stream): the
+  // failure's text, empty when every row was taken or the sink stopped the statement (then
+  // *stopped is set).
+  std::string Stream(const Sql& sql, size_t chunkRows, const ICommand::ChunkSink& take,
+                     bool* stopped = nullptr);
 
   // The same where a failure aborts the operation: the database's text is thrown as
   // std::runtime_error, for the interface's guard to report under its tag.

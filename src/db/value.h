@@ -40,6 +40,11 @@ class Value {
   bool IsText() const { return std::holds_alternative<std::string>(data_); }
   bool IsDecimal() const { return std::holds_alternative<DecimalNumber>(data_); }
 
+  // The text of a text value without copying it; empty for any other value.
+  std::string_view TextView() const {
+    const auto* text = std::get_if<std::string>(&data_);
+    return text ? std::string_view(*text) : std::string_view();
+  }
   // "" + value: Null gives "", numbers their plain decimal text.
   std::string ToText() const;
   // The converter's long: Null gives 0, a real is rounded, a text is read as a number; a value

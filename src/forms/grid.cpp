@@ -50,6 +50,8 @@ void Grid::CheckCell(int row, int col) const {
   }
 }
 
+Grid::StoredCell::StoredCell() : text(&kEmpty) {}
+
 Grid::StoredCell::StoredCell(const StoredCell& other)
     : text(other.text), key(other.key ? std::make_unique<std::string>(*other.key) : nullptr) {}
 
@@ -58,12 +60,40 @@ Grid::StoredCell& Grid::StoredCell::operator=(const StoredCell& other) {
   return *this;
 }
 
+void Grid::ForgetUnusedTexts(size_t slack) {
+  // Counted in cells rather than traced: a grid cut back to a page of a big list keeps far
+  // more texts than cells, a grid whose rows were only edited keeps about as many.
+  const size_t cells = cells_.size() * columns_.size();
+  if (texts_.Size() <= cells + slack) return;
+  TextPool kept;
+  for (auto& row : cells_) {
+    for (StoredCell& cell : row) cell.text = kept.Intern(*cell.text);
+  }
+  texts_ = std::move(kept);
+}
+
 void Grid::SetRows(int rows) {
   rows = std::max(rows, 0);
+  const bool shrinking = static_cast<size_t>(rows) < cells_.size();
   cells_.resize(static_cast<size_t>(rows), std::vector<StoredCell>(columns_.size()));
   rowHidden_.resize(static_cast<size_t>(rows), 0);
   rowSubtotal_.resize(static_cast<size_t>(rows), 0);
   if (row_ >= rows) row_ = rows - 1;
+  if (shrinking) {
+    // A big list replaced by a small one gives its memory back, not only its rows.
+    if (cells_.capacity() > 2 * cells_.size() + 64) {
+      cells_.shrink_to_fit();
+      rowHidden_.shrink_to_fit();
+      rowSubtotal_.shrink_to_fit();
+    }
+    ForgetUnusedTexts();
+  }
+}
+
+void Grid::ClearData() {
+  SetRows(fixedRows_);
+  columnTexts_.clear();
+  ForgetUnusedTexts(0);
 }
 
 void Grid::SetCols(int cols) {
@@ -112,18 +142,50 @@ void Grid::SetFormatString(std::string_view format) {
   if (fixedRows_ == 0) SetFixedRows(1);
   for (size_t c = 0; c < pieces.size(); ++c) {
     columns_[c].width = WidthOfText(pieces[c]);
-    cells_[0][c].text = Trim(pieces[c]);
+    cells_[0][c].text = texts_.Intern(Trim(pieces[c]));
   }
 }
 
 const std::string& Grid::TextMatrix(int row, int col) const {
   if (row < 0 || row >= Rows() || col < 0 || col >= Cols()) return kEmpty;
-  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
+  return *cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
+}
+
+const std::string*& Grid::WrittenCell(int row, int col) {
+  CheckCell(row, col);
+  const std::string*& stored = cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
+  // A grid whose cells are written over and over (a line grid's amounts as the clerk types)
+  // would otherwise keep every text it ever showed.
+  if (!stored->empty() && ++overwritten_ > 2 * cells_.size() * columns_.size() + 256) {
+    overwritten_ = 0;
+    stored = &kEmpty;
+    ForgetUnusedTexts();
+  }
+  return stored;
 }
 
 void Grid::SetTextMatrix(int row, int col, std::string text) {
-  CheckCell(row, col);
-  cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text = std::move(text);
+  // The cell first: making room may rebuild the texts, and the new one is in no cell yet.
+  const std::string*& cell = WrittenCell(row, col);
+  cell = Store(col, std::move(text));
+}
+
+void Grid::SetCellText(int row, int col, std::string_view text) {
+  const std::string*& cell = WrittenCell(row, col);
+  cell = Store(col, text);
+}
+
+template <typename Text>
+const std::string* Grid::Store(int col, Text&& text) {
+  if (columnTexts_.size() != columns_.size()) columnTexts_.assign(columns_.size(), {});
+  ColumnTexts& column = columnTexts_[static_cast<size_t>(col)];
+  if (column.distinct) return texts_.Keep(std::forward<Text>(text));
+  const size_t before = texts_.Size();
+  const std::string* stored = texts_.Intern(std::forward<Text>(text));
+  column.added += texts_.Size() - before;
+  // Judged on the first texts of a column: a report's columns keep their nature over its rows.
+  if (++column.looked == kJudgedAfter) column.distinct = 4 * column.added > 3 * column.looked;
+  return stored;
 }
 
 const std::string& Grid::CellKey(int row, int col) const {
@@ -227,7 +289,7 @@ void Grid::Sort(int col, int order) {
   bool allNumeric = true;
   for (size_t r = first; r < cells_.size() && allNumeric; ++r) {
     bool numeric = false;
-    const auto& text = cells_[r][c].text;
+    const auto& text = *cells_[r][c].text;
     numbers[r - first] = CellNumber(text, &numeric);
     allNumeric = numeric || text.empty();
   }
@@ -241,8 +303,8 @@ void Grid::Sort(int col, int order) {
       const double y = numbers[b - first];
       return order == 1 ? x < y : y < x;
     }
-    const auto& x = cells_[a][c].text;
-    const auto& y = cells_[b][c].text;
+    const auto& x = *cells_[a][c].text;
+    const auto& y = *cells_[b][c].text;
     return order == 1 ? x < y : y < x;
   });
   // The current row follows its data.
@@ -277,9 +339,11 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
                         int captionCol) {
   auto makeRow = [&](int from, int to) {
     std::vector<StoredCell> row(columns_.size());
-    if (captionCol >= 0 && captionCol < Cols()) row[static_cast<size_t>(captionCol)].text = caption;
+    if (captionCol >= 0 && captionCol < Cols())
+      row[static_cast<size_t>(captionCol)].text = texts_.Intern(caption);
     if (groupCol >= 0 && groupCol != captionCol) {
-      row[static_cast<size_t>(groupCol)].text = TextMatrix(from, groupCol);
+      row[static_cast<size_t>(groupCol)].text =
+          cells_[static_cast<size_t>(from)][static_cast<size_t>(groupCol)].text;
     }
     for (int c : sumCols) {
       if (c < 0 || c >= Cols()) continue;
@@ -295,7 +359,7 @@ void Grid::AddSubtotals(int groupCol, const std::vector<int>& sumCols, const std
         for (std::string_view text : texts) sum += CellNumber(std::string(text));
         exact = FormatNumber(sum, "");
       }
-      row[static_cast<size_t>(c)].text = std::move(*exact);
+      row[static_cast<size_t>(c)].text = texts_.Intern(std::move(*exact));
     }
     return row;
   };

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "forms/text_pool.h"
 #include "forms/widget.h"
 
 namespace ws::forms {
@@ -53,7 +54,9 @@ class Grid : public Widget {
   int AddRow();
   void RemoveRow(int row);
   // Cuts the grid back to its fixed rows.
-  void ClearData() { SetRows(fixedRows_); }
+  void ClearData();
+  // Distinct texts the cells hold (each kept once, however many cells show it).
+  size_t StoredTexts() const { return texts_.Size(); }
 
   // Columns from a host format string: "行号|项目编码      |..." gives one column per piece,
   // its trimmed text as the header caption and its length (blanks included) as the width.
@@ -64,6 +67,8 @@ class Grid : public Widget {
   // --- Cells.
   const std::string& TextMatrix(int row, int col) const;
   void SetTextMatrix(int row, int col, std::string text);
+  // The same from a text the caller keeps: one the grid holds already is not copied.
+  void SetCellText(int row, int col, std::string_view text);
   const std::string& CellKey(int row, int col) const;
   int64_t CellKeyLong(int row, int col) const;
   void SetCellKey(int row, int col, std::string key);
@@ -133,18 +138,38 @@ class Grid : public Widget {
  private:
   void CheckCell(int row, int col) const;
 
+  // The cell's text pointer, after counting a text written over (see overwritten_).
+  const std::string*& WrittenCell(int row, int col);
+  // Drops the texts no cell shows any more, once they outnumber the cells by more than slack.
+  void ForgetUnusedTexts(size_t slack = 256);
+
   // What the grid keeps of a cell: its text, and a key only where one was set. A report of
-  // 100,000 rows holds two million cells and hardly a key, so an empty key costs a pointer.
+  // 100,000 rows holds two million cells and hardly a key, so an empty key costs a pointer;
+  // its dates, plates, names and categories repeat from row to row, so the text is one
+  // pointer into texts_.
   struct StoredCell {
-    std::string text;
+    const std::string* text;
     std::unique_ptr<std::string> key;
-    StoredCell() = default;
+    StoredCell();
     StoredCell(const StoredCell& other);
     StoredCell& operator=(const StoredCell& other);
     StoredCell(StoredCell&&) noexcept = default;
     StoredCell& operator=(StoredCell&&) noexcept = default;
   };
   std::vector<std::vector<StoredCell>> cells_;
+  // Whether a column's texts repeat, judged on its first texts since the data was cleared: a
+  // column of texts nearly all different is kept without looking each one up.
+  struct ColumnTexts {
+    uint32_t looked = 0;
+    uint32_t added = 0;
+    bool distinct = false;
+  };
+  static constexpr uint32_t kJudgedAfter = 512;
+  template <typename Text>
+  const std::string* Store(int col, Text&& text);
+  std::vector<ColumnTexts> columnTexts_;
+  TextPool texts_;          // each text once, the empty one not at all: cells point at them
+  size_t overwritten_ = 0;  // texts replaced since the unused ones were dropped
   std::vector<Column> columns_;
   std::vector<char> rowHidden_;
   std::vector<char> rowSubtotal_;  // kGroupTotal or kGrandTotal on the rows AddSubtotals made

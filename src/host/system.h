@@ -92,8 +92,11 @@ class ISystem {
   // and tests choose from a queue.
   virtual PickResult RunPicker(IControl& picker, const std::string& text) = 0;
   // Long work (a report over many rows) tells the host how far it has come: done of total
-  // steps. The host shows it and answers false when the user asks to stop; the control then
-  // undoes what it had done. A host that shows nothing lets the work run.
+  // steps, or with total kUnknownTotal done steps so far (rows read from a cursor whose count
+  // nobody knows before the end). done reaching total ends the display. The host shows it and
+  // answers false when the user asks to stop; the control then says what it kept of its work.
+  // A host that shows nothing lets the work run.
+  static constexpr int64_t kUnknownTotal = -1;
   virtual bool Progress(const std::string& what, int64_t done, int64_t total) {
     (void)what, (void)done, (void)total;
     return true;

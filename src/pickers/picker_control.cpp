@@ -255,13 +255,12 @@ void PickerControl::LoadRows(db::Recordset& records) {
 }
 
 void PickerControl::ShowRows(forms::Grid& grid, db::Recordset& records) {
-  const auto& rows = records.Rows();
+  const auto rows = static_cast<size_t>(records.RecordCount());
   const int cols = std::min(records.FieldCount(), grid.Cols());
-  grid.SetRows(grid.FixedRows() + static_cast<int>(rows.size()));
+  grid.SetRows(grid.FixedRows() + static_cast<int>(rows));
   int r = grid.FixedRows();
-  for (const auto& row : rows) {
-    for (int c = 0; c < cols; ++c) grid.SetTextMatrix(r, c, row[static_cast<size_t>(c)].ToText());
-    ++r;
+  for (size_t row = 0; row < rows; ++row, ++r) {
+    for (int c = 0; c < cols; ++c) grid.SetTextMatrix(r, c, records.At(row, c).ToText());
   }
 }
 

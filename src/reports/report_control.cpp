@@ -191,6 +191,9 @@ bool ReportControl::Init(host::ISystem& system, int64_t programNumber) {
 }
 
 bool ReportControl::Clear() {
+  // The rows go now rather than with the control, so that a host giving freed memory back to
+  // the system when it closes the report finds them freed.
+  grid_->ClearData();
   pack_.Attach(nullptr);
   parameters_.reset();
   system_ = nullptr;
@@ -239,15 +242,12 @@ bool ReportControl::Refresh() {
       status_->SetCaption("共" + std::to_string(rows) + "条记录");
       return true;
     }
-    auto records = runner.Open(Query(runner.Driver()), &error);
-    if (!error.empty()) {
-      database.Close();
-      events_.ErrMessage(error, host::kLevelFailure, host::kAppTitle);
-      return false;
-    }
-    const bool loaded = LoadRows(*records);
-    records->Close();
+    const bool loaded = LoadRows(runner, Query(runner.Driver()), &error);
     database.Close();
+    if (!error.empty()) {
+      grid_->ClearData();
+      events_.ErrMessage(error, host::kLevelFailure, host::kAppTitle);
+    }
     return loaded;
   } catch (const std::exception& e) {
     grid_->ClearData();
@@ -257,52 +257,81 @@ bool ReportControl::Refresh() {
   return false;
 }
 
-bool ReportControl::LoadRows(db::Recordset& records) {
+bool ReportControl::LoadRows(db::Runner& runner, const db::Sql& query, std::string* error) {
   grid_->SetRedraw(false);
-  if (grid_->Cols() != records.FieldCount()) {
-    grid_->SetCols(records.FieldCount());
-    for (int f = 0; f < records.FieldCount(); ++f) {
-      grid_->SetTextMatrix(0, f, records.FieldName(f));
-      grid_->Col(f).alignment = kAlignLeftCenter;
-      grid_->Col(f).editable = false;
+  std::vector<char> dates;
+  int64_t loaded = 0;
+  bool told = false;
+  bool stopped = false;
+  *error = runner.Stream(
+      query, kChunkRows,
+      [&](db::Recordset& chunk, bool complete) {
+        if (dates.empty() && chunk.FieldCount() > 0) {
+          ShapeColumns(chunk);
+          for (int f = 0; f < chunk.FieldCount(); ++f)
+            dates.push_back(IsDateColumn(chunk.FieldName(f)) ? 1 : 0);
+        }
+        AppendRows(chunk, dates);
+        loaded += chunk.RecordCount();
+        // A list that came in one chunk never bothers the host.
+        if (complete) return true;
+        told = true;
+        return System().Progress(kLoading, loaded, host::ISystem::kUnknownTotal);
+      },
+      &stopped);
+  if (told) System().Progress(kLoading, loaded, loaded);
+  if (!error->empty()) {
+    grid_->SetRedraw(true);
+    return false;
+  }
+  FinishRows(loaded, !stopped);
+  return !stopped;
+}
+
+void ReportControl::ShapeColumns(const db::Recordset& records) {
+  if (grid_->Cols() == records.FieldCount()) return;
+  grid_->SetCols(records.FieldCount());
+  for (int f = 0; f < records.FieldCount(); ++f) {
+    grid_->SetTextMatrix(0, f, records.FieldName(f));
+    grid_->Col(f).alignment = kAlignLeftCenter;
+    grid_->Col(f).editable = false;
+  }
+}
+
+void ReportControl::AppendRows(const db::Recordset& chunk, const std::vector<char>& dates) {
+  const int fields = std::min(chunk.FieldCount(), grid_->Cols());
+  const auto rows = static_cast<size_t>(chunk.RecordCount());
+  int row = grid_->Rows();
+  grid_->SetRows(row + static_cast<int>(rows));
+  for (size_t r = 0; r < rows; ++r, ++row) {
+    for (int f = 0; f < fields; ++f) {
+      const db::Value& value = chunk.At(r, f);
+      if (dates[static_cast<size_t>(f)]) {
+        grid_->SetTextMatrix(row, f, db::FormatDateText(value.ToText()));
+      } else if (value.IsText()) {
+        grid_->SetCellText(row, f, value.TextView());
+      } else {
+        grid_->SetTextMatrix(row, f, value.ToText());
+      }
     }
   }
-  if (records.RecordCount() > 0) {
-    std::vector<bool> dates;
-    for (int f = 0; f < records.FieldCount(); ++f)
-      dates.push_back(IsDateColumn(records.FieldName(f)));
-    const int64_t total = records.RecordCount();
-    int64_t loaded = 0;
-    for (; !records.Eof(); records.MoveNext()) {
-      if (loaded % kProgressStep == 0 && total > kProgressStep &&
-          !System().Progress(kLoading, loaded, total)) {
-        grid_->ClearData();
-        for (int c = std::max(grid_->Cols() - 2, 0); c < grid_->Cols(); ++c) {
-          grid_->SetColHidden(c, true);
-        }
-        grid_->SetRedraw(true);
-        status_->SetCaption(kCancelled);
-        events_.Message(kCancelled);
-        return false;
-      }
-      ++loaded;
-      int row = grid_->AddRow();
-      for (int f = 0; f < records.FieldCount(); ++f) {
-        std::string text = records.Field(f).ToText();
-        grid_->SetTextMatrix(row, f,
-                             dates[static_cast<size_t>(f)] ? db::FormatDateText(text) : text);
-      }
-    }
-    if (total > kProgressStep) System().Progress(kLoading, total, total);
+}
+
+void ReportControl::FinishRows(int64_t rows, bool complete) {
+  if (rows > 0) {
     events_.Raise("RefreshGetGridStatus");
     ApplySavedLayout();
   }
   for (int c = std::max(grid_->Cols() - 2, 0); c < grid_->Cols(); ++c) grid_->SetColHidden(c, true);
   grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
   wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
-  status_->SetCaption("共" + std::to_string(records.RecordCount()) + "条记录");
+  if (complete) {
+    status_->SetCaption("共" + std::to_string(rows) + "条记录");
+  } else {
+    status_->SetCaption(std::string(kCancelled) + "：只列出前" + std::to_string(rows) + "条记录");
+    events_.Message(kCancelled);
+  }
   grid_->SetRedraw(true);
-  return true;
 }
 
 void ReportControl::ApplySavedLayout() {

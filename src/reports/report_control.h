@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "db/date.h"
+#include "db/runner.h"
 #include "db/sql.h"
 #include "forms/form.h"
 #include "forms/grid_pack.h"
@@ -54,8 +55,8 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
   static constexpr const char* kLoading = "正在读取数据...";
   static constexpr const char* kCancelled = "已取消读取";
-  // Rows loaded between two progress reports.
-  static constexpr int kProgressStep = 2000;
+  // Rows read from the cursor between two progress reports.
+  static constexpr int kChunkRows = 2000;
 
   ReportControl(std::string className, std::string sourceName,
                 const std::vector<FilterField>& filters);
@@ -77,9 +78,12 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   bool FindNext() override;
   // Filters by the current cell's value, or shows every row again when a filter is on.
   bool Filter() override;
-  // Runs the query with the filters; false when it failed (reported with ErrMessage) or the
-  // user stopped the load (the host's Progress answered false): the grid is then left empty
-  // rather than showing part of the list as if it were all.
+  // Runs the query with the filters, reading its rows into the grid as the cursor gives them
+  // and telling the host of every chunk (ISystem::Progress, total unknown). False when it
+  // failed (reported with ErrMessage, the grid empty) or the user stopped the load (the host's
+  // Progress answered false): the statement stops and the rows read by then stay, in the
+  // query's order, with a status line that says the list was cut short; a clerk who stops a
+  // long list mostly does so because what he looks for has already come.
   bool Refresh() override;
   bool RecordTop() override { return false; }
   bool RecordPrevious() override { return false; }
@@ -169,9 +173,12 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   void ResolveTyped(forms::Field& field, const FilterField& filter);
   void ChooseInPicker(forms::Field& field, const FilterField& filter);
   std::shared_ptr<host::IControl> OpenPicker(const FilterField& filter);
-  void Load();
-  // False when the user stopped the load.
-  bool LoadRows(db::Recordset& records);
+  // Streams the query's rows into the grid; false when it failed (the text in *error) or the
+  // user stopped it (*error empty).
+  bool LoadRows(db::Runner& runner, const db::Sql& query, std::string* error);
+  void ShapeColumns(const db::Recordset& records);
+  void AppendRows(const db::Recordset& chunk, const std::vector<char>& dates);
+  void FinishRows(int64_t rows, bool complete);
   void ApplySavedLayout();
   bool Print(PrintMode mode);
   host::ISystem& System() const;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "db/amount.h"
 #include "db/date.h"
+#include "db/recordset.h"
 #include "db/runner.h"
 #include "db/sql.h"
 #include "db/value.h"
@@ -52,6 +54,50 @@ TEST(ValueTest, NumbersReadAndWrittenInEveryLocale) {
 
 // Amounts are read digit by digit, written as plain decimals and refused, never wrapped, beyond
 // ±99,999,999,999.9999; products and quotients round half away from zero at the 4th decimal.
+// A record set filled as an engine reads its cursor keeps each text once, however many rows
+// repeat it, and reads back every cell as it came, through a refill and after filling ends.
+TEST(RecordsetTest, RepeatedTextsAreStoredOnceAndReadBackAsTheyCame) {
+  Recordset records({"车牌号", "金额", "备注"});
+  const char* plates[] = {"京A12345", "京B7", "北京嘉禾快递服务有限公司的车"};
+  for (int round = 0; round < 2; ++round) {
+    records.ClearRows();
+    for (int64_t r = 0; r < 3000; ++r) {
+      records.AppendText(plates[r % 3]);
+      records.Append(Value(static_cast<double>(r) / 4));
+      if (r % 2) {
+        records.AppendNull();
+      } else {
+        records.Append(Value("同"));
+      }
+    }
+    EXPECT_EQ(records.RecordCount(), 3000);
+    // 3 plates, "同", Null and 3000 amounts.
+    EXPECT_EQ(records.StoredValues(), 3005u);
+  }
+  records.EndFilling();
+  for (size_t r : {size_t{0}, size_t{1}, size_t{2}, size_t{2999}}) {
+    EXPECT_EQ(records.At(r, 0), Value(plates[r % 3])) << r;
+    EXPECT_DOUBLE_EQ(records.At(r, 1).ToDouble(), static_cast<double>(r) / 4);
+    EXPECT_EQ(records.At(r, 2), r % 2 ? Value() : Value("同"));
+  }
+  records.Move(2);
+  EXPECT_EQ(records.Text("车牌号"), plates[2]);
+  EXPECT_EQ(records.Row(1), (std::vector<Value>{Value("京B7"), Value(0.25), Value()}));
+  EXPECT_TRUE(records.At(3000, 0).IsNull());
+  EXPECT_TRUE(records.At(0, 3).IsNull());
+  EXPECT_TRUE(records.Row(3000).empty());
+
+  Recordset chunk({"a"}, false);
+  for (int i = 0; i < 3; ++i) chunk.AppendText("x");
+  EXPECT_EQ(chunk.StoredValues(), 4u) << "a chunk keeps a text per cell";
+  EXPECT_EQ(chunk.At(2, 0), Value("x"));
+
+  const Recordset copied({"a", "b"}, {{Value(1), Value("x")}, {Value("x")}});
+  EXPECT_EQ(copied.RecordCount(), 2);
+  EXPECT_EQ(copied.Row(1), (std::vector<Value>{Value("x"), Value()})) << "a short row ends in Null";
+  EXPECT_EQ(copied.StoredValues(), 3u);
+}
+
 TEST(AmountTest, ReadWrittenRoundedAndBounded) {
   struct Case {
     Amount got;

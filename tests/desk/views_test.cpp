@@ -1,8 +1,11 @@
 // The generic renderer of the headless forms: fields and a grid in a frame drawn by the
 // automatic layout and following the model; typing, deleting rows and pickers reaching the
 // control's handlers and refused where the control locked them; and the Find / Filter dialog's
-// conditions.
+// conditions; the progress dialog of long work.
 #include <QLineEdit>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -10,6 +13,7 @@
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
+#include "desk/progress_dialog.h"
 #include "desk_fixture.h"
 
 namespace ws::desk {
@@ -216,6 +220,31 @@ class ViewsTest : public QObject {
     QCOMPARE(built, std::string("WSDJ.工单号码 like 2012;WSDJ.进厂日期>= 2012-06-01;"
                                 "WSDJ.进厂日期<= 2012-06-30;WSDJ.应收合计>= 1000.50;"
                                 "WSDJ.进厂日期>= 2012-01-01;WSDJ.进厂日期<= 2012-02-29;"));
+  }
+
+  // Rows read from a cursor: no total, so the bar only moves and the label counts; the dialog
+  // comes after a moment even though its own timer restarts at every report, Cancel stops the
+  // work, and the report of the end closes it.
+  void ProgressWithoutATotalCountsAndStops() {
+    ProgressDisplay progress;
+    auto dialog = [] { return QApplication::activeModalWidget(); };
+    QVERIFY(progress.Report("正在读取数据...", 2000, host::ISystem::kUnknownTotal));
+    QTest::qWait(450);
+    QVERIFY(progress.Report("正在读取数据...", 4000, host::ISystem::kUnknownTotal));
+    auto* shown = qobject_cast<QProgressDialog*>(dialog());
+    QVERIFY(shown && shown->isVisible());
+    QCOMPARE(shown->maximum(), 0);
+    QVERIFY(shown->labelText().contains(QLocale().toString(4000)));
+    auto* cancel = shown->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    cancel->click();
+    QVERIFY(!progress.Report("正在读取数据...", 6000, host::ISystem::kUnknownTotal));
+    QVERIFY(progress.Report("正在读取数据...", 6000, 6000));
+    QVERIFY(!dialog());
+
+    // A report with a total still shows how far of it the work has come.
+    QVERIFY(progress.Report("打印", 0, 10));
+    QVERIFY(progress.Report("打印", 10, 10));
   }
 };
 

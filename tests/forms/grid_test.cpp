@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace ws::forms {
 namespace {
 
@@ -44,6 +46,36 @@ TEST_F(GridTest, KeysStayWithTheirRows) {
   EXPECT_EQ(grid_.CellKey(3, 1), "");
   grid_.SetCellKey(1, 1, "");
   EXPECT_EQ(grid_.CellKey(1, 1) + std::to_string(grid_.CellKeyLong(1, 1)), "0");
+}
+
+// A report's texts repeat from row to row: the grid keeps each once, the cells keep their
+// texts through sorting, subtotals and removal, and the texts of rows that went, or of cells
+// written over and over, do not stay for the life of the grid.
+TEST_F(GridTest, RepeatedTextsAreKeptOnceAndDroppedWithTheirRows) {
+  const size_t header = grid_.StoredTexts();
+  grid_.SetRows(1 + 3000);
+  for (int r = 1; r <= 3000; ++r) {
+    grid_.SetTextMatrix(r, 1, "京A" + std::to_string(r % 7));
+    grid_.SetTextMatrix(r, 2, "北京嘉禾快递服务有限公司");
+    grid_.SetTextMatrix(r, 4, std::to_string(r));
+  }
+  EXPECT_EQ(grid_.StoredTexts(), header + 7 + 1 + 3000);
+  grid_.Sort(4, 2);
+  grid_.AddSubtotals(-1, {4}, "合计", 2);
+  EXPECT_EQ(grid_.TextMatrix(1, 4) + grid_.TextMatrix(1, 1), "3000京A4");
+  EXPECT_EQ(grid_.TextMatrix(3001, 2) + grid_.TextMatrix(3001, 4), "合计4501500");
+  EXPECT_EQ(grid_.TextMatrix(0, 2), "维修项目");
+
+  grid_.SetRows(3);
+  EXPECT_LE(grid_.StoredTexts(), 3u * 5 + 256) << "a big list cut back keeps its texts";
+  EXPECT_EQ(grid_.TextMatrix(2, 4) + grid_.TextMatrix(2, 2), "2999北京嘉禾快递服务有限公司");
+  EXPECT_EQ(grid_.ColCaption(1), "项目编码");
+  for (int i = 0; i < 5000; ++i) grid_.SetTextMatrix(1, 3, std::to_string(i));
+  EXPECT_LE(grid_.StoredTexts(), 3u * 5 * 3 + 256 + 256) << "texts written over are dropped";
+  EXPECT_EQ(grid_.TextMatrix(1, 3), "4999");
+  EXPECT_EQ(grid_.TextMatrix(1, 4), "3000");
+  grid_.ClearData();
+  EXPECT_EQ(grid_.StoredTexts(), header);
 }
 
 TEST_F(GridTest, HiddenColumnKeepsItsWidthAndEditability) {

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "db/runner.h"
 #include "db/sql.h"
@@ -277,6 +280,99 @@ TEST_F(DatabaseContractTest, TransactionsCommitRollBackAndNest) {
   EXPECT_EQ(db_.LastError(), "");
   EXPECT_EQ(Ids(), "1,2,4,6,8");
   EXPECT_EQ(Scalar("select 说明 from t_doc where 单据ID=8").ToText(), "kept");
+}
+
+// A query read from the cursor in chunks: every row once, in order, the names with every
+// chunk, the last chunk marked (empty when the rows filled the chunks); a sink that says stop
+// ends the statement without a failure and the connection goes on; a failure is the
+// statement's error; inside a transaction the rows come the same way.
+TEST_F(DatabaseContractTest, QueriesStreamInChunksAndStopWhenTheSinkSaysSo) {
+  ASSERT_EQ(Run("insert into t_doc (单据ID, 工单号码, 说明) "
+                "select 1000 + n, 'W' || n, case when n % 3 = 0 then null else '同' end "
+                "from (select 0 as n union all select 1 union all select 2 union all select 3 "
+                "union all select 4 union all select 5 union all select 6) d"),
+            "");
+  struct Read {
+    std::vector<int64_t> ids;
+    std::vector<std::pair<int64_t, bool>> chunks;  // rows, complete
+    std::string names;
+    int nulls = 0;
+  };
+  auto stream = [&](const std::string& sql, size_t chunkRows, size_t stopAfter, Read& read,
+                    bool* stopped) {
+    auto take = [&](db::Recordset& chunk, bool complete) {
+      if (chunk.FieldCount() > 0) read.names = chunk.FieldName(0) + "," + chunk.FieldName(2);
+      for (chunk.MoveFirst(); !chunk.Eof(); chunk.MoveNext()) {
+        read.ids.push_back(chunk.Long("单据ID"));
+        read.nulls += chunk.Field("说明").IsNull() ? 1 : 0;
+      }
+      // Heartbeats (empty, not last) may come any time: only chunks with rows count.
+      if (chunk.RecordCount() > 0 || complete)
+        read.chunks.emplace_back(chunk.RecordCount(), complete);
+      return read.chunks.size() < stopAfter;
+    };
+    return db::Runner(db_).Stream(db::Sql(sql), chunkRows, take, stopped);
+  };
+  const std::string query = "select 单据ID, 工单号码, 说明 from t_doc order by 单据ID";
+  const std::vector<int64_t> all = {1000, 1001, 1002, 1003, 1004, 1005, 1006};
+  struct Case {
+    size_t chunkRows;
+    bool inTransaction;
+    std::vector<std::pair<int64_t, bool>> chunks;
+  };
+  const Case cases[] = {
+      {3, false, {{3, false}, {3, false}, {1, true}}},
+      {7, false, {{7, false}, {0, true}}},
+      {100, true, {{7, true}}},
+      {2, true, {{2, false}, {2, false}, {2, false}, {1, true}}},
+  };
+  for (const Case& c : cases) {
+    if (c.inTransaction) db_.BeginTrans();
+    Read read;
+    bool stopped = true;
+    EXPECT_EQ(stream(query, c.chunkRows, SIZE_MAX, read, &stopped), "");
+    EXPECT_FALSE(stopped);
+    EXPECT_EQ(read.ids, all) << c.chunkRows;
+    EXPECT_EQ(read.chunks, c.chunks) << c.chunkRows;
+    EXPECT_EQ(read.nulls, 3);
+    EXPECT_EQ(read.names, "单据ID,说明");
+    if (c.inTransaction) db_.CommitTrans();
+  }
+
+  Read stoppedRead;
+  bool stopped = false;
+  EXPECT_EQ(stream(query, 2, 2, stoppedRead, &stopped), "");
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(stoppedRead.ids, (std::vector<int64_t>{1000, 1001, 1002, 1003}));
+  EXPECT_EQ(db_.LastError(), "");
+  EXPECT_EQ(Scalar("select count(*) from t_doc"), db::Value(int64_t{7}))
+      << "the connection goes on after a stopped statement";
+
+  // The text being streamed, read whole from inside the sink and streamed again after it, has a
+  // statement of its own each time: a kept statement is never one still being stepped.
+  std::vector<int64_t> inside;
+  auto reread = [&](db::Recordset&, bool) {
+    if (inside.empty()) inside.push_back(Scalar(query).ToLong());
+    return true;
+  };
+  EXPECT_EQ(db::Runner(db_).Stream(db::Sql(query), 3, reread, &stopped), "");
+  EXPECT_EQ(inside, std::vector<int64_t>{1000});
+  Read again;
+  EXPECT_EQ(stream(query, 3, SIZE_MAX, again, &stopped), "");
+  EXPECT_EQ(again.ids, all);
+
+  Read empty;
+  EXPECT_EQ(stream("select 单据ID, 工单号码, 说明 from t_doc where 单据ID < 0", 5, SIZE_MAX, empty,
+                   &stopped),
+            "");
+  EXPECT_EQ(empty.chunks, (std::vector<std::pair<int64_t, bool>>{{0, true}}));
+  EXPECT_EQ(empty.names, "单据ID,说明") << "an empty result still names its columns";
+
+  Read failed;
+  EXPECT_NE(stream("select nope from t_doc", 5, SIZE_MAX, failed, &stopped), "");
+  EXPECT_FALSE(stopped);
+  EXPECT_NE(db_.LastError(), "");
+  EXPECT_TRUE(failed.ids.empty());
 }
 
 // Writes the guard sends without waiting for them (a server holds them back to go with the
