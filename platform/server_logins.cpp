@@ -47,9 +47,14 @@ BEGIN
       EXECUTE format('GRANT INSERT, UPDATE ON %I.%I TO %I', s, t, ws_server_group('desk'));
     END IF;
   END LOOP;
-  -- The price summary follows every order and line written, by triggers of the writer.
+  -- The price and last-service summaries follow every order and line written, by triggers of
+  -- the writer.
   EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.ws_price_sum TO %I', s,
                  ws_server_group('desk'));
+  IF to_regclass(format('%I.ws_last_service', s)) IS NOT NULL THEN
+    EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.ws_last_service TO %I', s,
+                   ws_server_group('desk'));
+  END IF;
   -- The audit trail: every account appends the events of its own work, and no group, the
   -- managers' included, may change or remove one.
   IF to_regclass(format('%I.ws_audit', s)) IS NOT NULL THEN

@@ -95,6 +95,10 @@ std::vector<db::Sql> CatalogueTableStatements(const db::Date& initDate, db::Engi
 
 std::vector<db::Sql> CatalogueIndexStatements(db::Engine engine) {
   std::vector<db::Sql> out;
+  for (const auto& table : db::Tables()) {
+    if (!table.filledBy) continue;
+    for (auto& fill : table.filledBy()) out.emplace_back(std::move(fill));
+  }
   for (auto& sql : db::CatalogueStatements(engine)) {
     if (IsIndexStatement(sql)) out.push_back(std::move(sql));
   }

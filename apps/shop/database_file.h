@@ -38,6 +38,8 @@ std::string CheckNewDatabaseTarget(const std::string& name, bool force);
 // built once afterwards (CatalogueIndexStatements).
 std::vector<db::Sql> CatalogueTableStatements(const db::Date& initDate,
                                               db::Engine engine = db::Engine::Sqlite);
+// What follows the bulk load: the tables the triggers keep filled from the loaded rows (the
+// triggers were not there to see them), then the indexes and the triggers.
 std::vector<db::Sql> CatalogueIndexStatements(db::Engine engine = db::Engine::Sqlite);
 
 class NewShopDatabase {

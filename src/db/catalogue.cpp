@@ -6,6 +6,7 @@
 #include <random>
 
 #include "db/audit_trail.h"
+#include "db/last_service.h"
 #include "db/price_summary.h"
 #include "db/runner.h"
 #include "db/schema.h"
@@ -144,6 +145,7 @@ std::vector<TableDef> BuildTables() {
     t.push_back(LineTable("WSDJXM", "项目ID"));
     t.push_back(pj);
     t.push_back(PriceSummaryTable(5));
+    t.push_back(LastServiceTable(11));
     t.push_back(AuditTable(8));
   }
   t.push_back({"clzl",

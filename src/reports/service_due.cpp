@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/date.h"
+#include "db/last_service.h"
 #include "db/runner.h"
 #include "forms/text.h"
 #include "reports/calendar.h"
@@ -108,25 +109,23 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
   std::vector<int64_t> itemIds;
   for (const auto& entry : intervals) itemIds.push_back(entry.first);
 
-  // Each vehicle's last visit with such an item: the item index leads to their lines alone.
+  // Each vehicle's last visit with such an item: the summary holds each vehicle's last order
+  // of every item, so the latest of those is the visit and the items naming it are its items.
   std::unordered_map<int64_t, LastVisit> visits;
   due.error = InChunks(itemIds, [&](std::span<const int64_t> chunk) {
-    db::Sql sql(
-        "SELECT WSDJ.车辆ID, WSDJ.单据ID, WSDJ.进厂日期, WSDJXM.项目ID FROM WSDJXM"
-        " JOIN WSDJ ON WSDJ.单据ID = WSDJXM.单据ID WHERE WSDJXM.项目ID IN (");
-    sql.Keys(chunk).Raw(")");
     std::string error;
-    auto lines = runner.Open(sql, &error);
+    auto lines = runner.Open(db::LastServiceSelect(chunk), &error);
+    // Hundreds of thousands of rows at a shop of ten years: the columns by their place.
     for (; error.empty() && !lines->Eof(); lines->MoveNext()) {
-      LastVisit& visit = visits[lines->Long("车辆ID")];
-      const int64_t order = lines->Long("单据ID");
-      std::string date = lines->Text("进厂日期");
+      LastVisit& visit = visits[lines->Field(db::kLastServiceVehicle).ToLong()];
+      const int64_t order = lines->Field(db::kLastServiceOrder).ToLong();
+      std::string date = lines->Field(db::kLastServiceDate).ToText();
       if (visit.orderId != order) {
         // A later visit replaces what was kept; the items of one visit gather.
         if (std::tie(visit.date, visit.orderId) > std::tie(date, order)) continue;
         visit = {std::move(date), order, {}};
       }
-      visit.items.push_back(lines->Long("项目ID"));
+      visit.items.push_back(lines->Field(db::kLastServiceItem).ToLong());
     }
     return error;
   });
