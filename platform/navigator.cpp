@@ -474,10 +474,10 @@ struct RecordNavigator::Query {
         .Append(KeyCompare("<=", last));
   }
 
-  // "key >= lowest" (up; else "key <= highest") for the lowest or highest key a row of the
-  // list may have, found by the day index: the days holding rows of the first table's own
-  // terms, one index step each, and on each day its first (last) key under the pinned value.
-  // A keyset walk on a window of dates otherwise passes every key before (after) it. With no
+  // "key >= lowest" (else "key <= highest") for the lowest or highest key a row of the list
+  // may have, found by the day index: the days holding rows of the first table's own terms,
+  // one index step each, and on each day its first (last) key under the pinned value. A
+  // keyset walk on a window of dates otherwise passes every key before (after) it. With no
   // pinned value every key of those terms is read, still off the day index.
   db::Sql DayBound(bool up) const {
     const DayRoute& d = *days;
@@ -619,15 +619,17 @@ std::optional<std::vector<int64_t>> RecordNavigator::WalkBlocks(const Query& q, 
 // finds one inside: ten years of orders and a window of the last twelve months make "first"
 // pass nine tenths of the table. Kept to the blocks the counts say hold rows of the list, no
 // walk passes more than a block or two; each block is tried nearest first. Before the blocks
-// are counted, first and last start from the key the day index gives.
+// are counted, walks are kept to the keys the day index gives for the window.
 std::shared_ptr<db::Recordset> RecordNavigator::Walk(const Query& q, const db::Sql& extra, bool up,
                                                      std::optional<int64_t> from,
                                                      std::string* error) {
   auto blocks = WalkBlocks(q, up, from);
-  if (!blocks && !from && q.days) {
+  if (!blocks && q.days) {
+    // First starts from the lowest key, previous stops at it (and last and next at the
+    // highest): a previous from the window's first row would otherwise pass every key below.
     db::Sql bounded(extra);
     if (!bounded.empty()) bounded.Raw(" AND ");
-    return FetchOne(q, bounded.Append(q.DayBound(up)), !up, error);
+    return FetchOne(q, bounded.Append(q.DayBound(from ? !up : up)), !up, error);
   }
   if (!blocks) return FetchOne(q, extra, !up, error);
   for (int64_t block : *blocks) {

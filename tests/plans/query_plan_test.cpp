@@ -225,8 +225,8 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
   })) << "a block recounted over the lookup";
 }
 
-// A list no desk counted yet, its count left to the event loop: first and last start from the
-// key the day index gives for the window, and walk from it in key order.
+// A list no desk counted yet, its count left to the event loop: first, last and previous from
+// the first row are kept to the keys the day index gives for the window, in key order.
 TEST_F(QueryPlanTest, FirstAndLastOfAListNotCountedYetStartFromTheDayIndex) {
   ASSERT_EQ(db::Runner(*db_).Execute(db::Sql("DELETE FROM ws_list_count")), "");
   std::vector<std::function<bool()>> queued;
@@ -240,6 +240,7 @@ TEST_F(QueryPlanTest, FirstAndLastOfAListNotCountedYetStartFromTheDayIndex) {
     if (filtered) order.Filter(std::vector<host::Condition>{{"京A", "clzl.车牌号 like"}});
     const Statements moves = ExpectIndexed([&] {
       EXPECT_TRUE(order.RecordTop());
+      EXPECT_TRUE(order.RecordPrevious());
       EXPECT_TRUE(order.RecordBottom());
     });
     size_t byDay = 0;
@@ -248,7 +249,7 @@ TEST_F(QueryPlanTest, FirstAndLastOfAListNotCountedYetStartFromTheDayIndex) {
       ++byDay;
       EXPECT_NE(Plan(db::Sql(sql)).find("ix_wsdj_day"), std::string::npos) << sql;
     }
-    EXPECT_EQ(byDay, 2u) << "filtered " << filtered;
+    EXPECT_GE(byDay, 3u) << "filtered " << filtered;
   }
   EXPECT_FALSE(queued.empty()) << "counted before the moves";
 }

@@ -256,9 +256,11 @@ TEST_P(NavigatorBlocksTest, FiguresCountedBetweenEventsEqualAFullCount) {
   Write(*other_, "UPDATE WSDJ SET 进厂日期='2003-01-01' WHERE 单据ID=" +
                      std::to_string(Expected(host_.Db(), condition, kNavLast, 0)));
   ASSERT_TRUE(nav->Counting());
-  for (int mode : {kNavFirst, kNavLast}) {
-    EXPECT_EQ(Move(*nav, mode, 0).records->Long("单据ID"), Expected(host_.Db(), condition, mode, 0))
-        << "mode " << mode;
+  // Previous from the first row and next from the last find nothing beyond and stay.
+  for (auto [mode, beyond] : {std::pair{kNavFirst, kNavPrevious}, {kNavLast, kNavNext}}) {
+    const int64_t end = Move(*nav, mode, 0).records->Long("单据ID");
+    EXPECT_EQ(end, Expected(host_.Db(), condition, mode, 0)) << "mode " << mode;
+    EXPECT_EQ(Move(*nav, beyond, end).records->Long("单据ID"), end) << "beyond " << mode;
   }
   const int64_t next = Expected(host_.Db(), condition, kNavNext, current);
   r = Move(*nav, kNavNext, current);
