@@ -385,6 +385,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ListCase{"Window", kWindow},
         ListCase{"Month", "progid=200001 and 进厂日期>='2012-06-01' and 进厂日期<'2012-07-01'"},
+        ListCase{"EveryProgram", "进厂日期 BETWEEN '2012-01-01' AND '2012-12-31'"},
         ListCase{"PlateFilter", kWindow + " AND clzl.车牌号 like '%京A%'"},
         ListCase{"OwnerFilter", kWindow + " AND 公司名称 like '宏达%'"},
         ListCase{"PlateOrOwner",
