@@ -320,6 +320,91 @@ ListTables TablesOf(const std::string& countedFrom, const std::string& condition
   return out;
 }
 
+// The terms of a condition joined by AND at its top level, as written; nullopt when an OR
+// joins terms there (no term alone then narrows the list). The AND of a BETWEEN is no join.
+std::optional<std::vector<std::string>> TopLevelTerms(std::string_view condition) {
+  std::vector<std::string> terms;
+  int depth = 0;
+  bool between = false;
+  size_t start = 0;
+  for (size_t i = 0; i < condition.size(); ++i) {
+    char c = condition[i];
+    if (c == '\'' || c == '"' || c == '[' || c == '`') {
+      size_t end = condition.find(c == '[' ? ']' : c, i + 1);
+      if (end == std::string_view::npos) return std::nullopt;
+      i = end;
+      continue;
+    }
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (depth != 0 || !IsWordByte(c) || (i > 0 && IsWordByte(condition[i - 1]))) continue;
+    if (EqualsWordAt(condition, i, "OR")) return std::nullopt;
+    if (EqualsWordAt(condition, i, "BETWEEN")) between = true;
+    if (EqualsWordAt(condition, i, "AND")) {
+      if (between) {
+        between = false;
+        continue;
+      }
+      terms.push_back(Trimmed(condition.substr(start, i - start)));
+      start = i + 3;
+    }
+  }
+  terms.push_back(Trimmed(condition.substr(start)));
+  return terms;
+}
+
+// How the first and last rows of a list are found before its blocks are counted, through a
+// day index of its first table (a partial index under db::kDayIndexTerm): the terms of the
+// condition that name the first table alone, one of them its day column; the value of the
+// index's second column when a term pins it ("progid=200001").
+struct DayRoute {
+  std::string table;
+  std::string day;
+  std::string pinnedColumn;
+  std::string pinnedValue;
+  std::string terms;  // "(t1) AND (t2) ..."
+};
+
+std::optional<DayRoute> DayRouteOf(const std::string& countedFrom, const std::string& condition) {
+  auto shape = ReadFrom(countedFrom);
+  if (!shape) return std::nullopt;
+  const db::IndexDef* index = nullptr;
+  for (const db::IndexDef& candidate : shape->first->indexes) {
+    if (candidate.where == db::kDayIndexTerm && candidate.columns.size() >= 2) index = &candidate;
+  }
+  auto terms = TopLevelTerms(condition);
+  if (!index || !terms) return std::nullopt;
+  DayRoute route{shape->firstName, index->columns[0], {}, {}, {}};
+  auto own = [&](const std::string& word, const std::string& column) {
+    size_t dot = word.find('.');
+    return dot == std::string::npos
+               ? SameName(word, column)
+               : SameName(word.substr(dot + 1), column) && !NamedBy(*shape, word).join;
+  };
+  bool namesDay = false;
+  for (const std::string& term : *terms) {
+    auto words = Words(term, "()=<>!,+-*/%|#;");
+    if (!words || words->empty()) continue;
+    bool alone = true;
+    for (const std::string& word : *words) {
+      Named named = NamedBy(*shape, word);
+      if (!named.known || named.join || SameName(word, "SELECT")) alone = false;
+    }
+    if (!alone) continue;
+    for (const std::string& word : *words) namesDay = namesDay || own(word, route.day);
+    const std::vector<std::string>& w = *words;
+    if (w.size() == 3 && w[1] == "=" && own(w[0], index->columns[1]) &&
+        w[2].find_first_not_of("0123456789") == std::string::npos) {
+      route.pinnedColumn = index->columns[1];
+      route.pinnedValue = w[2];
+    }
+    if (!route.terms.empty()) route.terms += " AND ";
+    route.terms += "(" + term + ")";
+  }
+  if (!namesDay) return std::nullopt;
+  return route;
+}
+
 int64_t BlockOf(int64_t key) {
   return key / db::kChangeBlockKeys;
 }
@@ -337,9 +422,10 @@ struct RecordNavigator::Query {
   std::string fromPart;   // what rows are counted over; empty: count around the whole SELECT
   std::string condition;  // "(...)" or empty
   std::string key;
-  std::string keyField;  // the key's name in the record set (qualifier dropped)
-  std::string list;      // identifies the list for the position cache
-  ListTables tables;     // counted block by block when tables.table is not empty
+  std::string keyField;          // the key's name in the record set (qualifier dropped)
+  std::string list;              // identifies the list for the position cache
+  ListTables tables;             // counted block by block when tables.table is not empty
+  std::optional<DayRoute> days;  // first and last found by day while not counted
 
   Query(const std::string& baseSelect, const std::string& baseCondition, std::string keyColumn)
       : select(Trimmed(baseSelect)), key(Trimmed(keyColumn)) {
@@ -349,6 +435,7 @@ struct RecordNavigator::Query {
     if (shape.from != std::string_view::npos && shape.countable) {
       fromPart = CountingFrom(select.substr(shape.from), cond, key);
       tables = TablesOf(fromPart, cond, key);
+      if (!tables.table.empty()) days = DayRouteOf(fromPart, cond);
     }
     size_t dot = key.rfind('.');
     keyField = dot == std::string::npos ? key : key.substr(dot + 1);
@@ -385,6 +472,33 @@ struct RecordNavigator::Query {
     return KeyCompare(">=", block * db::kChangeBlockKeys)
         .Raw(" AND ")
         .Append(KeyCompare("<=", last));
+  }
+
+  // "key >= lowest" (else "key <= highest") for the lowest or highest key a row of the list
+  // may have, found by the day index: the days holding rows of the first table's own terms,
+  // one index step each, and on each day its first (last) key under the pinned value. A
+  // keyset walk on a window of dates otherwise passes every key before (after) it. With no
+  // pinned value every key of those terms is read, still off the day index.
+  db::Sql DayBound(bool up) const {
+    const DayRoute& d = *days;
+    const std::string from = " FROM " + d.table + " WHERE " + db::kDayIndexTerm + " AND ";
+    const std::string most = up ? "MIN(" : "MAX(";
+    db::Sql out = db::Sql().Raw(key).Raw(up ? " >= (" : " <= (");
+    if (d.pinnedColumn.empty()) {
+      return out.Raw("SELECT " + most + keyField + " + 0)" + from + d.terms + ")");
+    }
+    const std::string window = "WITH RECURSIVE ws_days(ws_day) AS (SELECT MIN(" + d.day + ")" +
+                               from + d.terms + " UNION ALL SELECT (SELECT MIN(" + d.day + ")" +
+                               from + d.day + " > ws_days.ws_day AND " + d.terms +
+                               ") FROM ws_days WHERE ws_days.ws_day IS NOT NULL)";
+    // The pinned column is bounded, not compared equal: only then does SQLite read a day's
+    // keys in the index's order and stop at the first.
+    const std::string& pin = d.pinnedColumn;
+    const std::string order = up ? "" : " DESC";
+    const std::string dayKey = "SELECT " + keyField + from + d.day + " = ws_days.ws_day AND " +
+                               pin + ">=" + d.pinnedValue + " AND " + pin + "<=" + d.pinnedValue +
+                               " ORDER BY " + pin + order + ", " + keyField + order + " LIMIT 1";
+    return out.Raw(window + " SELECT " + most + "(" + dayKey + ")) FROM ws_days)");
   }
 
   // ws_change_block's rows of the list's tables.
@@ -555,11 +669,19 @@ std::optional<std::vector<int64_t>> RecordNavigator::WalkBlocks(const Query& q, 
 // A keyset walk over a list windowed by dates passes every row outside the window before it
 // finds one inside: ten years of orders and a window of the last twelve months make "first"
 // pass nine tenths of the table. Kept to the blocks the counts say hold rows of the list, no
-// walk passes more than a block or two; each block is tried nearest first.
+// walk passes more than a block or two; each block is tried nearest first. Before the blocks
+// are counted, walks are kept to the keys the day index gives for the window.
 std::shared_ptr<db::Recordset> RecordNavigator::Walk(const Query& q, const db::Sql& extra, bool up,
                                                      std::optional<int64_t> from,
                                                      std::string* error) {
   auto blocks = WalkBlocks(q, up, from);
+  if (!blocks && q.days) {
+    // First starts from the lowest key, previous stops at it (and last and next at the
+    // highest): a previous from the window's first row would otherwise pass every key below.
+    db::Sql bounded(extra);
+    if (!bounded.empty()) bounded.Raw(" AND ");
+    return FetchOne(q, bounded.Append(q.DayBound(from ? !up : up)), !up, error);
+  }
   if (!blocks) return FetchOne(q, extra, !up, error);
   for (int64_t block : *blocks) {
     db::Sql bounded(extra);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "db/catalogue.h"
 #include "db/runner.h"
 #include "db/sql.h"
 #include "platform/amount_words.h"
@@ -72,6 +73,7 @@ std::string SystemObject::GetOption(int module, const std::string& name) {
   if (!live) {
     std::lock_guard<std::mutex> lock(optionsMutex_);
     if (auto kept = options_.find({module, name}); kept != options_.end()) return kept->second;
+    if (optionsRead_) return {};
   }
   db::Sql sql("SELECT value FROM ws_option WHERE module = ");
   sql.Key(module).Raw(" AND name = ").Text(name);
@@ -83,6 +85,37 @@ std::string SystemObject::GetOption(int module, const std::string& name) {
     options_[{module, name}] = value;
   }
   return value;
+}
+
+std::string SystemObject::StartSession() {
+  db::Runner runner(db_);
+  std::string error;
+  auto rows = runner.Open(db::Sql("SELECT module, name, value FROM ws_option"), &error);
+  std::map<std::pair<int, std::string>, std::string> read;
+  for (; error.empty() && !rows->Eof(); rows->MoveNext()) {
+    read[{static_cast<int>(rows->Field(0).ToLong()), rows->Field(1).ToText()}] =
+        rows->Field(2).ToText();
+  }
+  if (!error.empty()) return error;
+  {
+    std::lock_guard<std::mutex> lock(optionsMutex_);
+    options_.merge(read);  // a value read or set in this session already stands
+    optionsRead_ = true;
+  }
+  // Planning a statement loads what the server knows of each table it names (columns,
+  // indexes, their operator classes); nothing is read, the condition being false. The tables
+  // are the lists' (tracked by block) and the navigator's own; one to a member, so the
+  // planner looks for no join order. The lists' other lookups and lines are left to their
+  // first use: warming every table took 60 ms of a login for no gain that showed.
+  db::Sql warm;
+  for (const db::TableDef& table : db::Tables()) {
+    if (table.trackedSince == 0) continue;
+    warm.Raw("SELECT 1 FROM ").Raw(table.name).Raw(" WHERE 1 = 0 UNION ALL ");
+  }
+  warm.Raw("SELECT 1 FROM ws_change_block WHERE 1 = 0 UNION ALL ");
+  warm.Raw("SELECT 1 FROM ws_list_count WHERE 1 = 0");
+  runner.Open(warm, &error);
+  return error;
 }
 
 std::string SystemObject::GetOption(int module, int number) {

@@ -47,6 +47,9 @@ DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string sho
     return ShowNamedPicker(name, text);
   });
   menuError_ = menu_.Load(*db_);
+  // Options and the server's catalogue entries of the lists' tables are read now, not by the
+  // first form opened; a failure here only leaves that to the first form.
+  (void)system_->StartSession();
   const std::string shop = db::ShopId(*db_);
   const std::string folder = system_->GetLoginInfo().workFolder;
   if (!shop.empty() && !folder.empty()) {

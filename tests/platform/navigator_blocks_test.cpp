@@ -211,9 +211,15 @@ TEST_P(NavigatorBlocksTest, MovesEqualAFullQueryAfterAnyWrites) {
 // between the turns. The figures are then kept for the shop, and idle work left behind by a
 // closed form does nothing.
 TEST_P(NavigatorBlocksTest, FiguresCountedBetweenEventsEqualAFullCount) {
+  // The days of the window hold keys out of their order; orders of another program share the
+  // days, below the list's first key and above its last.
   for (int64_t id = 7; id < 7 * kBlock; id += 97) {
-    AddOrder(host_.Db(), id, id / kBlock == 2 ? "2003-04-01" : "2012-06-01");
+    AddOrder(host_.Db(), id,
+             id / kBlock == 2 ? "2003-04-01" : "2012-06-0" + std::to_string(1 + id * 5 % 9));
   }
+  Write(host_.Db(), "INSERT INTO WSDJ (单据ID, progid, 进厂日期) VALUES (2, 200009, '2012-06-09')");
+  Write(host_.Db(),
+        "INSERT INTO WSDJ (单据ID, progid, 进厂日期) VALUES (40000, 200009, '2012-06-01')");
   std::vector<std::function<bool()>> idle;
   auto turns = [&](int count) {
     for (; count > 0 && !idle.empty(); --count) {
@@ -244,6 +250,18 @@ TEST_P(NavigatorBlocksTest, FiguresCountedBetweenEventsEqualAFullCount) {
   AddOrder(*other_, 5 * kBlock + 3);
   Write(*other_, "UPDATE clzl SET 车牌号='京A7' || 车辆ID WHERE 车辆ID IN (2, 5, 8)");
   Write(*other_, "UPDATE pdmwldw SET 公司名称='宏达9' WHERE 往来ID=1");
+  // Still counting, first and last after another user put an order below the first one and
+  // took the last one out of the window.
+  AddOrder(*other_, 3, "2012-06-04");
+  Write(*other_, "UPDATE WSDJ SET 进厂日期='2003-01-01' WHERE 单据ID=" +
+                     std::to_string(Expected(host_.Db(), condition, kNavLast, 0)));
+  ASSERT_TRUE(nav->Counting());
+  // Previous from the first row and next from the last find nothing beyond and stay.
+  for (auto [mode, beyond] : {std::pair{kNavFirst, kNavPrevious}, {kNavLast, kNavNext}}) {
+    const int64_t end = Move(*nav, mode, 0).records->Long("单据ID");
+    EXPECT_EQ(end, Expected(host_.Db(), condition, mode, 0)) << "mode " << mode;
+    EXPECT_EQ(Move(*nav, beyond, end).records->Long("单据ID"), end) << "beyond " << mode;
+  }
   const int64_t next = Expected(host_.Db(), condition, kNavNext, current);
   r = Move(*nav, kNavNext, current);
   EXPECT_EQ(r.records->Long("单据ID"), next);
@@ -254,6 +272,10 @@ TEST_P(NavigatorBlocksTest, FiguresCountedBetweenEventsEqualAFullCount) {
   EXPECT_FALSE(nav->Counting());
   ASSERT_EQ(told.size(), 1u);
   EXPECT_EQ(told.back(), Counted(host_.Db(), condition, next));
+  for (int mode : {kNavFirst, kNavLast}) {
+    EXPECT_EQ(Move(*nav, mode, 0).records->Long("单据ID"), Expected(host_.Db(), condition, mode, 0))
+        << "counted, mode " << mode;
+  }
 
   // A desk new to the shop takes the figures kept at the end.
   RecordNavigator fresh(host_.Db(), std::make_shared<platform::ListCounts>());
@@ -360,12 +382,14 @@ TEST(ListCountsTest, KeptFiguresRestoreExactlyOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, NavigatorBlocksTest,
-    ::testing::Values(ListCase{"Window", kWindow},
-                      ListCase{"PlateFilter", kWindow + " AND clzl.车牌号 like '%京A%'"},
-                      ListCase{"OwnerFilter", kWindow + " AND 公司名称 like '宏达%'"},
-                      ListCase{
-                          "PlateOrOwner",
-                          kWindow + " AND (CLZl.车牌号 like '京%' OR pdmwldw.公司名称='顺风1')"}),
+    ::testing::Values(
+        ListCase{"Window", kWindow},
+        ListCase{"Month", "progid=200001 and 进厂日期>='2012-06-01' and 进厂日期<'2012-07-01'"},
+        ListCase{"EveryProgram", "进厂日期 BETWEEN '2012-01-01' AND '2012-12-31'"},
+        ListCase{"PlateFilter", kWindow + " AND clzl.车牌号 like '%京A%'"},
+        ListCase{"OwnerFilter", kWindow + " AND 公司名称 like '宏达%'"},
+        ListCase{"PlateOrOwner",
+                 kWindow + " AND (CLZl.车牌号 like '京%' OR pdmwldw.公司名称='顺风1')"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -69,6 +69,29 @@ TEST_F(SystemObjectTest, OptionsAndParametersComeFromTheHostTables) {
   for (const Case& c : afterOthers) EXPECT_EQ(c.got, c.expected);
 }
 
+// A desk's login reads every option in one statement: what is read after it is what the table
+// held then (a missing option empty, a value this session set standing) with no statement of its
+// own, while the closed period is still read every time.
+TEST_F(SystemObjectTest, OptionsReadAtLoginAnswerAsTheTableHeldThem) {
+  ASSERT_EQ(System().SetOption(1, "it's", "O'Brien"), "");
+  host_.Exec("INSERT INTO ws_option (module, name, value) VALUES (3, 'befmonth', '6')");
+  host_.Exec("UPDATE ws_option SET value = '201203' WHERE module = 12 AND name = 'Jzperiod'");
+  ASSERT_EQ(System().StartSession(), "");
+  host_.Exec("UPDATE ws_option SET value = '9' WHERE module = 3 AND name = 'befmonth'");
+  host_.Exec("UPDATE ws_option SET value = '201205' WHERE module = 12 AND name = 'Jzperiod'");
+  host_.Db().EnableLog(true);
+  host_.Db().ClearLog();
+  const std::pair<std::string, std::string> cases[] = {{System().GetOption(3, "befmonth"), "6"},
+                                                       {System().GetOption(12, 7), "2"},
+                                                       {System().GetOption(1, "it's"), "O'Brien"},
+                                                       {System().GetOption(12, "nosuchoption"), ""},
+                                                       {System().GetOption(4, "befmonth"), ""}};
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+  EXPECT_TRUE(host_.Db().Log().empty());
+  EXPECT_EQ(System().GetOption(12, "Jzperiod"), "201205");
+  host_.Db().EnableLog(false);
+}
+
 // Host tables that cannot be read answer empty; writes and numbers that fail tell the user.
 TEST_F(SystemObjectTest, BrokenHostTablesReadAsEmptyAndFailuresAreShown) {
   host_.Exec("DROP TABLE ws_option");
