@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -194,7 +195,7 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
   Sync();
 }
 
-int GridView::ContentWidth(int col) const {
+int GridView::ContentWidth(int col, bool capped) const {
   const forms::Grid& grid = Grid();
   const ColumnTraits& traits = model_->Traits(col);
   int width = horizontalHeader()->fontMetrics().horizontalAdvance(
@@ -210,7 +211,37 @@ int GridView::ContentWidth(int col) const {
   }
   // A date or a work-order number is read whole or not at all.
   const bool whole = traits.date || traits.code || traits.number;
-  return std::clamp(width, kMinWidth, whole ? std::max(width, kMinWidth) : kMaxAutoWidth);
+  return std::clamp(width, kMinWidth,
+                    whole || !capped ? std::max(width, kMinWidth) : kMaxAutoWidth);
+}
+
+// The cap keeps a long text from pushing the amounts out of sight; a text in the last column
+// pushes nothing, so it takes what the window has beside the other columns, up to its texts.
+void GridView::FitLastColumn() {
+  const QHeaderView* header = horizontalHeader();
+  int last = -1;
+  for (int visual = header->count() - 1; visual >= 0 && last < 0; --visual) {
+    if (!isColumnHidden(header->logicalIndex(visual))) last = header->logicalIndex(visual);
+  }
+  if (last < 0 || last >= Grid().Cols() || static_cast<size_t>(last) >= autoWidths_.size() ||
+      IsUserWidth(Grid().Col(last).width)) {
+    return;
+  }
+  const ColumnTraits& traits = model_->Traits(last);
+  if (traits.date || traits.code || traits.number) return;
+  const int sized = autoWidths_[static_cast<size_t>(last)];
+  const int room = viewport()->width() - (header->length() - columnWidth(last));
+  const int width = std::max(sized, std::min(room, ContentWidth(last, false)));
+  if (width == columnWidth(last)) return;
+  const bool wasSyncing = syncing_;
+  syncing_ = true;
+  setColumnWidth(last, width);
+  syncing_ = wasSyncing;
+}
+
+void GridView::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  FitLastColumn();
 }
 
 void GridView::ApplyColumns(bool widths, bool reread) {
@@ -246,6 +277,7 @@ void GridView::ApplyColumns(bool widths, bool reread) {
     }
     setColumnWidth(c, width);
   }
+  if (widths) FitLastColumn();
 }
 
 void GridView::SetColumnWanted(int col, bool wanted) {

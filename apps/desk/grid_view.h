@@ -5,6 +5,7 @@
 //
 // What a clerk reads (desk/grid_columns.h tells the columns apart):
 // - Columns are sized to their content when shown, within a cap, unless the user sized them:
+//   a free text in the last column is cut only where the window has no more room;
 //   a width the user drags is kept in the grid (and so in the user's layout file) marked as
 //   the user's, and wins from then on. Dates and codes are never cut.
 // - Optional columns that no row uses are hidden; a right click on the header lists every
@@ -68,13 +69,16 @@ class GridView : public QTableView {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void updateGeometries() override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   class Footer;
 
   // widths: size the columns again; reread: look again which optional columns are unused.
   void ApplyColumns(bool widths, bool reread);
-  int ContentWidth(int col) const;
+  // capped: within the cap of a free text; else as wide as the sampled texts.
+  int ContentWidth(int col, bool capped = true) const;
+  void FitLastColumn();
   void ShowHeaderMenu(const QPoint& pos);
   void UpdateTotals();
   void PlaceFooter();

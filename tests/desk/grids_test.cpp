@@ -11,6 +11,7 @@
 #include "desk/grid_view.h"
 #include "desk/picker_popup.h"
 #include "desk_fixture.h"
+#include "forms/text.h"
 #include "money/choosers.h"
 #include "reports/period_checklist.h"
 #include "requisition/frm_sel_ws.h"
@@ -124,6 +125,33 @@ class GridsTest : public QObject {
     grid.Sync();
     QCOMPARE(grid.model()->rowCount(), 3);
     QCOMPARE(grid.TotalText(4), QString("127.50"));
+  }
+
+  // A free text is cut to keep the amounts in sight, except in the last column, where it takes
+  // the room the window has and gives it back when the window narrows; its width stays the
+  // view's to size, not one the user dragged.
+  void ALongTextInTheLastColumnIsCutOnlyWhereTheWindowEnds() {
+    reports::PeriodChecklist list;
+    const std::string note = "正时皮带套件 开单未领用；水泵 开单未领用；气门室盖垫 开单未领用";
+    list.items.push_back({reports::OpenKind::OrderUnchecked, 200001, 1, "W1", "2012-05-02", "京A1",
+                          db::Amount::Of("1"), note});
+    forms::Form form{"Checklist"};
+    forms::Grid& items = form.Add<forms::Grid>("Vs");
+    reports::FillChecklistGrid(list, items, true);
+    int col = 0;
+    while (col < items.Cols() && forms::Trim(items.ColCaption(col)) != "说明") ++col;
+    QVERIFY(col < items.Cols());
+    FormView view(form);
+    Show(view);
+    GridView& grid = *view.GridViewOf(items);
+    const int whole = grid.fontMetrics().horizontalAdvance(QString::fromStdString(note));
+    for (int width : {1300, 700, 1300}) {
+      view.resize(width, 400);
+      QApplication::processEvents();
+      QCOMPARE(grid.columnWidth(col) > whole, width > 1000);
+      QVERIFY(grid.columnWidth(col) > 0);
+      QVERIFY(!IsUserWidth(items.Col(col).width));
+    }
   }
 
   void ColumnsReadAsAClerkReadsThem() {
