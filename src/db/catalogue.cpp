@@ -197,19 +197,23 @@ std::vector<TableDef> BuildTables() {
         {"科目ID", kId},      {"单据日期", kDate}, {"会计期间", kId}, {"总金额", kMoney},
         {"扣零金额", kMoney}, {"摘要", kText},     {"备注", kText},   {"前置单据ID", kId}};
     AddAudit(c);
-    t.push_back({"ARPReceive",
-                 TableRole::Module,
-                 c,
-                 {"单据ID"},
-                 {{"ix_arpreceive_keyset", {"progID", "单据ID", "单据日期"}},
-                  // The settlement list's window is a range of periods: its walks and counts
-                  // are answered from this index alone.
-                  {"ix_arpreceive_period", {"progID", "单据ID", "会计期间"}, false, "", 2},
-                  {"ix_arpreceive_number", {"单据编号"}},
-                  {"ix_arpreceive_source", {"前置单据ID"}},
-                  {"ix_arpreceive_partner", {"往来ID"}},
-                  // Receivables by age add back what receipts after the chosen day wrote off.
-                  {"ix_arpreceive_date", {"progID", "单据日期"}, false, "", 6}}});
+    t.push_back(
+        {"ARPReceive",
+         TableRole::Module,
+         c,
+         {"单据ID"},
+         {{"ix_arpreceive_keyset", {"progID", "单据ID", "单据日期"}},
+          // The settlement list's window is a range of periods: its walks and counts
+          // are answered from this index alone.
+          {"ix_arpreceive_period", {"progID", "单据ID", "会计期间"}, false, "", 2},
+          {"ix_arpreceive_number", {"单据编号"}},
+          {"ix_arpreceive_source", {"前置单据ID"}},
+          {"ix_arpreceive_partner", {"往来ID"}},
+          // Receivables by age add back what receipts after the chosen day wrote off.
+          {"ix_arpreceive_date", {"progID", "单据日期"}, false, "", 6},
+          // First and last of the list's window of periods before it is counted: a
+          // walk along the key index passed every settlement before the window.
+          {"ix_arpreceive_day", {"会计期间", "progID", "单据ID"}, false, kDayIndexTerm, 12}}});
     t.back().trackedSince = 2;
     t.back().changesOnlySince = 9;
     Versioned(t.back(), 3);
@@ -255,7 +259,9 @@ std::vector<TableDef> BuildTables() {
         {"ix_jxcdj_source", {"前置单据ID"}},
         {"ix_jxcdj_number", {"单据编号"}},
         // The period-close checklist reads a period's requisitions by their date.
-        {"ix_jxcdj_date", {"progID", "操作日期"}, false, "", 5}}});
+        {"ix_jxcdj_date", {"progID", "操作日期"}, false, "", 5},
+        // First and last of the list's window of periods before it is counted.
+        {"ix_jxcdj_day", {"会计期间", "progID", "单据ID"}, false, kDayIndexTerm, 7}}});
   t.back().trackedSince = 2;
   t.back().changesOnlySince = 6;
   Versioned(t.back(), 3);

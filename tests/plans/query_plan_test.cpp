@@ -17,12 +17,14 @@
 #include <vector>
 
 #include "db/catalogue.h"
+#include "db/default_config.h"
 #include "db/last_service.h"
 #include "db/runner.h"
 #include "db/sql.h"
 #include "forms/input.h"
 #include "harness/order_clerk.h"
 #include "harness/shop_rows.h"
+#include "money/js_ws.h"
 #include "pickers/master_picker.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
@@ -229,6 +231,8 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
 
 // A list no desk counted yet, its count left to the event loop: first, last and previous from
 // the first row are kept to the keys the day index gives for the window, in key order.
+// Each document list's window (days of the orders, periods of the requisitions and
+// settlements) bounds first and last by its own day index while the list is not counted.
 TEST_F(QueryPlanTest, FirstAndLastOfAListNotCountedYetStartFromTheDayIndex) {
   ASSERT_EQ(db::Runner(*db_).Execute(db::Sql("DELETE FROM ws_list_count")), "");
   std::vector<std::function<bool()>> queued;
@@ -236,22 +240,38 @@ TEST_F(QueryPlanTest, FirstAndLastOfAListNotCountedYetStartFromTheDayIndex) {
       platform::CountLater{[&](std::function<bool()> work) { queued.push_back(std::move(work)); },
                            std::chrono::microseconds(0)});
   repair_order::WS_S order;
-  order.Events().AttachSink(&sink_);
-  ASSERT_TRUE(order.Init(*system_, 200001, 0));
-  for (bool filtered : {false, true}) {
-    if (filtered) order.Filter(std::vector<host::Condition>{{"京A", "clzl.车牌号 like"}});
-    const Statements moves = ExpectIndexed([&] {
-      EXPECT_TRUE(order.RecordTop());
-      EXPECT_TRUE(order.RecordPrevious());
-      EXPECT_TRUE(order.RecordBottom());
-    });
-    size_t byDay = 0;
-    for (const std::string& sql : moves) {
-      if (sql.find(db::kDayIndexTerm) == std::string::npos) continue;
-      ++byDay;
-      EXPECT_NE(Plan(db::Sql(sql)).find("ix_wsdj_day"), std::string::npos) << sql;
+  requisition::CKLl_WS requisition;
+  // The list alone is read: no order is ever chosen.
+  money::JS_WS settlement{
+      [](host::ISystem&, int64_t, int64_t, int64_t) { return money::ChosenRepairOrder{}; }};
+  struct List {
+    framework::Document& doc;
+    int64_t program;
+    int64_t requested;
+    const char* index;
+  };
+  const List lists[] = {{order, 200001, 0, "ix_wsdj_day"},
+                        {requisition, 200002, 0, "ix_jxcdj_day"},
+                        {settlement, db::kSettlementProgram, 0, "ix_arpreceive_day"}};
+  for (const List& list : lists) {
+    list.doc.Events().AttachSink(&sink_);
+    ASSERT_TRUE(list.doc.Init(*system_, list.program, list.requested)) << list.index;
+    for (bool filtered : {false, true}) {
+      if (filtered && &list.doc != &order) continue;
+      if (filtered) order.Filter(std::vector<host::Condition>{{"京A", "clzl.车牌号 like"}});
+      const Statements moves = ExpectIndexed([&] {
+        EXPECT_TRUE(list.doc.RecordTop());
+        EXPECT_TRUE(list.doc.RecordPrevious());
+        EXPECT_TRUE(list.doc.RecordBottom());
+      });
+      size_t byDay = 0;
+      for (const std::string& sql : moves) {
+        if (sql.find(db::kDayIndexTerm) == std::string::npos) continue;
+        ++byDay;
+        EXPECT_NE(Plan(db::Sql(sql)).find(list.index), std::string::npos) << sql;
+      }
+      EXPECT_GE(byDay, 3u) << list.index << " filtered " << filtered;
     }
-    EXPECT_GE(byDay, 3u) << "filtered " << filtered;
   }
   EXPECT_FALSE(queued.empty()) << "counted before the moves";
 }
