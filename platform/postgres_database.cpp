@@ -46,6 +46,14 @@ constexpr const char* kReleaseText = "RELEASE SAVEPOINT ws_statement";
 struct Request {
   explicit Request(std::string text) : sql(std::move(text)) {}
   void Reset() { prepareAt = runAt = -1; }
+  // The values as libpq takes them: the texts, a null pointer for a Null.
+  std::vector<const char*> Values() const {
+    std::vector<const char*> values(texts.size(), nullptr);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!nulls[i]) values[i] = texts[i].c_str();
+    }
+    return values;
+  }
 
   std::string sql;
   std::vector<std::string> texts;
@@ -460,10 +468,7 @@ struct PostgresDatabase::Impl {
       }
       request.prepareAt = count++;
     }
-    std::vector<const char*> values(request.texts.size(), nullptr);
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (!request.nulls[i]) values[i] = request.texts[i].c_str();
-    }
+    const std::vector<const char*> values = request.Values();
     if (PQsendQueryPrepared(conn, request.name.c_str(), static_cast<int>(values.size()),
                             values.data(), nullptr, nullptr, 0) != 1) {
       return false;
@@ -568,10 +573,7 @@ class PostgresCommand : public db::ICommand {
       Fail(impl_->lastError);
       return false;
     }
-    std::vector<const char*> values(request->texts.size(), nullptr);
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (!request->nulls[i]) values[i] = request->texts[i].c_str();
-    }
+    const std::vector<const char*> values = request->Values();
     Result declared(PQexecParams(conn, declare.c_str(), static_cast<int>(values.size()),
                                  request->types.empty() ? nullptr : request->types.data(),
                                  values.data(), nullptr, nullptr, 0));
