@@ -138,6 +138,8 @@ class RecordNavigator : public host::INavigator {
     int64_t last = 0;  // the highest key when counting began; the last chunk has no ceiling
     int64_t keys = 0;  // keys per chunk, grown or shrunk to take about CountLater::chunk
     bool started = false;
+    // What the rest of the count should take, at the pace of the chunk just counted.
+    std::chrono::microseconds rest{0};
   };
   // How a row was reached: the mode, the row moved from and the figures known before the move.
   struct Step {
