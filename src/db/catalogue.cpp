@@ -145,7 +145,10 @@ std::vector<TableDef> BuildTables() {
     t.push_back(LineTable("WSDJXM", "项目ID"));
     t.push_back(pj);
     t.push_back(PriceSummaryTable(5));
+    t.back().retiredTriggers = {{"ws_price_wsdjxm", "wsdjxm", 13},
+                                {"ws_price_wsdjpj", "wsdjpj", 13}};
     t.push_back(LastServiceTable(11));
+    t.back().retiredTriggers = {{"ws_last_wsdjxm", "wsdjxm", 13}};
     t.push_back(AuditTable(8));
   }
   t.push_back({"clzl",

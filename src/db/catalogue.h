@@ -101,6 +101,14 @@ struct TableDef {
     int since;
   };
   std::vector<RetiredIndex> retiredIndexes = {};
+  // Server triggers a later form replaced under another name (on the table they fire on), with
+  // the version that drops them: left in place they would fire beside their replacements.
+  struct RetiredTrigger {
+    std::string name;
+    std::string table;
+    int since;
+  };
+  std::vector<RetiredTrigger> retiredTriggers = {};
   // A table the database keeps from the rows of others: the statements that make its triggers
   // (on PostgreSQL with their functions first), and those that fill it from what a file
   // already holds when the table is first made there.

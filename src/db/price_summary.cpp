@@ -15,6 +15,9 @@ struct LineSource {
 constexpr std::array<LineSource, 2> kSources = {
     {{"wsdjxm", "项目ID", kPriceSummaryItems}, {"wsdjpj", "产品ID", kPriceSummaryParts}}};
 
+// What a statement-level trigger on the server calls the rows its statement inserted.
+const char* const kAdded = "ws_added";
+
 const char* const kUpsert =
     " ON CONFLICT (progid, kind, item_id, price) DO UPDATE SET n = ws_price_sum.n + excluded.n;";
 
@@ -32,6 +35,15 @@ std::string TakeLine(const LineSource& s, const std::string& row) {
          " AND item_id = " + row + "." + s.key + " AND price = " + row +
          ".单价 AND progid IN (SELECT A.progID FROM wsdj A WHERE A.单据ID = " + row +
          ".单据ID AND A.smark = '02');";
+}
+
+// The lines of `lines` (a table, or the rows a statement inserted) on checked orders, counted in
+// by item and price.
+std::string AddCheckedLines(const LineSource& s, const std::string& lines) {
+  return "INSERT INTO ws_price_sum (progid, kind, item_id, price, n) SELECT A.progID, " +
+         std::to_string(s.kind) + ", B." + s.key + ", B.单价, COUNT(*) FROM wsdj A JOIN " + lines +
+         " B ON B.单据ID = A.单据ID WHERE A.smark = '02' AND A.progID IS NOT NULL AND B." + s.key +
+         " IS NOT NULL AND B.单价 IS NOT NULL GROUP BY A.progID, B." + s.key + ", B.单价";
 }
 
 // Every line of the order (row "NEW") counted in, when the order is checked.
@@ -102,8 +114,16 @@ std::vector<std::string> PriceSummaryTriggers(Engine engine) {
                     same + " THEN RETURN NULL; END IF; END IF; IF TG_OP <> 'INSERT' THEN " +
                     TakeLine(s, "OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " + AddLine(s, "NEW") +
                     " END IF; RETURN NULL; END $$");
-      out.push_back("CREATE TRIGGER " + name + " AFTER INSERT OR DELETE OR UPDATE ON " + s.table +
+      out.push_back("CREATE TRIGGER " + name + "_chg AFTER DELETE OR UPDATE ON " + s.table +
                     " FOR EACH ROW EXECUTE FUNCTION " + name + "()");
+      // A save inserts its lines a few dozen to a statement: counted in once per statement,
+      // not once per line.
+      out.push_back("CREATE OR REPLACE FUNCTION " + name +
+                    "_add() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
+                    AddCheckedLines(s, kAdded) + kUpsert + " RETURN NULL; END $$");
+      out.push_back("CREATE TRIGGER " + name + "_add AFTER INSERT ON " + s.table +
+                    " REFERENCING NEW TABLE AS " + kAdded +
+                    " FOR EACH STATEMENT EXECUTE FUNCTION " + name + "_add()");
     }
     out.push_back(
         "CREATE OR REPLACE FUNCTION ws_price_wsdj() RETURNS trigger LANGUAGE plpgsql AS $$ "
@@ -139,13 +159,7 @@ std::vector<std::string> PriceSummaryTriggers(Engine engine) {
 
 std::vector<std::string> PriceSummaryFill() {
   std::vector<std::string> out = {"DELETE FROM ws_price_sum"};
-  for (const auto& s : kSources) {
-    out.push_back("INSERT INTO ws_price_sum (progid, kind, item_id, price, n) SELECT A.progID, " +
-                  std::to_string(s.kind) + ", B." + s.key + ", B.单价, COUNT(*) FROM wsdj A JOIN " +
-                  s.table + " B ON B.单据ID = A.单据ID WHERE A.smark = '02' AND A.progID IS NOT " +
-                  "NULL AND B." + s.key +
-                  " IS NOT NULL AND B.单价 IS NOT NULL GROUP BY A.progID, B." + s.key + ", B.单价");
-  }
+  for (const auto& s : kSources) out.push_back(AddCheckedLines(s, s.table));
   return out;
 }
 

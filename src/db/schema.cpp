@@ -67,6 +67,7 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
       if (column.kind == ColumnKind::Money) version = std::max(version, kExactMoneySince);
     }
     for (const auto& index : table.indexes) version = std::max(version, index.since);
+    for (const auto& trigger : table.retiredTriggers) version = std::max(version, trigger.since);
   }
   return version;
 }
@@ -138,6 +139,10 @@ std::vector<Sql> MigrationStatements(
     }
     for (const auto& retired : table.retiredIndexes) {
       if (retired.since > from) out.emplace_back("DROP INDEX IF EXISTS " + retired.name);
+    }
+    for (const auto& retired : table.retiredTriggers) {
+      if (retired.since <= from || engine != Engine::Postgres) continue;
+      out.emplace_back("DROP TRIGGER IF EXISTS " + retired.name + " ON " + retired.table);
     }
     TableDef added = table;
     added.indexes.clear();

@@ -69,10 +69,19 @@ class LastServiceTest : public test::HostTest {
                      "', " + vehicles[pick(5)] + ", " + days[pick(5)] + ")");
           break;
         case 2:
-        case 3:  // a line on any order, even one deleted or not made yet
-          host_.Exec("INSERT INTO wsdjxm (单据明细ID, 单据ID, 项目ID) VALUES (" +
-                     std::to_string(nextLine_++) + ", " + order + ", " + item() + ")");
+        case 3: {  // lines on any order, even one deleted or not made yet; a save inserts
+                   // several at once, the same item twice or on two orders of a vehicle
+          const std::string repeated = item();
+          std::string values;
+          for (int n = 1 + pick(3); n > 0; --n) {
+            const std::string on =
+                pick(2) ? order : std::to_string(1 + pick(static_cast<int>(nextOrder_)));
+            values += std::string(values.empty() ? "" : ", ") + "(" + std::to_string(nextLine_++) +
+                      ", " + on + ", " + (pick(2) ? repeated : item()) + ")";
+          }
+          host_.Exec("INSERT INTO wsdjxm (单据明细ID, 单据ID, 项目ID) VALUES " + values);
           break;
+        }
         case 4:
           host_.Exec("UPDATE wsdjxm SET 项目ID = " + item() + " WHERE 单据明细ID = " + line);
           break;

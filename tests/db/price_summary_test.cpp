@@ -66,11 +66,20 @@ TEST_F(PriceSummaryTest, FollowsRandomChecksUnchecksAndEditsOfLines) {
                    (pick(2) ? ", '02')" : ", '01')"));
         break;
       case 1:
-      case 2:  // a new line on any order (even one deleted or never made)
-        host_.Exec("INSERT INTO " + table + " (单据明细ID, 单据ID, " + key + ", 单价) VALUES (" +
-                   std::to_string(nextLine++) + ", " + order + ", " +
-                   std::to_string(1 + pick(kItems)) + ", " + prices[pick(6)] + ")");
+      case 2: {  // new lines on any order (even one deleted or never made), several at once as
+                 // a save inserts them, the same item at the same price among them
+        const std::string item = std::to_string(1 + pick(kItems));
+        const std::string price = prices[pick(6)];
+        std::string values;
+        for (int n = 1 + pick(3); n > 0; --n) {
+          values += std::string(values.empty() ? "" : ", ") + "(" + std::to_string(nextLine++) +
+                    ", " + order + ", " + (pick(2) ? item : std::to_string(1 + pick(kItems))) +
+                    ", " + (pick(2) ? price : prices[pick(6)]) + ")";
+        }
+        host_.Exec("INSERT INTO " + table + " (单据明细ID, 单据ID, " + key + ", 单价) VALUES " +
+                   values);
         break;
+      }
       case 3:  // checked or unchecked
         host_.Exec(
             "UPDATE wsdj SET smark = CASE WHEN smark = '02' THEN '01' ELSE '02' END "
@@ -129,6 +138,37 @@ TEST_F(PriceSummaryTest, AFileFromBeforeTheSummaryIsFilledFromItsCheckedOrders) 
   // The triggers are back: an uncheck takes the order's lines away.
   host_.Exec("UPDATE wsdj SET smark = '01' WHERE 单据ID = 1");
   ExpectSummaryMatchesLines("after the upgrade");
+}
+
+TEST_F(PriceSummaryTest, AServerUpgradeRetiresTheTriggersThatCountedLineByLine) {
+  if (!host_.OnPostgres()) GTEST_SKIP() << "the embedded engine's triggers kept their names";
+  // A server file of the build before: each line counted in by a row trigger of the first
+  // name, which would count a line in a second time beside the statement's trigger.
+  struct Old {
+    const char* trigger;
+    const char* table;
+  };
+  for (const Old& old : {Old{"ws_price_wsdjxm", "wsdjxm"}, Old{"ws_price_wsdjpj", "wsdjpj"},
+                         Old{"ws_last_wsdjxm", "wsdjxm"}}) {
+    for (const char* suffix : {"_chg", "_add"}) {
+      host_.Exec(std::string("DROP TRIGGER ") + old.trigger + suffix + " ON " + old.table);
+    }
+    host_.Exec(std::string("CREATE TRIGGER ") + old.trigger + " AFTER INSERT OR DELETE OR " +
+               "UPDATE ON " + old.table + " FOR EACH ROW EXECUTE FUNCTION " + old.trigger + "()");
+  }
+  host_.Exec("UPDATE ws_meta SET value = '12' WHERE key = 'version:module'");
+  ASSERT_EQ(UpgradeSchema(host_.Db()), "");
+  host_.Exec("INSERT INTO wsdj (单据ID, progID, smark, 车辆ID) VALUES (1, 200001, '02', 7)");
+  host_.Exec(
+      "INSERT INTO wsdjxm (单据明细ID, 单据ID, 项目ID, 单价) VALUES (1, 1, 1, 10), (2, 1, 1, 10)");
+  host_.Exec("INSERT INTO wsdjpj (单据明细ID, 单据ID, 产品ID, 单价) VALUES (1, 1, 3, 4.5)");
+  EXPECT_EQ(host_.Joined("SELECT kind, item_id, price, n FROM ws_price_sum ORDER BY kind"),
+            "1/1/10/2,2/3/4.5/1");
+  EXPECT_EQ(host_.Joined("SELECT item_id, vehicle_id, order_id FROM ws_last_service"), "1/7/1");
+  // Edits and deletes still go through the row triggers under their new names.
+  host_.Exec("DELETE FROM wsdjxm WHERE 单据明细ID = 1");
+  host_.Exec("UPDATE wsdjpj SET 单价 = 5 WHERE 单据明细ID = 1");
+  ExpectSummaryMatchesLines("after an edit and a delete");
 }
 
 }  // namespace
