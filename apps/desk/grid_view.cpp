@@ -245,8 +245,9 @@ void GridView::FitLastColumn(RowSpan rows, bool growOnly) {
   if (ReadWhole(model_->Traits(last))) return;
   const int sized = autoWidths_[static_cast<size_t>(last)];
   const int room = viewport()->width() - (header->length() - columnWidth(last));
-  int width = std::max(sized, std::min(room, ContentWidth(last, rows, false)));
-  if (growOnly) width = std::max(width, columnWidth(last));
+  int content = ContentWidth(last, rows, false);
+  if (growOnly) content = std::max(content, columnWidth(last));
+  const int width = std::max(sized, std::min(room, content));
   if (width == columnWidth(last)) return;
   const bool wasSyncing = syncing_;
   syncing_ = true;

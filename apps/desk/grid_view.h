@@ -93,7 +93,8 @@ class GridView : public QTableView {
   RowSpan ShownRows() const;
   // The header and the rows' texts; capped: within the cap of a free text.
   int ContentWidth(int col, RowSpan rows, bool capped = true) const;
-  // growOnly: the rows are a part of what was measured before, so nothing is given back.
+  // growOnly: the rows are a part of what was measured before, so the column keeps its width
+  // where the window still has room for it.
   void FitLastColumn(RowSpan rows, bool growOnly);
   void ShowHeaderMenu(const QPoint& pos);
   void UpdateTotals();
