@@ -468,8 +468,9 @@ void GridView::Sync() {
   } else if (reset) {
     clearSelection();
   }
-  // After the scroll, so the rows measured are the rows the clerk reads.
-  GrowColumns();
+  // After the scroll, so the rows measured are the rows the clerk reads; a long list's texts
+  // change only with a reset.
+  if (reread) GrowColumns();
   syncing_ = false;
 }
 
