@@ -4,7 +4,8 @@
 // and paints the viewport synchronously, or makes another row current and syncs the view with
 // the grid as after every input (totals row and column state included); the counters give the
 // median and the worst step, the figure a stall shows in. One case fills the rows again as a
-// report's refresh does, shows them, and gives the memory they hold.
+// report's refresh does, shows them, and gives the memory they hold. One case syncs an order's
+// few lines after a move to another record, which is what a clerk paging through orders waits on.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -169,6 +170,38 @@ void BM_SyncAfterInput(benchmark::State& state) {
   Report(state, steps);
 }
 BENCHMARK(BM_SyncAfterInput)->Iterations(200)->Unit(benchmark::kMillisecond);
+
+// An order's lines as a move to another record leaves them: as many lines with other texts, the
+// view synced (columns widened to the rows on screen) and painted.
+void BM_SyncAnotherRecordsLines(benchmark::State& state) {
+  ws::forms::Form form;
+  auto& grid = form.Add<ws::forms::Grid>("ywGrid");
+  grid.SetFormatString("行号|项目编码|维修项目|项目属性|数量|单价|金额");
+  grid.SetRows(grid.FixedRows() + 12);
+  ws::desk::GridView view(grid, form);
+  view.resize(1100, 300);
+  view.show();
+  QApplication::processEvents();
+  const char* items[] = {"补胎", "更换前刹车片", "发动机大修 正时皮带套件 气门室盖垫"};
+  std::vector<double> steps;
+  int record = 0;
+  for (auto _ : state) {
+    ++record;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+      grid.SetTextMatrix(r, 2, items[(record + r) % 3]);
+      grid.SetTextMatrix(r, 6, ws::db::DecimalText(record * 10.5 + r));
+    }
+    auto start = std::chrono::steady_clock::now();
+    view.Sync();
+    view.viewport()->repaint();
+    steps.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
+  }
+  Report(state, steps);
+  state.counters["rows"] = grid.DataRows();
+}
+BENCHMARK(BM_SyncAnotherRecordsLines)->Iterations(500)->Unit(benchmark::kMillisecond);
 
 long ResidentKb() {
   std::ifstream status("/proc/self/status");

@@ -82,6 +82,11 @@ class CurrentCellDelegate : public QStyledItemDelegate {
   }
 };
 
+// A date, a work-order number or an amount is read whole or not at all.
+bool ReadWhole(const ColumnTraits& traits) {
+  return traits.date || traits.code || traits.number;
+}
+
 // Ids and program numbers are the grid's own business: the header's menu does not offer them.
 bool OfferedColumn(const std::string& caption) {
   const std::string_view text = forms::TrimView(caption);
@@ -195,29 +200,39 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
   Sync();
 }
 
-int GridView::ContentWidth(int col, bool capped) const {
+GridView::RowSpan GridView::SampledRows() const {
+  return {0, std::min(model_->rowCount(), kSampledRows)};
+}
+
+GridView::RowSpan GridView::ShownRows() const {
+  const int rows = model_->rowCount();
+  const int first = std::max(rowAt(0), 0);
+  // Past the last row, or with no viewport laid out yet, the rows run to the end.
+  int last = rowAt(viewport()->height() - 1);
+  if (last < 0) last = rows - 1;
+  return {first, std::min(last + 1, first + kSampledRows)};
+}
+
+int GridView::ContentWidth(int col, RowSpan rows, bool capped) const {
   const forms::Grid& grid = Grid();
   const ColumnTraits& traits = model_->Traits(col);
   int width = horizontalHeader()->fontMetrics().horizontalAdvance(
                   QString::fromStdString(forms::Trim(grid.ColCaption(col)))) +
               kHeaderPadding;
   const QFontMetrics metrics = fontMetrics();
-  const int rows = std::min(model_->rowCount(), kSampledRows);
-  for (int r = 0; r < rows; ++r) {
+  for (int r = rows.first; r < rows.end; ++r) {
     const int gridRow = model_->GridRow(r);
     if (gridRow < 0 || gridRow >= grid.Rows()) break;
     const QString text = QString::fromStdString(ShownText(grid, gridRow, col, traits));
     width = std::max(width, metrics.horizontalAdvance(text) + kCellPadding);
   }
-  // A date or a work-order number is read whole or not at all.
-  const bool whole = traits.date || traits.code || traits.number;
   return std::clamp(width, kMinWidth,
-                    whole || !capped ? std::max(width, kMinWidth) : kMaxAutoWidth);
+                    ReadWhole(traits) || !capped ? std::max(width, kMinWidth) : kMaxAutoWidth);
 }
 
 // The cap keeps a long text from pushing the amounts out of sight; a text in the last column
 // pushes nothing, so it takes what the window has beside the other columns, up to its texts.
-void GridView::FitLastColumn() {
+void GridView::FitLastColumn(RowSpan rows, bool growOnly) {
   const QHeaderView* header = horizontalHeader();
   int last = -1;
   for (int visual = header->count() - 1; visual >= 0 && last < 0; --visual) {
@@ -227,11 +242,12 @@ void GridView::FitLastColumn() {
       IsUserWidth(Grid().Col(last).width)) {
     return;
   }
-  const ColumnTraits& traits = model_->Traits(last);
-  if (traits.date || traits.code || traits.number) return;
+  if (ReadWhole(model_->Traits(last))) return;
   const int sized = autoWidths_[static_cast<size_t>(last)];
   const int room = viewport()->width() - (header->length() - columnWidth(last));
-  const int width = std::max(sized, std::min(room, ContentWidth(last, false)));
+  int content = ContentWidth(last, rows, false);
+  if (growOnly) content = std::max(content, columnWidth(last));
+  const int width = std::max(sized, std::min(room, content));
   if (width == columnWidth(last)) return;
   const bool wasSyncing = syncing_;
   syncing_ = true;
@@ -241,7 +257,7 @@ void GridView::FitLastColumn() {
 
 void GridView::resizeEvent(QResizeEvent* event) {
   QTableView::resizeEvent(event);
-  FitLastColumn();
+  FitLastColumn(SampledRows(), false);
 }
 
 void GridView::ApplyColumns(bool widths, bool reread) {
@@ -268,16 +284,38 @@ void GridView::ApplyColumns(bool widths, bool reread) {
     int width = 0;
     if (IsUserWidth(grid.Col(c).width)) {
       width = TwipsToPixels(grid.Col(c).width);
-      if (traits.date || traits.code) width = std::max(width, ContentWidth(c));
+      if (ReadWhole(traits)) width = std::max(width, ContentWidth(c, SampledRows()));
     } else {
       // Only ever wider: columns that jump narrower on the next record are harder to read.
       autoWidths_[static_cast<size_t>(c)] =
-          std::max(autoWidths_[static_cast<size_t>(c)], ContentWidth(c));
+          std::max(autoWidths_[static_cast<size_t>(c)], ContentWidth(c, SampledRows()));
       width = autoWidths_[static_cast<size_t>(c)];
     }
     setColumnWidth(c, width);
   }
-  if (widths) FitLastColumn();
+  if (widths) FitLastColumn(SampledRows(), false);
+}
+
+// A model that is not reset (another record with as many lines, an edit) was sized to texts it
+// no longer holds. Only the rows on screen are measured, so a move stays as cheap on a list
+// of 100,000 rows as on an order of three lines.
+void GridView::GrowColumns() {
+  const RowSpan shown = ShownRows();
+  if (shown.end <= shown.first) return;
+  const forms::Grid& grid = Grid();
+  const int cols = std::min(grid.Cols(), static_cast<int>(autoWidths_.size()));
+  for (int c = 0; c < cols; ++c) {
+    if (isColumnHidden(c)) continue;
+    const bool user = IsUserWidth(grid.Col(c).width);
+    // A text the user made narrower is cut by the user's choice.
+    if (user && !ReadWhole(model_->Traits(c))) continue;
+    const int needed = ContentWidth(c, shown);
+    if (!user) {
+      autoWidths_[static_cast<size_t>(c)] = std::max(autoWidths_[static_cast<size_t>(c)], needed);
+    }
+    if (needed > columnWidth(c)) setColumnWidth(c, needed);
+  }
+  FitLastColumn(shown, true);
 }
 
 void GridView::SetColumnWanted(int col, bool wanted) {
@@ -430,6 +468,9 @@ void GridView::Sync() {
   } else if (reset) {
     clearSelection();
   }
+  // After the scroll, so the rows measured are the rows the clerk reads; a long list's texts
+  // change only with a reset.
+  if (reread) GrowColumns();
   syncing_ = false;
 }
 

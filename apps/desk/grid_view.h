@@ -7,7 +7,10 @@
 // - Columns are sized to their content when shown, within a cap, unless the user sized them:
 //   a free text in the last column is cut only where the window has no more room;
 //   a width the user drags is kept in the grid (and so in the user's layout file) marked as
-//   the user's, and wins from then on. Dates and codes are never cut.
+//   the user's, and wins from then on. Dates, codes and numbers are never cut.
+// - A column the view sizes only ever grows while the view lives: each sync (another record,
+//   an edit) measures the rows on screen and widens a column whose text they cut, up to the
+//   cap, so a later record's longer line is read whole and the columns never jump back.
 // - Optional columns that no row uses are hidden; a right click on the header lists every
 //   column to show or hide.
 // - Under a grid with sum columns a frozen totals row ("合计") follows the column widths and the
@@ -74,11 +77,25 @@ class GridView : public QTableView {
  private:
   class Footer;
 
+  // Model rows [first, end).
+  struct RowSpan {
+    int first = 0;
+    int end = 0;
+  };
+
   // widths: size the columns again; reread: look again which optional columns are unused.
   void ApplyColumns(bool widths, bool reread);
-  // capped: within the cap of a free text; else as wide as the sampled texts.
-  int ContentWidth(int col, bool capped = true) const;
-  void FitLastColumn();
+  // Widens the columns the view sizes (and the whole columns the user sized) to the rows on
+  // screen; never narrows one.
+  void GrowColumns();
+  // The first rows, which sizing a new list reads, and the rows the viewport shows.
+  RowSpan SampledRows() const;
+  RowSpan ShownRows() const;
+  // The header and the rows' texts; capped: within the cap of a free text.
+  int ContentWidth(int col, RowSpan rows, bool capped = true) const;
+  // growOnly: the rows are a part of what was measured before, so the column keeps its width
+  // where the window still has room for it.
+  void FitLastColumn(RowSpan rows, bool growOnly);
   void ShowHeaderMenu(const QPoint& pos);
   void UpdateTotals();
   void PlaceFooter();

@@ -188,6 +188,42 @@ class GridsTest : public QObject {
     QCOMPARE(view->GridViewOf(*lines.grid)->columnWidth(1), 333);
   }
 
+  // Another record with as many lines does not reset the view, yet the columns it sizes widen
+  // to its texts, a free text up to its cap, and never narrow; once the user narrowed both
+  // columns, the text stays as dragged and the amount is still read whole.
+  void ColumnsGrowToALaterRecordsLinesAndKeepTheUsersWidths() {
+    forms::Form form{"Order"};
+    forms::Grid& lines = form.Add<forms::Grid>("ywGrid");
+    lines.SetFormatString("维修项目|项目属性|金额");
+    lines.AddRow();
+    GridView grid(lines, form);
+    Show(grid);
+    const int margins = 2 * (grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    const auto needs = [&](int col) {  // to be drawn without "…"
+      return grid.fontMetrics().horizontalAdvance(Cell(grid, 0, col).data().toString()) + margins;
+    };
+    int before = 0;
+    for (auto [item, amount] : {std::pair{"补胎", "30"},
+                                {"前保险杠喷漆", "6000"},
+                                {"动平衡", "5"},
+                                {"发动机大修 正时皮带套件 气门室盖垫 水泵", "12345.5"}}) {
+      lines.SetTextMatrix(1, 0, item);
+      lines.SetTextMatrix(1, 2, amount);
+      grid.Sync();
+      const int width = grid.columnWidth(0);
+      QVERIFY2(width >= std::max(before, std::min(needs(0), 240)) && width <= 240, item);
+      QVERIFY2(grid.columnWidth(2) >= needs(2), amount);
+      before = width;
+    }
+    grid.horizontalHeader()->resizeSection(0, 50);
+    grid.horizontalHeader()->resizeSection(2, 30);
+    lines.SetTextMatrix(1, 2, "98765.43");
+    grid.Sync();
+    QCOMPARE(grid.columnWidth(0), 50);
+    QVERIFY(grid.columnWidth(2) >= needs(2));
+    QCOMPARE(lines.Col(2).width, UserWidthTwips(30));
+  }
+
   void PickerNarrowsAsTheClerkTypesAndCountsWhatIsLeft() {
     test::ShopFixture shop(
         "INSERT INTO PDMWXXM (AutoID, 编码, 维修项目) VALUES (1, 'XM10', '补胎'), "
