@@ -20,10 +20,12 @@ ProgressDisplay::~ProgressDisplay() = default;
 bool ProgressDisplay::Report(const std::string& what, int64_t done, int64_t total) {
   const bool counting = total == host::ISystem::kUnknownTotal;
   if (!counting && (total <= 0 || done >= total)) {
-    dialog_.reset();
+    Close();
     return true;
   }
   if (!dialog_) {
+    window_ = QApplication::activeWindow();
+    focus_ = QApplication::focusWidget();
     dialog_ = std::make_unique<QProgressDialog>(QString::fromStdString(what), QObject::tr("取消"),
                                                 0, kSteps, QApplication::activeWindow());
     dialog_->setWindowModality(Qt::ApplicationModal);
@@ -50,10 +52,21 @@ bool ProgressDisplay::Report(const std::string& what, int64_t done, int64_t tota
   }
   QApplication::processEvents();
   if (dialog_->wasCanceled()) {
-    dialog_.reset();
+    Close();
     return false;
   }
   return true;
+}
+
+void ProgressDisplay::Close() {
+  if (!dialog_) return;
+  dialog_.reset();
+  // Without a window manager nobody gives the keyboard back when the dialog goes: F5 or a
+  // typed filter would reach the window only after a click.
+  if (window_) window_->activateWindow();
+  if (focus_) focus_->setFocus(Qt::OtherFocusReason);
+  window_.clear();
+  focus_.clear();
 }
 
 }  // namespace ws::desk

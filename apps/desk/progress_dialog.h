@@ -7,7 +7,10 @@
 #include <memory>
 #include <string>
 
+#include <QPointer>
+
 class QProgressDialog;
+class QWidget;
 
 namespace ws::desk {
 
@@ -20,11 +23,15 @@ class ProgressDisplay {
 
   // Shows done of total (the dialog closes when done reaches total), or with an unknown
   // total (ISystem::kUnknownTotal) a moving bar and the count so far; false once the user
-  // pressed Cancel.
+  // pressed Cancel. Once the dialog closes, the keyboard is back where it was before it came.
   bool Report(const std::string& what, int64_t done, int64_t total);
 
  private:
+  void Close();
+
   std::unique_ptr<QProgressDialog> dialog_;
+  QPointer<QWidget> window_;  // active when the dialog came, with its focus widget
+  QPointer<QWidget> focus_;
   std::chrono::steady_clock::time_point started_;
 };
 

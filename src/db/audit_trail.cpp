@@ -16,8 +16,33 @@ void AddChange(std::vector<FieldChange>& out, std::string field, const std::stri
   if (before != after) out.push_back({std::move(field), before, after});
 }
 
-std::string LineName(const std::pair<std::string, int64_t>& key) {
+// The name after the change, the one before for a line that is gone; empty for a line that
+// has none (a caller that names no lines).
+std::string NameOf(const AuditImage& before, const AuditImage& after,
+                   const AuditImage::LineKey& key) {
+  for (const AuditImage* image : {&after, &before}) {
+    auto name = image->lineNames.find(key);
+    if (name != image->lineNames.end() && !name->second.empty()) return name->second;
+  }
+  return {};
+}
+
+std::string KeyText(const AuditImage::LineKey& key) {
   return key.first + "#" + std::to_string(key.second);
+}
+
+std::string LineName(const AuditImage& before, const AuditImage& after,
+                     const AuditImage::LineKey& key) {
+  std::string name = NameOf(before, after, key);
+  return name.empty() ? KeyText(key) : name;
+}
+
+// What a changed value of the line is named after: "<name>·", or the key as events of lines
+// without names have always had it, "<set>#<id>.".
+std::string ValuePrefix(const AuditImage& before, const AuditImage& after,
+                        const AuditImage::LineKey& key) {
+  std::string name = NameOf(before, after, key);
+  return name.empty() ? KeyText(key) + "." : name + "·";
 }
 
 // An added or removed line is one change holding its non-empty values: a new order of thirty
@@ -127,6 +152,14 @@ std::string AuditActionText(AuditAction action) {
   return {};
 }
 
+std::string AuditLineName(const std::string& caption, int position, const std::string& code,
+                          const std::string& name) {
+  std::string out = caption + "第" + std::to_string(position) + "行";
+  const std::string what = code.empty() || name.empty() ? code + name : code + " " + name;
+  if (!what.empty()) out += "（" + what + "）";
+  return out;
+}
+
 std::vector<FieldChange> CompareImages(const AuditImage& before, const AuditImage& after) {
   std::vector<FieldChange> out;
   for (const auto& [column, was] : before.header) {
@@ -134,24 +167,24 @@ std::vector<FieldChange> CompareImages(const AuditImage& before, const AuditImag
     if (now != after.header.end()) AddChange(out, column, was, now->second);
   }
   for (const auto& [key, was] : before.lines) {
-    const std::string line = LineName(key);
     auto now = after.lines.find(key);
     if (now == after.lines.end()) {
-      out.push_back({line, LineValues("原有行", was), "已删除"});
+      out.push_back({LineName(before, {}, key), LineValues("原有行", was), "已删除"});
       continue;
     }
+    const std::string line = ValuePrefix(before, after, key);
     for (const auto& [caption, text] : was) {
       auto value = now->second.find(caption);
-      AddChange(out, line + "." + caption, text,
+      AddChange(out, line + caption, text,
                 value == now->second.end() ? std::string() : value->second);
     }
     for (const auto& [caption, text] : now->second) {
-      if (!was.contains(caption)) AddChange(out, line + "." + caption, "", text);
+      if (!was.contains(caption)) AddChange(out, line + caption, "", text);
     }
   }
   for (const auto& [key, values] : after.lines) {
     if (before.lines.contains(key)) continue;
-    out.push_back({LineName(key), "", LineValues("新增行", values)});
+    out.push_back({LineName({}, after, key), "", LineValues("新增行", values)});
   }
   return out;
 }
@@ -161,7 +194,9 @@ std::vector<FieldChange> NewImageChanges(const AuditImage& after) {
   for (const auto& [column, value] : after.header) {
     if (!value.empty()) out.push_back({column, "", value});
   }
-  for (auto& line : CompareImages({}, {{}, after.lines})) out.push_back(std::move(line));
+  for (auto& line : CompareImages({}, {{}, after.lines, after.lineNames})) {
+    out.push_back(std::move(line));
+  }
   return out;
 }
 

@@ -43,17 +43,29 @@ struct FieldChange {
 
 // A document or card as one window saw it: the header's values by column, each line's values
 // by caption, the lines keyed by (line set, line id). A line not yet saved has no image before.
+// A line is named in the history as the clerk knows it (AuditLineName), by the name its image
+// holds; the key only pairs a line's two images, and a line without a name is told by it.
 struct AuditImage {
+  using LineKey = std::pair<std::string, int64_t>;
   using Values = std::map<std::string, std::string>;
   Values header;
-  std::map<std::pair<std::string, int64_t>, Values> lines;
+  std::map<LineKey, Values> lines;
+  std::map<LineKey, std::string> lineNames = {};
 };
+
+// "<grid caption>第<position>行（<code> <name>）", what is empty left out: "维修配件第2行（PJ00005
+// 机油滤清器）". The position is the line's among the saved lines, from 1; a code with a name
+// tells a line that moved, the position one of two lines of the same part.
+std::string AuditLineName(const std::string& caption, int position, const std::string& code,
+                          const std::string& name);
 
 // What changed from `before` to `after`. A header value is compared only where both images
 // hold it: values a save computes (totals, program, period) are not what the clerk typed.
-// A line only after is added ("<set>#<id>" from "" to "新增行: <caption>=<value>; ..." with its
+// A line only after is added (its name from "" to "新增行: <caption>=<value>; ..." with its
 // non-empty values), a line only before is removed (from "原有行: ..." likewise to "已删除");
-// a line in both lists its changed values as "<set>#<id>.<caption>".
+// a line in both lists its changed values as "<name>·<caption>". A line's name is the one after
+// the change, a removed line's the one before. Events written before lines had names hold
+// "<set>#<id>" and "<set>#<id>.<caption>" instead.
 std::vector<FieldChange> CompareImages(const AuditImage& before, const AuditImage& after);
 // Every non-empty value of a new document or card, as changed from nothing.
 std::vector<FieldChange> NewImageChanges(const AuditImage& after);

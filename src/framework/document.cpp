@@ -706,9 +706,15 @@ db::AuditImage Document::Image(const std::vector<std::vector<int64_t>>* lineIds)
       const int64_t id =
           lineIds && k < (*lineIds)[i].size() ? (*lineIds)[i][k] : lines.LineId(rows[k]);
       if (id <= 0) continue;  // not written: no image to compare with
-      db::AuditImage::Values& values = image.lines[{grid.Name(), id}];
+      const db::AuditImage::LineKey key{grid.Name(), id};
+      db::AuditImage::Values& values = image.lines[key];
       // The line's item or part as the clerk knows it, by its code rather than its key.
       const LineSchema& schema = lines.Schema();
+      const std::string code = forms::Trim(grid.TextMatrix(rows[k], schema.codeCol));
+      const std::string name = schema.nameCol == schema.codeCol
+                                   ? std::string()
+                                   : forms::Trim(grid.TextMatrix(rows[k], schema.nameCol));
+      image.lineNames[key] = db::AuditLineName(schema.caption, static_cast<int>(k) + 1, code, name);
       if (!schema.keyColumn.empty()) {
         values[schema.codeColumn.empty() ? schema.keyColumn : schema.codeColumn] =
             grid.TextMatrix(rows[k], schema.codeCol);

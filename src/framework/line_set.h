@@ -104,6 +104,9 @@ struct LineSchema {
   std::vector<LineCell> cells;  // the grid's columns
   // The table columns of every cell, in column order: derived from `cells` by the line set.
   std::vector<LineColumn> columns;
+  // What the form calls the lines of this grid ("维修项目"): the history names a changed line
+  // by it, its position and its code, never by the grid's internal name.
+  std::string caption = "明细";
 };
 
 // The picker that resolves a code and how its row fills the line.

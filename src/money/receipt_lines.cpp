@@ -22,6 +22,7 @@ framework::LineSchema WriteOffSchema() {
   schema.lineIdCol = R::kColLineId;
   schema.keyColumn = "源单ID";
   schema.codeColumn = "工单号码";
+  schema.caption = "核销明细";
   using framework::LineCell;
   schema.cells = {
       LineCell("行号", 4).ReadOnly(),

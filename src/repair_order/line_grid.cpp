@@ -21,6 +21,7 @@ framework::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) 
   schema.lineIdCol = LineGrid::kLineId;
   schema.keyColumn = items ? "项目ID" : "产品ID";
   schema.codeColumn = items ? "编码" : "物品编码";
+  schema.caption = items ? "维修项目" : "维修配件";
   using framework::CellEntry;
   using framework::LineCell;
   using framework::ValueKind;

@@ -100,10 +100,8 @@ void WS_S::SetupForm() {
   WireHeader();
 
   auto& itemTab = form_.Add<forms::OptionButton>(kItemTab);
-  itemTab.SetCaption("维修项目");
   itemTab.OnClick = [this] { ShowGrid(LineKind::Items); };
   auto& partTab = form_.Add<forms::OptionButton>(kPartTab);
-  partTab.SetCaption("维修配件");
   partTab.OnClick = [this] { ShowGrid(LineKind::Parts); };
   form_.Add<forms::Frame>(kGridFrame);
 
@@ -124,6 +122,9 @@ void WS_S::SetupForm() {
     AddLineSet(*lines);
     (kind == LineKind::Items ? items_ : parts_) = std::move(lines);
   }
+  // The tabs name the grids as the history names their lines.
+  itemTab.SetCaption(items_->Schema().caption);
+  partTab.SetCaption(parts_->Schema().caption);
 
   // The figures repeat 应收合计, which the money group shows already; the words sit under it.
   form_.Add<forms::Label>(kAmountFigures).SetPlacement({"费用", 50, false, false});

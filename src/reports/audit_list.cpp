@@ -1,5 +1,8 @@
 #include "reports/audit_list.h"
 
+#include <string_view>
+#include <utility>
+
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "forms/text.h"
@@ -14,6 +17,28 @@ const db::ControlEntry* ControlOf(const std::string& className) {
     if (forms::EqualsIgnoringCase(entry.className, className)) return &entry;
   }
   return nullptr;
+}
+
+// The lines of events written before lines had names: "<grid>#<id>" or "<grid>#<id>.<column>".
+// Those events came from these grids only; the captions are the ones their forms showed.
+std::string OldLineField(const std::string& field) {
+  static constexpr std::pair<std::string_view, std::string_view> kGrids[] = {
+      {"ywGridXM", "维修项目"}, {"ywGridPJ", "维修配件"}, {"ywGrid", "明细"}};
+  const size_t hash = field.find('#');
+  if (hash == std::string::npos) return field;
+  size_t end = hash + 1;
+  while (end < field.size() && field[end] >= '0' && field[end] <= '9') ++end;
+  if (end == hash + 1 || (end < field.size() && field[end] != '.')) return field;
+  const std::string_view grid(field.data(), hash);
+  for (const auto& [name, caption] : kGrids) {
+    if (grid != name) continue;
+    // The id is all such an event knows of the line: kept, so two lines stay apart.
+    std::string out =
+        std::string(caption) + "（行ID " + field.substr(hash + 1, end - hash - 1) + "）";
+    if (end < field.size()) out += "·" + field.substr(end + 1);
+    return out;
+  }
+  return field;
 }
 
 }  // namespace
@@ -69,7 +94,7 @@ std::string ChangesText(const std::vector<db::FieldChange>& changes) {
   std::string text;
   for (const auto& change : changes) {
     if (!text.empty()) text += "；";
-    text += change.field + ": " + change.before + " → " + change.after;
+    text += OldLineField(change.field) + ": " + change.before + " → " + change.after;
   }
   return text;
 }

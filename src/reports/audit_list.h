@@ -41,7 +41,8 @@ AuditTrail LoadAuditTrail(db::IDatabase& database, const db::AuditFilter& filter
 // which the list's own read then reports).
 std::string LatestAuditNumber(db::IDatabase& database, const std::string& className, int64_t id);
 
-// "field: before → after" of each change, joined by "；".
+// "field: before → after" of each change, joined by "；"; a line of an event written before
+// lines had names is shown by its grid's caption and its id.
 std::string ChangesText(const std::vector<db::FieldChange>& changes);
 
 // The events as a read-only list; the last two columns, hidden, hold the document's program

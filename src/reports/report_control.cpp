@@ -218,6 +218,12 @@ db::Sql ReportControl::ConditionText(const std::string& driver) const {
 bool ReportControl::Refresh() {
   grid_->ClearData();
   pack_.Reset();
+  // The host still shows that the last read was cut short; whatever this one ends in, that is
+  // no longer the list in front of the clerk.
+  if (cutShort_) {
+    cutShort_ = false;
+    events_.Message("");
+  }
   try {
     db::IDatabase& database = System().GetDatabase();
     db::Runner runner(database);
@@ -330,6 +336,7 @@ void ReportControl::FinishRows(int64_t rows, bool complete) {
   } else {
     status_->SetCaption(std::string(kCancelled) + "：只列出前" + std::to_string(rows) + "条记录");
     events_.Message(kCancelled);
+    cutShort_ = true;
   }
   grid_->SetRedraw(true);
 }

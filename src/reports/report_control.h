@@ -83,7 +83,8 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // failed (reported with ErrMessage, the grid empty) or the user stopped the load (the host's
   // Progress answered false): the statement stops and the rows read by then stay, in the
   // query's order, with a status line that says the list was cut short; a clerk who stops a
-  // long list mostly does so because what he looks for has already come.
+  // long list mostly does so because what he looks for has already come. The next Refresh takes
+  // that message back (Message with an empty text) before it reads.
   bool Refresh() override;
   bool RecordTop() override { return false; }
   bool RecordPrevious() override { return false; }
@@ -201,6 +202,7 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   std::string printFile_;
   double scrollRate_ = 5;
   int wheelRange_ = 0;
+  bool cutShort_ = false;  // the last read was stopped and the host told so with Message
 };
 
 }  // namespace ws::reports

@@ -27,6 +27,7 @@ framework::LineSchema RequisitionLineSchema() {
   schema.lineIdCol = R::kLineId;
   schema.keyColumn = "产品ID";
   schema.codeColumn = "物品编码";
+  schema.caption = "领料明细";
   using framework::CellEntry;
   using framework::LineCell;
   using framework::ValueKind;

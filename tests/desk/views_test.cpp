@@ -224,8 +224,17 @@ class ViewsTest : public QObject {
 
   // Rows read from a cursor: no total, so the bar only moves and the label counts; the dialog
   // comes after a moment even though its own timer restarts at every report, Cancel stops the
-  // work, and the report of the end closes it.
+  // work, and the report of the end closes it, the keyboard back on the field it was on.
   void ProgressWithoutATotalCountsAndStops() {
+    QWidget window;
+    auto* other = new QLineEdit(&window);
+    auto* typing = new QLineEdit(&window);
+    other->move(0, 40);
+    window.show();
+    window.activateWindow();
+    typing->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCOMPARE(QApplication::focusWidget(), typing);
     ProgressDisplay progress;
     auto dialog = [] { return QApplication::activeModalWidget(); };
     QVERIFY(progress.Report("正在读取数据...", 2000, host::ISystem::kUnknownTotal));
@@ -241,6 +250,8 @@ class ViewsTest : public QObject {
     QVERIFY(!progress.Report("正在读取数据...", 6000, host::ISystem::kUnknownTotal));
     QVERIFY(progress.Report("正在读取数据...", 6000, 6000));
     QVERIFY(!dialog());
+    QTRY_VERIFY(window.isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), typing);
 
     // A report with a total still shows how far of it the work has come.
     QVERIFY(progress.Report("打印", 0, 10));

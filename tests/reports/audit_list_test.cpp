@@ -24,6 +24,12 @@ class AuditListTest : public test::HostTest {
     Add({"WS_S", 200001, 7, "W7-1", db::AuditAction::Update, {{"备注", "甲", "乙"}}}, "李四",
         "06-15");
     Add({"PDM_clAdd", 0, 7, "", db::AuditAction::Delete, {}}, "李四", "06-16");
+    // Order 9, saved before lines had names and since.
+    db::AuditEvent order9{"WS_S", 200001, 9, "W9", db::AuditAction::Update, {}};
+    order9.changes = {{"ywGridPJ#573.数量", "2", "3"}, {"ywGrid#8", "", "新增行: 结算金额=5"}};
+    Add(order9, "王五", "06-13");
+    order9.changes = {{"维修配件第2行（PJ5 机滤）·数量", "3", "4"}, {"备注", "#5.2", "x#1.y"}};
+    Add(order9, "王五", "06-14");
   }
   void Add(const db::AuditEvent& event, const std::string& user, const std::string& day) {
     host_.Exec(db::AuditInsert(event, {user, "desk"}, "2012-" + day + " 10:00:00"));
@@ -63,6 +69,15 @@ TEST_F(AuditListTest, OneDocumentsHistoryAndTheEventsOfAKindOrAUser) {
   list.FilterInput(XG_JL::kType).SetText("工资单");
   EXPECT_FALSE(list.Refresh());
   EXPECT_NE(list.Status().Caption().find("工资单"), std::string::npos);
+
+  // An event from before lines had names shows the grid by its caption; a later one, and a
+  // value that only looks like a line, as stored.
+  ASSERT_TRUE(list.ShowDocument("WS_S", 9) && list.Refresh());
+  ASSERT_EQ(list.Grid().DataRows(), 2);
+  EXPECT_EQ(list.Grid().TextMatrix(1, 6),
+            "维修配件（行ID 573）·数量: 2 → 3；明细（行ID 8）:  → 新增行: 结算金额=5");
+  EXPECT_EQ(list.Grid().TextMatrix(2, 6),
+            "维修配件第2行（PJ5 机滤）·数量: 3 → 4；备注: #5.2 → x#1.y");
 
   shop::ReportFilters filters;
   filters.user = "李四";

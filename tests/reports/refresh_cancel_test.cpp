@@ -68,6 +68,7 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   EXPECT_EQ(done.back(), kOrders);
   EXPECT_EQ(totals.back(), kOrders) << "the host can close its progress display";
   EXPECT_EQ(report_.Status().Caption(), "共" + std::to_string(kOrders) + "条记录");
+  EXPECT_EQ(host_.Sink().Messages().back(), "") << "the host no longer says it was cut short";
 
   // A load that fits one chunk never asks: a host that would stop a long one does not stop it.
   done.clear();
