@@ -144,17 +144,12 @@ TEST_F(PriceSummaryTest, AServerUpgradeRetiresTheTriggersThatCountedLineByLine) 
   if (!host_.OnPostgres()) GTEST_SKIP() << "the embedded engine's triggers kept their names";
   // A server file of the build before: each line counted in by a row trigger of the first
   // name, which would count a line in a second time beside the statement's trigger.
-  struct Old {
-    const char* trigger;
-    const char* table;
-  };
-  for (const Old& old : {Old{"ws_price_wsdjxm", "wsdjxm"}, Old{"ws_price_wsdjpj", "wsdjpj"},
-                         Old{"ws_last_wsdjxm", "wsdjxm"}}) {
-    for (const char* suffix : {"_chg", "_add"}) {
-      host_.Exec(std::string("DROP TRIGGER ") + old.trigger + suffix + " ON " + old.table);
-    }
-    host_.Exec(std::string("CREATE TRIGGER ") + old.trigger + " AFTER INSERT OR DELETE OR " +
-               "UPDATE ON " + old.table + " FOR EACH ROW EXECUTE FUNCTION " + old.trigger + "()");
+  for (const std::string old : {"ws_price_wsdjxm", "ws_price_wsdjpj", "ws_last_wsdjxm"}) {
+    const std::string table = old.substr(old.rfind('_') + 1);
+    for (const char* made : {"_chg", "_add"})
+      host_.Exec("DROP TRIGGER " + old + made + " ON " + table);
+    host_.Exec("CREATE TRIGGER " + old + " AFTER INSERT OR DELETE OR UPDATE ON " + table +
+               " FOR EACH ROW EXECUTE FUNCTION " + old + "()");
   }
   host_.Exec("UPDATE ws_meta SET value = '12' WHERE key = 'version:module'");
   ASSERT_EQ(UpgradeSchema(host_.Db()), "");

@@ -227,14 +227,12 @@ class ViewsTest : public QObject {
   // work, and the report of the end closes it, the keyboard back on the field it was on.
   void ProgressWithoutATotalCountsAndStops() {
     QWidget window;
-    auto* other = new QLineEdit(&window);
+    new QLineEdit(&window);  // first in the tab order: the focus would not come back by itself
     auto* typing = new QLineEdit(&window);
-    other->move(0, 40);
     window.show();
     window.activateWindow();
     typing->setFocus();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(QApplication::focusWidget(), typing);
     ProgressDisplay progress;
     auto dialog = [] { return QApplication::activeModalWidget(); };
     QVERIFY(progress.Report("正在读取数据...", 2000, host::ISystem::kUnknownTotal));

@@ -247,15 +247,14 @@ TEST_F(QueryPlanTest, FirstAndLastOfAListNotCountedYetStartFromTheDayIndex) {
   struct List {
     framework::Document& doc;
     int64_t program;
-    int64_t requested;
     const char* index;
   };
-  const List lists[] = {{order, 200001, 0, "ix_wsdj_day"},
-                        {requisition, 200002, 0, "ix_jxcdj_day"},
-                        {settlement, db::kSettlementProgram, 0, "ix_arpreceive_day"}};
+  const List lists[] = {{order, 200001, "ix_wsdj_day"},
+                        {requisition, 200002, "ix_jxcdj_day"},
+                        {settlement, db::kSettlementProgram, "ix_arpreceive_day"}};
   for (const List& list : lists) {
     list.doc.Events().AttachSink(&sink_);
-    ASSERT_TRUE(list.doc.Init(*system_, list.program, list.requested)) << list.index;
+    ASSERT_TRUE(list.doc.Init(*system_, list.program, 0)) << list.index;
     for (bool filtered : {false, true}) {
       if (filtered && &list.doc != &order) continue;
       if (filtered) order.Filter(std::vector<host::Condition>{{"京A", "clzl.车牌号 like"}});

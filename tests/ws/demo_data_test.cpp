@@ -172,46 +172,38 @@ TEST_F(DemoDataTest, EveryReferenceResolvesEveryTotalAddsUpAndTheCountersGoOnAbo
       0);
 
   // The counters end above every id written, and the numbering goes on after the last order.
-  struct Key {
-    const char* table;
-    const char* column;
-  };
-  for (const Key& key :
+  using Key = std::pair<std::string, const char*>;  // table, key column
+  for (const auto& [table, column] :
        {Key{"wsdj", "单据ID"}, Key{"wsdjxm", "单据明细ID"}, Key{"wsdjpj", "单据明细ID"},
         Key{"clzl", "车辆ID"}, Key{"pdmwxxm", "AutoID"}, Key{"pdmwxfl", "维修分类ID"},
         Key{"pdmwldw", "往来ID"}, Key{"pdmcpml", "产品ID"}, Key{"pdmbm", "部门ID"},
         Key{"pdmgy", "雇员ID"}, Key{"jxcdj", "单据ID"}, Key{"jxcdjmx", "单据明细ID"},
         Key{"jxcgoodslist", "autoid"}, Key{"arpreceive", "单据ID"},
         Key{"arpreceivemx", "单据明细ID"}, Key{"gl_accvouch", "AutoID"}}) {
-    const std::string table = key.table;
-    const int64_t max = Count("SELECT max(" + std::string(key.column) + ") FROM " + table);
+    const int64_t max = Count("SELECT max(" + std::string(column) + ") FROM " + table);
     EXPECT_GT(max, 0) << table;
     EXPECT_EQ(Count("SELECT last_id FROM ws_id WHERE table_name='" + table + "' AND key_column='" +
-                    key.column + "'"),
+                    column + "'"),
               max)
         << table;
     // What the record navigator issues next for the table.
     int64_t id = 0;
     auto navigator = host_.System().CreateNavigator();
-    ASSERT_EQ(navigator->GetNewID(table, key.column, id), "");
+    ASSERT_EQ(navigator->GetNewID(table, column, id), "");
     EXPECT_EQ(id, max + 1) << table;
   }
-  std::string number;
-  ASSERT_TRUE(host_.System().NewBillNo(200001, db::Date{2012, 6, 15}, number, true));
-  const int64_t last = Count(
-      "SELECT max(CAST(substr(工单号码, 9) AS INTEGER)) FROM wsdj "
-      "WHERE 进厂日期 = '2012-06-15'");
-  EXPECT_EQ(number,
-            "20120615" + std::string(last + 1 < 10 ? "00" : "0") + std::to_string(last + 1));
   // So does each document's numbering on the day of its newest document.
   struct Numbered {
     int64_t program;
     const char* table;
     const char* date;
+    const char* number;
   };
-  for (const Numbered& n :
-       {Numbered{200002, "jxcdj", "操作日期"}, Numbered{200003, "arpreceive", "单据日期"},
-        Numbered{200004, "arpreceive", "单据日期"}}) {
+  std::string number;
+  for (const Numbered& n : {Numbered{200001, "wsdj", "进厂日期", "工单号码"},
+                            Numbered{200002, "jxcdj", "操作日期", "单据编号"},
+                            Numbered{200003, "arpreceive", "单据日期", "单据编号"},
+                            Numbered{200004, "arpreceive", "单据日期", "单据编号"}}) {
     const std::string where =
         " FROM " + std::string(n.table) + " WHERE progid=" + std::to_string(n.program);
     auto newest = db::Date::Parse(
@@ -219,9 +211,9 @@ TEST_F(DemoDataTest, EveryReferenceResolvesEveryTotalAddsUpAndTheCountersGoOnAbo
     ASSERT_TRUE(newest) << n.table;
     ASSERT_TRUE(host_.System().NewBillNo(n.program, *newest, number, true));
     const int64_t sequence =
-        Count("SELECT max(CAST(substr(单据编号, 9) AS INTEGER))" + where + " AND 单据编号 LIKE '" +
-              newest->Text().substr(0, 4) + newest->Text().substr(5, 2) +
-              newest->Text().substr(8, 2) + "%'");
+        Count("SELECT max(CAST(substr(" + std::string(n.number) + ", 9) AS INTEGER))" + where +
+              " AND " + n.number + " LIKE '" + newest->Text().substr(0, 4) +
+              newest->Text().substr(5, 2) + newest->Text().substr(8, 2) + "%'");
     EXPECT_EQ(std::stoll(number.substr(8)), sequence + 1) << n.program;
   }
 }
