@@ -197,6 +197,14 @@ void AppendCell(db::Recordset& records, const PGresult* result, int row, int col
   }
 }
 
+// Appends every row of a result, as AppendCell does a cell.
+void AppendRows(db::Recordset& records, const PGresult* result) {
+  const int columns = PQnfields(result);
+  for (int row = 0; row < PQntuples(result); ++row) {
+    for (int c = 0; c < columns; ++c) AppendCell(records, result, row, c);
+  }
+}
+
 std::shared_ptr<db::Recordset> ClosedRecordset() {
   auto rs = std::make_shared<db::Recordset>();
   rs->Close();
@@ -542,11 +550,7 @@ class PostgresCommand : public db::ICommand {
     if (!result) return ClosedRecordset();
     PGresult* r = result->get();
     auto records = std::make_shared<db::Recordset>(Names(r));
-    const int columns = PQnfields(r);
-    const int count = PQntuples(r);
-    for (int row = 0; row < count; ++row) {
-      for (int c = 0; c < columns; ++c) AppendCell(*records, r, row, c);
-    }
+    AppendRows(*records, r);
     records->EndFilling();
     return records;
   }
@@ -593,12 +597,8 @@ class PostgresCommand : public db::ICommand {
         rows = db::Recordset(Names(r), false);
         named = true;
       }
-      const int columns = PQnfields(r);
-      const int count = PQntuples(r);
-      for (int row = 0; row < count; ++row) {
-        for (int c = 0; c < columns; ++c) AppendCell(rows, r, row, c);
-      }
-      if (static_cast<size_t>(count) < chunk) break;
+      AppendRows(rows, r);
+      if (static_cast<size_t>(PQntuples(r)) < chunk) break;
       if (!take(rows, false)) {
         stopped = true;
         break;

@@ -663,6 +663,16 @@ std::string DropChangeUpdateTrigger(const TableDef& table, Engine engine) {
                                     : "DROP TRIGGER IF EXISTS " + trigger;
 }
 
+std::vector<std::string> AfterInsertStatementTrigger(const std::string& name,
+                                                     const std::string& table,
+                                                     const std::string& body) {
+  const std::string rows(kInsertedRows);
+  return {"CREATE OR REPLACE FUNCTION " + name +
+              "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " + body + " RETURN NULL; END $$",
+          "CREATE TRIGGER " + name + " AFTER INSERT ON " + table + " REFERENCING NEW TABLE AS " +
+              rows + " FOR EACH STATEMENT EXECUTE FUNCTION " + name + "()"};
+}
+
 std::vector<std::string> RowVersionStatements(const TableDef& table, Engine engine) {
   if (table.versionedSince == 0 || table.primaryKey.size() != 1) return {};
   const std::string name = Lower(table.name);

@@ -154,6 +154,15 @@ inline constexpr std::string_view kRowVersionColumn = "ws_rowver";
 // every update; empty for a table that is not versioned.
 std::vector<std::string> RowVersionStatements(const TableDef& table, Engine engine);
 
+// The rows an insert statement brought, as a server trigger run once per statement reads them.
+inline constexpr std::string_view kInsertedRows = "ws_added";
+// A server trigger `name` (with its function) run once after each insert statement on `table`;
+// `body` reads the inserted rows as kInsertedRows. A save inserts its lines a few dozen to a
+// statement, which a row trigger would follow a call per line.
+std::vector<std::string> AfterInsertStatementTrigger(const std::string& name,
+                                                     const std::string& table,
+                                                     const std::string& body);
+
 // The schema mark that tells a database of ours from a foreign one: rows of ws_meta. Version 2
 // added a version row per subsystem ("version:<subsystem>"); version 1 files have only this one.
 inline constexpr std::string_view kSchemaName = "repair-shop";

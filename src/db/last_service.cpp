@@ -29,13 +29,13 @@ Touched OfOrder(const std::string& row) {
               from};
 }
 
-// The lines a statement inserted (the server's transition table "ws_added"): each item once on
-// each vehicle, at its latest order among them, as one insert may bring several such lines.
+// The lines an insert statement brought (on the server): each item once on each vehicle, at
+// its latest order among them, as one insert may bring several such lines.
 std::string AddedLinesVisits() {
-  return "SELECT DISTINCT ON (B.项目ID, V.车辆ID) B.项目ID, V.车辆ID, V.进厂日期, V.单据ID FROM "
-         "ws_added B JOIN wsdj V ON V.单据ID = B.单据ID WHERE B.项目ID IS NOT NULL AND V.车辆ID IS "
-         "NOT NULL ORDER BY B.项目ID, V.车辆ID, COALESCE(V.进厂日期, '0001-01-01') DESC, V.单据ID "
-         "DESC";
+  return "SELECT DISTINCT ON (B.项目ID, V.车辆ID) B.项目ID, V.车辆ID, V.进厂日期, V.单据ID FROM " +
+         std::string(kInsertedRows) +
+         " B JOIN wsdj V ON V.单据ID = B.单据ID WHERE B.项目ID IS NOT NULL AND V.车辆ID IS NOT "
+         "NULL ORDER BY B.项目ID, V.车辆ID, COALESCE(V.进厂日期, '0001-01-01') DESC, V.单据ID DESC";
 }
 
 // The order becomes the last one of the rows it is later than. A missing day sorts first, as
@@ -102,7 +102,7 @@ TableDef LastServiceTable(int since) {
 
 std::vector<std::string> LastServiceTriggers(Engine engine) {
   if (engine == Engine::Postgres) {
-    return {
+    std::vector<std::string> out = {
         "CREATE OR REPLACE FUNCTION ws_last_wsdjxm() RETURNS trigger LANGUAGE plpgsql AS $$ "
         "BEGIN IF TG_OP = 'UPDATE' THEN IF OLD.项目ID IS NOT DISTINCT FROM NEW.项目ID AND "
         "OLD.单据ID IS NOT DISTINCT FROM NEW.单据ID THEN RETURN NULL; END IF; END IF; "
@@ -112,22 +112,23 @@ std::vector<std::string> LastServiceTriggers(Engine engine) {
         // The columns are compared in the body, not named in the trigger: a trigger naming a
         // column would stop an upgrade from changing that column's type.
         "CREATE TRIGGER ws_last_wsdjxm_chg AFTER DELETE OR UPDATE ON wsdjxm FOR EACH ROW "
-        "EXECUTE FUNCTION ws_last_wsdjxm()",
-        // A save inserts its lines a few dozen to a statement: one upsert for all of them.
-        "CREATE OR REPLACE FUNCTION ws_last_wsdjxm_add() RETURNS trigger LANGUAGE plpgsql AS $$ "
-        "BEGIN " +
-            Add({{}, AddedLinesVisits()}) + " RETURN NULL; END $$",
-        "CREATE TRIGGER ws_last_wsdjxm_add AFTER INSERT ON wsdjxm REFERENCING NEW TABLE AS "
-        "ws_added FOR EACH STATEMENT EXECUTE FUNCTION ws_last_wsdjxm_add()",
-        "CREATE OR REPLACE FUNCTION ws_last_wsdj() RETURNS trigger LANGUAGE plpgsql AS $$ "
-        "BEGIN IF TG_OP <> 'INSERT' THEN " +
-            Take(OfOrder("OLD"), "OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " +
-            Add(OfOrder("NEW")) + " END IF; RETURN NULL; END $$",
-        "CREATE TRIGGER ws_last_wsdj AFTER INSERT OR DELETE ON wsdj FOR EACH ROW EXECUTE "
-        "FUNCTION ws_last_wsdj()",
-        std::string("CREATE TRIGGER ws_last_wsdj_upd AFTER UPDATE OF 进厂日期, 车辆ID, 单据ID ON "
-                    "wsdj FOR EACH ROW WHEN (") +
-            kOrderMovedPostgres + ") EXECUTE FUNCTION ws_last_wsdj()"};
+        "EXECUTE FUNCTION ws_last_wsdjxm()"};
+    for (auto& made : AfterInsertStatementTrigger("ws_last_wsdjxm_add", "wsdjxm",
+                                                  Add({{}, AddedLinesVisits()}))) {
+      out.push_back(std::move(made));
+    }
+    out.insert(
+        out.end(),
+        {"CREATE OR REPLACE FUNCTION ws_last_wsdj() RETURNS trigger LANGUAGE plpgsql AS $$ "
+         "BEGIN IF TG_OP <> 'INSERT' THEN " +
+             Take(OfOrder("OLD"), "OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " +
+             Add(OfOrder("NEW")) + " END IF; RETURN NULL; END $$",
+         "CREATE TRIGGER ws_last_wsdj AFTER INSERT OR DELETE ON wsdj FOR EACH ROW EXECUTE "
+         "FUNCTION ws_last_wsdj()",
+         std::string("CREATE TRIGGER ws_last_wsdj_upd AFTER UPDATE OF 进厂日期, 车辆ID, 单据ID ON "
+                     "wsdj FOR EACH ROW WHEN (") +
+             kOrderMovedPostgres + ") EXECUTE FUNCTION ws_last_wsdj()"});
+    return out;
   }
   return {
       "CREATE TRIGGER ws_last_wsdjxm_ins AFTER INSERT ON wsdjxm BEGIN " + Add(OfLine("NEW")) +

@@ -15,9 +15,6 @@ struct LineSource {
 constexpr std::array<LineSource, 2> kSources = {
     {{"wsdjxm", "项目ID", kPriceSummaryItems}, {"wsdjpj", "产品ID", kPriceSummaryParts}}};
 
-// What a statement-level trigger on the server calls the rows its statement inserted.
-const char* const kAdded = "ws_added";
-
 const char* const kUpsert =
     " ON CONFLICT (progid, kind, item_id, price) DO UPDATE SET n = ws_price_sum.n + excluded.n;";
 
@@ -116,14 +113,10 @@ std::vector<std::string> PriceSummaryTriggers(Engine engine) {
                     " END IF; RETURN NULL; END $$");
       out.push_back("CREATE TRIGGER " + name + "_chg AFTER DELETE OR UPDATE ON " + s.table +
                     " FOR EACH ROW EXECUTE FUNCTION " + name + "()");
-      // A save inserts its lines a few dozen to a statement: counted in once per statement,
-      // not once per line.
-      out.push_back("CREATE OR REPLACE FUNCTION " + name +
-                    "_add() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
-                    AddCheckedLines(s, kAdded) + kUpsert + " RETURN NULL; END $$");
-      out.push_back("CREATE TRIGGER " + name + "_add AFTER INSERT ON " + s.table +
-                    " REFERENCING NEW TABLE AS " + kAdded +
-                    " FOR EACH STATEMENT EXECUTE FUNCTION " + name + "_add()");
+      for (auto& made : AfterInsertStatementTrigger(
+               name + "_add", s.table, AddCheckedLines(s, std::string(kInsertedRows)) + kUpsert)) {
+        out.push_back(std::move(made));
+      }
     }
     out.push_back(
         "CREATE OR REPLACE FUNCTION ws_price_wsdj() RETURNS trigger LANGUAGE plpgsql AS $$ "
