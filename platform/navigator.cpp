@@ -1005,11 +1005,15 @@ std::optional<ListBlocks> RecordNavigator::CountInChunks(
       pending.last = rs->Field(1).ToLong();
     }
     pending.keys = db::kChangeBlockKeys;
+    pending.rest = Projected(std::max<int64_t>(0, pending.last - pending.next + 1));
     pending_ = std::move(pending);
   }
   const auto until = std::chrono::steady_clock::now() + later_.atOnce;
-  // A chunk begun late would keep the row from the clerk for most of another chunk.
-  while (std::chrono::steady_clock::now() + later_.chunk / 2 < until) {
+  // A chunk begun late would keep the row from the clerk for most of another chunk. A count
+  // that cannot end before the row is due goes to the idle turns now: chunks counted first
+  // would only keep the row from the clerk and show "…" all the same.
+  while (std::chrono::steady_clock::now() + later_.chunk / 2 < until &&
+         std::chrono::steady_clock::now() + pending_->rest <= until) {
     const bool done = CountChunk(error);
     if (!error->empty()) {
       pending_.reset();
@@ -1020,9 +1024,6 @@ std::optional<ListBlocks> RecordNavigator::CountInChunks(
       pending_.reset();
       return figures;
     }
-    // A count that cannot end before the row is due goes to the idle turns now: more chunks
-    // would only keep the row from the clerk and show "…" all the same.
-    if (std::chrono::steady_clock::now() + pending_->rest > until) break;
   }
   if (!idleQueued_) {
     idleQueued_ = true;
@@ -1054,14 +1055,17 @@ bool RecordNavigator::CountChunk(std::string* error) {
   // The next chunk is aimed at CountLater::chunk from what this one took. The list's rows lie
   // unevenly over the keys (a date window, a filter), so it grows by half at most.
   const auto tookUs = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
-  const int64_t keysLeft = std::max<int64_t>(0, p.last - p.next + 1);
-  p.rest = std::chrono::microseconds(
-      static_cast<int64_t>(static_cast<double>(tookUs) * static_cast<double>(keysLeft) /
-                           static_cast<double>(std::max<int64_t>(1, p.keys))));
+  usPerKey_ = static_cast<double>(tookUs) / static_cast<double>(std::max<int64_t>(1, p.keys));
+  p.rest = Projected(std::max<int64_t>(0, p.last - p.next + 1));
   const double ratio = tookUs > 0 ? static_cast<double>(later_.chunk.count()) / tookUs : 1.5;
   const auto keys = static_cast<int64_t>(p.keys * std::clamp(ratio, 0.25, 1.5));
   p.keys = std::max(db::kChangeBlockKeys, keys / db::kChangeBlockKeys * db::kChangeBlockKeys);
   return last;
+}
+
+std::chrono::microseconds RecordNavigator::Projected(int64_t keys) const {
+  return std::chrono::microseconds(
+      static_cast<int64_t>(usPerKey_ * static_cast<double>(std::max<int64_t>(0, keys))));
 }
 
 bool RecordNavigator::CountWhileIdle() {

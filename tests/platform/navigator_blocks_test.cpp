@@ -294,6 +294,33 @@ TEST_P(NavigatorBlocksTest, FiguresCountedBetweenEventsEqualAFullCount) {
   EXPECT_TRUE(idle.empty());
 }
 
+// With the desk's time before a row, a list of a block or two is counted before its row is
+// shown; one whose keys span far more than that time can count goes whole to the idle turns,
+// no chunk counted first, at the pace the first list was counted.
+TEST_P(NavigatorBlocksTest, OnlyAListCountableInTimeIsCountedBeforeItsRow) {
+  for (int64_t id = 1; id <= kBlock; id += 7) AddOrder(host_.Db(), id);
+  std::vector<std::function<bool()>> idle;
+  RecordNavigator nav(host_.Db());
+  nav.CountWhenIdle(platform::CountLater{
+      .runner = [&](std::function<bool()> work) { idle.push_back(std::move(work)); }});
+  const std::string& condition = GetParam().condition;
+  const int64_t last = Expected(host_.Db(), condition, kNavLast, 0);
+  EXPECT_EQ(Move(nav, kNavLast, 0).position, Counted(host_.Db(), condition, last));
+  EXPECT_TRUE(idle.empty());
+
+  AddOrder(host_.Db(), 2000 * kBlock, "2012-06-02");
+  host_.Db().ClearLog();
+  host_.Db().EnableLog(true);
+  const host::NavResult r =
+      nav.Navigate(kSelect, condition + " AND 单据ID<>5", kNavLast, 0, "单据ID", 1);
+  host_.Db().EnableLog(false);
+  EXPECT_EQ(r.position, std::string(host::kNotCounted) + "/" + host::kNotCounted);
+  EXPECT_EQ(idle.size(), 1u);
+  for (const std::string& statement : host_.Db().Log()) {
+    EXPECT_EQ(statement.find("GROUP BY"), std::string::npos) << statement;
+  }
+}
+
 // Figures taken inside a transaction include this connection's own uncommitted write; were
 // they kept, a rollback followed by another user's delete in the same block would leave the
 // block at the version they were taken under with a different content.
