@@ -47,12 +47,13 @@ struct ColumnDef {
 
 struct IndexDef {
   IndexDef(std::string name_, std::vector<std::string> columns_, bool unique_ = false,
-           std::string where_ = {}, int since_ = 1)
+           std::string where_ = {}, int since_ = 1, std::optional<Engine> onlyOn_ = {})
       : name(std::move(name_)),
         columns(std::move(columns_)),
         unique(unique_),
         where(std::move(where_)),
-        since(since_) {}
+        since(since_),
+        onlyOn(onlyOn_) {}
   std::string name;  // unique within the database; kept short for PostgreSQL's 63-byte limit
   std::vector<std::string> columns;
   // No two rows share the indexed values: the database's own guard behind a duplicate check
@@ -65,6 +66,9 @@ struct IndexDef {
   // server, where the search is an ILIKE that no b-tree serves, it is a trigram (pg_trgm) index
   // when the database allows the extension.
   bool caseless = false;
+  // Made on this engine only: the engines' planners differ, and an index one needs can lead
+  // the other astray.
+  std::optional<Engine> onlyOn;
 };
 
 // A caseless index (see IndexDef::caseless) of one column.
@@ -99,6 +103,7 @@ struct TableDef {
   struct RetiredIndex {
     std::string name;
     int since;
+    std::optional<Engine> onlyOn = {};  // dropped from this engine's files only
   };
   std::vector<RetiredIndex> retiredIndexes = {};
   // Server triggers a later form replaced under another name (on the table they fire on), with

@@ -67,6 +67,7 @@ int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tabl
       if (column.kind == ColumnKind::Money) version = std::max(version, kExactMoneySince);
     }
     for (const auto& index : table.indexes) version = std::max(version, index.since);
+    for (const auto& index : table.retiredIndexes) version = std::max(version, index.since);
     for (const auto& trigger : table.retiredTriggers) version = std::max(version, trigger.since);
   }
   return version;
@@ -138,7 +139,9 @@ std::vector<Sql> MigrationStatements(
                        ColumnType(column.kind, engine) + DefaultClause(column.kind));
     }
     for (const auto& retired : table.retiredIndexes) {
-      if (retired.since > from) out.emplace_back("DROP INDEX IF EXISTS " + retired.name);
+      if (retired.since > from && (!retired.onlyOn || *retired.onlyOn == engine)) {
+        out.emplace_back("DROP INDEX IF EXISTS " + retired.name);
+      }
     }
     for (const auto& retired : table.retiredTriggers) {
       if (retired.since <= from || engine != Engine::Postgres) continue;
@@ -218,7 +221,9 @@ std::vector<CatalogueObject> CatalogueObjects(const std::vector<TableDef>& table
     TableDef one = table;
     for (const auto& index : table.indexes) {
       one.indexes = {index};
-      const std::string statement = CreateIndexStatements(one, engine).front();
+      const std::vector<std::string> statements = CreateIndexStatements(one, engine);
+      if (statements.empty()) continue;  // an index of the other engine
+      const std::string& statement = statements.front();
       // The server's trigram indexes are made only where the database allows the extension.
       if (CreatedName(statement).empty()) continue;
       objects.push_back(

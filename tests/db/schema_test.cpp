@@ -35,7 +35,7 @@ class SchemaTest : public ::testing::Test {
         continue;
       }
       for (const auto& index : table.indexes) {
-        if (index.since > 1) {
+        if (index.since > 1 && index.onlyOn.value_or(Engine::Sqlite) == Engine::Sqlite) {
           ASSERT_EQ(db->ExecScript("DROP INDEX " + index.name), "");
         }
       }
