@@ -537,6 +537,12 @@ void FormView::Refresh() {
   ApplyFocus();
 }
 
+void FormView::SyncLabels() {
+  for (const auto& binding : bindings_) {
+    if (dynamic_cast<forms::Label*>(binding.model)) SyncOne(binding);
+  }
+}
+
 void FormView::ApplyFocus() {
   if (form_.FocusRequests() == 0 && !searchFocused_) {
     // A list that asked for nothing waits for what the clerk searches.

@@ -48,6 +48,9 @@ class FormView : public QWidget {
   void Refresh();
   // Refreshes once the current event is handled (several inputs in one event refresh once).
   void ScheduleRefresh();
+  // Re-reads the labels only: cheap enough while the control is still at work (a long read),
+  // when the grids must be left alone.
+  void SyncLabels();
   // Hands over what is typed but not yet entered in the field or cell editor that has the
   // focus, as leaving it would.
   void CommitPendingInput();

@@ -1,14 +1,19 @@
 #include "desk/grid_view.h"
 
 #include <QContextMenuEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QToolTip>
+#include <QVBoxLayout>
 
 #include "desk/grid_columns.h"
 #include "forms/input.h"
@@ -59,6 +64,11 @@ class CurrentCellDelegate : public QStyledItemDelegate {
     painter->restore();
   }
 
+  // The option a cell is drawn with, for telling whether its text fits.
+  void Describe(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    initStyleOption(option, index);
+  }
+
   // A click anywhere in a tick cell ticks, not only on the small box. The press is left to the
   // view, which makes the row current; a double click is taken, so each click is one tick.
   bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
@@ -91,6 +101,14 @@ bool ReadWhole(const ColumnTraits& traits) {
 bool OfferedColumn(const std::string& caption) {
   const std::string_view text = forms::TrimView(caption);
   return !text.empty() && !forms::EndsWith(forms::FoldCase(std::string(text)), "id");
+}
+
+// The items of a text that lists them joined by "；", one a line; any other text is one line.
+QStringList ItemsOf(const QString& text) {
+  QStringList items = text.split(QChar(0xFF1B), Qt::SkipEmptyParts);
+  for (QString& item : items) item = item.trimmed();
+  items.removeAll(QString());
+  return items.isEmpty() ? QStringList{text} : items;
 }
 
 }  // namespace
@@ -474,6 +492,106 @@ void GridView::Sync() {
   syncing_ = false;
 }
 
+QString GridView::CutText(const QModelIndex& index) const {
+  if (!index.isValid() || isColumnHidden(index.column())) return {};
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  option.rect = visualRect(index);
+  // A column scrolled wholly away is not cut: the clerk scrolls to it.
+  if (option.rect.right() < 0 || option.rect.left() >= viewport()->width()) return {};
+  static_cast<const CurrentCellDelegate*>(itemDelegate())->Describe(&option, index);
+  if (option.text.isEmpty()) return {};
+  // The room the style draws the text in, as far as the window shows it.
+  const QStyle* style = this->style();
+  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &option, this)
+                         .adjusted(margin, 0, -margin, 0);
+  const int shown = std::min(room.right(), viewport()->width() - 1) - std::max(room.left(), 0) + 1;
+  return option.fontMetrics.horizontalAdvance(option.text) > shown ? option.text : QString();
+}
+
+// Space is free where nothing is typed and nothing ticked.
+bool GridView::SpaceShowsCutTexts() const {
+  return !Grid().Editable() && model_->TickColumn() < 0;
+}
+
+bool GridView::ShowCutTexts(int modelRow) {
+  const QHeaderView* header = horizontalHeader();
+  QStringList captions;
+  QStringList blocks;
+  for (int visual = 0; visual < header->count(); ++visual) {
+    const int col = header->logicalIndex(visual);
+    const QString whole = CutText(model_->index(modelRow, col));
+    if (whole.isEmpty()) continue;
+    captions << QString::fromStdString(forms::Trim(Grid().ColCaption(col)));
+    blocks << ItemsOf(whole).join('\n');
+  }
+  if (blocks.isEmpty()) return false;
+  QString text;
+  for (qsizetype i = 0; i < blocks.size(); ++i) {
+    if (!text.isEmpty()) text += "\n\n";
+    // One text needs no heading: the box's title names it.
+    if (blocks.size() > 1) text += captions[i] + tr("：") + '\n';
+    text += blocks[i];
+  }
+  QDialog box(this);
+  box.setObjectName("CutTexts");
+  box.setWindowTitle(captions.join(tr("、")));
+  auto* shown = new QPlainTextEdit(text, &box);
+  shown->setReadOnly(true);
+  // Read-only, yet the arrows move through it and Ctrl+C copies what was selected.
+  shown->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
+  connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&box);
+  layout->addWidget(shown);
+  layout->addWidget(buttons);
+  // As large as its lines, up to most of the window; longer lines wrap.
+  const QFontMetrics metrics = shown->fontMetrics();
+  int widest = 0;
+  const QStringList lines = text.split('\n');
+  for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+  const int frame = 2 * shown->frameWidth() +
+                    2 * static_cast<int>(shown->document()->documentMargin()) +
+                    style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+  const QMargins margins = layout->contentsMargins();
+  const QSize wanted(widest + frame + margins.left() + margins.right(),
+                     static_cast<int>(lines.size()) * metrics.lineSpacing() + frame +
+                         buttons->sizeHint().height() + layout->spacing() + margins.top() +
+                         margins.bottom());
+  const QSize room = window()->size() * 0.8;
+  box.resize(std::clamp(wanted.width(), 320, std::max(320, room.width())),
+             std::clamp(wanted.height(), 120, std::max(120, room.height())));
+  shown->setFocus();
+  box.exec();
+  // Without a window manager nobody gives the keyboard back when the box goes.
+  window()->activateWindow();
+  setFocus(Qt::OtherFocusReason);
+  return true;
+}
+
+bool GridView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    if (const QString whole = CutText(index); !whole.isEmpty()) {
+      QStringList lines;
+      for (const QString& item : ItemsOf(whole)) lines << item.toHtmlEscaped();
+      QStringList hints;
+      if (const std::string& own = Grid().ToolTip(); !own.empty()) {
+        hints << QString::fromStdString(own).toHtmlEscaped();
+      }
+      if (SpaceShowsCutTexts()) hints << tr("按空格键在窗口中查看全文");
+      // Rich text, so that a long item wraps rather than runs off the screen.
+      QString tip = "<qt>" + lines.join("<br>");
+      if (!hints.isEmpty()) tip += "<br><span style='color:gray'>" + hints.join("<br>") + "</span>";
+      QToolTip::showText(help->globalPos(), tip + "</qt>", viewport(), visualRect(index));
+      return true;
+    }
+  }
+  return QTableView::viewportEvent(event);
+}
+
 int GridView::CurrentGridRow() const {
   QModelIndex current = currentIndex();
   return current.isValid() ? model_->GridRow(current.row()) : -1;
@@ -516,6 +634,11 @@ void GridView::keyPressEvent(QKeyEvent* event) {
     }
     if (event->key() == Qt::Key_Delete && row >= 0 && row < Grid().Rows()) {
       Report(forms::Input::DeleteRow(Grid(), row));
+      return;
+    }
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier &&
+        SpaceShowsCutTexts() && row >= 0 && row < Grid().Rows()) {
+      ShowCutTexts(currentIndex().row());
       return;
     }
     // In a list nothing is typed, so Enter does what a double click does: opens the row.

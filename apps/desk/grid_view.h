@@ -16,6 +16,11 @@
 // - Under a grid with sum columns a frozen totals row ("合计") follows the column widths and the
 //   horizontal scroll.
 // - The current cell is framed inside the highlighted row.
+// - A text its cell cuts ("…", or the window's edge) is read whole: the mouse over it shows it as
+//   a tooltip, and Space in a list that is not typed into or ticked shows the current row's cut
+//   texts in a box of their own (Esc closes it). A text that lists items joined by "；" (the
+//   changes of an audit event, the matters of a checklist row) is read one item a line. Enter
+//   and a double click keep opening the row.
 #pragma once
 
 #include <QTableView>
@@ -61,6 +66,12 @@ class GridView : public QTableView {
   QString TotalText(int col) const;
   // Shows or hides a column as the header's menu does.
   void SetColumnWanted(int col, bool wanted);
+  // The whole text of a cell that is drawn cut; empty when the cell shows it whole or is out of
+  // sight.
+  QString CutText(const QModelIndex& index) const;
+  // Shows the cut texts of a model row in a read-only box until the clerk closes it; false, no
+  // box, when the row shows every text whole.
+  bool ShowCutTexts(int modelRow);
 
  signals:
   // A user input reached the control; refusal is empty when it was accepted.
@@ -68,6 +79,7 @@ class GridView : public QTableView {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -97,6 +109,7 @@ class GridView : public QTableView {
   // where the window still has room for it.
   void FitLastColumn(RowSpan rows, bool growOnly);
   void ShowHeaderMenu(const QPoint& pos);
+  bool SpaceShowsCutTexts() const;
   void UpdateTotals();
   void PlaceFooter();
   void Report(const forms::InputResult& result);

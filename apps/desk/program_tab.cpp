@@ -182,6 +182,9 @@ void ProgramTab::OnEvent(const host::Event& event) {
   if ((event.name == "FormRefreshed" || event.name == "PositionCounted") && view_) {
     view_->ScheduleRefresh();
   }
+  // The status bar and the form's own status line tell one story: a message the control sends
+  // while it works (a report's new read taking back "cut short") shows in both at once.
+  if (event.name == "Message" && view_) view_->SyncLabels();
   if (onEvent_) onEvent_(*this, event);
 }
 

@@ -218,10 +218,12 @@ db::Sql ReportControl::ConditionText(const std::string& driver) const {
 bool ReportControl::Refresh() {
   grid_->ClearData();
   pack_.Reset();
-  // The host still shows that the last read was cut short; whatever this one ends in, that is
-  // no longer the list in front of the clerk.
+  // The host and the status line still show that the last read was cut short; whatever this
+  // one ends in, that is no longer the list in front of the clerk. The line goes first, so a
+  // host that reads it again on the message finds it empty.
   if (cutShort_) {
     cutShort_ = false;
+    status_->SetCaption("");
     events_.Message("");
   }
   try {

@@ -84,7 +84,7 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // Progress answered false): the statement stops and the rows read by then stay, in the
   // query's order, with a status line that says the list was cut short; a clerk who stops a
   // long list mostly does so because what he looks for has already come. The next Refresh takes
-  // that message back (Message with an empty text) before it reads.
+  // that message back (Message with an empty text) and empties the status line before it reads.
   bool Refresh() override;
   bool RecordTop() override { return false; }
   bool RecordPrevious() override { return false; }

@@ -1,11 +1,14 @@
 // What a clerk reads off the grids and does with the keyboard: a document grid's totals row and
 // its columns (numbers right, no stand-in dates, unused attributes hidden until wanted, widths
-// the user dragged kept), a picker narrowing its list as the clerk types, and chooser rows
-// ticked with Space and a click.
+// the user dragged kept), a picker narrowing its list as the clerk types, chooser rows
+// ticked with Space and a click, and a cut text read whole.
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
+#include <QToolTip>
 
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
@@ -13,6 +16,7 @@
 #include "desk_fixture.h"
 #include "forms/text.h"
 #include "money/choosers.h"
+#include "reports/audit_list.h"
 #include "reports/period_checklist.h"
 #include "requisition/frm_sel_ws.h"
 
@@ -152,6 +156,58 @@ class GridsTest : public QObject {
       QVERIFY(grid.columnWidth(col) > 0);
       QVERIFY(!IsUserWidth(items.Col(col).width));
     }
+  }
+
+  // The changes of an audit event cut by the window are read whole, one a line: as the cell's
+  // tooltip and, from the keyboard, with Space in a box Esc closes. Enter still opens the
+  // event's document; a text shown whole has no box.
+  void ACutTextIsReadWholeWithTheMouseAndWithSpace() {
+    reports::AuditRow event;
+    event.program = 200001;
+    event.documentId = 7;
+    event.changes = {{"应收合计", "3375.2", "3561.8"},
+                     {"维修配件第2行（PJ49 面漆）·数量", "3", "4"}};
+    forms::Form form{"Audit"};
+    forms::Grid& events = form.Add<forms::Grid>("Vs");
+    reports::FillAuditGrid(reports::AuditTrail{{event}, ""}, events);
+    int opened = 0;
+    events.OnDblClick = [&](int) { ++opened; };
+    FormView view(form);
+    Show(view);
+    view.resize(700, 400);
+    QApplication::processEvents();
+    GridView& grid = *view.GridViewOf(events);
+    const QModelIndex changes = Cell(grid, 0, 6);
+    QCOMPARE(grid.CutText(changes), changes.data().toString());
+    const QString lines = "应收合计: 3375.2 → 3561.8\n维修配件第2行（PJ49 面漆）·数量: 3 → 4";
+
+    const QPoint over = grid.visualRect(changes).topLeft() + QPoint(4, 4);
+    QHelpEvent help(QEvent::ToolTip, over, grid.viewport()->mapToGlobal(over));
+    QApplication::sendEvent(grid.viewport(), &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(QToolTip::text().contains(QString(lines).replace("\n", "<br>")));
+
+    QString boxed;
+    QTimer::singleShot(0, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      auto* text = box ? box->findChild<QPlainTextEdit*>() : nullptr;
+      if (!text) return;
+      boxed = text->toPlainText();
+      QTest::keyClick(text, Qt::Key_Escape);
+    });
+    grid.setFocus();
+    grid.setCurrentIndex(changes);
+    QTest::keyClick(&grid, Qt::Key_Space);
+    QCOMPARE(boxed, lines);
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(opened, 0);
+    QTest::keyClick(&grid, Qt::Key_Return);
+    QCOMPARE(opened, 1);
+
+    view.resize(1300, 400);
+    QApplication::processEvents();
+    QVERIFY(grid.CutText(changes).isEmpty());
+    QVERIFY(!grid.ShowCutTexts(0));
   }
 
   void ColumnsReadAsAClerkReadsThem() {

@@ -36,9 +36,11 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   std::vector<int64_t> done;
   std::vector<int64_t> totals;
   size_t cancelAt = 3;  // the user presses Cancel at the third report
+  std::string statusWhileReading;
   host_.System().SetProgressHandler([&](const std::string&, int64_t rows, int64_t total) {
     done.push_back(rows);
     totals.push_back(total);
+    statusWhileReading = report_.Status().Caption();
     return done.size() < cancelAt;
   });
   EXPECT_FALSE(report_.Refresh());
@@ -69,6 +71,7 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   EXPECT_EQ(totals.back(), kOrders) << "the host can close its progress display";
   EXPECT_EQ(report_.Status().Caption(), "共" + std::to_string(kOrders) + "条记录");
   EXPECT_EQ(host_.Sink().Messages().back(), "") << "the host no longer says it was cut short";
+  EXPECT_EQ(statusWhileReading, "") << "nor does the status line while the full read runs";
 
   // A load that fits one chunk never asks: a host that would stop a long one does not stop it.
   done.clear();
