@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "db/sql.h"
+#include "forms/grid.h"
 #include "masters/descriptions.h"
 #include "support/test_host.h"
 
@@ -93,9 +93,11 @@ class MastersTest : public test::HostTest {
                 std::to_string(id))
         .ToText();
   }
-  bool Logged(const std::string& sql) {
-    const auto& log = host_.Db().Log();
-    return std::find(log.begin(), log.end(), sql) != log.end();
+  // A grid column's texts, top to bottom.
+  static std::vector<std::string> Column(const forms::Grid& grid, int col) {
+    std::vector<std::string> texts;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) texts.push_back(grid.TextMatrix(r, col));
+    return texts;
   }
   const std::vector<test::AskedBox>& Boxes() { return host_.Dialogs().Boxes(); }
   // The ErrMessage events as "text|level|title".
