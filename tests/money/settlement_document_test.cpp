@@ -1,6 +1,7 @@
 // The settlement document as a clerk drives it: copying a checked repair order (labour lines as
 // new lines, parts as issued), the amounts that follow, the save with its period and number
-// rules, delete, and check and uncheck.
+// rules, delete, and check and uncheck; its voucher lines as a pure function of it.
+#include "money/settlement_voucher.h"
 #include "settlement_fixture.h"
 #include "support/form_values.h"
 
@@ -19,8 +20,7 @@ std::string Row(const forms::Grid& grid, int row, std::initializer_list<int> col
 }
 
 TEST_F(SettlementTest, ChoosingAnOrderCopiesItsHeaderLabourAndIssuedParts) {
-  ASSERT_TRUE(Start());
-  ASSERT_TRUE(doc_.FileNew());
+  ASSERT_TRUE(Start() && doc_.FileNew());
   host_.Exec("update WSDJ set 出厂日期='1900-01-01' where 单据ID=10");  // not out yet
   Choose();
   EXPECT_EQ(chooserSettlementIds_, std::vector<int64_t>{0}) << "a new settlement";
@@ -58,8 +58,7 @@ TEST_F(SettlementTest, ChoosingAnOrderCopiesItsHeaderLabourAndIssuedParts) {
 // Started from the order, a settlement holds what choosing it gives; a settled order and a closed
 // period are refused with the reason.
 TEST_F(SettlementTest, NewForOrderFillsWhatTheChooserGivesAndRefusesWhatItHides) {
-  ASSERT_TRUE(Start());
-  ASSERT_TRUE(doc_.FileNew());
+  ASSERT_TRUE(Start() && doc_.FileNew());
   Choose();
   const std::string chosen = test::FormValues(doc_.Form(), F(JS_WS::kNumber));
   ASSERT_TRUE(doc_.NewForOrder(10));
@@ -136,10 +135,8 @@ TEST_F(SettlementTest, EveryColumnIsWrittenAndResavesUpdateInPlace) {
 
   // A resave updates the header, rewrites the one fee row and updates the lines; a removed
   // line is deleted.
-  ASSERT_TRUE(doc_.FileEdit());
-  ASSERT_TRUE(Input::DeleteRow(Grid(LineKind::Items), 2));
-  ASSERT_TRUE(Input::EditCell(Grid(LineKind::Items), 1, Col::kQuantity, "3"));
-  ASSERT_TRUE(doc_.FileSave());
+  ASSERT_TRUE(doc_.FileEdit() && Input::DeleteRow(Grid(LineKind::Items), 2));
+  ASSERT_TRUE(Input::EditCell(Grid(LineKind::Items), 1, Col::kQuantity, "3") && doc_.FileSave());
   EXPECT_EQ(doc_.GetID(), id);
   EXPECT_EQ(host_.RowText("select count(*), min(维修费用) from ARPReceive_FY"), "1/150");
   EXPECT_EQ(host_.Joined("select 项目ID, 数量 from ARPReceive_XM"), "1/3");
@@ -160,8 +157,7 @@ TEST_F(SettlementTest, RefusedSavesSayWhyAndWriteNothing) {
   host_.Exec(
       "insert into ARPReceive (单据ID,progID,smark,单据编号) values (90,200003,'01','JS-9'),"
       "(91,200004,'01','SK-1')");
-  ASSERT_TRUE(Start());
-  ASSERT_TRUE(doc_.FileNew());
+  ASSERT_TRUE(Start() && doc_.FileNew());
   Type(JS_WS::kNumber, "JS-1");
   EXPECT_FALSE(doc_.FileSave());
   EXPECT_EQ(LastBox(), "工单号码不能为空，请选择后重试！|收款单");
@@ -190,8 +186,7 @@ TEST_F(SettlementTest, RefusedSavesSayWhyAndWriteNothing) {
   ASSERT_TRUE(doc_.FileSave());
   EXPECT_EQ(Text("select 总金额 from ARPReceive where 单据编号='SK-1' and progID=200003"),
             "1000.5");
-  ASSERT_TRUE(doc_.FileEdit() && doc_.FileSave());
-  ASSERT_TRUE(doc_.FileEdit());
+  ASSERT_TRUE(doc_.FileEdit() && doc_.FileSave() && doc_.FileEdit());
   Type(JS_WS::kNumber, "JS-9");
   EXPECT_FALSE(doc_.FileSave());
   EXPECT_EQ(LastBox(), "收款单号重复,请检查后重试!|收款单");
@@ -268,6 +263,50 @@ TEST_F(SettlementTest, CheckPostsTheVoucherOnceInEitherDialectAFailurePostsNothi
         << table;
   }
   EXPECT_EQ(Count("select count(*) from ARPReceive_FY where 单据ID=90"), 1) << "another's stays";
+}
+
+// "D 113101 300, C 113102 100": side, account, amount.
+std::string Brief(const std::vector<VoucherLine>& lines) {
+  std::string out;
+  for (const auto& line : lines) {
+    out += std::string(out.empty() ? "" : ", ") + (line.debit ? "D " : "C ") + line.account + " " +
+           line.amount.Text();
+  }
+  return out;
+}
+
+TEST(SettlementVoucherLines, ClearTheFeesInOrderUntilTheMoneyRunsOut) {
+  SettlementDocument s;
+  struct Case {
+    const char *collected, *writeOff;
+    int64_t accountId;
+    const char *labour, *parts, *management;
+    std::string ledger;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"400", "0", 9, "300", "200", "20",
+       "D 113101 300, D 113102 200, D 113105 20, D 1001 400, C 113101 300, C 113102 100"},
+      // Nothing collected: only the write-off clears, and no cash line.
+      {"0", "20", 9, "300", "200", "20",
+       "D 113101 300, D 113102 200, D 113105 20, D 550101 20, C 113101 20"},
+      // 0.1 + 0.2 is exactly 0.3: the first fee is cleared whole and nothing is left over.
+      {"0.1", "0.2", 9, "0.3", "0.1", "0.01",
+       "D 113101 0.3, D 113102 0.1, D 113105 0.01, D 1001 0.1, D 550101 0.2, C 113101 0.3"},
+      // Amounts near the limit keep their cents in every sum.
+      {"99999999999.98", "0.01", 0, "99999999999.9", "0.08", "0.01",
+       "D 113101 99999999999.9, D 113102 0.08, D 113105 0.01, D 550101 0.01, "
+       "C 113101 99999999999.9, C 113102 0.08, C 113105 0.01"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    s.collected = db::Amount::Of(c.collected);
+    s.writeOff = db::Amount::Of(c.writeOff);
+    s.accountId = c.accountId;
+    s.fees = {
+        db::Amount::Of(c.labour), db::Amount::Of(c.parts), {}, {}, db::Amount::Of(c.management)};
+    EXPECT_EQ(Brief(SettlementVoucherLines(s, c.accountId > 0 ? "1001" : "")), c.ledger);
+  }
 }
 
 }  // namespace
