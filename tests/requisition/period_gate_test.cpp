@@ -55,8 +55,7 @@ TEST_F(PeriodTest, EveryDocumentListReachesBackByOneRule) {
     const std::pair<host::DocumentControl*, int64_t> documents[] = {
         {&order, 200001}, {&requisition, 200002}, {&settlement, 200003}, {&receipt, 200004}};
     for (auto [doc, program] : documents) {
-      ASSERT_TRUE(doc->Init(host_.System(), program, 0));
-      ASSERT_TRUE(doc->Refresh());
+      ASSERT_TRUE(doc->Init(host_.System(), program, 0) && doc->Refresh());
       const std::string from = program == 200001 ? std::string("进厂日期>='") + c.orderFrom + "'"
                                                  : std::string("会计期间>=") + c.periodFrom;
       EXPECT_NE(doc->BaseCondition().find(from), std::string::npos)

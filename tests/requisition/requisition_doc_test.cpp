@@ -208,8 +208,7 @@ TEST_F(RequisitionDocTest, SavedReadBackCheckedGatedAndAFailedSaveThatKeepsTheLi
                           "仓库ID, 部门ID, 币种ID, 前置单据, 前置单据ID from JXCDJ"),
             stored);
   CKLl_WS reader;
-  ASSERT_TRUE(reader.Init(host_.System(), kProgram, id));
-  ASSERT_TRUE(reader.Refresh());
+  ASSERT_TRUE(reader.Init(host_.System(), kProgram, id) && reader.Refresh());
   std::string shown;
   for (int field :
        {D::kNumber, D::kNature, D::kHandler, D::kRemark, D::kDate, D::kEntryDate, D::kEnteredBy})
@@ -260,9 +259,7 @@ TEST_F(RequisitionDocTest, SavedReadBackCheckedGatedAndAFailedSaveThatKeepsTheLi
   // A period closed meanwhile is refused by a window opened after.
   host_.System().SetOption(12, "Jzperiod", "201205");
   CKLl_WS other;
-  ASSERT_TRUE(other.Init(host_.System(), kProgram, id));
-  ASSERT_TRUE(other.Refresh());
-  ASSERT_TRUE(other.FileEdit());
+  ASSERT_TRUE(other.Init(host_.System(), kProgram, id) && other.Refresh() && other.FileEdit());
   ASSERT_FALSE(other.FileSave());
   EXPECT_TRUE(Boxed("当前操作日期所在的会计期间为[201205]该会计期间已经进行仓库结帐"));
 }
