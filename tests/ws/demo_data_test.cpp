@@ -59,17 +59,16 @@ TEST_F(DemoDataTest, EveryReferenceResolvesEveryTotalAddsUpAndTheCountersGoOnAbo
   DemoCounts counts;
   ASSERT_EQ(GenerateDemoData(host_.Db(), Options(1), &counts), "");
   EXPECT_EQ(counts.orders, kOrders);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj"), kOrders);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdjxm"), counts.itemLines);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdjpj"), counts.partLines);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM pdmwldw"), counts.customers);
   EXPECT_EQ(counts.customers, DemoCustomerCount(kOrders));
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM jxcdj"), counts.requisitions);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM jxcdjmx"), counts.requisitionLines);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM jxcgoodslist"), counts.stockMovements);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM arpreceive WHERE progid=200003"), counts.settlements);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM arpreceive WHERE progid=200004"), counts.receipts);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM gl_accvouch"), counts.voucherLines);
+  for (const auto& [rows, counted] :
+       {std::pair{"wsdj", counts.orders}, {"wsdjxm", counts.itemLines},
+        {"wsdjpj", counts.partLines}, {"pdmwldw", counts.customers},
+        {"jxcdj", counts.requisitions}, {"jxcdjmx", counts.requisitionLines},
+        {"jxcgoodslist", counts.stockMovements}, {"gl_accvouch", counts.voucherLines},
+        {"arpreceive WHERE progid=200003", counts.settlements},
+        {"arpreceive WHERE progid=200004", counts.receipts}}) {
+    EXPECT_EQ(Count(std::string("SELECT COUNT(*) FROM ") + rows), counted) << rows;
+  }
   const harness::InvariantReport invariants = harness::CheckInvariants(host_.Db());
   EXPECT_TRUE(invariants.Ok()) << invariants.Describe();
 

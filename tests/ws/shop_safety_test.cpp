@@ -137,8 +137,7 @@ class CardSaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
     card_.Events().AttachSink(&host_.Sink());
-    ASSERT_TRUE(card_.Init(host_.System(), 200013, 0));
-    ASSERT_TRUE(card_.FileNew());
+    ASSERT_TRUE(card_.Init(host_.System(), 200013, 0) && card_.FileNew());
   }
   void Type(int field, const std::string& text) {
     ASSERT_TRUE(Input::Type(card_.FieldAt(field), text).accepted);
