@@ -63,10 +63,8 @@ class AccountsDeskTest : public QObject {
         ProgramTab::Open(*host, *host->Menu().FindClass("WS_S"), 1, OpenMode::Browse, {}, &error));
     QVERIFY2(tab, qPrintable(error));
     ProgramState state = tab->State();
-    QVERIFY(!CommandEnabled(ToolCommand::Check, state));
-    QVERIFY(CommandEnabled(ToolCommand::Edit, state));
-    QVERIFY(!tab->Run(ToolCommand::Check));
-    QVERIFY(shop.Dialogs().Asked("没有“审核”权限"));
+    QVERIFY(!CommandEnabled(ToolCommand::Check, state) && CommandEnabled(ToolCommand::Edit, state));
+    QVERIFY(!tab->Run(ToolCommand::Check) && shop.Dialogs().Asked("没有“审核”权限"));
     QCOMPARE(shop.Text("select smark from WSDJ where 单据ID = 1"), std::string("01"));
 
     // The owner makes the clerk a checker: the next check goes through.
@@ -79,8 +77,7 @@ class AccountsDeskTest : public QObject {
     // Stopped while logged in: refused at the next step, and the toolbar follows.
     QCOMPARE(accounts.SetActive(ws::test::kTestUser, false), std::string());
     shop.Dialogs().Clear();
-    QVERIFY(!tab->Run(ToolCommand::UnCheck));
-    QVERIFY(shop.Dialogs().Asked("已停用或已删除"));
+    QVERIFY(!tab->Run(ToolCommand::UnCheck) && shop.Dialogs().Asked("已停用或已删除"));
     QVERIFY(!CommandEnabled(ToolCommand::UnCheck, tab->State()));
     tab->Shutdown();
   }

@@ -1,11 +1,16 @@
 // The shop around the windows: opening the shop file (a clear refusal for a missing, foreign,
-// outdated or locked file, the demo shop of a first start, a shop on a server), and both
-// reports in their tabs with their print.
+// outdated or locked file, the demo shop of a first start, a shop on a server), the 本店信息
+// dialog saving what was typed on OK and nothing on Cancel, and both reports in their tabs with
+// their print.
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "db/catalogue.h"
 #include "db/runner.h"
@@ -13,8 +18,10 @@
 #include "desk/grid_view.h"
 #include "desk/program_tab.h"
 #include "desk/shop_file.h"
+#include "desk/shop_info_dialog.h"
 #include "desk_fixture.h"
 #include "platform/print_data.h"
+#include "platform/shop_info.h"
 #include "reports/ws_rpt.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
@@ -24,6 +31,20 @@ namespace ws::desk {
 namespace {
 
 using test::ShopFixture;
+
+// Once the dialog is up: checks the name it shows, types a new name and presses the button.
+void AnswerDialog(const QString& shownName, const QString& typedName,
+                  QDialogButtonBox::StandardButton press, bool* seen) {
+  QTimer::singleShot(0, [=] {
+    auto* dialog = qobject_cast<ShopInfoDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    *seen = dialog->windowTitle() == QStringLiteral("本店信息");
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("shopName"));
+    *seen = *seen && name && name->text() == shownName;
+    if (name) name->setText(typedName);
+    dialog->findChild<QDialogButtonBox*>()->button(press)->click();
+  });
+}
 
 }  // namespace
 
@@ -91,8 +112,7 @@ class ShopTest : public QObject {
       QCOMPARE(CreateDemoShop(shop, 12, db::Date{2012, 6, 15},
                               [&](int64_t done, int64_t) { lastDone = done; }),
                std::string());
-      QVERIFY(lastDone >= 0);
-      QVERIFY(!CreateDemoShop(shop, 5, db::Date{2012, 6, 15}).empty());
+      QVERIFY(lastDone >= 0 && !CreateDemoShop(shop, 5, db::Date{2012, 6, 15}).empty());
       ShopFile file = OpenShopFile(shop);
       QVERIFY(file.status == ShopFileStatus::Ok && file.message.empty());
       db::Runner runner(*file.db);
@@ -101,6 +121,25 @@ class ShopTest : public QObject {
     }
     ShopFile refused = OpenShopFile("postgresql:///none?host=/nonexistent-socket-folder");
     QVERIFY(refused.status == ShopFileStatus::Failed && !refused.db);
+  }
+
+  void ShopInfoSavesOnOkAndKeepsTheShopOnCancel() {
+    ws::test::TestHost host;
+    const platform::ShopInfo stored{"长城汽修厂", "北京市朝阳区", "010-1234", "9111"};
+    QCOMPARE(platform::SaveShopInfo(host.Db(), stored), std::string());
+
+    bool seen = false;
+    AnswerDialog(QStringLiteral("长城汽修厂"), QStringLiteral("城南汽修"), QDialogButtonBox::Cancel,
+                 &seen);
+    QVERIFY(!ShopInfoDialog::Edit(host.Db(), nullptr) && seen);
+    QCOMPARE(platform::LoadShopInfo(host.Db()), stored);
+
+    AnswerDialog(QStringLiteral("长城汽修厂"), QStringLiteral(" 城南汽修 "), QDialogButtonBox::Ok,
+                 &seen);
+    QVERIFY(ShopInfoDialog::Edit(host.Db(), nullptr) && seen);
+    platform::ShopInfo changed = stored;
+    changed.name = "城南汽修";
+    QCOMPARE(platform::LoadShopInfo(host.Db()), changed);
   }
 
   void BothReportsOpenWithPanelAndGrid() {
