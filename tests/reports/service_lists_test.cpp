@@ -84,17 +84,22 @@ TEST_F(ServiceListsTest, HistoryListsEveryVisitNewestFirstWithItsLinesAndDistanc
   const VehicleHistory history = LoadVehicleHistory(host_.Db(), " 京A11111 ");
   ASSERT_EQ(history.error, "");
   EXPECT_EQ(history.owner, "顺达物流");
+  const auto km = [](double perDay) {  // to the ten-billionth
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10f", perDay);
+    return std::string(text);
+  };
   Texts visits;
   for (const VisitRow& v : history.visits) {
     visits.push_back(v.number + "/" + v.items + "/" + v.parts + "/" + v.dateOut + "/" +
                      (v.settled ? "settled/" : "open/") + v.collected.Text() + "/" +
-                     v.balance.Text() + "/" + (v.kmPerDay ? std::to_string(*v.kmPerDay) : "-"));
+                     v.balance.Text() + "/" + (v.kmPerDay ? km(*v.kmPerDay) : "-"));
   }
   // 1500 km over the 31 days since 03-01, 3000 over the 60 since 01-01; none before the first.
-  EXPECT_EQ(visits, (Texts{"WS013/机油保养/机油滤清器×2/2012-04-01/settled/100/400/" +
-                               std::to_string(1500.0 / 31),
-                           "WS012/四轮定位///open/500/0/" + std::to_string(50.0),
-                           "WS011/机油保养//2012-01-02/open/0/300/-"}));
+  EXPECT_EQ(
+      visits,
+      (Texts{"WS013/机油保养/机油滤清器×2/2012-04-01/settled/100/400/" + km(1500.0 / 31),
+             "WS012/四轮定位///open/500/0/" + km(50), "WS011/机油保养//2012-01-02/open/0/300/-"}));
 
   forms::Grid grid("Vs");
   FillHistoryGrid(history, grid);
