@@ -243,10 +243,12 @@ std::string Encoded(const std::string& text) {
   return out;
 }
 
-class ServerRightsTest : public ::testing::Test {
+// Over the posting's shop: orders 7 and 8, and requisition 1 of order 7 made by each test.
+class ServerRightsTest : public PostingTest {
  protected:
   void SetUp() override {
     if (!host_.OnPostgres()) GTEST_SKIP() << "the server's roles are PostgreSQL's";
+    PostingTest::SetUp();
     schema_ = host_.Scalar("SELECT current_schema()").ToText();
     store_.SetHashCost(platform::HashCost::Minimal);
     store_.SetRefusalDelay(std::chrono::milliseconds(0));
@@ -272,7 +274,6 @@ class ServerRightsTest : public ::testing::Test {
   // A name of this run: logins are the whole server's, and other test programs run beside.
   static std::string Name(const std::string& base) { return base + std::to_string(::getpid()); }
 
-  test::TestHost host_;
   platform::AccountStore store_{host_.Db()};
   std::string schema_;
 };
@@ -289,15 +290,7 @@ TEST_F(ServerRightsTest, AClerkCannotWriteTheLedgersAndACheckersCheckPosts) {
   EXPECT_EQ(verifier.rfind("SCRAM-SHA-256$", 0), 0u) << verifier;
   EXPECT_EQ(verifier.find("clerk-secret"), std::string::npos);
 
-  host_.Exec(
-      "insert into WSDJ (单据ID,progid,smark,工单号码,配件费用) values (7,200001,'02','W7',0)");
-  host_.Exec(
-      "insert into JXCDJ (单据ID,progID,smark,系统,单据编号,前置单据,前置单据ID,往来ID,部门ID,"
-      "仓库ID,仓库填单,操作日期,填单日期,会计期间,总金额) values (1,200002,'01','填单','L1',"
-      "200001,7,3,4,5,'库管员','2012-06-10','2012-06-11',201206,100)");
-  host_.Exec(
-      "insert into JXCDJMX (单据明细ID,单据ID,仓库ID,产品ID,数量,单价,金额,会计期间) values "
-      "(11,1,5,1011,1,100,100,201206)");
+  AddRequisition(1, 7, {{11, 1, 100}});
 
   auto clerkDb = ConnectAs(clerk, "clerk-secret");
   ASSERT_NE(clerkDb, nullptr);
@@ -353,14 +346,9 @@ TEST_F(ServerRightsTest, AClerkCannotWriteTheLedgersAndACheckersCheckPosts) {
   platform::SystemObject system(
       *checkerDb, dialogs,
       host::LoginInfo{checker, test::kTestLoginDate, host_.WorkFolder().string()});
-  framework::PeriodGate gate{framework::kStockPeriod, 201206, 201112};
-  RequisitionKeys keys;
-  keys.programNumber = 200002;
-  keys.documentId = 1;
-  keys.sourceProgram = 200001;
-  keys.sourceId = 7;
   const db::AuditEvent audit{"CKLl_WS", 200002, 1, "L1", db::AuditAction::Check, {}};
-  ASSERT_TRUE(RunCheckStep(system, gate, keys, 201206, CheckDirection::Check, "CKLL_WS", &audit))
+  ASSERT_TRUE(
+      RunCheckStep(system, gate_, Keys(1), kPeriod, CheckDirection::Check, "CKLL_WS", &audit))
       << (dialogs.Boxes().empty() ? "" : dialogs.Boxes().back().text);
   EXPECT_EQ(host_.Scalar("select 用户 from ws_audit where 单据类型 = 'CKLl_WS'").ToText(), checker)
       << "the check's event is the checker's";
