@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -107,6 +108,13 @@ TEST(ShopSafetyTest, UpgradeMakesAnOlderShopsMoneyColumnsExactWithTheirValues) {
                 .Raw(")"));
 
   ASSERT_EQ(db::UpgradeSchema(host.Db()), "");
+  // Both version rows move on to this build's, on the server as on a file.
+  std::map<std::string, int> current;
+  for (const auto& subsystem : db::Subsystems())
+    current[subsystem.name] = db::CurrentVersion(subsystem);
+  EXPECT_EQ(host.Joined("SELECT value FROM ws_meta WHERE key IN ('version:module', "
+                        "'version:host') ORDER BY key"),
+            std::to_string(current["host"]) + "," + std::to_string(current["module"]));
   const auto exact = [&](const std::string& sql) {
     return db::Amount::OfValue(host.Scalar(sql)).Text();
   };
