@@ -651,6 +651,27 @@ class ChoosersTest : public OrdersTest {
   static bool Press(host::IModalForm& form, int button) {
     return Input::Click(form.Form().Get<forms::CommandButton>("btn", button)).accepted;
   }
+  // The 工单号码 of every row the statement lists, in order.
+  Texts Orders(const db::Sql& sql) {
+    std::string error;
+    auto rs = db::Runner(host_.Db()).Open(sql, &error);
+    EXPECT_EQ(error, "") << sql.Literal();
+    Texts out;
+    for (; !rs->Eof(); rs->MoveNext()) out.push_back(rs->Text("工单号码"));
+    return out;
+  }
+  // "补收金额/扣减金额/余额" of an order.
+  std::string Amounts(int64_t id) {
+    return host_.RowText("select 补收金额,扣减金额,余额 from WSDJ where 单据ID=" +
+                         std::to_string(id));
+  }
+  std::string Run(const std::vector<db::Sql>& statements) {
+    db::Transaction tx(host_.Db());
+    for (const auto& sql : statements) {
+      if (!tx.Run(sql)) break;
+    }
+    return tx.Commit() ? "" : tx.Error();
+  }
 };
 
 TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows) {
@@ -722,42 +743,15 @@ TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenV
   EXPECT_EQ(host_.System().UserSettings().Get("WS_SelWs", ""), "1");
 }
 
-using Names = std::vector<std::string>;
-
-class OrderChoosersTest : public OrdersTest {
- protected:
-  // The 工单号码 of every row the statement lists, in order.
-  Names Orders(const db::Sql& sql) {
-    std::string error;
-    auto rs = db::Runner(host_.Db()).Open(sql, &error);
-    EXPECT_EQ(error, "") << sql.Literal();
-    Names out;
-    for (; !rs->Eof(); rs->MoveNext()) out.push_back(rs->Text("工单号码"));
-    return out;
-  }
-  // "补收金额/扣减金额/余额" of an order.
-  std::string Amounts(int64_t id) {
-    return host_.RowText("select 补收金额,扣减金额,余额 from WSDJ where 单据ID=" +
-                         std::to_string(id));
-  }
-  std::string Run(const std::vector<db::Sql>& statements) {
-    db::Transaction tx(host_.Db());
-    for (const auto& sql : statements) {
-      if (!tx.Run(sql)) break;
-    }
-    return tx.Commit() ? "" : tx.Error();
-  }
-};
-
 // A filter names only the fields a case narrows by; the others keep their defaults.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 // The settlement chooser offers checked orders no other settlement holds; the receivable
 // chooser one customer's checked orders with a balance, settled or not; both newest first.
-TEST_F(OrderChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
+TEST_F(ChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
   using S = SettlementChooserFilter;
   using R = ReceivableChooserFilter;
-  const std::pair<S, Names> settlement[] = {
+  const std::pair<S, Texts> settlement[] = {
       {{}, {"WS000", "WS004", "WS005", "WS001"}},
       // The settlement of order 2, being edited, still sees its order.
       {{.settlementId = 50}, {"WS000", "WS004", "WS005", "WS001", "WS002"}},
@@ -765,7 +759,7 @@ TEST_F(OrderChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
       // The row limit keeps the newest.
       {{.rows = 2}, {"WS000", "WS004"}},
   };
-  const std::pair<R, Names> receivable[] = {
+  const std::pair<R, Texts> receivable[] = {
       {{.customerId = 1}, {"WS000", "WS001", "WS002"}},
       {{.customerId = 1, .vehicleId = 1}, {"WS001", "WS002"}},
       {{.dateFrom = "2012-04-02", .customerId = 1, .vehicleId = 1}, {"WS001"}},
@@ -804,7 +798,7 @@ TEST(AllocateReceipt, StopsWhereTheAmountRunsOut) {
   }
 }
 
-TEST_F(OrderChoosersTest, CheckAppliesLineAfterLineSkipsLinesWithoutAnOrderAndIsAllOrNothing) {
+TEST_F(ChoosersTest, CheckAppliesLineAfterLineSkipsLinesWithoutAnOrderAndIsAllOrNothing) {
   host_.Exec("update WSDJ set 总金额=应收合计");
   host_.Exec(
       "insert into ARPReceive (单据ID,progID,smark,status,单据编号) "
