@@ -290,8 +290,7 @@ class DeskEndToEndTest : public QObject {
     QVERIFY2(host, shop.Error().c_str());
     MainWindow window(*host);
     ShowActive(window);
-    QVERIFY(window.OpenClass("ZL_FX"));
-    QVERIFY(!window.OpenVehicleHistory());
+    QVERIFY(window.OpenClass("ZL_FX") && !window.OpenVehicleHistory());
     ProgramTab* list = window.OpenClass("PDM_cl");
     QVERIFY(list);
     QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_H));
@@ -330,8 +329,7 @@ class DeskEndToEndTest : public QObject {
     MainWindow window(*host);
     ShowActive(window);
     auto* reminder = window.findChild<QPushButton*>("closeReminder");
-    QVERIFY(reminder);
-    QVERIFY(reminder->isVisible());
+    QVERIFY(reminder && reminder->isVisible());
     QVERIFY2(reminder->text().contains("1 项"), qPrintable(reminder->text()));
     reminder->click();
     ProcessQueued();
@@ -403,8 +401,7 @@ class DeskEndToEndTest : public QObject {
     plateLine->selectAll();
     test::TypeText(plateLine, "京A66666");
     shop.Dialogs().Queue(host::MsgAnswer::Cancel);
-    QVERIFY(!window.CloseTab(window.Tabs().indexOf(card)));
-    QVERIFY(shop.Dialogs().Asked("未保存"));
+    QVERIFY(!window.CloseTab(window.Tabs().indexOf(card)) && shop.Dialogs().Asked("未保存"));
     QVERIFY(window.Tabs().indexOf(card) >= 0);
     shop.Dialogs().Queue(host::MsgAnswer::No);
     QVERIFY(window.CloseTab(window.Tabs().indexOf(card)));

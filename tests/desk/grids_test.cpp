@@ -6,9 +6,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
+#include <initializer_list>
+#include <vector>
 
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
@@ -24,6 +27,17 @@ namespace ws::desk {
 
 namespace {
 
+// Gives the grid the format and a row of each line's texts.
+void Fill(forms::Grid& grid, const char* format,
+          std::initializer_list<std::vector<const char*>> lines) {
+  grid.SetFormatString(format);
+  for (const auto& line : lines) {
+    const int row = grid.AddRow();
+    for (size_t col = 0; col < line.size(); ++col)
+      grid.SetTextMatrix(row, static_cast<int>(col), line[col]);
+  }
+}
+
 // A requisition-like line grid: a row number, a code, a quantity, a price, an amount (its
 // format left open), a colour nobody uses and a date.
 struct LineForm {
@@ -31,18 +45,21 @@ struct LineForm {
   forms::Grid* grid = &form.Add<forms::Grid>("ywGrid");
 
   LineForm() {
-    grid->SetFormatString("行号|物品编码|出库数量|出库单价|金额|颜色|进厂日期");
+    Fill(*grid, "行号|物品编码|出库数量|出库单价|金额|颜色|进厂日期",
+         {{"1", "PJ1", "2", "10.5", "21", "", "2012-06-01"},
+          {"2", "PJ2", "1.5", "3", "4.5", "", "1900-01-01"},
+          {"3", "PJ3", "0.25", "100", "25.04", "", ""}});
     grid->Col(2).format = "###.##";
     grid->Col(3).format = "###.##";
-    const char* lines[][7] = {{"1", "PJ1", "2", "10.5", "21", "", "2012-06-01"},
-                              {"2", "PJ2", "1.5", "3", "4.5", "", "1900-01-01"},
-                              {"3", "PJ3", "0.25", "100", "25.04", "", ""}};
-    for (const auto& line : lines) {
-      const int row = grid->AddRow();
-      for (int col = 0; col < 7; ++col) grid->SetTextMatrix(row, col, line[col]);
-    }
   }
 };
+
+// The totals row's texts under the columns, "|"-joined.
+QString Totals(GridView& grid, std::initializer_list<int> cols) {
+  QStringList texts;
+  for (int col : cols) texts << grid.TotalText(col);
+  return texts.join('|');
+}
 
 void Show(QWidget& widget) {
   widget.resize(900, 400);
@@ -67,16 +84,12 @@ class GridsTest : public QObject {
     Show(view);
     GridView& grid = *view.GridViewOf(*lines.grid);
     QVERIFY(grid.TotalsShown());
-    QCOMPARE(grid.TotalText(0), QString("合计"));
-    QCOMPARE(grid.TotalText(2), QString("3.75"));
-    QCOMPARE(grid.TotalText(3), QString());  // prices are never added up
-    QCOMPARE(grid.TotalText(4), QString("50.54"));
+    QCOMPARE(Totals(grid, {0, 2, 3, 4}), QString("合计|3.75||50.54"));  // prices never added up
     // A hidden row (a filter) is not counted; an edit is.
     lines.grid->SetRowHidden(3, true);
     lines.grid->SetTextMatrix(1, 4, "20.5");
     grid.Sync();
-    QCOMPARE(grid.TotalText(4), QString("25.00"));
-    QCOMPARE(grid.TotalText(2), QString("3.5"));
+    QCOMPARE(Totals(grid, {2, 4}), QString("3.5|25.00"));
     // Hidden by the header's menu, a column has no total and the caption moves along.
     grid.SetColumnWanted(0, false);
     QVERIFY(lines.grid->ColHidden(0));
@@ -86,19 +99,11 @@ class GridsTest : public QObject {
   void AgeBucketsAndWhatIsOwedAreTotalledButNotTheDays() {
     forms::Form form{"Ages"};
     forms::Grid& ages = form.Add<forms::Grid>("Vs");
-    ages.SetFormatString("客户|天数|0-30天|90天以上|欠款");
-    const char* rows[][5] = {{"甲", "12", "100", "", "100"}, {"乙", "95", "", "50.5", "50.5"}};
-    for (const auto& line : rows) {
-      const int row = ages.AddRow();
-      for (int col = 0; col < 5; ++col) ages.SetTextMatrix(row, col, line[col]);
-    }
+    Fill(ages, "客户|天数|0-30天|90天以上|欠款",
+         {{"甲", "12", "100", "", "100"}, {"乙", "95", "", "50.5", "50.5"}});
     FormView view(form);
     Show(view);
-    GridView& grid = *view.GridViewOf(ages);
-    QCOMPARE(grid.TotalText(1), QString());
-    QCOMPARE(grid.TotalText(2), QString("100.00"));
-    QCOMPARE(grid.TotalText(3), QString("50.50"));
-    QCOMPARE(grid.TotalText(4), QString("150.50"));
+    QCOMPARE(Totals(*view.GridViewOf(ages), {1, 2, 3, 4}), QString("|100.00|50.50|150.50"));
   }
 
   // The checklist counts its matters and never adds a balance to a total of another kind: the
@@ -121,9 +126,7 @@ class GridsTest : public QObject {
     // Three matters and the two kinds' subtotals; the grand total is not a row of the body.
     QCOMPARE(grid.model()->rowCount(), 5);
     QVERIFY(grid.TotalsShown());
-    QCOMPARE(grid.TotalText(1), QString("合计"));
-    QCOMPARE(grid.TotalText(5), QString("3"));
-    QCOMPARE(grid.TotalText(4), QString());
+    QCOMPARE(Totals(grid, {1, 4, 5}), QString("合计||3"));
     // Without the list's own total the view adds the amounts up itself, as for any grid.
     items.ClearSubtotals();
     grid.Sync();
@@ -153,8 +156,7 @@ class GridsTest : public QObject {
       view.resize(width, 400);
       QApplication::processEvents();
       QCOMPARE(grid.columnWidth(col) > whole, width > 1000);
-      QVERIFY(grid.columnWidth(col) > 0);
-      QVERIFY(!IsUserWidth(items.Col(col).width));
+      QVERIFY(grid.columnWidth(col) > 0 && !IsUserWidth(items.Col(col).width));
     }
   }
 
@@ -237,8 +239,7 @@ class GridsTest : public QObject {
 
     // A width the user drags outlives the view, content sizing the others.
     grid->horizontalHeader()->resizeSection(1, 333);
-    QVERIFY(IsUserWidth(lines.grid->Col(1).width));
-    QVERIFY(!IsUserWidth(lines.grid->Col(2).width));
+    QVERIFY(IsUserWidth(lines.grid->Col(1).width) && !IsUserWidth(lines.grid->Col(2).width));
     view = std::make_unique<FormView>(lines.form);
     Show(*view);
     QCOMPARE(view->GridViewOf(*lines.grid)->columnWidth(1), 333);

@@ -1,20 +1,33 @@
 // The shop around the windows: opening the shop file (a clear refusal for a missing, foreign,
-// outdated or locked file, the demo shop of a first start, a shop on a server), and both
-// reports in their tabs with their print.
+// outdated or locked file, the demo shop of a first start, a shop on a server), the 本店信息
+// dialog saving what was typed on OK and nothing on Cancel, and both reports in their tabs with
+// their print. Accounts: the login dialog that checks the password, the toolbar that offers and
+// the tab that runs only what the account's role may do, and the owner's accounts dialog.
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "db/catalogue.h"
 #include "db/runner.h"
+#include "desk/accounts_dialog.h"
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
+#include "desk/login_dialog.h"
 #include "desk/program_tab.h"
 #include "desk/shop_file.h"
+#include "desk/shop_info_dialog.h"
 #include "desk_fixture.h"
+#include "platform/accounts.h"
 #include "platform/print_data.h"
+#include "platform/shop_info.h"
 #include "reports/ws_rpt.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
@@ -24,6 +37,20 @@ namespace ws::desk {
 namespace {
 
 using test::ShopFixture;
+
+// Once the dialog is up: checks the name it shows, types a new name and presses the button.
+void AnswerDialog(const QString& shownName, const QString& typedName,
+                  QDialogButtonBox::StandardButton press, bool* seen) {
+  QTimer::singleShot(0, [=] {
+    auto* dialog = qobject_cast<ShopInfoDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    *seen = dialog->windowTitle() == QStringLiteral("本店信息");
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("shopName"));
+    *seen = *seen && name && name->text() == shownName;
+    if (name) name->setText(typedName);
+    dialog->findChild<QDialogButtonBox*>()->button(press)->click();
+  });
+}
 
 }  // namespace
 
@@ -91,8 +118,7 @@ class ShopTest : public QObject {
       QCOMPARE(CreateDemoShop(shop, 12, db::Date{2012, 6, 15},
                               [&](int64_t done, int64_t) { lastDone = done; }),
                std::string());
-      QVERIFY(lastDone >= 0);
-      QVERIFY(!CreateDemoShop(shop, 5, db::Date{2012, 6, 15}).empty());
+      QVERIFY(lastDone >= 0 && !CreateDemoShop(shop, 5, db::Date{2012, 6, 15}).empty());
       ShopFile file = OpenShopFile(shop);
       QVERIFY(file.status == ShopFileStatus::Ok && file.message.empty());
       db::Runner runner(*file.db);
@@ -101,6 +127,25 @@ class ShopTest : public QObject {
     }
     ShopFile refused = OpenShopFile("postgresql:///none?host=/nonexistent-socket-folder");
     QVERIFY(refused.status == ShopFileStatus::Failed && !refused.db);
+  }
+
+  void ShopInfoSavesOnOkAndKeepsTheShopOnCancel() {
+    ws::test::TestHost host;
+    const platform::ShopInfo stored{"长城汽修厂", "北京市朝阳区", "010-1234", "9111"};
+    QCOMPARE(platform::SaveShopInfo(host.Db(), stored), std::string());
+
+    bool seen = false;
+    AnswerDialog(QStringLiteral("长城汽修厂"), QStringLiteral("城南汽修"), QDialogButtonBox::Cancel,
+                 &seen);
+    QVERIFY(!ShopInfoDialog::Edit(host.Db(), nullptr) && seen);
+    QCOMPARE(platform::LoadShopInfo(host.Db()), stored);
+
+    AnswerDialog(QStringLiteral("长城汽修厂"), QStringLiteral(" 城南汽修 "), QDialogButtonBox::Ok,
+                 &seen);
+    QVERIFY(ShopInfoDialog::Edit(host.Db(), nullptr) && seen);
+    platform::ShopInfo changed = stored;
+    changed.name = "城南汽修";
+    QCOMPARE(platform::LoadShopInfo(host.Db()), changed);
   }
 
   void BothReportsOpenWithPanelAndGrid() {
@@ -145,6 +190,81 @@ class ShopTest : public QObject {
       platform::PrintFile file = platform::ReadPrintFile(tab->PrintFileName());
       QVERIFY(file.error.empty() && file.Table("Vs") && file.Table("Vs")->rows.size() == 3);
     }
+  }
+
+  void LoginStaysOpenUntilTheNameAndPasswordOpenAnAccount() {
+    int asked = 0;
+    LoginDialog login("shop.db", [&](const QString& user, const QString& password) {
+      ++asked;
+      return user == "老李" && password == "li-secret" ? QString() : QString("用户名或密码不正确");
+    });
+    login.SetUserName("老李");
+    auto* password = login.findChild<QLineEdit*>("Password");
+    QVERIFY(password && password->echoMode() == QLineEdit::Password);
+    password->setText("wrong");
+    login.accept();
+    QCOMPARE(login.result(), int(QDialog::Rejected));
+    QVERIFY(password->text().isEmpty());
+    QCOMPARE(login.findChild<QLabel*>("Refusal")->text(), QString("用户名或密码不正确"));
+    password->setText("li-secret");
+    login.accept();
+    QCOMPARE(login.result(), int(QDialog::Accepted));
+    QCOMPARE(asked, 2);
+    // A shop without accounts asks no password.
+    LoginDialog open("shop.db");
+    QVERIFY(!open.findChild<QLineEdit*>("Password"));
+  }
+
+  void TheToolbarAndTheTabFollowTheRoleReadAfresh() {
+    ShopFixture shop(
+        "insert into WSDJ (单据ID,progid,smark,工单号码,进厂日期) values "
+        "(1,200001,'01','WS001','2012-06-01')");
+    DeskHost* host = shop.Host();
+    QVERIFY2(host, shop.Error().c_str());
+    platform::AccountStore accounts(host->Db());
+    accounts.SetHashCost(platform::HashCost::Minimal);
+    QCOMPARE(accounts.Add("老板", "owner-secret", "店主"), std::string());
+    QCOMPARE(accounts.Add(ws::test::kTestUser, "clerk-secret", "录入员"), std::string());
+
+    QString error;
+    std::unique_ptr<ProgramTab> tab(
+        ProgramTab::Open(*host, *host->Menu().FindClass("WS_S"), 1, OpenMode::Browse, {}, &error));
+    QVERIFY2(tab, qPrintable(error));
+    ProgramState state = tab->State();
+    QVERIFY(!CommandEnabled(ToolCommand::Check, state) && CommandEnabled(ToolCommand::Edit, state));
+    QVERIFY(!tab->Run(ToolCommand::Check) && shop.Dialogs().Asked("没有“审核”权限"));
+    QCOMPARE(shop.Text("select smark from WSDJ where 单据ID = 1"), std::string("01"));
+
+    // The owner makes the clerk a checker: the next check goes through.
+    QCOMPARE(accounts.SetRole(ws::test::kTestUser, "审核员"), std::string());
+    QVERIFY(tab->Run(ToolCommand::Check));
+    QCOMPARE(shop.Text("select 审核人 from WSDJ where 单据ID = 1"),
+             std::string(ws::test::kTestUser));
+    QVERIFY(CommandEnabled(ToolCommand::UnCheck, tab->State()));
+
+    // Stopped while logged in: refused at the next step, and the toolbar follows.
+    QCOMPARE(accounts.SetActive(ws::test::kTestUser, false), std::string());
+    shop.Dialogs().Clear();
+    QVERIFY(!tab->Run(ToolCommand::UnCheck) && shop.Dialogs().Asked("已停用或已删除"));
+    QVERIFY(!CommandEnabled(ToolCommand::UnCheck, tab->State()));
+    tab->Shutdown();
+  }
+
+  void TheAccountsDialogKeepsTheLastOwner() {
+    ws::test::TestHost host;
+    AccountsDialog dialog(host.Db());
+    QVERIFY2(!dialog.Add("小王", "wang-secret", "录入员").isEmpty(), "the first must manage");
+    QCOMPARE(dialog.Add("老板", "owner-secret", "店主"), QString());
+    QCOMPARE(dialog.Add("小王", "wang-secret", "录入员"), QString());
+    auto* table = dialog.findChild<QTableWidget*>("Accounts");
+    QCOMPARE(table->rowCount(), 2);
+    QVERIFY(dialog.ChooseRole("老板", "录入员").contains("管理"));
+    QVERIFY(dialog.SetActive("老板", false).contains("管理"));
+    QCOMPARE(dialog.ChooseRole("小王", "审核员"), QString());
+    QCOMPARE(dialog.SetActive("小王", false), QString());
+    QCOMPARE(dialog.ResetPassword("小王", "short"), QString("密码至少要 6 个字"));
+    QCOMPARE(table->item(0, 0)->text(), QString("小王"));
+    QCOMPARE(table->item(0, 1)->text() + table->item(0, 2)->text(), QString("审核员已停用"));
   }
 };
 

@@ -246,14 +246,12 @@ class ViewsTest : public QObject {
     QVERIFY(cancel);
     cancel->click();
     QVERIFY(!progress.Report("正在读取数据...", 6000, host::ISystem::kUnknownTotal));
-    QVERIFY(progress.Report("正在读取数据...", 6000, 6000));
-    QVERIFY(!dialog());
+    QVERIFY(progress.Report("正在读取数据...", 6000, 6000) && !dialog());
     QTRY_VERIFY(window.isActiveWindow());
     QCOMPARE(QApplication::focusWidget(), typing);
 
     // A report with a total still shows how far of it the work has come.
-    QVERIFY(progress.Report("打印", 0, 10));
-    QVERIFY(progress.Report("打印", 10, 10));
+    QVERIFY(progress.Report("打印", 0, 10) && progress.Report("打印", 10, 10));
   }
 };
 

@@ -3,7 +3,7 @@
 // Validate on a typed prefix (quotes and wildcards included), the popup menu with its card and
 // its delete; then what only one of them does (the vehicle's owner join, search settings, load
 // failure and wheel; the item's value and text parameters; the category's second read). Then the
-// generic picker and the typed value in its conditions.
+// generic picker and the typed value in its conditions; codes in the order a clerk reads them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include "forms/input.h"
 #include "pickers/generic_picker.h"
 #include "pickers/master_picker.h"
+#include "pickers/natural_order.h"
 #include "support/test_host.h"
 
 namespace ws::pickers {
@@ -330,6 +331,38 @@ TEST(WithTypedTest, TheTypedTextBecomesOneValueWhereverTheTemplatePutsIt) {
       EXPECT_EQ(sql.Statement().find(c.typed), std::string::npos) << sql.Statement();
     }
   }
+}
+
+TEST(NaturalOrderTest, NumbersCompareAsNumbersAndTheOrderIsTotal) {
+  // Each pair is strictly ordered: the first before the second, never the other way round.
+  const std::pair<const char*, const char*> ordered[] = {
+      {"2", "10"},          {"V9", "V10"},     {"PJ00009", "PJ00010"},
+      {"7", "007"},         {"A1B2", "A1B10"}, {"", "0"},
+      {"京A9", "京A10"},    {"10", "10a"},     {"a", "b"},
+      {"XM0101", "XM0102"}, {"1.5", "1.10"},
+  };
+  for (const auto& [a, b] : ordered) {
+    EXPECT_TRUE(NaturalLess(a, b)) << a << " < " << b;
+    EXPECT_FALSE(NaturalLess(b, a)) << b << " !< " << a;
+  }
+  EXPECT_FALSE(NaturalLess("C1", "C1"));
+}
+
+TEST(NaturalOrderTest, RowsMoveWholeWithTheirKeys) {
+  forms::Grid grid("Vs");
+  grid.SetFormatString("编号|名称");
+  for (const char* code : {"10", "9", "1", "9"}) {
+    const int row = grid.AddRow();
+    grid.SetTextMatrix(row, 0, code);
+    grid.SetTextMatrix(row, 1, "n" + std::to_string(row));
+    grid.SetCellKey(row, 1, "k" + std::to_string(row));
+  }
+  SortRowsNaturally(grid, 0);
+  std::vector<std::string> rows;
+  for (int r = 1; r < grid.Rows(); ++r) {
+    rows.push_back(grid.TextMatrix(r, 0) + grid.TextMatrix(r, 1) + grid.CellKey(r, 1));
+  }
+  EXPECT_EQ(rows, (std::vector<std::string>{"1n3k3", "9n2k2", "9n4k4", "10n1k1"}));
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // The reports driven as the host drives them, on small hand-made data: double click and row
-// change events, the settlement report's joins and filters, query failures, and printing.
+// change events, the settlement report's joins and filters, query failures, and printing with
+// the condition line of both. What each filter keeps, hostile texts included, is checked on
+// rows (hostile_lists_test, here and demo_shop_test).
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,13 @@ class ReportTest : public test::HostTest {
     return report;
   }
 
+  // The documents the host was asked to open, "program/id".
+  std::vector<std::string> Opened() {
+    std::vector<std::string> opened;
+    for (const auto& e : host_.Sink().Named("Detaile"))
+      opened.push_back(e.args[0].ToText() + "/" + e.args[1].ToText());
+    return opened;
+  }
   // The row showing a work-order number, -1 when none.
   static int RowOf(const forms::Grid& grid, const std::string& number) {
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
@@ -72,17 +82,13 @@ TEST_F(ReportTest, RepairOrderRowsOpenTheirOrderOnDoubleClickAndReportTheReceiva
   host_.Sink().Clear();
   Input::DoubleClick(grid, 0);                     // header
   Input::DoubleClick(grid, RowOf(grid, "WS013"));  // no program number
-  EXPECT_EQ(host_.Sink().Count("Detaile"), 0);
   Input::DoubleClick(grid, RowOf(grid, "WS011"));
-  auto detail = host_.Sink().Named("Detaile");
-  ASSERT_EQ(detail.size(), 1u);
-  EXPECT_EQ(detail[0].args[0].ToLong(), 200001);
-  EXPECT_EQ(detail[0].args[1].ToLong(), 11);
+  EXPECT_EQ(Opened(), std::vector<std::string>{"200001/11"});
 
   Input::SelectRow(grid, RowOf(grid, "WS013"));
-  auto property = host_.Sink().Named("Property");
+  const auto property = host_.Sink().Named("Property");
   ASSERT_EQ(property.size(), 1u);
-  EXPECT_DOUBLE_EQ(property[0].args[1].ToDouble(), 45.5);
+  EXPECT_EQ(property[0].args[1].ToText(), "45.5");
 }
 
 TEST_F(ReportTest, AReportOpenedOnAMonthShowsOnlyThatMonthsOrders) {
@@ -130,9 +136,9 @@ TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
   };
   EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050", "SK051", "SK052"}));
   const forms::Grid& grid = report->Grid();
-  EXPECT_EQ(grid.TextMatrix(1, 3), "WS011");
-  EXPECT_EQ(grid.TextMatrix(1, 5), "京A12345");
-  EXPECT_EQ(grid.TextMatrix(2, 3), "");  // a receipt without an order still shows
+  // A receipt without an order still shows.
+  EXPECT_EQ(grid.TextMatrix(1, 3) + grid.TextMatrix(1, 5) + "|" + grid.TextMatrix(2, 3),
+            "WS011京A12345|");
 
   report->FilterInput(JS_RPT::kCustomer).SetText("顺达物流");  // exact, not a prefix
   EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050", "SK052"}));
@@ -147,9 +153,7 @@ TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
   Input::SelectRow(report->Grid(), 1);
   Input::DoubleClick(report->Grid(), 1);
   EXPECT_EQ(host_.Sink().Count("Property"), 0);
-  ASSERT_EQ(host_.Sink().Count("Detaile"), 1);
-  EXPECT_EQ(host_.Sink().Named("Detaile")[0].args[0].ToLong(), 200003);
-  EXPECT_EQ(host_.Sink().Named("Detaile")[0].args[1].ToLong(), 50);
+  EXPECT_EQ(Opened(), std::vector<std::string>{"200003/50"});
 }
 
 TEST_F(ReportTest, AFailedQueryIsReportedAndLeavesOnlyTheHeader) {
@@ -175,13 +179,11 @@ TEST_F(ReportTest, PrintWritesTitleConditionAndShownGridUnlessTheHostPrints) {
   ASSERT_TRUE(report->DoPrint());
   platform::PrintFile print = platform::ReadPrintFile(file.string());
   ASSERT_EQ(print.error, "");
-  ASSERT_NE(print.Value("标题"), nullptr);
-  EXPECT_EQ(*print.Value("标题"), "维修工单查询");
-  EXPECT_EQ(*print.Value("条件"), "进厂日期：从 2012-05-02 开始\r\r共3条记录");
-  const platform::PrintTable* table = print.Table("Vs");
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->columns.size(), 20u);  // without the two ids
-  EXPECT_EQ(table->rows.size(), 3u);
+  ASSERT_TRUE(print.Value("标题") && print.Value("条件") && print.Table("Vs"));
+  EXPECT_EQ(*print.Value("标题") + "|" + *print.Value("条件"),
+            "维修工单查询|进厂日期：从 2012-05-02 开始\r\r共3条记录");
+  // Without the two ids.
+  EXPECT_EQ(print.Table("Vs")->columns.size() * 100 + print.Table("Vs")->rows.size(), 2003u);
 
   std::filesystem::remove(file);
   auto parameters = std::make_shared<host::Parameters>();
@@ -189,6 +191,41 @@ TEST_F(ReportTest, PrintWritesTitleConditionAndShownGridUnlessTheHostPrints) {
   report->SetParameters(parameters);
   EXPECT_TRUE(report->DoPrint());
   EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(ReportConditionTest, PrintConditionLinesOfBothReports) {
+  // The settlement report has no plate or category: its number column is the collector.
+  struct Case {
+    bool settlement;
+    std::string from, to, plate, customer, number, category, expected;
+  };
+  const Case cases[] = {
+      {false, "", "", "", "", "", "", "\r"},
+      {false, "2012-05-01", "", "京A1", "", "", "",
+       "进厂日期：从 2012-05-01 开始\r车牌号码：京A1\r"},
+      {false, "", "2012-05-31", "", "李四", "WS9", "保养",
+       "进厂日期：到 2012-05-31 结束\r\t客户名称：李四\t工单号码：WS9\t维修分类：保养\r"},
+      {true, "", "", "", "", "", "", "\t\r"},
+      {true, "", "2012-06-30", "", "", "王五", "",
+       "收款日期：到 2012-06-30 结束\t\r收款人：王五\t\r"},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<ReportControl> report;
+    if (c.settlement) {
+      report = std::make_unique<JS_RPT>();
+      report->FilterInput(JS_RPT::kCustomer).SetText(c.customer);
+      report->FilterInput(JS_RPT::kCollector).SetText(c.number);
+    } else {
+      report = std::make_unique<WS_RPT>();
+      report->FilterInput(WS_RPT::kVehicle).SetValue("1", c.plate);
+      report->FilterInput(WS_RPT::kCustomer).SetValue("2", c.customer);
+      report->FilterInput(WS_RPT::kNumber).SetText(c.number);
+      report->FilterInput(WS_RPT::kCategory).SetText(c.category);
+    }
+    report->FilterInput(c.settlement ? JS_RPT::kDateFrom : WS_RPT::kDateFrom).SetText(c.from);
+    report->FilterInput(c.settlement ? JS_RPT::kDateTo : WS_RPT::kDateTo).SetText(c.to);
+    EXPECT_EQ(report->PrintCondition(), c.expected) << c.expected;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "db/runner.h"
@@ -59,17 +60,19 @@ TEST_F(DemoDataTest, EveryReferenceResolvesEveryTotalAddsUpAndTheCountersGoOnAbo
   DemoCounts counts;
   ASSERT_EQ(GenerateDemoData(host_.Db(), Options(1), &counts), "");
   EXPECT_EQ(counts.orders, kOrders);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdj"), kOrders);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdjxm"), counts.itemLines);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM wsdjpj"), counts.partLines);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM pdmwldw"), counts.customers);
   EXPECT_EQ(counts.customers, DemoCustomerCount(kOrders));
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM jxcdj"), counts.requisitions);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM jxcdjmx"), counts.requisitionLines);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM jxcgoodslist"), counts.stockMovements);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM arpreceive WHERE progid=200003"), counts.settlements);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM arpreceive WHERE progid=200004"), counts.receipts);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM gl_accvouch"), counts.voucherLines);
+  for (const auto& [rows, counted] : {std::pair{"wsdj", counts.orders},
+                                      {"wsdjxm", counts.itemLines},
+                                      {"wsdjpj", counts.partLines},
+                                      {"pdmwldw", counts.customers},
+                                      {"jxcdj", counts.requisitions},
+                                      {"jxcdjmx", counts.requisitionLines},
+                                      {"jxcgoodslist", counts.stockMovements},
+                                      {"gl_accvouch", counts.voucherLines},
+                                      {"arpreceive WHERE progid=200003", counts.settlements},
+                                      {"arpreceive WHERE progid=200004", counts.receipts}}) {
+    EXPECT_EQ(Count(std::string("SELECT COUNT(*) FROM ") + rows), counted) << rows;
+  }
   const harness::InvariantReport invariants = harness::CheckInvariants(host_.Db());
   EXPECT_TRUE(invariants.Ok()) << invariants.Describe();
 
@@ -192,29 +195,25 @@ TEST_F(DemoDataTest, EveryReferenceResolvesEveryTotalAddsUpAndTheCountersGoOnAbo
     ASSERT_EQ(navigator->GetNewID(table, column, id), "");
     EXPECT_EQ(id, max + 1) << table;
   }
-  // So does each document's numbering on the day of its newest document.
-  struct Numbered {
-    int64_t program;
-    const char* table;
-    const char* date;
-    const char* number;
-  };
+  // So does each document's numbering on the day of its newest document: the program, its
+  // table, date and number columns.
   std::string number;
-  for (const Numbered& n : {Numbered{200001, "wsdj", "进厂日期", "工单号码"},
-                            Numbered{200002, "jxcdj", "操作日期", "单据编号"},
-                            Numbered{200003, "arpreceive", "单据日期", "单据编号"},
-                            Numbered{200004, "arpreceive", "单据日期", "单据编号"}}) {
+  for (const auto& [program, table, date, column] :
+       {std::tuple{200001, "wsdj", "进厂日期", "工单号码"},
+        std::tuple{200002, "jxcdj", "操作日期", "单据编号"},
+        std::tuple{200003, "arpreceive", "单据日期", "单据编号"},
+        std::tuple{200004, "arpreceive", "单据日期", "单据编号"}}) {
     const std::string where =
-        " FROM " + std::string(n.table) + " WHERE progid=" + std::to_string(n.program);
+        " FROM " + std::string(table) + " WHERE progid=" + std::to_string(program);
     auto newest = db::Date::Parse(
-        host_.Scalar("SELECT max(" + std::string(n.date) + ")" + where).ToText().substr(0, 10));
-    ASSERT_TRUE(newest) << n.table;
-    ASSERT_TRUE(host_.System().NewBillNo(n.program, *newest, number, true));
+        host_.Scalar("SELECT max(" + std::string(date) + ")" + where).ToText().substr(0, 10));
+    ASSERT_TRUE(newest) << table;
+    ASSERT_TRUE(host_.System().NewBillNo(program, *newest, number, true));
     const int64_t sequence =
-        Count("SELECT max(CAST(substr(" + std::string(n.number) + ", 9) AS INTEGER))" + where +
-              " AND " + n.number + " LIKE '" + newest->Text().substr(0, 4) +
+        Count("SELECT max(CAST(substr(" + std::string(column) + ", 9) AS INTEGER))" + where +
+              " AND " + column + " LIKE '" + newest->Text().substr(0, 4) +
               newest->Text().substr(5, 2) + newest->Text().substr(8, 2) + "%'");
-    EXPECT_EQ(std::stoll(number.substr(8)), sequence + 1) << n.program;
+    EXPECT_EQ(std::stoll(number.substr(8)), sequence + 1) << program;
   }
 }
 
