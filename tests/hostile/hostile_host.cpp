@@ -1,9 +1,8 @@
 #include "hostile_host.h"
 
-#include "forms/grid_search.h"
 #include "forms/text.h"
 #include "masters/vin.h"
-#include "pickers/picker_control.h"
+#include "support/first_row_picker.h"
 
 namespace ws::hostile {
 
@@ -49,16 +48,7 @@ void HostileTest::SetUp() {
         "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','')"}) {
     host_.Exec(sql);
   }
-  // The clerk drops a picker down on the typed text and takes its first row.
-  System().SetRunPickerHandler([](host::IControl& control, const std::string& text) {
-    auto* picker = dynamic_cast<pickers::PickerControl*>(&control);
-    if (!picker || !picker->Refresh()) return host::PickResult{};
-    picker->SetText(text);
-    int row = forms::IncrementalSearch(picker->Grid(), picker->SearchColumns(), text, true);
-    if (row < 0) return host::PickResult{};
-    picker->ChooseRow(row);
-    return host::PickResult{true, picker->GetValue(), picker->GetText(), picker->Objects()};
-  });
+  System().SetRunPickerHandler(test::TakeFirstRow);
 }
 
 std::string HostileTest::Failures() {

@@ -10,24 +10,12 @@ std::vector<host::Event> RecordingSink::Named(const std::string& name) const {
   return out;
 }
 
-int RecordingSink::Count(const std::string& name) const {
-  return static_cast<int>(Named(name).size());
-}
-
 std::vector<std::string> RecordingSink::FirstTexts(const std::string& name) const {
   std::vector<std::string> out;
   for (const auto& e : events_) {
     if (e.name == name) out.push_back(e.args.empty() ? std::string() : e.args[0].ToText());
   }
   return out;
-}
-
-std::vector<std::string> RecordingSink::Messages() const {
-  return FirstTexts("Message");
-}
-
-std::vector<std::string> RecordingSink::ErrMessages() const {
-  return FirstTexts("ErrMessage");
 }
 
 bool RecordingSink::HasErrMessage(const std::string& part) const {

@@ -16,10 +16,10 @@ class RecordingSink : public host::IEventSink {
   void Clear() { events_.clear(); }
   // Events of one name, in order.
   std::vector<host::Event> Named(const std::string& name) const;
-  int Count(const std::string& name) const;
+  int Count(const std::string& name) const { return static_cast<int>(Named(name).size()); }
   // The first argument, as text, of every "Message" / "ErrMessage" event.
-  std::vector<std::string> Messages() const;
-  std::vector<std::string> ErrMessages() const;
+  std::vector<std::string> Messages() const { return FirstTexts("Message"); }
+  std::vector<std::string> ErrMessages() const { return FirstTexts("ErrMessage"); }
   // True when some "ErrMessage" text contains the part.
   bool HasErrMessage(const std::string& part) const;
 
