@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "framework/cls_fun.h"
 #include "support/test_host.h"
@@ -72,11 +73,7 @@ TEST_F(StockTest, QuantityAndWeightSumTheCountedDepotsUnlessADepotIsNamed) {
       "(201205,1,7,'A-1','','','B1',1000,1000), "  // another period
       "(201206,1,8,'A-1','','','B1',9,9), "        // another part
       "(201206,1,7,'O''Neil','','','',3,1)");      // a quote is a character of the value
-  const struct {
-    Filter filter;
-    double quantity;
-    double weight;
-  } cases[] = {
+  const std::tuple<Filter, double, double> cases[] = {
       {{7}, 14, 6.5},     // 4 + 6 + 1 + 3: depot 2 is not counted
       {{7, 2}, 100, 50},  // a named depot counts even when excluded
       {{7, 1, "A-1"}, 4, 2},
@@ -85,11 +82,11 @@ TEST_F(StockTest, QuantityAndWeightSumTheCountedDepotsUnlessADepotIsNamed) {
       {{9}, 0, 0},  // no balance row: 0 and 0, and the call still succeeds
       {{7, 1, "Z-9"}, 0, 0},
   };
-  for (const auto& c : cases) {
-    Stock stock = StockOf(c.filter);
+  for (const auto& [filter, quantity, weight] : cases) {
+    const Stock stock = StockOf(filter);
     EXPECT_TRUE(stock.ok);
-    EXPECT_DOUBLE_EQ(stock.quantity, c.quantity) << c.filter.part << "/" << c.filter.depot;
-    EXPECT_DOUBLE_EQ(stock.weight, c.weight) << c.filter.part << "/" << c.filter.depot;
+    EXPECT_DOUBLE_EQ(stock.quantity, quantity) << filter.part << "/" << filter.depot;
+    EXPECT_DOUBLE_EQ(stock.weight, weight) << filter.part << "/" << filter.depot;
   }
   EXPECT_TRUE(host_.Dialogs().Boxes().empty());
 }

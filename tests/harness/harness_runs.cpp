@@ -51,10 +51,8 @@ pid_t Spawn(const std::string& driver, const std::vector<std::string>& args, int
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-  std::vector<std::string> all{driver};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
+  std::vector<char*> argv{const_cast<char*>(driver.c_str())};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
   if (posix_spawn(&pid, driver.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
@@ -83,10 +81,8 @@ std::vector<std::vector<std::string>> RunChildren(const std::string& driver,
   failed = 0;
   for (pid_t pid : children) {
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-      ++failed;
-    }
+    failed += pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+              WEXITSTATUS(status) != 0;
   }
   std::vector<std::vector<std::string>> outputs(runs.size());
   for (size_t i = 0; i < runs.size(); ++i) {
@@ -97,11 +93,13 @@ std::vector<std::vector<std::string>> RunChildren(const std::string& driver,
   return outputs;
 }
 
-// A child's connection; when there is none it says why and answers null.
-std::unique_ptr<db::IDatabase> OpenOrSay(const std::string& name) {
+// A connection to the shop; when there is none the run's figures say why, or a child (no
+// figures) prints it as a refusal.
+std::unique_ptr<db::IDatabase> Open(const std::string& name, Figures* figures = nullptr) {
   std::string error;
   auto db = shop::OpenShopDatabase(name, &error);
-  if (!db) std::printf("refused 0 %s\n", error.c_str());
+  if (!db && figures) figures->failures.push_back("cannot open " + name + ": " + error);
+  if (!db && !figures) std::printf("refused 0 %s\n", error.c_str());
   return db;
 }
 
@@ -116,13 +114,6 @@ std::string Joined(const std::vector<std::string>& shown) {
   std::string text;
   for (const auto& t : shown) text += (text.empty() ? "" : " | ") + t;
   return text;
-}
-
-std::unique_ptr<db::IDatabase> Open(const std::string& name, Figures& figures) {
-  std::string error;
-  auto db = shop::OpenShopDatabase(name, &error);
-  if (!db) figures.failures.push_back("cannot open " + name + ": " + error);
-  return db;
 }
 
 }  // namespace
@@ -172,8 +163,9 @@ std::string Figures::Text() const {
 
 int WriterMain(const std::string& database, const std::string& user, int orders, int lines,
                int ids) {
-  auto db = OpenOrSay(database);
+  auto db = Open(database);
   if (!db) return 1;
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each event reaches the parent as it happens
   // Ids and proposed numbers first, drawn as fast as the database gives them: the tightest
   // race there is for the counters.
   if (ids > 0) {
@@ -183,11 +175,8 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
     for (int i = 0; i < ids; ++i) {
       int64_t id = 0;
       std::string failure = navigator->GetNewID("gl_accvouch", "AutoID", id);
-      if (!failure.empty()) {
-        std::printf("refused %d %s\n", CountBusyTexts({failure}), failure.c_str());
-      } else {
-        std::printf("id %lld\n", static_cast<long long>(id));
-      }
+      failure.empty() ? std::printf("id %lld\n", static_cast<long long>(id))
+                      : std::printf("refused %d %s\n", CountBusyTexts({failure}), failure.c_str());
       std::string number;
       if (system.NewBillNo(kOrderProgram, kHarnessDate, number, true)) {
         std::printf("no %s\n", number.c_str());
@@ -203,13 +192,11 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
     return 1;
   }
   std::printf("ready\n");
-  std::fflush(stdout);
   // The time from pressing Save to its answer: the span a crash run kills in.
   auto start = std::chrono::steady_clock::now();
   int current = 0;
   clerk.OnSave([&] {
     std::printf("saving %d\n", current);
-    std::fflush(stdout);
     start = std::chrono::steady_clock::now();
   });
   for (int i = 1; i <= orders; ++i) {
@@ -224,16 +211,14 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
     } else {
       std::printf("refused %d %s\n", CountBusyTexts(outcome.shown), Joined(outcome.shown).c_str());
     }
-    std::fflush(stdout);
   }
   std::printf("done\n");
-  std::fflush(stdout);
   return 0;
 }
 
 int PosterMain(const std::string& database, const std::string& user, int postings) {
   constexpr int64_t kRequisitionProgram = 200006;
-  auto db = OpenOrSay(database);
+  auto db = Open(database);
   if (!db) return 1;
   test::ScriptedDialogs dialogs;
   platform::SystemObject system(*db, dialogs, host::LoginInfo{user, kHarnessDate, ""});
@@ -382,7 +367,7 @@ Figures RunConcurrency(const std::string& driver, const std::string& database, i
     figures.failures.push_back("saved " + std::to_string(acked.size()) + " of " +
                                std::to_string(writers * orders));
   }
-  if (auto db = Open(database, figures)) CheckWritten(*db, "harness", acked, lines, figures);
+  if (auto db = Open(database, &figures)) CheckWritten(*db, "harness", acked, lines, figures);
   return figures;
 }
 
@@ -414,7 +399,7 @@ Figures RunPostings(const std::string& driver, const std::string& database, int 
     figures.failures.push_back("checked " + std::to_string(checked) + " of " +
                                std::to_string(posters * postings));
   }
-  if (auto db = Open(database, figures)) {
+  if (auto db = Open(database, &figures)) {
     db::Runner runner(*db);
     // Three movements per checked requisition, each with a ledger number of its own.
     figures.Set(
@@ -484,15 +469,11 @@ Figures RunCrash(const std::string& driver, const std::string& database, int tri
     int status = 0;
     ::waitpid(pid, &status, 0);
     if (!killed) figures.failures.push_back("a writer ended before it was killed");
-    if (inSave) {
-      ++killedInSave;
-    } else {
-      ++killedBetween;
-    }
+    ++(inSave ? killedInSave : killedBetween);
   }
   figures.Set("killed_in_save", killedInSave);
   figures.Set("killed_after_ack", killedBetween);
-  if (auto db = Open(database, figures)) {
+  if (auto db = Open(database, &figures)) {
     CheckWritten(*db, "crash", acked, lines, figures);
     // Killed after the commit but before the clerk saw "saved": a kill late in a save.
     figures.Set("committed_unacknowledged", figures.Get("orders_in_db") - figures.Get("acked"));
@@ -506,7 +487,7 @@ Figures RunFaults(const std::string& file, int lines) {
     figures.failures.push_back("the fault layer could not be installed");
     return figures;
   }
-  auto db = Open(file, figures);
+  auto db = Open(file, &figures);
   if (!db) return figures;
   OrderClerk clerk(*db, "faults", kHarnessDate);
   if (!clerk.Problem().empty()) {
@@ -562,7 +543,7 @@ Figures RunFaults(const std::string& file, int lines) {
   figures.Set("fault_not_reached", notReached);
   db.reset();
   // A fresh connection, as the next user of the file would have.
-  if (auto check = Open(file, figures)) CheckWritten(*check, "faults", acked, lines, figures);
+  if (auto check = Open(file, &figures)) CheckWritten(*check, "faults", acked, lines, figures);
   return figures;
 }
 
