@@ -3,14 +3,17 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -19,7 +22,6 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
-#include "harness/fault_vfs.h"
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
 #include "platform/navigator.h"
@@ -34,6 +36,109 @@ extern char** environ;
 namespace ws::harness {
 
 namespace {
+
+// An SQLite file layer that fails on request: the k-th write after arming reports an I/O error
+// or a full disk, as a dying disk or a full partition would, and every write after it fails
+// too until disarmed (a disk does not recover in the middle of a save). Installed as the
+// default layer (harmless to do again), so every connection opened afterwards goes through it.
+enum class Fault { IoError, DiskFull };
+
+std::atomic<int> gWrites{0};  // since the last arming or disarming, failed ones included
+std::atomic<int> gFailAt{0};  // 0: never
+std::atomic<int> gFault{0};
+std::atomic<bool> gFired{false};  // a write failed since the last arming
+
+// The layer is the default one with its open replaced: a file is opened by the real layer
+// into the same handle and then gets a copy of its real methods whose writes and truncations
+// can fail. The real layer's own functions take the layer as an argument only for its
+// settings, which the copy carries unchanged.
+sqlite3_vfs* gReal = nullptr;
+sqlite3_vfs gVfs;
+
+// A copy of one real method table (database files and journals have different ones), the
+// real table beside it.
+struct Wrapped {
+  sqlite3_io_methods methods;
+  const sqlite3_io_methods* real;
+};
+Wrapped gWrapped[8];
+int gWrappedCount = 0;
+
+const sqlite3_io_methods* Real(sqlite3_file* f) {
+  return reinterpret_cast<const Wrapped*>(f->pMethods)->real;
+}
+
+bool FailThisWrite() {
+  const int n = ++gWrites;
+  const int at = gFailAt.load();
+  if (at <= 0 || n < at) return false;
+  gFired = true;
+  return true;
+}
+
+int FailureCode() {
+  return static_cast<Fault>(gFault.load()) == Fault::DiskFull ? SQLITE_FULL : SQLITE_IOERR_WRITE;
+}
+
+int Write(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset) {
+  return FailThisWrite() ? FailureCode() : Real(f)->xWrite(f, buffer, amount, offset);
+}
+int Truncate(sqlite3_file* f, sqlite3_int64 size) {
+  return FailThisWrite() ? FailureCode() : Real(f)->xTruncate(f, size);
+}
+// Memory-mapped I/O would write around xWrite; the layer offers none.
+int Fetch(sqlite3_file*, sqlite3_int64, int, void** out) {
+  *out = nullptr;
+  return SQLITE_OK;
+}
+int Unfetch(sqlite3_file*, sqlite3_int64, void*) {
+  return SQLITE_OK;
+}
+
+int OpenFile(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+  int rc = gReal->xOpen(gReal, name, file, flags, outFlags);
+  if (!file->pMethods) return rc;
+  int i = 0;
+  while (i < gWrappedCount && gWrapped[i].real != file->pMethods) ++i;
+  if (i == gWrappedCount) {
+    if (i == static_cast<int>(std::size(gWrapped))) return rc;  // not seen: left unfailing
+    gWrapped[i] = {*file->pMethods, file->pMethods};
+    gWrapped[i].methods.xWrite = Write;
+    gWrapped[i].methods.xTruncate = Truncate;
+    if (gWrapped[i].methods.iVersion >= 3) {
+      gWrapped[i].methods.xFetch = Fetch;
+      gWrapped[i].methods.xUnfetch = Unfetch;
+    }
+    ++gWrappedCount;
+  }
+  file->pMethods = &gWrapped[i].methods;
+  return rc;
+}
+
+bool InstallFaultLayer() {
+  if (gReal) return true;
+  gReal = sqlite3_vfs_find(nullptr);
+  if (!gReal) return false;
+  gVfs = *gReal;
+  gVfs.pNext = nullptr;
+  gVfs.zName = "ws_fault";
+  gVfs.xOpen = OpenFile;
+  return sqlite3_vfs_register(&gVfs, 1) == SQLITE_OK;
+}
+
+// From now on count writes; the k-th (1-based) and all later ones fail with `fault`.
+void ArmFaults(int k, Fault fault) {
+  gFault = static_cast<int>(fault);
+  gFired = false;
+  gWrites = 0;
+  gFailAt = k;
+}
+
+// Writes pass again; the count restarts.
+void DisarmFaults() {
+  gFailAt = 0;
+  gWrites = 0;
+}
 
 bool IsServer(const std::string& name) {
   return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
@@ -483,7 +588,7 @@ Figures RunCrash(const std::string& driver, const std::string& database, int tri
 
 Figures RunFaults(const std::string& file, int lines) {
   Figures figures;
-  if (!FaultVfs::Install()) {
+  if (!InstallFaultLayer()) {
     figures.failures.push_back("the fault layer could not be installed");
     return figures;
   }
@@ -499,19 +604,19 @@ Figures RunFaults(const std::string& file, int lines) {
   const char* kLines = "SELECT (SELECT COUNT(*) FROM WSDJXM) + (SELECT COUNT(*) FROM WSDJPJ)";
   std::vector<int64_t> acked;
   // How many writes one save makes, undisturbed.
-  FaultVfs::Disarm();
+  DisarmFaults();
   SaveOutcome first = clerk.SaveNewOrder(lines);
-  const int writes = FaultVfs::Writes();
+  const int writes = gWrites.load();
   if (first.saved) acked.push_back(first.id);
   figures.Set("writes_per_save", writes);
   int64_t failedShown = 0, savedAnyway = 0, notReached = 0;
   for (Fault fault : {Fault::IoError, Fault::DiskFull}) {
     for (int k = 1; k <= writes; ++k) {
       const int64_t ordersBefore = count(kOrders), linesBefore = count(kLines);
-      FaultVfs::Arm(k, fault);
+      ArmFaults(k, fault);
       SaveOutcome outcome = clerk.SaveNewOrder(lines);
-      const bool fired = FaultVfs::Fired();
-      FaultVfs::Disarm();
+      const bool fired = gFired.load();
+      DisarmFaults();
       const int64_t ordersAfter = count(kOrders), linesAfter = count(kLines);
       const std::string where = std::string(fault == Fault::IoError ? "I/O error" : "disk full") +
                                 " at write " + std::to_string(k);
