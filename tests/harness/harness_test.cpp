@@ -37,11 +37,9 @@ const std::filesystem::path& ShopFolder() {
   struct Folder {
     std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("ws_harness_test_" + std::to_string(::getpid()));
+    std::error_code ignored;
     Folder() { std::filesystem::create_directories(path); }
-    ~Folder() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
+    ~Folder() { std::filesystem::remove_all(path, ignored); }
   };
   static Folder folder;
   return folder.path;
