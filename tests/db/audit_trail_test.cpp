@@ -25,52 +25,35 @@ struct ImageCase {
 
 TEST(AuditImages, ChangesAreTheValuesThatDifferAndTheLinesAddedOrRemoved) {
   const AuditImage::Values line = {{"数量", "2"}, {"单价", "50"}, {"说明", ""}};
-  const ImageCase cases[] = {
-      {"nothing changed",
-       {{{"备注", "a"}}, {{{"ywGridXM", 5}, line}}},
-       {{{"备注", "a"}}, {{{"ywGridXM", 5}, line}}},
-       {}},
-      {"a header value",
-       {{{"备注", "a"}, {"送修人", "张"}}, {}},
-       {{{"备注", "b"}, {"送修人", "张"}}, {}},
-       {{"备注", "a", "b"}}},
-      // Totals and marks a save computes are in the written values only.
-      {"values only one side holds",
-       {{{"备注", "a"}}, {}},
-       {{{"备注", "a"}, {"维修费用", "100"}}, {}},
-       {}},
-      {"a line value",
-       {{}, {{{"ywGridXM", 5}, line}}},
-       {{}, {{{"ywGridXM", 5}, {{"数量", "3"}, {"单价", "50"}, {"说明", ""}}}}},
-       {{"ywGridXM#5.数量", "2", "3"}}},
-      {"a line added",
-       {{}, {}},
-       {{}, {{{"ywGridPJ", 9}, line}}},
-       {{"ywGridPJ#9", "", "新增行: 单价=50; 数量=2"}}},
-      {"a line removed",
-       {{}, {{{"ywGridPJ", 9}, line}}},
-       {{}, {}},
-       {{"ywGridPJ#9", "原有行: 单价=50; 数量=2", "已删除"}}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(CompareImages(c.before, c.after), c.expected) << c.name;
-
   // A named line is told by its name after the change, a removed one by its name before.
   const AuditImage::LineKey key{"ywGridPJ", 9};
   const AuditImage first{{}, {{key, line}}, {{key, "维修配件第1行（PJ5 机滤）"}}};
   AuditImage second{
       {}, {{key, {{"数量", "3"}, {"单价", "50"}}}}, {{key, "维修配件第2行（PJ5 机滤）"}}};
-  const ImageCase named[] = {
-      {"a value of a line that moved",
-       first,
-       second,
+  // clang-format off
+  const ImageCase cases[] = {
+      {"nothing changed", {{{"备注", "a"}}, {{{"ywGridXM", 5}, line}}},
+       {{{"备注", "a"}}, {{{"ywGridXM", 5}, line}}}, {}},
+      {"a header value", {{{"备注", "a"}, {"送修人", "张"}}, {}},
+       {{{"备注", "b"}, {"送修人", "张"}}, {}}, {{"备注", "a", "b"}}},
+      // Totals and marks a save computes are in the written values only.
+      {"values only one side holds", {{{"备注", "a"}}, {}},
+       {{{"备注", "a"}, {"维修费用", "100"}}, {}}, {}},
+      {"a line value", {{}, {{{"ywGridXM", 5}, line}}},
+       {{}, {{{"ywGridXM", 5}, {{"数量", "3"}, {"单价", "50"}, {"说明", ""}}}}},
+       {{"ywGridXM#5.数量", "2", "3"}}},
+      {"a line added", {{}, {}}, {{}, {{{"ywGridPJ", 9}, line}}},
+       {{"ywGridPJ#9", "", "新增行: 单价=50; 数量=2"}}},
+      {"a line removed", {{}, {{{"ywGridPJ", 9}, line}}}, {{}, {}},
+       {{"ywGridPJ#9", "原有行: 单价=50; 数量=2", "已删除"}}},
+      {"a value of a named line that moved", first, second,
        {{"维修配件第2行（PJ5 机滤）·数量", "2", "3"}}},
-      {"a line removed",
-       first,
-       {},
+      {"a named line removed", first, {},
        {{"维修配件第1行（PJ5 机滤）", "原有行: 单价=50; 数量=2", "已删除"}}},
-      {"a line added", {}, first, {{"维修配件第1行（PJ5 机滤）", "", "新增行: 单价=50; 数量=2"}}},
-  };
-  for (const auto& c : named) EXPECT_EQ(CompareImages(c.before, c.after), c.expected) << c.name;
+      {"a named line added", {}, first,
+       {{"维修配件第1行（PJ5 机滤）", "", "新增行: 单价=50; 数量=2"}}}};
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(CompareImages(c.before, c.after), c.expected) << c.name;
   // A line with a code and no name (a receipt's order), or neither, leaves out what it lacks.
   EXPECT_EQ(AuditLineName("核销明细", 1, "20120524001", ""), "核销明细第1行（20120524001）");
   EXPECT_EQ(AuditLineName("领料明细", 3, "", ""), "领料明细第3行");

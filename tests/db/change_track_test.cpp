@@ -102,11 +102,9 @@ class ChangeTrackTest : public ::testing::TestWithParam<std::string> {
   static std::set<int64_t> Moved(const std::map<int64_t, std::string>& a,
                                  const std::map<int64_t, std::string>& b) {
     std::set<int64_t> out;
-    for (const auto& [block, text] : a) {
-      if (!b.count(block) || b.at(block) != text) out.insert(block);
-    }
-    for (const auto& entry : b) {
-      if (!a.count(entry.first)) out.insert(entry.first);
+    for (const auto& [from, to] : {std::pair{&a, &b}, {&b, &a}}) {
+      for (const auto& [block, text] : *from)
+        if (!to->count(block) || to->at(block) != text) out.insert(block);
     }
     return out;
   }

@@ -1,5 +1,6 @@
-// Opening a shop file written by an older build: every subsystem's tables are brought forward
-// in one transaction, data stays, and a file of a newer build is refused untouched.
+// The catalogue and its layout in a shop file: what a new shop holds, and a file written by an
+// older build opened: every subsystem's tables are brought forward in one transaction, data
+// stays, and a file of a newer build is refused untouched.
 #include "db/schema.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +8,11 @@
 
 #include <filesystem>
 
+#include "db/catalogue.h"
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "platform/sqlite_database.h"
+#include "support/test_host.h"
 
 namespace ws::db {
 namespace {
@@ -175,6 +178,58 @@ TEST_F(SchemaTest, NewerForeignAndFailingFilesAreLeftAsTheyWere) {
   auto empty = platform::SqliteDatabase::Open(":memory:", &error);
   ASSERT_NE(empty, nullptr) << error;
   EXPECT_NE(UpgradeSchema(*empty), "");
+}
+
+using CatalogueTest = test::HostTest;
+
+// Rows written without every column still take part in arithmetic and in conditions on the
+// empty text: the module's receipts add to 补收金额 of orders whose insert never named it.
+TEST_F(CatalogueTest, DefaultsKeepArithmeticAndEmptyTextConditionsWorking) {
+  host_.Exec("insert into wsdj (单据ID,progid,工单号码,应收合计) values (1,200001,'W1',100)");
+  host_.Exec(" update wsdj   set 补收金额=补收金额  + 30   where 单据ID=1");
+  host_.Exec(" update wsdj   set 扣减金额=扣减金额  + 5   where 单据ID=1");
+  host_.Exec(" update wsdj   set 余额=总金额-现收金额-补收金额-扣减金额  where 单据ID=1");
+  EXPECT_EQ(host_.RowText("select 余额, 进厂日期 from wsdj where 单据ID=1"), "-35/")
+      << "dates default to Null";
+  EXPECT_EQ(host_.Joined("select count(*) from wsdj where 主管部门<>'' union all "
+                         "select count(*) from wsdj where 主管部门=''"),
+            "0,1");
+
+  host_.Exec("insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,库存数量) values (201206,5,2,4)");
+  EXPECT_EQ(host_.RowText(" SELECT 库存数量 FROM JXCGoodsZzTz  WHERE 仓库ID=5 AND 会计期间=201206 "
+                          "AND 货位='' AND 产品ID=2 AND 等级='' AND 特征码='' AND 产品批次=''"),
+            "4");
+  // The stock ledger's key keeps one row per period, depot, part and batch.
+  EXPECT_NE(host_.Db().ExecScript(
+                "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,库存数量) values (201206,5,2,1)"),
+            "");
+}
+
+TEST_F(CatalogueTest, DefaultConfigurationLands) {
+  for (const auto& control : DefaultControls()) {
+    const std::string where = " where progID=" + std::to_string(control.programNumber);
+    // The menu's own captions and classes are the menu model's test.
+    EXPECT_EQ(host_.RowText("select progname, classname, fetchPrice from xt_objects" + where),
+              control.caption + "/" + control.className + "/0");
+  }
+
+  EXPECT_EQ(host_.Joined("select module, name, value from ws_option where name in ('Jzperiod', "
+                         "'befmonth', '7', '9', '12', 'fetchmode', 'goodsmsggageedit') order by "
+                         "module, value, length(name), name"),
+            "1/goodsmsggageedit/0,3/fetchmode/0,12/Jzperiod/0,12/fetchmode/0,12/befmonth/12,12/7/2,"
+            "12/9/2,12/12/2");
+  // The login date's period; the closing day follows the calendar.
+  EXPECT_EQ(host_.Joined("select value from ws_parameter where module=12 order by number"),
+            "201206,31");
+}
+
+// PostgreSQL cuts identifiers after 63 bytes, which could silently merge two index names.
+TEST(CatalogueNames, FitPostgresIdentifierLimit) {
+  for (const auto& table : Tables()) {
+    EXPECT_LE(table.name.size(), 63u) << table.name;
+    for (const auto& column : table.columns) EXPECT_LE(column.name.size(), 63u) << column.name;
+    for (const auto& index : table.indexes) EXPECT_LE(index.name.size(), 63u) << index.name;
+  }
 }
 
 }  // namespace

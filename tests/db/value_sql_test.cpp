@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "db/amount.h"
@@ -52,8 +53,6 @@ TEST(ValueTest, NumbersReadAndWrittenInEveryLocale) {
   ExpectNumberTexts();
 }
 
-// Amounts are read digit by digit, written as plain decimals and refused, never wrapped, beyond
-// ±99,999,999,999.9999; products and quotients round half away from zero at the 4th decimal.
 // A record set filled as an engine reads its cursor keeps each text once, however many rows
 // repeat it, and reads back every cell as it came, through a refill and after filling ends.
 TEST(RecordsetTest, RepeatedTextsAreStoredOnceAndReadBackAsTheyCame) {
@@ -64,11 +63,7 @@ TEST(RecordsetTest, RepeatedTextsAreStoredOnceAndReadBackAsTheyCame) {
     for (int64_t r = 0; r < 3000; ++r) {
       records.AppendText(plates[r % 3]);
       records.Append(Value(static_cast<double>(r) / 4));
-      if (r % 2) {
-        records.AppendNull();
-      } else {
-        records.Append(Value("同"));
-      }
+      r % 2 ? records.AppendNull() : records.Append(Value("同"));
     }
     EXPECT_EQ(records.RecordCount(), 3000);
     // 3 plates, "同", Null and 3000 amounts.
@@ -98,45 +93,46 @@ TEST(RecordsetTest, RepeatedTextsAreStoredOnceAndReadBackAsTheyCame) {
   EXPECT_EQ(copied.StoredValues(), 3u);
 }
 
+// Fields are found by name without regard to ASCII case, the first of equal names winning, in
+// a record set and in its copies alike.
+TEST(RecordsetTest, FieldsAreFoundByNameAsTheFirstOfEqualNames) {
+  auto original = std::make_unique<Recordset>(
+      std::vector<std::string>{"WSDJ.单据ID", "单据ID", "progID", "单据id"},
+      std::vector<std::vector<Value>>{{Value(int64_t{1}), Value(int64_t{2}), Value(int64_t{3})}});
+  const std::pair<const char*, int> cases[] = {
+      {"单据ID", 1}, {"单据Id", 1}, {"PROGID", 2}, {"wsdj.单据id", 0}, {"单据", -1}};
+  for (const auto& [name, index] : cases) EXPECT_EQ(original->FieldIndex(name), index) << name;
+  const Recordset copy = *original;
+  original.reset();
+  for (const auto& [name, index] : cases) EXPECT_EQ(copy.FieldIndex(name), index) << name;
+  EXPECT_EQ(copy.Long("progid"), 3);
+}
+
+// Amounts are read digit by digit, written as plain decimals and refused, never wrapped, beyond
+// ±99,999,999,999.9999; products and quotients round half away from zero at the 4th decimal.
 TEST(AmountTest, ReadWrittenRoundedAndBounded) {
-  struct Case {
-    Amount got;
-    std::string text;  // "!" + approximate text: out of range
-  };
   const Amount big = Amount::Of("99999999999.9999");
-  const Case cases[] = {
-      {Amount::Of(""), "0"},
-      {Amount::Of("  12.345kg"), "12.345"},
-      {Amount::Of("-0.00"), "0"},
-      {Amount::Of("+.5"), "0.5"},
-      {Amount::Of("1.5e2"), "150"},
-      {Amount::Of("12345e-7"), "0.0012"},
-      {Amount::Of("0.00005"), "0.0001"},
-      {Amount::Of("-0.00005"), "-0.0001"},
-      {Amount::Of("0.000049999"), "0"},
-      {Amount::Of("00099999999999.99995"), "!99999999999.99995"},
-      {Amount::Of("-99999999999.99994"), "-99999999999.9999"},
-      {Amount::Of("100000000000"), "!100000000000"},
-      {Amount::Of("1e20"), "!100000000000000000000"},
-      {Amount::OfDouble(0.1 + 0.2), "0.3"},
+  const auto of = [](const char* text) { return Amount::Of(text); };
+  // An amount and its text; "!" + its approximate text when it is out of range.
+  // clang-format off
+  const std::pair<Amount, std::string> cases[] = {
+      {of(""), "0"}, {of("  12.345kg"), "12.345"}, {of("-0.00"), "0"}, {of("+.5"), "0.5"},
+      {of("1.5e2"), "150"}, {of("12345e-7"), "0.0012"}, {of("0.00005"), "0.0001"},
+      {of("-0.00005"), "-0.0001"}, {of("0.000049999"), "0"},
+      {of("00099999999999.99995"), "!99999999999.99995"},
+      {of("-99999999999.99994"), "-99999999999.9999"}, {of("100000000000"), "!100000000000"},
+      {of("1e20"), "!100000000000000000000"}, {Amount::OfDouble(0.1 + 0.2), "0.3"},
       {Amount::OfDouble(1e10 + 0.01), "10000000000.01"},
       {Amount::OfValue(Value(int64_t{-7})), "-7"},
       {Amount::OfValue(Value(DecimalNumber{"99999999999.9999"})), "99999999999.9999"},
-      {Amount::Of("0.1") + Amount::Of("0.2"), "0.3"},
-      {Amount::Of("10000000000") + Amount::Of("0.01"), "10000000000.01"},
-      {big + Amount::Of("0.0001"), "!100000000000"},
-      {big + Amount::Of("0.0001") - Amount::Of("1"), "!99999999999"},
-      {-big - big, "!-199999999999.9998"},
-      {Amount::Of("3") * Amount::Of("1.2345"), "3.7035"},
-      {Amount::Of("1.5") * Amount::Of("1.2345"), "1.8518"},
-      {Amount::Of("-1.5") * Amount::Of("1.2345"), "-1.8518"},
-      {Amount::Of("2.5") * Amount::Of("0.0001"), "0.0003"},
-      {Amount::Of("0.1") * Amount::Of("123.45"), "12.345"},
-      {big * Amount::Of("2"), "!199999999999.9998"},
-      {Amount::Of("10").DividedBy(Amount::Of("3")), "3.3333"},
-      {Amount::Of("-20").DividedBy(Amount::Of("3")), "-6.6667"},
-      {Amount::Of("1").DividedBy(Amount::Of("0")), "!0"},
-  };
+      {of("0.1") + of("0.2"), "0.3"}, {of("10000000000") + of("0.01"), "10000000000.01"},
+      {big + of("0.0001"), "!100000000000"}, {big + of("0.0001") - of("1"), "!99999999999"},
+      {-big - big, "!-199999999999.9998"}, {of("3") * of("1.2345"), "3.7035"},
+      {of("1.5") * of("1.2345"), "1.8518"}, {of("-1.5") * of("1.2345"), "-1.8518"},
+      {of("2.5") * of("0.0001"), "0.0003"}, {of("0.1") * of("123.45"), "12.345"},
+      {big * of("2"), "!199999999999.9998"}, {of("10").DividedBy(of("3")), "3.3333"},
+      {of("-20").DividedBy(of("3")), "-6.6667"}, {of("1").DividedBy(of("0")), "!0"}};
+  // clang-format on
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& [got, text] = cases[i];
     const bool beyond = text.front() == '!';
@@ -154,22 +150,14 @@ TEST(AmountTest, ReadWrittenRoundedAndBounded) {
 }
 
 TEST(SqlTest, ValuesAreBoundAndTheLiteralRenderingKeepsThemInside) {
-  Sql sql;
-  sql.Raw("insert into clzl (车牌号,公里数,车辆ID,进厂日期) values (")
-      .Text("O'Brien'); drop table clzl; --")
-      .Raw(",")
-      .NumOf("12abc")
-      .Raw(",")
-      .Key(7)
-      .Raw(",")
-      .Date("2012/6/1 10:30", "jet")
-      .Raw(")");
+  Sql sql("insert into clzl (车牌号,公里数,车辆ID,进厂日期) values (");
+  sql.Text("O'Brien'); drop table clzl; --").Raw(",").NumOf("12abc").Raw(",").Key(7).Raw(",");
+  sql.Date("2012/6/1 10:30", "jet").Raw(")");
   EXPECT_EQ(sql.Statement(), "insert into clzl (车牌号,公里数,车辆ID,进厂日期) values (?,?,?,?)");
-  ASSERT_EQ(sql.Values().size(), 4u);
-  EXPECT_EQ(sql.Values()[0], Value("O'Brien'); drop table clzl; --"));
-  EXPECT_EQ(sql.Values()[1], Value(int64_t{12})) << "a whole number is bound as an integer";
-  EXPECT_EQ(sql.Values()[2], Value(int64_t{7}));
-  EXPECT_EQ(sql.Values()[3], Value("2012-06-01 10:30")) << "dates are bound as stored";
+  // A whole number is bound as an integer, a date as it is stored.
+  EXPECT_EQ(sql.Values(),
+            (std::vector<Value>{Value("O'Brien'); drop table clzl; --"), Value(int64_t{12}),
+                                Value(int64_t{7}), Value("2012-06-01 10:30")}));
   EXPECT_EQ(EscapeLike("50%_a\\b"), "50\\%\\_a\\\\b");
   EXPECT_EQ(Sql("名称").Like("%", "it's_", "%").Literal(), "名称 like '%it''s\\_%' escape '\\'");
   // The date dialect follows the driver's name exactly; a stray "#" or quote stays out.
@@ -185,21 +173,18 @@ using SqlRunTest = test::HostTest;
 TEST_F(SqlRunTest, NumbersKeepTheirStatementWhole) {
   test::CommaLocale locale;
   host_.Exec("INSERT INTO WSDJ (单据ID, progid, 余额) VALUES (1, 200001, 10), (2, 200001, 10)");
-  Runner runner(host_.Db());
-  ASSERT_EQ(
-      runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").NumOf("-3").Raw(" WHERE 单据ID=").Key(1)),
-      "");
-  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 余额=余额-").Key(-5).Raw(" WHERE 单据ID=").Key(2)),
-            "");
-  ASSERT_EQ(runner.Execute(Sql("UPDATE WSDJ SET 公里数=")
-                               .Num(1e70)
-                               .Raw(", 诊断费=")
-                               .Num(1.5)
-                               .Raw(", 检测费=")
-                               .NumOf("0.25")
-                               .Raw(" WHERE 单据ID=")
-                               .Key(1)),
-            "");
+  Sql big("UPDATE WSDJ SET 公里数=");
+  big.Num(1e70)
+      .Raw(", 诊断费=")
+      .Num(1.5)
+      .Raw(", 检测费=")
+      .NumOf("0.25")
+      .Raw(" WHERE 单据ID=")
+      .Key(1);
+  for (const Sql& sql :
+       {Sql("UPDATE WSDJ SET 余额=余额-").NumOf("-3").Raw(" WHERE 单据ID=").Key(1),
+        Sql("UPDATE WSDJ SET 余额=余额-").Key(-5).Raw(" WHERE 单据ID=").Key(2), big})
+    ASSERT_EQ(Runner(host_.Db()).Execute(sql), "") << sql.Literal();
   EXPECT_EQ(host_.Joined("SELECT 余额 FROM WSDJ ORDER BY 单据ID"), "13,15");
   EXPECT_EQ(host_.RowText("SELECT 诊断费, 检测费 FROM WSDJ WHERE 单据ID=1"), "1.5/0.25");
   EXPECT_DOUBLE_EQ(host_.Scalar("SELECT 公里数 FROM WSDJ WHERE 单据ID=1").ToDouble(), 1e70);

@@ -1,8 +1,15 @@
+// The grid (rows, sums, keys, texts kept once, hidden columns), the text pool under it, and the
+// input a clerk gives fields, cells and buttons.
 #include "forms/grid.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "forms/form.h"
+#include "forms/input.h"
+#include "forms/text_pool.h"
 
 namespace ws::forms {
 namespace {
@@ -95,6 +102,148 @@ TEST_F(GridTest, HiddenColumnKeepsItsWidthAndEditability) {
   EXPECT_TRUE(grid_.CellEditable(r, 1));
   EXPECT_FALSE(grid_.CellEditable(r, 2));
   EXPECT_FALSE(grid_.CellEditable(0, 1)) << "header rows are never editable";
+}
+
+// Texts that share a hash, or only the slot their hash starts at, are told apart by their bytes,
+// through the index's growth; a text never added is not found.
+TEST(TextIndexTest, FindsEachTextWhateverItsHashSharesWithOthers) {
+  std::vector<std::string> texts;
+  TextIndex index;
+  auto textOf = [&](uint32_t number) -> const std::string& { return texts[number]; };
+  const std::vector<uint32_t> hashes = {7, 7, 7, 7 + 16, 7 + 1024, 8};
+  for (int round = 0; round < 100; ++round) {
+    for (uint32_t hash : hashes) {
+      texts.push_back("京A" + std::to_string(texts.size()));
+      index.Add(hash, static_cast<uint32_t>(texts.size() - 1));
+    }
+  }
+  EXPECT_EQ(index.Size(), texts.size());
+  for (uint32_t n = 0; n < texts.size(); ++n) {
+    EXPECT_EQ(index.Find(texts[n], hashes[n % hashes.size()], textOf), n) << texts[n];
+  }
+  EXPECT_EQ(index.Find("京A", 7, textOf), TextIndex::kNone);
+  EXPECT_EQ(index.Find(texts[1], 9, textOf), TextIndex::kNone) << "looked for under another hash";
+  index.Clear();
+  EXPECT_EQ(index.Find(texts[0], 7, textOf), TextIndex::kNone);
+}
+
+// A text is kept once, at an address that stays while thousands more are added, whether it
+// came as a copy or moved in; the empty text is never stored.
+TEST(TextPoolTest, KeepsEachTextOnceWhereItStays) {
+  TextPool pool;
+  const std::string* first = pool.Intern(std::string_view("北京嘉禾快递服务有限公司"));
+  for (int i = 0; i < 5000; ++i) pool.Intern(std::to_string(i));
+  EXPECT_EQ(pool.Intern(std::string("北京嘉禾快递服务有限公司")), first);
+  EXPECT_EQ(*first, "北京嘉禾快递服务有限公司");
+  EXPECT_EQ(pool.Intern(std::string_view("42")), pool.Intern(std::string("42")));
+  EXPECT_EQ(pool.Intern(std::string()), &TextPool::Empty());
+  EXPECT_EQ(pool.Size(), 5001u);
+}
+
+class InputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    field_ = &form_.Add<Field>("ywTxt", 2);
+    field_->OnChange = [this] { log_.push_back("change:" + field_->Text()); };
+    field_->OnLeave = [this] { log_.push_back("leave"); };
+    grid_ = &form_.Add<Grid>("ywGridXM");
+    grid_->SetFormatString("行号|编码|数量");
+    grid_->OnAfterEdit = [this](int r, int c) {
+      log_.push_back("edit:" + std::to_string(r) + "," + std::to_string(c));
+    };
+    button_ = &form_.Add<CommandButton>("cmdOK");
+    button_->OnClick = [this] { log_.push_back("click"); };
+  }
+
+  Form form_{"frm"};
+  Field* field_ = nullptr;
+  Grid* grid_ = nullptr;
+  CommandButton* button_ = nullptr;
+  std::vector<std::string> log_;
+};
+
+TEST_F(InputTest, TypingFiresChangeThenLeaveAndRespectsReadOnly) {
+  ASSERT_TRUE(Input::Type(*field_, "W001"));
+  EXPECT_EQ(log_, (std::vector<std::string>{"change:W001", "leave"}));
+  log_.clear();
+  ASSERT_TRUE(Input::Type(*field_, "W001"));
+  EXPECT_EQ(log_, (std::vector<std::string>{"leave"})) << "no change event for the same text";
+
+  field_->SetLocked(true);
+  auto refused = Input::Type(*field_, "other");
+  EXPECT_FALSE(refused);
+  EXPECT_NE(refused.reason.find("read-only"), std::string::npos);
+  EXPECT_EQ(field_->Text(), "W001");
+}
+
+TEST_F(InputTest, CellEditingAddsTheNewRowLineAndChecksColumns) {
+  EXPECT_FALSE(Input::EditCell(*grid_, 1, 1, "X")) << "grid starts read-only";
+  grid_->SetEditable(true);
+  ASSERT_TRUE(Input::EditCell(*grid_, 1, 1, "X"));  // row after the last: adds it
+  EXPECT_EQ(grid_->DataRows(), 1);
+  EXPECT_EQ(grid_->TextMatrix(1, 1), "X");
+  grid_->Col(2).editable = false;
+  EXPECT_FALSE(Input::EditCell(*grid_, 1, 2, "5") || Input::EditCell(*grid_, 1, 9, "5"));
+  // A refused edit or picker on the new-row line leaves no empty row behind.
+  EXPECT_FALSE(Input::EditCell(*grid_, 2, 2, "5") || Input::EditCell(*grid_, 2, -1, "5") ||
+               Input::CellPicker(*grid_, 2, 2));
+  EXPECT_EQ(grid_->DataRows(), 1);
+  ASSERT_TRUE(Input::EditCell(*grid_, 2, 1, "Z"));
+  EXPECT_EQ(grid_->DataRows(), 2);
+  EXPECT_EQ(log_, (std::vector<std::string>{"edit:1,1", "edit:2,1"}));
+}
+
+// A number field keeps a number the way a clerk writes it as plain text and leaves anything
+// else for the control to refuse; a number cell refuses it at once, keeping what it holds.
+TEST_F(InputTest, NumberFieldsAndCellsKeepPlainNumbers) {
+  field_->SetKind(FieldKind::Number);
+  // An empty number field is allowed; "12abc" is kept for the control to judge, not read as 12.
+  const std::pair<const char*, const char*> typed[] = {
+      {"1,000.50", "1000.50"}, {"１ ０００", "1000"}, {"  ", ""}, {"12abc", "12abc"}};
+  for (const auto& [text, kept] : typed) {
+    ASSERT_TRUE(Input::Type(*field_, text));
+    EXPECT_EQ(field_->Text(), kept) << text;
+  }
+
+  grid_->SetEditable(true);
+  grid_->Col(2).format = "###.##";
+  ASSERT_TRUE(Input::EditCell(*grid_, 1, 2, "1 000"));
+  EXPECT_EQ(grid_->TextMatrix(1, 2), "1000");
+  log_.clear();
+  EXPECT_FALSE(Input::EditCell(*grid_, 1, 2, "12abc"));
+  EXPECT_EQ(grid_->TextMatrix(1, 2), "1000") << "the cell keeps and shows what it holds";
+  EXPECT_FALSE(Input::EditCell(*grid_, 2, 2, "x")) << "a refused new-row edit adds no row";
+  EXPECT_EQ(grid_->DataRows(), 1);
+  EXPECT_TRUE(log_.empty());
+  ASSERT_TRUE(Input::EditCell(*grid_, 1, 1, "12abc")) << "a text column takes any text";
+}
+
+TEST_F(InputTest, RowDeletionAndButtonsObeyTheirState) {
+  grid_->SetEditable(true);
+  grid_->AddRow();
+  int after = -1;
+  grid_->OnAfterDeleteRow = [&](int r) { after = r; };
+  EXPECT_FALSE(Input::DeleteRow(*grid_, 0)) << "the header row cannot be deleted";
+  EXPECT_TRUE(Input::DeleteRow(*grid_, 1));
+  EXPECT_EQ(after, 1);
+
+  button_->SetEnabled(false);
+  EXPECT_FALSE(Input::Click(*button_));
+  EXPECT_FALSE(Input::Picker(*field_)) << "a field without a picker refuses the help key";
+  EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(InputTest, HeaderSortKeepsTheCurrentRowAndLeavesEditedGridsAlone) {
+  for (const char* code : {"C", "A", "B"}) grid_->SetTextMatrix(grid_->AddRow(), 1, code);
+  grid_->SetRow(1);  // "C"
+  ASSERT_TRUE(Input::SortColumn(*grid_, 1, 1));
+  EXPECT_EQ(grid_->TextMatrix(1, 1), "A");
+  EXPECT_EQ(grid_->Row(), 3) << "the current row follows its data";
+  ASSERT_TRUE(Input::SortColumn(*grid_, 1, 2));
+  EXPECT_FALSE(Input::SortColumn(*grid_, 7, 1) || Input::SortColumn(*grid_, 1, 3));
+  grid_->SetEditable(true);
+  EXPECT_FALSE(Input::SortColumn(*grid_, 1, 1)) << "lines being edited keep their order";
+  EXPECT_EQ(grid_->TextMatrix(1, 1), "C");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "forms/grid.h"
 #include "forms/number_format.h"
@@ -28,17 +29,11 @@ class NumbersTest : public ::testing::TestWithParam<bool> {
 INSTANTIATE_TEST_SUITE_P(Locales, NumbersTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Comma" : "Point"; });
 
-struct Formatted {
-  double value;
-  const char* format;
-  const char* text;
-};
-
 TEST_P(NumbersTest, FormatsAndFixedTexts) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   constexpr double kInf = std::numeric_limits<double>::infinity();
   // clang-format off
-  const Formatted cases[] = {
+  const std::tuple<double, const char*, const char*> cases[] = {
       // "###": whole numbers, half away from zero, "0" for nothing.
       {1234.5, "###", "1235"}, {-2.5, "###", "-3"}, {-0.4, "###", "0"}, {kInf, "###", "0"},
       // "###.##": up to n decimals, no trailing zeros, no lone ".".
@@ -55,9 +50,8 @@ TEST_P(NumbersTest, FormatsAndFixedTexts) {
       // No format: the plain number.
       {37.5, "", "37.5"}, {40.0 / 3.0, "", "13.3333333333"}, {-0.0, "", "0"}};
   // clang-format on
-  for (const auto& c : cases) {
-    EXPECT_EQ(FormatNumber(c.value, c.format), c.text) << c.value << " " << c.format;
-  }
+  for (const auto& [value, format, text] : cases)
+    EXPECT_EQ(FormatNumber(value, format), text) << value << " " << format;
   // The formats the grids build from the host's decimals.
   EXPECT_EQ(FormatNumber(13.333, DecimalsFormat(2, false)), "13.33");
   EXPECT_EQ(DecimalsFormat(-1, true), "###");
@@ -68,15 +62,9 @@ TEST_P(NumbersTest, FormatsAndFixedTexts) {
     EXPECT_EQ(FixedText(value, places), text) << value;
 }
 
-struct Typed {
-  const char* typed;
-  double value;
-  const char* text;
-};
-
 TEST_P(NumbersTest, TypedNumbersArePlainGroupedOrFullWidth) {
   // clang-format off
-  const Typed accepted[] = {
+  const std::tuple<const char*, double, const char*> accepted[] = {
       {"  -0.5 ", -0.5, "-0.5"}, {"+7", 7, "7"}, {".5", 0.5, "0.5"}, {"5.", 5, "5"},
       {"12.50", 12.5, "12.50"}, {"-0", 0, "0"},
       // Thousands: "," or single blanks, one kind, groups of three after the first.
@@ -90,15 +78,14 @@ TEST_P(NumbersTest, TypedNumbersArePlainGroupedOrFullWidth) {
       // Out of range: no amount, quantity or price of a shop, and no longer exact in cents.
       "1000000000000001", "-1,000,000,000,000,001", "1" + std::string(400, '0')};
   // clang-format on
-  for (const auto& c : accepted) {
-    auto number = ParseTypedNumber(c.typed);
-    ASSERT_TRUE(number.has_value()) << c.typed;
-    EXPECT_DOUBLE_EQ(number->value, c.value) << c.typed;
-    EXPECT_EQ(number->text, c.text) << c.typed;
+  for (const auto& [typed, value, text] : accepted) {
+    auto number = ParseTypedNumber(typed);
+    ASSERT_TRUE(number.has_value()) << typed;
+    EXPECT_DOUBLE_EQ(number->value, value) << typed;
+    EXPECT_EQ(number->text, text) << typed;
   }
-  for (const std::string& text : refused) {
+  for (const std::string& text : refused)
     EXPECT_FALSE(ParseTypedNumber(text).has_value()) << "'" << text << "'";
-  }
   EXPECT_TRUE(IsBlankNumberText(" \u3000 "));
   EXPECT_FALSE(IsBlankNumberText(" 0 "));
 }

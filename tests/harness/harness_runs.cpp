@@ -3,14 +3,17 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -19,7 +22,6 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
-#include "harness/fault_vfs.h"
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
 #include "platform/navigator.h"
@@ -34,6 +36,109 @@ extern char** environ;
 namespace ws::harness {
 
 namespace {
+
+// An SQLite file layer that fails on request: the k-th write after arming reports an I/O error
+// or a full disk, as a dying disk or a full partition would, and every write after it fails
+// too until disarmed (a disk does not recover in the middle of a save). Installed as the
+// default layer (harmless to do again), so every connection opened afterwards goes through it.
+enum class Fault { IoError, DiskFull };
+
+std::atomic<int> gWrites{0};  // since the last arming or disarming, failed ones included
+std::atomic<int> gFailAt{0};  // 0: never
+std::atomic<int> gFault{0};
+std::atomic<bool> gFired{false};  // a write failed since the last arming
+
+// The layer is the default one with its open replaced: a file is opened by the real layer
+// into the same handle and then gets a copy of its real methods whose writes and truncations
+// can fail. The real layer's own functions take the layer as an argument only for its
+// settings, which the copy carries unchanged.
+sqlite3_vfs* gReal = nullptr;
+sqlite3_vfs gVfs;
+
+// A copy of one real method table (database files and journals have different ones), the
+// real table beside it.
+struct Wrapped {
+  sqlite3_io_methods methods;
+  const sqlite3_io_methods* real;
+};
+Wrapped gWrapped[8];
+int gWrappedCount = 0;
+
+const sqlite3_io_methods* Real(sqlite3_file* f) {
+  return reinterpret_cast<const Wrapped*>(f->pMethods)->real;
+}
+
+bool FailThisWrite() {
+  const int n = ++gWrites;
+  const int at = gFailAt.load();
+  if (at <= 0 || n < at) return false;
+  gFired = true;
+  return true;
+}
+
+int FailureCode() {
+  return static_cast<Fault>(gFault.load()) == Fault::DiskFull ? SQLITE_FULL : SQLITE_IOERR_WRITE;
+}
+
+int Write(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset) {
+  return FailThisWrite() ? FailureCode() : Real(f)->xWrite(f, buffer, amount, offset);
+}
+int Truncate(sqlite3_file* f, sqlite3_int64 size) {
+  return FailThisWrite() ? FailureCode() : Real(f)->xTruncate(f, size);
+}
+// Memory-mapped I/O would write around xWrite; the layer offers none.
+int Fetch(sqlite3_file*, sqlite3_int64, int, void** out) {
+  *out = nullptr;
+  return SQLITE_OK;
+}
+int Unfetch(sqlite3_file*, sqlite3_int64, void*) {
+  return SQLITE_OK;
+}
+
+int OpenFile(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+  int rc = gReal->xOpen(gReal, name, file, flags, outFlags);
+  if (!file->pMethods) return rc;
+  int i = 0;
+  while (i < gWrappedCount && gWrapped[i].real != file->pMethods) ++i;
+  if (i == gWrappedCount) {
+    if (i == static_cast<int>(std::size(gWrapped))) return rc;  // not seen: left unfailing
+    gWrapped[i] = {*file->pMethods, file->pMethods};
+    gWrapped[i].methods.xWrite = Write;
+    gWrapped[i].methods.xTruncate = Truncate;
+    if (gWrapped[i].methods.iVersion >= 3) {
+      gWrapped[i].methods.xFetch = Fetch;
+      gWrapped[i].methods.xUnfetch = Unfetch;
+    }
+    ++gWrappedCount;
+  }
+  file->pMethods = &gWrapped[i].methods;
+  return rc;
+}
+
+bool InstallFaultLayer() {
+  if (gReal) return true;
+  gReal = sqlite3_vfs_find(nullptr);
+  if (!gReal) return false;
+  gVfs = *gReal;
+  gVfs.pNext = nullptr;
+  gVfs.zName = "ws_fault";
+  gVfs.xOpen = OpenFile;
+  return sqlite3_vfs_register(&gVfs, 1) == SQLITE_OK;
+}
+
+// From now on count writes; the k-th (1-based) and all later ones fail with `fault`.
+void ArmFaults(int k, Fault fault) {
+  gFault = static_cast<int>(fault);
+  gFired = false;
+  gWrites = 0;
+  gFailAt = k;
+}
+
+// Writes pass again; the count restarts.
+void DisarmFaults() {
+  gFailAt = 0;
+  gWrites = 0;
+}
 
 bool IsServer(const std::string& name) {
   return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
@@ -51,10 +156,8 @@ pid_t Spawn(const std::string& driver, const std::vector<std::string>& args, int
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-  std::vector<std::string> all{driver};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
+  std::vector<char*> argv{const_cast<char*>(driver.c_str())};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
   if (posix_spawn(&pid, driver.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
@@ -83,10 +186,8 @@ std::vector<std::vector<std::string>> RunChildren(const std::string& driver,
   failed = 0;
   for (pid_t pid : children) {
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-      ++failed;
-    }
+    failed += pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+              WEXITSTATUS(status) != 0;
   }
   std::vector<std::vector<std::string>> outputs(runs.size());
   for (size_t i = 0; i < runs.size(); ++i) {
@@ -97,11 +198,13 @@ std::vector<std::vector<std::string>> RunChildren(const std::string& driver,
   return outputs;
 }
 
-// A child's connection; when there is none it says why and answers null.
-std::unique_ptr<db::IDatabase> OpenOrSay(const std::string& name) {
+// A connection to the shop; when there is none the run's figures say why, or a child (no
+// figures) prints it as a refusal.
+std::unique_ptr<db::IDatabase> Open(const std::string& name, Figures* figures = nullptr) {
   std::string error;
   auto db = shop::OpenShopDatabase(name, &error);
-  if (!db) std::printf("refused 0 %s\n", error.c_str());
+  if (!db && figures) figures->failures.push_back("cannot open " + name + ": " + error);
+  if (!db && !figures) std::printf("refused 0 %s\n", error.c_str());
   return db;
 }
 
@@ -116,13 +219,6 @@ std::string Joined(const std::vector<std::string>& shown) {
   std::string text;
   for (const auto& t : shown) text += (text.empty() ? "" : " | ") + t;
   return text;
-}
-
-std::unique_ptr<db::IDatabase> Open(const std::string& name, Figures& figures) {
-  std::string error;
-  auto db = shop::OpenShopDatabase(name, &error);
-  if (!db) figures.failures.push_back("cannot open " + name + ": " + error);
-  return db;
 }
 
 }  // namespace
@@ -172,8 +268,9 @@ std::string Figures::Text() const {
 
 int WriterMain(const std::string& database, const std::string& user, int orders, int lines,
                int ids) {
-  auto db = OpenOrSay(database);
+  auto db = Open(database);
   if (!db) return 1;
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each event reaches the parent as it happens
   // Ids and proposed numbers first, drawn as fast as the database gives them: the tightest
   // race there is for the counters.
   if (ids > 0) {
@@ -183,11 +280,8 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
     for (int i = 0; i < ids; ++i) {
       int64_t id = 0;
       std::string failure = navigator->GetNewID("gl_accvouch", "AutoID", id);
-      if (!failure.empty()) {
-        std::printf("refused %d %s\n", CountBusyTexts({failure}), failure.c_str());
-      } else {
-        std::printf("id %lld\n", static_cast<long long>(id));
-      }
+      failure.empty() ? std::printf("id %lld\n", static_cast<long long>(id))
+                      : std::printf("refused %d %s\n", CountBusyTexts({failure}), failure.c_str());
       std::string number;
       if (system.NewBillNo(kOrderProgram, kHarnessDate, number, true)) {
         std::printf("no %s\n", number.c_str());
@@ -203,13 +297,11 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
     return 1;
   }
   std::printf("ready\n");
-  std::fflush(stdout);
   // The time from pressing Save to its answer: the span a crash run kills in.
   auto start = std::chrono::steady_clock::now();
   int current = 0;
   clerk.OnSave([&] {
     std::printf("saving %d\n", current);
-    std::fflush(stdout);
     start = std::chrono::steady_clock::now();
   });
   for (int i = 1; i <= orders; ++i) {
@@ -224,16 +316,14 @@ int WriterMain(const std::string& database, const std::string& user, int orders,
     } else {
       std::printf("refused %d %s\n", CountBusyTexts(outcome.shown), Joined(outcome.shown).c_str());
     }
-    std::fflush(stdout);
   }
   std::printf("done\n");
-  std::fflush(stdout);
   return 0;
 }
 
 int PosterMain(const std::string& database, const std::string& user, int postings) {
   constexpr int64_t kRequisitionProgram = 200006;
-  auto db = OpenOrSay(database);
+  auto db = Open(database);
   if (!db) return 1;
   test::ScriptedDialogs dialogs;
   platform::SystemObject system(*db, dialogs, host::LoginInfo{user, kHarnessDate, ""});
@@ -382,7 +472,7 @@ Figures RunConcurrency(const std::string& driver, const std::string& database, i
     figures.failures.push_back("saved " + std::to_string(acked.size()) + " of " +
                                std::to_string(writers * orders));
   }
-  if (auto db = Open(database, figures)) CheckWritten(*db, "harness", acked, lines, figures);
+  if (auto db = Open(database, &figures)) CheckWritten(*db, "harness", acked, lines, figures);
   return figures;
 }
 
@@ -414,7 +504,7 @@ Figures RunPostings(const std::string& driver, const std::string& database, int 
     figures.failures.push_back("checked " + std::to_string(checked) + " of " +
                                std::to_string(posters * postings));
   }
-  if (auto db = Open(database, figures)) {
+  if (auto db = Open(database, &figures)) {
     db::Runner runner(*db);
     // Three movements per checked requisition, each with a ledger number of its own.
     figures.Set(
@@ -484,15 +574,11 @@ Figures RunCrash(const std::string& driver, const std::string& database, int tri
     int status = 0;
     ::waitpid(pid, &status, 0);
     if (!killed) figures.failures.push_back("a writer ended before it was killed");
-    if (inSave) {
-      ++killedInSave;
-    } else {
-      ++killedBetween;
-    }
+    ++(inSave ? killedInSave : killedBetween);
   }
   figures.Set("killed_in_save", killedInSave);
   figures.Set("killed_after_ack", killedBetween);
-  if (auto db = Open(database, figures)) {
+  if (auto db = Open(database, &figures)) {
     CheckWritten(*db, "crash", acked, lines, figures);
     // Killed after the commit but before the clerk saw "saved": a kill late in a save.
     figures.Set("committed_unacknowledged", figures.Get("orders_in_db") - figures.Get("acked"));
@@ -502,11 +588,11 @@ Figures RunCrash(const std::string& driver, const std::string& database, int tri
 
 Figures RunFaults(const std::string& file, int lines) {
   Figures figures;
-  if (!FaultVfs::Install()) {
+  if (!InstallFaultLayer()) {
     figures.failures.push_back("the fault layer could not be installed");
     return figures;
   }
-  auto db = Open(file, figures);
+  auto db = Open(file, &figures);
   if (!db) return figures;
   OrderClerk clerk(*db, "faults", kHarnessDate);
   if (!clerk.Problem().empty()) {
@@ -518,19 +604,19 @@ Figures RunFaults(const std::string& file, int lines) {
   const char* kLines = "SELECT (SELECT COUNT(*) FROM WSDJXM) + (SELECT COUNT(*) FROM WSDJPJ)";
   std::vector<int64_t> acked;
   // How many writes one save makes, undisturbed.
-  FaultVfs::Disarm();
+  DisarmFaults();
   SaveOutcome first = clerk.SaveNewOrder(lines);
-  const int writes = FaultVfs::Writes();
+  const int writes = gWrites.load();
   if (first.saved) acked.push_back(first.id);
   figures.Set("writes_per_save", writes);
   int64_t failedShown = 0, savedAnyway = 0, notReached = 0;
   for (Fault fault : {Fault::IoError, Fault::DiskFull}) {
     for (int k = 1; k <= writes; ++k) {
       const int64_t ordersBefore = count(kOrders), linesBefore = count(kLines);
-      FaultVfs::Arm(k, fault);
+      ArmFaults(k, fault);
       SaveOutcome outcome = clerk.SaveNewOrder(lines);
-      const bool fired = FaultVfs::Fired();
-      FaultVfs::Disarm();
+      const bool fired = gFired.load();
+      DisarmFaults();
       const int64_t ordersAfter = count(kOrders), linesAfter = count(kLines);
       const std::string where = std::string(fault == Fault::IoError ? "I/O error" : "disk full") +
                                 " at write " + std::to_string(k);
@@ -562,7 +648,7 @@ Figures RunFaults(const std::string& file, int lines) {
   figures.Set("fault_not_reached", notReached);
   db.reset();
   // A fresh connection, as the next user of the file would have.
-  if (auto check = Open(file, figures)) CheckWritten(*check, "faults", acked, lines, figures);
+  if (auto check = Open(file, &figures)) CheckWritten(*check, "faults", acked, lines, figures);
   return figures;
 }
 

@@ -37,11 +37,9 @@ const std::filesystem::path& ShopFolder() {
   struct Folder {
     std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("ws_harness_test_" + std::to_string(::getpid()));
+    std::error_code ignored;
     Folder() { std::filesystem::create_directories(path); }
-    ~Folder() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
+    ~Folder() { std::filesystem::remove_all(path, ignored); }
   };
   static Folder folder;
   return folder.path;
@@ -214,11 +212,8 @@ class InvariantsTest : public ::testing::Test {
 
 TEST_F(InvariantsTest, ConsistentShopPassesAndEachFaultIsNamed) {
   EXPECT_EQ(CheckInvariants(host_.Db()).Describe(), "ok");
-  struct Fault {
-    const char* corruption;
-    const char* rule;
-  };
-  const std::vector<Fault> faults = {
+  // A corruption and the rule that names it.
+  const std::pair<const char*, const char*> faults[] = {
       {"delete from WSDJ where 单据ID=1", "every repair-order item line has its order"},
       {"update WSDJXM set 金额=90 where 单据明细ID=2", "an order's labour cost"},
       {"update WSDJ set 配件费用=116 where 单据ID=1", "an order's parts cost"},
@@ -229,16 +224,12 @@ TEST_F(InvariantsTest, ConsistentShopPassesAndEachFaultIsNamed) {
       {"update gl_accvouch set 外币借方金额=1 where autoid=1", "foreign-currency amount"},
       {"delete from ARPReceive", "a voucher line belongs to a settlement"},
   };
-  for (const auto& fault : faults) {
-    SCOPED_TRACE(fault.corruption);
+  for (const auto& [corruption, rule] : faults) {
+    SCOPED_TRACE(corruption);
     host_.Exec("savepoint fault");
-    host_.Exec(fault.corruption);
-    std::string broken = Broken();
-    if (*fault.rule) {
-      EXPECT_NE(broken.find(fault.rule), std::string::npos) << broken;
-    } else {
-      EXPECT_EQ(broken, "");
-    }
+    host_.Exec(corruption);
+    const std::string broken = Broken();
+    EXPECT_TRUE(*rule ? broken.find(rule) != std::string::npos : broken.empty()) << broken;
     host_.Exec("rollback to fault");
     host_.Exec("release fault");
   }

@@ -66,10 +66,6 @@ const std::vector<Rule>& Rules() {
   return rules;
 }
 
-db::Amount Fee(const db::Recordset& rs, const char* column) {
-  return rs.Money(column);
-}
-
 // A settlement's voucher set: the fees and the money collected and written off on the debit
 // side; on the credit side the fees, fee by fee, as far as the money collected and written off
 // reaches.
@@ -90,17 +86,16 @@ void CheckVoucherSets(db::IDatabase& db, InvariantReport& report) {
   Violation broken{"a settlement's voucher lines add up to its fees and money", {}, 0};
   for (; !rs->Eof(); rs->MoveNext()) {
     db::Amount fees;
-    for (const char* fee : {"维修费用", "配件费用", "诊断费", "检测费", "管理费"}) {
-      fees += Fee(*rs, fee);
-    }
-    const db::Amount collected = Fee(*rs, "总金额");
-    const db::Amount writeOff = Fee(*rs, "扣零金额");
+    for (const char* fee : {"维修费用", "配件费用", "诊断费", "检测费", "管理费"})
+      fees += rs->Money(fee);
+    const db::Amount collected = rs->Money("总金额");
+    const db::Amount writeOff = rs->Money("扣零金额");
     const bool cashLine = !collected.IsZero() && rs->Field("科目ID").ToLong() > 0;
     const db::Amount debit = fees + (cashLine ? collected : db::Amount()) + writeOff;
     const db::Amount reach = collected + writeOff;
     const db::Amount credit = reach > db::Amount() ? std::min(fees, reach) : db::Amount();
     // Exact amounts: the vouchers match to the ten-thousandth, with no tolerance.
-    if (debit != Fee(*rs, "debit") || credit != Fee(*rs, "credit")) {
+    if (debit != rs->Money("debit") || credit != rs->Money("credit")) {
       if (broken.count++ == 0) broken.example = rs->Field("单据ID").ToText();
     }
   }

@@ -4,10 +4,9 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
-#include "forms/grid_search.h"
 #include "forms/input.h"
-#include "pickers/picker_control.h"
 #include "platform/sqlite_database.h"
+#include "support/first_row_picker.h"
 
 namespace ws::harness {
 
@@ -35,21 +34,7 @@ OrderClerk::OrderClerk(db::IDatabase& db, const std::string& user, const db::Dat
   host::LoginInfo login{user, loginDate, std::string()};
   system_ = std::make_unique<platform::SystemObject>(db_, dialogs_, login);
   if (counts) system_->ShareListCounts(std::move(counts));
-  // The clerk drops the picker down on the typed text and takes the first row it finds.
-  system_->SetRunPickerHandler([](host::IControl& control, const std::string& text) {
-    host::PickResult result;
-    auto* picker = dynamic_cast<pickers::PickerControl*>(&control);
-    if (!picker || !picker->Refresh()) return result;
-    picker->SetText(text);
-    int row = forms::IncrementalSearch(picker->Grid(), picker->SearchColumns(), text, true);
-    if (row < 0) return result;
-    picker->ChooseRow(row);
-    result.chosen = true;
-    result.value = picker->GetValue();
-    result.text = picker->GetText();
-    result.objects = picker->Objects();
-    return result;
-  });
+  system_->SetRunPickerHandler(test::TakeFirstRow);
   std::string error;
   itemCodes_ = Codes(db_, "SELECT 编码 FROM PDMWXXM WHERE 编码<>'' ORDER BY AutoID", &error);
   if (error.empty()) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "db/runner.h"
 #include "db/sql.h"
 #include "forms/text.h"
+#include "host/conditions.h"
 #include "host/registry.h"
+#include "platform/sqlite_database.h"
 #include "support/test_host.h"
 
 namespace ws::host {
@@ -61,10 +64,8 @@ class DocumentControlTest : public test::HostTest {
 };
 
 TEST_F(DocumentControlTest, FilterFindAndFindNext) {
-  AddOrder(10, "W010");
-  AddOrder(20, "A020");
-  AddOrder(30, "W030");
-  AddOrder(40, "W040");
+  for (auto [id, number] : {std::pair{10, "W010"}, {20, "A020"}, {30, "W030"}, {40, "W040"}})
+    AddOrder(id, number);
   ASSERT_TRUE(doc_.Init(host_.System(), 200001, 0));
   auto& filterLabel = doc_.Form().Get<forms::Label>(DocumentControl::kFilterLabel);
 
@@ -118,6 +119,78 @@ TEST_F(DocumentControlTest, SetStatusCancelAndFailures) {
   EXPECT_EQ(doc_.GetID(), 20);
   ASSERT_EQ(host_.Sink().ErrMessages().size(), 1u);
   EXPECT_NE(forms::FoldCase(host_.Sink().ErrMessages()[0]).find("wsdj"), std::string::npos);
+}
+
+// Find and filter conditions as the host's dialogs hand them over: which column and operator
+// texts may reach a statement, and what a typed value matches once it runs.
+TEST(ColumnOperatorTest, OnlyPlainNamesAndKnownOperatorsPass) {
+  for (const auto& [columnOp, split] : {std::pair{"工单号码 like", "工单号码|like"},
+                                        {" WSDJ.工单号码 LIKE ", "WSDJ.工单号码|like"}}) {
+    auto parts = SplitColumnOperator(columnOp);
+    ASSERT_TRUE(parts) << columnOp;
+    EXPECT_EQ(parts->column + "|" + parts->op, split);
+  }
+  // No blank ending the name, no column, a condition of its own in the column text, odd
+  // names and unknown operators are refused.
+  for (const char* refused : {"名称like", "like", "=", "a=1 or b=", "a) or (1=1 like",
+                              "a; drop table t; --=", "'a'=", "a.=", "1a=", "a between", "a =>"}) {
+    EXPECT_FALSE(SplitColumnOperator(refused)) << refused;
+  }
+  // A refused condition finds nothing instead of being dropped (which would widen the search).
+  EXPECT_EQ(BuildConditionText({{"x", "a=1 or b="}, {"y", "c="}}, "sqlite"), " 1=0 and c='y'");
+}
+
+class ConditionRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    db_ = platform::SqliteDatabase::Open(":memory:", &error);
+    ASSERT_NE(db_, nullptr) << error;
+    ASSERT_EQ(db_->ExecScript("CREATE TABLE wsdj (单据ID INTEGER, 工单号码 TEXT);"
+                              "INSERT INTO wsdj VALUES (1, 'W_01'), (2, 'W%02'), (3, 'W\\03'),"
+                              " (4, 'O''B04'), (5, 'WX05'), (6, 'w_06');"),
+              "");
+  }
+
+  // The ids a condition selects, once as the text handed to the host and once bound.
+  std::string Ids(const std::vector<Condition>& conditions, bool bound) {
+    db::Sql sql("select group_concat(单据ID) from (select 单据ID from wsdj where ");
+    if (bound) {
+      for (size_t i = 0; i < conditions.size(); ++i) {
+        if (i > 0) sql.Raw(" and ");
+        AppendCondition(sql, conditions[i], "sqlite");
+      }
+    } else {
+      sql.Raw(BuildConditionText(conditions, "sqlite"));
+    }
+    sql.Raw(" order by 单据ID)");
+    std::string error;
+    std::string ids = db::Runner(*db_).ScalarText(sql, &error);
+    EXPECT_EQ(error, "") << sql.Literal();
+    return ids;
+  }
+
+  std::unique_ptr<platform::SqliteDatabase> db_;
+};
+
+TEST_F(ConditionRunTest, TypedPatternCharactersAndQuotesMatchThemselves) {
+  // A typed text and the ids it finds.
+  const std::pair<std::string, std::string> cases[] = {
+      {"_", "1,6"},    // used to list every order
+      {"%", "2"},      // used to list every order
+      {"\\", "3"},     // the escape character itself
+      {"'", "4"},      // a quote neither ends the literal nor fails the statement
+      {"W_0", "1,6"},  // letter case is still ignored
+      {"_0", "1,6"},  {"zz", ""},
+  };
+  for (const auto& [typed, ids] : cases) {
+    const std::vector<Condition> conditions{{typed, "工单号码 like"}};
+    EXPECT_EQ(Ids(conditions, false), ids) << typed;
+    EXPECT_EQ(Ids(conditions, true), ids) << typed;
+  }
+  // Other operators compare the typed text as a value.
+  EXPECT_EQ(Ids({{"W%02", "工单号码="}}, true), "2");
+  EXPECT_EQ(Ids({{"O'B04", "工单号码="}, {"4", "单据ID>="}}, false), "4");
 }
 
 }  // namespace

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "db/sql.h"
+#include "forms/text.h"
 #include "host/ui.h"
+#include "masters/vin.h"
+#include "support/first_row_picker.h"
 #include "support/test_host.h"
 
 namespace ws::hostile {
@@ -19,22 +22,79 @@ namespace ws::hostile {
 // and date marks of the dialects, backslashes, control characters, emoji, right-to-left and
 // invisible characters, number and date look-alikes, and one long
 // text. None holds a NUL (no field can).
-const std::vector<std::string>& HostileTexts();
+inline const std::vector<std::string>& HostileTexts() {
+  static const std::vector<std::string> texts = [] {
+    // clang-format off
+    std::vector<std::string> corpus = {
+        "'", "O'Brien", "'; DROP TABLE WSDJ; --", "x' OR '1'='1", "a -- b", "/* c */", "100%",
+        "%_%", "a_b", "#2012-06-15#", "@@identity", "\\", "\\'", "C:\\work\\selfbb\\", "\\%\\_",
+        "\"\"", "[WSDJ]", "? ?", "$1", ":name", "a\tb", "line1\nline2", "cr\r\nlf", "ends in cr\r",
+        "\x01\x02\x1b[31m\x1f\x7f", " leading", "trailing ", "👨‍👩‍👧 family", "العربية 123",
+        "\u202Eevil\u202C.txt", "zero\u200Bwidth", "ＡＢＣ１２３", "汉字'引号'--注释", "e\u0301 vs \u00e9",
+        "NULL", "iif(1,2,3)", "1e308", "－１２．５", "2012-02-30"};
+    // clang-format on
+    // Bytes that are no UTF-8 are missing on purpose: SQLite keeps them, PostgreSQL refuses the
+    // statement. The number and date tables type them where nothing reaches a statement.
+    // A 10 kB text mixing every kind above.
+    std::string big;
+    while (big.size() < 10 * 1024) big += "长'%_#@\\\"--😀\u202E ";
+    corpus.push_back(big);
+    return corpus;
+  }();
+  return texts;
+}
 
 // Byte-for-byte equality that names the first difference instead of printing 10 kB texts.
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
+inline ::testing::AssertionResult SameBytes(const std::string& actual,
+                                            const std::string& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                       << ", first difference at byte " << at;
+}
 
 class HostileTest : public test::HostTest {
  protected:
-  void SetUp() override;
+  void SetUp() override {
+    host_.Db().EnableLog(false);
+    for (const char* sql :
+         {"insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)",
+          "insert into clzl (车辆ID,车辆编号,车牌号,发动机号,车架号,车型,车主ID) values "
+          "(1,'V001','京A12345','E100','J100','桑塔纳',1)",
+          "insert into PDMWXXM (AutoID,编码,维修项目,项目属性) values (1,'X01','换机油','保养')",
+          "insert into PDMCPML (产品ID,物品编码,物品名称,规格,参考零售价,参考进价) values "
+          "(1,'P01','机油滤芯','小号',30,20)",
+          "insert into pdmwxfl (维修分类ID,编码,维修分类,说明) values (1,'F01','小修','')"}) {
+      host_.Exec(sql);
+    }
+    System().SetRunPickerHandler(test::TakeFirstRow);
+  }
 
   platform::SystemObject& System() { return host_.System(); }
   test::RecordingSink& Sink() { return host_.Sink(); }
   test::ScriptedDialogs& Dialogs() { return host_.Dialogs(); }
   // Every text a save or load reported as a failure (ErrMessage and message boxes).
-  std::string Failures();
+  std::string Failures() {
+    std::string text;
+    for (const auto& message : Sink().ErrMessages()) text += message + "\n";
+    for (const auto& box : Dialogs().Boxes()) {
+      // A hostile chassis number is no VIN: the order says so and saves it all the same.
+      if (!forms::EndsWith(box.text, masters::kVinWarningEnd)) text += box.text + "\n";
+    }
+    return text;
+  }
   // The same, forgetting what it read; refusals named here do not count.
-  std::string TakeFailures(const std::vector<std::string>& refusals = {});
+  std::string TakeFailures(const std::vector<std::string>& refusals = {}) {
+    std::string text = Failures();
+    for (const auto& refusal : refusals) {
+      for (size_t at; (at = text.find(refusal + "\n")) != std::string::npos;)
+        text.erase(at, refusal.size() + 1);
+    }
+    Sink().Clear();
+    Dialogs().Clear();
+    return text;
+  }
 };
 
 }  // namespace ws::hostile

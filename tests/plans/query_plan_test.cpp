@@ -166,6 +166,18 @@ class QueryPlanTest : public ::testing::Test {
     return faults;
   }
 
+  // The plan of each statement of `statements` naming `term` uses `index`; answers how many did.
+  size_t ExpectPlansUse(const Statements& statements, const std::string& term,
+                        const std::string& index) {
+    size_t named = 0;
+    for (const std::string& sql : statements) {
+      if (sql.find(term) == std::string::npos) continue;
+      ++named;
+      EXPECT_NE(Plan(db::Sql(sql)).find(index), std::string::npos) << sql;
+    }
+    return named;
+  }
+
   static std::string Shown(const std::vector<std::string>& faults) {
     std::string text;
     for (const auto& fault : faults) text += "\n" + fault;
@@ -197,17 +209,13 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
   auto other = platform::SqliteDatabase::Open(Path(), &error);
   ASSERT_TRUE(other) << error;
   const Statements orders = ExpectIndexed([&] {
-    EXPECT_TRUE(order.RecordTop());
-    EXPECT_TRUE(order.RecordNext());
-    EXPECT_TRUE(order.RecordNext());
-    EXPECT_TRUE(order.RecordPrevious());
-    EXPECT_TRUE(order.RecordBottom());
+    EXPECT_TRUE(order.RecordTop() && order.RecordNext() && order.RecordNext() &&
+                order.RecordPrevious() && order.RecordBottom());
     // Another user saves: the figures are taken again, block by block.
-    EXPECT_EQ(db::Runner(*other).Execute(db::Sql("UPDATE WSDJ SET 备注='x' WHERE 单据ID=(SELECT "
-                                                 "MIN(单据ID) FROM WSDJ)")),
-              "");
-    EXPECT_TRUE(order.RecordPrevious());
-    EXPECT_TRUE(order.RecordTop());
+    EXPECT_EQ(
+        other->ExecScript("UPDATE WSDJ SET 备注='x' WHERE 单据ID=(SELECT MIN(单据ID) FROM WSDJ)"),
+        "");
+    EXPECT_TRUE(order.RecordPrevious() && order.RecordTop());
   });
   EXPECT_GT(orders.size(), 20u);
 
@@ -216,13 +224,11 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
   // start from the orders' keys.
   order.Filter(std::vector<host::Condition>{{"京A", "clzl.车牌号 like"}});
   const Statements filtered = ExpectIndexed([&] {
-    EXPECT_TRUE(order.RecordTop());
-    EXPECT_TRUE(order.RecordNext());
-    EXPECT_EQ(db::Runner(*other).Execute(db::Sql("UPDATE WSDJ SET 备注='y' WHERE 单据ID=(SELECT "
-                                                 "MAX(单据ID) FROM WSDJ)")),
-              "");
-    EXPECT_TRUE(order.RecordPrevious());
-    EXPECT_TRUE(order.RecordBottom());
+    EXPECT_TRUE(order.RecordTop() && order.RecordNext());
+    EXPECT_EQ(
+        other->ExecScript("UPDATE WSDJ SET 备注='y' WHERE 单据ID=(SELECT MAX(单据ID) FROM WSDJ)"),
+        "");
+    EXPECT_TRUE(order.RecordPrevious() && order.RecordBottom());
   });
   EXPECT_TRUE(std::any_of(filtered.begin(), filtered.end(), [](const std::string& sql) {
     return sql.find("车牌号") != std::string::npos && sql.find("COUNT(*)") != std::string::npos;
@@ -259,17 +265,10 @@ TEST_F(QueryPlanTest, FirstAndLastOfAListNotCountedYetStartFromTheDayIndex) {
       if (filtered && &list.doc != &order) continue;
       if (filtered) order.Filter(std::vector<host::Condition>{{"京A", "clzl.车牌号 like"}});
       const Statements moves = ExpectIndexed([&] {
-        EXPECT_TRUE(list.doc.RecordTop());
-        EXPECT_TRUE(list.doc.RecordPrevious());
-        EXPECT_TRUE(list.doc.RecordBottom());
+        EXPECT_TRUE(list.doc.RecordTop() && list.doc.RecordPrevious() && list.doc.RecordBottom());
       });
-      size_t byDay = 0;
-      for (const std::string& sql : moves) {
-        if (sql.find(db::kDayIndexTerm) == std::string::npos) continue;
-        ++byDay;
-        EXPECT_NE(Plan(db::Sql(sql)).find(list.index), std::string::npos) << sql;
-      }
-      EXPECT_GE(byDay, 3u) << list.index << " filtered " << filtered;
+      EXPECT_GE(ExpectPlansUse(moves, db::kDayIndexTerm, list.index), 3u)
+          << list.index << " filtered " << filtered;
     }
   }
   EXPECT_FALSE(queued.empty()) << "counted before the moves";
@@ -290,10 +289,7 @@ TEST_F(QueryPlanTest, SavesAndPostingsFindTheirRowsByIndex) {
   doc.Events().AttachSink(&sink_);
   ASSERT_TRUE(doc.Init(*system_, 200002, requisition_));
   ASSERT_TRUE(doc.Refresh());
-  ExpectIndexed([&] {
-    EXPECT_TRUE(doc.Check());
-    EXPECT_TRUE(doc.UnCheck());
-  });
+  ExpectIndexed([&] { EXPECT_TRUE(doc.Check() && doc.UnCheck()); });
 }
 
 TEST_F(QueryPlanTest, PriceProposalsStartFromTheOwnersOrdersOrTheKeysLines) {
@@ -376,13 +372,7 @@ TEST_F(QueryPlanTest, TheComputedListsReadOnlyTheRowsTheyShow) {
       [&] { EXPECT_EQ(reports::LoadPeriodChecklist(*db_, 201205, 0).error, ""); }, "checklist");
   // A month's orders come from the day index, not from a walk along every key of the shop.
   monthly.insert(monthly.end(), checklist.begin(), checklist.end());
-  size_t byDay = 0;
-  for (const std::string& sql : monthly) {
-    if (sql.find(db::kDayIndexTerm) == std::string::npos) continue;
-    ++byDay;
-    EXPECT_NE(Plan(db::Sql(sql)).find("ix_wsdj_day"), std::string::npos) << sql;
-  }
-  EXPECT_GE(byDay, 6u);
+  EXPECT_GE(ExpectPlansUse(monthly, db::kDayIndexTerm, "ix_wsdj_day"), 6u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/access_guard.h"
@@ -46,12 +47,8 @@ TEST(PasswordHashTest, VerifiesItsPasswordOnlyAndNeverHoldsIt) {
 }
 
 TEST(AccountNamesTest, RefusesWhatCannotBeRecordedOrTyped) {
-  struct Case {
-    std::string text;
-    bool nameOk;
-    bool passwordOk;
-  };
-  const Case cases[] = {
+  // A text, whether it is a good name, whether a good password.
+  const std::tuple<std::string, bool, bool> cases[] = {
       {"", false, false},
       {"张三", true, false},  // too short for a password
       {"张三丰的密码", true, true},
@@ -72,9 +69,9 @@ TEST(AccountNamesTest, RefusesWhatCannotBeRecordedOrTyped) {
       {std::string("pass\0word", 9), false, false},
       {std::string(1025, 'p'), false, false},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(platform::AccountNameProblem(c.text).empty(), c.nameOk) << c.text;
-    EXPECT_EQ(platform::PasswordProblem(c.text).empty(), c.passwordOk) << c.text;
+  for (const auto& [text, nameOk, passwordOk] : cases) {
+    EXPECT_EQ(platform::AccountNameProblem(text).empty(), nameOk) << text;
+    EXPECT_EQ(platform::PasswordProblem(text).empty(), passwordOk) << text;
   }
 }
 
@@ -122,29 +119,18 @@ TEST_F(AccountsTest, TheFirstAccountMustManageAndBringsTheDefaultRoles) {
 TEST_F(AccountsTest, LoginNeedsTheRightPasswordOfAnActiveAccount) {
   AddStaff();
   ASSERT_EQ(store_.SetActive("小陈", false), "");
-  struct Case {
-    std::string name;
-    std::string password;
-    bool accepted;
-  };
-  const Case cases[] = {
-      {kOwner, kOwnerPassword, true},
-      {"小王", "wang-secret", true},
-      {kOwner, "owner-secreT", false},
-      {kOwner, "", false},
-      {"小王", kOwnerPassword, false},
-      {"没这个人", "wang-secret", false},
-      {"小陈", "chen-secret", false},
-      {"", "", false},
-      {"小王' OR '1'='1", "x' OR '1'='1", false},
-      {std::string("\xff\xfe"), "\xff", false},
-  };
-  for (const Case& c : cases) {
-    const std::string refusal = store_.Authenticate(c.name, c.password);
-    EXPECT_EQ(refusal.empty(), c.accepted) << c.name << " / " << c.password;
-    if (!c.accepted) {
-      EXPECT_EQ(refusal, store_.Authenticate("没这个人", "x")) << "one text for all";
-    }
+  // clang-format off
+  const std::tuple<std::string, std::string, bool> cases[] = {
+      {kOwner, kOwnerPassword, true}, {"小王", "wang-secret", true},
+      {kOwner, "owner-secreT", false}, {kOwner, "", false}, {"小王", kOwnerPassword, false},
+      {"没这个人", "wang-secret", false}, {"小陈", "chen-secret", false}, {"", "", false},
+      {"小王' OR '1'='1", "x' OR '1'='1", false}, {std::string("\xff\xfe"), "\xff", false}};
+  // clang-format on
+  for (const auto& [name, password, accepted] : cases) {
+    const std::string refusal = store_.Authenticate(name, password);
+    EXPECT_EQ(refusal.empty(), accepted) << name << " / " << password;
+    EXPECT_TRUE(accepted || refusal == store_.Authenticate("没这个人", "x"))
+        << "one text for all, not " << refusal;
   }
   ASSERT_EQ(store_.SetPassword("小王", "wang-new-secret"), "");
   EXPECT_NE(store_.Authenticate("小王", "wang-secret"), "");
@@ -177,8 +163,7 @@ TEST(AccountsRaceTest, TwoOwnersDemotingEachOtherAtOnceLeaveOneManager) {
   auto connection = host.OpenSecondConnection();
   AccountStore second(*connection);
   for (int round = 0; round < 5; ++round) {
-    std::string firstAnswer;
-    std::string secondAnswer;
+    std::string firstAnswer, secondAnswer;
     std::thread a([&] { firstAnswer = first.SetRole("乙", "录入员"); });
     std::thread b([&] { secondAnswer = second.SetRole("甲", "录入员"); });
     a.join();
@@ -192,13 +177,7 @@ TEST(AccountsRaceTest, TwoOwnersDemotingEachOtherAtOnceLeaveOneManager) {
 
 TEST_F(AccountsTest, EachStepAsksTheRoleForItsRight) {
   AddStaff();
-  struct Case {
-    const char* user;
-    int64_t program;
-    Step step;
-    bool allowed;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, int64_t, Step, bool> cases[] = {
       {"小王", 200001, Step::Change, true},  {"小王", 200001, Step::Check, false},
       {"小王", 200002, Step::Change, true},  {"小王", 200002, Step::Check, false},
       {"小王", 200003, Step::Change, false}, {"小王", 200004, Step::Check, false},
@@ -211,15 +190,15 @@ TEST_F(AccountsTest, EachStepAsksTheRoleForItsRight) {
       {kOwner, 200002, Step::Check, true},   {kOwner, 999999, Step::Open, true},
       {"老李", 999999, Step::Open, false},   {"小陈", 200009, Step::Open, true},
   };
-  for (const Case& c : cases) {
-    auto system = LoginAs(c.user);
+  for (const auto& [user, program, step, allowed] : cases) {
+    auto system = LoginAs(user);
     host_.Dialogs().Clear();
-    EXPECT_EQ(system->Allows(c.program, c.step), c.allowed) << c.user << " " << c.program;
-    EXPECT_EQ(system->Permit(c.program, c.step), c.allowed) << c.user << " " << c.program;
+    EXPECT_EQ(system->Allows(program, step), allowed) << user << " " << program;
+    EXPECT_EQ(system->Permit(program, step), allowed) << user << " " << program;
     // A refusal tells the user which right is missing.
-    const auto right = platform::RightNeeded(c.program, c.step);
-    EXPECT_EQ(host_.Dialogs().Boxes().size(), c.allowed ? 0u : 1u);
-    if (!c.allowed) {
+    const auto right = platform::RightNeeded(program, step);
+    EXPECT_EQ(host_.Dialogs().Boxes().size(), allowed ? 0u : 1u);
+    if (!allowed) {
       ASSERT_TRUE(right);
       EXPECT_TRUE(host_.Dialogs().Asked(std::string("“") + platform::RightName(*right) + "”"));
     }
@@ -257,10 +236,8 @@ TEST_F(AccountsTest, AShopWithoutAccountsLetsAnyNameDoEverything) {
   for (const char* name : {"谁都行", "管理员", ""}) {
     auto system = LoginAs(name);
     system->SetAuthenticated(false);
-    for (Step step : {Step::Open, Step::Change, Step::Check}) {
-      EXPECT_TRUE(system->Permit(200001, step));
-      EXPECT_TRUE(system->Permit(200029, step));
-    }
+    for (Step step : {Step::Open, Step::Change, Step::Check})
+      EXPECT_TRUE(system->Permit(200001, step) && system->Permit(200029, step)) << name;
   }
   // Once the shop has accounts, a login that proved nothing may take no guarded step, even
   // under the owner's name.

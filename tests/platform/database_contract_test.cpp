@@ -1,20 +1,29 @@
 // What the module may count on from either database service: values of every kind in and out,
 // the desktop dialect translated, placeholders refused, errors, nested transactions and a
 // second user's view. The program runs once per engine; the cases at the end are the
-// engines' own (opening, locks, a dropped connection).
+// engines' own (opening, locks, a dropped connection, the server's plans of the pickers, SQLite's
+// log copied back) and the translation of the dialect, statement by statement.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "db/runner.h"
 #include "db/sql.h"
+#include "pickers/master_picker.h"
+#include "pickers/picker_control.h"
 #include "platform/postgres_database.h"
+#include "platform/sql_translator.h"
 #include "platform/sqlite_database.h"
+#include "platform/wal_checkpointer.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
 
@@ -65,11 +74,7 @@ TEST_F(DatabaseContractTest, StatementsReadAndWriteValuesOfEveryKind) {
 
   // Numbers come back of the kind the embedded engine gives: a sum of whole numbers (numeric on
   // the server) and a count are whole, a real stays real, a comparison is 0/1.
-  struct Case {
-    const char* sql;
-    db::Value expected;
-  };
-  const Case kinds[] = {
+  const std::pair<const char*, db::Value> kinds[] = {
       {"select sum(progID) from t_doc", db::Value(int64_t{400022})},
       {"select count(*) from t_doc", db::Value(int64_t{2})},
       {"select sum(金额) * 2 from t_doc", db::Value(25.0)},
@@ -78,7 +83,7 @@ TEST_F(DatabaseContractTest, StatementsReadAndWriteValuesOfEveryKind) {
       {"select 工单号码, 单据ID from t_doc order by 单据ID desc", db::Value("W002")},
       {"select 工单号码 from t_doc where 单据ID=99", db::Value()},
   };
-  for (const Case& c : kinds) EXPECT_EQ(Scalar(c.sql), c.expected) << c.sql;
+  for (const auto& [sql, value] : kinds) EXPECT_EQ(Scalar(sql), value) << sql;
   if (host_.OnPostgres()) {
     // A NUMERIC keeps every digit (no double on the way), without the scale's trailing zeros.
     const std::pair<const char*, db::Value> numerics[] = {
@@ -89,12 +94,12 @@ TEST_F(DatabaseContractTest, StatementsReadAndWriteValuesOfEveryKind) {
   }
 
   // RowsAffected counts the statement's own rows, not those of the statement before it.
-  EXPECT_EQ(Run("update t_doc set 说明='x' where progID=200011", &rows), "");
-  EXPECT_EQ(rows, 2);
-  EXPECT_EQ(Run("create table other (a int)", &rows), "");
-  EXPECT_EQ(rows, 0);
-  EXPECT_EQ(Run("delete from t_doc where 单据ID=2", &rows), "");
-  EXPECT_EQ(rows, 1);
+  for (const auto& [sql, count] : {std::pair{"update t_doc set 说明='x' where progID=200011", 2},
+                                   {"create table other (a int)", 0},
+                                   {"delete from t_doc where 单据ID=2", 1}}) {
+    EXPECT_EQ(Run(sql, &rows), "");
+    EXPECT_EQ(rows, count) << sql;
+  }
 }
 
 TEST_F(DatabaseContractTest, TheModulesDialectRunsAfterTranslation) {
@@ -125,17 +130,15 @@ TEST_F(DatabaseContractTest, TheModulesDialectRunsAfterTranslation) {
   EXPECT_EQ(rs->Number("p2"), -1);
   // LIKE ignores case as the desktop dialect does; a date or a number matches as its text; a
   // literal holding the word "like" is left alone.
-  struct Case {
-    const char* condition;
-    int count;
-  };
-  for (const Case& c : {Case{"工单号码 like 'ab%'", 3}, Case{"工单号码 not like '%B%'", 1},
-                        Case{"进厂日期 like '2012-06%'", 2}, Case{"A.单据ID like '%3'", 1},
-                        Case{"'like it' || 工单号码 = 'like itxy3'", 1}}) {
+  for (const auto& [condition, count] : {std::pair{"工单号码 like 'ab%'", 3},
+                                         {"工单号码 not like '%B%'", 1},
+                                         {"进厂日期 like '2012-06%'", 2},
+                                         {"A.单据ID like '%3'", 1},
+                                         {"'like it' || 工单号码 = 'like itxy3'", 1}}) {
     EXPECT_EQ(runner.ScalarNumber(
-                  db::Sql("select count(*) from t_doc A where " + std::string(c.condition))),
-              c.count)
-        << c.condition;
+                  db::Sql("select count(*) from t_doc A where " + std::string(condition))),
+              count)
+        << condition;
   }
   EXPECT_EQ(db_.LastError(), "");
 }
@@ -162,16 +165,13 @@ TEST_F(DatabaseContractTest, FailuresSetLastErrorUntilTheNextSuccess) {
 
   // Several statements in one text are refused whole; a closing ";" with blanks or a comment
   // after it is still one. A "?" without a value or a "#" that is no date never runs as Null.
-  struct Case {
-    const char* sql;
-    bool runs;
-  };
-  for (const Case& c :
-       {Case{"insert into t_doc (单据ID) values (3); delete from t_doc", false},
-        Case{"insert into t_doc (单据ID) values (5); -- done\n ", true},
-        Case{"update t_doc set 说明=? where 单据ID=1", false},
-        Case{"update t_doc set 说明='x' where 进厂日期=#abc", false}, Case{"", false}}) {
-    EXPECT_EQ(Run(c.sql).empty(), c.runs) << c.sql;
+  for (const auto& [sql, runs] :
+       {std::pair{"insert into t_doc (单据ID) values (3); delete from t_doc", false},
+        {"insert into t_doc (单据ID) values (5); -- done\n ", true},
+        {"update t_doc set 说明=? where 单据ID=1", false},
+        {"update t_doc set 说明='x' where 进厂日期=#abc", false},
+        {"", false}}) {
+    EXPECT_EQ(Run(sql).empty(), runs) << sql;
   }
   EXPECT_EQ(Ids(), "1,2,5");
   EXPECT_EQ(Scalar("select count(*) from t_doc where 说明 is not null").ToLong(), 0);
@@ -208,24 +208,20 @@ TEST_F(DatabaseContractTest, PlaceholdersLeftOpenOrNamedFailTheRun) {
   ASSERT_EQ(Run("insert into t_doc (单据ID) values (7)"), "");
   // A placeholder left unbound, a value past the last placeholder, a position below 1 and a
   // named parameter all fail the run instead of running with Null.
-  struct Case {
-    const char* sql;
-    std::vector<int> positions;
-    const char* error;
-  };
-  const Case refused[] = {
+  // The statement, the positions bound and a part of the refusal.
+  const std::tuple<const char*, std::vector<int>, const char*> refused[] = {
       {"update t_doc set 说明 = ? where 单据ID = ?", {2}, "placeholder 1"},
       {"update t_doc set 说明 = ? where 单据ID = ?", {1}, ""},
       {"update t_doc set 说明 = ?", {1, 2}, ""},
       {"update t_doc set 说明 = ?", {0, 1}, ""},
       {"update t_doc set 说明 = :x", {1}, ""},
   };
-  for (const Case& c : refused) {
-    auto last = db_.CreateCommand(c.sql, 1);
-    for (int position : c.positions) last->Bind(position, db::Value(int64_t{7}));
+  for (const auto& [sql, positions, error] : refused) {
+    auto last = db_.CreateCommand(sql, 1);
+    for (int position : positions) last->Bind(position, db::Value(int64_t{7}));
     last->Execute();
-    EXPECT_NE(last->Error(), "") << c.sql;
-    EXPECT_NE(last->Error().find(c.error), std::string::npos) << last->Error();
+    EXPECT_NE(last->Error(), "") << sql;
+    EXPECT_NE(last->Error().find(error), std::string::npos) << last->Error();
   }
   EXPECT_TRUE(Scalar("select 说明 from t_doc where 单据ID = 7").IsNull());
 }
@@ -315,28 +311,24 @@ TEST_F(DatabaseContractTest, QueriesStreamInChunksAndStopWhenTheSinkSaysSo) {
   };
   const std::string query = "select 单据ID, 工单号码, 说明 from t_doc order by 单据ID";
   const std::vector<int64_t> all = {1000, 1001, 1002, 1003, 1004, 1005, 1006};
-  struct Case {
-    size_t chunkRows;
-    bool inTransaction;
-    std::vector<std::pair<int64_t, bool>> chunks;
-  };
-  const Case cases[] = {
+  // Rows a chunk, whether in a transaction, and the chunks (rows, complete) that come.
+  const std::tuple<size_t, bool, std::vector<std::pair<int64_t, bool>>> cases[] = {
       {3, false, {{3, false}, {3, false}, {1, true}}},
       {7, false, {{7, false}, {0, true}}},
       {100, true, {{7, true}}},
       {2, true, {{2, false}, {2, false}, {2, false}, {1, true}}},
   };
-  for (const Case& c : cases) {
-    if (c.inTransaction) db_.BeginTrans();
+  for (const auto& [chunkRows, inTransaction, chunks] : cases) {
+    if (inTransaction) db_.BeginTrans();
     Read read;
     bool stopped = true;
-    EXPECT_EQ(stream(query, c.chunkRows, SIZE_MAX, read, &stopped), "");
+    EXPECT_EQ(stream(query, chunkRows, SIZE_MAX, read, &stopped), "");
     EXPECT_FALSE(stopped);
-    EXPECT_EQ(read.ids, all) << c.chunkRows;
-    EXPECT_EQ(read.chunks, c.chunks) << c.chunkRows;
+    EXPECT_EQ(read.ids, all) << chunkRows;
+    EXPECT_EQ(read.chunks, chunks) << chunkRows;
     EXPECT_EQ(read.nulls, 3);
     EXPECT_EQ(read.names, "单据ID,说明");
-    if (c.inTransaction) db_.CommitTrans();
+    if (inTransaction) db_.CommitTrans();
   }
 
   Read stoppedRead;
@@ -591,5 +583,222 @@ TEST(PostgresDatabaseTest, PreparedStatementsOutliveWhatHappensOnTheServer) {
   EXPECT_GT(kept, 100);
   EXPECT_LE(kept, 260);
 }
+
+// On the server a typed prefix is an ILIKE, which no b-tree serves: the catalogue gives the
+// picker columns a trigram index, and the picker's own statement is answered from it.
+std::string Plan(PostgresDatabase& db, const db::Sql& statement) {
+  std::string error;
+  auto rows = db::Runner(db).Open(db::Sql("EXPLAIN ").Append(statement), &error);
+  EXPECT_EQ(error, "");
+  std::string plan;
+  for (; rows && !rows->Eof(); rows->MoveNext()) plan += rows->Field(0).ToText() + "\n";
+  return plan;
+}
+
+TEST(PostgresPlanTest, TypedPrefixesOfPickersUseTheTrigramIndexes) {
+  testing::PostgresScratch scratch;
+  WS_REQUIRE_POSTGRES(scratch);
+  // Two shops on one database: the second catalogue finds the extension made by the first
+  // and still makes its own indexes.
+  testing::PostgresScratch other;
+  ASSERT_TRUE(other.Ok()) << other.Error();
+  auto db = scratch.Connect();
+  auto otherDb = other.Connect();
+  ASSERT_NE(db, nullptr) << scratch.Error();
+  ASSERT_NE(otherDb, nullptr) << other.Error();
+  ASSERT_EQ(test::InstallCatalogue(*db, test::kTestLoginDate), "");
+  ASSERT_EQ(test::InstallCatalogue(*otherDb, test::kTestLoginDate), "");
+  auto trigramIndexes = [&](const testing::PostgresScratch& shop) {
+    return db::Runner(*db).ScalarNumber(
+        db::Sql("SELECT count(*) FROM pg_indexes WHERE indexname LIKE '%nocase' AND schemaname=")
+            .Text(shop.Schema()));
+  };
+  EXPECT_GE(trigramIndexes(scratch), 4);
+  EXPECT_EQ(trigramIndexes(other), trigramIndexes(scratch));
+  // A small table is read whole by choice; with that choice taken away the index must serve.
+  ASSERT_EQ(db->ExecScript("SET enable_seqscan = off"), "");
+  const std::string plan =
+      Plan(*db, pickers::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
+  EXPECT_NE(plan.find("ix_clzl_plate_nocase"), std::string::npos) << plan;
+}
+
+void ExpectTranslations(const std::vector<std::pair<std::string, std::string>>& cases,
+                        SqlTarget target = SqlTarget::Sqlite) {
+  for (const auto& [input, expected] : cases)
+    EXPECT_EQ(TranslateSql(input, target), expected) << "input: " << input;
+}
+
+TEST(SqlTranslatorTest, TopBecomesLimitAtTheEndOfItsSelect) {
+  ExpectTranslations({
+      {"SELECT DISTINCT TOP 3 a FROM t", "SELECT DISTINCT a FROM t LIMIT 3"},
+      // The outer SELECT has a subquery without TOP: its LIMIT goes after the ")".
+      {"select top 1 工单号码 from wsdj where smark='02' and 单据ID in ( select 单据ID from "
+       "wsdjpj where 单据明细ID=9)",
+       "select 工单号码 from wsdj where smark='02' and 单据ID in ( select 单据ID from wsdjpj "
+       "where 单据明细ID=9) LIMIT 1"},
+      // Both levels at once.
+      {"SELECT TOP 5 x FROM (SELECT TOP 10 x FROM t ORDER BY x) ORDER BY x DESC",
+       "SELECT x FROM (SELECT x FROM t ORDER BY x LIMIT 10) ORDER BY x DESC LIMIT 5"},
+      // The first member of a compound SELECT is wrapped; LIMIT may only end the compound.
+      {"SELECT TOP 1 a FROM t UNION SELECT b FROM u",
+       "SELECT * FROM (SELECT a FROM t LIMIT 1) UNION SELECT b FROM u"},
+  });
+}
+
+// What the desktop dialect would rewrite is left alone inside quotes, names and comments, and
+// so are forms without a faithful translation.
+TEST(SqlTranslatorTest, StatementsWithNothingToTranslateComeBackUnchanged) {
+  const std::vector<std::string> statements = {
+      "",
+      "SELECT x FROM t WHERE y = ? AND z = :name",
+      "select '#2012-06-01#', 'select top 1 x', 'isnull(a)', 'iif(a,b,c)' from t",
+      "select \"isnull(a)\", [iif(a,b,c)], `top 1` from t",
+      "SELECT TOP 10 PERCENT a FROM t",  // left for the engine to refuse
+      "x=#2012-06-01",                   // no closing "#", or no digits: not a date
+  };
+  for (const std::string& sql : statements) {
+    EXPECT_EQ(TranslateSql(sql, SqlTarget::Sqlite), sql);
+  }
+  // A LIMIT is not swallowed by a trailing line comment; a date outside quotes is translated
+  // while the same text inside them is not.
+  EXPECT_EQ(TranslateSql("select top 1 a from t -- isnull(x)", SqlTarget::Sqlite),
+            "select a from t LIMIT 1 -- isnull(x)");
+  EXPECT_EQ(TranslateSql("x=#2012-1-2# and y='#2012-1-2#'", SqlTarget::Sqlite),
+            "x='2012-01-02' and y='#2012-1-2#'");
+}
+
+TEST(SqlTranslatorTest, PostgresAlsoComparesLikeWithoutCase) {
+  ExpectTranslations(
+      {
+          {"SELECT TOP 1 a FROM t WHERE b like 'like' AND d>=#2012/6/1#",
+           "SELECT a FROM t WHERE b::text ILIKE 'like' ESCAPE '' AND d>='2012-06-01' LIMIT 1"},
+          // A backslash in a pattern is a backslash, as on the desktop; a pattern that names its
+          // own escape character keeps it.
+          {"a like '%C:\\w\\%'", "a::text ILIKE '%C:\\w\\%' ESCAPE ''"},
+          {"a like '%!%%' escape '!' and b like ?",
+           "a::text ILIKE '%!%%' escape '!' and b::text ILIKE $1 ESCAPE ''"},
+          // A column on the left is read as text (numbers and dates match as on the desktop);
+          // an expression or a literal on the left is left alone.
+          {"where a.进厂日期 like '2012%' and 'x' like b and iif(c,d,e) like 'f' and (g) like 'h'",
+           "where a.进厂日期::text ILIKE '2012%' ESCAPE '' and 'x' ILIKE b and CASE WHEN c THEN d "
+           "ELSE e END ILIKE 'f' ESCAPE '' and (g) ILIKE 'h' ESCAPE ''"},
+          {"select likes, \"like\" from t", "select likes, \"like\" from t"},
+      },
+      SqlTarget::Postgres);
+  // SQLite's LIKE already ignores ASCII case.
+  EXPECT_EQ(TranslateSql("a Like 'x%'", SqlTarget::Sqlite), "a Like 'x%'");
+}
+
+// Placeholders pass through to SQLite and are numbered for PostgreSQL in the order they were
+// bound, through every rewrite; a "?" inside a literal, a quoted name or a comment is no
+// placeholder.
+TEST(SqlTranslatorTest, PlaceholdersAreKeptInTheirOrder) {
+  const std::string escaped = "SELECT a FROM t WHERE b like ? escape '\\' AND c='?'";
+  EXPECT_EQ(TranslateSql(escaped, SqlTarget::Sqlite), escaped);
+  ExpectTranslations(
+      {
+          {escaped, "SELECT a FROM t WHERE b::text ILIKE $1 escape '\\' AND c='?'"},
+          {"SELECT TOP 1 iif(a=?, ?, isnull(b, ?)) FROM t WHERE \"?\"=? -- ?\n AND d=?",
+           "SELECT CASE WHEN a=$1 THEN $2 ELSE COALESCE(b, $3) END FROM t WHERE \"?\"=$4 -- ?\n "
+           "AND d=$5 LIMIT 1"},
+          {"SELECT TOP 2 a FROM t WHERE b=? UNION SELECT a FROM u WHERE c=?",
+           "SELECT * FROM (SELECT a FROM t WHERE b=$1 LIMIT 2) UNION SELECT a FROM u WHERE c=$2"},
+          // A word right after the mark would otherwise run into the number.
+          {"SELECT a FROM t WHERE b=?and c=?or d=?", "SELECT a FROM t WHERE b=$1 and c=$2 or d=$3"},
+      },
+      SqlTarget::Postgres);
+}
+
+// The log is copied back by the checkpointer's thread, not by the clerk's commit: each batch
+// past the threshold is checkpointed, the log starts again instead of growing, and nothing
+// written is lost, whether the checkpointer goes away idle or just woken.
+void Exec(sqlite3* db, const std::string& sql) {
+  char* message = nullptr;
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << message;
+}
+
+std::string Text(sqlite3* db, const char* sql) {
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+  std::string value = sqlite3_step(stmt) == SQLITE_ROW
+                          ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))
+                          : "no row";
+  sqlite3_finalize(stmt);
+  return value;
+}
+
+// Some forty pages of the log per batch.
+void WriteBatch(sqlite3* db) {
+  Exec(db,
+       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) "
+       "INSERT INTO t (b) SELECT randomblob(1500) FROM n");
+}
+
+bool WaitForDone(const WalCheckpointer& checkpointer, int64_t count) {
+  for (int i = 0; i < 1000 && checkpointer.Done() < count; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return checkpointer.Done() >= count;
+}
+
+// A file in WAL mode with one table, opened by a connection of the test's own.
+class WalCheckpointerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WS_SQLITE_ONLY("SQLite's write-ahead log");
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &db_), SQLITE_OK);
+    Exec(db_, "PRAGMA journal_mode=WAL");
+    Exec(db_, "CREATE TABLE t (b BLOB)");
+  }
+  void TearDown() override { sqlite3_close(db_); }
+
+  test::TestHost host_{test::TestHost::Storage::File};
+  const std::string path_ = (host_.WorkFolder() / "log.db").string();
+  sqlite3* db_ = nullptr;
+};
+
+TEST_F(WalCheckpointerTest, BatchesAreCopiedBackOnItsThreadAndNothingIsLost) {
+  const std::string& path = path_;
+  sqlite3*& db = db_;  // closed and opened again below
+  auto checkpointer = std::make_unique<WalCheckpointer>(path);
+  checkpointer->Attach(db, 20);
+
+  WriteBatch(db);
+  ASSERT_TRUE(WaitForDone(*checkpointer, 1));
+  const auto batch = std::filesystem::file_size(path + "-wal");
+  for (int k = 2; k <= 10; ++k) {
+    WriteBatch(db);
+    ASSERT_TRUE(WaitForDone(*checkpointer, k)) << "batch " << k;
+  }
+  EXPECT_LE(std::filesystem::file_size(path + "-wal"), 2 * batch)
+      << "a log copied back whole starts again from its beginning";
+
+  // Gone right after being woken: the pending checkpoint is dropped, not run on a closed
+  // connection.
+  WriteBatch(db);
+  WalCheckpointer::Detach(db);
+  checkpointer.reset();
+  sqlite3_close(db);
+
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(Text(db, "select count(*) from t where length(b)=1500"), "1100");
+  EXPECT_EQ(Text(db, "PRAGMA integrity_check"), "ok");
+}
+
+TEST_F(WalCheckpointerTest, WithoutAConnectionOfItsOwnTheCommitsCheckpointAsBefore) {
+  WalCheckpointer checkpointer((host_.WorkFolder() / "no-folder" / "log.db").string());
+  checkpointer.Attach(db_, 20);
+  WriteBatch(db_);  // wakes the thread, which cannot open its connection
+  for (int k = 0; k < 100 && checkpointer.Done() == 0; ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WriteBatch(db_);
+  }
+  EXPECT_GT(checkpointer.Done(), 0);
+  const auto size = std::filesystem::file_size(path_ + "-wal");
+  WriteBatch(db_);
+  EXPECT_EQ(std::filesystem::file_size(path_ + "-wal"), size) << "the log starts again";
+  WalCheckpointer::Detach(db_);
+}
+
 }  // namespace
 }  // namespace ws::platform

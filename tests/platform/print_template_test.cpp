@@ -1,8 +1,20 @@
-// Print templates: placeholders a shop writes, what they pick out of a print file, the escaping
-// of document texts.
+// What a print is made of and shows: the print file a document writes, the placeholders a
+// shop's template writes and what they pick out of that file, the escaping of document texts,
+// the shop's particulars in the heading and amounts in words.
 #include "platform/print_template.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "platform/amount_words.h"
+#include "platform/print_data.h"
+#include "platform/shop_info.h"
+#include "support/test_host.h"
 
 namespace ws::platform {
 namespace {
@@ -13,9 +25,11 @@ PrintFile SampleFile() {
                  {"车主", "张三 & 李四"},
                  {"备注", "第一行\n第二行"},
                  {"金额大写", "壹佰元整"}};
-  file.tables.push_back(PrintTable{"ywGridXM",
-                                   {"行号", "成本", "维修项目", "金额"},
-                                   {{"1", "***", "换机油", "100"}, {"2", "***", "补胎", "20"}}});
+  file.tables.push_back(
+      PrintTable{"ywGridXM",
+                 {"行号", "成本", "维修项目", "金额", "物品编码", "数量", "源单单号"},
+                 {{"1", "***", "换机油", "100", "00017", "4", "20120615001"},
+                  {"2", "***", "补胎", "-359.5", "00018", "", "20120615001"}}});
   file.tables.push_back(PrintTable{"ywGridCK", {"物品编码", "数量"}, {}});
   return file;
 }
@@ -49,11 +63,17 @@ TEST(PrintTemplateTest, SubstitutesEscapedTextsAndLeavesMissingNamesEmpty) {
   EXPECT_EQ(html.find("壹佰元整"), html.rfind("壹佰元整"));
 }
 
-TEST(PrintTemplateTest, TablesDropHiddenColumnsAndHonourAChosenOrder) {
+// Amounts line up on the right, codes and numbers that are no amounts stay left.
+TEST(PrintTemplateTest, TablesDropHiddenColumnsAlignAmountsAndHonourAChosenOrder) {
   const std::string all = Render("{{table ywGridXM}}");
   EXPECT_NE(all.find(">维修项目</th>"), std::string::npos);
   EXPECT_EQ(all.find("成本"), std::string::npos);  // hidden in the form: "***" in every row
   EXPECT_EQ(all.find("***"), std::string::npos);
+  for (const std::string right : {"100", "-359.5", "4"})
+    EXPECT_NE(all.find("<td align=\"right\">" + right + "</td>"), std::string::npos) << right;
+  for (const char* left :
+       {"<td>1</td>", "<td>00017</td>", "<td>换机油</td>", "<td>20120615001</td>"})
+    EXPECT_NE(all.find(left), std::string::npos) << left;
 
   const std::string chosen = Render("{{table ywGridXM 金额 维修项目 没有此列}}");
   EXPECT_LT(chosen.find(">金额</th>"), chosen.find(">维修项目</th>"));
@@ -66,12 +86,8 @@ TEST(PrintTemplateTest, TablesDropHiddenColumnsAndHonourAChosenOrder) {
 }
 
 TEST(PrintTemplateTest, TheShopHeadingShowsOnlyTheParticularsSet) {
-  struct Case {
-    PrintHeader header;
-    std::vector<std::string> shown;
-    std::vector<std::string> absent;
-  };
-  const Case cases[] = {
+  // The particulars, what the heading shows of them and what it leaves out.
+  const std::tuple<PrintHeader, std::vector<std::string>, std::vector<std::string>> cases[] = {
       {{"长城汽修厂", "北京市朝阳区", "010-1234", "9111", "", "", ""},
        {">长城汽修厂</p>", "地址：北京市朝阳区", "电话：010-1234", "税号：9111"},
        {}},
@@ -80,28 +96,13 @@ TEST(PrintTemplateTest, TheShopHeadingShowsOnlyTheParticularsSet) {
        {"地址", "电话"}},
       {{"", "", "010-1234", "", "", "", ""}, {"电话：010-1234"}, {"shop-name", "地址", "税号"}},
   };
-  for (const Case& c : cases) {
-    const std::string html = ShopHeadingHtml(c.header);
-    for (const auto& text : c.shown) EXPECT_NE(html.find(text), std::string::npos) << text;
-    for (const auto& text : c.absent) EXPECT_EQ(html.find(text), std::string::npos) << text;
+  for (const auto& [header, shown, absent] : cases) {
+    const std::string html = ShopHeadingHtml(header);
+    for (const auto& text : shown) EXPECT_NE(html.find(text), std::string::npos) << text;
+    for (const auto& text : absent) EXPECT_EQ(html.find(text), std::string::npos) << text;
   }
   // A shop with nothing set prints no heading at all, not empty lines.
   EXPECT_EQ(PrintTemplate::Parse("[{{shop}}]").Render(SampleFile(), PrintHeader{}), "[]");
-}
-
-TEST(PrintTemplateTest, AmountsLineUpOnTheRightAndCodesStayLeft) {
-  PrintFile file;
-  file.tables.push_back(PrintTable{"ywGrid",
-                                   {"行号", "物品编码", "物品名称", "数量", "金额", "源单单号"},
-                                   {{"1", "00017", "机油", "4", "-359.5", "20120615001"},
-                                    {"2", "00018", "滤芯", "", "35", "20120615001"}}});
-  const std::string html = PrintTemplate::Parse("{{table ywGrid}}").Render(file, PrintHeader{});
-  EXPECT_NE(html.find("<td align=\"right\">4</td>"), std::string::npos);
-  EXPECT_NE(html.find("<td align=\"right\">-359.5</td>"), std::string::npos);
-  for (const char* left :
-       {"<td>1</td>", "<td>00017</td>", "<td>机油</td>", "<td>20120615001</td>"}) {
-    EXPECT_NE(html.find(left), std::string::npos) << left;
-  }
 }
 
 TEST(PrintTemplateTest, RefusesStrayBracesAndUnknownPlaceholdersWithTheirLine) {
@@ -110,6 +111,138 @@ TEST(PrintTemplateTest, RefusesStrayBracesAndUnknownPlaceholdersWithTheirLine) {
   EXPECT_EQ(unknown.Render(SampleFile(), SampleHeader()), "");
   EXPECT_EQ(PrintTemplate::Parse("a\n{{title").Error(), "line 2: \"{{\" without \"}}\"");
   EXPECT_NE(PrintTemplate::Parse("{{value }}").Error(), "");
+}
+
+TEST(AmountInWordsTest, YuanJiaoFenZerosRoundingSignsAndLimits) {
+  const auto of = [](const char* text) { return db::Amount::Of(text); };
+  // clang-format off
+  const std::pair<db::Amount, const char*> cases[] = {
+      {db::Amount(), "零元整"}, {of("0.05"), "伍分"}, {of("1001.01"), "壹仟零壹元零壹分"},
+      // Zeros inside a group or opening one are written; those closing a group or the yuan are
+      // optional on financial documents and are not.
+      {of("100000"), "壹拾万元整"}, {of("100000000"), "壹亿元整"},
+      {of("1010000"), "壹佰零壹万元整"}, {of("1010"), "壹仟零壹拾元整"},
+      {of("20005"), "贰万零伍元整"}, {of("10100"), "壹万零壹佰元整"},
+      {of("10001000"), "壹仟万壹仟元整"}, {of("107000.53"), "壹拾万柒仟元伍角叁分"},
+      {of("10000001"), "壹仟万零壹元整"}, {of("100010000"), "壹亿零壹万元整"},
+      {of("100000001"), "壹亿零壹元整"}, {of("100000.01"), "壹拾万元零壹分"},
+      {of("12345678901.23"), "壹佰贰拾叁亿肆仟伍佰陆拾柒万捌仟玖佰零壹元贰角叁分"},
+      // Rounded half away from zero at the fen; a sign only when something is left.
+      {of("1.005"), "壹元零壹分"}, {of("9.995"), "壹拾元整"}, {of("0.1") + of("0.2"), "叁角整"},
+      {of("-1234.5"), "负壹仟贰佰叁拾肆元伍角整"}, {of("-1.0049"), "负壹元整"},
+      {of("-0.0049"), "零元整"}, {of("100000000000"), ""}};
+  // clang-format on
+  for (const auto& [amount, words] : cases)
+    EXPECT_EQ(AmountInWords(amount), words) << amount.Text();
+}
+
+// The shop's particulars: kept in the shop file among the host's options, written all together,
+// and what every print's heading is made of.
+using ShopInfoTest = test::HostTest;
+
+TEST_F(ShopInfoTest, SavedParticularsComeBackTrimmedAndReplaceTheEarlierOnes) {
+  EXPECT_EQ(LoadShopInfo(host_.Db()), ShopInfo{});
+
+  ASSERT_EQ(SaveShopInfo(host_.Db(), {" 北京顺驰汽车维修服务有限公司 ", "北京市朝阳区广渠路8号",
+                                      "010-87654321", "91110105MA01ABCD2X"}),
+            "");
+  const ShopInfo first{"北京顺驰汽车维修服务有限公司", "北京市朝阳区广渠路8号", "010-87654321",
+                       "91110105MA01ABCD2X"};
+  EXPECT_EQ(LoadShopInfo(host_.Db()), first);
+
+  // A second save replaces every one, an emptied particular included; a quote is a quote.
+  const ShopInfo second{"O'Brien 汽修", "", "010-1", "9111"};
+  ASSERT_EQ(SaveShopInfo(host_.Db(), second), "");
+  EXPECT_EQ(LoadShopInfo(host_.Db()), second);
+  EXPECT_EQ(host_.Scalar("SELECT COUNT(*) FROM ws_option WHERE module = 12 AND name LIKE 'shop%'")
+                .ToLong(),
+            4);
+
+  // The print heading reads the same store.
+  const PrintHeader header = PrintHeaderFromSystem(host_.System(), "维修工单");
+  EXPECT_EQ(header.shopName, second.name);
+  EXPECT_EQ(header.shopTaxNumber, second.taxNumber);
+}
+
+// The print file a document writes for the print engine, written and read back.
+using Rows = std::vector<std::vector<std::string>>;
+
+class PrintDataTest : public test::HostTest {
+ protected:
+  std::string PathIn(const std::string& relative) {
+    return (host_.WorkFolder() / relative).string();
+  }
+  std::string WriteRaw(const std::string& name, const std::string& text) {
+    std::ofstream(PathIn(name), std::ios::binary) << text;
+    return PathIn(name);
+  }
+};
+
+TEST_F(PrintDataTest, AwkwardTextsSurviveTheRoundTrip) {
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"工单号码", "20120615002"},
+      {"备注", "第一行\n第二行\r\n第三行"},
+      {"a=b", "c=d==e"},
+      {"[Values]", "[Table x]"},
+      {"#not a comment", "# neither"},
+      {"back\\slash", "C:\\selfPrint\\n200001.txt"},
+      {"", "empty name"},
+      {"empty value", ""},
+      {"trailing", "ends with a backslash\\"}};
+  PrintData data;
+  for (const auto& [name, value] : values) data.SetValue(name, name == "工单号码" ? "1" : value);
+  data.SetValue("工单号码", "20120615002");  // replaces, keeps its place
+  const std::vector<std::string> columns = {"序号", "编码", "维修项目", "说明"};
+  const Rows rows = {{"1", "X01", "换机油", "a\tb"},
+                     {"2", "X\\t02", "line\nbreak", "=\"',;"},
+                     {"", "", "", ""},
+                     {},
+                     {""},
+                     {"ragged"}};
+  data.AddTable("ywGridXM", columns, rows);
+  data.AddTable("ywGridPJ", {"old"}, {{"gone"}});
+  data.AddTable("ywGridPJ", {"物品编码"}, {{"P-01"}});  // replaces
+
+  // The module builds the path with backslashes; the folders do not exist yet.
+  std::string path = host_.WorkFolder().string() + "\\selfPrint\\deeper\\200001.txt";
+  ASSERT_EQ(data.WriteFile(path), "");
+  EXPECT_TRUE(std::filesystem::exists(host_.WorkFolder() / "selfPrint" / "deeper" / "200001.txt"));
+  PrintFile file = ReadPrintFile(path);
+  ASSERT_EQ(file.error, "");
+  EXPECT_EQ(file.values, values);
+  EXPECT_EQ(*file.Value("a=b"), "c=d==e");
+  ASSERT_EQ(file.tables.size(), 2u);
+  EXPECT_EQ(file.tables[0].name, "ywGridXM");
+  EXPECT_EQ(file.tables[0].columns, columns);
+  EXPECT_EQ(file.tables[0].rows, rows);
+  EXPECT_EQ(file.tables[1].name, "ywGridPJ");
+  EXPECT_EQ(file.tables[1].rows, (Rows{{"P-01"}}));
+}
+
+TEST_F(PrintDataTest, ReaderAcceptsEditedFilesAndRefusesOthers) {
+  // Saved by an editor: a BOM, CRLF line ends, comments, blank lines, a section from a later
+  // version.
+  PrintFile file = ReadPrintFile(
+      WriteRaw("edited.txt",
+               "\xEF\xBB\xBF# ws print data 1\r\n[Values]\r\n\r\n# a comment\r\nname=value\r\n"
+               "[Pictures]\r\nlogo=whatever\r\n[Table T]\r\nH\tx\r\nR\t1\r\n"));
+  EXPECT_EQ(file.error, "");
+  EXPECT_EQ(file.values, (std::vector<std::pair<std::string, std::string>>{{"name", "value"}}));
+  ASSERT_NE(file.Table("T"), nullptr);
+  EXPECT_EQ(file.Table("T")->rows, (Rows{{"1"}}));
+
+  EXPECT_NE(ReadPrintFile(PathIn("missing.txt")).error, "");
+  const std::string broken[] = {"",                                          // empty
+                                "[Values]\nname=value\n",                    // no format line
+                                "# ws print data 1\n[Table T]\nX\tcell\n"};  // neither H nor R
+  for (const std::string& text : broken) {
+    EXPECT_NE(ReadPrintFile(WriteRaw("broken.txt", text)).error, "") << text;
+  }
+
+  // Writing into a file's "folder" fails with a reason.
+  PrintData data;
+  data.SetValue("n", "v");
+  EXPECT_NE(data.WriteFile(WriteRaw("a_file", "x") + "/inside/200001.txt"), "");
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "db/sql.h"
+#include "db/default_config.h"
+#include "platform/menu_model.h"
 #include "support/test_host.h"
 
 namespace ws {
@@ -27,24 +29,17 @@ class SystemObjectTest : public HostTest {
     EXPECT_TRUE(System().NewBillNo(prog, date, typed, false)) << number;
     EXPECT_EQ(typed, number) << "a confirmed number stands as typed";
   }
-  void AddOrder(int64_t id, const std::string& number, int64_t prog = 200001) {
-    db::Sql sql("INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (");
-    host_.Exec(sql.Key(id).Raw(", ").Key(prog).Raw(", ").Text(number).Raw(")"));
-  }
 };
 
 TEST_F(SystemObjectTest, OptionsAndParametersComeFromTheHostTables) {
   // A number is its name; missing ones are empty, per module. (The installed values are the
   // catalogue's test.)
-  struct Case {
-    std::string got;
-    std::string expected;
-  };
+  using Case = std::pair<std::string, std::string>;
   const Case installed[] = {{System().GetOption(12, 7), "2"},
                             {System().GetOption(12, "nosuchoption"), ""},
                             {System().GetOption(3, "befmonth"), ""},
                             {System().GetParameter(12, 999), ""}};
-  for (const Case& c : installed) EXPECT_EQ(c.got, c.expected);
+  for (const auto& [got, expected] : installed) EXPECT_EQ(got, expected);
 
   ASSERT_EQ(System().SetOption(12, "befmonth", "3"), "");
   ASSERT_EQ(System().SetOption(3, "befmonth", "6"), "");
@@ -55,7 +50,7 @@ TEST_F(SystemObjectTest, OptionsAndParametersComeFromTheHostTables) {
                       {System().GetOption(3, "befmonth"), "6"},
                       {System().GetParameter(12, 3), "20"},
                       {System().GetOption(1, "it's"), "O'Brien"}};
-  for (const Case& c : set) EXPECT_EQ(c.got, c.expected);
+  for (const auto& [got, expected] : set) EXPECT_EQ(got, expected);
 
   System().GetOption(12, "Jzperiod");
   // Another desk writes: options this session read stay as read, while the closed period and
@@ -66,7 +61,7 @@ TEST_F(SystemObjectTest, OptionsAndParametersComeFromTheHostTables) {
   const Case afterOthers[] = {{System().GetOption(12, "befmonth"), "3"},
                               {System().GetOption(12, "Jzperiod"), "201205"},
                               {System().GetParameter(12, 3), "28"}};
-  for (const Case& c : afterOthers) EXPECT_EQ(c.got, c.expected);
+  for (const auto& [got, expected] : afterOthers) EXPECT_EQ(got, expected);
 }
 
 // A desk's login reads every option in one statement: what is read after it is what the table
@@ -116,14 +111,14 @@ TEST_F(SystemObjectTest, BillNumbersAreProposedPerProgramAndDate) {
       << "a proposal reserves its number: two counters pressing New get two numbers";
 
   Confirm(200001, dec5, "20121205001");
-  AddOrder(1, "20121205001");
+  host_.Exec("INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (1, 200001, '20121205001')");
   EXPECT_EQ(Propose(200001, dec5), "20121205003");
 
   // Numbers typed by hand are skipped; only this program's count.
-  AddOrder(2, "20121205002");
-  AddOrder(3, "20121205003");
-  AddOrder(4, "20121205004", 200099);
-  AddOrder(5, "2012120500", 200001);  // too short for the scheme
+  // (The last is too short for the scheme.)
+  host_.Exec(
+      "INSERT INTO WSDJ (单据ID, progid, 工单号码) VALUES (2, 200001, '20121205002'), "
+      "(3, 200001, '20121205003'), (4, 200099, '20121205004'), (5, 200001, '2012120500')");
   EXPECT_EQ(Propose(200001, dec5), "20121205004");
   // Each date and each program has its own sequence.
   EXPECT_EQ(Propose(200001, db::Date{2012, 12, 6}), "20121206001");
@@ -153,13 +148,8 @@ TEST_F(SystemObjectTest, BillNumbersAreProposedPerProgramAndDate) {
 }
 
 TEST_F(SystemObjectTest, ClosedPeriodsRefuseEditing) {
-  struct Case {
-    std::string closed;
-    std::string closingDay;
-    db::Date date;
-    bool editable;
-  };
-  const std::vector<Case> cases = {
+  // The closed period, the closing day, a bill's date and whether it may be edited.
+  const std::tuple<std::string, std::string, db::Date, bool> cases[] = {
       {"0", "31", {2001, 1, 1}, true},         // nothing closed
       {"201205", "31", {2012, 5, 31}, false},  // the closed month's last day
       {"201205", "31", {2012, 6, 1}, true},
@@ -170,15 +160,40 @@ TEST_F(SystemObjectTest, ClosedPeriodsRefuseEditing) {
       {"201301", "25", {2012, 12, 26}, false},
       {"201202", "", {2012, 2, 29}, false},  // last, for the box below
   };
-  for (const Case& c : cases) {
-    ASSERT_EQ(System().SetOption(12, "Jzperiod", c.closed), "");
-    ASSERT_EQ(System().SetParameter(12, 3, c.closingDay), "");
+  for (const auto& [closed, closingDay, date, editable] : cases) {
+    ASSERT_EQ(System().SetOption(12, "Jzperiod", closed), "");
+    ASSERT_EQ(System().SetParameter(12, 3, closingDay), "");
     host_.Dialogs().Clear();
-    EXPECT_EQ(System().CanEditBill(200001, c.date, "X1"), c.editable)
-        << c.closed << " / day " << c.closingDay << " / " << c.date.Text();
-    ASSERT_EQ(host_.Dialogs().Boxes().size(), c.editable ? 0u : 1u);
+    EXPECT_EQ(System().CanEditBill(200001, date, "X1"), editable)
+        << closed << " / day " << closingDay << " / " << date.Text();
+    ASSERT_EQ(host_.Dialogs().Boxes().size(), editable ? 0u : 1u);
   }
   EXPECT_EQ(host_.Dialogs().Boxes()[0].text, "单据所在会计期间已结账，不能修改！");
+}
+
+using MenuModelTest = test::HostTest;
+
+TEST_F(MenuModelTest, GroupsEveryDefaultProgram) {
+  platform::MenuModel menu;
+  ASSERT_EQ(menu.Load(host_.Db()), "");
+  std::vector<std::string> captions;
+  size_t entries = 0;
+  for (const auto& group : menu.Groups()) {
+    captions.push_back(group.caption);
+    entries += group.entries.size();
+  }
+  EXPECT_EQ(captions, (std::vector<std::string>{"单据", "查询", "基础资料", "资料卡片"}));
+  EXPECT_EQ(entries, db::DefaultControls().size());
+  // Every default control is found by number and by class, with the menu caption.
+  for (const auto& control : db::DefaultControls()) {
+    const auto* byNumber = menu.FindProgram(control.programNumber);
+    ASSERT_NE(byNumber, nullptr) << control.className;
+    EXPECT_EQ(byNumber->className, control.className);
+    EXPECT_EQ(byNumber->caption, control.caption);
+    EXPECT_EQ(menu.FindClass(control.className), byNumber);
+  }
+  EXPECT_EQ(menu.FindClass("ws.ws_s"), menu.FindProgram(200001));
+  EXPECT_EQ(menu.FindProgram(999), nullptr);
 }
 
 }  // namespace

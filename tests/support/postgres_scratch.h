@@ -53,15 +53,7 @@ class PostgresScratch {
   std::unique_ptr<PostgresDatabase> Connect(const std::string& moreOptions = "") {
     std::string options = "-c search_path=" + schema_ + moreOptions;
     std::string encoded;
-    for (char c : options) {
-      if (c == ' ') {
-        encoded += "%20";
-      } else if (c == '=') {
-        encoded += "%3D";
-      } else {
-        encoded += c;
-      }
-    }
+    for (char c : options) encoded += c == ' ' ? "%20" : c == '=' ? "%3D" : std::string(1, c);
     std::string url =
         url_ + (url_.find('?') == std::string::npos ? "?" : "&") + "options=" + encoded;
     std::string error;

@@ -27,17 +27,38 @@ class ScriptedDialogs : public host::IDialogs {
   void Queue(host::MsgAnswer answer) { answers_.push_back(answer); }
 
   host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
-                             host::MsgButtons buttons, host::MsgIcon icon) override;
+                             host::MsgButtons buttons, host::MsgIcon icon) override {
+    host::MsgAnswer answer = host::DefaultAnswer(buttons);
+    if (!answers_.empty()) {
+      answer = answers_.front();
+      answers_.pop_front();
+    }
+    boxes_.push_back(
+        AskedBox{.text = text, .title = title, .buttons = buttons, .icon = icon, .answer = answer});
+    return answer;
+  }
   // Calls the handler; without one the form is dismissed, as a user closing the window, and
   // the answer is true.
-  bool RunModal(host::IModalForm& form) override;
+  bool RunModal(host::IModalForm& form) override {
+    if (modal_) return modal_(form);
+    form.Dismiss();
+    return true;
+  }
 
   void SetModalHandler(ModalHandler handler) { modal_ = std::move(handler); }
 
   const std::vector<AskedBox>& Boxes() const { return boxes_; }
   // True when some box text contains the part.
-  bool Asked(const std::string& part) const;
-  void Clear();
+  bool Asked(const std::string& part) const {
+    for (const auto& box : boxes_) {
+      if (box.text.find(part) != std::string::npos) return true;
+    }
+    return false;
+  }
+  void Clear() {
+    answers_.clear();
+    boxes_.clear();
+  }
 
  private:
   std::deque<host::MsgAnswer> answers_;

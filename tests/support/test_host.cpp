@@ -1,5 +1,6 @@
 #include "support/test_host.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -150,29 +151,23 @@ void TestHost::Exec(const db::Sql& sql) {
 }
 
 std::string TestHost::Joined(const std::string& sql, const std::string& separator) {
-  std::string error;
-  auto rows = db::Runner(*db_).Open(db::Sql(sql), &error);
-  if (!error.empty()) ADD_FAILURE() << "query failed: " << sql << "\n  " << error;
-  std::string joined;
-  bool first = true;
-  for (; rows && !rows->Eof(); rows->MoveNext()) {
-    if (!first) joined += separator;
-    for (int i = 0; i < rows->FieldCount(); ++i) {
-      joined += (i ? "/" : "") + rows->Field(i).ToText();
-    }
-    first = false;
-  }
-  return joined;
+  return Rows(sql, "/", separator, SIZE_MAX);
 }
 
 std::string TestHost::RowText(const std::string& sql, const std::string& separator) {
+  return Rows(sql, separator, "", 1);
+}
+
+std::string TestHost::Rows(const std::string& sql, const std::string& columnSeparator,
+                           const std::string& rowSeparator, size_t rows) {
   std::string error;
-  auto rows = db::Runner(*db_).Open(db::Sql(sql), &error);
+  auto rs = db::Runner(*db_).Open(db::Sql(sql), &error);
   if (!error.empty()) ADD_FAILURE() << "query failed: " << sql << "\n  " << error;
   std::string text;
-  if (!rows || rows->Eof()) return text;
-  for (int i = 0; i < rows->FieldCount(); ++i) {
-    text += (i ? separator : "") + rows->Field(i).ToText();
+  for (size_t row = 0; rs && !rs->Eof() && row < rows; rs->MoveNext(), ++row) {
+    text += row ? rowSeparator : "";
+    for (int i = 0; i < rs->FieldCount(); ++i)
+      text += (i ? columnSeparator : "") + rs->Field(i).ToText();
   }
   return text;
 }

@@ -88,6 +88,9 @@ class TestHost {
   std::string RowText(const std::string& sql, const std::string& separator = "/");
 
  private:
+  std::string Rows(const std::string& sql, const std::string& columnSeparator,
+                   const std::string& rowSeparator, size_t rows);
+
   std::filesystem::path workFolder_;
   std::string databasePath_;
   std::unique_ptr<platform::testing::PostgresScratch> schema_;
