@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -24,6 +25,7 @@
 #include "platform/sql_translator.h"
 #include "platform/sqlite_database.h"
 #include "platform/wal_checkpointer.h"
+#include "repair_order/line_price.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
 
@@ -620,6 +622,16 @@ TEST(PostgresPlanTest, TypedPrefixesOfPickersUseTheTrigramIndexes) {
   const std::string plan =
       Plan(*db, pickers::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
   EXPECT_NE(plan.find("ix_clzl_plate_nocase"), std::string::npos) << plan;
+  // The latest price of an item or part, walked newest first as the server does for an owner it
+  // believes bought often: along the key's own lines, never along every line of the shop.
+  ASSERT_EQ(db->ExecScript("SET enable_sort = off"), "");
+  for (auto kind : {framework::LineKind::Items, framework::LineKind::Parts}) {
+    for (std::optional<int64_t> owner : {std::optional<int64_t>(5), std::optional<int64_t>()}) {
+      const std::string price =
+          Plan(*db, db::Sql(repair_order::HistoryPriceSelect(kind, 1, 200001, owner)));
+      EXPECT_NE(price.find("_line on"), std::string::npos) << price;
+    }
+  }
 }
 
 void ExpectTranslations(const std::vector<std::pair<std::string, std::string>>& cases,
