@@ -12,10 +12,10 @@ namespace ws::shop {
 
 namespace {
 
-constexpr int64_t kOrderProgram = 200001;
-constexpr int64_t kRequisitionProgram = 200002;
-constexpr int64_t kSettlementProgram = 200003;
-constexpr int64_t kReceiptProgram = 200004;
+using db::kOrderProgram;
+using db::kReceiptProgram;
+using db::kRequisitionProgram;
+using db::kSettlementProgram;
 // The chain draws from its own stream: the orders keep the rows the seed gave them before.
 constexpr uint64_t kChainStream = 0x9e3779b97f4a7c15ULL;
 // Days before the reference date counted as this week's: their documents are more often
