@@ -2,7 +2,8 @@
 // subtotals with grouped sums, and `ws report`'s run of the same filters. A long load reads its
 // rows from the cursor in chunks, tells the host how many it has read (the total is not known
 // before the end), and stops the statement when the host says so, keeping the rows read by
-// then under a status line that says the list was cut short.
+// then under a status line that says the list was cut short; while it reads, and after it
+// failed, the line counts no list the clerk no longer has.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -156,6 +157,24 @@ TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {
 
 constexpr int64_t kOrders = 9000;  // a few progress steps
 
+// A host that shows the form's labels again only when the control sends a message or an error,
+// as the desktop does: the status line the clerk sees. Every event goes on to the recorder.
+class LabelRedrawingHost : public host::IEventSink {
+ public:
+  LabelRedrawingHost(const forms::Label& label, host::IEventSink& next)
+      : label_(label), next_(next) {}
+  void OnEvent(const host::Event& event) override {
+    if (event.name == "Message" || event.name == "ErrMessage") shown_ = label_.Caption();
+    next_.OnEvent(event);
+  }
+  const std::string& Shown() const { return shown_; }
+
+ private:
+  const forms::Label& label_;
+  host::IEventSink& next_;
+  std::string shown_;
+};
+
 class RefreshCancelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -164,11 +183,12 @@ class RefreshCancelTest : public ::testing::Test {
     options.date = test::kTestLoginDate;
     ASSERT_EQ(shop::GenerateDemoData(host_.Db(), options), "");
     ASSERT_TRUE(report_.Init(host_.System(), WS_RPT::kProgram));
-    report_.Events().AttachSink(&host_.Sink());
+    report_.Events().AttachSink(&screen_);
   }
 
   test::TestHost host_;
   WS_RPT report_;
+  LabelRedrawingHost screen_{report_.Status(), host_.Sink()};
 };
 
 TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThemAll) {
@@ -179,7 +199,7 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   host_.System().SetProgressHandler([&](const std::string&, int64_t rows, int64_t total) {
     done.push_back(rows);
     totals.push_back(total);
-    statusWhileReading = report_.Status().Caption();
+    statusWhileReading = screen_.Shown();
     return done.size() < cancelAt;
   });
   EXPECT_FALSE(report_.Refresh());
@@ -210,7 +230,14 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   EXPECT_EQ(totals.back(), kOrders) << "the host can close its progress display";
   EXPECT_EQ(report_.Status().Caption(), "共" + std::to_string(kOrders) + "条记录");
   EXPECT_EQ(host_.Sink().Messages().back(), "") << "the host no longer says it was cut short";
-  EXPECT_EQ(statusWhileReading, "") << "nor does the status line while the full read runs";
+  EXPECT_EQ(statusWhileReading, WS_RPT::kLoading) << "nor does the line over the emptied grid";
+
+  // Nor does the count of a whole list stand over the grid a new read empties.
+  done.clear();
+  cancelAt = 1;
+  statusWhileReading.clear();
+  EXPECT_FALSE(report_.Refresh());
+  EXPECT_EQ(statusWhileReading, WS_RPT::kLoading);
 
   // A load that fits one chunk never asks: a host that would stop a long one does not stop it.
   done.clear();
@@ -220,6 +247,15 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   EXPECT_GT(report_.Grid().DataRows(), 0);
   EXPECT_LT(report_.Grid().DataRows(), WS_RPT::kChunkRows);
   EXPECT_TRUE(done.empty());
+
+  // A read that fails leaves an empty grid under a line that says so, shown before the error.
+  host_.Exec("drop table CLZl");
+  host_.Sink().Clear();
+  EXPECT_FALSE(report_.Refresh());
+  EXPECT_EQ(report_.Grid().DataRows(), 0);
+  ASSERT_EQ(host_.Sink().Count("ErrMessage"), 1);
+  EXPECT_EQ(screen_.Shown(), WS_RPT::kReadFailed);
+  EXPECT_EQ(report_.Status().Caption(), WS_RPT::kReadFailed);
 }
 
 }  // namespace
