@@ -575,7 +575,8 @@ bool GridView::ShowCutTexts(int modelRow) {
   auto* layout = new QVBoxLayout(&box);
   layout->addWidget(shown);
   layout->addWidget(buttons);
-  // As large as its lines, up to most of the window; longer lines wrap.
+  // As large as its lines, up to most of the window; longer lines wrap, and the wrapped lines
+  // count, so that a note of several kB in one line gets the room its lines take.
   const QFontMetrics metrics = shown->fontMetrics();
   int widest = 0;
   const QStringList lines = text.split('\n');
@@ -584,13 +585,17 @@ bool GridView::ShowCutTexts(int modelRow) {
                     2 * static_cast<int>(shown->document()->documentMargin()) +
                     style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
   const QMargins margins = layout->contentsMargins();
-  const QSize wanted(widest + frame + margins.left() + margins.right(),
-                     static_cast<int>(lines.size()) * metrics.lineSpacing() + frame +
-                         buttons->sizeHint().height() + layout->spacing() + margins.top() +
-                         margins.bottom());
   const QSize room = window()->size() * 0.8;
-  box.resize(std::clamp(wanted.width(), 320, std::max(320, room.width())),
-             std::clamp(wanted.height(), 120, std::max(120, room.height())));
+  const int width = std::clamp(widest + frame + margins.left() + margins.right(), 320,
+                               std::max(320, room.width()));
+  const int textWidth = std::max(width - frame - margins.left() - margins.right(), 1);
+  int wrapped = 0;
+  for (const QString& line : lines) {
+    wrapped += std::max((metrics.horizontalAdvance(line) + textWidth - 1) / textWidth, 1);
+  }
+  const int height = wrapped * metrics.lineSpacing() + frame + buttons->sizeHint().height() +
+                     layout->spacing() + margins.top() + margins.bottom();
+  box.resize(width, std::clamp(height, 120, std::max(120, room.height())));
   shown->setFocus();
   box.exec();
   // Without a window manager nobody gives the keyboard back when the box goes.
