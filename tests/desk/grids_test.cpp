@@ -171,15 +171,12 @@ class GridsTest : public QObject {
     event.documentId = 7;
     event.changes = {{"应收合计", "3375.2", "3561.8"},
                      {"维修配件第2行（PJ49 面漆）·数量", "3", "4"}};
-    reports::AuditRow many = event;
+    reports::AuditRow many = event, note = event;
     many.changes.clear();
-    for (int line = 1; line <= 300; ++line) {
+    for (int line = 1; line <= 300; ++line)
       many.changes.push_back({"维修项目第" + std::to_string(line) + "行·单价", "80", "95"});
-    }
-    reports::AuditRow note = event;
-    std::string noteText;
-    while (noteText.size() < 6000) noteText += "客户要求复查刹车异响并更换前轮 brake pads ";
-    note.changes = {{"备注", "", noteText + "完"}};
+    const QString noteText = QString("客户要求复查刹车异响并更换前轮 brake pads ").repeated(150);
+    note.changes = {{"备注", "", noteText.toStdString() + "完"}};
     forms::Form form{"Audit"};
     forms::Grid& events = form.Add<forms::Grid>("Vs");
     reports::FillAuditGrid(reports::AuditTrail{{event, many, note}, ""}, events);
@@ -223,40 +220,22 @@ class GridsTest : public QObject {
     QTest::keyClick(&grid, Qt::Key_Return);
     QCOMPARE(opened, 1);
 
-    struct Hostile {
-      int row;
-      QString first;  // how the text starts, in the tooltip and the box
-      QString last;   // how it ends, in the box only
-    };
-    const Hostile hostiles[] = {
-        {.row = 1,
-         .first = "维修项目第1行·单价: 80 → 95<br>维修项目第2行",
-         .last = "\n维修项目第300行·单价: 80 → 95"},
-        {.row = 2, .first = "备注:  → 客户要求复查刹车异响", .last = "brake pads 完"},
-    };
-    for (const Hostile& hostile : hostiles) {
-      const QModelIndex cell = Cell(grid, hostile.row, 6);
-      const QString shown = tip(cell);
-      QVERIFY2(shown.contains(hostile.first), qPrintable(shown.left(200)));
-      QVERIFY(!shown.contains(hostile.last.mid(1)));
+    for (int row : {1, 2}) {  // hundreds of changes, one endless note
+      const QModelIndex cell = Cell(grid, row, 6);
+      const QString text = cell.data().toString(), shown = tip(cell);
+      QVERIFY(shown.contains(text.left(12)) && !shown.contains(text.right(16)));
       QVERIFY(shown.contains(QChar(0x2026)) && shown.contains("按空格键在窗口中查看全文"));
       const QWidget* label = nullptr;
-      for (const QWidget* top : QApplication::topLevelWidgets()) {
+      for (const QWidget* top : QApplication::topLevelWidgets())
         if (top->objectName() == "qtooltip_label" && top->isVisible()) label = top;
-      }
-      QVERIFY(label);
-      QVERIFY2(label->height() < label->screen()->availableGeometry().height() / 2,
-               qPrintable(QString::number(label->height())));
-      const QString whole = boxed(cell);
-      QVERIFY2(whole.endsWith(hostile.last), qPrintable(whole.right(80)));
-      QVERIFY(whole.startsWith(QString(hostile.first).replace("<br>", "\n")));
+      QVERIFY(label && label->height() < label->screen()->availableGeometry().height() / 2);
+      QVERIFY(boxed(cell).endsWith(text.right(16)));
       // Read in most of the window, the note's one long line as much as the many short ones.
       QVERIFY2(boxHeight > view.height() / 2, qPrintable(QString::number(boxHeight)));
     }
 
     view.resize(1300, 400);
     QApplication::processEvents();
-    QVERIFY(grid.CutText(changes).isEmpty());
     QVERIFY(!grid.ShowCutTexts(0));
   }
 
