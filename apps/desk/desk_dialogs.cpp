@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -78,7 +79,13 @@ host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::stri
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
-  switch (box.exec()) {
+  const QPointer<QWidget> focus = QApplication::focusWidget();
+  const int answer = box.exec();
+  // Without a window manager nobody gives the keyboard back when the box goes: after a report's
+  // failed read, F5 reached the window only after a click.
+  if (QWidget* parent = box.parentWidget()) parent->activateWindow();
+  if (focus) focus->setFocus(Qt::OtherFocusReason);
+  switch (answer) {
     case QMessageBox::Yes:
       return host::MsgAnswer::Yes;
     case QMessageBox::No:

@@ -35,6 +35,12 @@ constexpr int kMaxAutoWidth = 240;
 constexpr int kCellPadding = 14;
 constexpr int kHeaderPadding = 26;  // room for the sort arrow
 const char* const kTotalCaption = "合计";
+// A tooltip shows a cut text up to this many lines; a longer one (a note of several kB) would
+// stand taller than the screen, and the box Space opens scrolls through it whole.
+constexpr int kTipLines = 16;
+// A rich-text tooltip wraps at about 80 average characters, as a word-wrapped label does; the
+// lines are counted at a little less, since a line breaks at a word, not at its last pixel.
+constexpr int kTipLineChars = 72;
 const QColor kCurrentCellBack(255, 243, 190);
 
 // Draws the current cell unselected on a light ground inside a dark frame, so the clerk sees
@@ -109,6 +115,29 @@ QStringList ItemsOf(const QString& text) {
   for (QString& item : items) item = item.trimmed();
   items.removeAll(QString());
   return items.isEmpty() ? QStringList{text} : items;
+}
+
+// The items a tooltip has room for: whole ones while they fit kTipLines wrapped lines, then the
+// start of the next one, or "…" alone when the lines ran out at an item's end.
+QStringList TipItems(const QStringList& items, const QFontMetrics& metrics) {
+  const int width = std::max(metrics.averageCharWidth() * kTipLineChars, 1);
+  const QString more(QChar(0x2026));
+  QStringList shown;
+  int left = kTipLines;
+  for (const QString& item : items) {
+    if (left <= 0) {
+      shown << more;
+      break;
+    }
+    const int lines = std::max((metrics.horizontalAdvance(item) + width - 1) / width, 1);
+    if (lines > left) {
+      shown << metrics.elidedText(item, Qt::ElideRight, left * width);
+      break;
+    }
+    shown << item;
+    left -= lines;
+  }
+  return shown;
 }
 
 }  // namespace
@@ -546,7 +575,8 @@ bool GridView::ShowCutTexts(int modelRow) {
   auto* layout = new QVBoxLayout(&box);
   layout->addWidget(shown);
   layout->addWidget(buttons);
-  // As large as its lines, up to most of the window; longer lines wrap.
+  // As large as its lines, up to most of the window; longer lines wrap, and the wrapped lines
+  // count, so that a note of several kB in one line gets the room its lines take.
   const QFontMetrics metrics = shown->fontMetrics();
   int widest = 0;
   const QStringList lines = text.split('\n');
@@ -555,13 +585,17 @@ bool GridView::ShowCutTexts(int modelRow) {
                     2 * static_cast<int>(shown->document()->documentMargin()) +
                     style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
   const QMargins margins = layout->contentsMargins();
-  const QSize wanted(widest + frame + margins.left() + margins.right(),
-                     static_cast<int>(lines.size()) * metrics.lineSpacing() + frame +
-                         buttons->sizeHint().height() + layout->spacing() + margins.top() +
-                         margins.bottom());
   const QSize room = window()->size() * 0.8;
-  box.resize(std::clamp(wanted.width(), 320, std::max(320, room.width())),
-             std::clamp(wanted.height(), 120, std::max(120, room.height())));
+  const int width = std::clamp(widest + frame + margins.left() + margins.right(), 320,
+                               std::max(320, room.width()));
+  const int textWidth = std::max(width - frame - margins.left() - margins.right(), 1);
+  int wrapped = 0;
+  for (const QString& line : lines) {
+    wrapped += std::max((metrics.horizontalAdvance(line) + textWidth - 1) / textWidth, 1);
+  }
+  const int height = wrapped * metrics.lineSpacing() + frame + buttons->sizeHint().height() +
+                     layout->spacing() + margins.top() + margins.bottom();
+  box.resize(width, std::clamp(height, 120, std::max(120, room.height())));
   shown->setFocus();
   box.exec();
   // Without a window manager nobody gives the keyboard back when the box goes.
@@ -576,7 +610,9 @@ bool GridView::viewportEvent(QEvent* event) {
     const QModelIndex index = indexAt(help->pos());
     if (const QString whole = CutText(index); !whole.isEmpty()) {
       QStringList lines;
-      for (const QString& item : ItemsOf(whole)) lines << item.toHtmlEscaped();
+      for (const QString& item : TipItems(ItemsOf(whole), QFontMetrics(QToolTip::font()))) {
+        lines << item.toHtmlEscaped();
+      }
       QStringList hints;
       if (const std::string& own = Grid().ToolTip(); !own.empty()) {
         hints << QString::fromStdString(own).toHtmlEscaped();

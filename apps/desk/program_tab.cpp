@@ -183,8 +183,9 @@ void ProgramTab::OnEvent(const host::Event& event) {
     view_->ScheduleRefresh();
   }
   // The status bar and the form's own status line tell one story: a message the control sends
-  // while it works (a report's new read taking back "cut short") shows in both at once.
-  if (event.name == "Message" && view_) view_->SyncLabels();
+  // while it works (a report's new read taking back its old count) shows in both at once, and
+  // an error box stands over the line that says the read failed, not over the old count.
+  if ((event.name == "Message" || event.name == "ErrMessage") && view_) view_->SyncLabels();
   if (onEvent_) onEvent_(*this, event);
 }
 

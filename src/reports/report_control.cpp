@@ -218,14 +218,11 @@ db::Sql ReportControl::ConditionText(const std::string& driver) const {
 bool ReportControl::Refresh() {
   grid_->ClearData();
   pack_.Reset();
-  // The host and the status line still show that the last read was cut short; whatever this
-  // one ends in, that is no longer the list in front of the clerk. The line goes first, so a
-  // host that reads it again on the message finds it empty.
-  if (cutShort_) {
-    cutShort_ = false;
-    status_->SetCaption("");
-    events_.Message("");
-  }
+  // The count or the cut-short notice of the last read would stand over a grid being emptied
+  // and filled again, and over an empty one if this read fails. The line changes before the
+  // message, as a host shows the form's labels again when it hears one.
+  status_->SetCaption(kLoading);
+  events_.Message("");
   try {
     db::IDatabase& database = System().GetDatabase();
     db::Runner runner(database);
@@ -253,16 +250,21 @@ bool ReportControl::Refresh() {
     const bool loaded = LoadRows(runner, Query(runner.Driver()), &error);
     database.Close();
     if (!error.empty()) {
-      grid_->ClearData();
+      FailRead();
       events_.ErrMessage(error, host::kLevelFailure, host::kAppTitle);
     }
     return loaded;
   } catch (const std::exception& e) {
-    grid_->ClearData();
-    grid_->SetRedraw(true);
+    FailRead();
     Fail("-->IRptUI_Refresh::", e.what());
   }
   return false;
+}
+
+void ReportControl::FailRead() {
+  grid_->ClearData();
+  grid_->SetRedraw(true);
+  status_->SetCaption(kReadFailed);
 }
 
 bool ReportControl::LoadRows(db::Runner& runner, const db::Sql& query, std::string* error) {
@@ -338,7 +340,6 @@ void ReportControl::FinishRows(int64_t rows, bool complete) {
   } else {
     status_->SetCaption(std::string(kCancelled) + "：只列出前" + std::to_string(rows) + "条记录");
     events_.Message(kCancelled);
-    cutShort_ = true;
   }
   grid_->SetRedraw(true);
 }

@@ -55,6 +55,8 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   static constexpr const char* kInvalidInput = "输入有误，请重新输入！";
   static constexpr const char* kLoading = "正在读取数据...";
   static constexpr const char* kCancelled = "已取消读取";
+  // The status line after a read that failed: its reason went to the host with ErrMessage.
+  static constexpr const char* kReadFailed = "读取失败";
   // Rows read from the cursor between two progress reports.
   static constexpr int kChunkRows = 2000;
 
@@ -83,8 +85,10 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // failed (reported with ErrMessage, the grid empty) or the user stopped the load (the host's
   // Progress answered false): the statement stops and the rows read by then stay, in the
   // query's order, with a status line that says the list was cut short; a clerk who stops a
-  // long list mostly does so because what he looks for has already come. The next Refresh takes
-  // that message back (Message with an empty text) and empties the status line before it reads.
+  // long list mostly does so because what he looks for has already come. While it reads, the
+  // status line says so (kLoading) rather than count the list that was emptied, and the host
+  // hears Message with an empty text, which takes back a cut-short message and is its cue to
+  // show the form's labels again; after a failure the line says kReadFailed.
   bool Refresh() override;
   bool RecordTop() override { return false; }
   bool RecordPrevious() override { return false; }
@@ -181,6 +185,9 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   void AppendRows(const db::Recordset& chunk, const std::vector<char>& dates);
   void FinishRows(int64_t rows, bool complete);
   void ApplySavedLayout();
+  // Empties the grid after a failed read and says so in the status line before the host is
+  // told why.
+  void FailRead();
   bool Print(PrintMode mode);
   host::ISystem& System() const;
   void Fail(const std::string& tag, const std::string& what) const;
@@ -202,7 +209,6 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   std::string printFile_;
   double scrollRate_ = 5;
   int wheelRange_ = 0;
-  bool cutShort_ = false;  // the last read was stopped and the host told so with Message
 };
 
 }  // namespace ws::reports

@@ -162,16 +162,24 @@ class GridsTest : public QObject {
 
   // The changes of an audit event cut by the window are read whole, one a line: as the cell's
   // tooltip and, from the keyboard, with Space in a box Esc closes. Enter still opens the
-  // event's document; a text shown whole has no box.
+  // event's document; a text shown whole has no box. A hostile text of several kB (hundreds of
+  // changes, one endless note) is read in a box of most of the window; its tooltip shows what fits
+  // on the screen.
   void ACutTextIsReadWholeWithTheMouseAndWithSpace() {
     reports::AuditRow event;
     event.program = 200001;
     event.documentId = 7;
     event.changes = {{"应收合计", "3375.2", "3561.8"},
                      {"维修配件第2行（PJ49 面漆）·数量", "3", "4"}};
+    reports::AuditRow many = event, note = event;
+    many.changes.clear();
+    for (int line = 1; line <= 300; ++line)
+      many.changes.push_back({"维修项目第" + std::to_string(line) + "行·单价", "80", "95"});
+    const QString noteText = QString("客户要求复查刹车异响并更换前轮 brake pads ").repeated(150);
+    note.changes = {{"备注", "", noteText.toStdString() + "完"}};
     forms::Form form{"Audit"};
     forms::Grid& events = form.Add<forms::Grid>("Vs");
-    reports::FillAuditGrid(reports::AuditTrail{{event}, ""}, events);
+    reports::FillAuditGrid(reports::AuditTrail{{event, many, note}, ""}, events);
     int opened = 0;
     events.OnDblClick = [&](int) { ++opened; };
     FormView view(form);
@@ -183,32 +191,51 @@ class GridsTest : public QObject {
     QCOMPARE(grid.CutText(changes), changes.data().toString());
     const QString lines = "应收合计: 3375.2 → 3561.8\n维修配件第2行（PJ49 面漆）·数量: 3 → 4";
 
-    const QPoint over = grid.visualRect(changes).topLeft() + QPoint(4, 4);
-    QHelpEvent help(QEvent::ToolTip, over, grid.viewport()->mapToGlobal(over));
-    QApplication::sendEvent(grid.viewport(), &help);
-    QTRY_VERIFY(QToolTip::isVisible());
-    QVERIFY(QToolTip::text().contains(QString(lines).replace("\n", "<br>")));
-
-    QString boxed;
-    QTimer::singleShot(0, [&] {
-      QWidget* box = QApplication::activeModalWidget();
-      auto* text = box ? box->findChild<QPlainTextEdit*>() : nullptr;
-      if (!text) return;
-      boxed = text->toPlainText();
-      QTest::keyClick(text, Qt::Key_Escape);
-    });
-    grid.setFocus();
-    grid.setCurrentIndex(changes);
-    QTest::keyClick(&grid, Qt::Key_Space);
-    QCOMPARE(boxed, lines);
+    const auto tip = [&](const QModelIndex& cell) {
+      const QPoint over = grid.visualRect(cell).topLeft() + QPoint(4, 4);
+      QHelpEvent help(QEvent::ToolTip, over, grid.viewport()->mapToGlobal(over));
+      QApplication::sendEvent(grid.viewport(), &help);
+      return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    int boxHeight = 0;
+    const auto boxed = [&](const QModelIndex& cell) {
+      QString shown;
+      QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        auto* text = box ? box->findChild<QPlainTextEdit*>() : nullptr;
+        if (!text) return;
+        shown = text->toPlainText();
+        boxHeight = box->height();
+        QTest::keyClick(text, Qt::Key_Escape);
+      });
+      grid.setFocus();
+      grid.setCurrentIndex(cell);
+      QTest::keyClick(&grid, Qt::Key_Space);
+      return shown;
+    };
+    QVERIFY(tip(changes).contains(QString(lines).replace("\n", "<br>")));
+    QCOMPARE(boxed(changes), lines);
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(opened, 0);
     QTest::keyClick(&grid, Qt::Key_Return);
     QCOMPARE(opened, 1);
 
+    for (int row : {1, 2}) {  // hundreds of changes, one endless note
+      const QModelIndex cell = Cell(grid, row, 6);
+      const QString text = cell.data().toString(), shown = tip(cell);
+      QVERIFY(shown.contains(text.left(12)) && !shown.contains(text.right(16)));
+      QVERIFY(shown.contains(QChar(0x2026)) && shown.contains("按空格键在窗口中查看全文"));
+      const QWidget* label = nullptr;
+      for (const QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "qtooltip_label" && top->isVisible()) label = top;
+      QVERIFY(label && label->height() < label->screen()->availableGeometry().height() / 2);
+      QVERIFY(boxed(cell).endsWith(text.right(16)));
+      // Read in most of the window, the note's one long line as much as the many short ones.
+      QVERIFY2(boxHeight > view.height() / 2, qPrintable(QString::number(boxHeight)));
+    }
+
     view.resize(1300, 400);
     QApplication::processEvents();
-    QVERIFY(grid.CutText(changes).isEmpty());
     QVERIFY(!grid.ShowCutTexts(0));
   }
 

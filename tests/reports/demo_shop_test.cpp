@@ -2,7 +2,8 @@
 // subtotals with grouped sums, and `ws report`'s run of the same filters. A long load reads its
 // rows from the cursor in chunks, tells the host how many it has read (the total is not known
 // before the end), and stops the statement when the host says so, keeping the rows read by
-// then under a status line that says the list was cut short.
+// then under a status line that says the list was cut short; while it reads, and after it
+// failed, the line counts no list the clerk no longer has.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -156,6 +157,20 @@ TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {
 
 constexpr int64_t kOrders = 9000;  // a few progress steps
 
+// What a host that shows the form's labels again on each message or error, as the desktop does,
+// has on screen; every event goes on to the recorder.
+struct LabelRedrawingHost : host::IEventSink {
+  LabelRedrawingHost(const forms::Label& label, host::IEventSink& next)
+      : label(label), next(next) {}
+  void OnEvent(const host::Event& event) override {
+    if (event.name == "Message" || event.name == "ErrMessage") shown = label.Caption();
+    next.OnEvent(event);
+  }
+  const forms::Label& label;
+  host::IEventSink& next;
+  std::string shown;
+};
+
 class RefreshCancelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -164,11 +179,12 @@ class RefreshCancelTest : public ::testing::Test {
     options.date = test::kTestLoginDate;
     ASSERT_EQ(shop::GenerateDemoData(host_.Db(), options), "");
     ASSERT_TRUE(report_.Init(host_.System(), WS_RPT::kProgram));
-    report_.Events().AttachSink(&host_.Sink());
+    report_.Events().AttachSink(&screen_);
   }
 
   test::TestHost host_;
   WS_RPT report_;
+  LabelRedrawingHost screen_{report_.Status(), host_.Sink()};
 };
 
 TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThemAll) {
@@ -179,7 +195,7 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   host_.System().SetProgressHandler([&](const std::string&, int64_t rows, int64_t total) {
     done.push_back(rows);
     totals.push_back(total);
-    statusWhileReading = report_.Status().Caption();
+    statusWhileReading = screen_.shown;
     return done.size() < cancelAt;
   });
   EXPECT_FALSE(report_.Refresh());
@@ -210,7 +226,14 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   EXPECT_EQ(totals.back(), kOrders) << "the host can close its progress display";
   EXPECT_EQ(report_.Status().Caption(), "共" + std::to_string(kOrders) + "条记录");
   EXPECT_EQ(host_.Sink().Messages().back(), "") << "the host no longer says it was cut short";
-  EXPECT_EQ(statusWhileReading, "") << "nor does the status line while the full read runs";
+  EXPECT_EQ(statusWhileReading, WS_RPT::kLoading) << "nor does the line over the emptied grid";
+
+  // Nor does the count of a whole list stand over the grid a new read empties.
+  done.clear();
+  cancelAt = 1;
+  statusWhileReading.clear();
+  EXPECT_FALSE(report_.Refresh());
+  EXPECT_EQ(statusWhileReading, WS_RPT::kLoading);
 
   // A load that fits one chunk never asks: a host that would stop a long one does not stop it.
   done.clear();
@@ -220,6 +243,11 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   EXPECT_GT(report_.Grid().DataRows(), 0);
   EXPECT_LT(report_.Grid().DataRows(), WS_RPT::kChunkRows);
   EXPECT_TRUE(done.empty());
+
+  // A read that fails says so in the line the error box stands over.
+  host_.Exec("drop table CLZl");
+  EXPECT_FALSE(report_.Refresh());
+  EXPECT_EQ(screen_.shown, WS_RPT::kReadFailed);
 }
 
 }  // namespace
