@@ -840,7 +840,7 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     }
   }
 
-  int64_t unsaved = previous ? previous->unsaved : 0;
+  int64_t unsaved = previous ? previous->unsaved : shopLate_ == q.list ? kShopLagBlocks : 0;
   blocks_.reset();
   if (auto kept = store_->Find(q.list)) {
     blocks_ = BlockCache{q.list, std::move(*kept), {}, unsaved};
@@ -907,10 +907,13 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   blocks_->stamp = stamp;
   store_->Store(q.list, blocks_->figures);
   // A whole count is what a desk new to the list would pay again; a few blocks behind cost it
-  // little, so the shop's row is not written on every move after another user's save.
+  // little, so the shop's row is not written on every move after another user's save. Nor is
+  // it waited for while another desk writes: figures the shop could not take then go with the
+  // next refresh.
   if (whole || blocks_->unsaved >= kShopLagBlocks) {
-    shop_->Store(q.list, blocks_->figures);
-    blocks_->unsaved = 0;
+    const bool kept = shop_->Store(q.list, blocks_->figures);
+    blocks_->unsaved = kept ? 0 : std::max(blocks_->unsaved, kShopLagBlocks);
+    if (kept && shopLate_ == q.list) shopLate_.clear();
   }
   lastChange_ = ChangeSince(previous, *blocks_);
   return true;
@@ -1089,7 +1092,9 @@ void RecordNavigator::FinishCount() {
   store_->Store(query->list, std::move(pending_->figures));
   pending_.reset();
   blocks_.reset();
-  if (auto figures = store_->Find(query->list)) shop_->Store(query->list, *figures);
+  if (auto figures = store_->Find(query->list); figures && !shop_->Store(query->list, *figures)) {
+    shopLate_ = query->list;
+  }
   if (!listener_ || !shownOpen_ || shownList_ != query->list) return;
   // The shown row's position as any move would take it now: the blocks written since the
   // count began are counted again.

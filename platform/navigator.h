@@ -214,6 +214,9 @@ class RecordNavigator : public host::INavigator {
   std::optional<OwnRank> ownRank_;
   std::shared_ptr<ListCounts> store_;
   std::optional<ShopListCounts> shop_;
+  // A list counted between events whose figures the shop could not take then: its next
+  // refresh keeps them there.
+  std::string shopLate_;
   bool sharedStore_ = false;
   bool blocksUsable_ = true;
   bool tableStamps_ = false;  // stamp lists counted by blocks with their tables' versions

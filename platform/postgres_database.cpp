@@ -41,6 +41,19 @@ constexpr const char* kStatementSavepoint = "ws_statement";
 constexpr const char* kSavepointText = "SAVEPOINT ws_statement";
 constexpr const char* kReleaseText = "RELEASE SAVEPOINT ws_statement";
 
+// A statement that must not wait for another transaction's locks runs after this, in the same
+// transaction: the server's shortest wait (0 would mean waiting for ever). Outside a transaction
+// the pipeline's statements share the implicit transaction that its sync ends, and the setting
+// goes with it; inside one the connection's own wait is set again after the statement.
+constexpr const char* kNoWaitText = "SELECT set_config('lock_timeout', '1ms', true)";
+constexpr const char* kWaitAgainText = "SET LOCAL lock_timeout TO DEFAULT";
+
+// The server's code for a lock not granted in time (lock_timeout, NOWAIT).
+bool LockNotAvailable(const PGresult* result) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  return state && std::string_view(state) == "55P03";
+}
+
 // A statement for a pipeline: its text and parameters as the server reads them, and where its
 // preparation and its run went among the pipeline's results.
 struct Request {
@@ -257,6 +270,8 @@ std::string DisplayUrl(std::string_view url) {
 struct PostgresDatabase::Impl {
   PGconn* conn = nullptr;
   std::string lastError;
+  // Whether the last statement Run sent failed only on another transaction's lock.
+  bool lastBusy = false;
   std::map<std::string, std::string> settings{{"driver", "postgresql"}};
   bool logging = false;
   std::vector<std::string> log;
@@ -339,8 +354,9 @@ struct PostgresDatabase::Impl {
   // columns) is prepared again and run once more: its failure changed nothing.
   // A statement whose failure rolls back the whole level (`fence` false) goes unfenced: a
   // savepoint per statement costs the server a subtransaction, and a row locked in one
-  // subtransaction and updated in another a multixact.
-  std::unique_ptr<Result> Run(Request statement, bool fence) {
+  // subtransaction and updated in another a multixact. A statement that must not `wait` gives
+  // up on another transaction's lock at once.
+  std::unique_ptr<Result> Run(Request statement, bool fence, bool wait) {
     Reconnect();
     FreeDropped();
     if (!heldFailure.empty()) {
@@ -353,9 +369,11 @@ struct PostgresDatabase::Impl {
     const bool retryable = fenced || status == PQTRANS_IDLE;
     std::vector<Request> requests;
     if (fenced) requests.push_back(Request(kSavepointText));
+    if (!wait) requests.push_back(Request(kNoWaitText));
+    const int at = static_cast<int>(requests.size());
     requests.push_back(std::move(statement));
+    if (!wait && status != PQTRANS_IDLE) requests.push_back(Request(kWaitAgainText));
     if (fenced) requests.push_back(Request(kReleaseText));
-    const int at = fenced ? 1 : 0;
     Outcome outcome = SendWithHeld(requests, at, fenced);
     if (!outcome.ok && outcome.stale && retryable) {
       for (Request& request : requests) request.Reset();
@@ -372,9 +390,10 @@ struct PostgresDatabase::Impl {
 
   // The held-back BEGIN and writes, then the requests, go to the server in one pipeline: one
   // round trip. A failure aborts the rest of the pipeline. `at` is the request whose result is
-  // answered (-1: none); when `fenced`, the requests are its savepoint, it and the release, and
-  // rolling back to the savepoint undoes its failure alone.
+  // answered (-1: none); when `fenced`, the first request is its savepoint and the last the
+  // release, and rolling back to the savepoint undoes its failure alone.
   Outcome SendWithHeld(std::vector<Request>& requests, int at, bool fenced) {
+    lastBusy = false;
     std::vector<Request> sent;
     if (beginHeld) sent.push_back(Request("BEGIN"));
     for (Request& request : held) sent.push_back(std::move(request));
@@ -439,15 +458,19 @@ struct PostgresDatabase::Impl {
     if (failed < own) {
       // A held-back write failed: the transaction can only be rolled back now.
       heldFailure = error;
-    } else if (at >= 0 && &culprit == &requests[at]) {
-      if (culprit.prepareAt < 0 && StalePlan(failure)) {
+    } else {
+      const bool asked = at >= 0 && &culprit == &requests[at];
+      if (asked && culprit.prepareAt < 0 && StalePlan(failure)) {
         if (std::string name = statements.Forget(culprit.key); !name.empty()) {
           dropped.push_back(name);
         }
         outcome.stale = true;
       }
-      if (fenced)
+      // Whatever failed after the savepoint is undone with it, settings made since included.
+      if (fenced && failed > own) {
         Exec(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint + "; " + kReleaseText);
+      }
+      lastBusy = asked && LockNotAvailable(failure ? failure->get() : nullptr);
     }
     lastError = std::move(error);
     return outcome;
@@ -511,10 +534,12 @@ struct PostgresDatabase::Impl {
 // command can be run again after the data changed.
 class PostgresCommand : public db::ICommand {
  public:
-  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql, bool fence, bool holdBack)
+  PostgresCommand(PostgresDatabase::Impl* impl, std::string sql, bool fence, bool holdBack,
+                  bool wait)
       : impl_(impl),
         fence_(fence),
         holdBack_(holdBack),
+        wait_(wait),
         alive_(impl->alive),
         sql_(std::move(sql)),
         translated_(TranslateSql(sql_, SqlTarget::Postgres)) {}
@@ -522,6 +547,8 @@ class PostgresCommand : public db::ICommand {
   void Bind(int position, const db::Value& value) override { values_.Bind(position, value); }
 
   std::string Error() const override { return error_; }
+
+  bool Busy() const override { return busy_; }
 
   void Execute() override {
     rowsAffected_ = 0;
@@ -573,7 +600,9 @@ class PostgresCommand : public db::ICommand {
     bool stopped = false;
     // The planner takes a cursor for one whose first tenth is read and may choose a plan that
     // is quick to start and slow to finish; the report reads it to the end.
-    if (!impl_->Exec("BEGIN READ ONLY; SET LOCAL cursor_tuple_fraction = 1")) {
+    const std::string begin = std::string("BEGIN READ ONLY; SET LOCAL cursor_tuple_fraction = 1") +
+                              (wait_ ? "" : "; SET LOCAL lock_timeout = '1ms'");
+    if (!impl_->Exec(begin)) {
       Fail(impl_->lastError);
       return false;
     }
@@ -671,12 +700,14 @@ class PostgresCommand : public db::ICommand {
   }
 
   std::unique_ptr<Result> Run(Request request) {
-    auto result = impl_->Run(std::move(request), fence_);
+    auto result = impl_->Run(std::move(request), fence_, wait_);
     if (!result) {
       error_ = impl_->lastError;
+      busy_ = impl_->lastBusy;
       return nullptr;
     }
     error_.clear();
+    busy_ = false;
     return result;
   }
 
@@ -740,10 +771,12 @@ class PostgresCommand : public db::ICommand {
 
   void Succeed() {
     error_.clear();
+    busy_ = false;
     impl_->lastError.clear();
   }
   std::nullopt_t Fail(std::string error, bool tellService = true) {
     error_ = std::move(error);
+    busy_ = false;
     if (tellService) impl_->lastError = error_;
     return std::nullopt;
   }
@@ -751,6 +784,8 @@ class PostgresCommand : public db::ICommand {
   PostgresDatabase::Impl* impl_;
   bool fence_;
   bool holdBack_;
+  bool wait_;
+  bool busy_ = false;
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
@@ -828,8 +863,9 @@ std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
 
 std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
   const bool held = kind == db::IDatabase::kCommandTextHeldBack;
-  return std::make_unique<PostgresCommand>(
-      impl_.get(), sql, kind != db::IDatabase::kCommandTextAllOrNothing && !held, held);
+  return std::make_unique<PostgresCommand>(impl_.get(), sql,
+                                           kind != db::IDatabase::kCommandTextAllOrNothing && !held,
+                                           held, kind != db::IDatabase::kCommandTextNoWait);
 }
 
 void PostgresDatabase::Close() {}

@@ -47,8 +47,8 @@ std::optional<ListBlocks> ShopListCounts::Find(const std::string& list) {
   return BlocksFromText(rs->Field(1).ToText());
 }
 
-void ShopListCounts::Store(const std::string& list, const ListBlocks& blocks) {
-  if (!writable_ || db_->InTransaction()) return;
+bool ShopListCounts::Store(const std::string& list, const ListBlocks& blocks) {
+  if (!writable_ || db_->InTransaction()) return false;
   const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
                           std::chrono::system_clock::now().time_since_epoch())
                           .count();
@@ -67,18 +67,25 @@ void ShopListCounts::Store(const std::string& list, const ListBlocks& blocks) {
           ") ON CONFLICT (list_key) DO UPDATE SET list_text = excluded.list_text, version_sum = "
           "excluded.version_sum, figures = excluded.figures, kept_at = excluded.kept_at WHERE "
           "ws_list_count.version_sum <= excluded.version_sum");
-  // Figures that cannot be kept in the shop are only counted again by the next desk.
-  db::Runner runner(*db_);
-  if (!runner.Execute(sql).empty()) {
-    writable_ = false;
-    return;
+  // The row only spares the next desk a count: a clerk's move never waits for another desk's
+  // write (an import, a period close) to have it kept. A shop that was busy is asked again at a
+  // later store; one that refused the write is not asked again this session, and its figures
+  // are only counted again by the next desk.
+  db::Runner runner(*db_, db::IDatabase::kCommandTextNoWait);
+  bool busy = false;
+  if (!runner.Execute(sql, nullptr, &busy).empty()) {
+    if (!busy) writable_ = false;
+    return false;
   }
   // Every filter a clerk typed and every month's window is a list of its own: those nobody
   // kept for a season go, so the table holds what the desks use.
   if (!pruned_) {
-    pruned_ = true;
-    runner.Execute(db::Sql("DELETE FROM ws_list_count WHERE kept_at < ").Key(now - kKeptSeconds));
+    busy = false;
+    runner.Execute(db::Sql("DELETE FROM ws_list_count WHERE kept_at < ").Key(now - kKeptSeconds),
+                   nullptr, &busy);
+    pruned_ = !busy;
   }
+  return true;
 }
 
 }  // namespace ws::platform

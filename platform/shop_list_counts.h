@@ -25,8 +25,10 @@ class ShopListCounts {
   // The figures of the list the shop keeps; nullopt when none (or the file has no such table).
   std::optional<ListBlocks> Find(const std::string& list);
   // Keeps the figures for every desk, unless the shop holds ones taken under newer versions.
-  // Must not run inside the caller's transaction: a refused write would end it on the server.
-  void Store(const std::string& list, const ListBlocks& blocks);
+  // Never waits for another connection's write: false when nothing was written (the shop was
+  // busy, worth trying again at a later store, or it refuses this login's writes). Must not
+  // run inside the caller's transaction: a refused write would end it on the server.
+  bool Store(const std::string& list, const ListBlocks& blocks);
 
  private:
   // How long the figures of a list nobody counted again stay.

@@ -21,6 +21,9 @@ namespace ws::platform {
 
 namespace {
 
+// How long a statement waits for another connection's write lock before it fails as busy.
+constexpr int kBusyTimeoutMs = 5000;
+
 std::string EngineErrorText(sqlite3* db, int rc, const char* message) {
   return SqliteDatabase::FailureText(rc, message ? message : sqlite3_errmsg(db));
 }
@@ -167,6 +170,7 @@ class Statement {
     } else {
       sqlite3_finalize(stmt_);
     }
+    if (unwaited_) sqlite3_busy_timeout(unwaited_, kBusyTimeoutMs);
   }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -208,6 +212,13 @@ class Statement {
   }
 
   sqlite3_stmt* get() const { return stmt_; }
+
+  // This run fails at once with SQLITE_BUSY where another connection holds the lock it needs;
+  // the connection waits again once the statement is given back.
+  void DoNotWait(sqlite3* db) {
+    unwaited_ = db;
+    sqlite3_busy_timeout(db, 0);
+  }
 
  private:
   bool PrepareOne(sqlite3* db, const std::string& sql, std::string& error) {
@@ -258,6 +269,7 @@ class Statement {
   KeptStatements* kept_;
   const std::string* sql_ = nullptr;  // the text it is kept under, once it may be kept
   sqlite3_stmt* stmt_ = nullptr;
+  sqlite3* unwaited_ = nullptr;
 };
 
 db::Value ColumnValue(sqlite3_stmt* stmt, int column) {
@@ -359,8 +371,9 @@ std::shared_ptr<db::Recordset> ClosedRecordset() {
 // command can be run again after the data changed.
 class SqliteCommand : public db::ICommand {
  public:
-  SqliteCommand(SqliteDatabase::Impl* impl, std::string sql)
+  SqliteCommand(SqliteDatabase::Impl* impl, std::string sql, bool wait)
       : impl_(impl),
+        wait_(wait),
         alive_(impl->alive),
         sql_(std::move(sql)),
         translated_(TranslateSql(sql_, SqlTarget::Sqlite)) {}
@@ -440,6 +453,9 @@ class SqliteCommand : public db::ICommand {
 
   std::string Error() const override { return error_; }
 
+  // The engine's busy and locked codes are the only failures told in these words.
+  bool Busy() const override { return error_ == kDatabaseBusyText; }
+
  private:
   // Logs the text as the module sent it and prepares its translation.
   bool Start(Statement& stmt) {
@@ -447,6 +463,7 @@ class SqliteCommand : public db::ICommand {
       error_ = "the database service this command belongs to is closed";
       return false;
     }
+    if (!wait_) stmt.DoNotWait(impl_->db);
     if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
     if (std::string bad = values_.PositionError(); !bad.empty()) return Fail(bad);
     std::string error;
@@ -476,6 +493,7 @@ class SqliteCommand : public db::ICommand {
   }
 
   SqliteDatabase::Impl* impl_;
+  bool wait_;
   std::weak_ptr<int> alive_;
   std::string sql_;
   std::string translated_;
@@ -548,7 +566,7 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path
   if (rc != SQLITE_OK) {
     return fail(db ? EngineErrorText(db, rc, nullptr) : FailureText(rc, sqlite3_errstr(rc)));
   }
-  sqlite3_busy_timeout(db, 5000);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   // SQLite reads a file's header lazily; reading the schema now makes a file that is no
   // database fail here with "file is not a database" rather than at the first statement.
   if (!database->impl_->Exec("SELECT count(*) FROM sqlite_master")) {
@@ -576,8 +594,10 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path
 }
 
 std::unique_ptr<db::ICommand> SqliteDatabase::CreateCommand(const std::string& sql, int kind) {
-  (void)kind;  // every kind is plain text, and a failed statement is undone alone anyway
-  return std::make_unique<SqliteCommand>(impl_.get(), sql);
+  // Every kind is plain text, and a failed statement is undone alone anyway; inside a
+  // transaction the write lock is held already, so only a statement outside one can wait.
+  return std::make_unique<SqliteCommand>(impl_.get(), sql,
+                                         kind != db::IDatabase::kCommandTextNoWait);
 }
 
 void SqliteDatabase::Close() {

@@ -44,6 +44,10 @@ class ICommand {
   // This statement's own failure text; empty when it succeeded (LastError of the service
   // still mirrors the last statement, as the host contract says).
   virtual std::string Error() const = 0;
+  // Whether the last run failed only because another connection held a lock the statement
+  // needed (past the wait, or at once for kCommandTextNoWait): it did nothing, and the same
+  // statement may succeed once the other connection has ended its work.
+  virtual bool Busy() const { return false; }
 };
 
 class IDatabase {
@@ -58,6 +62,10 @@ class IDatabase {
   // statement, which then answers the write's failure in the write's own words, as does the
   // commit. Its count of changed rows is not told.
   static constexpr int kCommandTextHeldBack = 3;
+  // Plain text that never waits for a lock another connection holds (the write lock of a
+  // file, a row another transaction wrote or locked): it fails at once instead, with Busy()
+  // set. For a write worth making only when it costs the user nothing now.
+  static constexpr int kCommandTextNoWait = 4;
   virtual ~IDatabase() = default;
 
   virtual std::unique_ptr<ICommand> CreateCommand(const std::string& sql,

@@ -11,11 +11,12 @@ std::unique_ptr<ICommand> Runner::Command(const Sql& sql) {
   return command;
 }
 
-std::string Runner::Execute(const Sql& sql, int64_t* rowsAffected) {
+std::string Runner::Execute(const Sql& sql, int64_t* rowsAffected, bool* busy) {
   auto command = Command(sql);
   command->Execute();
   std::string error = command->Error();
   if (rowsAffected) *rowsAffected = error.empty() ? command->RowsAffected() : 0;
+  if (busy) *busy = !error.empty() && command->Busy();
   return error;
 }
 

@@ -15,8 +15,9 @@ class Runner {
   // `kind` is the IDatabase command kind every statement is created with.
   explicit Runner(IDatabase& db, int kind = IDatabase::kCommandText) : db_(db), kind_(kind) {}
 
-  // Runs an INSERT, UPDATE or DELETE; answers the error text, empty on success.
-  std::string Execute(const Sql& sql, int64_t* rowsAffected = nullptr);
+  // Runs an INSERT, UPDATE or DELETE; answers the error text, empty on success. *busy tells
+  // whether a failure was only another connection's lock (ICommand::Busy).
+  std::string Execute(const Sql& sql, int64_t* rowsAffected = nullptr, bool* busy = nullptr);
   // First column of the first row (Null when no row). Error text into *error when given.
   Value Scalar(const Sql& sql, std::string* error = nullptr);
   // "" + value of a scalar query.

@@ -514,6 +514,19 @@ TEST(PostgresDatabaseTest, UrlsDroppedConnectionsAndLockTimeouts) {
   ASSERT_EQ(run("update t_doc set 说明='mine' where 单据ID=1"), "");
   error = db::Runner(*other).Execute("update t_doc set 说明='theirs' where 单据ID=1");
   EXPECT_NE(error.find("lock timeout"), std::string::npos) << error;
+  // One told not to wait waits 1 ms, in a transaction or not, and tells busy from refused.
+  other->BeginTrans();
+  db::Runner noWait(*other, db::IDatabase::kCommandTextNoWait);
+  bool busy = false;
+  EXPECT_NE(noWait.Execute(db::Sql("delete from t_doc where 单据ID=1"), nullptr, &busy), "");
+  EXPECT_TRUE(busy);
+  EXPECT_NE(noWait.Execute(db::Sql("insert into t_doc (单据ID) values (3)"), nullptr, &busy), "");
+  EXPECT_FALSE(busy);
+  for (const bool open : {true, false}) {
+    EXPECT_EQ(noWait.ScalarText("select current_setting('lock_timeout')"), "1ms") << open;
+    EXPECT_EQ(db::Runner(*other).ScalarText("select current_setting('lock_timeout')"), "100ms");
+    if (open) other->CommitTrans();
+  }
   db->CommitTrans();
   EXPECT_EQ(db::Runner(*other).ScalarText("select 说明 from t_doc where 单据ID=1"), "mine");
 }
