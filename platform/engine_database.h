@@ -16,6 +16,9 @@ namespace ws::platform {
 inline constexpr std::string_view kDiskFullText =
     "磁盘空间已满，数据库不能写入。请腾出磁盘空间后再试。";
 inline constexpr std::string_view kDiskErrorText = "读写数据库文件时磁盘出错。请检查磁盘后再试。";
+// LastError of either engine when another user holds what a statement needs longer than it may
+// wait (5 seconds: the embedded engine's busy timeout, the server's lock timeout).
+inline constexpr std::string_view kDatabaseBusyText = "数据库正被其他用户使用，请稍后再试。";
 
 class EngineDatabase : public db::IDatabase {
  public:

@@ -13,9 +13,6 @@ struct sqlite3;
 
 namespace ws::platform {
 
-// LastError when another user holds the database longer than the busy timeout (5 seconds).
-inline constexpr std::string_view kDatabaseBusyText = "数据库正被其他用户使用，请稍后再试。";
-
 class SqliteDatabase : public EngineDatabase {
  public:
   // Opens (or creates) a database file; ":memory:" gives a private in-memory database.
