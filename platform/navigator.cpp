@@ -1008,7 +1008,7 @@ std::optional<ListBlocks> RecordNavigator::CountInChunks(
       pending.last = rs->Field(1).ToLong();
     }
     pending.keys = db::kChangeBlockKeys;
-    pending.rest = Projected(std::max<int64_t>(0, pending.last - pending.next + 1));
+    pending.rest = Projected(pending.last - pending.next + 1);
     pending_ = std::move(pending);
   }
   const auto until = std::chrono::steady_clock::now() + later_.atOnce;
@@ -1059,7 +1059,7 @@ bool RecordNavigator::CountChunk(std::string* error) {
   // unevenly over the keys (a date window, a filter), so it grows by half at most.
   const auto tookUs = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
   usPerKey_ = static_cast<double>(tookUs) / static_cast<double>(std::max<int64_t>(1, p.keys));
-  p.rest = Projected(std::max<int64_t>(0, p.last - p.next + 1));
+  p.rest = Projected(p.last - p.next + 1);
   const double ratio = tookUs > 0 ? static_cast<double>(later_.chunk.count()) / tookUs : 1.5;
   const auto keys = static_cast<int64_t>(p.keys * std::clamp(ratio, 0.25, 1.5));
   p.keys = std::max(db::kChangeBlockKeys, keys / db::kChangeBlockKeys * db::kChangeBlockKeys);

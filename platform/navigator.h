@@ -191,7 +191,8 @@ class RecordNavigator : public host::INavigator {
                                           std::string* error);
   // Counts the next chunk of the pending list; true when it was the last.
   bool CountChunk(std::string* error);
-  // What counting `keys` keys should take at the pace of the last chunk counted.
+  // What counting `keys` keys (none when below one) should take at the pace of the last chunk
+  // counted.
   std::chrono::microseconds Projected(int64_t keys) const;
   // One turn of the host's idle time; false when there is nothing more to count.
   bool CountWhileIdle();
