@@ -102,8 +102,8 @@ std::string ErrorText(PGconn* conn, const PGresult* result) {
     if (const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE)) {
       if (std::string_view(state) == "53100") return std::string(kDiskFullText);
       if (std::string_view(state) == "58030") return std::string(kDiskErrorText);
-      if (std::string_view(state) == "55P03") return std::string(kDatabaseBusyText);
     }
+    if (LockNotAvailable(result)) return std::string(kDatabaseBusyText);
     if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) return primary;
   }
   std::string text = PQerrorMessage(conn);
