@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPointer>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -36,6 +35,13 @@ const char* AnswerName(host::MsgAnswer answer) {
 }
 
 }  // namespace
+
+void KeyboardReturn::Restore() {
+  if (window_) window_->activateWindow();
+  if (focus_) focus_->setFocus(Qt::OtherFocusReason);
+  window_.clear();
+  focus_.clear();
+}
 
 host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::string& title,
                                         host::MsgButtons buttons, host::MsgIcon icon) {
@@ -79,12 +85,10 @@ host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::stri
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
-  const QPointer<QWidget> focus = QApplication::focusWidget();
+  // After a report's failed read, F5 reached the window only after a click.
+  KeyboardReturn back(box.parentWidget());
   const int answer = box.exec();
-  // Without a window manager nobody gives the keyboard back when the box goes: after a report's
-  // failed read, F5 reached the window only after a click.
-  if (QWidget* parent = box.parentWidget()) parent->activateWindow();
-  if (focus) focus->setFocus(Qt::OtherFocusReason);
+  back.Restore();
   switch (answer) {
     case QMessageBox::Yes:
       return host::MsgAnswer::Yes;

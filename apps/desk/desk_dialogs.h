@@ -3,13 +3,33 @@
 // until the form closes itself or the user dismisses the window.
 #pragma once
 
+#include <QApplication>
 #include <QDialog>
+#include <QPointer>
 
 #include "host/dialogs.h"
 
 namespace ws::desk {
 
 class FormView;
+
+// Without a window manager nobody gives the keyboard back when a modal box or dialog goes: F5
+// or a typed filter would reach the window only after a click. Taken before the box comes,
+// it gives the keyboard back to the window and widget that had it when Restore is called or
+// it is destroyed, whichever comes first.
+class KeyboardReturn {
+ public:
+  explicit KeyboardReturn(QWidget* window = QApplication::activeWindow())
+      : window_(window), focus_(QApplication::focusWidget()) {}
+  ~KeyboardReturn() { Restore(); }
+  KeyboardReturn(const KeyboardReturn&) = delete;
+  KeyboardReturn& operator=(const KeyboardReturn&) = delete;
+  void Restore();
+
+ private:
+  QPointer<QWidget> window_;
+  QPointer<QWidget> focus_;
+};
 
 class DeskDialogs : public host::IDialogs {
  public:

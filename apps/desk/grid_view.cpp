@@ -15,6 +15,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "desk/desk_dialogs.h"
 #include "desk/grid_columns.h"
 #include "forms/input.h"
 #include "forms/text.h"
@@ -596,11 +597,9 @@ bool GridView::ShowCutTexts(int modelRow) {
   const int height = wrapped * metrics.lineSpacing() + frame + buttons->sizeHint().height() +
                      layout->spacing() + margins.top() + margins.bottom();
   box.resize(width, std::clamp(height, 120, std::max(120, room.height())));
+  KeyboardReturn back(window());
   shown->setFocus();
   box.exec();
-  // Without a window manager nobody gives the keyboard back when the box goes.
-  window()->activateWindow();
-  setFocus(Qt::OtherFocusReason);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QProgressDialog>
 
+#include "desk/desk_dialogs.h"
 #include "host/system.h"
 
 namespace ws::desk {
@@ -24,8 +25,7 @@ bool ProgressDisplay::Report(const std::string& what, int64_t done, int64_t tota
     return true;
   }
   if (!dialog_) {
-    window_ = QApplication::activeWindow();
-    focus_ = QApplication::focusWidget();
+    back_.emplace();
     dialog_ = std::make_unique<QProgressDialog>(QString::fromStdString(what), QObject::tr("取消"),
                                                 0, kSteps, QApplication::activeWindow());
     dialog_->setWindowModality(Qt::ApplicationModal);
@@ -61,12 +61,7 @@ bool ProgressDisplay::Report(const std::string& what, int64_t done, int64_t tota
 void ProgressDisplay::Close() {
   if (!dialog_) return;
   dialog_.reset();
-  // Without a window manager nobody gives the keyboard back when the dialog goes: F5 or a
-  // typed filter would reach the window only after a click.
-  if (window_) window_->activateWindow();
-  if (focus_) focus_->setFocus(Qt::OtherFocusReason);
-  window_.clear();
-  focus_.clear();
+  back_.reset();
 }
 
 }  // namespace ws::desk

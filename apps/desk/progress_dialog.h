@@ -5,12 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include <QPointer>
+#include "desk/desk_dialogs.h"
 
 class QProgressDialog;
-class QWidget;
 
 namespace ws::desk {
 
@@ -30,8 +30,7 @@ class ProgressDisplay {
   void Close();
 
   std::unique_ptr<QProgressDialog> dialog_;
-  QPointer<QWidget> window_;  // active when the dialog came, with its focus widget
-  QPointer<QWidget> focus_;
+  std::optional<KeyboardReturn> back_;  // the keyboard as it was when the dialog came
   std::chrono::steady_clock::time_point started_;
 };
 
