@@ -510,6 +510,12 @@ struct RecordNavigator::Query {
   }
 };
 
+namespace {
+// Recounts of more blocks than this (a bulk write) run one by one, the stamp after them read
+// afresh: they would make one pipeline past what a connection reads ahead.
+constexpr size_t kReadAheadCounts = 32;
+}  // namespace
+
 bool RecordNavigator::CountingList(const Query& q) const {
   return pending_ && pending_->query->list == q.list;
 }
@@ -637,11 +643,15 @@ std::string RecordNavigator::GetNewIDs(std::vector<host::IdBatch>& batches) {
   return {};
 }
 
+db::Sql RecordNavigator::RowSql(const Query& q, const db::Sql& extra, bool descending) {
+  db::Sql sql(q.select);
+  return sql.Append(q.Where(extra))
+      .Raw(" ORDER BY " + q.key + (descending ? " DESC" : "") + " LIMIT 1");
+}
+
 std::shared_ptr<db::Recordset> RecordNavigator::FetchOne(const Query& q, const db::Sql& extra,
                                                          bool descending, std::string* error) {
-  db::Sql sql(q.select);
-  sql.Append(q.Where(extra)).Raw(" ORDER BY " + q.key + (descending ? " DESC" : "") + " LIMIT 1");
-  return db::Runner(*db_).Open(sql, error);
+  return db::Runner(*db_).Open(RowSql(q, extra, descending), error);
 }
 
 std::optional<std::vector<int64_t>> RecordNavigator::WalkBlocks(const Query& q, bool up,
@@ -710,14 +720,43 @@ void RecordNavigator::CountBlocks(const Query& q, const db::Sql& extra,
   }
 }
 
-std::string RecordNavigator::ChangeStamp(const Query& q) {
+std::optional<db::Sql> RecordNavigator::StampSql(const Query& q) const {
   if (q.ByBlocks() && tableStamps_ && !db_->InTransaction()) {
     // The versions of the list's own tables: writes elsewhere (and the server's own
     // housekeeping, which moves the WAL) leave them be. Versions only grow, so their sum
     // moves with every write to these tables.
-    std::string error;
     db::Sql sql("SELECT COALESCE(SUM(version), 0) FROM ws_change_block WHERE ");
-    int64_t sum = db::Runner(*db_).Scalar(sql.Append(q.TableNames()), &error).ToLong();
+    return sql.Append(q.TableNames());
+  }
+  if (stampSql_.empty()) return std::nullopt;
+  return db::Sql(stampSql_);
+}
+
+bool RecordNavigator::BlocksReadable(const Query& q) const {
+  // Inside a transaction the versions would include this connection's own uncommitted
+  // writes, which a rollback takes back to versions seen before.
+  return blocksUsable_ && q.ByBlocks() && !db_->InTransaction() && !CountingList(q);
+}
+
+db::Sql RecordNavigator::VersionsSql(const Query& q) {
+  return db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
+      .Append(q.TableNames());
+}
+
+void RecordNavigator::ReadAheadStart(const Query& q, const std::optional<db::Sql>& row) {
+  if (!db_->ReadsAhead()) return;
+  db::Runner runner(*db_);
+  // The stamp before the versions: figures are kept under the stamp read first, so a write
+  // landing between the two only costs a recount later.
+  if (auto stamp = StampSql(q)) runner.ReadAhead(*stamp);
+  if (BlocksReadable(q)) runner.ReadAhead(VersionsSql(q));
+  if (row) runner.ReadAhead(*row);
+}
+
+std::string RecordNavigator::ChangeStamp(const Query& q) {
+  if (q.ByBlocks() && tableStamps_ && !db_->InTransaction()) {
+    std::string error;
+    int64_t sum = db::Runner(*db_).Scalar(*StampSql(q), &error).ToLong();
     if (error.empty()) return "v" + std::to_string(sum);
     tableStamps_ = false;
   }
@@ -810,10 +849,8 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
 // The figures start from those another navigator of the database left in the shared store.
 bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error,
                                     std::optional<int64_t> rankOf) {
-  // Inside a transaction the versions would include this connection's own uncommitted
-  // writes, which a rollback takes back to versions seen before.
-  if (!blocksUsable_ || !q.ByBlocks() || db_->InTransaction()) return false;
-  if (CountingList(q)) return false;  // the figures come between the host's events
+  // Counted between the host's events, the figures come from there.
+  if (!BlocksReadable(q)) return false;
   // Unchanged since the last refresh, whose change (lastChange_) still holds.
   if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;
   std::optional<BlockCache> previous;
@@ -821,9 +858,7 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
   ownRank_.reset();
   db::Runner runner(*db_);
   std::string readError;
-  auto rs = runner.Open(db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
-                            .Append(q.TableNames()),
-                        &readError);
+  auto rs = runner.Open(VersionsSql(q), &readError);
   if (!readError.empty()) {
     blocksUsable_ = false;  // a file without the tracking: count the whole list from now on
     return false;
@@ -872,21 +907,39 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     for (const auto& [block, version] : blocks_->figures.versions) {
       if (!versions.count(block)) moved[block] = 0;  // cannot shrink, but never trust it
     }
+    // The block of row `rankOf` is counted with the rows up to it.
+    auto countSql = [&](int64_t block) {
+      const db::Sql range = q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1);
+      if (!rankOf || BlockOf(*rankOf) != block) return q.CountSql(db::Sql("COUNT(*)"), range);
+      db::Sql columns("COUNT(*), SUM(CASE WHEN ");
+      columns.Append(q.KeyCompare("<=", *rankOf)).Raw(" THEN 1 ELSE 0 END)");
+      return q.CountSql(columns, range);
+    };
+    if (db_->ReadsAhead() && moved.size() < kReadAheadCounts) {
+      // On a server the recounts go in one round trip, and with them what Position reads next
+      // for the row's position: its rank in its own block when that was not written to, and the
+      // stamp that proves nothing was written while counting.
+      for (const auto& entry : moved) runner.ReadAhead(countSql(entry.first));
+      if (rankOf) {
+        const int64_t own = BlockOf(*rankOf);
+        if (!moved.count(own)) {
+          runner.ReadAhead(q.CountSql(db::Sql("COUNT(*)"), q.BlockRange(own, *rankOf)));
+        }
+        if (auto stampSql = StampSql(q)) runner.ReadAhead(*stampSql);
+      }
+    }
     for (const auto& entry : moved) {
       const int64_t block = entry.first;
-      const db::Sql range = q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1);
       int64_t count = 0;
       if (rankOf && BlockOf(*rankOf) == block) {
         ++countQueries_;
-        db::Sql columns("COUNT(*), SUM(CASE WHEN ");
-        columns.Append(q.KeyCompare("<=", *rankOf)).Raw(" THEN 1 ELSE 0 END)");
-        auto rs = runner.Open(q.CountSql(columns, range), error);
+        auto rs = runner.Open(countSql(block), error);
         if (error->empty() && !rs->Eof()) {
           count = rs->Field(0).ToLong();
           ownRank_ = OwnRank{q.list, stamp, *rankOf, rs->Field(1).ToLong()};
         }
       } else {
-        count = Count(q, range, error);
+        count = Count(q, q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1), error);
       }
       if (!error->empty()) break;
       if (count) {
@@ -1115,6 +1168,7 @@ host::NavResult RecordNavigator::Navigate(const std::string& baseSelect,
   }
   Query q(baseSelect, baseCondition, keyColumn);
   std::string error;
+  ReadAheadStart(q, std::nullopt);
   const std::string stamp = ChangeStamp(q);
   // The walks below keep to the blocks with rows, so the blocks are brought up to date first.
   RefreshBlocks(q, stamp, &error);
@@ -1192,7 +1246,6 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   Query list(baseSelect, baseCondition, keyColumn);
   std::string narrowed = Trimmed(searchCondition);
   std::string error;
-  const std::string stamp = ChangeStamp(list);
   // The search condition arrives as text through the host interface.
   db::Sql extra;
   if (auto id = KeyEquals(narrowed, list.key)) {
@@ -1200,6 +1253,8 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   } else if (!narrowed.empty()) {
     extra = db::Sql("(" + narrowed + ")");
   }
+  if (db_->ReadsAhead()) ReadAheadStart(list, RowSql(list, extra, false));
+  const std::string stamp = ChangeStamp(list);
   auto rs = FetchOne(list, extra, false, &error);
   if (!error.empty()) {
     result.message = error;

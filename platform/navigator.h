@@ -167,6 +167,16 @@ class RecordNavigator : public host::INavigator {
   // A text that changes whenever something the list shows may have been written; "" when the
   // engine offers no cheap one (then the figures are recounted on every move).
   std::string ChangeStamp(const Query& q);
+  // The statement ChangeStamp reads; nullopt when it reads none.
+  std::optional<db::Sql> StampSql(const Query& q) const;
+  // Whether RefreshBlocks may read the list's block versions, and the statement it reads them
+  // with.
+  bool BlocksReadable(const Query& q) const;
+  static db::Sql VersionsSql(const Query& q);
+  static db::Sql RowSql(const Query& q, const db::Sql& extra, bool descending);
+  // A move's first statements travel together on a server: the stamp, then the block versions
+  // RefreshBlocks may need, then the row when it does not depend on them.
+  void ReadAheadStart(const Query& q, const std::optional<db::Sql>& row);
   int64_t Count(const Query& q, const db::Sql& extra, std::string* error);
   // Adds the list's rows within `extra` (all of them when empty) to `counts`, per block.
   void CountBlocks(const Query& q, const db::Sql& extra, std::map<int64_t, int64_t>& counts,

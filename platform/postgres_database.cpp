@@ -116,6 +116,23 @@ bool IdentifierByte(char c) {
   return byte >= 0x80 || std::isalnum(byte) || c == '_';
 }
 
+// Whether two requests run the same text with the same values.
+bool SameRequest(const Request& a, const Request& b) {
+  return a.sql == b.sql && a.texts == b.texts && a.nulls == b.nulls && a.types == b.types;
+}
+
+// Whether a statement text is a plain query, which may be read ahead without changing
+// anything.
+bool IsPlainQuery(std::string_view sql) {
+  size_t at = sql.find_first_not_of(" \t\r\n(");
+  if (at == std::string_view::npos || sql.size() - at < 7) return false;
+  constexpr std::string_view kSelect = "select";
+  for (size_t i = 0; i < kSelect.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(sql[at + i])) != kSelect[i]) return false;
+  }
+  return !IdentifierByte(sql[at + kSelect.size()]);
+}
+
 // The server folds unquoted names to lower case, so "往来ID" comes back as "往来id". A column
 // name is given back as the statement spells it (its first whole-word occurrence, letter case
 // aside), since grids show field names as their headers and the embedded engine keeps them.
@@ -303,9 +320,86 @@ struct PostgresDatabase::Impl {
     heldFailure.clear();
   }
 
+  // Queries read ahead wait in `ahead` until a statement asks for one of them; then they all
+  // go in one pipeline, in the order read ahead (after what is held back), and the answers of
+  // the others wait in `kept` for their own runs. Anything else sent to the server drops both,
+  // and a write held back drops what is kept: an answer is only ever as old as the connection's
+  // last round trip, so no run is answered with rows older than something the connection
+  // already read or wrote since. Inside a transaction each goes fenced by its savepoint, as it
+  // would alone: one that fails must not abort the transaction it was only read ahead in.
+  std::vector<Request> ahead;
+  std::vector<std::pair<Request, std::unique_ptr<Result>>> kept;
+  // More would be a caller that reads ahead what it never runs.
+  static constexpr size_t kAheadLimit = 64;
+
+  void DropAhead() {
+    ahead.clear();
+    kept.clear();
+  }
+  void ReadAhead(Request request, bool fence) {
+    const bool inTransaction = ServerInTransaction();
+    if (inTransaction != (depth > 0) || (inTransaction && !fence)) return;
+    if (!IsPlainQuery(request.sql) || ahead.size() >= kAheadLimit) return;
+    ahead.push_back(std::move(request));
+  }
+  // The answer of a statement read ahead: kept from the last round trip, or got now with the
+  // rest of what waits. nullopt when it was not read ahead, or the pipeline failed (then the
+  // statement runs alone and fails, if it does, in its own words).
+  std::optional<std::unique_ptr<Result>> AnswerAhead(const Request& statement) {
+    for (auto it = kept.begin(); it != kept.end(); ++it) {
+      if (!SameRequest(it->first, statement)) continue;
+      std::unique_ptr<Result> answer = std::move(it->second);
+      kept.erase(it);
+      lastError.clear();
+      lastBusy = false;
+      return answer;
+    }
+    auto asked = std::find_if(ahead.begin(), ahead.end(),
+                              [&](const Request& r) { return SameRequest(r, statement); });
+    if (asked == ahead.end()) return std::nullopt;
+    const size_t at = static_cast<size_t>(asked - ahead.begin());
+    const bool fenced = depth > 0;
+    std::vector<Request> requests;
+    std::vector<size_t> places;  // each query's place among the requests
+    for (Request& request : ahead) {
+      if (fenced) requests.push_back(Request(kSavepointText));
+      places.push_back(requests.size());
+      requests.push_back(std::move(request));
+      if (fenced) requests.push_back(Request(kReleaseText));
+    }
+    DropAhead();
+    std::vector<std::unique_ptr<Result>> answers;
+    Outcome outcome = SendWithHeld(requests, static_cast<int>(places[at]), fenced, &answers);
+    if (!outcome.ok) return std::nullopt;
+    for (size_t place : places) {
+      if (answers[place]) kept.emplace_back(std::move(requests[place]), std::move(answers[place]));
+    }
+    return std::move(outcome.result);
+  }
+
+  // The transaction's last read and its COMMIT in one pipeline, after what is held back; the
+  // read's answer, or nullptr with lastError set (a failed read left nothing committed).
+  std::unique_ptr<Result> CommitWith(Request read) {
+    DropAhead();
+    // COMMIT of a transaction the server has aborted answers success but rolls back.
+    const bool aborted = PQtransactionStatus(conn) == PQTRANS_INERROR;
+    std::vector<Request> requests;
+    requests.push_back(std::move(read));
+    requests.push_back(Request("COMMIT"));
+    Outcome outcome = SendWithHeld(requests, 0, false);
+    depth = ServerInTransaction() ? 1 : 0;
+    if (!outcome.ok) return nullptr;
+    if (aborted) {
+      lastError = "the transaction was rolled back by the database server";
+      return nullptr;
+    }
+    return std::move(outcome.result);
+  }
+
   // Runs a statement of the service's own (transaction control); sets lastError. What is held
   // back goes first, in the same round trip when the text is a single statement.
   bool Exec(const std::string& sql) {
+    DropAhead();
     if (Holding()) {
       std::vector<Request> requests;
       requests.push_back(Request(sql));
@@ -321,6 +415,7 @@ struct PostgresDatabase::Impl {
   }
   // Sends what is held back (nothing when nothing is); sets lastError.
   bool SendHeld() {
+    DropAhead();
     if (!Holding()) return true;
     std::vector<Request> none;
     return SendWithHeld(none, -1, false).ok;
@@ -335,6 +430,7 @@ struct PostgresDatabase::Impl {
   // A new connection has none of the old one's prepared statements.
   void Reconnect() {
     if (PQstatus(conn) == CONNECTION_OK || depth > 0) return;
+    DropAhead();
     PQreset(conn);
     statements.Clear();
     dropped.clear();
@@ -343,6 +439,9 @@ struct PostgresDatabase::Impl {
   // Holds a write back (see beginHeld); false when it is not held and must run at once.
   bool Hold(Request request) {
     if (depth == 0 || !ServerInTransaction()) return false;
+    // What was read before the write would answer as if it had not been made; a query read
+    // ahead still waits, and goes after it.
+    kept.clear();
     held.push_back(std::move(request));
     lastError.clear();
     return true;
@@ -364,6 +463,10 @@ struct PostgresDatabase::Impl {
       lastError = heldFailure;
       return nullptr;
     }
+    if (wait) {
+      if (auto answer = AnswerAhead(statement)) return std::move(*answer);
+    }
+    DropAhead();
     const PGTransactionStatusType status = beginHeld ? PQTRANS_INTRANS : PQtransactionStatus(conn);
     const bool fenced = fence && depth > 0 && status == PQTRANS_INTRANS;
     // Outside a transaction a failed statement changed nothing either.
@@ -393,7 +496,9 @@ struct PostgresDatabase::Impl {
   // round trip. A failure aborts the rest of the pipeline. `at` is the request whose result is
   // answered (-1: none); when `fenced`, the first request is its savepoint and the last the
   // release, and rolling back to the savepoint undoes its failure alone.
-  Outcome SendWithHeld(std::vector<Request>& requests, int at, bool fenced) {
+  // `all`, when given, takes the answers of the other requests on success (by their place).
+  Outcome SendWithHeld(std::vector<Request>& requests, int at, bool fenced,
+                       std::vector<std::unique_ptr<Result>>* all = nullptr) {
     lastBusy = false;
     std::vector<Request> sent;
     if (beginHeld) sent.push_back(Request("BEGIN"));
@@ -450,6 +555,12 @@ struct PostgresDatabase::Impl {
       lastError.clear();
       outcome.ok = true;
       if (at >= 0) outcome.result = std::move(results[requests[at].runAt]);
+      if (all) {
+        all->resize(requests.size());
+        for (size_t i = 0; i < requests.size(); ++i) {
+          if (static_cast<int>(i) != at) (*all)[i] = std::move(results[requests[i].runAt]);
+        }
+      }
       return outcome;
     }
     const Request& culprit = failed < own ? sent[failed] : requests[failed - own];
@@ -551,6 +662,12 @@ class PostgresCommand : public db::ICommand {
 
   bool Busy() const override { return busy_; }
 
+  void ReadAhead() override {
+    // A statement that must not wait sets the wait about itself; it always runs alone.
+    if (!wait_) return;
+    if (auto request = Build(false)) impl_->ReadAhead(std::move(*request), fence_);
+  }
+
   void Execute() override {
     rowsAffected_ = 0;
     auto request = Build();
@@ -575,12 +692,21 @@ class PostgresCommand : public db::ICommand {
 
   std::shared_ptr<db::Recordset> OpenRecordset() override {
     auto result = Start();
-    if (!result) return ClosedRecordset();
-    PGresult* r = result->get();
-    auto records = std::make_shared<db::Recordset>(Names(r));
-    AppendRows(*records, r);
-    records->EndFilling();
-    return records;
+    return result ? Records(result->get()) : ClosedRecordset();
+  }
+
+  // The rows of this query read as the open transaction's last statement, committed in the
+  // same round trip; nullptr when either failed.
+  std::shared_ptr<db::Recordset> OpenCommitting() {
+    auto request = Build();
+    if (!request) return nullptr;
+    auto result = impl_->CommitWith(std::move(*request));
+    if (!result) {
+      error_ = impl_->lastError;
+      return nullptr;
+    }
+    error_.clear();
+    return Records(result->get());
   }
 
   bool Stream(size_t chunkRows, const ChunkSink& take) override {
@@ -661,21 +787,25 @@ class PostgresCommand : public db::ICommand {
 
   // Logs the text as the module sent it and makes the request of its translation with the
   // bound values. Placeholders left without a value fail here; a count of values that differs
-  // from the text's placeholders is refused by the server.
-  std::optional<Request> Build() {
+  // from the text's placeholders is refused by the server. A request only read ahead is
+  // neither logged nor failed: its run is, if it comes.
+  std::optional<Request> Build(bool run = true) {
     if (alive_.expired()) {
-      Fail("the database service this command belongs to is closed", false);
+      if (run) Fail("the database service this command belongs to is closed", false);
       return std::nullopt;
     }
-    if (impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
-    if (std::string bad = values_.PositionError(); !bad.empty()) return Fail(bad);
+    if (run && impl_->logging) impl_->log.push_back(WithValuesWritten(sql_, values_.Values()));
+    auto fail = [&](std::string error) -> std::nullopt_t {
+      return run ? Fail(std::move(error)) : std::nullopt;
+    };
+    if (std::string bad = values_.PositionError(); !bad.empty()) return fail(bad);
     const auto& values = values_.Values();
     Request request(translated_);
     request.texts.resize(values.size());
     request.nulls.assign(values.size(), 0);
     request.types.assign(values.size(), 0);
     for (size_t i = 0; i < values.size(); ++i) {
-      if (!values[i]) return Fail("no value is bound to placeholder " + std::to_string(i + 1));
+      if (!values[i]) return fail("no value is bound to placeholder " + std::to_string(i + 1));
       const db::Value& value = *values[i];
       std::string& text = request.texts[i];
       if (value.IsNull()) {
@@ -710,6 +840,13 @@ class PostgresCommand : public db::ICommand {
     error_.clear();
     busy_ = false;
     return result;
+  }
+
+  std::shared_ptr<db::Recordset> Records(const PGresult* result) const {
+    auto records = std::make_shared<db::Recordset>(Names(result));
+    AppendRows(*records, result);
+    records->EndFilling();
+    return records;
   }
 
   std::vector<std::string> Names(const PGresult* result) const {
@@ -869,13 +1006,17 @@ std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string&
                                            held, kind != db::IDatabase::kCommandTextNoWait);
 }
 
-void PostgresDatabase::Close() {}
+void PostgresDatabase::Close() {
+  // An operation's reads ahead are for that operation only.
+  impl_->DropAhead();
+}
 
 void PostgresDatabase::BeginTrans() {
   if (impl_->depth > 0 && !impl_->ServerInTransaction()) impl_->depth = 0;
   if (impl_->depth == 0) {
     impl_->Reconnect();
     impl_->DropHeld();
+    impl_->DropAhead();
     if (PQstatus(impl_->conn) != CONNECTION_OK) {
       impl_->lastError = ErrorText(impl_->conn, nullptr);
       return;
@@ -906,6 +1047,7 @@ void PostgresDatabase::CommitTrans() {
     if (impl_->beginHeld && impl_->held.empty()) {
       // Nothing ran in it: nothing to send.
       impl_->DropHeld();
+      impl_->DropAhead();
       impl_->depth = 0;
       impl_->lastError.clear();
       return;
@@ -921,6 +1063,15 @@ void PostgresDatabase::CommitTrans() {
   if (impl_->Exec("RELEASE SAVEPOINT ws_level_" + std::to_string(impl_->depth))) --impl_->depth;
 }
 
+std::shared_ptr<db::Recordset> PostgresDatabase::CommitReading(db::ICommand& query) {
+  auto* command = dynamic_cast<PostgresCommand*>(&query);
+  if (!command || impl_->depth != 1 || !impl_->ServerInTransaction() ||
+      !impl_->heldFailure.empty()) {
+    return db::IDatabase::CommitReading(query);
+  }
+  return command->OpenCommitting();
+}
+
 void PostgresDatabase::RollbackTrans() {
   if (impl_->depth == 0 || !impl_->ServerInTransaction()) {
     impl_->depth = 0;
@@ -932,6 +1083,7 @@ void PostgresDatabase::RollbackTrans() {
     // Held-back work is dropped unsent: the rollback would take it back anyway.
     const bool sent = !impl_->beginHeld;
     impl_->DropHeld();
+    impl_->DropAhead();
     if (sent) impl_->Exec("ROLLBACK");
     impl_->depth = impl_->ServerInTransaction() ? 1 : 0;
     if (!sent) impl_->lastError.clear();

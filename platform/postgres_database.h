@@ -39,18 +39,23 @@ class PostgresDatabase : public EngineDatabase {
   // fenced so: its failure leaves the transaction refusing everything but the rollback its
   // caller makes. A command kept past its service does nothing.
   std::unique_ptr<db::ICommand> CreateCommand(const std::string& sql, int kind) override;
-  // Nothing is held between statements (results are read whole); an open transaction is left
-  // alone.
+  // Nothing is held between statements (results are read whole) but queries read ahead
+  // (ICommand::ReadAhead), which end with the operation; an open transaction is left alone.
   void Close() override;
   // The outermost level is BEGIN; a BeginTrans inside it opens a savepoint, which CommitTrans
   // releases and RollbackTrans undoes, innermost level first. RollbackTrans with nothing open
   // is harmless; CommitTrans with nothing open sets LastError.
   void BeginTrans() override;
   void CommitTrans() override;
+  // At the outermost level the read and the COMMIT go in one round trip, after what is held
+  // back; a read that fails leaves the transaction uncommitted for the caller's rollback.
+  std::shared_ptr<db::Recordset> CommitReading(db::ICommand& query) override;
   void RollbackTrans() override;
   bool InTransaction() const override;
   std::string LastError() const override;
   // "driver" is "postgresql" unless set otherwise.
+  // Queries read ahead go with the next statement in one round trip.
+  bool ReadsAhead() const override { return true; }
   std::string Settings(const std::string& key) const override;
   void SetSetting(const std::string& key, const std::string& value) override;
 

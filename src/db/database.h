@@ -48,6 +48,13 @@ class ICommand {
   // needed (past the wait, or at once for kCommandTextNoWait): it did nothing, and the same
   // statement may succeed once the other connection has ended its work.
   virtual bool Busy() const { return false; }
+  // Asks for this query's rows no later than with the connection's next statement: an engine
+  // with a round trip per statement sends it with the next one. The next run of a command of
+  // the same text and values outside a transaction is then answered from those rows, as long as
+  // nothing else went to the database in between; a statement sent meanwhile (a write above
+  // all) drops them, and the run asks anew. Queries meant to be answered together are read
+  // ahead in the order they will run. An engine without round trips ignores it.
+  virtual void ReadAhead() {}
 };
 
 class IDatabase {
@@ -74,6 +81,15 @@ class IDatabase {
   virtual void Close() = 0;
   virtual void BeginTrans() = 0;
   virtual void CommitTrans() = 0;
+  // Commits the transaction with `query` read as its last statement: an engine with a round
+  // trip per statement sends both together. The query's rows; nullptr when the query or the
+  // commit failed (the query's Error or LastError tells; the caller rolls back).
+  virtual std::shared_ptr<Recordset> CommitReading(ICommand& query) {
+    auto rows = query.OpenRecordset();
+    if (!query.Error().empty()) return nullptr;
+    CommitTrans();
+    return LastError().empty() ? rows : nullptr;
+  }
   virtual void RollbackTrans() = 0;
   virtual bool InTransaction() const = 0;
   // Description of the last statement's failure; empty when it succeeded.
@@ -81,6 +97,9 @@ class IDatabase {
   // Keyed settings; "driver" gives the dialect text ("jet" for the desktop dialect).
   virtual std::string Settings(const std::string& key) const = 0;
   virtual void SetSetting(const std::string& key, const std::string& value) = 0;
+  // Whether ICommand::ReadAhead saves anything here: where it does not, a caller need not
+  // even build what it would read ahead.
+  virtual bool ReadsAhead() const { return false; }
 };
 
 }  // namespace ws::db

@@ -11,6 +11,22 @@ std::unique_ptr<ICommand> Runner::Command(const Sql& sql) {
   return command;
 }
 
+std::shared_ptr<Recordset> Runner::CommitReading(const Sql& sql, std::string* error) {
+  auto command = Command(sql);
+  auto rows = db_.CommitReading(*command);
+  *error = rows ? std::string() : command->Error();
+  if (rows) return rows;
+  if (error->empty()) *error = db_.LastError();
+  if (error->empty()) *error = "the transaction could not be committed";
+  rows = std::make_shared<Recordset>();
+  rows->Close();
+  return rows;
+}
+
+void Runner::ReadAhead(const Sql& sql) {
+  if (db_.ReadsAhead()) Command(sql)->ReadAhead();
+}
+
 std::string Runner::Execute(const Sql& sql, int64_t* rowsAffected, bool* busy) {
   auto command = Command(sql);
   command->Execute();
@@ -158,6 +174,20 @@ bool Transaction::Commit() {
   db_.CommitTrans();
   open_ = false;
   std::string error = db_.LastError();
+  if (!error.empty()) {
+    failed_ = true;
+    error_ = error;
+    db_.RollbackTrans();
+    return false;
+  }
+  return true;
+}
+
+bool Transaction::CommitReading(const Sql& query, std::shared_ptr<Recordset>* rows) {
+  if (failed_ || !open_) return false;
+  std::string error;
+  *rows = allOrNothing_.CommitReading(query, &error);
+  open_ = false;
   if (!error.empty()) {
     failed_ = true;
     error_ = error;

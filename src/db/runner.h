@@ -34,6 +34,13 @@ class Runner {
   std::string Stream(const Sql& sql, size_t chunkRows, const ICommand::ChunkSink& take,
                      bool* stopped = nullptr);
 
+  // Commits the open transaction with the query read as its last statement
+  // (IDatabase::CommitReading); on failure an empty closed set and the error in *error.
+  std::shared_ptr<Recordset> CommitReading(const Sql& sql, std::string* error);
+  // Has the query's rows come with the next statement (ICommand::ReadAhead); a later Open or
+  // Scalar of the same Sql takes them. A query that cannot be built is left alone.
+  void ReadAhead(const Sql& sql);
+
   // The same where a failure aborts the operation: the database's text is thrown as
   // std::runtime_error, for the interface's guard to report under its tag.
   void ExecuteOrThrow(const Sql& sql, int64_t* rowsAffected = nullptr);
@@ -106,6 +113,9 @@ class Transaction {
   // missing row locks nothing.
   bool LockRow(std::string_view table, std::string_view keyColumn, int64_t id);
   bool Commit();
+  // Commits with `query` read as the unit's last statement, on a server in the commit's own
+  // round trip; *rows gets its rows. False (and rolled back) when either failed.
+  bool CommitReading(const Sql& query, std::shared_ptr<Recordset>* rows);
   void Rollback();
 
   bool Failed() const { return failed_; }

@@ -131,6 +131,7 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     return false;
   };
 
+  ReadAheadChecks(ctx);
   if (!CheckInTransaction(ctx) || !BeforeHeader(ctx)) {
     tx.Rollback();
     return false;
@@ -237,8 +238,8 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   }
   // The version this save leaves behind is the window's own: if reading the document back
   // fails below, its next save must not be taken for another user's change.
-  const int64_t savedVersion = tx.Failed() ? -1 : StoredRowVersion(tx, ctx.id);
-  if (tx.Failed() || !tx.Commit()) {
+  int64_t savedVersion = -1;
+  if (tx.Failed() || !CommitReadingVersion(tx, ctx.id, &savedVersion)) {
     SaveFailed(ctx, tx.Error());
     return false;
   }
@@ -325,6 +326,10 @@ db::Sql Document::DuplicateNumberSelect(const SaveContext& ctx) const {
       .Raw(schema_.KeyColumn())
       .Raw("<>")
       .Key(ctx.isNew ? 0 : ctx.id);
+}
+
+void Document::ReadAheadChecks(SaveContext& ctx) {
+  if (schema_.FieldWith(FieldRole::Number) >= 0) ctx.tx.Db().ReadAhead(DuplicateNumberSelect(ctx));
 }
 
 bool Document::NumberIsFree(SaveContext& ctx) {
@@ -536,22 +541,37 @@ bool Document::DoPrint() {
   });
 }
 
-int64_t Document::StoredRowVersion(db::Transaction& tx, int64_t id) const {
+std::optional<db::Sql> Document::RowVersionSql(int64_t id) const {
   if (id == 0) id = CurrentId();
   const db::TableDef* table = db::FindTable(schema_.Table());
-  if (!table || table->versionedSince == 0 || id <= 0 || tx.Failed()) return -1;
+  if (!table || table->versionedSince == 0 || id <= 0) return std::nullopt;
+  return db::Sql("SELECT ")
+      .Raw(db::kRowVersionColumn)
+      .Raw(" FROM ")
+      .Raw(schema_.Table())
+      .Raw(" WHERE ")
+      .Raw(schema_.KeyColumn())
+      .Raw("=")
+      .Key(id);
+}
+
+int64_t Document::StoredRowVersion(db::Transaction& tx, int64_t id) const {
+  auto sql = RowVersionSql(id);
+  if (!sql || tx.Failed()) return -1;
   std::string error;
-  auto row = tx.Db().Open(db::Sql("SELECT ")
-                              .Raw(db::kRowVersionColumn)
-                              .Raw(" FROM ")
-                              .Raw(schema_.Table())
-                              .Raw(" WHERE ")
-                              .Raw(schema_.KeyColumn())
-                              .Raw("=")
-                              .Key(id),
-                          &error);
+  auto row = tx.Db().Open(*sql, &error);
   if (!error.empty()) tx.Fail(error);
   return error.empty() && !row->Eof() ? row->Long(db::kRowVersionColumn) : -1;
+}
+
+bool Document::CommitReadingVersion(db::Transaction& tx, int64_t id, int64_t* version) const {
+  *version = -1;
+  auto sql = RowVersionSql(id);
+  if (!sql) return tx.Commit();
+  std::shared_ptr<db::Recordset> row;
+  if (!tx.CommitReading(*sql, &row)) return false;
+  if (!row->Eof()) *version = row->Long(db::kRowVersionColumn);
+  return true;
 }
 
 StepOutcome Document::RunSteps(const std::vector<Step>& steps, db::AuditAction action) {
@@ -574,8 +594,8 @@ StepOutcome Document::RunSteps(const std::vector<Step>& steps, db::AuditAction a
     }
   }
   if (!tx.Failed()) db::AppendAudit(tx, AuditEventOf(action), AuditSessionOf());
-  const int64_t after = StoredRowVersion(tx);
-  if (tx.Failed() || !tx.Commit()) {
+  int64_t after = -1;
+  if (tx.Failed() || !CommitReadingVersion(tx, 0, &after)) {
     outcome.error = tx.Error();
     return outcome;
   }

@@ -34,6 +34,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,9 @@ class Document : public host::DocumentControl {
   // nothing written; the hook has told the user why.
   virtual bool ValidateSave();
   virtual bool PrepareSave(RowValues& values, bool isNew) = 0;
+  // What CheckInTransaction and BeforeHeader will read, read ahead in that order so that a
+  // server answers it in one round trip: by default the number's duplicates.
+  virtual void ReadAheadChecks(SaveContext& ctx);
   virtual bool CheckInTransaction(SaveContext& ctx) { return NumberIsFree(ctx); }
   virtual bool BeforeHeader(SaveContext&) { return true; }
   virtual bool AfterLines(SaveContext&) { return true; }
@@ -232,6 +236,11 @@ class Document : public host::DocumentControl {
   int64_t NewId(db::Transaction& tx, const std::string& table, const std::string& key);
   // The stored row version of document id (0: the current one) inside tx (-1: none or no row).
   int64_t StoredRowVersion(db::Transaction& tx, int64_t id = 0) const;
+  // Commits, reading in the same round trip the version the unit leaves the row at (-1 when
+  // the table is not versioned). False when the commit failed.
+  bool CommitReadingVersion(db::Transaction& tx, int64_t id, int64_t* version) const;
+  // The read of the row's version; nullopt when there is none to read.
+  std::optional<db::Sql> RowVersionSql(int64_t id) const;
   // The lower-case table name GetNewID takes for the header.
   virtual std::string HeaderIdTable() const;
 

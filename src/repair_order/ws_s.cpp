@@ -150,6 +150,9 @@ void WS_S::ShowDetails(const db::Recordset&) {
   pendingLookups_.clear();
   // A stored chassis number is the vehicle list's to report; the order warns about a typed one.
   vinWarning_.Known(Header(kChassis).Text());
+  // Both grids' lines come in one round trip on a server.
+  db::Runner(Database()).ReadAhead(LinesSelect(items_->Kind(), CurrentId()));
+  db::Runner(Database()).ReadAhead(LinesSelect(parts_->Kind(), CurrentId()));
   if (!LoadLines(*items_, CurrentId()) || !LoadLines(*parts_, CurrentId())) return;
   RecalcTotals();
 }

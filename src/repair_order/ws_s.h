@@ -123,6 +123,7 @@ class WS_S : public framework::Document {
   bool ValidateSave() override;
   bool PrepareSave(framework::RowValues& values, bool isNew) override;
   db::Sql DuplicateNumberSelect(const framework::SaveContext& ctx) const override;
+  void ReadAheadChecks(framework::SaveContext& ctx) override;
   bool BeforeHeader(framework::SaveContext& ctx) override;
   void AfterCommit(const framework::SaveContext& ctx) override;
   // The work-order number refused as already taken, with the box and focus the clerk knows.

@@ -61,6 +61,13 @@ void WS_S::RefuseDuplicateNumber(bool isNew) {
   form_.SetFocus(&Header(kNumber));
 }
 
+void WS_S::ReadAheadChecks(framework::SaveContext& ctx) {
+  framework::Document::ReadAheadChecks(ctx);
+  if (std::string plate = Trim(Header(kPlate).Text()); !plate.empty()) {
+    ctx.tx.Db().ReadAhead(VehicleIdSelect(plate));
+  }
+}
+
 bool WS_S::BeforeHeader(framework::SaveContext& ctx) {
   // The vehicle master follows the plate on the order; a plate it lacks becomes a new car.
   std::string plate = Trim(Header(kPlate).Text());

@@ -428,6 +428,29 @@ TEST_F(DatabaseContractTest, SentWritesFailTheirWholeUnitInTheirOwnWords) {
   db_.CommitTrans();
   EXPECT_EQ(db_.LastError(), "");
   EXPECT_EQ(Ids(), "1,2,6,8");
+
+  // A unit committed with its last read: the read sees the unit's writes; a write or the read
+  // failing leaves nothing committed and tells why.
+  const std::tuple<const char*, bool, std::string> lastReads[] = {
+      {"select count(*) from t_doc", false, ""},
+      {"select count(*) from t_missing", false, "t_missing"},
+      {"select count(*) from t_doc", true, refusal}};
+  for (const auto& [read, failingWrite, error] : lastReads) {
+    db::Transaction tx(db_);
+    tx.Send(db::Sql("insert into t_doc (单据ID) values (9)"));
+    if (failingWrite) tx.Send(duplicate);
+    std::shared_ptr<db::Recordset> rows;
+    EXPECT_EQ(tx.CommitReading(db::Sql(read), &rows), error.empty()) << read;
+    EXPECT_FALSE(db_.InTransaction());
+    if (error.empty()) {
+      EXPECT_EQ(rows->Field(0).ToLong(), 5);
+      EXPECT_EQ(Ids(), "1,2,6,8,9");
+      ASSERT_EQ(Run("delete from t_doc where 单据ID=9"), "");
+    } else {
+      EXPECT_EQ(Ids(), "1,2,6,8");
+      EXPECT_NE(tx.Error().find(error), std::string::npos) << tx.Error();
+    }
+  }
 }
 
 // SQLite's own: files in WAL mode and a busy database told in the shop's words.
@@ -597,6 +620,96 @@ TEST(PostgresDatabaseTest, PreparedStatementsOutliveWhatHappensOnTheServer) {
       runner.Scalar("select count(*) from pg_prepared_statements where name like 'ws_p%'").ToLong();
   EXPECT_GT(kept, 100);
   EXPECT_LE(kept, 260);
+}
+
+// Queries read ahead reach the server with the statement that first asks for one of them; the
+// others are answered from that round trip only until the connection sends anything else.
+// Another user's commit in between tells a kept answer from one read afresh.
+TEST(PostgresDatabaseTest, QueriesReadAheadAreAnsweredFromOneRoundTripNeverLater) {
+  if (!test::PostgresUnderTest()) GTEST_SKIP() << "needs the server";
+  testing::PostgresScratch scratch;
+  WS_REQUIRE_POSTGRES(scratch);
+  auto db = scratch.Connect();
+  auto other = scratch.Connect();
+  ASSERT_TRUE(db && other) << scratch.Error();
+  db::Runner runner(*db);
+  ASSERT_EQ(runner.Execute("CREATE TABLE t_doc (单据ID BIGINT PRIMARY KEY, 说明 TEXT)"), "");
+  ASSERT_EQ(runner.Execute("insert into t_doc values (1, 'a'), (2, 'b')"), "");
+  auto text = [](int64_t id) {
+    return db::Sql("select 说明 from t_doc where 单据ID=").Key(id);
+  };
+  auto set = [&](db::Runner& by, int64_t id, const std::string& value) {
+    ASSERT_EQ(by.Execute(db::Sql("update t_doc set 说明=").Text(value).Raw(" where 单据ID=").Key(id)),
+              "");
+  };
+  auto read = [&](int64_t id) {
+    std::string error;
+    std::string value = runner.ScalarText(text(id), &error);
+    return error.empty() ? value : "error: " + error;
+  };
+  db::Runner theOther(*other);
+  int round = 0;
+  std::string last;
+  // What comes between the run that sends the reads ahead and the run of the second one.
+  struct Case {
+    const char* between;
+    bool inTransaction;
+    bool kept;  // the second run answers what the first round trip read
+  };
+  for (const Case& c :
+       {Case{"nothing", false, true}, Case{"nothing", true, true},
+        Case{"another statement", false, false}, Case{"another statement", true, false},
+        Case{"an own write", false, false}, Case{"a write held back", true, false},
+        Case{"a transaction", false, false}, Case{"the end of the operation", false, false}}) {
+    const std::string between = c.between;
+    const std::string before = "r" + std::to_string(++round);
+    last = before + "+other";
+    set(theOther, 2, before);
+    if (c.inTransaction) db->BeginTrans();
+    runner.ReadAhead(text(1));
+    runner.ReadAhead(text(2));
+    EXPECT_EQ(read(1), "a") << between;
+    set(theOther, 2, last);
+    if (between == "another statement") {
+      EXPECT_EQ(runner.ScalarText("select 1"), "1");
+    }
+    if (between == "an own write") set(runner, 1, "a");
+    if (between == "a write held back") {
+      db::Runner held(*db, db::IDatabase::kCommandTextHeldBack);
+      EXPECT_EQ(held.Execute("update t_doc set 说明='a' where 单据ID=1"), "");
+    }
+    if (between == "a transaction") {
+      db->BeginTrans();
+      db->RollbackTrans();
+    }
+    if (between == "the end of the operation") db->Close();
+    EXPECT_EQ(read(2), c.kept ? before : last) << between << c.inTransaction;
+    // Answered once: the next run reads afresh.
+    EXPECT_EQ(read(2), last) << between << c.inTransaction;
+    if (c.inTransaction) db->CommitTrans();
+    EXPECT_EQ(db->LastError(), "");
+  }
+
+  // Only the same text with the same values is answered; a read ahead that fails leaves the
+  // rest of the round trip alone, inside a transaction the transaction too, and fails its own
+  // run in its own words.
+  runner.ReadAhead(db::Sql("select count(*) from t_missing"));
+  runner.ReadAhead(text(1));
+  EXPECT_EQ(read(2), last);
+  for (bool inTransaction : {false, true}) {
+    if (inTransaction) db->BeginTrans();
+    runner.ReadAhead(db::Sql("select count(*) from t_missing"));
+    runner.ReadAhead(text(1));
+    EXPECT_EQ(read(1), "a") << inTransaction;
+    EXPECT_EQ(db->LastError(), "");
+    set(runner, 2, "written");
+    if (inTransaction) db->CommitTrans();
+    EXPECT_EQ(db->LastError(), "");
+    EXPECT_EQ(read(2), "written") << inTransaction;
+  }
+  std::string error;
+  runner.Scalar(db::Sql("select count(*) from t_missing"), &error);
+  EXPECT_NE(error.find("t_missing"), std::string::npos) << error;
 }
 
 // On the server a typed prefix is an ILIKE, which no b-tree serves: the catalogue gives the
