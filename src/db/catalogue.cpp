@@ -162,7 +162,8 @@ std::vector<TableDef> BuildTables() {
     LinesOfAKeyInOrderOnTheServer(t.back(), 14);
     t.push_back(PriceSummaryTable(5));
     t.back().retiredTriggers = {{"ws_price_wsdjxm", "wsdjxm", 13},
-                                {"ws_price_wsdjpj", "wsdjpj", 13}};
+                                {"ws_price_wsdjpj", "wsdjpj", 13},
+                                {"ws_price_wsdj", "wsdj", 15}};
     t.push_back(LastServiceTable(11));
     t.back().retiredTriggers = {{"ws_last_wsdjxm", "wsdjxm", 13}};
     t.push_back(AuditTable(8));

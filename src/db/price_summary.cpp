@@ -123,9 +123,14 @@ std::vector<std::string> PriceSummaryTriggers(Engine engine) {
         "BEGIN IF TG_OP <> 'INSERT' THEN " +
         TakeOrderAll("OLD") + "END IF; IF TG_OP <> 'DELETE' THEN " + AddOrderAll("NEW") +
         "END IF; RETURN NULL; END $$");
+    // The body moves only a checked order's lines: the condition in the trigger spares the
+    // call for every order a clerk saves, which is new and so unchecked.
     out.push_back(
-        "CREATE TRIGGER ws_price_wsdj AFTER INSERT OR DELETE ON wsdj FOR EACH ROW EXECUTE "
-        "FUNCTION ws_price_wsdj()");
+        "CREATE TRIGGER ws_price_wsdj_ins AFTER INSERT ON wsdj FOR EACH ROW WHEN (NEW.smark = "
+        "'02') EXECUTE FUNCTION ws_price_wsdj()");
+    out.push_back(
+        "CREATE TRIGGER ws_price_wsdj_del AFTER DELETE ON wsdj FOR EACH ROW WHEN (OLD.smark = "
+        "'02') EXECUTE FUNCTION ws_price_wsdj()");
     out.push_back(std::string("CREATE TRIGGER ws_price_wsdj_upd AFTER UPDATE OF smark, progid ON "
                               "wsdj FOR EACH ROW WHEN (") +
                   kOrderMoved + ") EXECUTE FUNCTION ws_price_wsdj()");

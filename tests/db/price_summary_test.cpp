@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "db/last_service.h"
 #include "db/runner.h"
@@ -143,30 +144,51 @@ TEST_F(PriceSummaryTest, AFileFromBeforeTheSummaryIsFilledFromItsCheckedOrders) 
   ExpectSummaryMatchesLines("after the upgrade");
 }
 
-TEST_F(PriceSummaryTest, AServerUpgradeRetiresTheTriggersThatCountedLineByLine) {
+TEST_F(PriceSummaryTest, AServerUpgradeRetiresTheTriggersReplacedUnderNewNames) {
   if (!host_.OnPostgres()) GTEST_SKIP() << "the embedded engine's triggers kept their names";
-  // A server file of the build before: each line counted in by a row trigger of the first
-  // name, which would count a line in a second time beside the statement's trigger.
-  for (const std::string old : {"ws_price_wsdjxm", "ws_price_wsdjpj", "ws_last_wsdjxm"}) {
-    const std::string table = old.substr(old.rfind('_') + 1);
-    for (const char* made : {"_chg", "_add"})
-      host_.Exec("DROP TRIGGER " + old + made + " ON " + table);
-    host_.Exec("CREATE TRIGGER " + old + " AFTER INSERT OR DELETE OR UPDATE ON " + table +
-               " FOR EACH ROW EXECUTE FUNCTION " + old + "()");
+  // The row triggers of older server files, each with the version whose upgrade drops it and
+  // the triggers that replaced it: left beside them, it would count a line, or a checked
+  // order's lines, in a second time.
+  struct OldTrigger {
+    std::string name, table, events;
+    int retired;
+    std::vector<std::string> replacedBy;
+  };
+  const OldTrigger old[] = {
+      {"ws_price_wsdjxm", "wsdjxm", "INSERT OR DELETE OR UPDATE", 13, {"_chg", "_add"}},
+      {"ws_price_wsdjpj", "wsdjpj", "INSERT OR DELETE OR UPDATE", 13, {"_chg", "_add"}},
+      {"ws_last_wsdjxm", "wsdjxm", "INSERT OR DELETE OR UPDATE", 13, {"_chg", "_add"}},
+      {"ws_price_wsdj", "wsdj", "INSERT OR DELETE", 15, {"_ins", "_del"}}};
+  for (const int version : {12, 14}) {
+    SCOPED_TRACE(::testing::Message() << "a server file of version " << version);
+    host_.Exec("TRUNCATE wsdj, wsdjxm, wsdjpj, ws_price_sum, ws_last_service");
+    for (const auto& trigger : old) {
+      if (trigger.retired <= version) continue;
+      for (const auto& made : trigger.replacedBy)
+        host_.Exec("DROP TRIGGER " + trigger.name + made + " ON " + trigger.table);
+      host_.Exec("CREATE TRIGGER " + trigger.name + " AFTER " + trigger.events + " ON " +
+                 trigger.table + " FOR EACH ROW EXECUTE FUNCTION " + trigger.name + "()");
+    }
+    host_.Exec("UPDATE ws_meta SET value = '" + std::to_string(version) +
+               "' WHERE key = 'version:module'");
+    ASSERT_EQ(UpgradeSchema(host_.Db()), "");
+    host_.Exec("INSERT INTO wsdj (单据ID, progID, smark, 车辆ID) VALUES (1, 200001, '02', 7)");
+    host_.Exec(
+        "INSERT INTO wsdjxm (单据明细ID, 单据ID, 项目ID, 单价) VALUES "
+        "(1, 1, 1, 10), (2, 1, 1, 10)");
+    host_.Exec("INSERT INTO wsdjpj (单据明细ID, 单据ID, 产品ID, 单价) VALUES (1, 1, 3, 4.5)");
+    EXPECT_EQ(host_.Joined("SELECT item_id, vehicle_id, order_id FROM ws_last_service"), "1/7/1");
+    // An order saved checked after its lines counts them in once.
+    host_.Exec("INSERT INTO wsdjxm (单据明细ID, 单据ID, 项目ID, 单价) VALUES (3, 2, 1, 30)");
+    host_.Exec("INSERT INTO wsdj (单据ID, progID, smark) VALUES (2, 200001, '02')");
+    EXPECT_EQ(host_.Joined("SELECT kind, item_id, price, n FROM ws_price_sum ORDER BY kind, price"),
+              "1/1/10/2,1/1/30/1,2/3/4.5/1");
+    // Edits and deletes still go through the row triggers under their new names.
+    host_.Exec("DELETE FROM wsdjxm WHERE 单据明细ID = 1");
+    host_.Exec("UPDATE wsdjpj SET 单价 = 5 WHERE 单据明细ID = 1");
+    host_.Exec("DELETE FROM wsdj WHERE 单据ID = 2");
+    ExpectSummaryMatchesLines("after an edit and a delete");
   }
-  host_.Exec("UPDATE ws_meta SET value = '12' WHERE key = 'version:module'");
-  ASSERT_EQ(UpgradeSchema(host_.Db()), "");
-  host_.Exec("INSERT INTO wsdj (单据ID, progID, smark, 车辆ID) VALUES (1, 200001, '02', 7)");
-  host_.Exec(
-      "INSERT INTO wsdjxm (单据明细ID, 单据ID, 项目ID, 单价) VALUES (1, 1, 1, 10), (2, 1, 1, 10)");
-  host_.Exec("INSERT INTO wsdjpj (单据明细ID, 单据ID, 产品ID, 单价) VALUES (1, 1, 3, 4.5)");
-  EXPECT_EQ(host_.Joined("SELECT kind, item_id, price, n FROM ws_price_sum ORDER BY kind"),
-            "1/1/10/2,2/3/4.5/1");
-  EXPECT_EQ(host_.Joined("SELECT item_id, vehicle_id, order_id FROM ws_last_service"), "1/7/1");
-  // Edits and deletes still go through the row triggers under their new names.
-  host_.Exec("DELETE FROM wsdjxm WHERE 单据明细ID = 1");
-  host_.Exec("UPDATE wsdjpj SET 单价 = 5 WHERE 单据明细ID = 1");
-  ExpectSummaryMatchesLines("after an edit and a delete");
 }
 
 // The last-service summary the database keeps beside the orders must name, for every vehicle
