@@ -619,6 +619,7 @@ std::string RecordNavigator::GetNewIDs(std::vector<host::IdBatch>& batches) {
   std::string error;
   auto rs = db::Runner(*db_).Open(sql, &error);
   cache_.reset();  // this connection just wrote
+  issuedIds_ = error.empty();
   if (!error.empty()) return error;
   for (; !rs->Eof(); rs->MoveNext()) {
     for (Counter& c : counters) {
@@ -736,6 +737,15 @@ bool RecordNavigator::BlocksReadable(const Query& q) const {
   // Inside a transaction the versions would include this connection's own uncommitted
   // writes, which a rollback takes back to versions seen before.
   return blocksUsable_ && q.ByBlocks() && !db_->InTransaction() && !CountingList(q);
+}
+
+db::Sql RecordNavigator::BlockCountSql(const Query& q, int64_t block,
+                                       std::optional<int64_t> rankOf) {
+  const db::Sql range = q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1);
+  if (!rankOf || BlockOf(*rankOf) != block) return q.CountSql(db::Sql("COUNT(*)"), range);
+  db::Sql columns("COUNT(*), SUM(CASE WHEN ");
+  columns.Append(q.KeyCompare("<=", *rankOf)).Raw(" THEN 1 ELSE 0 END)");
+  return q.CountSql(columns, range);
 }
 
 db::Sql RecordNavigator::VersionsSql(const Query& q) {
@@ -907,14 +917,7 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
     for (const auto& [block, version] : blocks_->figures.versions) {
       if (!versions.count(block)) moved[block] = 0;  // cannot shrink, but never trust it
     }
-    // The block of row `rankOf` is counted with the rows up to it.
-    auto countSql = [&](int64_t block) {
-      const db::Sql range = q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1);
-      if (!rankOf || BlockOf(*rankOf) != block) return q.CountSql(db::Sql("COUNT(*)"), range);
-      db::Sql columns("COUNT(*), SUM(CASE WHEN ");
-      columns.Append(q.KeyCompare("<=", *rankOf)).Raw(" THEN 1 ELSE 0 END)");
-      return q.CountSql(columns, range);
-    };
+    auto countSql = [&](int64_t block) { return BlockCountSql(q, block, rankOf); };
     if (db_->ReadsAhead() && moved.size() < kReadAheadCounts) {
       // On a server the recounts go in one round trip, and with them what Position reads next
       // for the row's position: its rank in its own block when that was not written to, and the
@@ -1248,12 +1251,23 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   std::string error;
   // The search condition arrives as text through the host interface.
   db::Sql extra;
-  if (auto id = KeyEquals(narrowed, list.key)) {
-    extra = list.KeyCompare("=", *id);
+  const std::optional<int64_t> keyId = KeyEquals(narrowed, list.key);
+  if (keyId) {
+    extra = list.KeyCompare("=", *keyId);
   } else if (!narrowed.empty()) {
     extra = db::Sql("(" + narrowed + ")");
   }
-  if (db_->ReadsAhead()) ReadAheadStart(list, RowSql(list, extra, false));
+  if (db_->ReadsAhead()) {
+    ReadAheadStart(list, RowSql(list, extra, false));
+    // A document just saved through this connection is looked for next: its block has moved,
+    // so its recount (with the rows up to it) and the stamp proving it come along.
+    if (keyId && issuedIds_ && BlocksReadable(list) && *keyId >= 0) {
+      db::Runner runner(*db_);
+      runner.ReadAhead(BlockCountSql(list, BlockOf(*keyId), *keyId));
+      if (auto stampSql = StampSql(list)) runner.ReadAhead(*stampSql);
+    }
+  }
+  issuedIds_ = false;
   const std::string stamp = ChangeStamp(list);
   auto rs = FetchOne(list, extra, false, &error);
   if (!error.empty()) {

@@ -173,6 +173,8 @@ class RecordNavigator : public host::INavigator {
   // with.
   bool BlocksReadable(const Query& q) const;
   static db::Sql VersionsSql(const Query& q);
+  // The recount of a block; the block of row `rankOf` is counted with the rows up to it.
+  static db::Sql BlockCountSql(const Query& q, int64_t block, std::optional<int64_t> rankOf);
   static db::Sql RowSql(const Query& q, const db::Sql& extra, bool descending);
   // A move's first statements travel together on a server: the stamp, then the block versions
   // RefreshBlocks may need, then the row when it does not depend on them.
@@ -231,6 +233,8 @@ class RecordNavigator : public host::INavigator {
   bool sharedStore_ = false;
   bool blocksUsable_ = true;
   bool tableStamps_ = false;  // stamp lists counted by blocks with their tables' versions
+  // Whether this connection took ids since the last search: a save is under way.
+  bool issuedIds_ = false;
   int64_t countQueries_ = 0;
   CountLater later_;
   host::PositionListener listener_;

@@ -340,6 +340,10 @@ struct PostgresDatabase::Impl {
     const bool inTransaction = ServerInTransaction();
     if (inTransaction != (depth > 0) || (inTransaction && !fence)) return;
     if (!IsPlainQuery(request.sql) || ahead.size() >= kAheadLimit) return;
+    // Its answer is already here, and stands until the connection sends anything else.
+    for (const auto& answered : kept) {
+      if (SameRequest(answered.first, request)) return;
+    }
     ahead.push_back(std::move(request));
   }
   // The answer of a statement read ahead: kept from the last round trip, or got now with the
