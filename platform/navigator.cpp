@@ -735,7 +735,8 @@ std::optional<db::Sql> RecordNavigator::StampSql(const Query& q) const {
 
 bool RecordNavigator::BlocksReadable(const Query& q) const {
   // Inside a transaction the versions would include this connection's own uncommitted
-  // writes, which a rollback takes back to versions seen before.
+  // writes, which a rollback takes back to versions seen before; a list counted between the
+  // host's events gets its figures there.
   return blocksUsable_ && q.ByBlocks() && !db_->InTransaction() && !CountingList(q);
 }
 
@@ -859,7 +860,6 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
 // The figures start from those another navigator of the database left in the shared store.
 bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, std::string* error,
                                     std::optional<int64_t> rankOf) {
-  // Counted between the host's events, the figures come from there.
   if (!BlocksReadable(q)) return false;
   // Unchanged since the last refresh, whose change (lastChange_) still holds.
   if (blocks_ && blocks_->list == q.list && !stamp.empty() && blocks_->stamp == stamp) return true;

@@ -635,12 +635,11 @@ TEST(PostgresDatabaseTest, QueriesReadAheadAreAnsweredFromOneRoundTripNeverLater
   db::Runner runner(*db);
   ASSERT_EQ(runner.Execute("CREATE TABLE t_doc (单据ID BIGINT PRIMARY KEY, 说明 TEXT)"), "");
   ASSERT_EQ(runner.Execute("insert into t_doc values (1, 'a'), (2, 'b')"), "");
-  auto text = [](int64_t id) {
-    return db::Sql("select 说明 from t_doc where 单据ID=").Key(id);
-  };
+  auto text = [](int64_t id) { return db::Sql("select 说明 from t_doc where 单据ID=").Key(id); };
   auto set = [&](db::Runner& by, int64_t id, const std::string& value) {
-    ASSERT_EQ(by.Execute(db::Sql("update t_doc set 说明=").Text(value).Raw(" where 单据ID=").Key(id)),
-              "");
+    ASSERT_EQ(
+        by.Execute(db::Sql("update t_doc set 说明=").Text(value).Raw(" where 单据ID=").Key(id)),
+        "");
   };
   auto read = [&](int64_t id) {
     std::string error;
