@@ -276,6 +276,7 @@ std::string Document::StaleSaveText(db::Transaction& tx, int64_t id) const {
 }
 
 bool Document::ShowSaved(int64_t id) {
+  ReadAheadDetails(id);
   if (!SearchList(db::Sql(schema_.KeyColumn()).Raw("=").Key(id).Literal(), false)) return false;
   SetEditState(false);
   SetDirty(false);

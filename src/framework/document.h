@@ -109,6 +109,9 @@ class Document : public host::DocumentControl {
   virtual void RefuseOrder(const std::string& text);
   void ShowRecord(const db::Recordset& records, const std::string& position) override;
   virtual void ShowDetails(const db::Recordset& /*records*/) {}
+  // Reads ahead the details ShowDetails will read for document id (ICommand::ReadAhead), so
+  // that a server sends them with the document's own row.
+  virtual void ReadAheadDetails(int64_t /*id*/) {}
   void ClearForm() override;
   virtual bool KeepsValues() const { return false; }
   virtual void AfterClear() {}

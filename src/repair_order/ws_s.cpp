@@ -151,10 +151,14 @@ void WS_S::ShowDetails(const db::Recordset&) {
   // A stored chassis number is the vehicle list's to report; the order warns about a typed one.
   vinWarning_.Known(Header(kChassis).Text());
   // Both grids' lines come in one round trip on a server.
-  db::Runner(Database()).ReadAhead(LinesSelect(items_->Kind(), CurrentId()));
-  db::Runner(Database()).ReadAhead(LinesSelect(parts_->Kind(), CurrentId()));
+  ReadAheadDetails(CurrentId());
   if (!LoadLines(*items_, CurrentId()) || !LoadLines(*parts_, CurrentId())) return;
   RecalcTotals();
+}
+
+void WS_S::ReadAheadDetails(int64_t id) {
+  db::Runner(Database()).ReadAhead(LinesSelect(items_->Kind(), id));
+  db::Runner(Database()).ReadAhead(LinesSelect(parts_->Kind(), id));
 }
 
 bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {

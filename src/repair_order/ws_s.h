@@ -82,6 +82,7 @@ class WS_S : public framework::Document {
   std::string SearchSelect() const override { return OrderSearchSelect(); }
   std::string ListWindow() override;
   void ShowDetails(const db::Recordset& records) override;
+  void ReadAheadDetails(int64_t id) override;
   bool KeepsValues() const override;
   void AfterClear() override;
   void NewDocumentDefaults() override;
