@@ -172,29 +172,23 @@ bool Transaction::LockRow(std::string_view table, std::string_view keyColumn, in
 bool Transaction::Commit() {
   if (failed_ || !open_) return false;
   db_.CommitTrans();
-  open_ = false;
-  std::string error = db_.LastError();
-  if (!error.empty()) {
-    failed_ = true;
-    error_ = error;
-    db_.RollbackTrans();
-    return false;
-  }
-  return true;
+  return Ended(db_.LastError());
 }
 
 bool Transaction::CommitReading(const Sql& query, std::shared_ptr<Recordset>* rows) {
   if (failed_ || !open_) return false;
   std::string error;
   *rows = allOrNothing_.CommitReading(query, &error);
+  return Ended(error);
+}
+
+bool Transaction::Ended(const std::string& commitError) {
   open_ = false;
-  if (!error.empty()) {
-    failed_ = true;
-    error_ = error;
-    db_.RollbackTrans();
-    return false;
-  }
-  return true;
+  if (commitError.empty()) return true;
+  failed_ = true;
+  error_ = commitError;
+  db_.RollbackTrans();
+  return false;
 }
 
 void Transaction::Rollback() {

@@ -123,6 +123,9 @@ class Transaction {
   Runner& Db() { return runner_; }
 
  private:
+  // The unit after its commit: failed and rolled back when the commit did not take.
+  bool Ended(const std::string& commitError);
+
   IDatabase& db_;
   Runner runner_;
   // Run and LockRow roll everything back on a failure: their statements are all or nothing.
