@@ -721,8 +721,12 @@ void RecordNavigator::CountBlocks(const Query& q, const db::Sql& extra,
   }
 }
 
+bool RecordNavigator::TableStamped(const Query& q) const {
+  return q.ByBlocks() && tableStamps_ && !db_->InTransaction();
+}
+
 std::optional<db::Sql> RecordNavigator::StampSql(const Query& q) const {
-  if (q.ByBlocks() && tableStamps_ && !db_->InTransaction()) {
+  if (TableStamped(q)) {
     // The versions of the list's own tables: writes elsewhere (and the server's own
     // housekeeping, which moves the WAL) leave them be. Versions only grow, so their sum
     // moves with every write to these tables.
@@ -749,6 +753,10 @@ db::Sql RecordNavigator::BlockCountSql(const Query& q, int64_t block,
   return q.CountSql(columns, range);
 }
 
+db::Sql RecordNavigator::UpToInBlockSql(const Query& q, int64_t id) {
+  return q.CountSql(db::Sql("COUNT(*)"), q.BlockRange(BlockOf(id), id));
+}
+
 db::Sql RecordNavigator::VersionsSql(const Query& q) {
   return db::Sql("SELECT table_name, block, version FROM ws_change_block WHERE ")
       .Append(q.TableNames());
@@ -765,7 +773,7 @@ void RecordNavigator::ReadAheadStart(const Query& q, const std::optional<db::Sql
 }
 
 std::string RecordNavigator::ChangeStamp(const Query& q) {
-  if (q.ByBlocks() && tableStamps_ && !db_->InTransaction()) {
+  if (TableStamped(q)) {
     std::string error;
     int64_t sum = db::Runner(*db_).Scalar(*StampSql(q), &error).ToLong();
     if (error.empty()) return "v" + std::to_string(sum);
@@ -924,27 +932,19 @@ bool RecordNavigator::RefreshBlocks(const Query& q, const std::string& stamp, st
       // stamp that proves nothing was written while counting.
       for (const auto& entry : moved) runner.ReadAhead(countSql(entry.first));
       if (rankOf) {
-        const int64_t own = BlockOf(*rankOf);
-        if (!moved.count(own)) {
-          runner.ReadAhead(q.CountSql(db::Sql("COUNT(*)"), q.BlockRange(own, *rankOf)));
-        }
+        if (!moved.count(BlockOf(*rankOf))) runner.ReadAhead(UpToInBlockSql(q, *rankOf));
         if (auto stampSql = StampSql(q)) runner.ReadAhead(*stampSql);
       }
     }
     for (const auto& entry : moved) {
       const int64_t block = entry.first;
-      int64_t count = 0;
-      if (rankOf && BlockOf(*rankOf) == block) {
-        ++countQueries_;
-        auto rs = runner.Open(countSql(block), error);
-        if (error->empty() && !rs->Eof()) {
-          count = rs->Field(0).ToLong();
-          ownRank_ = OwnRank{q.list, stamp, *rankOf, rs->Field(1).ToLong()};
-        }
-      } else {
-        count = Count(q, q.BlockRange(block, (block + 1) * db::kChangeBlockKeys - 1), error);
-      }
+      ++countQueries_;
+      auto rs = runner.Open(countSql(block), error);
       if (!error->empty()) break;
+      const int64_t count = rs->Eof() ? 0 : rs->Field(0).ToLong();
+      if (!rs->Eof() && rankOf && BlockOf(*rankOf) == block) {
+        ownRank_ = OwnRank{q.list, stamp, *rankOf, rs->Field(1).ToLong()};
+      }
       if (count) {
         blocks_->figures.counts[block] = count;
       } else {
@@ -1034,7 +1034,8 @@ std::optional<std::pair<int64_t, int64_t>> RecordNavigator::BlockFigures(const Q
   if (ownRank_ && ownRank_->list == q.list && ownRank_->stamp == stamp && ownRank_->id == id) {
     return std::make_pair(total, before + ownRank_->rank);
   }
-  int64_t inOwn = Count(q, q.BlockRange(own, id), error);
+  ++countQueries_;
+  const int64_t inOwn = db::Runner(*db_).Scalar(UpToInBlockSql(q, id), error).ToLong();
   if (!error->empty()) {
     blocks_.reset();
     return std::nullopt;

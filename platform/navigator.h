@@ -167,14 +167,18 @@ class RecordNavigator : public host::INavigator {
   // A text that changes whenever something the list shows may have been written; "" when the
   // engine offers no cheap one (then the figures are recounted on every move).
   std::string ChangeStamp(const Query& q);
-  // The statement ChangeStamp reads; nullopt when it reads none.
+  // The statement ChangeStamp reads; nullopt when it reads none. A list counted by blocks
+  // outside a transaction is stamped by its tables' versions (TableStamped).
   std::optional<db::Sql> StampSql(const Query& q) const;
+  bool TableStamped(const Query& q) const;
   // Whether RefreshBlocks may read the list's block versions, and the statement it reads them
   // with.
   bool BlocksReadable(const Query& q) const;
   static db::Sql VersionsSql(const Query& q);
   // The recount of a block; the block of row `rankOf` is counted with the rows up to it.
   static db::Sql BlockCountSql(const Query& q, int64_t block, std::optional<int64_t> rankOf);
+  // The count of the rows of row id's block up to it.
+  static db::Sql UpToInBlockSql(const Query& q, int64_t id);
   static db::Sql RowSql(const Query& q, const db::Sql& extra, bool descending);
   // A move's first statements travel together on a server: the stamp, then the block versions
   // RefreshBlocks may need, then the row when it does not depend on them.
