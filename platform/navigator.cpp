@@ -562,37 +562,21 @@ std::string RecordNavigator::GetNewIDs(const std::string& table, const std::stri
   return failure;
 }
 
-std::string RecordNavigator::GetNewIDs(std::vector<host::IdBatch>& batches) {
-  for (host::IdBatch& batch : batches) batch.ids.clear();
-  if (!db_) return "RecordNavigator: no database attached";
-  // One counter row per table and key, however often the table is named: an upsert may touch
-  // a row once per statement.
-  struct Counter {
-    std::string table;
-    std::string keyColumn;
-    int64_t count = 0;
-    int64_t last = 0;
-  };
-  std::vector<Counter> counters;
-  for (const host::IdBatch& batch : batches) {
-    if (!IsPlainName(batch.table) || !IsPlainName(batch.keyColumn)) {
-      return "RecordNavigator: not a table and key column: " + batch.table + ", " + batch.keyColumn;
-    }
-    if (batch.count < 1) continue;
-    const std::string table = LowerAscii(batch.table);
-    auto same = std::find_if(counters.begin(), counters.end(), [&](const Counter& c) {
-      return c.table == table && c.keyColumn == batch.keyColumn;
-    });
-    if (same == counters.end()) {
-      counters.push_back({.table = table, .keyColumn = batch.keyColumn, .count = 0, .last = 0});
-      same = counters.end() - 1;
-    }
-    same->count += batch.count;
-  }
-  if (counters.empty()) return {};
-  // One statement, so it is atomic under every engine and runs inside an open transaction
-  // without nesting one. A counter never falls behind its table: rows inserted by anyone who
-  // did not ask for an id (imports, older hosts) are jumped over.
+namespace {
+
+// One counter row per table and key, however often the table is named: an upsert may touch
+// a row once per statement.
+struct Counter {
+  std::string table;
+  std::string keyColumn;
+  int64_t count = 0;
+  int64_t last = 0;
+};
+
+// One statement, so it is atomic under every engine and runs inside an open transaction
+// without nesting one. A counter never falls behind its table: rows inserted by anyone who
+// did not ask for an id (imports, older hosts) are jumped over.
+db::Sql CounterUpsert(const std::vector<Counter>& counters) {
   db::Sql sql("INSERT INTO ws_id (table_name, key_column, last_id) VALUES ");
   for (size_t i = 0; i < counters.size(); ++i) {
     const Counter& c = counters[i];
@@ -615,11 +599,47 @@ std::string RecordNavigator::GetNewIDs(std::vector<host::IdBatch>& batches) {
   movedOn();
   sql.Raw(" > excluded.last_id THEN ");
   movedOn();
-  sql.Raw(" ELSE excluded.last_id END RETURNING table_name, key_column, last_id");
+  sql.Raw(" ELSE excluded.last_id END");
+  return sql;
+}
+
+}  // namespace
+
+std::string RecordNavigator::HoldCounter(const std::string& table, const std::string& keyColumn) {
+  if (!db_) return "RecordNavigator: no database attached";
+  if (!IsPlainName(table) || !IsPlainName(keyColumn)) {
+    return "RecordNavigator: not a table and key column: " + table + ", " + keyColumn;
+  }
+  cache_.reset();  // this connection writes
+  return db::Runner(*db_, db::IDatabase::kCommandTextHeldBack)
+      .Execute(CounterUpsert({{.table = LowerAscii(table), .keyColumn = keyColumn, .count = 1}}));
+}
+
+std::string RecordNavigator::GetNewIDs(std::vector<host::IdBatch>& batches) {
+  for (host::IdBatch& batch : batches) batch.ids.clear();
+  if (!db_) return "RecordNavigator: no database attached";
+  std::vector<Counter> counters;
+  for (const host::IdBatch& batch : batches) {
+    if (!IsPlainName(batch.table) || !IsPlainName(batch.keyColumn)) {
+      return "RecordNavigator: not a table and key column: " + batch.table + ", " + batch.keyColumn;
+    }
+    if (batch.count < 1) continue;
+    const std::string table = LowerAscii(batch.table);
+    auto same = std::find_if(counters.begin(), counters.end(), [&](const Counter& c) {
+      return c.table == table && c.keyColumn == batch.keyColumn;
+    });
+    if (same == counters.end()) {
+      counters.push_back({.table = table, .keyColumn = batch.keyColumn, .count = 0, .last = 0});
+      same = counters.end() - 1;
+    }
+    same->count += batch.count;
+  }
+  if (counters.empty()) return {};
+  db::Sql sql = CounterUpsert(counters);
+  sql.Raw(" RETURNING table_name, key_column, last_id");
   std::string error;
   auto rs = db::Runner(*db_).Open(sql, &error);
   cache_.reset();  // this connection just wrote
-  issuedIds_ = error.empty();
   if (!error.empty()) return error;
   for (; !rs->Eof(); rs->MoveNext()) {
     for (Counter& c : counters) {
@@ -855,6 +875,7 @@ std::string RecordNavigator::Position(const Query& q, int mode, int64_t id, std:
   shownList_ = q.list;
   shownId_ = id;
   shownOpen_ = total < 0;
+  writesSeen_ = db_->WritesSent();
   if (total >= 0) return std::to_string(rank) + "/" + std::to_string(total);
   return (rank > 0 ? std::to_string(rank) : std::string(host::kNotCounted)) + "/" +
          host::kNotCounted;
@@ -1260,15 +1281,16 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   }
   if (db_->ReadsAhead()) {
     ReadAheadStart(list, RowSql(list, extra, false));
-    // A document just saved through this connection is looked for next: its block has moved,
-    // so its recount (with the rows up to it) and the stamp proving it come along.
-    if (keyId && issuedIds_ && BlocksReadable(list) && *keyId >= 0) {
+    // A document this connection wrote since the last look (saved, checked, unchecked) is
+    // looked for next: its block has most likely moved, so its recount (with the rows up to
+    // it) and the stamp proving it come along. A guess that misses costs one count in a round
+    // trip that goes anyway.
+    if (keyId && db_->WritesSent() != writesSeen_ && BlocksReadable(list) && *keyId >= 0) {
       db::Runner runner(*db_);
       runner.ReadAhead(BlockCountSql(list, BlockOf(*keyId), *keyId));
       if (auto stampSql = StampSql(list)) runner.ReadAhead(*stampSql);
     }
   }
-  issuedIds_ = false;
   const std::string stamp = ChangeStamp(list);
   auto rs = FetchOne(list, extra, false, &error);
   if (!error.empty()) {

@@ -75,6 +75,7 @@ class RecordNavigator : public host::INavigator {
                         std::vector<int64_t>& ids) override;
   // Every batch's ids in one statement; a table named twice gets one run of ids, split in order.
   std::string GetNewIDs(std::vector<host::IdBatch>& batches) override;
+  std::string HoldCounter(const std::string& table, const std::string& keyColumn) override;
 
   // baseSelect must be a SELECT without WHERE or ORDER BY; baseCondition (may be empty) and
   // the key column are used as given. previous/next that find nothing stay on the current row;
@@ -237,8 +238,9 @@ class RecordNavigator : public host::INavigator {
   bool sharedStore_ = false;
   bool blocksUsable_ = true;
   bool tableStamps_ = false;  // stamp lists counted by blocks with their tables' versions
-  // Whether this connection took ids since the last search: a save is under way.
-  bool issuedIds_ = false;
+  // The connection's count of writes when this navigator last placed a row: a search after
+  // it moved was preceded by this user's own write.
+  uint64_t writesSeen_ = 0;
   int64_t countQueries_ = 0;
   CountLater later_;
   host::PositionListener listener_;

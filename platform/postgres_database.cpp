@@ -312,6 +312,8 @@ struct PostgresDatabase::Impl {
   // The failure of a held-back write: it aborted the transaction, so every later statement of
   // the transaction and its commit answer it, in the write's own words, until the rollback.
   std::string heldFailure;
+  // Statements sent or held that may have written (everything but plain queries).
+  uint64_t writes = 0;
 
   bool Holding() const { return beginHeld || !held.empty(); }
   void DropHeld() {
@@ -443,6 +445,7 @@ struct PostgresDatabase::Impl {
   // Holds a write back (see beginHeld); false when it is not held and must run at once.
   bool Hold(Request request) {
     if (depth == 0 || !ServerInTransaction()) return false;
+    ++writes;
     // What was read before the write would answer as if it had not been made; a query read
     // ahead still waits, and goes after it.
     kept.clear();
@@ -463,6 +466,7 @@ struct PostgresDatabase::Impl {
   std::unique_ptr<Result> Run(Request statement, bool fence, bool wait) {
     Reconnect();
     FreeDropped();
+    if (!IsPlainQuery(statement.sql)) ++writes;
     if (!heldFailure.empty()) {
       lastError = heldFailure;
       return nullptr;
@@ -1124,8 +1128,13 @@ std::string PostgresDatabase::ExecScript(const std::string& sql) {
   impl_->Reconnect();
   // A script may hold several statements, which no pipeline takes: what is held back goes
   // before it.
+  ++impl_->writes;
   if (impl_->SendHeld()) impl_->Exec(sql);
   return impl_->lastError;
+}
+
+uint64_t PostgresDatabase::WritesSent() const {
+  return impl_->writes;
 }
 
 void PostgresDatabase::EnableLog(bool on) {

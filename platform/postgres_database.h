@@ -56,6 +56,7 @@ class PostgresDatabase : public EngineDatabase {
   // "driver" is "postgresql" unless set otherwise.
   // Queries read ahead go with the next statement in one round trip.
   bool ReadsAhead() const override { return true; }
+  uint64_t WritesSent() const override;
   std::string Settings(const std::string& key) const override;
   void SetSetting(const std::string& key, const std::string& value) override;
 

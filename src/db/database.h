@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -100,6 +101,10 @@ class IDatabase {
   // Whether ICommand::ReadAhead saves anything here: where it does not, a caller need not
   // even build what it would read ahead.
   virtual bool ReadsAhead() const { return false; }
+  // How many writes this connection has sent or held back so far. A reader that remembers the
+  // figure learns whether its own connection wrote since, and so what it may find moved;
+  // an engine that does not read ahead need not count.
+  virtual uint64_t WritesSent() const { return 0; }
 };
 
 }  // namespace ws::db

@@ -71,6 +71,14 @@ class INavigator {
     }
     return {};
   }
+  // Takes the table's id counter for the open transaction without waiting for an id: every
+  // other taker of the table's ids then waits until this transaction ends. Where the database
+  // holds writes back, the statement travels with the transaction's next one and its failure
+  // fails that one. This default takes an id.
+  virtual std::string HoldCounter(const std::string& table, const std::string& keyColumn) {
+    int64_t id = 0;
+    return GetNewID(table, keyColumn, id);
+  }
   // Moves from the current id: first, previous, next or last row of
   // baseSelect + " where " + baseCondition, ordered by the key column.
   virtual NavResult Navigate(const std::string& baseSelect, const std::string& baseCondition,

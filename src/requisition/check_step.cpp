@@ -20,10 +20,9 @@ bool RunCheckStep(host::ISystem& system, framework::PeriodGate& gate, const Requ
   if (direction == CheckDirection::Check) {
     // The posting numbers its ledger rows from the ledger's maximum, read by its INSERT. On a
     // server two checks could read the same maximum side by side and the second would be
-    // refused by the ledger's key. Drawing a ledger id through the host first claims the
-    // ledger's counter until this transaction ends, so checks post one after the other.
-    int64_t claimed = 0;
-    std::string error = system.CreateNavigator()->GetNewID("jxcgoodslist", "autoid", claimed);
+    // refused by the ledger's key. Holding the ledger's id counter first keeps it until this
+    // transaction ends, so checks post one after the other.
+    std::string error = system.CreateNavigator()->HoldCounter("jxcgoodslist", "autoid");
     if (!error.empty()) throw std::runtime_error(error);
   }
 

@@ -653,13 +653,15 @@ TEST(PostgresDatabaseTest, QueriesReadAheadAreAnsweredFromOneRoundTripNeverLater
   struct Case {
     const char* between;
     bool inTransaction;
-    bool kept;  // the second run answers what the first round trip read
+    bool kept;   // the second run answers what the first round trip read
+    bool wrote;  // the connection counts a write of its own
   };
   for (const Case& c :
-       {Case{"nothing", false, true}, Case{"nothing", true, true},
-        Case{"another statement", false, false}, Case{"another statement", true, false},
-        Case{"an own write", false, false}, Case{"a write held back", true, false},
-        Case{"a transaction", false, false}, Case{"the end of the operation", false, false}}) {
+       {Case{"nothing", false, true, false}, Case{"nothing", true, true, false},
+        Case{"another statement", false, false, false},
+        Case{"another statement", true, false, false}, Case{"an own write", false, false, true},
+        Case{"a write held back", true, false, true}, Case{"a transaction", false, false, false},
+        Case{"the end of the operation", false, false, false}}) {
     const std::string between = c.between;
     const std::string before = "r" + std::to_string(++round);
     last = before + "+other";
@@ -669,6 +671,7 @@ TEST(PostgresDatabaseTest, QueriesReadAheadAreAnsweredFromOneRoundTripNeverLater
     runner.ReadAhead(text(2));
     EXPECT_EQ(read(1), "a") << between;
     set(theOther, 2, last);
+    const uint64_t writes = db->WritesSent();
     if (between == "another statement") {
       EXPECT_EQ(runner.ScalarText("select 1"), "1");
     }
@@ -682,6 +685,7 @@ TEST(PostgresDatabaseTest, QueriesReadAheadAreAnsweredFromOneRoundTripNeverLater
       db->RollbackTrans();
     }
     if (between == "the end of the operation") db->Close();
+    EXPECT_EQ(db->WritesSent() != writes, c.wrote) << between;
     EXPECT_EQ(read(2), c.kept ? before : last) << between << c.inTransaction;
     // Answered once: the next run reads afresh.
     EXPECT_EQ(read(2), last) << between << c.inTransaction;
