@@ -122,12 +122,26 @@ std::string SystemObject::GetOption(int module, int number) {
   return GetOption(module, std::to_string(number));
 }
 
-std::string SystemObject::GetParameter(int module, int number) {
+namespace {
+
+db::Sql ParameterSql(int module, int number) {
   db::Sql sql("SELECT value FROM ws_parameter WHERE module = ");
   sql.Key(module).Raw(" AND number = ").Key(number);
+  return sql;
+}
+
+}  // namespace
+
+// Parameters are read every time: the current period moves at a month's close, which another
+// user may make while this session runs.
+std::string SystemObject::GetParameter(int module, int number) {
   std::string error;
-  std::string value = db::Runner(db_).ScalarText(sql, &error);
+  std::string value = db::Runner(db_).ScalarText(ParameterSql(module, number), &error);
   return error.empty() ? value : std::string();
+}
+
+void SystemObject::ReadAheadParameter(int module, int number) {
+  if (db_.ReadsAhead()) db::Runner(db_).ReadAhead(ParameterSql(module, number));
 }
 
 std::string SystemObject::SetOption(int module, const std::string& name, const std::string& value) {

@@ -61,6 +61,7 @@ class SystemObject : public host::ISystem {
   // leaves the options to be read one by one as before.
   std::string StartSession();
   std::string GetParameter(int module, int number) override;
+  void ReadAheadParameter(int module, int number) override;
   // Setters for hosts and tests; answer the error text, empty on success.
   std::string SetOption(int module, const std::string& name, const std::string& value);
   std::string SetOption(int module, int number, const std::string& value);

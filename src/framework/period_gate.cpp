@@ -29,6 +29,10 @@ int64_t PeriodGate::PeriodOf(host::ISystem& system, const db::Date& date) {
   return db::PeriodOfDate(date, static_cast<int>(NumberOf(system.GetParameter(12, 3))));
 }
 
+void PeriodGate::ReadAheadPeriodOf(host::ISystem& system) {
+  system.ReadAheadParameter(12, 3);
+}
+
 std::string PeriodGate::StateRefusal(GateUse use, bool storedChecked) {
   if (use == GateUse::Check && storedChecked) return "该单据已经被审核，不能再次审核！请刷新单据";
   if (use == GateUse::UnCheck && !storedChecked) {

@@ -62,6 +62,8 @@ class PeriodGate {
   // Period (yyyymm) of a document date under the closing day the host holds now (parameter 3
   // of module 12): a day after it belongs to the next month, December to January.
   static int64_t PeriodOf(host::ISystem& system, const db::Date& date);
+  // What PeriodOf reads, asked for with the next statement (host::ISystem::ReadAheadParameter).
+  static void ReadAheadPeriodOf(host::ISystem& system);
 
   // The refusal of a second check or a second uncheck; empty when the stored mark allows it.
   static std::string StateRefusal(GateUse use, bool storedChecked);

@@ -64,6 +64,9 @@ class ISystem {
   // Option text by module and number (7, 9, 12 ...); "" when not set.
   virtual std::string GetOption(int module, int number) = 0;
   virtual std::string GetParameter(int module, int number) = 0;
+  // Asks for the parameter with the connection's next statement, where the database reads
+  // ahead (db::IDatabase::ReadsAhead): GetParameter is then answered from that round trip.
+  virtual void ReadAheadParameter(int /*module*/, int /*number*/) {}
   virtual void OpenForm(const std::string& programName, const db::Value& a, const db::Value& b,
                         const db::Value& c, bool flag) = 0;
   virtual PickResult ShowPicker(const std::string& pickerDescription, const std::string& text,

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "db/date.h"
@@ -39,6 +40,24 @@ db::Sql LinesSelect(int64_t id) {
              "LEFT JOIN pdmcpml ON JXCDJMX.产品ID = pdmcpml.产品ID  where 单据ID=")
       .Key(id)
       .Raw(" order by 单据明细ID");
+}
+
+db::Sql OrderLinkSelect(int64_t sourceProgram, int64_t sourceId) {
+  return db::Sql(
+             " SELECT WSDJ.工单号码, CLZl.车牌号, PDMWLDW.公司名称   FROM (WSDJ LEFT "
+             "JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID) LEFT JOIN CLZl ON "
+             "WSDJ.车辆ID = CLZl.车辆ID  where wsdj.progid=")
+      .Key(sourceProgram)
+      .Raw(" and wsdj.单据ID=")
+      .Key(sourceId);
+}
+
+db::Sql SourceNumbersSelect(const std::vector<int64_t>& lines) {
+  return db::Sql(
+             "select B.单据明细ID, A.工单号码 from wsdj A join wsdjpj B on A.单据ID=B.单据ID "
+             "where A.smark='02' and B.单据明细ID in (")
+      .Keys(lines)
+      .Raw(")");
 }
 
 // A listed row as the chooser hands it over once ticked: the values pass through the texts of
@@ -257,9 +276,27 @@ int CKLl_WS::PeriodOfField() const {
   return date ? static_cast<int>(framework::PeriodGate::PeriodOf(System(), *date)) : 0;
 }
 
+void CKLl_WS::ReadAheadShow(int64_t id, int64_t sourceProgram, int64_t sourceId) {
+  if (!Database().ReadsAhead()) return;
+  db::Runner(Database()).ReadAhead(OrderLinkSelect(sourceProgram, sourceId));
+  framework::PeriodGate::ReadAheadPeriodOf(System());
+  db::Runner(Database()).ReadAhead(LinesSelect(id));
+}
+
+void CKLl_WS::ReadAheadDetails(int64_t id) {
+  if (!Database().ReadsAhead()) return;
+  // The form still shows this document: its order stays the same, and its lines, stored
+  // again or only checked, keep their source lines.
+  ReadAheadShow(id, Header(kVehicle).KeyLong(), Header(kOrder).KeyLong());
+  if (std::vector<int64_t> lines = SourceLines(); !lines.empty()) {
+    db::Runner(Database()).ReadAhead(SourceNumbersSelect(lines));
+  }
+}
+
 void CKLl_WS::ShowDetails(const db::Recordset& records) {
   const bool currentStock =
       db::NumericValue(System().GetOption(1, std::string("displaycurrentst"))) != 0;
+  ReadAheadShow(CurrentId(), records.Long(col::kSourceProgram), records.Long(col::kSourceId));
   ShowOrderLink(records.Long(col::kSourceProgram), records.Long(col::kSourceId));
   documentPeriod_ = PeriodOfField();
   lines_->Load(*db::Runner(Database()).OpenOrThrow(LinesSelect(CurrentId())));
@@ -275,39 +312,33 @@ void CKLl_WS::ShowOrderLink(int64_t sourceProgram, int64_t sourceId) {
   Header(kOrder).SetValue(std::to_string(sourceId), "");
   Header(kVehicle).SetValue(std::to_string(sourceProgram), "");
   Header(kCustomer).SetText("");
-  auto order =
-      db::Runner(Database())
-          .OpenOrThrow(
-              db::Sql(" SELECT WSDJ.工单号码, CLZl.车牌号, PDMWLDW.公司名称   FROM (WSDJ LEFT "
-                      "JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID) LEFT JOIN CLZl ON "
-                      "WSDJ.车辆ID = CLZl.车辆ID  where wsdj.progid=")
-                  .Key(sourceProgram)
-                  .Raw(" and wsdj.单据ID=")
-                  .Key(sourceId));
+  auto order = db::Runner(Database()).OpenOrThrow(OrderLinkSelect(sourceProgram, sourceId));
   if (order->Eof()) return;  // the order is gone: its keys stay, its texts do not
   Header(kOrder).SetText(order->Text(col::kOrderNumber));
   Header(kVehicle).SetText(order->Text(col::kPlate));
   Header(kCustomer).SetText(order->Text(col::kCompany));
 }
 
+std::vector<int64_t> CKLl_WS::SourceLines() const {
+  forms::Grid& grid = lines_->Grid();
+  std::vector<int64_t> lines;
+  std::set<int64_t> seen;
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    const int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
+    if (line != 0 && seen.insert(line).second) lines.push_back(line);
+  }
+  return lines;
+}
+
 void CKLl_WS::ShowSourceCells() {
   forms::Grid& grid = lines_->Grid();
   db::Runner runner(Database());
-  // Fifty lines of one order name one program and one work order: each caption is read once,
-  // and the work-order numbers of all the lines in one statement.
-  std::map<int64_t, std::string> programNames;
+  // Fifty lines of one order name one work order: the work-order numbers of all the lines are
+  // read in one statement. A program's caption is the catalogue's, fixed while the shop runs:
+  // the form reads each once.
   std::map<int64_t, std::string> orderNumbers;
-  std::vector<int64_t> lines;
-  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
-    const int64_t line = grid.CellKeyLong(row, RequisitionLines::kSourceNumber);
-    if (line != 0 && orderNumbers.emplace(line, std::string()).second) lines.push_back(line);
-  }
-  if (!lines.empty()) {
-    auto rows = runner.OpenOrThrow(
-        db::Sql("select B.单据明细ID, A.工单号码 from wsdj A join wsdjpj B on A.单据ID=B.单据ID "
-                "where A.smark='02' and B.单据明细ID in (")
-            .Keys(lines)
-            .Raw(")"));
+  if (std::vector<int64_t> lines = SourceLines(); !lines.empty()) {
+    auto rows = runner.OpenOrThrow(SourceNumbersSelect(lines));
     for (; !rows->Eof(); rows->MoveNext()) {
       orderNumbers[rows->Field(0).ToLong()] = rows->Field(1).ToText();
     }
@@ -315,10 +346,10 @@ void CKLl_WS::ShowSourceCells() {
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
     const int64_t program = grid.CellKeyLong(row, RequisitionLines::kSourceType);
     if (program != 0) {
-      auto known = programNames.find(program);
-      if (known == programNames.end()) {
+      auto known = programNames_.find(program);
+      if (known == programNames_.end()) {
         known =
-            programNames
+            programNames_
                 .emplace(program,
                          runner.ScalarTextOrThrow(
                              db::Sql("select progname from xt_objects where progID=").Key(program)))

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,7 @@ class CKLl_WS : public framework::Document, public framework::OrderFollower {
   std::string BaseSelect() const override;
   std::string ListWindow() override;
   void ShowDetails(const db::Recordset& records) override;
+  void ReadAheadDetails(int64_t id) override;
   void AfterClear() override;
   void NewDocumentDefaults() override { SetDefaultCurrency(); }
   bool ChangeState(bool check) override;
@@ -98,6 +100,11 @@ class CKLl_WS : public framework::Document, public framework::OrderFollower {
   // The selection into the form: the first row's order in the header, every row a line.
   void ImportSelection();
   void ShowOrderLink(int64_t sourceProgram, int64_t sourceId);
+  // What showing document `id` of that order reads, asked for with the next statement where
+  // the database reads ahead.
+  void ReadAheadShow(int64_t id, int64_t sourceProgram, int64_t sourceId);
+  // The repair-order lines the grid's lines were issued for, each once, in grid order.
+  std::vector<int64_t> SourceLines() const;
   void ShowSourceCells();
   void RecalcTotals();
   void Changed();
@@ -116,6 +123,7 @@ class CKLl_WS : public framework::Document, public framework::OrderFollower {
   SelectionList selection_;
   framework::PeriodGate gate_;
   int documentPeriod_ = 0;
+  std::map<int64_t, std::string> programNames_;  // captions of source programs, by number
 };
 
 }  // namespace ws::requisition

@@ -179,6 +179,7 @@ bool CKLl_WS::ChangeState(bool check) {
     return false;
   }
   // The host's status columns changed with the step; the form shows them as stored.
+  ReadAheadDetails(keys.documentId);
   SearchList(db::Sql(col::kId).Raw("=").Key(keys.documentId).Literal(), true);
   return true;
 }
