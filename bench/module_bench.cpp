@@ -571,28 +571,37 @@ void MeasureCheck(benchmark::State& state, Desk& desk, const std::function<void(
   uncheck();
 }
 
+// The bench requisition opened in a form of the shop's desk.
+std::shared_ptr<ws::requisition::CKLl_WS> OpenRequisition(Shop* shop) {
+  Desk& desk = *shop->desk;
+  auto doc = std::make_shared<ws::requisition::CKLl_WS>();
+  doc->Events().AttachSink(&desk.sink);
+  if (!doc->Init(*desk.system, kRequisitionProgram, shop->requisition) || !doc->Refresh() ||
+      doc->GetID() != shop->requisition) {
+    Fail("the bench requisition would not open");
+  }
+  return doc;
+}
+
+void CheckOrFail(Desk& desk, ws::requisition::CKLl_WS& doc) {
+  if (!doc.Check()) {
+    Fail("check refused: " +
+         (desk.dialogs.Boxes().empty()
+              ? desk.sink.ErrMessages().empty() ? std::string() : desk.sink.ErrMessages()[0]
+              : desk.dialogs.Boxes()[0].text));
+  }
+}
+
+void UnCheckOrFail(ws::requisition::CKLl_WS& doc) {
+  if (!doc.UnCheck()) Fail("uncheck refused");
+}
+
 // Check of the 50-line requisition (stock ledger, the order's issued quantities and cost);
 // the uncheck between runs is not timed.
 void CheckRequisition(benchmark::State& state, Shop* shop) {
-  Desk& desk = *shop->desk;
-  ws::requisition::CKLl_WS doc;
-  doc.Events().AttachSink(&desk.sink);
-  if (!doc.Init(*desk.system, kRequisitionProgram, shop->requisition) || !doc.Refresh() ||
-      doc.GetID() != shop->requisition) {
-    Fail("the bench requisition would not open");
-  }
-  auto check = [&] {
-    if (!doc.Check()) {
-      Fail("check refused: " +
-           (desk.dialogs.Boxes().empty()
-                ? desk.sink.ErrMessages().empty() ? std::string() : desk.sink.ErrMessages()[0]
-                : desk.dialogs.Boxes()[0].text));
-    }
-  };
-  auto uncheck = [&] {
-    if (!doc.UnCheck()) Fail("uncheck refused");
-  };
-  MeasureCheck(state, desk, check, uncheck);
+  auto doc = OpenRequisition(shop);
+  MeasureCheck(
+      state, *shop->desk, [&] { CheckOrFail(*shop->desk, *doc); }, [&] { UnCheckOrFail(*doc); });
 }
 
 // Check of a settlement of a checked demo order (ledger voucher, the order's receivable).
@@ -856,6 +865,87 @@ void List(benchmark::State& state, Shop* shop, int kind) {
   state.counters["rows"] = static_cast<double>(rows);
 }
 
+// One operation of a shop: `before` readies it untimed, `run` answers its milliseconds.
+struct TimedOperation {
+  std::function<void()> before;
+  std::function<double()> run;
+};
+
+TimedOperation SaveOperation(Shop* shop) {
+  struct Clerk {
+    explicit Clerk(ws::db::IDatabase& db) : clerk(db, kUser, kLoginDate) {}
+    ws::harness::OrderClerk clerk;
+    Clock::time_point pressed;
+  };
+  auto clerk = std::make_shared<Clerk>(*shop->desk->db);
+  Check(clerk->clerk.Problem(), "clerk");
+  clerk->clerk.OnSave([state = clerk.get()] { state->pressed = Clock::now(); });
+  return {nullptr, [clerk, shop] {
+            auto outcome = clerk->clerk.SaveNewOrder(30);
+            auto done = Clock::now();
+            if (!outcome.saved) Fail("save refused");
+            shop->saved.push_back(outcome.id);
+            return Millis(done - clerk->pressed);
+          }};
+}
+
+TimedOperation CheckOperation(Shop* shop) {
+  auto doc = OpenRequisition(shop);
+  return {[doc, shop] {
+            if (ws::requisition::IsChecked(*shop->desk->db, doc->GetID())) UnCheckOrFail(*doc);
+          },
+          [doc, shop] {
+            auto start = Clock::now();
+            CheckOrFail(*shop->desk, *doc);
+            return Millis(Clock::now() - start);
+          }};
+}
+
+// The same operation on the embedded shop and the server's, taking turns iteration by
+// iteration (which goes first swapped each time): a machine that slows down or speeds up
+// meanwhile meets both alike, so their ratio holds better than that of two separate runs.
+void ServerOverEmbedded(benchmark::State& state, const std::vector<Shop*>& shops,
+                        const std::function<TimedOperation(Shop*)>& make) {
+  std::vector<TimedOperation> operations;
+  for (Shop* shop : shops) operations.push_back(make(shop));
+  for (TimedOperation& operation : operations) {  // the first of each warms its caches
+    if (operation.before) operation.before();
+    operation.run();
+  }
+  std::vector<std::vector<double>> times(operations.size());
+  std::vector<double> ratios;
+  bool swapped = false;
+  for (auto _ : state) {
+    std::vector<double> now(operations.size());
+    for (size_t k = 0; k < operations.size(); ++k) {
+      const size_t i = swapped ? operations.size() - 1 - k : k;
+      if (operations[i].before) operations[i].before();
+      now[i] = operations[i].run();
+      times[i].push_back(now[i]);
+    }
+    swapped = !swapped;
+    ratios.push_back(now[1] / now[0]);
+    state.SetIterationTime(now[1] / 1000);
+  }
+  state.counters["embedded_ms"] = Median(times[0]);
+  state.counters["server_ms"] = Median(times[1]);
+  state.counters["x"] = Median(times[1]) / Median(times[0]);
+  state.counters["x_pairs"] = Median(ratios);
+}
+
+void RegisterPairs(const std::vector<Shop*>& shops) {
+  auto reg = [&](const std::string& name, std::function<TimedOperation(Shop*)> make) {
+    benchmark::RegisterBenchmark(
+        ("ServerOverEmbedded/" + name).c_str(),
+        [shops, make](benchmark::State& s) { ServerOverEmbedded(s, shops, make); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(60);
+  };
+  reg("SaveOrder30Lines", SaveOperation);
+  reg("CheckRequisition50Lines", CheckOperation);
+}
+
 void Register(Shop* shop) {
   const std::string suffix = "/" + shop->engine;
   auto reg = [&](const std::string& name, auto&& fn) {
@@ -949,6 +1039,7 @@ int main(int argc, char** argv) {
     Shops().push_back(OpenShop(name, "postgres", orders));
   }
   for (auto& shop : Shops()) Register(shop.get());
+  if (Shops().size() == 2) RegisterPairs({Shops()[0].get(), Shops()[1].get()});
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   // The server's shop is left as it was made, once every benchmark has run: it serves every
