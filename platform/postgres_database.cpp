@@ -442,8 +442,9 @@ struct PostgresDatabase::Impl {
     dropped.clear();
   }
 
-  // Holds a write back (see beginHeld); false when it is not held and must run at once.
-  bool Hold(Request request) {
+  // Holds a write back (see beginHeld); false, leaving the request as it was, when it is not
+  // held and must run at once.
+  bool Hold(Request& request) {
     if (depth == 0 || !ServerInTransaction()) return false;
     ++writes;
     // What was read before the write would answer as if it had not been made; a query read
@@ -680,7 +681,7 @@ class PostgresCommand : public db::ICommand {
     rowsAffected_ = 0;
     auto request = Build();
     if (!request) return;
-    if (holdBack_ && impl_->Hold(std::move(*request))) {
+    if (holdBack_ && impl_->Hold(*request)) {
       error_.clear();
       return;
     }

@@ -391,6 +391,11 @@ TEST_F(DatabaseContractTest, SentWritesFailTheirWholeUnitInTheirOwnWords) {
     EXPECT_TRUE(tx.Commit()) << tx.Error();
   }
   EXPECT_EQ(Scalar("select 说明 from t_doc where 单据ID=2").ToText(), "sent");
+  // Outside a unit there is nothing to travel with: the write runs at once and tells.
+  db::Runner unheld(db_, db::IDatabase::kCommandTextHeldBack);
+  EXPECT_EQ(unheld.Execute(db::Sql("update t_doc set 说明='alone' where 单据ID=2")), "");
+  EXPECT_EQ(Scalar("select 说明 from t_doc where 单据ID=2").ToText(), "alone");
+  EXPECT_EQ(unheld.Execute(duplicate), refusal);
 
   // Told by the next statement of the unit, or else by the commit.
   for (bool readAfter : {true, false}) {
