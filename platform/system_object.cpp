@@ -258,7 +258,10 @@ bool SystemObject::NewBillNo(int64_t programNumber, const db::Date& date, std::s
   }
   auto parts = SplitBillNo(number);
   if (!parts) return true;
-  error = db::Runner(db_).Execute(registerNumber(parts->first, parts->second));
+  // Inside a save nobody waits for the registration: on a server it goes with the save's next
+  // statement, whose failure it then is.
+  error = db::Runner(db_, db::IDatabase::kCommandTextHeldBack)
+              .Execute(registerNumber(parts->first, parts->second));
   if (!error.empty()) {
     ShowError("登记单据编号失败：" + error);
     return false;

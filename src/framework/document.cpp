@@ -132,7 +132,7 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   };
 
   ReadAheadChecks(ctx);
-  if (!CheckInTransaction(ctx) || !BeforeHeader(ctx)) {
+  if (!CheckInTransaction(ctx) || (isNew && !RegisterNumber(ctx)) || !BeforeHeader(ctx)) {
     tx.Rollback();
     return false;
   }
@@ -331,6 +331,15 @@ db::Sql Document::DuplicateNumberSelect(const SaveContext& ctx) const {
 
 void Document::ReadAheadChecks(SaveContext& ctx) {
   if (schema_.FieldWith(FieldRole::Number) >= 0) ctx.tx.Db().ReadAhead(DuplicateNumberSelect(ctx));
+}
+
+bool Document::RegisterNumber(SaveContext& ctx) {
+  const std::string& column = schema_.ColumnWith(FieldRole::Number);
+  auto number = ctx.values.find(column);
+  if (column.empty() || number == ctx.values.end()) return true;
+  // A typed number names its own date; the login date only stands in the call.
+  std::string registered = number->second;
+  return System().NewBillNo(ProgramNumber(), Login().loginDate, registered, false);
 }
 
 bool Document::NumberIsFree(SaveContext& ctx) {

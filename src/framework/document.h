@@ -10,6 +10,7 @@
 //   PrepareSave            before the transaction: settle the number, refuse with a message
 //   -- BeginTrans: on SQLite this takes the write lock, so what follows is serialised --
 //   CheckInTransaction     uniqueness and anything that must see the committed state
+//   number                 a new document's number registered with its counter (NewBillNo)
 //   BeforeHeader           rows the header refers to (the repair order's vehicle)
 //   removed lines          deleted, of this document only
 //   header                 insert with a new id, or update guarded by UpdateGuard and the row
@@ -139,6 +140,10 @@ class Document : public host::DocumentControl {
   // --- The number (FieldRole::Number) is unique within the program. Checked inside the save's
   // transaction (the default CheckInTransaction); a clash rolls back and is told.
   bool NumberIsFree(SaveContext& ctx);
+  // A new document's number moves its date's counter up to it (NewBillNo without a proposal),
+  // inside the save: a save refused or failed leaves the counter where it was, and on a server
+  // the write travels with the save's next statement.
+  bool RegisterNumber(SaveContext& ctx);
   // The rows that already carry ctx's number: by default the table's other rows with it.
   virtual db::Sql DuplicateNumberSelect(const SaveContext& ctx) const;
   // The ids of the documents of the table numbered `number` (any program).

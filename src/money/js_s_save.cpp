@@ -39,7 +39,7 @@ bool JS_S::ValidateSave() {
 bool JS_S::PrepareSave(framework::RowValues& values, bool isNew) {
   auto date = db::Date::Parse(forms::Trim(Header(kDate).Text()));
   if (!date) return false;  // ValidateSave has said why
-  return PrepareMoneyHeader(values, isNew, *date, framework::PeriodGate::PeriodOf(System(), *date));
+  return PrepareMoneyHeader(values, isNew, framework::PeriodGate::PeriodOf(System(), *date));
 }
 
 void JS_S::RefuseDuplicateNumber(bool /*isNew*/) {

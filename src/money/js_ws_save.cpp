@@ -49,7 +49,7 @@ bool JS_WS::ValidateSave() {
 
 bool JS_WS::PrepareSave(framework::RowValues& values, bool isNew) {
   const db::Date date = *db::Date::Parse(Trim(Header(kDate).Text()));  // ValidateSave saw it
-  return PrepareMoneyHeader(values, isNew, date, framework::PeriodGate::PeriodOf(System(), date));
+  return PrepareMoneyHeader(values, isNew, framework::PeriodGate::PeriodOf(System(), date));
 }
 
 bool JS_WS::CheckInTransaction(framework::SaveContext& ctx) {

@@ -31,11 +31,8 @@ forms::Field& MoneyDocument::NumberInput() const {
   return HeaderField(Schema().FieldWith(framework::FieldRole::Number));
 }
 
-bool MoneyDocument::PrepareMoneyHeader(framework::RowValues& values, bool isNew,
-                                       const db::Date& date, int64_t period) {
-  // Settled on a copy: a refused save leaves the typed number in the field.
-  std::string number = forms::Trim(NumberInput().Text());
-  if (isNew && !System().NewBillNo(ProgramNumber(), date, number, false)) return false;
+bool MoneyDocument::PrepareMoneyHeader(framework::RowValues& values, bool isNew, int64_t period) {
+  const std::string number = forms::Trim(NumberInput().Text());
   if (number.empty()) {
     ReportError("收款单号不能为空，请输入后重试!  ");
     form_.SetFocus(&NumberInput());

@@ -21,9 +21,8 @@ class MoneyDocument : public framework::Document {
   MoneyDocument(std::string className, framework::HeaderSchema schema, std::string fieldArray);
 
   // Sets 单据编号 and 会计期间, and for a new document progID, smark "01" and status "填单".
-  // A refused or empty number is told and answers false; the typed number stays in the field.
-  bool PrepareMoneyHeader(framework::RowValues& values, bool isNew, const db::Date& date,
-                          int64_t period);
+  // An empty number is told and answers false; the typed number stays in the field.
+  bool PrepareMoneyHeader(framework::RowValues& values, bool isNew, int64_t period);
   // Other documents of the program with the number being saved.
   db::Sql DuplicateNumberSelect(const framework::SaveContext& ctx) const override;
   // "收款单号重复,请检查后重试!" in a box, the cursor on the number.

@@ -129,7 +129,8 @@ class WS_S : public framework::Document {
   void AfterCommit(const framework::SaveContext& ctx) override;
   // The work-order number refused as already taken, with the box and focus the clerk knows.
   void RefuseDuplicateNumber(bool isNew) override;
-  bool SettleNumber(std::string& number);
+  // A re-save under the revision rule takes the number's next revision.
+  void SettleNumber(std::string& number);
 
   std::unique_ptr<LineGrid> items_;
   std::unique_ptr<LineGrid> parts_;

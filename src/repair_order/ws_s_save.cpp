@@ -20,21 +20,19 @@ bool WS_S::ValidateSave() {
   return true;
 }
 
-bool WS_S::SettleNumber(std::string& number) {
-  if (CurrentId() > 0) {
-    std::string rule = db::Runner(Database()).ScalarTextOrThrow(SaveRuleSelect(ProgramNumber()));
-    // Under the rule every re-save is a new revision of the order; an emptied number becomes
-    // revision "-1" like any number without one.
-    if (db::NumericValue(rule) == 1) number = NextRevision(number);
-    return true;
-  }
-  return System().NewBillNo(ProgramNumber(), Login().loginDate, number, false);
+void WS_S::SettleNumber(std::string& number) {
+  // A new order's number stands as typed; the save registers it with its counter.
+  if (CurrentId() <= 0) return;
+  std::string rule = db::Runner(Database()).ScalarTextOrThrow(SaveRuleSelect(ProgramNumber()));
+  // Under the rule every re-save is a new revision of the order; an emptied number becomes
+  // revision "-1" like any number without one.
+  if (db::NumericValue(rule) == 1) number = NextRevision(number);
 }
 
 bool WS_S::PrepareSave(framework::RowValues& values, bool isNew) {
   // The number is settled on a copy: a refused save leaves the typed number in the field.
   std::string number = Trim(Header(kNumber).Text());
-  if (!SettleNumber(number)) return false;
+  SettleNumber(number);
   if (number.empty()) {
     Ask("工单号码为空，不能保存  ", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     form_.SetFocus(&Header(kNumber));

@@ -108,11 +108,7 @@ bool CKLl_WS::PrepareSave(framework::RowValues& values, bool isNew) {
     SetDefaultCurrency();
     values[col::kCurrencyId] = Header(kCurrency).Key();
   }
-  // Settled on a copy: a refused save leaves the typed number in the field.
-  std::string number = Trim(Header(kNumber).Text());
-  if (isNew && !System().NewBillNo(ProgramNumber(), Login().loginDate, number, false)) {
-    return false;
-  }
+  const std::string number = Trim(Header(kNumber).Text());
   if (number.empty()) {
     Ask("单据编号为空，无法保存", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     form_.SetFocus(&Header(kNumber));

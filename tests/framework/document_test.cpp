@@ -173,6 +173,14 @@ TEST_F(DocumentTest, HooksRunInOrderAroundTheWritesAndTheSavedDocumentIsShownAga
 }
 
 TEST_F(DocumentTest, ARefusalOrFailureAnywhereWritesNothingAndKeepsTheFormAsTyped) {
+  // A number in the scheme's form, past the ones New proposes: the save that stands moves its
+  // date's counter up to it, a refused or failed one does not.
+  const std::string typed = "20120615050";
+  auto nextProposal = [&] {
+    std::string number;
+    EXPECT_TRUE(host_.System().NewBillNo(kProgram, db::Date{2012, 6, 15}, number, true));
+    return number;
+  };
   // The hook that refuses, the hook that throws, the second line's amount (the line table
   // refuses 1000) and the error message told.
   struct Case {
@@ -189,21 +197,23 @@ TEST_F(DocumentTest, ARefusalOrFailureAnywhereWritesNothingAndKeepsTheFormAsType
     host_.Sink().Clear();
     doc_.refuseIn = c.refuseIn;
     doc_.throwIn = c.throwIn;
-    NewWithLines("B-1", {"5", c.lineAmount});
+    NewWithLines(typed, {"5", c.lineAmount});
     EXPECT_FALSE(doc_.FileSave());
     EXPECT_EQ(StoredRows(), "|");
     EXPECT_FALSE(host_.Db().InTransaction());
     EXPECT_TRUE(doc_.Editing());
     EXPECT_EQ(doc_.GetID(), 0);
     EXPECT_EQ(doc_.Lines().LineId(1), 0) << "no line id survives a rollback";
-    EXPECT_EQ(F(FakeDocument::kNumber).Text(), "B-1");
+    EXPECT_EQ(F(FakeDocument::kNumber).Text(), typed);
     EXPECT_TRUE(!*c.told || host_.Sink().HasErrMessage(c.told));
   }
+  EXPECT_EQ(nextProposal(), "20120615007") << "six News proposed numbers, no save registered";
   // The same input saves once nothing is in the way.
   doc_.refuseIn = doc_.throwIn = "";
-  NewWithLines("B-1", {"5"});
+  NewWithLines(typed, {"5"});
   EXPECT_TRUE(doc_.FileSave());
-  EXPECT_EQ(StoredRows(), "B-1/12.5|line 5");
+  EXPECT_EQ(StoredRows(), typed + "/12.5|line 5");
+  EXPECT_EQ(nextProposal(), "20120615051");
 }
 
 TEST_F(DocumentTest, ATakenNumberAndARowChangedByAnotherDeskAreRefused) {
