@@ -132,7 +132,9 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
   };
 
   ReadAheadChecks(ctx);
-  if (!CheckInTransaction(ctx) || (isNew && !RegisterNumber(ctx)) || !BeforeHeader(ctx)) {
+  // The number's registration comes after what the checks read ahead has been read: a write
+  // would drop those answers.
+  if (!CheckInTransaction(ctx) || !BeforeHeader(ctx) || (isNew && !RegisterNumber(ctx))) {
     tx.Rollback();
     return false;
   }

@@ -10,8 +10,8 @@
 //   PrepareSave            before the transaction: settle the number, refuse with a message
 //   -- BeginTrans: on SQLite this takes the write lock, so what follows is serialised --
 //   CheckInTransaction     uniqueness and anything that must see the committed state
-//   number                 a new document's number registered with its counter (NewBillNo)
 //   BeforeHeader           rows the header refers to (the repair order's vehicle)
+//   number                 a new document's number registered with its counter (NewBillNo)
 //   removed lines          deleted, of this document only
 //   header                 insert with a new id, or update guarded by UpdateGuard and the row
 //                          version the document was shown with (one row)
