@@ -949,7 +949,7 @@ void RegisterPairs(const std::vector<Shop*>& shops) {
         [shops, make](benchmark::State& s) { ServerOverEmbedded(s, shops, make); })
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(60);
+        ->Iterations(200);
   };
   reg("SaveOrder30Lines", SaveOperation);
   reg("CheckRequisition50Lines", CheckOperation);
