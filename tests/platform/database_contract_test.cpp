@@ -26,6 +26,7 @@
 #include "platform/sqlite_database.h"
 #include "platform/wal_checkpointer.h"
 #include "repair_order/line_price.h"
+#include "requisition/stock_posting.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
 
@@ -766,6 +767,13 @@ TEST(PostgresPlanTest, TypedPrefixesOfPickersUseTheTrigramIndexes) {
       EXPECT_NE(price.find("_line on"), std::string::npos) << price;
     }
   }
+  // A requisition's check numbers each ledger row by the document's lines before its own:
+  // counted along those lines by their key, not by reading every line of the document.
+  const std::string ledger =
+      Plan(*db, requisition::LedgerInsert(200002, 7, db->Settings("driver")));
+  EXPECT_NE(ledger.find("Index Cond: ((\"单据id\" = '7'::bigint) AND (\"单据明细id\" <"),
+            std::string::npos)
+      << ledger;
 }
 
 void ExpectTranslations(const std::vector<std::pair<std::string, std::string>>& cases,
