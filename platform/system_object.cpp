@@ -141,7 +141,7 @@ std::string SystemObject::GetParameter(int module, int number) {
 }
 
 void SystemObject::ReadAheadParameter(int module, int number) {
-  if (db_.ReadsAhead()) db::Runner(db_).ReadAhead(ParameterSql(module, number));
+  db::Runner(db_).ReadAhead(ParameterSql(module, number));
 }
 
 std::string SystemObject::SetOption(int module, const std::string& name, const std::string& value) {

@@ -277,14 +277,12 @@ int CKLl_WS::PeriodOfField() const {
 }
 
 void CKLl_WS::ReadAheadShow(int64_t id, int64_t sourceProgram, int64_t sourceId) {
-  if (!Database().ReadsAhead()) return;
   db::Runner(Database()).ReadAhead(OrderLinkSelect(sourceProgram, sourceId));
   framework::PeriodGate::ReadAheadPeriodOf(System());
   db::Runner(Database()).ReadAhead(LinesSelect(id));
 }
 
 void CKLl_WS::ReadAheadDetails(int64_t id) {
-  if (!Database().ReadsAhead()) return;
   // The form still shows this document: its order stays the same, and its lines, stored
   // again or only checked, keep their source lines.
   ReadAheadShow(id, Header(kVehicle).KeyLong(), Header(kOrder).KeyLong());
