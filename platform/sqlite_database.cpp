@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <list>
 #include <map>
 #include <optional>
@@ -14,6 +13,7 @@
 
 #include "db/sql.h"
 #include "platform/bound_values.h"
+#include "platform/open_files.h"
 #include "platform/sql_translator.h"
 #include "platform/wal_checkpointer.h"
 
@@ -38,11 +38,12 @@ std::vector<std::string> MissingCompanions(const std::string& path) {
   return missing;
 }
 
-// Whether the file's header marks it as written through a write-ahead log.
+// Whether the file's header marks it as written through a write-ahead log. A file this
+// process has open is never read outside the engine (that would drop the engine's locks); it
+// is then known to be in use, so not a lone WAL file either.
 bool IsWalFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  char header[20] = {};
-  return in.read(header, sizeof header) && header[18] == 2;
+  auto header = open_files::ReadHead(path, 20, nullptr);
+  return header && header->size() == 20 && (*header)[18] == 2;
 }
 
 // A file name as the path of a "file:" URI.
@@ -141,6 +142,8 @@ struct SqliteDatabase::Impl {
   std::shared_ptr<int> alive = std::make_shared<int>(0);
   std::unique_ptr<WalCheckpointer> checkpointer;
   KeptStatements kept;
+  // This connection's entry among the files the process holds open, given back at close.
+  std::optional<int> openFile;
 
   // Runs a statement of the service's own (transaction control); sets lastError.
   bool Exec(const char* sql) {
@@ -524,6 +527,7 @@ SqliteDatabase::~SqliteDatabase() {
   // Closing rolls back a transaction left open; close_v2 copes with statements still held by
   // others through Handle().
   sqlite3_close_v2(impl_->db);
+  if (impl_->openFile) open_files::Unregister(*impl_->openFile);
 }
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, std::string* error) {
@@ -546,9 +550,15 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path
     if (error) *error = "cannot open \"" + path + "\" as a database: " + reason;
     sqlite3_close_v2(database->impl_->db);
     database->impl_->db = nullptr;
-    for (const auto& companion : made) {
-      std::error_code ignored;
-      std::filesystem::remove(companion, ignored);
+    if (database->impl_->openFile) open_files::Unregister(*database->impl_->openFile);
+    database->impl_->openFile.reset();
+    // Only what nobody uses goes: another connection of this process, or another process
+    // that opened the shop since the companions were found missing, would lose its live log.
+    if (!open_files::InUse(path)) {
+      for (const auto& companion : made) {
+        std::error_code ignored;
+        std::filesystem::remove(companion, ignored);
+      }
     }
     return nullptr;
   };
@@ -556,13 +566,16 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path
   sqlite3*& db = database->impl_->db;
   int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
   std::string name = path;
-  if (readOnly && IsWalFile(path) && made.size() == 2) {
+  if (readOnly && made.size() == 2 && IsWalFile(path)) {
     // A WAL file with nothing beside it holds all its pages itself; read as it stands, the
     // engine makes no -shm or -wal beside it either.
     name = "file:" + UriPath(path) + "?immutable=1";
     flags |= SQLITE_OPEN_URI;
   }
   int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+  // Counted before the first statement takes a lock, so no look at the file's bytes outside
+  // the engine can come between.
+  if (rc == SQLITE_OK && path != ":memory:") database->impl_->openFile = open_files::Register(path);
   if (rc != SQLITE_OK) {
     return fail(db ? EngineErrorText(db, rc, nullptr) : FailureText(rc, sqlite3_errstr(rc)));
   }

@@ -16,6 +16,7 @@
 #include "db/runner.h"
 #include "db/schema.h"
 #include "forms/text.h"
+#include "platform/output_file.h"
 #include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
 #include "shop/database_file.h"
@@ -29,6 +30,8 @@ namespace fs = std::filesystem;
 
 // How long a restore waits for other users' writes to end, as every connection of the shop.
 constexpr int kBusyTimeoutMs = 5000;
+// Backups and dumps hold the accounts' password hashes.
+constexpr mode_t kPrivateFile = 0600;
 
 // Copies every page of from into to in one step; answers the error text, empty on success.
 std::string CopyPages(sqlite3* from, sqlite3* to) {
@@ -219,10 +222,10 @@ std::string BackupFile(const std::string& name, const std::string& out) {
   if (!source) return name + " is not a database file";
   // ... copied into a plain rollback-journal file, which is one self-contained file, and
   // checked before it is called a backup: a page the disk garbled is found now, not on the
-  // day the copy is needed.
-  const std::string temp = out + ".part";
-  std::error_code ignored;
-  fs::remove(temp, ignored);
+  // day the copy is needed. It holds the accounts' password hashes: its owner's alone.
+  platform::OutputFile file(out, name, kPrivateFile);
+  if (!file.Ok()) return file.Error();
+  const std::string& temp = file.TempPath();
   {
     auto target = OpenFile(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &error);
     if (!target) return error;
@@ -240,13 +243,8 @@ std::string BackupFile(const std::string& name, const std::string& out) {
       error = "the copy failed its integrity check (" + problem + "); no backup was written";
     }
   }
-  if (error.empty()) {
-    std::error_code ec;
-    fs::rename(temp, out, ec);
-    if (ec) error = "cannot write " + out + ": " + ec.message();
-  }
-  if (!error.empty()) fs::remove(temp, ignored);
-  return error;
+  if (!error.empty()) return error;
+  return file.Commit();
 }
 
 std::string RestoreFile(const std::string& name, const std::string& in) {
@@ -270,23 +268,28 @@ std::string RestoreFile(const std::string& name, const std::string& in) {
 std::string BackupShop(const std::string& name, const std::string& out, bool replace) {
   if (platform::IsPostgresUrl(out)) return "the backup is written to a file, not to a server";
   std::error_code ec;
-  if (fs::is_directory(out, ec)) return out + " is a folder";
+  const std::string shopFile = EngineOf(name) == db::Engine::Sqlite ? name : std::string();
+  if (std::string refusal = platform::OutputTargetRefusal(out, shopFile); !refusal.empty()) {
+    return refusal;
+  }
   if (fs::exists(out, ec) && !replace) return out + " already exists; use --force";
   if (EngineOf(name) == db::Engine::Sqlite) return BackupFile(name, out);
   std::string error;
   if (!OpenShopDatabase(name, &error)) return error;
-  const std::string temp = out + ".part";
-  error = RunProgram(
-      {"pg_dump", "--format=custom", "--no-owner", "--file=" + temp, "--dbname=" + name});
-  if (error.empty()) fs::rename(temp, out, ec);
-  if (error.empty() && ec) error = "cannot write " + out + ": " + ec.message();
-  if (!error.empty()) fs::remove(temp, ec);
-  return error;
+  platform::OutputFile file(out, {}, kPrivateFile);
+  if (!file.Ok()) return file.Error();
+  error = RunProgram({"pg_dump", "--format=custom", "--no-owner", "--file=" + file.TempPath(),
+                      "--dbname=" + name});
+  return error.empty() ? file.Commit() : error;
 }
 
 std::string RestoreShop(const std::string& name, const std::string& in) {
   std::error_code ec;
   if (!fs::is_regular_file(in, ec)) return in + " is not a backup file";
+  if (EngineOf(name) == db::Engine::Sqlite && fs::exists(name, ec) &&
+      fs::equivalent(name, in, ec)) {
+    return in + " is the shop itself, not a backup of it";
+  }
   if (EngineOf(name) == db::Engine::Sqlite) return RestoreFile(name, in);
   if (std::string refusal = CheckServerArchive(in); !refusal.empty()) return refusal;
   return RunProgram({"pg_restore", "--clean", "--if-exists", "--no-owner", "--single-transaction",

@@ -8,6 +8,7 @@
 #include "db/runner.h"
 #include "db/schema.h"
 #include "db/sql.h"
+#include "platform/open_files.h"
 #include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
 #include "shop/shop_input.h"
@@ -77,6 +78,9 @@ std::string CheckNewDatabaseTarget(const std::string& name, bool force) {
   const fs::file_status status = fs::status(target, ec);
   if (fs::is_directory(status)) return name + " is a folder, not a database file";
   if (fs::exists(status) && !force) return name + " already exists; use --force to replace it";
+  if (fs::exists(status) && platform::open_files::InUse(name)) {
+    return name + " is open in another program; close it there before replacing it";
+  }
   const fs::path folder = target.parent_path();
   if (!folder.empty() && !fs::is_directory(folder, ec)) {
     return "the folder " + folder.string() + " does not exist";
@@ -181,8 +185,14 @@ std::string NewShopDatabase::Finish() {
     return "";
   }
   db_.reset();
+  // Checked again at the end of a long build: a shop someone opened meanwhile keeps its file.
+  if (fs::exists(name_) && platform::open_files::InUse(name_)) {
+    return name_ + " is open in another program; close it there before replacing it";
+  }
   RemoveCompanions(name_);
   std::error_code ec;
+  // The shop holds the accounts' password hashes: readable by its owner only.
+  fs::permissions(temp_, fs::perms::owner_read | fs::perms::owner_write, ec);
   fs::rename(temp_, name_, ec);
   if (ec) return "cannot move the new database to " + name_ + ": " + ec.message();
   finished_ = true;

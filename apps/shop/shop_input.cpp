@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "db/catalogue.h"
+#include "platform/open_files.h"
 
 namespace ws::shop {
 
@@ -46,11 +47,12 @@ std::string CheckExistingDatabaseFile(const std::string& path) {
   if (fs::is_directory(status)) return path + " is a folder, not a database file";
   const std::uintmax_t size = fs::file_size(path, ec);
   if (ec || size < kSqliteHeaderSize) return path + " is not a database file";
-  std::ifstream in(path, std::ios::binary);
-  std::string magic(kSqliteMagic.size(), '\0');
-  if (!in.read(magic.data(), static_cast<std::streamsize>(magic.size())) || magic != kSqliteMagic) {
-    return path + " is not a database file";
-  }
+  // A file a connection of this process holds is a database and is not opened again here:
+  // closing that descriptor would drop the connection's locks.
+  bool heldHere = false;
+  auto magic = platform::open_files::ReadHead(path, kSqliteMagic.size(), &heldHere);
+  if (heldHere) return "";
+  if (!magic || *magic != kSqliteMagic) return path + " is not a database file";
   return "";
 }
 
