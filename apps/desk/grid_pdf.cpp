@@ -2,6 +2,7 @@
 
 #include "desk/print_render.h"
 #include "forms/grid_pack.h"
+#include "platform/output_file.h"
 
 namespace ws::desk {
 
@@ -21,7 +22,7 @@ QString ExportGridPdf(const forms::Grid& grid, const QString& title, const QStri
 
 QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath) {
   return QString::fromStdString(
-      forms::WriteGridCsv(grid, std::filesystem::path(csvPath.toStdU16String())));
+      platform::WriteOutputFile(csvPath.toStdString(), forms::GridCsv(grid)));
 }
 
 }  // namespace ws::desk

@@ -685,8 +685,14 @@ QString MainWindow::ExportCurrentXlsx(const QString& path) {
   if (!tab) return tr("没有打开的窗口");
   const forms::Grid* grid = ListGridOf(tab->Control());
   if (!grid || grid->Rows() == 0) return tr("%1 没有可导出的列表").arg(Q(tab->Entry().caption));
-  return Q(shop::WriteGridXlsx(*grid, std::filesystem::path(path.toStdU16String()),
-                               tab->Entry().caption));
+  std::string notice;
+  const std::string error = shop::WriteGridXlsx(*grid, std::filesystem::path(path.toStdU16String()),
+                                                tab->Entry().caption, &notice);
+  if (error.empty() && !notice.empty()) {
+    host_.Dialogs().MessageBox(notice, host::kAppTitle, host::MsgButtons::Ok,
+                               host::MsgIcon::Information);
+  }
+  return Q(error);
 }
 
 void MainWindow::ExportXlsxInteractive() {

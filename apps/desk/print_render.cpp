@@ -7,6 +7,7 @@
 #include <QTextDocument>
 
 #include "desk/page_setup.h"
+#include "platform/output_file.h"
 
 namespace ws::desk {
 
@@ -73,17 +74,21 @@ std::unique_ptr<QTextDocument> PrintDocument(const platform::PrintFile& file,
 }
 
 QString ExportPdf(const platform::PrintFile& file, const QString& title, const QString& pdfPath) {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(pdfPath);
-  printer.setPageSize(QPageSize(QPageSize::A4));
-  printer.setDocName(title);
-  auto document = PrintDocument(file, title);
-  document->print(&printer);
-  if (printer.printerState() == QPrinter::Error || QFileInfo(pdfPath).size() <= 0) {
-    return QObject::tr("无法写入 %1").arg(pdfPath);
+  platform::OutputFile out(pdfPath.toStdString());
+  if (!out.Ok()) return QString::fromStdString(out.Error());
+  const QString temp = QString::fromStdString(out.TempPath());
+  {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(temp);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(title);
+    auto document = PrintDocument(file, title);
+    document->print(&printer);
+    if (printer.printerState() == QPrinter::Error) return QObject::tr("无法写入 %1").arg(pdfPath);
   }
-  return {};
+  if (QFileInfo(temp).size() <= 0) return QObject::tr("无法写入 %1").arg(pdfPath);
+  return QString::fromStdString(out.Commit());
 }
 
 void ShowPrintPreview(const platform::PrintFile& file, const QString& title, QWidget* parent) {

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/output_file.h"
+
 namespace ws::print {
 
 namespace {
@@ -35,14 +37,11 @@ std::unique_ptr<QTextDocument> PageDocument(const std::string& html) {
 
 std::string WritePdf(const std::string& html, const std::string& title, const std::string& pdfPath,
                      Orientation orientation) {
-  std::error_code ec;
-  const std::filesystem::path target(pdfPath);
-  if (target.has_parent_path() && !std::filesystem::is_directory(target.parent_path(), ec)) {
-    return "the folder " + target.parent_path().string() + " does not exist";
-  }
-  std::filesystem::remove(target, ec);
+  platform::OutputFile out(pdfPath);
+  if (!out.Ok()) return out.Error();
+  const QString temp = QString::fromStdString(out.TempPath());
   {
-    QPdfWriter writer(QString::fromStdString(pdfPath));
+    QPdfWriter writer(temp);
     writer.setResolution(kPdfResolution);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageOrientation(orientation == Orientation::Landscape ? QPageLayout::Landscape
@@ -54,10 +53,8 @@ std::string WritePdf(const std::string& html, const std::string& title, const st
     writer.setCreator("ws");
     PageDocument(html)->print(&writer);
   }
-  if (QFileInfo(QString::fromStdString(pdfPath)).size() <= 0) {
-    return "cannot write " + pdfPath;
-  }
-  return {};
+  if (QFileInfo(temp).size() <= 0) return "无法写入 " + pdfPath;
+  return out.Commit();
 }
 
 OffscreenGui::OffscreenGui() {

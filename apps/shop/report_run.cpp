@@ -77,7 +77,8 @@ ReportRun Output(const forms::Grid& grid, const ReportFilters& filters, const st
   ReportRun run;
   run.csv = forms::GridCsv(grid);
   run.rows = grid.DataRows();
-  if (!filters.xlsxFile.empty()) run.error = WriteGridXlsx(grid, filters.xlsxFile, sheet);
+  if (!filters.xlsxFile.empty())
+    run.error = WriteGridXlsx(grid, filters.xlsxFile, sheet, &run.notice);
   return run;
 }
 
@@ -95,7 +96,8 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   const bool repairOrders = className == "WS_RPT";
 
   TemporaryFolder work("ws_report_");
-  if (work.Path().empty()) return ReportRun{"cannot create a temporary work folder", false, {}, 0};
+  if (work.Path().empty())
+    return ReportRun{"cannot create a temporary work folder", false, {}, 0, {}};
   UnattendedDialogs dialogs;
   host::LoginInfo login{"管理员", db::Today(), work.Path().string(), "ws"};
   platform::SystemObject system(database, dialogs, login);
@@ -181,7 +183,7 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     if (filters.customer) {
       std::string error;
       customer = reports::FindCustomer(database, *filters.customer, &error);
-      if (!error.empty()) return ReportRun{error, false, {}, 0};
+      if (!error.empty()) return ReportRun{error, false, {}, 0, {}};
       if (customer == 0) return Refused("no customer '" + *filters.customer + "'");
     }
     const std::string asOf = filters.to.value_or("");
@@ -191,7 +193,7 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     reports::FillAgeGrid(aged, grid);
   } else if (name == "vin") {
     const auto faults = masters::LoadVinFaults(database);
-    if (!faults.error.empty()) return ReportRun{faults.error, false, {}, 0};
+    if (!faults.error.empty()) return ReportRun{faults.error, false, {}, 0, {}};
     reports::SetupListGrid(
         grid, {{"车辆编号", 10}, {"车牌号", 10}, {"车架号", 20}, {"车主", 16}, {"车架号提示", 40}});
     for (const auto& fault : faults.rows) {
@@ -216,7 +218,7 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     if (!type) return Refused("no kind of document '" + *filters.type + "'");
     filter.documentType = *type;
     const auto trail = reports::LoadAuditTrail(database, filter);
-    if (!trail.error.empty()) return ReportRun{trail.error, false, {}, 0};
+    if (!trail.error.empty()) return ReportRun{trail.error, false, {}, 0, {}};
     reports::FillAuditGrid(trail, grid);
   } else {
     // The period and its closing day as the shop's own options hold them.

@@ -32,6 +32,7 @@ struct ReportRun {
   bool usage = false;  // the error lies in the request (unknown report, filter, value)
   std::string csv;     // the grid as CSV
   int rows = 0;        // rows below the header, subtotal rows included
+  std::string notice;  // what the user should know of a written spreadsheet (cut cells)
 };
 
 // Runs the report of that class name on the database. The database is only read.

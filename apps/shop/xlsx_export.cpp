@@ -10,12 +10,17 @@
 #include "db/date.h"
 #include "forms/text.h"
 #include "grid/layout.h"
+#include "platform/output_file.h"
 
 namespace ws::shop {
 
 namespace {
 
 constexpr int kDateDataType = 7;
+// A sheet cell holds at most 32,767 characters; the writer counts bytes, so the cut is made
+// there, before a character that would not fit whole, and marked.
+constexpr size_t kCellBytes = 32767;
+constexpr std::string_view kCutMark = "…（已截断）";
 
 std::optional<double> PlainNumber(std::string_view text) {
   text = forms::TrimView(text);
@@ -82,11 +87,12 @@ SheetKind SheetKindOf(const forms::Grid& grid, int col) {
 }
 
 std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
-                          const std::string& sheetName) {
-  std::error_code ec;
-  std::filesystem::remove(file, ec);
-  lxw_workbook* book = workbook_new(file.string().c_str());
-  if (!book) return "cannot write " + file.string();
+                          const std::string& sheetName, std::string* notice) {
+  std::vector<std::string> cut;
+  platform::OutputFile out(file.string());
+  if (!out.Ok()) return out.Error();
+  lxw_workbook* book = workbook_new(out.TempPath().c_str());
+  if (!book) return "无法写入 " + file.string();
   lxw_worksheet* sheet =
       workbook_add_worksheet(book, sheetName.empty() ? nullptr : sheetName.c_str());
   lxw_format* bold = workbook_add_format(book);
@@ -151,14 +157,23 @@ std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& 
           continue;
         }
       }
-      worksheet_write_string(sheet, sheetRow, at, text.c_str(), total ? bold : nullptr);
+      std::string shown = forms::RepairUtf8(text);
+      if (shown.size() > kCellBytes) {
+        shown = std::string(forms::CutUtf8(shown, kCellBytes - kCutMark.size())) +
+                std::string(kCutMark);
+        cut.push_back("第" + std::to_string(sheetRow + 1) + "行“" + grid.ColCaption(out.col) + "”");
+      }
+      worksheet_write_string(sheet, sheetRow, at, shown.c_str(), total ? bold : nullptr);
     }
     ++sheetRow;
   }
   const lxw_error error = workbook_close(book);
-  if (error != LXW_NO_ERROR) {
-    std::filesystem::remove(file, ec);
-    return "cannot write " + file.string() + ": " + lxw_strerror(error);
+  if (error != LXW_NO_ERROR) return "无法写入 " + file.string() + "：" + lxw_strerror(error);
+  if (std::string failure = out.Commit(); !failure.empty()) return failure;
+  if (notice && !cut.empty()) {
+    *notice = "以下单元格超过 Excel 每格 32767 字符的上限，已截断并以“" + std::string(kCutMark) +
+              "”结尾：";
+    for (size_t i = 0; i < cut.size(); ++i) *notice += (i ? "、" : "") + cut[i];
   }
   return {};
 }

@@ -18,9 +18,10 @@ enum class SheetKind { Text, Number, Date };
 // number of digits, a phone number stay text); it holds dates when every filled cell is one.
 SheetKind SheetKindOf(const forms::Grid& grid, int col);
 
-// Writes the file (replacing it); answers the error text, empty on success. Nothing is left at
-// the path when writing fails.
+// Writes the file (replacing it once whole); answers the error text, empty on success. What
+// stood at the path stays when writing fails. A text longer than a sheet cell takes is cut
+// with a visible mark, and *notice then names the cells.
 std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
-                          const std::string& sheetName);
+                          const std::string& sheetName, std::string* notice = nullptr);
 
 }  // namespace ws::shop

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <ostream>
 
+#include "platform/output_file.h"
 #include "shop/args.h"
 #include "shop/database_file.h"
 #include "shop/report_run.h"
@@ -112,6 +113,16 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   if (!notice.empty()) err << "ws report: " << notice << "\n";
 
   filters.xlsxFile = arguments.Value("--xlsx").value_or("");
+  const std::string target = arguments.Value("--csv").value_or("-");
+  // Refused before the report runs: a long report must not end on a target that was never
+  // going to be written (the shop itself, a folder, a device).
+  for (const std::string& output : {filters.xlsxFile, target}) {
+    if (output.empty() || output == "-") continue;
+    if (std::string refusal = platform::OutputTargetRefusal(output, file); !refusal.empty()) {
+      err << "ws report: " << refusal << "\n";
+      return kExitFailure;
+    }
+  }
   shop::ReportRun run = shop::IsListName(report) ? RunList(*database, report, filters)
                                                  : RunReport(*database, report, filters);
   if (!run.error.empty()) {
@@ -119,16 +130,13 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     err << "ws report: " << run.error << "\n";
     return kExitFailure;
   }
-  const std::string target = arguments.Value("--csv").value_or("-");
+  if (!run.notice.empty()) err << "ws report: " << run.notice << "\n";
   if (target == "-") {
     out << run.csv;
     return kExitOk;
   }
-  std::ofstream csv(target, std::ios::binary | std::ios::trunc);
-  csv << run.csv;
-  csv.close();
-  if (!csv) {
-    err << "ws report: cannot write " << target << "\n";
+  if (std::string failure = platform::WriteOutputFile(target, run.csv, file); !failure.empty()) {
+    err << "ws report: " << failure << "\n";
     return kExitFailure;
   }
   out << "wrote " << run.rows << " rows to " << target << "\n";

@@ -1,7 +1,7 @@
 #include "forms/grid_pack.h"
 
 #include <algorithm>
-#include <fstream>
+#include <string_view>
 
 #include "forms/text.h"
 
@@ -9,7 +9,38 @@ namespace ws::forms {
 
 namespace {
 
-std::string CsvCell(const std::string& text) {
+// A signed number as a grid shows one ("-1,234.50", "+3", "12%").
+bool ReadsAsNumber(std::string_view text) {
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  if (!text.empty() && text.back() == '%') text.remove_suffix(1);
+  bool digit = false;
+  bool point = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else if (c != ',') {
+      return false;
+    }
+  }
+  return digit;
+}
+
+// A spreadsheet runs a cell that starts with one of these as a formula: a plate or a remark
+// typed as "=HYPERLINK(...)" would act when the export is opened. Such a text (not a number)
+// is written behind an apostrophe, which spreadsheets show as the text itself.
+bool StartsAFormula(const std::string& text) {
+  if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos) {
+    return false;
+  }
+  return !ReadsAsNumber(text);
+}
+
+}  // namespace
+
+std::string CsvCell(const std::string& cell) {
+  const std::string text = StartsAFormula(cell) ? "'" + cell : cell;
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (char c : text) {
@@ -18,8 +49,6 @@ std::string CsvCell(const std::string& text) {
   }
   return quoted + "\"";
 }
-
-}  // namespace
 
 void GridPack::Attach(Grid* grid) {
   grid_ = grid;
@@ -116,15 +145,6 @@ std::string GridCsv(const Grid& grid) {
   line(shown.columns);
   for (const auto& row : shown.rows) line(row);
   return out;
-}
-
-std::string WriteGridCsv(const Grid& grid, const std::filesystem::path& file) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) return "cannot write " + file.string();
-  out << GridCsv(grid);
-  out.close();
-  if (!out) return "cannot write " + file.string();
-  return {};
 }
 
 }  // namespace ws::forms

@@ -65,10 +65,10 @@ ShownCells ShownGridCells(const Grid& grid);
 // The grid as CSV (RFC 4180, CRLF line ends): a header line of the visible columns' captions,
 // then one line per visible row below the header, cells as the grid shows them (numbers
 // through their column format). A cell holding a comma, quote or line break is quoted with its
-// quotes doubled.
+// quotes doubled. A text a spreadsheet would run as a formula (starting with =, +, -, @, a tab
+// or a carriage return, and not a number) gets a leading apostrophe.
 std::string GridCsv(const Grid& grid);
-// Writes GridCsv to the file (UTF-8, no byte-order mark); answers the error text, empty on
-// success.
-std::string WriteGridCsv(const Grid& grid, const std::filesystem::path& file);
+// One cell as GridCsv writes it.
+std::string CsvCell(const std::string& cell);
 
 }  // namespace ws::forms

@@ -1,5 +1,7 @@
 #include "forms/input.h"
 
+#include "forms/text.h"
+
 #include <optional>
 
 #include "forms/typed_number.h"
@@ -36,8 +38,11 @@ bool IsNumberColumn(const Column& column) {
 }
 }  // namespace
 
-InputResult Input::Type(Widget& widget, const std::string& text) {
+InputResult Input::Type(Widget& widget, const std::string& typed) {
   if (auto ok = CheckAccepts(widget); !ok) return ok;
+  // Broken bytes (a script, a paste from another encoding) are marked here, where they are
+  // typed: kept as they came, the server refuses the save and a spreadsheet will not open.
+  const std::string text = RepairUtf8(typed);
   if (auto* field = dynamic_cast<Field*>(&widget)) {
     // A number field keeps a number as its plain text; any other text stays as typed for the
     // control to judge on leaving (it marks the field invalid and refuses to save it).
@@ -63,8 +68,9 @@ InputResult Input::Type(Widget& widget, const std::string& text) {
   return InputResult::Refused(widget.LayoutKey() + " does not take typing");
 }
 
-InputResult Input::EditCell(Grid& grid, int row, int col, const std::string& text) {
+InputResult Input::EditCell(Grid& grid, int row, int col, const std::string& typed) {
   if (auto ok = CheckAccepts(grid); !ok) return ok;
+  const std::string text = RepairUtf8(typed);
   if (!grid.Editable()) return InputResult::Refused(grid.LayoutKey() + " is read-only");
   if (col < 0 || col >= grid.Cols()) {
     return InputResult::Refused(grid.LayoutKey() + " has no column " + std::to_string(col));
@@ -146,7 +152,8 @@ InputResult Input::SortColumn(Grid& grid, int col, int order) {
   if (col < 0 || col >= grid.Cols()) {
     return InputResult::Refused(grid.LayoutKey() + " has no column " + std::to_string(col));
   }
-  if (order != 1 && order != 2) return InputResult::Refused("no sort order " + std::to_string(order));
+  if (order != 1 && order != 2)
+    return InputResult::Refused("no sort order " + std::to_string(order));
   grid.Sort(col, order);
   return {};
 }

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "forms/form.h"
+#include "forms/grid_pack.h"
 #include "forms/input.h"
+#include "forms/text.h"
 #include "forms/text_pool.h"
 
 namespace ws::forms {
@@ -161,6 +163,51 @@ class InputTest : public ::testing::Test {
   CommandButton* button_ = nullptr;
   std::vector<std::string> log_;
 };
+
+// What a spreadsheet would run as a formula goes behind an apostrophe; numbers, signed ones
+// included, and every other text go as they are (quoted where CSV needs it).
+TEST(CsvCellTest, FormulasAreNeutralisedAndNumbersKept) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+      {"+86 139", "'+86 139"},
+      {"-rf", "'-rf"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tcmd", "'\tcmd"},
+      {"-12.50", "-12.50"},
+      {"+3", "+3"},
+      {"-1,234.00", "\"-1,234.00\""},
+      {"12%", "12%"},
+      {"京A=1", "京A=1"},
+      {"", ""},
+      {"a,b", "\"a,b\""},
+  };
+  for (const auto& [cell, written] : cases) EXPECT_EQ(CsvCell(cell), written) << cell;
+}
+
+// Broken bytes typed into a field or a cell are marked where they are typed; good text, the
+// Chinese and the four-byte characters included, is kept byte for byte.
+TEST_F(InputTest, BrokenBytesAreMarkedWhereTheyAreTyped) {
+  const std::string mark = "\xEF\xBF\xBD";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"京A12345", "京A12345"},
+      {"\xF0\x9F\x9A\x97", "\xF0\x9F\x9A\x97"},  // a car, four bytes
+      {"a\xFF" "b", "a" + mark + "b"},
+      {"\xC0\xAF", mark + mark},                   // overlong slash
+      {"\xED\xA0\x80", mark + mark + mark},         // a lone surrogate
+      {"\xE4\xBA", mark + mark},                   // a character cut short
+  };
+  grid_->SetEditable(true);
+  for (const auto& [typed, kept] : cases) {
+    ASSERT_TRUE(Input::Type(*field_, typed));
+    EXPECT_EQ(field_->Text(), kept);
+    ASSERT_TRUE(Input::EditCell(*grid_, 1, 1, typed));
+    EXPECT_EQ(grid_->TextMatrix(1, 1), kept);
+    EXPECT_TRUE(IsValidUtf8(kept));
+    EXPECT_EQ(IsValidUtf8(typed), typed == kept);
+  }
+  EXPECT_EQ(CutUtf8("京A", 2), "");
+  EXPECT_EQ(CutUtf8("京A", 3), "京");
+}
 
 TEST_F(InputTest, TypingFiresChangeThenLeaveAndRespectsReadOnly) {
   ASSERT_TRUE(Input::Type(*field_, "W001"));

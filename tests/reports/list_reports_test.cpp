@@ -13,6 +13,7 @@
 #include "db/audit_trail.h"
 #include "db/date.h"
 #include "forms/input.h"
+#include "forms/text.h"
 #include "money/orders_fixture.h"
 #include "reports/calendar.h"
 #include "reports/day_work.h"
@@ -311,6 +312,39 @@ TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
   run = shop::RunList(host_.Db(), "due", filters);
   EXPECT_TRUE(run.usage);
   EXPECT_FALSE(std::filesystem::exists(filters.xlsxFile));
+}
+
+// The sheet: a text longer than a cell takes (an audit event's changes reach 80,000
+// characters) is cut with a visible mark and the cell is named; broken bytes are marked, so
+// the file opens. Only the sheet's shared strings hold texts.
+TEST(SheetTextTest, ALongTextIsCutVisiblyAndBrokenBytesAreMarked) {
+  forms::Grid grid("Vs");
+  grid.SetFormatString("单据|变更内容");
+  for (const auto& [number, text] :
+       {std::pair<std::string, std::string>{"W1", std::string(40000, 'x') + "尾"},
+        {"W2", "bad\xff\xfe bytes"}}) {
+    const int row = grid.AddRow();
+    grid.SetTextMatrix(row, 0, number);
+    grid.SetTextMatrix(row, 1, text);
+  }
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("sheet_" + std::to_string(::getpid()) + ".xlsx");
+  std::string notice;
+  ASSERT_EQ(shop::WriteGridXlsx(grid, file, "审计", &notice), "");
+  EXPECT_NE(notice.find("第2行“变更内容”"), std::string::npos) << notice;
+  EXPECT_EQ(notice.find("第3行"), std::string::npos) << notice;
+  std::string strings;
+  FILE* pipe = popen(("unzip -p '" + file.string() + "' xl/sharedStrings.xml").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) strings.append(buffer, n);
+  pclose(pipe);
+  std::filesystem::remove(file);
+  EXPECT_NE(strings.find(std::string(32000, 'x') + ""), std::string::npos);
+  EXPECT_NE(strings.find("…（已截断）"), std::string::npos);
+  EXPECT_EQ(strings.find("尾"), std::string::npos) << "the end of the cut text is not there";
+  EXPECT_NE(strings.find("bad\xEF\xBF\xBD\xEF\xBF\xBD bytes"), std::string::npos);
+  EXPECT_TRUE(forms::IsValidUtf8(strings));
 }
 
 TEST(SheetKindTest, DigitsThatNameSomethingStayText) {
