@@ -8,9 +8,11 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "platform/amount_words.h"
+#include "platform/delete_guard.h"
 #include "platform/host_pickers.h"
 #include "platform/navigator.h"
 #include "platform/print_data.h"
+#include "platform/shop_info.h"
 
 namespace ws::platform {
 
@@ -62,8 +64,11 @@ SystemObject::SystemObject(db::IDatabase& db, host::IDialogs& dialogs, host::Log
 
 namespace {
 
+// The closed period guards every change; the shop's particulars head every print, and the
+// manager may change them at any desk while the others keep working.
 bool ReadEveryTime(const std::string& option) {
-  return option == "Jzperiod";
+  return option == "Jzperiod" || option == kShopNameOption || option == kShopAddressOption ||
+         option == kShopPhoneOption || option == kShopTaxNumberOption;
 }
 
 }  // namespace
@@ -290,8 +295,17 @@ void SystemObject::SetAuthenticated(bool authenticated) {
 }
 
 bool SystemObject::CanEditBill(int64_t programNumber, const db::Date& date,
-                               const std::string& /*number*/) {
+                               const std::string& number) {
   if (!Permit(programNumber, Step::Change)) return false;
+  if (auto bill = billTables_.find(programNumber); bill != billTables_.end()) {
+    const std::string refusal =
+        DeleteRefusal(db_, programNumber, bill->second.table, bill->second.column, number);
+    if (!refusal.empty()) {
+      dialogs_.MessageBox(refusal + "！", kPromptTitle, host::MsgButtons::Ok,
+                          host::MsgIcon::Exclamation);
+      return false;
+    }
+  }
   auto closed = static_cast<int64_t>(db::NumericValue(GetOption(12, "Jzperiod")));
   if (closed <= 0) return true;
   int closingDay = static_cast<int>(db::NumericValue(GetParameter(12, 3)));

@@ -99,7 +99,10 @@ bool JS_WS::DeleteDocument() {
   // Asked before the transaction: a write lock held while the host talks to the user would stop
   // every other user's save.
   if (!MayChange(DocumentDateOrThrow())) return false;
-  return DeleteBySteps(SettlementDeleteStatements(CurrentId()), "当前单据已被他人删除！");
+  std::vector<db::Sql> statements = SettlementDeleteStatements(CurrentId());
+  // A checked settlement has posted its vouchers; deleting it would leave them behind.
+  statements.front().Raw(" AND COALESCE(smark,'')<>'02'");
+  return DeleteBySteps(statements, "当前单据已被他人删除或审核，不能删除！");
 }
 
 bool JS_WS::ChangeState(bool check) {

@@ -1,5 +1,6 @@
 #include "repair_order/order_sql.h"
 
+#include "db/default_config.h"
 #include "db/sql.h"
 #include "db/value.h"
 
@@ -130,7 +131,17 @@ db::Sql StatusUpdate(bool check, int64_t programNumber, const std::string& user,
 }
 
 std::vector<db::Sql> DeleteOrderStatements(int64_t orderId) {
-  return {db::Sql("Delete from wsdj where 单据ID=").Key(orderId),
+  // The host refused these already; asked again inside the write, another desk's check or
+  // requisition between the question and the delete cannot be lost.
+  return {db::Sql("Delete from wsdj where 单据ID=")
+              .Key(orderId)
+              .Raw(" AND COALESCE(smark,'')<>'02' AND NOT EXISTS (SELECT 1 FROM JXCDJ WHERE "
+                   "JXCDJ.前置单据ID=wsdj.单据ID AND JXCDJ.前置单据=wsdj.progid) AND NOT EXISTS "
+                   "(SELECT 1 FROM ARPReceive WHERE ARPReceive.前置单据ID=wsdj.单据ID AND "
+                   "ARPReceive.progID=")
+              .Key(db::kSettlementProgram)
+              .Raw(") AND NOT EXISTS (SELECT 1 FROM ARPReceiveMx WHERE "
+                   "ARPReceiveMx.源单ID=wsdj.单据ID)"),
           db::Sql("Delete from wsdjxm where 单据ID=").Key(orderId),
           db::Sql(" delete from wsdjpj where 单据ID=").Key(orderId)};
 }

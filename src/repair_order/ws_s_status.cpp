@@ -45,7 +45,8 @@ bool WS_S::DeleteDocument() {
   // asked before the transaction begins: a write transaction held open while a user reads a
   // question would block every other user's save for as long as the box is open.
   if (!MayChange(dateIn) || !ConfirmDelete()) return false;
-  return DeleteBySteps(DeleteOrderStatements(CurrentId()), "当前单据已被他人删除！");
+  return DeleteBySteps(DeleteOrderStatements(CurrentId()),
+                       "当前单据已被他人删除、审核或已有后续单据，不能删除！");
 }
 
 void WS_S::AddPrintValues(host::IPrintData& data) {

@@ -151,9 +151,19 @@ bool CKLl_WS::DeleteDocument() {
   if (!ConfirmDelete() || !MayChange(DocumentDateOrThrow())) return false;
   const int64_t id = CurrentId();
   framework::StepOutcome outcome =
-      RunSteps({{db::Sql("Delete from JXCDJ where 单据ID=").Key(id), false},
+      RunSteps({{db::Sql("Delete from JXCDJ where 单据ID=")
+                     .Key(id)
+                     // A checked requisition has posted its stock; deleting it would leave
+                     // the stock journal and the order's parts cost as if it were there.
+                     .Raw(" AND COALESCE(smark,'')<>'02'"),
+                 true},
                 {db::Sql("Delete from JXCDJMX where 单据ID=").Key(id), false}},
                db::AuditAction::Delete);
+  if (outcome.refused) {
+    Ask("当前单据已被他人删除或审核，不能删除！", "提示:", host::MsgButtons::Ok,
+        host::MsgIcon::Information);
+    return false;
+  }
   if (!outcome.Ok()) {
     events_.ErrMessage(outcome.error, host::kLevelFailure, host::kAppTitle);
     return false;

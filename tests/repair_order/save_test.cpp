@@ -383,7 +383,7 @@ TEST_F(SaveTest, OrderOrLineRemovedByAnotherUserIsRefusedWithNothingWritten) {
   EXPECT_EQ(Boxes().back(), "当前单据已被他人删除，不能弃审！");
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   EXPECT_FALSE(order_.FileDelete());
-  EXPECT_EQ(Boxes().back(), "当前单据已被他人删除！");
+  EXPECT_EQ(Boxes().back(), "当前单据已被他人删除、审核或已有后续单据，不能删除！");
   EXPECT_FALSE(host_.Db().InTransaction());
 }
 
