@@ -67,12 +67,35 @@ std::string Quoted(const std::string& name) {
 }
 
 // A hash no password matches, verified for unknown names so that they cost the same time.
+}  // namespace
+
+// Made once, with the same parameters as an account's hash of that cost: an unknown name is
+// checked against it at the price of a real account's check. Made at the first refusal it
+// would cost that refusal a second hash, and tell a guesser the name does not exist.
 const std::string& DecoyHash(HashCost cost) {
   static const std::string interactive =
-      HashPassword("decoy password of no account", HashCost::Interactive).value_or("");
+      "$argon2id$v=19$m=65536,t=2,p=1$L+6XvJo0nXhw2772NYl++w$"
+      "KseRGkL8qJYCl8aM4fUCkdPYl3II4lcooeEyMbiipV0";
   static const std::string minimal =
-      HashPassword("decoy password of no account", HashCost::Minimal).value_or("");
+      "$argon2id$v=19$m=8,t=1,p=1$ksC/oBc6dPI1vSSpMdquag$"
+      "LFZXEl7Wpv9OAJkdSvGDYq2vN3UOCxMIs/vBtU1dRck";
   return cost == HashCost::Minimal ? minimal : interactive;
+}
+
+namespace {
+
+// Account changes in the audit trail, under the account's (or role's) name.
+db::AuditEvent AccountEvent(const std::string& name, db::AuditAction action,
+                            std::vector<db::FieldChange> changes) {
+  return db::AuditEvent{"ws_account", 0, 0, name, action, std::move(changes)};
+}
+
+db::AuditEvent RoleEvent(const std::string& role, const std::vector<Right>& rights) {
+  std::string held;
+  for (Right right : std::set<Right>(rights.begin(), rights.end())) {
+    held += std::string(held.empty() ? "" : ",") + RightName(right);
+  }
+  return db::AuditEvent{"ws_role_right", 0, 0, role, db::AuditAction::Update, {{"权限", "", held}}};
 }
 
 }  // namespace
@@ -233,7 +256,7 @@ std::string AccountStore::SyncServer(const std::vector<std::string>& names,
 }
 
 template <typename Change>
-std::string AccountStore::Guarded(Change change) {
+std::string AccountStore::Guarded(Change change, const db::AuditEvent& event) {
   db::Transaction tx(db_);
   // Every change of accounts claims one row first: on the server two owners demoting each
   // other queue here, and the second counts the managers after the first has committed.
@@ -264,6 +287,11 @@ std::string AccountStore::Guarded(Change change) {
     tx.Rollback();
     return "至少要留一个能登录、有“管理”权限的账户";
   }
+  // Who gave whom which rights is what an owner asks after a dispute.
+  db::AuditSession actor = actor_;
+  if (actor.user.empty()) actor.user = event.number;
+  if (actor.frontEnd.empty()) actor.frontEnd = "ws";
+  if (!db::AppendAudit(tx, event, actor)) return tx.Error();
   return tx.Commit() ? std::string() : tx.Error();
 }
 
@@ -273,44 +301,47 @@ std::string AccountStore::Add(const std::string& name, const std::string& passwo
   if (auto problem = PasswordProblem(password); !problem.empty()) return problem;
   auto hash = HashPassword(password, cost_);
   if (!hash) return "无法计算密码的摘要（内存不足？）";
-  return Guarded([&](db::Transaction& tx) -> std::string {
-    std::string error;
-    const bool firstAccount =
-        tx.Db().Scalar(db::Sql("SELECT COUNT(*) FROM ws_role_right"), &error).ToLong() == 0;
-    if (!error.empty()) return error;
-    if (firstAccount) {
-      for (const auto& defaults : DefaultRoles()) {
-        for (Right right : defaults.rights) {
-          tx.Run(db::Sql("INSERT INTO ws_role_right (role, right_name) VALUES (")
-                     .Text(defaults.role)
-                     .Raw(", ")
-                     .Text(RightName(right))
-                     .Raw(")"));
+  return Guarded(
+      [&](db::Transaction& tx) -> std::string {
+        std::string error;
+        const bool firstAccount =
+            tx.Db().Scalar(db::Sql("SELECT COUNT(*) FROM ws_role_right"), &error).ToLong() == 0;
+        if (!error.empty()) return error;
+        if (firstAccount) {
+          for (const auto& defaults : DefaultRoles()) {
+            for (Right right : defaults.rights) {
+              tx.Run(db::Sql("INSERT INTO ws_role_right (role, right_name) VALUES (")
+                         .Text(defaults.role)
+                         .Raw(", ")
+                         .Text(RightName(right))
+                         .Raw(")"));
+            }
+          }
         }
-      }
-    }
-    const bool roleKnown =
-        tx.Db()
-            .Scalar(db::Sql("SELECT COUNT(*) FROM ws_role_right WHERE role = ").Text(role), &error)
-            .ToLong() > 0;
-    if (!error.empty()) return error;
-    if (!roleKnown) return "没有角色" + Quoted(role);
-    if (tx.Db()
-            .Scalar(db::Sql("SELECT COUNT(*) FROM ws_account WHERE user_name = ").Text(name),
-                    &error)
-            .ToLong() > 0) {
-      return "已有账户" + Quoted(name);
-    }
-    tx.Run(db::Sql("INSERT INTO ws_account (user_name, pw_hash, role, active) VALUES (")
-               .Text(name)
-               .Raw(", ")
-               .Text(*hash)
-               .Raw(", ")
-               .Text(role)
-               .Raw(", 1)"));
-    if (tx.Failed()) return tx.Error();
-    return SyncServer({name}, password);
-  });
+        const bool roleKnown =
+            tx.Db()
+                .Scalar(db::Sql("SELECT COUNT(*) FROM ws_role_right WHERE role = ").Text(role),
+                        &error)
+                .ToLong() > 0;
+        if (!error.empty()) return error;
+        if (!roleKnown) return "没有角色" + Quoted(role);
+        if (tx.Db()
+                .Scalar(db::Sql("SELECT COUNT(*) FROM ws_account WHERE user_name = ").Text(name),
+                        &error)
+                .ToLong() > 0) {
+          return "已有账户" + Quoted(name);
+        }
+        tx.Run(db::Sql("INSERT INTO ws_account (user_name, pw_hash, role, active) VALUES (")
+                   .Text(name)
+                   .Raw(", ")
+                   .Text(*hash)
+                   .Raw(", ")
+                   .Text(role)
+                   .Raw(", 1)"));
+        if (tx.Failed()) return tx.Error();
+        return SyncServer({name}, password);
+      },
+      AccountEvent(name, db::AuditAction::Insert, {{"角色", "", role}}));
 }
 
 namespace {
@@ -329,51 +360,61 @@ std::string AccountStore::SetPassword(const std::string& name, const std::string
   if (auto problem = PasswordProblem(password); !problem.empty()) return problem;
   auto hash = HashPassword(password, cost_);
   if (!hash) return "无法计算密码的摘要（内存不足？）";
-  return Guarded([&](db::Transaction& tx) {
-    std::string error =
-        UpdateAccount(tx, name, std::move(db::Sql("UPDATE ws_account SET pw_hash = ").Text(*hash)));
-    return error.empty() ? SyncServer({name}, password) : error;
-  });
+  return Guarded(
+      [&](db::Transaction& tx) {
+        std::string error = UpdateAccount(
+            tx, name, std::move(db::Sql("UPDATE ws_account SET pw_hash = ").Text(*hash)));
+        return error.empty() ? SyncServer({name}, password) : error;
+      },
+      AccountEvent(name, db::AuditAction::Update, {{"密码", "", "（已更改）"}}));
 }
 
 std::string AccountStore::SetRole(const std::string& name, const std::string& role) {
-  return Guarded([&](db::Transaction& tx) -> std::string {
-    std::string error;
-    if (tx.Db()
-            .Scalar(db::Sql("SELECT COUNT(*) FROM ws_role_right WHERE role = ").Text(role), &error)
-            .ToLong() == 0) {
-      return error.empty() ? "没有角色" + Quoted(role) : error;
-    }
-    error = UpdateAccount(tx, name, std::move(db::Sql("UPDATE ws_account SET role = ").Text(role)));
-    return error.empty() ? SyncServer({name}, std::nullopt) : error;
-  });
+  return Guarded(
+      [&](db::Transaction& tx) -> std::string {
+        std::string error;
+        if (tx.Db()
+                .Scalar(db::Sql("SELECT COUNT(*) FROM ws_role_right WHERE role = ").Text(role),
+                        &error)
+                .ToLong() == 0) {
+          return error.empty() ? "没有角色" + Quoted(role) : error;
+        }
+        error =
+            UpdateAccount(tx, name, std::move(db::Sql("UPDATE ws_account SET role = ").Text(role)));
+        return error.empty() ? SyncServer({name}, std::nullopt) : error;
+      },
+      AccountEvent(name, db::AuditAction::Update, {{"角色", "", role}}));
 }
 
 std::string AccountStore::SetActive(const std::string& name, bool active) {
-  return Guarded([&](db::Transaction& tx) {
-    std::string error = UpdateAccount(
-        tx, name, std::move(db::Sql("UPDATE ws_account SET active = ").Key(active ? 1 : 0)));
-    return error.empty() ? SyncServer({name}, std::nullopt) : error;
-  });
+  return Guarded(
+      [&](db::Transaction& tx) {
+        std::string error = UpdateAccount(
+            tx, name, std::move(db::Sql("UPDATE ws_account SET active = ").Key(active ? 1 : 0)));
+        return error.empty() ? SyncServer({name}, std::nullopt) : error;
+      },
+      AccountEvent(name, db::AuditAction::Update, {{"状态", "", active ? "启用" : "停用"}}));
 }
 
 std::string AccountStore::SetRoleRights(const std::string& role, const std::vector<Right>& rights) {
   if (auto problem = AccountNameProblem(role); !problem.empty()) return "角色名：" + problem;
-  return Guarded([&](db::Transaction& tx) {
-    tx.Run(db::Sql("DELETE FROM ws_role_right WHERE role = ").Text(role));
-    for (Right right : std::set<Right>(rights.begin(), rights.end())) {
-      tx.Run(db::Sql("INSERT INTO ws_role_right (role, right_name) VALUES (")
-                 .Text(role)
-                 .Raw(", ")
-                 .Text(RightName(right))
-                 .Raw(")"));
-    }
-    std::vector<std::string> holders;
-    for (const auto& account : List()) {
-      if (account.role == role) holders.push_back(account.name);
-    }
-    return tx.Failed() ? tx.Error() : SyncServer(holders, std::nullopt);
-  });
+  return Guarded(
+      [&](db::Transaction& tx) {
+        tx.Run(db::Sql("DELETE FROM ws_role_right WHERE role = ").Text(role));
+        for (Right right : std::set<Right>(rights.begin(), rights.end())) {
+          tx.Run(db::Sql("INSERT INTO ws_role_right (role, right_name) VALUES (")
+                     .Text(role)
+                     .Raw(", ")
+                     .Text(RightName(right))
+                     .Raw(")"));
+        }
+        std::vector<std::string> holders;
+        for (const auto& account : List()) {
+          if (account.role == role) holders.push_back(account.name);
+        }
+        return tx.Failed() ? tx.Error() : SyncServer(holders, std::nullopt);
+      },
+      RoleEvent(role, rights));
 }
 
 std::string AccountStore::Authenticate(const std::string& name, const std::string& password) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/audit_trail.h"
 #include "db/database.h"
 #include "platform/password_hash.h"
 
@@ -44,6 +45,9 @@ struct Account {
 std::string AccountNameProblem(const std::string& name);
 std::string PasswordProblem(const std::string& password);
 
+// The hash an unknown name's password is checked against, of the same cost as an account's.
+const std::string& DecoyHash(HashCost cost);
+
 class AccountStore {
  public:
   // The database must outlive the store.
@@ -76,12 +80,16 @@ class AccountStore {
   void SetRefusalDelay(std::chrono::milliseconds delay) { refusalDelay_ = delay; }
   // The cost of the hashes this store makes (tests make many accounts at the lowest).
   void SetHashCost(HashCost cost) { cost_ = cost; }
+  // Who makes the changes, for the audit trail (the account logged in, or the new shop's first
+  // account making itself).
+  void SetActor(db::AuditSession actor) { actor_ = std::move(actor); }
 
  private:
   // Runs change inside one transaction holding the accounts' lock row, then refuses it when it
   // left no manager.
+  // The event is appended to the audit trail in the same transaction.
   template <typename Change>
-  std::string Guarded(Change change);
+  std::string Guarded(Change change, const db::AuditEvent& event);
   // On PostgreSQL: the accounts' server logins follow their rows (their groups, LOGIN while
   // active, the password when given); the shop's grants are installed with its first account.
   std::string SyncServer(const std::vector<std::string>& names,
@@ -90,6 +98,7 @@ class AccountStore {
   db::IDatabase& db_;
   std::chrono::milliseconds refusalDelay_{1000};
   HashCost cost_ = HashCost::Interactive;
+  db::AuditSession actor_;
 };
 
 }  // namespace ws::platform

@@ -17,6 +17,8 @@ class AccountsDialog : public QDialog {
 
  public:
   // The database must outlive the dialog.
+  // The account logged in, for the audit trail of the changes made here.
+  void SetActor(const std::string& user) { store_.SetActor({user, "desk"}); }
   explicit AccountsDialog(db::IDatabase& db, QWidget* parent = nullptr);
 
   // The steps behind the buttons, with what the user would type; each answers the refusal,

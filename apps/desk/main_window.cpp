@@ -295,7 +295,9 @@ void MainWindow::BuildShopMenu() {
   connect(accounts, &QAction::triggered, this, [this] {
     // A shop without accounts is open to anyone, so anyone makes its first (owner's) account.
     if (!host_.System().PermitRight(platform::Right::Manage, "管理账户")) return;
-    AccountsDialog(host_.Db(), this).exec();
+    AccountsDialog dialog(host_.Db(), this);
+    dialog.SetActor(host_.Login().userName);
+    dialog.exec();
   });
   menu->addSeparator();
   QAction* backup = menu->addAction(tr("备份数据库..."));

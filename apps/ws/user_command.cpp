@@ -116,6 +116,7 @@ int UserCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
       err << "ws user: " << error << "\n";
       return kExitUsage;
     }
+    accounts.SetActor({*owner, "ws"});
   }
 
   const std::string& name = words[1];
