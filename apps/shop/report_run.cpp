@@ -224,8 +224,21 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     // The period and its closing day as the shop's own options hold them.
     UnattendedDialogs dialogs;
     platform::SystemObject system(database, dialogs, {"管理员", db::Today(), {}});
-    const int period = filters.period ? static_cast<int>(db::NumericValue(*filters.period))
-                                      : reports::JZ_JC::CurrentPeriod(system);
+    int period = reports::JZ_JC::CurrentPeriod(system);
+    if (filters.period) {
+      // Six digits, a year and a month: "2012-06", "2012" or "201206abc" would read as some
+      // other period (or none) and answer an empty checklist as if all were done.
+      const std::string& text = *filters.period;
+      const bool digits =
+          text.size() == 6 && text.find_first_not_of("0123456789") == std::string::npos;
+      const int month = digits ? std::stoi(text.substr(4)) : 0;
+      if (!digits || month < 1 || month > 12 || std::stoi(text.substr(0, 4)) < 1) {
+        return Refused(
+            "--period takes a year and month as six digits (YYYYMM, e.g. 201206), not '" + text +
+            "'");
+      }
+      period = std::stoi(text);
+    }
     const auto checklist = reports::LoadPeriodChecklist(
         database, period, static_cast<int>(db::NumericValue(system.GetParameter(12, 3))));
     if (!checklist.error.empty()) return Refused(checklist.error);

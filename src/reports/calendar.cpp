@@ -36,7 +36,11 @@ std::optional<int> DaysBetween(std::string_view from, std::string_view to) {
 
 std::string AddDays(std::string_view date, int days) {
   auto day = DayOf(date);
-  return day ? TextOf(*day + std::chrono::days(days)) : std::string();
+  if (!day) return {};
+  const std::chrono::sys_days moved = *day + std::chrono::days(days);
+  // Past the last day a date field takes (9999-12-31) there is no date to compare with.
+  const int year = static_cast<int>(std::chrono::year_month_day(moved).year());
+  return year >= 1 && year <= 9999 ? TextOf(moved) : std::string();
 }
 
 std::string AddMonths(std::string_view date, int months) {

@@ -203,11 +203,10 @@ void OrdersArrivedIn(db::Sql& sql, const std::string& from, const std::string& d
       .Key(kOrderProgram)
       .Raw(" AND 进厂日期 >= ")
       .Date(from, "")
-      .Raw(" AND 进厂日期 < ")
-      .Date(dayAfter, "")
-      .Raw(" AND ")
-      .Raw(db::kDayIndexTerm)
-      .Raw(")");
+      .Raw(" AND ");
+  // No day after the last one: the window is open at its end.
+  if (!dayAfter.empty()) sql.Raw("进厂日期 < ").Date(dayAfter, "").Raw(" AND ");
+  sql.Raw(db::kDayIndexTerm).Raw(")");
 }
 
 const char* PartDifferenceCaption(PartDifference difference) {

@@ -38,13 +38,9 @@ class ChecklistReader {
 
   // A date column inside the period.
   void Window(db::Sql& sql, const char* column) const {
-    sql.Raw(column)
-        .Raw(" >= ")
-        .Date(list_.from, "")
-        .Raw(" AND ")
-        .Raw(column)
-        .Raw(" < ")
-        .Date(dayAfter_, "");
+    sql.Raw(column).Raw(" >= ").Date(list_.from, "");
+    // No day after the last one: the window is open at its end.
+    if (!dayAfter_.empty()) sql.Raw(" AND ").Raw(column).Raw(" < ").Date(dayAfter_, "");
   }
 
   bool Read(const db::Sql& sql, const std::function<void(const db::Recordset&)>& take) {
