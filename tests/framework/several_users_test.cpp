@@ -121,6 +121,18 @@ TEST_P(RowVersionTest, ASaveAtAnOlderVersionIsRefusedAndAtTheCurrentOneWritten) 
       << "one event: the refused save left none";
 }
 
+// A window that checks and unchecks its order after another desk's save has the order read
+// again by its own steps or is refused at its save: either way the other desk's edit stays.
+TEST_F(Desks, AStaleWindowsCheckAndUncheckDoNotLetItSaveOverAnotherDesksEdit) {
+  host_.Exec(kVersioned[0].seed);
+  host::DocumentControl& window = Open("WS.WS_S", 200001, 7);
+  host_.Exec("update WSDJ set 备注='另一台的修改' where 单据ID=7");
+  ASSERT_TRUE(window.Check()) << LastBox();
+  ASSERT_TRUE(window.UnCheck()) << LastBox();
+  if (window.FileEdit()) window.FileSave();
+  EXPECT_EQ(host_.Scalar("select 备注 from WSDJ where 单据ID=7").ToText(), "另一台的修改");
+}
+
 INSTANTIATE_TEST_SUITE_P(DocumentsAndCards, RowVersionTest, ::testing::ValuesIn(kVersioned),
                          [](const auto& info) { return std::string(info.param.progId + 3); });
 

@@ -405,6 +405,10 @@ const std::pair<const char*, const char*> kVins[] = {
     {"1M8GDM9A1KP042788", "第9位校验位应为“X”，现为“1”"},
     // The last character up by one moves the sum by its weight, 2: remainder 12 mod 11 = 1.
     {"1M8GDM9AXKP042789", "第9位校验位应为“1”，现为“X”"},
+    // S to Z count 2 to 9: 1·8 + S2·7 + T3·6 + U4·5 + V5·4 + W6·3 + X7·2 + Y8·10 + Z9·9
+    // + seven 1s (8+7+6+5+4+3+2) = 8+14+18+20+20+18+14+80+81+35 = 308 = 28·11, remainder 0.
+    {"1STUVWXY0Z1111111", ""},
+    {"1STUVWXY1Z1111111", "第9位校验位应为“0”，现为“1”"},
     {"1M8GDM9AXKP04278", "应为17位，现为16位"},
     {"京A12345", "应为17位，现为7位"},  // characters, not bytes
     {"1M8GDM9AXKPO42788", "第12位不用“O”（易与1、0混淆）"},

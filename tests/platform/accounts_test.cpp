@@ -8,9 +8,11 @@
 #include <tuple>
 #include <vector>
 
+#include "db/runner.h"
 #include "platform/access_guard.h"
 #include "platform/password_hash.h"
 #include "platform/system_object.h"
+#include "repair_order/order_sql.h"
 #include "support/test_host.h"
 
 namespace ws {
@@ -212,6 +214,93 @@ TEST_F(AccountsTest, CanEditBillRefusesADeleteWithoutTheRightBeforeThePeriod) {
   EXPECT_TRUE(host_.Dialogs().Asked("“录入”"));
   EXPECT_TRUE(LoginAs("小王")->CanEditBill(200001, open, "20120615001"));
   EXPECT_TRUE(LoginAs("小陈")->CanEditBill(200004, open, "20120615001"));
+}
+
+// Whatever the account's rights, a checked document is deleted by nobody until it is
+// unchecked, and an order that a requisition, settlement or receipt names stays; the refusal
+// says which. The order's own delete asks again inside the write.
+TEST_F(AccountsTest, CanEditBillKeepsCheckedDocumentsAndOrdersOthersName) {
+  AddStaff();
+  host_.Exec(
+      "INSERT INTO WSDJ (单据ID, progid, 工单号码, smark) VALUES (1, 200001, 'W1', '02'), "
+      "(2, 200001, 'W2', '01'), (3, 200001, 'W3', '01'), (4, 200001, 'W4', '01'), "
+      "(5, 200001, 'W5', '01')");
+  host_.Exec(
+      "INSERT INTO JXCDJ (单据ID, progID, 单据编号, smark, 前置单据, 前置单据ID) VALUES "
+      "(11, 200002, 'L1', '01', 200001, 2), (12, 200002, 'L2', '02', 200001, 9)");
+  host_.Exec(
+      "INSERT INTO ARPReceive (单据ID, progID, 单据编号, smark, 前置单据ID) VALUES "
+      "(21, 200003, 'S1', '01', 3), (22, 200003, 'S2', '02', 9), (23, 200004, 'R1', '01', 0)");
+  host_.Exec("INSERT INTO ARPReceiveMx (单据明细ID, 单据ID, 源单ID) VALUES (31, 23, 4)");
+  const db::Date open{2012, 6, 15};
+  struct Case {
+    int64_t program;
+    const char* number;
+    const char* refusal;  // a part of the message, empty when the delete may go on
+  };
+  const Case cases[] = {
+      {200001, "W1", "已审核"},   {200001, "W2", "领料单L1"}, {200001, "W3", "结算单S1"},
+      {200001, "W4", "收款单R1"}, {200001, "W5", ""},         {200002, "L1", ""},
+      {200002, "L2", "已审核"},   {200003, "S1", ""},         {200003, "S2", "已审核"},
+      {200004, "R1", ""},
+  };
+  auto owner = LoginAs(kOwner);
+  for (const Case& c : cases) {
+    host_.Dialogs().Clear();
+    const bool refused = *c.refusal != '\0';
+    EXPECT_EQ(owner->CanEditBill(c.program, open, c.number), !refused) << c.number;
+    if (refused) {
+      EXPECT_TRUE(host_.Dialogs().Asked(c.refusal)) << c.number;
+    }
+  }
+  // Asked again inside the write: the statement deletes none of the kept orders.
+  for (int64_t id : {1, 2, 3, 4}) {
+    int64_t rows = -1;
+    db::Runner(host_.Db()).Execute(repair_order::DeleteOrderStatements(id).front(), &rows);
+    EXPECT_EQ(rows, 0) << id;
+  }
+  int64_t rows = -1;
+  db::Runner(host_.Db()).Execute(repair_order::DeleteOrderStatements(5).front(), &rows);
+  EXPECT_EQ(rows, 1);
+}
+
+// Who gave whom which rights: every change of accounts and roles is in the audit trail, in
+// the same transaction (a refused change leaves no event).
+TEST_F(AccountsTest, AccountChangesAreInTheAuditTrail) {
+  AddStaff();
+  store_.SetActor({kOwner, "desk"});
+  ASSERT_EQ(store_.SetRole("小王", "审核员"), "");
+  ASSERT_EQ(store_.SetActive("小陈", false), "");
+  ASSERT_EQ(store_.SetPassword("老李", "li-new-secret"), "");
+  ASSERT_EQ(store_.SetRoleRights("收银员", {Right::Receive, Right::Enter}), "");
+  EXPECT_NE(store_.SetActive(kOwner, false), "") << "the last manager stays";
+  const std::string events =
+      host_
+          .Scalar("SELECT " + std::string(host_.OnPostgres() ? "string_agg" : "group_concat") +
+                  "(单据类型 || ':' || 单据编号 || ':' || 操作 || ':' || 用户 || ':' || 变更, '|') "
+                  "FROM ws_audit")
+          .ToText();
+  for (const char* expected :
+       {"ws_account:小王:新增:小王:角色\t\t录入员", "ws_account:小王:修改:老板:角色\t\t审核员",
+        "ws_account:小陈:修改:老板:状态\t\t停用", "ws_account:老李:修改:老板:密码",
+        "ws_role_right:收银员:修改:老板:权限\t\t录入,收款"}) {
+    EXPECT_NE(events.find(expected), std::string::npos) << expected << "\n" << events;
+  }
+  EXPECT_EQ(events.find(std::string("ws_account:") + kOwner + ":修改"), std::string::npos)
+      << "the refused change left an event";
+  EXPECT_EQ(events.find("li-new-secret"), std::string::npos);
+}
+
+// An unknown name is checked against a hash of the very cost of an account's, so its refusal
+// takes as long as a wrong password's.
+TEST(DecoyHashTest, HasTheParametersOfAnAccountsHash) {
+  for (auto cost : {platform::HashCost::Interactive, platform::HashCost::Minimal}) {
+    const std::string made = *platform::HashPassword("x", cost);
+    const std::string& decoy = platform::DecoyHash(cost);
+    auto parameters = [](const std::string& hash) { return hash.substr(0, hash.find('$', 20)); };
+    EXPECT_EQ(parameters(decoy), parameters(made));
+    EXPECT_FALSE(platform::VerifyPassword(decoy, "x"));
+  }
 }
 
 TEST_F(AccountsTest, AnAccountLosingItsRightsIsRefusedAtItsNextStep) {

@@ -53,13 +53,17 @@ TEST_F(SystemObjectTest, OptionsAndParametersComeFromTheHostTables) {
   for (const auto& [got, expected] : set) EXPECT_EQ(got, expected);
 
   System().GetOption(12, "Jzperiod");
+  ASSERT_EQ(System().SetOption(12, "shopname", "老店"), "");
   // Another desk writes: options this session read stay as read, while the closed period and
-  // the parameters, which guard what may still be edited, are read afresh.
+  // the parameters, which guard what may still be edited, and the shop's particulars every
+  // print starts with are read afresh.
   host_.Exec("UPDATE ws_option SET value = '9' WHERE name = 'befmonth'");
   host_.Exec("UPDATE ws_option SET value = '201205' WHERE module = 12 AND name = 'Jzperiod'");
+  host_.Exec("UPDATE ws_option SET value = '新店' WHERE module = 12 AND name = 'shopname'");
   host_.Exec("UPDATE ws_parameter SET value = '28' WHERE module = 12 AND number = 3");
   const Case afterOthers[] = {{System().GetOption(12, "befmonth"), "3"},
                               {System().GetOption(12, "Jzperiod"), "201205"},
+                              {System().GetOption(12, "shopname"), "新店"},
                               {System().GetParameter(12, 3), "28"}};
   for (const auto& [got, expected] : afterOthers) EXPECT_EQ(got, expected);
 }

@@ -248,6 +248,9 @@ TEST_F(WsAccountsTest, EachAccountMayTakeOnlyTheStepsOfItsRole) {
          "login 小王 2012-06-15 " + clerk + "\nexpect result true\n" + open +
              "call Check\nexpect result false\n"
              "expect msgbox 账户“小王”没有“审核”权限，不能审核或弃审！\n"
+             "call UnCheck\nexpect result false\n"
+             "sql update wsdj set smark='02'\nexpect result false\n"
+             "expect msgbox 账户“小王”没有“管理”权限\n"
              "expect sql \"select count(*) from wsdj where 审核人 <> '' and 工单号码='" +
              number +
              "'\" 0\n"
@@ -499,6 +502,34 @@ TEST_F(PostgresShopTest, BackupAndRestoreRefuseForeignAndNewerArchives) {
   EXPECT_EQ(ServerScalar("select value from ws_meta where key='version'"), "2");
   // The audit trail, whose rows no statement may change or delete, comes back whole.
   EXPECT_EQ(ServerScalar("select 操作 from ws_audit where 单据ID=1"), "新增");
+}
+
+}  // namespace
+}  // namespace ws::shop
+
+namespace ws::shop {
+namespace {
+
+// A report asked with a period or a date it cannot read is refused as bad usage rather than
+// answered with an empty list that looks like "nothing to do"; the last day a date takes
+// closes a window like any other.
+TEST_F(WsProcessTest, ReportsRefuseMalformedPeriodsAndTakeTheLastDay) {
+  ASSERT_EQ(Ws("demo " + Db("shop.db") + "--seed 1 --orders 60 --date 2012-06-15").status, 0);
+  for (const char* period : {"2012-06", "2012", "201206abc", "201213", "20126", "000006"}) {
+    const Outcome run = Ws("report " + Db("shop.db") + "checklist --period '" + period + "'");
+    EXPECT_EQ(run.status, 2) << period << ": " << run.out;
+    EXPECT_NE(run.err.find("YYYYMM"), std::string::npos) << period << ": " << run.err;
+  }
+  EXPECT_EQ(Ws("report " + Db("shop.db") + "checklist --period 201206").status, 0);
+  const auto rows = [&](const std::string& to) {
+    const Outcome run = Ws("report " + Db("shop.db") + "issued --from 2000-01-01 --to " + to +
+                           " --csv " + Quoted("issued.csv"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+  };
+  const std::string before = rows("9999-12-30");
+  EXPECT_NE(before, "wrote 0 rows to " + Path("issued.csv") + "\n");
+  EXPECT_EQ(rows("9999-12-31"), before);
 }
 
 }  // namespace
