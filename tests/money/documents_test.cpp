@@ -387,6 +387,78 @@ std::string Brief(const std::vector<VoucherLine>& lines) {
   return out;
 }
 
+// Half a fen and a quantity too small to round away. Issued: 1 of P01 for 145.75 and 0.00004
+// of P02 for 3, so 配件费用 148.75 and 管理费 14.875, which no till takes: it is 14.88. The
+// receivable is 300 + 148.75 + 15 + 5 + 14.88 = 483.63 (not 483.625); who pays 483.63 owes 0,
+// and the voucher holds no fraction of a fen.
+TEST_F(SettlementTest, FeesAreKeptToTheFenShownSavedPostedAndPaidOff) {
+  host_.Exec("delete from JXCDJMX");
+  host_.Exec(
+      "insert into JXCDJMX (单据明细ID,单据ID,产品ID,数量,实际金额) values "
+      "(1,20,1,1,145.75),(2,21,2,0.00004,3)");
+  ASSERT_TRUE(Start());
+  TypeNew();
+  const forms::Grid& parts = Grid(LineKind::Parts);
+  ASSERT_EQ(parts.DataRows(), 2);
+  const int p02 = parts.TextMatrix(1, Col::kCode) == "P02" ? 1 : 2;
+  // 3 ÷ 0.00004 = 75000: the issued quantity is not rounded to nothing.
+  EXPECT_EQ(Row(parts, p02, {Col::kQuantity, Col::kAmount, Col::kPrice}), "0.00004/3/75000");
+  auto fees = [&] {
+    std::string out;
+    for (int index :
+         {JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable, JS_WS::kReceived, JS_WS::kOwed}) {
+      out += (out.empty() ? "" : " ") + F(index).Text();
+    }
+    return out;
+  };
+  Type(JS_WS::kCollected, "483.63");
+  EXPECT_EQ(fees(), "148.75 14.88 483.63 483.63 0");
+  // A typed fee of more decimals is taken as the till takes it once the field is left: 15.005 of
+  // diagnosis is 15.01, and the receivable 483.64.
+  Type(JS_WS::kDiagnosis, "15.005");
+  EXPECT_EQ(F(JS_WS::kDiagnosis).Text() + " " + fees(), "15.01 148.75 14.88 483.64 483.63 0.01");
+  Type(JS_WS::kCollected, "483.64");
+  ASSERT_TRUE(doc_.FileSave());
+  const std::string where = " where 单据ID=" + std::to_string(doc_.GetID());
+  EXPECT_EQ(
+      host_.RowText("select 维修费用, 配件费用, 诊断费, 检测费, 管理费 from ARPReceive_FY" + where),
+      "300/148.75/15.01/5/14.88");
+  EXPECT_EQ(fees(), "148.75 14.88 483.64 483.64 0") << "shown again";
+  ASSERT_TRUE(doc_.Check());
+  // Debits: the five fees and the money; credits: 483.64 clears every fee to the last fen.
+  EXPECT_EQ(host_.Joined("select 科目编码, 借方金额, 贷方金额 from gl_accvouch where 前置单据ID=" +
+                             std::to_string(doc_.GetID()) + " order by autoid",
+                         " "),
+            "113101/300/0 113102/148.75/0 113103/15.01/0 113104/5/0 113105/14.88/0 1001/483.64/0 "
+            "113101/0/300 113102/0/148.75 113103/0/15.01 113104/0/5 113105/0/14.88");
+}
+
+// A 配件费用 typed over the grid's sum is saved, shown again after the order is re-read, and
+// posted: 200 and its tenth 20, where the grid's 98 and 9.8 would be a different settlement.
+TEST_F(SettlementTest, AReopenedSettlementShowsTheFeesItSavedAndItsCheckPostsThem) {
+  ASSERT_TRUE(Start());
+  TypeNew();
+  Type(JS_WS::kParts, "200");
+  ASSERT_TRUE(doc_.FileSave());
+  const int64_t id = doc_.GetID();
+  JS_WS shown(nullptr);
+  ASSERT_TRUE(shown.Init(host_.System(), kSettlementProgram, id) && shown.Refresh());
+  ASSERT_EQ(shown.GetID(), id);
+  std::string texts;
+  for (int index :
+       {JS_WS::kLabour, JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable, JS_WS::kOwed}) {
+    texts += (texts.empty() ? "" : " ") + shown.Header(index).Text();
+  }
+  // 300 + 200 + 15 + 5 + 20 = 540, of which 300 collected.
+  EXPECT_EQ(texts, "300 200 20 540 240");
+  EXPECT_EQ(shown.Lines(LineKind::Parts).Grid().DataRows(), 2) << "the lines as saved";
+  ASSERT_TRUE(shown.Check());
+  EXPECT_EQ(host_.Joined("select 科目编码, 借方金额 from gl_accvouch where 借方金额<>0 and "
+                         "科目编码 in ('113102','113105') order by 科目编码",
+                         " "),
+            "113102/200 113105/20");
+}
+
 TEST(SettlementVoucherLines, ClearTheFeesInOrderUntilTheMoneyRunsOut) {
   SettlementDocument s;
   struct Case {
