@@ -607,6 +607,49 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedShownAgainAndApp
   EXPECT_EQ(Count("ARPReceive where 单据ID=" + std::to_string(id)) + Count("ARPReceiveMx"), 0);
 }
 
+// An order of 0.80 paid by receipts of 0.70 and 0.10 owes exactly nothing on either engine: it
+// is offered for no further receipt, and a receipt can no longer be started from it.
+TEST_F(ReceiptDocumentTest, PaidInTwoReceiptsAnOrderOwesExactlyNothing) {
+  // The oldest debt of customer 1, so each receipt's amount goes to it first.
+  host_.Exec(
+      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
+      "values (7,200001,'02','WS007',1,1,'2012-01-02',0.8,0.8,0.8)");
+  for (const char* amount : {"0.7", "0.1"}) {
+    NewReceipt(amount);
+    EXPECT_EQ(Grid().TextMatrix(1, R::kColOrderId) + " " + Grid().TextMatrix(1, R::kColWriteOff),
+              std::string("7 ") + amount);
+    ASSERT_TRUE(receipt_.FileSave() && receipt_.Check()) << amount;
+  }
+  // 0.8 - 0 - (0.7 + 0.1) - 0 is 0, not the 1.1e-16 binary reals leave.
+  EXPECT_EQ(
+      host_.Scalar("select count(*) from WSDJ where 单据ID=7 and 余额=0 and 补收金额=0.8").ToLong(),
+      1);
+  EXPECT_FALSE(receipt_.NewForOrder(7));
+  EXPECT_TRUE(host_.Dialogs().Asked(JS_S::kNoBalanceText));
+}
+
+// A discount is a write-off too: a line of nothing collected and 150 discounted on an order
+// that owes 100 would leave it owing -50, so the check refuses and changes nothing.
+TEST_F(ReceiptDocumentTest, ADiscountBeyondTheBalanceIsRefusedAtTheCheck) {
+  host_.Exec(
+      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
+      "values (7,200001,'02','WS007',1,1,'2012-01-02',100,100,100)");
+  ASSERT_TRUE(receipt_.NewForOrder(7));
+  Cell(1, R::kColWriteOff, "0");
+  // The discount has no column of its own on screen: the host fills the hidden cell.
+  Grid().SetTextMatrix(1, R::kColDiscount, "150");
+  Type(JS_S::kAmount, "0");
+  ASSERT_TRUE(receipt_.FileSave());
+  EXPECT_EQ(Lines(receipt_.GetID()), "0001/7/0/0/150/0");
+  EXPECT_FALSE(receipt_.Check());
+  EXPECT_EQ(LastBox(), "维修单WS007的余额不足，核销后余额将小于零，不能审核！|收款单");
+  EXPECT_EQ(host_.RowText("select 补收金额, 扣减金额, 余额 from WSDJ where 单据ID=7"), "0/0/100");
+  EXPECT_EQ(
+      host_.Scalar("select smark from ARPReceive where 单据ID=" + std::to_string(receipt_.GetID()))
+          .ToText(),
+      "01");
+}
+
 // Started from an order, a receipt holds the line the chooser proposes when the amount is that
 // order's balance (WS002 is the oldest), for that amount; orders it would not list are refused.
 TEST_F(ReceiptDocumentTest, NewForOrderFillsWhatTheChooserGivesAndRefusesWhatItHides) {
