@@ -628,6 +628,24 @@ TEST_F(ReceiptDocumentTest, PaidInTwoReceiptsAnOrderOwesExactlyNothing) {
   EXPECT_TRUE(host_.Dialogs().Asked(JS_S::kNoBalanceText));
 }
 
+// With more owed orders than the chooser's row limit (100), a receipt still pays the oldest
+// debts: 900 is WS002's 600 (2012-04-01) and WS001's 300 (2012-05-01), whatever 100 newer
+// orders of 10 each are owed besides.
+TEST_F(ReceiptDocumentTest, BeyondTheRowLimitTheOldestDebtsArePaidFirst) {
+  std::string values;
+  for (int id = 101; id <= 200; ++id) {
+    values += std::string(values.empty() ? "" : ",") + "(" + std::to_string(id) +
+              ",200001,'02','WX" + std::to_string(id) + "',1,1,'2012-06-10',10,10,10)";
+  }
+  host_.Exec(
+      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
+      "values " +
+      values);
+  NewReceipt("900");
+  ASSERT_TRUE(receipt_.FileSave());
+  EXPECT_EQ(Lines(receipt_.GetID()), "0001/2/600/600/0/0 0002/1/300/300/0/0");
+}
+
 // A discount is a write-off too: a line of nothing collected and 150 discounted on an order
 // that owes 100 would leave it owing -50, so the check refuses and changes nothing.
 TEST_F(ReceiptDocumentTest, ADiscountBeyondTheBalanceIsRefusedAtTheCheck) {
@@ -803,15 +821,15 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
   WhileShown([&](host::IModalForm& form) {
     forms::Grid& grid = dialog.Grid();
     EXPECT_EQ(dialog.Filter(frmSel_AR_Rec::kCustomer).Text(), "顺达物流(应收)");
-    // Newest first; the amount goes to the oldest debts first, from the bottom up.
-    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColNumber), (Texts{"WS000", "WS001", "WS002"}));
+    // Oldest first (by entry date); the amount goes top to bottom: 600, 300, and the 100 left.
+    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColNumber), (Texts{"WS002", "WS001", "WS000"}));
     EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColChosen), (Texts{"√", "√", "√"}));
-    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"100", "300", "600"}));
+    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"600", "300", "100"}));
     // The clerk leaves the newest order for later (a double click and a tick untick alike) and
     // takes less on the second.
-    ASSERT_TRUE(Input::DoubleClick(grid, 1));
-    ASSERT_TRUE(Input::EditCell(grid, 1, frmSel_AR_Rec::kColChosen, "√"));
-    ASSERT_TRUE(Input::EditCell(grid, 1, frmSel_AR_Rec::kColChosen, ""));
+    ASSERT_TRUE(Input::DoubleClick(grid, 3));
+    ASSERT_TRUE(Input::EditCell(grid, 3, frmSel_AR_Rec::kColChosen, "√"));
+    ASSERT_TRUE(Input::EditCell(grid, 3, frmSel_AR_Rec::kColChosen, ""));
     ASSERT_TRUE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColWriteOff, "250"));
     EXPECT_FALSE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColBalance, "1"))
         << "only the write-off may be typed over";
@@ -825,14 +843,14 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
 TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenView) {
   frmSelWsJs dialog;
   WhileShown([&](host::IModalForm& form) {
-    // Order 2 belongs to settlement 50, which is the one being edited.
+    // By work-order number; order 2 belongs to settlement 50, which is the one being edited.
     EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColNumber),
-              (Texts{"WS000", "WS004", "WS005", "WS001", "WS002"}));
+              (Texts{"WS000", "WS001", "WS002", "WS004", "WS005"}));
     // One order is settled: a tick moves from row to row, and wins over the current row.
-    ASSERT_TRUE(Input::EditCell(dialog.Grid(), 1, frmSelWsJs::kColChosen, "√"));
     ASSERT_TRUE(Input::EditCell(dialog.Grid(), 4, frmSelWsJs::kColChosen, "√"));
-    EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColChosen), (Texts{"", "", "", "√", ""}));
-    ASSERT_TRUE(Input::SelectRow(dialog.Grid(), 2) && Press(form, 0));
+    ASSERT_TRUE(Input::EditCell(dialog.Grid(), 2, frmSelWsJs::kColChosen, "√"));
+    EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColChosen), (Texts{"", "√", "", "", ""}));
+    ASSERT_TRUE(Input::SelectRow(dialog.Grid(), 3) && Press(form, 0));
   });
   auto result = dialog.py_SubProgram(host_.System(), 200003, 0, 50);
   ASSERT_EQ(result.size(), 1u) << "the one selected row";
@@ -862,21 +880,22 @@ TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenV
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 // The settlement chooser offers checked orders no other settlement holds; the receivable
-// chooser one customer's checked orders with a balance, settled or not; both newest first.
+// chooser one customer's checked orders with a balance, settled or not. The settlement's by
+// work-order number, the receipt's by entry date and then number: oldest debt first.
 TEST_F(ChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
   using S = SettlementChooserFilter;
   using R = ReceivableChooserFilter;
   const std::pair<S, Texts> settlement[] = {
-      {{}, {"WS000", "WS004", "WS005", "WS001"}},
+      {{}, {"WS000", "WS001", "WS004", "WS005"}},
       // The settlement of order 2, being edited, still sees its order.
-      {{.settlementId = 50}, {"WS000", "WS004", "WS005", "WS001", "WS002"}},
-      {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS005", "WS001"}},
-      // The row limit keeps the newest.
-      {{.rows = 2}, {"WS000", "WS004"}},
+      {{.settlementId = 50}, {"WS000", "WS001", "WS002", "WS004", "WS005"}},
+      {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS001", "WS005"}},
+      // The row limit keeps the first numbers.
+      {{.rows = 2}, {"WS000", "WS001"}},
   };
   const std::pair<R, Texts> receivable[] = {
-      {{.customerId = 1}, {"WS000", "WS001", "WS002"}},
-      {{.customerId = 1, .vehicleId = 1}, {"WS001", "WS002"}},
+      {{.customerId = 1}, {"WS002", "WS001", "WS000"}},
+      {{.customerId = 1, .vehicleId = 1}, {"WS002", "WS001"}},
       {{.dateFrom = "2012-04-02", .customerId = 1, .vehicleId = 1}, {"WS001"}},
       {{.orderNumber = "WS004"}, {"WS004"}},
   };
