@@ -5,8 +5,10 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
+#include "forms/typed_number.h"
 #include "framework/columns.h"
 #include "framework/list_window.h"
+#include "framework/shop_decimals.h"
 #include "money/choosers.h"
 #include "money/order_choosers.h"
 #include "money/receipt_sql.h"
@@ -76,6 +78,16 @@ void JS_S::FieldLeft(int index) {
     ResolveLookupField(index);
   } else if (field.Kind() == forms::FieldKind::Number) {
     LeaveNumberField(field);
+    // Money typed with more decimals than the till takes is collected as the till takes it.
+    if ((index == kAmount || index == kRounding) && field.Valid() &&
+        !forms::IsBlankNumberText(field.Text())) {
+      const db::Amount typed = db::Amount::Of(field.Text());
+      const db::Amount rounded = typed.RoundedTo(framework::AmountDecimals(System()));
+      if (typed.InRange() && rounded != typed) {
+        field.SetText(rounded.Text());
+        FieldChanged(index);
+      }
+    }
   }
 }
 
@@ -92,6 +104,14 @@ void JS_S::SetupForm() {
   context.programNumber = ProgramNumber();
   context.reportError = [this](const std::string& text) { ReportError(text); };
   context.changed = [this] { Changed(); };
+  // A write-off is money collected: typed with more decimals, it is taken to the fen.
+  context.onCell = [this](int row, int col) {
+    if (col != ReceiptLines::kColWriteOff) return;
+    forms::Grid& cells = lines_->Grid();
+    const db::Amount typed = db::Amount::Of(cells.TextMatrix(row, col));
+    const db::Amount rounded = typed.RoundedTo(framework::AmountDecimals(System()));
+    if (typed.InRange() && rounded != typed) cells.SetTextMatrix(row, col, rounded.Text());
+  };
   lines_->Wire(context, {});
   AddLineSet(*lines_);
   // The set forgets a saved line once the clerk has agreed to lose it.

@@ -628,6 +628,18 @@ TEST_F(ReceiptDocumentTest, PaidInTwoReceiptsAnOrderOwesExactlyNothing) {
   EXPECT_TRUE(host_.Dialogs().Asked(JS_S::kNoBalanceText));
 }
 
+// Money the receipt collects is taken to the fen as it is typed: an amount of 100.005 is
+// 100.01, a write-off of 0.333 is 0.33, and the total label sums what will be stored.
+TEST_F(ReceiptDocumentTest, TypedMoneyIsTakenToTheFen) {
+  NewReceipt("100.005");
+  EXPECT_EQ(F(JS_S::kAmount).Text(), "100.01");
+  EXPECT_EQ(Grid().TextMatrix(1, R::kColWriteOff), "100.01") << "WS002, the oldest, owes 600";
+  Cell(1, R::kColWriteOff, "0.333");
+  EXPECT_EQ(Grid().TextMatrix(1, R::kColWriteOff), "0.33");
+  Type(JS_S::kRounding, "0.125");
+  EXPECT_EQ(F(JS_S::kRounding).Text(), "0.13");
+}
+
 // With more owed orders than the chooser's row limit (100), a receipt still pays the oldest
 // debts: 900 is WS002's 600 (2012-04-01) and WS001's 300 (2012-05-01), whatever 100 newer
 // orders of 10 each are owed besides.
