@@ -3,6 +3,8 @@
 // amount the module computes and then stores, posts or collects is rounded to them.
 #pragma once
 
+#include <string>
+
 #include "host/system.h"
 
 namespace ws::framework {
@@ -15,5 +17,8 @@ inline constexpr int kAmountDecimalsOption = 12;
 int ShopDecimals(host::ISystem& system, int option);
 // The amount decimals (option 12), at most the four an amount column holds.
 int AmountDecimals(host::ISystem& system);
+// A typed amount of more decimals than the till takes, rounded to the amount decimals: true
+// when the text changed. A blank, unreadable or out-of-range text is left as it is.
+bool RoundTypedAmount(host::ISystem& system, std::string& text);
 
 }  // namespace ws::framework

@@ -5,7 +5,6 @@
 #include "db/value.h"
 #include "forms/number_format.h"
 #include "forms/text.h"
-#include "forms/typed_number.h"
 #include "framework/columns.h"
 #include "framework/list_window.h"
 #include "framework/shop_decimals.h"
@@ -79,14 +78,11 @@ void JS_S::FieldLeft(int index) {
   } else if (field.Kind() == forms::FieldKind::Number) {
     LeaveNumberField(field);
     // Money typed with more decimals than the till takes is collected as the till takes it.
+    std::string text = field.Text();
     if ((index == kAmount || index == kRounding) && field.Valid() &&
-        !forms::IsBlankNumberText(field.Text())) {
-      const db::Amount typed = db::Amount::Of(field.Text());
-      const db::Amount rounded = typed.RoundedTo(framework::AmountDecimals(System()));
-      if (typed.InRange() && rounded != typed) {
-        field.SetText(rounded.Text());
-        FieldChanged(index);
-      }
+        framework::RoundTypedAmount(System(), text)) {
+      field.SetText(text);
+      FieldChanged(index);
     }
   }
 }
@@ -107,10 +103,8 @@ void JS_S::SetupForm() {
   // A write-off is money collected: typed with more decimals, it is taken to the fen.
   context.onCell = [this](int row, int col) {
     if (col != ReceiptLines::kColWriteOff) return;
-    forms::Grid& cells = lines_->Grid();
-    const db::Amount typed = db::Amount::Of(cells.TextMatrix(row, col));
-    const db::Amount rounded = typed.RoundedTo(framework::AmountDecimals(System()));
-    if (typed.InRange() && rounded != typed) cells.SetTextMatrix(row, col, rounded.Text());
+    std::string text = lines_->Grid().TextMatrix(row, col);
+    if (framework::RoundTypedAmount(System(), text)) lines_->Grid().SetTextMatrix(row, col, text);
   };
   lines_->Wire(context, {});
   AddLineSet(*lines_);

@@ -5,7 +5,6 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
-#include "forms/typed_number.h"
 #include "framework/columns.h"
 #include "framework/list_window.h"
 #include "framework/picker_call.h"
@@ -249,13 +248,11 @@ void JS_WS::RoundTyped(int index) {
     default:
       return;
   }
-  if (!Header(index).Valid() || forms::IsBlankNumberText(Header(index).Text())) return;
   // A fee or a payment typed with more decimals than the till takes is posted and collected as
   // the till takes it; the clerk sees that once the field is left.
-  const db::Amount typed = Amount(index);
-  const db::Amount rounded = typed.RoundedTo(Decimals());
-  if (!typed.InRange() || rounded == typed) return;
-  SetNumber(index, rounded);
+  std::string text = Header(index).Text();
+  if (!Header(index).Valid() || !framework::RoundTypedAmount(System(), text)) return;
+  Header(index).SetText(text);
   FieldChanged(index);
 }
 
@@ -342,9 +339,10 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
       if (!d.emptyDate.empty() && text == d.emptyDate) text.clear();
       Header(d.field).SetText(text);
     }
-    // The order proposes the fees, the receivable and the remarks.
+    // The order proposes the fees, the receivable and the remarks; a fee the order holds with
+    // more decimals than the till takes is settled as the till takes it.
     for (const auto& [index, column] : kFeeColumns) {
-      if (index != kManagement) Header(index).SetText(order->Text(column));
+      if (index != kManagement) SetNumber(index, order->Money(column).RoundedTo(Decimals()));
     }
     Header(kReceivable).SetText(order->Text(col::kReceivable));
     Header(kRemarks).SetText(order->Text(col::kRemarks));

@@ -392,6 +392,8 @@ std::string Brief(const std::vector<VoucherLine>& lines) {
 // receivable is 300 + 148.75 + 15 + 5 + 14.88 = 483.63 (not 483.625); who pays 483.63 owes 0,
 // and the voucher holds no fraction of a fen.
 TEST_F(SettlementTest, FeesAreKeptToTheFenShownSavedPostedAndPaidOff) {
+  // An order's inspection fee of 5.004 is settled as the 5 a till takes.
+  host_.Exec("update WSDJ set 检测费=5.004 where 单据ID=10");
   host_.Exec("delete from JXCDJMX");
   host_.Exec(
       "insert into JXCDJMX (单据明细ID,单据ID,产品ID,数量,实际金额) values "
