@@ -44,7 +44,14 @@ Amount Amount::FromUnits(int64_t units) {
   return a;
 }
 
-Amount Amount::Of(std::string_view text) {
+namespace {
+
+// The number a text stands for in units of 10^-places, rounded half away from zero at the last
+// place; false when its magnitude passes `limit` units. Read as db::NumericValue reads it
+// (leading blanks skipped, the longest numeric prefix with an optional exponent, empty or
+// non-numeric text 0), but digit by digit, never through a double.
+bool ReadUnits(std::string_view text, int places, Wide limit, Wide* out) {
+  *out = 0;
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   bool negative = false;
@@ -64,7 +71,7 @@ Amount Amount::Of(std::string_view text) {
       any = true;
     }
   }
-  if (!any) return Amount();
+  if (!any) return true;
   // An exponent counts only when digits follow it ("1e" is 1), as in db::NumericValue.
   int64_t exponent = 0;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
@@ -79,18 +86,12 @@ Amount Amount::Of(std::string_view text) {
     }
   }
   size_t first = digits.find_first_not_of('0');
-  if (first == std::string::npos) return Amount();
+  if (first == std::string::npos) return true;
   digits.erase(0, first);
-  // value = digits × 10^(exponent - decimals); in ten-thousandths the power grows by 4.
-  const int64_t shift = exponent - decimals + kDecimals;
-  // What a double makes of it, for showing; a value no double holds shows as the largest one.
-  const auto approximate = [&] {
-    const double value = NumericValue(text);
-    const double largest = std::numeric_limits<double>::max();
-    return value != 0 ? value : (negative ? -largest : largest);
-  };
-  // More than 16 integral digits of ten-thousandths is beyond the limit whatever they are.
-  if (static_cast<int64_t>(digits.size()) + shift > 16) return Beyond(approximate());
+  // value = digits × 10^(exponent - decimals); in units the power grows by `places`.
+  const int64_t shift = exponent - decimals + places;
+  // More integral digits of units than the widest limit has is beyond it whatever they are.
+  if (static_cast<int64_t>(digits.size()) + shift > 20) return false;
   Wide units = 0;
   if (shift >= 0) {
     for (char c : digits) units = units * 10 + (c - '0');
@@ -101,8 +102,44 @@ Amount Amount::Of(std::string_view text) {
     // Half away from zero: the first dropped digit decides.
     if (kept >= 0 && digits[static_cast<size_t>(kept)] >= '5') ++units;
   }
-  if (negative) units = -units;
-  if (Abs(units) > kLimitUnits) return Beyond(approximate());
+  if (units > limit) return false;
+  *out = negative ? -units : units;
+  return true;
+}
+
+// What a double makes of a text, for showing an out-of-range number; a value no double holds
+// shows as the largest one.
+double Approximate(std::string_view text) {
+  const double value = NumericValue(text);
+  if (value != 0) return value;
+  size_t i = text.find_first_not_of(" \t");
+  const bool negative = i != std::string_view::npos && text[i] == '-';
+  const double largest = std::numeric_limits<double>::max();
+  return negative ? -largest : largest;
+}
+
+Wide PowerOfTen(int n) {
+  Wide p = 1;
+  for (int k = 0; k < n; ++k) p *= 10;
+  return p;
+}
+
+int ClampedDecimals(int decimals) {
+  return decimals < 0 ? 0 : (decimals > Amount::kDecimals ? Amount::kDecimals : decimals);
+}
+
+// A product or quotient in units of 10^-places (places >= 4), rounded once to `decimals` places
+// and given back in ten-thousandths.
+Wide RoundedUnits(Wide value, int places, int decimals) {
+  const int kept = ClampedDecimals(decimals);
+  return DivideRounded(value, PowerOfTen(places - kept)) * PowerOfTen(Amount::kDecimals - kept);
+}
+
+}  // namespace
+
+Amount Amount::Of(std::string_view text) {
+  Wide units = 0;
+  if (!ReadUnits(text, kDecimals, kLimitUnits, &units)) return Beyond(Approximate(text));
   return FromUnits(static_cast<int64_t>(units));
 }
 
@@ -190,6 +227,38 @@ Amount Amount::DividedBy(Amount divisor) const {
   return FromUnits(static_cast<int64_t>(quotient));
 }
 
+Amount Amount::DividedBy(const Quantity& divisor) const {
+  if (beyond_ || divisor.beyond_ || divisor.units_ == 0) {
+    return Beyond(divisor.ToDouble() == 0 ? std::numeric_limits<double>::infinity()
+                                          : ToDouble() / divisor.ToDouble());
+  }
+  // Ten-thousandths over hundred-millionths: the quotient in ten-thousandths needs 10^8 above.
+  Wide numerator = static_cast<Wide>(units_) * Quantity::kScale;
+  Wide denominator = divisor.units_;
+  if (denominator < 0) {
+    numerator = -numerator;
+    denominator = -denominator;
+  }
+  const Wide quotient = DivideRounded(numerator, denominator);
+  if (Abs(quotient) > kLimitUnits) return Beyond(ToDouble() / divisor.ToDouble());
+  return FromUnits(static_cast<int64_t>(quotient));
+}
+
+Amount Amount::RoundedTo(int decimals) const {
+  if (beyond_) return *this;
+  const Wide rounded = RoundedUnits(units_, kDecimals, decimals);
+  if (Abs(rounded) > kLimitUnits) return Beyond(ToDouble());
+  return FromUnits(static_cast<int64_t>(rounded));
+}
+
+Amount Amount::Times(Amount factor, int decimals) const {
+  if (beyond_ || factor.beyond_) return Beyond(ToDouble() * factor.ToDouble());
+  const Wide product = static_cast<Wide>(units_) * factor.units_;
+  const Wide rounded = RoundedUnits(product, 2 * kDecimals, decimals);
+  if (Abs(rounded) > kLimitUnits) return Beyond(ToDouble() * factor.ToDouble());
+  return FromUnits(static_cast<int64_t>(rounded));
+}
+
 bool operator==(Amount a, Amount b) {
   if (a.beyond_ || b.beyond_) return a.beyond_ == b.beyond_ && a.approximate_ == b.approximate_;
   return a.units_ == b.units_;
@@ -198,6 +267,56 @@ bool operator==(Amount a, Amount b) {
 std::partial_ordering operator<=>(Amount a, Amount b) {
   if (a.beyond_ || b.beyond_) return a.ToDouble() <=> b.ToDouble();
   return a.units_ <=> b.units_;
+}
+
+Quantity Quantity::Of(std::string_view text) {
+  // Within int64 units, so that a product with the widest price stays inside 128 bits.
+  constexpr Wide kLimit = std::numeric_limits<int64_t>::max();
+  Wide units = 0;
+  Quantity q;
+  if (!ReadUnits(text, kDecimals, kLimit, &units)) {
+    q.beyond_ = true;
+    q.approximate_ = Approximate(text);
+    return q;
+  }
+  q.units_ = static_cast<int64_t>(units);
+  return q;
+}
+
+Quantity Quantity::OfDouble(double value) {
+  Quantity q;
+  if (!std::isfinite(value)) {
+    q.beyond_ = true;
+    q.approximate_ = value;
+    return q;
+  }
+  char buffer[64];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (ec != std::errc()) {
+    q.beyond_ = true;
+    q.approximate_ = value;
+    return q;
+  }
+  return Of(std::string_view(buffer, static_cast<size_t>(end - buffer)));
+}
+
+Quantity Quantity::OfValue(const Value& value) {
+  if (value.IsNull()) return Quantity();
+  if (value.IsReal()) return OfDouble(value.ToDouble());
+  return Of(value.ToText());
+}
+
+double Quantity::ToDouble() const {
+  if (beyond_) return approximate_;
+  return static_cast<double>(units_) / static_cast<double>(kScale);
+}
+
+Amount Quantity::Times(Amount price, int decimals) const {
+  if (beyond_ || !price.InRange()) return Amount::Beyond(ToDouble() * price.ToDouble());
+  const Wide product = static_cast<Wide>(units_) * price.units_;
+  const Wide rounded = RoundedUnits(product, kDecimals + Amount::kDecimals, decimals);
+  if (Abs(rounded) > Amount::kLimitUnits) return Amount::Beyond(ToDouble() * price.ToDouble());
+  return Amount::FromUnits(static_cast<int64_t>(rounded));
 }
 
 }  // namespace ws::db

@@ -9,7 +9,13 @@
 // show the clerk what he typed before the save says no.
 //
 // Rounding: a text or a double with more than four decimals, a product and a quotient are
-// rounded half away from zero at the fourth decimal, the precision of the money columns.
+// rounded half away from zero at the fourth decimal, the precision of the money columns. What
+// the till collects is rounded once more, to the shop's amount decimals (RoundedTo, Times): a
+// product is rounded there in one step, since rounding at the fourth decimal first can carry a
+// 12.34495 up to 12.3450 and then to 12.35.
+//
+// A quantity is no amount: it is kept as typed (Quantity), so 1.00005 of a part priced 10000
+// costs 10000.5 and a quantity of 0.00004 is not nothing.
 #pragma once
 
 #include <compare>
@@ -20,6 +26,8 @@
 #include "db/value.h"
 
 namespace ws::db {
+
+class Quantity;
 
 class Amount {
  public:
@@ -63,16 +71,55 @@ class Amount {
   // The quotient rounded at the fourth decimal: a unit price from an amount and a quantity.
   // A divisor of 0 gives an out-of-range amount; callers test the quantity first.
   Amount DividedBy(Amount divisor) const;
+  Amount DividedBy(const Quantity& divisor) const;
+  // Rounded half away from zero to `decimals` places (0 to 4; beyond them nothing changes).
+  Amount RoundedTo(int decimals) const;
+  // The exact product rounded once, half away from zero, to `decimals` places (0 to 4).
+  Amount Times(Amount factor, int decimals) const;
 
   friend bool operator==(Amount a, Amount b);
   friend std::partial_ordering operator<=>(Amount a, Amount b);
 
  private:
+  friend class Quantity;
   static Amount Beyond(double approximate);
 
   int64_t units_ = 0;
   bool beyond_ = false;
   double approximate_ = 0;  // the value of an out-of-range amount
+};
+
+// A quantity as typed or stored, exact to kDecimals places: enough for any quantity a clerk
+// types, and a stored REAL's binary tail (0.30000000000000004) reads as the 0.3 it stood for.
+// Up to ±92,233,720,368 units; beyond that it is out of range and so is every price or amount
+// made with it.
+class Quantity {
+ public:
+  static constexpr int kDecimals = 8;
+  static constexpr int64_t kScale = 100'000'000;
+
+  constexpr Quantity() = default;
+  // Read as Amount::Of reads a text; more than eight decimals round half away from zero.
+  static Quantity Of(std::string_view text);
+  static Quantity OfDouble(double value);
+  // A stored value: an integer or a text exactly, a real as OfDouble, Null as 0.
+  static Quantity OfValue(const Value& value);
+
+  bool InRange() const { return !beyond_; }
+  bool IsZero() const { return InRange() && units_ == 0; }
+  int64_t Units() const { return units_; }
+  double ToDouble() const;
+
+  // quantity × price rounded once, half away from zero, to `decimals` places (0 to 4): the
+  // amount of a line.
+  Amount Times(Amount price, int decimals) const;
+
+ private:
+  friend class Amount;
+
+  int64_t units_ = 0;
+  bool beyond_ = false;
+  double approximate_ = 0;
 };
 
 }  // namespace ws::db

@@ -5,6 +5,7 @@
 
 #include "db/value.h"
 #include "forms/number_format.h"
+#include "framework/shop_decimals.h"
 #include "host/dialogs.h"
 
 namespace ws::framework {
@@ -37,9 +38,9 @@ void LineSet::BuildGrid(host::ISystem& system, bool goodsMessageEdit) {
     grid_.SetTextMatrix(0, col, cell.caption);
     forms::Column& column = grid_.Col(col);
     if (cell.width > 0) column.width = forms::Grid::WidthOfColumns(cell.width);
+    // Fixed decimals: a line of 150 reads 150.00 beside one of 222.10, on screen and in print.
     if (cell.decimalsOption > 0) {
-      int decimals = static_cast<int>(db::NumericValue(system.GetOption(12, cell.decimalsOption)));
-      column.format = forms::DecimalsFormat(decimals, false);
+      column.format = forms::DecimalsFormat(ShopDecimals(system, cell.decimalsOption), true);
     }
     if (cell.right) column.alignment = kAlignRight;
     column.hidden = cell.hidden;
@@ -277,7 +278,8 @@ std::vector<std::vector<std::string>> LineSet::PrintRows() const {
 std::vector<std::string> LineSet::PrintCells(int row) const {
   std::vector<std::string> cells;
   for (int col = 0; col < grid_.Cols(); ++col) {
-    cells.push_back(col > 0 && grid_.ColHidden(col) ? "***" : grid_.TextMatrix(row, col));
+    // A print shows the numbers as the screen does, through the column's format.
+    cells.push_back(col > 0 && grid_.ColHidden(col) ? "***" : grid_.DisplayText(row, col));
   }
   return cells;
 }

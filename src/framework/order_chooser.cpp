@@ -6,7 +6,9 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/grid_search.h"
+#include "forms/number_format.h"
 #include "forms/text.h"
+#include "framework/shop_decimals.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
 #include "host/parameters.h"
@@ -203,8 +205,9 @@ void OrderChooser::RebuildGrid() {
 }
 
 void OrderChooser::ApplyLayout() {
-  const int decimals = static_cast<int>(db::NumericValue(System().GetOption(12, 12)));
-  for (int col : AmountColumns()) grid_->Col(col).format = grid::WithDecimals("###.", decimals);
+  const std::string format =
+      forms::DecimalsFormat(ShopDecimals(System(), kAmountDecimalsOption), true);
+  for (int col : AmountColumns()) grid_->Col(col).format = format;
   // Without a work folder, or with a layout file that cannot be read, the dialog works with its
   // own layout.
   try {

@@ -6,11 +6,12 @@
 // where several rows may be ticked, 4 "全不选" and 5 "全选"; an index the dialog does not know
 // answers "未处理的功能"), and a layout file workFolder/selfbb/<dialog name>.txt.
 //
-// Every chooser lists the newest orders first (entry date, then work-order number, both
-// descending), so the row limit cuts off old orders, never today's. Id columns stay hidden,
-// whatever a layout file says. Its first column "选择"
-// holds a tick ("√" or empty) that an edit of the cell sets (any text ticks, an empty one
-// unticks), as a front end's check box does; a chooser of one order keeps one tick at most.
+// Each chooser's query sets its order: the requisition's lists the newest orders first, so the
+// row limit cuts off old orders, never today's; the settlement's lists by work-order number and
+// the receipt's by entry date and number, so that a receipt pays the oldest debt first. Id
+// columns stay hidden, whatever a layout file says. Its first column "选择" holds a tick ("√"
+// or empty) that an edit of the cell sets (any text ticks, an empty one unticks), as a front
+// end's check box does; a chooser of one order keeps one tick at most.
 //
 // A chooser is opened by its document, set up with the host's system object and shown through
 // the host's dialogs (RunModal) until a button closes it or the user dismisses it.

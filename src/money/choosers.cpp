@@ -1,6 +1,5 @@
 #include "money/choosers.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "db/date.h"
@@ -197,11 +196,10 @@ void frmSel_AR_Rec::Allocate(db::Amount amount) {
   for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
     balances.push_back(CellAmount(grid, row, kColBalance));
   }
-  // The oldest debt is written off first; the list shows it last.
-  std::reverse(balances.begin(), balances.end());
+  // Top to bottom: the list holds the oldest debt first.
   std::vector<Allocation> proposal = AllocateReceipt(amount, balances);
   for (size_t i = 0; i < proposal.size(); ++i) {
-    const int row = grid.Rows() - 1 - static_cast<int>(i);
+    const int row = grid.FixedRows() + static_cast<int>(i);
     grid.SetTextMatrix(row, kColChosen, proposal[i].chosen ? kTick : "");
     grid.SetTextMatrix(row, kColWriteOff, proposal[i].chosen ? proposal[i].amount.Text() : "");
   }
@@ -210,8 +208,8 @@ void frmSel_AR_Rec::Allocate(db::Amount amount) {
 void frmSel_AR_Rec::OnConfirm() {
   forms::Grid& grid = Grid();
   std::vector<ChosenOrder> chosen;
-  // The receipt's lines read as the amount was written off: oldest first, the list upwards.
-  for (int row = grid.Rows() - 1; row >= grid.FixedRows(); --row) {
+  // The receipt's lines read as the amount was written off: in list order, oldest first.
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
     if (grid.TextMatrix(row, kColChosen).empty()) continue;
     ChosenOrder order;
     order.orderNumber = grid.TextMatrix(row, kColNumber);

@@ -9,10 +9,10 @@
 // (it is never read back: every opening starts with every column).
 //
 // frmSel_AR_Rec ("收款单选单"): the receipt picks a customer's checked orders that still owe and
-// gets a proposal of how its amount is written off against them, oldest first (the list shows
-// the newest first, as every chooser does). A tick or a double click ticks or unticks a row;
-// the write-off of a row may be typed over. Confirm hands the ticked rows to EvHasSelect,
-// oldest first (the list from the bottom up), and closes.
+// gets a proposal of how its amount is written off against them, top to bottom: the list holds
+// the oldest orders first (entry date, then work-order number). A tick or a double click ticks
+// or unticks a row; the write-off of a row may be typed over. Confirm hands the ticked rows to
+// EvHasSelect in list order and closes.
 #pragma once
 
 #include <cstdint>

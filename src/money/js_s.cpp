@@ -7,6 +7,7 @@
 #include "forms/text.h"
 #include "framework/columns.h"
 #include "framework/list_window.h"
+#include "framework/shop_decimals.h"
 #include "money/choosers.h"
 #include "money/order_choosers.h"
 #include "money/receipt_sql.h"
@@ -76,6 +77,13 @@ void JS_S::FieldLeft(int index) {
     ResolveLookupField(index);
   } else if (field.Kind() == forms::FieldKind::Number) {
     LeaveNumberField(field);
+    // Money typed with more decimals than the till takes is collected as the till takes it.
+    std::string text = field.Text();
+    if ((index == kAmount || index == kRounding) && field.Valid() &&
+        framework::RoundTypedAmount(System(), text)) {
+      field.SetText(text);
+      FieldChanged(index);
+    }
   }
 }
 
@@ -92,6 +100,12 @@ void JS_S::SetupForm() {
   context.programNumber = ProgramNumber();
   context.reportError = [this](const std::string& text) { ReportError(text); };
   context.changed = [this] { Changed(); };
+  // A write-off is money collected: typed with more decimals, it is taken to the fen.
+  context.onCell = [this](int row, int col) {
+    if (col != ReceiptLines::kColWriteOff) return;
+    std::string text = lines_->Grid().TextMatrix(row, col);
+    if (framework::RoundTypedAmount(System(), text)) lines_->Grid().SetTextMatrix(row, col, text);
+  };
   lines_->Wire(context, {});
   AddLineSet(*lines_);
   // The set forgets a saved line once the clerk has agreed to lose it.

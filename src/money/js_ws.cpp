@@ -8,6 +8,7 @@
 #include "framework/columns.h"
 #include "framework/list_window.h"
 #include "framework/picker_call.h"
+#include "framework/shop_decimals.h"
 #include "money/order_choosers.h"
 #include "money/settlement_sql.h"
 
@@ -193,7 +194,7 @@ void JS_WS::SetupForm() {
 void JS_WS::FieldChanged(int index) {
   switch (index) {
     case kParts:
-      SetNumber(kManagement, Amount(kParts) * kManagementRate);
+      SetManagementFee();
       RecalcFromFees();
       break;
     case kLabour:
@@ -221,6 +222,7 @@ void JS_WS::FieldLeft(int index) {
   forms::Field& field = Header(index);
   if (field.Kind() != forms::FieldKind::Lookup) {
     framework::Document::FieldLeft(index);
+    RoundTyped(index);
     return;
   }
   if (index == kAccount) {
@@ -231,6 +233,27 @@ void JS_WS::FieldLeft(int index) {
   // A name chosen in the picker is resolved already.
   if (!Trim(field.Text()).empty() && field.KeyLong() > 0) return;
   ResolveLookupField(index);
+}
+
+void JS_WS::RoundTyped(int index) {
+  switch (index) {
+    case kLabour:
+    case kParts:
+    case kDiagnosis:
+    case kInspection:
+    case kManagement:
+    case kCollected:
+    case kWriteOff:
+      break;
+    default:
+      return;
+  }
+  // A fee or a payment typed with more decimals than the till takes is posted and collected as
+  // the till takes it; the clerk sees that once the field is left.
+  std::string text = Header(index).Text();
+  if (!Header(index).Valid() || !framework::RoundTypedAmount(System(), text)) return;
+  Header(index).SetText(text);
+  FieldChanged(index);
 }
 
 void JS_WS::FieldPicker(int index) {
@@ -316,9 +339,10 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
       if (!d.emptyDate.empty() && text == d.emptyDate) text.clear();
       Header(d.field).SetText(text);
     }
-    // The order proposes the fees, the receivable and the remarks.
+    // The order proposes the fees, the receivable and the remarks; a fee the order holds with
+    // more decimals than the till takes is settled as the till takes it.
     for (const auto& [index, column] : kFeeColumns) {
-      if (index != kManagement) Header(index).SetText(order->Text(column));
+      if (index != kManagement) SetNumber(index, order->Money(column).RoundedTo(Decimals()));
     }
     Header(kReceivable).SetText(order->Text(col::kReceivable));
     Header(kRemarks).SetText(order->Text(col::kRemarks));
@@ -345,7 +369,8 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
   using Col = repair_order::LineGrid::Column;
   for (; !parts->Eof(); parts->MoveNext()) {
     int row = grid.AddRow();
-    const db::Amount quantity = parts->Money("sum数量");
+    // The quantity as issued, never rounded: 3 for a quantity of 0.00004 is a price of 75000.
+    const db::Quantity quantity = db::Quantity::OfValue(parts->Field("sum数量"));
     const db::Amount amount = parts->Money("sum金额");
     grid.SetTextMatrix(row, Col::kCode, parts->Text("物品编码"));
     grid.SetCellKey(row, Col::kCode, parts->Text("产品ID"));
@@ -391,8 +416,10 @@ void JS_WS::ShowDetails(const db::Recordset& records) {
   const int64_t customerId = records.Long(col::kPartnerId);
   // The order first, so the saved fees and lines overlay what it proposes.
   if (!LoadRepairOrder(records.Long(col::kSourceId))) return;
-  if (!LoadFees(id) || !LoadLines(LineKind::Items, id) || !LoadLines(LineKind::Parts, id)) return;
-  CalcTotals();
+  if (!LoadLines(LineKind::Items, id) || !LoadLines(LineKind::Parts, id) || !LoadFees(id)) return;
+  // The saved fees stand as saved (a 配件费用 typed over the grid's sum included): they are what
+  // a check posts, so they are what the clerk sees. Only the sums made of them are recomputed.
+  RecalcFromFees();
   Header(kOwner).SetKey(std::to_string(customerId));
 }
 
@@ -413,11 +440,20 @@ void JS_WS::SetNumber(int index, db::Amount value) {
   Header(index).SetText(value.Text());
 }
 
+int JS_WS::Decimals() const {
+  return HasSystem() ? framework::AmountDecimals(System()) : db::Amount::kDecimals;
+}
+
 void JS_WS::CalcTotals() {
-  SetNumber(kLabour, items_->Total());
-  SetNumber(kParts, parts_->Total());
-  SetNumber(kManagement, Amount(kParts) * kManagementRate);
+  SetNumber(kLabour, items_->Total().RoundedTo(Decimals()));
+  SetNumber(kParts, parts_->Total().RoundedTo(Decimals()));
+  SetManagementFee();
   RecalcFromFees();
+}
+
+void JS_WS::SetManagementFee() {
+  // No till takes half a fen: a tenth of 148.75 is 14.88, rounded once from the exact 14.875.
+  SetNumber(kManagement, Amount(kParts).Times(kManagementRate, Decimals()));
 }
 
 void JS_WS::RecalcFromFees() {
@@ -425,12 +461,12 @@ void JS_WS::RecalcFromFees() {
   for (int index : {kLabour, kParts, kDiagnosis, kInspection, kManagement}) {
     receivable += Amount(index);
   }
-  SetNumber(kReceivable, receivable);
+  SetNumber(kReceivable, receivable.RoundedTo(Decimals()));
   RecalcReceived();
 }
 
 void JS_WS::RecalcReceived() {
-  const db::Amount received = Amount(kCollected) + Amount(kWriteOff);
+  const db::Amount received = (Amount(kCollected) + Amount(kWriteOff)).RoundedTo(Decimals());
   SetNumber(kReceived, received);
   SetNumber(kOwed, Amount(kReceivable) - received);
 }

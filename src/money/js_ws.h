@@ -142,11 +142,16 @@ class JS_WS : public MoneyDocument, public framework::OrderFollower {
   bool TakeRepairOrder(const ChosenRepairOrder& chosen);
   void FieldChanged(int index) override;
   void FieldLeft(int index) override;
+  // A typed money field in the shop's amount decimals.
+  void RoundTyped(int index);
   void FieldPicker(int index) override;
   void ResolveAccount();
   bool LoadLines(framework::LineKind kind, int64_t settlementId);
   bool LoadFees(int64_t settlementId);
   void RecalcFromFees();
+  void SetManagementFee();
+  // The shop's amount decimals: what every fee, total and owed amount is rounded to.
+  int Decimals() const;
   void RecalcReceived();
   void SetNumber(int index, db::Amount value);
   db::Amount Amount(int index) const;

@@ -23,7 +23,7 @@ db::Sql SettlementChooserSelect(const SettlementChooserFilter& f, std::string_vi
                                      driver);
   sql.Raw(" and wsdj.单据ID not in ( select 前置单据ID from ARPReceive where 单据ID <> ")
       .Key(f.settlementId)
-      .Raw(") ORDER by wsdj.进厂日期 DESC,wsdj.工单号码 DESC");
+      .Raw(") ORDER by wsdj.工单号码");
   return sql;
 }
 
@@ -43,7 +43,7 @@ db::Sql ReceivableChooserSelect(const ReceivableChooserFilter& f, std::string_vi
   if (f.orderId > 0) sql.Raw(" and WSDJ.单据ID=").Key(f.orderId);
   if (f.vehicleId > 0) sql.Raw(" and WSDJ.车辆ID=").Key(f.vehicleId);
   if (!f.orderNumber.empty()) sql.Raw(" and WSDJ.工单号码=").Text(f.orderNumber);
-  sql.Raw(" order by WSDJ.进厂日期 DESC,WSDJ.工单号码 DESC");
+  sql.Raw(" order by WSDJ.进厂日期,WSDJ.工单号码");
   return sql;
 }
 

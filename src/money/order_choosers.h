@@ -3,8 +3,9 @@
 //
 // frmSelWsJs lists checked orders that no other settlement points at, for a new or edited
 // settlement. frmSel_AR_Rec lists one customer's checked orders with a balance, for a receipt.
-// Both list the newest first (entry date, then work-order number, descending), as the
-// requisition's chooser does, so a row limit keeps the recent orders.
+// frmSelWsJs lists by work-order number; frmSel_AR_Rec by entry date, then work-order number,
+// so the oldest debt comes first and a receipt's amount, allocated top to bottom, pays it first
+// however many orders the row limit leaves out.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "db/value.h"
+#include "framework/shop_decimals.h"
 #include "repair_order/line_price.h"
 
 namespace ws::repair_order {
@@ -83,15 +84,17 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
 
 void LineGrid::Arithmetic(int row, int col) {
   forms::Grid& grid = Grid();
-  // Read exactly: amount = quantity × price rounded half away from zero at the ten-thousandth,
-  // price = amount ÷ quantity the same way.
-  db::Amount quantity = db::Amount::Of(grid.TextMatrix(row, kQuantity));
+  // The quantity as typed: 1.00005 of a part at 10000 is 10000.5, not 10001. The amount is what
+  // the till collects, so the product is rounded once to the shop's amount decimals; a price
+  // from an amount keeps the ten-thousandths of a price column.
+  db::Quantity quantity = db::Quantity::Of(grid.TextMatrix(row, kQuantity));
   db::Amount price = db::Amount::Of(grid.TextMatrix(row, kPrice));
   const db::Amount amount = db::Amount::Of(grid.TextMatrix(row, kAmount));
+  const int decimals = framework::AmountDecimals(Ctx().system());
   switch (col) {
     case kQuantity:
     case kPrice:
-      grid.SetTextMatrix(row, kAmount, (quantity * price).Text());
+      grid.SetTextMatrix(row, kAmount, quantity.Times(price, decimals).Text());
       break;
     case kAmount:
       if (!quantity.IsZero()) grid.SetTextMatrix(row, kPrice, amount.DividedBy(quantity).Text());
@@ -104,7 +107,7 @@ void LineGrid::Arithmetic(int row, int col) {
         break;
       }
       if (quantity.IsZero()) {
-        quantity = db::Amount::Of("1");
+        quantity = db::Quantity::Of("1");
         grid.SetTextMatrix(row, kQuantity, "1");
       }
       if (auto proposed = repair_order::LinePricer(Ctx().system(), Ctx().programNumber)
@@ -112,7 +115,7 @@ void LineGrid::Arithmetic(int row, int col) {
         price = *proposed;
         grid.SetTextMatrix(row, kPrice, price.Text());
       }
-      grid.SetTextMatrix(row, kAmount, (quantity * price).Text());
+      grid.SetTextMatrix(row, kAmount, quantity.Times(price, decimals).Text());
       break;
     default:
       break;

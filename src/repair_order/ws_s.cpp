@@ -5,6 +5,7 @@
 #include "forms/number_format.h"
 #include "framework/columns.h"
 #include "framework/list_window.h"
+#include "framework/shop_decimals.h"
 
 namespace ws::repair_order {
 
@@ -203,18 +204,22 @@ void WS_S::Changed() {
 }
 
 void WS_S::RecalcTotals() {
-  Header(kLabour).SetText(items_->Total().Text());
-  Header(kParts).SetText(parts_->Total().Text());
+  // Stored and collected: in the shop's amount decimals, though a typed line may hold more.
+  const int decimals = framework::AmountDecimals(System());
+  Header(kLabour).SetText(items_->Total().RoundedTo(decimals).Text());
+  Header(kParts).SetText(parts_->Total().RoundedTo(decimals).Text());
   RecalcReceivable();
 }
 
 void WS_S::RecalcReceivable() {
+  const int decimals = framework::AmountDecimals(System());
   db::Amount total;
   for (int index : {kLabour, kParts, kDiagnosis, kInspection}) {
     total += db::Amount::Of(Header(index).Text());
   }
+  // A typed fee of more decimals than the till takes does not make the receivable one.
+  total = total.RoundedTo(decimals);
   Header(kTotal).SetText(total.Text());
-  int decimals = static_cast<int>(db::NumericValue(System().GetOption(12, 12)));
   form_.Get<forms::Label>(kAmountFigures)
       .SetCaption(forms::FormatNumber(total.ToDouble(), forms::DecimalsFormat(decimals, true)));
   form_.Get<forms::Label>(kAmountWords).SetCaption(System().AmountInWords(total));

@@ -8,6 +8,7 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "framework/shop_decimals.h"
 #include "repair_order/ws_s.h"
 
 namespace ws::repair_order {
@@ -41,6 +42,14 @@ void WS_S::ForwardOpenForm(const std::string& program, const std::string& a, con
 
 void WS_S::FieldLeft(int index) {
   framework::Document::FieldLeft(index);
+  if (index == kDiagnosis || index == kInspection) {
+    // A fee is collected: typed with more decimals than the till takes, it is taken to them.
+    std::string text = Header(index).Text();
+    if (Header(index).Valid() && framework::RoundTypedAmount(System(), text)) {
+      Header(index).SetText(text);
+      RecalcReceivable();
+    }
+  }
   if (index == kChassis) {
     // Typed in capitals as on the car; a chassis number filled from the vehicle stays as stored.
     Header(kChassis).SetText(masters::NormalizeVin(Header(kChassis).Text()));

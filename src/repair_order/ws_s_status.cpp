@@ -70,10 +70,11 @@ void WS_S::AddPrintValues(host::IPrintData& data) {
   data.AddTable("ywGridCK", columns, rows);
 
   const db::Amount cost = runner.ScalarAmountOrThrow(IssuedCostSelect(CurrentId()));
-  // The workshop's management fee is a tenth of the parts actually issued.
-  data.SetValue("实际配件费用", forms::FormatNumber(cost.ToDouble(), "0.00"));
+  // The workshop's management fee is a tenth of the parts actually issued, rounded once to the
+  // cents it prints with: through ten-thousandths first, 12.34495 would print as 12.35.
+  data.SetValue("实际配件费用", forms::FixedText(cost.RoundedTo(2).ToDouble(), 2));
   data.SetValue("实际管理费用",
-                forms::FormatNumber((cost * db::Amount::Of("0.1")).ToDouble(), "0.00"));
+                forms::FixedText(cost.Times(db::Amount::Of("0.1"), 2).ToDouble(), 2));
 }
 
 }  // namespace ws::repair_order

@@ -12,6 +12,7 @@
 #include "forms/text.h"
 #include "framework/columns.h"
 #include "framework/list_window.h"
+#include "framework/shop_decimals.h"
 #include "host/app.h"
 #include "requisition/frm_sel_ws.h"
 
@@ -391,8 +392,9 @@ void CKLl_WS::RecalcTotals() {
   for (int row : lines_->SavedRows()) {
     quantity += db::NumericValue(grid.TextMatrix(row, RequisitionLines::kQuantity));
   }
-  const db::Amount amount = lines_->Total();
   host::ISystem& system = System();
+  // In the till's decimals, as it is stored: the label's value is the document's total.
+  const db::Amount amount = lines_->Total().RoundedTo(framework::AmountDecimals(system));
   Label(kQuantityTotal).SetCaption(forms::FormatNumber(quantity, TotalFormat(system, 7)));
   Label(kAmountFigures).SetCaption(forms::FormatNumber(amount.ToDouble(), TotalFormat(system, 12)));
   Label(kAmountWords).SetCaption(system.AmountInWords(amount));

@@ -5,6 +5,7 @@
 #include "db/value.h"
 #include "forms/text.h"
 #include "framework/columns.h"
+#include "framework/shop_decimals.h"
 #include "host/app.h"
 #include "requisition/check_step.h"
 #include "requisition/ckll_ws.h"
@@ -122,7 +123,8 @@ bool CKLl_WS::PrepareSave(framework::RowValues& values, bool isNew) {
     std::string& text = values[Schema().FieldOf(index)->column];
     text = Trim(text);
   }
-  values[col::kTotalAmount] = lines_->Total().Text();
+  // What the total label shows is what is stored and rolled into the order's parts cost.
+  values[col::kTotalAmount] = lines_->Total().RoundedTo(framework::AmountDecimals(System())).Text();
   values[col::kPeriod] = std::to_string(documentPeriod_);
   lines_->SetCommonValue(col::kPeriod, documentPeriod_);
   return true;

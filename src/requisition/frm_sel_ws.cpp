@@ -60,10 +60,10 @@ bool IsRowLimit(const std::string& text) {
 }
 
 // The host's decimals setting of module 12 with that number (7 quantities, 9 prices) as a
-// column format: "###" for none, else "###." and a "#" per decimal.
+// column format: "###" for none, else "###." and a "0" per decimal, shown always.
 std::string DecimalsOption(host::ISystem& system, int number) {
   int decimals = static_cast<int>(db::NumericValue(system.GetOption(12, number)));
-  return forms::DecimalsFormat(decimals, false);
+  return forms::DecimalsFormat(decimals, true);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "forms/number_format.h"
 #include "forms/text.h"
 #include "framework/picker_call.h"
+#include "framework/shop_decimals.h"
 #include "host/dialogs.h"
 
 namespace ws::requisition {
@@ -287,18 +288,21 @@ void RequisitionLines::LookUpPrice(int row) {
 
 void RequisitionLines::Arithmetic(int row, int col) {
   forms::Grid& grid = Grid();
-  // The quantity is read exactly too: amount = quantity × price rounded half away from zero at
-  // the ten-thousandth, price = amount ÷ quantity the same way.
+  // The quantity as typed; the price in the ten-thousandths of its column (2.123456 is
+  // 2.1235). The amount is what the order's parts cost is made of, so the product is rounded
+  // once to the shop's amount decimals; a price from an amount keeps its ten-thousandths.
   const std::string quantityText = grid.TextMatrix(row, kQuantity);
-  const db::Amount quantity = db::Amount::Of(quantityText);
+  const db::Quantity quantity = db::Quantity::Of(quantityText);
   const db::Amount price = db::Amount::Of(grid.TextMatrix(row, kPrice));
   const db::Amount amount = db::Amount::Of(grid.TextMatrix(row, kAmount));
+  const int decimals = framework::AmountDecimals(System());
   switch (col) {
     case kQuantity:
     case kPrice:
       grid.SetTextMatrix(row, col,
                          col == kQuantity ? Plain(db::NumericValue(quantityText)) : price.Text());
-      grid.SetTextMatrix(row, kAmount, quantity.IsZero() ? "0" : (quantity * price).Text());
+      grid.SetTextMatrix(row, kAmount,
+                         quantity.IsZero() ? "0" : quantity.Times(price, decimals).Text());
       break;
     case kAmount:
       grid.SetTextMatrix(row, kAmount, amount.Text());

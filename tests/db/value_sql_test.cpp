@@ -149,6 +149,43 @@ TEST(AmountTest, ReadWrittenRoundedAndBounded) {
   EXPECT_GT(big + big, big);
 }
 
+// What the till collects is rounded once, half away from zero, to the shop's decimals; a
+// quantity is taken as typed. Each result is worked out by hand from the exact product.
+TEST(AmountTest, TillAmountsRoundOnceAndQuantitiesStayAsTyped) {
+  const auto of = [](const char* text) { return Amount::Of(text); };
+  const auto qty = [](const char* text) { return Quantity::Of(text); };
+  // clang-format off
+  const std::pair<Amount, std::string> cases[] = {
+      {of("14.875").RoundedTo(2), "14.88"},              // half a fen goes up
+      {of("-14.875").RoundedTo(2), "-14.88"},            // and away from zero below it
+      {of("14.8749").RoundedTo(2), "14.87"},
+      {of("2.5").RoundedTo(0), "3"}, {of("2.1235").RoundedTo(7), "2.1235"},
+      {of("148.75").Times(of("0.1"), 2), "14.88"},       // 14.875
+      {of("123.4495").Times(of("0.1"), 2), "12.34"},     // 12.34495; via 12.3450 it was 12.35
+      {of("3").Times(of("0.335"), 2), "1.01"},           // 1.005
+      {qty("1.00005").Times(of("10000"), 2), "10000.5"}, // not 1.0001 × 10000 = 10001
+      {qty("0.33333").Times(of("300"), 4), "99.999"},    // not 0.3333 × 300 = 99.99
+      {qty("0.33333").Times(of("300"), 2), "100"},       // 99.999 to the fen
+      {qty("0.00004").Times(of("7"), 4), "0.0003"},      // 0.00028
+      {of("3").DividedBy(qty("0.00004")), "75000"},      // no quantity of 0
+      {of("10").DividedBy(qty("3")), "3.3333"},
+      {Quantity::OfDouble(0.1 + 0.2).Times(of("1"), 4), "0.3"},
+      {Quantity::OfValue(Value(int64_t{-2})).Times(of("1.25"), 2), "-2.5"},
+      {qty("1e20").Times(of("1"), 2), "!100000000000000000000"},
+      {of("1").DividedBy(qty("0")), "!0"}};
+  // clang-format on
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [got, text] = cases[i];
+    const bool beyond = text.front() == '!';
+    EXPECT_EQ(got.InRange(), !beyond) << i;
+    if (!beyond) {
+      EXPECT_EQ(got.Text(), text) << i;
+    }
+  }
+  EXPECT_FALSE(qty("0.00004").IsZero());
+  EXPECT_TRUE(qty("0.000000004").IsZero()) << "beyond eight decimals";
+}
+
 TEST(SqlTest, ValuesAreBoundAndTheLiteralRenderingKeepsThemInside) {
   Sql sql("insert into clzl (车牌号,公里数,车辆ID,进厂日期) values (");
   sql.Text("O'Brien'); drop table clzl; --").Raw(",").NumOf("12abc").Raw(",").Key(7).Raw(",");

@@ -123,7 +123,8 @@ class DeskEndToEndTest : public QObject {
     QVERIFY(model.setData(model.index(0, 4), "2", Qt::EditRole));
     QVERIFY(model.setData(model.index(0, 5), "50", Qt::EditRole));
     ProcessQueued();
-    QCOMPARE(model.data(model.index(0, 6), Qt::DisplayRole).toString(), QString("100"));
+    // Shown in the shop's two amount decimals.
+    QCOMPARE(model.data(model.index(0, 6), Qt::DisplayRole).toString(), QString("100.00"));
     QCOMPARE(LineOf(view, order.Header(WS::kTotal))->text(), QString("110"));
 
     // Save pressed in a field saves the text being typed there with the rest.

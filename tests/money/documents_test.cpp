@@ -387,6 +387,80 @@ std::string Brief(const std::vector<VoucherLine>& lines) {
   return out;
 }
 
+// Half a fen and a quantity too small to round away. Issued: 1 of P01 for 145.75 and 0.00004
+// of P02 for 3, so 配件费用 148.75 and 管理费 14.875, which no till takes: it is 14.88. The
+// receivable is 300 + 148.75 + 15 + 5 + 14.88 = 483.63 (not 483.625); who pays 483.63 owes 0,
+// and the voucher holds no fraction of a fen.
+TEST_F(SettlementTest, FeesAreKeptToTheFenShownSavedPostedAndPaidOff) {
+  // An order's inspection fee of 5.004 is settled as the 5 a till takes.
+  host_.Exec("update WSDJ set 检测费=5.004 where 单据ID=10");
+  host_.Exec("delete from JXCDJMX");
+  host_.Exec(
+      "insert into JXCDJMX (单据明细ID,单据ID,产品ID,数量,实际金额) values "
+      "(1,20,1,1,145.75),(2,21,2,0.00004,3)");
+  ASSERT_TRUE(Start());
+  TypeNew();
+  const forms::Grid& parts = Grid(LineKind::Parts);
+  ASSERT_EQ(parts.DataRows(), 2);
+  const int p02 = parts.TextMatrix(1, Col::kCode) == "P02" ? 1 : 2;
+  // 3 ÷ 0.00004 = 75000: the issued quantity is not rounded to nothing.
+  EXPECT_EQ(Row(parts, p02, {Col::kQuantity, Col::kAmount, Col::kPrice}), "0.00004/3/75000");
+  auto fees = [&] {
+    std::string out;
+    for (int index :
+         {JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable, JS_WS::kReceived, JS_WS::kOwed}) {
+      out += (out.empty() ? "" : " ") + F(index).Text();
+    }
+    return out;
+  };
+  Type(JS_WS::kCollected, "483.63");
+  EXPECT_EQ(fees(), "148.75 14.88 483.63 483.63 0");
+  // A typed fee of more decimals is taken as the till takes it once the field is left: 15.005 of
+  // diagnosis is 15.01, and the receivable 483.64.
+  Type(JS_WS::kDiagnosis, "15.005");
+  EXPECT_EQ(F(JS_WS::kDiagnosis).Text() + " " + fees(), "15.01 148.75 14.88 483.64 483.63 0.01");
+  Type(JS_WS::kCollected, "483.64");
+  ASSERT_TRUE(doc_.FileSave());
+  const std::string where = " where 单据ID=" + std::to_string(doc_.GetID());
+  EXPECT_EQ(
+      host_.RowText("select 维修费用, 配件费用, 诊断费, 检测费, 管理费 from ARPReceive_FY" + where),
+      "300/148.75/15.01/5/14.88");
+  EXPECT_EQ(fees(), "148.75 14.88 483.64 483.64 0") << "shown again";
+  ASSERT_TRUE(doc_.Check());
+  // Debits: the five fees and the money; credits: 483.64 clears every fee to the last fen.
+  EXPECT_EQ(host_.Joined("select 科目编码, 借方金额, 贷方金额 from gl_accvouch where 前置单据ID=" +
+                             std::to_string(doc_.GetID()) + " order by autoid",
+                         " "),
+            "113101/300/0 113102/148.75/0 113103/15.01/0 113104/5/0 113105/14.88/0 1001/483.64/0 "
+            "113101/0/300 113102/0/148.75 113103/0/15.01 113104/0/5 113105/0/14.88");
+}
+
+// A 配件费用 typed over the grid's sum is saved, shown again after the order is re-read, and
+// posted: 200 and its tenth 20, where the grid's 98 and 9.8 would be a different settlement.
+TEST_F(SettlementTest, AReopenedSettlementShowsTheFeesItSavedAndItsCheckPostsThem) {
+  ASSERT_TRUE(Start());
+  TypeNew();
+  Type(JS_WS::kParts, "200");
+  ASSERT_TRUE(doc_.FileSave());
+  const int64_t id = doc_.GetID();
+  JS_WS shown(nullptr);
+  ASSERT_TRUE(shown.Init(host_.System(), kSettlementProgram, id) && shown.Refresh());
+  ASSERT_EQ(shown.GetID(), id);
+  std::string texts;
+  for (int index :
+       {JS_WS::kLabour, JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable, JS_WS::kOwed}) {
+    texts += (texts.empty() ? "" : " ") + shown.Header(index).Text();
+  }
+  // 300 + 200 + 15 + 5 + 20 = 540, of which 300 collected.
+  EXPECT_EQ(texts, "300 200 20 540 240");
+  EXPECT_EQ(shown.Lines(LineKind::Parts).Grid().DataRows(), 2) << "the lines as saved";
+  ASSERT_TRUE(shown.Check());
+  EXPECT_EQ(host_.Joined("select 科目编码, 借方金额 from gl_accvouch where 借方金额<>0 and "
+                         "科目编码 in ('113102','113105') order by 科目编码",
+                         " "),
+            "113102/200 113105/20");
+}
+
 TEST(SettlementVoucherLines, ClearTheFeesInOrderUntilTheMoneyRunsOut) {
   SettlementDocument s;
   struct Case {
@@ -533,6 +607,79 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedShownAgainAndApp
   host_.Dialogs().Queue(host::MsgAnswer::Yes);
   receipt_.FileDelete();
   EXPECT_EQ(Count("ARPReceive where 单据ID=" + std::to_string(id)) + Count("ARPReceiveMx"), 0);
+}
+
+// An order of 0.80 paid by receipts of 0.70 and 0.10 owes exactly nothing on either engine: it
+// is offered for no further receipt, and a receipt can no longer be started from it.
+TEST_F(ReceiptDocumentTest, PaidInTwoReceiptsAnOrderOwesExactlyNothing) {
+  // The oldest debt of customer 1, so each receipt's amount goes to it first.
+  host_.Exec(
+      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
+      "values (7,200001,'02','WS007',1,1,'2012-01-02',0.8,0.8,0.8)");
+  for (const char* amount : {"0.7", "0.1"}) {
+    NewReceipt(amount);
+    EXPECT_EQ(Grid().TextMatrix(1, R::kColOrderId) + " " + Grid().TextMatrix(1, R::kColWriteOff),
+              std::string("7 ") + amount);
+    ASSERT_TRUE(receipt_.FileSave() && receipt_.Check()) << amount;
+  }
+  // 0.8 - 0 - (0.7 + 0.1) - 0 is 0, not the 1.1e-16 binary reals leave.
+  EXPECT_EQ(
+      host_.Scalar("select count(*) from WSDJ where 单据ID=7 and 余额=0 and 补收金额=0.8").ToLong(),
+      1);
+  EXPECT_FALSE(receipt_.NewForOrder(7));
+  EXPECT_TRUE(host_.Dialogs().Asked(JS_S::kNoBalanceText));
+}
+
+// Money the receipt collects is taken to the fen as it is typed: an amount of 100.005 is
+// 100.01, a write-off of 0.333 is 0.33, and the total label sums what will be stored.
+TEST_F(ReceiptDocumentTest, TypedMoneyIsTakenToTheFen) {
+  NewReceipt("100.005");
+  EXPECT_EQ(F(JS_S::kAmount).Text(), "100.01");
+  EXPECT_EQ(Grid().TextMatrix(1, R::kColWriteOff), "100.01") << "WS002, the oldest, owes 600";
+  Cell(1, R::kColWriteOff, "0.333");
+  EXPECT_EQ(Grid().TextMatrix(1, R::kColWriteOff), "0.33");
+  Type(JS_S::kRounding, "0.125");
+  EXPECT_EQ(F(JS_S::kRounding).Text(), "0.13");
+}
+
+// With more owed orders than the chooser's row limit (100), a receipt still pays the oldest
+// debts: 900 is WS002's 600 (2012-04-01) and WS001's 300 (2012-05-01), whatever 100 newer
+// orders of 10 each are owed besides.
+TEST_F(ReceiptDocumentTest, BeyondTheRowLimitTheOldestDebtsArePaidFirst) {
+  std::string values;
+  for (int id = 101; id <= 200; ++id) {
+    values += std::string(values.empty() ? "" : ",") + "(" + std::to_string(id) +
+              ",200001,'02','WX" + std::to_string(id) + "',1,1,'2012-06-10',10,10,10)";
+  }
+  host_.Exec(
+      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
+      "values " +
+      values);
+  NewReceipt("900");
+  ASSERT_TRUE(receipt_.FileSave());
+  EXPECT_EQ(Lines(receipt_.GetID()), "0001/2/600/600/0/0 0002/1/300/300/0/0");
+}
+
+// A discount is a write-off too: a line of nothing collected and 150 discounted on an order
+// that owes 100 would leave it owing -50, so the check refuses and changes nothing.
+TEST_F(ReceiptDocumentTest, ADiscountBeyondTheBalanceIsRefusedAtTheCheck) {
+  host_.Exec(
+      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
+      "values (7,200001,'02','WS007',1,1,'2012-01-02',100,100,100)");
+  ASSERT_TRUE(receipt_.NewForOrder(7));
+  Cell(1, R::kColWriteOff, "0");
+  // The discount has no column of its own on screen: the host fills the hidden cell.
+  Grid().SetTextMatrix(1, R::kColDiscount, "150");
+  Type(JS_S::kAmount, "0");
+  ASSERT_TRUE(receipt_.FileSave());
+  EXPECT_EQ(Lines(receipt_.GetID()), "0001/7/0/0/150/0");
+  EXPECT_FALSE(receipt_.Check());
+  EXPECT_EQ(LastBox(), "维修单WS007的余额不足，核销后余额将小于零，不能审核！|收款单");
+  EXPECT_EQ(host_.RowText("select 补收金额, 扣减金额, 余额 from WSDJ where 单据ID=7"), "0/0/100");
+  EXPECT_EQ(
+      host_.Scalar("select smark from ARPReceive where 单据ID=" + std::to_string(receipt_.GetID()))
+          .ToText(),
+      "01");
 }
 
 // Started from an order, a receipt holds the line the chooser proposes when the amount is that
@@ -688,15 +835,15 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
   WhileShown([&](host::IModalForm& form) {
     forms::Grid& grid = dialog.Grid();
     EXPECT_EQ(dialog.Filter(frmSel_AR_Rec::kCustomer).Text(), "顺达物流(应收)");
-    // Newest first; the amount goes to the oldest debts first, from the bottom up.
-    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColNumber), (Texts{"WS000", "WS001", "WS002"}));
+    // Oldest first (by entry date); the amount goes top to bottom: 600, 300, and the 100 left.
+    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColNumber), (Texts{"WS002", "WS001", "WS000"}));
     EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColChosen), (Texts{"√", "√", "√"}));
-    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"100", "300", "600"}));
+    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"600", "300", "100"}));
     // The clerk leaves the newest order for later (a double click and a tick untick alike) and
     // takes less on the second.
-    ASSERT_TRUE(Input::DoubleClick(grid, 1));
-    ASSERT_TRUE(Input::EditCell(grid, 1, frmSel_AR_Rec::kColChosen, "√"));
-    ASSERT_TRUE(Input::EditCell(grid, 1, frmSel_AR_Rec::kColChosen, ""));
+    ASSERT_TRUE(Input::DoubleClick(grid, 3));
+    ASSERT_TRUE(Input::EditCell(grid, 3, frmSel_AR_Rec::kColChosen, "√"));
+    ASSERT_TRUE(Input::EditCell(grid, 3, frmSel_AR_Rec::kColChosen, ""));
     ASSERT_TRUE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColWriteOff, "250"));
     EXPECT_FALSE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColBalance, "1"))
         << "only the write-off may be typed over";
@@ -710,14 +857,14 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
 TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenView) {
   frmSelWsJs dialog;
   WhileShown([&](host::IModalForm& form) {
-    // Order 2 belongs to settlement 50, which is the one being edited.
+    // By work-order number; order 2 belongs to settlement 50, which is the one being edited.
     EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColNumber),
-              (Texts{"WS000", "WS004", "WS005", "WS001", "WS002"}));
+              (Texts{"WS000", "WS001", "WS002", "WS004", "WS005"}));
     // One order is settled: a tick moves from row to row, and wins over the current row.
-    ASSERT_TRUE(Input::EditCell(dialog.Grid(), 1, frmSelWsJs::kColChosen, "√"));
     ASSERT_TRUE(Input::EditCell(dialog.Grid(), 4, frmSelWsJs::kColChosen, "√"));
-    EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColChosen), (Texts{"", "", "", "√", ""}));
-    ASSERT_TRUE(Input::SelectRow(dialog.Grid(), 2) && Press(form, 0));
+    ASSERT_TRUE(Input::EditCell(dialog.Grid(), 2, frmSelWsJs::kColChosen, "√"));
+    EXPECT_EQ(Column(dialog.Grid(), frmSelWsJs::kColChosen), (Texts{"", "√", "", "", ""}));
+    ASSERT_TRUE(Input::SelectRow(dialog.Grid(), 3) && Press(form, 0));
   });
   auto result = dialog.py_SubProgram(host_.System(), 200003, 0, 50);
   ASSERT_EQ(result.size(), 1u) << "the one selected row";
@@ -747,21 +894,22 @@ TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenV
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 // The settlement chooser offers checked orders no other settlement holds; the receivable
-// chooser one customer's checked orders with a balance, settled or not; both newest first.
+// chooser one customer's checked orders with a balance, settled or not. The settlement's by
+// work-order number, the receipt's by entry date and then number: oldest debt first.
 TEST_F(ChoosersTest, ChoosersListTheirOrdersInEitherDialect) {
   using S = SettlementChooserFilter;
   using R = ReceivableChooserFilter;
   const std::pair<S, Texts> settlement[] = {
-      {{}, {"WS000", "WS004", "WS005", "WS001"}},
+      {{}, {"WS000", "WS001", "WS004", "WS005"}},
       // The settlement of order 2, being edited, still sees its order.
-      {{.settlementId = 50}, {"WS000", "WS004", "WS005", "WS001", "WS002"}},
-      {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS005", "WS001"}},
-      // The row limit keeps the newest.
-      {{.rows = 2}, {"WS000", "WS004"}},
+      {{.settlementId = 50}, {"WS000", "WS001", "WS002", "WS004", "WS005"}},
+      {{.dateFrom = "2012-05-01", .dateTo = "2012-05-31", .customerId = 1}, {"WS001", "WS005"}},
+      // The row limit keeps the first numbers.
+      {{.rows = 2}, {"WS000", "WS001"}},
   };
   const std::pair<R, Texts> receivable[] = {
-      {{.customerId = 1}, {"WS000", "WS001", "WS002"}},
-      {{.customerId = 1, .vehicleId = 1}, {"WS001", "WS002"}},
+      {{.customerId = 1}, {"WS002", "WS001", "WS000"}},
+      {{.customerId = 1, .vehicleId = 1}, {"WS002", "WS001"}},
       {{.dateFrom = "2012-04-02", .customerId = 1, .vehicleId = 1}, {"WS001"}},
       {{.orderNumber = "WS004"}, {"WS004"}},
   };

@@ -25,6 +25,7 @@
 #include "harness/order_clerk.h"
 #include "harness/shop_rows.h"
 #include "money/js_ws.h"
+#include "money/order_choosers.h"
 #include "pickers/master_picker.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
@@ -325,6 +326,23 @@ TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {
   report.FilterInput(reports::WS_RPT::kCustomer).SetValue("", "");
   report.FilterInput(reports::WS_RPT::kVehicle).SetValue("7", "");
   ExpectIndexed([&] { EXPECT_TRUE(report.Refresh()); });
+}
+
+// The receipt's chooser reads one customer's owed orders from the partial index, already in
+// their date order; the settlement's walks the work-order numbers in order, so its row limit
+// stops the walk instead of a sort of every checked order.
+TEST_F(QueryPlanTest, TheMoneyChoosersReadTheirOrdersInTheirOrder) {
+  money::ReceivableChooserFilter owed;
+  owed.rows = 100;
+  owed.customerId = 7;
+  const std::string receivable = Plan(money::ReceivableChooserSelect(owed, ""));
+  EXPECT_NE(receivable.find("ix_wsdj_owed"), std::string::npos) << receivable;
+  EXPECT_EQ(receivable.find("TEMP B-TREE FOR ORDER BY"), std::string::npos) << receivable;
+  money::SettlementChooserFilter unsettled;
+  unsettled.rows = 100;
+  const std::string settlement = Plan(money::SettlementChooserSelect(unsettled, ""));
+  EXPECT_NE(settlement.find("ix_wsdj_number"), std::string::npos) << settlement;
+  EXPECT_EQ(settlement.find("TEMP B-TREE FOR ORDER BY"), std::string::npos) << settlement;
 }
 
 TEST_F(QueryPlanTest, TheComputedListsReadOnlyTheRowsTheyShow) {

@@ -216,7 +216,7 @@ TEST_F(RepairOrderTest, OrderIsReadWithItsVehicleOwnerLinesAndTotals) {
     described += cell.caption + std::to_string(forms::Grid::WidthOfColumns(cell.width)) + "|";
   for (int c = 0; c < items.Cols(); ++c)
     built += items.ColCaption(c) + std::to_string(items.Col(c).width) + "|";
-  EXPECT_EQ(built + items.Col(LineGrid::kAmount).format, described + "###.##");
+  EXPECT_EQ(built + items.Col(LineGrid::kAmount).format, described + "###.00");
 
   ASSERT_TRUE(order_.RecordNext());
   EXPECT_EQ(order_.GetID(), 6);

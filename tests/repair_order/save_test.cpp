@@ -110,6 +110,41 @@ TEST_F(SaveTest, AmountsAndTheirSumsAreStoredAndReadBackExactly) {
   EXPECT_EQ(exact("select 应收合计" + where), "30766435747.51");
 }
 
+// A quantity is taken as typed and an amount is what the till takes: each product exactly,
+// then rounded half up to the two amount decimals of the default shop, shown with them; a fee
+// typed with more decimals is taken to the fen. The remark is saved with the order.
+TEST_F(SaveTest, QuantitiesAsTypedAmountsToTheFenAndTheRemarkAreSaved) {
+  ASSERT_TRUE(Start());
+  TypeNewOrder();
+  Type(WS_S::kDiagnosis, "0.005");  // half a fen of a fee is a fen
+  EXPECT_EQ(F(WS_S::kDiagnosis).Text(), "0.01");
+  Line(LineKind::Items, 1, "X01", "1.00005", "10000");  // 10000.5, not 1.0001 × 10000
+  Line(LineKind::Items, 2, "X02", "0.33333", "300");    // 99.999: 100.00
+  Line(LineKind::Parts, 1, "P01", "0.00004", "7");      // 0.00028: 0.00
+  const forms::Grid& items = Grid(LineKind::Items);
+  const forms::Grid& parts = Grid(LineKind::Parts);
+  EXPECT_EQ(parts.TextMatrix(1, LineGrid::kAmount), "0");
+  Cell(LineKind::Parts, 1, LineGrid::kAmount, "3");  // 3 ÷ 0.00004: a quantity, not nothing
+  auto shown = [](const forms::Grid& grid, int row) {
+    std::string out;
+    for (int col : {LineGrid::kQuantity, LineGrid::kPrice, LineGrid::kAmount}) {
+      out += (out.empty() ? "" : "/") + grid.DisplayText(row, col);
+    }
+    return out;
+  };
+  EXPECT_EQ(shown(items, 1) + " " + shown(items, 2) + " " + shown(parts, 1),
+            "1.00/10000.00/10000.50 0.33/300.00/100.00 0.00/75000.00/3.00");
+  // 10000.5 + 100 of labour, 3 of parts, 0.01 of diagnosis.
+  EXPECT_EQ(F(WS_S::kLabour).Text() + " " + F(WS_S::kParts).Text() + " " + F(WS_S::kTotal).Text(),
+            "10100.5 3 10103.51");
+  Type(WS_S::kRemarks, "左前门有划痕");
+  ASSERT_TRUE(order_.FileSave());
+  EXPECT_EQ(host_.Joined("select 数量, 单价, 金额 from WSDJXM order by 单据明细ID", " ") + " " +
+                host_.Joined("select 数量, 单价, 金额 from WSDJPJ"),
+            "1.00005/10000/10000.5 0.33333/300/100 0.00004/75000/3");
+  EXPECT_EQ(Column("备注, 诊断费, 应收合计", order_.GetID()), "左前门有划痕/0.01/10103.51");
+}
+
 TEST_F(SaveTest, RefusalsLeaveTheTypedOrderInPlace) {
   AddOrder(50, "W100", "2012-06-01");
   AddOrder(51, "W200", "2012-06-02");

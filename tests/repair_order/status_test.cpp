@@ -114,7 +114,7 @@ TEST_F(StatusTest, PrintDataWithAndWithoutIssuedParts) {
   const platform::PrintTable* items = file.Table("ywGridXM");
   ASSERT_NE(items, nullptr);
   EXPECT_EQ(items->rows, (std::vector<std::vector<std::string>>{
-                             {"1", "X01", "换机油", "保养", "1", "50", "50", "", "***"}}));
+                             {"1", "X01", "换机油", "保养", "1.00", "50.00", "50.00", "", "***"}}));
 
   // Hidden amount labels print as "***"; a row without a name ends the table.
   Label(WS_S::kAmountWords).SetVisible(false);
@@ -132,6 +132,11 @@ TEST_F(StatusTest, PrintDataWithAndWithoutIssuedParts) {
   EXPECT_EQ(file.Table("ywGridXM")->rows.size(), 1u);
   const platform::PrintTable* issued = file.Table("ywGridCK");
   ASSERT_EQ(issued->rows.size(), 2u) << "only this order's requisitions";
+  // 123.4495 issued: its tenth 12.34495 prints as 12.34, rounded once.
+  host_.Exec("update JXCDJMX set 实际金额=23.4495 where 单据明细ID=2");
+  ASSERT_TRUE(order_.PrintPreview());
+  file = platform::ReadPrintFile(path.string());
+  EXPECT_EQ(values({"实际配件费用", "实际管理费用"}), "123.45/12.34/");
 }
 
 class AuditTest : public RepairOrderTest {

@@ -267,6 +267,33 @@ TEST_F(RequisitionDocTest, SavedReadBackCheckedGatedAndAFailedSaveThatKeepsTheLi
   EXPECT_TRUE(Boxed("当前操作日期所在的会计期间为[201205]该会计期间已经进行仓库结帐"));
 }
 
+// A requisition's amounts are the till's too, made of quantities as typed: 1.00005 × 10000 is
+// 10000.5, and 3 × 0.335 = 1.005 is 1.01 on the line. The total label's 10001.51 is what is
+// stored as 总金额 and what the check rolls into the order's parts cost, even when a typed
+// amount holds more decimals. A typed price keeps the four decimals of its column.
+TEST_F(RequisitionDocTest, AmountsToTheFenFromQuantitiesAsTypedRollIntoTheOrder) {
+  Start();
+  NewOfBothLines();
+  Edit(1, L::kQuantity, "1.00005");
+  Edit(1, L::kPrice, "10000");
+  Edit(2, L::kQuantity, "3");
+  Edit(2, L::kPrice, "2.123456");
+  EXPECT_EQ(Cell(2, L::kPrice) + " " + Cell(2, L::kAmount), "2.1235 6.37");  // 6.3705
+  Edit(2, L::kPrice, "0.335");
+  EXPECT_EQ(Cell(1, L::kQuantity) + " " + Cell(1, L::kAmount) + " " + Cell(2, L::kAmount),
+            "1.00005 10000.5 1.01");
+  // An amount typed as 1.005 stays as typed on its line; the total the label shows is still
+  // 10001.505 to the fen.
+  Edit(2, L::kAmount, "1.005");
+  EXPECT_EQ(Cell(2, L::kPrice) + " " + Label(D::kAmountFigures), "0.335 10001.51");
+  ASSERT_TRUE(doc_.FileSave());
+  EXPECT_EQ(host_.RowText("select 总金额 from JXCDJ"), "10001.51");
+  EXPECT_EQ(host_.Joined("select 数量, 实际金额 from JXCDJMX order by 前置单据ID", " "),
+            "1.00005/10000.5 3/1.005");
+  ASSERT_TRUE(doc_.Check());
+  EXPECT_EQ(host_.RowText("select 配件费用 from WSDJ where 单据ID=7"), "10001.51");
+}
+
 TEST_F(RequisitionDocTest, RefusedSavesWriteNothing) {
   Start();
   ASSERT_TRUE(doc_.FileNew());
