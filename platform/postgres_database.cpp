@@ -95,6 +95,48 @@ class Result {
   PGresult* result_;
 };
 
+// The right a table's writes need on a shop whose accounts are server logins
+// (platform/server_logins.cpp): the text a clerk is told when the server refused one.
+std::string RightOfTable(std::string table) {
+  for (char& c : table) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* name : {"wsdj", "wsdjxm", "wsdjpj", "clzl", "jxcdj", "jxcdjmx"}) {
+    if (table == name) return "录入";
+  }
+  for (const char* name : {"jxcgoodslist", "jxcgoodszztz"}) {
+    if (table == name) return "审核";
+  }
+  for (const char* name : {"arpreceive", "arpreceivemx", "arpreceive_fy", "arpreceive_xm",
+                           "arpreceive_pj", "gl_accvouch"}) {
+    if (table == name) return "收款";
+  }
+  return "管理";
+}
+
+// The server's refusal of a privilege in the shop's words. Its own text names a table, a column
+// or a function in English; the guards' texts are the shop's already and pass as they are.
+std::string PermissionText(const std::string& primary) {
+  constexpr std::string_view kTable = "permission denied for table ";
+  if (primary.rfind(kTable, 0) == 0) {
+    const std::string table = primary.substr(kTable.size());
+    if (table == "ws_audit") return "操作记录只能追加，任何账户都不能修改或删除它";
+    if (table == "ws_account") {
+      return "账户只由有“管理”权限的账户改动，密码摘要不对任何账户开放";
+    }
+    if (table == "ws_price_sum" || table == "ws_last_service" || table == "ws_change_block") {
+      return "汇总表 " + table + " 只由服务器自己维护，不能直接改写";
+    }
+    return "没有“" + RightOfTable(table) + "”权限，服务器拒绝了对 " + table + " 的改动";
+  }
+  constexpr std::string_view kFunction = "permission denied for function ";
+  if (primary.rfind(kFunction, 0) == 0) {
+    return "没有“管理”权限，不能调用服务器函数 " + primary.substr(kFunction.size());
+  }
+  if (primary.rfind("permission denied", 0) == 0 || primary.rfind("must be owner", 0) == 0) {
+    return "服务器拒绝了这项操作：当前账户没有相应的权限";
+  }
+  return primary;
+}
+
 // The server's own words, without the "ERROR:  " prefix and trailing newline of the full text.
 // A full or failing disk under the server is told in the shop's words, as on the embedded engine.
 std::string ErrorText(PGconn* conn, const PGresult* result) {
@@ -104,7 +146,11 @@ std::string ErrorText(PGconn* conn, const PGresult* result) {
       if (std::string_view(state) == "58030") return std::string(kDiskErrorText);
     }
     if (LockNotAvailable(result)) return std::string(kDatabaseBusyText);
-    if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) return primary;
+    if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) {
+      const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+      if (state && std::string_view(state) == "42501") return PermissionText(primary);
+      return primary;
+    }
   }
   std::string text = PQerrorMessage(conn);
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();

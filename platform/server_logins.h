@@ -31,6 +31,8 @@ class ServerLogins {
   std::string ConnectedLogin();
   // Whether Install has run on this shop.
   bool Installed(std::string* error = nullptr);
+  // Whether the shop's server rules are this program's (Install of this version has run).
+  bool Current(std::string* error = nullptr);
   // The account as a server login: made when missing, its password set (as a SCRAM verifier
   // made here, so the clear password never reaches the server) when one is given, LOGIN only
   // while active, and a member of exactly the groups of its rights. rights: the rights' group

@@ -213,6 +213,17 @@ std::string CheckServerArchive(const std::string& in) {
   return VersionRefusal(in, meta);
 }
 
+// Writes the restore's list of the archive's items to a new file of its own in the temporary
+// folder (made by mkstemp: no other file is followed or replaced); *path gets its name.
+std::string WriteListFile(const std::string& text, std::string* path) {
+  std::string name = (fs::temp_directory_path() / "ws-restore-XXXXXX").string();
+  const int fd = mkstemp(name.data());
+  if (fd < 0) return "cannot write a restore list in " + fs::temp_directory_path().string();
+  *path = name;
+  const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  return close(fd) == 0 && written ? std::string() : "cannot write " + name;
+}
+
 std::string BackupFile(const std::string& name, const std::string& out) {
   std::string error;
   // Opened as the shop (checks that it is one and sets the busy timeout and WAL) ...
@@ -292,8 +303,40 @@ std::string RestoreShop(const std::string& name, const std::string& in) {
   }
   if (EngineOf(name) == db::Engine::Sqlite) return RestoreFile(name, in);
   if (std::string refusal = CheckServerArchive(in); !refusal.empty()) return refusal;
-  return RunProgram({"pg_restore", "--clean", "--if-exists", "--no-owner", "--single-transaction",
-                     "--exit-on-error", "--dbname=" + name, in});
+  std::vector<std::string> args = {
+      "pg_restore",           "--clean",         "--if-exists",     "--no-owner",
+      "--single-transaction", "--exit-on-error", "--dbname=" + name};
+  // On a shop whose accounts are server logins the tables belong to the owner role: a manager
+  // (a member of it, without its rights) restores as that role. The login function stays as it
+  // is: it must keep running as the role that may make logins, which the restore is not.
+  std::string error;
+  std::string owner;
+  if (auto shop = platform::PostgresDatabase::Open(name, &error)) {
+    owner = db::Runner(*shop).ScalarText(
+        db::Sql("SELECT CASE WHEN to_regproc('ws_server_group') IS NULL THEN '' ELSE "
+                "ws_server_group('owner') END"),
+        &error);
+  }
+  std::string listFile;
+  if (!owner.empty()) {
+    std::string contents;
+    if (error = RunProgram({"pg_restore", "--list", in}, &contents); !error.empty()) return error;
+    std::istringstream lines(contents);
+    std::ostringstream kept;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find(" ws_server_login(") == std::string::npos) kept << line << "\n";
+    }
+    if (std::string problem = WriteListFile(kept.str(), &listFile); !problem.empty()) {
+      if (!listFile.empty()) fs::remove(listFile, ec);
+      return problem;
+    }
+    args.push_back("--role=" + owner);
+    args.push_back("--use-list=" + listFile);
+  }
+  args.push_back(in);
+  error = RunProgram(args);
+  if (!listFile.empty()) fs::remove(listFile, ec);
+  return error;
 }
 
 }  // namespace ws::shop

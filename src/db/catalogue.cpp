@@ -171,7 +171,12 @@ std::vector<TableDef> BuildTables() {
                                 {"ws_price_wsdjpj", "wsdjpj", 13},
                                 {"ws_price_wsdj", "wsdj", 15}};
     t.push_back(LastServiceTable(11));
-    t.back().retiredTriggers = {{"ws_last_wsdjxm", "wsdjxm", 13}};
+    // The triggers that take an order out of the summary wait for the vehicle's turn from 16 on:
+    // made anew under new names, the old ones dropped.
+    t.back().retiredTriggers = {{"ws_last_wsdjxm", "wsdjxm", 13},
+                                {"ws_last_wsdjxm_chg", "wsdjxm", 16},
+                                {"ws_last_wsdj", "wsdj", 16},
+                                {"ws_last_wsdj_upd", "wsdj", 16}};
     t.push_back(AuditTable(8));
   }
   t.push_back({"clzl",

@@ -73,6 +73,15 @@ std::string Take(const Touched& touched, const std::string& row) {
          LastOrder(true) + ", " + LastOrder(false) + ");";
 }
 
+// On the server two desks deleting a vehicle's two orders at once would each find the other's
+// order still there and name it as the last one. Whoever takes an order out of the summary first
+// takes the vehicle's turn (held to the end of the transaction); the statements after it see
+// every earlier taker's commit. SQLite's writer holds the whole file anyway.
+std::string VehicleTurn(const std::string& vehicle) {
+  return "PERFORM pg_advisory_xact_lock(hashtextextended('ws_last_service:' || " + vehicle +
+         ", 0));";
+}
+
 // Only a change of the day, the vehicle or the id moves an order in the summary.
 const char* const kOrderMovedSqlite =
     "OLD.进厂日期 IS NOT NEW.进厂日期 OR OLD.车辆ID IS NOT NEW.车辆ID OR OLD.单据ID IS NOT "
@@ -107,11 +116,12 @@ std::vector<std::string> LastServiceTriggers(Engine engine) {
         "BEGIN IF TG_OP = 'UPDATE' THEN IF OLD.项目ID IS NOT DISTINCT FROM NEW.项目ID AND "
         "OLD.单据ID IS NOT DISTINCT FROM NEW.单据ID THEN RETURN NULL; END IF; END IF; "
         "IF TG_OP <> 'INSERT' THEN " +
+            VehicleTurn("(SELECT V.车辆ID FROM wsdj V WHERE V.单据ID = OLD.单据ID)") +
             Take(OfLine("OLD"), "OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " +
             Add(OfLine("NEW")) + " END IF; RETURN NULL; END $$",
         // The columns are compared in the body, not named in the trigger: a trigger naming a
         // column would stop an upgrade from changing that column's type.
-        "CREATE TRIGGER ws_last_wsdjxm_chg AFTER DELETE OR UPDATE ON wsdjxm FOR EACH ROW "
+        "CREATE TRIGGER ws_last_wsdjxm_row AFTER DELETE OR UPDATE ON wsdjxm FOR EACH ROW "
         "EXECUTE FUNCTION ws_last_wsdjxm()"};
     for (auto& made : AfterInsertStatementTrigger("ws_last_wsdjxm_add", "wsdjxm",
                                                   Add({{}, AddedLinesVisits()}))) {
@@ -121,12 +131,14 @@ std::vector<std::string> LastServiceTriggers(Engine engine) {
         out.end(),
         {"CREATE OR REPLACE FUNCTION ws_last_wsdj() RETURNS trigger LANGUAGE plpgsql AS $$ "
          "BEGIN IF TG_OP <> 'INSERT' THEN " +
-             Take(OfOrder("OLD"), "OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " +
-             Add(OfOrder("NEW")) + " END IF; RETURN NULL; END $$",
-         "CREATE TRIGGER ws_last_wsdj AFTER INSERT OR DELETE ON wsdj FOR EACH ROW EXECUTE "
+             VehicleTurn("OLD.车辆ID") + Take(OfOrder("OLD"), "OLD") +
+             " END IF; IF TG_OP <> 'DELETE' THEN " + Add(OfOrder("NEW")) +
+             " END IF; RETURN NULL; END $$",
+         "CREATE TRIGGER ws_last_wsdj_row AFTER INSERT OR DELETE ON wsdj FOR EACH ROW EXECUTE "
          "FUNCTION ws_last_wsdj()",
-         std::string("CREATE TRIGGER ws_last_wsdj_upd AFTER UPDATE OF 进厂日期, 车辆ID, 单据ID ON "
-                     "wsdj FOR EACH ROW WHEN (") +
+         std::string(
+             "CREATE TRIGGER ws_last_wsdj_moved AFTER UPDATE OF 进厂日期, 车辆ID, 单据ID ON "
+             "wsdj FOR EACH ROW WHEN (") +
              kOrderMovedPostgres + ") EXECUTE FUNCTION ws_last_wsdj()"});
     return out;
   }

@@ -169,6 +169,16 @@ bool Transaction::LockRow(std::string_view table, std::string_view keyColumn, in
                   .Raw(" FOR UPDATE"));
 }
 
+bool Transaction::LockValue(std::string_view table, const std::string& value) {
+  if (failed_) return false;
+  if (runner_.Driver().find("postgres") == std::string::npos) return true;
+  return Send(Sql("SELECT pg_advisory_xact_lock(hashtext(")
+                  .Text(std::string(table))
+                  .Raw("), hashtext(")
+                  .Text(value)
+                  .Raw("))"));
+}
+
 bool Transaction::Commit() {
   if (failed_ || !open_) return false;
   db_.CommitTrans();

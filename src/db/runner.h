@@ -112,6 +112,11 @@ class Transaction {
   // transaction already holds the write lock. False (and failed) on a database error; a
   // missing row locks nothing.
   bool LockRow(std::string_view table, std::string_view keyColumn, int64_t id);
+  // Takes the turn of one value of a table (a typed document number, a card's code) until the
+  // transaction ends, so that of two users storing the same value at once the second checks
+  // for it after the first has committed: a transaction-scoped advisory lock on the server
+  // (sent as Send sends a write), nothing on SQLite, whose transaction holds the write lock.
+  bool LockValue(std::string_view table, const std::string& value);
   bool Commit();
   // Commits with `query` read as the unit's last statement, on a server in the commit's own
   // round trip; *rows gets its rows. False (and rolled back) when either failed.

@@ -393,8 +393,10 @@ std::string UpgradeSchema(IDatabase& db, std::string* notice, const std::vector<
   }
   // On a server whose accounts are its logins, a table made here belongs to whoever upgraded
   // and no account's group may use it: a clerk's save, whose triggers write the summaries,
-  // would be refused. The groups get their rights on it as on every other table.
-  if (engine == Engine::Postgres && !missingTables.empty()) {
+  // would be refused; and a trigger function made anew runs as its caller again, who may not
+  // write the summary it keeps. The groups get their rights on the new tables, and the
+  // summaries' functions run as the owner again.
+  if (engine == Engine::Postgres) {
     transaction.Run(
         Sql("DO $$ BEGIN IF to_regproc('ws_server_install') IS NOT NULL THEN "
             "PERFORM ws_server_install(); END IF; END $$"));

@@ -332,7 +332,14 @@ db::Sql Document::DuplicateNumberSelect(const SaveContext& ctx) const {
 }
 
 void Document::ReadAheadChecks(SaveContext& ctx) {
-  if (schema_.FieldWith(FieldRole::Number) >= 0) ctx.tx.Db().ReadAhead(DuplicateNumberSelect(ctx));
+  if (schema_.FieldWith(FieldRole::Number) < 0) return;
+  // On a server two saves of one number would each read the other's uncommitted absence: the
+  // number's turn is taken first, and the check below reads after the other save has ended.
+  if (auto number = ctx.values.find(schema_.ColumnWith(FieldRole::Number));
+      number != ctx.values.end() && !number->second.empty()) {
+    ctx.tx.LockValue(schema_.Table(), number->second);
+  }
+  ctx.tx.Db().ReadAhead(DuplicateNumberSelect(ctx));
 }
 
 bool Document::RegisterNumber(SaveContext& ctx) {

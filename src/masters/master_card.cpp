@@ -429,6 +429,10 @@ bool MasterCard::Save() {
   // The duplicate checks run inside the write transaction, which holds the write lock from its
   // start: no other user can store the same code between the check and the write.
   // A refusal lets go of the lock before its box waits for the user.
+  // On a server the code's and the name's turns are taken first, so that the checks read after
+  // any other save of the same code or name has ended.
+  transaction.LockValue(description_.table, Trim(FieldAt(0).Text()));
+  transaction.LockValue(description_.table + ".name", Trim(FieldAt(1).Text()));
   if (!transaction.Failed()) {
     if (auto refusal = CheckUnique(editing ? id : 0)) {
       transaction.Rollback();

@@ -157,9 +157,10 @@ TEST_F(PriceSummaryTest, AServerUpgradeRetiresTheTriggersReplacedUnderNewNames) 
   const OldTrigger old[] = {
       {"ws_price_wsdjxm", "wsdjxm", "INSERT OR DELETE OR UPDATE", 13, {"_chg", "_add"}},
       {"ws_price_wsdjpj", "wsdjpj", "INSERT OR DELETE OR UPDATE", 13, {"_chg", "_add"}},
-      {"ws_last_wsdjxm", "wsdjxm", "INSERT OR DELETE OR UPDATE", 13, {"_chg", "_add"}},
-      {"ws_price_wsdj", "wsdj", "INSERT OR DELETE", 15, {"_ins", "_del"}}};
-  for (const int version : {12, 14}) {
+      {"ws_last_wsdjxm", "wsdjxm", "INSERT OR DELETE OR UPDATE", 13, {"_row", "_add"}},
+      {"ws_price_wsdj", "wsdj", "INSERT OR DELETE", 15, {"_ins", "_del"}},
+      {"ws_last_wsdj", "wsdj", "INSERT OR DELETE", 16, {"_row"}}};
+  for (const int version : {12, 14, 15}) {
     SCOPED_TRACE(::testing::Message() << "a server file of version " << version);
     host_.Exec("TRUNCATE wsdj, wsdjxm, wsdjpj, ws_price_sum, ws_last_service");
     for (const auto& trigger : old) {
