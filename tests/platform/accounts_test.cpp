@@ -273,7 +273,7 @@ TEST_F(AccountsTest, CanEditBillKeepsCheckedDocumentsAndOrdersOthersName) {
       {200002, "L2", "已审核"},   {200003, "S1", ""},         {200003, "S2", "已审核"},
       {200004, "R1", ""},
   };
-  auto owner = LoginAs(kOwner);
+  auto owner = LoginAs(Who(kOwner));
   for (const Case& c : cases) {
     host_.Dialogs().Clear();
     const bool refused = *c.refusal != '\0';
@@ -297,25 +297,28 @@ TEST_F(AccountsTest, CanEditBillKeepsCheckedDocumentsAndOrdersOthersName) {
 // the same transaction (a refused change leaves no event).
 TEST_F(AccountsTest, AccountChangesAreInTheAuditTrail) {
   AddStaff();
-  store_.SetActor({kOwner, "desk"});
-  ASSERT_EQ(store_.SetRole("小王", "审核员"), "");
-  ASSERT_EQ(store_.SetActive("小陈", false), "");
-  ASSERT_EQ(store_.SetPassword("老李", "li-new-secret"), "");
+  store_.SetActor({Who(kOwner), "desk"});
+  ASSERT_EQ(store_.SetRole(Who("小王"), "审核员"), "");
+  ASSERT_EQ(store_.SetActive(Who("小陈"), false), "");
+  ASSERT_EQ(store_.SetPassword(Who("老李"), "li-new-secret"), "");
   ASSERT_EQ(store_.SetRoleRights("收银员", {Right::Receive, Right::Enter}), "");
-  EXPECT_NE(store_.SetActive(kOwner, false), "") << "the last manager stays";
+  EXPECT_NE(store_.SetActive(Who(kOwner), false), "") << "the last manager stays";
   const std::string events =
       host_
           .Scalar("SELECT " + std::string(host_.OnPostgres() ? "string_agg" : "group_concat") +
                   "(单据类型 || ':' || 单据编号 || ':' || 操作 || ':' || 用户 || ':' || 变更, '|') "
                   "FROM ws_audit")
           .ToText();
-  for (const char* expected :
-       {"ws_account:小王:新增:小王:角色\t\t录入员", "ws_account:小王:修改:老板:角色\t\t审核员",
-        "ws_account:小陈:修改:老板:状态\t\t停用", "ws_account:老李:修改:老板:密码",
-        "ws_role_right:收银员:修改:老板:权限\t\t录入,收款"}) {
+  const std::string owner = Who(kOwner);
+  for (const std::string& expected :
+       {"ws_account:" + Who("小王") + ":新增:" + Who("小王") + ":角色\t\t录入员",
+        "ws_account:" + Who("小王") + ":修改:" + owner + ":角色\t\t审核员",
+        "ws_account:" + Who("小陈") + ":修改:" + owner + ":状态\t\t停用",
+        "ws_account:" + Who("老李") + ":修改:" + owner + ":密码",
+        "ws_role_right:收银员:修改:" + owner + ":权限\t\t录入,收款"}) {
     EXPECT_NE(events.find(expected), std::string::npos) << expected << "\n" << events;
   }
-  EXPECT_EQ(events.find(std::string("ws_account:") + kOwner + ":修改"), std::string::npos)
+  EXPECT_EQ(events.find("ws_account:" + owner + ":修改"), std::string::npos)
       << "the refused change left an event";
   EXPECT_EQ(events.find("li-new-secret"), std::string::npos);
 }
