@@ -45,8 +45,18 @@ void KeyboardReturn::Restore() {
 
 host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::string& title,
                                         host::MsgButtons buttons, host::MsgIcon icon) {
+  return Show(text, title, buttons, icon, false);
+}
+
+host::MsgAnswer DeskDialogs::AskKeepingByDefault(const std::string& text,
+                                                 const std::string& title) {
+  return Show(text, title, host::MsgButtons::YesNo, host::MsgIcon::Question, true);
+}
+
+host::MsgAnswer DeskDialogs::Show(const std::string& text, const std::string& title,
+                                  host::MsgButtons buttons, host::MsgIcon icon, bool noByDefault) {
   if (!interactive_) {
-    const host::MsgAnswer answer = host::DefaultAnswer(buttons);
+    const host::MsgAnswer answer = noByDefault ? host::MsgAnswer::No : host::DefaultAnswer(buttons);
     std::fprintf(stderr, "ws-desk: [%s] %s -> %s\n", title.c_str(), text.c_str(),
                  AnswerName(answer));
     return answer;
@@ -84,6 +94,10 @@ host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::stri
     case host::MsgButtons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
+  }
+  if (noByDefault) {
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
   }
   // After a report's failed read, F5 reached the window only after a click.
   KeyboardReturn back(box.parentWidget());

@@ -41,8 +41,13 @@ class DeskDialogs : public host::IDialogs {
   host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
                              host::MsgButtons buttons, host::MsgIcon icon) override;
   bool RunModal(host::IModalForm& form) override;
+  // A Yes/No question whose Yes throws work away: 否 is the default button and Esc's answer,
+  // and nobody there to click keeps the work.
+  host::MsgAnswer AskKeepingByDefault(const std::string& text, const std::string& title);
 
  private:
+  host::MsgAnswer Show(const std::string& text, const std::string& title, host::MsgButtons buttons,
+                       host::MsgIcon icon, bool noByDefault);
   bool interactive_;
 };
 

@@ -23,6 +23,7 @@
 #include <QTreeView>
 
 #include "desk/accounts_dialog.h"
+#include "desk/desk_dialogs.h"
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
@@ -141,8 +142,18 @@ MainWindow::MainWindow(DeskHost& host, QWidget* parent)
              tr("读取菜单失败：%1").arg(Q(host_.MenuError())));
   }
   // Never larger than the screen: a counter's 1366×768 shows the whole window, the log and the
-  // status line included.
-  resize(QSize(1400, 900).boundedTo(screen()->availableGeometry().size()));
+  // status line included. resize() sizes the inside of the frame, so a window as large as the
+  // screen's free room would put the status line (every save's notice) under the task bar; a
+  // screen smaller than the window wants is filled by maximizing, which the window manager fits
+  // frame and all.
+  const QSize room = screen()->availableGeometry().size();
+  const QSize wanted(1400, 900);
+  if (room.width() < wanted.width() || room.height() < wanted.height()) {
+    resize(room * 9 / 10);
+    setWindowState(windowState() | Qt::WindowMaximized);
+  } else {
+    resize(wanted);
+  }
   UpdateToolbar();
 }
 
@@ -198,7 +209,14 @@ void MainWindow::BuildToolbar() {
     action->setToolTip(tr("%1 (%2)").arg(
         tr(info.caption), QKeySequence(info.shortcut).toString(QKeySequence::NativeText)));
     const ToolCommand command = info.command;
-    connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+    // 取消 throws the entry away: asked first, as Esc is, when something was typed.
+    connect(action, &QAction::triggered, this, [this, command] {
+      if (command == ToolCommand::Cancel) {
+        CancelAfterAsking();
+      } else {
+        RunCommand(command);
+      }
+    });
     bar->addAction(action);
     menu->addAction(action);
     actions_[command] = action;
@@ -473,7 +491,7 @@ void MainWindow::UpdateToolbar() {
   ProgramTab* tab = CurrentTab();
   const ProgramState state = tab ? tab->State() : ProgramState{};
   for (const auto& [command, action] : actions_) {
-    action->setEnabled(CommandEnabled(command, state));
+    action->setEnabled(CommandEnabled(command, state) || (!tab && command == ToolCommand::New));
   }
   const bool follows = tab && tab->CanFollowUp();
   for (QAction* action : followActions_) action->setEnabled(follows);
@@ -487,6 +505,8 @@ void MainWindow::UpdateToolbar() {
 
 void MainWindow::RunCommand(ToolCommand command) {
   ProgramTab* tab = CurrentTab();
+  // On the start page a new document is a new repair order: that is where a day's work starts.
+  if (!tab && command == ToolCommand::New) tab = OpenClass("WS_S");
   if (!tab) return;
   // A command given from the keyboard or the toolbar leaves the focus where it is, so the text
   // typed into a field or cell has not been handed over yet: Save must save it, Refresh must
@@ -544,10 +564,18 @@ bool MainWindow::GoToNumber(const QString& typed) {
   host::IFormUI* form = tab ? tab->FormUI() : nullptr;
   const std::vector<FindColumn> columns = form ? form->FindColumns() : std::vector<FindColumn>{};
   if (number.isEmpty()) return false;
-  // Every document lists its number first among the columns it can be found by.
-  if (columns.empty() || columns.front().kind != host::FindKind::Text || tab->State().editing) {
-    ShowNotice(tr("请先打开一种单据，再按单号查找"), host::kLevelRefusal);
+  if (tab && tab->State().editing) {
+    ShowNotice(tr("「%1」正在录入，请先保存或取消").arg(Q(tab->Entry().caption)),
+               host::kLevelRefusal);
     return false;
+  }
+  // Every document lists its number first among the columns it can be found by. Anywhere else
+  // (the start page, a list, a report) the number on the slip is a repair order's.
+  if (columns.empty() || columns.front().kind != host::FindKind::Text) {
+    tab = OpenClass("WS_S");
+    form = tab ? tab->FormUI() : nullptr;
+    if (!form || tab->State().editing) return false;
+    return GoToNumber(number);
   }
   tab->Find(std::vector<host::Condition>{{number.toStdString(), columns.front().column + "="}});
   UpdateToolbar();
@@ -560,9 +588,15 @@ bool MainWindow::CancelAfterAsking() {
   if (!tab || !tab->State().editing) return false;
   tab->View().CommitPendingInput();  // what is typed counts as a change
   if (tab->State().dirty) {
-    const auto answer = host_.Dialogs().MessageBox(
-        tr("放弃对「%1」所做的修改？").arg(tab->Entry().caption.c_str()).toStdString(),
-        tab->Entry().caption, host::MsgButtons::YesNo, host::MsgIcon::Question);
+    // Enter and Esc keep the work: only a deliberate 是 throws it away.
+    const std::string text =
+        tr("放弃对「%1」所做的修改？").arg(tab->Entry().caption.c_str()).toStdString();
+    const auto answer =
+        dynamic_cast<DeskDialogs*>(&host_.Dialogs())
+            ? static_cast<DeskDialogs&>(host_.Dialogs())
+                  .AskKeepingByDefault(text, tab->Entry().caption)
+            : host_.Dialogs().MessageBox(text, tab->Entry().caption, host::MsgButtons::YesNo,
+                                         host::MsgIcon::Question);
     if (answer != host::MsgAnswer::Yes) return false;
   }
   RunCommand(ToolCommand::Cancel);

@@ -4,6 +4,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QTextDocument>
 
 #include "desk/page_setup.h"
@@ -101,7 +102,9 @@ void ShowPrintPreview(const platform::PrintFile& file, const QString& title, QWi
   preview.setWindowTitle(QObject::tr("打印预览 - %1").arg(title));
   QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                    [&](QPrinter* target) { document->print(target); });
-  preview.resize(900, 1000);
+  // A page's height where the screen has it: a counter's 1366×768 has no room for 1000 px.
+  const QSize room = preview.screen()->availableGeometry().size();
+  preview.resize(QSize(900, 1000).boundedTo(room * 9 / 10));
   preview.exec();
 }
 

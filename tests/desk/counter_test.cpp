@@ -17,6 +17,7 @@
 #include "desk/field_editor.h"
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
+#include "desk/desk_dialogs.h"
 #include "desk/main_window.h"
 #include "desk_fixture.h"
 #include "host/document_control.h"
@@ -188,6 +189,50 @@ class CounterTest : public QObject {
     QVERIFY(!tab->State().editing);
     QCOMPARE(shop_->Dialogs().Boxes().size(), size_t{2});
     QVERIFY(order.GetID() > 0);
+  }
+
+  // 取消 (Alt+C) drops the entry only after the same question Esc asks, and the question's own
+  // default (Enter, Esc, nobody there) keeps the work.
+  void AltCAsksAndTheQuestionKeepsTheWorkByDefault() {
+    ProgramTab* tab = window_->OpenClass("WS_S");
+    QVERIFY(tab);
+    Key(QKeySequence("Ctrl+N"));
+    test::TypeText(QApplication::focusWidget(), "京A00002");
+    shop_->Dialogs().Queue(host::MsgAnswer::No);
+    Key(QKeySequence("Alt+C"));
+    QCOMPARE(shop_->Dialogs().Boxes().size(), size_t{1});
+    QVERIFY(tab->State().editing);
+
+    DeskDialogs unattended(false);
+    QCOMPARE(unattended.AskKeepingByDefault("放弃？", "t"), host::MsgAnswer::No);
+    QCOMPARE(unattended.MessageBox("删除？", "t", host::MsgButtons::YesNo, host::MsgIcon::Question),
+             host::MsgAnswer::Yes);
+    DeskDialogs shown(true);
+    for (auto key : {Qt::Key_Return, Qt::Key_Escape}) {
+      QTimer::singleShot(50, [key] {
+        if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, key);
+      });
+      QCOMPARE(shown.AskKeepingByDefault("放弃对「维修工单」所做的修改？", "维修工单"),
+               host::MsgAnswer::No);
+    }
+  }
+
+  // On the start page Ctrl+N begins a repair order and Ctrl+G finds one by its number.
+  void TheStartPageTakesCtrlNAndANumber() {
+    QVERIFY(!window_->CurrentTab());
+    Key(QKeySequence("Ctrl+N"));
+    ProgramTab* tab = window_->CurrentTab();
+    QVERIFY(tab && tab->Entry().className == "WS_S" && tab->State().editing);
+    window_->RunCommand(ToolCommand::Cancel);
+    QVERIFY(window_->CloseTab(window_->Tabs().indexOf(tab)));
+    QVERIFY(!window_->CurrentTab());
+    const std::string number = shop_->Text("select min(工单号码) from WSDJ");
+    const std::string id =
+        shop_->Text("select 单据ID from WSDJ where 工单号码='" + number + "'");
+    QVERIFY(window_->GoToNumber(QString::fromStdString(number)));
+    tab = window_->CurrentTab();
+    QVERIFY(tab && tab->Entry().className == "WS_S");
+    QCOMPARE(std::to_string(tab->Control().AsFormUI()->GetID()), id);
   }
 
   void ACheckedOrderGoesOnToItsSettlementByKeys() {
