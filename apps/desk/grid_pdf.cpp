@@ -1,5 +1,6 @@
 #include "desk/grid_pdf.h"
 
+#include "desk/grid_view.h"
 #include "desk/print_render.h"
 #include "forms/grid_pack.h"
 #include "platform/output_file.h"
@@ -20,9 +21,34 @@ QString ExportGridPdf(const forms::Grid& grid, const QString& title, const QStri
   return ExportPdf(GridPrintFile(grid, condition), title, pdfPath);
 }
 
-QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath) {
-  return QString::fromStdString(
-      platform::WriteOutputFile(csvPath.toStdString(), forms::GridCsv(grid)));
+shop::SheetLayout SheetLayoutOf(const forms::Grid& grid, const GridView* view) {
+  shop::SheetLayout layout;
+  if (!view) return layout;
+  // A sheet's width unit is about one digit of its default type, some 7 pixels.
+  constexpr double kPixelsPerCharacter = 7.0;
+  for (int c = 0; c < grid.Cols(); ++c) {
+    layout.widths.push_back(view->columnWidth(c) / kPixelsPerCharacter);
+  }
+  // A list that totals itself carries the row in the grid already.
+  if (view->TotalsShown() && grid.GrandTotalRow() < 0) {
+    for (int c = 0; c < grid.Cols(); ++c) layout.totals.push_back(view->TotalText(c).toStdString());
+  }
+  return layout;
+}
+
+QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath, const GridView* view) {
+  std::string csv = forms::GridCsv(grid);
+  const shop::SheetLayout layout = SheetLayoutOf(grid, view);
+  if (!layout.totals.empty() && grid.Rows() > 0) {
+    bool first = true;
+    for (int c = 0; c < grid.Cols(); ++c) {
+      if (grid.ColHidden(c)) continue;
+      csv += (first ? "" : ",") + forms::CsvCell(layout.totals[static_cast<size_t>(c)]);
+      first = false;
+    }
+    csv += "\r\n";
+  }
+  return QString::fromStdString(platform::WriteOutputFile(csvPath.toStdString(), csv));
 }
 
 }  // namespace ws::desk

@@ -7,8 +7,11 @@
 
 #include "forms/grid.h"
 #include "platform/print_data.h"
+#include "shop/xlsx_export.h"
 
 namespace ws::desk {
+
+class GridView;
 
 // The print file the renderer lays out: the condition as the value "条件" (left out when
 // empty) and the grid as the table "Vs".
@@ -17,7 +20,12 @@ platform::PrintFile GridPrintFile(const forms::Grid& grid, const QString& condit
 // Writes the grid to a PDF file; answers the error text, empty on success.
 QString ExportGridPdf(const forms::Grid& grid, const QString& title, const QString& condition,
                       const QString& pdfPath);
-// Writes the grid as CSV; answers the error text, empty on success.
-QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath);
+// What the view draws beyond the grid's model, for a spreadsheet: the column widths the clerk
+// sees and the totals row under the grid.
+shop::SheetLayout SheetLayoutOf(const forms::Grid& grid, const GridView* view);
+// Writes the grid as CSV, with the totals row the view draws; answers the error text, empty on
+// success.
+QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath,
+                      const GridView* view = nullptr);
 
 }  // namespace ws::desk

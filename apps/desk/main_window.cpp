@@ -27,6 +27,8 @@
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
+#include "desk/grid_pdf.h"
+#include "desk/grid_view.h"
 #include "desk/host_shortcuts.h"
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
@@ -237,6 +239,9 @@ void MainWindow::BuildToolbar() {
   QAction* xlsx = menu->addAction(tr("导出 Excel..."));
   xlsx->setObjectName("ExportXlsx");
   connect(xlsx, &QAction::triggered, this, &MainWindow::ExportXlsxInteractive);
+  QAction* csv = menu->addAction(tr("导出 CSV..."));
+  csv->setObjectName("ExportCsv");
+  connect(csv, &QAction::triggered, this, &MainWindow::ExportCsvInteractive);
   QAction* history = menu->addAction(tr("车辆维修历史"));
   history->setObjectName("VehicleHistory");
   history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
@@ -722,13 +727,38 @@ QString MainWindow::ExportCurrentXlsx(const QString& path) {
   const forms::Grid* grid = ListGridOf(tab->Control());
   if (!grid || grid->Rows() == 0) return tr("%1 没有可导出的列表").arg(Q(tab->Entry().caption));
   std::string notice;
+  const shop::SheetLayout layout =
+      SheetLayoutOf(*grid, qobject_cast<GridView*>(tab->View().QtWidgetOf(*grid)));
   const std::string error = shop::WriteGridXlsx(*grid, std::filesystem::path(path.toStdU16String()),
-                                                tab->Entry().caption, &notice);
+                                                tab->Entry().caption, &notice, &layout);
   if (error.empty() && !notice.empty()) {
     host_.Dialogs().MessageBox(notice, host::kAppTitle, host::MsgButtons::Ok,
                                host::MsgIcon::Information);
   }
   return Q(error);
+}
+
+QString MainWindow::ExportCurrentCsv(const QString& path) {
+  ProgramTab* tab = CurrentTab();
+  if (!tab) return tr("没有打开的窗口");
+  const forms::Grid* grid = ListGridOf(tab->Control());
+  if (!grid || grid->Rows() == 0) return tr("%1 没有可导出的列表").arg(Q(tab->Entry().caption));
+  return ExportGridCsv(*grid, path, qobject_cast<GridView*>(tab->View().QtWidgetOf(*grid)));
+}
+
+void MainWindow::ExportCsvInteractive() {
+  ProgramTab* tab = CurrentTab();
+  if (!tab) return;
+  const QString path = QFileDialog::getSaveFileName(
+      this, tr("导出 CSV"), Q(tab->Entry().caption) + ".csv", tr("CSV (*.csv)"));
+  if (path.isEmpty()) return;
+  const QString error = ExportCurrentCsv(path);
+  if (error.isEmpty()) {
+    statusBar()->showMessage(tr("已导出 %1").arg(path), kNoticeMilliseconds);
+  } else {
+    host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
+                               host::MsgIcon::Exclamation);
+  }
 }
 
 void MainWindow::ExportXlsxInteractive() {

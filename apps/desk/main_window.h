@@ -51,6 +51,8 @@ class MainWindow : public QMainWindow {
   QString ExportCurrentPdf(const QString& path);
   // The current window's list or report grid as a spreadsheet; answers the error text.
   QString ExportCurrentXlsx(const QString& path);
+  // The same grid as CSV, with the totals row the window draws.
+  QString ExportCurrentCsv(const QString& path);
   // Opens the vehicle history of the plate the current window shows (an order's or a card's
   // plate field, or the plate of a list's current row); false when it shows none.
   bool OpenVehicleHistory();
@@ -99,6 +101,7 @@ class MainWindow : public QMainWindow {
   void ShowPrint(ToolCommand command);
   void ExportPdfInteractive();
   void ExportXlsxInteractive();
+  void ExportCsvInteractive();
   void TabActivated(int index);
 
   DeskHost& host_;

@@ -87,7 +87,8 @@ SheetKind SheetKindOf(const forms::Grid& grid, int col) {
 }
 
 std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
-                          const std::string& sheetName, std::string* notice) {
+                          const std::string& sheetName, std::string* notice,
+                          const SheetLayout* layout) {
   std::vector<std::string> cut;
   platform::OutputFile out(file.string());
   if (!out.Ok()) return out.Error();
@@ -125,7 +126,11 @@ std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& 
       }
     }
     const auto at = static_cast<lxw_col_t>(outs.size());
-    worksheet_set_column(sheet, at, at, SheetWidth(grid.ColWidth(c)), nullptr);
+    const auto shown = static_cast<size_t>(c);
+    const double width = layout && shown < layout->widths.size() && layout->widths[shown] > 0
+                             ? layout->widths[shown]
+                             : SheetWidth(grid.ColWidth(c));
+    worksheet_set_column(sheet, at, at, width, nullptr);
     worksheet_write_string(sheet, 0, at, grid.Rows() > 0 ? grid.ColCaption(c).c_str() : "", bold);
     outs.push_back(out);
   }
@@ -166,6 +171,20 @@ std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& 
       worksheet_write_string(sheet, sheetRow, at, shown.c_str(), total ? bold : nullptr);
     }
     ++sheetRow;
+  }
+  if (layout && !layout->totals.empty()) {
+    for (size_t i = 0; i < outs.size(); ++i) {
+      const auto col = static_cast<size_t>(outs[i].col);
+      const std::string text = col < layout->totals.size() ? layout->totals[col] : std::string();
+      const auto at = static_cast<lxw_col_t>(i);
+      if (auto value = PlainNumber(text); value && outs[i].kind == SheetKind::Number) {
+        worksheet_write_number(sheet, sheetRow, at, *value, outs[i].boldNumber);
+      } else if (!text.empty()) {
+        worksheet_write_string(sheet, sheetRow, at, text.c_str(), bold);
+      } else {
+        worksheet_write_blank(sheet, sheetRow, at, bold);
+      }
+    }
   }
   const lxw_error error = workbook_close(book);
   if (error != LXW_NO_ERROR) return "无法写入 " + file.string() + "：" + lxw_strerror(error);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "forms/grid.h"
 
@@ -18,10 +19,18 @@ enum class SheetKind { Text, Number, Date };
 // number of digits, a phone number stay text); it holds dates when every filled cell is one.
 SheetKind SheetKindOf(const forms::Grid& grid, int col);
 
+// What a window shows beyond its grid's model: the widths the clerk sees (in characters, 0
+// for the grid's own) and the totals row drawn under it (one text a column, none when empty).
+struct SheetLayout {
+  std::vector<double> widths;
+  std::vector<std::string> totals;
+};
+
 // Writes the file (replacing it once whole); answers the error text, empty on success. What
 // stood at the path stays when writing fails. A text longer than a sheet cell takes is cut
 // with a visible mark, and *notice then names the cells.
 std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
-                          const std::string& sheetName, std::string* notice = nullptr);
+                          const std::string& sheetName, std::string* notice = nullptr,
+                          const SheetLayout* layout = nullptr);
 
 }  // namespace ws::shop

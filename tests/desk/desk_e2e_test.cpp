@@ -4,10 +4,14 @@
 // closing with unsaved changes; backup and restore of the open shop.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -304,9 +308,27 @@ class DeskEndToEndTest : public QObject {
     QVERIFY(grid->TotalsShown());
     QCOMPARE(grid->model()->index(0, 4).data().toString(), QString("WS002"));
 
+    // Exported as the clerk sees it: the totals row under the two visits in both formats, and
+    // the sheet's columns as wide as the window's, not all of one width.
     const QString path = shop.Folder() + "/history.xlsx";
     QCOMPARE(window.ExportCurrentXlsx(path), QString());
-    QVERIFY(QFileInfo(path).size() > 0);
+    QProcess unzip;
+    unzip.start("unzip", {"-p", path, "xl/worksheets/sheet1.xml"});
+    QVERIFY(unzip.waitForFinished());
+    const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
+    QVERIFY2(sheet.contains("<row r=\"4\""), qPrintable(sheet.left(400)));
+    QRegularExpression width("width=\"([0-9.]+)\"");
+    QSet<QString> widths;
+    for (auto it = width.globalMatch(sheet); it.hasNext();) widths.insert(it.next().captured(1));
+    QVERIFY2(widths.size() > 1, qPrintable(sheet.left(400)));
+    const QString csvPath = shop.Folder() + "/history.csv";
+    QCOMPARE(window.ExportCurrentCsv(csvPath), QString());
+    QFile csv(csvPath);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);  // the captions, two visits, the totals, which are not doubled
+    QVERIFY2(lines.last().contains("合计") && lines.last().contains("500.00"),
+             qPrintable(lines.last()));
 
     // Ctrl+Shift+H from an order opens the history of that order.
     QVERIFY(window.OpenClass("WS_S", 2));
