@@ -627,6 +627,38 @@ bool GridView::viewportEvent(QEvent* event) {
   return QTableView::viewportEvent(event);
 }
 
+bool GridView::AtTabEnd(bool next) const {
+  const QModelIndex current = currentIndex();
+  if (!current.isValid()) return true;
+  const QHeaderView* header = horizontalHeader();
+  int edge = -1;
+  for (int visual = 0; visual < header->count(); ++visual) {
+    const int logical = header->logicalIndex(next ? header->count() - 1 - visual : visual);
+    if (!isColumnHidden(logical)) {
+      edge = logical;
+      break;
+    }
+  }
+  const int lastRow = model()->rowCount() - 1;
+  return current.column() == edge && current.row() == (next ? lastRow : 0);
+}
+
+bool GridView::focusNextPrevChild(bool next) {
+  if (!Grid().Editable() || AtTabEnd(next)) return QWidget::focusNextPrevChild(next);
+  return QTableView::focusNextPrevChild(next);
+}
+
+void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const bool forward = hint == QAbstractItemDelegate::EditNextItem;
+  const bool back = hint == QAbstractItemDelegate::EditPreviousItem;
+  if ((forward || back) && AtTabEnd(forward)) {
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QWidget::focusNextPrevChild(forward);
+    return;
+  }
+  QTableView::closeEditor(editor, hint);
+}
+
 int GridView::CurrentGridRow() const {
   QModelIndex current = currentIndex();
   return current.isValid() ? model_->GridRow(current.row()) : -1;

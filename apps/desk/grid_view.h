@@ -85,8 +85,14 @@ class GridView : public QTableView {
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void updateGeometries() override;
   void resizeEvent(QResizeEvent* event) override;
+  // Tab leaves a list at once and a line grid from its last cell (Shift+Tab from its first),
+  // so the fields and buttons after it are reached by keyboard; inside, it goes cell by cell.
+  bool focusNextPrevChild(bool next) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
  private:
+  // Whether the current cell is the last (next) or the first (previous) a Tab can reach.
+  bool AtTabEnd(bool next) const;
   class Footer;
 
   // Model rows [first, end).

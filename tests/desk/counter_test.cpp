@@ -14,10 +14,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "desk/desk_dialogs.h"
 #include "desk/field_editor.h"
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
-#include "desk/desk_dialogs.h"
 #include "desk/main_window.h"
 #include "desk_fixture.h"
 #include "host/document_control.h"
@@ -217,6 +217,37 @@ class CounterTest : public QObject {
     }
   }
 
+  // Tab goes cell by cell through a line grid and out of it after the last cell, to what is
+  // drawn after the grid; Shift+Tab comes back. A list is left at once.
+  void TabLeavesAGridAtItsEnd() {
+    ProgramTab* tab = window_->OpenClass("WS_S");
+    QVERIFY(tab);
+    Key(QKeySequence("Ctrl+N"));
+    for (int step = 0; step < 40 && !qobject_cast<GridView*>(QApplication::focusWidget()); ++step) {
+      Key(QKeySequence(Qt::Key_Return));
+    }
+    auto* grid = qobject_cast<GridView*>(QApplication::focusWidget());
+    QVERIFY(grid);
+    int cells = 0;
+    for (; cells < 40 && QApplication::focusWidget() == grid; ++cells)
+      Key(QKeySequence(Qt::Key_Tab));
+    QVERIFY2(cells > 1 && cells < 40, qPrintable(QString::number(cells)));
+    QWidget* after = QApplication::focusWidget();
+    QVERIFY(after && !grid->isAncestorOf(after) && after != grid);
+    Key(QKeySequence(Qt::SHIFT | Qt::Key_Tab));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
+    window_->RunCommand(ToolCommand::Cancel);
+
+    ProgramTab* list = window_->OpenClass("PDM_cl");
+    QVERIFY(list);
+    GridView* rows = list->View().FirstVisibleGrid();
+    QVERIFY(rows);
+    rows->setFocus();
+    ProcessQueued();
+    Key(QKeySequence(Qt::Key_Tab));
+    QVERIFY(QApplication::focusWidget() != rows);
+  }
+
   // On the start page Ctrl+N begins a repair order and Ctrl+G finds one by its number.
   void TheStartPageTakesCtrlNAndANumber() {
     QVERIFY(!window_->CurrentTab());
@@ -227,8 +258,7 @@ class CounterTest : public QObject {
     QVERIFY(window_->CloseTab(window_->Tabs().indexOf(tab)));
     QVERIFY(!window_->CurrentTab());
     const std::string number = shop_->Text("select min(工单号码) from WSDJ");
-    const std::string id =
-        shop_->Text("select 单据ID from WSDJ where 工单号码='" + number + "'");
+    const std::string id = shop_->Text("select 单据ID from WSDJ where 工单号码='" + number + "'");
     QVERIFY(window_->GoToNumber(QString::fromStdString(number)));
     tab = window_->CurrentTab();
     QVERIFY(tab && tab->Entry().className == "WS_S");
