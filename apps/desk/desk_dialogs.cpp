@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <cstdio>
 
 #include "desk/form_view.h"
+#include "desk/grid_view.h"
 #include "forms/form.h"
 
 namespace ws::desk {
@@ -135,10 +138,31 @@ ModalFormDialog::ModalFormDialog(host::IModalForm& form, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
-  resize(900, 560);
+  resize(QSize(900, 560).boundedTo(screen()->availableGeometry().size() * 9 / 10));
   connect(view_, &FormView::InputDone, this, [this] {
     if (form_.IsClosed()) accept();
   });
+  // Enter answers with the dialog's first answer button (确定), wherever nothing else takes it;
+  // the other buttons (查询, 全选 ...) are pressed on purpose only.
+  for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
+  for (const auto& child : form.Form().Children()) {
+    auto* answer = dynamic_cast<const forms::CommandButton*>(child.get());
+    if (!answer || !answer->Answers()) continue;
+    if (auto* button = qobject_cast<QPushButton*>(view_->QtWidgetOf(*child))) {
+      button->setDefault(true);
+      break;
+    }
+  }
+}
+
+void ModalFormDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // A list with rows is what the clerk came for: Space ticks and Enter confirms from there.
+  GridView* list = view_->FirstVisibleGrid();
+  if (list && list->model()->rowCount() > 0) {
+    list->setFocus(Qt::OtherFocusReason);
+    if (!list->currentIndex().isValid()) list->setCurrentIndex(list->model()->index(0, 0));
+  }
 }
 
 void ModalFormDialog::reject() {

@@ -63,6 +63,9 @@ class ModalFormDialog : public QDialog {
  public slots:
   void reject() override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   host::IModalForm& form_;
   FormView* view_;

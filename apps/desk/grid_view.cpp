@@ -708,8 +708,13 @@ void GridView::keyPressEvent(QKeyEvent* event) {
       ShowCutTexts(currentIndex().row());
       return;
     }
-    // In a list nothing is typed, so Enter does what a double click does: opens the row.
+    // In a list nothing is typed, so Enter does what a double click does: opens the row. In a
+    // list whose rows are ticked it is the dialog's answer (确定), as in any dialog.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && tickColumn >= 0 && event->modifiers() == Qt::NoModifier) {
+      event->ignore();
+      return;
+    }
     if (enter && !Grid().Editable() && event->modifiers() == Qt::NoModifier && row >= 0 &&
         row < Grid().Rows()) {
       Report(forms::Input::DoubleClick(Grid(), row));

@@ -2,6 +2,7 @@
 // automatic layout and following the model; typing, deleting rows and pickers reaching the
 // control's handlers and refused where the control locked them; and the Find / Filter dialog's
 // conditions; the progress dialog of long work.
+#include <QApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressDialog>
@@ -9,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "desk/desk_dialogs.h"
 #include "desk/field_editor.h"
 #include "desk/find_dialog.h"
 #include "desk/form_view.h"
@@ -77,12 +79,64 @@ struct SampleControl {
 
 }  // namespace
 
+// A chooser-like dialog: a list whose rows are ticked, 查询 that lists again (and drops the
+// ticks), and 确定 that answers.
+class TickDialogForm : public host::IModalForm {
+ public:
+  TickDialogForm() {
+    grid = &form.Add<forms::Grid>("ywGrid1");
+    grid->SetFormatString("选择|工单号码");
+    grid->Col(0).editable = true;
+    grid->SetEditable(true);
+    for (const char* number : {"W1", "W2"}) grid->SetTextMatrix(grid->AddRow(), 1, number);
+    for (int i = 0; i < 3; ++i) {
+      auto& button = form.Add<forms::CommandButton>("btn", i);
+      button.SetCaption(i == 0 ? "确定" : i == 1 ? "取消" : "查询");
+      button.SetAnswers(i < 2);
+      button.OnClick = [this, i] {
+        pressed.push_back(i);
+        if (i == 2) {
+          for (int r = 1; r < grid->Rows(); ++r) grid->SetTextMatrix(r, 0, "");
+        } else {
+          closed = true;
+        }
+      };
+    }
+  }
+  std::string Name() const override { return "frmTick"; }
+  forms::Form& Form() override { return form; }
+  bool IsClosed() const override { return closed; }
+  void Dismiss() override { closed = true; }
+
+  forms::Form form{"frmTick"};
+  forms::Grid* grid = nullptr;
+  std::vector<int> pressed;
+  bool closed = false;
+};
+
 using test::LineOf;
 
 class ViewsTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The list has the focus when it has rows, Space ticks the current row and Enter answers with
+  // 确定: it never presses 查询, which would drop the ticks.
+  void AChoosersListTakesSpaceAndEnter() {
+    TickDialogForm form;
+    ModalFormDialog dialog(form);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* list = qobject_cast<GridView*>(QApplication::focusWidget());
+    QVERIFY(list);
+    QTest::keyClick(list, Qt::Key_Space);
+    QCOMPARE(form.grid->TextMatrix(1, 0).empty(), false);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(form.pressed, std::vector<int>{0});
+    QVERIFY(form.closed);
+    QCOMPARE(form.grid->TextMatrix(1, 0).empty(), false);
+  }
+
   void FieldsFollowTheModelAndPassInputOn() {
     SampleControl c;
     FormView view(c.form);
