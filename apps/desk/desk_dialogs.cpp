@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -158,11 +159,14 @@ ModalFormDialog::ModalFormDialog(host::IModalForm& form, QWidget* parent)
 void ModalFormDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // A list with rows is what the clerk came for: Space ticks and Enter confirms from there.
-  GridView* list = view_->FirstVisibleGrid();
-  if (list && list->model()->rowCount() > 0) {
-    list->setFocus(Qt::OtherFocusReason);
-    if (!list->currentIndex().isValid()) list->setCurrentIndex(list->model()->index(0, 0));
-  }
+  // Queued after the form's own focus (its search box), which the view applies once shown.
+  QTimer::singleShot(0, this, [this] {
+    GridView* list = view_->FirstVisibleGrid();
+    if (list && list->model()->rowCount() > 0) {
+      list->setFocus(Qt::OtherFocusReason);
+      if (!list->currentIndex().isValid()) list->setCurrentIndex(list->model()->index(0, 0));
+    }
+  });
 }
 
 void ModalFormDialog::reject() {

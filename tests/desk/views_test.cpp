@@ -127,6 +127,7 @@ class ViewsTest : public QObject {
     ModalFormDialog dialog(form);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    test::ProcessQueued();
     auto* list = qobject_cast<GridView*>(QApplication::focusWidget());
     QVERIFY(list);
     QTest::keyClick(list, Qt::Key_Space);
