@@ -72,6 +72,10 @@ int main(int argc, char** argv) {
     return ws::cli::kExitUsage;
   }
   const std::string& first = args[0];
+  if (first == "--version" || first == "-V") {
+    std::cout << "ws " << WS_VERSION << " (汽车维修管理)\n";
+    return ws::cli::kExitOk;
+  }
   if (first == "-h" || first == "--help" || first == "help") {
     if (args.size() > 1) {
       if (Command* command = Find(commands, args[1])) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <ostream>
 
+#include "db/date.h"
 #include "platform/output_file.h"
 #include "shop/args.h"
 #include "shop/database_file.h"
@@ -112,6 +113,19 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
   if (!notice.empty()) err << "ws report: " << notice << "\n";
 
+  // Every report reads its dates the same way, and says so in the same words: a date that is
+  // none, and a window that ends before it starts.
+  for (const char* option : {"--from", "--to"}) {
+    const std::optional<std::string> text = arguments.Value(option);
+    if (text && !db::Date::Parse(*text)) {
+      return Usage(err, std::string(option) + " '" + *text + "' 不是有效日期（yyyy-mm-dd）");
+    }
+  }
+  if (filters.from && filters.to &&
+      *db::Date::Parse(*filters.from) > *db::Date::Parse(*filters.to)) {
+    return Usage(err,
+                 "--from " + *filters.from + " 晚于 --to " + *filters.to + "：起点不能晚于终点");
+  }
   filters.xlsxFile = arguments.Value("--xlsx").value_or("");
   const std::string target = arguments.Value("--csv").value_or("-");
   // Refused before the report runs: a long report must not end on a target that was never

@@ -521,6 +521,21 @@ TEST_F(WsProcessTest, ReportsRefuseMalformedPeriodsAndTakeTheLastDay) {
     EXPECT_NE(run.err.find("YYYYMM"), std::string::npos) << period << ": " << run.err;
   }
   EXPECT_EQ(Ws("report " + Db("shop.db") + "checklist --period 201206").status, 0);
+  // Every report's dates are refused in the same words, a reversed window too.
+  for (const std::string report : {"WS_RPT", "due", "issued", "audit", "JS_RPT"}) {
+    for (const auto& [dates, said] :
+         {std::pair<std::string, std::string>{"--from 2012-02-30 --to 2012-03-01",
+                                              "--from '2012-02-30' 不是有效日期"},
+          {"--from 2012-03-01 --to 2012-13-01", "--to '2012-13-01' 不是有效日期"},
+          {"--from 2012-03-30 --to 2012-03-01", "起点不能晚于终点"}}) {
+      const Outcome run = Ws("report " + Db("shop.db") + report + " " + dates);
+      EXPECT_EQ(run.status, 2) << report << " " << dates;
+      EXPECT_NE(run.err.find(said), std::string::npos) << report << " " << dates << ": " << run.err;
+    }
+  }
+  const Outcome version = Ws("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("ws ", 0), 0u) << version.out;
   const auto rows = [&](const std::string& to) {
     const Outcome run = Ws("report " + Db("shop.db") + "issued --from 2000-01-01 --to " + to +
                            " --csv " + Quoted("issued.csv"));
