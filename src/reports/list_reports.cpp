@@ -259,10 +259,12 @@ XG_JL::XG_JL()
 bool XG_JL::Init(host::ISystem& system, int64_t programNumber) {
   const bool done = ListReport::Init(system, programNumber);
   system_ = &system;
-  // The owner reads what happened today first: events carry the clock's day, whatever day
-  // the clerks logged in with.
-  FilterInput(kFrom).SetText(db::Today().Text());
-  FilterInput(kTo).SetText(db::Today().Text());
+  // Events carry the clock's day, the clerks' work the day they logged in with: the window
+  // opens from the earlier of the two to the later, so neither's events are missed.
+  const db::Date login = system.GetLoginInfo().loginDate;
+  const db::Date today = db::Today();
+  FilterInput(kFrom).SetText(std::min(login, today).Text());
+  FilterInput(kTo).SetText(std::max(login, today).Text());
   return done;
 }
 
