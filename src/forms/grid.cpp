@@ -280,6 +280,34 @@ int Grid::GrandTotalRow() const {
   return last >= fixedRows_ && rowSubtotal_[static_cast<size_t>(last)] == kGrandTotal ? last : -1;
 }
 
+bool NaturalLess(std::string_view x, std::string_view y) {
+  const auto digit = [](char ch) { return ch >= '0' && ch <= '9'; };
+  size_t i = 0;
+  size_t j = 0;
+  while (i < x.size() && j < y.size()) {
+    if (digit(x[i]) && digit(y[j])) {
+      // Runs of digits compare by value: without their leading zeros the longer is larger.
+      size_t ie = i;
+      size_t je = j;
+      while (ie < x.size() && digit(x[ie])) ++ie;
+      while (je < y.size() && digit(y[je])) ++je;
+      std::string_view a = x.substr(i, ie - i);
+      std::string_view b = y.substr(j, je - j);
+      a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
+      b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
+      if (a.size() != b.size()) return a.size() < b.size();
+      if (a != b) return a < b;
+      i = ie;
+      j = je;
+    } else {
+      if (x[i] != y[j]) return static_cast<unsigned char>(x[i]) < static_cast<unsigned char>(y[j]);
+      ++i;
+      ++j;
+    }
+  }
+  return x.size() - i < y.size() - j;
+}
+
 void Grid::Sort(int col, int order) {
   if (col < 0 || col >= Cols() || (order != 1 && order != 2) || DataRows() < 2) return;
   const auto c = static_cast<size_t>(col);
@@ -305,7 +333,7 @@ void Grid::Sort(int col, int order) {
     }
     const auto& x = *cells_[a][c].text;
     const auto& y = *cells_[b][c].text;
-    return order == 1 ? x < y : y < x;
+    return order == 1 ? NaturalLess(x, y) : NaturalLess(y, x);
   });
   // The current row follows its data.
   if (row_ >= fixedRows_) {

@@ -33,6 +33,10 @@ struct Column {
   int64_t readOnlyBackColor = -1;
 };
 
+// Texts in the order a clerk reads codes: runs of digits by their value ("V2" before "V10",
+// "9" before "10"), everything else byte by byte.
+bool NaturalLess(std::string_view x, std::string_view y);
+
 class Grid : public Widget {
  public:
   explicit Grid(std::string name, int index = -1, std::string typeName = kLineGrid);

@@ -164,6 +164,28 @@ class InputTest : public ::testing::Test {
   std::vector<std::string> log_;
 };
 
+// A list of codes sorts as a clerk reads them, numbers inside a code by their value, when the
+// column is not all numbers.
+TEST(NaturalOrderTest, DigitsInsideTextsCompareByValue) {
+  const std::vector<std::pair<std::string, std::string>> before = {
+      {"V2", "V10"},  {"9", "10"}, {"1", "V1"},   {"京A9", "京A10"},
+      {"V007", "V8"}, {"A", "B"},  {"V1", "V1a"}, {"", "0"},
+  };
+  for (const auto& [x, y] : before) {
+    EXPECT_TRUE(NaturalLess(x, y)) << x << " < " << y;
+    EXPECT_FALSE(NaturalLess(y, x)) << y << " !< " << x;
+  }
+  EXPECT_FALSE(NaturalLess("V01", "V1"));
+  Grid grid("Vs");
+  grid.SetFormatString("编号");
+  for (const char* code : {"100", "V2", "10", "1", "V10"})
+    grid.SetTextMatrix(grid.AddRow(), 0, code);
+  grid.Sort(0, 1);
+  std::string order;
+  for (int r = 1; r < grid.Rows(); ++r) order += grid.TextMatrix(r, 0) + " ";
+  EXPECT_EQ(order, "1 10 100 V2 V10 ");
+}
+
 // What a spreadsheet would run as a formula goes behind an apostrophe; numbers, signed ones
 // included, and every other text go as they are (quoted where CSV needs it).
 TEST(CsvCellTest, FormulasAreNeutralisedAndNumbersKept) {
@@ -191,10 +213,12 @@ TEST_F(InputTest, BrokenBytesAreMarkedWhereTheyAreTyped) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"京A12345", "京A12345"},
       {"\xF0\x9F\x9A\x97", "\xF0\x9F\x9A\x97"},  // a car, four bytes
-      {"a\xFF" "b", "a" + mark + "b"},
-      {"\xC0\xAF", mark + mark},                   // overlong slash
-      {"\xED\xA0\x80", mark + mark + mark},         // a lone surrogate
-      {"\xE4\xBA", mark + mark},                   // a character cut short
+      {"a\xFF"
+       "b",
+       "a" + mark + "b"},
+      {"\xC0\xAF", mark + mark},             // overlong slash
+      {"\xED\xA0\x80", mark + mark + mark},  // a lone surrogate
+      {"\xE4\xBA", mark + mark},             // a character cut short
   };
   grid_->SetEditable(true);
   for (const auto& [typed, kept] : cases) {
