@@ -485,6 +485,8 @@ bool MasterCard::FileSave() {
   FindData(KeyCondition(CurrentId()));
   SetEditState(false);
   SetDirty(false);
+  // The card is no longer being changed: the status line says so, as after a cancel.
+  events_.Message("");
   return true;
 }
 

@@ -184,8 +184,10 @@ TEST_P(MasterCardTest, NewEditCancelAndKeepContents) {
   EXPECT_EQ(Field(2).Text(), " 备注 'x' ") << "other texts are not trimmed";
 
   ASSERT_TRUE(card_->FileEdit());
+  EXPECT_EQ(host_.Sink().Messages().back(), "正在修改单据中...");
   Type(1, "O'Brien 二");
   ASSERT_TRUE(card_->FileSave());
+  EXPECT_EQ(host_.Sink().Messages().back(), "") << "the status line no longer says it is changed";
   EXPECT_EQ(card_->GetID(), id);
   EXPECT_EQ(NameOf(C(), id), "O'Brien 二");
   EXPECT_EQ(Count(C()), 2);
