@@ -290,8 +290,16 @@ BEGIN
     EXECUTE format('GRANT SELECT ON %I.%I TO %I', s, t, desk);
     EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.%I TO %I', s, t, manage);
   END LOOP;
-  -- The owner role too: the summaries' functions run as it.
-  EXECUTE format('GRANT USAGE ON SCHEMA %I TO %I, %I', s, desk, owner);
+  -- The functions too, all but the one that makes logins (it must keep running as a role that
+  -- may create roles): a manager's restore runs as the owner role and replaces each of them.
+  FOR f IN SELECT p.oid::regprocedure FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace
+            WHERE n.nspname = s AND p.proname <> 'ws_server_login' LOOP
+    EXECUTE format('ALTER FUNCTION %s OWNER TO %I', f, owner);
+  END LOOP;
+  -- The owner role too: the summaries' functions run as it, and a restore (as the owner role)
+  -- makes the shop's objects anew in the schema.
+  EXECUTE format('GRANT USAGE ON SCHEMA %I TO %I', s, desk);
+  EXECUTE format('GRANT USAGE, CREATE ON SCHEMA %I TO %I', s, owner);
   -- Counters (guarded by ws_guard_counter), per-user settings and the lists' counts: every
   -- account.
   FOREACH t IN ARRAY ARRAY['ws_id', 'ws_billno', 'ws_user_setting', 'ws_list_count'] LOOP

@@ -311,12 +311,30 @@ std::string RestoreShop(const std::string& name, const std::string& in) {
   // is: it must keep running as the role that may make logins, which the restore is not.
   std::string error;
   std::string owner;
+  bool mayRestore = true;
   if (auto shop = platform::PostgresDatabase::Open(name, &error)) {
-    owner = db::Runner(*shop).ScalarText(
-        db::Sql("SELECT CASE WHEN to_regproc('ws_server_group') IS NULL THEN '' ELSE "
-                "ws_server_group('owner') END"),
-        &error);
+    db::Runner run(*shop);
+    // A shop without accounts on the server has no such function (and no owner role).
+    const bool logins = run.Scalar(db::Sql("SELECT CASE WHEN to_regproc(")
+                                       .Text("ws_server_group")
+                                       .Raw(") IS NULL THEN 0 ELSE 1 END"),
+                                   &error)
+                            .ToLong() == 1;
+    if (error.empty() && logins) {
+      owner = run.ScalarText(db::Sql("SELECT ws_server_group(").Text("owner").Raw(")"), &error);
+    }
+    // Told in the shop's words before anything is dropped; the server would refuse the SET
+    // ROLE anyway, in its own.
+    if (error.empty() && !owner.empty()) {
+      mayRestore = run.Scalar(db::Sql("SELECT CASE WHEN pg_catalog.pg_has_role(session_user, ")
+                                  .Text(owner)
+                                  .Raw(", 'MEMBER') THEN 1 ELSE 0 END"),
+                              &error)
+                       .ToLong() == 1;
+    }
   }
+  if (!error.empty()) return error;
+  if (!mayRestore) return "没有“管理”权限，不能恢复本店：恢复要由有“管理”权限的账户来做";
   std::string listFile;
   if (!owner.empty()) {
     std::string contents;
@@ -324,7 +342,12 @@ std::string RestoreShop(const std::string& name, const std::string& in) {
     std::istringstream lines(contents);
     std::ostringstream kept;
     for (std::string line; std::getline(lines, line);) {
-      if (line.find(" ws_server_login(") == std::string::npos) kept << line << "\n";
+      // The shop's extensions stay as they are: only their owner (the server's administrator)
+      // may drop and make them, and the shop's indexes need them as they are.
+      if (line.find(" ws_server_login(") == std::string::npos &&
+          line.find(" EXTENSION ") == std::string::npos) {
+        kept << line << "\n";
+      }
     }
     if (std::string problem = WriteListFile(kept.str(), &listFile); !problem.empty()) {
       if (!listFile.empty()) fs::remove(listFile, ec);
