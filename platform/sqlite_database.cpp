@@ -22,7 +22,7 @@ namespace ws::platform {
 namespace {
 
 // How long a statement waits for another connection's write lock before it fails as busy.
-constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyTimeoutMs = SqliteDatabase::kDefaultBusyTimeoutMs;
 
 std::string EngineErrorText(sqlite3* db, int rc, const char* message) {
   return SqliteDatabase::FailureText(rc, message ? message : sqlite3_errmsg(db));
@@ -711,6 +711,10 @@ void SqliteDatabase::ClearLog() {
 
 sqlite3* SqliteDatabase::Handle() const {
   return impl_->db;
+}
+
+void SqliteDatabase::SetBusyTimeout(int milliseconds) {
+  sqlite3_busy_timeout(impl_->db, milliseconds);
 }
 
 }  // namespace ws::platform

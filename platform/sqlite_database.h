@@ -56,6 +56,10 @@ class SqliteDatabase : public EngineDatabase {
   void ClearLog() override;
 
   sqlite3* Handle() const;
+  // How long a statement waits for another connection's lock before it fails as busy; the
+  // default that Open sets is kDefaultBusyTimeoutMs.
+  static constexpr int kDefaultBusyTimeoutMs = 5000;
+  void SetBusyTimeout(int milliseconds);
 
  private:
   SqliteDatabase();
