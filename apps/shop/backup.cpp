@@ -1,6 +1,5 @@
 #include "shop/backup.h"
 
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,21 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// How long a restore waits for other users' writes to end, as every connection of the shop.
-constexpr int kBusyTimeoutMs = 5000;
 // Backups and dumps hold the accounts' password hashes.
 constexpr mode_t kPrivateFile = 0600;
-
-// Copies every page of from into to in one step; answers the error text, empty on success.
-std::string CopyPages(sqlite3* from, sqlite3* to) {
-  sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
-  if (!backup)
-    return platform::SqliteDatabase::FailureText(sqlite3_errcode(to), sqlite3_errmsg(to));
-  int rc = sqlite3_backup_step(backup, -1);
-  sqlite3_backup_finish(backup);
-  if (rc == SQLITE_DONE) return {};
-  return platform::SqliteDatabase::FailureText(rc, sqlite3_errstr(rc));
-}
 
 // The engine's own check of every page and index of the file behind db: empty when it passes,
 // else its first finding and how many more there are.
@@ -56,23 +42,6 @@ std::string IntegrityProblem(platform::SqliteDatabase& db) {
   if (found.empty()) return "the integrity check gave no answer";
   return found[0] +
          (found.size() > 1 ? " (and " + std::to_string(found.size() - 1) + " more)" : "");
-}
-
-struct SqliteCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
-
-SqliteHandle OpenFile(const std::string& path, int flags, std::string* error) {
-  sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
-  SqliteHandle handle(raw);
-  if (rc != SQLITE_OK) {
-    *error = "cannot open " + path + ": " + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-    return nullptr;
-  }
-  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-  return handle;
 }
 
 // Runs a program with its arguments (no shell, so no text of a URL or file name is read as a
@@ -237,14 +206,7 @@ std::string BackupFile(const std::string& name, const std::string& out) {
   platform::OutputFile file(out, name, kPrivateFile);
   if (!file.Ok()) return file.Error();
   const std::string& temp = file.TempPath();
-  {
-    auto target = OpenFile(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &error);
-    if (!target) return error;
-    error = CopyPages(source->Handle(), target.get());
-    if (error.empty()) {
-      sqlite3_exec(target.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    }
-  }
+  error = source->CopyPagesToFile(temp);
   if (error.empty()) {
     std::string openError;
     auto copy = platform::SqliteDatabase::OpenReadOnly(temp, &openError);
@@ -271,7 +233,7 @@ std::string RestoreFile(const std::string& name, const std::string& in) {
     target = platform::SqliteDatabase::Open(name, &error);
   }
   if (!target) return error.empty() ? name + " is not a database file" : error;
-  return CopyPages(source->Handle(), target->Handle());
+  return source->CopyPagesTo(*target);
 }
 
 }  // namespace

@@ -81,8 +81,7 @@ const std::set<std::pair<std::string, std::string>> kKnownCrossings = {
     // The host's pickers register the module's picker controls.
     {"platform/host_pickers.h", "pickers/picker_control.h"},
     {"platform/host_pickers.cpp", "pickers/register.h"},
-    // Engine calls outside platform/: the backup's page copy and the import's bulk writers.
-    {"apps/shop/backup.cpp", "sqlite3.h"},
+    // Engine calls outside platform/: the import's bulk writers.
     {"apps/shop/bulk_rows.cpp", "sqlite3.h"},
     {"apps/shop/bulk_rows.cpp", "libpq-fe.h"},
 };
