@@ -81,9 +81,6 @@ const std::set<std::pair<std::string, std::string>> kKnownCrossings = {
     // The host's pickers register the module's picker controls.
     {"platform/host_pickers.h", "pickers/picker_control.h"},
     {"platform/host_pickers.cpp", "pickers/register.h"},
-    // Engine calls outside platform/: the import's bulk writers.
-    {"apps/shop/bulk_rows.cpp", "sqlite3.h"},
-    {"apps/shop/bulk_rows.cpp", "libpq-fe.h"},
 };
 
 // Why the include crosses a layer the wrong way; empty when it does not.
