@@ -193,6 +193,35 @@ std::string WriteListFile(const std::string& text, std::string* path) {
   return close(fd) == 0 && written ? std::string() : "cannot write " + name;
 }
 
+// On a shop whose accounts are server logins the tables belong to the owner role, which
+// nobody logs in as: *owner gets its name (empty on a shop without such accounts). The
+// connection's login must be a member of it (the maker, or a 管理 account through the
+// managers' group) to back up or restore the shop as it; otherwise the refusal says so in the
+// shop's words before anything is read or dropped (the server would refuse in its own).
+std::string ServerOwner(const std::string& name, const std::string& what, std::string* owner) {
+  std::string error;
+  auto shop = platform::PostgresDatabase::Open(name, &error);
+  if (!shop) return error;
+  db::Runner run(*shop);
+  // A shop without accounts on the server has no such function (and no owner role).
+  const bool logins = run.Scalar(db::Sql("SELECT CASE WHEN to_regproc(")
+                                     .Text("ws_server_group")
+                                     .Raw(") IS NULL THEN 0 ELSE 1 END"),
+                                 &error)
+                          .ToLong() == 1;
+  if (!error.empty() || !logins) return error;
+  *owner = run.ScalarText(db::Sql("SELECT ws_server_group(").Text("owner").Raw(")"), &error);
+  if (!error.empty()) return error;
+  const bool member = run.Scalar(db::Sql("SELECT CASE WHEN pg_catalog.pg_has_role(session_user, ")
+                                     .Text(*owner)
+                                     .Raw(", 'MEMBER') THEN 1 ELSE 0 END"),
+                                 &error)
+                          .ToLong() == 1;
+  if (!error.empty()) return error;
+  return member ? std::string()
+                : "没有“管理”权限，不能" + what + "本店：" + what + "要由有“管理”权限的账户来做";
+}
+
 std::string BackupFile(const std::string& name, const std::string& out) {
   std::string error;
   // Opened as the shop (checks that it is one and sets the busy timeout and WAL) ...
@@ -249,10 +278,15 @@ std::string BackupShop(const std::string& name, const std::string& out, bool rep
   if (EngineOf(name) == db::Engine::Sqlite) return BackupFile(name, out);
   std::string error;
   if (!OpenShopDatabase(name, &error)) return error;
+  // The password hashes are read by the owner role alone: a manager dumps the shop as it.
+  std::string owner;
+  if (std::string refusal = ServerOwner(name, "备份", &owner); !refusal.empty()) return refusal;
   platform::OutputFile file(out, {}, kPrivateFile);
   if (!file.Ok()) return file.Error();
-  error = RunProgram({"pg_dump", "--format=custom", "--no-owner", "--file=" + file.TempPath(),
-                      "--dbname=" + name});
+  std::vector<std::string> args = {"pg_dump", "--format=custom", "--no-owner",
+                                   "--file=" + file.TempPath(), "--dbname=" + name};
+  if (!owner.empty()) args.push_back("--role=" + owner);
+  error = RunProgram(args);
   return error.empty() ? file.Commit() : error;
 }
 
@@ -271,32 +305,9 @@ std::string RestoreShop(const std::string& name, const std::string& in) {
   // On a shop whose accounts are server logins the tables belong to the owner role: a manager
   // (a member of it, without its rights) restores as that role. The login function stays as it
   // is: it must keep running as the role that may make logins, which the restore is not.
-  std::string error;
   std::string owner;
-  bool mayRestore = true;
-  if (auto shop = platform::PostgresDatabase::Open(name, &error)) {
-    db::Runner run(*shop);
-    // A shop without accounts on the server has no such function (and no owner role).
-    const bool logins = run.Scalar(db::Sql("SELECT CASE WHEN to_regproc(")
-                                       .Text("ws_server_group")
-                                       .Raw(") IS NULL THEN 0 ELSE 1 END"),
-                                   &error)
-                            .ToLong() == 1;
-    if (error.empty() && logins) {
-      owner = run.ScalarText(db::Sql("SELECT ws_server_group(").Text("owner").Raw(")"), &error);
-    }
-    // Told in the shop's words before anything is dropped; the server would refuse the SET
-    // ROLE anyway, in its own.
-    if (error.empty() && !owner.empty()) {
-      mayRestore = run.Scalar(db::Sql("SELECT CASE WHEN pg_catalog.pg_has_role(session_user, ")
-                                  .Text(owner)
-                                  .Raw(", 'MEMBER') THEN 1 ELSE 0 END"),
-                              &error)
-                       .ToLong() == 1;
-    }
-  }
-  if (!error.empty()) return error;
-  if (!mayRestore) return "没有“管理”权限，不能恢复本店：恢复要由有“管理”权限的账户来做";
+  if (std::string refusal = ServerOwner(name, "恢复", &owner); !refusal.empty()) return refusal;
+  std::string error;
   std::string listFile;
   if (!owner.empty()) {
     std::string contents;
