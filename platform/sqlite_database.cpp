@@ -22,7 +22,7 @@ namespace ws::platform {
 namespace {
 
 // How long a statement waits for another connection's write lock before it fails as busy.
-constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyTimeoutMs = SqliteDatabase::kDefaultBusyTimeoutMs;
 
 std::string EngineErrorText(sqlite3* db, int rc, const char* message) {
   return SqliteDatabase::FailureText(rc, message ? message : sqlite3_errmsg(db));
@@ -711,6 +711,43 @@ void SqliteDatabase::ClearLog() {
 
 sqlite3* SqliteDatabase::Handle() const {
   return impl_->db;
+}
+
+void SqliteDatabase::SetBusyTimeout(int milliseconds) {
+  sqlite3_busy_timeout(impl_->db, milliseconds);
+}
+
+namespace {
+
+std::string CopyPages(sqlite3* from, sqlite3* to) {
+  sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+  if (!backup) return SqliteDatabase::FailureText(sqlite3_errcode(to), sqlite3_errmsg(to));
+  int rc = sqlite3_backup_step(backup, -1);
+  sqlite3_backup_finish(backup);
+  if (rc == SQLITE_DONE) return {};
+  return SqliteDatabase::FailureText(rc, sqlite3_errstr(rc));
+}
+
+}  // namespace
+
+std::string SqliteDatabase::CopyPagesTo(SqliteDatabase& target) {
+  return CopyPages(impl_->db, target.impl_->db);
+}
+
+std::string SqliteDatabase::CopyPagesToFile(const std::string& path) {
+  // A bare connection of its own: the copy is no shop yet (no WAL, no checkpointer), and its
+  // file is new, so no other connection of this process holds a lock on it.
+  sqlite3* raw = nullptr;
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> target(raw, sqlite3_close_v2);
+  if (rc != SQLITE_OK) {
+    return "cannot open " + path + ": " + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  }
+  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  std::string error = CopyPages(impl_->db, raw);
+  if (error.empty()) sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+  return error;
 }
 
 }  // namespace ws::platform

@@ -1,7 +1,5 @@
 #include "desk/shop_file.h"
 
-#include <sqlite3.h>
-
 #include <filesystem>
 
 #include "db/catalogue.h"
@@ -96,13 +94,13 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
   }
   // A program in the middle of writing (or holding the file exclusively) makes every save
   // wait; tell the user now rather than at the first save.
-  sqlite3_busy_timeout(db->Handle(), lockWaitMs);
+  db->SetBusyTimeout(lockWaitMs);
   std::string lockError;
   {
     db::Transaction probe(*db);  // rolled back when it goes out of scope
     lockError = probe.Error();
   }
-  sqlite3_busy_timeout(db->Handle(), 5000);
+  db->SetBusyTimeout(platform::SqliteDatabase::kDefaultBusyTimeoutMs);
   if (!lockError.empty()) {
     if (IsLockError(lockError)) {
       return Refuse(ShopFileStatus::Locked, "数据库正被其他程序锁定，请稍后再试：" + path);

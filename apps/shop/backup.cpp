@@ -1,6 +1,5 @@
 #include "shop/backup.h"
 
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,21 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// How long a restore waits for other users' writes to end, as every connection of the shop.
-constexpr int kBusyTimeoutMs = 5000;
 // Backups and dumps hold the accounts' password hashes.
 constexpr mode_t kPrivateFile = 0600;
-
-// Copies every page of from into to in one step; answers the error text, empty on success.
-std::string CopyPages(sqlite3* from, sqlite3* to) {
-  sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
-  if (!backup)
-    return platform::SqliteDatabase::FailureText(sqlite3_errcode(to), sqlite3_errmsg(to));
-  int rc = sqlite3_backup_step(backup, -1);
-  sqlite3_backup_finish(backup);
-  if (rc == SQLITE_DONE) return {};
-  return platform::SqliteDatabase::FailureText(rc, sqlite3_errstr(rc));
-}
 
 // The engine's own check of every page and index of the file behind db: empty when it passes,
 // else its first finding and how many more there are.
@@ -56,23 +42,6 @@ std::string IntegrityProblem(platform::SqliteDatabase& db) {
   if (found.empty()) return "the integrity check gave no answer";
   return found[0] +
          (found.size() > 1 ? " (and " + std::to_string(found.size() - 1) + " more)" : "");
-}
-
-struct SqliteCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
-
-SqliteHandle OpenFile(const std::string& path, int flags, std::string* error) {
-  sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
-  SqliteHandle handle(raw);
-  if (rc != SQLITE_OK) {
-    *error = "cannot open " + path + ": " + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-    return nullptr;
-  }
-  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-  return handle;
 }
 
 // Runs a program with its arguments (no shell, so no text of a URL or file name is read as a
@@ -224,6 +193,35 @@ std::string WriteListFile(const std::string& text, std::string* path) {
   return close(fd) == 0 && written ? std::string() : "cannot write " + name;
 }
 
+// On a shop whose accounts are server logins the tables belong to the owner role, which
+// nobody logs in as: *owner gets its name (empty on a shop without such accounts). The
+// connection's login must be a member of it (the maker, or a 管理 account through the
+// managers' group) to back up or restore the shop as it; otherwise the refusal says so in the
+// shop's words before anything is read or dropped (the server would refuse in its own).
+std::string ServerOwner(const std::string& name, const std::string& what, std::string* owner) {
+  std::string error;
+  auto shop = platform::PostgresDatabase::Open(name, &error);
+  if (!shop) return error;
+  db::Runner run(*shop);
+  // A shop without accounts on the server has no such function (and no owner role).
+  const bool logins = run.Scalar(db::Sql("SELECT CASE WHEN to_regproc(")
+                                     .Text("ws_server_group")
+                                     .Raw(") IS NULL THEN 0 ELSE 1 END"),
+                                 &error)
+                          .ToLong() == 1;
+  if (!error.empty() || !logins) return error;
+  *owner = run.ScalarText(db::Sql("SELECT ws_server_group(").Text("owner").Raw(")"), &error);
+  if (!error.empty()) return error;
+  const bool member = run.Scalar(db::Sql("SELECT CASE WHEN pg_catalog.pg_has_role(session_user, ")
+                                     .Text(*owner)
+                                     .Raw(", 'MEMBER') THEN 1 ELSE 0 END"),
+                                 &error)
+                          .ToLong() == 1;
+  if (!error.empty()) return error;
+  return member ? std::string()
+                : "没有“管理”权限，不能" + what + "本店：" + what + "要由有“管理”权限的账户来做";
+}
+
 std::string BackupFile(const std::string& name, const std::string& out) {
   std::string error;
   // Opened as the shop (checks that it is one and sets the busy timeout and WAL) ...
@@ -237,14 +235,7 @@ std::string BackupFile(const std::string& name, const std::string& out) {
   platform::OutputFile file(out, name, kPrivateFile);
   if (!file.Ok()) return file.Error();
   const std::string& temp = file.TempPath();
-  {
-    auto target = OpenFile(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &error);
-    if (!target) return error;
-    error = CopyPages(source->Handle(), target.get());
-    if (error.empty()) {
-      sqlite3_exec(target.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    }
-  }
+  error = source->CopyPagesToFile(temp);
   if (error.empty()) {
     std::string openError;
     auto copy = platform::SqliteDatabase::OpenReadOnly(temp, &openError);
@@ -271,7 +262,7 @@ std::string RestoreFile(const std::string& name, const std::string& in) {
     target = platform::SqliteDatabase::Open(name, &error);
   }
   if (!target) return error.empty() ? name + " is not a database file" : error;
-  return CopyPages(source->Handle(), target->Handle());
+  return source->CopyPagesTo(*target);
 }
 
 }  // namespace
@@ -287,10 +278,15 @@ std::string BackupShop(const std::string& name, const std::string& out, bool rep
   if (EngineOf(name) == db::Engine::Sqlite) return BackupFile(name, out);
   std::string error;
   if (!OpenShopDatabase(name, &error)) return error;
+  // The password hashes are read by the owner role alone: a manager dumps the shop as it.
+  std::string owner;
+  if (std::string refusal = ServerOwner(name, "备份", &owner); !refusal.empty()) return refusal;
   platform::OutputFile file(out, {}, kPrivateFile);
   if (!file.Ok()) return file.Error();
-  error = RunProgram({"pg_dump", "--format=custom", "--no-owner", "--file=" + file.TempPath(),
-                      "--dbname=" + name});
+  std::vector<std::string> args = {"pg_dump", "--format=custom", "--no-owner",
+                                   "--file=" + file.TempPath(), "--dbname=" + name};
+  if (!owner.empty()) args.push_back("--role=" + owner);
+  error = RunProgram(args);
   return error.empty() ? file.Commit() : error;
 }
 
@@ -309,14 +305,9 @@ std::string RestoreShop(const std::string& name, const std::string& in) {
   // On a shop whose accounts are server logins the tables belong to the owner role: a manager
   // (a member of it, without its rights) restores as that role. The login function stays as it
   // is: it must keep running as the role that may make logins, which the restore is not.
-  std::string error;
   std::string owner;
-  if (auto shop = platform::PostgresDatabase::Open(name, &error)) {
-    owner = db::Runner(*shop).ScalarText(
-        db::Sql("SELECT CASE WHEN to_regproc('ws_server_group') IS NULL THEN '' ELSE "
-                "ws_server_group('owner') END"),
-        &error);
-  }
+  if (std::string refusal = ServerOwner(name, "恢复", &owner); !refusal.empty()) return refusal;
+  std::string error;
   std::string listFile;
   if (!owner.empty()) {
     std::string contents;
@@ -324,7 +315,12 @@ std::string RestoreShop(const std::string& name, const std::string& in) {
     std::istringstream lines(contents);
     std::ostringstream kept;
     for (std::string line; std::getline(lines, line);) {
-      if (line.find(" ws_server_login(") == std::string::npos) kept << line << "\n";
+      // The shop's extensions stay as they are: only their owner (the server's administrator)
+      // may drop and make them, and the shop's indexes need them as they are.
+      if (line.find(" ws_server_login(") == std::string::npos &&
+          line.find(" EXTENSION ") == std::string::npos) {
+        kept << line << "\n";
+      }
     }
     if (std::string problem = WriteListFile(kept.str(), &listFile); !problem.empty()) {
       if (!listFile.empty()) fs::remove(listFile, ec);

@@ -1,7 +1,6 @@
 // Rows written in bulk by the host itself (demo data), bypassing the module's statement texts:
-// a million orders are too many for one statement text each. On SQLite a prepared INSERT with
-// bound values; on PostgreSQL COPY, one COPY per few megabytes of rows, so several tables can
-// be filled side by side on one connection (the server allows one COPY at a time).
+// a million orders are too many for one statement text each. The engines' writers are
+// platform's (platform/bulk_sink.h).
 #pragma once
 
 #include <cstdint>
@@ -12,22 +11,11 @@
 
 #include "db/database.h"
 #include "db/date.h"
+#include "platform/bulk_sink.h"
 
 namespace ws::shop {
 
-// Where the rows of one table go; one implementation per engine.
-class RowSink {
- public:
-  virtual ~RowSink() = default;
-  virtual void Id(int64_t value) = 0;
-  virtual void Num(double value) = 0;
-  virtual void Text(std::string_view value) = 0;
-  virtual void Null() = 0;
-  // Ends the row; false once anything failed.
-  virtual bool Row() = 0;
-  // Sends what is still held back; false once anything failed.
-  virtual bool Flush() = 0;
-};
+using platform::RowSink;
 
 // The values of one row after the other, in the order the columns were named; Row() ends the
 // row. The first failure is kept in `error` ("TABLE: reason") and everything after it does
