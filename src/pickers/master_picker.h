@@ -4,7 +4,10 @@
 //
 // Besides the shared picker behaviour (picker_control.h) a master picker:
 // - lists its whole master table (the description's load query) in the natural order of its
-//   code (vehicle number 2 before 10) and shows "共:" + n + "条";
+//   code (vehicle number 2 before 10) and shows "共:" + n + "条"; the vehicles, which grow
+//   with the shop, come a page of 200 at a time in plate order ("共:200+条" while more follow;
+//   natural order once the list fits in a page), and typing narrows them in the database to
+//   the vehicles whose plate or number starts with the text;
 // - on choosing fills its data object (Objects: a property bag with the typed bag's property
 //   names, ids as integers, texts as texts; every property empty, ids 0, for the empty choice)
 //   and Value / Text from the description's value and text fields;
@@ -36,6 +39,18 @@ struct MasterProperty {
   bool isId = false;
 };
 
+// How a master that grows with the shop is read a page at a time in the order of a unique key
+// column: columns as the load query's, from up to "WHERE 1=1", key the key's column (the grid's
+// column keyColumn), search the typed-text condition ("@" the text).
+struct MasterPaging {
+  int size = 0;
+  std::string columns;
+  std::string from;
+  std::string key;
+  int keyColumn = 0;
+  std::string search;
+};
+
 struct MasterPickerDescription {
   std::string className;  // "sel_cl"
   std::string title;      // title of every ErrMessage
@@ -65,6 +80,9 @@ struct MasterPickerDescription {
   std::string successText;      // + id
   // The column that names a row in the delete question.
   int nameColumn = 1;
+  // A master that grows with the shop (the vehicles) is read a page at a time (paging.size
+  // rows, 0 for the whole list by the load query at once).
+  MasterPaging paging;
 };
 
 // The three descriptions.
@@ -90,6 +108,9 @@ class MasterPicker : public PickerControl {
   void Choose(int row) override;
   // The code (the plate of a vehicle) leads every master picker's rows.
   int NaturalOrderColumn() const override { return 0; }
+  int PageSize() const override { return description_.paging.size; }
+  db::Sql PageQuery(const std::string* typed, const std::string* after, int limit) override;
+  int PageKeyColumn() const override { return description_.paging.keyColumn; }
 
  private:
   void BuildMenu();
