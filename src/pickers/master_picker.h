@@ -49,6 +49,13 @@ struct MasterPaging {
   std::string key;
   int keyColumn = 0;
   std::string search;
+  // A short prefix may match most of the table, and sorting every match to show the first 200
+  // would cost the table. The probe (its count stopping at a bound) tells the two cases apart;
+  // when the matches are that many, denseSearch (the same condition on expressions no index
+  // serves) lets the walk of the key's index in order stop at the page instead, which dense
+  // matches fill at once.
+  std::string probe;
+  std::string denseSearch;
 };
 
 struct MasterPickerDescription {
@@ -113,6 +120,8 @@ class MasterPicker : public PickerControl {
   int PageKeyColumn() const override { return description_.paging.keyColumn; }
 
  private:
+  // Whether the typed text matches at least the probe's bound of rows.
+  bool ManyMatch(const std::string& typed);
   void BuildMenu();
   void OnMenu(const std::string& key);
   void RaiseEditForm(int64_t id, int type);
@@ -126,6 +135,8 @@ class MasterPicker : public PickerControl {
 
   const MasterPickerDescription& description_;
   forms::PopupMenu* menu_;
+  std::string probed_;  // the typed text ManyMatch answered for last
+  bool many_ = false;
 };
 
 }  // namespace ws::pickers
