@@ -78,9 +78,11 @@ const MasterPickerDescription& VehiclePicker() {
                  .key = "车牌号",
                  .keyColumn = 0,
                  .search = "( 车辆编号 Like '@%' OR 车牌号 Like '@%')",
-                 .probe = "SELECT COUNT(*) FROM (SELECT TOP 2000 车辆ID FROM clzl"
-                          " WHERE ( 车辆编号 Like '@%' OR 车牌号 Like '@%')) p",
-                 .denseSearch = "( (车辆编号||'') Like '@%' OR (车牌号||'') Like '@%')"},
+                 .keyProbe = "SELECT COUNT(*) FROM (SELECT TOP 2000 车辆ID FROM clzl"
+                             " WHERE 车牌号 Like '@%') p",
+                 .otherProbe = "SELECT COUNT(*) FROM (SELECT TOP 1 车辆ID FROM clzl"
+                               " WHERE 车辆编号 Like '@%') p",
+                 .denseSearch = "(车牌号||'') Like '@%'"},
   };
   return d;
 }
@@ -189,16 +191,29 @@ db::Sql MasterPicker::PageQuery(const std::string* typed, const std::string* aft
 }
 
 bool MasterPicker::ManyMatch(const std::string& typed) {
-  if (description_.paging.probe.empty() || !System()) return false;
-  if (typed != probed_) {
-    std::string error;
-    const double count = db::Runner(System()->GetDatabase())
-                             .ScalarNumber(WithTyped(description_.paging.probe, typed), &error);
+  const MasterPaging& paging = description_.paging;
+  if (paging.keyProbe.empty() || !System()) return false;
+  db::Runner runner(System()->GetDatabase());
+  std::string error;
+  if (byteOrder_ < 0) {
+    // The walk's start holds only where upper case sorts before lower case as bytes do
+    // (SQLite; a server database in the C collation); elsewhere every page is sorted.
+    byteOrder_ =
+        runner.ScalarNumber(db::Sql("SELECT CASE WHEN 'B' < 'a' AND 'Z' < 'b' THEN 1 ELSE 0 END"),
+                            &error) == 1
+            ? 1
+            : 0;
     if (!error.empty()) throw std::runtime_error(error);
+  }
+  if (typed != probed_) {
+    many_ = false;
+    if (byteOrder_ == 1 && runner.ScalarNumber(WithTyped(paging.keyProbe, typed), &error) >= 2000 &&
+        error.empty()) {
+      many_ = runner.ScalarNumber(WithTyped(paging.otherProbe, typed), &error) == 0;
+    }
+    if (!error.empty()) throw std::runtime_error(error);
+    // Only the plan depends on it: rows written meanwhile change nothing that is shown.
     probed_ = typed;
-    // At 2,000 matches of 100 the walk finds a page within a tenth of the index; fewer are
-    // sorted in a moment.
-    many_ = count >= 2000;
   }
   return many_;
 }

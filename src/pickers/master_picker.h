@@ -49,12 +49,14 @@ struct MasterPaging {
   std::string key;
   int keyColumn = 0;
   std::string search;
-  // A short prefix may match most of the table, and sorting every match to show the first 200
-  // would cost the table. The probe (its count stopping at a bound) tells the two cases apart;
-  // when the matches are that many, denseSearch (the same condition on expressions no index
-  // serves) lets the walk of the key's index in order stop at the page instead, which dense
-  // matches fill at once.
-  std::string probe;
+  // A short prefix (a plate's province) may match most of the table, and sorting every match
+  // to show the first 200 would cost the table. When the key column alone matches at least
+  // 2,000 rows (keyProbe, its count stopping there) and the other column none (otherProbe),
+  // the page walks the key's index in order from the upper-case prefix (no text with the
+  // prefix in any case sorts before it in byte order) with denseSearch, the key's condition on
+  // an expression no index serves, and stops at the page, which so many matches fill at once.
+  std::string keyProbe;
+  std::string otherProbe;
   std::string denseSearch;
 };
 
@@ -120,7 +122,7 @@ class MasterPicker : public PickerControl {
   int PageKeyColumn() const override { return description_.paging.keyColumn; }
 
  private:
-  // Whether the typed text matches at least the probe's bound of rows.
+  // Whether the page for the typed text walks the key's index (see MasterPaging).
   bool ManyMatch(const std::string& typed);
   void BuildMenu();
   void OnMenu(const std::string& key);
@@ -137,6 +139,7 @@ class MasterPicker : public PickerControl {
   forms::PopupMenu* menu_;
   std::string probed_;  // the typed text ManyMatch answered for last
   bool many_ = false;
+  int byteOrder_ = -1;  // whether the database orders texts by their bytes; -1 not yet asked
 };
 
 }  // namespace ws::pickers
