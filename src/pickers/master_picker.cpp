@@ -78,7 +78,7 @@ const MasterPickerDescription& VehiclePicker() {
                  .key = "车牌号",
                  .keyColumn = 0,
                  .search = "( 车辆编号 Like '@%' OR 车牌号 Like '@%')",
-                 .keyProbe = "SELECT COUNT(*) FROM (SELECT TOP 2000 车辆ID FROM clzl"
+                 .keyProbe = "SELECT COUNT(*) FROM (SELECT TOP 201 车辆ID FROM clzl"
                              " WHERE 车牌号 Like '@%') p",
                  .otherProbe = "SELECT COUNT(*) FROM (SELECT TOP 1 车辆ID FROM clzl"
                                " WHERE 车辆编号 Like '@%') p",
@@ -207,7 +207,8 @@ bool MasterPicker::ManyMatch(const std::string& typed) {
   }
   if (typed != probed_) {
     many_ = false;
-    if (byteOrder_ == 1 && runner.ScalarNumber(WithTyped(paging.keyProbe, typed), &error) >= 2000 &&
+    if (byteOrder_ == 1 &&
+        runner.ScalarNumber(WithTyped(paging.keyProbe, typed), &error) > PageSize() &&
         error.empty()) {
       many_ = runner.ScalarNumber(WithTyped(paging.otherProbe, typed), &error) == 0;
     }

@@ -50,11 +50,12 @@ struct MasterPaging {
   int keyColumn = 0;
   std::string search;
   // A short prefix (a plate's province) may match most of the table, and sorting every match
-  // to show the first 200 would cost the table. When the key column alone matches at least
-  // 2,000 rows (keyProbe, its count stopping there) and the other column none (otherProbe),
+  // to show the first 200 would cost the table. When the key column alone matches more rows
+  // than a page (keyProbe, its count stopping there) and the other column none (otherProbe),
   // the page walks the key's index in order from the upper-case prefix (no text with the
   // prefix in any case sorts before it in byte order) with denseSearch, the key's condition on
-  // an expression no index serves, and stops at the page, which so many matches fill at once.
+  // an expression no index serves; the matches stored in upper case follow the start one after
+  // another, so the walk stops at the page. Fewer matches are found by the indexes and sorted.
   std::string keyProbe;
   std::string otherProbe;
   std::string denseSearch;
