@@ -134,7 +134,12 @@ void PickerPopup::ChooseCurrent() {
 
 bool PickerPopup::LoadMore() {
   auto* paged = dynamic_cast<pickers::PickerControl*>(&picker_);
-  if (!paged || !paged->HasMore() || !paged->LoadMore()) return false;
+  if (!paged || !paged->HasMore()) return false;
+  // The row the clerk is on stays current through the model's reset that the new rows bring.
+  GridView* view = view_->FirstVisibleGrid();
+  const int current = view ? view->CurrentGridRow() : -1;
+  if (!paged->LoadMore()) return false;
+  if (current >= 0) paged->Grid().SetRow(current);
   view_->Refresh();
   return true;
 }
