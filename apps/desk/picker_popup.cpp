@@ -6,12 +6,14 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
 #include "forms/input.h"
+#include "pickers/picker_control.h"
 
 namespace ws::desk {
 
@@ -33,6 +35,10 @@ PickerPopup::PickerPopup(host::IControl& picker, const std::string& text, QWidge
   if (GridView* grid = view_->FirstVisibleGrid()) {
     grid->installEventFilter(this);
     grid->SetTotalsWanted(false);  // a list to choose from, not figures to add up
+    // A paged list reads its next page when the user scrolls to the end of the rows shown.
+    connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, grid](int value) {
+      if (value >= grid->verticalScrollBar()->maximum()) LoadMore();
+    });
   }
   connect(view_, &FormView::SearchEntered, this, &PickerPopup::ChooseCurrent);
   // Focus on the search box, so typing goes on searching.
@@ -126,10 +132,24 @@ void PickerPopup::ChooseCurrent() {
   forms::Input::DoubleClick(grid, row);
 }
 
+bool PickerPopup::LoadMore() {
+  auto* paged = dynamic_cast<pickers::PickerControl*>(&picker_);
+  if (!paged || !paged->HasMore()) return false;
+  // The row the clerk is on stays current through the model's reset that the new rows bring.
+  GridView* view = view_->FirstVisibleGrid();
+  const int current = view ? view->CurrentGridRow() : -1;
+  if (!paged->LoadMore()) return false;
+  if (current >= 0) paged->Grid().SetRow(current);
+  view_->Refresh();
+  return true;
+}
+
 void PickerPopup::MoveCurrent(int direction) {
   GridView* view = view_->FirstVisibleGrid();
   if (!view || view->model()->rowCount() == 0) return;
   int row = view->currentIndex().isValid() ? view->currentIndex().row() + direction : 0;
+  // Down from the last row shown reads the next page of a paged list.
+  if (row >= view->model()->rowCount() && LoadMore()) view = view_->FirstVisibleGrid();
   row = std::clamp(row, 0, view->model()->rowCount() - 1);
   int col = view->currentIndex().isValid() ? view->currentIndex().column() : 0;
   view->setCurrentIndex(view->model()->index(row, col));

@@ -4,6 +4,8 @@
 // rows that are left, Enter or a double click chooses (the
 // picker raises DoSelect and the popup reads GetValue, GetText and Objects), Escape or a click
 // elsewhere cancels. A host command's key cancels too, and the command runs after the popup.
+// A paged picker (the vehicles) reads its next page when the user scrolls or moves down past
+// the rows shown.
 #pragma once
 
 #include <QDialog>
@@ -46,6 +48,8 @@ class PickerPopup : public QDialog, private host::IEventSink {
   void OnEvent(const host::Event& event) override;
   void ChooseCurrent();
   void MoveCurrent(int direction);
+  // The next page of a paged picker into the view; false when there is none.
+  bool LoadMore();
 
   host::IControl& picker_;
   host::IEventSink* previousSink_;

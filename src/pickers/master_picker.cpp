@@ -70,6 +70,19 @@ const MasterPickerDescription& VehiclePicker() {
       .deleteStatement = "delete from clzl where 车辆ID=",
       .successText = "成功删除数据,往来ID号=",
       .nameColumn = 0,
+      // Two hundred rows fill a popup several times over; a ten-year shop has hundreds of
+      // thousands of vehicles, which no clerk scrolls through and no keystroke should read.
+      .paging = {.size = 200,
+                 .columns = " 车牌号,车辆编号,发动机号,车架号,车型,公司名称 As 车主,车主ID,车辆ID",
+                 .from = " FROM clzl left join pdmwldw on clzl.车主ID=pdmwldw.往来ID WHERE 1=1",
+                 .key = "车牌号",
+                 .keyColumn = 0,
+                 .search = "( 车辆编号 Like '@%' OR 车牌号 Like '@%')",
+                 .keyProbe = "SELECT COUNT(*) FROM (SELECT TOP 201 车辆ID FROM clzl"
+                             " WHERE 车牌号 Like '@%') p",
+                 .otherProbe = "SELECT COUNT(*) FROM (SELECT TOP 1 车辆ID FROM clzl"
+                               " WHERE 车辆编号 Like '@%') p",
+                 .denseSearch = "(车牌号||'') Like '@%'"},
   };
   return d;
 }
@@ -108,6 +121,7 @@ const MasterPickerDescription& ItemPicker() {
       .refusalText = "不能删除已启用的维修项目!",
       .deleteStatement = "delete from PDMWXXM where Autoid=",
       .successText = "成功删除数据,往来ID号=",
+      .paging = {},
   };
   return d;
 }
@@ -142,6 +156,7 @@ const MasterPickerDescription& CategoryPicker() {
       .refusalText = "不能删除已启用的维修分类!",
       .deleteStatement = "delete from PDMWXFL where 维修分类ID=",
       .successText = "成功删除数据,维修分类ID号=",
+      .paging = {},
   };
   return d;
 }
@@ -160,6 +175,48 @@ void MasterPicker::SetupGrid(forms::Grid& grid) {
   grid.SetFrozenCols(description_.frozenColumns);
   for (int c = 0; c < grid.Cols(); ++c) grid.Col(c).alignment = kAlignLeft;
   for (int c : description_.hiddenColumns) grid.SetColHidden(c, true);
+}
+
+db::Sql MasterPicker::PageQuery(const std::string* typed, const std::string* after, int limit) {
+  db::Sql sql(" SELECT TOP ");
+  sql.RowCount(limit).Raw(description_.paging.columns).Raw(description_.paging.from);
+  if (typed) {
+    const std::string& search =
+        ManyMatch(*typed) ? description_.paging.denseSearch : description_.paging.search;
+    sql.Raw(" AND ").Append(WithTyped(search, *typed));
+  }
+  if (after) sql.Raw(" AND " + description_.paging.key + ">").Text(*after);
+  sql.Raw(" ORDER BY " + description_.paging.key);
+  return sql;
+}
+
+bool MasterPicker::ManyMatch(const std::string& typed) {
+  const MasterPaging& paging = description_.paging;
+  if (paging.keyProbe.empty() || !System()) return false;
+  db::Runner runner(System()->GetDatabase());
+  std::string error;
+  if (byteOrder_ < 0) {
+    // The walk's start holds only where upper case sorts before lower case as bytes do
+    // (SQLite; a server database in the C collation); elsewhere every page is sorted.
+    byteOrder_ =
+        runner.ScalarNumber(db::Sql("SELECT CASE WHEN 'B' < 'a' AND 'Z' < 'b' THEN 1 ELSE 0 END"),
+                            &error) == 1
+            ? 1
+            : 0;
+    if (!error.empty()) throw std::runtime_error(error);
+  }
+  if (typed != probed_) {
+    many_ = false;
+    if (byteOrder_ == 1 &&
+        runner.ScalarNumber(WithTyped(paging.keyProbe, typed), &error) > PageSize() &&
+        error.empty()) {
+      many_ = runner.ScalarNumber(WithTyped(paging.otherProbe, typed), &error) == 0;
+    }
+    if (!error.empty()) throw std::runtime_error(error);
+    // Only the plan depends on it: rows written meanwhile change nothing that is shown.
+    probed_ = typed;
+  }
+  return many_;
 }
 
 void MasterPicker::ResetObjects() {

@@ -4,7 +4,10 @@
 //
 // Besides the shared picker behaviour (picker_control.h) a master picker:
 // - lists its whole master table (the description's load query) in the natural order of its
-//   code (vehicle number 2 before 10) and shows "共:" + n + "条";
+//   code (vehicle number 2 before 10) and shows "共:" + n + "条"; the vehicles, which grow
+//   with the shop, come a page of 200 at a time in plate order ("共:200+条" while more follow;
+//   natural order once the list fits in a page), and typing narrows them in the database to
+//   the vehicles whose plate or number starts with the text;
 // - on choosing fills its data object (Objects: a property bag with the typed bag's property
 //   names, ids as integers, texts as texts; every property empty, ids 0, for the empty choice)
 //   and Value / Text from the description's value and text fields;
@@ -36,6 +39,28 @@ struct MasterProperty {
   bool isId = false;
 };
 
+// How a master that grows with the shop is read a page at a time in the order of a unique key
+// column: columns as the load query's, from up to "WHERE 1=1", key the key's column (the grid's
+// column keyColumn), search the typed-text condition ("@" the text).
+struct MasterPaging {
+  int size = 0;
+  std::string columns;
+  std::string from;
+  std::string key;
+  int keyColumn = 0;
+  std::string search;
+  // A short prefix (a plate's province) may match most of the table, and sorting every match
+  // to show the first 200 would cost the table. When the key column alone matches more rows
+  // than a page (keyProbe, its count stopping there) and the other column none (otherProbe),
+  // the page walks the key's index in order from the upper-case prefix (no text with the
+  // prefix in any case sorts before it in byte order) with denseSearch, the key's condition on
+  // an expression no index serves; the matches stored in upper case follow the start one after
+  // another, so the walk stops at the page. Fewer matches are found by the indexes and sorted.
+  std::string keyProbe;
+  std::string otherProbe;
+  std::string denseSearch;
+};
+
 struct MasterPickerDescription {
   std::string className;  // "sel_cl"
   std::string title;      // title of every ErrMessage
@@ -65,6 +90,9 @@ struct MasterPickerDescription {
   std::string successText;      // + id
   // The column that names a row in the delete question.
   int nameColumn = 1;
+  // A master that grows with the shop (the vehicles) is read a page at a time (paging.size
+  // rows, 0 for the whole list by the load query at once).
+  MasterPaging paging;
 };
 
 // The three descriptions.
@@ -90,8 +118,13 @@ class MasterPicker : public PickerControl {
   void Choose(int row) override;
   // The code (the plate of a vehicle) leads every master picker's rows.
   int NaturalOrderColumn() const override { return 0; }
+  int PageSize() const override { return description_.paging.size; }
+  db::Sql PageQuery(const std::string* typed, const std::string* after, int limit) override;
+  int PageKeyColumn() const override { return description_.paging.keyColumn; }
 
  private:
+  // Whether the page for the typed text walks the key's index (see MasterPaging).
+  bool ManyMatch(const std::string& typed);
   void BuildMenu();
   void OnMenu(const std::string& key);
   void RaiseEditForm(int64_t id, int type);
@@ -105,6 +138,9 @@ class MasterPicker : public PickerControl {
 
   const MasterPickerDescription& description_;
   forms::PopupMenu* menu_;
+  std::string probed_;  // the typed text ManyMatch answered for last
+  bool many_ = false;
+  int byteOrder_ = -1;  // whether the database orders texts by their bytes; -1 not yet asked
 };
 
 }  // namespace ws::pickers

@@ -216,6 +216,14 @@ bool PickerControl::Clear() {
 bool PickerControl::Refresh() {
   if (!system_) return false;
   try {
+    if (PageSize() > 0) {
+      if (!LoadPage(nullptr)) return false;
+      wholeListShown_ = !hasMore_;
+      // A search typed before the list arrived still applies to it.
+      if (!searchBox_->Text().empty()) RunSearch();
+      AfterLoad();
+      return true;
+    }
     const db::Sql query = ListQuery();
     if (query.empty()) {
       // A picker given no list (a generic picker without "SQL") shows an empty one.
@@ -254,6 +262,74 @@ void PickerControl::LoadRows(db::Recordset& records) {
   AfterLoad();
 }
 
+bool PickerControl::LoadPage(const std::string* typed) {
+  try {
+    const auto size = static_cast<size_t>(PageSize());
+    db::Runner runner(system_->GetDatabase());
+    std::string error;
+    // One row past the page tells whether more follow without counting them.
+    auto records = runner.Open(PageQuery(typed, nullptr, PageSize() + 1), &error);
+    if (!error.empty()) {
+      ShowError(error);
+      return false;
+    }
+    const auto count = static_cast<size_t>(records->RecordCount());
+    hasMore_ = count > size;
+    narrowedTo_ = typed ? *typed : std::string();
+    grid_->SetRedraw(false);
+    grid_->ClearData();
+    AppendRows(*records, std::min(count, size));
+    records->Close();
+    // Natural order only for a list that is all there: pages follow the index's order, and a
+    // page sorted otherwise would not join the next one.
+    if (const int col = NaturalOrderColumn(); col >= 0 && !hasMore_) SortRowsNaturally(*grid_, col);
+    grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
+    topRow_ = grid_->FixedRows();
+    ShowCount();
+    if (scrollRate_ > 0) wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
+    grid_->SetRedraw(true);
+    return true;
+  } catch (const std::exception& e) {
+    grid_->SetRedraw(true);
+    ShowError(e.what());
+    return false;
+  }
+}
+
+void PickerControl::AppendRows(db::Recordset& records, size_t count) {
+  const int cols = std::min(records.FieldCount(), grid_->Cols());
+  int r = grid_->Rows();
+  grid_->SetRows(r + static_cast<int>(count));
+  for (size_t row = 0; row < count; ++row, ++r) {
+    for (int c = 0; c < cols; ++c) grid_->SetTextMatrix(r, c, records.At(row, c).ToText());
+  }
+}
+
+bool PickerControl::LoadMore() {
+  if (PageSize() <= 0 || !hasMore_ || !system_ || grid_->DataRows() == 0) return false;
+  try {
+    const auto size = static_cast<size_t>(PageSize());
+    const std::string after = grid_->TextMatrix(grid_->Rows() - 1, PageKeyColumn());
+    const std::string* typed = narrowedTo_.empty() ? nullptr : &narrowedTo_;
+    std::string error;
+    auto records =
+        db::Runner(system_->GetDatabase()).Open(PageQuery(typed, &after, PageSize() + 1), &error);
+    if (!error.empty()) {
+      ShowError(error);
+      return false;
+    }
+    const auto count = static_cast<size_t>(records->RecordCount());
+    hasMore_ = count > size;
+    AppendRows(*records, std::min(count, size));
+    ShowCount();
+    if (scrollRate_ > 0) wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
+    return count > 0;
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+    return false;
+  }
+}
+
 void PickerControl::ShowRows(forms::Grid& grid, db::Recordset& records) {
   const auto rows = static_cast<size_t>(records.RecordCount());
   const int cols = std::min(records.FieldCount(), grid.Cols());
@@ -272,14 +348,16 @@ void PickerControl::ResetSearchDefaults() {
 }
 
 void PickerControl::ShowCount() {
-  const int total = grid_->DataRows();
+  // A paged list cut at its page is not counted (that would read the table): "+" says more
+  // rows follow.
+  const std::string total = std::to_string(grid_->DataRows()) + (hasMore_ ? "+" : "");
   if (searchBox_->Text().empty() || !searchBox_->filterMode) {
-    countLabel_->SetCaption("共:" + std::to_string(total) + "条");
+    countLabel_->SetCaption("共:" + total + "条");
     return;
   }
   int shown = 0;
   for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r) shown += grid_->RowHidden(r) ? 0 : 1;
-  countLabel_->SetCaption(std::to_string(shown) + " / " + std::to_string(total));
+  countLabel_->SetCaption(std::to_string(shown) + " / " + total);
 }
 
 void PickerControl::DoGetFormStatus() {
@@ -332,6 +410,13 @@ std::vector<int> PickerControl::SearchColumns() const {
 }
 
 void PickerControl::RunSearch() {
+  // A list too long for one page is narrowed by the database, through the index of the code
+  // and the name, to the rows whose code or name starts with the text; what is in memory is
+  // then searched as for any list (it moves the current row to the first match).
+  if (PageSize() > 0 && !wholeListShown_ && system_ && searchBox_->Text() != narrowedTo_) {
+    const std::string typed = searchBox_->Text();
+    if (!LoadPage(typed.empty() ? nullptr : &typed)) return;
+  }
   forms::IncrementalSearch(*grid_, SearchColumns(), searchBox_->Text(), searchBox_->filterMode);
   ShowCount();
 }

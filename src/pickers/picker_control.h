@@ -96,6 +96,12 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   // The host's wheel hook reports position p: at or above the scroll rate the top row becomes
   // p × rate (never past the last row), below it p.
   void MouseWheel(int position);
+  // A paged picker (PageSize() > 0) reads one page of its list at a time, so that opening it
+  // and each keystroke cost the rows shown, not the table: the host asks for the next page when
+  // the user scrolls to the end of the rows shown. Answers false when every row is shown.
+  bool LoadMore();
+  // Whether rows after those shown remain to be read (a paged list cut at its page).
+  bool HasMore() const { return hasMore_; }
 
   // --- State a front end renders.
   forms::Grid& Grid() { return *grid_; }
@@ -134,6 +140,17 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   // The column whose natural order (numbers as numbers) the loaded rows take; -1 keeps the
   // statement's order.
   virtual int NaturalOrderColumn() const { return -1; }
+  // Rows one page of a paged list holds; 0 reads the whole list (ListQuery) at once.
+  virtual int PageSize() const { return 0; }
+  // A paged list's statement: its rows after the row whose list key is `after` (from the
+  // first row when null), narrowed to those whose code or name starts with `typed` when given,
+  // at most `limit` rows in list order. Rows fill the grid's columns field by field.
+  virtual db::Sql PageQuery(const std::string* /*typed*/, const std::string* /*after*/,
+                            int /*limit*/) {
+    return {};
+  }
+  // The grid column holding the list key of a paged list (unique, the list's order).
+  virtual int PageKeyColumn() const { return 0; }
 
   host::ISystem* System() const { return system_; }
   // A parameter's value, "" when the collection or the parameter is absent.
@@ -155,6 +172,11 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   void RunSearch();
   void ShowCount();
   void LoadRows(db::Recordset& records);
+  // Reads a page of a paged list (narrowed to typed when given) in place of the rows shown;
+  // false after the error box.
+  bool LoadPage(const std::string* typed);
+  // Appends rows [from, from + count) of the records to the grid.
+  void AppendRows(db::Recordset& records, size_t count);
   void ResetSearchDefaults();
 
   std::string className_;
@@ -170,6 +192,12 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   double scrollRate_ = 0;
   int wheelRange_ = 0;
   int topRow_ = 0;
+  // Paged lists: rows remain unread after those shown; the text the rows shown are narrowed
+  // to (empty: the unnarrowed list); whether the unnarrowed list fits in one page, in which
+  // case typing filters the rows in memory as for an unpaged list.
+  bool hasMore_ = false;
+  std::string narrowedTo_;
+  bool wholeListShown_ = true;
 };
 
 }  // namespace ws::pickers

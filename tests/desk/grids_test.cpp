@@ -339,6 +339,35 @@ class GridsTest : public QObject {
     QCOMPARE(popup.Result().text, std::string("XM2"));
   }
 
+  // A shop's vehicles come a page at a time: moving down past the last row and scrolling to
+  // the end each read the next page into the popup.
+  void VehiclePopupReadsTheNextPageAtTheEnd() {
+    std::string rows;
+    for (int i = 0; i < 450; ++i) {
+      rows += (i ? ",(" : "(") + std::to_string(i + 1) + ",'N" + std::to_string(i) + "','京A" +
+              std::to_string(100 + i) + "')";
+    }
+    test::ShopFixture shop("INSERT INTO clzl (车辆ID, 车辆编号, 车牌号) VALUES " + rows);
+    QCOMPARE(shop.Error(), std::string());
+    auto picker = shop.Host()->System().GetPicker("pdmcl");
+    QVERIFY(picker && picker->AsPickerUI()->Init(shop.Host()->System(), 0, ""));
+    PickerPopup popup(*picker, "");
+    Show(popup);
+    GridView& list = *popup.View().FirstVisibleGrid();
+    QCOMPARE(list.model()->rowCount(), 200);
+    auto* search =
+        qobject_cast<QLineEdit*>(popup.View().QtWidgetOf(*picker->Form().Find("SearchBox1")));
+    QVERIFY(search);
+    list.setCurrentIndex(list.model()->index(199, 0));
+    QTest::keyClick(search, Qt::Key_Down);
+    QCOMPARE(list.model()->rowCount(), 400);
+    QCOMPARE(list.currentIndex().row(), 200);
+    QCOMPARE(list.model()->data(Cell(list, 200, 0)).toString(), QString("京A300"));
+    list.scrollToBottom();
+    test::ProcessQueued();
+    QCOMPARE(list.model()->rowCount(), 450);
+  }
+
   void SpaceAndAClickTickChooserRows() {
     requisition::SelectionList selection;
     requisition::frmSelWS lines(selection);

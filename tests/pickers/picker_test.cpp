@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -227,6 +228,113 @@ TEST_F(MasterPickerTest, VehicleOwnerComesThroughTheJoinAndFilterModeHidesRows) 
   ASSERT_TRUE(forms::Input::Click(picker->FilterCheck()));
   EXPECT_FALSE(grid.RowHidden(3));
   EXPECT_EQ(picker->CountLabel().Caption(), "共:3条");
+}
+
+// A shop's vehicles grow with its history: the picker reads 200 of them at a time in plate
+// order, the next page when asked, and a typed prefix goes to the database, which finds
+// vehicles far past the first page by plate or by number.
+TEST_F(MasterPickerTest, VehiclesBeyondAPageComeAPageAtATimeAndTypingNarrowsInTheDatabase) {
+  std::string rows;
+  for (int i = 0; i < 450; ++i) {
+    char plate[16];
+    std::snprintf(plate, sizeof plate, "京A%03d", i);
+    rows += (i ? ",(" : "(") + std::to_string(i + 1) + ",'N" + std::to_string(9000 + i) + "','" +
+            plate + "')";
+  }
+  host_.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values " + rows);
+  auto picker = Open(VehiclePicker());
+  auto& grid = picker->Grid();
+  host_.Db().ClearLog();
+  host_.Db().EnableLog(true);
+  ASSERT_TRUE(picker->Refresh());
+  ASSERT_EQ(grid.DataRows(), 200);
+  EXPECT_EQ(grid.TextMatrix(1, 0), "京A000");
+  EXPECT_EQ(grid.TextMatrix(200, 0), "京A199");
+  EXPECT_TRUE(picker->HasMore());
+  EXPECT_EQ(picker->CountLabel().Caption(), "共:200+条");
+
+  // The next pages join on without a gap or a repeat; the last says no more follow.
+  ASSERT_TRUE(picker->LoadMore());
+  ASSERT_TRUE(picker->LoadMore());
+  EXPECT_FALSE(picker->LoadMore());
+  ASSERT_EQ(grid.DataRows(), 450);
+  for (int r = 1; r <= 450; ++r) {
+    char plate[16];
+    std::snprintf(plate, sizeof plate, "京A%03d", r - 1);
+    ASSERT_EQ(grid.TextMatrix(r, 0), plate) << r;
+  }
+  EXPECT_FALSE(picker->HasMore());
+  EXPECT_EQ(picker->CountLabel().Caption(), "共:450条");
+
+  // A plate prefix of the third page, in any case; then a vehicle number's.
+  picker->SetText("京a42");
+  ASSERT_EQ(grid.DataRows(), 10);  // 京A420 to 京A429
+  EXPECT_EQ(grid.TextMatrix(1, 0) + grid.TextMatrix(10, 0), "京A420京A429");
+  picker->SetText("N9445");
+  ASSERT_EQ(grid.DataRows(), 1);
+  EXPECT_EQ(grid.TextMatrix(1, 0), "京A445");
+  forms::Input::DoubleClick(grid, 1);
+  EXPECT_EQ(picker->GetValue(), "446");
+  // Narrowed to more than a page, the next page keeps to the narrowing.
+  picker->SetText("京A");
+  EXPECT_EQ(grid.DataRows(), 200);
+  ASSERT_TRUE(picker->LoadMore() && picker->LoadMore());
+  EXPECT_EQ(grid.DataRows(), 450);
+  // The text taken away, the first page of the whole list is back.
+  picker->SetText("");
+  EXPECT_EQ(grid.DataRows(), 200);
+  EXPECT_TRUE(picker->HasMore());
+
+  // No page read more than its rows and the one that tells whether more follow.
+  host_.Db().EnableLog(false);
+  size_t pages = 0;
+  for (const std::string& sql : host_.Db().Log()) {
+    // The count that tells many matches from few stops at its own bound.
+    if (sql.find("clzl") == std::string::npos || sql.find("COUNT(") != std::string::npos) continue;
+    ++pages;
+    EXPECT_TRUE(sql.find("LIMIT 201") != std::string::npos ||
+                sql.find("TOP 201") != std::string::npos)
+        << sql;
+  }
+  EXPECT_GE(pages, 8u);
+}
+
+// A prefix that most vehicles share is answered by walking the plates in order, which many
+// matches fill at once, rather than by sorting every match; the rows are the same either way.
+TEST_F(MasterPickerTest, APrefixManyVehiclesShareGivesTheSamePagesWithoutSortingThemAll) {
+  std::string rows;
+  for (int i = 0; i < 2100; ++i) {
+    char plate[16];
+    std::snprintf(plate, sizeof plate, "沪B%04d", 2099 - i);  // ids against plate order
+    rows +=
+        (i ? ",(" : "(") + std::to_string(i + 1) + ",'M" + std::to_string(i) + "','" + plate + "')";
+  }
+  host_.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values " + rows);
+  host_.Exec("insert into clzl (车辆ID,车辆编号,车牌号) values (9000,'沪X','京Z1')");
+  auto picker = Open(VehiclePicker());
+  auto& grid = picker->Grid();
+  ASSERT_TRUE(picker->Refresh());
+  host_.Db().ClearLog();
+  host_.Db().EnableLog(true);
+  picker->SetText("沪b");
+  ASSERT_EQ(grid.DataRows(), 200);
+  EXPECT_EQ(grid.TextMatrix(1, 0) + grid.TextMatrix(200, 0), "沪B0000沪B0199");
+  ASSERT_TRUE(picker->LoadMore());
+  EXPECT_EQ(grid.TextMatrix(201, 0), "沪B0200");
+  // The vehicle whose number, not plate, starts with the text is among them, in plate order.
+  picker->SetText("沪");
+  for (int i = 0; i < 10 && picker->LoadMore(); ++i) {
+  }
+  ASSERT_EQ(grid.DataRows(), 2101);
+  EXPECT_EQ(grid.TextMatrix(1, 0) + grid.TextMatrix(2101, 0), "京Z1沪B2099");
+  host_.Db().EnableLog(false);
+  size_t walks = 0;
+  for (const std::string& sql : host_.Db().Log()) walks += sql.find("||") != std::string::npos;
+  EXPECT_GE(walks, 2u);
+  // A rare prefix is found through the indexes and sorted.
+  picker->SetText("沪B2");
+  ASSERT_EQ(grid.DataRows(), 100);
+  EXPECT_EQ(grid.TextMatrix(1, 0), "沪B2000");
 }
 
 TEST_F(MasterPickerTest, FailuresAreReportedAndChangeNothing) {

@@ -152,10 +152,18 @@ class QueryPlanTest : public ::testing::Test {
       const std::string lowerPlan = Lower(plan);
       const auto names = TableNames(lower);
       bool fault = false;
+      // A page of a list walks an index in the list's order and stops at its row limit: no
+      // sort, so it reads the rows it shows. Not so when the walk filters on a pattern: rows that
+      // match may be few and far, and the walk then reads the whole index to find a page.
+      const bool page = (lower.find(" limit ") != std::string::npos ||
+                         lower.find(" top ") != std::string::npos) &&
+                        lower.find(" like ") == std::string::npos &&
+                        lowerPlan.find("temp b-tree") == std::string::npos;
       for (std::sregex_iterator it(lowerPlan.begin(), lowerPlan.end(), kScan), end; it != end;
            ++it) {
         auto named = names.find((*it)[1]);
         if (named == names.end() || !kGrowing.count(named->second)) continue;
+        if (page && (*it)[2].matched) continue;
         if (!(*it)[2].matched || !IsPartialIndex(named->second, (*it)[2])) fault = true;
       }
       const bool walk = sql.find("LIMIT 1") != std::string::npos &&
@@ -179,6 +187,7 @@ class QueryPlanTest : public ::testing::Test {
     return named;
   }
 
+  void MasterPickerPages();
   static std::string Shown(const std::vector<std::string>& faults) {
     std::string text;
     for (const auto& fault : faults) text += "\n" + fault;
@@ -311,11 +320,31 @@ TEST_F(QueryPlanTest, PriceProposalsStartFromTheOwnersOrdersOrTheKeysLines) {
   }
 }
 
+void QueryPlanTest::MasterPickerPages() {
+  pickers::MasterPicker picker(pickers::VehiclePicker());
+  picker.Events().AttachSink(&sink_);
+  ASSERT_TRUE(picker.Init(*system_, 0, ""));
+  const Statements pages = ExpectIndexed(
+      [&] {
+        ASSERT_TRUE(picker.Refresh());
+        ASSERT_TRUE(picker.HasMore()) << "the demo shop has more vehicles than a page";
+        EXPECT_TRUE(picker.LoadMore());
+        picker.SetText("京A1");
+        picker.SetText("京A12");
+      },
+      "vehicle picker");
+  EXPECT_GE(pages.size(), 4u);
+}
+
 TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {
   // The typed prefix of a plate or vehicle number, bound as the picker binds it.
   const std::string typed =
       Plan(pickers::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
   EXPECT_NE(typed.find("ix_clzl_plate_nocase"), std::string::npos) << typed;
+
+  // The vehicle picker opens on a page, reads the next one and narrows as the clerk types, each
+  // through an index.
+  MasterPickerPages();
 
   // The report narrowed to a customer or a vehicle reads only their orders.
   reports::WS_RPT report;
