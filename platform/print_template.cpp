@@ -238,7 +238,19 @@ PrintHeader PrintHeaderFromSystem(host::ISystem& system, const std::string& titl
   return header;
 }
 
+namespace {
+
+// A part is the built-in file of its name; a part naming another part is refused, so parts
+// never loop.
+constexpr const char* kPartWord = "part ";
+
+}  // namespace
+
 PrintTemplate PrintTemplate::Parse(const std::string& text) {
+  return ParseWithParts(text, true);
+}
+
+PrintTemplate PrintTemplate::ParseWithParts(const std::string& text, bool partsAllowed) {
   static const std::map<std::string, Kind> kWords = {{"shop.name", Kind::ShopName},
                                                      {"shop.address", Kind::ShopAddress},
                                                      {"shop.phone", Kind::ShopPhone},
@@ -268,6 +280,23 @@ PrintTemplate PrintTemplate::Parse(const std::string& text) {
     const std::string inner = forms::Trim(text.substr(open + 2, close - open - 2));
     if (auto word = kWords.find(inner); word != kWords.end()) {
       page.pieces_.push_back({word->second, {}, {}});
+    } else if (inner.rfind(kPartWord, 0) == 0 && partsAllowed) {
+      const std::string name = forms::Trim(inner.substr(5));
+      const auto& files = BuiltInTemplateFiles();
+      const auto file = files.find(name);
+      PrintTemplate part;
+      if (file == files.end()) {
+        part.error_ = "no built-in part \"" + name + "\"";
+      } else {
+        part = ParseWithParts(file->second, false);
+      }
+      if (!part.error_.empty()) {
+        page.error_ =
+            "line " + std::to_string(LineOf(text, open)) + ": part " + name + ": " + part.error_;
+        page.pieces_.clear();
+        return page;
+      }
+      page.pieces_.insert(page.pieces_.end(), part.pieces_.begin(), part.pieces_.end());
     } else if (inner.rfind("value ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
       page.pieces_.push_back({Kind::Value, forms::Trim(inner.substr(6)), {}});
     } else if (inner.rfind("words ", 0) == 0 && !forms::Trim(inner.substr(6)).empty()) {
@@ -352,6 +381,17 @@ std::string PrintTemplate::Render(const PrintFile& file, const PrintHeader& head
     }
   }
   return html;
+}
+
+PrintTemplate::Names PrintTemplate::Named() const {
+  Names names;
+  for (const auto& piece : pieces_) {
+    if (piece.kind == Kind::Value || piece.kind == Kind::Words) names.values.insert(piece.text);
+    if (piece.kind == Kind::Table) names.tables[piece.text] = piece.columns;
+    if (piece.kind == Kind::Values) names.restOfValues = true;
+    if (piece.kind == Kind::Tables) names.restOfTables = true;
+  }
+  return names;
 }
 
 std::filesystem::path TemplatePath(const std::string& workFolder, int64_t programNumber) {

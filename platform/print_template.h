@@ -18,6 +18,9 @@
 //   {{table NAME COLUMN COLUMN ...}}                 the same with only those columns, in
 //                                                    that order (a column it lacks is skipped)
 //   {{tables}}                                       every table no {{table}} names
+//   {{part NAME}}                                    the built-in part templates/print/NAME.html
+//                                                    (the style the documents share), itself
+//                                                    a template without parts
 //
 // Every substituted text is escaped; a name or table the print file lacks gives nothing. A
 // table leaves out the columns the form hides (written "***" in every row). The template in the
@@ -27,6 +30,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +69,16 @@ class PrintTemplate {
   // The page as HTML.
   std::string Render(const PrintFile& file, const PrintHeader& header) const;
 
+  // What the page names of a print file: values ({{value}} and {{words}}), tables with the
+  // columns chosen (empty for all shown), and whether it shows the rest of either.
+  struct Names {
+    std::set<std::string> values;
+    std::map<std::string, std::vector<std::string>> tables;
+    bool restOfValues = false;
+    bool restOfTables = false;
+  };
+  Names Named() const;
+
  private:
   enum class Kind {
     Text,
@@ -86,6 +101,7 @@ class PrintTemplate {
     std::string text;                  // literal text, or the name of a value or table
     std::vector<std::string> columns;  // of a table: the columns chosen, empty for all shown
   };
+  static PrintTemplate ParseWithParts(const std::string& text, bool partsAllowed);
   std::vector<Piece> pieces_;
   std::string error_;
 };

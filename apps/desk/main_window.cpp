@@ -197,10 +197,22 @@ void MainWindow::BuildToolbar() {
   bar->setObjectName("HostToolbar");
   bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
   QMenu* menu = menuBar()->addMenu(tr("操作(&O)"));
+  AddHostCommands(*bar, *menu);
+  menu->addSeparator();
+  // Commands with keys that win in a field as the host's own do.
+  QList<QAction*> keyed = AddWindowCommands(*menu);
+  keyed.append(AddGoToNumber(*bar, *menu));
+  menu->addSeparator();
+  keyed.append(AddFollowUps(*menu));
+  for (const auto& [command, action] : actions_) keyed.append(action);
+  new HostShortcuts(*this, keyed);
+}
+
+void MainWindow::AddHostCommands(QToolBar& bar, QMenu& menu) {
   for (const auto& info : ToolCommands()) {
     if (info.separatorBefore) {
-      bar->addSeparator();
-      menu->addSeparator();
+      bar.addSeparator();
+      menu.addSeparator();
     }
     auto* action = new QAction(tr(info.caption), this);
     action->setObjectName(info.name);
@@ -219,42 +231,44 @@ void MainWindow::BuildToolbar() {
         RunCommand(command);
       }
     });
-    bar->addAction(action);
-    menu->addAction(action);
+    bar.addAction(action);
+    menu.addAction(action);
     actions_[command] = action;
   }
-  menu->addSeparator();
-  QAction* findNext = menu->addAction(tr("查找下一个"));
+}
+
+QList<QAction*> MainWindow::AddWindowCommands(QMenu& menu) {
+  QAction* findNext = menu.addAction(tr("查找下一个"));
   findNext->setShortcut(QKeySequence(Qt::Key_F3));
   connect(findNext, &QAction::triggered, this, [this] {
     if (ProgramTab* tab = CurrentTab()) tab->Run(ToolCommand::Find);  // FindNext
     UpdateToolbar();
   });
-  QAction* pageSetup = menu->addAction(tr("页面设置..."));
+  QAction* pageSetup = menu.addAction(tr("页面设置..."));
   pageSetup->setObjectName("PageSetup");
   connect(pageSetup, &QAction::triggered, this, [this] { RunPageSetup(this); });
-  QAction* pdf = menu->addAction(tr("导出 PDF..."));
+  QAction* pdf = menu.addAction(tr("导出 PDF..."));
   pdf->setObjectName("ExportPdf");
   connect(pdf, &QAction::triggered, this, &MainWindow::ExportPdfInteractive);
-  QAction* xlsx = menu->addAction(tr("导出 Excel..."));
+  QAction* xlsx = menu.addAction(tr("导出 Excel..."));
   xlsx->setObjectName("ExportXlsx");
   connect(xlsx, &QAction::triggered, this, &MainWindow::ExportXlsxInteractive);
-  QAction* csv = menu->addAction(tr("导出 CSV..."));
+  QAction* csv = menu.addAction(tr("导出 CSV..."));
   csv->setObjectName("ExportCsv");
   connect(csv, &QAction::triggered, this, &MainWindow::ExportCsvInteractive);
-  QAction* history = menu->addAction(tr("车辆维修历史"));
+  QAction* history = menu.addAction(tr("车辆维修历史"));
   history->setObjectName("VehicleHistory");
   history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
   connect(history, &QAction::triggered, this, [this] {
     if (!OpenVehicleHistory()) ShowNotice(tr("当前窗口没有车牌号"), host::kLevelRefusal);
   });
-  QAction* changes = menu->addAction(tr("修改记录"));
+  QAction* changes = menu.addAction(tr("修改记录"));
   changes->setObjectName("DocumentHistory");
   changes->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
   connect(changes, &QAction::triggered, this, [this] {
     if (!OpenDocumentHistory()) ShowNotice(tr("当前窗口没有已保存的单据"), host::kLevelRefusal);
   });
-  QAction* closeTab = menu->addAction(tr("关闭窗口"));
+  QAction* closeTab = menu.addAction(tr("关闭窗口"));
   closeTab->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
   connect(closeTab, &QAction::triggered, this, [this] {
     if (tabs_->currentIndex() >= 0) CloseTab(tabs_->currentIndex());
@@ -267,29 +281,36 @@ void MainWindow::BuildToolbar() {
   escape->setShortcutContext(Qt::WindowShortcut);
   connect(escape, &QAction::triggered, this, &MainWindow::CancelAfterAsking);
   addAction(escape);
+  return {findNext, closeTab, history};
+}
+
+QAction* MainWindow::AddGoToNumber(QToolBar& bar, QMenu& menu) {
   // The number on the customer's slip, typed straight in: Ctrl+G, the number, Enter.
-  bar->addSeparator();
-  goTo_ = new QLineEdit(bar);
+  bar.addSeparator();
+  goTo_ = new QLineEdit(&bar);
   goTo_->setObjectName("GoToNumber");
   goTo_->setPlaceholderText(tr("单号 Ctrl+G"));
   goTo_->setClearButtonEnabled(true);
   goTo_->setMaximumWidth(170);
-  bar->addWidget(goTo_);
+  bar.addWidget(goTo_);
   connect(goTo_, &QLineEdit::returnPressed, this, [this] {
     if (GoToNumber(goTo_->text())) goTo_->clear();
   });
-  QAction* goTo = menu->addAction(tr("按单号查找"));
+  QAction* goTo = menu.addAction(tr("按单号查找"));
   goTo->setObjectName("GoTo");
   goTo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
   connect(goTo, &QAction::triggered, this, [this] {
     goTo_->setFocus(Qt::ShortcutFocusReason);
     goTo_->selectAll();
   });
-  // The order's next documents, with keys that win in a field as the host's own do.
-  menu->addSeparator();
-  QList<QAction*> keyed{findNext, closeTab, goTo, history};
+  return goTo;
+}
+
+QList<QAction*> MainWindow::AddFollowUps(QMenu& menu) {
+  // The order's next documents.
+  QList<QAction*> keyed;
   for (const FollowUpInfo& followUp : FollowUps()) {
-    QAction* action = menu->addAction(tr("本单%1").arg(tr(followUp.caption)));
+    QAction* action = menu.addAction(tr("本单%1").arg(tr(followUp.caption)));
     action->setObjectName(QString("Follow_") + followUp.className);
     action->setShortcut(QKeySequence(followUp.shortcut));
     const std::string target = followUp.className;
@@ -299,8 +320,7 @@ void MainWindow::BuildToolbar() {
     followActions_.push_back(action);
     keyed.append(action);
   }
-  for (const auto& [command, action] : actions_) keyed.append(action);
-  new HostShortcuts(*this, keyed);
+  return keyed;
 }
 
 void MainWindow::BuildShopMenu() {

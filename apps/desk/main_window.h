@@ -4,6 +4,7 @@
 // source document, OpenForm any program, each in its own tab.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <map>
 #include <vector>
@@ -12,11 +13,14 @@
 #include "desk/session_log.h"
 #include "desk/tool_commands.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QStandardItemModel;
 class QTabWidget;
 class QTimer;
+class QToolBar;
 class QTreeView;
 
 namespace ws::desk {
@@ -88,7 +92,16 @@ class MainWindow : public QMainWindow {
 
  private:
   void BuildTree();
+  // The toolbar and the 操作 menu: the host's commands, the window's own, the number box and
+  // the order's next documents; their keys win in a field (HostShortcuts).
   void BuildToolbar();
+  void AddHostCommands(QToolBar& bar, QMenu& menu);
+  // Find next, page setup, exports, histories, close and Escape; answers those with host keys.
+  QList<QAction*> AddWindowCommands(QMenu& menu);
+  // The number box on the toolbar and its Ctrl+G; answers the menu's action.
+  QAction* AddGoToNumber(QToolBar& bar, QMenu& menu);
+  // One action per next document of a repair order; answers them.
+  QList<QAction*> AddFollowUps(QMenu& menu);
   void BuildLogPanel();
   void BuildShopMenu();
   ProgramTab* OpenEntry(const platform::MenuEntry& entry, int64_t requestedId, OpenMode mode);

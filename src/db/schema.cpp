@@ -42,9 +42,9 @@ Sql SetMeta(const std::string& key, const std::string& value) {
 
 const std::vector<Subsystem>& Subsystems() {
   static const std::vector<Subsystem> subsystems = {
-      {"module", {TableRole::Module}},
-      {"host", {TableRole::HostWritten, TableRole::HostRead}},
-      {"config", {TableRole::HostConfig}},
+      {"module", {TableRole::Module}, kModuleVersion},
+      {"host", {TableRole::HostWritten, TableRole::HostRead}, kHostVersion},
+      {"config", {TableRole::HostConfig}, kConfigVersion},
   };
   return subsystems;
 }
@@ -55,6 +55,10 @@ bool BelongsTo(const Subsystem& subsystem, const TableDef& table) {
 }
 
 int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tables) {
+  return std::max(subsystem.version, HighestSince(subsystem, tables));
+}
+
+int HighestSince(const Subsystem& subsystem, const std::vector<TableDef>& tables) {
   int version = 1;
   for (const auto& table : tables) {
     if (!BelongsTo(subsystem, table)) continue;

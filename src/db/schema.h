@@ -16,17 +16,30 @@
 
 namespace ws::db {
 
+// The version of each subsystem this build writes, named here and nowhere else. A change to a
+// subsystem's tables (a table, column, index, tracking or a retired index or trigger) comes in
+// under a new version: raise the number here and give the change that `since`. A change under
+// a version already written would never reach the shops at that version; the catalogue every
+// version brought is pinned in tests/db/released_catalogue.txt, whose test says so.
+inline constexpr int kModuleVersion = 16;
+inline constexpr int kHostVersion = 16;
+inline constexpr int kConfigVersion = 4;
+
 // A group of tables that moves to a new version together: the module's documents and masters,
 // the host tables, the host's configuration.
 struct Subsystem {
   std::string name;
   std::vector<TableRole> roles;
+  int version;  // this build's (kModuleVersion ...)
 };
 
 const std::vector<Subsystem>& Subsystems();
 bool BelongsTo(const Subsystem& subsystem, const TableDef& table);
-// The version this build writes: the highest `since` among the subsystem's tables, columns and
-// indexes (1 when nothing was added since the first layout).
+// The highest `since` among the subsystem's tables, columns, indexes and markers (1 when
+// nothing was added since the first layout).
+int HighestSince(const Subsystem& subsystem, const std::vector<TableDef>& tables = Tables());
+// The version this build writes: the subsystem's named version, or a higher one that a
+// catalogue given in place of this build's brings (a test's model of the next build).
 int CurrentVersion(const Subsystem& subsystem, const std::vector<TableDef>& tables = Tables());
 // The ws_meta key of a subsystem's version: "version:<name>".
 std::string SubsystemVersionKey(const Subsystem& subsystem);

@@ -31,6 +31,10 @@ struct Column {
   int sort = 0;          // sort code applied from the layout file
   int64_t readOnlyForeColor = -1;
   int64_t readOnlyBackColor = -1;
+  // The column's number in layout files ("VsCol<n>", src/grid/layout.h); -1 for its position.
+  // A list that gains a column in the middle keeps every saved width and hidden flag on the
+  // column it was saved for.
+  int layoutNumber = -1;
 };
 
 // Texts in the order a clerk reads codes: runs of digits by their value ("V2" before "V10",

@@ -143,101 +143,15 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
       if (!lines->Removed().empty()) tx.Run(lines->DeleteRemoved(ctx.id));
     }
   }
-  // The new header's id and the new lines' ids are reserved together, and the lines written
-  // a batch per statement: on a server every statement is a round trip.
-  const std::string& key = schema_.KeyColumn();
-  std::vector<host::IdBatch> newIds;
-  if (isNew) newIds.push_back({.table = HeaderIdTable(), .keyColumn = key, .count = 1, .ids = {}});
-  const size_t firstLines = newIds.size();
-  std::vector<std::vector<int>> added(lineSets_.size());
-  for (size_t i = 0; i < lineSets_.size(); ++i) {
-    for (int row : lineSets_[i]->SavedRows()) {
-      if (lineSets_[i]->LineId(row) <= 0) added[i].push_back(row);
-    }
-    newIds.push_back({.table = lineSets_[i]->Schema().idTable,
-                      .keyColumn = lineSets_[i]->Schema().lineKey,
-                      .count = static_cast<int64_t>(added[i].size()),
-                      .ids = {}});
-  }
-  auto reserve = [&] {
-    std::string failure = Navigator().GetNewIDs(newIds);
-    for (size_t i = 0; failure.empty() && i < newIds.size(); ++i) {
-      if (newIds[i].ids.size() != static_cast<size_t>(newIds[i].count))
-        failure = "no ids issued for " + newIds[i].table;
-    }
-    if (!failure.empty()) tx.Fail(failure);
-    return failure.empty();
-  };
-  if (isNew) {
-    if (reserve()) {
-      ctx.id = newIds.front().ids.front();
-      ctx.values[key] = db::DecimalText(static_cast<double>(ctx.id));
-      // Sent with the next statement: its failure fails the save from there.
-      tx.Send(schema_.Insert(ctx.values, Driver()));
-    }
-  } else {
-    db::Sql update = schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver());
-    // A deliberate guard beyond the documents' own rules, under which the later of two saves
-    // silently overwrote the earlier: a window that read the row before another user's save,
-    // check or uncheck must not put back what it showed, so the update finds the row only at
-    // the version it was shown with.
-    if (ShownRowVersion() >= 0) {
-      update.Raw(" AND ").Raw(db::kRowVersionColumn).Raw("=").Key(ShownRowVersion());
-    }
-    int64_t rows = 0;
-    if (tx.Run(update, &rows) && rows != 1) return stale();
-    if (!tx.Failed() &&
-        std::any_of(added.begin(), added.end(), [](const auto& rows) { return !rows.empty(); }))
-      reserve();
-  }
-
-  std::vector<std::vector<int64_t>> lineIds(lineSets_.size());
-  for (size_t i = 0; i < lineSets_.size() && !tx.Failed(); ++i) {
-    LineSet& lines = *lineSets_[i];
-    const std::vector<int> saved = lines.SavedRows();
-    const std::vector<int64_t>& lineNewIds = newIds[firstLines + i].ids;
-    size_t next = 0;
-    for (int row : saved) {
-      if (lines.LineId(row) <= 0) {
-        lineIds[i].push_back(lineNewIds[next++]);
-        continue;
-      }
-      int64_t rows = 0;
-      if (!tx.Run(lines.Update(row, ctx.id), &rows)) break;
-      if (rows != 1) return stale();
-      lineIds[i].push_back(lines.LineId(row));
-    }
-    for (size_t first = 0; first < added[i].size() && !tx.Failed(); first += kLinesPerInsert) {
-      const size_t last = std::min(added[i].size(), first + kLinesPerInsert);
-      const std::vector<int> rows(added[i].begin() + static_cast<std::ptrdiff_t>(first),
-                                  added[i].begin() + static_cast<std::ptrdiff_t>(last));
-      const std::vector<int64_t> ids(lineNewIds.begin() + static_cast<std::ptrdiff_t>(first),
-                                     lineNewIds.begin() + static_cast<std::ptrdiff_t>(last));
-      tx.Send(lines.Insert(rows, ids, ctx.id));
-    }
-  }
+  NewIds newIds = PlanNewIds(isNew);
+  if (!WriteHeader(ctx, newIds)) return stale();
+  std::vector<std::vector<int64_t>> lineIds;
+  if (!WriteLines(ctx, newIds, &lineIds)) return stale();
   if (!tx.Failed() && !AfterLines(ctx)) {
     tx.Rollback();
     return false;
   }
-  if (!tx.Failed()) {
-    db::AuditImage after = Image(&lineIds);
-    after.header = ctx.values;
-    // The event row names the document and its program itself, and a new document's mark is
-    // always that of an unchecked one: none of them is a value the clerk entered.
-    for (const std::string& bookkeeping : {key, std::string("progid"), std::string("smark")}) {
-      after.header.erase(bookkeeping);
-    }
-    db::AuditEvent event =
-        AuditEventOf(isNew ? db::AuditAction::Insert : db::AuditAction::Update,
-                     isNew ? db::NewImageChanges(after) : db::CompareImages(shownImage_, after));
-    event.documentId = ctx.id;
-    if (auto number = ctx.values.find(schema_.ColumnWith(FieldRole::Number));
-        number != ctx.values.end()) {
-      event.number = number->second;
-    }
-    db::AppendAudit(tx, event, AuditSessionOf());
-  }
+  if (!tx.Failed()) AppendSaveAudit(ctx, lineIds);
   // The version this save leaves behind is the window's own: if reading the document back
   // fails below, its next save must not be taken for another user's change.
   int64_t savedVersion = -1;
@@ -246,7 +160,122 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     return false;
   }
   NoteRowVersion(savedVersion);
+  TakeSaved(ctx, lineIds);
+  AfterCommit(ctx);
+  return ShowSaved(ctx.id);
+}
 
+Document::NewIds Document::PlanNewIds(bool isNew) const {
+  // The new header's id and the new lines' ids are reserved together, and the lines written
+  // a batch per statement: on a server every statement is a round trip.
+  NewIds plan;
+  if (isNew) {
+    plan.batches.push_back(
+        {.table = HeaderIdTable(), .keyColumn = schema_.KeyColumn(), .count = 1, .ids = {}});
+  }
+  plan.firstLines = plan.batches.size();
+  plan.added.resize(lineSets_.size());
+  for (size_t i = 0; i < lineSets_.size(); ++i) {
+    for (int row : lineSets_[i]->SavedRows()) {
+      if (lineSets_[i]->LineId(row) <= 0) plan.added[i].push_back(row);
+    }
+    plan.batches.push_back({.table = lineSets_[i]->Schema().idTable,
+                            .keyColumn = lineSets_[i]->Schema().lineKey,
+                            .count = static_cast<int64_t>(plan.added[i].size()),
+                            .ids = {}});
+  }
+  return plan;
+}
+
+bool Document::ReserveIds(db::Transaction& tx, NewIds& plan) {
+  std::string failure = Navigator().GetNewIDs(plan.batches);
+  for (size_t i = 0; failure.empty() && i < plan.batches.size(); ++i) {
+    if (plan.batches[i].ids.size() != static_cast<size_t>(plan.batches[i].count))
+      failure = "no ids issued for " + plan.batches[i].table;
+  }
+  if (!failure.empty()) tx.Fail(failure);
+  return failure.empty();
+}
+
+bool Document::WriteHeader(SaveContext& ctx, NewIds& plan) {
+  db::Transaction& tx = ctx.tx;
+  if (ctx.isNew) {
+    if (ReserveIds(tx, plan)) {
+      ctx.id = plan.batches.front().ids.front();
+      ctx.values[schema_.KeyColumn()] = db::DecimalText(static_cast<double>(ctx.id));
+      // Sent with the next statement: its failure fails the save from there.
+      tx.Send(schema_.Insert(ctx.values, Driver()));
+    }
+    return true;
+  }
+  db::Sql update = schema_.Update(ctx.values, ctx.id, UpdateGuard(), Driver());
+  // A deliberate guard beyond the documents' own rules, under which the later of two saves
+  // silently overwrote the earlier: a window that read the row before another user's save,
+  // check or uncheck must not put back what it showed, so the update finds the row only at
+  // the version it was shown with.
+  if (ShownRowVersion() >= 0) {
+    update.Raw(" AND ").Raw(db::kRowVersionColumn).Raw("=").Key(ShownRowVersion());
+  }
+  int64_t rows = 0;
+  if (tx.Run(update, &rows) && rows != 1) return false;
+  if (!tx.Failed() && std::any_of(plan.added.begin(), plan.added.end(),
+                                  [](const auto& added) { return !added.empty(); }))
+    ReserveIds(tx, plan);
+  return true;
+}
+
+bool Document::WriteLines(SaveContext& ctx, const NewIds& plan,
+                          std::vector<std::vector<int64_t>>* lineIds) {
+  db::Transaction& tx = ctx.tx;
+  lineIds->assign(lineSets_.size(), {});
+  for (size_t i = 0; i < lineSets_.size() && !tx.Failed(); ++i) {
+    LineSet& lines = *lineSets_[i];
+    const std::vector<int64_t>& lineNewIds = plan.batches[plan.firstLines + i].ids;
+    size_t next = 0;
+    for (int row : lines.SavedRows()) {
+      if (lines.LineId(row) <= 0) {
+        (*lineIds)[i].push_back(lineNewIds[next++]);
+        continue;
+      }
+      int64_t rows = 0;
+      if (!tx.Run(lines.Update(row, ctx.id), &rows)) break;
+      if (rows != 1) return false;
+      (*lineIds)[i].push_back(lines.LineId(row));
+    }
+    const std::vector<int>& added = plan.added[i];
+    for (size_t first = 0; first < added.size() && !tx.Failed(); first += kLinesPerInsert) {
+      const size_t last = std::min(added.size(), first + kLinesPerInsert);
+      const std::vector<int> rows(added.begin() + static_cast<std::ptrdiff_t>(first),
+                                  added.begin() + static_cast<std::ptrdiff_t>(last));
+      const std::vector<int64_t> ids(lineNewIds.begin() + static_cast<std::ptrdiff_t>(first),
+                                     lineNewIds.begin() + static_cast<std::ptrdiff_t>(last));
+      tx.Send(lines.Insert(rows, ids, ctx.id));
+    }
+  }
+  return true;
+}
+
+void Document::AppendSaveAudit(SaveContext& ctx, const std::vector<std::vector<int64_t>>& lineIds) {
+  db::AuditImage after = Image(&lineIds);
+  after.header = ctx.values;
+  // The event row names the document and its program itself, and a new document's mark is
+  // always that of an unchecked one: none of them is a value the clerk entered.
+  for (const std::string& bookkeeping :
+       {schema_.KeyColumn(), std::string("progid"), std::string("smark")}) {
+    after.header.erase(bookkeeping);
+  }
+  db::AuditEvent event =
+      AuditEventOf(ctx.isNew ? db::AuditAction::Insert : db::AuditAction::Update,
+                   ctx.isNew ? db::NewImageChanges(after) : db::CompareImages(shownImage_, after));
+  event.documentId = ctx.id;
+  if (auto number = ctx.values.find(schema_.ColumnWith(FieldRole::Number));
+      number != ctx.values.end()) {
+    event.number = number->second;
+  }
+  db::AppendAudit(ctx.tx, event, AuditSessionOf());
+}
+
+void Document::TakeSaved(const SaveContext& ctx, const std::vector<std::vector<int64_t>>& lineIds) {
   // Written: the form knows the lines and the document as saved even if reading them back
   // fails, so a later save updates them instead of inserting them twice.
   for (size_t i = 0; i < lineSets_.size(); ++i) {
@@ -258,8 +287,6 @@ bool Document::SaveInTransaction(RowValues values, bool isNew) {
     SetRequestedId(ctx.id);
     BuildBaseCondition();
   }
-  AfterCommit(ctx);
-  return ShowSaved(ctx.id);
 }
 
 std::string Document::StaleSaveText(db::Transaction& tx, int64_t id) const {

@@ -254,7 +254,28 @@ class Document : public host::DocumentControl {
 
  private:
   bool RunStateChange(bool check);
+  // The save's steps inside its transaction, as the list at the top of this file has them.
   bool SaveInTransaction(RowValues values, bool isNew);
+  // The ids a save takes: the new header's (first, for a new document) and each line set's new
+  // lines', reserved in one request; `added` holds each set's rows without an id.
+  struct NewIds {
+    std::vector<host::IdBatch> batches;
+    size_t firstLines = 0;
+    std::vector<std::vector<int>> added;
+  };
+  NewIds PlanNewIds(bool isNew) const;
+  // Issues every batch of the plan; false (the transaction failed) when one is short.
+  bool ReserveIds(db::Transaction& tx, NewIds& plan);
+  // Inserts the new header with its reserved id, or updates the shown one at its row version
+  // (reserving the new lines' ids then). False when the update found no row: a stale window.
+  bool WriteHeader(SaveContext& ctx, NewIds& plan);
+  // Updates the saved lines and inserts the new ones a batch per statement; *lineIds gets each
+  // set's ids in row order. False when a line's update found no row.
+  bool WriteLines(SaveContext& ctx, const NewIds& plan, std::vector<std::vector<int64_t>>* lineIds);
+  // The save's audit row: the header as written and the lines, against the image shown.
+  void AppendSaveAudit(SaveContext& ctx, const std::vector<std::vector<int64_t>>& lineIds);
+  // After the commit: the form holds the document and its lines as saved.
+  void TakeSaved(const SaveContext& ctx, const std::vector<std::vector<int64_t>>& lineIds);
   bool NumbersInRange(std::string* caption) const;
 
   HeaderSchema schema_;

@@ -153,6 +153,11 @@ std::string ColumnKey(int col) {
   return "VsCol" + std::to_string(col);
 }
 
+std::string ColumnKey(const Grid& grid, int col) {
+  const int number = grid.Col(col).layoutNumber;
+  return ColumnKey(number >= 0 ? number : col);
+}
+
 bool IsNumericDataType(int dataType) {
   switch (dataType) {
     case 2:
@@ -196,7 +201,7 @@ void WriteGridSettings(Profile& profile, const Grid& grid, bool widthsOnly) {
   const std::string hidden = Section(kIsHidden, suffix);
   const std::string width = Section(kColWidth, suffix);
   for (int c = 0; c < grid.Cols(); ++c) {
-    const std::string key = ColumnKey(c);
+    const std::string key = ColumnKey(grid, c);
     profile.Set(hidden, key, Flag(grid.ColHidden(c)));
     // A hidden column keeps the width last stored for it, for when the user shows it again.
     if (grid.ColWidth(c) > 0) profile.Set(width, key, std::to_string(grid.ColWidth(c)));
@@ -222,7 +227,7 @@ void ApplyGridSettings(const Profile& profile, Grid& grid, bool widthsOnly,
   const std::string hidden = Section(kIsHidden, suffix);
   const std::string width = Section(kColWidth, suffix);
   for (int c = 0; c < grid.Cols(); ++c) {
-    const std::string key = ColumnKey(c);
+    const std::string key = ColumnKey(grid, c);
     if (profile.GetInt(hidden, key, grid.ColHidden(c) ? 1 : 0) == 1) {
       grid.SetColHidden(c, true);
       continue;
@@ -235,7 +240,7 @@ void ApplyGridSettings(const Profile& profile, Grid& grid, bool widthsOnly,
   std::vector<int> groupCols;
   std::vector<int> sumCols;
   for (int c = 0; c < grid.Cols(); ++c) {
-    const std::string key = ColumnKey(c);
+    const std::string key = ColumnKey(grid, c);
     forms::Column& column = grid.Col(c);
     column.sort = profile.GetInt(Section(kIsSort, suffix), key, column.sort);
     column.merge = profile.GetInt(Section(kIsColMerge, suffix), key, column.merge ? 1 : 0) == 1;

@@ -13,6 +13,7 @@
 // Grid-wide keys in section "Vs"+s: VsRowHeight (written when the grid has data rows),
 // VsFixedRowHeight (written when it has header rows), VsFixedCols (frozen columns), and the
 // read-only VsTotalSave. With widthsOnly only VsIsHidden and VsColWidth are read or written.
+// A column with a layout number is kept under that number rather than its position (ColumnKey).
 //
 // Every read takes the grid's current value as its default, so a missing file, section or key
 // leaves that property as it is. A value that does not parse counts as missing.
@@ -64,6 +65,9 @@ std::filesystem::path LayoutPath(std::string_view workFolder, std::string_view c
 std::string GridSuffix(const forms::Grid& grid);
 // "VsCol" + column.
 std::string ColumnKey(int col);
+// The key a grid's column is saved under, the one place that maps columns to keys: "VsCol" + its
+// layout number (forms::Column::layoutNumber), or its position when it has none.
+std::string ColumnKey(const forms::Grid& grid, int col);
 
 // The host's eight decimals settings, chosen by a column's value-kind code 1 to 8
 // (VsColValDataType). Unless the host hands in its own settings, code n gives n - 1 decimals.

@@ -99,23 +99,31 @@ std::string ChangesText(const std::vector<db::FieldChange>& changes) {
   return text;
 }
 
+namespace {
+
+// The audit list's columns; the document's program and id hidden.
+const ListColumns& AuditColumns() {
+  static const ListColumns columns = {{"时间", 19},
+                                      {"用户", 8},
+                                      {"前端", 6},
+                                      {"操作", 4},
+                                      {"单据类型", 12},
+                                      {"单据编号", 14},
+                                      {"修改内容", 60},
+                                      ListColumn{"progid", 0}.Hidden(),
+                                      ListColumn{"单据ID", 0}.Hidden()};
+  return columns;
+}
+
+}  // namespace
+
 void FillAuditGrid(const AuditTrail& trail, forms::Grid& grid) {
-  SetupListGrid(grid, {{"时间", 19},
-                       {"用户", 8},
-                       {"前端", 6},
-                       {"操作", 4},
-                       {"单据类型", 12},
-                       {"单据编号", 14},
-                       {"修改内容", 60},
-                       {"progid", 0},
-                       {"单据ID", 0}});
+  SetupListGrid(grid, AuditColumns());
   for (const AuditRow& row : trail.rows) {
     AddListRow(grid, {row.when, row.user, row.frontEnd, row.action, row.caption, row.number,
                       ChangesText(row.changes), std::to_string(row.program),
                       std::to_string(row.documentId)});
   }
-  grid.SetColHidden(7, true);
-  grid.SetColHidden(8, true);
 }
 
 }  // namespace ws::reports

@@ -289,25 +289,32 @@ IssuedAgainstBilled LoadIssuedAgainstBilled(db::IDatabase& database, const std::
   return list;
 }
 
-void FillIssuedGrid(const IssuedAgainstBilled& list, forms::Grid& grid, bool totals) {
+// A line per part of an order: quantities and amounts totalled; the first requisition's and
+// the order's program and id hidden.
+const ListColumns& IssuedColumns() {
   using K = ListColumnKind;
-  SetupListGrid(grid, {{"工单号码", 12},
-                       {"进厂日期", 10, K::Date},
-                       {"车牌号", 9},
-                       {"物品编码", 10},
-                       {"物品名称", 14},
-                       {"领用数量", 8, K::Money},
-                       {"领用金额", 10, K::Money},
-                       {"开单数量", 8, K::Money},
-                       {"开单金额", 10, K::Money},
-                       {"差异数量", 8, K::Money},
-                       {"差异", 12},
-                       {"开单依据", 12},
-                       {"领料单", 16},
-                       {"领料progid", 0},
-                       {"领料单据ID", 0},
-                       {"progid", 0},
-                       {"单据ID", 0}});
+  static const ListColumns columns = {{"工单号码", 12},
+                                      {"进厂日期", 10, K::Date},
+                                      {"车牌号", 9},
+                                      {"物品编码", 10},
+                                      {"物品名称", 14},
+                                      ListColumn{"领用数量", 8, K::Money}.Total(),
+                                      ListColumn{"领用金额", 10, K::Money}.Total(),
+                                      ListColumn{"开单数量", 8, K::Money}.Total(),
+                                      ListColumn{"开单金额", 10, K::Money}.Total(),
+                                      ListColumn{"差异数量", 8, K::Money}.Total(),
+                                      {"差异", 12},
+                                      {"开单依据", 12},
+                                      {"领料单", 16},
+                                      ListColumn{"领料progid", 0}.Hidden(),
+                                      ListColumn{"领料单据ID", 0}.Hidden(),
+                                      ListColumn{"progid", 0}.Hidden(),
+                                      ListColumn{"单据ID", 0}.Hidden()};
+  return columns;
+}
+
+void FillIssuedGrid(const IssuedAgainstBilled& list, forms::Grid& grid, bool totals) {
+  SetupListGrid(grid, IssuedColumns());
   for (const IssuedOrder& order : list.orders) {
     const bool settled = order.Settled();
     const std::string basis = settled ? "结算单 " + order.settlementNumber : "工单";
@@ -331,17 +338,15 @@ void FillIssuedGrid(const IssuedAgainstBilled& list, forms::Grid& grid, bool tot
                  std::to_string(order.orderId)});
     }
   }
-  for (int col = kIssuedRequisitionProgramCol; col < grid.Cols(); ++col) {
-    grid.SetColHidden(col, true);
-  }
   if (totals) AddIssuedTotals(grid);
 }
 
 void AddIssuedTotals(forms::Grid& grid) {
   if (grid.DataRows() == 0) return;
-  const std::vector<int> sums = {5, 6, 7, 8, 9};
-  grid.AddSubtotals(0, sums, "小计", 2);
-  AddListTotals(grid, sums, 2);
+  const ListColumns& columns = IssuedColumns();
+  grid.AddSubtotals(ColumnOf(columns, "工单号码"), TotalColumns(columns), "小计",
+                    ColumnOf(columns, "车牌号"));
+  AddListTotals(grid, columns, "车牌号");
 }
 
 }  // namespace ws::reports

@@ -13,6 +13,7 @@
 #include "db/database.h"
 #include "db/sql.h"
 #include "forms/grid.h"
+#include "reports/list_grid.h"
 
 namespace ws::reports {
 
@@ -92,13 +93,13 @@ IssuedAgainstBilled LoadIssuedAgainstBilled(db::IDatabase& database, const std::
                                             bool checkedOnly = false);
 
 // One row per part of each order: quantities and amounts side by side, the difference and the
-// requisitions; a subtotal per order and the grand total. The last four columns are hidden:
+// requisitions; a subtotal per order and the grand total. Four columns are hidden:
 // the first requisition's program and id (a double click on the requisitions' cell opens it)
 // and the order's program and id (anywhere else opens the order).
 void FillIssuedGrid(const IssuedAgainstBilled& list, forms::Grid& grid, bool totals = true);
 void AddIssuedTotals(forms::Grid& grid);
-// Grid columns the control needs to find its documents.
-inline constexpr int kIssuedRequisitionCol = 12;
-inline constexpr int kIssuedRequisitionProgramCol = 13;
+// The grid's columns; the control finds the requisitions' cell ("领料单") and the first
+// requisition's program ("领料progid", its id after it) by caption.
+const ListColumns& IssuedColumns();
 
 }  // namespace ws::reports

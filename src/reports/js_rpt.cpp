@@ -16,6 +16,38 @@ const std::vector<FilterField>& Filters() {
 
 }  // namespace
 
+const ListColumns& JS_RPT::Columns() {
+  using K = ListColumnKind;
+  static const ListColumns columns = {
+      ListColumn{"收款单号", 0}.From("ARPReceive.单据编号"),
+      ListColumn{"收款日期", 0, K::Date}.From("ARPReceive.单据日期"),
+      ListColumn{"客户名称", 0}.From("PDMWLDWJS.公司名称"),
+      ListColumn{"工单号码", 0}.From("WSDJ.工单号码"),
+      ListColumn{"进厂日期", 0, K::Date}.From("WSDJ.进厂日期"),
+      ListColumn{"车牌号", 0}.From("CLZl.车牌号"),
+      ListColumn{"行驶证号", 0}.From("CLZl.行驶证号"),
+      ListColumn{"发动机号", 0}.From("CLZl.发动机号"),
+      ListColumn{"收款人", 0}.From("PDMGY.姓名"),
+      ListColumn{"摘要", 0}.From("ARPReceive.摘要"),
+      ListColumn{"维修费用", 0, K::Money}.From("ARPReceive_FY.维修费用").Total(),
+      ListColumn{"配件费用", 0, K::Money}.From("ARPReceive_FY.配件费用").Total(),
+      ListColumn{"诊断费", 0, K::Money}.From("ARPReceive_FY.诊断费").Total(),
+      ListColumn{"检测费", 0, K::Money}.From("ARPReceive_FY.检测费").Total(),
+      ListColumn{"管理费", 0, K::Money}.From("ARPReceive_FY.管理费").Total(),
+      ListColumn{"收款金额", 0, K::Money}.From("ARPReceive.总金额").Total(),
+      ListColumn{"扣零金额", 0, K::Money}.From("ARPReceive.扣零金额").Total(),
+      ListColumn{"备注", 0}.From("ARPReceive.备注"),
+      ListColumn{"制单人", 0}.From("ARPReceive.制单人"),
+      ListColumn{"制单日期", 0, K::Date}.From("ARPReceive.制单日期"),
+      ListColumn{"状态", 0}.From("ARPReceive.Status"),
+      ListColumn{"审核人", 0}.From("ARPReceive.审核人"),
+      ListColumn{"审核日期", 0, K::Date}.From("ARPReceive.审核日期"),
+      ListColumn{"progID", 0}.From("ARPReceive.progID").Hidden(),
+      ListColumn{"单据ID", 0}.From("ARPReceive.单据ID").Hidden(),
+  };
+  return columns;
+}
+
 JS_RPT::JS_RPT() : ReportControl("JS_RPT", "JS_REP", Filters()) {}
 
 void JS_RPT::AppendConditions(db::Sql& sql, const std::string& driver) const {
@@ -31,16 +63,8 @@ void JS_RPT::AppendConditions(db::Sql& sql, const std::string& driver) const {
 }
 
 db::Sql JS_RPT::Query(const std::string& driver) const {
-  db::Sql sql(
-      " SELECT ARPReceive.单据编号 AS 收款单号, ARPReceive.单据日期 AS 收款日期, "
-      "PDMWLDWJS.公司名称 AS 客户名称, WSDJ.工单号码,"
-      "        WSDJ.进厂日期, CLZl.车牌号, CLZl.行驶证号, CLZl.发动机号, PDMGY.姓名 AS 收款人, "
-      "ARPReceive.摘要, ARPReceive_FY.维修费用,"
-      "        ARPReceive_FY.配件费用, ARPReceive_FY.诊断费, ARPReceive_FY.检测费, "
-      "ARPReceive_FY.管理费, ARPReceive.总金额 AS 收款金额,"
-      "        ARPReceive.扣零金额, ARPReceive.备注, ARPReceive.制单人, ARPReceive.制单日期, "
-      "ARPReceive.Status AS 状态, ARPReceive.审核人,"
-      "        ARPReceive.审核日期, ARPReceive.progID, ARPReceive.单据ID"
+  db::Sql sql = SelectList(Columns());
+  sql.Raw(
       "   FROM (((ARPReceive LEFT JOIN PDMWLDWJS ON ARPReceive.往来ID = PDMWLDWJS.往来ID) "
       "LEFT JOIN PDMGY ON ARPReceive.业务员ID = PDMGY.雇员ID)"
       "      LEFT JOIN (WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) ON "

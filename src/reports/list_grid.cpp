@@ -1,10 +1,66 @@
 #include "reports/list_grid.h"
 
+#include <stdexcept>
+
 #include "forms/number_format.h"
+#include "forms/text.h"
 
 namespace ws::reports {
 
-void SetupListGrid(forms::Grid& grid, const std::vector<ListColumn>& columns) {
+int ColumnOf(const ListColumns& columns, std::string_view caption) {
+  const std::string wanted = forms::FoldCase(std::string(caption));
+  for (size_t c = 0; c < columns.size(); ++c) {
+    if (forms::FoldCase(columns[c].caption) == wanted) return static_cast<int>(c);
+  }
+  throw std::logic_error("no list column " + std::string(caption));
+}
+
+std::vector<int> TotalColumns(const ListColumns& columns) {
+  std::vector<int> totals;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c].total) totals.push_back(static_cast<int>(c));
+  }
+  return totals;
+}
+
+db::Sql SelectList(const ListColumns& columns) {
+  std::string list = " SELECT ";
+  for (size_t c = 0; c < columns.size(); ++c) {
+    const ListColumn& column = columns[c];
+    if (c > 0) list += ", ";
+    if (!column.expression) {
+      list += column.caption;
+      continue;
+    }
+    list += column.expression;
+    const std::string_view expression(column.expression);
+    const size_t dot = expression.rfind('.');
+    const std::string_view name =
+        dot == std::string_view::npos ? expression : expression.substr(dot + 1);
+    if (name != column.caption) list += std::string(" AS ") + column.caption;
+  }
+  return db::Sql(list);
+}
+
+std::vector<int> LayoutNumbers(const ListColumns& columns) {
+  std::vector<int> numbers;
+  int released = 0;
+  for (const ListColumn& column : columns) {
+    numbers.push_back(column.layoutNumber >= 0 ? column.layoutNumber : released++);
+  }
+  return numbers;
+}
+
+void DescribeColumns(forms::Grid& grid, const ListColumns& columns) {
+  const std::vector<int> numbers = LayoutNumbers(columns);
+  for (int c = 0; c < grid.Cols() && c < static_cast<int>(columns.size()); ++c) {
+    const ListColumn& column = columns[static_cast<size_t>(c)];
+    grid.Col(c).layoutNumber = numbers[static_cast<size_t>(c)];
+    if (column.hidden) grid.SetColHidden(c, true);
+  }
+}
+
+void SetupListGrid(forms::Grid& grid, const ListColumns& columns) {
   grid.SetRows(0);
   grid.SetCols(static_cast<int>(columns.size()));
   grid.SetRows(1);
@@ -34,6 +90,7 @@ void SetupListGrid(forms::Grid& grid, const std::vector<ListColumn>& columns) {
         break;
     }
   }
+  DescribeColumns(grid, columns);
 }
 
 int AddListRow(forms::Grid& grid, const std::vector<std::string>& cells) {
@@ -47,6 +104,10 @@ int AddListRow(forms::Grid& grid, const std::vector<std::string>& cells) {
 void AddListTotals(forms::Grid& grid, const std::vector<int>& sumCols, int captionCol) {
   if (grid.DataRows() == 0) return;
   grid.AddSubtotals(-1, sumCols, "合计", captionCol);
+}
+
+void AddListTotals(forms::Grid& grid, const ListColumns& columns, std::string_view captionColumn) {
+  AddListTotals(grid, TotalColumns(columns), ColumnOf(columns, captionColumn));
 }
 
 std::string MoneyCell(double value) {

@@ -138,7 +138,7 @@ void ZL_FX::OpenRow(int row) {
     return;
   }
   const forms::Grid& grid = Grid();
-  const std::string id = grid.TextMatrix(row, grid.Cols() - 1);
+  const std::string id = grid.TextMatrix(row, ColumnOf(AgeColumns(), "往来ID"));
   if (db::NumericValue(id) <= 0) return;
   FilterInput(kCustomer).SetValue(id, grid.TextMatrix(row, 0));
   Refresh();
@@ -194,8 +194,10 @@ void LY_DB::AddTotalRows(forms::Grid& grid) {
 }
 
 ReportControl::DocumentRef LY_DB::DocumentAt(int row, int col) const {
-  if (col == kIssuedRequisitionCol) {
-    const DocumentRef requisition = DocumentIn(row, kIssuedRequisitionProgramCol);
+  static const int requisitions = ColumnOf(IssuedColumns(), "领料单");
+  static const int requisitionProgram = ColumnOf(IssuedColumns(), "领料progid");
+  if (col == requisitions) {
+    const DocumentRef requisition = DocumentIn(row, requisitionProgram);
     if (requisition.id > 0) return requisition;
   }
   return ListReport::DocumentAt(row, col);

@@ -210,33 +210,44 @@ bool NearClosing(const db::Date& day, int period, int closingDay, int days) {
   return left && *left >= 0 && *left < days;
 }
 
-void FillChecklistGrid(const PeriodChecklist& list, forms::Grid& grid, bool totals) {
+namespace {
+
+// The checklist's columns: the kinds' amounts mean different things (a total, a balance,
+// a difference), so the totals count the matters only.
+const ListColumns& ChecklistColumns() {
   using K = ListColumnKind;
-  SetupListGrid(grid, {{"待处理", 14},
-                       {"单号", 14},
-                       {"日期", 10, K::Date},
-                       {"车牌号/客户", 16},
-                       {"金额", 11, K::Money},
-                       {"件数", 5, K::Number},
-                       {"说明", 64},
-                       {"progid", 0},
-                       {"单据ID", 0}});
+  static const ListColumns columns = {{"待处理", 14},
+                                      {"单号", 14},
+                                      {"日期", 10, K::Date},
+                                      {"车牌号/客户", 16},
+                                      {"金额", 11, K::Money},
+                                      ListColumn{"件数", 5, K::Number}.Total(),
+                                      {"说明", 64},
+                                      ListColumn{"progid", 0}.Hidden(),
+                                      ListColumn{"单据ID", 0}.Hidden()};
+  return columns;
+}
+
+}  // namespace
+
+void FillChecklistGrid(const PeriodChecklist& list, forms::Grid& grid, bool totals) {
+  SetupListGrid(grid, ChecklistColumns());
   for (const OpenItem& item : list.items) {
     AddListRow(grid, {OpenKindCaption(item.kind), item.number, item.date, item.party,
                       MoneyCell(item.amount.ToDouble()), "1", item.note,
                       std::to_string(item.program), std::to_string(item.id)});
   }
-  grid.SetColHidden(grid.Cols() - 2, true);
-  grid.SetColHidden(grid.Cols() - 1, true);
   if (totals) AddChecklistTotals(grid);
 }
 
 void AddChecklistTotals(forms::Grid& grid) {
   if (grid.DataRows() == 0) return;
-  grid.AddSubtotals(0, {4, 5}, "小计", 1);
-  // The kinds' amounts mean different things (a total, a balance, a difference): the foot
-  // counts the matters only.
-  AddListTotals(grid, {5}, 1);
+  const ListColumns& columns = ChecklistColumns();
+  // Each kind's subtotal sums its amounts as well, which mean the same within a kind.
+  grid.AddSubtotals(ColumnOf(columns, "待处理"),
+                    {ColumnOf(columns, "金额"), ColumnOf(columns, "件数")}, "小计",
+                    ColumnOf(columns, "单号"));
+  AddListTotals(grid, columns, "单号");
 }
 
 }  // namespace ws::reports

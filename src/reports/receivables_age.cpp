@@ -329,57 +329,77 @@ ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf
   return aged;
 }
 
-void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
+// One row per customer: its orders and money by age totalled, its program and id hidden.
+const ListColumns& AgeColumns() {
   using K = ListColumnKind;
-  SetupListGrid(grid, {{"客户", 20},
-                       {"单据数", 6, K::Number},
-                       {kCaptions[0], 11, K::Money},
-                       {kCaptions[1], 11, K::Money},
-                       {kCaptions[2], 11, K::Money},
-                       {kCaptions[3], 11, K::Money},
-                       {"合计", 12, K::Money},
-                       {"progid", 0},
-                       {"往来ID", 0}});
+  static const ListColumns columns = {{"客户", 20},
+                                      ListColumn{"单据数", 6, K::Number}.Total(),
+                                      ListColumn{kCaptions[0], 11, K::Money}.Total(),
+                                      ListColumn{kCaptions[1], 11, K::Money}.Total(),
+                                      ListColumn{kCaptions[2], 11, K::Money}.Total(),
+                                      ListColumn{kCaptions[3], 11, K::Money}.Total(),
+                                      ListColumn{"合计", 12, K::Money}.Total(),
+                                      ListColumn{"progid", 0}.Hidden(),
+                                      ListColumn{"往来ID", 0}.Hidden()};
+  return columns;
+}
+
+void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
+  const ListColumns& columns = AgeColumns();
+  SetupListGrid(grid, columns);
+  static const int name = ColumnOf(columns, "客户");
+  static const int count = ColumnOf(columns, "单据数");
+  static const int firstBucket = ColumnOf(columns, kCaptions[0]);
+  static const int total = ColumnOf(columns, "合计");
+  static const int id = ColumnOf(columns, "往来ID");
   // One row per customer, the rows made at once: a list of a hundred thousand customers is
   // not grown row by row.
   grid.SetRows(grid.FixedRows() + static_cast<int>(aged.customers.size()));
   int row = grid.FixedRows();
   for (const AgedCustomer& customer : aged.customers) {
-    grid.SetTextMatrix(row, 0, customer.name);
-    grid.SetTextMatrix(row, 1, std::to_string(customer.orderCount));
+    grid.SetTextMatrix(row, name, customer.name);
+    grid.SetTextMatrix(row, count, std::to_string(customer.orderCount));
     for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
-      grid.SetTextMatrix(row, 2 + bucket,
+      grid.SetTextMatrix(row, firstBucket + bucket,
                          MoneyCell(customer.buckets[static_cast<size_t>(bucket)].ToDouble()));
     }
-    grid.SetTextMatrix(row, 6, MoneyCell(customer.total.ToDouble()));
-    grid.SetTextMatrix(row, 8, std::to_string(customer.customerId));
+    grid.SetTextMatrix(row, total, MoneyCell(customer.total.ToDouble()));
+    grid.SetTextMatrix(row, id, std::to_string(customer.customerId));
     ++row;
   }
-  grid.SetColHidden(7, true);
-  grid.SetColHidden(8, true);
   if (totals) AddAgeTotals(grid);
 }
 
 void AddAgeTotals(forms::Grid& grid) {
-  AddListTotals(grid, {1, 2, 3, 4, 5, 6}, 0);
+  AddListTotals(grid, AgeColumns(), "客户");
 }
 
-void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
+namespace {
+
+// One row per order owing: its money by age totalled, its program and id hidden.
+const ListColumns& AgedOrdersColumns() {
   using K = ListColumnKind;
-  SetupListGrid(grid, {{"客户", 16},
-                       {"工单号码", 12},
-                       {"进厂日期", 10, K::Date},
-                       {"车牌号", 10},
-                       {"天数", 5, K::Number},
-                       {kCaptions[0], 10, K::Money},
-                       {kCaptions[1], 10, K::Money},
-                       {kCaptions[2], 10, K::Money},
-                       {kCaptions[3], 10, K::Money},
-                       {"欠款", 10, K::Money},
-                       {"应收合计", 10, K::Money},
-                       {"收款记录", 30},
-                       {"progid", 0},
-                       {"单据ID", 0}});
+  static const ListColumns columns = {{"客户", 16},
+                                      {"工单号码", 12},
+                                      {"进厂日期", 10, K::Date},
+                                      {"车牌号", 10},
+                                      {"天数", 5, K::Number},
+                                      ListColumn{kCaptions[0], 10, K::Money}.Total(),
+                                      ListColumn{kCaptions[1], 10, K::Money}.Total(),
+                                      ListColumn{kCaptions[2], 10, K::Money}.Total(),
+                                      ListColumn{kCaptions[3], 10, K::Money}.Total(),
+                                      ListColumn{"欠款", 10, K::Money}.Total(),
+                                      ListColumn{"应收合计", 10, K::Money}.Total(),
+                                      {"收款记录", 30},
+                                      ListColumn{"progid", 0}.Hidden(),
+                                      ListColumn{"单据ID", 0}.Hidden()};
+  return columns;
+}
+
+}  // namespace
+
+void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
+  SetupListGrid(grid, AgedOrdersColumns());
   for (const AgedCustomer& customer : aged.customers) {
     for (const AgedOrder& order : customer.orders) {
       std::vector<std::string> cells{customer.name, order.number, order.dateIn, order.plate,
@@ -405,9 +425,10 @@ void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool to
 
 void AddAgedOrdersTotals(forms::Grid& grid) {
   if (grid.DataRows() == 0) return;
-  const std::vector<int> sums = {5, 6, 7, 8, 9, 10};
-  grid.AddSubtotals(0, sums, "小计", 1);
-  AddListTotals(grid, sums, 1);
+  const ListColumns& columns = AgedOrdersColumns();
+  grid.AddSubtotals(ColumnOf(columns, "客户"), TotalColumns(columns), "小计",
+                    ColumnOf(columns, "工单号码"));
+  AddListTotals(grid, columns, "工单号码");
 }
 
 }  // namespace ws::reports

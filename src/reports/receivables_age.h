@@ -16,6 +16,7 @@
 #include "db/amount.h"
 #include "db/database.h"
 #include "forms/grid.h"
+#include "reports/list_grid.h"
 
 namespace ws::reports {
 
@@ -74,12 +75,13 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
 ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf);
 
 // One row per customer with the count, the buckets and the total, a totals row at the foot;
-// the last two columns, hidden, hold no program and the customer's id for the drill-down.
+// two hidden columns hold no program and the customer's id ("往来ID") for the drill-down.
+const ListColumns& AgeColumns();
 void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
 void AddAgeTotals(forms::Grid& grid);
 // The drill-down: every order under its customer, its balance in its age's column and the
-// receipts written off on it, a subtotal per customer and the grand total at the foot; the
-// last two columns, hidden, hold the order's program and id.
+// receipts written off on it, a subtotal per customer and the grand total at the foot; two
+// hidden columns hold the order's program and id.
 void FillAgedOrdersGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
 void AddAgedOrdersTotals(forms::Grid& grid);
 

@@ -234,9 +234,6 @@ bool ReportControl::Refresh() {
         events_.Message(error);
         return false;
       }
-      for (int c = std::max(grid_->Cols() - 2, 0); c < grid_->Cols(); ++c) {
-        grid_->SetColHidden(c, true);
-      }
       ApplySavedLayout();
       AddTotalRows(*grid_);
       grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
@@ -299,13 +296,16 @@ bool ReportControl::LoadRows(db::Runner& runner, const db::Sql& query, std::stri
 }
 
 void ReportControl::ShapeColumns(const db::Recordset& records) {
-  if (grid_->Cols() == records.FieldCount()) return;
-  grid_->SetCols(records.FieldCount());
-  for (int f = 0; f < records.FieldCount(); ++f) {
-    grid_->SetTextMatrix(0, f, records.FieldName(f));
-    grid_->Col(f).alignment = kAlignLeftCenter;
-    grid_->Col(f).editable = false;
+  if (grid_->Cols() != records.FieldCount()) {
+    grid_->SetCols(records.FieldCount());
+    for (int f = 0; f < records.FieldCount(); ++f) {
+      grid_->SetTextMatrix(0, f, records.FieldName(f));
+      grid_->Col(f).alignment = kAlignLeftCenter;
+      grid_->Col(f).editable = false;
+    }
   }
+  // The layout numbers before the saved layout is applied.
+  if (const ListColumns* columns = QueryColumns()) DescribeColumns(*grid_, *columns);
 }
 
 void ReportControl::AppendRows(const db::Recordset& chunk, const std::vector<char>& dates) {
@@ -332,7 +332,8 @@ void ReportControl::FinishRows(int64_t rows, bool complete) {
     events_.Raise("RefreshGetGridStatus");
     ApplySavedLayout();
   }
-  for (int c = std::max(grid_->Cols() - 2, 0); c < grid_->Cols(); ++c) grid_->SetColHidden(c, true);
+  // Keys stay hidden whatever a layout file says.
+  if (const ListColumns* columns = QueryColumns()) DescribeColumns(*grid_, *columns);
   grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
   wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
   if (complete) {
@@ -360,7 +361,10 @@ ReportControl::DocumentRef ReportControl::DocumentIn(int row, int programCol) co
 
 ReportControl::DocumentRef ReportControl::DocumentAt(int row, int col) const {
   (void)col;
-  return DocumentIn(row, grid_->Cols() - 2);
+  for (int c = 0; c < grid_->Cols(); ++c) {
+    if (forms::FoldCase(grid_->TextMatrix(0, c)) == "progid") return DocumentIn(row, c);
+  }
+  return {};
 }
 
 void ReportControl::OpenRow(int row) {

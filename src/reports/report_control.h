@@ -1,9 +1,10 @@
 // What the two query reports share: a filter panel of indexed input fields ("ywTxt") with a
 // check box "Chk", the title label "lbl" and the status label "lblMessage" above a read-only
-// grid "Vs" that takes its columns from the query result, the last two of them (program
-// number and document id) hidden. The host drives a report through IReportUI; the grid pack
-// serves Find, FindNext and Filter; the layout file the host names in DoGetFormStatus is applied
-// again after every refresh, which is where sorts, merges, formats and subtotals come back.
+// grid "Vs" that takes its columns from the query result, described by the report's column
+// table (list_grid.h): the program number and document id among them hidden. The host drives a
+// report through IReportUI; the grid pack serves Find, FindNext and Filter; the layout file the
+// host names in DoGetFormStatus is applied again after every refresh, which is where sorts, merges,
+// formats and subtotals come back.
 //
 // Events, in declared order: Message(psMsg), ErrMessage(psMsg, plLevel, psTitle),
 // Detaile(plCzID, plID), VsMouseDown(Button, Shift, X, Y), RefreshGetGridStatus,
@@ -25,6 +26,7 @@
 #include "forms/grid_pack.h"
 #include "host/system.h"
 #include "host/ui.h"
+#include "reports/list_grid.h"
 
 namespace ws::reports {
 
@@ -123,6 +125,10 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   db::Sql ConditionText(const std::string& driver) const;
   // The whole query: the report's select, the condition text and the order.
   virtual db::Sql Query(const std::string& driver) const = 0;
+  // A query report's columns as its query selects them: which the grid hides and the numbers
+  // their layout is saved under. Null for a list the module computes (its grid is described
+  // when it is filled).
+  virtual const ListColumns* QueryColumns() const { return nullptr; }
   // The condition line of the print.
   virtual std::string PrintCondition() const = 0;
   std::string PrintTitle() const;
@@ -153,13 +159,15 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   }
   // A list's totals rows, added after the saved layout (which clears subtotal rows) was applied.
   virtual void AddTotalRows(forms::Grid& grid) { (void)grid; }
-  // A double-click or Enter on a data row: opens the document its last two cells name.
+  // A double-click or Enter on a data row: opens the document its "progid" column and the one
+  // after it name.
   virtual void OpenRow(int row);
   // The layout file of what the grid shows now: a list that shows rows of two shapes keeps a
   // layout per shape, so that one's widths and hidden columns never land on the other's.
   virtual std::string ShapedLayoutFile(const std::string& file) const { return file; }
   // The document a double click on that cell of a data row opens, as program number and id:
-  // the row's own, in the last two columns, unless a list keeps another document in a cell.
+  // the row's own, in the column captioned "progid" (any case) and the one after it, unless a
+  // list keeps another document in a cell.
   struct DocumentRef {
     int64_t program = 0;
     int64_t id = 0;

@@ -200,20 +200,30 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
   return due;
 }
 
-void FillServiceDueGrid(const ServiceDue& due, forms::Grid& grid) {
+namespace {
+
+// The list's columns; the last order's program and id hidden.
+const ListColumns& ServiceDueColumns() {
   using K = ListColumnKind;
-  SetupListGrid(grid, {{"到期日期", 10, K::Date},
-                       {"依据", 6},
-                       {"车牌号", 10},
-                       {"车型", 10},
-                       {"客户", 16},
-                       {"电话", 13},
-                       {"上次进厂", 10, K::Date},
-                       {"上次公里", 8, K::Number},
-                       {"日均公里", 8, K::Number},
-                       {"保养项目", 24},
-                       {"progid", 0},
-                       {"单据ID", 0}});
+  static const ListColumns columns = {{"到期日期", 10, K::Date},
+                                      {"依据", 6},
+                                      {"车牌号", 10},
+                                      {"车型", 10},
+                                      {"客户", 16},
+                                      {"电话", 13},
+                                      {"上次进厂", 10, K::Date},
+                                      {"上次公里", 8, K::Number},
+                                      {"日均公里", 8, K::Number},
+                                      {"保养项目", 24},
+                                      ListColumn{"progid", 0}.Hidden(),
+                                      ListColumn{"单据ID", 0}.Hidden()};
+  return columns;
+}
+
+}  // namespace
+
+void FillServiceDueGrid(const ServiceDue& due, forms::Grid& grid) {
+  SetupListGrid(grid, ServiceDueColumns());
   for (const ServiceDueRow& row : due.rows) {
     AddListRow(grid, {row.dueDate, row.byKilometres ? "按公里" : "按月", row.plate, row.model,
                       row.customer, row.phone, row.lastVisit,
@@ -221,8 +231,6 @@ void FillServiceDueGrid(const ServiceDue& due, forms::Grid& grid) {
                       row.kmPerDay ? WholeCell(*row.kmPerDay) : "", row.items,
                       std::to_string(row.program), std::to_string(row.orderId)});
   }
-  grid.SetColHidden(10, true);
-  grid.SetColHidden(11, true);
 }
 
 }  // namespace ws::reports

@@ -134,28 +134,38 @@ VehicleHistory LoadVehicleHistory(db::IDatabase& database, const std::string& pl
   return history;
 }
 
+namespace {
+
+// The history's columns: the money of each visit totalled, its program and id hidden.
+const ListColumns& HistoryColumns() {
+  using K = ListColumnKind;
+  static const ListColumns columns = {{"进厂日期", 10, K::Date},
+                                      {"出厂日期", 10, K::Date},
+                                      {"公里数", 8, K::Number},
+                                      {"日均公里", 8, K::Number},
+                                      {"工单号码", 12},
+                                      {"维修分类", 10},
+                                      {"维修项目", 24},
+                                      {"配件", 24},
+                                      ListColumn{"维修费用", 10, K::Money}.Total(),
+                                      ListColumn{"配件费用", 10, K::Money}.Total(),
+                                      ListColumn{"应收合计", 10, K::Money}.Total(),
+                                      ListColumn{"已收金额", 10, K::Money}.Total(),
+                                      ListColumn{"余额", 10, K::Money}.Total(),
+                                      {"状态", 6},
+                                      ListColumn{"progid", 0}.Hidden(),
+                                      ListColumn{"单据ID", 0}.Hidden()};
+  return columns;
+}
+
+}  // namespace
+
 void AddHistoryTotals(forms::Grid& grid) {
-  AddListTotals(grid, {8, 9, 10, 11, 12}, 4);
+  AddListTotals(grid, HistoryColumns(), "工单号码");
 }
 
 void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid, bool totals) {
-  using K = ListColumnKind;
-  SetupListGrid(grid, {{"进厂日期", 10, K::Date},
-                       {"出厂日期", 10, K::Date},
-                       {"公里数", 8, K::Number},
-                       {"日均公里", 8, K::Number},
-                       {"工单号码", 12},
-                       {"维修分类", 10},
-                       {"维修项目", 24},
-                       {"配件", 24},
-                       {"维修费用", 10, K::Money},
-                       {"配件费用", 10, K::Money},
-                       {"应收合计", 10, K::Money},
-                       {"已收金额", 10, K::Money},
-                       {"余额", 10, K::Money},
-                       {"状态", 6},
-                       {"progid", 0},
-                       {"单据ID", 0}});
+  SetupListGrid(grid, HistoryColumns());
   for (const VisitRow& visit : history.visits) {
     std::string state = visit.settled ? "已结算" : visit.checked ? "已审核" : "未审核";
     AddListRow(grid,
@@ -167,8 +177,6 @@ void FillHistoryGrid(const VehicleHistory& history, forms::Grid& grid, bool tota
                 std::to_string(visit.program), std::to_string(visit.orderId)});
   }
   if (totals) AddHistoryTotals(grid);
-  grid.SetColHidden(14, true);
-  grid.SetColHidden(15, true);
 }
 
 }  // namespace ws::reports

@@ -19,10 +19,36 @@ const std::vector<FilterField>& Filters() {
   return filters;
 }
 
-// The row's value four columns from the right: 应收合计 in this query.
-constexpr int kPropertyColumnFromRight = 4;
-
 }  // namespace
+
+const ListColumns& WS_RPT::Columns() {
+  using K = ListColumnKind;
+  static const ListColumns columns = {
+      ListColumn{"进厂日期", 0, K::Date}.From("WSDJ.进厂日期"),
+      ListColumn{"工单号码", 0}.From("WSDJ.工单号码"),
+      ListColumn{"客户名称", 0}.From("pdmwldw.公司名称"),
+      ListColumn{"车厂", 0}.From("WSDJ.车厂"),
+      ListColumn{"行驶证号", 0}.From("CLZl.行驶证号"),
+      ListColumn{"发动机号", 0}.From("CLZl.发动机号"),
+      ListColumn{"车架号", 0}.From("CLZl.车架号"),
+      ListColumn{"车型", 0}.From("CLZl.车型"),
+      ListColumn{"公里数", 0, K::Number}.From("WSDJ.公里数"),
+      ListColumn{"送修人", 0}.From("WSDJ.送修人"),
+      ListColumn{"司机电话", 0}.From("WSDJ.司机电话"),
+      ListColumn{"维修分类", 0}.From("WSDJ.维修分类"),
+      ListColumn{"出厂日期", 0, K::Date}.From("WSDJ.出厂日期"),
+      ListColumn{"接待人", 0}.From("WSDJ.接待人"),
+      ListColumn{"维修费用", 0, K::Money}.From("WSDJ.维修费用").Total(),
+      ListColumn{"配件费用", 0, K::Money}.From("WSDJ.配件费用").Total(),
+      ListColumn{"诊断费", 0, K::Money}.From("WSDJ.诊断费").Total(),
+      ListColumn{"检测费", 0, K::Money}.From("WSDJ.检测费").Total(),
+      ListColumn{"应收合计", 0, K::Money}.From("WSDJ.应收合计").Total(),
+      ListColumn{"备注", 0}.From("WSDJ.备注"),
+      ListColumn{"progid", 0}.From("WSDJ.progid").Hidden(),
+      ListColumn{"单据ID", 0}.From("WSDJ.单据ID").Hidden(),
+  };
+  return columns;
+}
 
 WS_RPT::WS_RPT() : ReportControl("WS_RPT", "WS_RPT", Filters()) {}
 
@@ -41,12 +67,8 @@ void WS_RPT::AppendConditions(db::Sql& sql, const std::string& driver) const {
 }
 
 db::Sql WS_RPT::Query(const std::string& driver) const {
-  db::Sql sql(
-      " SELECT WSDJ.进厂日期, WSDJ.工单号码, pdmwldw.公司名称 As 客户名称, WSDJ.车厂, "
-      "CLZl.行驶证号, CLZl.发动机号, CLZl.车架号, CLZl.车型,"
-      "        WSDJ.公里数, WSDJ.送修人, WSDJ.司机电话, WSDJ.维修分类, WSDJ.出厂日期, "
-      "WSDJ.接待人, WSDJ.维修费用, WSDJ.配件费用,"
-      "        WSDJ.诊断费, WSDJ.检测费, WSDJ.应收合计, WSDJ.备注, WSDJ.progid, WSDJ.单据ID"
+  db::Sql sql = SelectList(Columns());
+  sql.Raw(
       "  FROM ((WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) LEFT JOIN pdmwldw ON "
       "WSDJ.车主ID = pdmwldw.往来ID)");
   sql.Raw(" where 1=1");
@@ -83,10 +105,10 @@ std::string WS_RPT::PrintCondition() const {
 }
 
 void WS_RPT::OnRowChange(int row) {
+  static const int receivable = ColumnOf(Columns(), "应收合计");
   const forms::Grid& grid = Grid();
-  if (!grid.IsDataRow(row) || grid.Cols() < kPropertyColumnFromRight) return;
-  const double value =
-      db::NumericValue(grid.TextMatrix(row, grid.Cols() - kPropertyColumnFromRight));
+  if (!grid.IsDataRow(row) || grid.Cols() <= receivable) return;
+  const double value = db::NumericValue(grid.TextMatrix(row, receivable));
   Events().Raise("Property", {"产品ID", value, 1});
 }
 

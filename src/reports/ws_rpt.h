@@ -20,6 +20,9 @@ class WS_RPT : public ReportControl {
 
   WS_RPT();
 
+  // The report's columns, in the order the grid shows them; the query selects them.
+  static const ListColumns& Columns();
+  const ListColumns* QueryColumns() const override { return &Columns(); }
   db::Sql Query(const std::string& driver) const override;
   std::string PrintCondition() const override;
 

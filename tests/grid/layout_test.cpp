@@ -111,6 +111,39 @@ TEST(LayoutTest, EachGridKeepsItsWidthsAndAHiddenColumnItsLastOne) {
   EXPECT_EQ(vsBack->ColWidth(2), 1500);
 }
 
+// A list that gains a column in the middle gives it the next layout number: every saved width
+// and hidden flag stays on the column it was saved for, and the new one starts as the list
+// made it.
+TEST(LayoutTest, AColumnKeepsItsLayoutNumberWhereverItStands) {
+  auto released = MakeGrid("Vs");
+  released->SetColWidth(1, 1100);
+  released->SetColWidth(2, 2200);
+  released->SetColWidth(3, 3300);
+  released->SetColHidden(2, true);
+  Profile profile;
+  WriteGridSettings(profile, *released, false);
+
+  auto next = std::make_unique<Grid>("Vs", -1, forms::kFlexGrid);
+  next->SetFormatString("ID|分类    |工位|项目            |金额      ");
+  const int numbers[] = {0, 1, 4, 2, 3};
+  for (int c = 0; c < next->Cols(); ++c) next->Col(c).layoutNumber = numbers[c];
+  const int bayWidth = next->ColWidth(2);
+  ApplyGridSettings(profile, *next, false);
+  EXPECT_EQ(next->ColWidth(next->FindCol("分类")), 1100);
+  EXPECT_TRUE(next->ColHidden(next->FindCol("项目")));
+  EXPECT_EQ(next->ColWidth(next->FindCol("金额")), 3300);
+  EXPECT_TRUE(next->ColHidden(0));
+  EXPECT_FALSE(next->ColHidden(2));
+  EXPECT_EQ(next->ColWidth(2), bayWidth);
+
+  // Written back, each column lands under its own number.
+  next->SetColWidth(2, 1700);
+  WriteGridSettings(profile, *next, false);
+  EXPECT_EQ(profile.Get("VsColWidth", ColumnKey(4), ""), "1700");
+  EXPECT_EQ(profile.Get("VsColWidth", ColumnKey(3), ""), "3300");
+  EXPECT_EQ(ColumnKey(*next, 3), ColumnKey(2));
+}
+
 TEST(LayoutTest, WidthsOnlyLeavesEverythingElseAloneInFileAndGrid) {
   const std::string file =
       "[VsColWidth]\nVsCol3=1800\n"

@@ -111,6 +111,23 @@ TEST(PrintTemplateTest, RefusesStrayBracesAndUnknownPlaceholdersWithTheirLine) {
   EXPECT_EQ(unknown.Render(SampleFile(), SampleHeader()), "");
   EXPECT_EQ(PrintTemplate::Parse("a\n{{title").Error(), "line 2: \"{{\" without \"}}\"");
   EXPECT_NE(PrintTemplate::Parse("{{value }}").Error(), "");
+  EXPECT_EQ(PrintTemplate::Parse("\n{{part no_such_part}}").Error(),
+            "line 2: part no_such_part: no built-in part \"no_such_part\"");
+}
+
+TEST(PrintTemplateTest, APartIsTheBuiltInFileInPlaceAndOnlyItsNamesCount) {
+  const std::string& style = BuiltInTemplate(0, PrintKind::Document);
+  ASSERT_NE(style.find("{{title}}"), std::string::npos);
+  // The fallback page itself as a part: its placeholders render as they would in place.
+  const std::string whole = PrintTemplate::Parse(style).Render(SampleFile(), SampleHeader());
+  const std::string viaPart =
+      PrintTemplate::Parse("<{{part document}}>").Render(SampleFile(), SampleHeader());
+  EXPECT_EQ(viaPart, "<" + whole + ">");
+  const PrintTemplate::Names names =
+      PrintTemplate::Parse("{{part document}}{{table ywGridCK 数量}}").Named();
+  EXPECT_TRUE(names.values.count("金额大写"));
+  EXPECT_TRUE(names.restOfValues && names.restOfTables);
+  EXPECT_EQ(names.tables.at("ywGridCK"), std::vector<std::string>{"数量"});
 }
 
 TEST(AmountInWordsTest, YuanJiaoFenZerosRoundingSignsAndLimits) {

@@ -28,6 +28,7 @@
 #include "shop/module_controls.h"
 #include "shop/script_host.h"
 #include "shop/script_parser.h"
+#include "support/counter_day.h"
 #include "support/test_host.h"
 #include "ws/run_ws.h"
 
@@ -60,48 +61,6 @@ PdfText ReadPdf(const fs::path& pdf) {
   for (char c : result.text) result.pages += c == '\f';
   return result;
 }
-
-// The counter's day on the demo shop (seed 1, 300 orders up to 2012-06-15): the storekeeper
-// issues two parts to the day's order and checks the requisition, the cashier settles that
-// order (cash, the cent written off) and takes 1000 from a customer against its oldest orders.
-constexpr const char* kCounterDay = R"(
-login 张三 2012-06-15
-open CKLl_WS 200002
-call FileNew
-dialog frmSelWS
-  tick ywGrid1 1
-  tick ywGrid1 2
-  click btn 0
-end
-click btn
-call FileSave
-call Check
-
-login 李会计 2012-06-15
-open JS_WS 200003
-call FileNew
-dialog frmSelWsJs
-  type #1 20120615001
-  click btn 2
-  select ywGrid1 1
-  click btn 0
-end
-click cmdSelect
-type 科目 1001
-type 总金额 5969.9
-type 扣零金额 0.1
-call FileSave
-
-open JS_S 200004
-call FileNew
-type #3 廊坊恒通
-type #4 1000
-dialog frmSel_AR_Rec
-  click btn 0
-end
-click cmdSelect
-call FileSave
-)";
 
 // Where the paper of one document finds what it must show, in the tables: the document (by
 // its program, the newest, or the day's repair order 300), its number, the texts of its lines (the
@@ -154,7 +113,7 @@ class PrintPdfTest : public ::testing::Test {
 
     host::Registry registry;
     shop::RegisterModuleControls(registry);
-    const Script script = ParseScript(kCounterDay);
+    const Script script = ParseScript(test::kCounterDay);
     ASSERT_TRUE(script.errors.empty());
     std::ostringstream out;
     std::ostringstream err;

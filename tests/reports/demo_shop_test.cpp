@@ -28,10 +28,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kNumberCol = 1;
-constexpr int kCustomerCol = 2;
-constexpr int kCategoryCol = 11;
-constexpr int kReceivableCol = 18;
+const int kNumberCol = ColumnOf(WS_RPT::Columns(), "工单号码");
+const int kCustomerCol = ColumnOf(WS_RPT::Columns(), "客户名称");
+const int kCategoryCol = ColumnOf(WS_RPT::Columns(), "维修分类");
+const int kReceivableCol = ColumnOf(WS_RPT::Columns(), "应收合计");
 
 class DemoShopTest : public test::HostTest {
  protected:
@@ -113,10 +113,12 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
 TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {
   const fs::path layout = host_.WorkFolder() / "WS_RPT_subtotals.txt";
   grid::Profile profile = grid::Profile::Load(layout);
-  const std::string category = grid::ColumnKey(kCategoryCol);
+  // Keyed as the report keeps its columns in layout files.
+  const std::vector<int> numbers = LayoutNumbers(WS_RPT::Columns());
+  const std::string category = grid::ColumnKey(numbers[kCategoryCol]);
   profile.Set("VsIsSort", category, "1");
   profile.Set("VsIsGroupOn", category, "1");
-  profile.Set("VsIsTotalOn", grid::ColumnKey(kReceivableCol), "1");
+  profile.Set("VsIsTotalOn", grid::ColumnKey(numbers[kReceivableCol]), "1");
   ASSERT_EQ(profile.Save(), "");
 
   std::map<std::string, double> expected;
@@ -214,8 +216,8 @@ TEST_F(RefreshCancelTest, AStoppedLoadKeepsTheRowsReadAndTheNextRefreshLoadsThem
   // after a full load.
   const forms::Grid& grid = report_.Grid();
   EXPECT_LE(grid.TextMatrix(1, 0), grid.TextMatrix(grid.Rows() - 1, 0));
-  EXPECT_FALSE(grid.TextMatrix(grid.Rows() - 1, grid.Cols() - 1).empty());
-  EXPECT_TRUE(grid.ColHidden(grid.Cols() - 1));
+  EXPECT_FALSE(grid.TextMatrix(grid.Rows() - 1, grid.FindCol("单据ID")).empty());
+  EXPECT_TRUE(grid.ColHidden(grid.FindCol("单据ID")));
 
   done.clear();
   totals.clear();

@@ -327,8 +327,8 @@ TEST(SheetTextTest, ALongTextIsCutVisiblyAndBrokenBytesAreMarked) {
     grid.SetTextMatrix(row, 0, number);
     grid.SetTextMatrix(row, 1, text);
   }
-  const auto file = std::filesystem::temp_directory_path() /
-                    ("sheet_" + std::to_string(::getpid()) + ".xlsx");
+  const auto file =
+      std::filesystem::temp_directory_path() / ("sheet_" + std::to_string(::getpid()) + ".xlsx");
   std::string notice;
   ASSERT_EQ(shop::WriteGridXlsx(grid, file, "审计", &notice), "");
   EXPECT_NE(notice.find("第2行“变更内容”"), std::string::npos) << notice;
@@ -667,7 +667,7 @@ TEST_F(LeakListsTest, TheWindowsOpenOrderOrRequisitionAndTheCommandWritesBoth) {
   ASSERT_TRUE(issued.Refresh());
   forms::Grid& grid = issued.Grid();
   ASSERT_EQ(grid.TextMatrix(1, 0), "WS101");
-  grid.SetCurrentCol(kIssuedRequisitionCol);
+  grid.SetCurrentCol(ColumnOf(IssuedColumns(), "领料单"));
   forms::Input::DoubleClick(grid, 1);
   grid.SetCurrentCol(0);
   forms::Input::DoubleClick(grid, 1);

@@ -6,11 +6,15 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "db/runner.h"
 #include "forms/input.h"
 #include "forms/text.h"
+#include "grid/layout.h"
+#include "grid/profile.h"
 #include "platform/print_data.h"
 #include "reports/js_rpt.h"
 #include "reports/ws_rpt.h"
@@ -22,7 +26,7 @@ namespace {
 using forms::Input;
 
 // Column numbers of the repair-order report's query.
-constexpr int kNumberCol = 1;
+const int kNumberCol = ColumnOf(WS_RPT::Columns(), "工单号码");
 
 class ReportTest : public test::HostTest {
  protected:
@@ -76,8 +80,9 @@ TEST_F(ReportTest, RepairOrderRowsOpenTheirOrderOnDoubleClickAndReportTheReceiva
   ASSERT_EQ(grid.DataRows(), 4);
   // Ordered by arrival date; the two ids hidden.
   EXPECT_EQ(grid.TextMatrix(1, kNumberCol), "WS012");
-  EXPECT_EQ(grid.TextMatrix(1, 2), "李四");
-  EXPECT_TRUE(grid.ColHidden(20) && grid.ColHidden(21) && !grid.ColHidden(19));
+  EXPECT_EQ(grid.TextMatrix(1, grid.FindCol("客户名称")), "李四");
+  EXPECT_TRUE(grid.ColHidden(grid.FindCol("progid")) && grid.ColHidden(grid.FindCol("单据ID")) &&
+              !grid.ColHidden(grid.FindCol("备注")));
 
   host_.Sink().Clear();
   Input::DoubleClick(grid, 0);                     // header
@@ -117,6 +122,48 @@ TEST_F(ReportTest, AReportOpenedOnAMonthShowsOnlyThatMonthsOrders) {
   auto settlements = Open<JS_RPT>();
   ASSERT_TRUE(settlements->ShowMonthOf({2012, 12, 31}));
   EXPECT_EQ(settlements->FilterInput(JS_RPT::kDateTo).Text(), "2012-12-31");
+}
+
+// A query report's grid is its column table: the query selects the captions in the table's
+// order and the grid hides what the table hides. Layout files saved before the tables keep
+// their keys: the released columns' layout numbers are their released positions.
+TEST_F(ReportTest, QueryReportsShowTheirColumnTablesAndReadTheLayoutsUsersSaved) {
+  std::vector<std::unique_ptr<ReportControl>> reports;
+  reports.push_back(Open<WS_RPT>());
+  reports.push_back(Open<JS_RPT>());
+  for (const auto& report : reports) {
+    SCOPED_TRACE(report->ClassName());
+    const ListColumns& columns = *report->QueryColumns();
+    db::Runner runner(host_.Db());
+    std::string error;
+    auto rows = runner.Open(report->Query(runner.Driver()), &error);
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(rows->FieldCount(), static_cast<int>(columns.size()));
+    for (int c = 0; c < rows->FieldCount(); ++c) {
+      EXPECT_EQ(forms::FoldCase(rows->FieldName(c)),
+                forms::FoldCase(columns[static_cast<size_t>(c)].caption));
+    }
+    const std::vector<int> numbers = LayoutNumbers(columns);
+    EXPECT_EQ(std::set<int>(numbers.begin(), numbers.end()).size(), numbers.size())
+        << "two columns share a layout number";
+  }
+
+  // Saved by the build before the tables: 应收合计 was column 18 and 车厂 column 3; a file that
+  // shows an id column again is overruled.
+  const std::filesystem::path layout = host_.WorkFolder() / "WS_RPT_saved.txt";
+  grid::Profile saved = grid::Profile::Load(layout);
+  saved.Set("VsColWidth", "VsCol18", "777");
+  saved.Set("VsIsHidden", "VsCol3", "1");
+  saved.Set("VsIsHidden", "VsCol21", "0");
+  ASSERT_EQ(saved.Save(), "");
+  WS_RPT& orders = static_cast<WS_RPT&>(*reports.front());
+  orders.DoGetFormStatus(layout.string());
+  ASSERT_TRUE(orders.Refresh());
+  const forms::Grid& grid = orders.Grid();
+  EXPECT_EQ(grid.ColWidth(grid.FindCol("应收合计")), 777);
+  EXPECT_TRUE(grid.ColHidden(grid.FindCol("车厂")));
+  EXPECT_TRUE(grid.ColHidden(grid.FindCol("单据ID")));
+  EXPECT_FALSE(grid.ColHidden(grid.FindCol("工单号码")));
 }
 
 TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
@@ -182,8 +229,14 @@ TEST_F(ReportTest, PrintWritesTitleConditionAndShownGridUnlessTheHostPrints) {
   ASSERT_TRUE(print.Value("标题") && print.Value("条件") && print.Table("Vs"));
   EXPECT_EQ(*print.Value("标题") + "|" + *print.Value("条件"),
             "维修工单查询|进厂日期：从 2012-05-02 开始\r\r共3条记录");
-  // Without the two ids.
-  EXPECT_EQ(print.Table("Vs")->columns.size() * 100 + print.Table("Vs")->rows.size(), 2003u);
+  // Every column but the two ids, each named as the table names it.
+  std::vector<std::string> shown;
+  for (const ListColumn& column : WS_RPT::Columns()) {
+    if (!column.hidden) shown.push_back(column.caption);
+  }
+  EXPECT_EQ(shown.size(), WS_RPT::Columns().size() - 2);
+  EXPECT_EQ(print.Table("Vs")->columns, shown);
+  EXPECT_EQ(print.Table("Vs")->rows.size(), 3u);
 
   std::filesystem::remove(file);
   auto parameters = std::make_shared<host::Parameters>();
