@@ -13,6 +13,7 @@
 #include "db/value.h"
 #include "forms/grid_pack.h"
 #include "forms/input.h"
+#include "framework/shop_decimals.h"
 #include "host/registry.h"
 #include "masters/vin_faults.h"
 #include "platform/system_object.h"
@@ -244,6 +245,9 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
     if (!checklist.error.empty()) return Refused(checklist.error);
     reports::FillChecklistGrid(checklist, grid);
   }
+  UnattendedDialogs dialogs;
+  platform::SystemObject system(database, dialogs, {"管理员", db::Today(), {}});
+  reports::ApplyAmountDecimals(grid, framework::AmountDecimals(system));
   return Output(grid, filters, name);
 }
 

@@ -57,6 +57,10 @@ void DescribeColumns(forms::Grid& grid, const ListColumns& columns) {
     const ListColumn& column = columns[static_cast<size_t>(c)];
     grid.Col(c).layoutNumber = numbers[static_cast<size_t>(c)];
     if (column.hidden) grid.SetColHidden(c, true);
+    // A query's money reads as the lists' does (ApplyAmountDecimals gives it the shop's).
+    if (column.kind == ListColumnKind::Money && grid.Col(c).format.empty()) {
+      grid.Col(c).format = forms::DecimalsFormat(2, true);
+    }
   }
 }
 
@@ -91,6 +95,14 @@ void SetupListGrid(forms::Grid& grid, const ListColumns& columns) {
     }
   }
   DescribeColumns(grid, columns);
+}
+
+void ApplyAmountDecimals(forms::Grid& grid, int decimals) {
+  const std::string built = forms::DecimalsFormat(2, true);
+  const std::string shop = forms::DecimalsFormat(decimals, true);
+  for (int c = 0; c < grid.Cols(); ++c) {
+    if (grid.Col(c).format == built) grid.Col(c).format = shop;
+  }
 }
 
 int AddListRow(forms::Grid& grid, const std::vector<std::string>& cells) {

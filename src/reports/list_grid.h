@@ -78,6 +78,10 @@ inline constexpr int kDateDataType = 7;
 // fixed column.
 void SetupListGrid(forms::Grid& grid, const ListColumns& columns);
 // Appends a data row; cells past the given ones stay empty. Answers the row.
+// Money columns as the shop counts them: a list is built with two decimals, and takes the
+// shop's amount decimals (an option of the host) once it is filled.
+void ApplyAmountDecimals(forms::Grid& grid, int decimals);
+
 int AddListRow(forms::Grid& grid, const std::vector<std::string>& cells);
 // Appends the grand total of those columns, captioned in captionCol.
 void AddListTotals(forms::Grid& grid, const std::vector<int>& sumCols, int captionCol);

@@ -8,10 +8,12 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/text.h"
+#include "framework/shop_decimals.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
 #include "host/app.h"
 #include "reports/find_prompt.h"
+#include "reports/list_grid.h"
 
 namespace ws::reports {
 
@@ -235,6 +237,7 @@ bool ReportControl::Refresh() {
         return false;
       }
       ApplySavedLayout();
+      ApplyAmountDecimals(*grid_, framework::AmountDecimals(System()));
       AddTotalRows(*grid_);
       grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
       wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
@@ -334,6 +337,7 @@ void ReportControl::FinishRows(int64_t rows, bool complete) {
   }
   // Keys stay hidden whatever a layout file says.
   if (const ListColumns* columns = QueryColumns()) DescribeColumns(*grid_, *columns);
+  ApplyAmountDecimals(*grid_, framework::AmountDecimals(System()));
   grid_->SetRow(grid_->DataRows() > 0 ? grid_->FixedRows() : -1);
   wheelRange_ = static_cast<int>((grid_->Rows() - 1) / scrollRate_);
   if (complete) {

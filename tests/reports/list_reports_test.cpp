@@ -314,6 +314,21 @@ TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
   EXPECT_FALSE(std::filesystem::exists(filters.xlsxFile));
 }
 
+// A list shows money with the shop's amount decimals: the same 80 of receivables reads
+// 80, 80.00 or 80.000 as the option says.
+TEST_F(ServiceListsTest, ListsShowMoneyWithTheShopsAmountDecimals) {
+  for (const auto& [decimals, shown] : {std::pair<std::string, std::string>{"0", ",80,250,"},
+                                        {"2", ",80.00,250.00,"},
+                                        {"3", ",80.000,250.000,"}}) {
+    ASSERT_EQ(host_.System().SetOption(12, 12, decimals), "");
+    shop::ReportFilters filters;
+    filters.to = "2012-06-15";
+    const shop::ReportRun run = shop::RunList(host_.Db(), "aging", filters);
+    ASSERT_EQ(run.error, "");
+    EXPECT_NE(run.csv.find(shown), std::string::npos) << decimals << "\n" << run.csv;
+  }
+}
+
 // The sheet: a text longer than a cell takes (an audit event's changes reach 80,000
 // characters) is cut with a visible mark and the cell is named; broken bytes are marked, so
 // the file opens. Only the sheet's shared strings hold texts.
