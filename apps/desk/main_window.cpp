@@ -693,19 +693,25 @@ QString MainWindow::ExportCurrentPdf(const QString& path) {
   return ExportPagePdf(page, path);
 }
 
-void MainWindow::ExportPdfInteractive() {
+void MainWindow::ExportInteractive(const QString& title, const QString& suffix,
+                                   const QString& filter,
+                                   QString (MainWindow::*write)(const QString&)) {
   ProgramTab* tab = CurrentTab();
   if (!tab) return;
-  const QString path = QFileDialog::getSaveFileName(
-      this, tr("导出 PDF"), Q(tab->Entry().caption) + ".pdf", tr("PDF (*.pdf)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, title, Q(tab->Entry().caption) + "." + suffix, filter);
   if (path.isEmpty()) return;
-  const QString error = ExportCurrentPdf(path);
+  const QString error = (this->*write)(path);
   if (error.isEmpty()) {
     statusBar()->showMessage(tr("已导出 %1").arg(path), kNoticeMilliseconds);
   } else {
     host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
                                host::MsgIcon::Exclamation);
   }
+}
+
+void MainWindow::ExportPdfInteractive() {
+  ExportInteractive(tr("导出 PDF"), "pdf", tr("PDF (*.pdf)"), &MainWindow::ExportCurrentPdf);
 }
 
 namespace {
@@ -767,33 +773,11 @@ QString MainWindow::ExportCurrentCsv(const QString& path) {
 }
 
 void MainWindow::ExportCsvInteractive() {
-  ProgramTab* tab = CurrentTab();
-  if (!tab) return;
-  const QString path = QFileDialog::getSaveFileName(
-      this, tr("导出 CSV"), Q(tab->Entry().caption) + ".csv", tr("CSV (*.csv)"));
-  if (path.isEmpty()) return;
-  const QString error = ExportCurrentCsv(path);
-  if (error.isEmpty()) {
-    statusBar()->showMessage(tr("已导出 %1").arg(path), kNoticeMilliseconds);
-  } else {
-    host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
-                               host::MsgIcon::Exclamation);
-  }
+  ExportInteractive(tr("导出 CSV"), "csv", tr("CSV (*.csv)"), &MainWindow::ExportCurrentCsv);
 }
 
 void MainWindow::ExportXlsxInteractive() {
-  ProgramTab* tab = CurrentTab();
-  if (!tab) return;
-  const QString path = QFileDialog::getSaveFileName(
-      this, tr("导出 Excel"), Q(tab->Entry().caption) + ".xlsx", tr("Excel (*.xlsx)"));
-  if (path.isEmpty()) return;
-  const QString error = ExportCurrentXlsx(path);
-  if (error.isEmpty()) {
-    statusBar()->showMessage(tr("已导出 %1").arg(path), kNoticeMilliseconds);
-  } else {
-    host_.Dialogs().MessageBox(error.toStdString(), host::kAppTitle, host::MsgButtons::Ok,
-                               host::MsgIcon::Exclamation);
-  }
+  ExportInteractive(tr("导出 Excel"), "xlsx", tr("Excel (*.xlsx)"), &MainWindow::ExportCurrentXlsx);
 }
 
 bool MainWindow::OpenVehicleHistory() {

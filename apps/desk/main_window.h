@@ -112,6 +112,10 @@ class MainWindow : public QMainWindow {
   void ShowStatusOf(ProgramTab* tab);
   void AskConditions(ToolCommand command);
   void ShowPrint(ToolCommand command);
+  // Asks where to write (the file dialog of that title, suffix and filter), writes the current
+  // window's grid or print there and tells the outcome.
+  void ExportInteractive(const QString& title, const QString& suffix, const QString& filter,
+                         QString (MainWindow::*write)(const QString&));
   void ExportPdfInteractive();
   void ExportXlsxInteractive();
   void ExportCsvInteractive();

@@ -38,19 +38,6 @@ namespace {
 using forms::Input;
 using platform::Right;
 
-std::string Encoded(const std::string& text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_') {
-      out += static_cast<char>(c);
-    } else {
-      out += {'%', hex[c >> 4], hex[c & 15]};
-    }
-  }
-  return out;
-}
-
 // One role of each right alone, so that every refusal is that right's.
 struct RoleCase {
   const char* role;
@@ -120,7 +107,7 @@ class ServerBoundaryTest : public HostileTest {
     std::string url = *platform::testing::PostgresUrl();
     const size_t start = url.find("://") + 3;
     const size_t at = url.find('@', start);
-    url = url.substr(0, start) + Encoded(name) + ":x" +
+    url = url.substr(0, start) + platform::testing::UrlEncoded(name) + ":x" +
           (at == std::string::npos ? "@" + url.substr(start) : url.substr(at));
     url += std::string(url.find('?') == std::string::npos ? "?" : "&") +
            "options=-c%20search_path%3D" + schema_;

@@ -230,19 +230,6 @@ TEST_F(PostingTest, RefusedOrFailedStepsWriteNothing) {
                std::runtime_error);
 }
 
-std::string Encoded(const std::string& text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_') {
-      out += static_cast<char>(c);
-    } else {
-      out += {'%', hex[c >> 4], hex[c & 15]};
-    }
-  }
-  return out;
-}
-
 // Over the posting's shop: orders 7 and 8, and requisition 1 of order 7 made by each test.
 class ServerRightsTest : public PostingTest {
  protected:
@@ -261,7 +248,8 @@ class ServerRightsTest : public PostingTest {
     std::string url = *platform::testing::PostgresUrl();
     const size_t start = url.find("://") + 3;
     const size_t at = url.find('@', start);
-    url = url.substr(0, start) + Encoded(name) + ":" + Encoded(password) +
+    url = url.substr(0, start) + platform::testing::UrlEncoded(name) + ":" +
+          platform::testing::UrlEncoded(password) +
           (at == std::string::npos ? "@" + url.substr(start) : url.substr(at));
     url += std::string(url.find('?') == std::string::npos ? "?" : "&") +
            "options=-c%20search_path%3D" + schema_;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -14,6 +15,21 @@
 #include "platform/postgres_database.h"
 
 namespace ws::platform::testing {
+
+// A text as a part of a URL: letters, digits, '-' and '_' as they are, every other byte as %XX
+// (a login's Chinese name, a password's punctuation).
+inline std::string UrlEncoded(const std::string& text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_') {
+      out += static_cast<char>(c);
+    } else {
+      out += {'%', hex[c >> 4], hex[c & 15]};
+    }
+  }
+  return out;
+}
 
 // The server's URL, or nullopt when no server is configured.
 inline std::optional<std::string> PostgresUrl() {

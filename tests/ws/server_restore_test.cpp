@@ -22,19 +22,6 @@
 namespace ws::shop {
 namespace {
 
-std::string Encoded(const std::string& text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_') {
-      out += static_cast<char>(c);
-    } else {
-      out += {'%', hex[c >> 4], hex[c & 15]};
-    }
-  }
-  return out;
-}
-
 class ServerRestoreTest : public WsProcessTest {
  protected:
   void SetUp() override {
@@ -82,7 +69,8 @@ class ServerRestoreTest : public WsProcessTest {
   std::string Login(const std::string& name) const { return name + std::to_string(::getpid()); }
   // The shop's URL, as the maker or as an account's own login.
   std::string Url(const std::string& login = "") const {
-    return base_ + "dbname=" + database_ + (login.empty() ? "" : "&user=" + Encoded(login));
+    return base_ + "dbname=" + database_ +
+           (login.empty() ? "" : "&user=" + platform::testing::UrlEncoded(login));
   }
   std::string Categories() {
     std::string error;
