@@ -19,8 +19,12 @@ Wide Abs(Wide v) {
   return v < 0 ? -v : v;
 }
 
-// numerator / denominator rounded half away from zero (denominator > 0).
+// numerator / denominator rounded half away from zero (denominator not 0).
 Wide DivideRounded(Wide numerator, Wide denominator) {
+  if (denominator < 0) {
+    numerator = -numerator;
+    denominator = -denominator;
+  }
   Wide quotient = Abs(numerator) / denominator;
   if (2 * (Abs(numerator) % denominator) >= denominator) ++quotient;
   return numerator < 0 ? -quotient : quotient;
@@ -216,13 +220,7 @@ Amount Amount::DividedBy(Amount divisor) const {
     return Beyond(divisor.ToDouble() == 0 ? std::numeric_limits<double>::infinity()
                                           : ToDouble() / divisor.ToDouble());
   }
-  Wide numerator = static_cast<Wide>(units_) * kScale;
-  Wide denominator = divisor.units_;
-  if (denominator < 0) {
-    numerator = -numerator;
-    denominator = -denominator;
-  }
-  const Wide quotient = DivideRounded(numerator, denominator);
+  const Wide quotient = DivideRounded(static_cast<Wide>(units_) * kScale, divisor.units_);
   if (Abs(quotient) > kLimitUnits) return Beyond(ToDouble() / divisor.ToDouble());
   return FromUnits(static_cast<int64_t>(quotient));
 }
@@ -233,13 +231,7 @@ Amount Amount::DividedBy(const Quantity& divisor) const {
                                           : ToDouble() / divisor.ToDouble());
   }
   // Ten-thousandths over hundred-millionths: the quotient in ten-thousandths needs 10^8 above.
-  Wide numerator = static_cast<Wide>(units_) * Quantity::kScale;
-  Wide denominator = divisor.units_;
-  if (denominator < 0) {
-    numerator = -numerator;
-    denominator = -denominator;
-  }
-  const Wide quotient = DivideRounded(numerator, denominator);
+  const Wide quotient = DivideRounded(static_cast<Wide>(units_) * Quantity::kScale, divisor.units_);
   if (Abs(quotient) > kLimitUnits) return Beyond(ToDouble() / divisor.ToDouble());
   return FromUnits(static_cast<int64_t>(quotient));
 }
