@@ -33,6 +33,20 @@ namespace ws::money {
 // account, salesman 4 and settlement method 2. The chooser answers the order in chosen_.
 inline constexpr int64_t kSettlementProgram = 200003;
 
+// The texts of a document's header fields, " "-joined.
+template <class Doc>
+std::string FieldTexts(Doc& doc, std::initializer_list<int> fields) {
+  std::string out;
+  for (int index : fields) out += (out.empty() ? "" : " ") + doc.Header(index).Text();
+  return out;
+}
+
+// The last message box, "text|title".
+inline std::string LastBox(test::TestHost& host) {
+  const auto& boxes = host.Dialogs().Boxes();
+  return boxes.empty() ? "" : boxes.back().text + "|" + boxes.back().title;
+}
+
 class SettlementTest : public test::HostTest {
  protected:
   void SetUp() override {
@@ -105,10 +119,7 @@ class SettlementTest : public test::HostTest {
 
   std::string Text(const std::string& sql) { return host_.Scalar(sql).ToText(); }
   int64_t Count(const std::string& sql) { return host_.Scalar(sql).ToLong(); }
-  std::string LastBox() {
-    const auto& boxes = host_.Dialogs().Boxes();
-    return boxes.empty() ? "" : boxes.back().text + "|" + boxes.back().title;
-  }
+  std::string LastBox() { return money::LastBox(host_); }
 
   ChosenRepairOrder chosen_{10, "WS010"};
   std::vector<int64_t> chooserSettlementIds_;
@@ -153,18 +164,15 @@ TEST_F(SettlementTest, ChoosingAnOrderCopiesItsHeaderLabourAndIssuedParts) {
   EXPECT_EQ(Row(parts, p01, cols), "小号/3/93/31");
   EXPECT_EQ(Row(parts, 3 - p01, cols), "前轮/0/5/") << "no price without a quantity";
   // 300 labour, 98 parts, the order's 15 + 5 fees, 9.8 management.
-  EXPECT_EQ(F(JS_WS::kLabour).Text() + " " + F(JS_WS::kParts).Text() + " " +
-                F(JS_WS::kManagement).Text() + " " + F(JS_WS::kReceivable).Text() + " " +
-                F(JS_WS::kOwed).Text(),
+  EXPECT_EQ(FieldTexts(doc_, {JS_WS::kLabour, JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable,
+                              JS_WS::kOwed}),
             "300 98 9.8 427.8 427.8");
 
   // Without issued parts nothing of the parts is billed, whatever the order planned.
   host_.Exec("delete from JXCDJMX");
   Choose();
   EXPECT_EQ(Grid(LineKind::Parts).DataRows(), 0);
-  EXPECT_EQ(F(JS_WS::kParts).Text() + " " + F(JS_WS::kManagement).Text() + " " +
-                F(JS_WS::kReceivable).Text(),
-            "0 0 320");
+  EXPECT_EQ(FieldTexts(doc_, {JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable}), "0 0 320");
 }
 
 // Started from the order, a settlement holds what choosing it gives; a settled order and a closed
@@ -194,8 +202,8 @@ TEST_F(SettlementTest, TypedFeesMoneyAndCodesFollowTheRules) {
   ASSERT_TRUE(doc_.FileNew());
   Choose();
   auto amounts = [&] {
-    return F(JS_WS::kManagement).Text() + " " + F(JS_WS::kReceivable).Text() + " " +
-           F(JS_WS::kReceived).Text() + " " + F(JS_WS::kOwed).Text();
+    return FieldTexts(doc_,
+                      {JS_WS::kManagement, JS_WS::kReceivable, JS_WS::kReceived, JS_WS::kOwed});
   };
   // A hand-typed parts cost sets the management fee to a tenth of it: 300 + 200 + 15 + 5 + 20.
   Type(JS_WS::kParts, "200");
@@ -406,12 +414,8 @@ TEST_F(SettlementTest, FeesAreKeptToTheFenShownSavedPostedAndPaidOff) {
   // 3 ÷ 0.00004 = 75000: the issued quantity is not rounded to nothing.
   EXPECT_EQ(Row(parts, p02, {Col::kQuantity, Col::kAmount, Col::kPrice}), "0.00004/3/75000");
   auto fees = [&] {
-    std::string out;
-    for (int index :
-         {JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable, JS_WS::kReceived, JS_WS::kOwed}) {
-      out += (out.empty() ? "" : " ") + F(index).Text();
-    }
-    return out;
+    return FieldTexts(doc_, {JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable,
+                             JS_WS::kReceived, JS_WS::kOwed});
   };
   Type(JS_WS::kCollected, "483.63");
   EXPECT_EQ(fees(), "148.75 14.88 483.63 483.63 0");
@@ -446,13 +450,10 @@ TEST_F(SettlementTest, AReopenedSettlementShowsTheFeesItSavedAndItsCheckPostsThe
   JS_WS shown(nullptr);
   ASSERT_TRUE(shown.Init(host_.System(), kSettlementProgram, id) && shown.Refresh());
   ASSERT_EQ(shown.GetID(), id);
-  std::string texts;
-  for (int index :
-       {JS_WS::kLabour, JS_WS::kParts, JS_WS::kManagement, JS_WS::kReceivable, JS_WS::kOwed}) {
-    texts += (texts.empty() ? "" : " ") + shown.Header(index).Text();
-  }
   // 300 + 200 + 15 + 5 + 20 = 540, of which 300 collected.
-  EXPECT_EQ(texts, "300 200 20 540 240");
+  EXPECT_EQ(FieldTexts(shown, {JS_WS::kLabour, JS_WS::kParts, JS_WS::kManagement,
+                               JS_WS::kReceivable, JS_WS::kOwed}),
+            "300 200 20 540 240");
   EXPECT_EQ(shown.Lines(LineKind::Parts).Grid().DataRows(), 2) << "the lines as saved";
   ASSERT_TRUE(shown.Check());
   EXPECT_EQ(host_.Joined("select 科目编码, 借方金额 from gl_accvouch where 借方金额<>0 and "
@@ -543,6 +544,16 @@ class ReceiptDocumentTest : public OrdersTest {
   std::string Balance(int64_t orderId) {
     return host_.RowText("select 补收金额, 余额 from WSDJ where 单据ID=" + std::to_string(orderId));
   }
+  // Order WS007 of customer 1, its oldest debt, owing `amount`.
+  void AddOrder7(const std::string& amount) {
+    host_.Exec(
+        "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,"
+        "余额) values (7,200001,'02','WS007',1,1,'2012-01-02'," +
+        amount + "," + amount + "," + amount + ")");
+  }
+  std::string Smark(int64_t id) {
+    return host_.Scalar("select smark from ARPReceive where 单据ID=" + std::to_string(id)).ToText();
+  }
   std::string Lines(int64_t receiptId) {
     return host_.Joined(
         "select 序号, 源单ID, 结算金额, 本币结算金额, 折扣金额, 会计期间 from ARPReceiveMx "
@@ -550,10 +561,7 @@ class ReceiptDocumentTest : public OrdersTest {
             std::to_string(receiptId) + " order by 序号",
         " ");
   }
-  std::string LastBox() {
-    const auto& boxes = host_.Dialogs().Boxes();
-    return boxes.empty() ? "" : boxes.back().text + "|" + boxes.back().title;
-  }
+  std::string LastBox() { return money::LastBox(host_); }
 
   JS_S receipt_;
 };
@@ -612,10 +620,7 @@ TEST_F(ReceiptDocumentTest, AReceiptIsWrittenOffOldestFirstSavedShownAgainAndApp
 // An order of 0.80 paid by receipts of 0.70 and 0.10 owes exactly nothing on either engine: it
 // is offered for no further receipt, and a receipt can no longer be started from it.
 TEST_F(ReceiptDocumentTest, PaidInTwoReceiptsAnOrderOwesExactlyNothing) {
-  // The oldest debt of customer 1, so each receipt's amount goes to it first.
-  host_.Exec(
-      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
-      "values (7,200001,'02','WS007',1,1,'2012-01-02',0.8,0.8,0.8)");
+  AddOrder7("0.8");  // each receipt's amount goes to it first
   for (const char* amount : {"0.7", "0.1"}) {
     NewReceipt(amount);
     EXPECT_EQ(Grid().TextMatrix(1, R::kColOrderId) + " " + Grid().TextMatrix(1, R::kColWriteOff),
@@ -663,9 +668,7 @@ TEST_F(ReceiptDocumentTest, BeyondTheRowLimitTheOldestDebtsArePaidFirst) {
 // A discount is a write-off too: a line of nothing collected and 150 discounted on an order
 // that owes 100 would leave it owing -50, so the check refuses and changes nothing.
 TEST_F(ReceiptDocumentTest, ADiscountBeyondTheBalanceIsRefusedAtTheCheck) {
-  host_.Exec(
-      "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,总金额,余额) "
-      "values (7,200001,'02','WS007',1,1,'2012-01-02',100,100,100)");
+  AddOrder7("100");
   ASSERT_TRUE(receipt_.NewForOrder(7));
   Cell(1, R::kColWriteOff, "0");
   // The discount has no column of its own on screen: the host fills the hidden cell.
@@ -676,10 +679,7 @@ TEST_F(ReceiptDocumentTest, ADiscountBeyondTheBalanceIsRefusedAtTheCheck) {
   EXPECT_FALSE(receipt_.Check());
   EXPECT_EQ(LastBox(), "维修单WS007的余额不足，核销后余额将小于零，不能审核！|收款单");
   EXPECT_EQ(host_.RowText("select 补收金额, 扣减金额, 余额 from WSDJ where 单据ID=7"), "0/0/100");
-  EXPECT_EQ(
-      host_.Scalar("select smark from ARPReceive where 单据ID=" + std::to_string(receipt_.GetID()))
-          .ToText(),
-      "01");
+  EXPECT_EQ(Smark(receipt_.GetID()), "01");
 }
 
 // Started from an order, a receipt holds the line the chooser proposes when the amount is that
@@ -761,9 +761,7 @@ TEST_F(ReceiptDocumentTest, EditingAndChoosingReplaceEveryLineButOnlyASavedRecei
   const size_t boxes = host_.Dialogs().Boxes().size();
   EXPECT_FALSE(receipt_.Check());
   EXPECT_EQ(host_.Dialogs().Boxes().size(), boxes + 1) << "the clerk is told";
-  EXPECT_EQ(
-      host_.Scalar("select smark from ARPReceive where 单据ID=" + std::to_string(id)).ToText(),
-      "01");
+  EXPECT_EQ(Smark(id), "01");
   EXPECT_EQ(Balance(2), "0/600");
   EXPECT_TRUE(receipt_.Editing()) << "the unsaved change stays";
   Cell(1, R::kColWriteOff, "600");
