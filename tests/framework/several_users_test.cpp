@@ -69,37 +69,23 @@ const char* const kOrder70[] = {
     "insert into WSDJPJ (单据明细ID,单据ID,产品ID,数量,已领用数,单价) values (71,70,101,2,1,25)",
 };
 
+// clang-format off
 const Versioned kVersioned[] = {
-    {"WS.WS_S",
-     200001,
-     "WSDJ",
-     "单据ID",
+    {"WS.WS_S", 200001, "WSDJ", "单据ID",
      {"insert into WSDJ (单据ID,progid,smark,系统,工单号码,进厂日期) "
-      "values (7,200001,'01','填单','W7','2012-06-10')"},
-     "备注"},
-    {"WS.CKLl_WS",
-     200002,
-     "JXCDJ",
-     "单据ID",
+      "values (7,200001,'01','填单','W7','2012-06-10')"}, "备注"},
+    {"WS.CKLl_WS", 200002, "JXCDJ", "单据ID",
      {"insert into JXCDJ (单据ID,progID,smark,单据编号,操作日期,会计期间,仓库ID,前置单据,"
       "前置单据ID,往来ID,总金额) values (7,200002,'01','L7','2012-06-10',201206,11,200001,70,1,25)",
       "insert into JXCDJMX (单据明细ID,单据ID,仓库ID,产品ID,数量,单价,金额,会计期间,前置单据ID) "
-      "values (77,7,11,101,1,25,25,201206,71)"},
-     "备注"},
-    {"WS.JS_WS",
-     200003,
-     "ARPReceive",
-     "单据ID",
+      "values (77,7,11,101,1,25,25,201206,71)"}, "备注"},
+    {"WS.JS_WS", 200003, "ARPReceive", "单据ID",
      {"insert into ARPReceive (单据ID,progID,smark,单据编号,单据日期,会计期间,往来ID,前置单据ID) "
-      "values (7,200003,'01','J7','2012-06-10',201206,1,70)"},
-     "备注"},
-    {"WS.PDM_clAdd",
-     200012,
-     "clzl",
-     "车辆ID",
-     {"insert into clzl (车辆ID,车辆编号,车牌号) values (7,'C7','京A7')"},
-     "颜色"},
+      "values (7,200003,'01','J7','2012-06-10',201206,1,70)"}, "备注"},
+    {"WS.PDM_clAdd", 200012, "clzl", "车辆ID",
+     {"insert into clzl (车辆ID,车辆编号,车牌号) values (7,'C7','京A7')"}, "颜色"},
 };
+// clang-format on
 
 void PrintTo(const Versioned& versioned, std::ostream* out) {
   *out << versioned.progId;

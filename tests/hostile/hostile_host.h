@@ -71,6 +71,26 @@ class HostileTest : public test::HostTest {
     System().SetRunPickerHandler(test::TakeFirstRow);
   }
 
+  // The books the documents post to: ledger periods (2012-06 current, up to 2012-03 closed), a
+  // depot holding the part, a workshop department, a cash account, a settlement method and the
+  // customer as a settlement partner.
+  void SeedBooks() {
+    ASSERT_EQ(System().SetParameter(12, 1, "201206"), "");
+    ASSERT_EQ(System().SetOption(12, std::string("Jzperiod"), "201203"), "");
+    ASSERT_EQ(System().SetParameter(12, 3, "25"), "");
+    for (const char* sql :
+         {"insert into PDMBM (部门ID,部门编码,部门名称,组织类型,是否明细,是否使用,属性,"
+          "不参与物料运算) values (11,'11','配件总库',2,1,1,'0',0),(1,'01','维修车间',1,1,1,'0',0)",
+          "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,等级,特征码,产品批次,库存数量,"
+          "库存重量,库存金额) values (201206,11,1,'','','','',50,0,1000)",
+          "insert into PDMKJKM (科目ID,科目编码,科目名称,是否现金科目,是否明细) values "
+          "(1,'1001','库存现金',1,1)",
+          "insert into PDMSJZD (ID,名称,类型) values (2,'转账支票','结算方式')",
+          "insert into pdmwldwjs (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)"}) {
+      host_.Exec(sql);
+    }
+  }
+
   platform::SystemObject& System() { return host_.System(); }
   test::RecordingSink& Sink() { return host_.Sink(); }
   test::ScriptedDialogs& Dialogs() { return host_.Dialogs(); }

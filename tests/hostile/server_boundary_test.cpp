@@ -56,19 +56,9 @@ class ServerBoundaryTest : public HostileTest {
   void SetUp() override {
     if (!host_.OnPostgres()) GTEST_SKIP() << "the server's roles are PostgreSQL's";
     HostileTest::SetUp();
-    ASSERT_EQ(System().SetParameter(12, 1, "201206"), "");
-    ASSERT_EQ(System().SetOption(12, std::string("Jzperiod"), "201203"), "");
-    ASSERT_EQ(System().SetParameter(12, 3, "25"), "");
+    SeedBooks();
     for (const char* sql :
-         {"insert into PDMBM (部门ID,部门编码,部门名称,组织类型,是否明细,是否使用,属性,"
-          "不参与物料运算) values (11,'11','配件总库',2,1,1,'0',0),(1,'01','维修车间',1,1,1,'0',0)",
-          "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,等级,特征码,产品批次,库存数量,"
-          "库存重量,库存金额) values (201206,11,1,'','','','',50,0,1000)",
-          "insert into PDMKJKM (科目ID,科目编码,科目名称,是否现金科目,是否明细) values "
-          "(1,'1001','库存现金',1,1)",
-          "insert into PDMSJZD (ID,名称,类型) values (2,'转账支票','结算方式')",
-          "insert into pdmwldwjs (往来ID,往来编码,公司名称,属性) values (1,'C001','顺达物流',2)",
-          "insert into WSDJ (单据ID,progid,smark,系统,工单号码,车主ID,车辆ID,进厂日期,应收合计,"
+         {"insert into WSDJ (单据ID,progid,smark,系统,工单号码,车主ID,车辆ID,进厂日期,应收合计,"
           "总金额,余额) values (10,200001,'02','审核','WS010',1,1,'2012-06-01',100,100,100),"
           "(11,200001,'01','填单','WS011',1,1,'2012-06-02',50,0,0)",
           "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values (1,10,1,2,50,100),"
@@ -349,18 +339,11 @@ TEST_F(ServerBoundaryTest, ConcurrentDeletesAndTypedNumbersHoldOnTheServer) {
   for (int trial = 0; trial < 3; ++trial) {
     const int64_t older = 100 + trial, newer = 5000 + trial;
     for (int64_t id : {older, newer}) {
-      host_.Exec(db::Sql("INSERT INTO WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期) VALUES (")
-                     .Key(id)
-                     .Raw(",200001,'01',")
-                     .Text("C" + std::to_string(id))
-                     .Raw(",1,")
-                     .Text(id == older ? "2012-06-05" : "2012-06-06")
-                     .Raw(")"));
-      host_.Exec(db::Sql("INSERT INTO WSDJXM (单据明细ID,单据ID,项目ID) VALUES (")
-                     .Key(id)
-                     .Raw(",")
-                     .Key(id)
-                     .Raw(",1)"));
+      const std::string key = std::to_string(id);
+      host_.Exec("INSERT INTO WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期) VALUES (" + key +
+                 ",200001,'01','C" + key + "',1,'2012-06-0" + (id == older ? "5" : "6") + "')");
+      host_.Exec("INSERT INTO WSDJXM (单据明细ID,单据ID,项目ID) VALUES (" + key + "," + key +
+                 ",1)");
     }
     auto a = ConnectAsMaker();
     auto b = ConnectAsMaker();
@@ -374,11 +357,8 @@ TEST_F(ServerBoundaryTest, ConcurrentDeletesAndTypedNumbersHoldOnTheServer) {
         },
         [&] { EXPECT_TRUE(first.Commit()) << first.Error(); });
     EXPECT_EQ(host_
-                  .Scalar(db::Sql("SELECT COUNT(*) FROM ws_last_service WHERE order_id IN (")
-                              .Key(older)
-                              .Raw(",")
-                              .Key(newer)
-                              .Raw(")"))
+                  .Scalar("SELECT COUNT(*) FROM ws_last_service WHERE order_id IN (" +
+                          std::to_string(older) + "," + std::to_string(newer) + ")")
                   .ToLong(),
               0)
         << "trial " << trial << ": the summary names a deleted order";

@@ -288,8 +288,9 @@ INSTANTIATE_TEST_SUITE_P(Masters, MasterCardTest, ::testing::ValuesIn(kMasterCas
 class VehicleCardTest : public CardTestBase {
  protected:
   void SetUp() override {
-    host_.Exec("insert into pdmwldw (往来ID,往来编码,公司名称) values (9,'K9','王五汽修')");
-    host_.Exec("insert into pdmwldw (往来ID,往来编码,公司名称) values (11,'K11','李四运输')");
+    host_.Exec(
+        "insert into pdmwldw (往来ID,往来编码,公司名称) values (9,'K9','王五汽修'),"
+        "(11,'K11','李四运输')");
     Open(VehicleCard(), 200012);
   }
 };
@@ -367,8 +368,7 @@ TEST_F(CardTestBase, ItemPriceAndServiceIntervalsAreStoredAsNumbersOrRefused) {
   EXPECT_EQ(host_.Scalar("select count(*) from PDMWXXM").ToLong(), 4);
 }
 
-TEST_F(CardTestBase, VehicleVinIsWarnedAboutAsLeftAndAsSavedAndAlwaysStored) {
-  Open(VehicleCard(), 200012);
+TEST_F(VehicleCardTest, VinIsWarnedAboutAsLeftAndAsSavedAndAlwaysStored) {
   const auto stored = [&] { return host_.Scalar("select 车架号 from clzl").ToText(); };
   ASSERT_TRUE(card_->FileNew());
   Type(0, "V9");

@@ -87,6 +87,16 @@ class RepairOrderTest : public test::HostTest {
     Cell(kind, row, LineGrid::kPrice, price);
   }
 
+  // A new order for the known car, a diagnosis fee of 10, one labour line (2 × 50) and one part
+  // (1 × 30).
+  void TypeNewOrder() {
+    ASSERT_TRUE(order_.FileNew());
+    Type(WS_S::kPlate, "京A12345");
+    Type(WS_S::kDiagnosis, "10");
+    Line(LineKind::Items, 1, "X01", "2", "50");
+    Line(LineKind::Parts, 1, "P01", "1", "30");
+  }
+
   // A checked or entered order, and a line of it, written straight into the tables.
   void AddOrder(int64_t id, const std::string& number, const std::string& dateIn,
                 int64_t ownerId = 1, const std::string& smark = "01") {

@@ -13,14 +13,6 @@ namespace {
 
 class SaveTest : public RepairOrderTest {
  protected:
-  // A new order for the known car with one labour line (2 × 50) and one part (1 × 30).
-  void TypeNewOrder() {
-    ASSERT_TRUE(order_.FileNew());
-    Type(WS_S::kPlate, "京A12345");
-    Type(WS_S::kDiagnosis, "10");
-    Line(LineKind::Items, 1, "X01", "2", "50");
-    Line(LineKind::Parts, 1, "P01", "1", "30");
-  }
   std::string Column(const std::string& column, int64_t id) {
     return host_.RowText("select " + column + " from WSDJ where 单据ID=" + std::to_string(id));
   }

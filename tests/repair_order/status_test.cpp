@@ -141,12 +141,9 @@ TEST_F(StatusTest, PrintDataWithAndWithoutIssuedParts) {
 
 class AuditTest : public RepairOrderTest {
  protected:
-  // A saved order of one labour line (2 × 50) and a diagnosis fee of 10.
   void SaveNewOrder() {
-    ASSERT_TRUE(Start() && order_.FileNew());
-    Type(WS_S::kPlate, "京A12345");
-    Type(WS_S::kDiagnosis, "10");
-    Line(LineKind::Items, 1, "X01", "2", "50");
+    ASSERT_TRUE(Start());
+    TypeNewOrder();
     ASSERT_TRUE(order_.FileSave());
   }
   std::string Events() {
