@@ -496,29 +496,48 @@ TEST(SqliteDatabaseTest, FilesLocksAndHandles) {
             "3000 3000 1 1");
 }
 
+// The server ends the connection of `db` as an administrator may.
+void DropConnection(PostgresDatabase& db, PostgresDatabase& admin) {
+  const std::string pid = db::Runner(db).ScalarText("select pg_backend_pid()");
+  ASSERT_EQ(db::Runner(admin).ScalarText(db::Sql("select pg_terminate_backend(" + pid + ")")), "1");
+}
+
 // The server's own: URLs refused at Open, a dropped connection made again with the session's
 // settings, and a lock not waited for forever.
-TEST(PostgresDatabaseTest, UrlsDroppedConnectionsAndLockTimeouts) {
+TEST(PostgresUrlTest, RefusedAtOpenWithTheReason) {
   std::string error;
   EXPECT_EQ(PostgresDatabase::Open("shop.db", &error), nullptr);
   EXPECT_NE(error.find("not a postgresql:// URL"), std::string::npos) << error;
   EXPECT_EQ(PostgresDatabase::Open("postgresql:///shop?host=/nonexistent/ws_socket_dir", &error),
             nullptr);
   EXPECT_NE(error.find("cannot connect to postgresql:///shop"), std::string::npos) << error;
-  if (!test::PostgresUnderTest()) GTEST_SKIP() << "the rest needs the server";
-  testing::PostgresScratch scratch;
-  WS_REQUIRE_POSTGRES(scratch);
-  auto db = scratch.Connect();
-  auto admin = scratch.Connect();
-  ASSERT_TRUE(db && admin) << scratch.Error();
+}
+
+// A scratch schema on the server with two connections to it: the test's own and a second
+// user's (or an administrator's).
+class PostgresDatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::PostgresUnderTest()) GTEST_SKIP() << "needs the server";
+    scratch_.emplace();
+    WS_REQUIRE_POSTGRES(*scratch_);
+    db_ = scratch_->Connect();
+    second_ = scratch_->Connect();
+    ASSERT_TRUE(db_ && second_) << scratch_->Error();
+  }
+
+  std::optional<testing::PostgresScratch> scratch_;
+  std::unique_ptr<PostgresDatabase> db_, second_;
+};
+
+TEST_F(PostgresDatabaseTest, DroppedConnectionsAndLockTimeouts) {
+  auto& db = db_;
+  auto& admin = second_;
+  std::string error;
   auto run = [&](const std::string& sql) { return db::Runner(*db).Execute(db::Sql(sql)); };
   ASSERT_EQ(run("CREATE TABLE t_doc (单据ID BIGINT PRIMARY KEY, 进厂日期 DATE, 说明 TEXT)"), "");
   ASSERT_EQ(run("insert into t_doc (单据ID) values (1)"), "");
-  auto dropConnection = [&] {
-    std::string pid = db::Runner(*db).ScalarText("select pg_backend_pid()");
-    ASSERT_EQ(db::Runner(*admin).ScalarText(db::Sql("select pg_terminate_backend(" + pid + ")")),
-              "1");
-  };
+  auto dropConnection = [&] { DropConnection(*db, *admin); };
   // The statement that meets the dropped connection fails; the next runs on a new connection
   // with the session's settings: the schema of the URL, dates as yyyy-mm-dd.
   dropConnection();
@@ -537,8 +556,8 @@ TEST(PostgresDatabaseTest, UrlsDroppedConnectionsAndLockTimeouts) {
   // Another user's open save holds its rows; a statement that needs them gives up after the
   // lock timeout (5 s by default, shortened here through the URL's own options) instead of
   // hanging the user's window.
-  auto other = scratch.Connect(" -c lock_timeout=100ms");
-  ASSERT_NE(other, nullptr) << scratch.Error();
+  auto other = scratch_->Connect(" -c lock_timeout=100ms");
+  ASSERT_NE(other, nullptr) << scratch_->Error();
   db->BeginTrans();
   ASSERT_EQ(run("update t_doc set 说明='mine' where 单据ID=1"), "");
   error = db::Runner(*other).Execute("update t_doc set 说明='theirs' where 单据ID=1");
@@ -564,13 +583,9 @@ TEST(PostgresDatabaseTest, UrlsDroppedConnectionsAndLockTimeouts) {
 // user's change of the table's columns, a DISCARD, a new connection, a push out of the bounded
 // cache) a text still runs and answers what it would unprepared; a failed preparation is not
 // kept.
-TEST(PostgresDatabaseTest, PreparedStatementsOutliveWhatHappensOnTheServer) {
-  if (!test::PostgresUnderTest()) GTEST_SKIP() << "needs the server";
-  testing::PostgresScratch scratch;
-  WS_REQUIRE_POSTGRES(scratch);
-  auto db = scratch.Connect();
-  auto admin = scratch.Connect();
-  ASSERT_TRUE(db && admin) << scratch.Error();
+TEST_F(PostgresDatabaseTest, PreparedStatementsOutliveWhatHappensOnTheServer) {
+  auto& db = db_;
+  auto& admin = second_;
   db::Runner runner(*db);
   auto columns = [&] {
     std::string error;
@@ -608,9 +623,7 @@ TEST(PostgresDatabaseTest, PreparedStatementsOutliveWhatHappensOnTheServer) {
   // The server forgets every statement: DEALLOCATE ALL, then a dropped connection made again.
   ASSERT_EQ(db->ExecScript("DEALLOCATE ALL"), "");
   EXPECT_EQ(columns(), 4);
-  std::string pid = runner.ScalarText("select pg_backend_pid()");
-  ASSERT_EQ(db::Runner(*admin).ScalarText(db::Sql("select pg_terminate_backend(" + pid + ")")),
-            "1");
+  DropConnection(*db, *admin);
   EXPECT_EQ(columns(), -1);  // meets the dropped connection
   EXPECT_EQ(columns(), 4);
 
@@ -631,13 +644,9 @@ TEST(PostgresDatabaseTest, PreparedStatementsOutliveWhatHappensOnTheServer) {
 // Queries read ahead reach the server with the statement that first asks for one of them; the
 // others are answered from that round trip only until the connection sends anything else.
 // Another user's commit in between tells a kept answer from one read afresh.
-TEST(PostgresDatabaseTest, QueriesReadAheadAreAnsweredFromOneRoundTripNeverLater) {
-  if (!test::PostgresUnderTest()) GTEST_SKIP() << "needs the server";
-  testing::PostgresScratch scratch;
-  WS_REQUIRE_POSTGRES(scratch);
-  auto db = scratch.Connect();
-  auto other = scratch.Connect();
-  ASSERT_TRUE(db && other) << scratch.Error();
+TEST_F(PostgresDatabaseTest, QueriesReadAheadAreAnsweredFromOneRoundTripNeverLater) {
+  auto& db = db_;
+  auto& other = second_;
   db::Runner runner(*db);
   ASSERT_EQ(runner.Execute("CREATE TABLE t_doc (单据ID BIGINT PRIMARY KEY, 说明 TEXT)"), "");
   ASSERT_EQ(runner.Execute("insert into t_doc values (1, 'a'), (2, 'b')"), "");

@@ -80,6 +80,13 @@ int64_t Expected(db::IDatabase& db, const std::string& condition, int mode, int6
   return key(up ? "MAX" : "MIN", (up ? " AND 单据ID<" : " AND 单据ID>") + at);
 }
 
+// No statement the log holds counted the list whole (one GROUP BY over every block).
+template <typename Log>
+void ExpectNoWholeCount(const Log& log, const std::string& when) {
+  for (const std::string& statement : log)
+    EXPECT_EQ(statement.find("GROUP BY"), std::string::npos) << when << ": " << statement;
+}
+
 struct ListCase {
   const char* name;
   std::string condition;
@@ -152,9 +159,7 @@ TEST_P(NavigatorBlocksTest, MovesEqualAFullQueryAfterAnyWrites) {
       host_.Db().ClearLog();
       Move(*navs[0], kNavFirst, 0);
       if (newDesk) {
-        for (const std::string& statement : host_.Db().Log()) {
-          EXPECT_EQ(statement.find("GROUP BY"), std::string::npos) << "step " << step;
-        }
+        ExpectNoWholeCount(host_.Db().Log(), "step " + std::to_string(step));
         EXPECT_LE(navs[0]->CountQueries(), RecordNavigator::kShopLagBlocks) << "step " << step;
       } else {
         EXPECT_EQ(navs[0]->CountQueries(), 0) << "step " << step;
@@ -284,9 +289,7 @@ TEST_P(NavigatorBlocksTest, FiguresCountedBetweenEventsEqualAFullCount) {
   host_.Db().ClearLog();
   const int64_t last = Expected(host_.Db(), condition, kNavLast, 0);
   EXPECT_EQ(Move(fresh, kNavLast, 0).position, Counted(host_.Db(), condition, last));
-  for (const std::string& statement : host_.Db().Log()) {
-    EXPECT_EQ(statement.find("GROUP BY"), std::string::npos) << "counted whole: " << statement;
-  }
+  ExpectNoWholeCount(host_.Db().Log(), "fresh desk");
 
   // A filter no one counted, left to idle time by a form closed at once.
   nav->Navigate(kSelect, condition + " AND 单据ID<>5", kNavLast, 0, "单据ID", 1);
@@ -318,9 +321,7 @@ TEST_P(NavigatorBlocksTest, OnlyAListCountableInTimeIsCountedBeforeItsRow) {
   host_.Db().EnableLog(false);
   EXPECT_EQ(r.position, std::string(host::kNotCounted) + "/" + host::kNotCounted);
   EXPECT_EQ(idle.size(), 1u);
-  for (const std::string& statement : host_.Db().Log()) {
-    EXPECT_EQ(statement.find("GROUP BY"), std::string::npos) << statement;
-  }
+  ExpectNoWholeCount(host_.Db().Log(), "list too long to count first");
 }
 
 // Figures taken inside a transaction include this connection's own uncommitted write; were
@@ -382,9 +383,7 @@ TEST_P(NavigatorBlocksTest, ShopKeptFiguresAreOptionalAndNeverGoBack) {
   RecordNavigator fresh(host_.Db(), std::make_shared<platform::ListCounts>());
   host_.Db().ClearLog();
   EXPECT_EQ(Move(fresh, kNavLast, 0).position, Counted(host_.Db(), condition, before));
-  for (const std::string& statement : host_.Db().Log()) {
-    EXPECT_EQ(statement.find("GROUP BY"), std::string::npos) << "counted whole: " << statement;
-  }
+  ExpectNoWholeCount(host_.Db().Log(), "fresh desk");
 
   // While another desk's write holds the row (an import, a period close), a desk new to the
   // list does not wait to keep its figures (the bound below only guards against a hang): its
