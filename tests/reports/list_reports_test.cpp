@@ -253,10 +253,11 @@ TEST_F(ServiceListsTest, BadInputIsAnsweredWithAMessageAndNoRows) {
       "023");
 }
 
-// The sheet's XML as unzip reads it out of the file.
-std::string SheetXml(const std::filesystem::path& file) {
+// A part of the workbook (the sheet's XML by default) as unzip reads it out of the file.
+std::string SheetXml(const std::filesystem::path& file,
+                     const std::string& part = "xl/worksheets/sheet1.xml") {
   std::string out;
-  FILE* pipe = popen(("unzip -p '" + file.string() + "' xl/worksheets/sheet1.xml").c_str(), "r");
+  FILE* pipe = popen(("unzip -p '" + file.string() + "' " + part).c_str(), "r");
   if (!pipe) return out;
   char buffer[4096];
   for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
@@ -348,13 +349,9 @@ TEST(SheetTextTest, ALongTextIsCutVisiblyAndBrokenBytesAreMarked) {
   ASSERT_EQ(shop::WriteGridXlsx(grid, file, "审计", &notice), "");
   EXPECT_NE(notice.find("第2行“变更内容”"), std::string::npos) << notice;
   EXPECT_EQ(notice.find("第3行"), std::string::npos) << notice;
-  std::string strings;
-  FILE* pipe = popen(("unzip -p '" + file.string() + "' xl/sharedStrings.xml").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) strings.append(buffer, n);
-  pclose(pipe);
+  const std::string strings = SheetXml(file, "xl/sharedStrings.xml");
   std::filesystem::remove(file);
+  ASSERT_NE(strings, "");
   EXPECT_NE(strings.find(std::string(32000, 'x') + ""), std::string::npos);
   EXPECT_NE(strings.find("…（已截断）"), std::string::npos);
   EXPECT_EQ(strings.find("尾"), std::string::npos) << "the end of the cut text is not there";
@@ -371,10 +368,10 @@ TEST(SheetKindTest, DigitsThatNameSomethingStayText) {
     const int row = grid.AddRow();
     for (int c = 0; c < 4; ++c) grid.SetTextMatrix(row, c, line[static_cast<size_t>(c)]);
   }
-  EXPECT_EQ(shop::SheetKindOf(grid, 0), shop::SheetKind::Text);
-  EXPECT_EQ(shop::SheetKindOf(grid, 1), shop::SheetKind::Number);
-  EXPECT_EQ(shop::SheetKindOf(grid, 2), shop::SheetKind::Text);
-  EXPECT_EQ(shop::SheetKindOf(grid, 3), shop::SheetKind::Date);
+  using K = shop::SheetKind;
+  for (const auto& [col, kind] :
+       {std::pair{0, K::Text}, {1, K::Number}, {2, K::Text}, {3, K::Date}})
+    EXPECT_EQ(shop::SheetKindOf(grid, col), kind) << col;
   grid.SetTextMatrix(2, 1, "007");
   EXPECT_EQ(shop::SheetKindOf(grid, 1), shop::SheetKind::Text) << "a leading zero is a code";
 }

@@ -64,6 +64,12 @@ class ReportTest : public test::HostTest {
       opened.push_back(e.args[0].ToText() + "/" + e.args[1].ToText());
     return opened;
   }
+  // A column's text on every data row, the work-order numbers by default.
+  static std::vector<std::string> Column(const forms::Grid& grid, int col = kNumberCol) {
+    std::vector<std::string> texts;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) texts.push_back(grid.TextMatrix(r, col));
+    return texts;
+  }
   // The row showing a work-order number, -1 when none.
   static int RowOf(const forms::Grid& grid, const std::string& number) {
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
@@ -112,11 +118,7 @@ TEST_F(ReportTest, AReportOpenedOnAMonthShowsOnlyThatMonthsOrders) {
     EXPECT_EQ(report->FilterInput(WS_RPT::kDateFrom).Text(), c.from);
     EXPECT_EQ(report->FilterInput(WS_RPT::kDateTo).Text(), c.to);
     ASSERT_TRUE(report->Refresh());
-    std::vector<std::string> numbers;
-    for (int r = 1; r < report->Grid().Rows(); ++r) {
-      numbers.push_back(report->Grid().TextMatrix(r, kNumberCol));
-    }
-    EXPECT_EQ(numbers, c.numbers) << c.from;
+    EXPECT_EQ(Column(report->Grid()), c.numbers) << c.from;
   }
   // The settlement report's window is its receipt date.
   auto settlements = Open<JS_RPT>();
@@ -177,9 +179,7 @@ TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
   auto report = Open<JS_RPT>();
   auto numbers = [&] {
     EXPECT_TRUE(report->Refresh());
-    std::vector<std::string> out;
-    for (int r = 1; r < report->Grid().Rows(); ++r) out.push_back(report->Grid().TextMatrix(r, 0));
-    return out;
+    return Column(report->Grid(), 0);
   };
   EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050", "SK051", "SK052"}));
   const forms::Grid& grid = report->Grid();

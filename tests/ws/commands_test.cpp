@@ -504,12 +504,6 @@ TEST_F(PostgresShopTest, BackupAndRestoreRefuseForeignAndNewerArchives) {
   EXPECT_EQ(ServerScalar("select 操作 from ws_audit where 单据ID=1"), "新增");
 }
 
-}  // namespace
-}  // namespace ws::shop
-
-namespace ws::shop {
-namespace {
-
 // A report asked with a period or a date it cannot read is refused as bad usage rather than
 // answered with an empty list that looks like "nothing to do"; the last day a date takes
 // closes a window like any other.

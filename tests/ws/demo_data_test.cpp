@@ -14,9 +14,8 @@
 #include "harness/invariants.h"
 #include "host/registry.h"
 #include "shop/module_controls.h"
-#include "shop/script_host.h"
-#include "shop/script_parser.h"
 #include "support/test_host.h"
+#include "ws/run_ws.h"
 
 namespace ws::shop {
 namespace {
@@ -275,12 +274,8 @@ TEST_F(DemoDataTest, TheModulesOwnCheckWritesAgainWhatTheDemoWrote) {
     text << "login " << checker.substr(0, bar) << " " << checker.substr(bar + 1, 10) << "\n"
          << "open " << document.control << " " << document.program << " " << id << "\n"
          << "call RecordBottom\ncall UnCheck\nexpect result true\ncall Check\nexpect result true\n";
-    const Script script = ParseScript(text.str());
-    ASSERT_TRUE(script.errors.empty()) << text.str();
-    std::ostringstream out;
-    std::ostringstream err;
-    ScriptHost counter(host_.Db(), registry, out, err);
-    ASSERT_EQ(counter.Run(script), 0) << text.str() << out.str() << err.str();
+    const Outcome run = RunScript(host_.Db(), registry, text.str());
+    ASSERT_EQ(run.status, 0) << text.str() << run.out << run.err;
 
     for (size_t i = 0; i < demo.size(); ++i) {
       EXPECT_EQ(Rows(document.written[i], id), demo[i]) << document.written[i];

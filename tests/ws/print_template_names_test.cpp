@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,10 +19,9 @@
 #include "platform/print_template.h"
 #include "shop/demo_data.h"
 #include "shop/module_controls.h"
-#include "shop/script_host.h"
-#include "shop/script_parser.h"
 #include "support/counter_day.h"
 #include "support/test_host.h"
+#include "ws/run_ws.h"
 
 namespace ws::shop {
 namespace {
@@ -75,12 +73,8 @@ class PrintTemplateNamesTest : public ::testing::Test {
     ASSERT_EQ(GenerateDemoData(host_.Db(), options), "");
     host::Registry registry;
     RegisterModuleControls(registry);
-    const Script script = ParseScript(test::kCounterDay);
-    ASSERT_TRUE(script.errors.empty());
-    std::ostringstream out;
-    std::ostringstream err;
-    ScriptHost counter(host_.Db(), registry, out, err);
-    ASSERT_EQ(counter.Run(script), 0) << out.str() << err.str();
+    const Outcome run = RunScript(host_.Db(), registry, test::kCounterDay);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
   }
 
   // The print file the document of the given id writes.

@@ -10,10 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "db/runner.h"
+#include "host/registry.h"
 #include "platform/sqlite_database.h"
+#include "shop/script_host.h"
+#include "shop/script_parser.h"
 
 namespace ws::shop {
 
@@ -22,6 +26,18 @@ struct Outcome {
   std::string out;
   std::string err;
 };
+
+// Runs a script in this process with the given controls, as `ws script` runs it.
+inline Outcome RunScript(db::IDatabase& db, const host::Registry& registry,
+                         const std::string& text) {
+  const Script script = ParseScript(text);
+  EXPECT_TRUE(script.errors.empty()) << text;
+  std::ostringstream out;
+  std::ostringstream err;
+  ScriptHost host(db, registry, out, err);
+  const int status = host.Run(script);
+  return {status, out.str(), err.str()};
+}
 
 class WsProcessTest : public ::testing::Test {
  protected:

@@ -47,18 +47,7 @@ class ScriptHostTest : public test::HostTest {
     repair_order::RegisterRepairOrder(registry_);
   }
 
-  Outcome Run(const std::string& text) {
-    const Script script = ParseScript(text);
-    EXPECT_TRUE(script.errors.empty()) << script.errors.front().message;
-    std::ostringstream out;
-    std::ostringstream err;
-    ScriptHost host(host_.Db(), registry_, out, err);
-    Outcome outcome;
-    outcome.status = host.Run(script);
-    outcome.out = out.str();
-    outcome.err = err.str();
-    return outcome;
-  }
+  Outcome Run(const std::string& text) { return RunScript(host_.Db(), registry_, text); }
 
   host::Registry registry_;
 };
