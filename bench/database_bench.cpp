@@ -14,8 +14,8 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "platform/navigator.h"
-#include "shop/database_file.h"
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
+#include "shop/store/database_file.h"
 
 namespace {
 

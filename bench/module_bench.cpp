@@ -50,8 +50,8 @@
 #include "reports/vehicle_history.h"
 #include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
-#include "shop/database_file.h"
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
+#include "shop/store/database_file.h"
 #include "support/recording_sink.h"
 #include "support/scripted_dialogs.h"
 

@@ -7,7 +7,7 @@
 
 #include "forms/grid.h"
 #include "platform/print_data.h"
-#include "shop/xlsx_export.h"
+#include "shop/exchange/xlsx_export.h"
 
 namespace ws::desk {
 

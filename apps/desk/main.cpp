@@ -25,7 +25,7 @@
 #include "platform/accounts.h"
 #include "platform/postgres_database.h"
 #include "platform/server_logins.h"
-#include "shop/database_file.h"
+#include "shop/store/database_file.h"
 
 namespace {
 

@@ -40,8 +40,8 @@
 #include "masters/master_list.h"
 #include "platform/print_data.h"
 #include "reports/list_reports.h"
-#include "shop/backup.h"
-#include "shop/xlsx_export.h"
+#include "shop/exchange/xlsx_export.h"
+#include "shop/store/backup.h"
 
 namespace ws::desk {
 

@@ -7,9 +7,9 @@
 #include "db/schema.h"
 #include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
-#include "shop/database_file.h"
-#include "shop/demo_data.h"
-#include "shop/shop_input.h"
+#include "shop/demo/demo_data.h"
+#include "shop/store/database_file.h"
+#include "shop/store/shop_input.h"
 
 namespace ws::desk {
 

@@ -4,7 +4,7 @@
 
 #include "platform/postgres_database.h"
 #include "shop/args.h"
-#include "shop/backup.h"
+#include "shop/store/backup.h"
 
 namespace ws::cli {
 

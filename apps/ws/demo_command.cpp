@@ -16,8 +16,8 @@
 #include "owner_account.h"
 #include "platform/postgres_database.h"
 #include "shop/args.h"
-#include "shop/database_file.h"
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
+#include "shop/store/database_file.h"
 
 namespace ws::cli {
 
@@ -116,10 +116,9 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
 int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit = Begin(args,
-                        {"--db", "--seed", "--orders", "--date", "--years", "--owner",
-                         "--password-file"},
-                        {"--force"}, 0, out, err, arguments, file)) {
+  if (auto exit = Begin(
+          args, {"--db", "--seed", "--orders", "--date", "--years", "--owner", "--password-file"},
+          {"--force"}, 0, out, err, arguments, file)) {
     return *exit;
   }
 

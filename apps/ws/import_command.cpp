@@ -9,9 +9,9 @@
 
 #include "db/catalogue.h"
 #include "shop/args.h"
-#include "shop/database_file.h"
-#include "shop/master_import.h"
-#include "shop/shop_input.h"
+#include "shop/exchange/master_import.h"
+#include "shop/store/database_file.h"
+#include "shop/store/shop_input.h"
 
 namespace ws::cli {
 

@@ -10,7 +10,7 @@
 #include "owner_account.h"
 #include "platform/postgres_database.h"
 #include "shop/args.h"
-#include "shop/database_file.h"
+#include "shop/store/database_file.h"
 
 namespace ws::cli {
 

@@ -3,8 +3,8 @@
 #include <ostream>
 
 #include "platform/accounts.h"
-#include "shop/database_file.h"
-#include "shop/password_source.h"
+#include "shop/store/database_file.h"
+#include "shop/store/password_source.h"
 
 namespace ws::cli {
 

@@ -7,8 +7,8 @@
 #include "db/date.h"
 #include "platform/output_file.h"
 #include "shop/args.h"
-#include "shop/database_file.h"
-#include "shop/report_run.h"
+#include "shop/exchange/report_run.h"
+#include "shop/store/database_file.h"
 
 namespace ws::cli {
 

@@ -10,11 +10,11 @@
 #include "db/catalogue.h"
 #include "host/registry.h"
 #include "shop/args.h"
-#include "shop/database_file.h"
 #include "shop/module_controls.h"
-#include "shop/script_host.h"
-#include "shop/script_parser.h"
-#include "shop/shop_input.h"
+#include "shop/script/script_host.h"
+#include "shop/script/script_parser.h"
+#include "shop/store/database_file.h"
+#include "shop/store/shop_input.h"
 
 namespace ws::cli {
 

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "platform/shop_info.h"
-#include "shop/database_file.h"
+#include "shop/store/database_file.h"
 
 namespace ws::cli {
 

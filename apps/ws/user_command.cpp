@@ -4,8 +4,8 @@
 
 #include "platform/access_guard.h"
 #include "platform/accounts.h"
-#include "shop/database_file.h"
-#include "shop/password_source.h"
+#include "shop/store/database_file.h"
+#include "shop/store/password_source.h"
 
 namespace ws::cli {
 

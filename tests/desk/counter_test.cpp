@@ -24,7 +24,7 @@
 #include "money/js_ws.h"
 #include "platform/menu_model.h"
 #include "repair_order/ws_s.h"
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
 #include "support/test_host.h"
 
 namespace ws::desk {

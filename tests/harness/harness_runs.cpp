@@ -28,8 +28,8 @@
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
 #include "requisition/check_step.h"
-#include "shop/database_file.h"
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
+#include "shop/store/database_file.h"
 
 extern char** environ;
 

@@ -13,7 +13,7 @@
 #include "harness/harness_runs.h"
 #include "harness/invariants.h"
 #include "harness/order_clerk.h"
-#include "shop/database_file.h"
+#include "shop/store/database_file.h"
 #include "support/test_host.h"
 
 namespace ws::harness {

@@ -148,8 +148,8 @@ TEST(IncludeLayersTest, TheRulesJudgeEachKindOfInclude) {
       {{"platform/sqlite_database.cpp", "sqlite3.h", true}, false},
       {{"platform/navigator.cpp", "masters/card.h"}, true},
       {{"platform/navigator.cpp", "framework/document.h"}, false},
-      {{"apps/shop/demo_data.cpp", "libpq-fe.h", true}, true},
-      {{"apps/shop/demo_data.cpp", "repair_order/ws_s.h"}, false},
+      {{"apps/shop/demo/demo_data.cpp", "libpq-fe.h", true}, true},
+      {{"apps/shop/demo/demo_data.cpp", "repair_order/ws_s.h"}, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(!Crossing(c.include).empty(), c.crosses)

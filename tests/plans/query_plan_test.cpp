@@ -38,7 +38,7 @@
 #include "reports/vehicle_history.h"
 #include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
 #include "support/recording_sink.h"
 #include "support/scripted_dialogs.h"
 

@@ -18,9 +18,9 @@
 #include "grid/layout.h"
 #include "grid/profile.h"
 #include "reports/ws_rpt.h"
-#include "shop/csv.h"
-#include "shop/demo_data.h"
-#include "shop/report_run.h"
+#include "shop/demo/demo_data.h"
+#include "shop/exchange/csv.h"
+#include "shop/exchange/report_run.h"
 #include "support/test_host.h"
 
 namespace ws::reports {

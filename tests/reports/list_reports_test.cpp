@@ -23,8 +23,8 @@
 #include "reports/receivables_age.h"
 #include "reports/service_due.h"
 #include "reports/vehicle_history.h"
-#include "shop/report_run.h"
-#include "shop/xlsx_export.h"
+#include "shop/exchange/report_run.h"
+#include "shop/exchange/xlsx_export.h"
 #include "support/test_host.h"
 
 namespace ws::reports {

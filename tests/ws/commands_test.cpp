@@ -19,8 +19,8 @@
 #include "db/sql.h"
 #include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
-#include "shop/backup.h"
-#include "shop/bulk_rows.h"
+#include "shop/demo/bulk_rows.h"
+#include "shop/store/backup.h"
 
 namespace ws::shop {
 namespace {

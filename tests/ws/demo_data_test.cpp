@@ -1,7 +1,7 @@
 // The demo shop: every reference resolves, totals add up, the counter's documents are what the
 // module's checks leave (the harness's invariants), the counters end above the data, and a load
 // that fails or is stopped half-way leaves nothing behind (the seed: commands_test).
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
 
 #include <gtest/gtest.h>
 

@@ -17,7 +17,7 @@
 #include "platform/output_file.h"
 #include "platform/sqlite_database.h"
 #include "run_ws.h"
-#include "shop/backup.h"
+#include "shop/store/backup.h"
 
 namespace ws::shop {
 namespace {

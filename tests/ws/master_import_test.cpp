@@ -1,12 +1,12 @@
 // CSV reading and the all-or-nothing import of master data.
-#include "shop/master_import.h"
+#include "shop/exchange/master_import.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 #include "platform/navigator.h"
-#include "shop/csv.h"
+#include "shop/exchange/csv.h"
 #include "support/test_host.h"
 
 namespace ws::shop {

@@ -17,7 +17,7 @@
 #include "host/registry.h"
 #include "platform/print_data.h"
 #include "platform/print_template.h"
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
 #include "shop/module_controls.h"
 #include "support/counter_day.h"
 #include "support/test_host.h"

@@ -16,8 +16,8 @@
 #include "db/runner.h"
 #include "host/registry.h"
 #include "platform/sqlite_database.h"
-#include "shop/script_host.h"
-#include "shop/script_parser.h"
+#include "shop/script/script_host.h"
+#include "shop/script/script_parser.h"
 
 namespace ws::shop {
 

@@ -1,7 +1,7 @@
 // The script host: input through the forms' input API, pickers choosing rows, failed checks, and
 // errors that stop a wrong script; the language's words, quotes, comments, blocks and errors
 // named by their line. Dialogs and message boxes run in the example scripts.
-#include "shop/script_host.h"
+#include "shop/script/script_host.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "forms/form.h"
 #include "host/registry.h"
 #include "repair_order/register.h"
-#include "shop/script_parser.h"
+#include "shop/script/script_parser.h"
 #include "support/test_host.h"
 #include "ws/run_ws.h"
 

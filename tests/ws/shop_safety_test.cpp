@@ -22,7 +22,7 @@
 #include "platform/engine_database.h"
 #include "platform/sqlite_database.h"
 #include "run_ws.h"
-#include "shop/backup.h"
+#include "shop/store/backup.h"
 #include "support/test_host.h"
 
 namespace ws::shop {

@@ -7,7 +7,7 @@
 #include "print/print_run.h"
 #include "render/pdf_render.h"
 #include "shop/args.h"
-#include "shop/database_file.h"
+#include "shop/store/database_file.h"
 
 namespace ws::cli {
 

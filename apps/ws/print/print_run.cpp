@@ -17,7 +17,7 @@
 #include "platform/system_object.h"
 #include "render/pdf_render.h"
 #include "shop/module_controls.h"
-#include "shop/unattended.h"
+#include "shop/script/unattended.h"
 
 namespace ws::cli {
 

@@ -1,4 +1,4 @@
-#include "shop/demo_chain.h"
+#include "shop/demo/demo_chain.h"
 
 #include <algorithm>
 #include <optional>

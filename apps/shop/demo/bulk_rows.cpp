@@ -1,4 +1,4 @@
-#include "shop/bulk_rows.h"
+#include "shop/demo/bulk_rows.h"
 
 namespace ws::shop {
 

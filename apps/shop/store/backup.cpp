@@ -1,4 +1,4 @@
-#include "shop/backup.h"
+#include "shop/store/backup.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,8 +18,8 @@
 #include "platform/output_file.h"
 #include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
-#include "shop/database_file.h"
-#include "shop/shop_input.h"
+#include "shop/store/database_file.h"
+#include "shop/store/shop_input.h"
 
 namespace ws::shop {
 

@@ -1,4 +1,4 @@
-#include "shop/script_widgets.h"
+#include "shop/script/script_widgets.h"
 
 #include <charconv>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "shop/script_calls.h"
+#include "shop/script/script_calls.h"
 
 #include <charconv>
 #include <functional>
@@ -7,7 +7,7 @@
 
 #include "framework/order_follower.h"
 #include "host/parameters.h"
-#include "shop/script_widgets.h"
+#include "shop/script/script_widgets.h"
 
 namespace ws::shop {
 

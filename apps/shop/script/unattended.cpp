@@ -1,4 +1,4 @@
-#include "shop/unattended.h"
+#include "shop/script/unattended.h"
 
 #include <stdlib.h>
 

@@ -1,4 +1,4 @@
-#include "shop/xlsx_export.h"
+#include "shop/exchange/xlsx_export.h"
 
 #include <xlsxwriter.h>
 

@@ -1,4 +1,4 @@
-#include "shop/password_source.h"
+#include "shop/store/password_source.h"
 
 #include <sys/stat.h>
 #include <termios.h>

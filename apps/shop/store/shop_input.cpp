@@ -1,4 +1,4 @@
-#include "shop/shop_input.h"
+#include "shop/store/shop_input.h"
 
 #include <filesystem>
 #include <fstream>

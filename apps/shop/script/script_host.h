@@ -31,7 +31,7 @@
 #include "host/registry.h"
 #include "host/system.h"
 #include "platform/system_object.h"
-#include "shop/script_parser.h"
+#include "shop/script/script_parser.h"
 
 namespace ws::shop {
 

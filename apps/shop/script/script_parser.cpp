@@ -1,4 +1,4 @@
-#include "shop/script_parser.h"
+#include "shop/script/script_parser.h"
 
 #include <algorithm>
 #include <climits>

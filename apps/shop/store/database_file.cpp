@@ -1,4 +1,4 @@
-#include "shop/database_file.h"
+#include "shop/store/database_file.h"
 
 #include <cctype>
 #include <filesystem>
@@ -11,7 +11,7 @@
 #include "platform/open_files.h"
 #include "platform/postgres_database.h"
 #include "platform/sqlite_database.h"
-#include "shop/shop_input.h"
+#include "shop/store/shop_input.h"
 
 namespace ws::shop {
 

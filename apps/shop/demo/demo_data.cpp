@@ -1,7 +1,7 @@
-#include "shop/demo_data.h"
+#include "shop/demo/demo_data.h"
 
 #include "db/runner.h"
-#include "shop/database_file.h"
+#include "shop/store/database_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,10 +19,10 @@
 #include "masters/vin.h"
 #include "platform/shop_info.h"
 #include "platform/sqlite_database.h"
-#include "shop/bulk_rows.h"
-#include "shop/demo_chain.h"
-#include "shop/demo_random.h"
-#include "shop/id_counters.h"
+#include "shop/demo/bulk_rows.h"
+#include "shop/demo/demo_chain.h"
+#include "shop/demo/demo_random.h"
+#include "shop/store/id_counters.h"
 
 namespace ws::shop {
 

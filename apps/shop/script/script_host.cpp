@@ -1,4 +1,4 @@
-#include "shop/script_host.h"
+#include "shop/script/script_host.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,9 +12,9 @@
 #include "db/runner.h"
 #include "db/value.h"
 #include "platform/accounts.h"
-#include "shop/password_source.h"
-#include "shop/script_calls.h"
-#include "shop/script_widgets.h"
+#include "shop/script/script_calls.h"
+#include "shop/script/script_widgets.h"
+#include "shop/store/password_source.h"
 
 namespace ws::shop {
 

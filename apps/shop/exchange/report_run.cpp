@@ -1,4 +1,4 @@
-#include "shop/report_run.h"
+#include "shop/exchange/report_run.h"
 
 #include <stdlib.h>
 
@@ -28,8 +28,8 @@
 #include "reports/service_due.h"
 #include "reports/vehicle_history.h"
 #include "reports/ws_rpt.h"
-#include "shop/unattended.h"
-#include "shop/xlsx_export.h"
+#include "shop/exchange/xlsx_export.h"
+#include "shop/script/unattended.h"
 
 namespace ws::shop {
 

@@ -1,4 +1,4 @@
-#include "shop/id_counters.h"
+#include "shop/store/id_counters.h"
 
 #include <cctype>
 

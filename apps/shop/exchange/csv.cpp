@@ -1,4 +1,4 @@
-#include "shop/csv.h"
+#include "shop/exchange/csv.h"
 
 namespace ws::shop {
 

@@ -1,4 +1,4 @@
-#include "shop/master_import.h"
+#include "shop/exchange/master_import.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +15,8 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "forms/text.h"
-#include "shop/csv.h"
-#include "shop/id_counters.h"
+#include "shop/exchange/csv.h"
+#include "shop/store/id_counters.h"
 
 namespace ws::shop {
 

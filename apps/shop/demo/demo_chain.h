@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "db/database.h"
-#include "shop/bulk_rows.h"
-#include "shop/demo_data.h"
-#include "shop/demo_random.h"
+#include "shop/demo/bulk_rows.h"
+#include "shop/demo/demo_data.h"
+#include "shop/demo/demo_random.h"
 
 namespace ws::shop {
 
