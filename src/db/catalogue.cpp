@@ -380,7 +380,14 @@ std::vector<TableDef> BuildTables() {
                {{"ix_pdmbmcpty_part", {"产品ID"}}}});
   t.push_back({"PDMGY",
                TableRole::HostRead,
-               {{"雇员ID", kId}, {"雇员编码", kText}, {"姓名", kText}, {"部门ID", kId}},
+               {{"雇员ID", kId},
+                {"雇员编码", kText},
+                {"姓名", kText},
+                {"部门ID", kId},
+                // The shop account the employee logs in as, and whether the workshop may
+                // dispatch work to them.
+                {"登录账号", kText, 17},
+                {"是否技师", kNum, 17}},
                {"雇员ID"},
                {}});
   t.push_back({"PDMKJKM",
