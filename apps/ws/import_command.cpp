@@ -23,6 +23,7 @@ constexpr size_t kIssuesShown = 50;
 
 void ImportCommand::PrintHelp(std::ostream& out) const {
   out << "Usage: ws import --db FILE|URL TABLE CSV\n"
+         "       ws import --template TABLE > TABLE.csv\n"
          "\n"
          "Loads the rows of the CSV file (RFC 4180, UTF-8 with or without BOM; '-' reads\n"
          "standard input) into TABLE of the shop database FILE. The first line names the\n"
@@ -40,9 +41,16 @@ void ImportCommand::PrintHelp(std::ostream& out) const {
         << table.description << "\n";
   }
   out << "\n"
+         "A file without the id column (往来ID, 车辆ID ...) gets new ids. A reference may be\n"
+         "given by code or name instead of its id: 车主 (a customer's 往来编码 or 公司名称)\n"
+         "for 车主ID, 部门 for 部门ID, 仓库 and 配件 for 仓库ID and 产品ID.\n"
+         "\n"
          "Options:\n"
          "  --db FILE|URL  the shop database (made by 'ws init' or 'ws demo'): a file or a\n"
          "                postgresql:// URL\n"
+         "  --template TABLE\n"
+         "                write a CSV to fill for TABLE: its header and one line on each\n"
+         "                column's meaning (lines an import skips); no --db needed\n"
          "  -h, --help     show this help\n"
          "\n"
          "Exit status: 0 imported, 1 the database could not be written, 2 bad usage or input\n"
@@ -51,6 +59,19 @@ void ImportCommand::PrintHelp(std::ostream& out) const {
 
 int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
+  if (arguments.Parse(args, {"--db", "--template"}, {"--help"}).empty() &&
+      !arguments.Flag("--help")) {
+    if (auto table = arguments.Value("--template")) {
+      if (!arguments.Positional().empty()) {
+        return Usage(err, "--template takes the table only");
+      }
+      const std::string text = shop::ImportTemplate(*table);
+      if (text.empty()) return Usage(err, "unknown table '" + *table + "'");
+      out << text;
+      return kExitOk;
+    }
+  }
+  arguments = {};
   std::string file;
   if (auto exit = Begin(args, {"--db"}, {}, 2, out, err, arguments, file)) return *exit;
   const auto& positional = arguments.Positional();

@@ -139,7 +139,6 @@ TEST_F(MasterImportTest, RefusesUnknownTablesColumnsMissingKeysAndBadNumbers) {
   const std::tuple<std::string, std::string, V> refused[] = {
       {"wsdj", "单据ID\n1\n", V{"0:"}},
       {"parts", "产品ID,物品编码,物品名称,重量,物品编码\n1,A,B,2,A\n", V{"1:重量", "1:物品编码"}},
-      {"items", "编码,维修项目\nXM1,换油\n", V{"1:AutoID"}},
       {"stock",
        "会计期间,仓库ID,产品ID,库存数量,库存金额\n201213,1,1,5,50\n201206,1,1,5 件,50\n"
        "201206,1,1,5,1e3\n",
@@ -163,6 +162,53 @@ TEST_F(MasterImportTest, RefusesUnknownTablesColumnsMissingKeysAndBadNumbers) {
   int64_t next = 0;
   ASSERT_EQ(navigator.GetNewID("clzl", "车辆ID", next), "");
   EXPECT_EQ(next, 1000000000000001) << "the counter goes on above the highest key";
+}
+
+// Data from another program: no ids of ours, references by the code or name the shop knows.
+TEST_F(MasterImportTest, AssignsIdsAndTakesReferencesByCodeOrName) {
+  platform::RecordNavigator navigator(host_.Db());
+  int64_t taken = 0;
+  ASSERT_EQ(navigator.GetNewID("pdmwldw", "往来ID", taken), "");  // a desk's card meanwhile
+  ASSERT_TRUE(Import("customers", "往来编码,公司名称\nKH1,张三\nKH2,李四\nKH3,李四\n").Ok());
+  EXPECT_EQ(host_
+                .Scalar("SELECT COUNT(DISTINCT 往来ID) FROM pdmwldw WHERE 往来ID>" +
+                        std::to_string(taken))
+                .ToLong(),
+            3);
+  EXPECT_EQ(Count("PDMWLDWJS"), 3) << "the receivables side gets the same new ids";
+  ASSERT_TRUE(Import("vehicles", "车牌号,车主\n京A1,KH2\n京A2,张三\n").Ok());
+  EXPECT_EQ(host_
+                .Scalar("SELECT w.公司名称 FROM clzl c JOIN pdmwldw w ON w.往来ID=c.车主ID "
+                        "WHERE c.车牌号='京A1'")
+                .ToText(),
+            "李四");
+  EXPECT_EQ(host_.Scalar("SELECT COUNT(*) FROM clzl WHERE 车辆编号=CAST(车辆ID AS TEXT)").ToLong(),
+            2);
+  int64_t next = 0;
+  ASSERT_EQ(navigator.GetNewID("clzl", "车辆ID", next), "");
+  EXPECT_GT(next, host_.Scalar("SELECT MAX(车辆ID) FROM clzl").ToLong());
+
+  const std::pair<std::string, V> refused[] = {
+      {"车牌号,车主\n京A3,李四\n", V{"2:车主"}},           // two customers of that name
+      {"车牌号,车主\n京A4,无名\n", V{"2:车主"}},           // no such code or name
+      {"车牌号,车主ID,车主\n京A5,1,张三\n", V{"1:车主"}},  // the same reference twice
+  };
+  for (const auto& [csv, places] : refused) EXPECT_EQ(Places(Import("vehicles", csv)), places);
+  EXPECT_EQ(Count("clzl"), 2);
+}
+
+// What `ws import --template` writes is a file the import takes as it is, explanations and
+// all; a line like them below the data is data.
+TEST_F(MasterImportTest, EveryTemplateImportsAndItsExplanationsAreSkippedOnlyUnderTheHeader) {
+  for (const auto& table : ImportTables()) {
+    const std::string text = ImportTemplate(table.name);
+    const ImportOutcome outcome = Import(table.name, text);
+    EXPECT_TRUE(outcome.Ok() && outcome.rows == 0)
+        << table.name << ": " << (outcome.issues.empty() ? "" : DescribeIssue(outcome.issues[0]));
+    EXPECT_NE(text.find("\n# "), std::string::npos) << table.name;
+  }
+  ASSERT_TRUE(Import("customers", "公司名称\n# 公司名称: the name\n张三\n# 公司名称: 李四\n").Ok());
+  EXPECT_EQ(Count("pdmwldw"), 2);
 }
 
 TEST_F(MasterImportTest, FillsDefaultsAndConvertsValues) {

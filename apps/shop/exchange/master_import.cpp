@@ -15,6 +15,7 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "forms/text.h"
+#include "platform/navigator.h"
 #include "shop/exchange/csv.h"
 #include "shop/store/id_counters.h"
 
@@ -24,11 +25,20 @@ namespace {
 
 using forms::Trim;
 
-// A column that must name an existing row of another table; 0 means "none".
+// A column that must name an existing row of another table; 0 means "none". A shop moving
+// from another program knows its customers and parts by code or name, not by our ids: the
+// column `byName` ("车主") gives the same reference as a code, or failing that a name, of the
+// referenced table (codeColumn, nameColumn), narrowed by `where` (depots among the
+// departments).
 struct Reference {
   std::string column;
   std::string table;
   std::string key;
+  std::string byName = {};
+  std::string codeColumn = {};
+  std::string nameColumn = {};
+  std::string whereColumn = {};
+  int64_t whereValue = 0;
 };
 
 // The value a column takes when the file has no such column or leaves it empty. "=COLUMN"
@@ -55,10 +65,10 @@ const std::vector<ImportRules>& AllRules() {
        {},
        {{"属性", "2"}},
        "PDMWLDWJS"},
-      {{"vehicles", "clzl", "vehicles (车主ID: a customer's 往来ID)"},
+      {{"vehicles", "clzl", "vehicles (车主: a customer's code or name)"},
        {"车辆ID", "车牌号"},
        {"车牌号", "车辆编号"},
-       {{"车主ID", "pdmwldw", "往来ID"}},
+       {{"车主ID", "pdmwldw", "往来ID", "车主", "往来编码", "公司名称"}},
        {{"车辆编号", "=车辆ID"}},
        ""},
       {{"parts", "PDMCPML", "parts of the product catalogue"},
@@ -91,10 +101,10 @@ const std::vector<ImportRules>& AllRules() {
        {},
        {{"组织类型", "2"}, {"是否明细", "1"}, {"是否使用", "1"}, {"属性", "0"}},
        ""},
-      {{"employees", "PDMGY", "employees (部门ID: a department's 部门ID)"},
+      {{"employees", "PDMGY", "employees (部门: a department's code or name)"},
        {"雇员ID", "姓名"},
        {"雇员编码"},
-       {{"部门ID", "PDMBM", "部门ID"}},
+       {{"部门ID", "PDMBM", "部门ID", "部门", "部门编码", "部门名称", "组织类型", 1}},
        {},
        ""},
       {{"accounts", "PDMKJKM", "ledger accounts, cash and bank"},
@@ -110,10 +120,11 @@ const std::vector<ImportRules>& AllRules() {
        {{"类型", "结算方式"}},
        ""},
       {{"currencies", "PDMBZ", "currencies"}, {"币种ID", "外币名称"}, {}, {}, {{"汇率", "1"}}, ""},
-      {{"stock", "JXCGoodsZzTz", "stock balances (会计期间 yyyymm, 仓库ID, 产品ID)"},
+      {{"stock", "JXCGoodsZzTz", "opening stock (会计期间 yyyymm, 仓库 and 配件 by code or name)"},
        {"会计期间", "仓库ID", "产品ID"},
        {},
-       {{"仓库ID", "PDMBM", "部门ID"}, {"产品ID", "PDMCPML", "产品ID"}},
+       {{"仓库ID", "PDMBM", "部门ID", "仓库", "部门编码", "部门名称", "组织类型", 2},
+        {"产品ID", "PDMCPML", "产品ID", "配件", "物品编码", "物品名称"}},
        {},
        ""},
   };
@@ -187,7 +198,11 @@ class Importer {
     if (!ReadHeader(csv.records.front())) return outcome_;
     LoadExisting();
     if (!outcome_.error.empty()) return outcome_;
-    for (size_t r = 1; r < csv.records.size(); ++r) CheckRow(csv.records[r]);
+    size_t first = 1;
+    while (first < csv.records.size() && IsExplanation(csv.records.front(), csv.records[first])) {
+      ++first;
+    }
+    for (size_t r = first; r < csv.records.size(); ++r) CheckRow(csv.records[r]);
     if (!outcome_.issues.empty()) return outcome_;
     Write();
     return outcome_;
@@ -214,20 +229,55 @@ class Importer {
            column.kind == db::ColumnKind::Id;
   }
 
+  // A line the template wrote under the header: "# COLUMN: meaning" for a column of the
+  // header, and only where nothing but such lines stands between it and the header, so that a
+  // customer whose name begins with '#' is never taken for one.
+  static bool IsExplanation(const CsvRecord& header, const CsvRecord& record) {
+    if (record.fields.empty()) return false;
+    const std::string& first = record.fields.front();
+    if (!first.starts_with(kExplanationMark)) return false;
+    const std::string_view rest = std::string_view(first).substr(kExplanationMark.size());
+    return std::any_of(header.fields.begin(), header.fields.end(), [&](const std::string& name) {
+      const std::string column = Trim(name);
+      return rest.starts_with(column) && rest.substr(column.size()).starts_with(':');
+    });
+  }
+
+  const Reference* ReferenceByName(std::string_view name) const {
+    for (const auto& reference : rules_.references) {
+      if (!reference.byName.empty() && SameName(reference.byName, name)) return &reference;
+    }
+    return nullptr;
+  }
+
   bool ReadHeader(const CsvRecord& header) {
     const size_t before = outcome_.issues.size();
     for (const auto& raw : header.fields) {
       const std::string name = Trim(raw);
-      const db::ColumnDef* column = table_.FindColumn(name);
+      const Reference* byName = ReferenceByName(name);
+      const db::ColumnDef* column = table_.FindColumn(byName ? byName->column : name);
       if (!column) {
         Issue(header.line, name, "no such column in " + table_.name);
         continue;
       }
       if (std::find(columns_.begin(), columns_.end(), column) != columns_.end()) {
-        Issue(header.line, name, "the column is named twice");
+        Issue(header.line, name,
+              byName ? "gives the same as " + byName->column + ": name one of them"
+                     : "the column is named twice");
         continue;
       }
       columns_.push_back(column);
+      byName_.push_back(byName);
+    }
+    headerFields_ = columns_.size();
+    // Rows from another program come without our ids: they get new ones from the counter.
+    for (const auto& column : table_.columns) {
+      if (IsCounterKey(column) &&
+          std::find(columns_.begin(), columns_.end(), &column) == columns_.end()) {
+        assignIds_ = true;
+        columns_.push_back(&column);
+        byName_.push_back(nullptr);
+      }
     }
     for (const auto& column : table_.columns) {
       if (IsRequired(column) &&
@@ -294,6 +344,9 @@ class Importer {
         set.insert(Trim(value));  // rows stored with blanks before codes were trimmed
       }
     }
+    for (size_t i = 0; i < byName_.size(); ++i) {
+      if (byName_[i]) LoadNames(*byName_[i]);
+    }
     for (const auto& reference : rules_.references) {
       if (ColumnIndex(reference.column) < 0) continue;
       auto& set = referenced_[reference.column];
@@ -304,16 +357,82 @@ class Importer {
     }
   }
 
+  // The codes and names of the rows a reference by name may pick.
+  struct Names {
+    std::unordered_map<std::string, std::vector<int64_t>> byCode;
+    std::unordered_map<std::string, std::vector<int64_t>> byName;
+  };
+
+  void LoadNames(const Reference& reference) {
+    db::Sql sql("SELECT ");
+    sql.Raw(reference.key)
+        .Raw(", ")
+        .Raw(reference.codeColumn)
+        .Raw(", ")
+        .Raw(reference.nameColumn)
+        .Raw(" FROM ")
+        .Raw(reference.table);
+    if (!reference.whereColumn.empty()) {
+      sql.Raw(" WHERE ").Raw(reference.whereColumn).Raw("=").Key(reference.whereValue);
+    }
+    std::string error;
+    auto rs = runner_.Open(sql, &error);
+    if (!error.empty()) {
+      outcome_.error = error;
+      return;
+    }
+    Names& names = names_[reference.byName];
+    for (; !rs->Eof(); rs->MoveNext()) {
+      const int64_t id = rs->Field(0).ToLong();
+      // Codes and names were stored with blanks before the cards trimmed them.
+      const std::string code = Trim(rs->Field(1).ToText());
+      const std::string name = Trim(rs->Field(2).ToText());
+      if (!code.empty()) names.byCode[code].push_back(id);
+      if (!name.empty()) names.byName[name].push_back(id);
+    }
+  }
+
+  // The id a code, or else a name, stands for; a name two rows share picks neither.
+  std::optional<int64_t> ResolveName(int line, const Reference& reference,
+                                     const std::string& text) {
+    const Names& names = names_[reference.byName];
+    const auto* ids = [&]() -> const std::vector<int64_t>* {
+      if (auto code = names.byCode.find(text); code != names.byCode.end()) return &code->second;
+      if (auto name = names.byName.find(text); name != names.byName.end()) return &name->second;
+      return nullptr;
+    }();
+    if (!ids) {
+      Issue(line, reference.byName,
+            Quoted(text) + " is no " + reference.codeColumn + " or " + reference.nameColumn +
+                " of " + reference.table);
+      return std::nullopt;
+    }
+    if (ids->size() > 1) {
+      Issue(line, reference.byName,
+            Quoted(text) + " names " + std::to_string(ids->size()) + " rows of " + reference.table +
+                ": give the " + reference.codeColumn);
+      return std::nullopt;
+    }
+    return ids->front();
+  }
+
   // Checks one field; answers the cell or nullopt after reporting it.
-  std::optional<Cell> CheckField(int line, const db::ColumnDef& column, const std::string& raw) {
+  std::optional<Cell> CheckField(int line, const db::ColumnDef& column, const std::string& raw,
+                                 const Reference* byName) {
     Cell cell;
     const std::string text = Trim(raw);
     cell.empty = text.empty();
     if (cell.empty) {
       if (IsRequired(column)) {
-        Issue(line, column.name, "the required value is empty");
+        Issue(line, byName ? byName->byName : column.name, "the required value is empty");
         return std::nullopt;
       }
+      return cell;
+    }
+    if (byName) {
+      auto id = ResolveName(line, *byName, text);
+      if (!id) return std::nullopt;
+      cell.id = *id;
       return cell;
     }
     switch (column.kind) {
@@ -373,22 +492,8 @@ class Importer {
     return cell;
   }
 
-  void CheckRow(const CsvRecord& record) {
-    if (record.fields.size() != columns_.size()) {
-      Issue(record.line, "",
-            "the row has " + std::to_string(record.fields.size()) + " fields, the header names " +
-                std::to_string(columns_.size()) + " columns");
-      return;
-    }
-    std::vector<Cell> cells;
-    bool good = true;
-    for (size_t i = 0; i < columns_.size(); ++i) {
-      auto cell = CheckField(record.line, *columns_[i], record.fields[i]);
-      good = good && cell.has_value();
-      cells.push_back(cell.value_or(Cell{}));
-    }
-    if (!good) return;
-
+  // A key given twice in the file or already in the table.
+  bool CheckKey(const CsvRecord& record, const std::vector<Cell>& cells) {
     std::string key;
     for (size_t k = 0; k < table_.primaryKey.size(); ++k) {
       const std::string& name = table_.primaryKey[k];
@@ -405,14 +510,38 @@ class Importer {
     if (auto seen = fileKeys_.find(key); seen != fileKeys_.end()) {
       Issue(record.line, keyColumns,
             "the key " + shownKey + " is also on line " + std::to_string(seen->second));
-      good = false;
-    } else {
-      fileKeys_[key] = record.line;
-      if (auto there = existingKeys_.find(key); there != existingKeys_.end()) {
-        Issue(record.line, keyColumns, "the key " + shownKey + " is already in " + there->second);
-        good = false;
-      }
+      return false;
     }
+    fileKeys_[key] = record.line;
+    if (auto there = existingKeys_.find(key); there != existingKeys_.end()) {
+      Issue(record.line, keyColumns, "the key " + shownKey + " is already in " + there->second);
+      return false;
+    }
+    return true;
+  }
+
+  void CheckRow(const CsvRecord& record) {
+    if (record.fields.size() != headerFields_) {
+      Issue(record.line, "",
+            "the row has " + std::to_string(record.fields.size()) + " fields, the header names " +
+                std::to_string(headerFields_) + " columns");
+      return;
+    }
+    std::vector<Cell> cells;
+    bool good = true;
+    for (size_t i = 0; i < headerFields_; ++i) {
+      auto cell = CheckField(record.line, *columns_[i], record.fields[i], byName_[i]);
+      good = good && cell.has_value();
+      cells.push_back(cell.value_or(Cell{}));
+    }
+    if (!good) return;
+    // The new id, taken from the counter when the rows are written.
+    if (assignIds_) {
+      Cell key;
+      key.empty = false;
+      cells.push_back(std::move(key));
+    }
+    if (!assignIds_ && !CheckKey(record, cells)) good = false;
     for (const auto& name : rules_.unique) {
       const int index = ColumnIndex(name);
       if (index < 0) continue;
@@ -523,6 +652,19 @@ class Importer {
   }
 
   void Write() {
+    if (assignIds_ && !rows_.empty()) {
+      // The counter hands these ids out once, whether or not the load commits, so a desk
+      // saving a new card meanwhile never takes one of them.
+      std::vector<int64_t> ids;
+      platform::RecordNavigator navigator(db_);
+      if (std::string failure = navigator.GetNewIDs(table_.name, table_.primaryKey.front(),
+                                                    static_cast<int64_t>(rows_.size()), ids);
+          !failure.empty()) {
+        outcome_.error = failure;
+        return;
+      }
+      for (size_t r = 0; r < rows_.size(); ++r) rows_[r].back().id = ids[r];
+    }
     db::Transaction transaction(db_);
     for (const auto& cells : rows_) {
       for (const std::string& table : {table_.name, rules_.mirror}) {
@@ -551,7 +693,11 @@ class Importer {
   const ImportRules& rules_;
   const db::TableDef& table_;
   ImportOutcome outcome_;
-  std::vector<const db::ColumnDef*> columns_;                  // in the order of the header
+  std::vector<const db::ColumnDef*> columns_;  // in the order of the header, then a new key
+  std::vector<const Reference*> byName_;       // a column given by code or name
+  size_t headerFields_ = 0;
+  bool assignIds_ = false;  // the key is not in the file: new ids from the counter
+  std::map<std::string, Names> names_;
   std::unordered_map<std::string, std::string> existingKeys_;  // key -> table holding it
   std::unordered_map<std::string, int> fileKeys_;              // key -> line
   std::map<std::string, std::unordered_set<std::string>> existingUnique_;
@@ -582,6 +728,119 @@ ImportOutcome ImportCsv(db::IDatabase& db, std::string_view tableName, std::stri
     return outcome;
   }
   return Importer(db, *rules).Run(csvText);
+}
+
+namespace {
+
+// What a column holds, for the template's explanation lines; a column not named here is
+// explained by its kind.
+const std::map<std::string, std::string, std::less<>>& Meanings() {
+  static const std::map<std::string, std::string, std::less<>> meanings = {
+      {"往来编码", "the customer's code, as the counter types it"},
+      {"公司名称", "the customer's name (a person or a company)"},
+      {"简称", "a short name"},
+      {"联系人", "the person to ask for"},
+      {"电话", "phone"},
+      {"地址", "address"},
+      {"属性", "kind of partner: 2 customer (the default)"},
+      {"车辆编号", "the vehicle's own number (the id when left empty)"},
+      {"车牌号", "licence plate, unique"},
+      {"行驶证号", "registration certificate number"},
+      {"发动机号", "engine number"},
+      {"车架号", "VIN, 17 characters"},
+      {"车型", "model"},
+      {"车名", "make and name"},
+      {"颜色", "colour"},
+      {"车主", "the owner: a customer's 往来编码, or its 公司名称 when that is unique"},
+      {"物品编码", "the part's code, unique"},
+      {"物品名称", "the part's name"},
+      {"规格", "specification"},
+      {"库存单位", "unit of stock (个 升 套 ...)"},
+      {"参考零售价", "retail price"},
+      {"参考进价", "purchase price"},
+      {"参考批发价", "wholesale price"},
+      {"编码", "code, unique"},
+      {"维修项目", "the repair item's name, unique"},
+      {"项目属性", "kind of item"},
+      {"参考价格", "price of the labour"},
+      {"保养月数", "months between services (0 none)"},
+      {"保养公里", "kilometres between services (0 none)"},
+      {"维修分类", "the category's name, unique"},
+      {"说明", "description"},
+      {"部门编码", "code"},
+      {"部门名称", "name"},
+      {"组织类型", "1 department, 2 depot (set by the table name)"},
+      {"雇员编码", "the employee's code"},
+      {"姓名", "name"},
+      {"部门", "the department: its 部门编码 or 部门名称"},
+      {"登录账号", "the shop account the employee logs in as (ws user list)"},
+      {"是否技师", "1 when the workshop may dispatch work to the employee"},
+      {"科目编码", "ledger account code"},
+      {"科目名称", "ledger account name"},
+      {"是否现金科目", "1 for cash and bank accounts"},
+      {"名称", "the settlement method's name (现金 转账 ...)"},
+      {"外币代号", "currency code"},
+      {"外币名称", "currency name"},
+      {"汇率", "exchange rate (1 for the home currency)"},
+      {"会计期间", "the period the stock opens in, yyyymm"},
+      {"仓库", "the depot: its 部门编码 or 部门名称"},
+      {"配件", "the part: its 物品编码 or 物品名称"},
+      {"库存数量", "quantity on hand"},
+      {"库存金额", "value on hand"},
+  };
+  return meanings;
+}
+
+std::string KindMeaning(db::ColumnKind kind) {
+  switch (kind) {
+    case db::ColumnKind::Id:
+      return "a whole number";
+    case db::ColumnKind::Number:
+      return "a number";
+    case db::ColumnKind::Money:
+      return "an amount";
+    case db::ColumnKind::Date:
+      return "a date, yyyy-mm-dd";
+    case db::ColumnKind::Text:
+    case db::ColumnKind::Mark:
+      break;
+  }
+  return "text";
+}
+
+}  // namespace
+
+std::string ImportTemplate(std::string_view tableName) {
+  const ImportRules* rules = FindRules(tableName);
+  if (!rules) return {};
+  const db::TableDef& table = *db::FindTable(rules->info.table);
+  std::vector<std::pair<std::string, std::string>> columns;  // name, meaning
+  for (const auto& column : table.columns) {
+    const bool counterKey = table.primaryKey.size() == 1 &&
+                            table.primaryKey.front() == column.name &&
+                            column.kind == db::ColumnKind::Id;
+    if (counterKey) continue;  // given from the counter
+    std::string name = column.name;
+    for (const auto& reference : rules->references) {
+      if (reference.column == column.name && !reference.byName.empty()) name = reference.byName;
+    }
+    const auto meaning = Meanings().find(name);
+    std::string text = meaning != Meanings().end() ? meaning->second : KindMeaning(column.kind);
+    const bool required = std::find(rules->required.begin(), rules->required.end(), column.name) !=
+                              rules->required.end() ||
+                          (column.kind == db::ColumnKind::Id &&
+                           std::find(table.primaryKey.begin(), table.primaryKey.end(),
+                                     column.name) != table.primaryKey.end());
+    if (required) text += " (required)";
+    columns.emplace_back(std::move(name), std::move(text));
+  }
+  std::string out;
+  for (const auto& [name, meaning] : columns) out += (out.empty() ? "" : ",") + name;
+  out += "\n";
+  for (const auto& [name, meaning] : columns) {
+    out += std::string(kExplanationMark) + name + ": " + meaning + "\n";
+  }
+  return out;
 }
 
 std::string DescribeIssue(const ImportIssue& issue) {

@@ -2,8 +2,10 @@
 // departments and depots, employees, accounts, settlement methods, currencies, stock balances)
 // from CSV into its table: all or nothing.
 //
-// The first record names the columns (the table's own column names, letter case free). Every
-// row is checked before anything is written: the number of fields, whole numbers in id
+// The first record names the columns (the table's own column names, letter case free). A
+// file without the id column gets new ids from the counter; a reference may be given by the
+// referenced row's code or name instead of its id (车主 for 车主ID). Every row is checked
+// before anything is written: the number of fields, whole numbers in id
 // columns, numbers in amount columns, dates as yyyy-mm-dd, periods as yyyymm, the required key
 // columns present and filled, keys and codes unique within the file and against the table,
 // references (a vehicle's owner, a stock row's depot and part, an employee's department) to
@@ -48,6 +50,14 @@ struct ImportOutcome {
 
 // Checks and loads csvText into the table named tableName (a friendly or a real name).
 ImportOutcome ImportCsv(db::IDatabase& db, std::string_view tableName, std::string_view csvText);
+
+// The lines under a template's header that explain its columns begin with this mark.
+inline constexpr std::string_view kExplanationMark = "# ";
+
+// A CSV to fill for tableName: the header (the columns a shop fills: no ids, references by
+// code or name), then one "# COLUMN: meaning" line per column, which an import skips. Empty
+// for an unknown name.
+std::string ImportTemplate(std::string_view tableName);
 
 // "line 5, column 车主ID: ..." as the command prints an issue.
 std::string DescribeIssue(const ImportIssue& issue);
