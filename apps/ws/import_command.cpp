@@ -115,8 +115,8 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
         << "\nws import: nothing was imported\n";
     return kExitFailure;
   }
-  out << "Imported " << outcome.rows << " rows into " << outcome.table
-      << (outcome.mirror.empty() ? "" : " and " + outcome.mirror) << ".\n";
+  out << "Imported " << outcome.rows << (outcome.rows == 1 ? " row" : " rows") << " into "
+      << outcome.table << (outcome.mirror.empty() ? "" : " and " + outcome.mirror) << ".\n";
   return kExitOk;
 }
 

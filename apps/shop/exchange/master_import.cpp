@@ -42,7 +42,9 @@ struct Reference {
 };
 
 // The value a column takes when the file has no such column or leaves it empty. "=COLUMN"
-// copies another column.
+// copies another column; kCurrentPeriod is the shop's current stock period.
+constexpr std::string_view kCurrentPeriod = "@period";
+
 struct ColumnDefault {
   std::string column;
   std::string value;
@@ -125,7 +127,7 @@ const std::vector<ImportRules>& AllRules() {
        {},
        {{"仓库ID", "PDMBM", "部门ID", "仓库", "部门编码", "部门名称", "组织类型", 2},
         {"产品ID", "PDMCPML", "产品ID", "配件", "物品编码", "物品名称"}},
-       {},
+       {{"会计期间", std::string(kCurrentPeriod)}},
        ""},
   };
   return rules;
@@ -243,6 +245,18 @@ class Importer {
     });
   }
 
+  // The stock period the shop is in (parameter 1 of module 12, as the documents read it).
+  std::optional<int64_t> CurrentPeriod() {
+    std::string error;
+    auto rs = runner_.Open(
+        db::Sql("SELECT value FROM ws_parameter WHERE module=").Key(12).Raw(" AND number=").Key(1),
+        &error);
+    if (!error.empty() || rs->Eof()) return std::nullopt;
+    const auto period = WholeNumber(Trim(rs->Field(0).ToText()));
+    if (!period || *period < 190001) return std::nullopt;
+    return period;
+  }
+
   const Reference* ReferenceByName(std::string_view name) const {
     for (const auto& reference : rules_.references) {
       if (!reference.byName.empty() && SameName(reference.byName, name)) return &reference;
@@ -270,6 +284,21 @@ class Importer {
       byName_.push_back(byName);
     }
     headerFields_ = columns_.size();
+    for (const auto& d : rules_.defaults) {
+      const db::ColumnDef* column = table_.FindColumn(d.column);
+      if (d.value != kCurrentPeriod || ColumnIndex(d.column) >= 0) continue;
+      const std::optional<int64_t> period = CurrentPeriod();
+      if (!period) {
+        Issue(header.line, d.column, "the shop has no current period: give the column");
+        continue;
+      }
+      Cell cell;
+      cell.empty = false;
+      cell.id = *period;
+      columns_.push_back(column);
+      byName_.push_back(nullptr);
+      extraCells_.push_back(cell);
+    }
     // Rows from another program come without our ids: they get new ones from the counter.
     for (const auto& column : table_.columns) {
       if (IsCounterKey(column) &&
@@ -280,7 +309,7 @@ class Importer {
       }
     }
     for (const auto& column : table_.columns) {
-      if (IsRequired(column) &&
+      if (IsRequired(column) && !DefaultOf(column.name) &&
           std::find(columns_.begin(), columns_.end(), &column) == columns_.end()) {
         Issue(header.line, column.name, "the required column is missing");
       }
@@ -535,6 +564,7 @@ class Importer {
       cells.push_back(cell.value_or(Cell{}));
     }
     if (!good) return;
+    cells.insert(cells.end(), extraCells_.begin(), extraCells_.end());
     // The new id, taken from the counter when the rows are written.
     if (assignIds_) {
       Cell key;
@@ -696,7 +726,8 @@ class Importer {
   std::vector<const db::ColumnDef*> columns_;  // in the order of the header, then a new key
   std::vector<const Reference*> byName_;       // a column given by code or name
   size_t headerFields_ = 0;
-  bool assignIds_ = false;  // the key is not in the file: new ids from the counter
+  std::vector<Cell> extraCells_;  // the columns a default fills for every row (the period)
+  bool assignIds_ = false;        // the key is not in the file: new ids from the counter
   std::map<std::string, Names> names_;
   std::unordered_map<std::string, std::string> existingKeys_;  // key -> table holding it
   std::unordered_map<std::string, int> fileKeys_;              // key -> line
@@ -831,7 +862,13 @@ std::string ImportTemplate(std::string_view tableName) {
                           (column.kind == db::ColumnKind::Id &&
                            std::find(table.primaryKey.begin(), table.primaryKey.end(),
                                      column.name) != table.primaryKey.end());
-    if (required) text += " (required)";
+    if (std::any_of(rules->defaults.begin(), rules->defaults.end(), [&](const auto& d) {
+          return d.column == column.name && d.value == kCurrentPeriod;
+        })) {
+      text += " (the shop's current period when left out)";
+    } else if (required) {
+      text += " (required)";
+    }
     columns.emplace_back(std::move(name), std::move(text));
   }
   std::string out;
