@@ -1,6 +1,9 @@
 #include "command.h"
 
+#include <filesystem>
 #include <ostream>
+
+#include "shop/store/database_file.h"
 
 namespace ws::cli {
 
@@ -25,6 +28,12 @@ std::optional<int> Command::Begin(const std::vector<std::string>& args,
     return Usage(err, "the database is missing (--db FILE or --db postgresql://...)");
   file = *db;
   return std::nullopt;
+}
+
+int TargetStatus(const std::string& target) {
+  if (shop::EngineOf(target) == db::Engine::Postgres) return kExitFailure;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(target, ec) ? kExitFailure : kExitUsage;
 }
 
 int Command::Usage(std::ostream& err, const std::string& message) const {

@@ -18,6 +18,15 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the work itself failed (database, file system)
 inline constexpr int kExitUsage = 2;    // bad usage or input: nothing was changed
 
+// A shop that would not open: the user named no shop (bad input), or the shop is out of reach
+// (a server down, a failing disk: a failure).
+inline int OpenFailureStatus(bool notNamed) {
+  return notNamed ? kExitUsage : kExitFailure;
+}
+// A new shop refused at its target: one already there (a file, a server's shop) is a failure
+// of the work; a name that cannot be one (a folder, a missing folder) the user's mistake.
+int TargetStatus(const std::string& target);
+
 class Command {
  public:
   virtual ~Command() = default;

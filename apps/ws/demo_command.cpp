@@ -109,8 +109,8 @@ void DemoCommand::PrintHelp(std::ostream& out) const {
          "\n"
          "A progress bar shows on a terminal; Ctrl-C stops the run and leaves nothing behind.\n"
          "\n"
-         "Exit status: 0 created, 1 the database could not be written, 2 bad usage or input\n"
-         "(nothing is changed).\n";
+         "Exit status: 0 created, 1 the database could not be written or is already there\n"
+         "(without --force), 2 bad usage or input (nothing is changed).\n";
 }
 
 int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -150,7 +150,7 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   if (std::string error = shop::CheckNewDatabaseTarget(file, arguments.Flag("--force"));
       !error.empty()) {
     err << "ws demo: " << error << "\n";
-    return kExitUsage;
+    return TargetStatus(file);
   }
   std::string ownerError;
   auto owner = ReadOwner(arguments, &ownerError);

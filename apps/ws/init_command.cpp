@@ -34,8 +34,8 @@ void InitCommand::PrintHelp(std::ostream& out) const {
          "                     twice; without it the shop takes any name at login\n"
          "  -h, --help         show this help\n"
          "\n"
-         "Exit status: 0 created, 1 the database could not be written, 2 bad usage or input\n"
-         "(nothing is changed).\n";
+         "Exit status: 0 created, 1 the database could not be written or is already there\n"
+         "(without --force), 2 bad usage or input (nothing is changed).\n";
 }
 
 int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -54,7 +54,7 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   if (std::string error = shop::CheckNewDatabaseTarget(file, arguments.Flag("--force"));
       !error.empty()) {
     err << "ws init: " << error << "\n";
-    return kExitUsage;
+    return TargetStatus(file);
   }
 
   auto fail = [&](const std::string& message) {

@@ -106,10 +106,11 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   // is no shop of ours.
   std::string error;
   std::string notice;
-  auto database = shop::OpenWorkingShop(file, &error, &notice);
+  bool notNamed = false;
+  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
   if (!database) {
     err << "ws report: " << error << "\n";
-    return kExitUsage;
+    return OpenFailureStatus(notNamed);
   }
   if (!notice.empty()) err << "ws report: " << notice << "\n";
 
@@ -118,13 +119,13 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   for (const char* option : {"--from", "--to"}) {
     const std::optional<std::string> text = arguments.Value(option);
     if (text && !db::Date::Parse(*text)) {
-      return Usage(err, std::string(option) + " '" + *text + "' 不是有效日期（yyyy-mm-dd）");
+      return Usage(err, std::string(option) + " '" + *text + "' is not a date (yyyy-mm-dd)");
     }
   }
   if (filters.from && filters.to &&
       *db::Date::Parse(*filters.from) > *db::Date::Parse(*filters.to)) {
-    return Usage(err,
-                 "--from " + *filters.from + " 晚于 --to " + *filters.to + "：起点不能晚于终点");
+    return Usage(err, "--from " + *filters.from + " is after --to " + *filters.to +
+                          ": a range cannot end before it begins");
   }
   filters.xlsxFile = arguments.Value("--xlsx").value_or("");
   const std::string target = arguments.Value("--csv").value_or("-");

@@ -10,7 +10,8 @@ class ReportCommand : public Command {
  public:
   std::string_view Name() const override { return "report"; }
   std::string_view Summary() const override {
-    return "run the repair-order or settlement report and write it as CSV";
+    return "run a report as CSV or .xlsx: WS_RPT, JS_RPT, history, due, aging, vin,\n"
+           "            issued, checklist, audit";
   }
   void PrintHelp(std::ostream& out) const override;
   int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;

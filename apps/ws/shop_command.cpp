@@ -30,10 +30,11 @@ int ShopCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   }
   std::string error;
   std::string notice;
-  auto database = shop::OpenWorkingShop(file, &error, &notice);
+  bool notNamed = false;
+  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
   if (!database) {
     err << "ws shop: " << error << "\n";
-    return kExitUsage;
+    return OpenFailureStatus(notNamed);
   }
   if (!notice.empty()) err << "ws shop: " << notice << "\n";
 

@@ -67,10 +67,11 @@ int UserCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
 
   std::string error;
   std::string notice;
-  auto database = shop::OpenWorkingShop(file, &error, &notice);
+  bool notNamed = false;
+  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
   if (!database) {
     err << "ws user: " << error << "\n";
-    return kExitUsage;
+    return OpenFailureStatus(notNamed);
   }
   if (!notice.empty()) err << "ws user: " << notice << "\n";
   platform::AccountStore accounts(*database);

@@ -200,10 +200,14 @@ std::string NewShopDatabase::Finish() {
 }
 
 std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& name,
-                                                           std::string* error) {
+                                                           std::string* error, bool* notNamed) {
   auto fail = [&](const std::string& message) -> std::unique_ptr<platform::EngineDatabase> {
     if (error) *error = message;
     return nullptr;
+  };
+  auto noShop = [&](const std::string& message) {
+    if (notNamed) *notNamed = true;
+    return fail(message);
   };
   std::unique_ptr<platform::EngineDatabase> database;
   std::string reason;
@@ -214,27 +218,29 @@ std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& na
     // Checked before the engine sees it: an empty file would be taken as a new database and
     // rewritten while it is refused.
     if (std::string problem = CheckExistingDatabaseFile(name); !problem.empty()) {
-      return fail(problem);
+      return noShop(problem);
     }
     // Looked at read-only first: opening for work switches the file to WAL, which writes to
     // a file that may be no shop of ours. A file the engine cannot read without writing (a
     // WAL file left without its shared memory) is in WAL already and is looked at once open.
     // The reasons name the file and say it cannot be opened.
     if (auto look = platform::SqliteDatabase::OpenReadOnly(name, &reason)) {
-      if (!db::SchemaVersion(*look)) return fail(name + " is not a repair-shop database");
+      if (!db::SchemaVersion(*look)) return noShop(name + " is not a repair-shop database");
     }
     database = platform::SqliteDatabase::Open(name, &reason);
     if (!database) return fail(reason);
   }
   if (!db::SchemaVersion(*database)) {
-    return fail(platform::DisplayUrl(name) + " is not a repair-shop database");
+    return noShop(platform::DisplayUrl(name) + " is not a repair-shop database");
   }
   return database;
 }
 
 std::unique_ptr<platform::EngineDatabase> OpenWorkingShop(const std::string& name,
-                                                          std::string* error, std::string* notice) {
-  auto database = OpenShopDatabase(name, error);
+                                                          std::string* error, std::string* notice,
+                                                          bool* notNamed) {
+  if (notNamed) *notNamed = false;
+  auto database = OpenShopDatabase(name, error, notNamed);
   if (!database) return nullptr;
   if (std::string upgrade = db::UpgradeSchema(*database, notice); !upgrade.empty()) {
     if (error) *error = platform::DisplayUrl(name) + ": " + upgrade;

@@ -85,13 +85,18 @@ class NewShopDatabase {
 // message for the user in *error when there is none (no such file, no server, not a
 // database, no shop of ours).
 std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& name,
-                                                           std::string* error);
+                                                           std::string* error,
+                                                           bool* notNamed = nullptr);
 
 // The shop as every command that works in it opens it: OpenShopDatabase, then a file of an
 // older build brought to this build's layout (db::UpgradeSchema) and a newer one refused.
 // Rows that keep a unique index from being made are listed in *notice for the user; the shop
 // opens all the same, so they can be set right.
+// *notNamed (when given) tells a name that names no shop (a missing file, a folder, a file or
+// database that is no shop of ours: the user's mistake) from a shop that could not be opened
+// (a server out of reach, a failing disk).
 std::unique_ptr<platform::EngineDatabase> OpenWorkingShop(const std::string& name,
-                                                          std::string* error, std::string* notice);
+                                                          std::string* error, std::string* notice,
+                                                          bool* notNamed = nullptr);
 
 }  // namespace ws::shop

@@ -73,10 +73,11 @@ int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
 
   std::string error;
   std::string notice;
-  auto database = shop::OpenWorkingShop(file, &error, &notice);
+  bool notNamed = false;
+  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
   if (!database) {
     err << "ws print: " << error << "\n";
-    return kExitUsage;
+    return OpenFailureStatus(notNamed);
   }
   if (!notice.empty()) err << "ws print: " << notice << "\n";
   print::OffscreenGui gui;
