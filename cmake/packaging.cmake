@@ -1,6 +1,7 @@
-# What `cpack` puts into the Debian package: both front ends, the print templates a shop may
-# copy and change, and the desktop entry with its icon, so the program starts from the
-# applications menu like the rest of the shop's software.
+# What `cpack` puts into the Debian package: both front ends and the desktop entry with its
+# icon, so the program starts from the applications menu like the rest of the shop's software.
+# The print pages are built into the programs; a shop changes its own with `ws shop
+# --print-template`, so no copy lies about that a shop could edit in vain.
 include(GNUInstallDirs)
 
 install(TARGETS ws RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -11,8 +12,6 @@ if(TARGET ws-desk)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/ws-desk.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/templates/print
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/ws/templates)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ws-repair-shop)
 
 set(CPACK_GENERATOR DEB)

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "db/runner.h"
 #include "forms/text.h"
 #include "platform/amount_words.h"
 
@@ -394,43 +395,62 @@ PrintTemplate::Names PrintTemplate::Named() const {
   return names;
 }
 
-std::filesystem::path TemplatePath(const std::string& workFolder, int64_t programNumber) {
-  return PortablePath(workFolder) / "selfPrint" / (std::to_string(programNumber) + ".html");
-}
-
 const std::string& BuiltInTemplate(int64_t programNumber, PrintKind kind) {
   const auto& files = BuiltInTemplateFiles();
   if (auto own = files.find(std::to_string(programNumber)); own != files.end()) return own->second;
   return files.at(kind == PrintKind::Report ? "report" : "document");
 }
 
-LoadedTemplate LoadPrintTemplate(const std::string& workFolder, int64_t programNumber,
-                                 PrintKind kind) {
+namespace {
+
+db::Sql ShopTemplateQuery(int64_t programNumber) {
+  return db::Sql("SELECT html FROM ws_print_template WHERE program=").Key(programNumber);
+}
+
+}  // namespace
+
+LoadedTemplate LoadPrintTemplate(db::IDatabase& shop, int64_t programNumber, PrintKind kind) {
   LoadedTemplate loaded;
+  std::string error;
+  auto rs = db::Runner(shop).Open(ShopTemplateQuery(programNumber), &error);
+  if (!error.empty()) {
+    loaded.error = "cannot read the shop's print template: " + error;
+    return loaded;
+  }
   std::string text;
-  std::error_code ec;
-  const std::filesystem::path path =
-      workFolder.empty() ? std::filesystem::path() : TemplatePath(workFolder, programNumber);
-  if (!path.empty() && std::filesystem::exists(path, ec)) {
-    loaded.source = path.string();
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (!in) {
-      loaded.error = "cannot read the print template " + loaded.source;
-      return loaded;
-    }
-    text = buffer.str();
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // an editor's BOM
+  if (!rs->Eof()) {
+    loaded.source = kShopTemplateSource;
+    text = rs->Field(0).ToText();
   } else {
-    loaded.source = "built-in";
+    loaded.source = kBuiltInTemplateSource;
     text = BuiltInTemplate(programNumber, kind);
   }
   loaded.page = PrintTemplate::Parse(text);
   if (!loaded.page.Error().empty()) {
     loaded.error = "print template " + loaded.source + ": " + loaded.page.Error();
   }
+  loaded.text = std::move(text);
   return loaded;
+}
+
+std::string SaveShopTemplate(db::IDatabase& shop, int64_t programNumber, std::string text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);  // an editor's BOM
+  const PrintTemplate page = PrintTemplate::Parse(text);
+  if (!page.Error().empty()) return page.Error();
+  db::Transaction transaction(shop);
+  transaction.Run(db::Sql("DELETE FROM ws_print_template WHERE program=").Key(programNumber));
+  transaction.Run(db::Sql("INSERT INTO ws_print_template (program, html) VALUES (")
+                      .Key(programNumber)
+                      .Raw(", ")
+                      .Text(text)
+                      .Raw(")"));
+  if (transaction.Failed() || !transaction.Commit()) return transaction.Error();
+  return "";
+}
+
+std::string ResetShopTemplate(db::IDatabase& shop, int64_t programNumber) {
+  return db::Runner(shop).Execute(
+      db::Sql("DELETE FROM ws_print_template WHERE program=").Key(programNumber));
 }
 
 }  // namespace ws::platform

@@ -23,9 +23,9 @@
 //                                                    a template without parts
 //
 // Every substituted text is escaped; a name or table the print file lacks gives nothing. A
-// table leaves out the columns the form hides (written "***" in every row). The template in the
-// work folder ("selfPrint/<program number>.html") wins over the one built in; the built-in ones
-// come from templates/print in the source tree.
+// table leaves out the columns the form hides (written "***" in every row). A shop's own
+// template (kept in the shop) wins over the one built in; the built-in ones come from
+// templates/print in the source tree, compiled into the programs.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "db/database.h"
 #include "host/system.h"
 #include "platform/print_data.h"
 #include "platform/shop_info.h"
@@ -109,21 +110,27 @@ class PrintTemplate {
 // A document's page, or a report's grid under its title and condition.
 enum class PrintKind { Document, Report };
 
-// <work folder>/selfPrint/<program number>.html
-std::filesystem::path TemplatePath(const std::string& workFolder, int64_t programNumber);
 // The built-in template of a program: its own when the tree has one, else the one of its kind.
 const std::string& BuiltInTemplate(int64_t programNumber, PrintKind kind);
 
-// The work folder's template of the program when there is one, else the built-in one. A file
-// that cannot be read or parsed is an error (the caller shows it; nothing falls back silently,
-// or a shop would never learn why its change does not show).
+// The shop's own template of the program (kept in the shop, so every desk and `ws print` use
+// it) when it has one, else the built-in one. A template that cannot be read or parsed is an
+// error (the caller shows it; nothing falls back silently, or a shop would never learn why its
+// change does not show).
+inline constexpr const char kShopTemplateSource[] = "the shop's";
+inline constexpr const char kBuiltInTemplateSource[] = "built-in";
 struct LoadedTemplate {
   PrintTemplate page;
-  std::string source;  // the file read, or "built-in"
+  std::string text;    // the template as written
+  std::string source;  // kShopTemplateSource or kBuiltInTemplateSource
   std::string error;   // empty when page can be rendered
 };
-LoadedTemplate LoadPrintTemplate(const std::string& workFolder, int64_t programNumber,
-                                 PrintKind kind);
+LoadedTemplate LoadPrintTemplate(db::IDatabase& shop, int64_t programNumber, PrintKind kind);
+// Keeps text as the shop's template of the program; a template that does not parse is refused
+// with the parser's reason and nothing changes. Answers the error, empty on success.
+std::string SaveShopTemplate(db::IDatabase& shop, int64_t programNumber, std::string text);
+// Goes back to the built-in template.
+std::string ResetShopTemplate(db::IDatabase& shop, int64_t programNumber);
 
 // Escapes a text for HTML.
 std::string HtmlEscape(const std::string& text);

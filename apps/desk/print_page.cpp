@@ -30,7 +30,7 @@ PrintPage ProgramPrintPage(platform::SystemObject& system, const platform::MenuE
   page.title = entry.caption;
   page.landscape = platform::MenuGroupOf(entry.className) == "查询";
   const platform::LoadedTemplate loaded = platform::LoadPrintTemplate(
-      system.GetLoginInfo().workFolder, entry.programNumber,
+      system.GetDatabase(), entry.programNumber,
       page.landscape ? platform::PrintKind::Report : platform::PrintKind::Document);
   if (!loaded.error.empty()) {
     page.error = loaded.error;

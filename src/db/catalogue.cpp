@@ -517,6 +517,13 @@ std::vector<TableDef> BuildTables() {
                {"user_name"},
                {},
                3});
+  // The shop's own print pages, one per program: every desk of the shop prints with them.
+  t.push_back({"ws_print_template",
+               TableRole::HostConfig,
+               {{"program", kId}, {"html", kText}},
+               {"program"},
+               {},
+               5});
   // The rights of each role (录入, 审核, 收款, 管理), one row a right: the owner changes them as
   // data.
   t.push_back({"ws_role_right",

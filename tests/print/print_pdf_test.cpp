@@ -155,7 +155,7 @@ class PrintPdfTest : public ::testing::Test {
     const cli::PrintRequest request = Request(document.program, id, document.program + ".pdf");
     const cli::PrintOutcome outcome = PrintDocumentPdf(host_.Db(), request);
     ASSERT_EQ(outcome.error, "");
-    EXPECT_EQ(outcome.templateUsed, "built-in");
+    EXPECT_EQ(outcome.templateUsed, platform::kBuiltInTemplateSource);
 
     const PdfText pdf = ReadPdf(request.pdfPath);
     EXPECT_EQ(pdf.pages, 1);
@@ -175,6 +175,33 @@ TEST_F(PrintPdfTest, TheRepairOrderAndTheDocumentsMadeFromItPrintTheirPages) {
   for (const Expected& document : kDocuments) PrintAndRead(document);
 }
 
+// A shop's own page is kept in the shop: every print of the program uses it, a page that does
+// not parse is refused without touching the one in use, and the built-in one comes back.
+TEST_F(PrintPdfTest, TheShopsOwnTemplateIsUsedUntilItIsReset) {
+  const int64_t id = host_.Scalar(kDocuments[0].id).ToLong();
+  const int64_t program =
+      host_
+          .Scalar(
+              db::Sql("SELECT progid FROM xt_objects WHERE classname=").Text(kDocuments[0].program))
+          .ToLong();
+  ASSERT_EQ(platform::SaveShopTemplate(host_.Db(), program,
+                                       "\xEF\xBB\xBF<p>本店的工单 {{value 工单号码}}</p>"),
+            "");
+  EXPECT_NE(platform::SaveShopTemplate(host_.Db(), program, "<p>{{value 工单号码</p>"), "");
+  cli::PrintRequest request = Request(kDocuments[0].program, id, "own.pdf");
+  request.workFolder.clear();  // another login's work folder: the shop's page all the same
+  cli::PrintOutcome outcome = PrintDocumentPdf(host_.Db(), request);
+  ASSERT_EQ(outcome.error, "");
+  EXPECT_EQ(outcome.templateUsed, platform::kShopTemplateSource);
+  EXPECT_TRUE(ReadPdf(request.pdfPath).Has("本店的工单"));
+
+  ASSERT_EQ(platform::ResetShopTemplate(host_.Db(), program), "");
+  outcome = PrintDocumentPdf(host_.Db(), request);
+  ASSERT_EQ(outcome.error, "");
+  EXPECT_EQ(outcome.templateUsed, platform::kBuiltInTemplateSource);
+  EXPECT_FALSE(ReadPdf(request.pdfPath).Has("本店的工单"));
+}
+
 TEST_F(PrintPdfTest, AReportGridRunsOverPagesWithoutLosingRows) {
   reports::WS_RPT report;
   ASSERT_TRUE(report.Init(host_.System(), reports::WS_RPT::kProgram));
@@ -185,8 +212,8 @@ TEST_F(PrintPdfTest, AReportGridRunsOverPagesWithoutLosingRows) {
   ASSERT_NE(file.Table("Vs"), nullptr);
   ASSERT_EQ(file.Table("Vs")->rows.size(), static_cast<size_t>(kOrders));
 
-  platform::LoadedTemplate page =
-      platform::LoadPrintTemplate(work_, reports::WS_RPT::kProgram, platform::PrintKind::Report);
+  platform::LoadedTemplate page = platform::LoadPrintTemplate(host_.Db(), reports::WS_RPT::kProgram,
+                                                              platform::PrintKind::Report);
   ASSERT_EQ(page.error, "");
   const platform::PrintHeader header =
       platform::PrintHeaderFromSystem(host_.System(), report.PrintTitle());

@@ -113,7 +113,7 @@ TEST_F(PrintTemplateNamesTest, EachPageNamesWhatItsDocumentPrintsAndShowsAllOfIt
     ASSERT_NE(&platform::BuiltInTemplate(document.program, platform::PrintKind::Document),
               &platform::BuiltInTemplate(0, platform::PrintKind::Document));
     const platform::LoadedTemplate page =
-        platform::LoadPrintTemplate("", document.program, platform::PrintKind::Document);
+        platform::LoadPrintTemplate(host_.Db(), document.program, platform::PrintKind::Document);
     ASSERT_EQ(page.error, "");
     const platform::PrintTemplate::Names named = page.page.Named();
 

@@ -116,7 +116,7 @@ PrintOutcome PrintDocumentPdf(db::IDatabase& database, const PrintRequest& reque
   if (!file.error.empty()) return Failure("cannot read the print file: " + file.error);
 
   platform::LoadedTemplate page = platform::LoadPrintTemplate(
-      login.workFolder, entry->programNumber, platform::PrintKind::Document);
+      system.GetDatabase(), entry->programNumber, platform::PrintKind::Document);
   if (!page.error.empty()) return Usage(page.error);
   const platform::PrintHeader header = platform::PrintHeaderFromSystem(system, entry->caption);
   if (std::string error =
