@@ -240,16 +240,9 @@ class ServerRightsTest : public PostingTest {
   // password, in the test's schema.
   std::unique_ptr<platform::PostgresDatabase> ConnectAs(const std::string& name,
                                                         const std::string& password) {
-    std::string url = *platform::testing::PostgresUrl();
-    const size_t start = url.find("://") + 3;
-    const size_t at = url.find('@', start);
-    url = url.substr(0, start) + platform::testing::UrlEncoded(name) + ":" +
-          platform::testing::UrlEncoded(password) +
-          (at == std::string::npos ? "@" + url.substr(start) : url.substr(at));
-    url += std::string(url.find('?') == std::string::npos ? "?" : "&") +
-           "options=-c%20search_path%3D" + schema_;
     std::string error;
-    auto db = platform::PostgresDatabase::Open(url, &error);
+    auto db = platform::PostgresDatabase::Open(platform::testing::LoginUrl(name, password, schema_),
+                                               &error);
     EXPECT_NE(db, nullptr) << error;
     return db;
   }

@@ -38,6 +38,18 @@ inline std::optional<std::string> PostgresUrl() {
   return std::string(url);
 }
 
+// The server's URL logged in as `name` with `password`, working in `schema`.
+inline std::string LoginUrl(const std::string& name, const std::string& password,
+                            const std::string& schema) {
+  std::string url = PostgresUrl().value_or("");
+  const size_t start = url.find("://") + 3;
+  const size_t at = url.find('@', start);
+  url = url.substr(0, start) + UrlEncoded(name) + ":" + UrlEncoded(password) +
+        (at == std::string::npos ? "@" + url.substr(start) : url.substr(at));
+  return url + (url.find('?') == std::string::npos ? "?" : "&") + "options=-c%20search_path%3D" +
+         schema;
+}
+
 class PostgresScratch {
  public:
   // Creates the schema; Ok() tells whether that worked (Error() why not).
