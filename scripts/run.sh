@@ -60,8 +60,9 @@ echo "   2012-06-15 ($db)."
 echo
 echo "2. At the counter on 2012-06-15: a car comes in and gets a repair order with labour and"
 echo "   parts; the storekeeper issues the parts; the cashier settles the order; the customer"
-echo "   pays an older debt. Each document is saved, checked and printed; every line below the"
-echo "   script's checks is one of them passing."
+echo "   pays an older debt. Each document is saved, checked and printed. Below, the script shows"
+echo "   each window's fields as it fills them; '=> true' is a step that worked, and the last"
+echo "   line counts the checks of what the documents hold."
 { echo "workdir out/tour/work"; cat examples/scripts/tour.wss; } | "$ws" script --db "$db" -
 echo
 echo "3. The four documents as the customer gets them, as PDF:"

@@ -60,12 +60,26 @@ std::string WritePdf(const std::string& html, const std::string& title, const st
 OffscreenGui::OffscreenGui() {
   if (QGuiApplication::instance()) return;
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!std::getenv("XDG_RUNTIME_DIR")) {
+    std::string folder = (std::filesystem::temp_directory_path() / "ws-runtime-XXXXXX").string();
+    if (::mkdtemp(folder.data())) {  // 0700, as the folder must be
+      runtimeFolder_ = folder;
+      ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    }
+  }
   static int argc = 1;
   static char name[] = "ws";
   static char* argv[] = {name, nullptr};
   app_ = std::make_unique<QGuiApplication>(argc, argv);
 }
 
-OffscreenGui::~OffscreenGui() = default;
+OffscreenGui::~OffscreenGui() {
+  app_.reset();
+  if (!runtimeFolder_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(runtimeFolder_, ec);
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
+}
 
 }  // namespace ws::print

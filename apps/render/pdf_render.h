@@ -29,7 +29,9 @@ std::string WritePdf(const std::string& html, const std::string& title, const st
                      Orientation orientation = Orientation::Portrait);
 
 // A GUI application for a terminal program that only renders: on the offscreen platform unless
-// the caller's environment names one. Keep it alive while rendering.
+// the caller's environment names one. A terminal without a login session (cron, ssh, a
+// container) has no runtime folder, which Qt warns about on every run: it gets a private one
+// for the program's life. Keep it alive while rendering.
 class OffscreenGui {
  public:
   OffscreenGui();
@@ -39,6 +41,7 @@ class OffscreenGui {
 
  private:
   std::unique_ptr<QGuiApplication> app_;
+  std::string runtimeFolder_;  // made here, removed at the end
 };
 
 }  // namespace ws::print
