@@ -93,6 +93,9 @@ class JS_WS : public MoneyDocument, public framework::OrderFollower {
   static constexpr const char* kMoneyFrame = "fraMoney";
   static constexpr const char* kTitle = "收款单";
   static constexpr const char* kSettledText = "该维修单已经结算，不能重复结算！";
+  // Unchecking a settlement would drop the debt receipts have already been written off against.
+  static constexpr const char* kCollectedText =
+      "该维修单已有收款单核销，请先反审核或删除收款单，再反审核结算单！";
 
   explicit JS_WS(RepairOrderChooser chooser);
   ~JS_WS() override;

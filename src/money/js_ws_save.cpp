@@ -149,10 +149,25 @@ bool JS_WS::ChangeState(bool check) {
       return false;
     }
   } else {
+    // What a receipt has collected on the order stands on the settlement's debt.
+    const double writtenOff =
+        db::Runner(Database()).ScalarNumberOrThrow(OrderWrittenOffSelect(doc.id));
+    if (writtenOff != 0) {
+      Ask(kCollectedText, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
+      return false;
+    }
     statements = posting.UnCheckStatements(doc);
   }
+  std::vector<framework::Step> steps;
+  for (size_t i = 0; i < statements.size(); ++i) steps.push_back({statements[i], i == 0});
+  const db::Amount billed = doc.fees.labour + doc.fees.parts + doc.fees.diagnosis +
+                            doc.fees.inspection + doc.fees.management;
+  steps.push_back(
+      {check ? OrderSettledUpdate(doc.id, billed - doc.writeOff, doc.collected, doc.writeOff)
+             : OrderUnsettledUpdate(doc.id),
+       true});
   framework::StepOutcome outcome =
-      RunSteps(statements, check ? db::AuditAction::Check : db::AuditAction::UnCheck);
+      RunSteps(steps, check ? db::AuditAction::Check : db::AuditAction::UnCheck);
   if (outcome.refused) {
     Ask("当前单据已被他人删除！", Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;

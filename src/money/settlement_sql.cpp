@@ -138,6 +138,40 @@ db::Sql PostingSelect(int64_t settlementId) {
       .Key(settlementId);
 }
 
+namespace {
+
+db::Sql& OfSettledOrder(db::Sql& sql, int64_t settlementId) {
+  return sql.Raw(" WHERE 单据ID=(SELECT 前置单据ID FROM ARPReceive WHERE 单据ID=")
+      .Key(settlementId)
+      .Raw(")");
+}
+
+}  // namespace
+
+db::Sql OrderSettledUpdate(int64_t settlementId, db::Amount due, db::Amount collected,
+                           db::Amount writeOff) {
+  db::Sql sql(" UPDATE WSDJ SET 总金额=");
+  sql.Money(due)
+      .Raw(", 现收金额=")
+      .Money(collected)
+      .Raw(", 扣零金额=")
+      .Money(writeOff)
+      .Raw(", 余额=")
+      .Money(due - collected)
+      .Raw("-补收金额-扣减金额");
+  return OfSettledOrder(sql, settlementId);
+}
+
+db::Sql OrderUnsettledUpdate(int64_t settlementId) {
+  db::Sql sql(" UPDATE WSDJ SET 总金额=0, 现收金额=0, 扣零金额=0, 余额=0");
+  return OfSettledOrder(sql, settlementId).Raw(" AND 补收金额=0 AND 扣减金额=0");
+}
+
+db::Sql OrderWrittenOffSelect(int64_t settlementId) {
+  db::Sql sql(" SELECT 补收金额+扣减金额 FROM WSDJ");
+  return OfSettledOrder(sql, settlementId);
+}
+
 std::vector<db::Sql> SettlementDeleteStatements(int64_t settlementId) {
   std::vector<db::Sql> out;
   for (const char* fixed :

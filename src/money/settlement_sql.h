@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/amount.h"
 #include "db/sql.h"
 #include "framework/line_kind.h"
 
@@ -44,6 +45,17 @@ db::Sql CashAccountLookup(const std::string& typed);
 
 // What a check posts: the settlement with its fee row, order number and plate.
 db::Sql PostingSelect(int64_t settlementId);
+
+// What a checked settlement leaves its repair order owing, so that receipts, the receivables
+// by age and the start page find the debt: 总金额 the amount due (the settlement's fees less its
+// write-off), 现收金额 what was collected at the counter, 扣零金额 the write-off, and 余额 what
+// is still owed after any receipts. Unchecking puts the order back as unsettled, but only while
+// no receipt has written anything off against it (the guard is in the statement).
+db::Sql OrderSettledUpdate(int64_t settlementId, db::Amount due, db::Amount collected,
+                           db::Amount writeOff);
+db::Sql OrderUnsettledUpdate(int64_t settlementId);
+// The receipts' write-offs on the settled order (补收金额 + 扣减金额).
+db::Sql OrderWrittenOffSelect(int64_t settlementId);
 
 // The header, its write-off lines, fee row, part and item lines, in this order.
 std::vector<db::Sql> SettlementDeleteStatements(int64_t settlementId);

@@ -439,6 +439,41 @@ TEST_F(SettlementTest, FeesAreKeptToTheFenShownSavedPostedAndPaidOff) {
             "113101/0/300 113102/0/148.75 113103/0/15.01 113104/0/5 113105/0/14.88");
 }
 
+// The debt a settlement leaves is the order's for receipts to collect: its fees less the
+// write-off, less what was paid at the counter; it goes again with the check, but not once a
+// receipt has been written off against it.
+TEST_F(SettlementTest, ACheckedSettlementLeavesItsOrderOwingWhatWasNotPaid) {
+  const std::string order = "select 总金额, 现收金额, 扣零金额, 余额 from WSDJ where 单据ID=10";
+  struct Case {
+    const char* collected;
+    const char* writeOff;
+    std::string expected;  // the order after the check
+  };
+  // Fees 300 + 98 + 15 + 5 + 9.8 = 427.8.
+  for (const Case& c : {Case{"0", "0", "427.8/0/0/427.8"}, Case{"300", "0.8", "427/300/0.8/127"},
+                        Case{"427", "0.8", "427/427/0.8/0"}}) {
+    SCOPED_TRACE(c.collected);
+    host_.Exec("delete from ARPReceive");
+    host_.Exec("update WSDJ set 总金额=0, 现收金额=0, 扣零金额=0, 余额=0 where 单据ID=10");
+    ASSERT_TRUE(Start());
+    TypeNew();
+    Type(JS_WS::kCollected, c.collected);
+    Type(JS_WS::kWriteOff, c.writeOff);
+    ASSERT_TRUE(doc_.FileSave());
+    ASSERT_TRUE(doc_.Check());
+    EXPECT_EQ(host_.RowText(order), c.expected);
+    ASSERT_TRUE(doc_.UnCheck());
+    EXPECT_EQ(host_.RowText(order), "0/0/0/0");
+  }
+  ASSERT_TRUE(doc_.Check());
+  host_.Exec("update WSDJ set 补收金额=27, 余额=余额-27 where 单据ID=10");  // a receipt's
+  EXPECT_FALSE(doc_.UnCheck());
+  EXPECT_TRUE(LastBox().starts_with(JS_WS::kCollectedText)) << LastBox();
+  EXPECT_EQ(Text("select smark from ARPReceive where 单据ID=" + std::to_string(doc_.GetID())),
+            "02");
+  EXPECT_EQ(host_.RowText(order), "427/427/0.8/-27") << "left as the receipt made it";
+}
+
 // A 配件费用 typed over the grid's sum is saved, shown again after the order is re-read, and
 // posted: 200 and its tenth 20, where the grid's 98 and 9.8 would be a different settlement.
 TEST_F(SettlementTest, AReopenedSettlementShowsTheFeesItSavedAndItsCheckPostsThem) {
