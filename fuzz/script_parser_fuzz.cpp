@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shop/script_parser.h"
+#include "shop/script/script_parser.h"
 
 namespace {
 
