@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <vector>
 
@@ -120,6 +121,11 @@ class MainWindow : public QMainWindow {
   void ExportXlsxInteractive();
   void ExportCsvInteractive();
   void TabActivated(int index);
+  // A walk-in at the counter: the order's owner is no customer yet. Asked 是/否; 是 opens a new
+  // customer card with the name, whose save chooses the customer in the order.
+  void OfferWalkIn(ProgramTab& order, const QString& name);
+  // After a card's save: the order waiting for the customer gets it and comes back to front.
+  void FinishWalkIn(ProgramTab& card);
 
   DeskHost& host_;
   SessionLog log_;
@@ -137,6 +143,8 @@ class MainWindow : public QMainWindow {
   std::map<ProgramTab*, int> seenSaves_;
   std::map<ProgramTab*, QString> statusOf_;
   std::vector<QAction*> followActions_;
+  // Customer cards opened for a walk-in, and the order each one is for.
+  std::map<ProgramTab*, QPointer<ProgramTab>> walkIns_;
   bool noticeShown_ = false;
 };
 
