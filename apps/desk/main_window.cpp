@@ -30,6 +30,7 @@
 #include "desk/grid_pdf.h"
 #include "desk/grid_view.h"
 #include "desk/host_shortcuts.h"
+#include "desk/new_shop_dialog.h"
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
 #include "desk/shop_info_dialog.h"
@@ -327,6 +328,28 @@ QList<QAction*> MainWindow::AddFollowUps(QMenu& menu) {
 
 void MainWindow::BuildShopMenu() {
   QMenu* menu = menuBar()->addMenu(tr("文件(&F)"));
+  QAction* newShop = menu->addAction(tr("新建维修厂(&N)..."));
+  newShop->setObjectName("NewShop");
+  connect(newShop, &QAction::triggered, this, [this] {
+    const QString path = NewShopDialog::Run(host_.Login().loginDate, this);
+    if (path.isEmpty()) return;
+    if (switchShop_) {
+      switchShop_(path, true);
+    } else {
+      statusBar()->showMessage(tr("已新建维修厂 %1").arg(path), kNoticeMilliseconds);
+    }
+  });
+  QAction* openShop = menu->addAction(tr("打开维修厂(&O)..."));
+  openShop->setObjectName("OpenShop");
+  connect(openShop, &QAction::triggered, this, [this] {
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("打开维修厂"), QString(), tr("维修厂数据库 (*.db)"));
+    if (!path.isEmpty() && switchShop_) switchShop_(path, false);
+  });
+  QAction* goingLive = menu->addAction(tr("开业检查(&G)..."));
+  goingLive->setObjectName("GoingLive");
+  connect(goingLive, &QAction::triggered, this, &MainWindow::ShowGoingLive);
+  menu->addSeparator();
   QAction* shopInfo = menu->addAction(tr("本店信息(&I)..."));
   shopInfo->setObjectName("ShopInfo");
   connect(shopInfo, &QAction::triggered, this, [this] {
@@ -380,6 +403,20 @@ void MainWindow::BuildShopMenu() {
                                  host::MsgIcon::Exclamation);
     }
   });
+}
+
+void MainWindow::ShowGoingLive() {
+  auto* checklist = findChild<GoingLiveDialog*>();
+  if (!checklist) {
+    checklist = new GoingLiveDialog(host_.Db(), this);
+    connect(checklist, &GoingLiveDialog::OpenList, this,
+            [this](const QString& listClass) { OpenClass(listClass.toStdString()); });
+    // Back from a list, the counts are the shop's new ones.
+    connect(tabs_, &QTabWidget::currentChanged, checklist, &GoingLiveDialog::Refresh);
+  }
+  checklist->Refresh();
+  checklist->show();
+  checklist->raise();
 }
 
 QString MainWindow::BackupShopTo(const QString& path) {

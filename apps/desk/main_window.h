@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -70,6 +71,13 @@ class MainWindow : public QMainWindow {
   // Replaces the open shop by the backup at path (as `ws restore`). Refused while a program
   // is open, as its window would show what the restore replaced. Answers the error text.
   QString RestoreShopFrom(const QString& path);
+
+  // What 新建维修厂 and 打开维修厂 do with the shop chosen (the application starts on it; the
+  // flag asks for the going-live checklist). Without one the entries only tell the path.
+  using ShopSwitcher = std::function<void(const QString& path, bool newShop)>;
+  void SetShopSwitcher(ShopSwitcher switcher) { switchShop_ = std::move(switcher); }
+  // The going-live checklist of the open shop, its lines opening their lists here.
+  void ShowGoingLive();
 
   SessionLog& Log() { return log_; }
   QTreeView& Navigation() const { return *tree_; }
@@ -146,6 +154,7 @@ class MainWindow : public QMainWindow {
   // Customer cards opened for a walk-in, and the order each one is for.
   std::map<ProgramTab*, QPointer<ProgramTab>> walkIns_;
   bool noticeShown_ = false;
+  ShopSwitcher switchShop_;
 };
 
 }  // namespace ws::desk
