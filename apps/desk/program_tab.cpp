@@ -175,6 +175,11 @@ void ProgramTab::SetOwner(int64_t customerId, const std::string& name) {
   if (shutDown_ || !owner) return;
   owner->SetValue(std::to_string(customerId), name);
   owner->MarkValid();
+  // The clerk goes on with the order where the owner left off.
+  if (auto* next =
+          control_->Form().Find(repair_order::WS_S::kFieldArray, repair_order::WS_S::kPerson)) {
+    control_->Form().SetFocus(next);
+  }
   AfterCommand();
 }
 

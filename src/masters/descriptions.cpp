@@ -247,7 +247,8 @@ const MasterListDescription& CustomerList() {
       .className = "PDM_KH",
       .title = "客户资料",
       .select =
-          " SELECT 往来编码,公司名称,联系人,电话,地址,税号,信用天数,往来ID FROM pdmwldw"
+          " SELECT 往来编码,公司名称,联系人,电话,地址,税号,NULLIF(信用天数,0) AS 信用天数,往来ID"
+          " FROM pdmwldw"
           "   order by 往来编码,公司名称",
       .gridFormat =
           "行号|客户编码      |客户名称                  |联系人      |电话            "
