@@ -409,8 +409,10 @@ void MainWindow::ShowGoingLive() {
   auto* checklist = findChild<GoingLiveDialog*>();
   if (!checklist) {
     checklist = new GoingLiveDialog(host_.Db(), this);
-    connect(checklist, &GoingLiveDialog::OpenList, this,
-            [this](const QString& listClass) { OpenClass(listClass.toStdString()); });
+    // The list is where the work is: the checklist steps aside until 文件 → 开业检查 again.
+    connect(checklist, &GoingLiveDialog::OpenList, this, [this, checklist](const QString& c) {
+      if (OpenClass(c.toStdString())) checklist->hide();
+    });
     // Back from a list, the counts are the shop's new ones.
     connect(tabs_, &QTabWidget::currentChanged, checklist, &GoingLiveDialog::Refresh);
   }

@@ -169,6 +169,8 @@ void GoingLiveDialog::Refresh() {
     delete item;
   }
   std::string error;
+  // Buttons and plain captions one width, so the counts stand in one column.
+  const int captionWidth = fontMetrics().horizontalAdvance(QLatin1Char('M')) * 8;
   for (const shop::GoingLiveLine& line : shop::GoingLiveChecklist(db_, &error)) {
     auto* row = new QHBoxLayout;
     auto* mark = new QLabel(line.rows > 0 ? tr("✓") : tr("✗"), this);
@@ -180,12 +182,13 @@ void GoingLiveDialog::Refresh() {
     row->addWidget(mark);
     if (line.listClass.empty()) {
       auto* caption = new QLabel(QString::fromStdString(line.caption), this);
-      caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 10);
+      caption->setFixedWidth(captionWidth);
       row->addWidget(caption);
     } else {
       auto* open = new QPushButton(QString::fromStdString(line.caption), this);
       open->setObjectName(QString("open_") + QString::fromStdString(line.listClass));
       open->setAutoDefault(false);
+      open->setFixedWidth(captionWidth);
       const QString listClass = QString::fromStdString(line.listClass);
       connect(open, &QPushButton::clicked, this, [this, listClass] { emit OpenList(listClass); });
       row->addWidget(open);
