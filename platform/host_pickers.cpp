@@ -86,6 +86,31 @@ std::vector<HostPickerConfig> BuildConfigs() {
   });
   configs.push_back(Employees("pdmgy_j"));
   configs.push_back(Employees("pdm_ywy"));
+  // Departments, not depots (组织类型 2), for the employee card.
+  configs.push_back(HostPickerConfig{
+      .name = "pdmbm_j",
+      .select = " SELECT 部门ID,部门编码,部门名称 FROM PDMBM WHERE COALESCE(组织类型,0)<>2",
+      .conditions = nullptr,
+      .valid = "(部门编码 Like '@%' OR 部门名称 Like '@%')",
+      .tail = nullptr,
+      .order = "部门编码",
+      .valueField = "部门ID",
+      .textField = "部门名称",
+      .hiddenFields = {"部门ID"},
+  });
+  // The shop's active accounts, the logins an employee may be given; never the password hash.
+  configs.push_back(HostPickerConfig{
+      .name = "ws_account_j",
+      .select = " SELECT user_name AS 账户,role AS 角色 FROM ws_account WHERE active=1",
+      .conditions = nullptr,
+      .valid = "user_name Like '@%'",
+      .tail = nullptr,
+      .order = "user_name",
+      .valueField = "账户",
+      .textField = "账户",
+      .hiddenFields = {},
+      .emptyValue = "",
+  });
   configs.push_back(HostPickerConfig{
       .name = "sel_pdmsjzd",
       .select = " SELECT ID,编码,名称,类型 FROM PDMSJZD WHERE 1=1",

@@ -10,6 +10,8 @@
 // | "pdmcpml_j"   | parts, PDMCPML, with stock on hand    | 产品ID / 物品编码   | (mode "single") |
 // | "pdmgy_j"     | employees, PDMGY                      | 雇员ID / 姓名       |                 |
 // | "pdm_ywy"     | employees as salesmen, PDMGY          | 雇员ID / 姓名       |                 |
+// | "pdmbm_j"     | departments, PDMBM (no depots)        | 部门ID / 部门名称   |                 |
+// | "ws_account_j"| active accounts, ws_account           | 账户 / 账户         |                 |
 // | "sel_pdmsjzd" | dictionary entries, PDMSJZD           | ID / 名称           | "Lx"            |
 // | "pdmdjxz"     | document natures (fixed list)         | 性质 / 性质         | "ProgID"        |
 // | "pdmpc"       | batches on the stock ledger           | 产品批次 / 产品批次 | see below       |

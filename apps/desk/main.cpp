@@ -1,13 +1,18 @@
 // ws-desk: the desktop host of the repair-shop module.
 //
-//   ws-desk --db FILE|URL [--create-demo] [--user NAME --date yyyy-mm-dd]
-//           [--open CLASS] [--screenshot PNG]
+//   ws-desk [--db FILE|URL] [--create-demo] [--user NAME --date yyyy-mm-dd]
+//           [--open CLASS] [--checklist] [--screenshot PNG]
+//
+// Without --db the shop last opened on this machine opens; on the very first start the user
+// is asked for a new shop, an existing one or a demo to try.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileDialog>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTimer>
@@ -20,6 +25,7 @@
 #include "desk/desk_host.h"
 #include "desk/login_dialog.h"
 #include "desk/main_window.h"
+#include "desk/new_shop_dialog.h"
 #include "desk/shop_file.h"
 #include "host/app.h"
 #include "platform/accounts.h"
@@ -40,6 +46,7 @@ struct Options {
   QString openClass;
   QString user;
   QString date;
+  bool checklist = false;
 };
 
 Options ParseOptions(const QApplication& app) {
@@ -52,14 +59,13 @@ Options ParseOptions(const QApplication& app) {
   QCommandLineOption open("open", "Open the program of this class (WS_S, PDM_cl ...).", "CLASS");
   QCommandLineOption user("user", "Log in as this user without asking.", "NAME");
   QCommandLineOption date("date", "The login date (yyyy-mm-dd), with --user.", "DATE");
-  parser.addOptions({db, demo, shot, open, user, date});
+  QCommandLineOption checklist("checklist", "Show the going-live checklist of the shop.");
+  parser.addOptions({db, demo, shot, open, user, date, checklist});
   parser.process(app);
   Options options;
   options.db = parser.value(db);
-  if (options.db.isEmpty()) {
-    options.db =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath("shop.db");
-  }
+  options.checklist = parser.isSet(checklist);
+  if (options.db.isEmpty()) options.db = ws::desk::RememberedShop();
   options.createDemo = parser.isSet(demo);
   options.screenshot = parser.value(shot);
   options.openClass = parser.value(open);
@@ -75,6 +81,31 @@ void Tell(const Options& options, const QString& text) {
   } else {
     std::fprintf(stderr, "ws-desk: %s\n", text.toLocal8Bit().constData());
   }
+}
+
+// The demo shop a first start offers to try, in the user's data folder.
+QString DemoShopPath() {
+  return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+      .filePath("demo.db");
+}
+
+// The first start (no shop given, none remembered): a new shop, an existing one or the demo.
+// Empty when the user gives up.
+QString ChooseFirstShop(Options& options) {
+  switch (ws::desk::AskFirstStart()) {
+    case ws::desk::FirstStart::New:
+      options.checklist = true;
+      return ws::desk::NewShopDialog::Run(ws::db::Today(), nullptr);
+    case ws::desk::FirstStart::Open:
+      return QFileDialog::getOpenFileName(nullptr, QObject::tr("打开维修厂"), QString(),
+                                          QObject::tr("维修厂数据库 (*.db)"));
+    case ws::desk::FirstStart::Demo:
+      options.createDemo = true;
+      return DemoShopPath();
+    case ws::desk::FirstStart::Quit:
+      break;
+  }
+  return {};
 }
 
 std::string CreateDemo(const Options& options) {
@@ -109,7 +140,16 @@ int main(int argc, char** argv) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QApplication::installTranslator(&qtTranslator);
   }
-  const Options options = ParseOptions(app);
+  Options options = ParseOptions(app);
+  if (options.db.isEmpty()) {
+    // Nobody is there to answer on a --screenshot run: the demo, as before.
+    if (!options.screenshot.isEmpty()) {
+      options.db = DemoShopPath();
+    } else {
+      options.db = ChooseFirstShop(options);
+      if (options.db.isEmpty()) return 0;
+    }
+  }
 
   ws::desk::ShopFile file = ws::desk::OpenShopFile(options.db.toStdString());
   if (file.status == ShopFileStatus::Missing) {
@@ -205,8 +245,19 @@ int main(int argc, char** argv) {
   ws::desk::DeskHost host(std::move(file.db), options.db.toStdString(), login,
                           options.screenshot.isEmpty() ? nullptr : &unattendedDialogs);
   ws::desk::MainWindow window(host);
+  // Another shop starts the program anew on it, once this window has closed (its questions
+  // about unsaved work answered).
+  window.SetShopSwitcher([&window](const QString& path, bool newShop) {
+    if (!window.close()) return;
+    QStringList arguments{"--db", path};
+    if (newShop) arguments << "--checklist";
+    ws::desk::RememberShop(path);
+    QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
+  });
+  ws::desk::RememberShop(options.db);
   window.show();
   if (!options.openClass.isEmpty()) window.OpenClass(options.openClass.toStdString());
+  if (options.checklist) window.ShowGoingLive();
 
   if (!options.screenshot.isEmpty()) {
     // Let the queued refreshes run, then draw the window as it stands.

@@ -30,6 +30,7 @@
 #include "desk/grid_pdf.h"
 #include "desk/grid_view.h"
 #include "desk/host_shortcuts.h"
+#include "desk/new_shop_dialog.h"
 #include "desk/page_setup.h"
 #include "desk/print_page.h"
 #include "desk/shop_info_dialog.h"
@@ -37,6 +38,8 @@
 #include "forms/text.h"
 #include "framework/order_follower.h"
 #include "host/app.h"
+#include "masters/descriptions.h"
+#include "masters/master_card.h"
 #include "masters/master_list.h"
 #include "platform/print_data.h"
 #include "reports/list_reports.h"
@@ -325,6 +328,28 @@ QList<QAction*> MainWindow::AddFollowUps(QMenu& menu) {
 
 void MainWindow::BuildShopMenu() {
   QMenu* menu = menuBar()->addMenu(tr("文件(&F)"));
+  QAction* newShop = menu->addAction(tr("新建维修厂(&N)..."));
+  newShop->setObjectName("NewShop");
+  connect(newShop, &QAction::triggered, this, [this] {
+    const QString path = NewShopDialog::Run(host_.Login().loginDate, this);
+    if (path.isEmpty()) return;
+    if (switchShop_) {
+      switchShop_(path, true);
+    } else {
+      statusBar()->showMessage(tr("已新建维修厂 %1").arg(path), kNoticeMilliseconds);
+    }
+  });
+  QAction* openShop = menu->addAction(tr("打开维修厂(&O)..."));
+  openShop->setObjectName("OpenShop");
+  connect(openShop, &QAction::triggered, this, [this] {
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("打开维修厂"), QString(), tr("维修厂数据库 (*.db)"));
+    if (!path.isEmpty() && switchShop_) switchShop_(path, false);
+  });
+  QAction* goingLive = menu->addAction(tr("开业检查(&G)..."));
+  goingLive->setObjectName("GoingLive");
+  connect(goingLive, &QAction::triggered, this, &MainWindow::ShowGoingLive);
+  menu->addSeparator();
   QAction* shopInfo = menu->addAction(tr("本店信息(&I)..."));
   shopInfo->setObjectName("ShopInfo");
   connect(shopInfo, &QAction::triggered, this, [this] {
@@ -378,6 +403,22 @@ void MainWindow::BuildShopMenu() {
                                  host::MsgIcon::Exclamation);
     }
   });
+}
+
+void MainWindow::ShowGoingLive() {
+  auto* checklist = findChild<GoingLiveDialog*>();
+  if (!checklist) {
+    checklist = new GoingLiveDialog(host_.Db(), this);
+    // The list is where the work is: the checklist steps aside until 文件 → 开业检查 again.
+    connect(checklist, &GoingLiveDialog::OpenList, this, [this, checklist](const QString& c) {
+      if (OpenClass(c.toStdString())) checklist->hide();
+    });
+    // Back from a list, the counts are the shop's new ones.
+    connect(tabs_, &QTabWidget::currentChanged, checklist, &GoingLiveDialog::Refresh);
+  }
+  checklist->Refresh();
+  checklist->show();
+  checklist->raise();
 }
 
 QString MainWindow::BackupShopTo(const QString& path) {
@@ -472,6 +513,13 @@ ProgramTab* MainWindow::OpenEntry(const platform::MenuEntry& entry, int64_t requ
   connect(
       tab, &ProgramTab::FollowOrder, this,
       [this](const std::string& className, int64_t orderId) { FollowOrder(className, orderId); });
+  connect(tab, &ProgramTab::OwnerUnknown, this, [this, tab](const QString& name) {
+    // Asked once the field's own input has finished.
+    QPointer<ProgramTab> order(tab);
+    QTimer::singleShot(0, this, [this, order, name] {
+      if (order) OfferWalkIn(*order, name);
+    });
+  });
   seenSaves_[tab] = saves_;
   const int index = tabs_->addTab(tab, tab->Title());
   tabs_->setTabToolTip(index, tr("%1 (%2)").arg(Q(entry.className)).arg(entry.programNumber));
@@ -487,6 +535,7 @@ bool MainWindow::CloseTab(int index) {
   tab->Shutdown();
   seenSaves_.erase(tab);
   statusOf_.erase(tab);
+  walkIns_.erase(tab);
   tabs_->removeTab(index);
   tab->deleteLater();
   UpdateToolbar();
@@ -554,6 +603,10 @@ void MainWindow::RunCommand(ToolCommand command) {
         ++saves_;
         seenSaves_[tab] = saves_;
       }
+      if (ok && command == ToolCommand::Save && walkIns_.count(tab)) {
+        FinishWalkIn(*tab);
+        break;
+      }
       // Every change that reached the database is confirmed, whether or not the program
       // said so itself: a card's save and a check are otherwise silent.
       if (ok && !noticeShown_) {
@@ -565,6 +618,33 @@ void MainWindow::RunCommand(ToolCommand command) {
     }
   }
   UpdateToolbar();
+}
+
+void MainWindow::OfferWalkIn(ProgramTab& order, const QString& name) {
+  const auto answer = host_.Dialogs().MessageBox(
+      tr("车主“%1”不在客户资料中，是否新建这个客户？").arg(name).toStdString(),
+      order.Entry().caption, host::MsgButtons::YesNo, host::MsgIcon::Question);
+  // 否: the owner stays as typed and the order's own save refuses it.
+  if (answer != host::MsgAnswer::Yes) return;
+  ProgramTab* card = OpenProgram(masters::kCustomerCardProgram, 0, OpenMode::New);
+  auto* customer = card ? dynamic_cast<masters::MasterCard*>(&card->Control()) : nullptr;
+  if (!customer || !card->State().editing) return;
+  customer->FieldAt(1).SetText(name.toStdString());
+  walkIns_[card] = &order;
+  card->AfterCommand();
+}
+
+void MainWindow::FinishWalkIn(ProgramTab& card) {
+  QPointer<ProgramTab> order = walkIns_[&card];
+  walkIns_.erase(&card);
+  auto* customer = dynamic_cast<masters::MasterCard*>(&card.Control());
+  if (!order || !customer) return;
+  const int64_t id = customer->GetID();
+  const std::string name = customer->FieldAt(1).Text();
+  CloseTab(tabs_->indexOf(&card));
+  tabs_->setCurrentWidget(order);
+  order->SetOwner(id, name);
+  ShowNotice(tr("已新建客户“%1”，继续录入维修单").arg(Q(name)), host::kLevelSuccess);
 }
 
 ProgramTab* MainWindow::FollowOrder(const std::string& className, int64_t orderId) {

@@ -6,6 +6,8 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -70,6 +72,13 @@ class MainWindow : public QMainWindow {
   // is open, as its window would show what the restore replaced. Answers the error text.
   QString RestoreShopFrom(const QString& path);
 
+  // What 新建维修厂 and 打开维修厂 do with the shop chosen (the application starts on it; the
+  // flag asks for the going-live checklist). Without one the entries only tell the path.
+  using ShopSwitcher = std::function<void(const QString& path, bool newShop)>;
+  void SetShopSwitcher(ShopSwitcher switcher) { switchShop_ = std::move(switcher); }
+  // The going-live checklist of the open shop, its lines opening their lists here.
+  void ShowGoingLive();
+
   SessionLog& Log() { return log_; }
   QTreeView& Navigation() const { return *tree_; }
   // The notice line of levels 1 and 2.
@@ -120,6 +129,11 @@ class MainWindow : public QMainWindow {
   void ExportXlsxInteractive();
   void ExportCsvInteractive();
   void TabActivated(int index);
+  // A walk-in at the counter: the order's owner is no customer yet. Asked 是/否; 是 opens a new
+  // customer card with the name, whose save chooses the customer in the order.
+  void OfferWalkIn(ProgramTab& order, const QString& name);
+  // After a card's save: the order waiting for the customer gets it and comes back to front.
+  void FinishWalkIn(ProgramTab& card);
 
   DeskHost& host_;
   SessionLog log_;
@@ -137,7 +151,10 @@ class MainWindow : public QMainWindow {
   std::map<ProgramTab*, int> seenSaves_;
   std::map<ProgramTab*, QString> statusOf_;
   std::vector<QAction*> followActions_;
+  // Customer cards opened for a walk-in, and the order each one is for.
+  std::map<ProgramTab*, QPointer<ProgramTab>> walkIns_;
   bool noticeShown_ = false;
+  ShopSwitcher switchShop_;
 };
 
 }  // namespace ws::desk

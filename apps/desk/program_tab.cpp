@@ -12,10 +12,12 @@
 
 #include "desk/desk_host.h"
 #include "desk/form_view.h"
+#include "forms/text.h"
 #include "grid/layout.h"
 #include "host/document_control.h"
 #include "masters/master_card.h"
 #include "platform/access_guard.h"
+#include "repair_order/ws_s.h"
 #include "reports/report_control.h"
 
 namespace ws::desk {
@@ -111,6 +113,8 @@ ProgramTab::ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t reques
   layout->addWidget(view_);
   if (entry_.className == "WS_S") AddFollowUpButtons();
   connect(view_, &FormView::InputDone, this, &ProgramTab::StateChanged);
+  if (entry_.className == "WS_S")
+    connect(view_, &FormView::InputDone, this, &ProgramTab::CheckOwner);
   connect(this, &ProgramTab::StateChanged, this, &ProgramTab::SyncFollowUpButtons);
   if (ReportUI()) {
     view_->SetEnterRunsQuery(true);
@@ -150,6 +154,33 @@ bool ProgramTab::RequestFollowUp(const std::string& className) {
 void ProgramTab::SyncFollowUpButtons() {
   const bool shown = CanFollowUp();
   for (QPushButton* button : followButtons_) button->setEnabled(shown);
+}
+
+void ProgramTab::CheckOwner() {
+  host::IFormUI* form = shutDown_ ? nullptr : FormUI();
+  auto* owner = dynamic_cast<forms::Field*>(
+      control_->Form().Find(repair_order::WS_S::kFieldArray, repair_order::WS_S::kOwner));
+  if (!form || !owner || !form->Editing()) return;
+  const std::string name = forms::Trim(owner->Text());
+  // Only a name the owner's lookup refused; each name once, so leaving the field again, or a
+  // 否, does not ask again.
+  if (name.empty() || owner->Valid() || name == ownerOffered_) return;
+  ownerOffered_ = name;
+  emit OwnerUnknown(QString::fromStdString(name));
+}
+
+void ProgramTab::SetOwner(int64_t customerId, const std::string& name) {
+  auto* owner = dynamic_cast<forms::Field*>(
+      control_->Form().Find(repair_order::WS_S::kFieldArray, repair_order::WS_S::kOwner));
+  if (shutDown_ || !owner) return;
+  owner->SetValue(std::to_string(customerId), name);
+  owner->MarkValid();
+  // The clerk goes on with the order where the owner left off.
+  if (auto* next =
+          control_->Form().Find(repair_order::WS_S::kFieldArray, repair_order::WS_S::kPerson)) {
+    control_->Form().SetFocus(next);
+  }
+  AfterCommand();
 }
 
 ProgramTab::~ProgramTab() {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "desk/tool_commands.h"
@@ -73,10 +74,16 @@ class ProgramTab : public QWidget, private host::IEventSink {
   // emits FollowOrder (false when it cannot).
   bool CanFollowUp();
   bool RequestFollowUp(const std::string& className);
+  // A repair order's owner set to a customer chosen elsewhere (a walk-in's new card): key and
+  // name, as the owner's picker would set them.
+  void SetOwner(int64_t customerId, const std::string& name);
 
  signals:
   // After a command or an input: the toolbar and the title may change.
   void StateChanged();
+  // A repair order's owner was left with a name no customer has: a walk-in, whom the host may
+  // offer to make a customer of. Told once for each name typed.
+  void OwnerUnknown(const QString& name);
   // The clerk asks for the next document of the repair order shown (its class and the order).
   void FollowOrder(const std::string& className, int64_t orderId);
 
@@ -87,6 +94,8 @@ class ProgramTab : public QWidget, private host::IEventSink {
   void AddFollowUpButtons();
   void SyncFollowUpButtons();
   std::string ReportLayoutFile() const;
+  // After an input in a repair order: whether its owner names no customer.
+  void CheckOwner();
 
   DeskHost& host_;
   platform::MenuEntry entry_;
@@ -96,6 +105,7 @@ class ProgramTab : public QWidget, private host::IEventSink {
   FormView* view_ = nullptr;
   bool shutDown_ = false;
   std::vector<QPushButton*> followButtons_;
+  std::string ownerOffered_;  // the unknown owner name last told
 };
 
 }  // namespace ws::desk

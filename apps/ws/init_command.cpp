@@ -6,11 +6,11 @@
 #include "db/catalogue.h"
 #include "db/date.h"
 #include "db/default_config.h"
-#include "db/runner.h"
 #include "owner_account.h"
 #include "platform/postgres_database.h"
 #include "shop/args.h"
 #include "shop/store/database_file.h"
+#include "shop/store/new_shop.h"
 
 namespace ws::cli {
 
@@ -67,21 +67,10 @@ int InitCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     err << "ws init: " << ownerError << "\n";
     return kExitUsage;
   }
-  shop::NewShopDatabase target(file, arguments.Flag("--force"));
-  if (std::string error = target.Open(); !error.empty()) return fail(error);
-  {
-    db::Transaction transaction(target.Db());
-    for (const auto& statement : db::CatalogueStatements(target.Engine())) {
-      if (!transaction.Run(statement)) break;
-    }
-    for (const auto& statement : db::DefaultConfigStatements(date)) {
-      if (!transaction.Run(statement)) break;
-    }
-    if (transaction.Failed() || !transaction.Commit()) {
-      return fail("cannot create the tables: " + transaction.Error());
-    }
+  if (std::string error = shop::CreateShopDatabase(file, arguments.Flag("--force"), date);
+      !error.empty()) {
+    return fail(error);
   }
-  if (std::string error = target.Finish(); !error.empty()) return fail(error);
 
   out << "Created " << platform::DisplayUrl(file) << ": " << db::Tables().size()
       << " tables, accounting period " << db::PeriodOfDate(date, db::kDefaultClosingDay) << ", "

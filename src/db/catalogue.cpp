@@ -341,9 +341,13 @@ std::vector<TableDef> BuildTables() {
 
   // --- Host tables the module only reads.
   t.push_back(PartnerTable("pdmwldw"));
+  // What the customer card keeps beyond the partner's address: the invoice's tax number and
+  // the days a customer may owe before the receivables call.
+  t.back().columns.insert(t.back().columns.end(), {{"税号", kText, 17}, {"信用天数", kNum, 17}});
   t.back().trackedSince = 4;
   t.back().changesOnlySince = 6;
   t.push_back(PartnerTable("PDMWLDWJS"));
+  t.back().columns.insert(t.back().columns.end(), {{"税号", kText, 17}, {"信用天数", kNum, 17}});
   t.push_back({"PDMCPML",
                TableRole::HostRead,
                {{"产品ID", kId},
@@ -387,7 +391,8 @@ std::vector<TableDef> BuildTables() {
                 // The shop account the employee logs in as, and whether the workshop may
                 // dispatch work to them.
                 {"登录账号", kText, 17},
-                {"是否技师", kNum, 17}},
+                {"是否技师", kNum, 17},
+                {"电话", kText, 17}},
                {"雇员ID"},
                {}});
   t.push_back({"PDMKJKM",

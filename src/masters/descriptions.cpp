@@ -4,6 +4,20 @@ namespace ws::masters {
 
 namespace {
 using forms::FieldKind;
+
+// + id: a positive count means the row is in use. A customer owns vehicles and repair orders;
+// a part is on order lines, requisition lines or the stock ledger; an employee handled
+// requisitions or settlements.
+constexpr const char* kCustomerUsage =
+    "select count(*) from pdmwldw w where (exists (select 1 from wsdj where 车主ID=w.往来ID)"
+    " or exists (select 1 from clzl where 车主ID=w.往来ID)) and w.往来ID=";
+constexpr const char* kPartUsage =
+    "select count(*) from PDMCPML p where (exists (select 1 from wsdjpj where 产品ID=p.产品ID)"
+    " or exists (select 1 from JXCDJMX where 产品ID=p.产品ID)"
+    " or exists (select 1 from JXCGoodsZzTz where 产品ID=p.产品ID)) and p.产品ID=";
+constexpr const char* kEmployeeUsage =
+    "select count(*) from PDMGY g where (exists (select 1 from JXCDJ where 业务员ID=g.雇员ID)"
+    " or exists (select 1 from ARPReceive where 业务员ID=g.雇员ID)) and g.雇员ID=";
 }  // namespace
 
 const LookupDescription& PartnerLookup() {
@@ -184,6 +198,238 @@ const MasterCardDescription& CategoryCard() {
       .findColumns = {{"编码", "编码", host::FindKind::Text},
                       {"维修分类", "维修分类", host::FindKind::Text}}};
   return card;
+}
+
+}  // namespace ws::masters
+
+namespace ws::masters {
+
+namespace {
+
+// A part's stock on hand: its balance in the latest period of the stock ledger, over every
+// depot, less what the stock journal has issued since (a checked requisition writes its lines
+// there and moves no balance).
+constexpr const char* kStockOnHand =
+    "(COALESCE((SELECT SUM(z.库存数量) FROM JXCGoodsZzTz z WHERE z.产品ID=PDMCPML.产品ID"
+    " AND z.会计期间=(SELECT MAX(y.会计期间) FROM JXCGoodsZzTz y"
+    " WHERE y.产品ID=PDMCPML.产品ID)),0)"
+    "-COALESCE((SELECT SUM(g.数量) FROM JxcGoodsList g WHERE g.产品ID=PDMCPML.产品ID"
+    " AND g.会计期间>=COALESCE((SELECT MAX(y.会计期间) FROM JXCGoodsZzTz y"
+    " WHERE y.产品ID=PDMCPML.产品ID),0)),0))";
+
+// Departments are the PDMBM rows that are no depot (组织类型 2).
+const LookupDescription& DepartmentLookup() {
+  static const LookupDescription lookup{
+      .picker = "pdmbm_j",
+      .table = "(SELECT 部门ID,部门编码,部门名称 FROM PDMBM WHERE COALESCE(组织类型,0)<>2) bm",
+      .keyColumn = "部门ID",
+      .nameColumn = "部门名称",
+      .codeColumn = "部门编码",
+      .invalidText = "部门输入有误，请重新输入！"};
+  return lookup;
+}
+
+// The account an employee logs in as: an existing account of the shop, stored by its name.
+const LookupDescription& AccountLookup() {
+  static const LookupDescription lookup{.picker = "ws_account_j",
+                                        .table = "ws_account",
+                                        .keyColumn = "",
+                                        .nameColumn = "user_name",
+                                        .codeColumn = "user_name",
+                                        .invalidText = "没有这个账户，请从列表中选择！"};
+  return lookup;
+}
+
+}  // namespace
+
+const MasterListDescription& CustomerList() {
+  static const MasterListDescription list{
+      .className = "PDM_KH",
+      .title = "客户资料",
+      .select =
+          " SELECT 往来编码,公司名称,联系人,电话,地址,税号,NULLIF(信用天数,0) AS 信用天数,往来ID"
+          " FROM pdmwldw"
+          "   order by 往来编码,公司名称",
+      .gridFormat =
+          "行号|客户编码      |客户名称                  |联系人      |电话            "
+          "|地址                          |税号                  |信用天数  |往来ID",
+      .idColumn = 8,
+      .searchColumns = {1, 2, 4},
+      .questionColumn = 2,
+      .cardProgram = kCustomerCardProgram,
+      .usageQuery = kCustomerUsage,
+      .inUseText = "不能删除已有车辆或维修单的客户!",
+      .deleteStatement = "delete from pdmwldw where 往来ID=",
+      .deletedText = "成功删除数据,往来ID号=",
+      .menuNew = "新建客户",
+      .menuEdit = "修改客户",
+      .menuDelete = "删除客户",
+      .mirrorDeleteStatement = "delete from PDMWLDWJS where 往来ID=",
+      .numberColumns = {7}};
+  return list;
+}
+
+const MasterListDescription& PartList() {
+  static const MasterListDescription list{
+      .className = "PDM_PJ",
+      .title = "配件资料",
+      .select = std::string(" SELECT 物品编码,物品名称,规格,库存单位,参考批发价,参考零售价,") +
+                kStockOnHand + " AS 库存数量,产品ID FROM PDMCPML   order by 物品编码,物品名称",
+      .gridFormat =
+          "行号|配件编码      |配件名称                  |规格              |单位  "
+          "|参考批发价  |参考零售价  |库存数量  |产品ID",
+      .idColumn = 8,
+      .searchColumns = {1, 2, 3},
+      .questionColumn = 2,
+      .cardProgram = kPartCardProgram,
+      .usageQuery = kPartUsage,
+      .inUseText = "不能删除已用于维修单、领料单或库存的配件!",
+      .deleteStatement = "delete from PDMCPML where 产品ID=",
+      .deletedText = "成功删除数据,产品ID号=",
+      .menuNew = "新建配件",
+      .menuEdit = "修改配件",
+      .menuDelete = "删除配件",
+      .numberColumns = {5, 6, 7}};
+  return list;
+}
+
+const MasterListDescription& EmployeeList() {
+  static const MasterListDescription list{
+      .className = "PDM_GY",
+      .title = "员工资料",
+      .select =
+          " SELECT 雇员编码,姓名,部门名称 AS 部门,电话,登录账号,"
+          "CASE WHEN 是否技师=1 THEN '是' ELSE '' END AS 技师,雇员ID"
+          "   FROM PDMGY left join PDMBM on PDMGY.部门ID=PDMBM.部门ID"
+          "   order by 雇员编码,姓名",
+      .gridFormat =
+          "行号|员工编码      |姓名          |部门            |电话            "
+          "|登录账号      |技师  |雇员ID",
+      .idColumn = 7,
+      .searchColumns = {1, 2, 3},
+      .questionColumn = 2,
+      .cardProgram = kEmployeeCardProgram,
+      .usageQuery = kEmployeeUsage,
+      .inUseText = "不能删除已经手单据的员工!",
+      .deleteStatement = "delete from PDMGY where 雇员ID=",
+      .deletedText = "成功删除数据,雇员ID号=",
+      .menuNew = "新建员工",
+      .menuEdit = "修改员工",
+      .menuDelete = "删除员工"};
+  return list;
+}
+
+const MasterCardDescription& CustomerCard() {
+  static const MasterCardDescription card{
+      .className = "PDM_KHAdd",
+      .title = "khAdd_S",
+      .table = "pdmwldw",
+      .keyColumn = "往来ID",
+      .select =
+          "SELECT 往来编码,公司名称,联系人,电话,地址,税号,NULLIF(信用天数,0) AS 信用天数,往来ID"
+          " FROM pdmwldw",
+      .fields = {{"往来编码", "客户编码"},
+                 {"公司名称", "客户名称"},
+                 {"联系人", "联系人"},
+                 {"电话", "电话"},
+                 {"地址", "地址"},
+                 {"税号", "税号"},
+                 {"信用天数", "信用天数", FieldKind::Number}},
+      .saveColumns = {{"往来编码", 0},
+                      {"公司名称", 1},
+                      {"联系人", 2},
+                      {"电话", 3},
+                      {"地址", 4},
+                      {"税号", 5},
+                      {"信用天数", 6, SaveValue::Number}},
+      .codeWord = "客户编码",
+      .nameWord = "客户名称",
+      .usageQuery = kCustomerUsage,
+      .inUseText = "不能删除已有车辆或维修单的客户!",
+      .deletedText = "成功删除数据,往来ID号=",
+      .findColumns = {{"往来编码", "客户编码", host::FindKind::Text},
+                      {"公司名称", "客户名称", host::FindKind::Text},
+                      {"电话", "电话", host::FindKind::Text}},
+      .newRowNumbers = {{"属性", 2}},
+      .mirrorTable = "PDMWLDWJS"};
+  return card;
+}
+
+const MasterCardDescription& PartCard() {
+  static const MasterCardDescription card{
+      .className = "PDM_PJAdd",
+      .title = "pjAdd_S",
+      .table = "PDMCPML",
+      .keyColumn = "产品ID",
+      .select = std::string("SELECT 物品编码,物品名称,规格,库存单位,参考批发价,参考零售价,") +
+                kStockOnHand + " AS 库存数量,产品ID FROM PDMCPML",
+      .fields = {{"物品编码", "配件编码"},
+                 {"物品名称", "配件名称"},
+                 {"规格", "规格"},
+                 {"库存单位", "单位"},
+                 {"参考批发价", "参考批发价", FieldKind::Number},
+                 {"参考零售价", "参考零售价", FieldKind::Number},
+                 {"库存数量", "库存数量", FieldKind::Number, "", nullptr, true}},
+      .saveColumns = {{"物品编码", 0},
+                      {"物品名称", 1},
+                      {"规格", 2},
+                      {"库存单位", 3},
+                      {"参考批发价", 4, SaveValue::Number},
+                      {"参考零售价", 5, SaveValue::Number}},
+      .codeWord = "配件编码",
+      .nameWord = "配件名称",
+      .usageQuery = kPartUsage,
+      .inUseText = "不能删除已用于维修单、领料单或库存的配件!",
+      .deletedText = "成功删除数据,产品ID号=",
+      .findColumns = {{"物品编码", "配件编码", host::FindKind::Text},
+                      {"物品名称", "配件名称", host::FindKind::Text},
+                      {"规格", "规格", host::FindKind::Text}},
+      .nameQualifierField = 2};
+  return card;
+}
+
+const MasterCardDescription& EmployeeCard() {
+  static const MasterCardDescription card{
+      .className = "PDM_GYAdd",
+      .title = "gyAdd_S",
+      .table = "PDMGY",
+      .keyColumn = "雇员ID",
+      .select =
+          "SELECT 雇员编码,姓名,电话,部门名称 AS 部门,PDMGY.部门ID,登录账号,"
+          "CASE WHEN 是否技师=1 THEN '是' ELSE '否' END AS 技师,雇员ID"
+          " FROM PDMGY left join PDMBM on PDMGY.部门ID=PDMBM.部门ID",
+      .fields = {{"雇员编码", "员工编码"},
+                 {"姓名", "姓名"},
+                 {"电话", "电话"},
+                 {"部门", "部门", FieldKind::Lookup, "部门ID", &DepartmentLookup()},
+                 {"登录账号", "登录账号", FieldKind::Lookup, "", &AccountLookup()},
+                 {"技师", "是否技师"}},
+      .saveColumns = {{"雇员编码", 0},
+                      {"姓名", 1},
+                      {"电话", 2},
+                      {"部门ID", 3, SaveValue::Key},
+                      {"登录账号", 4},
+                      {"是否技师", 5, SaveValue::Flag}},
+      .codeWord = "员工编码",
+      .nameWord = "姓名",
+      .usageQuery = kEmployeeUsage,
+      .inUseText = "不能删除已经手单据的员工!",
+      .deletedText = "成功删除数据,雇员ID号=",
+      .findColumns = {{"雇员编码", "员工编码", host::FindKind::Text},
+                      {"姓名", "姓名", host::FindKind::Text}}};
+  return card;
+}
+
+const std::vector<const MasterListDescription*>& AllLists() {
+  static const std::vector<const MasterListDescription*> lists = {
+      &VehicleList(), &ItemList(), &CategoryList(), &CustomerList(), &PartList(), &EmployeeList()};
+  return lists;
+}
+
+const std::vector<const MasterCardDescription*>& AllCards() {
+  static const std::vector<const MasterCardDescription*> cards = {
+      &VehicleCard(), &ItemCard(), &CategoryCard(), &CustomerCard(), &PartCard(), &EmployeeCard()};
+  return cards;
 }
 
 }  // namespace ws::masters

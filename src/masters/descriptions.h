@@ -1,8 +1,10 @@
-// The six master controls as descriptions: what tells the vehicle, repair-item and
-// repair-category lists and cards apart. The objects are static and live as long as the program.
+// The master controls as descriptions: what tells the vehicle, repair-item, repair-category,
+// customer, part and employee lists and cards apart. The objects are static and live as long as the
+// program.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "masters/master_card.h"
 #include "masters/master_list.h"
@@ -17,14 +19,31 @@ inline constexpr int64_t kCategoryCardProgram = 200029;
 inline constexpr int64_t kVehicleListProgram = 200011;
 inline constexpr int64_t kItemListProgram = 200014;
 inline constexpr int64_t kCategoryListProgram = 200028;
+// The customer, part and employee masters: list and card.
+inline constexpr int64_t kCustomerListProgram = 200041;
+inline constexpr int64_t kCustomerCardProgram = 200042;
+inline constexpr int64_t kPartListProgram = 200043;
+inline constexpr int64_t kPartCardProgram = 200044;
+inline constexpr int64_t kEmployeeListProgram = 200045;
+inline constexpr int64_t kEmployeeCardProgram = 200046;
 
 const MasterListDescription& VehicleList();   // PDM_cl
 const MasterListDescription& ItemList();      // PDM_XM
 const MasterListDescription& CategoryList();  // PDM_WXFL
+const MasterListDescription& CustomerList();  // PDM_KH
+const MasterListDescription& PartList();      // PDM_PJ
+const MasterListDescription& EmployeeList();  // PDM_GY
 
 const MasterCardDescription& VehicleCard();   // PDM_clAdd
 const MasterCardDescription& ItemCard();      // PDM_XMAdd
 const MasterCardDescription& CategoryCard();  // PDM_WXFLAdd
+const MasterCardDescription& CustomerCard();  // PDM_KHAdd
+const MasterCardDescription& PartCard();      // PDM_PJAdd
+const MasterCardDescription& EmployeeCard();  // PDM_GYAdd
+
+// Every list and every card, in menu order.
+const std::vector<const MasterListDescription*>& AllLists();
+const std::vector<const MasterCardDescription*>& AllCards();
 
 // The partner lookup of the vehicle card's owner field.
 const LookupDescription& PartnerLookup();

@@ -44,6 +44,7 @@ void MasterCard::SetupForm() {
       field.OnLeave = [this, &field, lookup] { ResolveLookup(field, *lookup); };
       field.OnPickerRequest = [this, &field, lookup] { PickLookup(field, *lookup); };
     }
+    if (described.readOnly) field.SetAlwaysReadOnly(true);
     if (static_cast<int>(i) == description_.vinField) {
       field.OnLeave = [this, &field] { LeaveVin(field); };
     }
@@ -211,21 +212,25 @@ void MasterCard::ResolveLookup(forms::Field& field, const LookupDescription& loo
     return;
   }
   if (!HasSystem()) return;
+  // A lookup without a key column stores the chosen row's name itself (an account's name).
+  const std::string& keyColumn = lookup.keyColumn.empty() ? lookup.nameColumn : lookup.keyColumn;
   bool found = Guarded("-->" + lookup.picker + "::", [&] {
     std::string error;
     auto rows = db::Runner(Database())
                     .Open(db::Sql("select ")
-                              .Raw(lookup.keyColumn + "," + lookup.nameColumn)
+                              .Raw(keyColumn + "," + lookup.nameColumn)
                               .Raw(" from " + lookup.table + " where ")
                               .Raw(lookup.nameColumn + "=")
                               .Text(typed)
                               .Raw(" or " + lookup.codeColumn + "=")
                               .Text(typed)
-                              .Raw(" order by " + lookup.keyColumn),
+                              .Raw(" order by " + keyColumn),
                           &error);
     if (!error.empty()) throw std::runtime_error(error);
     if (rows->Eof()) return false;
-    field.SetValue(std::to_string(rows->Long(lookup.keyColumn)), rows->Text(lookup.nameColumn));
+    field.SetValue(
+        lookup.keyColumn.empty() ? rows->Text(keyColumn) : std::to_string(rows->Long(keyColumn)),
+        rows->Text(lookup.nameColumn));
     return true;
   });
   if (found) {
@@ -275,6 +280,13 @@ std::optional<int> ParseServiceInterval(const std::string& typed) {
   return value;
 }
 
+std::optional<int> ParseFlag(const std::string& typed) {
+  const std::string text = Trim(typed);
+  if (text.empty() || text == "否" || text == "0") return 0;
+  if (text == "是" || text == "1") return 1;
+  return std::nullopt;
+}
+
 double MasterCard::Count(const db::Sql& sql) {
   std::string error;
   double count = db::Runner(Database()).ScalarNumber(sql, &error);
@@ -302,6 +314,12 @@ bool MasterCard::Validate() {
                         "须为大于0的整数,不提醒请留空!",
                     kBoxTitle, host::MsgIcon::Information);
     }
+    if (column.value == SaveValue::Flag && !ParseFlag(field.Text())) {
+      return Refuse(
+          field,
+          description_.fields[static_cast<size_t>(column.field)].caption + "请输入“是”或“否”!",
+          kBoxTitle, host::MsgIcon::Information);
+    }
   }
   forms::Field& codeField = FieldAt(0);
   forms::Field& nameField = FieldAt(1);
@@ -320,7 +338,15 @@ std::optional<MasterCard::Refusal> MasterCard::CheckUnique(int64_t id) {
   forms::Field& codeField = FieldAt(0);
   forms::Field& nameField = FieldAt(1);
   const std::string code = Trim(codeField.Text());
-  const std::string name = Trim(nameField.Text());
+  const std::string name = NameLabel();
+  // The qualifier's condition, added to each test of the name.
+  db::Sql qualifier;
+  if (description_.nameQualifierField >= 0) {
+    const auto field = static_cast<size_t>(description_.nameQualifierField);
+    qualifier.Raw(" and " + description_.fields[field].column + "=")
+        .Text(Trim(FieldAt(description_.nameQualifierField).Text()));
+  }
+  const std::string typedName = Trim(nameField.Text());
   const std::string& word = description_.codeWord;
   const std::string& nameWord = description_.nameWord;
   const std::string& table = description_.table;
@@ -338,8 +364,8 @@ std::optional<MasterCard::Refusal> MasterCard::CheckUnique(int64_t id) {
     if (Count(db::Sql(" Select count(*) From " + table + " Where " + key + " <> ")
                   .Key(id)
                   .Raw(" and " + nameColumn + "=")
-                  .Text(name)
-                  .Raw(" ")) > 0) {
+                  .Text(typedName)
+                  .Append(qualifier)) > 0) {
       return Refusal{&nameField, nameWord + name + "重复,请检查!", kBoxTitle,
                      host::MsgIcon::Exclamation};
     }
@@ -354,12 +380,21 @@ std::optional<MasterCard::Refusal> MasterCard::CheckUnique(int64_t id) {
     return Refusal{&codeField, word + "(" + code + ")重复,请检查!", kBoxTitle,
                    host::MsgIcon::Exclamation};
   }
-  if (Count(db::Sql(" Select count(*) From " + table + " Where " + nameColumn + "=").Text(name)) >
-      0) {
+  if (Count(db::Sql(" Select count(*) From " + table + " Where " + nameColumn + "=")
+                .Text(typedName)
+                .Append(qualifier)) > 0) {
     return Refusal{&nameField, nameWord + "(" + name + ")重复,请检查!", kBoxTitle,
                    host::MsgIcon::Exclamation};
   }
   return std::nullopt;
+}
+
+std::string MasterCard::NameLabel() const {
+  std::string name = Trim(FieldAt(1).Text());
+  if (description_.nameQualifierField >= 0) {
+    name = Trim(name + " " + Trim(FieldAt(description_.nameQualifierField).Text()));
+  }
+  return name;
 }
 
 void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
@@ -383,6 +418,9 @@ void MasterCard::AppendValue(db::Sql& sql, const SaveColumn& column) const {
     case SaveValue::Interval:
       sql.Num(ParseServiceInterval(field.Text()).value_or(0));
       break;
+    case SaveValue::Flag:
+      sql.Num(ParseFlag(field.Text()).value_or(0));
+      break;
   }
 }
 
@@ -398,15 +436,17 @@ db::Sql MasterCard::UpdateStatement(int64_t id) const {
   return sql;
 }
 
-db::Sql MasterCard::InsertStatement(int64_t id) const {
+db::Sql MasterCard::InsertStatement(int64_t id, const std::string& table) const {
   std::string columns = description_.keyColumn;
   for (const auto& column : description_.saveColumns) columns += "," + column.column;
-  db::Sql sql("insert into " + description_.table + " (" + columns + ") values ( ");
+  for (const auto& [column, value] : description_.newRowNumbers) columns += "," + column;
+  db::Sql sql("insert into " + table + " (" + columns + ") values ( ");
   sql.Key(id);
   for (const auto& column : description_.saveColumns) {
     sql.Raw(",");
     AppendValue(sql, column);
   }
+  for (const auto& [column, value] : description_.newRowNumbers) sql.Raw(",").Num(value);
   sql.Raw(")");
   return sql;
 }
@@ -440,7 +480,7 @@ bool MasterCard::Save() {
       return Refuse(*refusal->field, refusal->text, refusal->title, refusal->icon);
     }
   }
-  db::Sql write = editing ? UpdateStatement(id) : InsertStatement(id);
+  db::Sql write = editing ? UpdateStatement(id) : InsertStatement(id, description_.table);
   // A deliberate guard beyond the cards' own rules, under which the later of two saves
   // silently overwrote the earlier: the card is written only at the version it was shown with.
   const bool versioned = editing && ShownRowVersion() >= 0;
@@ -451,6 +491,19 @@ bool MasterCard::Save() {
     database.Close();
     Ask(host::kRowChangedText, Title(), host::MsgButtons::Ok, host::MsgIcon::Information);
     return false;
+  }
+  if (!transaction.Failed() && !description_.mirrorTable.empty()) {
+    // The copy is made anew: a row the copy lacks (an older shop's) is made by the same save.
+    // Copied from the row just written, so what the card does not show (the partner's kind)
+    // is the same on both sides.
+    std::string columns = description_.keyColumn;
+    for (const auto& column : description_.saveColumns) columns += "," + column.column;
+    for (const auto& [column, value] : description_.newRowNumbers) columns += "," + column;
+    const std::string where = " where " + description_.keyColumn + "=";
+    transaction.Run(db::Sql("delete from " + description_.mirrorTable + where).Key(id)) &&
+        transaction.Run(db::Sql("insert into " + description_.mirrorTable + " (" + columns +
+                                ") select " + columns + " from " + description_.table + where)
+                            .Key(id));
   }
   if (!transaction.Failed()) {
     const db::AuditImage now = Image();
@@ -512,9 +565,12 @@ bool MasterCard::Delete() {
   }
   db::IDatabase& database = Database();
   db::Transaction transaction(database);
-  bool ok = transaction.Run(db::Sql("delete from " + description_.table + " where " +
-                                    description_.keyColumn + "=")
-                                .Key(id)) &&
+  auto remove = [&](const std::string& table) {
+    return table.empty() ||
+           transaction.Run(
+               db::Sql("delete from " + table + " where " + description_.keyColumn + "=").Key(id));
+  };
+  bool ok = remove(description_.table) && remove(description_.mirrorTable) &&
             AppendAudit(transaction, db::AuditAction::Delete, id, {}) && transaction.Commit();
   database.Close();
   if (!ok) {

@@ -40,17 +40,21 @@ struct LookupDescription {
 
 struct CardField {
   CardField(std::string column, std::string caption, forms::FieldKind kind = forms::FieldKind::Text,
-            std::string keyColumn = {}, const LookupDescription* lookup = nullptr)
+            std::string keyColumn = {}, const LookupDescription* lookup = nullptr,
+            bool readOnly = false)
       : column(std::move(column)),
         caption(std::move(caption)),
         kind(kind),
         keyColumn(std::move(keyColumn)),
-        lookup(lookup) {}
+        lookup(lookup),
+        readOnly(readOnly) {}
   std::string column;  // column of the card's SELECT shown as the field's text
   std::string caption;
   forms::FieldKind kind = forms::FieldKind::Text;
   std::string keyColumn;  // lookup fields: column of the SELECT read into the key
   const LookupDescription* lookup = nullptr;
+  // Shown, never typed nor saved (a part's stock on hand, which only the stock journal moves).
+  bool readOnly = false;
 };
 
 // How a field's content is written by save.
@@ -61,7 +65,13 @@ enum class SaveValue {
   // A service interval: empty stores 0 (no reminder); a whole number above zero is stored;
   // anything else refuses the save, naming the field.
   Interval,
+  // A yes/no flag typed as "是" or "否" (or 1/0): stored 1 or 0; empty is no; anything else
+  // refuses the save, naming the field.
+  Flag,
 };
+
+// How a typed flag reads: 1 for "是"/"1", 0 for empty/"否"/"0", nullopt for anything else.
+std::optional<int> ParseFlag(const std::string& typed);
 
 // How a typed service interval reads: 0 for empty, the number when it is a whole number above
 // zero, nullopt for anything else (0, negative, fractions, text).
@@ -93,6 +103,14 @@ struct MasterCardDescription {
   // The field holding a VIN, judged as it is left and as the card saves (masters/vin.h); -1 for
   // none.
   int vinField = -1;
+  // A field whose text, with the name's, makes the name a duplicate: two parts of one name
+  // differ by their spec. -1: the name alone.
+  int nameQualifierField = -1;
+  // Number columns a new row is given beside the saved ones (a customer's partner kind).
+  std::vector<std::pair<std::string, int>> newRowNumbers = {};
+  // A table that keeps a copy of every saved row under the same key (the settlement side's
+  // partners): written and deleted in the same transaction.
+  std::string mirrorTable = {};
 };
 
 class MasterCard : public host::DocumentControl {
@@ -178,7 +196,9 @@ class MasterCard : public host::DocumentControl {
   bool Refuse(forms::Field& field, const std::string& text, const std::string& title,
               host::MsgIcon icon);
   db::Sql UpdateStatement(int64_t id) const;
-  db::Sql InsertStatement(int64_t id) const;
+  db::Sql InsertStatement(int64_t id, const std::string& table) const;
+  // The name as the duplicate check compares it, with the qualifier's text when there is one.
+  std::string NameLabel() const;
   void AppendValue(db::Sql& sql, const SaveColumn& column) const;
   std::string KeyCondition(int64_t id) const;
   void ResolveLookup(forms::Field& field, const LookupDescription& lookup);

@@ -17,6 +17,7 @@ namespace {
 // Host grid alignment codes.
 constexpr int kAlignLeftCenter = 1;
 constexpr int kAlignCenterCenter = 4;
+constexpr int kAlignRightCenter = 7;
 }  // namespace
 
 MasterList::MasterList(const MasterListDescription& description)
@@ -34,6 +35,7 @@ void MasterList::BuildForm() {
     grid_->Col(c).alignment = c == 0 ? kAlignCenterCenter : kAlignLeftCenter;
     grid_->Col(c).editable = false;
   }
+  for (int c : description_.numberColumns) grid_->Col(c).alignment = kAlignRightCenter;
   grid_->SetColHidden(description_.idColumn, true);
   grid_->OnDblClick = [this](int) {
     if (grid_->DataRows() > 0 && CurrentRowId() > 0) RaiseEditForm(CurrentRowId(), 0);
@@ -211,7 +213,10 @@ bool MasterList::Delete() {
   if (answer != host::MsgAnswer::Yes) return false;
 
   db::Transaction transaction(database);
-  bool ok = transaction.Run(db::Sql(description_.deleteStatement).Key(id)) && transaction.Commit();
+  bool ok = transaction.Run(db::Sql(description_.deleteStatement).Key(id)) &&
+            (description_.mirrorDeleteStatement.empty() ||
+             transaction.Run(db::Sql(description_.mirrorDeleteStatement).Key(id))) &&
+            transaction.Commit();
   database.Close();
   if (!ok) {
     events_.ErrMessage("删除数据时出错：" + transaction.Error(), host::kLevelFailure,

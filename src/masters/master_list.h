@@ -34,11 +34,16 @@ struct MasterListDescription {
   std::string usageQuery;       // + id: a positive first value means the row is in use
   std::string inUseText;        // refusal when it is
   std::string deleteStatement;  // + id
-  std::string deletedText;      // + id: the success notice
+  std::string deletedText;  // + id: the success notice
   std::string menuNew, menuEdit, menuDelete;
   // A column holding a VIN: the grid's last column shows why it fails (masters/vin.h), and the
   // menu offers to list only the rows that fail. 0 for none.
   int vinColumn = 0;
+  // + id: run in the same transaction after deleteStatement (the settlement side's copy of a
+  // customer); empty for none.
+  std::string mirrorDeleteStatement = {};
+  // Grid columns of numbers (prices, stock, days), right-aligned as a clerk reads them.
+  std::vector<int> numberColumns = {};
 };
 
 class MasterList : public host::IControl, public host::IFormUI, public host::IDesignUI {

@@ -7,10 +7,10 @@
 namespace ws::masters {
 
 void RegisterMasters(host::Registry& registry) {
-  for (const MasterListDescription* list : {&VehicleList(), &ItemList(), &CategoryList()}) {
+  for (const MasterListDescription* list : AllLists()) {
     registry.Register(list->className, [list] { return std::make_unique<MasterList>(*list); });
   }
-  for (const MasterCardDescription* card : {&VehicleCard(), &ItemCard(), &CategoryCard()}) {
+  for (const MasterCardDescription* card : AllCards()) {
     registry.Register(card->className, [card] { return std::make_unique<MasterCard>(*card); });
   }
 }

@@ -169,6 +169,49 @@ class CounterTest : public QObject {
              std::string("02,02"));
   }
 
+  // A walk-in: an owner no customer has is offered as a new customer; 否 leaves the order's own
+  // refusal, 是 opens the customer card with the name, and its save puts the customer in the
+  // order, which then saves with it.
+  void AWalkInBecomesACustomerAndTheOrderGoesOn() {
+    ProgramTab* tab = window_->OpenClass("WS_S");
+    QVERIFY(tab);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    Key(QKeySequence("Ctrl+N"));
+    test::TypeText(QApplication::focusWidget(), "京Z90001");
+    Key(QKeySequence(Qt::Key_Return));
+    auto typeOwner = [&](const QString& name, host::MsgAnswer answer) {
+      shop_->Dialogs().Queue(answer);
+      LineOf(tab->View(), order.Header(WS::kOwner))->setFocus();
+      QTest::keySequence(QApplication::focusWidget(), QKeySequence::SelectAll);
+      test::TypeText(QApplication::focusWidget(), name);
+      Key(QKeySequence(Qt::Key_Return));
+    };
+    typeOwner("路人甲", host::MsgAnswer::No);
+    QCOMPARE(shop_->Dialogs().Boxes().size(), size_t{1});
+    QVERIFY(shop_->Dialogs().Boxes().back().text.find("路人甲") != std::string::npos);
+    QCOMPARE(window_->CurrentTab(), tab);
+    Key(QKeySequence("Ctrl+S"));
+    QCOMPARE(shop_->Dialogs().Boxes().back().text, std::string("车主输入有误，请重新输入！"));
+    QVERIFY(tab->State().editing);
+
+    typeOwner("路人乙", host::MsgAnswer::Yes);
+    ProgramTab* card = window_->CurrentTab();
+    QVERIFY(card != tab && card->State().editing);
+    QCOMPARE(card->Entry().className, std::string("PDM_KHAdd"));
+    // The cursor waits in the code; the name is filled.
+    test::TypeText(QApplication::focusWidget(), "K9001");
+    Key(QKeySequence("Ctrl+S"));
+    QCOMPARE(window_->CurrentTab(), tab);
+    const std::string customer =
+        shop_->Text("select 往来ID from pdmwldw where 公司名称='路人乙' and 往来编码='K9001'");
+    QVERIFY(!customer.empty());
+    QCOMPARE(order.Header(WS::kOwner).Key(), customer);
+    Key(QKeySequence("Ctrl+S"));
+    QVERIFY2(!tab->State().editing, qPrintable(window_->Notice().text()));
+    QCOMPARE(shop_->Text("select 车主ID from WSDJ where 单据ID=" + std::to_string(order.GetID())),
+             customer);
+  }
+
   void EscAsksBeforeDroppingWhatWasTyped() {
     ProgramTab* tab = window_->OpenClass("WS_S");
     QVERIFY(tab);

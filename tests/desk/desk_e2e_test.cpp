@@ -108,7 +108,9 @@ class DeskEndToEndTest : public QObject {
     TypeInto(view, order.Header(WS::kDiagnosis), "10");
     TypeInto(view, order.Header(WS::kDateIn), "2012-6-16");
     QCOMPARE(order.Header(WS::kDateIn).Text(), std::string("2012-06-16"));
-    // An owner nobody knows is marked on the screen and stops the save.
+    // An owner nobody knows, not taken as a new customer, is marked on the screen and stops
+    // the save.
+    shop.Dialogs().Queue(host::MsgAnswer::No);
     TypeInto(view, order.Header(WS::kOwner), "无名氏");
     QLineEdit* owner = LineOf(view, order.Header(WS::kOwner));
     QVERIFY(owner->toolTip().contains("输入有误"));

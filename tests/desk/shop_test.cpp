@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +23,7 @@
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
 #include "desk/login_dialog.h"
+#include "desk/new_shop_dialog.h"
 #include "desk/program_tab.h"
 #include "desk/shop_file.h"
 #include "desk/shop_info_dialog.h"
@@ -127,6 +130,53 @@ class ShopTest : public QObject {
     }
     ShopFile refused = OpenShopFile("postgresql:///none?host=/nonexistent-socket-folder");
     QVERIFY(refused.status == ShopFileStatus::Failed && !refused.db);
+  }
+
+  // 新建维修厂 makes a shop that opens with its particulars, calendar and owner, and refuses
+  // what cannot be used without leaving a file; its checklist counts and opens the lists.
+  void ANewShopFromTheDialogOpensWithWhatWasTyped() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("新店.db");
+    NewShopDialog dialog(db::Date{2012, 6, 15});
+    auto set = [&](const char* name, const QString& text) {
+      auto* edit = dialog.findChild<QLineEdit*>(name);
+      QVERIFY2(edit, name);
+      edit->setText(text);
+    };
+    set("shopFile", path);
+    set("shopName", "阳光汽修");
+    set("shopTaxNumber", "91440300");
+    set("ownerName", "老板");
+    set("ownerPassword", "open-sesame-1");
+    set("ownerPasswordAgain", "open-sesame-2");
+    QCOMPARE(dialog.Create(), QStringLiteral("两次输入的密码不一致"));
+    set("ownerPasswordAgain", "open-sesame-1");
+    set("period", "201213");
+    QVERIFY(!dialog.Create().isEmpty());
+    QVERIFY(!QFile::exists(path));
+    dialog.findChild<QSpinBox*>("closingDay")->setValue(25);
+    set("period", "201207");
+    QCOMPARE(dialog.Create(), QString());
+    QVERIFY2(!dialog.Create().isEmpty(), "a second shop is not made over the first");
+
+    ShopFile file = OpenShopFile(path.toStdString());
+    QCOMPARE(int(file.status), int(ShopFileStatus::Ok));
+    QCOMPARE(platform::LoadShopInfo(*file.db).taxNumber, std::string("91440300"));
+    QCOMPARE(platform::AccountStore(*file.db).Authenticate("老板", "open-sesame-1"), std::string());
+    db::Runner runner(*file.db);
+    QCOMPARE(runner.ScalarText(db::Sql("SELECT group_concat(value) FROM (SELECT value FROM "
+                                       "ws_parameter WHERE module=12 AND number IN (1,3) "
+                                       "ORDER BY number)")),
+             std::string("201207,25"));
+
+    runner.Execute("INSERT INTO PDMWXXM (AutoID,编码,维修项目) VALUES (1,'X1','换机油')");
+    GoingLiveDialog checklist(*file.db);
+    QCOMPARE(checklist.findChild<QLabel*>("count_维修项目")->text(), QStringLiteral("1"));
+    QCOMPARE(checklist.findChild<QLabel*>("count_客户")->text(), QStringLiteral("0"));
+    QString opened;
+    connect(&checklist, &GoingLiveDialog::OpenList, [&](const QString& c) { opened = c; });
+    checklist.findChild<QPushButton*>("open_PDM_KH")->click();
+    QCOMPARE(opened, QStringLiteral("PDM_KH"));
   }
 
   void ShopInfoSavesOnOkAndKeepsTheShopOnCancel() {

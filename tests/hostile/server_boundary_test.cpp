@@ -163,6 +163,12 @@ TEST_F(ServerBoundaryTest, EachRoleIsRefusedByHandWhatItsRightsDoNotAllow) {
       {"take over the maker's login",
        {"SELECT ws_server_login('" + maker_ + "', 'SCRAM-SHA-256$4096:x', 'manage', 1)"},
        std::nullopt},
+      // The customer, part and employee masters are the manager's, as their cards are.
+      {"add a customer",
+       {"INSERT INTO pdmwldw (往来ID,往来编码,公司名称,属性) VALUES (90,'K90','走访客户',2)"},
+       Right::Manage},
+      {"change a part's price", {"UPDATE PDMCPML SET 参考零售价=0"}, Right::Manage},
+      {"give an employee another login", {"UPDATE PDMGY SET 登录账号='老板'"}, Right::Manage},
       {"change the shop's particulars",
        {"INSERT INTO ws_option (module,name,value) VALUES (12,'shopname','x')"},
        Right::Manage},

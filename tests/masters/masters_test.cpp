@@ -71,6 +71,27 @@ inline const MasterCase kMasterCases[] = {
      {"新建维修分类", "修改维修分类", "-", "删除维修分类"},
      "wxflAdd_S", "编码", "维修分类",
      "不能删除已启用的维修分类!", "成功删除数据,往来ID号="},
+    {"Customer", &CustomerList, &CustomerCard, 200042, "pdmwldw", "往来ID", "往来编码", "公司名称",
+     "联系人", "insert into WSDJ (单据ID,progid,smark,车主ID) values (900+",
+     "客户资料", 8, 3, false,
+     "不能删除已有车辆或维修单的客户!", "成功删除数据,往来ID号=",
+     {"新建客户", "修改客户", "-", "删除客户"},
+     "khAdd_S", "客户编码", "客户名称",
+     "不能删除已有车辆或维修单的客户!", "成功删除数据,往来ID号="},
+    {"Part", &PartList, &PartCard, 200044, "PDMCPML", "产品ID", "物品编码", "物品名称", "规格",
+     "insert into WSDJPJ (单据明细ID,单据ID,产品ID) values (900+",
+     "配件资料", 8, 3, true,
+     "不能删除已用于维修单、领料单或库存的配件!", "成功删除数据,产品ID号=",
+     {"新建配件", "修改配件", "-", "删除配件"},
+     "pjAdd_S", "配件编码", "配件名称",
+     "不能删除已用于维修单、领料单或库存的配件!", "成功删除数据,产品ID号="},
+    {"Employee", &EmployeeList, &EmployeeCard, 200046, "PDMGY", "雇员ID", "雇员编码", "姓名", "电话",
+     "insert into JXCDJ (单据ID,progID,smark,业务员ID) values (900+",
+     "员工资料", 7, 4, false,
+     "不能删除已经手单据的员工!", "成功删除数据,雇员ID号=",
+     {"新建员工", "修改员工", "-", "删除员工"},
+     "gyAdd_S", "员工编码", "姓名",
+     "不能删除已经手单据的员工!", "成功删除数据,雇员ID号="},
 };
 // clang-format on
 
@@ -86,7 +107,7 @@ class MastersTest : public test::HostTest {
   // referencing row's id is 900 + the row's id.
   void UseRow(const MasterCase& c, int64_t id) {
     std::string sql = c.useSql + std::to_string(id);
-    sql += c.name == "Item" ? ",1," : ",200001,'01',";
+    sql += c.useSql.find("单据明细ID") != std::string::npos ? ",1," : ",200001,'01',";
     host_.Exec(sql + std::to_string(id) + ")");
   }
   int64_t Count(const MasterCase& c, const std::string& where = "") {
@@ -284,6 +305,94 @@ TEST_P(MasterCardTest, RequestedRowFindAndDeleteThatAsksTwiceAndRefusesRowsInUse
 
 INSTANTIATE_TEST_SUITE_P(Masters, MasterCardTest, ::testing::ValuesIn(kMasterCases),
                          [](const auto& info) { return info.param.name; });
+
+// What only the customer, part and employee cards do, a master each.
+TEST_F(CardTestBase, CustomersAreCopiedForSettlementPartsShowStockAndEmployeesLogInAsAnAccount) {
+  // A customer is written to both partner tables as a customer (kind 2), and deleted from both.
+  Open(CustomerCard(), 200042);
+  ASSERT_TRUE(card_->FileNew());
+  Type(0, "K1");
+  Type(1, "张三");
+  Type(5, "9144");
+  ASSERT_TRUE(card_->FileSave());
+  const std::string id = std::to_string(card_->GetID());
+  EXPECT_EQ(host_.Scalar("select 税号 from PDMWLDWJS where 往来ID=" + id).ToText(), "9144");
+  EXPECT_EQ(host_.Scalar("select 属性 from PDMWLDWJS where 往来ID=" + id).ToLong(), 2);
+  host_.Dialogs().Queue(MsgAnswer::Yes);
+  host_.Dialogs().Queue(MsgAnswer::Yes);
+  ASSERT_TRUE(card_->FileDelete());
+  EXPECT_EQ(host_.Scalar("select count(*) from PDMWLDWJS").ToLong(), 0);
+
+  // A part: one name in two specs is two parts; the stock on hand is the latest balance less
+  // what the journal issued since, shown and never typed.
+  host_.Exec("insert into PDMCPML (产品ID,物品编码,物品名称,规格) values (1,'P1','机滤','A')");
+  host_.Exec(
+      "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,等级,特征码,产品批次,库存数量) "
+      "values (201205,1,1,'','','','',50),(201206,1,1,'','','','',8),(201206,2,1,'','','','',4)");
+  host_.Exec(
+      "insert into JxcGoodsList (autoid,progid,单据ID,产品ID,数量,会计期间) values "
+      "(1,200002,1,1,40,201205),(2,200002,2,1,3,201206),(3,200002,3,1,2,201207)");
+  Open(PartCard(), 200044);
+  ASSERT_TRUE(card_->RecordTop());
+  EXPECT_EQ(db::NumericValue(Field(6).Text()), 7);
+  ASSERT_TRUE(card_->FileNew());
+  EXPECT_FALSE(Input::Type(Field(6), "99").accepted);
+  Type(0, "P2");
+  Type(1, "机滤");
+  Type(2, "A");
+  ExpectRefused("配件名称(机滤 A)重复,请检查!", 1);
+  Type(2, "B");
+  EXPECT_TRUE(card_->FileSave());
+
+  // An employee: a department (not a depot), an existing account, and 是/否 for technician.
+  host_.Exec(
+      "insert into PDMBM (部门ID,部门编码,部门名称,组织类型) values (1,'01','机修车间',1),"
+      "(2,'11','配件总库',2)");
+  host_.Exec("insert into ws_account (user_name,pw_hash,role,active) values ('王五','','录入',1)");
+  Open(EmployeeCard(), 200046);
+  ASSERT_TRUE(card_->FileNew());
+  Type(0, "E1");
+  Type(1, "李四");
+  for (const auto& [index, typed, valid] : std::vector<std::tuple<int, std::string, bool>>{
+           {3, "配件总库", false}, {3, "01", true}, {4, "赵六", false}, {4, "王五", true}}) {
+    Type(index, typed);
+    EXPECT_EQ(Field(index).Valid(), valid) << typed;
+  }
+  Type(5, "可能");
+  ExpectRefused("是否技师请输入“是”或“否”!", 5);
+  Type(5, "是");
+  ASSERT_TRUE(card_->FileSave());
+  EXPECT_EQ(host_.Scalar("select 登录账号 from PDMGY").ToText(), "王五");
+  EXPECT_EQ(host_.Scalar("select 部门ID+是否技师*10 from PDMGY").ToLong(), 11);
+  EXPECT_EQ(Field(3).Text() + Field(5).Text(), "机修车间是");
+}
+
+// The pickers of the three masters and of the employee card's lookups find a row by the start
+// of its code or of its name.
+TEST_F(MastersTest, PickersFindByCodeOrName) {
+  host_.Exec("insert into pdmwldw (往来ID,往来编码,公司名称,属性) values (5,'K05','张三汽修',2)");
+  host_.Exec("insert into PDMCPML (产品ID,物品编码,物品名称) values (6,'P06','刹车片')");
+  host_.Exec("insert into PDMGY (雇员ID,雇员编码,姓名) values (7,'E07','李师傅')");
+  host_.Exec("insert into PDMBM (部门ID,部门编码,部门名称,组织类型) values (8,'D08','机修',1)");
+  host_.Exec("insert into ws_account (user_name,pw_hash,role,active) values ('wang','','录入',1)");
+  const std::vector<std::tuple<std::string, std::string, std::string, std::string>> cases = {
+      {"pdmkh_j", "K0", "张三", "5|张三汽修"},
+      {"pdmcpml_j", "P0", "刹车", "6|P06"},
+      {"pdmgy_j", "E0", "李", "7|李师傅"},
+      {"pdmbm_j", "D0", "机", "8|机修"},
+      {"ws_account_j", "wa", "wang", "wang|wang"}};
+  for (const auto& [name, code, typedName, expected] : cases) {
+    auto control = host_.System().GetPicker(name);
+    ASSERT_NE(control, nullptr) << name;
+    host::IPickerUI& picker = *control->AsPickerUI();
+    ASSERT_TRUE(picker.Init(host_.System(), 200001, ""));
+    for (const std::string& typed : {code, typedName}) {
+      std::string value, text;
+      EXPECT_TRUE(picker.Validate("", "", "", typed, value, text)) << name << " " << typed;
+      EXPECT_EQ(value + "|" + text, expected) << name << " " << typed;
+    }
+  }
+}
 
 class VehicleCardTest : public CardTestBase {
  protected:
