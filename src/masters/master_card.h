@@ -23,8 +23,8 @@
 #include "db/audit_trail.h"
 #include "db/sql.h"
 #include "forms/field.h"
+#include "framework/vin.h"
 #include "host/document_control.h"
-#include "masters/vin.h"
 
 namespace ws::masters {
 
@@ -188,7 +188,7 @@ class MasterCard : public host::DocumentControl {
   void WarnVin();
 
   const MasterCardDescription& description_;
-  VinWarning vinWarning_;
+  framework::VinWarning vinWarning_;
   // The card as it was shown, the "before" of the next save's audit row.
   db::AuditImage shownImage_;
 };

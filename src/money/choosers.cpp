@@ -103,7 +103,7 @@ void frmSelWsJs::OnConfirm() {
   const int row = FirstTicked() >= 0 ? FirstTicked() : grid.Row();
   result_.clear();
   if (grid.IsDataRow(row)) {
-    masters::clsSelWS selected;
+    framework::clsSelWS selected;
     selected.i进厂日期(grid.TextMatrix(row, kColDateIn));
     selected.i工单号码(grid.TextMatrix(row, kColNumber));
     selected.i客户名称(grid.TextMatrix(row, kColCustomer));

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "framework/order_chooser.h"
-#include "masters/property_bags.h"
+#include "framework/property_bags.h"
 
 namespace ws::money {
 
@@ -63,7 +63,7 @@ class frmSelWsJs : public framework::OrderChooser {
   static constexpr const char* kSettingKey = "WS_SelWs";
   struct Selected {
     std::string key;  // "k" + 单据ID
-    masters::clsSelWS row;
+    framework::clsSelWS row;
   };
 
   frmSelWsJs();

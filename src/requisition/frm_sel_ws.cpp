@@ -258,7 +258,7 @@ void frmSelWS::OnConfirm() {
     auto text = [&](int col) { return grid.TextMatrix(r, col); };
     auto number = [&](int col) { return db::NumericValue(text(col)); };
     auto id = [&](int col) { return static_cast<int64_t>(number(col)); };
-    masters::clsSelWS row;
+    framework::clsSelWS row;
     row.i进厂日期(text(kColDate));
     row.i工单号码(text(kColNumber));
     row.i客户名称(text(kColCustomer));

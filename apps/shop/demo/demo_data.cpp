@@ -16,7 +16,7 @@
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "db/sql.h"
-#include "masters/vin.h"
+#include "framework/vin.h"
 #include "platform/shop_info.h"
 #include "platform/sqlite_database.h"
 #include "shop/demo/bulk_rows.h"
@@ -677,7 +677,7 @@ class DemoWriter {
         }
         // Chinese VINs carry a check digit; one car in forty keeps a misread one, so the
         // vehicle list's VIN check has something to find.
-        const char digit = masters::VinCheckDigit(chassis);
+        const char digit = framework::VinCheckDigit(chassis);
         chassis[8] = id % 40 == 0 ? (digit == '0' ? '1' : '0') : digit;
         std::string plate = Plate(plates);
         insert.Id(id)
