@@ -52,28 +52,21 @@ class PostgresDatabase : public EngineDatabase {
   std::shared_ptr<db::Recordset> CommitReading(db::ICommand& query) override;
   void RollbackTrans() override;
   bool InTransaction() const override;
-  std::string LastError() const override;
   // "driver" is "postgresql" unless set otherwise.
   // Queries read ahead go with the next statement in one round trip.
   bool ReadsAhead() const override { return true; }
   uint64_t WritesSent() const override;
-  std::string Settings(const std::string& key) const override;
-  void SetSetting(const std::string& key, const std::string& value) override;
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
   // Answers the error text, empty on success.
   std::string ExecScript(const std::string& sql) override;
-
-  // Statement log: every statement text as the module sent it, in order.
-  void EnableLog(bool on) override;
-  const std::vector<std::string>& Log() const override;
-  void ClearLog() override;
 
   // The libpq connection, for bulk loading with COPY.
   pg_conn* Handle() const;
 
  private:
   PostgresDatabase();
+  EngineState& State() const override;
   struct Impl;
   std::unique_ptr<Impl> impl_;
   friend class PostgresCommand;

@@ -41,19 +41,10 @@ class SqliteDatabase : public EngineDatabase {
   void CommitTrans() override;
   void RollbackTrans() override;
   bool InTransaction() const override;
-  std::string LastError() const override;
-  std::string Settings(const std::string& key) const override;
-  void SetSetting(const std::string& key, const std::string& value) override;
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
   // Answers the error text, empty on success.
   std::string ExecScript(const std::string& sql) override;
-
-  // Statement log: every statement text as the module sent it, in order, with its bound
-  // values written in place of the placeholders.
-  void EnableLog(bool on) override;
-  const std::vector<std::string>& Log() const override;
-  void ClearLog() override;
 
   sqlite3* Handle() const;
   // How long a statement waits for another connection's lock before it fails as busy; the
@@ -71,6 +62,7 @@ class SqliteDatabase : public EngineDatabase {
 
  private:
   SqliteDatabase();
+  EngineState& State() const override;
   static std::unique_ptr<SqliteDatabase> OpenFile(const std::string& path, bool readOnly,
                                                   std::string* error);
   struct Impl;
