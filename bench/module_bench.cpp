@@ -75,6 +75,9 @@ constexpr int kRequisitionLines = 50;
 void Check(const std::string& error, const std::string& what) {
   if (!error.empty()) Fail(what + ": " + error);
 }
+void Check(const ws::db::Status& status, const std::string& what) {
+  Check(status.Error(), what);
+}
 
 int64_t EnvNumber(const char* name, int64_t fallback) {
   const char* text = std::getenv(name);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/database.h"
+#include "db/status.h"
 
 namespace ws::platform {
 
@@ -48,8 +49,7 @@ class EngineDatabase : public db::IDatabase {
   void SetSetting(const std::string& key, const std::string& value) final;
 
   // Runs a script of several statements as they stand (no translation).
-  // Answers the error text, empty on success.
-  virtual std::string ExecScript(const std::string& sql) = 0;
+  virtual db::Status ExecScript(const std::string& sql) = 0;
 
   // Statement log: every statement text as the module sent it, in order, with its bound
   // values written in place of the placeholders.

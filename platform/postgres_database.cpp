@@ -1025,32 +1025,32 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
   return database;
 }
 
-std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
-  if (!IsPostgresUrl(url)) return "not a postgresql:// URL: " + url;
+db::Status PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
+  if (!IsPostgresUrl(url)) return db::Status::FromError("not a postgresql:// URL: " + url);
   std::string error;
   auto dbname = ConnectionOption(url, "dbname", &error);
-  if (!dbname) return error;
+  if (!dbname) return db::Status::FromError(error);
   const std::string& name = *dbname;
-  if (name.empty() || name == "postgres") return "";
+  if (name.empty() || name == "postgres") return {};
 
   // Parameters after the path override it: the same server, its maintenance database.
   std::string maintenance =
       url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=postgres";
   auto server = Open(maintenance, &error);
-  if (!server) return error;
+  if (!server) return db::Status::FromError(error);
   PGconn* conn = server->Handle();
   const char* values[] = {name.c_str()};
   Result found(PQexecParams(conn, "SELECT 1 FROM pg_database WHERE datname = $1", 1, nullptr,
                             values, nullptr, nullptr, 0));
-  if (!found.Ok()) return ErrorText(conn, found.get());
-  if (PQntuples(found.get()) > 0) return "";
+  if (!found.Ok()) return db::Status::FromError(ErrorText(conn, found.get()));
+  if (PQntuples(found.get()) > 0) return {};
   char* quoted = PQescapeIdentifier(conn, name.c_str(), name.size());
-  if (!quoted) return ErrorText(conn, nullptr);
+  if (!quoted) return db::Status::FromError(ErrorText(conn, nullptr));
   std::string create =
       "CREATE DATABASE " + std::string(quoted) + " TEMPLATE template0 ENCODING 'UTF8'";
   PQfreemem(quoted);
   server->impl_->Exec(create);
-  return server->impl_->lastError;
+  return db::Status::FromError(server->impl_->lastError);
 }
 
 std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
@@ -1157,13 +1157,13 @@ bool PostgresDatabase::InTransaction() const {
   return impl_->ServerInTransaction();
 }
 
-std::string PostgresDatabase::ExecScript(const std::string& sql) {
+db::Status PostgresDatabase::ExecScript(const std::string& sql) {
   impl_->Reconnect();
   // A script may hold several statements, which no pipeline takes: what is held back goes
   // before it.
   ++impl_->writes;
   if (impl_->SendHeld()) impl_->Exec(sql);
-  return impl_->lastError;
+  return db::Status::FromError(impl_->lastError);
 }
 
 uint64_t PostgresDatabase::WritesSent() const {

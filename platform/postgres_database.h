@@ -29,8 +29,8 @@ class PostgresDatabase : public EngineDatabase {
   ~PostgresDatabase() override;
   // Creates the database the URL names when the server has none of that name yet (connecting
   // to the server's "postgres" database to do so); the database a new shop is made in need not
-  // exist beforehand. Answers the error text, empty on success.
-  static std::string CreateDatabaseIfMissing(const std::string& url);
+  // exist beforehand.
+  static db::Status CreateDatabaseIfMissing(const std::string& url);
 
   // The text is translated once here; each run sends exactly one statement (the server refuses
   // a text holding two). Inside a transaction a failed statement is undone alone, so the
@@ -58,8 +58,7 @@ class PostgresDatabase : public EngineDatabase {
   uint64_t WritesSent() const override;
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
-  // Answers the error text, empty on success.
-  std::string ExecScript(const std::string& sql) override;
+  db::Status ExecScript(const std::string& sql) override;
 
   // The libpq connection, for bulk loading with COPY.
   pg_conn* Handle() const;

@@ -674,11 +674,11 @@ bool SqliteDatabase::InTransaction() const {
   return impl_->EngineInTransaction();
 }
 
-std::string SqliteDatabase::ExecScript(const std::string& sql) {
+db::Status SqliteDatabase::ExecScript(const std::string& sql) {
   // A script changes the schema; statements kept from before would only be prepared again.
   impl_->kept.FinalizeAll();
   impl_->Exec(sql.c_str());
-  return impl_->lastError;
+  return db::Status::FromError(impl_->lastError);
 }
 
 sqlite3* SqliteDatabase::Handle() const {
@@ -702,11 +702,11 @@ std::string CopyPages(sqlite3* from, sqlite3* to) {
 
 }  // namespace
 
-std::string SqliteDatabase::CopyPagesTo(SqliteDatabase& target) {
-  return CopyPages(impl_->db, target.impl_->db);
+db::Status SqliteDatabase::CopyPagesTo(SqliteDatabase& target) {
+  return db::Status::FromError(CopyPages(impl_->db, target.impl_->db));
 }
 
-std::string SqliteDatabase::CopyPagesToFile(const std::string& path) {
+db::Status SqliteDatabase::CopyPagesToFile(const std::string& path) {
   // A bare connection of its own: the copy is no shop yet (no WAL, no checkpointer), and its
   // file is new, so no other connection of this process holds a lock on it.
   sqlite3* raw = nullptr;
@@ -714,13 +714,13 @@ std::string SqliteDatabase::CopyPagesToFile(const std::string& path) {
       sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> target(raw, sqlite3_close_v2);
   if (rc != SQLITE_OK) {
-    return "cannot open " + path + ": " +
-                                 (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+    return db::Status::FromError("cannot open " + path + ": " +
+                                 (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
   }
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   std::string error = CopyPages(impl_->db, raw);
   if (error.empty()) sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-  return error;
+  return db::Status::FromError(error);
 }
 
 }  // namespace ws::platform

@@ -43,8 +43,7 @@ class SqliteDatabase : public EngineDatabase {
   bool InTransaction() const override;
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
-  // Answers the error text, empty on success.
-  std::string ExecScript(const std::string& sql) override;
+  db::Status ExecScript(const std::string& sql) override;
 
   sqlite3* Handle() const;
   // How long a statement waits for another connection's lock before it fails as busy; the
@@ -52,13 +51,11 @@ class SqliteDatabase : public EngineDatabase {
   static constexpr int kDefaultBusyTimeoutMs = 5000;
   void SetBusyTimeout(int milliseconds);
   // Copies every page of this database into target's in one step (the engine's backup), so
-  // target's connection and every other one of its file see the copy at once. Answers the
-  // error text, empty on success.
-  std::string CopyPagesTo(SqliteDatabase& target);
+  // target's connection and every other one of its file see the copy at once.
+  db::Status CopyPagesTo(SqliteDatabase& target);
   // Writes every page of this database into the file at path, made or replaced, as one
-  // self-contained file in rollback-journal mode (no -wal beside it). Answers the error text,
-  // empty on success.
-  std::string CopyPagesToFile(const std::string& path);
+  // self-contained file in rollback-journal mode (no -wal beside it).
+  db::Status CopyPagesToFile(const std::string& path);
 
  private:
   SqliteDatabase();

@@ -987,10 +987,10 @@ std::string CreateDemoDatabase(const std::string& name, const DemoOptions& optio
   // A new file is private until it is renamed into place: a lost write only loses this run,
   // so the build skips the syncs and keeps its rollback journal in memory.
   if (auto* file = target.Sqlite()) {
-    if (std::string error = file->ExecScript(
+    if (db::Status status = file->ExecScript(
             "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-131072");
-        !error.empty()) {
-      return error;
+        !status) {
+      return status.Error();
     }
   }
   {
@@ -1014,8 +1014,8 @@ std::string CreateDemoDatabase(const std::string& name, const DemoOptions& optio
     }
   }
   if (auto* file = target.Sqlite()) {
-    if (std::string error = file->ExecScript("PRAGMA journal_mode=WAL"); !error.empty()) {
-      return error;
+    if (db::Status status = file->ExecScript("PRAGMA journal_mode=WAL"); !status) {
+      return status.Error();
     }
   }
   return target.Finish();
