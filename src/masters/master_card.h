@@ -90,7 +90,7 @@ struct MasterCardDescription {
   std::string inUseText;
   std::string deletedText;                    // + id
   std::vector<host::FindColumn> findColumns;  // what Find and Filter search by
-  // The field holding a VIN, judged as it is left and as the card saves (masters/vin.h); -1 for
+  // The field holding a VIN, judged as it is left and as the card saves (framework/vin.h); -1 for
   // none.
   int vinField = -1;
 };
