@@ -32,6 +32,7 @@
 #include "db/schema.h"
 #include "db/sql.h"
 #include "forms/input.h"
+#include "framework/line_price.h"
 #include "harness/order_clerk.h"
 #include "harness/shop_rows.h"
 #include "money/js_ws.h"
@@ -41,7 +42,6 @@
 #include "platform/postgres_database.h"
 #include "platform/server_logins.h"
 #include "platform/system_object.h"
-#include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
 #include "reports/issued_billed.h"
 #include "reports/period_checklist.h"
@@ -74,6 +74,9 @@ constexpr int kRequisitionLines = 50;
 }
 void Check(const std::string& error, const std::string& what) {
   if (!error.empty()) Fail(what + ": " + error);
+}
+void Check(const ws::db::Status& status, const std::string& what) {
+  Check(status.Error(), what);
 }
 
 int64_t EnvNumber(const char* name, int64_t fallback) {
@@ -670,7 +673,7 @@ void ProposePrice(benchmark::State& state, Shop* shop) {
   const int64_t key = kind == ws::framework::LineKind::Items
                           ? Scalar(*desk.db, "SELECT MIN(AutoID) FROM PDMWXXM")
                           : Scalar(*desk.db, "SELECT MIN(产品ID) FROM PDMCPML");
-  ws::repair_order::LinePricer pricer(*desk.system, kOrderProgram);
+  ws::framework::LinePricer pricer(*desk.system, kOrderProgram);
   auto propose = [&] { benchmark::DoNotOptimize(pricer.Propose(kind, key, owner)); };
   Twin twin;
   twin.statements = Capture(*desk.db, propose);

@@ -38,6 +38,9 @@ void Check(const std::string& error, const char* what) {
     std::exit(1);
   }
 }
+void Check(const ws::db::Status& status, const char* what) {
+  Check(status.Error(), what);
+}
 
 struct Shop {
   std::filesystem::path folder;

@@ -7,7 +7,7 @@
 
 #include "db/runner.h"
 #include "forms/text.h"
-#include "pickers/register.h"
+#include "host/module_pickers.h"
 
 namespace ws::platform {
 
@@ -209,7 +209,7 @@ db::Sql SqlPicker::Statement(const std::string* typed) const {
   const host::Parameters& parameters = ParametersOrEmpty();
   db::Sql sql(select);
   if (config_.conditions) sql.Append(config_.conditions(parameters));
-  if (typed) sql.Raw(" AND (").Append(pickers::WithTyped(valid, *typed)).Raw(")");
+  if (typed) sql.Raw(" AND (").Append(framework::WithTyped(valid, *typed)).Raw(")");
   if (config_.tail) sql.Append(config_.tail(parameters));
   if (!order.empty()) sql.Raw(" ORDER BY ").Raw(order);
   return sql;
@@ -237,7 +237,7 @@ void SqlPicker::ShowRows(forms::Grid& grid, db::Recordset& records) {
       grid.SetColHidden(c, hidden);
     }
   }
-  pickers::PickerControl::ShowRows(grid, records);
+  framework::PickerControl::ShowRows(grid, records);
 }
 
 void SqlPicker::AfterLoad() {
@@ -344,7 +344,7 @@ void RegisterModulePickers(PickerRegistry& pickers,
 void RegisterStandardPickers(PickerRegistry& pickers) {
   RegisterHostPickers(pickers);
   auto controls = std::make_shared<host::Registry>();
-  pickers::RegisterPickers(*controls);
+  host::RegisterModulePickers(*controls);
   RegisterModulePickers(pickers, controls);
 }
 

@@ -1,7 +1,8 @@
-// The host's own pickers over host tables: one generic SQL picker (the module's picker chassis,
-// pickers/picker_control.h: grid, search box, keyboard, choosing, search settings) configured
-// per name. Each answers Value (the row's key as text), Text (its display text) and Objects (one
-// property "i" + column name per column of the chosen row, values as the database gave them).
+// The host's own pickers over host tables: one generic SQL picker (the picker chassis the
+// module's pickers use too, framework/picker_control.h: grid, search box, keyboard, choosing,
+// search settings) configured per name. Each answers Value (the row's key as text), Text (its
+// display text) and Objects (one property "i" + column name per column of the chosen row,
+// values as the database gave them).
 //
 // | name          | rows                                  | Value / Text        | parameters      |
 // |---------------|---------------------------------------|---------------------|-----------------|
@@ -46,9 +47,9 @@
 #include <vector>
 
 #include "db/sql.h"
+#include "framework/picker_control.h"
 #include "host/parameters.h"
 #include "host/registry.h"
-#include "pickers/picker_control.h"
 #include "platform/picker_registry.h"
 
 namespace ws::platform {
@@ -76,7 +77,7 @@ struct HostPickerConfig {
 // The configuration of every host picker, in the order of the table above.
 const std::vector<HostPickerConfig>& HostPickerConfigs();
 
-class SqlPicker : public pickers::PickerControl {
+class SqlPicker : public framework::PickerControl {
  public:
   explicit SqlPicker(HostPickerConfig config);
 

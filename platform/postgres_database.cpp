@@ -331,17 +331,12 @@ std::string DisplayUrl(std::string_view url) {
   return std::string(url.substr(0, colon + 1)) + "***" + std::string(url.substr(at));
 }
 
-struct PostgresDatabase::Impl {
+struct PostgresDatabase::Impl : EngineState {
+  Impl() : EngineState("postgresql") {}
+
   PGconn* conn = nullptr;
-  std::string lastError;
   // Whether the last statement Run sent failed only on another transaction's lock.
   bool lastBusy = false;
-  std::map<std::string, std::string> settings{{"driver", "postgresql"}};
-  bool logging = false;
-  std::vector<std::string> log;
-  // Nesting depth of BeginTrans: 1 is the server transaction, deeper levels are savepoints.
-  int depth = 0;
-  std::shared_ptr<int> alive = std::make_shared<int>(0);
   // Prepared statements of this connection; plans of a few hundred texts are a few megabytes
   // of server memory at most.
   StatementCache statements{kKeptStatements};
@@ -989,6 +984,10 @@ class PostgresCommand : public db::ICommand {
 
 PostgresDatabase::PostgresDatabase() : impl_(std::make_unique<Impl>()) {}
 
+EngineState& PostgresDatabase::State() const {
+  return *impl_;
+}
+
 PostgresDatabase::~PostgresDatabase() {
   // Closing the connection rolls back a transaction left open.
   PQfinish(impl_->conn);
@@ -1026,32 +1025,32 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
   return database;
 }
 
-std::string PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
-  if (!IsPostgresUrl(url)) return "not a postgresql:// URL: " + url;
+db::Status PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
+  if (!IsPostgresUrl(url)) return db::Status::FromError("not a postgresql:// URL: " + url);
   std::string error;
   auto dbname = ConnectionOption(url, "dbname", &error);
-  if (!dbname) return error;
+  if (!dbname) return db::Status::FromError(error);
   const std::string& name = *dbname;
-  if (name.empty() || name == "postgres") return "";
+  if (name.empty() || name == "postgres") return {};
 
   // Parameters after the path override it: the same server, its maintenance database.
   std::string maintenance =
       url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=postgres";
   auto server = Open(maintenance, &error);
-  if (!server) return error;
+  if (!server) return db::Status::FromError(error);
   PGconn* conn = server->Handle();
   const char* values[] = {name.c_str()};
   Result found(PQexecParams(conn, "SELECT 1 FROM pg_database WHERE datname = $1", 1, nullptr,
                             values, nullptr, nullptr, 0));
-  if (!found.Ok()) return ErrorText(conn, found.get());
-  if (PQntuples(found.get()) > 0) return "";
+  if (!found.Ok()) return db::Status::FromError(ErrorText(conn, found.get()));
+  if (PQntuples(found.get()) > 0) return {};
   char* quoted = PQescapeIdentifier(conn, name.c_str(), name.size());
-  if (!quoted) return ErrorText(conn, nullptr);
+  if (!quoted) return db::Status::FromError(ErrorText(conn, nullptr));
   std::string create =
       "CREATE DATABASE " + std::string(quoted) + " TEMPLATE template0 ENCODING 'UTF8'";
   PQfreemem(quoted);
   server->impl_->Exec(create);
-  return server->impl_->lastError;
+  return db::Status::FromError(server->impl_->lastError);
 }
 
 std::unique_ptr<db::ICommand> PostgresDatabase::CreateCommand(const std::string& sql, int kind) {
@@ -1080,7 +1079,7 @@ void PostgresDatabase::BeginTrans() {
     impl_->beginHeld = true;
     impl_->lastError.clear();
   } else {
-    if (!impl_->Exec("SAVEPOINT ws_level_" + std::to_string(impl_->depth + 1))) return;
+    if (!impl_->Exec("SAVEPOINT " + EngineState::LevelName(impl_->depth + 1))) return;
   }
   ++impl_->depth;
 }
@@ -1115,7 +1114,7 @@ void PostgresDatabase::CommitTrans() {
     if (ok && aborted) impl_->lastError = "the transaction was rolled back by the database server";
     return;
   }
-  if (impl_->Exec("RELEASE SAVEPOINT ws_level_" + std::to_string(impl_->depth))) --impl_->depth;
+  if (impl_->Exec("RELEASE SAVEPOINT " + EngineState::LevelName(impl_->depth))) --impl_->depth;
 }
 
 std::shared_ptr<db::Recordset> PostgresDatabase::CommitReading(db::ICommand& query) {
@@ -1148,7 +1147,7 @@ void PostgresDatabase::RollbackTrans() {
   // so its failure, if any, is undone with the level.
   impl_->SendHeld();
   impl_->heldFailure.clear();
-  std::string level = "ws_level_" + std::to_string(impl_->depth);
+  std::string level = EngineState::LevelName(impl_->depth);
   if (impl_->Exec("ROLLBACK TO SAVEPOINT " + level) && impl_->Exec("RELEASE SAVEPOINT " + level)) {
     --impl_->depth;
   }
@@ -1158,42 +1157,17 @@ bool PostgresDatabase::InTransaction() const {
   return impl_->ServerInTransaction();
 }
 
-std::string PostgresDatabase::LastError() const {
-  return impl_->lastError;
-}
-
-std::string PostgresDatabase::Settings(const std::string& key) const {
-  auto it = impl_->settings.find(key);
-  return it == impl_->settings.end() ? std::string() : it->second;
-}
-
-void PostgresDatabase::SetSetting(const std::string& key, const std::string& value) {
-  impl_->settings[key] = value;
-}
-
-std::string PostgresDatabase::ExecScript(const std::string& sql) {
+db::Status PostgresDatabase::ExecScript(const std::string& sql) {
   impl_->Reconnect();
   // A script may hold several statements, which no pipeline takes: what is held back goes
   // before it.
   ++impl_->writes;
   if (impl_->SendHeld()) impl_->Exec(sql);
-  return impl_->lastError;
+  return db::Status::FromError(impl_->lastError);
 }
 
 uint64_t PostgresDatabase::WritesSent() const {
   return impl_->writes;
-}
-
-void PostgresDatabase::EnableLog(bool on) {
-  impl_->logging = on;
-}
-
-const std::vector<std::string>& PostgresDatabase::Log() const {
-  return impl_->log;
-}
-
-void PostgresDatabase::ClearLog() {
-  impl_->log.clear();
 }
 
 pg_conn* PostgresDatabase::Handle() const {

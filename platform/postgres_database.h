@@ -29,8 +29,8 @@ class PostgresDatabase : public EngineDatabase {
   ~PostgresDatabase() override;
   // Creates the database the URL names when the server has none of that name yet (connecting
   // to the server's "postgres" database to do so); the database a new shop is made in need not
-  // exist beforehand. Answers the error text, empty on success.
-  static std::string CreateDatabaseIfMissing(const std::string& url);
+  // exist beforehand.
+  static db::Status CreateDatabaseIfMissing(const std::string& url);
 
   // The text is translated once here; each run sends exactly one statement (the server refuses
   // a text holding two). Inside a transaction a failed statement is undone alone, so the
@@ -52,28 +52,20 @@ class PostgresDatabase : public EngineDatabase {
   std::shared_ptr<db::Recordset> CommitReading(db::ICommand& query) override;
   void RollbackTrans() override;
   bool InTransaction() const override;
-  std::string LastError() const override;
   // "driver" is "postgresql" unless set otherwise.
   // Queries read ahead go with the next statement in one round trip.
   bool ReadsAhead() const override { return true; }
   uint64_t WritesSent() const override;
-  std::string Settings(const std::string& key) const override;
-  void SetSetting(const std::string& key, const std::string& value) override;
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
-  // Answers the error text, empty on success.
-  std::string ExecScript(const std::string& sql) override;
-
-  // Statement log: every statement text as the module sent it, in order.
-  void EnableLog(bool on) override;
-  const std::vector<std::string>& Log() const override;
-  void ClearLog() override;
+  db::Status ExecScript(const std::string& sql) override;
 
   // The libpq connection, for bulk loading with COPY.
   pg_conn* Handle() const;
 
  private:
   PostgresDatabase();
+  EngineState& State() const override;
   struct Impl;
   std::unique_ptr<Impl> impl_;
   friend class PostgresCommand;

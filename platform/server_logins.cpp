@@ -483,7 +483,7 @@ std::string ServerGroupOf(const std::string& rightName) {
 }
 
 std::string ServerLogins::Install() {
-  return db_.ExecScript(kInstall);
+  return db_.ExecScript(kInstall).Error();
 }
 
 std::string ServerLogins::ConnectedLogin() {

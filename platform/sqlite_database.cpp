@@ -128,18 +128,11 @@ class KeptStatements {
 
 }  // namespace
 
-struct SqliteDatabase::Impl {
+struct SqliteDatabase::Impl : EngineState {
+  Impl() : EngineState("sqlite") {}
+
   sqlite3* db = nullptr;
-  std::string lastError;
-  std::map<std::string, std::string> settings{{"driver", "sqlite"}};
-  bool logging = false;
   bool inMemory = false;
-  std::vector<std::string> log;
-  // Nesting depth of BeginTrans: 1 is the engine transaction, deeper levels are savepoints.
-  int depth = 0;
-  // Commands hold a weak reference to this token, so a command that outlives its service
-  // does nothing instead of touching a closed connection.
-  std::shared_ptr<int> alive = std::make_shared<int>(0);
   std::unique_ptr<WalCheckpointer> checkpointer;
   KeptStatements kept;
   // This connection's entry among the files the process holds open, given back at close.
@@ -507,6 +500,10 @@ class SqliteCommand : public db::ICommand {
 
 SqliteDatabase::SqliteDatabase() : impl_(std::make_unique<Impl>()) {}
 
+EngineState& SqliteDatabase::State() const {
+  return *impl_;
+}
+
 SqliteDatabase::~SqliteDatabase() {
   // The planner's statistics follow the shop as it grows: SQLite's own advice for a
   // connection that closes is to let it analyze the tables its queries used whose statistics
@@ -633,7 +630,7 @@ void SqliteDatabase::BeginTrans() {
   if (impl_->depth == 0) {
     if (!impl_->Exec("BEGIN IMMEDIATE")) return;
   } else {
-    std::string savepoint = "SAVEPOINT ws_level_" + std::to_string(impl_->depth + 1);
+    std::string savepoint = "SAVEPOINT " + EngineState::LevelName(impl_->depth + 1);
     if (!impl_->Exec(savepoint.c_str())) return;
   }
   ++impl_->depth;
@@ -651,7 +648,7 @@ void SqliteDatabase::CommitTrans() {
   }
   bool ok = impl_->depth == 1
                 ? impl_->Exec("COMMIT")
-                : impl_->Exec(("RELEASE ws_level_" + std::to_string(impl_->depth)).c_str());
+                : impl_->Exec(("RELEASE " + EngineState::LevelName(impl_->depth)).c_str());
   if (ok) --impl_->depth;
 }
 
@@ -667,7 +664,7 @@ void SqliteDatabase::RollbackTrans() {
     impl_->depth = impl_->EngineInTransaction() ? 1 : 0;
     return;
   }
-  std::string level = "ws_level_" + std::to_string(impl_->depth);
+  std::string level = EngineState::LevelName(impl_->depth);
   if (impl_->Exec(("ROLLBACK TO " + level).c_str()) && impl_->Exec(("RELEASE " + level).c_str())) {
     --impl_->depth;
   }
@@ -677,36 +674,11 @@ bool SqliteDatabase::InTransaction() const {
   return impl_->EngineInTransaction();
 }
 
-std::string SqliteDatabase::LastError() const {
-  return impl_->lastError;
-}
-
-std::string SqliteDatabase::Settings(const std::string& key) const {
-  auto it = impl_->settings.find(key);
-  return it == impl_->settings.end() ? std::string() : it->second;
-}
-
-void SqliteDatabase::SetSetting(const std::string& key, const std::string& value) {
-  impl_->settings[key] = value;
-}
-
-std::string SqliteDatabase::ExecScript(const std::string& sql) {
+db::Status SqliteDatabase::ExecScript(const std::string& sql) {
   // A script changes the schema; statements kept from before would only be prepared again.
   impl_->kept.FinalizeAll();
   impl_->Exec(sql.c_str());
-  return impl_->lastError;
-}
-
-void SqliteDatabase::EnableLog(bool on) {
-  impl_->logging = on;
-}
-
-const std::vector<std::string>& SqliteDatabase::Log() const {
-  return impl_->log;
-}
-
-void SqliteDatabase::ClearLog() {
-  impl_->log.clear();
+  return db::Status::FromError(impl_->lastError);
 }
 
 sqlite3* SqliteDatabase::Handle() const {
@@ -730,11 +702,11 @@ std::string CopyPages(sqlite3* from, sqlite3* to) {
 
 }  // namespace
 
-std::string SqliteDatabase::CopyPagesTo(SqliteDatabase& target) {
-  return CopyPages(impl_->db, target.impl_->db);
+db::Status SqliteDatabase::CopyPagesTo(SqliteDatabase& target) {
+  return db::Status::FromError(CopyPages(impl_->db, target.impl_->db));
 }
 
-std::string SqliteDatabase::CopyPagesToFile(const std::string& path) {
+db::Status SqliteDatabase::CopyPagesToFile(const std::string& path) {
   // A bare connection of its own: the copy is no shop yet (no WAL, no checkpointer), and its
   // file is new, so no other connection of this process holds a lock on it.
   sqlite3* raw = nullptr;
@@ -742,12 +714,13 @@ std::string SqliteDatabase::CopyPagesToFile(const std::string& path) {
       sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> target(raw, sqlite3_close_v2);
   if (rc != SQLITE_OK) {
-    return "cannot open " + path + ": " + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+    return db::Status::FromError("cannot open " + path + ": " +
+                                 (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
   }
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   std::string error = CopyPages(impl_->db, raw);
   if (error.empty()) sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-  return error;
+  return db::Status::FromError(error);
 }
 
 }  // namespace ws::platform

@@ -41,19 +41,9 @@ class SqliteDatabase : public EngineDatabase {
   void CommitTrans() override;
   void RollbackTrans() override;
   bool InTransaction() const override;
-  std::string LastError() const override;
-  std::string Settings(const std::string& key) const override;
-  void SetSetting(const std::string& key, const std::string& value) override;
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
-  // Answers the error text, empty on success.
-  std::string ExecScript(const std::string& sql) override;
-
-  // Statement log: every statement text as the module sent it, in order, with its bound
-  // values written in place of the placeholders.
-  void EnableLog(bool on) override;
-  const std::vector<std::string>& Log() const override;
-  void ClearLog() override;
+  db::Status ExecScript(const std::string& sql) override;
 
   sqlite3* Handle() const;
   // How long a statement waits for another connection's lock before it fails as busy; the
@@ -61,16 +51,15 @@ class SqliteDatabase : public EngineDatabase {
   static constexpr int kDefaultBusyTimeoutMs = 5000;
   void SetBusyTimeout(int milliseconds);
   // Copies every page of this database into target's in one step (the engine's backup), so
-  // target's connection and every other one of its file see the copy at once. Answers the
-  // error text, empty on success.
-  std::string CopyPagesTo(SqliteDatabase& target);
+  // target's connection and every other one of its file see the copy at once.
+  db::Status CopyPagesTo(SqliteDatabase& target);
   // Writes every page of this database into the file at path, made or replaced, as one
-  // self-contained file in rollback-journal mode (no -wal beside it). Answers the error text,
-  // empty on success.
-  std::string CopyPagesToFile(const std::string& path);
+  // self-contained file in rollback-journal mode (no -wal beside it).
+  db::Status CopyPagesToFile(const std::string& path);
 
  private:
   SqliteDatabase();
+  EngineState& State() const override;
   static std::unique_ptr<SqliteDatabase> OpenFile(const std::string& path, bool readOnly,
                                                   std::string* error);
   struct Impl;

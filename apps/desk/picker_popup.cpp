@@ -13,7 +13,7 @@
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
 #include "forms/input.h"
-#include "pickers/picker_control.h"
+#include "framework/picker_control.h"
 
 namespace ws::desk {
 
@@ -133,7 +133,7 @@ void PickerPopup::ChooseCurrent() {
 }
 
 bool PickerPopup::LoadMore() {
-  auto* paged = dynamic_cast<pickers::PickerControl*>(&picker_);
+  auto* paged = dynamic_cast<framework::PickerControl*>(&picker_);
   if (!paged || !paged->HasMore()) return false;
   // The row the clerk is on stays current through the model's reset that the new rows bring.
   GridView* view = view_->FirstVisibleGrid();

@@ -40,7 +40,8 @@ const ConditionField kFilters[] = {
 
 }  // namespace
 
-OrderChooser::OrderChooser(ChooserLook look) : form_(look.name), look_(std::move(look)) {
+OrderChooser::OrderChooser(ChooserLook look)
+    : form_(look.name), look_(std::move(look)), tickColumn_(ColumnOf(look_.columns, kTickCaption)) {
   for (const ConditionField& condition : kFilters) {
     if (condition.index == 5 && !look_.spareSlot) continue;
     auto& field = form_.Add<forms::Field>(kFieldArray, condition.index);
@@ -60,16 +61,16 @@ OrderChooser::OrderChooser(ChooserLook look) : form_(look.name), look_(std::move
 
   grid_ =
       &form_.Add<forms::Grid>("ywGrid1", -1, look_.gridType ? look_.gridType : forms::kFlexGrid);
-  grid_->SetFormatString(look_.format);
+  grid_->SetFormatString(HeaderFormat(look_.columns));
   HideKeyColumns();
   grid_->SetFixedRows(1);
   grid_->SetFixedCols(look_.rowHeaderCol ? 1 : 0);
   grid_->SetToolTip(kChooseHint);
   // Only the tick takes input; a chooser that lets more be typed opens that column itself.
   grid_->SetEditable(true);
-  for (int col = 0; col < grid_->Cols(); ++col) grid_->Col(col).editable = col == look_.tickColumn;
+  for (int col = 0; col < grid_->Cols(); ++col) grid_->Col(col).editable = col == tickColumn_;
   grid_->OnAfterEdit = [this](int row, int col) {
-    if (col == look_.tickColumn) Tick(row, !forms::TrimView(grid_->TextMatrix(row, col)).empty());
+    if (col == tickColumn_) Tick(row, !forms::TrimView(grid_->TextMatrix(row, col)).empty());
   };
 
   searchBox_ = &form_.Add<forms::SearchBox>("SearchBox1");
@@ -132,7 +133,7 @@ void OrderChooser::btn_Click(int index) {
 }
 
 bool OrderChooser::Ticked(int row) const {
-  return grid_->IsDataRow(row) && !grid_->TextMatrix(row, look_.tickColumn).empty();
+  return grid_->IsDataRow(row) && !grid_->TextMatrix(row, tickColumn_).empty();
 }
 
 void OrderChooser::Tick(int row, bool ticked) {
@@ -141,13 +142,13 @@ void OrderChooser::Tick(int row, bool ticked) {
     TickAll(false);
     grid_->SetRow(row);
   }
-  grid_->SetTextMatrix(row, look_.tickColumn, ticked ? kTick : "");
+  grid_->SetTextMatrix(row, tickColumn_, ticked ? kTick : "");
 }
 
 void OrderChooser::TickAll(bool ticked) {
   ticked = ticked && look_.manyTicks;
   for (int row = grid_->FixedRows(); row < grid_->Rows(); ++row) {
-    grid_->SetTextMatrix(row, look_.tickColumn, ticked ? kTick : "");
+    grid_->SetTextMatrix(row, tickColumn_, ticked ? kTick : "");
   }
 }
 
@@ -199,7 +200,7 @@ void OrderChooser::Open(host::ISystem& system) {
 
 void OrderChooser::RebuildGrid() {
   for (int col = 0; col < grid_->Cols(); ++col) grid_->SetColHidden(col, false);
-  grid_->SetFormatString(look_.format);
+  grid_->SetFormatString(HeaderFormat(look_.columns));
   HideKeyColumns();
   if (system_) ApplyLayout();
 }
@@ -207,7 +208,9 @@ void OrderChooser::RebuildGrid() {
 void OrderChooser::ApplyLayout() {
   const std::string format =
       forms::DecimalsFormat(ShopDecimals(System(), kAmountDecimalsOption), true);
-  for (int col : AmountColumns()) grid_->Col(col).format = format;
+  for (int col : ColumnsOfKind(look_.columns, ListColumnKind::Money)) {
+    grid_->Col(col).format = format;
+  }
   // Without a work folder, or with a layout file that cannot be read, the dialog works with its
   // own layout.
   try {
@@ -228,11 +231,7 @@ void OrderChooser::ApplyLayout() {
 void OrderChooser::HideKeyColumns() {
   // Ids and program numbers travel with a row for the document, never for the clerk's eyes;
   // an old layout file that shows them is overruled.
-  for (int col = 0; col < grid_->Cols(); ++col) {
-    if (forms::EndsWith(forms::FoldCase(grid_->ColCaption(col)), "id")) {
-      grid_->SetColHidden(col, true);
-    }
-  }
+  HideAndNumberColumns(*grid_, look_.columns);
 }
 
 void OrderChooser::SaveLayout() {
@@ -306,10 +305,21 @@ bool OrderChooser::Query() {
   return listed;
 }
 
+void OrderChooser::FillRow(int row, const db::Recordset& records) {
+  for (size_t c = 0; c < look_.columns.size(); ++c) {
+    const ListColumn& column = look_.columns[c];
+    const int index = records.FieldIndex(column.Source());
+    if (index < 0) continue;
+    std::string text = records.Field(index).ToText();
+    if (column.kind == ListColumnKind::Date) text = db::FormatDateText(text);
+    grid_->SetTextMatrix(row, static_cast<int>(c), std::move(text));
+  }
+}
+
 std::vector<int> OrderChooser::SearchColumns() const {
   std::vector<int> columns;
   for (int col = grid_->FixedCols(); col < grid_->Cols() && columns.size() < 2; ++col) {
-    if (!grid_->ColHidden(col) && col != look_.tickColumn) columns.push_back(col);
+    if (!grid_->ColHidden(col) && col != tickColumn_) columns.push_back(col);
   }
   return columns;
 }

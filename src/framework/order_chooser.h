@@ -18,12 +18,14 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "db/recordset.h"
 #include "db/sql.h"
 #include "forms/form.h"
+#include "framework/list_columns.h"
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/system.h"
@@ -32,14 +34,14 @@ namespace ws::framework {
 
 // What tells one chooser from another beside its statement and its rows.
 struct ChooserLook {
-  std::string name;    // form name and layout file
-  std::string title;   // title of its boxes and events
-  std::string format;  // the grid's header format string
+  std::string name;   // form name and layout file
+  std::string title;  // title of its boxes and events
+  // The grid's columns; the one captioned "选择" holds the tick.
+  std::span<const ListColumn> columns;
   bool rowHeaderCol = false;
   const char* gridType = nullptr;  // forms::kFlexGrid when null
   std::string defaultRows = "100";
-  // The "选择" column, and whether several rows may be ticked (with the buttons 全不选, 全选).
-  int tickColumn = 0;
+  // Whether several rows may be ticked (with the buttons 全不选, 全选).
   bool manyTicks = true;
   // The money choosers keep an unused, hidden ywTxt(5) in their strip.
   bool spareSlot = true;
@@ -108,10 +110,10 @@ class OrderChooser : public host::IModalForm {
 
   // --- What each chooser supplies.
   virtual db::Sql ListQuery(std::string_view driver) = 0;
-  virtual void FillRow(int row, const db::Recordset& records) = 0;
+  // Default: each column from the record column of its source (see ListColumn::Source), dates
+  // as the lists show them; a column the records lack stays as it is.
+  virtual void FillRow(int row, const db::Recordset& records);
   virtual void OnConfirm() = 0;
-  // Columns whose values are amounts (formatted with the host's amount decimals).
-  virtual std::vector<int> AmountColumns() const { return {}; }
   // Whether the current filters ask the database at all.
   virtual bool Lists() const { return true; }
   // After the rows are in (also after a failure).
@@ -154,6 +156,7 @@ class OrderChooser : public host::IModalForm {
   void HideKeyColumns();
 
   ChooserLook look_;
+  int tickColumn_ = 0;
   host::ISystem* system_ = nullptr;
   forms::Grid* grid_ = nullptr;
   forms::SearchBox* searchBox_ = nullptr;

@@ -62,8 +62,9 @@ int StoredDecimals(const Profile& profile, const std::string& suffix, const std:
   return -1;
 }
 
-std::string LineGridKey(const forms::Widget& grid, int col) {
-  return grid.LayoutKey() + "_Col" + std::to_string(col);
+// A line grid's column key takes the same number as its grid sections (LayoutNumber).
+std::string LineGridKey(const Grid& grid, int col) {
+  return grid.LayoutKey() + "_Col" + std::to_string(LayoutNumber(grid, col));
 }
 
 void LoadLineGrid(const Profile& profile, Grid& grid) {
@@ -153,9 +154,13 @@ std::string ColumnKey(int col) {
   return "VsCol" + std::to_string(col);
 }
 
-std::string ColumnKey(const Grid& grid, int col) {
+int LayoutNumber(const Grid& grid, int col) {
   const int number = grid.Col(col).layoutNumber;
-  return ColumnKey(number >= 0 ? number : col);
+  return number >= 0 ? number : col;
+}
+
+std::string ColumnKey(const Grid& grid, int col) {
+  return ColumnKey(LayoutNumber(grid, col));
 }
 
 bool IsNumericDataType(int dataType) {

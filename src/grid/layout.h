@@ -65,8 +65,10 @@ std::filesystem::path LayoutPath(std::string_view workFolder, std::string_view c
 std::string GridSuffix(const forms::Grid& grid);
 // "VsCol" + column.
 std::string ColumnKey(int col);
-// The key a grid's column is saved under, the one place that maps columns to keys: "VsCol" + its
-// layout number (forms::Column::layoutNumber), or its position when it has none.
+// The number a grid's column is saved under, the one place that maps columns to saved keys: its
+// layout number (forms::Column::layoutNumber), or its position when it has none. Both the grid
+// sections ("VsCol" + number, ColumnKey) and a line grid's widths (key_Col + number) use it.
+int LayoutNumber(const forms::Grid& grid, int col);
 std::string ColumnKey(const forms::Grid& grid, int col);
 
 // The host's eight decimals settings, chosen by a column's value-kind code 1 to 8

@@ -259,7 +259,7 @@ void MasterCard::PickLookup(forms::Field& field, const LookupDescription& lookup
 void MasterCard::LeaveVin(forms::Field& field) {
   // Typed in lower case, a VIN is kept in capitals as on the car; a stored one changes only when
   // someone types it.
-  field.SetText(NormalizeVin(field.Text()));
+  field.SetText(framework::NormalizeVin(field.Text()));
   WarnVin();
 }
 

@@ -23,8 +23,8 @@
 #include "db/audit_trail.h"
 #include "db/sql.h"
 #include "forms/field.h"
+#include "framework/vin.h"
 #include "host/document_control.h"
-#include "masters/vin.h"
 
 namespace ws::masters {
 
@@ -100,7 +100,7 @@ struct MasterCardDescription {
   std::string inUseText;
   std::string deletedText;                    // + id
   std::vector<host::FindColumn> findColumns;  // what Find and Filter search by
-  // The field holding a VIN, judged as it is left and as the card saves (masters/vin.h); -1 for
+  // The field holding a VIN, judged as it is left and as the card saves (framework/vin.h); -1 for
   // none.
   int vinField = -1;
   // A field whose text, with the name's, makes the name a duplicate: two parts of one name
@@ -208,7 +208,7 @@ class MasterCard : public host::DocumentControl {
   void WarnVin();
 
   const MasterCardDescription& description_;
-  VinWarning vinWarning_;
+  framework::VinWarning vinWarning_;
   // The card as it was shown, the "before" of the next save's audit row.
   db::AuditImage shownImage_;
 };

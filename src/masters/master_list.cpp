@@ -8,8 +8,8 @@
 #include "db/sql.h"
 #include "db/value.h"
 #include "forms/grid_search.h"
+#include "framework/vin.h"
 #include "grid/layout.h"
-#include "masters/vin.h"
 
 namespace ws::masters {
 
@@ -121,7 +121,7 @@ void MasterList::Load() {
     for (; !records->Eof(); records->MoveNext()) {
       std::string vinReason;
       if (vinColumn > 0) {
-        vinReason = CheckVin(records->Field(vinColumn - 1).ToText()).Reason();
+        vinReason = framework::CheckVin(records->Field(vinColumn - 1).ToText()).Reason();
         if (vinFaultsOnly_ && vinReason.empty()) continue;
       }
       int row = grid_->AddRow();

@@ -36,7 +36,7 @@ struct MasterListDescription {
   std::string deleteStatement;  // + id
   std::string deletedText;  // + id: the success notice
   std::string menuNew, menuEdit, menuDelete;
-  // A column holding a VIN: the grid's last column shows why it fails (masters/vin.h), and the
+  // A column holding a VIN: the grid's last column shows why it fails (framework/vin.h), and the
   // menu offers to list only the rows that fail. 0 for none.
   int vinColumn = 0;
   // + id: run in the same transaction after deleteStatement (the settlement side's copy of a

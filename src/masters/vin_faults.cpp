@@ -1,7 +1,7 @@
 #include "masters/vin_faults.h"
 
 #include "db/runner.h"
-#include "masters/vin.h"
+#include "framework/vin.h"
 
 namespace ws::masters {
 
@@ -17,7 +17,7 @@ VinFaults LoadVinFaults(db::IDatabase& database) {
   if (!faults.error.empty()) return faults;
   for (; !records->Eof(); records->MoveNext()) {
     const std::string vin = records->Text("车架号");
-    std::string reason = CheckVin(vin).Reason();
+    std::string reason = framework::CheckVin(vin).Reason();
     if (reason.empty()) continue;
     faults.rows.push_back({records->Long("车辆ID"), records->Text("车辆编号"),
                            records->Text("车牌号"), vin, records->Text("公司名称"),

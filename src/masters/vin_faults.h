@@ -1,4 +1,4 @@
-// The vehicles whose stored VIN fails its check (masters/vin.h): the list an owner runs to find
+// The vehicles whose stored VIN fails its check (framework/vin.h): the list an owner runs to find
 // the cards to correct, since the cards only warn as they are saved.
 #pragma once
 

@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "db/date.h"
 #include "db/runner.h"
 #include "db/value.h"
 #include "money/order_choosers.h"
@@ -24,13 +23,8 @@ int64_t CellLong(const forms::Grid& grid, int row, int col) {
 // --- frmSelWsJs
 
 frmSelWsJs::frmSelWsJs()
-    : OrderChooser({.name = "frmSelWsJs",
-                    .title = "选单",
-                    .format =
-                        "选择|进厂日期   |工单号码    |客户名称                 |车牌号码      "
-                        "|车型       |维修分类    |维修费用      |配件费用       |诊断费     "
-                        "|检测费     |客户ID|progid|单据ID",
-                    .manyTicks = false}) {
+    : OrderChooser(
+          {.name = "frmSelWsJs", .title = "选单", .columns = kColumns, .manyTicks = false}) {
   Grid().OnDblClick = [this](int row) {
     Grid().SetRow(row);
     OnConfirm();
@@ -104,29 +98,12 @@ db::Sql frmSelWsJs::ListQuery(std::string_view driver) {
   return SettlementChooserSelect(f, driver);
 }
 
-void frmSelWsJs::FillRow(int row, const db::Recordset& r) {
-  forms::Grid& grid = Grid();
-  grid.SetTextMatrix(row, kColDateIn, db::FormatDateText(r.Text("进厂日期")));
-  grid.SetTextMatrix(row, kColNumber, r.Text("工单号码"));
-  grid.SetTextMatrix(row, kColCustomer, r.Text("客户名称"));
-  grid.SetTextMatrix(row, kColPlate, r.Text("车牌号"));
-  grid.SetTextMatrix(row, kColModel, r.Text("车型"));
-  grid.SetTextMatrix(row, kColCategory, r.Text("维修分类"));
-  grid.SetTextMatrix(row, kColLabour, r.Text("维修费用"));
-  grid.SetTextMatrix(row, kColParts, r.Text("配件费用"));
-  grid.SetTextMatrix(row, kColDiagnosis, r.Text("诊断费"));
-  grid.SetTextMatrix(row, kColInspection, r.Text("检测费"));
-  grid.SetTextMatrix(row, kColCustomerId, r.Text("客户ID"));
-  grid.SetTextMatrix(row, kColProgId, r.Text("progid"));
-  grid.SetTextMatrix(row, kColId, r.Text("单据ID"));
-}
-
 void frmSelWsJs::OnConfirm() {
   forms::Grid& grid = Grid();
   const int row = FirstTicked() >= 0 ? FirstTicked() : grid.Row();
   result_.clear();
   if (grid.IsDataRow(row)) {
-    masters::clsSelWS selected;
+    framework::clsSelWS selected;
     selected.i进厂日期(grid.TextMatrix(row, kColDateIn));
     selected.i工单号码(grid.TextMatrix(row, kColNumber));
     selected.i客户名称(grid.TextMatrix(row, kColCustomer));
@@ -144,11 +121,7 @@ void frmSelWsJs::OnConfirm() {
 // --- frmSel_AR_Rec
 
 frmSel_AR_Rec::frmSel_AR_Rec()
-    : OrderChooser({.name = "frmSel_AR_Rec",
-                    .title = "收款单选单",
-                    .format = "选择|进厂日期    |工单号码    |客户名称                     "
-                              "|车牌号码               |发动机号           |维修分类            "
-                              "|合计金额  |已收金额  |余额    |本次核销额  |单据ID|progid"}) {
+    : OrderChooser({.name = "frmSel_AR_Rec", .title = "收款单选单", .columns = kColumns}) {
   form_.SetCaption("收款单选单");
   Grid().Col(kColWriteOff).editable = true;
   Grid().OnDblClick = [this](int row) { ToggleTick(row); };
@@ -173,21 +146,6 @@ db::Sql frmSel_AR_Rec::ListQuery(std::string_view driver) {
   f.vehicleId = Filter(kPlate).KeyLong();
   f.orderNumber = Filter(kNumber).Text();
   return ReceivableChooserSelect(f, driver);
-}
-
-void frmSel_AR_Rec::FillRow(int row, const db::Recordset& r) {
-  forms::Grid& grid = Grid();
-  grid.SetTextMatrix(row, kColNumber, r.Text("工单号码"));
-  grid.SetTextMatrix(row, kColDateIn, db::FormatDateText(r.Text("进厂日期")));
-  grid.SetTextMatrix(row, kColCustomer, r.Text("公司名称"));
-  grid.SetTextMatrix(row, kColPlate, r.Text("车牌号"));
-  grid.SetTextMatrix(row, kColEngine, r.Text("发动机号"));
-  grid.SetTextMatrix(row, kColCategory, r.Text("维修分类"));
-  grid.SetTextMatrix(row, kColTotal, r.Text("应收合计"));
-  grid.SetTextMatrix(row, kColReceived, r.Text("已收金额"));
-  grid.SetTextMatrix(row, kColBalance, r.Text("余额"));
-  grid.SetTextMatrix(row, kColId, r.Text("单据ID"));
-  grid.SetTextMatrix(row, kColProgId, r.Text("progid"));
 }
 
 void frmSel_AR_Rec::Allocate(db::Amount amount) {

@@ -21,34 +21,49 @@
 #include <vector>
 
 #include "framework/order_chooser.h"
-#include "masters/property_bags.h"
+#include "framework/property_bags.h"
 
 namespace ws::money {
 
 class frmSelWsJs : public framework::OrderChooser {
  public:
-  enum Column {
-    kColChosen = 0,
-    kColDateIn,
-    kColNumber,
-    kColCustomer,
-    kColPlate,
-    kColModel,
-    kColCategory,
-    kColLabour,
-    kColParts,
-    kColDiagnosis,
-    kColInspection,
-    kColCustomerId,
-    kColProgId,
-    kColId
+  using Kind = framework::ListColumnKind;
+  static constexpr framework::ListColumn kColumns[] = {
+      {"选择", 4},
+      {"进厂日期", 11, Kind::Date},
+      {"工单号码", 12},
+      {"客户名称", 25},
+      framework::ListColumn{"车牌号码", 14}.From("车牌号"),
+      {"车型", 11},
+      {"维修分类", 12},
+      {"维修费用", 14, Kind::Money},
+      {"配件费用", 15, Kind::Money},
+      {"诊断费", 11, Kind::Money},
+      {"检测费", 11, Kind::Money},
+      framework::ListColumn{"客户ID", 6}.Hidden(),
+      framework::ListColumn{"progid", 6}.Hidden(),
+      framework::ListColumn{"单据ID", 6}.Hidden(),
   };
+  static constexpr int kColChosen = framework::ColumnAt(kColumns, kTickCaption);
+  static constexpr int kColDateIn = framework::ColumnAt(kColumns, "进厂日期");
+  static constexpr int kColNumber = framework::ColumnAt(kColumns, "工单号码");
+  static constexpr int kColCustomer = framework::ColumnAt(kColumns, "客户名称");
+  static constexpr int kColPlate = framework::ColumnAt(kColumns, "车牌号码");
+  static constexpr int kColModel = framework::ColumnAt(kColumns, "车型");
+  static constexpr int kColCategory = framework::ColumnAt(kColumns, "维修分类");
+  static constexpr int kColLabour = framework::ColumnAt(kColumns, "维修费用");
+  static constexpr int kColParts = framework::ColumnAt(kColumns, "配件费用");
+  static constexpr int kColDiagnosis = framework::ColumnAt(kColumns, "诊断费");
+  static constexpr int kColInspection = framework::ColumnAt(kColumns, "检测费");
+  static constexpr int kColCustomerId = framework::ColumnAt(kColumns, "客户ID");
+  static constexpr int kColProgId = framework::ColumnAt(kColumns, "progid");
+  static constexpr int kColId = framework::ColumnAt(kColumns, "单据ID");
   enum View { kAllColumns = 0, kBriefColumns = 1 };
   static constexpr const char* kViewOption = "Opt";
   static constexpr const char* kSettingKey = "WS_SelWs";
   struct Selected {
     std::string key;  // "k" + 单据ID
-    masters::clsSelWS row;
+    framework::clsSelWS row;
   };
 
   frmSelWsJs();
@@ -65,12 +80,8 @@ class frmSelWsJs : public framework::OrderChooser {
 
  protected:
   db::Sql ListQuery(std::string_view driver) override;
-  void FillRow(int row, const db::Recordset& records) override;
   void OnConfirm() override;
   void BeforeClose() override;
-  std::vector<int> AmountColumns() const override {
-    return {kColLabour, kColParts, kColDiagnosis, kColInspection};
-  }
 
  private:
   int64_t settlementId_ = 0;
@@ -98,21 +109,36 @@ struct ChosenOrder {
 
 class frmSel_AR_Rec : public framework::OrderChooser {
  public:
-  enum Column {
-    kColChosen = 0,
-    kColDateIn,
-    kColNumber,
-    kColCustomer,
-    kColPlate,
-    kColEngine,
-    kColCategory,
-    kColTotal,
-    kColReceived,
-    kColBalance,
-    kColWriteOff,
-    kColId,
-    kColProgId
+  using Kind = framework::ListColumnKind;
+  static constexpr framework::ListColumn kColumns[] = {
+      {"选择", 4},
+      {"进厂日期", 12, Kind::Date},
+      {"工单号码", 12},
+      framework::ListColumn{"客户名称", 29}.From("公司名称"),
+      framework::ListColumn{"车牌号码", 23}.From("车牌号"),
+      {"发动机号", 19},
+      {"维修分类", 20},
+      framework::ListColumn{"合计金额", 10, Kind::Money}.From("应收合计"),
+      {"已收金额", 10, Kind::Money},
+      {"余额", 8, Kind::Money},
+      {"本次核销额", 12, Kind::Money},
+      framework::ListColumn{"单据ID", 6}.Hidden(),
+      framework::ListColumn{"progid", 6}.Hidden(),
   };
+  static constexpr int kColChosen = framework::ColumnAt(kColumns, kTickCaption);
+  static constexpr int kColDateIn = framework::ColumnAt(kColumns, "进厂日期");
+  static constexpr int kColNumber = framework::ColumnAt(kColumns, "工单号码");
+  static constexpr int kColCustomer = framework::ColumnAt(kColumns, "客户名称");
+  static constexpr int kColPlate = framework::ColumnAt(kColumns, "车牌号码");
+  static constexpr int kColEngine = framework::ColumnAt(kColumns, "发动机号");
+  static constexpr int kColCategory = framework::ColumnAt(kColumns, "维修分类");
+  static constexpr int kColTotal = framework::ColumnAt(kColumns, "合计金额");
+  static constexpr int kColReceived = framework::ColumnAt(kColumns, "已收金额");
+  static constexpr int kColBalance = framework::ColumnAt(kColumns, "余额");
+  static constexpr int kColWriteOff = framework::ColumnAt(kColumns, "本次核销额");
+  static constexpr int kColId = framework::ColumnAt(kColumns, "单据ID");
+  static constexpr int kColProgId = framework::ColumnAt(kColumns, "progid");
+
   frmSel_AR_Rec();
 
   // Sets the customer filter, lists the orders, proposes the amount over them and shows the
@@ -128,12 +154,8 @@ class frmSel_AR_Rec : public framework::OrderChooser {
 
  protected:
   db::Sql ListQuery(std::string_view driver) override;
-  void FillRow(int row, const db::Recordset& records) override;
   void AfterQuery() override { Allocate(amount_); }
   void OnConfirm() override;
-  std::vector<int> AmountColumns() const override {
-    return {kColTotal, kColReceived, kColBalance, kColWriteOff};
-  }
 
  private:
   db::Amount amount_;

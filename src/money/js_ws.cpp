@@ -168,7 +168,7 @@ void JS_WS::SetupForm() {
     });
   };
 
-  repair_order::LineGrid::Context context;
+  framework::LineGrid::Context context;
   context.system = [this]() -> host::ISystem& { return System(); };
   context.programNumber = ProgramNumber();
   context.ownerId = [this] { return Header(kOwner).KeyLong(); };
@@ -181,9 +181,9 @@ void JS_WS::SetupForm() {
   for (LineKind kind : {LineKind::Items, LineKind::Parts}) {
     const bool items = kind == LineKind::Items;
     auto& grid = form_.Add<forms::Grid>(items ? kItemGrid : kPartGrid);
-    repair_order::LineGrid::Store store{items ? "ARPReceive_XM" : "ARPReceive_PJ",
-                                        items ? "arpreceive_xm" : "arpreceive_pj", "JS_WS"};
-    auto lines = std::make_unique<repair_order::LineGrid>(grid, kind, store);
+    framework::LineGrid::Store store{items ? "ARPReceive_XM" : "ARPReceive_PJ",
+                                     items ? "arpreceive_xm" : "arpreceive_pj", "JS_WS"};
+    auto lines = std::make_unique<framework::LineGrid>(grid, kind, store);
     lines->Setup(context, GoodsMessageEdit());
     AddLineSet(*lines);
     (items ? items_ : parts_) = std::move(lines);
@@ -366,7 +366,7 @@ bool JS_WS::LoadRepairOrder(int64_t orderId) {
   }
   forms::Grid& grid = parts_->Grid();
   parts_->Clear();
-  using Col = repair_order::LineGrid::Column;
+  using Col = framework::LineGrid::Column;
   for (; !parts->Eof(); parts->MoveNext()) {
     int row = grid.AddRow();
     // The quantity as issued, never rounded: 3 for a quantity of 0.00004 is a price of 75000.

@@ -21,10 +21,10 @@
 
 #include "db/recordset.h"
 #include "framework/document.h"
+#include "framework/line_grid.h"
 #include "framework/order_follower.h"
 #include "framework/period_gate.h"
 #include "money/money_document.h"
-#include "repair_order/line_grid.h"
 
 namespace ws::money {
 
@@ -120,7 +120,7 @@ class JS_WS : public MoneyDocument, public framework::OrderFollower {
   void CalcTotals();
 
   forms::Field& Header(int index) const;
-  repair_order::LineGrid& Lines(framework::LineKind kind) const {
+  framework::LineGrid& Lines(framework::LineKind kind) const {
     return kind == framework::LineKind::Items ? *items_ : *parts_;
   }
 
@@ -169,8 +169,8 @@ class JS_WS : public MoneyDocument, public framework::OrderFollower {
 
   RepairOrderChooser chooser_;
   framework::PeriodGate gate_;
-  std::unique_ptr<repair_order::LineGrid> items_;
-  std::unique_ptr<repair_order::LineGrid> parts_;
+  std::unique_ptr<framework::LineGrid> items_;
+  std::unique_ptr<framework::LineGrid> parts_;
   // A saved settlement whose order was chosen again: its saved lines give way to the copied
   // ones at the next save.
   bool linesReplaced_ = false;

@@ -15,9 +15,12 @@
 
 #include <string>
 
-#include "pickers/picker_control.h"
+#include "framework/picker_control.h"
 
 namespace ws::pickers {
+
+using framework::PickerControl;
+using framework::WithTyped;
 
 class GenericPicker : public PickerControl {
  public:

@@ -26,9 +26,12 @@
 #include <string>
 #include <vector>
 
-#include "pickers/picker_control.h"
+#include "framework/picker_control.h"
 
 namespace ws::pickers {
+
+using framework::PickerControl;
+using framework::WithTyped;
 
 // One property of the data object: its name, the record field and grid column it comes from,
 // and whether it is an id (held as an integer).

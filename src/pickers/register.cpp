@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "host/module_pickers.h"
 #include "pickers/generic_picker.h"
 #include "pickers/master_picker.h"
 
@@ -17,3 +18,7 @@ void RegisterPickers(host::Registry& registry) {
 }
 
 }  // namespace ws::pickers
+
+void ws::host::RegisterModulePickers(host::Registry& registry) {
+  pickers::RegisterPickers(registry);
+}

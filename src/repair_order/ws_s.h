@@ -26,11 +26,20 @@
 
 #include "db/recordset.h"
 #include "framework/document.h"
-#include "masters/vin.h"
-#include "repair_order/line_grid.h"
+#include "framework/line_grid.h"
+#include "framework/picker_call.h"
+#include "framework/vin.h"
 #include "repair_order/order_sql.h"
 
 namespace ws::repair_order {
+
+using forms::Trim;
+using framework::ChooseInPicker;
+using framework::LineGrid;
+using framework::OpenPicker;
+using framework::PickedRow;
+using framework::PickerParameters;
+using framework::ResolveTyped;
 
 class WS_S : public framework::Document {
  public:
@@ -136,7 +145,7 @@ class WS_S : public framework::Document {
   std::unique_ptr<LineGrid> parts_;
   // Lookup fields typed into since they were last resolved.
   std::set<int> pendingLookups_;
-  masters::VinWarning vinWarning_;
+  framework::VinWarning vinWarning_;
 };
 
 }  // namespace ws::repair_order

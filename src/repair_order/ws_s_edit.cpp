@@ -52,7 +52,7 @@ void WS_S::FieldLeft(int index) {
   }
   if (index == kChassis) {
     // Typed in capitals as on the car; a chassis number filled from the vehicle stays as stored.
-    Header(kChassis).SetText(masters::NormalizeVin(Header(kChassis).Text()));
+    Header(kChassis).SetText(framework::NormalizeVin(Header(kChassis).Text()));
     WarnVin();
   }
   if (!pendingLookups_.erase(index)) return;

@@ -1,27 +1,9 @@
 #include "reports/list_grid.h"
 
-#include <stdexcept>
-
 #include "forms/number_format.h"
 #include "forms/text.h"
 
 namespace ws::reports {
-
-int ColumnOf(const ListColumns& columns, std::string_view caption) {
-  const std::string wanted = forms::FoldCase(std::string(caption));
-  for (size_t c = 0; c < columns.size(); ++c) {
-    if (forms::FoldCase(columns[c].caption) == wanted) return static_cast<int>(c);
-  }
-  throw std::logic_error("no list column " + std::string(caption));
-}
-
-std::vector<int> TotalColumns(const ListColumns& columns) {
-  std::vector<int> totals;
-  for (size_t c = 0; c < columns.size(); ++c) {
-    if (columns[c].total) totals.push_back(static_cast<int>(c));
-  }
-  return totals;
-}
 
 db::Sql SelectList(const ListColumns& columns) {
   std::string list = " SELECT ";
@@ -40,28 +22,6 @@ db::Sql SelectList(const ListColumns& columns) {
     if (name != column.caption) list += std::string(" AS ") + column.caption;
   }
   return db::Sql(list);
-}
-
-std::vector<int> LayoutNumbers(const ListColumns& columns) {
-  std::vector<int> numbers;
-  int released = 0;
-  for (const ListColumn& column : columns) {
-    numbers.push_back(column.layoutNumber >= 0 ? column.layoutNumber : released++);
-  }
-  return numbers;
-}
-
-void DescribeColumns(forms::Grid& grid, const ListColumns& columns) {
-  const std::vector<int> numbers = LayoutNumbers(columns);
-  for (int c = 0; c < grid.Cols() && c < static_cast<int>(columns.size()); ++c) {
-    const ListColumn& column = columns[static_cast<size_t>(c)];
-    grid.Col(c).layoutNumber = numbers[static_cast<size_t>(c)];
-    if (column.hidden) grid.SetColHidden(c, true);
-    // A query's money reads as the lists' does (ApplyAmountDecimals gives it the shop's).
-    if (column.kind == ListColumnKind::Money && grid.Col(c).format.empty()) {
-      grid.Col(c).format = forms::DecimalsFormat(2, true);
-    }
-  }
 }
 
 void SetupListGrid(forms::Grid& grid, const ListColumns& columns) {

@@ -63,10 +63,10 @@ db::Sql SourceNumbersSelect(const std::vector<int64_t>& lines) {
 
 // A listed row as the chooser hands it over once ticked: the values pass through the texts of
 // its grid, so a requisition started from an order imports what the dialog would have.
-masters::clsSelWS ChosenRow(const db::Recordset& records) {
+framework::clsSelWS ChosenRow(const db::Recordset& records) {
   auto number = [&](const char* field) { return db::NumericValue(records.Text(field)); };
   auto id = [&](const char* field) { return static_cast<int64_t>(number(field)); };
-  masters::clsSelWS row;
+  framework::clsSelWS row;
   row.i进厂日期(db::FormatDateText(records.Text("进厂日期")));
   row.i工单号码(records.Text("工单号码"));
   row.i客户名称(records.Text("客户名称"));
@@ -431,11 +431,11 @@ void CKLl_WS::RefuseOrder(const std::string& text) {
 }
 
 void CKLl_WS::ImportSelection() {
-  const masters::clsSelWS& first = selection_.Item(0);
+  const framework::clsSelWS& first = selection_.Item(0);
   Header(kOrder).SetValue(std::to_string(first.i单据ID()), first.i工单号码());
   Header(kVehicle).SetValue(std::to_string(first.iprogid()), first.i车牌号码());
   Header(kCustomer).SetValue(std::to_string(first.i客户ID()), first.i客户名称());
-  for (const masters::clsSelWS& row : selection_) lines_->Import(row);
+  for (const framework::clsSelWS& row : selection_) lines_->Import(row);
   Changed();
 }
 

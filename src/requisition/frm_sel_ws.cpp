@@ -16,11 +16,6 @@ namespace ws::requisition {
 
 namespace {
 
-constexpr const char* kGridFormat =
-    "  |选择 |进厂日期   |工单号码    |客户名称                 |车牌号码      |车型       "
-    "|维修分类    |配件编码     |配件项目     |配件规格     |需求数量     "
-    "|已领数量    |未领数量     |单价       |说明        "
-    "|客户ID|产品ID|progid|单据ID|单据明细ID|单位";
 constexpr const char* kGridHint = "提示：单击选择后按回车键确认！";
 constexpr const char* kErrorTitle = "提示:";
 constexpr int kFrozenCols = 3;
@@ -33,11 +28,10 @@ framework::ChooserLook Look() {
   framework::ChooserLook look;
   look.name = frmSelWS::kFormName;
   look.title = kErrorTitle;
-  look.format = kGridFormat;
+  look.columns = frmSelWS::kColumns;
   look.rowHeaderCol = true;
   look.gridType = forms::kLineGrid;
   look.defaultRows = std::to_string(frmSelWS::kDefaultRowLimit);
-  look.tickColumn = frmSelWS::kColTick;
   look.spareSlot = false;
   look.layout = framework::ChooserLook::FormStatus;
   look.addBeforeGrid = [](forms::Form& form) {
@@ -238,31 +232,10 @@ void frmSelWS::AfterQuery() {
 }
 
 void frmSelWS::FillRow(int row, const db::Recordset& records) {
-  forms::Grid& grid = Grid();
-  auto set = [&](int col, const char* field) { grid.SetTextMatrix(row, col, records.Text(field)); };
-  grid.SetTextMatrix(row, kColTick, "");
-  grid.SetTextMatrix(row, kColDate, db::FormatDateText(records.Text("进厂日期")));
-  set(kColNumber, "工单号码");
-  set(kColCustomer, "客户名称");
-  set(kColPlate, "车牌号");
-  set(kColModel, "车型");
-  set(kColCategory, "维修分类");
-  set(kColPartCode, "配件编码");
-  set(kColPartName, "配件项目");
-  set(kColPartSpec, "配件规格");
-  set(kColRequired, "需求数量");
-  set(kColIssued, "已领用数");
+  OrderChooser::FillRow(row, records);
   // More may have been issued than required: the difference is then negative.
-  grid.SetTextMatrix(row, kColOutstanding,
-                     db::DecimalText(records.Number("需求数量") - records.Number("已领用数")));
-  set(kColPrice, "单价");
-  set(kColNote, "说明");
-  set(kColCustomerId, "客户ID");
-  set(kColProductId, "产品ID");
-  set(kColProgram, "progid");
-  set(kColDocumentId, "单据ID");
-  set(kColLineId, "单据明细ID");
-  set(kColUnit, "单位");
+  Grid().SetTextMatrix(row, kColOutstanding,
+                       db::DecimalText(records.Number("需求数量") - records.Number("已领用数")));
 }
 
 void frmSelWS::Tick(int row, bool ticked) {
@@ -285,7 +258,7 @@ void frmSelWS::OnConfirm() {
     auto text = [&](int col) { return grid.TextMatrix(r, col); };
     auto number = [&](int col) { return db::NumericValue(text(col)); };
     auto id = [&](int col) { return static_cast<int64_t>(number(col)); };
-    masters::clsSelWS row;
+    framework::clsSelWS row;
     row.i进厂日期(text(kColDate));
     row.i工单号码(text(kColNumber));
     row.i客户名称(text(kColCustomer));

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -59,30 +60,53 @@ class frmSelWS : public framework::OrderChooser {
   static constexpr int kDefaultRowLimit = 1000;
 
   // Grid columns (column 0 is the row header).
-  enum Column : int {
-    kColTick = 1,
-    kColDate,
-    kColNumber,
-    kColCustomer,
-    kColPlate,
-    kColModel,
-    kColCategory,
-    kColPartCode,
-    kColPartName,
-    kColPartSpec,
-    kColRequired,
-    kColIssued,
-    kColOutstanding,
-    kColPrice,
-    kColNote,
-    kColCustomerId,
-    kColProductId,
-    kColProgram,
-    kColDocumentId,
-    kColLineId,
-    kColUnit,
-    kColumnCount
+  using Kind = framework::ListColumnKind;
+  static constexpr framework::ListColumn kColumns[] = {
+      {"", 2},
+      {"选择", 5},
+      {"进厂日期", 11, Kind::Date},
+      {"工单号码", 12},
+      {"客户名称", 25},
+      framework::ListColumn{"车牌号码", 14}.From("车牌号"),
+      {"车型", 11},
+      {"维修分类", 12},
+      {"配件编码", 13},
+      {"配件项目", 13},
+      {"配件规格", 13},
+      {"需求数量", 13, Kind::Number},
+      framework::ListColumn{"已领数量", 12, Kind::Number}.From("已领用数"),
+      {"未领数量", 13, Kind::Number},
+      {"单价", 11, Kind::Number},
+      {"说明", 12},
+      framework::ListColumn{"客户ID", 6}.Hidden(),
+      framework::ListColumn{"产品ID", 6}.Hidden(),
+      framework::ListColumn{"progid", 6}.Hidden(),
+      framework::ListColumn{"单据ID", 6}.Hidden(),
+      framework::ListColumn{"单据明细ID", 10}.Hidden(),
+      {"单位", 4},
   };
+  static constexpr int kColTick = framework::ColumnAt(kColumns, kTickCaption);
+  static constexpr int kColDate = framework::ColumnAt(kColumns, "进厂日期");
+  static constexpr int kColNumber = framework::ColumnAt(kColumns, "工单号码");
+  static constexpr int kColCustomer = framework::ColumnAt(kColumns, "客户名称");
+  static constexpr int kColPlate = framework::ColumnAt(kColumns, "车牌号码");
+  static constexpr int kColModel = framework::ColumnAt(kColumns, "车型");
+  static constexpr int kColCategory = framework::ColumnAt(kColumns, "维修分类");
+  static constexpr int kColPartCode = framework::ColumnAt(kColumns, "配件编码");
+  static constexpr int kColPartName = framework::ColumnAt(kColumns, "配件项目");
+  static constexpr int kColPartSpec = framework::ColumnAt(kColumns, "配件规格");
+  static constexpr int kColRequired = framework::ColumnAt(kColumns, "需求数量");
+  static constexpr int kColIssued = framework::ColumnAt(kColumns, "已领数量");
+  static constexpr int kColOutstanding = framework::ColumnAt(kColumns, "未领数量");
+  static constexpr int kColPrice = framework::ColumnAt(kColumns, "单价");
+  static constexpr int kColNote = framework::ColumnAt(kColumns, "说明");
+  static constexpr int kColCustomerId = framework::ColumnAt(kColumns, "客户ID");
+  static constexpr int kColProductId = framework::ColumnAt(kColumns, "产品ID");
+  static constexpr int kColProgram = framework::ColumnAt(kColumns, "progid");
+  static constexpr int kColDocumentId = framework::ColumnAt(kColumns, "单据ID");
+  static constexpr int kColLineId = framework::ColumnAt(kColumns, "单据明细ID");
+  static constexpr int kColUnit = framework::ColumnAt(kColumns, "单位");
+  static constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
 
   // The list receives the rows confirmed; it must outlive the dialog.
   explicit frmSelWS(SelectionList& selection);

@@ -377,7 +377,7 @@ void RequisitionLines::BatchPicked(int row) {
   if (context_.changed) context_.changed();
 }
 
-int RequisitionLines::Import(const masters::clsSelWS& chosen) {
+int RequisitionLines::Import(const framework::clsSelWS& chosen) {
   forms::Grid& grid = Grid();
   const int64_t partId = chosen.i产品ID();
   const int64_t program = chosen.iprogid();

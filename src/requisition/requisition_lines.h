@@ -17,8 +17,8 @@
 #include "forms/grid.h"
 #include "framework/cls_fun.h"
 #include "framework/line_set.h"
+#include "framework/property_bags.h"
 #include "host/system.h"
-#include "masters/property_bags.h"
 
 namespace ws::requisition {
 
@@ -67,7 +67,7 @@ class RequisitionLines : public framework::LineSet {
 
   // One chosen repair-order line into the grid: the row already holding that order line, or a
   // new one. Answers the row; -1 for an order without part lines, which adds nothing.
-  int Import(const masters::clsSelWS& chosen);
+  int Import(const framework::clsSelWS& chosen);
 
   // Stock cells of a row from the balance of the current period (import and picker choices);
   // a failing query leaves them as they were.

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "masters/property_bags.h"
+#include "framework/property_bags.h"
 
 namespace ws::requisition {
 
@@ -21,22 +21,22 @@ class SelectionList {
 
   // Adds the row under the key of its i单据ID and i单据明细ID; false (nothing added) when a row
   // with that key is already in the list.
-  bool Add(const masters::clsSelWS& row);
+  bool Add(const framework::clsSelWS& row);
   void Clear();
 
   bool Empty() const { return rows_.empty(); }
   size_t Count() const { return rows_.size(); }
   // The rows in the order they were added (0-based).
-  const masters::clsSelWS& Item(size_t index) const { return rows_.at(index); }
+  const framework::clsSelWS& Item(size_t index) const { return rows_.at(index); }
   // The row under the key; nullptr when there is none.
-  const masters::clsSelWS* Find(std::string_view key) const;
+  const framework::clsSelWS* Find(std::string_view key) const;
 
-  std::vector<masters::clsSelWS>::const_iterator begin() const { return rows_.begin(); }
-  std::vector<masters::clsSelWS>::const_iterator end() const { return rows_.end(); }
+  std::vector<framework::clsSelWS>::const_iterator begin() const { return rows_.begin(); }
+  std::vector<framework::clsSelWS>::const_iterator end() const { return rows_.end(); }
 
  private:
   std::vector<std::string> keys_;
-  std::vector<masters::clsSelWS> rows_;
+  std::vector<framework::clsSelWS> rows_;
 };
 
 }  // namespace ws::requisition

@@ -20,7 +20,7 @@ ShopFixture::ShopFixture(const std::string& script) {
     return;
   }
   error_ = ws::test::InstallCatalogue(*db, ws::test::kTestLoginDate);
-  if (error_.empty() && !script.empty()) error_ = db->ExecScript(script);
+  if (error_.empty() && !script.empty()) error_ = db->ExecScript(script).Error();
 }
 
 DeskHost* ShopFixture::Host() {

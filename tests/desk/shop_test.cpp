@@ -72,7 +72,7 @@ class ShopTest : public QObject {
     // check, which the command-line tool's tests go through file by file).
     {
       auto other = platform::SqliteDatabase::Open(dir.filePath("other.db").toStdString(), nullptr);
-      QCOMPARE(other->ExecScript("CREATE TABLE t (a)"), std::string());
+      QCOMPARE(other->ExecScript("CREATE TABLE t (a)").Error(), std::string());
     }
     file = OpenShopFile(dir.filePath("other.db").toStdString());
     QCOMPARE(file.status, ShopFileStatus::Foreign);
@@ -88,7 +88,8 @@ class ShopTest : public QObject {
     QVERIFY(file.message.find("99") != std::string::npos);
     QCOMPARE(platform::SqliteDatabase::Open(shop, nullptr)
                  ->ExecScript("UPDATE ws_meta SET value = '1' WHERE key = 'version';"
-                              "DELETE FROM ws_meta WHERE key LIKE 'version:%'"),
+                              "DELETE FROM ws_meta WHERE key LIKE 'version:%'")
+                 .Error(),
              std::string());
     file = OpenShopFile(shop);
     QCOMPARE(file.status, ShopFileStatus::Ok);

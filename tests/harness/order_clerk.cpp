@@ -10,7 +10,7 @@
 
 namespace ws::harness {
 
-using repair_order::LineGrid;
+using framework::LineGrid;
 using repair_order::LineKind;
 using repair_order::WS_S;
 

@@ -31,7 +31,7 @@ using money::JS_WS;
 using repair_order::WS_S;
 using requisition::CKLl_WS;
 using requisition::RequisitionLines;
-using OrderLines = repair_order::LineGrid;
+using OrderLines = framework::LineGrid;
 
 constexpr int64_t kOrderId = 10;
 

@@ -11,8 +11,8 @@
 
 #include "db/sql.h"
 #include "forms/text.h"
+#include "framework/vin.h"
 #include "host/ui.h"
-#include "masters/vin.h"
 #include "support/first_row_picker.h"
 #include "support/test_host.h"
 
@@ -100,7 +100,7 @@ class HostileTest : public test::HostTest {
     for (const auto& message : Sink().ErrMessages()) text += message + "\n";
     for (const auto& box : Dialogs().Boxes()) {
       // A hostile chassis number is no VIN: the order says so and saves it all the same.
-      if (!forms::EndsWith(box.text, masters::kVinWarningEnd)) text += box.text + "\n";
+      if (!forms::EndsWith(box.text, framework::kVinWarningEnd)) text += box.text + "\n";
     }
     return text;
   }

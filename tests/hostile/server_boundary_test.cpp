@@ -19,13 +19,13 @@
 
 #include "db/runner.h"
 #include "forms/input.h"
+#include "framework/line_grid.h"
 #include "framework/period_gate.h"
 #include "hostile/hostile_host.h"
 #include "money/js_ws.h"
 #include "platform/accounts.h"
 #include "platform/postgres_database.h"
 #include "platform/system_object.h"
-#include "repair_order/line_grid.h"
 #include "repair_order/ws_s.h"
 #include "requisition/check_step.h"
 #include "requisition/ckll_ws.h"
@@ -238,7 +238,7 @@ TEST_F(ServerBoundaryTest, EachRoleStillDoesItsWorkThroughTheProgram) {
     ASSERT_TRUE(Input::Type(order.Header(repair_order::WS_S::kNumber), "WS020").accepted);
     Input::Click(order.Form().Get<forms::Widget>(repair_order::WS_S::kItemTab));
     ASSERT_TRUE(Input::EditCell(order.Lines(framework::LineKind::Items).Grid(), 1,
-                                repair_order::LineGrid::kCode, "X01")
+                                framework::LineGrid::kCode, "X01")
                     .accepted);
     ASSERT_TRUE(order.FileSave()) << TakeFailures();
     const int64_t id = order.GetID();

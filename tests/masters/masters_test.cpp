@@ -15,9 +15,9 @@
 #include "db/sql.h"
 #include "forms/grid.h"
 #include "forms/input.h"
+#include "framework/vin.h"
 #include "masters/descriptions.h"
 #include "masters/master_list.h"
-#include "masters/vin.h"
 #include "support/test_host.h"
 
 namespace ws::masters {
@@ -143,6 +143,9 @@ class MastersTest : public test::HostTest {
 namespace {
 
 using forms::Input;
+using framework::CheckVin;
+using framework::VinCheck;
+using framework::VinWarning;
 using host::MsgAnswer;
 using Texts = std::vector<std::string>;
 

@@ -133,7 +133,7 @@ namespace {
 
 using forms::Input;
 using framework::LineKind;
-using Col = repair_order::LineGrid::Column;
+using Col = framework::LineGrid::Column;
 
 // The texts of a grid row's columns, "/"-joined.
 std::string Row(const forms::Grid& grid, int row, std::initializer_list<int> cols) {
@@ -901,7 +901,7 @@ TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenV
   });
   auto result = dialog.py_SubProgram(host_.System(), 200003, 0, 50);
   ASSERT_EQ(result.size(), 1u) << "the one selected row";
-  const masters::clsSelWS& row = result[0].row;
+  const framework::clsSelWS& row = result[0].row;
   EXPECT_EQ(result[0].key + " " + row.i工单号码() + " " + row.i进厂日期() + " " + row.i客户名称() +
                 " " + row.i车牌号码() + row.i车型() + " " + std::to_string(row.i客户ID()) + " " +
                 std::to_string(row.iprogid()) + " " + std::to_string(row.i单据ID()),

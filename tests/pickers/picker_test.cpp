@@ -14,14 +14,18 @@
 
 #include "db/sql.h"
 #include "forms/input.h"
+#include "framework/natural_order.h"
 #include "pickers/generic_picker.h"
 #include "pickers/master_picker.h"
-#include "pickers/natural_order.h"
 #include "support/test_host.h"
 
 namespace ws::pickers {
 namespace {
 
+using framework::kKeyEnter;
+using framework::NaturalLess;
+using framework::SortRowsNaturally;
+using framework::WithTyped;
 using host::MsgAnswer;
 
 struct PickerCase {

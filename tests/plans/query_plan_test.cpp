@@ -22,6 +22,7 @@
 #include "db/runner.h"
 #include "db/sql.h"
 #include "forms/input.h"
+#include "framework/line_price.h"
 #include "harness/order_clerk.h"
 #include "harness/shop_rows.h"
 #include "money/js_ws.h"
@@ -29,7 +30,6 @@
 #include "pickers/master_picker.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
-#include "repair_order/line_price.h"
 #include "repair_order/ws_s.h"
 #include "reports/issued_billed.h"
 #include "reports/period_checklist.h"
@@ -306,15 +306,15 @@ TEST_F(QueryPlanTest, PriceProposalsStartFromTheOwnersOrdersOrTheKeysLines) {
   for (auto kind : {framework::LineKind::Items, framework::LineKind::Parts}) {
     // The owner's own latest price: through the owner's few orders, never along every line of
     // the item looking for the owner's.
-    const std::string own = Plan(db::Sql(repair_order::HistoryPriceSelect(kind, 1, 200001, 5)));
+    const std::string own = Plan(db::Sql(framework::HistoryPriceSelect(kind, 1, 200001, 5)));
     EXPECT_NE(own.find("ix_wsdj_owner"), std::string::npos) << own;
     // Anyone's latest: the key's lines newest first, without sorting them.
-    const std::string anyone = Plan(db::Sql(repair_order::HistoryPriceSelect(kind, 1, 200001, {})));
+    const std::string anyone = Plan(db::Sql(framework::HistoryPriceSelect(kind, 1, 200001, {})));
     EXPECT_EQ(anyone.find("TEMP B-TREE"), std::string::npos) << anyone;
     // Lowest, highest, average: the summary's few rows of the key, found by its primary key.
     for (int rule : {1, 2, 3}) {
       const std::string summary =
-          Plan(db::Sql(repair_order::RulePriceSelect(rule, kind, 1, 200001, 0)));
+          Plan(db::Sql(framework::RulePriceSelect(rule, kind, 1, 200001, 0)));
       EXPECT_NE(summary.find("SEARCH ws_price_sum USING INDEX"), std::string::npos) << summary;
     }
   }
@@ -339,7 +339,7 @@ void QueryPlanTest::MasterPickerPages() {
 TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {
   // The typed prefix of a plate or vehicle number, bound as the picker binds it.
   const std::string typed =
-      Plan(pickers::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
+      Plan(framework::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
   EXPECT_NE(typed.find("ix_clzl_plate_nocase"), std::string::npos) << typed;
 
   // The vehicle picker opens on a page, reads the next one and narrows as the clerk types, each

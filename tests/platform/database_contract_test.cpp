@@ -19,13 +19,13 @@
 
 #include "db/runner.h"
 #include "db/sql.h"
+#include "framework/line_price.h"
+#include "framework/picker_control.h"
 #include "pickers/master_picker.h"
-#include "pickers/picker_control.h"
 #include "platform/postgres_database.h"
 #include "platform/sql_translator.h"
 #include "platform/sqlite_database.h"
 #include "platform/wal_checkpointer.h"
-#include "repair_order/line_price.h"
 #include "requisition/stock_posting.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
@@ -764,7 +764,7 @@ TEST(PostgresPlanTest, TypedPrefixesOfPickersUseTheTrigramIndexes) {
   // A small table is read whole by choice; with that choice taken away the index must serve.
   ASSERT_EQ(db->ExecScript("SET enable_seqscan = off"), "");
   const std::string plan =
-      Plan(*db, pickers::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
+      Plan(*db, framework::WithTyped(pickers::VehiclePicker().validateQuery, "京A1"));
   EXPECT_NE(plan.find("ix_clzl_plate_nocase"), std::string::npos) << plan;
   // The latest price of an item or part, walked newest first as the server does for an owner it
   // believes bought often: along the key's own lines, never along every line of the shop.
@@ -772,7 +772,7 @@ TEST(PostgresPlanTest, TypedPrefixesOfPickersUseTheTrigramIndexes) {
   for (auto kind : {framework::LineKind::Items, framework::LineKind::Parts}) {
     for (std::optional<int64_t> owner : {std::optional<int64_t>(5), std::optional<int64_t>()}) {
       const std::string price =
-          Plan(*db, db::Sql(repair_order::HistoryPriceSelect(kind, 1, 200001, owner)));
+          Plan(*db, db::Sql(framework::HistoryPriceSelect(kind, 1, 200001, owner)));
       EXPECT_NE(price.find("_line on"), std::string::npos) << price;
     }
   }

@@ -13,7 +13,7 @@
 #include "db/value.h"
 #include "forms/grid_search.h"
 #include "forms/input.h"
-#include "pickers/picker_control.h"
+#include "framework/picker_control.h"
 #include "repair_order/ws_s.h"
 #include "support/test_host.h"
 
@@ -41,7 +41,7 @@ class RepairOrderTest : public test::HostTest {
     host_.System().SetRunPickerHandler([this](host::IControl& control, const std::string& text) {
       pickedIn_.push_back(control.ClassName() + ":" + text);
       host::PickResult result;
-      auto* picker = dynamic_cast<pickers::PickerControl*>(&control);
+      auto* picker = dynamic_cast<framework::PickerControl*>(&control);
       if (!picker || !picker->Refresh()) return result;
       picker->SetText(text);
       // The row the clerk takes: the first the search finds for the text.

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "forms/grid_search.h"
+#include "framework/picker_control.h"
 #include "host/system.h"
-#include "pickers/picker_control.h"
 
 namespace ws::test {
 
 inline host::PickResult TakeFirstRow(host::IControl& control, const std::string& text) {
-  auto* picker = dynamic_cast<pickers::PickerControl*>(&control);
+  auto* picker = dynamic_cast<framework::PickerControl*>(&control);
   if (!picker || !picker->Refresh()) return host::PickResult{};
   picker->SetText(text);
   const int row = forms::IncrementalSearch(picker->Grid(), picker->SearchColumns(), text, true);

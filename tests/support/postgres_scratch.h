@@ -61,8 +61,10 @@ class PostgresScratch {
     url_ = *url;
     admin_ = PostgresDatabase::Open(url_, &error_);
     if (!admin_) return;
-    error_ = admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " +
-                                schema_);
+    error_ =
+        admin_
+            ->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_)
+            .Error();
     if (!error_.empty()) admin_.reset();
   }
   ~PostgresScratch() {

@@ -132,16 +132,16 @@ void TestHost::RefuseOn(const std::string& name, const std::string& table, const
              (when.empty() ? "" : " WHEN " + when) + " BEGIN SELECT RAISE(ABORT, '" + message +
              "'); END";
   }
-  if (std::string error = db_->ExecScript(script); !error.empty()) {
-    ADD_FAILURE() << "cannot make " << table << " refuse " << event << ": " << error;
+  if (db::Status status = db_->ExecScript(script); !status) {
+    ADD_FAILURE() << "cannot make " << table << " refuse " << event << ": " << status;
   }
 }
 
 void TestHost::DropRefusal(const std::string& name, const std::string& table) {
   const std::string script =
       OnPostgres() ? "DROP TRIGGER " + name + " ON " + table : "DROP TRIGGER " + name;
-  if (std::string error = db_->ExecScript(script); !error.empty()) {
-    ADD_FAILURE() << "cannot drop " << name << ": " << error;
+  if (db::Status status = db_->ExecScript(script); !status) {
+    ADD_FAILURE() << "cannot drop " << name << ": " << status;
   }
 }
 

@@ -16,7 +16,7 @@
 #include "db/default_config.h"
 #include "db/runner.h"
 #include "db/sql.h"
-#include "masters/vin.h"
+#include "framework/vin.h"
 #include "platform/shop_info.h"
 #include "platform/sqlite_database.h"
 #include "shop/demo/bulk_rows.h"
@@ -677,7 +677,7 @@ class DemoWriter {
         }
         // Chinese VINs carry a check digit; one car in forty keeps a misread one, so the
         // vehicle list's VIN check has something to find.
-        const char digit = masters::VinCheckDigit(chassis);
+        const char digit = framework::VinCheckDigit(chassis);
         chassis[8] = id % 40 == 0 ? (digit == '0' ? '1' : '0') : digit;
         std::string plate = Plate(plates);
         insert.Id(id)
@@ -987,10 +987,10 @@ std::string CreateDemoDatabase(const std::string& name, const DemoOptions& optio
   // A new file is private until it is renamed into place: a lost write only loses this run,
   // so the build skips the syncs and keeps its rollback journal in memory.
   if (auto* file = target.Sqlite()) {
-    if (std::string error = file->ExecScript(
+    if (db::Status status = file->ExecScript(
             "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-131072");
-        !error.empty()) {
-      return error;
+        !status) {
+      return status.Error();
     }
   }
   {
@@ -1014,8 +1014,8 @@ std::string CreateDemoDatabase(const std::string& name, const DemoOptions& optio
     }
   }
   if (auto* file = target.Sqlite()) {
-    if (std::string error = file->ExecScript("PRAGMA journal_mode=WAL"); !error.empty()) {
-      return error;
+    if (db::Status status = file->ExecScript("PRAGMA journal_mode=WAL"); !status) {
+      return status.Error();
     }
   }
   return target.Finish();

@@ -235,7 +235,7 @@ std::string BackupFile(const std::string& name, const std::string& out) {
   platform::OutputFile file(out, name, kPrivateFile);
   if (!file.Ok()) return file.Error();
   const std::string& temp = file.TempPath();
-  error = source->CopyPagesToFile(temp);
+  error = source->CopyPagesToFile(temp).Error();
   if (error.empty()) {
     std::string openError;
     auto copy = platform::SqliteDatabase::OpenReadOnly(temp, &openError);
@@ -262,7 +262,7 @@ std::string RestoreFile(const std::string& name, const std::string& in) {
     target = platform::SqliteDatabase::Open(name, &error);
   }
   if (!target) return error.empty() ? name + " is not a database file" : error;
-  return source->CopyPagesTo(*target);
+  return source->CopyPagesTo(*target).Error();
 }
 
 }  // namespace

@@ -144,9 +144,8 @@ std::string NewShopDatabase::OpenFile() {
 }
 
 std::string NewShopDatabase::OpenServer() {
-  if (std::string error = platform::PostgresDatabase::CreateDatabaseIfMissing(name_);
-      !error.empty()) {
-    return "cannot create the database " + platform::DisplayUrl(name_) + ": " + error;
+  if (db::Status made = platform::PostgresDatabase::CreateDatabaseIfMissing(name_); !made) {
+    return "cannot create the database " + platform::DisplayUrl(name_) + ": " + made.Error();
   }
   std::string error;
   db_ = platform::PostgresDatabase::Open(name_, &error);

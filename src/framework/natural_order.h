@@ -8,7 +8,7 @@
 
 #include "forms/grid.h"
 
-namespace ws::pickers {
+namespace ws::framework {
 
 bool NaturalLess(std::string_view a, std::string_view b);
 
@@ -16,4 +16,4 @@ bool NaturalLess(std::string_view a, std::string_view b);
 // their order. Texts and keys move with their rows.
 void SortRowsNaturally(forms::Grid& grid, int col);
 
-}  // namespace ws::pickers
+}  // namespace ws::framework

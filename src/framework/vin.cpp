@@ -1,11 +1,11 @@
-#include "masters/vin.h"
+#include "framework/vin.h"
 
 #include <array>
 #include <vector>
 
 #include "forms/text.h"
 
-namespace ws::masters {
+namespace ws::framework {
 
 namespace {
 
@@ -149,4 +149,4 @@ std::string VinWarning::Due(std::string_view text) {
          kVinWarningEnd;
 }
 
-}  // namespace ws::masters
+}  // namespace ws::framework

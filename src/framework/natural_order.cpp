@@ -1,11 +1,11 @@
-#include "pickers/natural_order.h"
+#include "framework/natural_order.h"
 
 #include <algorithm>
 #include <numeric>
 #include <string>
 #include <vector>
 
-namespace ws::pickers {
+namespace ws::framework {
 
 namespace {
 
@@ -84,4 +84,4 @@ void SortRowsNaturally(forms::Grid& grid, int col) {
   }
 }
 
-}  // namespace ws::pickers
+}  // namespace ws::framework

@@ -1,4 +1,4 @@
-#include "pickers/picker_control.h"
+#include "framework/picker_control.h"
 
 #include <algorithm>
 #include <exception>
@@ -6,11 +6,11 @@
 #include "db/runner.h"
 #include "forms/grid_search.h"
 #include "forms/text.h"
+#include "framework/natural_order.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
-#include "pickers/natural_order.h"
 
-namespace ws::pickers {
+namespace ws::framework {
 
 namespace {
 
@@ -471,4 +471,4 @@ void PickerControl::ShowError(const std::string& description) {
                                 host::MsgIcon::Critical);
 }
 
-}  // namespace ws::pickers
+}  // namespace ws::framework

@@ -12,7 +12,7 @@
 
 #include "host/property_bag.h"
 
-namespace ws::masters {
+namespace ws::framework {
 
 // A vehicle (row of clzl with its owner's name).
 class clscl : public host::PropertyBag {
@@ -161,4 +161,4 @@ class clsSelWS : public host::PropertyBag {
   void i单位(std::string v) { Set("i单位", std::move(v)); }
 };
 
-}  // namespace ws::masters
+}  // namespace ws::framework

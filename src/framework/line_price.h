@@ -18,9 +18,7 @@
 #include "framework/line_kind.h"
 #include "host/system.h"
 
-namespace ws::repair_order {
-
-using framework::LineKind;
+namespace ws::framework {
 
 // " SELECT TOP 1 单价 from wsdj A left join wsdjxm B ..." : the latest checked price of the item,
 // for one customer when ownerId is given.
@@ -48,4 +46,4 @@ class LinePricer {
   int64_t programNumber_;
 };
 
-}  // namespace ws::repair_order
+}  // namespace ws::framework

@@ -1,19 +1,19 @@
-#include "repair_order/line_grid.h"
+#include "framework/line_grid.h"
 
 #include <cmath>
 #include <exception>
 
 #include "db/value.h"
+#include "framework/line_price.h"
 #include "framework/shop_decimals.h"
-#include "repair_order/line_price.h"
 
-namespace ws::repair_order {
+namespace ws::framework {
 
 namespace {
 
-framework::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
+LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
   const bool items = kind == LineKind::Items;
-  framework::LineSchema schema;
+  LineSchema schema;
   schema.table = !store.table.empty() ? store.table : items ? "WSDJXM" : "WSDJPJ";
   schema.idTable = !store.idTable.empty() ? store.idTable : items ? "wsdjxm" : "wsdjpj";
   schema.codeCol = LineGrid::kCode;
@@ -23,9 +23,6 @@ framework::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) 
   schema.keyColumn = items ? "项目ID" : "产品ID";
   schema.codeColumn = items ? "编码" : "物品编码";
   schema.caption = items ? "维修项目" : "维修配件";
-  using framework::CellEntry;
-  using framework::LineCell;
-  using framework::ValueKind;
   schema.cells = {
       LineCell("行号", 4).Entry(CellEntry::Plain),
       LineCell(items ? "项目编码" : "配件编码", items ? 14 : 18),
@@ -47,7 +44,7 @@ framework::LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) 
 }  // namespace
 
 LineGrid::LineGrid(forms::Grid& grid, LineKind kind, const Store& store)
-    : framework::LineSet(grid, LineSchemaOf(kind, store)),
+    : LineSet(grid, LineSchemaOf(kind, store)),
       kind_(kind),
       tagPrefix_(store.tagPrefix.empty() ? "XS_S" : store.tagPrefix) {}
 
@@ -56,7 +53,7 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
 
   ownerId_ = context.ownerId;
   const bool items = kind_ == LineKind::Items;
-  framework::CodeLookup lookup;
+  CodeLookup lookup;
   lookup.picker = items ? "pdmxm" : "pdmcpml_j";
   if (!items) lookup.parameters = {{"Mode", "single"}};
   lookup.codeProperty = items ? "i项目编码" : "i物品编码";
@@ -72,7 +69,7 @@ void LineGrid::Setup(Context context, bool goodsMessageEdit) {
     lookup.unknownCodeTitle = context.badCodeTitle;
   }
 
-  framework::LineSet::Context setContext;
+  LineSet::Context setContext;
   setContext.system = context.system;
   setContext.programNumber = context.programNumber;
   setContext.reportError = context.reportError;
@@ -90,7 +87,7 @@ void LineGrid::Arithmetic(int row, int col) {
   db::Quantity quantity = db::Quantity::Of(grid.TextMatrix(row, kQuantity));
   db::Amount price = db::Amount::Of(grid.TextMatrix(row, kPrice));
   const db::Amount amount = db::Amount::Of(grid.TextMatrix(row, kAmount));
-  const int decimals = framework::AmountDecimals(Ctx().system());
+  const int decimals = AmountDecimals(Ctx().system());
   switch (col) {
     case kQuantity:
     case kPrice:
@@ -100,7 +97,7 @@ void LineGrid::Arithmetic(int row, int col) {
       if (!quantity.IsZero()) grid.SetTextMatrix(row, kPrice, amount.DividedBy(quantity).Text());
       break;
     case kCode:
-      if (Trim(grid.TextMatrix(row, kCode)).empty()) {
+      if (forms::Trim(grid.TextMatrix(row, kCode)).empty()) {
         grid.SetCellKey(row, kCode, "0");
         grid.SetTextMatrix(row, kName, "");
         grid.SetTextMatrix(row, kAttribute, "");
@@ -110,7 +107,7 @@ void LineGrid::Arithmetic(int row, int col) {
         quantity = db::Quantity::Of("1");
         grid.SetTextMatrix(row, kQuantity, "1");
       }
-      if (auto proposed = repair_order::LinePricer(Ctx().system(), Ctx().programNumber)
+      if (auto proposed = LinePricer(Ctx().system(), Ctx().programNumber)
                               .Propose(kind_, grid.CellKeyLong(row, kCode), ownerId_())) {
         price = *proposed;
         grid.SetTextMatrix(row, kPrice, price.Text());
@@ -122,4 +119,4 @@ void LineGrid::Arithmetic(int row, int col) {
   }
 }
 
-}  // namespace ws::repair_order
+}  // namespace ws::framework

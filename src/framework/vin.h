@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace ws::masters {
+namespace ws::framework {
 
 enum class VinProblem { None, Length, Character, CheckDigit };
 
@@ -62,4 +62,4 @@ class VinWarning {
   std::string told_;
 };
 
-}  // namespace ws::masters
+}  // namespace ws::framework

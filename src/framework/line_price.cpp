@@ -1,4 +1,4 @@
-#include "repair_order/line_price.h"
+#include "framework/line_price.h"
 
 #include <stdexcept>
 
@@ -7,7 +7,7 @@
 #include "db/sql.h"
 #include "db/value.h"
 
-namespace ws::repair_order {
+namespace ws::framework {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::optional<db::Amount> LinePricer::ByRule(LineKind kind, int64_t key) {
   return records->Money("sum库存金额").DividedBy(quantity);
 }
 
-}  // namespace ws::repair_order
+}  // namespace ws::framework

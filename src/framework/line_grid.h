@@ -1,5 +1,6 @@
 // One line grid of the repair order (labour items or parts): a line set over WSDJXM or WSDJPJ
-// with the order's own arithmetic and price proposal.
+// with the order's own arithmetic and price proposal; the settlement shows the same lines over
+// its own tables.
 //
 // A typed code is resolved by the picker ("pdmxm" / "pdmcpml_j"); a code it cannot resolve drops
 // the list down on the text, and when nothing is chosen the row keeps the code it had. A
@@ -16,21 +17,14 @@
 
 #include "db/recordset.h"
 #include "forms/grid.h"
+#include "framework/line_kind.h"
 #include "framework/line_set.h"
 #include "framework/picker_call.h"
 #include "host/system.h"
-#include "repair_order/order_sql.h"
 
-namespace ws::repair_order {
+namespace ws::framework {
 
-using forms::Trim;
-using framework::ChooseInPicker;
-using framework::OpenPicker;
-using framework::PickedRow;
-using framework::PickerParameters;
-using framework::ResolveTyped;
-
-class LineGrid : public framework::LineSet {
+class LineGrid : public LineSet {
  public:
   // clang-format off
   enum Column : int {
@@ -76,4 +70,4 @@ class LineGrid : public framework::LineSet {
   std::function<int64_t()> ownerId_;
 };
 
-}  // namespace ws::repair_order
+}  // namespace ws::framework

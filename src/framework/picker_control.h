@@ -29,7 +29,7 @@
 #include "host/system.h"
 #include "host/ui.h"
 
-namespace ws::pickers {
+namespace ws::framework {
 
 // Key codes the host forwards to a picker.
 inline constexpr int kKeyEnter = 13;
@@ -200,4 +200,4 @@ class PickerControl : public host::IControl, public host::IPickerUI {
   bool wholeListShown_ = true;
 };
 
-}  // namespace ws::pickers
+}  // namespace ws::framework
