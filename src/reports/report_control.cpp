@@ -295,7 +295,8 @@ bool ReportControl::LoadRows(db::Runner& runner, const db::Sql& query, std::stri
         if (drain_ && !drained_) ApplyAmountDecimals(*grid_, framework::AmountDecimals(System()));
         AppendRows(chunk, dates);
         loaded += chunk.RecordCount();
-        if (drain_) {
+        // A heartbeat of a long statement brings no rows (nor, before the first, columns).
+        if (drain_ && chunk.RecordCount() > 0) {
           drained_ = true;
           if (!(*drain_)(*grid_)) {
             drainFailed_ = true;

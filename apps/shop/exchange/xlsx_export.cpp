@@ -104,8 +104,8 @@ SheetWriter::SheetWriter(const std::filesystem::path& file, const std::string& s
   options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
   // The rows waiting to go into the file sit beside it, not in a system folder that may be
   // small.
-  const std::string folder = file.parent_path().empty() ? "." : file.parent_path().string();
-  options.tmpdir = const_cast<char*>(folder.c_str());
+  tempFolder_ = file.parent_path().empty() ? "." : file.parent_path().string();
+  options.tmpdir = tempFolder_.data();
   book_ = workbook_new_opt(out_->TempPath().c_str(), &options);
   if (!book_) {
     error_ = "无法写入 " + fileName_;

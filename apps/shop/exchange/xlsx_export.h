@@ -59,6 +59,7 @@ class SheetWriter {
   void Start(const forms::Grid& grid, const SheetLayout* layout);
 
   std::string fileName_;
+  std::string tempFolder_;  // the workbook keeps the pointer to it
   std::unique_ptr<platform::OutputFile> out_;
   std::string error_;
   lxw_workbook* book_ = nullptr;
