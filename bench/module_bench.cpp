@@ -43,6 +43,7 @@
 #include "platform/server_logins.h"
 #include "platform/system_object.h"
 #include "repair_order/ws_s.h"
+#include "reports/day_work.h"
 #include "reports/issued_billed.h"
 #include "reports/period_checklist.h"
 #include "reports/receivables_age.h"
@@ -51,6 +52,7 @@
 #include "reports/ws_rpt.h"
 #include "requisition/ckll_ws.h"
 #include "shop/demo/demo_data.h"
+#include "shop/exchange/report_run.h"
 #include "shop/store/database_file.h"
 #include "support/recording_sink.h"
 #include "support/scripted_dialogs.h"
@@ -985,6 +987,100 @@ void RegisterPairs(const std::vector<Shop*>& shops) {
   reg("CheckRequisition50Lines", CheckOperation);
 }
 
+// The desk's start page: its three lists of the first 200 orders each (open, checked and not
+// settled, owed on), read as the desk starts.
+void DeskStart(benchmark::State& state, Shop* shop) {
+  Desk& desk = *shop->desk;
+  size_t rows = 0;
+  auto load = [&] {
+    const ws::reports::DayWork work = ws::reports::LoadDayWork(*desk.db, 200);
+    Check(work.error, "start page");
+    rows = work.openOrders.size() + work.unsettled.size() + work.receivable.size();
+  };
+  Twin twin;
+  twin.statements = Capture(*desk.db, load);
+  Measure(state, nullptr, load, *desk.db, twin);
+  state.counters["rows"] = static_cast<double>(rows);
+}
+
+// Find on the repair order by the start of a number, as a clerk types one: all but the last two
+// characters of numbers spread over the list's window (a year back from the login month), the
+// first order found and shown. `anywhere` types the middle of a number instead (its day and
+// sequence, without the year), which no index serves: the fall-back the find takes when no
+// number starts so.
+void FindByNumber(benchmark::State& state, Shop* shop, bool anywhere) {
+  Desk& desk = *shop->desk;
+  WS_S order;
+  order.Events().AttachSink(&desk.sink);
+  if (!order.Init(*desk.system, kOrderProgram, 0) || !order.Refresh()) Fail("WS_S would not start");
+  const int64_t first =
+      Scalar(*desk.db, "SELECT MIN(单据ID) FROM WSDJ WHERE 进厂日期>='2011-07-01'");
+  const int64_t last = Scalar(*desk.db, "SELECT MAX(单据ID) FROM WSDJ");
+  std::vector<std::string> typed;
+  for (int64_t i = 0; i < 40; ++i) {
+    std::string error;
+    const std::string number =
+        ws::db::Runner(*desk.db).ScalarText(ws::db::Sql("SELECT 工单号码 FROM WSDJ WHERE 单据ID>=")
+                                                .Key(first + (last - first) * i / 40)
+                                                .Raw(" ORDER BY 单据ID LIMIT 1"),
+                                            &error);
+    Check(error, "number");
+    if (number.size() < 6) Fail("a short number: " + number);
+    typed.push_back(anywhere ? number.substr(4, number.size() - 5)
+                             : number.substr(0, number.size() - 2));
+  }
+  size_t next = 0;
+  auto find = [&] {
+    order.Find(std::vector<ws::host::Condition>{{typed[next++ % typed.size()], "工单号码 like"}});
+    if (order.GetID() <= 0) Fail("find found nothing");
+  };
+  Twin twin;
+  twin.statements = Capture(*desk.db, find);
+  next = 0;
+  Measure(state, nullptr, find, *desk.db, twin);
+}
+
+// `ws report WS_RPT` over the shop's whole history as the command writes it: CSV as the rows
+// come (counted, not kept) and the spreadsheet in constant memory beside it. Rows a second and
+// the process's peak memory above what it held before.
+void ReportStream(benchmark::State& state, Shop* shop, bool xlsx) {
+  Desk& desk = *shop->desk;
+  const fs::path sheet = fs::temp_directory_path() / ("ws_bench_report_" + shop->engine + ".xlsx");
+  size_t bytes = 0;
+  int rows = 0;
+  auto run = [&] {
+    ws::shop::ReportFilters filters;
+    if (xlsx) filters.xlsxFile = sheet.string();
+    const ws::shop::ReportRun report =
+        ws::shop::RunReport(*desk.db, "WS_RPT", filters, [&](std::string_view text) {
+          bytes += text.size();
+          return true;
+        });
+    Check(report.error, "report");
+    rows = report.rows;
+  };
+  malloc_trim(0);
+  { std::ofstream("/proc/self/clear_refs") << "5"; }  // resets the peak
+  const long before = ResidentKb("VmRSS:");
+  std::vector<double> times;
+  for (auto _ : state) {
+    bytes = 0;
+    auto start = Clock::now();
+    run();
+    const double ms = Millis(Clock::now() - start);
+    times.push_back(ms);
+    state.SetIterationTime(ms / 1000);
+  }
+  const long peak = ResidentKb("VmHWM:");
+  state.counters["peak_MB"] = static_cast<double>(peak - before) / 1024;
+  state.counters["ms"] = Median(times);
+  state.counters["rows"] = rows;
+  state.counters["rows_per_s"] = Median(times) > 0 ? rows / Median(times) * 1000 : 0;
+  state.counters["csv_MB"] = static_cast<double>(bytes) / 1e6;
+  std::error_code ignored;
+  fs::remove(sheet, ignored);
+}
+
 void Register(Shop* shop) {
   const std::string suffix = "/" + shop->engine;
   auto reg = [&](const std::string& name, auto&& fn) {
@@ -1043,6 +1139,19 @@ void Register(Shop* shop) {
   reg("VehiclePickerTyped", [shop](benchmark::State& s) { VehiclePickerTyped(s, shop); });
   reg("Report100k", [shop](benchmark::State& s) { Report(s, shop, false); })->Iterations(3);
   reg("ReportTabOpen", [shop](benchmark::State& s) { Report(s, shop, true); })->Iterations(5);
+  reg("DeskStart", [shop](benchmark::State& s) { DeskStart(s, shop); })->Iterations(40);
+  reg("FindByNumberStart", [shop](benchmark::State& s) {
+    FindByNumber(s, shop, false);
+  })->Iterations(40);
+  reg("FindByNumberAnywhere", [shop](benchmark::State& s) {
+    FindByNumber(s, shop, true);
+  })->Iterations(10);
+  reg("ReportStreamCsv", [shop](benchmark::State& s) {
+    ReportStream(s, shop, false);
+  })->Iterations(1);
+  reg("ReportStreamXlsx", [shop](benchmark::State& s) {
+    ReportStream(s, shop, true);
+  })->Iterations(1);
   reg("VehicleHistory", [shop](benchmark::State& s) { List(s, shop, 0); })->Iterations(50);
   reg("ServiceDueMonth", [shop](benchmark::State& s) { List(s, shop, 1); })->Iterations(5);
   reg("ReceivablesByAge", [shop](benchmark::State& s) { List(s, shop, 2); })->Iterations(5);

@@ -312,7 +312,7 @@ BEGIN
   END LOOP;
   -- The summaries are written only by the triggers that keep them: their functions run as the
   -- owner (SECURITY DEFINER, on the shop's schema only), and no group writes them directly.
-  FOREACH t IN ARRAY ARRAY['ws_price_sum', 'ws_last_service', 'ws_change_block',
+  FOREACH t IN ARRAY ARRAY['ws_price_sum', 'ws_last_service', 'ws_unsettled', 'ws_change_block',
                            'ws_server_account'] LOOP
     IF to_regclass(format('%I.%I', s, t)) IS NOT NULL THEN
       EXECUTE format('REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON %I.%I FROM %I, %I', s, t, desk,
@@ -322,7 +322,7 @@ BEGIN
   FOR f IN SELECT p.oid::regprocedure FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace
             WHERE n.nspname = s AND p.prorettype = 'trigger'::regtype
               AND (p.proname LIKE 'ws\_change\_%' OR p.proname LIKE 'ws\_last\_%'
-                   OR p.proname LIKE 'ws\_price\_%') LOOP
+                   OR p.proname LIKE 'ws\_price\_%' OR p.proname LIKE 'ws\_unsettled\_%') LOOP
     EXECUTE format('ALTER FUNCTION %s OWNER TO %I', f, owner);
     EXECUTE format('ALTER FUNCTION %s SECURITY DEFINER SET search_path = %I, pg_temp', f, s);
   END LOOP;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <ostream>
 
 #include "db/date.h"
@@ -138,19 +139,35 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
       return kExitFailure;
     }
   }
+  // A query report's rows go out as they are read: a report of ten years writes as it reads
+  // rather than hold every row first.
+  std::unique_ptr<platform::OutputFile> csvFile;
+  if (target != "-") {
+    csvFile = std::make_unique<platform::OutputFile>(target, file);
+    if (!csvFile->Ok()) {
+      err << "ws report: " << csvFile->Error() << "\n";
+      return kExitFailure;
+    }
+  }
+  const shop::CsvSink write = [&](std::string_view text) {
+    if (csvFile) return csvFile->Write(text);
+    out << text;
+    return static_cast<bool>(out);
+  };
   shop::ReportRun run = shop::IsListName(report) ? RunList(*database, report, filters)
-                                                 : RunReport(*database, report, filters);
+                                                 : RunReport(*database, report, filters, write);
   if (!run.error.empty()) {
     if (run.usage) return Usage(err, run.error);
     err << "ws report: " << run.error << "\n";
     return kExitFailure;
   }
   if (!run.notice.empty()) err << "ws report: " << run.notice << "\n";
-  if (target == "-") {
-    out << run.csv;
-    return kExitOk;
+  if (!run.csv.empty() && !write(run.csv)) {
+    err << "ws report: the report could not be written\n";
+    return kExitFailure;
   }
-  if (std::string failure = platform::WriteOutputFile(target, run.csv, file); !failure.empty()) {
+  if (target == "-") return kExitOk;
+  if (std::string failure = csvFile->Commit(); !failure.empty()) {
     err << "ws report: " << failure << "\n";
     return kExitFailure;
   }

@@ -11,6 +11,7 @@
 #include "db/runner.h"
 #include "db/schema.h"
 #include "db/sql.h"
+#include "db/unsettled.h"
 #include "forms/text.h"
 
 namespace ws::db {
@@ -130,30 +131,38 @@ std::vector<TableDef> BuildTables() {
     // leads with (progid, 单据ID) serves that walk without sorting. Any index that leads with
     // the date tempts SQLite to range-scan the window and sort it, so the lists' day index
     // holds only rows of a condition the lists write and the walks never do.
-    t.push_back({"WSDJ",
-                 TableRole::Module,
-                 c,
-                 {"单据ID"},
-                 {{"ix_wsdj_keyset", {"progid", "单据ID", "进厂日期"}},
-                  {"ix_wsdj_number", {"工单号码"}},
-                  // A work-order number is its program's once: should two counters ever
-                  // save the same number at once, the second insert fails.
-                  {"ix_wsdj_unique_number", {"progid", "工单号码"}, true, "工单号码<>''"},
-                  // A vehicle's visits by day with their mileage, read from the index
-                  // alone: its history and its average distance a day.
-                  {"ix_wsdj_visits", {"车辆ID", "进厂日期", "公里数"}, false, "", 7},
-                  // The lists of a month among years of orders read their keys by the day:
-                  // through the key index they passed every order of the shop.
-                  {"ix_wsdj_day", {"进厂日期", "progid", "单据ID"}, false, kDayIndexTerm, 10},
-                  {"ix_wsdj_owner", {"车主ID"}},
-                  {"ix_wsdj_category", {"维修分类ID"}},
-                  // Receivables by age sum what each customer owes by arrival day: the
-                  // orders still owed on, a few of all, with every column the sums read.
-                  {"ix_wsdj_owed",
-                   {"车主ID", "进厂日期", "余额", "smark"},
-                   false,
-                   "smark='02' AND 余额>0",
-                   7}}});
+    t.push_back(
+        {"WSDJ",
+         TableRole::Module,
+         c,
+         {"单据ID"},
+         {{"ix_wsdj_keyset", {"progid", "单据ID", "进厂日期"}},
+          {"ix_wsdj_number", {"工单号码"}},
+          // A work-order number is its program's once: should two counters ever
+          // save the same number at once, the second insert fails.
+          {"ix_wsdj_unique_number", {"progid", "工单号码"}, true, "工单号码<>''"},
+          // A vehicle's visits by day with their mileage, read from the index
+          // alone: its history and its average distance a day.
+          {"ix_wsdj_visits", {"车辆ID", "进厂日期", "公里数"}, false, "", 7},
+          // The lists of a month among years of orders read their keys by the day:
+          // through the key index they passed every order of the shop.
+          {"ix_wsdj_day", {"进厂日期", "progid", "单据ID"}, false, kDayIndexTerm, 10},
+          {"ix_wsdj_owner", {"车主ID"}},
+          {"ix_wsdj_category", {"维修分类ID"}},
+          // Receivables by age sum what each customer owes by arrival day: the
+          // orders still owed on, a few of all, with every column the sums read.
+          {"ix_wsdj_owed",
+           {"车主ID", "进厂日期", "余额", "smark"},
+           false,
+           "smark='02' AND 余额>0",
+           7},
+          // The start page's lists in their order, each walked from its end to the
+          // rows it shows: the orders not checked yet (newest first) and those still
+          // owed on (oldest first), a few of all.
+          {"ix_wsdj_open_day", {"进厂日期", "工单号码"}, false, "smark<>'02'", 17},
+          {"ix_wsdj_owed_day", {"进厂日期", "工单号码"}, false, "smark='02' AND 余额>0", 17},
+          // Find: a number typed from its start.
+          TypedStartIndex("ix_wsdj_number_start", "工单号码", 17)}});
     t.back().trackedSince = 2;
     t.back().changesOnlySince = 9;
     t.back().retiredIndexes = {{"ix_wsdj_vehicle", 7}, {"ix_wsdj_balance", 7}};
@@ -248,6 +257,8 @@ std::vector<TableDef> BuildTables() {
     t.back().trackedSince = 2;
     t.back().changesOnlySince = 9;
     Versioned(t.back(), 3);
+    // After both tables its rows come from.
+    t.push_back(UnsettledTable(17));
   }
   t.push_back({"ARPReceiveMx",
                TableRole::Module,
@@ -628,6 +639,12 @@ IndexDef CaselessIndex(std::string name, std::string column, int since) {
   return index;
 }
 
+IndexDef TypedStartIndex(std::string name, std::string column, int since) {
+  IndexDef index(std::move(name), {std::move(column)}, false, {}, since);
+  index.typedStart = true;
+  return index;
+}
+
 namespace {
 
 // The server's ILIKE (what a typed prefix becomes there) is served by a trigram index, which
@@ -656,8 +673,12 @@ std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine eng
       out.push_back(TrigramIndexStatement(table, index));
       continue;
     }
-    const std::string columns =
-        JoinNames(index.columns) + (index.caseless ? " COLLATE NOCASE" : "");
+    std::string columns = JoinNames(index.columns);
+    if (index.caseless || (index.typedStart && engine == Engine::Sqlite)) {
+      columns += " COLLATE NOCASE";
+    } else if (index.typedStart) {
+      columns += " text_pattern_ops";
+    }
     out.push_back(std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
                   index.name + " ON " + table.name + " (" + columns + ")" +
                   (index.where.empty() ? "" : " WHERE " + index.where));

@@ -66,6 +66,11 @@ struct IndexDef {
   // server, where the search is an ILIKE that no b-tree serves, it is a trigram (pg_trgm) index
   // when the database allows the extension.
   bool caseless = false;
+  // Serves a search by the typed start of a number ("工单号码 like 'x%'"), whose characters
+  // mostly have no case: on SQLite as a caseless index; on the server a b-tree in
+  // text_pattern_ops, which the server's ILIKE uses for the start of the pattern up to its first
+  // letter, whatever the database's collation.
+  bool typedStart = false;
   // Made on this engine only: the engines' planners differ, and an index one needs can lead
   // the other astray.
   std::optional<Engine> onlyOn;
@@ -73,6 +78,8 @@ struct IndexDef {
 
 // A caseless index (see IndexDef::caseless) of one column.
 IndexDef CaselessIndex(std::string name, std::string column, int since);
+// An index of one column for its typed start (see IndexDef::typedStart).
+IndexDef TypedStartIndex(std::string name, std::string column, int since);
 
 // Who owns a table: the module's documents and masters, host tables the module writes, host
 // tables it only reads, and the host's own configuration (options, counters, settings).

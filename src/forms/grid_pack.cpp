@@ -131,7 +131,7 @@ ShownCells ShownGridCells(const Grid& grid) {
   return shown;
 }
 
-std::string GridCsv(const Grid& grid) {
+std::string GridCsv(const Grid& grid, bool header) {
   std::string out;
   auto line = [&out](const std::vector<std::string>& cells) {
     for (size_t i = 0; i < cells.size(); ++i) {
@@ -142,7 +142,7 @@ std::string GridCsv(const Grid& grid) {
   };
   if (grid.Rows() == 0) return out;
   const ShownCells shown = ShownGridCells(grid);
-  line(shown.columns);
+  if (header) line(shown.columns);
   for (const auto& row : shown.rows) line(row);
   return out;
 }

@@ -67,7 +67,8 @@ ShownCells ShownGridCells(const Grid& grid);
 // through their column format). A cell holding a comma, quote or line break is quoted with its
 // quotes doubled. A text a spreadsheet would run as a formula (starting with =, +, -, @, a tab
 // or a carriage return, and not a number) gets a leading apostrophe.
-std::string GridCsv(const Grid& grid);
+// Without `header` only the rows' lines: a chunk of a report written as it is read.
+std::string GridCsv(const Grid& grid, bool header = true);
 // One cell as GridCsv writes it.
 std::string CsvCell(const std::string& cell);
 

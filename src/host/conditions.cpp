@@ -66,7 +66,7 @@ std::optional<ColumnOperator> SplitColumnOperator(std::string_view columnOp) {
 }
 
 void AppendCondition(db::Sql& sql, const Condition& condition, std::string_view driver,
-                     bool anywhere) {
+                     LikeMatch match) {
   auto split = SplitColumnOperator(condition.columnOp);
   if (!split) {
     sql.Raw("1=0");
@@ -74,7 +74,8 @@ void AppendCondition(db::Sql& sql, const Condition& condition, std::string_view 
   }
   sql.Raw(split->column);
   if (split->op == "like") {
-    sql.Like(anywhere ? "%" : "", condition.value, anywhere ? "%" : "");
+    sql.Like(match == LikeMatch::Anywhere ? "%" : "", condition.value,
+             match == LikeMatch::Exact ? "" : "%");
   } else if (db::IsJetDriver(driver)) {
     sql.Raw(split->op).Date(condition.value, driver);
   } else {
@@ -82,14 +83,23 @@ void AppendCondition(db::Sql& sql, const Condition& condition, std::string_view 
   }
 }
 
-std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver) {
+std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver,
+                               LikeMatch match) {
   db::Sql sql;
   for (const auto& c : conditions) {
     if (Trim(c.value).empty()) continue;
     sql.Raw(sql.empty() ? " " : " and ");
-    AppendCondition(sql, c, driver);
+    AppendCondition(sql, c, driver, match);
   }
   return sql.Literal();
+}
+
+bool HasLike(const std::vector<Condition>& conditions) {
+  for (const auto& c : conditions) {
+    auto split = SplitColumnOperator(c.columnOp);
+    if (split && split->op == "like" && !Trim(c.value).empty()) return true;
+  }
+  return false;
 }
 
 }  // namespace ws::host

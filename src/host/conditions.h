@@ -27,15 +27,21 @@ struct ColumnOperator {
 };
 std::optional<ColumnOperator> SplitColumnOperator(std::string_view columnOp);
 
-// Appends one condition: a like condition matches the value anywhere (exactly, when anywhere
-// is false), with "%", "_" and "\" typed into it matching themselves; under "jet" any other
-// value is a date, else a text. A columnOp that SplitColumnOperator refuses appends "1=0", so
-// that a malformed condition finds nothing rather than everything.
+// What a like condition asks of the column: the whole value, its start, or the value anywhere.
+enum class LikeMatch { Exact, Start, Anywhere };
+
+// Appends one condition: a like condition matches the value as `match` says, with "%", "_" and
+// "\" typed into it matching themselves; under "jet" any other value is a date, else a text. A
+// columnOp that SplitColumnOperator refuses appends "1=0", so that a malformed condition finds
+// nothing rather than everything.
 void AppendCondition(db::Sql& sql, const Condition& condition, std::string_view driver,
-                     bool anywhere = true);
+                     LikeMatch match = LikeMatch::Anywhere);
 
 // The condition text: the conditions of every value that is not blank, joined by " and ", in
 // the builder's literal rendering (the condition is handed to the host as text).
-std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver);
+std::string BuildConditionText(const std::vector<Condition>& conditions, std::string_view driver,
+                               LikeMatch match = LikeMatch::Anywhere);
+// Whether a like condition among them has a value that is not blank.
+bool HasLike(const std::vector<Condition>& conditions);
 
 }  // namespace ws::host

@@ -129,6 +129,16 @@ bool DocumentControl::FileCancel() {
 
 bool DocumentControl::Find(const Conditions& conditions) {
   if (!conditions || !system_) return false;
+  // A clerk types a number (a plate, a name) from its start: the start is looked for first,
+  // which the column's index finds at once; only when no document starts so is the text looked
+  // for anywhere in the column, which reads the list's documents one by one. Find next goes on
+  // with the way that found.
+  if (HasLike(*conditions)) {
+    findCondition_ = BuildConditionText(*conditions, Driver(), LikeMatch::Start);
+    bool found = false;
+    SearchList(findCondition_, true, &found);
+    if (found) return false;
+  }
   findCondition_ = ConditionText(*conditions);
   SearchList(findCondition_, false);
   return false;
@@ -247,7 +257,8 @@ bool DocumentControl::LoadList(int mode) {
   return ok;
 }
 
-bool DocumentControl::SearchList(const std::string& condition, bool silent) {
+bool DocumentControl::SearchList(const std::string& condition, bool silent, bool* found) {
+  if (found) *found = false;
   if (!system_) return false;
   bool ok = Guarded(FindTag(), [&] {
     std::string base = BuildBaseCondition();
@@ -260,6 +271,7 @@ bool DocumentControl::SearchList(const std::string& condition, bool silent) {
       ClearForm();
       if (result.records && !(result.records->Bof() && result.records->Eof())) {
         ShowRow(*result.records, result.position);
+        if (found) *found = true;
       }
     }
     dirty_ = false;

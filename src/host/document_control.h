@@ -136,7 +136,8 @@ class DocumentControl : public IControl, public IFormUI, public IDesignUI, publi
   // Rebuilds the base condition, moves through the navigator and shows the row.
   bool LoadList(int mode);
   // Searches with a condition; a silent search that finds nothing leaves the form as it is.
-  bool SearchList(const std::string& condition, bool silent);
+  // `found` (when given) tells whether a document met the condition.
+  bool SearchList(const std::string& condition, bool silent, bool* found = nullptr);
   // Rebuilds "progid=N" + window or requested id + filter; shows or hides the filter label.
   // Tables without a program column (the master cards) build their own.
   virtual std::string BuildBaseCondition();

@@ -75,7 +75,9 @@ std::string MasterCard::ConditionText(const std::vector<host::Condition>& condit
     sql.Raw(sql.empty() ? " " : " and ");
     // Values stay texts here under every driver: masters keep no dates. Only an operator that
     // ends the text in "like" searches anywhere; "like " compares the whole value.
-    host::AppendCondition(sql, c, std::string_view{}, EndsWith(c.columnOp, "like"));
+    host::AppendCondition(
+        sql, c, std::string_view{},
+        EndsWith(c.columnOp, "like") ? host::LikeMatch::Anywhere : host::LikeMatch::Exact);
   }
   return sql.Literal();
 }

@@ -6,17 +6,21 @@ namespace ws::reports {
 
 namespace {
 
-db::Sql OrderRows(int limit, const char* condition, const char* order) {
+// Each list walks an index kept in its own order (a partial index of the orders, or the
+// unsettled orders' table) and stops at its row limit: the start reads the rows it shows,
+// whatever the shop's size.
+db::Sql OrderRows(int limit, const char* from, const char* condition, const char* order) {
   db::Sql sql("SELECT TOP ");
   sql.RowCount(limit)
       .Raw(
           " WSDJ.单据ID, WSDJ.工单号码, WSDJ.进厂日期, PDMWLDW.公司名称, CLZl.车牌号,"
-          " WSDJ.维修分类, WSDJ.应收合计, WSDJ.余额"
-          " FROM (WSDJ LEFT JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID)"
-          " LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID WHERE ")
-      .Raw(condition)
-      .Raw(" ORDER BY ")
-      .Raw(order);
+          " WSDJ.维修分类, WSDJ.应收合计, WSDJ.余额 FROM (")
+      .Raw(from)
+      .Raw(
+          " LEFT JOIN PDMWLDW ON WSDJ.车主ID = PDMWLDW.往来ID)"
+          " LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID");
+  if (*condition) sql.Raw(" WHERE ").Raw(condition);
+  sql.Raw(" ORDER BY ").Raw(order);
   return sql;
 }
 
@@ -48,18 +52,21 @@ std::vector<DayWorkRow> Read(db::Runner& runner, const db::Sql& sql, std::string
 DayWork LoadDayWork(db::IDatabase& database, int limit) {
   db::Runner runner(database);
   DayWork work;
+  // The conditions are the partial indexes' own, word for word, so that the engines take them.
   work.openOrders =
-      Read(runner, OrderRows(limit, "WSDJ.smark<>'02'", "WSDJ.进厂日期 DESC, WSDJ.工单号码 DESC"),
+      Read(runner,
+           OrderRows(limit, "WSDJ", "WSDJ.smark<>'02'", "WSDJ.进厂日期 DESC, WSDJ.工单号码 DESC"),
            &work.error);
-  // The settlement chooser's own rule: no settlement row names the order as its source.
-  work.unsettled = Read(runner,
-                        OrderRows(limit,
-                                  "WSDJ.smark='02' AND NOT EXISTS (SELECT 1 FROM ARPReceive"
-                                  " WHERE ARPReceive.前置单据ID = WSDJ.单据ID)",
-                                  "WSDJ.进厂日期, WSDJ.工单号码"),
-                        &work.error);
+  // The settlement chooser's own rule (no settlement row names the order as its source), kept
+  // by the database in ws_unsettled.
+  work.unsettled =
+      Read(runner,
+           OrderRows(limit, "ws_unsettled U INNER JOIN WSDJ ON WSDJ.单据ID = U.order_id", "",
+                     "U.visit_date, U.number"),
+           &work.error);
   work.receivable = Read(
-      runner, OrderRows(limit, "WSDJ.余额 > 0 AND WSDJ.smark='02'", "WSDJ.进厂日期, WSDJ.工单号码"),
+      runner,
+      OrderRows(limit, "WSDJ", "WSDJ.smark='02' AND WSDJ.余额>0", "WSDJ.进厂日期, WSDJ.工单号码"),
       &work.error);
   return work;
 }

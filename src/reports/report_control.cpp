@@ -261,6 +261,17 @@ bool ReportControl::Refresh() {
   return false;
 }
 
+bool ReportControl::RefreshInto(const RowDrain& drain) {
+  if (!layoutFile_.empty() || !QueryColumns()) return Refresh() && drain(*grid_);
+  drain_ = &drain;
+  drained_ = false;
+  drainFailed_ = false;
+  bool loaded = Refresh();
+  drain_ = nullptr;
+  if (loaded && !drained_) loaded = drain(*grid_);
+  return loaded && !drainFailed_;
+}
+
 void ReportControl::FailRead() {
   grid_->ClearData();
   grid_->SetRedraw(true);
@@ -281,8 +292,18 @@ bool ReportControl::LoadRows(db::Runner& runner, const db::Sql& query, std::stri
           for (int f = 0; f < chunk.FieldCount(); ++f)
             dates.push_back(IsDateColumn(chunk.FieldName(f)) ? 1 : 0);
         }
+        if (drain_ && !drained_) ApplyAmountDecimals(*grid_, framework::AmountDecimals(System()));
         AppendRows(chunk, dates);
         loaded += chunk.RecordCount();
+        // A heartbeat of a long statement brings no rows (nor, before the first, columns).
+        if (drain_ && chunk.RecordCount() > 0) {
+          drained_ = true;
+          if (!(*drain_)(*grid_)) {
+            drainFailed_ = true;
+            return false;
+          }
+          grid_->SetRows(grid_->FixedRows());
+        }
         // A list that came in one chunk never bothers the host.
         if (complete) return true;
         told = true;

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,16 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   // hears Message with an empty text, which takes back a cut-short message and is its cue to
   // show the form's labels again; after a failure the line says kReadFailed.
   bool Refresh() override;
+  // Runs the query as Refresh does, for an output that writes the rows out rather than keeps
+  // them (the command line's CSV and spreadsheet): each chunk read is put in the grid, shaped
+  // and formatted as the window shows it, handed to `drain` and taken out again, so that memory
+  // holds one chunk whatever the report's length. A saved layout sorts and totals every row:
+  // with one named (or for a list the module computes) every row is read first and `drain` has
+  // the finished grid once. `drain` always has the grid at least once, its header row shaped
+  // when the query ran. False as Refresh answers, or when `drain` answered false (it could not
+  // write; the statement stops there).
+  using RowDrain = std::function<bool(const forms::Grid& grid)>;
+  bool RefreshInto(const RowDrain& drain);
   bool RecordTop() override { return false; }
   bool RecordPrevious() override { return false; }
   bool RecordNext() override { return false; }
@@ -217,6 +228,9 @@ class ReportControl : public host::IControl, public host::IReportUI, public host
   std::string printFile_;
   double scrollRate_ = 5;
   int wheelRange_ = 0;
+  const RowDrain* drain_ = nullptr;  // set while RefreshInto streams
+  bool drained_ = false;             // drain_ had the grid
+  bool drainFailed_ = false;         // drain_ answered false
 };
 
 }  // namespace ws::reports

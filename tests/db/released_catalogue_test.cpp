@@ -71,6 +71,7 @@ std::vector<std::string> Listing(const std::vector<TableDef>& tables) {
         add(std::max(table.since, index.since),
             "index " + name + " " + index.name + " (" + Joined(index.columns) + ")" +
                 (index.unique ? " unique" : "") + (index.caseless ? " caseless" : "") +
+                (index.typedStart ? " typed-start" : "") +
                 (index.where.empty() ? "" : " where " + index.where) + EngineSuffix(index.onlyOn));
       }
       if (table.trackedSince) add(table.trackedSince, "tracked " + name);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "db/runner.h"
 #include "db/sql.h"
 #include "forms/text.h"
@@ -64,7 +66,8 @@ class DocumentControlTest : public test::HostTest {
 };
 
 TEST_F(DocumentControlTest, FilterFindAndFindNext) {
-  for (auto [id, number] : {std::pair{10, "W010"}, {20, "A020"}, {30, "W030"}, {40, "W040"}})
+  for (auto [id, number] :
+       {std::pair{5, "AW05"}, {10, "W010"}, {20, "A020"}, {30, "W030"}, {40, "W040"}})
     AddOrder(id, number);
   ASSERT_TRUE(doc_.Init(host_.System(), 200001, 0));
   auto& filterLabel = doc_.Form().Get<forms::Label>(DocumentControl::kFilterLabel);
@@ -73,6 +76,7 @@ TEST_F(DocumentControlTest, FilterFindAndFindNext) {
   EXPECT_TRUE(filterLabel.Visible());
   EXPECT_EQ(doc_.GetID(), 40) << "a filter reloads on the last record";
 
+  // A number typed from its start finds the numbers that start so (AW05 only holds it).
   doc_.Find(std::vector<Condition>{{"W0", "工单号码 like"}});
   EXPECT_EQ(doc_.GetID(), 10);
   doc_.FindNext();
@@ -81,6 +85,12 @@ TEST_F(DocumentControlTest, FilterFindAndFindNext) {
   EXPECT_EQ(doc_.GetID(), 40);
   doc_.FindNext();
   EXPECT_EQ(doc_.GetID(), 40) << "a silent search past the last match leaves the form";
+
+  // No number starts so: the text is looked for anywhere, and find next goes on that way.
+  doc_.Find(std::vector<Condition>{{"0", "工单号码 like"}});
+  EXPECT_EQ(doc_.GetID(), 5);
+  doc_.FindNext();
+  EXPECT_EQ(doc_.GetID(), 10);
 
   doc_.Find(std::vector<Condition>{{"nothing", "工单号码 like"}});
   EXPECT_EQ(doc_.GetID(), 0) << "an unsuccessful find clears the form";
@@ -153,15 +163,16 @@ class ConditionRunTest : public ::testing::Test {
   }
 
   // The ids a condition selects, once as the text handed to the host and once bound.
-  std::string Ids(const std::vector<Condition>& conditions, bool bound) {
+  std::string Ids(const std::vector<Condition>& conditions, bool bound,
+                  LikeMatch match = LikeMatch::Anywhere) {
     db::Sql sql("select group_concat(单据ID) from (select 单据ID from wsdj where ");
     if (bound) {
       for (size_t i = 0; i < conditions.size(); ++i) {
         if (i > 0) sql.Raw(" and ");
-        AppendCondition(sql, conditions[i], "sqlite");
+        AppendCondition(sql, conditions[i], "sqlite", match);
       }
     } else {
-      sql.Raw(BuildConditionText(conditions, "sqlite"));
+      sql.Raw(BuildConditionText(conditions, "sqlite", match));
     }
     sql.Raw(" order by 单据ID)");
     std::string error;
@@ -187,6 +198,17 @@ TEST_F(ConditionRunTest, TypedPatternCharactersAndQuotesMatchThemselves) {
     const std::vector<Condition> conditions{{typed, "工单号码 like"}};
     EXPECT_EQ(Ids(conditions, false), ids) << typed;
     EXPECT_EQ(Ids(conditions, true), ids) << typed;
+  }
+  // From the start, and the whole value.
+  const std::tuple<std::string, LikeMatch, std::string> matched[] = {
+      {"W", LikeMatch::Start, "1,2,3,5,6"}, {"_0", LikeMatch::Start, ""},
+      {"w%", LikeMatch::Start, "2"},        {"WX", LikeMatch::Exact, ""},
+      {"wx05", LikeMatch::Exact, "5"},
+  };
+  for (const auto& [typed, match, ids] : matched) {
+    const std::vector<Condition> conditions{{typed, "工单号码 like"}};
+    EXPECT_EQ(Ids(conditions, false, match), ids) << typed;
+    EXPECT_EQ(Ids(conditions, true, match), ids) << typed;
   }
   // Other operators compare the typed text as a value.
   EXPECT_EQ(Ids({{"W%02", "工单号码="}}, true), "2");

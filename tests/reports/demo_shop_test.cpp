@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -108,6 +109,53 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   filters.to = "2012-04-31";
   EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_RPT", filters).usage);
   EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_S", {}).usage);
+}
+
+// `ws report` writes a report's rows as they are read: the same CSV as the whole grid gives, in
+// pieces of a chunk each, and a spreadsheet of every row; a target that cannot take a piece
+// stops the report with an error.
+TEST_F(DemoShopTest, AStreamedReportWritesItsRowsAChunkAtATime) {
+  host_.Exec(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
+      "INSERT INTO WSDJ (单据ID, progid, smark, 工单号码, 进厂日期, 应收合计) "
+      "SELECT 100000 + i, 200001, '01', 'S' || i, '2012-06-01', i FROM n");
+  const shop::ReportRun whole = shop::RunReport(host_.Db(), "WS_RPT", {});
+  ASSERT_EQ(whole.error, "");
+  ASSERT_GT(whole.rows, ReportControl::kChunkRows);
+  shop::ReportFilters filters;
+  filters.xlsxFile = (host_.WorkFolder() / "streamed.xlsx").string();
+  std::vector<std::string> pieces;
+  const shop::ReportRun streamed =
+      shop::RunReport(host_.Db(), "WS_RPT", filters, [&](std::string_view text) {
+        pieces.emplace_back(text);
+        return true;
+      });
+  ASSERT_EQ(streamed.error, "");
+  EXPECT_EQ(streamed.csv, "");
+  EXPECT_EQ(streamed.rows, whole.rows);
+  ASSERT_GE(pieces.size(), 2u);
+  std::string joined;
+  for (const std::string& piece : pieces) {
+    EXPECT_LE(shop::ParseCsv(piece).records.size(), ReportControl::kChunkRows + 1u);
+    joined += piece;
+  }
+  EXPECT_EQ(joined, whole.csv);
+  std::string sheet;
+  FILE* pipe = popen(("unzip -p '" + filters.xlsxFile + "' xl/worksheets/sheet1.xml").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) sheet.append(buffer, n);
+  pclose(pipe);
+  size_t sheetRows = 0;
+  for (size_t at = sheet.find("<row "); at != std::string::npos; at = sheet.find("<row ", at + 1))
+    ++sheetRows;
+  EXPECT_EQ(sheetRows, static_cast<size_t>(whole.rows) + 1) << "the header and every row";
+
+  int calls = 0;
+  const shop::ReportRun refused =
+      shop::RunReport(host_.Db(), "WS_RPT", {}, [&](std::string_view) { return ++calls < 2; });
+  EXPECT_NE(refused.error, "");
+  EXPECT_EQ(calls, 2) << "the report stops at the piece that could not be written";
 }
 
 TEST_F(DemoShopTest, CategorySubtotalsAndGrandTotalMatchGroupedSums) {

@@ -470,10 +470,20 @@ TEST_F(DayWorkTest, EachOrderInTheListsItsStateCallsFor) {
   work = LoadDayWork(host_.Db(), 2);
   EXPECT_EQ(Numbers(work.unsettled), (Texts{"WS001", "WS005"}));
   EXPECT_EQ(Numbers(work.receivable), (Texts{"WS002", "WS001"}));
+
+  // The unsettled orders follow every write that settles, unsettles, checks or moves one: a
+  // settlement removed or pointed elsewhere, an order unchecked or moved to another day.
+  host_.Exec("delete from ARPReceive where 单据ID=50");
+  host_.Exec("update ARPReceive set 前置单据ID=1 where 单据ID=51");
+  host_.Exec("update WSDJ set smark='01' where 工单号码='WS005'");
+  host_.Exec("update WSDJ set 进厂日期='2012-03-01' where 工单号码='WS000'");
+  work = LoadDayWork(host_.Db());
+  EXPECT_EQ(Numbers(work.unsettled), (Texts{"WS000", "WS002", "WS004"}));
+  EXPECT_EQ(Numbers(work.openOrders), (Texts{"WS003", "WS005"}));
 }
 
 TEST_F(DayWorkTest, AFailingStatementIsReportedNotHidden) {
-  host_.Exec("drop table ARPReceive");
+  host_.Exec("drop table ws_unsettled");
   const DayWork work = LoadDayWork(host_.Db());
   EXPECT_NE(work.error, "");
   EXPECT_TRUE(work.unsettled.empty());

@@ -86,7 +86,7 @@ ReportRun Output(const forms::Grid& grid, const ReportFilters& filters, const st
 }  // namespace
 
 ReportRun RunReport(db::IDatabase& database, const std::string& className,
-                    const ReportFilters& filters) {
+                    const ReportFilters& filters, const CsvSink& csv) {
   host::Registry registry;
   reports::RegisterReports(registry);
   std::unique_ptr<host::IControl> control =
@@ -124,10 +124,30 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   report.CheckedOnly().SetValue(filters.checked ? 1 : 0);
 
   ReportRun run;
-  if (!report.Refresh() || !sink.errors.empty()) {
+  std::unique_ptr<SheetWriter> sheet;
+  if (!filters.xlsxFile.empty()) {
+    sheet = std::make_unique<SheetWriter>(filters.xlsxFile, className, static_cast<bool>(csv));
+  }
+  bool header = true;
+  bool written = true;
+  const bool read = report.RefreshInto([&](const forms::Grid& grid) {
+    std::string text = forms::GridCsv(grid, header);
+    header = false;
+    run.rows += grid.DataRows();
+    if (sheet) sheet->Add(grid);
+    if (!csv) {
+      run.csv += text;
+      return true;
+    }
+    written = csv(text);
+    return written;
+  });
+  if (!written) {
+    run.error = "the report could not be written";
+  } else if (!read || !sink.errors.empty()) {
     run.error = sink.errors.empty() ? "the report could not be run" : sink.errors;
-  } else {
-    run = Output(report.Grid(), filters, className);
+  } else if (sheet) {
+    run.error = sheet->Finish(&run.notice);
   }
   report.Clear();
   control->Events().AttachSink(nullptr);

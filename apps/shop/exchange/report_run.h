@@ -4,8 +4,10 @@
 // grid — with its sorts and subtotals — is what comes out, as CSV.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "db/database.h"
 
@@ -35,9 +37,16 @@ struct ReportRun {
   std::string notice;  // what the user should know of a written spreadsheet (cut cells)
 };
 
-// Runs the report of that class name on the database. The database is only read.
+// Takes the CSV text of a report as it is read; false when it could not be written, which
+// stops the report.
+using CsvSink = std::function<bool(std::string_view text)>;
+
+// Runs the report of that class name on the database. The database is only read. With `csv`
+// the rows go out as they are read, to it and to the spreadsheet (written in constant memory),
+// and ReportRun::csv stays empty: memory stays flat whatever the report's length, unless a
+// layout is named, whose sorts and subtotals need every row at once.
 ReportRun RunReport(db::IDatabase& database, const std::string& className,
-                    const ReportFilters& filters);
+                    const ReportFilters& filters, const CsvSink& csv = {});
 
 // The lists the module computes, by name: "history" (--vehicle, the plate), "due" (--from,
 // --to: the window of due dates), "aging" (--to: the day; --customer narrows), "issued" (--from,

@@ -86,37 +86,54 @@ SheetKind SheetKindOf(const forms::Grid& grid, int col) {
   return SheetKind::Text;
 }
 
-std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
-                          const std::string& sheetName, std::string* notice,
-                          const SheetLayout* layout) {
-  std::vector<std::string> cut;
-  platform::OutputFile out(file.string());
-  if (!out.Ok()) return out.Error();
-  lxw_workbook* book = workbook_new(out.TempPath().c_str());
-  if (!book) return "无法写入 " + file.string();
-  lxw_worksheet* sheet =
-      workbook_add_worksheet(book, sheetName.empty() ? nullptr : sheetName.c_str());
-  lxw_format* bold = workbook_add_format(book);
-  format_set_bold(bold);
-  lxw_format* dateFormat = workbook_add_format(book);
-  format_set_num_format(dateFormat, "yyyy-mm-dd");
-  lxw_format* boldDate = workbook_add_format(book);
-  format_set_num_format(boldDate, "yyyy-mm-dd");
-  format_set_bold(boldDate);
+struct SheetWriter::Column {
+  int col;
+  SheetKind kind;
+  lxw_format* number = nullptr;
+  lxw_format* boldNumber = nullptr;
+};
 
-  struct Out {
-    int col;
-    SheetKind kind;
-    lxw_format* number = nullptr;
-    lxw_format* boldNumber = nullptr;
-  };
-  std::vector<Out> outs;
+SheetWriter::SheetWriter(const std::filesystem::path& file, const std::string& sheetName,
+                         bool constantMemory)
+    : fileName_(file.string()), out_(std::make_unique<platform::OutputFile>(file.string())) {
+  if (!out_->Ok()) {
+    error_ = out_->Error();
+    return;
+  }
+  lxw_workbook_options options{};
+  options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+  // The rows waiting to go into the file sit beside it, not in a system folder that may be
+  // small.
+  tempFolder_ = file.parent_path().empty() ? "." : file.parent_path().string();
+  options.tmpdir = tempFolder_.data();
+  book_ = workbook_new_opt(out_->TempPath().c_str(), &options);
+  if (!book_) {
+    error_ = "无法写入 " + fileName_;
+    return;
+  }
+  sheet_ = workbook_add_worksheet(book_, sheetName.empty() ? nullptr : sheetName.c_str());
+  bold_ = workbook_add_format(book_);
+  format_set_bold(bold_);
+  dateFormat_ = workbook_add_format(book_);
+  format_set_num_format(dateFormat_, "yyyy-mm-dd");
+  boldDate_ = workbook_add_format(book_);
+  format_set_num_format(boldDate_, "yyyy-mm-dd");
+  format_set_bold(boldDate_);
+}
+
+SheetWriter::~SheetWriter() {
+  // A workbook never finished is closed into the temporary file, which OutputFile removes.
+  if (book_) workbook_close(book_);
+}
+
+void SheetWriter::Start(const forms::Grid& grid, const SheetLayout* layout) {
+  started_ = true;
   for (int c = 0; c < grid.Cols(); ++c) {
     if (grid.ColHidden(c)) continue;
-    Out out{c, SheetKindOf(grid, c)};
+    Column out{c, SheetKindOf(grid, c)};
     if (out.kind == SheetKind::Number) {
-      out.number = workbook_add_format(book);
-      out.boldNumber = workbook_add_format(book);
+      out.number = workbook_add_format(book_);
+      out.boldNumber = workbook_add_format(book_);
       format_set_bold(out.boldNumber);
       if (auto places = Decimals(grid.Col(c).format)) {
         const std::string pattern =
@@ -125,40 +142,44 @@ std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& 
         format_set_num_format(out.boldNumber, pattern.c_str());
       }
     }
-    const auto at = static_cast<lxw_col_t>(outs.size());
+    const auto at = static_cast<lxw_col_t>(columns_.size());
     const auto shown = static_cast<size_t>(c);
     const double width = layout && shown < layout->widths.size() && layout->widths[shown] > 0
                              ? layout->widths[shown]
                              : SheetWidth(grid.ColWidth(c));
-    worksheet_set_column(sheet, at, at, width, nullptr);
-    worksheet_write_string(sheet, 0, at, grid.Rows() > 0 ? grid.ColCaption(c).c_str() : "", bold);
-    outs.push_back(out);
+    worksheet_set_column(sheet_, at, at, width, nullptr);
+    worksheet_write_string(sheet_, 0, at, grid.Rows() > 0 ? grid.ColCaption(c).c_str() : "", bold_);
+    columns_.push_back(out);
   }
-  worksheet_freeze_panes(sheet, 1, 0);
+  worksheet_freeze_panes(sheet_, 1, 0);
+}
 
-  lxw_row_t sheetRow = 1;
+void SheetWriter::Add(const forms::Grid& grid, const SheetLayout* layout) {
+  if (!error_.empty()) return;
+  if (!started_) Start(grid, layout);
   for (int row = std::max(grid.FixedRows(), 1); row < grid.Rows(); ++row) {
     if (grid.RowHidden(row)) continue;
     const bool total = grid.IsSubtotalRow(row);
-    for (size_t i = 0; i < outs.size(); ++i) {
-      const Out& out = outs[i];
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      const Column& out = columns_[i];
       const auto at = static_cast<lxw_col_t>(i);
       const std::string& text = grid.TextMatrix(row, out.col);
       // The stand-in a date column stores for no date shows empty, as in every export.
       if (forms::TrimView(text).empty() || forms::IsNoDateStandIn(text)) {
-        if (total) worksheet_write_blank(sheet, sheetRow, at, bold);
+        if (total) worksheet_write_blank(sheet_, sheetRow_, at, bold_);
         continue;
       }
       if (out.kind == SheetKind::Number) {
         if (auto value = PlainNumber(text)) {
-          worksheet_write_number(sheet, sheetRow, at, *value, total ? out.boldNumber : out.number);
+          worksheet_write_number(sheet_, sheetRow_, at, *value,
+                                 total ? out.boldNumber : out.number);
           continue;
         }
       }
       if (out.kind == SheetKind::Date) {
         if (auto date = db::Date::Parse(forms::TrimView(text)); date && IsDate(text)) {
           lxw_datetime when{date->year, date->month, date->day, 0, 0, 0};
-          worksheet_write_datetime(sheet, sheetRow, at, &when, total ? boldDate : dateFormat);
+          worksheet_write_datetime(sheet_, sheetRow_, at, &when, total ? boldDate_ : dateFormat_);
           continue;
         }
       }
@@ -166,35 +187,50 @@ std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& 
       if (shown.size() > kCellBytes) {
         shown = std::string(forms::CutUtf8(shown, kCellBytes - kCutMark.size())) +
                 std::string(kCutMark);
-        cut.push_back("第" + std::to_string(sheetRow + 1) + "行“" + grid.ColCaption(out.col) + "”");
+        cut_.push_back("第" + std::to_string(sheetRow_ + 1) + "行“" + grid.ColCaption(out.col) +
+                       "”");
       }
-      worksheet_write_string(sheet, sheetRow, at, shown.c_str(), total ? bold : nullptr);
+      worksheet_write_string(sheet_, sheetRow_, at, shown.c_str(), total ? bold_ : nullptr);
     }
-    ++sheetRow;
+    ++sheetRow_;
   }
+}
+
+std::string SheetWriter::Finish(std::string* notice, const SheetLayout* layout) {
+  if (!error_.empty()) return error_;
+  if (!started_) Start(forms::Grid("Vs"), layout);
   if (layout && !layout->totals.empty()) {
-    for (size_t i = 0; i < outs.size(); ++i) {
-      const auto col = static_cast<size_t>(outs[i].col);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      const auto col = static_cast<size_t>(columns_[i].col);
       const std::string text = col < layout->totals.size() ? layout->totals[col] : std::string();
       const auto at = static_cast<lxw_col_t>(i);
-      if (auto value = PlainNumber(text); value && outs[i].kind == SheetKind::Number) {
-        worksheet_write_number(sheet, sheetRow, at, *value, outs[i].boldNumber);
+      if (auto value = PlainNumber(text); value && columns_[i].kind == SheetKind::Number) {
+        worksheet_write_number(sheet_, sheetRow_, at, *value, columns_[i].boldNumber);
       } else if (!text.empty()) {
-        worksheet_write_string(sheet, sheetRow, at, text.c_str(), bold);
+        worksheet_write_string(sheet_, sheetRow_, at, text.c_str(), bold_);
       } else {
-        worksheet_write_blank(sheet, sheetRow, at, bold);
+        worksheet_write_blank(sheet_, sheetRow_, at, bold_);
       }
     }
   }
-  const lxw_error error = workbook_close(book);
-  if (error != LXW_NO_ERROR) return "无法写入 " + file.string() + "：" + lxw_strerror(error);
-  if (std::string failure = out.Commit(); !failure.empty()) return failure;
-  if (notice && !cut.empty()) {
+  const lxw_error error = workbook_close(book_);
+  book_ = nullptr;
+  if (error != LXW_NO_ERROR) return "无法写入 " + fileName_ + "：" + lxw_strerror(error);
+  if (std::string failure = out_->Commit(); !failure.empty()) return failure;
+  if (notice && !cut_.empty()) {
     *notice = "以下单元格超过 Excel 每格 32767 字符的上限，已截断并以“" + std::string(kCutMark) +
               "”结尾：";
-    for (size_t i = 0; i < cut.size(); ++i) *notice += (i ? "、" : "") + cut[i];
+    for (size_t i = 0; i < cut_.size(); ++i) *notice += (i ? "、" : "") + cut_[i];
   }
   return {};
+}
+
+std::string WriteGridXlsx(const forms::Grid& grid, const std::filesystem::path& file,
+                          const std::string& sheetName, std::string* notice,
+                          const SheetLayout* layout) {
+  SheetWriter writer(file, sheetName, false);
+  writer.Add(grid, layout);
+  return writer.Finish(notice, layout);
 }
 
 }  // namespace ws::shop
