@@ -360,20 +360,20 @@ std::vector<TableDef> BuildTables() {
                17});
   // Suggested lines (建议项目): a finding marked 需维修 proposes work the customer has not yet
   // agreed to; 同意人 and 同意时间 record who agreed and when, 登记人 the clerk who wrote it.
-  t.push_back({"ws_suggestion",
-               TableRole::Module,
-               {{"建议ID", kId},
-                {"单据ID", kId},
-                {"检验ID", kId},
-                {"说明", kText},
-                {"状态", kText},
-                {"同意人", kText},
-                {"同意时间", kText},
-                {"登记人", kText}},
-               {"建议ID"},
-               {{"ix_ws_suggestion_finding", {"检验ID"}, true},
-                {"ix_ws_suggestion_doc", {"单据ID"}}},
-               17});
+  t.push_back(
+      {"ws_suggestion",
+       TableRole::Module,
+       {{"建议ID", kId},
+        {"单据ID", kId},
+        {"检验ID", kId},
+        {"说明", kText},
+        {"状态", kText},
+        {"同意人", kText},
+        {"同意时间", kText},
+        {"登记人", kText}},
+       {"建议ID"},
+       {{"ix_ws_suggestion_finding", {"检验ID"}, true}, {"ix_ws_suggestion_doc", {"单据ID"}}},
+       17});
 
   // --- Host tables the module writes.
   t.push_back(
