@@ -139,7 +139,7 @@ std::string Inspection::Record(const Actor& actor, int64_t orderId, int64_t item
   if (note.size() > kMaxNoteBytes) return "说明不能超过 500 字节";
   if (verdict == Verdict::Repair && note.empty()) return "标为需维修时请写明需要做什么";
   std::vector<host::IdBatch> batches = {{"ws_finding", "检验ID", 1, {}},
-                                      {"ws_suggestion", "建议ID", 1, {}}};
+                                        {"ws_suggestion", "建议ID", 1, {}}};
   if (std::string failure = ids_.GetNewIDs(batches); !failure.empty()) return failure;
   const std::string now = now_();
   db::Transaction t(db_);
@@ -257,6 +257,16 @@ std::string Inspection::AddPhoto(const Actor& actor, int64_t findingId, const st
       .Raw(")");
   if (!t.Run(insert)) return t.Error();
   return t.Commit() ? std::string() : t.Error();
+}
+
+std::optional<std::string> Inspection::PhotoType(const std::string& fileName, std::string* error) {
+  if (!IsPhotoName(fileName)) return std::nullopt;
+  std::string failure;
+  auto rs = db::Runner(db_).Open(
+      db::Sql("SELECT 类型 FROM ws_finding_photo WHERE 文件名 = ").Text(fileName), &failure);
+  if (error) *error = failure;
+  if (!failure.empty() || rs->Eof()) return std::nullopt;
+  return rs->Text("类型");
 }
 
 std::string Inspection::Answer(const Actor& actor, int64_t suggestionId, bool agreed,

@@ -83,6 +83,9 @@ class Inspection {
                      const std::string& note, int64_t* findingId = nullptr);
   std::string AddPhoto(const Actor& actor, int64_t findingId, const std::string& fileName,
                        const std::string& type, int64_t bytes);
+  // The type ("image/jpeg") of a photo recorded under this name; nullopt for a name no finding
+  // holds (the host serves no other file of its folder).
+  std::optional<std::string> PhotoType(const std::string& fileName, std::string* error = nullptr);
   // The customer's answer to a suggestion: agreed (who, as the clerk was told) or declined.
   std::string Answer(const Actor& actor, int64_t suggestionId, bool agreed,
                      const std::string& agreedBy);
