@@ -241,9 +241,10 @@ std::string InspectionPage(const PageFrame& frame, int64_t orderId, const std::s
     }
     if (mayInspect) {
       html +=
-          "<div class=\"row\"><label class=\"photo\">拍照<input type=\"file\" name=\"photo\" "
-          "accept=\"image/jpeg,image/png\" capture=\"environment\"></label><button "
-          "type=\"submit\" class=\"primary\">保存</button></div>";
+          "<div class=\"row\"><label class=\"photo button\"><span>拍照 / 选照片</span><input "
+          "type=\"file\" name=\"photo\" accept=\"image/jpeg,image/png\" "
+          "capture=\"environment\"></label><button type=\"submit\" "
+          "class=\"primary\">保存</button></div>";
     }
     if (!f.inspector.empty()) {
       html += "<p class=\"meta\">" + Escaped(f.inspector) + " · " + Escaped(f.time) + "</p>";
@@ -320,7 +321,10 @@ th,td{padding:8px;border-bottom:1px solid #e3e7ec;text-align:left}
 .verdicts{display:flex;gap:8px}.verdict{flex:1;flex-direction:row;align-items:center;justify-content:center;
  border:1px solid #9aa7b5;border-radius:8px;padding:8px;gap:6px}
 .verdict input{width:auto}
-.finding .row{display:flex;gap:10px;align-items:flex-end}.finding .row label{flex:1}
+.finding .row{display:flex;gap:10px;align-items:center}.finding .row label{flex:1}
+.photo{position:relative;text-align:center;flex-direction:row;justify-content:center}
+.photo input{position:absolute;left:0;top:0;width:100%;height:100%;opacity:0;cursor:pointer}
+.photo.chosen{background:#cde8d4;border-color:#1a7f37}
 .photos{display:flex;flex-wrap:wrap;gap:6px}.photos img{width:96px;height:72px;object-fit:cover;border-radius:6px}
 .suggestions{background:#fff;border-radius:10px;padding:12px 12px 12px 30px}
 @media (max-width:480px){main{padding:8px}.cards{grid-template-columns:1fr}button.big{flex:1}
@@ -330,6 +334,13 @@ th,td{padding:8px;border-bottom:1px solid #e3e7ec;text-align:left}
 
 std::string_view Script() {
   return R"js(
+document.addEventListener('change', function (e) {
+  var input = e.target;
+  if (input.name !== 'photo') return;
+  var label = input.closest('label');
+  label.classList.toggle('chosen', input.files.length > 0);
+  label.querySelector('span').textContent = input.files.length ? '已选：' + input.files[0].name : '拍照 / 选照片';
+});
 document.addEventListener('submit', function (e) {
   var form = e.target;
   var ask = form.getAttribute('data-confirm');
