@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 #include <sodium.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <ctime>
 #include <deque>
 #include <filesystem>
@@ -113,6 +115,11 @@ struct Session {
 
 struct FloorServer::Impl {
   ServeOptions options;
+  // A stop that comes before the server listens must not be lost (the library's stop does
+  // nothing then, and the listen that follows would never end).
+  std::atomic<bool> runStarted{false};
+  std::atomic<bool> runEnded{false};
+  std::atomic<bool> stopRequested{false};
   std::unique_ptr<httplib::Server> http;
   bool tls = false;
   int port = 0;
@@ -567,6 +574,13 @@ std::string FloorServer::Open() {
   } else {
     m.http = std::make_unique<httplib::Server>();
   }
+  // The library's default lets a second process bind the same port (SO_REUSEPORT), and the
+  // kernel then shares the tablets' connections between two servers, each blind to the other's
+  // sessions: only a restart's quick rebind is allowed.
+  m.http->set_socket_options([](int sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   const int threads = m.options.threads;
   m.http->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   m.http->set_payload_max_length(m.options.maxPhotoBytes + (64u << 10));
@@ -594,11 +608,22 @@ bool FloorServer::Tls() const {
 }
 
 bool FloorServer::Run() {
-  return impl_->http && impl_->http->listen_after_bind();
+  Impl& m = *impl_;
+  if (!m.http) return false;
+  m.runStarted = true;
+  const bool ran = m.stopRequested || m.http->listen_after_bind();
+  m.runEnded = true;
+  return ran;
 }
 
 void FloorServer::Stop() {
-  if (impl_->http) impl_->http->stop();
+  Impl& m = *impl_;
+  m.stopRequested = true;
+  if (!m.http) return;
+  for (int i = 0; i < 10000 && m.runStarted && !m.runEnded && !m.http->is_running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  m.http->stop();
 }
 
 }  // namespace ws::serve

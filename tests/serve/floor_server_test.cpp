@@ -30,7 +30,7 @@ class FloorServerTest : public ::testing::Test {
           "insert into PDMWXXM (AutoID,编码,维修项目,工时) values (1,'BY01','保养',1.5)",
           "insert into WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期) values (10,200001,'01',"
           "'WS010',1,'2012-06-14')",
-          "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量) values (1,10,1,1)",
+          "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量) values (1,10,1,1),(2,10,1,1)",
           "insert into PDMGY (雇员ID,雇员编码,姓名,登录账号,是否技师) values "
           "(1,'T1','张师傅','zhang',1)",
           "insert into ws_job_tech (派工ID,单据明细ID,单据ID,雇员ID,计划工时) values "
@@ -128,6 +128,36 @@ TEST_F(FloorServerTest, SessionsAndTokensGuardEveryStep) {
   EXPECT_EQ(RunningClocks(), 1);
   EXPECT_EQ(client_->Post("/logout", headers, httplib::Params{{"csrf", token}})->status, 303);
   EXPECT_EQ(client_->Get("/board", headers)->status, 303) << "the session ended";
+}
+
+// Two tablets of one technician clock him on two lines at the same moment, again and again:
+// one of them wins each time.
+TEST_F(FloorServerTest, TwoTabletsAtOnceNeverRunTwoJobsOfOneTechnician) {
+  auto first = Zhang();
+  auto second = Zhang();
+  for (int round = 0; round < 10; ++round) {
+    std::vector<std::thread> tablets;
+    for (auto [line, login] : {std::pair{1, &first}, std::pair{2, &second}}) {
+      tablets.emplace_back([this, line, login] {
+        httplib::Client client("127.0.0.1", server_->Port());
+        auto res = client.Post("/job/" + std::to_string(line) + "/on", login->first,
+                               httplib::Params{{"csrf", login->second}});
+        EXPECT_TRUE(res && res->status == 303);
+      });
+    }
+    for (auto& t : tablets) t.join();
+    ASSERT_EQ(RunningClocks(), 1) << "round " << round;
+    host_.Exec("update ws_clock set 结束时间='2012-06-15 09:00:00' where 结束时间=''");
+  }
+}
+
+// A second server on a port taken is refused, not let in to share the tablets' connections.
+TEST_F(FloorServerTest, ASecondServerCannotTakeThePort) {
+  ServeOptions options;
+  options.shop = host_.DatabasePath();
+  options.port = server_->Port();
+  FloorServer second(options);
+  EXPECT_NE(second.Open(), "");
 }
 
 TEST_F(FloorServerTest, GuessedPasswordsAreStoppedPerClient) {
