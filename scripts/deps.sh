@@ -12,9 +12,10 @@ for need in "$@"; do
     build) ;;
     # The print tests render with Qt on the offscreen platform and read the PDF back.
     # unzip reads the exported spreadsheets back. ccache keeps the two test builds' objects
-    # for the next run on the same machine.
+    # for the next run on the same machine. openssl makes the web front end's test certificate.
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
-                     qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache) ;;
+                     qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache
+                     openssl) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
     # dpkg-shlibdeps names the libraries the package needs.
     package) packages+=(dpkg-dev file) ;;

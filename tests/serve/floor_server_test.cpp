@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -211,6 +212,37 @@ TEST_F(FloorServerTest, PhotosAreJpegOrPngOfBoundedSizeUnderNamesOfTheServers) {
   }
   // The finding itself was recorded, and proposed a suggested line.
   EXPECT_EQ(host_.Scalar("select count(*) from ws_suggestion").ToLong(), 1);
+}
+
+// Under TLS the cookies are Secure, and a client that speaks plain HTTP gets no page.
+TEST_F(FloorServerTest, CertificateFilesServeHttpsWithSecureCookies) {
+  const std::string key = (host_.WorkFolder() / "key.pem").string();
+  const std::string cert = (host_.WorkFolder() / "cert.pem").string();
+  const std::string make =
+      "openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 1 "
+      "-keyout '" +
+      key + "' -out '" + cert + "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "no openssl to make a certificate";
+  ServeOptions options;
+  options.shop = host_.DatabasePath();
+  options.port = 0;
+  options.certFile = cert;
+  options.keyFile = key;
+  FloorServer https(options);
+  ASSERT_EQ(https.Open(), "");
+  std::thread running([&] { https.Run(); });
+  httplib::SSLClient client("127.0.0.1", https.Port());
+  client.enable_server_certificate_verification(false);
+  auto page = client.Get("/login");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_NE(page->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
+  auto plain = httplib::Client("127.0.0.1", https.Port()).Get("/login");
+  EXPECT_TRUE(!plain || plain->status != 200);
+  options.keyFile = cert;
+  EXPECT_NE(FloorServer(options).Open(), "") << "a certificate without its key";
+  https.Stop();
+  running.join();
 }
 
 }  // namespace
