@@ -441,8 +441,20 @@ std::string Floor::Finish(const Actor& actor, int64_t lineId) {
   const bool mine = Dispatched(t.Db(), lineId, actor.employeeId, &error);
   if (!error.empty()) return error;
   if (!mine) return "这条项目没有派给你";
+  // A colleague still on the clock finishes his own part first: nobody stops another's clock
+  // (on the server the clock records' guard refuses it as well).
+  const int64_t others =
+      t.Db()
+          .Scalar(db::Sql("SELECT COUNT(*) FROM ws_clock WHERE 结束时间 = '' AND 单据明细ID = ")
+                      .Key(lineId)
+                      .Raw(" AND 雇员ID <> ")
+                      .Key(actor.employeeId),
+                  &error)
+          .ToLong();
+  if (!error.empty()) return error;
+  if (others > 0) return "还有其他技师在这条项目上计时，请他们先暂停";
   int64_t stopped = 0;
-  if (!StopClocks(t, lineId, 0, now, "", &stopped)) return t.Error();
+  if (!StopClocks(t, lineId, actor.employeeId, now, "", &stopped)) return t.Error();
   if (!t.Run(SetState(lineId, facts.orderId, JobState::Done, "", "", now))) return t.Error();
   return t.Commit() ? std::string() : t.Error();
 }

@@ -115,7 +115,8 @@ class Floor {
   // Stops the actor's clock on the line; the line is 暂停 with the reason once nobody works
   // on it. A reason is required.
   std::string Pause(const Actor& actor, int64_t lineId, const std::string& reason);
-  // Stops every clock on the line and marks it 完工.
+  // Stops the actor's clock on the line and marks it 完工; refused while a colleague's clock
+  // still runs on it.
   std::string Finish(const Actor& actor, int64_t lineId);
   // Passes a finished line (已检验), or sends it back to work (在修).
   std::string Check(const Actor& actor, int64_t lineId);

@@ -100,8 +100,10 @@ TEST_F(FloorTest, ALineMovesThroughItsStatesOnlyByTheRightHandsInTheRightOrder) 
        JobState::InRepair, "2012-06-15 09:00:00"},
       {"李 clocks on as well", [&] { return floor_.ClockOn(Tech(2), 1); }, true, JobState::InRepair,
        "2012-06-15 09:00:00"},
-      {"张 pauses while 李 works on", [&] { return floor_.Pause(Tech(1), 1, "等配件"); }, true,
+      {"张 finishes while 李 works on", [&] { return floor_.Finish(Tech(1), 1); }, false,
        JobState::InRepair, "2012-06-15 09:30:00"},
+      {"张 pauses while 李 works on", [&] { return floor_.Pause(Tech(1), 1, "等配件"); }, true,
+       JobState::InRepair},
       {"李 pauses", [&] { return floor_.Pause(Tech(2), 1, "等配件"); }, true, JobState::Paused,
        "2012-06-15 10:00:00"},
       {"pass a paused line", [&] { return floor_.Check(Foreman(), 1); }, false, JobState::Paused},
@@ -252,8 +254,18 @@ TEST_F(FloorTest, ATechnicianNeverReadsMoney) {
   EXPECT_EQ(floor.OpenLines("2012-06-01", 100, &error).size(), 2u) << error;
   EXPECT_EQ(floor.ClockOn(Tech(1), 1), "");
   EXPECT_NE(floor.ClockOn(Tech(2), 1), "") << "clocked another technician on";
+  EXPECT_EQ(floor.Pause(Tech(1), 1, "等配件"), "");
+  EXPECT_EQ(floor.ClockOn(Tech(1), 1), "");
+  EXPECT_EQ(floor.Finish(Tech(1), 1), "");
+  EXPECT_EQ(floor.JobsOf(1, &error).size(), 1u) << error;
+  EXPECT_EQ(floor.ClockRecords(1, &error).size(), 2u) << error;
+  int64_t finding = 0;
   Inspection inspection(*own, ownIds, [this] { return now_; });
-  EXPECT_EQ(inspection.Record(Tech(1), 10, 1, Verdict::Repair, "刹车片磨损"), "");
+  EXPECT_EQ(inspection.Record(Tech(1), 10, 1, Verdict::Repair, "刹车片磨损", &finding), "");
+  EXPECT_EQ(inspection.AddPhoto(Tech(1), finding, std::string(32, 'b') + ".jpg", "image/jpeg", 9),
+            "");
+  EXPECT_EQ(inspection.Findings(10, &error).front().photos.size(), 1u) << error;
+  EXPECT_EQ(inspection.Suggestions(10, &error).size(), 1u) << error;
 }
 
 }  // namespace
