@@ -79,7 +79,7 @@ bool AccessGuard::Allows(int64_t programNumber, Step step) {
     cached_ = rights;
   }
   if (cached_->open) return true;
-  if (!authenticated_ || !cached_->known) return false;
+  if (!authenticated_ || !cached_->known || FloorOnly(cached_->held)) return false;
   auto right = RightNeeded(programNumber, step);
   return !right || cached_->held.count(*right) > 0;
 }
@@ -92,6 +92,9 @@ std::string AccessGuard::RefusalOf(const std::optional<Right>& right, std::strin
   if (rights.open) return {};
   if (!authenticated_) return "这个店已设账户，请先用账户名和密码登录";
   if (!rights.known) return "账户“" + userName_ + "”已停用或已删除，请重新登录";
+  if (FloorOnly(rights.held)) {
+    return "账户“" + userName_ + "”是技师账户，只能在车间平板上使用，不能" + std::string(what);
+  }
   if (!right || rights.held.count(*right)) return {};
   return "账户“" + userName_ + "”没有“" + RightName(*right) + "”权限，不能" + std::string(what);
 }

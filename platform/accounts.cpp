@@ -110,12 +110,15 @@ const char* RightName(Right right) {
       return "收款";
     case Right::Manage:
       return "管理";
+    case Right::Floor:
+      return "车间";
   }
   return "";
 }
 
 const std::vector<Right>& AllRights() {
-  static const std::vector<Right> all = {Right::Enter, Right::Check, Right::Receive, Right::Manage};
+  static const std::vector<Right> all = {Right::Enter, Right::Check, Right::Receive, Right::Manage,
+                                         Right::Floor};
   return all;
 }
 
@@ -132,8 +135,13 @@ const std::vector<RoleRights>& DefaultRoles() {
       {"审核员", {Right::Enter, Right::Check}},
       {"收银员", {Right::Receive}},
       {"录入员", {Right::Enter}},
+      {std::string(kTechnicianRole), {Right::Floor}},
   };
   return roles;
+}
+
+bool FloorOnly(const std::set<Right>& rights) {
+  return rights.size() == 1 && rights.count(Right::Floor) == 1;
 }
 
 std::string AccountNameProblem(const std::string& name) {

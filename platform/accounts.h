@@ -17,9 +17,11 @@
 
 namespace ws::platform {
 
-enum class Right { Enter, Check, Receive, Manage };
+// Floor: the workshop's tablets (see its jobs, clock, inspect), and nothing of the desk: an
+// account holding only it opens no program and, on a server, reads no amount.
+enum class Right { Enter, Check, Receive, Manage, Floor };
 
-// 录入, 审核, 收款, 管理: the names the owner sees and ws_role_right stores.
+// 录入, 审核, 收款, 管理, 车间: the names the owner sees and ws_role_right stores.
 const char* RightName(Right right);
 std::optional<Right> RightByName(std::string_view name);
 const std::vector<Right>& AllRights();
@@ -29,9 +31,12 @@ struct RoleRights {
   std::vector<Right> rights;
 };
 // The roles a shop starts with when its first account is made: 店主 (everything), 审核员
-// (录入, 审核), 收银员 (收款) and 录入员 (录入).
+// (录入, 审核), 收银员 (收款), 录入员 (录入) and 技师 (车间).
 const std::vector<RoleRights>& DefaultRoles();
 inline constexpr std::string_view kOwnerRole = "店主";
+inline constexpr std::string_view kTechnicianRole = "技师";
+// Whether rights held are the floor's alone: such an account works only on the tablets.
+bool FloorOnly(const std::set<Right>& rights);
 
 struct Account {
   std::string name;

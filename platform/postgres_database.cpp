@@ -996,6 +996,13 @@ PostgresDatabase::~PostgresDatabase() {
 
 std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
                                                          std::string* error) {
+  return OpenAs(url, {}, {}, error);
+}
+
+std::unique_ptr<PostgresDatabase> PostgresDatabase::OpenAs(const std::string& url,
+                                                           const std::string& user,
+                                                           const std::string& password,
+                                                           std::string* error) {
   auto fail = [&](const std::string& reason) -> std::unique_ptr<PostgresDatabase> {
     if (error) *error = "cannot connect to " + DisplayUrl(url) + ": " + reason;
     return nullptr;
@@ -1015,8 +1022,12 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
   // last and win.
   const std::string options =
       "-c DateStyle=ISO,YMD -c lock_timeout=5s -c enable_memoize=off " + *urlOptions;
-  const char* keywords[] = {"dbname", "client_encoding", "options", nullptr};
-  const char* values[] = {url.c_str(), "UTF8", options.c_str(), nullptr};
+  // Keywords after the expanded URL override what it names.
+  const bool asUser = !user.empty();
+  const char* keywords[] = {
+      "dbname", "client_encoding", "options", asUser ? "user" : nullptr, "password", nullptr};
+  const char* values[] = {url.c_str(),  "UTF8",           options.c_str(),
+                          user.c_str(), password.c_str(), nullptr};
   std::unique_ptr<PostgresDatabase> database(new PostgresDatabase());
   PGconn*& conn = database->impl_->conn;
   conn = PQconnectdbParams(keywords, values, 1);

@@ -26,6 +26,10 @@ class PostgresDatabase : public EngineDatabase {
   // "postgresql://user@/shop?host=/run/postgresql"). Answers nullptr and the reason in *error
   // when no connection can be made.
   static std::unique_ptr<PostgresDatabase> Open(const std::string& url, std::string* error);
+  // The same database as another login: the user and password given replace the URL's (the
+  // web front end connects each logged-in account as itself, so the server keeps its rights).
+  static std::unique_ptr<PostgresDatabase> OpenAs(const std::string& url, const std::string& user,
+                                                  const std::string& password, std::string* error);
   ~PostgresDatabase() override;
   // Creates the database the URL names when the server has none of that name yet (connecting
   // to the server's "postgres" database to do so); the database a new shop is made in need not

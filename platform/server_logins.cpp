@@ -12,7 +12,7 @@ namespace {
 
 // The version of the rules below, kept in ws_meta as "server_rights": a shop whose rules are
 // older is installed again when an account next changes.
-constexpr const char* kRulesVersion = "3";
+constexpr const char* kRulesVersion = "4";
 
 // Every name is built inside the server with format('%I'), so account names of any text (the
 // documents record Chinese names) are quoted as identifiers there, and values stay bound.
@@ -263,6 +263,20 @@ LANGUAGE sql STABLE SECURITY DEFINER AS $f$
   SELECT COUNT(*)::integer FROM ws_account
    WHERE user_name = account AND pw_hash = hash AND pw_hash <> '' AND active = 1 $f$;
 
+-- A technician's tablet clocks its own technician only: the record's employee must be the one
+-- whose card names the connection's login. The desk's clerks (录入) correct anyone's times.
+CREATE OR REPLACE FUNCTION ws_guard_clock() RETURNS trigger LANGUAGE plpgsql AS $f$
+BEGIN
+  IF NOT ws_server_may('enter') AND NOT EXISTS (
+       SELECT 1 FROM pdmgy WHERE 雇员ID = NEW.雇员ID AND 登录账号 = session_user::text
+                             AND 是否技师 = 1)
+     OR (TG_OP = 'UPDATE' AND NEW.雇员ID IS DISTINCT FROM OLD.雇员ID
+         AND NOT ws_server_may('enter')) THEN
+    RAISE EXCEPTION '只能为自己开工、暂停或完工' USING ERRCODE = 'insufficient_privilege';
+  END IF;
+  RETURN NEW;
+END $f$;
+
 CREATE OR REPLACE FUNCTION ws_server_install() RETURNS void LANGUAGE plpgsql AS $f$
 DECLARE
   g text;
@@ -273,7 +287,7 @@ DECLARE
   desk text := ws_server_group('desk');
   manage text := ws_server_group('manage');
 BEGIN
-  FOREACH g IN ARRAY ARRAY['owner', 'desk', 'enter', 'check', 'receive', 'manage'] LOOP
+  FOREACH g IN ARRAY ARRAY['owner', 'desk', 'enter', 'check', 'receive', 'manage', 'floor'] LOOP
     BEGIN
       EXECUTE format('CREATE ROLE %I NOLOGIN', ws_server_group(g));
     EXCEPTION WHEN duplicate_object OR unique_violation THEN
@@ -363,6 +377,51 @@ BEGIN
                    ws_server_group('receive'));
   END LOOP;
   EXECUTE format('GRANT UPDATE ON %I.wsdj TO %I', s, ws_server_group('receive'));
+  -- The workshop: the desk's clerks dispatch and record the customers' answers, the checkers
+  -- pass finished lines.
+  FOREACH t IN ARRAY ARRAY['ws_job', 'ws_job_tech', 'ws_clock', 'ws_finding', 'ws_finding_photo',
+                           'ws_suggestion'] LOOP
+    IF to_regclass(format('%I.%I', s, t)) IS NOT NULL THEN
+      EXECUTE format('GRANT INSERT, UPDATE, DELETE ON %I.%I TO %I', s, t, ws_server_group('enter'));
+    END IF;
+  END LOOP;
+  IF to_regclass(format('%I.ws_job', s)) IS NOT NULL THEN
+    EXECUTE format('GRANT INSERT, UPDATE ON %I.ws_job TO %I', s, ws_server_group('check'));
+  END IF;
+  -- The floor's tablets (车间) read the shop without its money: an account holding only that
+  -- right is no member of the desk group, and its own group reads the orders, their labour
+  -- lines and the repair items column by column, never a price, an amount, a settlement or the
+  -- ledger. It clocks, inspects and takes ids; whose clock a record is the guard below decides.
+  g := ws_server_group('floor');
+  EXECUTE format('GRANT USAGE ON SCHEMA %I TO %I', s, g);
+  FOREACH t IN ARRAY ARRAY['clzl', 'pdmgy', 'pdmwxfl', 'ws_meta', 'ws_role_right', 'ws_id',
+                           'ws_job', 'ws_job_tech', 'ws_clock', 'ws_check_item', 'ws_finding',
+                           'ws_finding_photo', 'ws_suggestion'] LOOP
+    IF to_regclass(format('%I.%I', s, t)) IS NOT NULL THEN
+      EXECUTE format('GRANT SELECT ON %I.%I TO %I', s, t, g);
+    END IF;
+  END LOOP;
+  EXECUTE format('GRANT SELECT (单据ID, progid, smark, 系统, 工单号码, 车主ID, 车辆ID, 进厂日期, '
+                 '出厂日期, 送修人, 公里数, 维修分类, 维修分类ID, 接待人, 备注) ON %I.wsdj TO %I',
+                 s, g);
+  EXECUTE format('GRANT SELECT (单据明细ID, 单据ID, 项目ID, 数量, 说明) ON %I.wsdjxm TO %I', s, g);
+  IF to_regclass(format('%I.ws_job', s)) IS NOT NULL THEN
+    EXECUTE format('GRANT SELECT (AutoID, 编码, 维修项目, 项目属性, 保养月数, 保养公里, 工时) '
+                   'ON %I.pdmwxxm TO %I', s, g);
+    FOREACH t IN ARRAY ARRAY['ws_job', 'ws_clock', 'ws_finding', 'ws_finding_photo',
+                             'ws_suggestion'] LOOP
+      EXECUTE format('GRANT INSERT, UPDATE ON %I.%I TO %I', s, t, g);
+    END LOOP;
+    EXECUTE format('GRANT DELETE ON %I.ws_suggestion TO %I', s, g);
+    EXECUTE format('GRANT INSERT, UPDATE ON %I.ws_id TO %I', s, g);
+    EXECUTE format('GRANT SELECT (user_name, role, active) ON %I.ws_account TO %I', s, g);
+    FOREACH t IN ARRAY ARRAY['ws_account_salt(text)', 'ws_account_verify(text, text)'] LOOP
+      EXECUTE format('GRANT EXECUTE ON FUNCTION %I.%s TO %I', s, t, g);
+    END LOOP;
+    EXECUTE format('DROP TRIGGER IF EXISTS ws_guard ON %I.ws_clock', s);
+    EXECUTE format('CREATE TRIGGER ws_guard BEFORE INSERT OR UPDATE ON %I.ws_clock FOR EACH ROW '
+                   'EXECUTE FUNCTION %I.ws_guard_clock()', s, s);
+  END IF;
   -- The guards. Made anew each time: a restore or an upgrade may have left older ones. A WHEN
   -- clause names what its function tests first, so a write that moves no guarded column of an
   -- unchecked row calls nothing (the check's update of its order's parts cost, for one).
@@ -431,7 +490,7 @@ BEGIN
                  '%I, pg_temp', s, s);
   EXECUTE format('GRANT EXECUTE ON FUNCTION %I.ws_server_login(text, text, text, integer) TO %I',
                  s, manage);
-  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '3')
+  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '4')
   ON CONFLICT (key) DO UPDATE SET value = excluded.value;
 END $f$;
 
@@ -458,8 +517,13 @@ BEGIN
   IF verifier <> '' THEN
     EXECUTE pg_catalog.format('ALTER ROLE %I PASSWORD %L', account, verifier);
   END IF;
-  EXECUTE pg_catalog.format('GRANT %I TO %I', ws_server_group('desk'), account);
-  FOREACH g IN ARRAY ARRAY['enter', 'check', 'receive', 'manage'] LOOP
+  -- An account of the floor alone reads only what the floor's group grants.
+  IF pg_catalog.string_to_array(rights, ',') <@ ARRAY['floor'] AND rights <> '' THEN
+    EXECUTE pg_catalog.format('REVOKE %I FROM %I', ws_server_group('desk'), account);
+  ELSE
+    EXECUTE pg_catalog.format('GRANT %I TO %I', ws_server_group('desk'), account);
+  END IF;
+  FOREACH g IN ARRAY ARRAY['enter', 'check', 'receive', 'manage', 'floor'] LOOP
     IF g = ANY (pg_catalog.string_to_array(rights, ',')) THEN
       EXECUTE pg_catalog.format('GRANT %I TO %I', ws_server_group(g), account);
     ELSE
@@ -479,6 +543,7 @@ std::string ServerGroupOf(const std::string& rightName) {
   if (rightName == "审核") return "check";
   if (rightName == "收款") return "receive";
   if (rightName == "管理") return "manage";
+  if (rightName == "车间") return "floor";
   return {};
 }
 

@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
-# Usage: scripts/deps.sh [build|test|desk|package]...
+# Usage: scripts/deps.sh [build|test|desk|package|browser]...
 set -euo pipefail
 
+# cpp-httplib serves the workshop's pages (`ws serve`): Debian builds it as a library with
+# OpenSSL, so TLS comes from certificate files without a proxy in front.
 packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libxlsxwriter-dev
-          libsodium-dev)
+          libsodium-dev libcpp-httplib-dev libssl-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
     # The print tests render with Qt on the offscreen platform and read the PDF back.
     # unzip reads the exported spreadsheets back. ccache keeps the two test builds' objects
-    # for the next run on the same machine.
+    # for the next run on the same machine. openssl makes the web front end's test certificate.
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
-                     qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache) ;;
+                     qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache
+                     openssl) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
     # dpkg-shlibdeps names the libraries the package needs.
     package) packages+=(dpkg-dev file) ;;
+    # The floor's day in a real browser: Debian's Chromium driven through its WebDriver, with the
+    # fonts the pages name; nothing is downloaded by the test.
+    browser) packages+=(chromium chromium-driver fonts-wqy-microhei python3) ;;
     *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;
   esac
 done

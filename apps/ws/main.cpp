@@ -18,6 +18,9 @@
 #ifdef WS_WITH_PRINT
 #include "print/print_command.h"
 #endif
+#ifdef WS_WITH_SERVE
+#include "serve_command.h"
+#endif
 
 namespace {
 
@@ -36,6 +39,9 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(std::make_unique<ws::cli::UserCommand>());
 #ifdef WS_WITH_PRINT
   commands.push_back(std::make_unique<ws::cli::PrintCommand>());
+#endif
+#ifdef WS_WITH_SERVE
+  commands.push_back(std::make_unique<ws::cli::ServeCommand>());
 #endif
   return commands;
 }

@@ -220,7 +220,10 @@ std::vector<TableDef> BuildTables() {
                 {"参考价格", kMoney},
                 // Service intervals of the reminders; 0 is none.
                 {"保养月数", kNum, 6},
-                {"保养公里", kNum, 6}},
+                {"保养公里", kNum, 6},
+                // The standard hours a job of this item is billed at: the workshop's yardstick
+                // for the hours its technicians clock.
+                {"工时", kNum, 17}},
                {"AutoID"},
                {{"ix_pdmwxxm_code", {"编码"}, true}, {"ix_pdmwxxm_name", {"维修项目"}, true}}});
   Versioned(t.back(), 3);
@@ -285,6 +288,103 @@ std::vector<TableDef> BuildTables() {
                 {"管理费", kMoney}},
                {"单据ID"},
                {}});
+
+  // --- The workshop floor: who works on which labour line, how long, and what they found.
+  // Times are local "yyyy-mm-dd hh:mm:ss" text on both engines, so they sort as they read.
+  // The state of an order's labour line (WSDJXM) on the floor; a line without a row is still
+  // 待派工. 原因 is why it was paused.
+  t.push_back({"ws_job",
+               TableRole::Module,
+               {{"单据明细ID", kId},
+                {"单据ID", kId},
+                {"状态", kText},
+                {"原因", kText},
+                {"检验人", kText},
+                {"更新时间", kText}},
+               {"单据明细ID"},
+               {{"ix_ws_job_doc", {"单据ID"}}, {"ix_ws_job_state", {"状态", "单据ID"}}},
+               17});
+  // The technicians a line is dispatched to, with the hours planned for each.
+  t.push_back({"ws_job_tech",
+               TableRole::Module,
+               {{"派工ID", kId},
+                {"单据明细ID", kId},
+                {"单据ID", kId},
+                {"雇员ID", kId},
+                {"计划工时", kNum},
+                {"派工人", kText},
+                {"派工时间", kText}},
+               {"派工ID"},
+               {{"ix_ws_job_tech_line", {"单据明细ID", "雇员ID"}, true},
+                {"ix_ws_job_tech_emp", {"雇员ID", "单据明细ID"}}},
+               17});
+  // Clock records: 结束时间 is '' while the job runs. The unique partial index is the rule that
+  // a technician runs one job at a time: two tablets clocking him on at once cannot both win.
+  t.push_back({"ws_clock",
+               TableRole::Module,
+               {{"记录ID", kId},
+                {"雇员ID", kId},
+                {"单据明细ID", kId},
+                {"单据ID", kId},
+                {"开始时间", kText},
+                {"结束时间", kText},
+                {"工时", kNum},
+                {"原因", kText}},
+               {"记录ID"},
+               {{"ix_ws_clock_running", {"雇员ID"}, true, "结束时间=''"},
+                {"ix_ws_clock_emp", {"雇员ID", "开始时间"}},
+                {"ix_ws_clock_line", {"单据明细ID"}}},
+               17});
+  // The shop's inspection checklist.
+  t.push_back({"ws_check_item",
+               TableRole::Module,
+               {{"项目ID", kId}, {"序号", kNum}, {"名称", kText}, {"分组", kText}, {"停用", kNum}},
+               {"项目ID"},
+               {{"ix_ws_check_item_name", {"名称"}, true}},
+               17});
+  // An order's inspection: one finding per checklist item (OK, 注意 or 需维修 with a note).
+  t.push_back({"ws_finding",
+               TableRole::Module,
+               {{"检验ID", kId},
+                {"单据ID", kId},
+                {"项目ID", kId},
+                {"结果", kText},
+                {"说明", kText},
+                {"检验人", kText},
+                {"检验时间", kText}},
+               {"检验ID"},
+               {{"ix_ws_finding_item", {"单据ID", "项目ID"}, true}},
+               17});
+  // Photos of a finding, stored under 文件名, a name the program made (never the uploader's).
+  t.push_back({"ws_finding_photo",
+               TableRole::Module,
+               {{"照片ID", kId},
+                {"检验ID", kId},
+                {"文件名", kText},
+                {"类型", kText},
+                {"字节数", kNum},
+                {"上传人", kText},
+                {"上传时间", kText}},
+               {"照片ID"},
+               {{"ix_ws_finding_photo_finding", {"检验ID"}},
+                {"ix_ws_finding_photo_file", {"文件名"}, true}},
+               17});
+  // Suggested lines (建议项目): a finding marked 需维修 proposes work the customer has not yet
+  // agreed to; 同意人 and 同意时间 record who agreed and when, 登记人 the clerk who wrote it.
+  t.push_back(
+      {"ws_suggestion",
+       TableRole::Module,
+       {{"建议ID", kId},
+        {"单据ID", kId},
+        {"检验ID", kId},
+        {"说明", kText},
+        {"状态", kText},
+        {"同意人", kText},
+        {"同意时间", kText},
+        {"登记人", kText}},
+       {"建议ID"},
+       {{"ix_ws_suggestion_finding", {"检验ID"}, true}, {"ix_ws_suggestion_doc", {"单据ID"}}},
+       17});
 
   // --- Host tables the module writes.
   t.push_back(

@@ -1,0 +1,629 @@
+#include "floor_server.h"
+
+#include <httplib.h>
+#include <sodium.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "db/runner.h"
+#include "pages.h"
+#include "platform/accounts.h"
+#include "platform/engine_database.h"
+#include "platform/navigator.h"
+#include "platform/output_file.h"
+#include "platform/postgres_database.h"
+#include "shop/store/database_file.h"
+#include "workshop/floor.h"
+#include "workshop/inspection.h"
+
+namespace ws::serve {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kSessionCookie = "ws_session";
+constexpr const char* kLoginCookie = "ws_login";
+constexpr size_t kMaxPendingLogins = 10000;
+
+std::string RandomToken() {
+  unsigned char bytes[32];
+  randombytes_buf(bytes, sizeof bytes);
+  static const char* hex = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) out += {hex[b >> 4], hex[b & 15]};
+  return out;
+}
+
+bool SameToken(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && !a.empty() && sodium_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+std::string LocalNow() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+std::string CookieOf(const httplib::Request& req, const std::string& name) {
+  const std::string header = req.get_header_value("Cookie");
+  std::istringstream in(header);
+  for (std::string part; std::getline(in, part, ';');) {
+    const size_t start = part.find_first_not_of(' ');
+    if (start == std::string::npos) continue;
+    part = part.substr(start);
+    if (part.rfind(name + "=", 0) == 0) return part.substr(name.size() + 1);
+  }
+  return {};
+}
+
+// A field of a form, plain or multipart.
+std::string Field(const httplib::Request& req, const std::string& name) {
+  if (req.has_param(name.c_str())) return req.get_param_value(name.c_str());
+  if (req.has_file(name.c_str())) return req.get_file_value(name.c_str()).content;
+  return {};
+}
+
+// The photo's type by its first bytes; empty when it is neither a JPEG nor a PNG.
+std::string PhotoTypeOf(const std::string& bytes) {
+  static const std::string jpeg("\xFF\xD8\xFF", 3);
+  static const std::string png("\x89PNG\r\n\x1A\n", 8);
+  if (bytes.size() > 3 && bytes.compare(0, 3, jpeg) == 0) return "image/jpeg";
+  if (bytes.size() > 8 && bytes.compare(0, 8, png) == 0) return "image/png";
+  return {};
+}
+
+int64_t IdOf(const std::string& text) {
+  if (text.empty() || text.size() > 18) return 0;
+  int64_t id = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    id = id * 10 + (c - '0');
+  }
+  return id;
+}
+
+struct Session {
+  std::string token;
+  std::string csrf;
+  std::string user;
+  std::string name;
+  workshop::Actor actor;
+  std::unique_ptr<platform::EngineDatabase> db;
+  std::unique_ptr<platform::RecordNavigator> ids;
+  std::mutex lock;  // one request at a time on the session's connection
+  Clock::time_point seen;
+  std::string flash;
+  bool flashIsError = false;
+};
+
+}  // namespace
+
+struct FloorServer::Impl {
+  ServeOptions options;
+  // A stop that comes before the server listens must not be lost (the library's stop does
+  // nothing then, and the listen that follows would never end).
+  std::atomic<bool> runStarted{false};
+  std::atomic<bool> runEnded{false};
+  std::atomic<bool> stopRequested{false};
+  std::unique_ptr<httplib::Server> http;
+  bool tls = false;
+  int port = 0;
+  bool postgres = false;
+  std::string photos;
+
+  std::mutex sessionsLock;
+  std::map<std::string, std::shared_ptr<Session>> sessions;
+  std::map<std::string, Clock::time_point> pendingLogins;
+  std::mutex limiterLock;
+  std::map<std::string, std::deque<Clock::time_point>> failures;
+
+  std::string Now() const { return options.now ? options.now() : LocalNow(); }
+
+  std::string CookieAttributes() const {
+    return std::string("; Path=/; HttpOnly; SameSite=Strict") + (tls ? "; Secure" : "");
+  }
+
+  static void Headers(httplib::Response& res) {
+    res.set_header("Content-Security-Policy",
+                   "default-src 'self'; img-src 'self'; style-src 'self'; script-src 'self'; "
+                   "form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Referrer-Policy", "no-referrer");
+    res.set_header("X-Frame-Options", "DENY");
+  }
+
+  static void Html(httplib::Response& res, int status, const std::string& html) {
+    res.status = status;
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(html, "text/html; charset=utf-8");
+  }
+
+  static void Fail(httplib::Response& res, int status, const std::string& message) {
+    Html(res, status, ErrorPage(status, message));
+  }
+
+  static void Redirect(httplib::Response& res, const std::string& to) {
+    res.status = 303;
+    res.set_header("Location", to);
+  }
+
+  std::shared_ptr<Session> SessionOf(const httplib::Request& req) {
+    const std::string token = CookieOf(req, kSessionCookie);
+    if (token.size() != 64) return nullptr;
+    std::lock_guard<std::mutex> hold(sessionsLock);
+    auto at = sessions.find(token);
+    if (at == sessions.end()) return nullptr;
+    if (Clock::now() - at->second->seen > options.idleSession) {
+      sessions.erase(at);
+      return nullptr;
+    }
+    at->second->seen = Clock::now();
+    return at->second;
+  }
+
+  // The connection a session works on: its own login on the server, its own connection to
+  // the file otherwise.
+  std::unique_ptr<platform::EngineDatabase> Connect(const std::string& user,
+                                                    const std::string& password,
+                                                    std::string* error) {
+    if (postgres) return platform::PostgresDatabase::OpenAs(options.shop, user, password, error);
+    return shop::OpenShopDatabase(options.shop, error);
+  }
+
+  // Runs a page of a logged-in account: the session found, the CSRF token of a POST checked,
+  // the session's connection held for the request.
+  void Guarded(const httplib::Request& req, httplib::Response& res, bool post,
+               const std::function<void(Session&)>& page) {
+    Headers(res);
+    auto session = SessionOf(req);
+    if (!session) {
+      if (post) return Fail(res, 403, "登录已过期，请重新登录");
+      return Redirect(res, "/login");
+    }
+    if (post && !SameToken(Field(req, "csrf"), session->csrf)) {
+      return Fail(res, 403, "表单已失效，请刷新页面后再试");
+    }
+    std::lock_guard<std::mutex> hold(session->lock);
+    page(*session);
+  }
+
+  PageFrame Frame(Session& session) {
+    PageFrame frame{session.user, session.name, session.csrf, session.flash, session.flashIsError};
+    session.flash.clear();
+    return frame;
+  }
+
+  void Tell(Session& session, const std::string& refusal, const std::string& done) {
+    session.flash = refusal.empty() ? done : refusal;
+    session.flashIsError = !refusal.empty();
+  }
+
+  bool LoginLimited(const std::string& address) {
+    std::lock_guard<std::mutex> hold(limiterLock);
+    auto& seen = failures[address];
+    while (!seen.empty() && Clock::now() - seen.front() > options.loginWindow) seen.pop_front();
+    return static_cast<int>(seen.size()) >= options.loginFailures;
+  }
+  void LoginFailed(const std::string& address) {
+    std::lock_guard<std::mutex> hold(limiterLock);
+    failures[address].push_back(Clock::now());
+    if (failures.size() > 100000) failures.clear();
+  }
+
+  std::string NewLoginToken() {
+    const std::string token = RandomToken();
+    std::lock_guard<std::mutex> hold(sessionsLock);
+    const auto now = Clock::now();
+    for (auto it = pendingLogins.begin(); it != pendingLogins.end();) {
+      it = now - it->second > std::chrono::hours(1) ? pendingLogins.erase(it) : std::next(it);
+    }
+    if (pendingLogins.size() >= kMaxPendingLogins) pendingLogins.erase(pendingLogins.begin());
+    pendingLogins[token] = now;
+    return token;
+  }
+  bool TakeLoginToken(const std::string& cookie, const std::string& field) {
+    if (!SameToken(cookie, field)) return false;
+    std::lock_guard<std::mutex> hold(sessionsLock);
+    return pendingLogins.erase(cookie) == 1;
+  }
+
+  void ShowLogin(httplib::Response& res, int status, const std::string& message,
+                 const std::string& user) {
+    const std::string token = NewLoginToken();
+    res.set_header("Set-Cookie", std::string(kLoginCookie) + "=" + token + CookieAttributes());
+    Html(res, status, LoginPage(token, message, user));
+  }
+
+  void Login(const httplib::Request& req, httplib::Response& res) {
+    Headers(res);
+    const std::string user = Field(req, "user");
+    if (!TakeLoginToken(CookieOf(req, kLoginCookie), Field(req, "csrf"))) {
+      return ShowLogin(res, 403, "登录表单已失效，请重新输入", "");
+    }
+    if (LoginLimited(req.remote_addr)) {
+      return ShowLogin(res, 429, "登录失败次数过多，请稍后再试", user);
+    }
+    const std::string password = Field(req, "password");
+    std::string error;
+    auto service = Connect(user, password, &error);
+    if (!service && postgres) {
+      // The server refused the login itself: the same answer as a wrong password.
+      LoginFailed(req.remote_addr);
+      std::this_thread::sleep_for(options.refusalDelay);
+      return ShowLogin(res, 401, "用户名或密码不正确，或账户已停用", user);
+    }
+    if (!service) return ShowLogin(res, 500, "无法打开数据库：" + error, user);
+    platform::AccountStore accounts(*service);
+    accounts.SetRefusalDelay(options.refusalDelay);
+    if (std::string refusal = accounts.Authenticate(user, password); !refusal.empty()) {
+      LoginFailed(req.remote_addr);
+      return ShowLogin(res, 401, refusal, user);
+    }
+    const std::set<platform::Right> rights = accounts.RightsOf(user, &error);
+    if (!error.empty()) return ShowLogin(res, 500, "无法读取账户的权限：" + error, user);
+    auto session = std::make_shared<Session>();
+    auto has = [&](platform::Right r) { return rights.count(r) > 0; };
+    session->actor.user = user;
+    session->actor.dispatch = has(platform::Right::Enter);
+    session->actor.clock = has(platform::Right::Floor);
+    session->actor.inspect = has(platform::Right::Floor) || has(platform::Right::Enter);
+    session->actor.check = has(platform::Right::Check);
+    if (!session->actor.clock && !session->actor.inspect && !session->actor.check) {
+      return ShowLogin(res, 403, "账户“" + user + "”没有“车间”权限", user);
+    }
+    session->ids = std::make_unique<platform::RecordNavigator>(*service);
+    workshop::Floor floor(*service, *session->ids, [this] { return Now(); });
+    auto technician = floor.TechnicianOfAccount(user, &error);
+    if (!error.empty()) return ShowLogin(res, 500, "无法读取员工：" + error, user);
+    session->actor.employeeId = technician ? technician->id : 0;
+    session->name = technician ? technician->name : user;
+    session->user = user;
+    session->token = RandomToken();
+    session->csrf = RandomToken();
+    session->db = std::move(service);
+    session->seen = Clock::now();
+    {
+      std::lock_guard<std::mutex> hold(sessionsLock);
+      if (sessions.size() >= options.maxSessions) {
+        for (auto it = sessions.begin(); it != sessions.end();) {
+          it = Clock::now() - it->second->seen > options.idleSession ? sessions.erase(it)
+                                                                     : std::next(it);
+        }
+      }
+      if (sessions.size() >= options.maxSessions) {
+        Fail(res, 503, "同时登录的人数已满，请稍后再试");
+        return;
+      }
+      sessions[session->token] = session;
+    }
+    res.set_header("Set-Cookie",
+                   std::string(kSessionCookie) + "=" + session->token + CookieAttributes());
+    Redirect(res, "/board");
+  }
+
+  void Logout(const httplib::Request& req, httplib::Response& res) {
+    Guarded(req, res, true, [&](Session& session) {
+      {
+        std::lock_guard<std::mutex> hold(sessionsLock);
+        sessions.erase(session.token);
+      }
+      res.set_header("Set-Cookie",
+                     std::string(kSessionCookie) + "=; Max-Age=0" + CookieAttributes());
+      Redirect(res, "/login");
+    });
+  }
+
+  std::string OpenSince() const {
+    std::string today = Now().substr(0, 10);
+    std::tm tm{};
+    if (std::sscanf(today.c_str(), "%4d-%2d-%2d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday) != 3) {
+      return today;
+    }
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    tm.tm_mday -= options.openDays;
+    std::time_t t = timegm(&tm);
+    gmtime_r(&t, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
+    return text;
+  }
+
+  void Board(const httplib::Request& req, httplib::Response& res) {
+    Guarded(req, res, false, [&](Session& session) {
+      workshop::Floor floor(*session.db, *session.ids, [this] { return Now(); });
+      std::string error;
+      std::vector<workshop::JobLine> mine;
+      if (session.actor.employeeId != 0) mine = floor.JobsOf(session.actor.employeeId, &error);
+      auto open = error.empty() ? floor.OpenLines(OpenSince(), 200, &error)
+                                : std::vector<workshop::JobLine>{};
+      if (!error.empty()) return Fail(res, 500, "无法读取看板：" + error);
+      Html(res, 200, BoardPage(Frame(session), mine, open, session.actor.employeeId != 0));
+    });
+  }
+
+  void Job(const httplib::Request& req, httplib::Response& res) {
+    Guarded(req, res, false, [&](Session& session) {
+      workshop::Floor floor(*session.db, *session.ids, [this] { return Now(); });
+      std::string error;
+      const int64_t lineId = IdOf(req.matches[1]);
+      auto job = floor.Job(lineId, &error);
+      if (!error.empty()) return Fail(res, 500, "无法读取项目：" + error);
+      if (!job) return Fail(res, 404, "找不到这条维修项目");
+      auto records = floor.ClockRecords(lineId, &error);
+      Html(res, 200,
+           JobPage(Frame(session), *job, records, session.actor.employeeId, session.actor.clock));
+    });
+  }
+
+  void ClockStep(const httplib::Request& req, httplib::Response& res) {
+    Guarded(req, res, true, [&](Session& session) {
+      workshop::Floor floor(*session.db, *session.ids, [this] { return Now(); });
+      const int64_t lineId = IdOf(req.matches[1]);
+      const std::string step = req.matches[2];
+      std::string refusal;
+      std::string done;
+      if (step == "on") {
+        refusal = floor.ClockOn(session.actor, lineId);
+        done = "已开工";
+      } else if (step == "pause") {
+        std::string reason = Field(req, "reason");
+        if (reason.empty()) reason = Field(req, "other");
+        refusal = floor.Pause(session.actor, lineId, reason);
+        done = "已暂停：" + reason;
+      } else {
+        refusal = floor.Finish(session.actor, lineId);
+        done = "已完工";
+      }
+      Tell(session, refusal, done);
+      Redirect(res, "/job/" + std::to_string(lineId));
+    });
+  }
+
+  void ShowInspection(const httplib::Request& req, httplib::Response& res) {
+    Guarded(req, res, false, [&](Session& session) {
+      const int64_t orderId = IdOf(req.matches[1]);
+      workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
+      std::string error;
+      auto findings = inspection.Findings(orderId, &error);
+      auto suggestions = error.empty() ? inspection.Suggestions(orderId, &error)
+                                       : std::vector<workshop::Suggestion>{};
+      if (!error.empty()) return Fail(res, 500, "无法读取车检：" + error);
+      // The order's number and plate, through a line of it the board would show.
+      auto order = db::Runner(*session.db)
+                       .Open(db::Sql("SELECT h.工单号码, c.车牌号 FROM WSDJ h LEFT JOIN clzl c ON "
+                                     "c.车辆ID = h.车辆ID WHERE h.单据ID = ")
+                                 .Key(orderId),
+                             &error);
+      if (!error.empty()) return Fail(res, 500, "无法读取维修单：" + error);
+      if (order->Eof()) return Fail(res, 404, "找不到这张维修单");
+      Html(res, 200,
+           InspectionPage(Frame(session), orderId, order->Text("工单号码"), order->Text("车牌号"),
+                          findings, suggestions, session.actor.inspect));
+    });
+  }
+
+  void Inspect(const httplib::Request& req, httplib::Response& res) {
+    Guarded(req, res, true, [&](Session& session) {
+      const int64_t orderId = IdOf(req.matches[1]);
+      const int64_t itemId = IdOf(req.matches[2]);
+      const std::string back = "/inspect/" + std::to_string(orderId);
+      workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
+      auto verdict = workshop::VerdictByName(Field(req, "verdict"));
+      if (!verdict) {
+        Tell(session, "请选择 OK、注意 或 需维修", "");
+        return Redirect(res, back);
+      }
+      // The photo is judged before anything is stored: a refused photo refuses the step.
+      std::string photo;
+      std::string type;
+      if (req.has_file("photo") && !req.get_file_value("photo").content.empty()) {
+        photo = req.get_file_value("photo").content;
+        type = PhotoTypeOf(photo);
+        if (type.empty()) {
+          Tell(session, "照片只收 JPEG 或 PNG 图片", "");
+          return Redirect(res, back);
+        }
+        if (photo.size() > options.maxPhotoBytes) {
+          Tell(session, "照片太大", "");
+          return Redirect(res, back);
+        }
+      }
+      int64_t findingId = 0;
+      std::string refusal = inspection.Record(session.actor, orderId, itemId, *verdict,
+                                              Field(req, "note"), &findingId);
+      if (refusal.empty() && !photo.empty()) refusal = StorePhoto(session, findingId, photo, type);
+      Tell(session, refusal, "已保存");
+      Redirect(res, back);
+    });
+  }
+
+  std::string StorePhoto(Session& session, int64_t findingId, const std::string& bytes,
+                         const std::string& type) {
+    const std::string name = RandomToken().substr(0, 32) + (type == "image/png" ? ".png" : ".jpg");
+    const std::string path = (fs::path(photos) / name).string();
+    platform::OutputFile file(path, options.shop, 0640);
+    if (!file.Ok()) return "无法保存照片：" + file.Error();
+    if (!file.Write(bytes)) return "无法保存照片";
+    if (std::string error = file.Commit(); !error.empty()) return "无法保存照片：" + error;
+    workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
+    std::string refusal = inspection.AddPhoto(session.actor, findingId, name, type,
+                                              static_cast<int64_t>(bytes.size()));
+    if (!refusal.empty()) {
+      std::error_code ignored;
+      fs::remove(path, ignored);
+    }
+    return refusal;
+  }
+
+  void PhotoFile(const httplib::Request& req, httplib::Response& res) {
+    Guarded(req, res, false, [&](Session& session) {
+      const std::string name = req.matches[1];
+      workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
+      auto type = inspection.PhotoType(name);
+      if (!type) return Fail(res, 404, "没有这张照片");
+      std::ifstream in(fs::path(photos) / name, std::ios::binary);
+      if (!in) return Fail(res, 404, "没有这张照片");
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      res.set_header("Cache-Control", "private, max-age=3600");
+      res.set_content(bytes.str(), type->c_str());
+    });
+  }
+
+  void Routes() {
+    httplib::Server& s = *http;
+    s.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+      Headers(res);
+      Redirect(res, SessionOf(req) ? "/board" : "/login");
+    });
+    s.Get("/login", [this](const httplib::Request&, httplib::Response& res) {
+      Headers(res);
+      ShowLogin(res, 200, "", "");
+    });
+    s.Post("/login", [this](const httplib::Request& q, httplib::Response& r) { Login(q, r); });
+    s.Post("/logout", [this](const httplib::Request& q, httplib::Response& r) { Logout(q, r); });
+    s.Get("/board", [this](const httplib::Request& q, httplib::Response& r) { Board(q, r); });
+    s.Get(R"(/job/(\d{1,18}))",
+          [this](const httplib::Request& q, httplib::Response& r) { Job(q, r); });
+    s.Post(R"(/job/(\d{1,18})/(on|pause|finish))",
+           [this](const httplib::Request& q, httplib::Response& r) { ClockStep(q, r); });
+    s.Get(R"(/inspect/(\d{1,18}))",
+          [this](const httplib::Request& q, httplib::Response& r) { ShowInspection(q, r); });
+    s.Post(R"(/inspect/(\d{1,18})/item/(\d{1,18}))",
+           [this](const httplib::Request& q, httplib::Response& r) { Inspect(q, r); });
+    s.Get(R"(/photo/([0-9a-f]{32}\.(?:jpg|png)))",
+          [this](const httplib::Request& q, httplib::Response& r) { PhotoFile(q, r); });
+    s.Get("/static/app.css", [](const httplib::Request&, httplib::Response& res) {
+      Headers(res);
+      res.set_content(std::string(StyleSheet()), "text/css; charset=utf-8");
+    });
+    s.Get("/static/app.js", [](const httplib::Request&, httplib::Response& res) {
+      Headers(res);
+      res.set_content(std::string(Script()), "text/javascript; charset=utf-8");
+    });
+    s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+      Headers(res);
+      const std::string message = res.status == 413   ? "上传的内容太大"
+                                  : res.status == 404 ? "没有这个页面"
+                                                      : "请求无法处理";
+      Html(res, res.status, ErrorPage(res.status, message));
+    });
+    s.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+          Headers(res);
+          Fail(res, 500, "服务器内部错误");
+        });
+  }
+};
+
+FloorServer::FloorServer(ServeOptions options) : impl_(std::make_unique<Impl>()) {
+  impl_->options = std::move(options);
+}
+
+FloorServer::~FloorServer() {
+  Stop();
+}
+
+std::string FloorServer::Open() {
+  if (sodium_init() < 0) return "无法初始化随机数";
+  Impl& m = *impl_;
+  m.postgres = shop::EngineOf(m.options.shop) == db::Engine::Postgres;
+  std::string error;
+  std::string notice;
+  auto db = shop::OpenWorkingShop(m.options.shop, &error, &notice);
+  if (!db) return error;
+  platform::AccountStore accounts(*db);
+  const bool closed = accounts.HasAccounts(&error);
+  if (!error.empty()) return "无法读取账户：" + error;
+  if (!closed) return "这个店还没有账户：车间网页只对有账户的店开放（先用 ws user add 建立账户）";
+  m.photos = m.options.photoFolder;
+  if (m.photos.empty()) {
+    if (m.postgres) return "服务器上的店请用 --photos 指定照片文件夹";
+    m.photos = m.options.shop + ".photos";
+  }
+  std::error_code failed;
+  fs::create_directories(m.photos, failed);
+  if (failed) return "无法建立照片文件夹 " + m.photos + "：" + failed.message();
+  fs::permissions(m.photos, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec,
+                  failed);
+  m.tls = !m.options.certFile.empty() || !m.options.keyFile.empty();
+  if (m.tls) {
+    if (m.options.certFile.empty() || m.options.keyFile.empty()) {
+      return "--cert 与 --key 须同时给出";
+    }
+    auto https =
+        std::make_unique<httplib::SSLServer>(m.options.certFile.c_str(), m.options.keyFile.c_str());
+    if (!https->is_valid()) return "无法读取证书或私钥：" + m.options.certFile;
+    m.http = std::move(https);
+  } else {
+    m.http = std::make_unique<httplib::Server>();
+  }
+  // The library's default lets a second process bind the same port (SO_REUSEPORT), and the
+  // kernel then shares the tablets' connections between two servers, each blind to the other's
+  // sessions: only a restart's quick rebind is allowed.
+  m.http->set_socket_options([](int sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  const int threads = m.options.threads;
+  m.http->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  m.http->set_payload_max_length(m.options.maxPhotoBytes + (64u << 10));
+  m.http->set_read_timeout(std::chrono::seconds(20));
+  m.http->set_write_timeout(std::chrono::seconds(20));
+  m.Routes();
+  if (m.options.port == 0) {
+    m.port = m.http->bind_to_any_port(m.options.host);
+    if (m.port < 0) return "无法监听 " + m.options.host;
+  } else {
+    if (!m.http->bind_to_port(m.options.host, m.options.port)) {
+      return "无法监听 " + m.options.host + ":" + std::to_string(m.options.port);
+    }
+    m.port = m.options.port;
+  }
+  return {};
+}
+
+int FloorServer::Port() const {
+  return impl_->port;
+}
+
+bool FloorServer::Tls() const {
+  return impl_->tls;
+}
+
+bool FloorServer::Run() {
+  Impl& m = *impl_;
+  if (!m.http) return false;
+  m.runStarted = true;
+  const bool ran = m.stopRequested || m.http->listen_after_bind();
+  m.runEnded = true;
+  return ran;
+}
+
+void FloorServer::Stop() {
+  Impl& m = *impl_;
+  m.stopRequested = true;
+  if (!m.http) return;
+  for (int i = 0; i < 10000 && m.runStarted && !m.runEnded && !m.http->is_running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  m.http->stop();
+}
+
+}  // namespace ws::serve

@@ -1,0 +1,62 @@
+// The workshop's web front end: the floor's pages for tablets and phones over cpp-httplib, on a
+// shop file or a server shop. Each logged-in account has a session of its own with its own
+// database connection (on PostgreSQL made as the account's own login, so the server keeps its
+// rights); requests run on a pool of threads, one at a time per session.
+//
+// Sessions are random 256-bit cookies (HttpOnly, SameSite=Strict, Secure under TLS); every
+// POST carries the session's CSRF token, the login form a token of its own; failed logins are
+// limited per client address; photos are JPEG or PNG by their first bytes, of a bounded size,
+// stored under names made here in a folder nothing serves as-is.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ws::serve {
+
+struct ServeOptions {
+  std::string shop;  // a shop file or a postgresql:// URL
+  std::string host = "127.0.0.1";
+  int port = 8080;       // 0: any free port (tests)
+  std::string certFile;  // both given: HTTPS
+  std::string keyFile;
+  // Where photos are kept; empty: "<shop file>.photos" beside a shop file (required for a URL).
+  std::string photoFolder;
+  size_t maxPhotoBytes = 8u << 20;
+  int loginFailures = 5;  // per client address within the window, then refused until it passes
+  std::chrono::seconds loginWindow{600};
+  std::chrono::minutes idleSession{12 * 60};
+  size_t maxSessions = 500;
+  int threads = 16;
+  int openDays = 30;  // the shop's open lines: orders that came in within these days
+  // "yyyy-mm-dd hh:mm:ss" of now; the local clock when empty.
+  std::function<std::string()> now;
+  // How long a refused login waits (the accounts' own delay; tests shorten it).
+  std::chrono::milliseconds refusalDelay{1000};
+};
+
+class FloorServer {
+ public:
+  explicit FloorServer(ServeOptions options);
+  ~FloorServer();
+  FloorServer(const FloorServer&) = delete;
+  FloorServer& operator=(const FloorServer&) = delete;
+
+  // Opens the shop (brought to this build's layout), checks that it has accounts and makes
+  // the photo folder, then binds the address. Answers the error text, empty when ready.
+  std::string Open();
+  // The port bound by Open.
+  int Port() const;
+  bool Tls() const;
+  // Serves until Stop; answers false when the server could not run.
+  bool Run();
+  void Stop();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ws::serve

@@ -1,0 +1,249 @@
+// The floor's web front end against a server on the loopback address, driven as a hostile
+// client would: forged and missing CSRF tokens, guessed passwords, fake and oversize photos,
+// names that try to leave the photo folder.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "floor_server.h"
+#include "platform/accounts.h"
+#include "support/test_host.h"
+
+namespace ws::serve {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A shop file with an owner, the technician 张 (account "zhang", employee 1) dispatched to
+// line 1 of order 10, a checklist item, and the floor served on a free port.
+class FloorServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WS_SQLITE_ONLY("the server is reached through a shop file here");
+    for (const char* sql :
+         {"insert into clzl (车辆ID,车牌号,车名) values (1,'粤A12345','卡罗拉')",
+          "insert into PDMWXXM (AutoID,编码,维修项目,工时) values (1,'BY01','保养',1.5)",
+          "insert into WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期) values (10,200001,'01',"
+          "'WS010',1,'2012-06-14')",
+          "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量) values (1,10,1,1),(2,10,1,1)",
+          "insert into PDMGY (雇员ID,雇员编码,姓名,登录账号,是否技师) values "
+          "(1,'T1','张师傅','zhang',1)",
+          "insert into ws_job_tech (派工ID,单据明细ID,单据ID,雇员ID,计划工时) values "
+          "(1,1,10,1,1.5)",
+          "insert into ws_job (单据明细ID,单据ID,状态) values (1,10,'在修')",
+          "insert into ws_check_item (项目ID,序号,名称,停用) values (1,1,'刹车片',0)"}) {
+      host_.Exec(sql);
+    }
+    platform::AccountStore accounts(host_.Db());
+    accounts.SetHashCost(platform::HashCost::Minimal);
+    ASSERT_EQ(accounts.Add("老板", "owner-secret", "店主"), "");
+    ASSERT_EQ(accounts.Add("zhang", "zhang-secret", "技师"), "");
+    ServeOptions options;
+    options.shop = host_.DatabasePath();
+    options.port = 0;
+    options.maxPhotoBytes = 64 << 10;
+    options.loginFailures = 3;
+    options.refusalDelay = std::chrono::milliseconds(0);
+    options.now = [] { return std::string("2012-06-15 09:00:00"); };
+    server_ = std::make_unique<FloorServer>(options);
+    ASSERT_EQ(server_->Open(), "");
+    runner_ = std::thread([this] { server_->Run(); });
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->Port());
+    photos_ = host_.DatabasePath() + ".photos";
+  }
+  void TearDown() override {
+    if (server_) server_->Stop();
+    if (runner_.joinable()) runner_.join();
+  }
+
+  static std::string Cookie(const httplib::Result& res, const std::string& name) {
+    for (const auto& [key, value] : res->headers) {
+      if (key == "Set-Cookie" && value.rfind(name + "=", 0) == 0) {
+        return value.substr(name.size() + 1, value.find(';') - name.size() - 1);
+      }
+    }
+    return {};
+  }
+  static std::string Token(const std::string& html) {
+    std::smatch m;
+    std::regex_search(html, m, std::regex(R"re(name="csrf" value="([0-9a-f]{64})")re"));
+    return m.size() > 1 ? m[1].str() : std::string();
+  }
+  httplib::Result LoginAs(const std::string& user, const std::string& password,
+                          bool forgeToken = false) {
+    auto page = client_->Get("/login");
+    EXPECT_TRUE(page);
+    const std::string cookie = Cookie(page, "ws_login");
+    const std::string token = forgeToken ? std::string(64, 'a') : Token(page->body);
+    return client_->Post("/login", {{"Cookie", "ws_login=" + cookie}},
+                         httplib::Params{{"csrf", token}, {"user", user}, {"password", password}});
+  }
+  // Logged in as 张: the session cookie header and the page token.
+  std::pair<httplib::Headers, std::string> Zhang() {
+    auto res = LoginAs("zhang", "zhang-secret");
+    EXPECT_EQ(res->status, 303);
+    httplib::Headers headers = {{"Cookie", "ws_session=" + Cookie(res, "ws_session")}};
+    auto board = client_->Get("/board", headers);
+    return {headers, Token(board->body)};
+  }
+  int64_t RunningClocks() {
+    return host_.Scalar("select count(*) from ws_clock where 结束时间=''").ToLong();
+  }
+
+  test::TestHost host_{test::TestHost::Storage::File};
+  std::unique_ptr<FloorServer> server_;
+  std::thread runner_;
+  std::unique_ptr<httplib::Client> client_;
+  std::string photos_;
+};
+
+TEST_F(FloorServerTest, SessionsAndTokensGuardEveryStep) {
+  EXPECT_EQ(client_->Get("/board")->status, 303) << "the board without a session";
+  EXPECT_EQ(LoginAs("zhang", "zhang-secret", true)->status, 403) << "a forged login token";
+  auto login = LoginAs("zhang", "zhang-secret");
+  ASSERT_EQ(login->status, 303);
+  const std::string setCookie = login->get_header_value("Set-Cookie");
+  EXPECT_NE(setCookie.find("HttpOnly"), std::string::npos) << setCookie;
+  EXPECT_NE(setCookie.find("SameSite=Strict"), std::string::npos) << setCookie;
+  httplib::Headers headers = {{"Cookie", "ws_session=" + Cookie(login, "ws_session")}};
+  auto board = client_->Get("/board", headers);
+  ASSERT_EQ(board->status, 200);
+  EXPECT_NE(board->body.find("保养"), std::string::npos) << "张's job on his board";
+  EXPECT_EQ(board->body.find("http://"), std::string::npos) << "nothing loaded from elsewhere";
+  EXPECT_NE(board->get_header_value("Content-Security-Policy").find("default-src 'self'"),
+            std::string::npos);
+  const std::string token = Token(board->body);
+  for (const std::string& forged : {std::string(), std::string(64, '0'), token.substr(1)}) {
+    EXPECT_EQ(client_->Post("/job/1/on", headers, httplib::Params{{"csrf", forged}})->status, 403);
+  }
+  EXPECT_EQ(client_->Post("/job/1/on", httplib::Params{{"csrf", token}})->status, 403)
+      << "a token without its session";
+  EXPECT_EQ(RunningClocks(), 0);
+  EXPECT_EQ(client_->Post("/job/1/on", headers, httplib::Params{{"csrf", token}})->status, 303);
+  EXPECT_EQ(RunningClocks(), 1);
+  EXPECT_EQ(client_->Post("/logout", headers, httplib::Params{{"csrf", token}})->status, 303);
+  EXPECT_EQ(client_->Get("/board", headers)->status, 303) << "the session ended";
+}
+
+// Two tablets of one technician clock him on two lines at the same moment, again and again:
+// one of them wins each time.
+TEST_F(FloorServerTest, TwoTabletsAtOnceNeverRunTwoJobsOfOneTechnician) {
+  auto first = Zhang();
+  auto second = Zhang();
+  for (int round = 0; round < 10; ++round) {
+    std::vector<std::thread> tablets;
+    for (auto [line, login] : {std::pair{1, &first}, std::pair{2, &second}}) {
+      tablets.emplace_back([this, line, login] {
+        httplib::Client client("127.0.0.1", server_->Port());
+        auto res = client.Post("/job/" + std::to_string(line) + "/on", login->first,
+                               httplib::Params{{"csrf", login->second}});
+        EXPECT_TRUE(res && res->status == 303);
+      });
+    }
+    for (auto& t : tablets) t.join();
+    ASSERT_EQ(RunningClocks(), 1) << "round " << round;
+    host_.Exec("update ws_clock set 结束时间='2012-06-15 09:00:00' where 结束时间=''");
+  }
+}
+
+// A second server on a port taken is refused, not let in to share the tablets' connections.
+TEST_F(FloorServerTest, ASecondServerCannotTakeThePort) {
+  ServeOptions options;
+  options.shop = host_.DatabasePath();
+  options.port = server_->Port();
+  FloorServer second(options);
+  EXPECT_NE(second.Open(), "");
+}
+
+TEST_F(FloorServerTest, GuessedPasswordsAreStoppedPerClient) {
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(LoginAs("zhang", "wrong-" + std::to_string(i))->status, 401);
+  EXPECT_EQ(LoginAs("zhang", "zhang-secret")->status, 429) << "the right one, after the limit";
+}
+
+TEST_F(FloorServerTest, PhotosAreJpegOrPngOfBoundedSizeUnderNamesOfTheServers) {
+  auto [headers, token] = Zhang();
+  const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(200, '\x01');
+  auto upload = [&](const std::string& bytes, const std::string& name, const std::string& type) {
+    httplib::MultipartFormDataItems form = {{"csrf", token, "", ""},
+                                            {"verdict", "需维修", "", ""},
+                                            {"note", "刹车片磨损", "", ""},
+                                            {"photo", bytes, name, type}};
+    return client_->Post("/inspect/10/item/1", headers, form);
+  };
+  auto photoRows = [&] { return host_.Scalar("select count(*) from ws_finding_photo").ToLong(); };
+  EXPECT_EQ(upload("<?php system($_GET['c']); ?>", "x.jpg", "image/jpeg")->status, 303);
+  EXPECT_EQ(upload("GIF89a" + std::string(100, 'x'), "x.gif", "image/gif")->status, 303);
+  EXPECT_EQ(photoRows(), 0) << "a file that is no JPEG or PNG was kept";
+  // Over the photo's limit, and over the request's: refused by the page, and by the server
+  // before the page reads it.
+  EXPECT_EQ(upload(png + std::string(80 << 10, '\0'), "big.png", "image/png")->status, 303);
+  auto huge = upload(png + std::string(200 << 10, '\0'), "huge.png", "image/png");
+  EXPECT_TRUE(!huge || huge->status == 413) << "an oversize request was read";
+  EXPECT_EQ(photoRows(), 0);
+  ASSERT_EQ(upload(png, "../../../etc/cron.d/evil.png", "image/png")->status, 303);
+  ASSERT_EQ(photoRows(), 1);
+  const std::string stored = host_.Scalar("select 文件名 from ws_finding_photo").ToText();
+  EXPECT_TRUE(std::regex_match(stored, std::regex("[0-9a-f]{32}\\.png"))) << stored;
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(photos_)) {
+    ++files;
+    EXPECT_EQ(entry.path().filename().string(), stored);
+  }
+  EXPECT_EQ(files, 1u);
+  auto served = client_->Get("/photo/" + stored, headers);
+  ASSERT_EQ(served->status, 200);
+  EXPECT_EQ(served->body, png);
+  EXPECT_EQ(served->get_header_value("Content-Type"), "image/png");
+  EXPECT_EQ(client_->Get("/photo/" + stored)->status, 303) << "a photo without a session";
+  // The shop file itself, beside the folder, through every spelling of a way out.
+  const std::string shop = fs::path(host_.DatabasePath()).filename().string();
+  for (const std::string& path :
+       {"/photo/../" + shop, "/photo/%2e%2e%2f" + shop, "/photo/..%2f..%2f" + shop,
+        "/photo/" + std::string(32, 'a') + ".png", "/photo/" + stored + "%00.txt"}) {
+    auto res = client_->Get(path, headers);
+    EXPECT_TRUE(res && res->status == 404) << path;
+  }
+  // The finding itself was recorded, and proposed a suggested line.
+  EXPECT_EQ(host_.Scalar("select count(*) from ws_suggestion").ToLong(), 1);
+}
+
+// Under TLS the cookies are Secure, and a client that speaks plain HTTP gets no page.
+TEST_F(FloorServerTest, CertificateFilesServeHttpsWithSecureCookies) {
+  const std::string key = (host_.WorkFolder() / "key.pem").string();
+  const std::string cert = (host_.WorkFolder() / "cert.pem").string();
+  const std::string make =
+      "openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 1 "
+      "-keyout '" +
+      key + "' -out '" + cert + "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "no openssl to make a certificate";
+  ServeOptions options;
+  options.shop = host_.DatabasePath();
+  options.port = 0;
+  options.certFile = cert;
+  options.keyFile = key;
+  FloorServer https(options);
+  ASSERT_EQ(https.Open(), "");
+  std::thread running([&] { https.Run(); });
+  httplib::SSLClient client("127.0.0.1", https.Port());
+  client.enable_server_certificate_verification(false);
+  auto page = client.Get("/login");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_NE(page->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
+  auto plain = httplib::Client("127.0.0.1", https.Port()).Get("/login");
+  EXPECT_TRUE(!plain || plain->status != 200);
+  options.keyFile = cert;
+  EXPECT_NE(FloorServer(options).Open(), "") << "a certificate without its key";
+  https.Stop();
+  running.join();
+}
+
+}  // namespace
+}  // namespace ws::serve
