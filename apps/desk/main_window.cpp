@@ -536,8 +536,18 @@ void MainWindow::RunCommand(ToolCommand command) {
   // A command given from the keyboard or the toolbar leaves the focus where it is, so the text
   // typed into a field or cell has not been handed over yet: Save must save it, Refresh must
   // filter by it. Cancel drops it with the rest.
+  if (command == ToolCommand::Refresh && tab->State().editing) {
+    // Typed text is not handed over first: it comes back after reading the saved version.
+    if (tab->ReloadKeepingTyped(host_.Dialogs())) {
+      ShowNotice(tr("已重新读取，您修改的内容已填回"), host::kLevelSuccess);
+    }
+    tab->AfterCommand();
+    UpdateToolbar();
+    return;
+  }
   if (command != ToolCommand::Cancel) tab->View().CommitPendingInput();
   if (!CommandEnabled(command, tab->State())) return;
+  if (command == ToolCommand::Cancel) tab->View().DropPendingInput();
   switch (command) {
     case ToolCommand::Find:
     case ToolCommand::Filter:
@@ -611,20 +621,20 @@ bool MainWindow::GoToNumber(const QString& typed) {
 bool MainWindow::CancelAfterAsking() {
   ProgramTab* tab = CurrentTab();
   if (!tab || !tab->State().editing) return false;
-  tab->View().CommitPendingInput();  // what is typed counts as a change
-  if (tab->State().dirty) {
+  // What is typed counts as a change, unresolved: dropping it asks no picker first.
+  if (tab->State().dirty || tab->View().HasPendingInput()) {
     // Enter and Esc keep the work: only a deliberate 是 throws it away.
     const std::string text =
         tr("放弃对「%1」所做的修改？").arg(tab->Entry().caption.c_str()).toStdString();
-    const auto answer =
-        dynamic_cast<DeskDialogs*>(&host_.Dialogs())
-            ? static_cast<DeskDialogs&>(host_.Dialogs())
-                  .AskKeepingByDefault(text, tab->Entry().caption)
-            : host_.Dialogs().MessageBox(text, tab->Entry().caption, host::MsgButtons::YesNo,
-                                         host::MsgIcon::Question);
+    const auto answer = host_.Dialogs().Ask(text, tab->Entry().caption, host::MsgButtons::YesNo,
+                                            host::MsgIcon::Question, host::MsgAnswer::No);
     if (answer != host::MsgAnswer::Yes) return false;
   }
+  // Dropped, but not lost: what was typed waits on the clipboard.
+  const int copied = tab->CopyTyped();
   RunCommand(ToolCommand::Cancel);
+  if (copied > 0)
+    ShowNotice(tr("已放弃修改；您输入的 %1 项已复制到剪贴板").arg(copied), host::kLevelSuccess);
   return true;
 }
 
