@@ -6,6 +6,8 @@
 // events.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
@@ -273,6 +275,39 @@ class CounterTest : public QObject {
     Key(QKeySequence(Qt::Key_Escape));
     QCOMPARE(shop_->Dialogs().Boxes().size(), asked + 1);
     QVERIFY(tab->State().editing);
+  }
+
+  // After another desk saved the order first, 刷新 stays offered while editing: it reads the
+  // saved version again and gives the changed fields back; what was typed is on the clipboard
+  // either way.
+  void AfterAConflictRefreshGivesTheTypedTextBack() {
+    const std::string id = shop_->Text("select max(单据ID) from WSDJ where smark<>'02'");
+    ProgramTab* tab = window_->OpenClass("WS_S", std::stoll(id));
+    QVERIFY(tab);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    QVERIFY(tab->Run(ToolCommand::Edit));
+    tab->AfterCommand();
+    QLineEdit* remarks = LineOf(tab->View(), order.Header(WS::kRemarks));
+    remarks->setFocus();
+    remarks->selectAll();
+    test::TypeText(remarks, "等配件");
+    Key(QKeySequence(Qt::Key_Return));
+    QCOMPARE(shop_->Exec("update WSDJ set 发票号码='F1', ws_rowver=ws_rowver+1 where 单据ID=" + id),
+             std::string());
+    Key(QKeySequence("Ctrl+S"));
+    QVERIFY(shop_->Dialogs().Asked("数据已被其他用户修改"));
+    QVERIFY(tab->State().editing);
+    QVERIFY(CommandEnabled(ToolCommand::Refresh, tab->State()));
+    shop_->Dialogs().Queue(host::MsgAnswer::Yes);
+    window_->RunCommand(ToolCommand::Refresh);
+    QVERIFY(tab->State().editing);
+    QCOMPARE(order.Header(WS::kRemarks).Text(), std::string("等配件"));
+    QCOMPARE(order.Header(WS::kInvoice).Text(), std::string("F1"));
+    QVERIFY(QGuiApplication::clipboard()->text().contains("备注：等配件"));
+    Key(QKeySequence("Ctrl+S"));
+    QVERIFY(!tab->State().editing);
+    QCOMPARE(shop_->Text("select 备注||发票号码 from WSDJ where 单据ID=" + id),
+             std::string("等配件F1"));
   }
 
   // 取消 (Alt+C) drops the entry only after the same question Esc asks, and the question's own
