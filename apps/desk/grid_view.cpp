@@ -228,8 +228,12 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
         if (!index.isValid()) return;
         setCurrentIndex(index);
         edit(index);
-        if (auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget())) {
+        // The cell's editor is the line edit the view just opened in its viewport.
+        for (auto* line : viewport()->findChildren<QLineEdit*>()) {
+          if (!line->isVisible()) continue;
           line->setText(text);
+          line->setFocus(Qt::OtherFocusReason);
+          break;
         }
       },
       Qt::QueuedConnection);
