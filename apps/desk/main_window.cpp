@@ -677,6 +677,7 @@ void MainWindow::ShowPrint(ToolCommand command) {
                                host::MsgButtons::Ok, host::MsgIcon::Critical);
     return;
   }
+  AddShownTotals(*tab, file);
   const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
   if (!page.error.empty()) {
     host_.Dialogs().MessageBox("打印模板有误：" + page.error, host::kAppTitle, host::MsgButtons::Ok,
@@ -698,6 +699,7 @@ QString MainWindow::ExportCurrentPdf(const QString& path) {
   }
   platform::PrintFile file = platform::ReadPrintFile(tab->PrintFileName());
   if (!file.error.empty()) return Q(file.error);
+  AddShownTotals(*tab, file);
   const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
   if (!page.error.empty()) return Q(page.error);
   return ExportPagePdf(page, path);
@@ -756,6 +758,14 @@ std::string PlateShownIn(host::IControl& control) {
 }
 
 }  // namespace
+
+void MainWindow::AddShownTotals(ProgramTab& tab, platform::PrintFile& file) {
+  // A report prints the 合计 its grid shows; a document's template prints its own sums.
+  if (!tab.ReportUI()) return;
+  if (const forms::Grid* grid = ListGridOf(tab.Control())) {
+    AddTotalsRow(file, *grid, tab.View().GridViewOf(*grid));
+  }
+}
 
 QString MainWindow::ExportCurrentXlsx(const QString& path) {
   ProgramTab* tab = CurrentTab();
