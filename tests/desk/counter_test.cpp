@@ -7,8 +7,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
@@ -355,6 +355,10 @@ class CounterTest : public QObject {
     QVERIFY2(cells > 1 && cells < 40, qPrintable(QString::number(cells)));
     QWidget* after = QApplication::focusWidget();
     QVERIFY(after && !grid->isAncestorOf(after) && after != grid);
+    // Out of the lines, the audit fields drawn under them.
+    auto* audit = after ? qobject_cast<FieldEditor*>(after->parentWidget()) : nullptr;
+    QVERIFY2(audit && forms::Trim(audit->Widget().Caption()) == "制单人",
+             after ? qPrintable(after->objectName()) : "");
     Key(QKeySequence(Qt::SHIFT | Qt::Key_Tab));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
     window_->RunCommand(ToolCommand::Cancel);
