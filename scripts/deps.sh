@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
-# Usage: scripts/deps.sh [build|test|desk|package]...
+# Usage: scripts/deps.sh [build|test|desk|gallery|package]...
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libxlsxwriter-dev
@@ -14,6 +14,8 @@ for need in "$@"; do
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
                      qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
+    # The gallery's pictures: a window manager for the frames, keys pressed, the screen taken.
+    gallery) packages+=(openbox xdotool imagemagick) ;;
     # dpkg-shlibdeps names the libraries the package needs.
     package) packages+=(dpkg-dev file) ;;
     *) echo "deps.sh: unknown set '$need'" >&2; exit 2 ;;

@@ -16,7 +16,7 @@ if [ ! -x "$build/apps/desk/ws-desk" ]; then
   cmake --build "$build" -j"$(nproc)" --target ws ws-desk
 fi
 for tool in Xvfb fc-list openbox xdotool import; do
-  command -v "$tool" >/dev/null || scripts/deps.sh desk
+  command -v "$tool" >/dev/null || scripts/deps.sh desk gallery
 done
 
 out=docs/gallery
