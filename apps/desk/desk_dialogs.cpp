@@ -1,14 +1,17 @@
 #include "desk/desk_dialogs.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "desk/field_editor.h"
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
+#include "forms/field.h"
 #include "forms/form.h"
 
 namespace ws::desk {
@@ -155,6 +158,14 @@ ModalFormDialog::ModalFormDialog(host::IModalForm& form, QWidget* parent)
   connect(view_, &FormView::InputDone, this, [this] {
     if (form_.IsClosed()) accept();
   });
+  // A figure typed into a dialog's field (a chooser's 总金额) counts as the clerk types it: the
+  // rows show at once what it comes to.
+  for (FieldEditor* editor : view_->Editors()) {
+    auto* field = dynamic_cast<const forms::Field*>(&editor->Widget());
+    if (!field || field->Kind() != forms::FieldKind::Number) continue;
+    connect(editor->Line(), &QLineEdit::textEdited, editor,
+            [editor] { editor->CommitWhileTyping(); });
+  }
   // Enter answers with the dialog's first answer button (确定), wherever nothing else takes it;
   // the other buttons (查询, 全选 ...) are pressed on purpose only.
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);

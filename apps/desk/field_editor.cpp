@@ -154,6 +154,13 @@ bool FieldEditor::Commit() {
   return true;
 }
 
+void FieldEditor::CommitWhileTyping() {
+  static const QRegularExpression complete(R"(^-?\d+(\.\d+)?$)");
+  if (!complete.match(line_->text()).hasMatch()) return;
+  Commit();
+  line_->setModified(true);  // still being typed: a refresh leaves the line alone
+}
+
 bool FieldEditor::Pending() const {
   return line_->isModified() && line_->text().toStdString() != ModelText();
 }

@@ -36,6 +36,9 @@ class FieldEditor : public QWidget {
   // through its picker first (TypedLookup): false when nothing was taken and the text stays
   // in the editor for the clerk to mend.
   bool Commit();
+  // Hands a figure over as it is typed, whenever the text so far is a complete number, and
+  // keeps the line as the clerk types it (a chooser's amount spread over the rows at once).
+  void CommitWhileTyping();
   // Whether typed text waits to be handed over.
   bool Pending() const;
   // Forgets typed text not handed over (the entry was dropped) and shows the model's again.
