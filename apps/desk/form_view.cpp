@@ -602,21 +602,21 @@ void FormView::DropPendingInput() {
   for (FieldEditor* editor : editors_) editor->DropTyped();
 }
 
-void FormView::CommitPendingInput() {
+bool FormView::CommitPendingInput() {
   QWidget* focus = QApplication::focusWidget();
-  if (!focus || !isAncestorOf(focus)) return;
+  if (!focus || !isAncestorOf(focus)) return true;
   for (FieldEditor* editor : editors_) {
     if (editor->isAncestorOf(focus)) {
-      editor->Commit();
-      return;
+      return editor->Commit();
     }
   }
   for (GridView* view : gridViews_) {
     if (view->isAncestorOf(focus)) {
       view->CommitEditor();
-      return;
+      return true;
     }
   }
+  return true;
 }
 
 void FormView::AfterInput(const QString& refusal) {

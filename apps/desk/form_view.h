@@ -52,8 +52,9 @@ class FormView : public QWidget {
   // when the grids must be left alone.
   void SyncLabels();
   // Hands over what is typed but not yet entered in the field or cell editor that has the
-  // focus, as leaving it would.
-  void CommitPendingInput();
+  // focus, as leaving it would. False when a field kept its text for the clerk to mend (its
+  // picker was left without a choice): a save must not go on without it.
+  bool CommitPendingInput();
   // Whether the editor with the focus holds text not handed over yet (a field's typed text, an
   // open cell editor): a change to keep or drop, which a question about dropping must not
   // resolve first.

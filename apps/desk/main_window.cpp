@@ -545,7 +545,8 @@ void MainWindow::RunCommand(ToolCommand command) {
     UpdateToolbar();
     return;
   }
-  if (command != ToolCommand::Cancel) tab->View().CommitPendingInput();
+  // A text left unresolved (the clerk closed its list) stops the command where it is typed.
+  if (command != ToolCommand::Cancel && !tab->View().CommitPendingInput()) return;
   if (!CommandEnabled(command, tab->State())) return;
   if (command == ToolCommand::Cancel) tab->View().DropPendingInput();
   switch (command) {

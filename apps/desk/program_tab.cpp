@@ -415,7 +415,8 @@ std::string ProgramTab::PrintFileName() {
 
 bool ProgramTab::MayClose(host::IDialogs& dialogs) {
   if (shutDown_) return true;
-  view_->CommitPendingInput();  // what is typed counts as a change to keep or drop
+  // What is typed counts as a change to keep or drop; a text left unresolved keeps the tab.
+  if (!view_->CommitPendingInput()) return false;
   ProgramState state = State();
   if (!state.dirty) return true;
   host::MsgAnswer answer =
