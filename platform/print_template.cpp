@@ -112,6 +112,17 @@ bool RightAligned(const PrintTable& table, size_t c) {
   return any;
 }
 
+constexpr const char* kNoWrap = " style=\"white-space: nowrap\"";
+
+// A figure, a code, a date, a plate or a VIN is read whole: "4520" never prints as "452" over
+// "0". A text with a blank, or a name longer than a few characters, may wrap.
+bool KeepsItsLine(const std::string& text) {
+  if (text.find(' ') != std::string::npos) return false;
+  const bool latin = std::all_of(text.begin(), text.end(),
+                                 [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+  return DisplayWidth(text) <= (latin ? 24 : 10);
+}
+
 std::string TableHtml(const PrintTable& table, const std::vector<std::string>& chosen) {
   std::vector<size_t> shown;
   if (chosen.empty()) {
@@ -128,11 +139,11 @@ std::string TableHtml(const PrintTable& table, const std::vector<std::string>& c
       "<table class=\"grid\" width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\">"
       "<tr>";
   const std::vector<int> percents = ColumnPercents(table, shown);
-  std::vector<const char*> opening;
-  for (size_t c : shown)
-    opening.push_back(RightAligned(table, c) ? "<td align=\"right\">" : "<td>");
+  std::vector<bool> right;
+  for (size_t c : shown) right.push_back(RightAligned(table, c));
+  // A column title is read across, never a character a line.
   for (size_t i = 0; i < shown.size(); ++i) {
-    html += "<th width=\"" + std::to_string(percents[i]) + "%\">" +
+    html += "<th width=\"" + std::to_string(percents[i]) + "%\"" + kNoWrap + ">" +
             HtmlEscape(table.columns[shown[i]]) + "</th>";
   }
   html += "</tr>";
@@ -140,7 +151,9 @@ std::string TableHtml(const PrintTable& table, const std::vector<std::string>& c
     html += "<tr>";
     for (size_t i = 0; i < shown.size(); ++i) {
       const size_t c = shown[i];
-      html += opening[i] + (c < row.size() ? HtmlEscape(Shown(row[c])) : "") + "</td>";
+      const std::string text = c < row.size() ? Shown(row[c]) : std::string();
+      html += std::string("<td") + (right[i] ? " align=\"right\"" : "") +
+              (KeepsItsLine(text) ? kNoWrap : "") + ">" + HtmlEscape(text) + "</td>";
     }
     html += "</tr>";
   }

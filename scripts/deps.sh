@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
-# Usage: scripts/deps.sh [build|test|desk|package|browser]...
+# Usage: scripts/deps.sh [build|test|desk|gallery|package|browser]...
 set -euo pipefail
 
 # cpp-httplib serves the workshop's pages (`ws serve`): Debian builds it as a library with
@@ -17,6 +17,8 @@ for need in "$@"; do
                      qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache
                      openssl) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
+    # The gallery's pictures: a window manager for the frames, keys pressed, the screen taken.
+    gallery) packages+=(openbox xdotool imagemagick) ;;
     # dpkg-shlibdeps names the libraries the package needs.
     package) packages+=(dpkg-dev file) ;;
     # The floor's day in a real browser: Debian's Chromium driven through its WebDriver, with the

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Regenerates the screenshot gallery in docs/gallery: every program window of the desktop, on
-# the demo shop, at 1366x768 as a counter's screen shows it. Runs under Xvfb so the window has
-# a real screen of that size and the Chinese texts their font.
+# Regenerates the screenshot gallery in docs/gallery: every program window of the desktop and
+# the dialogs a clerk meets (login, find, picker, chooser, shop information, print preview), on
+# the demo shop, at 1366x768 as a counter's screen shows it: under Xvfb with a window manager
+# (openbox), so each picture is the whole screen with the window's frame, taken as the clerk
+# would see it after the keys pressed (xdotool).
 # Usage: scripts/gallery.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,13 +15,18 @@ if [ ! -x "$build/apps/desk/ws-desk" ]; then
     -DWS_BUILD_DESK=ON >/dev/null
   cmake --build "$build" -j"$(nproc)" --target ws ws-desk
 fi
-for tool in Xvfb fc-list; do
-  command -v "$tool" >/dev/null || scripts/deps.sh desk
+for tool in Xvfb fc-list openbox xdotool import; do
+  command -v "$tool" >/dev/null || scripts/deps.sh desk gallery
 done
 
 out=docs/gallery
 work=$(mktemp -d)
-trap 'kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+desk=0
+cleanup() {
+  kill "$desk" "${wm:-0}" "${xvfb:-0}" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
 mkdir -p "$out"
 
 # The demo's last day is the login date, so the start page shows a day's work.
@@ -30,19 +37,77 @@ display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
+DISPLAY=$display openbox >/dev/null 2>&1 &
+wm=$!
+sleep 1
 
+x() { DISPLAY=$display "$@"; }
+# Starts the desk with the arguments and waits until its window is up and has settled.
+start() {
+  DISPLAY=$display HOME="$work" "$build/apps/desk/ws-desk" --db "$work/shop.db" --date "$today" \
+    "$@" >/dev/null 2>&1 &
+  desk=$!
+  for _ in $(seq 50); do
+    x xdotool search --onlyvisible --pid "$desk" >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  sleep 2
+}
+stop() {
+  kill "$desk" 2>/dev/null || true
+  wait "$desk" 2>/dev/null || true
+}
+keys() {
+  x xdotool key --delay 200 "$@"
+  sleep 1.5
+}
+typed() {
+  x xdotool type --delay 80 "$1"
+  sleep 1
+}
 shot() {
-  local name=$1
-  shift
-  DISPLAY=$display HOME="$work" "$build/apps/desk/ws-desk" --db "$work/shop.db" --user 张三 \
-    --date "$today" --screenshot "$out/$name.png" "$@"
-  echo "$out/$name.png"
+  x import -window root "$out/$1.png"
+  echo "$out/$1.png"
 }
 
+start --user 张三
 shot 00-start
+stop
 i=1
 for class in WS_S CKLl_WS JS_WS JS_S WS_RPT JS_RPT PDM_cl PDM_XM PDM_WXFL PDM_clAdd PDM_XMAdd \
   PDM_WXFLAdd BY_TX ZL_FX LY_DB JZ_JC XG_JL; do
-  shot "$(printf '%02d' "$i")-$class" --open "$class"
+  start --user 张三 --open "$class"
+  shot "$(printf '%02d' "$i")-$class"
+  stop
   i=$((i + 1))
 done
+
+# The dialogs.
+start
+shot 30-login
+stop
+start --user 张三 --open WS_S
+keys ctrl+f
+shot 31-find
+keys Escape
+# Part of a plate that starts several: the list narrowed to them, nothing taken.
+keys ctrl+n
+typed "京A"
+keys Return
+shot 32-picker
+stop
+start --user 张三 --open JS_WS
+keys ctrl+n
+# 选择维修单 has no key of its own: a click where the settlement draws it on this screen.
+x xdotool mousemove 317 565 click 1
+sleep 2
+shot 33-chooser
+stop
+start --user 张三
+keys alt+f i
+shot 34-shop-information
+stop
+start --user 张三 --open WS_RPT
+keys ctrl+shift+p
+shot 35-print-preview
+stop

@@ -1,15 +1,17 @@
 #include "desk/desk_dialogs.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "desk/field_editor.h"
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
+#include "forms/field.h"
 #include "forms/form.h"
 
 namespace ws::desk {
@@ -38,6 +40,20 @@ const char* AnswerName(host::MsgAnswer answer) {
   return "?";
 }
 
+QMessageBox::StandardButton StandardButtonOf(host::MsgAnswer answer) {
+  switch (answer) {
+    case host::MsgAnswer::Ok:
+      return QMessageBox::Ok;
+    case host::MsgAnswer::Cancel:
+      return QMessageBox::Cancel;
+    case host::MsgAnswer::Yes:
+      return QMessageBox::Yes;
+    case host::MsgAnswer::No:
+      return QMessageBox::No;
+  }
+  return QMessageBox::Ok;
+}
+
 }  // namespace
 
 void KeyboardReturn::Restore() {
@@ -49,18 +65,14 @@ void KeyboardReturn::Restore() {
 
 host::MsgAnswer DeskDialogs::MessageBox(const std::string& text, const std::string& title,
                                         host::MsgButtons buttons, host::MsgIcon icon) {
-  return Show(text, title, buttons, icon, false);
+  return Ask(text, title, buttons, icon, host::DefaultAnswer(buttons));
 }
 
-host::MsgAnswer DeskDialogs::AskKeepingByDefault(const std::string& text,
-                                                 const std::string& title) {
-  return Show(text, title, host::MsgButtons::YesNo, host::MsgIcon::Question, true);
-}
-
-host::MsgAnswer DeskDialogs::Show(const std::string& text, const std::string& title,
-                                  host::MsgButtons buttons, host::MsgIcon icon, bool noByDefault) {
+host::MsgAnswer DeskDialogs::Ask(const std::string& text, const std::string& title,
+                                 host::MsgButtons buttons, host::MsgIcon icon,
+                                 host::MsgAnswer byDefault) {
   if (!interactive_) {
-    const host::MsgAnswer answer = noByDefault ? host::MsgAnswer::No : host::DefaultAnswer(buttons);
+    const host::MsgAnswer answer = byDefault;
     std::fprintf(stderr, "ws-desk: [%s] %s -> %s\n", title.c_str(), text.c_str(),
                  AnswerName(answer));
     return answer;
@@ -99,9 +111,12 @@ host::MsgAnswer DeskDialogs::Show(const std::string& text, const std::string& ti
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
-  if (noByDefault) {
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
+  if (byDefault != host::DefaultAnswer(buttons)) {
+    // A default other than the first button is the one that keeps things as they are: Esc
+    // answers it too.
+    const QMessageBox::StandardButton button = StandardButtonOf(byDefault);
+    box.setDefaultButton(button);
+    box.setEscapeButton(button);
   }
   // After a report's failed read, F5 reached the window only after a click.
   KeyboardReturn back(box.parentWidget());
@@ -143,6 +158,14 @@ ModalFormDialog::ModalFormDialog(host::IModalForm& form, QWidget* parent)
   connect(view_, &FormView::InputDone, this, [this] {
     if (form_.IsClosed()) accept();
   });
+  // A figure typed into a dialog's field (a chooser's 总金额) counts as the clerk types it: the
+  // rows show at once what it comes to.
+  for (FieldEditor* editor : view_->Editors()) {
+    auto* field = dynamic_cast<const forms::Field*>(&editor->Widget());
+    if (!field || field->Kind() != forms::FieldKind::Number) continue;
+    connect(editor->Line(), &QLineEdit::textEdited, editor,
+            [editor] { editor->CommitWhileTyping(); });
+  }
   // Enter answers with the dialog's first answer button (确定), wherever nothing else takes it;
   // the other buttons (查询, 全选 ...) are pressed on purpose only.
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
@@ -154,19 +177,6 @@ ModalFormDialog::ModalFormDialog(host::IModalForm& form, QWidget* parent)
       break;
     }
   }
-}
-
-void ModalFormDialog::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  // A list with rows is what the clerk came for: Space ticks and Enter confirms from there.
-  // Queued after the form's own focus (its search box), which the view applies once shown.
-  QTimer::singleShot(0, this, [this] {
-    GridView* list = view_->FirstVisibleGrid();
-    if (list && list->model()->rowCount() > 0) {
-      list->setFocus(Qt::OtherFocusReason);
-      if (!list->currentIndex().isValid()) list->setCurrentIndex(list->model()->index(0, 0));
-    }
-  });
 }
 
 void ModalFormDialog::reject() {

@@ -34,20 +34,18 @@ class KeyboardReturn {
 class DeskDialogs : public host::IDialogs {
  public:
   // interactive false: nobody is there to click (a --screenshot run). A box then takes its
-  // default answer at once (host::DefaultAnswer) and its title, text and answer go to standard
-  // error; a modal form is dismissed unshown. Such a run must never wait for a click.
+  // default answer at once (host::DefaultAnswer, or Ask's) and its title, text and answer go to
+  // standard error; a modal form is dismissed unshown. Such a run must never wait for a click.
   explicit DeskDialogs(bool interactive = true) : interactive_(interactive) {}
 
   host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
                              host::MsgButtons buttons, host::MsgIcon icon) override;
   bool RunModal(host::IModalForm& form) override;
-  // A Yes/No question whose Yes throws work away: 否 is the default button and Esc's answer,
-  // and nobody there to click keeps the work.
-  host::MsgAnswer AskKeepingByDefault(const std::string& text, const std::string& title);
+  // A default other than the first button is also Esc's answer.
+  host::MsgAnswer Ask(const std::string& text, const std::string& title, host::MsgButtons buttons,
+                      host::MsgIcon icon, host::MsgAnswer byDefault) override;
 
  private:
-  host::MsgAnswer Show(const std::string& text, const std::string& title, host::MsgButtons buttons,
-                       host::MsgIcon icon, bool noByDefault);
   bool interactive_;
 };
 
@@ -62,9 +60,6 @@ class ModalFormDialog : public QDialog {
 
  public slots:
   void reject() override;
-
- protected:
-  void showEvent(QShowEvent* event) override;
 
  private:
   host::IModalForm& form_;

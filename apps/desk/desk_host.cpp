@@ -40,7 +40,12 @@ DeskHost::DeskHost(std::unique_ptr<platform::EngineDatabase> db, std::string sho
   // per turn of the event loop, so keys pressed meanwhile wait no longer than one chunk.
   system_->CountListsWhenIdle(platform::CountLater{&RunBetweenEvents});
   // A picker drops down below the editor that has the focus: the field that asked for it.
-  system_->SetRunPickerHandler([](host::IControl& picker, const std::string& text) {
+  // A text an editor is handing over is resolved by the desk (TypedLookup), once.
+  system_->SetRunPickerHandler([this](host::IControl& picker, const std::string& text) {
+    TypedLookup* lookup = TypedLookup::Active();
+    if (lookup && lookup->outcome == TypedLookup::Outcome::NotAsked) {
+      return PickerPopup::Resolve(picker, *lookup, QApplication::focusWidget(), *dialogs_);
+    }
     return PickerPopup::Run(picker, text, QApplication::focusWidget());
   });
   system_->SetPickerHandler([this](const std::string& name, const std::string& text) {

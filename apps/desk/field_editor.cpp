@@ -1,5 +1,6 @@
 #include "desk/field_editor.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -10,7 +11,9 @@
 #include <QToolButton>
 #include <QWidgetAction>
 
+#include "desk/picker_popup.h"
 #include "forms/input.h"
+#include "forms/text.h"
 
 namespace ws::desk {
 
@@ -52,6 +55,9 @@ FieldEditor::FieldEditor(forms::Widget& widget, QWidget* parent)
     button_->setText(IsDate() ? QStringLiteral("…") : QStringLiteral("▾"));
     button_->setFocusPolicy(Qt::NoFocus);
     button_->setToolTip(IsDate() ? tr("日历") : tr("选择 (F2)"));
+    // A clerk who knows the code types it and presses Enter; several rows it starts are listed
+    // to choose from then, never guessed. The empty field says so.
+    if (IsLookup()) line_->setPlaceholderText(tr("输入后回车，F2 列表"));
     layout->addWidget(button_);
     connect(button_, &QToolButton::clicked, this, [this] {
       if (IsDate()) {
@@ -61,7 +67,12 @@ FieldEditor::FieldEditor(forms::Widget& widget, QWidget* parent)
       }
     });
   }
-  connect(line_, &QLineEdit::editingFinished, this, [this] { Commit(); });
+  connect(line_, &QLineEdit::editingFinished, this, [this] {
+    // The focus went to a box or a popup (a question, a picker): the text waits for the
+    // editor to have it back, rather than opening a picker over the box.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+    Commit();
+  });
   Sync();
 }
 
@@ -119,20 +130,85 @@ void FieldEditor::Sync() {
   setVisible(widget_.Visible());
 }
 
-void FieldEditor::Commit() {
-  if (line_->isReadOnly() || !widget_.AcceptsInput()) return;
+bool FieldEditor::Commit() {
+  // Leaving the editor for the picker or a question hands nothing over.
+  if (resolving_) return false;
+  if (line_->isReadOnly() || !widget_.AcceptsInput()) return true;
   const std::string typed = line_->text().toStdString();
   line_->setModified(false);
-  if (typed == ModelText()) return;
+  if (typed == ModelText()) return true;
+  if (IsLookup() && !forms::Trim(typed).empty()) {
+    switch (static_cast<TypedLookup::Outcome>(Lookup(typed, false))) {
+      case TypedLookup::Outcome::Chosen:
+        emit InputDone({});
+        return true;
+      case TypedLookup::Outcome::Kept:
+        KeepTyped(typed);
+        return false;
+      default:
+        break;  // the control judges the text as typed
+    }
+  }
   forms::InputResult result = forms::Input::Type(widget_, typed);
   emit InputDone(QString::fromStdString(result.reason));
+  return true;
+}
+
+void FieldEditor::CommitWhileTyping() {
+  static const QRegularExpression complete(R"(^-?\d+(\.\d+)?$)");
+  if (!complete.match(line_->text()).hasMatch()) return;
+  Commit();
+  line_->setModified(true);  // still being typed: a refresh leaves the line alone
+}
+
+bool FieldEditor::Pending() const {
+  return line_->isModified() && line_->text().toStdString() != ModelText();
+}
+
+void FieldEditor::DropTyped() {
+  line_->setModified(false);
+  Sync();
+}
+
+std::string FieldEditor::ShownText() const {
+  return Pending() ? line_->text().toStdString() : ModelText();
+}
+
+int FieldEditor::Lookup(const std::string& typed, bool list) {
+  TypedLookup lookup{.typed = typed, .list = list};
+  resolving_ = true;
+  {
+    TypedLookup::Scope scope(lookup);
+    forms::Input::Picker(static_cast<forms::Field&>(widget_));
+  }
+  resolving_ = false;
+  return static_cast<int>(lookup.outcome);
+}
+
+void FieldEditor::KeepTyped(const std::string& typed) {
+  line_->setText(QString::fromStdString(typed));
+  line_->setModified(true);
+  line_->setFocus(Qt::OtherFocusReason);
 }
 
 void FieldEditor::RequestPicker() {
   auto* field = dynamic_cast<forms::Field*>(&widget_);
-  if (!field) return;
-  Commit();
+  if (!field || resolving_) return;
+  const std::string typed = line_->text().toStdString();
+  if (line_->isModified() && typed != ModelText() && widget_.AcceptsInput()) {
+    line_->setModified(false);
+    const auto outcome = static_cast<TypedLookup::Outcome>(Lookup(typed, true));
+    // A control that answered without the host's picker has said what the field holds.
+    if (outcome == TypedLookup::Outcome::Chosen || outcome == TypedLookup::Outcome::NotAsked) {
+      emit InputDone({});
+    } else {
+      KeepTyped(typed);
+    }
+    return;
+  }
+  resolving_ = true;
   forms::InputResult result = forms::Input::Picker(*field);
+  resolving_ = false;
   emit InputDone(QString::fromStdString(result.reason));
 }
 
@@ -169,8 +245,7 @@ bool FieldEditor::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      Commit();
-      emit EnterPressed();
+      if (Commit()) emit EnterPressed();
       return true;
     }
   }

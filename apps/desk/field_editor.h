@@ -32,9 +32,21 @@ class FieldEditor : public QWidget {
   // Re-reads text, lock, validity and visibility from the model. The text the user is in the
   // middle of typing is left alone.
   void Sync();
-  // Hands the typed text to the control when it differs from the model's.
-  void Commit();
-  // The lookup's picker: commits the typed text first, then asks for the picker.
+  // Hands the typed text to the control when it differs from the model's. A lookup's text goes
+  // through its picker first (TypedLookup): false when nothing was taken and the text stays
+  // in the editor for the clerk to mend.
+  bool Commit();
+  // Hands a figure over as it is typed, whenever the text so far is a complete number, and
+  // keeps the line as the clerk types it (a chooser's amount spread over the rows at once).
+  void CommitWhileTyping();
+  // Whether typed text waits to be handed over.
+  bool Pending() const;
+  // Forgets typed text not handed over (the entry was dropped) and shows the model's again.
+  void DropTyped();
+  // What the clerk reads in the editor: the typed text while it waits, else the model's.
+  std::string ShownText() const;
+  // The lookup's picker, narrowed to the text being typed (not handed over first, so that
+  // part of a code is not taken for the row it starts).
   void RequestPicker();
   // Shows the calendar of a date editor.
   void ShowCalendar();
@@ -52,12 +64,16 @@ class FieldEditor : public QWidget {
   bool IsDate() const;
   bool IsNumber() const;
   bool IsLookup() const;
+  // Asks the control for the picker while the typed text is the active lookup.
+  int Lookup(const std::string& typed, bool list);
+  void KeepTyped(const std::string& typed);
 
   forms::Widget& widget_;
   QLineEdit* line_ = nullptr;
   QComboBox* combo_ = nullptr;
   QToolButton* button_ = nullptr;
   QString style_;
+  bool resolving_ = false;  // the picker or a question has the keyboard
 };
 
 }  // namespace ws::desk

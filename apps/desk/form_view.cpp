@@ -545,7 +545,15 @@ void FormView::SyncLabels() {
 
 void FormView::ApplyFocus() {
   if (form_.FocusRequests() == 0 && !searchFocused_) {
-    // A list that asked for nothing waits for what the clerk searches.
+    // A chooser's rows are what the clerk came for: Space ticks and Enter confirms from its
+    // list. Any other list that asked for nothing waits for what the clerk searches.
+    GridView* list = FirstVisibleGrid();
+    if (list && list->isVisible() && HasTickColumn(list->Grid()) && list->model()->rowCount() > 0) {
+      searchFocused_ = true;
+      list->setFocus(Qt::OtherFocusReason);
+      if (!list->currentIndex().isValid()) list->setCurrentIndex(list->model()->index(0, 0));
+      return;
+    }
     for (const auto& child : form_.Children()) {
       auto* box = dynamic_cast<forms::SearchBox*>(child.get());
       QWidget* line = box ? QtWidgetOf(*box) : nullptr;
@@ -578,21 +586,37 @@ void FormView::ScheduleRefresh() {
   });
 }
 
-void FormView::CommitPendingInput() {
+bool FormView::HasPendingInput() const {
   QWidget* focus = QApplication::focusWidget();
-  if (!focus || !isAncestorOf(focus)) return;
+  if (!focus || !isAncestorOf(focus)) return false;
+  for (FieldEditor* editor : editors_) {
+    if (editor->isAncestorOf(focus)) return editor->Pending();
+  }
+  for (GridView* view : gridViews_) {
+    if (view->isAncestorOf(focus)) return focus != view;
+  }
+  return false;
+}
+
+void FormView::DropPendingInput() {
+  for (FieldEditor* editor : editors_) editor->DropTyped();
+}
+
+bool FormView::CommitPendingInput() {
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus || !isAncestorOf(focus)) return true;
   for (FieldEditor* editor : editors_) {
     if (editor->isAncestorOf(focus)) {
-      editor->Commit();
-      return;
+      return editor->Commit();
     }
   }
   for (GridView* view : gridViews_) {
     if (view->isAncestorOf(focus)) {
       view->CommitEditor();
-      return;
+      return true;
     }
   }
+  return true;
 }
 
 void FormView::AfterInput(const QString& refusal) {

@@ -52,12 +52,20 @@ class FormView : public QWidget {
   // when the grids must be left alone.
   void SyncLabels();
   // Hands over what is typed but not yet entered in the field or cell editor that has the
-  // focus, as leaving it would.
-  void CommitPendingInput();
+  // focus, as leaving it would. False when a field kept its text for the clerk to mend (its
+  // picker was left without a choice): a save must not go on without it.
+  bool CommitPendingInput();
+  // Whether the editor with the focus holds text not handed over yet (a field's typed text, an
+  // open cell editor): a change to keep or drop, which a question about dropping must not
+  // resolve first.
+  bool HasPendingInput() const;
+  // Forgets what the field editors hold typed but not handed over: the entry was dropped.
+  void DropPendingInput();
 
   // The Qt widget rendering a model widget; nullptr when it has none.
   QWidget* QtWidgetOf(const forms::Widget& widget) const;
   FieldEditor* EditorOf(const forms::Widget& widget) const;
+  const std::vector<FieldEditor*>& Editors() const { return editors_; }
   GridView* GridViewOf(const forms::Widget& grid) const;
   // Every grid view, in form order.
   const std::vector<GridView*>& GridViews() const { return gridViews_; }

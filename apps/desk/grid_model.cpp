@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+#include "desk/picker_popup.h"
 #include "forms/input.h"
 #include "forms/text.h"
 
@@ -182,7 +183,31 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
   if (row < grid_.Rows() && grid_.TextMatrix(row, index.column()) == text) return false;
   // An empty new-row line stays a line until something is typed into it.
   if (row >= grid_.Rows() && text.empty()) return false;
-  forms::InputResult result = forms::Input::EditCell(grid_, row, index.column(), text);
+  // A text typed into a cell with a picker (a line's code) is resolved as a lookup field's
+  // is: one row it names is taken, several are listed, none goes to the control as typed.
+  const int col = index.column();
+  const bool newRow = row >= grid_.Rows();
+  if (!text.empty() && !Traits(col).number) {
+    TypedLookup lookup{.typed = text};
+    {
+      TypedLookup::Scope scope(lookup);
+      forms::Input::CellPicker(grid_, row, col);
+    }
+    if (lookup.outcome == TypedLookup::Outcome::Chosen) {
+      emit InputDone({});
+      return true;
+    }
+    if (lookup.outcome == TypedLookup::Outcome::Kept) {
+      // Nothing was taken: no empty line is left behind, and the text goes back into the cell.
+      if (newRow && grid_.IsDataRow(row) && forms::Trim(grid_.TextMatrix(row, col)).empty()) {
+        grid_.RemoveRow(row);
+      }
+      emit InputDone({});
+      emit TypedKept(row, col, value.toString());
+      return false;
+    }
+  }
+  forms::InputResult result = forms::Input::EditCell(grid_, row, col, text);
   emit InputDone(QString::fromStdString(result.reason));
   return result.accepted;
 }

@@ -59,6 +59,8 @@ class GridModel : public QAbstractTableModel {
  signals:
   // An input reached the control; refusal is empty when it was accepted.
   void InputDone(const QString& refusal);
+  // A typed text the picker took no row for: it goes back into the cell's editor.
+  void TypedKept(int gridRow, int col, const QString& text);
 
  private:
   void ReadShape(std::vector<int>& rows, int& cols, bool& newRowLine) const;

@@ -36,6 +36,32 @@ shop::SheetLayout SheetLayoutOf(const forms::Grid& grid, const GridView* view) {
   return layout;
 }
 
+void AddTotalsRow(platform::PrintFile& file, const forms::Grid& grid, const GridView* view) {
+  const shop::SheetLayout layout = SheetLayoutOf(grid, view);
+  if (layout.totals.empty()) return;
+  platform::PrintTable* table = nullptr;
+  for (auto& candidate : file.tables) {
+    if (candidate.name == grid.Name()) table = &candidate;
+  }
+  if (!table && file.tables.size() == 1) table = &file.tables.front();
+  if (!table || table->rows.empty()) return;
+  std::vector<std::string> row;
+  bool any = false;
+  for (const auto& caption : table->columns) {
+    const int col = grid.FindCol(caption);
+    std::string total;
+    if (col >= 0 && static_cast<size_t>(col) < layout.totals.size()) {
+      total = layout.totals[static_cast<size_t>(col)];
+    }
+    any = any || (!total.empty() && total != "合计");
+    row.push_back(total);
+  }
+  if (!any) return;
+  // The title goes in the first column, whichever column the view drew it in.
+  if (row.front().empty()) row.front() = "合计";
+  table->rows.push_back(std::move(row));
+}
+
 QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath, const GridView* view) {
   std::string csv = forms::GridCsv(grid);
   const shop::SheetLayout layout = SheetLayoutOf(grid, view);

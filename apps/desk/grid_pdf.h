@@ -23,6 +23,10 @@ QString ExportGridPdf(const forms::Grid& grid, const QString& title, const QStri
 // What the view draws beyond the grid's model, for a spreadsheet: the column widths the clerk
 // sees and the totals row under the grid.
 shop::SheetLayout SheetLayoutOf(const forms::Grid& grid, const GridView* view);
+// Adds the totals row the view draws under the grid to the print file's table of that grid
+// (by its name, or the only table), cell by cell under the columns of the same caption: a
+// report on paper ends with its 合计 as on screen. Nothing without totals.
+void AddTotalsRow(platform::PrintFile& file, const forms::Grid& grid, const GridView* view);
 // Writes the grid as CSV, with the totals row the view draws; answers the error text, empty on
 // success.
 QString ExportGridCsv(const forms::Grid& grid, const QString& csvPath,

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -217,6 +218,25 @@ GridView::GridView(forms::Grid& grid, forms::Form& form, QWidget* parent)
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setHighlightSections(false);
   connect(model_, &GridModel::InputDone, this, &GridView::InputDone);
+  // Queued: the editor that handed the text over closes first.
+  connect(
+      model_, &GridModel::TypedKept, this,
+      [this](int gridRow, int col, const QString& text) {
+        const int modelRow =
+            gridRow >= Grid().Rows() ? model_->rowCount() - 1 : model_->ModelRow(gridRow);
+        const QModelIndex index = model_->index(modelRow, col);
+        if (!index.isValid()) return;
+        setCurrentIndex(index);
+        edit(index);
+        // The cell's editor is the line edit the view just opened in its viewport.
+        for (auto* line : viewport()->findChildren<QLineEdit*>()) {
+          if (!line->isVisible()) continue;
+          line->setText(text);
+          line->setFocus(Qt::OtherFocusReason);
+          break;
+        }
+      },
+      Qt::QueuedConnection);
   // A width the user drags is the grid's width: the layout file keeps it, marked as the user's.
   connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int col, int, int size) {
     footer_->update();

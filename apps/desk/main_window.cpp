@@ -585,8 +585,19 @@ void MainWindow::RunCommand(ToolCommand command) {
   // A command given from the keyboard or the toolbar leaves the focus where it is, so the text
   // typed into a field or cell has not been handed over yet: Save must save it, Refresh must
   // filter by it. Cancel drops it with the rest.
-  if (command != ToolCommand::Cancel) tab->View().CommitPendingInput();
+  if (command == ToolCommand::Refresh && tab->State().editing) {
+    // Typed text is not handed over first: it comes back after reading the saved version.
+    if (tab->ReloadKeepingTyped(host_.Dialogs())) {
+      ShowNotice(tr("已重新读取，您修改的内容已填回"), host::kLevelSuccess);
+    }
+    tab->AfterCommand();
+    UpdateToolbar();
+    return;
+  }
+  // A text left unresolved (the clerk closed its list) stops the command where it is typed.
+  if (command != ToolCommand::Cancel && !tab->View().CommitPendingInput()) return;
   if (!CommandEnabled(command, tab->State())) return;
+  if (command == ToolCommand::Cancel) tab->View().DropPendingInput();
   switch (command) {
     case ToolCommand::Find:
     case ToolCommand::Filter:
@@ -691,20 +702,20 @@ bool MainWindow::GoToNumber(const QString& typed) {
 bool MainWindow::CancelAfterAsking() {
   ProgramTab* tab = CurrentTab();
   if (!tab || !tab->State().editing) return false;
-  tab->View().CommitPendingInput();  // what is typed counts as a change
-  if (tab->State().dirty) {
+  // What is typed counts as a change, unresolved: dropping it asks no picker first.
+  if (tab->State().dirty || tab->View().HasPendingInput()) {
     // Enter and Esc keep the work: only a deliberate 是 throws it away.
     const std::string text =
         tr("放弃对「%1」所做的修改？").arg(tab->Entry().caption.c_str()).toStdString();
-    const auto answer =
-        dynamic_cast<DeskDialogs*>(&host_.Dialogs())
-            ? static_cast<DeskDialogs&>(host_.Dialogs())
-                  .AskKeepingByDefault(text, tab->Entry().caption)
-            : host_.Dialogs().MessageBox(text, tab->Entry().caption, host::MsgButtons::YesNo,
-                                         host::MsgIcon::Question);
+    const auto answer = host_.Dialogs().Ask(text, tab->Entry().caption, host::MsgButtons::YesNo,
+                                            host::MsgIcon::Question, host::MsgAnswer::No);
     if (answer != host::MsgAnswer::Yes) return false;
   }
+  // Dropped, but not lost: what was typed waits on the clipboard.
+  const int copied = tab->CopyTyped();
   RunCommand(ToolCommand::Cancel);
+  if (copied > 0)
+    ShowNotice(tr("已放弃修改；您输入的 %1 项已复制到剪贴板").arg(copied), host::kLevelSuccess);
   return true;
 }
 
@@ -747,6 +758,7 @@ void MainWindow::ShowPrint(ToolCommand command) {
                                host::MsgButtons::Ok, host::MsgIcon::Critical);
     return;
   }
+  AddShownTotals(*tab, file);
   const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
   if (!page.error.empty()) {
     host_.Dialogs().MessageBox("打印模板有误：" + page.error, host::kAppTitle, host::MsgButtons::Ok,
@@ -768,6 +780,7 @@ QString MainWindow::ExportCurrentPdf(const QString& path) {
   }
   platform::PrintFile file = platform::ReadPrintFile(tab->PrintFileName());
   if (!file.error.empty()) return Q(file.error);
+  AddShownTotals(*tab, file);
   const PrintPage page = ProgramPrintPage(host_.System(), tab->Entry(), file);
   if (!page.error.empty()) return Q(page.error);
   return ExportPagePdf(page, path);
@@ -826,6 +839,14 @@ std::string PlateShownIn(host::IControl& control) {
 }
 
 }  // namespace
+
+void MainWindow::AddShownTotals(ProgramTab& tab, platform::PrintFile& file) {
+  // A report prints the 合计 its grid shows; a document's template prints its own sums.
+  if (!tab.ReportUI()) return;
+  if (const forms::Grid* grid = ListGridOf(tab.Control())) {
+    AddTotalsRow(file, *grid, tab.View().GridViewOf(*grid));
+  }
+}
 
 QString MainWindow::ExportCurrentXlsx(const QString& path) {
   ProgramTab* tab = CurrentTab();

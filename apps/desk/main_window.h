@@ -14,6 +14,7 @@
 #include "desk/program_tab.h"
 #include "desk/session_log.h"
 #include "desk/tool_commands.h"
+#include "platform/print_data.h"
 
 class QAction;
 class QLabel;
@@ -117,6 +118,7 @@ class MainWindow : public QMainWindow {
   ProgramTab* FindTab(const std::string& className, int64_t requestedId) const;
   void HandleEvent(ProgramTab& tab, const host::Event& event);
   void ShowNotice(const QString& text, int level);
+  void AddShownTotals(ProgramTab& tab, platform::PrintFile& file);
   static QString ConfirmationOf(ToolCommand command);
   void ShowStatusOf(ProgramTab* tab);
   void AskConditions(ToolCommand command);

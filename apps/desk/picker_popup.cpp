@@ -10,9 +10,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "desk/desk_dialogs.h"
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
 #include "forms/input.h"
+#include "forms/text.h"
 #include "framework/picker_control.h"
 
 namespace ws::desk {
@@ -46,8 +48,8 @@ PickerPopup::PickerPopup(host::IControl& picker, const std::string& text, QWidge
     if (dynamic_cast<forms::SearchBox*>(child.get())) {
       if (QWidget* box = view_->QtWidgetOf(*child)) {
         box->setFocus();
-        // The field's text narrows the list the popup opens with; typed over, it goes.
-        if (auto* line = qobject_cast<QLineEdit*>(box)) line->selectAll();
+        // The field's text narrows the list the popup opens with, and the next key adds to it.
+        if (auto* line = qobject_cast<QLineEdit*>(box)) line->end(false);
       }
       break;
     }
@@ -75,6 +77,108 @@ host::PickResult PickerPopup::Run(host::IControl& picker, const std::string& tex
     });
   }
   return popup.Result();
+}
+
+namespace {
+TypedLookup* activeLookup = nullptr;
+
+bool SameLetters(const std::string& a, const std::string& b) {
+  return QString::fromStdString(forms::Trim(a))
+             .compare(QString::fromStdString(forms::Trim(b)), Qt::CaseInsensitive) == 0;
+}
+}  // namespace
+
+TypedLookup* TypedLookup::Active() {
+  return activeLookup;
+}
+
+TypedLookup::Scope::Scope(TypedLookup& lookup) : previous_(activeLookup) {
+  activeLookup = &lookup;
+}
+
+TypedLookup::Scope::~Scope() {
+  activeLookup = previous_;
+}
+
+PickerPopup::Matches PickerPopup::MatchesOf(const std::string& typed) const {
+  Matches matches;
+  GridView* view = view_->FirstVisibleGrid();
+  if (!view) return matches;
+  const forms::Grid& grid = view->Grid();
+  std::vector<int> columns;
+  if (auto* control = dynamic_cast<const pickers::PickerControl*>(&picker_)) {
+    columns = control->SearchColumns();
+  }
+  if (columns.empty()) {
+    for (int c = 0; c < grid.Cols(); ++c) {
+      if (!grid.ColHidden(c)) columns.push_back(c);
+    }
+  }
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+    if (grid.RowHidden(r)) continue;
+    matches.shown.push_back(r);
+    for (int c : columns) {
+      if (SameLetters(grid.TextMatrix(r, c), typed)) {
+        matches.exact.push_back(r);
+        break;
+      }
+    }
+  }
+  return matches;
+}
+
+host::PickResult PickerPopup::Resolve(host::IControl& picker, TypedLookup& lookup, QWidget* anchor,
+                                      host::IDialogs& dialogs) {
+  using Outcome = TypedLookup::Outcome;
+  lookup.outcome = Outcome::Passed;
+  host::IPickerUI* ui = picker.AsPickerUI();
+  // A list of earlier texts only offers them: any text is taken as typed.
+  if (!ui || (picker.ClassName() == "sel_TY_INNER" && !lookup.list)) return {};
+  // A plate nobody registered is a car that comes for the first time, or a slip of the finger.
+  const bool vehicles = picker.ClassName() == "sel_cl";
+  host::PickResult result;
+  Matches matches;
+  // The editor has the keyboard back for what follows (a question, the text kept).
+  KeyboardReturn back(anchor ? anchor->window() : nullptr);
+  {
+    PickerPopup popup(picker, lookup.typed, anchor ? anchor->window() : nullptr);
+    matches = popup.MatchesOf(lookup.typed);
+    // Where the text names one row, that row; the only row a part of a code starts is taken
+    // too, but part of a plate is shown, as a plate is compared whole.
+    int row = -1;
+    if (matches.exact.size() == 1) {
+      row = matches.exact.front();
+    } else if (matches.exact.empty() && matches.shown.size() == 1 && !vehicles) {
+      row = matches.shown.front();
+    }
+    if (row >= 0 && !lookup.list) {
+      forms::Input::DoubleClick(popup.View().FirstVisibleGrid()->Grid(), row);
+    } else if (!matches.shown.empty() || lookup.list) {
+      popup.PlaceBelow(anchor);
+      popup.exec();
+    }
+    result = popup.Result();
+  }
+  ui->DoSaveFormStatus();
+  back.Restore();
+  if (result.chosen) {
+    lookup.outcome = Outcome::Chosen;
+    return result;
+  }
+  if (lookup.list) {
+    lookup.outcome = Outcome::Kept;
+  } else if (vehicles) {
+    const std::string question =
+        "车牌号「" + forms::Trim(lookup.typed) + "」不是已登记的车辆，作为新车辆登记吗？";
+    lookup.outcome =
+        dialogs.Ask(question, "提示：", host::MsgButtons::YesNo, host::MsgIcon::Question,
+                    host::MsgAnswer::No) == host::MsgAnswer::Yes
+            ? Outcome::Unmatched
+            : Outcome::Kept;
+  } else {
+    lookup.outcome = matches.shown.empty() ? Outcome::Unmatched : Outcome::Kept;
+  }
+  return {};
 }
 
 void PickerPopup::CloseForCommand(QAction* action) {

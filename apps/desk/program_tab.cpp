@@ -1,9 +1,12 @@
 #include "desk/program_tab.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 
 #if __has_include(<malloc.h>)
@@ -11,7 +14,9 @@
 #endif
 
 #include "desk/desk_host.h"
+#include "desk/field_editor.h"
 #include "desk/form_view.h"
+#include "forms/input.h"
 #include "forms/text.h"
 #include "grid/layout.h"
 #include "host/document_control.h"
@@ -248,8 +253,71 @@ QString ProgramTab::Title() {
 
 void ProgramTab::AfterCommand() {
   view_->Refresh();
+  if (!State().editing) {
+    editBase_.clear();
+  } else if (editBase_.empty()) {
+    for (FieldEditor* editor : view_->Editors()) {
+      editBase_.emplace_back(&editor->Widget(), editor->ShownText());
+    }
+  }
   SyncFollowUpButtons();
   emit StateChanged();
+}
+
+std::vector<ProgramTab::TypedChange> ProgramTab::TypedChanges() const {
+  std::vector<TypedChange> changes;
+  for (FieldEditor* editor : view_->Editors()) {
+    const forms::Widget* widget = &editor->Widget();
+    const std::string text = editor->ShownText();
+    auto base = std::find_if(editBase_.begin(), editBase_.end(),
+                             [widget](const auto& entry) { return entry.first == widget; });
+    if (base == editBase_.end() || base->second == text) continue;
+    changes.push_back({widget, forms::Trim(widget->Caption()), text});
+  }
+  return changes;
+}
+
+int ProgramTab::CopyTyped() const {
+  const std::vector<TypedChange> changes = TypedChanges();
+  if (changes.empty()) return 0;
+  QString lines;
+  for (const auto& change : changes) {
+    lines += QString::fromStdString(change.caption + "：" + change.text + "\n");
+  }
+  QGuiApplication::clipboard()->setText(lines);
+  return static_cast<int>(changes.size());
+}
+
+bool ProgramTab::ReloadKeepingTyped(host::IDialogs& dialogs) {
+  host::IFormUI* form = FormUI();
+  if (!form || !State().editing) return false;
+  const std::vector<TypedChange> changes = TypedChanges();
+  CopyTyped();
+  std::string captions;
+  for (const auto& change : changes) captions += (captions.empty() ? "" : "、") + change.caption;
+  const std::string text = changes.empty() ? "重新读取已保存的单据？"
+                                           : "重新读取已保存的单据，再填回您修改的 " +
+                                                 std::to_string(changes.size()) + " 项（" +
+                                                 captions + "）？\n您输入的内容已复制到剪贴板。";
+  if (dialogs.Ask(text, entry_.caption, host::MsgButtons::YesNo, host::MsgIcon::Question,
+                  host::MsgAnswer::No) != host::MsgAnswer::Yes) {
+    return false;
+  }
+  const int64_t id = form->GetID();
+  if (!form->FileCancel()) return false;
+  form->Refresh();
+  // The record shown after reading again is the one being edited, unless it is gone.
+  if (form->GetID() != id || !form->FileEdit()) {
+    AfterCommand();
+    return false;
+  }
+  editBase_.clear();
+  AfterCommand();
+  for (const auto& change : changes) {
+    forms::Input::Type(*const_cast<forms::Widget*>(change.widget), change.text);
+  }
+  AfterCommand();
+  return true;
 }
 
 bool ProgramTab::Run(ToolCommand command) {
@@ -377,7 +445,8 @@ std::string ProgramTab::PrintFileName() {
 
 bool ProgramTab::MayClose(host::IDialogs& dialogs) {
   if (shutDown_) return true;
-  view_->CommitPendingInput();  // what is typed counts as a change to keep or drop
+  // What is typed counts as a change to keep or drop; a text left unresolved keeps the tab.
+  if (!view_->CommitPendingInput()) return false;
   ProgramState state = State();
   if (!state.dirty) return true;
   host::MsgAnswer answer =

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "desk/tool_commands.h"
+#include "forms/widget.h"
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/ui.h"
@@ -72,6 +73,19 @@ class ProgramTab : public QWidget, private host::IEventSink {
   void AfterCommand();
   // Whether the tab shows a saved repair order a next document can follow; asking for one
   // emits FollowOrder (false when it cannot).
+  // What the clerk changed in the fields since New or Edit: caption and text as shown.
+  struct TypedChange {
+    const forms::Widget* widget;
+    std::string caption;
+    std::string text;
+  };
+  std::vector<TypedChange> TypedChanges() const;
+  // Puts the changes on the clipboard, one "caption：text" a line; answers how many.
+  int CopyTyped() const;
+  // 刷新 while editing (after another desk saved the record first): the changes go to the
+  // clipboard, and on 是 the saved version is read again, editing starts anew and the changed
+  // fields get the clerk's text back. Lines are not re-applied.
+  bool ReloadKeepingTyped(host::IDialogs& dialogs);
   bool CanFollowUp();
   bool RequestFollowUp(const std::string& className);
   // A repair order's owner set to a customer chosen elsewhere (a walk-in's new card): key and
@@ -106,6 +120,8 @@ class ProgramTab : public QWidget, private host::IEventSink {
   bool shutDown_ = false;
   std::vector<QPushButton*> followButtons_;
   std::string ownerOffered_;  // the unknown owner name last told
+  // The fields' texts when editing began; empty while not editing.
+  std::vector<std::pair<const forms::Widget*, std::string>> editBase_;
 };
 
 }  // namespace ws::desk

@@ -46,6 +46,10 @@ bool CommandEnabled(ToolCommand command, const ProgramState& state) {
       return state.formUI && state.mayChange && (state.editing || state.dirty);
     case ToolCommand::Cancel:
       return state.formUI && state.editing;
+    case ToolCommand::Refresh:
+      // While editing it reads the saved version again and gives the typed changes back.
+      if (state.editing) return state.formUI;
+      break;
     default:
       break;
   }

@@ -31,6 +31,14 @@ class IDialogs {
   virtual ~IDialogs() = default;
   virtual MsgAnswer MessageBox(const std::string& text, const std::string& title,
                                MsgButtons buttons, MsgIcon icon) = 0;
+  // The same box with `byDefault` as its default button: what Enter answers, and what a host
+  // with nobody there to click takes. A question whose first button throws work away (放弃…？
+  // 是) names the answer that keeps it. Hosts that only record boxes may leave this as it is.
+  virtual MsgAnswer Ask(const std::string& text, const std::string& title, MsgButtons buttons,
+                        MsgIcon icon, MsgAnswer byDefault) {
+    (void)byDefault;
+    return MessageBox(text, title, buttons, icon);
+  }
   // Runs the form until it closes; answers false when the host could not show it.
   virtual bool RunModal(IModalForm& form) = 0;
 };

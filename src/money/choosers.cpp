@@ -125,11 +125,21 @@ frmSel_AR_Rec::frmSel_AR_Rec()
   form_.SetCaption("收款单选单");
   Grid().Col(kColWriteOff).editable = true;
   Grid().OnDblClick = [this](int row) { ToggleTick(row); };
+  // The strip's spare slot takes the amount collected: typed again, it is spread again.
+  forms::Field& amount = Filter(kAmountSlot);
+  amount.SetCaption("总金额");
+  amount.SetKind(forms::FieldKind::Number);
+  amount.SetVisible(true);
+  amount.OnChange = [this] {
+    amount_ = db::Amount::Of(Filter(kAmountSlot).Text());
+    SpreadOverTicked(amount_);
+  };
 }
 
 void frmSel_AR_Rec::py_Init(host::ISystem& system, int64_t customerId, db::Amount amount) {
   Open(system);
   amount_ = amount;
+  Filter(kAmountSlot).SetText(amount.Text());
   db::Runner runner(system.GetDatabase());
   Filter(kCustomer).SetValue(std::to_string(customerId),
                              runner.ScalarText(ReceivableCustomerNameSelect(customerId)));
@@ -160,6 +170,30 @@ void frmSel_AR_Rec::Allocate(db::Amount amount) {
     const int row = grid.FixedRows() + static_cast<int>(i);
     grid.SetTextMatrix(row, kColChosen, proposal[i].chosen ? kTick : "");
     grid.SetTextMatrix(row, kColWriteOff, proposal[i].chosen ? proposal[i].amount.Text() : "");
+  }
+}
+
+void frmSel_AR_Rec::SpreadOverTicked(db::Amount amount) {
+  forms::Grid& grid = Grid();
+  std::vector<int> rows;
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    if (!grid.TextMatrix(row, kColChosen).empty()) rows.push_back(row);
+  }
+  // A row left unticked takes nothing of it.
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    if (grid.TextMatrix(row, kColChosen).empty()) grid.SetTextMatrix(row, kColWriteOff, "");
+  }
+  if (rows.empty()) {
+    Allocate(amount);
+    return;
+  }
+  std::vector<db::Amount> balances;
+  for (int row : rows) balances.push_back(CellAmount(grid, row, kColBalance));
+  // The clerk's ticks stay; the amount goes over them oldest first, as over the whole list.
+  std::vector<Allocation> proposal = AllocateReceipt(amount, balances);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    grid.SetTextMatrix(rows[i], kColWriteOff,
+                       i < proposal.size() && proposal[i].chosen ? proposal[i].amount.Text() : "");
   }
 }
 

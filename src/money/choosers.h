@@ -151,6 +151,11 @@ class frmSel_AR_Rec : public framework::OrderChooser {
   // Clears every tick and write-off, then spreads the amount over the listed balances, from
   // the oldest order (the bottom row) up.
   void Allocate(db::Amount amount);
+  // The amount typed in the chooser (its 总金额), spread over the ticked rows as it changes;
+  // over the whole list when none is ticked.
+  void SpreadOverTicked(db::Amount amount);
+  db::Amount Amount() const { return amount_; }
+  static constexpr int kAmountSlot = 5;
 
  protected:
   db::Sql ListQuery(std::string_view driver) override;

@@ -156,11 +156,14 @@ void JS_S::ChooseOrders() {
   }
   frmSel_AR_Rec chooser;
   chooser.Events().AttachSink(events_.Sink());
-  chooser.EvHasSelect = [this](const std::vector<ChosenOrder>& orders) {
+  const db::Amount asked = db::Amount::Of(Header(kAmount).Text());
+  chooser.EvHasSelect = [this, &chooser, asked](const std::vector<ChosenOrder>& orders) {
+    // An amount typed again in the chooser is the receipt's.
+    if (!(chooser.Amount() == asked)) Header(kAmount).SetText(chooser.Amount().Text());
     lines_->Replace(orders);
     Changed();
   };
-  chooser.py_Init(System(), customerId, db::Amount::Of(Header(kAmount).Text()));
+  chooser.py_Init(System(), customerId, asked);
 }
 
 bool JS_S::NewForOrder(int64_t orderId) {

@@ -20,6 +20,10 @@ const ListColumns& JS_RPT::Columns() {
   using K = ListColumnKind;
   static const ListColumns columns = {
       ListColumn{"收款单号", 0}.From("ARPReceive.单据编号"),
+      // Settlements and receipts share the numbers' day and the table: the list says which.
+      ListColumn{"单据类型", 0}
+          .From("CASE ARPReceive.progID WHEN 200003 THEN '结算单' ELSE '收款单' END")
+          .SavedAs(25),
       ListColumn{"收款日期", 0, K::Date}.From("ARPReceive.单据日期"),
       ListColumn{"客户名称", 0}.From("PDMWLDWJS.公司名称"),
       ListColumn{"工单号码", 0}.From("WSDJ.工单号码"),

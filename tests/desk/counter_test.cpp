@@ -6,7 +6,9 @@
 // events.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
@@ -19,6 +21,7 @@
 #include "desk/form_view.h"
 #include "desk/grid_view.h"
 #include "desk/main_window.h"
+#include "desk/picker_popup.h"
 #include "desk_fixture.h"
 #include "host/document_control.h"
 #include "money/js_ws.h"
@@ -41,6 +44,20 @@ void Key(QKeySequence sequence) {
   QVERIFY(focus);
   QTest::keySequence(focus, sequence);
   ProcessQueued();
+}
+
+// Runs act on the picker popup once it is up: the popup runs its own event loop.
+void OnPicker(std::function<void(PickerPopup&)> act) {
+  auto* timer = new QTimer(qApp);
+  auto ticks = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, ticks, act = std::move(act)] {
+    auto* popup = qobject_cast<PickerPopup*>(QApplication::activePopupWidget());
+    if (!popup && ++*ticks < 200) return;
+    timer->deleteLater();
+    timer->stop();
+    if (popup) act(*popup);
+  });
+  timer->start(20);
 }
 
 }  // namespace
@@ -234,6 +251,117 @@ class CounterTest : public QObject {
     QVERIFY(order.GetID() > 0);
   }
 
+  // A text that starts several rows opens the list narrowed to them, the cursor after the
+  // text; nothing is taken for the clerk. A plate no vehicle has asks whether the car is new
+  // (否 keeps the text in the field). Esc then Enter keeps the work.
+  void ATextStartingSeveralRowsIsListedNotGuessed() {
+    ProgramTab* tab = window_->OpenClass("WS_S");
+    QVERIFY(tab);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    QLineEdit* plateLine = LineOf(tab->View(), order.Header(WS::kPlate));
+    const QString part = QString::fromStdString(
+        shop_->Text("select substr(车牌号,1,3) p from clzl group by p order by count(*) desc"));
+    const int starting = std::stoi(
+        shop_->Text("select count(*) from clzl where 车牌号 like '" + part.toStdString() + "%'"));
+    QVERIFY(starting > 1);
+    Key(QKeySequence("Ctrl+N"));
+    test::TypeText(QApplication::focusWidget(), part);
+    for (auto answer : {host::MsgAnswer::No, host::MsgAnswer::Yes}) {
+      QString searched;
+      bool cursorAtEnd = false;
+      int rows = 0;
+      OnPicker([&](PickerPopup& popup) {
+        auto* search = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        searched = search ? search->text() : QString();
+        cursorAtEnd = search && !search->hasSelectedText() &&
+                      search->cursorPosition() == search->text().size();
+        rows = popup.View().FirstVisibleGrid()->model()->rowCount();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      });
+      if (answer == host::MsgAnswer::Yes) shop_->Dialogs().Queue(answer);
+      Key(QKeySequence(Qt::Key_Return));
+      QCOMPARE(searched, part);
+      QVERIFY(cursorAtEnd);
+      QCOMPARE(rows, std::min(starting, 200));
+      QCOMPARE(shop_->Dialogs().Boxes().back().answer, answer);
+      QVERIFY(shop_->Dialogs().Boxes().back().text.find("新车辆") != std::string::npos);
+      QCOMPARE(order.Header(WS::kPlate).KeyLong(), int64_t{0});
+      QCOMPARE(QApplication::focusWidget() == plateLine, answer == host::MsgAnswer::No);
+      QCOMPARE(plateLine->text(), part);
+      if (answer == host::MsgAnswer::No) {
+        // Save stops at the text left unresolved.
+        const std::string orders = shop_->Text("select count(*) from WSDJ");
+        OnPicker(
+            [](PickerPopup&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
+        Key(QKeySequence("Ctrl+S"));
+        QVERIFY(tab->State().editing);
+        QCOMPARE(shop_->Text("select count(*) from WSDJ"), orders);
+      }
+    }
+    QCOMPARE(QString::fromStdString(order.Header(WS::kPlate).Text()), part);
+
+    // Part of a part code in a line: the list opens on the codes it starts; the clerk's row.
+    for (int step = 0; step < 40 && !qobject_cast<GridView*>(QApplication::focusWidget()); ++step) {
+      Key(QKeySequence(Qt::Key_Return));
+    }
+    Key(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    auto* grid = qobject_cast<GridView*>(QApplication::focusWidget());
+    QVERIFY(grid);
+    bool listed = false;
+    OnPicker([&](PickerPopup& popup) {
+      listed = popup.View().FirstVisibleGrid()->model()->rowCount() > 1;
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    for (QChar ch : QString("PJ0000")) QTest::keyClicks(QApplication::focusWidget(), QString(ch));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ProcessQueued();
+    QVERIFY(listed);
+    const int row = grid->Grid().Rows() - 1;
+    QCOMPARE(grid->Grid().TextMatrix(row, 1),
+             shop_->Text("select 物品编码 from PDMCPML where 物品编码 like 'PJ0000%'"
+                         " order by 物品编码 limit 1 offset 1"));
+
+    // Esc, then Enter on the question: the work stays.
+    const size_t asked = shop_->Dialogs().Boxes().size();
+    Key(QKeySequence(Qt::Key_Escape));
+    QCOMPARE(shop_->Dialogs().Boxes().size(), asked + 1);
+    QVERIFY(tab->State().editing);
+  }
+
+  // After another desk saved the order first, 刷新 stays offered while editing: it reads the
+  // saved version again and gives the changed fields back; what was typed is on the clipboard
+  // either way.
+  void AfterAConflictRefreshGivesTheTypedTextBack() {
+    const std::string id = shop_->Text("select max(单据ID) from WSDJ where smark<>'02'");
+    ProgramTab* tab = window_->OpenClass("WS_S", std::stoll(id));
+    QVERIFY(tab);
+    auto& order = dynamic_cast<WS&>(tab->Control());
+    QVERIFY(tab->Run(ToolCommand::Edit));
+    tab->AfterCommand();
+    QLineEdit* remarks = LineOf(tab->View(), order.Header(WS::kRemarks));
+    remarks->setFocus();
+    remarks->selectAll();
+    test::TypeText(remarks, "等配件");
+    Key(QKeySequence(Qt::Key_Return));
+    QCOMPARE(shop_->Exec("update WSDJ set 发票号码='F1', ws_rowver=ws_rowver+1 where 单据ID=" + id),
+             std::string());
+    Key(QKeySequence("Ctrl+S"));
+    QVERIFY(shop_->Dialogs().Asked("数据已被其他用户修改"));
+    QVERIFY(tab->State().editing);
+    QVERIFY(CommandEnabled(ToolCommand::Refresh, tab->State()));
+    shop_->Dialogs().Queue(host::MsgAnswer::Yes);
+    window_->RunCommand(ToolCommand::Refresh);
+    QVERIFY(tab->State().editing);
+    QCOMPARE(order.Header(WS::kRemarks).Text(), std::string("等配件"));
+    QCOMPARE(order.Header(WS::kInvoice).Text(), std::string("F1"));
+    QVERIFY(QGuiApplication::clipboard()->text().contains("备注：等配件"));
+    Key(QKeySequence("Ctrl+S"));
+    QVERIFY(!tab->State().editing);
+    QCOMPARE(shop_->Text("select 备注||发票号码 from WSDJ where 单据ID=" + id),
+             std::string("等配件F1"));
+  }
+
   // 取消 (Alt+C) drops the entry only after the same question Esc asks, and the question's own
   // default (Enter, Esc, nobody there) keeps the work.
   void AltCAsksAndTheQuestionKeepsTheWorkByDefault() {
@@ -241,13 +369,14 @@ class CounterTest : public QObject {
     QVERIFY(tab);
     Key(QKeySequence("Ctrl+N"));
     test::TypeText(QApplication::focusWidget(), "京A00002");
-    shop_->Dialogs().Queue(host::MsgAnswer::No);
-    Key(QKeySequence("Alt+C"));
+    Key(QKeySequence("Alt+C"));  // nothing queued: the box takes its default
     QCOMPARE(shop_->Dialogs().Boxes().size(), size_t{1});
     QVERIFY(tab->State().editing);
 
     DeskDialogs unattended(false);
-    QCOMPARE(unattended.AskKeepingByDefault("放弃？", "t"), host::MsgAnswer::No);
+    QCOMPARE(unattended.Ask("放弃？", "t", host::MsgButtons::YesNo, host::MsgIcon::Question,
+                            host::MsgAnswer::No),
+             host::MsgAnswer::No);
     QCOMPARE(unattended.MessageBox("删除？", "t", host::MsgButtons::YesNo, host::MsgIcon::Question),
              host::MsgAnswer::Yes);
     DeskDialogs shown(true);
@@ -255,7 +384,8 @@ class CounterTest : public QObject {
       QTimer::singleShot(50, [key] {
         if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, key);
       });
-      QCOMPARE(shown.AskKeepingByDefault("放弃对「维修工单」所做的修改？", "维修工单"),
+      QCOMPARE(shown.Ask("放弃对「维修工单」所做的修改？", "维修工单", host::MsgButtons::YesNo,
+                         host::MsgIcon::Question, host::MsgAnswer::No),
                host::MsgAnswer::No);
     }
   }
@@ -277,6 +407,10 @@ class CounterTest : public QObject {
     QVERIFY2(cells > 1 && cells < 40, qPrintable(QString::number(cells)));
     QWidget* after = QApplication::focusWidget();
     QVERIFY(after && !grid->isAncestorOf(after) && after != grid);
+    // Out of the lines, the audit fields drawn under them.
+    auto* audit = after ? qobject_cast<FieldEditor*>(after->parentWidget()) : nullptr;
+    QVERIFY2(audit && forms::Trim(audit->Widget().Caption()) == "制单人",
+             after ? qPrintable(after->objectName()) : "");
     Key(QKeySequence(Qt::SHIFT | Qt::Key_Tab));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
     window_->RunCommand(ToolCommand::Cancel);

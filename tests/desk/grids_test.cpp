@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "desk/form_view.h"
+#include "desk/grid_pdf.h"
 #include "desk/grid_view.h"
 #include "desk/picker_popup.h"
 #include "desk_fixture.h"
@@ -104,6 +105,11 @@ class GridsTest : public QObject {
     FormView view(form);
     Show(view);
     QCOMPARE(Totals(*view.GridViewOf(ages), {1, 2, 3, 4}), QString("|100.00|50.50|150.50"));
+    // On paper the report ends with the same row.
+    platform::PrintFile file = GridPrintFile(ages, {});
+    AddTotalsRow(file, ages, view.GridViewOf(ages));
+    QCOMPARE(file.tables.front().rows.back(),
+             (std::vector<std::string>{"合计", "", "100.00", "50.50", "150.50"}));
   }
 
   // The checklist counts its matters and never adds a balance to a total of another kind: the

@@ -89,6 +89,9 @@ class TickDialogForm : public host::IModalForm {
     grid->Col(0).editable = true;
     grid->SetEditable(true);
     for (const char* number : {"W1", "W2"}) grid->SetTextMatrix(grid->AddRow(), 1, number);
+    amount = &form.Add<forms::Field>("txtAmount");
+    amount->SetKind(forms::FieldKind::Number);
+    amount->OnChange = [this] { spread.push_back(amount->Text()); };
     for (int i = 0; i < 3; ++i) {
       auto& button = form.Add<forms::CommandButton>("btn", i);
       button.SetCaption(i == 0 ? "确定" : i == 1 ? "取消" : "查询");
@@ -110,6 +113,8 @@ class TickDialogForm : public host::IModalForm {
 
   forms::Form form{"frmTick"};
   forms::Grid* grid = nullptr;
+  forms::Field* amount = nullptr;
+  std::vector<std::string> spread;  // the amounts the form was told of
   std::vector<int> pressed;
   bool closed = false;
 };
@@ -136,6 +141,20 @@ class ViewsTest : public QObject {
     QCOMPARE(form.pressed, std::vector<int>{0});
     QVERIFY(form.closed);
     QCOMPARE(form.grid->TextMatrix(1, 0).empty(), false);
+  }
+
+  // A figure typed into a dialog reaches the form key by key once it is a number, and the line
+  // keeps what is typed.
+  void ADialogsFigureCountsAsItIsTyped() {
+    TickDialogForm form;
+    ModalFormDialog dialog(form);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QLineEdit* amount = LineOf(dialog.View(), *form.amount);
+    amount->setFocus();
+    QTest::keyClicks(amount, "70.5");
+    QCOMPARE(form.spread, (std::vector<std::string>{"7", "70", "70.5"}));
+    QCOMPARE(amount->text(), QString("70.5"));
   }
 
   void FieldsFollowTheModelAndPassInputOn() {
@@ -178,8 +197,8 @@ class ViewsTest : public QObject {
     QCOMPARE(c.log, (std::vector<std::string>{"change0", "leave0:A-17"}));
     QCOMPARE(done.count(), 1);
 
-    // A lookup the control refuses: red frame, its hint as tooltip. F2 hands the typed text over,
-    // then asks for the picker, which fills key and text.
+    // A lookup the control refuses: red frame, its hint as tooltip. F2 asks for the picker with
+    // the typed text still in the editor, and the picker fills key and text.
     QLineEdit* owner = LineOf(view, *c.field[1]);
     owner->setFocus();
     test::TypeText(owner, "张");
@@ -190,7 +209,7 @@ class ViewsTest : public QObject {
     owner->selectAll();
     test::TypeText(owner, "王");
     QTest::keyClick(owner, Qt::Key_F2);
-    QCOMPARE(c.log.back(), std::string("picker:王"));
+    QCOMPARE(c.log.back(), std::string("picker:张"));  // the typed text is not handed over first
     QCOMPARE(owner->text(), QString("王五"));
     QCOMPARE(c.field[1]->Key(), std::string("8"));
     QVERIFY(!owner->styleSheet().contains("border"));

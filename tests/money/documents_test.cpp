@@ -880,11 +880,16 @@ TEST_F(ChoosersTest, ReceivableChooserProposesTheAmountAndHandsOverTheTickedRows
     ASSERT_TRUE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColWriteOff, "250"));
     EXPECT_FALSE(Input::EditCell(grid, 2, frmSel_AR_Rec::kColBalance, "1"))
         << "only the write-off may be typed over";
+    // An amount typed in the chooser goes over the rows ticked, oldest first.
+    EXPECT_EQ(dialog.Filter(frmSel_AR_Rec::kAmountSlot).Text(), "1000");
+    ASSERT_TRUE(Input::Type(dialog.Filter(frmSel_AR_Rec::kAmountSlot), "700"));
+    EXPECT_EQ(Column(grid, frmSel_AR_Rec::kColWriteOff), (Texts{"600", "100", ""}));
     ASSERT_TRUE(Press(form, 0));
   });
   dialog.py_Init(host_.System(), 1, db::Amount::Of("1000"));
   EXPECT_EQ(chosen, (Texts{"WS002 2012-04-01 京A12345E1 600 0 600 600 2 200001",
-                           "WS001 2012-05-01 京A12345E1 400 100 300 250 1 200001"}));
+                           "WS001 2012-05-01 京A12345E1 400 100 300 100 1 200001"}));
+  EXPECT_EQ(dialog.Amount().Text(), "700");
 }
 
 TEST_F(ChoosersTest, SettlementChooserAnswersTheSelectedOrderAndStoresTheChosenView) {

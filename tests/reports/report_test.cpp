@@ -183,9 +183,13 @@ TEST_F(ReportTest, SettlementReportJoinsOuterAndItsFiltersNarrowTheRows) {
   };
   EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050", "SK051", "SK052"}));
   const forms::Grid& grid = report->Grid();
-  // A receipt without an order still shows.
-  EXPECT_EQ(grid.TextMatrix(1, 3) + grid.TextMatrix(1, 5) + "|" + grid.TextMatrix(2, 3),
+  // A receipt without an order still shows; each row says whether it settles or collects.
+  const int order = ColumnOf(JS_RPT::Columns(), "工单号码");
+  const int plate = ColumnOf(JS_RPT::Columns(), "车牌号");
+  EXPECT_EQ(grid.TextMatrix(1, order) + grid.TextMatrix(1, plate) + "|" + grid.TextMatrix(2, order),
             "WS011京A12345|");
+  EXPECT_EQ(Column(grid, ColumnOf(JS_RPT::Columns(), "单据类型")),
+            (std::vector<std::string>{"结算单", "收款单", "收款单"}));
 
   report->FilterInput(JS_RPT::kCustomer).SetText("顺达物流");  // exact, not a prefix
   EXPECT_EQ(numbers(), (std::vector<std::string>{"JS050", "SK052"}));

@@ -28,7 +28,12 @@ class ScriptedDialogs : public host::IDialogs {
 
   host::MsgAnswer MessageBox(const std::string& text, const std::string& title,
                              host::MsgButtons buttons, host::MsgIcon icon) override {
-    host::MsgAnswer answer = host::DefaultAnswer(buttons);
+    return Ask(text, title, buttons, icon, host::DefaultAnswer(buttons));
+  }
+  // An empty queue takes the box's default button.
+  host::MsgAnswer Ask(const std::string& text, const std::string& title, host::MsgButtons buttons,
+                      host::MsgIcon icon, host::MsgAnswer byDefault) override {
+    host::MsgAnswer answer = byDefault;
     if (!answers_.empty()) {
       answer = answers_.front();
       answers_.pop_front();
