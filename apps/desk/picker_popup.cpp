@@ -106,7 +106,7 @@ PickerPopup::Matches PickerPopup::MatchesOf(const std::string& typed) const {
   if (!view) return matches;
   const forms::Grid& grid = view->Grid();
   std::vector<int> columns;
-  if (auto* control = dynamic_cast<const pickers::PickerControl*>(&picker_)) {
+  if (auto* control = dynamic_cast<const framework::PickerControl*>(&picker_)) {
     columns = control->SearchColumns();
   }
   if (columns.empty()) {
