@@ -19,7 +19,9 @@ const char* Verb(Step step) {
     case Step::Open:
       return "打开这个程序";
     case Step::Change:
-      return "新增、修改或删除";
+      return "新增或修改";
+    case Step::Delete:
+      return "删除";
     case Step::Check:
       return "审核或弃审";
   }
@@ -42,6 +44,8 @@ std::optional<Right> RightNeeded(int64_t programNumber, Step step) {
     case db::ProgramKind::MasterList:
       // A list's own delete changes the master.
       return step == Step::Open ? std::nullopt : std::optional<Right>(Right::Manage);
+    case db::ProgramKind::CounterCard:
+      return step == Step::Delete ? Right::Manage : Right::Enter;
     case db::ProgramKind::MasterCard:
     case db::ProgramKind::KeptReport:
       return Right::Manage;
@@ -50,10 +54,10 @@ std::optional<Right> RightNeeded(int64_t programNumber, Step step) {
 }
 
 std::optional<Step> StepOfOperation(std::string_view operation) {
-  if (operation == "FileNew" || operation == "FileEdit" || operation == "FileSave" ||
-      operation == "FileDelete") {
+  if (operation == "FileNew" || operation == "FileEdit" || operation == "FileSave") {
     return Step::Change;
   }
+  if (operation == "FileDelete") return Step::Delete;
   if (operation == "Check" || operation == "UnCheck") return Step::Check;
   return std::nullopt;
 }

@@ -15,13 +15,15 @@
 
 namespace ws::platform {
 
-// Open: a program's window; Change: new, edit, save and delete; Check: check and uncheck.
-enum class Step { Open, Change, Check };
+// Open: a program's window; Change: new, edit and save; Delete; Check: check and uncheck.
+enum class Step { Open, Change, Delete, Check };
 
 // The right a step of a program needs; nullopt when any logged-in account may take it.
 // Repair orders and requisitions are entered under 录入 and checked under 审核; settlements and
 // receipts are 收款's, entered and checked; master cards and programs the shop does not know
-// are 管理's; lists and reports only show and need nothing to open.
+// are 管理's, but the customer card is the counter's to add to and correct (a walk-in is
+// entered where the car comes in), and only its delete is 管理's; lists and reports only show
+// and need nothing to open.
 std::optional<Right> RightNeeded(int64_t programNumber, Step step);
 // The step of an interface operation a host runs for the user (FileNew, FileSave, Check ...);
 // nullopt for those that only show or move.

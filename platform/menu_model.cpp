@@ -24,7 +24,7 @@ const std::vector<GroupRule>& GroupRules() {
       {"单据", {Document, MoneyDocument}},
       {"查询", {Report, KeptReport}},
       {"基础资料", {MasterList}},
-      {"资料卡片", {MasterCard}},
+      {"资料卡片", {MasterCard, CounterCard}},
   };
   return rules;
 }

@@ -1,10 +1,12 @@
 #include "desk/program_tab.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
@@ -35,8 +37,9 @@ std::optional<platform::Step> StepOf(ToolCommand command) {
     case ToolCommand::New:
     case ToolCommand::Edit:
     case ToolCommand::Save:
-    case ToolCommand::Delete:
       return platform::Step::Change;
+    case ToolCommand::Delete:
+      return platform::Step::Delete;
     case ToolCommand::Check:
     case ToolCommand::UnCheck:
       return platform::Step::Check;
@@ -112,10 +115,22 @@ ProgramTab::ProgramTab(DeskHost& host, platform::MenuEntry entry, int64_t reques
     report->Init(host_.System(), entry_.programNumber);
   }
   // The form exists once Init has built it: only now can it be rendered.
-  view_ = new FormView(control_->Form(), this);
+  // A form taller than the room a small screen leaves under the window manager's frame scrolls
+  // (following the cursor) instead of pushing the window, its status bar and its notices off
+  // the screen.
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  view_ = new FormView(control_->Form(), scroll);
+  scroll->setWidget(view_);
+  connect(qApp, &QApplication::focusChanged, scroll, [scroll](QWidget*, QWidget* now) {
+    if (now && scroll->widget() && scroll->widget()->isAncestorOf(now)) {
+      scroll->ensureWidgetVisible(now, 0, 8);
+    }
+  });
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(view_);
+  layout->addWidget(scroll);
   if (entry_.className == "WS_S") AddFollowUpButtons();
   connect(view_, &FormView::InputDone, this, &ProgramTab::StateChanged);
   if (entry_.className == "WS_S")
@@ -238,6 +253,7 @@ ProgramState ProgramTab::State() {
     state.editing = form->Editing();
     platform::SystemObject& system = host_.System();
     state.mayChange = system.Allows(entry_.programNumber, platform::Step::Change);
+    state.mayDelete = system.Allows(entry_.programNumber, platform::Step::Delete);
     state.mayCheck = system.Allows(entry_.programNumber, platform::Step::Check);
   } else if (ReportUI()) {
     state.reportUI = true;

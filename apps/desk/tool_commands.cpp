@@ -58,8 +58,9 @@ bool CommandEnabled(ToolCommand command, const ProgramState& state) {
     case ToolCommand::New:
       return state.formUI && state.mayChange;
     case ToolCommand::Edit:
-    case ToolCommand::Delete:
       return state.formUI && state.mayChange && !state.checked;
+    case ToolCommand::Delete:
+      return state.formUI && state.mayDelete && !state.checked;
     case ToolCommand::Check:
       return state.formUI && state.mayCheck && state.checkable && !state.checked;
     case ToolCommand::UnCheck:

@@ -56,8 +56,9 @@ struct ProgramState {
   bool checked = false;    // CheckStatus: the checked stamp is shown
   bool checkable = false;  // Attributes(98) == "check"
   // The logged-in account's rights on the program (all of them in a shop without accounts).
-  bool mayChange = true;  // new, edit, save, delete
-  bool mayCheck = true;   // check, uncheck
+  bool mayChange = true;  // new, edit, save
+  bool mayDelete = true;
+  bool mayCheck = true;  // check, uncheck
 };
 
 // Whether the command can be given now. While a document is entered only Save and Cancel

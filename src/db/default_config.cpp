@@ -26,7 +26,7 @@ const std::vector<ControlEntry>& DefaultControls() {
       {"PDM_WXFLAdd", 200029, "维修分类卡片", MasterCard},
       {"XG_JL", 200031, "修改记录", KeptReport},
       {"PDM_KH", 200041, "客户资料", MasterList},
-      {"PDM_KHAdd", 200042, "客户资料卡片", MasterCard},
+      {"PDM_KHAdd", 200042, "客户资料卡片", CounterCard},
       {"PDM_PJ", 200043, "配件资料", MasterList},
       {"PDM_PJAdd", 200044, "配件资料卡片", MasterCard},
       {"PDM_GY", 200045, "员工资料", MasterList},

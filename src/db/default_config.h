@@ -21,6 +21,8 @@ enum class ProgramKind {
   KeptReport,     // a list only managers read (the audit trail)
   MasterList,     // a master list: anyone looks up, changing it needs the manager
   MasterCard,     // a master card: the manager's
+  CounterCard,    // a master card the counter adds to and corrects (a walk-in customer); only
+                  // the manager deletes from it
 };
 
 // The documents' program numbers, which lists reading the documents' rows name as well.
