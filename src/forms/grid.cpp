@@ -284,6 +284,7 @@ bool NaturalLess(std::string_view x, std::string_view y) {
   const auto digit = [](char ch) { return ch >= '0' && ch <= '9'; };
   size_t i = 0;
   size_t j = 0;
+  int zerosTieBreak = 0;  // < 0 when x wrote a tied number with fewer digits
   while (i < x.size() && j < y.size()) {
     if (digit(x[i]) && digit(y[j])) {
       // Runs of digits compare by value: without their leading zeros the longer is larger.
@@ -293,10 +294,13 @@ bool NaturalLess(std::string_view x, std::string_view y) {
       while (je < y.size() && digit(y[je])) ++je;
       std::string_view a = x.substr(i, ie - i);
       std::string_view b = y.substr(j, je - j);
+      const size_t runA = a.size();
+      const size_t runB = b.size();
       a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
       b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
       if (a.size() != b.size()) return a.size() < b.size();
       if (a != b) return a < b;
+      if (zerosTieBreak == 0 && runA != runB) zerosTieBreak = runA < runB ? -1 : 1;
       i = ie;
       j = je;
     } else {
@@ -305,7 +309,8 @@ bool NaturalLess(std::string_view x, std::string_view y) {
       ++j;
     }
   }
-  return x.size() - i < y.size() - j;
+  if (i < x.size() || j < y.size()) return j < y.size();  // the shorter text first
+  return zerosTieBreak < 0;
 }
 
 void Grid::Sort(int col, int order) {

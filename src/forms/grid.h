@@ -38,7 +38,9 @@ struct Column {
 };
 
 // Texts in the order a clerk reads codes: runs of digits by their value ("V2" before "V10",
-// "9" before "10"), everything else byte by byte.
+// "9" before "10"), everything else byte by byte, so Chinese text keeps its stored order. Equal
+// numbers written with more leading zeros ("007" and "7") come after the shorter one, so the
+// order is total and a sort is repeatable.
 bool NaturalLess(std::string_view x, std::string_view y);
 
 class Grid : public Widget {
