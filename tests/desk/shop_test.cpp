@@ -5,6 +5,8 @@
 // the tab that runs only what the account's role may do, and the owner's accounts dialog.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -211,6 +213,10 @@ class ShopTest : public QObject {
           ProgramTab::Open(*host, *entry, 0, OpenMode::Browse, {}, &error));
       QVERIFY2(tab && dynamic_cast<masters::MasterList*>(&tab->Control()),
                qPrintable(opened + error));
+      const bool readOnly = std::any_of(lines.begin(), lines.end(), [&](const auto& line) {
+        return line.imported && line.listClass == opened.toStdString();
+      });
+      QCOMPARE(tab->State().mayChange, !readOnly);
     }
   }
 
