@@ -194,8 +194,7 @@ void GoingLiveDialog::Refresh() {
       row->addWidget(open);
     }
     row->addWidget(count);
-    row->addWidget(
-        new QLabel(line.listClass.empty() ? tr("条（用 ws import 导入）") : tr("条"), this), 1);
+    row->addWidget(new QLabel(line.imported ? tr("条（用 ws import 导入）") : tr("条"), this), 1);
     lines_->addLayout(row);
   }
   if (!error.empty()) {

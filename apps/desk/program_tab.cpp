@@ -23,6 +23,7 @@
 #include "grid/layout.h"
 #include "host/document_control.h"
 #include "masters/master_card.h"
+#include "masters/master_list.h"
 #include "platform/access_guard.h"
 #include "repair_order/ws_s.h"
 #include "reports/report_control.h"
@@ -252,8 +253,11 @@ ProgramState ProgramTab::State() {
         form->Attributes(98) == "check" && !dynamic_cast<masters::MasterCard*>(control_.get());
     state.editing = form->Editing();
     platform::SystemObject& system = host_.System();
-    state.mayChange = system.Allows(entry_.programNumber, platform::Step::Change);
-    state.mayDelete = system.Allows(entry_.programNumber, platform::Step::Delete);
+    // A list of imported rows changes nothing, whoever looks at it.
+    const auto* list = dynamic_cast<masters::MasterList*>(control_.get());
+    const bool imported = list && list->Description().ReadOnly();
+    state.mayChange = system.Allows(entry_.programNumber, platform::Step::Change) && !imported;
+    state.mayDelete = system.Allows(entry_.programNumber, platform::Step::Delete) && !imported;
     state.mayCheck = system.Allows(entry_.programNumber, platform::Step::Check);
   } else if (ReportUI()) {
     state.reportUI = true;

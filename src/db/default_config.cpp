@@ -31,6 +31,10 @@ const std::vector<ControlEntry>& DefaultControls() {
       {"PDM_PJAdd", 200044, "配件资料卡片", MasterCard},
       {"PDM_GY", 200045, "员工资料", MasterList},
       {"PDM_GYAdd", 200046, "员工资料卡片", MasterCard},
+      // Read-only: these rows come in through `ws import`.
+      {"PDM_QCKC", 200047, "期初库存", MasterList},
+      {"PDM_JSFS", 200048, "结算方式", MasterList},
+      {"PDM_KJKM", 200049, "会计科目", MasterList},
   };
   return controls;
 }

@@ -319,6 +319,64 @@ const MasterListDescription& EmployeeList() {
   return list;
 }
 
+namespace {
+// What the three imported lists say on their count line and answer to new, edit and delete.
+constexpr const char* kImportedHint = "只读，用 ws import 导入";
+}  // namespace
+
+const MasterListDescription& OpeningStockList() {
+  static const MasterListDescription list{
+      .className = "PDM_QCKC",
+      .title = "期初库存",
+      .select =
+          " SELECT z.会计期间,b.部门名称 AS 仓库,p.物品编码,p.物品名称,p.规格,z.库存数量,"
+          "z.库存金额,z.产品ID"
+          "   FROM JXCGoodsZzTz z left join PDMBM b on z.仓库ID=b.部门ID"
+          "   left join PDMCPML p on z.产品ID=p.产品ID"
+          "   order by z.会计期间,b.部门编码,p.物品编码,z.货位,z.产品批次",
+      .gridFormat =
+          "行号|会计期间  |仓库            |配件编码      |配件名称                  "
+          "|规格              |库存数量  |库存金额    |产品ID",
+      .idColumn = 8,
+      .searchColumns = {2, 3, 4},
+      .questionColumn = 4,
+      .numberColumns = {6},
+      .amountColumns = {7},
+      .readOnlyHint = kImportedHint};
+  return list;
+}
+
+const MasterListDescription& SettlementMethodList() {
+  static const MasterListDescription list{
+      .className = "PDM_JSFS",
+      .title = "结算方式",
+      .select =
+          " SELECT 编码,名称,ID FROM PDMSJZD WHERE 类型='结算方式'"
+          "   order by 编码,名称",
+      .gridFormat = "行号|编码          |名称                  |ID",
+      .idColumn = 3,
+      .searchColumns = {1, 2},
+      .questionColumn = 2,
+      .readOnlyHint = kImportedHint};
+  return list;
+}
+
+const MasterListDescription& LedgerAccountList() {
+  static const MasterListDescription list{
+      .className = "PDM_KJKM",
+      .title = "会计科目",
+      .select =
+          " SELECT 科目编码,科目名称,"
+          "CASE WHEN 是否现金科目=1 THEN '是' ELSE '否' END AS 是否现金科目,科目ID"
+          "   FROM PDMKJKM   order by 科目编码,科目名称",
+      .gridFormat = "行号|科目编码      |科目名称                  |是否现金科目|科目ID",
+      .idColumn = 4,
+      .searchColumns = {1, 2},
+      .questionColumn = 2,
+      .readOnlyHint = kImportedHint};
+  return list;
+}
+
 const MasterCardDescription& CustomerCard() {
   static const MasterCardDescription card{
       .className = "PDM_KHAdd",
@@ -422,7 +480,9 @@ const MasterCardDescription& EmployeeCard() {
 
 const std::vector<const MasterListDescription*>& AllLists() {
   static const std::vector<const MasterListDescription*> lists = {
-      &VehicleList(), &ItemList(), &CategoryList(), &CustomerList(), &PartList(), &EmployeeList()};
+      &VehicleList(),      &ItemList(),     &CategoryList(),     &CustomerList(),
+      &PartList(),         &EmployeeList(), &OpeningStockList(), &SettlementMethodList(),
+      &LedgerAccountList()};
   return lists;
 }
 

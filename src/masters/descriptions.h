@@ -1,5 +1,6 @@
 // The master controls as descriptions: what tells the vehicle, repair-item, repair-category,
-// customer, part and employee lists and cards apart. The objects are static and live as long as the
+// customer, part and employee lists and cards apart, and the read-only lists of what `ws import`
+// brings. The objects are static and live as long as the
 // program.
 #pragma once
 
@@ -26,13 +27,21 @@ inline constexpr int64_t kPartListProgram = 200043;
 inline constexpr int64_t kPartCardProgram = 200044;
 inline constexpr int64_t kEmployeeListProgram = 200045;
 inline constexpr int64_t kEmployeeCardProgram = 200046;
+// What a new shop brings in with `ws import`, shown and never changed: opening stock,
+// settlement methods and ledger accounts.
+inline constexpr int64_t kOpeningStockListProgram = 200047;
+inline constexpr int64_t kSettlementMethodListProgram = 200048;
+inline constexpr int64_t kLedgerAccountListProgram = 200049;
 
-const MasterListDescription& VehicleList();   // PDM_cl
-const MasterListDescription& ItemList();      // PDM_XM
-const MasterListDescription& CategoryList();  // PDM_WXFL
-const MasterListDescription& CustomerList();  // PDM_KH
-const MasterListDescription& PartList();      // PDM_PJ
-const MasterListDescription& EmployeeList();  // PDM_GY
+const MasterListDescription& VehicleList();           // PDM_cl
+const MasterListDescription& ItemList();              // PDM_XM
+const MasterListDescription& CategoryList();          // PDM_WXFL
+const MasterListDescription& CustomerList();          // PDM_KH
+const MasterListDescription& PartList();              // PDM_PJ
+const MasterListDescription& EmployeeList();          // PDM_GY
+const MasterListDescription& OpeningStockList();      // PDM_QCKC
+const MasterListDescription& SettlementMethodList();  // PDM_JSFS
+const MasterListDescription& LedgerAccountList();     // PDM_KJKM
 
 const MasterCardDescription& VehicleCard();   // PDM_clAdd
 const MasterCardDescription& ItemCard();      // PDM_XMAdd

@@ -8,6 +8,8 @@
 #include "db/sql.h"
 #include "db/value.h"
 #include "forms/grid_search.h"
+#include "forms/number_format.h"
+#include "framework/shop_decimals.h"
 #include "framework/vin.h"
 #include "grid/layout.h"
 
@@ -36,9 +38,12 @@ void MasterList::BuildForm() {
     grid_->Col(c).editable = false;
   }
   for (int c : description_.numberColumns) grid_->Col(c).alignment = kAlignRightCenter;
+  for (int c : description_.amountColumns) grid_->Col(c).alignment = kAlignRightCenter;
   grid_->SetColHidden(description_.idColumn, true);
   grid_->OnDblClick = [this](int) {
-    if (grid_->DataRows() > 0 && CurrentRowId() > 0) RaiseEditForm(CurrentRowId(), 0);
+    if (!description_.ReadOnly() && grid_->DataRows() > 0 && CurrentRowId() > 0) {
+      RaiseEditForm(CurrentRowId(), 0);
+    }
   };
   // The reason column lies past the right edge of most screens: the row taken tells it below.
   grid_->OnRowChange = [this](int row) {
@@ -81,6 +86,17 @@ bool MasterList::Init(host::ISystem& system, int64_t, int64_t requestedId) {
     rate = 0;
   }
   scrollRate_ = rate > 0 ? rate : 5;
+  if (!description_.amountColumns.empty()) {
+    int decimals = 2;
+    try {
+      decimals = framework::AmountDecimals(system);
+    } catch (const std::exception&) {
+      decimals = 2;
+    }
+    for (int c : description_.amountColumns) {
+      grid_->Col(c).format = forms::DecimalsFormat(decimals, true);
+    }
+  }
 
   searchBox_->boundGrid = kGrid;
   searchBox_->searchColumns.assign(static_cast<size_t>(grid_->Cols()), false);
@@ -143,6 +159,7 @@ void MasterList::Load() {
                             ? "车架号有误" + std::to_string(grid_->DataRows()) + "条，共" +
                                   std::to_string(records->RecordCount()) + "条记录"
                             : "共" + std::to_string(records->RecordCount()) + "条记录";
+    if (description_.ReadOnly()) count += "（" + description_.readOnlyHint + "）";
     countLabel_->SetCaption(count);
     events_.Message(count);
     records->Close();
@@ -169,12 +186,20 @@ void MasterList::RaiseEditForm(int64_t id, int plType) {
   events_.Raise("EditForm", {description_.cardProgram, id, db::Value{}, plType});
 }
 
+bool MasterList::RefuseChange() {
+  if (!description_.ReadOnly()) return false;
+  events_.Message(description_.readOnlyHint);
+  return true;
+}
+
 bool MasterList::FileNew() {
+  if (RefuseChange()) return false;
   RaiseEditForm(0, 1);
   return true;
 }
 
 bool MasterList::FileEdit() {
+  if (RefuseChange()) return false;
   int64_t id = CurrentRowId();
   if (id <= 0) return false;
   RaiseEditForm(id, 2);
@@ -182,6 +207,7 @@ bool MasterList::FileEdit() {
 }
 
 bool MasterList::FileDelete() {
+  if (RefuseChange()) return false;
   try {
     return Delete();
   } catch (const std::exception& e) {
@@ -266,6 +292,7 @@ void MasterList::Search() {
 
 void MasterList::BuildMenu() {
   menu_->Clear();
+  if (description_.ReadOnly()) return;
   menu_->AddItem(description_.menuNew, "Add", "PDM");
   menu_->AddItem(description_.menuEdit, "Edit", "PDM");
   menu_->AddItem("-", "", "PDM");
@@ -286,7 +313,7 @@ void MasterList::OnMenuItem(const std::string& key) {
   if (key == "Add") {
     FileNew();
   } else if (key == "Edit") {
-    if (int64_t id = CurrentRowId(); id > 0) RaiseEditForm(id, 2);
+    FileEdit();
   } else if (key == "Delete") {
     FileDelete();
   } else if (key == "VinFaults") {

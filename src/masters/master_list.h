@@ -2,7 +2,8 @@
 // master table with an incremental search box, a right-click menu and the host toolbar. A list
 // never edits a row: new and edit are handed to the host with EditForm (which opens the card of
 // the description's program number); only deletion happens here. One implementation, told
-// apart by its description.
+// apart by its description. A list of what only `ws import` brings (opening stock, settlement
+// methods, ledger accounts) has no card and refuses new, edit and delete.
 //
 // Events, in declared order: Message(psMsg), ErrMessage(psMsg, plLevel, psTitle),
 // FormRefreshed, VsMouseDown(Button, Shift, X, Y), EditForm(ProgID, innerID, pcParameter,
@@ -29,13 +30,13 @@ struct MasterListDescription {
   std::string gridFormat;  // host format string; column 0 is the row number
   int idColumn = 0;        // hidden column holding the row's key
   std::vector<int> searchColumns;
-  int questionColumn = 0;       // shown in the delete question
-  int64_t cardProgram = 0;      // program number of the card EditForm asks for
-  std::string usageQuery;       // + id: a positive first value means the row is in use
-  std::string inUseText;        // refusal when it is
-  std::string deleteStatement;  // + id
-  std::string deletedText;  // + id: the success notice
-  std::string menuNew, menuEdit, menuDelete;
+  int questionColumn = 0;            // shown in the delete question
+  int64_t cardProgram = 0;           // program number of the card EditForm asks for
+  std::string usageQuery = {};       // + id: a positive first value means the row is in use
+  std::string inUseText = {};        // refusal when it is
+  std::string deleteStatement = {};  // + id
+  std::string deletedText = {};      // + id: the success notice
+  std::string menuNew = {}, menuEdit = {}, menuDelete = {};
   // A column holding a VIN: the grid's last column shows why it fails (framework/vin.h), and the
   // menu offers to list only the rows that fail. 0 for none.
   int vinColumn = 0;
@@ -44,6 +45,12 @@ struct MasterListDescription {
   std::string mirrorDeleteStatement = {};
   // Grid columns of numbers (prices, stock, days), right-aligned as a clerk reads them.
   std::vector<int> numberColumns = {};
+  // Grid columns of money, right-aligned and shown in the shop's amount decimals.
+  std::vector<int> amountColumns = {};
+  // Set for a list of rows only `ws import` brings: the list refuses every change with it as its
+  // message, offers no menu and says it after the row count.
+  std::string readOnlyHint = {};
+  bool ReadOnly() const { return !readOnlyHint.empty(); }
 };
 
 class MasterList : public host::IControl, public host::IFormUI, public host::IDesignUI {
@@ -73,7 +80,7 @@ class MasterList : public host::IControl, public host::IFormUI, public host::IDe
   // box to the grid. Loads nothing.
   bool Init(host::ISystem& system, int64_t programNumber, int64_t requestedId) override;
   bool Clear() override;
-  // EditForm(card, 0, Null, 1).
+  // EditForm(card, 0, Null, 1); a read-only list answers false with its hint.
   bool FileNew() override;
   bool FileNewNext() override { return false; }
   // EditForm(card, id, Null, 2) when the current row has an id above 0; else false, nothing.
@@ -139,6 +146,8 @@ class MasterList : public host::IControl, public host::IFormUI, public host::IDe
   void OnMenuItem(const std::string& key);
   void RaiseEditForm(int64_t id, int plType);
   bool NoPrint();
+  // A read-only list's answer to new, edit and delete: its hint as the message, and true.
+  bool RefuseChange();
   bool MoveTo(int row);
   host::ISystem& System() const;
   // Runs a layout load or save on this list's layout file; a failure of the file is reported.

@@ -5,12 +5,15 @@
 // the tab that runs only what the account's role may do, and the owner's accounts dialog.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -28,10 +31,12 @@
 #include "desk/shop_file.h"
 #include "desk/shop_info_dialog.h"
 #include "desk_fixture.h"
+#include "masters/master_list.h"
 #include "platform/accounts.h"
 #include "platform/print_data.h"
 #include "platform/shop_info.h"
 #include "reports/ws_rpt.h"
+#include "shop/store/new_shop.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
 
@@ -174,10 +179,45 @@ class ShopTest : public QObject {
     GoingLiveDialog checklist(*file.db);
     QCOMPARE(checklist.findChild<QLabel*>("count_维修项目")->text(), QStringLiteral("1"));
     QCOMPARE(checklist.findChild<QLabel*>("count_客户")->text(), QStringLiteral("0"));
-    QString opened;
-    connect(&checklist, &GoingLiveDialog::OpenList, [&](const QString& c) { opened = c; });
-    checklist.findChild<QPushButton*>("open_PDM_KH")->click();
-    QCOMPARE(opened, QStringLiteral("PDM_KH"));
+  }
+
+  // Every line of the checklist opens its list as a tab, the imported ones too (read-only, with
+  // the hint kept beside their button).
+  void EachChecklistLineOpensItsList() {
+    ShopFixture shop;
+    DeskHost* host = shop.Host();
+    QVERIFY2(host, shop.Error().c_str());
+    GoingLiveDialog checklist(host->Db());
+    const auto lines = shop::GoingLiveChecklist(host->Db(), nullptr);
+    const auto buttons = checklist.findChildren<QPushButton*>(QRegularExpression("^open_"));
+    QCOMPARE(buttons.size(), qsizetype(lines.size()));
+    int imported = 0;
+    for (const auto& line : lines) imported += line.imported ? 1 : 0;
+    int hints = 0;
+    for (const QLabel* label : checklist.findChildren<QLabel*>()) {
+      hints += label->text() == QStringLiteral("条（用 ws import 导入）") ? 1 : 0;
+    }
+    QVERIFY(imported > 0);
+    QCOMPARE(hints, imported);
+    for (QPushButton* button : buttons) {
+      QString opened;
+      auto connection =
+          connect(&checklist, &GoingLiveDialog::OpenList, [&](const QString& c) { opened = c; });
+      button->click();
+      disconnect(connection);
+      QCOMPARE(QStringLiteral("open_") + opened, button->objectName());
+      const auto* entry = host->Menu().FindClass(opened.toStdString());
+      QVERIFY2(entry, qPrintable(opened));
+      QString error;
+      std::unique_ptr<ProgramTab> tab(
+          ProgramTab::Open(*host, *entry, 0, OpenMode::Browse, {}, &error));
+      QVERIFY2(tab && dynamic_cast<masters::MasterList*>(&tab->Control()),
+               qPrintable(opened + error));
+      const bool readOnly = std::any_of(lines.begin(), lines.end(), [&](const auto& line) {
+        return line.imported && line.listClass == opened.toStdString();
+      });
+      QCOMPARE(tab->State().mayChange, !readOnly);
+    }
   }
 
   void ShopInfoSavesOnOkAndKeepsTheShopOnCancel() {

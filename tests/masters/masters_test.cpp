@@ -1,5 +1,6 @@
 // The three masters' lists and cards over one table of what each must do, then what only the
-// vehicle's or the item's does, and the chassis number (VIN) check.
+// vehicle's or the item's does, the read-only lists of imported rows, and the chassis number
+// (VIN) check.
 #include "masters/master_card.h"
 
 #include <gtest/gtest.h>
@@ -677,6 +678,84 @@ TEST_P(MasterListTest, SearchFindsOrFiltersWithoutRegardToCaseAndDeleteRefusesRo
 }
 
 INSTANTIATE_TEST_SUITE_P(Masters, MasterListTest, ::testing::ValuesIn(kMasterCases),
+                         [](const auto& info) { return info.param.name; });
+
+// The lists of what only `ws import` brings: the rows a few seeded ones show (amounts in the
+// shop's decimals, 3 here), and every change refused with the hint, no card asked for and
+// nothing written.
+struct ImportedCase {
+  std::string name;
+  const MasterListDescription& (*list)();
+  std::vector<std::string> seed;
+  Texts shown;  // each data row as displayed, "|" between the visible columns
+};
+
+inline void PrintTo(const ImportedCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+// clang-format off
+const ImportedCase kImportedCases[] = {
+    {"OpeningStock", &OpeningStockList,
+     {"insert into PDMBM (部门ID,部门编码,部门名称,组织类型) values (1,'01','配件总库',2),"
+      "(2,'02','二号库',2)",
+      "insert into PDMCPML (产品ID,物品编码,物品名称,规格) values (5,'P05','机滤','A'),"
+      "(6,'P06','刹车片','')",
+      "insert into JXCGoodsZzTz (会计期间,仓库ID,产品ID,货位,等级,特征码,产品批次,库存数量,"
+      "库存金额) values (201206,2,5,'','','','',3,45.5),(201206,1,6,'','','','',2.5,1234.5678),"
+      "(201205,1,5,'','','','',8,96)"},
+     {"201205|配件总库|P05|机滤|A|8|96.000", "201206|配件总库|P06|刹车片||2.5|1234.568",
+      "201206|二号库|P05|机滤|A|3|45.500"}},
+    {"SettlementMethod", &SettlementMethodList,
+     {"insert into PDMSJZD (ID,编码,名称,类型) values (1,'02','转账','结算方式'),"
+      "(2,'01','现金','结算方式'),(3,'01','轿车','车型')"},
+     {"01|现金", "02|转账"}},
+    {"LedgerAccount", &LedgerAccountList,
+     {"insert into PDMKJKM (科目ID,科目编码,科目名称,是否现金科目) values (1,'1002','银行存款',0),"
+      "(2,'1001','库存现金',1),(3,'1122','应收账款',NULL)"},
+     {"1001|库存现金|是", "1002|银行存款|否", "1122|应收账款|否"}},
+};
+// clang-format on
+
+class ImportedListTest : public MastersTest, public ::testing::WithParamInterface<ImportedCase> {};
+
+TEST_P(ImportedListTest, ShowsTheImportedRowsAndRefusesEveryChange) {
+  for (const std::string& sql : GetParam().seed) host_.Exec(sql);
+  host_.System().SetOption(12, "12", "3");
+  MasterList list(GetParam().list());
+  list.Events().AttachSink(&host_.Sink());
+  ASSERT_TRUE(list.Init(host_.System(), 0, 0));
+  ASSERT_TRUE(list.Refresh());
+  forms::Grid& grid = list.Grid();
+  Texts shown;
+  for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+    std::string row;
+    for (int c = 1; c < grid.Cols(); ++c) {
+      if (!grid.ColHidden(c)) row += (row.empty() ? "" : "|") + grid.DisplayText(r, c);
+    }
+    shown.push_back(row);
+  }
+  EXPECT_EQ(shown, GetParam().shown);
+  EXPECT_EQ(list.Form().Get<forms::Label>(MasterList::kCountLabel).Caption(),
+            "共" + std::to_string(shown.size()) + "条记录（只读，用 ws import 导入）");
+
+  host_.Sink().Clear();
+  const size_t logged = host_.Db().Log().size();
+  Input::SelectRow(grid, 1);
+  EXPECT_FALSE(list.FileNew());
+  EXPECT_FALSE(list.FileEdit());
+  EXPECT_FALSE(list.FileDelete());
+  Input::DoubleClick(grid, 1);
+  EXPECT_TRUE(host_.Sink().Named("EditForm").empty());
+  EXPECT_EQ(host_.Sink().Messages(), Texts(3, "只读，用 ws import 导入"));
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(host_.Db().Log().size(), logged) << "a refused change reads and writes nothing";
+  auto& menu = list.Form().Get<forms::PopupMenu>(MasterList::kMenu);
+  EXPECT_FALSE(Input::MenuChoice(menu, "Delete"));
+  EXPECT_EQ(grid.DataRows(), static_cast<int>(shown.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Masters, ImportedListTest, ::testing::ValuesIn(kImportedCases),
                          [](const auto& info) { return info.param.name; });
 
 class VehicleListTest : public MastersTest {

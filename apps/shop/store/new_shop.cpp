@@ -107,16 +107,17 @@ std::vector<GoingLiveLine> GoingLiveChecklist(db::IDatabase& db, std::string* er
     const char* caption;
     const char* listClass;
     const char* count;
+    bool imported;  // the list only shows; `ws import` fills it
   };
   static const Counted kLines[] = {
-      {"维修分类", "PDM_WXFL", "SELECT COUNT(*) FROM pdmwxfl"},
-      {"维修项目", "PDM_XM", "SELECT COUNT(*) FROM PDMWXXM"},
-      {"客户", "PDM_KH", "SELECT COUNT(*) FROM pdmwldw"},
-      {"员工", "PDM_GY", "SELECT COUNT(*) FROM PDMGY"},
-      {"配件", "PDM_PJ", "SELECT COUNT(*) FROM PDMCPML"},
-      {"期初库存", "", "SELECT COUNT(*) FROM JXCGoodsZzTz"},
-      {"结算方式", "", "SELECT COUNT(*) FROM PDMSJZD WHERE 类型='结算方式'"},
-      {"会计科目", "", "SELECT COUNT(*) FROM PDMKJKM"},
+      {"维修分类", "PDM_WXFL", "SELECT COUNT(*) FROM pdmwxfl", false},
+      {"维修项目", "PDM_XM", "SELECT COUNT(*) FROM PDMWXXM", false},
+      {"客户", "PDM_KH", "SELECT COUNT(*) FROM pdmwldw", false},
+      {"员工", "PDM_GY", "SELECT COUNT(*) FROM PDMGY", false},
+      {"配件", "PDM_PJ", "SELECT COUNT(*) FROM PDMCPML", false},
+      {"期初库存", "PDM_QCKC", "SELECT COUNT(*) FROM JXCGoodsZzTz", true},
+      {"结算方式", "PDM_JSFS", "SELECT COUNT(*) FROM PDMSJZD WHERE 类型='结算方式'", true},
+      {"会计科目", "PDM_KJKM", "SELECT COUNT(*) FROM PDMKJKM", true},
   };
   std::vector<GoingLiveLine> lines;
   db::Runner runner(db);
@@ -124,7 +125,7 @@ std::vector<GoingLiveLine> GoingLiveChecklist(db::IDatabase& db, std::string* er
     std::string failed;
     const auto rows = static_cast<int64_t>(runner.ScalarNumber(db::Sql(line.count), &failed));
     if (!failed.empty() && error && error->empty()) *error = failed;
-    lines.push_back({line.caption, line.listClass, rows});
+    lines.push_back({line.caption, line.listClass, rows, line.imported});
   }
   return lines;
 }

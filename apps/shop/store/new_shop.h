@@ -41,11 +41,13 @@ std::string NewShopProblem(const NewShopSettings& settings);
 std::string CreateShop(const std::string& name, const NewShopSettings& settings);
 
 // One line of the going-live checklist: what a shop must hold before its first order, how many
-// rows it holds, and the list that shows them (empty when only `ws import` brings them).
+// rows it holds, the list that shows them, and whether only `ws import` brings them (the list
+// then shows them read-only).
 struct GoingLiveLine {
   std::string caption;
   std::string listClass;
   int64_t rows = 0;
+  bool imported = false;
 };
 
 // The checklist in the order a shop fills it; a failed count is answered in *error.
