@@ -10,6 +10,7 @@
 #include "forms/grid_search.h"
 #include "forms/number_format.h"
 #include "framework/shop_decimals.h"
+#include "framework/natural_order.h"
 #include "framework/vin.h"
 #include "grid/layout.h"
 
@@ -146,6 +147,9 @@ void MasterList::Load() {
       }
       if (vinColumn > 0) grid_->SetTextMatrix(row, grid_->Cols() - 1, vinReason);
     }
+    // Every list is ordered by its code first; the database orders codes as text (1, 10, 100,
+    // 2), a clerk reads them as numbers.
+    framework::SortRowsNaturally(*grid_, 1);
     grid_->RenumberRows();
     // The row the user was on stays current when it still exists (a refresh after the card
     // saved); otherwise the first row.

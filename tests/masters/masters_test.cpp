@@ -603,17 +603,20 @@ TEST_P(MasterListTest, LoadShowsTheTableInCodeOrderAndEveryWayToACardAsksTheHost
   EXPECT_EQ(EditForms(), Texts{EditForm(0, 1)});
 
   Seed();
-  AddRow(C(), 0, "Z99", "Zero");  // a row without an id: last in code order
+  // Codes read as a clerk reads them (C9 before C10); a row without an id opens no card.
+  AddRow(C(), 0, "C10", "Zero");
+  AddRow(C(), 9, "C9", "Nine-九");
   host_.Sink().Clear();
   EXPECT_TRUE(list_->Refresh());
   Texts rows;
   for (int r = 1; r < Grid().Rows(); ++r) {
     for (int col : {1, 2, C().thirdColumn, C().idColumn}) rows.push_back(Grid().TextMatrix(r, col));
   }
-  EXPECT_EQ(rows, (Texts{"A01", "Alpha-甲", "ENG-a", "3", "B02", "Beta-乙", "ENG-b", "7", "C03",
-                         "Gamma-丙", "ENG-c", "5", "Z99", "Zero", "", "0"}));
+  EXPECT_EQ(rows, (Texts{"A01", "Alpha-甲", "ENG-a",    "3",     "B02", "Beta-乙", "ENG-b",
+                         "7",   "C03",      "Gamma-丙", "ENG-c", "5",   "C9",      "Nine-九",
+                         "",    "9",        "C10",      "Zero",  "",    "0"}));
   EXPECT_TRUE(Grid().ColHidden(C().idColumn));
-  EXPECT_EQ(host_.Sink().Messages().back(), "共4条记录");
+  EXPECT_EQ(host_.Sink().Messages().back(), "共5条记录");
 
   host_.Sink().Clear();
   Input::SelectRow(Grid(), 2);
@@ -622,7 +625,7 @@ TEST_P(MasterListTest, LoadShowsTheTableInCodeOrderAndEveryWayToACardAsksTheHost
   Input::SelectRow(Grid(), 1);
   ASSERT_TRUE(Input::MenuChoice(Menu(), "Edit") && Input::MenuChoice(Menu(), "Add"));
   // A row whose id is 0 opens no card.
-  Input::SelectRow(Grid(), 4);
+  Input::SelectRow(Grid(), 5);
   EXPECT_FALSE(list_->FileEdit());
   EXPECT_EQ(EditForms(), (Texts{EditForm(7, 2), EditForm(5, 0), EditForm(3, 2), EditForm(0, 1)}));
   Texts captions;
