@@ -2,9 +2,8 @@
 # Builds everything with warnings as errors and runs every test (the Qt desktop included, its
 # tests on the offscreen platform; every database test program twice, on SQLite and, as the
 # "pg." tests, on a throw-away PostgreSQL cluster; the workshop's pages in headless Chromium),
-# then builds again with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs the tests once more (without the desktop: Qt under ASan
-# is slow and reports the library's own leaks).
+# then builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the tests once
+# more (without the desktop: Qt under ASan is slow and reports the library's own leaks).
 # Usage: scripts/test.sh [--no-sanitize]
 set -euo pipefail
 cd "$(dirname "$0")/.."
