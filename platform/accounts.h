@@ -17,7 +17,7 @@
 
 namespace ws::platform {
 
-// Floor: the workshop's tablets (see its jobs, clock, inspect), and nothing of the desk: an
+// Floor: the workshop's tablets (see its jobs, clock, examine), and nothing of the desk: an
 // account holding only it opens no program and, on a server, reads no amount.
 enum class Right { Enter, Check, Receive, Manage, Floor };
 

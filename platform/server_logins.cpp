@@ -395,7 +395,7 @@ BEGIN
   -- The floor's tablets (车间) read the shop without its money: an account holding only that
   -- right is no member of the desk group, and its own group reads the orders, their labour
   -- lines and the repair items column by column, never a price, an amount, a settlement or the
-  -- ledger. It clocks, inspects and takes ids; whose clock a record is the guard below decides.
+  -- ledger. It clocks, examines and takes ids; whose clock a record is the guard below decides.
   g := ws_server_group('floor');
   EXECUTE format('GRANT USAGE ON SCHEMA %I TO %I', s, g);
   FOREACH t IN ARRAY ARRAY['clzl', 'pdmgy', 'pdmwxfl', 'ws_meta', 'ws_role_right', 'ws_id',

@@ -23,8 +23,8 @@
 #include "platform/output_file.h"
 #include "platform/postgres_database.h"
 #include "shop/store/database_file.h"
+#include "workshop/examination.h"
 #include "workshop/floor.h"
-#include "workshop/inspection.h"
 
 namespace ws::serve {
 
@@ -281,9 +281,9 @@ struct FloorServer::Impl {
     session->actor.user = user;
     session->actor.dispatch = has(platform::Right::Enter);
     session->actor.clock = has(platform::Right::Floor);
-    session->actor.inspect = has(platform::Right::Floor) || has(platform::Right::Enter);
+    session->actor.examine = has(platform::Right::Floor) || has(platform::Right::Enter);
     session->actor.check = has(platform::Right::Check);
-    if (!session->actor.clock && !session->actor.inspect && !session->actor.check) {
+    if (!session->actor.clock && !session->actor.examine && !session->actor.check) {
       return ShowLogin(res, 403, "账户“" + user + "”没有“车间”权限", user);
     }
     session->ids = std::make_unique<platform::RecordNavigator>(*service);
@@ -395,13 +395,13 @@ struct FloorServer::Impl {
     });
   }
 
-  void ShowInspection(const httplib::Request& req, httplib::Response& res) {
+  void ShowExamination(const httplib::Request& req, httplib::Response& res) {
     Guarded(req, res, false, [&](Session& session) {
       const int64_t orderId = IdOf(req.matches[1]);
-      workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
+      workshop::Examination examination(*session.db, *session.ids, [this] { return Now(); });
       std::string error;
-      auto findings = inspection.Findings(orderId, &error);
-      auto suggestions = error.empty() ? inspection.Suggestions(orderId, &error)
+      auto findings = examination.Findings(orderId, &error);
+      auto suggestions = error.empty() ? examination.Suggestions(orderId, &error)
                                        : std::vector<workshop::Suggestion>{};
       if (!error.empty()) return Fail(res, 500, "无法读取车检：" + error);
       // The order's number and plate, through a line of it the board would show.
@@ -413,17 +413,17 @@ struct FloorServer::Impl {
       if (!error.empty()) return Fail(res, 500, "无法读取维修单：" + error);
       if (order->Eof()) return Fail(res, 404, "找不到这张维修单");
       Html(res, 200,
-           InspectionPage(Frame(session), orderId, order->Text("工单号码"), order->Text("车牌号"),
-                          findings, suggestions, session.actor.inspect));
+           ExaminationPage(Frame(session), orderId, order->Text("工单号码"), order->Text("车牌号"),
+                           findings, suggestions, session.actor.examine));
     });
   }
 
-  void Inspect(const httplib::Request& req, httplib::Response& res) {
+  void Examine(const httplib::Request& req, httplib::Response& res) {
     Guarded(req, res, true, [&](Session& session) {
       const int64_t orderId = IdOf(req.matches[1]);
       const int64_t itemId = IdOf(req.matches[2]);
-      const std::string back = "/inspect/" + std::to_string(orderId);
-      workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
+      const std::string back = "/examine/" + std::to_string(orderId);
+      workshop::Examination examination(*session.db, *session.ids, [this] { return Now(); });
       auto verdict = workshop::VerdictByName(Field(req, "verdict"));
       if (!verdict) {
         Tell(session, "请选择 OK、注意 或 需维修", "");
@@ -445,8 +445,8 @@ struct FloorServer::Impl {
         }
       }
       int64_t findingId = 0;
-      std::string refusal = inspection.Record(session.actor, orderId, itemId, *verdict,
-                                              Field(req, "note"), &findingId);
+      std::string refusal = examination.Record(session.actor, orderId, itemId, *verdict,
+                                               Field(req, "note"), &findingId);
       if (refusal.empty() && !photo.empty()) refusal = StorePhoto(session, findingId, photo, type);
       Tell(session, refusal, "已保存");
       Redirect(res, back);
@@ -461,9 +461,9 @@ struct FloorServer::Impl {
     if (!file.Ok()) return "无法保存照片：" + file.Error();
     if (!file.Write(bytes)) return "无法保存照片";
     if (std::string error = file.Commit(); !error.empty()) return "无法保存照片：" + error;
-    workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
-    std::string refusal = inspection.AddPhoto(session.actor, findingId, name, type,
-                                              static_cast<int64_t>(bytes.size()));
+    workshop::Examination examination(*session.db, *session.ids, [this] { return Now(); });
+    std::string refusal = examination.AddPhoto(session.actor, findingId, name, type,
+                                               static_cast<int64_t>(bytes.size()));
     if (!refusal.empty()) {
       std::error_code ignored;
       fs::remove(path, ignored);
@@ -474,8 +474,8 @@ struct FloorServer::Impl {
   void PhotoFile(const httplib::Request& req, httplib::Response& res) {
     Guarded(req, res, false, [&](Session& session) {
       const std::string name = req.matches[1];
-      workshop::Inspection inspection(*session.db, *session.ids, [this] { return Now(); });
-      auto type = inspection.PhotoType(name);
+      workshop::Examination examination(*session.db, *session.ids, [this] { return Now(); });
+      auto type = examination.PhotoType(name);
       if (!type) return Fail(res, 404, "没有这张照片");
       std::ifstream in(fs::path(photos) / name, std::ios::binary);
       if (!in) return Fail(res, 404, "没有这张照片");
@@ -503,10 +503,10 @@ struct FloorServer::Impl {
           [this](const httplib::Request& q, httplib::Response& r) { Job(q, r); });
     s.Post(R"(/job/(\d{1,18})/(on|pause|finish))",
            [this](const httplib::Request& q, httplib::Response& r) { ClockStep(q, r); });
-    s.Get(R"(/inspect/(\d{1,18}))",
-          [this](const httplib::Request& q, httplib::Response& r) { ShowInspection(q, r); });
-    s.Post(R"(/inspect/(\d{1,18})/item/(\d{1,18}))",
-           [this](const httplib::Request& q, httplib::Response& r) { Inspect(q, r); });
+    s.Get(R"(/examine/(\d{1,18}))",
+          [this](const httplib::Request& q, httplib::Response& r) { ShowExamination(q, r); });
+    s.Post(R"(/examine/(\d{1,18})/item/(\d{1,18}))",
+           [this](const httplib::Request& q, httplib::Response& r) { Examine(q, r); });
     s.Get(R"(/photo/([0-9a-f]{32}\.(?:jpg|png)))",
           [this](const httplib::Request& q, httplib::Response& r) { PhotoFile(q, r); });
     s.Get("/static/app.css", [](const httplib::Request&, httplib::Response& res) {

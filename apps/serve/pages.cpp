@@ -187,7 +187,7 @@ std::string JobPage(const PageFrame& frame, const workshop::JobLine& job,
             "<button type=\"submit\" class=\"big done\">完工</button></form>";
     html += "</div>";
   }
-  html += "<p><a class=\"button\" href=\"/inspect/" + std::to_string(job.orderId) +
+  html += "<p><a class=\"button\" href=\"/examine/" + std::to_string(job.orderId) +
           "\">车检（本工单）</a></p>";
   html += "<h2>计时记录</h2>";
   if (records.empty()) {
@@ -207,16 +207,17 @@ std::string JobPage(const PageFrame& frame, const workshop::JobLine& job,
   return html;
 }
 
-std::string InspectionPage(const PageFrame& frame, int64_t orderId, const std::string& orderNo,
-                           const std::string& plate, const std::vector<workshop::Finding>& findings,
-                           const std::vector<workshop::Suggestion>& suggestions, bool mayInspect) {
+std::string ExaminationPage(const PageFrame& frame, int64_t orderId, const std::string& orderNo,
+                            const std::string& plate,
+                            const std::vector<workshop::Finding>& findings,
+                            const std::vector<workshop::Suggestion>& suggestions, bool mayExamine) {
   std::string html = Top(frame, "车检 " + orderNo);
   html += "<section><h1>车检 <small>" + Escaped(orderNo) + " · " + Escaped(plate) + "</small></h1>";
   if (findings.empty()) html += "<p class=\"empty\">本店还没有设检查项目。</p>";
   for (const auto& f : findings) {
     html +=
         "<form class=\"finding\" method=\"post\" enctype=\"multipart/form-data\" "
-        "action=\"/inspect/" +
+        "action=\"/examine/" +
         std::to_string(orderId) + "/item/" + std::to_string(f.item.id) + "\">" +
         Hidden(frame.csrf) + "<h3>" + Escaped(f.item.name) +
         (f.item.group.empty() ? "" : " <small>" + Escaped(f.item.group) + "</small>") +
@@ -224,13 +225,13 @@ std::string InspectionPage(const PageFrame& frame, int64_t orderId, const std::s
     for (const char* verdict : {"OK", "注意", "需维修"}) {
       const std::string v = verdict;
       html += "<label class=\"verdict\"><input type=\"radio\" name=\"verdict\" value=\"" + v +
-              "\" required" + (f.verdict == v ? " checked" : "") + (mayInspect ? "" : " disabled") +
+              "\" required" + (f.verdict == v ? " checked" : "") + (mayExamine ? "" : " disabled") +
               "><span>" + v + "</span></label>";
     }
     html +=
         "</div><textarea name=\"note\" maxlength=\"500\" rows=\"2\" "
         "placeholder=\"说明（需维修时必填）\"" +
-        std::string(mayInspect ? "" : " disabled") + ">" + Escaped(f.note) + "</textarea>";
+        std::string(mayExamine ? "" : " disabled") + ">" + Escaped(f.note) + "</textarea>";
     if (!f.photos.empty()) {
       html += "<div class=\"photos\">";
       for (const auto& p : f.photos) {
@@ -239,15 +240,15 @@ std::string InspectionPage(const PageFrame& frame, int64_t orderId, const std::s
       }
       html += "</div>";
     }
-    if (mayInspect) {
+    if (mayExamine) {
       html +=
           "<div class=\"row\"><label class=\"photo button\"><span>拍照 / 选照片</span><input "
           "type=\"file\" name=\"photo\" accept=\"image/jpeg,image/png\" "
           "capture=\"environment\"></label><button type=\"submit\" "
           "class=\"primary\">保存</button></div>";
     }
-    if (!f.inspector.empty()) {
-      html += "<p class=\"meta\">" + Escaped(f.inspector) + " · " + Escaped(f.time) + "</p>";
+    if (!f.examiner.empty()) {
+      html += "<p class=\"meta\">" + Escaped(f.examiner) + " · " + Escaped(f.time) + "</p>";
     }
     html += "</form>";
   }

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "workshop/examination.h"
 #include "workshop/floor.h"
-#include "workshop/inspection.h"
 
 namespace ws::serve {
 
@@ -30,9 +30,10 @@ std::string BoardPage(const PageFrame& frame, const std::vector<workshop::JobLin
                       const std::vector<workshop::JobLine>& open, bool isTechnician);
 std::string JobPage(const PageFrame& frame, const workshop::JobLine& job,
                     const std::vector<workshop::ClockRecord>& records, int64_t me, bool mayClock);
-std::string InspectionPage(const PageFrame& frame, int64_t orderId, const std::string& orderNo,
-                           const std::string& plate, const std::vector<workshop::Finding>& findings,
-                           const std::vector<workshop::Suggestion>& suggestions, bool mayInspect);
+std::string ExaminationPage(const PageFrame& frame, int64_t orderId, const std::string& orderNo,
+                            const std::string& plate,
+                            const std::vector<workshop::Finding>& findings,
+                            const std::vector<workshop::Suggestion>& suggestions, bool mayExamine);
 std::string ErrorPage(int status, const std::string& message);
 
 // The stylesheet and the script the pages load (/static/app.css, /static/app.js).

@@ -335,14 +335,14 @@ std::vector<TableDef> BuildTables() {
                 {"ix_ws_clock_emp", {"雇员ID", "开始时间"}},
                 {"ix_ws_clock_line", {"单据明细ID"}}},
                17});
-  // The shop's inspection checklist.
+  // The shop's examination checklist.
   t.push_back({"ws_check_item",
                TableRole::Module,
                {{"项目ID", kId}, {"序号", kNum}, {"名称", kText}, {"分组", kText}, {"停用", kNum}},
                {"项目ID"},
                {{"ix_ws_check_item_name", {"名称"}, true}},
                17});
-  // An order's inspection: one finding per checklist item (OK, 注意 or 需维修 with a note).
+  // An order's examination: one finding per checklist item (OK, 注意 or 需维修 with a note).
   t.push_back({"ws_finding",
                TableRole::Module,
                {{"检验ID", kId},

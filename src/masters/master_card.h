@@ -104,7 +104,7 @@ struct MasterCardDescription {
   // none.
   int vinField = -1;
   // A field whose text, with the name's, makes the name a duplicate: two parts of one name
-  // differ by their spec. -1: the name alone.
+  // differ by their 规格. -1: the name alone.
   int nameQualifierField = -1;
   // Number columns a new row is given beside the saved ones (a customer's partner kind).
   std::vector<std::pair<std::string, int>> newRowNumbers = {};

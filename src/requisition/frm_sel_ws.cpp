@@ -267,7 +267,7 @@ void frmSelWS::OnConfirm() {
     row.i维修分类(text(kColCategory));
     row.i配件编码(text(kColPartCode));
     row.i配件项目(text(kColPartName));
-    row.i配件规格(text(kColPartSpec));
+    row.i配件规格(text(kColPartSize));
     row.i需求数量(number(kColRequired));
     row.i已领数量(number(kColIssued));
     row.i未领数量(number(kColOutstanding));

@@ -94,7 +94,7 @@ class frmSelWS : public framework::OrderChooser {
   static constexpr int kColCategory = framework::ColumnAt(kColumns, "维修分类");
   static constexpr int kColPartCode = framework::ColumnAt(kColumns, "配件编码");
   static constexpr int kColPartName = framework::ColumnAt(kColumns, "配件项目");
-  static constexpr int kColPartSpec = framework::ColumnAt(kColumns, "配件规格");
+  static constexpr int kColPartSize = framework::ColumnAt(kColumns, "配件规格");
   static constexpr int kColRequired = framework::ColumnAt(kColumns, "需求数量");
   static constexpr int kColIssued = framework::ColumnAt(kColumns, "已领数量");
   static constexpr int kColOutstanding = framework::ColumnAt(kColumns, "未领数量");

@@ -39,7 +39,7 @@ struct Actor {
   int64_t employeeId = 0;  // the technician the account is (0: none)
   bool dispatch = false;   // assign lines, agree suggested lines (录入)
   bool clock = false;      // clock on, pause and finish own lines (车间)
-  bool inspect = false;    // fill inspections (车间 or 录入)
+  bool examine = false;    // fill examinations (车间 or 录入)
   bool check = false;      // pass finished lines (审核)
 };
 

@@ -4,7 +4,7 @@
 A demo shop gets an owner, the technician zhang (employee 1) with two dispatched lines and a
 checklist; `ws serve` serves it on the loopback address. At phone size (390x844) zhang logs in,
 opens his job from the board, clocks on, pauses for parts, clocks on again, finishes, and
-fills the order's inspection with a photo; at tablet size (1024x768) the same pages are shown
+fills the order's examination with a photo; at tablet size (1024x768) the same pages are shown
 again. Each page is photographed at both sizes (--gallery DIR keeps them). The shop's rows are
 checked afterwards. Only the standard library: the driver speaks JSON over HTTP.
 
@@ -226,15 +226,15 @@ class Day:
             d.accept_alert()
             self.check("finished", "已完工" in d.wait_text("已完工"))
             self.shoot(d, "job-done", "390")
-            d.go("%s/inspect/%d" % (url, self.order))
+            d.go("%s/examine/%d" % (url, self.order))
             d.wait_text("建议项目")
-            self.shoot(d, "inspection", "390")
+            self.shoot(d, "examination", "390")
             d.click("form.finding:nth-of-type(1) label.verdict:nth-of-type(3)")
             d.type("form.finding:nth-of-type(1) textarea", "刹车片磨损到底，建议更换")
             d.type("form.finding:nth-of-type(1) input[type=file]", self.photo)
-            self.shoot(d, "inspection-filled", "390")
+            self.shoot(d, "examination-filled", "390")
             d.click("form.finding:nth-of-type(1) button[type=submit]")
-            self.check("inspection saved with its photo",
+            self.check("examination saved with its photo",
                        "已保存" in d.wait_text("已保存") and
                        d.script("return document.querySelectorAll('.photos img').length") == 1)
             d.script("document.querySelector('.photos img').scrollIntoView()")
@@ -247,7 +247,7 @@ class Day:
                 "return document.querySelector('.photos img').naturalWidth") == 64)
             d.script("window.scrollTo(0, 0)")
             self.check("a suggested line", "建议" in d.text())
-            self.shoot(d, "inspection-photo", "390")
+            self.shoot(d, "examination-photo", "390")
         finally:
             d.quit()
 
@@ -265,9 +265,9 @@ class Day:
             self.check("the job shows its two clock records",
                        d.script("return document.querySelectorAll('tbody tr').length") == 2)
             self.shoot(d, "job-done", "1024")
-            d.go("%s/inspect/%d" % (url, self.order))
+            d.go("%s/examine/%d" % (url, self.order))
             d.wait_text("建议项目")
-            self.shoot(d, "inspection-photo", "1024")
+            self.shoot(d, "examination-photo", "1024")
         finally:
             d.quit()
 

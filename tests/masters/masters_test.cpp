@@ -327,7 +327,7 @@ TEST_F(CardTestBase, CustomersAreCopiedForSettlementPartsShowStockAndEmployeesLo
   ASSERT_TRUE(card_->FileDelete());
   EXPECT_EQ(host_.Scalar("select count(*) from PDMWLDWJS").ToLong(), 0);
 
-  // A part: one name in two specs is two parts; the stock on hand is the latest balance less
+  // A part: one name in two 规格 is two parts; the stock on hand is the latest balance less
   // what the journal issued since, shown and never typed.
   host_.Exec("insert into PDMCPML (产品ID,物品编码,物品名称,规格) values (1,'P1','机滤','A')");
   host_.Exec(

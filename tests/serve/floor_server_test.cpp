@@ -175,7 +175,7 @@ TEST_F(FloorServerTest, PhotosAreJpegOrPngOfBoundedSizeUnderNamesOfTheServers) {
                                             {"verdict", "需维修", "", ""},
                                             {"note", "刹车片磨损", "", ""},
                                             {"photo", bytes, name, type}};
-    return client_->Post("/inspect/10/item/1", headers, form);
+    return client_->Post("/examine/10/item/1", headers, form);
   };
   auto photoRows = [&] { return host_.Scalar("select count(*) from ws_finding_photo").ToLong(); };
   EXPECT_EQ(upload("<?php system($_GET['c']); ?>", "x.jpg", "image/jpeg")->status, 303);

@@ -15,8 +15,8 @@
 #include "platform/postgres_database.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
+#include "workshop/examination.h"
 #include "workshop/floor.h"
-#include "workshop/inspection.h"
 
 namespace ws::workshop {
 namespace {
@@ -59,7 +59,7 @@ class FloorTest : public ::testing::Test {
   platform::RecordNavigator ids_{host_.Db()};
   std::string now_ = "2012-06-15 08:00:00";
   Floor floor_{host_.Db(), ids_, [this] { return now_; }};
-  Inspection inspection_{host_.Db(), ids_, [this] { return now_; }};
+  Examination examination_{host_.Db(), ids_, [this] { return now_; }};
 };
 
 TEST_F(FloorTest, ALineMovesThroughItsStatesOnlyByTheRightHandsInTheRightOrder) {
@@ -175,39 +175,39 @@ TEST_F(FloorTest, ATechnicianRunsOneJobAtATimeEvenWhenTheDatabaseIsWrittenByHand
 TEST_F(FloorTest, FindingsMarkedForRepairBecomeSuggestedLinesTheCustomerAnswers) {
   int64_t brake = 0;
   int64_t tyre = 0;
-  EXPECT_NE(inspection_.Record(Foreman(), 10, 1, Verdict::Repair, "刹车片磨损到底"), "")
-      << "no inspect right";
-  EXPECT_NE(inspection_.Record(Tech(1), 10, 1, Verdict::Repair, ""), "") << "需维修 without note";
-  EXPECT_NE(inspection_.Record(Tech(1), 11, 1, Verdict::Ok, ""), "") << "a checked order";
-  EXPECT_NE(inspection_.Record(Tech(1), 10, 99, Verdict::Ok, ""), "") << "no such item";
-  ASSERT_EQ(inspection_.Record(Tech(1), 10, 1, Verdict::Repair, "刹车片磨损到底", &brake), "");
-  ASSERT_EQ(inspection_.Record(Tech(1), 10, 2, Verdict::Repair, "左前胎鼓包", &tyre), "");
-  ASSERT_EQ(inspection_.AddPhoto(Tech(1), brake, std::string(32, 'a') + ".jpg", "image/jpeg", 10),
+  EXPECT_NE(examination_.Record(Foreman(), 10, 1, Verdict::Repair, "刹车片磨损到底"), "")
+      << "no examine right";
+  EXPECT_NE(examination_.Record(Tech(1), 10, 1, Verdict::Repair, ""), "") << "需维修 without note";
+  EXPECT_NE(examination_.Record(Tech(1), 11, 1, Verdict::Ok, ""), "") << "a checked order";
+  EXPECT_NE(examination_.Record(Tech(1), 10, 99, Verdict::Ok, ""), "") << "no such item";
+  ASSERT_EQ(examination_.Record(Tech(1), 10, 1, Verdict::Repair, "刹车片磨损到底", &brake), "");
+  ASSERT_EQ(examination_.Record(Tech(1), 10, 2, Verdict::Repair, "左前胎鼓包", &tyre), "");
+  ASSERT_EQ(examination_.AddPhoto(Tech(1), brake, std::string(32, 'a') + ".jpg", "image/jpeg", 10),
             "");
   for (const char* bad :
        {"../../etc/passwd", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA.jpg",
         "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.gif", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/.jpg"}) {
-    EXPECT_NE(inspection_.AddPhoto(Tech(1), brake, bad, "image/jpeg", 10), "") << bad;
+    EXPECT_NE(examination_.AddPhoto(Tech(1), brake, bad, "image/jpeg", 10), "") << bad;
   }
-  auto suggestions = inspection_.Suggestions(10);
+  auto suggestions = examination_.Suggestions(10);
   ASSERT_EQ(suggestions.size(), 2u);
   EXPECT_EQ(suggestions[0].item, "刹车片");
   EXPECT_EQ(suggestions[0].state, "建议");
   // The tyre was only dirty: its suggestion goes while nobody answered it.
-  ASSERT_EQ(inspection_.Record(Tech(1), 10, 2, Verdict::Attention, "胎面有泥"), "");
-  EXPECT_NE(inspection_.Answer(Tech(1), suggestions[0].id, true, "车主陈先生"), "")
+  ASSERT_EQ(examination_.Record(Tech(1), 10, 2, Verdict::Attention, "胎面有泥"), "");
+  EXPECT_NE(examination_.Answer(Tech(1), suggestions[0].id, true, "车主陈先生"), "")
       << "a technician records no customer's answer";
   now_ = "2012-06-15 10:20:00";
-  ASSERT_EQ(inspection_.Answer(Clerk(), suggestions[0].id, true, "车主陈先生"), "");
-  EXPECT_NE(inspection_.Answer(Clerk(), suggestions[0].id, false, ""), "") << "answered twice";
-  EXPECT_NE(inspection_.Record(Tech(1), 10, 1, Verdict::Ok, ""), "")
+  ASSERT_EQ(examination_.Answer(Clerk(), suggestions[0].id, true, "车主陈先生"), "");
+  EXPECT_NE(examination_.Answer(Clerk(), suggestions[0].id, false, ""), "") << "answered twice";
+  EXPECT_NE(examination_.Record(Tech(1), 10, 1, Verdict::Ok, ""), "")
       << "an agreed suggestion cannot be taken back by the finding";
-  suggestions = inspection_.Suggestions(10);
+  suggestions = examination_.Suggestions(10);
   ASSERT_EQ(suggestions.size(), 1u);
   EXPECT_EQ(suggestions[0].state + "/" + suggestions[0].agreedBy + "/" + suggestions[0].agreedAt +
                 "/" + suggestions[0].clerk,
             "同意/车主陈先生/2012-06-15 10:20:00/小王");
-  const auto findings = inspection_.Findings(10);
+  const auto findings = examination_.Findings(10);
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_EQ(findings[0].photos.size(), 1u);
   EXPECT_EQ(findings[1].verdict, "注意");
@@ -260,12 +260,12 @@ TEST_F(FloorTest, ATechnicianNeverReadsMoney) {
   EXPECT_EQ(floor.JobsOf(1, &error).size(), 1u) << error;
   EXPECT_EQ(floor.ClockRecords(1, &error).size(), 2u) << error;
   int64_t finding = 0;
-  Inspection inspection(*own, ownIds, [this] { return now_; });
-  EXPECT_EQ(inspection.Record(Tech(1), 10, 1, Verdict::Repair, "刹车片磨损", &finding), "");
-  EXPECT_EQ(inspection.AddPhoto(Tech(1), finding, std::string(32, 'b') + ".jpg", "image/jpeg", 9),
+  Examination examination(*own, ownIds, [this] { return now_; });
+  EXPECT_EQ(examination.Record(Tech(1), 10, 1, Verdict::Repair, "刹车片磨损", &finding), "");
+  EXPECT_EQ(examination.AddPhoto(Tech(1), finding, std::string(32, 'b') + ".jpg", "image/jpeg", 9),
             "");
-  EXPECT_EQ(inspection.Findings(10, &error).front().photos.size(), 1u) << error;
-  EXPECT_EQ(inspection.Suggestions(10, &error).size(), 1u) << error;
+  EXPECT_EQ(examination.Findings(10, &error).front().photos.size(), 1u) << error;
+  EXPECT_EQ(examination.Suggestions(10, &error).size(), 1u) << error;
 }
 
 }  // namespace

@@ -785,7 +785,7 @@ const std::map<std::string, std::string, std::less<>>& Meanings() {
       {"车主", "the owner: a customer's 往来编码, or its 公司名称 when that is unique"},
       {"物品编码", "the part's code, unique"},
       {"物品名称", "the part's name"},
-      {"规格", "specification"},
+      {"规格", "size, grade or model"},
       {"库存单位", "unit of stock (个 升 套 ...)"},
       {"参考零售价", "retail price"},
       {"参考进价", "purchase price"},

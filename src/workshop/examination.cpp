@@ -1,4 +1,4 @@
-#include "workshop/inspection.h"
+#include "workshop/examination.h"
 
 #include <map>
 
@@ -36,10 +36,10 @@ bool IsPhotoName(std::string_view name) {
   return ext == ".jpg" || ext == ".png";
 }
 
-Inspection::Inspection(db::IDatabase& db, host::INavigator& ids, Clock now)
+Examination::Examination(db::IDatabase& db, host::INavigator& ids, Clock now)
     : db_(db), ids_(ids), now_(std::move(now)) {}
 
-std::vector<CheckItem> Inspection::Items(std::string* error) {
+std::vector<CheckItem> Examination::Items(std::string* error) {
   std::string failure;
   auto rs = db::Runner(db_).Open(
       db::Sql("SELECT 项目ID, 序号, 名称, 分组 FROM ws_check_item WHERE 停用 = 0 ORDER BY 序号, "
@@ -53,7 +53,7 @@ std::vector<CheckItem> Inspection::Items(std::string* error) {
   return out;
 }
 
-std::string Inspection::AddItem(const std::string& name, const std::string& group, double order) {
+std::string Examination::AddItem(const std::string& name, const std::string& group, double order) {
   if (name.empty() || name.size() > 100) return "检查项目名称须为 1 到 100 字节";
   int64_t id = 0;
   if (std::string failure = ids_.GetNewID("ws_check_item", "项目ID", id); !failure.empty()) {
@@ -73,7 +73,7 @@ std::string Inspection::AddItem(const std::string& name, const std::string& grou
   return t.Commit() ? std::string() : t.Error();
 }
 
-std::vector<Finding> Inspection::Findings(int64_t orderId, std::string* error) {
+std::vector<Finding> Examination::Findings(int64_t orderId, std::string* error) {
   std::string failure;
   db::Runner runner(db_);
   auto rs = runner.Open(
@@ -91,7 +91,7 @@ std::vector<Finding> Inspection::Findings(int64_t orderId, std::string* error) {
     f.id = rs->Long("检验ID");
     f.verdict = rs->Text("结果");
     f.note = rs->Text("说明");
-    f.inspector = rs->Text("检验人");
+    f.examiner = rs->Text("检验人");
     f.time = rs->Text("检验时间");
     if (f.id != 0) byFinding[f.id] = out.size();
     out.push_back(std::move(f));
@@ -115,7 +115,7 @@ std::vector<Finding> Inspection::Findings(int64_t orderId, std::string* error) {
   return out;
 }
 
-std::vector<Suggestion> Inspection::Suggestions(int64_t orderId, std::string* error) {
+std::vector<Suggestion> Examination::Suggestions(int64_t orderId, std::string* error) {
   std::string failure;
   auto rs = db::Runner(db_).Open(
       db::Sql("SELECT s.建议ID, s.检验ID, i.名称, s.说明, s.状态, s.同意人, s.同意时间, s.登记人 "
@@ -133,9 +133,9 @@ std::vector<Suggestion> Inspection::Suggestions(int64_t orderId, std::string* er
   return out;
 }
 
-std::string Inspection::Record(const Actor& actor, int64_t orderId, int64_t itemId, Verdict verdict,
-                               const std::string& note, int64_t* findingId) {
-  if (!actor.inspect) return "没有车检权限";
+std::string Examination::Record(const Actor& actor, int64_t orderId, int64_t itemId,
+                                Verdict verdict, const std::string& note, int64_t* findingId) {
+  if (!actor.examine) return "没有车检权限";
   if (note.size() > kMaxNoteBytes) return "说明不能超过 500 字节";
   if (verdict == Verdict::Repair && note.empty()) return "标为需维修时请写明需要做什么";
   std::vector<host::IdBatch> batches = {{"ws_finding", "检验ID", 1, {}},
@@ -220,9 +220,10 @@ std::string Inspection::Record(const Actor& actor, int64_t orderId, int64_t item
   return {};
 }
 
-std::string Inspection::AddPhoto(const Actor& actor, int64_t findingId, const std::string& fileName,
-                                 const std::string& type, int64_t bytes) {
-  if (!actor.inspect) return "没有车检权限";
+std::string Examination::AddPhoto(const Actor& actor, int64_t findingId,
+                                  const std::string& fileName, const std::string& type,
+                                  int64_t bytes) {
+  if (!actor.examine) return "没有车检权限";
   if (!IsPhotoName(fileName)) return "照片文件名不合规";
   if (type != "image/jpeg" && type != "image/png") return "只收 JPEG 或 PNG 照片";
   int64_t id = 0;
@@ -259,7 +260,7 @@ std::string Inspection::AddPhoto(const Actor& actor, int64_t findingId, const st
   return t.Commit() ? std::string() : t.Error();
 }
 
-std::optional<std::string> Inspection::PhotoType(const std::string& fileName, std::string* error) {
+std::optional<std::string> Examination::PhotoType(const std::string& fileName, std::string* error) {
   if (!IsPhotoName(fileName)) return std::nullopt;
   std::string failure;
   auto rs = db::Runner(db_).Open(
@@ -269,8 +270,8 @@ std::optional<std::string> Inspection::PhotoType(const std::string& fileName, st
   return rs->Text("类型");
 }
 
-std::string Inspection::Answer(const Actor& actor, int64_t suggestionId, bool agreed,
-                               const std::string& agreedBy) {
+std::string Examination::Answer(const Actor& actor, int64_t suggestionId, bool agreed,
+                                const std::string& agreedBy) {
   if (!actor.dispatch) return "没有“录入”权限，不能登记客户答复";
   if (agreed && agreedBy.empty()) return "请写明是谁同意的";
   if (agreedBy.size() > 100) return "同意人不能超过 100 字节";

@@ -1,4 +1,4 @@
-// The vehicle inspection (车检) of a repair order: one finding per item of the shop's checklist,
+// The vehicle examination (车检) of a repair order: one finding per item of the shop's checklist,
 // OK, 注意 or 需维修 with a note, photos attached to a finding. A finding marked 需维修 proposes
 // a suggested line (建议项目) that stays 建议 until the clerk records who of the customer's side
 // agreed and when (同意) or that it was declined (不做); a finding changed away from 需维修 takes
@@ -43,7 +43,7 @@ struct Finding {
   CheckItem item;
   std::string verdict;  // "" until recorded
   std::string note;
-  std::string inspector;
+  std::string examiner;
   std::string time;
   std::vector<Photo> photos;
 };
@@ -62,10 +62,10 @@ struct Suggestion {
 // A photo name the host may have made: 32 lower-case hex digits and ".jpg" or ".png".
 bool IsPhotoName(std::string_view name);
 
-class Inspection {
+class Examination {
  public:
-  // The database and the id source must outlive the inspection.
-  Inspection(db::IDatabase& db, host::INavigator& ids, Clock now);
+  // The database and the id source must outlive the examination.
+  Examination(db::IDatabase& db, host::INavigator& ids, Clock now);
 
   // The items in use, in their order.
   std::vector<CheckItem> Items(std::string* error = nullptr);
