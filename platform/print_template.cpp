@@ -10,6 +10,7 @@
 #include "db/runner.h"
 #include "forms/text.h"
 #include "platform/amount_words.h"
+#include "platform/html_text.h"
 
 namespace ws::platform {
 
@@ -193,32 +194,17 @@ std::string WordsOf(const std::string& value) {
 }  // namespace
 
 std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
+  // A printed value keeps its line breaks; carriage returns go.
+  std::string plain;
   for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\n':
-        out += "<br>";
-        break;
-      case '\r':
-        break;
-      default:
-        out += c;
-    }
+    if (c != '\r') plain += c;
   }
-  return out;
+  std::string out;
+  size_t start = 0;
+  for (size_t end; (end = plain.find('\n', start)) != std::string::npos; start = end + 1) {
+    out += HtmlEscaped(std::string_view(plain).substr(start, end - start)) + "<br>";
+  }
+  return out + HtmlEscaped(std::string_view(plain).substr(start));
 }
 
 std::string ShopHeadingHtml(const PrintHeader& header) {

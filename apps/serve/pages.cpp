@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/html_text.h"
+
 namespace ws::serve {
 
 namespace {
@@ -86,30 +88,7 @@ std::string Card(const workshop::JobLine& line) {
 }  // namespace
 
 std::string Escaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return platform::HtmlEscaped(text);
 }
 
 std::string LoginPage(const std::string& csrf, const std::string& message,
