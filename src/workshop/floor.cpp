@@ -109,6 +109,31 @@ bool Dispatched(db::Runner& runner, int64_t lineId, int64_t employeeId, std::str
              .ToLong() > 0;
 }
 
+// The line's facts as the transaction reads them; the refusal when they cannot be read or the
+// line is gone, empty otherwise.
+std::string ReadLine(db::Runner& runner, int64_t lineId, LineFacts& facts) {
+  std::string error;
+  facts = ReadFacts(runner, lineId, &error);
+  if (!error.empty()) return error;
+  return facts.found ? std::string() : "找不到这条维修项目";
+}
+
+// How many clocks are running where `where` says (a technician's, a line's).
+int64_t RunningClocks(db::Runner& runner, const db::Sql& where, std::string* error) {
+  return runner
+      .Scalar(db::Sql("SELECT COUNT(*) FROM ws_clock WHERE 结束时间 = '' AND ").Append(where),
+              error)
+      .ToLong();
+}
+
+db::Sql OfEmployee(int64_t employeeId) {
+  return db::Sql("雇员ID = ").Key(employeeId);
+}
+
+db::Sql OnLine(int64_t lineId) {
+  return db::Sql("单据明细ID = ").Key(lineId);
+}
+
 }  // namespace
 
 const char* StateName(JobState state) {
@@ -294,9 +319,8 @@ std::string Floor::Dispatch(const Actor& actor, int64_t lineId,
   const std::string now = now_();
   db::Transaction t(db_);
   std::string error;
-  LineFacts facts = ReadFacts(t.Db(), lineId, &error);
-  if (!error.empty()) return error;
-  if (!facts.found) return "找不到这条维修项目";
+  LineFacts facts;
+  if (error = ReadLine(t.Db(), lineId, facts); !error.empty()) return error;
   if (facts.orderChecked) return "维修单已审核，不能再派工";
   if (facts.state == JobState::Done || facts.state == JobState::Checked) {
     return std::string("这条项目已") + StateName(facts.state) + "，不能再派工";
@@ -348,9 +372,8 @@ std::string Floor::ClockOn(const Actor& actor, int64_t lineId) {
   const std::string now = now_();
   db::Transaction t(db_);
   std::string error;
-  LineFacts facts = ReadFacts(t.Db(), lineId, &error);
-  if (!error.empty()) return error;
-  if (!facts.found) return "找不到这条维修项目";
+  LineFacts facts;
+  if (error = ReadLine(t.Db(), lineId, facts); !error.empty()) return error;
   if (facts.orderChecked) return "维修单已审核，不能再开工";
   if (facts.state == JobState::Waiting) return "这条项目还没有派工";
   if (facts.state == JobState::Done || facts.state == JobState::Checked) {
@@ -359,15 +382,8 @@ std::string Floor::ClockOn(const Actor& actor, int64_t lineId) {
   const bool mine = Dispatched(t.Db(), lineId, actor.employeeId, &error);
   if (!error.empty()) return error;
   if (!mine) return "这条项目没有派给你";
-  auto running = [&](std::string* failure) {
-    return t.Db()
-               .Scalar(db::Sql("SELECT COUNT(*) FROM ws_clock WHERE 结束时间 = '' AND 雇员ID = ")
-                           .Key(actor.employeeId),
-                       failure)
-               .ToLong() > 0;
-  };
   const char* busy = "你有一项工作正在计时，请先暂停或完工";
-  if (running(&error)) return busy;
+  if (RunningClocks(t.Db(), OfEmployee(actor.employeeId), &error) > 0) return busy;
   if (!error.empty()) return error;
   db::Sql start(
       "INSERT INTO ws_clock (记录ID, 雇员ID, 单据明细ID, 单据ID, 开始时间, 结束时间) "
@@ -383,23 +399,16 @@ std::string Floor::ClockOn(const Actor& actor, int64_t lineId) {
       .Text(now)
       .Raw(", '')");
   // Another tablet may have clocked the technician on since the read: the unique index
-  // refuses this insert, and the refusal is said in the user's words.
-  if (!t.Run(start)) {
+  // refuses this insert (or the commit), and the refusal is said in the user's words.
+  auto refusal = [&] {
     std::string again;
-    auto other = db::Runner(db_).Scalar(
-        db::Sql("SELECT COUNT(*) FROM ws_clock WHERE 结束时间 = '' AND 雇员ID = ")
-            .Key(actor.employeeId),
-        &again);
-    return again.empty() && other.ToLong() > 0 ? busy : t.Error();
-  }
+    db::Runner runner(db_);
+    const int64_t other = RunningClocks(runner, OfEmployee(actor.employeeId), &again);
+    return again.empty() && other > 0 ? std::string(busy) : t.Error();
+  };
+  if (!t.Run(start)) return refusal();
   if (!t.Run(SetState(lineId, facts.orderId, JobState::InRepair, "", "", now))) return t.Error();
-  if (t.Commit()) return {};
-  std::string again;
-  auto other = db::Runner(db_).Scalar(
-      db::Sql("SELECT COUNT(*) FROM ws_clock WHERE 结束时间 = '' AND 雇员ID = ")
-          .Key(actor.employeeId),
-      &again);
-  return again.empty() && other.ToLong() > 0 ? busy : t.Error();
+  return t.Commit() ? std::string() : refusal();
 }
 
 std::string Floor::Pause(const Actor& actor, int64_t lineId, const std::string& reason) {
@@ -408,18 +417,12 @@ std::string Floor::Pause(const Actor& actor, int64_t lineId, const std::string& 
   const std::string now = now_();
   db::Transaction t(db_);
   std::string error;
-  LineFacts facts = ReadFacts(t.Db(), lineId, &error);
-  if (!error.empty()) return error;
-  if (!facts.found) return "找不到这条维修项目";
+  LineFacts facts;
+  if (error = ReadLine(t.Db(), lineId, facts); !error.empty()) return error;
   int64_t stopped = 0;
   if (!StopClocks(t, lineId, actor.employeeId, now, reason, &stopped)) return t.Error();
   if (stopped == 0) return "你在这条项目上没有正在进行的计时";
-  const int64_t others =
-      t.Db()
-          .Scalar(db::Sql("SELECT COUNT(*) FROM ws_clock WHERE 结束时间 = '' AND 单据明细ID = ")
-                      .Key(lineId),
-                  &error)
-          .ToLong();
+  const int64_t others = RunningClocks(t.Db(), OnLine(lineId), &error);
   if (!error.empty()) return error;
   if (others == 0 && !t.Run(SetState(lineId, facts.orderId, JobState::Paused, reason, "", now))) {
     return t.Error();
@@ -432,9 +435,8 @@ std::string Floor::Finish(const Actor& actor, int64_t lineId) {
   const std::string now = now_();
   db::Transaction t(db_);
   std::string error;
-  LineFacts facts = ReadFacts(t.Db(), lineId, &error);
-  if (!error.empty()) return error;
-  if (!facts.found) return "找不到这条维修项目";
+  LineFacts facts;
+  if (error = ReadLine(t.Db(), lineId, facts); !error.empty()) return error;
   if (facts.state != JobState::InRepair && facts.state != JobState::Paused) {
     return std::string("这条项目") + StateName(facts.state) + "，不能报完工";
   }
@@ -444,13 +446,7 @@ std::string Floor::Finish(const Actor& actor, int64_t lineId) {
   // A colleague still on the clock finishes his own part first: nobody stops another's clock
   // (on the server the clock records' guard refuses it as well).
   const int64_t others =
-      t.Db()
-          .Scalar(db::Sql("SELECT COUNT(*) FROM ws_clock WHERE 结束时间 = '' AND 单据明细ID = ")
-                      .Key(lineId)
-                      .Raw(" AND 雇员ID <> ")
-                      .Key(actor.employeeId),
-                  &error)
-          .ToLong();
+      RunningClocks(t.Db(), OnLine(lineId).Raw(" AND 雇员ID <> ").Key(actor.employeeId), &error);
   if (!error.empty()) return error;
   if (others > 0) return "还有其他技师在这条项目上计时，请他们先暂停";
   int64_t stopped = 0;
@@ -464,9 +460,8 @@ std::string Floor::Check(const Actor& actor, int64_t lineId) {
   const std::string now = now_();
   db::Transaction t(db_);
   std::string error;
-  LineFacts facts = ReadFacts(t.Db(), lineId, &error);
-  if (!error.empty()) return error;
-  if (!facts.found) return "找不到这条维修项目";
+  LineFacts facts;
+  if (error = ReadLine(t.Db(), lineId, facts); !error.empty()) return error;
   if (facts.state != JobState::Done) {
     return std::string("这条项目") + StateName(facts.state) + "，完工后才能检验";
   }
@@ -481,9 +476,8 @@ std::string Floor::Reopen(const Actor& actor, int64_t lineId) {
   const std::string now = now_();
   db::Transaction t(db_);
   std::string error;
-  LineFacts facts = ReadFacts(t.Db(), lineId, &error);
-  if (!error.empty()) return error;
-  if (!facts.found) return "找不到这条维修项目";
+  LineFacts facts;
+  if (error = ReadLine(t.Db(), lineId, facts); !error.empty()) return error;
   if (facts.orderChecked) return "维修单已审核，不能返工";
   if (facts.state != JobState::Done) return "只有完工的项目可以返工";
   if (!t.Run(SetState(lineId, facts.orderId, JobState::InRepair, "返工", "", now))) {
