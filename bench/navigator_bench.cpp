@@ -55,8 +55,9 @@ struct Shop {
     std::filesystem::create_directories(folder);
     std::string path = (folder / "shop.db").string();
     std::string error;
-    db = SqliteDatabase::Open(path, &error);
-    Check(error, "open");
+    auto opened = SqliteDatabase::Open(path);
+    Check(opened.Error(), "open");
+    db = std::move(opened).Take();
     for (const auto& sql : ws::db::CatalogueStatements(ws::db::Engine::Sqlite)) {
       Check(db->ExecScript(sql.Literal()), "catalogue");
     }
@@ -76,12 +77,15 @@ struct Shop {
               ") || ' days'), i % 5000 + 1, i % 800 + 1, 100, 100 FROM n;"
               "COMMIT;"),
           "orders");
-    windowFirst =
-        ws::db::Runner(*db).Scalar(ws::db::Sql("SELECT MIN(单据ID) FROM WSDJ WHERE " + kWindow)).ToLong();
-    windowLast =
-        ws::db::Runner(*db).Scalar(ws::db::Sql("SELECT MAX(单据ID) FROM WSDJ WHERE " + kWindow)).ToLong();
-    other = SqliteDatabase::Open(path, &error);
-    Check(error, "open other");
+    windowFirst = ws::db::Runner(*db)
+                      .Scalar(ws::db::Sql("SELECT MIN(单据ID) FROM WSDJ WHERE " + kWindow))
+                      .ToLong();
+    windowLast = ws::db::Runner(*db)
+                     .Scalar(ws::db::Sql("SELECT MAX(单据ID) FROM WSDJ WHERE " + kWindow))
+                     .ToLong();
+    auto openedOther = SqliteDatabase::Open(path);
+    Check(openedOther.Error(), "open other");
+    other = std::move(openedOther).Take();
   }
   ~Shop() {
     db.reset();
@@ -121,11 +125,11 @@ void BM_MoveWithTwoCounts(benchmark::State& state) {
     int64_t total =
         runner.Scalar(ws::db::Sql("SELECT COUNT(*) FROM (" + kSelect + " WHERE " + kWindow + ") q"))
             .ToLong();
-    int64_t rank = runner
-                       .Scalar(ws::db::Sql("SELECT COUNT(*) FROM (" + kSelect + " WHERE (" +
-                                           kWindow + ") AND 单据ID <= " + std::to_string(current) +
-                                           ") q"))
-                       .ToLong();
+    int64_t rank =
+        runner
+            .Scalar(ws::db::Sql("SELECT COUNT(*) FROM (" + kSelect + " WHERE (" + kWindow +
+                                ") AND 单据ID <= " + std::to_string(current) + ") q"))
+            .ToLong();
     benchmark::DoNotOptimize(total + rank);
   }
 }

@@ -994,18 +994,14 @@ PostgresDatabase::~PostgresDatabase() {
   PQfinish(impl_->conn);
 }
 
-std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& url,
-                                                         std::string* error) {
-  return OpenAs(url, {}, {}, error);
+db::Result<std::unique_ptr<PostgresDatabase>> PostgresDatabase::Open(const std::string& url) {
+  return OpenAs(url, {}, {});
 }
 
-std::unique_ptr<PostgresDatabase> PostgresDatabase::OpenAs(const std::string& url,
-                                                           const std::string& user,
-                                                           const std::string& password,
-                                                           std::string* error) {
-  auto fail = [&](const std::string& reason) -> std::unique_ptr<PostgresDatabase> {
-    if (error) *error = "cannot connect to " + DisplayUrl(url) + ": " + reason;
-    return nullptr;
+db::Result<std::unique_ptr<PostgresDatabase>> PostgresDatabase::OpenAs(
+    const std::string& url, const std::string& user, const std::string& password) {
+  auto fail = [&](const std::string& reason) -> db::Result<std::unique_ptr<PostgresDatabase>> {
+    return db::Status::Failure("cannot connect to " + DisplayUrl(url) + ": " + reason);
   };
   if (!IsPostgresUrl(url)) return fail("not a postgresql:// URL");
   std::string reason;
@@ -1048,8 +1044,8 @@ db::Status PostgresDatabase::CreateDatabaseIfMissing(const std::string& url) {
   // Parameters after the path override it: the same server, its maintenance database.
   std::string maintenance =
       url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=postgres";
-  auto server = Open(maintenance, &error);
-  if (!server) return db::Status::FromError(error);
+  auto server = Open(maintenance);
+  if (!server) return server.Outcome();
   PGconn* conn = server->Handle();
   const char* values[] = {name.c_str()};
   Result found(PQexecParams(conn, "SELECT 1 FROM pg_database WHERE datname = $1", 1, nullptr,

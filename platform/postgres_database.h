@@ -23,13 +23,14 @@ std::string DisplayUrl(std::string_view url);
 class PostgresDatabase : public EngineDatabase {
  public:
   // Connects to the database a "postgresql://" URL names (libpq's URL form, e.g.
-  // "postgresql://user@/shop?host=/run/postgresql"). Answers nullptr and the reason in *error
-  // when no connection can be made.
-  static std::unique_ptr<PostgresDatabase> Open(const std::string& url, std::string* error);
+  // "postgresql://user@/shop?host=/run/postgresql"). Fails with the reason when no connection
+  // can be made.
+  static db::Result<std::unique_ptr<PostgresDatabase>> Open(const std::string& url);
   // The same database as another login: the user and password given replace the URL's (the
   // web front end connects each logged-in account as itself, so the server keeps its rights).
-  static std::unique_ptr<PostgresDatabase> OpenAs(const std::string& url, const std::string& user,
-                                                  const std::string& password, std::string* error);
+  static db::Result<std::unique_ptr<PostgresDatabase>> OpenAs(const std::string& url,
+                                                              const std::string& user,
+                                                              const std::string& password);
   ~PostgresDatabase() override;
   // Creates the database the URL names when the server has none of that name yet (connecting
   // to the server's "postgres" database to do so); the database a new shop is made in need not

@@ -527,24 +527,23 @@ SqliteDatabase::~SqliteDatabase() {
   if (impl_->openFile) open_files::Unregister(*impl_->openFile);
 }
 
-std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, std::string* error) {
-  return OpenFile(path, false, error);
+db::Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::Open(const std::string& path) {
+  return OpenFile(path, false);
 }
 
-std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenReadOnly(const std::string& path,
-                                                             std::string* error) {
-  return OpenFile(path, true, error);
+db::Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::OpenReadOnly(const std::string& path) {
+  return OpenFile(path, true);
 }
 
-std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path, bool readOnly,
-                                                         std::string* error) {
+db::Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::OpenFile(const std::string& path,
+                                                                     bool readOnly) {
   // A failed open (a full or failing disk while switching to WAL) would leave the engine's
   // half-made -shm or -wal behind; the ones this open made go with it.
   const std::vector<std::string> made =
       path == ":memory:" ? std::vector<std::string>{} : MissingCompanions(path);
   std::unique_ptr<SqliteDatabase> database(new SqliteDatabase());
-  auto fail = [&](const std::string& reason) -> std::unique_ptr<SqliteDatabase> {
-    if (error) *error = "cannot open \"" + path + "\" as a database: " + reason;
+  auto fail = [&](const std::string& reason) -> db::Result<std::unique_ptr<SqliteDatabase>> {
+    const std::string error = "cannot open \"" + path + "\" as a database: " + reason;
     sqlite3_close_v2(database->impl_->db);
     database->impl_->db = nullptr;
     if (database->impl_->openFile) open_files::Unregister(*database->impl_->openFile);
@@ -557,7 +556,7 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::OpenFile(const std::string& path
         std::filesystem::remove(companion, ignored);
       }
     }
-    return nullptr;
+    return db::Status::Failure(error);
   };
   if (path.empty()) return fail("no file name given");
   sqlite3*& db = database->impl_->db;

@@ -16,11 +16,11 @@ namespace ws::platform {
 class SqliteDatabase : public EngineDatabase {
  public:
   // Opens (or creates) a database file; ":memory:" gives a private in-memory database.
-  // Answers nullptr and the reason in *error when the file cannot be opened as a database.
-  static std::unique_ptr<SqliteDatabase> Open(const std::string& path, std::string* error);
+  // Fails with the reason when the file cannot be opened as a database.
+  static db::Result<std::unique_ptr<SqliteDatabase>> Open(const std::string& path);
   // Opens an existing file only to read it: nothing of it is written, its journal mode
   // included, so the file stays byte for byte as it was.
-  static std::unique_ptr<SqliteDatabase> OpenReadOnly(const std::string& path, std::string* error);
+  static db::Result<std::unique_ptr<SqliteDatabase>> OpenReadOnly(const std::string& path);
   // The engine's failure (result code rc, its text) as the user reads it: another user holding
   // the database past the busy timeout, a full disk and a failing disk in the shop's words.
   static std::string FailureText(int rc, const std::string& engineText);
@@ -60,8 +60,8 @@ class SqliteDatabase : public EngineDatabase {
  private:
   SqliteDatabase();
   EngineState& State() const override;
-  static std::unique_ptr<SqliteDatabase> OpenFile(const std::string& path, bool readOnly,
-                                                  std::string* error);
+  static db::Result<std::unique_ptr<SqliteDatabase>> OpenFile(const std::string& path,
+                                                              bool readOnly);
   struct Impl;
   std::unique_ptr<Impl> impl_;
   friend class SqliteCommand;

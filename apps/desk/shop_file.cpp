@@ -47,9 +47,9 @@ ShopFile Upgraded(std::unique_ptr<platform::EngineDatabase> db, const std::strin
 
 ShopFile OpenServerShop(const std::string& url) {
   const std::string shown = platform::DisplayUrl(url);
-  std::string error;
-  std::unique_ptr<platform::PostgresDatabase> db = platform::PostgresDatabase::Open(url, &error);
+  auto db = platform::PostgresDatabase::Open(url);
   if (!db) {
+    const std::string& error = db.Error();
     // A database the server does not have yet is made by the demo shop's build.
     if (Contains(error, "does not exist")) {
       return Refuse(ShopFileStatus::Missing, "服务器上没有这个数据库：" + shown);
@@ -58,7 +58,7 @@ ShopFile OpenServerShop(const std::string& url) {
   }
   std::optional<std::string> version = db::SchemaVersion(*db);
   if (!version) return Refuse(ShopFileStatus::Missing, "服务器数据库中还没有维修厂数据：" + shown);
-  return Upgraded(std::move(db), *version);
+  return Upgraded(std::move(db).Take(), *version);
 }
 
 }  // namespace
@@ -77,9 +77,9 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
   if (!shop::CheckExistingDatabaseFile(path).empty()) {
     return Refuse(ShopFileStatus::Foreign, path + " 不是本系统的数据库文件");
   }
-  std::string error;
-  std::unique_ptr<platform::SqliteDatabase> db = platform::SqliteDatabase::Open(path, &error);
+  auto db = platform::SqliteDatabase::Open(path);
   if (!db) {
+    const std::string& error = db.Error();
     if (IsLockError(error)) {
       return Refuse(ShopFileStatus::Locked, "数据库正被其他程序锁定，请稍后再试：" + path);
     }
@@ -107,7 +107,7 @@ ShopFile OpenShopFile(const std::string& path, int lockWaitMs) {
     }
     return Refuse(ShopFileStatus::Failed, "数据库不能写入：" + lockError);
   }
-  return Upgraded(std::move(db), *version);
+  return Upgraded(std::move(db).Take(), *version);
 }
 
 std::string CreateDemoShop(const std::string& path, int64_t orders, const db::Date& date,

@@ -181,7 +181,11 @@ struct FloorServer::Impl {
   std::unique_ptr<platform::EngineDatabase> Connect(const std::string& user,
                                                     const std::string& password,
                                                     std::string* error) {
-    if (postgres) return platform::PostgresDatabase::OpenAs(options.shop, user, password, error);
+    if (postgres) {
+      auto own = platform::PostgresDatabase::OpenAs(options.shop, user, password);
+      if (!own && error) *error = own.Error();
+      return std::move(own).Take();
+    }
     return shop::OpenShopDatabase(options.shop, error);
   }
 

@@ -53,9 +53,9 @@ class SchemaTest : public ::testing::Test {
 
   std::unique_ptr<platform::SqliteDatabase> Open() {
     std::string error;
-    auto db = platform::SqliteDatabase::Open(path_, &error);
-    EXPECT_NE(db, nullptr) << error;
-    return db;
+    auto db = platform::SqliteDatabase::Open(path_);
+    EXPECT_TRUE(db) << db.Error();
+    return std::move(db).Take();
   }
   void Remove() {
     std::error_code ignored;
@@ -175,8 +175,8 @@ TEST_F(SchemaTest, NewerForeignAndFailingFilesAreLeftAsTheyWere) {
 
   ASSERT_EQ(db->ExecScript("UPDATE ws_meta SET value = 'ledger' WHERE key = 'schema'"), "");
   EXPECT_NE(UpgradeSchema(*db), "");
-  auto empty = platform::SqliteDatabase::Open(":memory:", &error);
-  ASSERT_NE(empty, nullptr) << error;
+  auto empty = platform::SqliteDatabase::Open(":memory:");
+  ASSERT_TRUE(empty) << empty.Error();
   EXPECT_NE(UpgradeSchema(*empty), "");
 }
 

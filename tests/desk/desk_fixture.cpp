@@ -14,9 +14,9 @@ namespace ws::desk::test {
 
 ShopFixture::ShopFixture(const std::string& script) {
   std::string error;
-  auto db = platform::SqliteDatabase::Open(DatabasePath(), &error);
+  auto db = platform::SqliteDatabase::Open(DatabasePath());
   if (!db) {
-    error_ = error;
+    error_ = db.Error();
     return;
   }
   error_ = ws::test::InstallCatalogue(*db, ws::test::kTestLoginDate);

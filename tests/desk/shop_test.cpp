@@ -76,7 +76,7 @@ class ShopTest : public QObject {
     // An SQLite database of some other program (what else is no shop is the shop library's
     // check, which the command-line tool's tests go through file by file).
     {
-      auto other = platform::SqliteDatabase::Open(dir.filePath("other.db").toStdString(), nullptr);
+      auto other = platform::SqliteDatabase::Open(dir.filePath("other.db").toStdString());
       QCOMPARE(other->ExecScript("CREATE TABLE t (a)").Error(), std::string());
     }
     file = OpenShopFile(dir.filePath("other.db").toStdString());
@@ -91,7 +91,7 @@ class ShopTest : public QObject {
     file = OpenShopFile(shop);
     QCOMPARE(file.status, ShopFileStatus::Outdated);
     QVERIFY(file.message.find("99") != std::string::npos);
-    QCOMPARE(platform::SqliteDatabase::Open(shop, nullptr)
+    QCOMPARE(platform::SqliteDatabase::Open(shop)
                  ->ExecScript("UPDATE ws_meta SET value = '1' WHERE key = 'version';"
                               "DELETE FROM ws_meta WHERE key LIKE 'version:%'")
                  .Error(),

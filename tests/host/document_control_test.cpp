@@ -154,8 +154,9 @@ class ConditionRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    db_ = platform::SqliteDatabase::Open(":memory:", &error);
-    ASSERT_NE(db_, nullptr) << error;
+    auto opened = platform::SqliteDatabase::Open(":memory:");
+    ASSERT_TRUE(opened) << opened.Error();
+    db_ = std::move(opened).Take();
     ASSERT_EQ(db_->ExecScript("CREATE TABLE wsdj (单据ID INTEGER, 工单号码 TEXT);"
                               "INSERT INTO wsdj VALUES (1, 'W_01'), (2, 'W%02'), (3, 'W\\03'),"
                               " (4, 'O''B04'), (5, 'WX05'), (6, 'w_06');"),

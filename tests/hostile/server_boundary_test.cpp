@@ -95,10 +95,9 @@ class ServerBoundaryTest : public HostileTest {
 
   std::unique_ptr<platform::PostgresDatabase> ConnectAs(const std::string& name) {
     std::string error;
-    auto db =
-        platform::PostgresDatabase::Open(platform::testing::LoginUrl(name, "x", schema_), &error);
-    EXPECT_NE(db, nullptr) << error;
-    return db;
+    auto db = platform::PostgresDatabase::Open(platform::testing::LoginUrl(name, "x", schema_));
+    EXPECT_TRUE(db) << db.Error();
+    return std::move(db).Take();
   }
   // The connection of the shop's maker (the table owner's side), as the tests' own.
   std::unique_ptr<platform::PostgresDatabase> ConnectAsMaker() { return ConnectAs(maker_); }

@@ -112,8 +112,8 @@ class QueryPlanTest : public ::testing::Test {
     options.date = kLoginDate;
     ASSERT_EQ(shop::CreateDemoDatabase(Path(), options, nullptr, {}), "");
     std::string error;
-    auto db = platform::SqliteDatabase::Open(Path(), &error);
-    ASSERT_TRUE(db) << error;
+    auto db = platform::SqliteDatabase::Open(Path());
+    ASSERT_TRUE(db) << db.Error();
     requisition_ = harness::AddRequisitionOfOrder(*db, 8, kUser, &error);
     ASSERT_EQ(error, "");
   }
@@ -126,8 +126,9 @@ class QueryPlanTest : public ::testing::Test {
 
   void SetUp() override {
     std::string error;
-    db_ = platform::SqliteDatabase::Open(Path(), &error);
-    ASSERT_TRUE(db_) << error;
+    auto opened = platform::SqliteDatabase::Open(Path());
+    ASSERT_TRUE(opened) << opened.Error();
+    db_ = std::move(opened).Take();
     host::LoginInfo login{kUser, kLoginDate, folder_->string()};
     system_ = std::make_unique<platform::SystemObject>(*db_, dialogs_, login);
   }
@@ -234,8 +235,8 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
   order.Events().AttachSink(&sink_);
   ASSERT_TRUE(order.Init(*system_, 200001, 0));
   std::string error;
-  auto other = platform::SqliteDatabase::Open(Path(), &error);
-  ASSERT_TRUE(other) << error;
+  auto other = platform::SqliteDatabase::Open(Path());
+  ASSERT_TRUE(other) << other.Error();
   const Statements orders = ExpectIndexed([&] {
     EXPECT_TRUE(order.RecordTop() && order.RecordNext() && order.RecordNext() &&
                 order.RecordPrevious() && order.RecordBottom());

@@ -506,11 +506,14 @@ void DropConnection(PostgresDatabase& db, PostgresDatabase& admin) {
 // settings, and a lock not waited for forever.
 TEST(PostgresUrlTest, RefusedAtOpenWithTheReason) {
   std::string error;
-  EXPECT_EQ(PostgresDatabase::Open("shop.db", &error), nullptr);
-  EXPECT_NE(error.find("not a postgresql:// URL"), std::string::npos) << error;
-  EXPECT_EQ(PostgresDatabase::Open("postgresql:///shop?host=/nonexistent/ws_socket_dir", &error),
-            nullptr);
-  EXPECT_NE(error.find("cannot connect to postgresql:///shop"), std::string::npos) << error;
+  auto notUrl = PostgresDatabase::Open("shop.db");
+  EXPECT_FALSE(notUrl);
+  EXPECT_EQ(notUrl.Value(), nullptr);
+  EXPECT_NE(notUrl.Error().find("not a postgresql:// URL"), std::string::npos) << notUrl.Error();
+  auto noServer = PostgresDatabase::Open("postgresql:///shop?host=/nonexistent/ws_socket_dir");
+  EXPECT_FALSE(noServer);
+  EXPECT_NE(noServer.Error().find("cannot connect to postgresql:///shop"), std::string::npos)
+      << noServer.Error();
 }
 
 // A scratch schema on the server with two connections to it: the test's own and a second

@@ -241,10 +241,10 @@ class ServerRightsTest : public PostingTest {
   std::unique_ptr<platform::PostgresDatabase> ConnectAs(const std::string& name,
                                                         const std::string& password) {
     std::string error;
-    auto db = platform::PostgresDatabase::Open(platform::testing::LoginUrl(name, password, schema_),
-                                               &error);
-    EXPECT_NE(db, nullptr) << error;
-    return db;
+    auto db =
+        platform::PostgresDatabase::Open(platform::testing::LoginUrl(name, password, schema_));
+    EXPECT_TRUE(db) << db.Error();
+    return std::move(db).Take();
   }
 
   // A name of this run: logins are the whole server's, and other test programs run beside.

@@ -59,8 +59,12 @@ class PostgresScratch {
     auto url = PostgresUrl();
     if (!url) return;
     url_ = *url;
-    admin_ = PostgresDatabase::Open(url_, &error_);
-    if (!admin_) return;
+    auto admin = PostgresDatabase::Open(url_);
+    if (!admin) {
+      error_ = admin.Error();
+      return;
+    }
+    admin_ = std::move(admin).Take();
     error_ =
         admin_
             ->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_)
@@ -87,9 +91,9 @@ class PostgresScratch {
     std::string url =
         url_ + (url_.find('?') == std::string::npos ? "?" : "&") + "options=" + encoded;
     std::string error;
-    auto db = PostgresDatabase::Open(url, &error);
-    if (!db) error_ = error;
-    return db;
+    auto db = PostgresDatabase::Open(url);
+    if (!db) error_ = db.Error();
+    return std::move(db).Take();
   }
 
  private:

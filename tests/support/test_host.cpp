@@ -71,8 +71,9 @@ TestHost::TestHost(Storage storage) : workFolder_(MakeWorkFolder()) {
       databasePath_ = (workFolder_ / "ws.db").string();
       path = databasePath_;
     }
-    db_ = platform::SqliteDatabase::Open(path, &error);
-    if (!db_) NoDatabase(error);
+    auto opened = platform::SqliteDatabase::Open(path);
+    if (!opened) NoDatabase(opened.Error());
+    db_ = std::move(opened).Take();
   }
   if (std::string installError = InstallCatalogue(*db_, kTestLoginDate); !installError.empty()) {
     ADD_FAILURE() << "catalogue: " << installError;
@@ -112,9 +113,9 @@ std::unique_ptr<platform::EngineDatabase> TestHost::OpenSecondConnection() {
     return nullptr;
   }
   std::string error;
-  auto other = platform::SqliteDatabase::Open(databasePath_, &error);
-  if (!other) ADD_FAILURE() << error;
-  return other;
+  auto other = platform::SqliteDatabase::Open(databasePath_);
+  if (!other) ADD_FAILURE() << other.Error();
+  return std::move(other).Take();
 }
 
 void TestHost::RefuseOn(const std::string& name, const std::string& table, const std::string& event,

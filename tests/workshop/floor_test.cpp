@@ -237,8 +237,8 @@ TEST_F(FloorTest, ATechnicianNeverReadsMoney) {
   url += std::string(url.find('?') == std::string::npos ? "?" : "&") +
          "options=-c%20search_path%3D" + schema;
   std::string error;
-  auto own = platform::PostgresDatabase::OpenAs(url, tech, "zhang-secret", &error);
-  ASSERT_NE(own, nullptr) << error;
+  auto own = platform::PostgresDatabase::OpenAs(url, tech, "zhang-secret");
+  ASSERT_TRUE(own) << own.Error();
   db::Runner runner(*own);
   for (const char* money :
        {"SELECT 金额 FROM WSDJXM", "SELECT 单价 FROM WSDJXM", "SELECT 总金额 FROM WSDJ",

@@ -370,9 +370,9 @@ class PostgresShopTest : public WsProcessTest {
 
   std::unique_ptr<platform::PostgresDatabase> Connect() {
     std::string error;
-    auto db = platform::PostgresDatabase::Open(ShopUrl(), &error);
-    EXPECT_NE(db, nullptr) << error;
-    return db;
+    auto db = platform::PostgresDatabase::Open(ShopUrl());
+    EXPECT_TRUE(db) << db.Error();
+    return std::move(db).Take();
   }
   std::string ServerScalar(const std::string& sql) {
     auto db = Connect();
@@ -385,8 +385,8 @@ class PostgresShopTest : public WsProcessTest {
 
   void DropDatabase() {
     std::string error;
-    auto server = platform::PostgresDatabase::Open(Url("postgres"), &error);
-    ASSERT_NE(server, nullptr) << error;
+    auto server = platform::PostgresDatabase::Open(Url("postgres"));
+    ASSERT_TRUE(server) << server.Error();
     ASSERT_EQ(server->ExecScript("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)"), "");
   }
 

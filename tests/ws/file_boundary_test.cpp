@@ -95,7 +95,7 @@ TEST_F(FileBoundaryTest, AShopOpenInAnotherProcessIsNotReplaced) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     std::string error;
-    auto db = platform::SqliteDatabase::Open(Path("shop.db"), &error);
+    auto db = platform::SqliteDatabase::Open(Path("shop.db"));
     if (db)
       db::Runner(*db).Execute("insert into pdmwxfl (维修分类ID,编码,维修分类) values (9,'F9','x')");
     const int fd = ::open(fifo.c_str(), O_RDONLY);  // until the parent says

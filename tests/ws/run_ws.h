@@ -89,9 +89,9 @@ class WsProcessTest : public ::testing::Test {
   // A database file opened as a host opens it, as another user working in the shop.
   std::unique_ptr<platform::SqliteDatabase> Connect(const std::string& file) {
     std::string error;
-    auto db = platform::SqliteDatabase::Open(Path(file), &error);
-    EXPECT_NE(db, nullptr) << error;
-    return db;
+    auto db = platform::SqliteDatabase::Open(Path(file));
+    EXPECT_TRUE(db) << db.Error();
+    return std::move(db).Take();
   }
   std::string Scalar(const std::string& file, const std::string& sql) {
     auto db = Connect(file);

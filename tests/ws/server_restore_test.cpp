@@ -34,15 +34,17 @@ class ServerRestoreTest : public WsProcessTest {
     WsProcessTest::SetUp();
     base_ = *url + (url->find('?') == std::string::npos ? "?" : "&");
     std::string error;
-    admin_ = platform::PostgresDatabase::Open(*url, &error);
-    ASSERT_NE(admin_, nullptr) << error;
+    auto admin = platform::PostgresDatabase::Open(*url);
+    ASSERT_TRUE(admin) << admin.Error();
+    admin_ = std::move(admin).Take();
     database_ = "ws_restore_" + std::to_string(::getpid());
     ASSERT_EQ(admin_->ExecScript("DROP DATABASE IF EXISTS " + database_), "");
     ASSERT_EQ(admin_->ExecScript("CREATE DATABASE " + database_), "");
     const Outcome made = Ws("init --db '" + Url() + "' --date 2012-06-15");
     ASSERT_EQ(made.status, 0) << made.err;
-    maker_ = platform::PostgresDatabase::Open(Url(), &error);
-    ASSERT_NE(maker_, nullptr) << error;
+    auto maker = platform::PostgresDatabase::Open(Url());
+    ASSERT_TRUE(maker) << maker.Error();
+    maker_ = std::move(maker).Take();
     platform::AccountStore store(*maker_);
     store.SetHashCost(platform::HashCost::Minimal);
     store.SetRefusalDelay(std::chrono::milliseconds(0));
@@ -125,8 +127,9 @@ TEST_F(ServerRestoreTest, AManagersLoginBacksUpAndRestoresTheShopAndAClerksIsRef
   const Outcome restored = Ws("restore --db '" + Url(Login("经理")) + "' " + Quoted("shop.dump"));
   ASSERT_EQ(restored.status, 0) << restored.err;
   std::string error;
-  maker_ = platform::PostgresDatabase::Open(Url(), &error);
-  ASSERT_NE(maker_, nullptr) << error;
+  auto maker = platform::PostgresDatabase::Open(Url());
+  ASSERT_TRUE(maker) << maker.Error();
+  maker_ = std::move(maker).Take();
   EXPECT_EQ(Categories(), "F01");
   // The server's guards and the grants came back with the tables.
   EXPECT_EQ(Count(guards), guardsMade);
@@ -134,8 +137,8 @@ TEST_F(ServerRestoreTest, AManagersLoginBacksUpAndRestoresTheShopAndAClerksIsRef
                                        {"经理", "manager-secret"},
                                        {"小王", "wang-2012"}}) {
     std::string error;
-    auto own = platform::PostgresDatabase::Open(Url(Login(name)), &error);
-    ASSERT_NE(own, nullptr) << name << ": " << error;
+    auto own = platform::PostgresDatabase::Open(Url(Login(name)));
+    ASSERT_TRUE(own) << name << ": " << own.Error();
     platform::AccountStore store(*own);
     store.SetRefusalDelay(std::chrono::milliseconds(0));
     EXPECT_EQ(store.Authenticate(Login(name), password), "") << name;
@@ -143,8 +146,8 @@ TEST_F(ServerRestoreTest, AManagersLoginBacksUpAndRestoresTheShopAndAClerksIsRef
     EXPECT_EQ(error, "") << name;
   }
   // The clerk still may not do by hand what the guards keep from him.
-  auto clerkDb = platform::PostgresDatabase::Open(Url(Login("小王")), &error);
-  ASSERT_NE(clerkDb, nullptr) << error;
+  auto clerkDb = platform::PostgresDatabase::Open(Url(Login("小王")));
+  ASSERT_TRUE(clerkDb) << clerkDb.Error();
   EXPECT_NE(db::Runner(*clerkDb).Execute("delete from ws_audit"), "");
   EXPECT_NE(db::Runner(*clerkDb).Execute("update pdmwxfl set 说明='z'"), "");
 }

@@ -110,9 +110,10 @@ std::string VersionRefusal(const std::string& in, std::map<std::string, std::str
 std::string CheckSqliteBackup(const std::string& in,
                               std::unique_ptr<platform::SqliteDatabase>* backup) {
   if (std::string problem = CheckExistingDatabaseFile(in); !problem.empty()) return problem;
+  auto opened = platform::SqliteDatabase::OpenReadOnly(in);
+  if (!opened) return in + " is not a shop backup: " + opened.Error();
+  auto& db = opened.Value();
   std::string error;
-  auto db = platform::SqliteDatabase::OpenReadOnly(in, &error);
-  if (!db) return in + " is not a shop backup: " + error;
   if (std::string problem = IntegrityProblem(*db); !problem.empty()) {
     return in + " is damaged (" + problem + "); nothing was restored";
   }
@@ -199,9 +200,10 @@ std::string WriteListFile(const std::string& text, std::string* path) {
 // managers' group) to back up or restore the shop as it; otherwise the refusal says so in the
 // shop's words before anything is read or dropped (the server would refuse in its own).
 std::string ServerOwner(const std::string& name, const std::string& what, std::string* owner) {
+  auto opened = platform::PostgresDatabase::Open(name);
+  if (!opened) return opened.Error();
+  auto& shop = opened.Value();
   std::string error;
-  auto shop = platform::PostgresDatabase::Open(name, &error);
-  if (!shop) return error;
   db::Runner run(*shop);
   // A shop without accounts on the server has no such function (and no owner role).
   const bool logins = run.Scalar(db::Sql("SELECT CASE WHEN to_regproc(")
@@ -237,10 +239,9 @@ std::string BackupFile(const std::string& name, const std::string& out) {
   const std::string& temp = file.TempPath();
   error = source->CopyPagesToFile(temp).Error();
   if (error.empty()) {
-    std::string openError;
-    auto copy = platform::SqliteDatabase::OpenReadOnly(temp, &openError);
+    auto copy = platform::SqliteDatabase::OpenReadOnly(temp);
     if (!copy) {
-      error = "the copy cannot be read back: " + openError;
+      error = "the copy cannot be read back: " + copy.Error();
     } else if (std::string problem = IntegrityProblem(*copy); !problem.empty()) {
       error = "the copy failed its integrity check (" + problem + "); no backup was written";
     }
@@ -258,8 +259,10 @@ std::string RestoreFile(const std::string& name, const std::string& in) {
     auto shop = OpenShopDatabase(name, &error);
     if (!shop) return error;
     target.reset(dynamic_cast<platform::SqliteDatabase*>(shop.release()));
+  } else if (auto opened = platform::SqliteDatabase::Open(name)) {
+    target = std::move(opened).Take();
   } else {
-    target = platform::SqliteDatabase::Open(name, &error);
+    error = opened.Error();
   }
   if (!target) return error.empty() ? name + " is not a database file" : error;
   return source->CopyPagesTo(*target).Error();

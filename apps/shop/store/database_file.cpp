@@ -67,7 +67,7 @@ db::Engine EngineOf(const std::string& name) {
 std::string CheckNewDatabaseTarget(const std::string& name, bool force) {
   if (EngineOf(name) == db::Engine::Postgres) {
     if (force) return "";
-    auto database = platform::PostgresDatabase::Open(name, nullptr);
+    auto database = platform::PostgresDatabase::Open(name);
     if (!database) return "";  // no server, or no such database yet: the build tells
     std::string error;
     if (HoldsCatalogueTable(*database, &error)) return AlreadyHoldsShop(name);
@@ -137,9 +137,9 @@ std::string NewShopDatabase::Open() {
 }
 
 std::string NewShopDatabase::OpenFile() {
-  std::string error;
-  db_ = platform::SqliteDatabase::Open(temp_, &error);
-  if (!db_) return "cannot create " + temp_ + ": " + error;
+  auto opened = platform::SqliteDatabase::Open(temp_);
+  if (!opened) return "cannot create " + temp_ + ": " + opened.Error();
+  db_ = std::move(opened).Take();
   return "";
 }
 
@@ -147,9 +147,10 @@ std::string NewShopDatabase::OpenServer() {
   if (db::Status made = platform::PostgresDatabase::CreateDatabaseIfMissing(name_); !made) {
     return "cannot create the database " + platform::DisplayUrl(name_) + ": " + made.Error();
   }
+  auto opened = platform::PostgresDatabase::Open(name_);
+  if (!opened) return opened.Error();
+  db_ = std::move(opened).Take();
   std::string error;
-  db_ = platform::PostgresDatabase::Open(name_, &error);
-  if (!db_) return error;
   db_->BeginTrans();
   if (error = db_->LastError(); !error.empty()) return error;
   bool holds = HoldsCatalogueTable(*db_, &error);
@@ -209,10 +210,10 @@ std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& na
     return fail(message);
   };
   std::unique_ptr<platform::EngineDatabase> database;
-  std::string reason;
   if (EngineOf(name) == db::Engine::Postgres) {
-    database = platform::PostgresDatabase::Open(name, &reason);
-    if (!database) return fail(reason);
+    auto opened = platform::PostgresDatabase::Open(name);
+    if (!opened) return fail(opened.Error());
+    database = std::move(opened).Take();
   } else {
     // Checked before the engine sees it: an empty file would be taken as a new database and
     // rewritten while it is refused.
@@ -223,11 +224,12 @@ std::unique_ptr<platform::EngineDatabase> OpenShopDatabase(const std::string& na
     // a file that may be no shop of ours. A file the engine cannot read without writing (a
     // WAL file left without its shared memory) is in WAL already and is looked at once open.
     // The reasons name the file and say it cannot be opened.
-    if (auto look = platform::SqliteDatabase::OpenReadOnly(name, &reason)) {
+    if (auto look = platform::SqliteDatabase::OpenReadOnly(name)) {
       if (!db::SchemaVersion(*look)) return noShop(name + " is not a repair-shop database");
     }
-    database = platform::SqliteDatabase::Open(name, &reason);
-    if (!database) return fail(reason);
+    auto opened = platform::SqliteDatabase::Open(name);
+    if (!opened) return fail(opened.Error());
+    database = std::move(opened).Take();
   }
   if (!db::SchemaVersion(*database)) {
     return noShop(platform::DisplayUrl(name) + " is not a repair-shop database");
