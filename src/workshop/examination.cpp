@@ -358,6 +358,15 @@ std::string Examination::Answer(const Actor& actor, int64_t suggestionId, bool a
   if (agreed && agreedBy.empty()) return "请写明是谁同意的";
   if (agreedBy.size() > 100) return "同意人不能超过 100 字节";
   db::Transaction t(db_);
+  std::string error;
+  const std::string mark = t.Db()
+                               .Scalar(db::Sql("SELECT h.smark FROM ws_suggestion s JOIN WSDJ h ON "
+                                               "h.单据ID = s.单据ID WHERE s.建议ID = ")
+                                           .Key(suggestionId),
+                                       &error)
+                               .ToText();
+  if (!error.empty()) return error;
+  if (mark == "02") return "维修单已审核，不能再登记客户答复";
   db::Sql answer("UPDATE ws_suggestion SET 状态 = ");
   answer.Text(agreed ? "同意" : "不做")
       .Raw(", 同意人 = ")

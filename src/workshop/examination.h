@@ -109,7 +109,8 @@ class Examination {
   // The type ("image/jpeg") of a photo recorded under this name; nullopt for a name no finding
   // holds (the host serves no other file of its folder).
   std::optional<std::string> PhotoType(const std::string& fileName, std::string* error = nullptr);
-  // The customer's answer to a suggestion: agreed (who, as the clerk was told) or declined.
+  // The customer's answer to a suggestion: agreed (who, as the clerk was told) or declined;
+  // refused once the order is checked.
   std::string Answer(const Actor& actor, int64_t suggestionId, bool agreed,
                      const std::string& agreedBy);
 

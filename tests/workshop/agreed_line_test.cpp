@@ -1,13 +1,19 @@
 // The customer's 同意 at the desk: the suggestion becomes a labour line of its order, priced as the
 // order's own entry prices the item, the order's totals and row version moved with it, so an
 // order window opened before is refused its save; and the checklist 管理 keeps.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "host/document_control.h"
+#include "platform/accounts.h"
 #include "platform/navigator.h"
+#include "platform/postgres_database.h"
 #include "repair_order/ws_s.h"
+#include "support/postgres_scratch.h"
 #include "support/test_host.h"
 #include "workshop/examination.h"
 #include "workshop/floor.h"
@@ -120,8 +126,45 @@ TEST_F(AgreedLineTest, TheAgreedSuggestionBecomesAPricedLineAndAnOpenWindowIsRef
   host_.Exec("update WSDJ set smark = '02' where 单据ID = 10");
   const std::string checked = Written();
   EXPECT_NE(examination_.AgreeAsLine(kClerk, host_.System(), tyre_, "陈先生", 1), "");
+  EXPECT_NE(examination_.Answer(kClerk, tyre_, false, ""), "") << "declined on a checked order";
   EXPECT_EQ(Written(), checked);
   EXPECT_NE(after, untouched);
+}
+
+// On the server each account works through its own login: a clerk's (录入) writes the line, the
+// order and the history; a technician's login is refused by the server even when the program
+// is told it may dispatch.
+TEST_F(AgreedLineTest, OnTheServerAClerksLoginAgreesAndATechniciansLoginCannot) {
+  if (!host_.OnPostgres()) GTEST_SKIP() << "the server's grants";
+  platform::AccountStore store(host_.Db());
+  store.SetHashCost(platform::HashCost::Minimal);
+  store.SetRefusalDelay(std::chrono::milliseconds(0));
+  const std::string suffix = std::to_string(::getpid());
+  ASSERT_EQ(store.Add("陈店主" + suffix, "owner-secret", "店主"), "");
+  std::string url = *platform::testing::PostgresUrl();
+  url += std::string(url.find('?') == std::string::npos ? "?" : "&") +
+         "options=-c%20search_path%3D" + host_.Scalar("SELECT current_schema()").ToText();
+  const struct {
+    std::string account;
+    const char* role;
+    int64_t suggestion;
+    bool written;
+  } logins[] = {{"李技师" + suffix, "技师", tyre_, false},
+                {"小王" + suffix, "录入员", brake_, true}};
+  for (const auto& login : logins) {
+    ASSERT_EQ(store.Add(login.account, "login-secret", login.role), "");
+    auto own = platform::PostgresDatabase::OpenAs(url, login.account, "login-secret");
+    ASSERT_TRUE(own) << own.Error();
+    platform::RecordNavigator ids(*own);
+    Examination examination(*own, ids, [this] { return now_; });
+    Actor actor = kClerk;
+    actor.user = login.account;
+    const std::string before = Written();
+    const std::string refusal =
+        examination.AgreeAsLine(actor, host_.System(), login.suggestion, "陈先生", 2);
+    EXPECT_EQ(refusal.empty(), login.written) << login.role << ": " << refusal;
+    EXPECT_EQ(Written() != before, login.written) << login.role;
+  }
 }
 
 TEST_F(AgreedLineTest, TheChecklistIsRenamedRetiredAndReorderedWithoutLosingFindings) {
