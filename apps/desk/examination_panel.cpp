@@ -148,7 +148,9 @@ class AgreeDialog : public QDialog {
     choose->setAutoDefault(false);
     row->addWidget(code_, 1);
     row->addWidget(choose);
-    form->addRow(tr("维修项目(&I)"), row);
+    auto* codeLabel = new QLabel(tr("维修项目(&I)"), this);
+    codeLabel->setBuddy(code_);
+    form->addRow(codeLabel, row);
     preview_ = new QLabel(this);
     preview_->setObjectName("preview");
     form->addRow(tr("加入工单"), preview_);
