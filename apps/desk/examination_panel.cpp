@@ -345,9 +345,10 @@ bool ExaminationPanel::MayAnswer(workshop::Actor* actor) {
 QString ExaminationPanel::PhotoFolder() {
   host::ISettingsStore& settings = host_.System().UserSettings();
   QString folder = Q(shop::PhotoFolder(host_.ShopName(), settings.Get(kPhotoSetting, "")));
-  if (!folder.isEmpty()) return folder;
-  folder =
-      QFileDialog::getExistingDirectory(this, tr("照片文件夹（ws serve --photos 所指的文件夹）"));
+  // A shop file served with --photos elsewhere has no folder beside it: asked as a server's.
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+  folder = QFileDialog::getExistingDirectory(
+      this, tr("照片文件夹（ws serve --photos 所指的文件夹）"), folder);
   if (!folder.isEmpty()) settings.Set(kPhotoSetting, folder.toStdString());
   return folder;
 }

@@ -4,8 +4,9 @@
 // 不做. A finding's photos open in a viewer from the shop's photo folder.
 //
 // The photo folder is the one `ws serve` keeps beside a shop file ("<shop>.photos"); a server
-// shop's folder is wherever its `ws serve --photos` points, which the desk cannot know: it asks
-// once and keeps the answer in the login's settings ("floor.photos").
+// shop's folder (or a file shop's served with --photos elsewhere) is wherever `ws serve --photos`
+// points, which the desk cannot know: it asks once and keeps the answer in the login's settings
+// ("floor.photos").
 #pragma once
 
 #include <QWidget>
@@ -41,7 +42,8 @@ class ExaminationPanel : public QWidget {
   void Agree();
   void Decline();
 
-  // The photo folder of the shop, asked for once when it cannot be known; empty when not given.
+  // The photo folder of the shop, asked for once when it cannot be known or is not there; empty
+  // when none is given.
   QString PhotoFolder();
 
  signals:
