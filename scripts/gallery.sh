@@ -111,3 +111,24 @@ start --user 张三 --open WS_RPT
 keys ctrl+shift+p
 shot 35-print-preview
 stop
+
+# The workshop floor at the desk, on a morning's dispatched, clocked and examined lines.
+scripts/floor_seed.py "$work/shop.db"
+start --user 张三
+keys alt+w d
+shot 36-floor-board
+keys Down Down Down Down Down Return space
+shot 37-floor-dispatch
+keys Escape ctrl+Home Tab Tab Return
+typed "车主王先生（电话确认）"
+keys Tab F4
+typed "刹车片"
+keys Return
+shot 38-floor-agree
+keys Return
+shot 39-floor-agreed
+keys shift+Tab ctrl+Home Down Down Return
+shot 40-floor-photo
+keys Escape alt+w c Down Down Down Delete ctrl+Up
+shot 41-floor-checklist
+stop

@@ -120,6 +120,7 @@ MainWindow::MainWindow(DeskHost& host, QWidget* parent)
   tabs_->tabBar()->setTabButton(0, QTabBar::LeftSide, nullptr);
 
   BuildShopMenu();
+  BuildFloorMenu();
   BuildTree();
   BuildToolbar();
   BuildLogPanel();
@@ -530,7 +531,7 @@ ProgramTab* MainWindow::OpenEntry(const platform::MenuEntry& entry, int64_t requ
 
 bool MainWindow::CloseTab(int index) {
   auto* tab = qobject_cast<ProgramTab*>(tabs_->widget(index));
-  if (!tab) return false;
+  if (!tab) return CloseFloor(index);
   if (!tab->MayClose(host_.Dialogs())) return false;
   tab->Shutdown();
   seenSaves_.erase(tab);

@@ -29,6 +29,7 @@ class QTreeView;
 namespace ws::desk {
 
 class DeskHost;
+class FloorWindow;
 class StartPage;
 
 class MainWindow : public QMainWindow {
@@ -96,6 +97,8 @@ class MainWindow : public QMainWindow {
   // Opens the requisition, settlement or receipt (by class) as a new document of the repair
   // order, as its chooser would fill it; the tab, or nullptr when it cannot be opened.
   ProgramTab* FollowOrder(const std::string& className, int64_t orderId);
+  // 车间 → 派工看板: the floor's tab, opened or brought to front (floor_menu.cpp).
+  FloorWindow* OpenFloor();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -114,6 +117,10 @@ class MainWindow : public QMainWindow {
   QList<QAction*> AddFollowUps(QMenu& menu);
   void BuildLogPanel();
   void BuildShopMenu();
+  // The 车间 menu: the dispatch board and the checklist (floor_menu.cpp).
+  void BuildFloorMenu();
+  // Closes the floor's tab at index; false when the tab is no floor's.
+  bool CloseFloor(int index);
   ProgramTab* OpenEntry(const platform::MenuEntry& entry, int64_t requestedId, OpenMode mode);
   ProgramTab* FindTab(const std::string& className, int64_t requestedId) const;
   void HandleEvent(ProgramTab& tab, const host::Event& event);

@@ -22,6 +22,7 @@
 #include "platform/navigator.h"
 #include "platform/output_file.h"
 #include "platform/postgres_database.h"
+#include "shop/floor/floor_actor.h"
 #include "shop/store/database_file.h"
 #include "workshop/examination.h"
 #include "workshop/floor.h"
@@ -281,12 +282,7 @@ struct FloorServer::Impl {
     const std::set<platform::Right> rights = accounts.RightsOf(user, &error);
     if (!error.empty()) return ShowLogin(res, 500, "无法读取账户的权限：" + error, user);
     auto session = std::make_shared<Session>();
-    auto has = [&](platform::Right r) { return rights.count(r) > 0; };
-    session->actor.user = user;
-    session->actor.dispatch = has(platform::Right::Enter);
-    session->actor.clock = has(platform::Right::Floor);
-    session->actor.examine = has(platform::Right::Floor) || has(platform::Right::Enter);
-    session->actor.check = has(platform::Right::Check);
+    session->actor = shop::FloorActor(user, rights, 0, "serve");
     if (!session->actor.clock && !session->actor.examine && !session->actor.check) {
       return ShowLogin(res, 403, "账户“" + user + "”没有“车间”权限", user);
     }
@@ -556,11 +552,8 @@ std::string FloorServer::Open() {
   const bool closed = accounts.HasAccounts(&error);
   if (!error.empty()) return "无法读取账户：" + error;
   if (!closed) return "这个店还没有账户：车间网页只对有账户的店开放（先用 ws user add 建立账户）";
-  m.photos = m.options.photoFolder;
-  if (m.photos.empty()) {
-    if (m.postgres) return "服务器上的店请用 --photos 指定照片文件夹";
-    m.photos = m.options.shop + ".photos";
-  }
+  m.photos = shop::PhotoFolder(m.options.shop, m.options.photoFolder);
+  if (m.photos.empty()) return "服务器上的店请用 --photos 指定照片文件夹";
   std::error_code failed;
   fs::create_directories(m.photos, failed);
   if (failed) return "无法建立照片文件夹 " + m.photos + "：" + failed.message();

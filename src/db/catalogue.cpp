@@ -371,6 +371,8 @@ std::vector<TableDef> BuildTables() {
                17});
   // Suggested lines (建议项目): a finding marked 需维修 proposes work the customer has not yet
   // agreed to; 同意人 and 同意时间 record who agreed and when, 登记人 the clerk who wrote it.
+  // An agreed suggestion the clerk put on the order names the labour line it became (单据明细ID
+  // of WSDJXM, 0 for one agreed before the desk took answers).
   t.push_back(
       {"ws_suggestion",
        TableRole::Module,
@@ -381,7 +383,8 @@ std::vector<TableDef> BuildTables() {
         {"状态", kText},
         {"同意人", kText},
         {"同意时间", kText},
-        {"登记人", kText}},
+        {"登记人", kText},
+        {"单据明细ID", kId, 18}},
        {"建议ID"},
        {{"ix_ws_suggestion_finding", {"检验ID"}, true}, {"ix_ws_suggestion_doc", {"单据ID"}}},
        17});

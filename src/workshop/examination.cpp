@@ -1,6 +1,7 @@
 #include "workshop/examination.h"
 
 #include <map>
+#include <set>
 
 #include "db/runner.h"
 #include "db/sql.h"
@@ -12,6 +13,16 @@ namespace {
 constexpr const char* kVerdictNames[] = {"OK", "注意", "需维修"};
 constexpr const char* kSuggested = "建议";
 constexpr size_t kMaxNoteBytes = 500;
+
+std::string ItemProblem(const std::string& name, const std::string& group) {
+  if (name.empty() || name.size() > 100) return "检查项目名称须为 1 到 100 字节";
+  if (group.size() > 100) return "分组不能超过 100 字节";
+  return {};
+}
+
+std::string NameTaken(const std::string& name) {
+  return "检查项目“" + name + "”已存在";
+}
 
 }  // namespace
 
@@ -39,22 +50,24 @@ bool IsPhotoName(std::string_view name) {
 Examination::Examination(db::IDatabase& db, host::INavigator& ids, Clock now)
     : db_(db), ids_(ids), now_(std::move(now)) {}
 
-std::vector<CheckItem> Examination::Items(std::string* error) {
+std::vector<CheckItem> Examination::Items(std::string* error, bool withRetired) {
   std::string failure;
-  auto rs = db::Runner(db_).Open(
-      db::Sql("SELECT 项目ID, 序号, 名称, 分组 FROM ws_check_item WHERE 停用 = 0 ORDER BY 序号, "
-              "项目ID"),
-      &failure);
+  auto rs =
+      db::Runner(db_).Open(db::Sql("SELECT 项目ID, 序号, 名称, 分组, 停用 FROM ws_check_item ")
+                               .Raw(withRetired ? "" : "WHERE 停用 = 0 ")
+                               .Raw("ORDER BY 序号, 项目ID"),
+                           &failure);
   std::vector<CheckItem> out;
   for (; failure.empty() && !rs->Eof(); rs->MoveNext()) {
-    out.push_back({rs->Long("项目ID"), rs->Number("序号"), rs->Text("名称"), rs->Text("分组")});
+    out.push_back({rs->Long("项目ID"), rs->Number("序号"), rs->Text("名称"), rs->Text("分组"),
+                   rs->Number("停用") != 0});
   }
   if (error) *error = failure;
   return out;
 }
 
 std::string Examination::AddItem(const std::string& name, const std::string& group, double order) {
-  if (name.empty() || name.size() > 100) return "检查项目名称须为 1 到 100 字节";
+  if (std::string problem = ItemProblem(name, group); !problem.empty()) return problem;
   int64_t id = 0;
   if (std::string failure = ids_.GetNewID("ws_check_item", "项目ID", id); !failure.empty()) {
     return failure;
@@ -66,10 +79,77 @@ std::string Examination::AddItem(const std::string& name, const std::string& gro
           .Scalar(db::Sql("SELECT COUNT(*) FROM ws_check_item WHERE 名称 = ").Text(name), &error)
           .ToLong();
   if (!error.empty()) return error;
-  if (same > 0) return "检查项目“" + name + "”已存在";
+  if (same > 0) return NameTaken(name);
   db::Sql insert("INSERT INTO ws_check_item (项目ID, 序号, 名称, 分组, 停用) VALUES (");
   insert.Key(id).Raw(", ").Num(order).Raw(", ").Text(name).Raw(", ").Text(group).Raw(", 0)");
   if (!t.Run(insert)) return t.Error();
+  return t.Commit() ? std::string() : t.Error();
+}
+
+std::string Examination::ChangeItem(int64_t itemId, const std::string& name,
+                                    const std::string& group) {
+  if (std::string problem = ItemProblem(name, group); !problem.empty()) return problem;
+  db::Transaction t(db_);
+  std::string error;
+  const int64_t same = t.Db()
+                           .Scalar(db::Sql("SELECT COUNT(*) FROM ws_check_item WHERE 名称 = ")
+                                       .Text(name)
+                                       .Raw(" AND 项目ID <> ")
+                                       .Key(itemId),
+                                   &error)
+                           .ToLong();
+  if (!error.empty()) return error;
+  if (same > 0) return NameTaken(name);
+  int64_t rows = 0;
+  if (!t.Run(db::Sql("UPDATE ws_check_item SET 名称 = ")
+                 .Text(name)
+                 .Raw(", 分组 = ")
+                 .Text(group)
+                 .Raw(" WHERE 项目ID = ")
+                 .Key(itemId),
+             &rows)) {
+    return t.Error();
+  }
+  if (rows != 1) return "没有这个检查项目";
+  return t.Commit() ? std::string() : t.Error();
+}
+
+std::string Examination::RetireItem(int64_t itemId, bool retired) {
+  db::Transaction t(db_);
+  int64_t rows = 0;
+  if (!t.Run(db::Sql("UPDATE ws_check_item SET 停用 = ")
+                 .Num(retired ? 1 : 0)
+                 .Raw(" WHERE 项目ID = ")
+                 .Key(itemId),
+             &rows)) {
+    return t.Error();
+  }
+  if (rows != 1) return "没有这个检查项目";
+  return t.Commit() ? std::string() : t.Error();
+}
+
+std::string Examination::ReorderItems(const std::vector<int64_t>& itemIds) {
+  db::Transaction t(db_);
+  std::string error;
+  // Every item once: a list read before another manager added an item must not leave the new
+  // one sharing a number with an old one.
+  const int64_t all = t.Db().Scalar(db::Sql("SELECT COUNT(*) FROM ws_check_item"), &error).ToLong();
+  if (!error.empty()) return error;
+  if (static_cast<size_t>(all) != itemIds.size() ||
+      std::set<int64_t>(itemIds.begin(), itemIds.end()).size() != itemIds.size()) {
+    return "检查项目已被别人改动，请刷新后再排";
+  }
+  for (size_t i = 0; i < itemIds.size(); ++i) {
+    int64_t rows = 0;
+    if (!t.Run(db::Sql("UPDATE ws_check_item SET 序号 = ")
+                   .Num(static_cast<double>(i + 1))
+                   .Raw(" WHERE 项目ID = ")
+                   .Key(itemIds[i]),
+               &rows)) {
+      return t.Error();
+    }
+    if (rows != 1) return "检查项目已被别人改动，请刷新后再排";
+  }
   return t.Commit() ? std::string() : t.Error();
 }
 
@@ -118,7 +198,8 @@ std::vector<Finding> Examination::Findings(int64_t orderId, std::string* error) 
 std::vector<Suggestion> Examination::Suggestions(int64_t orderId, std::string* error) {
   std::string failure;
   auto rs = db::Runner(db_).Open(
-      db::Sql("SELECT s.建议ID, s.检验ID, i.名称, s.说明, s.状态, s.同意人, s.同意时间, s.登记人 "
+      db::Sql("SELECT s.建议ID, s.检验ID, i.名称, s.说明, s.状态, s.同意人, s.同意时间, s.登记人, "
+              "s.单据明细ID "
               "FROM ws_suggestion s LEFT JOIN ws_finding f ON f.检验ID = s.检验ID LEFT JOIN "
               "ws_check_item i ON i.项目ID = f.项目ID WHERE s.单据ID = ")
           .Key(orderId)
@@ -127,7 +208,8 @@ std::vector<Suggestion> Examination::Suggestions(int64_t orderId, std::string* e
   std::vector<Suggestion> out;
   for (; failure.empty() && !rs->Eof(); rs->MoveNext()) {
     out.push_back({rs->Long("建议ID"), rs->Long("检验ID"), rs->Text("名称"), rs->Text("说明"),
-                   rs->Text("状态"), rs->Text("同意人"), rs->Text("同意时间"), rs->Text("登记人")});
+                   rs->Text("状态"), rs->Text("同意人"), rs->Text("同意时间"), rs->Text("登记人"),
+                   rs->Long("单据明细ID")});
   }
   if (error) *error = failure;
   return out;
@@ -276,6 +358,15 @@ std::string Examination::Answer(const Actor& actor, int64_t suggestionId, bool a
   if (agreed && agreedBy.empty()) return "请写明是谁同意的";
   if (agreedBy.size() > 100) return "同意人不能超过 100 字节";
   db::Transaction t(db_);
+  std::string error;
+  const std::string mark = t.Db()
+                               .Scalar(db::Sql("SELECT h.smark FROM ws_suggestion s JOIN WSDJ h ON "
+                                               "h.单据ID = s.单据ID WHERE s.建议ID = ")
+                                           .Key(suggestionId),
+                                       &error)
+                               .ToText();
+  if (!error.empty()) return error;
+  if (mark == "02") return "维修单已审核，不能再登记客户答复";
   db::Sql answer("UPDATE ws_suggestion SET 状态 = ");
   answer.Text(agreed ? "同意" : "不做")
       .Raw(", 同意人 = ")

@@ -261,12 +261,15 @@ std::string Floor::Complete(std::vector<JobLine>& lines) {
   return error;
 }
 
-std::vector<JobLine> Floor::OpenLines(const std::string& since, int limit, std::string* error) {
+std::vector<JobLine> Floor::OpenLines(const std::string& since, int limit, std::string* error,
+                                      bool withFinished) {
   db::Sql where("WHERE h.进厂日期 >= ");
   where.Date(since, db::Runner(db_).Driver())
       .Raw(
           " AND h.progid > 0 AND h.smark <> '02' AND (j.状态 IS NULL OR j.状态 IN ('待派工', "
-          "'在修', '暂停')) ORDER BY h.进厂日期 DESC, h.单据ID DESC, x.单据明细ID LIMIT ")
+          "'在修', '暂停'")
+      .Raw(withFinished ? ", '完工'" : "")
+      .Raw(")) ORDER BY h.进厂日期 DESC, h.单据ID DESC, x.单据明细ID LIMIT ")
       .RowCount(limit);
   return ReadLines(where, error);
 }
@@ -355,6 +358,24 @@ std::string Floor::Dispatch(const Actor& actor, int64_t lineId,
             ") ON CONFLICT (单据明细ID, 雇员ID) DO UPDATE SET 计划工时 = excluded.计划工时, "
             "派工人 = excluded.派工人, 派工时间 = excluded.派工时间");
     if (!t.Run(assign)) return t.Error();
+  }
+  // Before anyone has clocked on the line the dispatch is the clerk's to redo: whoever is left
+  // out is taken off it. Once work has been clocked, a technician's hours stay on his line.
+  const int64_t clocked =
+      t.Db()
+          .Scalar(db::Sql("SELECT COUNT(*) FROM ws_clock WHERE ").Append(OnLine(lineId)), &error)
+          .ToLong();
+  if (!error.empty()) return error;
+  if (clocked == 0) {
+    std::vector<int64_t> chosen;
+    for (const auto& [id, hours] : technicians) chosen.push_back(id);
+    if (!t.Run(db::Sql("DELETE FROM ws_job_tech WHERE ")
+                   .Append(OnLine(lineId))
+                   .Raw(" AND 雇员ID NOT IN (")
+                   .Keys(chosen)
+                   .Raw(")"))) {
+      return t.Error();
+    }
   }
   if (facts.state == JobState::Waiting &&
       !t.Run(SetState(lineId, facts.orderId, JobState::InRepair, "", "", now))) {

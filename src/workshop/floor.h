@@ -35,12 +35,13 @@ std::optional<JobState> StateByName(std::string_view name);
 
 // The account acting, with what its rights allow on the floor.
 struct Actor {
-  std::string user;        // the account's name, recorded as who did it
-  int64_t employeeId = 0;  // the technician the account is (0: none)
-  bool dispatch = false;   // assign lines, agree suggested lines (录入)
-  bool clock = false;      // clock on, pause and finish own lines (车间)
-  bool examine = false;    // fill examinations (车间 or 录入)
-  bool check = false;      // pass finished lines (审核)
+  std::string user;           // the account's name, recorded as who did it
+  int64_t employeeId = 0;     // the technician the account is (0: none)
+  bool dispatch = false;      // assign lines, agree suggested lines (录入)
+  bool clock = false;         // clock on, pause and finish own lines (车间)
+  bool examine = false;       // fill examinations (车间 or 录入)
+  bool check = false;         // pass finished lines (审核)
+  std::string frontEnd = {};  // where it was done, for a document's history ("desk", "serve")
 };
 
 struct Technician {
@@ -98,8 +99,10 @@ class Floor {
                                                 std::string* error = nullptr);
 
   // The lines of the orders that came in from `since` (yyyy-mm-dd) on and are not checked,
-  // still 待派工, 在修 or 暂停, newest order first, at most `limit`.
-  std::vector<JobLine> OpenLines(const std::string& since, int limit, std::string* error = nullptr);
+  // still 待派工, 在修 or 暂停 (and 完工, waiting to be passed, when asked), newest order
+  // first, at most `limit`.
+  std::vector<JobLine> OpenLines(const std::string& since, int limit, std::string* error = nullptr,
+                                 bool withFinished = false);
   // The lines dispatched to the technician that are not yet 已检验, on unchecked orders.
   std::vector<JobLine> JobsOf(int64_t employeeId, std::string* error = nullptr);
   std::optional<JobLine> Job(int64_t lineId, std::string* error = nullptr);

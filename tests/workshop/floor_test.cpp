@@ -213,6 +213,22 @@ TEST_F(FloorTest, FindingsMarkedForRepairBecomeSuggestedLinesTheCustomerAnswers)
   EXPECT_EQ(findings[1].verdict, "注意");
 }
 
+// A dispatch is redone freely until someone clocks on; from then on it only adds technicians.
+TEST_F(FloorTest, ARedispatchTakesTechniciansOffOnlyBeforeAnyoneClockedOn) {
+  const auto names = [this] {
+    std::string out;
+    const auto job = floor_.Job(1);
+    for (const auto& a : job->technicians) out += a.name + std::to_string(a.plannedHours);
+    return out;
+  };
+  ASSERT_EQ(floor_.Dispatch(Clerk(), 1, {{1, 1}, {2, 1}}), "");
+  ASSERT_EQ(floor_.Dispatch(Clerk(), 1, {{2, 0.5}}), "");
+  EXPECT_EQ(names(), "李师傅" + std::to_string(0.5));
+  ASSERT_EQ(floor_.ClockOn(Tech(2), 1), "");
+  ASSERT_EQ(floor_.Dispatch(Clerk(), 1, {{1, 2}}), "");
+  EXPECT_EQ(names(), "李师傅" + std::to_string(0.5) + "张师傅" + std::to_string(2.0));
+}
+
 // On SQLite the file is the boundary: a technician's account opens no program of the desk,
 // where lists and reports show amounts. On the server its own login reads no amount at all,
 // while its board and its clock work through the same login.

@@ -1,0 +1,116 @@
+#include "desk/dispatch_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <map>
+
+namespace ws::desk {
+
+namespace {
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+DispatchDialog::DispatchDialog(const workshop::JobLine& line,
+                               const std::vector<workshop::Technician>& technicians,
+                               const std::map<int64_t, std::string>& busy, QWidget* parent)
+    : QDialog(parent), technicians_(technicians) {
+  setObjectName("DispatchDialog");
+  setWindowTitle(tr("派工"));
+  auto* layout = new QVBoxLayout(this);
+  auto* what = new QLabel(
+      tr("%1　%2　%3\n%4 %5　标准工时 %6　%7")
+          .arg(Q(line.orderNo), Q(line.plate), Q(line.vehicle), Q(line.itemCode), Q(line.itemName))
+          .arg(line.standardHours, 0, 'f', 2)
+          .arg(workshop::StateName(line.state)),
+      this);
+  layout->addWidget(what);
+
+  std::map<int64_t, double> planned;
+  for (const workshop::Assignment& a : line.technicians) planned[a.employeeId] = a.plannedHours;
+  table_ = new QTableWidget(static_cast<int>(technicians_.size()), kCount, this);
+  table_->setObjectName("technicians");
+  table_->setHorizontalHeaderLabels({tr("技师"), tr("编码"), tr("计划工时"), tr("正在计时")});
+  table_->setTabKeyNavigation(false);
+  table_->verticalHeader()->hide();
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                          QAbstractItemView::EditKeyPressed);
+  table_->horizontalHeader()->setSectionResizeMode(kBusy, QHeaderView::Stretch);
+  for (int r = 0; r < static_cast<int>(technicians_.size()); ++r) {
+    const workshop::Technician& t = technicians_[static_cast<size_t>(r)];
+    const auto on = planned.find(t.id);
+    auto* name = new QTableWidgetItem(Q(t.name));
+    name->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    name->setCheckState(on != planned.end() ? Qt::Checked : Qt::Unchecked);
+    table_->setItem(r, kTick, name);
+    auto* code = new QTableWidgetItem(Q(t.code));
+    code->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    table_->setItem(r, kCode, code);
+    auto* hours = new QTableWidgetItem(
+        QString::number(on != planned.end() ? on->second : line.standardHours, 'f', 2));
+    hours->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    hours->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
+    table_->setItem(r, kPlanned, hours);
+    const auto work = busy.find(t.id);
+    auto* now = new QTableWidgetItem(work != busy.end() ? Q(work->second) : tr("空闲"));
+    now->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    table_->setItem(r, kBusy, now);
+  }
+  table_->resizeColumnToContents(kTick);
+  table_->resizeColumnToContents(kCode);
+  table_->resizeColumnToContents(kPlanned);
+  layout->addWidget(table_, 1);
+  auto* hint = new QLabel(tr("空格勾选技师，输入数字改计划工时，回车派工。\n"
+                             "还没有人开工时，去掉勾选即撤下该技师；开工后只能加人。"),
+                          this);
+  hint->setStyleSheet("QLabel { color: #606060; }");
+  layout->addWidget(hint);
+  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  box->button(QDialogButtonBox::Ok)->setText(tr("派工"));
+  box->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
+  connect(box, &QDialogButtonBox::accepted, this, &DispatchDialog::accept);
+  connect(box, &QDialogButtonBox::rejected, this, &DispatchDialog::reject);
+  layout->addWidget(box);
+  resize(640, 380);
+  table_->setFocus();
+  if (table_->rowCount() > 0) table_->setCurrentCell(0, kTick);
+}
+
+DispatchDialog::Choice DispatchDialog::Chosen(std::string* problem) const {
+  Choice out;
+  problem->clear();
+  for (int r = 0; r < table_->rowCount(); ++r) {
+    if (table_->item(r, kTick)->checkState() != Qt::Checked) continue;
+    bool ok = false;
+    const double hours = table_->item(r, kPlanned)->text().trimmed().toDouble(&ok);
+    if (!ok) {
+      *problem = "“" + technicians_[static_cast<size_t>(r)].name + "”的计划工时不是数字";
+      return {};
+    }
+    out.emplace_back(technicians_[static_cast<size_t>(r)].id, hours);
+  }
+  return out;
+}
+
+void DispatchDialog::accept() {
+  std::string problem;
+  const Choice chosen = Chosen(&problem);
+  if (problem.empty() && apply_) problem = apply_(chosen);
+  if (!problem.empty()) {
+    if (tell_) tell_(problem);
+    table_->setFocus();
+    return;
+  }
+  QDialog::accept();
+}
+
+}  // namespace ws::desk

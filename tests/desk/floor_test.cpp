@@ -1,0 +1,164 @@
+// The dispatch board at the desk, by keyboard alone: Enter dispatches the selected line to the
+// technicians ticked with Space (the item's standard hours unless typed), a refusal keeps the
+// dialog open, F5 shows a tablet's clock running, Ctrl+R and Ctrl+J send back and pass a finished
+// line; hours stand right-aligned.
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "desk/dispatch_dialog.h"
+#include "desk/floor_window.h"
+#include "desk/main_window.h"
+#include "desk_fixture.h"
+#include "platform/navigator.h"
+#include "support/test_host.h"
+#include "workshop/floor.h"
+
+namespace ws::desk {
+
+namespace {
+
+using test::ProcessQueued;
+using test::ShopFixture;
+
+constexpr const char* kShop =
+    "insert into clzl (车辆ID,车牌号,车名) values (1,'粤A12345','卡罗拉');"
+    "insert into PDMWXXM (AutoID,编码,维修项目,工时) values (1,'BY01','保养',1.5),"
+    "(2,'SC01','刹车',2);"
+    "insert into WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期) values "
+    "(10,200001,'01','WS010',1,'2012-06-14');"
+    "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values (1,10,1,1,0,0),"
+    "(2,10,2,1,0,0);"
+    "insert into PDMGY (雇员ID,雇员编码,姓名,是否技师) values (1,'T1','张师傅',1),"
+    "(2,'T2','李师傅',1),(3,'A1','王会计',0);";
+
+// Runs act on the modal dialog once it is up (it runs its own event loop), then lets it go on.
+void OnModal(std::function<void(QWidget&)> act) {
+  auto* timer = new QTimer(qApp);
+  auto ticks = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, ticks, act = std::move(act)] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal && ++*ticks < 200) return;
+    timer->stop();
+    timer->deleteLater();
+    if (modal) act(*modal);
+  });
+  timer->start(20);
+}
+
+void Keys(QWidget* widget, std::initializer_list<int> keys) {
+  for (int key : keys) QTest::keyClick(widget, static_cast<Qt::Key>(key));
+}
+
+}  // namespace
+
+class FloorTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    shop_ = std::make_unique<ShopFixture>(kShop);
+    QVERIFY2(shop_->Host(), shop_->Error().c_str());
+    window_ = std::make_unique<MainWindow>(*shop_->Host());
+    window_->resize(1366, 768);
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    floor_ = window_->OpenFloor();
+    QVERIFY(floor_);
+    ProcessQueued();
+  }
+  void cleanup() {
+    window_.reset();
+    shop_.reset();
+  }
+
+  void EnterDispatchesByKeyboardAndARefusalKeepsTheDialog() {
+    QTableWidget& lines = floor_->Lines();
+    QCOMPARE(QApplication::focusWidget(), &lines);
+    QCOMPARE(lines.rowCount(), 2);
+    QCOMPARE(lines.item(1, FloorWindow::kItem)->text(), QString("刹车"));
+    QVERIFY(lines.item(1, FloorWindow::kHours)->textAlignment() & Qt::AlignRight);
+    QTest::keyClick(&lines, Qt::Key_Down);
+
+    // Nobody ticked: the module's refusal is told and the dialog stays for the next try. Then
+    // 张 with the standard hours, 李 with 0.5 typed into 计划工时, and Enter.
+    bool focused = false;
+    bool stayed = false;
+    bool typed = false;
+    OnModal([&](QWidget& modal) {
+      auto* dialog = qobject_cast<DispatchDialog*>(&modal);
+      if (!dialog) return static_cast<QDialog&>(modal).reject();
+      QTableWidget& table = dialog->Technicians();
+      focused = QApplication::focusWidget() == &table;
+      QTest::keyClick(&table, Qt::Key_Return);
+      stayed = dialog->isVisible();
+      Keys(&table, {Qt::Key_Space, Qt::Key_Down, Qt::Key_Space, Qt::Key_Right, Qt::Key_Right});
+      QTest::keyClick(&table, Qt::Key_0);
+      if (auto* editor = table.findChild<QLineEdit*>(); editor && editor->isVisible()) {
+        QTest::keyClicks(editor, ".5");
+        QTest::keyClick(editor, Qt::Key_Return);
+        ProcessQueued();  // the cell's editor commits and closes queued
+        typed = true;
+      }
+      QTest::keyClick(&table, Qt::Key_Return);
+      // Never left open on a failure: the board's Enter would wait for it for ever.
+      if (dialog->isVisible()) dialog->reject();
+    });
+    QTest::keyClick(&lines, Qt::Key_Return);
+    ProcessQueued();
+    QVERIFY(focused);
+    QVERIFY(stayed);
+    QVERIFY(typed);
+    // The offscreen platform gives the activation back to no window when a dialog closes, as a
+    // window manager would to the main window.
+    QApplication::setActiveWindow(window_.get());
+    QCOMPARE(QApplication::focusWidget(), &lines);
+    QVERIFY(!shop_->Dialogs().Boxes().empty());
+    QCOMPARE(shop_->Dialogs().Boxes().back().text, std::string("请至少选择一名技师"));
+    auto ids = shop_->Host()->System().CreateNavigator();
+    workshop::Floor tablet(shop_->Host()->Db(), *ids, FloorNow);
+    const auto job = tablet.Job(2);
+    QVERIFY(job && job->technicians.size() == 2);
+    QCOMPARE(job->technicians[0].name + "/" + job->technicians[1].name,
+             std::string("张师傅/李师傅"));
+    QCOMPARE(job->technicians[0].plannedHours, job->standardHours);
+    QCOMPARE(job->technicians[1].plannedHours, 0.5);
+    QCOMPARE(lines.currentRow(), 1);
+    QCOMPARE(lines.item(1, FloorWindow::kState)->text(), QString("在修"));
+
+    // A tablet clocks 张 on: F5 shows him running on the line.
+    const workshop::Actor zhang{"zhang", 1, false, true, true, false, "serve"};
+    QCOMPARE(tablet.ClockOn(zhang, 2), std::string());
+    QVERIFY(!lines.item(1, FloorWindow::kRunning)->text().contains("张师傅"));
+    QTest::keyClick(&lines, Qt::Key_F5);
+    QVERIFY(lines.item(1, FloorWindow::kRunning)->text().startsWith("张师傅"));
+
+    // Finished on the tablet: Ctrl+R sends it back, Ctrl+J passes it and it leaves the board.
+    QCOMPARE(tablet.Finish(zhang, 2), std::string());
+    QTest::keyClick(&lines, Qt::Key_F5);
+    QCOMPARE(lines.item(1, FloorWindow::kState)->text(), QString("完工"));
+    QTest::keyClick(&lines, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(lines.item(1, FloorWindow::kState)->text(), QString("在修：返工"));
+    QCOMPARE(tablet.Finish(zhang, 2), std::string());
+    QTest::keyClick(&lines, Qt::Key_F5);
+    QTest::keyClick(&lines, Qt::Key_J, Qt::ControlModifier);
+    QCOMPARE(lines.rowCount(), 1);
+    QCOMPARE(shop_->Text("select 状态 || 检验人 from ws_job where 单据明细ID = 2"),
+             std::string("已检验") + ws::test::kTestUser);
+  }
+
+ private:
+  std::unique_ptr<ShopFixture> shop_;
+  std::unique_ptr<MainWindow> window_;
+  FloorWindow* floor_ = nullptr;
+};
+
+}  // namespace ws::desk
+
+QTEST_MAIN(ws::desk::FloorTest)
+#include "floor_test.moc"
