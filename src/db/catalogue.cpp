@@ -335,6 +335,19 @@ std::vector<TableDef> BuildTables() {
                 {"ix_ws_clock_emp", {"雇员ID", "开始时间"}},
                 {"ix_ws_clock_line", {"单据明细ID"}}},
                17});
+  // What a technician earns on the labour of a repair category: 方式 比例 takes 比率 percent of
+  // a line's labour amount, 工时 pays 比率 per standard hour. Kept by the managers; a category
+  // without a row earns nothing.
+  t.push_back({"ws_commission_rule",
+               TableRole::Module,
+               {{"维修分类ID", kId},
+                {"方式", kText},
+                {"比率", kMoney},
+                {"修改人", kText},
+                {"修改时间", kText}},
+               {"维修分类ID"},
+               {},
+               18});
   // The shop's examination checklist.
   t.push_back({"ws_check_item",
                TableRole::Module,
