@@ -105,7 +105,18 @@ bool TC_MX::SaveRules() {
   std::vector<CommissionRule> rules;
   for (int row = rules_->FixedRows(); row < rules_->Rows(); ++row) {
     CommissionRule rule;
-    rule.categoryId = db::NumericValue(rules_->TextMatrix(row, kCategoryId));
+    rule.categoryId = static_cast<int64_t>(db::NumericValue(rules_->TextMatrix(row, kCategoryId)));
+    // The window's grid offers a line for a new row; the categories themselves are a master's.
+    if (rule.categoryId <= 0) {
+      bool blank = true;
+      for (int col = 0; col < rules_->Cols(); ++col) {
+        blank = blank && forms::Trim(rules_->TextMatrix(row, col)).empty();
+      }
+      if (blank) continue;
+      Events().ErrMessage("提成规则按维修分类设置：新的分类请先在“维修分类”中建立",
+                          host::kLevelRefusal, host::kAppTitle);
+      return false;
+    }
     rule.category = rules_->TextMatrix(row, kCategory);
     const std::string kind = forms::Trim(rules_->TextMatrix(row, kKind));
     if (!kind.empty()) {

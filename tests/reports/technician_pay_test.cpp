@@ -266,9 +266,13 @@ TEST_F(TechnicianPayTest, TheCommissionWindowSavesTheRulesTypedInItsGrid) {
   forms::Input::Click(save);
   EXPECT_EQ(host_.Joined("select 维修分类ID, 方式, 比率 from ws_commission_rule order by 1", ";"),
             "1/比例/15;3/工时/12.5");
+  // A kind of neither name, and a category typed on the grid's new line, are refused.
   rules.SetTextMatrix(1, 2, "提成");
   forms::Input::Click(save);
-  EXPECT_EQ(host_.Sink().Count("ErrMessage"), 1);
+  rules.SetTextMatrix(1, 2, "工时");
+  rules.SetTextMatrix(rules.AddRow(), 1, "洗车");
+  forms::Input::Click(save);
+  EXPECT_EQ(host_.Sink().Count("ErrMessage"), 2);
   report.Events().AttachSink(nullptr);
   EXPECT_EQ(host_.Scalar("select 方式 from ws_commission_rule where 维修分类ID = 1").ToText(),
             "比例");
