@@ -113,9 +113,6 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_S", {}).usage);
 }
 
-// `ws report` writes a report's rows as they are read: the same CSV as the whole grid gives, in
-// pieces of a chunk each, and a spreadsheet of every row; a target that cannot take a piece
-// stops the report with an error.
 // The demo's floor is one the floor's own steps could have left: work only on technicians'
 // dispatched lines, a record's hours its times apart, and the technicians' reports of its last
 // weeks add up to what the lines hold.
@@ -161,6 +158,9 @@ TEST_F(DemoShopTest, TheFloorOfTheLastWeeksAddsUpInTheTechniciansReports) {
   EXPECT_GT(paid, db::Amount());
 }
 
+// `ws report` writes a report's rows as they are read: the same CSV as the whole grid gives, in
+// pieces of a chunk each, and a spreadsheet of every row; a target that cannot take a piece
+// stops the report with an error.
 TEST_F(DemoShopTest, AStreamedReportWritesItsRowsAChunkAtATime) {
   host_.Exec(
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "

@@ -163,6 +163,7 @@ class FloorWriter {
     }
 
     const int64_t dispatchMinute = Cursor(first->id, day) - random_.Between(5, 30);
+    reached_.insert(order.orderId);
     for (const Worker& w : workers) {
       tech_->Id(++dispatchId_)
           .Id(line.lineId)
@@ -288,8 +289,8 @@ class FloorWriter {
     }
   }
 
-  // Walk-around examinations of a share of the orders, with the lines they suggested and the
-  // customers' answers.
+  // Walk-around examinations of a share of the orders on the floor, with the lines they suggested
+  // and the customers' answers.
   void Examinations() {
     BulkInserter finding(db_, "ws_finding",
                          {"检验ID", "单据ID", "项目ID", "结果", "说明", "检验人", "检验时间"},
@@ -300,7 +301,8 @@ class FloorWriter {
     int64_t findingId = 0;
     int64_t suggestionId = 0;
     for (const FloorOrder& order : floor_.orders) {
-      if (floor_.technicians.empty() || !random_.Chance(0.4)) continue;
+      // Cars that reached the floor; one in two is walked round.
+      if (!reached_.count(order.orderId) || !random_.Chance(0.5)) continue;
       const FloorTechnician& examiner =
           floor_.technicians[random_.Below(floor_.technicians.size())];
       int64_t minute = kDayStart + random_.Between(0, 30);
@@ -348,6 +350,7 @@ class FloorWriter {
   int64_t clockId_ = 0;
   std::map<std::pair<int64_t, int64_t>, int64_t> cursor_;  // (technician, day) -> minute
   std::set<int64_t> running_;
+  std::set<int64_t> reached_;  // orders with a dispatched line
 };
 
 }  // namespace
