@@ -359,6 +359,8 @@ TEST_F(WsAccountsTest, CommissionRulesAreAManagersToSet) {
       {"commission list --as " + technician + " --as-password-file " +
            Secret("tech.pw", "tech-2012"),
        2, "技师账户"},
+      {"commission list --as 老李 --as-password-file " + Secret("li.pw", "li-2012"), 2,
+       "没有“管理”权限"},
       {"commission set 01 提成 5 " + owner, 2, "比例 or 工时"},
       {"commission set 01 比例 100.5 " + owner, 2, "0 到 100"},
       {"commission set 01 比例 5x " + owner, 2, "not a number"},
