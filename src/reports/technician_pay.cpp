@@ -392,19 +392,18 @@ const ListColumns& CommissionColumns() {
 namespace {
 
 // Hours and percents show their decimals; the list's whole-number format would drop them.
-void ShowDecimals(forms::Grid& grid, const ListColumns& columns) {
-  for (const char* caption : {"标准工时", "实际工时", "效率%"}) {
-    const int col = grid.FindCol(caption);
-    if (col >= 0) grid.Col(col).format = caption == std::string("效率%") ? "0.0" : "0.00";
+void ShowDecimals(forms::Grid& grid) {
+  for (const auto& [caption, format] :
+       {std::pair{"标准工时", "0.00"}, std::pair{"实际工时", "0.00"}, std::pair{"效率%", "0.0"}}) {
+    if (const int col = grid.FindCol(caption); col >= 0) grid.Col(col).format = format;
   }
-  (void)columns;
 }
 
 }  // namespace
 
 void FillEfficiencyGrid(const TechnicianPay& pay, forms::Grid& grid, bool totals) {
   SetupListGrid(grid, EfficiencyColumns());
-  ShowDecimals(grid, EfficiencyColumns());
+  ShowDecimals(grid);
   for (const TechnicianFigures& row : pay.rows) {
     AddListRow(grid, {row.code, row.name, std::to_string(row.lines),
                       HoursCell(row.billedHundredths), HoursCell(row.clockedHundredths),
@@ -429,7 +428,7 @@ void AddEfficiencyTotals(forms::Grid& grid) {
 
 void FillCommissionGrid(const TechnicianPay& pay, forms::Grid& grid, bool totals) {
   SetupListGrid(grid, CommissionColumns());
-  ShowDecimals(grid, CommissionColumns());
+  ShowDecimals(grid);
   for (const TechnicianFigures& row : pay.rows) {
     AddListRow(grid,
                {row.code, row.name, std::to_string(row.lines), HoursCell(row.billedHundredths),

@@ -153,7 +153,8 @@ TEST_F(TechnicianPayTest, EfficiencySetsBilledStandardHoursAgainstClockedHours) 
     ASSERT_EQ(pay.error, "") << c.from;
     EXPECT_EQ(Read(pay, false), c.rows) << c.from << " to " << c.to;
   }
-  // The 合计 row sets the shop's hours against each other: 1.85 billed of 5.05 clocked (赵, code S1, leads the list).
+  // The 合计 row sets the shop's hours against each other: 1.85 billed of 5.05 clocked (赵, code
+  // S1, leads the list).
   forms::Grid grid("Vs");
   FillEfficiencyGrid(LoadEfficiency(host_.Db(), "2012-06-01", "2012-06-30"), grid);
   const int total = grid.GrandTotalRow();
