@@ -316,10 +316,8 @@ TEST_F(TechnicianPayTest, TheServerRefusesCommissionToAllButManagers) {
   const std::string schema = host_.Scalar("SELECT current_schema()").ToText();
   for (const auto& [login, allowed] : std::vector<std::pair<std::string, bool>>{
            {"boss" + suffix, true}, {"checker" + suffix, false}, {"tech" + suffix, false}}) {
-    std::string error;
-    auto db =
-        platform::PostgresDatabase::Open(platform::testing::LoginUrl(login, "x", schema), &error);
-    ASSERT_NE(db, nullptr) << error;
+    auto db = platform::PostgresDatabase::Open(platform::testing::LoginUrl(login, "x", schema));
+    ASSERT_TRUE(db) << db.Error();
     const TechnicianPay pay = LoadCommission(*db, "2012-06-01", "2012-06-30", 2);
     EXPECT_EQ(pay.error.empty(), allowed) << login << ": " << pay.error;
     EXPECT_EQ(pay.rows.empty(), !allowed) << login;
