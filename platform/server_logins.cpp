@@ -12,7 +12,7 @@ namespace {
 
 // The version of the rules below, kept in ws_meta as "server_rights": a shop whose rules are
 // older is installed again when an account next changes.
-constexpr const char* kRulesVersion = "4";
+constexpr const char* kRulesVersion = "5";
 
 // Every name is built inside the server with format('%I'), so account names of any text (the
 // documents record Chinese names) are quoted as identifiers there, and values stay bound.
@@ -392,6 +392,12 @@ BEGIN
   IF to_regclass(format('%I.ws_job', s)) IS NOT NULL THEN
     EXECUTE format('GRANT INSERT, UPDATE ON %I.ws_job TO %I', s, ws_server_group('check'));
   END IF;
+  -- The commission rules are the technicians' pay: only the managers read them (and so only
+  -- they can work out what anyone earned).
+  IF to_regclass(format('%I.ws_commission_rule', s)) IS NOT NULL THEN
+    EXECUTE format('REVOKE SELECT ON %I.ws_commission_rule FROM %I', s, desk);
+    EXECUTE format('GRANT SELECT ON %I.ws_commission_rule TO %I', s, manage);
+  END IF;
   -- The floor's tablets (车间) read the shop without its money: an account holding only that
   -- right is no member of the desk group, and its own group reads the orders, their labour
   -- lines and the repair items column by column, never a price, an amount, a settlement or the
@@ -494,7 +500,7 @@ BEGIN
                  '%I, pg_temp', s, s);
   EXECUTE format('GRANT EXECUTE ON FUNCTION %I.ws_server_login(text, text, text, integer) TO %I',
                  s, manage);
-  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '4')
+  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '5')
   ON CONFLICT (key) DO UPDATE SET value = excluded.value;
 END $f$;
 

@@ -75,7 +75,7 @@ shot 00-start
 stop
 i=1
 for class in WS_S CKLl_WS JS_WS JS_S WS_RPT JS_RPT PDM_cl PDM_XM PDM_WXFL PDM_clAdd PDM_XMAdd \
-  PDM_WXFLAdd BY_TX ZL_FX LY_DB JZ_JC XG_JL; do
+  PDM_WXFLAdd BY_TX ZL_FX LY_DB JZ_JC XG_JL GS_XL TC_MX; do
   start --user 张三 --open "$class"
   shot "$(printf '%02d' "$i")-$class"
   stop

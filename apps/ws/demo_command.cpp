@@ -17,6 +17,7 @@
 #include "platform/postgres_database.h"
 #include "shop/args.h"
 #include "shop/demo/demo_data.h"
+#include "shop/demo/demo_floor.h"
 #include "shop/store/database_file.h"
 
 namespace ws::cli {
@@ -196,7 +197,10 @@ int DemoCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
       << " lines and " << counts.stockMovements << " stock movements\n"
       << "  " << counts.settlements << " settlements with " << counts.voucherLines
       << " voucher lines, " << counts.receipts << " receipts; " << counts.openOrders
-      << " settled orders still owe\n";
+      << " settled orders still owe\n"
+      << "  the floor of the last " << shop::kFloorDays << " days: " << counts.dispatches
+      << " dispatches, " << counts.clockRecords << " clock records, " << counts.findings
+      << " examination findings\n";
   if (owner) {
     if (std::string error = AddAccounts(file, *owner, true, out); !error.empty()) {
       err << "ws demo: " << error << "\n";

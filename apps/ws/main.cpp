@@ -8,6 +8,7 @@
 
 #include "backup_command.h"
 #include "command.h"
+#include "commission_command.h"
 #include "demo_command.h"
 #include "import_command.h"
 #include "init_command.h"
@@ -37,6 +38,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(std::make_unique<ws::cli::RestoreCommand>());
   commands.push_back(std::make_unique<ws::cli::ShopCommand>());
   commands.push_back(std::make_unique<ws::cli::UserCommand>());
+  commands.push_back(std::make_unique<ws::cli::CommissionCommand>());
 #ifdef WS_WITH_PRINT
   commands.push_back(std::make_unique<ws::cli::PrintCommand>());
 #endif

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "db/runner.h"
 #include "platform/accounts.h"
 #include "shop/store/database_file.h"
 #include "shop/store/password_source.h"
@@ -22,6 +23,9 @@ constexpr DemoStaff kDemoStaff[] = {
     {"老李", "审核员", "li-2012"},
     {"小陈", "收银员", "chen-2012"},
 };
+
+// The demo's technicians share one password, printed with their names.
+constexpr const char* kTechnicianPassword = "tech-2012";
 
 }  // namespace
 
@@ -61,7 +65,19 @@ std::string AddAccounts(const std::string& shop, const OwnerAccount& owner, bool
     out << "  account " << staff.name << " (" << staff.role << "), password " << staff.password
         << "\n";
   }
-  return {};
+  // The technicians log in to the tablets under the accounts their cards name.
+  auto technicians = db::Runner(*database).Open(
+      db::Sql("SELECT 登录账号 FROM PDMGY WHERE 是否技师 = 1 AND 登录账号 <> '' ORDER BY 雇员编码"),
+      &error);
+  for (; error.empty() && !technicians->Eof(); technicians->MoveNext()) {
+    const std::string name = technicians->Text("登录账号");
+    error = accounts.Add(name, kTechnicianPassword, std::string(platform::kTechnicianRole));
+    if (error.empty()) {
+      out << "  account " << name << " (" << platform::kTechnicianRole << "), password "
+          << kTechnicianPassword << "\n";
+    }
+  }
+  return error;
 }
 
 }  // namespace ws::cli

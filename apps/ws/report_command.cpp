@@ -27,6 +27,8 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "       ws report --db FILE|URL audit [--from DATE] [--to DATE] [--user NAME] [--type "
          "KIND]\n"
          "                 [--csv OUT] [--xlsx OUT]\n"
+         "       ws report --db FILE|URL efficiency|commission --from DATE --to DATE [--csv OUT]\n"
+         "                 [--xlsx OUT]\n"
          "\n"
          "Runs a query report on the shop database FILE as its window does and writes the grid\n"
          "as CSV (UTF-8, a header line of the shown columns, then one line per row).\n"
@@ -41,6 +43,11 @@ void ReportCommand::PrintHelp(std::ostream& out) const {
          "uncheck and delete of documents and cards between --from and --to, by one account\n"
          "(--user) or of one kind of document (--type, as the menu names it, e.g. 维修工单, or\n"
          "its class, e.g. WS_S), with the values each save changed.\n"
+         "efficiency lists each technician's standard hours billed (lines finished or passed\n"
+         "between --from and --to, shared by planned hours) against the hours he clocked;\n"
+         "commission what each earned on the labour of the orders checked between --from and\n"
+         "--to, by the rules of 'ws commission'. Commission is pay: on a server only a login\n"
+         "with the 管理 right may read it.\n"
          "\n"
          "Filters (as typed into the report's fields; lookups take a code or a name):\n"
          "  --from yyyy-mm-dd   arrival date (WS_RPT) or receipt date (JS_RPT) from\n"
@@ -78,8 +85,8 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
   }
   if (arguments.Positional().empty()) {
     return Usage(err,
-                 "name the report (WS_RPT, JS_RPT, history, due, aging, vin, issued, checklist or "
-                 "audit)");
+                 "name the report (WS_RPT, JS_RPT, history, due, aging, vin, issued, checklist, "
+                 "audit, efficiency or commission)");
   }
   const std::string report = arguments.Positional()[0];
 

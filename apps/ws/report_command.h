@@ -11,7 +11,7 @@ class ReportCommand : public Command {
   std::string_view Name() const override { return "report"; }
   std::string_view Summary() const override {
     return "run a report as CSV or .xlsx: WS_RPT, JS_RPT, history, due, aging, vin,\n"
-           "            issued, checklist, audit";
+           "            issued, checklist, audit, efficiency, commission";
   }
   void PrintHelp(std::ostream& out) const override;
   int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;

@@ -302,7 +302,10 @@ std::vector<TableDef> BuildTables() {
                 {"检验人", kText},
                 {"更新时间", kText}},
                {"单据明细ID"},
-               {{"ix_ws_job_doc", {"单据ID"}}, {"ix_ws_job_state", {"状态", "单据ID"}}},
+               {{"ix_ws_job_doc", {"单据ID"}},
+                {"ix_ws_job_state", {"状态", "单据ID"}},
+                // The technicians' efficiency reads the lines finished in a period.
+                {"ix_ws_job_changed", {"状态", "更新时间"}, false, "", 18}},
                17});
   // The technicians a line is dispatched to, with the hours planned for each.
   t.push_back({"ws_job_tech",
@@ -333,8 +336,23 @@ std::vector<TableDef> BuildTables() {
                {"记录ID"},
                {{"ix_ws_clock_running", {"雇员ID"}, true, "结束时间=''"},
                 {"ix_ws_clock_emp", {"雇员ID", "开始时间"}},
-                {"ix_ws_clock_line", {"单据明细ID"}}},
+                {"ix_ws_clock_line", {"单据明细ID"}},
+                // ... and the hours clocked in it.
+                {"ix_ws_clock_end", {"结束时间"}, false, "", 18}},
                17});
+  // What a technician earns on the labour of a repair category: 方式 比例 takes 比率 percent of
+  // a line's labour amount, 工时 pays 比率 per standard hour. Kept by the managers; a category
+  // without a row earns nothing.
+  t.push_back({"ws_commission_rule",
+               TableRole::Module,
+               {{"维修分类ID", kId},
+                {"方式", kText},
+                {"比率", kMoney},
+                {"修改人", kText},
+                {"修改时间", kText}},
+               {"维修分类ID"},
+               {},
+               18});
   // The shop's examination checklist.
   t.push_back({"ws_check_item",
                TableRole::Module,

@@ -25,6 +25,9 @@ const std::vector<ControlEntry>& DefaultControls() {
       {"PDM_WXFL", 200028, "维修分类", MasterList},
       {"PDM_WXFLAdd", 200029, "维修分类卡片", MasterCard},
       {"XG_JL", 200031, "修改记录", KeptReport},
+      {"GS_XL", 200061, "技师效率", Report},
+      // What each technician earned: pay, which only managers read.
+      {"TC_MX", 200062, "技师提成", KeptReport},
       {"PDM_KH", 200041, "客户资料", MasterList},
       {"PDM_KHAdd", 200042, "客户资料卡片", CounterCard},
       {"PDM_PJ", 200043, "配件资料", MasterList},

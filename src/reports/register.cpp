@@ -4,6 +4,7 @@
 
 #include "reports/js_rpt.h"
 #include "reports/list_reports.h"
+#include "reports/pay_reports.h"
 #include "reports/ws_rpt.h"
 
 namespace ws::reports {
@@ -17,6 +18,8 @@ void RegisterReports(host::Registry& registry) {
   registry.Register("LY_DB", [] { return std::make_unique<LY_DB>(); });
   registry.Register("JZ_JC", [] { return std::make_unique<JZ_JC>(); });
   registry.Register("XG_JL", [] { return std::make_unique<XG_JL>(); });
+  registry.Register("GS_XL", [] { return std::make_unique<GS_XL>(); });
+  registry.Register("TC_MX", [] { return std::make_unique<TC_MX>(); });
 }
 
 }  // namespace ws::reports

@@ -18,11 +18,13 @@
 #include "forms/input.h"
 #include "grid/layout.h"
 #include "grid/profile.h"
+#include "reports/technician_pay.h"
 #include "reports/ws_rpt.h"
 #include "shop/demo/demo_data.h"
 #include "shop/exchange/csv.h"
 #include "shop/exchange/report_run.h"
 #include "support/test_host.h"
+#include "workshop/floor.h"
 
 namespace ws::reports {
 namespace {
@@ -109,6 +111,51 @@ TEST_F(DemoShopTest, FilteredReportShowsWhatADirectQueryFinds) {
   filters.to = "2012-04-31";
   EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_RPT", filters).usage);
   EXPECT_TRUE(shop::RunReport(host_.Db(), "WS_S", {}).usage);
+}
+
+// The demo's floor is one the floor's own steps could have left: work only on technicians'
+// dispatched lines, a record's hours its times apart, and the technicians' reports of its last
+// weeks add up to what the lines hold.
+TEST_F(DemoShopTest, TheFloorOfTheLastWeeksAddsUpInTheTechniciansReports) {
+  EXPECT_EQ(host_
+                .Scalar("select count(*) from ws_job_tech t join PDMGY g on g.雇员ID = t.雇员ID"
+                        " where g.是否技师 <> 1")
+                .ToLong(),
+            0);
+  EXPECT_EQ(host_
+                .Scalar("select count(*) from ws_clock c where not exists (select 1 from "
+                        "ws_job_tech t where t.单据明细ID = c.单据明细ID and t.雇员ID = c.雇员ID)")
+                .ToLong(),
+            0);
+  for (const auto& record :
+       Rows("select 开始时间, 结束时间, 工时 from ws_clock where 结束时间 <> ''")) {
+    EXPECT_NEAR(workshop::HoursBetween(record[0], record[1]), db::NumericValue(record[2]), 0.005)
+        << record[0];
+  }
+  const TechnicianPay efficiency = LoadEfficiency(host_.Db(), "2012-05-25", "2012-06-15");
+  ASSERT_EQ(efficiency.error, "");
+  int64_t billed = 0;
+  int64_t clocked = 0;
+  for (const auto& row : efficiency.rows) {
+    billed += row.billedHundredths;
+    clocked += row.clockedHundredths;
+  }
+  const double finished =
+      host_
+          .Scalar(
+              "select sum(i.工时 * x.数量) from ws_job j join WSDJXM x on x.单据明细ID = "
+              "j.单据明细ID "
+              "join PDMWXXM i on i.AutoID = x.项目ID where j.状态 in ('完工', '已检验') and "
+              "j.更新时间 >= '2012-05-25'")
+          .ToDouble();
+  EXPECT_NEAR(billed / 100.0, finished, 0.005);
+  EXPECT_GT(clocked, billed / 2);
+  EXPECT_LT(clocked, billed * 2);
+  const TechnicianPay commission = LoadCommission(host_.Db(), "2012-05-25", "2012-06-15", 2);
+  ASSERT_EQ(commission.error, "");
+  db::Amount paid;
+  for (const auto& row : commission.rows) paid += row.commission;
+  EXPECT_GT(paid, db::Amount());
 }
 
 // `ws report` writes a report's rows as they are read: the same CSV as the whole grid gives, in

@@ -341,6 +341,44 @@ TEST_F(WsAccountsTest, TheOwnerChangesAccountsAndCannotLoseTheLastManager) {
   EXPECT_EQ(login.status, 0) << login.out << login.err;
 }
 
+// Commission rules are the managers': read and set as one, refused to a technician and to a
+// rule that cannot be kept; the report asks for its period.
+TEST_F(WsAccountsTest, CommissionRulesAreAManagersToSet) {
+  Demo();
+  const std::string owner = "--as 老板 --as-password-file " + Secret("owner.pw", "owner-secret");
+  const std::string technician =
+      Scalar("shop.db", "select 登录账号 from PDMGY where 是否技师 = 1 order by 雇员编码");
+  ASSERT_FALSE(technician.empty());
+  struct Step {
+    std::string args;
+    int status;
+    std::string said;
+  };
+  const Step steps[] = {
+      {"commission list", 2, "--as OWNER"},
+      {"commission list --as " + technician + " --as-password-file " +
+           Secret("tech.pw", "tech-2012"),
+       2, "技师账户"},
+      {"commission list --as 老李 --as-password-file " + Secret("li.pw", "li-2012"), 2,
+       "没有“管理”权限"},
+      {"commission set 01 提成 5 " + owner, 2, "比例 or 工时"},
+      {"commission set 01 比例 100.5 " + owner, 2, "0 到 100"},
+      {"commission set 01 比例 5x " + owner, 2, "not a number"},
+      {"commission set 99 比例 5 " + owner, 2, "no repair category"},
+      {"commission set 检测年审 工时 25 " + owner, 0, "检测年审: 工时 25"},
+      {"commission clear 01 " + owner, 0, "no commission"},
+      {"commission list " + owner, 0, "08\t检测年审\t工时\t25"},
+      {"commission list " + owner, 0, "01\t常规保养\t-"},
+      {"report commission --from 2012-06-01", 2, "--from DATE --to DATE"},
+  };
+  for (const Step& step : steps) {
+    const Outcome outcome = Ws(step.args + " " + Db("shop.db"));
+    EXPECT_EQ(outcome.status, step.status) << step.args << "\n" << outcome.err;
+    EXPECT_NE((outcome.out + outcome.err).find(step.said), std::string::npos)
+        << step.args << ": " << outcome.out << outcome.err;
+  }
+}
+
 // The `ws` tool on a PostgreSQL server: shops made, refused, replaced and opened by URL, bulk
 // rows, backups. Skipped without WS_PG_URL. The demo shop on the server runs every example
 // script.

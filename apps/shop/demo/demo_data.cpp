@@ -21,6 +21,7 @@
 #include "platform/sqlite_database.h"
 #include "shop/demo/bulk_rows.h"
 #include "shop/demo/demo_chain.h"
+#include "shop/demo/demo_floor.h"
 #include "shop/demo/demo_random.h"
 #include "shop/store/id_counters.h"
 
@@ -335,6 +336,13 @@ class DemoWriter {
     Customers();
     Vehicles();
     Orders();
+    floor_.seed = options_.seed;
+    floor_.lastDay = DayNumber(options_.date);
+    for (const Category& category : Categories()) floor_.categoryCodes.push_back(category.code);
+    const FloorCounts floor = WriteDemoFloor(db_, floor_, error_);
+    counts_.dispatches = floor.dispatches;
+    counts_.clockRecords = floor.clockRecords;
+    counts_.findings = floor.findings;
     ShopParticulars();
     if (!error_.empty()) {
       transaction.Fail(error_);
@@ -412,7 +420,8 @@ class DemoWriter {
     };
     static const Staff staff[] = {{"总经理室", 1}, {"前台接待", 3}, {"维修车间", 6},
                                   {"钣喷车间", 3}, {"配件部", 2},   {"财务部", 2}};
-    BulkInserter insert(db_, "PDMGY", {"雇员ID", "雇员编码", "姓名", "部门ID"}, error_);
+    BulkInserter insert(db_, "PDMGY",
+                        {"雇员ID", "雇员编码", "姓名", "部门ID", "是否技师", "登录账号"}, error_);
     std::set<std::string> used;
     int64_t id = 0;
     for (const Staff& s : staff) {
@@ -424,7 +433,13 @@ class DemoWriter {
         ++id;
         const std::string code = Code("", id, 4);
         const int64_t department = departmentIds_[s.department];
-        insert.Id(id).Text(code).Text(name).Id(department).Row();
+        // The workshops' people are the technicians, each logging in to the tablets under
+        // his own name.
+        const bool bodyShop = std::string_view(s.department) == "钣喷车间";
+        const bool technician = bodyShop || std::string_view(s.department) == "维修车间";
+        insert.Id(id).Text(code).Text(name).Id(department).Num(technician ? 1 : 0);
+        insert.Text(technician ? name : std::string()).Row();
+        if (technician) floor_.technicians.push_back({id, name, bodyShop});
         Employee e{id, name, department};
         if (std::string_view(s.department) == "前台接待") receptionists_.push_back(e);
         if (std::string_view(s.department) == "总经理室") checkers_.push_back(e);
@@ -496,7 +511,8 @@ class DemoWriter {
   void RepairItems() {
     BulkInserter insert(
         db_, "PDMWXXM",
-        {"AutoID", "编码", "维修项目", "项目属性", "参考价格", "保养月数", "保养公里"}, error_);
+        {"AutoID", "编码", "维修项目", "项目属性", "参考价格", "保养月数", "保养公里", "工时"},
+        error_);
     itemsByCategory_.resize(Categories().size());
     std::vector<int> perCategory(Categories().size(), 0);
     int64_t id = 0;
@@ -512,7 +528,9 @@ class DemoWriter {
           .Fen(fen)
           .Num(t.serviceMonths)
           .Num(t.serviceKm)
+          .Num(DemoStandardHours(t.yuan))
           .Row();
+      floor_.standardHours[id] = DemoStandardHours(t.yuan);
       itemsByCategory_[static_cast<size_t>(t.category)].push_back(Item{id, fen});
     }
     counts_.items = insert.Rows();
@@ -782,6 +800,7 @@ class DemoWriter {
 
       // Labour items of the category, now and then one more of another.
       ChainOrder forChain;
+      FloorOrder forFloor;
       int64_t labourFen = 0;
       const auto& itemPool = itemsByCategory_[category];
       auto items = Distinct(itemPool, static_cast<size_t>(random_.Between(1, 3)));
@@ -797,6 +816,7 @@ class DemoWriter {
         const int64_t amount = quantity * price;
         labourFen += amount;
         forChain.items.push_back({item->id, quantity, price, amount});
+        forFloor.lines.push_back({itemLineId + 1, item->id, quantity});
         itemLine.Id(++itemLineId)
             .Id(orderId)
             .Id(item->id)
@@ -860,6 +880,13 @@ class DemoWriter {
       forChain.inspectionFen = inspectionFen;
       forChain.receivableFen = receivableFen;
       const ChainEffect effect = chain.Plan(dayNumber, forChain);
+      if (age < kFloorDays) {
+        forFloor.orderId = orderId;
+        forFloor.arrivalDay = dayNumber;
+        forFloor.checkDay = forChain.checkDay;
+        forFloor.bodyShop = std::string_view(cat.code) == "05";
+        floor_.orders.push_back(std::move(forFloor));
+      }
 
       order.Id(orderId)
           .Id(kRepairOrderProgram)
@@ -920,12 +947,13 @@ class DemoWriter {
 
   // Raises every id counter of a table the demo wrote to its highest key.
   std::vector<db::Sql> CounterStatements() const {
-    static const char* tables[] = {"PDMBM",        "PDMGY",      "PDMKJKM",       "PDMSJZD",
-                                   "PDMBZ",        "pdmwxfl",    "PDMWXXM",       "PDMCPML",
-                                   "pdmwldw",      "PDMWLDWJS",  "clzl",          "WSDJ",
-                                   "WSDJXM",       "WSDJPJ",     "JXCDJ",         "JXCDJMX",
-                                   "JxcGoodsList", "ARPReceive", "ARPReceive_XM", "ARPReceive_PJ",
-                                   "ARPReceiveMx", "gl_accvouch"};
+    static const char* tables[] = {"PDMBM",         "PDMGY",       "PDMKJKM",       "PDMSJZD",
+                                   "PDMBZ",         "pdmwxfl",     "PDMWXXM",       "PDMCPML",
+                                   "pdmwldw",       "PDMWLDWJS",   "clzl",          "WSDJ",
+                                   "WSDJXM",        "WSDJPJ",      "JXCDJ",         "JXCDJMX",
+                                   "JxcGoodsList",  "ARPReceive",  "ARPReceive_XM", "ARPReceive_PJ",
+                                   "ARPReceiveMx",  "gl_accvouch", "ws_job_tech",   "ws_clock",
+                                   "ws_check_item", "ws_finding",  "ws_suggestion"};
     std::vector<db::Sql> out;
     for (const char* name : tables) {
       const db::TableDef* table = db::FindTable(name);
@@ -962,6 +990,7 @@ class DemoWriter {
   ChainStaff staff_;
   std::vector<Customer> customers_;
   std::vector<Vehicle> vehicles_;
+  DemoFloor floor_;
 };
 
 }  // namespace

@@ -62,6 +62,9 @@ struct DemoCounts : ChainCounts {
   int64_t orders = 0;
   int64_t itemLines = 0;
   int64_t partLines = 0;
+  int64_t dispatches = 0;  // the floor of the last weeks (demo_floor.h)
+  int64_t clockRecords = 0;
+  int64_t findings = 0;
 };
 
 // Called now and then while orders are written: orders done so far, orders in all.
