@@ -173,25 +173,35 @@ class Day:
             "--db", self.shop)
         run("user", "add", "zhang", "--role", "技师", "--password-file", secrets["zhang"],
             "--db", self.shop, "--as", "老板", env=dict(os.environ, WS_PASSWORD=OWNER_PASSWORD))
-        # The desk's part, not yet a page: the technician's card, the checklist and a dispatch
-        # of the two newest open orders' labour lines.
+        # The desk's part: a technician of his own for the account (the demo's technicians
+        # have a floor of their own, a running clock among it), the demo's checklist, and a
+        # dispatch of two labour lines nobody has been given yet.
         with sqlite3.connect(self.shop) as db:
-            db.execute("update PDMGY set 登录账号='zhang', 是否技师=1, 姓名='张师傅' where 雇员ID=1")
-            db.executemany("insert into ws_check_item (项目ID,序号,名称,分组,停用) values (?,?,?,?,0)",
-                           [(1, 1, "刹车片", "制动"), (2, 2, "轮胎", "行走"), (3, 3, "灯光", "电气"),
-                            (4, 4, "机油", "发动机")])
+            me = db.execute("select max(雇员ID) + 1 from PDMGY").fetchone()[0]
+            db.execute("insert into PDMGY (雇员ID,雇员编码,姓名,登录账号,是否技师) "
+                       "values (?,?,'张师傅','zhang',1)", (me, "T%04d" % me))
+            if not db.execute("select count(*) from ws_check_item").fetchone()[0]:
+                db.executemany("insert into ws_check_item (项目ID,序号,名称,分组,停用) "
+                               "values (?,?,?,?,0)",
+                               [(1, 1, "刹车片", "制动"), (2, 2, "轮胎", "行走"),
+                                (3, 3, "灯光", "电气"), (4, 4, "机油", "发动机")])
             db.execute("update PDMWXXM set 工时 = 1.5")
             lines = db.execute(
                 "select x.单据明细ID, x.单据ID from WSDJXM x join WSDJ h on h.单据ID = x.单据ID "
-                "where h.smark <> '02' order by h.进厂日期 desc, x.单据明细ID limit 2").fetchall()
+                "where h.smark <> '02' and not exists (select 1 from ws_job j "
+                "where j.单据ID = h.单据ID) "
+                "order by h.进厂日期 desc, x.单据明细ID limit 2").fetchall()
+            first = db.execute("select coalesce(max(派工ID), 0) + 1 from ws_job_tech").fetchone()[0]
             for i, (line, order) in enumerate(lines):
                 db.execute("insert into ws_job_tech (派工ID,单据明细ID,单据ID,雇员ID,计划工时,派工人) "
-                           "values (?,?,?,1,1.5,'老板')", (i + 1, line, order))
+                           "values (?,?,?,?,1.5,'老板')", (first + i, line, order, me))
                 db.execute("insert into ws_job (单据明细ID,单据ID,状态) values (?,?,'在修')",
                            (line, order))
             db.execute("insert into ws_id (table_name,key_column,last_id) values "
-                       "('ws_job_tech','派工ID',10) on conflict do nothing")
+                       "('ws_job_tech','派工ID',?) on conflict do update set last_id = "
+                       "max(last_id, excluded.last_id)", (first + 10,))
         self.line, self.order = lines[0]
+        self.me = me
 
     def shoot(self, driver, page, size):
         path = os.path.join(self.gallery, "floor-%s-%s.png" % (page, size))
@@ -275,14 +285,19 @@ class Day:
         with sqlite3.connect(self.shop) as db:
             one = lambda sql: db.execute(sql).fetchone()[0]
             self.check("two closed clock records of 张",
-                       one("select count(*) from ws_clock where 雇员ID=1 and 结束时间<>''") == 2)
-            self.check("no clock left running",
-                       one("select count(*) from ws_clock where 结束时间=''") == 0)
+                       one("select count(*) from ws_clock where 雇员ID=%d and 结束时间<>''" % self.me)
+                       == 2)
+            self.check("no clock of his left running",
+                       one("select count(*) from ws_clock where 雇员ID=%d and 结束时间=''"
+                           % self.me) == 0)
             self.check("the line is 完工",
                        one("select 状态 from ws_job where 单据明细ID=%d" % self.line) == "完工")
-            self.check("one photo on record", one("select count(*) from ws_finding_photo") == 1)
+            self.check("one photo on the order's record",
+                       one("select count(*) from ws_finding_photo p join ws_finding f "
+                           "on f.检验ID = p.检验ID where f.单据ID=%d" % self.order) == 1)
             self.check("one suggestion waiting for the customer",
-                       one("select count(*) from ws_suggestion where 状态='建议'") == 1)
+                       one("select count(*) from ws_suggestion where 状态='建议' and 单据ID=%d"
+                           % self.order) == 1)
 
     def run(self):
         self.prepare()
