@@ -40,7 +40,10 @@ bool StartsAFormula(std::string_view text) {
 }  // namespace
 
 void AppendCsvCell(std::string& out, std::string_view cell) {
-  const bool quoted = cell.find_first_of(",\"\r\n") != std::string_view::npos;
+  // One pass over the cell (find_first_of looks each byte up in the set with a call).
+  const bool quoted = std::any_of(cell.begin(), cell.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
   if (quoted) out += '"';
   if (StartsAFormula(cell)) out += '\'';
   if (!quoted) {
