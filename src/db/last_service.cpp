@@ -168,11 +168,30 @@ std::vector<std::string> LastServiceFill() {
           "= A.单据ID WHERE B.项目ID IS NOT NULL AND A.车辆ID IS NOT NULL) L WHERE n = 1"};
 }
 
-Sql LastServiceSelect(std::span<const int64_t> items) {
-  return Sql("SELECT vehicle_id, item_id, order_id, visit_date FROM ws_last_service WHERE "
-             "item_id IN (")
-      .Keys(items)
-      .Raw(")");
+Sql LastServiceSelect(std::span<const int64_t> items, const std::string& since) {
+  Sql sql(
+      "SELECT vehicle_id, item_id, order_id, visit_date FROM ws_last_service WHERE "
+      "item_id IN (");
+  sql.Keys(items).Raw(")");
+  if (!since.empty()) sql.Raw(" AND visit_date >= ").Date(since, "");
+  return sql;
+}
+
+Sql LastServiceSelectLatest(std::span<const int64_t> items, std::span<const int64_t> others,
+                            const std::string& before) {
+  Sql sql(
+      "SELECT vehicle_id, item_id, order_id, visit_date FROM ws_last_service WHERE "
+      "item_id IN (");
+  sql.Keys(items).Raw(") AND visit_date < ").Date(before, "");
+  if (others.empty()) return sql;
+  // A row of no day (an order without one) is later than none, as the comparisons leave it.
+  sql.Raw(" AND NOT EXISTS (SELECT 1 FROM ws_last_service later WHERE later.item_id IN (")
+      .Keys(others)
+      .Raw(
+          ") AND later.vehicle_id = ws_last_service.vehicle_id AND (later.visit_date >"
+          " ws_last_service.visit_date OR (later.visit_date = ws_last_service.visit_date AND"
+          " later.order_id >= ws_last_service.order_id)))");
+  return sql;
 }
 
 }  // namespace ws::db

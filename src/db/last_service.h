@@ -37,8 +37,12 @@ std::vector<std::string> LastServiceTriggers(Engine engine);
 std::vector<std::string> LastServiceFill();
 
 // The rows of the items, their columns in this order: vehicle, item, order and the order's day
-// as the order stores it.
-Sql LastServiceSelect(std::span<const int64_t> items);
+// as the order stores it. With `since` (yyyy-mm-dd) only the rows of visits on or after it.
+Sql LastServiceSelect(std::span<const int64_t> items, const std::string& since = {});
+// The rows of `items` dated before `before` (yyyy-mm-dd) whose vehicle has no row of `others`
+// on the same visit or a later one; the columns as above.
+Sql LastServiceSelectLatest(std::span<const int64_t> items, std::span<const int64_t> others,
+                            const std::string& before);
 inline constexpr int kLastServiceVehicle = 0;
 inline constexpr int kLastServiceItem = 1;
 inline constexpr int kLastServiceOrder = 2;

@@ -30,7 +30,7 @@ bool ReadsAsNumber(std::string_view text) {
 // A spreadsheet runs a cell that starts with one of these as a formula: a plate or a remark
 // typed as "=HYPERLINK(...)" would act when the export is opened. Such a text (not a number)
 // is written behind an apostrophe, which spreadsheets show as the text itself.
-bool StartsAFormula(const std::string& text) {
+bool StartsAFormula(std::string_view text) {
   if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos) {
     return false;
   }
@@ -39,15 +39,28 @@ bool StartsAFormula(const std::string& text) {
 
 }  // namespace
 
-std::string CsvCell(const std::string& cell) {
-  const std::string text = StartsAFormula(cell) ? "'" + cell : cell;
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
+void AppendCsvCell(std::string& out, std::string_view cell) {
+  // One pass over the cell (find_first_of looks each byte up in the set with a call).
+  const bool quoted = std::any_of(cell.begin(), cell.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (quoted) out += '"';
+  if (StartsAFormula(cell)) out += '\'';
+  if (!quoted) {
+    out += cell;
+    return;
   }
-  return quoted + "\"";
+  for (char c : cell) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+std::string CsvCell(const std::string& cell) {
+  std::string out;
+  AppendCsvCell(out, cell);
+  return out;
 }
 
 void GridPack::Attach(Grid* grid) {
@@ -132,18 +145,37 @@ ShownCells ShownGridCells(const Grid& grid) {
 }
 
 std::string GridCsv(const Grid& grid, bool header) {
+  // Written straight from the cells (a report streams hundreds of thousands of rows through
+  // here): the texts as ShownGridCells gives them, with no copy of the rows between.
   std::string out;
-  auto line = [&out](const std::vector<std::string>& cells) {
-    for (size_t i = 0; i < cells.size(); ++i) {
+  if (grid.Rows() == 0) return out;
+  std::vector<int> cols;
+  for (int c = 0; c < grid.Cols(); ++c) {
+    if (!grid.ColHidden(c)) cols.push_back(c);
+  }
+  if (header) {
+    for (size_t i = 0; i < cols.size(); ++i) {
       if (i > 0) out += ',';
-      out += CsvCell(cells[i]);
+      AppendCsvCell(out, grid.TextMatrix(0, cols[i]));
     }
     out += "\r\n";
-  };
-  if (grid.Rows() == 0) return out;
-  const ShownCells shown = ShownGridCells(grid);
-  if (header) line(shown.columns);
-  for (const auto& row : shown.rows) line(row);
+  }
+  std::string formatted;
+  for (int r = std::max(grid.FixedRows(), 1); r < grid.Rows(); ++r) {
+    if (grid.RowHidden(r)) continue;
+    for (size_t i = 0; i < cols.size(); ++i) {
+      if (i > 0) out += ',';
+      const std::string& text = grid.TextMatrix(r, cols[i]);
+      // DisplayText formats only a filled cell of a column with a format.
+      std::string_view shown = text;
+      if (!text.empty() && !grid.Col(cols[i]).format.empty()) {
+        formatted = grid.DisplayText(r, cols[i]);
+        shown = formatted;
+      }
+      if (!IsNoDateStandIn(shown)) AppendCsvCell(out, shown);
+    }
+    out += "\r\n";
+  }
   return out;
 }
 

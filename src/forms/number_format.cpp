@@ -117,56 +117,59 @@ std::string FixedText(double value, int decimals) {
 
   // 15 significant digits: the decimal reading the value was typed or computed as, without the
   // noise of its binary form. to_chars writes "d.ddddddddddddddde+xx" in every locale.
+  constexpr int kDigits = 15;
   char buf[48];
   const auto written =
       std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
-  const std::string_view scientific(buf, static_cast<size_t>(written.ptr - buf));
-  std::string digits(1, scientific[0]);
-  digits.append(scientific.substr(2, 14));
+  char digits[kDigits];
+  digits[0] = buf[0];
+  std::copy(buf + 2, buf + 2 + kDigits - 1, digits + 1);
+  const char* e = std::find(buf, written.ptr, 'e') + 1;
   int exponent = 0;
-  const std::string_view exponentText = scientific.substr(scientific.find('e') + 1);
-  const char* exponentBegin = exponentText.data() + (exponentText.front() == '+' ? 1 : 0);
-  std::from_chars(exponentBegin, exponentText.data() + exponentText.size(), exponent);
+  std::from_chars(e + (*e == '+' ? 1 : 0), written.ptr, exponent);
   const int pointPos = exponent + 1;  // digits before the point
 
-  std::string intPart;
-  std::string frac;
+  // Every cell is formatted so (a report's amounts, a grid's totals): the digits are laid out
+  // in one buffer, not in texts. The k-th digit after the point, and how many there are.
+  const int fracSize = pointPos <= 0 ? kDigits - pointPos : std::max(0, kDigits - pointPos);
+  const auto fracDigit = [&](int k) {
+    const int at = k + pointPos;
+    return at < 0 ? '0' : digits[at];
+  };
+  const int places = decimals;
+  const bool roundUp = fracSize > places && fracDigit(places) >= '5';
+  // A spare leading digit takes the carry of a rounding up; the integer digits (a double's
+  // 309 at most) and the places follow.
+  char number[1 + 309 + kMaxDecimals + 1];
+  int n = 0;
+  number[n++] = '0';
   if (pointPos <= 0) {
-    intPart = "0";
-    frac = std::string(static_cast<size_t>(-pointPos), '0') + digits;
-  } else if (pointPos >= static_cast<int>(digits.size())) {
-    intPart = digits + std::string(static_cast<size_t>(pointPos) - digits.size(), '0');
+    number[n++] = '0';
   } else {
-    intPart = digits.substr(0, static_cast<size_t>(pointPos));
-    frac = digits.substr(static_cast<size_t>(pointPos));
+    for (int i = 0; i < pointPos; ++i) number[n++] = i < kDigits ? digits[i] : '0';
   }
-
-  const size_t places = static_cast<size_t>(decimals);
-  const bool roundUp = frac.size() > places && frac[places] >= '5';
-  frac.resize(places, '0');
-  std::string number = intPart + frac;
+  for (int k = 0; k < places; ++k) number[n++] = k < fracSize ? fracDigit(k) : '0';
   if (roundUp) {
-    size_t i = number.size();
-    while (i > 0) {
-      --i;
-      if (number[i] == '9') {
-        number[i] = '0';
-      } else {
+    for (int i = n - 1; i >= 0; --i) {
+      if (number[i] != '9') {
         ++number[i];
         break;
       }
-      if (i == 0) number.insert(number.begin(), '1');
+      number[i] = '0';
     }
   }
-  intPart = number.substr(0, number.size() - places);
-  frac = number.substr(number.size() - places);
-  size_t firstDigit = intPart.find_first_not_of('0');
-  intPart = firstDigit == std::string::npos ? "0" : intPart.substr(firstDigit);
-
-  const bool zero = number.find_first_not_of('0') == std::string::npos;
-  std::string out = negative && !zero ? "-" : "";
-  out += intPart;
-  if (places > 0) out += "." + frac;
+  const int intEnd = n - places;
+  int firstDigit = 0;
+  while (firstDigit < intEnd - 1 && number[firstDigit] == '0') ++firstDigit;
+  const bool zero = std::all_of(number, number + n, [](char c) { return c == '0'; });
+  std::string out;
+  out.reserve(static_cast<size_t>(n + 2));
+  if (negative && !zero) out += '-';
+  out.append(number + firstDigit, number + intEnd);
+  if (places > 0) {
+    out += '.';
+    out.append(number + intEnd, number + n);
+  }
   return out;
 }
 

@@ -113,9 +113,7 @@ bool ZL_FX::FillList(db::IDatabase& database, forms::Grid& grid, std::string* er
   showsOrders_ = chosen;
   const std::string& asOf = FilterInput(kAsOf).Text();
   if (!chosen) {
-    const ReceivablesByAge aged = LoadAgeSummary(database, asOf);
-    *error = aged.error;
-    if (error->empty()) FillAgeGrid(aged, grid, false);
+    *error = FillAgeSummaryGrid(database, asOf, grid, false);
     return true;
   }
   const ReceivablesByAge aged = LoadReceivablesByAge(database, asOf, customer.KeyLong(), true);

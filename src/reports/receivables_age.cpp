@@ -255,19 +255,84 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
   return aged;
 }
 
-ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf) {
-  ReceivablesByAge aged = OnDay(asOf);
-  if (!aged.error.empty()) return aged;
-  const auto starts = BucketStarts(aged.asOf);
-  db::Runner runner(database);
-  std::map<int64_t, db::Amount> later = ReadLaterWriteOffs(runner, aged.asOf, &aged.error);
-  if (!aged.error.empty()) return aged;
+namespace {
 
-  // What is owed today, summed per customer and age by the database over the partial index of
-  // the open orders, which holds every column the sums read.
+bool ByName(const AgedCustomer& a, const AgedCustomer& b) {
+  return std::tie(a.name, a.customerId) < std::tie(b.name, b.customerId);
+}
+
+// Adds what receipts dated after the day wrote off to the customer's sums.
+void AddLater(AgedCustomer& customer, const AgedCustomer& later) {
+  for (size_t bucket = 0; bucket < kAgeBuckets; ++bucket) {
+    customer.buckets[bucket] += later.buckets[bucket];
+  }
+  customer.total += later.total;
+  customer.orderCount += later.orderCount;
+}
+
+// What receipts dated after the day add back, per customer: to an order still owed on it is
+// more owed, and an order paid off since is owed again (and counted).
+std::vector<AgedCustomer> OwedAgain(db::Runner& runner, ReceivablesByAge& aged) {
+  std::map<int64_t, db::Amount> later = ReadLaterWriteOffs(runner, aged.asOf, &aged.error);
+  if (!aged.error.empty()) return {};
+  std::vector<int64_t> paidSince;
+  for (const auto& entry : later) paidSince.push_back(entry.first);
+  std::map<int64_t, AgedCustomer> customers;
+  constexpr size_t kChunk = 500;
+  for (size_t first = 0; first < paidSince.size(); first += kChunk) {
+    db::Sql orders(
+        "SELECT WSDJ.单据ID, WSDJ.车主ID, WSDJ.进厂日期, WSDJ.余额, pdmwldw.公司名称 FROM WSDJ"
+        " LEFT JOIN pdmwldw ON pdmwldw.往来ID = WSDJ.车主ID WHERE WSDJ.smark='02'"
+        " AND WSDJ.进厂日期 <= ");
+    orders.Date(aged.asOf, "")
+        .Raw(" AND WSDJ.单据ID IN (")
+        .Keys(std::span(paidSince).subspan(first, std::min(kChunk, paidSince.size() - first)))
+        .Raw(")");
+    auto rows = runner.Open(orders, &aged.error);
+    if (!aged.error.empty()) return {};
+    for (; !rows->Eof(); rows->MoveNext()) {
+      const db::Amount balance = rows->Money("余额");
+      const db::Amount owed =
+          later[rows->Long("单据ID")] + (balance > db::Amount() ? db::Amount() : balance);
+      if (owed <= db::Amount()) continue;
+      const int64_t id = rows->Long("车主ID");
+      auto [at, added] = customers.try_emplace(id);
+      if (added) {
+        at->second.customerId = id;
+        at->second.name = rows->Text("公司名称");
+      }
+      const int days = std::max(0, DaysBetween(DateText(*rows, "进厂日期"), aged.asOf).value_or(0));
+      AddOwed(aged, at->second, AgeBucket(days), owed);
+      if (balance <= db::Amount()) ++at->second.orderCount;
+    }
+  }
+  std::vector<AgedCustomer> out;
+  out.reserve(customers.size());
+  for (auto& entry : customers) out.push_back(std::move(entry.second));
+  std::sort(out.begin(), out.end(), ByName);
+  return out;
+}
+
+// The customers owing on the day, handed to `take` one at a time by name, then id; the totals
+// go into `aged`. The database sums what is owed today per customer and age over the partial
+// index of the open orders (which holds every column the sums read) and sorts the customers,
+// so none is kept here beyond the one handed over; the few a receipt after the day wrote off
+// are merged in as their names come. A database that orders texts otherwise than by their
+// bytes (a server in another collation) has its rows gathered and sorted here.
+void EachOwingCustomer(db::IDatabase& database, ReceivablesByAge& aged,
+                       const std::function<void(AgedCustomer&)>& take) {
+  db::Runner runner(database);
+  std::vector<AgedCustomer> later = OwedAgain(runner, aged);
+  if (!aged.error.empty()) return;
+  const bool byBytes =
+      runner.ScalarNumber(db::Sql("SELECT CASE WHEN 'B' < 'a' AND 'Z' < 'b' THEN 1 ELSE 0 END"),
+                          &aged.error) == 1;
+  if (!aged.error.empty()) return;
+
+  const auto starts = BucketStarts(aged.asOf);
   db::Sql sql(
-      "SELECT 欠.车主ID, pdmwldw.公司名称, 欠.龄0, 欠.龄1, 欠.龄2, 欠.龄3, 欠.单数 FROM"
-      " (SELECT 车主ID, SUM(CASE WHEN 进厂日期 >= ");
+      "SELECT 欠.车主ID, isnull(pdmwldw.公司名称, '') AS 名称, 欠.龄0, 欠.龄1, 欠.龄2, 欠.龄3,"
+      " 欠.单数 FROM (SELECT 车主ID, SUM(CASE WHEN 进厂日期 >= ");
   sql.Date(starts[0], "")
       .Raw(" THEN 余额 ELSE 0 END) AS 龄0, SUM(CASE WHEN 进厂日期 < ")
       .Date(starts[0], "")
@@ -284,48 +349,66 @@ ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf
           " WHERE smark='02' AND 余额 > 0 AND 进厂日期 <= ")
       .Date(aged.asOf, "")
       .Raw(" GROUP BY 车主ID) 欠 LEFT JOIN pdmwldw ON pdmwldw.往来ID = 欠.车主ID");
-  auto records = runner.Open(sql, &aged.error);
-  if (!aged.error.empty()) return aged;
-  CustomerSums customers;
+  if (byBytes) sql.Raw(" ORDER BY isnull(pdmwldw.公司名称, ''), 欠.车主ID");
+
+  std::vector<AgedCustomer> gathered;
+  size_t next = 0;  // the first of `later` not handed over
+  auto hand = [&](AgedCustomer& customer) {
+    if (byBytes) {
+      take(customer);
+    } else {
+      gathered.push_back(std::move(customer));
+    }
+  };
+  AgedCustomer customer;
   // Columns by position: the statement above names them in this order.
   enum { kCustomer, kName, kFirstSum, kCount = kFirstSum + kAgeBuckets };
-  for (; !records->Eof(); records->MoveNext()) {
-    AgedCustomer& customer =
-        customers.Add(records->Field(kCustomer).ToLong(), records->Field(kName).ToText());
-    for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
-      AddOwed(aged, customer, bucket, db::Amount::OfValue(records->Field(kFirstSum + bucket)));
+  aged.error = runner.Stream(sql, 2000, [&](db::Recordset& chunk, bool) {
+    for (; !chunk.Eof(); chunk.MoveNext()) {
+      customer.customerId = chunk.Field(kCustomer).ToLong();
+      customer.name = chunk.Field(kName).ToText();
+      customer.buckets = {};
+      customer.total = db::Amount();
+      for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
+        AddOwed(aged, customer, bucket, db::Amount::OfValue(chunk.Field(kFirstSum + bucket)));
+      }
+      customer.orderCount = static_cast<size_t>(chunk.Field(kCount).ToLong());
+      if (byBytes) {
+        for (; next < later.size() && ByName(later[next], customer); ++next) hand(later[next]);
+        if (next < later.size() && later[next].customerId == customer.customerId) {
+          AddLater(customer, later[next++]);
+        }
+      }
+      hand(customer);
     }
-    customer.orderCount = static_cast<size_t>(records->Field(kCount).ToLong());
+    return true;
+  });
+  if (!aged.error.empty()) return;
+  if (byBytes) {
+    for (; next < later.size(); ++next) hand(later[next]);
+    return;
   }
+  std::unordered_map<int64_t, size_t> index;
+  for (size_t i = 0; i < gathered.size(); ++i) index.emplace(gathered[i].customerId, i);
+  for (AgedCustomer& again : later) {
+    if (auto found = index.find(again.customerId); found != index.end()) {
+      AddLater(gathered[found->second], again);
+    } else {
+      gathered.push_back(std::move(again));
+    }
+  }
+  std::sort(gathered.begin(), gathered.end(), ByName);
+  for (AgedCustomer& each : gathered) take(each);
+}
 
-  // Receipts dated after the day add back what they wrote off: to an order still owed on it is
-  // more owed, and an order paid off since is owed again.
-  std::vector<int64_t> paidSince;
-  for (const auto& entry : later) paidSince.push_back(entry.first);
-  constexpr size_t kChunk = 500;
-  for (size_t first = 0; first < paidSince.size(); first += kChunk) {
-    db::Sql orders(
-        "SELECT WSDJ.单据ID, WSDJ.车主ID, WSDJ.进厂日期, WSDJ.余额, pdmwldw.公司名称 FROM WSDJ"
-        " LEFT JOIN pdmwldw ON pdmwldw.往来ID = WSDJ.车主ID WHERE WSDJ.smark='02'"
-        " AND WSDJ.进厂日期 <= ");
-    orders.Date(aged.asOf, "")
-        .Raw(" AND WSDJ.单据ID IN (")
-        .Keys(std::span(paidSince).subspan(first, std::min(kChunk, paidSince.size() - first)))
-        .Raw(")");
-    auto rows = runner.Open(orders, &aged.error);
-    if (!aged.error.empty()) return aged;
-    for (; !rows->Eof(); rows->MoveNext()) {
-      const db::Amount balance = rows->Money("余额");
-      const db::Amount owed =
-          later[rows->Long("单据ID")] + (balance > db::Amount() ? db::Amount() : balance);
-      if (owed <= db::Amount()) continue;
-      AgedCustomer& customer = customers.Of(rows->Long("车主ID"), rows->Text("公司名称"));
-      const int days = std::max(0, DaysBetween(DateText(*rows, "进厂日期"), aged.asOf).value_or(0));
-      AddOwed(aged, customer, AgeBucket(days), owed);
-      if (balance <= db::Amount()) ++customer.orderCount;
-    }
-  }
-  aged.customers = customers.ByName();
+}  // namespace
+
+ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf) {
+  ReceivablesByAge aged = OnDay(asOf);
+  if (!aged.error.empty()) return aged;
+  EachOwingCustomer(database, aged,
+                    [&](AgedCustomer& customer) { aged.customers.push_back(customer); });
+  if (!aged.error.empty()) aged.customers.clear();
   return aged;
 }
 
@@ -344,30 +427,55 @@ const ListColumns& AgeColumns() {
   return columns;
 }
 
-void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
+namespace {
+
+void SetAgeRow(forms::Grid& grid, int row, const AgedCustomer& customer) {
   const ListColumns& columns = AgeColumns();
-  SetupListGrid(grid, columns);
   static const int name = ColumnOf(columns, "客户");
   static const int count = ColumnOf(columns, "单据数");
   static const int firstBucket = ColumnOf(columns, kCaptions[0]);
   static const int total = ColumnOf(columns, "合计");
   static const int id = ColumnOf(columns, "往来ID");
+  grid.SetTextMatrix(row, name, customer.name);
+  grid.SetTextMatrix(row, count, std::to_string(customer.orderCount));
+  for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
+    grid.SetTextMatrix(row, firstBucket + bucket,
+                       MoneyCell(customer.buckets[static_cast<size_t>(bucket)].ToDouble()));
+  }
+  grid.SetTextMatrix(row, total, MoneyCell(customer.total.ToDouble()));
+  grid.SetTextMatrix(row, id, std::to_string(customer.customerId));
+}
+
+}  // namespace
+
+void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals) {
+  SetupListGrid(grid, AgeColumns());
   // One row per customer, the rows made at once: a list of a hundred thousand customers is
   // not grown row by row.
   grid.SetRows(grid.FixedRows() + static_cast<int>(aged.customers.size()));
   int row = grid.FixedRows();
-  for (const AgedCustomer& customer : aged.customers) {
-    grid.SetTextMatrix(row, name, customer.name);
-    grid.SetTextMatrix(row, count, std::to_string(customer.orderCount));
-    for (int bucket = 0; bucket < kAgeBuckets; ++bucket) {
-      grid.SetTextMatrix(row, firstBucket + bucket,
-                         MoneyCell(customer.buckets[static_cast<size_t>(bucket)].ToDouble()));
-    }
-    grid.SetTextMatrix(row, total, MoneyCell(customer.total.ToDouble()));
-    grid.SetTextMatrix(row, id, std::to_string(customer.customerId));
-    ++row;
-  }
+  for (const AgedCustomer& customer : aged.customers) SetAgeRow(grid, row++, customer);
   if (totals) AddAgeTotals(grid);
+}
+
+std::string FillAgeSummaryGrid(db::IDatabase& database, const std::string& asOf, forms::Grid& grid,
+                               bool totals) {
+  SetupListGrid(grid, AgeColumns());
+  ReceivablesByAge aged = OnDay(asOf);
+  if (!aged.error.empty()) return aged.error;
+  int row = grid.FixedRows();
+  EachOwingCustomer(database, aged, [&](const AgedCustomer& customer) {
+    // Rows made a thousand at a time, the spare ones dropped at the end.
+    if (row == grid.Rows()) grid.SetRows(row + 1024);
+    SetAgeRow(grid, row++, customer);
+  });
+  if (!aged.error.empty()) {
+    grid.ClearData();
+    return aged.error;
+  }
+  grid.SetRows(row);
+  if (totals) AddAgeTotals(grid);
+  return {};
 }
 
 void AddAgeTotals(forms::Grid& grid) {

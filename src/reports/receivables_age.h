@@ -78,6 +78,11 @@ ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf
 // two hidden columns hold no program and the customer's id ("往来ID") for the drill-down.
 const ListColumns& AgeColumns();
 void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
+// LoadAgeSummary's rows put straight into the grid as the database hands them over, sorted by
+// it: the list of a shop's customers is held once, in the grid. Answers the error (the grid
+// then empty).
+std::string FillAgeSummaryGrid(db::IDatabase& database, const std::string& asOf, forms::Grid& grid,
+                               bool totals = true);
 void AddAgeTotals(forms::Grid& grid);
 // The drill-down: every order under its customer, its balance in its age's column and the
 // receipts written off on it, a subtotal per customer and the grand total at the foot; two

@@ -108,15 +108,36 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
   if (intervals.empty()) return due;
   std::vector<int64_t> itemIds;
   for (const auto& entry : intervals) itemIds.push_back(entry.first);
+  // A vehicle falls due at the latest its visit's months after it, so one whose last visit
+  // with an item of months lies more than the longest interval before the window is due before
+  // it: the rows of visits that old are left in the database (a month to spare for the months'
+  // uneven lengths). Items of kilometres alone bound nothing: their old rows are read too where
+  // they make the vehicle's last visit (no item of months on that visit or a later one).
+  std::vector<int64_t> byMonths;
+  std::vector<int64_t> kilometresAlone;
+  int longest = 0;
+  for (const auto& [id, interval] : intervals) {
+    (interval.months > 0 ? byMonths : kilometresAlone).push_back(id);
+    longest = std::max(longest, interval.months);
+  }
+  const std::string since =
+      byMonths.empty() ? std::string() : AddDays(AddMonths(begin, -longest), -31);
+  std::vector<db::Sql> reads;
+  for (size_t first = 0; first < itemIds.size(); first += kChunk) {
+    reads.push_back(db::LastServiceSelect(
+        std::span(itemIds).subspan(first, std::min(kChunk, itemIds.size() - first)), since));
+  }
+  if (!since.empty() && !kilometresAlone.empty()) {
+    reads.push_back(db::LastServiceSelectLatest(kilometresAlone, byMonths, since));
+  }
 
   // Each vehicle's last visit with such an item: the summary holds each vehicle's last order
   // of every item, so the latest of those is the visit and the items naming it are its items.
   std::unordered_map<int64_t, LastVisit> visits;
-  due.error = InChunks(itemIds, [&](std::span<const int64_t> chunk) {
-    std::string error;
-    auto lines = runner.Open(db::LastServiceSelect(chunk), &error);
-    // Hundreds of thousands of rows at a shop of ten years: the columns by their place.
-    for (; error.empty() && !lines->Eof(); lines->MoveNext()) {
+  for (const db::Sql& read : reads) {
+    auto lines = runner.Open(read, &due.error);
+    // Tens of thousands of rows at a shop of ten years: the columns by their place.
+    for (; due.error.empty() && !lines->Eof(); lines->MoveNext()) {
       LastVisit& visit = visits[lines->Field(db::kLastServiceVehicle).ToLong()];
       const int64_t order = lines->Field(db::kLastServiceOrder).ToLong();
       std::string date = lines->Field(db::kLastServiceDate).ToText();
@@ -127,9 +148,8 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
       }
       visit.items.push_back(lines->Field(db::kLastServiceItem).ToLong());
     }
-    return error;
-  });
-  if (!due.error.empty()) return due;
+    if (!due.error.empty()) return due;
+  }
 
   // Due by months where the items give months; a vehicle due by months before the window can
   // only be due earlier still by kilometres, so only the others need their average distance.

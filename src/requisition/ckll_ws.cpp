@@ -211,7 +211,9 @@ void CKLl_WS::SetupForm() {
     return std::make_pair(Header(kDepot).KeyLong(), Header(kDepot).Text());
   };
   try {
-    gate_ = framework::PeriodGate::FromSystem(framework::kStockPeriod, System());
+    // The period and the closed one as Init read them a moment ago: a round trip fewer each.
+    gate_ =
+        framework::PeriodGate(framework::kStockPeriod, CurrentPeriodParameter(), ClosingPeriod());
     lines_->Setup(std::move(context), GoodsMessageEdit());
   } catch (const std::exception& e) {
     ReportError(std::string("加载VS时出错，原因：") + e.what());

@@ -206,6 +206,37 @@ TEST(CsvCellTest, FormulasAreNeutralisedAndNumbersKept) {
   for (const auto& [cell, written] : cases) EXPECT_EQ(CsvCell(cell), written) << cell;
 }
 
+// The CSV written straight from the cells says what the shown cells say: hidden rows and
+// columns left out, a number column in its format, a date column's stand-in for none empty.
+TEST(CsvCellTest, TheGridsCsvIsItsShownCells) {
+  Grid grid("Vs");
+  grid.SetCols(4);
+  const std::vector<std::string> captions = {"车牌,号", "金额", "日期", "id"};
+  for (int c = 0; c < 4; ++c) grid.SetTextMatrix(0, c, captions[static_cast<size_t>(c)]);
+  grid.Col(1).format = "#,##0.00";
+  grid.SetColHidden(3, true);
+  const std::vector<std::vector<std::string>> rows = {{"京A1", "1234.5", "2012-06-15", "7"},
+                                                      {"=1+1", "", "1900-01-01", "8"},
+                                                      {"hidden", "3", "", "9"},
+                                                      {"b\"c", "-0.005", "1900-01-01 00:00", ""}};
+  for (const auto& cells : rows) {
+    const int row = grid.AddRow();
+    for (int c = 0; c < 4; ++c) grid.SetTextMatrix(row, c, cells[static_cast<size_t>(c)]);
+  }
+  grid.SetRowHidden(3, true);
+  const ShownCells shown = ShownGridCells(grid);
+  std::string want;
+  const auto line = [&](const std::vector<std::string>& cells) {
+    for (size_t i = 0; i < cells.size(); ++i) want += (i ? "," : "") + CsvCell(cells[i]);
+    want += "\r\n";
+  };
+  line(shown.columns);
+  for (const auto& cells : shown.rows) line(cells);
+  ASSERT_EQ(shown.rows.size(), 3u);
+  EXPECT_EQ(GridCsv(grid), want);
+  EXPECT_EQ(GridCsv(grid, false), want.substr(want.find("\r\n") + 2));
+}
+
 // Broken bytes typed into a field or a cell are marked where they are typed; good text, the
 // Chinese and the four-byte characters included, is kept byte for byte.
 TEST_F(InputTest, BrokenBytesAreMarkedWhereTheyAreTyped) {

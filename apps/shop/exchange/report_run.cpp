@@ -213,10 +213,14 @@ ReportRun RunList(db::IDatabase& database, const std::string& name, const Report
       if (customer == 0) return Refused("no customer '" + *filters.customer + "'");
     }
     const std::string asOf = filters.to.value_or("");
-    const auto aged = customer > 0 ? reports::LoadReceivablesByAge(database, asOf, customer)
-                                   : reports::LoadAgeSummary(database, asOf);
-    if (!aged.error.empty()) return Refused(aged.error);
-    reports::FillAgeGrid(aged, grid);
+    if (customer > 0) {
+      const auto aged = reports::LoadReceivablesByAge(database, asOf, customer);
+      if (!aged.error.empty()) return Refused(aged.error);
+      reports::FillAgeGrid(aged, grid);
+    } else if (std::string error = reports::FillAgeSummaryGrid(database, asOf, grid);
+               !error.empty()) {
+      return Refused(error);
+    }
   } else if (name == "vin") {
     const auto faults = masters::LoadVinFaults(database);
     if (!faults.error.empty()) return ReportRun{faults.error, false, {}, 0, {}};
