@@ -127,7 +127,7 @@ std::string Prepare(const Options& o) {
     }
     const ws::workshop::Actor self{name, employee, false, true, true, false};
     int open = 0;
-    for (const auto& job : floor.JobsOf(employee, &error)) {
+    for (const auto& job : floor.JobsOf(employee, DayBefore(o.date, 30), &error)) {
       for (const auto& t : job.technicians) {
         if (t.employeeId == employee && !t.runningSince.empty()) {
           if (error = floor.Pause(self, job.lineId, "下班"); !error.empty()) return error;

@@ -65,7 +65,7 @@ void JobsOfATechnician(benchmark::State& state) {
   if (!shop.floor) return state.SkipWithError("WS_BENCH_SHOP names no shop");
   size_t lines = 0;
   std::string error;
-  for (auto _ : state) lines = shop.floor->JobsOf(1, &error).size();
+  for (auto _ : state) lines = shop.floor->JobsOf(1, shop.since, &error).size();
   if (!error.empty()) return state.SkipWithError(error.c_str());
   state.counters["lines"] = static_cast<double>(lines);
 }

@@ -349,7 +349,8 @@ struct FloorServer::Impl {
       workshop::Floor floor(*session.db, *session.ids, [this] { return Now(); });
       std::string error;
       std::vector<workshop::JobLine> mine;
-      if (session.actor.employeeId != 0) mine = floor.JobsOf(session.actor.employeeId, &error);
+      if (session.actor.employeeId != 0)
+        mine = floor.JobsOf(session.actor.employeeId, OpenSince(), &error);
       auto open = error.empty() ? floor.OpenLines(OpenSince(), 200, &error)
                                 : std::vector<workshop::JobLine>{};
       if (!error.empty()) return Fail(res, 500, "无法读取看板：" + error);
