@@ -269,6 +269,7 @@ class Tablet {
         options_(o),
         random_(static_cast<unsigned>(index) * 7919u + 17u) {
     client_.set_keep_alive(true);
+    client_.set_tcp_nodelay(true);
     client_.set_read_timeout(std::chrono::seconds(30));
   }
 

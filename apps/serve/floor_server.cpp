@@ -585,6 +585,7 @@ std::string FloorServer::Open() {
   const int threads = m.options.threads;
   m.http->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   m.http->set_keep_alive_timeout(m.options.keepAlive.count());
+  m.http->set_tcp_nodelay(true);
   m.http->set_payload_max_length(m.options.maxPhotoBytes + (64u << 10));
   m.http->set_read_timeout(std::chrono::seconds(20));
   m.http->set_write_timeout(std::chrono::seconds(20));
