@@ -283,8 +283,10 @@ std::vector<JobLine> Floor::OpenLines(const std::string& since, int limit, std::
 std::vector<JobLine> Floor::JobsOf(int64_t employeeId, const std::string& since,
                                    std::string* error) {
   // Two reads, each walking an index to the few rows it wants: the lines at work through the
-  // states' index, the finished ones through the window's orders. Read together, the
-  // technician's dispatches (a row for every line he ever had) would be read whole.
+  // states' index (named in a subquery: SQLite keeps the join to the states an outer join and
+  // would walk every unchecked order instead), the finished ones through the window's orders.
+  // Read together, the technician's dispatches (a row for every line he ever had) would be
+  // read whole.
   auto his = [&] {
     return db::Sql(
                " AND EXISTS (SELECT 1 FROM ws_job_tech t WHERE t.单据明细ID = x.单据明细ID AND "
@@ -294,11 +296,13 @@ std::vector<JobLine> Floor::JobsOf(int64_t employeeId, const std::string& since,
   };
   constexpr int kLimit = 200;
   std::string failure;
-  auto lines = ReadLines(db::Sql("WHERE j.状态 IN ('在修', '暂停') AND h.smark <> '02'")
-                             .Append(his())
-                             .Raw(" ORDER BY h.进厂日期, x.单据明细ID LIMIT ")
-                             .RowCount(kLimit),
-                         &failure);
+  auto lines = ReadLines(
+      db::Sql("WHERE x.单据明细ID IN (SELECT 单据明细ID FROM ws_job WHERE 状态 IN ('在修', "
+              "'暂停')) AND h.smark <> '02'")
+          .Append(his())
+          .Raw(" ORDER BY h.进厂日期, x.单据明细ID LIMIT ")
+          .RowCount(kLimit),
+      &failure);
   if (failure.empty() && lines.size() < static_cast<size_t>(kLimit)) {
     db::Sql finished("WHERE h.进厂日期 >= ");
     finished.Date(since, db::Runner(db_).Driver())
