@@ -51,15 +51,6 @@ bool SameToken(const std::string& a, const std::string& b) {
   return a.size() == b.size() && !a.empty() && sodium_memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
-std::string LocalNow() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-  return text;
-}
-
 std::string CookieOf(const httplib::Request& req, const std::string& name) {
   const std::string header = req.get_header_value("Cookie");
   std::istringstream in(header);
@@ -113,6 +104,15 @@ struct Session {
 };
 
 }  // namespace
+
+std::string LocalNow() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
 
 struct FloorServer::Impl {
   ServeOptions options;
@@ -349,7 +349,8 @@ struct FloorServer::Impl {
       workshop::Floor floor(*session.db, *session.ids, [this] { return Now(); });
       std::string error;
       std::vector<workshop::JobLine> mine;
-      if (session.actor.employeeId != 0) mine = floor.JobsOf(session.actor.employeeId, &error);
+      if (session.actor.employeeId != 0)
+        mine = floor.JobsOf(session.actor.employeeId, OpenSince(), &error);
       auto open = error.empty() ? floor.OpenLines(OpenSince(), 200, &error)
                                 : std::vector<workshop::JobLine>{};
       if (!error.empty()) return Fail(res, 500, "无法读取看板：" + error);
@@ -580,6 +581,8 @@ std::string FloorServer::Open() {
   });
   const int threads = m.options.threads;
   m.http->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  m.http->set_keep_alive_timeout(m.options.keepAlive.count());
+  m.http->set_tcp_nodelay(true);
   m.http->set_payload_max_length(m.options.maxPhotoBytes + (64u << 10));
   m.http->set_read_timeout(std::chrono::seconds(20));
   m.http->set_write_timeout(std::chrono::seconds(20));

@@ -29,13 +29,21 @@ struct ServeOptions {
   std::chrono::seconds loginWindow{600};
   std::chrono::minutes idleSession{12 * 60};
   size_t maxSessions = 500;
-  int threads = 16;
+  // A connection holds a thread of the pool for as long as it is kept alive, and a browser
+  // keeps several: with fewer threads than the tablets' connections a refresh waits for an
+  // idle tablet's connection to time out. So the pool is larger than a shop's tablets, and an
+  // idle connection gives its thread back soon after a page and its files have loaded.
+  int threads = 64;
+  std::chrono::seconds keepAlive{2};
   int openDays = 30;  // the shop's open lines: orders that came in within these days
   // "yyyy-mm-dd hh:mm:ss" of now; the local clock when empty.
   std::function<std::string()> now;
   // How long a refused login waits (the accounts' own delay; tests shorten it).
   std::chrono::milliseconds refusalDelay{1000};
 };
+
+// The local clock's "yyyy-mm-dd hh:mm:ss".
+std::string LocalNow();
 
 class FloorServer {
  public:

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <thread>
 
+#include "db/date.h"
 #include "floor_server.h"
 #include "platform/postgres_database.h"
 #include "shop/args.h"
@@ -14,7 +15,7 @@ namespace ws::cli {
 
 void ServeCommand::PrintHelp(std::ostream& out) const {
   out << "Usage: ws serve --db FILE|URL --listen ADDR:PORT [--cert FILE --key FILE]\n"
-         "                [--photos DIR]\n"
+         "                [--photos DIR] [--date yyyy-mm-dd]\n"
          "\n"
          "Serves the workshop floor to the shop's tablets and phones: a technician logs in with\n"
          "the shop account, sees the job board, clocks on, pauses and finishes labour lines and\n"
@@ -28,6 +29,8 @@ void ServeCommand::PrintHelp(std::ostream& out) const {
          "  --key FILE          the certificate's private key (PEM)\n"
          "  --photos DIR        where examination photos are kept (default: beside a shop file,\n"
          "                      FILE.photos; required for a server shop)\n"
+         "  --date yyyy-mm-dd   the floor's day, the hours of the clock kept (default today):\n"
+         "                      a demo shop's last day, for a trial\n"
          "  -h, --help          show this help\n"
          "\n"
          "Stops on Ctrl-C or SIGTERM. Exit status: 0 stopped, 1 could not serve, 2 bad usage.\n";
@@ -36,8 +39,8 @@ void ServeCommand::PrintHelp(std::ostream& out) const {
 int ServeCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   shop::Arguments arguments;
   std::string file;
-  if (auto exit = Begin(args, {"--db", "--listen", "--cert", "--key", "--photos"}, {}, 0, out, err,
-                        arguments, file)) {
+  if (auto exit = Begin(args, {"--db", "--listen", "--cert", "--key", "--photos", "--date"}, {}, 0,
+                        out, err, arguments, file)) {
     return *exit;
   }
   const std::string listen = arguments.Value("--listen").value_or("");
@@ -55,6 +58,11 @@ int ServeCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
   options.certFile = arguments.Value("--cert").value_or("");
   options.keyFile = arguments.Value("--key").value_or("");
   options.photoFolder = arguments.Value("--photos").value_or("");
+  if (auto date = arguments.Value("--date")) {
+    auto day = db::Date::Parse(*date);
+    if (!day) return Usage(err, "'" + *date + "' is not a date (yyyy-mm-dd)");
+    options.now = [text = day->Text()] { return text + serve::LocalNow().substr(10); };
+  }
   if (options.certFile.empty() != options.keyFile.empty()) {
     return Usage(err, "--cert and --key go together");
   }

@@ -103,8 +103,11 @@ class Floor {
   // first, at most `limit`.
   std::vector<JobLine> OpenLines(const std::string& since, int limit, std::string* error = nullptr,
                                  bool withFinished = false);
-  // The lines dispatched to the technician that are not yet 已检验, on unchecked orders.
-  std::vector<JobLine> JobsOf(int64_t employeeId, std::string* error = nullptr);
+  // The lines dispatched to the technician on unchecked orders: those 在修 or 暂停, then those
+  // 完工 (waiting for their check) of the orders that came in from `since` on; each part by
+  // arrival day, at most 200 in all.
+  std::vector<JobLine> JobsOf(int64_t employeeId, const std::string& since,
+                              std::string* error = nullptr);
   std::optional<JobLine> Job(int64_t lineId, std::string* error = nullptr);
   std::vector<ClockRecord> ClockRecords(int64_t lineId, std::string* error = nullptr);
 

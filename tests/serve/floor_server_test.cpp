@@ -3,6 +3,7 @@
 // names that try to leave the photo folder.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,8 +12,10 @@
 #include <string>
 #include <thread>
 
+#include "db/sql.h"
 #include "floor_server.h"
 #include "platform/accounts.h"
+#include "support/postgres_scratch.h"
 #include "support/test_host.h"
 
 namespace ws::serve {
@@ -20,42 +23,63 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A shop file with an owner, the technician 张 (account "zhang", employee 1) dispatched to
-// line 1 of order 10, a checklist item, and the floor served on a free port.
+// A shop with an owner and two technicians: 张 (employee 1) dispatched to line 1 of order 10,
+// 李 (employee 2) to line 2; a checklist item; prices and amounts a technician must never see;
+// the floor served on a free port. On PostgreSQL logins are the server's own (named per
+// process: the server's roles outlive a test's schema) and each session is its own login.
 class FloorServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WS_SQLITE_ONLY("the server is reached through a shop file here");
+    static int serial = 0;
+    const std::string suffix = std::to_string(::getpid()) + "_" + std::to_string(serial++);
+    zhang_ = "zhang" + suffix;
+    li_ = "li" + suffix;
     for (const char* sql :
          {"insert into clzl (车辆ID,车牌号,车名) values (1,'粤A12345','卡罗拉')",
-          "insert into PDMWXXM (AutoID,编码,维修项目,工时) values (1,'BY01','保养',1.5)",
-          "insert into WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期) values (10,200001,'01',"
-          "'WS010',1,'2012-06-14')",
-          "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量) values (1,10,1,1),(2,10,1,1)",
-          "insert into PDMGY (雇员ID,雇员编码,姓名,登录账号,是否技师) values "
-          "(1,'T1','张师傅','zhang',1)",
+          "insert into PDMWXXM (AutoID,编码,维修项目,参考价格,工时) values (1,'BY01','保养',"
+          "345.67,1.5),(2,'SC01','刹车',345.67,2)",
+          "insert into WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期,维修费用,总金额) values "
+          "(10,200001,'01','WS010',1,'2012-06-14',987.65,987.65)",
+          "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量,单价,金额) values "
+          "(1,10,1,1,456.78,456.78),(2,10,2,1,456.78,456.78)",
           "insert into ws_job_tech (派工ID,单据明细ID,单据ID,雇员ID,计划工时) values "
-          "(1,1,10,1,1.5)",
-          "insert into ws_job (单据明细ID,单据ID,状态) values (1,10,'在修')",
+          "(1,1,10,1,1.5),(2,2,10,2,2)",
+          "insert into ws_job (单据明细ID,单据ID,状态) values (1,10,'在修'),(2,10,'在修')",
           "insert into ws_check_item (项目ID,序号,名称,停用) values (1,1,'刹车片',0)"}) {
       host_.Exec(sql);
     }
+    host_.Exec(db::Sql("insert into PDMGY (雇员ID,雇员编码,姓名,登录账号,是否技师) values (1,'T1',"
+                       "'张师傅',")
+                   .Text(zhang_)
+                   .Raw(",1),(2,'T2','李师傅',")
+                   .Text(li_)
+                   .Raw(",1)"));
     platform::AccountStore accounts(host_.Db());
     accounts.SetHashCost(platform::HashCost::Minimal);
-    ASSERT_EQ(accounts.Add("老板", "owner-secret", "店主"), "");
-    ASSERT_EQ(accounts.Add("zhang", "zhang-secret", "技师"), "");
+    ASSERT_EQ(accounts.Add("老板" + suffix, "owner-secret", "店主"), "");
+    ASSERT_EQ(accounts.Add(zhang_, "zhang-secret", "技师"), "");
+    ASSERT_EQ(accounts.Add(li_, "li-secret", "技师"), "");
     ServeOptions options;
-    options.shop = host_.DatabasePath();
+    if (host_.OnPostgres()) {
+      const std::string schema = host_.Scalar("SELECT current_schema()").ToText();
+      options.shop = *platform::testing::PostgresUrl();
+      options.shop += std::string(options.shop.find('?') == std::string::npos ? "?" : "&") +
+                      "options=-c%20search_path%3D" + schema;
+      options.photoFolder = (host_.WorkFolder() / "photos").string();
+    } else {
+      options.shop = host_.DatabasePath();
+    }
     options.port = 0;
     options.maxPhotoBytes = 64 << 10;
     options.loginFailures = 3;
     options.refusalDelay = std::chrono::milliseconds(0);
     options.now = [] { return std::string("2012-06-15 09:00:00"); };
+    options_ = options;
     server_ = std::make_unique<FloorServer>(options);
     ASSERT_EQ(server_->Open(), "");
     runner_ = std::thread([this] { server_->Run(); });
     client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->Port());
-    photos_ = host_.DatabasePath() + ".photos";
+    photos_ = host_.OnPostgres() ? options.photoFolder : host_.DatabasePath() + ".photos";
   }
   void TearDown() override {
     if (server_) server_->Stop();
@@ -84,10 +108,11 @@ class FloorServerTest : public ::testing::Test {
     return client_->Post("/login", {{"Cookie", "ws_login=" + cookie}},
                          httplib::Params{{"csrf", token}, {"user", user}, {"password", password}});
   }
-  // Logged in as 张: the session cookie header and the page token.
-  std::pair<httplib::Headers, std::string> Zhang() {
-    auto res = LoginAs("zhang", "zhang-secret");
-    EXPECT_EQ(res->status, 303);
+  // Logged in: the session cookie header and the page token.
+  std::pair<httplib::Headers, std::string> Session(const std::string& user,
+                                                   const std::string& password) {
+    auto res = LoginAs(user, password);
+    EXPECT_EQ(res->status, 303) << res->body;
     httplib::Headers headers = {{"Cookie", "ws_session=" + Cookie(res, "ws_session")}};
     auto board = client_->Get("/board", headers);
     return {headers, Token(board->body)};
@@ -96,7 +121,12 @@ class FloorServerTest : public ::testing::Test {
     return host_.Scalar("select count(*) from ws_clock where 结束时间=''").ToLong();
   }
 
+  std::pair<httplib::Headers, std::string> Zhang() { return Session(zhang_, "zhang-secret"); }
+
   test::TestHost host_{test::TestHost::Storage::File};
+  std::string zhang_;
+  std::string li_;
+  ServeOptions options_;
   std::unique_ptr<FloorServer> server_;
   std::thread runner_;
   std::unique_ptr<httplib::Client> client_;
@@ -105,8 +135,8 @@ class FloorServerTest : public ::testing::Test {
 
 TEST_F(FloorServerTest, SessionsAndTokensGuardEveryStep) {
   EXPECT_EQ(client_->Get("/board")->status, 303) << "the board without a session";
-  EXPECT_EQ(LoginAs("zhang", "zhang-secret", true)->status, 403) << "a forged login token";
-  auto login = LoginAs("zhang", "zhang-secret");
+  EXPECT_EQ(LoginAs(zhang_, "zhang-secret", true)->status, 403) << "a forged login token";
+  auto login = LoginAs(zhang_, "zhang-secret");
   ASSERT_EQ(login->status, 303);
   const std::string setCookie = login->get_header_value("Set-Cookie");
   EXPECT_NE(setCookie.find("HttpOnly"), std::string::npos) << setCookie;
@@ -152,19 +182,43 @@ TEST_F(FloorServerTest, TwoTabletsAtOnceNeverRunTwoJobsOfOneTechnician) {
   }
 }
 
+// A technician's pages: his own jobs under 我的工作, never a colleague's there, no step on a
+// colleague's line, and no price or amount on any page he reaches (on the server his login
+// could not read one: a page that tried would fail).
+TEST_F(FloorServerTest, ATechnicianSeesHisOwnJobsAndNoMoney) {
+  auto [headers, token] = Zhang();
+  auto mine = [](const std::string& board) {
+    const size_t shop = board.find("本店待修项目");
+    return board.substr(0, shop == std::string::npos ? board.size() : shop);
+  };
+  const auto board = client_->Get("/board", headers);
+  ASSERT_EQ(board->status, 200);
+  EXPECT_NE(mine(board->body).find("/job/1\""), std::string::npos) << "his line under 我的工作";
+  EXPECT_EQ(mine(board->body).find("/job/2\""), std::string::npos) << "李's line under 我的工作";
+  EXPECT_EQ(client_->Post("/job/2/on", headers, httplib::Params{{"csrf", token}})->status, 303);
+  EXPECT_EQ(RunningClocks(), 0) << "张 clocked on 李's line";
+  EXPECT_EQ(client_->Post("/job/1/on", headers, httplib::Params{{"csrf", token}})->status, 303);
+  EXPECT_EQ(RunningClocks(), 1);
+  for (const char* path : {"/board", "/job/1", "/job/2", "/examine/10"}) {
+    auto page = client_->Get(path, headers);
+    ASSERT_EQ(page->status, 200) << path << ": " << page->body;
+    for (const char* money : {"345.67", "456.78", "987.65", "¥", "金额", "单价"}) {
+      EXPECT_EQ(page->body.find(money), std::string::npos) << money << " on " << path;
+    }
+  }
+}
+
 // A second server on a port taken is refused, not let in to share the tablets' connections.
 TEST_F(FloorServerTest, ASecondServerCannotTakeThePort) {
-  ServeOptions options;
-  options.shop = host_.DatabasePath();
+  ServeOptions options = options_;
   options.port = server_->Port();
   FloorServer second(options);
   EXPECT_NE(second.Open(), "");
 }
 
 TEST_F(FloorServerTest, GuessedPasswordsAreStoppedPerClient) {
-  for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(LoginAs("zhang", "wrong-" + std::to_string(i))->status, 401);
-  EXPECT_EQ(LoginAs("zhang", "zhang-secret")->status, 429) << "the right one, after the limit";
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(LoginAs(zhang_, "wrong-" + std::to_string(i))->status, 401);
+  EXPECT_EQ(LoginAs(zhang_, "zhang-secret")->status, 429) << "the right one, after the limit";
 }
 
 TEST_F(FloorServerTest, PhotosAreJpegOrPngOfBoundedSizeUnderNamesOfTheServers) {
@@ -216,6 +270,7 @@ TEST_F(FloorServerTest, PhotosAreJpegOrPngOfBoundedSizeUnderNamesOfTheServers) {
 
 // Under TLS the cookies are Secure, and a client that speaks plain HTTP gets no page.
 TEST_F(FloorServerTest, CertificateFilesServeHttpsWithSecureCookies) {
+  WS_SQLITE_ONLY("TLS is the listener's, whatever the engine");
   const std::string key = (host_.WorkFolder() / "key.pem").string();
   const std::string cert = (host_.WorkFolder() / "cert.pem").string();
   const std::string make =
@@ -223,9 +278,7 @@ TEST_F(FloorServerTest, CertificateFilesServeHttpsWithSecureCookies) {
       "-keyout '" +
       key + "' -out '" + cert + "' >/dev/null 2>&1";
   if (std::system(make.c_str()) != 0) GTEST_SKIP() << "no openssl to make a certificate";
-  ServeOptions options;
-  options.shop = host_.DatabasePath();
-  options.port = 0;
+  ServeOptions options = options_;
   options.certFile = cert;
   options.keyFile = key;
   FloorServer https(options);

@@ -161,7 +161,7 @@ TEST_F(FloorTest, ATechnicianRunsOneJobAtATimeEvenWhenTheDatabaseIsWrittenByHand
   ASSERT_EQ(floor_.Pause(Tech(1), 1, "午饭"), "");
   EXPECT_EQ(floor_.ClockOn(Tech(1), 2), "");
   // The board of 张: both lines, with the one he runs now.
-  const auto mine = floor_.JobsOf(1);
+  const auto mine = floor_.JobsOf(1, "2012-06-01");
   ASSERT_EQ(mine.size(), 2u);
   EXPECT_EQ(StateName(mine[0].state), std::string("暂停"));
   EXPECT_EQ(mine[0].reason, "午饭");
@@ -170,6 +170,31 @@ TEST_F(FloorTest, ATechnicianRunsOneJobAtATimeEvenWhenTheDatabaseIsWrittenByHand
   const auto open = floor_.OpenLines("2012-06-01", 100);
   ASSERT_EQ(open.size(), 2u);
   EXPECT_EQ(open[0].plate, "粤A12345");
+}
+
+// The boards read a bounded part of years of lines: a technician's lines at work whatever
+// their age, his finished ones only from the window, never a colleague's; the shop's open
+// lines newest first up to the limit.
+TEST_F(FloorTest, TheBoardsReadTheirWindowAndTheirOwn) {
+  for (const char* sql :
+       {"insert into WSDJ (单据ID,progid,smark,工单号码,车辆ID,进厂日期) values (12,200001,'01',"
+        "'WS012',1,'2011-01-05')",
+        "insert into WSDJXM (单据明细ID,单据ID,项目ID,数量) values (4,12,1,1),(5,12,1,1)",
+        "insert into ws_job_tech (派工ID,单据明细ID,单据ID,雇员ID,计划工时) values "
+        "(1,1,10,1,1),(2,2,10,2,1),(4,4,12,1,1),(5,5,12,1,1)",
+        "insert into ws_job (单据明细ID,单据ID,状态) values (1,10,'完工'),(2,10,'在修'),"
+        "(4,12,'暂停'),(5,12,'完工')"}) {
+    host_.Exec(sql);
+  }
+  auto ids = [](const std::vector<JobLine>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += std::to_string(line.lineId) + " ";
+    return text;
+  };
+  std::string error;
+  EXPECT_EQ(ids(floor_.JobsOf(1, "2012-06-01", &error)), "4 1 ") << error;
+  EXPECT_EQ(ids(floor_.OpenLines("2011-01-01", 100, &error)), "2 4 ") << error;
+  EXPECT_EQ(ids(floor_.OpenLines("2011-01-01", 1, &error)), "2 ") << error;
 }
 
 TEST_F(FloorTest, FindingsMarkedForRepairBecomeSuggestedLinesTheCustomerAnswers) {
@@ -273,7 +298,7 @@ TEST_F(FloorTest, ATechnicianNeverReadsMoney) {
   EXPECT_EQ(floor.Pause(Tech(1), 1, "等配件"), "");
   EXPECT_EQ(floor.ClockOn(Tech(1), 1), "");
   EXPECT_EQ(floor.Finish(Tech(1), 1), "");
-  EXPECT_EQ(floor.JobsOf(1, &error).size(), 1u) << error;
+  EXPECT_EQ(floor.JobsOf(1, "2012-06-01", &error).size(), 1u) << error;
   EXPECT_EQ(floor.ClockRecords(1, &error).size(), 2u) << error;
   int64_t finding = 0;
   Examination examination(*own, ownIds, [this] { return now_; });
