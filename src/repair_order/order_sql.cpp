@@ -12,12 +12,6 @@ std::string OrderListSelect() {
          "      LEFT JOIN pdmwldw ON WSDJ.车主ID = pdmwldw.往来ID";
 }
 
-std::string OrderSearchSelect() {
-  return " SELECT WSDJ.*,  pdmwldw.公司名称, CLZl.车牌号, CLZl.发动机号, CLZl.车架号, CLZl.车型"
-         "  FROM (WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID)"
-         "      LEFT JOIN pdmwldw ON WSDJ.车主ID = pdmwldw.往来ID";
-}
-
 db::Sql LinesSelect(LineKind kind, int64_t orderId) {
   db::Sql sql;
   if (kind == LineKind::Items) {

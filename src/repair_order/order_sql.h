@@ -19,9 +19,9 @@ namespace ws::repair_order {
 
 using framework::LineKind;
 
-// The list SELECT of the navigator, and the one it searches with.
+// The list SELECT of the navigator, its searches included: the list's counts are kept under its
+// text, so a search in another spelling (the saved order shown) would count the list anew.
 std::string OrderListSelect();
-std::string OrderSearchSelect();
 
 // The lines of an order, in the order they were added.
 db::Sql LinesSelect(LineKind kind, int64_t orderId);

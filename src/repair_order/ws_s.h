@@ -88,7 +88,6 @@ class WS_S : public framework::Document {
  protected:
   void SetupForm() override;
   std::string BaseSelect() const override { return OrderListSelect(); }
-  std::string SearchSelect() const override { return OrderSearchSelect(); }
   std::string ListWindow() override;
   void ShowDetails(const db::Recordset& records) override;
   void ReadAheadDetails(int64_t id) override;

@@ -414,5 +414,30 @@ TEST_F(SaveTest, OrderOrLineRemovedByAnotherUserIsRefusedWithNothingWritten) {
   EXPECT_FALSE(host_.Db().InTransaction());
 }
 
+// The list's counts are kept under its statement: the saved order, shown in the list another
+// tab of the desk opened and counted, takes them up; no statement of the save counts the whole
+// list again (the grouped count of every block).
+TEST_F(SaveTest, TheSavedOrderIsShownWithTheListsOwnCounts) {
+  for (int64_t id = 1; id <= 3; ++id) {
+    AddOrder(id, "N" + std::to_string(id), "2012-06-0" + std::to_string(id));
+  }
+  {
+    WS_S list;
+    ASSERT_TRUE(list.Init(host_.System(), kProgram, 0) && list.Refresh());
+  }
+  ASSERT_TRUE(Start());
+  TypeNewOrder();
+  host_.Db().ClearLog();
+  host_.Db().EnableLog(true);
+  ASSERT_TRUE(order_.FileSave());
+  host_.Db().EnableLog(false);
+  std::vector<std::string> wholeCounts;
+  for (const std::string& sql : host_.Db().Log()) {
+    if (sql.find("GROUP BY") != std::string::npos) wholeCounts.push_back(sql);
+  }
+  EXPECT_TRUE(wholeCounts.empty()) << testing::PrintToString(wholeCounts);
+  EXPECT_EQ(order_.Form().Get<forms::Label>(WS_S::kRecordLabel).Caption(), "记录：4/4");
+}
+
 }  // namespace
 }  // namespace ws::repair_order
