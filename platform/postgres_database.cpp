@@ -318,6 +318,29 @@ bool IsPostgresUrl(std::string_view name) {
   return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
 }
 
+bool ServerUnavailable(std::string_view connectError) {
+  // libpq's and the server's own words for these; an authentication failure shares the
+  // "connection to server ... failed:" lead, so only what follows it tells.
+  static constexpr std::string_view kUnavailable[] = {
+      "Connection refused",
+      "No such file or directory",
+      "could not translate host name",
+      "Network is unreachable",
+      "No route to host",
+      "timeout expired",
+      "too many clients already",
+      "remaining connection slots are reserved",
+      "the database system is starting up",
+      "the database system is shutting down",
+      "the database system is in recovery mode",
+      "the database system is not yet accepting connections",
+  };
+  for (std::string_view text : kUnavailable) {
+    if (connectError.find(text) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
 std::string DisplayUrl(std::string_view url) {
   size_t scheme = url.find("://");
   if (scheme == std::string_view::npos) return std::string(url);

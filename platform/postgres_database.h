@@ -19,6 +19,10 @@ namespace ws::platform {
 bool IsPostgresUrl(std::string_view name);
 // The URL as it may be shown to a user: a password in it is replaced by "***".
 std::string DisplayUrl(std::string_view url);
+// True when a connection failed for want of the server (out of reach, starting or stopping,
+// out of connection slots) rather than over the login it was asked for: a login page must not
+// tell such a failure as a wrong password, nor count it against the one who typed it.
+bool ServerUnavailable(std::string_view connectError);
 
 class PostgresDatabase : public EngineDatabase {
  public:

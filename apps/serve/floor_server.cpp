@@ -266,6 +266,9 @@ struct FloorServer::Impl {
     const std::string password = Field(req, "password");
     std::string error;
     auto service = Connect(user, password, &error);
+    if (!service && postgres && platform::ServerUnavailable(error)) {
+      return ShowLogin(res, 503, "数据库服务器暂时无法连接，请稍后再试", user);
+    }
     if (!service && postgres) {
       // The server refused the login itself: the same answer as a wrong password.
       LoginFailed(req.remote_addr);

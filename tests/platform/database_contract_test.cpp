@@ -514,6 +514,29 @@ TEST(PostgresUrlTest, RefusedAtOpenWithTheReason) {
   EXPECT_FALSE(noServer);
   EXPECT_NE(noServer.Error().find("cannot connect to postgresql:///shop"), std::string::npos)
       << noServer.Error();
+  EXPECT_TRUE(ServerUnavailable(noServer.Error())) << noServer.Error();
+}
+
+// What a login page makes of a failed connection: the server's absence is not a wrong password.
+TEST(PostgresUrlTest, TheServersAbsenceIsToldFromARefusedLogin) {
+  const std::string lead =
+      "cannot connect to postgresql:///shop: connection to server on socket "
+      "\"/run/postgresql/.s.PGSQL.5432\" failed: ";
+  const std::pair<const char*, bool> cases[] = {
+      {"FATAL:  sorry, too many clients already", true},
+      {"FATAL:  remaining connection slots are reserved for non-replication superuser "
+       "connections",
+       true},
+      {"FATAL:  the database system is starting up", true},
+      {"FATAL:  the database system is shutting down", true},
+      {"Connection refused\n\tIs the server running locally?", true},
+      {"FATAL:  password authentication failed for user \"zhang\"", false},
+      {"FATAL:  role \"zhang\" does not exist", false},
+      {"FATAL:  role \"zhang\" is not permitted to log in", false},
+  };
+  for (const auto& [text, unavailable] : cases) {
+    EXPECT_EQ(ServerUnavailable(lead + text), unavailable) << text;
+  }
 }
 
 // A scratch schema on the server with two connections to it: the test's own and a second
