@@ -12,13 +12,11 @@
 #include <QVBoxLayout>
 #include <map>
 
+#include "desk/plain_table.h"
+
 namespace ws::desk {
 
 namespace {
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // Asks a password twice; "" when cancelled. Two different answers ask again.
 QString AskNewPassword(QWidget* parent, const QString& title) {

@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "desk/plain_table.h"
 #include "host/dialogs.h"
 
 namespace ws::desk {
@@ -18,17 +19,6 @@ namespace ws::desk {
 namespace {
 
 constexpr const char* kTitle = "车检项目";
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-QTableWidgetItem* Cell(const QString& text, bool number = false) {
-  auto* item = new QTableWidgetItem(text);
-  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  if (number) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  return item;
-}
 
 }  // namespace
 
@@ -96,10 +86,10 @@ void ChecklistDialog::Reload(int select) {
   table_->setRowCount(static_cast<int>(items_.size()));
   for (int r = 0; r < table_->rowCount(); ++r) {
     const workshop::CheckItem& item = items_[static_cast<size_t>(r)];
-    table_->setItem(r, 0, Cell(QString::number(r + 1), true));
-    table_->setItem(r, 1, Cell(Q(item.name)));
-    table_->setItem(r, 2, Cell(Q(item.group)));
-    auto* state = Cell(item.retired ? tr("停用") : tr("在用"));
+    table_->setItem(r, 0, ReadOnlyCell(QString::number(r + 1), true));
+    table_->setItem(r, 1, ReadOnlyCell(Q(item.name)));
+    table_->setItem(r, 2, ReadOnlyCell(Q(item.group)));
+    auto* state = ReadOnlyCell(item.retired ? tr("停用") : tr("在用"));
     if (item.retired) {
       for (QTableWidgetItem* cell :
            {table_->item(r, 0), table_->item(r, 1), table_->item(r, 2), state}) {

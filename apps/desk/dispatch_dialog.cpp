@@ -8,15 +8,9 @@
 #include <QVBoxLayout>
 #include <map>
 
+#include "desk/plain_table.h"
+
 namespace ws::desk {
-
-namespace {
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-}  // namespace
 
 DispatchDialog::DispatchDialog(const workshop::JobLine& line,
                                const std::vector<workshop::Technician>& technicians,

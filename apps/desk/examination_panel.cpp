@@ -20,6 +20,7 @@
 
 #include "db/default_config.h"
 #include "desk/desk_host.h"
+#include "desk/plain_table.h"
 #include "framework/picker_call.h"
 #include "platform/accounts.h"
 #include "shop/floor/floor_actor.h"
@@ -30,17 +31,6 @@ namespace {
 
 constexpr const char* kTitle = "车检";
 constexpr const char* kPhotoSetting = "floor.photos";
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-QTableWidgetItem* Cell(const QString& text, bool number = false) {
-  auto* item = new QTableWidgetItem(text);
-  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  if (number) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  return item;
-}
 
 QTableWidget* List(const QString& name, const QStringList& headers, QWidget* parent) {
   auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
@@ -292,27 +282,28 @@ void ExaminationPanel::ShowOrder(int64_t orderId, const QString& caption) {
   findings_->setRowCount(static_cast<int>(findingRows_.size()));
   for (int r = 0; r < findings_->rowCount(); ++r) {
     const workshop::Finding& f = findingRows_[static_cast<size_t>(r)];
-    findings_->setItem(r, 0, Cell(Q(f.item.name) + (f.item.retired ? tr("（停用）") : QString())));
-    auto* verdict = Cell(f.id == 0 ? tr("未检") : Q(f.verdict));
+    findings_->setItem(
+        r, 0, ReadOnlyCell(Q(f.item.name) + (f.item.retired ? tr("（停用）") : QString())));
+    auto* verdict = ReadOnlyCell(f.id == 0 ? tr("未检") : Q(f.verdict));
     if (const QColor c = VerdictColour(f.verdict); c.isValid()) verdict->setForeground(c);
     if (f.id == 0) verdict->setForeground(QColor(128, 128, 128));
     findings_->setItem(r, 1, verdict);
-    findings_->setItem(r, 2, Cell(Q(f.note)));
-    findings_->setItem(r, 3, Cell(Q(f.examiner)));
-    findings_->setItem(r, 4, Cell(Q(f.time.substr(0, 16))));
-    findings_->setItem(r, 5,
-                       Cell(f.photos.empty() ? QString() : QString::number(f.photos.size()), true));
+    findings_->setItem(r, 2, ReadOnlyCell(Q(f.note)));
+    findings_->setItem(r, 3, ReadOnlyCell(Q(f.examiner)));
+    findings_->setItem(r, 4, ReadOnlyCell(Q(f.time.substr(0, 16))));
+    findings_->setItem(
+        r, 5, ReadOnlyCell(f.photos.empty() ? QString() : QString::number(f.photos.size()), true));
   }
   suggestions_->setRowCount(static_cast<int>(suggestionRows_.size()));
   for (int r = 0; r < suggestions_->rowCount(); ++r) {
     const workshop::Suggestion& s = suggestionRows_[static_cast<size_t>(r)];
-    suggestions_->setItem(r, 0, Cell(Q(s.item)));
-    suggestions_->setItem(r, 1, Cell(Q(s.note)));
+    suggestions_->setItem(r, 0, ReadOnlyCell(Q(s.item)));
+    suggestions_->setItem(r, 1, ReadOnlyCell(Q(s.note)));
     suggestions_->setItem(
-        r, 2, Cell(s.lineId != 0 ? tr("%1（已加入工单）").arg(Q(s.state)) : Q(s.state)));
-    suggestions_->setItem(r, 3, Cell(Q(s.agreedBy)));
-    suggestions_->setItem(r, 4, Cell(Q(s.agreedAt.substr(0, 16))));
-    suggestions_->setItem(r, 5, Cell(Q(s.clerk)));
+        r, 2, ReadOnlyCell(s.lineId != 0 ? tr("%1（已加入工单）").arg(Q(s.state)) : Q(s.state)));
+    suggestions_->setItem(r, 3, ReadOnlyCell(Q(s.agreedBy)));
+    suggestions_->setItem(r, 4, ReadOnlyCell(Q(s.agreedAt.substr(0, 16))));
+    suggestions_->setItem(r, 5, ReadOnlyCell(Q(s.clerk)));
   }
   for (QTableWidget* table : {findings_, suggestions_}) {
     for (int c = 0; c < table->columnCount(); ++c) {

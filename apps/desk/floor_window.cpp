@@ -17,6 +17,7 @@
 #include "desk/desk_host.h"
 #include "desk/dispatch_dialog.h"
 #include "desk/examination_panel.h"
+#include "desk/plain_table.h"
 #include "platform/accounts.h"
 #include "shop/floor/floor_actor.h"
 
@@ -27,10 +28,6 @@ namespace {
 constexpr int kLineRole = Qt::UserRole + 1;
 constexpr int kLimit = 500;
 constexpr const char* kTitle = "派工看板";
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // Enter on a line dispatches it, as a double click does.
 class BoardTable : public QTableWidget {
@@ -48,13 +45,6 @@ class BoardTable : public QTableWidget {
     QTableWidget::keyPressEvent(event);
   }
 };
-
-QTableWidgetItem* Cell(const QString& text, bool number = false) {
-  auto* item = new QTableWidgetItem(text);
-  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  if (number) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  return item;
-}
 
 QString Hours(double hours) {
   return QString::number(hours, 'f', 2);
@@ -236,21 +226,22 @@ void FloorWindow::Reload() {
                      .arg(seconds / 3600)
                      .arg(seconds / 60 % 60, 2, 10, QChar('0'));
     }
-    auto* number = Cell(Q(line.orderNo));
+    auto* number = ReadOnlyCell(Q(line.orderNo));
     number->setData(kLineRole, static_cast<qlonglong>(line.lineId));
     number->setToolTip(tr("进厂日期 %1  %2").arg(Q(line.arrival), Q(line.vehicle)));
     lines_->setItem(r, kNumber, number);
-    lines_->setItem(r, kPlate, Cell(Q(line.plate)));
-    auto* item = Cell(Q(line.itemName));
+    lines_->setItem(r, kPlate, ReadOnlyCell(Q(line.plate)));
+    auto* item = ReadOnlyCell(Q(line.itemName));
     if (!line.note.empty()) item->setToolTip(Q(line.note));
     lines_->setItem(r, kItem, item);
-    lines_->setItem(r, kHours, Cell(Hours(line.standardHours), true));
-    lines_->setItem(r, kState, Cell(StateText(line)));
-    lines_->setItem(r, kTechnicians, Cell(technicians.join(tr("、"))));
+    lines_->setItem(r, kHours, ReadOnlyCell(Hours(line.standardHours), true));
+    lines_->setItem(r, kState, ReadOnlyCell(StateText(line)));
+    lines_->setItem(r, kTechnicians, ReadOnlyCell(technicians.join(tr("、"))));
     lines_->setItem(
         r, kClocked,
-        Cell(Hours(line.clockedHours + static_cast<double>(runningSeconds) / 3600.0), true));
-    lines_->setItem(r, kRunning, Cell(running.join(tr("、"))));
+        ReadOnlyCell(Hours(line.clockedHours + static_cast<double>(runningSeconds) / 3600.0),
+                     true));
+    lines_->setItem(r, kRunning, ReadOnlyCell(running.join(tr("、"))));
     if (const QColor colour = StateColour(line.state); colour.isValid()) {
       for (int c = 0; c < kCount; ++c) lines_->item(r, c)->setBackground(colour);
     }

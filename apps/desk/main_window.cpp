@@ -32,6 +32,7 @@
 #include "desk/host_shortcuts.h"
 #include "desk/new_shop_dialog.h"
 #include "desk/page_setup.h"
+#include "desk/plain_table.h"
 #include "desk/print_page.h"
 #include "desk/shop_info_dialog.h"
 #include "desk/start_page.h"
@@ -52,10 +53,6 @@ namespace {
 
 constexpr int kProgramRole = Qt::UserRole + 1;
 constexpr int kNoticeMilliseconds = 6000;
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 OpenMode ModeOfEditType(int64_t plType) {
   switch (plType) {

@@ -7,13 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "desk/plain_table.h"
+
 namespace ws::desk {
 
 namespace {
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 std::string S(const QLineEdit* edit) {
   return edit->text().trimmed().toStdString();

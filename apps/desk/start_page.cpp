@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "db/value.h"
+#include "desk/plain_table.h"
 #include "host/system.h"
 #include "reports/day_work.h"
 #include "reports/list_reports.h"
@@ -47,13 +48,6 @@ class DayList : public QTableWidget {
     QTableWidget::keyPressEvent(event);
   }
 };
-
-QTableWidgetItem* Cell(const QString& text, bool number = false) {
-  auto* item = new QTableWidgetItem(text);
-  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  if (number) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  return item;
-}
 
 }  // namespace
 
@@ -144,16 +138,16 @@ void StartPage::Reload() {
     list->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
       const reports::DayWorkRow& row = rows[r];
-      auto* number = Cell(QString::fromStdString(row.number));
+      auto* number = ReadOnlyCell(QString::fromStdString(row.number));
       number->setData(kIdRole, static_cast<qlonglong>(row.orderId));
       number->setToolTip(
           tr("进厂日期 %1  %2")
               .arg(QString::fromStdString(row.dateIn), QString::fromStdString(row.category)));
       list->setItem(r, 0, number);
-      list->setItem(r, 1, Cell(QString::fromStdString(row.plate)));
-      list->setItem(r, 2, Cell(QString::fromStdString(row.customer)));
+      list->setItem(r, 1, ReadOnlyCell(QString::fromStdString(row.plate)));
+      list->setItem(r, 2, ReadOnlyCell(QString::fromStdString(row.customer)));
       const db::Amount money = kLooks[i].balance ? row.balance : row.receivable;
-      list->setItem(r, 3, Cell(QString::number(money.ToDouble(), 'f', 2), true));
+      list->setItem(r, 3, ReadOnlyCell(QString::number(money.ToDouble(), 'f', 2), true));
     }
     list->resizeColumnToContents(0);
     list->resizeColumnToContents(1);

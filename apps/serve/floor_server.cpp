@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "db/date.h"
 #include "db/runner.h"
 #include "pages.h"
 #include "platform/accounts.h"
@@ -105,15 +106,6 @@ struct Session {
 
 }  // namespace
 
-std::string LocalNow() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-  return text;
-}
-
 struct FloorServer::Impl {
   ServeOptions options;
   // A stop that comes before the server listens must not be lost (the library's stop does
@@ -133,7 +125,7 @@ struct FloorServer::Impl {
   std::mutex limiterLock;
   std::map<std::string, std::deque<Clock::time_point>> failures;
 
-  std::string Now() const { return options.now ? options.now() : LocalNow(); }
+  std::string Now() const { return options.now ? options.now() : db::NowStamp(); }
 
   std::string CookieAttributes() const {
     return std::string("; Path=/; HttpOnly; SameSite=Strict") + (tls ? "; Secure" : "");

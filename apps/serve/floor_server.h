@@ -42,9 +42,6 @@ struct ServeOptions {
   std::chrono::milliseconds refusalDelay{1000};
 };
 
-// The local clock's "yyyy-mm-dd hh:mm:ss".
-std::string LocalNow();
-
 class FloorServer {
  public:
   explicit FloorServer(ServeOptions options);

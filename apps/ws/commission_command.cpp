@@ -1,9 +1,9 @@
 #include "commission_command.h"
 
-#include <ctime>
 #include <ostream>
 
 #include "db/amount.h"
+#include "db/date.h"
 #include "platform/access_guard.h"
 #include "platform/accounts.h"
 #include "reports/technician_pay.h"
@@ -12,18 +12,7 @@
 
 namespace ws::cli {
 
-namespace {
-
-std::string LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void CommissionCommand::PrintHelp(std::ostream& out) const {
   out << "Usage: ws commission list --db FILE|URL\n"
@@ -134,7 +123,8 @@ int CommissionCommand::Run(const std::vector<std::string>& args, std::ostream& o
       return Usage(err, problem);
     }
   }
-  if (error = reports::SaveCommissionRules(*database, {*rule}, user, LocalNow()); !error.empty()) {
+  if (error = reports::SaveCommissionRules(*database, {*rule}, user, db::NowStamp());
+      !error.empty()) {
     err << "ws commission: " << error << "\n";
     return kExitFailure;
   }

@@ -61,7 +61,7 @@ int ServeCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
   if (auto date = arguments.Value("--date")) {
     auto day = db::Date::Parse(*date);
     if (!day) return Usage(err, "'" + *date + "' is not a date (yyyy-mm-dd)");
-    options.now = [text = day->Text()] { return text + serve::LocalNow().substr(10); };
+    options.now = [text = day->Text()] { return text + db::NowStamp().substr(10); };
   }
   if (options.certFile.empty() != options.keyFile.empty()) {
     return Usage(err, "--cert and --key go together");

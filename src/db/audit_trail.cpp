@@ -1,7 +1,6 @@
 #include "db/audit_trail.h"
 
 #include <chrono>
-#include <ctime>
 
 #include "db/date.h"
 
@@ -237,15 +236,6 @@ std::vector<FieldChange> DecodeChanges(const std::string& text) {
   return out;
 }
 
-std::string AuditNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
 Sql AuditInsert(const AuditEvent& event, const AuditSession& session, const std::string& when) {
   // The casts give the server the types of values it would otherwise read as text in a
   // SELECT list.
@@ -276,7 +266,7 @@ Sql AuditInsert(const AuditEvent& event, const AuditSession& session, const std:
 
 bool AppendAudit(Transaction& tx, const AuditEvent& event, const AuditSession& session) {
   // Nothing reads the event back: it travels with the save's next statement or its commit.
-  return tx.Send(AuditInsert(event, session, AuditNow()));
+  return tx.Send(AuditInsert(event, session, NowStamp()));
 }
 
 Sql AuditSelect(const AuditFilter& filter) {

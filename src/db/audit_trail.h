@@ -90,10 +90,6 @@ struct AuditEvent {
   std::vector<FieldChange> changes;
 };
 
-// The local time of now, "yyyy-mm-dd hh:mm:ss": the text an event is stamped with (sorted and
-// compared as text on both engines).
-std::string AuditNow();
-
 // The INSERT of one event, numbered after the document's last event (the document's row is
 // held by the transaction that changes it, so two events of one document never share a number).
 Sql AuditInsert(const AuditEvent& event, const AuditSession& session, const std::string& when);

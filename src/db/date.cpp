@@ -61,6 +61,15 @@ Date Today() {
   return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
+std::string NowStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
 std::string FormatDateText(std::string_view stored) {
   if (auto d = Date::Parse(stored)) return d->Text();
   return std::string(stored);

@@ -26,6 +26,9 @@ bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 // Today's date on this machine's local clock.
 Date Today();
+// Now on this machine's local clock, "yyyy-mm-dd hh:mm:ss": the text the shop's records are
+// stamped with (sorted and compared as text on both engines).
+std::string NowStamp();
 // Re-formats a stored date value (text or timestamp) as "yyyy-mm-dd"; text that is not a
 // date is answered unchanged, empty stays empty.
 std::string FormatDateText(std::string_view stored);

@@ -1,7 +1,5 @@
 #include "reports/pay_reports.h"
 
-#include <ctime>
-
 #include "db/date.h"
 #include "db/value.h"
 #include "forms/text.h"
@@ -17,15 +15,6 @@ namespace {
 using forms::FieldKind;
 
 enum RuleColumn { kCategoryCode, kCategory, kKind, kRate, kCategoryId };
-
-std::string LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
 
 }  // namespace
 
@@ -133,7 +122,7 @@ bool TC_MX::SaveRules() {
     rules.push_back(std::move(rule));
   }
   const std::string error = SaveCommissionRules(system_->GetDatabase(), rules,
-                                                system_->GetLoginInfo().userName, LocalNow());
+                                                system_->GetLoginInfo().userName, db::NowStamp());
   if (!error.empty()) {
     Events().ErrMessage(error, host::kLevelRefusal, host::kAppTitle);
     return false;
