@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -33,6 +34,7 @@ DispatchDialog::DispatchDialog(const workshop::JobLine& line,
   table_->setObjectName("technicians");
   table_->setHorizontalHeaderLabels({tr("技师"), tr("编码"), tr("计划工时"), tr("正在计时")});
   table_->setTabKeyNavigation(false);
+  table_->installEventFilter(this);
   table_->verticalHeader()->hide();
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -93,6 +95,26 @@ DispatchDialog::Choice DispatchDialog::Chosen(std::string* problem) const {
     out.emplace_back(technicians_[static_cast<size_t>(r)].id, hours);
   }
   return out;
+}
+
+// Space ticks the row wherever the cursor stands, and a figure typed on a row goes into its
+// planned hours: the clerk moves down the technicians, never across the columns.
+bool DispatchDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_ && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int row = table_->currentRow();
+    if (row >= 0 && key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+      QTableWidgetItem* tick = table_->item(row, kTick);
+      tick->setCheckState(tick->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+      return true;
+    }
+    const QString text = key->text();
+    if (row >= 0 && table_->currentColumn() != kPlanned && text.size() == 1 &&
+        (text[0].isDigit() || text[0] == '.')) {
+      table_->setCurrentCell(row, kPlanned);  // the table then starts editing with the figure
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void DispatchDialog::accept() {

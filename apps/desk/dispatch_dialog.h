@@ -41,6 +41,9 @@ class DispatchDialog : public QDialog {
 
   void accept() override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   std::vector<workshop::Technician> technicians_;
   QTableWidget* table_;

@@ -97,7 +97,7 @@ class FloorTest : public QObject {
       focused = QApplication::focusWidget() == &table;
       QTest::keyClick(&table, Qt::Key_Return);
       stayed = dialog->isVisible();
-      Keys(&table, {Qt::Key_Space, Qt::Key_Down, Qt::Key_Space, Qt::Key_Right, Qt::Key_Right});
+      Keys(&table, {Qt::Key_Space, Qt::Key_Down, Qt::Key_Space});
       QTest::keyClick(&table, Qt::Key_0);
       if (auto* editor = table.findChild<QLineEdit*>(); editor && editor->isVisible()) {
         QTest::keyClicks(editor, ".5");
