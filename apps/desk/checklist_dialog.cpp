@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "desk/key_buttons.h"
 #include "desk/plain_table.h"
 #include "host/dialogs.h"
 
@@ -39,31 +40,15 @@ ChecklistDialog::ChecklistDialog(workshop::Examination& examination, host::IDial
   table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   layout->addWidget(table_, 1);
   auto* buttons = new QHBoxLayout;
-  struct Button {
-    const char* name;
-    const char* caption;
-    QKeySequence key;
-    std::function<void()> run;
-  };
-  const Button list[] = {
-      {"add", "新增 (Ins)", QKeySequence(Qt::Key_Insert), [this] { Add(); }},
-      {"rename", "改名 (F2)", QKeySequence(Qt::Key_F2), [this] { Rename(); }},
-      {"retire", "停用/启用 (Del)", QKeySequence(Qt::Key_Delete), [this] { ToggleRetired(); }},
-      {"up", "上移 (Ctrl+↑)", QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { Move(-1); }},
-      {"down", "下移 (Ctrl+↓)", QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { Move(1); }},
-  };
-  for (const Button& b : list) {
-    auto* button = new QPushButton(tr(b.caption), this);
-    button->setObjectName(b.name);
-    button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::NoFocus);
-    connect(button, &QPushButton::clicked, this, b.run);
-    buttons->addWidget(button);
-    auto* action = new QAction(this);
-    action->setShortcut(b.key);
-    connect(action, &QAction::triggered, this, b.run);
-    addAction(action);
-  }
+  AddKeyButtons(
+      *this, *buttons,
+      {
+          {"add", "新增 (Ins)", QKeySequence(Qt::Key_Insert), [this] { Add(); }},
+          {"rename", "改名 (F2)", QKeySequence(Qt::Key_F2), [this] { Rename(); }},
+          {"retire", "停用/启用 (Del)", QKeySequence(Qt::Key_Delete), [this] { ToggleRetired(); }},
+          {"up", "上移 (Ctrl+↑)", QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { Move(-1); }},
+          {"down", "下移 (Ctrl+↓)", QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { Move(1); }},
+      });
   buttons->addStretch(1);
   auto* close = new QPushButton(tr("关闭"), this);
   close->setAutoDefault(false);

@@ -17,6 +17,7 @@
 #include "desk/desk_host.h"
 #include "desk/dispatch_dialog.h"
 #include "desk/examination_panel.h"
+#include "desk/key_buttons.h"
 #include "desk/plain_table.h"
 #include "platform/accounts.h"
 #include "shop/floor/floor_actor.h"
@@ -122,37 +123,19 @@ FloorWindow::FloorWindow(DeskHost& host, QWidget* parent)
   });
 
   auto* buttons = new QHBoxLayout;
-  struct Button {
-    const char* name;
-    const char* caption;
-    QKeySequence key;
-    std::function<void()> run;
-  };
-  const Button list[] = {
-      {"dispatch", "派工 (Enter)", QKeySequence(), [this] { Dispatch(); }},
-      {"pass", "检验通过 (Ctrl+J)", QKeySequence(Qt::CTRL | Qt::Key_J), [this] { Check(true); }},
-      {"reopen", "返工 (Ctrl+R)", QKeySequence(Qt::CTRL | Qt::Key_R), [this] { Check(false); }},
-      {"openOrder", "打开工单 (Ctrl+O)", QKeySequence(Qt::CTRL | Qt::Key_O),
-       [this] {
-         if (const workshop::JobLine* line = Selected()) emit OpenOrder(line->orderId);
-       }},
-      {"refresh", "刷新 (F5)", QKeySequence(Qt::Key_F5), [this] { Reload(); }},
-  };
-  for (const Button& b : list) {
-    auto* button = new QPushButton(tr(b.caption), this);
-    button->setObjectName(b.name);
-    button->setFocusPolicy(Qt::NoFocus);
-    connect(button, &QPushButton::clicked, this, b.run);
-    buttons->addWidget(button);
-    if (!b.key.isEmpty()) {
-      // The board's own keys, only while it is the tab shown.
-      auto* action = new QAction(this);
-      action->setShortcut(b.key);
-      action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-      connect(action, &QAction::triggered, this, b.run);
-      addAction(action);
-    }
-  }
+  AddKeyButtons(
+      *this, *buttons,
+      {
+          {"dispatch", "派工 (Enter)", QKeySequence(), [this] { Dispatch(); }},
+          {"pass", "检验通过 (Ctrl+J)", QKeySequence(Qt::CTRL | Qt::Key_J),
+           [this] { Check(true); }},
+          {"reopen", "返工 (Ctrl+R)", QKeySequence(Qt::CTRL | Qt::Key_R), [this] { Check(false); }},
+          {"openOrder", "打开工单 (Ctrl+O)", QKeySequence(Qt::CTRL | Qt::Key_O),
+           [this] {
+             if (const workshop::JobLine* line = Selected()) emit OpenOrder(line->orderId);
+           }},
+          {"refresh", "刷新 (F5)", QKeySequence(Qt::Key_F5), [this] { Reload(); }},
+      });
   buttons->addStretch(1);
 
   panel_ = new ExaminationPanel(host_, examination_, this);
