@@ -49,6 +49,10 @@ struct ServeOptions {
   std::function<std::string()> now;
   // How long a refused login waits (the accounts' own delay; tests shorten it).
   std::chrono::milliseconds refusalDelay{1000};
+  // A request that takes longer is written to the standard error with where its time went:
+  // on the processor, waiting for one, and how much it read from the disk; the rest waited on
+  // the disk, a lock or the database server.
+  std::chrono::milliseconds slowRequest{200};
   // The clock sessions are timed by; steady_clock's when empty (tests move their own).
   std::function<std::chrono::steady_clock::time_point()> clock;
 };
