@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "db/date.h"
 #include "db/runner.h"
@@ -672,16 +673,18 @@ struct FloorServer::Impl {
       return httplib::Server::HandlerResponse::Unhandled;
     });
     s.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+      // A request refused before routing (a malformed one) has no beginning of its own here.
+      const ThreadTimes began = std::exchange(requestBegan, ThreadTimes{});
+      if (began.wall == Clock::time_point{}) return;
       const ThreadTimes end = ThreadTimes::Now();
-      const double wall =
-          std::chrono::duration<double, std::milli>(end.wall - requestBegan.wall).count();
+      const double wall = std::chrono::duration<double, std::milli>(end.wall - began.wall).count();
       if (wall < static_cast<double>(options.slowRequest.count())) return;
       std::fprintf(
           stderr,
           "慢请求 %.3f s %s %s %d：%.0f ms，其中 CPU %.0f ms，等待 CPU %.0f ms，读盘 %llu KB\n",
-          std::chrono::duration<double>(requestBegan.wall.time_since_epoch()).count(),
-          req.method.c_str(), req.path.c_str(), res.status, wall, end.cpuMs - requestBegan.cpuMs,
-          end.queuedMs - requestBegan.queuedMs, (end.diskBytes - requestBegan.diskBytes) >> 10);
+          std::chrono::duration<double>(began.wall.time_since_epoch()).count(), req.method.c_str(),
+          req.path.c_str(), res.status, wall, end.cpuMs - began.cpuMs,
+          end.queuedMs - began.queuedMs, (end.diskBytes - began.diskBytes) >> 10);
     });
     s.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
       Headers(res);
