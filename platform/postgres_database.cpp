@@ -341,6 +341,11 @@ bool ServerUnavailable(std::string_view connectError) {
   return false;
 }
 
+bool ServerFull(std::string_view connectError) {
+  return connectError.find("too many clients already") != std::string_view::npos ||
+         connectError.find("remaining connection slots are reserved") != std::string_view::npos;
+}
+
 std::string DisplayUrl(std::string_view url) {
   size_t scheme = url.find("://");
   if (scheme == std::string_view::npos) return std::string(url);
@@ -1199,6 +1204,24 @@ db::Status PostgresDatabase::ExecScript(const std::string& sql) {
 
 uint64_t PostgresDatabase::WritesSent() const {
   return impl_->writes;
+}
+
+bool PostgresDatabase::Connected() const {
+  return PQstatus(impl_->conn) == CONNECTION_OK;
+}
+
+int PostgresDatabase::OrdinaryConnectionSlots(std::string* error) {
+  PGconn* conn = Handle();
+  // reserved_connections came with server 16; asked for as missing-ok, it reads as NULL before.
+  Result settings(PQexec(conn,
+                         "SELECT current_setting('max_connections')::int - "
+                         "current_setting('superuser_reserved_connections')::int - "
+                         "coalesce(current_setting('reserved_connections', true)::int, 0)"));
+  if (!settings.Ok() || PQntuples(settings.get()) != 1) {
+    if (error) *error = ErrorText(conn, settings.get());
+    return 0;
+  }
+  return std::atoi(PQgetvalue(settings.get(), 0, 0));
 }
 
 pg_conn* PostgresDatabase::Handle() const {
