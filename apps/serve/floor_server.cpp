@@ -438,7 +438,10 @@ struct FloorServer::Impl {
     std::string error;
     auto service = Connect(user, password, &error);
     // The server's slots are all taken, perhaps by sessions nobody uses: one of them makes room.
+    // The server refuses before it checks the password, so the release counts against the
+    // address as a failed login would: nobody logs idle tablets out by guessing.
     if (!service && postgres && platform::ServerFull(error) && ReleaseLongestIdle()) {
+      LoginFailed(req.remote_addr);
       error.clear();
       service = Connect(user, password, &error);
     }
