@@ -59,7 +59,7 @@ const std::set<std::string> kGrowing = {
     "pdmwldw",       "pdmwldwjs",     "jxcdj",         "jxcdjmx",
     "jxcgoodslist",  "gl_accvouch",   "arpreceive",    "arpreceivemx",
     "arpreceive_xm", "arpreceive_pj", "arpreceive_fy", "ws_last_service",
-    "ws_unsettled"};
+    "ws_unsettled",  "ws_job",        "ws_job_tech",   "ws_clock"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -247,6 +247,8 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
     EXPECT_TRUE(order.RecordPrevious() && order.RecordTop());
   });
   EXPECT_GT(orders.size(), 20u);
+  // Each order shown reads who works on its labour lines by the order's key.
+  EXPECT_GE(ExpectPlansUse(orders, "FROM ws_job j", "ix_ws_job_doc"), 5u);
 
   // Filtered on the vehicle's plate "anywhere", the list's first count reads every order once;
   // after that the walks kept to blocks and the recounts of the blocks another user wrote to
