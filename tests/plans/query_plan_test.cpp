@@ -251,6 +251,8 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
     EXPECT_TRUE(order.RecordPrevious() && order.RecordTop());
   });
   EXPECT_GT(orders.size(), 20u);
+  // Each order shown reads who works on its labour lines by the order's key.
+  EXPECT_GE(ExpectPlansUse(orders, "FROM ws_job j", "ix_ws_job_doc"), 5u);
 
   // Filtered on the vehicle's plate "anywhere", the list's first count reads every order once;
   // after that the walks kept to blocks and the recounts of the blocks another user wrote to
