@@ -171,6 +171,8 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
     row.lastVisit = db::FormatDateText(visit.date).substr(0, 10);
     int months = 0;
     double km = 0;  // the smallest kilometre interval, 0 when none
+    // Named in the items' order, whichever order the database joined the rows in.
+    std::sort(visit.items.begin(), visit.items.end());
     for (int64_t id : visit.items) {
       const Interval& interval = intervals[id];
       if (interval.months > 0 && (months == 0 || interval.months < months))

@@ -22,11 +22,10 @@
 namespace ws::reports {
 namespace {
 
-// "plate due by last-visit order km-a-day items", the items sorted.
+// "plate due by last-visit order km-a-day items", the items in their ids' order.
 std::string Line(const std::string& plate, const std::string& due, bool byKm,
                  const std::string& last, int64_t order, std::optional<double> perDay,
-                 std::vector<std::string> items) {
-  std::sort(items.begin(), items.end());
+                 const std::vector<std::string>& items) {
   char km[32] = "-";
   if (perDay) std::snprintf(km, sizeof km, "%.9f", *perDay);
   std::string line = plate + " " + due + (byKm ? " km " : " months ") + last + " " +
