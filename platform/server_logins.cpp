@@ -500,7 +500,7 @@ BEGIN
                  '%I, pg_temp', s, s);
   EXECUTE format('GRANT EXECUTE ON FUNCTION %I.ws_server_login(text, text, text, integer) TO %I',
                  s, manage);
-  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '5')
+  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '6')
   ON CONFLICT (key) DO UPDATE SET value = excluded.value;
 END $f$;
 

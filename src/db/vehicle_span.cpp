@@ -36,10 +36,13 @@ TableDef VehicleSpanTable(int since) {
 
 std::vector<std::string> VehicleSpanTriggers(Engine engine) {
   if (engine == Engine::Postgres) {
-    // On the server two saves of one vehicle's orders would each set the row from orders that
-    // miss the other's: each waits for the vehicle's turn first, and the statements after it
-    // see every earlier save's commit. An order moved between vehicles sets both. The function
-    // is named as the summaries' are, so that the server runs it as the shop's owner.
+    // An order that brings a reading can only widen the span: its values are merged into the
+    // row, the row's own lock ordering two saves (LEAST and GREATEST pass over a missing day as
+    // MIN and MAX do). One that takes a reading away sets the row anew, after waiting for the
+    // vehicle's turn: two such saves would each set it from orders that miss the other's change
+    // and the second would fail on the key. A save that merges meanwhile waits on the row the
+    // other set, or is waited for and seen. The function is named as the summaries' are, so
+    // that the server runs it as the shop's owner.
     return {
         "CREATE OR REPLACE FUNCTION ws_last_span_wsdj() RETURNS trigger LANGUAGE plpgsql AS "
         "$$ BEGIN IF TG_OP = 'UPDATE' THEN IF OLD.进厂日期 IS NOT DISTINCT FROM NEW.进厂日期 "
@@ -48,9 +51,14 @@ std::vector<std::string> VehicleSpanTriggers(Engine engine) {
         "OLD.公里数 > 0 AND OLD.车辆ID IS NOT NULL THEN " +
             VehicleTurnStatement("OLD.车辆ID") + " " + Reset("OLD.车辆ID") +
             " END IF; END IF; IF TG_OP <> 'DELETE' THEN IF NEW.公里数 > 0 AND NEW.车辆ID IS "
-            "NOT NULL THEN " +
-            VehicleTurnStatement("NEW.车辆ID") + " " + Reset("NEW.车辆ID") +
-            " END IF; END IF; RETURN NULL; END $$",
+            "NOT NULL THEN INSERT INTO ws_vehicle_span (vehicle_id, first_visit, last_visit, "
+            "least_km, most_km) VALUES (NEW.车辆ID, NEW.进厂日期, NEW.进厂日期, NEW.公里数, "
+            "NEW.公里数) ON CONFLICT (vehicle_id) DO UPDATE SET first_visit = "
+            "LEAST(ws_vehicle_span.first_visit, excluded.first_visit), last_visit = "
+            "GREATEST(ws_vehicle_span.last_visit, excluded.last_visit), least_km = "
+            "LEAST(ws_vehicle_span.least_km, excluded.least_km), most_km = "
+            "GREATEST(ws_vehicle_span.most_km, excluded.most_km); END IF; END IF; RETURN "
+            "NULL; END $$",
         // The columns are compared in the body, not named in the trigger: a trigger naming
         // a column would stop an upgrade from changing that column's type.
         "CREATE TRIGGER ws_span_wsdj_row AFTER INSERT OR DELETE OR UPDATE ON wsdj FOR EACH "

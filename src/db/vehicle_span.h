@@ -5,8 +5,9 @@
 // vehicle's orders for every vehicle it might list: at a million orders tens of thousands.
 //
 // The four are minimums and maximums, which a deleted or edited order cannot be taken out of:
-// every write of an order with a reading (or one that had one) sets its vehicle's row anew from
-// the vehicle's orders along the visits index, a few dozen entries at most. A vehicle with no
+// a write that takes a reading away (or may: a delete, a change of day, reading or vehicle)
+// sets its vehicle's row anew from the vehicle's orders along the visits index, a few dozen
+// entries at most; on the server a reading added is merged into the row. A vehicle with no
 // order that carries a reading has no row.
 #pragma once
 
