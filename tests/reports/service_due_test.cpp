@@ -25,13 +25,11 @@ namespace {
 // "plate due by last-visit order km-a-day items", the items in their ids' order.
 std::string Line(const std::string& plate, const std::string& due, bool byKm,
                  const std::string& last, int64_t order, std::optional<double> perDay,
-                 const std::vector<std::string>& items) {
+                 const std::string& items) {
   char km[32] = "-";
   if (perDay) std::snprintf(km, sizeof km, "%.9f", *perDay);
-  std::string line = plate + " " + due + (byKm ? " km " : " months ") + last + " " +
-                     std::to_string(order) + " " + km;
-  for (const auto& item : items) line += " " + item;
-  return line;
+  return plate + " " + due + (byKm ? " km " : " months ") + last + " " + std::to_string(order) +
+         " " + km + " " + items;
 }
 
 class ServiceDueTest : public test::HostTest {
@@ -41,14 +39,8 @@ class ServiceDueTest : public test::HostTest {
     EXPECT_EQ(due.error, "");
     std::vector<std::string> lines;
     for (const ServiceDueRow& r : due.rows) {
-      std::vector<std::string> items;
-      for (size_t at = 0; at <= r.items.size();) {
-        const size_t next = std::min(r.items.find("、", at), r.items.size());
-        items.push_back(r.items.substr(at, next - at));
-        at = next + std::string("、").size();
-      }
       lines.push_back(
-          Line(r.plate, r.dueDate, r.byKilometres, r.lastVisit, r.orderId, r.kmPerDay, items));
+          Line(r.plate, r.dueDate, r.byKilometres, r.lastVisit, r.orderId, r.kmPerDay, r.items));
     }
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -107,13 +99,13 @@ class ServiceDueTest : public test::HostTest {
       const std::string lastVisit = db::FormatDateText(day).substr(0, 10);
       int months = 0;
       double km = 0;
-      std::vector<std::string> names;
+      std::string names;
       for (int64_t id : items) {
         const Interval& interval = intervals[id];
         if (interval.months > 0)
           months = months ? std::min(months, interval.months) : interval.months;
         if (interval.km > 0) km = km > 0 ? std::min(km, interval.km) : interval.km;
-        names.push_back(interval.name);
+        names += (names.empty() ? "" : "、") + interval.name;
       }
       std::string due = months ? AddMonths(lastVisit, months) : "";
       bool byKm = false;
