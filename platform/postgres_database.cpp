@@ -122,8 +122,8 @@ std::string PermissionText(const std::string& primary) {
     if (table == "ws_account") {
       return "账户只由有“管理”权限的账户改动，密码摘要不对任何账户开放";
     }
-    if (table == "ws_price_sum" || table == "ws_last_service" || table == "ws_unsettled" ||
-        table == "ws_change_block") {
+    if (table == "ws_price_sum" || table == "ws_last_service" || table == "ws_vehicle_span" ||
+        table == "ws_unsettled" || table == "ws_change_block") {
       return "汇总表 " + table + " 只由服务器自己维护，不能直接改写";
     }
     return "没有“" + RightOfTable(table) + "”权限，服务器拒绝了对 " + table + " 的改动";

@@ -63,7 +63,7 @@ const std::set<std::string> kGrowing = {
     "jxcgoodslist",  "gl_accvouch",      "arpreceive",    "arpreceivemx",
     "arpreceive_xm", "arpreceive_pj",    "arpreceive_fy", "ws_last_service",
     "ws_unsettled",  "ws_job",           "ws_job_tech",   "ws_clock",
-    "ws_finding",    "ws_finding_photo", "ws_suggestion"};
+    "ws_finding",    "ws_finding_photo", "ws_suggestion", "ws_vehicle_span"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -446,15 +446,19 @@ TEST_F(QueryPlanTest, TheComputedListsReadOnlyTheRowsTheyShow) {
       [&] { EXPECT_FALSE(reports::LoadServiceDue(*db_, "2012-06-15", "2012-07-14").rows.empty()); },
       "due");
   // Each vehicle's last visit comes from the summary's rows of the interval items, found by its
-  // key, never from the lines of those items.
+  // key, never from the lines of those items; its average distance from the span summary beside
+  // it, found by the vehicle, never from its orders grouped.
   size_t bySummary = 0;
   for (const std::string& sql : due) {
     EXPECT_EQ(Lower(sql).find("wsdjxm"), std::string::npos) << sql;
+    EXPECT_EQ(Lower(sql).find("group by"), std::string::npos) << sql;
     if (sql.find(db::kLastServiceTable) == std::string::npos) continue;
     ++bySummary;
     const std::string plan = Plan(db::Sql(sql));
     EXPECT_NE(plan.find("SEARCH ws_last_service USING INDEX"), std::string::npos) << plan;
     EXPECT_NE(plan.find("(item_id=?)"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("SEARCH ws_vehicle_span USING INTEGER PRIMARY KEY"), std::string::npos)
+        << plan;
   }
   EXPECT_GE(bySummary, 1u);
   int64_t customer = 0;
