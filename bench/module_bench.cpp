@@ -10,6 +10,16 @@
 // (default <temp>/ws_bench_cache) with a 50-line requisition added (harness/shop_rows.h); each run
 // works on a copy, so runs do not drift. With WS_PG_URL set (scripts/with_postgres.sh) the same
 // cases run on PostgreSQL as well, on a database made once per size.
+//
+// WS_BENCH_SHOP=<file or postgresql:// URL> runs on that shop instead, as it is (no copy, no
+// bench rows, no upgrade: a shop of an older build is refused, upgrade a copy of it first), and
+// leaves it as it found it: the reading cases run as they are; the saves run on a desk of their
+// own inside a transaction rolled back after the case (each save's own transaction a savepoint
+// of it, so the figures hold every statement of the save but not its commit); the kept list
+// counts, which the first opens forget, are put back; the cases that need another user's
+// committed save, the bench's requisition or a changed setting are skipped with a line saying
+// so. The row count of every table, the orders' rows and the kept counts are compared before
+// and after, and a difference fails the run.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <time.h>
@@ -24,6 +34,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -299,6 +310,7 @@ struct Shop {
   std::unique_ptr<EngineDatabase> other;  // another user's connection
   int64_t requisition = 0;
   std::vector<int64_t> saved;  // orders the benchmarks saved
+  bool named = false;          // WS_BENCH_SHOP: a shop of its owner, left as found
 };
 
 std::vector<std::unique_ptr<Shop>>& Shops() {
@@ -306,16 +318,126 @@ std::vector<std::unique_ptr<Shop>>& Shops() {
   return shops;
 }
 
-std::unique_ptr<Shop> OpenShop(const std::string& name, const std::string& engine, int64_t orders) {
+std::unique_ptr<Shop> OpenShop(const std::string& name, const std::string& engine, int64_t orders,
+                               bool named = false) {
   auto shop = std::make_unique<Shop>();
   shop->name = name;
   shop->engine = engine;
   shop->orders = orders;
+  shop->named = named;
   shop->desk = std::make_unique<Desk>(name);
   shop->other = OpenEngine(name);
-  shop->requisition =
-      Scalar(*shop->desk->db, "SELECT value FROM ws_meta WHERE key='bench:requisition'");
+  if (!named) {
+    shop->requisition =
+        Scalar(*shop->desk->db, "SELECT value FROM ws_meta WHERE key='bench:requisition'");
+  }
   return shop;
+}
+
+// --- A named shop left as found.
+
+// What a run must not change: every table's row count, the orders' rows and the kept list
+// counts (a digest of each row's every field, in key order).
+struct ShopPrint {
+  std::vector<std::pair<std::string, int64_t>> counts;
+  uint64_t orders = 0;
+  uint64_t listCounts = 0;
+};
+
+uint64_t Digest(ws::db::IDatabase& db, const std::string& sql) {
+  std::string error;
+  auto rows = ws::db::Runner(db).Open(ws::db::Sql(sql), &error);
+  uint64_t hash = 1469598103934665603ULL;  // FNV-1a
+  auto mix = [&hash](std::string_view text) {
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ULL;
+    hash = (hash ^ 0x1F) * 1099511628211ULL;  // a field's end: "ab","c" is not "a","bc"
+  };
+  for (; error.empty() && !rows->Eof(); rows->MoveNext()) {
+    for (int f = 0; f < rows->FieldCount(); ++f) {
+      const auto field = rows->Field(f);
+      mix(field.IsNull() ? std::string_view("\\N") : std::string_view(field.ToText()));
+    }
+  }
+  Check(error, sql);
+  return hash;
+}
+
+ShopPrint TakePrint(ws::db::IDatabase& db) {
+  ShopPrint print;
+  for (const ws::db::TableDef& table : ws::db::Tables()) {
+    std::string error;
+    const int64_t count = ws::db::Runner(db)
+                              .Scalar(ws::db::Sql("SELECT COUNT(*) FROM ").Raw(table.name), &error)
+                              .ToLong();
+    print.counts.emplace_back(table.name, error.empty() ? count : -1);
+  }
+  print.orders = Digest(db, "SELECT * FROM WSDJ ORDER BY 单据ID");
+  print.listCounts = Digest(db, "SELECT * FROM ws_list_count ORDER BY list_key");
+  return print;
+}
+
+std::string Differences(const ShopPrint& before, const ShopPrint& after) {
+  std::string found;
+  for (size_t i = 0; i < before.counts.size() && i < after.counts.size(); ++i) {
+    if (before.counts[i] != after.counts[i]) {
+      found += " " + before.counts[i].first + " " + std::to_string(before.counts[i].second) +
+               " -> " + std::to_string(after.counts[i].second) + ";";
+    }
+  }
+  if (before.orders != after.orders) found += " the orders' rows;";
+  if (before.listCounts != after.listCounts) found += " the kept list counts;";
+  return found;
+}
+
+// The kept list counts as found: the first opens and the uncounted moves forget them, and a
+// desk keeps what it counts; they are written back as they were when the run ends.
+struct KeptCounts {
+  std::vector<std::vector<ws::db::Value>> rows;
+
+  explicit KeptCounts(ws::db::IDatabase& db) {
+    std::string error;
+    auto read = ws::db::Runner(db).Open(
+        ws::db::Sql("SELECT list_key, list_text, version_sum, figures, kept_at FROM ws_list_count"),
+        &error);
+    for (; error.empty() && !read->Eof(); read->MoveNext()) {
+      rows.push_back(
+          {read->Field(0), read->Field(1), read->Field(2), read->Field(3), read->Field(4)});
+    }
+    Check(error, "the kept list counts");
+  }
+
+  void PutBack(ws::db::IDatabase& db) const {
+    ws::db::Transaction tx(db);
+    tx.Run("DELETE FROM ws_list_count");
+    for (const auto& row : rows) {
+      tx.Run(ws::db::Sql("INSERT INTO ws_list_count (list_key, list_text, version_sum, figures, "
+                         "kept_at) VALUES (")
+                 .Text(row[0].ToText())
+                 .Raw(", ")
+                 .Text(row[1].ToText())
+                 .Raw(", ")
+                 .Key(row[2].ToLong())
+                 .Raw(", ")
+                 .Text(row[3].ToText())
+                 .Raw(", ")
+                 .Key(row[4].ToLong())
+                 .Raw(")"));
+    }
+    if (!tx.Commit()) Fail("putting the kept list counts back: " + tx.Error());
+  }
+};
+
+// A case that saves, run on a named shop by a desk of its own inside a transaction rolled back
+// at its end: the shop's desk keeps no figures of rows that never were.
+void RolledBack(Shop* shop, const std::function<void()>& run) {
+  if (!shop->named) return run();
+  auto own = std::make_unique<Desk>(shop->name);
+  std::swap(shop->desk, own);
+  shop->desk->db->BeginTrans();
+  run();
+  shop->desk->db->RollbackTrans();
+  std::swap(shop->desk, own);
+  shop->saved.clear();
 }
 
 // --- Cases.
@@ -889,7 +1011,8 @@ void List(benchmark::State& state, Shop* shop, int kind) {
   Desk& desk = *shop->desk;
   std::string error;
   ws::db::Runner runner(*desk.db);
-  if (Scalar(*desk.db, "SELECT COUNT(*) FROM PDMWXXM WHERE 保养月数>0 OR 保养公里>0") == 0) {
+  if (!shop->named &&
+      Scalar(*desk.db, "SELECT COUNT(*) FROM PDMWXXM WHERE 保养月数>0 OR 保养公里>0") == 0) {
     Check(runner.Execute(ws::db::Sql("UPDATE PDMWXXM SET 保养月数=6, 保养公里=5000 WHERE "
                                      "维修项目='更换机油机滤'")),
           "intervals");
@@ -1123,9 +1246,35 @@ void ReportStream(benchmark::State& state, Shop* shop, bool xlsx) {
   fs::remove(sheet, ignored);
 }
 
+// The cases a named shop cannot take back, and why.
+const char* SkippedOnNamedShop(const std::string& name) {
+  static const std::vector<std::pair<std::string, const char*>> skipped = {
+      {"RecordNextAfterOtherUserSaved", "another user's save must be committed to be seen"},
+      {"FilteredNextAfterOtherUserSaved", "another user's save must be committed to be seen"},
+      {"OpenRepairOrder", "another user's save must be committed to be seen"},
+      {"CheckRequisition50Lines", "needs the bench's requisition of 50 lines"},
+      {"CheckSettlement", "saves a settlement and sets the period"},
+      {"ProposePrice", "sets the fetch mode and the order's price rule"},
+  };
+  for (const auto& [skip, why] : skipped) {
+    if (name == skip) return why;
+  }
+  return nullptr;
+}
+
 void Register(Shop* shop) {
   const std::string suffix = "/" + shop->engine;
+  // A case skipped is registered as one that says so (the line stands in the run's table).
   auto reg = [&](const std::string& name, auto&& fn) {
+    if (const char* why = shop->named ? SkippedOnNamedShop(name) : nullptr) {
+      std::fprintf(stderr, "module_bench: %s skipped on a named shop: %s\n",
+                   (name + suffix).c_str(), why);
+      return benchmark::RegisterBenchmark((name + suffix).c_str(),
+                                          [why](benchmark::State& s) { s.SkipWithError(why); })
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(1);
+    }
     return benchmark::RegisterBenchmark((name + suffix).c_str(), fn)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
@@ -1142,7 +1291,7 @@ void Register(Shop* shop) {
   reg("FilteredTopBottomUncounted",
       [shop](benchmark::State& s) { Navigate(s, shop, 2, false, true, true); });
   reg("FirstSaveOfNewTab", [shop](benchmark::State& s) {
-    FirstSaveOfNewTab(s, shop);
+    RolledBack(shop, [&] { FirstSaveOfNewTab(s, shop); });
   })->Iterations(20);
   reg("OpenRepairOrder", [shop](benchmark::State& s) {
     OpenForm(s, shop, kOrderProgram, [] { return std::make_unique<WS_S>(); });
@@ -1158,16 +1307,20 @@ void Register(Shop* shop) {
       });
     });
   })->Iterations(30);
-  reg("SaveOrder30Lines", [shop](benchmark::State& s) { SaveOrder(s, shop); })->Iterations(30);
+  reg("SaveOrder30Lines", [shop](benchmark::State& s) {
+    RolledBack(shop, [&] { SaveOrder(s, shop); });
+  })->Iterations(30);
   reg("CheckRequisition50Lines", [shop](benchmark::State& s) {
     CheckRequisition(s, shop);
   })->Iterations(30);
   reg("CheckSettlement", [shop](benchmark::State& s) { CheckSettlement(s, shop); })->Iterations(30);
   auto* price = reg("ProposePrice", [shop](benchmark::State& s) { ProposePrice(s, shop); });
-  price->ArgNames({"mode", "rule", "part"});
-  for (int part = 0; part < 2; ++part) {
-    price->Args({0, 4, part});
-    for (int rule = 1; rule <= 8; ++rule) price->Args({1, rule, part});
+  if (!shop->named) {
+    price->ArgNames({"mode", "rule", "part"});
+    for (int part = 0; part < 2; ++part) {
+      price->Args({0, 4, part});
+      for (int rule = 1; rule <= 8; ++rule) price->Args({1, rule, part});
+    }
   }
   reg("VehiclePickerLoad", [shop](benchmark::State& s) {
     VehiclePickerLoad(s, shop);
@@ -1203,8 +1356,60 @@ void Register(Shop* shop) {
 
 }  // namespace
 
+// WS_BENCH_SHOP: the cases on that shop alone, which is left as found (see the top).
+int RunOnNamedShop(const std::string& name) {
+  {
+    std::string error;
+    auto look = ws::shop::OpenShopDatabase(name, &error);
+    Check(error, "open " + name);
+    std::map<std::string, std::string> meta;
+    auto rows = ws::db::Runner(*look).Open(ws::db::Sql("SELECT key, value FROM ws_meta"), &error);
+    for (; error.empty() && !rows->Eof(); rows->MoveNext()) {
+      meta[rows->Field(0).ToText()] = rows->Field(1).ToText();
+    }
+    Check(error, "ws_meta");
+    for (const ws::db::Subsystem& subsystem : ws::db::Subsystems()) {
+      const std::string key = ws::db::SubsystemVersionKey(subsystem);
+      if (meta[key] != std::to_string(ws::db::CurrentVersion(subsystem))) {
+        Fail(name + " holds " + key + " " + meta[key] + ", this build " +
+             std::to_string(ws::db::CurrentVersion(subsystem)) +
+             ": upgrade a copy of it (a bench run never changes a named shop)");
+      }
+    }
+  }
+  const std::string engine =
+      ws::shop::EngineOf(name) == ws::db::Engine::Postgres ? "postgres" : "sqlite";
+  const auto start = Clock::now();
+  ShopPrint before;
+  std::unique_ptr<KeptCounts> kept;
+  int64_t orders = 0;
+  {
+    auto db = OpenEngine(name);
+    before = TakePrint(*db);
+    kept = std::make_unique<KeptCounts>(*db);
+    orders = Scalar(*db, "SELECT COUNT(*) FROM WSDJ");
+  }
+  std::fprintf(stderr, "module_bench: %s, %lld orders, looked over in %.1f s\n", name.c_str(),
+               static_cast<long long>(orders), Millis(Clock::now() - start) / 1000);
+  Shops().push_back(OpenShop(name, engine, orders, true));
+  Register(Shops().back().get());
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  Shops().clear();
+  auto db = OpenEngine(name);
+  kept->PutBack(*db);
+  const std::string changed = Differences(before, TakePrint(*db));
+  if (!changed.empty()) Fail(name + " was changed by the run:" + changed);
+  std::fprintf(stderr, "module_bench: %s as found (row counts, orders and kept counts)\n",
+               name.c_str());
+  return 0;
+}
+
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  if (const char* named = std::getenv("WS_BENCH_SHOP"); named && *named) {
+    return RunOnNamedShop(named);
+  }
   const int64_t orders = EnvNumber("WS_BENCH_ORDERS", 20000);
   // WS_BENCH_YEARS spreads the orders over that many years up to the login date.
   const int years = static_cast<int>(EnvNumber("WS_BENCH_YEARS", 1));

@@ -147,6 +147,10 @@ std::vector<std::string> CreateIndexStatements(const TableDef& table, Engine eng
 // term as it stands (SQLite uses a partial index only for a term it finds word for word), and
 // the navigator's walks, which never write it, keep to their key order.
 inline constexpr const char* kDayIndexTerm = "progid>0";
+// The condition of the repair orders' index in the report's order (arrival day, number), true of
+// every order: the report writes it, and the navigator's walks, which never do, are not drawn to
+// an index that leads with the day.
+inline constexpr const char* kReportDayIndexTerm = "单据ID>0";
 
 // Keys per block of ws_change_block: a row's block is its key divided by this (integer
 // division on both engines).

@@ -1,5 +1,6 @@
 #include "reports/ws_rpt.h"
 
+#include "db/catalogue.h"
 #include "db/value.h"
 #include "forms/text.h"
 
@@ -71,7 +72,8 @@ db::Sql WS_RPT::Query(const std::string& driver) const {
   sql.Raw(
       "  FROM ((WSDJ LEFT JOIN CLZl ON WSDJ.车辆ID = CLZl.车辆ID) LEFT JOIN pdmwldw ON "
       "WSDJ.车主ID = pdmwldw.往来ID)");
-  sql.Raw(" where 1=1");
+  // The term of the index in the report's order, which every order meets (see the catalogue).
+  sql.Raw(" where WSDJ.").Raw(db::kReportDayIndexTerm);
   AppendConditions(sql, driver);
   sql.Raw("  order by WSDJ.进厂日期, WSDJ.工单号码");
   return sql;

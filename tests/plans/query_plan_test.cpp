@@ -380,6 +380,13 @@ TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {
   report.FilterInput(reports::WS_RPT::kCustomer).SetValue("", "");
   report.FilterInput(reports::WS_RPT::kVehicle).SetValue("7", "");
   ExpectIndexed([&] { EXPECT_TRUE(report.Refresh()); });
+
+  // The whole history walks the index in the report's order: a sort of every order spilled to
+  // temporary files at a million.
+  report.FilterInput(reports::WS_RPT::kVehicle).SetValue("", "");
+  const std::string whole = Plan(report.Query(db::Runner(*db_).Driver()));
+  EXPECT_NE(whole.find("ix_wsdj_report_day"), std::string::npos) << whole;
+  EXPECT_EQ(whole.find("TEMP B-TREE"), std::string::npos) << whole;
 }
 
 // The receipt's chooser reads one customer's owed orders from the partial index, already in

@@ -126,21 +126,33 @@ SheetWriter::~SheetWriter() {
   if (book_) workbook_close(book_);
 }
 
+// One format object for each pattern: the library looks up a format it has not numbered yet
+// by a hash of its whole self at every cell it writes, and numbers only the first of several
+// alike, so five money columns with formats of their own cost a hash each per cell.
+lxw_format* SheetWriter::NumberFormat(const std::string& pattern, bool bold) {
+  // Without a pattern a format is the default or the bold one, which are numbered already.
+  if (pattern.empty()) return bold ? bold_ : nullptr;
+  lxw_format*& format = numberFormats_[{pattern, bold}];
+  if (!format) {
+    format = workbook_add_format(book_);
+    if (bold) format_set_bold(format);
+    format_set_num_format(format, pattern.c_str());
+  }
+  return format;
+}
+
 void SheetWriter::Start(const forms::Grid& grid, const SheetLayout* layout) {
   started_ = true;
   for (int c = 0; c < grid.Cols(); ++c) {
     if (grid.ColHidden(c)) continue;
     Column out{c, SheetKindOf(grid, c)};
     if (out.kind == SheetKind::Number) {
-      out.number = workbook_add_format(book_);
-      out.boldNumber = workbook_add_format(book_);
-      format_set_bold(out.boldNumber);
+      std::string pattern;
       if (auto places = Decimals(grid.Col(c).format)) {
-        const std::string pattern =
-            *places > 0 ? "0." + std::string(static_cast<size_t>(*places), '0') : "0";
-        format_set_num_format(out.number, pattern.c_str());
-        format_set_num_format(out.boldNumber, pattern.c_str());
+        pattern = *places > 0 ? "0." + std::string(static_cast<size_t>(*places), '0') : "0";
       }
+      out.number = NumberFormat(pattern, false);
+      out.boldNumber = NumberFormat(pattern, true);
     }
     const auto at = static_cast<lxw_col_t>(columns_.size());
     const auto shown = static_cast<size_t>(c);

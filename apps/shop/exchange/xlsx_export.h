@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "forms/grid.h"
@@ -57,6 +59,7 @@ class SheetWriter {
  private:
   struct Column;
   void Start(const forms::Grid& grid, const SheetLayout* layout);
+  lxw_format* NumberFormat(const std::string& pattern, bool bold);
 
   std::string fileName_;
   std::string tempFolder_;  // the workbook keeps the pointer to it
@@ -68,6 +71,7 @@ class SheetWriter {
   lxw_format* dateFormat_ = nullptr;
   lxw_format* boldDate_ = nullptr;
   std::vector<Column> columns_;
+  std::map<std::pair<std::string, bool>, lxw_format*> numberFormats_;
   bool started_ = false;
   uint32_t sheetRow_ = 1;
   std::vector<std::string> cut_;
