@@ -80,11 +80,11 @@ ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf
                                 size_t walkNamesFrom = kWalkNamesFrom);
 
 // One row per customer with the count, the buckets and the total, a totals row at the foot;
-// two hidden columns hold no program and the customer's id ("往来ID") for the drill-down.
+// a hidden column holds the customer's id ("往来ID") for the drill-down.
 const ListColumns& AgeColumns();
 void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
-// LoadAgeSummary's rows put straight into the grid as the database hands them over, sorted by
-// it: the list of a shop's customers is held once, in the grid. Answers the error (the grid
+// LoadAgeSummary's rows put straight into the grid in their order as they are summed: the list
+// of a shop's customers is held once, in the grid. Answers the error (the grid
 // then empty).
 std::string FillAgeSummaryGrid(db::IDatabase& database, const std::string& asOf, forms::Grid& grid,
                                bool totals = true, size_t walkNamesFrom = kWalkNamesFrom);
