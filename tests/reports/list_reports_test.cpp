@@ -262,15 +262,18 @@ TEST_F(ServiceListsTest, TheAgeSummaryAgreesWithTheOrdersOnEveryDay) {
 // The summary put into the grid, its names walked by the database or looked up and sorted here,
 // reads as the orders read one by one and sorted here: names whose byte order is not their
 // ids', a customer without a card and one with a blank name (both under "" among the first),
-// and one owing only what a receipt after the day wrote off, merged in at its name.
+// one owing only what a receipt after the day wrote off, merged in at its name, and one whose id
+// is far from the others' (the sums then found by halves, not by a table of the ids).
 TEST_F(ServiceListsTest, TheSummaryGridHasTheCustomersInTheOrdersOrder) {
-  host_.Exec("insert into pdmwldw (往来ID,公司名称) values (3,'阿里'),(5,'Zeta'),(6,'')");
+  host_.Exec(
+      "insert into pdmwldw (往来ID,公司名称) values (3,'阿里'),(5,'Zeta'),(6,''),(1000003,'Ω')");
   host_.Exec(
       "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,余额) "
       "values (51,200001,'02','WS051',3,1,'2012-06-01',70,70),"
       "(52,200001,'02','WS052',4,1,'2012-05-01',40,40),"
       "(53,200001,'02','WS053',5,1,'2012-02-01',60,0),"
-      "(54,200001,'02','WS054',6,1,'2012-01-05',25,25)");
+      "(54,200001,'02','WS054',6,1,'2012-01-05',25,25),"
+      "(55,200001,'02','WS055',1000003,1,'2012-04-20',15,15)");
   host_.Exec(
       "insert into ARPReceive (单据ID,progID,smark,单据编号,前置单据ID,单据日期) values "
       "(74,200004,'02','SK074',0,'2012-06-18')");
