@@ -384,6 +384,11 @@ OwedSums ReadOwedSums(db::Runner& runner, const std::string& asOf,
     return true;
   });
   if (!error->empty()) return {};
+  // Orders with no customer (NULL, read as 0) come last from a server, which puts NULLs after.
+  auto byId = [](const OwedSum& a, const OwedSum& b) { return a.customerId < b.customerId; };
+  if (!std::is_sorted(owed.sums.begin(), owed.sums.end(), byId)) {
+    std::stable_sort(owed.sums.begin(), owed.sums.end(), byId);
+  }
   // Held while the list is filled, when the process is at its largest: not at double the size.
   owed.sums.shrink_to_fit();
   owed.Index();

@@ -261,7 +261,8 @@ TEST_F(ServiceListsTest, TheAgeSummaryAgreesWithTheOrdersOnEveryDay) {
 
 // The summary put into the grid, its names walked by the database or looked up and sorted here,
 // reads as the orders read one by one and sorted here: names whose byte order is not their
-// ids', a customer without a card and one with a blank name (both under "" among the first),
+// ids', an order of no customer, a customer without a card and one with a blank name (all
+// under "" among the first),
 // one owing only what a receipt after the day wrote off, merged in at its name, and one whose id
 // is far from the others' (the sums then found by halves, not by a table of the ids).
 TEST_F(ServiceListsTest, TheSummaryGridHasTheCustomersInTheOrdersOrder) {
@@ -273,7 +274,8 @@ TEST_F(ServiceListsTest, TheSummaryGridHasTheCustomersInTheOrdersOrder) {
       "(52,200001,'02','WS052',4,1,'2012-05-01',40,40),"
       "(53,200001,'02','WS053',5,1,'2012-02-01',60,0),"
       "(54,200001,'02','WS054',6,1,'2012-01-05',25,25),"
-      "(55,200001,'02','WS055',1000003,1,'2012-04-20',15,15)");
+      "(55,200001,'02','WS055',1000003,1,'2012-04-20',15,15),"
+      "(56,200001,'02','WS056',NULL,1,'2012-03-20',35,35)");
   host_.Exec(
       "insert into ARPReceive (单据ID,progID,smark,单据编号,前置单据ID,单据日期) values "
       "(74,200004,'02','SK074',0,'2012-06-18')");
