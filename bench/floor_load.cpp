@@ -238,9 +238,19 @@ struct Stats {
   std::mutex lock;
   std::map<std::string, std::vector<double>> millis;  // by kind of request
   std::atomic<int> errors{0};
-  void Add(const std::string& kind, double ms) {
+  // The slow requests with when they began, for telling a stall of the server (many at one
+  // moment) from a request slow on its own.
+  std::vector<std::string> slow;
+  void Add(const std::string& kind, double ms, Clock::time_point began, const std::string& who) {
     std::lock_guard<std::mutex> hold(lock);
     millis[kind].push_back(ms);
+    if (ms > 50 && slow.size() < 100) {
+      char line[160];
+      std::snprintf(line, sizeof line, "%12.3f s  %-8s %-12s %8.1f ms",
+                    std::chrono::duration<double>(began.time_since_epoch()).count(), who.c_str(),
+                    kind.c_str(), ms);
+      slow.push_back(line);
+    }
   }
   void Error(const std::string& what) {
     if (errors++ < 20) std::cerr << "error: " << what << "\n";
@@ -291,7 +301,9 @@ class Tablet {
         303);
     if (!res) return false;
     headers_ = {{"Cookie", "ws_session=" + CookieOf(*res, "ws_session")}};
-    return Board();
+    // The session's first page runs on a connection that has prepared nothing yet: told apart
+    // from the refreshes, whose tail it would otherwise be.
+    return Board("first board");
   }
 
   // Refreshes until the end, with a step now and then and an examination less often.
@@ -328,7 +340,8 @@ class Tablet {
   Answer Timed(const std::string& kind, Call call, int expected) {
     const auto begin = Clock::now();
     auto res = call();
-    stats_.Add(kind, std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
+    stats_.Add(kind, std::chrono::duration<double, std::milli>(Clock::now() - begin).count(), begin,
+               name_);
     if (!res) {
       stats_.Error(name_ + " " + kind + ": " + httplib::to_string(res.error()));
     } else if (res->status != expected) {
@@ -355,9 +368,9 @@ class Tablet {
   }
 
   // Reads the board: the token, and the own lines with their state.
-  bool Board() {
+  bool Board(const std::string& kind = "board") {
     auto res = Timed(
-        "board", [&] { return client_.Get("/board", headers_); }, 200);
+        kind, [&] { return client_.Get("/board", headers_); }, 200);
     if (!res) return false;
     if (csrf_.empty()) {
       csrf_ = Match(res->body, std::regex(R"re(name="csrf" value="([0-9a-f]{64})")re"));
@@ -555,6 +568,8 @@ int main(int argc, char** argv) {
   std::printf("%-12s %8zu %10.1f %10.1f %10.1f\n", "all", requests, Percentile(all, 0.5),
               Percentile(all, 0.99), Percentile(all, 1.0));
   std::printf("errors %d\n", stats.errors.load());
+  std::printf("requests over 50 ms (began at, on the monotonic clock):\n");
+  for (const std::string& line : stats.slow) std::printf("  %s\n", line.c_str());
   std::printf("server CPU %.1f s (%.1f%% of one core), resident %.0f MB (peak %.0f MB)\n", cpu,
               100 * cpu / wall, rss, peak);
   if (o.dbPid)

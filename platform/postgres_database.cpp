@@ -122,8 +122,8 @@ std::string PermissionText(const std::string& primary) {
     if (table == "ws_account") {
       return "账户只由有“管理”权限的账户改动，密码摘要不对任何账户开放";
     }
-    if (table == "ws_price_sum" || table == "ws_last_service" || table == "ws_unsettled" ||
-        table == "ws_change_block") {
+    if (table == "ws_price_sum" || table == "ws_last_service" || table == "ws_vehicle_span" ||
+        table == "ws_unsettled" || table == "ws_change_block") {
       return "汇总表 " + table + " 只由服务器自己维护，不能直接改写";
     }
     return "没有“" + RightOfTable(table) + "”权限，服务器拒绝了对 " + table + " 的改动";
@@ -339,6 +339,11 @@ bool ServerUnavailable(std::string_view connectError) {
     if (connectError.find(text) != std::string_view::npos) return true;
   }
   return false;
+}
+
+bool ServerFull(std::string_view connectError) {
+  return connectError.find("too many clients already") != std::string_view::npos ||
+         connectError.find("remaining connection slots are reserved") != std::string_view::npos;
 }
 
 std::string DisplayUrl(std::string_view url) {
@@ -1199,6 +1204,24 @@ db::Status PostgresDatabase::ExecScript(const std::string& sql) {
 
 uint64_t PostgresDatabase::WritesSent() const {
   return impl_->writes;
+}
+
+bool PostgresDatabase::Connected() const {
+  return PQstatus(impl_->conn) == CONNECTION_OK;
+}
+
+int PostgresDatabase::OrdinaryConnectionSlots(std::string* error) {
+  PGconn* conn = Handle();
+  // reserved_connections came with server 16; asked for as missing-ok, it reads as NULL before.
+  Result settings(PQexec(conn,
+                         "SELECT current_setting('max_connections')::int - "
+                         "current_setting('superuser_reserved_connections')::int - "
+                         "coalesce(current_setting('reserved_connections', true)::int, 0)"));
+  if (!settings.Ok() || PQntuples(settings.get()) != 1) {
+    if (error) *error = ErrorText(conn, settings.get());
+    return 0;
+  }
+  return std::atoi(PQgetvalue(settings.get(), 0, 0));
 }
 
 pg_conn* PostgresDatabase::Handle() const {

@@ -23,6 +23,9 @@ std::string DisplayUrl(std::string_view url);
 // out of connection slots) rather than over the login it was asked for: a login page must not
 // tell such a failure as a wrong password, nor count it against the one who typed it.
 bool ServerUnavailable(std::string_view connectError);
+// True when the server refused a connection because every slot it gives ordinary logins is
+// taken: a case of ServerUnavailable that closing a connection of one's own can end.
+bool ServerFull(std::string_view connectError);
 
 class PostgresDatabase : public EngineDatabase {
  public:
@@ -68,6 +71,14 @@ class PostgresDatabase : public EngineDatabase {
 
   // Runs a script of several statements as they stand (no translation): the catalogue.
   db::Status ExecScript(const std::string& sql) override;
+
+  // False once the server has dropped the connection (a restart, a terminated backend); the
+  // next statement makes it again, with what it knew of the old one lost.
+  bool Connected() const;
+  // How many connections the server gives logins that are not superusers: max_connections less
+  // the slots it reserves (superuser_reserved_connections, and reserved_connections where the
+  // server has it). 0 with the error when the settings cannot be read.
+  int OrdinaryConnectionSlots(std::string* error);
 
   // The libpq connection, for bulk loading with COPY.
   pg_conn* Handle() const;

@@ -12,7 +12,7 @@ namespace {
 
 // The version of the rules below, kept in ws_meta as "server_rights": a shop whose rules are
 // older is installed again when an account next changes.
-constexpr const char* kRulesVersion = "5";
+constexpr const char* kRulesVersion = "6";
 
 // Every name is built inside the server with format('%I'), so account names of any text (the
 // documents record Chinese names) are quoted as identifiers there, and values stay bound.
@@ -326,8 +326,8 @@ BEGIN
   END LOOP;
   -- The summaries are written only by the triggers that keep them: their functions run as the
   -- owner (SECURITY DEFINER, on the shop's schema only), and no group writes them directly.
-  FOREACH t IN ARRAY ARRAY['ws_price_sum', 'ws_last_service', 'ws_unsettled', 'ws_change_block',
-                           'ws_server_account'] LOOP
+  FOREACH t IN ARRAY ARRAY['ws_price_sum', 'ws_last_service', 'ws_vehicle_span', 'ws_unsettled',
+                           'ws_change_block', 'ws_server_account'] LOOP
     IF to_regclass(format('%I.%I', s, t)) IS NOT NULL THEN
       EXECUTE format('REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON %I.%I FROM %I, %I', s, t, desk,
                      manage);
@@ -500,7 +500,7 @@ BEGIN
                  '%I, pg_temp', s, s);
   EXECUTE format('GRANT EXECUTE ON FUNCTION %I.ws_server_login(text, text, text, integer) TO %I',
                  s, manage);
-  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '5')
+  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '6')
   ON CONFLICT (key) DO UPDATE SET value = excluded.value;
 END $f$;
 

@@ -1,5 +1,7 @@
 #include "desk/grid_view.h"
 
+#include <algorithm>
+
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -654,13 +656,47 @@ bool GridView::AtTabEnd(bool next) const {
   int edge = -1;
   for (int visual = 0; visual < header->count(); ++visual) {
     const int logical = header->logicalIndex(next ? header->count() - 1 - visual : visual);
-    if (!isColumnHidden(logical)) {
+    if (KeyStop(logical)) {
       edge = logical;
       break;
     }
   }
   const int lastRow = model()->rowCount() - 1;
   return current.column() == edge && current.row() == (next ? lastRow : 0);
+}
+
+bool GridView::KeyStop(int col) const {
+  return !isColumnHidden(col) && (col >= Grid().Cols() || Grid().Col(col).keyStop);
+}
+
+QModelIndex GridView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  const bool forward = action == MoveNext || action == MoveRight;
+  const bool across = forward || action == MovePrevious || action == MoveLeft;
+  const QModelIndex current = currentIndex();
+  bool readOnlyShown = false;
+  for (int c = 0; c < Grid().Cols(); ++c) readOnlyShown |= !Grid().Col(c).keyStop;
+  if (!across || !readOnlyShown || !current.isValid()) {
+    return QTableView::moveCursor(action, modifiers);
+  }
+  // Tab goes on to the next row at a row's end and back to the first row after the last, as
+  // the table's own does; an arrow stays in its row.
+  const bool wraps = action == MoveNext || action == MovePrevious;
+  const QHeaderView* header = horizontalHeader();
+  const int columns = header->count();
+  const int rows = model()->rowCount();
+  int row = current.row();
+  int visual = header->visualIndex(current.column());
+  for (int step = 0; step < columns * std::max(rows, 1); ++step) {
+    visual += forward ? 1 : -1;
+    if (visual < 0 || visual >= columns) {
+      if (!wraps) break;
+      visual = visual < 0 ? columns - 1 : 0;
+      row = (row + (forward ? 1 : rows - 1)) % rows;
+    }
+    const int logical = header->logicalIndex(visual);
+    if (KeyStop(logical)) return model()->index(row, logical);
+  }
+  return current;
 }
 
 bool GridView::focusNextPrevChild(bool next) {

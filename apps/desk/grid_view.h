@@ -89,10 +89,15 @@ class GridView : public QTableView {
   // so the fields and buttons after it are reached by keyboard; inside, it goes cell by cell.
   bool focusNextPrevChild(bool next) override;
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+  // Tab, Shift+Tab and the arrows left and right pass over the columns shown for reading only
+  // (forms::Column::keyStop).
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
  private:
   // Whether the current cell is the last (next) or the first (previous) a Tab can reach.
   bool AtTabEnd(bool next) const;
+  // Whether the keyboard stops in the view's column: shown, and not for reading only.
+  bool KeyStop(int col) const;
   class Footer;
 
   // Model rows [first, end).

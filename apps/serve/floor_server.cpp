@@ -4,7 +4,10 @@
 #include <sodium.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <cstdio>
 #include <ctime>
 #include <deque>
 #include <filesystem>
@@ -13,7 +16,9 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <thread>
+#include <utility>
 
 #include "db/date.h"
 #include "db/runner.h"
@@ -38,6 +43,19 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kSessionCookie = "ws_session";
 constexpr const char* kLoginCookie = "ws_login";
 constexpr size_t kMaxPendingLogins = 10000;
+
+// Why the server ended a session, kept for a while under its cookie so that its next request
+// is told on the login page; the query parameter of the login page names it.
+struct EndReason {
+  const char* code;
+  const char* message;
+};
+constexpr EndReason kExpired{"idle", "登录已过期，请重新登录"};
+constexpr EndReason kReleased{"released", "因长时间未操作，已自动退出登录，请重新登录"};
+constexpr EndReason kLost{"lost", "与数据库的连接已断开，请重新登录"};
+constexpr EndReason kEndReasons[] = {kExpired, kReleased, kLost};
+// An ended session's cookie is recognised this long, which covers a tablet left overnight.
+constexpr std::chrono::hours kEndedKept{36};
 
 std::string RandomToken() {
   unsigned char bytes[32];
@@ -104,10 +122,56 @@ struct Session {
   bool flashIsError = false;
 };
 
+// Where a request thread's time went: wall, on the processor, waiting in the run queue, and
+// what it had to read from the disk (the kernel's statistics of the thread; 0 where it keeps
+// none).
+struct ThreadTimes {
+  Clock::time_point wall;
+  double cpuMs = 0;
+  double queuedMs = 0;
+  unsigned long long diskBytes = 0;
+
+  static ThreadTimes Now() {
+    ThreadTimes t;
+    t.wall = Clock::now();
+    timespec cpu{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    t.cpuMs = cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6;
+    if (std::FILE* stat = std::fopen("/proc/thread-self/schedstat", "r")) {
+      unsigned long long running = 0;
+      unsigned long long waiting = 0;
+      if (std::fscanf(stat, "%llu %llu", &running, &waiting) == 2) t.queuedMs = waiting / 1e6;
+      std::fclose(stat);
+    }
+    if (std::FILE* io = std::fopen("/proc/thread-self/io", "r")) {
+      char key[32];
+      unsigned long long value = 0;
+      while (std::fscanf(io, "%31s %llu", key, &value) == 2) {
+        if (std::string_view(key) == "read_bytes:") t.diskBytes = value;
+      }
+      std::fclose(io);
+    }
+    return t;
+  }
+};
+thread_local ThreadTimes requestBegan;
+
+struct EndedSession {
+  std::chrono::steady_clock::time_point at;
+  const EndReason* why;
+};
+
 }  // namespace
+
+size_t SessionCap(size_t maxSessions, int slots) {
+  if (slots <= 0) return maxSessions;
+  const int desks = std::max(slots / 4, kDeskConnections);
+  return std::min(maxSessions, static_cast<size_t>(std::max(slots - desks, 1)));
+}
 
 struct FloorServer::Impl {
   ServeOptions options;
+  size_t limit = 0;
   // A stop that comes before the server listens must not be lost (the library's stop does
   // nothing then, and the listen that follows would never end).
   std::atomic<bool> runStarted{false};
@@ -119,13 +183,18 @@ struct FloorServer::Impl {
   bool postgres = false;
   std::string photos;
 
-  std::mutex sessionsLock;
-  std::map<std::string, std::shared_ptr<Session>> sessions;
+  mutable std::mutex sessionsLock;
+  std::map<std::string, std::shared_ptr<Session>> sessions;  // each holding its connection
+  std::map<std::string, EndedSession> ended;
+  std::mutex sweepLock;
+  std::condition_variable sweepWake;
+  bool sweepStop = false;
   std::map<std::string, Clock::time_point> pendingLogins;
   std::mutex limiterLock;
   std::map<std::string, std::deque<Clock::time_point>> failures;
 
   std::string Now() const { return options.now ? options.now() : db::NowStamp(); }
+  Clock::time_point Tick() const { return options.clock ? options.clock() : Clock::now(); }
 
   std::string CookieAttributes() const {
     return std::string("; Path=/; HttpOnly; SameSite=Strict") + (tls ? "; Secure" : "");
@@ -155,18 +224,111 @@ struct FloorServer::Impl {
     res.set_header("Location", to);
   }
 
-  std::shared_ptr<Session> SessionOf(const httplib::Request& req) {
+  // The request's session, seen now; when its cookie names a session the server ended, `why`
+  // tells why.
+  std::shared_ptr<Session> SessionOf(const httplib::Request& req, const EndReason** why = nullptr) {
     const std::string token = CookieOf(req, kSessionCookie);
     if (token.size() != 64) return nullptr;
-    std::lock_guard<std::mutex> hold(sessionsLock);
-    auto at = sessions.find(token);
-    if (at == sessions.end()) return nullptr;
-    if (Clock::now() - at->second->seen > options.idleSession) {
-      sessions.erase(at);
-      return nullptr;
+    std::shared_ptr<Session> expired;
+    {
+      std::lock_guard<std::mutex> hold(sessionsLock);
+      auto at = sessions.find(token);
+      if (at == sessions.end()) {
+        auto gone = ended.find(token);
+        if (why && gone != ended.end()) *why = gone->second.why;
+        return nullptr;
+      }
+      if (Tick() - at->second->seen <= options.idleSession) {
+        at->second->seen = Tick();
+        return at->second;
+      }
+      expired = TakeOut(at, kExpired);
+      if (why) *why = &kExpired;
     }
-    at->second->seen = Clock::now();
-    return at->second;
+    Close(*expired);
+    return nullptr;
+  }
+
+  // Ends a session (under sessionsLock): its cookie is remembered with the reason, and the
+  // caller closes its connection with Close once the lock is let go.
+  std::shared_ptr<Session> TakeOut(std::map<std::string, std::shared_ptr<Session>>::iterator at,
+                                   const EndReason& why) {
+    auto session = at->second;
+    sessions.erase(at);
+    if (ended.size() >= kMaxPendingLogins) ended.erase(ended.begin());
+    ended[session->token] = {Tick(), &why};
+    return session;
+  }
+  // Closes an ended session's connection once a request that still holds it is done.
+  static void Close(Session& session) {
+    std::lock_guard<std::mutex> hold(session.lock);
+    session.ids.reset();
+    session.db.reset();
+  }
+
+  // Ends the session seen longest ago among those unused for releaseIdle (under sessionsLock);
+  // null when every session is in use.
+  std::shared_ptr<Session> TakeOutLongestIdle() {
+    auto oldest = sessions.end();
+    for (auto it = sessions.begin(); it != sessions.end(); ++it) {
+      if (Tick() - it->second->seen < options.releaseIdle) continue;
+      if (oldest == sessions.end() || it->second->seen < oldest->second->seen) oldest = it;
+    }
+    return oldest == sessions.end() ? nullptr : TakeOut(oldest, kReleased);
+  }
+  bool ReleaseLongestIdle() {
+    std::shared_ptr<Session> released;
+    {
+      std::lock_guard<std::mutex> hold(sessionsLock);
+      released = TakeOutLongestIdle();
+    }
+    if (released) Close(*released);
+    return released != nullptr;
+  }
+
+  // Ends the sessions unused for idleSession, and forgets what is old.
+  void Sweep() {
+    std::vector<std::shared_ptr<Session>> expired;
+    {
+      std::lock_guard<std::mutex> hold(sessionsLock);
+      const auto now = Tick();
+      for (auto it = sessions.begin(); it != sessions.end();) {
+        if (now - it->second->seen > options.idleSession) {
+          auto next = std::next(it);
+          expired.push_back(TakeOut(it, kExpired));
+          it = next;
+        } else {
+          ++it;
+        }
+      }
+      for (auto it = ended.begin(); it != ended.end();) {
+        it = now - it->second.at > kEndedKept ? ended.erase(it) : std::next(it);
+      }
+    }
+    for (auto& session : expired) Close(*session);
+  }
+  void SweepUntilStopped() {
+    std::unique_lock<std::mutex> hold(sweepLock);
+    while (!sweepStop) {
+      sweepWake.wait_for(hold, options.sweepEvery, [this] { return sweepStop; });
+      if (sweepStop) break;
+      hold.unlock();
+      Sweep();
+      hold.lock();
+    }
+  }
+
+  // A page for a session the server ended: the login page, telling why.
+  void SendToLogin(httplib::Response& res, const EndReason& why) {
+    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=; Max-Age=0" + CookieAttributes());
+    Redirect(res, std::string("/login?ended=") + why.code);
+  }
+
+  // Whether the server dropped the session's connection (a restart, a terminated backend): the
+  // login it was made with is gone with it, so the session ends rather than fail each page.
+  static bool ConnectionLost(Session& session) {
+    auto* server = dynamic_cast<platform::PostgresDatabase*>(session.db.get());
+    return server && !server->Connected();
   }
 
   // The connection a session works on: its own login on the server, its own connection to
@@ -187,7 +349,9 @@ struct FloorServer::Impl {
   void Guarded(const httplib::Request& req, httplib::Response& res, bool post,
                const std::function<void(Session&)>& page) {
     Headers(res);
-    auto session = SessionOf(req);
+    const EndReason* why = nullptr;
+    auto session = SessionOf(req, &why);
+    if (!session && why) return SendToLogin(res, *why);
     if (!session) {
       if (post) return Fail(res, 403, "登录已过期，请重新登录");
       return Redirect(res, "/login");
@@ -195,8 +359,23 @@ struct FloorServer::Impl {
     if (post && !SameToken(Field(req, "csrf"), session->csrf)) {
       return Fail(res, 403, "表单已失效，请刷新页面后再试");
     }
-    std::lock_guard<std::mutex> hold(session->lock);
-    page(*session);
+    {
+      std::lock_guard<std::mutex> hold(session->lock);
+      // Released or swept while the request waited for the session.
+      if (!session->db) return SendToLogin(res, kReleased);
+      page(*session);
+      if (!ConnectionLost(*session)) return;
+    }
+    {
+      std::lock_guard<std::mutex> hold(sessionsLock);
+      if (auto at = sessions.find(session->token); at != sessions.end()) TakeOut(at, kLost);
+    }
+    Close(*session);
+    // Whatever the page answered of its failed statement gives way to the login page.
+    res.headers.clear();
+    res.body.clear();
+    Headers(res);
+    SendToLogin(res, kLost);
   }
 
   PageFrame Frame(Session& session) {
@@ -213,19 +392,19 @@ struct FloorServer::Impl {
   bool LoginLimited(const std::string& address) {
     std::lock_guard<std::mutex> hold(limiterLock);
     auto& seen = failures[address];
-    while (!seen.empty() && Clock::now() - seen.front() > options.loginWindow) seen.pop_front();
+    while (!seen.empty() && Tick() - seen.front() > options.loginWindow) seen.pop_front();
     return static_cast<int>(seen.size()) >= options.loginFailures;
   }
   void LoginFailed(const std::string& address) {
     std::lock_guard<std::mutex> hold(limiterLock);
-    failures[address].push_back(Clock::now());
+    failures[address].push_back(Tick());
     if (failures.size() > 100000) failures.clear();
   }
 
   std::string NewLoginToken() {
     const std::string token = RandomToken();
     std::lock_guard<std::mutex> hold(sessionsLock);
-    const auto now = Clock::now();
+    const auto now = Tick();
     for (auto it = pendingLogins.begin(); it != pendingLogins.end();) {
       it = now - it->second > std::chrono::hours(1) ? pendingLogins.erase(it) : std::next(it);
     }
@@ -258,6 +437,17 @@ struct FloorServer::Impl {
     const std::string password = Field(req, "password");
     std::string error;
     auto service = Connect(user, password, &error);
+    // The server's slots are all taken, perhaps by sessions nobody uses: one of them makes room.
+    // The server refuses before it checks the password, so the release counts against the
+    // address as a failed login would: nobody logs idle tablets out by guessing.
+    if (!service && postgres && platform::ServerFull(error) && ReleaseLongestIdle()) {
+      LoginFailed(req.remote_addr);
+      error.clear();
+      service = Connect(user, password, &error);
+    }
+    if (!service && postgres && platform::ServerFull(error)) {
+      return ShowLogin(res, 503, "数据库服务器的连接已满，请稍后再试", user);
+    }
     if (!service && postgres && platform::ServerUnavailable(error)) {
       return ShowLogin(res, 503, "数据库服务器暂时无法连接，请稍后再试", user);
     }
@@ -291,21 +481,18 @@ struct FloorServer::Impl {
     session->token = RandomToken();
     session->csrf = RandomToken();
     session->db = std::move(service);
-    session->seen = Clock::now();
+    session->seen = Tick();
+    std::shared_ptr<Session> released;
     {
       std::lock_guard<std::mutex> hold(sessionsLock);
-      if (sessions.size() >= options.maxSessions) {
-        for (auto it = sessions.begin(); it != sessions.end();) {
-          it = Clock::now() - it->second->seen > options.idleSession ? sessions.erase(it)
-                                                                     : std::next(it);
-        }
-      }
-      if (sessions.size() >= options.maxSessions) {
+      if (sessions.size() >= limit) released = TakeOutLongestIdle();
+      if (sessions.size() >= limit) {
         Fail(res, 503, "同时登录的人数已满，请稍后再试");
         return;
       }
       sessions[session->token] = session;
     }
+    if (released) Close(*released);
     res.set_header("Set-Cookie",
                    std::string(kSessionCookie) + "=" + session->token + CookieAttributes());
     Redirect(res, "/board");
@@ -484,13 +671,35 @@ struct FloorServer::Impl {
 
   void Routes() {
     httplib::Server& s = *http;
+    s.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+      requestBegan = ThreadTimes::Now();
+      return httplib::Server::HandlerResponse::Unhandled;
+    });
+    s.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+      // A request refused before routing (a malformed one) has no beginning of its own here.
+      const ThreadTimes began = std::exchange(requestBegan, ThreadTimes{});
+      if (began.wall == Clock::time_point{}) return;
+      const ThreadTimes end = ThreadTimes::Now();
+      const double wall = std::chrono::duration<double, std::milli>(end.wall - began.wall).count();
+      if (wall < static_cast<double>(options.slowRequest.count())) return;
+      std::fprintf(
+          stderr,
+          "慢请求 %.3f s %s %s %d：%.0f ms，其中 CPU %.0f ms，等待 CPU %.0f ms，读盘 %llu KB\n",
+          std::chrono::duration<double>(began.wall.time_since_epoch()).count(), req.method.c_str(),
+          req.path.c_str(), res.status, wall, end.cpuMs - began.cpuMs,
+          end.queuedMs - began.queuedMs, (end.diskBytes - began.diskBytes) >> 10);
+    });
     s.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
       Headers(res);
       Redirect(res, SessionOf(req) ? "/board" : "/login");
     });
-    s.Get("/login", [this](const httplib::Request&, httplib::Response& res) {
+    s.Get("/login", [this](const httplib::Request& req, httplib::Response& res) {
       Headers(res);
-      ShowLogin(res, 200, "", "");
+      std::string message;
+      for (const EndReason& why : kEndReasons) {
+        if (req.get_param_value("ended") == why.code) message = why.message;
+      }
+      ShowLogin(res, 200, message, "");
     });
     s.Post("/login", [this](const httplib::Request& q, httplib::Response& r) { Login(q, r); });
     s.Post("/logout", [this](const httplib::Request& q, httplib::Response& r) { Logout(q, r); });
@@ -513,13 +722,18 @@ struct FloorServer::Impl {
       Headers(res);
       res.set_content(std::string(Script()), "text/javascript; charset=utf-8");
     });
-    s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-      Headers(res);
-      const std::string message = res.status == 413   ? "上传的内容太大"
-                                  : res.status == 404 ? "没有这个页面"
-                                                      : "请求无法处理";
-      Html(res, res.status, ErrorPage(res.status, message));
-    });
+    // Only for answers no page wrote: the library calls it for every status from 400 on, and a
+    // page's own words (why the login was refused, what could not be read) must stand.
+    s.set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+          if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+          Headers(res);
+          const std::string message = res.status == 413   ? "上传的内容太大"
+                                      : res.status == 404 ? "没有这个页面"
+                                                          : "请求无法处理";
+          Html(res, res.status, ErrorPage(res.status, message));
+          return httplib::Server::HandlerResponse::Handled;
+        }));
     s.set_exception_handler(
         [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
           Headers(res);
@@ -544,6 +758,12 @@ std::string FloorServer::Open() {
   std::string notice;
   auto db = shop::OpenWorkingShop(m.options.shop, &error, &notice);
   if (!db) return error;
+  int slots = 0;
+  if (auto* server = dynamic_cast<platform::PostgresDatabase*>(db.get())) {
+    slots = server->OrdinaryConnectionSlots(&error);
+    if (slots <= 0) return "无法读取数据库服务器的连接数：" + error;
+  }
+  m.limit = SessionCap(m.options.maxSessions, slots);
   platform::AccountStore accounts(*db);
   const bool closed = accounts.HasAccounts(&error);
   if (!error.empty()) return "无法读取账户：" + error;
@@ -606,14 +826,35 @@ bool FloorServer::Run() {
   Impl& m = *impl_;
   if (!m.http) return false;
   m.runStarted = true;
+  std::thread sweeper([&m] { m.SweepUntilStopped(); });
   const bool ran = m.stopRequested || m.http->listen_after_bind();
+  {
+    std::lock_guard<std::mutex> hold(m.sweepLock);
+    m.sweepStop = true;
+  }
+  m.sweepWake.notify_all();
+  sweeper.join();
   m.runEnded = true;
   return ran;
+}
+
+size_t FloorServer::SessionLimit() const {
+  return impl_->limit;
+}
+
+size_t FloorServer::Sessions() const {
+  std::lock_guard<std::mutex> hold(impl_->sessionsLock);
+  return impl_->sessions.size();
 }
 
 void FloorServer::Stop() {
   Impl& m = *impl_;
   m.stopRequested = true;
+  {
+    std::lock_guard<std::mutex> hold(m.sweepLock);
+    m.sweepStop = true;
+  }
+  m.sweepWake.notify_all();
   if (!m.http) return;
   for (int i = 0; i < 10000 && m.runStarted && !m.runEnded && !m.http->is_running(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

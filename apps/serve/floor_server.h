@@ -27,7 +27,16 @@ struct ServeOptions {
   size_t maxPhotoBytes = 8u << 20;
   int loginFailures = 5;  // per client address within the window, then refused until it passes
   std::chrono::seconds loginWindow{600};
+  // A session unused this long is ended by a sweep that runs every sweepEvery, whether or not
+  // anyone comes back to it, and its connection closed.
   std::chrono::minutes idleSession{12 * 60};
+  std::chrono::milliseconds sweepEvery{60000};
+  // When a login finds every session taken, the one seen longest ago gives its place, if it
+  // has been unused at least this long: a tablet on the board refreshes every few seconds, so
+  // one in use never is, while a phone put away after a job is.
+  std::chrono::minutes releaseIdle{10};
+  // On PostgreSQL each session is a connection of the server's, and the sessions are held to
+  // SessionCap of what the server gives (read at Open) as well.
   size_t maxSessions = 500;
   // A connection holds a thread of the pool for as long as it is kept alive, and a browser
   // keeps several: with fewer threads than the tablets' connections a refresh waits for an
@@ -40,7 +49,21 @@ struct ServeOptions {
   std::function<std::string()> now;
   // How long a refused login waits (the accounts' own delay; tests shorten it).
   std::chrono::milliseconds refusalDelay{1000};
+  // A request that takes longer is written to the standard error with where its time went:
+  // on the processor, waiting for one, and how much it read from the disk; the rest waited on
+  // the disk, a lock or the database server.
+  std::chrono::milliseconds slowRequest{200};
+  // The clock sessions are timed by; steady_clock's when empty (tests move their own).
+  std::function<std::chrono::steady_clock::time_point()> clock;
 };
+
+// The sessions a server that gives ordinary logins `slots` connections can hold (0: not known,
+// on a shop file). Desks, the ws tool, backups and the administrator's psql need connections
+// too, and a desk that cannot connect stops a clerk at the counter: a quarter of the slots is
+// left to them, and never fewer than kDeskConnections, since a small server's few slots are
+// mostly desks'. At least one session, at most maxSessions.
+inline constexpr int kDeskConnections = 10;
+size_t SessionCap(size_t maxSessions, int slots);
 
 class FloorServer {
  public:
@@ -58,6 +81,9 @@ class FloorServer {
   // Serves until Stop; answers false when the server could not run.
   bool Run();
   void Stop();
+  // How many sessions may be held at once, and how many are (each with its connection).
+  size_t SessionLimit() const;
+  size_t Sessions() const;
 
  private:
   struct Impl;

@@ -12,6 +12,7 @@
 #include "db/schema.h"
 #include "db/sql.h"
 #include "db/unsettled.h"
+#include "db/vehicle_span.h"
 #include "forms/text.h"
 
 namespace ws::db {
@@ -186,6 +187,7 @@ std::vector<TableDef> BuildTables() {
                                 {"ws_last_wsdjxm_chg", "wsdjxm", 16},
                                 {"ws_last_wsdj", "wsdj", 16},
                                 {"ws_last_wsdj_upd", "wsdj", 16}};
+    t.push_back(VehicleSpanTable(19));
     t.push_back(AuditTable(8));
   }
   t.push_back({"clzl",

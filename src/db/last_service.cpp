@@ -73,15 +73,6 @@ std::string Take(const Touched& touched, const std::string& row) {
          LastOrder(true) + ", " + LastOrder(false) + ");";
 }
 
-// On the server two desks deleting a vehicle's two orders at once would each find the other's
-// order still there and name it as the last one. Whoever takes an order out of the summary first
-// takes the vehicle's turn (held to the end of the transaction); the statements after it see
-// every earlier taker's commit. SQLite's writer holds the whole file anyway.
-std::string VehicleTurn(const std::string& vehicle) {
-  return "PERFORM pg_advisory_xact_lock(hashtextextended('ws_last_service:' || " + vehicle +
-         ", 0));";
-}
-
 // Only a change of the day, the vehicle or the id moves an order in the summary.
 const char* const kOrderMovedSqlite =
     "OLD.进厂日期 IS NOT NEW.进厂日期 OR OLD.车辆ID IS NOT NEW.车辆ID OR OLD.单据ID IS NOT "
@@ -91,6 +82,16 @@ const char* const kOrderMovedPostgres =
     "OLD.单据ID IS DISTINCT FROM NEW.单据ID";
 
 }  // namespace
+
+// On the server two desks deleting a vehicle's two orders at once would each find the other's
+// order still there and name it as the last one. Whoever takes an order out of the summary first
+// takes the vehicle's turn (held to the end of the transaction); the statements after it see
+// every earlier taker's commit. SQLite's writer holds the whole file anyway. The vehicle-span
+// summary takes the same turn.
+std::string VehicleTurnStatement(const std::string& vehicle) {
+  return "PERFORM pg_advisory_xact_lock(hashtextextended('ws_last_service:' || " + vehicle +
+         ", 0));";
+}
 
 TableDef LastServiceTable(int since) {
   // Keyed by item first: the list reads the rows of its few interval items; the triggers name
@@ -116,7 +117,7 @@ std::vector<std::string> LastServiceTriggers(Engine engine) {
         "BEGIN IF TG_OP = 'UPDATE' THEN IF OLD.项目ID IS NOT DISTINCT FROM NEW.项目ID AND "
         "OLD.单据ID IS NOT DISTINCT FROM NEW.单据ID THEN RETURN NULL; END IF; END IF; "
         "IF TG_OP <> 'INSERT' THEN " +
-            VehicleTurn("(SELECT V.车辆ID FROM wsdj V WHERE V.单据ID = OLD.单据ID)") +
+            VehicleTurnStatement("(SELECT V.车辆ID FROM wsdj V WHERE V.单据ID = OLD.单据ID)") +
             Take(OfLine("OLD"), "OLD") + " END IF; IF TG_OP <> 'DELETE' THEN " +
             Add(OfLine("NEW")) + " END IF; RETURN NULL; END $$",
         // The columns are compared in the body, not named in the trigger: a trigger naming a
@@ -131,7 +132,7 @@ std::vector<std::string> LastServiceTriggers(Engine engine) {
         out.end(),
         {"CREATE OR REPLACE FUNCTION ws_last_wsdj() RETURNS trigger LANGUAGE plpgsql AS $$ "
          "BEGIN IF TG_OP <> 'INSERT' THEN " +
-             VehicleTurn("OLD.车辆ID") + Take(OfOrder("OLD"), "OLD") +
+             VehicleTurnStatement("OLD.车辆ID") + Take(OfOrder("OLD"), "OLD") +
              " END IF; IF TG_OP <> 'DELETE' THEN " + Add(OfOrder("NEW")) +
              " END IF; RETURN NULL; END $$",
          "CREATE TRIGGER ws_last_wsdj_row AFTER INSERT OR DELETE ON wsdj FOR EACH ROW EXECUTE "
@@ -168,10 +169,18 @@ std::vector<std::string> LastServiceFill() {
           "= A.单据ID WHERE B.项目ID IS NOT NULL AND A.车辆ID IS NOT NULL) L WHERE n = 1"};
 }
 
+namespace {
+
+// The summary's rows with their vehicle's span of readings, in the columns' order above.
+const char* const kSelectWithSpan =
+    "SELECT ws_last_service.vehicle_id, item_id, order_id, visit_date, first_visit, last_visit, "
+    "least_km, most_km FROM ws_last_service LEFT JOIN ws_vehicle_span ON "
+    "ws_vehicle_span.vehicle_id = ws_last_service.vehicle_id WHERE item_id IN (";
+
+}  // namespace
+
 Sql LastServiceSelect(std::span<const int64_t> items, const std::string& since) {
-  Sql sql(
-      "SELECT vehicle_id, item_id, order_id, visit_date FROM ws_last_service WHERE "
-      "item_id IN (");
+  Sql sql(kSelectWithSpan);
   sql.Keys(items).Raw(")");
   if (!since.empty()) sql.Raw(" AND visit_date >= ").Date(since, "");
   return sql;
@@ -179,9 +188,7 @@ Sql LastServiceSelect(std::span<const int64_t> items, const std::string& since) 
 
 Sql LastServiceSelectLatest(std::span<const int64_t> items, std::span<const int64_t> others,
                             const std::string& before) {
-  Sql sql(
-      "SELECT vehicle_id, item_id, order_id, visit_date FROM ws_last_service WHERE "
-      "item_id IN (");
+  Sql sql(kSelectWithSpan);
   sql.Keys(items).Raw(") AND visit_date < ").Date(before, "");
   if (others.empty()) return sql;
   // A row of no day (an order without one) is later than none, as the comparisons leave it.

@@ -37,7 +37,9 @@ std::vector<std::string> LastServiceTriggers(Engine engine);
 std::vector<std::string> LastServiceFill();
 
 // The rows of the items, their columns in this order: vehicle, item, order and the order's day
-// as the order stores it. With `since` (yyyy-mm-dd) only the rows of visits on or after it.
+// as the order stores it, then the vehicle's span of readings (ws_vehicle_span: first and last
+// day, least and most kilometres; null without one). With `since` (yyyy-mm-dd) only the rows of
+// visits on or after it.
 Sql LastServiceSelect(std::span<const int64_t> items, const std::string& since = {});
 // The rows of `items` dated before `before` (yyyy-mm-dd) whose vehicle has no row of `others`
 // on the same visit or a later one; the columns as above.
@@ -47,5 +49,14 @@ inline constexpr int kLastServiceVehicle = 0;
 inline constexpr int kLastServiceItem = 1;
 inline constexpr int kLastServiceOrder = 2;
 inline constexpr int kLastServiceDate = 3;
+inline constexpr int kLastServiceFirstReading = 4;
+inline constexpr int kLastServiceLastReading = 5;
+inline constexpr int kLastServiceLeastKm = 6;
+inline constexpr int kLastServiceMostKm = 7;
+
+// A PL/pgSQL statement that waits for the vehicle's turn (an expression of the trigger's row),
+// held to the end of the transaction: the triggers that set a vehicle's summaries anew from its
+// orders take it so that two saves of one vehicle's orders follow one another.
+std::string VehicleTurnStatement(const std::string& vehicle);
 
 }  // namespace ws::db

@@ -28,7 +28,10 @@ struct Column {
   int alignment = 0;   // host alignment code; 0 = general
   bool merge = false;
   bool editable = true;  // whether the user may type into this column
-  int sort = 0;          // sort code applied from the layout file
+  // Whether the keyboard's movement through the cells (Tab, the arrows) stops in it: a
+  // column shown for reading only is passed over, so the clerk's typing never lands there.
+  bool keyStop = true;
+  int sort = 0;  // sort code applied from the layout file
   int64_t readOnlyForeColor = -1;
   int64_t readOnlyBackColor = -1;
   // The column's number in layout files ("VsCol<n>", src/grid/layout.h); -1 for its position.

@@ -38,6 +38,10 @@ LineSchema LineSchemaOf(LineKind kind, const LineGrid::Store& store) {
       LineCell("说明", 19).Saves("说明"),
       LineCell("单据明细ID", 10).Entry(CellEntry::Plain).Hidden(),
   };
+  if (items && store.floor) {
+    schema.cells.push_back(LineCell("技师", 22).Entry(CellEntry::Shown));
+    schema.cells.push_back(LineCell("派工状态", 16).Entry(CellEntry::Shown));
+  }
   return schema;
 }
 

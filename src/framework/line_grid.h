@@ -28,7 +28,8 @@ class LineGrid : public LineSet {
  public:
   // clang-format off
   enum Column : int {
-    kRowNumber, kCode, kName, kAttribute, kQuantity, kPrice, kAmount, kRemark, kLineId
+    kRowNumber, kCode, kName, kAttribute, kQuantity, kPrice, kAmount, kRemark, kLineId,
+    kTechnicians, kJobState
   };
   // clang-format on
 
@@ -52,9 +53,13 @@ class LineGrid : public LineSet {
     std::string table;
     std::string idTable;
     std::string tagPrefix;
+    // The labour lines' technicians and floor state (kTechnicians, kJobState), shown after
+    // every other column: a layout saved by column number before they came keeps its columns.
+    bool floor = false;
   };
 
-  LineGrid(forms::Grid& grid, LineKind kind, const Store& store = {});
+  LineGrid(forms::Grid& grid, LineKind kind, const Store& store);
+  LineGrid(forms::Grid& grid, LineKind kind) : LineGrid(grid, kind, Store()) {}
 
   // The grid from the line set's cells (name and attribute typed into when goodsMessageEdit),
   // and the handlers.

@@ -46,6 +46,7 @@ void LineSet::BuildGrid(host::ISystem& system, bool goodsMessageEdit) {
     column.hidden = cell.hidden;
     column.editable =
         cell.entry == CellEntry::Typed || (cell.entry == CellEntry::MasterText && goodsMessageEdit);
+    column.keyStop = cell.entry != CellEntry::Shown;
     if (!column.editable && cell.entry != CellEntry::Plain) {
       column.readOnlyForeColor = foreColor;
       column.readOnlyBackColor = backColor;
@@ -77,6 +78,11 @@ void LineSet::Wire(Context context, CodeLookup lookup) {
     grid_.RenumberRows();
     if (context_.changed) context_.changed();
   };
+}
+
+bool LineSet::IsShown(int col) const {
+  const auto index = static_cast<size_t>(col);
+  return index < schema_.cells.size() && schema_.cells[index].entry == CellEntry::Shown;
 }
 
 std::string& LineSet::Committed(int row) {
@@ -135,6 +141,9 @@ void LineSet::RemoveAll() {
 void LineSet::ForgetLineIds() {
   for (int row = grid_.FixedRows(); row < grid_.Rows(); ++row) {
     grid_.SetTextMatrix(row, schema_.lineIdCol, "");
+    for (int col = 0; col < grid_.Cols(); ++col) {
+      if (IsShown(col)) grid_.SetTextMatrix(row, col, "");
+    }
   }
   removed_.clear();
 }
@@ -278,6 +287,8 @@ std::vector<std::vector<std::string>> LineSet::PrintRows() const {
 std::vector<std::string> LineSet::PrintCells(int row) const {
   std::vector<std::string> cells;
   for (int col = 0; col < grid_.Cols(); ++col) {
+    // The print templates lay out the line's own columns; who works on it is the desk's to show.
+    if (IsShown(col)) continue;
     // A print shows the numbers as the screen does, through the column's format.
     cells.push_back(col > 0 && grid_.ColHidden(col) ? "***" : grid_.DisplayText(row, col));
   }

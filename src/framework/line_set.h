@@ -42,6 +42,9 @@ enum class CellEntry {
   Plain,       // read only but drawn as any cell (a row number)
   MasterText,  // the master's text (name, model): typed only where the shop lets goods texts be
                // edited, otherwise read only
+  // Filled by the document from outside the line (who works on it): read only in the shop's
+  // colours, never saved, compared or printed, and passed over by the keyboard.
+  Shown,
 };
 
 // One column of a line grid, described once: caption, width, the table columns behind it, how
@@ -162,7 +165,8 @@ class LineSet {
   // resolved to, and what a failed lookup on the row puts back.
   void CommitCodes();
   void ForgetRemoved() { removed_.clear(); }
-  // Blanks every row's line id, so the rows are written as new lines of another document.
+  // Blanks every row's line id (and what is shown of the saved line), so the rows are written
+  // as new lines of another document.
   void ForgetLineIds();
   // A number every line a save writes carries, whatever the row (the document's period).
   void SetCommonValue(const std::string& column, double value);
@@ -192,8 +196,8 @@ class LineSet {
   virtual db::Sql Update(int row, int64_t ownerId) const;
   db::Sql DeleteRemoved(int64_t ownerId) const;  // Removed() must not be empty
 
-  // The header row and the rows up to the first that is no line; every cell of a hidden column
-  // but the first reads "***".
+  // The header row and the rows up to the first that is no line, without the shown columns; every
+  // cell of a hidden column but the first reads "***".
   virtual std::vector<std::vector<std::string>> PrintRows() const;
 
  protected:
@@ -210,6 +214,7 @@ class LineSet {
   void Guard(const std::string& tag, int row, const std::function<void()>& body);
   void Entered(int row);
   std::string& Committed(int row);
+  bool IsShown(int col) const;  // a CellEntry::Shown column
   void AppendValue(db::Sql& sql, const LineColumn& column, int row) const;
 
   forms::Grid& grid_;

@@ -26,6 +26,18 @@ db::Sql LinesSelect(LineKind kind, int64_t orderId) {
   return sql.Raw("  WHERE 单据ID=").Key(orderId).Raw(" order by 单据明细ID");
 }
 
+db::Sql JobsSelect(int64_t orderId) {
+  return db::Sql(
+             "SELECT j.单据明细ID, j.状态, j.原因, t.雇员ID, g.姓名, t.计划工时, r.开始时间"
+             "  FROM ws_job j LEFT JOIN ws_job_tech t ON t.单据明细ID = j.单据明细ID"
+             "  LEFT JOIN PDMGY g ON g.雇员ID = t.雇员ID"
+             "  LEFT JOIN ws_clock r ON r.单据明细ID = t.单据明细ID AND r.雇员ID = t.雇员ID"
+             "   AND r.结束时间 = ''"
+             " WHERE j.单据ID = ")
+      .Key(orderId)
+      .Raw(" ORDER BY j.单据明细ID, t.派工ID");
+}
+
 db::Sql LastVisitSelect(int64_t vehicleId) {
   return db::Sql(" SELECT top 1 车厂,送修人,司机电话,公里数 FROM wsdj where 车辆ID=")
       .Key(vehicleId)

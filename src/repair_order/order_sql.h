@@ -25,6 +25,11 @@ std::string OrderListSelect();
 
 // The lines of an order, in the order they were added.
 db::Sql LinesSelect(LineKind kind, int64_t orderId);
+// Who works on the order's labour lines: per line on the floor its state and reason, then per
+// technician dispatched (none: one row with empty technician columns) name, planned hours and
+// the start of the clock running on the line; by line, in dispatch order. Found by the order's
+// key through the floor's indexes: a shop's years of dispatches are never read.
+db::Sql JobsSelect(int64_t orderId);
 // The most recent order of a vehicle: maker, person, telephone and mileage.
 db::Sql LastVisitSelect(int64_t vehicleId);
 

@@ -1,5 +1,7 @@
 #include "repair_order/ws_s.h"
 
+#include <map>
+
 #include "db/runner.h"
 #include "db/value.h"
 #include "forms/number_format.h"
@@ -17,6 +19,39 @@ framework::PickerParameters DistinctValues(const std::string& column) {
           {"SQL", " select distinct " + column + " from wsdj where " + column + "<>''"},
           {"Valid", " " + column + " Like '@%'"},
           {"Order", " " + column}};
+}
+
+// What the labour grid shows of a line on the floor.
+struct FloorCells {
+  std::string state;
+  std::vector<std::string> technicians;  // "张师傅 1.5" where hours are planned
+  std::vector<std::string> working;      // those whose clock runs on the line
+};
+
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string joined;
+  for (const std::string& text : texts) joined += (joined.empty() ? "" : "、") + text;
+  return joined;
+}
+
+std::map<int64_t, FloorCells> ReadFloor(db::Recordset& records) {
+  std::map<int64_t, FloorCells> lines;
+  for (records.MoveFirst(); !records.Eof(); records.MoveNext()) {
+    FloorCells& line = lines[records.Long("单据明细ID")];
+    line.state = records.Text("状态");
+    if (const std::string reason = Trim(records.Text("原因"));
+        line.state == "暂停" && !reason.empty()) {
+      line.state += "：" + reason;
+    }
+    const int64_t employee = records.Long("雇员ID");
+    if (employee <= 0) continue;
+    std::string name = Trim(records.Text("姓名"));
+    if (name.empty()) name = "#" + std::to_string(employee);  // a card deleted since
+    const double hours = records.Number("计划工时");
+    line.technicians.push_back(hours > 0 ? name + " " + db::DecimalText(hours) : name);
+    if (!records.Text("开始时间").empty()) line.working.push_back(name);
+  }
+  return lines;
 }
 
 }  // namespace
@@ -118,7 +153,9 @@ void WS_S::SetupForm() {
     grid.OnOpenFormRequest = [this](const std::string& program, const std::string& a,
                                     const std::string& b,
                                     const std::string& c) { ForwardOpenForm(program, a, b, c); };
-    auto lines = std::make_unique<LineGrid>(grid, kind);
+    LineGrid::Store store;
+    store.floor = true;
+    auto lines = std::make_unique<LineGrid>(grid, kind, store);
     lines->Setup(context, GoodsMessageEdit());
     AddLineSet(*lines);
     (kind == LineKind::Items ? items_ : parts_) = std::move(lines);
@@ -155,11 +192,37 @@ void WS_S::ShowDetails(const db::Recordset&) {
   ReadAheadDetails(CurrentId());
   if (!LoadLines(*items_, CurrentId()) || !LoadLines(*parts_, CurrentId())) return;
   RecalcTotals();
+  LoadFloor(CurrentId());
 }
 
 void WS_S::ReadAheadDetails(int64_t id) {
   db::Runner(Database()).ReadAhead(LinesSelect(items_->Kind(), id));
   db::Runner(Database()).ReadAhead(LinesSelect(parts_->Kind(), id));
+  db::Runner(Database()).ReadAhead(JobsSelect(id));
+}
+
+bool WS_S::LoadFloor(int64_t orderId) {
+  std::string error;
+  auto records = db::Runner(Database()).Open(JobsSelect(orderId), &error);
+  if (!error.empty()) {
+    ReportError(error);
+    return false;
+  }
+  const std::map<int64_t, FloorCells> floor = ReadFloor(*records);
+  forms::Grid& grid = items_->Grid();
+  for (int row = grid.FixedRows(); row < grid.Rows(); ++row) {
+    const int64_t lineId = items_->LineId(row);
+    const auto line = floor.find(lineId);
+    std::string state = lineId <= 0 ? "" : line == floor.end() ? "待派工" : line->second.state;
+    std::string technicians;
+    if (line != floor.end()) {
+      technicians = Joined(line->second.technicians);
+      if (!line->second.working.empty()) state += "（" + Joined(line->second.working) + "在做）";
+    }
+    grid.SetTextMatrix(row, LineGrid::kTechnicians, std::move(technicians));
+    grid.SetTextMatrix(row, LineGrid::kJobState, std::move(state));
+  }
+  return true;
 }
 
 bool WS_S::LoadLines(LineGrid& grid, int64_t orderId) {

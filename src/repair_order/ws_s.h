@@ -16,6 +16,12 @@
 // so a new plate that starts like a known one is never taken for it; the picker (help key)
 // lists the partial matches.
 //
+// The labour grid ends in two columns for reading only, 技师 (the technicians dispatched, with
+// their planned hours) and 派工状态 (the line's state on the floor, a pause with its reason, who
+// is on the clock): filled from the floor whenever the order is shown, never saved, compared,
+// printed or typed into. A saved line nobody was given is 待派工; a line not saved yet shows
+// nothing.
+//
 // Events: Message, ErrMessage (level 8, title kAppTitle), FormRefreshed.
 #pragma once
 
@@ -108,6 +114,8 @@ class WS_S : public framework::Document {
   // --- Form (ws_s.cpp).
   void ShowGrid(LineKind kind);
   bool LoadLines(LineGrid& grid, int64_t orderId);
+  // Who works on each saved labour line and its state on the floor, for reading only.
+  bool LoadFloor(int64_t orderId);
   void RecalcTotals();
   void RecalcReceivable();
   void Changed();

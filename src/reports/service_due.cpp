@@ -30,6 +30,12 @@ struct LastVisit {
   std::string date;  // as stored: ISO text on both engines, compared as such
   int64_t orderId = 0;
   std::vector<int64_t> items;
+  // The vehicle's span of readings (every row of the vehicle carries it): the days of its first
+  // and last order with kilometres and the least and most kilometres among them.
+  std::string firstReading;
+  std::string lastReading;
+  double leastKm = 0;
+  double mostKm = 0;
 };
 
 constexpr size_t kChunk = 500;
@@ -144,71 +150,54 @@ ServiceDue LoadServiceDue(db::IDatabase& database, const std::string& from, cons
       if (visit.orderId != order) {
         // A later visit replaces what was kept; the items of one visit gather.
         if (std::tie(visit.date, visit.orderId) > std::tie(date, order)) continue;
-        visit = {std::move(date), order, {}};
+        visit = {std::move(date),
+                 order,
+                 {},
+                 lines->Field(db::kLastServiceFirstReading).ToText(),
+                 lines->Field(db::kLastServiceLastReading).ToText(),
+                 lines->Field(db::kLastServiceLeastKm).ToDouble(),
+                 lines->Field(db::kLastServiceMostKm).ToDouble()};
       }
       visit.items.push_back(lines->Field(db::kLastServiceItem).ToLong());
     }
     if (!due.error.empty()) return due;
   }
 
-  // Due by months where the items give months; a vehicle due by months before the window can
-  // only be due earlier still by kilometres, so only the others need their average distance.
-  struct Pending {
-    ServiceDueRow row;
-    double km = 0;  // the smallest kilometre interval, 0 when none
-  };
-  std::unordered_map<int64_t, Pending> pending;
-  std::vector<int64_t> needAverage;
+  // Due by months where the items give months, and by kilometres at the vehicle's average
+  // daily distance over its orders with a reading, where it has two days and two readings apart.
   for (auto& [vehicle, visit] : visits) {
-    Pending candidate;
-    ServiceDueRow& row = candidate.row;
+    ServiceDueRow row;
     row.orderId = visit.orderId;
     row.lastVisit = db::FormatDateText(visit.date).substr(0, 10);
     int months = 0;
+    double km = 0;  // the smallest kilometre interval, 0 when none
+    // Named in the items' order, whichever order the database joined the rows in.
+    std::sort(visit.items.begin(), visit.items.end());
     for (int64_t id : visit.items) {
       const Interval& interval = intervals[id];
       if (interval.months > 0 && (months == 0 || interval.months < months))
         months = interval.months;
-      if (interval.km > 0 && (candidate.km == 0 || interval.km < candidate.km))
-        candidate.km = interval.km;
+      if (interval.km > 0 && (km == 0 || interval.km < km)) km = interval.km;
       if (row.items.find(interval.item) == std::string::npos)
         row.items += (row.items.empty() ? "" : "、") + interval.item;
     }
     if (months > 0) row.dueDate = AddMonths(row.lastVisit, months);
+    // Due by months before the window: the kilometres can only bring it earlier still.
     if (!row.dueDate.empty() && row.dueDate < begin) continue;
-    if (candidate.km > 0) needAverage.push_back(vehicle);
-    pending.emplace(vehicle, std::move(candidate));
-  }
-
-  // Each vehicle's average daily distance over its read visits, from the visits index alone.
-  due.error = InChunks(needAverage, [&](std::span<const int64_t> chunk) {
-    db::Sql sql(
-        "SELECT 车辆ID, MIN(进厂日期) AS 首次, MAX(进厂日期) AS 末次, MIN(公里数) AS 最少,"
-        " MAX(公里数) AS 最多 FROM WSDJ WHERE 公里数 > 0 AND 车辆ID IN (");
-    sql.Keys(chunk).Raw(") GROUP BY 车辆ID");
-    std::string error;
-    auto spans = runner.Open(sql, &error);
-    for (; error.empty() && !spans->Eof(); spans->MoveNext()) {
-      auto days = DaysBetween(db::FormatDateText(spans->Text("首次")).substr(0, 10),
-                              db::FormatDateText(spans->Text("末次")).substr(0, 10));
-      const double km = spans->Number("最多") - spans->Number("最少");
-      if (!days || *days <= 0 || km <= 0) continue;
-      Pending& candidate = pending[spans->Long("车辆ID")];
-      ServiceDueRow& row = candidate.row;
-      row.kmPerDay = km / *days;
-      const int daysToGo = static_cast<int>(std::ceil(candidate.km / *row.kmPerDay));
-      const std::string byKm = AddDays(row.lastVisit, daysToGo);
-      if (row.dueDate.empty() || byKm < row.dueDate) {
-        row.dueDate = byKm;
-        row.byKilometres = true;
+    if (km > 0) {
+      auto days = DaysBetween(db::FormatDateText(visit.firstReading).substr(0, 10),
+                              db::FormatDateText(visit.lastReading).substr(0, 10));
+      const double distance = visit.mostKm - visit.leastKm;
+      if (days && *days > 0 && distance > 0) {
+        row.kmPerDay = distance / *days;
+        const int daysToGo = static_cast<int>(std::ceil(km / *row.kmPerDay));
+        const std::string byKm = AddDays(row.lastVisit, daysToGo);
+        if (row.dueDate.empty() || byKm < row.dueDate) {
+          row.dueDate = byKm;
+          row.byKilometres = true;
+        }
       }
     }
-    return error;
-  });
-  if (!due.error.empty()) return due;
-
-  for (auto& [vehicle, candidate] : pending) {
-    ServiceDueRow& row = candidate.row;
     if (row.dueDate.empty() || row.dueDate < begin || row.dueDate > end) continue;
     due.rows.push_back(std::move(row));
   }

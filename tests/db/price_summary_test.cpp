@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -193,8 +195,8 @@ TEST_F(PriceSummaryTest, AServerUpgradeRetiresTheTriggersReplacedUnderNewNames) 
 }
 
 // The last-service summary the database keeps beside the orders must name, for every vehicle
-// and item, the order the orders and their lines name, whatever sequence of writes reached
-// them, on both engines.
+// and item, the order the orders and their lines name, and the vehicle-span summary each
+// vehicle's days and readings, whatever sequence of writes reached them, on both engines.
 class LastServiceTest : public test::HostTest {
  protected:
   // "item/vehicle/order/day" of every (item, vehicle) pair, as the summary holds them and as
@@ -227,6 +229,13 @@ class LastServiceTest : public test::HostTest {
                            "ws_last_service ORDER BY item_id, vehicle_id"),
               expected)
         << when;
+    // Each vehicle's span of readings as the services due gathered it from the orders.
+    EXPECT_EQ(host_.Joined("SELECT vehicle_id, first_visit, last_visit, least_km, most_km FROM "
+                           "ws_vehicle_span ORDER BY vehicle_id"),
+              host_.Joined("SELECT 车辆ID, MIN(进厂日期), MAX(进厂日期), MIN(公里数), MAX(公里数) "
+                           "FROM wsdj WHERE 公里数 > 0 AND 车辆ID IS NOT NULL GROUP BY 车辆ID "
+                           "ORDER BY 车辆ID"))
+        << when;
   }
 
   // Orders and lines written, edited and deleted at random, on few days and vehicles so that
@@ -235,16 +244,23 @@ class LastServiceTest : public test::HostTest {
     auto pick = [&](int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); };
     const char* days[] = {"'2012-01-05'", "'2012-02-10'", "'2012-02-10'", "'2012-03-01'", "NULL"};
     const char* vehicles[] = {"1", "2", "3", "3", "NULL"};
+    // Readings that go back as well as forward, none, or none read.
+    const char* readings[] = {"1000", "1500", "900", "0", "NULL"};
     auto item = [&] { return pick(6) ? std::to_string(1 + pick(4)) : std::string("NULL"); };
     for (int step = 1; step <= steps; ++step) {
       const std::string order = std::to_string(1 + pick(static_cast<int>(nextOrder_)));
       const std::string line = std::to_string(1 + pick(static_cast<int>(nextLine_)));
-      switch (pick(10)) {
+      switch (pick(11)) {
         case 0:
         case 1:
-          host_.Exec("INSERT INTO wsdj (单据ID, progID, smark, 车辆ID, 进厂日期) VALUES (" +
+          host_.Exec("INSERT INTO wsdj (单据ID, progID, smark, 车辆ID, 进厂日期, 公里数) VALUES (" +
                      std::to_string(nextOrder_++) + ", 200001, '" + (pick(2) ? "01" : "02") +
-                     "', " + vehicles[pick(5)] + ", " + days[pick(5)] + ")");
+                     "', " + vehicles[pick(5)] + ", " + days[pick(5)] + ", " + readings[pick(5)] +
+                     ")");
+          break;
+        case 10:
+          host_.Exec("UPDATE wsdj SET 公里数 = " + std::string(readings[pick(5)]) +
+                     (pick(2) ? ", smark = '02'" : "") + " WHERE 单据ID = " + order);
           break;
         case 2:
         case 3: {  // lines on any order, even one deleted or not made yet; a save inserts
@@ -295,9 +311,40 @@ class LastServiceTest : public test::HostTest {
 
 TEST_F(LastServiceTest, FollowsRandomWritesOfOrdersAndLines) {
   RandomWrites(500, 25);
-  // A save writes every column back: a day and vehicle written as they were move nothing.
-  host_.Exec("UPDATE wsdj SET 进厂日期 = 进厂日期, 车辆ID = 车辆ID, smark = '02'");
+  // A save writes every column back: a day, vehicle and reading written as they were move
+  // nothing.
+  host_.Exec("UPDATE wsdj SET 进厂日期 = 进厂日期, 车辆ID = 车辆ID, 公里数 = 公里数, smark = '02'");
   ExpectSummaryMatchesOrders("after every order was saved unchanged");
+}
+
+// Two desks correcting readings of one vehicle's orders at once on the server, the first also
+// adding an order: the second waits for the vehicle's turn and then sees the first's orders, so
+// it neither fails on the row the first set nor leaves out what the first wrote.
+TEST_F(LastServiceTest, TwoSavesOfOneVehicleAtOnceOnTheServer) {
+  if (!host_.OnPostgres()) GTEST_SKIP() << "SQLite's writer holds the whole file";
+  host_.Exec(
+      "INSERT INTO wsdj (单据ID, progID, smark, 车辆ID, 进厂日期, 公里数) VALUES "
+      "(1, 200001, '01', 1, '2012-01-01', 1000), (5000, 200001, '01', 1, '2012-02-01', 2000)");
+  host_.Exec("INSERT INTO wsdjxm (单据明细ID, 单据ID, 项目ID) VALUES (1, 1, 1), (2, 5000, 1)");
+  // The orders' ids lie in different blocks of the change tracking, whose rows would otherwise
+  // make the second wait anyway.
+  auto other = host_.OpenSecondConnection();
+  host_.Db().BeginTrans();
+  host_.Exec(
+      "INSERT INTO wsdj (单据ID, progID, smark, 车辆ID, 进厂日期, 公里数) VALUES "
+      "(10000, 200001, '01', 1, '2012-01-15', 1500)");
+  host_.Exec("UPDATE wsdj SET 公里数 = 1200 WHERE 单据ID = 1");
+  std::string error;
+  std::thread second([&] {
+    other->BeginTrans();
+    error = Runner(*other).Execute("UPDATE wsdj SET 公里数 = 900 WHERE 单据ID = 5000");
+    other->CommitTrans();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  host_.Db().CommitTrans();
+  second.join();
+  ASSERT_EQ(error, "");
+  ExpectSummaryMatchesOrders("after two saves at once");
 }
 
 TEST_F(LastServiceTest, AFileFromBeforeTheSummaryIsFilledFromItsOrders) {
@@ -305,6 +352,7 @@ TEST_F(LastServiceTest, AFileFromBeforeTheSummaryIsFilledFromItsOrders) {
   // A file of the build before: no summary, its module tables one version older (the
   // upgrade makes any trigger that is missing; those left here find their table again).
   host_.Exec("DROP TABLE ws_last_service");
+  host_.Exec("DROP TABLE ws_vehicle_span");
   host_.Exec("UPDATE ws_meta SET value = '" +
              std::to_string(CurrentVersion(Subsystems().front()) - 1) +
              "' WHERE key = 'version:module'");

@@ -153,6 +153,7 @@ TEST_F(ServerBoundaryTest, EachRoleIsRefusedByHandWhatItsRightsDoNotAllow) {
       {"read the password hashes", {"SELECT pw_hash FROM ws_account"}, std::nullopt},
       {"change the price summary", {"DELETE FROM ws_price_sum"}, std::nullopt},
       {"change the last-service summary", {"UPDATE ws_last_service SET order_id=11"}, std::nullopt},
+      {"change the vehicle-span summary", {"UPDATE ws_vehicle_span SET most_km=0"}, std::nullopt},
       {"change the change blocks", {"UPDATE ws_change_block SET version=0"}, std::nullopt},
       {"set an id counter back", {"UPDATE ws_id SET last_id=1"}, Right::Manage},
       {"leap an id counter", {"UPDATE ws_id SET last_id=last_id+1000000000000"}, Right::Manage},

@@ -28,6 +28,7 @@
 #include "money/js_ws.h"
 #include "money/order_choosers.h"
 #include "pickers/master_picker.h"
+#include "platform/navigator.h"
 #include "platform/sqlite_database.h"
 #include "platform/system_object.h"
 #include "repair_order/ws_s.h"
@@ -42,6 +43,8 @@
 #include "shop/demo/demo_data.h"
 #include "support/recording_sink.h"
 #include "support/scripted_dialogs.h"
+#include "workshop/examination.h"
+#include "workshop/floor.h"
 
 namespace ws {
 namespace {
@@ -52,14 +55,15 @@ using Statements = std::vector<std::string>;
 const db::Date kLoginDate{2012, 6, 15};
 constexpr const char* kUser = "测试员";
 
-// The tables that grow with the shop's history; the masters of a few dozen rows may be read
-// whole.
+// The tables that grow with the shop's history (the floor's with every line worked on and every
+// order examined); the masters of a few dozen rows may be read whole.
 const std::set<std::string> kGrowing = {
-    "wsdj",          "wsdjxm",        "wsdjpj",        "clzl",
-    "pdmwldw",       "pdmwldwjs",     "jxcdj",         "jxcdjmx",
-    "jxcgoodslist",  "gl_accvouch",   "arpreceive",    "arpreceivemx",
-    "arpreceive_xm", "arpreceive_pj", "arpreceive_fy", "ws_last_service",
-    "ws_unsettled"};
+    "wsdj",          "wsdjxm",           "wsdjpj",        "clzl",
+    "pdmwldw",       "pdmwldwjs",        "jxcdj",         "jxcdjmx",
+    "jxcgoodslist",  "gl_accvouch",      "arpreceive",    "arpreceivemx",
+    "arpreceive_xm", "arpreceive_pj",    "arpreceive_fy", "ws_last_service",
+    "ws_unsettled",  "ws_job",           "ws_job_tech",   "ws_clock",
+    "ws_finding",    "ws_finding_photo", "ws_suggestion", "ws_vehicle_span"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -247,6 +251,8 @@ TEST_F(QueryPlanTest, NavigationWalksAndCountsByIndex) {
     EXPECT_TRUE(order.RecordPrevious() && order.RecordTop());
   });
   EXPECT_GT(orders.size(), 20u);
+  // Each order shown reads who works on its labour lines by the order's key.
+  EXPECT_GE(ExpectPlansUse(orders, "FROM ws_job j", "ix_ws_job_doc"), 5u);
 
   // Filtered on the vehicle's plate "anywhere", the list's first count reads every order once;
   // after that the walks kept to blocks and the recounts of the blocks another user wrote to
@@ -440,15 +446,19 @@ TEST_F(QueryPlanTest, TheComputedListsReadOnlyTheRowsTheyShow) {
       [&] { EXPECT_FALSE(reports::LoadServiceDue(*db_, "2012-06-15", "2012-07-14").rows.empty()); },
       "due");
   // Each vehicle's last visit comes from the summary's rows of the interval items, found by its
-  // key, never from the lines of those items.
+  // key, never from the lines of those items; its average distance from the span summary beside
+  // it, found by the vehicle, never from its orders grouped.
   size_t bySummary = 0;
   for (const std::string& sql : due) {
     EXPECT_EQ(Lower(sql).find("wsdjxm"), std::string::npos) << sql;
+    EXPECT_EQ(Lower(sql).find("group by"), std::string::npos) << sql;
     if (sql.find(db::kLastServiceTable) == std::string::npos) continue;
     ++bySummary;
     const std::string plan = Plan(db::Sql(sql));
     EXPECT_NE(plan.find("SEARCH ws_last_service USING INDEX"), std::string::npos) << plan;
     EXPECT_NE(plan.find("(item_id=?)"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("SEARCH ws_vehicle_span USING INTEGER PRIMARY KEY"), std::string::npos)
+        << plan;
   }
   EXPECT_GE(bySummary, 1u);
   int64_t customer = 0;
@@ -490,6 +500,59 @@ TEST_F(QueryPlanTest, TheComputedListsReadOnlyTheRowsTheyShow) {
   // A month's orders come from the day index, not from a walk along every key of the shop.
   monthly.insert(monthly.end(), checklist.begin(), checklist.end());
   EXPECT_GE(ExpectPlansUse(monthly, db::kDayIndexTerm, "ix_wsdj_day"), 6u);
+}
+
+// The floor as the tablets and the desk read it, on the weeks of floor history the demo leaves:
+// a technician's board, the shop's open lines, the desk's dispatch board, a line's page with
+// its clock records and its order's examination, and a technician's clock on, pause and
+// finish with the lookups each makes inside its transaction.
+TEST_F(QueryPlanTest, TheFloorsBoardsAndClockStepsFindTheirRowsByIndex) {
+  std::string error;
+  // A paused line nobody is on the clock for, of a technician on no clock: the steps' subject.
+  auto rs = db::Runner(*db_).Open(
+      db::Sql("SELECT t.雇员ID, t.单据明细ID, t.单据ID FROM ws_job_tech t JOIN ws_job j ON "
+              "j.单据明细ID = t.单据明细ID WHERE j.状态 = '暂停' AND NOT EXISTS (SELECT 1 FROM "
+              "ws_clock r WHERE (r.雇员ID = t.雇员ID OR r.单据明细ID = t.单据明细ID) AND "
+              "r.结束时间 = '') ORDER BY t.派工ID LIMIT 1"),
+      &error);
+  ASSERT_EQ(error, "");
+  ASSERT_FALSE(rs->Eof()) << "the demo's floor has no paused line";
+  workshop::Actor technician;
+  technician.user = kUser;
+  technician.employeeId = rs->Long("雇员ID");
+  technician.clock = true;
+  const int64_t line = rs->Long("单据明细ID");
+  const int64_t order = rs->Long("单据ID");
+  platform::RecordNavigator ids(*db_);
+  const auto now = [] { return std::string("2012-06-15 15:00:00"); };
+  workshop::Floor floor(*db_, ids, now);
+  workshop::Examination examination(*db_, ids, now);
+  const std::string since = "2012-05-16";  // the tablets' and the desk's 30 days
+  const Statements boards = ExpectIndexed(
+      [&] {
+        EXPECT_FALSE(floor.JobsOf(technician.employeeId, since, &error).empty()) << error;
+        EXPECT_FALSE(floor.OpenLines(since, 200, &error).empty()) << error;
+        EXPECT_FALSE(floor.OpenLines(since, 500, &error, true).empty()) << error;
+        EXPECT_TRUE(floor.Job(line, &error)) << error;
+        floor.ClockRecords(line, &error);
+        examination.Findings(order, &error);
+        examination.Suggestions(order, &error);
+        EXPECT_EQ(error, "");
+      },
+      "boards");
+  EXPECT_GE(boards.size(), 10u);
+  // Found by an index, yet along all of a technician's history when not by these: his lines at
+  // work by their state, his running clock by the running clocks' own index.
+  EXPECT_EQ(ExpectPlansUse(boards, "状态 IN ('在修', '暂停')", "ix_ws_job_state"), 1u);
+  const Statements steps = ExpectIndexed(
+      [&] {
+        EXPECT_EQ(floor.ClockOn(technician, line), "");
+        EXPECT_EQ(floor.Pause(technician, line, "等配件"), "");
+        EXPECT_EQ(floor.ClockOn(technician, line), "");
+        EXPECT_EQ(floor.Finish(technician, line), "");
+      },
+      "clock steps");
+  EXPECT_GE(ExpectPlansUse(steps, "结束时间 = '' AND 雇员ID", "ix_ws_clock_running"), 2u);
 }
 
 }  // namespace

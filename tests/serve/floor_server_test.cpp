@@ -5,6 +5,8 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -32,6 +34,7 @@ class FloorServerTest : public ::testing::Test {
   void SetUp() override {
     static int serial = 0;
     const std::string suffix = std::to_string(::getpid()) + "_" + std::to_string(serial++);
+    owner_ = "老板" + suffix;
     zhang_ = "zhang" + suffix;
     li_ = "li" + suffix;
     for (const char* sql :
@@ -56,7 +59,7 @@ class FloorServerTest : public ::testing::Test {
                    .Raw(",1)"));
     platform::AccountStore accounts(host_.Db());
     accounts.SetHashCost(platform::HashCost::Minimal);
-    ASSERT_EQ(accounts.Add("老板" + suffix, "owner-secret", "店主"), "");
+    ASSERT_EQ(accounts.Add(owner_, "owner-secret", "店主"), "");
     ASSERT_EQ(accounts.Add(zhang_, "zhang-secret", "技师"), "");
     ASSERT_EQ(accounts.Add(li_, "li-secret", "技师"), "");
     ServeOptions options;
@@ -74,16 +77,24 @@ class FloorServerTest : public ::testing::Test {
     options.loginFailures = 3;
     options.refusalDelay = std::chrono::milliseconds(0);
     options.now = [] { return std::string("2012-06-15 09:00:00"); };
+    options.clock = [this] {
+      return std::chrono::steady_clock::now() + std::chrono::minutes(minutesLater_.load());
+    };
     options_ = options;
+    Start(options);
+    photos_ = host_.OnPostgres() ? options.photoFolder : host_.DatabasePath() + ".photos";
+  }
+  void TearDown() override { StopServer(); }
+  void StopServer() {
+    if (server_) server_->Stop();
+    if (runner_.joinable()) runner_.join();
+  }
+  void Start(const ServeOptions& options) {
+    StopServer();
     server_ = std::make_unique<FloorServer>(options);
     ASSERT_EQ(server_->Open(), "");
     runner_ = std::thread([this] { server_->Run(); });
     client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->Port());
-    photos_ = host_.OnPostgres() ? options.photoFolder : host_.DatabasePath() + ".photos";
-  }
-  void TearDown() override {
-    if (server_) server_->Stop();
-    if (runner_.joinable()) runner_.join();
   }
 
   static std::string Cookie(const httplib::Result& res, const std::string& name) {
@@ -117,6 +128,30 @@ class FloorServerTest : public ::testing::Test {
     auto board = client_->Get("/board", headers);
     return {headers, Token(board->body)};
   }
+  // The connections an account holds on the server (none on a shop file).
+  int64_t Backends(const std::string& user) {
+    if (!host_.OnPostgres()) return 0;
+    return host_.Scalar(db::Sql("select count(*) from pg_stat_activity where usename=").Text(user))
+        .ToLong();
+  }
+  // Waits for a condition the server meets on its own time, at most a few seconds.
+  static bool Eventually(const std::function<bool()>& met) {
+    for (int i = 0; i < 500 && !met(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return met();
+  }
+  // Where a page sent the session, and what the login page there says.
+  std::string LoginMessage(const httplib::Headers& session) {
+    auto board = client_->Get("/board", session);
+    if (!board || board->status != 303) return "no redirect";
+    const std::string to = board->get_header_value("Location");
+    if (to.rfind("/login", 0) != 0) return "sent to " + to;
+    std::smatch m;
+    const std::string login = client_->Get(to)->body;
+    std::regex_search(login, m, std::regex(R"re(role="alert">([^<]*)<)re"));
+    return m.size() > 1 ? m[1].str() : std::string("no message");
+  }
   int64_t RunningClocks() {
     return host_.Scalar("select count(*) from ws_clock where 结束时间=''").ToLong();
   }
@@ -124,9 +159,11 @@ class FloorServerTest : public ::testing::Test {
   std::pair<httplib::Headers, std::string> Zhang() { return Session(zhang_, "zhang-secret"); }
 
   test::TestHost host_{test::TestHost::Storage::File};
+  std::string owner_;
   std::string zhang_;
   std::string li_;
   ServeOptions options_;
+  std::atomic<int> minutesLater_{0};  // the sessions' clock, moved on by the tests
   std::unique_ptr<FloorServer> server_;
   std::thread runner_;
   std::unique_ptr<httplib::Client> client_;
@@ -266,6 +303,90 @@ TEST_F(FloorServerTest, PhotosAreJpegOrPngOfBoundedSizeUnderNamesOfTheServers) {
   }
   // The finding itself was recorded, and proposed a suggested line.
   EXPECT_EQ(host_.Scalar("select count(*) from ws_suggestion").ToLong(), 1);
+}
+
+TEST(SessionCapTest, LeavesTheDesksAQuarterOfTheServerAndNeverFewerThanTen) {
+  struct Case {
+    size_t maxSessions;
+    int slots;
+    size_t cap;
+  } cases[] = {
+      {500, 0, 500},  // a shop file: no server to share
+      {500, 97, 73},  // the server's default 100, 3 kept for superusers
+      {500, 197, 148}, {50, 197, 50}, {500, 30, 20}, {500, 11, 1}, {500, 5, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SessionCap(c.maxSessions, c.slots), c.cap) << c.maxSessions << " " << c.slots;
+  }
+}
+
+// Two places on the floor: the one seen longest ago, unused for the release's while, gives its
+// place to a new login, and its connection is closed; one in use never does.
+TEST_F(FloorServerTest, AFullFloorReleasesTheLongestIdleSessionNeverAnActiveOne) {
+  ServeOptions options = options_;
+  options.maxSessions = 2;
+  Start(options);
+  if (host_.OnPostgres()) {
+    // Open read what the server gives: fewer sessions than a server of 200 has connections.
+    const int64_t slots = host_
+                              .Scalar(
+                                  "select current_setting('max_connections')::int - "
+                                  "current_setting('superuser_reserved_connections')::int - "
+                                  "coalesce(current_setting('reserved_connections', true)::int, 0)")
+                              .ToLong();
+    FloorServer probe(options_);
+    ASSERT_EQ(probe.Open(), "");
+    EXPECT_EQ(probe.SessionLimit(), SessionCap(options_.maxSessions, static_cast<int>(slots)));
+  }
+  auto li = Session(li_, "li-secret");
+  minutesLater_ = 1;
+  auto zhang = Zhang();
+  minutesLater_ = 11;  // 李 idle for 11 minutes, 张 for 10
+  EXPECT_EQ(LoginAs(owner_, "owner-secret")->status, 303) << "a place made for the owner";
+  EXPECT_EQ(server_->Sessions(), 2u);
+  EXPECT_TRUE(Eventually([&] { return Backends(li_) == 0; })) << "the released one's connection";
+  EXPECT_EQ(Backends(zhang_), host_.OnPostgres() ? 1 : 0);
+  EXPECT_EQ(LoginMessage(li.first), "因长时间未操作，已自动退出登录，请重新登录");
+  EXPECT_EQ(client_->Get("/board", zhang.first)->status, 200) << "张 was still logged in";
+  // 张 and the owner were both seen within the release's while: nobody gives way.
+  minutesLater_ = 15;
+  EXPECT_EQ(client_->Get("/board", zhang.first)->status, 200);
+  auto full = LoginAs(li_, "li-secret");
+  EXPECT_EQ(full->status, 503);
+  EXPECT_NE(full->body.find("同时登录的人数已满，请稍后再试"), std::string::npos) << full->body;
+  EXPECT_TRUE(Eventually([&] { return Backends(li_) == 0; })) << "the refused one's connection";
+  EXPECT_EQ(client_->Get("/board", zhang.first)->status, 200) << "an active session released";
+}
+
+// Nobody comes back to a session left for the night: the sweep ends it on its own and closes its
+// connection; the next page, in the morning, asks for the login again.
+TEST_F(FloorServerTest, IdleSessionsAreSweptWithTheirConnections) {
+  ServeOptions options = options_;
+  options.sweepEvery = std::chrono::milliseconds(20);
+  Start(options);
+  auto zhang = Zhang();
+  EXPECT_EQ(server_->Sessions(), 1u);
+  EXPECT_EQ(Backends(zhang_), host_.OnPostgres() ? 1 : 0);
+  minutesLater_ = 12 * 60 + 1;
+  EXPECT_TRUE(Eventually([&] { return server_->Sessions() == 0 && Backends(zhang_) == 0; }))
+      << server_->Sessions() << " sessions, " << Backends(zhang_) << " connections";
+  EXPECT_EQ(LoginMessage(zhang.first), "登录已过期，请重新登录");
+}
+
+// The server dropped the session's connection (a restart): the next page is the login page,
+// and so is the one after it, never an error page over and over.
+TEST_F(FloorServerTest, ASessionWhoseConnectionBrokeEndsOnTheLoginPage) {
+  if (!host_.OnPostgres()) GTEST_SKIP() << "a shop file's connection does not break";
+  auto zhang = Zhang();
+  host_.Scalar(
+      db::Sql("select count(pg_terminate_backend(pid)) from pg_stat_activity where usename=")
+          .Text(zhang_));
+  EXPECT_EQ(LoginMessage(zhang.first), "与数据库的连接已断开，请重新登录");
+  EXPECT_EQ(server_->Sessions(), 0u);
+  EXPECT_EQ(client_->Get("/board", zhang.first)->status, 303);
+  auto again = Zhang();
+  EXPECT_EQ(client_->Get("/board", again.first)->status, 200);
+  EXPECT_TRUE(Eventually([&] { return Backends(zhang_) == 1; })) << Backends(zhang_);
 }
 
 // Under TLS the cookies are Secure, and a client that speaks plain HTTP gets no page.
