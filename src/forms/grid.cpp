@@ -72,6 +72,13 @@ void Grid::ForgetUnusedTexts(size_t slack) {
   texts_ = std::move(kept);
 }
 
+void Grid::ReserveRows(int rows) {
+  const auto count = static_cast<size_t>(std::max(rows, 0));
+  cells_.reserve(count);
+  rowHidden_.reserve(count);
+  rowSubtotal_.reserve(count);
+}
+
 void Grid::SetRows(int rows) {
   rows = std::max(rows, 0);
   const bool shrinking = static_cast<size_t>(rows) < cells_.size();

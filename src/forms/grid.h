@@ -54,6 +54,9 @@ class Grid : public Widget {
   int Rows() const { return static_cast<int>(cells_.size()); }
   int Cols() const { return static_cast<int>(columns_.size()); }
   void SetRows(int rows);
+  // Room for that many rows without moving the ones there: a list of a hundred thousand rows
+  // that knows its size grows no slots it does not fill, nor copies them for its totals row.
+  void ReserveRows(int rows);
   void SetCols(int cols);
   int FixedRows() const { return fixedRows_; }
   void SetFixedRows(int rows);

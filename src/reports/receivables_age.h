@@ -69,20 +69,25 @@ int64_t FindCustomer(db::IDatabase& database, const std::string& typed, std::str
 ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string& asOf,
                                       int64_t customerId = 0, bool withReceipts = false);
 
+// From this many customers owing on, the summary reads the names by a walk of every card by
+// name instead of looking each one up (where the database orders texts by their bytes).
+inline constexpr size_t kWalkNamesFrom = 10'000;
+
 // The same sums per customer without reading the orders one by one: the database adds up what
 // is owed today, and only the orders a receipt after the day wrote off are read. The customers
 // carry their order count but no orders.
-ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf);
+ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf,
+                                size_t walkNamesFrom = kWalkNamesFrom);
 
 // One row per customer with the count, the buckets and the total, a totals row at the foot;
-// two hidden columns hold no program and the customer's id ("往来ID") for the drill-down.
+// a hidden column holds the customer's id ("往来ID") for the drill-down.
 const ListColumns& AgeColumns();
 void FillAgeGrid(const ReceivablesByAge& aged, forms::Grid& grid, bool totals = true);
-// LoadAgeSummary's rows put straight into the grid as the database hands them over, sorted by
-// it: the list of a shop's customers is held once, in the grid. Answers the error (the grid
+// LoadAgeSummary's rows put straight into the grid in their order as they are summed: the list
+// of a shop's customers is held once, in the grid. Answers the error (the grid
 // then empty).
 std::string FillAgeSummaryGrid(db::IDatabase& database, const std::string& asOf, forms::Grid& grid,
-                               bool totals = true);
+                               bool totals = true, size_t walkNamesFrom = kWalkNamesFrom);
 void AddAgeTotals(forms::Grid& grid);
 // The drill-down: every order under its customer, its balance in its age's column and the
 // receipts written off on it, a subtotal per customer and the grand total at the foot; two

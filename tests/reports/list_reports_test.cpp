@@ -259,16 +259,23 @@ TEST_F(ServiceListsTest, TheAgeSummaryAgreesWithTheOrdersOnEveryDay) {
   EXPECT_NE(LoadAgeSummary(host_.Db(), "昨天").error, "");
 }
 
-// The summary put into the grid as the database sorts it reads as the orders read one by one
-// and sorted here: names whose byte order is not their ids', a customer without a card, and
-// one owing only what a receipt after the day wrote off, merged in at its name.
+// The summary put into the grid, its names walked by the database or looked up and sorted here,
+// reads as the orders read one by one and sorted here: names whose byte order is not their
+// ids', an order of no customer, a customer without a card and one with a blank name (all
+// under "" among the first),
+// one owing only what a receipt after the day wrote off, merged in at its name, and one whose id
+// is far from the others' (the sums then found by halves, not by a table of the ids).
 TEST_F(ServiceListsTest, TheSummaryGridHasTheCustomersInTheOrdersOrder) {
-  host_.Exec("insert into pdmwldw (往来ID,公司名称) values (3,'阿里'),(5,'Zeta')");
+  host_.Exec(
+      "insert into pdmwldw (往来ID,公司名称) values (3,'阿里'),(5,'Zeta'),(6,''),(1000003,'Ω')");
   host_.Exec(
       "insert into WSDJ (单据ID,progid,smark,工单号码,车主ID,车辆ID,进厂日期,应收合计,余额) "
       "values (51,200001,'02','WS051',3,1,'2012-06-01',70,70),"
       "(52,200001,'02','WS052',4,1,'2012-05-01',40,40),"
-      "(53,200001,'02','WS053',5,1,'2012-02-01',60,0)");
+      "(53,200001,'02','WS053',5,1,'2012-02-01',60,0),"
+      "(54,200001,'02','WS054',6,1,'2012-01-05',25,25),"
+      "(55,200001,'02','WS055',1000003,1,'2012-04-20',15,15),"
+      "(56,200001,'02','WS056',NULL,1,'2012-03-20',35,35)");
   host_.Exec(
       "insert into ARPReceive (单据ID,progID,smark,单据编号,前置单据ID,单据日期) values "
       "(74,200004,'02','SK074',0,'2012-06-18')");
@@ -287,9 +294,11 @@ TEST_F(ServiceListsTest, TheSummaryGridHasTheCustomersInTheOrdersOrder) {
   for (const char* day : {"2012-05-01", "2012-06-15", "2012-06-19", "2013-01-01"}) {
     forms::Grid want("Vs");
     FillAgeGrid(LoadReceivablesByAge(host_.Db(), day), want);
-    forms::Grid got("Vs");
-    ASSERT_EQ(FillAgeSummaryGrid(host_.Db(), day, got), "") << day;
-    EXPECT_EQ(texts(got), texts(want)) << day;
+    for (size_t walkFrom : {size_t{0}, kWalkNamesFrom}) {
+      forms::Grid got("Vs");
+      ASSERT_EQ(FillAgeSummaryGrid(host_.Db(), day, got, true, walkFrom), "") << day;
+      EXPECT_EQ(texts(got), texts(want)) << day << " walked from " << walkFrom;
+    }
   }
   forms::Grid grid("Vs");
   EXPECT_NE(FillAgeSummaryGrid(host_.Db(), "昨天", grid), "");
