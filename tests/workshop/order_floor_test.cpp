@@ -86,6 +86,11 @@ TEST_F(OrderFloorTest, EachLineShowsItsTechniciansAndStateWheneverTheOrderIsShow
   // The parts and the print keep the line's own columns.
   EXPECT_EQ(Grid(LineKind::Parts).Cols(), LineGrid::kLineId + 1);
   EXPECT_EQ(order_.Lines(LineKind::Items).PrintRows().front().size(), LineGrid::kLineId + 1u);
+
+  // A new order kept from this one copies its lines, not the floor's work on them.
+  ASSERT_TRUE(forms::Input::Click(order_.Form().Get<forms::Widget>(WS_S::kKeepValues)));
+  ASSERT_TRUE(order_.FileNew());
+  EXPECT_EQ(Shown(), std::vector<std::string>(4, "|"));
 }
 
 // Widths saved by column number before the floor's columns came load onto the columns they were
