@@ -138,6 +138,14 @@ bool Transaction::Run(const Sql& sql, int64_t* rowsAffected) {
   return false;
 }
 
+bool Transaction::RunOne(const Sql& sql, const std::string& refusal) {
+  int64_t rows = 0;
+  if (!Run(sql, &rows)) return false;
+  if (rows == 1) return true;
+  Fail(refusal);
+  return false;
+}
+
 bool Transaction::Send(const Sql& sql) {
   if (failed_) return false;
   std::string error = heldBack_.Execute(sql);

@@ -100,6 +100,9 @@ class Transaction {
   bool Run(const char (&fixed)[N], int64_t* rowsAffected = nullptr) {
     return Run(Sql(fixed), rowsAffected);
   }
+  // Runs a write that must change exactly one row: a row gone or already moved on (by another
+  // user) fails the unit with `refusal`, as a failing statement would with its own error.
+  bool RunOne(const Sql& sql, const std::string& refusal);
   // Runs a write whose outcome this unit does not wait for: on a server it may travel with
   // the next statement, so its failure can surface there (in the write's own words) or at
   // Commit, and the unit then fails as a whole. False when it is already known to have failed.

@@ -130,33 +130,28 @@ std::string Examination::AgreeAsLine(const Actor& actor, host::ISystem& system,
   const db::Amount receivable = (labour + otherFees).RoundedTo(decimals);
   // Writing the header is what moves its row version: even a line priced 0 must reach a window
   // that shows the order without it.
-  int64_t rows = 0;
-  if (!t.Run(db::Sql("UPDATE WSDJ SET 维修费用 = ")
-                 .Money(labour)
-                 .Raw(", 应收合计 = ")
-                 .Money(receivable)
-                 .Raw(" WHERE smark = '01' AND 单据ID = ")
-                 .Key(suggestion.orderId),
-             &rows)) {
+  if (!t.RunOne(db::Sql("UPDATE WSDJ SET 维修费用 = ")
+                    .Money(labour)
+                    .Raw(", 应收合计 = ")
+                    .Money(receivable)
+                    .Raw(" WHERE smark = '01' AND 单据ID = ")
+                    .Key(suggestion.orderId),
+                "维修单已审核，不能再加项目") ||
+      !t.RunOne(db::Sql("UPDATE ws_suggestion SET 状态 = '同意', 同意人 = ")
+                    .Text(agreedBy)
+                    .Raw(", 同意时间 = ")
+                    .Text(now)
+                    .Raw(", 登记人 = ")
+                    .Text(actor.user)
+                    .Raw(", 单据明细ID = ")
+                    .Key(newLine)
+                    .Raw(" WHERE 状态 = ")
+                    .Text(kSuggested)
+                    .Raw(" AND 建议ID = ")
+                    .Key(suggestionId),
+                "这项建议已答复过或不存在")) {
     return t.Error();
   }
-  if (rows != 1) return "维修单已审核，不能再加项目";
-  if (!t.Run(db::Sql("UPDATE ws_suggestion SET 状态 = '同意', 同意人 = ")
-                 .Text(agreedBy)
-                 .Raw(", 同意时间 = ")
-                 .Text(now)
-                 .Raw(", 登记人 = ")
-                 .Text(actor.user)
-                 .Raw(", 单据明细ID = ")
-                 .Key(newLine)
-                 .Raw(" WHERE 状态 = ")
-                 .Text(kSuggested)
-                 .Raw(" AND 建议ID = ")
-                 .Key(suggestionId),
-             &rows)) {
-    return t.Error();
-  }
-  if (rows != 1) return "这项建议已答复过或不存在";
 
   db::AuditImage after;
   after.header = {{"维修费用", labour.Text()}, {"应收合计", receivable.Text()}};

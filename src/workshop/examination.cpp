@@ -100,32 +100,24 @@ std::string Examination::ChangeItem(int64_t itemId, const std::string& name,
                            .ToLong();
   if (!error.empty()) return error;
   if (same > 0) return NameTaken(name);
-  int64_t rows = 0;
-  if (!t.Run(db::Sql("UPDATE ws_check_item SET 名称 = ")
-                 .Text(name)
-                 .Raw(", 分组 = ")
-                 .Text(group)
-                 .Raw(" WHERE 项目ID = ")
-                 .Key(itemId),
-             &rows)) {
-    return t.Error();
-  }
-  if (rows != 1) return "没有这个检查项目";
-  return t.Commit() ? std::string() : t.Error();
+  const bool done = t.RunOne(db::Sql("UPDATE ws_check_item SET 名称 = ")
+                                 .Text(name)
+                                 .Raw(", 分组 = ")
+                                 .Text(group)
+                                 .Raw(" WHERE 项目ID = ")
+                                 .Key(itemId),
+                             "没有这个检查项目");
+  return done && t.Commit() ? std::string() : t.Error();
 }
 
 std::string Examination::RetireItem(int64_t itemId, bool retired) {
   db::Transaction t(db_);
-  int64_t rows = 0;
-  if (!t.Run(db::Sql("UPDATE ws_check_item SET 停用 = ")
-                 .Num(retired ? 1 : 0)
-                 .Raw(" WHERE 项目ID = ")
-                 .Key(itemId),
-             &rows)) {
-    return t.Error();
-  }
-  if (rows != 1) return "没有这个检查项目";
-  return t.Commit() ? std::string() : t.Error();
+  const bool done = t.RunOne(db::Sql("UPDATE ws_check_item SET 停用 = ")
+                                 .Num(retired ? 1 : 0)
+                                 .Raw(" WHERE 项目ID = ")
+                                 .Key(itemId),
+                             "没有这个检查项目");
+  return done && t.Commit() ? std::string() : t.Error();
 }
 
 std::string Examination::ReorderItems(const std::vector<int64_t>& itemIds) {
@@ -140,15 +132,13 @@ std::string Examination::ReorderItems(const std::vector<int64_t>& itemIds) {
     return "检查项目已被别人改动，请刷新后再排";
   }
   for (size_t i = 0; i < itemIds.size(); ++i) {
-    int64_t rows = 0;
-    if (!t.Run(db::Sql("UPDATE ws_check_item SET 序号 = ")
-                   .Num(static_cast<double>(i + 1))
-                   .Raw(" WHERE 项目ID = ")
-                   .Key(itemIds[i]),
-               &rows)) {
+    if (!t.RunOne(db::Sql("UPDATE ws_check_item SET 序号 = ")
+                      .Num(static_cast<double>(i + 1))
+                      .Raw(" WHERE 项目ID = ")
+                      .Key(itemIds[i]),
+                  "检查项目已被别人改动，请刷新后再排")) {
       return t.Error();
     }
-    if (rows != 1) return "检查项目已被别人改动，请刷新后再排";
   }
   return t.Commit() ? std::string() : t.Error();
 }
@@ -379,10 +369,8 @@ std::string Examination::Answer(const Actor& actor, int64_t suggestionId, bool a
       .Key(suggestionId)
       .Raw(" AND 状态 = ")
       .Text(kSuggested);
-  int64_t rows = 0;
-  if (!t.Run(answer, &rows)) return t.Error();
-  if (rows != 1) return "这项建议已答复过或不存在";
-  return t.Commit() ? std::string() : t.Error();
+  const bool done = t.RunOne(answer, "这项建议已答复过或不存在");
+  return done && t.Commit() ? std::string() : t.Error();
 }
 
 }  // namespace ws::workshop

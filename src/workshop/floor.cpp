@@ -88,12 +88,7 @@ bool StopClocks(db::Transaction& t, int64_t lineId, int64_t employeeId, const st
         .Raw(" WHERE 记录ID = ")
         .Key(rs->Long("记录ID"))
         .Raw(" AND 结束时间 = ''");
-    int64_t rows = 0;
-    if (!t.Run(stop, &rows)) return false;
-    if (rows != 1) {
-      t.Fail("计时记录已被别处改动，请刷新后再试");
-      return false;
-    }
+    if (!t.RunOne(stop, "计时记录已被别处改动，请刷新后再试")) return false;
     ++*stopped;
   }
   return true;
