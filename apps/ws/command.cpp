@@ -7,6 +7,24 @@
 
 namespace ws::cli {
 
+std::unique_ptr<platform::EngineDatabase> Command::OpenShop(const std::string& file,
+                                                            std::ostream& err, int* exit,
+                                                            std::string_view missingHint) const {
+  std::string error;
+  std::string notice;
+  bool notNamed = false;
+  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
+  if (!database) {
+    const bool missing = !missingHint.empty() && shop::EngineOf(file) == db::Engine::Sqlite &&
+                         !std::filesystem::exists(file);
+    err << "ws " << Name() << ": " << error << (missing ? missingHint : std::string_view()) << "\n";
+    *exit = OpenFailureStatus(notNamed);
+    return nullptr;
+  }
+  if (!notice.empty()) err << "ws " << Name() << ": " << notice << "\n";
+  return database;
+}
+
 std::optional<int> Command::Begin(const std::vector<std::string>& args,
                                   const std::set<std::string>& valueOptions,
                                   const std::set<std::string>& flags, size_t maxPositional,

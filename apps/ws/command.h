@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -10,6 +11,10 @@
 #include <vector>
 
 #include "shop/args.h"
+
+namespace ws::platform {
+class EngineDatabase;
+}
 
 namespace ws::cli {
 
@@ -50,6 +55,12 @@ class Command {
                            const std::set<std::string>& flags, size_t maxPositional,
                            std::ostream& out, std::ostream& err, shop::Arguments& arguments,
                            std::string& file) const;
+  // Opens the shop of --db brought to this build's layout and tells its notice. When it will not
+  // open, tells why ("ws NAME: ...", with missingHint after it when the shop file is not there
+  // at all: only making a shop helps then) and answers nullptr with the exit status in *exit.
+  std::unique_ptr<platform::EngineDatabase> OpenShop(const std::string& file, std::ostream& err,
+                                                     int* exit,
+                                                     std::string_view missingHint = {}) const;
   // Reports bad usage ("ws NAME: message" and where to find help); answers kExitUsage.
   int Usage(std::ostream& err, const std::string& message) const;
 };

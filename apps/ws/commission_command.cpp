@@ -4,11 +4,10 @@
 
 #include "db/amount.h"
 #include "db/date.h"
-#include "platform/access_guard.h"
+#include "owner_account.h"
 #include "platform/accounts.h"
 #include "reports/technician_pay.h"
 #include "shop/store/database_file.h"
-#include "shop/store/password_source.h"
 
 namespace ws::cli {
 
@@ -44,15 +43,10 @@ int CommissionCommand::Run(const std::vector<std::string>& args, std::ostream& o
   if (wanted == 0) return Usage(err, "unknown action '" + action + "'");
   if (words.size() != wanted) return Usage(err, "wrong number of arguments for " + action);
 
+  int exit = kExitOk;
+  auto database = OpenShop(file, err, &exit);
+  if (!database) return exit;
   std::string error;
-  std::string notice;
-  bool notNamed = false;
-  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
-  if (!database) {
-    err << "ws commission: " << error << "\n";
-    return OpenFailureStatus(notNamed);
-  }
-  if (!notice.empty()) err << "ws commission: " << notice << "\n";
 
   // A shop with accounts shows and changes pay only to a manager who proves who he is.
   platform::AccountStore accounts(*database);
@@ -61,17 +55,8 @@ int CommissionCommand::Run(const std::vector<std::string>& args, std::ostream& o
   if (error.empty() && closed) {
     auto owner = arguments.Value("--as");
     if (!owner) return Usage(err, "this shop has accounts: say who you are (--as OWNER)");
-    std::optional<std::string> password;
-    if (auto path = arguments.Value("--as-password-file")) {
-      password = shop::ReadPasswordFile(*path, &error);
-    } else if (!(password = shop::PasswordFromEnvironment())) {
-      password = shop::AskPassword(*owner + " 的密码: ", false, &error);
-    }
-    if (password && (error = accounts.Authenticate(*owner, *password)).empty()) {
-      error = platform::AccessGuard(*database, *owner, true)
-                  .RefusalOfRight(platform::Right::Manage, "查看或修改提成规则");
-    }
-    if (!error.empty()) {
+    if (error = ProveManager(*database, accounts, arguments, "查看或修改提成规则");
+        !error.empty()) {
       err << "ws commission: " << error << "\n";
       return kExitUsage;
     }

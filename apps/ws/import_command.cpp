@@ -85,19 +85,9 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     return kExitUsage;
   }
 
-  std::string error;
-  std::string notice;
-  bool notNamed = false;
-  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
-  if (!database) {
-    // Only a missing file is helped by making a shop; a failing disk or a foreign file is not.
-    const bool missing =
-        shop::EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
-    err << "ws import: " << error << (missing ? " (create a shop database with 'ws init')" : "")
-        << "\n";
-    return OpenFailureStatus(notNamed);
-  }
-  if (!notice.empty()) err << "ws import: " << notice << "\n";
+  int exit = kExitOk;
+  auto database = OpenShop(file, err, &exit, " (create a shop database with 'ws init')");
+  if (!database) return exit;
 
   const shop::ImportOutcome outcome = shop::ImportCsv(*database, tableName, text);
   if (!outcome.issues.empty()) {

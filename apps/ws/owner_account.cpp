@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "db/runner.h"
+#include "platform/access_guard.h"
 #include "platform/accounts.h"
 #include "shop/store/database_file.h"
 #include "shop/store/password_source.h"
@@ -78,6 +79,21 @@ std::string AddAccounts(const std::string& shop, const OwnerAccount& owner, bool
     }
   }
   return error;
+}
+
+std::string ProveManager(platform::EngineDatabase& database, platform::AccountStore& accounts,
+                         const shop::Arguments& arguments, const std::string& what) {
+  const std::string owner = arguments.Value("--as").value_or("");
+  std::string error;
+  std::optional<std::string> password;
+  if (auto file = arguments.Value("--as-password-file")) {
+    password = shop::ReadPasswordFile(*file, &error);
+  } else if (!(password = shop::PasswordFromEnvironment())) {
+    password = shop::AskPassword(owner + " 的密码: ", false, &error);
+  }
+  if (!password) return error;
+  if (error = accounts.Authenticate(owner, *password); !error.empty()) return error;
+  return platform::AccessGuard(database, owner, true).RefusalOfRight(platform::Right::Manage, what);
 }
 
 }  // namespace ws::cli

@@ -112,15 +112,9 @@ int ReportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
 
   // Opened as every command opens a shop: a file or a server URL, refused untouched when it
   // is no shop of ours.
-  std::string error;
-  std::string notice;
-  bool notNamed = false;
-  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
-  if (!database) {
-    err << "ws report: " << error << "\n";
-    return OpenFailureStatus(notNamed);
-  }
-  if (!notice.empty()) err << "ws report: " << notice << "\n";
+  int exit = kExitOk;
+  auto database = OpenShop(file, err, &exit);
+  if (!database) return exit;
 
   // Every report reads its dates the same way, and says so in the same words: a date that is
   // none, and a window that ends before it starts.

@@ -70,19 +70,10 @@ int ScriptCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     return kExitUsage;
   }
 
-  std::string error;
-  std::string notice;
-  bool notNamed = false;
-  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
-  if (!database) {
-    // Only a missing file is helped by making a shop; a failing disk or a foreign file is not.
-    const bool missing =
-        shop::EngineOf(file) == db::Engine::Sqlite && !std::filesystem::exists(file);
-    err << "ws script: " << error
-        << (missing ? " (create a shop database with 'ws init' or 'ws demo')" : "") << "\n";
-    return OpenFailureStatus(notNamed);
-  }
-  if (!notice.empty()) err << "ws script: " << notice << "\n";
+  int exit = kExitOk;
+  auto database =
+      OpenShop(file, err, &exit, " (create a shop database with 'ws init' or 'ws demo')");
+  if (!database) return exit;
 
   host::Registry registry;
   shop::RegisterModuleControls(registry);

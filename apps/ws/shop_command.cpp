@@ -64,15 +64,10 @@ int ShopCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
       return kExitUsage;
     }
   }
+  int exit = kExitOk;
+  auto database = OpenShop(file, err, &exit);
+  if (!database) return exit;
   std::string error;
-  std::string notice;
-  bool notNamed = false;
-  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
-  if (!database) {
-    err << "ws shop: " << error << "\n";
-    return OpenFailureStatus(notNamed);
-  }
-  if (!notice.empty()) err << "ws shop: " << notice << "\n";
 
   if (programNumber)
     return PrintTemplate(*database, *programNumber, arguments, templateText, out, err, file);

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "platform/access_guard.h"
+#include "owner_account.h"
 #include "platform/accounts.h"
 #include "shop/store/database_file.h"
 #include "shop/store/password_source.h"
@@ -15,15 +15,6 @@ namespace {
 std::optional<std::string> NewPassword(const shop::Arguments& arguments, std::string* error) {
   if (auto file = arguments.Value("--password-file")) return shop::ReadPasswordFile(*file, error);
   return shop::AskPassword("新密码: ", true, error);
-}
-
-// The acting owner's password: --as-password-file, WS_PASSWORD, or asked on the terminal.
-std::optional<std::string> OwnerPassword(const shop::Arguments& arguments, std::string* error) {
-  if (auto file = arguments.Value("--as-password-file")) {
-    return shop::ReadPasswordFile(*file, error);
-  }
-  if (auto password = shop::PasswordFromEnvironment()) return password;
-  return shop::AskPassword(*arguments.Value("--as") + " 的密码: ", false, error);
 }
 
 }  // namespace
@@ -67,15 +58,10 @@ int UserCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   if (wanted == 0) return Usage(err, "unknown action '" + action + "'");
   if (words.size() != wanted) return Usage(err, "wrong number of arguments for " + action);
 
+  int exit = kExitOk;
+  auto database = OpenShop(file, err, &exit);
+  if (!database) return exit;
   std::string error;
-  std::string notice;
-  bool notNamed = false;
-  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
-  if (!database) {
-    err << "ws user: " << error << "\n";
-    return OpenFailureStatus(notNamed);
-  }
-  if (!notice.empty()) err << "ws user: " << notice << "\n";
   platform::AccountStore accounts(*database);
 
   if (action == "list") {
@@ -106,16 +92,7 @@ int UserCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
   if (closed) {
     auto owner = arguments.Value("--as");
     if (!owner) return Usage(err, "this shop has accounts: say who makes the change (--as OWNER)");
-    auto password = OwnerPassword(arguments, &error);
-    if (!password) {
-      err << "ws user: " << error << "\n";
-      return kExitUsage;
-    }
-    if (error = accounts.Authenticate(*owner, *password); error.empty()) {
-      platform::AccessGuard guard(*database, *owner, true);
-      error = guard.RefusalOfRight(platform::Right::Manage, "管理账户");
-    }
-    if (!error.empty()) {
+    if (error = ProveManager(*database, accounts, arguments, "管理账户"); !error.empty()) {
       err << "ws user: " << error << "\n";
       return kExitUsage;
     }

@@ -71,15 +71,9 @@ int PrintCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
     request.date = *parsed;
   }
 
-  std::string error;
-  std::string notice;
-  bool notNamed = false;
-  auto database = shop::OpenWorkingShop(file, &error, &notice, &notNamed);
-  if (!database) {
-    err << "ws print: " << error << "\n";
-    return OpenFailureStatus(notNamed);
-  }
-  if (!notice.empty()) err << "ws print: " << notice << "\n";
+  int exit = kExitOk;
+  auto database = OpenShop(file, err, &exit);
+  if (!database) return exit;
   print::OffscreenGui gui;
   PrintOutcome outcome = PrintDocumentPdf(*database, request);
   if (!outcome.error.empty()) {
