@@ -500,7 +500,7 @@ BEGIN
                  '%I, pg_temp', s, s);
   EXECUTE format('GRANT EXECUTE ON FUNCTION %I.ws_server_login(text, text, text, integer) TO %I',
                  s, manage);
-  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '6')
+  INSERT INTO ws_meta (key, value) VALUES ('server_rights', '@RULES_VERSION@')
   ON CONFLICT (key) DO UPDATE SET value = excluded.value;
 END $f$;
 
@@ -558,7 +558,11 @@ std::string ServerGroupOf(const std::string& rightName) {
 }
 
 std::string ServerLogins::Install() {
-  return db_.ExecScript(kInstall).Error();
+  // The rules record the version the check compares with, written once above.
+  std::string script = kInstall;
+  constexpr std::string_view kVersionMark = "@RULES_VERSION@";
+  script.replace(script.find(kVersionMark), kVersionMark.size(), kRulesVersion);
+  return db_.ExecScript(script).Error();
 }
 
 std::string ServerLogins::ConnectedLogin() {
