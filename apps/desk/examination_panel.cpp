@@ -231,6 +231,8 @@ ExaminationPanel::ExaminationPanel(DeskHost& host, workshop::Examination& examin
       {tr("建议项目"), tr("说明"), tr("答复"), tr("同意人"), tr("答复时间"), tr("登记人")}, this);
   suggestions_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   connect(findings_, &QAbstractItemView::activated, this, [this] { ShowPhotos(); });
+  connect(findings_, &QTableWidget::currentCellChanged, this,
+          [this](int row) { FollowFinding(row); });
   connect(suggestions_, &QAbstractItemView::activated, this, [this] { Agree(); });
   auto* split = new QSplitter(Qt::Horizontal, this);
   split->addWidget(findings_);
@@ -313,13 +315,37 @@ void ExaminationPanel::ShowOrder(int64_t orderId, const QString& caption) {
     }
   }
   Restore(*findings_, findingRow);
-  Restore(*suggestions_, suggestionRow);
+  // Re-read every few seconds: the right-hand cursor stays where the clerk put it while he
+  // works on that side, and follows the finding otherwise.
+  if (suggestions_->hasFocus()) {
+    Restore(*suggestions_, suggestionRow);
+  } else {
+    FollowFinding(findings_->currentRow());
+  }
 }
 
 const workshop::Suggestion* ExaminationPanel::SelectedSuggestion() const {
   const int row = suggestions_->currentRow();
   if (row < 0 || row >= static_cast<int>(suggestionRows_.size())) return nullptr;
   return &suggestionRows_[static_cast<size_t>(row)];
+}
+
+// 客户同意 and 客户不做 answer the suggestion under the right-hand cursor: a finding chosen on
+// the left takes that cursor to its own suggestion, or off every one, so that a cursor left on
+// another finding's suggestion never puts that one on the order.
+void ExaminationPanel::FollowFinding(int row) {
+  int match = -1;
+  if (row >= 0 && row < static_cast<int>(findingRows_.size())) {
+    const int64_t findingId = findingRows_[static_cast<size_t>(row)].id;
+    for (size_t i = 0; findingId != 0 && i < suggestionRows_.size(); ++i) {
+      if (suggestionRows_[i].findingId == findingId) match = static_cast<int>(i);
+    }
+  }
+  if (match >= 0) {
+    suggestions_->setCurrentCell(match, 0);
+  } else {
+    suggestions_->setCurrentCell(-1, -1);
+  }
 }
 
 void ExaminationPanel::Tell(const std::string& text) {
@@ -357,7 +383,7 @@ void ExaminationPanel::ShowPhotos() {
 
 void ExaminationPanel::Agree() {
   const workshop::Suggestion* selected = SelectedSuggestion();
-  if (!selected) return;
+  if (!selected) return Tell("请先选中一条建议项目");
   if (selected->state != "建议") return Tell("这项建议已答复：" + selected->state);
   const workshop::Suggestion suggestion = *selected;
   workshop::Actor actor;
@@ -376,7 +402,7 @@ void ExaminationPanel::Agree() {
 
 void ExaminationPanel::Decline() {
   const workshop::Suggestion* selected = SelectedSuggestion();
-  if (!selected) return;
+  if (!selected) return Tell("请先选中一条建议项目");
   const workshop::Suggestion suggestion = *selected;
   workshop::Actor actor;
   if (!MayAnswer(&actor)) return;

@@ -54,6 +54,7 @@ class ExaminationPanel : public QWidget {
   void Tell(const std::string& text);
   bool MayAnswer(workshop::Actor* actor);
   const workshop::Suggestion* SelectedSuggestion() const;
+  void FollowFinding(int row);
 
   DeskHost& host_;
   workshop::Examination& examination_;

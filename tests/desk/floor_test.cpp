@@ -1,7 +1,7 @@
 // The dispatch board at the desk, by keyboard alone: Enter dispatches the selected line to the
 // technicians ticked with Space (the item's standard hours unless typed), a refusal keeps the
 // dialog open, F5 shows a tablet's clock running, Ctrl+R and Ctrl+J send back and pass a finished
-// line; hours stand right-aligned.
+// line; hours stand right-aligned. The customer's answer goes to the chosen finding's suggestion.
 #include <QApplication>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "desk/dispatch_dialog.h"
+#include "desk/examination_panel.h"
 #include "desk/floor_window.h"
 #include "desk/main_window.h"
 #include "desk_fixture.h"
@@ -150,6 +151,36 @@ class FloorTest : public QObject {
     QCOMPARE(lines.rowCount(), 1);
     QCOMPARE(shop_->Text("select 状态 || 检验人 from ws_job where 单据明细ID = 2"),
              std::string("已检验") + ws::test::kTestUser);
+  }
+
+  // The answer goes to the suggestion of the finding the clerk has chosen, never to one the
+  // right-hand cursor was left on.
+  void AnAnswerIsForTheChosenFindingsOwnSuggestion() {
+    for (const char* sql :
+         {"insert into ws_check_item (项目ID,序号,名称,分组,停用) values (91,91,'雨刮片','外观',0),"
+          "(92,92,'灯光','外观',0)",
+          "insert into ws_finding (检验ID,单据ID,项目ID,结果,说明,检验人,检验时间) values "
+          "(1,10,91,'需维修','老化','张师傅','2012-06-14 09:00:00'),"
+          "(2,10,92,'需维修','不亮','张师傅','2012-06-14 09:01:00')",
+          "insert into ws_suggestion (建议ID,单据ID,检验ID,说明,状态) values "
+          "(1,10,2,'更换灯泡','建议')"}) {
+      const std::string error = shop_->Exec(sql);
+      QVERIFY2(error.empty(), error.c_str());
+    }
+    QTest::keyClick(&floor_->Lines(), Qt::Key_F5);
+    ExaminationPanel& panel = floor_->Panel();
+    QTableWidget& findings = panel.Findings();
+    QCOMPARE(findings.rowCount(), 2);
+    findings.setFocus();
+    findings.setCurrentCell(1, 0);
+    QCOMPARE(panel.Suggestions().currentRow(), 0);
+    findings.setCurrentCell(0, 0);
+    QCOMPARE(panel.Suggestions().currentRow(), -1);
+    const size_t told = shop_->Dialogs().Boxes().size();
+    panel.Agree();
+    QCOMPARE(shop_->Dialogs().Boxes().size(), told + 1);
+    QCOMPARE(shop_->Dialogs().Boxes().back().text, std::string("请先选中一条建议项目"));
+    QCOMPARE(shop_->Text("select 状态 from ws_suggestion"), std::string("建议"));
   }
 
  private:
