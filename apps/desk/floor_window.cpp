@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 
 #include "desk/desk_host.h"
@@ -37,6 +38,15 @@ class BoardTable : public QTableWidget {
   std::function<void()> onEnter;
 
  protected:
+  // The board is read by lines and frames no cell, so Home and End moving the cursor across a
+  // row would look dead: they go to the first and last line, with or without Ctrl, as PgUp and
+  // PgDn page through it.
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+    if ((action == MoveHome || action == MoveEnd) && rowCount() > 0) {
+      return model()->index(action == MoveHome ? 0 : rowCount() - 1, std::max(currentColumn(), 0));
+    }
+    return QTableWidget::moveCursor(action, modifiers);
+  }
   void keyPressEvent(QKeyEvent* event) override {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0 &&
         event->modifiers() == Qt::NoModifier) {

@@ -153,6 +153,19 @@ class FloorTest : public QObject {
              std::string("已检验") + ws::test::kTestUser);
   }
 
+  // The board frames no cell: Home and End go to its first and last line, PgUp and PgDn page.
+  void HomeEndAndPagesMoveByLines() {
+    QTableWidget& lines = floor_->Lines();
+    QCOMPARE(lines.currentRow(), 0);
+    for (const auto& [key, row] : {std::pair{Qt::Key_End, 1},
+                                   {Qt::Key_Home, 0},
+                                   {Qt::Key_PageDown, 1},
+                                   {Qt::Key_PageUp, 0}}) {
+      QTest::keyClick(&lines, key);
+      QCOMPARE(lines.currentRow(), row);
+    }
+  }
+
   // The answer goes to the suggestion of the finding the clerk has chosen, never to one the
   // right-hand cursor was left on.
   void AnAnswerIsForTheChosenFindingsOwnSuggestion() {
