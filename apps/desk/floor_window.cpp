@@ -144,7 +144,9 @@ FloorWindow::FloorWindow(DeskHost& host, QWidget* parent)
            [this] {
              if (const workshop::JobLine* line = Selected()) emit OpenOrder(line->orderId);
            }},
-          {"refresh", "刷新 (F5)", QKeySequence(Qt::Key_F5), [this] { Reload(); }},
+          // F5 is the toolbar's 刷新, which reads the board when it is the current tab: a key
+          // of the board's own as well would make the two ambiguous and neither would run.
+          {"refresh", "刷新 (F5)", QKeySequence(), [this] { Reload(); }},
       });
   buttons->addStretch(1);
 

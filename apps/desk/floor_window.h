@@ -5,7 +5,8 @@
 // selected line's order.
 //
 // Keyboard first: the list has the focus; Enter dispatches the line, Ctrl+J passes a finished
-// line (已检验), Ctrl+R sends it back (返工), Ctrl+O opens the order, F5 reads the board at once.
+// line (已检验), Ctrl+R sends it back (返工), Ctrl+O opens the order, F5 (the toolbar's 刷新)
+// reads the board at once.
 #pragma once
 
 #include <QWidget>
