@@ -208,6 +208,12 @@ class FloorTest : public QObject {
     QCOMPARE(shop_->Dialogs().Boxes().size(), told + 1);
     QCOMPARE(shop_->Dialogs().Boxes().back().text, std::string("请先选中一条建议项目"));
     QCOMPARE(shop_->Text("select 状态 from ws_suggestion"), std::string("建议"));
+    // 客户不做 asks first, and the question's default (Enter, Esc) keeps the suggestion.
+    findings.setCurrentCell(1, 0);
+    panel.Decline();
+    QCOMPARE(shop_->Dialogs().Boxes().size(), told + 2);
+    QCOMPARE(shop_->Dialogs().Boxes().back().answer, host::MsgAnswer::No);
+    QCOMPARE(shop_->Text("select 状态 from ws_suggestion"), std::string("建议"));
   }
 
  private:
