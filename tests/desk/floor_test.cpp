@@ -180,6 +180,25 @@ class FloorTest : public QObject {
     }
   }
 
+  // A clock still running from an earlier day is flagged, its start dated, days told apart.
+  void AClockLeftRunningOverMidnightIsFlagged() {
+    const QDateTime now = QDateTime::fromString("2026-12-08 03:58:30", "yyyy-MM-dd HH:mm:ss");
+    struct Case {
+      const char* since;
+      QString shown;
+      bool overnight;
+    };
+    for (const Case& c : {Case{"2026-12-08 01:30:00", "01:30 起（2:28）", false},
+                          {"2026-12-08 03:58:30", "03:58 起（0:00）", false},
+                          {"2026-12-07 23:59:00", "12-07 23:59 起（跨日未停 3:59）", true},
+                          {"2026-12-07 08:34:00", "12-07 08:34 起（跨日未停 19:24）", true},
+                          {"2026-12-05 17:00:00", "12-05 17:00 起（跨日未停 2天10:58）", true}}) {
+      bool overnight = !c.overnight;
+      QCOMPARE(RunningClock(c.since, now, &overnight), c.shown);
+      QCOMPARE(overnight, c.overnight);
+    }
+  }
+
   // The answer goes to the suggestion of the finding the clerk has chosen, never to one the
   // right-hand cursor was left on.
   void AnAnswerIsForTheChosenFindingsOwnSuggestion() {
