@@ -67,7 +67,8 @@ TC_MX::TC_MX() : PayReport("TC_MX") {
                           {"维修分类", 12},
                           {"方式", 6},
                           {"比率", 10, ListColumnKind::Number},
-                          {"单位", 7},
+                          // Added to a released window: a saved layout's columns stay theirs.
+                          ListColumn{"单位", 7}.SavedAs(5),
                           ListColumn{"维修分类ID", 0}.Hidden()});
   rules_->SetEditable(true);
   for (int col : {kKind, kRate}) rules_->Col(col).editable = true;

@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "forms/input.h"
+#include "grid/layout.h"
+#include "grid/profile.h"
 #include "platform/access_guard.h"
 #include "platform/accounts.h"
 #include "platform/postgres_database.h"
@@ -272,6 +274,12 @@ TEST_F(TechnicianPayTest, TheCommissionWindowSavesTheRulesTypedInItsGrid) {
     ASSERT_TRUE(forms::Input::EditCell(rules, row, col, typed)) << typed;
   }
   EXPECT_EQ(units(), "%||元/工时");
+  // A layout saved before 单位 was added (the category id, its fifth column, hidden) leaves it
+  // shown and the id hidden.
+  rules.SetColHidden(4, false);
+  grid::ApplyGridSettings(grid::Profile::Parse("[VsIsHidden_VsRule]\nVsCol4=1\n"), rules, true);
+  EXPECT_FALSE(rules.ColHidden(unit));
+  EXPECT_TRUE(rules.ColHidden(rules.FindCol("维修分类ID")));
   auto& save = dynamic_cast<forms::CommandButton&>(*report.Form().Find(TC_MX::kSaveRules));
   forms::Input::Click(save);
   EXPECT_EQ(host_.Joined("select 维修分类ID, 方式, 比率 from ws_commission_rule order by 1", ";"),
