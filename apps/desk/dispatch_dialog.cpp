@@ -4,7 +4,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <map>
@@ -12,6 +14,48 @@
 #include "desk/plain_table.h"
 
 namespace ws::desk {
+
+namespace {
+
+// 计划工时 as typed: kept with two decimals, as every planned hours on the floor read, once it
+// is a number (a text that is not stays as typed, for Chosen to name). Enter in the cell is the
+// dialog's Enter: the figure goes in and the line is dispatched, as from the default button of
+// any dialog; Esc still drops the typing first and closes the dialog only on its second press.
+class HoursDelegate : public QStyledItemDelegate {
+ public:
+  explicit HoursDelegate(QDialog& dialog) : QStyledItemDelegate(&dialog), dialog_(dialog) {}
+
+  void setModelData(QWidget* editor, QAbstractItemModel* model,
+                    const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line) return QStyledItemDelegate::setModelData(editor, model, index);
+    const QString typed = line->text().trimmed();
+    bool ok = false;
+    const double hours = typed.toDouble(&ok);
+    model->setData(index, ok ? QString::number(hours, 'f', 2) : typed, Qt::EditRole);
+  }
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    auto* editor = qobject_cast<QWidget*>(object);
+    if (editor && event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+          (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        emit commitData(editor);
+        emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+        dialog_.accept();
+        return true;
+      }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+  }
+
+ private:
+  QDialog& dialog_;
+};
+
+}  // namespace
 
 DispatchDialog::DispatchDialog(const workshop::JobLine& line,
                                const std::vector<workshop::Technician>& technicians,
@@ -41,6 +85,7 @@ DispatchDialog::DispatchDialog(const workshop::JobLine& line,
   table_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                           QAbstractItemView::EditKeyPressed);
   table_->horizontalHeader()->setSectionResizeMode(kBusy, QHeaderView::Stretch);
+  table_->setItemDelegateForColumn(kPlanned, new HoursDelegate(*this));
   for (int r = 0; r < static_cast<int>(technicians_.size()); ++r) {
     const workshop::Technician& t = technicians_[static_cast<size_t>(r)];
     const auto on = planned.find(t.id);

@@ -1,8 +1,9 @@
 // 派工: puts a labour line in the hands of one or more technicians, each with the hours planned
 // for him (the item's standard hours unless typed). The technicians already on the line come
 // ticked with their planned hours; what a technician is on the clock for now stands beside him.
-// Space ticks a technician, typing a number in 计划工时 changes his hours, Enter dispatches; the
-// module's refusal is told and the dialog stays.
+// Space ticks a technician, typing a number in 计划工时 changes his hours (kept with two
+// decimals), Enter dispatches, from the cell being typed too; the module's refusal is told and
+// the dialog stays.
 #pragma once
 
 #include <QDialog>

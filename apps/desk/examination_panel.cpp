@@ -406,9 +406,10 @@ void ExaminationPanel::Decline() {
   const workshop::Suggestion suggestion = *selected;
   workshop::Actor actor;
   if (!MayAnswer(&actor)) return;
-  if (host_.Dialogs().MessageBox("客户不做“" + suggestion.item + "：" + suggestion.note + "”？",
-                                 kTitle, host::MsgButtons::YesNo,
-                                 host::MsgIcon::Question) != host::MsgAnswer::Yes) {
+  // A declined suggestion is not offered again: Enter and Esc keep it, only 是 declines.
+  if (host_.Dialogs().Ask("客户不做“" + suggestion.item + "：" + suggestion.note + "”？", kTitle,
+                          host::MsgButtons::YesNo, host::MsgIcon::Question,
+                          host::MsgAnswer::No) != host::MsgAnswer::Yes) {
     return;
   }
   if (const std::string refusal = examination_.Answer(actor, suggestion.id, false, "");

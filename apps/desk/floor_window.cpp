@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 
 #include "desk/desk_host.h"
@@ -37,6 +38,15 @@ class BoardTable : public QTableWidget {
   std::function<void()> onEnter;
 
  protected:
+  // The board is read by lines and frames no cell, so Home and End moving the cursor across a
+  // row would look dead: they go to the first and last line, with or without Ctrl, as PgUp and
+  // PgDn page through it.
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+    if ((action == MoveHome || action == MoveEnd) && rowCount() > 0) {
+      return model()->index(action == MoveHome ? 0 : rowCount() - 1, std::max(currentColumn(), 0));
+    }
+    return QTableWidget::moveCursor(action, modifiers);
+  }
   void keyPressEvent(QKeyEvent* event) override {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0 &&
         event->modifiers() == Qt::NoModifier) {
@@ -51,9 +61,13 @@ QString Hours(double hours) {
   return QString::number(hours, 'f', 2);
 }
 
+QDateTime ClockStart(const std::string& since) {
+  return QDateTime::fromString(Q(since), "yyyy-MM-dd HH:mm:ss");
+}
+
 // Seconds a clock has run by now; 0 when its start does not read.
 qint64 RunningSeconds(const std::string& since, const QDateTime& now) {
-  const QDateTime start = QDateTime::fromString(Q(since), "yyyy-MM-dd HH:mm:ss");
+  const QDateTime start = ClockStart(since);
   return start.isValid() ? std::max<qint64>(0, start.secsTo(now)) : 0;
 }
 
@@ -76,6 +90,20 @@ QColor StateColour(workshop::JobState state) {
 }
 
 }  // namespace
+
+QString RunningClock(const std::string& since, const QDateTime& now, bool* overnight) {
+  const QDateTime start = ClockStart(since);
+  *overnight = start.isValid() && start.date() < now.date();
+  if (!start.isValid()) return QObject::tr("%1 起").arg(Q(since));
+  const qint64 seconds = RunningSeconds(since, now);
+  const qint64 days = seconds / 86400;
+  const QString span = QObject::tr("%1%2:%3")
+                           .arg(days > 0 ? QObject::tr("%1天").arg(days) : QString())
+                           .arg(seconds / 3600 % 24, days > 0 ? 2 : 1, 10, QChar('0'))
+                           .arg(seconds / 60 % 60, 2, 10, QChar('0'));
+  if (!*overnight) return QObject::tr("%1 起（%2）").arg(start.toString("HH:mm"), span);
+  return QObject::tr("%1 起（跨日未停 %2）").arg(start.toString("MM-dd HH:mm"), span);
+}
 
 std::string FloorNow() {
   return QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
@@ -134,7 +162,9 @@ FloorWindow::FloorWindow(DeskHost& host, QWidget* parent)
            [this] {
              if (const workshop::JobLine* line = Selected()) emit OpenOrder(line->orderId);
            }},
-          {"refresh", "刷新 (F5)", QKeySequence(Qt::Key_F5), [this] { Reload(); }},
+          // F5 is the toolbar's 刷新, which reads the board when it is the current tab: a key
+          // of the board's own as well would make the two ambiguous and neither would run.
+          {"refresh", "刷新 (F5)", QKeySequence(), [this] { Reload(); }},
       });
   buttons->addStretch(1);
 
@@ -199,15 +229,14 @@ void FloorWindow::Reload() {
     QStringList technicians;
     QStringList running;
     qint64 runningSeconds = 0;
+    bool forgotten = false;
     for (const workshop::Assignment& a : line.technicians) {
       technicians << tr("%1 %2").arg(Q(a.name), Hours(a.plannedHours));
       if (a.runningSince.empty()) continue;
-      const qint64 seconds = RunningSeconds(a.runningSince, now);
-      runningSeconds += seconds;
-      running << tr("%1 %2 起（%3:%4）")
-                     .arg(Q(a.name), Q(a.runningSince.substr(11, 5)))
-                     .arg(seconds / 3600)
-                     .arg(seconds / 60 % 60, 2, 10, QChar('0'));
+      runningSeconds += RunningSeconds(a.runningSince, now);
+      bool overnight = false;
+      running << tr("%1 %2").arg(Q(a.name), RunningClock(a.runningSince, now, &overnight));
+      forgotten |= overnight;
     }
     auto* number = ReadOnlyCell(Q(line.orderNo));
     number->setData(kLineRole, static_cast<qlonglong>(line.lineId));
@@ -227,6 +256,14 @@ void FloorWindow::Reload() {
     lines_->setItem(r, kRunning, ReadOnlyCell(running.join(tr("、"))));
     if (const QColor colour = StateColour(line.state); colour.isValid()) {
       for (int c = 0; c < kCount; ++c) lines_->item(r, c)->setBackground(colour);
+    }
+    if (forgotten) {
+      // Counted as it would be recorded if stopped now, but told apart from a day's work.
+      for (int c : {kClocked, kRunning}) {
+        lines_->item(r, c)->setForeground(QColor(176, 0, 0));
+        lines_->item(r, c)->setToolTip(
+            tr("计时过了午夜还没有停：请与技师核对，是否忘了暂停或报完工"));
+      }
     }
   }
   for (int c : {kNumber, kPlate, kItem, kHours, kState, kClocked})

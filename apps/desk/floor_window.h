@@ -5,9 +5,12 @@
 // selected line's order.
 //
 // Keyboard first: the list has the focus; Enter dispatches the line, Ctrl+J passes a finished
-// line (已检验), Ctrl+R sends it back (返工), Ctrl+O opens the order, F5 reads the board at once.
+// line (已检验), Ctrl+R sends it back (返工), Ctrl+O opens the order, F5 (the toolbar's 刷新)
+// reads the board at once.
 #pragma once
 
+#include <QDateTime>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -80,5 +83,11 @@ class FloorWindow : public QWidget {
 
 // "yyyy-mm-dd hh:mm:ss" of the wall clock: the time the tablets record as well.
 std::string FloorNow();
+
+// What 正在计时 says of a clock started at `since` ("yyyy-mm-dd hh:mm:ss") when read at `now`:
+// "08:30 起（2:15）". A clock still running from an earlier day (a technician who went home
+// without pausing) names its start's day, is flagged 跨日未停 and gives days apart from hours,
+// "12-06 17:00 起（跨日未停 1天02:15）", so it is not read as a day's work; *overnight tells it.
+QString RunningClock(const std::string& since, const QDateTime& now, bool* overnight);
 
 }  // namespace ws::desk

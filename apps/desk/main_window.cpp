@@ -26,6 +26,7 @@
 #include "desk/desk_dialogs.h"
 #include "desk/desk_host.h"
 #include "desk/find_dialog.h"
+#include "desk/floor_window.h"
 #include "desk/form_view.h"
 #include "desk/grid_pdf.h"
 #include "desk/grid_view.h"
@@ -562,8 +563,11 @@ void MainWindow::TabActivated(int) {
 void MainWindow::UpdateToolbar() {
   ProgramTab* tab = CurrentTab();
   const ProgramState state = tab ? tab->State() : ProgramState{};
+  // The board is no program, but 刷新 reads it again as its F5 does.
+  const bool board = qobject_cast<FloorWindow*>(tabs_->currentWidget()) != nullptr;
   for (const auto& [command, action] : actions_) {
-    action->setEnabled(CommandEnabled(command, state) || (!tab && command == ToolCommand::New));
+    action->setEnabled(CommandEnabled(command, state) || (!tab && command == ToolCommand::New) ||
+                       (board && command == ToolCommand::Refresh));
   }
   const bool follows = tab && tab->CanFollowUp();
   for (QAction* action : followActions_) action->setEnabled(follows);
@@ -579,6 +583,10 @@ void MainWindow::RunCommand(ToolCommand command) {
   ProgramTab* tab = CurrentTab();
   // On the start page a new document is a new repair order: that is where a day's work starts.
   if (!tab && command == ToolCommand::New) tab = OpenClass("WS_S");
+  if (!tab && command == ToolCommand::Refresh) {
+    if (auto* floor = qobject_cast<FloorWindow*>(tabs_->currentWidget())) floor->Reload();
+    return;
+  }
   if (!tab) return;
   // A command given from the keyboard or the toolbar leaves the focus where it is, so the text
   // typed into a field or cell has not been handed over yet: Save must save it, Refresh must

@@ -24,7 +24,7 @@ framework::PickerParameters DistinctValues(const std::string& column) {
 // What the labour grid shows of a line on the floor.
 struct FloorCells {
   std::string state;
-  std::vector<std::string> technicians;  // "张师傅 1.5" where hours are planned
+  std::vector<std::string> technicians;  // "张师傅 1.50" where hours are planned
   std::vector<std::string> working;      // those whose clock runs on the line
 };
 
@@ -48,7 +48,8 @@ std::map<int64_t, FloorCells> ReadFloor(db::Recordset& records) {
     std::string name = Trim(records.Text("姓名"));
     if (name.empty()) name = "#" + std::to_string(employee);  // a card deleted since
     const double hours = records.Number("计划工时");
-    line.technicians.push_back(hours > 0 ? name + " " + db::DecimalText(hours) : name);
+    // Two decimals, as the board and the dispatch dialog write planned hours.
+    line.technicians.push_back(hours > 0 ? name + " " + forms::FixedText(hours, 2) : name);
     if (!records.Text("开始时间").empty()) line.working.push_back(name);
   }
   return lines;

@@ -14,7 +14,15 @@ namespace {
 
 using forms::FieldKind;
 
-enum RuleColumn { kCategoryCode, kCategory, kKind, kRate, kCategoryId };
+enum RuleColumn { kCategoryCode, kCategory, kKind, kRate, kUnit, kCategoryId };
+
+// What 比率 counts in for the row's 方式: a share of the labour amount or money per standard
+// hour, so a 15 is never read as 15 yuan where it is 15 percent. Nothing until 方式 names one.
+std::string RateUnit(const std::string& kind) {
+  const auto known = CommissionKindByName(kind);
+  if (!known) return "";
+  return *known == CommissionKind::Percent ? "%" : "元/工时";
+}
 
 }  // namespace
 
@@ -59,10 +67,16 @@ TC_MX::TC_MX() : PayReport("TC_MX") {
                           {"维修分类", 12},
                           {"方式", 6},
                           {"比率", 10, ListColumnKind::Number},
+                          // Added to a released window: a saved layout's columns stay theirs.
+                          ListColumn{"单位", 7}.SavedAs(5),
                           ListColumn{"维修分类ID", 0}.Hidden()});
   rules_->SetEditable(true);
   for (int col : {kKind, kRate}) rules_->Col(col).editable = true;
   rules_->Col(kRate).format.clear();
+  // The unit is shown, never kept: it follows 方式 as it is typed.
+  rules_->OnAfterEdit = [this](int row, int col) {
+    if (col == kKind) rules_->SetTextMatrix(row, kUnit, RateUnit(rules_->TextMatrix(row, kKind)));
+  };
   rules_->SetToolTip("方式：比例（工时费的百分比）或 工时（每标准工时金额）；方式留空为不提成");
 }
 
@@ -82,9 +96,11 @@ bool TC_MX::LoadRules() {
     return false;
   }
   for (const CommissionRule& rule : rules) {
-    AddListRow(*rules_,
-               {rule.categoryCode, rule.category, rule.set ? CommissionKindName(rule.kind) : "",
-                rule.set ? rule.rate.Text() : "", std::to_string(rule.categoryId)});
+    AddListRow(
+        *rules_,
+        {rule.categoryCode, rule.category, rule.set ? CommissionKindName(rule.kind) : "",
+         rule.set ? rule.rate.Text() : "", rule.set ? RateUnit(CommissionKindName(rule.kind)) : "",
+         std::to_string(rule.categoryId)});
   }
   return true;
 }

@@ -2,6 +2,7 @@
 // technicians ticked with Space (the item's standard hours unless typed), a refusal keeps the
 // dialog open, F5 shows a tablet's clock running, Ctrl+R and Ctrl+J send back and pass a finished
 // line; hours stand right-aligned. The customer's answer goes to the chosen finding's suggestion.
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -86,40 +87,51 @@ class FloorTest : public QObject {
     QVERIFY(lines.item(1, FloorWindow::kHours)->textAlignment() & Qt::AlignRight);
     QTest::keyClick(&lines, Qt::Key_Down);
 
-    // Nobody ticked: the module's refusal is told and the dialog stays for the next try. Then
-    // 张 with the standard hours, 李 with 0.5 typed into 计划工时, and Enter.
+    // Typed into 李's 计划工时, one Enter takes the figure (two decimals, as every hours on the
+    // floor) and dispatches; nobody ticked, the module's refusal is told and the dialog stays.
+    // Esc drops a figure being typed and leaves the dialog open. Then 张 (standard hours) and
+    // 李 ticked, a figure typed again and one Enter dispatches.
     bool focused = false;
-    bool stayed = false;
-    bool typed = false;
+    QStringList seen;
+    const auto type = [](QTableWidget& table, const char* figure) {
+      QTest::keyClick(&table, static_cast<Qt::Key>(figure[0]));
+      for (auto* editor : table.findChildren<QLineEdit*>()) {
+        if (!editor->isVisible()) continue;  // one closed before, not yet deleted
+        QTest::keyClicks(editor, figure + 1);
+        return true;
+      }
+      return false;
+    };
     OnModal([&](QWidget& modal) {
       auto* dialog = qobject_cast<DispatchDialog*>(&modal);
       if (!dialog) return static_cast<QDialog&>(modal).reject();
       QTableWidget& table = dialog->Technicians();
       focused = QApplication::focusWidget() == &table;
-      QTest::keyClick(&table, Qt::Key_Return);
-      stayed = dialog->isVisible();
-      Keys(&table, {Qt::Key_Space, Qt::Key_Down, Qt::Key_Space});
-      QTest::keyClick(&table, Qt::Key_0);
-      if (auto* editor = table.findChild<QLineEdit*>(); editor && editor->isVisible()) {
-        QTest::keyClicks(editor, ".5");
-        QTest::keyClick(editor, Qt::Key_Return);
-        ProcessQueued();  // the cell's editor commits and closes queued
-        typed = true;
-      }
-      QTest::keyClick(&table, Qt::Key_Return);
+      QTest::keyClick(&table, Qt::Key_Down);
+      if (!type(table, ".5")) return dialog->reject();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      ProcessQueued();
+      seen << table.item(1, DispatchDialog::kPlanned)->text();
+      if (type(table, "9")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      ProcessQueued();
+      seen << table.item(1, DispatchDialog::kPlanned)->text()
+           << (dialog->isVisible() ? "open" : "");
+      Keys(&table, {Qt::Key_Space, Qt::Key_Up, Qt::Key_Space, Qt::Key_Down});
+      if (type(table, "0.5")) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      ProcessQueued();
       // Never left open on a failure: the board's Enter would wait for it for ever.
       if (dialog->isVisible()) dialog->reject();
     });
+    const size_t told = shop_->Dialogs().Boxes().size();
     QTest::keyClick(&lines, Qt::Key_Return);
     ProcessQueued();
     QVERIFY(focused);
-    QVERIFY(stayed);
-    QVERIFY(typed);
+    QCOMPARE(seen, (QStringList{"0.50", "0.50", "open"}));
     // The offscreen platform gives the activation back to no window when a dialog closes, as a
     // window manager would to the main window.
     QApplication::setActiveWindow(window_.get());
     QCOMPARE(QApplication::focusWidget(), &lines);
-    QVERIFY(!shop_->Dialogs().Boxes().empty());
+    QCOMPARE(shop_->Dialogs().Boxes().size(), told + 1);
     QCOMPARE(shop_->Dialogs().Boxes().back().text, std::string("请至少选择一名技师"));
     auto ids = shop_->Host()->System().CreateNavigator();
     workshop::Floor tablet(shop_->Host()->Db(), *ids, FloorNow);
@@ -132,11 +144,13 @@ class FloorTest : public QObject {
     QCOMPARE(lines.currentRow(), 1);
     QCOMPARE(lines.item(1, FloorWindow::kState)->text(), QString("在修"));
 
-    // A tablet clocks 张 on: F5 shows him running on the line.
+    // A tablet clocks 张 on: the toolbar's 刷新 shows him running on the line (F5 below).
     const workshop::Actor zhang{"zhang", 1, false, true, true, false, "serve"};
     QCOMPARE(tablet.ClockOn(zhang, 2), std::string());
     QVERIFY(!lines.item(1, FloorWindow::kRunning)->text().contains("张师傅"));
-    QTest::keyClick(&lines, Qt::Key_F5);
+    auto* refresh = window_->findChild<QAction*>("Refresh");
+    QVERIFY(refresh && refresh->isEnabled());
+    refresh->trigger();
     QVERIFY(lines.item(1, FloorWindow::kRunning)->text().startsWith("张师傅"));
 
     // Finished on the tablet: Ctrl+R sends it back, Ctrl+J passes it and it leaves the board.
@@ -151,6 +165,38 @@ class FloorTest : public QObject {
     QCOMPARE(lines.rowCount(), 1);
     QCOMPARE(shop_->Text("select 状态 || 检验人 from ws_job where 单据明细ID = 2"),
              std::string("已检验") + ws::test::kTestUser);
+  }
+
+  // The board frames no cell: Home and End go to its first and last line, PgUp and PgDn page.
+  void HomeEndAndPagesMoveByLines() {
+    QTableWidget& lines = floor_->Lines();
+    QCOMPARE(lines.currentRow(), 0);
+    for (const auto& [key, row] : {std::pair{Qt::Key_End, 1},
+                                   {Qt::Key_Home, 0},
+                                   {Qt::Key_PageDown, 1},
+                                   {Qt::Key_PageUp, 0}}) {
+      QTest::keyClick(&lines, key);
+      QCOMPARE(lines.currentRow(), row);
+    }
+  }
+
+  // A clock still running from an earlier day is flagged, its start dated, days told apart.
+  void AClockLeftRunningOverMidnightIsFlagged() {
+    const QDateTime now = QDateTime::fromString("2026-12-08 03:58:30", "yyyy-MM-dd HH:mm:ss");
+    struct Case {
+      const char* since;
+      QString shown;
+      bool overnight;
+    };
+    for (const Case& c : {Case{"2026-12-08 01:30:00", "01:30 起（2:28）", false},
+                          {"2026-12-08 03:58:30", "03:58 起（0:00）", false},
+                          {"2026-12-07 23:59:00", "12-07 23:59 起（跨日未停 3:59）", true},
+                          {"2026-12-07 08:34:00", "12-07 08:34 起（跨日未停 19:24）", true},
+                          {"2026-12-05 17:00:00", "12-05 17:00 起（跨日未停 2天10:58）", true}}) {
+      bool overnight = !c.overnight;
+      QCOMPARE(RunningClock(c.since, now, &overnight), c.shown);
+      QCOMPARE(overnight, c.overnight);
+    }
   }
 
   // The answer goes to the suggestion of the finding the clerk has chosen, never to one the
@@ -180,6 +226,12 @@ class FloorTest : public QObject {
     panel.Agree();
     QCOMPARE(shop_->Dialogs().Boxes().size(), told + 1);
     QCOMPARE(shop_->Dialogs().Boxes().back().text, std::string("请先选中一条建议项目"));
+    QCOMPARE(shop_->Text("select 状态 from ws_suggestion"), std::string("建议"));
+    // 客户不做 asks first, and the question's default (Enter, Esc) keeps the suggestion.
+    findings.setCurrentCell(1, 0);
+    panel.Decline();
+    QCOMPARE(shop_->Dialogs().Boxes().size(), told + 2);
+    QCOMPARE(shop_->Dialogs().Boxes().back().answer, host::MsgAnswer::No);
     QCOMPARE(shop_->Text("select 状态 from ws_suggestion"), std::string("建议"));
   }
 

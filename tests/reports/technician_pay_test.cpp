@@ -21,9 +21,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "forms/input.h"
+#include "grid/layout.h"
+#include "grid/profile.h"
 #include "platform/access_guard.h"
 #include "platform/accounts.h"
 #include "platform/postgres_database.h"
@@ -253,16 +256,30 @@ TEST_F(TechnicianPayTest, BadWindowsAndRulesAreRefusedAndASaveIsAllOrNothing) {
 }
 
 // The commission window keeps the rules in its own grid: typed there and saved with its
-// button, a kind that is neither 比例 nor 工时 refused with nothing saved.
+// button, a kind that is neither 比例 nor 工时 refused with nothing saved. Beside 比率 stands
+// the unit its 方式 gives it, following 方式 as it is typed and never saved.
 TEST_F(TechnicianPayTest, TheCommissionWindowSavesTheRulesTypedInItsGrid) {
   TC_MX report;
   report.Events().AttachSink(&host_.Sink());
   report.Init(host_.System(), TC_MX::kProgram);
   forms::Grid& rules = report.RuleGrid();
   ASSERT_EQ(rules.DataRows(), 3);
-  rules.SetTextMatrix(3, 2, "工时");
-  rules.SetTextMatrix(3, 3, "12.5");
-  rules.SetTextMatrix(2, 2, "");
+  const int unit = rules.FindCol("单位");
+  const auto units = [&] {
+    return rules.TextMatrix(1, unit) + "|" + rules.TextMatrix(2, unit) + "|" +
+           rules.TextMatrix(3, unit);
+  };
+  EXPECT_EQ(units(), "%|元/工时|");
+  for (const auto& [row, col, typed] : {std::tuple{3, 2, "工时"}, {3, 3, "12.5"}, {2, 2, ""}}) {
+    ASSERT_TRUE(forms::Input::EditCell(rules, row, col, typed)) << typed;
+  }
+  EXPECT_EQ(units(), "%||元/工时");
+  // A layout saved before 单位 was added (the category id, its fifth column, hidden) leaves it
+  // shown and the id hidden.
+  rules.SetColHidden(4, false);
+  grid::ApplyGridSettings(grid::Profile::Parse("[VsIsHidden_VsRule]\nVsCol4=1\n"), rules, true);
+  EXPECT_FALSE(rules.ColHidden(unit));
+  EXPECT_TRUE(rules.ColHidden(rules.FindCol("维修分类ID")));
   auto& save = dynamic_cast<forms::CommandButton&>(*report.Form().Find(TC_MX::kSaveRules));
   forms::Input::Click(save);
   EXPECT_EQ(host_.Joined("select 维修分类ID, 方式, 比率 from ws_commission_rule order by 1", ";"),

@@ -52,8 +52,8 @@ class OrderFloorTest : public RepairOrderTest {
   workshop::Floor floor_{host_.Db(), ids_, [] { return std::string("2012-06-15 08:00:00"); }};
 };
 
-const std::vector<std::string> kDispatched = {"张师傅 1.5、李师傅|暂停：等配件",
-                                              "李师傅 2|在修（李师傅在做）", "|待派工"};
+const std::vector<std::string> kDispatched = {"张师傅 1.50、李师傅|暂停：等配件",
+                                              "李师傅 2.00|在修（李师傅在做）", "|待派工"};
 
 TEST_F(OrderFloorTest, EachLineShowsItsTechniciansAndStateWheneverTheOrderIsShown) {
   ASSERT_TRUE(Start() && order_.Refresh());
