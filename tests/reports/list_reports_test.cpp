@@ -487,7 +487,7 @@ TEST(SheetTextTest, ASecondReaderReadsTheSheetBack) {
   if (!lines) GTEST_SKIP() << "python3-openpyxl is not installed: no second reader checked";
   const std::vector<std::string> expected = {
       "title\t列表_一",
-      "freeze\tA2",
+      "freeze\tA2\tfrozen\t1.0",
       "cell\tA1\tstr\t进厂日期\tGeneral\t1",
       "cell\tD1\tstr\t工单号码\tGeneral\t1",
       "cell\tA2\tdatetime\t2012-04-01 00:00:00\tyyyy-mm-dd\t0",

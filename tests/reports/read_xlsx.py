@@ -11,7 +11,8 @@ except ImportError:
 book = openpyxl.load_workbook(sys.argv[1])
 sheet = book.worksheets[0]
 print(f"title\t{sheet.title}")
-print(f"freeze\t{sheet.freeze_panes}")
+pane = sheet.sheet_view.pane
+print(f"freeze\t{sheet.freeze_panes}\t{pane.state if pane else None}\t{pane.ySplit if pane else None}")
 for letter, dimension in sorted(sheet.column_dimensions.items()):
     print(f"width\t{letter}\t{dimension.width}")
 for row in sheet.iter_rows():
