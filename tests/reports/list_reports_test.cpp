@@ -589,6 +589,25 @@ TEST(SheetTextTest, AFailedWriteLeavesNothingBehind) {
   std::filesystem::remove_all(folder);
 }
 
+// A sheet holds 1,048,576 rows and a file with more does not open: the rows past the last are
+// left out and the notice counts them.
+TEST(SheetTextTest, RowsPastTheLastASheetHoldsAreLeftOutAndCounted) {
+  forms::Grid chunk("Vs");
+  chunk.SetFormatString("金额");
+  for (int i = 0; i < 4096; ++i) chunk.SetTextMatrix(chunk.AddRow(), 0, std::to_string(i));
+  const auto file = TempSheet("rows");
+  shop::SheetWriter writer(file, "行");
+  // 256 chunks of 4,096 rows under the header: one row more than the sheet holds.
+  for (int i = 0; i < 256; ++i) writer.Add(chunk);
+  std::string notice;
+  ASSERT_EQ(writer.Finish(&notice), "");
+  const std::string tail = SheetXml(file, "xl/worksheets/sheet1.xml | tail -c 200");
+  std::filesystem::remove(file);
+  EXPECT_NE(tail.find("<row r=\"1048576\">"), std::string::npos) << tail;
+  EXPECT_EQ(tail.find("1048577"), std::string::npos) << tail;
+  EXPECT_NE(notice.find("其后 1 行未写入"), std::string::npos) << notice;
+}
+
 TEST(SheetKindTest, DigitsThatNameSomethingStayText) {
   forms::Grid grid("Vs");
   grid.SetFormatString("工单号码|公里数|电话|进厂日期");

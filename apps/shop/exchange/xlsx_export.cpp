@@ -76,6 +76,9 @@ constexpr int kDeflateLevel = 1;
 constexpr size_t kXmlPiece = size_t{1} << 18;
 // An entry without Zip64 fields holds less than 4 GiB; no sheet a shop reports comes near, and
 // one that did would be refused rather than written broken.
+// A sheet holds at most 1,048,576 rows; a file with more does not open, so the rows past it
+// are left out and counted.
+constexpr uint32_t kSheetRows = 1048576;
 constexpr uint64_t kEntryLimit = 0xFFFFFFFFull - kXmlPiece;
 
 // The styles every sheet has, in the order styles.xml lists them; the number formats follow,
@@ -428,6 +431,10 @@ void SheetWriter::Add(const forms::Grid& grid, const SheetLayout* layout) {
   }
   for (int r = std::max(grid.FixedRows(), 1); r < grid.Rows(); ++r) {
     if (grid.RowHidden(r)) continue;
+    if (sheetRow_ >= kSheetRows) {
+      ++dropped_;
+      continue;
+    }
     const bool total = grid.IsSubtotalRow(r);
     row_ = std::to_string(sheetRow_ + 1);
     xml_ += "<row r=\"";
@@ -499,7 +506,9 @@ bool SheetWriter::Part(const char* name, std::string_view xml) {
 std::string SheetWriter::Finish(std::string* notice, const SheetLayout* layout) {
   if (!error_.empty()) return error_;
   if (!started_) Add(forms::Grid("Vs"), layout);
-  if (layout && !layout->totals.empty()) {
+  if (layout && !layout->totals.empty() && sheetRow_ >= kSheetRows) {
+    ++dropped_;
+  } else if (layout && !layout->totals.empty()) {
     row_ = std::to_string(sheetRow_ + 1);
     xml_ += "<row r=\"" + row_ + "\">";
     for (const Column& out : columns_) {
@@ -612,6 +621,11 @@ std::string SheetWriter::Finish(std::string* notice, const SheetLayout* layout) 
     *notice = "以下单元格超过 Excel 每格 32767 字符的上限，已截断并以“" + std::string(kCutMark) +
               "”结尾：";
     for (size_t i = 0; i < cut_.size(); ++i) *notice += (i ? "、" : "") + cut_[i];
+  }
+  if (notice && dropped_ > 0) {
+    *notice += (notice->empty() ? "" : "\n") + std::string("表格超过 Excel 每表 ") +
+               std::to_string(kSheetRows) + " 行的上限，其后 " + std::to_string(dropped_) +
+               " 行未写入。";
   }
   return {};
 }

@@ -47,7 +47,8 @@ class SheetWriter {
   void Add(const forms::Grid& grid, const SheetLayout* layout = nullptr);
   // The layout's totals row, then the file into place; answers the error text, empty on
   // success. A text longer than a sheet cell takes is cut with a visible mark, and *notice
-  // then names the cells.
+  // then names the cells; rows past the last a sheet holds are left out, and *notice says
+  // how many.
   std::string Finish(std::string* notice = nullptr, const SheetLayout* layout = nullptr);
 
  private:
@@ -74,6 +75,7 @@ class SheetWriter {
   bool started_ = false;
   uint32_t sheetRow_ = 1;
   std::vector<std::string> cut_;
+  uint64_t dropped_ = 0;  // rows past the last a sheet holds
 };
 
 // Writes the file (replacing it once whole); answers the error text, empty on success. What
