@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -208,6 +209,21 @@ std::string SheetName(const std::string& wanted) {
   return name.empty() ? "Sheet1" : name;
 }
 
+// The time of the entries in the file: now, on the local clock as zip keeps it.
+zip_fileinfo MadeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  zip_fileinfo info{};
+  info.tmz_date.tm_year = static_cast<unsigned>(local.tm_year + 1900);
+  info.tmz_date.tm_mon = static_cast<unsigned>(local.tm_mon);
+  info.tmz_date.tm_mday = static_cast<unsigned>(local.tm_mday);
+  info.tmz_date.tm_hour = static_cast<unsigned>(local.tm_hour);
+  info.tmz_date.tm_min = static_cast<unsigned>(local.tm_min);
+  info.tmz_date.tm_sec = static_cast<unsigned>(local.tm_sec);
+  return info;
+}
+
 constexpr std::string_view kXmlHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -324,7 +340,8 @@ SheetWriter::SheetWriter(const std::filesystem::path& file, const std::string& s
   }
   // minizip writes the temporary file by its name; OutputFile's descriptor still names it.
   zip_ = zipOpen64(out_->TempPath().c_str(), APPEND_STATUS_CREATE);
-  if (!zip_ || zipOpenNewFileInZip64(zip_, "xl/worksheets/sheet1.xml", nullptr, nullptr, 0, nullptr,
+  const zip_fileinfo made = MadeNow();
+  if (!zip_ || zipOpenNewFileInZip64(zip_, "xl/worksheets/sheet1.xml", &made, nullptr, 0, nullptr,
                                      0, nullptr, Z_DEFLATED, kDeflateLevel, 0) != ZIP_OK) {
     Fail("");
     return;
@@ -493,7 +510,8 @@ void SheetWriter::Add(const forms::Grid& grid, const SheetLayout* layout) {
 }
 
 bool SheetWriter::Part(const char* name, std::string_view xml) {
-  if (zipOpenNewFileInZip64(zip_, name, nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+  const zip_fileinfo made = MadeNow();
+  if (zipOpenNewFileInZip64(zip_, name, &made, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                             kDeflateLevel, 0) != ZIP_OK ||
       zipWriteInFileInZip(zip_, xml.data(), static_cast<unsigned>(xml.size())) != ZIP_OK ||
       zipCloseFileInZip(zip_) != ZIP_OK) {
