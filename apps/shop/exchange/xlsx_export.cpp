@@ -428,8 +428,9 @@ void SheetWriter::Start(const forms::Grid& grid, const SheetLayout* layout) {
     AppendNumber(cols, StoredWidth(width));
     cols += "\" customWidth=\"1\"/>";
     columns_.push_back(out);
+    // The captions make row 1, which follows the widths in the file: gathered aside.
     std::swap(header, xml_);
-    Text(out.ref + "", grid.Rows() > 0 ? grid.ColCaption(c) : std::string(), true);
+    Text(out.ref, grid.Rows() > 0 ? forms::RepairUtf8(grid.ColCaption(c)) : std::string(), true);
     std::swap(header, xml_);
   }
   if (!cols.empty()) xml_ += "<cols>" + cols + "</cols>";
