@@ -5,17 +5,18 @@ set -euo pipefail
 
 # cpp-httplib serves the workshop's pages (`ws serve`): Debian builds it as a library with
 # OpenSSL, so TLS comes from certificate files without a proxy in front.
-packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libxlsxwriter-dev
+packages=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libpq-dev libminizip-dev
           libsodium-dev libcpp-httplib-dev libssl-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
     # The print tests render with Qt on the offscreen platform and read the PDF back.
-    # unzip reads the exported spreadsheets back. ccache keeps the two test builds' objects
-    # for the next run on the same machine. openssl makes the web front end's test certificate.
+    # unzip reads the exported spreadsheets back and openpyxl opens them as a second reader.
+    # ccache keeps the two test builds' objects for the next run on the same machine. openssl
+    # makes the web front end's test certificate.
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales postgresql clang
                      qt6-base-dev fonts-wqy-microhei poppler-utils unzip ccache
-                     openssl) ;;
+                     openssl python3-openpyxl) ;;
     desk) packages+=(qt6-base-dev qt6-translations-l10n xvfb xauth fonts-wqy-microhei) ;;
     # The gallery's pictures: a window manager for the frames, keys pressed, the screen taken.
     gallery) packages+=(openbox xdotool imagemagick) ;;

@@ -2,9 +2,15 @@
 // services due and the receivables by age; the start page's lists; parts issued against
 // parts billed, the period-close checklist and the audit trail.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -15,6 +21,7 @@
 #include "forms/input.h"
 #include "forms/text.h"
 #include "money/orders_fixture.h"
+#include "platform/output_file.h"
 #include "reports/calendar.h"
 #include "reports/day_work.h"
 #include "reports/issued_billed.h"
@@ -335,12 +342,15 @@ std::string SheetXml(const std::filesystem::path& file,
 // A cell of the sheet: its type attribute ("" for a number) and its stored value.
 std::pair<std::string, std::string> SheetCell(const std::string& xml, const std::string& ref) {
   std::smatch match;
-  const std::regex cell("<c r=\"" + ref + "\"([^>]*?)(?:/>|>(?:<f>[^<]*</f>)?<v>([^<]*)</v></c>)");
+  const std::regex cell("<c r=\"" + ref +
+                        "\"([^>]*?)(?:/>|>(?:<f>[^<]*</f>)?<v>([^<]*)</v></c>|><is><t[^>]*>([^<]*)"
+                        "</t></is></c>)");
   if (!std::regex_search(xml, match, cell)) return {"missing", ""};
   std::smatch type;
   const std::string attributes = match[1];
-  const std::regex typeAttribute(" t=\"([a-z]+)\"");
-  return {std::regex_search(attributes, type, typeAttribute) ? type[1].str() : "", match[2]};
+  const std::regex typeAttribute(" t=\"([a-zA-Z]+)\"");
+  return {std::regex_search(attributes, type, typeAttribute) ? type[1].str() : "",
+          match[2].matched ? match[2].str() : match[3].str()};
 }
 
 TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
@@ -354,7 +364,7 @@ TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
   ASSERT_NE(xml, "") << "unzip could not read " << file;
   // A1 the caption, B2 the count, C2..F2 the customer's buckets, G2 the total, row 3 the
   // totals; the hidden columns are left out.
-  EXPECT_EQ(SheetCell(xml, "A1").first, "s");
+  EXPECT_EQ(SheetCell(xml, "A1").first, "inlineStr");
   const std::vector<std::pair<std::string, std::string>> numbers = {
       {"B2", "4"}, {"C2", "80"}, {"F2", "300"}, {"G2", "1130"}, {"G3", "1130"}};
   for (const auto& [ref, value] : numbers) {
@@ -371,7 +381,7 @@ TEST_F(ServiceListsTest, SpreadsheetsStoreNumbersAndDatesAsNumbers) {
   // 2012-04-01 is day 41000 of the sheet's calendar; the work-order number stays text.
   EXPECT_EQ(SheetCell(xml, "A2"), (std::pair<std::string, std::string>{"", "41000"}));
   EXPECT_EQ(SheetCell(xml, "C2"), (std::pair<std::string, std::string>{"", "14500"}));
-  EXPECT_EQ(SheetCell(xml, "E2").first, "s");
+  EXPECT_EQ(SheetCell(xml, "E2").first, "inlineStr");
 
   // A refused list writes nothing.
   filters = {};
@@ -399,7 +409,7 @@ TEST_F(ServiceListsTest, ListsShowMoneyWithTheShopsAmountDecimals) {
 
 // The sheet: a text longer than a cell takes (an audit event's changes reach 80,000
 // characters) is cut with a visible mark and the cell is named; broken bytes are marked, so
-// the file opens. Only the sheet's shared strings hold texts.
+// the file opens. The sheet holds its texts inline.
 TEST(SheetTextTest, ALongTextIsCutVisiblyAndBrokenBytesAreMarked) {
   forms::Grid grid("Vs");
   grid.SetFormatString("单据|变更内容");
@@ -416,7 +426,7 @@ TEST(SheetTextTest, ALongTextIsCutVisiblyAndBrokenBytesAreMarked) {
   ASSERT_EQ(shop::WriteGridXlsx(grid, file, "审计", &notice), "");
   EXPECT_NE(notice.find("第2行“变更内容”"), std::string::npos) << notice;
   EXPECT_EQ(notice.find("第3行"), std::string::npos) << notice;
-  const std::string strings = SheetXml(file, "xl/sharedStrings.xml");
+  const std::string strings = SheetXml(file);
   std::filesystem::remove(file);
   ASSERT_NE(strings, "");
   EXPECT_NE(strings.find(std::string(32000, 'x') + ""), std::string::npos);
@@ -424,6 +434,178 @@ TEST(SheetTextTest, ALongTextIsCutVisiblyAndBrokenBytesAreMarked) {
   EXPECT_EQ(strings.find("尾"), std::string::npos) << "the end of the cut text is not there";
   EXPECT_NE(strings.find("bad\xEF\xBF\xBD\xEF\xBF\xBD bytes"), std::string::npos);
   EXPECT_TRUE(forms::IsValidUtf8(strings));
+}
+
+// What a second program (openpyxl) reads in a workbook, a line for each thing it found (see
+// reports/read_xlsx.py); nullopt when python3-openpyxl is not installed.
+std::optional<std::vector<std::string>> ReadBack(const std::filesystem::path& file) {
+  const char* data = std::getenv("WS_TEST_DATA");
+  const std::string script = std::string(data ? data : "tests") + "/reports/read_xlsx.py";
+  FILE* pipe =
+      popen(("/usr/bin/python3 '" + script + "' '" + file.string() + "' 2>&1").c_str(), "r");
+  if (!pipe) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int status = pclose(pipe);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == 3 || WEXITSTATUS(status) == 127) {
+    return std::nullopt;
+  }
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(out.substr(at, end - at));
+  }
+  if (WEXITSTATUS(status) != 0) lines.push_back("failed: " + out);
+  return lines;
+}
+
+std::filesystem::path TempSheet(const std::string& name) {
+  return std::filesystem::temp_directory_path() /
+         (name + "_" + std::to_string(::getpid()) + ".xlsx");
+}
+
+// Read back by another program: dates and numbers typed with their formats, codes as text,
+// the header and the totals bold, the first row frozen, the clerk's widths.
+TEST(SheetTextTest, ASecondReaderReadsTheSheetBack) {
+  forms::Grid grid("Vs");
+  grid.SetFormatString("进厂日期|金额|内部|公里数|工单号码|备注");
+  grid.Col(1).format = "###.00";
+  grid.SetColHidden(2, true);
+  for (const auto& line :
+       {std::vector<std::string>{"2012-04-01", "1130.50", "x", "14500", "007123", "a<b & \"c\""},
+        {"2012-06-15", "-0.25", "y", "0.5", "20120615001", "甲 乙"}}) {
+    const int row = grid.AddRow();
+    for (int c = 0; c < 6; ++c) grid.SetTextMatrix(row, c, line[static_cast<size_t>(c)]);
+  }
+  shop::SheetLayout layout;
+  layout.widths = {12, 9.5, 0, 0, 20, 30};
+  layout.totals = {"合计", "1130.25", "", "14500.5", "", ""};
+  const auto file = TempSheet("readback");
+  ASSERT_EQ(shop::WriteGridXlsx(grid, file, "列表:一", nullptr, &layout), "");
+  const auto lines = ReadBack(file);
+  std::filesystem::remove(file);
+  if (!lines) GTEST_SKIP() << "python3-openpyxl is not installed: no second reader checked";
+  const std::vector<std::string> expected = {
+      "title\t列表_一",
+      "freeze\tA2\tfrozen\t1.0",
+      "cell\tA1\tstr\t进厂日期\tGeneral\t1",
+      "cell\tD1\tstr\t工单号码\tGeneral\t1",
+      "cell\tA2\tdatetime\t2012-04-01 00:00:00\tyyyy-mm-dd\t0",
+      "cell\tB2\tfloat\t1130.5\t0.00\t0",
+      "cell\tC2\tint\t14500\tGeneral\t0",
+      "cell\tD2\tstr\t007123\tGeneral\t0",
+      "cell\tE2\tstr\ta<b & \"c\"\tGeneral\t0",
+      "cell\tA3\tdatetime\t2012-06-15 00:00:00\tyyyy-mm-dd\t0",
+      "cell\tB3\tfloat\t-0.25\t0.00\t0",
+      "cell\tC3\tfloat\t0.5\tGeneral\t0",
+      "cell\tD3\tstr\t20120615001\tGeneral\t0",
+      "cell\tE3\tstr\t甲 乙\tGeneral\t0",
+      "cell\tA4\tstr\t合计\tGeneral\t1",
+      "cell\tB4\tfloat\t1130.25\t0.00\t1",
+      "cell\tC4\tfloat\t14500.5\tGeneral\t1",
+  };
+  for (const std::string& line : expected) {
+    EXPECT_NE(std::find(lines->begin(), lines->end(), line), lines->end())
+        << line << "\n"
+        << testing::PrintToString(*lines);
+  }
+  // The program shows a width of (stored × 7 − 5 pixels of padding) / 7 characters.
+  for (const auto& [letter, wanted] : {std::pair{"A", 12.0}, {"B", 9.5}, {"D", 20.0}}) {
+    const std::string prefix = std::string("width\t") + letter + "\t";
+    auto at = std::find_if(lines->begin(), lines->end(),
+                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    ASSERT_NE(at, lines->end()) << letter;
+    EXPECT_NEAR((std::stod(at->substr(prefix.size())) * 7 - 5) / 7, wanted, 0.08) << *at;
+  }
+}
+
+// Texts XML cannot hold as they are: markup characters as entities, control characters (and a
+// carriage return, which XML reads as a line feed) as the sheet's _xHHHH_, a literal _xHHHH_
+// kept from being read as one, the two non-characters replaced, edge spaces kept.
+TEST(SheetTextTest, TextIsEscapedSoTheSheetStaysWellFormed) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"a<b & \"c\" > d", "<t>a&lt;b &amp; &quot;c&quot; &gt; d</t>"},
+      {std::string("nul\0bell\a|esc\x1b", 14), "<t>nul_x0000_bell_x0007_|esc_x001B_</t>"},
+      {"_x0041_ _x12_ _xZZZZ_", "<t>_x005F_x0041_ _x12_ _xZZZZ_</t>"},
+      {"one\r\ntwo\tthree", "<t>one_x000D_\ntwo\tthree</t>"},
+      {"\xEF\xBF\xBE|\xEF\xBF\xBF|\xEF\xBF\xBD", "<t>\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD</t>"},
+      {" both ", "<t xml:space=\"preserve\"> both </t>"},
+  };
+  forms::Grid grid("Vs");
+  grid.SetFormatString("备注");
+  for (const auto& [text, xml] : cases) grid.SetTextMatrix(grid.AddRow(), 0, text);
+  const auto file = TempSheet("escaped");
+  ASSERT_EQ(shop::WriteGridXlsx(grid, file, "备注"), "");
+  const std::string xml = SheetXml(file);
+  const auto lines = ReadBack(file);
+  std::filesystem::remove(file);
+  for (const auto& [text, escaped] : cases) {
+    EXPECT_NE(xml.find(escaped), std::string::npos) << escaped << "\n" << xml;
+  }
+  if (lines) {
+    EXPECT_NE(std::find(lines->begin(), lines->end(), "cell\tA2\tstr\ta<b & \"c\" > d\tGeneral\t0"),
+              lines->end())
+        << testing::PrintToString(*lines);
+  }
+}
+
+// A write that fails midway (the disk refuses more) answers the error, leaves what stood at
+// the path and no file of its own beside it.
+TEST(SheetTextTest, AFailedWriteLeavesNothingBehind) {
+  const std::filesystem::path folder = TempSheet("failing").replace_extension();
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = folder / "out.xlsx";
+  platform::WriteOutputFile(file.string(), "old");
+  forms::Grid grid("Vs");
+  grid.SetFormatString("单据|变更内容");
+  uint64_t seed = 1;
+  for (int r = 0; r < 4000; ++r) {
+    std::string noise;
+    for (int i = 0; i < 40; ++i) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      noise += static_cast<char>('a' + (seed >> 59));
+    }
+    const int row = grid.AddRow();
+    grid.SetTextMatrix(row, 0, "W" + std::to_string(r));
+    grid.SetTextMatrix(row, 1, noise);
+  }
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 64 * 1024;
+  auto* const action = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string error = shop::WriteGridXlsx(grid, file, "审计");
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, action);
+  EXPECT_NE(error, "");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"out.xlsx"});
+  std::ifstream kept(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
+  std::filesystem::remove_all(folder);
+}
+
+// A sheet holds 1,048,576 rows and a file with more does not open: the rows past the last are
+// left out and the notice counts them.
+TEST(SheetTextTest, RowsPastTheLastASheetHoldsAreLeftOutAndCounted) {
+  forms::Grid chunk("Vs");
+  chunk.SetFormatString("金额");
+  for (int i = 0; i < 4096; ++i) chunk.SetTextMatrix(chunk.AddRow(), 0, std::to_string(i));
+  const auto file = TempSheet("rows");
+  shop::SheetWriter writer(file, "行");
+  // 256 chunks of 4,096 rows under the header: one row more than the sheet holds.
+  for (int i = 0; i < 256; ++i) writer.Add(chunk);
+  std::string notice;
+  ASSERT_EQ(writer.Finish(&notice), "");
+  const std::string tail = SheetXml(file, "xl/worksheets/sheet1.xml | tail -c 200");
+  std::filesystem::remove(file);
+  EXPECT_NE(tail.find("<row r=\"1048576\">"), std::string::npos) << tail;
+  EXPECT_EQ(tail.find("1048577"), std::string::npos) << tail;
+  EXPECT_NE(notice.find("其后 1 行未写入"), std::string::npos) << notice;
 }
 
 TEST(SheetKindTest, DigitsThatNameSomethingStayText) {

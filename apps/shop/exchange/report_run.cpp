@@ -127,7 +127,7 @@ ReportRun RunReport(db::IDatabase& database, const std::string& className,
   ReportRun run;
   std::unique_ptr<SheetWriter> sheet;
   if (!filters.xlsxFile.empty()) {
-    sheet = std::make_unique<SheetWriter>(filters.xlsxFile, className, static_cast<bool>(csv));
+    sheet = std::make_unique<SheetWriter>(filters.xlsxFile, className);
   }
   bool header = true;
   bool written = true;

@@ -5,18 +5,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 #include "forms/grid.h"
 #include "platform/output_file.h"
-
-struct lxw_workbook;
-struct lxw_worksheet;
-struct lxw_format;
 
 namespace ws::shop {
 
@@ -36,13 +31,12 @@ struct SheetLayout {
 };
 
 // A sheet written a grid at a time: a report streamed to a file hands it each chunk of rows as
-// it is read. The file replaces what stood at the path once whole (Finish), and stays away when
-// the writer is dropped before.
+// it is read. Each row goes into the file's deflated sheet as it is written (its texts inline,
+// no shared table), so a sheet of any length takes the memory of one chunk. The file replaces
+// what stood at the path once whole (Finish), and stays away when the writer is dropped before.
 class SheetWriter {
  public:
-  // constantMemory: each row goes to disk as it is written (the sheet's texts inline rather than
-  // in the shared table), so a sheet of any length takes the memory of one row.
-  SheetWriter(const std::filesystem::path& file, const std::string& sheetName, bool constantMemory);
+  SheetWriter(const std::filesystem::path& file, const std::string& sheetName);
   ~SheetWriter();
   SheetWriter(const SheetWriter&) = delete;
   SheetWriter& operator=(const SheetWriter&) = delete;
@@ -53,28 +47,35 @@ class SheetWriter {
   void Add(const forms::Grid& grid, const SheetLayout* layout = nullptr);
   // The layout's totals row, then the file into place; answers the error text, empty on
   // success. A text longer than a sheet cell takes is cut with a visible mark, and *notice
-  // then names the cells.
+  // then names the cells; rows past the last a sheet holds are left out, and *notice says
+  // how many.
   std::string Finish(std::string* notice = nullptr, const SheetLayout* layout = nullptr);
 
  private:
   struct Column;
+  class Deflater;
   void Start(const forms::Grid& grid, const SheetLayout* layout);
-  lxw_format* NumberFormat(const std::string& pattern, bool bold);
+  int NumberStyle(const std::string& pattern);
+  void Text(std::string_view ref, std::string_view text, bool bold);
+  void Flush(bool always);
+  bool Part(const char* name, std::string_view xml);
+  void Fail(const std::string& why);
 
   std::string fileName_;
-  std::string tempFolder_;  // the workbook keeps the pointer to it
+  std::string sheetName_;
   std::unique_ptr<platform::OutputFile> out_;
   std::string error_;
-  lxw_workbook* book_ = nullptr;
-  lxw_worksheet* sheet_ = nullptr;
-  lxw_format* bold_ = nullptr;
-  lxw_format* dateFormat_ = nullptr;
-  lxw_format* boldDate_ = nullptr;
+  void* zip_ = nullptr;  // minizip's handle, the sheet's entry open in it until Finish
+  std::unique_ptr<Deflater> deflater_;
+  std::string xml_;  // the sheet's XML not yet handed to the deflater
+  std::string row_;  // the number of the row being written
+  uint64_t sheetBytes_ = 0;
   std::vector<Column> columns_;
-  std::map<std::pair<std::string, bool>, lxw_format*> numberFormats_;
+  std::vector<std::string> patterns_;  // the number formats, in the order of their styles
   bool started_ = false;
   uint32_t sheetRow_ = 1;
   std::vector<std::string> cut_;
+  uint64_t dropped_ = 0;  // rows past the last a sheet holds
 };
 
 // Writes the file (replacing it once whole); answers the error text, empty on success. What
