@@ -1279,8 +1279,19 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
   } else if (!narrowed.empty()) {
     extra = db::Sql("(" + narrowed + ")");
   }
+  db::Sql found = RowSql(list, extra, false);
+  if (!keyId && list.days && !extra.empty()) {
+    // A list windowed by dates is not walked by key to the first row the search finds: the
+    // walk passes every key before the window (nine tenths of ten years for the last twelve
+    // months), and the server takes it whenever it believes the search matches rows spread
+    // over the keys, as it does when the typed start of a number spans a bound of its
+    // histogram. Ordered by an expression of the key, the rows come from the search's own
+    // index or the window's days, then are sorted.
+    found = db::Sql(list.select);
+    found.Append(list.Where(extra)).Raw(" ORDER BY " + list.key + " + 0 LIMIT 1");
+  }
   if (db_->ReadsAhead()) {
-    ReadAheadStart(list, RowSql(list, extra, false));
+    ReadAheadStart(list, found);
     // A document this connection wrote since the last look (saved, checked, unchecked) is
     // looked for next: its block has most likely moved, so its recount (with the rows up to
     // it) and the stamp proving it come along. A guess that misses costs one count in a round
@@ -1292,7 +1303,7 @@ host::NavResult RecordNavigator::Search(const std::string& baseSelect,
     }
   }
   const std::string stamp = ChangeStamp(list);
-  auto rs = FetchOne(list, extra, false, &error);
+  auto rs = db::Runner(*db_).Open(found, &error);
   if (!error.empty()) {
     result.message = error;
     return result;

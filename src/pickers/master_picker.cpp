@@ -1,6 +1,8 @@
 #include "pickers/master_picker.h"
 
+#include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 
 #include "db/runner.h"
@@ -24,6 +26,58 @@ std::vector<std::string> PropertyNames(const MasterPickerDescription& descriptio
 }
 
 }  // namespace
+
+std::string TextsPast(std::string text) {
+  if (text.empty()) return text;
+  size_t last = text.size() - 1;
+  while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) --last;
+  if (text.size() - last == 1 && text[last] == 0x7F) {
+    // Past U+007F comes U+0080, two bytes that sort above every ASCII byte.
+    return text.replace(last, 1, "\xC2\x80");
+  }
+  // The last character's successor; a CJK ideograph's last byte past 0xBF carries into the
+  // one before it (at most U+9FFF + 1 = U+A000, still three bytes).
+  size_t byte = text.size() - 1;
+  while (static_cast<unsigned char>(text[byte]) == 0xBF && byte > last) {
+    text[byte] = static_cast<char>(0x80);
+    --byte;
+  }
+  text[byte] = static_cast<char>(static_cast<unsigned char>(text[byte]) + 1);
+  return text;
+}
+
+TypedRange TypedRangeOf(std::string_view typed) {
+  TypedRange range;
+  std::string head;      // the characters before the first that has a case
+  bool caseless = true;  // every character so far has no other case
+  size_t at = 0;
+  while (at < typed.size()) {
+    const auto lead = static_cast<unsigned char>(typed[at]);
+    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (at + length > typed.size()) break;
+    uint32_t code = length == 1   ? lead
+                    : length == 2 ? lead & 0x1F
+                    : length == 3 ? lead & 0x0F
+                                  : lead & 0x07;
+    for (size_t i = 1; i < length; ++i) {
+      code = (code << 6) | (static_cast<unsigned char>(typed[at + i]) & 0x3F);
+    }
+    // CJK ideographs have no case; anything else past ASCII may have.
+    if (code >= 0x80 && !(code >= 0x3400 && code <= 0x9FFF)) break;
+    const bool letter = (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z');
+    caseless = caseless && !letter;
+    if (letter) {
+      range.from += static_cast<char>(std::toupper(static_cast<int>(code)));
+    } else {
+      range.from += typed.substr(at, length);
+    }
+    if (caseless) head = range.from;
+    at += length;
+  }
+  range.whole = at == typed.size();
+  range.below = TextsPast(head);
+  return range;
+}
 
 const MasterPickerDescription& VehiclePicker() {
   static const MasterPickerDescription d{
@@ -78,10 +132,10 @@ const MasterPickerDescription& VehiclePicker() {
                  .key = "车牌号",
                  .keyColumn = 0,
                  .search = "( 车辆编号 Like '@%' OR 车牌号 Like '@%')",
-                 .keyProbe = "SELECT COUNT(*) FROM (SELECT TOP 201 车辆ID FROM clzl"
-                             " WHERE 车牌号 Like '@%') p",
-                 .otherProbe = "SELECT COUNT(*) FROM (SELECT TOP 1 车辆ID FROM clzl"
-                               " WHERE 车辆编号 Like '@%') p",
+                 .keyProbe = "SELECT TOP 201 车辆ID FROM clzl WHERE 车牌号 Like '@%'",
+                 .otherProbe = "SELECT TOP 1 车辆ID FROM clzl WHERE 车辆编号 Like '@%'",
+                 .otherKey = "车辆编号",
+                 .keyFrom = " FROM clzl WHERE 1=1",
                  .denseSearch = "(车牌号||'') Like '@%'"},
   };
   return d;
@@ -180,14 +234,40 @@ void MasterPicker::SetupGrid(forms::Grid& grid) {
 db::Sql MasterPicker::PageQuery(const std::string* typed, const std::string* after, int limit) {
   db::Sql sql(" SELECT TOP ");
   sql.RowCount(limit).Raw(description_.paging.columns).Raw(description_.paging.from);
+  const std::string& key = description_.paging.key;
   if (typed) {
-    const std::string& search =
-        ManyMatch(*typed) ? description_.paging.denseSearch : description_.paging.search;
-    sql.Raw(" AND ").Append(WithTyped(search, *typed));
+    const bool dense = ManyMatch(*typed);
+    const TypedRange range = TypedRangeOf(*typed);
+    if (dense && range.whole && RangeFills(range.from, after, limit)) {
+      // Every key starting with the typed text in upper case matches it, and every other match
+      // sorts past them all: while they fill the page, the page is theirs, read as a range of
+      // the key's index that no estimate of the pattern can turn into a sort of the table.
+      sql.Raw(" AND " + key + ">=").Text(range.from);
+      sql.Raw(" AND " + key + "<").Text(TextsPast(range.from));
+    } else {
+      sql.Raw(" AND ").Append(
+          WithTyped(dense ? description_.paging.denseSearch : description_.paging.search, *typed));
+      // The walk starts where the first match can be, not at the first key.
+      if (dense) sql.Raw(" AND " + key + ">=").Text(range.from);
+    }
   }
-  if (after) sql.Raw(" AND " + description_.paging.key + ">").Text(*after);
-  sql.Raw(" ORDER BY " + description_.paging.key);
+  if (after) sql.Raw(" AND " + key + ">").Text(*after);
+  sql.Raw(" ORDER BY " + key);
   return sql;
+}
+
+bool MasterPicker::RangeFills(const std::string& from, const std::string* after, int limit) {
+  const MasterPaging& paging = description_.paging;
+  db::Sql sql("SELECT COUNT(*) FROM (SELECT TOP ");
+  sql.RowCount(limit)
+      .Raw(" " + paging.key + paging.keyFrom + " AND " + paging.key + ">=")
+      .Text(from);
+  sql.Raw(" AND " + paging.key + "<").Text(TextsPast(from));
+  if (after) sql.Raw(" AND " + paging.key + ">").Text(*after);
+  std::string error;
+  const double count = db::Runner(System()->GetDatabase()).ScalarNumber(sql.Raw(") p"), &error);
+  if (!error.empty()) throw std::runtime_error(error);
+  return count >= limit;
 }
 
 bool MasterPicker::ManyMatch(const std::string& typed) {
@@ -207,10 +287,18 @@ bool MasterPicker::ManyMatch(const std::string& typed) {
   }
   if (typed != probed_) {
     many_ = false;
-    if (byteOrder_ == 1 &&
-        runner.ScalarNumber(WithTyped(paging.keyProbe, typed), &error) > PageSize() &&
-        error.empty()) {
-      many_ = runner.ScalarNumber(WithTyped(paging.otherProbe, typed), &error) == 0;
+    auto counted = [&](const std::string& probe, const std::string& rangeKey) {
+      db::Sql sql("SELECT COUNT(*) FROM (");
+      sql.Append(WithTyped(probe, typed));
+      if (!rangeKey.empty()) {
+        const TypedRange range = TypedRangeOf(typed);
+        sql.Raw(" AND " + rangeKey + ">=").Text(range.from);
+        if (!range.below.empty()) sql.Raw(" AND " + rangeKey + "<").Text(range.below);
+      }
+      return runner.ScalarNumber(sql.Raw(") p"), &error);
+    };
+    if (byteOrder_ == 1 && counted(paging.keyProbe, {}) > PageSize() && error.empty()) {
+      many_ = counted(paging.otherProbe, paging.otherKey) == 0;
     }
     if (!error.empty()) throw std::runtime_error(error);
     // Only the plan depends on it: rows written meanwhile change nothing that is shown.

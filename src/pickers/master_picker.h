@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/picker_control.h"
@@ -54,15 +55,35 @@ struct MasterPaging {
   std::string search;
   // A short prefix (a plate's province) may match most of the table, and sorting every match
   // to show the first 200 would cost the table. When the key column alone matches more rows
-  // than a page (keyProbe, its count stopping there) and the other column none (otherProbe),
-  // the page walks the key's index in order from the upper-case prefix (no text with the
-  // prefix in any case sorts before it in byte order) with denseSearch, the key's condition on
-  // an expression no index serves; the matches stored in upper case follow the start one after
-  // another, so the walk stops at the page. Fewer matches are found by the indexes and sorted.
+  // than a page (keyProbe, its count stopping there) and the other column none (otherProbe,
+  // over otherKey), the page walks the key's index in order from the upper-case prefix (no
+  // text with the prefix in any case sorts before it in byte order) with denseSearch, the key's
+  // condition on an expression no index serves; the matches stored in upper case follow the
+  // start one after another, so the walk stops at the page. Fewer matches are found by the
+  // indexes and sorted. Both probes are counted around the statement ("SELECT COUNT(*) FROM
+  // (probe) p"); the other column's probe is also kept to the range of its column's index
+  // that can hold a match (see TypedRange), which the server's plan kept for the statement
+  // (whatever text it is run with) searches instead of reading every row when none matches.
   std::string keyProbe;
   std::string otherProbe;
+  std::string otherKey;
+  std::string keyFrom;  // the key's own table, up to "WHERE 1=1"
   std::string denseSearch;
 };
+
+// The range of a column's byte order that holds every text starting with `typed` in any case:
+// from the typed text with its ASCII letters in upper case (upper case sorts first), and, when
+// the typed text opens with characters that have no case (digits, a plate's province), below the
+// first text past those. Letters outside ASCII end both where they stand: their other case may
+// sort on either side.
+struct TypedRange {
+  std::string from;
+  bool whole = false;  // from holds every character typed: all texts starting so match
+  std::string below;   // empty: no end
+};
+TypedRange TypedRangeOf(std::string_view typed);
+// The first text in byte order past every text that starts with `text` (empty for empty).
+std::string TextsPast(std::string text);
 
 struct MasterPickerDescription {
   std::string className;  // "sel_cl"
@@ -128,6 +149,8 @@ class MasterPicker : public PickerControl {
  private:
   // Whether the page for the typed text walks the key's index (see MasterPaging).
   bool ManyMatch(const std::string& typed);
+  // Whether the keys from `from` up to the texts past it (after `after`) fill `limit` rows.
+  bool RangeFills(const std::string& from, const std::string* after, int limit);
   void BuildMenu();
   void OnMenu(const std::string& key);
   void RaiseEditForm(int64_t id, int type);

@@ -356,9 +356,14 @@ void QueryPlanTest::MasterPickerPages() {
         EXPECT_TRUE(picker.LoadMore());
         picker.SetText("京A1");
         picker.SetText("京A12");
+        // A province most plates share: its page is a range of the plates' index.
+        picker.SetText("京");
       },
       "vehicle picker");
   EXPECT_GE(pages.size(), 4u);
+  EXPECT_TRUE(std::any_of(pages.begin(), pages.end(), [](const std::string& sql) {
+    return sql.find("车牌号<") != std::string::npos;
+  })) << "the province's page";
 }
 
 TEST_F(QueryPlanTest, PickerSearchesAndTheReportUseIndexes) {

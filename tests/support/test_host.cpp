@@ -151,6 +151,19 @@ void TestHost::Exec(const db::Sql& sql) {
   if (!error.empty()) ADD_FAILURE() << "statement failed: " << sql.Literal() << "\n  " << error;
 }
 
+std::string TestHost::PlanOnIndexes(const std::string& statement) {
+  const char* settings[] = {"enable_sort", "enable_seqscan", "enable_bitmapscan"};
+  for (const char* setting : settings) {
+    if (OnPostgres()) Exec(std::string("SET ") + setting + " = off");
+  }
+  const std::string plan =
+      Joined((OnPostgres() ? "EXPLAIN " : "EXPLAIN QUERY PLAN ") + statement, "\n");
+  for (const char* setting : settings) {
+    if (OnPostgres()) Exec(std::string("RESET ") + setting);
+  }
+  return plan;
+}
+
 std::string TestHost::Joined(const std::string& sql, const std::string& separator) {
   return Rows(sql, "/", separator, SIZE_MAX);
 }

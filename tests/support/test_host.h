@@ -86,6 +86,12 @@ class TestHost {
   // Every column of the first row as text, joined by the separator. Numbers read as the
   // module reads them ("100", "2.5"), where SQL's || would give each engine's own text.
   std::string RowText(const std::string& sql, const std::string& separator = "/");
+  // The engine's plan of a logged statement, one step a line. On the server with sorts,
+  // whole-table and bitmap reads disabled, as a few rows would have it read otherwise: a plan
+  // that can walk an index in the statement's order instead of sorting shows that walk (as the
+  // server takes it when it misjudges how many rows match), and one with no range of an index
+  // to search reads the index whole.
+  std::string PlanOnIndexes(const std::string& statement);
 
  private:
   std::string Rows(const std::string& sql, const std::string& columnSeparator,
