@@ -70,14 +70,19 @@ TableDef LineTable(std::string name, std::string_view keyColumn) {
 // SQLite's index of a line table holds each line's row id after the indexed column, and the row
 // id is the line's key: what reads a column's lines in their order needs no more. The server's
 // index holds no such thing, so there the index names the line's key as well.
-void KeyedByLineOnTheServer(TableDef& lines, std::string indexName, int since) {
-  auto index = std::find_if(lines.indexes.begin(), lines.indexes.end(),
+void KeyedOnTheServer(TableDef& table, std::string indexName, const std::string& suffix,
+                      const std::string& key, int since) {
+  auto index = std::find_if(table.indexes.begin(), table.indexes.end(),
                             [&](const IndexDef& i) { return i.name == indexName; });
   index->onlyOn = Engine::Sqlite;
-  const std::string key = index->columns.front();
-  lines.indexes.emplace_back(indexName + "_line", std::vector<std::string>{key, "单据明细ID"},
-                             false, "", since, Engine::Postgres);
-  lines.retiredIndexes.push_back({indexName, since, Engine::Postgres});
+  const std::string column = index->columns.front();
+  table.indexes.emplace_back(indexName + suffix, std::vector<std::string>{column, key}, false, "",
+                             since, Engine::Postgres);
+  table.retiredIndexes.push_back({indexName, since, Engine::Postgres});
+}
+
+void KeyedByLineOnTheServer(TableDef& lines, std::string indexName, int since) {
+  KeyedOnTheServer(lines, std::move(indexName), "_line", "单据明细ID", since);
 }
 
 // The latest price of an item or part walks its lines newest first: without the line's key the
@@ -484,6 +489,10 @@ std::vector<TableDef> BuildTables() {
   t.back().columns.insert(t.back().columns.end(), {{"税号", kText, 17}, {"信用天数", kNum, 17}});
   t.back().trackedSince = 4;
   t.back().changesOnlySince = 6;
+  // Receivables by age walks every customer's card by name, then id: the server sorted all of
+  // them for it (a third of a second at a million orders, spilled to disk) where the names'
+  // index with the id after the name is read in its order alone.
+  KeyedOnTheServer(t.back(), "ix_pdmwldw_name", "_id", "往来ID", 18);
   t.push_back(PartnerTable("PDMWLDWJS"));
   t.back().columns.insert(t.back().columns.end(), {{"税号", kText, 17}, {"信用天数", kNum, 17}});
   t.push_back({"PDMCPML",

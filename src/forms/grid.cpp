@@ -187,12 +187,18 @@ const std::string* Grid::Store(int col, Text&& text) {
   if (columnTexts_.size() != columns_.size()) columnTexts_.assign(columns_.size(), {});
   ColumnTexts& column = columnTexts_[static_cast<size_t>(col)];
   if (column.distinct) return texts_.Keep(std::forward<Text>(text));
-  const size_t before = texts_.Size();
-  const std::string* stored = texts_.Intern(std::forward<Text>(text));
-  column.added += texts_.Size() - before;
   // Judged on the first texts of a column: a report's columns keep their nature over its rows.
-  if (++column.looked == kJudgedAfter) column.distinct = 4 * column.added > 3 * column.looked;
-  return stored;
+  if (column.looked < kJudgedAfter) {
+    const uint32_t hash = TextIndex::Hash(text);
+    if (std::find(column.seen.begin(), column.seen.end(), hash) == column.seen.end()) {
+      column.seen.push_back(hash);
+    }
+    if (++column.looked == kJudgedAfter) {
+      column.distinct = 4 * column.seen.size() > 3 * column.looked;
+      column.seen = {};
+    }
+  }
+  return texts_.Intern(std::forward<Text>(text));
 }
 
 const std::string& Grid::CellKey(int row, int col) const {

@@ -177,8 +177,11 @@ class Grid : public Widget {
   // column of texts nearly all different is kept without looking each one up.
   struct ColumnTexts {
     uint32_t looked = 0;
-    uint32_t added = 0;
     bool distinct = false;
+    // The hashes of the column's different texts while it is judged. Counted in the column, not
+    // by what the pool gained: a total that equals the column before it in most rows was found
+    // there while that column was judged, and was taken for repeating.
+    std::vector<uint32_t> seen;
   };
   static constexpr uint32_t kJudgedAfter = 512;
   template <typename Text>

@@ -73,6 +73,10 @@ ReceivablesByAge LoadReceivablesByAge(db::IDatabase& database, const std::string
 // name instead of looking each one up (where the database orders texts by their bytes).
 inline constexpr size_t kWalkNamesFrom = 10'000;
 
+// The walk of every card with a name in the order of the list (name, then id) that the summary
+// reads from walkNamesFrom owing customers on: an index's order read alone on either engine.
+db::Sql CardsByName();
+
 // The same sums per customer without reading the orders one by one: the database adds up what
 // is owed today, and only the orders a receipt after the day wrote off are read. The customers
 // carry their order count but no orders.

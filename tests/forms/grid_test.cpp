@@ -87,6 +87,25 @@ TEST_F(GridTest, RepeatedTextsAreKeptOnceAndDroppedWithTheirRows) {
   EXPECT_EQ(grid_.StoredTexts(), header);
 }
 
+// Whether a column's texts repeat is judged on its own first texts: a total that equals the
+// amount before it in every row differs from row to row all the same, and its texts are then
+// kept as they come (a repeated one again), not each looked up among the grid's texts.
+TEST_F(GridTest, AColumnIsJudgedOnItsOwnTexts) {
+  const int judged = 600;
+  grid_.SetRows(1 + judged + 100);
+  for (int r = 1; r <= judged; ++r) {
+    grid_.SetTextMatrix(r, 3, std::to_string(r));
+    grid_.SetTextMatrix(r, 4, std::to_string(r));
+    grid_.SetTextMatrix(r, 1, "京A" + std::to_string(r % 7));
+  }
+  const size_t before = grid_.StoredTexts();
+  for (int r = judged + 1; r <= judged + 100; ++r) {
+    grid_.SetTextMatrix(r, 4, "1");
+    grid_.SetTextMatrix(r, 1, "京A1");
+  }
+  EXPECT_EQ(grid_.StoredTexts(), before + 100);
+}
+
 TEST_F(GridTest, HiddenColumnKeepsItsWidthAndEditability) {
   grid_.SetColWidth(3, 900);
   grid_.SetColHidden(3, true);

@@ -26,6 +26,7 @@
 #include "platform/sql_translator.h"
 #include "platform/sqlite_database.h"
 #include "platform/wal_checkpointer.h"
+#include "reports/receivables_age.h"
 #include "requisition/stock_posting.h"
 #include "support/postgres_scratch.h"
 #include "support/test_host.h"
@@ -809,6 +810,11 @@ TEST(PostgresPlanTest, TypedPrefixesOfPickersUseTheTrigramIndexes) {
   EXPECT_NE(ledger.find("Index Cond: ((\"单据id\" = '7'::bigint) AND (\"单据明细id\" <"),
             std::string::npos)
       << ledger;
+  // Receivables by age walks every card by name, then id: an index holding both, read in its
+  // order; the names' index alone left every card to be sorted.
+  const std::string cards = Plan(*db, reports::CardsByName());
+  EXPECT_EQ(cards.find("Sort"), std::string::npos) << cards;
+  EXPECT_NE(cards.find("Index Only Scan using ix_pdmwldw_name_id"), std::string::npos) << cards;
 }
 
 void ExpectTranslations(const std::vector<std::pair<std::string, std::string>>& cases,
