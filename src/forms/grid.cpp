@@ -224,6 +224,7 @@ void Grid::SetCellKey(int row, int col, std::string key) {
 std::string Grid::DisplayText(int row, int col) const {
   const std::string& text = TextMatrix(row, col);
   if (row < fixedRows_ || col >= Cols() || Col(col).format.empty() || text.empty()) return text;
+  if (auto shown = FormatNumberText(text, Col(col).format)) return *std::move(shown);
   bool numeric = false;
   double v = CellNumber(text, &numeric);
   return numeric ? FormatNumber(v, Col(col).format) : text;

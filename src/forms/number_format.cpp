@@ -223,6 +223,43 @@ std::string FormatNumber(double value, std::string_view format) {
   return out;
 }
 
+std::optional<std::string> FormatNumberText(std::string_view text, std::string_view format) {
+  const size_t point = format.find('.');
+  const std::string_view intPattern = format.substr(0, point);
+  const size_t places = point == std::string_view::npos ? 0 : format.size() - point - 1;
+  if (intPattern.empty() || intPattern.find_first_not_of("#0") != std::string_view::npos ||
+      std::count(intPattern.begin(), intPattern.end(), '0') > 1 ||
+      (point != std::string_view::npos &&
+       (places == 0 || format.find_first_not_of('0', point + 1) != std::string_view::npos))) {
+    return std::nullopt;
+  }
+  const size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  size_t at = sign;
+  while (at < text.size() && isDigit(text[at])) ++at;
+  const size_t intDigits = at - sign;
+  size_t fracDigits = 0;
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    while (at + fracDigits < text.size() && isDigit(text[at + fracDigits])) ++fracDigits;
+    if (fracDigits == 0) return std::nullopt;
+    at += fracDigits;
+  }
+  // A leading zero, more places than the format shows (they round), more digits than a double
+  // holds, and a negative zero (shown without its sign) are left to FormatNumber.
+  if (at != text.size() || intDigits == 0 || (intDigits > 1 && text[sign] == '0') ||
+      fracDigits > places || intDigits + fracDigits > 15) {
+    return std::nullopt;
+  }
+  if (sign && text.find_first_not_of("0.", 1) == std::string_view::npos) return std::nullopt;
+  std::string out;
+  out.reserve(text.size() + places + 1);
+  out.append(text);
+  if (places > 0 && fracDigits == 0) out += '.';
+  out.append(places - fracDigits, '0');
+  return out;
+}
+
 std::string DecimalsFormat(int decimals, bool fixed) {
   if (decimals <= 0) return "###";
   return "###." +

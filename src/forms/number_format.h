@@ -26,6 +26,13 @@ namespace ws::forms {
 
 std::string FormatNumber(double value, std::string_view format);
 
+// FormatNumber of the number a stored text reads as, where that can be read off the text
+// itself: a plain decimal ("-1234.5") of at most 15 digits, which a double holds exactly to
+// those digits, under a format of fixed places without grouping or other text ("###.00",
+// "##0.00", "###"). Answers nothing otherwise; FormatNumber then says. A report of a million
+// rows formats every amount, and the stored amounts are nearly all of this kind.
+std::optional<std::string> FormatNumberText(std::string_view text, std::string_view format);
+
 // The column format for a number of decimals: "###" for 0 (or less), otherwise "###." and
 // that many "0" (fixed: always shown) or "#" (shown when not zero).
 std::string DecimalsFormat(int decimals, bool fixed);

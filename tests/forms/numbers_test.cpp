@@ -3,10 +3,13 @@
 // comma locale, where the C library would read "1.5" as 1 and write 1.5 as "1,5".
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "forms/grid.h"
 #include "forms/number_format.h"
@@ -60,6 +63,67 @@ TEST_P(NumbersTest, FormatsAndFixedTexts) {
       {1.005, 2, "1.01"}, {-2.5, 0, "-3"}, {9.995, 2, "10.00"}, {12, 3, "12.000"}};
   for (const auto& [value, places, text] : fixed)
     EXPECT_EQ(FixedText(value, places), text) << value;
+}
+
+// A stored text formatted without reading it as a double first gives what formatting the
+// number it reads as gives, wherever it answers at all, and answers for the stored amounts.
+TEST_P(NumbersTest, StoredTextsFormatAsTheirNumbers) {
+  const char* formats[] = {"###.00", "##0.00",   "###",    "0.0",  "###.##",
+                           "0000",   "#,##0.00", "0.00元", "###.", "###.000"};
+  std::vector<std::string> texts = {"610.3",
+                                    "0",
+                                    "-0",
+                                    "-0.00",
+                                    "0.5",
+                                    "00.5",
+                                    "120.00",
+                                    "-12.345",
+                                    "12.",
+                                    ".5",
+                                    "1e3",
+                                    "+5",
+                                    " 5",
+                                    "5 ",
+                                    "999999999999999",
+                                    "9999999999999999",
+                                    "123456789012.345",
+                                    "-0.001",
+                                    "99.995",
+                                    "7",
+                                    "-7.1",
+                                    "",
+                                    "abc",
+                                    "1.2.3"};
+  uint64_t seed = 7;
+  for (int i = 0; i < 2000; ++i) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    std::string text = (seed >> 63) ? "-" : "";
+    text += std::to_string((seed >> 20) % 100000000);
+    const int places = static_cast<int>((seed >> 8) % 5);
+    if (places > 0) {
+      text += '.';
+      for (int p = 0; p < places; ++p) text += static_cast<char>('0' + (seed >> (12 + 3 * p)) % 10);
+    }
+    texts.push_back(text);
+  }
+  int answered = 0;
+  for (const char* format : formats) {
+    for (const std::string& text : texts) {
+      const std::optional<std::string> shown = FormatNumberText(text, format);
+      if (!shown) continue;
+      ++answered;
+      const std::optional<double> value = ReadLeadingNumber(text);
+      ASSERT_TRUE(value.has_value()) << text;
+      EXPECT_EQ(*shown, FormatNumber(*value, format)) << "'" << text << "' " << format;
+    }
+  }
+  EXPECT_GT(answered, 3000);
+  EXPECT_EQ(FormatNumberText("610.3", "###.00"), "610.30");
+  EXPECT_EQ(FormatNumberText("7", "##0.00"), "7.00");
+  for (const auto& [text, format] : std::vector<std::pair<const char*, const char*>>{
+           {"-0.00", "###.00"}, {"1.005", "###.00"}, {"007", "###"}, {"5", "###.##"}}) {
+    EXPECT_FALSE(FormatNumberText(text, format).has_value()) << text << " " << format;
+  }
 }
 
 TEST_P(NumbersTest, TypedNumbersArePlainGroupedOrFullWidth) {
