@@ -73,6 +73,7 @@ TC_MX::TC_MX() : PayReport("TC_MX") {
   rules_->SetEditable(true);
   for (int col : {kKind, kRate}) rules_->Col(col).editable = true;
   rules_->Col(kRate).format.clear();
+  rules_->Col(kUnit).keyStop = false;
   // The unit is shown, never kept: it follows 方式 as it is typed.
   rules_->OnAfterEdit = [this](int row, int col) {
     if (col == kKind) rules_->SetTextMatrix(row, kUnit, RateUnit(rules_->TextMatrix(row, kKind)));

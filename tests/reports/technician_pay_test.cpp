@@ -270,6 +270,8 @@ TEST_F(TechnicianPayTest, TheCommissionWindowSavesTheRulesTypedInItsGrid) {
            rules.TextMatrix(3, unit);
   };
   EXPECT_EQ(units(), "%|元/工时|");
+  // Read, never typed: Tab from 比率 goes on to the next rule.
+  EXPECT_FALSE(rules.Col(unit).keyStop);
   for (const auto& [row, col, typed] : {std::tuple{3, 2, "工时"}, {3, 3, "12.5"}, {2, 2, ""}}) {
     ASSERT_TRUE(forms::Input::EditCell(rules, row, col, typed)) << typed;
   }
