@@ -33,7 +33,7 @@ constexpr const char* kTitle = "车检";
 constexpr const char* kPhotoSetting = "floor.photos";
 
 QTableWidget* List(const QString& name, const QStringList& headers, QWidget* parent) {
-  auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+  auto* table = new LineTable(0, static_cast<int>(headers.size()), parent);
   table->setObjectName(name);
   table->setHorizontalHeaderLabels(headers);
   table->verticalHeader()->hide();

@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
@@ -30,32 +29,6 @@ namespace {
 constexpr int kLineRole = Qt::UserRole + 1;
 constexpr int kLimit = 500;
 constexpr const char* kTitle = "派工看板";
-
-// Enter on a line dispatches it, as a double click does.
-class BoardTable : public QTableWidget {
- public:
-  using QTableWidget::QTableWidget;
-  std::function<void()> onEnter;
-
- protected:
-  // The board is read by lines and frames no cell, so Home and End moving the cursor across a
-  // row would look dead: they go to the first and last line, with or without Ctrl, as PgUp and
-  // PgDn page through it.
-  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
-    if ((action == MoveHome || action == MoveEnd) && rowCount() > 0) {
-      return model()->index(action == MoveHome ? 0 : rowCount() - 1, std::max(currentColumn(), 0));
-    }
-    return QTableWidget::moveCursor(action, modifiers);
-  }
-  void keyPressEvent(QKeyEvent* event) override {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0 &&
-        event->modifiers() == Qt::NoModifier) {
-      if (onEnter) onEnter();
-      return;
-    }
-    QTableWidget::keyPressEvent(event);
-  }
-};
 
 QString Hours(double hours) {
   return QString::number(hours, 'f', 2);
@@ -129,7 +102,7 @@ FloorWindow::FloorWindow(DeskHost& host, QWidget* parent)
   head->addWidget(status_, 1);
   layout->addLayout(head);
 
-  auto* board = new BoardTable(0, kCount, this);
+  auto* board = new LineTable(0, kCount, this);
   lines_ = board;
   lines_->setObjectName("floorLines");
   lines_->setHorizontalHeaderLabels({tr("工单号码"), tr("车牌号"), tr("维修项目"), tr("工时"),
@@ -144,7 +117,7 @@ FloorWindow::FloorWindow(DeskHost& host, QWidget* parent)
   lines_->verticalHeader()->setDefaultSectionSize(lines_->fontMetrics().height() + 8);
   lines_->horizontalHeader()->setSectionResizeMode(kTechnicians, QHeaderView::Stretch);
   lines_->horizontalHeader()->setSectionResizeMode(kRunning, QHeaderView::Stretch);
-  board->onEnter = [this] { Dispatch(); };
+  board->onEnter = [this](int) { Dispatch(); };
   connect(lines_, &QTableWidget::cellDoubleClicked, this, [this] { Dispatch(); });
   connect(lines_, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous, int) {
     if (row != previous) ShowSelectedOrder();

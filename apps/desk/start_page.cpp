@@ -2,12 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <functional>
 
 #include "db/value.h"
 #include "desk/plain_table.h"
@@ -31,22 +29,6 @@ constexpr ListLook kLooks[] = {
     {"在修工单（未审核）", false},
     {"已审核未结算", false},
     {"应收未清", true},
-};
-
-// Enter on a row opens it, as a double click does.
-class DayList : public QTableWidget {
- public:
-  using QTableWidget::QTableWidget;
-  std::function<void(int row)> onOpen;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0) {
-      if (onOpen) onOpen(currentRow());
-      return;
-    }
-    QTableWidget::keyPressEvent(event);
-  }
 };
 
 }  // namespace
@@ -77,7 +59,7 @@ StartPage::StartPage(db::IDatabase& database, host::ISystem& system, QWidget* pa
     auto* column = new QVBoxLayout;
     auto* caption = new QLabel(tr(look.caption), this);
     caption->setStyleSheet("QLabel { font-weight: bold; }");
-    auto* list = new DayList(0, 4, this);
+    auto* list = new LineTable(0, 4, this);
     list->setObjectName(QString("dayList%1").arg(lists_.size()));
     list->setHorizontalHeaderLabels(
         {tr("工单号码"), tr("车牌号"), tr("客户"), look.balance ? tr("余额") : tr("应收合计")});
@@ -87,11 +69,11 @@ StartPage::StartPage(db::IDatabase& database, host::ISystem& system, QWidget* pa
     list->setAlternatingRowColors(true);
     list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 8);
     list->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-    list->onOpen = [this, list](int r) {
+    list->onEnter = [this, list](int r) {
       if (QTableWidgetItem* item = list->item(r, 0))
         emit OpenOrder(item->data(kIdRole).toLongLong());
     };
-    connect(list, &QTableWidget::cellDoubleClicked, this, [list](int r, int) { list->onOpen(r); });
+    connect(list, &QTableWidget::cellDoubleClicked, this, [list](int r, int) { list->onEnter(r); });
     caption->setBuddy(list);
     column->addWidget(caption);
     column->addWidget(list, 1);

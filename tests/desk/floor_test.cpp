@@ -178,6 +178,15 @@ class FloorTest : public QObject {
       QTest::keyClick(&lines, key);
       QCOMPARE(lines.currentRow(), row);
     }
+    // Enter from the keypad dispatches as the main key does.
+    bool opened = false;
+    OnModal([&](QWidget& modal) {
+      opened = qobject_cast<DispatchDialog*>(&modal) != nullptr;
+      static_cast<QDialog&>(modal).reject();
+    });
+    QTest::keyClick(&lines, Qt::Key_Enter, Qt::KeypadModifier);
+    ProcessQueued();
+    QVERIFY(opened);
   }
 
   // A clock still running from an earlier day is flagged, its start dated, days told apart.
@@ -218,6 +227,11 @@ class FloorTest : public QObject {
     QTableWidget& findings = panel.Findings();
     QCOMPARE(findings.rowCount(), 2);
     findings.setFocus();
+    // The examination's lists are read by lines as the board is.
+    QTest::keyClick(&findings, Qt::Key_End);
+    QCOMPARE(findings.currentRow(), 1);
+    QTest::keyClick(&findings, Qt::Key_Home);
+    QCOMPARE(findings.currentRow(), 0);
     findings.setCurrentCell(1, 0);
     QCOMPARE(panel.Suggestions().currentRow(), 0);
     findings.setCurrentCell(0, 0);
