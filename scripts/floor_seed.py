@@ -42,13 +42,24 @@ def main(shop):
     db.executemany("update PDMGY set 是否技师 = 1 where 雇员ID = ?", [(t,) for t in techs])
     # The demo's repair items have no standard hours yet: half an hour to three.
     db.execute("update PDMWXXM set 工时 = 0.5 + (AutoID % 6) * 0.5 where 工时 = 0")
-    db.executemany("insert into ws_check_item (项目ID,序号,名称,分组,停用) values (?,?,?,?,0)",
-                   [(i + 1, i + 1, n, g) for i, (n, g) in enumerate(CHECKLIST)])
+    # The demo has a floor of its own (its checklist, and the last weeks dispatched and
+    # examined): the morning goes on after it, on orders the demo left untouched.
+    last = lambda table, key: db.execute(f"select coalesce(max({key}), 0) from {table}").fetchone()[0]
+    if last("ws_check_item", "项目ID") == 0:
+        db.executemany("insert into ws_check_item (项目ID,序号,名称,分组,停用) values (?,?,?,?,0)",
+                       [(i + 1, i + 1, n, g) for i, (n, g) in enumerate(CHECKLIST)])
+    items = dict(db.execute("select 名称, min(项目ID) from ws_check_item group by 名称"))
     lines = db.execute(
         "select x.单据明细ID, x.单据ID from WSDJXM x join WSDJ h on h.单据ID = x.单据ID "
-        "where h.smark = '01' order by h.进厂日期 desc, h.单据ID desc, x.单据明细ID limit 9").fetchall()
+        "where h.smark = '01' and not exists (select 1 from ws_job_tech t where t.单据ID = h.单据ID) "
+        "and not exists (select 1 from ws_finding f where f.单据ID = h.单据ID) "
+        "order by h.进厂日期 desc, h.单据ID desc, x.单据明细ID limit 9").fetchall()
     plan = ["running", "running2", "paused", "done", "dispatched", None, None, None, None]
-    tech_id = clock_id = 0
+    tech_id = last("ws_job_tech", "派工ID")
+    clock_id = last("ws_clock", "记录ID")
+    finding_id = last("ws_finding", "检验ID")
+    suggestion_id = last("ws_suggestion", "建议ID")
+    photo_id = last("ws_finding_photo", "照片ID")
     for (line, order), what in zip(lines, plan):
         if what is None:
             continue
@@ -73,29 +84,35 @@ def main(shop):
                        "values (?,?,?,?,?,'')", (clock_id, who, line, order,
                                                  at(85 if what == "running" else 25)))
     order = lines[0][1]
-    findings = [(3, "需维修", "前刹车片剩 2 毫米"), (5, "需维修", "左前胎侧面鼓包"),
-                (1, "OK", ""), (2, "OK", ""), (7, "注意", "右后尾灯灯罩有裂纹")]
-    for i, (item, verdict, note) in enumerate(findings, 1):
+    # Items both the demo's checklist and the one above have.
+    findings = [("刹车片", "需维修", "前刹车片剩 2 毫米"), ("轮胎", "需维修", "左前胎侧面鼓包"),
+                ("冷却液", "OK", ""), ("刹车油", "OK", ""), ("灯光", "注意", "右后尾灯灯罩有裂纹")]
+    first_finding = finding_id + 1
+    for item, verdict, note in findings:
+        finding_id += 1
         db.execute("insert into ws_finding (检验ID,单据ID,项目ID,结果,说明,检验人,检验时间) "
-                   "values (?,?,?,?,?,'张师傅',?)", (i, order, item, verdict, note, at(60)))
+                   "values (?,?,?,?,?,'张师傅',?)",
+                   (finding_id, order, items[item], verdict, note, at(60)))
         if verdict == "需维修":
+            suggestion_id += 1
             db.execute("insert into ws_suggestion (建议ID,单据ID,检验ID,说明,状态) "
-                       "values (?,?,?,?,'建议')", (i, order, i, note))
+                       "values (?,?,?,?,'建议')", (suggestion_id, order, finding_id, note))
     photos = shop + ".photos"
     os.makedirs(photos, exist_ok=True)
     name = "0123456789abcdef0123456789abcdef.png"
     with open(os.path.join(photos, name), "wb") as f:
         f.write(png(640, 480))
+    photo_id += 1
     db.execute("insert into ws_finding_photo (照片ID,检验ID,文件名,类型,字节数,上传人,上传时间) "
-               "values (1,1,?,'image/png',?,'zhang',?)", (name, os.path.getsize(os.path.join(photos, name)), at(58)))
-    for table, key, last in [("ws_job_tech", "派工ID", tech_id), ("ws_clock", "记录ID", clock_id),
-                             ("ws_check_item", "项目ID", len(CHECKLIST)),
-                             ("ws_finding", "检验ID", len(findings)),
-                             ("ws_suggestion", "建议ID", len(findings)),
-                             ("ws_finding_photo", "照片ID", 1)]:
+               "values (?,?,?,'image/png',?,'zhang',?)",
+               (photo_id, first_finding, name, os.path.getsize(os.path.join(photos, name)), at(58)))
+    for table, key in [("ws_job_tech", "派工ID"), ("ws_clock", "记录ID"),
+                       ("ws_check_item", "项目ID"), ("ws_finding", "检验ID"),
+                       ("ws_suggestion", "建议ID"), ("ws_finding_photo", "照片ID")]:
         db.execute("insert into ws_id (table_name,key_column,last_id) values (?,?,?) "
-                   "on conflict (table_name,key_column) do update set last_id = excluded.last_id",
-                   (table, key, last))
+                   "on conflict (table_name,key_column) do update "
+                   "set last_id = max(last_id, excluded.last_id)",
+                   (table, key, last(table, key)))
     db.commit()
 
 
