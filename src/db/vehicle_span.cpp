@@ -6,14 +6,18 @@ namespace ws::db {
 
 namespace {
 
+// The rows of the vehicles the condition picks, from their orders with a reading.
+std::string Fill(const std::string& vehicles) {
+  return "INSERT INTO ws_vehicle_span (vehicle_id, first_visit, last_visit, least_km, most_km) "
+         "SELECT 车辆ID, MIN(进厂日期), MAX(进厂日期), MIN(公里数), MAX(公里数) FROM wsdj WHERE " +
+         vehicles + " AND 公里数 > 0 GROUP BY 车辆ID";
+}
+
 // The vehicle's row set anew from its orders with a reading: none when it has no such order
 // (GROUP BY yields no row), or when `vehicle` is null.
 std::string Reset(const std::string& vehicle) {
-  return "DELETE FROM ws_vehicle_span WHERE vehicle_id = " + vehicle +
-         "; INSERT INTO ws_vehicle_span (vehicle_id, first_visit, last_visit, least_km, "
-         "most_km) SELECT 车辆ID, MIN(进厂日期), MAX(进厂日期), MIN(公里数), MAX(公里数) FROM "
-         "wsdj WHERE 车辆ID = " +
-         vehicle + " AND 公里数 > 0 GROUP BY 车辆ID;";
+  return "DELETE FROM ws_vehicle_span WHERE vehicle_id = " + vehicle + "; " +
+         Fill("车辆ID = " + vehicle) + ";";
 }
 
 }  // namespace
@@ -75,10 +79,7 @@ std::vector<std::string> VehicleSpanTriggers(Engine engine) {
 }
 
 std::vector<std::string> VehicleSpanFill() {
-  return {"DELETE FROM ws_vehicle_span",
-          "INSERT INTO ws_vehicle_span (vehicle_id, first_visit, last_visit, least_km, most_km) "
-          "SELECT 车辆ID, MIN(进厂日期), MAX(进厂日期), MIN(公里数), MAX(公里数) FROM wsdj WHERE "
-          "公里数 > 0 AND 车辆ID IS NOT NULL GROUP BY 车辆ID"};
+  return {"DELETE FROM ws_vehicle_span", Fill("车辆ID IS NOT NULL")};
 }
 
 }  // namespace ws::db
