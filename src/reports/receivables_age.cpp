@@ -440,15 +440,6 @@ std::vector<char> NamedOnes(db::Runner& runner, const OwedSums& owed, std::strin
   return named;
 }
 
-}  // namespace
-
-db::Sql CardsByName() {
-  return db::Sql(
-      "SELECT 往来ID, 公司名称 FROM pdmwldw WHERE 公司名称 <> '' ORDER BY 公司名称, 往来ID");
-}
-
-namespace {
-
 // The walk of every card by name, handing over the owing ones as they come.
 std::string WalkNames(db::Runner& runner, const OwedSums& owed,
                       const std::function<void(const OwedSum&, std::string_view)>& take) {
@@ -560,6 +551,11 @@ void EachOwingCustomer(db::IDatabase& database, ReceivablesByAge& aged, size_t w
 }
 
 }  // namespace
+
+db::Sql CardsByName() {
+  return db::Sql(
+      "SELECT 往来ID, 公司名称 FROM pdmwldw WHERE 公司名称 <> '' ORDER BY 公司名称, 往来ID");
+}
 
 ReceivablesByAge LoadAgeSummary(db::IDatabase& database, const std::string& asOf,
                                 size_t walkNamesFrom) {
