@@ -153,11 +153,14 @@ void AppendXml(std::string& out, std::string_view text) {
   out.append(text.substr(plain));
 }
 
-void AppendNumber(std::string& out, double value) {
-  char digits[32];
-  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, static_cast<size_t>(end - digits));
-}
+// A number as the sheet stores it: the shortest text that reads back as the same double.
+struct NumberText {
+  explicit NumberText(double value)
+      : size(static_cast<size_t>(std::to_chars(text, text + sizeof text, value).ptr - text)) {}
+  operator std::string_view() const { return {text, size}; }  // NOLINT: used as text
+  char text[32];
+  size_t size;
+};
 
 void AppendStyle(std::string& out, int style) {
   if (style == kPlain) return;
@@ -409,6 +412,17 @@ void SheetWriter::Text(std::string_view ref, std::string_view text, bool bold) {
   xml_ += "</t></is></c>";
 }
 
+void SheetWriter::Value(std::string_view ref, std::string_view digits, int style) {
+  xml_ += "<c r=\"";
+  xml_ += ref;
+  xml_ += row_;
+  xml_ += '"';
+  AppendStyle(xml_, style);
+  xml_ += "><v>";
+  xml_ += digits;
+  xml_ += "</v></c>";
+}
+
 void SheetWriter::Start(const forms::Grid& grid, const SheetLayout* layout) {
   started_ = true;
   xml_ += kXmlHead;
@@ -441,7 +455,7 @@ void SheetWriter::Start(const forms::Grid& grid, const SheetLayout* layout) {
                              : SheetWidth(grid.ColWidth(c));
     const std::string at = std::to_string(columns_.size() + 1);
     cols += "<col min=\"" + at + "\" max=\"" + at + "\" width=\"";
-    AppendNumber(cols, StoredWidth(width));
+    cols += NumberText(StoredWidth(width));
     cols += "\" customWidth=\"1\"/>";
     columns_.push_back(out);
     // The captions make row 1, which follows the widths in the file: gathered aside.
@@ -483,28 +497,14 @@ void SheetWriter::Add(const forms::Grid& grid, const SheetLayout* layout) {
       }
       if (out.kind == SheetKind::Number) {
         if (auto value = PlainNumber(text); value && std::isfinite(*value)) {
-          xml_ += "<c r=\"";
-          xml_ += out.ref;
-          xml_ += row_;
-          xml_ += '"';
-          AppendStyle(xml_, total ? out.boldNumber : out.number);
-          xml_ += "><v>";
-          AppendNumber(xml_, *value);
-          xml_ += "</v></c>";
+          Value(out.ref, NumberText(*value), total ? out.boldNumber : out.number);
           continue;
         }
       }
       if (out.kind == SheetKind::Date) {
         const std::string_view trimmed = forms::TrimView(text);
         if (auto date = trimmed.size() == 10 ? db::Date::Parse(trimmed) : std::nullopt) {
-          xml_ += "<c r=\"";
-          xml_ += out.ref;
-          xml_ += row_;
-          xml_ += '"';
-          AppendStyle(xml_, total ? kBoldDate : kDate);
-          xml_ += "><v>";
-          xml_ += std::to_string(SerialDay(*date));
-          xml_ += "</v></c>";
+          Value(out.ref, std::to_string(SerialDay(*date)), total ? kBoldDate : kDate);
           continue;
         }
       }
@@ -551,11 +551,7 @@ std::string SheetWriter::Finish(std::string* notice, const SheetLayout* layout) 
       const std::string text = col < layout->totals.size() ? layout->totals[col] : std::string();
       if (auto value = PlainNumber(text);
           value && std::isfinite(*value) && out.kind == SheetKind::Number) {
-        xml_ += "<c r=\"" + out.ref + row_ + "\"";
-        AppendStyle(xml_, out.boldNumber);
-        xml_ += "><v>";
-        AppendNumber(xml_, *value);
-        xml_ += "</v></c>";
+        Value(out.ref, NumberText(*value), out.boldNumber);
       } else if (!text.empty()) {
         Text(out.ref, forms::RepairUtf8(text), true);
       } else {

@@ -57,6 +57,8 @@ class SheetWriter {
   void Start(const forms::Grid& grid, const SheetLayout* layout);
   int NumberStyle(const std::string& pattern);
   void Text(std::string_view ref, std::string_view text, bool bold);
+  // A cell of the row being written holding a number (a day's serial for a date) in a style.
+  void Value(std::string_view ref, std::string_view digits, int style);
   void Flush(bool always);
   bool Part(const char* name, std::string_view xml);
   void Fail(const std::string& why);
