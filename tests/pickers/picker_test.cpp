@@ -327,17 +327,14 @@ TEST_F(MasterPickerTest, APrefixManyVehiclesShareGivesTheSamePagesWithoutSorting
   picker->SetText("沪b");
   // No vehicle number starts so: asked of a range of the numbers' index, not of every number
   // (the server's plan kept for the statement read them all).
-  size_t probes = 0;
-  for (const std::string& sql : host_.Db().Log()) {
-    if (sql.find("TOP 1 车辆ID") == std::string::npos) continue;
-    ++probes;
-    const std::string plan = host_.PlanOnIndexes(sql);
+  const auto probes = host_.LoggedPlans("TOP 1 车辆ID");
+  for (const auto& [sql, plan] : probes) {
     EXPECT_NE(plan.find(host_.OnPostgres() ? "Index Cond: ((\"车辆编号\"" : "SEARCH clzl"),
               std::string::npos)
         << sql << "\n"
         << plan;
   }
-  EXPECT_EQ(probes, 1u);
+  EXPECT_EQ(probes.size(), 1u);
   ASSERT_EQ(grid.DataRows(), 200);
   EXPECT_EQ(grid.TextMatrix(1, 0) + grid.TextMatrix(200, 0), "沪B0000沪B0199");
   for (int i = 0; i < 10 && picker->LoadMore(); ++i) {

@@ -164,17 +164,14 @@ TEST_F(NavigatorTest, SearchFindsTheLowestMatchAndCountsItInTheWholeList) {
   host_.Db().EnableLog(true);
   EXPECT_EQ(Find(nav_, " 工单号码 like 'A%'").id, 3);
   host_.Db().EnableLog(false);
-  size_t finds = 0;
-  for (const std::string& sql : host_.Db().Log()) {
-    if (sql.find("工单号码 like") == std::string::npos) continue;
-    ++finds;
-    const std::string plan = host_.PlanOnIndexes(sql);
+  const auto finds = host_.LoggedPlans("工单号码 like");
+  for (const auto& [sql, plan] : finds) {
     EXPECT_NE(plan.find(host_.OnPostgres() ? "Sort Key" : "TEMP B-TREE FOR ORDER BY"),
               std::string::npos)
         << sql << "\n"
         << plan;
   }
-  EXPECT_EQ(finds, 1u);
+  EXPECT_EQ(finds.size(), 1u);
 }
 
 // Counting skips the lookup joins, aliased or not, only where they cannot change the number of

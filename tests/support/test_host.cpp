@@ -164,6 +164,15 @@ std::string TestHost::PlanOnIndexes(const std::string& statement) {
   return plan;
 }
 
+std::vector<std::pair<std::string, std::string>> TestHost::LoggedPlans(const std::string& part) {
+  const std::vector<std::string> logged = Db().Log();
+  std::vector<std::pair<std::string, std::string>> plans;
+  for (const std::string& sql : logged) {
+    if (sql.find(part) != std::string::npos) plans.emplace_back(sql, PlanOnIndexes(sql));
+  }
+  return plans;
+}
+
 std::string TestHost::Joined(const std::string& sql, const std::string& separator) {
   return Rows(sql, "/", separator, SIZE_MAX);
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -92,6 +93,8 @@ class TestHost {
   // server takes it when it misjudges how many rows match), and one with no range of an index
   // to search reads the index whole.
   std::string PlanOnIndexes(const std::string& statement);
+  // Each logged statement containing `part` with its plan (PlanOnIndexes), in the log's order.
+  std::vector<std::pair<std::string, std::string>> LoggedPlans(const std::string& part);
 
  private:
   std::string Rows(const std::string& sql, const std::string& columnSeparator,
