@@ -51,8 +51,8 @@ def main(shop):
     items = dict(db.execute("select 名称, min(项目ID) from ws_check_item group by 名称"))
     lines = db.execute(
         "select x.单据明细ID, x.单据ID from WSDJXM x join WSDJ h on h.单据ID = x.单据ID "
-        "where h.smark = '01' and not exists (select 1 from ws_job_tech t where t.单据ID = h.单据ID) "
-        "and not exists (select 1 from ws_finding f where f.单据ID = h.单据ID) "
+        "where h.smark = '01' and not exists (select 1 from ws_job j where j.单据明细ID = x.单据明细ID) "
+        "and not exists (select 1 from ws_job_tech t where t.单据明细ID = x.单据明细ID) "
         "order by h.进厂日期 desc, h.单据ID desc, x.单据明细ID limit 9").fetchall()
     plan = ["running", "running2", "paused", "done", "dispatched", None, None, None, None]
     tech_id = last("ws_job_tech", "派工ID")
@@ -83,7 +83,12 @@ def main(shop):
             db.execute("insert into ws_clock (记录ID,雇员ID,单据明细ID,单据ID,开始时间,结束时间) "
                        "values (?,?,?,?,?,'')", (clock_id, who, line, order,
                                                  at(85 if what == "running" else 25)))
-    order = lines[0][1]
+    # The examination is of the board's first order, the newest open one, when nobody has
+    # examined it yet.
+    order = db.execute(
+        "select h.单据ID from WSDJ h where h.smark = '01' and not exists "
+        "(select 1 from ws_finding f where f.单据ID = h.单据ID) "
+        "order by h.进厂日期 desc, h.单据ID desc limit 1").fetchone()[0]
     # Items both the demo's checklist and the one above have.
     findings = [("刹车片", "需维修", "前刹车片剩 2 毫米"), ("轮胎", "需维修", "左前胎侧面鼓包"),
                 ("冷却液", "OK", ""), ("刹车油", "OK", ""), ("灯光", "注意", "右后尾灯灯罩有裂纹")]

@@ -29,8 +29,10 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$out"
 
-# The demo's last day is the login date, so the start page shows a day's work.
-today=2026-06-15
+# The demo's last day is the login date, so the start page shows a day's work; it is the wall
+# clock's day, as the floor's clocks are the wall clock's (a demo of another day would show them
+# running for months).
+today=$(date +%Y-%m-%d)
 "$build/apps/ws/ws" demo --db "$work/shop.db" --seed 1 --orders 600 --date "$today" >/dev/null
 
 display=:$((90 + RANDOM % 9))
@@ -119,7 +121,8 @@ keys alt+w d
 shot 36-floor-board
 keys Down Down Down Down Down Return space
 shot 37-floor-dispatch
-keys Escape ctrl+Home Tab Tab Return
+# The first order's findings in the checklist's order: 刹车片, the eighth, has a suggestion.
+keys Escape ctrl+Home Tab Down Down Down Down Down Down Down Tab Return
 typed "车主王先生（电话确认）"
 keys Tab F4
 typed "刹车片"
@@ -127,7 +130,7 @@ keys Return
 shot 38-floor-agree
 keys Return
 shot 39-floor-agreed
-keys shift+Tab ctrl+Home Down Down Return
+keys shift+Tab ctrl+Home Down Down Down Down Down Down Down Return
 shot 40-floor-photo
 keys Escape alt+w c Down Down Down Delete ctrl+Up
 shot 41-floor-checklist
